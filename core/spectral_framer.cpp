@@ -8,9 +8,23 @@
 
 #include "core/fft.h"
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace zk::core {
 
 namespace {
+
+#if defined(__SANITIZE_THREAD__)
+#define ZK_NO_SANITIZE_THREAD __attribute__((no_sanitize_thread))
+inline void teamRelease(void* tag) { __tsan_release(tag); }
+inline void teamAcquire(void* tag) { __tsan_acquire(tag); }
+#else
+#define ZK_NO_SANITIZE_THREAD
+inline void teamRelease(void*) {}
+inline void teamAcquire(void*) {}
+#endif
 
 // Channels of one frame go parallel from this count on; below it the team start-up costs more than it saves.
 constexpr std::uint64_t kParallelChannelThreshold = 16;
@@ -29,6 +43,36 @@ void transformChannel(std::span<const std::int16_t> samples, std::uint64_t chann
         spectrum[k] = {(static_cast<double>(x[k * channelCount]) - mean) * window[k] * scale, 0.0};
     }
     spectrum = fftRadix2(std::move(spectrum));
+}
+
+// libgomp's team start and barriers are invisible to ThreadSanitizer: in such builds the team's own
+// hand-over of the loop's shared variables is left unchecked and the hand-over of the spectra is annotated.
+ZK_NO_SANITIZE_THREAD void transformChannelsInParallel(
+    std::span<const std::int16_t> samples, std::uint64_t channelCount, std::uint64_t start,
+    const std::vector<double>& window, double scale,
+    std::vector<std::vector<std::complex<double>>>& spectra) {
+    // An exception must not leave an OpenMP region; the first one is carried out and rethrown.
+    std::exception_ptr failure;
+    const auto channels = static_cast<std::int64_t>(channelCount);
+    teamRelease(&spectra);
+#pragma omp parallel for num_threads(4) schedule(static)
+    for (std::int64_t c = 0; c < channels; ++c) {
+        teamAcquire(&spectra);
+        try {
+            transformChannel(samples, channelCount, start, static_cast<std::uint64_t>(c), window, scale,
+                             spectra[static_cast<std::size_t>(c)]);
+        } catch (...) {
+#pragma omp critical(zk_spectral_framer_failure)
+            if (!failure) {
+                failure = std::current_exception();
+            }
+        }
+        teamRelease(&spectra);
+    }
+    teamAcquire(&spectra);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 }  // namespace
@@ -71,29 +115,12 @@ std::vector<SpectralFrame> SpectralFramer::frame(std::span<const std::int16_t> s
 
     std::vector<SpectralFrame> frames;
     frames.reserve(frameCount);
-    const auto channels = static_cast<std::int64_t>(channelCount);
     for (std::uint64_t f = 0; f < frameCount; ++f) {
         SpectralFrame out{frameSize_, channelCount, {}};
         out.spectra.assign(channelCount, std::vector<std::complex<double>>(frameSize_));
         const std::uint64_t start = f * hop_;
         if (channelCount >= kParallelChannelThreshold) {
-            // An exception must not leave an OpenMP region; the first one is carried out and rethrown.
-            std::exception_ptr failure;
-#pragma omp parallel for num_threads(4) schedule(static)
-            for (std::int64_t c = 0; c < channels; ++c) {
-                try {
-                    transformChannel(samples, channelCount, start, static_cast<std::uint64_t>(c), window_,
-                                     amplitudeScale_, out.spectra[static_cast<std::size_t>(c)]);
-                } catch (...) {
-#pragma omp critical(zk_spectral_framer_failure)
-                    if (!failure) {
-                        failure = std::current_exception();
-                    }
-                }
-            }
-            if (failure) {
-                std::rethrow_exception(failure);
-            }
+            transformChannelsInParallel(samples, channelCount, start, window_, amplitudeScale_, out.spectra);
         } else {
             for (std::uint64_t c = 0; c < channelCount; ++c) {
                 transformChannel(samples, channelCount, start, c, window_, amplitudeScale_, out.spectra[c]);
