@@ -39,10 +39,12 @@ void transformChannel(std::span<const std::int16_t> samples, std::uint64_t chann
         sum += static_cast<double>(x[k * channelCount]);
     }
     const double mean = sum / static_cast<double>(n);
+    std::vector<std::complex<double>> buffer;
+    buffer.reserve(n);
     for (std::size_t k = 0; k < n; ++k) {
-        spectrum[k] = {(static_cast<double>(x[k * channelCount]) - mean) * window[k] * scale, 0.0};
+        buffer.emplace_back((static_cast<double>(x[k * channelCount]) - mean) * window[k] * scale, 0.0);
     }
-    spectrum = fftRadix2(std::move(spectrum));
+    spectrum = fftRadix2(std::move(buffer));
 }
 
 // libgomp's team start and barriers are invisible to ThreadSanitizer: in such builds the team's own
@@ -117,7 +119,7 @@ std::vector<SpectralFrame> SpectralFramer::frame(std::span<const std::int16_t> s
     frames.reserve(frameCount);
     for (std::uint64_t f = 0; f < frameCount; ++f) {
         SpectralFrame out{frameSize_, channelCount, {}};
-        out.spectra.assign(channelCount, std::vector<std::complex<double>>(frameSize_));
+        out.spectra.resize(channelCount);
         const std::uint64_t start = f * hop_;
         if (channelCount >= kParallelChannelThreshold) {
             transformChannelsInParallel(samples, channelCount, start, window_, amplitudeScale_, out.spectra);
