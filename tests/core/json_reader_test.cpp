@@ -188,7 +188,10 @@ TEST(JsonReader, NumbersAgreeWithCConversion) {
             text += '.';
             for (int i = digitCount(random); i > 0; --i) text += static_cast<char>('0' + digit(random));
         }
-        if (coin(random)) text += (coin(random) ? "e" : "E") + std::to_string(exponent(random));
+        if (coin(random)) {
+            text += coin(random) ? 'e' : 'E';
+            text += std::to_string(exponent(random));
+        }
         const double expected = std::strtod(text.c_str(), nullptr);
         const double actual = parseJsonDocument(text).asNumber();
         ASSERT_EQ(std::memcmp(&expected, &actual, sizeof expected), 0) << text;
