@@ -100,7 +100,10 @@ std::vector<fs::path> listFilesByExtension(const fs::path& folder, std::string_v
     std::vector<fs::path> files;
     std::error_code error;
     if (!fs::is_directory(folder, error)) return files;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    // Stepping with an error code so that a failure carries one fixed operation name on every platform.
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        const fs::directory_entry& entry = *it;
         std::error_code typeError;
         if (!entry.is_regular_file(typeError)) continue;
         std::string name;
@@ -114,6 +117,7 @@ std::vector<fs::path> listFilesByExtension(const fs::path& folder, std::string_v
             files.push_back(entry.path());
         }
     }
+    if (error) throw fs::filesystem_error("directory_iterator::operator++", folder, error);
     std::sort(files.begin(), files.end());
     return files;
 }
