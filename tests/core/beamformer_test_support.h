@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -79,6 +80,33 @@ inline double quadraticForm(const MatrixRows& r, const std::vector<std::complex<
         for (std::size_t j = 0; j < a.size(); ++j) q += std::conj(a[i]) * r[i][j] * a[j];
     }
     return q.real();
+}
+
+// Interleaved int16 samples (frame by frame, microphone order) of a far-field plane wave from the
+// given camera direction: a sum of sinusoids at the given frequencies, each microphone delayed by its
+// arrival time. The delays are applied analytically, so they need not be whole samples.
+inline std::vector<std::int16_t> planeWaveSamples(const std::vector<MicrophonePosition>& mics,
+                                                  double horizontalDeg, double verticalDeg,
+                                                  const std::vector<double>& frequenciesHz, double amplitude,
+                                                  double sampleRateHz, std::size_t samplesPerChannel,
+                                                  double speedOfSound, unsigned seed = 17) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> phase(0.0, 2.0 * std::numbers::pi);
+    std::vector<double> phases;
+    for (std::size_t i = 0; i < frequenciesHz.size(); ++i) phases.push_back(phase(rng));
+    const auto delays = planeWaveDelays(mics, horizontalDeg, verticalDeg, speedOfSound);
+    std::vector<std::int16_t> out(samplesPerChannel * mics.size());
+    for (std::size_t n = 0; n < samplesPerChannel; ++n) {
+        for (std::size_t m = 0; m < mics.size(); ++m) {
+            const double t = static_cast<double>(n) / sampleRateHz - delays[m];
+            double v = 0.0;
+            for (std::size_t i = 0; i < frequenciesHz.size(); ++i) {
+                v += amplitude * std::sin(2.0 * std::numbers::pi * frequenciesHz[i] * t + phases[i]);
+            }
+            out[n * mics.size() + m] = static_cast<std::int16_t>(std::lround(v));
+        }
+    }
+    return out;
 }
 
 }  // namespace zk::core::testing
