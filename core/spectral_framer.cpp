@@ -8,23 +8,9 @@
 
 #include "core/fft.h"
 
-#if defined(__SANITIZE_THREAD__)
-#include <sanitizer/tsan_interface.h>
-#endif
-
 namespace zk::core {
 
 namespace {
-
-#if defined(__SANITIZE_THREAD__)
-#define ZK_NO_SANITIZE_THREAD __attribute__((no_sanitize_thread))
-inline void teamRelease(void* tag) { __tsan_release(tag); }
-inline void teamAcquire(void* tag) { __tsan_acquire(tag); }
-#else
-#define ZK_NO_SANITIZE_THREAD
-inline void teamRelease(void*) {}
-inline void teamAcquire(void*) {}
-#endif
 
 // Channels of one frame go parallel from this count on; below it the team start-up costs more than it saves.
 constexpr std::uint64_t kParallelChannelThreshold = 16;
@@ -47,19 +33,15 @@ void transformChannel(std::span<const std::int16_t> samples, std::uint64_t chann
     spectrum = fftRadix2(std::move(buffer));
 }
 
-// libgomp's team start and barriers are invisible to ThreadSanitizer: in such builds the team's own
-// hand-over of the loop's shared variables is left unchecked and the hand-over of the spectra is annotated.
-ZK_NO_SANITIZE_THREAD void transformChannelsInParallel(
+void transformChannelsInParallel(
     std::span<const std::int16_t> samples, std::uint64_t channelCount, std::uint64_t start,
     const std::vector<double>& window, double scale,
     std::vector<std::vector<std::complex<double>>>& spectra) {
     // An exception must not leave an OpenMP region; the first one is carried out and rethrown.
     std::exception_ptr failure;
     const auto channels = static_cast<std::int64_t>(channelCount);
-    teamRelease(&spectra);
 #pragma omp parallel for num_threads(4) schedule(static)
     for (std::int64_t c = 0; c < channels; ++c) {
-        teamAcquire(&spectra);
         try {
             transformChannel(samples, channelCount, start, static_cast<std::uint64_t>(c), window, scale,
                              spectra[static_cast<std::size_t>(c)]);
@@ -69,9 +51,7 @@ ZK_NO_SANITIZE_THREAD void transformChannelsInParallel(
                 failure = std::current_exception();
             }
         }
-        teamRelease(&spectra);
     }
-    teamAcquire(&spectra);
     if (failure) {
         std::rethrow_exception(failure);
     }
