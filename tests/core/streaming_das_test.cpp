@@ -8,6 +8,8 @@
 
 #include "beamformer_test_support.h"
 #include "core/beamformer.h"
+#include "core/cross_spectral_matrix.h"
+#include "core/spectral_framer.h"
 
 namespace zk::core {
 namespace {
@@ -318,6 +320,36 @@ TEST(ProjectBand, RefusesBadInput) {
     EXPECT_EQ(run(three, fx.freqs, -30), "invalid camera grid");
     EXPECT_EQ(run(three, fx.freqs, 200), "invalid camera grid");
     EXPECT_EQ(beams, (std::vector<double>{1.0}));  // outputs untouched on failure
+}
+
+TEST(StreamingDas, PeakAtSourceDirectionFromSyntheticSamples) {
+    const auto mics = planarArray(24, 0.3, 31);
+    Beamformer bf(mics, 343.0);
+    const double fs = 48000.0;
+    const std::size_t n = 512;
+    const std::vector<std::uint64_t> bins{40, 50, 60};
+    std::vector<double> freqs;
+    for (auto k : bins) freqs.push_back(static_cast<double>(k) * fs / static_cast<double>(n));
+    const SpectralFramer framer(n, n / 2);
+    for (const auto& [h, v] : {std::pair{-20.0, 6.0}, std::pair{20.0, -6.0}}) {
+        const auto samples = testing::planeWaveSamples(mics, h, v, freqs, 3000.0, fs, n * 9, 343.0, 23);
+        StreamingDasState state;
+        std::vector<C> block(bins.size() * mics.size());
+        for (const auto& frame : framer.frame(samples, mics.size())) {
+            for (std::size_t b = 0; b < bins.size(); ++b) {
+                for (std::size_t m = 0; m < mics.size(); ++m)
+                    block[b * mics.size() + m] = frame.spectra[m][bins[b]];
+            }
+            bf.updateStreamingDas(state, block, freqs, 0.8, 64, 48, 0, 0, 2, 2, kInf, 4, 0, 0);
+        }
+        const auto map = bf.finalizeStreamingDas(state.horizontalAxis, state.verticalAxis, state.frequencies,
+                                                 state.beamSums, state.diagonalSums, true, {}, {});
+        EXPECT_DOUBLE_EQ(map.peakAzimuthDeg, h);
+        EXPECT_DOUBLE_EQ(map.peakElevationDeg, v);
+        const std::size_t mirror =
+            static_cast<std::size_t>((-v + 24) / 2) * map.width + static_cast<std::size_t>((-h + 32) / 2);
+        EXPECT_LT(map.relativeDb[mirror], -6.0);
+    }
 }
 
 }  // namespace
