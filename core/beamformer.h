@@ -176,9 +176,9 @@ class Beamformer {
     // MUSIC with the source count estimated per bin; the map carries the median count.
     HeatmapGrid autoMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                              std::uint64_t snapshotCount, std::uint32_t maxSources, std::uint32_t estimator,
-                             double floor, double eigenFloor, double horizontalSpanDeg, double verticalSpanDeg,
-                             double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
-                             double verticalStepDeg, double focusDistanceM) const;
+                             double floor, double eigenFloor, double horizontalSpanDeg,
+                             double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                             double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
     // Sum over bins of each bin's pseudo-spectrum normalised to its own maximum.
     HeatmapGrid musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                          const MusicConfig& config, double horizontalSpanDeg, double verticalSpanDeg,
