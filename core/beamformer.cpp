@@ -14,6 +14,10 @@ namespace {
 
 constexpr std::size_t kMaxSteeringCaches = 5;
 
+// Grid points per work item of the phase build: 64 points x M microphones of terms stay in L2 until they
+// are regrouped into the planes.
+constexpr std::size_t kGridBlock = 64;
+
 // Bounds the grid size so that the count conversion stays defined; no real grid comes near it.
 constexpr double kMaxAxisPoints = 1.0e6;
 
@@ -196,33 +200,30 @@ std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCa
 
     const std::size_t plane = g_count * m_count;
     entry->phaseTerms.resize(f_count * plane);
-    const double c = speedOfSound_;
-#pragma omp parallel for num_threads(threads) schedule(static)
-    for (std::size_t f = 0; f < f_count; ++f) {
-        const double k = 2.0 * std::numbers::pi * frequencies[f] / c;
-        std::complex<float>* out = &entry->phaseTerms[f * plane];
-        for (std::size_t i = 0; i < plane; ++i) {
-            const double phi = k * pathDifference[i];
-            out[i] = {static_cast<float>(std::cos(phi)), static_cast<float>(-std::sin(phi))};
-        }
-    }
-
     entry->phasePlaneRe.resize(f_count * plane);
     entry->phasePlaneIm.resize(f_count * plane);
-    constexpr std::size_t kTile = 64;
+    const double c = speedOfSound_;
+    // Work items are (frequency, block of grid points), so the team stays busy when F is small; each
+    // block is regrouped into the planes while its phase terms are still in cache.
+    const std::size_t blocks = (g_count + kGridBlock - 1) / kGridBlock;
+    const std::size_t items = f_count * blocks;
 #pragma omp parallel for num_threads(threads) schedule(static)
-    for (std::size_t f = 0; f < f_count; ++f) {
-        const std::complex<float>* in = &entry->phaseTerms[f * plane];
-        float* re = &entry->phasePlaneRe[f * plane];
-        float* im = &entry->phasePlaneIm[f * plane];
-        // Tiled transpose from grid-major to microphone-major.
-        for (std::size_t g0 = 0; g0 < g_count; g0 += kTile) {
-            const std::size_t g1 = std::min(g0 + kTile, g_count);
-            for (std::size_t m = 0; m < m_count; ++m) {
-                for (std::size_t g = g0; g < g1; ++g) {
-                    re[m * g_count + g] = in[g * m_count + m].real();
-                    im[m * g_count + g] = in[g * m_count + m].imag();
-                }
+    for (std::size_t item = 0; item < items; ++item) {
+        const std::size_t f = item / blocks;
+        const std::size_t g0 = (item % blocks) * kGridBlock;
+        const std::size_t g1 = std::min(g0 + kGridBlock, g_count);
+        const double k = 2.0 * std::numbers::pi * frequencies[f] / c;
+        std::complex<float>* terms = entry->phaseTerms.data() + f * plane;
+        for (std::size_t i = g0 * m_count; i < g1 * m_count; ++i) {
+            const double phi = k * pathDifference[i];
+            terms[i] = {static_cast<float>(std::cos(phi)), static_cast<float>(-std::sin(phi))};
+        }
+        float* re = entry->phasePlaneRe.data() + f * plane;
+        float* im = entry->phasePlaneIm.data() + f * plane;
+        for (std::size_t m = 0; m < m_count; ++m) {
+            for (std::size_t g = g0; g < g1; ++g) {
+                re[m * g_count + g] = terms[g * m_count + m].real();
+                im[m * g_count + g] = terms[g * m_count + m].imag();
             }
         }
     }
