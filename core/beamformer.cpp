@@ -1,9 +1,13 @@
 #include "core/beamformer.h"
 
 #include <omp.h>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <stdexcept>
 #include <utility>
@@ -20,6 +24,21 @@ constexpr std::size_t kGridBlock = 64;
 
 // Bounds the grid size so that the count conversion stays defined; no real grid comes near it.
 constexpr double kMaxAxisPoints = 1.0e6;
+
+// resize value-initialises serially, and on 4 KiB pages that first touch costs far more than the zero
+// fill itself; 2 MiB pages cut the number of faults 512-fold. A hint only: failure changes nothing.
+template <typename T>
+void resizeLarge(std::vector<T>& v, std::size_t n) {
+    v.reserve(n);
+#if defined(__linux__)
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
+    const auto begin = reinterpret_cast<std::uintptr_t>(v.data());
+    const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = (begin + n * sizeof(T)) & ~(kHugePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+    v.resize(n);
+}
 
 bool sameFrequencies(std::span<const double> a, std::span<const double> b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
@@ -199,9 +218,9 @@ std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCa
     }
 
     const std::size_t plane = g_count * m_count;
-    entry->phaseTerms.resize(f_count * plane);
-    entry->phasePlaneRe.resize(f_count * plane);
-    entry->phasePlaneIm.resize(f_count * plane);
+    resizeLarge(entry->phaseTerms, f_count * plane);
+    resizeLarge(entry->phasePlaneRe, f_count * plane);
+    resizeLarge(entry->phasePlaneIm, f_count * plane);
     const double c = speedOfSound_;
     // Work items are (frequency, block of grid points), so the team stays busy when F is small; each
     // block is regrouped into the planes while its phase terms are still in cache.
