@@ -160,6 +160,60 @@ TEST(SteeringCache, FocusDistanceGivesSphericalPathDifferences) {
     EXPECT_NEAR(d, 0.00499, 1e-5);
 }
 
+// A wide array gives phases of a few hundred radians in the audio bins and tens of thousands in the 1 MHz
+// bin, where an inexact reduction by pi / 2 shows; the 2e7 Hz bin exceeds the range of the fast sincos. The
+// grid spans many work blocks, the last one partial, and the finite focus gives negative path differences.
+TEST(SteeringCache, LargePhasesOverManyGridBlocksMatchDoublePrecision) {
+    auto mics = planarArray(24, 6.0);
+    for (std::size_t m = 0; m < mics.size(); ++m) mics[m].z = 0.05 * static_cast<double>(m % 3);
+    Beamformer bf(mics, 343.0);
+    const std::vector<double> freqs{8000.0, 1500.0, 1.0e6, 2.0e7};
+    for (const double focus : {kInf, 2.0}) {
+        const auto cache = bf.steeringCacheFor(freqs, 30, 20, 2, -1, 1, 1, focus);
+        const std::size_t g_count = cache->gridPointCount;
+        const std::size_t cols = cache->horizontalAxis.size();
+        const std::size_t M = mics.size();
+        ASSERT_EQ(g_count, 31u * 21u);
+        double largestAudioPhase = 0.0;
+        bool negativePath = false;
+        for (std::size_t g = 0; g < g_count; ++g) {
+            const auto u =
+                testing::lookDirection(cache->horizontalAxis[g % cols], cache->verticalAxis[g / cols]);
+            std::vector<double> d(M);
+            double lead = 0.0;
+            for (std::size_t m = 0; m < M; ++m) {
+                if (std::isinf(focus)) {
+                    d[m] = u[0] * mics[m].x + u[1] * mics[m].y;
+                    lead = std::max(lead, d[m]);
+                } else {
+                    d[m] = std::hypot(focus * u[0] - mics[m].x, focus * u[1] - mics[m].y,
+                                      focus * u[2] - mics[m].z) -
+                           focus;
+                }
+            }
+            if (std::isinf(focus)) {
+                for (auto& v : d) v = lead - v;
+            }
+            for (std::size_t f = 0; f < freqs.size(); ++f) {
+                for (std::size_t m = 0; m < M; ++m) {
+                    const double phi = 2.0 * std::numbers::pi * freqs[f] * d[m] / 343.0;
+                    if (f < 2) largestAudioPhase = std::max(largestAudioPhase, std::abs(phi));
+                    negativePath = negativePath || d[m] < -1e-3;
+                    const auto a = cache->phaseTerms[(f * g_count + g) * M + m];
+                    // Float rounding of the term plus the rounding of phi itself.
+                    const double tol = 6.0e-8 + 1e-15 * std::abs(phi);
+                    EXPECT_NEAR(a.real(), std::cos(phi), tol) << f << " " << g << " " << m;
+                    EXPECT_NEAR(a.imag(), -std::sin(phi), tol) << f << " " << g << " " << m;
+                    EXPECT_EQ(cache->phasePlaneRe[(f * M + m) * g_count + g], a.real());
+                    EXPECT_EQ(cache->phasePlaneIm[(f * M + m) * g_count + g], a.imag());
+                }
+            }
+        }
+        EXPECT_GT(largestAudioPhase, 150.0);
+        EXPECT_EQ(negativePath, !std::isinf(focus));
+    }
+}
+
 TEST(SteeringCache, HitsReturnTheSameEntryAndEvictionIsFirstInFirstOut) {
     Beamformer bf(planarArray(4, 0.2), 343.0);
     const std::vector<double> freqs{1000.0, 2000.0};
