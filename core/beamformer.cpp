@@ -28,7 +28,7 @@ constexpr std::size_t kGridBlock = 64;
 constexpr double kFastPhaseLimit = 1.0e5;
 
 // sin and cos of |x| <= kFastPhaseLimit within a few double ulps, written so that the compiler vectorises
-// it: the library sincos is one scalar call per term and used to be the bulk of the build. Two-part
+// it; the library sincos is one scalar call per term and several times slower. Two-part
 // Cody-Waite reduction (the high part of pi / 2 has 33 bits, so n times it is exact), then the fdlibm
 // minimax polynomials on [-pi / 4, pi / 4].
 inline void sinCosReduced(double x, double& sinX, double& cosX) {
