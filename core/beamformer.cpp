@@ -1,9 +1,6 @@
 #include "core/beamformer.h"
 
 #include <omp.h>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 #include <algorithm>
 #include <bit>
@@ -12,6 +9,8 @@
 #include <numbers>
 #include <stdexcept>
 #include <utility>
+
+#include "core/memory_platform.h"
 
 namespace zk::core {
 
@@ -71,13 +70,7 @@ constexpr double kMaxAxisPoints = 1.0e6;
 template <typename T>
 void reserveLarge(std::vector<T>& v, std::size_t n) {
     v.reserve(n);
-#if defined(__linux__)
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{1} << 21;
-    const auto begin = reinterpret_cast<std::uintptr_t>(v.data());
-    const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t last = (begin + n * sizeof(T)) & ~(kHugePage - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
+    adviseLargePages(v.data(), n * sizeof(T));
 }
 
 bool sameFrequencies(std::span<const double> a, std::span<const double> b) {
