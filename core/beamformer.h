@@ -1,0 +1,172 @@
+#pragma once
+
+#include <complex>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "core/heatmap_grid.h"
+
+namespace zk::core {
+
+// One cross-spectral matrix handed over row by row: row i, column j = R_ij.
+using MatrixRows = std::vector<std::vector<std::complex<double>>>;
+
+// Microphone position in metres in the array frame: x to the right of the picture, y upwards, z along
+// the camera's line of sight.
+struct MicrophonePosition {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+// A grid of viewing directions over the camera picture, in degrees; an infinite focus distance (either
+// sign) means far field.
+struct CameraGridSpec {
+    double horizontalSpanDeg = 0.0;
+    double verticalSpanDeg = 0.0;
+    double horizontalCentreDeg = 0.0;
+    double verticalCentreDeg = 0.0;
+    double horizontalStepDeg = 0.0;
+    double verticalStepDeg = 0.0;
+    double focusDistanceM = std::numeric_limits<double>::infinity();
+
+    // Ordinary floating-point equality of all seven values, so a NaN never matches.
+    bool sameAs(const CameraGridSpec& other) const;
+};
+
+// Throws std::invalid_argument "invalid camera grid" unless every value is finite (the focus distance
+// may also be infinite), spans and steps are positive, and each axis stays strictly inside +-90 degrees
+// where the pinhole steering model's tangent is defined. Call it before any grid size is computed.
+void checkCameraGrid(const CameraGridSpec& grid);
+
+// floor(span / step) + 1 for a grid that passed checkCameraGrid.
+std::uint64_t cameraGridPointCount(double spanDeg, double stepDeg);
+
+// The axis values of one grid direction, symmetric about the centre.
+std::vector<double> cameraGridAxis(double spanDeg, double centreDeg, double stepDeg);
+
+// Element (i, j) of the flat column-major result is (R[i][j] + conj(R[j][i])) / 2. The rows must form
+// a square matrix.
+std::vector<std::complex<double>> hermitianSymmetrize(const MatrixRows& rows);
+
+// Common input check of the broadband algorithm entries; throws std::invalid_argument with the text of
+// the first failing rule.
+void checkBroadbandMatrix(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                          std::uint64_t microphoneCount);
+
+// Exponentially smoothed beam powers of the live delay-and-sum map, per bin and grid point. Owned and
+// updated by one thread at a time.
+struct StreamingDasState {
+    std::vector<double> beamSums;      // F x G, index b * G + g
+    std::vector<double> diagonalSums;  // F
+    std::vector<double> frequencies;
+    std::vector<double> horizontalAxis;
+    std::vector<double> verticalAxis;
+    std::vector<float> phasePlaneRe;  // F x M x G, index (b * M + m) * G + g
+    std::vector<float> phasePlaneIm;
+    std::uint64_t gridPointCount = 0;
+    std::uint64_t microphoneCount = 0;
+    std::uint64_t updateCount = 0;
+    CameraGridSpec key;
+
+    void reset();
+};
+
+class Beamformer {
+  public:
+    // Steering data of one grid, band and focus distance; never written again once published.
+    struct CameraBandSteeringCache {
+        CameraGridSpec key;
+        std::vector<double> frequencies;
+        std::vector<double> horizontalAxis;
+        std::vector<double> verticalAxis;
+        std::uint64_t gridPointCount = 0;
+        std::vector<std::complex<float>> phaseTerms;  // F x G x M, index (f * G + g) * M + m
+        std::vector<float> phasePlaneRe;              // F x M x G, index (f * M + m) * G + g
+        std::vector<float> phasePlaneIm;
+    };
+
+    Beamformer(std::vector<MicrophonePosition> microphones, double speedOfSound);
+    Beamformer(const Beamformer&) = delete;
+    Beamformer& operator=(const Beamformer&) = delete;
+
+    const std::vector<MicrophonePosition>& microphones() const { return microphones_; }
+    std::uint64_t microphoneCount() const { return microphones_.size(); }
+    double speedOfSound() const { return speedOfSound_; }
+
+    // Must not run while another thread computes a map with this Beamformer.
+    void setSpeedOfSound(double c);
+
+    // Returns the cached entry for the grid and band, building it on a miss. Does not validate its
+    // arguments. Safe to call from several threads at once.
+    std::shared_ptr<const CameraBandSteeringCache> steeringCacheFor(
+        std::span<const double> frequencies, double horizontalSpanDeg, double verticalSpanDeg,
+        double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
+        double verticalStepDeg, double focusDistanceM) const;
+
+    // Conventional maps (conventional_maps.cpp).
+
+    static double dasPower(const MatrixRows& rows, std::span<const std::complex<double>> steering,
+                           bool removeDiagonal);
+    double dasPowerAtDirection(const MatrixRows& rows, double frequencyHz, double azimuthDeg,
+                               double elevationDeg, bool removeDiagonal) const;
+    HeatmapGrid cameraGridMap(const MatrixRows& rows, double frequencyHz, double horizontalSpanDeg,
+                              double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                              double horizontalStepDeg, double verticalStepDeg, bool removeDiagonal) const;
+    HeatmapGrid azimuthElevationScan(const MatrixRows& rows, double frequencyHz, double azimuthMinDeg,
+                                     double azimuthMaxDeg, std::uint64_t azimuthCount, double elevationMinDeg,
+                                     double elevationMaxDeg, std::uint64_t elevationCount,
+                                     bool removeDiagonal) const;
+    HeatmapGrid scanMap(const MatrixRows& rows, double frequencyHz, double azimuthMinDeg,
+                        double azimuthMaxDeg, std::uint64_t azimuthCount, double elevationDeg,
+                        bool removeDiagonal) const;
+    HeatmapGrid broadbandDas(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                             double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                             double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                             bool removeDiagonal, double focusDistanceM) const;
+
+    // Streaming DAS (streaming_das.cpp).
+
+    // spectra: F x M values, index b * M + m, in the order of frequencies. Updates bins
+    // [firstBin, firstBin + binLimit) (all from firstBin when binLimit is 0) with at most maxThreads
+    // OpenMP threads.
+    void updateStreamingDas(StreamingDasState& state, std::span<const std::complex<double>> spectra,
+                            std::span<const double> frequencies, double alpha, double horizontalSpanDeg,
+                            double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                            double horizontalStepDeg, double verticalStepDeg, double focusDistanceM,
+                            std::int32_t maxThreads, std::uint64_t firstBin, std::uint64_t binLimit) const;
+    HeatmapGrid finalizeStreamingDas(std::span<const double> horizontalAxis,
+                                     std::span<const double> verticalAxis,
+                                     std::span<const double> frequencies, std::span<const double> beamSums,
+                                     std::span<const double> diagonalSums, bool removeDiagonal,
+                                     std::span<const double> noiseBeamSums,
+                                     std::span<const double> noiseDiagonalSums) const;
+    // The expected beam and diagonal sums of the matrices in the units of updateStreamingDas.
+    void projectBand(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                     double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                     double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                     double focusDistanceM, std::vector<double>& outBeamSums,
+                     std::vector<double>& outDiagonalSums) const;
+
+  private:
+    // Path differences d_m in metres of every microphone for one grid direction (degrees); far field
+    // when the focus distance is infinite. out holds one value per microphone.
+    void pathDifferences(double horizontalDeg, double verticalDeg, double focusDistanceM,
+                         std::span<double> out) const;
+    std::shared_ptr<CameraBandSteeringCache> buildSteeringCache(std::span<const double> frequencies,
+                                                                const CameraGridSpec& key) const;
+
+    std::vector<MicrophonePosition> microphones_;
+    double speedOfSound_;
+    mutable std::mutex mutex_;  // guards steeringCaches_ only; any thread calling steeringCacheFor
+    mutable std::vector<std::shared_ptr<const CameraBandSteeringCache>> steeringCaches_;  // oldest first
+};
+
+// OpenMP team size of the numeric loops: min(omp_get_max_threads(), 4).
+int beamformerThreadCount();
+
+}  // namespace zk::core
