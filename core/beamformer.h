@@ -188,7 +188,8 @@ class Beamformer {
                                  std::int32_t algorithmId, std::uint32_t iterations, std::uint32_t stride,
                                  double firstValue, double secondValue, double horizontalSpanDeg,
                                  double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
-                                 double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
+                                 double horizontalStepDeg, double verticalStepDeg,
+                                 double focusDistanceM) const;
     // n x n row-major, n = coarsePoints.size(); entry [j][i] is the band-mean response at point j to a unit
     // source at point i, columns normalised to a unit diagonal.
     static std::vector<double> pointSpreadMatrix(const CameraBandSteeringCache& cache,
