@@ -195,6 +195,51 @@ class Beamformer {
     static std::vector<double> pointSpreadMatrix(const CameraBandSteeringCache& cache,
                                                  std::span<const std::uint64_t> coarsePoints);
 
+    // Subspace and phase-transform beamformers (music_maps.cpp, orthogonal_map.cpp, srp_phat_map.cpp).
+
+    // Argument block of musicMap.
+    struct MusicConfig {
+        std::uint32_t fixedSourceCount = 0;  // 0 = estimate per bin
+        std::uint64_t snapshotCount = 2;     // STFT frames behind the matrices
+        std::uint32_t maxSources = 1;
+        std::uint32_t estimator = 1;  // 1 MDL, 2 AIC, 3 eigenvalue gap
+        double spectrumFloor = 1e-14;
+        double eigenFloor = 1e-12;
+    };
+    struct MusicBinResult {
+        std::vector<double> pseudoSpectrum;  // one value per grid point; empty when the bin failed
+        std::uint32_t sourceCount = 0;
+    };
+
+    // MUSIC with a fixed source count (reduced to M - 1 when larger); sourceCount 0 is rejected.
+    HeatmapGrid fixedMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t sourceCount, double floor, double horizontalSpanDeg,
+                              double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                              double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
+    // MUSIC with the source count estimated per bin; the map carries the median count.
+    HeatmapGrid autoMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                             std::uint64_t snapshotCount, std::uint32_t maxSources, std::uint32_t estimator,
+                             double floor, double eigenFloor, double horizontalSpanDeg, double verticalSpanDeg,
+                             double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
+                             double verticalStepDeg, double focusDistanceM) const;
+    // Sum over bins of each bin's pseudo-spectrum normalised to its own maximum.
+    HeatmapGrid musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                         const MusicConfig& config, double horizontalSpanDeg, double verticalSpanDeg,
+                         double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
+                         double verticalStepDeg, double focusDistanceM) const;
+    // Up to maxModes eigenvalues per bin (those at least relativeThreshold times the largest), each
+    // placed on the grid point where its eigenvector's beam response peaks.
+    HeatmapGrid orthogonalMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t maxModes, double relativeThreshold, double horizontalSpanDeg,
+                              double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                              double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
+    // Steered response power with cross terms divided by (geometric mean of the auto powers)^exponent,
+    // exponent in [0, 1], the divisor floored at floor before the power is taken.
+    HeatmapGrid srpPhatMap(std::span<const MatrixRows> matrixRows, std::span<const double> frequencies,
+                           double floor, double exponent, bool zeroDiagonal, double horizontalSpanDeg,
+                           double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                           double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
+
   private:
     // Path differences d_m in metres of every microphone for one grid direction (degrees); far field
     // when the focus distance is infinite. out holds one value per microphone.
