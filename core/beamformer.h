@@ -240,6 +240,52 @@ class Beamformer {
                            double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
                            double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
 
+    // Adaptive beamformers (capon_maps.cpp, functional_map.cpp, clean_sc_map.cpp)
+
+    // One bin reduced to the packed strict upper triangle of a weight matrix (pair order (0,1),
+    // (0,2), ..., (1,2), ...; entries already scaled by 2/M) plus its diagonal term (trace / M).
+    // The eigenvalue fields and notPsd serve the Functional map only.
+    struct PairWeights {
+        std::vector<float> pairRe;
+        std::vector<float> pairIm;
+        double diagonalTerm = 0.0;
+        double lambdaMax = 0.0;
+        double lambdaMin = 0.0;
+        bool valid = false;
+        bool notPsd = false;
+    };
+
+    // Minimum-variance map: Capon with loading L0 times the mean microphone power.
+    HeatmapGrid mvdrMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                        double loading, double floor, double horizontalSpanDeg, double verticalSpanDeg,
+                        double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
+                        double verticalStepDeg, double focusDistanceM) const;
+    HeatmapGrid robustCaponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                               double baseLoading, double uncertainty, double uncertaintyGain, double floor,
+                               double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                               double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                               double focusDistanceM) const;
+    // Sum over bins of 1 / max(a^H (R + d I)^-1 a / M, floor), d = U^2 G lambda_max + L0 mean power
+    // (lambda_max only when U > 0 and G > 0). Bins without usable power or inverse add nothing.
+    HeatmapGrid caponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                         double loading, double uncertainty, double uncertaintyGain, double floor,
+                         double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                         double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                         double focusDistanceM) const;
+    // Sum over bins of lambda_max (a^H R^(1/order) a / (M lambda_max^(1/order)))^order. Throws
+    // std::runtime_error when a bin's smallest eigenvalue is below -max(1, lambda_max) * eigenTolerance.
+    HeatmapGrid functionalMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t order, double eigenTolerance, double horizontalSpanDeg,
+                              double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                              double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
+    // Per-bin CLEAN-SC of the conventional map; stopDb is relative to the bin's first dirty peak.
+    // Runs serially in the calling thread.
+    HeatmapGrid cleanScMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                           double loopGain, std::uint32_t maxIterations, double stopDb,
+                           double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                           double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                           double focusDistanceM) const;
+
   private:
     // Path differences d_m in metres of every microphone for one grid direction (degrees); far field
     // when the focus distance is infinite. out holds one value per microphone.
