@@ -152,94 +152,6 @@ class Beamformer {
                      double focusDistanceM, std::vector<double>& outBeamSums,
                      std::vector<double>& outDiagonalSums) const;
 
-    // Deconvolution (deconvolution_maps.cpp). DAS power of the band sampled on a coarse sub-grid
-    // (every stride-th row and column plus the last), solved for a non-negative source distribution
-    // and spread back bilinearly. The map's power is relative to the coarse DAS peak. Reached
-    // through computeBeamformingMap, which stamps the band and parameter identity.
-
-    HeatmapGrid damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                         std::uint32_t iterations, std::uint32_t stride, double relaxation,
-                         double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
-                         double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
-                         double focusDistanceM) const;
-    HeatmapGrid damasFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                              std::uint32_t iterations, std::uint32_t stride, double tolerance,
-                              double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
-                              double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
-                              double focusDistanceM) const;
-    HeatmapGrid nnlsMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                        std::uint32_t iterations, std::uint32_t stride, double tolerance,
-                        double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
-                        double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
-                        double focusDistanceM) const;
-    HeatmapGrid sparseFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                               std::uint32_t iterations, std::uint32_t stride, double lambdaRel,
-                               double tolerance, double horizontalSpanDeg, double verticalSpanDeg,
-                               double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
-                               double verticalStepDeg, double focusDistanceM) const;
-    HeatmapGrid sblMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                       std::uint32_t iterations, std::uint32_t stride, double noiseRel, double pruneRel,
-                       double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
-                       double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
-                       double focusDistanceM) const;
-    // algorithmId 10..14 selects the solver; secondValue is read by 13 and 14 only. Throws
-    // std::invalid_argument before any solver runs.
-    HeatmapGrid deconvolutionMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                                 std::int32_t algorithmId, std::uint32_t iterations, std::uint32_t stride,
-                                 double firstValue, double secondValue, double horizontalSpanDeg,
-                                 double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
-                                 double horizontalStepDeg, double verticalStepDeg,
-                                 double focusDistanceM) const;
-    // n x n row-major, n = coarsePoints.size(); entry [j][i] is the band-mean response at point j to a unit
-    // source at point i, columns normalised to a unit diagonal.
-    static std::vector<double> pointSpreadMatrix(const CameraBandSteeringCache& cache,
-                                                 std::span<const std::uint64_t> coarsePoints);
-
-    // Subspace and phase-transform beamformers (music_maps.cpp, orthogonal_map.cpp, srp_phat_map.cpp).
-
-    // Argument block of musicMap.
-    struct MusicConfig {
-        std::uint32_t fixedSourceCount = 0;  // 0 = estimate per bin
-        std::uint64_t snapshotCount = 2;     // STFT frames behind the matrices
-        std::uint32_t maxSources = 1;
-        std::uint32_t estimator = 1;  // 1 MDL, 2 AIC, 3 eigenvalue gap
-        double spectrumFloor = 1e-14;
-        double eigenFloor = 1e-12;
-    };
-    struct MusicBinResult {
-        std::vector<double> pseudoSpectrum;  // one value per grid point; empty when the bin failed
-        std::uint32_t sourceCount = 0;
-    };
-
-    // MUSIC with a fixed source count (reduced to M - 1 when larger); sourceCount 0 is rejected.
-    HeatmapGrid fixedMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                              std::uint32_t sourceCount, double floor, double horizontalSpanDeg,
-                              double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
-                              double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
-    // MUSIC with the source count estimated per bin; the map carries the median count.
-    HeatmapGrid autoMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                             std::uint64_t snapshotCount, std::uint32_t maxSources, std::uint32_t estimator,
-                             double floor, double eigenFloor, double horizontalSpanDeg, double verticalSpanDeg,
-                             double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
-                             double verticalStepDeg, double focusDistanceM) const;
-    // Sum over bins of each bin's pseudo-spectrum normalised to its own maximum.
-    HeatmapGrid musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                         const MusicConfig& config, double horizontalSpanDeg, double verticalSpanDeg,
-                         double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
-                         double verticalStepDeg, double focusDistanceM) const;
-    // Up to maxModes eigenvalues per bin (those at least relativeThreshold times the largest), each
-    // placed on the grid point where its eigenvector's beam response peaks.
-    HeatmapGrid orthogonalMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                              std::uint32_t maxModes, double relativeThreshold, double horizontalSpanDeg,
-                              double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
-                              double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
-    // Steered response power with cross terms divided by (geometric mean of the auto powers)^exponent,
-    // exponent in [0, 1], the divisor floored at floor before the power is taken.
-    HeatmapGrid srpPhatMap(std::span<const MatrixRows> matrixRows, std::span<const double> frequencies,
-                           double floor, double exponent, bool zeroDiagonal, double horizontalSpanDeg,
-                           double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
-                           double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
-
     // Adaptive beamformers (capon_maps.cpp, functional_map.cpp, clean_sc_map.cpp)
 
     // One bin reduced to the packed strict upper triangle of a weight matrix (pair order (0,1),
@@ -285,6 +197,94 @@ class Beamformer {
                            double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                            double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                            double focusDistanceM) const;
+
+    // Subspace and phase-transform beamformers (music_maps.cpp, orthogonal_map.cpp, srp_phat_map.cpp).
+
+    // Argument block of musicMap.
+    struct MusicConfig {
+        std::uint32_t fixedSourceCount = 0;  // 0 = estimate per bin
+        std::uint64_t snapshotCount = 2;     // STFT frames behind the matrices
+        std::uint32_t maxSources = 1;
+        std::uint32_t estimator = 1;  // 1 MDL, 2 AIC, 3 eigenvalue gap
+        double spectrumFloor = 1e-14;
+        double eigenFloor = 1e-12;
+    };
+    struct MusicBinResult {
+        std::vector<double> pseudoSpectrum;  // one value per grid point; empty when the bin failed
+        std::uint32_t sourceCount = 0;
+    };
+
+    // MUSIC with a fixed source count (reduced to M - 1 when larger); sourceCount 0 is rejected.
+    HeatmapGrid fixedMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t sourceCount, double floor, double horizontalSpanDeg,
+                              double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                              double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
+    // MUSIC with the source count estimated per bin; the map carries the median count.
+    HeatmapGrid autoMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                             std::uint64_t snapshotCount, std::uint32_t maxSources, std::uint32_t estimator,
+                             double floor, double eigenFloor, double horizontalSpanDeg,
+                             double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                             double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
+    // Sum over bins of each bin's pseudo-spectrum normalised to its own maximum.
+    HeatmapGrid musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                         const MusicConfig& config, double horizontalSpanDeg, double verticalSpanDeg,
+                         double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
+                         double verticalStepDeg, double focusDistanceM) const;
+    // Up to maxModes eigenvalues per bin (those at least relativeThreshold times the largest), each
+    // placed on the grid point where its eigenvector's beam response peaks.
+    HeatmapGrid orthogonalMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t maxModes, double relativeThreshold, double horizontalSpanDeg,
+                              double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                              double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
+    // Steered response power with cross terms divided by (geometric mean of the auto powers)^exponent,
+    // exponent in [0, 1], the divisor floored at floor before the power is taken.
+    HeatmapGrid srpPhatMap(std::span<const MatrixRows> matrixRows, std::span<const double> frequencies,
+                           double floor, double exponent, bool zeroDiagonal, double horizontalSpanDeg,
+                           double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                           double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
+
+    // Deconvolution (deconvolution_maps.cpp). DAS power of the band sampled on a coarse sub-grid
+    // (every stride-th row and column plus the last), solved for a non-negative source distribution
+    // and spread back bilinearly. The map's power is relative to the coarse DAS peak. Reached
+    // through computeBeamformingMap, which stamps the band and parameter identity.
+
+    HeatmapGrid damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                         std::uint32_t iterations, std::uint32_t stride, double relaxation,
+                         double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                         double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                         double focusDistanceM) const;
+    HeatmapGrid damasFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t iterations, std::uint32_t stride, double tolerance,
+                              double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                              double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                              double focusDistanceM) const;
+    HeatmapGrid nnlsMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                        std::uint32_t iterations, std::uint32_t stride, double tolerance,
+                        double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                        double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                        double focusDistanceM) const;
+    HeatmapGrid sparseFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                               std::uint32_t iterations, std::uint32_t stride, double lambdaRel,
+                               double tolerance, double horizontalSpanDeg, double verticalSpanDeg,
+                               double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
+                               double verticalStepDeg, double focusDistanceM) const;
+    HeatmapGrid sblMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                       std::uint32_t iterations, std::uint32_t stride, double noiseRel, double pruneRel,
+                       double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                       double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                       double focusDistanceM) const;
+    // algorithmId 10..14 selects the solver; secondValue is read by 13 and 14 only. Throws
+    // std::invalid_argument before any solver runs.
+    HeatmapGrid deconvolutionMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 std::int32_t algorithmId, std::uint32_t iterations, std::uint32_t stride,
+                                 double firstValue, double secondValue, double horizontalSpanDeg,
+                                 double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                                 double horizontalStepDeg, double verticalStepDeg,
+                                 double focusDistanceM) const;
+    // n x n row-major, n = coarsePoints.size(); entry [j][i] is the band-mean response at point j to a unit
+    // source at point i, columns normalised to a unit diagonal.
+    static std::vector<double> pointSpreadMatrix(const CameraBandSteeringCache& cache,
+                                                 std::span<const std::uint64_t> coarsePoints);
 
   private:
     // Path differences d_m in metres of every microphone for one grid direction (degrees); far field

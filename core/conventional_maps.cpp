@@ -1,5 +1,8 @@
+#include <omp.h>
+
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <stdexcept>
 
@@ -208,20 +211,29 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
     const std::span<const float> planeIm(cache->phasePlaneIm);
     const std::span<const float> allPairRe(pairRe);
     const std::span<const float> allPairIm(pairIm);
-#pragma omp parallel for num_threads(beamformerThreadCount()) schedule(static)
-    for (std::size_t block = 0; block < blocks; ++block) {
-        const std::size_t first = block * kBlockPoints;
-        const std::size_t end = std::min(first + kBlockPoints, points);
+    // Static split of the blocks over the team; each thread walks its own blocks bin by bin, so
+    // consecutive kernel calls read neighbouring stretches of the same steering rows.
+#pragma omp parallel num_threads(beamformerThreadCount())
+    {
+        const std::size_t team = static_cast<std::size_t>(omp_get_num_threads());
+        const std::size_t rank = static_cast<std::size_t>(omp_get_thread_num());
+        const std::size_t firstBlock = blocks * rank / team;
+        const std::size_t endBlock = blocks * (rank + 1) / team;
         float scratch[kBlockPoints];
         double accumulator[kBlockPoints];
         for (std::size_t b = 0; b < bins; ++b) {
-            std::fill(accumulator, accumulator + kBlockPoints, 0.0);
-            accumulatePairQuadraticForm(planeRe.subspan(b * plane, plane), planeIm.subspan(b * plane, plane),
-                                        m, points, first, end, allPairRe.subspan(b * pairs, pairs),
-                                        allPairIm.subspan(b * pairs, pairs), scratch, accumulator);
             const double diagonal = removeDiagonal ? 0.0 : trace[b];
-            for (std::size_t g = first; g < end; ++g) {
-                power[g] += std::max((2.0 * accumulator[g - first] + diagonal) / divisor, 0.0);
+            for (std::size_t block = firstBlock; block < endBlock; ++block) {
+                const std::size_t first = block * kBlockPoints;
+                const std::size_t end = std::min(first + kBlockPoints, points);
+                std::fill(accumulator, accumulator + kBlockPoints, 0.0);
+                accumulatePairQuadraticForm(planeRe.subspan(b * plane, plane),
+                                            planeIm.subspan(b * plane, plane), m, points, first, end,
+                                            allPairRe.subspan(b * pairs, pairs),
+                                            allPairIm.subspan(b * pairs, pairs), scratch, accumulator);
+                for (std::size_t g = first; g < end; ++g) {
+                    power[g] += std::max((2.0 * accumulator[g - first] + diagonal) / divisor, 0.0);
+                }
             }
         }
     }

@@ -8,7 +8,6 @@
 namespace zk::core {
 namespace {
 
-using MatrixMap = Eigen::Map<Eigen::MatrixXcd>;
 using ConstMatrixMap = Eigen::Map<const Eigen::MatrixXcd>;
 
 void requireMatrix(const std::complex<double>* matrix, std::uint64_t M) {
@@ -21,25 +20,25 @@ HermitianResult failed(std::uint64_t M) {
     return result;
 }
 
-// Eigen's LLT only rejects non-positive pivots, so NaN input slips through as "success"; a factor
-// or inverse that is not finite is no usable decomposition.
-bool finite(const MatrixMap& m) { return m.allFinite(); }
-
 }  // namespace
+
+// Eigen works on its own aligned copies rather than on maps of the caller's buffers: its vectorised
+// kernels round differently with the buffer's alignment, and the same matrix must always give the same
+// bits. The copies cost O(M^2) next to the O(M^3) factorisations.
 
 HermitianResult hermitianCholesky(const std::complex<double>* matrix, std::uint64_t M) {
     requireMatrix(matrix, M);
     const auto n = static_cast<Eigen::Index>(M);
+    const Eigen::LLT<Eigen::MatrixXcd> llt(ConstMatrixMap(matrix, n, n));
+    if (llt.info() != Eigen::Success) return failed(M);
+
     HermitianResult result;
     result.dimension = M;
-    // Factor in place inside the output buffer: LLT reads only the lower triangle and leaves the
-    // factor there, so one copy of the input is all the memory traffic needed.
-    result.values.assign(matrix, matrix + M * M);
-    MatrixMap a(result.values.data(), n, n);
-    Eigen::LLT<Eigen::Ref<Eigen::MatrixXcd>> llt(a);
-    if (llt.info() != Eigen::Success) return failed(M);
-    a.triangularView<Eigen::StrictlyUpper>().setZero();
-    if (!finite(a)) return failed(M);
+    result.values.resize(M * M);
+    Eigen::Map<Eigen::MatrixXcd> factor(result.values.data(), n, n);
+    factor = llt.matrixL();
+    // LLT only rejects non-positive pivots, so NaN input would pass as success.
+    if (!factor.allFinite()) return failed(M);
     result.ok = true;
     return result;
 }
@@ -64,26 +63,23 @@ HermitianEigenResult hermitianEigen(const std::complex<double>* matrix, std::uin
 HermitianResult hermitianInverse(const std::complex<double>* matrix, std::uint64_t M) {
     requireMatrix(matrix, M);
     const auto n = static_cast<Eigen::Index>(M);
-    std::vector<std::complex<double>> factor(matrix, matrix + M * M);
-    MatrixMap f(factor.data(), n, n);
-    Eigen::LLT<Eigen::Ref<Eigen::MatrixXcd>> llt(f);
+    const Eigen::LLT<Eigen::MatrixXcd> llt(ConstMatrixMap(matrix, n, n));
     if (llt.info() != Eigen::Success) return failed(M);
+    Eigen::MatrixXcd x = Eigen::MatrixXcd::Identity(n, n);
+    llt.solveInPlace(x);
+    if (!x.allFinite()) return failed(M);
 
+    // Round-off leaves X slightly non-Hermitian; callers rely on exact symmetry (real diagonal).
     HermitianResult result;
     result.dimension = M;
     result.values.resize(M * M);
-    MatrixMap x(result.values.data(), n, n);
-    x.setIdentity();
-    llt.solveInPlace(x);
-    if (!finite(x)) return failed(M);
-
-    // Round-off leaves X slightly non-Hermitian; callers rely on exact symmetry (real diagonal).
+    std::complex<double>* out = result.values.data();
     for (Eigen::Index c = 0; c < n; ++c) {
-        x(c, c) = std::complex<double>(x(c, c).real(), 0.0);
+        out[c + c * n] = std::complex<double>(x(c, c).real(), 0.0);
         for (Eigen::Index r = c + 1; r < n; ++r) {
             const std::complex<double> mean = (x(r, c) + std::conj(x(c, r))) * 0.5;
-            x(r, c) = mean;
-            x(c, r) = std::conj(mean);
+            out[r + c * n] = mean;
+            out[c + r * n] = std::conj(mean);
         }
     }
     result.ok = true;

@@ -35,9 +35,24 @@ void rowChunk(const float* __restrict planeRe, const float* __restrict planeIm, 
     for (std::size_t t = 0; t < W; ++t) out[t] = std::fma(ar[t], zr[t], std::fma(ai[t], zi[t], out[t]));
 }
 
+// Pulls the next chunk's steering rows towards the core while this one computes: the rows lie one
+// plane stride apart, a pattern the hardware prefetchers follow poorly.
+void prefetchChunk(const float* planeRe, const float* planeIm, std::size_t stride,
+                   std::size_t microphoneCount, std::size_t point, std::size_t count) {
+    constexpr std::size_t kLineFloats = 16;
+    for (std::size_t m = 0; m < microphoneCount; ++m) {
+        for (std::size_t t = 0; t < count; t += kLineFloats) {
+            __builtin_prefetch(planeRe + m * stride + point + t, 0, 2);
+            __builtin_prefetch(planeIm + m * stride + point + t, 0, 2);
+        }
+    }
+}
+
 template <std::size_t W>
 void chunk(const float* planeRe, const float* planeIm, std::size_t stride, std::size_t microphoneCount,
            std::size_t point, const float* pairRe, const float* pairIm, float* scratch, double* accumulator) {
+    if (W > 1 && point + 2 * W <= stride)
+        prefetchChunk(planeRe, planeIm, stride, microphoneCount, point + W, W);
     std::fill(scratch, scratch + W, 0.0f);
     std::size_t pairIndex = 0;
     std::size_t sinceFlush = 0;

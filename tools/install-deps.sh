@@ -13,7 +13,7 @@ packages=(
     qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtquick-dialogs
     qml6-module-qtqml-workerscript qml6-module-qtmultimedia qml6-module-qttest
     qml6-module-qt-labs-settings qml6-module-qt-labs-folderlistmodel
-    xvfb xauth socat iputils-ping net-tools
+    xvfb xauth socat iputils-ping net-tools locales
 )
 
 missing=()
@@ -23,7 +23,10 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+# Tests prove that numbers are read and written the same under a decimal-comma locale.
+have_test_locale() { locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; }
+
+if [ ${#missing[@]} -eq 0 ] && have_test_locale; then
     exit 0
 fi
 
@@ -33,5 +36,11 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if ! have_test_locale; then
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi

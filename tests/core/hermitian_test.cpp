@@ -9,6 +9,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zk::core {
@@ -221,6 +222,27 @@ TEST(HermitianReading, RowByRowInputYieldsTheDocumentedRelations) {
             for (std::uint64_t k = 0; k < M; ++k) s += std::conj(rm(l.values, k, r)) * rm(l.values, k, c);
             EXPECT_LT(std::abs(s - rm(rowMajor, r, c)), tol);
         }
+    }
+}
+
+TEST(HermitianConcurrency, ParallelCallsMatchSerialResults) {
+    constexpr std::uint64_t M = 24;
+    constexpr int kThreads = 4;
+    std::vector<Flat> inputs;
+    for (int t = 0; t < kThreads; ++t) inputs.push_back(randomHermitianPd(M, 5000 + t));
+    std::vector<HermitianResult> inverses(kThreads);
+    std::vector<HermitianEigenResult> eigens(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            inverses[t] = hermitianInverse(inputs[t].data(), M);
+            eigens[t] = hermitianEigen(inputs[t].data(), M);
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(inverses[t].values, hermitianInverse(inputs[t].data(), M).values);
+        EXPECT_EQ(eigens[t].eigenvalues, hermitianEigen(inputs[t].data(), M).eigenvalues);
     }
 }
 
