@@ -243,6 +243,49 @@ class Beamformer {
                            double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
                            double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
 
+    // Deconvolution (deconvolution_maps.cpp). DAS power of the band sampled on a coarse sub-grid
+    // (every stride-th row and column plus the last), solved for a non-negative source distribution
+    // and spread back bilinearly. The map's power is relative to the coarse DAS peak. Reached
+    // through computeBeamformingMap, which stamps the band and parameter identity.
+
+    HeatmapGrid damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                         std::uint32_t iterations, std::uint32_t stride, double relaxation,
+                         double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                         double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                         double focusDistanceM) const;
+    HeatmapGrid damasFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t iterations, std::uint32_t stride, double tolerance,
+                              double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                              double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                              double focusDistanceM) const;
+    HeatmapGrid nnlsMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                        std::uint32_t iterations, std::uint32_t stride, double tolerance,
+                        double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                        double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                        double focusDistanceM) const;
+    HeatmapGrid sparseFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                               std::uint32_t iterations, std::uint32_t stride, double lambdaRel,
+                               double tolerance, double horizontalSpanDeg, double verticalSpanDeg,
+                               double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
+                               double verticalStepDeg, double focusDistanceM) const;
+    HeatmapGrid sblMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                       std::uint32_t iterations, std::uint32_t stride, double noiseRel, double pruneRel,
+                       double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                       double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                       double focusDistanceM) const;
+    // algorithmId 10..14 selects the solver; secondValue is read by 13 and 14 only. Throws
+    // std::invalid_argument before any solver runs.
+    HeatmapGrid deconvolutionMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 std::int32_t algorithmId, std::uint32_t iterations, std::uint32_t stride,
+                                 double firstValue, double secondValue, double horizontalSpanDeg,
+                                 double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                                 double horizontalStepDeg, double verticalStepDeg,
+                                 double focusDistanceM) const;
+    // n x n row-major, n = coarsePoints.size(); entry [j][i] is the band-mean response at point j to a unit
+    // source at point i, columns normalised to a unit diagonal.
+    static std::vector<double> pointSpreadMatrix(const CameraBandSteeringCache& cache,
+                                                 std::span<const std::uint64_t> coarsePoints);
+
   private:
     // Path differences d_m in metres of every microphone for one grid direction (degrees); far field
     // when the focus distance is infinite. out holds one value per microphone.
