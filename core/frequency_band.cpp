@@ -65,9 +65,10 @@ std::vector<std::uint64_t> selectBins(BinRange range, std::uint64_t k, std::uint
         bins.push_back(std::clamp(centre, range.first, range.first + n - 1));
     } else if (k < n) {
         bins.reserve(k);
-        const double scale = static_cast<double>(n - 1) / static_cast<double>(k - 1);
+        // i * (n - 1) is formed before the division so that an exact half stays exact and rounds up.
         for (std::uint64_t i = 0; i < k; ++i) {
-            const auto position = static_cast<std::uint64_t>(std::round(static_cast<double>(i) * scale));
+            const auto position = static_cast<std::uint64_t>(std::round(
+                static_cast<double>(i) * static_cast<double>(n - 1) / static_cast<double>(k - 1)));
             const std::uint64_t bin = range.first + std::min(position, n - 1);
             if (bins.empty() || bins.back() != bin) bins.push_back(bin);
         }

@@ -161,6 +161,18 @@ TEST(FrequencyBand, BinLimitsOnThirdOctave) {
     EXPECT_EQ(thirtyEight.back(), 191u);
 }
 
+TEST(FrequencyBand, LimitedSelectionRoundsExactHalvesUp) {
+    // Candidates 100 .. 149 (n = 50): with 23 picks, i * 49 / 22 hits exact halves (i = 11 gives 24.5),
+    // which must round up even though 49 / 22 itself is not representable.
+    const FrequencyBand band = resolveFrequencyBand(48000, 1024, bandParams(3, 5835.9375, 2296.875, 23));
+    std::vector<std::uint64_t> expected;
+    for (std::uint64_t i = 0; i < 23; ++i) {
+        expected.push_back(100 + (2 * i * 49 + 22) / 44);  // round half up in exact integers
+    }
+    EXPECT_EQ(band.binIndices, expected);
+    EXPECT_EQ(band.binIndices[11], 125u);
+}
+
 TEST(FrequencyBand, CustomAndEdgeCases) {
     // Custom band clamped at df: candidates 1..42, windowed around bin 21.
     FrequencyBand band = resolveFrequencyBand(48000, 1024, bandParams(3, 1000.0, 2000.0));
