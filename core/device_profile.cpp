@@ -24,7 +24,7 @@ bool layoutIsConsistent(const UdpStreamLayout& layout, std::uint32_t wireChannel
 }
 
 void readMicrophones(const JsonValue& list, DeviceProfile& profile) {
-    if (list.size() != profile.channelCount) {
+    if (list.asArray().size() != profile.channelCount) {
         throw std::invalid_argument("microphone count must equal channelCount");
     }
     // Both seen-sets are bounded by the number of microphones actually listed, never by a count
@@ -88,7 +88,15 @@ bool DeviceProfile::isValid() const {
 DeviceProfile loadDeviceProfile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open device profile");
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // A path that opens but cannot be read (a directory here, refused at open elsewhere) is as unusable
+    // as one that does not open; a short read must never reach the parser as a complete document.
+    std::string text;
+    try {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure&) {
+        throw std::runtime_error("cannot open device profile");
+    }
+    if (in.bad()) throw std::runtime_error("cannot open device profile");
     return parseDeviceProfile(text);
 }
 

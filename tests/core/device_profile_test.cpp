@@ -216,6 +216,15 @@ TEST(DeviceProfile, MicrophoneRules) {
 
 // A wire channel count read from the file must not size any allocation: a count of 2^32 - 1 with
 // four microphones is refused by the coverage rule at once.
+TEST(DeviceProfile, MicrophonesMustBeAnArray) {
+    const std::string valid = ProfileText().str();
+    const std::string head = valid.substr(0, valid.find("\"array\": {") + 9);
+    // Neither a scalar nor an object with the right member count passes as the microphone list.
+    EXPECT_EQ(parseFailure(head + "{\"microphones\": 4}\n}\n"), shape("JSON value is not an array"));
+    EXPECT_EQ(parseFailure(head + "{\"microphones\": {\"a\": 1, \"b\": 2, \"c\": 3}}\n}\n"),
+              shape("JSON value is not an array"));
+}
+
 TEST(DeviceProfile, HugeWireChannelCountIsRefusedWithoutAllocatingForIt) {
     ProfileText text;
     text.layout.clear();
@@ -279,6 +288,13 @@ TEST(DeviceProfile, LoadFromFile) {
             }
         },
         std::runtime_error);
+    // A path that opens but cannot be read is refused like one that does not open.
+    try {
+        loadDeviceProfile(folder.path());
+        ADD_FAILURE() << "a directory loaded as a profile";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "cannot open device profile");
+    }
     const auto path = folder / "p.device.json";
     std::ofstream(path, std::ios::binary) << ProfileText().str();
     EXPECT_EQ(loadDeviceProfile(path), parseDeviceProfile(ProfileText().str()));
