@@ -12,9 +12,12 @@
 
 #include "core/beamformer.h"
 #include "core/deconvolution_solvers.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
+
+using zk::test::expectThrowExactly;
 
 constexpr double kSoundSpeed = 343.0;
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -78,16 +81,6 @@ std::size_t cellOf(const HeatmapGrid& g, double hDeg, double vDeg) {
         if (std::abs(g.elevationDeg[r] - vDeg) < std::abs(g.elevationDeg[row] - vDeg)) row = r;
     }
     return row * g.width + col;
-}
-
-template <typename F>
-void expectInvalid(F&& f, const std::string& message) {
-    try {
-        f();
-        ADD_FAILURE() << "expected \"" << message << "\"";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_EQ(std::string(e.what()), message);
-    }
 }
 
 class DeconvolutionMaps : public ::testing::Test {
@@ -165,25 +158,37 @@ TEST_F(DeconvolutionMaps, PointSpreadMatrixEdgeCases) {
 
 TEST_F(DeconvolutionMaps, InputFailuresInOrder) {
     const auto r = bandMatrices(mics, freqs, {{0.0, 0.0, 1.0}});
-    expectInvalid([&] { run(10, {}, 10, 3, 1.0); }, "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, {}, 10, 3, 1.0); },
+                                              "invalid broadband matrix/frequency band");
     auto shortRow = r;
     shortRow[1][2].pop_back();
-    expectInvalid([&] { run(10, shortRow, 0, 0, 1.0, 0.0, 0.0); }, "invalid broadband spectral matrix");
-    expectInvalid([&] { run(10, r, 0, 3, 1.0, 0.0, 0.0); }, "invalid camera grid");
-    expectInvalid([&] { run(10, r, 0, 3, 1.0, 0.0, kH, -1.0); }, "invalid camera grid");
-    expectInvalid([&] { run(10, r, 0, 3, 1.0); }, "invalid deconvolution parameters");
-    expectInvalid([&] { run(12, r, 10, 0, 1e-4); }, "invalid deconvolution parameters");
-    expectInvalid([&] { run(9, r, 10, 3, 1.0); }, "invalid deconvolution parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, shortRow, 0, 0, 1.0, 0.0, 0.0); },
+                                              "invalid broadband spectral matrix");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 0, 3, 1.0, 0.0, 0.0); },
+                                              "invalid camera grid");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 0, 3, 1.0, 0.0, kH, -1.0); },
+                                              "invalid camera grid");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 0, 3, 1.0); },
+                                              "invalid deconvolution parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(12, r, 10, 0, 1e-4); },
+                                              "invalid deconvolution parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(9, r, 10, 3, 1.0); },
+                                              "invalid deconvolution parameters");
 
-    expectInvalid([&] { run(10, r, 5, 3, 2.0000001); }, "invalid DAMAS relaxation");
-    expectInvalid([&] { run(10, r, 5, 3, 0.0); }, "invalid DAMAS relaxation");
-    expectInvalid([&] { run(10, r, 5, 3, std::nan("")); }, "invalid DAMAS relaxation");
-    expectInvalid([&] { run(11, r, 5, 3, 0.0); }, "invalid DAMAS-FISTA tolerance");
-    expectInvalid([&] { run(12, r, 5, 3, kInf); }, "invalid NNLS tolerance");
-    expectInvalid([&] { run(13, r, 5, 3, -0.1, 1e-4); }, "invalid Sparse-FISTA parameters");
-    expectInvalid([&] { run(13, r, 5, 3, 0.02, 0.0); }, "invalid Sparse-FISTA parameters");
-    expectInvalid([&] { run(14, r, 5, 4, 0.0, 1e-5); }, "invalid SBL parameters");
-    expectInvalid([&] { run(14, r, 5, 4, 1e-3, 1.0); }, "invalid SBL parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 5, 3, 2.0000001); },
+                                              "invalid DAMAS relaxation");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 5, 3, 0.0); }, "invalid DAMAS relaxation");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 5, 3, std::nan("")); },
+                                              "invalid DAMAS relaxation");
+    expectThrowExactly<std::invalid_argument>([&] { run(11, r, 5, 3, 0.0); },
+                                              "invalid DAMAS-FISTA tolerance");
+    expectThrowExactly<std::invalid_argument>([&] { run(12, r, 5, 3, kInf); }, "invalid NNLS tolerance");
+    expectThrowExactly<std::invalid_argument>([&] { run(13, r, 5, 3, -0.1, 1e-4); },
+                                              "invalid Sparse-FISTA parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(13, r, 5, 3, 0.02, 0.0); },
+                                              "invalid Sparse-FISTA parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(14, r, 5, 4, 0.0, 1e-5); }, "invalid SBL parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(14, r, 5, 4, 1e-3, 1.0); }, "invalid SBL parameters");
 
     EXPECT_NO_THROW(run(10, r, 5, 3, 2.0));
     EXPECT_NO_THROW(run(13, r, 5, 3, 0.0, 1e-4));
