@@ -12,6 +12,7 @@
 
 #include "core/beamformer.h"
 #include "core/deconvolution_solvers.h"
+#include "steering_test_model.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -34,19 +35,10 @@ std::vector<MicrophonePosition> diskArray(std::size_t count, double radius, unsi
     return mics;
 }
 
-// Far-field wave from a camera direction, written from the pinhole model: the phase of microphone m
-// advances by 2 pi f t_m / c with t_m the projection of its position on the look direction.
+// Far-field wave from a camera direction, from the independent pinhole model.
 std::vector<std::complex<double>> planeWave(const std::vector<MicrophonePosition>& mics, double f,
                                             double hDeg, double vDeg) {
-    const double tx = std::tan(hDeg * std::numbers::pi / 180.0);
-    const double ty = std::tan(vDeg * std::numbers::pi / 180.0);
-    const double n = std::sqrt(1.0 + tx * tx + ty * ty);
-    std::vector<std::complex<double>> v;
-    for (const auto& m : mics) {
-        const double t = (tx * m.x + ty * m.y) / n;
-        v.push_back(std::polar(1.0, 2.0 * std::numbers::pi * f * t / kSoundSpeed));
-    }
-    return v;
+    return testmodel::steeringToward(mics, kSoundSpeed, hDeg, vDeg, f);
 }
 
 struct Source {
@@ -58,15 +50,9 @@ struct Source {
 std::vector<MatrixRows> bandMatrices(const std::vector<MicrophonePosition>& mics,
                                      const std::vector<double>& freqs, const std::vector<Source>& sources) {
     std::vector<MatrixRows> out;
-    const std::size_t m = mics.size();
     for (double f : freqs) {
-        MatrixRows r(m, std::vector<std::complex<double>>(m));
-        for (const Source& s : sources) {
-            const auto v = planeWave(mics, f, s.hDeg, s.vDeg);
-            for (std::size_t i = 0; i < m; ++i) {
-                for (std::size_t j = 0; j < m; ++j) r[i][j] += s.power * v[i] * std::conj(v[j]);
-            }
-        }
+        MatrixRows r = testmodel::zeroMatrix(mics.size());
+        for (const Source& s : sources) testmodel::addSource(r, planeWave(mics, f, s.hDeg, s.vDeg), s.power);
         out.push_back(std::move(r));
     }
     return out;
