@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "core/compute_beamforming_map.h"
+
 namespace zk::core {
 namespace {
 
@@ -117,35 +119,9 @@ HeatmapGrid BinRotationMap::computeBin(const Group& group, const Beamformer& bea
         matrices.push_back(binMatrices[pos]);
         frequencies.push_back(band.binFrequenciesHz[pos]);
     }
-    const double h = horizontalSpanDeg_, v = verticalSpanDeg_, s = gridStepDeg_, focus = focusDistanceM_;
-    const BeamformingParameters& p = parameters;
-    switch (parameters.algorithm) {
-        case 2:
-            return beamformer.functionalMap(matrices, frequencies, p.functionalOrder,
-                                            p.functionalEigenTolerance, h, v, 0.0, 0.0, s, s, focus);
-        case 3:
-            return beamformer.mvdrMap(matrices, frequencies, p.mvdrLoading, p.mvdrFloor, h, v, 0.0, 0.0, s, s,
-                                      focus);
-        case 4:
-            return beamformer.robustCaponMap(matrices, frequencies, p.robustCaponBaseLoading,
-                                             p.robustCaponUncertainty, p.robustCaponUncertaintyGain,
-                                             p.robustCaponFloor, h, v, 0.0, 0.0, s, s, focus);
-        case 5:
-            return beamformer.fixedMusicMap(matrices, frequencies, p.musicSourceCount, p.musicFloor, h, v,
-                                            0.0, 0.0, s, s, focus);
-        case 6:
-            return beamformer.autoMusicMap(matrices, frequencies, frameCount, p.autoMusicMaxSources,
-                                           p.autoMusicEstimator, p.autoMusicFloor, p.autoMusicEigenFloor, h,
-                                           v, 0.0, 0.0, s, s, focus);
-        case 7:
-            return beamformer.orthogonalMap(matrices, frequencies, p.orthogonalMaxModes,
-                                            p.orthogonalEigenThreshold, h, v, 0.0, 0.0, s, s, focus);
-        case 8:
-            return beamformer.srpPhatMap(matrices, frequencies, p.phatFloor, p.phatExponent,
-                                         p.phatZeroDiagonal, h, v, 0.0, 0.0, s, s, focus);
-        default:
-            notRotatable();
-    }
+    // update() admits only rotatable algorithms and has matched or stored this grid and focus as its key.
+    return selectedAlgorithmMap(beamformer, matrices, frequencies, parameters, frameCount, horizontalSpanDeg_,
+                                verticalSpanDeg_, gridStepDeg_);
 }
 
 HeatmapGrid BinRotationMap::combine(const FrequencyBand& band,
@@ -154,13 +130,7 @@ HeatmapGrid BinRotationMap::combine(const FrequencyBand& band,
     maps.reserve(groups_.size());
     for (const Group& g : groups_) maps.push_back(g.map);
     HeatmapGrid out = combineHeatmapBands(maps);
-    const std::vector<double>& f = band.binFrequenciesHz;
-    out.representativeFrequencyHz = band.representativeFrequencyHz;
-    out.firstFrequencyHz = f.empty() ? 0.0 : f.front();
-    out.lastFrequencyHz = f.empty() ? 0.0 : f.back();
-    out.binCount = f.size();
-    out.parametersRevision = parameters.revision;
-    out.algorithmId = static_cast<std::uint32_t>(parameters.algorithm);
+    stampBandAndParameters(out, band, parameters);
     if (parameters.algorithm == 6) {
         std::vector<std::uint32_t> counts;
         for (const Group& g : groups_) {

@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/adaptive_map_stages.h"
 #include "core/beamformer.h"
 #include "core/hermitian.h"
+#include "core/map_support.h"
 
 namespace zk::core {
 
@@ -20,7 +20,6 @@ bool finiteNonNegative(double value) { return std::isfinite(value) && value >= 0
 // the bin has no usable power or the loaded matrix cannot be inverted.
 void caponBinWeights(const MatrixRows& rows, std::uint64_t M, double baseLoading, double uncertainty,
                      double uncertaintyGain, bool robust, Beamformer::PairWeights& out) {
-    const double scale = 1.0 / static_cast<double>(M);
     std::vector<std::complex<double>> R = hermitianSymmetrize(rows);
     double trace = 0.0;
     for (std::uint64_t i = 0; i < M; ++i) {
@@ -49,24 +48,7 @@ void caponBinWeights(const MatrixRows& rows, std::uint64_t M, double baseLoading
     if (!inverse.ok) {
         return;
     }
-    const std::vector<std::complex<double>>& Rinv = inverse.values;
-    double inverseTrace = 0.0;
-    for (std::uint64_t i = 0; i < M; ++i) {
-        inverseTrace += Rinv[i + i * M].real();
-    }
-    out.diagonalTerm = inverseTrace * scale;
-    const std::size_t pairCount = M * (M - 1) / 2;
-    out.pairRe.resize(pairCount);
-    out.pairIm.resize(pairCount);
-    std::size_t pair = 0;
-    for (std::uint64_t x = 0; x + 1 < M; ++x) {
-        for (std::uint64_t y = x + 1; y < M; ++y, ++pair) {
-            const std::complex<double> w = Rinv[x + y * M];
-            out.pairRe[pair] = static_cast<float>(2.0 * scale * w.real());
-            out.pairIm[pair] = static_cast<float>(2.0 * scale * w.imag());
-        }
-    }
-    out.valid = true;
+    packPairWeights(inverse.values, M, out);
 }
 
 }  // namespace
@@ -118,14 +100,13 @@ HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span
         caponBinWeights(matrices[b], M, loading, uncertainty, uncertaintyGain, robust, bins[b]);
     }
 
-    std::vector<double> power =
-        adaptive::accumulateWeightedMap(*cache, bins, M, [floor](double Q, const PairWeights&) {
-            // A NaN Q compares false here and stays NaN; the finiteness test then drops it.
-            const double q = Q < floor ? floor : Q;
-            const double c = 1.0 / q;
-            return std::isfinite(c) ? c : 0.0;
-        });
-    return finalizeHeatmap(adaptive::mapSkeleton(*cache, frequencies), std::move(power));
+    std::vector<double> power = accumulateWeightedMap(*cache, bins, M, [floor](double Q, const PairWeights&) {
+        // A NaN Q compares false here and stays NaN; the finiteness test then drops it.
+        const double q = Q < floor ? floor : Q;
+        const double c = 1.0 / q;
+        return std::isfinite(c) ? c : 0.0;
+    });
+    return finalizeHeatmap(mapSkeleton(*cache, frequencies), std::move(power));
 }
 
 }  // namespace zk::core

@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/adaptive_map_stages.h"
 #include "core/beamformer.h"
+#include "core/map_support.h"
 
 namespace zk::core {
 
@@ -212,7 +212,7 @@ HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::sp
         CleanScBin bin(matrices[b], cache->phaseTerms.data() + b * G * M, M, G);
         bin.run(loopGain, maxIterations, stopDb, power);
     }
-    return finalizeHeatmap(adaptive::mapSkeleton(*cache, frequencies), std::move(power));
+    return finalizeHeatmap(mapSkeleton(*cache, frequencies), std::move(power));
 }
 
 }  // namespace zk::core

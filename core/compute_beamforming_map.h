@@ -22,4 +22,16 @@ HeatmapGrid computeBeamformingMap(const Beamformer& beamformer, std::span<const 
                                   std::uint64_t snapshotCount, double horizontalSpanDeg,
                                   double verticalSpanDeg, double gridStepDeg);
 
+// The map of the selected algorithm over the given bins, carrying only the stamps the algorithm sets
+// itself; throws as computeBeamformingMap does.
+HeatmapGrid selectedAlgorithmMap(const Beamformer& beamformer, std::span<const MatrixRows> matrices,
+                                 std::span<const double> frequencies, const BeamformingParameters& parameters,
+                                 std::uint64_t snapshotCount, double horizontalSpanDeg,
+                                 double verticalSpanDeg, double gridStepDeg);
+
+// Stamps the band's representative, first and last frequencies and bin count and the parameters'
+// revision and algorithm id on a map (0 Hz for an empty band).
+void stampBandAndParameters(HeatmapGrid& map, const FrequencyBand& band,
+                            const BeamformingParameters& parameters);
+
 }  // namespace zk::core

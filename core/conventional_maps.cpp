@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "core/beamformer.h"
+#include "core/map_support.h"
 #include "core/pair_kernel.h"
 
 namespace zk::core {
@@ -175,15 +176,6 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
         steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
                          verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
     const std::size_t bins = frequencies.size();
-    HeatmapGrid grid;
-    grid.azimuthDeg = cache->horizontalAxis;
-    grid.elevationDeg = cache->verticalAxis;
-    grid.width = grid.azimuthDeg.size();
-    grid.height = grid.elevationDeg.size();
-    grid.representativeFrequencyHz = frequencies[bins / 2];
-    grid.firstFrequencyHz = frequencies[0];
-    grid.lastFrequencyHz = frequencies[bins - 1];
-    grid.binCount = bins;
 
     // The strict upper triangles in single precision, packed pair by pair, and the traces.
     const std::size_t pairs = m * (m - 1) / 2;
@@ -237,7 +229,7 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
             }
         }
     }
-    return finalizeHeatmap(std::move(grid), std::move(power));
+    return finalizeHeatmap(mapSkeleton(*cache, frequencies), std::move(power));
 }
 
 }  // namespace zk::core

@@ -6,6 +6,7 @@
 
 #include "core/beamformer.h"
 #include "core/deconvolution_solvers.h"
+#include "core/map_support.h"
 
 namespace zk::core {
 namespace {
@@ -242,17 +243,7 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
     const std::vector<double> p = pointSpreadMatrix(*cache, points);
     const std::vector<double> x = runSolver(algorithmId, p, b, iterations, firstValue, secondValue);
 
-    HeatmapGrid grid;
-    grid.azimuthDeg = cache->horizontalAxis;
-    grid.elevationDeg = cache->verticalAxis;
-    grid.width = width;
-    grid.height = height;
-    const std::size_t bins = frequencies.size();
-    grid.representativeFrequencyHz = frequencies[bins / 2];
-    grid.firstFrequencyHz = frequencies.front();
-    grid.lastFrequencyHz = frequencies.back();
-    grid.binCount = bins;
-    return finalizeHeatmap(std::move(grid), spreadSolution(x, rows, columns, height, width));
+    return finalizeHeatmap(mapSkeleton(*cache, frequencies), spreadSolution(x, rows, columns, height, width));
 }
 
 HeatmapGrid Beamformer::damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/adaptive_map_stages.h"
 #include "core/beamformer.h"
 #include "core/hermitian.h"
+#include "core/map_support.h"
 
 namespace zk::core {
 
@@ -20,7 +20,6 @@ namespace {
 // eigenvalue is more negative than the tolerance allows is flagged, not weighted.
 void functionalBinWeights(const MatrixRows& rows, std::uint64_t M, double exponent, double tolerance,
                           Beamformer::PairWeights& out) {
-    const double scale = 1.0 / static_cast<double>(M);
     const std::vector<std::complex<double>> R = hermitianSymmetrize(rows);
     const HermitianEigenResult eigen = hermitianEigen(R.data(), M);
     if (!eigen.vectors.ok || eigen.eigenvalues.size() != M) {
@@ -54,23 +53,7 @@ void functionalBinWeights(const MatrixRows& rows, std::uint64_t M, double expone
             }
         }
     }
-    double trace = 0.0;
-    for (std::uint64_t i = 0; i < M; ++i) {
-        trace += P[i + i * M].real();
-    }
-    out.diagonalTerm = trace * scale;
-    const std::size_t pairCount = M * (M - 1) / 2;
-    out.pairRe.resize(pairCount);
-    out.pairIm.resize(pairCount);
-    std::size_t pair = 0;
-    for (std::uint64_t x = 0; x + 1 < M; ++x) {
-        for (std::uint64_t y = x + 1; y < M; ++y, ++pair) {
-            const std::complex<double> p = P[x + y * M];
-            out.pairRe[pair] = static_cast<float>(2.0 * scale * p.real());
-            out.pairIm[pair] = static_cast<float>(2.0 * scale * p.imag());
-        }
-    }
-    out.valid = true;
+    packPairWeights(P, M, out);
 }
 
 std::string notPsdMessage(double lambdaMin) {
@@ -113,11 +96,11 @@ HeatmapGrid Beamformer::functionalMap(std::span<const MatrixRows> matrices,
 
     const auto orderValue = static_cast<double>(order);
     std::vector<double> power =
-        adaptive::accumulateWeightedMap(*cache, bins, M, [orderValue](double Q, const PairWeights& bin) {
+        accumulateWeightedMap(*cache, bins, M, [orderValue](double Q, const PairWeights& bin) {
             const double c = std::pow(std::max(Q, 0.0), orderValue) * bin.lambdaMax;
             return std::isfinite(c) ? c : 0.0;
         });
-    return finalizeHeatmap(adaptive::mapSkeleton(*cache, frequencies), std::move(power));
+    return finalizeHeatmap(mapSkeleton(*cache, frequencies), std::move(power));
 }
 
 }  // namespace zk::core

@@ -10,8 +10,8 @@
 #include "core/beamformer.h"
 #include "core/heatmap_grid.h"
 #include "core/hermitian.h"
+#include "core/map_support.h"
 #include "core/source_count.h"
-#include "core/subspace_map_support.h"
 
 namespace zk::core {
 
@@ -169,7 +169,7 @@ HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span
         }
     }
 
-    HeatmapGrid grid = subspaceMapSkeleton(*cache, frequencies);
+    HeatmapGrid grid = mapSkeleton(*cache, frequencies);
     if (config.fixedSourceCount == 0 && !counts.empty()) {
         std::sort(counts.begin(), counts.end());
         grid.estimatedSourceCount = counts[counts.size() / 2];

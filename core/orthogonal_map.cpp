@@ -10,7 +10,7 @@
 #include "core/beamformer.h"
 #include "core/heatmap_grid.h"
 #include "core/hermitian.h"
-#include "core/subspace_map_support.h"
+#include "core/map_support.h"
 
 namespace zk::core {
 
@@ -96,7 +96,7 @@ HeatmapGrid Beamformer::orthogonalMap(std::span<const MatrixRows> matrices,
             power[g] += binMap[g];
         }
     }
-    return finalizeHeatmap(subspaceMapSkeleton(*cache, frequencies), std::move(power));
+    return finalizeHeatmap(mapSkeleton(*cache, frequencies), std::move(power));
 }
 
 }  // namespace zk::core

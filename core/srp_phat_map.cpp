@@ -9,44 +9,34 @@
 
 #include "core/beamformer.h"
 #include "core/heatmap_grid.h"
-#include "core/pair_kernel.h"
-#include "core/subspace_map_support.h"
+#include "core/map_support.h"
 
 namespace zk::core {
 
 namespace {
 
-// The pair kernel runs over this many consecutive grid points at a time.
-constexpr std::uint64_t kPointBlock = 128;
-
-struct WhitenedBand {
-    std::vector<float> pairRe;         // B x P, bin b's block at b * P
-    std::vector<float> pairIm;         // same layout
-    std::vector<double> diagonalTerm;  // B
-};
-
 // Divides every cross term by a power of the geometric mean of its two auto powers, so that with
-// exponent 1 only the phase of each cross spectrum is left.
-WhitenedBand whitenBand(std::span<const MatrixRows> matrices, std::uint64_t M, double floor, double exponent,
-                        bool zeroDiagonal) {
+// exponent 1 only the phase of each cross spectrum is left. Every bin is usable.
+std::vector<Beamformer::PairWeights> whitenBand(std::span<const MatrixRows> matrices, std::uint64_t M,
+                                                double floor, double exponent, bool zeroDiagonal) {
     const std::uint64_t pairCount = M * (M - 1) / 2;
-    WhitenedBand band;
-    band.pairRe.resize(matrices.size() * pairCount);
-    band.pairIm.resize(matrices.size() * pairCount);
-    band.diagonalTerm.assign(matrices.size(), 0.0);
+    std::vector<Beamformer::PairWeights> band(matrices.size());
     std::vector<double> autoPower(M);
     for (std::size_t b = 0; b < matrices.size(); ++b) {
         const MatrixRows& R = matrices[b];
+        Beamformer::PairWeights& weights = band[b];
         for (std::uint64_t k = 0; k < M; ++k) {
             autoPower[k] = std::max(0.0, R[k][k].real());
         }
-        std::size_t p = b * pairCount;
+        weights.pairRe.resize(pairCount);
+        weights.pairIm.resize(pairCount);
+        std::size_t p = 0;
         for (std::uint64_t x = 0; x + 1 < M; ++x) {
             for (std::uint64_t y = x + 1; y < M; ++y, ++p) {
                 const double divisor =
                     std::pow(std::max(floor, std::sqrt(autoPower[x] * autoPower[y])), exponent);
-                band.pairRe[p] = static_cast<float>(2.0 * R[x][y].real() / divisor);
-                band.pairIm[p] = static_cast<float>(2.0 * R[x][y].imag() / divisor);
+                weights.pairRe[p] = static_cast<float>(2.0 * R[x][y].real() / divisor);
+                weights.pairIm[p] = static_cast<float>(2.0 * R[x][y].imag() / divisor);
             }
         }
         if (!zeroDiagonal) {
@@ -54,8 +44,9 @@ WhitenedBand whitenBand(std::span<const MatrixRows> matrices, std::uint64_t M, d
             for (std::uint64_t k = 0; k < M; ++k) {
                 diagonal += autoPower[k] / std::pow(std::max(floor, autoPower[k]), exponent);
             }
-            band.diagonalTerm[b] = diagonal;
+            weights.diagonalTerm = diagonal;
         }
+        weights.valid = true;
     }
     return band;
 }
@@ -84,41 +75,13 @@ HeatmapGrid Beamformer::srpPhatMap(std::span<const MatrixRows> matrixRows,
         steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
                          verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
 
-    const WhitenedBand band = whitenBand(matrixRows, M, floor, exponent, zeroDiagonal);
+    const std::vector<PairWeights> band = whitenBand(matrixRows, M, floor, exponent, zeroDiagonal);
     const double normalisation =
         zeroDiagonal && M > 1 ? static_cast<double>(M * (M - 1)) : static_cast<double>(M * M);
-    const std::uint64_t pairCount = M * (M - 1) / 2;
-    const std::uint64_t G = cache->gridPointCount;
-    std::vector<double> power(G, 0.0);
-    const auto blockCount = static_cast<std::int64_t>((G + kPointBlock - 1) / kPointBlock);
-#pragma omp parallel num_threads(beamformerThreadCount())
-    {
-        std::vector<float> scratch(kPointBlock);
-        std::vector<double> accumulator(kPointBlock);
-#pragma omp for schedule(static)
-        for (std::int64_t block = 0; block < blockCount; ++block) {
-            const std::uint64_t first = static_cast<std::uint64_t>(block) * kPointBlock;
-            const std::uint64_t end = std::min(first + kPointBlock, G);
-            const std::uint64_t count = end - first;
-            for (std::size_t b = 0; b < B; ++b) {
-                std::fill_n(accumulator.begin(), count, band.diagonalTerm[b]);
-                if (pairCount > 0) {
-                    const std::size_t planeOffset = b * M * G;
-                    const std::size_t pairOffset = b * pairCount;
-                    accumulatePairQuadraticForm(
-                        std::span(cache->phasePlaneRe).subspan(planeOffset, M * G),
-                        std::span(cache->phasePlaneIm).subspan(planeOffset, M * G), M, G, first, end,
-                        std::span(band.pairRe).subspan(pairOffset, pairCount),
-                        std::span(band.pairIm).subspan(pairOffset, pairCount),
-                        std::span(scratch).first(count), std::span(accumulator).first(count));
-                }
-                for (std::uint64_t i = 0; i < count; ++i) {
-                    power[first + i] += std::max(accumulator[i] / normalisation, 0.0);
-                }
-            }
-        }
-    }
-    return finalizeHeatmap(subspaceMapSkeleton(*cache, frequencies), std::move(power));
+    std::vector<double> power = accumulateWeightedMap(
+        *cache, band, M,
+        [normalisation](double Q, const PairWeights&) { return std::max(Q / normalisation, 0.0); });
+    return finalizeHeatmap(mapSkeleton(*cache, frequencies), std::move(power));
 }
 
 }  // namespace zk::core

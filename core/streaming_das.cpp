@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "core/beamformer.h"
+#include "core/map_support.h"
 #include "core/pair_kernel.h"
 
 namespace zk::core {
@@ -123,15 +124,7 @@ HeatmapGrid Beamformer::finalizeStreamingDas(std::span<const double> horizontalA
         (!noiseDiagonalSums.empty() && noiseDiagonalSums.size() != bins)) {
         throw std::invalid_argument("invalid DAS grid finalization input");
     }
-    HeatmapGrid grid;
-    grid.representativeFrequencyHz = frequencies[bins / 2];
-    grid.firstFrequencyHz = frequencies[0];
-    grid.lastFrequencyHz = frequencies[bins - 1];
-    grid.binCount = bins;
-    grid.azimuthDeg.assign(horizontalAxis.begin(), horizontalAxis.end());
-    grid.elevationDeg.assign(verticalAxis.begin(), verticalAxis.end());
-    grid.width = horizontalAxis.size();
-    grid.height = verticalAxis.size();
+    HeatmapGrid grid = mapSkeleton(horizontalAxis, verticalAxis, frequencies);
 
     const double md = static_cast<double>(microphones_.size());
     const double divisor = removeDiagonal && microphones_.size() > 1 ? md * (md - 1.0) : md * md;

@@ -10,25 +10,17 @@
 #include <string>
 #include <thread>
 
-#include "beamformer_test_support.h"
+#include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
-using testing::planarArray;
-using testing::planeWaveSteering;
+using testmodel::planarArray;
+using testmodel::planeWaveSteering;
+using zk::test::messageOf;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-template <typename F>
-std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "no exception";
-}
 
 TEST(CameraGrid, AxesFollowSpanAndStep) {
     const auto h = cameraGridAxis(64.0, 0.0, 2.0);
@@ -178,7 +170,7 @@ TEST(SteeringCache, LargePhasesOverManyGridBlocksMatchDoublePrecision) {
         bool negativePath = false;
         for (std::size_t g = 0; g < g_count; ++g) {
             const auto u =
-                testing::lookDirection(cache->horizontalAxis[g % cols], cache->verticalAxis[g / cols]);
+                testmodel::lookDirection(cache->horizontalAxis[g % cols], cache->verticalAxis[g / cols]);
             std::vector<double> d(M);
             double lead = 0.0;
             for (std::size_t m = 0; m < M; ++m) {

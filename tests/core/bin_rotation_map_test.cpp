@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/compute_beamforming_map.h"
+#include "steering_test_model.h"
 
 namespace zk::core {
 namespace {
@@ -37,22 +38,11 @@ struct Source {
 // Incoherent far-field sources plus sensor noise, from the pinhole model.
 MatrixRows binMatrix(const std::vector<MicrophonePosition>& mics, double f,
                      const std::vector<Source>& sources, double noise) {
-    const std::size_t m = mics.size();
-    MatrixRows r(m, std::vector<std::complex<double>>(m));
+    MatrixRows r = testmodel::zeroMatrix(mics.size());
     for (const Source& s : sources) {
-        const double tx = std::tan(s.hDeg * std::numbers::pi / 180.0);
-        const double ty = std::tan(s.vDeg * std::numbers::pi / 180.0);
-        const double n = std::sqrt(1.0 + tx * tx + ty * ty);
-        std::vector<std::complex<double>> v;
-        for (const auto& mic : mics) {
-            v.push_back(
-                std::polar(1.0, 2.0 * std::numbers::pi * f * (tx * mic.x + ty * mic.y) / n / kSoundSpeed));
-        }
-        for (std::size_t i = 0; i < m; ++i) {
-            for (std::size_t j = 0; j < m; ++j) r[i][j] += s.power * v[i] * std::conj(v[j]);
-        }
+        testmodel::addSource(r, testmodel::steeringToward(mics, kSoundSpeed, s.hDeg, s.vDeg, f), s.power);
     }
-    for (std::size_t i = 0; i < m; ++i) r[i][i] += noise;
+    testmodel::addNoise(r, noise);
     return r;
 }
 

@@ -5,27 +5,32 @@
 #include <stdexcept>
 #include <vector>
 
-#include "adaptive_test_support.h"
 #include "core/beamformer.h"
+#include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
-using namespace zk::core::testing;
+using namespace testmodel;
+using zk::test::expectSamePower;
+using zk::test::expectThrowExactly;
+using zk::test::maxRelativeDifference;
 
-const TestGrid kGrid;
+// 40 x 30 degrees at 2 degrees: 21 columns (-20 .. 20) by 16 rows (-15 .. 15).
+const Grid kGrid{.vSpan = 30.0};
 
 HeatmapGrid mvdr(const Beamformer& bf, const std::vector<MatrixRows>& matrices,
                  const std::vector<double>& freqs, double loading, double floor = 1e-12) {
-    return bf.mvdrMap(matrices, freqs, loading, floor, kGrid.hSpan, kGrid.vSpan, 0.0, 0.0, kGrid.step,
-                      kGrid.step, kFarField);
+    return bf.mvdrMap(matrices, freqs, loading, floor, kGrid.hSpan, kGrid.vSpan, 0.0, 0.0, kGrid.hStep,
+                      kGrid.vStep, kFarField);
 }
 
 HeatmapGrid robust(const Beamformer& bf, const std::vector<MatrixRows>& matrices,
                    const std::vector<double>& freqs, double loading, double uncertainty, double gain,
                    double floor = 1e-12) {
     return bf.robustCaponMap(matrices, freqs, loading, uncertainty, gain, floor, kGrid.hSpan, kGrid.vSpan,
-                             0.0, 0.0, kGrid.step, kGrid.step, kFarField);
+                             0.0, 0.0, kGrid.hStep, kGrid.vStep, kFarField);
 }
 
 // Minimum-variance power 1 / (a^H (s2 v v^H + mu I)^-1 a / M) by the Sherman-Morrison identity.
@@ -49,7 +54,7 @@ TEST(CaponMaps, MvdrOnScaledIdentityIsFlatAndStampsTheBand) {
 
     // Each bin loads to s2 (1 + L0) I, whose Capon power is s2 (1 + L0) in every direction.
     const double expected = (2.0 + 3.0 + 0.5) * (1.0 + loading);
-    ASSERT_EQ(map.power.size(), kGrid.count());
+    ASSERT_EQ(map.power.size(), kGrid.cells());
     for (const double p : map.power) {
         EXPECT_NEAR(p, expected, 1e-5 * expected);
     }
@@ -75,7 +80,7 @@ TEST(CaponMaps, MvdrOnPlaneWaveMatchesShermanMorrisonAndPeaksOnSource) {
     std::vector<MatrixRows> matrices;
     for (const double f : freqs) {
         MatrixRows R = zeroMatrix(mics.size());
-        addSource(R, cellSteering(mics, kGrid, f, source), s2);
+        addSource(R, steering(mics, kSoundSpeed, kGrid, source, f), s2);
         addNoise(R, n2);
         matrices.push_back(R);
     }
@@ -83,18 +88,18 @@ TEST(CaponMaps, MvdrOnPlaneWaveMatchesShermanMorrisonAndPeaksOnSource) {
     const HeatmapGrid map = mvdr(bf, matrices, freqs, loading);
 
     const double mu = n2 + loading * (s2 + n2);
-    for (std::uint64_t g = 0; g < kGrid.count(); ++g) {
+    for (std::uint64_t g = 0; g < kGrid.cells(); ++g) {
         double expected = 0.0;
         for (const double f : freqs) {
-            const double overlap =
-                innerProductPower(cellSteering(mics, kGrid, f, source), cellSteering(mics, kGrid, f, g));
+            const double overlap = innerProductPower(steering(mics, kSoundSpeed, kGrid, source, f),
+                                                     steering(mics, kSoundSpeed, kGrid, g, f));
             expected += shermanMorrisonPower(s2, mu, M, overlap);
         }
         ASSERT_NEAR(map.power[g], expected, 1e-3 * expected) << "cell " << g;
     }
     EXPECT_EQ(map.peakIndex, source);
-    EXPECT_DOUBLE_EQ(map.peakAzimuthDeg, kGrid.hDeg(14));
-    EXPECT_DOUBLE_EQ(map.peakElevationDeg, kGrid.vDeg(11));
+    EXPECT_DOUBLE_EQ(map.peakAzimuthDeg, kGrid.h(14));
+    EXPECT_DOUBLE_EQ(map.peakElevationDeg, kGrid.v(11));
 }
 
 TEST(CaponMaps, RobustCaponLoadsWithTheLargestEigenvalue) {
@@ -106,7 +111,7 @@ TEST(CaponMaps, RobustCaponLoadsWithTheLargestEigenvalue) {
     const double s2 = 2.0;
     const double n2 = 0.05;
     MatrixRows R = zeroMatrix(mics.size());
-    const CVec v = cellSteering(mics, kGrid, f, source);
+    const Vec v = steering(mics, kSoundSpeed, kGrid, source, f);
     addSource(R, v, s2);
     addNoise(R, n2);
     const double L0 = 0.002;
@@ -117,9 +122,9 @@ TEST(CaponMaps, RobustCaponLoadsWithTheLargestEigenvalue) {
 
     // Largest eigenvalue of s2 v v^H + n2 I is s2 M + n2; the mean microphone power is s2 + n2.
     const double mu = n2 + U * U * G * (s2 * M + n2) + L0 * (s2 + n2);
-    for (std::uint64_t g = 0; g < kGrid.count(); ++g) {
+    for (std::uint64_t g = 0; g < kGrid.cells(); ++g) {
         const double expected =
-            shermanMorrisonPower(s2, mu, M, innerProductPower(v, cellSteering(mics, kGrid, f, g)));
+            shermanMorrisonPower(s2, mu, M, innerProductPower(v, steering(mics, kSoundSpeed, kGrid, g, f)));
         ASSERT_NEAR(map.power[g], expected, 1e-3 * expected) << "cell " << g;
     }
     EXPECT_EQ(map.peakIndex, source);
@@ -132,8 +137,8 @@ TEST(CaponMaps, RobustCaponWithoutUncertaintyOrGainIsMvdr) {
     std::vector<MatrixRows> matrices;
     for (const double f : freqs) {
         MatrixRows R = zeroMatrix(mics.size());
-        addSource(R, cellSteering(mics, kGrid, f, kGrid.cell(3, 3)), 1.0);
-        addSource(R, cellSteering(mics, kGrid, f, kGrid.cell(12, 17)), 0.5);
+        addSource(R, steering(mics, kSoundSpeed, kGrid, kGrid.cell(3, 3), f), 1.0);
+        addSource(R, steering(mics, kSoundSpeed, kGrid, kGrid.cell(12, 17), f), 0.5);
         addNoise(R, 0.2);
         matrices.push_back(R);
     }
@@ -153,14 +158,14 @@ TEST(CaponMaps, MvdrResolvesTwoSourcesThatDasMerges) {
     const std::uint64_t mid = kGrid.cell(row, 10);    // 0 degrees
     const std::uint64_t right = kGrid.cell(row, 13);  // +6 degrees
     MatrixRows R = zeroMatrix(mics.size());
-    addSource(R, cellSteering(mics, kGrid, f, left), 1.0);
-    addSource(R, cellSteering(mics, kGrid, f, right), 1.0);
+    addSource(R, steering(mics, kSoundSpeed, kGrid, left, f), 1.0);
+    addSource(R, steering(mics, kSoundSpeed, kGrid, right, f), 1.0);
     addNoise(R, 0.01);
 
     // Independent delay-and-sum along the row: one broad lobe whose top lies between the sources.
     std::vector<double> das(kGrid.columns());
     for (std::uint64_t c = 0; c < kGrid.columns(); ++c) {
-        das[c] = quadraticForm(R, cellSteering(mics, kGrid, f, kGrid.cell(row, c)));
+        das[c] = quadraticForm(R, steering(mics, kSoundSpeed, kGrid, kGrid.cell(row, c), f));
     }
     ASSERT_GE(das[10], das[7]);
     ASSERT_GE(das[10], das[13]);
@@ -182,7 +187,7 @@ TEST(CaponMaps, BinsThatCannotBeUsedContributeNothing) {
     Beamformer bf(mics, kSoundSpeed);
     const std::size_t M = mics.size();
     MatrixRows good = zeroMatrix(M);
-    addSource(good, cellSteering(mics, kGrid, 2000.0, kGrid.cell(5, 5)), 1.0);
+    addSource(good, steering(mics, kSoundSpeed, kGrid, kGrid.cell(5, 5), 2000.0), 1.0);
     addNoise(good, 0.1);
     // Positive mean power but indefinite, so the unloaded inverse fails.
     MatrixRows indefinite = zeroMatrix(M);
@@ -211,7 +216,7 @@ TEST(CaponMaps, PointsBelowTheFloorGetItsReciprocal) {
     const auto mics = scatteredArray();
     Beamformer bf(mics, kSoundSpeed);
     MatrixRows R = zeroMatrix(mics.size());
-    addSource(R, cellSteering(mics, kGrid, 2200.0, kGrid.cell(8, 2)), 4.0);
+    addSource(R, steering(mics, kSoundSpeed, kGrid, kGrid.cell(8, 2), 2200.0), 4.0);
     addNoise(R, 1.0);
     // Every Q of these bins lies far below 1e3, so each bin adds exactly 1e-3 everywhere.
     const HeatmapGrid map = mvdr(bf, {R, R}, {2200.0, 2300.0}, 0.001, 1e3);
@@ -236,39 +241,41 @@ TEST(CaponMaps, RejectsBadInputWithItsMessage) {
         };
     };
     for (const double F : {0.0, -1e-12, nan, inf}) {
-        expectThrowText<std::invalid_argument>(capon(one, f, 0.001, 0, 0, F), "invalid Capon parameters");
+        expectThrowExactly<std::invalid_argument>(capon(one, f, 0.001, 0, 0, F), "invalid Capon parameters");
     }
     for (const double bad : {-0.001, nan, inf}) {
-        expectThrowText<std::invalid_argument>(capon(one, f, bad, 0, 0, 1e-12), "invalid Capon parameters");
-        expectThrowText<std::invalid_argument>(capon(one, f, 0.001, bad, 1, 1e-12),
-                                               "invalid Capon parameters");
-        expectThrowText<std::invalid_argument>(capon(one, f, 0.001, 0.1, bad, 1e-12),
-                                               "invalid Capon parameters");
+        expectThrowExactly<std::invalid_argument>(capon(one, f, bad, 0, 0, 1e-12),
+                                                  "invalid Capon parameters");
+        expectThrowExactly<std::invalid_argument>(capon(one, f, 0.001, bad, 1, 1e-12),
+                                                  "invalid Capon parameters");
+        expectThrowExactly<std::invalid_argument>(capon(one, f, 0.001, 0.1, bad, 1e-12),
+                                                  "invalid Capon parameters");
     }
-    expectThrowText<std::invalid_argument>(
+    expectThrowExactly<std::invalid_argument>(
         [&] { bf.mvdrMap(one, f, 0.001, 0.0, 40, 30, 0, 0, 2, 2, kFarField); }, "invalid Capon parameters");
-    expectThrowText<std::invalid_argument>(
+    expectThrowExactly<std::invalid_argument>(
         [&] { bf.robustCaponMap(one, f, 0.001, -1.0, 1.0, 1e-12, 40, 30, 0, 0, 2, 2, kFarField); },
         "invalid Capon parameters");
 
     // The grid is checked before the parameters, the matrices before the grid.
     for (const double bad : {0.0, -10.0, nan}) {
-        expectThrowText<std::invalid_argument>(capon(one, f, 0.001, 0, 0, 0.0, bad), "invalid camera grid");
-        expectThrowText<std::invalid_argument>(capon(one, f, 0.001, 0, 0, 0.0, 40.0, bad),
-                                               "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(capon(one, f, 0.001, 0, 0, 0.0, bad),
+                                                  "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(capon(one, f, 0.001, 0, 0, 0.0, 40.0, bad),
+                                                  "invalid camera grid");
     }
-    expectThrowText<std::invalid_argument>(capon({}, {}, 0.001, 0, 0, 0.0, 0.0),
-                                           "invalid broadband matrix/frequency band");
-    expectThrowText<std::invalid_argument>(capon(one, {1000.0, 2000.0}, 0.001, 0, 0, 1e-12),
-                                           "invalid broadband matrix/frequency band");
-    expectThrowText<std::invalid_argument>(capon(one, {0.0}, 0.001, 0, 0, 1e-12),
-                                           "invalid broadband matrix bin");
-    expectThrowText<std::invalid_argument>(capon({zeroMatrix(3)}, f, 0.001, 0, 0, 1e-12),
-                                           "invalid broadband matrix bin");
+    expectThrowExactly<std::invalid_argument>(capon({}, {}, 0.001, 0, 0, 0.0, 0.0),
+                                              "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>(capon(one, {1000.0, 2000.0}, 0.001, 0, 0, 1e-12),
+                                              "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>(capon(one, {0.0}, 0.001, 0, 0, 1e-12),
+                                              "invalid broadband matrix bin");
+    expectThrowExactly<std::invalid_argument>(capon({zeroMatrix(3)}, f, 0.001, 0, 0, 1e-12),
+                                              "invalid broadband matrix bin");
     MatrixRows ragged = R;
     ragged[2].pop_back();
-    expectThrowText<std::invalid_argument>(capon({ragged}, f, 0.001, 0, 0, 1e-12),
-                                           "invalid broadband spectral matrix");
+    expectThrowExactly<std::invalid_argument>(capon({ragged}, f, 0.001, 0, 0, 1e-12),
+                                              "invalid broadband spectral matrix");
 }
 
 }  // namespace

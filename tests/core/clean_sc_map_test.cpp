@@ -8,20 +8,24 @@
 #include <string>
 #include <vector>
 
-#include "adaptive_test_support.h"
 #include "core/beamformer.h"
+#include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
-using namespace zk::core::testing;
+using namespace testmodel;
+using zk::test::expectSamePower;
+using zk::test::expectThrowExactly;
 
-const TestGrid kGrid;
+// 40 x 30 degrees at 2 degrees: 21 columns (-20 .. 20) by 16 rows (-15 .. 15).
+const Grid kGrid{.vSpan = 30.0};
 
 HeatmapGrid cleanSc(const Beamformer& bf, const std::vector<MatrixRows>& matrices,
                     const std::vector<double>& freqs, double gain, std::uint32_t iterations, double stopDb) {
     return bf.cleanScMap(matrices, freqs, gain, iterations, stopDb, kGrid.hSpan, kGrid.vSpan, 0.0, 0.0,
-                         kGrid.step, kGrid.step, kFarField);
+                         kGrid.hStep, kGrid.vStep, kFarField);
 }
 
 void expectNonNegative(const HeatmapGrid& map) {
@@ -39,18 +43,18 @@ struct RankOneCase {
     MatrixRows R;
     std::vector<double> dirty;
 
-    RankOneCase() : R(zeroMatrix(mics.size())), dirty(kGrid.count()) {
-        const CVec v = cellSteering(mics, kGrid, f, source);
+    RankOneCase() : R(zeroMatrix(mics.size())), dirty(kGrid.cells()) {
+        const Vec v = steering(mics, kSoundSpeed, kGrid, source, f);
         addSource(R, v, s2);
         const double M = static_cast<double>(mics.size());
-        for (std::uint64_t g = 0; g < kGrid.count(); ++g) {
-            dirty[g] = s2 * innerProductPower(v, cellSteering(mics, kGrid, f, g)) / (M * M);
+        for (std::uint64_t g = 0; g < kGrid.cells(); ++g) {
+            dirty[g] = s2 * innerProductPower(v, steering(mics, kSoundSpeed, kGrid, g, f)) / (M * M);
         }
     }
 
     void expectAfterSteps(const HeatmapGrid& map, int steps, double phi) const {
         const double left = std::pow(1.0 - phi, steps);
-        for (std::uint64_t g = 0; g < kGrid.count(); ++g) {
+        for (std::uint64_t g = 0; g < kGrid.cells(); ++g) {
             const double expected = left * dirty[g] + (g == source ? (1.0 - left) * s2 : 0.0);
             ASSERT_NEAR(map.power[g], expected, 1e-5 * s2) << "cell " << g << " after " << steps;
         }
@@ -61,13 +65,13 @@ TEST(CleanScMap, LoopGainOneTurnsARankOneSourceIntoOnePoint) {
     const RankOneCase one;
     Beamformer bf(one.mics, kSoundSpeed);
     MatrixRows second = zeroMatrix(one.mics.size());
-    addSource(second, cellSteering(one.mics, kGrid, 3100.0, one.source), 2.0);
+    addSource(second, steering(one.mics, kSoundSpeed, kGrid, one.source, 3100.0), 2.0);
 
     const HeatmapGrid map = cleanSc(bf, {one.R, second}, {one.f, 3100.0}, 1.0, 20, -25.0);
 
     EXPECT_EQ(map.peakIndex, one.source);
     EXPECT_NEAR(map.power[one.source], one.s2 + 2.0, 1e-5 * (one.s2 + 2.0));
-    for (std::uint64_t g = 0; g < kGrid.count(); ++g) {
+    for (std::uint64_t g = 0; g < kGrid.cells(); ++g) {
         if (g != one.source) {
             ASSERT_LT(map.power[g], 1e-5);
         }
@@ -101,15 +105,15 @@ TEST(CleanScMap, ResolvesTwoSourcesThatDasMerges) {
     const std::uint64_t strong = kGrid.cell(row, 3);  // -14 degrees
     const std::uint64_t weak = kGrid.cell(row, 17);   // +14 degrees
     MatrixRows R = zeroMatrix(mics.size());
-    addSource(R, cellSteering(mics, kGrid, f, strong), 1.0);
-    addSource(R, cellSteering(mics, kGrid, f, weak), 0.5);
+    addSource(R, steering(mics, kSoundSpeed, kGrid, strong, f), 1.0);
+    addSource(R, steering(mics, kSoundSpeed, kGrid, weak, f), 0.5);
     addNoise(R, 0.01);
 
     // Independent delay-and-sum: the weaker source only widens the stronger one's lobe; along the
     // row through both there is a single local maximum.
     std::vector<double> das(kGrid.columns());
     for (std::uint64_t c = 0; c < kGrid.columns(); ++c) {
-        das[c] = quadraticForm(R, cellSteering(mics, kGrid, f, kGrid.cell(row, c)));
+        das[c] = quadraticForm(R, steering(mics, kSoundSpeed, kGrid, kGrid.cell(row, c), f));
     }
     int localMaxima = 0;
     for (std::uint64_t c = 1; c + 1 < kGrid.columns(); ++c) {
@@ -122,7 +126,7 @@ TEST(CleanScMap, ResolvesTwoSourcesThatDasMerges) {
     EXPECT_EQ(map.peakIndex, strong);
     std::vector<double> rest = map.power;
     rest[strong] = 0.0;
-    EXPECT_EQ(argMax(rest), weak);
+    EXPECT_EQ(argmax(rest), weak);
     const double total = std::accumulate(map.power.begin(), map.power.end(), 0.0);
     EXPECT_GT(map.power[strong] + map.power[weak], 0.8 * total);
 }
@@ -171,27 +175,27 @@ TEST(CleanScMap, RejectsBadInputWithItsMessage) {
     };
     const std::string bad = "invalid CLEAN-SC parameters";
     for (const double gain : {0.0, -0.5, 1.0000001, nan, inf}) {
-        expectThrowText<std::invalid_argument>(call({R}, {1000.0}, gain, 20, -25.0), bad);
+        expectThrowExactly<std::invalid_argument>(call({R}, {1000.0}, gain, 20, -25.0), bad);
     }
-    expectThrowText<std::invalid_argument>(call({R}, {1000.0}, 0.6, 0, -25.0), bad);
+    expectThrowExactly<std::invalid_argument>(call({R}, {1000.0}, 0.6, 0, -25.0), bad);
     for (const double stop : {0.0, 3.0, nan, -inf}) {
-        expectThrowText<std::invalid_argument>(call({R}, {1000.0}, 0.6, 20, stop), bad);
+        expectThrowExactly<std::invalid_argument>(call({R}, {1000.0}, 0.6, 20, stop), bad);
     }
     EXPECT_NO_THROW(call({R}, {1000.0}, 1.0, 1, -5.0)());
 
     for (const double g : {0.0, -1.0, nan}) {
-        expectThrowText<std::invalid_argument>(call({R}, {1000.0}, 0.0, 0, 0.0, g), "invalid camera grid");
-        expectThrowText<std::invalid_argument>(call({R}, {1000.0}, 0.0, 0, 0.0, 40.0, g),
-                                               "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(call({R}, {1000.0}, 0.0, 0, 0.0, g), "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(call({R}, {1000.0}, 0.0, 0, 0.0, 40.0, g),
+                                                  "invalid camera grid");
     }
-    expectThrowText<std::invalid_argument>(call({R, R}, {1000.0}, 0.0, 0, 0.0, 0.0),
-                                           "invalid broadband matrix/frequency band");
-    expectThrowText<std::invalid_argument>(call({R, zeroMatrix(5)}, {1000.0, 2000.0}, 0.6, 20, -25.0),
-                                           "invalid broadband matrix bin");
+    expectThrowExactly<std::invalid_argument>(call({R, R}, {1000.0}, 0.0, 0, 0.0, 0.0),
+                                              "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>(call({R, zeroMatrix(5)}, {1000.0, 2000.0}, 0.6, 20, -25.0),
+                                              "invalid broadband matrix bin");
     MatrixRows ragged = R;
     ragged[3].clear();
-    expectThrowText<std::invalid_argument>(call({ragged}, {1000.0}, 0.6, 20, -25.0),
-                                           "invalid broadband spectral matrix");
+    expectThrowExactly<std::invalid_argument>(call({ragged}, {1000.0}, 0.6, 20, -25.0),
+                                              "invalid broadband spectral matrix");
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "steering_test_model.h"
+
 namespace zk::core {
 namespace {
 
@@ -30,21 +32,10 @@ std::vector<MicrophonePosition> ringArray() {
 // Far-field source from a camera direction plus uncorrelated sensor noise, from the pinhole model.
 std::vector<MatrixRows> sourceBand(const std::vector<MicrophonePosition>& mics,
                                    const std::vector<double>& freqs, double hDeg, double vDeg, double noise) {
-    const double tx = std::tan(hDeg * std::numbers::pi / 180.0),
-                 ty = std::tan(vDeg * std::numbers::pi / 180.0);
-    const double n = std::sqrt(1.0 + tx * tx + ty * ty);
     std::vector<MatrixRows> out;
     for (double f : freqs) {
-        std::vector<std::complex<double>> v;
-        for (const auto& m : mics) {
-            v.push_back(
-                std::polar(1.0, 2.0 * std::numbers::pi * f * (tx * m.x + ty * m.y) / n / kSoundSpeed));
-        }
-        MatrixRows r(mics.size(), std::vector<std::complex<double>>(mics.size()));
-        for (std::size_t i = 0; i < mics.size(); ++i) {
-            for (std::size_t j = 0; j < mics.size(); ++j) r[i][j] = v[i] * std::conj(v[j]);
-            r[i][i] += noise;
-        }
+        MatrixRows r = testmodel::outerProduct(testmodel::steeringToward(mics, kSoundSpeed, hDeg, vDeg, f));
+        testmodel::addNoise(r, noise);
         out.push_back(std::move(r));
     }
     return out;

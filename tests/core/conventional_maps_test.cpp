@@ -8,33 +8,25 @@
 #include <stdexcept>
 #include <string>
 
-#include "beamformer_test_support.h"
 #include "core/beamformer.h"
 #include "core/cross_spectral_matrix.h"
 #include "core/pair_kernel.h"
 #include "core/spectral_framer.h"
+#include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
 using C = std::complex<double>;
-using testing::outerProduct;
-using testing::planarArray;
-using testing::planeWaveSteering;
-using testing::quadraticForm;
-using testing::randomCsm;
+using testmodel::outerProduct;
+using testmodel::planarArray;
+using testmodel::planeWaveSteering;
+using testmodel::quadraticForm;
+using testmodel::randomCsm;
+using zk::test::messageOf;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-template <typename F>
-std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "no exception";
-}
 
 MatrixRows identity(std::size_t m) {
     MatrixRows r(m, std::vector<C>(m));
@@ -312,7 +304,7 @@ TEST(BroadbandDas, PeakAtSourceDirectionFromSyntheticSamples) {
     for (auto k : bins) freqs.push_back(static_cast<double>(k) * fs / static_cast<double>(n));
     const SpectralFramer framer(n, n / 2);
     for (const auto& [h, v] : {std::pair{14.0, -10.0}, std::pair{-14.0, 10.0}}) {
-        const auto samples = testing::planeWaveSamples(mics, h, v, freqs, 3000.0, fs, n * 9, 343.0);
+        const auto samples = testmodel::planeWaveSamples(mics, h, v, freqs, 3000.0, fs, n * 9, 343.0);
         const auto frames = framer.frame(samples, mics.size());
         ASSERT_EQ(frames.size(), 17u);
         std::vector<MatrixRows> matrices;

@@ -9,8 +9,9 @@
 #include <random>
 #include <stdexcept>
 #include <string>
-#include <typeinfo>
 #include <vector>
+
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
@@ -18,16 +19,7 @@ namespace {
 using Vec = std::vector<std::complex<double>>;
 using Rows = std::vector<Vec>;
 
-template <typename Expected, typename Fn>
-void expectThrowExactly(Fn&& fn, const std::string& text) {
-    try {
-        fn();
-        ADD_FAILURE() << "expected an exception with text \"" << text << "\"";
-    } catch (const std::exception& e) {
-        EXPECT_EQ(typeid(e), typeid(Expected)) << e.what();
-        EXPECT_EQ(std::string(e.what()), text);
-    }
-}
+using zk::test::expectThrowExactly;
 
 Vec randomVector(std::size_t m, std::mt19937& rng) {
     std::normal_distribution<double> dist(0.0, 3.0);

@@ -12,9 +12,13 @@
 
 #include "core/beamformer.h"
 #include "core/deconvolution_solvers.h"
+#include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
+
+using zk::test::expectThrowExactly;
 
 constexpr double kSoundSpeed = 343.0;
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -31,19 +35,10 @@ std::vector<MicrophonePosition> diskArray(std::size_t count, double radius, unsi
     return mics;
 }
 
-// Far-field wave from a camera direction, written from the pinhole model: the phase of microphone m
-// advances by 2 pi f t_m / c with t_m the projection of its position on the look direction.
+// Far-field wave from a camera direction, from the independent pinhole model.
 std::vector<std::complex<double>> planeWave(const std::vector<MicrophonePosition>& mics, double f,
                                             double hDeg, double vDeg) {
-    const double tx = std::tan(hDeg * std::numbers::pi / 180.0);
-    const double ty = std::tan(vDeg * std::numbers::pi / 180.0);
-    const double n = std::sqrt(1.0 + tx * tx + ty * ty);
-    std::vector<std::complex<double>> v;
-    for (const auto& m : mics) {
-        const double t = (tx * m.x + ty * m.y) / n;
-        v.push_back(std::polar(1.0, 2.0 * std::numbers::pi * f * t / kSoundSpeed));
-    }
-    return v;
+    return testmodel::steeringToward(mics, kSoundSpeed, hDeg, vDeg, f);
 }
 
 struct Source {
@@ -55,15 +50,9 @@ struct Source {
 std::vector<MatrixRows> bandMatrices(const std::vector<MicrophonePosition>& mics,
                                      const std::vector<double>& freqs, const std::vector<Source>& sources) {
     std::vector<MatrixRows> out;
-    const std::size_t m = mics.size();
     for (double f : freqs) {
-        MatrixRows r(m, std::vector<std::complex<double>>(m));
-        for (const Source& s : sources) {
-            const auto v = planeWave(mics, f, s.hDeg, s.vDeg);
-            for (std::size_t i = 0; i < m; ++i) {
-                for (std::size_t j = 0; j < m; ++j) r[i][j] += s.power * v[i] * std::conj(v[j]);
-            }
-        }
+        MatrixRows r = testmodel::zeroMatrix(mics.size());
+        for (const Source& s : sources) testmodel::addSource(r, planeWave(mics, f, s.hDeg, s.vDeg), s.power);
         out.push_back(std::move(r));
     }
     return out;
@@ -78,16 +67,6 @@ std::size_t cellOf(const HeatmapGrid& g, double hDeg, double vDeg) {
         if (std::abs(g.elevationDeg[r] - vDeg) < std::abs(g.elevationDeg[row] - vDeg)) row = r;
     }
     return row * g.width + col;
-}
-
-template <typename F>
-void expectInvalid(F&& f, const std::string& message) {
-    try {
-        f();
-        ADD_FAILURE() << "expected \"" << message << "\"";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_EQ(std::string(e.what()), message);
-    }
 }
 
 class DeconvolutionMaps : public ::testing::Test {
@@ -165,25 +144,37 @@ TEST_F(DeconvolutionMaps, PointSpreadMatrixEdgeCases) {
 
 TEST_F(DeconvolutionMaps, InputFailuresInOrder) {
     const auto r = bandMatrices(mics, freqs, {{0.0, 0.0, 1.0}});
-    expectInvalid([&] { run(10, {}, 10, 3, 1.0); }, "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, {}, 10, 3, 1.0); },
+                                              "invalid broadband matrix/frequency band");
     auto shortRow = r;
     shortRow[1][2].pop_back();
-    expectInvalid([&] { run(10, shortRow, 0, 0, 1.0, 0.0, 0.0); }, "invalid broadband spectral matrix");
-    expectInvalid([&] { run(10, r, 0, 3, 1.0, 0.0, 0.0); }, "invalid camera grid");
-    expectInvalid([&] { run(10, r, 0, 3, 1.0, 0.0, kH, -1.0); }, "invalid camera grid");
-    expectInvalid([&] { run(10, r, 0, 3, 1.0); }, "invalid deconvolution parameters");
-    expectInvalid([&] { run(12, r, 10, 0, 1e-4); }, "invalid deconvolution parameters");
-    expectInvalid([&] { run(9, r, 10, 3, 1.0); }, "invalid deconvolution parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, shortRow, 0, 0, 1.0, 0.0, 0.0); },
+                                              "invalid broadband spectral matrix");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 0, 3, 1.0, 0.0, 0.0); },
+                                              "invalid camera grid");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 0, 3, 1.0, 0.0, kH, -1.0); },
+                                              "invalid camera grid");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 0, 3, 1.0); },
+                                              "invalid deconvolution parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(12, r, 10, 0, 1e-4); },
+                                              "invalid deconvolution parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(9, r, 10, 3, 1.0); },
+                                              "invalid deconvolution parameters");
 
-    expectInvalid([&] { run(10, r, 5, 3, 2.0000001); }, "invalid DAMAS relaxation");
-    expectInvalid([&] { run(10, r, 5, 3, 0.0); }, "invalid DAMAS relaxation");
-    expectInvalid([&] { run(10, r, 5, 3, std::nan("")); }, "invalid DAMAS relaxation");
-    expectInvalid([&] { run(11, r, 5, 3, 0.0); }, "invalid DAMAS-FISTA tolerance");
-    expectInvalid([&] { run(12, r, 5, 3, kInf); }, "invalid NNLS tolerance");
-    expectInvalid([&] { run(13, r, 5, 3, -0.1, 1e-4); }, "invalid Sparse-FISTA parameters");
-    expectInvalid([&] { run(13, r, 5, 3, 0.02, 0.0); }, "invalid Sparse-FISTA parameters");
-    expectInvalid([&] { run(14, r, 5, 4, 0.0, 1e-5); }, "invalid SBL parameters");
-    expectInvalid([&] { run(14, r, 5, 4, 1e-3, 1.0); }, "invalid SBL parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 5, 3, 2.0000001); },
+                                              "invalid DAMAS relaxation");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 5, 3, 0.0); }, "invalid DAMAS relaxation");
+    expectThrowExactly<std::invalid_argument>([&] { run(10, r, 5, 3, std::nan("")); },
+                                              "invalid DAMAS relaxation");
+    expectThrowExactly<std::invalid_argument>([&] { run(11, r, 5, 3, 0.0); },
+                                              "invalid DAMAS-FISTA tolerance");
+    expectThrowExactly<std::invalid_argument>([&] { run(12, r, 5, 3, kInf); }, "invalid NNLS tolerance");
+    expectThrowExactly<std::invalid_argument>([&] { run(13, r, 5, 3, -0.1, 1e-4); },
+                                              "invalid Sparse-FISTA parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(13, r, 5, 3, 0.02, 0.0); },
+                                              "invalid Sparse-FISTA parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(14, r, 5, 4, 0.0, 1e-5); }, "invalid SBL parameters");
+    expectThrowExactly<std::invalid_argument>([&] { run(14, r, 5, 4, 1e-3, 1.0); }, "invalid SBL parameters");
 
     EXPECT_NO_THROW(run(10, r, 5, 3, 2.0));
     EXPECT_NO_THROW(run(13, r, 5, 3, 0.0, 1e-4));

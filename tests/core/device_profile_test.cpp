@@ -8,7 +8,7 @@
 #include <string>
 
 #include "device_profile_test_support.h"
-#include "temp_folder.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {

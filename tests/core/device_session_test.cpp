@@ -6,6 +6,7 @@
 #include <string>
 
 #include "device_profile_test_support.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
@@ -16,15 +17,7 @@ DeviceProfile profileNamed(const std::string& id) {
     return parseDeviceProfile(text.str());
 }
 
-template <typename Exception, typename Call>
-std::string messageOf(Call call) {
-    try {
-        call();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
+using zk::test::messageOf;
 
 TEST(DeviceSession, StartsEmpty) {
     DeviceSession session;

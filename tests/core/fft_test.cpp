@@ -8,24 +8,16 @@
 #include <random>
 #include <stdexcept>
 #include <string>
-#include <typeinfo>
 #include <vector>
+
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
 using Spectrum = std::vector<std::complex<double>>;
 
-template <typename Expected, typename Fn>
-void expectThrowExactly(Fn&& fn, const std::string& text) {
-    try {
-        fn();
-        ADD_FAILURE() << "expected an exception with text \"" << text << "\"";
-    } catch (const std::exception& e) {
-        EXPECT_EQ(typeid(e), typeid(Expected)) << e.what();
-        EXPECT_EQ(std::string(e.what()), text);
-    }
-}
+using zk::test::expectThrowExactly;
 
 // O(N^2) reference in long double, with the exponent reduced modulo N so the angle stays exact.
 Spectrum naiveDft(const Spectrum& x) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_folder.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {

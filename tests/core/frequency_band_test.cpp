@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "test_support.h"
+
 namespace zk::core {
 namespace {
 
@@ -34,14 +36,7 @@ std::vector<std::uint64_t> binRange(std::uint64_t first, std::uint64_t last) {
     return bins;
 }
 
-std::string errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "<no std::invalid_argument>";
-}
+using zk::test::messageOf;
 
 // A literal reading of the selection rule that materialises every candidate, against which the
 // implementation's range arithmetic is compared.
@@ -226,32 +221,33 @@ TEST(FrequencyBand, EveryFailureText) {
         return [=] { resolveFrequencyBand(fs, n, p); };
     };
     const std::string invalid = "invalid frequency-band parameters";
-    EXPECT_EQ(errorOf(resolve(48000, 1, bandParams(1, 1000.0))), invalid);
-    EXPECT_EQ(errorOf(resolve(48000, 0, bandParams(1, 1000.0))), invalid);
-    EXPECT_EQ(errorOf(resolve(0, 1024, bandParams(1, 1000.0))), invalid);
+    EXPECT_EQ(messageOf(resolve(48000, 1, bandParams(1, 1000.0))), invalid);
+    EXPECT_EQ(messageOf(resolve(48000, 0, bandParams(1, 1000.0))), invalid);
+    EXPECT_EQ(messageOf(resolve(0, 1024, bandParams(1, 1000.0))), invalid);
     for (double c : {0.0, -0.0, -5.0, kNaN, kInf, -kInf}) {
-        EXPECT_EQ(errorOf(resolve(48000, 1024, bandParams(2, c))), invalid) << c;
+        EXPECT_EQ(messageOf(resolve(48000, 1024, bandParams(2, c))), invalid) << c;
     }
-    EXPECT_EQ(errorOf(resolve(48000, 1024, bandParams(4, 0.0))), invalid);  // validated before the mode
+    EXPECT_EQ(messageOf(resolve(48000, 1024, bandParams(4, 0.0))), invalid);  // validated before the mode
 
     const std::string nyquist = "frequency-band center exceeds Nyquist";
-    EXPECT_EQ(errorOf(resolve(48000, 1024, bandParams(1, 24000.001))), nyquist);
-    EXPECT_EQ(errorOf(resolve(48000, 1024, bandParams(4, 30000.0))), nyquist);
+    EXPECT_EQ(messageOf(resolve(48000, 1024, bandParams(1, 24000.001))), nyquist);
+    EXPECT_EQ(messageOf(resolve(48000, 1024, bandParams(4, 30000.0))), nyquist);
 
     const std::string bandwidth = "custom bandwidth must be positive";
     for (double bw : {0.0, -0.0, -1.0, kInf, -kInf, kNaN}) {
-        EXPECT_EQ(errorOf(resolve(48000, 1024, bandParams(3, 1000.0, bw))), bandwidth) << bw;
+        EXPECT_EQ(messageOf(resolve(48000, 1024, bandParams(3, 1000.0, bw))), bandwidth) << bw;
     }
     EXPECT_NO_THROW(resolveFrequencyBand(48000, 1024, bandParams(2, 1000.0, kNaN)));  // mode 2 ignores it
 
     for (int mode : {0, 4, -1}) {
-        EXPECT_EQ(errorOf(resolve(48000, 1024, bandParams(mode, 1000.0))), "unsupported frequency-band mode");
+        EXPECT_EQ(messageOf(resolve(48000, 1024, bandParams(mode, 1000.0))),
+                  "unsupported frequency-band mode");
     }
 
     const std::string empty = "frequency band contains no positive bin";
-    EXPECT_EQ(errorOf(resolve(48000, 1024, bandParams(1, 10.0))), empty);
-    EXPECT_EQ(errorOf(resolve(48000, 1024, bandParams(2, 40.0))), empty);  // 40 * 2^(1/6) < 46.875
-    EXPECT_EQ(errorOf(resolve(48000, 1024, bandParams(3, 10.0, 20.0))), empty);
+    EXPECT_EQ(messageOf(resolve(48000, 1024, bandParams(1, 10.0))), empty);
+    EXPECT_EQ(messageOf(resolve(48000, 1024, bandParams(2, 40.0))), empty);  // 40 * 2^(1/6) < 46.875
+    EXPECT_EQ(messageOf(resolve(48000, 1024, bandParams(3, 10.0, 20.0))), empty);
     EXPECT_NO_THROW(resolveFrequencyBand(48000, 1024, bandParams(1, 46.875)));
 }
 

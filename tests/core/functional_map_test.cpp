@@ -6,20 +6,24 @@
 #include <stdexcept>
 #include <vector>
 
-#include "adaptive_test_support.h"
 #include "core/beamformer.h"
+#include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
-using namespace zk::core::testing;
+using namespace testmodel;
+using zk::test::expectSamePower;
+using zk::test::expectThrowExactly;
 
-const TestGrid kGrid;
+// 40 x 30 degrees at 2 degrees: 21 columns (-20 .. 20) by 16 rows (-15 .. 15).
+const Grid kGrid{.vSpan = 30.0};
 
 HeatmapGrid functional(const Beamformer& bf, const std::vector<MatrixRows>& matrices,
                        const std::vector<double>& freqs, std::uint32_t order, double tolerance = 1e-10) {
-    return bf.functionalMap(matrices, freqs, order, tolerance, kGrid.hSpan, kGrid.vSpan, 0.0, 0.0, kGrid.step,
-                            kGrid.step, kFarField);
+    return bf.functionalMap(matrices, freqs, order, tolerance, kGrid.hSpan, kGrid.vSpan, 0.0, 0.0,
+                            kGrid.hStep, kGrid.vStep, kFarField);
 }
 
 TEST(FunctionalMap, OrderOneIsMTimesDasWithoutDiagonalRemoval) {
@@ -30,24 +34,24 @@ TEST(FunctionalMap, OrderOneIsMTimesDasWithoutDiagonalRemoval) {
     std::vector<MatrixRows> matrices;
     for (const double f : freqs) {
         MatrixRows R = zeroMatrix(mics.size());
-        addSource(R, cellSteering(mics, kGrid, f, kGrid.cell(2, 3)), 1.5);
-        addSource(R, cellSteering(mics, kGrid, f, kGrid.cell(13, 16)), 0.7);
+        addSource(R, steering(mics, kSoundSpeed, kGrid, kGrid.cell(2, 3), f), 1.5);
+        addSource(R, steering(mics, kSoundSpeed, kGrid, kGrid.cell(13, 16), f), 0.7);
         addNoise(R, 0.3);
         matrices.push_back(R);
     }
 
     const HeatmapGrid map = functional(bf, matrices, freqs, 1);
 
-    for (std::uint64_t g = 0; g < kGrid.count(); ++g) {
+    for (std::uint64_t g = 0; g < kGrid.cells(); ++g) {
         double expected = 0.0;
         for (std::size_t b = 0; b < freqs.size(); ++b) {
-            expected += quadraticForm(matrices[b], cellSteering(mics, kGrid, freqs[b], g)) / M;
+            expected += quadraticForm(matrices[b], steering(mics, kSoundSpeed, kGrid, g, freqs[b])) / M;
         }
         ASSERT_NEAR(map.power[g], expected, 1e-4 * expected) << "cell " << g;
     }
-    const HeatmapGrid das = bf.broadbandDas(matrices, freqs, kGrid.hSpan, kGrid.vSpan, 0.0, 0.0, kGrid.step,
-                                            kGrid.step, false, kFarField);
-    for (std::uint64_t g = 0; g < kGrid.count(); ++g) {
+    const HeatmapGrid das = bf.broadbandDas(matrices, freqs, kGrid.hSpan, kGrid.vSpan, 0.0, 0.0, kGrid.hStep,
+                                            kGrid.vStep, false, kFarField);
+    for (std::uint64_t g = 0; g < kGrid.cells(); ++g) {
         ASSERT_NEAR(map.power[g], M * das.power[g], 1e-4 * map.power[g]);
     }
     EXPECT_EQ(map.peakIndex, das.peakIndex);
@@ -59,7 +63,7 @@ TEST(FunctionalMap, RankOnePlusNoiseMatchesTheEigenClosedForm) {
     const double M = static_cast<double>(mics.size());
     const double f = 2400.0;
     const std::uint64_t source = kGrid.cell(9, 4);
-    const CVec v = cellSteering(mics, kGrid, f, source);
+    const Vec v = steering(mics, kSoundSpeed, kGrid, source, f);
     const double s2 = 1.0;
     const double n2 = 0.1;
     MatrixRows R = zeroMatrix(mics.size());
@@ -71,8 +75,8 @@ TEST(FunctionalMap, RankOnePlusNoiseMatchesTheEigenClosedForm) {
         // Eigenvalues s2 M + n2 along v and n2 elsewhere: P = u u^H + w0 (I - u u^H).
         const double lambdaMax = s2 * M + n2;
         const double w0 = std::pow(n2 / lambdaMax, 1.0 / order);
-        for (std::uint64_t g = 0; g < kGrid.count(); ++g) {
-            const double overlap = innerProductPower(v, cellSteering(mics, kGrid, f, g)) / M;
+        for (std::uint64_t g = 0; g < kGrid.cells(); ++g) {
+            const double overlap = innerProductPower(v, steering(mics, kSoundSpeed, kGrid, g, f)) / M;
             const double Q = (overlap + w0 * (M - overlap)) / M;
             const double expected = std::pow(Q, order) * lambdaMax;
             ASSERT_NEAR(map.power[g], expected, 1e-3 * expected) << "order " << order << " cell " << g;
@@ -88,8 +92,8 @@ TEST(FunctionalMap, HigherOrderSharpensTheSourceAgainstTheBackground) {
     const std::uint64_t strong = kGrid.cell(4, 4);
     const std::uint64_t weak = kGrid.cell(12, 16);
     MatrixRows R = zeroMatrix(mics.size());
-    addSource(R, cellSteering(mics, kGrid, f, strong), 1.0);
-    addSource(R, cellSteering(mics, kGrid, f, weak), 0.3);
+    addSource(R, steering(mics, kSoundSpeed, kGrid, strong, f), 1.0);
+    addSource(R, steering(mics, kSoundSpeed, kGrid, weak, f), 0.3);
     addNoise(R, 0.05);
 
     const HeatmapGrid low = functional(bf, {R}, {f}, 1);
@@ -113,21 +117,21 @@ TEST(FunctionalMap, NotPsdMatrixIsReportedWithSixDecimals) {
     MatrixRows negative = good;
     negative[0][0] = -0.5;
 
-    expectThrowText<std::runtime_error>(
+    expectThrowExactly<std::runtime_error>(
         [&] {
             functional(bf, {good, negative}, {1000.0, 1100.0}, 4, 0.0);
         },
         "Functional matrix not PSD: min eig -0.500000");
     // The first offending bin in bin order names the value.
-    expectThrowText<std::runtime_error>(
+    expectThrowExactly<std::runtime_error>(
         [&] {
             functional(bf, {good, slightlyNegative, negative}, {1000.0, 1100.0, 1200.0}, 4, 0.0);
         },
         "Functional matrix not PSD: min eig -0.250000");
     // A tolerance of 0.3 x max(1, lambda_max) admits -0.25 but not -0.5.
     EXPECT_NO_THROW(functional(bf, {slightlyNegative}, {1000.0}, 4, 0.3));
-    expectThrowText<std::runtime_error>([&] { functional(bf, {negative}, {1000.0}, 4, 0.3); },
-                                        "Functional matrix not PSD: min eig -0.500000");
+    expectThrowExactly<std::runtime_error>([&] { functional(bf, {negative}, {1000.0}, 4, 0.3); },
+                                           "Functional matrix not PSD: min eig -0.500000");
 }
 
 TEST(FunctionalMap, NegativeEigenvaluesWithinToleranceAreClipped) {
@@ -152,7 +156,7 @@ TEST(FunctionalMap, ZeroBinsAreSkippedNotReported) {
     const auto mics = scatteredArray();
     Beamformer bf(mics, kSoundSpeed);
     MatrixRows R = zeroMatrix(mics.size());
-    addSource(R, cellSteering(mics, kGrid, 2000.0, kGrid.cell(6, 6)), 1.0);
+    addSource(R, steering(mics, kSoundSpeed, kGrid, kGrid.cell(6, 6), 2000.0), 1.0);
     addNoise(R, 0.1);
 
     const HeatmapGrid withZero = functional(bf, {zeroMatrix(mics.size()), R}, {3000.0, 2000.0}, 20, 0.0);
@@ -179,21 +183,23 @@ TEST(FunctionalMap, RejectsBadInputWithItsMessage) {
             bf.functionalMap(m, fr, order, tol, 40.0, vSpan, 0.0, 0.0, hStep, 2.0, kFarField);
         };
     };
-    expectThrowText<std::invalid_argument>(call({R}, {1000.0}, 0, 1e-10), "invalid Functional parameters");
+    expectThrowExactly<std::invalid_argument>(call({R}, {1000.0}, 0, 1e-10), "invalid Functional parameters");
     for (const double bad : {-1e-10, nan, inf}) {
-        expectThrowText<std::invalid_argument>(call({R}, {1000.0}, 20, bad), "invalid Functional parameters");
+        expectThrowExactly<std::invalid_argument>(call({R}, {1000.0}, 20, bad),
+                                                  "invalid Functional parameters");
     }
     for (const double bad : {0.0, -2.0, nan}) {
-        expectThrowText<std::invalid_argument>(call({R}, {1000.0}, 0, nan, bad), "invalid camera grid");
-        expectThrowText<std::invalid_argument>(call({R}, {1000.0}, 0, nan, 30.0, bad), "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(call({R}, {1000.0}, 0, nan, bad), "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(call({R}, {1000.0}, 0, nan, 30.0, bad),
+                                                  "invalid camera grid");
     }
-    expectThrowText<std::invalid_argument>(call({}, {}, 0, nan, 0.0),
-                                           "invalid broadband matrix/frequency band");
-    expectThrowText<std::invalid_argument>(call({R}, {-5.0}, 20, 1e-10), "invalid broadband matrix bin");
+    expectThrowExactly<std::invalid_argument>(call({}, {}, 0, nan, 0.0),
+                                              "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>(call({R}, {-5.0}, 20, 1e-10), "invalid broadband matrix bin");
     MatrixRows ragged = R;
     ragged[0].push_back({});
-    expectThrowText<std::invalid_argument>(call({ragged}, {1000.0}, 20, 1e-10),
-                                           "invalid broadband spectral matrix");
+    expectThrowExactly<std::invalid_argument>(call({ragged}, {1000.0}, 20, 1e-10),
+                                              "invalid broadband spectral matrix");
 }
 
 }  // namespace

@@ -8,8 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "test_support.h"
+
 namespace zk::core {
 namespace {
+
+using zk::test::expectThrowExactly;
 
 // A 3 x 2 grid (three azimuth columns, two elevation rows) with every pass-through field set away from
 // its default, and stale derived fields that finalisation must overwrite.
@@ -45,16 +49,6 @@ void expectPassThrough(const HeatmapGrid& g, const HeatmapGrid& source) {
     EXPECT_EQ(g.parametersRevision, source.parametersRevision);
     EXPECT_EQ(g.algorithmId, source.algorithmId);
     EXPECT_EQ(g.estimatedSourceCount, source.estimatedSourceCount);
-}
-
-template <typename F>
-void expectInvalid(F&& call, const std::string& message) {
-    try {
-        call();
-        ADD_FAILURE() << "expected std::invalid_argument";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_EQ(std::string(e.what()), message);
-    }
 }
 
 TEST(HeatmapGrid, DefaultsAndMoveSemantics) {
@@ -226,18 +220,27 @@ TEST(CombineHeatmapBands, SumsPowerAndTakesFieldsFromTheFirstGrid) {
 }
 
 TEST(CombineHeatmapBands, RejectsEmptyAndMismatchedLists) {
-    expectInvalid([] { combineHeatmapBands({}); }, "cannot combine an empty heatmap band");
+    expectThrowExactly<std::invalid_argument>([] { combineHeatmapBands({}); },
+                                              "cannot combine an empty heatmap band");
 
     HeatmapGrid wide = shapedGrid();
     wide.power.assign(6, 1.0);
     HeatmapGrid tall = wide;
     tall.width = 2;
     tall.height = 3;
-    expectInvalid([&] { combineHeatmapBands({wide, tall}); }, "heatmap grids do not match");
+    expectThrowExactly<std::invalid_argument>(
+        [&] {
+            combineHeatmapBands({wide, tall});
+        },
+        "heatmap grids do not match");
 
     HeatmapGrid shortPower = wide;
     shortPower.power.pop_back();
-    expectInvalid([&] { combineHeatmapBands({wide, shortPower}); }, "heatmap grids do not match");
+    expectThrowExactly<std::invalid_argument>(
+        [&] {
+            combineHeatmapBands({wide, shortPower});
+        },
+        "heatmap grids do not match");
 }
 
 }  // namespace

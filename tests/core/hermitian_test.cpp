@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "test_support.h"
+
 namespace zk::core {
 namespace {
 
@@ -90,12 +92,7 @@ double tolerance(std::uint64_t M, double scale) { return 1e-13 * static_cast<dou
 
 template <typename F>
 void expectInvalid(F&& call) {
-    try {
-        call();
-        ADD_FAILURE() << "expected std::invalid_argument";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_EQ(std::string(e.what()), "invalid Hermitian matrix");
-    }
+    zk::test::expectThrowExactly<std::invalid_argument>(call, "invalid Hermitian matrix");
 }
 
 TEST(HermitianCholesky, LowerFactorReproducesRandomMatrices) {

@@ -8,22 +8,14 @@
 #include <span>
 #include <stdexcept>
 #include <string>
-#include <typeinfo>
 #include <vector>
+
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
-template <typename Expected, typename Fn>
-void expectThrowExactly(Fn&& fn, const std::string& text) {
-    try {
-        fn();
-        ADD_FAILURE() << "expected an exception with text \"" << text << "\"";
-    } catch (const std::exception& e) {
-        EXPECT_EQ(typeid(e), typeid(Expected)) << e.what();
-        EXPECT_EQ(std::string(e.what()), text);
-    }
-}
+using zk::test::expectThrowExactly;
 
 std::vector<std::int16_t> takeAll(InterleavedSampleBuffer& buffer) { return buffer.takeFrames(UINT64_MAX); }
 

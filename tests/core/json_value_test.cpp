@@ -8,19 +8,12 @@
 #include <string>
 
 #include "core/json_reader.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
-template <typename Call>
-std::string runtimeMessage(Call call) {
-    try {
-        call();
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
+using zk::test::messageOf;
 
 TEST(JsonValue, DefaultIsNullAndKindsFollowTheTypeIndex) {
     EXPECT_EQ(JsonValue().kind(), JsonKind::Null);
@@ -34,15 +27,15 @@ TEST(JsonValue, DefaultIsNullAndKindsFollowTheTypeIndex) {
 TEST(JsonValue, WrongKindMessages) {
     const JsonValue number(1.0);
     const JsonValue text(std::string("t"));
-    EXPECT_EQ(runtimeMessage([&] { number.asArray(); }), "JSON value is not an array");
-    EXPECT_EQ(runtimeMessage([&] { number.asBool(); }), "JSON value is not a bool");
-    EXPECT_EQ(runtimeMessage([&] { text.asNumber(); }), "JSON value is not a number");
-    EXPECT_EQ(runtimeMessage([&] { text.asInteger(); }), "JSON value is not a number");
-    EXPECT_EQ(runtimeMessage([&] { number.asObject(); }), "JSON value is not an object");
-    EXPECT_EQ(runtimeMessage([&] { number.asString(); }), "JSON value is not a string");
-    EXPECT_EQ(runtimeMessage([&] { text.size(); }), "JSON value has no size");
-    EXPECT_EQ(runtimeMessage([&] { JsonValue().size(); }), "JSON value has no size");
-    EXPECT_EQ(runtimeMessage([&] { text.finiteNumber("f"); }), "JSON value is not a number");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { number.asArray(); }), "JSON value is not an array");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { number.asBool(); }), "JSON value is not a bool");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { text.asNumber(); }), "JSON value is not a number");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { text.asInteger(); }), "JSON value is not a number");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { number.asObject(); }), "JSON value is not an object");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { number.asString(); }), "JSON value is not a string");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { text.size(); }), "JSON value has no size");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { JsonValue().size(); }), "JSON value has no size");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { text.finiteNumber("f"); }), "JSON value is not a number");
 }
 
 TEST(JsonValue, KeyLookup) {
@@ -50,11 +43,12 @@ TEST(JsonValue, KeyLookup) {
     EXPECT_EQ(root.at("a").asNumber(), 1.0);
     EXPECT_TRUE(root.contains("b"));
     EXPECT_FALSE(root.contains("A"));
-    EXPECT_EQ(runtimeMessage([&] { root.at("missing"); }), "JSON object has no key: missing");
+    EXPECT_EQ(messageOf<std::runtime_error>([&] { root.at("missing"); }), "JSON object has no key: missing");
     for (const char* other : {"[1]", "\"a\"", "null", "3"}) {
         const JsonValue value = parseJsonDocument(other);
         EXPECT_FALSE(value.contains("a")) << other;
-        EXPECT_EQ(runtimeMessage([&] { value.at("a"); }), "JSON value is not an object") << other;
+        EXPECT_EQ(messageOf<std::runtime_error>([&] { value.at("a"); }), "JSON value is not an object")
+            << other;
     }
 }
 
@@ -77,7 +71,8 @@ TEST(JsonValue, IntegerSaturatesBeyondSixtyFourBitsAndRefusesNaN) {
     EXPECT_EQ(JsonValue(-std::numeric_limits<double>::infinity()).asInteger(), kMin);
     // The largest double below 2^63 still converts exactly.
     EXPECT_EQ(JsonValue(std::nextafter(std::ldexp(1.0, 63), 0.0)).asInteger(), kMax - 1023);
-    EXPECT_EQ(runtimeMessage([] { JsonValue(std::nan("")).asInteger(); }), "JSON value is not a number");
+    EXPECT_EQ(messageOf<std::runtime_error>([] { JsonValue(std::nan("")).asInteger(); }),
+              "JSON value is not a number");
 }
 
 TEST(JsonValue, FiniteNumberNamesTheField) {

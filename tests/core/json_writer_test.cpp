@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/json_reader.h"
-#include "temp_folder.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {

@@ -8,9 +8,12 @@
 
 #include "core/beamformer.h"
 #include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
+
+using zk::test::expectThrowExactly;
 
 using namespace testmodel;
 
@@ -224,16 +227,6 @@ TEST(MusicMap, PointsInsideTheSignalSubspaceReachTheFloor) {
     EXPECT_GT(plateau, 1u);
 }
 
-template <typename Call>
-void expectInvalid(Call call, const std::string& text) {
-    try {
-        call();
-        ADD_FAILURE() << "expected \"" << text << "\"";
-    } catch (const std::invalid_argument& error) {
-        EXPECT_EQ(std::string(error.what()), text);
-    }
-}
-
 TEST(MusicMap, RejectsBadInputWithItsMessage) {
     MusicFixture fx;
     const auto matrices = fx.band({fx.grid.cell(5, 10)}, {4000.0}, 0.1);
@@ -244,45 +237,49 @@ TEST(MusicMap, RejectsBadInputWithItsMessage) {
     const Beamformer& bf = fx.beamformer;
 
     // The fixed entry checks its count before anything else.
-    expectInvalid([&] { bf.fixedMusicMap({}, {}, 0, nan, 0, 0, 0, 0, 0, 0, inf); },
-                  "invalid MUSIC source count");
-    expectInvalid([&] { bf.fixedMusicMap({}, {}, 2, 1e-14, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
-                  "invalid broadband matrix/frequency band");
-    expectInvalid([&] { bf.fixedMusicMap(matrices, {}, 2, 1e-14, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
-                  "invalid broadband matrix/frequency band");
-    expectInvalid(
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.fixedMusicMap({}, {}, 0, nan, 0, 0, 0, 0, 0, 0, inf); }, "invalid MUSIC source count");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.fixedMusicMap({}, {}, 2, 1e-14, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
+        "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.fixedMusicMap(matrices, {}, 2, 1e-14, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
+        "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>(
         [&] { bf.fixedMusicMap(matrices, std::vector<double>{0.0}, 2, nan, 0, 0, 0, 0, 0, 0, inf); },
         "invalid broadband matrix bin");
     MatrixRows ragged = matrices[0];
     ragged[2].pop_back();
     const std::vector<MatrixRows> raggedBand = {ragged};
-    expectInvalid([&] { bf.fixedMusicMap(raggedBand, freqs, 2, 1e-14, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
-                  "invalid broadband spectral matrix");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.fixedMusicMap(raggedBand, freqs, 2, 1e-14, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
+        "invalid broadband spectral matrix");
 
     // Grid before parameters.
     for (const double bad : {0.0, -2.0, nan}) {
-        expectInvalid([&] { bf.fixedMusicMap(matrices, freqs, 2, nan, bad, g.vSpan, 0, 0, 2, 2, inf); },
-                      "invalid camera grid");
-        expectInvalid(
+        expectThrowExactly<std::invalid_argument>(
+            [&] { bf.fixedMusicMap(matrices, freqs, 2, nan, bad, g.vSpan, 0, 0, 2, 2, inf); },
+            "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(
             [&] { bf.fixedMusicMap(matrices, freqs, 2, 1e-14, g.hSpan, g.vSpan, 0, 0, 2, bad, inf); },
             "invalid camera grid");
     }
     for (const double badFloor : {0.0, -1e-14, nan, inf}) {
-        expectInvalid(
+        expectThrowExactly<std::invalid_argument>(
             [&] { bf.fixedMusicMap(matrices, freqs, 2, badFloor, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
             "invalid MUSIC parameters");
-        expectInvalid(
+        expectThrowExactly<std::invalid_argument>(
             [&] {
                 bf.autoMusicMap(matrices, freqs, 10, 4, 1, 1e-14, badFloor, g.hSpan, g.vSpan, 0, 0, 2, 2,
                                 inf);
             },
             "invalid MUSIC parameters");
     }
-    expectInvalid(
+    expectThrowExactly<std::invalid_argument>(
         [&] { bf.autoMusicMap(matrices, freqs, 10, 0, 1, 1e-14, 1e-12, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
         "invalid MUSIC parameters");
     for (const std::uint32_t badEstimator : {0u, 4u}) {
-        expectInvalid(
+        expectThrowExactly<std::invalid_argument>(
             [&] {
                 bf.autoMusicMap(matrices, freqs, 10, 4, badEstimator, 1e-14, 1e-12, g.hSpan, g.vSpan, 0, 0, 2,
                                 2, inf);
@@ -292,13 +289,15 @@ TEST(MusicMap, RejectsBadInputWithItsMessage) {
     Beamformer::MusicConfig config;
     config.fixedSourceCount = 1;
     config.maxSources = 0;
-    expectInvalid([&] { bf.musicMap(matrices, freqs, config, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
-                  "invalid MUSIC parameters");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.musicMap(matrices, freqs, config, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
+        "invalid MUSIC parameters");
 
     const Beamformer single({{0.0, 0.0, 0.0}}, kSpeed);
     const std::vector<MatrixRows> oneByOne = {MatrixRows{{cd{1.0, 0.0}}}};
-    expectInvalid([&] { single.fixedMusicMap(oneByOne, freqs, 1, 1e-14, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
-                  "MUSIC requires at least two channels");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { single.fixedMusicMap(oneByOne, freqs, 1, 1e-14, g.hSpan, g.vSpan, 0, 0, 2, 2, inf); },
+        "MUSIC requires at least two channels");
 }
 
 }  // namespace

@@ -8,9 +8,12 @@
 
 #include "core/beamformer.h"
 #include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
+
+using zk::test::expectThrowExactly;
 
 using namespace testmodel;
 
@@ -122,16 +125,6 @@ TEST(OrthogonalMap, BinsWithoutPositiveEigenvaluesOrDecompositionAddNothing) {
     EXPECT_DOUBLE_EQ(fx.map(unusable, freqs, 4, 0.0).peakDb, -240.0);
 }
 
-template <typename Call>
-void expectInvalid(Call call, const std::string& text) {
-    try {
-        call();
-        ADD_FAILURE() << "expected \"" << text << "\"";
-    } catch (const std::invalid_argument& error) {
-        EXPECT_EQ(std::string(error.what()), text);
-    }
-}
-
 TEST(OrthogonalMap, RejectsBadInputWithItsMessage) {
     OrthogonalFixture fx;
     const std::size_t M = fx.mics.size();
@@ -140,25 +133,31 @@ TEST(OrthogonalMap, RejectsBadInputWithItsMessage) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const Beamformer& bf = fx.beamformer;
 
-    expectInvalid([&] { bf.orthogonalMap({}, {}, 0, nan, 0, 0, 0, 0, 0, 0, kInf); },
-                  "invalid broadband matrix/frequency band");
-    expectInvalid(
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.orthogonalMap({}, {}, 0, nan, 0, 0, 0, 0, 0, 0, kInf); },
+        "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>(
         [&] { bf.orthogonalMap(matrices, std::vector<double>{-5.0}, 0, nan, 0, 0, 0, 0, 0, 0, kInf); },
         "invalid broadband matrix bin");
     const std::vector<MatrixRows> short_ = {mixture({}, 1.0, M - 1)};
-    expectInvalid([&] { bf.orthogonalMap(short_, freqs, 6, 1e-4, 40, 20, 0, 0, 2, 2, kInf); },
-                  "invalid broadband matrix bin");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.orthogonalMap(short_, freqs, 6, 1e-4, 40, 20, 0, 0, 2, 2, kInf); },
+        "invalid broadband matrix bin");
     for (const double bad : {0.0, -1.0, nan}) {
-        expectInvalid([&] { bf.orthogonalMap(matrices, freqs, 0, nan, 40, bad, 0, 0, 2, 2, kInf); },
-                      "invalid camera grid");
-        expectInvalid([&] { bf.orthogonalMap(matrices, freqs, 0, nan, 40, 20, 0, 0, bad, 2, kInf); },
-                      "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(
+            [&] { bf.orthogonalMap(matrices, freqs, 0, nan, 40, bad, 0, 0, 2, 2, kInf); },
+            "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(
+            [&] { bf.orthogonalMap(matrices, freqs, 0, nan, 40, 20, 0, 0, bad, 2, kInf); },
+            "invalid camera grid");
     }
-    expectInvalid([&] { bf.orthogonalMap(matrices, freqs, 0, 1e-4, 40, 20, 0, 0, 2, 2, kInf); },
-                  "invalid Orthogonal parameters");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.orthogonalMap(matrices, freqs, 0, 1e-4, 40, 20, 0, 0, 2, 2, kInf); },
+        "invalid Orthogonal parameters");
     for (const double bad : {-1e-9, nan, kInf}) {
-        expectInvalid([&] { bf.orthogonalMap(matrices, freqs, 6, bad, 40, 20, 0, 0, 2, 2, kInf); },
-                      "invalid Orthogonal parameters");
+        expectThrowExactly<std::invalid_argument>(
+            [&] { bf.orthogonalMap(matrices, freqs, 6, bad, 40, 20, 0, 0, 2, 2, kInf); },
+            "invalid Orthogonal parameters");
     }
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_folder.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {

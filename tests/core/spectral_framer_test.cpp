@@ -9,22 +9,14 @@
 #include <random>
 #include <stdexcept>
 #include <string>
-#include <typeinfo>
 #include <vector>
+
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
-template <typename Expected, typename Fn>
-void expectThrowExactly(Fn&& fn, const std::string& text) {
-    try {
-        fn();
-        ADD_FAILURE() << "expected an exception with text \"" << text << "\"";
-    } catch (const std::exception& e) {
-        EXPECT_EQ(typeid(e), typeid(Expected)) << e.what();
-        EXPECT_EQ(std::string(e.what()), text);
-    }
-}
+using zk::test::expectThrowExactly;
 
 std::vector<std::int16_t> randomSamples(std::size_t count, std::mt19937& rng) {
     std::uniform_int_distribution<int> dist(-32768, 32767);

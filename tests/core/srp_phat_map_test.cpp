@@ -9,9 +9,12 @@
 
 #include "core/beamformer.h"
 #include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
+
+using zk::test::expectThrowExactly;
 
 using namespace testmodel;
 
@@ -65,15 +68,10 @@ void expectMapsNear(const std::vector<double>& actual, const std::vector<double>
 }
 
 // A random Hermitian positive semi-definite matrix: a sum of random rank-one terms plus noise.
-MatrixRows randomCsm(std::size_t M, std::mt19937& rng) {
-    std::normal_distribution<double> normal;
-    std::vector<Source> sources;
-    for (int s = 0; s < 3; ++s) {
-        Vec v(M);
-        for (auto& value : v) value = {normal(rng), normal(rng)};
-        sources.push_back({v, 1.0});
-    }
-    return mixture(sources, 0.5, M);
+MatrixRows noisyRandomCsm(std::size_t M, std::mt19937& rng) {
+    MatrixRows R = testmodel::randomCsm(M, 3, rng);
+    addNoise(R, 0.5);
+    return R;
 }
 
 TEST(SrpPhatMap, PeaksOnTheCellOfASingleOnGridSource) {
@@ -98,7 +96,8 @@ TEST(SrpPhatMap, MatchesTheWhitenedResponseEvaluatedInDouble) {
     SrpFixture fx;
     std::mt19937 rng(7);
     const std::vector<double> freqs = {1500.0, 2500.0};
-    const std::vector<MatrixRows> matrices = {randomCsm(fx.mics.size(), rng), randomCsm(fx.mics.size(), rng)};
+    const std::vector<MatrixRows> matrices = {noisyRandomCsm(fx.mics.size(), rng),
+                                              noisyRandomCsm(fx.mics.size(), rng)};
     for (const double exponent : {0.0, 0.5, 1.0}) {
         for (const bool zeroDiagonal : {true, false}) {
             expectMapsNear(fx.map(matrices, freqs, 1e-10, exponent, zeroDiagonal).power,
@@ -141,7 +140,7 @@ TEST(SrpPhatMap, ExponentZeroEqualsDelayAndSum) {
     std::mt19937 rng(3);
     const std::vector<double> freqs = {2000.0, 2600.0, 3200.0};
     std::vector<MatrixRows> matrices;
-    for (std::size_t b = 0; b < freqs.size(); ++b) matrices.push_back(randomCsm(fx.mics.size(), rng));
+    for (std::size_t b = 0; b < freqs.size(); ++b) matrices.push_back(noisyRandomCsm(fx.mics.size(), rng));
     const Grid& g = fx.grid;
     for (const bool zeroDiagonal : {true, false}) {
         const HeatmapGrid srp = fx.map(matrices, freqs, 1e-10, 0.0, zeroDiagonal);
@@ -194,16 +193,6 @@ TEST(SrpPhatMap, SilentMicrophonesAreDividedByTheFloor) {
     for (double value : map.power) EXPECT_NEAR(value, 2.0 * 1e-3 / floor / 2.0, 1e-7);
 }
 
-template <typename Call>
-void expectInvalid(Call call, const std::string& text) {
-    try {
-        call();
-        ADD_FAILURE() << "expected \"" << text << "\"";
-    } catch (const std::invalid_argument& error) {
-        EXPECT_EQ(std::string(error.what()), text);
-    }
-}
-
 TEST(SrpPhatMap, RejectsBadInputInCheckOrder) {
     SrpFixture fx;
     const std::size_t M = fx.mics.size();
@@ -213,40 +202,46 @@ TEST(SrpPhatMap, RejectsBadInputInCheckOrder) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const Beamformer& bf = fx.beamformer;
 
-    expectInvalid([&] { bf.srpPhatMap({}, {}, nan, 2.0, true, 0, 0, 0, 0, 0, 0, kInf); },
-                  "invalid broadband matrix/frequency band");
-    expectInvalid(
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.srpPhatMap({}, {}, nan, 2.0, true, 0, 0, 0, 0, 0, 0, kInf); },
+        "invalid broadband matrix/frequency band");
+    expectThrowExactly<std::invalid_argument>(
         [&] {
             bf.srpPhatMap(matrices, std::vector<double>{1.0, 2.0}, nan, 2.0, true, 0, 0, 0, 0, 0, 0, kInf);
         },
         "invalid broadband matrix/frequency band");
     // Parameters come before the grid and the bins.
     for (const double exponent : {1.5, -0.1, nan, kInf}) {
-        expectInvalid(
+        expectThrowExactly<std::invalid_argument>(
             [&] { bf.srpPhatMap(matrices, zeroFreq, 1e-10, exponent, true, 0, 0, 0, 0, 0, 0, kInf); },
             "invalid PHAT parameters");
     }
     for (const double floor : {0.0, -1e-10, nan, kInf}) {
-        expectInvalid([&] { bf.srpPhatMap(matrices, zeroFreq, floor, 1.0, true, 0, 0, 0, 0, 0, 0, kInf); },
-                      "invalid PHAT parameters");
+        expectThrowExactly<std::invalid_argument>(
+            [&] { bf.srpPhatMap(matrices, zeroFreq, floor, 1.0, true, 0, 0, 0, 0, 0, 0, kInf); },
+            "invalid PHAT parameters");
     }
     for (const double bad : {0.0, -2.0, nan}) {
-        expectInvalid([&] { bf.srpPhatMap(matrices, zeroFreq, 1e-10, 1.0, true, bad, 20, 0, 0, 2, 2, kInf); },
-                      "invalid camera grid");
-        expectInvalid(
+        expectThrowExactly<std::invalid_argument>(
+            [&] { bf.srpPhatMap(matrices, zeroFreq, 1e-10, 1.0, true, bad, 20, 0, 0, 2, 2, kInf); },
+            "invalid camera grid");
+        expectThrowExactly<std::invalid_argument>(
             [&] { bf.srpPhatMap(matrices, zeroFreq, 1e-10, 1.0, true, 40, 20, 0, 0, 2, bad, kInf); },
             "invalid camera grid");
     }
-    expectInvalid([&] { bf.srpPhatMap(matrices, zeroFreq, 1e-10, 1.0, true, 40, 20, 0, 0, 2, 2, kInf); },
-                  "invalid broadband matrix bin");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.srpPhatMap(matrices, zeroFreq, 1e-10, 1.0, true, 40, 20, 0, 0, 2, 2, kInf); },
+        "invalid broadband matrix bin");
     const std::vector<MatrixRows> wrongSize = {mixture({}, 1.0, M + 1)};
-    expectInvalid([&] { bf.srpPhatMap(wrongSize, freqs, 1e-10, 1.0, true, 40, 20, 0, 0, 2, 2, kInf); },
-                  "invalid broadband matrix bin");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.srpPhatMap(wrongSize, freqs, 1e-10, 1.0, true, 40, 20, 0, 0, 2, 2, kInf); },
+        "invalid broadband matrix bin");
     MatrixRows ragged = matrices[0];
     ragged.back().push_back(cd{});
     const std::vector<MatrixRows> raggedBand = {ragged};
-    expectInvalid([&] { bf.srpPhatMap(raggedBand, freqs, 1e-10, 1.0, true, 40, 20, 0, 0, 2, 2, kInf); },
-                  "invalid broadband spectral matrix");
+    expectThrowExactly<std::invalid_argument>(
+        [&] { bf.srpPhatMap(raggedBand, freqs, 1e-10, 1.0, true, 40, 20, 0, 0, 2, 2, kInf); },
+        "invalid broadband spectral matrix");
     // Boundary values are accepted.
     EXPECT_NO_THROW(bf.srpPhatMap(matrices, freqs, 1e-10, 0.0, true, 40, 20, 0, 0, 2, 2, kInf));
     EXPECT_NO_THROW(bf.srpPhatMap(matrices, freqs, 1e-10, 1.0, false, 40, 20, 0, 0, 2, 2, kInf));

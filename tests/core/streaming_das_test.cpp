@@ -6,29 +6,21 @@
 #include <stdexcept>
 #include <string>
 
-#include "beamformer_test_support.h"
 #include "core/beamformer.h"
 #include "core/cross_spectral_matrix.h"
 #include "core/spectral_framer.h"
+#include "steering_test_model.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
 
 using C = std::complex<double>;
-using testing::planarArray;
-using testing::planeWaveSteering;
+using testmodel::planarArray;
+using testmodel::planeWaveSteering;
+using zk::test::messageOf;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-template <typename F>
-std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const std::invalid_argument& e) {
-        return e.what();
-    }
-    return "no exception";
-}
 
 std::vector<C> randomSpectra(std::size_t count, std::mt19937& rng) {
     std::normal_distribution<double> n(0.0, 1.0);
@@ -283,7 +275,7 @@ TEST(ProjectBand, SubtractingAProjectionAsNoiseLeavesNothing) {
     Fixture fx;
     std::mt19937 rng(10);
     std::vector<MatrixRows> matrices;
-    for (int b = 0; b < 3; ++b) matrices.push_back(testing::randomCsm(12, 2, rng));
+    for (int b = 0; b < 3; ++b) matrices.push_back(testmodel::randomCsm(12, 2, rng));
     std::vector<double> beams, diag;
     fx.bf.projectBand(matrices, fx.freqs, 30, 20, 0, 0, 5, 5, kInf, beams, diag);
     const auto axesH = cameraGridAxis(30, 0, 5);
@@ -332,7 +324,7 @@ TEST(StreamingDas, PeakAtSourceDirectionFromSyntheticSamples) {
     for (auto k : bins) freqs.push_back(static_cast<double>(k) * fs / static_cast<double>(n));
     const SpectralFramer framer(n, n / 2);
     for (const auto& [h, v] : {std::pair{-20.0, 6.0}, std::pair{20.0, -6.0}}) {
-        const auto samples = testing::planeWaveSamples(mics, h, v, freqs, 3000.0, fs, n * 9, 343.0, 23);
+        const auto samples = testmodel::planeWaveSamples(mics, h, v, freqs, 3000.0, fs, n * 9, 343.0, 23);
         StreamingDasState state;
         std::vector<C> block(bins.size() * mics.size());
         for (const auto& frame : framer.frame(samples, mics.size())) {
