@@ -144,6 +144,86 @@ TEST_F(ComputeBeamformingMap, ParametersReachTheSelectedEntry) {
             .power);
 }
 
+TEST_F(ComputeBeamformingMap, EveryParameterBlockReachesItsEntryInOrder) {
+    // Distinct non-default values per key, so that two swapped arguments would change the map.
+    const std::span<const double> f = band.binFrequenciesHz;
+    const auto dispatched = [&](BeamformingParameters p) {
+        p.focusDistanceM = 3.0;
+        return computeBeamformingMap(beamformer, matrices, band, p, 64, 64.0, 48.0, 4.0).power;
+    };
+    const double g[] = {64.0, 48.0, 0.0, 0.0, 4.0, 4.0, 3.0};
+
+    BeamformingParameters p = parametersFor(2);
+    p.functionalOrder = 5;
+    p.functionalEigenTolerance = 1e-6;
+    expectSamePower(
+        dispatched(p),
+        beamformer.functionalMap(matrices, f, 5, 1e-6, g[0], g[1], g[2], g[3], g[4], g[5], g[6]).power);
+
+    p = parametersFor(3);
+    p.mvdrLoading = 0.01;
+    p.mvdrFloor = 1e-9;
+    expectSamePower(
+        dispatched(p),
+        beamformer.mvdrMap(matrices, f, 0.01, 1e-9, g[0], g[1], g[2], g[3], g[4], g[5], g[6]).power);
+
+    p = parametersFor(4);
+    p.robustCaponBaseLoading = 0.02;
+    p.robustCaponUncertainty = 0.1;
+    p.robustCaponUncertaintyGain = 2.0;
+    p.robustCaponFloor = 1e-9;
+    expectSamePower(
+        dispatched(p),
+        beamformer.robustCaponMap(matrices, f, 0.02, 0.1, 2.0, 1e-9, g[0], g[1], g[2], g[3], g[4], g[5], g[6])
+            .power);
+
+    p = parametersFor(5);
+    p.musicSourceCount = 3;
+    p.musicFloor = 1e-10;
+    expectSamePower(
+        dispatched(p),
+        beamformer.fixedMusicMap(matrices, f, 3, 1e-10, g[0], g[1], g[2], g[3], g[4], g[5], g[6]).power);
+
+    p = parametersFor(7);
+    p.orthogonalMaxModes = 2;
+    p.orthogonalEigenThreshold = 0.01;
+    expectSamePower(
+        dispatched(p),
+        beamformer.orthogonalMap(matrices, f, 2, 0.01, g[0], g[1], g[2], g[3], g[4], g[5], g[6]).power);
+
+    p = parametersFor(8);
+    p.phatFloor = 1e-8;
+    p.phatExponent = 0.5;
+    p.phatZeroDiagonal = false;
+    expectSamePower(
+        dispatched(p),
+        beamformer.srpPhatMap(matrices, f, 1e-8, 0.5, false, g[0], g[1], g[2], g[3], g[4], g[5], g[6]).power);
+
+    p = parametersFor(10);
+    p.damasIterations = 5;
+    p.damasStride = 2;
+    p.damasRelaxation = 0.7;
+    expectSamePower(
+        dispatched(p),
+        beamformer.damasMap(matrices, f, 5, 2, 0.7, g[0], g[1], g[2], g[3], g[4], g[5], g[6]).power);
+
+    p = parametersFor(11);
+    p.damasFistaIterations = 6;
+    p.damasFistaStride = 2;
+    p.damasFistaTolerance = 1e-3;
+    expectSamePower(
+        dispatched(p),
+        beamformer.damasFistaMap(matrices, f, 6, 2, 1e-3, g[0], g[1], g[2], g[3], g[4], g[5], g[6]).power);
+
+    p = parametersFor(12);
+    p.nnlsIterations = 8;
+    p.nnlsStride = 2;
+    p.nnlsTolerance = 1e-3;
+    expectSamePower(
+        dispatched(p),
+        beamformer.nnlsMap(matrices, f, 8, 2, 1e-3, g[0], g[1], g[2], g[3], g[4], g[5], g[6]).power);
+}
+
 TEST_F(ComputeBeamformingMap, UnknownAlgorithmIsALogicError) {
     for (std::int32_t id : {0, 15, -1}) {
         try {
