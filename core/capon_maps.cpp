@@ -9,6 +9,7 @@
 #include "core/beamformer.h"
 #include "core/hermitian.h"
 #include "core/map_support.h"
+#include "core/parallel_for.h"
 
 namespace zk::core {
 
@@ -95,10 +96,9 @@ HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span
 
     std::vector<PairWeights> bins(matrices.size());
     const auto binCount = static_cast<std::int64_t>(matrices.size());
-#pragma omp parallel for num_threads(beamformerThreadCount()) schedule(static)
-    for (std::int64_t b = 0; b < binCount; ++b) {
+    parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
         caponBinWeights(matrices[b], M, loading, uncertainty, uncertaintyGain, robust, bins[b]);
-    }
+    });
 
     std::vector<double> power = accumulateWeightedMap(*cache, bins, M, [floor](double Q, const PairWeights&) {
         // A NaN Q compares false here and stays NaN; the finiteness test then drops it.

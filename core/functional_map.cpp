@@ -11,6 +11,7 @@
 #include "core/beamformer.h"
 #include "core/hermitian.h"
 #include "core/map_support.h"
+#include "core/parallel_for.h"
 
 namespace zk::core {
 
@@ -84,10 +85,9 @@ HeatmapGrid Beamformer::functionalMap(std::span<const MatrixRows> matrices,
 
     std::vector<PairWeights> bins(matrices.size());
     const auto binCount = static_cast<std::int64_t>(matrices.size());
-#pragma omp parallel for num_threads(beamformerThreadCount()) schedule(static)
-    for (std::int64_t b = 0; b < binCount; ++b) {
+    parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
         functionalBinWeights(matrices[b], M, exponent, eigenTolerance, bins[b]);
-    }
+    });
     for (const PairWeights& bin : bins) {
         if (bin.notPsd) {
             throw std::runtime_error(notPsdMessage(bin.lambdaMin));

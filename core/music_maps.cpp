@@ -11,6 +11,7 @@
 #include "core/heatmap_grid.h"
 #include "core/hermitian.h"
 #include "core/map_support.h"
+#include "core/parallel_for.h"
 #include "core/source_count.h"
 
 namespace zk::core {
@@ -147,11 +148,10 @@ HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span
     const std::uint64_t G = cache->gridPointCount;
     const auto binCount = static_cast<std::int64_t>(matrices.size());
     std::vector<MusicBinResult> bins(matrices.size());
-#pragma omp parallel for num_threads(beamformerThreadCount()) schedule(static)
-    for (std::int64_t b = 0; b < binCount; ++b) {
+    parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
         const std::complex<float>* steering = cache->phaseTerms.data() + static_cast<std::size_t>(b) * G * M;
         bins[b] = musicBin(matrices[b], steering, G, config);
-    }
+    });
 
     std::vector<double> power(G, 0.0);
     std::vector<std::uint32_t> counts;

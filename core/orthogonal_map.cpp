@@ -11,6 +11,7 @@
 #include "core/heatmap_grid.h"
 #include "core/hermitian.h"
 #include "core/map_support.h"
+#include "core/parallel_for.h"
 
 namespace zk::core {
 
@@ -84,11 +85,10 @@ HeatmapGrid Beamformer::orthogonalMap(std::span<const MatrixRows> matrices,
     const std::uint64_t G = cache->gridPointCount;
     const auto binCount = static_cast<std::int64_t>(matrices.size());
     std::vector<std::vector<double>> binMaps(matrices.size(), std::vector<double>(G, 0.0));
-#pragma omp parallel for num_threads(beamformerThreadCount()) schedule(static)
-    for (std::int64_t b = 0; b < binCount; ++b) {
+    parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
         const std::complex<float>* steering = cache->phaseTerms.data() + static_cast<std::size_t>(b) * G * M;
         orthogonalBin(matrices[b], steering, G, maxModes, relativeThreshold, binMaps[b]);
-    }
+    });
 
     std::vector<double> power(G, 0.0);
     for (const std::vector<double>& binMap : binMaps) {

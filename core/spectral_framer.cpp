@@ -1,12 +1,12 @@
 #include "core/spectral_framer.h"
 
 #include <cmath>
-#include <exception>
 #include <numbers>
 #include <stdexcept>
 #include <utility>
 
 #include "core/fft.h"
+#include "core/parallel_for.h"
 
 namespace zk::core {
 
@@ -33,28 +33,13 @@ void transformChannel(std::span<const std::int16_t> samples, std::uint64_t chann
     spectrum = fftRadix2(std::move(buffer));
 }
 
-void transformChannelsInParallel(
-    std::span<const std::int16_t> samples, std::uint64_t channelCount, std::uint64_t start,
-    const std::vector<double>& window, double scale,
-    std::vector<std::vector<std::complex<double>>>& spectra) {
-    // An exception must not leave an OpenMP region; the first one is carried out and rethrown.
-    std::exception_ptr failure;
-    const auto channels = static_cast<std::int64_t>(channelCount);
-#pragma omp parallel for num_threads(4) schedule(static)
-    for (std::int64_t c = 0; c < channels; ++c) {
-        try {
-            transformChannel(samples, channelCount, start, static_cast<std::uint64_t>(c), window, scale,
-                             spectra[static_cast<std::size_t>(c)]);
-        } catch (...) {
-#pragma omp critical(zk_spectral_framer_failure)
-            if (!failure) {
-                failure = std::current_exception();
-            }
-        }
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
+void transformChannelsInParallel(std::span<const std::int16_t> samples, std::uint64_t channelCount,
+                                 std::uint64_t start, const std::vector<double>& window, double scale,
+                                 std::vector<std::vector<std::complex<double>>>& spectra) {
+    parallelFor(static_cast<std::int64_t>(channelCount), 4, [&](std::int64_t c) {
+        transformChannel(samples, channelCount, start, static_cast<std::uint64_t>(c), window, scale,
+                         spectra[static_cast<std::size_t>(c)]);
+    });
 }
 
 }  // namespace
