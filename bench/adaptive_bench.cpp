@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-#include "core/beamformer.h"
+#include "core/beamforming/beamformer.h"
 
 namespace {
 

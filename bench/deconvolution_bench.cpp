@@ -11,10 +11,10 @@
 #include <random>
 #include <vector>
 
-#include "core/bin_rotation_map.h"
-#include "core/compute_beamforming_map.h"
-#include "core/deconvolution_maps.h"
-#include "core/deconvolution_solvers.h"
+#include "core/beamforming/bin_rotation_map.h"
+#include "core/beamforming/compute_beamforming_map.h"
+#include "core/beamforming/detail/coarse_grid.h"
+#include "core/beamforming/deconvolution_solvers.h"
 
 namespace zk::core {
 namespace {
@@ -90,7 +90,7 @@ void BM_PointSpreadMatrix(benchmark::State& state) {
     const auto cache = s.beamformer.steeringCacheFor(s.band.binFrequenciesHz, 64.0, 48.0, 0.0, 0.0, 1.0, 1.0,
                                                      std::numeric_limits<double>::infinity());
     const auto stride = static_cast<std::uint32_t>(state.range(0));
-    const auto points = coarseGridPoints(coarseGridLines(49, stride), coarseGridLines(65, stride), 65);
+    const auto points = detail::coarseGridPoints(detail::coarseGridLines(49, stride), detail::coarseGridLines(65, stride), 65);
     state.counters["n"] = static_cast<double>(points.size());
     for (auto _ : state) benchmark::DoNotOptimize(Beamformer::pointSpreadMatrix(*cache, points));
 }

@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "core/cross_spectral_matrix.h"
-#include "core/fft.h"
-#include "core/spectral_framer.h"
+#include "core/signal/cross_spectral_matrix.h"
+#include "core/signal/fft.h"
+#include "core/signal/spectral_framer.h"
 
 namespace {
 

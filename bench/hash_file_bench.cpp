@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "core/fnv1a.h"
+#include "core/storage/fnv1a.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "core/hermitian.h"
+#include "core/signal/hermitian.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "core/beamformer.h"
+#include "core/beamforming/beamformer.h"
 
 namespace {
 

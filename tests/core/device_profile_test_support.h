@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/device_profile.h"
+#include "core/storage/device_profile.h"
 
 namespace zk::test {
 

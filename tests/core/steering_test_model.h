@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "core/beamformer.h"
+#include "core/beamforming/beamformer.h"
 
 namespace zk::core::testmodel {
 

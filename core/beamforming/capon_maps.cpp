@@ -1,0 +1,112 @@
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "core/beamforming/beamformer.h"
+#include "core/signal/hermitian.h"
+#include "core/beamforming/detail/map_support.h"
+#include "core/detail/parallel_for.h"
+
+namespace zk::core {
+
+namespace {
+
+bool finiteNonNegative(double value) { return std::isfinite(value) && value >= 0.0; }
+
+// Reduces one bin to the packed upper triangle of its loaded inverse; leaves the record invalid when
+// the bin has no usable power or the loaded matrix cannot be inverted.
+void caponBinWeights(const MatrixRows& rows, std::uint64_t M, double baseLoading, double uncertainty,
+                     double uncertaintyGain, bool robust, Beamformer::PairWeights& out) {
+    std::vector<std::complex<double>> R = hermitianSymmetrize(rows);
+    double trace = 0.0;
+    for (std::uint64_t i = 0; i < M; ++i) {
+        trace += R[i + i * M].real();
+    }
+    const double meanPower = trace / static_cast<double>(M);
+    if (!(meanPower > 0.0) || !std::isfinite(meanPower)) {
+        return;
+    }
+    double loadingBase = meanPower;
+    if (robust) {
+        const HermitianEigenResult eigen = hermitianEigen(R.data(), M);
+        if (eigen.vectors.ok && !eigen.eigenvalues.empty()) {
+            const double lambdaMax = eigen.eigenvalues.back();
+            if (std::isfinite(lambdaMax) && lambdaMax >= 0.0) {
+                loadingBase = lambdaMax;
+            }
+        }
+    }
+    const double loading =
+        uncertainty * uncertaintyGain * uncertainty * loadingBase + meanPower * baseLoading;
+    for (std::uint64_t i = 0; i < M; ++i) {
+        R[i + i * M] += loading;
+    }
+    const HermitianResult inverse = hermitianInverse(R.data(), M);
+    if (!inverse.ok) {
+        return;
+    }
+    detail::packPairWeights(inverse.values, M, out);
+}
+
+}  // namespace
+
+HeatmapGrid Beamformer::mvdrMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                double loading, double floor, double horizontalSpanDeg,
+                                double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
+                                double horizontalStepDeg, double verticalStepDeg,
+                                double focusDistanceM) const {
+    return caponMap(matrices, frequencies, loading, 0.0, 0.0, floor, horizontalSpanDeg, verticalSpanDeg,
+                    horizontalCentreDeg, verticalCentreDeg, horizontalStepDeg, verticalStepDeg,
+                    focusDistanceM);
+}
+
+HeatmapGrid Beamformer::robustCaponMap(std::span<const MatrixRows> matrices,
+                                       std::span<const double> frequencies, double baseLoading,
+                                       double uncertainty, double uncertaintyGain, double floor,
+                                       double horizontalSpanDeg, double verticalSpanDeg,
+                                       double horizontalCentreDeg, double verticalCentreDeg,
+                                       double horizontalStepDeg, double verticalStepDeg,
+                                       double focusDistanceM) const {
+    return caponMap(matrices, frequencies, baseLoading, uncertainty, uncertaintyGain, floor,
+                    horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                    horizontalStepDeg, verticalStepDeg, focusDistanceM);
+}
+
+HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 double loading, double uncertainty, double uncertaintyGain, double floor,
+                                 double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                                 double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                                 double focusDistanceM) const {
+    const std::uint64_t M = microphoneCount();
+    checkBroadbandMatrix(matrices, frequencies, M);
+    checkCameraGrid(CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    if (!finiteNonNegative(loading) || !finiteNonNegative(uncertainty) ||
+        !finiteNonNegative(uncertaintyGain) || !std::isfinite(floor) || !(floor > 0.0)) {
+        throw std::invalid_argument("invalid Capon parameters");
+    }
+    const std::shared_ptr<const CameraBandSteeringCache> cache =
+        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const bool robust = uncertaintyGain > 0.0 && uncertainty > 0.0;
+
+    std::vector<PairWeights> bins(matrices.size());
+    const auto binCount = static_cast<std::int64_t>(matrices.size());
+    detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
+        caponBinWeights(matrices[b], M, loading, uncertainty, uncertaintyGain, robust, bins[b]);
+    });
+
+    std::vector<double> power = detail::accumulateWeightedMap(*cache, bins, M, [floor](double Q, const PairWeights&) {
+        // A NaN Q compares false here and stays NaN; the finiteness test then drops it.
+        const double q = Q < floor ? floor : Q;
+        const double c = 1.0 / q;
+        return std::isfinite(c) ? c : 0.0;
+    });
+    return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));
+}
+
+}  // namespace zk::core

@@ -1,0 +1,218 @@
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/map_support.h"
+
+namespace zk::core {
+
+namespace {
+
+// One bin's working state. The matrix is kept as split real and imaginary column-major planes so the
+// quadratic forms run on plain doubles (complex<double> products go through the slow NaN-aware path).
+class CleanScBin {
+  public:
+    CleanScBin(const MatrixRows& rows, const std::complex<float>* steering, std::uint64_t M, std::uint64_t G)
+        : M_(M),
+          G_(G),
+          scale_(1.0 / static_cast<double>(M)),
+          steering_(steering),
+          rRe_(M * M),
+          rIm_(M * M),
+          aRe_(M),
+          aIm_(M),
+          yRe_(M),
+          yIm_(M),
+          hRe_(M),
+          hIm_(M),
+          dirty_(G),
+          clean_(G, 0.0),
+          projection_(G) {
+        const std::vector<std::complex<double>> R = hermitianSymmetrize(rows);
+        for (std::size_t i = 0; i < R.size(); ++i) {
+            rRe_[i] = R[i].real();
+            rIm_[i] = R[i].imag();
+        }
+    }
+
+    // Cleans the bin and adds clean plus residual dirty power into the plane.
+    void run(double loopGain, std::uint32_t maxIterations, double stopDb, std::vector<double>& power) {
+        double peak = 0.0;
+        for (std::uint64_t i = 0; i < G_; ++i) {
+            loadSteering(i);
+            multiplyBySteering(rRe_, rIm_);
+            double q = 0.0;
+            for (std::uint64_t j = 0; j < M_; ++j) {
+                q += aRe_[j] * yRe_[j] + aIm_[j] * yIm_[j];
+            }
+            const double d = scale_ * scale_ * q;
+            dirty_[i] = d > 0.0 ? d : 0.0;
+            peak = std::max(peak, dirty_[i]);
+        }
+        if (peak > 0.0 && std::isfinite(peak)) {
+            clean(peak, loopGain, maxIterations, stopDb);
+        }
+        for (std::uint64_t i = 0; i < G_; ++i) {
+            power[i] += clean_[i] + dirty_[i];
+        }
+    }
+
+  private:
+    void clean(double firstPeak, double loopGain, std::uint32_t maxIterations, double stopDb) {
+        const double threshold =
+            std::max(std::numeric_limits<double>::epsilon(), std::pow(10.0, stopDb / 10.0) * firstPeak);
+        double norm = matrixNorm(rRe_, rIm_);
+        std::vector<double> nextRe(M_ * M_);
+        std::vector<double> nextIm(M_ * M_);
+        for (std::uint32_t count = 0; count < maxIterations; ++count) {
+            std::uint64_t p = 0;
+            for (std::uint64_t i = 1; i < G_; ++i) {
+                if (dirty_[i] > dirty_[p]) {
+                    p = i;
+                }
+            }
+            const double peak = dirty_[p];
+            if (threshold >= peak) {
+                return;
+            }
+            loadSteering(p);
+            multiplyBySteering(rRe_, rIm_);
+            for (std::uint64_t k = 0; k < M_; ++k) {
+                hRe_[k] = yRe_[k] * scale_ / peak;
+                hIm_[k] = yIm_[k] * scale_ / peak;
+            }
+            projectSource();
+
+            const double removed = peak * loopGain;
+            for (std::uint64_t k = 0; k < M_; ++k) {
+                for (std::uint64_t i = 0; i < M_; ++i) {
+                    // h_i conj(h_k)
+                    const double outerRe = hRe_[i] * hRe_[k] + hIm_[i] * hIm_[k];
+                    const double outerIm = hIm_[i] * hRe_[k] - hRe_[i] * hIm_[k];
+                    nextRe[i + k * M_] = rRe_[i + k * M_] - removed * outerRe;
+                    nextIm[i + k * M_] = rIm_[i + k * M_] - removed * outerIm;
+                }
+            }
+            for (std::uint64_t k = 1; k < M_; ++k) {
+                for (std::uint64_t j = 0; j < k; ++j) {
+                    const std::size_t upper = j + k * M_;
+                    const std::size_t lower = k + j * M_;
+                    const double re = 0.5 * (nextRe[upper] + nextRe[lower]);
+                    const double im = 0.5 * (nextIm[upper] - nextIm[lower]);
+                    nextRe[upper] = re;
+                    nextRe[lower] = re;
+                    nextIm[upper] = im;
+                    nextIm[lower] = -im;
+                }
+            }
+            const double nextNorm = matrixNorm(nextRe, nextIm);
+            if (nextNorm > norm * 1.00000001) {
+                return;
+            }
+            rRe_.swap(nextRe);
+            rIm_.swap(nextIm);
+            norm = nextNorm;
+            clean_[p] += removed;
+            for (std::uint64_t i = 0; i < G_; ++i) {
+                const double d = dirty_[i] - std::norm(projection_[i]) * removed;
+                dirty_[i] = d > 0.0 ? d : 0.0;
+            }
+        }
+    }
+
+    void loadSteering(std::uint64_t point) {
+        const std::complex<float>* a = steering_ + point * M_;
+        for (std::uint64_t m = 0; m < M_; ++m) {
+            aRe_[m] = a[m].real();
+            aIm_[m] = a[m].imag();
+        }
+    }
+
+    // y = X a for the loaded steering vector, X column-major.
+    void multiplyBySteering(const std::vector<double>& xRe, const std::vector<double>& xIm) {
+        std::fill(yRe_.begin(), yRe_.end(), 0.0);
+        std::fill(yIm_.begin(), yIm_.end(), 0.0);
+        for (std::uint64_t k = 0; k < M_; ++k) {
+            const double ar = aRe_[k];
+            const double ai = aIm_[k];
+            const double* colRe = xRe.data() + k * M_;
+            const double* colIm = xIm.data() + k * M_;
+            for (std::uint64_t j = 0; j < M_; ++j) {
+                yRe_[j] += colRe[j] * ar - colIm[j] * ai;
+                yIm_[j] += colRe[j] * ai + colIm[j] * ar;
+            }
+        }
+    }
+
+    // g_i = s a_i^H h at every grid point.
+    void projectSource() {
+        for (std::uint64_t i = 0; i < G_; ++i) {
+            const std::complex<float>* a = steering_ + i * M_;
+            double re = 0.0;
+            double im = 0.0;
+            for (std::uint64_t j = 0; j < M_; ++j) {
+                const double ar = a[j].real();
+                const double ai = a[j].imag();
+                re += ar * hRe_[j] + ai * hIm_[j];
+                im += ar * hIm_[j] - ai * hRe_[j];
+            }
+            projection_[i] = {scale_ * re, scale_ * im};
+        }
+    }
+
+    static double matrixNorm(const std::vector<double>& re, const std::vector<double>& im) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < re.size(); ++i) {
+            sum += std::hypot(re[i], im[i]);
+        }
+        return sum;
+    }
+
+    std::uint64_t M_;
+    std::uint64_t G_;
+    double scale_;
+    const std::complex<float>* steering_;  // G x M phase terms of this bin
+    std::vector<double> rRe_, rIm_;
+    std::vector<double> aRe_, aIm_;
+    std::vector<double> yRe_, yIm_;
+    std::vector<double> hRe_, hIm_;
+    std::vector<double> dirty_;
+    std::vector<double> clean_;
+    std::vector<std::complex<double>> projection_;
+};
+
+}  // namespace
+
+HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                   double loopGain, std::uint32_t maxIterations, double stopDb,
+                                   double horizontalSpanDeg, double verticalSpanDeg,
+                                   double horizontalCentreDeg, double verticalCentreDeg,
+                                   double horizontalStepDeg, double verticalStepDeg,
+                                   double focusDistanceM) const {
+    const std::uint64_t M = microphoneCount();
+    checkBroadbandMatrix(matrices, frequencies, M);
+    checkCameraGrid(CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    if (!std::isfinite(loopGain) || !(loopGain > 0.0) || loopGain > 1.0 || maxIterations == 0 ||
+        !std::isfinite(stopDb) || !(stopDb < 0.0)) {
+        throw std::invalid_argument("invalid CLEAN-SC parameters");
+    }
+    const std::shared_ptr<const CameraBandSteeringCache> cache =
+        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const std::uint64_t G = cache->gridPointCount;
+    std::vector<double> power(G, 0.0);
+    for (std::size_t b = 0; b < matrices.size(); ++b) {
+        CleanScBin bin(matrices[b], cache->phaseTerms.data() + b * G * M, M, G);
+        bin.run(loopGain, maxIterations, stopDb, power);
+    }
+    return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));
+}
+
+}  // namespace zk::core

@@ -1,0 +1,283 @@
+#include "core/beamforming/deconvolution_solvers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <stdexcept>
+
+#include "core/signal/hermitian.h"
+
+namespace zk::core {
+namespace {
+
+constexpr double kEpsilon = 2.220446049250313e-16;  // 2^-52
+
+std::size_t checkedSize(std::span<const double> pointSpread, std::span<const double> b) {
+    const std::size_t n = b.size();
+    if (pointSpread.size() != n * n) {
+        throw std::invalid_argument("point-spread matrix does not match data vector");
+    }
+    return n;
+}
+
+// Four partial sums keep the dependency chains short enough for the compiler to vectorise.
+double dot(const double* a, const double* b, std::size_t n) {
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        s0 += a[i] * b[i];
+        s1 += a[i + 1] * b[i + 1];
+        s2 += a[i + 2] * b[i + 2];
+        s3 += a[i + 3] * b[i + 3];
+    }
+    for (; i < n; ++i) s0 += a[i] * b[i];
+    return (s0 + s1) + (s2 + s3);
+}
+
+// out = P v
+void multiply(std::span<const double> p, const std::vector<double>& v, std::vector<double>& out) {
+    const std::size_t n = v.size();
+    for (std::size_t i = 0; i < n; ++i) out[i] = dot(p.data() + i * n, v.data(), n);
+}
+
+// out = P^T v, accumulated row by row so that P is read contiguously.
+void multiplyTransposed(std::span<const double> p, const std::vector<double>& v, std::vector<double>& out) {
+    const std::size_t n = v.size();
+    std::fill(out.begin(), out.end(), 0.0);
+    for (std::size_t j = 0; j < n; ++j) {
+        const double vj = v[j];
+        if (vj == 0.0) continue;
+        const double* row = p.data() + j * n;
+        double* o = out.data();
+        std::size_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            o[i] += row[i] * vj;
+            o[i + 1] += row[i + 1] * vj;
+            o[i + 2] += row[i + 2] * vj;
+            o[i + 3] += row[i + 3] * vj;
+        }
+        for (; i < n; ++i) o[i] += row[i] * vj;
+    }
+}
+
+double norm(const std::vector<double>& v) { return std::sqrt(dot(v.data(), v.data(), v.size())); }
+
+double distance(const std::vector<double>& a, const std::vector<double>& b) {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const double d = a[i] - b[i];
+        sum += d * d;
+    }
+    return std::sqrt(sum);
+}
+
+bool converged(const std::vector<double>& x, const std::vector<double>& xOld, double tolerance) {
+    return distance(x, xOld) <= tolerance * std::max(1e-9, norm(xOld));
+}
+
+// Shared body of the projected-gradient solvers: momentum on (FISTA) or off (plain NNLS), with an
+// optional L1 shrink applied before the projection.
+std::vector<double> projectedGradient(std::span<const double> p, std::span<const double> b,
+                                      std::uint32_t iterations, double tolerance, double lambda,
+                                      bool accelerated) {
+    const std::size_t n = b.size();
+    const double lipschitz = lipschitzEstimate(p, n);
+    std::vector<double> x(n, 0.0), xOld(n), y(n, 0.0), r(n), g(n);
+    double t = 1.0;
+    for (std::uint32_t it = 0; it < iterations; ++it) {
+        xOld = x;
+        const std::vector<double>& point = accelerated ? y : x;
+        multiply(p, point, r);
+        for (std::size_t i = 0; i < n; ++i) r[i] -= b[i];
+        multiplyTransposed(p, r, g);
+        for (std::size_t i = 0; i < n; ++i) {
+            x[i] = std::max(0.0, point[i] - g[i] / lipschitz - lambda / lipschitz);
+        }
+        if (accelerated) {
+            const double tNew = (1.0 + std::sqrt(1.0 + 4.0 * t * t)) / 2.0;
+            const double momentum = (t - 1.0) / tNew;
+            for (std::size_t i = 0; i < n; ++i) y[i] = x[i] + momentum * (x[i] - xOld[i]);
+            if (converged(x, xOld, tolerance)) break;
+            t = tNew;
+        } else if (converged(x, xOld, tolerance)) {
+            break;
+        }
+    }
+    return x;
+}
+
+}  // namespace
+
+double lipschitzEstimate(std::span<const double> pointSpread, std::size_t n) {
+    if (n == 0) return 1.0;
+    if (pointSpread.size() != n * n) {
+        throw std::invalid_argument("point-spread matrix does not match data vector");
+    }
+    std::vector<double> v(n, 1.0 / std::sqrt(static_cast<double>(n))), w(n), z(n);
+    for (int step = 0; step < 12; ++step) {
+        multiply(pointSpread, v, w);
+        multiplyTransposed(pointSpread, w, z);
+        const double zNorm = norm(z);
+        if (zNorm <= kEpsilon) return 1.0;
+        for (std::size_t i = 0; i < n; ++i) v[i] = z[i] / zNorm;
+    }
+    multiply(pointSpread, v, w);
+    const double pv = norm(w);
+    return std::max(pv * pv, kEpsilon);
+}
+
+std::vector<double> damasSolve(std::span<const double> pointSpread, std::span<const double> b,
+                               std::uint32_t iterations, double relaxation) {
+    const std::size_t n = checkedSize(pointSpread, b);
+    std::vector<double> x(n, 0.0), floored(n);
+    for (std::size_t i = 0; i < n; ++i) floored[i] = std::max(pointSpread[i * n + i], kEpsilon);
+    for (std::uint32_t sweep = 0; sweep < iterations; ++sweep) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const double* row = pointSpread.data() + i * n;
+            const double s = dot(row, x.data(), n);
+            const double u = (x[i] * row[i] + b[i] - s) / floored[i];
+            const double next = relaxation * std::max(u, 0.0) + (1.0 - relaxation) * x[i];
+            x[i] = (std::isfinite(next) && next >= 0.0) ? next : 0.0;
+        }
+    }
+    return x;
+}
+
+std::vector<double> damasFistaSolve(std::span<const double> pointSpread, std::span<const double> b,
+                                    std::uint32_t iterations, double tolerance) {
+    checkedSize(pointSpread, b);
+    return projectedGradient(pointSpread, b, iterations, tolerance, 0.0, true);
+}
+
+std::vector<double> nnlsSolve(std::span<const double> pointSpread, std::span<const double> b,
+                              std::uint32_t iterations, double tolerance) {
+    checkedSize(pointSpread, b);
+    return projectedGradient(pointSpread, b, iterations, tolerance, 0.0, false);
+}
+
+std::vector<double> sparseFistaSolve(std::span<const double> pointSpread, std::span<const double> b,
+                                     std::uint32_t iterations, double lambdaRel, double tolerance) {
+    const std::size_t n = checkedSize(pointSpread, b);
+    std::vector<double> bv(b.begin(), b.end()), ptb(n);
+    multiplyTransposed(pointSpread, bv, ptb);
+    double largest = 0.0;
+    for (double v : ptb) largest = std::max(largest, v);
+    return projectedGradient(pointSpread, b, iterations, tolerance, lambdaRel * largest, true);
+}
+
+std::vector<double> sblSolve(std::span<const double> pointSpread, std::span<const double> b,
+                             std::uint32_t iterations, double noiseRel, double pruneRel) {
+    const std::size_t n = checkedSize(pointSpread, b);
+    if (n == 0) return {};
+    double ymax = 0.0;
+    for (double v : b) ymax = std::max(ymax, v);
+    if (!(ymax > 0.0)) return std::vector<double>(n, 0.0);
+
+    std::vector<double> y(n), gamma(n), mu(n, 0.0), scratch(n);
+    for (std::size_t i = 0; i < n; ++i) y[i] = std::max(b[i], 0.0) / ymax;
+    multiplyTransposed(pointSpread, y, scratch);
+    for (std::size_t i = 0; i < n; ++i) gamma[i] = std::max(1e-6, scratch[i] * scratch[i]);
+    double sigma2 = std::max(1e-8, dot(y.data(), y.data(), n) / static_cast<double>(n) * noiseRel);
+
+    std::vector<std::size_t> active;
+    std::vector<double> columns;   // P_S, n x |S| row-major
+    std::vector<double> weighted;  // P_S Gamma_S, n x |S| row-major
+    std::vector<double> c(n * n);
+    std::vector<std::complex<double>> cc(n * n);
+    std::vector<double> ci(n * n), q(n), gammaOld, residual(n);
+    std::uint32_t passes = 0;
+    while (iterations > 0) {
+        double gmax = 0.0;
+        for (double g : gamma) gmax = std::max(gmax, g);
+        active.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            if (gamma[i] > gmax * pruneRel) active.push_back(i);
+        }
+        if (active.empty()) break;
+        const std::size_t s = active.size();
+
+        columns.assign(n * s, 0.0);
+        weighted.assign(n * s, 0.0);
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t pos = 0; pos < s; ++pos) {
+                const double v = pointSpread[i * n + active[pos]];
+                columns[i * s + pos] = v;
+                weighted[i * s + pos] = v * gamma[active[pos]];
+            }
+        }
+        double trace = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = i; j < n; ++j) {
+                const double v = dot(weighted.data() + i * s, columns.data() + j * s, s);
+                c[i * n + j] = v;
+                c[j * n + i] = v;
+            }
+            trace += c[i * n + i];
+        }
+        const double loading = sigma2 + 1e-10 * trace / static_cast<double>(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = 0; j < n; ++j) cc[i * n + j] = {c[i * n + j], 0.0};
+            cc[i * n + i] += loading;
+        }
+        const HermitianResult inverse = hermitianInverse(cc.data(), n);
+        if (!inverse.ok) break;
+        // C is real symmetric, so its inverse reads the same row- or column-major.
+        for (std::size_t k = 0; k < n * n; ++k) ci[k] = inverse.values[k].real();
+
+        multiply(ci, y, q);
+        std::vector<double> muNext(n, 0.0), gammaNext(n, 0.0);
+        std::vector<double> projected(s, 0.0), quadratic(s, 0.0), ciRow(s);  // P_S^T q, diag(P_S^T Ci P_S)
+        for (std::size_t i = 0; i < n; ++i) {
+            const double* pi = columns.data() + i * s;
+            for (std::size_t pos = 0; pos < s; ++pos) projected[pos] += pi[pos] * q[i];
+        }
+        // D = Ci P_S, then s_k = sum_i P[i][k] D[i][k].
+        for (std::size_t i = 0; i < n; ++i) {
+            std::fill(ciRow.begin(), ciRow.end(), 0.0);
+            const double* ciI = ci.data() + i * n;
+            for (std::size_t l = 0; l < n; ++l) {
+                const double w = ciI[l];
+                if (w == 0.0) continue;
+                const double* pl = columns.data() + l * s;
+                for (std::size_t pos = 0; pos < s; ++pos) ciRow[pos] += w * pl[pos];
+            }
+            const double* pi = columns.data() + i * s;
+            for (std::size_t pos = 0; pos < s; ++pos) quadratic[pos] += pi[pos] * ciRow[pos];
+        }
+        for (std::size_t pos = 0; pos < s; ++pos) {
+            const std::size_t k = active[pos];
+            const double gk = gamma[k];
+            const double m = gk * projected[pos];
+            const double sigmaKk = gk - gk * gk * quadratic[pos];
+            muNext[k] = m;
+            gammaNext[k] = std::max(1e-12, m * m + std::max(0.0, sigmaKk));
+        }
+        gammaOld = gamma;
+        mu = std::move(muNext);
+        gamma = std::move(gammaNext);
+
+        for (std::size_t i = 0; i < n; ++i) {
+            double modelled = 0.0;
+            const double* pi = columns.data() + i * s;
+            for (std::size_t pos = 0; pos < s; ++pos) modelled += pi[pos] * mu[active[pos]];
+            residual[i] = y[i] - modelled;
+        }
+        if (distance(gamma, gammaOld) <= 0.001 * std::max(1e-9, norm(gammaOld))) break;
+        if (++passes >= iterations) break;
+        sigma2 =
+            std::max(1e-10, dot(residual.data(), residual.data(), n) / static_cast<double>(n) * noiseRel);
+    }
+
+    std::vector<double> x(n);
+    double xmax = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        x[i] = std::max(0.0, std::abs(mu[i]));
+        xmax = std::max(xmax, x[i]);
+    }
+    if (xmax > 0.0) {
+        for (double& v : x) v /= xmax;
+    }
+    return x;
+}
+
+}  // namespace zk::core

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace zk::core::detail {
+
+// Adds, for every grid point g in [first, end), the sum over microphone pairs r < k of
+// Re(conj(a_r) * X_rk * a_k) to accumulator[g - first]; the accumulator is not cleared.
+// planeRe / planeIm: one bin's steering planes, microphone-major with row stride gridPointCount.
+// pairRe / pairIm: the strict upper triangle of X packed pair by pair in row order.
+// scratch and accumulator hold end - first entries each. Products and partial sums are single
+// precision; partial sums go into the double accumulator after at most about 512 pairs.
+void accumulatePairQuadraticForm(std::span<const float> planeRe, std::span<const float> planeIm,
+                                 std::uint64_t microphoneCount, std::uint64_t gridPointCount,
+                                 std::uint64_t first, std::uint64_t end, std::span<const float> pairRe,
+                                 std::span<const float> pairIm, std::span<float> scratch,
+                                 std::span<double> accumulator);
+
+}  // namespace zk::core::detail

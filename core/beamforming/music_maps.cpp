@@ -1,0 +1,180 @@
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "core/beamforming/beamformer.h"
+#include "core/beamforming/heatmap_grid.h"
+#include "core/signal/hermitian.h"
+#include "core/beamforming/detail/map_support.h"
+#include "core/detail/parallel_for.h"
+#include "core/beamforming/source_count.h"
+
+namespace zk::core {
+
+namespace {
+
+bool validMusicConfig(const Beamformer::MusicConfig& config) {
+    return std::isfinite(config.spectrumFloor) && config.spectrumFloor > 0.0 &&
+           std::isfinite(config.eigenFloor) && config.eigenFloor > 0.0 && config.maxSources != 0 &&
+           config.estimator >= 1 && config.estimator <= 3;
+}
+
+// Source count of one bin from its ascending eigenvalues, clamped to 1 .. M - 1.
+std::uint32_t binSourceCount(const std::vector<double>& ascending, const Beamformer::MusicConfig& config) {
+    const std::size_t M = ascending.size();
+    std::uint64_t K = config.fixedSourceCount;
+    if (K == 0) {
+        std::vector<double> descending(M);
+        for (std::size_t j = 0; j < M; ++j) {
+            descending[j] = std::max(ascending[M - 1 - j], config.eigenFloor);
+        }
+        K = estimateSourceCount(descending, config.snapshotCount, config.maxSources, config.estimator,
+                                config.eigenFloor);
+    }
+    if (K > M - 1) {
+        K = M - 1;
+    } else if (K == 0) {
+        K = 1;
+    }
+    return static_cast<std::uint32_t>(K);
+}
+
+// Pseudo-spectrum 1 / max(floor, (M - |U^H a|^2) / M) of one bin over every grid point, U holding the
+// eigenvectors of the K largest eigenvalues of the symmetrised matrix.
+Beamformer::MusicBinResult musicBin(const MatrixRows& rows, const std::complex<float>* steering,
+                                    std::uint64_t G, const Beamformer::MusicConfig& config) {
+    Beamformer::MusicBinResult result;
+    const std::uint64_t M = rows.size();
+    const std::vector<std::complex<double>> symmetric = hermitianSymmetrize(rows);
+    const HermitianEigenResult eigen = hermitianEigen(symmetric.data(), M);
+    if (!eigen.vectors.ok) {
+        return result;
+    }
+    const std::uint32_t K = binSourceCount(eigen.eigenvalues, config);
+    result.sourceCount = K;
+
+    // Columns M - K .. M - 1 of the column-major eigenvector matrix, contiguous and in that order.
+    const std::complex<double>* signal = eigen.vectors.values.data() + (M - K) * M;
+    const double scale = 1.0 / static_cast<double>(M);
+    const double mDouble = static_cast<double>(M);
+    result.pseudoSpectrum.resize(G);
+    std::vector<std::complex<double>> a(M);
+    for (std::uint64_t g = 0; g < G; ++g) {
+        const std::complex<float>* column = steering + g * M;
+        for (std::uint64_t m = 0; m < M; ++m) {
+            a[m] = std::conj(std::complex<double>(column[m]));
+        }
+        double energy = 0.0;
+        for (std::uint32_t k = 0; k < K; ++k) {
+            const std::complex<double>* u = signal + static_cast<std::size_t>(k) * M;
+            double re = 0.0;
+            double im = 0.0;
+            for (std::uint64_t m = 0; m < M; ++m) {
+                re += a[m].real() * u[m].real() - a[m].imag() * u[m].imag();
+                im += a[m].real() * u[m].imag() + a[m].imag() * u[m].real();
+            }
+            energy += re * re + im * im;
+        }
+        const double t = (mDouble - energy) * scale;
+        result.pseudoSpectrum[g] = 1.0 / std::max(config.spectrumFloor, t);
+    }
+    return result;
+}
+
+}  // namespace
+
+HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
+                                      std::span<const double> frequencies, std::uint32_t sourceCount,
+                                      double floor, double horizontalSpanDeg, double verticalSpanDeg,
+                                      double horizontalCentreDeg, double verticalCentreDeg,
+                                      double horizontalStepDeg, double verticalStepDeg,
+                                      double focusDistanceM) const {
+    if (sourceCount == 0) {
+        throw std::invalid_argument("invalid MUSIC source count");
+    }
+    MusicConfig config;
+    config.fixedSourceCount = sourceCount;
+    config.snapshotCount = 2;
+    config.maxSources = 1;
+    config.estimator = 1;
+    config.spectrumFloor = floor;
+    config.eigenFloor = 1e-12;
+    return musicMap(matrices, frequencies, config, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                    verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+}
+
+HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
+                                     std::span<const double> frequencies, std::uint64_t snapshotCount,
+                                     std::uint32_t maxSources, std::uint32_t estimator, double floor,
+                                     double eigenFloor, double horizontalSpanDeg, double verticalSpanDeg,
+                                     double horizontalCentreDeg, double verticalCentreDeg,
+                                     double horizontalStepDeg, double verticalStepDeg,
+                                     double focusDistanceM) const {
+    MusicConfig config;
+    config.fixedSourceCount = 0;
+    config.snapshotCount = snapshotCount;
+    config.maxSources = maxSources;
+    config.estimator = estimator;
+    config.spectrumFloor = floor;
+    config.eigenFloor = eigenFloor;
+    return musicMap(matrices, frequencies, config, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                    verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+}
+
+HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 const MusicConfig& config, double horizontalSpanDeg, double verticalSpanDeg,
+                                 double horizontalCentreDeg, double verticalCentreDeg,
+                                 double horizontalStepDeg, double verticalStepDeg,
+                                 double focusDistanceM) const {
+    const std::uint64_t M = microphoneCount();
+    checkBroadbandMatrix(matrices, frequencies, M);
+    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    if (!validMusicConfig(config)) {
+        throw std::invalid_argument("invalid MUSIC parameters");
+    }
+    const auto cache =
+        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    if (M < 2) {
+        throw std::invalid_argument("MUSIC requires at least two channels");
+    }
+
+    const std::uint64_t G = cache->gridPointCount;
+    const auto binCount = static_cast<std::int64_t>(matrices.size());
+    std::vector<MusicBinResult> bins(matrices.size());
+    detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
+        const std::complex<float>* steering = cache->phaseTerms.data() + static_cast<std::size_t>(b) * G * M;
+        bins[b] = musicBin(matrices[b], steering, G, config);
+    });
+
+    std::vector<double> power(G, 0.0);
+    std::vector<std::uint32_t> counts;
+    for (const MusicBinResult& bin : bins) {
+        if (bin.pseudoSpectrum.empty()) {
+            continue;
+        }
+        counts.push_back(bin.sourceCount);
+        const double peak = *std::max_element(bin.pseudoSpectrum.begin(), bin.pseudoSpectrum.end());
+        if (!(peak > 0.0)) {
+            continue;
+        }
+        for (std::uint64_t g = 0; g < G; ++g) {
+            power[g] += bin.pseudoSpectrum[g] / peak;
+        }
+    }
+
+    HeatmapGrid grid = detail::mapSkeleton(*cache, frequencies);
+    if (config.fixedSourceCount == 0 && !counts.empty()) {
+        std::sort(counts.begin(), counts.end());
+        grid.estimatedSourceCount = counts[counts.size() / 2];
+    }
+    return finalizeHeatmap(std::move(grid), std::move(power));
+}
+
+}  // namespace zk::core

@@ -1,0 +1,102 @@
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "core/beamforming/beamformer.h"
+#include "core/beamforming/heatmap_grid.h"
+#include "core/signal/hermitian.h"
+#include "core/beamforming/detail/map_support.h"
+#include "core/detail/parallel_for.h"
+
+namespace zk::core {
+
+namespace {
+
+// Places each of the strongest eigenvalues of one bin, as a point source, at the grid point where its
+// eigenvector's beam response |a^H v|^2 / M is largest.
+void orthogonalBin(const MatrixRows& rows, const std::complex<float>* steering, std::uint64_t G,
+                   std::uint32_t maxModes, double relativeThreshold, std::vector<double>& binMap) {
+    const std::uint64_t M = rows.size();
+    const std::vector<std::complex<double>> symmetric = hermitianSymmetrize(rows);
+    const HermitianEigenResult eigen = hermitianEigen(symmetric.data(), M);
+    if (!eigen.vectors.ok) {
+        return;
+    }
+    const std::vector<double>& lambda = eigen.eigenvalues;
+    const double lambdaMax = lambda[M - 1];
+    if (!(lambdaMax > 0.0)) {
+        return;
+    }
+    const double cutoff = lambdaMax * relativeThreshold;
+    const auto selected = static_cast<std::uint64_t>(
+        std::count_if(lambda.begin(), lambda.end(), [cutoff](double value) { return value >= cutoff; }));
+    const std::uint64_t modes = std::min({static_cast<std::uint64_t>(maxModes), selected, M});
+
+    const double scale = 1.0 / static_cast<double>(M);
+    for (std::uint64_t k = 0; k < modes; ++k) {
+        const std::uint64_t index = M - 1 - k;
+        const std::complex<double>* v = eigen.vectors.values.data() + index * M;
+        std::uint64_t winner = 0;
+        double best = -1.0;
+        for (std::uint64_t g = 0; g < G; ++g) {
+            const std::complex<float>* a = steering + g * M;
+            double re = 0.0;
+            double im = 0.0;
+            for (std::uint64_t m = 0; m < M; ++m) {
+                const double ar = a[m].real();
+                const double ai = -static_cast<double>(a[m].imag());
+                re += ar * v[m].real() - ai * v[m].imag();
+                im += ar * v[m].imag() + ai * v[m].real();
+            }
+            const double response = (re * re + im * im) * scale;
+            if (response > best) {
+                best = response;
+                winner = g;
+            }
+        }
+        binMap[winner] += lambda[index];
+    }
+}
+
+}  // namespace
+
+HeatmapGrid Beamformer::orthogonalMap(std::span<const MatrixRows> matrices,
+                                      std::span<const double> frequencies, std::uint32_t maxModes,
+                                      double relativeThreshold, double horizontalSpanDeg,
+                                      double verticalSpanDeg, double horizontalCentreDeg,
+                                      double verticalCentreDeg, double horizontalStepDeg,
+                                      double verticalStepDeg, double focusDistanceM) const {
+    const std::uint64_t M = microphoneCount();
+    checkBroadbandMatrix(matrices, frequencies, M);
+    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    if (maxModes == 0 || !std::isfinite(relativeThreshold) || relativeThreshold < 0.0) {
+        throw std::invalid_argument("invalid Orthogonal parameters");
+    }
+    const auto cache =
+        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+
+    const std::uint64_t G = cache->gridPointCount;
+    const auto binCount = static_cast<std::int64_t>(matrices.size());
+    std::vector<std::vector<double>> binMaps(matrices.size(), std::vector<double>(G, 0.0));
+    detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
+        const std::complex<float>* steering = cache->phaseTerms.data() + static_cast<std::size_t>(b) * G * M;
+        orthogonalBin(matrices[b], steering, G, maxModes, relativeThreshold, binMaps[b]);
+    });
+
+    std::vector<double> power(G, 0.0);
+    for (const std::vector<double>& binMap : binMaps) {
+        for (std::uint64_t g = 0; g < G; ++g) {
+            power[g] += binMap[g];
+        }
+    }
+    return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));
+}
+
+}  // namespace zk::core

@@ -1,0 +1,208 @@
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/detail/pair_kernel.h"
+
+namespace zk::core {
+
+namespace {
+
+constexpr std::size_t kProjectionBlock = 128;
+
+bool sameFrequencies(std::span<const double> a, std::span<const double> b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+bool allFinite(std::span<const double> values) {
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+}
+
+}  // namespace
+
+void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const std::complex<double>> spectra,
+                                    std::span<const double> frequencies, double alpha,
+                                    double horizontalSpanDeg, double verticalSpanDeg,
+                                    double horizontalCentreDeg, double verticalCentreDeg,
+                                    double horizontalStepDeg, double verticalStepDeg, double focusDistanceM,
+                                    std::int32_t maxThreads, std::uint64_t firstBin,
+                                    std::uint64_t binLimit) const {
+    const std::size_t m = microphones_.size();
+    const std::size_t bins = frequencies.size();
+    // A non-finite frequency would make every later call miss the state's key and rebuild it.
+    if (bins == 0 || !std::isfinite(alpha) || !(alpha > 0.0 && alpha < 1.0) || spectra.size() != bins * m ||
+        !allFinite(frequencies)) {
+        throw std::invalid_argument("invalid streaming DAS update");
+    }
+    const CameraGridSpec key{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                             horizontalStepDeg, verticalStepDeg, focusDistanceM};
+    checkCameraGrid(key);
+
+    if (state.microphoneCount != m || !state.key.sameAs(key) ||
+        !sameFrequencies(state.frequencies, frequencies)) {
+        const auto cache =
+            steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                             verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+        // Built aside and swapped in whole, so a failed allocation leaves the old state intact.
+        StreamingDasState rebuilt;
+        rebuilt.frequencies.assign(frequencies.begin(), frequencies.end());
+        rebuilt.horizontalAxis = cache->horizontalAxis;
+        rebuilt.verticalAxis = cache->verticalAxis;
+        rebuilt.gridPointCount = cache->gridPointCount;
+        rebuilt.microphoneCount = m;
+        rebuilt.key = key;
+        rebuilt.phasePlaneRe = cache->phasePlaneRe;
+        rebuilt.phasePlaneIm = cache->phasePlaneIm;
+        rebuilt.beamSums.assign(bins * cache->gridPointCount, 0.0);
+        rebuilt.diagonalSums.assign(bins, 0.0);
+        state = std::move(rebuilt);
+    }
+
+    const double wOld = state.updateCount == 0 ? 0.0 : alpha;
+    const double wNew = state.updateCount == 0 ? 1.0 : 1.0 - alpha;
+    const std::size_t start = std::min<std::uint64_t>(firstBin, bins);
+    const std::size_t end = binLimit == 0 ? bins : std::min<std::uint64_t>(bins, start + binLimit);
+
+    for (std::size_t b = start; b < end; ++b) {
+        double energy = 0.0;
+        for (std::size_t i = 0; i < m; ++i) energy += std::norm(spectra[b * m + i]);
+        state.diagonalSums[b] = wOld * state.diagonalSums[b] + wNew * energy;
+    }
+
+    const std::size_t points = state.gridPointCount;
+    const int threads = std::max(1, std::min(omp_get_max_threads(), static_cast<int>(maxThreads)));
+    const float* planeRe = state.phasePlaneRe.data();
+    const float* planeIm = state.phasePlaneIm.data();
+    double* beamSums = state.beamSums.data();
+#pragma omp parallel num_threads(threads) if (threads > 1)
+    {
+        std::vector<float> yRe(points);
+        std::vector<float> yIm(points);
+#pragma omp for schedule(static)
+        for (std::size_t b = start; b < end; ++b) {
+            std::fill(yRe.begin(), yRe.end(), 0.0f);
+            std::fill(yIm.begin(), yIm.end(), 0.0f);
+            float* __restrict yr = yRe.data();
+            float* __restrict yi = yIm.data();
+            for (std::size_t i = 0; i < m; ++i) {
+                // y += conj(a) * X
+                const float xr = static_cast<float>(spectra[b * m + i].real());
+                const float xi = static_cast<float>(spectra[b * m + i].imag());
+                const float* __restrict ar = planeRe + (b * m + i) * points;
+                const float* __restrict ai = planeIm + (b * m + i) * points;
+                for (std::size_t g = 0; g < points; ++g) {
+                    yr[g] = std::fma(ar[g], xr, std::fma(ai[g], xi, yr[g]));
+                    yi[g] = std::fma(ar[g], xi, std::fma(-ai[g], xr, yi[g]));
+                }
+            }
+            double* __restrict sums = beamSums + b * points;
+            for (std::size_t g = 0; g < points; ++g) {
+                const double re = yr[g];
+                const double im = yi[g];
+                sums[g] = wOld * sums[g] + wNew * (re * re + im * im);
+            }
+        }
+    }
+    state.updateCount += 1;
+}
+
+HeatmapGrid Beamformer::finalizeStreamingDas(std::span<const double> horizontalAxis,
+                                             std::span<const double> verticalAxis,
+                                             std::span<const double> frequencies,
+                                             std::span<const double> beamSums,
+                                             std::span<const double> diagonalSums, bool removeDiagonal,
+                                             std::span<const double> noiseBeamSums,
+                                             std::span<const double> noiseDiagonalSums) const {
+    const std::size_t bins = frequencies.size();
+    const std::size_t points = horizontalAxis.size() * verticalAxis.size();
+    if (bins == 0 || points == 0 || beamSums.size() != points * bins || diagonalSums.size() != bins ||
+        (!noiseBeamSums.empty() && noiseBeamSums.size() != points * bins) ||
+        (!noiseDiagonalSums.empty() && noiseDiagonalSums.size() != bins)) {
+        throw std::invalid_argument("invalid DAS grid finalization input");
+    }
+    HeatmapGrid grid = detail::mapSkeleton(horizontalAxis, verticalAxis, frequencies);
+
+    const double md = static_cast<double>(microphones_.size());
+    const double divisor = removeDiagonal && microphones_.size() > 1 ? md * (md - 1.0) : md * md;
+    const bool noiseBeams = !noiseBeamSums.empty();
+    const bool noiseDiagonal = noiseBeams && !noiseDiagonalSums.empty();
+    std::vector<double> power(points, 0.0);
+    for (std::size_t b = 0; b < bins; ++b) {
+        const double n = noiseDiagonal ? noiseDiagonalSums[b] : 0.0;
+        const double offset = removeDiagonal ? std::max(diagonalSums[b] - n, 0.0) : 0.0;
+        for (std::size_t g = 0; g < points; ++g) {
+            const double noise = noiseBeams ? noiseBeamSums[b * points + g] : 0.0;
+            const double v = (beamSums[b * points + g] - noise - offset) / divisor;
+            power[g] += std::max(v, 0.0);
+        }
+    }
+    return finalizeHeatmap(std::move(grid), std::move(power));
+}
+
+void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                             double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
+                             double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
+                             double focusDistanceM, std::vector<double>& outBeamSums,
+                             std::vector<double>& outDiagonalSums) const {
+    if (matrices.empty() || matrices.size() != frequencies.size() || !allFinite(frequencies)) {
+        throw std::invalid_argument("invalid matrix band projection input");
+    }
+    const std::size_t m = microphones_.size();
+    for (const auto& matrix : matrices) {
+        const bool square =
+            matrix.size() == m &&
+            std::all_of(matrix.begin(), matrix.end(), [m](const auto& row) { return row.size() == m; });
+        if (!square) throw std::invalid_argument("matrix dimension does not match geometry");
+    }
+    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    const auto cache =
+        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+
+    const std::size_t bins = frequencies.size();
+    const std::size_t points = cache->gridPointCount;
+    const std::size_t plane = m * points;
+    const std::size_t pairs = m * (m - 1) / 2;
+    outBeamSums.assign(bins * points, 0.0);
+    outDiagonalSums.assign(bins, 0.0);
+    const std::span<const float> planeRe(cache->phasePlaneRe);
+    const std::span<const float> planeIm(cache->phasePlaneIm);
+#pragma omp parallel num_threads(beamformerThreadCount())
+    {
+        std::vector<float> pairRe(pairs);
+        std::vector<float> pairIm(pairs);
+        std::vector<float> scratch(kProjectionBlock);
+        std::vector<double> accumulator(kProjectionBlock);
+#pragma omp for schedule(static)
+        for (std::size_t b = 0; b < bins; ++b) {
+            const MatrixRows& rows = matrices[b];
+            double trace = 0.0;
+            std::size_t p = 0;
+            for (std::size_t r = 0; r < m; ++r) {
+                trace += rows[r][r].real();
+                for (std::size_t k = r + 1; k < m; ++k, ++p) {
+                    pairRe[p] = static_cast<float>(rows[r][k].real());
+                    pairIm[p] = static_cast<float>(rows[r][k].imag());
+                }
+            }
+            outDiagonalSums[b] = trace;
+            for (std::size_t first = 0; first < points; first += kProjectionBlock) {
+                const std::size_t end = std::min(first + kProjectionBlock, points);
+                std::fill(accumulator.begin(), accumulator.end(), 0.0);
+                detail::accumulatePairQuadraticForm(planeRe.subspan(b * plane, plane),
+                                            planeIm.subspan(b * plane, plane), m, points, first, end, pairRe,
+                                            pairIm, scratch, accumulator);
+                for (std::size_t g = first; g < end; ++g) {
+                    outBeamSums[b * points + g] = trace + 2.0 * accumulator[g - first];
+                }
+            }
+        }
+    }
+}
+
+}  // namespace zk::core

@@ -1,0 +1,59 @@
+#include "core/storage/fnv1a.h"
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "core/platform/file_platform.h"
+
+namespace zk::core {
+
+std::uint64_t fnv1a64Append(std::uint64_t hash, std::span<const std::byte> bytes) {
+    for (const std::byte b : bytes) {
+        hash ^= static_cast<std::uint64_t>(b);
+        hash *= kFnv1a64Prime;
+    }
+    return hash;
+}
+
+std::uint64_t fnv1a64(std::span<const std::byte> bytes) { return fnv1a64Append(kFnv1a64OffsetBasis, bytes); }
+
+std::uint64_t fnv1a64(const void* data, std::size_t size) {
+    return fnv1a64(std::span<const std::byte>(static_cast<const std::byte*>(data), size));
+}
+
+std::uint64_t hashFile(const std::filesystem::path& path) {
+    // C stdio rather than an ifstream: ferror tells a failed read apart from the end of the file.
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> file(openFileForBinaryRead(path));
+    if (!file) throw std::runtime_error("cannot open file for hashing: " + path.string());
+
+    constexpr std::size_t kChunkBytes = 65536;
+    std::vector<std::byte> chunk(kChunkBytes);
+    std::uint64_t hash = kFnv1a64OffsetBasis;
+    while (true) {
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        hash = fnv1a64Append(hash, std::span<const std::byte>(chunk.data(), got));
+        if (got < chunk.size()) {
+            if (std::ferror(file.get())) {
+                throw std::runtime_error("cannot read file for hashing: " + path.string());
+            }
+            return hash;
+        }
+    }
+}
+
+std::string formatHash64(std::uint64_t value) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out(16, '0');
+    for (int i = 15; i >= 0; --i) {
+        out[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
+        value >>= 4;
+    }
+    return out;
+}
+
+}  // namespace zk::core
