@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace zk::core {
@@ -10,6 +12,12 @@ namespace zk::core {
 
 // Opens a file for binary reading with its native (wide on Windows) name; null on failure.
 std::FILE* openFileForBinaryRead(const std::filesystem::path& path);
+
+// Opens a file for binary writing with truncation, creating it; null on failure.
+std::FILE* openFileForBinaryWrite(const std::filesystem::path& path);
+
+// Size in bytes of the open file when it is a regular file; empty for devices, pipes and failures.
+std::optional<std::uint64_t> regularFileSize(std::FILE* file);
 
 // Renames `from` to `to` only when nothing exists at `to`, atomically. Returns false and sets `error`
 // (std::errc::file_exists when `to` is taken) when it did not rename.

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,16 @@
 namespace zk::core {
 
 std::FILE* openFileForBinaryRead(const std::filesystem::path& path) { return std::fopen(path.c_str(), "rb"); }
+
+std::FILE* openFileForBinaryWrite(const std::filesystem::path& path) {
+    return std::fopen(path.c_str(), "wb");
+}
+
+std::optional<std::uint64_t> regularFileSize(std::FILE* file) {
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+}
 
 bool renameWithoutReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                           std::error_code& error) {

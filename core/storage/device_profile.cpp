@@ -1,12 +1,11 @@
 #include "core/storage/device_profile.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <stdexcept>
 #include <unordered_set>
 
+#include "core/storage/file_io.h"
 #include "core/storage/json_reader.h"
 
 namespace zk::core {
@@ -86,18 +85,20 @@ bool DeviceProfile::isValid() const {
 }
 
 DeviceProfile loadDeviceProfile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open device profile");
+    static_assert(kMaxDeviceProfileBytes == std::size_t{4} << 20, "the message names the bound");
+    std::string text;
+    switch (readFileBounded(path, kMaxDeviceProfileBytes, text)) {
+        case FileReadStatus::Ok:
+            return parseDeviceProfile(text);
+        case FileReadStatus::TooLarge:
+            throw std::invalid_argument("device profile file exceeds 4 MiB");
+        case FileReadStatus::CannotOpen:
+        case FileReadStatus::ReadFailed:
+            break;
+    }
     // A path that opens but cannot be read (a directory here, refused at open elsewhere) is as unusable
     // as one that does not open; a short read must never reach the parser as a complete document.
-    std::string text;
-    try {
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::ios_base::failure&) {
-        throw std::runtime_error("cannot open device profile");
-    }
-    if (in.bad()) throw std::runtime_error("cannot open device profile");
-    return parseDeviceProfile(text);
+    throw std::runtime_error("cannot open device profile");
 }
 
 DeviceProfile parseDeviceProfile(std::string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -94,8 +95,11 @@ inline constexpr std::uint64_t kMaxUdpPayloadBytes = 65507;
 // product past 64 bits can never pass for a small payload.
 std::uint64_t udpPayloadBytes(std::uint32_t wireChannelCount, std::uint32_t samplesPerDatagram);
 
+// Largest profile file read: a profile of thousands of microphones with FIR presets stays far below.
+inline constexpr std::size_t kMaxDeviceProfileBytes = std::size_t{4} << 20;
+
 // Reads the whole file and parses it; std::runtime_error "cannot open device profile" when the file
-// cannot be opened.
+// cannot be opened or read, std::invalid_argument "device profile file exceeds 4 MiB" past the bound.
 DeviceProfile loadDeviceProfile(const std::filesystem::path& path);
 // Returns a fully validated profile or throws (std::invalid_argument for content rules,
 // std::runtime_error for JSON shape faults).

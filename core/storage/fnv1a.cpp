@@ -1,11 +1,9 @@
 #include "core/storage/fnv1a.h"
 
-#include <cstdio>
-#include <memory>
+#include <limits>
 #include <stdexcept>
-#include <vector>
 
-#include "core/platform/file_platform.h"
+#include "core/storage/file_io.h"
 
 namespace zk::core {
 
@@ -24,26 +22,15 @@ std::uint64_t fnv1a64(const void* data, std::size_t size) {
 }
 
 std::uint64_t hashFile(const std::filesystem::path& path) {
-    // C stdio rather than an ifstream: ferror tells a failed read apart from the end of the file.
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file(openFileForBinaryRead(path));
-    if (!file) throw std::runtime_error("cannot open file for hashing: " + path.string());
-
-    constexpr std::size_t kChunkBytes = 65536;
-    std::vector<std::byte> chunk(kChunkBytes);
     std::uint64_t hash = kFnv1a64OffsetBasis;
-    while (true) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        hash = fnv1a64Append(hash, std::span<const std::byte>(chunk.data(), got));
-        if (got < chunk.size()) {
-            if (std::ferror(file.get())) {
-                throw std::runtime_error("cannot read file for hashing: " + path.string());
-            }
-            return hash;
-        }
-    }
+    const FileReadStatus status =
+        readFileChunks(path, std::numeric_limits<std::uint64_t>::max(),
+                       [&hash](std::span<const std::byte> chunk) { hash = fnv1a64Append(hash, chunk); });
+    if (status == FileReadStatus::CannotOpen)
+        throw std::runtime_error("cannot open file for hashing: " + path.string());
+    if (status != FileReadStatus::Ok)
+        throw std::runtime_error("cannot read file for hashing: " + path.string());
+    return hash;
 }
 
 std::string formatHash64(std::uint64_t value) {

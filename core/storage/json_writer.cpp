@@ -1,13 +1,37 @@
 #include "core/storage/json_writer.h"
 
-#include <fstream>
+#include <cmath>
 #include <locale>
 #include <sstream>
 #include <stdexcept>
 
+#include "core/storage/file_io.h"
+#include "core/storage/json_reader.h"
+
 namespace zk::core {
 
-void writeJsonValue(const JsonValue& value, std::ostream& out) {
+namespace {
+
+constexpr const char* kNonFiniteNumber = "JSON number must be finite";
+
+bool numbersAreFinite(const JsonValue& value) {
+    switch (value.kind()) {
+        case JsonKind::Number:
+            return std::isfinite(value.asNumber());
+        case JsonKind::Array:
+            for (const JsonValue& element : value.asArray())
+                if (!numbersAreFinite(element)) return false;
+            return true;
+        case JsonKind::Object:
+            for (const JsonMember& member : value.asObject())
+                if (!numbersAreFinite(member.value)) return false;
+            return true;
+        default:
+            return true;
+    }
+}
+
+void writeValue(const JsonValue& value, std::ostream& out) {
     switch (value.kind()) {
         case JsonKind::Null:
             out << "null";
@@ -27,7 +51,7 @@ void writeJsonValue(const JsonValue& value, std::ostream& out) {
             for (const JsonValue& element : value.asArray()) {
                 if (!first) out << ',';
                 first = false;
-                writeJsonValue(element, out);
+                writeValue(element, out);
             }
             out << ']';
             return;
@@ -39,12 +63,20 @@ void writeJsonValue(const JsonValue& value, std::ostream& out) {
                 if (!first) out << ',';
                 first = false;
                 out << '"' << jsonEscape(member.key) << "\":";
-                writeJsonValue(member.value, out);
+                writeValue(member.value, out);
             }
             out << '}';
             return;
         }
     }
+}
+
+}  // namespace
+
+void writeJsonValue(const JsonValue& value, std::ostream& out) {
+    // Checked before the first byte, so a refused value leaves the stream as it was.
+    if (!numbersAreFinite(value)) throw std::invalid_argument(kNonFiniteNumber);
+    writeValue(value, out);
 }
 
 std::string jsonEscape(std::string_view text) {
@@ -75,6 +107,7 @@ std::string jsonEscape(std::string_view text) {
 }
 
 std::string formatJsonNumber(double value, int precision) {
+    if (!std::isfinite(value)) throw std::invalid_argument(kNonFiniteNumber);
     std::ostringstream out;
     out.imbue(std::locale::classic());
     out.precision(precision);
@@ -125,6 +158,8 @@ JsonFileBuilder& JsonFileBuilder::quotedMember(std::string_view key, std::string
 }
 
 JsonFileBuilder& JsonFileBuilder::numberMember(std::string_view key, double value) {
+    // Refused before the key is written, so the builder stays usable.
+    if (!std::isfinite(value)) throw std::invalid_argument(std::string(key) + " must be finite");
     return rawMember(key, formatJsonNumber(value, numberPrecision_));
 }
 
@@ -164,11 +199,15 @@ std::string JsonFileBuilder::finish() {
 }
 
 void writeJsonFile(const std::filesystem::path& path, std::string_view text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot write file: " + path.string());
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) throw std::runtime_error("cannot write file: " + path.string());
+    // The text is checked by the reader first: no file may hold what its own reader refuses.
+    try {
+        parseJsonDocument(text);
+    } catch (const std::runtime_error& e) {
+        throw std::invalid_argument("cannot write invalid JSON (" + std::string(e.what()) +
+                                    "): " + path.string());
+    }
+    if (writeWholeFile(path, text) != FileWriteStatus::Ok)
+        throw std::runtime_error("cannot write file: " + path.string());
 }
 
 }  // namespace zk::core

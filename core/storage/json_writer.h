@@ -13,7 +13,8 @@
 namespace zk::core {
 
 // Appends the compact text of the value (no blanks, no line breaks); numbers use the stream's own
-// floating-point formatting.
+// floating-point formatting. An infinite or NaN number anywhere in the value throws
+// std::invalid_argument "JSON number must be finite" before anything is written.
 void writeJsonValue(const JsonValue& value, std::ostream& out);
 
 // Escapes tab, line feed, carriage return, double quote and backslash; every other byte is copied.
@@ -21,6 +22,7 @@ std::string jsonEscape(std::string_view text);
 
 // Formats a number as a stream with the given precision in the default floating format would, in
 // the "C" locale whatever the process locale is (precision 6 gives 8000, 0.25, 1.23457e+06).
+// std::invalid_argument "JSON number must be finite" for an infinity or NaN.
 std::string formatJsonNumber(double value, int precision = 6);
 
 // One line of short values: "[" elements joined by ", " "]"; the elements are written as given.
@@ -41,6 +43,7 @@ class JsonFileBuilder {
     // String quoted without escaping: for texts that cannot hold a special character (hashes) or
     // that the caller escaped with another escaper.
     JsonFileBuilder& quotedMember(std::string_view key, std::string_view escapedValue);
+    // std::invalid_argument "<key> must be finite" for an infinity or NaN; nothing is added then.
     JsonFileBuilder& numberMember(std::string_view key, double value);
     JsonFileBuilder& integerMember(std::string_view key, std::int64_t value);
     JsonFileBuilder& unsignedMember(std::string_view key, std::uint64_t value);
@@ -63,7 +66,8 @@ class JsonFileBuilder {
 };
 
 // Writes the text in one piece to a file opened in binary mode with truncation; throws
-// std::runtime_error "cannot write file: " plus the path when opening or writing fails.
+// std::runtime_error "cannot write file: " plus the path when opening or writing fails, and
+// std::invalid_argument, before the file is touched, when parseJsonDocument refuses the text.
 void writeJsonFile(const std::filesystem::path& path, std::string_view text);
 
 }  // namespace zk::core

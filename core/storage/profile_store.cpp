@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <memory>
+#include <cstring>
 #include <random>
 #include <stdexcept>
 #include <system_error>
 
 #include "core/platform/file_platform.h"
+#include "core/storage/device_profile.h"
+#include "core/storage/file_io.h"
 
 namespace zk::core {
 
@@ -123,21 +125,20 @@ std::vector<fs::path> listFilesByExtension(const fs::path& folder, std::string_v
 }
 
 std::string readWholeFile(const fs::path& path) {
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file(openFileForBinaryRead(path));
-    if (!file) throw std::runtime_error("cannot open: " + path.string());
+    static_assert(kMaxDeviceProfileBytes == std::size_t{4} << 20, "the message names the bound");
     std::string bytes;
-    char chunk[65536];
-    while (true) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-        bytes.append(chunk, got);
-        if (got < sizeof chunk) break;
+    switch (readFileBounded(path, kMaxDeviceProfileBytes, bytes)) {
+        case FileReadStatus::Ok:
+            return bytes;
+        case FileReadStatus::CannotOpen:
+            throw std::runtime_error("cannot open: " + path.string());
+        case FileReadStatus::ReadFailed:
+            // A failed read must not pass for a shorter file.
+            throw std::runtime_error("cannot read: " + path.string());
+        case FileReadStatus::TooLarge:
+            break;
     }
-    // A failed read must not pass for a shorter file.
-    if (std::ferror(file.get())) throw std::runtime_error("cannot read: " + path.string());
-    return bytes;
+    throw std::invalid_argument("file exceeds 4 MiB: " + path.string());
 }
 
 bool sameFileContent(const fs::path& a, const fs::path& b) {
@@ -146,10 +147,18 @@ bool sameFileContent(const fs::path& a, const fs::path& b) {
     if (error) return false;
     const std::uintmax_t sizeB = fs::file_size(b, error);
     if (error || sizeA != sizeB) return false;
-    try {
-        return readWholeFile(a) == readWholeFile(b);
-    } catch (const std::runtime_error&) {
-        return false;
+    // Compared chunk by chunk rather than through readWholeFile: same answer, in constant memory and
+    // for files of any size.
+    const FileHandle fileA = openFileForReading(a);
+    const FileHandle fileB = openFileForReading(b);
+    if (!fileA || !fileB) return false;
+    std::vector<char> chunkA(kFileChunkBytes);
+    std::vector<char> chunkB(kFileChunkBytes);
+    while (true) {
+        const std::size_t gotA = std::fread(chunkA.data(), 1, chunkA.size(), fileA.get());
+        const std::size_t gotB = std::fread(chunkB.data(), 1, chunkB.size(), fileB.get());
+        if (gotA != gotB || std::memcmp(chunkA.data(), chunkB.data(), gotA) != 0) return false;
+        if (gotA < chunkA.size()) return !std::ferror(fileA.get()) && !std::ferror(fileB.get());
     }
 }
 

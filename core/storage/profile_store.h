@@ -19,10 +19,12 @@ std::filesystem::path copyIntoStore(const std::filesystem::path& source,
 std::vector<std::filesystem::path> listFilesByExtension(const std::filesystem::path& folder,
                                                         std::string_view suffix);
 
-// std::runtime_error "cannot open: <path>" when the file cannot be opened.
+// The whole file, read as a device profile: std::runtime_error "cannot open: <path>" when the file
+// cannot be opened, "cannot read: <path>" when a read fails, and std::invalid_argument
+// "file exceeds 4 MiB: <path>" past the profile bound.
 std::string readWholeFile(const std::filesystem::path& path);
 
-// True when both files can be read, have the same size and the same bytes.
+// True when both files can be read, have the same size and the same bytes (of any size).
 bool sameFileContent(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // True when the file's folder is the given folder, both in weakly canonical form.

@@ -300,5 +300,26 @@ TEST(DeviceProfile, LoadFromFile) {
     EXPECT_EQ(loadDeviceProfile(path), parseDeviceProfile(ProfileText().str()));
 }
 
+// Blanks may follow the root value, so padding keeps a profile valid at any size.
+TEST(DeviceProfile, LoadRefusesFilesBeyondFourMiB) {
+    constexpr std::size_t kFourMiB = std::size_t{4} << 20;
+    zk::test::TempFolder folder;
+    const auto path = folder / "padded.device.json";
+    std::string text = ProfileText().str();
+    text.resize(kFourMiB, ' ');
+    std::ofstream(path, std::ios::binary) << text;
+    EXPECT_EQ(loadDeviceProfile(path), parseDeviceProfile(ProfileText().str()));
+    std::ofstream(path, std::ios::binary | std::ios::app) << ' ';
+    zk::test::expectThrowExactly<std::invalid_argument>([&] { loadDeviceProfile(path); },
+                                                        "device profile file exceeds 4 MiB");
+}
+
+// An endless device must be refused after the bound, not read until memory runs out.
+TEST(DeviceProfile, LoadRefusesAnEndlessDevice) {
+    if (!std::filesystem::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero on this system";
+    zk::test::expectThrowExactly<std::invalid_argument>([] { loadDeviceProfile("/dev/zero"); },
+                                                        "device profile file exceeds 4 MiB");
+}
+
 }  // namespace
 }  // namespace zk::core

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <locale>
@@ -146,6 +147,54 @@ TEST(JsonFileBuilder, FileIsWrittenInBinaryWithTruncation) {
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     EXPECT_EQ(bytes, "{\n}\n");
     EXPECT_THROW(writeJsonFile(folder / "missing" / "x.json", "{}"), std::runtime_error);
+}
+
+// The reader refuses inf and nan, so no writer may produce them; a refused value leaves no output.
+TEST(JsonWriter, RefusesNonFiniteNumbersBeforeWritingAnything) {
+    const double infinity = parseJsonDocument("1e400").asNumber();
+    for (const double bad : {infinity, -infinity, std::nan("")}) {
+        JsonArray deep;
+        deep.emplace_back(1.0);
+        deep.emplace_back(JsonObject{JsonMember{"x", JsonValue(bad)}});
+        JsonObject root;
+        root.push_back(JsonMember{"a", JsonValue(std::string("text"))});
+        root.push_back(JsonMember{"b", JsonValue(std::move(deep))});
+        std::ostringstream out;
+        zk::test::expectThrowExactly<std::invalid_argument>(
+            [&] { writeJsonValue(JsonValue(std::move(root)), out); }, "JSON number must be finite");
+        EXPECT_EQ(out.str(), "");
+
+        zk::test::expectThrowExactly<std::invalid_argument>([&] { formatJsonNumber(bad); },
+                                                            "JSON number must be finite");
+        zk::test::expectThrowExactly<std::invalid_argument>([&] { formatJsonNumber(bad, 17); },
+                                                            "JSON number must be finite");
+
+        JsonFileBuilder builder;
+        builder.integerMember("n", 1);
+        zk::test::expectThrowExactly<std::invalid_argument>([&] { builder.numberMember("peakDb", bad); },
+                                                            "peakDb must be finite");
+        builder.beginObject("o");
+        zk::test::expectThrowExactly<std::invalid_argument>([&] { builder.numberMember("x", bad); },
+                                                            "x must be finite");
+        builder.endObject();
+        EXPECT_EQ(builder.finish(), "{\n  \"n\": 1,\n  \"o\": {\n  }\n}\n");
+    }
+}
+
+TEST(JsonWriter, FileRefusesTextItsReaderRejects) {
+    zk::test::TempFolder folder;
+    const auto fresh = folder / "fresh.json";
+    const auto kept = folder / "kept.json";
+    writeJsonFile(kept, "{\n  \"x\": 1\n}\n");
+    for (const char* bad :
+         {"{\n  \"x\": inf\n}\n", "{\n  \"x\": nan\n}\n", "{\n  \"x\": -inf\n}\n", "{\n", ""}) {
+        EXPECT_THROW(writeJsonFile(fresh, bad), std::invalid_argument) << bad;
+        EXPECT_FALSE(std::filesystem::exists(fresh)) << bad;
+        EXPECT_THROW(writeJsonFile(kept, bad), std::invalid_argument) << bad;
+    }
+    std::ifstream in(kept, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
+              "{\n  \"x\": 1\n}\n");
 }
 
 }  // namespace

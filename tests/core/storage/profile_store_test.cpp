@@ -200,5 +200,25 @@ TEST_F(ProfileStore, DirectChildTest) {
     EXPECT_FALSE(isDirectChildOf(temp / "p.json", store));
 }
 
+// The store holds device profiles: it reads no file past the profile bound, whatever the file is.
+TEST_F(ProfileStore, ReadsNoFileBeyondFourMiB) {
+    constexpr std::size_t kFourMiB = std::size_t{4} << 20;
+    const std::string bound(kFourMiB, 'x');
+    writeFile(temp / "bound", bound);
+    writeFile(temp / "over", bound + "x");
+    writeFile(temp / "over2", bound + "x");
+    writeFile(temp / "overDiffers", bound + "y");
+    EXPECT_EQ(readWholeFile(temp / "bound").size(), kFourMiB);
+    zk::test::expectThrowExactly<std::invalid_argument>([&] { readWholeFile(temp / "over"); },
+                                                        "file exceeds 4 MiB: " + (temp / "over").string());
+    // Comparing is not bounded: it holds one chunk of each file at a time.
+    EXPECT_TRUE(sameFileContent(temp / "over", temp / "over2"));
+    EXPECT_FALSE(sameFileContent(temp / "over", temp / "overDiffers"));
+    if (fs::exists("/dev/zero")) {
+        zk::test::expectThrowExactly<std::invalid_argument>([] { readWholeFile("/dev/zero"); },
+                                                            "file exceeds 4 MiB: /dev/zero");
+    }
+}
+
 }  // namespace
 }  // namespace zk::core
