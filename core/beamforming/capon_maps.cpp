@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
-#include "core/signal/hermitian.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/detail/parallel_for.h"
+#include "core/signal/hermitian.h"
 
 namespace zk::core {
 
@@ -59,9 +59,14 @@ HeatmapGrid Beamformer::mvdrMap(std::span<const MatrixRows> matrices, std::span<
                                 double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
                                 double horizontalStepDeg, double verticalStepDeg,
                                 double focusDistanceM) const {
-    return caponMap(matrices, frequencies, loading, 0.0, 0.0, floor, horizontalSpanDeg, verticalSpanDeg,
-                    horizontalCentreDeg, verticalCentreDeg, horizontalStepDeg, verticalStepDeg,
-                    focusDistanceM);
+    return mvdrMap(matrices, frequencies, loading, floor,
+                   CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                  horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::mvdrMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                double loading, double floor, const CameraGridSpec& grid) const {
+    return caponMap(matrices, frequencies, loading, 0.0, 0.0, floor, grid);
 }
 
 HeatmapGrid Beamformer::robustCaponMap(std::span<const MatrixRows> matrices,
@@ -71,9 +76,17 @@ HeatmapGrid Beamformer::robustCaponMap(std::span<const MatrixRows> matrices,
                                        double horizontalCentreDeg, double verticalCentreDeg,
                                        double horizontalStepDeg, double verticalStepDeg,
                                        double focusDistanceM) const {
-    return caponMap(matrices, frequencies, baseLoading, uncertainty, uncertaintyGain, floor,
-                    horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                    horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    return robustCaponMap(
+        matrices, frequencies, baseLoading, uncertainty, uncertaintyGain, floor,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::robustCaponMap(std::span<const MatrixRows> matrices,
+                                       std::span<const double> frequencies, double baseLoading,
+                                       double uncertainty, double uncertaintyGain, double floor,
+                                       const CameraGridSpec& grid) const {
+    return caponMap(matrices, frequencies, baseLoading, uncertainty, uncertaintyGain, floor, grid);
 }
 
 HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -81,17 +94,22 @@ HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span
                                  double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                                  double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                                  double focusDistanceM) const {
+    return caponMap(matrices, frequencies, loading, uncertainty, uncertaintyGain, floor,
+                    CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 double loading, double uncertainty, double uncertaintyGain, double floor,
+                                 const CameraGridSpec& grid) const {
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
-    checkCameraGrid(CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    checkCameraGrid(grid);
     if (!finiteNonNegative(loading) || !finiteNonNegative(uncertainty) ||
         !finiteNonNegative(uncertaintyGain) || !std::isfinite(floor) || !(floor > 0.0)) {
         throw std::invalid_argument("invalid Capon parameters");
     }
-    const std::shared_ptr<const CameraBandSteeringCache> cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const std::shared_ptr<const CameraBandSteeringCache> cache = steeringCacheFor(frequencies, grid);
     const bool robust = uncertaintyGain > 0.0 && uncertainty > 0.0;
 
     std::vector<PairWeights> bins(matrices.size());
@@ -100,12 +118,13 @@ HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span
         caponBinWeights(matrices[b], M, loading, uncertainty, uncertaintyGain, robust, bins[b]);
     });
 
-    std::vector<double> power = detail::accumulateWeightedMap(*cache, bins, M, [floor](double Q, const PairWeights&) {
-        // A NaN Q compares false here and stays NaN; the finiteness test then drops it.
-        const double q = Q < floor ? floor : Q;
-        const double c = 1.0 / q;
-        return std::isfinite(c) ? c : 0.0;
-    });
+    std::vector<double> power =
+        detail::accumulateWeightedMap(*cache, bins, M, [floor](double Q, const PairWeights&) {
+            // A NaN Q compares false here and stays NaN; the finiteness test then drops it.
+            const double q = Q < floor ? floor : Q;
+            const double c = 1.0 / q;
+            return std::isfinite(c) ? c : 0.0;
+        });
     return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));
 }
 

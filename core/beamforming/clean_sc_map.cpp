@@ -195,17 +195,22 @@ HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::sp
                                    double horizontalCentreDeg, double verticalCentreDeg,
                                    double horizontalStepDeg, double verticalStepDeg,
                                    double focusDistanceM) const {
+    return cleanScMap(matrices, frequencies, loopGain, maxIterations, stopDb,
+                      CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                                     verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                   double loopGain, std::uint32_t maxIterations, double stopDb,
+                                   const CameraGridSpec& grid) const {
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
-    checkCameraGrid(CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    checkCameraGrid(grid);
     if (!std::isfinite(loopGain) || !(loopGain > 0.0) || loopGain > 1.0 || maxIterations == 0 ||
         !std::isfinite(stopDb) || !(stopDb < 0.0)) {
         throw std::invalid_argument("invalid CLEAN-SC parameters");
     }
-    const std::shared_ptr<const CameraBandSteeringCache> cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const std::shared_ptr<const CameraBandSteeringCache> cache = steeringCacheFor(frequencies, grid);
     const std::uint64_t G = cache->gridPointCount;
     std::vector<double> power(G, 0.0);
     for (std::size_t b = 0; b < matrices.size(); ++b) {

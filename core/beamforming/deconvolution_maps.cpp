@@ -1,11 +1,10 @@
-#include "core/beamforming/detail/coarse_grid.h"
-
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/deconvolution_solvers.h"
+#include "core/beamforming/detail/coarse_grid.h"
 #include "core/beamforming/detail/map_support.h"
 
 namespace zk::core {
@@ -123,7 +122,8 @@ std::vector<std::uint64_t> detail::coarseGridLines(std::uint64_t count, std::uin
 }
 
 std::vector<std::uint64_t> detail::coarseGridPoints(const std::vector<std::uint64_t>& rows,
-                                            const std::vector<std::uint64_t>& columns, std::uint64_t width) {
+                                                    const std::vector<std::uint64_t>& columns,
+                                                    std::uint64_t width) {
     std::vector<std::uint64_t> points;
     points.reserve(rows.size() * columns.size());
     for (std::uint64_t c : columns) {
@@ -208,21 +208,26 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
                                          double horizontalCentreDeg, double verticalCentreDeg,
                                          double horizontalStepDeg, double verticalStepDeg,
                                          double focusDistanceM) const {
+    return deconvolutionMap(
+        matrices, frequencies, algorithmId, iterations, stride, firstValue, secondValue,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
+                                         std::span<const double> frequencies, std::int32_t algorithmId,
+                                         std::uint32_t iterations, std::uint32_t stride, double firstValue,
+                                         double secondValue, const CameraGridSpec& grid) const {
     checkBroadbandMatrix(matrices, frequencies, microphoneCount());
-    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    checkCameraGrid(grid);
     if (iterations == 0 || stride == 0 || algorithmId < 10 || algorithmId > 14) {
         throw std::invalid_argument("invalid deconvolution parameters");
     }
     // The solver's own parameters are checked before any steering or map work is spent.
     checkSolverParameters(algorithmId, firstValue, secondValue);
 
-    const auto cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
-    const HeatmapGrid das =
-        broadbandDas(matrices, frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                     verticalCentreDeg, horizontalStepDeg, verticalStepDeg, false, focusDistanceM);
+    const auto cache = steeringCacheFor(frequencies, grid);
+    const HeatmapGrid das = broadbandDas(matrices, frequencies, grid, false);
 
     const std::uint64_t width = cache->horizontalAxis.size();
     const std::uint64_t height = cache->verticalAxis.size();
@@ -243,7 +248,8 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
     const std::vector<double> p = pointSpreadMatrix(*cache, points);
     const std::vector<double> x = runSolver(algorithmId, p, b, iterations, firstValue, secondValue);
 
-    return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), spreadSolution(x, rows, columns, height, width));
+    return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies),
+                           spreadSolution(x, rows, columns, height, width));
 }
 
 HeatmapGrid Beamformer::damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -251,9 +257,15 @@ HeatmapGrid Beamformer::damasMap(std::span<const MatrixRows> matrices, std::span
                                  double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                                  double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                                  double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 10, iterations, stride, relaxation, 0.0, horizontalSpanDeg,
-                            verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg, horizontalStepDeg,
-                            verticalStepDeg, focusDistanceM);
+    return damasMap(matrices, frequencies, iterations, stride, relaxation,
+                    CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 std::uint32_t iterations, std::uint32_t stride, double relaxation,
+                                 const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 10, iterations, stride, relaxation, 0.0, grid);
 }
 
 HeatmapGrid Beamformer::damasFistaMap(std::span<const MatrixRows> matrices,
@@ -262,9 +274,17 @@ HeatmapGrid Beamformer::damasFistaMap(std::span<const MatrixRows> matrices,
                                       double verticalSpanDeg, double horizontalCentreDeg,
                                       double verticalCentreDeg, double horizontalStepDeg,
                                       double verticalStepDeg, double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 11, iterations, stride, tolerance, 0.0, horizontalSpanDeg,
-                            verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg, horizontalStepDeg,
-                            verticalStepDeg, focusDistanceM);
+    return damasFistaMap(
+        matrices, frequencies, iterations, stride, tolerance,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::damasFistaMap(std::span<const MatrixRows> matrices,
+                                      std::span<const double> frequencies, std::uint32_t iterations,
+                                      std::uint32_t stride, double tolerance,
+                                      const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 11, iterations, stride, tolerance, 0.0, grid);
 }
 
 HeatmapGrid Beamformer::nnlsMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -272,9 +292,15 @@ HeatmapGrid Beamformer::nnlsMap(std::span<const MatrixRows> matrices, std::span<
                                 double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                                 double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                                 double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 12, iterations, stride, tolerance, 0.0, horizontalSpanDeg,
-                            verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg, horizontalStepDeg,
-                            verticalStepDeg, focusDistanceM);
+    return nnlsMap(matrices, frequencies, iterations, stride, tolerance,
+                   CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                  horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::nnlsMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                std::uint32_t iterations, std::uint32_t stride, double tolerance,
+                                const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 12, iterations, stride, tolerance, 0.0, grid);
 }
 
 HeatmapGrid Beamformer::sparseFistaMap(std::span<const MatrixRows> matrices,
@@ -284,9 +310,17 @@ HeatmapGrid Beamformer::sparseFistaMap(std::span<const MatrixRows> matrices,
                                        double horizontalCentreDeg, double verticalCentreDeg,
                                        double horizontalStepDeg, double verticalStepDeg,
                                        double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 13, iterations, stride, lambdaRel, tolerance,
-                            horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                            horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    return sparseFistaMap(
+        matrices, frequencies, iterations, stride, lambdaRel, tolerance,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::sparseFistaMap(std::span<const MatrixRows> matrices,
+                                       std::span<const double> frequencies, std::uint32_t iterations,
+                                       std::uint32_t stride, double lambdaRel, double tolerance,
+                                       const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 13, iterations, stride, lambdaRel, tolerance, grid);
 }
 
 HeatmapGrid Beamformer::sblMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -294,9 +328,15 @@ HeatmapGrid Beamformer::sblMap(std::span<const MatrixRows> matrices, std::span<c
                                double pruneRel, double horizontalSpanDeg, double verticalSpanDeg,
                                double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
                                double verticalStepDeg, double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 14, iterations, stride, noiseRel, pruneRel,
-                            horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                            horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    return sblMap(matrices, frequencies, iterations, stride, noiseRel, pruneRel,
+                  CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                 horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::sblMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                               std::uint32_t iterations, std::uint32_t stride, double noiseRel,
+                               double pruneRel, const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 14, iterations, stride, noiseRel, pruneRel, grid);
 }
 
 }  // namespace zk::core

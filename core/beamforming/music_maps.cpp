@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
-#include "core/beamforming/heatmap_grid.h"
-#include "core/signal/hermitian.h"
 #include "core/beamforming/detail/map_support.h"
-#include "core/detail/parallel_for.h"
+#include "core/beamforming/heatmap_grid.h"
 #include "core/beamforming/source_count.h"
+#include "core/detail/parallel_for.h"
+#include "core/signal/hermitian.h"
 
 namespace zk::core {
 
@@ -94,6 +94,15 @@ HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
                                       double horizontalCentreDeg, double verticalCentreDeg,
                                       double horizontalStepDeg, double verticalStepDeg,
                                       double focusDistanceM) const {
+    return fixedMusicMap(
+        matrices, frequencies, sourceCount, floor,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
+                                      std::span<const double> frequencies, std::uint32_t sourceCount,
+                                      double floor, const CameraGridSpec& grid) const {
     if (sourceCount == 0) {
         throw std::invalid_argument("invalid MUSIC source count");
     }
@@ -104,8 +113,7 @@ HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
     config.estimator = 1;
     config.spectrumFloor = floor;
     config.eigenFloor = 1e-12;
-    return musicMap(matrices, frequencies, config, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                    verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    return musicMap(matrices, frequencies, config, grid);
 }
 
 HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
@@ -115,6 +123,16 @@ HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
                                      double horizontalCentreDeg, double verticalCentreDeg,
                                      double horizontalStepDeg, double verticalStepDeg,
                                      double focusDistanceM) const {
+    return autoMusicMap(
+        matrices, frequencies, snapshotCount, maxSources, estimator, floor, eigenFloor,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
+                                     std::span<const double> frequencies, std::uint64_t snapshotCount,
+                                     std::uint32_t maxSources, std::uint32_t estimator, double floor,
+                                     double eigenFloor, const CameraGridSpec& grid) const {
     MusicConfig config;
     config.fixedSourceCount = 0;
     config.snapshotCount = snapshotCount;
@@ -122,8 +140,7 @@ HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
     config.estimator = estimator;
     config.spectrumFloor = floor;
     config.eigenFloor = eigenFloor;
-    return musicMap(matrices, frequencies, config, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                    verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    return musicMap(matrices, frequencies, config, grid);
 }
 
 HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -131,16 +148,20 @@ HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span
                                  double horizontalCentreDeg, double verticalCentreDeg,
                                  double horizontalStepDeg, double verticalStepDeg,
                                  double focusDistanceM) const {
+    return musicMap(matrices, frequencies, config,
+                    CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 const MusicConfig& config, const CameraGridSpec& grid) const {
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
-    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    checkCameraGrid(grid);
     if (!validMusicConfig(config)) {
         throw std::invalid_argument("invalid MUSIC parameters");
     }
-    const auto cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const auto cache = steeringCacheFor(frequencies, grid);
     if (M < 2) {
         throw std::invalid_argument("MUSIC requires at least two channels");
     }
@@ -169,12 +190,12 @@ HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span
         }
     }
 
-    HeatmapGrid grid = detail::mapSkeleton(*cache, frequencies);
+    HeatmapGrid map = detail::mapSkeleton(*cache, frequencies);
     if (config.fixedSourceCount == 0 && !counts.empty()) {
         std::sort(counts.begin(), counts.end());
-        grid.estimatedSourceCount = counts[counts.size() / 2];
+        map.estimatedSourceCount = counts[counts.size() / 2];
     }
-    return finalizeHeatmap(std::move(grid), std::move(power));
+    return finalizeHeatmap(std::move(map), std::move(power));
 }
 
 }  // namespace zk::core

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
-#include "core/beamforming/heatmap_grid.h"
 #include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/heatmap_grid.h"
 
 namespace zk::core {
 
@@ -59,6 +59,14 @@ HeatmapGrid Beamformer::srpPhatMap(std::span<const MatrixRows> matrixRows,
                                    double horizontalCentreDeg, double verticalCentreDeg,
                                    double horizontalStepDeg, double verticalStepDeg,
                                    double focusDistanceM) const {
+    return srpPhatMap(matrixRows, frequencies, floor, exponent, zeroDiagonal,
+                      CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                                     verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::srpPhatMap(std::span<const MatrixRows> matrixRows,
+                                   std::span<const double> frequencies, double floor, double exponent,
+                                   bool zeroDiagonal, const CameraGridSpec& grid) const {
     const std::size_t B = matrixRows.size();
     if (B == 0 || B != frequencies.size()) {
         throw std::invalid_argument("invalid broadband matrix/frequency band");
@@ -67,13 +75,10 @@ HeatmapGrid Beamformer::srpPhatMap(std::span<const MatrixRows> matrixRows,
         exponent > 1.0) {
         throw std::invalid_argument("invalid PHAT parameters");
     }
-    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    checkCameraGrid(grid);
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrixRows, frequencies, M);
-    const auto cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const auto cache = steeringCacheFor(frequencies, grid);
 
     const std::vector<PairWeights> band = whitenBand(matrixRows, M, floor, exponent, zeroDiagonal);
     const double normalisation =

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/input_checks.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/pair_kernel.h"
 
@@ -14,15 +15,17 @@ namespace {
 
 constexpr std::size_t kProjectionBlock = 128;
 
-bool sameFrequencies(std::span<const double> a, std::span<const double> b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
-}
-
 bool allFinite(std::span<const double> values) {
     return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
 }  // namespace
+
+void StreamingDasState::reset() {
+    std::fill(beamSums.begin(), beamSums.end(), 0.0);
+    std::fill(diagonalSums.begin(), diagonalSums.end(), 0.0);
+    updateCount = 0;
+}
 
 void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const std::complex<double>> spectra,
                                     std::span<const double> frequencies, double alpha,
@@ -31,6 +34,17 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
                                     double horizontalStepDeg, double verticalStepDeg, double focusDistanceM,
                                     std::int32_t maxThreads, std::uint64_t firstBin,
                                     std::uint64_t binLimit) const {
+    return updateStreamingDas(
+        state, spectra, frequencies, alpha,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM},
+        maxThreads, firstBin, binLimit);
+}
+
+void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const std::complex<double>> spectra,
+                                    std::span<const double> frequencies, double alpha,
+                                    const CameraGridSpec& grid, std::int32_t maxThreads,
+                                    std::uint64_t firstBin, std::uint64_t binLimit) const {
     const std::size_t m = microphones_.size();
     const std::size_t bins = frequencies.size();
     // A non-finite frequency would make every later call miss the state's key and rebuild it.
@@ -38,15 +52,11 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         !allFinite(frequencies)) {
         throw std::invalid_argument("invalid streaming DAS update");
     }
-    const CameraGridSpec key{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                             horizontalStepDeg, verticalStepDeg, focusDistanceM};
-    checkCameraGrid(key);
+    checkCameraGrid(grid);
 
-    if (state.microphoneCount != m || !state.key.sameAs(key) ||
-        !sameFrequencies(state.frequencies, frequencies)) {
-        const auto cache =
-            steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                             verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    if (state.microphoneCount != m || !state.key.sameAs(grid) ||
+        !detail::sameFrequencies(state.frequencies, frequencies)) {
+        const auto cache = steeringCacheFor(frequencies, grid);
         // Built aside and swapped in whole, so a failed allocation leaves the old state intact.
         StreamingDasState rebuilt;
         rebuilt.frequencies.assign(frequencies.begin(), frequencies.end());
@@ -54,7 +64,7 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         rebuilt.verticalAxis = cache->verticalAxis;
         rebuilt.gridPointCount = cache->gridPointCount;
         rebuilt.microphoneCount = m;
-        rebuilt.key = key;
+        rebuilt.key = grid;
         rebuilt.phasePlaneRe = cache->phasePlaneRe;
         rebuilt.phasePlaneIm = cache->phasePlaneIm;
         rebuilt.beamSums.assign(bins * cache->gridPointCount, 0.0);
@@ -148,21 +158,25 @@ void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<con
                              double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                              double focusDistanceM, std::vector<double>& outBeamSums,
                              std::vector<double>& outDiagonalSums) const {
+    return projectBand(matrices, frequencies,
+                       CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                                      verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM},
+                       outBeamSums, outDiagonalSums);
+}
+
+void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                             const CameraGridSpec& grid, std::vector<double>& outBeamSums,
+                             std::vector<double>& outDiagonalSums) const {
     if (matrices.empty() || matrices.size() != frequencies.size() || !allFinite(frequencies)) {
         throw std::invalid_argument("invalid matrix band projection input");
     }
     const std::size_t m = microphones_.size();
     for (const auto& matrix : matrices) {
-        const bool square =
-            matrix.size() == m &&
-            std::all_of(matrix.begin(), matrix.end(), [m](const auto& row) { return row.size() == m; });
-        if (!square) throw std::invalid_argument("matrix dimension does not match geometry");
+        if (!detail::isSquareOf(matrix, m))
+            throw std::invalid_argument("matrix dimension does not match geometry");
     }
-    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
-    const auto cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    checkCameraGrid(grid);
+    const auto cache = steeringCacheFor(frequencies, grid);
 
     const std::size_t bins = frequencies.size();
     const std::size_t points = cache->gridPointCount;
@@ -195,8 +209,8 @@ void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<con
                 const std::size_t end = std::min(first + kProjectionBlock, points);
                 std::fill(accumulator.begin(), accumulator.end(), 0.0);
                 detail::accumulatePairQuadraticForm(planeRe.subspan(b * plane, plane),
-                                            planeIm.subspan(b * plane, plane), m, points, first, end, pairRe,
-                                            pairIm, scratch, accumulator);
+                                                    planeIm.subspan(b * plane, plane), m, points, first, end,
+                                                    pairRe, pairIm, scratch, accumulator);
                 for (std::size_t g = first; g < end; ++g) {
                     outBeamSums[b * points + g] = trace + 2.0 * accumulator[g - first];
                 }
