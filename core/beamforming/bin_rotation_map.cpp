@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/beamforming/compute_beamforming_map.h"
+#include "core/beamforming/detail/algorithm_table.h"
 
 namespace zk::core {
 namespace {
@@ -22,7 +23,10 @@ BinRotationMap::BinRotationMap() : BinRotationMap(Clock(&std::chrono::steady_clo
 
 BinRotationMap::BinRotationMap(Clock clock) : clock_(std::move(clock)) {}
 
-bool BinRotationMap::isRotatable(std::int32_t algorithmId) { return algorithmId >= 2 && algorithmId <= 8; }
+bool BinRotationMap::isRotatable(std::int32_t algorithmId) {
+    const detail::AlgorithmEntry* entry = detail::findAlgorithm(algorithmId);
+    return entry != nullptr && entry->rotatable;
+}
 
 bool BinRotationMap::keyMatches(std::span<const MatrixRows> binMatrices, const FrequencyBand& band,
                                 const BeamformingParameters& parameters, double horizontalSpanDeg,

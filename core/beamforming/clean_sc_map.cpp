@@ -8,11 +8,19 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
 
 namespace zk::core {
 
 namespace {
+
+constexpr detail::ParameterLimits kLoopGain =
+    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_loop_gain");
+constexpr detail::ParameterLimits kMaxIterations =
+    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_max_iterations");
+constexpr detail::ParameterLimits kStopDb =
+    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_stop_db");
 
 // One bin's working state. The matrix is kept as split real and imaginary column-major planes so the
 // quadratic forms run on plain doubles (complex<double> products go through the slow NaN-aware path).
@@ -206,8 +214,7 @@ HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::sp
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
     checkCameraGrid(grid);
-    if (!std::isfinite(loopGain) || !(loopGain > 0.0) || loopGain > 1.0 || maxIterations == 0 ||
-        !std::isfinite(stopDb) || !(stopDb < 0.0)) {
+    if (!kLoopGain.admits(loopGain) || !kMaxIterations.admits(maxIterations) || !kStopDb.admits(stopDb)) {
         throw std::invalid_argument("invalid CLEAN-SC parameters");
     }
     const std::shared_ptr<const CameraBandSteeringCache> cache = steeringCacheFor(frequencies, grid);

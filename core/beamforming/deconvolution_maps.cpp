@@ -4,6 +4,7 @@
 
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/deconvolution_solvers.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/coarse_grid.h"
 #include "core/beamforming/detail/map_support.h"
 
@@ -11,8 +12,6 @@ namespace zk::core {
 namespace {
 
 constexpr double kEpsilon = 2.220446049250313e-16;  // 2^-52
-
-bool finite(double v) { return std::isfinite(v); }
 
 // Segment of the sampled lines that holds a full-grid line, as positions into the list plus the
 // interpolation fraction. A single sampled line serves every line with fraction 0.
@@ -64,51 +63,6 @@ std::vector<double> spreadSolution(const std::vector<double>& x, const std::vect
         }
     }
     return power;
-}
-
-void checkSolverParameters(std::int32_t algorithmId, double first, double second) {
-    switch (algorithmId) {
-        case 10:
-            if (!finite(first) || first <= 0.0 || first > 2.0) {
-                throw std::invalid_argument("invalid DAMAS relaxation");
-            }
-            return;
-        case 11:
-            if (!finite(first) || first <= 0.0) throw std::invalid_argument("invalid DAMAS-FISTA tolerance");
-            return;
-        case 12:
-            if (!finite(first) || first <= 0.0) throw std::invalid_argument("invalid NNLS tolerance");
-            return;
-        case 13:
-            if (!finite(first) || first < 0.0 || !finite(second) || second <= 0.0) {
-                throw std::invalid_argument("invalid Sparse-FISTA parameters");
-            }
-            return;
-        case 14:
-            if (!finite(first) || first <= 0.0 || !finite(second) || second <= 0.0 || second >= 1.0) {
-                throw std::invalid_argument("invalid SBL parameters");
-            }
-            return;
-        default:
-            throw std::invalid_argument("invalid deconvolution parameters");
-    }
-}
-
-std::vector<double> runSolver(std::int32_t algorithmId, const std::vector<double>& p,
-                              const std::vector<double>& b, std::uint32_t iterations, double first,
-                              double second) {
-    switch (algorithmId) {
-        case 10:
-            return damasSolve(p, b, iterations, first);
-        case 11:
-            return damasFistaSolve(p, b, iterations, first);
-        case 12:
-            return nnlsSolve(p, b, iterations, first);
-        case 13:
-            return sparseFistaSolve(p, b, iterations, first, second);
-        default:
-            return sblSolve(p, b, iterations, first, second);
-    }
 }
 
 }  // namespace
@@ -220,11 +174,15 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
                                          double secondValue, const CameraGridSpec& grid) const {
     checkBroadbandMatrix(matrices, frequencies, microphoneCount());
     checkCameraGrid(grid);
-    if (iterations == 0 || stride == 0 || algorithmId < 10 || algorithmId > 14) {
+    const detail::AlgorithmEntry* algorithm = detail::findAlgorithm(algorithmId);
+    const detail::DeconvolutionSolver* solver = algorithm == nullptr ? nullptr : algorithm->deconvolution;
+    if (solver == nullptr || !solver->iterations.admits(iterations) || !solver->stride.admits(stride)) {
         throw std::invalid_argument("invalid deconvolution parameters");
     }
     // The solver's own parameters are checked before any steering or map work is spent.
-    checkSolverParameters(algorithmId, firstValue, secondValue);
+    if (!solver->first.admits(firstValue) || (solver->hasSecond && !solver->second.admits(secondValue))) {
+        throw std::invalid_argument(solver->message);
+    }
 
     const auto cache = steeringCacheFor(frequencies, grid);
     const HeatmapGrid das = broadbandDas(matrices, frequencies, grid, false);
@@ -246,7 +204,7 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
     }
 
     const std::vector<double> p = pointSpreadMatrix(*cache, points);
-    const std::vector<double> x = runSolver(algorithmId, p, b, iterations, firstValue, secondValue);
+    const std::vector<double> x = solver->solve(p, b, iterations, firstValue, secondValue);
 
     return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies),
                            spreadSolution(x, rows, columns, height, width));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/detail/parallel_for.h"
 #include "core/signal/hermitian.h"
@@ -16,6 +17,11 @@
 namespace zk::core {
 
 namespace {
+
+constexpr detail::ParameterLimits kOrderLimits =
+    detail::parameterLimits(BeamformingAlgorithm::kFunctional, "functional_order");
+constexpr detail::ParameterLimits kToleranceLimits =
+    detail::parameterLimits(BeamformingAlgorithm::kFunctional, "functional_eigen_tolerance");
 
 // Packs the upper triangle of R^(1/order) / lambda_max^(1/order) for one bin. A matrix whose smallest
 // eigenvalue is more negative than the tolerance allows is flagged, not weighted.
@@ -83,7 +89,7 @@ HeatmapGrid Beamformer::functionalMap(std::span<const MatrixRows> matrices,
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
     checkCameraGrid(grid);
-    if (order == 0 || !std::isfinite(eigenTolerance) || eigenTolerance < 0.0) {
+    if (!kOrderLimits.admits(order) || !kToleranceLimits.admits(eigenTolerance)) {
         throw std::invalid_argument("invalid Functional parameters");
     }
     const std::shared_ptr<const CameraBandSteeringCache> cache = steeringCacheFor(frequencies, grid);

@@ -3,11 +3,13 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <stdexcept>
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/heatmap_grid.h"
 #include "core/beamforming/source_count.h"
@@ -18,10 +20,40 @@ namespace zk::core {
 
 namespace {
 
-bool validMusicConfig(const Beamformer::MusicConfig& config) {
-    return std::isfinite(config.spectrumFloor) && config.spectrumFloor > 0.0 &&
-           std::isfinite(config.eigenFloor) && config.eigenFloor > 0.0 && config.maxSources != 0 &&
-           config.estimator >= 1 && config.estimator <= 3;
+using detail::parameterLimits;
+
+constexpr detail::ParameterLimits kSourceCount =
+    parameterLimits(BeamformingAlgorithm::kMusic, "music_source_count");
+constexpr detail::ParameterLimits kFixedFloor = parameterLimits(BeamformingAlgorithm::kMusic, "music_floor");
+constexpr detail::ParameterLimits kMaxSources =
+    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_max_sources");
+constexpr detail::ParameterLimits kEstimator =
+    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_estimator");
+constexpr detail::ParameterLimits kAutoFloor =
+    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_floor");
+constexpr detail::ParameterLimits kEigenFloor =
+    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_eigen_floor");
+
+// The limits of the settings that reach musicMap.
+struct MusicLimits {
+    detail::ParameterLimits spectrumFloor;
+    detail::ParameterLimits eigenFloor;
+    detail::ParameterLimits maxSources;
+    detail::ParameterLimits estimator;
+};
+
+// The general form accepts whatever keeps the computation defined: finite positive floors, a non-zero
+// source bound and a known estimator.
+constexpr detail::ParameterLimits kAnyPositive{std::numeric_limits<double>::denorm_min(),
+                                               std::numeric_limits<double>::max()};
+constexpr MusicLimits kGeneralLimits{kAnyPositive, kAnyPositive, {1.0, 4294967295.0}, {1.0, 3.0}};
+// The fixed entry sets the estimator settings itself; only its floor comes from the caller.
+constexpr MusicLimits kFixedLimits{kFixedFloor, kAnyPositive, {1.0, 4294967295.0}, {1.0, 3.0}};
+constexpr MusicLimits kAutoLimits{kAutoFloor, kEigenFloor, kMaxSources, kEstimator};
+
+bool validMusicConfig(const Beamformer::MusicConfig& config, const MusicLimits& limits) {
+    return limits.spectrumFloor.admits(config.spectrumFloor) && limits.eigenFloor.admits(config.eigenFloor) &&
+           limits.maxSources.admits(config.maxSources) && limits.estimator.admits(config.estimator);
 }
 
 // Source count of one bin from its ascending eigenvalues, clamped to 1 .. M - 1.
@@ -86,6 +118,54 @@ Beamformer::MusicBinResult musicBin(const MatrixRows& rows, const std::complex<f
     return result;
 }
 
+// The MUSIC map once the band, the grid and the settings (against the caller's limits) have passed
+// their checks, in that order.
+HeatmapGrid musicMapWithin(const Beamformer& beamformer, std::span<const MatrixRows> matrices,
+                           std::span<const double> frequencies, const Beamformer::MusicConfig& config,
+                           const CameraGridSpec& grid, const MusicLimits& limits) {
+    const std::uint64_t M = beamformer.microphoneCount();
+    checkBroadbandMatrix(matrices, frequencies, M);
+    checkCameraGrid(grid);
+    if (!validMusicConfig(config, limits)) {
+        throw std::invalid_argument("invalid MUSIC parameters");
+    }
+    const auto cache = beamformer.steeringCacheFor(frequencies, grid);
+    if (M < 2) {
+        throw std::invalid_argument("MUSIC requires at least two channels");
+    }
+
+    const std::uint64_t G = cache->gridPointCount;
+    const auto binCount = static_cast<std::int64_t>(matrices.size());
+    std::vector<Beamformer::MusicBinResult> bins(matrices.size());
+    detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
+        const std::complex<float>* steering = cache->phaseTerms.data() + static_cast<std::size_t>(b) * G * M;
+        bins[b] = musicBin(matrices[b], steering, G, config);
+    });
+
+    std::vector<double> power(G, 0.0);
+    std::vector<std::uint32_t> counts;
+    for (const Beamformer::MusicBinResult& bin : bins) {
+        if (bin.pseudoSpectrum.empty()) {
+            continue;
+        }
+        counts.push_back(bin.sourceCount);
+        const double peak = *std::max_element(bin.pseudoSpectrum.begin(), bin.pseudoSpectrum.end());
+        if (!(peak > 0.0)) {
+            continue;
+        }
+        for (std::uint64_t g = 0; g < G; ++g) {
+            power[g] += bin.pseudoSpectrum[g] / peak;
+        }
+    }
+
+    HeatmapGrid map = detail::mapSkeleton(*cache, frequencies);
+    if (config.fixedSourceCount == 0 && !counts.empty()) {
+        std::sort(counts.begin(), counts.end());
+        map.estimatedSourceCount = counts[counts.size() / 2];
+    }
+    return finalizeHeatmap(std::move(map), std::move(power));
+}
+
 }  // namespace
 
 HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
@@ -103,7 +183,7 @@ HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
 HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
                                       std::span<const double> frequencies, std::uint32_t sourceCount,
                                       double floor, const CameraGridSpec& grid) const {
-    if (sourceCount == 0) {
+    if (!kSourceCount.admits(sourceCount)) {
         throw std::invalid_argument("invalid MUSIC source count");
     }
     MusicConfig config;
@@ -113,7 +193,7 @@ HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
     config.estimator = 1;
     config.spectrumFloor = floor;
     config.eigenFloor = 1e-12;
-    return musicMap(matrices, frequencies, config, grid);
+    return musicMapWithin(*this, matrices, frequencies, config, grid, kFixedLimits);
 }
 
 HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
@@ -140,7 +220,7 @@ HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
     config.estimator = estimator;
     config.spectrumFloor = floor;
     config.eigenFloor = eigenFloor;
-    return musicMap(matrices, frequencies, config, grid);
+    return musicMapWithin(*this, matrices, frequencies, config, grid, kAutoLimits);
 }
 
 HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -155,47 +235,7 @@ HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span
 
 HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                                  const MusicConfig& config, const CameraGridSpec& grid) const {
-    const std::uint64_t M = microphoneCount();
-    checkBroadbandMatrix(matrices, frequencies, M);
-    checkCameraGrid(grid);
-    if (!validMusicConfig(config)) {
-        throw std::invalid_argument("invalid MUSIC parameters");
-    }
-    const auto cache = steeringCacheFor(frequencies, grid);
-    if (M < 2) {
-        throw std::invalid_argument("MUSIC requires at least two channels");
-    }
-
-    const std::uint64_t G = cache->gridPointCount;
-    const auto binCount = static_cast<std::int64_t>(matrices.size());
-    std::vector<MusicBinResult> bins(matrices.size());
-    detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
-        const std::complex<float>* steering = cache->phaseTerms.data() + static_cast<std::size_t>(b) * G * M;
-        bins[b] = musicBin(matrices[b], steering, G, config);
-    });
-
-    std::vector<double> power(G, 0.0);
-    std::vector<std::uint32_t> counts;
-    for (const MusicBinResult& bin : bins) {
-        if (bin.pseudoSpectrum.empty()) {
-            continue;
-        }
-        counts.push_back(bin.sourceCount);
-        const double peak = *std::max_element(bin.pseudoSpectrum.begin(), bin.pseudoSpectrum.end());
-        if (!(peak > 0.0)) {
-            continue;
-        }
-        for (std::uint64_t g = 0; g < G; ++g) {
-            power[g] += bin.pseudoSpectrum[g] / peak;
-        }
-    }
-
-    HeatmapGrid map = detail::mapSkeleton(*cache, frequencies);
-    if (config.fixedSourceCount == 0 && !counts.empty()) {
-        std::sort(counts.begin(), counts.end());
-        map.estimatedSourceCount = counts[counts.size() / 2];
-    }
-    return finalizeHeatmap(std::move(map), std::move(power));
+    return musicMapWithin(*this, matrices, frequencies, config, grid, kGeneralLimits);
 }
 
 }  // namespace zk::core

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/heatmap_grid.h"
 #include "core/detail/parallel_for.h"
@@ -16,6 +17,11 @@
 namespace zk::core {
 
 namespace {
+
+constexpr detail::ParameterLimits kMaxModes =
+    detail::parameterLimits(BeamformingAlgorithm::kOrthogonal, "orthogonal_max_modes");
+constexpr detail::ParameterLimits kThreshold =
+    detail::parameterLimits(BeamformingAlgorithm::kOrthogonal, "orthogonal_eigen_threshold");
 
 // Places each of the strongest eigenvalues of one bin, as a point source, at the grid point where its
 // eigenvector's beam response |a^H v|^2 / M is largest.
@@ -83,7 +89,7 @@ HeatmapGrid Beamformer::orthogonalMap(std::span<const MatrixRows> matrices,
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
     checkCameraGrid(grid);
-    if (maxModes == 0 || !std::isfinite(relativeThreshold) || relativeThreshold < 0.0) {
+    if (!kMaxModes.admits(maxModes) || !kThreshold.admits(relativeThreshold)) {
         throw std::invalid_argument("invalid Orthogonal parameters");
     }
     const auto cache = steeringCacheFor(frequencies, grid);

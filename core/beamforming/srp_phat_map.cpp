@@ -8,12 +8,18 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/heatmap_grid.h"
 
 namespace zk::core {
 
 namespace {
+
+constexpr detail::ParameterLimits kFloor =
+    detail::parameterLimits(BeamformingAlgorithm::kSrpPhat, "phat_floor");
+constexpr detail::ParameterLimits kExponent =
+    detail::parameterLimits(BeamformingAlgorithm::kSrpPhat, "phat_exponent");
 
 // Divides every cross term by a power of the geometric mean of its two auto powers, so that with
 // exponent 1 only the phase of each cross spectrum is left. Every bin is usable.
@@ -71,8 +77,7 @@ HeatmapGrid Beamformer::srpPhatMap(std::span<const MatrixRows> matrixRows,
     if (B == 0 || B != frequencies.size()) {
         throw std::invalid_argument("invalid broadband matrix/frequency band");
     }
-    if (!std::isfinite(floor) || !(floor > 0.0) || !std::isfinite(exponent) || exponent < 0.0 ||
-        exponent > 1.0) {
+    if (!kFloor.admits(floor) || !kExponent.admits(exponent)) {
         throw std::invalid_argument("invalid PHAT parameters");
     }
     checkCameraGrid(grid);
