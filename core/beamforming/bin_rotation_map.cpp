@@ -7,6 +7,7 @@
 
 #include "core/beamforming/compute_beamforming_map.h"
 #include "core/beamforming/detail/algorithm_table.h"
+#include "core/beamforming/detail/input_checks.h"
 
 namespace zk::core {
 namespace {
@@ -37,7 +38,7 @@ bool BinRotationMap::keyMatches(std::span<const MatrixRows> binMatrices, const F
            generation_ == generation && channelCount_ == channels &&
            horizontalSpanDeg_ == horizontalSpanDeg && verticalSpanDeg_ == verticalSpanDeg &&
            gridStepDeg_ == gridStepDeg && focusDistanceM_ == parameters.focusDistanceM &&
-           std::ranges::equal(frequencies_, band.binFrequenciesHz);
+           detail::sameFrequencies(frequencies_, band.binFrequenciesHz);
 }
 
 HeatmapGrid BinRotationMap::update(const Beamformer& beamformer, std::span<const MatrixRows> binMatrices,

@@ -23,6 +23,11 @@ constexpr double kDegToRad = std::numbers::pi / 180.0;
 // the first-level cache while the pair kernel walks the triangle.
 constexpr std::size_t kBlockPoints = 32;
 
+// Scans allocate one value per axis point and three planes of cells: each axis is bounded like a camera
+// grid axis, and the cells to 2^24 (a 0.1-degree scan of the whole half sphere has 6.5 million).
+constexpr std::uint64_t kMaxScanAxisPoints = 1'000'000;
+constexpr std::uint64_t kMaxScanCells = std::uint64_t{1} << 24;
+
 bool validFrequency(double frequencyHz) { return frequencyHz > 0.0 && std::isfinite(frequencyHz); }
 
 }  // namespace
@@ -106,11 +111,12 @@ HeatmapGrid Beamformer::azimuthElevationScan(const MatrixRows& rows, double freq
                                              double elevationMinDeg, double elevationMaxDeg,
                                              std::uint64_t elevationCount, bool removeDiagonal) const {
     // Non-finite limits would fill the axes with NaN and pass the ordering tests.
-    if (azimuthCount < 2 || !(azimuthMinDeg < azimuthMaxDeg) || !std::isfinite(azimuthMinDeg) ||
-        !std::isfinite(azimuthMaxDeg)) {
+    if (azimuthCount < 2 || azimuthCount > kMaxScanAxisPoints || !(azimuthMinDeg < azimuthMaxDeg) ||
+        !std::isfinite(azimuthMinDeg) || !std::isfinite(azimuthMaxDeg)) {
         throw std::invalid_argument("invalid azimuth scan range");
     }
-    if (elevationCount == 0 || !std::isfinite(elevationMinDeg) ||
+    if (elevationCount == 0 || elevationCount > kMaxScanAxisPoints ||
+        azimuthCount * elevationCount > kMaxScanCells || !std::isfinite(elevationMinDeg) ||
         (elevationCount > 1 && (!(elevationMinDeg < elevationMaxDeg) || !std::isfinite(elevationMaxDeg)))) {
         throw std::invalid_argument("invalid elevation scan range");
     }

@@ -13,6 +13,10 @@ namespace {
 
 constexpr double kEpsilon = 2.220446049250313e-16;  // 2^-52
 
+// The driver holds n x n doubles twice over (512 MiB each at this size) and every solver pass costs
+// n^2 to n^3: a finer coarse grid would not return in any useful time, or not at all.
+constexpr std::uint64_t kMaxCoarsePoints = 8192;
+
 // Segment of the sampled lines that holds a full-grid line, as positions into the list plus the
 // interpolation fraction. A single sampled line serves every line with fraction 0.
 struct Segment {
@@ -182,6 +186,15 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
     // The solver's own parameters are checked before any steering or map work is spent.
     if (!solver->first.admits(firstValue) || (solver->hasSecond && !solver->second.admits(secondValue))) {
         throw std::invalid_argument(solver->message);
+    }
+    const std::uint64_t coarsePoints =
+        detail::coarseGridLines(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg), stride)
+            .size() *
+        detail::coarseGridLines(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg), stride)
+            .size();
+    if (coarsePoints > kMaxCoarsePoints) {
+        throw std::invalid_argument(
+            "deconvolution coarse grid has more than 8192 points: use a larger stride");
     }
 
     const auto cache = steeringCacheFor(frequencies, grid);

@@ -179,6 +179,25 @@ TEST_F(DeconvolutionMaps, InputFailuresInOrder) {
     EXPECT_NO_THROW(run(13, r, 5, 3, 0.0, 1e-4));
 }
 
+TEST_F(DeconvolutionMaps, RefusesCoarseGridsBeyondTheBound) {
+    // 64 x 48 degrees at 0.5 degrees: 129 x 97 points, all of them coarse points at stride 1.
+    const auto r = bandMatrices(mics, freqs, {{0.0, 0.0, 1.0}});
+    const auto fine = [&](std::int32_t id, std::uint32_t stride, double first, double second) {
+        return beamformer.deconvolutionMap(r, freqs, id, 5, stride, first, second, 64.0, 48.0, 0.0, 0.0, 0.5,
+                                           0.5, kInf);
+    };
+    for (std::int32_t id : {10, 11, 12, 13}) {
+        expectThrowExactly<std::invalid_argument>(
+            [&] { fine(id, 1, id == 10 ? 1.0 : 1e-4, 1e-4); },
+            "deconvolution coarse grid has more than 8192 points: use a larger stride");
+    }
+    // SBL at its smallest stride: 65 x 49 = 3185 coarse points pass; stride 1 is refused by its limits.
+    expectThrowExactly<std::invalid_argument>([&] { fine(14, 1, 1e-3, 1e-5); },
+                                              "invalid deconvolution parameters");
+    // The default stride keeps the finest shell grid well inside the bound (43 x 33 points).
+    EXPECT_EQ(fine(12, 3, 1e-4, 0.0).width, 129u);
+}
+
 TEST_F(DeconvolutionMaps, SilentBandGivesEmptyMap) {
     const std::vector<MatrixRows> silent(
         freqs.size(), MatrixRows(mics.size(), std::vector<std::complex<double>>(mics.size())));
