@@ -21,6 +21,8 @@ struct StreamingDasState {
     std::uint64_t microphoneCount = 0;
     std::uint64_t updateCount = 0;
     CameraGridSpec key;
+    // Per-thread beam rows of updateStreamingDas, kept between hops so that a hop allocates nothing.
+    std::vector<float> beamScratch;
 
     void reset();
 };
