@@ -87,7 +87,7 @@ class Beamformer {
 
     // spectra: F x M values, index b * M + m, in the order of frequencies. Updates bins
     // [firstBin, firstBin + binLimit) (all from firstBin when binLimit is 0) with at most maxThreads
-    // OpenMP threads.
+    // OpenMP threads. Allocates only when it rebuilds the state or the team outgrows the state's scratch.
     void updateStreamingDas(StreamingDasState& state, std::span<const std::complex<double>> spectra,
                             std::span<const double> frequencies, double alpha, const CameraGridSpec& grid,
                             std::int32_t maxThreads, std::uint64_t firstBin, std::uint64_t binLimit) const;
