@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "core/beamforming/detail/input_checks.h"
 #include "core/platform/memory_platform.h"
 
 namespace zk::core {
@@ -61,9 +62,6 @@ inline void sinCosReduced(double x, double& sinX, double& cosX) {
     cosX = ((quadrant + 1) & 2) != 0 ? -c : c;
 }
 
-// Bounds the grid size so that the count conversion stays defined; no real grid comes near it.
-constexpr double kMaxAxisPoints = 1.0e6;
-
 // Allocates without touching, so that the value-initialisation of the later resize is the first touch.
 // That touch costs far more on 4 KiB pages than the zero fill itself; 2 MiB pages cut the number of
 // faults 512-fold. The page size is a hint only: failure changes nothing.
@@ -73,89 +71,9 @@ void reserveLarge(std::vector<T>& v, std::size_t n) {
     adviseLargePages(v.data(), n * sizeof(T));
 }
 
-bool sameFrequencies(std::span<const double> a, std::span<const double> b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
-}
-
-bool validAxis(double spanDeg, double centreDeg, double stepDeg) {
-    if (!std::isfinite(spanDeg) || !std::isfinite(centreDeg) || !std::isfinite(stepDeg)) return false;
-    if (spanDeg <= 0.0 || stepDeg <= 0.0) return false;
-    if (spanDeg / stepDeg >= kMaxAxisPoints) return false;
-    // The outermost direction lies at most span / 2 from the centre; at 90 degrees the tangent of the
-    // pinhole model diverges and beyond it the direction folds back.
-    return std::abs(centreDeg) + spanDeg / 2.0 < 90.0;
-}
-
 }  // namespace
 
-bool CameraGridSpec::sameAs(const CameraGridSpec& o) const {
-    return horizontalSpanDeg == o.horizontalSpanDeg && verticalSpanDeg == o.verticalSpanDeg &&
-           horizontalCentreDeg == o.horizontalCentreDeg && verticalCentreDeg == o.verticalCentreDeg &&
-           horizontalStepDeg == o.horizontalStepDeg && verticalStepDeg == o.verticalStepDeg &&
-           focusDistanceM == o.focusDistanceM;
-}
-
-void checkCameraGrid(const CameraGridSpec& grid) {
-    const bool ok = validAxis(grid.horizontalSpanDeg, grid.horizontalCentreDeg, grid.horizontalStepDeg) &&
-                    validAxis(grid.verticalSpanDeg, grid.verticalCentreDeg, grid.verticalStepDeg) &&
-                    !std::isnan(grid.focusDistanceM);
-    if (!ok) throw std::invalid_argument("invalid camera grid");
-}
-
-std::uint64_t cameraGridPointCount(double spanDeg, double stepDeg) {
-    return static_cast<std::uint64_t>(std::floor(spanDeg / stepDeg)) + 1;
-}
-
-std::vector<double> cameraGridAxis(double spanDeg, double centreDeg, double stepDeg) {
-    const std::uint64_t count = cameraGridPointCount(spanDeg, stepDeg);
-    std::vector<double> axis(count);
-    const double middle = (static_cast<double>(count) - 1.0) / 2.0;
-    for (std::uint64_t i = 0; i < count; ++i) {
-        axis[i] = (static_cast<double>(i) - middle) * stepDeg + centreDeg;
-    }
-    return axis;
-}
-
 int beamformerThreadCount() { return std::min(omp_get_max_threads(), 4); }
-
-std::vector<std::complex<double>> hermitianSymmetrize(const MatrixRows& rows) {
-    const std::size_t m = rows.size();
-    for (const auto& row : rows) {
-        if (row.size() != m) throw std::invalid_argument("matrix is not square");
-    }
-    std::vector<std::complex<double>> out(m * m);
-    for (std::size_t j = 0; j < m; ++j) {
-        for (std::size_t i = 0; i < m; ++i) {
-            out[i + j * m] = (rows[i][j] + std::conj(rows[j][i])) * 0.5;
-        }
-    }
-    return out;
-}
-
-void checkBroadbandMatrix(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                          std::uint64_t microphoneCount) {
-    if (matrices.empty() || matrices.size() != frequencies.size()) {
-        throw std::invalid_argument("invalid broadband matrix/frequency band");
-    }
-    for (std::size_t b = 0; b < matrices.size(); ++b) {
-        // A NaN or infinite frequency would turn the whole steering entry into NaN.
-        if (!(frequencies[b] > 0.0) || !std::isfinite(frequencies[b]) ||
-            matrices[b].size() != microphoneCount) {
-            throw std::invalid_argument("invalid broadband matrix bin");
-        }
-        for (const auto& row : matrices[b]) {
-            if (row.size() != microphoneCount)
-                throw std::invalid_argument("invalid broadband spectral matrix");
-        }
-    }
-    if (microphoneCount == 0) throw std::invalid_argument("invalid broadband matrix band");
-}
-
-void StreamingDasState::reset() {
-    std::fill(beamSums.begin(), beamSums.end(), 0.0);
-    std::fill(diagonalSums.begin(), diagonalSums.end(), 0.0);
-    updateCount = 0;
-}
 
 Beamformer::Beamformer(std::vector<MicrophonePosition> microphones, double speedOfSound)
     : microphones_(std::move(microphones)), speedOfSound_(speedOfSound) {
@@ -177,11 +95,17 @@ std::shared_ptr<const Beamformer::CameraBandSteeringCache> Beamformer::steeringC
     std::span<const double> frequencies, double horizontalSpanDeg, double verticalSpanDeg,
     double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
     double focusDistanceM) const {
-    const CameraGridSpec key{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                             horizontalStepDeg, verticalStepDeg, focusDistanceM};
+    return steeringCacheFor(frequencies,
+                            {horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                             horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+std::shared_ptr<const Beamformer::CameraBandSteeringCache> Beamformer::steeringCacheFor(
+    std::span<const double> frequencies, const CameraGridSpec& key) const {
     auto find = [&]() -> std::shared_ptr<const CameraBandSteeringCache> {
         for (const auto& entry : steeringCaches_) {
-            if (entry->key.sameAs(key) && sameFrequencies(entry->frequencies, frequencies)) return entry;
+            if (entry->key.sameAs(key) && detail::sameFrequencies(entry->frequencies, frequencies))
+                return entry;
         }
         return nullptr;
     };

@@ -2,18 +2,18 @@
 
 #include <complex>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <span>
 #include <vector>
 
+#include "core/beamforming/broadband_matrices.h"
+#include "core/beamforming/camera_grid.h"
 #include "core/beamforming/heatmap_grid.h"
+#include "core/beamforming/streaming_das_state.h"
+#include "core/signal/matrix_rows.h"
 
 namespace zk::core {
-
-// One cross-spectral matrix handed over row by row: row i, column j = R_ij.
-using MatrixRows = std::vector<std::vector<std::complex<double>>>;
 
 // Microphone position in metres in the array frame: x to the right of the picture, y upwards, z along
 // the camera's line of sight.
@@ -21,59 +21,6 @@ struct MicrophonePosition {
     double x = 0.0;
     double y = 0.0;
     double z = 0.0;
-};
-
-// A grid of viewing directions over the camera picture, in degrees; an infinite focus distance (either
-// sign) means far field.
-struct CameraGridSpec {
-    double horizontalSpanDeg = 0.0;
-    double verticalSpanDeg = 0.0;
-    double horizontalCentreDeg = 0.0;
-    double verticalCentreDeg = 0.0;
-    double horizontalStepDeg = 0.0;
-    double verticalStepDeg = 0.0;
-    double focusDistanceM = std::numeric_limits<double>::infinity();
-
-    // Ordinary floating-point equality of all seven values, so a NaN never matches.
-    bool sameAs(const CameraGridSpec& other) const;
-};
-
-// Throws std::invalid_argument "invalid camera grid" unless every value is finite (the focus distance
-// may also be infinite), spans and steps are positive, and each axis stays strictly inside +-90 degrees
-// where the pinhole steering model's tangent is defined. Call it before any grid size is computed.
-void checkCameraGrid(const CameraGridSpec& grid);
-
-// floor(span / step) + 1 for a grid that passed checkCameraGrid.
-std::uint64_t cameraGridPointCount(double spanDeg, double stepDeg);
-
-// The axis values of one grid direction, symmetric about the centre.
-std::vector<double> cameraGridAxis(double spanDeg, double centreDeg, double stepDeg);
-
-// Element (i, j) of the flat column-major result is (R[i][j] + conj(R[j][i])) / 2. The rows must form
-// a square matrix.
-std::vector<std::complex<double>> hermitianSymmetrize(const MatrixRows& rows);
-
-// Common input check of the broadband algorithm entries; throws std::invalid_argument with the text of
-// the first failing rule.
-void checkBroadbandMatrix(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                          std::uint64_t microphoneCount);
-
-// Exponentially smoothed beam powers of the live delay-and-sum map, per bin and grid point. Owned and
-// updated by one thread at a time.
-struct StreamingDasState {
-    std::vector<double> beamSums;      // F x G, index b * G + g
-    std::vector<double> diagonalSums;  // F
-    std::vector<double> frequencies;
-    std::vector<double> horizontalAxis;
-    std::vector<double> verticalAxis;
-    std::vector<float> phasePlaneRe;  // F x M x G, index (b * M + m) * G + g
-    std::vector<float> phasePlaneIm;
-    std::uint64_t gridPointCount = 0;
-    std::uint64_t microphoneCount = 0;
-    std::uint64_t updateCount = 0;
-    CameraGridSpec key;
-
-    void reset();
 };
 
 class Beamformer {
@@ -103,10 +50,15 @@ class Beamformer {
 
     // Returns the cached entry for the grid and band, building it on a miss. Does not validate its
     // arguments. Safe to call from several threads at once.
+    std::shared_ptr<const CameraBandSteeringCache> steeringCacheFor(std::span<const double> frequencies,
+                                                                    const CameraGridSpec& grid) const;
     std::shared_ptr<const CameraBandSteeringCache> steeringCacheFor(
         std::span<const double> frequencies, double horizontalSpanDeg, double verticalSpanDeg,
         double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
         double verticalStepDeg, double focusDistanceM) const;
+
+    // Every entry below that takes the grid as seven loose values (six grid values and the focus
+    // distance) forwards them as one CameraGridSpec to the overload beside it.
 
     // Conventional maps (conventional_maps.cpp).
 
@@ -125,6 +77,8 @@ class Beamformer {
                         double azimuthMaxDeg, std::uint64_t azimuthCount, double elevationDeg,
                         bool removeDiagonal) const;
     HeatmapGrid broadbandDas(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                             const CameraGridSpec& grid, bool removeDiagonal) const;
+    HeatmapGrid broadbandDas(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                              double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                              double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                              bool removeDiagonal, double focusDistanceM) const;
@@ -133,7 +87,10 @@ class Beamformer {
 
     // spectra: F x M values, index b * M + m, in the order of frequencies. Updates bins
     // [firstBin, firstBin + binLimit) (all from firstBin when binLimit is 0) with at most maxThreads
-    // OpenMP threads.
+    // OpenMP threads. Allocates only when it rebuilds the state or the team outgrows the state's scratch.
+    void updateStreamingDas(StreamingDasState& state, std::span<const std::complex<double>> spectra,
+                            std::span<const double> frequencies, double alpha, const CameraGridSpec& grid,
+                            std::int32_t maxThreads, std::uint64_t firstBin, std::uint64_t binLimit) const;
     void updateStreamingDas(StreamingDasState& state, std::span<const std::complex<double>> spectra,
                             std::span<const double> frequencies, double alpha, double horizontalSpanDeg,
                             double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
@@ -146,6 +103,9 @@ class Beamformer {
                                      std::span<const double> noiseBeamSums,
                                      std::span<const double> noiseDiagonalSums) const;
     // The expected beam and diagonal sums of the matrices in the units of updateStreamingDas.
+    void projectBand(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                     const CameraGridSpec& grid, std::vector<double>& outBeamSums,
+                     std::vector<double>& outDiagonalSums) const;
     void projectBand(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                      double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                      double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
@@ -169,9 +129,14 @@ class Beamformer {
 
     // Minimum-variance map: Capon with loading L0 times the mean microphone power.
     HeatmapGrid mvdrMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                        double loading, double floor, const CameraGridSpec& grid) const;
+    HeatmapGrid mvdrMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                         double loading, double floor, double horizontalSpanDeg, double verticalSpanDeg,
                         double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
                         double verticalStepDeg, double focusDistanceM) const;
+    HeatmapGrid robustCaponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                               double baseLoading, double uncertainty, double uncertaintyGain, double floor,
+                               const CameraGridSpec& grid) const;
     HeatmapGrid robustCaponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                                double baseLoading, double uncertainty, double uncertaintyGain, double floor,
                                double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
@@ -181,17 +146,25 @@ class Beamformer {
     // (lambda_max only when U > 0 and G > 0). Bins without usable power or inverse add nothing.
     HeatmapGrid caponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                          double loading, double uncertainty, double uncertaintyGain, double floor,
+                         const CameraGridSpec& grid) const;
+    HeatmapGrid caponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                         double loading, double uncertainty, double uncertaintyGain, double floor,
                          double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                          double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                          double focusDistanceM) const;
     // Sum over bins of lambda_max (a^H R^(1/order) a / (M lambda_max^(1/order)))^order. Throws
     // std::runtime_error when a bin's smallest eigenvalue is below -max(1, lambda_max) * eigenTolerance.
     HeatmapGrid functionalMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t order, double eigenTolerance, const CameraGridSpec& grid) const;
+    HeatmapGrid functionalMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                               std::uint32_t order, double eigenTolerance, double horizontalSpanDeg,
                               double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
                               double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
     // Per-bin CLEAN-SC of the conventional map; stopDb is relative to the bin's first dirty peak.
     // Runs serially in the calling thread.
+    HeatmapGrid cleanScMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                           double loopGain, std::uint32_t maxIterations, double stopDb,
+                           const CameraGridSpec& grid) const;
     HeatmapGrid cleanScMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                            double loopGain, std::uint32_t maxIterations, double stopDb,
                            double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
@@ -216,10 +189,15 @@ class Beamformer {
 
     // MUSIC with a fixed source count (reduced to M - 1 when larger); sourceCount 0 is rejected.
     HeatmapGrid fixedMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t sourceCount, double floor, const CameraGridSpec& grid) const;
+    HeatmapGrid fixedMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                               std::uint32_t sourceCount, double floor, double horizontalSpanDeg,
                               double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
                               double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
     // MUSIC with the source count estimated per bin; the map carries the median count.
+    HeatmapGrid autoMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                             std::uint64_t snapshotCount, std::uint32_t maxSources, std::uint32_t estimator,
+                             double floor, double eigenFloor, const CameraGridSpec& grid) const;
     HeatmapGrid autoMusicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                              std::uint64_t snapshotCount, std::uint32_t maxSources, std::uint32_t estimator,
                              double floor, double eigenFloor, double horizontalSpanDeg,
@@ -227,17 +205,25 @@ class Beamformer {
                              double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
     // Sum over bins of each bin's pseudo-spectrum normalised to its own maximum.
     HeatmapGrid musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                         const MusicConfig& config, const CameraGridSpec& grid) const;
+    HeatmapGrid musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                          const MusicConfig& config, double horizontalSpanDeg, double verticalSpanDeg,
                          double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
                          double verticalStepDeg, double focusDistanceM) const;
     // Up to maxModes eigenvalues per bin (those at least relativeThreshold times the largest), each
     // placed on the grid point where its eigenvector's beam response peaks.
     HeatmapGrid orthogonalMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t maxModes, double relativeThreshold,
+                              const CameraGridSpec& grid) const;
+    HeatmapGrid orthogonalMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                               std::uint32_t maxModes, double relativeThreshold, double horizontalSpanDeg,
                               double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
                               double horizontalStepDeg, double verticalStepDeg, double focusDistanceM) const;
     // Steered response power with cross terms divided by (geometric mean of the auto powers)^exponent,
     // exponent in [0, 1], the divisor floored at floor before the power is taken.
+    HeatmapGrid srpPhatMap(std::span<const MatrixRows> matrixRows, std::span<const double> frequencies,
+                           double floor, double exponent, bool zeroDiagonal,
+                           const CameraGridSpec& grid) const;
     HeatmapGrid srpPhatMap(std::span<const MatrixRows> matrixRows, std::span<const double> frequencies,
                            double floor, double exponent, bool zeroDiagonal, double horizontalSpanDeg,
                            double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
@@ -250,9 +236,15 @@ class Beamformer {
 
     HeatmapGrid damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                          std::uint32_t iterations, std::uint32_t stride, double relaxation,
+                         const CameraGridSpec& grid) const;
+    HeatmapGrid damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                         std::uint32_t iterations, std::uint32_t stride, double relaxation,
                          double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                          double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                          double focusDistanceM) const;
+    HeatmapGrid damasFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                              std::uint32_t iterations, std::uint32_t stride, double tolerance,
+                              const CameraGridSpec& grid) const;
     HeatmapGrid damasFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                               std::uint32_t iterations, std::uint32_t stride, double tolerance,
                               double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
@@ -260,9 +252,15 @@ class Beamformer {
                               double focusDistanceM) const;
     HeatmapGrid nnlsMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                         std::uint32_t iterations, std::uint32_t stride, double tolerance,
+                        const CameraGridSpec& grid) const;
+    HeatmapGrid nnlsMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                        std::uint32_t iterations, std::uint32_t stride, double tolerance,
                         double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                         double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                         double focusDistanceM) const;
+    HeatmapGrid sparseFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                               std::uint32_t iterations, std::uint32_t stride, double lambdaRel,
+                               double tolerance, const CameraGridSpec& grid) const;
     HeatmapGrid sparseFistaMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                                std::uint32_t iterations, std::uint32_t stride, double lambdaRel,
                                double tolerance, double horizontalSpanDeg, double verticalSpanDeg,
@@ -270,11 +268,17 @@ class Beamformer {
                                double verticalStepDeg, double focusDistanceM) const;
     HeatmapGrid sblMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                        std::uint32_t iterations, std::uint32_t stride, double noiseRel, double pruneRel,
+                       const CameraGridSpec& grid) const;
+    HeatmapGrid sblMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                       std::uint32_t iterations, std::uint32_t stride, double noiseRel, double pruneRel,
                        double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                        double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                        double focusDistanceM) const;
     // algorithmId 10..14 selects the solver; secondValue is read by 13 and 14 only. Throws
     // std::invalid_argument before any solver runs.
+    HeatmapGrid deconvolutionMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 std::int32_t algorithmId, std::uint32_t iterations, std::uint32_t stride,
+                                 double firstValue, double secondValue, const CameraGridSpec& grid) const;
     HeatmapGrid deconvolutionMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
                                  std::int32_t algorithmId, std::uint32_t iterations, std::uint32_t stride,
                                  double firstValue, double secondValue, double horizontalSpanDeg,

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "core/beamforming/compute_beamforming_map.h"
+#include "core/beamforming/detail/algorithm_table.h"
+#include "core/beamforming/detail/input_checks.h"
 
 namespace zk::core {
 namespace {
@@ -22,7 +24,10 @@ BinRotationMap::BinRotationMap() : BinRotationMap(Clock(&std::chrono::steady_clo
 
 BinRotationMap::BinRotationMap(Clock clock) : clock_(std::move(clock)) {}
 
-bool BinRotationMap::isRotatable(std::int32_t algorithmId) { return algorithmId >= 2 && algorithmId <= 8; }
+bool BinRotationMap::isRotatable(std::int32_t algorithmId) {
+    const detail::AlgorithmEntry* entry = detail::findAlgorithm(algorithmId);
+    return entry != nullptr && entry->rotatable;
+}
 
 bool BinRotationMap::keyMatches(std::span<const MatrixRows> binMatrices, const FrequencyBand& band,
                                 const BeamformingParameters& parameters, double horizontalSpanDeg,
@@ -33,7 +38,7 @@ bool BinRotationMap::keyMatches(std::span<const MatrixRows> binMatrices, const F
            generation_ == generation && channelCount_ == channels &&
            horizontalSpanDeg_ == horizontalSpanDeg && verticalSpanDeg_ == verticalSpanDeg &&
            gridStepDeg_ == gridStepDeg && focusDistanceM_ == parameters.focusDistanceM &&
-           std::ranges::equal(frequencies_, band.binFrequenciesHz);
+           detail::sameFrequencies(frequencies_, band.binFrequenciesHz);
 }
 
 HeatmapGrid BinRotationMap::update(const Beamformer& beamformer, std::span<const MatrixRows> binMatrices,
@@ -108,18 +113,21 @@ HeatmapGrid BinRotationMap::computeBin(const Group& group, const Beamformer& bea
                                        std::span<const MatrixRows> binMatrices, const FrequencyBand& band,
                                        const BeamformingParameters& parameters,
                                        std::uint64_t frameCount) const {
-    std::vector<MatrixRows> matrices;
-    std::vector<double> frequencies;
-    matrices.reserve(group.binPositions.size());
-    frequencies.reserve(group.binPositions.size());
-    for (std::uint64_t pos : group.binPositions) {
-        if (pos >= binMatrices.size() || pos >= band.binFrequenciesHz.size()) {
+    if (!isRotatable(parameters.algorithm)) notRotatable();
+    // A group is a contiguous run of band positions, so its bins are read in place as one span.
+    const std::span<const std::uint64_t> positions(group.binPositions);
+    const std::uint64_t first = positions.empty() ? 0 : positions.front();
+    const std::uint64_t count = positions.size();
+    for (std::uint64_t k = 0; k < count; ++k) {
+        if (positions[k] != first + k || positions[k] >= binMatrices.size() ||
+            positions[k] >= band.binFrequenciesHz.size()) {
             throw std::invalid_argument("invalid broadband matrix/frequency band");
         }
-        matrices.push_back(binMatrices[pos]);
-        frequencies.push_back(band.binFrequenciesHz[pos]);
     }
-    // update() admits only rotatable algorithms and has matched or stored this grid and focus as its key.
+    const std::span<const MatrixRows> matrices = binMatrices.subspan(first, count);
+    const std::span<const double> frequencies =
+        std::span<const double>(band.binFrequenciesHz).subspan(first, count);
+    // The grid and focus are those update() matched or stored as its key.
     return selectedAlgorithmMap(beamformer, matrices, frequencies, parameters, frameCount, horizontalSpanDeg_,
                                 verticalSpanDeg_, gridStepDeg_);
 }

@@ -8,8 +8,8 @@
 
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/beamforming_parameters.h"
-#include "core/signal/frequency_band.h"
 #include "core/beamforming/heatmap_grid.h"
+#include "core/signal/frequency_band.h"
 
 namespace zk::core {
 
@@ -45,7 +45,10 @@ class BinRotationMap {
                        std::uint64_t frameCount, double horizontalSpanDeg, double verticalSpanDeg,
                        double gridStepDeg, std::uint64_t generation);
 
-    // The map of one group's bins with the selected algorithm on the stored grid.
+    // The map of one group's bins with the selected algorithm on the stored grid, read in place from
+    // binMatrices. Throws std::logic_error "BinRotationMap: algorithm is not rotatable" for other ids and
+    // std::invalid_argument "invalid broadband matrix/frequency band" for positions that are not a
+    // contiguous run inside the band.
     HeatmapGrid computeBin(const Group& group, const Beamformer& beamformer,
                            std::span<const MatrixRows> binMatrices, const FrequencyBand& band,
                            const BeamformingParameters& parameters, std::uint64_t frameCount) const;

@@ -2,20 +2,46 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <stdexcept>
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
-#include "core/signal/hermitian.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/detail/parallel_for.h"
+#include "core/signal/hermitian.h"
 
 namespace zk::core {
 
 namespace {
 
-bool finiteNonNegative(double value) { return std::isfinite(value) && value >= 0.0; }
+using detail::parameterLimits;
+
+// The limits the settings of one entry must meet; the two algorithm entries take theirs from the table.
+struct CaponLimits {
+    detail::ParameterLimits loading;
+    detail::ParameterLimits uncertainty;
+    detail::ParameterLimits uncertaintyGain;
+    detail::ParameterLimits floor;
+};
+
+// MVDR is Capon without the uncertainty term.
+constexpr CaponLimits kMvdrLimits{parameterLimits(BeamformingAlgorithm::kMvdr, "mvdr_loading"),
+                                  {0.0, 0.0},
+                                  {0.0, 0.0},
+                                  parameterLimits(BeamformingAlgorithm::kMvdr, "mvdr_floor")};
+constexpr CaponLimits kRobustLimits{
+    parameterLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_base_loading"),
+    parameterLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_uncertainty"),
+    parameterLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_uncertainty_gain"),
+    parameterLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_floor")};
+// The general form accepts whatever keeps the computation defined: finite settings, at least zero,
+// and a positive floor.
+constexpr double kLargest = std::numeric_limits<double>::max();
+constexpr CaponLimits kGeneralLimits{
+    {0.0, kLargest}, {0.0, kLargest}, {0.0, kLargest}, {std::numeric_limits<double>::denorm_min(), kLargest}};
 
 // Reduces one bin to the packed upper triangle of its loaded inverse; leaves the record invalid when
 // the bin has no usable power or the loaded matrix cannot be inverted.
@@ -52,6 +78,37 @@ void caponBinWeights(const MatrixRows& rows, std::uint64_t M, double baseLoading
     detail::packPairWeights(inverse.values, M, out);
 }
 
+// The Capon map once the band, the grid and the settings have passed their checks, in that order.
+HeatmapGrid caponMapWithin(const Beamformer& beamformer, std::span<const MatrixRows> matrices,
+                           std::span<const double> frequencies, double loading, double uncertainty,
+                           double uncertaintyGain, double floor, const CameraGridSpec& grid,
+                           const CaponLimits& limits) {
+    const std::uint64_t M = beamformer.microphoneCount();
+    checkBroadbandMatrix(matrices, frequencies, M);
+    checkCameraGrid(grid);
+    if (!limits.loading.admits(loading) || !limits.uncertainty.admits(uncertainty) ||
+        !limits.uncertaintyGain.admits(uncertaintyGain) || !limits.floor.admits(floor)) {
+        throw std::invalid_argument("invalid Capon parameters");
+    }
+    const auto cache = beamformer.steeringCacheFor(frequencies, grid);
+    const bool robust = uncertaintyGain > 0.0 && uncertainty > 0.0;
+
+    std::vector<Beamformer::PairWeights> bins(matrices.size());
+    const auto binCount = static_cast<std::int64_t>(matrices.size());
+    detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
+        caponBinWeights(matrices[b], M, loading, uncertainty, uncertaintyGain, robust, bins[b]);
+    });
+
+    std::vector<double> power =
+        detail::accumulateWeightedMap(*cache, bins, M, [floor](double Q, const Beamformer::PairWeights&) {
+            // A NaN Q compares false here and stays NaN; the finiteness test then drops it.
+            const double q = Q < floor ? floor : Q;
+            const double c = 1.0 / q;
+            return std::isfinite(c) ? c : 0.0;
+        });
+    return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));
+}
+
 }  // namespace
 
 HeatmapGrid Beamformer::mvdrMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -59,9 +116,14 @@ HeatmapGrid Beamformer::mvdrMap(std::span<const MatrixRows> matrices, std::span<
                                 double verticalSpanDeg, double horizontalCentreDeg, double verticalCentreDeg,
                                 double horizontalStepDeg, double verticalStepDeg,
                                 double focusDistanceM) const {
-    return caponMap(matrices, frequencies, loading, 0.0, 0.0, floor, horizontalSpanDeg, verticalSpanDeg,
-                    horizontalCentreDeg, verticalCentreDeg, horizontalStepDeg, verticalStepDeg,
-                    focusDistanceM);
+    return mvdrMap(matrices, frequencies, loading, floor,
+                   CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                  horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::mvdrMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                double loading, double floor, const CameraGridSpec& grid) const {
+    return caponMapWithin(*this, matrices, frequencies, loading, 0.0, 0.0, floor, grid, kMvdrLimits);
 }
 
 HeatmapGrid Beamformer::robustCaponMap(std::span<const MatrixRows> matrices,
@@ -71,9 +133,18 @@ HeatmapGrid Beamformer::robustCaponMap(std::span<const MatrixRows> matrices,
                                        double horizontalCentreDeg, double verticalCentreDeg,
                                        double horizontalStepDeg, double verticalStepDeg,
                                        double focusDistanceM) const {
-    return caponMap(matrices, frequencies, baseLoading, uncertainty, uncertaintyGain, floor,
-                    horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                    horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    return robustCaponMap(
+        matrices, frequencies, baseLoading, uncertainty, uncertaintyGain, floor,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::robustCaponMap(std::span<const MatrixRows> matrices,
+                                       std::span<const double> frequencies, double baseLoading,
+                                       double uncertainty, double uncertaintyGain, double floor,
+                                       const CameraGridSpec& grid) const {
+    return caponMapWithin(*this, matrices, frequencies, baseLoading, uncertainty, uncertaintyGain, floor,
+                          grid, kRobustLimits);
 }
 
 HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -81,32 +152,16 @@ HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span
                                  double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                                  double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                                  double focusDistanceM) const {
-    const std::uint64_t M = microphoneCount();
-    checkBroadbandMatrix(matrices, frequencies, M);
-    checkCameraGrid(CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+    return caponMap(matrices, frequencies, loading, uncertainty, uncertaintyGain, floor,
+                    CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
                                    horizontalStepDeg, verticalStepDeg, focusDistanceM});
-    if (!finiteNonNegative(loading) || !finiteNonNegative(uncertainty) ||
-        !finiteNonNegative(uncertaintyGain) || !std::isfinite(floor) || !(floor > 0.0)) {
-        throw std::invalid_argument("invalid Capon parameters");
-    }
-    const std::shared_ptr<const CameraBandSteeringCache> cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
-    const bool robust = uncertaintyGain > 0.0 && uncertainty > 0.0;
+}
 
-    std::vector<PairWeights> bins(matrices.size());
-    const auto binCount = static_cast<std::int64_t>(matrices.size());
-    detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
-        caponBinWeights(matrices[b], M, loading, uncertainty, uncertaintyGain, robust, bins[b]);
-    });
-
-    std::vector<double> power = detail::accumulateWeightedMap(*cache, bins, M, [floor](double Q, const PairWeights&) {
-        // A NaN Q compares false here and stays NaN; the finiteness test then drops it.
-        const double q = Q < floor ? floor : Q;
-        const double c = 1.0 / q;
-        return std::isfinite(c) ? c : 0.0;
-    });
-    return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));
+HeatmapGrid Beamformer::caponMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 double loading, double uncertainty, double uncertaintyGain, double floor,
+                                 const CameraGridSpec& grid) const {
+    return caponMapWithin(*this, matrices, frequencies, loading, uncertainty, uncertaintyGain, floor, grid,
+                          kGeneralLimits);
 }
 
 }  // namespace zk::core

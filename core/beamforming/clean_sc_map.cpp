@@ -8,11 +8,19 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
 
 namespace zk::core {
 
 namespace {
+
+constexpr detail::ParameterLimits kLoopGain =
+    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_loop_gain");
+constexpr detail::ParameterLimits kMaxIterations =
+    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_max_iterations");
+constexpr detail::ParameterLimits kStopDb =
+    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_stop_db");
 
 // One bin's working state. The matrix is kept as split real and imaginary column-major planes so the
 // quadratic forms run on plain doubles (complex<double> products go through the slow NaN-aware path).
@@ -195,17 +203,21 @@ HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::sp
                                    double horizontalCentreDeg, double verticalCentreDeg,
                                    double horizontalStepDeg, double verticalStepDeg,
                                    double focusDistanceM) const {
+    return cleanScMap(matrices, frequencies, loopGain, maxIterations, stopDb,
+                      CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                                     verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                   double loopGain, std::uint32_t maxIterations, double stopDb,
+                                   const CameraGridSpec& grid) const {
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
-    checkCameraGrid(CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
-    if (!std::isfinite(loopGain) || !(loopGain > 0.0) || loopGain > 1.0 || maxIterations == 0 ||
-        !std::isfinite(stopDb) || !(stopDb < 0.0)) {
+    checkCameraGrid(grid);
+    if (!kLoopGain.admits(loopGain) || !kMaxIterations.admits(maxIterations) || !kStopDb.admits(stopDb)) {
         throw std::invalid_argument("invalid CLEAN-SC parameters");
     }
-    const std::shared_ptr<const CameraBandSteeringCache> cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const std::shared_ptr<const CameraBandSteeringCache> cache = steeringCacheFor(frequencies, grid);
     const std::uint64_t G = cache->gridPointCount;
     std::vector<double> power(G, 0.0);
     for (std::size_t b = 0; b < matrices.size(); ++b) {

@@ -5,8 +5,8 @@
 
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/beamforming_parameters.h"
-#include "core/signal/frequency_band.h"
 #include "core/beamforming/heatmap_grid.h"
+#include "core/signal/frequency_band.h"
 
 namespace zk::core {
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "core/beamforming/beamformer.h"
+#include "core/beamforming/detail/input_checks.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/pair_kernel.h"
 
@@ -22,19 +23,19 @@ constexpr double kDegToRad = std::numbers::pi / 180.0;
 // the first-level cache while the pair kernel walks the triangle.
 constexpr std::size_t kBlockPoints = 32;
 
-bool validFrequency(double frequencyHz) { return frequencyHz > 0.0 && std::isfinite(frequencyHz); }
+// Scans allocate one value per axis point and three planes of cells: each axis is bounded like a camera
+// grid axis, and the cells to 2^24 (a 0.1-degree scan of the whole half sphere has 6.5 million).
+constexpr std::uint64_t kMaxScanAxisPoints = 1'000'000;
+constexpr std::uint64_t kMaxScanCells = std::uint64_t{1} << 24;
 
-bool squareOf(const MatrixRows& rows, std::size_t m) {
-    if (rows.size() != m) return false;
-    return std::all_of(rows.begin(), rows.end(), [m](const auto& row) { return row.size() == m; });
-}
+bool validFrequency(double frequencyHz) { return frequencyHz > 0.0 && std::isfinite(frequencyHz); }
 
 }  // namespace
 
 double Beamformer::dasPower(const MatrixRows& rows, std::span<const Complex> steering, bool removeDiagonal) {
     const std::size_t m = steering.size();
     // Every row is checked, not only the first: a short later row would be read past its end.
-    if (!squareOf(rows, m)) throw std::invalid_argument("steering dimension does not match CSM");
+    if (!detail::isSquareOf(rows, m)) throw std::invalid_argument("steering dimension does not match CSM");
     if (m == 0) return 0.0;  // no microphone, no power (and no 0 / 0)
     double q = 0.0;
     for (std::size_t i = 0; i < m; ++i) {
@@ -58,7 +59,7 @@ double Beamformer::dasPower(const MatrixRows& rows, std::span<const Complex> ste
 double Beamformer::dasPowerAtDirection(const MatrixRows& rows, double frequencyHz, double azimuthDeg,
                                        double elevationDeg, bool removeDiagonal) const {
     const std::size_t m = microphones_.size();
-    if (!squareOf(rows, m)) throw std::invalid_argument("matrix dimension does not match geometry");
+    if (!detail::isSquareOf(rows, m)) throw std::invalid_argument("matrix dimension does not match geometry");
     if (!validFrequency(frequencyHz)) throw std::invalid_argument("frequency must be positive");
     const double az = azimuthDeg * kDegToRad;
     const double el = elevationDeg * kDegToRad;
@@ -81,7 +82,7 @@ HeatmapGrid Beamformer::cameraGridMap(const MatrixRows& rows, double frequencyHz
     checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
                      horizontalStepDeg, verticalStepDeg});
     const std::size_t m = microphones_.size();
-    if (!squareOf(rows, m)) throw std::invalid_argument("steering dimension does not match CSM");
+    if (!detail::isSquareOf(rows, m)) throw std::invalid_argument("steering dimension does not match CSM");
 
     HeatmapGrid grid;
     grid.azimuthDeg = cameraGridAxis(horizontalSpanDeg, horizontalCentreDeg, horizontalStepDeg);
@@ -110,16 +111,17 @@ HeatmapGrid Beamformer::azimuthElevationScan(const MatrixRows& rows, double freq
                                              double elevationMinDeg, double elevationMaxDeg,
                                              std::uint64_t elevationCount, bool removeDiagonal) const {
     // Non-finite limits would fill the axes with NaN and pass the ordering tests.
-    if (azimuthCount < 2 || !(azimuthMinDeg < azimuthMaxDeg) || !std::isfinite(azimuthMinDeg) ||
-        !std::isfinite(azimuthMaxDeg)) {
+    if (azimuthCount < 2 || azimuthCount > kMaxScanAxisPoints || !(azimuthMinDeg < azimuthMaxDeg) ||
+        !std::isfinite(azimuthMinDeg) || !std::isfinite(azimuthMaxDeg)) {
         throw std::invalid_argument("invalid azimuth scan range");
     }
-    if (elevationCount == 0 || !std::isfinite(elevationMinDeg) ||
+    if (elevationCount == 0 || elevationCount > kMaxScanAxisPoints ||
+        azimuthCount * elevationCount > kMaxScanCells || !std::isfinite(elevationMinDeg) ||
         (elevationCount > 1 && (!(elevationMinDeg < elevationMaxDeg) || !std::isfinite(elevationMaxDeg)))) {
         throw std::invalid_argument("invalid elevation scan range");
     }
     const std::size_t m = microphones_.size();
-    if (!squareOf(rows, m)) throw std::invalid_argument("matrix dimension does not match geometry");
+    if (!detail::isSquareOf(rows, m)) throw std::invalid_argument("matrix dimension does not match geometry");
     if (!validFrequency(frequencyHz)) throw std::invalid_argument("frequency must be positive");
 
     HeatmapGrid grid;
@@ -164,17 +166,23 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
                                      double verticalCentreDeg, double horizontalStepDeg,
                                      double verticalStepDeg, bool removeDiagonal,
                                      double focusDistanceM) const {
+    return broadbandDas(matrices, frequencies,
+                        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                                       verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM},
+                        removeDiagonal);
+}
+
+HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
+                                     std::span<const double> frequencies, const CameraGridSpec& grid,
+                                     bool removeDiagonal) const {
     if (matrices.empty() || matrices.size() != frequencies.size()) {
         throw std::invalid_argument("invalid broadband matrix/frequency band");
     }
-    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    checkCameraGrid(grid);
     const std::size_t m = microphones_.size();
     checkBroadbandMatrix(matrices, frequencies, m);
 
-    const auto cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const auto cache = steeringCacheFor(frequencies, grid);
     const std::size_t bins = frequencies.size();
 
     // The strict upper triangles in single precision, packed pair by pair, and the traces.
@@ -219,10 +227,10 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
                 const std::size_t first = block * kBlockPoints;
                 const std::size_t end = std::min(first + kBlockPoints, points);
                 std::fill(accumulator, accumulator + kBlockPoints, 0.0);
-                detail::accumulatePairQuadraticForm(planeRe.subspan(b * plane, plane),
-                                            planeIm.subspan(b * plane, plane), m, points, first, end,
-                                            allPairRe.subspan(b * pairs, pairs),
-                                            allPairIm.subspan(b * pairs, pairs), scratch, accumulator);
+                detail::accumulatePairQuadraticForm(
+                    planeRe.subspan(b * plane, plane), planeIm.subspan(b * plane, plane), m, points, first,
+                    end, allPairRe.subspan(b * pairs, pairs), allPairIm.subspan(b * pairs, pairs), scratch,
+                    accumulator);
                 for (std::size_t g = first; g < end; ++g) {
                     power[g] += std::max((2.0 * accumulator[g - first] + diagonal) / divisor, 0.0);
                 }

@@ -1,11 +1,11 @@
-#include "core/beamforming/detail/coarse_grid.h"
-
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/deconvolution_solvers.h"
+#include "core/beamforming/detail/algorithm_table.h"
+#include "core/beamforming/detail/coarse_grid.h"
 #include "core/beamforming/detail/map_support.h"
 
 namespace zk::core {
@@ -13,7 +13,9 @@ namespace {
 
 constexpr double kEpsilon = 2.220446049250313e-16;  // 2^-52
 
-bool finite(double v) { return std::isfinite(v); }
+// The driver holds n x n doubles twice over (512 MiB each at this size) and every solver pass costs
+// n^2 to n^3: a finer coarse grid would not return in any useful time, or not at all.
+constexpr std::uint64_t kMaxCoarsePoints = 8192;
 
 // Segment of the sampled lines that holds a full-grid line, as positions into the list plus the
 // interpolation fraction. A single sampled line serves every line with fraction 0.
@@ -67,51 +69,6 @@ std::vector<double> spreadSolution(const std::vector<double>& x, const std::vect
     return power;
 }
 
-void checkSolverParameters(std::int32_t algorithmId, double first, double second) {
-    switch (algorithmId) {
-        case 10:
-            if (!finite(first) || first <= 0.0 || first > 2.0) {
-                throw std::invalid_argument("invalid DAMAS relaxation");
-            }
-            return;
-        case 11:
-            if (!finite(first) || first <= 0.0) throw std::invalid_argument("invalid DAMAS-FISTA tolerance");
-            return;
-        case 12:
-            if (!finite(first) || first <= 0.0) throw std::invalid_argument("invalid NNLS tolerance");
-            return;
-        case 13:
-            if (!finite(first) || first < 0.0 || !finite(second) || second <= 0.0) {
-                throw std::invalid_argument("invalid Sparse-FISTA parameters");
-            }
-            return;
-        case 14:
-            if (!finite(first) || first <= 0.0 || !finite(second) || second <= 0.0 || second >= 1.0) {
-                throw std::invalid_argument("invalid SBL parameters");
-            }
-            return;
-        default:
-            throw std::invalid_argument("invalid deconvolution parameters");
-    }
-}
-
-std::vector<double> runSolver(std::int32_t algorithmId, const std::vector<double>& p,
-                              const std::vector<double>& b, std::uint32_t iterations, double first,
-                              double second) {
-    switch (algorithmId) {
-        case 10:
-            return damasSolve(p, b, iterations, first);
-        case 11:
-            return damasFistaSolve(p, b, iterations, first);
-        case 12:
-            return nnlsSolve(p, b, iterations, first);
-        case 13:
-            return sparseFistaSolve(p, b, iterations, first, second);
-        default:
-            return sblSolve(p, b, iterations, first, second);
-    }
-}
-
 }  // namespace
 
 std::vector<std::uint64_t> detail::coarseGridLines(std::uint64_t count, std::uint32_t stride) {
@@ -123,7 +80,8 @@ std::vector<std::uint64_t> detail::coarseGridLines(std::uint64_t count, std::uin
 }
 
 std::vector<std::uint64_t> detail::coarseGridPoints(const std::vector<std::uint64_t>& rows,
-                                            const std::vector<std::uint64_t>& columns, std::uint64_t width) {
+                                                    const std::vector<std::uint64_t>& columns,
+                                                    std::uint64_t width) {
     std::vector<std::uint64_t> points;
     points.reserve(rows.size() * columns.size());
     for (std::uint64_t c : columns) {
@@ -208,21 +166,39 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
                                          double horizontalCentreDeg, double verticalCentreDeg,
                                          double horizontalStepDeg, double verticalStepDeg,
                                          double focusDistanceM) const {
+    return deconvolutionMap(
+        matrices, frequencies, algorithmId, iterations, stride, firstValue, secondValue,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
+                                         std::span<const double> frequencies, std::int32_t algorithmId,
+                                         std::uint32_t iterations, std::uint32_t stride, double firstValue,
+                                         double secondValue, const CameraGridSpec& grid) const {
     checkBroadbandMatrix(matrices, frequencies, microphoneCount());
-    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
-    if (iterations == 0 || stride == 0 || algorithmId < 10 || algorithmId > 14) {
+    checkCameraGrid(grid);
+    const detail::AlgorithmEntry* algorithm = detail::findAlgorithm(algorithmId);
+    const detail::DeconvolutionSolver* solver = algorithm == nullptr ? nullptr : algorithm->deconvolution;
+    if (solver == nullptr || !solver->iterations.admits(iterations) || !solver->stride.admits(stride)) {
         throw std::invalid_argument("invalid deconvolution parameters");
     }
     // The solver's own parameters are checked before any steering or map work is spent.
-    checkSolverParameters(algorithmId, firstValue, secondValue);
+    if (!solver->first.admits(firstValue) || (solver->hasSecond && !solver->second.admits(secondValue))) {
+        throw std::invalid_argument(solver->message);
+    }
+    const std::uint64_t coarsePoints =
+        detail::coarseGridLines(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg), stride)
+            .size() *
+        detail::coarseGridLines(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg), stride)
+            .size();
+    if (coarsePoints > kMaxCoarsePoints) {
+        throw std::invalid_argument(
+            "deconvolution coarse grid has more than 8192 points: use a larger stride");
+    }
 
-    const auto cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
-    const HeatmapGrid das =
-        broadbandDas(matrices, frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                     verticalCentreDeg, horizontalStepDeg, verticalStepDeg, false, focusDistanceM);
+    const auto cache = steeringCacheFor(frequencies, grid);
+    const HeatmapGrid das = broadbandDas(matrices, frequencies, grid, false);
 
     const std::uint64_t width = cache->horizontalAxis.size();
     const std::uint64_t height = cache->verticalAxis.size();
@@ -241,9 +217,10 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
     }
 
     const std::vector<double> p = pointSpreadMatrix(*cache, points);
-    const std::vector<double> x = runSolver(algorithmId, p, b, iterations, firstValue, secondValue);
+    const std::vector<double> x = solver->solve(p, b, iterations, firstValue, secondValue);
 
-    return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), spreadSolution(x, rows, columns, height, width));
+    return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies),
+                           spreadSolution(x, rows, columns, height, width));
 }
 
 HeatmapGrid Beamformer::damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -251,9 +228,15 @@ HeatmapGrid Beamformer::damasMap(std::span<const MatrixRows> matrices, std::span
                                  double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                                  double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                                  double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 10, iterations, stride, relaxation, 0.0, horizontalSpanDeg,
-                            verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg, horizontalStepDeg,
-                            verticalStepDeg, focusDistanceM);
+    return damasMap(matrices, frequencies, iterations, stride, relaxation,
+                    CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::damasMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 std::uint32_t iterations, std::uint32_t stride, double relaxation,
+                                 const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 10, iterations, stride, relaxation, 0.0, grid);
 }
 
 HeatmapGrid Beamformer::damasFistaMap(std::span<const MatrixRows> matrices,
@@ -262,9 +245,17 @@ HeatmapGrid Beamformer::damasFistaMap(std::span<const MatrixRows> matrices,
                                       double verticalSpanDeg, double horizontalCentreDeg,
                                       double verticalCentreDeg, double horizontalStepDeg,
                                       double verticalStepDeg, double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 11, iterations, stride, tolerance, 0.0, horizontalSpanDeg,
-                            verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg, horizontalStepDeg,
-                            verticalStepDeg, focusDistanceM);
+    return damasFistaMap(
+        matrices, frequencies, iterations, stride, tolerance,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::damasFistaMap(std::span<const MatrixRows> matrices,
+                                      std::span<const double> frequencies, std::uint32_t iterations,
+                                      std::uint32_t stride, double tolerance,
+                                      const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 11, iterations, stride, tolerance, 0.0, grid);
 }
 
 HeatmapGrid Beamformer::nnlsMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -272,9 +263,15 @@ HeatmapGrid Beamformer::nnlsMap(std::span<const MatrixRows> matrices, std::span<
                                 double horizontalSpanDeg, double verticalSpanDeg, double horizontalCentreDeg,
                                 double verticalCentreDeg, double horizontalStepDeg, double verticalStepDeg,
                                 double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 12, iterations, stride, tolerance, 0.0, horizontalSpanDeg,
-                            verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg, horizontalStepDeg,
-                            verticalStepDeg, focusDistanceM);
+    return nnlsMap(matrices, frequencies, iterations, stride, tolerance,
+                   CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                  horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::nnlsMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                std::uint32_t iterations, std::uint32_t stride, double tolerance,
+                                const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 12, iterations, stride, tolerance, 0.0, grid);
 }
 
 HeatmapGrid Beamformer::sparseFistaMap(std::span<const MatrixRows> matrices,
@@ -284,9 +281,17 @@ HeatmapGrid Beamformer::sparseFistaMap(std::span<const MatrixRows> matrices,
                                        double horizontalCentreDeg, double verticalCentreDeg,
                                        double horizontalStepDeg, double verticalStepDeg,
                                        double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 13, iterations, stride, lambdaRel, tolerance,
-                            horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                            horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    return sparseFistaMap(
+        matrices, frequencies, iterations, stride, lambdaRel, tolerance,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::sparseFistaMap(std::span<const MatrixRows> matrices,
+                                       std::span<const double> frequencies, std::uint32_t iterations,
+                                       std::uint32_t stride, double lambdaRel, double tolerance,
+                                       const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 13, iterations, stride, lambdaRel, tolerance, grid);
 }
 
 HeatmapGrid Beamformer::sblMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
@@ -294,9 +299,15 @@ HeatmapGrid Beamformer::sblMap(std::span<const MatrixRows> matrices, std::span<c
                                double pruneRel, double horizontalSpanDeg, double verticalSpanDeg,
                                double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
                                double verticalStepDeg, double focusDistanceM) const {
-    return deconvolutionMap(matrices, frequencies, 14, iterations, stride, noiseRel, pruneRel,
-                            horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                            horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    return sblMap(matrices, frequencies, iterations, stride, noiseRel, pruneRel,
+                  CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                 horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::sblMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                               std::uint32_t iterations, std::uint32_t stride, double noiseRel,
+                               double pruneRel, const CameraGridSpec& grid) const {
+    return deconvolutionMap(matrices, frequencies, 14, iterations, stride, noiseRel, pruneRel, grid);
 }
 
 }  // namespace zk::core

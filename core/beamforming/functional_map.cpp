@@ -9,13 +9,19 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
-#include "core/signal/hermitian.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/detail/parallel_for.h"
+#include "core/signal/hermitian.h"
 
 namespace zk::core {
 
 namespace {
+
+constexpr detail::ParameterLimits kOrderLimits =
+    detail::parameterLimits(BeamformingAlgorithm::kFunctional, "functional_order");
+constexpr detail::ParameterLimits kToleranceLimits =
+    detail::parameterLimits(BeamformingAlgorithm::kFunctional, "functional_eigen_tolerance");
 
 // Packs the upper triangle of R^(1/order) / lambda_max^(1/order) for one bin. A matrix whose smallest
 // eigenvalue is more negative than the tolerance allows is flagged, not weighted.
@@ -71,16 +77,22 @@ HeatmapGrid Beamformer::functionalMap(std::span<const MatrixRows> matrices,
                                       double horizontalCentreDeg, double verticalCentreDeg,
                                       double horizontalStepDeg, double verticalStepDeg,
                                       double focusDistanceM) const {
+    return functionalMap(
+        matrices, frequencies, order, eigenTolerance,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::functionalMap(std::span<const MatrixRows> matrices,
+                                      std::span<const double> frequencies, std::uint32_t order,
+                                      double eigenTolerance, const CameraGridSpec& grid) const {
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
-    checkCameraGrid(CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
-    if (order == 0 || !std::isfinite(eigenTolerance) || eigenTolerance < 0.0) {
+    checkCameraGrid(grid);
+    if (!kOrderLimits.admits(order) || !kToleranceLimits.admits(eigenTolerance)) {
         throw std::invalid_argument("invalid Functional parameters");
     }
-    const std::shared_ptr<const CameraBandSteeringCache> cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const std::shared_ptr<const CameraBandSteeringCache> cache = steeringCacheFor(frequencies, grid);
     const double exponent = 1.0 / static_cast<double>(order);
 
     std::vector<PairWeights> bins(matrices.size());

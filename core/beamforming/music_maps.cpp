@@ -3,25 +3,57 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <stdexcept>
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
-#include "core/beamforming/heatmap_grid.h"
-#include "core/signal/hermitian.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
-#include "core/detail/parallel_for.h"
+#include "core/beamforming/heatmap_grid.h"
 #include "core/beamforming/source_count.h"
+#include "core/detail/parallel_for.h"
+#include "core/signal/hermitian.h"
 
 namespace zk::core {
 
 namespace {
 
-bool validMusicConfig(const Beamformer::MusicConfig& config) {
-    return std::isfinite(config.spectrumFloor) && config.spectrumFloor > 0.0 &&
-           std::isfinite(config.eigenFloor) && config.eigenFloor > 0.0 && config.maxSources != 0 &&
-           config.estimator >= 1 && config.estimator <= 3;
+using detail::parameterLimits;
+
+constexpr detail::ParameterLimits kSourceCount =
+    parameterLimits(BeamformingAlgorithm::kMusic, "music_source_count");
+constexpr detail::ParameterLimits kFixedFloor = parameterLimits(BeamformingAlgorithm::kMusic, "music_floor");
+constexpr detail::ParameterLimits kMaxSources =
+    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_max_sources");
+constexpr detail::ParameterLimits kEstimator =
+    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_estimator");
+constexpr detail::ParameterLimits kAutoFloor =
+    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_floor");
+constexpr detail::ParameterLimits kEigenFloor =
+    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_eigen_floor");
+
+// The limits of the settings that reach musicMap.
+struct MusicLimits {
+    detail::ParameterLimits spectrumFloor;
+    detail::ParameterLimits eigenFloor;
+    detail::ParameterLimits maxSources;
+    detail::ParameterLimits estimator;
+};
+
+// The general form accepts whatever keeps the computation defined: finite positive floors, a non-zero
+// source bound and a known estimator.
+constexpr detail::ParameterLimits kAnyPositive{std::numeric_limits<double>::denorm_min(),
+                                               std::numeric_limits<double>::max()};
+constexpr MusicLimits kGeneralLimits{kAnyPositive, kAnyPositive, {1.0, 4294967295.0}, {1.0, 3.0}};
+// The fixed entry sets the estimator settings itself; only its floor comes from the caller.
+constexpr MusicLimits kFixedLimits{kFixedFloor, kAnyPositive, {1.0, 4294967295.0}, {1.0, 3.0}};
+constexpr MusicLimits kAutoLimits{kAutoFloor, kEigenFloor, kMaxSources, kEstimator};
+
+bool validMusicConfig(const Beamformer::MusicConfig& config, const MusicLimits& limits) {
+    return limits.spectrumFloor.admits(config.spectrumFloor) && limits.eigenFloor.admits(config.eigenFloor) &&
+           limits.maxSources.admits(config.maxSources) && limits.estimator.admits(config.estimator);
 }
 
 // Source count of one bin from its ascending eigenvalues, clamped to 1 .. M - 1.
@@ -86,68 +118,25 @@ Beamformer::MusicBinResult musicBin(const MatrixRows& rows, const std::complex<f
     return result;
 }
 
-}  // namespace
-
-HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
-                                      std::span<const double> frequencies, std::uint32_t sourceCount,
-                                      double floor, double horizontalSpanDeg, double verticalSpanDeg,
-                                      double horizontalCentreDeg, double verticalCentreDeg,
-                                      double horizontalStepDeg, double verticalStepDeg,
-                                      double focusDistanceM) const {
-    if (sourceCount == 0) {
-        throw std::invalid_argument("invalid MUSIC source count");
-    }
-    MusicConfig config;
-    config.fixedSourceCount = sourceCount;
-    config.snapshotCount = 2;
-    config.maxSources = 1;
-    config.estimator = 1;
-    config.spectrumFloor = floor;
-    config.eigenFloor = 1e-12;
-    return musicMap(matrices, frequencies, config, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                    verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
-}
-
-HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
-                                     std::span<const double> frequencies, std::uint64_t snapshotCount,
-                                     std::uint32_t maxSources, std::uint32_t estimator, double floor,
-                                     double eigenFloor, double horizontalSpanDeg, double verticalSpanDeg,
-                                     double horizontalCentreDeg, double verticalCentreDeg,
-                                     double horizontalStepDeg, double verticalStepDeg,
-                                     double focusDistanceM) const {
-    MusicConfig config;
-    config.fixedSourceCount = 0;
-    config.snapshotCount = snapshotCount;
-    config.maxSources = maxSources;
-    config.estimator = estimator;
-    config.spectrumFloor = floor;
-    config.eigenFloor = eigenFloor;
-    return musicMap(matrices, frequencies, config, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                    verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
-}
-
-HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
-                                 const MusicConfig& config, double horizontalSpanDeg, double verticalSpanDeg,
-                                 double horizontalCentreDeg, double verticalCentreDeg,
-                                 double horizontalStepDeg, double verticalStepDeg,
-                                 double focusDistanceM) const {
-    const std::uint64_t M = microphoneCount();
+// The MUSIC map once the band, the grid and the settings (against the caller's limits) have passed
+// their checks, in that order.
+HeatmapGrid musicMapWithin(const Beamformer& beamformer, std::span<const MatrixRows> matrices,
+                           std::span<const double> frequencies, const Beamformer::MusicConfig& config,
+                           const CameraGridSpec& grid, const MusicLimits& limits) {
+    const std::uint64_t M = beamformer.microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
-    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
-    if (!validMusicConfig(config)) {
+    checkCameraGrid(grid);
+    if (!validMusicConfig(config, limits)) {
         throw std::invalid_argument("invalid MUSIC parameters");
     }
-    const auto cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const auto cache = beamformer.steeringCacheFor(frequencies, grid);
     if (M < 2) {
         throw std::invalid_argument("MUSIC requires at least two channels");
     }
 
     const std::uint64_t G = cache->gridPointCount;
     const auto binCount = static_cast<std::int64_t>(matrices.size());
-    std::vector<MusicBinResult> bins(matrices.size());
+    std::vector<Beamformer::MusicBinResult> bins(matrices.size());
     detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
         const std::complex<float>* steering = cache->phaseTerms.data() + static_cast<std::size_t>(b) * G * M;
         bins[b] = musicBin(matrices[b], steering, G, config);
@@ -155,7 +144,7 @@ HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span
 
     std::vector<double> power(G, 0.0);
     std::vector<std::uint32_t> counts;
-    for (const MusicBinResult& bin : bins) {
+    for (const Beamformer::MusicBinResult& bin : bins) {
         if (bin.pseudoSpectrum.empty()) {
             continue;
         }
@@ -169,12 +158,84 @@ HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span
         }
     }
 
-    HeatmapGrid grid = detail::mapSkeleton(*cache, frequencies);
+    HeatmapGrid map = detail::mapSkeleton(*cache, frequencies);
     if (config.fixedSourceCount == 0 && !counts.empty()) {
         std::sort(counts.begin(), counts.end());
-        grid.estimatedSourceCount = counts[counts.size() / 2];
+        map.estimatedSourceCount = counts[counts.size() / 2];
     }
-    return finalizeHeatmap(std::move(grid), std::move(power));
+    return finalizeHeatmap(std::move(map), std::move(power));
+}
+
+}  // namespace
+
+HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
+                                      std::span<const double> frequencies, std::uint32_t sourceCount,
+                                      double floor, double horizontalSpanDeg, double verticalSpanDeg,
+                                      double horizontalCentreDeg, double verticalCentreDeg,
+                                      double horizontalStepDeg, double verticalStepDeg,
+                                      double focusDistanceM) const {
+    return fixedMusicMap(
+        matrices, frequencies, sourceCount, floor,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::fixedMusicMap(std::span<const MatrixRows> matrices,
+                                      std::span<const double> frequencies, std::uint32_t sourceCount,
+                                      double floor, const CameraGridSpec& grid) const {
+    if (!kSourceCount.admits(sourceCount)) {
+        throw std::invalid_argument("invalid MUSIC source count");
+    }
+    MusicConfig config;
+    config.fixedSourceCount = sourceCount;
+    config.snapshotCount = 2;
+    config.maxSources = 1;
+    config.estimator = 1;
+    config.spectrumFloor = floor;
+    config.eigenFloor = 1e-12;
+    return musicMapWithin(*this, matrices, frequencies, config, grid, kFixedLimits);
+}
+
+HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
+                                     std::span<const double> frequencies, std::uint64_t snapshotCount,
+                                     std::uint32_t maxSources, std::uint32_t estimator, double floor,
+                                     double eigenFloor, double horizontalSpanDeg, double verticalSpanDeg,
+                                     double horizontalCentreDeg, double verticalCentreDeg,
+                                     double horizontalStepDeg, double verticalStepDeg,
+                                     double focusDistanceM) const {
+    return autoMusicMap(
+        matrices, frequencies, snapshotCount, maxSources, estimator, floor, eigenFloor,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::autoMusicMap(std::span<const MatrixRows> matrices,
+                                     std::span<const double> frequencies, std::uint64_t snapshotCount,
+                                     std::uint32_t maxSources, std::uint32_t estimator, double floor,
+                                     double eigenFloor, const CameraGridSpec& grid) const {
+    MusicConfig config;
+    config.fixedSourceCount = 0;
+    config.snapshotCount = snapshotCount;
+    config.maxSources = maxSources;
+    config.estimator = estimator;
+    config.spectrumFloor = floor;
+    config.eigenFloor = eigenFloor;
+    return musicMapWithin(*this, matrices, frequencies, config, grid, kAutoLimits);
+}
+
+HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 const MusicConfig& config, double horizontalSpanDeg, double verticalSpanDeg,
+                                 double horizontalCentreDeg, double verticalCentreDeg,
+                                 double horizontalStepDeg, double verticalStepDeg,
+                                 double focusDistanceM) const {
+    return musicMap(matrices, frequencies, config,
+                    CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                                   horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::musicMap(std::span<const MatrixRows> matrices, std::span<const double> frequencies,
+                                 const MusicConfig& config, const CameraGridSpec& grid) const {
+    return musicMapWithin(*this, matrices, frequencies, config, grid, kGeneralLimits);
 }
 
 }  // namespace zk::core

@@ -8,14 +8,20 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
-#include "core/beamforming/heatmap_grid.h"
-#include "core/signal/hermitian.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/heatmap_grid.h"
 #include "core/detail/parallel_for.h"
+#include "core/signal/hermitian.h"
 
 namespace zk::core {
 
 namespace {
+
+constexpr detail::ParameterLimits kMaxModes =
+    detail::parameterLimits(BeamformingAlgorithm::kOrthogonal, "orthogonal_max_modes");
+constexpr detail::ParameterLimits kThreshold =
+    detail::parameterLimits(BeamformingAlgorithm::kOrthogonal, "orthogonal_eigen_threshold");
 
 // Places each of the strongest eigenvalues of one bin, as a point source, at the grid point where its
 // eigenvector's beam response |a^H v|^2 / M is largest.
@@ -71,16 +77,22 @@ HeatmapGrid Beamformer::orthogonalMap(std::span<const MatrixRows> matrices,
                                       double verticalSpanDeg, double horizontalCentreDeg,
                                       double verticalCentreDeg, double horizontalStepDeg,
                                       double verticalStepDeg, double focusDistanceM) const {
+    return orthogonalMap(
+        matrices, frequencies, maxModes, relativeThreshold,
+        CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
+                       horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::orthogonalMap(std::span<const MatrixRows> matrices,
+                                      std::span<const double> frequencies, std::uint32_t maxModes,
+                                      double relativeThreshold, const CameraGridSpec& grid) const {
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrices, frequencies, M);
-    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
-    if (maxModes == 0 || !std::isfinite(relativeThreshold) || relativeThreshold < 0.0) {
+    checkCameraGrid(grid);
+    if (!kMaxModes.admits(maxModes) || !kThreshold.admits(relativeThreshold)) {
         throw std::invalid_argument("invalid Orthogonal parameters");
     }
-    const auto cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const auto cache = steeringCacheFor(frequencies, grid);
 
     const std::uint64_t G = cache->gridPointCount;
     const auto binCount = static_cast<std::int64_t>(matrices.size());

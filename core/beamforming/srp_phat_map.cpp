@@ -8,12 +8,18 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
-#include "core/beamforming/heatmap_grid.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/heatmap_grid.h"
 
 namespace zk::core {
 
 namespace {
+
+constexpr detail::ParameterLimits kFloor =
+    detail::parameterLimits(BeamformingAlgorithm::kSrpPhat, "phat_floor");
+constexpr detail::ParameterLimits kExponent =
+    detail::parameterLimits(BeamformingAlgorithm::kSrpPhat, "phat_exponent");
 
 // Divides every cross term by a power of the geometric mean of its two auto powers, so that with
 // exponent 1 only the phase of each cross spectrum is left. Every bin is usable.
@@ -59,21 +65,25 @@ HeatmapGrid Beamformer::srpPhatMap(std::span<const MatrixRows> matrixRows,
                                    double horizontalCentreDeg, double verticalCentreDeg,
                                    double horizontalStepDeg, double verticalStepDeg,
                                    double focusDistanceM) const {
+    return srpPhatMap(matrixRows, frequencies, floor, exponent, zeroDiagonal,
+                      CameraGridSpec{horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
+                                     verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM});
+}
+
+HeatmapGrid Beamformer::srpPhatMap(std::span<const MatrixRows> matrixRows,
+                                   std::span<const double> frequencies, double floor, double exponent,
+                                   bool zeroDiagonal, const CameraGridSpec& grid) const {
     const std::size_t B = matrixRows.size();
     if (B == 0 || B != frequencies.size()) {
         throw std::invalid_argument("invalid broadband matrix/frequency band");
     }
-    if (!std::isfinite(floor) || !(floor > 0.0) || !std::isfinite(exponent) || exponent < 0.0 ||
-        exponent > 1.0) {
+    if (!kFloor.admits(floor) || !kExponent.admits(exponent)) {
         throw std::invalid_argument("invalid PHAT parameters");
     }
-    checkCameraGrid({horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg, verticalCentreDeg,
-                     horizontalStepDeg, verticalStepDeg, focusDistanceM});
+    checkCameraGrid(grid);
     const std::uint64_t M = microphoneCount();
     checkBroadbandMatrix(matrixRows, frequencies, M);
-    const auto cache =
-        steeringCacheFor(frequencies, horizontalSpanDeg, verticalSpanDeg, horizontalCentreDeg,
-                         verticalCentreDeg, horizontalStepDeg, verticalStepDeg, focusDistanceM);
+    const auto cache = steeringCacheFor(frequencies, grid);
 
     const std::vector<PairWeights> band = whitenBand(matrixRows, M, floor, exponent, zeroDiagonal);
     const double normalisation =

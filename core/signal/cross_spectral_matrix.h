@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "core/signal/matrix_rows.h"
 #include "core/signal/spectral_framer.h"
 
 namespace zk::core {
@@ -35,7 +36,7 @@ class CrossSpectralMatrix {
     void reset();
 
     /// The full Hermitian matrix: row i, column j = R_ij, the lower triangle as conjugates of the upper one.
-    [[nodiscard]] std::vector<std::vector<std::complex<double>>> toRows() const;
+    [[nodiscard]] MatrixRows toRows() const;
 
   private:
     void accumulate(bool exponential);

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "core/beamforming/beamformer.h"
-#include "core/signal/cross_spectral_matrix.h"
 #include "core/beamforming/detail/pair_kernel.h"
+#include "core/signal/cross_spectral_matrix.h"
 #include "core/signal/spectral_framer.h"
 #include "steering_test_model.h"
 #include "test_support.h"
@@ -123,6 +123,21 @@ TEST(AzimuthElevationScan, AxesAndRanges) {
               "invalid elevation scan range");
     EXPECT_EQ(messageOf([&] { bf.azimuthElevationScan(r, 1000.0, 0, 9, 4, kNaN, 5, 1, false); }),
               "invalid elevation scan range");
+}
+
+TEST(AzimuthElevationScan, RefusesCountsBeyondWhatCanBeAllocated) {
+    const Beamformer bf(planarArray(4, 0.2), 343.0);
+    const auto r = identity(4);
+    constexpr std::uint64_t kHuge = std::uint64_t{1} << 40;
+    EXPECT_EQ(messageOf([&] { bf.scanMap(r, 1000.0, 0, 90, kHuge, 0, false); }),
+              "invalid azimuth scan range");
+    EXPECT_EQ(messageOf([&] { bf.azimuthElevationScan(r, 1000.0, 0, 9, 4, -5, 5, kHuge, false); }),
+              "invalid elevation scan range");
+    // Each axis within its bound, the cells beyond theirs.
+    EXPECT_EQ(
+        messageOf([&] { bf.azimuthElevationScan(r, 1000.0, 0, 9, 1'000'000, -5, 5, 1'000'000, false); }),
+        "invalid elevation scan range");
+    EXPECT_EQ(bf.scanMap(r, 1000.0, 0, 90, 100'000, 0, false).width, 100'000u);
 }
 
 TEST(CameraGridMap, SourceCellAndGridChecks) {

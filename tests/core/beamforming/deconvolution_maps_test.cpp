@@ -1,5 +1,3 @@
-#include "core/beamforming/detail/coarse_grid.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +10,7 @@
 
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/deconvolution_solvers.h"
+#include "core/beamforming/detail/coarse_grid.h"
 #include "steering_test_model.h"
 #include "test_support.h"
 
@@ -180,6 +179,25 @@ TEST_F(DeconvolutionMaps, InputFailuresInOrder) {
     EXPECT_NO_THROW(run(13, r, 5, 3, 0.0, 1e-4));
 }
 
+TEST_F(DeconvolutionMaps, RefusesCoarseGridsBeyondTheBound) {
+    // 64 x 48 degrees at 0.5 degrees: 129 x 97 points, all of them coarse points at stride 1.
+    const auto r = bandMatrices(mics, freqs, {{0.0, 0.0, 1.0}});
+    const auto fine = [&](std::int32_t id, std::uint32_t stride, double first, double second) {
+        return beamformer.deconvolutionMap(r, freqs, id, 5, stride, first, second, 64.0, 48.0, 0.0, 0.0, 0.5,
+                                           0.5, kInf);
+    };
+    for (std::int32_t id : {10, 11, 12, 13}) {
+        expectThrowExactly<std::invalid_argument>(
+            [&] { fine(id, 1, id == 10 ? 1.0 : 1e-4, 1e-4); },
+            "deconvolution coarse grid has more than 8192 points: use a larger stride");
+    }
+    // SBL at its smallest stride: 65 x 49 = 3185 coarse points pass; stride 1 is refused by its limits.
+    expectThrowExactly<std::invalid_argument>([&] { fine(14, 1, 1e-3, 1e-5); },
+                                              "invalid deconvolution parameters");
+    // The default stride keeps the finest shell grid well inside the bound (43 x 33 points).
+    EXPECT_EQ(fine(12, 3, 1e-4, 0.0).width, 129u);
+}
+
 TEST_F(DeconvolutionMaps, SilentBandGivesEmptyMap) {
     const std::vector<MatrixRows> silent(
         freqs.size(), MatrixRows(mics.size(), std::vector<std::complex<double>>(mics.size())));
@@ -195,7 +213,8 @@ TEST_F(DeconvolutionMaps, StrideOneCopiesSolutionPointForPoint) {
     const HeatmapGrid g = run(12, r, 20, 1, 1e-4);
     const auto cache = beamformer.steeringCacheFor(freqs, kH, kV, 0.0, 0.0, kStep, kStep, kInf);
     const HeatmapGrid das = beamformer.broadbandDas(r, freqs, kH, kV, 0.0, 0.0, kStep, kStep, false, kInf);
-    const auto points = detail::coarseGridPoints(detail::coarseGridLines(16, 1), detail::coarseGridLines(21, 1), 21);
+    const auto points =
+        detail::coarseGridPoints(detail::coarseGridLines(16, 1), detail::coarseGridLines(21, 1), 21);
     std::vector<double> b;
     for (auto pt : points) b.push_back(das.power[pt] / das.power[das.peakIndex]);
     const auto x = nnlsSolve(Beamformer::pointSpreadMatrix(*cache, points), b, 20, 1e-4);
@@ -212,7 +231,8 @@ TEST_F(DeconvolutionMaps, StrideOneCopiesSolutionPointForPoint) {
 
 TEST_F(DeconvolutionMaps, StrideBeyondGridInterpolatesBilinearlyFromCorners) {
     const auto r = bandMatrices(mics, freqs, {{-16.0, 10.0, 1.0}, {20.0, -15.0, 0.7}});
-    const HeatmapGrid g = run(10, r, 30, 50, 1.0);
+    // At a 5-degree step the grid has 9 x 7 points, so the largest stride samples only its corners.
+    const HeatmapGrid g = run(10, r, 30, 8, 1.0, 0.0, kH, 5.0);
     const std::size_t w = g.width, h = g.height;
     const double c00 = g.power[0], c01 = g.power[w - 1], c10 = g.power[(h - 1) * w], c11 = g.power[h * w - 1];
     EXPECT_GT(c00 + c01 + c10 + c11, 0.0);
@@ -243,9 +263,10 @@ TEST_F(DeconvolutionMaps, SingleSourcePeaksAtItsCell) {
 }
 
 TEST_F(DeconvolutionMaps, TwoSeparatedSourcesGiveTwoPeaks) {
+    // SBL needs a stride of 2: on a 1-degree grid that samples the same points as stride 1 at 2 degrees.
     const auto r = bandMatrices(mics, freqs, {{-12.0, -5.0, 1.0}, {10.0, 7.0, 1.0}});
     const HeatmapGrid maps[] = {run(10, r, 30, 1, 1.0), run(11, r, 40, 1, 1e-4), run(12, r, 50, 1, 1e-4),
-                                run(13, r, 60, 1, 0.02, 1e-4), run(14, r, 15, 1, 1e-3, 1e-5)};
+                                run(13, r, 60, 1, 0.02, 1e-4), run(14, r, 15, 2, 1e-3, 1e-5, kH, 1.0)};
     for (std::int32_t k = 0; k < 5; ++k) {
         const HeatmapGrid& g = maps[k];
         const std::size_t a = cellOf(g, -12.0, -5.0), b = cellOf(g, 10.0, 7.0), mid = cellOf(g, -1.0, 1.0);

@@ -125,9 +125,17 @@ TEST(MusicMap, ResolvesTwoSourcesThatDasMerges) {
 TEST(MusicMap, SourceCountIsClampedToChannelsMinusOne) {
     MusicFixture fx;
     const auto matrices = fx.band({fx.grid.cell(5, 5), fx.grid.cell(7, 15)}, kFreqs, 0.2);
-    const HeatmapGrid clamped = fx.fixed(matrices, kFreqs, 100);
-    const HeatmapGrid largest = fx.fixed(matrices, kFreqs, 23);
+    // The entry takes at most 16 sources, fewer than these 24 channels; the general form shows the clamp.
+    const auto general = [&](std::uint32_t k) {
+        Beamformer::MusicConfig config;
+        config.fixedSourceCount = k;
+        return fx.beamformer.musicMap(matrices, kFreqs, config, fx.grid.hSpan, fx.grid.vSpan, fx.grid.hCentre,
+                                      fx.grid.vCentre, fx.grid.hStep, fx.grid.vStep, fx.grid.focus);
+    };
+    const HeatmapGrid clamped = general(100);
+    const HeatmapGrid largest = general(23);
     EXPECT_EQ(clamped.power, largest.power);
+    EXPECT_EQ(fx.fixed(matrices, kFreqs, 16).power, general(16).power);
     EXPECT_NE(fx.fixed(matrices, kFreqs, 2).power, largest.power);
 }
 
@@ -205,8 +213,14 @@ TEST(MusicMap, PointsInsideTheSignalSubspaceReachTheFloor) {
     const std::uint64_t cell = fx.grid.cell(5, 10);
     const std::vector<double> freqs = {4000.0};
     const auto matrices = fx.band({cell}, freqs, 0.0);
+    // A floor this high is beyond the entry's limit; the general form takes it.
     const double floor = 0.3;
-    const HeatmapGrid map = fx.fixed(matrices, freqs, 1, floor);
+    Beamformer::MusicConfig config;
+    config.fixedSourceCount = 1;
+    config.spectrumFloor = floor;
+    const HeatmapGrid map =
+        fx.beamformer.musicMap(matrices, freqs, config, fx.grid.hSpan, fx.grid.vSpan, fx.grid.hCentre,
+                               fx.grid.vCentre, fx.grid.hStep, fx.grid.vStep, fx.grid.focus);
     // With one source the signal subspace is v / |v|, so t = (M - |a^H v|^2 / M) / M.
     const Vec v = fx.steer(cell, freqs[0]);
     const double M = static_cast<double>(fx.mics.size());

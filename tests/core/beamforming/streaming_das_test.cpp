@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "core/beamforming/beamformer.h"
+#include "core/platform/cpu_features.h"
 #include "core/signal/cross_spectral_matrix.h"
 #include "core/signal/spectral_framer.h"
 #include "steering_test_model.h"
@@ -116,6 +118,56 @@ TEST(StreamingDas, ThreadBoundDoesNotChangeResults) {
     Fixture c;
     c.update(randomSpectra(36, rng), 0.8, 0, 0, kInf, 0);  // non-positive bound runs on one thread
     EXPECT_EQ(c.state.updateCount, 1u);
+}
+
+TEST(StreamingDas, EveryVectorVariantMatchesDoublePrecision) {
+    struct LevelGuard {
+        ~LevelGuard() { detail::limitVectorLevel(VectorLevel::kAvx512); }
+    } guard;
+    const auto mics = planarArray(12, 0.25, 21);
+    const Beamformer bf(mics, 343.0);
+    const std::vector<double> freqs{1500.0, 3000.0, 4500.0};
+    std::mt19937 rng(5);
+    const auto x1 = randomSpectra(freqs.size() * mics.size(), rng);
+    const auto x2 = randomSpectra(freqs.size() * mics.size(), rng);
+    // 31 x 21 = 651 points: whole vectors of every width plus a remainder.
+    const CameraGridSpec grid{30.0, 20.0, 0.0, 0.0, 1.0, 1.0, kInf};
+    const auto run = [&](VectorLevel level) {
+        detail::limitVectorLevel(level);
+        StreamingDasState state;
+        bf.updateStreamingDas(state, x1, freqs, 0.9, grid, 4, 0, 0);
+        bf.updateStreamingDas(state, x2, freqs, 0.9, grid, 4, 0, 0);
+        return state.beamSums;
+    };
+    const auto cache = bf.steeringCacheFor(freqs, grid);
+    const std::size_t m = mics.size(), points = cache->gridPointCount;
+    std::vector<double> expected(freqs.size() * points);
+    for (std::size_t b = 0; b < freqs.size(); ++b) {
+        for (std::size_t g = 0; g < points; ++g) {
+            C y1{}, y2{};
+            for (std::size_t i = 0; i < m; ++i) {
+                const C a = std::conj(C(cache->phaseTerms[(b * points + g) * m + i]));
+                y1 += a * x1[b * m + i];
+                y2 += a * x2[b * m + i];
+            }
+            expected[b * points + g] = 0.9 * std::norm(y1) + 0.1 * std::norm(y2);
+        }
+    }
+    const double scale = *std::max_element(expected.begin(), expected.end());
+    const std::vector<double> baseline = run(VectorLevel::kBaseline);
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        ASSERT_NEAR(baseline[k], expected[k], 1e-5 * scale) << k;
+    detail::limitVectorLevel(VectorLevel::kAvx512);
+    const VectorLevel widest = vectorLevel();
+    for (VectorLevel level : {VectorLevel::kAvx2, VectorLevel::kAvx512}) {
+        if (static_cast<int>(level) > static_cast<int>(widest)) continue;
+        const std::vector<double> variant = run(level);
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+            ASSERT_NEAR(variant[k], expected[k], 1e-5 * scale) << vectorLevelName(level) << " " << k;
+            ASSERT_NEAR(variant[k], baseline[k], 1e-5 * scale) << vectorLevelName(level) << " " << k;
+        }
+    }
+    if (widest == VectorLevel::kBaseline) GTEST_SKIP() << "this build or CPU has no AVX2 or AVX-512 variant";
 }
 
 TEST(StreamingDas, RebuildsOnChangedKeyOrBand) {

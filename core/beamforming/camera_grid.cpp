@@ -1,0 +1,52 @@
+#include "core/beamforming/camera_grid.h"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace zk::core {
+
+namespace {
+
+// Bounds the grid size so that the count conversion stays defined; no real grid comes near it.
+constexpr double kMaxAxisPoints = 1.0e6;
+
+bool validAxis(double spanDeg, double centreDeg, double stepDeg) {
+    if (!std::isfinite(spanDeg) || !std::isfinite(centreDeg) || !std::isfinite(stepDeg)) return false;
+    if (spanDeg <= 0.0 || stepDeg <= 0.0) return false;
+    if (spanDeg / stepDeg >= kMaxAxisPoints) return false;
+    // The outermost direction lies at most span / 2 from the centre; at 90 degrees the tangent of the
+    // pinhole model diverges and beyond it the direction folds back.
+    return std::abs(centreDeg) + spanDeg / 2.0 < 90.0;
+}
+
+}  // namespace
+
+bool CameraGridSpec::sameAs(const CameraGridSpec& o) const {
+    return horizontalSpanDeg == o.horizontalSpanDeg && verticalSpanDeg == o.verticalSpanDeg &&
+           horizontalCentreDeg == o.horizontalCentreDeg && verticalCentreDeg == o.verticalCentreDeg &&
+           horizontalStepDeg == o.horizontalStepDeg && verticalStepDeg == o.verticalStepDeg &&
+           focusDistanceM == o.focusDistanceM;
+}
+
+void checkCameraGrid(const CameraGridSpec& grid) {
+    const bool ok = validAxis(grid.horizontalSpanDeg, grid.horizontalCentreDeg, grid.horizontalStepDeg) &&
+                    validAxis(grid.verticalSpanDeg, grid.verticalCentreDeg, grid.verticalStepDeg) &&
+                    !std::isnan(grid.focusDistanceM);
+    if (!ok) throw std::invalid_argument("invalid camera grid");
+}
+
+std::uint64_t cameraGridPointCount(double spanDeg, double stepDeg) {
+    return static_cast<std::uint64_t>(std::floor(spanDeg / stepDeg)) + 1;
+}
+
+std::vector<double> cameraGridAxis(double spanDeg, double centreDeg, double stepDeg) {
+    const std::uint64_t count = cameraGridPointCount(spanDeg, stepDeg);
+    std::vector<double> axis(count);
+    const double middle = (static_cast<double>(count) - 1.0) / 2.0;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        axis[i] = (static_cast<double>(i) - middle) * stepDeg + centreDeg;
+    }
+    return axis;
+}
+
+}  // namespace zk::core

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/beamforming/camera_grid.h"
+
+namespace zk::core {
+
+// Exponentially smoothed beam powers of the live delay-and-sum map, per bin and grid point. Owned and
+// updated by one thread at a time.
+struct StreamingDasState {
+    std::vector<double> beamSums;      // F x G, index b * G + g
+    std::vector<double> diagonalSums;  // F
+    std::vector<double> frequencies;
+    std::vector<double> horizontalAxis;
+    std::vector<double> verticalAxis;
+    std::vector<float> phasePlaneRe;  // F x M x G, index (b * M + m) * G + g
+    std::vector<float> phasePlaneIm;
+    std::uint64_t gridPointCount = 0;
+    std::uint64_t microphoneCount = 0;
+    std::uint64_t updateCount = 0;
+    CameraGridSpec key;
+    // Per-thread beam rows of updateStreamingDas, kept between hops so that a hop allocates nothing.
+    std::vector<float> beamScratch;
+
+    void reset();
+};
+
+}  // namespace zk::core
