@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds the release preset and runs every test; then builds only the
 # test suite for the baseline preset (no AVX2 or AVX-512 kernel variants) and for ASan + UBSan and runs
-# it there too. Each core library is checked for AVX code outside the run-time kernel variants. ZK_BUILD_JOBS caps the build's parallel jobs (default: every core).
+# it there too. Each core library is checked for AVX code outside the run-time kernel variants.
+# ZK_BUILD_JOBS caps the build's parallel jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
