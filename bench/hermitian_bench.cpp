@@ -1,3 +1,5 @@
+// Hermitian factorisations of M x M positive definite matrices, M = 16, 64 and the live 128
+// microphones ("mics"), on the calling thread.
 #include <benchmark/benchmark.h>
 
 #include <complex>
@@ -5,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/signal/hermitian.h"
 
 namespace {
@@ -41,7 +44,16 @@ void BM_HermitianEigen(benchmark::State& s) { run(s, zk::core::hermitianEigen); 
 
 }  // namespace
 
-// Matrix sizes in microphones.
-BENCHMARK(BM_HermitianCholesky)->Arg(16)->Arg(64)->Arg(128);
-BENCHMARK(BM_HermitianInverse)->Arg(16)->Arg(64)->Arg(128);
-BENCHMARK(BM_HermitianEigen)->Arg(16)->Arg(64)->Arg(128);
+BENCHMARK(BM_HermitianCholesky)
+    ->ArgName("mics")
+    ->Arg(16)
+    ->Arg(64)
+    ->Arg(128)
+    ->Apply(zk::bench::minOfRepetitions);
+BENCHMARK(BM_HermitianInverse)
+    ->ArgName("mics")
+    ->Arg(16)
+    ->Arg(64)
+    ->Arg(128)
+    ->Apply(zk::bench::minOfRepetitions);
+BENCHMARK(BM_HermitianEigen)->ArgName("mics")->Arg(16)->Arg(64)->Arg(128)->Apply(zk::bench::minOfRepetitions);

@@ -1,6 +1,6 @@
-// Subspace and phase-transform maps at live-view size: M = 64 microphones, a 64 x 48 degree grid at
-// 2 degrees (33 x 25 = 825 points), F = 16 bins, on the beamformers' 4-thread OpenMP team. The
-// steering entry is built before timing, as it is reused from one live map to the next.
+// Subspace and phase-transform maps at live-view size: the shipped 128-microphone array (M = 128), a
+// 64 x 48 degree grid at 2 degrees (33 x 25 = 825 points), F = 16 bins, on 1 and 4 OpenMP threads
+// ("threads"). The steering entry is built before timing, as it is reused from one live map to the next.
 
 #include <benchmark/benchmark.h>
 
@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/beamforming/beamformer.h"
 
 namespace {
@@ -19,23 +20,13 @@ using zk::core::Beamformer;
 using zk::core::MatrixRows;
 using zk::core::MicrophonePosition;
 
-constexpr std::size_t kMics = 64;
+constexpr std::size_t kMics = 128;
 constexpr std::size_t kBins = 16;
 constexpr double kSpanH = 64.0, kSpanV = 48.0, kStep = 2.0;
 constexpr double kFar = std::numeric_limits<double>::infinity();
 
-std::vector<MicrophonePosition> spiral() {
-    std::vector<MicrophonePosition> mics(kMics);
-    const double golden = std::numbers::pi * (3.0 - std::sqrt(5.0));
-    for (std::size_t m = 0; m < kMics; ++m) {
-        const double r = 0.2 * std::sqrt((m + 0.5) / kMics);
-        mics[m] = {r * std::cos(golden * m), r * std::sin(golden * m), 0.0};
-    }
-    return mics;
-}
-
 struct Scene {
-    Beamformer beamformer{spiral(), 343.0};
+    Beamformer beamformer{zk::bench::liveArray(), 343.0};
     std::vector<double> frequencies;
     std::vector<MatrixRows> matrices;
 
@@ -43,7 +34,7 @@ struct Scene {
     Scene() {
         std::mt19937 rng(5);
         std::normal_distribution<double> normal;
-        const auto mics = spiral();
+        const auto& mics = zk::bench::liveArray();
         for (std::size_t b = 0; b < kBins; ++b) {
             const double f = 7000.0 + 125.0 * b;
             frequencies.push_back(f);
@@ -72,6 +63,7 @@ Scene& scene() {
 }
 
 void BM_FixedMusic(benchmark::State& state) {
+    const zk::bench::ThreadScope threads(static_cast<int>(state.range(1)));
     Scene& s = scene();
     const auto sources = static_cast<std::uint32_t>(state.range(0));
     for (auto _ : state) {
@@ -79,9 +71,15 @@ void BM_FixedMusic(benchmark::State& state) {
                                                             kSpanV, 0, 0, kStep, kStep, kFar));
     }
 }
-BENCHMARK(BM_FixedMusic)->ArgName("sources")->Arg(2)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+void options(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+    zk::bench::minOfRepetitions(b);
+}
+
+BENCHMARK(BM_FixedMusic)->ArgNames({"sources", "threads"})->ArgsProduct({{2, 16}, {1, 4}})->Apply(options);
 
 void BM_AutoMusic(benchmark::State& state) {
+    const zk::bench::ThreadScope threads(static_cast<int>(state.range(1)));
     Scene& s = scene();
     const auto estimator = static_cast<std::uint32_t>(state.range(0));
     for (auto _ : state) {
@@ -89,9 +87,10 @@ void BM_AutoMusic(benchmark::State& state) {
                                                            1e-12, kSpanH, kSpanV, 0, 0, kStep, kStep, kFar));
     }
 }
-BENCHMARK(BM_AutoMusic)->ArgName("estimator")->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AutoMusic)->ArgNames({"estimator", "threads"})->ArgsProduct({{1, 3}, {1, 4}})->Apply(options);
 
 void BM_Orthogonal(benchmark::State& state) {
+    const zk::bench::ThreadScope threads(static_cast<int>(state.range(1)));
     Scene& s = scene();
     const auto modes = static_cast<std::uint32_t>(state.range(0));
     for (auto _ : state) {
@@ -99,15 +98,16 @@ void BM_Orthogonal(benchmark::State& state) {
                                                             kSpanV, 0, 0, kStep, kStep, kFar));
     }
 }
-BENCHMARK(BM_Orthogonal)->ArgName("modes")->Arg(6)->Arg(32)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Orthogonal)->ArgNames({"modes", "threads"})->ArgsProduct({{6, 32}, {1, 4}})->Apply(options);
 
 void BM_SrpPhat(benchmark::State& state) {
+    const zk::bench::ThreadScope threads(static_cast<int>(state.range(0)));
     Scene& s = scene();
     for (auto _ : state) {
         benchmark::DoNotOptimize(s.beamformer.srpPhatMap(s.matrices, s.frequencies, 1e-10, 1.0, true, kSpanH,
                                                          kSpanV, 0, 0, kStep, kStep, kFar));
     }
 }
-BENCHMARK(BM_SrpPhat)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SrpPhat)->ArgName("threads")->Arg(1)->Arg(4)->Apply(options);
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/coarse_grid.h"
 #include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/detail/point_spread_kernel.h"
 
 namespace zk::core {
 namespace {
@@ -104,45 +105,43 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
     }
 
     // Accumulated transposed (row i holds column i of P) so every thread writes contiguous memory; only
-    // j <= i is computed because |a_j^H a_i| is symmetric in i and j to the last bit.
-    std::vector<double> acc(n * n, 0.0);
-    std::vector<double> re(n * m), im(n * m);
+    // j <= i is read because |a_j^H a_i| is symmetric in i and j to the last bit. Rows are padded to the
+    // kernel's column vectors; the steering vectors are stored microphone-major, zero beyond n.
+    const std::size_t stride =
+        (n + detail::kGramColumnPadding - 1) / detail::kGramColumnPadding * detail::kGramColumnPadding;
+    std::vector<double> acc(n * stride, 0.0);
+    std::vector<double> re(m * stride, 0.0), im(m * stride, 0.0);
+    const detail::GramColumns columns{re, im, m, n, stride};
     const double invM = 1.0 / static_cast<double>(m);
     const int threads = beamformerThreadCount();
+    constexpr std::size_t kRowsPerItem = 4;
+    const auto items = static_cast<std::int64_t>((n + kRowsPerItem - 1) / kRowsPerItem);
+    const auto count = static_cast<std::int64_t>(n);
+    // One team for the whole band: each bin's vectors are converted, then its rows are summed, with the
+    // team's barriers between the two steps.
+#pragma omp parallel num_threads(threads)
     for (std::size_t k = 0; k < bins; ++k) {
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::complex<float>* a = cache.phaseTerms.data() + (k * g + coarsePoints[i]) * m;
-            for (std::size_t mic = 0; mic < m; ++mic) {
-                re[i * m + mic] = static_cast<double>(a[mic].real());
-                im[i * m + mic] = static_cast<double>(a[mic].imag());
-            }
-        }
-        const auto count = static_cast<std::int64_t>(n);
-#pragma omp parallel for num_threads(threads) schedule(static, 1)
+#pragma omp for schedule(static)
         for (std::int64_t ii = 0; ii < count; ++ii) {
             const auto i = static_cast<std::size_t>(ii);
-            const double* ri = re.data() + i * m;
-            const double* qi = im.data() + i * m;
-            double* out = acc.data() + i * n;
-            for (std::size_t j = 0; j <= i; ++j) {
-                const double* rj = re.data() + j * m;
-                const double* qj = im.data() + j * m;
-                double gr = 0.0, gi = 0.0;
-                for (std::size_t mic = 0; mic < m; ++mic) {
-                    gr += rj[mic] * ri[mic] + qj[mic] * qi[mic];
-                    gi += rj[mic] * qi[mic] - qj[mic] * ri[mic];
-                }
-                gr *= invM;
-                gi *= invM;
-                out[j] += gr * gr + gi * gi;
+            const std::complex<float>* a = cache.phaseTerms.data() + (k * g + coarsePoints[i]) * m;
+            for (std::size_t mic = 0; mic < m; ++mic) {
+                re[mic * stride + i] = static_cast<double>(a[mic].real());
+                im[mic * stride + i] = static_cast<double>(a[mic].imag());
             }
+        }
+        // Row i costs i + 1 entries: the round-robin items keep the threads' shares even.
+#pragma omp for schedule(static, 1)
+        for (std::int64_t item = 0; item < items; ++item) {
+            const std::size_t first = static_cast<std::size_t>(item) * kRowsPerItem;
+            detail::accumulateGramModulus(columns, first, std::min(first + kRowsPerItem, n), invM, acc);
         }
     }
 
     const double invBins = 1.0 / static_cast<double>(bins);
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t j = 0; j <= i; ++j) {
-            const double v = acc[i * n + j] * invBins;
+            const double v = acc[i * stride + j] * invBins;
             p[j * n + i] = v;
             p[i * n + j] = v;
         }

@@ -10,7 +10,8 @@ namespace zk::core::detail {
 // planeRe / planeIm: one bin's steering planes, microphone-major with row stride gridPointCount.
 // pairRe / pairIm: the strict upper triangle of X packed pair by pair in row order.
 // scratch and accumulator hold end - first entries each. Products and partial sums are single
-// precision; partial sums go into the double accumulator after at most about 512 pairs.
+// precision; partial sums go into the double accumulator after at most 512 pairs (or one tile of a few
+// triangle rows, when that alone holds more). Runs the widest variant vectorLevel() allows.
 void accumulatePairQuadraticForm(std::span<const float> planeRe, std::span<const float> planeIm,
                                  std::uint64_t microphoneCount, std::uint64_t gridPointCount,
                                  std::uint64_t first, std::uint64_t end, std::span<const float> pairRe,
