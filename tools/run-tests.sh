@@ -13,7 +13,7 @@ bash tools/check-kernel-isa.sh build/release/core/libzk_core.a
 ctest --preset release
 for preset in baseline asan; do
     cmake --preset "$preset"
-    cmake --build --preset "$preset" -j "$jobs" --target zk_core_tests
+    cmake --build --preset "$preset" -j "$jobs" --target zk_tests
     bash tools/check-kernel-isa.sh "build/$preset/core/libzk_core.a"
     ctest --preset "$preset"
 done
