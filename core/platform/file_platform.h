@@ -16,6 +16,10 @@ std::FILE* openFileForBinaryRead(const std::filesystem::path& path);
 // Opens a file for binary writing with truncation, creating it; null on failure.
 std::FILE* openFileForBinaryWrite(const std::filesystem::path& path);
 
+// Creates the file for binary writing only when nothing exists at the path (atomically, so two
+// writers never share it); null when it exists or cannot be created.
+std::FILE* openNewFileForBinaryWrite(const std::filesystem::path& path);
+
 // Size in bytes of the open file when it is a regular file; empty for devices, pipes and failures.
 std::optional<std::uint64_t> regularFileSize(std::FILE* file);
 

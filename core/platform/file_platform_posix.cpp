@@ -15,6 +15,10 @@ std::FILE* openFileForBinaryWrite(const std::filesystem::path& path) {
     return std::fopen(path.c_str(), "wb");
 }
 
+std::FILE* openNewFileForBinaryWrite(const std::filesystem::path& path) {
+    return std::fopen(path.c_str(), "wbx");
+}
+
 std::optional<std::uint64_t> regularFileSize(std::FILE* file) {
     struct stat info {};
     if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
