@@ -55,7 +55,7 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     stagingPath_ = measurementsDir / fs::path("." + measurementId_ + ".recording.raw.tmp");
     if (existsOrThrow(stagingPath_)) throw std::invalid_argument("Recording staging file already exists");
     // Created exclusively: a Recording of the same id started meanwhile keeps its own file.
-    streamBuffer_ = std::make_unique<char[]>(kStreamBufferBytes);
+    streamBuffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
     stream_ = FileHandle(openNewFileForBinaryWrite(stagingPath_));
     if (!stream_) throw std::runtime_error("cannot create raw recording staging file");
     std::setvbuf(stream_.get(), streamBuffer_.get(), _IOFBF, kStreamBufferBytes);
