@@ -48,7 +48,14 @@ ReplaceStatus replaceFileContent(const fs::path& target,
     FileHandle file = openFileForWriting(temporary);
     if (!file) return ReplaceStatus::CannotCreate;
     std::error_code error;
-    bool ok = writeContent(file.get());
+    bool ok = false;
+    try {
+        ok = writeContent(file.get());
+    } catch (...) {
+        file.reset();
+        fs::remove(temporary, error);
+        throw;
+    }
     ok = ok && syncFileToDisk(file.get(), error);
     ok = closeFile(file) && ok;
     if (ok) fs::rename(temporary, target, error);

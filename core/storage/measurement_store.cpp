@@ -120,7 +120,7 @@ MeasurementRecord createMeasurement(const fs::path& projectDir, std::string_view
     const bool createdMeasurementsDir = fs::create_directories(measurementsDir, error);
     if (error) throw fs::filesystem_error("create_directories", measurementsDir, error);
     // The commit makes names inside measurementsDir durable; a new measurementsDir needs its own name too.
-    if (createdMeasurementsDir) syncDirectoryOrThrow(measurementsDir.parent_path());
+    if (createdMeasurementsDir) syncDirectoryOrThrow(projectDir.empty() ? fs::path(".") : projectDir);
     const bool createdStaging = fs::create_directory(staging, error);
     if (error) throw fs::filesystem_error("create_directory", staging, error);
     // Appeared since the test above: it belongs to another writer and must not be filled.

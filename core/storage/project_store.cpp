@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "core/platform/file_platform.h"
 #include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
@@ -25,8 +26,11 @@ constexpr const char* kProjectFile = "project.json";
 
 void createDirectoriesOrThrow(const fs::path& directory) {
     std::error_code error;
-    fs::create_directories(directory, error);
+    const bool created = fs::create_directories(directory, error);
     if (error) throw fs::filesystem_error("create_directories", directory, error);
+    // Saving makes project.json durable inside the directory; a new directory needs its own name too.
+    const fs::path parent = directory.parent_path().empty() ? fs::path(".") : directory.parent_path();
+    if (created && !syncDirectoryToDisk(parent, error)) throw fs::filesystem_error("fsync", parent, error);
 }
 
 // Hashes the creation time in nanoseconds, the name and a random value: projects created in the same

@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/platform/file_platform.h"
 #include "storage/storage_test_support.h"
 #include "test_support.h"
 
@@ -109,17 +108,6 @@ TEST(DurableFile, CommitNeverReplacesAnything) {
     EXPECT_TRUE(fs::is_empty(folder / "empty"));
     EXPECT_EQ(fileText(folder / "file"), "kept");
     EXPECT_THROW(commitStagingDirectory(folder / "absent", folder / "x"), fs::filesystem_error);
-}
-
-TEST(DurableFile, SyncCallsReportFailures) {
-    zk::test::TempFolder folder;
-    std::error_code error;
-    EXPECT_TRUE(syncDirectoryToDisk(folder.path(), error)) << error.message();
-    EXPECT_FALSE(syncPathToDisk(folder / "absent", error));
-    EXPECT_EQ(error, std::errc::no_such_file_or_directory);
-    writeText(folder / "f", "x");
-    EXPECT_FALSE(syncDirectoryToDisk(folder / "f", error));
-    EXPECT_EQ(error, std::errc::not_a_directory);
 }
 
 }  // namespace
