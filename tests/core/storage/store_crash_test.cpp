@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -175,6 +176,12 @@ int stopChild(const Child& child) {
 
 TEST(StoreCrash, EveryKillLeavesOnlyWholeStates) {
     const fs::path root = crashFolder();
+    // Removed also when an assertion ends the test early.
+    const std::unique_ptr<const fs::path, void (*)(const fs::path*)> removeRoot(
+        &root, [](const fs::path* path) {
+            std::error_code ignored;
+            fs::remove_all(*path, ignored);
+        });
     const std::string profile = zk::test::ProfileText{}.str();
     std::mt19937_64 random(20260301);
     Findings findings;
@@ -209,7 +216,6 @@ TEST(StoreCrash, EveryKillLeavesOnlyWholeStates) {
         checkStore(project, profile, findings);
         if (::testing::Test::HasFatalFailure()) break;
     }
-    fs::remove_all(root);
     std::printf("cycle %lld us, committed seen %d, interrupted commits %d, interrupted recordings %d\n",
                 static_cast<long long>(cycle.count()), findings.committed, findings.interruptedCommits,
                 findings.interruptedRecordings);
