@@ -1,0 +1,133 @@
+#include "core/storage/project_store.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+
+#include "core/platform/file_platform.h"
+#include "core/storage/durable_file.h"
+#include "core/storage/file_io.h"
+#include "core/storage/fnv1a.h"
+#include "core/storage/json_reader.h"
+#include "core/storage/json_writer.h"
+#include "core/storage/measurement_store.h"
+
+namespace zk::core {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProjectFile = "project.json";
+
+void createDirectoriesOrThrow(const fs::path& directory) {
+    std::error_code error;
+    const bool created = fs::create_directories(directory, error);
+    if (error) throw fs::filesystem_error("create_directories", directory, error);
+    // Saving makes project.json durable inside the directory; a new directory needs its own name too.
+    const fs::path parent = directory.parent_path().empty() ? fs::path(".") : directory.parent_path();
+    if (created && !syncDirectoryToDisk(parent, error)) throw fs::filesystem_error("fsync", parent, error);
+}
+
+// Hashes the creation time in nanoseconds, the name and a random value: projects created in the same
+// second, or with names of equal length, still get distinct ids.
+std::string newProjectId(std::string_view name) {
+    const std::int64_t nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                         std::chrono::system_clock::now().time_since_epoch())
+                                         .count();
+    std::random_device random;
+    const std::uint64_t salt = (std::uint64_t{random()} << 32) ^ random();
+    std::uint64_t hash = fnv1a64(&nanoseconds, sizeof nanoseconds);
+    hash = fnv1a64Append(hash, std::as_bytes(std::span<const char>(name.data(), name.size())));
+    hash = fnv1a64Append(hash, std::as_bytes(std::span<const std::uint64_t>(&salt, 1)));
+    return "zkproj-" + formatHash64(hash);
+}
+
+}  // namespace
+
+void ProjectRecord::save() const {
+    createDirectoriesOrThrow(directory);
+    // Replaced through a temporary file: truncating the only copy would lose the Project on a crash.
+    if (replaceFileContent(directory / kProjectFile, writeProjectJson(*this)) != ReplaceStatus::Ok)
+        throw std::runtime_error("cannot write project.json");
+}
+
+void ProjectRecord::registerMeasurement(std::string_view directoryName) {
+    if (std::find(measurements.begin(), measurements.end(), directoryName) != measurements.end())
+        throw std::invalid_argument("measurement directory already registered");
+    measurements.emplace_back(directoryName);
+    modifiedAt = utcTimestampNow();
+    save();
+}
+
+void ProjectRecord::unregisterMeasurement(std::string_view directoryName) {
+    const auto found = std::find(measurements.begin(), measurements.end(), directoryName);
+    if (found == measurements.end()) return;
+    measurements.erase(found);
+    modifiedAt = utcTimestampNow();
+    save();
+}
+
+ProjectRecord createProject(const fs::path& directory, std::string_view name) {
+    createDirectoriesOrThrow(directory);
+    ProjectRecord record;
+    record.directory = directory;
+    record.projectId = newProjectId(name);
+    record.name = std::string(name);
+    record.createdAt = utcTimestampNow();
+    record.modifiedAt = record.createdAt;
+    record.save();
+    return record;
+}
+
+ProjectRecord loadProject(const fs::path& directory) {
+    const fs::path path = directory / kProjectFile;
+    std::string text;
+    switch (readFileBounded(path, std::numeric_limits<std::size_t>::max(), text)) {
+        case FileReadStatus::Ok:
+            return parseProjectJson(directory, text);
+        case FileReadStatus::CannotOpen:
+            throw std::runtime_error("cannot open project.json: " + path.string());
+        case FileReadStatus::ReadFailed:
+        case FileReadStatus::TooLarge:
+            break;
+    }
+    // A failed read must not pass for a shorter file.
+    throw std::runtime_error("cannot read project.json: " + path.string());
+}
+
+ProjectRecord parseProjectJson(const fs::path& directory, std::string_view text) {
+    const JsonValue root = parseJsonDocument(text);
+    ProjectRecord record;
+    record.directory = directory;
+    record.projectId = root.at("projectId").asString();
+    record.name = root.at("name").asString();
+    record.createdAt = root.at("createdAt").asString();
+    record.modifiedAt = root.at("modifiedAt").asString();
+    if (root.contains("notes")) record.notes = root.at("notes").asString();
+    const JsonArray& names = root.at("measurements").asArray();
+    record.measurements.reserve(names.size());
+    for (const JsonValue& entry : names) record.measurements.push_back(entry.asString());
+    return record;
+}
+
+std::string writeProjectJson(const ProjectRecord& record) {
+    std::vector<std::string> names;
+    names.reserve(record.measurements.size());
+    for (const std::string& name : record.measurements) names.push_back('"' + jsonEscape(name) + '"');
+    JsonFileBuilder file;
+    file.rawMember("schemaVersion", "1")
+        .stringMember("projectId", record.projectId)
+        .stringMember("name", record.name)
+        .stringMember("createdAt", record.createdAt)
+        .stringMember("modifiedAt", record.modifiedAt)
+        .stringMember("notes", record.notes)
+        .rawMember("measurements", jsonInlineArray(names));
+    return file.finish();
+}
+
+}  // namespace zk::core

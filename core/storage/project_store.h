@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zk::core {
+
+// A Project directory and its project.json. A plain value: copies are independent and nothing is
+// cached between a load and a save. One thread at a time per project; there is no file lock.
+struct ProjectRecord {
+    std::filesystem::path directory;
+    std::string projectId;  // "zkproj-" + 16 lower-case hex digits; a loaded id is kept as read
+    std::string name;
+    std::string createdAt;  // UTC timestamp text
+    std::string modifiedAt;
+    std::string notes;
+    std::vector<std::string> measurements;  // Measurement directory names in registration order
+
+    // Creates the directory if missing and replaces project.json through a temporary file, so a crash
+    // leaves the old file or the new one. std::runtime_error "cannot write project.json".
+    void save() const;
+    // std::invalid_argument "measurement directory already registered" when listed already. The
+    // record holds the change even when the save then throws.
+    void registerMeasurement(std::string_view directoryName);
+    // Without effect (and without saving) when the name is not listed.
+    void unregisterMeasurement(std::string_view directoryName);
+
+    friend bool operator==(const ProjectRecord&, const ProjectRecord&) = default;
+};
+
+ProjectRecord createProject(const std::filesystem::path& directory, std::string_view name);
+ProjectRecord loadProject(const std::filesystem::path& directory);
+ProjectRecord parseProjectJson(const std::filesystem::path& directory, std::string_view text);
+std::string writeProjectJson(const ProjectRecord& record);
+
+}  // namespace zk::core

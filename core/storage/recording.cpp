@@ -1,0 +1,139 @@
+#include "core/storage/recording.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include "core/platform/file_platform.h"
+#include "core/storage/device_profile.h"
+#include "core/storage/fnv1a.h"
+#include "core/storage/project_store.h"
+
+namespace zk::core {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "raw.int16 is the samples as they lie in memory");
+
+// Large enough that a 128-channel stream is written in a few system calls per second.
+constexpr std::size_t kStreamBufferBytes = std::size_t{1} << 20;
+
+bool existsOrThrow(const fs::path& path) {
+    std::error_code error;
+    const bool found = fs::exists(path, error);
+    if (error) throw fs::filesystem_error("exists", path, error);
+    return found;
+}
+
+}  // namespace
+
+Recording::Recording(const fs::path& projectDirectory, std::string measurementId, std::string profileText,
+                     std::string source)
+    : projectDirectory_(projectDirectory),
+      measurementId_(std::move(measurementId)),
+      profileText_(std::move(profileText)),
+      source_(std::move(source)),
+      startedAt_(utcTimestampNow()) {
+    validateMeasurementId(measurementId_);
+    const ProjectRecord project = loadProject(projectDirectory_);
+    if (std::find(project.measurements.begin(), project.measurements.end(), measurementId_) !=
+        project.measurements.end())
+        throw std::invalid_argument("Measurement is already registered");
+    wireChannelCount_ = parseDeviceProfile(profileText_).wireChannelCount;
+
+    const fs::path measurementsDir = projectDirectory_ / "measurements";
+    std::error_code error;
+    fs::create_directories(measurementsDir, error);
+    if (error) throw fs::filesystem_error("create_directories", measurementsDir, error);
+    if (existsOrThrow(measurementsDir / fs::path(measurementId_)))
+        throw std::invalid_argument("Measurement directory already exists");
+    stagingPath_ = measurementsDir / fs::path("." + measurementId_ + ".recording.raw.tmp");
+    if (existsOrThrow(stagingPath_)) throw std::invalid_argument("Recording staging file already exists");
+    // Created exclusively: a Recording of the same id started meanwhile keeps its own file.
+    streamBuffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
+    stream_ = FileHandle(openNewFileForBinaryWrite(stagingPath_));
+    if (!stream_) throw std::runtime_error("cannot create raw recording staging file");
+    std::setvbuf(stream_.get(), streamBuffer_.get(), _IOFBF, kStreamBufferBytes);
+}
+
+Recording::~Recording() {
+    if (!finalized_) discard();
+}
+
+void Recording::append(const std::int16_t* samples, std::size_t count) {
+    if (!isActive()) throw std::logic_error("Recording is not active");
+    if (count == 0) return;
+    if (wireChannelCount_ == 0 || count % wireChannelCount_ != 0)
+        throw std::invalid_argument("wire sample count is not divisible by wireChannelCount");
+    // Sticky: after one lost block every later frame would sit at the wrong time.
+    if (streamFailed_ || std::fwrite(samples, sizeof(std::int16_t), count, stream_.get()) != count) {
+        streamFailed_ = true;
+        throw std::runtime_error("cannot append raw recording samples");
+    }
+    framesWritten_ += count / wireChannelCount_;
+    bytesWritten_ += 2 * static_cast<std::uint64_t>(count);
+}
+
+RecordingResult Recording::finalize(const fs::path& videoPath) {
+    if (commitPending_) return commitAndRegister(videoPath, true);
+    if (!isActive()) throw std::logic_error("Recording is not active");
+    if (framesWritten_ == 0) throw std::runtime_error("cannot finalize an empty Recording");
+    const bool closed = closeFile(stream_);
+    if (!closed || streamFailed_) throw std::runtime_error("cannot flush raw recording samples");
+    endedAt_ = utcTimestampNow();
+    // From here on the staging file is complete and must survive any failure.
+    commitPending_ = true;
+    return commitAndRegister(videoPath, false);
+}
+
+RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool retry) {
+    const fs::path measurementsDir = projectDirectory_ / "measurements";
+    if (!committed_ && retry) {
+        const fs::path finalDir = measurementsDir / fs::path(measurementId_);
+        std::error_code ignored;
+        if (fs::exists(finalDir, ignored)) {
+            // An earlier attempt may have renamed the Measurement into place and failed after it.
+            try {
+                MeasurementRecord record = readMeasurementManifest(finalDir);
+                if (record.measurementId == measurementId_ &&
+                    record.rawHash == formatHash64(hashFile(stagingPath_)))
+                    committed_ = std::move(record);
+            } catch (const std::exception&) {
+                // not ours: createMeasurement below reports the taken name
+            }
+        } else {
+            // The failed attempt's staging directory would block the id.
+            fs::remove_all(measurementsDir / fs::path("." + measurementId_ + ".creating"), ignored);
+        }
+    }
+    if (!committed_) {
+        committed_ = createMeasurement(projectDirectory_, measurementId_, profileText_, stagingPath_,
+                                       startedAt_, endedAt_, source_, videoPath);
+    }
+    ProjectRecord project = loadProject(projectDirectory_);
+    // A retry may follow a save that reached the disk but reported a failure.
+    const bool listed = std::find(project.measurements.begin(), project.measurements.end(), measurementId_) !=
+                        project.measurements.end();
+    if (!(retry && listed)) project.registerMeasurement(measurementId_);
+
+    std::error_code ignored;
+    fs::remove(stagingPath_, ignored);
+    if (!videoPath.empty()) fs::remove(videoPath, ignored);
+    finalized_ = true;
+    commitPending_ = false;
+    return RecordingResult{*committed_, framesWritten_, bytesWritten_};
+}
+
+void Recording::discard() noexcept {
+    if (stream_) closeFile(stream_);
+    if (finalized_ || commitPending_ || stagingPath_.empty()) return;
+    std::error_code ignored;
+    fs::remove(stagingPath_, ignored);
+}
+
+}  // namespace zk::core

@@ -1,0 +1,118 @@
+#pragma once
+
+// Helpers for the store tests that need a second process: a full disk and crashes.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zk::test {
+
+// Sets the soft limit on file sizes (RLIM_INFINITY lifts it); the hard limit stays, so a child can
+// lift its own limit again to retry after a "full disk".
+inline bool setFileSizeLimit(rlim_t bytes) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
+    limit.rlim_cur = bytes;
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+// Runs fn in a forked child whose files cannot grow past limitBytes: a write past the limit fails
+// with EFBIG (SIGXFSZ is ignored) as on a full disk. Returns fn's result, the text of what it threw,
+// or a description of how the child died.
+inline std::string runWithFileSizeLimit(std::uint64_t limitBytes, const std::function<std::string()>& fn) {
+    int channel[2];
+    if (::pipe(channel) != 0) return "<pipe failed>";
+    const pid_t child = ::fork();
+    if (child < 0) return "<fork failed>";
+    if (child == 0) {
+        ::close(channel[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        std::string result;
+        if (!setFileSizeLimit(static_cast<rlim_t>(limitBytes))) {
+            result = "<setrlimit failed>";
+        } else {
+            try {
+                result = fn();
+            } catch (const std::exception& e) {
+                result = e.what();
+            }
+        }
+        const bool sent =
+            ::write(channel[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(channel[1]);
+    std::string result;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(channel[0], buffer, sizeof buffer)) > 0)
+        result.append(buffer, static_cast<std::size_t>(got));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "<child died: " + std::to_string(status) + ">";
+    return result;
+}
+
+inline std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void writeText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    ASSERT_TRUE(out.good()) << path;
+}
+
+// FNV-1a 64 written out once more, bit by bit as published, so that stored hashes are checked
+// against something other than the code under test.
+inline std::string naiveFnv1a64Hex(std::string_view bytes) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const unsigned char byte : bytes) {
+        hash ^= byte;
+        hash *= 1099511628211ULL;
+    }
+    static const char* digits = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 0; i < 16; ++i) text[static_cast<std::size_t>(i)] = digits[(hash >> (60 - 4 * i)) & 0xF];
+    return text;
+}
+
+// The stores' hand-formatted layout for a flat object: "{", one "  \"key\": value" line per member
+// with commas on all but the last, "}", every line ending with a line feed.
+inline std::string flatJsonFile(const std::vector<std::pair<std::string, std::string>>& members) {
+    std::string text = "{\n";
+    for (std::size_t i = 0; i < members.size(); ++i)
+        text +=
+            "  \"" + members[i].first + "\": " + members[i].second + (i + 1 < members.size() ? ",\n" : "\n");
+    return text + "}\n";
+}
+
+inline std::string quoted(const std::string& text) { return '"' + text + '"'; }
+
+// The names in the directory, sorted.
+inline std::vector<std::string> entryNames(const std::filesystem::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace zk::test
