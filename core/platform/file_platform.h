@@ -24,4 +24,14 @@ std::optional<std::uint64_t> regularFileSize(std::FILE* file);
 bool renameWithoutReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                           std::error_code& error);
 
+// Durability: the only calls in the code base that reach the storage device. Each returns false and
+// sets `error` when the device did not confirm the flush.
+
+// Writes out the stream's buffer, then the file's data and metadata.
+bool syncFileToDisk(std::FILE* file, std::error_code& error);
+// The same for a file written by someone else (a copy), opened read-only for the flush.
+bool syncPathToDisk(const std::filesystem::path& path, std::error_code& error);
+// Makes the names created, renamed or removed in the directory durable.
+bool syncDirectoryToDisk(const std::filesystem::path& directory, std::error_code& error);
+
 }  // namespace zk::core

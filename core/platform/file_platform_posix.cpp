@@ -40,4 +40,48 @@ bool renameWithoutReplace(const std::filesystem::path& from, const std::filesyst
     return true;
 }
 
+namespace {
+
+// errno, or EIO when a failing call left it unset, so a failure never reads as success.
+std::error_code lastError() { return std::error_code(errno != 0 ? errno : EIO, std::generic_category()); }
+
+bool syncDescriptor(int descriptor, std::error_code& error) {
+    if (::fsync(descriptor) == 0) return true;
+    error = lastError();
+    return false;
+}
+
+bool syncOpened(const std::filesystem::path& path, int flags, std::error_code& error) {
+    const int descriptor = ::open(path.c_str(), flags | O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        error = lastError();
+        return false;
+    }
+    const bool synced = syncDescriptor(descriptor, error);
+    ::close(descriptor);
+    return synced;
+}
+
+}  // namespace
+
+bool syncFileToDisk(std::FILE* file, std::error_code& error) {
+    error.clear();
+    errno = 0;
+    if (std::fflush(file) != 0) {
+        error = lastError();
+        return false;
+    }
+    return syncDescriptor(::fileno(file), error);
+}
+
+bool syncPathToDisk(const std::filesystem::path& path, std::error_code& error) {
+    error.clear();
+    return syncOpened(path, 0, error);
+}
+
+bool syncDirectoryToDisk(const std::filesystem::path& directory, std::error_code& error) {
+    error.clear();
+    return syncOpened(directory, O_DIRECTORY, error);
+}
+
 }  // namespace zk::core

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis_test_support.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/file_io.h"
 #include "storage_test_support.h"
@@ -19,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using zk::test::expectThrowExactly;
+using zk::test::outcome;
 
 // Little-endian bytes assembled field by field from IEEE-754 bit patterns worked out by hand.
 struct HandBytes {
@@ -99,7 +101,7 @@ std::string handWithTrailer() {
 class AnalysisMap : public ::testing::Test {
   protected:
     fs::path file(const std::string& bytes, const std::string& name = "map.bin") {
-        test::writeBytes(folder / name, bytes);
+        test::writeText(folder / name, bytes);
         return folder / name;
     }
     zk::test::TempFolder folder;
@@ -108,7 +110,7 @@ class AnalysisMap : public ::testing::Test {
 TEST_F(AnalysisMap, WritesTheLayoutByteForByte) {
     ASSERT_EQ(handWithTrailer().size(), 224u);  // 136 + 8 x (3 + 2 + 6)
     writeAnalysisMap(folder / "map.bin", threeByTwo());
-    EXPECT_EQ(test::readBytes(folder / "map.bin"), handWithTrailer());
+    EXPECT_EQ(test::fileText(folder / "map.bin"), handWithTrailer());
 
     HeatmapGrid one;
     one.width = one.height = 1;
@@ -269,11 +271,13 @@ TEST_F(AnalysisMap, FullDiskFailsWithTheFinalizeText) {
     const HeatmapGrid small = threeByTwo();
     for (const auto& [limit, grid] : std::vector<std::pair<std::uint64_t, const HeatmapGrid*>>{
              {0, &small}, {100, &small}, {223, &small}, {0, &big}, {65536, &big}}) {
-        EXPECT_EQ(test::runWithFileSizeLimit(limit, [&] { writeAnalysisMap(folder / "full.bin", *grid); }),
+        EXPECT_EQ(test::runWithFileSizeLimit(
+                      limit, [&] { return outcome([&] { writeAnalysisMap(folder / "full.bin", *grid); }); }),
                   "runtime_error: cannot finalize Analysis map")
             << limit;
     }
-    EXPECT_EQ(test::runWithFileSizeLimit(224, [&] { writeAnalysisMap(folder / "fits.bin", threeByTwo()); }),
+    EXPECT_EQ(test::runWithFileSizeLimit(
+                  224, [&] { return outcome([&] { writeAnalysisMap(folder / "fits.bin", threeByTwo()); }); }),
               "ok");
     EXPECT_EQ(readAnalysisMap(folder / "fits.bin").peakDb, 42.5);
 }
