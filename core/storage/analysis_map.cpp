@@ -27,8 +27,12 @@ bool shapeIsValid(const HeatmapGrid& grid) {
 
 }  // namespace
 
-void writeAnalysisMap(const std::filesystem::path& path, const HeatmapGrid& grid) {
+void checkAnalysisMapShape(const HeatmapGrid& grid) {
     if (!shapeIsValid(grid)) throw std::invalid_argument("Analysis map dimensions are invalid");
+}
+
+void writeAnalysisMap(const std::filesystem::path& path, const HeatmapGrid& grid) {
+    checkAnalysisMapShape(grid);
     FileHandle file = openFileForWriting(path);
     if (!file) throw std::runtime_error("cannot write Analysis map");
     bool written = false;

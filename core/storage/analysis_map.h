@@ -15,9 +15,13 @@ struct AnalysisRunRecord;
 // The reader's bound on W x H; the writer does not enforce it.
 inline constexpr std::uint64_t kMaxAnalysisMapCells = 10'000'000;
 
-// std::invalid_argument "Analysis map dimensions are invalid" before touching the file when the
-// axes or relativeDb do not match width and height; std::runtime_error "cannot write Analysis map" /
-// "cannot finalize Analysis map" when opening, or any write, the flush to disk or the close fails.
+// std::invalid_argument "Analysis map dimensions are invalid" unless width and height are positive
+// and the axes and relativeDb hold width, height and width x height values.
+void checkAnalysisMapShape(const HeatmapGrid& grid);
+
+// Checks the shape before touching the file; std::runtime_error "cannot write Analysis map" when it
+// cannot be opened and "cannot finalize Analysis map" when any write or the closing flush fails. The
+// file is not flushed to the device here: the run's commit does that for the whole directory.
 void writeAnalysisMap(const std::filesystem::path& path, const HeatmapGrid& grid);
 
 // db rebuilt from relativeDb + peakDb when the trailer is present; without it the levels' range is

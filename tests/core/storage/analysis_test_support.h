@@ -2,11 +2,16 @@
 
 // Shared by the AnalysisRun, map and export tests.
 
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
+#include <vector>
+
+#include "core/beamforming/heatmap_grid.h"
+#include "core/storage/analysis_run_store.h"
 
 namespace zk::test {
 
@@ -25,6 +30,50 @@ std::string outcome(Fn&& fn) {
                                                                         : "other exception: ";
         return type + std::string(e.what());
     }
+}
+
+// Parameters whose every number prints the same at 6 significant digits, so a run reads back equal.
+inline core::AnalysisRunParameters sampleParameters() {
+    core::AnalysisRunParameters p;
+    p.algorithmId = "MVDR";
+    p.algorithmVersion = "1";
+    p.frequencyHz = 8000.0;
+    p.frequencyBin = 171;
+    p.bandMode = "1/3-octave";
+    p.bandLowHz = 7127.19;
+    p.bandHighHz = 8979.7;
+    p.bandBinCount = 32;
+    p.removeCsmDiagonal = true;
+    p.algorithmParams = R"({"focus_distance_m":"infinity","speed_of_sound_mps":343,"mvdr_loading":0.001})";
+    p.frameSize = 1024;
+    p.hopSize = 512;
+    p.azimuthBeginDeg = -32.0;
+    p.azimuthEndDeg = 32.0;
+    p.azimuthCount = 65;
+    p.elevationBeginDeg = -24.0;
+    p.elevationEndDeg = 24.0;
+    p.elevationCount = 49;
+    p.windowStartSeconds = 0.25;
+    p.windowEndSeconds = 1.5;
+    return p;
+}
+
+inline core::AnalysisRunProvenance sampleProvenance() {
+    return {"full", "0123456789abcdef", "fedcba9876543210", "profile-x", 48000, 92};
+}
+
+// A finalised width x height map whose values depend on seed.
+inline core::HeatmapGrid sampleMap(std::uint64_t width, std::uint64_t height, double seed) {
+    core::HeatmapGrid g;
+    g.width = width;
+    g.height = height;
+    for (std::uint64_t c = 0; c < width; ++c) g.azimuthDeg.push_back(-32.0 + static_cast<double>(c));
+    for (std::uint64_t r = 0; r < height; ++r) g.elevationDeg.push_back(-24.0 + static_cast<double>(r));
+    std::vector<double> power;
+    for (std::uint64_t i = 0; i < width * height; ++i)
+        power.push_back(1.0 + static_cast<double>((i * 7919 + static_cast<std::uint64_t>(seed)) % 1000));
+    g.representativeFrequencyHz = seed;
+    return core::finalizeHeatmap(g, power);
 }
 
 }  // namespace zk::test
