@@ -2,17 +2,75 @@
 
 #include <chrono>
 #include <ctime>
+#include <limits>
+#include <span>
 #include <stdexcept>
+#include <system_error>
+
+#include "core/platform/file_platform.h"
+#include "core/storage/binary_io.h"
+#include "core/storage/device_profile.h"
+#include "core/storage/durable_file.h"
+#include "core/storage/file_io.h"
+#include "core/storage/fnv1a.h"
+#include "core/storage/json_reader.h"
+#include "core/storage/json_writer.h"
 
 namespace zk::core {
 
+namespace fs = std::filesystem;
+
 namespace {
+
+constexpr const char* kManifestFile = "manifest.json";
+constexpr const char* kProfileFile = "device_profile.json";
+constexpr const char* kRawFile = "raw.int16";
+constexpr const char* kVideoFile = "video_camera.mp4";
 
 bool isPlainPathComponent(std::string_view id) {
     if (id.empty() || id == "." || id == "..") return false;
     if (id.find_first_of("/\\") != std::string_view::npos) return false;
     const bool asciiLetter = (id[0] >= 'A' && id[0] <= 'Z') || (id[0] >= 'a' && id[0] <= 'z');
     return !(id.size() >= 2 && asciiLetter && id[1] == ':');
+}
+
+// Low 32 bits of the truncated integer, as for every count of the stores.
+std::uint32_t readU32(const JsonValue& value) { return static_cast<std::uint32_t>(value.asInteger()); }
+
+// "not found" is an answer, any other status error throws with the operation name.
+bool existsOrThrow(const fs::path& path) {
+    std::error_code error;
+    const bool found = fs::exists(path, error);
+    if (error) throw fs::filesystem_error("exists", path, error);
+    return found;
+}
+
+void copyOrThrow(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::copy_file(from, to, fs::copy_options::none, error);
+    if (error) throw fs::filesystem_error("copy_file", from, to, error);
+}
+
+// Any status or size error skips the video rather than failing the Measurement.
+bool isNonEmptyRegularFile(const fs::path& path) {
+    if (path.empty()) return false;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error || !fs::is_regular_file(status)) return false;
+    const std::uintmax_t size = fs::file_size(path, error);
+    return !error && size != 0;
+}
+
+std::string geometryHashOf(const DeviceProfile& profile) {
+    BinaryWriter bytes;
+    for (const MicrophoneChannel& mic : profile.microphones)
+        bytes.u32(mic.logicalChannel).u32(mic.wireChannel).f64(mic.x).f64(mic.y).f64(mic.z);
+    return formatHash64(fnv1a64(std::span<const std::byte>(bytes.buffer())));
+}
+
+void syncDirectoryOrThrow(const fs::path& directory) {
+    std::error_code error;
+    if (!syncDirectoryToDisk(directory, error)) throw fs::filesystem_error("fsync", directory, error);
 }
 
 }  // namespace
@@ -36,6 +94,178 @@ void validateMeasurementId(std::string_view measurementId) {
 void validateAnalysisId(std::string_view analysisId) {
     if (!isPlainPathComponent(analysisId))
         throw std::invalid_argument("analysisId must be a non-empty directory name");
+}
+
+MeasurementRecord createMeasurement(const fs::path& projectDir, std::string_view measurementId,
+                                    std::string_view profileText, const fs::path& rawPath,
+                                    std::string_view startedAt, std::string_view endedAt,
+                                    std::string_view source, const fs::path& videoPath) {
+    validateMeasurementId(measurementId);
+    const DeviceProfile profile = parseDeviceProfile(profileText);
+    // A parsed profile has passed this test already; kept so that no other profile source slips by.
+    if (!profile.isValid()) throw std::invalid_argument("invalid device profile for measurement");
+
+    std::error_code error;
+    const fs::file_status rawStatus = fs::status(rawPath, error);
+    if (error && rawStatus.type() != fs::file_type::not_found)
+        throw fs::filesystem_error("status", rawPath, error);
+    if (!fs::is_regular_file(rawStatus)) throw std::invalid_argument("raw recording file does not exist");
+
+    const fs::path measurementsDir = projectDir / "measurements";
+    const fs::path finalDir = measurementsDir / fs::path(std::string(measurementId));
+    const fs::path staging = measurementsDir / fs::path("." + std::string(measurementId) + ".creating");
+    if (existsOrThrow(finalDir)) throw std::invalid_argument("Measurement already exists");
+    if (existsOrThrow(staging)) throw std::invalid_argument("Measurement staging directory already exists");
+
+    const bool createdMeasurementsDir = fs::create_directories(measurementsDir, error);
+    if (error) throw fs::filesystem_error("create_directories", measurementsDir, error);
+    // The commit makes names inside measurementsDir durable; a new measurementsDir needs its own name too.
+    if (createdMeasurementsDir) syncDirectoryOrThrow(measurementsDir.parent_path());
+    const bool createdStaging = fs::create_directory(staging, error);
+    if (error) throw fs::filesystem_error("create_directory", staging, error);
+    // Appeared since the test above: it belongs to another writer and must not be filled.
+    if (!createdStaging) throw std::invalid_argument("Measurement staging directory already exists");
+
+    // A write failure is reported too, so a damaged frozen profile never gets committed.
+    if (writeWholeFile(staging / kProfileFile, profileText) != FileWriteStatus::Ok)
+        throw std::runtime_error("cannot write frozen device profile");
+    copyOrThrow(rawPath, staging / kRawFile);
+    std::string videoFile;
+    if (isNonEmptyRegularFile(videoPath)) {
+        videoFile = kVideoFile;
+        copyOrThrow(videoPath, staging / kVideoFile);
+    }
+
+    MeasurementRecord record;
+    record.directory = finalDir;
+    record.measurementId = std::string(measurementId);
+    record.sampleRateHz = profile.sampleRateHz;
+    record.channelCount = profile.channelCount;
+    record.wireChannelCount = profile.wireChannelCount;
+    record.profileId = profile.profileId;
+    record.profileSchemaVersion = profile.schemaVersion;
+    record.deviceModel = profile.model;
+    record.hardwareVersion = profile.hardwareVersion;
+    record.geometryHash = geometryHashOf(profile);
+    const std::uintmax_t rawBytes = fs::file_size(staging / kRawFile, error);
+    if (!error && profile.wireChannelCount != 0)
+        record.totalFrames = rawBytes / (2ULL * profile.wireChannelCount);
+    record.source = std::string(source);
+    record.videoFile = videoFile;
+    record.deviceProfileFile = kProfileFile;
+    record.rawFile = kRawFile;
+    record.profileHash = formatHash64(hashFile(staging / kProfileFile));
+    record.rawHash = formatHash64(hashFile(staging / kRawFile));
+    record.startedAt = startedAt.empty() ? utcTimestampNow() : std::string(startedAt);
+    record.endedAt = endedAt.empty() ? utcTimestampNow() : std::string(endedAt);
+
+    switch (writeWholeFile(staging / kManifestFile, writeMeasurementManifest(record))) {
+        case FileWriteStatus::Ok:
+            break;
+        case FileWriteStatus::CannotOpen:
+            throw std::runtime_error("cannot write measurement manifest");
+        case FileWriteStatus::WriteFailed:
+            throw std::runtime_error("cannot finalize measurement manifest");
+    }
+    commitStagingDirectory(staging, finalDir);
+    return record;
+}
+
+MeasurementRecord readMeasurementManifest(const fs::path& directory) {
+    std::string text;
+    switch (readFileBounded(directory / kManifestFile, std::numeric_limits<std::size_t>::max(), text)) {
+        case FileReadStatus::Ok:
+            return parseMeasurementManifest(directory, text);
+        case FileReadStatus::CannotOpen:
+            throw std::runtime_error("cannot open measurement manifest");
+        case FileReadStatus::ReadFailed:
+        case FileReadStatus::TooLarge:
+            break;
+    }
+    // A failed read must not pass for a shorter manifest.
+    throw std::runtime_error("cannot read measurement manifest");
+}
+
+MeasurementRecord parseMeasurementManifest(const fs::path& directory, std::string_view text) {
+    const JsonValue root = parseJsonDocument(text);
+    MeasurementRecord record;
+    record.directory = directory;
+    record.measurementId = root.at("measurementId").asString();
+    record.sampleRateHz = readU32(root.at("sampleRateHz"));
+    record.channelCount = readU32(root.at("channelCount"));
+    record.wireChannelCount = readU32(root.at("wireChannelCount"));
+    const auto optionalText = [&root](std::string_view key, std::string& field) {
+        if (root.contains(key)) field = root.at(key).asString();
+    };
+    optionalText("profileId", record.profileId);
+    if (root.contains("profileSchemaVersion"))
+        record.profileSchemaVersion = readU32(root.at("profileSchemaVersion"));
+    optionalText("deviceModel", record.deviceModel);
+    optionalText("hardwareVersion", record.hardwareVersion);
+    optionalText("geometryHash", record.geometryHash);
+    if (root.contains("totalFrames"))
+        record.totalFrames = static_cast<std::uint64_t>(root.at("totalFrames").asInteger());
+    optionalText("source", record.source);
+    optionalText("notes", record.notes);
+    optionalText("displayName", record.displayName);
+    optionalText("location", record.location);
+    optionalText("scene", record.scene);
+    optionalText("videoFile", record.videoFile);
+    record.deviceProfileFile = root.at("deviceProfileFile").asString();
+    record.rawFile = root.at("rawFile").asString();
+    record.profileHash = root.at("profileHash").asString();
+    record.rawHash = root.at("rawHash").asString();
+    record.startedAt = root.at("startedAt").asString();
+    record.endedAt = root.at("endedAt").asString();
+    return record;
+}
+
+std::string writeMeasurementManifest(const MeasurementRecord& record) {
+    JsonFileBuilder file;
+    file.unsignedMember("schemaVersion", 2)
+        .stringMember("measurementId", record.measurementId)
+        .unsignedMember("sampleRateHz", record.sampleRateHz)
+        .unsignedMember("channelCount", record.channelCount)
+        .unsignedMember("wireChannelCount", record.wireChannelCount)
+        .stringMember("profileId", record.profileId)
+        .unsignedMember("profileSchemaVersion", record.profileSchemaVersion)
+        .stringMember("deviceModel", record.deviceModel)
+        .stringMember("hardwareVersion", record.hardwareVersion)
+        .stringMember("geometryHash", record.geometryHash)
+        .unsignedMember("totalFrames", record.totalFrames)
+        .stringMember("source", record.source)
+        .stringMember("notes", record.notes)
+        .stringMember("displayName", record.displayName)
+        .stringMember("location", record.location)
+        .stringMember("scene", record.scene)
+        .stringMember("videoFile", record.videoFile)
+        .stringMember("deviceProfileFile", record.deviceProfileFile)
+        .stringMember("rawFile", record.rawFile)
+        .stringMember("profileHash", record.profileHash)
+        .stringMember("rawHash", record.rawHash)
+        .stringMember("startedAt", record.startedAt)
+        .stringMember("endedAt", record.endedAt);
+    return file.finish();
+}
+
+void updateMeasurementLabels(const fs::path& directory, std::string_view displayName,
+                             std::string_view location, std::string_view scene, std::string_view notes) {
+    MeasurementRecord record = readMeasurementManifest(directory);
+    record.displayName = std::string(displayName);
+    record.location = std::string(location);
+    record.scene = std::string(scene);
+    record.notes = std::string(notes);
+    // Never truncated in place: a crash mid-write would leave the only manifest unreadable.
+    switch (replaceFileContent(directory / kManifestFile, writeMeasurementManifest(record))) {
+        case ReplaceStatus::Ok:
+            return;
+        case ReplaceStatus::CannotCreate:
+            throw std::runtime_error("cannot write measurement manifest");
+        case ReplaceStatus::WriteFailed:
+        case ReplaceStatus::NotDurable:
+            break;
+    }
+    throw std::runtime_error("failed to write measurement manifest");
 }
 
 }  // namespace zk::core

@@ -1,9 +1,59 @@
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace zk::core {
+
+// One committed raw recording of a Project: the directory projectDir/measurements/<measurementId>
+// with manifest.json, device_profile.json, raw.int16 and optionally video_camera.mp4.
+struct MeasurementRecord {
+    std::filesystem::path directory;
+    std::string measurementId;
+    std::uint32_t sampleRateHz = 0;
+    std::uint32_t channelCount = 0;      // logical channels (microphones)
+    std::uint32_t wireChannelCount = 0;  // int16 samples per raw frame
+    std::string profileId;
+    std::uint32_t profileSchemaVersion = 0;
+    std::string deviceModel;
+    std::string hardwareVersion;
+    std::string geometryHash;  // 16 hex digits
+    std::uint64_t totalFrames = 0;
+    std::string source;
+    std::string notes;
+    std::string displayName;
+    std::string location;
+    std::string scene;
+    std::string deviceProfileFile;
+    std::string rawFile;
+    std::string videoFile;    // "video_camera.mp4" or empty
+    std::string profileHash;  // 16 hex digits
+    std::string rawHash;      // 16 hex digits
+    std::string startedAt;    // UTC timestamp text
+    std::string endedAt;
+
+    friend bool operator==(const MeasurementRecord&, const MeasurementRecord&) = default;
+};
+
+// Builds the Measurement under the hidden staging name "." + measurementId + ".creating", flushes
+// every file to the device and renames it into place without ever replacing anything. rawPath and
+// videoPath (may be empty) are copied and left in place; the timestamps default to now when empty.
+// A failure leaves the staging directory behind, which blocks the id until it is removed.
+MeasurementRecord createMeasurement(const std::filesystem::path& projectDir, std::string_view measurementId,
+                                    std::string_view profileText, const std::filesystem::path& rawPath,
+                                    std::string_view startedAt, std::string_view endedAt,
+                                    std::string_view source, const std::filesystem::path& videoPath);
+
+MeasurementRecord readMeasurementManifest(const std::filesystem::path& directory);
+MeasurementRecord parseMeasurementManifest(const std::filesystem::path& directory, std::string_view text);
+std::string writeMeasurementManifest(const MeasurementRecord& record);
+
+// Rewrites the four labels through a temporary file renamed over manifest.json, so a crash leaves
+// the old manifest or the new one.
+void updateMeasurementLabels(const std::filesystem::path& directory, std::string_view displayName,
+                             std::string_view location, std::string_view scene, std::string_view notes);
 
 // The current system time in whole seconds, UTC, as "%Y-%m-%dT%H:%M:%SZ" (20 characters). Safe to
 // call from several threads at once.

@@ -2,17 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstring>
 #include <ctime>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "device_profile_test_support.h"
+#include "storage/storage_test_support.h"
 #include "test_support.h"
 
 namespace zk::core {
 namespace {
 
+namespace fs = std::filesystem;
+using zk::test::entryNames;
 using zk::test::expectThrowExactly;
+using zk::test::fileText;
+using zk::test::quoted;
+using zk::test::writeText;
 
 TEST(MeasurementIds, OnlyOnePlainPathComponentIsAccepted) {
     for (const std::string id :
@@ -51,6 +61,278 @@ TEST(UtcTimestamp, IsSafeOnSeveralThreads) {
         });
     for (std::thread& thread : threads) thread.join();
     for (const std::string& text : texts) EXPECT_EQ(text.size(), 20u);
+}
+
+// The four-microphone profile of the test support, and its geometry bytes laid out by hand.
+std::string geometryBytesOfDefaultProfile() {
+    static_assert(std::endian::native == std::endian::little);
+    struct Mic {
+        std::uint32_t logical, wire;
+        double x, y, z;
+    };
+    const Mic mics[] = {
+        {0, 2, -0.05, -0.05, 0}, {1, 3, 0.05, -0.05, 0}, {2, 0, 0.05, 0.05, 0}, {3, 1, -0.05, 0.05, 0.01}};
+    std::string bytes;
+    for (const Mic& m : mics) {
+        char record[32];  // the 4 + 4 + 3 x 8 bytes of the fields
+        std::memcpy(record, &m.logical, 4);
+        std::memcpy(record + 4, &m.wire, 4);
+        std::memcpy(record + 8, &m.x, 8);
+        std::memcpy(record + 16, &m.y, 8);
+        std::memcpy(record + 24, &m.z, 8);
+        bytes.append(record, sizeof record);
+    }
+    return bytes;
+}
+
+struct MeasurementFixture : ::testing::Test {
+    zk::test::TempFolder folder;
+    fs::path project = folder / "project";
+    fs::path measurements = project / "measurements";
+    fs::path raw = folder / "staged.raw";
+    std::string profile = zk::test::ProfileText{}.str();
+    std::string rawBytes = std::string("\x01\x00\xff\x7f", 4) + std::string(8 * 10 - 4, '\x22') + "xyz";
+
+    void SetUp() override {
+        fs::create_directories(project);
+        writeText(raw, rawBytes);
+    }
+    MeasurementRecord create(const std::string& id, const fs::path& video = {}) {
+        return createMeasurement(project, id, profile, raw, "2026-03-01T09:05:07Z", "2026-03-01T09:06:00Z",
+                                 "udp \"live\"\t\\", video);
+    }
+};
+
+TEST_F(MeasurementFixture, CreateFreezesTheFilesUnderAByteExactManifest) {
+    const MeasurementRecord record = create("m_20260301T090507Z_123");
+    const fs::path dir = measurements / "m_20260301T090507Z_123";
+    EXPECT_EQ(entryNames(measurements), std::vector<std::string>{"m_20260301T090507Z_123"});
+    EXPECT_EQ(entryNames(dir),
+              (std::vector<std::string>{"device_profile.json", "manifest.json", "raw.int16"}));
+    EXPECT_EQ(fileText(dir / "device_profile.json"), profile);
+    EXPECT_EQ(fileText(dir / "raw.int16"), rawBytes);
+    EXPECT_TRUE(fs::exists(raw)) << "the caller removes the source";
+
+    const std::string expected = zk::test::flatJsonFile({
+        {"schemaVersion", "2"},
+        {"measurementId", quoted("m_20260301T090507Z_123")},
+        {"sampleRateHz", "48000"},
+        {"channelCount", "4"},
+        {"wireChannelCount", "4"},
+        {"profileId", quoted("P-4")},
+        {"profileSchemaVersion", "2"},
+        {"deviceModel", quoted("M")},
+        {"hardwareVersion", quoted("H1")},
+        {"geometryHash", quoted(zk::test::naiveFnv1a64Hex(geometryBytesOfDefaultProfile()))},
+        {"totalFrames", "10"},  // 83 bytes of 8-byte frames
+        {"source", quoted("udp \\\"live\\\"\\t\\\\")},
+        {"notes", quoted("")},
+        {"displayName", quoted("")},
+        {"location", quoted("")},
+        {"scene", quoted("")},
+        {"videoFile", quoted("")},
+        {"deviceProfileFile", quoted("device_profile.json")},
+        {"rawFile", quoted("raw.int16")},
+        {"profileHash", quoted(zk::test::naiveFnv1a64Hex(profile))},
+        {"rawHash", quoted(zk::test::naiveFnv1a64Hex(rawBytes))},
+        {"startedAt", quoted("2026-03-01T09:05:07Z")},
+        {"endedAt", quoted("2026-03-01T09:06:00Z")},
+    });
+    EXPECT_EQ(fileText(dir / "manifest.json"), expected);
+    EXPECT_EQ(record.directory, dir);
+    EXPECT_EQ(readMeasurementManifest(dir), record);
+}
+
+TEST_F(MeasurementFixture, EmptyTimestampsBecomeNow) {
+    const MeasurementRecord record = createMeasurement(project, "m", profile, raw, "", "", "", "");
+    EXPECT_EQ(record.startedAt.size(), 20u);
+    EXPECT_EQ(record.endedAt.size(), 20u);
+    EXPECT_LE(record.startedAt, record.endedAt);
+}
+
+TEST_F(MeasurementFixture, RefusalsBeforeAnythingIsCreated) {
+    expectThrowExactly<std::invalid_argument>([&] { create("a/b"); },
+                                              "measurementId must be a non-empty directory name");
+    zk::test::ProfileText badProfile;
+    badProfile.schemaVersion = "3";
+    expectThrowExactly<std::invalid_argument>(
+        [&] { createMeasurement(project, "m", badProfile.str(), raw, "", "", "", ""); },
+        "only device profile schemaVersion 2 is currently supported");
+    fs::create_directories(folder / "rawdir");
+    for (const fs::path& notAFile : {folder / "rawdir", folder / "absent"}) {
+        expectThrowExactly<std::invalid_argument>(
+            [&] { createMeasurement(project, "m", profile, notAFile, "", "", "", ""); },
+            "raw recording file does not exist");
+    }
+    EXPECT_FALSE(fs::exists(measurements));
+
+    fs::create_directories(measurements / "taken");
+    fs::create_directories(measurements / ".blocked.creating");
+    expectThrowExactly<std::invalid_argument>([&] { create("taken"); }, "Measurement already exists");
+    expectThrowExactly<std::invalid_argument>([&] { create("blocked"); },
+                                              "Measurement staging directory already exists");
+    EXPECT_TRUE(fs::is_empty(measurements / "taken"));
+}
+
+TEST_F(MeasurementFixture, OnlyANonEmptyRegularVideoIsCopied) {
+    writeText(folder / "empty.mp4", "");
+    fs::create_directories(folder / "video_dir");
+    const fs::path absent = folder / "absent.mp4";
+    int n = 0;
+    for (const fs::path& video : {folder / "empty.mp4", folder / "video_dir", absent}) {
+        const MeasurementRecord record = create("m" + std::to_string(n++), video);
+        EXPECT_EQ(record.videoFile, "");
+        EXPECT_FALSE(fs::exists(record.directory / "video_camera.mp4"));
+    }
+    writeText(folder / "cam.mp4", "frames");
+    const MeasurementRecord record = create("with_video", folder / "cam.mp4");
+    EXPECT_EQ(record.videoFile, "video_camera.mp4");
+    EXPECT_EQ(fileText(record.directory / "video_camera.mp4"), "frames");
+    EXPECT_EQ(readMeasurementManifest(record.directory).videoFile, "video_camera.mp4");
+    EXPECT_TRUE(fs::exists(folder / "cam.mp4"));
+}
+
+TEST_F(MeasurementFixture, TotalFramesRoundsDown) {
+    zk::test::ProfileText three;
+    three.channelCount = three.wireChannelCount = "3";
+    three.layout = "";
+    three.microphones.pop_back();
+    three.microphones[0] = R"({"logicalChannel": 0, "wireChannel": 1, "x": 0, "y": 0, "z": 0})";
+    three.microphones[2] = R"({"logicalChannel": 2, "wireChannel": 2, "x": 0, "y": 0, "z": 0})";
+    three.microphones[1] = R"({"logicalChannel": 1, "wireChannel": 0, "x": 0, "y": 0, "z": 0})";
+    writeText(raw, std::string(1000, 'r'));
+    EXPECT_EQ(createMeasurement(project, "m", three.str(), raw, "", "", "", "").totalFrames, 166u);
+}
+
+TEST(MeasurementManifest, RoundTripsEveryByteOfTheTexts) {
+    MeasurementRecord record;
+    record.directory = "/somewhere";
+    record.measurementId = "id \"q\"";
+    record.sampleRateHz = 4294967295u;
+    record.channelCount = 1;
+    record.wireChannelCount = 2;
+    record.totalFrames = 9007199254740992ULL;  // 2^53: still exact through the double of the reader
+    record.source = "back\\slash";
+    record.notes = "line\nfeed\r\nand\ttab \x01 \xc3\xa9";
+    record.displayName = "\"\"";
+    record.location = "\\\\";
+    record.scene = "\t";
+    record.rawHash = "x";
+    EXPECT_EQ(parseMeasurementManifest("/somewhere", writeMeasurementManifest(record)), record);
+}
+
+TEST(MeasurementManifest, ReaderRules) {
+    const std::string required =
+        R"("measurementId": "m", "sampleRateHz": 48000.9, "channelCount": 4, "wireChannelCount": 4,
+           "deviceProfileFile": "d", "rawFile": "r", "profileHash": "p", "startedAt": "s", "endedAt": "e")";
+    const MeasurementRecord minimal =
+        parseMeasurementManifest("dir", "{" + required + R"(, "rawHash": "h"})");
+    EXPECT_EQ(minimal.sampleRateHz, 48000u);
+    EXPECT_EQ(minimal.notes, "");
+    EXPECT_EQ(minimal.directory, fs::path("dir"));
+    expectThrowExactly<std::runtime_error>([&] { parseMeasurementManifest("dir", "{" + required + "}"); },
+                                           "JSON object has no key: rawHash");
+    expectThrowExactly<std::runtime_error>(
+        [&] { parseMeasurementManifest("dir", "{" + required + R"(, "rawHash": 1})"); },
+        "JSON value is not a string");
+    expectThrowExactly<std::runtime_error>(
+        [&] { parseMeasurementManifest("dir", "{" + required + R"(, "rawHash": "h"} x)"); },
+        "unexpected trailing JSON content");
+    zk::test::TempFolder folder;
+    expectThrowExactly<std::runtime_error>([&] { readMeasurementManifest(folder.path()); },
+                                           "cannot open measurement manifest");
+}
+
+TEST(MeasurementManifest, LabelsAreRewrittenWithEveryOtherKey) {
+    zk::test::TempFolder folder;
+    writeText(folder / "manifest.json",
+              R"({"measurementId": "m", "sampleRateHz": 8000, "channelCount": 1, "wireChannelCount": 1,
+                  "totalFrames": 5, "deviceProfileFile": "d", "rawFile": "r", "profileHash": "p",
+                  "rawHash": "h", "startedAt": "s", "endedAt": "e", "unknown": true})");
+    updateMeasurementLabels(folder.path(), "Name \"1\"", "Hall\\B", "scene\tx", "first\nsecond");
+    MeasurementRecord expected = parseMeasurementManifest(folder.path(), fileText(folder / "manifest.json"));
+    EXPECT_EQ(expected.displayName, "Name \"1\"");
+    EXPECT_EQ(expected.location, "Hall\\B");
+    EXPECT_EQ(expected.scene, "scene\tx");
+    EXPECT_EQ(expected.notes, "first\nsecond");
+    EXPECT_EQ(expected.totalFrames, 5u);
+    EXPECT_EQ(fileText(folder / "manifest.json"), writeMeasurementManifest(expected));
+    EXPECT_EQ(entryNames(folder.path()), std::vector<std::string>{"manifest.json"});
+}
+
+// Every prefix and every single-bit flip of a real manifest either reads or fails with one of the
+// reader's own texts; never a crash (run under asan) or another kind of failure.
+TEST_F(MeasurementFixture, DamagedManifestsFailWithTheirTexts) {
+    const std::string text = fileText(create("m").directory / "manifest.json");
+    const std::set<std::string> readerTexts = {
+        "expected JSON value",           "unexpected JSON character",
+        "invalid JSON literal",          "expected string",
+        "unterminated string",           "unterminated escape sequence",
+        "invalid unicode escape",        "invalid escape sequence",
+        "expected ',' or ']' in array",  "expected ':' in object",
+        "expected ',' or '}' in object", "unexpected trailing JSON content",
+        "JSON value is not a string",    "JSON value is not a number",
+        "JSON value is not an object"};
+    const auto check = [&](const std::string& damaged) {
+        try {
+            parseMeasurementManifest("d", damaged);
+        } catch (const std::runtime_error& e) {
+            const std::string what = e.what();
+            if (!readerTexts.contains(what) && what.rfind("JSON object has no key: ", 0) != 0)
+                ADD_FAILURE() << what;
+        }
+    };
+    // Only the final line feed may go missing: everything up to the closing brace is needed.
+    for (std::size_t length = 0; length + 1 < text.size(); ++length) {
+        try {
+            parseMeasurementManifest("d", text.substr(0, length));
+            ADD_FAILURE() << "a truncated manifest read: " << length;
+        } catch (const std::runtime_error&) {
+        }
+        check(text.substr(0, length));
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        for (int bit = 0; bit < 8; ++bit) {
+            std::string damaged = text;
+            damaged[i] = static_cast<char>(damaged[i] ^ (1 << bit));
+            check(damaged);
+        }
+    }
+}
+
+// Writes fail at the limit as on a full disk; each step fails with its own text and the Measurement
+// committed before stays as it was. (The limit is per file.)
+TEST_F(MeasurementFixture, FullDiskFailsEachWriterAndKeepsTheCommittedState) {
+    const MeasurementRecord before = create("committed");
+    const std::string manifestBefore = fileText(before.directory / "manifest.json");
+    writeText(raw, std::string(20000, 'r'));
+    const std::string longSource(3000, 's');
+    const auto attempt = [&](std::uint64_t limit, const std::string& id) {
+        return zk::test::runWithFileSizeLimit(limit, [&] {
+            createMeasurement(project, id, profile, raw, "", "", longSource, "");
+            return std::string("created");
+        });
+    };
+    ASSERT_LT(profile.size(), 3000u);
+    EXPECT_EQ(attempt(100, "p"), "cannot write frozen device profile");
+    const std::string copyFailure = attempt(3000, "r");
+    EXPECT_NE(copyFailure.find("copy_file"), std::string::npos) << copyFailure;
+    writeText(raw, std::string(800, 'r'));
+    EXPECT_EQ(attempt(3000, "m"), "cannot finalize measurement manifest");
+    EXPECT_EQ(zk::test::runWithFileSizeLimit(3000,
+                                             [&] {
+                                                 updateMeasurementLabels(before.directory, longSource, "", "",
+                                                                         "");
+                                                 return std::string("updated");
+                                             }),
+              "failed to write measurement manifest");
+
+    EXPECT_EQ(entryNames(measurements),
+              (std::vector<std::string>{".m.creating", ".p.creating", ".r.creating", "committed"}));
+    EXPECT_EQ(entryNames(before.directory),
+              (std::vector<std::string>{"device_profile.json", "manifest.json", "raw.int16"}));
+    EXPECT_EQ(fileText(before.directory / "manifest.json"), manifestBefore);
+    EXPECT_EQ(readMeasurementManifest(before.directory), before);
 }
 
 }  // namespace

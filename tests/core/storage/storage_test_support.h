@@ -16,9 +16,20 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zk::test {
+
+// Sets the soft limit on file sizes (RLIM_INFINITY lifts it); the hard limit stays, so a child can
+// lift its own limit again to retry after a "full disk".
+inline bool setFileSizeLimit(rlim_t bytes) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
+    limit.rlim_cur = bytes;
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
 
 // Runs fn in a forked child whose files cannot grow past limitBytes: a write past the limit fails
 // with EFBIG (SIGXFSZ is ignored) as on a full disk. Returns fn's result, the text of what it threw,
@@ -31,9 +42,8 @@ inline std::string runWithFileSizeLimit(std::uint64_t limitBytes, const std::fun
     if (child == 0) {
         ::close(channel[0]);
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes)};
         std::string result;
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        if (!setFileSizeLimit(static_cast<rlim_t>(limitBytes))) {
             result = "<setrlimit failed>";
         } else {
             try {
@@ -42,9 +52,6 @@ inline std::string runWithFileSizeLimit(std::uint64_t limitBytes, const std::fun
                 result = e.what();
             }
         }
-        // Raise the limit again so that the answer itself is not refused.
-        const rlimit open{RLIM_INFINITY, RLIM_INFINITY};
-        ::setrlimit(RLIMIT_FSIZE, &open);
         const bool sent =
             ::write(channel[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
         ::_exit(sent ? 0 : 1);
@@ -72,6 +79,32 @@ inline void writeText(const std::filesystem::path& path, const std::string& text
     out << text;
     ASSERT_TRUE(out.good()) << path;
 }
+
+// FNV-1a 64 written out once more, bit by bit as published, so that stored hashes are checked
+// against something other than the code under test.
+inline std::string naiveFnv1a64Hex(std::string_view bytes) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const unsigned char byte : bytes) {
+        hash ^= byte;
+        hash *= 1099511628211ULL;
+    }
+    static const char* digits = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 0; i < 16; ++i) text[static_cast<std::size_t>(i)] = digits[(hash >> (60 - 4 * i)) & 0xF];
+    return text;
+}
+
+// The stores' hand-formatted layout for a flat object: "{", one "  \"key\": value" line per member
+// with commas on all but the last, "}", every line ending with a line feed.
+inline std::string flatJsonFile(const std::vector<std::pair<std::string, std::string>>& members) {
+    std::string text = "{\n";
+    for (std::size_t i = 0; i < members.size(); ++i)
+        text +=
+            "  \"" + members[i].first + "\": " + members[i].second + (i + 1 < members.size() ? ",\n" : "\n");
+    return text + "}\n";
+}
+
+inline std::string quoted(const std::string& text) { return '"' + text + '"'; }
 
 // The names in the directory, sorted.
 inline std::vector<std::string> entryNames(const std::filesystem::path& directory) {
