@@ -24,7 +24,7 @@ constexpr const char* kManifestName = "analysis.json";
 constexpr const char* kMapName = "map.bin";
 // Far above any manifest the store writes; keeps a hostile file from being read whole into memory.
 constexpr std::size_t kMaxManifestBytes = std::size_t{16} << 20;
-// The root object and "parameters" enclose the algorithm parameters in analysis.json.
+// The root object and "parameters" (or "algorithm" in an export) enclose the algorithm parameters.
 constexpr std::size_t kAlgorithmParamsDepth = 2;
 
 bool pathExists(const fs::path& path) {
@@ -32,22 +32,6 @@ bool pathExists(const fs::path& path) {
     const bool exists = fs::exists(path, error);
     if (error) throw fs::filesystem_error("exists", path, error);
     return exists;
-}
-
-// The text the reader will store for the parameters; std::invalid_argument unless the whole text
-// reads as one JSON value at the depth it has in the file and writes back (finite numbers only).
-void checkAlgorithmParams(std::string_view text) {
-    constexpr const char* kInvalid = "algorithmParams must be valid JSON";
-    try {
-        JsonParser parser(text);
-        const JsonValue value = parser.parseValue(kAlgorithmParamsDepth);
-        parser.skipBlanks();
-        if (!parser.atEnd()) throw std::invalid_argument(kInvalid);
-        std::ostringstream ignored;
-        writeJsonValue(value, ignored);
-    } catch (const std::exception&) {
-        throw std::invalid_argument(kInvalid);
-    }
 }
 
 std::uint32_t readU32(const JsonValue& value) { return static_cast<std::uint32_t>(value.asInteger()); }
@@ -108,9 +92,25 @@ AnalysisRunParameters parseParameters(const JsonValue& p) {
 
 }  // namespace
 
+void validateAlgorithmParams(std::string_view text) {
+    constexpr const char* kInvalid = "algorithmParams must be valid JSON";
+    if (text.empty()) return;
+    try {
+        JsonParser parser(text);
+        const JsonValue value = parser.parseValue(kAlgorithmParamsDepth);
+        parser.skipBlanks();
+        if (!parser.atEnd()) throw std::invalid_argument(kInvalid);
+        // The reader stores the value written back, which refuses numbers beyond a double's range.
+        std::ostringstream ignored;
+        writeJsonValue(value, ignored);
+    } catch (const std::exception&) {
+        throw std::invalid_argument(kInvalid);
+    }
+}
+
 std::string writeAnalysisManifest(const AnalysisRunRecord& record) {
     const AnalysisRunParameters& p = record.parameters;
-    if (!p.algorithmParams.empty()) checkAlgorithmParams(p.algorithmParams);
+    validateAlgorithmParams(p.algorithmParams);
     JsonFileBuilder json;
     json.unsignedMember("schemaVersion", 3)
         .stringMember("analysisId", record.analysisId)

@@ -91,6 +91,11 @@ std::vector<std::string> listAnalysisRuns(const std::filesystem::path& measureme
 AnalysisRunRecord readAnalysisRun(const std::filesystem::path& runDir);
 AnalysisRunRecord parseAnalysisManifest(const std::filesystem::path& runDir, std::string_view text);
 
+// std::invalid_argument "algorithmParams must be valid JSON" unless the text is one JSON value with
+// finite numbers that the reader also takes nested two objects deep, as in analysis.json and
+// export.json. The empty text (written as {}) is accepted.
+void validateAlgorithmParams(std::string_view text);
+
 // The analysis.json text. std::invalid_argument "<key> must be finite" for a non-finite number
 // (an infinite focus distance is written as "infinity"), and "algorithmParams must be valid JSON"
 // for parameter text that the reader would refuse.
