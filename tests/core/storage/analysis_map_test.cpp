@@ -191,7 +191,11 @@ TEST_F(AnalysisMap, FlippedBitsFailWithAMapTextOrReadBack) {
                                             "Analysis map dimensions are unsafe",
                                             "Analysis map payload is invalid"};
     int failures = 0;
-    for (std::size_t bit = 0; bit < whole.size() * 8; ++bit) {
+    // Every bit of the header, then one bit of each later byte (a file write per case is slow).
+    std::vector<std::size_t> bits;
+    for (std::size_t bit = 0; bit < 56 * 8; ++bit) bits.push_back(bit);
+    for (std::size_t byte = 56; byte < whole.size(); ++byte) bits.push_back(byte * 8 + byte % 8);
+    for (const std::size_t bit : bits) {
         std::string bytes = whole;
         bytes[bit / 8] = static_cast<char>(bytes[bit / 8] ^ (1 << (bit % 8)));
         try {

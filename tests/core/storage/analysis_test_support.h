@@ -32,6 +32,17 @@ std::string outcome(Fn&& fn) {
     }
 }
 
+// True for "YYYY-MM-DDTHH:MM:SSZ".
+inline bool isUtcTimestamp(const std::string& text) {
+    const std::string shape = "dddd-dd-ddTdd:dd:ddZ";
+    if (text.size() != shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (shape[i] == 'd' ? !digit : text[i] != shape[i]) return false;
+    }
+    return true;
+}
+
 // Parameters whose every number prints the same at 6 significant digits, so a run reads back equal.
 inline core::AnalysisRunParameters sampleParameters() {
     // Built by designated initialisers: assigning literals here trips a false -Wrestrict of GCC 12.
