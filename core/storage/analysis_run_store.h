@@ -87,7 +87,8 @@ AnalysisRunRecord createAnalysisRun(const std::filesystem::path& measurementDir,
 std::vector<std::string> listAnalysisRuns(const std::filesystem::path& measurementDir);
 
 // The record of runDir/analysis.json; std::runtime_error "cannot open analysis manifest" when it
-// cannot be read, and the JSON and accessor texts for a malformed one.
+// cannot be read, "analysis manifest exceeds 16 MiB" past the bound, and the JSON and accessor
+// texts for a malformed one.
 AnalysisRunRecord readAnalysisRun(const std::filesystem::path& runDir);
 AnalysisRunRecord parseAnalysisManifest(const std::filesystem::path& runDir, std::string_view text);
 

@@ -356,6 +356,10 @@ TEST_F(AnalysisRunStore, HostileManifestsFailWithTheirTextsNeverCrash) {
     EXPECT_GT(failed, 500);
     expectThrowExactly<std::runtime_error>([&] { readAnalysisRun(folder / "absent"); },
                                            "cannot open analysis manifest");
+    // A sparse file past the bound is refused without being read into memory.
+    fs::resize_file(folder / "run" / "analysis.json", (std::uintmax_t{16} << 20) + 1);
+    expectThrowExactly<std::runtime_error>([&] { readAnalysisRun(folder / "run"); },
+                                           "analysis manifest exceeds 16 MiB");
     fs::create_directories(folder / "dir" / "analysis.json");
     expectThrowExactly<std::runtime_error>([&] { readAnalysisRun(folder / "dir"); },
                                            "cannot open analysis manifest");
