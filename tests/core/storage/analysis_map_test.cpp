@@ -286,32 +286,6 @@ TEST_F(AnalysisMap, FullDiskFailsWithTheFinalizeText) {
     EXPECT_EQ(readAnalysisMap(folder / "fits.bin").peakDb, 42.5);
 }
 
-TEST_F(AnalysisMap, RoundTripOfAFinalisedMap) {
-    HeatmapGrid g;
-    g.width = 4;
-    g.height = 3;
-    for (int c = 0; c < 4; ++c) g.azimuthDeg.push_back(-30.0 + 20.0 * c);
-    for (int r = 0; r < 3; ++r) g.elevationDeg.push_back(-0.1 + 0.1 * r);
-    std::vector<double> power;
-    for (int i = 0; i < 12; ++i) power.push_back(1e-3 * (i + 1) * (i % 5 + 1));
-    g.binCount = 5;
-    g.algorithmId = 14;
-    g = finalizeHeatmap(g, power);
-    writeAnalysisMap(folder / "map.bin", g);
-    const HeatmapGrid back = readAnalysisMap(folder / "map.bin");
-    EXPECT_EQ(back.azimuthDeg, g.azimuthDeg);
-    EXPECT_EQ(back.elevationDeg, g.elevationDeg);
-    EXPECT_EQ(back.relativeDb, g.relativeDb);
-    EXPECT_EQ(back.peakIndex, g.peakIndex);
-    EXPECT_EQ(back.peakDb, g.peakDb);
-    EXPECT_EQ(back.minRelativeDb, g.minRelativeDb);
-    EXPECT_EQ(back.binCount, 5u);
-    EXPECT_EQ(back.algorithmId, 14u);
-    ASSERT_EQ(back.db.size(), 12u);
-    for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(back.db[i], g.relativeDb[i] + g.peakDb);
-    EXPECT_TRUE(back.power.empty());
-}
-
 TEST_F(AnalysisMap, RunWithoutResultFileHasNoMap) {
     AnalysisRunRecord run;
     run.directory = folder.path();
