@@ -1,0 +1,24 @@
+#pragma once
+
+#include <filesystem>
+
+#include "core/storage/analysis_run_store.h"
+#include "core/storage/measurement_store.h"
+
+namespace zk::core {
+
+struct ExportResult {
+    std::filesystem::path directory;  // projectDir/exports/<analysisId>
+    std::filesystem::path csvPath;    // map.csv in it
+    std::filesystem::path jsonPath;   // export.json in it
+};
+
+// Writes the run's persisted map as map.csv (relative dB over the two axes) and a JSON summary of
+// the run, its Measurement's device profile and its peak as export.json, overwriting earlier exports
+// of the run. std::invalid_argument for an analysis id that is not one plain directory name, and for
+// a record whose numbers or parameter text no JSON reader could read; std::runtime_error with the
+// export's texts for every other failure. Files written before a failure stay.
+ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRecord& measurement,
+                               const std::filesystem::path& projectDir);
+
+}  // namespace zk::core

@@ -1,0 +1,291 @@
+#include "core/storage/analysis_run_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+
+#include "core/storage/analysis_map.h"
+#include "core/storage/durable_file.h"
+#include "core/storage/file_io.h"
+#include "core/storage/json_reader.h"
+#include "core/storage/json_writer.h"
+#include "core/storage/measurement_store.h"
+
+namespace zk::core {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kManifestName = "analysis.json";
+constexpr const char* kMapName = "map.bin";
+// Far above any manifest the store writes; keeps a hostile file from being read whole into memory.
+constexpr std::size_t kMaxManifestBytes = std::size_t{16} << 20;
+// The root object and "parameters" (or "algorithm" in an export) enclose the algorithm parameters.
+constexpr std::size_t kAlgorithmParamsDepth = 2;
+
+bool pathExists(const fs::path& path) {
+    std::error_code error;
+    const bool exists = fs::exists(path, error);
+    if (error) throw fs::filesystem_error("exists", path, error);
+    return exists;
+}
+
+std::uint32_t readU32(const JsonValue& value) { return static_cast<std::uint32_t>(value.asInteger()); }
+std::uint64_t readU64(const JsonValue& value) { return static_cast<std::uint64_t>(value.asInteger()); }
+
+void readOptional(const JsonValue& object, std::string_view key, std::string& out) {
+    if (object.contains(key)) out = object.at(key).asString();
+}
+void readOptional(const JsonValue& object, std::string_view key, double& out) {
+    if (object.contains(key)) out = object.at(key).asNumber();
+}
+void readOptional(const JsonValue& object, std::string_view key, std::uint32_t& out) {
+    if (object.contains(key)) out = readU32(object.at(key));
+}
+void readOptional(const JsonValue& object, std::string_view key, std::uint64_t& out) {
+    if (object.contains(key)) out = readU64(object.at(key));
+}
+void readOptional(const JsonValue& object, std::string_view key, bool& out) {
+    if (object.contains(key)) out = object.at(key).asBool();
+}
+
+AnalysisRunParameters parseParameters(const JsonValue& p) {
+    AnalysisRunParameters out;
+    out.algorithmId = p.at("algorithmId").asString();
+    out.algorithmVersion = p.at("algorithmVersion").asString();
+    out.frequencyHz = p.at("frequencyHz").asNumber();
+    out.frequencyBin = readU32(p.at("frequencyBin"));
+    out.frameSize = readU32(p.at("frameSize"));
+    out.hopSize = readU32(p.at("hopSize"));
+    out.azimuthBeginDeg = p.at("azimuthBeginDeg").asNumber();
+    out.azimuthEndDeg = p.at("azimuthEndDeg").asNumber();
+    out.azimuthCount = readU32(p.at("azimuthCount"));
+    out.elevationBeginDeg = p.at("elevationBeginDeg").asNumber();
+    out.elevationEndDeg = p.at("elevationEndDeg").asNumber();
+    out.elevationCount = readU32(p.at("elevationCount"));
+
+    readOptional(p, "gridStepDeg", out.gridStepDeg);
+    readOptional(p, "csmMode", out.csmMode);
+    readOptional(p, "windowStartSeconds", out.windowStartSeconds);
+    readOptional(p, "windowEndSeconds", out.windowEndSeconds);
+    readOptional(p, "bandMode", out.bandMode);
+    readOptional(p, "bandLowHz", out.bandLowHz);
+    readOptional(p, "bandHighHz", out.bandHighHz);
+    readOptional(p, "bandBinCount", out.bandBinCount);
+    readOptional(p, "removeCsmDiagonal", out.removeCsmDiagonal);
+    readOptional(p, "noiseSubtracted", out.noiseSubtracted);
+    // "infinity", or any other non-number, keeps the far field.
+    if (p.contains("focusDistanceM") && p.at("focusDistanceM").kind() == JsonKind::Number)
+        out.focusDistanceM = p.at("focusDistanceM").asNumber();
+    if (p.contains("algorithmParams")) {
+        std::ostringstream text;
+        text.imbue(std::locale::classic());
+        writeJsonValue(p.at("algorithmParams"), text);
+        out.algorithmParams = text.str();
+    }
+    return out;
+}
+
+}  // namespace
+
+void validateAlgorithmParams(std::string_view text) {
+    constexpr const char* kInvalid = "algorithmParams must be valid JSON";
+    if (text.empty()) return;
+    try {
+        JsonParser parser(text);
+        const JsonValue value = parser.parseValue(kAlgorithmParamsDepth);
+        parser.skipBlanks();
+        if (!parser.atEnd()) throw std::invalid_argument(kInvalid);
+        // The reader stores the value written back, which refuses numbers beyond a double's range.
+        std::ostringstream ignored;
+        writeJsonValue(value, ignored);
+    } catch (const std::exception&) {
+        throw std::invalid_argument(kInvalid);
+    }
+}
+
+std::string writeAnalysisManifest(const AnalysisRunRecord& record) {
+    const AnalysisRunParameters& p = record.parameters;
+    validateAlgorithmParams(p.algorithmParams);
+    JsonFileBuilder json;
+    json.unsignedMember("schemaVersion", 3)
+        .stringMember("analysisId", record.analysisId)
+        .stringMember("measurementId", record.measurementId)
+        .stringMember("createdAt", record.createdAt)
+        .stringMember("buildVersion", record.buildVersion);
+    json.beginObject("parameters")
+        .stringMember("algorithmId", p.algorithmId)
+        .stringMember("algorithmVersion", p.algorithmVersion)
+        .numberMember("frequencyHz", p.frequencyHz)
+        .unsignedMember("frequencyBin", p.frequencyBin)
+        .stringMember("bandMode", p.bandMode)
+        .numberMember("bandLowHz", p.bandLowHz)
+        .numberMember("bandHighHz", p.bandHighHz)
+        .unsignedMember("bandBinCount", p.bandBinCount)
+        .boolMember("removeCsmDiagonal", p.removeCsmDiagonal)
+        .boolMember("noiseSubtracted", p.noiseSubtracted);
+    if (std::isinf(p.focusDistanceM)) {
+        json.rawMember("focusDistanceM", "\"infinity\"");
+    } else {
+        json.numberMember("focusDistanceM", p.focusDistanceM);
+    }
+    json.rawMember("algorithmParams", p.algorithmParams.empty() ? std::string_view("{}") : p.algorithmParams)
+        .unsignedMember("frameSize", p.frameSize)
+        .unsignedMember("hopSize", p.hopSize)
+        .numberMember("azimuthBeginDeg", p.azimuthBeginDeg)
+        .numberMember("azimuthEndDeg", p.azimuthEndDeg)
+        .unsignedMember("azimuthCount", p.azimuthCount)
+        .numberMember("elevationBeginDeg", p.elevationBeginDeg)
+        .numberMember("elevationEndDeg", p.elevationEndDeg)
+        .unsignedMember("elevationCount", p.elevationCount)
+        .numberMember("gridStepDeg", p.gridStepDeg)
+        .stringMember("csmMode", p.csmMode)
+        .numberMember("windowStartSeconds", p.windowStartSeconds)
+        .numberMember("windowEndSeconds", p.windowEndSeconds)
+        .endObject();
+    json.beginObject("result")
+        .numberMember("peakAzimuthDeg", record.peakAzimuthDeg)
+        .numberMember("peakElevationDeg", record.peakElevationDeg)
+        .numberMember("peakDb", record.peakDb)
+        .endObject();
+    const AnalysisRunProvenance& v = record.provenance;
+    json.beginObject("provenance")
+        .stringMember("recomputeMode", v.recomputeMode)
+        .stringMember("inputRawHash", v.inputRawHash)
+        .stringMember("profileHash", v.profileHash)
+        .stringMember("profileId", v.profileId)
+        .unsignedMember("inputFrames", v.inputFrames)
+        .unsignedMember("stftFrames", v.stftFrames)
+        .endObject();
+    json.stringMember("resultFile", record.resultFile);
+    return json.finish();
+}
+
+AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_view measurementId,
+                                    std::string_view analysisId, const AnalysisRunParameters& parameters,
+                                    double peakAzimuthDeg, double peakElevationDeg, double peakDb,
+                                    std::string_view buildVersion, const AnalysisRunProvenance& provenance,
+                                    const std::optional<HeatmapGrid>& map) {
+    validateAnalysisId(analysisId);
+    const fs::path analysesDir = measurementDir / "analyses";
+    const fs::path finalDir = analysesDir / analysisId;
+    if (pathExists(finalDir))
+        throw std::invalid_argument("analysis run already exists: " + std::string(analysisId));
+    std::string stagingName = ".";
+    stagingName.append(analysisId).append(".creating");
+    const fs::path staging = analysesDir / stagingName;
+    if (pathExists(staging)) throw std::invalid_argument("analysis staging directory already exists");
+
+    AnalysisRunRecord record;
+    record.directory = finalDir;
+    record.analysisId = analysisId;
+    record.measurementId = measurementId;
+    record.createdAt = utcTimestampNow();
+    record.buildVersion = buildVersion;
+    record.parameters = parameters;
+    record.peakAzimuthDeg = peakAzimuthDeg;
+    record.peakElevationDeg = peakElevationDeg;
+    record.peakDb = peakDb;
+    record.provenance = provenance;
+    record.resultFile = map ? kMapName : "";
+    // Everything the reader would refuse is refused here, before a staging directory exists that
+    // would block the id until someone removes it.
+    const std::string manifest = writeAnalysisManifest(record);
+    if (map) checkAnalysisMapShape(*map);
+
+    std::error_code error;
+    fs::create_directories(analysesDir, error);
+    if (error) throw fs::filesystem_error("create_directories", analysesDir, error);
+    // A directory that appeared since the check above is someone else's staging: never share it.
+    if (!fs::create_directory(staging, error)) {
+        if (error) throw fs::filesystem_error("create_directory", staging, error);
+        throw std::invalid_argument("analysis staging directory already exists");
+    }
+    if (map) writeAnalysisMap(staging / kMapName, *map);
+    switch (writeWholeFile(staging / kManifestName, manifest)) {
+        case FileWriteStatus::Ok:
+            break;
+        case FileWriteStatus::CannotOpen:
+            throw std::runtime_error("cannot write analysis manifest");
+        case FileWriteStatus::WriteFailed:
+            throw std::runtime_error("cannot finalize analysis manifest");
+    }
+    // Flushes both files and the directory before the no-replace rename, and the parent after it.
+    commitStagingDirectory(staging, finalDir);
+    return record;
+}
+
+std::vector<std::string> listAnalysisRuns(const fs::path& measurementDir) {
+    const fs::path dir = measurementDir / "analyses";
+    std::vector<std::string> ids;
+    if (!pathExists(dir)) return ids;
+    std::error_code error;
+    fs::directory_iterator it(dir, error);
+    if (error) throw fs::filesystem_error("directory_iterator::directory_iterator", dir, error);
+    for (; it != fs::directory_iterator(); it.increment(error)) {
+        // An entry renamed or removed while the listing runs (a run being committed) is skipped.
+        std::error_code statusError;
+        const fs::file_status status = it->status(statusError);
+        if (statusError && status.type() != fs::file_type::not_found)
+            throw fs::filesystem_error("directory_entry::status", it->path(), statusError);
+        if (!fs::is_directory(status)) continue;
+        const fs::path manifest = it->path() / kManifestName;
+        const fs::file_status manifestStatus = fs::status(manifest, statusError);
+        if (statusError && manifestStatus.type() != fs::file_type::not_found)
+            throw fs::filesystem_error("status", manifest, statusError);
+        if (fs::is_regular_file(manifestStatus)) ids.push_back(it->path().filename().string());
+    }
+    if (error) throw fs::filesystem_error("directory_iterator::operator++", dir, error);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+AnalysisRunRecord readAnalysisRun(const fs::path& runDir) {
+    std::string text;
+    switch (readFileBounded(runDir / kManifestName, kMaxManifestBytes, text)) {
+        case FileReadStatus::Ok:
+            return parseAnalysisManifest(runDir, text);
+        case FileReadStatus::TooLarge:
+            static_assert(kMaxManifestBytes == std::size_t{16} << 20, "the message names the bound");
+            throw std::runtime_error("analysis manifest exceeds 16 MiB");
+        case FileReadStatus::CannotOpen:
+        case FileReadStatus::ReadFailed:
+            break;
+    }
+    // A read that fails part way must never reach the parser as a shorter document.
+    throw std::runtime_error("cannot open analysis manifest");
+}
+
+AnalysisRunRecord parseAnalysisManifest(const fs::path& runDir, std::string_view text) {
+    const JsonValue root = parseJsonDocument(text);
+    AnalysisRunRecord record;
+    record.directory = runDir;
+    record.analysisId = root.at("analysisId").asString();
+    record.measurementId = root.at("measurementId").asString();
+    record.createdAt = root.at("createdAt").asString();
+    record.buildVersion = root.at("buildVersion").asString();
+    record.parameters = parseParameters(root.at("parameters"));
+
+    const JsonValue& result = root.at("result");
+    record.peakAzimuthDeg = result.at("peakAzimuthDeg").asNumber();
+    record.peakElevationDeg = result.at("peakElevationDeg").asNumber();
+    record.peakDb = result.at("peakDb").asNumber();
+    if (root.contains("provenance")) {
+        const JsonValue& p = root.at("provenance");
+        p.asObject();  // every member is optional, so only this reports a provenance of another kind
+        readOptional(p, "recomputeMode", record.provenance.recomputeMode);
+        readOptional(p, "inputRawHash", record.provenance.inputRawHash);
+        readOptional(p, "profileHash", record.provenance.profileHash);
+        readOptional(p, "profileId", record.provenance.profileId);
+        readOptional(p, "inputFrames", record.provenance.inputFrames);
+        readOptional(p, "stftFrames", record.provenance.stftFrames);
+    }
+    readOptional(root, "resultFile", record.resultFile);
+    return record;
+}
+
+}  // namespace zk::core

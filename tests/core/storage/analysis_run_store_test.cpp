@@ -1,0 +1,424 @@
+#include "core/storage/analysis_run_store.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analysis_test_support.h"
+#include "core/storage/analysis_map.h"
+#include "storage_test_support.h"
+#include "test_support.h"
+
+namespace zk::core {
+namespace {
+
+namespace fs = std::filesystem;
+using zk::test::entryNames;
+using zk::test::expectThrowExactly;
+using zk::test::fileText;
+using zk::test::outcome;
+using zk::test::writeText;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+AnalysisRunRecord sampleRecord() {
+    AnalysisRunRecord r;
+    r.directory = "/nowhere/run-1";
+    r.analysisId = "run-1";
+    r.measurementId = "m_20260301T090507Z_123";
+    r.createdAt = "2026-03-01T09:05:07Z";
+    r.buildVersion = "1.2.2";
+    r.parameters = test::sampleParameters();
+    r.parameters.algorithmParams =
+        R"({"focus_distance_m":"infinity","speed_of_sound_mps":343,"mvdr_floor":9.9999999999999998e-13})";
+    r.parameters.windowEndSeconds = 1234567.0;
+    r.peakAzimuthDeg = 3.5;
+    r.peakElevationDeg = -1e-5;
+    r.peakDb = 94.123456789;
+    r.provenance = test::sampleProvenance();
+    r.resultFile = "map.bin";
+    return r;
+}
+
+// The file of sampleRecord, line by line as the layout table gives it.
+std::string sampleText() {
+    const std::vector<std::string> lines = {
+        "{",
+        R"(  "schemaVersion": 3,)",
+        R"(  "analysisId": "run-1",)",
+        R"(  "measurementId": "m_20260301T090507Z_123",)",
+        R"(  "createdAt": "2026-03-01T09:05:07Z",)",
+        R"(  "buildVersion": "1.2.2",)",
+        R"(  "parameters": {)",
+        R"(    "algorithmId": "MVDR",)",
+        R"(    "algorithmVersion": "1",)",
+        R"(    "frequencyHz": 8000,)",
+        R"(    "frequencyBin": 171,)",
+        R"(    "bandMode": "1/3-octave",)",
+        R"(    "bandLowHz": 7127.19,)",
+        R"(    "bandHighHz": 8979.7,)",
+        R"(    "bandBinCount": 32,)",
+        R"(    "removeCsmDiagonal": true,)",
+        R"(    "noiseSubtracted": false,)",
+        R"(    "focusDistanceM": "infinity",)",
+        R"(    "algorithmParams": {"focus_distance_m":"infinity","speed_of_sound_mps":343,"mvdr_floor":9.9999999999999998e-13},)",
+        R"(    "frameSize": 1024,)",
+        R"(    "hopSize": 512,)",
+        R"(    "azimuthBeginDeg": -32,)",
+        R"(    "azimuthEndDeg": 32,)",
+        R"(    "azimuthCount": 65,)",
+        R"(    "elevationBeginDeg": -24,)",
+        R"(    "elevationEndDeg": 24,)",
+        R"(    "elevationCount": 49,)",
+        R"(    "gridStepDeg": 1,)",
+        R"(    "csmMode": "arithmetic",)",
+        R"(    "windowStartSeconds": 0.25,)",
+        R"(    "windowEndSeconds": 1.23457e+06)",
+        R"(  },)",
+        R"(  "result": {)",
+        R"(    "peakAzimuthDeg": 3.5,)",
+        R"(    "peakElevationDeg": -1e-05,)",
+        R"(    "peakDb": 94.1235)",
+        R"(  },)",
+        R"(  "provenance": {)",
+        R"(    "recomputeMode": "full",)",
+        R"(    "inputRawHash": "0123456789abcdef",)",
+        R"(    "profileHash": "fedcba9876543210",)",
+        R"(    "profileId": "profile-x",)",
+        R"(    "inputFrames": 48000,)",
+        R"(    "stftFrames": 92)",
+        R"(  },)",
+        R"(  "resultFile": "map.bin")",
+        "}",
+    };
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+class AnalysisRunStore : public ::testing::Test {
+  protected:
+    AnalysisRunRecord create(const std::string& id, const std::optional<HeatmapGrid>& map,
+                             const AnalysisRunParameters& p = test::sampleParameters()) {
+        return createAnalysisRun(measurement, "m1", id, p, 3.5, -2.0, 71.25, "1.2.2",
+                                 test::sampleProvenance(), map);
+    }
+    fs::path analyses() const { return measurement / "analyses"; }
+
+    zk::test::TempFolder folder;
+    fs::path measurement = folder / "m1";
+};
+
+TEST_F(AnalysisRunStore, WritesTheManifestLineForLine) {
+    EXPECT_EQ(writeAnalysisManifest(sampleRecord()), sampleText());
+    AnalysisRunRecord empty = sampleRecord();
+    empty.parameters.algorithmParams.clear();
+    empty.parameters.focusDistanceM = -kInf;
+    const std::string text = writeAnalysisManifest(empty);
+    EXPECT_NE(text.find("\n    \"focusDistanceM\": \"infinity\",\n    \"algorithmParams\": {},\n"),
+              std::string::npos);
+    empty.parameters.focusDistanceM = 3.0;
+    EXPECT_NE(writeAnalysisManifest(empty).find("\n    \"focusDistanceM\": 3,\n"), std::string::npos);
+}
+
+TEST_F(AnalysisRunStore, CreateCommitsTheRunWithItsMap) {
+    const HeatmapGrid map = test::sampleMap(3, 2, 5.0);
+    const AnalysisRunRecord run = create("run-1", map);
+    EXPECT_EQ(run.directory, analyses() / "run-1");
+    EXPECT_EQ(run.resultFile, "map.bin");
+    EXPECT_TRUE(test::isUtcTimestamp(run.createdAt)) << run.createdAt;
+    EXPECT_EQ(entryNames(analyses()), std::vector<std::string>{"run-1"});
+    EXPECT_EQ(entryNames(run.directory), (std::vector<std::string>{"analysis.json", "map.bin"}));
+    EXPECT_EQ(fileText(run.directory / "analysis.json"), writeAnalysisManifest(run));
+    EXPECT_EQ(readAnalysisRun(run.directory), run);
+    EXPECT_EQ(loadAnalysisRunMap(run)->relativeDb, map.relativeDb);
+
+    const AnalysisRunRecord bare = create("run-2", std::nullopt);
+    EXPECT_EQ(entryNames(bare.directory), std::vector<std::string>{"analysis.json"});
+    EXPECT_NE(fileText(bare.directory / "analysis.json").find("\n  \"resultFile\": \"\"\n}\n"),
+              std::string::npos);
+    EXPECT_FALSE(loadAnalysisRunMap(readAnalysisRun(bare.directory)).has_value());
+}
+
+TEST_F(AnalysisRunStore, TextsWithSpecialCharactersRoundTrip) {
+    const std::string nasty = std::string("q\"b\\s/t\tn\nr\rc\x01\x7f\xc3\xa9 ") + std::string(1, '\0') + "z";
+    AnalysisRunRecord r = sampleRecord();
+    r.parameters.algorithmParams = R"({"a":[1,2.5,true,null],"k\"ey":"v\\al\tue"})";
+    r.parameters.windowEndSeconds = 1.5;  // numbers that 6 significant digits hold exactly
+    r.peakDb = 94.125;
+    for (std::string* text :
+         {&r.analysisId, &r.measurementId, &r.createdAt, &r.buildVersion, &r.parameters.algorithmId,
+          &r.parameters.algorithmVersion, &r.parameters.bandMode, &r.parameters.csmMode,
+          &r.provenance.recomputeMode, &r.provenance.inputRawHash, &r.provenance.profileHash,
+          &r.provenance.profileId, &r.resultFile}) {
+        *text += nasty;
+    }
+    EXPECT_EQ(parseAnalysisManifest(r.directory, writeAnalysisManifest(r)), r);
+}
+
+TEST_F(AnalysisRunStore, FocusDistanceAndParameterTextReadBack) {
+    for (const auto& [focus, read] :
+         std::vector<std::pair<double, double>>{{kInf, kInf}, {-kInf, kInf}, {3.0, 3.0}}) {
+        AnalysisRunParameters p = test::sampleParameters();
+        p.focusDistanceM = focus;
+        EXPECT_EQ(readAnalysisRun(create("f" + std::to_string(focus), std::nullopt, p).directory)
+                      .parameters.focusDistanceM,
+                  read);
+    }
+    AnalysisRunParameters p = test::sampleParameters();
+    p.algorithmParams.clear();
+    EXPECT_EQ(readAnalysisRun(create("empty", std::nullopt, p).directory).parameters.algorithmParams, "{}");
+    p.algorithmParams = "{ \"speed_of_sound_mps\" : 343.25000001 ,\n \"b\":[ 1e20 ] }";
+    EXPECT_EQ(readAnalysisRun(create("compact", std::nullopt, p).directory).parameters.algorithmParams,
+              R"({"speed_of_sound_mps":343.25,"b":[1e+20]})");
+}
+
+TEST_F(AnalysisRunStore, ReaderDefaultsAndRequiredKeys) {
+    const auto without = [](const std::string& line) {
+        std::string text = sampleText();
+        const std::size_t at = text.find(line);
+        EXPECT_NE(at, std::string::npos) << line;
+        return text.erase(at, line.size());
+    };
+    AnalysisRunRecord r = parseAnalysisManifest("d", without("    \"csmMode\": \"arithmetic\",\n"));
+    EXPECT_EQ(r.parameters.csmMode, "arithmetic");
+    std::string text = sampleText();
+    text.replace(text.find("\"gridStepDeg\": 1"), 16, "\"gridStepDeX\": 7");
+    text.replace(text.find("\"csmMode\": \"arithmetic\""), 23, "\"csmMode\": \"geometric\"");
+    text.replace(text.find("\"frequencyBin\": 171"), 19, "\"frequencyBin\": 12.9");
+    text.replace(text.find("\"focusDistanceM\": \"infinity\""), 28, "\"focusDistanceM\": null");
+    r = parseAnalysisManifest("d", text);
+    EXPECT_EQ(r.directory, fs::path("d"));
+    EXPECT_EQ(r.parameters.gridStepDeg, 1.0);
+    EXPECT_EQ(r.parameters.csmMode, "geometric");
+    EXPECT_EQ(r.parameters.frequencyBin, 12u);
+    EXPECT_EQ(r.parameters.focusDistanceM, kInf);
+
+    const std::string minimal =
+        R"({"analysisId":"a","measurementId":"m","createdAt":"c","buildVersion":"b","parameters":{)"
+        R"("algorithmId":"x","algorithmVersion":"1","frequencyHz":1,"frequencyBin":1,"frameSize":8,"hopSize":4,)"
+        R"("azimuthBeginDeg":0,"azimuthEndDeg":1,"azimuthCount":2,"elevationBeginDeg":0,"elevationEndDeg":1,)"
+        R"("elevationCount":2},"result":{"peakAzimuthDeg":0,"peakElevationDeg":0,"peakDb":0}})";
+    r = parseAnalysisManifest("d", minimal);
+    AnalysisRunParameters defaults;
+    EXPECT_EQ(r.parameters.windowStartSeconds, -1.0);
+    EXPECT_EQ(r.parameters.windowEndSeconds, -1.0);
+    EXPECT_EQ(r.parameters.bandMode, defaults.bandMode);
+    EXPECT_FALSE(r.parameters.removeCsmDiagonal);
+    EXPECT_EQ(r.parameters.focusDistanceM, kInf);
+    EXPECT_TRUE(r.parameters.algorithmParams.empty());
+    EXPECT_EQ(r.provenance, AnalysisRunProvenance{});
+    EXPECT_TRUE(r.resultFile.empty());
+
+    const auto fails = [](const std::string& t, const std::string& message) {
+        expectThrowExactly<std::runtime_error>([&] { parseAnalysisManifest("d", t); }, message);
+    };
+    fails(without("    \"frameSize\": 1024,\n"), "JSON object has no key: frameSize");
+    fails(without("  \"buildVersion\": \"1.2.2\",\n"), "JSON object has no key: buildVersion");
+    fails(without(",\n    \"peakDb\": 94.1235"), "JSON object has no key: peakDb");
+    fails(without("    \"peakDb\": 94.1235\n"), "expected string");  // the comma before it now dangles
+    std::string bad = sampleText();
+    fails(bad.replace(bad.find("true,"), 4, "1"), "JSON value is not a bool");
+    bad = sampleText();
+    fails(bad.replace(bad.find("\"provenance\": {"), 15, "\"provenance\": [1], \"x\": {"),
+          "JSON value is not an object");
+    bad = sampleText();
+    fails(bad.replace(bad.find("\"run-1\""), 7, "1"), "JSON value is not a string");
+    fails(sampleText() + "x", "unexpected trailing JSON content");
+    fails("[]", "JSON value is not an object");
+}
+
+TEST_F(AnalysisRunStore, ExistingRunOrStagingIsRefusedBeforeAnythingIsCreated) {
+    create("run-1", std::nullopt);
+    const std::string before = fileText(analyses() / "run-1" / "analysis.json");
+    expectThrowExactly<std::invalid_argument>([&] { create("run-1", test::sampleMap(3, 2, 1.0)); },
+                                              "analysis run already exists: run-1");
+    EXPECT_EQ(fileText(analyses() / "run-1" / "analysis.json"), before);
+    fs::create_directories(analyses() / ".run-2.creating");
+    expectThrowExactly<std::invalid_argument>([&] { create("run-2", std::nullopt); },
+                                              "analysis staging directory already exists");
+    EXPECT_EQ(entryNames(analyses()), (std::vector<std::string>{".run-2.creating", "run-1"}));
+    for (const char* id : {"", ".", "..", "a/b", "a\\b", "C:", "c:x", "/abs"}) {
+        expectThrowExactly<std::invalid_argument>([&] { create(id, std::nullopt); },
+                                                  "analysisId must be a non-empty directory name");
+    }
+    EXPECT_EQ(entryNames(analyses()).size(), 2u);
+}
+
+// A file its own reader would refuse must never be written: non-finite numbers, parameter text that
+// is not JSON (or nests deeper than the reader allows inside the file), a map of the wrong shape.
+TEST_F(AnalysisRunStore, UnreadableContentIsRefusedBeforeStaging) {
+    struct Field {
+        const char* key;
+        double AnalysisRunParameters::*member;
+    };
+    const std::vector<Field> fields = {{"frequencyHz", &AnalysisRunParameters::frequencyHz},
+                                       {"bandLowHz", &AnalysisRunParameters::bandLowHz},
+                                       {"bandHighHz", &AnalysisRunParameters::bandHighHz},
+                                       {"azimuthBeginDeg", &AnalysisRunParameters::azimuthBeginDeg},
+                                       {"azimuthEndDeg", &AnalysisRunParameters::azimuthEndDeg},
+                                       {"elevationBeginDeg", &AnalysisRunParameters::elevationBeginDeg},
+                                       {"elevationEndDeg", &AnalysisRunParameters::elevationEndDeg},
+                                       {"gridStepDeg", &AnalysisRunParameters::gridStepDeg},
+                                       {"windowStartSeconds", &AnalysisRunParameters::windowStartSeconds},
+                                       {"windowEndSeconds", &AnalysisRunParameters::windowEndSeconds}};
+    for (const Field& field : fields) {
+        for (const double bad : {kNaN, kInf, -kInf}) {
+            AnalysisRunParameters p = test::sampleParameters();
+            p.*field.member = bad;
+            expectThrowExactly<std::invalid_argument>([&] { create("x", std::nullopt, p); },
+                                                      std::string(field.key) + " must be finite");
+        }
+    }
+    AnalysisRunParameters p = test::sampleParameters();
+    p.focusDistanceM = kNaN;
+    expectThrowExactly<std::invalid_argument>([&] { create("x", std::nullopt, p); },
+                                              "focusDistanceM must be finite");
+    for (const char* peak : {"peakAzimuthDeg", "peakElevationDeg", "peakDb"}) {
+        const double az = std::string(peak) == "peakAzimuthDeg" ? kNaN : 0.0;
+        const double el = std::string(peak) == "peakElevationDeg" ? kInf : 0.0;
+        const double db = std::string(peak) == "peakDb" ? -kInf : 0.0;
+        expectThrowExactly<std::invalid_argument>(
+            [&] {
+                createAnalysisRun(measurement, "m1", "x", test::sampleParameters(), az, el, db, "b", {},
+                                  std::nullopt);
+            },
+            std::string(peak) + " must be finite");
+    }
+    const std::string deepest = std::string(254, '[') + std::string(254, ']');
+    for (const std::string& text :
+         {std::string("{"), std::string("{} x"), std::string(" "), std::string("nan"),
+          std::string("{\"a\":1e400}"), std::string("[1,]"), "[" + deepest + "]"}) {
+        p = test::sampleParameters();
+        p.algorithmParams = text;
+        expectThrowExactly<std::invalid_argument>([&] { create("x", std::nullopt, p); },
+                                                  "algorithmParams must be valid JSON");
+    }
+    HeatmapGrid shortMap = test::sampleMap(3, 2, 1.0);
+    shortMap.relativeDb.pop_back();
+    expectThrowExactly<std::invalid_argument>([&] { create("x", shortMap); },
+                                              "Analysis map dimensions are invalid");
+    EXPECT_FALSE(fs::exists(analyses()));
+
+    // The deepest nesting the reader takes inside the file is accepted and reads back.
+    p.algorithmParams = deepest;
+    EXPECT_EQ(readAnalysisRun(create("deep", std::nullopt, p).directory).parameters.algorithmParams, deepest);
+}
+
+TEST_F(AnalysisRunStore, ListsRunsWithAManifestSortedByteWise) {
+    EXPECT_TRUE(listAnalysisRuns(measurement).empty());
+    for (const char* id : {"b", "B", "a", "\xc3\xa9", "_"}) create(id, std::nullopt);
+    fs::create_directories(analyses() / "no-manifest");
+    fs::create_directories(analyses() / "dir-manifest" / "analysis.json");
+    fs::create_directories(analyses() / ".c.creating");
+    writeText(analyses() / ".c.creating" / "analysis.json", "{");  // interrupted before the rename
+    writeText(analyses() / "plain-file", "x");
+    fs::create_symlink(analyses() / "gone", analyses() / "dangling");
+    EXPECT_EQ(listAnalysisRuns(measurement),
+              (std::vector<std::string>{".c.creating", "B", "_", "a", "b", "\xc3\xa9"}));
+
+    fs::create_directories(folder / "m2");
+    writeText(folder / "m2" / "analyses", "a file where the directory should be");
+    EXPECT_THROW(listAnalysisRuns(folder / "m2"), fs::filesystem_error);
+}
+
+TEST_F(AnalysisRunStore, HostileManifestsFailWithTheirTextsNeverCrash) {
+    const std::string whole = sampleText();
+    for (std::size_t n = 0; n + 1 < whole.size(); ++n)
+        EXPECT_THROW(parseAnalysisManifest("d", whole.substr(0, n)), std::runtime_error) << n;
+    fs::create_directories(folder / "run");
+    writeText(folder / "run" / "analysis.json", whole.substr(0, whole.size() / 2));
+    EXPECT_THROW(readAnalysisRun(folder / "run"), std::runtime_error);
+    writeText(folder / "run" / "analysis.json", whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(readAnalysisRun(folder / "run").peakDb, 94.1235);
+
+    std::mt19937 random(11);
+    int failed = 0;
+    for (std::size_t i = 0; i < 2000; ++i) {
+        std::string bytes = whole;
+        const std::size_t bit = random() % (bytes.size() * 8);
+        bytes[bit / 8] = static_cast<char>(bytes[bit / 8] ^ (1 << (bit % 8)));
+        try {
+            parseAnalysisManifest("d", bytes);
+        } catch (const std::runtime_error&) {
+            ++failed;
+        } catch (const std::invalid_argument&) {
+            ++failed;
+        }
+    }
+    EXPECT_GT(failed, 500);
+    expectThrowExactly<std::runtime_error>([&] { readAnalysisRun(folder / "absent"); },
+                                           "cannot open analysis manifest");
+    // A sparse file past the bound is refused without being read into memory.
+    fs::resize_file(folder / "run" / "analysis.json", (std::uintmax_t{16} << 20) + 1);
+    expectThrowExactly<std::runtime_error>([&] { readAnalysisRun(folder / "run"); },
+                                           "analysis manifest exceeds 16 MiB");
+    fs::create_directories(folder / "dir" / "analysis.json");
+    expectThrowExactly<std::runtime_error>([&] { readAnalysisRun(folder / "dir"); },
+                                           "cannot open analysis manifest");
+}
+
+// A full disk fails the map or the manifest with its own text; the committed runs stay as they were
+// and nothing appears under a run name.
+TEST_F(AnalysisRunStore, FullDiskFailsWithItsTextAndKeepsCommittedRuns) {
+    const AnalysisRunRecord kept = create("kept", test::sampleMap(3, 2, 1.0));
+    const std::string keptText = fileText(kept.directory / "analysis.json");
+    const std::string keptMap = fileText(kept.directory / "map.bin");
+    struct Case {
+        std::uint64_t limit;
+        bool withMap;
+        const char* result;
+    };
+    int index = 0;
+    for (const Case& c : {Case{0, true, "runtime_error: cannot finalize Analysis map"},
+                          Case{100, true, "runtime_error: cannot finalize Analysis map"},
+                          Case{500, true, "runtime_error: cannot finalize analysis manifest"},
+                          Case{0, false, "runtime_error: cannot finalize analysis manifest"}}) {
+        const std::string id = "full" + std::to_string(index++);
+        const std::optional<HeatmapGrid> map =
+            c.withMap ? std::optional<HeatmapGrid>(test::sampleMap(3, 2, 2.0)) : std::nullopt;
+        EXPECT_EQ(test::runWithFileSizeLimit(c.limit, [&] { return outcome([&] { create(id, map); }); }),
+                  c.result)
+            << id;
+        EXPECT_FALSE(fs::exists(analyses() / id));
+        EXPECT_TRUE(fs::exists(analyses() / ("." + id + ".creating")));
+    }
+    EXPECT_EQ(readAnalysisRun(kept.directory), kept);
+    EXPECT_EQ(fileText(kept.directory / "analysis.json"), keptText);
+    EXPECT_EQ(fileText(kept.directory / "map.bin"), keptMap);
+}
+
+// Creators racing for one id: exactly one commits, and the committed run is one creator's whole.
+TEST_F(AnalysisRunStore, RacingCreatorsNeverShareAStagingDirectory) {
+    for (int round = 0; round < 20; ++round) {
+        const std::string id = "race" + std::to_string(round);
+        std::atomic<int> committed{0};  // creators whose run was published
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&, t] {
+                try {
+                    AnalysisRunParameters p = test::sampleParameters();
+                    p.frequencyBin = static_cast<std::uint32_t>(t);
+                    create(id, test::sampleMap(8, 6, t), p);
+                    ++committed;
+                } catch (const std::exception&) {
+                }
+            });
+        }
+        for (std::thread& thread : threads) thread.join();
+        EXPECT_EQ(committed.load(), 1) << id;
+        const AnalysisRunRecord run = readAnalysisRun(analyses() / id);
+        EXPECT_EQ(loadAnalysisRunMap(run)->relativeDb,
+                  test::sampleMap(8, 6, run.parameters.frequencyBin).relativeDb);
+    }
+}
+
+}  // namespace
+}  // namespace zk::core
