@@ -1,5 +1,7 @@
 #include "core/signal/detail/real_fft_batch.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -20,33 +22,43 @@ using Lanes2 = double __attribute__((vector_size(16)));
 using Lanes4 = double __attribute__((vector_size(32)));
 using Lanes8 = double __attribute__((vector_size(64)));
 
-// The 16-bit samples and 32-bit integers of as many lanes as V has.
+// V as stored to memory aligned only to its elements.
 template <typename V>
-struct LaneIntegers;
+struct Unaligned;
 template <>
-struct LaneIntegers<Lanes2> {
-    using Samples = short __attribute__((vector_size(4)));
-    using Ints = int __attribute__((vector_size(8)));
+struct Unaligned<Lanes2> {
+    using Type = double __attribute__((vector_size(16), aligned(8), may_alias));
 };
 template <>
-struct LaneIntegers<Lanes4> {
-    using Samples = short __attribute__((vector_size(8)));
-    using Ints = int __attribute__((vector_size(16)));
+struct Unaligned<Lanes4> {
+    using Type = double __attribute__((vector_size(32), aligned(8), may_alias));
 };
 template <>
-struct LaneIntegers<Lanes8> {
-    using Samples = short __attribute__((vector_size(16)));
-    using Ints = int __attribute__((vector_size(32)));
+struct Unaligned<Lanes8> {
+    using Type = double __attribute__((vector_size(64), aligned(8), may_alias));
 };
 
-// Vectors pass by reference only: by value their ABI would differ between the variants. Widening through
-// 32-bit integers lets every target use its packed conversions.
-template <typename V>
-[[gnu::always_inline]] inline void loadLanes(V& out, const std::int16_t* samples) {
-    typename LaneIntegers<V>::Samples raw;
-    std::memcpy(&raw, samples, sizeof(raw));
-    out = __builtin_convertvector(__builtin_convertvector(raw, typename LaneIntegers<V>::Ints), V);
+// One 16-bit sample per lane widened to doubles. Vectors pass by reference only: by value their ABI would
+// differ between the variants. Each variant inlines its own through `flatten`.
+inline void loadLanes(Lanes2& out, const std::int16_t* samples) {
+    std::int32_t pair;
+    std::memcpy(&pair, samples, sizeof(pair));
+    const __m128i raw = _mm_cvtsi32_si128(pair);
+    out = reinterpret_cast<Lanes2>(_mm_cvtepi32_pd(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16)));
 }
+
+#ifdef ZK_DISPATCH_KERNELS
+__attribute__((target("avx2,fma"))) inline void loadLanes(Lanes4& out, const std::int16_t* samples) {
+    const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples));
+    out = reinterpret_cast<Lanes4>(_mm256_cvtepi32_pd(_mm_cvtepi16_epi32(raw)));
+}
+
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl"))) inline void loadLanes(
+    Lanes8& out, const std::int16_t* samples) {
+    const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples));
+    out = reinterpret_cast<Lanes8>(_mm512_maskz_cvtepi32_pd(0xFF, _mm256_cvtepi16_epi32(raw)));
+}
+#endif
 
 // (re, im) *= (wr, wi).
 template <typename V>
@@ -64,12 +76,82 @@ template <typename V>
     }
 }
 
+// Transposes the L / 2 bins re[b], im[b] of L channels into one vector per channel,
+// (re[0][l], im[0][l], re[1][l], im[1][l], ...), and reverses one such vector into conjugates.
+using Indices2 = long long __attribute__((vector_size(16)));
+using Indices4 = long long __attribute__((vector_size(32)));
+using Indices8 = long long __attribute__((vector_size(64)));
+
+[[gnu::always_inline]] inline void transposeBins(const Lanes2* re, const Lanes2* im, Lanes2* lanes) {
+    lanes[0] = __builtin_shuffle(re[0], im[0], Indices2{0, 2});
+    lanes[1] = __builtin_shuffle(re[0], im[0], Indices2{1, 3});
+}
+
+[[gnu::always_inline]] inline void transposeBins(const Lanes4* re, const Lanes4* im, Lanes4* lanes) {
+    const Lanes4 even0 = __builtin_shuffle(re[0], im[0], Indices4{0, 4, 2, 6});
+    const Lanes4 odd0 = __builtin_shuffle(re[0], im[0], Indices4{1, 5, 3, 7});
+    const Lanes4 even1 = __builtin_shuffle(re[1], im[1], Indices4{0, 4, 2, 6});
+    const Lanes4 odd1 = __builtin_shuffle(re[1], im[1], Indices4{1, 5, 3, 7});
+    lanes[0] = __builtin_shuffle(even0, even1, Indices4{0, 1, 4, 5});
+    lanes[2] = __builtin_shuffle(even0, even1, Indices4{2, 3, 6, 7});
+    lanes[1] = __builtin_shuffle(odd0, odd1, Indices4{0, 1, 4, 5});
+    lanes[3] = __builtin_shuffle(odd0, odd1, Indices4{2, 3, 6, 7});
+}
+
+[[gnu::always_inline]] inline void transposeBins(const Lanes8* re, const Lanes8* im, Lanes8* lanes) {
+    for (std::size_t parity = 0; parity < 2; ++parity) {
+        // Pairs (re, im) of lanes parity, parity + 2, parity + 4, parity + 6 of each bin.
+        Lanes8 pairs[4];
+        for (std::size_t b = 0; b < 4; ++b) {
+            pairs[b] = parity == 0 ? __builtin_shuffle(re[b], im[b], Indices8{0, 8, 2, 10, 4, 12, 6, 14})
+                                   : __builtin_shuffle(re[b], im[b], Indices8{1, 9, 3, 11, 5, 13, 7, 15});
+        }
+        const Lanes8 low01 = __builtin_shuffle(pairs[0], pairs[1], Indices8{0, 1, 8, 9, 2, 3, 10, 11});
+        const Lanes8 high01 = __builtin_shuffle(pairs[0], pairs[1], Indices8{4, 5, 12, 13, 6, 7, 14, 15});
+        const Lanes8 low23 = __builtin_shuffle(pairs[2], pairs[3], Indices8{0, 1, 8, 9, 2, 3, 10, 11});
+        const Lanes8 high23 = __builtin_shuffle(pairs[2], pairs[3], Indices8{4, 5, 12, 13, 6, 7, 14, 15});
+        lanes[parity] = __builtin_shuffle(low01, low23, Indices8{0, 1, 2, 3, 8, 9, 10, 11});
+        lanes[parity + 2] = __builtin_shuffle(low01, low23, Indices8{4, 5, 6, 7, 12, 13, 14, 15});
+        lanes[parity + 4] = __builtin_shuffle(high01, high23, Indices8{0, 1, 2, 3, 8, 9, 10, 11});
+        lanes[parity + 6] = __builtin_shuffle(high01, high23, Indices8{4, 5, 6, 7, 12, 13, 14, 15});
+    }
+}
+
+[[gnu::always_inline]] inline void reverseConjugates(Lanes4& v) {
+    v = __builtin_shuffle(v, Indices4{2, 3, 0, 1}) * Lanes4{1.0, -1.0, 1.0, -1.0};
+}
+
+[[gnu::always_inline]] inline void reverseConjugates(Lanes8& v) {
+    v = __builtin_shuffle(v, Indices8{6, 7, 4, 5, 2, 3, 0, 1}) *
+        Lanes8{1.0, -1.0, 1.0, -1.0, 1.0, -1.0, 1.0, -1.0};
+}
+
+[[gnu::always_inline]] inline void reverseConjugates(Lanes2& v) { v *= Lanes2{1.0, -1.0}; }
+
+// Bins k .. k + L/2 - 1 of every channel to their places, and their conjugates, reversed, to the bins
+// starting at `mirror` (none when mirror is 0).
+template <typename V>
+[[gnu::always_inline]] inline void storeBlock(std::complex<double>* const* spectra, std::size_t k,
+                                              std::size_t mirror, const V* re, const V* im) {
+    constexpr std::size_t L = sizeof(V) / sizeof(double);
+    using Store = typename Unaligned<V>::Type;
+    V lanes[L];
+    transposeBins(re, im, lanes);
+#pragma GCC unroll 8
+    for (std::size_t l = 0; l < L; ++l) {
+        *reinterpret_cast<Store*>(spectra[l] + k) = lanes[l];
+        if (mirror != 0) {
+            reverseConjugates(lanes[l]);
+            *reinterpret_cast<Store*>(spectra[l] + mirror) = lanes[l];
+        }
+    }
+}
+
 // Everything one variant runs, on `L` channels at once. Each lane runs the scalar algorithm: mean, window,
 // the half-length complex transform (bit-reversed load, radix-2 stages), then the split into the real
 // spectrum X[k] = E[k] + W^k O[k] with E, O the transforms of the even and odd samples.
 template <typename V>
-[[gnu::always_inline]] inline void transformBody(const RealFftBatchPlan& plan, const RealFftBatch& batch,
-                                                 double* scratch) {
+inline void transformBody(const RealFftBatchPlan& plan, const RealFftBatch& batch, double* scratch) {
     constexpr std::size_t L = sizeof(V) / sizeof(double);
     const std::size_t n = plan.frameSize;
     const std::size_t m = n / 2;
@@ -178,15 +260,14 @@ template <typename V>
         }
     }
 
-    const std::size_t used = batch.lanesUsed;
-    std::complex<double>* const* out = batch.spectra;
+    // Split into the real spectrum in place: slot k gets X[k] for k < M, and X[M] waits in a register.
+    // Bins 0 and M come from Z[0] alone; bin M/2 is conj(Z[M/2]).
     const V zero = {};
-    // Bins 0 and N/2 come from Z[0] alone; bin N/4 is conj(Z[N/4]).
-    storeLanes<V>(out, used, 0, re[0] + im[0], zero);
-    storeLanes<V>(out, used, m, re[0] - im[0], zero);
+    const V xm = re[0] - im[0];
+    re[0] += im[0];
+    im[0] = zero;
     if (m >= 2) {
-        storeLanes<V>(out, used, m / 2, re[m / 2], -im[m / 2]);
-        storeLanes<V>(out, used, n - m / 2, re[m / 2], im[m / 2]);
+        im[m / 2] = -im[m / 2];
     }
     for (std::size_t k = 1; k < m / 2; ++k) {
         const V zr = re[k];
@@ -201,25 +282,50 @@ template <typename V>
         const double wi = plan.postIm[k];
         const V tr = orr * wr - oi * wi;
         const V ti = orr * wi + oi * wr;
-        // X[k] = E + W^k O, X[M - k] = conj(E - W^k O), and X[N - k] = conj(X[k]) for real input.
-        storeLanes<V>(out, used, k, er + tr, ei + ti);
-        storeLanes<V>(out, used, n - k, er + tr, -(ei + ti));
-        storeLanes<V>(out, used, m - k, er - tr, ti - ei);
-        storeLanes<V>(out, used, m + k, er - tr, ei - ti);
+        // X[k] = E + W^k O and X[M - k] = conj(E - W^k O).
+        re[k] = er + tr;
+        im[k] = ei + ti;
+        re[m - k] = er - tr;
+        im[m - k] = ti - ei;
     }
+
+    // Out to the channels, X[N - k] = conj(X[k]) for real input. A full batch moves L / 2 bins of every
+    // channel per transposed block.
+    const std::size_t used = batch.lanesUsed;
+    std::complex<double>* const* out = batch.spectra;
+    constexpr std::size_t kBlock = L / 2;
+    std::size_t first = 0;
+    if (used == L && m >= kBlock) {
+        for (std::size_t k = 0; k < m; k += kBlock) {
+            storeBlock(out, k, k == 0 ? 0 : n - k - kBlock + 1, re + k, im + k);
+        }
+        // The mirror of block 0 would start at bin N, so its bins go one by one.
+        for (std::size_t k = 1; k < kBlock; ++k) {
+            storeLanes(out, used, n - k, re[k], -im[k]);
+        }
+        first = m;
+    }
+    for (std::size_t k = first; k < m; ++k) {
+        storeLanes(out, used, k, re[k], im[k]);
+        if (k > 0) {
+            storeLanes(out, used, n - k, re[k], -im[k]);
+        }
+    }
+    storeLanes(out, used, m, xm, zero);
 }
 
-void transformBaseline(const RealFftBatchPlan& plan, const RealFftBatch& batch, double* scratch) {
+__attribute__((flatten)) void transformBaseline(const RealFftBatchPlan& plan, const RealFftBatch& batch,
+                                                double* scratch) {
     transformBody<Lanes2>(plan, batch, scratch);
 }
 
 #ifdef ZK_DISPATCH_KERNELS
-__attribute__((target("avx2,fma"))) void transformAvx2(const RealFftBatchPlan& plan,
-                                                       const RealFftBatch& batch, double* scratch) {
+__attribute__((target("avx2,fma"), flatten)) void transformAvx2(const RealFftBatchPlan& plan,
+                                                                const RealFftBatch& batch, double* scratch) {
     transformBody<Lanes4>(plan, batch, scratch);
 }
 
-__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl"))) void transformAvx512(
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl"), flatten)) void transformAvx512(
     const RealFftBatchPlan& plan, const RealFftBatch& batch, double* scratch) {
     transformBody<Lanes8>(plan, batch, scratch);
 }
