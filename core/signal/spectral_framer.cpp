@@ -140,7 +140,7 @@ void SpectralFramer::transformFrame(std::span<const std::int16_t> samples, std::
         return;
     }
     // One contiguous run of batches per thread, each with its own scratch block.
-    detail::parallelFor(static_cast<std::int64_t>(workers), static_cast<int>(kThreads), [&](std::int64_t w) {
+    detail::parallelFor(static_cast<std::int64_t>(workers), static_cast<int>(workers), [&](std::int64_t w) {
         const auto worker = static_cast<std::size_t>(w);
         for (std::size_t b = batches * worker / workers; b < batches * (worker + 1) / workers; ++b) {
             runBatch(b, scratch + worker * perWorker);

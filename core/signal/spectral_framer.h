@@ -43,7 +43,7 @@ class SpectralFramer {
 
     /// The same frames as frame, written into `frames`, which is resized to their number. The frames and
     /// spectra it already holds are reused, so a caller that keeps `frames` between hops of one size
-    /// allocates nothing after the first. Throws like frame before changing `frames`.
+    /// allocates nothing after the first. An invalid stream throws as in frame before `frames` changes.
     void frameInto(std::span<const std::int16_t> samples, std::uint64_t channelCount,
                    std::vector<SpectralFrame>& frames) const;
 

@@ -148,8 +148,8 @@ template <typename V>
 }
 
 // Everything one variant runs, on `L` channels at once. Each lane runs the scalar algorithm: mean, window,
-// the half-length complex transform (bit-reversed load, radix-2 stages), then the split into the real
-// spectrum X[k] = E[k] + W^k O[k] with E, O the transforms of the even and odd samples.
+// the half-length complex transform (bit-reversed load, decimation-in-time stages two at a time), then the
+// split into the real spectrum X[k] = E[k] + W^k O[k] with E, O the transforms of the even and odd samples.
 template <typename V>
 inline void transformBody(const RealFftBatchPlan& plan, const RealFftBatch& batch, double* scratch) {
     constexpr std::size_t L = sizeof(V) / sizeof(double);
@@ -387,8 +387,8 @@ std::size_t realFftBatchLanes() {
     return 2;
 }
 
-void transformRealBatch(const RealFftBatchPlan& plan, std::size_t lanes, const RealFftBatch& batch,
-                        double* scratch) {
+void transformRealBatch(const RealFftBatchPlan& plan, [[maybe_unused]] std::size_t lanes,
+                        const RealFftBatch& batch, double* scratch) {
 #ifdef ZK_DISPATCH_KERNELS
     if (lanes == 8) {
         transformAvx512(plan, batch, scratch);
