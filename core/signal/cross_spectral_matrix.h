@@ -10,12 +10,15 @@
 
 namespace zk::core {
 
+/// The largest channel count a matrix accepts: its two planes then hold 256 MiB.
+inline constexpr std::uint64_t kMaxMatrixChannels = 4096;
+
 /// Accumulates R = sum x x^H of per-channel spectrum vectors, as a plain running sum or (after
 /// setAveragingAlpha) an exponential moving average. Only the upper triangle is stored; the diagonal's
 /// imaginary parts stay exactly zero. One thread at a time may update an instance; updates allocate nothing.
 class CrossSpectralMatrix {
   public:
-    /// Throws std::invalid_argument when channelCount is 0.
+    /// Throws std::invalid_argument when channelCount is 0 or above kMaxMatrixChannels.
     explicit CrossSpectralMatrix(std::uint64_t channelCount);
 
     /// Switches exponential averaging on for good: R = alpha R + (1 - alpha) x x^H from the second update

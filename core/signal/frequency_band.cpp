@@ -67,8 +67,8 @@ std::vector<std::uint64_t> selectBins(BinRange range, std::uint64_t k, std::uint
         bins.reserve(k);
         // i * (n - 1) is formed before the division so that an exact half stays exact and rounds up.
         for (std::uint64_t i = 0; i < k; ++i) {
-            const auto position = static_cast<std::uint64_t>(std::round(
-                static_cast<double>(i) * static_cast<double>(n - 1) / static_cast<double>(k - 1)));
+            const auto position = static_cast<std::uint64_t>(
+                std::round(static_cast<double>(i) * static_cast<double>(n - 1) / static_cast<double>(k - 1)));
             const std::uint64_t bin = range.first + std::min(position, n - 1);
             if (bins.empty() || bins.back() != bin) bins.push_back(bin);
         }
@@ -141,6 +141,8 @@ FrequencyBand resolveFrequencyBand(std::uint32_t sampleRate, std::uint64_t fftSi
     if (limit == 0 && parameters.mode != kModeSingle) range = centreWindow(range, centre);
     std::uint64_t k = (limit != 0 && range.count >= limit) ? limit : range.count;
     if (parameters.mode == kModeSingle) k = 1;
+    // A bin limit as large as a huge FFT size would otherwise ask for one list entry per candidate.
+    if (k > kMaxFrequencyBandBins) throw std::invalid_argument("invalid frequency-band parameters");
 
     FrequencyBand band;
     band.parameters = parameters;

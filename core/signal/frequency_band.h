@@ -29,7 +29,12 @@ struct FrequencyBand {
     std::vector<double> binFrequenciesHz;   // bin * sampleRate / fftSize, one per index
 };
 
-/// Resolves the band's bins; fftSize need not be a power of two. Throws std::invalid_argument.
+/// The most bins a band may select: half the largest spectral frame, so any band of a frame the framer
+/// accepts fits.
+inline constexpr std::uint64_t kMaxFrequencyBandBins = std::uint64_t{1} << 19;
+
+/// Resolves the band's bins; fftSize need not be a power of two. Throws std::invalid_argument, also when
+/// the selection would hold more than kMaxFrequencyBandBins bins.
 FrequencyBand resolveFrequencyBand(std::uint32_t sampleRate, std::uint64_t fftSize,
                                    const FrequencyBandParameters& parameters);
 

@@ -7,7 +7,8 @@
 namespace zk::core {
 
 /// Reassembles raw little-endian int16 bytes arriving in arbitrary chunks into whole interleaved frames.
-/// Not thread-safe: the owning source serialises every call.
+/// Appending and taking cost amortised constant time per sample whatever the backlog. Not thread-safe:
+/// the owning source serialises every call.
 class InterleavedSampleBuffer {
   public:
     /// channelCount is the number of interleaved (wire) channels per frame; throws std::invalid_argument
@@ -28,9 +29,13 @@ class InterleavedSampleBuffer {
     [[nodiscard]] std::uint32_t channelCount() const { return channelCount_; }
 
   private:
+    [[nodiscard]] std::size_t buffered() const { return samples_.size() - head_; }
+    void makeRoom(std::size_t incoming);
+
     std::uint32_t channelCount_;
     std::vector<std::uint8_t> carry_;  // at most one byte between calls
     std::vector<std::int16_t> samples_;
+    std::size_t head_ = 0;  // samples_[0 .. head_) were taken already; the buffered ones follow
 };
 
 /// For each logical channel, in logical order, the wire-channel index that feeds it.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/platform/cpu_features.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -77,6 +78,14 @@ TEST(CrossSpectralMatrix, ConstructionAndChecks) {
     EXPECT_EQ(m.frameCount(), 0u);
     EXPECT_EQ(m.channelCount(), 3u);
     EXPECT_EQ(m.toRows(), zeros(3));
+}
+
+TEST(CrossSpectralMatrix, ChannelCountsBeyondTheBoundAreRefused) {
+    for (std::uint64_t m : {kMaxMatrixChannels + 1, std::uint64_t{1} << 20, std::uint64_t{1} << 40,
+                            std::numeric_limits<std::uint64_t>::max()}) {
+        expectThrowExactly<std::invalid_argument>([m] { CrossSpectralMatrix matrix(m); },
+                                                  "matrix channel count is too large");
+    }
 }
 
 TEST(CrossSpectralMatrix, TwoChannelOuterProduct) {
@@ -266,6 +275,50 @@ TEST(CrossSpectralMatrix, DiagonalImaginaryPartsStayExactlyZeroUnderStress) {
     }
     expectHermitianWithRealDiagonal(plain.toRows());
     expectHermitianWithRealDiagonal(averaged.toRows());
+}
+
+// Every vector variant gives the baseline's bits, in both modes, around every vector width and tail, and
+// keeps the diagonal's imaginary parts exactly zero on inputs spread over many decades.
+TEST(CrossSpectralMatrix, EveryVectorLevelMatchesTheBaselineExactly) {
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<double> exponent(-20.0, 20.0);
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    const auto run = [&](std::size_t m, bool exponential, std::uint32_t seed) {
+        rng.seed(seed);
+        CrossSpectralMatrix csm(m);
+        if (exponential) {
+            csm.setAveragingAlpha(0.83);
+        }
+        for (int k = 0; k < 6; ++k) {
+            Vec x(m);
+            for (auto& v : x) {
+                v = {mantissa(rng) * std::pow(10.0, exponent(rng)),
+                     mantissa(rng) * std::pow(10.0, exponent(rng))};
+            }
+            csm.addSpectrum(x);
+        }
+        SpectralFrame frame = makeFrame(m, 8, rng);
+        csm.addFrameBins(frame, 2, 7);
+        return csm.toRows();
+    };
+    const std::vector<std::size_t> sizes{1, 3, 7, 8, 9, 15, 16, 17, 23, 31, 33, 64, 127, 128};
+    for (const bool exponential : {false, true}) {
+        for (const std::size_t m : sizes) {
+            detail::limitVectorLevel(VectorLevel::kBaseline);
+            const Rows baseline = run(m, exponential, static_cast<std::uint32_t>(m));
+            expectHermitianWithRealDiagonal(baseline);
+            for (const VectorLevel level : {VectorLevel::kAvx2, VectorLevel::kAvx512}) {
+                detail::limitVectorLevel(level);
+                if (vectorLevel() != level) {
+                    continue;  // not on this CPU or not in this build
+                }
+                const Rows rows = run(m, exponential, static_cast<std::uint32_t>(m));
+                EXPECT_EQ(rows, baseline) << vectorLevelName(level) << " M = " << m << " exp " << exponential;
+                expectHermitianWithRealDiagonal(rows);
+            }
+        }
+    }
+    detail::limitVectorLevel(VectorLevel::kAvx512);
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "allocation_counter.h"
+#include "core/platform/cpu_features.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -136,6 +139,76 @@ TEST(FftRadix2, ComplexExponentialLandsInOneBin) {
     for (std::size_t k = 0; k < n; ++k) {
         const double expected = k == k0 ? static_cast<double>(n) : 0.0;
         EXPECT_NEAR(std::abs(spectrum[k]), expected, 1e-9) << k;
+    }
+}
+
+TEST(FftRadix2, TwiddlesOfEverySizeUsedAreKept) {
+    std::mt19937 rng(3);
+    const Spectrum small = randomSignal(64, rng);
+    const Spectrum large = randomSignal(512, rng);
+    (void)fftRadix2(small);
+    (void)fftRadix2(large);
+    std::vector<Spectrum> inputs;
+    for (int round = 0; round < 4; ++round) {
+        inputs.push_back(small);
+        inputs.push_back(large);
+    }
+    const zk::test::AllocationCounter counter;
+    for (Spectrum& input : inputs) {
+        input = fftRadix2(std::move(input));
+    }
+    // Switching sizes must not rebuild a table: the transforms ran in the moved-in buffers alone.
+    EXPECT_EQ(counter.allocations(), 0u);
+}
+
+// Each vector level must return the baseline's bits: the kernels use the same products and sums.
+TEST(FftRadix2, EveryVectorLevelMatchesTheBaselineExactly) {
+    std::mt19937 rng(17);
+    std::vector<Spectrum> inputs;
+    for (std::size_t n = 1; n <= 8192; n *= 2) {
+        inputs.push_back(randomSignal(n, rng));
+    }
+    detail::limitVectorLevel(VectorLevel::kBaseline);
+    std::vector<Spectrum> baseline;
+    for (const Spectrum& x : inputs) {
+        baseline.push_back(fftRadix2(x));
+    }
+    for (VectorLevel level : {VectorLevel::kAvx2, VectorLevel::kAvx512}) {
+        detail::limitVectorLevel(level);
+        if (vectorLevel() != level) {
+            continue;  // not on this CPU or not in this build
+        }
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            EXPECT_EQ(fftRadix2(inputs[i]), baseline[i])
+                << vectorLevelName(level) << " N = " << inputs[i].size();
+        }
+    }
+    detail::limitVectorLevel(VectorLevel::kAvx512);
+}
+
+// Threads starting on sizes no one has used yet race to build their tables.
+TEST(FftRadix2, ConcurrentFirstUseOfManySizes) {
+    std::mt19937 rng(5);
+    std::vector<Spectrum> inputs;
+    for (std::size_t n = 1u << 17; n <= (1u << 19); n *= 2) {  // sizes no other test uses
+        inputs.push_back(randomSignal(n, rng));
+    }
+    std::vector<std::vector<Spectrum>> results(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < results.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (std::size_t i = 0; i < inputs.size(); ++i) {
+                results[t].push_back(fftRadix2(inputs[(i + t) % inputs.size()]));
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (std::size_t t = 0; t < results.size(); ++t) {
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            EXPECT_EQ(results[t][i], fftRadix2(inputs[(i + t) % inputs.size()])) << t << " " << i;
+        }
     }
 }
 

@@ -216,6 +216,31 @@ TEST(FrequencyBand, HugeFftSizesSelectWithoutEnumeratingCandidates) {
     EXPECT_EQ(band.binIndices, std::vector<std::uint64_t>{maxN / 2});
 }
 
+TEST(FrequencyBand, SelectionsBeyondTheBinBoundAreRefused) {
+    const std::string invalid = "invalid frequency-band parameters";
+    const std::uint64_t huge = std::uint64_t{1} << 40;
+    // 2000 Hz at 48 kHz spans about 1.8e11 candidates of a 2^42-point frame, 7.3e11 of a 2^44-point one.
+    EXPECT_EQ(messageOf([&] {
+                  resolveFrequencyBand(48000, std::uint64_t{1} << 42, bandParams(3, 8000.0, 2000.0, huge));
+              }),
+              invalid);
+    EXPECT_EQ(messageOf([&] {
+                  resolveFrequencyBand(48000, std::uint64_t{1} << 44, bandParams(3, 8000.0, 2000.0, huge));
+              }),
+              invalid);
+    EXPECT_EQ(messageOf([&] {
+                  resolveFrequencyBand(48000, std::uint64_t{1} << 30,
+                                       bandParams(2, 8000.0, 0.0, kMaxFrequencyBandBins + 1));
+              }),
+              invalid);
+    const FrequencyBand largest = resolveFrequencyBand(48000, std::uint64_t{1} << 30,
+                                                       bandParams(2, 8000.0, 0.0, kMaxFrequencyBandBins));
+    EXPECT_EQ(largest.binIndices.size(), kMaxFrequencyBandBins);
+    // A limit above what a band holds selects the whole band, as before.
+    EXPECT_EQ(resolveFrequencyBand(48000, 1024, bandParams(3, 8000.0, 500.0, huge)).binIndices,
+              binRange(166, 176));
+}
+
 TEST(FrequencyBand, EveryFailureText) {
     const auto resolve = [](std::uint32_t fs, std::uint64_t n, FrequencyBandParameters p) {
         return [=] { resolveFrequencyBand(fs, n, p); };

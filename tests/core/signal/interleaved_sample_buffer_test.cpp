@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -132,6 +133,88 @@ TEST(InterleavedSampleBuffer, ArbitraryChunkingMatchesWholeStream) {
     EXPECT_EQ(got, expected);
 }
 
+std::vector<std::uint8_t> littleEndianBytes(std::int16_t first, std::size_t count) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(2 * count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto value = static_cast<std::uint16_t>(first + static_cast<std::int16_t>(i));
+        bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+    }
+    return bytes;
+}
+
+// 2 s of the 128-channel, 48 kHz stream as 32 KiB datagrams queued before anyone takes a frame.
+TEST(InterleavedSampleBuffer, LargeBacklogAppendsWithGeometricGrowth) {
+    constexpr std::size_t kDatagramSamples = 16384;
+    constexpr std::size_t kDatagrams = 2 * 48000 * 128 / kDatagramSamples;
+    InterleavedSampleBuffer buffer(128);
+    std::vector<std::vector<std::uint8_t>> datagrams;
+    for (std::size_t d = 0; d < kDatagrams; ++d) {
+        datagrams.push_back(littleEndianBytes(static_cast<std::int16_t>(d * 7), kDatagramSamples));
+    }
+    {
+        const zk::test::AllocationCounter counter;
+        for (const auto& datagram : datagrams) {
+            buffer.append(datagram);
+        }
+        // Exact-size growth would reallocate (and copy the whole backlog) on every datagram.
+        EXPECT_LE(counter.allocations(), 16u);
+        EXPECT_LE(counter.bytes(), 4 * kDatagrams * kDatagramSamples * sizeof(std::int16_t));
+    }
+    EXPECT_EQ(buffer.framesAvailable(), kDatagrams * kDatagramSamples / 128);
+
+    // Taking hop-sized blocks allocates only the returned blocks and keeps the order.
+    std::size_t taken = 0;
+    const zk::test::AllocationCounter counter;
+    std::size_t takes = 0;
+    for (std::vector<std::int16_t> block; !(block = buffer.takeFrames(512)).empty(); ++takes) {
+        for (const std::int16_t sample : block) {
+            const std::size_t d = taken / kDatagramSamples;
+            ASSERT_EQ(sample, static_cast<std::int16_t>(d * 7 + taken % kDatagramSamples)) << taken;
+            ++taken;
+        }
+    }
+    EXPECT_EQ(taken, kDatagrams * kDatagramSamples);
+    EXPECT_EQ(counter.allocations(), takes);
+}
+
+// A reader that keeps a standing backlog: the taken prefix is reclaimed in place, so once warm the
+// appends allocate nothing, and the stream still comes out whole and in order.
+TEST(InterleavedSampleBuffer, StandingBacklogReusesItsStorage) {
+    InterleavedSampleBuffer buffer(3);
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<std::size_t> chunk(1, 4000);
+    std::int16_t next = 0;
+    std::int16_t expected = 0;
+    std::uint64_t warmAllocations = 0;
+    for (int round = 0; round < 400; ++round) {
+        const std::size_t count = chunk(rng);
+        const auto bytes = littleEndianBytes(next, count);
+        next = static_cast<std::int16_t>(next + static_cast<std::int16_t>(count));
+        {
+            const zk::test::AllocationCounter counter;
+            buffer.append(bytes);
+            if (round >= 200) {
+                warmAllocations += counter.allocations();
+            }
+        }
+        // Leave about 3000 frames queued.
+        const std::uint64_t keep = 3000;
+        const std::uint64_t available = buffer.framesAvailable();
+        const auto block = buffer.takeFrames(available > keep ? available - keep : 0);
+        for (const std::int16_t sample : block) {
+            ASSERT_EQ(sample, expected);
+            ++expected;
+        }
+    }
+    EXPECT_EQ(warmAllocations, 0u);
+    for (const std::int16_t sample : takeAll(buffer)) {
+        ASSERT_EQ(sample, expected);
+        ++expected;
+    }
+}
+
 TEST(ChannelGather, BuildRejectsEmptyAndMovesList) {
     expectThrowExactly<std::invalid_argument>([] { (void)buildChannelGatherMap({}); },
                                               "gather mapping must not be empty");
@@ -205,6 +288,24 @@ TEST(ChannelGather, InvalidInputThrowsAndLeavesOutputUntouched) {
     ChannelGatherMap empty;
     expectThrowExactly<std::invalid_argument>([&] { gatherLogicalChannels(empty, input, output, 3); },
                                               "invalid channel mapping");
+}
+
+TEST(ChannelGather, LiveSizedGatherAllocatesNothing) {
+    std::vector<std::uint64_t> wire(128);
+    for (std::uint64_t k = 0; k < wire.size(); ++k) {
+        wire[k] = (k * 8) % 127;  // a permutation of 0 .. 126, one wire channel unused
+    }
+    wire[127] = 127;
+    const ChannelGatherMap map = buildChannelGatherMap(std::move(wire));
+    const std::vector<std::int16_t> input(512 * 130, 3);
+    std::vector<std::int16_t> output(512 * 128);
+    const zk::test::AllocationCounter counter;
+    gatherLogicalChannels(map, input, output, 130);
+    EXPECT_EQ(counter.allocations(), 0u);
+    const ChannelGatherMap repeated = buildChannelGatherMap({5, 9, 5});
+    EXPECT_THROW(
+        gatherLogicalChannels(repeated, std::span(input).first(130), std::span(output).first(3), 130),
+        std::invalid_argument);
 }
 
 TEST(ChannelGather, HugeWireCountNeedsNoBitSetOfThatSize) {

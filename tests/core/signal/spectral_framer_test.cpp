@@ -9,8 +9,12 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "allocation_counter.h"
+#include "core/platform/cpu_features.h"
+#include "core/signal/fft.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -225,6 +229,188 @@ TEST(SpectralFramer, FrameSizeOneUsesUnitWeight) {
             EXPECT_EQ(spectrum, std::vector<std::complex<double>>{0.0});
         }
     }
+}
+
+TEST(SpectralFramer, SizesWithoutWindowEnergyOrBeyondTheBoundAreRefused) {
+    const std::string invalid = "invalid spectral frame/hop size";
+    // The two-point Hann window is all zero, so its scale would be 1/0.
+    expectThrowExactly<std::invalid_argument>([] { SpectralFramer framer(2, 1); }, invalid);
+    expectThrowExactly<std::invalid_argument>([] { SpectralFramer framer(2, 2); }, invalid);
+    const std::uint64_t huge = std::uint64_t{1} << 40;
+    expectThrowExactly<std::invalid_argument>([=] { SpectralFramer framer(huge, 1); }, invalid);
+    expectThrowExactly<std::invalid_argument>([=] { SpectralFramer framer(huge, huge); }, invalid);
+    expectThrowExactly<std::invalid_argument>([] { SpectralFramer framer(kMaxSpectralFrameSize * 2, 1); },
+                                              invalid);
+    const SpectralFramer largest(kMaxSpectralFrameSize, kMaxSpectralFrameSize);
+    EXPECT_GT(largest.amplitudeScale(), 0.0);
+    // Counts that no stream of that size can match are refused or give no frame, without allocating.
+    const SpectralFramer framer(4, 4);
+    const zk::test::AllocationCounter counter;
+    EXPECT_TRUE(framer.frame(std::span<const std::int16_t>(), huge).empty());
+    EXPECT_EQ(counter.allocations(), 0u);
+}
+
+// The transform of one channel through fftRadix2, straight from the framing steps.
+std::vector<std::complex<double>> fftOfChannel(const SpectralFramer& framer,
+                                               const std::vector<std::int16_t>& samples, std::size_t channels,
+                                               std::size_t channel, std::size_t start) {
+    const std::size_t n = framer.frameSize();
+    double sum = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        sum += samples[(start + k) * channels + channel];
+    }
+    const double mean = sum / static_cast<double>(n);
+    std::vector<std::complex<double>> buffer(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        buffer[k] =
+            (samples[(start + k) * channels + channel] - mean) * framer.window()[k] * framer.amplitudeScale();
+    }
+    return fftRadix2(std::move(buffer));
+}
+
+// The real-input transform agrees with the complex transform of the same windowed channel to within a few
+// roundings per stage, for every size and for batches that fill the vector lanes only partly.
+TEST(SpectralFramer, MatchesTheComplexTransformOfEachChannel) {
+    std::mt19937 rng(21);
+    for (std::size_t n = 4; n <= 4096; n *= 2) {
+        for (std::size_t channels : {1u, 3u, 9u, 17u}) {
+            const SpectralFramer framer(n, n / 2);
+            const std::vector<std::int16_t> samples = randomSamples((n + n / 2) * channels, rng);
+            const std::vector<SpectralFrame> frames = framer.frame(samples, channels);
+            ASSERT_EQ(frames.size(), 2u);
+            for (std::size_t f = 0; f < frames.size(); ++f) {
+                for (std::size_t c = 0; c < channels; ++c) {
+                    const auto reference = fftOfChannel(framer, samples, channels, c, f * n / 2);
+                    double error = 0.0;
+                    double energy = 0.0;
+                    for (std::size_t k = 0; k < n; ++k) {
+                        error += std::norm(frames[f].spectra[c][k] - reference[k]);
+                        energy += std::norm(reference[k]);
+                    }
+                    const double bound =
+                        1e-15 * (4.0 + std::log2(static_cast<double>(n)) + 0.02 * static_cast<double>(n));
+                    EXPECT_LT(std::sqrt(error / energy), bound)
+                        << "N " << n << " C " << channels << " c " << c;
+                    // Real input: the negative frequencies are exact conjugates.
+                    for (std::size_t k = 1; k < n; ++k) {
+                        ASSERT_EQ(frames[f].spectra[c][n - k], std::conj(frames[f].spectra[c][k]))
+                            << n << " " << k;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(SpectralFramer, EveryVectorLevelGivesTheBaselineBits) {
+    std::mt19937 rng(8);
+    for (std::size_t n : {4u, 8u, 16u, 64u, 512u, 1024u}) {
+        for (std::size_t channels : {1u, 2u, 5u, 16u, 21u}) {
+            const SpectralFramer framer(n, n / 4);
+            const std::vector<std::int16_t> samples = randomSamples(2 * n * channels, rng);
+            detail::limitVectorLevel(VectorLevel::kBaseline);
+            const std::vector<SpectralFrame> baseline = framer.frame(samples, channels);
+            for (const VectorLevel level : {VectorLevel::kAvx2, VectorLevel::kAvx512}) {
+                detail::limitVectorLevel(level);
+                if (vectorLevel() != level) {
+                    continue;  // not on this CPU or not in this build
+                }
+                const std::vector<SpectralFrame> frames = framer.frame(samples, channels);
+                ASSERT_EQ(frames.size(), baseline.size());
+                for (std::size_t f = 0; f < frames.size(); ++f) {
+                    EXPECT_EQ(frames[f].spectra, baseline[f].spectra)
+                        << vectorLevelName(level) << " N " << n << " C " << channels << " frame " << f;
+                }
+            }
+        }
+    }
+    detail::limitVectorLevel(VectorLevel::kAvx512);
+}
+
+// The live hop: 128 channels, frame 1024, hop 512, framed again and again into the same frames.
+TEST(SpectralFramer, FramingIntoKeptFramesAllocatesNothingAfterTheFirstHop) {
+    std::mt19937 rng(31);
+    const std::size_t channels = 128;
+    const SpectralFramer framer(1024, 512);
+    std::vector<std::vector<std::int16_t>> hops;
+    for (int h = 0; h < 4; ++h) {
+        hops.push_back(randomSamples(1024 * channels, rng));
+    }
+    std::vector<SpectralFrame> frames;
+    framer.frameInto(hops[0], channels, frames);
+    const std::complex<double>* storage = frames.at(0).spectra.at(77).data();
+    {
+        const zk::test::AllocationCounter counter;
+        for (int round = 0; round < 3; ++round) {
+            for (const auto& hop : hops) {
+                framer.frameInto(hop, channels, frames);
+            }
+        }
+        EXPECT_EQ(counter.allocations(), 0u);
+    }
+    EXPECT_EQ(frames.at(0).spectra.at(77).data(), storage);
+    const std::vector<SpectralFrame> fresh = framer.frame(hops.back(), channels);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].spectra, fresh[0].spectra);
+}
+
+TEST(SpectralFramer, FrameIntoResizesKeptFramesToEachStream) {
+    std::mt19937 rng(12);
+    const SpectralFramer framer(16, 4);
+    std::vector<SpectralFrame> frames;
+    for (const auto& [perChannel, channels] :
+         std::vector<std::pair<std::size_t, std::size_t>>{{28, 3}, {16, 3}, {24, 5}, {15, 2}, {20, 1}}) {
+        const std::vector<std::int16_t> samples = randomSamples(perChannel * channels, rng);
+        framer.frameInto(samples, channels, frames);
+        const std::vector<SpectralFrame> expected = framer.frame(samples, channels);
+        ASSERT_EQ(frames.size(), expected.size()) << perChannel << " x " << channels;
+        for (std::size_t f = 0; f < frames.size(); ++f) {
+            EXPECT_EQ(frames[f].frameSize, 16u);
+            EXPECT_EQ(frames[f].channelCount, channels);
+            EXPECT_EQ(frames[f].spectra, expected[f].spectra);
+        }
+    }
+    // A refused stream leaves the kept frames as they were.
+    const std::vector<std::int16_t> samples = randomSamples(20 * 2, rng);
+    framer.frameInto(samples, 2, frames);
+    const std::vector<SpectralFrame> before = frames;
+    EXPECT_THROW(framer.frameInto(std::span(samples).first(39), 2, frames), std::invalid_argument);
+    ASSERT_EQ(frames.size(), before.size());
+    EXPECT_EQ(frames[0].spectra, before[0].spectra);
+}
+
+// Two threads framing with one framer: one of them uses the framer's scratch, the other its own.
+TEST(SpectralFramer, OneFramerServesSeveralThreads) {
+    std::mt19937 rng(4);
+    const SpectralFramer framer(256, 128);
+    const std::vector<std::int16_t> a = randomSamples(1024 * 20, rng);
+    const std::vector<std::int16_t> b = randomSamples(1024 * 3, rng);
+    const std::vector<SpectralFrame> expectedA = framer.frame(a, 20);
+    const std::vector<SpectralFrame> expectedB = framer.frame(b, 3);
+    bool sameA = true;
+    bool sameB = true;
+    std::thread first([&] {
+        std::vector<SpectralFrame> frames;
+        for (int i = 0; i < 20; ++i) {
+            framer.frameInto(a, 20, frames);
+            for (std::size_t f = 0; f < frames.size(); ++f) {
+                sameA = sameA && frames[f].spectra == expectedA[f].spectra;
+            }
+        }
+    });
+    std::thread second([&] {
+        std::vector<SpectralFrame> frames;
+        for (int i = 0; i < 20; ++i) {
+            framer.frameInto(b, 3, frames);
+            for (std::size_t f = 0; f < frames.size(); ++f) {
+                sameB = sameB && frames[f].spectra == expectedB[f].spectra;
+            }
+        }
+    });
+    first.join();
+    second.join();
+    EXPECT_TRUE(sameA);
+    EXPECT_TRUE(sameB);
 }
 
 }  // namespace
