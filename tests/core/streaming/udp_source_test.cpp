@@ -371,6 +371,8 @@ TEST(UdpSource, FloodKeepsTheCountsConsistent) {
     EXPECT_EQ(badFrames, 0u);
     EXPECT_EQ(framesRead % 32, 0u);
     const std::uint64_t accepted = framesRead / 32;
+    RecordProperty("accepted", std::to_string(accepted));
+    RecordProperty("droppedWrongSize", std::to_string(stats.datagramsDroppedWrongSize));
     EXPECT_EQ(stats.datagramsReceived, accepted + stats.datagramsDroppedWrongSize);
     EXPECT_GT(accepted, 0u);
     EXPECT_GT(stats.datagramsDroppedWrongSize, 0u);
