@@ -50,7 +50,7 @@ class UdpSource final : public IRawSampleSource {
     void start() override;
 
     /// Ends and joins the receive thread, closes the socket and wakes a waiting reader. Buffered samples
-    /// stay readable. Must not be called from the receive thread.
+    /// stay readable.
     void stop() override;
 
     /// Waits up to timeoutMs for frameCount frames (not at all once stopped) and returns what is there.
@@ -80,10 +80,12 @@ class UdpSource final : public IRawSampleSource {
     std::uint16_t boundPort_ = 0;
     std::thread receiver_;
 
-    std::atomic<bool> running_{
-        false};                 // set by start, cleared by stop; read by the receive thread and readers
-    mutable std::mutex mutex_;  // guards buffer_, profile_ and stats_ (receive, reader, controlling thread)
-    std::condition_variable dataArrived_;  // with mutex_: after each accepted datagram and on stop
+    // Set by start, cleared by stop (controlling thread); read by the receive thread and by readers.
+    std::atomic<bool> running_{false};
+    // Guards buffer_, profile_ and stats_ against the receive, reader and controlling threads.
+    mutable std::mutex mutex_;
+    // Waited on by readers under mutex_; broadcast after each accepted datagram and by stop.
+    std::condition_variable dataArrived_;
 };
 
 }  // namespace zk::core
