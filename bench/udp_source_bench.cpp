@@ -105,7 +105,10 @@ void BM_UdpSourcePacedRate(benchmark::State& state) {
         state.counters["multiple"] = multiple;
         state.counters["sentPerSecond"] =
             static_cast<double>(sent) / std::chrono::duration<double>(kRunTime).count();
-        state.counters["lost"] = static_cast<double>(sent - std::min(sent, accepted));
+        const std::uint64_t lost = sent - std::min(sent, accepted);
+        state.counters["lost"] = static_cast<double>(lost);
+        state.counters["lostPercent"] =
+            sent ? 100.0 * static_cast<double>(lost) / static_cast<double>(sent) : 0.0;
         state.counters["receiveErrors"] = static_cast<double>(stats.receiveErrors);
         state.counters["sendErrors"] = static_cast<double>(sendErrors);
         state.counters["clean"] = clean ? 1.0 : 0.0;

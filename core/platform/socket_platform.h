@@ -50,7 +50,7 @@ struct ReceiveResult {
 // handler is retried. Failed covers socket errors, such as an ICMP error queued on the socket.
 ReceiveResult receiveDatagram(SocketHandle socket, std::span<std::uint8_t> buffer) noexcept;
 
-// Raises the calling thread above the normal time-sharing threads when the system allows it.
+// Raises the calling thread's priority a little above the normal threads when the system allows it.
 void raiseCurrentThreadPriority() noexcept;
 
 }  // namespace zk::core
