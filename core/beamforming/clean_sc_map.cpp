@@ -15,12 +15,12 @@ namespace zk::core {
 
 namespace {
 
-constexpr detail::ParameterLimits kLoopGain =
-    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_loop_gain");
-constexpr detail::ParameterLimits kMaxIterations =
-    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_max_iterations");
-constexpr detail::ParameterLimits kStopDb =
-    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_stop_db");
+constexpr detail::ValidityLimits kLoopGain =
+    detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_loop_gain");
+constexpr detail::ValidityLimits kMaxIterations =
+    detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_max_iterations");
+constexpr detail::ValidityLimits kStopDb =
+    detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_stop_db");
 
 // One bin's working state. The matrix is kept as split real and imaginary column-major planes so the
 // quadratic forms run on plain doubles (complex<double> products go through the slow NaN-aware path).

@@ -3,7 +3,6 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -20,35 +19,36 @@ namespace zk::core {
 
 namespace {
 
-using detail::parameterLimits;
+using detail::validityLimits;
 
-constexpr detail::ParameterLimits kSourceCount =
-    parameterLimits(BeamformingAlgorithm::kMusic, "music_source_count");
-constexpr detail::ParameterLimits kFixedFloor = parameterLimits(BeamformingAlgorithm::kMusic, "music_floor");
-constexpr detail::ParameterLimits kMaxSources =
-    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_max_sources");
-constexpr detail::ParameterLimits kEstimator =
-    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_estimator");
-constexpr detail::ParameterLimits kAutoFloor =
-    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_floor");
-constexpr detail::ParameterLimits kEigenFloor =
-    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_eigen_floor");
+constexpr detail::ValidityLimits kSourceCount =
+    validityLimits(BeamformingAlgorithm::kMusic, "music_source_count");
+constexpr detail::ValidityLimits kFixedFloor = validityLimits(BeamformingAlgorithm::kMusic, "music_floor");
+constexpr detail::ValidityLimits kMaxSources =
+    validityLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_max_sources");
+constexpr detail::ValidityLimits kEstimator =
+    validityLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_estimator");
+constexpr detail::ValidityLimits kAutoFloor =
+    validityLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_floor");
+constexpr detail::ValidityLimits kEigenFloor =
+    validityLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_eigen_floor");
 
 // The limits of the settings that reach musicMap.
 struct MusicLimits {
-    detail::ParameterLimits spectrumFloor;
-    detail::ParameterLimits eigenFloor;
-    detail::ParameterLimits maxSources;
-    detail::ParameterLimits estimator;
+    detail::ValidityLimits spectrumFloor;
+    detail::ValidityLimits eigenFloor;
+    detail::ValidityLimits maxSources;
+    detail::ValidityLimits estimator;
 };
 
 // The general form accepts whatever keeps the computation defined: finite positive floors, a non-zero
 // source bound and a known estimator.
-constexpr detail::ParameterLimits kAnyPositive{std::numeric_limits<double>::denorm_min(),
-                                               std::numeric_limits<double>::max()};
-constexpr MusicLimits kGeneralLimits{kAnyPositive, kAnyPositive, {1.0, 4294967295.0}, {1.0, 3.0}};
+constexpr detail::ValidityLimits kAnyPositive = detail::finiteAbove(0.0);
+constexpr detail::ValidityLimits kAnySourceBound = detail::closedRange(1.0, 4294967295.0);
+constexpr detail::ValidityLimits kAnyEstimator = detail::closedRange(1.0, 3.0);
+constexpr MusicLimits kGeneralLimits{kAnyPositive, kAnyPositive, kAnySourceBound, kAnyEstimator};
 // The fixed entry sets the estimator settings itself; only its floor comes from the caller.
-constexpr MusicLimits kFixedLimits{kFixedFloor, kAnyPositive, {1.0, 4294967295.0}, {1.0, 3.0}};
+constexpr MusicLimits kFixedLimits{kFixedFloor, kAnyPositive, kAnySourceBound, kAnyEstimator};
 constexpr MusicLimits kAutoLimits{kAutoFloor, kEigenFloor, kMaxSources, kEstimator};
 
 bool validMusicConfig(const Beamformer::MusicConfig& config, const MusicLimits& limits) {

@@ -18,10 +18,10 @@ namespace zk::core {
 
 namespace {
 
-constexpr detail::ParameterLimits kMaxModes =
-    detail::parameterLimits(BeamformingAlgorithm::kOrthogonal, "orthogonal_max_modes");
-constexpr detail::ParameterLimits kThreshold =
-    detail::parameterLimits(BeamformingAlgorithm::kOrthogonal, "orthogonal_eigen_threshold");
+constexpr detail::ValidityLimits kMaxModes =
+    detail::validityLimits(BeamformingAlgorithm::kOrthogonal, "orthogonal_max_modes");
+constexpr detail::ValidityLimits kThreshold =
+    detail::validityLimits(BeamformingAlgorithm::kOrthogonal, "orthogonal_eigen_threshold");
 
 // Places each of the strongest eigenvalues of one bin, as a point source, at the grid point where its
 // eigenvector's beam response |a^H v|^2 / M is largest.
