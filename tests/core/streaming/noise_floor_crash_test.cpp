@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -20,27 +21,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Median wall time of a few runs of fn.
-template <typename Fn>
-Clock::duration medianDuration(Fn&& fn) {
-    std::vector<Clock::duration> times;
-    for (int run = 0; run < 5; ++run) {
-        const auto start = Clock::now();
-        fn();
-        times.push_back(Clock::now() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[2];
-}
+struct ChildRun {
+    bool killed = false;
+    Clock::duration ran{};  // from the child's start to its end
+};
 
-// Runs fn in a child process and kills it with SIGKILL after `delay` from the moment it starts.
-// Returns true when the kill landed, false when fn finished first; fails the test when fn threw.
+// Runs fn in a child process, killed with SIGKILL `killAfter` after it starts, or left to finish when
+// there is no delay. Fails the test when fn threw or the child died otherwise.
 template <typename Fn>
-bool killedPartWay(Clock::duration delay, Fn&& fn) {
+ChildRun runInChild(std::optional<Clock::duration> killAfter, Fn&& fn) {
     int started[2];
     if (::pipe(started) != 0) {
         ADD_FAILURE() << "pipe failed";
-        return false;
+        return {};
     }
     const pid_t child = ::fork();
     if (child == 0) {
@@ -57,15 +50,29 @@ bool killedPartWay(Clock::duration delay, Fn&& fn) {
     ::close(started[1]);
     char ready = 0;
     const bool synced = ::read(started[0], &ready, 1) == 1;
+    const auto start = Clock::now();
     ::close(started[0]);
     EXPECT_TRUE(synced);
-    std::this_thread::sleep_for(delay);
-    ::kill(child, SIGKILL);
+    if (killAfter) {
+        std::this_thread::sleep_for(*killAfter);
+        ::kill(child, SIGKILL);
+    }
     int status = 0;
     ::waitpid(child, &status, 0);
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return true;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child failed: status " << status;
-    return false;
+    const ChildRun run{WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL, Clock::now() - start};
+    if (!run.killed) {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child failed: status " << status;
+    }
+    return run;
+}
+
+// Median time a child takes for fn when it is left to finish.
+template <typename Fn>
+std::chrono::duration<double> medianChildTime(Fn&& fn) {
+    std::vector<Clock::duration> times;
+    for (int run = 0; run < 3; ++run) times.push_back(runInChild(std::nullopt, fn).ran);
+    std::sort(times.begin(), times.end());
+    return times[1];
 }
 
 // A save or an enabled rewrite killed at any moment leaves the old pair or the new one, whole, and
@@ -77,28 +84,34 @@ TEST(NoiseFloorCrashSafety, KilledSavesAndRewritesLeaveAWholePair) {
     saveNoiseFloorProfile(project.path(), zk::test::taggedProfile(M, fftSize, 1));
     std::uint64_t tag = 1;
     bool enabled = false;
-    const NoiseFloorProfile probe = zk::test::taggedProfile(M, fftSize, 1);
-    const auto saveTime = medianDuration([&] { saveNoiseFloorProfile(project.path(), probe); });
-    const auto rewriteTime = medianDuration([&] { rewriteNoiseFloorManifestEnabled(project.path(), false); });
+    // Kill delays are drawn over a window per operation, started at 1.3 times what a child takes for
+    // it (rewriting what is already there) and adapted as the machine's load changes, so that some
+    // kills land after the commit and some runs finish.
+    const NoiseFloorProfile same = zk::test::taggedProfile(M, fftSize, 1);
+    std::chrono::duration<double> windows[2] = {
+        1.3 * medianChildTime([&] { saveNoiseFloorProfile(project.path(), same); }),
+        1.3 * medianChildTime([&] { rewriteNoiseFloorManifestEnabled(project.path(), false); })};
 
     std::mt19937 random(2024);
     int kills = 0;
     int keptOld = 0;  // killed operations that left the old state
     int tookNew = 0;  // killed operations that had already published the new state
-    const auto deadline = Clock::now() + std::chrono::seconds(40);
-    for (int round = 0; kills < 240 && Clock::now() < deadline; ++round) {
+    // About 10 s on an idle machine; the bound only stops a machine too loaded to reach the kills.
+    const auto deadline = Clock::now() + std::chrono::seconds(150);
+    for (int round = 0; kills < 205 && Clock::now() < deadline; ++round) {
         const bool rewrite = round % 4 == 3;
-        const auto window = 1.5 * (rewrite ? rewriteTime : saveTime);
+        auto& window = windows[rewrite ? 1 : 0];
         const auto delay = std::chrono::duration_cast<Clock::duration>(
             window * std::uniform_real_distribution<double>(0.0, 1.0)(random));
         NoiseFloorProfile next = zk::test::taggedProfile(M, fftSize, tag + 1);
         next.enabled = !enabled;
-        const bool killed = killedPartWay(delay, [&] {
+        const auto operation = [&] {
             if (rewrite)
                 rewriteNoiseFloorManifestEnabled(project.path(), !enabled);
             else
                 saveNoiseFloorProfile(project.path(), next);
-        });
+        };
+        const bool killed = runInChild(delay, operation).killed;
         if (HasFailure()) return;
         kills += killed ? 1 : 0;
 
@@ -119,6 +132,7 @@ TEST(NoiseFloorCrashSafety, KilledSavesAndRewritesLeaveAWholePair) {
             ASSERT_TRUE(isNew) << round;
         }
         if (killed) (isNew ? tookNew : keptOld) += 1;
+        window *= !killed ? 0.9 : isNew ? 1.0 : 1.05;
         tag = loaded.averagedFrames;
         enabled = loaded.enabled;
     }
