@@ -1,7 +1,8 @@
 #pragma once
 
 // Counts every call of the global operator new (plain and array, on any thread) in the test binary,
-// so a test can prove that a step allocates nothing. Aligned forms are not counted.
+// so a test can prove that a step allocates nothing. Aligned forms and direct malloc calls (Eigen
+// makes those) are not counted.
 
 #include <cstdint>
 #include <utility>
