@@ -1,9 +1,11 @@
 #pragma once
 
 // Counts heap allocations made through the global operator new, on any thread, while an AllocationCounter
-// is alive. The test binary replaces operator new (allocation_counter.cpp) to feed it.
+// is alive. The test binary replaces operator new (allocation_counter.cpp) to feed it. Direct malloc
+// calls (Eigen makes those) are not counted.
 
 #include <cstdint>
+#include <utility>
 
 namespace zk::test {
 
@@ -21,5 +23,18 @@ class AllocationCounter {
     std::uint64_t startAllocations_;
     std::uint64_t startBytes_;
 };
+
+struct AllocationCount {
+    std::uint64_t calls = 0;
+    std::uint64_t bytes = 0;
+};
+
+// What fn allocated, on every thread, while it ran.
+template <typename Fn>
+AllocationCount allocationsDuring(Fn&& fn) {
+    const AllocationCounter counter;
+    std::forward<Fn>(fn)();
+    return {counter.allocations(), counter.bytes()};
+}
 
 }  // namespace zk::test
