@@ -65,6 +65,10 @@ StreamingAcousticEngine::StreamingAcousticEngine() = default;
 
 StreamingAcousticEngine::~StreamingAcousticEngine() = default;
 
+double StreamingAcousticEngine::hopSeconds() const {
+    return static_cast<double>(config_.hopSize) / static_cast<double>(profile_.sampleRateHz);
+}
+
 double StreamingAcousticEngine::averagingAlpha(double periodSeconds) const {
     return std::exp(-periodSeconds / config_.csmTauSeconds);
 }
@@ -151,10 +155,8 @@ void StreamingAcousticEngine::configure(const DeviceProfile& profile, const Stre
 
 void StreamingAcousticEngine::applyFrequencyBand(const FrequencyBandParameters& parameters) {
     FrequencyBand band = resolveFrequencyBand(profile_.sampleRateHz, config_.frameSize, parameters);
-    const double hopSeconds =
-        static_cast<double>(config_.hopSize) / static_cast<double>(profile_.sampleRateHz);
     std::vector<CrossSpectralMatrix> matrices =
-        makeMatrices(profile_.channelCount, band.binIndices.size(), averagingAlpha(hopSeconds));
+        makeMatrices(profile_.channelCount, band.binIndices.size(), averagingAlpha(hopSeconds()));
     std::vector<std::complex<double>> bandBuffer(band.binIndices.size() * profile_.channelCount);
 
     band_ = std::move(band);
@@ -202,11 +204,9 @@ void StreamingAcousticEngine::processHops() {
     if (const auto band = bandSnapshot_.load(); band && band->revision != band_.parameters.revision) {
         applyFrequencyBand(*band);
     }
-    const double hopSeconds =
-        static_cast<double>(config_.hopSize) / static_cast<double>(profile_.sampleRateHz);
     if (const double tau = pendingTimeConstant_.exchange(0.0); tau > 0.0) {
         config_.csmTauSeconds = tau;
-        const double alpha = averagingAlpha(hopSeconds);
+        const double alpha = averagingAlpha(hopSeconds());
         for (CrossSpectralMatrix& matrix : matrices_) matrix.setAveragingAlpha(alpha);
     }
 
@@ -260,10 +260,8 @@ void StreamingAcousticEngine::processHops() {
 
 void StreamingAcousticEngine::updateDasRotation(double focusDistanceM) {
     const std::uint64_t bins = band_.binIndices.size();
-    const double hopSeconds =
-        static_cast<double>(config_.hopSize) / static_cast<double>(profile_.sampleRateHz);
     const std::uint64_t hopsPerMap =
-        truncatedCount((static_cast<double>(config_.mapIntervalMs) / 1000.0) / hopSeconds);
+        truncatedCount((static_cast<double>(config_.mapIntervalMs) / 1000.0) / hopSeconds());
     const std::uint64_t binsPerHop =
         std::min(bins, std::max<std::uint64_t>(1, ceilDiv(bins, std::max<std::uint64_t>(1, hopsPerMap))));
     const std::uint64_t first = dasRotationCursor_ < bins ? dasRotationCursor_ : 0;
@@ -271,7 +269,7 @@ void StreamingAcousticEngine::updateDasRotation(double focusDistanceM) {
     dasRotationCursor_ = first + binsPerHop < bins ? first + binsPerHop : 0;
     // Each bin is revisited every `revisit` hops, so its decay spans that many hops.
     const double revisit = static_cast<double>(ceilDiv(bins, binsPerHop));
-    const double alpha = averagingAlpha(revisit * hopSeconds);
+    const double alpha = averagingAlpha(revisit * hopSeconds());
 
     const auto t0 = std::chrono::steady_clock::now();
     context_->beamformer->updateStreamingDas(dasState_, bandBuffer_, band_.binFrequenciesHz, alpha,

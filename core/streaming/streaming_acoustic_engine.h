@@ -107,6 +107,7 @@ class StreamingAcousticEngine {
     void clearLatestMap();
     void restartWindow();
     [[nodiscard]] CameraGridSpec cameraGrid(double focusDistanceM) const;
+    [[nodiscard]] double hopSeconds() const;
     [[nodiscard]] double averagingAlpha(double periodSeconds) const;
 
     bool renderWorkItem(const MapWorkItem& item);
