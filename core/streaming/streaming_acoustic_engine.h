@@ -22,6 +22,7 @@
 #include "core/signal/interleaved_sample_buffer.h"
 #include "core/signal/spectral_framer.h"
 #include "core/storage/device_profile.h"
+#include "core/streaming/detail/snapshot_slot.h"
 #include "core/streaming/map_jobs.h"
 #include "core/streaming/noise_floor_profile.h"
 #include "core/streaming/streaming_engine_config.h"
@@ -129,14 +130,14 @@ class StreamingAcousticEngine {
     StreamingDasState dasState_;
     std::uint64_t dasRotationCursor_ = 0;
 
-    // Noise capture queue of at most kNoiseCaptureLimit blocks and its drop count.
+    // Noise capture queue of at most 128 blocks and its drop count.
     std::deque<std::shared_ptr<NoiseCaptureBlock>> noiseCaptureQueue_;  // guarded by noiseMutex_
     std::uint64_t noiseCaptureOverflow_ = 0;                            // guarded by noiseMutex_
     mutable std::mutex noiseMutex_;  // guards the capture queue and its overflow count (producer, worker)
     // Set by the GUI thread under noiseMutex_, read by the producer at every frame.
     std::atomic<bool> noiseCaptureEnabled_{false};
     // Written by the GUI thread, read by the map thread and activeNoiseFloor callers.
-    std::atomic<std::shared_ptr<const NoiseFloorProfile>> noiseFloorProfile_;
+    detail::SnapshotSlot<const NoiseFloorProfile> noiseFloorProfile_;
     // Written by the GUI thread, read by the map thread and activeNoiseFloor callers.
     std::atomic<bool> noiseSubtractionEnabled_{false};
     NoiseReference noiseReference_;    // map thread only
@@ -161,26 +162,27 @@ class StreamingAcousticEngine {
 
     // Single-entry hand-off slots: the producer exchanges a new record in, the map thread exchanges
     // it out; the owner empties them on configure, band change and reset.
-    std::atomic<std::shared_ptr<const MapWorkItem>> workItemSlot_;
-    std::atomic<std::shared_ptr<const PendingMapJob>> pendingJobSlot_;
+    detail::SnapshotSlot<const MapWorkItem> workItemSlot_;
+    detail::SnapshotSlot<const PendingMapJob> pendingJobSlot_;
     BinRotationMap binRotation_;  // map thread only
 
     // Bumped by the producer side on every change that makes published records stale; read by the map
     // thread before and after a render.
     std::atomic<std::uint64_t> generation_{0};
-    // Statistics: written by the producer (publication, DAS updates) and the map thread, read by any.
-    std::atomic<std::uint64_t> supersededJobs_{0};
-    std::atomic<std::uint64_t> latencyCount_{0};
-    std::atomic<std::uint64_t> latencySumUs_{0};
-    std::atomic<std::uint64_t> latencyMaxUs_{0};
-    std::array<std::atomic<std::uint64_t>, mapLatencyBucketBoundsUs.size()> latencyBuckets_{};
+    // Statistics, written by the producer (publication, DAS updates) and the map thread, read by any
+    // thread without a lock; configure zeroes them.
+    std::atomic<std::uint64_t> supersededJobs_{0};  // records replaced in a slot before they were taken
+    std::atomic<std::uint64_t> latencyCount_{0};    // latency samples
+    std::atomic<std::uint64_t> latencySumUs_{0};    // their sum
+    std::atomic<std::uint64_t> latencyMaxUs_{0};    // their maximum, raised by compare-and-swap
+    std::array<std::atomic<std::uint64_t>, mapLatencyBucketBoundsUs.size()> latencyBuckets_{};  // per bucket
 
     // Snapshots published by the GUI thread (and configure), loaded by the producer at hop boundaries;
     // the parameter snapshot is also read by the map thread for the noise reference's focus distance.
-    std::atomic<std::shared_ptr<const BeamformingParameters>> parameterSnapshot_;
-    std::atomic<std::shared_ptr<const FrequencyBandParameters>> bandSnapshot_;
+    detail::SnapshotSlot<const BeamformingParameters> parameterSnapshot_;
+    detail::SnapshotSlot<const FrequencyBandParameters> bandSnapshot_;
     // Copy of context_ for the threads other than the producer (setters, activeNoiseFloor).
-    std::atomic<std::shared_ptr<const MapRenderContext>> publishedContext_;
+    detail::SnapshotSlot<const MapRenderContext> publishedContext_;
     // Time constant set by the GUI thread, taken (exchanged with 0) by the producer; 0 = none pending.
     std::atomic<double> pendingTimeConstant_{0.0};
 };
