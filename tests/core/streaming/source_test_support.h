@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +39,18 @@ inline zk::core::DeviceProfile lineProfile(std::uint32_t wireChannels) {
     std::vector<zk::core::MicrophoneChannel> positions;
     for (std::uint32_t m = 0; m < wireChannels; ++m) positions.push_back({m, m, 0.01 * m, 0.0, 0.0});
     return sourceProfile(positions, wireChannels);
+}
+
+// count microphones on a Fermat spiral of the given radius in the plane z = 0: no two spacings repeat,
+// so a map has no grating lobes.
+inline std::vector<zk::core::MicrophoneChannel> spiralPositions(std::uint32_t count, double radiusM) {
+    std::vector<zk::core::MicrophoneChannel> positions;
+    const double golden = 2.399963229728653;  // pi (3 - sqrt 5)
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const double r = radiusM * std::sqrt((k + 0.5) / count);
+        positions.push_back({k, k, r * std::cos(k * golden), r * std::sin(k * golden), 0.0});
+    }
+    return positions;
 }
 
 // Writes the samples little-endian, then `extraBytes` bytes of 0x7F (an incomplete trailing frame).
