@@ -19,8 +19,10 @@ namespace zk::core {
 namespace {
 
 using zk::test::expectThrowExactly;
+using zk::test::oneShotAtBin;
 using zk::test::sourceProfile;
 using zk::test::spiralPositions;
+using zk::test::tangentWave;
 
 using Complex = std::complex<double>;
 
@@ -49,25 +51,6 @@ class ScriptedSource final : public IRawSampleSource {
     std::uint64_t chunk_;
     std::size_t cursor_ = 0;
 };
-
-SyntheticSourceSettings tangentWave(double frequencyHz, double angleXDeg, double angleYDeg) {
-    SyntheticSourceSettings s;
-    s.frequencyHz = frequencyHz;
-    s.speedOfSoundMps = 343.0;
-    s.amplitude = 8000.0;
-    s.tangentPlane = true;
-    s.tangentAngleXDeg = angleXDeg;
-    s.tangentAngleYDeg = angleYDeg;
-    return s;
-}
-
-// The one-shot run's settings at a bin of the 256-point frame at 48 kHz.
-SourceAnalysisSettings oneShotAtBin(std::uint64_t bin) {
-    SourceAnalysisSettings s;
-    s.bin = bin;
-    s.frequencyHz = bin * 48000.0 / 256.0;
-    return s;
-}
 
 // Cross-spectral matrix of bin k summed over the Hann-windowed frames, by a naive DFT in double.
 std::vector<std::vector<Complex>> naiveMatrix(const std::vector<std::vector<double>>& channels, std::size_t n,

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "core/storage/device_profile.h"
+#include "core/streaming/source_analysis.h"
+#include "core/streaming/synthetic_source.h"
 
 namespace zk::test {
 
@@ -71,6 +73,26 @@ inline std::vector<std::int16_t> countingSamples(std::size_t count) {
     std::vector<std::int16_t> samples(count);
     for (std::size_t i = 0; i < count; ++i) samples[i] = static_cast<std::int16_t>(i * 37 - 30000);
     return samples;
+}
+
+// A plane wave of 8000 counts arriving along the image-plane angles (x, y) at 343 m/s.
+inline zk::core::SyntheticSourceSettings tangentWave(double frequencyHz, double angleXDeg, double angleYDeg) {
+    zk::core::SyntheticSourceSettings s;
+    s.frequencyHz = frequencyHz;
+    s.speedOfSoundMps = 343.0;
+    s.amplitude = 8000.0;
+    s.tangentPlane = true;
+    s.tangentAngleXDeg = angleXDeg;
+    s.tangentAngleYDeg = angleYDeg;
+    return s;
+}
+
+// The one-shot run's settings at a bin of its 256-point frame at 48 kHz.
+inline zk::core::SourceAnalysisSettings oneShotAtBin(std::uint64_t bin) {
+    zk::core::SourceAnalysisSettings s;
+    s.bin = bin;
+    s.frequencyHz = static_cast<double>(bin) * 48000.0 / 256.0;
+    return s;
 }
 
 }  // namespace zk::test
