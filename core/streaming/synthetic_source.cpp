@@ -41,7 +41,7 @@ std::int16_t toSample(double value) {
 }  // namespace
 
 SyntheticSource::SyntheticSource(const SyntheticSourceSettings& settings) : settings_(settings) {
-    // Written as "not above zero and finite" so that NaN, which compares false, is refused too.
+    // NaN compares false, so "not above zero" refuses it; an infinity gets the same text.
     if (!(settings.frequencyHz > 0.0) || !(settings.speedOfSoundMps > 0.0) ||
         !std::isfinite(settings.frequencyHz) || !std::isfinite(settings.speedOfSoundMps)) {
         throw std::invalid_argument("synthetic source frequency and speed of sound must be positive");

@@ -38,7 +38,8 @@ class SyntheticSource final : public IRawSampleSource {
     void stop() override {}
 
     /// frameCount wire frames of the wave: microphone m writes wire channel logicalToWire[m], the rest
-    /// stay 0. std::logic_error "synthetic source requires a valid profile".
+    /// stay 0. std::logic_error "synthetic source requires a valid profile" (also for a wire index past
+    /// the frame or a non-finite position), std::length_error for a count past the addressable size.
     [[nodiscard]] std::vector<std::int16_t> readFrames(std::uint64_t frameCount) override;
 
     [[nodiscard]] const SyntheticSourceSettings& settings() const { return settings_; }
