@@ -28,13 +28,11 @@ std::vector<std::int16_t> framesOf(const std::vector<std::int16_t>& samples, std
             samples.begin() + static_cast<std::ptrdiff_t>((first + count) * kWire)};
 }
 
-TEST(ReplaySource, ReadsAThousandFramesInBlocksOf256BitForBit) {
+TEST(ReplaySource, ReadsInBlocksBitForBitAndSeeksPastTheEndAndBack) {
     zk::test::TempFolder folder;
     const std::vector<std::int16_t> samples = countingSamples(1000 * kWire);
     writeRawFile(folder / "raw.int16", samples);
-
     ReplaySource source(folder / "raw.int16");
-    EXPECT_EQ(source.kind(), SourceKind::Replay);
     source.configure(lineProfile(kWire));
     source.start();
     EXPECT_EQ(source.totalFrames(), 1000u);
@@ -49,55 +47,31 @@ TEST(ReplaySource, ReadsAThousandFramesInBlocksOf256BitForBit) {
     EXPECT_EQ(sizes, (std::vector<std::size_t>{256, 256, 256, 232, 0}));
     EXPECT_EQ(source.positionFrames(), 1000u);
     EXPECT_EQ(all, samples);
+
+    // The stream has hit the end of the file: a seek must clear that before it reads again.
+    source.seekFrame(5000);
+    EXPECT_EQ(source.positionFrames(), 1000u);
+    EXPECT_TRUE(source.readFrames(10).empty());
+    source.seekFrame(10);
+    EXPECT_EQ(source.readFrames(5), framesOf(samples, 10, 5));
+    EXPECT_EQ(source.positionFrames(), 15u);
+    source.seekFrame(999);
+    EXPECT_EQ(source.readFrames(5), framesOf(samples, 999, 1));
 }
 
 TEST(ReplaySource, AnIncompleteTrailingFrameIsNeverReturned) {
     zk::test::TempFolder folder;
     const std::vector<std::int16_t> samples = countingSamples(10 * kWire);
     writeRawFile(folder / "raw.int16", samples, 5);  // an odd byte count, short of an eleventh frame
-
     ReplaySource source(folder / "raw.int16");
     source.configure(lineProfile(kWire));
     source.start();
     EXPECT_EQ(source.totalFrames(), 10u);
-    std::vector<std::int16_t> all;
-    for (std::vector<std::int16_t> block = source.readFrames(4); !block.empty();
-         block = source.readFrames(4)) {
-        EXPECT_EQ(block.size() % kWire, 0u);
-        all.insert(all.end(), block.begin(), block.end());
-    }
-    EXPECT_EQ(all, samples);
-    EXPECT_EQ(source.positionFrames(), 10u);
-    EXPECT_TRUE(source.readFrames(100).empty());
-
-    // One read larger than the file takes every whole frame at once.
+    EXPECT_EQ(source.readFrames(8), framesOf(samples, 0, 8));
+    EXPECT_EQ(source.readFrames(8), framesOf(samples, 8, 2));
+    EXPECT_TRUE(source.readFrames(8).empty());
     source.seekFrame(0);
-    EXPECT_EQ(source.readFrames(1'000'000), samples);
-}
-
-TEST(ReplaySource, SeekClampsToTheEndAndReadsAgainAfterTheEndOfFile) {
-    zk::test::TempFolder folder;
-    const std::vector<std::int16_t> samples = countingSamples(1000 * kWire);
-    writeRawFile(folder / "raw.int16", samples);
-    ReplaySource source(folder / "raw.int16");
-    source.configure(lineProfile(kWire));
-    source.start();
-
-    EXPECT_EQ(source.readFrames(2000).size(), samples.size());
-    EXPECT_TRUE(source.readFrames(1).empty());  // the stream has hit the end of the file
-
-    source.seekFrame(5000);
-    EXPECT_EQ(source.positionFrames(), 1000u);
-    EXPECT_TRUE(source.readFrames(10).empty());
-
-    source.seekFrame(10);
-    EXPECT_EQ(source.positionFrames(), 10u);
-    EXPECT_EQ(source.readFrames(5), framesOf(samples, 10, 5));
-    EXPECT_EQ(source.positionFrames(), 15u);
-
-    source.seekFrame(999);
-    EXPECT_EQ(source.readFrames(5), framesOf(samples, 999, 1));
-    EXPECT_EQ(source.positionFrames(), 1000u);
+    EXPECT_EQ(source.readFrames(1'000'000), samples);  // more than one read chunk asked at once
 }
 
 TEST(ReplaySource, LifecycleRules) {
@@ -105,7 +79,6 @@ TEST(ReplaySource, LifecycleRules) {
     const std::vector<std::int16_t> samples = countingSamples(20 * kWire);
     writeRawFile(folder / "raw.int16", samples);
     ReplaySource source(folder / "raw.int16");
-
     expectThrowExactly<std::logic_error>([&] { source.start(); },
                                          "replay source requires a configured profile");
     expectThrowExactly<std::logic_error>([&] { (void)source.readFrames(1); }, "replay source is not started");
@@ -118,36 +91,21 @@ TEST(ReplaySource, LifecycleRules) {
     EXPECT_EQ(source.positionFrames(), 4u);
     expectThrowExactly<std::logic_error>([&] { source.configure(lineProfile(kWire)); },
                                          "cannot configure replay source while open");
-
-    source.stop();
     source.stop();
     expectThrowExactly<std::logic_error>([&] { (void)source.readFrames(1); }, "replay source is not started");
-    source.configure(lineProfile(kWire));
     source.start();  // opens again at the first frame
-    EXPECT_EQ(source.positionFrames(), 0u);
     EXPECT_EQ(source.readFrames(2), framesOf(samples, 0, 2));
+    EXPECT_EQ(source.positionFrames(), 2u);
 
-    // An invalid profile is taken as a copy and refused only when the stream would open.
-    source.stop();
-    DeviceProfile invalid = lineProfile(kWire);
-    invalid.profileId.clear();
-    source.configure(invalid);
-    expectThrowExactly<std::logic_error>([&] { source.start(); },
-                                         "replay source requires a configured profile");
-}
-
-TEST(ReplaySource, MissingFileFailsToOpenAndToSize) {
-    zk::test::TempFolder folder;
-    ReplaySource source(folder / "absent.int16");
-    source.configure(lineProfile(kWire));
-    expectThrowExactly<std::runtime_error>([&] { source.start(); }, "cannot open replay raw file");
+    ReplaySource missing(folder / "absent.int16");
+    missing.configure(lineProfile(kWire));
+    expectThrowExactly<std::runtime_error>([&] { missing.start(); }, "cannot open replay raw file");
     try {
-        (void)source.totalFrames();
+        (void)missing.totalFrames();
         ADD_FAILURE() << "expected a filesystem error";
     } catch (const std::filesystem::filesystem_error& e) {
         EXPECT_NE(std::string(e.what()).find("file_size"), std::string::npos) << e.what();
         EXPECT_EQ(e.path1(), folder / "absent.int16");
-        EXPECT_EQ(e.code(), std::errc::no_such_file_or_directory);
     }
 }
 
