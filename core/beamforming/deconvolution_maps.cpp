@@ -6,6 +6,7 @@
 #include "core/beamforming/deconvolution_solvers.h"
 #include "core/beamforming/detail/coarse_grid.h"
 #include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/detail/steering_blocks.h"
 
 namespace zk::core {
 namespace {
@@ -139,7 +140,7 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
     const std::size_t g = cache.gridPointCount;
     std::vector<double> p(n * n, 0.0);
     if (n == 0 || bins == 0 || g == 0) return p;
-    const std::size_t m = cache.phaseTerms.size() / (bins * g);
+    const std::size_t m = cache.microphoneCount;
     if (m == 0) return p;
     for (std::uint64_t point : coarsePoints) {
         if (point >= g) throw std::invalid_argument("invalid camera grid");
@@ -151,9 +152,10 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
     std::vector<double> re(n * m), im(n * m);
     const double invM = 1.0 / static_cast<double>(m);
     const int threads = beamformerThreadCount();
+    detail::SteeringBlocks steering(cache, 1, detail::SteeringBlocks::Layout::kTerms);
     for (std::size_t k = 0; k < bins; ++k) {
         for (std::size_t i = 0; i < n; ++i) {
-            const std::complex<float>* a = cache.phaseTerms.data() + (k * g + coarsePoints[i]) * m;
+            const std::complex<float>* a = steering.terms(k, coarsePoints[i], coarsePoints[i] + 1).data();
             for (std::size_t mic = 0; mic < m; ++mic) {
                 re[i * m + mic] = static_cast<double>(a[mic].real());
                 im[i * m + mic] = static_cast<double>(a[mic].imag());

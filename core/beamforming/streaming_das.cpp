@@ -8,12 +8,16 @@
 #include "core/beamforming/detail/input_checks.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/pair_kernel.h"
+#include "core/beamforming/detail/steering_blocks.h"
 
 namespace zk::core {
 
 namespace {
 
 constexpr std::size_t kProjectionBlock = 128;
+
+// Grid points per block of a beam formed from block-wise steering.
+constexpr std::size_t kBeamBlock = 256;
 
 bool allFinite(std::span<const double> values) {
     return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
@@ -65,8 +69,12 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         rebuilt.gridPointCount = cache->gridPointCount;
         rebuilt.microphoneCount = m;
         rebuilt.key = grid;
-        rebuilt.phasePlaneRe = cache->phasePlaneRe;
-        rebuilt.phasePlaneIm = cache->phasePlaneIm;
+        if (cache->tablesHeld) {
+            rebuilt.phasePlaneRe = cache->phasePlaneRe;
+            rebuilt.phasePlaneIm = cache->phasePlaneIm;
+        } else {
+            rebuilt.blockedSteering = cache;
+        }
         rebuilt.beamSums.assign(bins * cache->gridPointCount, 0.0);
         rebuilt.diagonalSums.assign(bins, 0.0);
         state = std::move(rebuilt);
@@ -88,6 +96,15 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
     const float* planeRe = state.phasePlaneRe.data();
     const float* planeIm = state.phasePlaneIm.data();
     double* beamSums = state.beamSums.data();
+    // Without tables the beam is formed block by block of points, from steering built per block into
+    // scratch allocated here, before the team; with them one block spans the grid.
+    const bool blocked = state.blockedSteering != nullptr;
+    const std::size_t blockPoints = blocked ? kBeamBlock : points;
+    std::vector<detail::SteeringBlocks> steeringAll;
+    if (blocked) {
+        steeringAll = detail::steeringBlocksPerThread(*state.blockedSteering, threads, kBeamBlock,
+                                                      detail::SteeringBlocks::Layout::kPlanes);
+    }
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
         std::vector<float> yRe(points);
@@ -96,19 +113,38 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         for (std::size_t b = start; b < end; ++b) {
             std::fill(yRe.begin(), yRe.end(), 0.0f);
             std::fill(yIm.begin(), yIm.end(), 0.0f);
-            float* __restrict yr = yRe.data();
-            float* __restrict yi = yIm.data();
-            for (std::size_t i = 0; i < m; ++i) {
-                // y += conj(a) * X
-                const float xr = static_cast<float>(spectra[b * m + i].real());
-                const float xi = static_cast<float>(spectra[b * m + i].imag());
-                const float* __restrict ar = planeRe + (b * m + i) * points;
-                const float* __restrict ai = planeIm + (b * m + i) * points;
-                for (std::size_t g = 0; g < points; ++g) {
-                    yr[g] = std::fma(ar[g], xr, std::fma(ai[g], xi, yr[g]));
-                    yi[g] = std::fma(ar[g], xi, std::fma(-ai[g], xr, yi[g]));
+            for (std::size_t first = 0; first < points; first += blockPoints) {
+                const std::size_t count = std::min(blockPoints, points - first);
+                const float* blockRe = nullptr;
+                const float* blockIm = nullptr;
+                std::size_t stride = points;
+                if (blocked) {
+                    const detail::PlaneBlock planes =
+                        steeringAll[static_cast<std::size_t>(omp_get_thread_num())].planes(b, first,
+                                                                                           first + count);
+                    blockRe = planes.re.data();
+                    blockIm = planes.im.data();
+                    stride = planes.stride;
+                } else {
+                    blockRe = planeRe + b * m * points + first;
+                    blockIm = planeIm + b * m * points + first;
+                }
+                float* __restrict yr = yRe.data() + first;
+                float* __restrict yi = yIm.data() + first;
+                for (std::size_t i = 0; i < m; ++i) {
+                    // y += conj(a) * X
+                    const float xr = static_cast<float>(spectra[b * m + i].real());
+                    const float xi = static_cast<float>(spectra[b * m + i].imag());
+                    const float* __restrict ar = blockRe + i * stride;
+                    const float* __restrict ai = blockIm + i * stride;
+                    for (std::size_t g = 0; g < count; ++g) {
+                        yr[g] = std::fma(ar[g], xr, std::fma(ai[g], xi, yr[g]));
+                        yi[g] = std::fma(ar[g], xi, std::fma(-ai[g], xr, yi[g]));
+                    }
                 }
             }
+            float* __restrict yr = yRe.data();
+            float* __restrict yi = yIm.data();
             double* __restrict sums = beamSums + b * points;
             for (std::size_t g = 0; g < points; ++g) {
                 const double re = yr[g];
@@ -180,18 +216,32 @@ void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<con
 
     const std::size_t bins = frequencies.size();
     const std::size_t points = cache->gridPointCount;
-    const std::size_t plane = m * points;
     const std::size_t pairs = m * (m - 1) / 2;
     outBeamSums.assign(bins * points, 0.0);
     outDiagonalSums.assign(bins, 0.0);
-    const std::span<const float> planeRe(cache->phasePlaneRe);
-    const std::span<const float> planeIm(cache->phasePlaneIm);
-#pragma omp parallel num_threads(beamformerThreadCount())
+    const int threads = beamformerThreadCount();
+    // Per-thread buffers are allocated before the team, so nothing inside it can throw.
+    struct Scratch {
+        std::vector<float> pairRe, pairIm, scratch;
+        std::vector<double> accumulator;
+    };
+    std::vector<Scratch> scratchAll(static_cast<std::size_t>(threads));
+    for (Scratch& s : scratchAll) {
+        s.pairRe.resize(pairs);
+        s.pairIm.resize(pairs);
+        s.scratch.resize(kProjectionBlock);
+        s.accumulator.resize(kProjectionBlock);
+    }
+    std::vector<detail::SteeringBlocks> steeringAll = detail::steeringBlocksPerThread(
+        *cache, threads, kProjectionBlock, detail::SteeringBlocks::Layout::kPlanes);
+#pragma omp parallel num_threads(threads)
     {
-        std::vector<float> pairRe(pairs);
-        std::vector<float> pairIm(pairs);
-        std::vector<float> scratch(kProjectionBlock);
-        std::vector<double> accumulator(kProjectionBlock);
+        const auto thread = static_cast<std::size_t>(omp_get_thread_num());
+        std::vector<float>& pairRe = scratchAll[thread].pairRe;
+        std::vector<float>& pairIm = scratchAll[thread].pairIm;
+        std::vector<float>& scratch = scratchAll[thread].scratch;
+        std::vector<double>& accumulator = scratchAll[thread].accumulator;
+        detail::SteeringBlocks& steering = steeringAll[thread];
 #pragma omp for schedule(static)
         for (std::size_t b = 0; b < bins; ++b) {
             const MatrixRows& rows = matrices[b];
@@ -208,9 +258,9 @@ void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<con
             for (std::size_t first = 0; first < points; first += kProjectionBlock) {
                 const std::size_t end = std::min(first + kProjectionBlock, points);
                 std::fill(accumulator.begin(), accumulator.end(), 0.0);
-                detail::accumulatePairQuadraticForm(planeRe.subspan(b * plane, plane),
-                                                    planeIm.subspan(b * plane, plane), m, points, first, end,
-                                                    pairRe, pairIm, scratch, accumulator);
+                const detail::PlaneBlock planes = steering.planes(b, first, end);
+                detail::accumulatePairQuadraticForm(planes.re, planes.im, m, planes.stride, planes.first,
+                                                    planes.end, pairRe, pairIm, scratch, accumulator);
                 for (std::size_t g = first; g < end; ++g) {
                     outBeamSums[b * points + g] = trace + 2.0 * accumulator[g - first];
                 }
