@@ -7,6 +7,10 @@
 
 #include "core/platform/cpu_features.h"
 
+#ifdef ZK_DISPATCH_KERNELS
+#include <immintrin.h>
+#endif
+
 // This file is compiled with -ffp-contract=off: the AVX2 variant may not fuse the multiplies and adds
 // of the baseline into FMAs, or its floats would differ in the last bit.
 
@@ -98,13 +102,88 @@ __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl"))) void phaseTermsAvx
                                                                                     float* out) {
     phaseTermsBody(k, d, count, out);
 }
+
+// 8 points x 8 microphones of terms into 8 rows of 8 points per plane: each point's 16 floats are split
+// into real and imaginary parts, then both 8 x 8 tiles are transposed in registers.
+__attribute__((target("avx2"), always_inline)) inline void regroupTile(const float* terms, std::size_t m,
+                                                                       float* re, float* im,
+                                                                       std::size_t stride) {
+    __m256 rows[2][8];
+    for (std::size_t p = 0; p < 8; ++p) {
+        const __m256 low = _mm256_loadu_ps(terms + 2 * p * m);
+        const __m256 high = _mm256_loadu_ps(terms + 2 * p * m + 8);
+        // Within each 128-bit lane the shuffle takes parts 0 and 1 of low, then of high; the permute
+        // restores microphone order across the lanes.
+        const __m256 reMixed = _mm256_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0));
+        const __m256 imMixed = _mm256_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1));
+        rows[0][p] =
+            _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(reMixed), _MM_SHUFFLE(3, 1, 2, 0)));
+        rows[1][p] =
+            _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(imMixed), _MM_SHUFFLE(3, 1, 2, 0)));
+    }
+    for (std::size_t part = 0; part < 2; ++part) {
+        const __m256* r = rows[part];
+        const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]);
+        const __m256 t1 = _mm256_unpackhi_ps(r[0], r[1]);
+        const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]);
+        const __m256 t3 = _mm256_unpackhi_ps(r[2], r[3]);
+        const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]);
+        const __m256 t5 = _mm256_unpackhi_ps(r[4], r[5]);
+        const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]);
+        const __m256 t7 = _mm256_unpackhi_ps(r[6], r[7]);
+        const __m256 u0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 u1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 u2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 u3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 u4 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 u5 = _mm256_shuffle_ps(t4, t6, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 u6 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 u7 = _mm256_shuffle_ps(t5, t7, _MM_SHUFFLE(3, 2, 3, 2));
+        float* out = part == 0 ? re : im;
+        _mm256_storeu_ps(out + 0 * stride, _mm256_permute2f128_ps(u0, u4, 0x20));
+        _mm256_storeu_ps(out + 1 * stride, _mm256_permute2f128_ps(u1, u5, 0x20));
+        _mm256_storeu_ps(out + 2 * stride, _mm256_permute2f128_ps(u2, u6, 0x20));
+        _mm256_storeu_ps(out + 3 * stride, _mm256_permute2f128_ps(u3, u7, 0x20));
+        _mm256_storeu_ps(out + 4 * stride, _mm256_permute2f128_ps(u0, u4, 0x31));
+        _mm256_storeu_ps(out + 5 * stride, _mm256_permute2f128_ps(u1, u5, 0x31));
+        _mm256_storeu_ps(out + 6 * stride, _mm256_permute2f128_ps(u2, u6, 0x31));
+        _mm256_storeu_ps(out + 7 * stride, _mm256_permute2f128_ps(u3, u7, 0x31));
+    }
+}
+
+// Whole 8 x 8 tiles through registers, the ragged edges through the plain loop.
+__attribute__((target("avx2"), always_inline)) inline void regroupTiled(const float* terms,
+                                                                        std::size_t points, std::size_t m,
+                                                                        float* re, float* im,
+                                                                        std::size_t stride) {
+    const std::size_t tiledPoints = points - points % 8;
+    const std::size_t tiledMics = m - m % 8;
+    for (std::size_t g = 0; g < tiledPoints; g += 8) {
+        for (std::size_t mic = 0; mic < tiledMics; mic += 8) {
+            regroupTile(terms + 2 * (g * m + mic), m, re + mic * stride + g, im + mic * stride + g, stride);
+        }
+    }
+    for (std::size_t mic = tiledMics; mic < m; ++mic) {
+        for (std::size_t g = 0; g < tiledPoints; ++g) {
+            re[mic * stride + g] = terms[2 * (g * m + mic)];
+            im[mic * stride + g] = terms[2 * (g * m + mic) + 1];
+        }
+    }
+    for (std::size_t mic = 0; mic < m; ++mic) {
+        for (std::size_t g = tiledPoints; g < points; ++g) {
+            re[mic * stride + g] = terms[2 * (g * m + mic)];
+            im[mic * stride + g] = terms[2 * (g * m + mic) + 1];
+        }
+    }
+}
+
 __attribute__((target("avx2,fma"))) void regroupAvx2(const float* terms, std::size_t points, std::size_t m,
                                                      float* re, float* im, std::size_t stride) {
-    regroupBody(terms, points, m, re, im, stride);
+    regroupTiled(terms, points, m, re, im, stride);
 }
 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl"))) void regroupAvx512(
     const float* terms, std::size_t points, std::size_t m, float* re, float* im, std::size_t stride) {
-    regroupBody(terms, points, m, re, im, stride);
+    regroupTiled(terms, points, m, re, im, stride);
 }
 #endif
 
