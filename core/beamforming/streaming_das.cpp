@@ -96,8 +96,8 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
     const float* planeRe = state.phasePlaneRe.data();
     const float* planeIm = state.phasePlaneIm.data();
     double* beamSums = state.beamSums.data();
-    // Without tables the beam is formed block by block of points, from steering built per block into
-    // scratch allocated here, before the team; with them one block spans the grid.
+    // Without tables the beam is formed block by block of points, from steering built per block; with
+    // them one block spans the grid. All scratch is allocated here, before the team.
     const bool blocked = state.blockedSteering != nullptr;
     const std::size_t blockPoints = blocked ? kBeamBlock : points;
     std::vector<detail::SteeringBlocks> steeringAll;
@@ -105,10 +105,12 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         steeringAll = detail::steeringBlocksPerThread(*state.blockedSteering, threads, kBeamBlock,
                                                       detail::SteeringBlocks::Layout::kPlanes);
     }
+    std::vector<std::vector<float>> beamRe(static_cast<std::size_t>(threads), std::vector<float>(points));
+    std::vector<std::vector<float>> beamIm(static_cast<std::size_t>(threads), std::vector<float>(points));
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
-        std::vector<float> yRe(points);
-        std::vector<float> yIm(points);
+        std::vector<float>& yRe = beamRe[static_cast<std::size_t>(omp_get_thread_num())];
+        std::vector<float>& yIm = beamIm[static_cast<std::size_t>(omp_get_thread_num())];
 #pragma omp for schedule(static)
         for (std::size_t b = start; b < end; ++b) {
             std::fill(yRe.begin(), yRe.end(), 0.0f);
