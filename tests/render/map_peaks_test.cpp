@@ -60,7 +60,8 @@ TEST(FindMapPeaks, RefusesPlanesShorterThanTheirSize) {
     const std::vector<double> one = {1.0};
     EXPECT_TRUE(findMapPeaks(one, 2, 1, 6.0, 4, 3).empty());
     EXPECT_TRUE(findMapPeaks(one, 0, 1, 6.0, 4, 3).empty());
-    // 2^32 x 2^32 wraps to 0 in 64 bits: a product check would let it read far past the vector.
+    // 3 x 0xAAAAAAAAAAAAAAAB wraps to 1 in 64 bits: a product check would read far past the vector.
+    EXPECT_TRUE(findMapPeaks(one, 3, 0xAAAAAAAAAAAAAAABull, 6.0, 4, 3).empty());
     EXPECT_TRUE(findMapPeaks(one, std::uint64_t{1} << 32, std::uint64_t{1} << 32, 6.0, 4, 3).empty());
     const std::vector<double> none(4, kNaN);
     EXPECT_TRUE(findMapPeaks(none, 2, 2, 6.0, 4, 3).empty());
