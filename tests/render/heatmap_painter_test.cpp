@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "heatmap_test_owner.h"
@@ -238,6 +239,23 @@ TEST(HeatmapPainter, GateAndDynamicRangeDecideTheVisibleCount) {
         ui.publish(makeMap(6, 5, power), kMapSourceAnalysis);
         EXPECT_EQ(ui.mapVisiblePixels.load(), 0);
         EXPECT_EQ(ui.shader().contourLevelCount, 0);
+    }
+}
+
+TEST(HeatmapPainter, SmoothingHelpersPassMismatchedLevelsUnchanged) {
+    const std::vector<double> previous = {1.0, 2.0}, levels = {-5.0, kNaN, 4.0};
+    EXPECT_EQ(blendHeatmapLevels(previous, levels, 0.5).size(), 3u);
+    EXPECT_EQ(blendHeatmapLevels(previous, levels, 0.5)[2], 4.0);
+    const std::vector<double> blended =
+        blendHeatmapLevels(std::vector<double>{kNaN, 0.0}, std::vector<double>{-20.0, kNaN}, 0.25);
+    EXPECT_EQ(blended, (std::vector<double>{0.75 * -20.0 + 0.25 * -160.0, 0.75 * -160.0}));
+    // 5 x 0x6666666666666667 cells wrap to 3 in 64 bits; neither that nor 2 x 2 is a plane of 3 levels.
+    for (const auto& [width, height] :
+         {std::pair<std::uint64_t, std::uint64_t>{5, 0x6666666666666667ull}, {2, 2}, {3, 0}}) {
+        const std::vector<double> out = smoothHeatmapLevels3x3(levels, width, height);
+        ASSERT_EQ(out.size(), 3u);
+        EXPECT_EQ(out[0], -5.0);
+        EXPECT_TRUE(std::isnan(out[1]));
     }
 }
 
