@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 #include <limits>
 #include <utility>
 
