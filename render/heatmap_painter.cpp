@@ -51,6 +51,31 @@ std::uint16_t encodeRelativePower(double level, double reference) {
     return static_cast<std::uint16_t>(65535.0 * p + 0.5);
 }
 
+// The largest finite level, else the map's peak (the dB floor when that is not finite either).
+double referenceLevel(std::span<const double> display, double peakDb) {
+    bool anyFinite = false;
+    double top = 0.0;
+    for (const double level : display) {
+        if (!std::isfinite(level)) continue;
+        top = anyFinite ? std::max(top, level) : level;
+        anyFinite = true;
+    }
+    return anyFinite ? top : finiteOr(peakDb, kEmptyReferenceDb);
+}
+
+// How far the reference stands above the median finite level, less the threshold, within [0, 1];
+// 1 for fewer than 16 finite levels.
+double contrastFade(std::span<const double> display, double reference, double confidenceThresholdDb) {
+    std::vector<double> finite;
+    finite.reserve(display.size());
+    std::copy_if(display.begin(), display.end(), std::back_inserter(finite),
+                 [](double level) { return std::isfinite(level); });
+    if (finite.size() < 16) return 1.0;
+    const auto median = finite.begin() + static_cast<std::ptrdiff_t>(finite.size() / 2);
+    std::nth_element(finite.begin(), median, finite.end());
+    return clampOrLow(reference - *median - confidenceThresholdDb, 0.0, 1.0);
+}
+
 QVariantMap peakMark(const HeatmapGrid& map, bool absolute, std::uint64_t column, std::uint64_t row,
                      double level, std::uint64_t width, std::uint64_t height, bool primary) {
     return {
@@ -116,6 +141,37 @@ void HeatmapPainter::refreshHeatmapImages() const {
     if (owner_.provider != nullptr) owner_.provider->setImage(QStringLiteral("field"), image);
 }
 
+std::vector<double> HeatmapPainter::smoothForDisplay(const HeatmapGrid& map,
+                                                     const std::vector<double>& levels, std::uint64_t width,
+                                                     std::uint64_t height, std::int32_t mapSource,
+                                                     double csmTauSeconds) const {
+    const std::lock_guard lock(owner_.displayMutex);
+    HeatmapSmoothingMemory& memory = owner_.smoothing;
+    const bool restart = !(memory.heatmapSmoothingValid && mapSource == memory.heatmapSmoothingSource &&
+                           map.parametersRevision == memory.heatmapSmoothingRevision &&
+                           map.algorithmId == memory.heatmapSmoothingAlgorithm &&
+                           memory.heatmapSmoothedLevels.size() == levels.size());
+    const std::int64_t now = clock_();
+    double dtSeconds = 0.1;
+    if (memory.heatmapSmoothingValid && memory.heatmapLastPaintNs != 0) {
+        dtSeconds = std::clamp(
+            (static_cast<double>(now) - static_cast<double>(memory.heatmapLastPaintNs)) / 1e9, 0.01, 1.0);
+    }
+    memory.heatmapLastPaintNs = now;
+    const double tauSeconds = clampOrLow(csmTauSeconds * 0.5, 0.35, 1.0);
+    if (restart) {
+        memory.heatmapSmoothedLevels = levels;
+    } else {
+        memory.heatmapSmoothedLevels =
+            blendHeatmapLevels(memory.heatmapSmoothedLevels, levels, std::exp(-dtSeconds / tauSeconds));
+    }
+    memory.heatmapSmoothingValid = true;
+    memory.heatmapSmoothingSource = mapSource;
+    memory.heatmapSmoothingRevision = map.parametersRevision;
+    memory.heatmapSmoothingAlgorithm = map.algorithmId;
+    return smoothHeatmapLevels3x3(memory.heatmapSmoothedLevels, width, height);
+}
+
 QImage HeatmapPainter::paintHeatmapField(const HeatmapGrid& map) const {
     // One reading of each setting, so the whole paint follows the same values.
     const HeatmapDisplaySettings& settings = owner_.settings;
@@ -145,54 +201,13 @@ QImage HeatmapPainter::paintHeatmapField(const HeatmapGrid& map) const {
     std::span<const double> display;
     if (painted) display = levels;
     if (painted && mapSource != kMapSourceAnalysis && levels.size() == map.relativeDb.size()) {
-        const std::lock_guard lock(owner_.displayMutex);
-        HeatmapSmoothingMemory& memory = owner_.smoothing;
-        const bool restart = !(memory.heatmapSmoothingValid && mapSource == memory.heatmapSmoothingSource &&
-                               map.parametersRevision == memory.heatmapSmoothingRevision &&
-                               map.algorithmId == memory.heatmapSmoothingAlgorithm &&
-                               memory.heatmapSmoothedLevels.size() == levels.size());
-        const std::int64_t now = clock_();
-        double dtSeconds = 0.1;
-        if (memory.heatmapSmoothingValid && memory.heatmapLastPaintNs != 0) {
-            dtSeconds = std::clamp(
-                (static_cast<double>(now) - static_cast<double>(memory.heatmapLastPaintNs)) / 1e9, 0.01, 1.0);
-        }
-        memory.heatmapLastPaintNs = now;
-        const double tauSeconds = clampOrLow(csmTauSeconds * 0.5, 0.35, 1.0);
-        if (restart) {
-            memory.heatmapSmoothedLevels = levels;
-        } else {
-            memory.heatmapSmoothedLevels =
-                blendHeatmapLevels(memory.heatmapSmoothedLevels, levels, std::exp(-dtSeconds / tauSeconds));
-        }
-        memory.heatmapSmoothingValid = true;
-        memory.heatmapSmoothingSource = mapSource;
-        memory.heatmapSmoothingRevision = map.parametersRevision;
-        memory.heatmapSmoothingAlgorithm = map.algorithmId;
-        smoothed = smoothHeatmapLevels3x3(memory.heatmapSmoothedLevels, width, height);
+        smoothed = smoothForDisplay(map, levels, width, height, mapSource, csmTauSeconds);
         display = smoothed;
     }
 
-    double reference = 0.0;
+    const double reference = absolute ? referenceLevel(display, map.peakDb) : 0.0;
     if (absolute) {
-        bool anyFinite = false;
-        for (const double level : display) {
-            if (!std::isfinite(level)) continue;
-            reference = anyFinite ? std::max(reference, level) : level;
-            anyFinite = true;
-        }
-        if (!anyFinite) reference = finiteOr(map.peakDb, kEmptyReferenceDb);
-
-        std::vector<double> finite;
-        finite.reserve(display.size());
-        std::copy_if(display.begin(), display.end(), std::back_inserter(finite),
-                     [](double level) { return std::isfinite(level); });
-        double fade = 1.0;
-        if (finite.size() >= 16) {
-            const auto median = finite.begin() + static_cast<std::ptrdiff_t>(finite.size() / 2);
-            std::nth_element(finite.begin(), median, finite.end());
-            fade = clampOrLow(reference - *median - confidenceThresholdDb, 0.0, 1.0);
-        }
+        const double fade = contrastFade(display, reference, confidenceThresholdDb);
         const std::lock_guard lock(owner_.heatmapStateMutex);
         owner_.shaderState.mapContrastFade = fade;
     }

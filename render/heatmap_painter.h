@@ -48,6 +48,12 @@ class HeatmapPainter {
     QImage paintHeatmapField(const core::HeatmapGrid& map) const;
 
   private:
+    // Blends the levels into the smoothing memory (under the display mutex) and smooths the result over
+    // each cell's neighbours.
+    std::vector<double> smoothForDisplay(const core::HeatmapGrid& map, const std::vector<double>& levels,
+                                         std::uint64_t width, std::uint64_t height, std::int32_t mapSource,
+                                         double csmTauSeconds) const;
+
     Owner owner_;
     SteadyClockNs clock_;
 };
