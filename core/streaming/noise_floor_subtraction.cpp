@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <optional>
 
 #include "core/detail/parallel_for.h"
-#include "core/streaming/detail/hermitian_workspace.h"
+#include "core/signal/hermitian.h"
 #include "core/streaming/detail/noise_floor_bin.h"
 
 namespace zk::core {
@@ -21,9 +22,9 @@ bool isSquare(const MatrixRows& matrix, std::uint64_t M) {
 
 // Scratch of the per-bin step, one set per thread and kept for the thread's life.
 struct BinScratch {
-    std::vector<Complex> difference;  // D, row by row
-    std::vector<Complex> kept;        // sum of the kept lambda_k v_k v_k^H, row by row
-    detail::HermitianWorkspace hermitian;
+    std::vector<Complex> difference;              // D, row by row
+    std::vector<Complex> kept;                    // sum of the kept lambda_k w_k w_k^H, column-major
+    std::optional<HermitianWorkspace> hermitian;  // for the size of the last call
 };
 
 void setZero(MatrixRows& out) {
@@ -52,32 +53,39 @@ NoiseFloorBinPath subtractNoiseFloorBin(const MatrixRows& C, const MatrixRows& N
         }
     }
 
-    if (scratch.hermitian.isPositiveDefinite(D, n)) {
+    // An empty matrix has nothing to repair.
+    if (n == 0) return NoiseFloorBinPath::Cholesky;
+    if (!scratch.hermitian || scratch.hermitian->dimension() != M) scratch.hermitian.emplace(M);
+    HermitianWorkspace& hermitian = *scratch.hermitian;
+    // Read column-major, D stands as its conjugate: the same definiteness and eigenvalues, conjugated
+    // eigenvectors w_k = conj(v_k).
+    if (hermitian.cholesky(D.data())) {
         for (std::size_t r = 0; r < n; ++r) std::copy_n(D.begin() + r * n, n, out[r].begin());
         return NoiseFloorBinPath::Cholesky;
     }
-    if (!scratch.hermitian.decompose(D, n)) {
+    if (!hermitian.eigen(D.data())) {
         setZero(out);
         return NoiseFloorBinPath::Zero;
     }
-    const std::span<const double> lambda = scratch.hermitian.eigenvalues();
+    const std::span<const double> lambda = hermitian.eigenvalues();
     const double lambdaMax = lambda[n - 1];
     if (!std::isfinite(lambdaMax) || lambdaMax <= 0.0) {
         setZero(out);
         return NoiseFloorBinPath::Zero;
     }
 
+    // lambda_k w_k w_k^H column-major reads row by row as lambda_k v_k v_k^H.
     std::vector<Complex>& S = scratch.kept;
     S.assign(n * n, Complex());
     const double threshold = psdFloor * lambdaMax;
     for (std::size_t k = n; k-- > 0 && lambda[k] >= threshold;) {
-        const std::span<const Complex> v = scratch.hermitian.eigenvector(k);
-        for (std::size_t r = 0; r < n; ++r) {
-            const Complex scaled = lambda[k] * v[r];
-            Complex* row = S.data() + r * n;
-            for (std::size_t c = 0; c < n; ++c)
-                row[c] += Complex(scaled.real() * v[c].real() + scaled.imag() * v[c].imag(),
-                                  scaled.imag() * v[c].real() - scaled.real() * v[c].imag());
+        const Complex* w = hermitian.values().data() + k * n;
+        for (std::size_t j = 0; j < n; ++j) {
+            const Complex scaled = lambda[k] * std::conj(w[j]);
+            Complex* column = S.data() + j * n;
+            for (std::size_t i = 0; i < n; ++i)
+                column[i] += Complex(w[i].real() * scaled.real() - w[i].imag() * scaled.imag(),
+                                     w[i].real() * scaled.imag() + w[i].imag() * scaled.real());
         }
     }
     for (std::size_t r = 0; r < n; ++r)

@@ -16,7 +16,7 @@ namespace zk::core {
 // empty, when rows and binIndices differ in length, subtractBeta or psdFloor is negative or NaN, an
 // index lies beyond the profile's bins, or a matrix is not channelCount x channelCount; true (cleaned
 // empty) for no bins. Runs more than 3 bins on an OpenMP team of 4; each thread keeps its scratch, so
-// after its first call a thread allocates nothing per bin.
+// after its first call a thread allocates nothing per bin (for up to 256 channels).
 bool subtractNoiseFloor(std::vector<MatrixRows>& cleaned, std::span<const MatrixRows> rows,
                         const NoiseFloorProfile& profile, std::span<const std::uint64_t> binIndices);
 

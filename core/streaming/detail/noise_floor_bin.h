@@ -15,7 +15,7 @@ enum class NoiseFloorBinPath {
 };
 
 // out := the positive-semidefinite repair of D = ((C - beta N) + (C - beta N)^H) / 2 on this thread's
-// scratch; allocates only on a thread's first call at a size.
+// scratch; for M up to 256 it allocates only when M differs from the thread's previous call.
 NoiseFloorBinPath subtractNoiseFloorBin(const MatrixRows& C, const MatrixRows& N, double beta,
                                         double psdFloor, std::uint64_t M, MatrixRows& out);
 

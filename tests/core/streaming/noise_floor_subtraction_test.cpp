@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -206,6 +207,30 @@ TEST(NoiseFloorSubtraction, PerBinStepAllocatesNothingAfterTheFirstCall) {
                   for (int repeat = 0; repeat < 3; ++repeat) runAllPaths();
               }).calls,
               0u);
+}
+
+// The Hermitian operations run on Eigen, which allocates with malloc, past operator new: warm steps make
+// no such call, also at a size where Eigen factorises in blocks.
+TEST(NoiseFloorSubtraction, PerBinStepCallsNoMallocAfterTheFirstCall) {
+    const std::size_t M = 64;
+    std::vector<double> c(M);
+    for (std::size_t k = 0; k < M; ++k) c[k] = 1.0 + static_cast<double>(k);
+    const MatrixRows C = fromEigenpairs(randomUnitary(M, 17), c);
+    MatrixRows half = zeros(M);  // M / 2 times the identity: C minus it is indefinite
+    for (std::size_t k = 0; k < M; ++k) half[k][k] = static_cast<double>(M) / 2.0;
+    const MatrixRows none = zeros(M);
+    MatrixRows out = zeros(M);
+    const auto runAllPaths = [&] {
+        return std::array{detail::subtractNoiseFloorBin(C, none, 0.0, 1e-10, M, out),
+                          detail::subtractNoiseFloorBin(C, half, 1.0, 1e-10, M, out),
+                          detail::subtractNoiseFloorBin(none, C, 1.0, 1e-10, M, out)};
+    };
+    const std::array expected = {NoiseFloorBinPath::Cholesky, NoiseFloorBinPath::Eigen,
+                                 NoiseFloorBinPath::Zero};
+    ASSERT_EQ(runAllPaths(), expected);
+    std::array<NoiseFloorBinPath, 3> warm{};
+    EXPECT_EQ(zk::test::allocationsDuring([&] { warm = runAllPaths(); }).mallocCalls, 0u);
+    EXPECT_EQ(warm, expected);
 }
 
 // On the team too: a warm call allocates the output and nothing per bin.
