@@ -1,6 +1,7 @@
 #include "core/beamforming/band_matrix.h"
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <cmath>
 #include <limits>
@@ -164,6 +165,29 @@ TEST_F(BandMatrixWindow, EqualsANaiveDftOfEveryWindowedFrame) {
     EXPECT_EQ(result.stftFrames, frames);
     EXPECT_EQ(result.inputFrames, 6640u);
     EXPECT_LT(test::relativeDistance(result.matrices, expected), 1e-9);
+}
+
+// Twenty channels are framed in groups of 8, 8 and 4 by a team; the sums must not depend on its size.
+TEST_F(BandMatrixWindow, ChannelGroupsAndTeamSizeLeaveTheSumsUnchanged) {
+    const DeviceProfile twenty = parseDeviceProfile(test::arrayProfileText(test::scatteredArray(20, 0.2)));
+    request.band.mode = 3;
+    request.band.bandwidthHz = 6000;
+    request.windowFrameCount = 3000;
+    const std::vector<std::int16_t> wire = test::wireSamples(twenty, 3000, {{7000, -8, 4, 7000}}, 3000);
+    const int threads = omp_get_max_threads();
+    const auto run = [&](int team) {
+        omp_set_num_threads(team);
+        ScriptedSource source(wire, 20);
+        BandMatrix result = computeBandMatrix(source, twenty, request, {}, {});
+        omp_set_num_threads(threads);
+        return result;
+    };
+    const BandMatrix four = run(4);
+    const BandMatrix one = run(1);
+    EXPECT_EQ(four.matrices, one.matrices);
+    EXPECT_EQ(four.band.binIndices.size(), 8u);
+    const auto expected = test::naiveBandMatrix(wire, twenty, 64, 16, 0, 3000, four.band.binIndices);
+    EXPECT_LT(test::relativeDistance(four.matrices, expected), 1e-9);
 }
 
 // The history and the update batch are sized once: a window 8 times longer costs a few allocations
