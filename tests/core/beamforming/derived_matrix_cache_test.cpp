@@ -360,9 +360,6 @@ TEST_F(DerivedMatrixCache, FailedRewriteLeavesTheOldEntryReadable) {
     ASSERT_TRUE(derivedMatrixExists(folder.path(), key));
     EXPECT_TRUE(sameBits(readDerivedMatrix(folder.path(), key).matrices, old.matrices));
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "the full-disk rewrite forks, which sanitizer builds make very slow";
-#endif
     // A disk that fills up during the rewrite.
     const BandMatrix next = randomBandMatrix(8, 64, 4);
     EXPECT_EQ(test::runWithFileSizeLimit(20000,
