@@ -131,7 +131,7 @@ class BandAccumulator {
           channels_(channels),
           threads_(teamSize()),
           framers_(static_cast<std::size_t>(threads_), framer),
-          frames_(static_cast<std::size_t>(threads_)),
+          frames_(2 * static_cast<std::size_t>(threads_)),
           spectra_(capacity * binIndices_.size() * channels) {
         matrices_.reserve(binIndices_.size());
         for (std::size_t j = 0; j < binIndices_.size(); ++j) matrices_.emplace_back(channels);
@@ -149,7 +149,9 @@ class BandAccumulator {
             const auto thread = static_cast<std::size_t>(omp_get_thread_num());
             const std::uint64_t f = static_cast<std::uint64_t>(item) / groups;
             const std::size_t g = static_cast<std::size_t>(item) % groups;
-            std::vector<SpectralFrame>& frames = frames_[thread];
+            // A last, smaller group has frames of its own, so no frame changes its channel count.
+            std::vector<SpectralFrame>& frames =
+                frames_[2 * thread + (history.channels(g) == kGroupChannels ? 0 : 1)];
             framers_[thread].frameInto(history.frames(g, f * hop, frameSize), history.channels(g), frames);
             if (frames.size() != 1) throw std::runtime_error("recompute window mismatch");
             for (std::size_t j = 0; j < bins; ++j) {
@@ -186,7 +188,7 @@ class BandAccumulator {
     std::size_t channels_;
     int threads_;
     std::vector<SpectralFramer> framers_;             // one per team thread, each with its own scratch
-    std::vector<std::vector<SpectralFrame>> frames_;  // one per team thread, reused frame after frame
+    std::vector<std::vector<SpectralFrame>> frames_;  // two per team thread, reused frame after frame
     std::vector<std::complex<double>> spectra_;       // frame-major, then bin, then channel
     std::vector<CrossSpectralMatrix> matrices_;
 };

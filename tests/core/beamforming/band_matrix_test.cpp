@@ -191,16 +191,20 @@ TEST_F(BandMatrixWindow, ChannelGroupsAndTeamSizeLeaveTheSumsUnchanged) {
 }
 
 // The history and the update batch are sized once: a window 8 times longer costs a few allocations
-// per extra chunk (the source's own result), not one per spectral frame (126 per chunk here).
+// per extra chunk (the source's own result), not one per spectral frame (126 per chunk here), also
+// when the channels fall into groups of two sizes (20 = 8 + 8 + 4).
 TEST_F(BandMatrixWindow, AllocatesPerChunkNotPerFrame) {
-    const auto allocations = [&](std::uint64_t window) {
-        request.windowFrameCount = window;
-        ScriptedSource source = sourceOf(window);
-        return test::allocationsDuring([&] { compute(source); }).calls;
-    };
-    const std::uint64_t shortWindow = allocations(2048);
-    const std::uint64_t longWindow = allocations(8 * 2048);
-    EXPECT_LE(longWindow - shortWindow, 7u * 4);
+    const DeviceProfile twenty = parseDeviceProfile(test::arrayProfileText(test::scatteredArray(20, 0.2)));
+    for (const DeviceProfile* array : {static_cast<const DeviceProfile*>(&profile), &twenty}) {
+        const auto allocations = [&](std::uint64_t window) {
+            request.windowFrameCount = window;
+            ScriptedSource source(test::wireSamples(*array, window, {}, 3000), array->wireChannelCount);
+            return test::allocationsDuring([&] { computeBandMatrix(source, *array, request, {}, {}); }).calls;
+        };
+        const std::uint64_t shortWindow = allocations(2048);
+        const std::uint64_t longWindow = allocations(8 * 2048);
+        EXPECT_LE(longWindow - shortWindow, 7u * 4) << array->channelCount << " channels";
+    }
 }
 
 TEST_F(BandMatrixWindow, RenderChecksItsInputInOrder) {
