@@ -76,8 +76,6 @@ void BM_ComputeBandMatrix60s(benchmark::State& state) {
         BandMatrix result = computeBandMatrix(source, liveProfile(), request, {}, {});
         benchmark::DoNotOptimize(result.matrices.data());
     }
-    state.counters["realtime_x"] =
-        benchmark::Counter(60.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ComputeBandMatrix60s)
     ->Arg(4)
