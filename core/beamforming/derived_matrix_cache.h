@@ -52,7 +52,8 @@ std::filesystem::path derivedMatrixMetadataPath(const std::filesystem::path& mea
 // treats the entry as a miss. Never throws.
 bool derivedMatrixExists(const std::filesystem::path& measurementDirectory, const DerivedMatrixKey& key);
 
-// Throws std::runtime_error "cannot open derived matrix metadata" and the JSON reader's texts.
+// Throws std::runtime_error "cannot open derived matrix metadata", "derived matrix metadata exceeds
+// 1 MiB" and the JSON reader's and accessors' texts.
 DerivedMatrixMetadata readDerivedMatrixMetadata(const std::filesystem::path& measurementDirectory,
                                                 const DerivedMatrixKey& key);
 
@@ -61,9 +62,9 @@ DerivedMatrixMetadata readDerivedMatrixMetadata(const std::filesystem::path& mea
 BandMatrix readDerivedMatrix(const std::filesystem::path& measurementDirectory, const DerivedMatrixKey& key);
 
 // Writes the data file, then the sidecar, each to a temporary file renamed over its target once it is
-// complete and flushed, so that at any moment the pair is the old entry, the new one or data without a
-// sidecar. Throws std::invalid_argument for an inconsistent or misshapen matrix and std::runtime_error
-// when a file cannot be written.
+// complete and flushed, so that at any moment the pair is the old entry, the new one (an old sidecar of
+// the same key has the new one's text) or data without a sidecar. Throws std::invalid_argument for an
+// inconsistent or misshapen matrix and std::runtime_error when a file cannot be written.
 void writeDerivedMatrix(const std::filesystem::path& measurementDirectory, const DerivedMatrixKey& key,
                         const BandMatrix& bandMatrix);
 
