@@ -89,31 +89,22 @@ TEST(DerivedMatrixKey, IsTheFnvHashOfTheTenFieldsJoinedByBars) {
     DerivedMatrixKey key = exampleKey();
     EXPECT_EQ(derivedMatrixKey(key),
               hashOf("4096|2048|1/3-octave|8000|2000|0|0123456789abcdef|fedcba9876543210|0|0"));
-    EXPECT_EQ(derivedMatrixKey(key), derivedMatrixKey(exampleKey()));
-    EXPECT_EQ(derivedMatrixKey(key).size(), 16u);
-
     key.windowFrameCount = 1;
     EXPECT_NE(derivedMatrixKey(key), derivedMatrixKey(exampleKey()));
 
-    key = exampleKey();
     key.bandMode = 1;
     key.centerFrequencyHz = 1000.5;
     key.customBandwidthHz = 1.0 / 3.0;
     key.targetBinCount = 7;
     key.windowStartFrame = 48000;
-    key.windowFrameCount = 96000;
     key.rawHash = "r|a\"w";
     EXPECT_EQ(derivedMatrixKey(key),
-              hashOf("4096|2048|single|1000.5|0.33333333333333331|7|r|a\"w|fedcba9876543210|48000|96000"));
-    key.bandMode = 3;
-    key.centerFrequencyHz = 0.1;
-    key.customBandwidthHz = 1e21;
-    EXPECT_EQ(derivedMatrixKey(key), hashOf("4096|2048|custom|0.10000000000000001|1e+21|7|r|a\"w|"
-                                            "fedcba9876543210|48000|96000"));
+              hashOf("4096|2048|single|1000.5|0.33333333333333331|7|r|a\"w|fedcba9876543210|48000|1"));
     key.bandMode = 9;
+    key.centerFrequencyHz = 0.1;
     key.customBandwidthHz = -2.5e-7;
     EXPECT_EQ(derivedMatrixKey(key), hashOf("4096|2048|unknown|0.10000000000000001|-2.4999999999999999e-07|7|"
-                                            "r|a\"w|fedcba9876543210|48000|96000"));
+                                            "r|a\"w|fedcba9876543210|48000|1"));
 
     const std::string name = derivedMatrixKey(exampleKey());
     EXPECT_EQ(derivedMatrixDataPath("/m", exampleKey()), fs::path("/m/derived/csm_" + name + ".bin"));
@@ -124,16 +115,19 @@ class DerivedMatrixCache : public ::testing::Test {
   protected:
     fs::path dataPath() const { return derivedMatrixDataPath(folder.path(), key); }
     fs::path sidecarPath() const { return derivedMatrixMetadataPath(folder.path(), key); }
+    std::string readError() {
+        return test::messageOf<std::runtime_error>([&] { readDerivedMatrix(folder.path(), key); });
+    }
 
     test::TempFolder folder;
     DerivedMatrixKey key = exampleKey();
 };
 
-TEST_F(DerivedMatrixCache, WritesTheLayoutAndReadsEveryBitBack) {
+TEST_F(DerivedMatrixCache, DataFileHoldsTheLayoutAndReadsBackBitForBit) {
     const BandMatrix written = randomBandMatrix(2, 3);
     writeDerivedMatrix(folder.path(), key, written);
     const std::string bytes = fileText(dataPath());
-    ASSERT_EQ(bytes.size(), 88u + 3 * (16 + 64));
+    ASSERT_EQ(bytes.size(), 328u);  // 88 + 3 x (16 + 16 x 2 x 2)
     const auto u64At = [&](std::size_t offset) {
         std::uint64_t v = 0;
         for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[offset + i]);
@@ -142,15 +136,12 @@ TEST_F(DerivedMatrixCache, WritesTheLayoutAndReadsEveryBitBack) {
     EXPECT_EQ(bytes.substr(0, 8), "ZKCSM001");
     EXPECT_EQ(u64At(8), 1u);
     EXPECT_EQ(u64At(16), 2u);
-    EXPECT_EQ(u64At(24), written.inputFrames);
     EXPECT_EQ(u64At(32), written.stftFrames);
     EXPECT_EQ(std::bit_cast<double>(u64At(72)), 8015.625);
     EXPECT_EQ(u64At(80), 3u);
     EXPECT_EQ(u64At(88), 155u);
-    EXPECT_EQ(std::bit_cast<double>(u64At(96)), 155 * 46.875);
-    EXPECT_EQ(u64At(104), std::bit_cast<std::uint64_t>(-0.0));  // row 0, column 0, real then imaginary
+    EXPECT_EQ(u64At(104), std::bit_cast<std::uint64_t>(-0.0));  // row 0, column 0: real, then imaginary
     EXPECT_EQ(u64At(112), 1u);
-    EXPECT_EQ(std::bit_cast<double>(u64At(120)), written.matrices[0][0][1].real());
     EXPECT_EQ(std::bit_cast<double>(u64At(136)), written.matrices[0][1][0].real());
 
     const BandMatrix read = readDerivedMatrix(folder.path(), key);
@@ -158,68 +149,44 @@ TEST_F(DerivedMatrixCache, WritesTheLayoutAndReadsEveryBitBack) {
     EXPECT_EQ(read.band.binIndices, written.band.binIndices);
     EXPECT_EQ(read.band.binFrequenciesHz, written.band.binFrequenciesHz);
     EXPECT_EQ(read.band.lowEdgeHz, written.band.lowEdgeHz);
-    EXPECT_EQ(read.band.highEdgeHz, written.band.highEdgeHz);
-    EXPECT_EQ(read.band.firstFrequencyHz, written.band.firstFrequencyHz);
     EXPECT_EQ(read.band.lastFrequencyHz, written.band.lastFrequencyHz);
     EXPECT_EQ(read.inputFrames, written.inputFrames);
-    EXPECT_EQ(read.stftFrames, written.stftFrames);
-    // The band's own parameters are not stored: the defaults come back.
-    EXPECT_EQ(read.band.parameters.revision, 0u);
-    EXPECT_EQ(read.band.parameters.mode, 2);
+    EXPECT_EQ(read.band.parameters.mode, 2);  // the band's own parameters are not stored
     EXPECT_EQ(read.band.parameters.centerHz, 8000.0);
-    EXPECT_EQ(read.band.parameters.bandwidthHz, 2000.0);
-    EXPECT_EQ(read.band.parameters.binLimit, 0u);
 
-    // Bytes after the last bin are ignored.
-    writeText(dataPath(), bytes + "tail");
+    writeText(dataPath(), bytes + "tail");  // ignored after the last bin
     EXPECT_TRUE(sameBits(readDerivedMatrix(folder.path(), key).matrices, written.matrices));
-}
-
-TEST_F(DerivedMatrixCache, EveryTruncationOfTheDataFileIsRefused) {
-    writeDerivedMatrix(folder.path(), key, randomBandMatrix(2, 3));
-    const std::string bytes = fileText(dataPath());
     for (std::size_t length = 0; length < bytes.size(); ++length) {
         writeText(dataPath(), bytes.substr(0, length));
-        expectThrowExactly<std::runtime_error>(
-            [&] { readDerivedMatrix(folder.path(), key); },
-            length < 8 ? "unsupported derived matrix format" : "truncated derived matrix data");
+        EXPECT_EQ(readError(),
+                  length < 8 ? "unsupported derived matrix format" : "truncated derived matrix data")
+            << length;
     }
+    fs::remove(dataPath());
+    EXPECT_EQ(readError(), "cannot open derived matrix data");
 }
 
 TEST_F(DerivedMatrixCache, RefusesUnsafeHeadersBeforeAllocating) {
     writeDerivedMatrix(folder.path(), key, randomBandMatrix(2, 3));
     const std::string bytes = fileText(dataPath());
-    const auto withU64 = [&](std::size_t offset, std::uint64_t value) {
+    const auto withU64 = [&](std::initializer_list<std::pair<std::size_t, std::uint64_t>> fields) {
         std::string changed = bytes;
-        for (int i = 0; i < 8; ++i) changed[offset + i] = static_cast<char>(value >> (8 * i));
+        for (const auto& [offset, value] : fields)
+            for (int i = 0; i < 8; ++i) changed[offset + i] = static_cast<char>(value >> (8 * i));
         writeText(dataPath(), changed);
-        return test::messageOf<std::runtime_error>([&] { readDerivedMatrix(folder.path(), key); });
+        return readError();
     };
-    EXPECT_EQ(withU64(0, 0x3230304D53434B5AULL), "unsupported derived matrix format");  // "ZKCSM002"
-    EXPECT_EQ(withU64(8, 2), "unsupported derived matrix schema version");
-    EXPECT_EQ(withU64(16, 0), "derived matrix channel count is unsafe");
-    EXPECT_EQ(withU64(16, 4097), "derived matrix channel count is unsafe");
-    EXPECT_EQ(withU64(80, 0), "derived matrix bin count is unsafe");
-    EXPECT_EQ(withU64(80, 65537), "derived matrix bin count is unsafe");
-    EXPECT_EQ(withU64(80, 4), "truncated derived matrix data");
-
-    // Counts within the bounds whose records the file cannot hold: 4096 channels and 65536 bins would
-    // be 16 PiB of matrices.
-    std::string hostile = bytes;
-    for (int i = 0; i < 8; ++i) {
-        hostile[16 + i] = static_cast<char>(std::uint64_t{4096} >> (8 * i));
-        hostile[80 + i] = static_cast<char>(std::uint64_t{65536} >> (8 * i));
-    }
-    writeText(dataPath(), hostile);
+    EXPECT_EQ(withU64({{0, 0x3230304D53434B5AULL}}), "unsupported derived matrix format");  // "ZKCSM002"
+    EXPECT_EQ(withU64({{8, 2}}), "unsupported derived matrix schema version");
+    EXPECT_EQ(withU64({{16, 0}}), "derived matrix channel count is unsafe");
+    EXPECT_EQ(withU64({{16, 4097}}), "derived matrix channel count is unsafe");
+    EXPECT_EQ(withU64({{80, 0}}), "derived matrix bin count is unsafe");
+    EXPECT_EQ(withU64({{80, 65537}}), "derived matrix bin count is unsafe");
+    // Counts within the bounds that the file cannot hold: 4096 channels and 65536 bins are 16 PiB.
     const test::AllocationCount used = test::allocationsDuring([&] {
-        expectThrowExactly<std::runtime_error>([&] { readDerivedMatrix(folder.path(), key); },
-                                               "truncated derived matrix data");
+        EXPECT_EQ(withU64({{16, 4096}, {80, 65536}}), "truncated derived matrix data");
     });
     EXPECT_LT(used.bytes, std::uint64_t{1} << 20);
-
-    fs::remove(dataPath());
-    expectThrowExactly<std::runtime_error>([&] { readDerivedMatrix(folder.path(), key); },
-                                           "cannot open derived matrix data");
 }
 
 TEST_F(DerivedMatrixCache, SidecarIsWrittenByteForByteAndReadBack) {
@@ -232,91 +199,52 @@ TEST_F(DerivedMatrixCache, SidecarIsWrittenByteForByteAndReadBack) {
     key.windowFrameCount = 96000;
     writeDerivedMatrix(folder.path(), key, randomBandMatrix(2, 1));
     EXPECT_EQ(fileText(sidecarPath()),
-              "{\n"
-              "  \"schemaVersion\": 1,\n"
-              "  \"frameSize\": 4096,\n"
-              "  \"hopSize\": 2048,\n"
-              "  \"bandMode\": \"custom\",\n"
-              "  \"centerFrequencyHz\": 1000.5,\n"
-              "  \"customBandwidthHz\": 0.10000000000000001,\n"
-              "  \"targetBinCount\": 12,\n"
-              "  \"rawHash\": \"a\\\"b\\\\c\",\n"
-              "  \"profileHash\": \"fedcba9876543210\",\n"
-              "  \"windowStartFrame\": 480,\n"
-              "  \"windowFrameCount\": 96000\n"
-              "}\n");
+              "{\n  \"schemaVersion\": 1,\n  \"frameSize\": 4096,\n  \"hopSize\": 2048,\n"
+              "  \"bandMode\": \"custom\",\n  \"centerFrequencyHz\": 1000.5,\n"
+              "  \"customBandwidthHz\": 0.10000000000000001,\n  \"targetBinCount\": 12,\n"
+              "  \"rawHash\": \"a\\\"b\\\\c\",\n  \"profileHash\": \"fedcba9876543210\",\n"
+              "  \"windowStartFrame\": 480,\n  \"windowFrameCount\": 96000\n}\n");
     const DerivedMatrixMetadata read = readDerivedMatrixMetadata(folder.path(), key);
-    EXPECT_EQ(read.frameSize, 4096u);
-    EXPECT_EQ(read.hopSize, 2048u);
     EXPECT_EQ(read.bandMode, "custom");
-    EXPECT_EQ(read.centerFrequencyHz, 1000.5);
     EXPECT_EQ(read.customBandwidthHz, 0.1);
-    EXPECT_EQ(read.targetBinCount, 12u);
     EXPECT_EQ(read.rawHash, "a\"b\\c");
-    EXPECT_EQ(read.profileHash, "fedcba9876543210");
     EXPECT_EQ(read.windowStartFrame, 480u);
     EXPECT_EQ(read.windowFrameCount, 96000u);
     EXPECT_TRUE(derivedMatrixExists(folder.path(), key));
 }
 
-TEST_F(DerivedMatrixCache, SidecarReadErrorsAndOptionalWindow) {
-    expectThrowExactly<std::runtime_error>([&] { readDerivedMatrixMetadata(folder.path(), key); },
-                                           "cannot open derived matrix metadata");
+TEST_F(DerivedMatrixCache, ExistsOnlyForAReadableMatchingSidecarBesideTheDataFile) {
+    EXPECT_FALSE(derivedMatrixExists(folder.path(), key));
     writeDerivedMatrix(folder.path(), key, randomBandMatrix(2, 1));
-    const std::string base =
-        R"({"frameSize": 4096.9, "hopSize": 2048, "bandMode": "1/3-octave", "centerFrequencyHz": 8000,
-            "customBandwidthHz": 2000, "targetBinCount": 0, "rawHash": "0123456789abcdef",
-            "profileHash": "fedcba9876543210")";
-    const auto readError = [&](const std::string& text) {
-        writeText(sidecarPath(), text);
-        return test::messageOf<std::runtime_error>([&] { readDerivedMatrixMetadata(folder.path(), key); });
-    };
-    EXPECT_EQ(readError(base + "} x"), "unexpected trailing JSON content");
-    EXPECT_EQ(readError(R"({"frameSize": 1, "hopSize": 1, "bandMode": 2})"), "JSON value is not a string");
-    EXPECT_EQ(readError(R"({"frameSize": "1"})"), "JSON value is not a number");
-    EXPECT_EQ(readError(R"({"frameSize": 1, "hopSize": 1, "bandMode": "single", "centerFrequencyHz": 1,
-                           "customBandwidthHz": 1, "targetBinCount": 1, "profileHash": "p"})"),
+    ASSERT_TRUE(derivedMatrixExists(folder.path(), key));
+
+    // A sidecar without the window members reads them as 0 (integers truncated), blanks may follow it.
+    const std::string windowless = R"({"frameSize": 4096.9, "hopSize": 2048, "bandMode": "1/3-octave",
+        "centerFrequencyHz": 8000, "customBandwidthHz": 2000, "targetBinCount": 0,
+        "rawHash": "0123456789abcdef", "profileHash": "fedcba9876543210"})";
+    writeText(sidecarPath(), windowless + "\n \t\r\n");
+    EXPECT_EQ(readDerivedMatrixMetadata(folder.path(), key).frameSize, 4096u);
+    EXPECT_TRUE(derivedMatrixExists(folder.path(), key));
+    writeText(sidecarPath(), windowless + " x");
+    EXPECT_EQ(test::messageOf<std::runtime_error>([&] { readDerivedMatrixMetadata(folder.path(), key); }),
+              "unexpected trailing JSON content");
+    EXPECT_FALSE(derivedMatrixExists(folder.path(), key));
+    writeText(sidecarPath(), R"({"frameSize": 1, "hopSize": 1, "bandMode": "single", "centerFrequencyHz": 1,
+        "customBandwidthHz": 1, "targetBinCount": 1, "profileHash": "p"})");
+    EXPECT_EQ(test::messageOf<std::runtime_error>([&] { readDerivedMatrixMetadata(folder.path(), key); }),
               "JSON object has no key: rawHash");
 
-    // Without the window members both read as 0 and match a key whose window is 0; blanks may follow.
-    writeText(sidecarPath(), base + "}\n \t\r\n");
-    const DerivedMatrixMetadata read = readDerivedMatrixMetadata(folder.path(), key);
-    EXPECT_EQ(read.frameSize, 4096u);
-    EXPECT_EQ(read.windowStartFrame, 0u);
-    EXPECT_EQ(read.windowFrameCount, 0u);
-    EXPECT_TRUE(derivedMatrixExists(folder.path(), key));
-}
-
-TEST_F(DerivedMatrixCache, ExistsOnlyForAMatchingSidecarBesideADataFile) {
-    EXPECT_FALSE(derivedMatrixExists(folder.path(), key));
+    // The files of another key holding this key's sidecar: the fields decide.
+    DerivedMatrixKey other = key;
+    other.windowStartFrame = 5;
     writeDerivedMatrix(folder.path(), key, randomBandMatrix(2, 1));
-    EXPECT_TRUE(derivedMatrixExists(folder.path(), key));
-    const std::string sidecar = fileText(sidecarPath());
+    fs::copy_file(dataPath(), derivedMatrixDataPath(folder.path(), other));
+    fs::copy_file(sidecarPath(), derivedMatrixMetadataPath(folder.path(), other));
+    EXPECT_FALSE(derivedMatrixExists(folder.path(), other));
 
-    // Any other key names other files; a sidecar copied under the name must still match field by field.
-    for (const auto& change : std::vector<std::function<void(DerivedMatrixKey&)>>{
-             [](DerivedMatrixKey& k) { k.hopSize = 1024; }, [](DerivedMatrixKey& k) { k.bandMode = 1; },
-             [](DerivedMatrixKey& k) { k.centerFrequencyHz = std::nextafter(8000.0, 9000.0); },
-             [](DerivedMatrixKey& k) { k.profileHash = "other"; },
-             [](DerivedMatrixKey& k) { k.windowStartFrame = 5; }}) {
-        DerivedMatrixKey other = key;
-        change(other);
-        EXPECT_FALSE(derivedMatrixExists(folder.path(), other));
-        fs::copy_file(dataPath(), derivedMatrixDataPath(folder.path(), other));
-        fs::copy_file(sidecarPath(), derivedMatrixMetadataPath(folder.path(), other));
-        EXPECT_FALSE(derivedMatrixExists(folder.path(), other));
-    }
-
-    writeText(sidecarPath(), sidecar + "}");
-    EXPECT_FALSE(derivedMatrixExists(folder.path(), key));
-    writeText(sidecarPath(), sidecar);
     fs::remove(dataPath());
     EXPECT_FALSE(derivedMatrixExists(folder.path(), key));
-    fs::create_directory(dataPath());
-    EXPECT_FALSE(derivedMatrixExists(folder.path(), key));
-
-    // A NaN centre is never found again.
-    key.centerFrequencyHz = std::numeric_limits<double>::quiet_NaN();
+    key.centerFrequencyHz = std::numeric_limits<double>::quiet_NaN();  // never found again
     writeDerivedMatrix(folder.path(), key, randomBandMatrix(2, 1));
     EXPECT_FALSE(derivedMatrixExists(folder.path(), key));
 }
@@ -338,13 +266,11 @@ TEST_F(DerivedMatrixCache, WriteRefusesInconsistentMatricesAndUnwritableFolders)
     m = randomBandMatrix(2, 3);
     m.matrices[1][1].push_back({});
     EXPECT_EQ(writeError(m), "derived matrix row size mismatch");
-    // None of the refused writes left a file or a temporary behind.
-    EXPECT_TRUE(fs::is_empty(folder / "derived"));
+    EXPECT_TRUE(fs::is_empty(folder / "derived"));  // no file and no temporary left behind
 
-    test::TempFolder other;
-    writeText(other / "derived", "a file where the folder belongs");
+    writeText(folder / "blocked", "");
     expectThrowExactly<std::runtime_error>(
-        [&] { writeDerivedMatrix(other.path(), key, randomBandMatrix(2, 1)); },
+        [&] { writeDerivedMatrix(folder / "blocked", key, randomBandMatrix(2, 1)); },
         "cannot create derived cache directory");
 }
 
@@ -352,15 +278,14 @@ TEST_F(DerivedMatrixCache, WriteRefusesInconsistentMatricesAndUnwritableFolders)
 TEST_F(DerivedMatrixCache, FailedRewriteLeavesTheOldEntryReadable) {
     const BandMatrix old = randomBandMatrix(8, 64, 1);
     writeDerivedMatrix(folder.path(), key, old);
-
     BandMatrix broken = randomBandMatrix(8, 64, 2);
     broken.matrices[40][3].pop_back();
-    expectThrowExactly<std::invalid_argument>([&] { writeDerivedMatrix(folder.path(), key, broken); },
-                                              "derived matrix row size mismatch");
+    EXPECT_EQ(test::messageOf([&] { writeDerivedMatrix(folder.path(), key, broken); }),
+              "derived matrix row size mismatch");
     ASSERT_TRUE(derivedMatrixExists(folder.path(), key));
     EXPECT_TRUE(sameBits(readDerivedMatrix(folder.path(), key).matrices, old.matrices));
 
-    // A disk that fills up during the rewrite.
+    // A disk that fills up during the rewrite of the 66648-byte data file.
     const BandMatrix next = randomBandMatrix(8, 64, 4);
     EXPECT_EQ(test::runWithFileSizeLimit(20000,
                                          [&] {
@@ -371,9 +296,6 @@ TEST_F(DerivedMatrixCache, FailedRewriteLeavesTheOldEntryReadable) {
     ASSERT_TRUE(derivedMatrixExists(folder.path(), key));
     EXPECT_TRUE(sameBits(readDerivedMatrix(folder.path(), key).matrices, old.matrices));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "derived"), fs::directory_iterator()), 2);
-
-    writeDerivedMatrix(folder.path(), key, next);
-    EXPECT_TRUE(sameBits(readDerivedMatrix(folder.path(), key).matrices, next.matrices));
 }
 
 }  // namespace
