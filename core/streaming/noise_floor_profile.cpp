@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "core/platform/file_platform.h"
 #include "core/storage/binary_io.h"
@@ -243,10 +244,14 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
 NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
     // Both files are opened through one handle of the directory, before anything is read, so they
     // belong to one pair. A save may retire the opened directory before its files are opened; a new
-    // attempt then finds the pair that replaced it.
+    // attempt then finds the pair that replaced it. Each save retires one directory, so running out of
+    // attempts takes that many saves finishing inside one load; a reader preempted a few times in a row
+    // under load must not report a missing pair.
+    constexpr int kOpenAttempts = 64;
     FileHandle manifest;
     FileHandle payload;
-    for (int attempt = 0; attempt < 3 && !(manifest && payload); ++attempt) {
+    for (int attempt = 0; attempt < kOpenAttempts && !(manifest && payload); ++attempt) {
+        if (attempt > 0) std::this_thread::yield();
         const DirectoryHandle folder(directory / kDirectoryName);
         manifest.reset(folder.openFileForBinaryRead(kManifestName));
         payload.reset(folder.openFileForBinaryRead(kPayloadName));
