@@ -158,8 +158,8 @@ bool renderDiagnosticImages(const DiagnosticsContext& context, std::span<const s
     const std::vector<double> spectrum =
         computeChannelSpectrumDbfs(input.history, rate, spectrumLimit, peakHz, peakLevel);
     const std::size_t windowLength = spectrum.empty() ? 0 : 2 * (spectrum.size() - 1);
-    const std::shared_ptr<const PlotColors> colors = context.palette.colors();
-    QImage spectrumImage = paintSpectrumPlot(spectrum, rate, *colors);
+    const PlotColors colors = context.palette.colors();
+    QImage spectrumImage = paintSpectrumPlot(spectrum, rate, colors);
     out.spectrumUs += elapsedUs(stage);
 
     {
@@ -177,20 +177,20 @@ bool renderDiagnosticImages(const DiagnosticsContext& context, std::span<const s
     const WaveformFrames bank{input.bank, input.bankChannels, input.bankFirst};
     const double viewSeconds = mode == 2 ? overlayS : waveformS;
     if (mode == 1 && input.ringChannels == channels) {
-        waveformImage = paintLanesWaveform(bank, selected, rate, viewSeconds, *colors);
+        waveformImage = paintLanesWaveform(bank, selected, rate, viewSeconds, colors);
     } else if (mode == 2 && input.ringChannels == channels) {
         waveformImage = paintOverlayWaveform(bank, selected, rate, viewSeconds);
     } else {
         const std::size_t traceLength = clampCount(rate * waveformS, 256, input.history.size());
         SingleTraceWaveform trace =
-            paintSingleTraceWaveform(std::span<const double>(input.history).last(traceLength), *colors);
+            paintSingleTraceWaveform(std::span<const double>(input.history).last(traceLength), colors);
         out.diagnosticWaveformScaleAbs = trace.scale;
         waveformImage = std::move(trace.image);
     }
     out.waveformUs += elapsedUs(stage);
 
     stage = Clock::now();
-    context.provider.setImage(u"levels", paintLevelsImage(rmsDbfs, peakDbfs, *colors));
+    context.provider.setImage(u"levels", paintLevelsImage(rmsDbfs, peakDbfs, colors));
     out.levelsUs += elapsedUs(stage);
     context.provider.setImage(u"waveform", waveformImage);
     context.provider.setImage(u"spectrum", spectrumImage);
@@ -205,7 +205,7 @@ bool renderDiagnosticImages(const DiagnosticsContext& context, std::span<const s
             // drops the image after it.
             const std::lock_guard lock(context.diagnosticsMutex);
             spanS = updateWaterfallImage(context.state.waterfall, spectrum, rate, table,
-                                         context.palette.colors()->waterfallBg, nowNs);
+                                         context.palette.colors().waterfallBg, nowNs);
             waterfall = context.state.waterfall.image;
         }
         context.provider.setImage(u"waterfall", waterfall);

@@ -2,8 +2,10 @@
 
 #include <QColor>
 #include <QVariantMap>
+#include <array>
 #include <atomic>
-#include <memory>
+#include <cstddef>
+#include <cstdint>
 
 namespace zk::render {
 
@@ -21,8 +23,9 @@ struct PlotColors {
     QColor waterfallBg = QColor::fromString(u"#08111f");  // the waterfall's background
 };
 
-// The palette the plot painters share. It is replaced whole, so a painter that takes colors() once sees
-// one consistent set of nine colours for its whole image.
+// The palette the plot painters share. It has no lock: the GUI thread, its only writer, marks a
+// replacement with an odd version, so a reader that saw a write in progress or a changed version reads
+// the nine colours again and always gets one consistent set.
 class PlotPalette {
   public:
     PlotPalette();
@@ -31,14 +34,15 @@ class PlotPalette {
     static PlotPalette& processWide();
 
     // Any thread.
-    [[nodiscard]] std::shared_ptr<const PlotColors> colors() const;
+    [[nodiscard]] PlotColors colors() const;
 
-    // GUI thread (the only writer).
+    // GUI thread only (the single writer).
     void setColors(const PlotColors& colors);
 
   private:
-    std::atomic<std::shared_ptr<const PlotColors>>
-        colors_;  // written by the GUI thread, read by every painter
+    static constexpr std::size_t kColours = 9;
+    std::array<std::atomic<quint64>, kColours> rgba64_{};  // each colour as QRgba64, in PlotColors order
+    std::atomic<std::uint64_t> version_{0};                // odd while the GUI thread rewrites rgba64_
 };
 
 // For each of the nine keys present in values whose text parses as a colour, replaces that colour; other

@@ -2,8 +2,11 @@
 
 #include <QColor>
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <complex>
+#include <mutex>
 #include <numbers>
 #include <utility>
 
@@ -26,6 +29,29 @@ struct LogAxis {
     double lowestHz = 0.0;
     double span = 0.0;
 };
+
+// Symmetric Hann weights and their sum for one window length.
+struct HannWindow {
+    std::vector<double> weights;
+    double sum = 0.0;
+};
+
+// The window of a power-of-two length from 256 to 32768, built once per length and then shared read-only
+// by every painting thread.
+const HannWindow& hannWindow(std::size_t n) {
+    static std::array<std::once_flag, 8> built;
+    static std::array<HannWindow, 8> windows;
+    const auto slot = static_cast<std::size_t>(std::countr_zero(n) - 8);
+    std::call_once(built[slot], [n, &window = windows[slot]] {
+        window.weights.resize(n);
+        const double step = 2.0 * std::numbers::pi / static_cast<double>(n - 1);
+        for (std::size_t i = 0; i < n; ++i) {
+            window.weights[i] = 0.5 * (1.0 - std::cos(step * static_cast<double>(i)));
+            window.sum += window.weights[i];
+        }
+    });
+    return windows[slot];
+}
 
 LogAxis spectrumAxis(double sampleRateHz) {
     const double nyquist = sampleRateHz / 2.0;
@@ -53,19 +79,14 @@ std::vector<double> computeChannelSpectrumDbfs(std::span<const double> samples, 
     double sum = 0.0;
     for (const double s : newest) sum += s;
     const double mean = sum / static_cast<double>(n);
+    const HannWindow& window = hannWindow(n);
     std::vector<std::complex<double>> buffer(n);
-    double weightSum = 0.0;
-    const double step = 2.0 * std::numbers::pi / static_cast<double>(n - 1);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double w = 0.5 * (1.0 - std::cos(step * static_cast<double>(i)));
-        weightSum += w;
-        buffer[i] = {(newest[i] - mean) * w, 0.0};
-    }
+    for (std::size_t i = 0; i < n; ++i) buffer[i] = {(newest[i] - mean) * window.weights[i], 0.0};
     buffer = core::fftRadix2(std::move(buffer));
 
     const std::size_t bins = n / 2 + 1;
     std::vector<double> levels(bins);
-    const double norm = 1.0 / (weightSum * 32768.0);
+    const double norm = 1.0 / (window.sum * 32768.0);
     for (std::size_t i = 0; i < bins; ++i) {
         const double gain = (i == 0 || i == n / 2) ? 1.0 : 2.0;
         const double magnitude = std::abs(buffer[i]) * gain * norm;

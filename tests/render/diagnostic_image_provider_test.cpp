@@ -57,20 +57,20 @@ TEST(DiagnosticImageProvider, StoredImageComesBackAtItsOwnSizeAndANullSizeIsNotW
 TEST(PlotPalette, MapReplacesOnlyPresentValidColoursAndReportsABackgroundChange) {
     PlotPalette palette;
     const PlotColors defaults;
-    EXPECT_EQ(palette.colors()->cursor, QColor(0x22, 0xd3, 0xee));
-    EXPECT_EQ(palette.colors()->waveformDim, QColor(0x55, 0x44, 0x9b));
+    EXPECT_EQ(palette.colors().cursor, QColor(0x22, 0xd3, 0xee));
+    EXPECT_EQ(palette.colors().waveformDim, QColor(0x55, 0x44, 0x9b));
 
     EXPECT_FALSE(
         applyPlotPalette(palette, {{"cursor", "#ff0000"}, {"bg", "no colour"}, {"grid", QVariant()}}));
-    const auto colors = palette.colors();
-    EXPECT_EQ(colors->cursor, QColor(Qt::red));
-    EXPECT_EQ(colors->bg, defaults.bg);
-    EXPECT_EQ(colors->grid, defaults.grid);
-    EXPECT_EQ(colors->spectrum, defaults.spectrum);
+    const PlotColors colors = palette.colors();
+    EXPECT_EQ(colors.cursor, QColor(Qt::red));
+    EXPECT_EQ(colors.bg, defaults.bg);
+    EXPECT_EQ(colors.grid, defaults.grid);
+    EXPECT_EQ(colors.spectrum, defaults.spectrum);
 
     EXPECT_FALSE(applyPlotPalette(palette, {{"waterfallBg", "#08111F"}}));
     EXPECT_TRUE(applyPlotPalette(palette, {{"waterfallBg", "#102030"}}));
-    EXPECT_EQ(palette.colors()->waterfallBg, QColor(0x10, 0x20, 0x30));
+    EXPECT_EQ(palette.colors().waterfallBg, QColor(0x10, 0x20, 0x30));
 }
 
 TEST(Colormap, MagmaMatchesThePublishedTable) {

@@ -185,6 +185,26 @@ TEST(DiagnosticRenderer, RendersAtMostEvery50MsButAccumulatesEveryBlock) {
     EXPECT_DOUBLE_EQ(shortHistory.outputs.diagnosticSpectrumBinHz.load(), 48000.0 / 256.0);
 }
 
+// Fewer samples than the views' lower bounds (256 for the trace, 64 for the lanes): each shows what there
+// is, and without a spectrum window the spectrum stays transparent and the waterfall does not scroll.
+TEST(DiagnosticRenderer, ShortBlocksDrawWhatTheyHave) {
+    TestOwner owner;
+    const auto profile = identityProfile(1, 48000);
+    ASSERT_TRUE(owner.render(sineBlock(100, 1, 0, 20000.0, 1200.0, kRate), profile));
+    EXPECT_TRUE(owner.state.summary.endsWith(
+        QStringLiteral("| peak 0.0 Hz / -120.0 dBFS | silent 0/1 | win 0 (df 0.0 Hz)")))
+        << owner.state.summary.toStdString();
+    EXPECT_GE(topmostPainted(owner.image("waveform"), 2 * 819), 0);
+    EXPECT_EQ(topmostPainted(owner.image("spectrum"), 800), -1);
+    EXPECT_EQ(owner.image("waterfall").size(), QSize(2, 2));
+    EXPECT_EQ(owner.outputs.diagnosticSpectrumBinHz.load(), 0.0);
+
+    TestOwner lanes;
+    lanes.settings.setWaveformMode(1);
+    ASSERT_TRUE(lanes.render(sineBlock(40, 1, 0, 20000.0, 1200.0, kRate), profile));
+    EXPECT_GE(topmostPainted(lanes.image("waveform"), 2 * 819), 0);
+}
+
 TEST(DiagnosticRenderer, HistoryAndRingStayBoundedByTheirCapacities) {
     TestOwner owner;
     const std::vector<std::int16_t> block = sineBlock(100'000, 2, 1, 5000.0, 50.0, 8000.0);
