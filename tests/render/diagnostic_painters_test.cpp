@@ -53,12 +53,13 @@ TEST(LevelPainter, ChannelCountsGiveTheirGrids) {
     }
 }
 
-TEST(LevelPainter, NaNLevelsLeaveTheBarEmpty) {
+TEST(LevelPainter, NaNLevelsReadAsTheMeterFloor) {
     const PlotColors colors;
     const std::vector<double> nan(1, std::numeric_limits<double>::quiet_NaN());
     const QImage image = paintLevelsImage(nan, nan, colors);
-    // One bar 14 wide centred at 410; its track stays the grid colour from top to bottom.
+    // One bar 14 wide centred at 410 and 184 high: an empty track with the peak mark at its bottom.
     for (int y = 4; y < 2 * 184 - 4; y += 8) EXPECT_EQ(image.pixel(820, y), colors.grid.rgba()) << y;
+    EXPECT_EQ(image.pixel(820, 2 * 184), QColor(0xfb, 0x71, 0x85).rgba());
 }
 
 // Naive one-bin DFT of the Hann-windowed, mean-removed samples, in dBFS as the spectrum defines it.
@@ -126,6 +127,7 @@ TEST(SpectrumPainters, NaNBinsNeitherWinAColumnNorReachAPixelRow) {
 TEST(PlotCanvas, CountClampsAreSafeWhenTheRangeIsInverted) {
     EXPECT_EQ(clampCount(24000.0, 256, 100), 100u);  // a short history shows all it has
     EXPECT_EQ(clampCount(10.0, 64, 1000), 64u);
+    EXPECT_EQ(clampCount(10.0, 64, 40), 40u);
     EXPECT_EQ(clampCount(std::nan(""), 64, 1000), 64u);
     EXPECT_EQ(clampCount(1e300, 64, 1000), 1000u);
     EXPECT_EQ(nearestInt(std::nan("")), 0);

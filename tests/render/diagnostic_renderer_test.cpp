@@ -199,6 +199,12 @@ TEST(DiagnosticRenderer, ShortBlocksDrawWhatTheyHave) {
     EXPECT_EQ(owner.image("waterfall").size(), QSize(2, 2));
     EXPECT_EQ(owner.outputs.diagnosticSpectrumBinHz.load(), 0.0);
 
+    // At 1 kHz the trace wants 100 samples, below its bound of 256, and the history holds 150.
+    TestOwner slow;
+    slow.settings.setWaveformWindowS(0.1);
+    ASSERT_TRUE(slow.render(sineBlock(150, 1, 0, 20000.0, 50.0, 1000.0), identityProfile(1, 1000)));
+    EXPECT_GE(topmostPainted(slow.image("waveform"), 2 * 819), 0);
+
     TestOwner lanes;
     lanes.settings.setWaveformMode(1);
     ASSERT_TRUE(lanes.render(sineBlock(40, 1, 0, 20000.0, 1200.0, kRate), profile));
