@@ -114,8 +114,7 @@ void FrameRing::copyNewest(std::size_t frames, std::size_t firstChannel, std::si
     if (n == 0 || width == 0) return;
     std::size_t slot = (writePosition_ + capacityFrames_ - n) % capacityFrames_;
     for (std::size_t f = 0; f < n; ++f) {
-        std::memcpy(out.data() + f * width, samples_.data() + slot * channels_ + firstChannel,
-                    width * sizeof(std::int16_t));
+        std::copy_n(samples_.data() + slot * channels_ + firstChannel, width, out.data() + f * width);
         slot = slot + 1 == capacityFrames_ ? 0 : slot + 1;
     }
 }

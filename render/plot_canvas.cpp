@@ -15,7 +15,12 @@ int nearestInt(double value) {
     if (std::isnan(value)) return 0;
     if (value > kLimit) return static_cast<int>(kLimit);
     if (value < -kLimit) return -static_cast<int>(kLimit);
-    return static_cast<int>(std::lround(value));
+    // Truncation and an exact remainder: rounds halves away from zero without a library call.
+    int whole = static_cast<int>(value);
+    const double rest = value - whole;
+    if (rest >= 0.5) ++whole;
+    if (rest <= -0.5) --whole;
+    return whole;
 }
 
 std::size_t clampCount(double wanted, std::size_t lo, std::size_t available) {
