@@ -3,7 +3,6 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -11,56 +10,25 @@
 #include <utility>
 
 #include "core/beamforming/detail/input_checks.h"
+#include "core/beamforming/detail/steering_blocks.h"
+#include "core/beamforming/detail/steering_phases.h"
 #include "core/platform/memory_platform.h"
 
 namespace zk::core {
 
 namespace {
 
+// Five entries at most, and none holds more than 256 MiB: its tables within the budget
+// (detail::kSteeringTableBudgetBytes), or else path differences of at most 2^25 terms plus its axes. The
+// cache therefore stays within about 1.25 GiB; an evicted entry lives on only while a caller holds it.
 constexpr std::size_t kMaxSteeringCaches = 5;
 
 // Grid points per work item of the phase build: 64 points x M microphones of terms stay in L2 until they
 // are regrouped into the planes.
 constexpr std::size_t kGridBlock = 64;
 
-// Phases up to this size go through the vectorisable sincos below; the reduction by pi / 2 stays exact
-// while the quadrant count has at most 20 bits. Real grids and bands stay below 10^3 rad.
-constexpr double kFastPhaseLimit = 1.0e5;
-
-// sin and cos of |x| <= kFastPhaseLimit within a few double ulps, written so that the compiler vectorises
-// it; the library sincos is one scalar call per term and several times slower. Two-part
-// Cody-Waite reduction (the high part of pi / 2 has 33 bits, so n times it is exact), then the fdlibm
-// minimax polynomials on [-pi / 4, pi / 4].
-inline void sinCosReduced(double x, double& sinX, double& cosX) {
-    constexpr double kTwoOverPi = 6.36619772367581382433e-01;
-    constexpr double kPio2Hi = 1.57079632673412561417e+00;
-    constexpr double kPio2Lo = 6.07710050650619224932e-11;
-    constexpr double kRoundShift = 0x1.8p52;  // adding it rounds to an integer held in the low bits
-    const double shifted = x * kTwoOverPi + kRoundShift;
-    const double n = shifted - kRoundShift;
-    const std::uint64_t quadrant = std::bit_cast<std::uint64_t>(shifted);
-    const double r = (x - n * kPio2Hi) - n * kPio2Lo;
-    const double z = r * r;
-    const double sinR =
-        r + r * z *
-                (-1.66666666666666324348e-01 +
-                 z * (8.33333333332248946124e-03 +
-                      z * (-1.98412698298579493134e-04 +
-                           z * (2.75573137070700676789e-06 +
-                                z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)))));
-    const double cosR =
-        1.0 - 0.5 * z +
-        z * z *
-            (4.16666666666666019037e-02 +
-             z * (-1.38888888888741095749e-03 +
-                  z * (2.48015872894767294178e-05 +
-                       z * (-2.75573143513906633035e-07 +
-                            z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11)))));
-    const double s = (quadrant & 1) != 0 ? cosR : sinR;
-    const double c = (quadrant & 1) != 0 ? sinR : cosR;
-    sinX = (quadrant & 2) != 0 ? -s : s;
-    cosX = ((quadrant + 1) & 2) != 0 ? -c : c;
-}
+constexpr const char* kGridTooLarge =
+    "camera grid too large for the steering data (more than 2^22 points or 2^25 points x microphones)";
 
 // Allocates without touching, so that the value-initialisation of the later resize is the first touch.
 // That touch costs far more on 4 KiB pages than the zero fill itself; 2 MiB pages cut the number of
@@ -78,16 +46,16 @@ int beamformerThreadCount() { return std::min(omp_get_max_threads(), 4); }
 Beamformer::Beamformer(std::vector<MicrophonePosition> microphones, double speedOfSound)
     : microphones_(std::move(microphones)), speedOfSound_(speedOfSound) {
     // A NaN or infinite speed would pass a plain "<= 0" test and poison every phase term.
-    if (microphones_.empty() || !(speedOfSound_ > 0.0) || !std::isfinite(speedOfSound_)) {
+    if (microphones_.empty() || !(speedOfSound > 0.0) || !std::isfinite(speedOfSound)) {
         throw std::invalid_argument("invalid beamformer geometry or sound speed");
     }
 }
 
 void Beamformer::setSpeedOfSound(double c) {
     if (!(c > 0.0) || !std::isfinite(c)) throw std::invalid_argument("invalid speed of sound");
-    if (c == speedOfSound_) return;
-    speedOfSound_ = c;
     std::lock_guard lock(mutex_);
+    if (c == speedOfSound_.load()) return;
+    speedOfSound_.store(c);
     steeringCaches_.clear();
 }
 
@@ -102,9 +70,12 @@ std::shared_ptr<const Beamformer::CameraBandSteeringCache> Beamformer::steeringC
 
 std::shared_ptr<const Beamformer::CameraBandSteeringCache> Beamformer::steeringCacheFor(
     std::span<const double> frequencies, const CameraGridSpec& key) const {
+    // The speed is part of the key: an entry built with an older one is never a match.
+    const double c = speedOfSound_.load();
     auto find = [&]() -> std::shared_ptr<const CameraBandSteeringCache> {
         for (const auto& entry : steeringCaches_) {
-            if (entry->key.sameAs(key) && detail::sameFrequencies(entry->frequencies, frequencies))
+            if (entry->key.sameAs(key) && detail::sameFrequencies(entry->frequencies, frequencies) &&
+                entry->speedOfSound == c)
                 return entry;
         }
         return nullptr;
@@ -113,9 +84,12 @@ std::shared_ptr<const Beamformer::CameraBandSteeringCache> Beamformer::steeringC
         std::lock_guard lock(mutex_);
         if (auto hit = find()) return hit;
     }
-    std::shared_ptr<const CameraBandSteeringCache> built = buildSteeringCache(frequencies, key);
+    std::shared_ptr<const CameraBandSteeringCache> built = buildSteeringCache(frequencies, key, c);
     std::lock_guard lock(mutex_);
     if (auto hit = find()) return hit;
+    // A speed change during the build has emptied the list already; its caller still gets the entry of
+    // the speed that was current when it asked.
+    if (speedOfSound_.load() != c) return built;
     steeringCaches_.push_back(built);
     if (steeringCaches_.size() > kMaxSteeringCaches) steeringCaches_.erase(steeringCaches_.begin());
     return built;
@@ -150,19 +124,31 @@ void Beamformer::pathDifferences(double horizontalDeg, double verticalDeg, doubl
 }
 
 std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCache(
-    std::span<const double> frequencies, const CameraGridSpec& key) const {
+    std::span<const double> frequencies, const CameraGridSpec& key, double speedOfSound) const {
+    const std::uint64_t columns = cameraGridPointCount(key.horizontalSpanDeg, key.horizontalStepDeg);
+    const std::uint64_t rows = cameraGridPointCount(key.verticalSpanDeg, key.verticalStepDeg);
+    const std::size_t m_count = microphones_.size();
+    // Both axes hold at most 10^6 points, so the product cannot wrap.
+    const std::uint64_t g_count = rows * columns;
+    if (g_count > detail::kMaxSteeringPoints ||
+        m_count > detail::kMaxSteeringPointTerms / std::max<std::uint64_t>(g_count, 1)) {
+        throw std::invalid_argument(kGridTooLarge);
+    }
+    const std::size_t f_count = frequencies.size();
+    const bool tablesHeld =
+        static_cast<double>(f_count) * static_cast<double>(g_count) * static_cast<double>(m_count) * 16.0 <=
+        static_cast<double>(detail::steeringTableBudgetBytes());
+
     auto entry = std::make_shared<CameraBandSteeringCache>();
     entry->key = key;
     entry->frequencies.assign(frequencies.begin(), frequencies.end());
     entry->horizontalAxis =
         cameraGridAxis(key.horizontalSpanDeg, key.horizontalCentreDeg, key.horizontalStepDeg);
     entry->verticalAxis = cameraGridAxis(key.verticalSpanDeg, key.verticalCentreDeg, key.verticalStepDeg);
-    const std::size_t columns = entry->horizontalAxis.size();
-    const std::size_t rows = entry->verticalAxis.size();
-    const std::size_t g_count = rows * columns;
-    const std::size_t m_count = microphones_.size();
-    const std::size_t f_count = frequencies.size();
     entry->gridPointCount = g_count;
+    entry->speedOfSound = speedOfSound;
+    entry->microphoneCount = m_count;
+    entry->tablesHeld = tablesHeld;
     const int threads = beamformerThreadCount();
 
     std::vector<double> pathDifference(g_count * m_count);
@@ -172,6 +158,10 @@ std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCa
             pathDifferences(entry->horizontalAxis[c], entry->verticalAxis[r], key.focusDistanceM,
                             std::span(pathDifference).subspan((r * columns + c) * m_count, m_count));
         }
+    }
+    if (!tablesHeld) {
+        entry->pathDifferences = std::move(pathDifference);
+        return entry;
     }
 
     const std::size_t plane = g_count * m_count;
@@ -190,47 +180,22 @@ std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCa
 #pragma omp section
         entry->phasePlaneIm.resize(total);
     }
-    const double c = speedOfSound_;
     // Work items are (frequency, block of grid points), so the team stays busy when F is small; each
     // block is regrouped into the planes while its phase terms are still in cache.
     const std::size_t blocks = (g_count + kGridBlock - 1) / kGridBlock;
     const std::size_t items = f_count * blocks;
+    const std::span<const double> d(pathDifference);
 #pragma omp parallel for num_threads(threads) schedule(static)
     for (std::size_t item = 0; item < items; ++item) {
         const std::size_t f = item / blocks;
         const std::size_t g0 = (item % blocks) * kGridBlock;
-        const std::size_t g1 = std::min(g0 + kGridBlock, g_count);
-        const double k = 2.0 * std::numbers::pi * frequencies[f] / c;
-        std::complex<float>* terms = entry->phaseTerms.data() + f * plane;
-        // complex<float> is laid out as float[2]; plain float stores keep the loop vectorisable.
-        float* termParts = reinterpret_cast<float*>(terms);
-        const double* d = pathDifference.data();
-        const std::size_t i0 = g0 * m_count;
-        const std::size_t i1 = g1 * m_count;
-        bool fast = true;
-        for (std::size_t i = i0; i < i1; ++i) fast &= std::abs(k * d[i]) <= kFastPhaseLimit;
-        if (fast) {
-            for (std::size_t i = i0; i < i1; ++i) {
-                double sinPhi = 0.0;
-                double cosPhi = 0.0;
-                sinCosReduced(k * d[i], sinPhi, cosPhi);
-                termParts[2 * i] = static_cast<float>(cosPhi);
-                termParts[2 * i + 1] = static_cast<float>(-sinPhi);
-            }
-        } else {
-            for (std::size_t i = i0; i < i1; ++i) {
-                const double phi = k * d[i];
-                terms[i] = {static_cast<float>(std::cos(phi)), static_cast<float>(-std::sin(phi))};
-            }
-        }
-        float* re = entry->phasePlaneRe.data() + f * plane;
-        float* im = entry->phasePlaneIm.data() + f * plane;
-        for (std::size_t m = 0; m < m_count; ++m) {
-            for (std::size_t g = g0; g < g1; ++g) {
-                re[m * g_count + g] = terms[g * m_count + m].real();
-                im[m * g_count + g] = terms[g * m_count + m].imag();
-            }
-        }
+        const std::size_t count = std::min(g0 + kGridBlock, g_count) - g0;
+        std::complex<float>* terms = entry->phaseTerms.data() + (f * g_count + g0) * m_count;
+        detail::steeringPhaseTerms(detail::steeringWavenumber(frequencies[f], speedOfSound),
+                                   d.subspan(g0 * m_count, count * m_count),
+                                   std::span(terms, count * m_count));
+        detail::regroupSteeringPlanes(terms, count, m_count, entry->phasePlaneRe.data() + f * plane + g0,
+                                      entry->phasePlaneIm.data() + f * plane + g0, g_count);
     }
     return entry;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <complex>
 #include <cstdint>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "core/beamforming/broadband_matrices.h"
 #include "core/beamforming/camera_grid.h"
 #include "core/beamforming/heatmap_grid.h"
+#include "core/beamforming/steering_cache.h"
 #include "core/beamforming/streaming_das_state.h"
 #include "core/signal/matrix_rows.h"
 
@@ -25,17 +27,7 @@ struct MicrophonePosition {
 
 class Beamformer {
   public:
-    // Steering data of one grid, band and focus distance; never written again once published.
-    struct CameraBandSteeringCache {
-        CameraGridSpec key;
-        std::vector<double> frequencies;
-        std::vector<double> horizontalAxis;
-        std::vector<double> verticalAxis;
-        std::uint64_t gridPointCount = 0;
-        std::vector<std::complex<float>> phaseTerms;  // F x G x M, index (f * G + g) * M + m
-        std::vector<float> phasePlaneRe;              // F x M x G, index (f * M + m) * G + g
-        std::vector<float> phasePlaneIm;
-    };
+    using CameraBandSteeringCache = zk::core::CameraBandSteeringCache;
 
     Beamformer(std::vector<MicrophonePosition> microphones, double speedOfSound);
     Beamformer(const Beamformer&) = delete;
@@ -43,13 +35,17 @@ class Beamformer {
 
     const std::vector<MicrophonePosition>& microphones() const { return microphones_; }
     std::uint64_t microphoneCount() const { return microphones_.size(); }
-    double speedOfSound() const { return speedOfSound_; }
+    double speedOfSound() const { return speedOfSound_.load(); }
 
-    // Must not run while another thread computes a map with this Beamformer.
+    // May run while other threads compute maps: each map keeps the speed its steering entry was built
+    // with, and no entry built with an older speed is served after the change.
     void setSpeedOfSound(double c);
 
-    // Returns the cached entry for the grid and band, building it on a miss. Does not validate its
-    // arguments. Safe to call from several threads at once.
+    // Returns the cached entry for the grid, band and current speed of sound, building it on a miss.
+    // Does not validate its arguments, but throws std::invalid_argument before allocating when the grid
+    // has more points, or points x microphones, than detail/steering_blocks.h allows. An entry whose
+    // tables pass the memory budget holds its path differences instead (steering_cache.h). Safe to call
+    // from several threads at once.
     std::shared_ptr<const CameraBandSteeringCache> steeringCacheFor(std::span<const double> frequencies,
                                                                     const CameraGridSpec& grid) const;
     std::shared_ptr<const CameraBandSteeringCache> steeringCacheFor(
@@ -87,7 +83,8 @@ class Beamformer {
 
     // spectra: F x M values, index b * M + m, in the order of frequencies. Updates bins
     // [firstBin, firstBin + binLimit) (all from firstBin when binLimit is 0) with at most maxThreads
-    // OpenMP threads. Allocates only when it rebuilds the state or the team outgrows the state's scratch.
+    // OpenMP threads. Allocates only when it rebuilds the state or the team outgrows the state's scratch,
+    // or, when the grid's steering entry holds no tables, the per-thread steering blocks of the call.
     void updateStreamingDas(StreamingDasState& state, std::span<const std::complex<double>> spectra,
                             std::span<const double> frequencies, double alpha, const CameraGridSpec& grid,
                             std::int32_t maxThreads, std::uint64_t firstBin, std::uint64_t binLimit) const;
@@ -296,11 +293,12 @@ class Beamformer {
     void pathDifferences(double horizontalDeg, double verticalDeg, double focusDistanceM,
                          std::span<double> out) const;
     std::shared_ptr<CameraBandSteeringCache> buildSteeringCache(std::span<const double> frequencies,
-                                                                const CameraGridSpec& key) const;
+                                                                const CameraGridSpec& key,
+                                                                double speedOfSound) const;
 
     std::vector<MicrophonePosition> microphones_;
-    double speedOfSound_;
-    mutable std::mutex mutex_;  // guards steeringCaches_ only; any thread calling steeringCacheFor
+    std::atomic<double> speedOfSound_;  // read by any thread without the lock; written under mutex_
+    mutable std::mutex mutex_;          // guards steeringCaches_ and speedOfSound_ writes
     mutable std::vector<std::shared_ptr<const CameraBandSteeringCache>> steeringCaches_;  // oldest first
 };
 

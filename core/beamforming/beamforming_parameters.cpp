@@ -107,10 +107,10 @@ bool BeamformingParameters::isValid(std::uint64_t channelCount) const {
     if (!(std::isfinite(speedOfSoundMps) && speedOfSoundMps >= 300.0 && speedOfSoundMps <= 400.0)) {
         return false;
     }
-    // Every limit of the selected algorithm's rows, the same ones its map entry enforces; a flag is
-    // always within 0 .. 1.
+    // The validity limits of the selected algorithm's rows, the same ones its map entry enforces; the
+    // panel limits are only what the panel offers.
     for (const ParameterRow& row : entry->parameters) {
-        if (!row.limits.admits(readField(*this, row.field))) return false;
+        if (!row.validity.admits(readField(*this, row.field))) return false;
     }
     return true;
 }

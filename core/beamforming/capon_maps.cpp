@@ -2,7 +2,6 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -17,31 +16,29 @@ namespace zk::core {
 
 namespace {
 
-using detail::parameterLimits;
+using detail::validityLimits;
 
 // The limits the settings of one entry must meet; the two algorithm entries take theirs from the table.
 struct CaponLimits {
-    detail::ParameterLimits loading;
-    detail::ParameterLimits uncertainty;
-    detail::ParameterLimits uncertaintyGain;
-    detail::ParameterLimits floor;
+    detail::ValidityLimits loading;
+    detail::ValidityLimits uncertainty;
+    detail::ValidityLimits uncertaintyGain;
+    detail::ValidityLimits floor;
 };
 
 // MVDR is Capon without the uncertainty term.
-constexpr CaponLimits kMvdrLimits{parameterLimits(BeamformingAlgorithm::kMvdr, "mvdr_loading"),
-                                  {0.0, 0.0},
-                                  {0.0, 0.0},
-                                  parameterLimits(BeamformingAlgorithm::kMvdr, "mvdr_floor")};
+constexpr CaponLimits kMvdrLimits{validityLimits(BeamformingAlgorithm::kMvdr, "mvdr_loading"),
+                                  detail::closedRange(0.0, 0.0), detail::closedRange(0.0, 0.0),
+                                  validityLimits(BeamformingAlgorithm::kMvdr, "mvdr_floor")};
 constexpr CaponLimits kRobustLimits{
-    parameterLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_base_loading"),
-    parameterLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_uncertainty"),
-    parameterLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_uncertainty_gain"),
-    parameterLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_floor")};
+    validityLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_base_loading"),
+    validityLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_uncertainty"),
+    validityLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_uncertainty_gain"),
+    validityLimits(BeamformingAlgorithm::kRobustCapon, "robust_capon_floor")};
 // The general form accepts whatever keeps the computation defined: finite settings, at least zero,
 // and a positive floor.
-constexpr double kLargest = std::numeric_limits<double>::max();
-constexpr CaponLimits kGeneralLimits{
-    {0.0, kLargest}, {0.0, kLargest}, {0.0, kLargest}, {std::numeric_limits<double>::denorm_min(), kLargest}};
+constexpr CaponLimits kGeneralLimits{detail::finiteAtLeast(0.0), detail::finiteAtLeast(0.0),
+                                     detail::finiteAtLeast(0.0), detail::finiteAbove(0.0)};
 
 // Reduces one bin to the packed upper triangle of its loaded inverse; leaves the record invalid when
 // the bin has no usable power or the loaded matrix cannot be inverted.

@@ -10,17 +10,18 @@
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/detail/steering_blocks.h"
 
 namespace zk::core {
 
 namespace {
 
-constexpr detail::ParameterLimits kLoopGain =
-    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_loop_gain");
-constexpr detail::ParameterLimits kMaxIterations =
-    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_max_iterations");
-constexpr detail::ParameterLimits kStopDb =
-    detail::parameterLimits(BeamformingAlgorithm::kCleanSc, "clean_stop_db");
+constexpr detail::ValidityLimits kLoopGain =
+    detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_loop_gain");
+constexpr detail::ValidityLimits kMaxIterations =
+    detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_max_iterations");
+constexpr detail::ValidityLimits kStopDb =
+    detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_stop_db");
 
 // One bin's working state. The matrix is kept as split real and imaginary column-major planes so the
 // quadratic forms run on plain doubles (complex<double> products go through the slow NaN-aware path).
@@ -220,8 +221,11 @@ HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::sp
     const std::shared_ptr<const CameraBandSteeringCache> cache = steeringCacheFor(frequencies, grid);
     const std::uint64_t G = cache->gridPointCount;
     std::vector<double> power(G, 0.0);
+    // Cleaning revisits every point's steering once per iteration, so a bin's steering is read whole
+    // (built into one bin of scratch when the entry holds no tables).
+    detail::SteeringBlocks steering(*cache, G, detail::SteeringBlocks::Layout::kTerms);
     for (std::size_t b = 0; b < matrices.size(); ++b) {
-        CleanScBin bin(matrices[b], cache->phaseTerms.data() + b * G * M, M, G);
+        CleanScBin bin(matrices[b], steering.terms(b, 0, G).data(), M, G);
         bin.run(loopGain, maxIterations, stopDb, power);
     }
     return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));

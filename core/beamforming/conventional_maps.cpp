@@ -10,6 +10,7 @@
 #include "core/beamforming/detail/input_checks.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/pair_kernel.h"
+#include "core/beamforming/detail/steering_blocks.h"
 
 namespace zk::core {
 
@@ -63,7 +64,7 @@ double Beamformer::dasPowerAtDirection(const MatrixRows& rows, double frequencyH
     if (!validFrequency(frequencyHz)) throw std::invalid_argument("frequency must be positive");
     const double az = azimuthDeg * kDegToRad;
     const double el = elevationDeg * kDegToRad;
-    const double k = 2.0 * std::numbers::pi * frequencyHz / speedOfSound_;
+    const double k = 2.0 * std::numbers::pi * frequencyHz / speedOfSound();
     std::vector<Complex> w(m);
     for (std::size_t i = 0; i < m; ++i) {
         const auto& p = microphones_[i];
@@ -91,7 +92,7 @@ HeatmapGrid Beamformer::cameraGridMap(const MatrixRows& rows, double frequencyHz
     grid.height = grid.elevationDeg.size();
     grid.representativeFrequencyHz = frequencyHz;
 
-    const double k = 2.0 * std::numbers::pi * frequencyHz / speedOfSound_;
+    const double k = 2.0 * std::numbers::pi * frequencyHz / speedOfSound();
     const double farField = std::numeric_limits<double>::infinity();
     std::vector<double> power(grid.width * grid.height);
     std::vector<double> d(m);
@@ -204,21 +205,22 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
     const double md = static_cast<double>(m);
     const double divisor = removeDiagonal && m > 1 ? md * (md - 1.0) : md * md;
     const std::size_t points = cache->gridPointCount;
-    const std::size_t plane = m * points;
     const std::size_t blocks = (points + kBlockPoints - 1) / kBlockPoints;
     std::vector<double> power(points, 0.0);
-    const std::span<const float> planeRe(cache->phasePlaneRe);
-    const std::span<const float> planeIm(cache->phasePlaneIm);
     const std::span<const float> allPairRe(pairRe);
     const std::span<const float> allPairIm(pairIm);
+    const int threads = beamformerThreadCount();
+    std::vector<detail::SteeringBlocks> steeringAll = detail::steeringBlocksPerThread(
+        *cache, threads, kBlockPoints, detail::SteeringBlocks::Layout::kPlanes);
     // Static split of the blocks over the team; each thread walks its own blocks bin by bin, so
     // consecutive kernel calls read neighbouring stretches of the same steering rows.
-#pragma omp parallel num_threads(beamformerThreadCount())
+#pragma omp parallel num_threads(threads)
     {
         const std::size_t team = static_cast<std::size_t>(omp_get_num_threads());
         const std::size_t rank = static_cast<std::size_t>(omp_get_thread_num());
         const std::size_t firstBlock = blocks * rank / team;
         const std::size_t endBlock = blocks * (rank + 1) / team;
+        detail::SteeringBlocks& steering = steeringAll[rank];
         float scratch[kBlockPoints];
         double accumulator[kBlockPoints];
         for (std::size_t b = 0; b < bins; ++b) {
@@ -227,10 +229,11 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
                 const std::size_t first = block * kBlockPoints;
                 const std::size_t end = std::min(first + kBlockPoints, points);
                 std::fill(accumulator, accumulator + kBlockPoints, 0.0);
-                detail::accumulatePairQuadraticForm(
-                    planeRe.subspan(b * plane, plane), planeIm.subspan(b * plane, plane), m, points, first,
-                    end, allPairRe.subspan(b * pairs, pairs), allPairIm.subspan(b * pairs, pairs), scratch,
-                    accumulator);
+                const detail::PlaneBlock planes = steering.planes(b, first, end);
+                detail::accumulatePairQuadraticForm(planes.re, planes.im, m, planes.stride, planes.first,
+                                                    planes.end, allPairRe.subspan(b * pairs, pairs),
+                                                    allPairIm.subspan(b * pairs, pairs), scratch,
+                                                    accumulator);
                 for (std::size_t g = first; g < end; ++g) {
                     power[g] += std::max((2.0 * accumulator[g - first] + diagonal) / divisor, 0.0);
                 }

@@ -1,3 +1,5 @@
+#include <omp.h>
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -8,6 +10,7 @@
 #include "core/beamforming/detail/coarse_grid.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/point_spread_kernel.h"
+#include "core/beamforming/detail/steering_blocks.h"
 
 namespace zk::core {
 namespace {
@@ -98,7 +101,7 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
     const std::size_t g = cache.gridPointCount;
     std::vector<double> p(n * n, 0.0);
     if (n == 0 || bins == 0 || g == 0) return p;
-    const std::size_t m = cache.phaseTerms.size() / (bins * g);
+    const std::size_t m = cache.microphoneCount;
     if (m == 0) return p;
     for (std::uint64_t point : coarsePoints) {
         if (point >= g) throw std::invalid_argument("invalid camera grid");
@@ -117,24 +120,31 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
     constexpr std::size_t kRowsPerItem = 4;
     const auto items = static_cast<std::int64_t>((n + kRowsPerItem - 1) / kRowsPerItem);
     const auto count = static_cast<std::int64_t>(n);
+    // One point at a time per thread, views of the tables or built from the path differences into
+    // scratch allocated here, before the team.
+    std::vector<detail::SteeringBlocks> steeringAll =
+        detail::steeringBlocksPerThread(cache, threads, 1, detail::SteeringBlocks::Layout::kTerms);
     // One team for the whole band: each bin's vectors are converted, then its rows are summed, with the
     // team's barriers between the two steps.
 #pragma omp parallel num_threads(threads)
-    for (std::size_t k = 0; k < bins; ++k) {
+    {
+        detail::SteeringBlocks& steering = steeringAll[static_cast<std::size_t>(omp_get_thread_num())];
+        for (std::size_t k = 0; k < bins; ++k) {
 #pragma omp for schedule(static)
-        for (std::int64_t ii = 0; ii < count; ++ii) {
-            const auto i = static_cast<std::size_t>(ii);
-            const std::complex<float>* a = cache.phaseTerms.data() + (k * g + coarsePoints[i]) * m;
-            for (std::size_t mic = 0; mic < m; ++mic) {
-                re[mic * stride + i] = static_cast<double>(a[mic].real());
-                im[mic * stride + i] = static_cast<double>(a[mic].imag());
+            for (std::int64_t ii = 0; ii < count; ++ii) {
+                const auto i = static_cast<std::size_t>(ii);
+                const std::complex<float>* a = steering.terms(k, coarsePoints[i], coarsePoints[i] + 1).data();
+                for (std::size_t mic = 0; mic < m; ++mic) {
+                    re[mic * stride + i] = static_cast<double>(a[mic].real());
+                    im[mic * stride + i] = static_cast<double>(a[mic].imag());
+                }
             }
-        }
-        // Row i costs i + 1 entries: the round-robin items keep the threads' shares even.
+            // Row i costs i + 1 entries: the round-robin items keep the threads' shares even.
 #pragma omp for schedule(static, 1)
-        for (std::int64_t item = 0; item < items; ++item) {
-            const std::size_t first = static_cast<std::size_t>(item) * kRowsPerItem;
-            detail::accumulateGramModulus(columns, first, std::min(first + kRowsPerItem, n), invM, acc);
+            for (std::int64_t item = 0; item < items; ++item) {
+                const std::size_t first = static_cast<std::size_t>(item) * kRowsPerItem;
+                detail::accumulateGramModulus(columns, first, std::min(first + kRowsPerItem, n), invM, acc);
+            }
         }
     }
 

@@ -18,10 +18,10 @@ namespace zk::core {
 
 namespace {
 
-constexpr detail::ParameterLimits kOrderLimits =
-    detail::parameterLimits(BeamformingAlgorithm::kFunctional, "functional_order");
-constexpr detail::ParameterLimits kToleranceLimits =
-    detail::parameterLimits(BeamformingAlgorithm::kFunctional, "functional_eigen_tolerance");
+constexpr detail::ValidityLimits kOrderLimits =
+    detail::validityLimits(BeamformingAlgorithm::kFunctional, "functional_order");
+constexpr detail::ValidityLimits kToleranceLimits =
+    detail::validityLimits(BeamformingAlgorithm::kFunctional, "functional_eigen_tolerance");
 
 // Packs the upper triangle of R^(1/order) / lambda_max^(1/order) for one bin. A matrix whose smallest
 // eigenvalue is more negative than the tolerance allows is flagged, not weighted.

@@ -3,7 +3,6 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/detail/steering_blocks.h"
 #include "core/beamforming/heatmap_grid.h"
 #include "core/beamforming/source_count.h"
 #include "core/detail/parallel_for.h"
@@ -20,35 +20,39 @@ namespace zk::core {
 
 namespace {
 
-using detail::parameterLimits;
+// Grid points whose steering a bin reads at a time.
+constexpr std::uint64_t kMusicBlock = 256;
 
-constexpr detail::ParameterLimits kSourceCount =
-    parameterLimits(BeamformingAlgorithm::kMusic, "music_source_count");
-constexpr detail::ParameterLimits kFixedFloor = parameterLimits(BeamformingAlgorithm::kMusic, "music_floor");
-constexpr detail::ParameterLimits kMaxSources =
-    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_max_sources");
-constexpr detail::ParameterLimits kEstimator =
-    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_estimator");
-constexpr detail::ParameterLimits kAutoFloor =
-    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_floor");
-constexpr detail::ParameterLimits kEigenFloor =
-    parameterLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_eigen_floor");
+using detail::validityLimits;
+
+constexpr detail::ValidityLimits kSourceCount =
+    validityLimits(BeamformingAlgorithm::kMusic, "music_source_count");
+constexpr detail::ValidityLimits kFixedFloor = validityLimits(BeamformingAlgorithm::kMusic, "music_floor");
+constexpr detail::ValidityLimits kMaxSources =
+    validityLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_max_sources");
+constexpr detail::ValidityLimits kEstimator =
+    validityLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_estimator");
+constexpr detail::ValidityLimits kAutoFloor =
+    validityLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_floor");
+constexpr detail::ValidityLimits kEigenFloor =
+    validityLimits(BeamformingAlgorithm::kAutoMusic, "auto_music_eigen_floor");
 
 // The limits of the settings that reach musicMap.
 struct MusicLimits {
-    detail::ParameterLimits spectrumFloor;
-    detail::ParameterLimits eigenFloor;
-    detail::ParameterLimits maxSources;
-    detail::ParameterLimits estimator;
+    detail::ValidityLimits spectrumFloor;
+    detail::ValidityLimits eigenFloor;
+    detail::ValidityLimits maxSources;
+    detail::ValidityLimits estimator;
 };
 
 // The general form accepts whatever keeps the computation defined: finite positive floors, a non-zero
 // source bound and a known estimator.
-constexpr detail::ParameterLimits kAnyPositive{std::numeric_limits<double>::denorm_min(),
-                                               std::numeric_limits<double>::max()};
-constexpr MusicLimits kGeneralLimits{kAnyPositive, kAnyPositive, {1.0, 4294967295.0}, {1.0, 3.0}};
+constexpr detail::ValidityLimits kAnyPositive = detail::finiteAbove(0.0);
+constexpr detail::ValidityLimits kAnySourceBound = detail::closedRange(1.0, 4294967295.0);
+constexpr detail::ValidityLimits kAnyEstimator = detail::closedRange(1.0, 3.0);
+constexpr MusicLimits kGeneralLimits{kAnyPositive, kAnyPositive, kAnySourceBound, kAnyEstimator};
 // The fixed entry sets the estimator settings itself; only its floor comes from the caller.
-constexpr MusicLimits kFixedLimits{kFixedFloor, kAnyPositive, {1.0, 4294967295.0}, {1.0, 3.0}};
+constexpr MusicLimits kFixedLimits{kFixedFloor, kAnyPositive, kAnySourceBound, kAnyEstimator};
 constexpr MusicLimits kAutoLimits{kAutoFloor, kEigenFloor, kMaxSources, kEstimator};
 
 bool validMusicConfig(const Beamformer::MusicConfig& config, const MusicLimits& limits) {
@@ -78,8 +82,9 @@ std::uint32_t binSourceCount(const std::vector<double>& ascending, const Beamfor
 
 // Pseudo-spectrum 1 / max(floor, (M - |U^H a|^2) / M) of one bin over every grid point, U holding the
 // eigenvectors of the K largest eigenvalues of the symmetrised matrix.
-Beamformer::MusicBinResult musicBin(const MatrixRows& rows, const std::complex<float>* steering,
-                                    std::uint64_t G, const Beamformer::MusicConfig& config) {
+Beamformer::MusicBinResult musicBin(const MatrixRows& rows, detail::SteeringBlocks& steering,
+                                    std::uint64_t bin, std::uint64_t G,
+                                    const Beamformer::MusicConfig& config) {
     Beamformer::MusicBinResult result;
     const std::uint64_t M = rows.size();
     const std::vector<std::complex<double>> symmetric = hermitianSymmetrize(rows);
@@ -96,8 +101,10 @@ Beamformer::MusicBinResult musicBin(const MatrixRows& rows, const std::complex<f
     const double mDouble = static_cast<double>(M);
     result.pseudoSpectrum.resize(G);
     std::vector<std::complex<double>> a(M);
+    std::span<const std::complex<float>> block;
     for (std::uint64_t g = 0; g < G; ++g) {
-        const std::complex<float>* column = steering + g * M;
+        if (g % kMusicBlock == 0) block = steering.terms(bin, g, std::min(g + kMusicBlock, G));
+        const std::complex<float>* column = block.data() + (g % kMusicBlock) * M;
         for (std::uint64_t m = 0; m < M; ++m) {
             a[m] = std::conj(std::complex<double>(column[m]));
         }
@@ -138,8 +145,8 @@ HeatmapGrid musicMapWithin(const Beamformer& beamformer, std::span<const MatrixR
     const auto binCount = static_cast<std::int64_t>(matrices.size());
     std::vector<Beamformer::MusicBinResult> bins(matrices.size());
     detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
-        const std::complex<float>* steering = cache->phaseTerms.data() + static_cast<std::size_t>(b) * G * M;
-        bins[b] = musicBin(matrices[b], steering, G, config);
+        detail::SteeringBlocks steering(*cache, kMusicBlock, detail::SteeringBlocks::Layout::kTerms);
+        bins[b] = musicBin(matrices[b], steering, static_cast<std::uint64_t>(b), G, config);
     });
 
     std::vector<double> power(G, 0.0);

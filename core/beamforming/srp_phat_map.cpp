@@ -16,10 +16,10 @@ namespace zk::core {
 
 namespace {
 
-constexpr detail::ParameterLimits kFloor =
-    detail::parameterLimits(BeamformingAlgorithm::kSrpPhat, "phat_floor");
-constexpr detail::ParameterLimits kExponent =
-    detail::parameterLimits(BeamformingAlgorithm::kSrpPhat, "phat_exponent");
+constexpr detail::ValidityLimits kFloor =
+    detail::validityLimits(BeamformingAlgorithm::kSrpPhat, "phat_floor");
+constexpr detail::ValidityLimits kExponent =
+    detail::validityLimits(BeamformingAlgorithm::kSrpPhat, "phat_exponent");
 
 // Divides every cross term by a power of the geometric mean of its two auto powers, so that with
 // exponent 1 only the phase of each cross spectrum is left. Every bin is usable.

@@ -8,6 +8,7 @@
 #include "core/beamforming/detail/input_checks.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/pair_kernel.h"
+#include "core/beamforming/detail/steering_blocks.h"
 #include "core/platform/cpu_features.h"
 
 namespace zk::core {
@@ -16,12 +17,16 @@ namespace {
 
 constexpr std::size_t kProjectionBlock = 128;
 
-// One bin of the live map: y = sum over microphones of conj(a_m) X_m at every grid point, in single
-// precision, then sums = wOld sums + wNew |y|^2. The fused form is what the FMA variants run; the
-// baseline multiplies and adds, since a fused multiply-add without hardware support is a library call.
+// Grid points per block of a beam formed from block-wise steering.
+constexpr std::size_t kBeamBlock = 256;
+
+// One bin of the live map over `points` grid points: y = sum over microphones of conj(a_m) X_m at every
+// point, in single precision, then sums = wOld sums + wNew |y|^2. Microphone m's steering row starts at
+// plane + m * stride. The fused form is what the FMA variants run; the baseline multiplies and adds,
+// since a fused multiply-add without hardware support is a library call.
 template <bool kFused>
 [[gnu::always_inline]] inline void beamBinBody(const float* __restrict planeRe,
-                                               const float* __restrict planeIm,
+                                               const float* __restrict planeIm, std::size_t stride,
                                                const std::complex<double>* spectra, std::size_t m,
                                                std::size_t points, float* __restrict yr, float* __restrict yi,
                                                double* __restrict sums, double wOld, double wNew) {
@@ -30,8 +35,8 @@ template <bool kFused>
     for (std::size_t i = 0; i < m; ++i) {
         const float xr = static_cast<float>(spectra[i].real());
         const float xi = static_cast<float>(spectra[i].imag());
-        const float* __restrict ar = planeRe + i * points;
-        const float* __restrict ai = planeIm + i * points;
+        const float* __restrict ar = planeRe + i * stride;
+        const float* __restrict ai = planeIm + i * stride;
         for (std::size_t g = 0; g < points; ++g) {
             if constexpr (kFused) {
                 yr[g] = std::fma(ar[g], xr, std::fma(ai[g], xi, yr[g]));
@@ -49,29 +54,29 @@ template <bool kFused>
     }
 }
 
-using BeamBinKernel = void (*)(const float*, const float*, const std::complex<double>*, std::size_t,
-                               std::size_t, float*, float*, double*, double, double);
+using BeamBinKernel = void (*)(const float*, const float*, std::size_t, const std::complex<double>*,
+                               std::size_t, std::size_t, float*, float*, double*, double, double);
 
-void beamBinBaseline(const float* planeRe, const float* planeIm, const std::complex<double>* spectra,
-                     std::size_t m, std::size_t points, float* yr, float* yi, double* sums, double wOld,
-                     double wNew) {
-    beamBinBody<false>(planeRe, planeIm, spectra, m, points, yr, yi, sums, wOld, wNew);
+void beamBinBaseline(const float* planeRe, const float* planeIm, std::size_t stride,
+                     const std::complex<double>* spectra, std::size_t m, std::size_t points, float* yr,
+                     float* yi, double* sums, double wOld, double wNew) {
+    beamBinBody<false>(planeRe, planeIm, stride, spectra, m, points, yr, yi, sums, wOld, wNew);
 }
 
 #ifdef ZK_DISPATCH_KERNELS
 __attribute__((target("avx2,fma"))) void beamBinAvx2(const float* planeRe, const float* planeIm,
-                                                     const std::complex<double>* spectra, std::size_t m,
-                                                     std::size_t points, float* yr, float* yi, double* sums,
-                                                     double wOld, double wNew) {
-    beamBinBody<true>(planeRe, planeIm, spectra, m, points, yr, yi, sums, wOld, wNew);
+                                                     std::size_t stride, const std::complex<double>* spectra,
+                                                     std::size_t m, std::size_t points, float* yr, float* yi,
+                                                     double* sums, double wOld, double wNew) {
+    beamBinBody<true>(planeRe, planeIm, stride, spectra, m, points, yr, yi, sums, wOld, wNew);
 }
 
 // The loop streams the planes from memory; full 512-bit loads of the unaligned rows split cache lines and
 // measured slower than 256-bit ones, so this variant keeps the AVX-512 instruction set at 256 bits.
 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,prefer-vector-width=256"))) void beamBinAvx512(
-    const float* planeRe, const float* planeIm, const std::complex<double>* spectra, std::size_t m,
-    std::size_t points, float* yr, float* yi, double* sums, double wOld, double wNew) {
-    beamBinBody<true>(planeRe, planeIm, spectra, m, points, yr, yi, sums, wOld, wNew);
+    const float* planeRe, const float* planeIm, std::size_t stride, const std::complex<double>* spectra,
+    std::size_t m, std::size_t points, float* yr, float* yi, double* sums, double wOld, double wNew) {
+    beamBinBody<true>(planeRe, planeIm, stride, spectra, m, points, yr, yi, sums, wOld, wNew);
 }
 #endif
 
@@ -140,8 +145,12 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         rebuilt.gridPointCount = cache->gridPointCount;
         rebuilt.microphoneCount = m;
         rebuilt.key = grid;
-        rebuilt.phasePlaneRe = cache->phasePlaneRe;
-        rebuilt.phasePlaneIm = cache->phasePlaneIm;
+        if (cache->tablesHeld) {
+            rebuilt.phasePlaneRe = cache->phasePlaneRe;
+            rebuilt.phasePlaneIm = cache->phasePlaneIm;
+        } else {
+            rebuilt.blockedSteering = cache;
+        }
         rebuilt.beamSums.assign(bins * cache->gridPointCount, 0.0);
         rebuilt.diagonalSums.assign(bins, 0.0);
         state = std::move(rebuilt);
@@ -160,9 +169,18 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
 
     const std::size_t points = state.gridPointCount;
     const int threads = std::max(1, std::min(omp_get_max_threads(), static_cast<int>(maxThreads)));
-    // Two float rows per thread, grown here and kept, so that a hop allocates nothing and nothing
-    // inside the team can throw.
-    const std::size_t rowPair = 2 * points;
+    // Without tables the beam is formed block by block of points, from steering built per block into
+    // scratch made here, before the team; with them one block spans the grid.
+    const bool blocked = state.blockedSteering != nullptr;
+    std::vector<detail::SteeringBlocks> steeringAll;
+    if (blocked) {
+        steeringAll = detail::steeringBlocksPerThread(*state.blockedSteering, threads, kBeamBlock,
+                                                      detail::SteeringBlocks::Layout::kPlanes);
+    }
+    // Two float rows per thread, grown here and kept, so that a hop allocates nothing (with tables) and
+    // nothing inside the team can throw.
+    const std::size_t rowLength = blocked ? std::min(kBeamBlock, points) : points;
+    const std::size_t rowPair = 2 * rowLength;
     if (state.beamScratch.size() < static_cast<std::size_t>(threads) * rowPair) {
         state.beamScratch.resize(static_cast<std::size_t>(threads) * rowPair);
     }
@@ -173,11 +191,22 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
     float* scratch = state.beamScratch.data();
 #pragma omp parallel num_threads(threads) if (threads > 1)
     {
-        float* rows = scratch + static_cast<std::size_t>(omp_get_thread_num()) * rowPair;
+        const auto rank = static_cast<std::size_t>(omp_get_thread_num());
+        float* rows = scratch + rank * rowPair;
 #pragma omp for schedule(static)
         for (std::size_t b = start; b < end; ++b) {
-            kernel(planeRe + b * m * points, planeIm + b * m * points, spectra.data() + b * m, m, points,
-                   rows, rows + points, beamSums + b * points, wOld, wNew);
+            if (!blocked) {
+                kernel(planeRe + b * m * points, planeIm + b * m * points, points, spectra.data() + b * m, m,
+                       points, rows, rows + rowLength, beamSums + b * points, wOld, wNew);
+                continue;
+            }
+            for (std::size_t first = 0; first < points; first += kBeamBlock) {
+                const std::size_t count = std::min(kBeamBlock, points - first);
+                const detail::PlaneBlock planes = steeringAll[rank].planes(b, first, first + count);
+                kernel(planes.re.data() + planes.first, planes.im.data() + planes.first, planes.stride,
+                       spectra.data() + b * m, m, count, rows, rows + rowLength,
+                       beamSums + b * points + first, wOld, wNew);
+            }
         }
     }
     state.updateCount += 1;
@@ -243,17 +272,16 @@ void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<con
 
     const std::size_t bins = frequencies.size();
     const std::size_t points = cache->gridPointCount;
-    const std::size_t plane = m * points;
     const std::size_t pairs = m * (m - 1) / 2;
     outBeamSums.assign(bins * points, 0.0);
     outDiagonalSums.assign(bins, 0.0);
-    const std::span<const float> planeRe(cache->phasePlaneRe);
-    const std::span<const float> planeIm(cache->phasePlaneIm);
     // Per-thread scratch is allocated before the team: an allocation failing inside it would terminate.
     const int threads = beamformerThreadCount();
     const std::size_t perThread = 2 * pairs + kProjectionBlock;
     std::vector<float> floatScratch(static_cast<std::size_t>(threads) * perThread);
     std::vector<double> accumulators(static_cast<std::size_t>(threads) * kProjectionBlock);
+    std::vector<detail::SteeringBlocks> steeringAll = detail::steeringBlocksPerThread(
+        *cache, threads, kProjectionBlock, detail::SteeringBlocks::Layout::kPlanes);
 #pragma omp parallel num_threads(threads)
     {
         const auto rank = static_cast<std::size_t>(omp_get_thread_num());
@@ -261,6 +289,7 @@ void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<con
         const std::span<float> pairIm(pairRe.data() + pairs, pairs);
         const std::span<float> scratch(pairIm.data() + pairs, kProjectionBlock);
         const std::span<double> accumulator(accumulators.data() + rank * kProjectionBlock, kProjectionBlock);
+        detail::SteeringBlocks& steering = steeringAll[rank];
 #pragma omp for schedule(static)
         for (std::size_t b = 0; b < bins; ++b) {
             const MatrixRows& rows = matrices[b];
@@ -277,9 +306,9 @@ void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<con
             for (std::size_t first = 0; first < points; first += kProjectionBlock) {
                 const std::size_t end = std::min(first + kProjectionBlock, points);
                 std::fill(accumulator.begin(), accumulator.end(), 0.0);
-                detail::accumulatePairQuadraticForm(planeRe.subspan(b * plane, plane),
-                                                    planeIm.subspan(b * plane, plane), m, points, first, end,
-                                                    pairRe, pairIm, scratch, accumulator);
+                const detail::PlaneBlock planes = steering.planes(b, first, end);
+                detail::accumulatePairQuadraticForm(planes.re, planes.im, m, planes.stride, planes.first,
+                                                    planes.end, pairRe, pairIm, scratch, accumulator);
                 for (std::size_t g = first; g < end; ++g) {
                     outBeamSums[b * points + g] = trace + 2.0 * accumulator[g - first];
                 }

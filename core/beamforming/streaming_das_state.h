@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/beamforming/camera_grid.h"
+#include "core/beamforming/steering_cache.h"
 
 namespace zk::core {
 
@@ -17,6 +19,9 @@ struct StreamingDasState {
     std::vector<double> verticalAxis;
     std::vector<float> phasePlaneRe;  // F x M x G, index (b * M + m) * G + g
     std::vector<float> phasePlaneIm;
+    // Set instead of the plane copies when the grid's steering entry holds no tables: each update
+    // then builds its blocks' steering from the entry.
+    std::shared_ptr<const CameraBandSteeringCache> blockedSteering;
     std::uint64_t gridPointCount = 0;
     std::uint64_t microphoneCount = 0;
     std::uint64_t updateCount = 0;

@@ -28,6 +28,48 @@ std::optional<std::uint64_t> regularFileSize(std::FILE* file);
 bool renameWithoutReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                           std::error_code& error);
 
+// Swaps two existing entries (files or directories) in one atomic step. Returns false and sets `error`
+// when it did not swap; std::errc::operation_not_supported when the file system cannot swap.
+bool exchangePaths(const std::filesystem::path& first, const std::filesystem::path& second,
+                   std::error_code& error);
+
+// An open directory: files opened through it come from that directory even when its name is renamed
+// or replaced in between, so a reader sees the files of one directory together. Move-only.
+class DirectoryHandle {
+  public:
+    DirectoryHandle() = default;
+    // Empty when the path cannot be opened as a directory.
+    explicit DirectoryHandle(const std::filesystem::path& directory);
+    ~DirectoryHandle();
+    DirectoryHandle(DirectoryHandle&& other) noexcept;
+    DirectoryHandle& operator=(DirectoryHandle&& other) noexcept;
+    DirectoryHandle(const DirectoryHandle&) = delete;
+    DirectoryHandle& operator=(const DirectoryHandle&) = delete;
+
+    explicit operator bool() const { return native_ != kNone; }
+    // Opens the entry `name` of the directory for binary reading; null on failure or when empty.
+    std::FILE* openFileForBinaryRead(const std::filesystem::path& name) const;
+
+  private:
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t native_ = kNone;
+};
+
+// Holds an exclusive advisory lock on a file (created when missing) from construction to destruction.
+// Threads and processes that lock the same file this way wait for one another; the system releases the
+// lock of a holder that dies. Throws std::filesystem::filesystem_error "lock" when the file cannot be
+// created or locked.
+class ExclusiveFileLock {
+  public:
+    explicit ExclusiveFileLock(const std::filesystem::path& path);
+    ~ExclusiveFileLock();
+    ExclusiveFileLock(const ExclusiveFileLock&) = delete;
+    ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
+
+  private:
+    std::intptr_t native_;
+};
+
 // Durability: the only calls in the code base that reach the storage device. Each returns false and
 // sets `error` when the device did not confirm the flush.
 

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +44,71 @@ bool renameWithoutReplace(const std::filesystem::path& from, const std::filesyst
     ::unlink(from.c_str());
     return true;
 }
+
+bool exchangePaths(const std::filesystem::path& first, const std::filesystem::path& second,
+                   std::error_code& error) {
+    error.clear();
+    if (::renameat2(AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(), RENAME_EXCHANGE) == 0) return true;
+    const int exchangeErrno = errno;
+    if (exchangeErrno == EINVAL || exchangeErrno == ENOSYS || exchangeErrno == ENOTSUP)
+        error = std::make_error_code(std::errc::operation_not_supported);
+    else
+        error.assign(exchangeErrno, std::generic_category());
+    return false;
+}
+
+DirectoryHandle::DirectoryHandle(const std::filesystem::path& directory) {
+    const int descriptor = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) native_ = descriptor;
+}
+
+DirectoryHandle::~DirectoryHandle() {
+    if (native_ != kNone) ::close(static_cast<int>(native_));
+}
+
+DirectoryHandle::DirectoryHandle(DirectoryHandle&& other) noexcept : native_(other.native_) {
+    other.native_ = kNone;
+}
+
+DirectoryHandle& DirectoryHandle::operator=(DirectoryHandle&& other) noexcept {
+    if (this != &other) {
+        if (native_ != kNone) ::close(static_cast<int>(native_));
+        native_ = other.native_;
+        other.native_ = kNone;
+    }
+    return *this;
+}
+
+std::FILE* DirectoryHandle::openFileForBinaryRead(const std::filesystem::path& name) const {
+    if (native_ == kNone) return nullptr;
+    const int descriptor = ::openat(static_cast<int>(native_), name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return nullptr;
+    std::FILE* file = ::fdopen(descriptor, "rb");
+    if (file == nullptr) ::close(descriptor);
+    return file;
+}
+
+ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& path) {
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor < 0) {
+        const std::error_code error(errno, std::generic_category());
+        throw std::filesystem::filesystem_error("lock", path, error);
+    }
+    // flock rather than fcntl locks: these exclude threads of one process too, each holding its own
+    // open file description.
+    int result = 0;
+    while ((result = ::flock(descriptor, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (result != 0) {
+        const std::error_code error(errno, std::generic_category());
+        ::close(descriptor);
+        throw std::filesystem::filesystem_error("lock", path, error);
+    }
+    native_ = descriptor;
+}
+
+// Closing the descriptor releases the lock.
+ExclusiveFileLock::~ExclusiveFileLock() { ::close(static_cast<int>(native_)); }
 
 namespace {
 

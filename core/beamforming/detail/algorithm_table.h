@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <stdexcept>
 #include <string_view>
@@ -18,12 +19,35 @@
 
 namespace zk::core::detail {
 
-// Inclusive on both ends; the comparisons refuse NaN and, the limits being finite, infinities too.
+// What the panel offers; never enforced, the validity limits are.
 struct ParameterLimits {
     double minimum = 0.0;
     double maximum = 0.0;
-    constexpr bool admits(double value) const { return value >= minimum && value <= maximum; }
 };
+
+inline constexpr double kUnbounded = std::numeric_limits<double>::infinity();
+
+// The finite values between two ends, each open or closed; an infinite end leaves that side unbounded.
+// NaN and infinities are refused whatever the ends.
+struct ValidityLimits {
+    double lower = -kUnbounded;
+    double upper = kUnbounded;
+    bool lowerClosed = false;
+    bool upperClosed = false;
+    constexpr bool admits(double value) const {
+        constexpr double kLargest = std::numeric_limits<double>::max();
+        if (!(value >= -kLargest && value <= kLargest)) return false;
+        return (lowerClosed ? value >= lower : value > lower) &&
+               (upperClosed ? value <= upper : value < upper);
+    }
+};
+
+constexpr ValidityLimits finiteAtLeast(double lower) { return {lower, kUnbounded, true, false}; }
+constexpr ValidityLimits finiteAbove(double lower) { return {lower, kUnbounded, false, false}; }
+constexpr ValidityLimits finiteBelow(double upper) { return {-kUnbounded, upper, false, false}; }
+constexpr ValidityLimits closedRange(double lower, double upper) { return {lower, upper, true, true}; }
+constexpr ValidityLimits openClosedRange(double lower, double upper) { return {lower, upper, false, true}; }
+constexpr ValidityLimits openRange(double lower, double upper) { return {lower, upper, false, false}; }
 
 using FlagField = bool BeamformingParameters::*;
 using IntegerField = std::uint32_t BeamformingParameters::*;
@@ -40,7 +64,27 @@ struct ParameterRow {
     double step = 0.0;
     std::string_view unit;
     ParameterField field;
+    ValidityLimits validity;
 };
+
+// Row builders by kind: flags span 0 .. 1 with step 1 and integers step by 1, as the panel requires.
+constexpr ParameterRow flagRow(std::string_view key, std::string_view label, FlagField field) {
+    return {key, label, {0.0, 1.0}, 1.0, "", field, closedRange(0.0, 1.0)};
+}
+constexpr ParameterRow integerRow(std::string_view key, std::string_view label, ParameterLimits limits,
+                                  IntegerField field, ValidityLimits validity) {
+    return {key, label, limits, 1.0, "", field, validity};
+}
+// A count is valid from 1 up to its panel maximum: beyond it the work (sweeps, coarse points, modes)
+// grows without bound.
+constexpr ParameterRow countRow(std::string_view key, std::string_view label, ParameterLimits limits,
+                                IntegerField field) {
+    return integerRow(key, label, limits, field, closedRange(1.0, limits.maximum));
+}
+constexpr ParameterRow realRow(std::string_view key, std::string_view label, ParameterLimits limits,
+                               double step, std::string_view unit, RealField field, ValidityLimits validity) {
+    return {key, label, limits, step, unit, field, validity};
+}
 
 // The rows of each algorithm in panel order.
 namespace parameter_rows {
@@ -48,107 +92,118 @@ namespace parameter_rows {
 using P = BeamformingParameters;
 
 inline constexpr ParameterRow kDasRows[] = {
-    {"remove_csm_diagonal", "Diagonal removal", {0.0, 1.0}, 1.0, "", &P::removeCsmDiagonal},
+    flagRow("remove_csm_diagonal", "Diagonal removal", &P::removeCsmDiagonal),
 };
 inline constexpr ParameterRow kFunctionalRows[] = {
-    {"functional_order", "Functional order", {1.0, 64.0}, 1.0, "", &P::functionalOrder},
-    {"functional_eigen_tolerance", "Eigen tolerance", {0.0, 1e-4}, 1e-11, "", &P::functionalEigenTolerance},
+    countRow("functional_order", "Functional order", {1.0, 64.0}, &P::functionalOrder),
+    realRow("functional_eigen_tolerance", "Eigen tolerance", {0.0, 1e-4}, 1e-11, "",
+            &P::functionalEigenTolerance, finiteAtLeast(0.0)),
 };
 inline constexpr ParameterRow kMvdrRows[] = {
-    {"mvdr_loading", "Diagonal loading", {0.0, 1.0}, 1e-4, "", &P::mvdrLoading},
-    {"mvdr_floor", "Eigenvalue floor", {1e-15, 1e-6}, 1e-13, "", &P::mvdrFloor},
+    realRow("mvdr_loading", "Diagonal loading", {0.0, 1.0}, 1e-4, "", &P::mvdrLoading, finiteAtLeast(0.0)),
+    realRow("mvdr_floor", "Eigenvalue floor", {1e-15, 1e-6}, 1e-13, "", &P::mvdrFloor, finiteAbove(0.0)),
 };
 inline constexpr ParameterRow kRobustCaponRows[] = {
-    {"robust_capon_base_loading", "Base loading", {0.0, 1.0}, 1e-4, "", &P::robustCaponBaseLoading},
-    {"robust_capon_uncertainty", "Uncertainty", {0.0, 1.0}, 0.01, "", &P::robustCaponUncertainty},
-    {"robust_capon_uncertainty_gain",
-     "Uncertainty gain",
-     {0.0, 10.0},
-     0.1,
-     "",
-     &P::robustCaponUncertaintyGain},
-    {"robust_capon_floor", "Eigenvalue floor", {1e-15, 1e-6}, 1e-13, "", &P::robustCaponFloor},
+    realRow("robust_capon_base_loading", "Base loading", {0.0, 1.0}, 1e-4, "", &P::robustCaponBaseLoading,
+            finiteAtLeast(0.0)),
+    realRow("robust_capon_uncertainty", "Uncertainty", {0.0, 1.0}, 0.01, "", &P::robustCaponUncertainty,
+            finiteAtLeast(0.0)),
+    realRow("robust_capon_uncertainty_gain", "Uncertainty gain", {0.0, 10.0}, 0.1, "",
+            &P::robustCaponUncertaintyGain, finiteAtLeast(0.0)),
+    realRow("robust_capon_floor", "Eigenvalue floor", {1e-15, 1e-6}, 1e-13, "", &P::robustCaponFloor,
+            finiteAbove(0.0)),
 };
 inline constexpr ParameterRow kMusicRows[] = {
-    {"music_source_count", "Source count", {1.0, 16.0}, 1.0, "", &P::musicSourceCount},
-    {"music_floor", "Spectrum floor", {1e-16, 1e-8}, 1e-15, "", &P::musicFloor},
+    countRow("music_source_count", "Source count", {1.0, 16.0}, &P::musicSourceCount),
+    realRow("music_floor", "Spectrum floor", {1e-16, 1e-8}, 1e-15, "", &P::musicFloor, finiteAbove(0.0)),
 };
 inline constexpr ParameterRow kAutoMusicRows[] = {
-    {"auto_music_max_sources", "Max sources", {1.0, 32.0}, 1.0, "", &P::autoMusicMaxSources},
-    {"auto_music_estimator", "Estimator (1 MDL, 2 AIC, 3 gap)", {1.0, 3.0}, 1.0, "", &P::autoMusicEstimator},
-    {"auto_music_floor", "Spectrum floor", {1e-16, 1e-8}, 1e-15, "", &P::autoMusicFloor},
-    {"auto_music_eigen_floor", "Eigen floor", {1e-16, 1e-8}, 1e-13, "", &P::autoMusicEigenFloor},
+    countRow("auto_music_max_sources", "Max sources", {1.0, 32.0}, &P::autoMusicMaxSources),
+    integerRow("auto_music_estimator", "Estimator (1 MDL, 2 AIC, 3 gap)", {1.0, 3.0}, &P::autoMusicEstimator,
+               closedRange(1.0, 3.0)),
+    realRow("auto_music_floor", "Spectrum floor", {1e-16, 1e-8}, 1e-15, "", &P::autoMusicFloor,
+            finiteAbove(0.0)),
+    realRow("auto_music_eigen_floor", "Eigen floor", {1e-16, 1e-8}, 1e-13, "", &P::autoMusicEigenFloor,
+            finiteAbove(0.0)),
 };
 inline constexpr ParameterRow kOrthogonalRows[] = {
-    {"orthogonal_max_modes", "Max modes", {1.0, 32.0}, 1.0, "", &P::orthogonalMaxModes},
-    {"orthogonal_eigen_threshold", "Relative eigen", {0.0, 1.0}, 1e-5, "", &P::orthogonalEigenThreshold},
+    countRow("orthogonal_max_modes", "Max modes", {1.0, 32.0}, &P::orthogonalMaxModes),
+    realRow("orthogonal_eigen_threshold", "Relative eigen", {0.0, 1.0}, 1e-5, "",
+            &P::orthogonalEigenThreshold, finiteAtLeast(0.0)),
 };
 inline constexpr ParameterRow kSrpPhatRows[] = {
-    {"phat_floor", "PHAT floor", {1e-12, 1e-6}, 1e-11, "", &P::phatFloor},
-    {"phat_exponent", "PHAT exponent", {0.0, 1.0}, 0.05, "", &P::phatExponent},
-    {"phat_zero_diagonal", "PHAT zero diagonal", {0.0, 1.0}, 1.0, "", &P::phatZeroDiagonal},
+    realRow("phat_floor", "PHAT floor", {1e-12, 1e-6}, 1e-11, "", &P::phatFloor, finiteAbove(0.0)),
+    realRow("phat_exponent", "PHAT exponent", {0.0, 1.0}, 0.05, "", &P::phatExponent, closedRange(0.0, 1.0)),
+    flagRow("phat_zero_diagonal", "PHAT zero diagonal", &P::phatZeroDiagonal),
 };
 inline constexpr ParameterRow kCleanScRows[] = {
-    {"clean_loop_gain", "Loop gain", {0.05, 1.0}, 0.05, "", &P::cleanLoopGain},
-    {"clean_max_iterations", "Max iterations", {1.0, 200.0}, 1.0, "", &P::cleanMaxIterations},
-    {"clean_stop_db", "Stop level", {-60.0, -5.0}, 1.0, "dB", &P::cleanStopDb},
+    realRow("clean_loop_gain", "Loop gain", {0.05, 1.0}, 0.05, "", &P::cleanLoopGain,
+            openClosedRange(0.0, 1.0)),
+    countRow("clean_max_iterations", "Max iterations", {1.0, 200.0}, &P::cleanMaxIterations),
+    realRow("clean_stop_db", "Stop level", {-60.0, -5.0}, 1.0, "dB", &P::cleanStopDb, finiteBelow(0.0)),
 };
 inline constexpr ParameterRow kDamasRows[] = {
-    {"damas_iterations", "Iterations", {1.0, 500.0}, 1.0, "", &P::damasIterations},
-    {"damas_stride", "Grid stride", {1.0, 8.0}, 1.0, "", &P::damasStride},
-    {"damas_relaxation", "Relaxation", {0.05, 2.0}, 0.05, "", &P::damasRelaxation},
+    countRow("damas_iterations", "Iterations", {1.0, 500.0}, &P::damasIterations),
+    countRow("damas_stride", "Grid stride", {1.0, 8.0}, &P::damasStride),
+    realRow("damas_relaxation", "Relaxation", {0.05, 2.0}, 0.05, "", &P::damasRelaxation,
+            openClosedRange(0.0, 2.0)),
 };
 inline constexpr ParameterRow kDamasFistaRows[] = {
-    {"damas_fista_iterations", "Iterations", {1.0, 500.0}, 1.0, "", &P::damasFistaIterations},
-    {"damas_fista_stride", "Grid stride", {1.0, 8.0}, 1.0, "", &P::damasFistaStride},
-    {"damas_fista_tolerance", "Tolerance", {1e-6, 0.01}, 1e-5, "", &P::damasFistaTolerance},
+    countRow("damas_fista_iterations", "Iterations", {1.0, 500.0}, &P::damasFistaIterations),
+    countRow("damas_fista_stride", "Grid stride", {1.0, 8.0}, &P::damasFistaStride),
+    realRow("damas_fista_tolerance", "Tolerance", {1e-6, 0.01}, 1e-5, "", &P::damasFistaTolerance,
+            finiteAbove(0.0)),
 };
 inline constexpr ParameterRow kNnlsRows[] = {
-    {"nnls_iterations", "Iterations", {1.0, 500.0}, 1.0, "", &P::nnlsIterations},
-    {"nnls_stride", "Grid stride", {1.0, 8.0}, 1.0, "", &P::nnlsStride},
-    {"nnls_tolerance", "Tolerance", {1e-6, 0.01}, 1e-5, "", &P::nnlsTolerance},
+    countRow("nnls_iterations", "Iterations", {1.0, 500.0}, &P::nnlsIterations),
+    countRow("nnls_stride", "Grid stride", {1.0, 8.0}, &P::nnlsStride),
+    realRow("nnls_tolerance", "Tolerance", {1e-6, 0.01}, 1e-5, "", &P::nnlsTolerance, finiteAbove(0.0)),
 };
 inline constexpr ParameterRow kSparseFistaRows[] = {
-    {"sparse_fista_iterations", "Iterations", {1.0, 500.0}, 1.0, "", &P::sparseFistaIterations},
-    {"sparse_fista_stride", "Grid stride", {1.0, 8.0}, 1.0, "", &P::sparseFistaStride},
-    {"sparse_fista_lambda_rel", "Lambda (rel)", {0.0, 0.5}, 0.005, "", &P::sparseFistaLambdaRel},
-    {"sparse_fista_tolerance", "Tolerance", {1e-6, 0.01}, 1e-5, "", &P::sparseFistaTolerance},
+    countRow("sparse_fista_iterations", "Iterations", {1.0, 500.0}, &P::sparseFistaIterations),
+    countRow("sparse_fista_stride", "Grid stride", {1.0, 8.0}, &P::sparseFistaStride),
+    realRow("sparse_fista_lambda_rel", "Lambda (rel)", {0.0, 0.5}, 0.005, "", &P::sparseFistaLambdaRel,
+            finiteAtLeast(0.0)),
+    realRow("sparse_fista_tolerance", "Tolerance", {1e-6, 0.01}, 1e-5, "", &P::sparseFistaTolerance,
+            finiteAbove(0.0)),
 };
+// The panel starts the SBL stride at 2; a stride of 1 is still valid.
 inline constexpr ParameterRow kSblRows[] = {
-    {"sbl_iterations", "Iterations", {1.0, 100.0}, 1.0, "", &P::sblIterations},
-    {"sbl_stride", "Grid stride", {2.0, 8.0}, 1.0, "", &P::sblStride},
-    {"sbl_noise_rel", "Noise (rel)", {1e-5, 0.1}, 1e-4, "", &P::sblNoiseRel},
-    {"sbl_prune_rel", "Prune (rel)", {1e-7, 0.01}, 1e-6, "", &P::sblPruneRel},
+    countRow("sbl_iterations", "Iterations", {1.0, 100.0}, &P::sblIterations),
+    countRow("sbl_stride", "Grid stride", {2.0, 8.0}, &P::sblStride),
+    realRow("sbl_noise_rel", "Noise (rel)", {1e-5, 0.1}, 1e-4, "", &P::sblNoiseRel, finiteAbove(0.0)),
+    realRow("sbl_prune_rel", "Prune (rel)", {1e-7, 0.01}, 1e-6, "", &P::sblPruneRel, openRange(0.0, 1.0)),
 };
 
 }  // namespace parameter_rows
 
-// Limits of one row; a key the rows do not hold fails constant evaluation, so a misspelt key in a
-// constexpr use does not compile.
-constexpr ParameterLimits limitsIn(std::span<const ParameterRow> rows, std::string_view key) {
+// Validity limits of one row; a key the rows do not hold fails constant evaluation, so a misspelt key
+// in a constexpr use does not compile.
+constexpr ValidityLimits validityIn(std::span<const ParameterRow> rows, std::string_view key) {
     for (const ParameterRow& row : rows) {
-        if (row.key == key) return row.limits;
+        if (row.key == key) return row.validity;
     }
     throw std::logic_error("unknown beamforming parameter key");
 }
 
-// What a deconvolution id adds: the limits of its iteration count and stride (refused with "invalid
-// deconvolution parameters"), of its one or two real values (refused with `message`), and its solver.
+// What a deconvolution id adds: the validity limits of its iteration count and stride (refused with
+// "invalid deconvolution parameters"), of its one or two real values (refused with `message`), and its
+// solver.
 struct DeconvolutionSolver {
-    ParameterLimits iterations;
-    ParameterLimits stride;
-    ParameterLimits first;
+    ValidityLimits iterations;
+    ValidityLimits stride;
+    ValidityLimits first;
     bool hasSecond = false;
-    ParameterLimits second;
+    ValidityLimits second;
     const char* message = "";
     std::vector<double> (*solve)(std::span<const double> pointSpread, std::span<const double> b,
                                  std::uint32_t iterations, double first, double second) = nullptr;
 };
 
 inline constexpr DeconvolutionSolver kDamasSolver{
-    limitsIn(parameter_rows::kDamasRows, "damas_iterations"),
-    limitsIn(parameter_rows::kDamasRows, "damas_stride"),
-    limitsIn(parameter_rows::kDamasRows, "damas_relaxation"),
+    validityIn(parameter_rows::kDamasRows, "damas_iterations"),
+    validityIn(parameter_rows::kDamasRows, "damas_stride"),
+    validityIn(parameter_rows::kDamasRows, "damas_relaxation"),
     false,
     {},
     "invalid DAMAS relaxation",
@@ -156,9 +211,9 @@ inline constexpr DeconvolutionSolver kDamasSolver{
         return damasSolve(p, b, n, w);
     }};
 inline constexpr DeconvolutionSolver kDamasFistaSolver{
-    limitsIn(parameter_rows::kDamasFistaRows, "damas_fista_iterations"),
-    limitsIn(parameter_rows::kDamasFistaRows, "damas_fista_stride"),
-    limitsIn(parameter_rows::kDamasFistaRows, "damas_fista_tolerance"),
+    validityIn(parameter_rows::kDamasFistaRows, "damas_fista_iterations"),
+    validityIn(parameter_rows::kDamasFistaRows, "damas_fista_stride"),
+    validityIn(parameter_rows::kDamasFistaRows, "damas_fista_tolerance"),
     false,
     {},
     "invalid DAMAS-FISTA tolerance",
@@ -166,9 +221,9 @@ inline constexpr DeconvolutionSolver kDamasFistaSolver{
         return damasFistaSolve(p, b, n, tol);
     }};
 inline constexpr DeconvolutionSolver kNnlsSolver{
-    limitsIn(parameter_rows::kNnlsRows, "nnls_iterations"),
-    limitsIn(parameter_rows::kNnlsRows, "nnls_stride"),
-    limitsIn(parameter_rows::kNnlsRows, "nnls_tolerance"),
+    validityIn(parameter_rows::kNnlsRows, "nnls_iterations"),
+    validityIn(parameter_rows::kNnlsRows, "nnls_stride"),
+    validityIn(parameter_rows::kNnlsRows, "nnls_tolerance"),
     false,
     {},
     "invalid NNLS tolerance",
@@ -176,21 +231,21 @@ inline constexpr DeconvolutionSolver kNnlsSolver{
         return nnlsSolve(p, b, n, tol);
     }};
 inline constexpr DeconvolutionSolver kSparseFistaSolver{
-    limitsIn(parameter_rows::kSparseFistaRows, "sparse_fista_iterations"),
-    limitsIn(parameter_rows::kSparseFistaRows, "sparse_fista_stride"),
-    limitsIn(parameter_rows::kSparseFistaRows, "sparse_fista_lambda_rel"),
+    validityIn(parameter_rows::kSparseFistaRows, "sparse_fista_iterations"),
+    validityIn(parameter_rows::kSparseFistaRows, "sparse_fista_stride"),
+    validityIn(parameter_rows::kSparseFistaRows, "sparse_fista_lambda_rel"),
     true,
-    limitsIn(parameter_rows::kSparseFistaRows, "sparse_fista_tolerance"),
+    validityIn(parameter_rows::kSparseFistaRows, "sparse_fista_tolerance"),
     "invalid Sparse-FISTA parameters",
     [](std::span<const double> p, std::span<const double> b, std::uint32_t n, double lambda, double tol) {
         return sparseFistaSolve(p, b, n, lambda, tol);
     }};
 inline constexpr DeconvolutionSolver kSblSolver{
-    limitsIn(parameter_rows::kSblRows, "sbl_iterations"),
-    limitsIn(parameter_rows::kSblRows, "sbl_stride"),
-    limitsIn(parameter_rows::kSblRows, "sbl_noise_rel"),
+    validityIn(parameter_rows::kSblRows, "sbl_iterations"),
+    validityIn(parameter_rows::kSblRows, "sbl_stride"),
+    validityIn(parameter_rows::kSblRows, "sbl_noise_rel"),
     true,
-    limitsIn(parameter_rows::kSblRows, "sbl_prune_rel"),
+    validityIn(parameter_rows::kSblRows, "sbl_prune_rel"),
     "invalid SBL parameters",
     [](std::span<const double> p, std::span<const double> b, std::uint32_t n, double noise, double prune) {
         return sblSolve(p, b, n, noise, prune);
@@ -286,11 +341,11 @@ constexpr const AlgorithmEntry* findAlgorithm(std::int32_t id) {
     return nullptr;
 }
 
-// The limits of a key of an algorithm, for the entries' own checks (evaluated at compile time there).
-// Searches without comparing element pointers, which GCC cannot fold in sanitizer builds.
-constexpr ParameterLimits parameterLimits(BeamformingAlgorithm algorithm, std::string_view key) {
+// The validity limits of a key of an algorithm, for the entries' own checks (evaluated at compile time
+// there). Searches without comparing element pointers, which GCC cannot fold in sanitizer builds.
+constexpr ValidityLimits validityLimits(BeamformingAlgorithm algorithm, std::string_view key) {
     for (const AlgorithmEntry& entry : kAlgorithms) {
-        if (entry.id == static_cast<std::int32_t>(algorithm)) return limitsIn(entry.parameters, key);
+        if (entry.id == static_cast<std::int32_t>(algorithm)) return validityIn(entry.parameters, key);
     }
     throw std::logic_error("unknown beamforming algorithm");
 }

@@ -3,6 +3,8 @@
 // Pieces shared by the broadband maps over a cached camera grid: the grid's axes and band stamps, and
 // the blocked evaluation of per-bin weighted quadratic forms over the cached phase planes.
 
+#include <omp.h>
+
 #include <algorithm>
 #include <complex>
 #include <cstddef>
@@ -11,8 +13,9 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
-#include "core/beamforming/heatmap_grid.h"
 #include "core/beamforming/detail/pair_kernel.h"
+#include "core/beamforming/detail/steering_blocks.h"
+#include "core/beamforming/heatmap_grid.h"
 
 namespace zk::core::detail {
 
@@ -68,6 +71,7 @@ inline constexpr std::uint64_t kWeightedMapPointBlock = 128;
 
 // Sums toPower(Q, bin) over the valid bins at every grid point, Q being the bin's diagonal term plus
 // its weighted pair sum. Parallel over blocks of points; each block owns its slice of the plane.
+// toPower must not throw: it runs inside the OpenMP team.
 template <typename ToPower>
 std::vector<double> accumulateWeightedMap(const Beamformer::CameraBandSteeringCache& cache,
                                           std::span<const Beamformer::PairWeights> bins, std::uint64_t M,
@@ -76,10 +80,18 @@ std::vector<double> accumulateWeightedMap(const Beamformer::CameraBandSteeringCa
     const std::uint64_t G = cache.gridPointCount;
     std::vector<double> power(G, 0.0);
     const auto blockCount = static_cast<std::int64_t>((G + kBlock - 1) / kBlock);
-#pragma omp parallel num_threads(beamformerThreadCount())
+    const int threads = beamformerThreadCount();
+    // Everything the team needs is allocated before it, so nothing inside it can throw.
+    std::vector<float> scratchAll(static_cast<std::size_t>(threads) * kBlock);
+    std::vector<double> accumulatorAll(static_cast<std::size_t>(threads) * kBlock);
+    std::vector<SteeringBlocks> steeringAll =
+        steeringBlocksPerThread(cache, threads, kBlock, SteeringBlocks::Layout::kPlanes);
+#pragma omp parallel num_threads(threads)
     {
-        std::vector<float> scratch(kBlock);
-        std::vector<double> accumulator(kBlock);
+        const auto thread = static_cast<std::size_t>(omp_get_thread_num());
+        const std::span<float> scratch = std::span(scratchAll).subspan(thread * kBlock, kBlock);
+        const std::span<double> accumulator = std::span(accumulatorAll).subspan(thread * kBlock, kBlock);
+        SteeringBlocks& steering = steeringAll[thread];
 #pragma omp for schedule(static)
         for (std::int64_t block = 0; block < blockCount; ++block) {
             const std::uint64_t first = static_cast<std::uint64_t>(block) * kBlock;
@@ -91,12 +103,10 @@ std::vector<double> accumulateWeightedMap(const Beamformer::CameraBandSteeringCa
                     continue;
                 }
                 std::fill_n(accumulator.begin(), count, weights.diagonalTerm);
-                const std::size_t plane = b * M * G;
-                accumulatePairQuadraticForm(std::span<const float>(cache.phasePlaneRe).subspan(plane, M * G),
-                                            std::span<const float>(cache.phasePlaneIm).subspan(plane, M * G),
-                                            M, G, first, end, weights.pairRe, weights.pairIm,
-                                            std::span<float>(scratch).first(count),
-                                            std::span<double>(accumulator).first(count));
+                const PlaneBlock planes = steering.planes(b, first, end);
+                accumulatePairQuadraticForm(planes.re, planes.im, M, planes.stride, planes.first, planes.end,
+                                            weights.pairRe, weights.pairIm, scratch.first(count),
+                                            accumulator.first(count));
                 for (std::uint64_t i = 0; i < count; ++i) {
                     power[first + i] += toPower(accumulator[i], weights);
                 }

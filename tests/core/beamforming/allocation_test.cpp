@@ -1,77 +1,23 @@
-// Allocation counts of the real-time path. The global operator new is replaced in this executable only,
-// so that no other test binary pays for the counting.
+// Allocation counts of the real-time path.
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <random>
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/bin_rotation_map.h"
 #include "core/beamforming/compute_beamforming_map.h"
+#include "allocation_counter.h"
 #include "steering_test_model.h"
-
-namespace {
-
-// Set while a scope counts; read by every allocation on any thread, OpenMP workers included.
-std::atomic<bool> gCounting{false};
-// Allocations and bytes requested while counting.
-std::atomic<std::uint64_t> gAllocations{0};
-std::atomic<std::uint64_t> gBytes{0};
-
-void* countedAllocation(std::size_t size, std::size_t alignment) {
-    if (gCounting.load(std::memory_order_relaxed)) {
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-        gBytes.fetch_add(size, std::memory_order_relaxed);
-    }
-    const std::size_t bytes = size == 0 ? 1 : size;
-    void* p = alignment <= alignof(std::max_align_t)
-                  ? std::malloc(bytes)
-                  : std::aligned_alloc(alignment, (bytes + alignment - 1) / alignment * alignment);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return countedAllocation(size, 0); }
-void* operator new[](std::size_t size) { return countedAllocation(size, 0); }
-void* operator new(std::size_t size, std::align_val_t a) {
-    return countedAllocation(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return countedAllocation(size, static_cast<std::size_t>(a));
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
 namespace zk::core {
 namespace {
 
 using C = std::complex<double>;
 
-// Counts the allocations of every thread between construction and the reading.
-class CountingScope {
-  public:
-    CountingScope() {
-        gAllocations = 0;
-        gBytes = 0;
-        gCounting = true;
-    }
-    ~CountingScope() { gCounting = false; }
-    std::uint64_t allocations() const { return gAllocations.load(); }
-    std::uint64_t bytes() const { return gBytes.load(); }
-};
+using CountingScope = zk::test::AllocationCounter;
 
 TEST(RealTimeAllocations, StreamingDasHopsAfterTheFirstAllocateNothing) {
     const auto mics = testmodel::planarArray(16, 0.25, 4);

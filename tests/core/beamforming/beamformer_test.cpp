@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -284,6 +285,62 @@ TEST(SteeringCache, ConcurrentCallersShareOneEntry) {
     for (auto& th : threads) th.join();
     for (int t = 1; t < kThreads; ++t) EXPECT_EQ(got[t], got[0]);
     EXPECT_EQ(bf.steeringCacheFor(freqs, 30, 20, 0, 0, 5, 5, kInf), got[0]);
+}
+
+// True when every phase term of the entry is exp(-i 2 pi f d / c) of the double-precision model at this
+// speed; the two speeds of the test below differ by far more than the tolerance at every compared term.
+bool phasesFollowSpeed(const Beamformer::CameraBandSteeringCache& cache,
+                       const std::vector<MicrophonePosition>& mics, double speed) {
+    const std::size_t G = cache.gridPointCount;
+    const std::size_t M = mics.size();
+    const std::size_t cols = cache.horizontalAxis.size();
+    for (std::size_t f = 0; f < cache.frequencies.size(); ++f) {
+        for (std::size_t g = 0; g < G; g += 97) {
+            const auto a = testmodel::steeringToward(mics, speed, cache.horizontalAxis[g % cols],
+                                                     cache.verticalAxis[g / cols], cache.frequencies[f]);
+            for (std::size_t m = 0; m < M; ++m) {
+                if (std::abs(std::complex<double>(cache.phaseTerms[(f * G + g) * M + m]) - a[m]) > 1e-4) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+// A build that started before a speed change may finish after the change emptied the cache; what it
+// built must never be served to a later caller. The change lands at spread moments of the build.
+TEST(SteeringCache, SpeedChangeDuringABuildNeverServesStalePhases) {
+    const auto mics = planarArray(24, 0.4);
+    Beamformer bf(mics, 343.0);
+    const std::vector<double> freqs{3000.0, 4000.0, 5000.0};
+    const CameraGridSpec grid{40, 30, 0, 0, 0.75, 0.75, kInf};
+    const auto started = std::chrono::steady_clock::now();
+    bf.steeringCacheFor(freqs, grid);
+    const auto buildTime = std::chrono::steady_clock::now() - started;
+    constexpr int kRounds = 24;
+    int staleServed = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        // Fresh speeds each round, so that every round starts from an empty cache.
+        const double before = 300.0 + round;
+        const double after = 340.0 + round;
+        bf.setSpeedOfSound(before);
+        std::atomic<bool> go{false};
+        std::shared_ptr<const Beamformer::CameraBandSteeringCache> built;
+        std::thread builder([&] {
+            go.store(true);
+            built = bf.steeringCacheFor(freqs, grid);
+        });
+        while (!go.load()) std::this_thread::yield();
+        std::this_thread::sleep_for(buildTime * round / kRounds);
+        bf.setSpeedOfSound(after);
+        builder.join();
+        // The caller of the racing build gets the phases of one of the two speeds; every later caller
+        // gets those of the current one.
+        EXPECT_TRUE(phasesFollowSpeed(*built, mics, before) || phasesFollowSpeed(*built, mics, after));
+        if (!phasesFollowSpeed(*bf.steeringCacheFor(freqs, grid), mics, after)) ++staleServed;
+    }
+    EXPECT_EQ(staleServed, 0);
 }
 
 TEST(HermitianSymmetrize, ColumnMajorHermitianPart) {

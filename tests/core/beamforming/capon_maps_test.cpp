@@ -218,11 +218,8 @@ TEST(CaponMaps, PointsBelowTheFloorGetItsReciprocal) {
     MatrixRows R = zeroMatrix(mics.size());
     addSource(R, steering(mics, kSoundSpeed, kGrid, kGrid.cell(8, 2), 2200.0), 4.0);
     addNoise(R, 1.0);
-    // Every Q of these bins lies far below 1e3, so each bin adds exactly 1e-3 everywhere. The general
-    // form, without uncertainty, is the MVDR map with a floor beyond the MVDR entry's limit.
-    const HeatmapGrid map =
-        bf.caponMap(std::vector<MatrixRows>{R, R}, std::vector<double>{2200.0, 2300.0}, 0.001, 0.0, 0.0, 1e3,
-                    kGrid.hSpan, kGrid.vSpan, 0.0, 0.0, kGrid.hStep, kGrid.vStep, kFarField);
+    // Every Q of these bins lies far below 1e3, so each bin adds exactly 1e-3 everywhere.
+    const HeatmapGrid map = mvdr(bf, {R, R}, {2200.0, 2300.0}, 0.001, 1e3);
     for (const double p : map.power) {
         ASSERT_EQ(p, 2e-3);
     }

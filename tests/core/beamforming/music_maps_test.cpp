@@ -213,14 +213,8 @@ TEST(MusicMap, PointsInsideTheSignalSubspaceReachTheFloor) {
     const std::uint64_t cell = fx.grid.cell(5, 10);
     const std::vector<double> freqs = {4000.0};
     const auto matrices = fx.band({cell}, freqs, 0.0);
-    // A floor this high is beyond the entry's limit; the general form takes it.
     const double floor = 0.3;
-    Beamformer::MusicConfig config;
-    config.fixedSourceCount = 1;
-    config.spectrumFloor = floor;
-    const HeatmapGrid map =
-        fx.beamformer.musicMap(matrices, freqs, config, fx.grid.hSpan, fx.grid.vSpan, fx.grid.hCentre,
-                               fx.grid.vCentre, fx.grid.hStep, fx.grid.vStep, fx.grid.focus);
+    const HeatmapGrid map = fx.fixed(matrices, freqs, 1, floor);
     // With one source the signal subspace is v / |v|, so t = (M - |a^H v|^2 / M) / M.
     const Vec v = fx.steer(cell, freqs[0]);
     const double M = static_cast<double>(fx.mics.size());

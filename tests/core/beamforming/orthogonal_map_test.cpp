@@ -89,10 +89,10 @@ TEST(OrthogonalMap, ThresholdSelectsTheModesThatCount) {
     EXPECT_NEAR(total(fx.map(matrices, freqs, 6, 1e-4)), M + 6.0 * noise, 1e-9);
     EXPECT_NEAR(total(fx.map(matrices, freqs, 6, 1e-3)), M + noise, 1e-9);
     EXPECT_EQ(fx.map(matrices, freqs, 6, 1e-3).peakIndex, cell);
-    // At the limit 1 only the largest eigenvalue reaches the cut; above it the entry refuses.
-    EXPECT_NEAR(total(fx.map(matrices, freqs, 6, 1.0)), M + noise, 1e-9);
-    expectThrowExactly<std::invalid_argument>([&] { fx.map(matrices, freqs, 6, 1.5); },
-                                              "invalid Orthogonal parameters");
+    // Above 1 no eigenvalue reaches the cut: an empty map.
+    const HeatmapGrid none = fx.map(matrices, freqs, 6, 1.5);
+    EXPECT_DOUBLE_EQ(total(none), 0.0);
+    EXPECT_DOUBLE_EQ(none.peakDb, -240.0);
 }
 
 TEST(OrthogonalMap, UniformResponsePlacesEveryModeAtTheFirstPoint) {

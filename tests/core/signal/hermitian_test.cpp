@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -308,6 +309,86 @@ TEST(HermitianEdgeCases, NullOrEmptyMatrixThrows) {
     expectInvalid([&] { hermitianCholesky(one.data(), 0); });
     expectInvalid([&] { hermitianEigen(one.data(), 0); });
     expectInvalid([&] { hermitianInverse(one.data(), 0); });
+}
+
+// The diagonal lowered by the mean eigenvalue (trace / M): indefinite, so Cholesky fails on it.
+Flat indefiniteFrom(const Flat& pd, std::uint64_t M) {
+    double trace = 0.0;
+    for (std::uint64_t k = 0; k < M; ++k) trace += at(pd, M, k, k).real();
+    Flat shifted = pd;
+    for (std::uint64_t k = 0; k < M; ++k) at(shifted, M, k, k) -= trace / static_cast<double>(M);
+    return shifted;
+}
+
+Flat resultValues(const HermitianWorkspace& workspace) {
+    return Flat(workspace.values().begin(), workspace.values().end());
+}
+
+// One workspace through mixed operations and failures: each call must give the plain function's bits,
+// with nothing left over from the call before. The eigen path also matches Eigen's own solver there.
+TEST(HermitianWorkspace, ReusedWorkspaceGivesThePlainFunctionsBits) {
+    for (std::uint64_t M : kSizes) {
+        SCOPED_TRACE(M);
+        const Flat pd = randomHermitianPd(M, 6000 + M);
+        const Flat other = randomHermitianPd(M, 7000 + M);
+        const Flat indefinite = indefiniteFrom(pd, M);
+        const Flat nan = [&] {
+            Flat m = pd;
+            m.back() = std::numeric_limits<double>::quiet_NaN();
+            return m;
+        }();
+
+        HermitianWorkspace workspace(M);
+        EXPECT_EQ(workspace.dimension(), M);
+        for (const Flat* m : {&pd, &indefinite, &nan, &other, &pd}) {
+            const HermitianEigenResult eigen = hermitianEigen(m->data(), M);
+            ASSERT_EQ(workspace.eigen(m->data()), eigen.vectors.ok);
+            if (eigen.vectors.ok) {
+                EXPECT_EQ(resultValues(workspace), eigen.vectors.values);
+                EXPECT_EQ(std::vector<double>(workspace.eigenvalues().begin(), workspace.eigenvalues().end()),
+                          eigen.eigenvalues);
+            }
+            const HermitianResult factor = hermitianCholesky(m->data(), M);
+            ASSERT_EQ(workspace.cholesky(m->data()), factor.ok);
+            if (factor.ok) {
+                EXPECT_EQ(resultValues(workspace), factor.values);
+            }
+        }
+        EXPECT_FALSE(workspace.cholesky(indefinite.data()));
+        EXPECT_TRUE(workspace.eigen(indefinite.data()));
+        if (M > 1) {
+            EXPECT_LT(workspace.eigenvalues()[0], 0.0);
+        }
+    }
+}
+
+// Eigen allocates with malloc, past operator new: a made workspace must call neither, on every path and
+// at sizes where Eigen's factorisations and reductions work in blocks.
+TEST(HermitianWorkspace, CallsAllocateNothing) {
+    for (std::uint64_t M : {1u, 2u, 5u, 16u, 64u, 128u, 256u}) {
+        SCOPED_TRACE(M);
+        const Flat pd = randomHermitianPd(M, 8000 + M);
+        const Flat indefinite = indefiniteFrom(pd, M);
+        HermitianWorkspace workspace(M);
+        bool expected = false;
+        const zk::test::AllocationCount used = zk::test::allocationsDuring([&] {
+            expected = workspace.cholesky(pd.data()) && workspace.eigen(pd.data()) &&
+                       workspace.eigen(indefinite.data()) && !workspace.cholesky(indefinite.data());
+        });
+        EXPECT_TRUE(expected);
+        EXPECT_EQ(used.calls, 0u);
+        EXPECT_EQ(used.mallocCalls, 0u);
+    }
+    // The counter does see Eigen's allocations: its solver makes them on every call.
+    const Flat pd = randomHermitianPd(16, 1);
+    EXPECT_GT(zk::test::allocationsDuring([&] { hermitianEigen(pd.data(), 16); }).mallocCalls, 0u);
+}
+
+TEST(HermitianWorkspace, NullOrEmptyMatrixThrows) {
+    expectInvalid([] { HermitianWorkspace{0}; });
+    HermitianWorkspace workspace(3);
+    expectInvalid([&] { workspace.cholesky(nullptr); });
+    expectInvalid([&] { workspace.eigen(nullptr); });
 }
 
 }  // namespace

@@ -69,6 +69,44 @@ inline std::string runWithFileSizeLimit(std::uint64_t limitBytes, const std::fun
     return result;
 }
 
+// Runs fn in a forked child whose address space cannot grow past limitBytes, so that a runaway
+// allocation fails with std::bad_alloc there. Returns as runWithFileSizeLimit does.
+inline std::string runWithAddressSpaceLimit(std::uint64_t limitBytes,
+                                            const std::function<std::string()>& fn) {
+    int channel[2];
+    if (::pipe(channel) != 0) return "<pipe failed>";
+    const pid_t child = ::fork();
+    if (child < 0) return "<fork failed>";
+    if (child == 0) {
+        ::close(channel[0]);
+        const rlimit limit{static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes)};
+        std::string result;
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+            result = "<setrlimit failed>";
+        } else {
+            try {
+                result = fn();
+            } catch (const std::exception& e) {
+                result = e.what();
+            }
+        }
+        const bool sent =
+            ::write(channel[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(channel[1]);
+    std::string result;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(channel[0], buffer, sizeof buffer)) > 0)
+        result.append(buffer, static_cast<std::size_t>(got));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "<child died: " + std::to_string(status) + ">";
+    return result;
+}
+
 inline std::string fileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

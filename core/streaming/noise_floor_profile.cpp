@@ -1,0 +1,295 @@
+#include "core/streaming/noise_floor_profile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+
+#include "core/platform/file_platform.h"
+#include "core/storage/binary_io.h"
+#include "core/storage/durable_file.h"
+#include "core/storage/file_io.h"
+#include "core/storage/json_reader.h"
+#include "core/storage/json_writer.h"
+
+namespace zk::core {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kDirectoryName = "noise_floor";
+constexpr const char* kManifestName = "noise_floor.json";
+constexpr const char* kPayloadName = "noise_floor.bin";
+// Beside noise_floor in the Project directory; hidden, so that no store lists them. Only a saver
+// holding the lock creates the staging and retired names, so any it finds were left by a crash.
+constexpr const char* kLockName = ".noise_floor.lock";
+constexpr const char* kStagingName = ".noise_floor.staging";
+constexpr const char* kRetiredName = ".noise_floor.retired";
+
+constexpr std::size_t kMaxManifestBytes = std::size_t{1} << 20;
+
+bool isSquare(const MatrixRows& matrix, std::uint64_t M) {
+    return matrix.size() == M &&
+           std::all_of(matrix.begin(), matrix.end(), [M](const auto& row) { return row.size() == M; });
+}
+
+// Counts past these cannot come from a real array; refusing them first keeps a hostile manifest from
+// sizing an allocation. 0 is left to the validation, which names it.
+void requireSupportedCounts(std::uint64_t channelCount, std::uint64_t fftSize, bool loading) {
+    const auto fail = [loading](const char* text) {
+        if (loading) throw std::runtime_error(text);
+        throw std::invalid_argument(text);
+    };
+    static_assert(kMaxNoiseFloorChannels == 1024 && kMaxNoiseFloorFftSize == 65536, "the texts name them");
+    if (channelCount > kMaxNoiseFloorChannels) fail("noise floor channelCount must be at most 1024");
+    if (fftSize > kMaxNoiseFloorFftSize || (fftSize & (fftSize - 1)) != 0)
+        fail("noise floor fftSize must be a power of two up to 65536");
+}
+
+std::uint64_t binCount(std::uint64_t fftSize) { return fftSize / 2 + 1; }
+
+std::string manifestText(const NoiseFloorProfile& profile) {
+    JsonFileBuilder json;
+    json.unsignedMember("schemaVersion", 1)
+        .stringMember("profileHash", profile.profileHash)
+        .unsignedMember("sampleRateHz", profile.sampleRateHz)
+        .unsignedMember("channelCount", profile.channelCount)
+        .unsignedMember("fftSize", profile.fftSize)
+        .unsignedMember("averagedFrames", profile.averagedFrames)
+        .numberMember("subtractBeta", profile.subtractBeta)
+        .numberMember("psdFloor", profile.psdFloor)
+        .boolMember("enabled", profile.enabled)
+        .stringMember("createdAtUtc", profile.createdAtUtc);
+    return json.finish();
+}
+
+// The manifest fields into a profile without matrices.
+NoiseFloorProfile parseManifest(std::string_view text) {
+    const JsonValue root = parseJsonDocument(text);
+    NoiseFloorProfile profile;
+    if (root.contains("profileHash")) profile.profileHash = root.at("profileHash").asString();
+    profile.sampleRateHz = static_cast<std::uint32_t>(root.at("sampleRateHz").asInteger());
+    profile.channelCount = static_cast<std::uint64_t>(root.at("channelCount").asInteger());
+    profile.fftSize = static_cast<std::uint64_t>(root.at("fftSize").asInteger());
+    profile.averagedFrames = static_cast<std::uint64_t>(root.at("averagedFrames").asInteger());
+    profile.subtractBeta = root.at("subtractBeta").asNumber();
+    profile.psdFloor = root.at("psdFloor").asNumber();
+    if (root.contains("enabled")) profile.enabled = root.at("enabled").asBool();
+    if (root.contains("createdAtUtc")) profile.createdAtUtc = root.at("createdAtUtc").asString();
+    requireSupportedCounts(profile.channelCount, profile.fftSize, true);
+    return profile;
+}
+
+std::string readManifestText(std::FILE* file) {
+    std::string text;
+    char chunk[4096];
+    while (true) {
+        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
+        if (got > kMaxManifestBytes - text.size())
+            throw std::runtime_error("noise floor manifest exceeds 1 MiB");
+        text.append(chunk, got);
+        if (got < sizeof chunk) break;
+    }
+    // A failed read (the name is a directory, say) must not pass for a shorter manifest.
+    if (std::ferror(file)) throw std::runtime_error("noise floor manifest is missing");
+    return text;
+}
+
+// Fills the matrices from the payload; the size is checked against the counts before anything is
+// allocated, so a short payload costs no memory.
+void readPayload(std::FILE* file, NoiseFloorProfile& profile) {
+    constexpr const char* kTruncated = "noise floor payload is truncated";
+    const std::uint64_t M = profile.channelCount;
+    const std::uint64_t bins = binCount(profile.fftSize);
+    // At most 32769 bins of 8 * 1024^2 bytes: no overflow.
+    const std::uint64_t needed = bins * 8 * M * M;
+    const std::uint64_t available = regularFileSize(file).value_or(0);
+    if (available < needed) throw std::runtime_error(kTruncated);
+
+    BinaryReader reader(file, available, kTruncated);
+    std::vector<float> parts(2 * M);
+    profile.matrices.assign(bins, MatrixRows(M));
+    for (MatrixRows& matrix : profile.matrices) {
+        for (auto& row : matrix) {
+            reader.readInto(parts);
+            row.resize(M);
+            for (std::uint64_t c = 0; c < M; ++c) row[c] = {parts[2 * c], parts[2 * c + 1]};
+        }
+    }
+}
+
+void writePayload(const fs::path& path, const NoiseFloorProfile& profile) {
+    FileHandle file = openFileForWriting(path);
+    if (!file) throw std::runtime_error("cannot write noise floor payload");
+    bool ok = true;
+    {
+        BinaryWriter writer(file.get());
+        std::vector<float> parts(2 * profile.channelCount);
+        for (const MatrixRows& matrix : profile.matrices) {
+            for (const auto& row : matrix) {
+                for (std::size_t c = 0; c < row.size(); ++c) {
+                    parts[2 * c] = static_cast<float>(row[c].real());
+                    parts[2 * c + 1] = static_cast<float>(row[c].imag());
+                }
+                writer.f32Array(parts);
+            }
+        }
+        ok = writer.flush();
+    }
+    std::error_code error;
+    ok = ok && syncFileToDisk(file.get(), error);
+    ok = closeFile(file) && ok;
+    if (!ok) throw std::runtime_error("failed to write noise floor payload");
+}
+
+void writeManifest(const fs::path& path, std::string_view text) {
+    FileHandle file = openFileForWriting(path);
+    if (!file) throw std::runtime_error("cannot write noise floor manifest");
+    std::error_code error;
+    bool ok = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    ok = ok && syncFileToDisk(file.get(), error);
+    ok = closeFile(file) && ok;
+    if (!ok) throw std::runtime_error("failed to write noise floor manifest");
+}
+
+void syncDirectoryOrThrow(const fs::path& directory) {
+    std::error_code error;
+    if (!syncDirectoryToDisk(directory, error)) throw fs::filesystem_error("fsync", directory, error);
+}
+
+void removeQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+}
+
+// Removes the staging directory (new files never published, or the old pair swapped out) whichever
+// way the save ends.
+class StagingCleanup {
+  public:
+    explicit StagingCleanup(fs::path staging) : staging_(std::move(staging)) {}
+    ~StagingCleanup() { removeQuietly(staging_); }
+    StagingCleanup(const StagingCleanup&) = delete;
+    StagingCleanup& operator=(const StagingCleanup&) = delete;
+
+  private:
+    fs::path staging_;
+};
+
+// Puts the flushed staging directory in place of the final one in one atomic step, so that the final
+// name always holds a whole pair.
+void publish(const fs::path& staging, const fs::path& finalPath, const fs::path& retired) {
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(finalPath, error))) {
+        fs::rename(staging, finalPath);
+    } else if (!exchangePaths(staging, finalPath, error)) {
+        if (error != std::errc::operation_not_supported)
+            throw fs::filesystem_error("rename", staging, finalPath, error);
+        // No atomic swap on this file system: a crash between these two renames leaves no pair at the
+        // final name (the old one is under the retired name), never a mixed one.
+        fs::rename(finalPath, retired);
+        fs::rename(staging, finalPath);
+    }
+    syncDirectoryOrThrow(finalPath.parent_path());
+}
+
+}  // namespace
+
+bool NoiseFloorProfile::isValid() const {
+    return channelCount != 0 && fftSize != 0 && averagedFrames != 0 && matrices.size() == binCount(fftSize);
+}
+
+fs::path noiseFloorManifestPath(const fs::path& directory) {
+    return directory / kDirectoryName / kManifestName;
+}
+
+fs::path noiseFloorPayloadPath(const fs::path& directory) {
+    return directory / kDirectoryName / kPayloadName;
+}
+
+bool noiseFloorProfileExists(const fs::path& directory) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(noiseFloorManifestPath(directory), error)) &&
+           fs::exists(fs::symlink_status(noiseFloorPayloadPath(directory), error));
+}
+
+void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& profile) {
+    // Everything that can refuse the profile runs before the disk is touched.
+    if (!profile.isValid() ||
+        !std::all_of(profile.matrices.begin(), profile.matrices.end(),
+                     [&](const MatrixRows& m) { return isSquare(m, profile.channelCount); }))
+        throw std::invalid_argument("cannot persist an invalid noise floor");
+    requireSupportedCounts(profile.channelCount, profile.fftSize, false);
+    const std::string manifest = manifestText(profile);
+
+    fs::create_directories(directory);
+    const ExclusiveFileLock lock(directory / kLockName);
+    const fs::path staging = directory / kStagingName;
+    const fs::path retired = directory / kRetiredName;
+    removeQuietly(staging);
+    removeQuietly(retired);
+    fs::create_directories(staging);
+    const StagingCleanup cleanup(staging);
+
+    // The payload first, then the manifest, each flushed to the device before the swap.
+    writePayload(staging / kPayloadName, profile);
+    writeManifest(staging / kManifestName, manifest);
+    syncDirectoryOrThrow(staging);
+    publish(staging, directory / kDirectoryName, retired);
+    removeQuietly(retired);
+}
+
+NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
+    // Both files are opened through one handle of the directory, before anything is read, so they
+    // belong to one pair. A save may retire the opened directory before its files are opened; a new
+    // attempt then finds the pair that replaced it.
+    FileHandle manifest;
+    FileHandle payload;
+    for (int attempt = 0; attempt < 3 && !(manifest && payload); ++attempt) {
+        const DirectoryHandle folder(directory / kDirectoryName);
+        manifest.reset(folder.openFileForBinaryRead(kManifestName));
+        payload.reset(folder.openFileForBinaryRead(kPayloadName));
+    }
+    if (!manifest) throw std::runtime_error("noise floor manifest is missing");
+
+    NoiseFloorProfile profile = parseManifest(readManifestText(manifest.get()));
+    if (!payload) throw std::runtime_error("noise floor payload is missing");
+    readPayload(payload.get(), profile);
+    if (!profile.isValid()) throw std::runtime_error("noise floor profile failed validation");
+    return profile;
+}
+
+void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled) {
+    const fs::path manifestPath = noiseFloorManifestPath(directory);
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(manifestPath, error)))
+        throw std::runtime_error("noise floor manifest is missing");
+    // Under the savers' lock, so that a save cannot swap the pair between this read and the write.
+    std::optional<ExclusiveFileLock> lock;
+    try {
+        lock.emplace(directory / kLockName);
+    } catch (const fs::filesystem_error&) {
+        throw std::runtime_error("cannot write noise floor manifest");
+    }
+
+    FileHandle file = openFileForReading(manifestPath);
+    if (!file) throw std::runtime_error("noise floor manifest is missing");
+    NoiseFloorProfile profile = parseManifest(readManifestText(file.get()));
+    file.reset();
+    if (profile.channelCount == 0 || profile.fftSize == 0 || profile.averagedFrames == 0)
+        throw std::runtime_error("noise floor profile failed validation");
+    profile.enabled = enabled;
+    switch (replaceFileContent(manifestPath, manifestText(profile))) {
+        case ReplaceStatus::Ok:
+            return;
+        case ReplaceStatus::CannotCreate:
+            throw std::runtime_error("cannot write noise floor manifest");
+        case ReplaceStatus::WriteFailed:
+        case ReplaceStatus::NotDurable:
+            break;
+    }
+    throw std::runtime_error("failed to write noise floor manifest");
+}
+
+}  // namespace zk::core

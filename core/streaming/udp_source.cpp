@@ -1,0 +1,162 @@
+#include "core/streaming/udp_source.h"
+
+#include <chrono>
+#include <span>
+#include <stdexcept>
+#include <utility>
+
+namespace zk::core {
+
+namespace {
+
+// Largest IPv4 UDP payload: no datagram is cut.
+constexpr std::size_t kReceiveBufferBytes = 65507;
+// Longest wait of the receive thread before it looks at running again.
+constexpr int kWaitTimeoutMs = 100;
+
+}  // namespace
+
+UdpSource::UdpSource(std::int32_t port, std::int32_t receiveBufferBytes, std::int32_t timeoutMs)
+    : port_(port), receiveBufferBytes_(receiveBufferBytes), timeoutMs_(timeoutMs) {
+    if (receiveBufferBytes <= 0 || timeoutMs <= 0) {
+        throw std::invalid_argument("invalid UDP receive buffer or timeout");
+    }
+    // htons would keep only the low 16 bits and bind another port without a word.
+    if (port < 0 || port > 65535) {
+        throw std::invalid_argument("invalid UDP port");
+    }
+}
+
+UdpSource::~UdpSource() { stop(); }
+
+void UdpSource::configure(const DeviceProfile& profile) {
+    if (running_) {
+        throw std::logic_error("cannot configure UDP source while running");
+    }
+    auto buffer = std::make_unique<InterleavedSampleBuffer>(profile.wireChannelCount);
+    DeviceProfile copy = profile;
+    std::lock_guard lock(mutex_);
+    profile_ = std::move(copy);
+    buffer_ = std::move(buffer);
+    stats_.bufferedFrames = 0;
+}
+
+void UdpSource::start() {
+    if (running_) return;
+    std::optional<std::uint32_t> datagramBytes;
+    {
+        std::lock_guard lock(mutex_);
+        if (!profile_.isValid() || !buffer_) {
+            throw std::logic_error("UDP source requires a configured profile");
+        }
+        if (profile_.udp) datagramBytes = profile_.udp->datagramBytes;
+    }
+
+    SocketHandle socket = openUdpSocket();
+    SocketHandle wake = openWakeChannel();
+    if (socket == kClosedSocket || wake == kClosedSocket) {
+        closeSocket(socket);
+        closeSocket(wake);
+        throw std::runtime_error("socket creation failed");
+    }
+    setReceiveBufferBytes(socket, receiveBufferBytes_);  // the system's cap may grant less; that is fine
+    if (!bindUdpAnyAddress(socket, static_cast<std::uint16_t>(port_))) {
+        closeSocket(socket);
+        closeSocket(wake);
+        throw std::runtime_error("UDP bind failed");
+    }
+
+    socket_ = socket;
+    wake_ = wake;
+    boundPort_ = boundUdpPort(socket);
+    running_ = true;
+    try {
+        receiver_ =
+            std::thread([this, socket, wake, datagramBytes] { receiveLoop(socket, wake, datagramBytes); });
+    } catch (...) {
+        running_ = false;
+        closeSocket(socket_);
+        closeSocket(wake_);
+        boundPort_ = 0;
+        throw;
+    }
+}
+
+void UdpSource::stop() {
+    if (!running_.exchange(false)) return;
+    // Closing alone would not wake a thread blocked on the socket, and the number could be reused at
+    // once: wake it, join it, and only then close.
+    signalWakeChannel(wake_);
+    if (receiver_.joinable()) receiver_.join();
+    closeSocket(socket_);
+    closeSocket(wake_);
+    boundPort_ = 0;
+    // Taking the mutex orders this broadcast after a reader's check of running, so none misses it.
+    { std::lock_guard lock(mutex_); }
+    dataArrived_.notify_all();
+}
+
+std::vector<std::int16_t> UdpSource::readFrames(std::uint64_t frameCount) {
+    if (frameCount == 0) return {};
+    std::unique_lock lock(mutex_);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
+    dataArrived_.wait_until(
+        lock, deadline, [&] { return !running_ || !buffer_ || buffer_->framesAvailable() >= frameCount; });
+    if (!buffer_) return {};
+    std::vector<std::int16_t> frames = buffer_->takeFrames(frameCount);
+    stats_.bufferedFrames = buffer_->framesAvailable();
+    return frames;
+}
+
+UdpReceiveStats UdpSource::statistics() const {
+    std::lock_guard lock(mutex_);
+    return stats_;
+}
+
+void UdpSource::countReceiveError() {
+    std::lock_guard lock(mutex_);
+    ++stats_.receiveErrors;
+}
+
+void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
+                            std::optional<std::uint32_t> datagramBytes) {
+    raiseCurrentThreadPriority();
+    try {
+        std::vector<std::uint8_t> datagram(kReceiveBufferBytes);
+        while (running_) {
+            const SocketWait wait = waitForDatagram(socket, wake, kWaitTimeoutMs);
+            if (wait == SocketWait::Failed) {
+                // The thread ends here; the count is what shows it in the statistics.
+                countReceiveError();
+                return;
+            }
+            if (wait != SocketWait::Readable) continue;
+
+            const ReceiveResult received = receiveDatagram(socket, datagram);
+            if (received.status == ReceiveStatus::NothingQueued) continue;
+            if (received.status == ReceiveStatus::Failed) {
+                countReceiveError();
+                continue;
+            }
+            if (received.bytes == 0) continue;
+            {
+                std::lock_guard lock(mutex_);
+                ++stats_.datagramsReceived;
+                stats_.bytesReceived += received.bytes;
+                if (datagramBytes && received.bytes != *datagramBytes) {
+                    ++stats_.datagramsDroppedWrongSize;
+                    continue;
+                }
+                buffer_->append(std::span<const std::uint8_t>(datagram.data(), received.bytes));
+                stats_.bufferedFrames = buffer_->framesAvailable();
+            }
+            dataArrived_.notify_all();
+        }
+    } catch (...) {
+        // Nothing may leave the thread body: a failed allocation of the growing buffer ends reception
+        // and shows as a receive error.
+        countReceiveError();
+    }
+}
+
+}  // namespace zk::core

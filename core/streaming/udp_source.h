@@ -1,0 +1,91 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "core/platform/socket_platform.h"
+#include "core/signal/interleaved_sample_buffer.h"
+#include "core/storage/device_profile.h"
+#include "core/streaming/raw_sample_source.h"
+
+namespace zk::core {
+
+struct UdpReceiveStats {
+    std::uint64_t datagramsReceived = 0;  // non-empty datagrams, accepted or dropped
+    std::uint64_t datagramsDroppedWrongSize = 0;
+    std::uint64_t bytesReceived = 0;
+    std::uint64_t receiveErrors = 0;
+    std::uint64_t bufferedFrames = 0;  // frames in the buffer after the last append or read
+};
+
+/// The live receiver: binds a UDP port, receives the array's datagrams on its own thread, checks their
+/// length against the profile's layout and reassembles the samples into an unbounded buffer.
+/// configure, start and stop belong to one controlling thread; readFrames and statistics may be called
+/// from another.
+class UdpSource final : public IRawSampleSource {
+  public:
+    /// receiveBufferBytes is the SO_RCVBUF size asked for, timeoutMs the longest wait of one readFrames.
+    /// Throws std::invalid_argument "invalid UDP receive buffer or timeout" unless both are positive,
+    /// and "invalid UDP port" for a port outside 0..65535 (0 binds a free port, see boundPort).
+    UdpSource(std::int32_t port, std::int32_t receiveBufferBytes, std::int32_t timeoutMs);
+    ~UdpSource() override;
+
+    UdpSource(const UdpSource&) = delete;
+    UdpSource& operator=(const UdpSource&) = delete;
+
+    [[nodiscard]] SourceKind kind() const override { return SourceKind::Udp; }
+
+    /// Copies the profile and starts an empty buffer for its wireChannelCount, discarding buffered
+    /// samples; std::logic_error "cannot configure UDP source while running".
+    void configure(const DeviceProfile& profile) override;
+
+    /// Binds the port and starts the receive thread. std::logic_error "UDP source requires a configured
+    /// profile"; std::runtime_error "socket creation failed" or "UDP bind failed" with nothing left open.
+    void start() override;
+
+    /// Ends and joins the receive thread, closes the socket and wakes a waiting reader. Buffered samples
+    /// stay readable.
+    void stop() override;
+
+    /// Waits up to timeoutMs for frameCount frames (not at all once stopped) and returns what is there.
+    [[nodiscard]] std::vector<std::int16_t> readFrames(std::uint64_t frameCount) override;
+
+    [[nodiscard]] UdpReceiveStats statistics() const;
+
+    /// The local port while running (the one the system picked when port 0 was asked); 0 otherwise.
+    /// For the controlling thread.
+    [[nodiscard]] std::uint16_t boundPort() const { return boundPort_; }
+
+  private:
+    void receiveLoop(SocketHandle socket, SocketHandle wake, std::optional<std::uint32_t> datagramBytes);
+    void countReceiveError();
+
+    const std::int32_t port_;
+    const std::int32_t receiveBufferBytes_;
+    const std::int32_t timeoutMs_;
+
+    DeviceProfile profile_;                            // written by configure under mutex_
+    std::unique_ptr<InterleavedSampleBuffer> buffer_;  // guarded by mutex_
+    UdpReceiveStats stats_;                            // guarded by mutex_
+
+    // Written only by start and stop on the controlling thread; the receive thread gets copies.
+    SocketHandle socket_ = kClosedSocket;
+    SocketHandle wake_ = kClosedSocket;
+    std::uint16_t boundPort_ = 0;
+    std::thread receiver_;
+
+    // Set by start, cleared by stop (controlling thread); read by the receive thread and by readers.
+    std::atomic<bool> running_{false};
+    // Guards buffer_, profile_ and stats_ against the receive, reader and controlling threads.
+    mutable std::mutex mutex_;
+    // Waited on by readers under mutex_; broadcast after each accepted datagram and by stop.
+    std::condition_variable dataArrived_;
+};
+
+}  // namespace zk::core

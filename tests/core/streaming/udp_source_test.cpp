@@ -1,0 +1,387 @@
+#include "core/streaming/udp_source.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test_support.h"
+
+namespace zk::core {
+namespace {
+
+using namespace std::chrono_literals;
+using zk::test::expectThrowExactly;
+
+constexpr std::int32_t kReceiveBuffer = 1 << 22;
+
+DeviceProfile streamProfile(std::uint32_t wireChannels, std::optional<std::uint32_t> samplesPerDatagram) {
+    DeviceProfile p;
+    p.schemaVersion = 2;
+    p.profileId = "udp-test";
+    p.channelCount = p.wireChannelCount = wireChannels;
+    p.sampleRateHz = 48000;
+    for (std::uint32_t c = 0; c < wireChannels; ++c) {
+        p.microphones.push_back({c, c, 0.01 * c, 0.0, 0.0});
+        p.logicalToWire.push_back(c);
+    }
+    if (samplesPerDatagram) {
+        p.udp = UdpStreamLayout{2,
+                                *samplesPerDatagram,
+                                wireChannels * 2 * *samplesPerDatagram,
+                                "signed-int16",
+                                "little-endian",
+                                "sample-major"};
+    }
+    return p;
+}
+
+std::vector<std::uint8_t> littleEndianBytes(const std::vector<std::int16_t>& samples) {
+    std::vector<std::uint8_t> bytes;
+    for (const std::int16_t s : samples) {
+        bytes.push_back(static_cast<std::uint8_t>(s & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>((static_cast<std::uint16_t>(s) >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+// Sends datagrams to 127.0.0.1 the way the array does: nothing is ever read back.
+class LoopbackSender {
+  public:
+    explicit LoopbackSender(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+        EXPECT_GE(fd_, 0);
+        to_.sin_family = AF_INET;
+        to_.sin_port = htons(port);
+        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    ~LoopbackSender() { ::close(fd_); }
+    LoopbackSender(const LoopbackSender&) = delete;
+    LoopbackSender& operator=(const LoopbackSender&) = delete;
+
+    void send(const std::vector<std::uint8_t>& payload) const {
+        const ssize_t sent = ::sendto(fd_, payload.data(), payload.size(), 0,
+                                      reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
+        EXPECT_EQ(sent, static_cast<ssize_t>(payload.size()));
+    }
+
+  private:
+    int fd_;
+    sockaddr_in to_{};
+};
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+bool waitForDatagrams(const UdpSource& source, std::uint64_t count) {
+    return waitUntil([&] { return source.statistics().datagramsReceived >= count; });
+}
+
+TEST(UdpSource, RefusesBadArguments) {
+    for (const auto& [buffer, timeout] : {std::pair{0, 250}, std::pair{-1, 250}, std::pair{4096, 0}}) {
+        expectThrowExactly<std::invalid_argument>([&] { UdpSource source(6666, buffer, timeout); },
+                                                  "invalid UDP receive buffer or timeout");
+    }
+    // htons would turn 70000 into 4464 and bind that port without a word.
+    for (const std::int32_t port : {-1, 65536, 70000}) {
+        expectThrowExactly<std::invalid_argument>([&] { UdpSource source(port, 4096, 250); },
+                                                  "invalid UDP port");
+    }
+    UdpSource highest(65535, 4096, 250);
+    EXPECT_EQ(highest.kind(), SourceKind::Udp);
+}
+
+TEST(UdpSource, LifecycleRules) {
+    UdpSource source(0, kReceiveBuffer, 250);
+    expectThrowExactly<std::logic_error>([&] { source.start(); }, "UDP source requires a configured profile");
+    source.stop();  // never started: nothing to do
+    EXPECT_TRUE(source.readFrames(16).empty());
+
+    source.configure(streamProfile(2, std::nullopt));
+    source.start();
+    const std::uint16_t port = source.boundPort();
+    EXPECT_NE(port, 0);
+    source.start();  // already running: the same socket stays
+    EXPECT_EQ(source.boundPort(), port);
+    expectThrowExactly<std::logic_error>([&] { source.configure(streamProfile(2, std::nullopt)); },
+                                         "cannot configure UDP source while running");
+    LoopbackSender(port).send(littleEndianBytes({1, 2, 3, 4}));
+    ASSERT_TRUE(waitForDatagrams(source, 1));
+    source.stop();
+    source.stop();
+    EXPECT_EQ(source.boundPort(), 0);
+
+    // A restart binds again and keeps what was buffered.
+    source.start();
+    EXPECT_NE(source.boundPort(), 0);
+    LoopbackSender(source.boundPort()).send(littleEndianBytes({5, 6}));
+    ASSERT_TRUE(waitForDatagrams(source, 2));
+    EXPECT_EQ(source.readFrames(8), (std::vector<std::int16_t>{1, 2, 3, 4, 5, 6}));
+    source.stop();
+
+    source.configure(streamProfile(2, std::nullopt));  // allowed once stopped; the buffer starts empty
+    EXPECT_TRUE(source.readFrames(8).empty());
+}
+
+TEST(UdpSource, WrongSizeDatagramsAreCountedAndDropped) {
+    UdpSource source(0, kReceiveBuffer, 250);
+    source.configure(streamProfile(8, 32));  // datagramBytes 512
+    source.start();
+    LoopbackSender sender(source.boundPort());
+    sender.send(std::vector<std::uint8_t>(511, 0x11));
+    sender.send(std::vector<std::uint8_t>(513, 0x22));
+    std::vector<std::int16_t> good(8 * 32);
+    for (std::size_t i = 0; i < good.size(); ++i) good[i] = static_cast<std::int16_t>(i * 97 - 9000);
+    sender.send(littleEndianBytes(good));
+    sender.send({});  // an empty datagram is ignored, not counted
+    ASSERT_TRUE(waitForDatagrams(source, 3));
+
+    EXPECT_EQ(source.readFrames(100), good);
+    const UdpReceiveStats stats = source.statistics();
+    EXPECT_EQ(stats.datagramsReceived, 3u);
+    EXPECT_EQ(stats.datagramsDroppedWrongSize, 2u);
+    EXPECT_EQ(stats.bytesReceived, 511u + 513u + 512u);
+    EXPECT_EQ(stats.receiveErrors, 0u);
+    EXPECT_EQ(stats.bufferedFrames, 0u);
+}
+
+TEST(UdpSource, OddBytesRunOnAcrossDatagramsWithoutALayout) {
+    UdpSource source(0, kReceiveBuffer, 250);
+    source.configure(streamProfile(2, std::nullopt));
+    source.start();
+    const std::vector<std::int16_t> samples{0x0102, -2, 0x7FFF, -32768, 0x1234, 5, -300, 77};
+    const std::vector<std::uint8_t> bytes = littleEndianBytes(samples);
+    LoopbackSender sender(source.boundPort());
+    sender.send({bytes.begin(), bytes.begin() + 3});
+    sender.send({bytes.begin() + 3, bytes.end()});
+    ASSERT_TRUE(waitForDatagrams(source, 2));
+    EXPECT_EQ(source.statistics().bufferedFrames, 4u);
+    EXPECT_EQ(source.readFrames(10), samples);
+}
+
+TEST(UdpSource, ReadTakesWhatIsAskedAndAStoppedSourceHandsOverTheRestAtOnce) {
+    // A long timeout: any wait it does not need to make would show.
+    UdpSource source(0, kReceiveBuffer, 60'000);
+    source.configure(streamProfile(2, std::nullopt));
+    source.start();
+    std::vector<std::int16_t> samples(2 * 300);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(i);
+    const std::vector<std::uint8_t> bytes = littleEndianBytes(samples);
+    LoopbackSender sender(source.boundPort());
+    for (std::size_t part = 0; part < 3; ++part)
+        sender.send({bytes.begin() + part * 400, bytes.begin() + part * 400 + 400});
+    ASSERT_TRUE(waitUntil([&] { return source.statistics().bufferedFrames == 300; }));
+
+    const std::vector<std::int16_t> first = source.readFrames(256);
+    EXPECT_EQ(first, std::vector<std::int16_t>(samples.begin(), samples.begin() + 512));
+    EXPECT_EQ(source.statistics().bufferedFrames, 44u);
+
+    source.stop();
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(source.readFrames(256), std::vector<std::int16_t>(samples.begin() + 512, samples.end()));
+    EXPECT_TRUE(source.readFrames(256).empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 30s);
+}
+
+TEST(UdpSource, StopWakesABlockedReader) {
+    UdpSource source(0, kReceiveBuffer, 60'000);
+    source.configure(streamProfile(2, std::nullopt));
+    source.start();
+    std::atomic<bool> returned{false};  // set by the reader thread once readFrames is back
+    std::thread reader([&] {
+        EXPECT_TRUE(source.readFrames(256).empty());
+        returned = true;
+    });
+    std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(returned);
+    const auto before = std::chrono::steady_clock::now();
+    source.stop();
+    reader.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 30s);
+}
+
+std::size_t openDescriptorCount() {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                                  std::filesystem::directory_iterator()));
+}
+
+TEST(UdpSource, BindingABusyPortFailsAndLeavesNothingOpen) {
+    UdpSource holder(0, kReceiveBuffer, 250);
+    holder.configure(streamProfile(2, std::nullopt));
+    holder.start();
+    UdpSource second(holder.boundPort(), kReceiveBuffer, 250);
+    second.configure(streamProfile(2, std::nullopt));
+    const std::size_t descriptors = openDescriptorCount();
+    expectThrowExactly<std::runtime_error>([&] { second.start(); }, "UDP bind failed");
+    EXPECT_EQ(openDescriptorCount(), descriptors);
+    EXPECT_EQ(second.boundPort(), 0);
+    second.stop();
+}
+
+std::atomic<int> signalsCaught{0};  // written by the signal handler, read by the test thread
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void countSignal(int) { signalsCaught.fetch_add(1, std::memory_order_relaxed); }
+
+// Interrupts every other thread of the process, the receive thread among them.
+void signalOtherThreads(int signal) {
+    const auto self = static_cast<pid_t>(::syscall(SYS_gettid));
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        const auto tid = static_cast<pid_t>(std::stol(task.path().filename().string()));
+        if (tid != self) ::syscall(SYS_tgkill, ::getpid(), tid, signal);
+    }
+}
+
+TEST(UdpSource, SignalsDoNotEndReception) {
+    struct sigaction action {};
+    action.sa_handler = countSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: waits and receives return EINTR
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, nullptr), 0);
+
+    UdpSource source(0, kReceiveBuffer, 250);
+    source.configure(streamProfile(2, std::nullopt));
+    source.start();
+    LoopbackSender sender(source.boundPort());
+    sender.send(littleEndianBytes({1, 2}));
+    ASSERT_TRUE(waitForDatagrams(source, 1));
+    signalsCaught = 0;
+    for (int i = 0; i < 300; ++i) {
+        signalOtherThreads(SIGUSR1);
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_GT(signalsCaught.load(), 0);
+    sender.send(littleEndianBytes({3, 4}));
+    EXPECT_TRUE(waitForDatagrams(source, 2));
+    EXPECT_EQ(source.statistics().receiveErrors, 0u);
+    source.stop();
+    // The counting handler stays: a signal still pending on some thread would kill the process under the
+    // default action.
+}
+
+// The descriptor of the IPv4 UDP socket bound to `port`, or -1.
+int socketBoundTo(std::uint16_t port) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename().string());
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+            address.sin_family == AF_INET && ntohs(address.sin_port) == port) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+TEST(UdpSource, FailureThatEndsReceptionIsCounted) {
+    UdpSource source(0, kReceiveBuffer, 250);
+    source.configure(streamProfile(2, std::nullopt));
+    source.start();
+    const int fd = socketBoundTo(source.boundPort());
+    ASSERT_GE(fd, 0);
+    // Pull the socket from under the receive thread: its next wait cannot succeed, ever.
+    ::close(fd);
+    EXPECT_TRUE(waitUntil([&] { return source.statistics().receiveErrors > 0; }));
+    std::this_thread::sleep_for(300ms);  // three waits' worth: an ended thread counts nothing more
+    EXPECT_EQ(source.statistics().receiveErrors, 1u);
+
+    // Give stop a descriptor of our own to close under the old number.
+    const int placeholder = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(placeholder, 0);
+    if (placeholder != fd) {
+        ::dup2(placeholder, fd);
+        ::close(placeholder);
+    }
+    source.stop();
+}
+
+// One datagram of the flood's layout (8 channels, 32 frames): every frame is value + channel.
+std::vector<std::uint8_t> patternDatagram(std::int16_t value) {
+    std::vector<std::int16_t> samples(8 * 32);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(value + i % 8);
+    return littleEndianBytes(samples);
+}
+
+TEST(UdpSource, FloodKeepsTheCountsConsistent) {
+    constexpr int kDatagrams = 100'000;
+    UdpSource source(0, kReceiveBuffer, 250);
+    source.configure(streamProfile(8, 32));
+    source.start();
+
+    std::atomic<bool> stopped{false};  // set by the test thread after stop; read by the reader
+    std::uint64_t framesRead = 0;      // reader thread only until joined
+    std::uint64_t badFrames = 0;
+    std::thread reader([&] {
+        std::int16_t blockValue = 0;
+        for (;;) {
+            const std::vector<std::int16_t> frames = source.readFrames(256);
+            if (frames.empty() && stopped) return;
+            for (std::size_t f = 0; f < frames.size() / 8; ++f, ++framesRead) {
+                const std::int16_t* frame = frames.data() + 8 * f;
+                if (framesRead % 32 == 0) blockValue = frame[0];
+                for (int c = 0; c < 8; ++c)
+                    badFrames += frame[c] != static_cast<std::int16_t>(blockValue + c);
+            }
+        }
+    });
+
+    const std::vector<std::size_t> wrongSizes{0, 1, 511, 513, 1024};
+    std::thread sender([&] {
+        LoopbackSender out(source.boundPort());
+        for (int i = 0; i < kDatagrams; ++i) {
+            if (i % 4 == 3) {
+                out.send(std::vector<std::uint8_t>(wrongSizes[(i / 4) % wrongSizes.size()], 0xA5));
+            } else {
+                out.send(patternDatagram(static_cast<std::int16_t>(i % 30000)));
+            }
+        }
+    });
+    sender.join();
+    // Let what loopback still holds come in: until the count stands still for 50 ms.
+    std::uint64_t seen = 0;
+    for (int i = 0; i < 40 && source.statistics().datagramsReceived != seen; ++i) {
+        seen = source.statistics().datagramsReceived;
+        std::this_thread::sleep_for(50ms);
+    }
+    source.stop();
+    stopped = true;
+    reader.join();
+
+    const UdpReceiveStats stats = source.statistics();
+    EXPECT_EQ(badFrames, 0u);
+    EXPECT_EQ(framesRead % 32, 0u);
+    const std::uint64_t accepted = framesRead / 32;
+    RecordProperty("accepted", std::to_string(accepted));
+    RecordProperty("droppedWrongSize", std::to_string(stats.datagramsDroppedWrongSize));
+    EXPECT_EQ(stats.datagramsReceived, accepted + stats.datagramsDroppedWrongSize);
+    EXPECT_GT(accepted, 0u);
+    EXPECT_GT(stats.datagramsDroppedWrongSize, 0u);
+    EXPECT_LE(stats.datagramsDroppedWrongSize, kDatagrams / 4 * 4 / 5);  // the empty ones are not counted
+    EXPECT_GE(stats.bytesReceived, accepted * 512 + stats.datagramsDroppedWrongSize);
+    EXPECT_LE(stats.bytesReceived, accepted * 512 + stats.datagramsDroppedWrongSize * 1024);
+    EXPECT_EQ(stats.receiveErrors, 0u);
+    EXPECT_EQ(stats.bufferedFrames, 0u);
+}
+
+}  // namespace
+}  // namespace zk::core
