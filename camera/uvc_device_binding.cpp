@@ -3,6 +3,7 @@
 #include <QStringLiteral>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace zk::camera {
 

@@ -42,15 +42,6 @@ TEST_F(UvcCameraControlTest, RefreshReportsOnlyWhenTheListChanges) {
     EXPECT_TRUE(ui.state.cameraIds.isEmpty());
 }
 
-TEST_F(UvcCameraControlTest, RefreshListsTheVideoInputsOfQtMultimedia) {
-    TestController ui;
-    UvcCameraControl control({ui.state, ui.binding, ui.settings, {}, {}, {}, {}});
-    control.refreshCameraDevices();
-    ASSERT_EQ(ui.state.cameraNames.size(), ui.state.cameraIds.size());
-    if (ui.state.cameraIds.isEmpty()) GTEST_SKIP() << "Qt Multimedia lists no camera on this machine";
-    for (const QString& id : ui.state.cameraIds) EXPECT_FALSE(id.isEmpty());
-}
-
 TEST_F(UvcCameraControlTest, BindFormsTheKeyAndShowsTheList) {
     TestController ui;
     ui.control.bindUvcCamera(kCameraId, QStringLiteral("Front camera"));

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <QTranslator>
 #include <array>
 
 #include "camera/fake_uvc_backend.h"
@@ -22,30 +24,48 @@ QStringList keysOf(const QList<UvcParameter>& list) {
 }
 
 TEST(UvcParameterLabel, EveryKeyHasItsLabelAndOtherTextPassesUnchanged) {
-    const std::array<std::pair<const char*, const char*>, 18> labels{{
-        {"brightness", "Brightness"},
-        {"contrast", "Contrast"},
-        {"hue", "Hue"},
-        {"saturation", "Saturation"},
-        {"sharpness", "Sharpness"},
-        {"gamma", "Gamma"},
-        {"color_enable", "Color enable"},
-        {"white_balance", "White balance"},
-        {"backlight_compensation", "Backlight compensation"},
-        {"gain", "Gain"},
-        {"exposure", "Exposure"},
-        {"focus", "Focus"},
-        {"iris", "Iris"},
-        {"zoom", "Zoom"},
-        {"pan", "Pan"},
-        {"tilt", "Tilt"},
-        {"roll", "Roll"},
-        {"powerline", "Powerline frequency"},
-    }};
+    const std::array<std::pair<const char*, const char*>, 18> labels{
+        {{"brightness", "Brightness"},
+         {"contrast", "Contrast"},
+         {"hue", "Hue"},
+         {"saturation", "Saturation"},
+         {"sharpness", "Sharpness"},
+         {"gamma", "Gamma"},
+         {"color_enable", "Color enable"},
+         {"white_balance", "White balance"},
+         {"backlight_compensation", "Backlight compensation"},
+         {"gain", "Gain"},
+         {"exposure", "Exposure"},
+         {"focus", "Focus"},
+         {"iris", "Iris"},
+         {"zoom", "Zoom"},
+         {"pan", "Pan"},
+         {"tilt", "Tilt"},
+         {"roll", "Roll"},
+         {"powerline", "Powerline frequency"}}};
     for (const auto& [key, label] : labels)
         EXPECT_EQ(uvcParameterLabel(QString::fromLatin1(key)), label) << key;
     EXPECT_EQ(uvcParameterLabel(QStringLiteral("Brightness")), QStringLiteral("Brightness"));
     EXPECT_EQ(uvcParameterLabel(QStringLiteral("white balance")), QStringLiteral("white balance"));
+}
+
+// Answers one lookup, so the test sees the label pass through the application's translators.
+class GermanBrightness : public QTranslator {
+  public:
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        return qstrcmp(context, "UvcParameter") == 0 && qstrcmp(source, "Brightness") == 0
+                   ? QStringLiteral("Helligkeit")
+                   : QString();
+    }
+    bool isEmpty() const override { return false; }
+};
+
+TEST(UvcParameterLabel, LabelIsTranslated) {
+    GermanBrightness translator;
+    ASSERT_TRUE(QCoreApplication::installTranslator(&translator));
+    EXPECT_EQ(uvcParameterLabel(QStringLiteral("brightness")), QStringLiteral("Helligkeit"));
+    EXPECT_EQ(uvcParameterLabel(QStringLiteral("contrast")), QStringLiteral("Contrast"));
+    QCoreApplication::removeTranslator(&translator);
 }
 
 TEST(UvcDeviceBinding, BindFailuresLeaveItUnbound) {
