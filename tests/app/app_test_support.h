@@ -9,8 +9,20 @@
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QString>
+
+#include "app/ui_controller.h"
 
 namespace zk::app::test {
+
+// A device profile shipped with the application, as copied into the build's profile store.
+inline QString shippedProfile(const char* fileName) {
+    return QStringLiteral(ZK_PROFILES_DIR) + u'/' + QString::fromLatin1(fileName);
+}
+
+inline void importShippedProfile(UiController& ui, const char* fileName) {
+    ui.importProfile(shippedProfile(fileName));
+}
 
 class ControllerSettingsTest : public ::testing::Test {
   protected:
