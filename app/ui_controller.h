@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "app/sample_block_queue.h"
 #include "camera/uvc_camera_control.h"
 #include "camera/uvc_camera_state.h"
 #include "camera/uvc_control_backend.h"
@@ -867,6 +868,10 @@ class UiController : public QObject {
     std::unique_ptr<core::StreamingAcousticEngine> liveEngine_;
     std::mutex liveEngineMutex_;  // guards pushes into liveEngine_ (DSP thread) against resets (GUI)
     std::unique_ptr<core::StreamingAcousticEngine> replayEngine_;
+
+    // Blocks from the acquisition thread to the DSP and the diagnostics threads.
+    BoundedBlockingQueue dspQueue_{BoundedBlockingQueue::kDefaultCapacity};
+    BoundedBlockingQueue diagnosticsQueue_{BoundedBlockingQueue::kDefaultCapacity};
 
     // Live and Replay sample sources; created and destroyed on the GUI thread.
     std::unique_ptr<core::UdpSource> udpSource_;

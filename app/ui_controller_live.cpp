@@ -76,6 +76,8 @@ void UiController::trimMemory() { platform::trimHeap(); }
 
 void UiController::stopLiveThreads() {
     liveRunning_.store(false);
+    dspQueue_.close();
+    diagnosticsQueue_.close();
     for (std::jthread* thread : {&acquisitionThread_, &dspThread_, &liveMapThread_, &liveDiagnosticsThread_}) {
         if (thread->joinable()) thread->request_stop();
     }
