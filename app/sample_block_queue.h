@@ -44,7 +44,7 @@ class BoundedBlockingQueue {
     Statistics statistics() const;
 
   private:
-    mutable std::mutex mutex_;             // guards everything below; producer, consumer and readers
+    mutable std::mutex mutex_;            // guards everything below; producer, consumer and readers
     std::condition_variable_any wakeup_;  // waited on by the consumer with its stop token
     std::deque<SampleBlock> fifo_;
     std::uint64_t capacity_ = kDefaultCapacity;

@@ -56,16 +56,16 @@ UiController::UiController(QObject* parent, QQmlEngine* engine) : QObject(parent
     liveEngine_ = std::make_unique<core::StreamingAcousticEngine>();
     replayEngine_ = std::make_unique<core::StreamingAcousticEngine>();
 
-    analysisStatus_ = QStringLiteral("Select a Measurement to create an AnalysisRun");
+    analysis_.status = QStringLiteral("Select a Measurement to create an AnalysisRun");
     noiseProfileInfo_ = QCoreApplication::translate("UiController", "Not calibrated");
     replayMetrics_ = QStringLiteral("Replay stopped");
-    diagnosticsState_.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
+    diagnostics_.state.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
 
     heatmapProvider_ = new render::HeatmapImageProvider();
     diagnosticProvider_ = new render::DiagnosticImageProvider();
     heatmapPainter_ = std::make_unique<render::HeatmapPainter>(render::HeatmapPainter::Owner{
-        mapMutex_, latestMap_, heatmapSettings_, displayMutex_, heatmapSmoothing_, heatmapStateMutex_,
-        heatmapShaderState_, mapVisiblePixels_, heatmapProvider_});
+        map_.mutex, map_.latest, heatmapSettings_, map_.displayMutex, map_.smoothing, map_.shaderStateMutex,
+        map_.shaderState, map_.visiblePixels, heatmapProvider_});
 
     diagnosticRowsTimer_ = new QTimer(this);
     diagnosticRowsTimer_->setInterval(kDiagnosticRowsIntervalMs);
@@ -91,49 +91,50 @@ UiController::UiController(QObject* parent, QQmlEngine* engine) : QObject(parent
     refreshCameraDevices();
 
     {
-        std::lock_guard lock(statusMutex_);
-        statusText_ = QCoreApplication::translate("UiController", "Load a validated Device Profile to begin");
+        std::lock_guard lock(texts_.statusMutex);
+        texts_.statusText =
+            QCoreApplication::translate("UiController", "Load a validated Device Profile to begin");
     }
-    initialPrompt_.store(true);
+    texts_.initialPrompt.store(true);
     {
-        std::lock_guard lock(liveMetricsMutex_);
-        liveMetrics_ = QCoreApplication::translate("UiController", "Live stopped");
+        std::lock_guard lock(texts_.liveMetricsMutex);
+        texts_.liveMetrics = QCoreApplication::translate("UiController", "Live stopped");
     }
 }
 
 UiController::~UiController() {
-    noiseCalibrating_.store(false);
+    run_.noiseCalibrating.store(false);
     noiseCalibrationTimer_->stop();
-    if (noiseCaptureThread_.joinable()) noiseCaptureThread_.join();
+    if (threads_.noiseCapture.joinable()) threads_.noiseCapture.join();
 
-    liveRunning_.store(false);
-    replayRunning_.store(false);
-    fullRecomputeCancel_.store(true);
+    run_.liveRunning.store(false);
+    run_.replayRunning.store(false);
+    run_.fullRecomputeCancel.store(true);
 
     if (udpSource_) udpSource_->stop();
 
     stopLiveThreads();
-    for (std::jthread* thread : {&replayMapThread_, &replayReaderThread_}) {
+    for (std::jthread* thread : {&threads_.replayMap, &threads_.replayReader}) {
         if (thread->joinable()) {
             thread->request_stop();
             thread->join();
         }
     }
 
-    fullRecomputeCancel_.store(true);
-    if (fullRecomputeThread_.joinable()) {
-        fullRecomputeThread_.request_stop();
-        fullRecomputeThread_.join();
+    run_.fullRecomputeCancel.store(true);
+    if (threads_.fullRecompute.joinable()) {
+        threads_.fullRecompute.request_stop();
+        threads_.fullRecompute.join();
         platform::trimHeap();
     }
 
-    if (analysisSpectrumThread_.joinable()) {
-        analysisSpectrumCancel_.store(true);
-        analysisSpectrumThread_.join();
+    if (threads_.analysisSpectrum.joinable()) {
+        run_.analysisSpectrumCancel.store(true);
+        threads_.analysisSpectrum.join();
     }
 
     finalizeOpenRecordingAtExit();
-    if (recordingFinalizeThread_.joinable()) recordingFinalizeThread_.join();
+    if (threads_.recordingFinalize.joinable()) threads_.recordingFinalize.join();
 
     if (udpSource_) udpSource_->stop();
     udpSource_.reset();
@@ -154,80 +155,86 @@ void UiController::registerImageProviders(QQmlEngine& engine) {
 
 void UiController::readSettingsAtStart() {
     profilePath_ = settings_.value(QStringLiteral("profilePath")).toString();
-    recordingMaxDurationSeconds_ =
-        clampToRange(std::round(storedDouble(settings_, QStringLiteral("recording/maxDurationSec"), 10.0)),
-                     1.0, 120.0);
+    recordingMaxDurationSeconds_ = clampToRange(
+        std::round(storedDouble(settings_, QStringLiteral("recording/maxDurationSec"), 10.0)), 1.0, 120.0);
 
     const QString storedSource = settings_.value(QStringLiteral("source"), QStringLiteral("UDP")).toString();
-    source_ = storedSource == QLatin1String("Synthetic") ? storedSource : QStringLiteral("UDP");
+    live_.source = storedSource == QLatin1String("Synthetic") ? storedSource : QStringLiteral("UDP");
 
-    frequency_ = storedDouble(settings_, QStringLiteral("frequency"), 8000.0);
-    liveBand_.centerHz = frequency_;
-    azimuth_ = storedDouble(settings_, QStringLiteral("azimuth"), 0.0);
-    elevation_ = storedDouble(settings_, QStringLiteral("elevation"), 0.0);
+    live_.frequency = storedDouble(settings_, QStringLiteral("frequency"), 8000.0);
+    live_.band.centerHz = live_.frequency;
+    live_.azimuth = storedDouble(settings_, QStringLiteral("azimuth"), 0.0);
+    live_.elevation = storedDouble(settings_, QStringLiteral("elevation"), 0.0);
 
-    heatmapSettings_.dynamicRange.store(storedInRange(settings_, QStringLiteral("dynamicRange"), 20.0, 0.1, 60.0));
+    heatmapSettings_.dynamicRange.store(
+        storedInRange(settings_, QStringLiteral("dynamicRange"), 20.0, 0.1, 60.0));
     heatmapSettings_.csmTauSeconds.store(
         storedInRange(settings_, QStringLiteral("csmTauSeconds"), 0.1, 0.05, 10.0));
-    analysisWindowSeconds_ = storedInRange(settings_, QStringLiteral("analysisWindowSeconds"), 0.0, 0.0, 5.0);
+    analysis_.windowSeconds =
+        storedInRange(settings_, QStringLiteral("analysisWindowSeconds"), 0.0, 0.0, 5.0);
     heatmapSettings_.levelGateDbfs.store(
         storedInRange(settings_, QStringLiteral("levelGateDbfs"), -90.0, -120.0, 0.0));
-    fixedReferenceDbfs_.store(storedInRange(settings_, QStringLiteral("fixedReferenceDbfs"), -30.0, -120.0, 0.0));
-    heatmapScaleMode_.store(
-        settings_.value(QStringLiteral("heatmapScaleMode")).toString() == QLatin1String("Fixed dBFS") ? 1 : 0);
-    heatmapColormap_.store(storedInt(settings_, QStringLiteral("heatmapColormap"), 0, 0, 2));
-    heatmapStyle_.store(storedInt(settings_, QStringLiteral("heatmapStyle"), 0, 0, 2));
+    display_.fixedReferenceDbfs.store(
+        storedInRange(settings_, QStringLiteral("fixedReferenceDbfs"), -30.0, -120.0, 0.0));
+    display_.heatmapScaleMode.store(
+        settings_.value(QStringLiteral("heatmapScaleMode")).toString() == QLatin1String("Fixed dBFS") ? 1
+                                                                                                      : 0);
+    display_.heatmapColormap.store(storedInt(settings_, QStringLiteral("heatmapColormap"), 0, 0, 2));
+    display_.heatmapStyle.store(storedInt(settings_, QStringLiteral("heatmapStyle"), 0, 0, 2));
     diagnosticSettings_.waveformWindowS.store(
         storedInRange(settings_, QStringLiteral("waveformWindowS"), 0.5, 0.1, 5.0));
     diagnosticSettings_.overlayWindowS.store(
         storedInRange(settings_, QStringLiteral("overlayWindowS"), 0.02, 0.005, 0.5));
     diagnosticSettings_.waveformMode.store(storedInt(settings_, QStringLiteral("waveformMode"), 0, 0, 2));
-    diagnosticSettings_.waterfallColormap.store(storedInt(settings_, QStringLiteral("waterfallColormap"), 3, 0, 3));
-    heatmapOpacity_.store(storedInRange(settings_, QStringLiteral("heatmapOpacity"), 0.82, 0.1, 1.0));
-    cameraMirror_.store(settings_.value(QStringLiteral("cameraMirror"), false).toBool());
+    diagnosticSettings_.waterfallColormap.store(
+        storedInt(settings_, QStringLiteral("waterfallColormap"), 3, 0, 3));
+    display_.heatmapOpacity.store(storedInRange(settings_, QStringLiteral("heatmapOpacity"), 0.82, 0.1, 1.0));
+    display_.cameraMirror.store(settings_.value(QStringLiteral("cameraMirror"), false).toBool());
 
     // The overlay placement is a per-session adjustment: every start begins centred and unscaled.
     for (const char* key : {"cameraOverlayAlpha", "cameraOverlayThreshold", "cameraOverlayScale",
                             "cameraOverlayOffsetX", "cameraOverlayOffsetY"}) {
         settings_.remove(QLatin1String(key));
     }
-    cameraOverlayAlpha_.store(0.5);
-    cameraOverlayThreshold_.store(0.35);
-    cameraOverlayScale_.store(1.0);
-    cameraOverlayOffsetX_.store(0.0);
-    cameraOverlayOffsetY_.store(0.0);
+    display_.cameraOverlayAlpha.store(0.5);
+    display_.cameraOverlayThreshold.store(0.35);
+    display_.cameraOverlayScale.store(1.0);
+    display_.cameraOverlayOffsetX.store(0.0);
+    display_.cameraOverlayOffsetY.store(0.0);
 
-    diagonalRemoval_.store(settings_.value(QStringLiteral("diagonalRemoval"), true).toBool());
-    liveBeamforming_.algorithm = static_cast<std::int32_t>(core::BeamformingAlgorithm::kDas);
-    liveBeamforming_.removeCsmDiagonal = diagonalRemoval_.load();
+    display_.diagonalRemoval.store(settings_.value(QStringLiteral("diagonalRemoval"), true).toBool());
+    live_.beamforming.algorithm = static_cast<std::int32_t>(core::BeamformingAlgorithm::kDas);
+    live_.beamforming.removeCsmDiagonal = display_.diagonalRemoval.load();
 
-    focusDistanceIndex_.store(storedInt(settings_, QStringLiteral("focusDistanceIndex"), 0, 0, 4));
-    liveBeamforming_.focusDistanceM = focusDistanceForIndex(focusDistanceIndex_.load());
+    display_.focusDistanceIndex.store(storedInt(settings_, QStringLiteral("focusDistanceIndex"), 0, 0, 4));
+    live_.beamforming.focusDistanceM = focusDistanceForIndex(display_.focusDistanceIndex.load());
 
-    airTemperatureC_.store(storedInRange(settings_, QStringLiteral("airTemperatureC"), 20.0, -40.0, 60.0));
-    liveBeamforming_.speedOfSoundMps = speedOfSoundForTemperature(airTemperatureC_.load());
+    display_.airTemperatureC.store(
+        storedInRange(settings_, QStringLiteral("airTemperatureC"), 20.0, -40.0, 60.0));
+    live_.beamforming.speedOfSoundMps = speedOfSoundForTemperature(display_.airTemperatureC.load());
 
     heatmapSettings_.confidenceThresholdDb.store(
         storedInRange(settings_, QStringLiteral("confidenceThresholdDb"), 1.0, 0.0, 6.0));
 
     const QString bandMode = settings_.value(QStringLiteral("frequencyBandMode")).toString();
-    liveBand_.mode = bandMode == QLatin1String("Single bin")         ? 1
-                     : bandMode == QLatin1String("Custom bandwidth") ? 3
-                                                                     : 2;
-    liveBand_.centerHz = frequency_;
-    liveBand_.bandwidthHz = storedInRange(settings_, QStringLiteral("bandwidthHz"), 2000.0, 100.0, 40000.0);
-    liveBand_.binLimit =
+    live_.band.mode = bandMode == QLatin1String("Single bin")         ? 1
+                      : bandMode == QLatin1String("Custom bandwidth") ? 3
+                                                                      : 2;
+    live_.band.centerHz = live_.frequency;
+    live_.band.bandwidthHz = storedInRange(settings_, QStringLiteral("bandwidthHz"), 2000.0, 100.0, 40000.0);
+    live_.band.binLimit =
         static_cast<std::uint64_t>(storedInt(settings_, QStringLiteral("targetBinCount"), 0, 0, 128));
 
-    analysisFrequencyHz_ = storedInRange(settings_, QStringLiteral("analysisFrequencyHz"), 1000.0, 100.0, 40000.0);
-    const int frameSize = storedInt(settings_, QStringLiteral("analysisFrameSize"), 256, 0,
-                                    std::numeric_limits<int>::max());
-    analysisFrameSize_ = frameSize == 256 || frameSize == 512 || frameSize == 1024 ? frameSize : 256;
-    analysisHopSize_ = storedInt(settings_, QStringLiteral("analysisHopSize"), analysisFrameSize_ / 2, 1,
-                                 analysisFrameSize_);
-    analysisGridStepDeg_ = storedInRange(settings_, QStringLiteral("analysisGridStepDeg"), 1.0, 0.5, 5.0);
-    analysisBandMode_ = QStringLiteral("1/3 octave");
-    analysisBandwidthHz_ = 2000.0;
+    analysis_.frequencyHz =
+        storedInRange(settings_, QStringLiteral("analysisFrequencyHz"), 1000.0, 100.0, 40000.0);
+    const int frameSize =
+        storedInt(settings_, QStringLiteral("analysisFrameSize"), 256, 0, std::numeric_limits<int>::max());
+    analysis_.frameSize = frameSize == 256 || frameSize == 512 || frameSize == 1024 ? frameSize : 256;
+    analysis_.hopSize = storedInt(settings_, QStringLiteral("analysisHopSize"), analysis_.frameSize / 2, 1,
+                                  analysis_.frameSize);
+    analysis_.gridStepDeg = storedInRange(settings_, QStringLiteral("analysisGridStepDeg"), 1.0, 0.5, 5.0);
+    analysis_.bandMode = QStringLiteral("1/3 octave");
+    analysis_.bandwidthHz = 2000.0;
 }
 
 void UiController::resetDefaults() {
@@ -238,30 +245,30 @@ void UiController::resetDefaults() {
         }
         settings_.clear();
 
-        source_ = QStringLiteral("UDP");
-        frequency_ = 8000.0;
-        azimuth_ = 0.0;
-        elevation_ = 0.0;
+        live_.source = QStringLiteral("UDP");
+        live_.frequency = 8000.0;
+        live_.azimuth = 0.0;
+        live_.elevation = 0.0;
         heatmapSettings_.dynamicRange.store(20.0);
         heatmapSettings_.levelGateDbfs.store(-90.0);
-        fixedReferenceDbfs_.store(-30.0);
-        heatmapScaleMode_.store(0);
-        heatmapOpacity_.store(0.82);
-        diagonalRemoval_.store(true);
-        cameraMirror_.store(false);
-        cameraOverlayAlpha_.store(0.5);
-        cameraOverlayThreshold_.store(0.35);
-        cameraOverlayScale_.store(1.0);
-        cameraOverlayOffsetX_.store(0.0);
-        cameraOverlayOffsetY_.store(0.0);
+        display_.fixedReferenceDbfs.store(-30.0);
+        display_.heatmapScaleMode.store(0);
+        display_.heatmapOpacity.store(0.82);
+        display_.diagonalRemoval.store(true);
+        display_.cameraMirror.store(false);
+        display_.cameraOverlayAlpha.store(0.5);
+        display_.cameraOverlayThreshold.store(0.35);
+        display_.cameraOverlayScale.store(1.0);
+        display_.cameraOverlayOffsetX.store(0.0);
+        display_.cameraOverlayOffsetY.store(0.0);
 
-        liveBeamforming_.removeCsmDiagonal = true;
-        ++liveBeamforming_.revision;
-        liveBand_.mode = 2;
-        liveBand_.centerHz = frequency_;
-        liveBand_.bandwidthHz = 2000.0;
-        liveBand_.binLimit = 10;
-        ++liveBand_.revision;
+        live_.beamforming.removeCsmDiagonal = true;
+        ++live_.beamforming.revision;
+        live_.band.mode = 2;
+        live_.band.centerHz = live_.frequency;
+        live_.band.bandwidthHz = 2000.0;
+        live_.band.binLimit = 10;
+        ++live_.band.revision;
 
         emit sourceChanged();
         emit frequencyChanged();
@@ -283,7 +290,7 @@ void UiController::resetDefaults() {
 }
 
 void UiController::setSessionState(std::int32_t state) {
-    if (sessionState_.exchange(state) != state) emit uiStateChanged();
+    if (run_.session.exchange(state) != state) emit uiStateChanged();
 }
 
 }  // namespace zk::app

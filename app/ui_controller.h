@@ -9,27 +9,19 @@
 #include <QVector4D>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "app/sample_block_queue.h"
+#include "app/ui_controller_records.h"
 #include "camera/uvc_camera_control.h"
-#include "camera/uvc_camera_state.h"
 #include "camera/uvc_control_backend.h"
-#include "camera/uvc_device_binding.h"
-#include "core/beamforming/beamforming_parameters.h"
-#include "core/beamforming/heatmap_grid.h"
-#include "core/signal/frequency_band.h"
 #include "core/storage/device_profile.h"
 #include "core/storage/device_session.h"
 #include "render/diagnostic_renderer.h"
-#include "render/diagnostic_state.h"
 #include "render/heatmap_painter.h"
-#include "render/heatmap_state.h"
 
 class QQmlEngine;
 class QTimer;
@@ -54,18 +46,16 @@ namespace zk::app {
 class UiController : public QObject {
     Q_OBJECT
 
+    // clang-format off
     Q_PROPERTY(QString profilePath READ profilePath WRITE setProfilePath NOTIFY profilePathChanged)
     Q_PROPERTY(QString uiTheme READ uiTheme WRITE setUiTheme NOTIFY uiThemeChanged)
     Q_PROPERTY(QString uiLanguage READ uiLanguage WRITE setUiLanguage NOTIFY uiLanguageChanged)
-
     Q_PROPERTY(QString profileInfo READ profileInfo NOTIFY profileInfoChanged)
     Q_PROPERTY(double profileCameraAspect READ profileCameraAspect NOTIFY profileInfoChanged)
     Q_PROPERTY(QString profileCameraResolution READ profileCameraResolution NOTIFY profileInfoChanged)
     Q_PROPERTY(QVariantList profileGeometry READ profileGeometry NOTIFY profileInfoChanged)
-
     Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
     Q_PROPERTY(QString liveMetrics READ liveMetrics NOTIFY liveMetricsChanged)
-
     Q_PROPERTY(QString sessionState READ sessionState NOTIFY uiStateChanged)
     Q_PROPERTY(bool hasProfile READ hasProfile NOTIFY uiStateChanged)
     Q_PROPERTY(bool canImportProfile READ canImportProfile NOTIFY uiStateChanged)
@@ -83,17 +73,13 @@ class UiController : public QObject {
     Q_PROPERTY(int diagnosticChannelCount READ diagnosticChannelCount NOTIFY uiStateChanged)
     Q_PROPERTY(int diagnosticMeterPerRow READ diagnosticMeterPerRow NOTIFY uiStateChanged)
     Q_PROPERTY(double spectrumNyquistHz READ spectrumNyquistHz NOTIFY uiStateChanged)
-
     Q_PROPERTY(bool hasProject READ hasProject NOTIFY projectChanged)
     Q_PROPERTY(QString projectName READ projectName NOTIFY projectChanged)
     Q_PROPERTY(QString projectPath READ projectPath NOTIFY projectChanged)
     Q_PROPERTY(QString projectId READ projectId NOTIFY projectChanged)
-
     Q_PROPERTY(QVariantList recentProjects READ recentProjects NOTIFY recentProjectsChanged)
-
     Q_PROPERTY(QVariantList measurements READ measurements NOTIFY measurementsChanged)
     Q_PROPERTY(int measurementCount READ measurementCount NOTIFY measurementsChanged)
-
     Q_PROPERTY(int selectedMeasurementIndex READ selectedMeasurementIndex NOTIFY selectedMeasurementChanged)
     Q_PROPERTY(bool hasSelectedMeasurement READ hasSelectedMeasurement NOTIFY selectedMeasurementChanged)
     Q_PROPERTY(QString selectedMeasurementId READ selectedMeasurementId NOTIFY selectedMeasurementChanged)
@@ -113,10 +99,8 @@ class UiController : public QObject {
     Q_PROPERTY(QString selectedMeasurementVideoUrl READ selectedMeasurementVideoUrl
                    NOTIFY selectedMeasurementChanged)
     Q_PROPERTY(double analysisSpectrumNyquistHz READ analysisSpectrumNyquistHz NOTIFY selectedMeasurementChanged)
-
     Q_PROPERTY(QVariantList analysisRuns READ analysisRuns NOTIFY analysisRunsChanged)
     Q_PROPERTY(int analysisRunCount READ analysisRunCount NOTIFY analysisRunsChanged)
-
     Q_PROPERTY(int selectedAnalysisIndex READ selectedAnalysisIndex NOTIFY selectedAnalysisChanged)
     Q_PROPERTY(bool hasSelectedAnalysis READ hasSelectedAnalysis NOTIFY selectedAnalysisChanged)
     Q_PROPERTY(QString selectedAnalysisId READ selectedAnalysisId NOTIFY selectedAnalysisChanged)
@@ -124,22 +108,16 @@ class UiController : public QObject {
     Q_PROPERTY(QString selectedAnalysisAlgorithmParams READ selectedAnalysisAlgorithmParams
                    NOTIFY selectedAnalysisChanged)
     Q_PROPERTY(QString selectedAnalysisProvenance READ selectedAnalysisProvenance NOTIFY selectedAnalysisChanged)
-
     Q_PROPERTY(bool analysisBusy READ analysisBusy NOTIFY analysisStateChanged)
     Q_PROPERTY(QString analysisStatus READ analysisStatus NOTIFY analysisStateChanged)
-
     Q_PROPERTY(bool hasPendingAnalysis READ hasPendingAnalysis NOTIFY pendingAnalysisChanged)
     Q_PROPERTY(QString pendingAnalysisInfo READ pendingAnalysisInfo NOTIFY pendingAnalysisChanged)
-
     Q_PROPERTY(quint64 analysisSpectrumRevision READ analysisSpectrumRevision NOTIFY analysisSpectrumChanged)
-
     Q_PROPERTY(double analysisProgress READ analysisProgress NOTIFY analysisProgressChanged)
-
     Q_PROPERTY(QString analysisAlgorithm READ analysisAlgorithm WRITE setAnalysisAlgorithm
                    NOTIFY analysisAlgorithmChanged)
     Q_PROPERTY(QVariantList analysisAlgorithmParameterFields READ analysisAlgorithmParameterFields
                    NOTIFY analysisAlgorithmChanged)
-
     Q_PROPERTY(double analysisFrequencyHz READ analysisFrequencyHz WRITE setAnalysisFrequencyHz
                    NOTIFY analysisParametersChanged)
     Q_PROPERTY(int analysisFrameSize READ analysisFrameSize WRITE setAnalysisFrameSize
@@ -153,47 +131,35 @@ class UiController : public QObject {
                    NOTIFY analysisParametersChanged)
     Q_PROPERTY(int analysisFocusIndex READ analysisFocusIndex WRITE setAnalysisFocusIndex
                    NOTIFY analysisParametersChanged)
-
     Q_PROPERTY(double analysisWindowSeconds READ analysisWindowSeconds WRITE setAnalysisWindowSeconds
                    NOTIFY analysisWindowChanged)
     Q_PROPERTY(bool hasAnalysisWindow READ hasAnalysisWindow NOTIFY analysisWindowChanged)
     Q_PROPERTY(QString analysisWindowInfo READ analysisWindowInfo NOTIFY analysisWindowChanged)
-
     Q_PROPERTY(QString recordingState READ recordingState NOTIFY recordingStateChanged)
     Q_PROPERTY(bool recording READ recording NOTIFY recordingStateChanged)
     Q_PROPERTY(bool recordingFinalizing READ recordingFinalizing NOTIFY recordingStateChanged)
     Q_PROPERTY(QString recordingMeasurementId READ recordingMeasurementId NOTIFY recordingStateChanged)
-
     Q_PROPERTY(double recordingElapsedSeconds READ recordingElapsedSeconds NOTIFY recordingStatsChanged)
     Q_PROPERTY(quint64 recordingBytes READ recordingBytes NOTIFY recordingStatsChanged)
     Q_PROPERTY(bool recordingVideoActive READ recordingVideoActive NOTIFY recordingStatsChanged)
-
     Q_PROPERTY(double recordingMaxDurationSeconds READ recordingMaxDurationSeconds
                    WRITE setRecordingMaxDurationSeconds NOTIFY recordingMaxDurationChanged)
-
     Q_PROPERTY(QString source READ source WRITE setSource NOTIFY sourceChanged)
-
     Q_PROPERTY(QString algorithm READ algorithm WRITE setAlgorithm NOTIFY algorithmChanged)
     Q_PROPERTY(QVariantList algorithmParameterFields READ algorithmParameterFields NOTIFY algorithmChanged)
-
     Q_PROPERTY(int focusDistanceIndex READ focusDistanceIndex WRITE setFocusDistanceIndex
                    NOTIFY focusDistanceIndexChanged)
-
     Q_PROPERTY(double airTemperatureC READ airTemperatureC WRITE setAirTemperatureC NOTIFY airTemperatureChanged)
     Q_PROPERTY(double speedOfSoundMps READ speedOfSoundMps NOTIFY airTemperatureChanged)
-
     Q_PROPERTY(double confidenceThresholdDb READ confidenceThresholdDb WRITE setConfidenceThresholdDb
                    NOTIFY confidenceThresholdChanged)
-
     Q_PROPERTY(double frequency READ frequency WRITE setFrequency NOTIFY frequencyChanged)
     Q_PROPERTY(double azimuth READ azimuth WRITE setAzimuth NOTIFY azimuthChanged)
     Q_PROPERTY(double elevation READ elevation WRITE setElevation NOTIFY elevationChanged)
-
     Q_PROPERTY(QString frequencyBandMode READ frequencyBandMode WRITE setFrequencyBandMode
                    NOTIFY frequencyBandChanged)
     Q_PROPERTY(double bandwidthHz READ bandwidthHz WRITE setBandwidthHz NOTIFY frequencyBandChanged)
     Q_PROPERTY(int targetBinCount READ targetBinCount WRITE setTargetBinCount NOTIFY frequencyBandChanged)
-
     Q_PROPERTY(double dynamicRange READ dynamicRange WRITE setDynamicRange NOTIFY dynamicRangeChanged)
     Q_PROPERTY(double csmTauSeconds READ csmTauSeconds WRITE setCsmTauSeconds NOTIFY csmTauSecondsChanged)
     Q_PROPERTY(double levelGateDbfs READ levelGateDbfs WRITE setLevelGateDbfs NOTIFY levelGateDbfsChanged)
@@ -205,18 +171,14 @@ class UiController : public QObject {
                    NOTIFY fixedReferenceDbfsChanged)
     Q_PROPERTY(double heatmapOpacity READ heatmapOpacity WRITE setHeatmapOpacity NOTIFY heatmapOpacityChanged)
     Q_PROPERTY(bool diagonalRemoval READ diagonalRemoval WRITE setDiagonalRemoval NOTIFY diagonalRemovalChanged)
-
     Q_PROPERTY(bool noiseSubtractionEnabled READ noiseSubtractionEnabled WRITE setNoiseSubtractionEnabled
                    NOTIFY noiseSubtractionChanged)
     Q_PROPERTY(bool noiseCalibrating READ noiseCalibrating NOTIFY noiseSubtractionChanged)
     Q_PROPERTY(bool noiseProfileValid READ noiseProfileValid NOTIFY noiseSubtractionChanged)
     Q_PROPERTY(QString noiseProfileInfo READ noiseProfileInfo NOTIFY noiseSubtractionChanged)
-
     Q_PROPERTY(double noiseCalibrationRemainingSeconds READ noiseCalibrationRemainingSeconds
                    NOTIFY noiseCalibrationProgressChanged)
-
     Q_PROPERTY(bool replayPaused READ replayPaused NOTIFY replayPausedChanged)
-
     Q_PROPERTY(QString replayState READ replayState NOTIFY replayStateChanged)
     Q_PROPERTY(bool replayActive READ replayActive NOTIFY replayStateChanged)
     Q_PROPERTY(bool replayPlaying READ replayPlaying NOTIFY replayStateChanged)
@@ -224,36 +186,29 @@ class UiController : public QObject {
     Q_PROPERTY(bool canStopReplay READ canStopReplay NOTIFY replayStateChanged)
     Q_PROPERTY(QString replayMeasurementId READ replayMeasurementId NOTIFY replayStateChanged)
     Q_PROPERTY(QString replayProfileInfo READ replayProfileInfo NOTIFY replayStateChanged)
-
     Q_PROPERTY(QString replayMetrics READ replayMetrics NOTIFY replayMetricsChanged)
     Q_PROPERTY(double replayPositionSeconds READ replayPositionSeconds NOTIFY replayPositionChanged)
     Q_PROPERTY(double replayDurationSeconds READ replayDurationSeconds NOTIFY replayDurationChanged)
-
     Q_PROPERTY(QVariantList channelLevels READ channelLevels NOTIFY channelLevelsChanged)
     Q_PROPERTY(QVariantList channelPeaks READ channelPeaks NOTIFY channelLevelsChanged)
-
     Q_PROPERTY(double waveformWindowS READ waveformWindowS WRITE setWaveformWindowS NOTIFY waveformDisplayChanged)
     Q_PROPERTY(double overlayWindowS READ overlayWindowS WRITE setOverlayWindowS NOTIFY waveformDisplayChanged)
     Q_PROPERTY(int waveformMode READ waveformMode WRITE setWaveformMode NOTIFY waveformDisplayChanged)
-
     Q_PROPERTY(int waterfallColormap READ waterfallColormap WRITE setWaterfallColormap
                    NOTIFY waterfallColormapChanged)
     Q_PROPERTY(QVariantList spectrumLevels READ spectrumLevels NOTIFY spectrumLevelsChanged)
     Q_PROPERTY(int diagnosticChannel READ diagnosticChannel WRITE setDiagnosticChannel
                    NOTIFY diagnosticChannelChanged)
-
     Q_PROPERTY(QString diagnosticSummary READ diagnosticSummary NOTIFY diagnosticsUpdated)
     Q_PROPERTY(QString diagnosticSource READ diagnosticSource NOTIFY diagnosticsUpdated)
     Q_PROPERTY(int diagnosticRevision READ diagnosticRevision NOTIFY diagnosticsUpdated)
     Q_PROPERTY(double diagnosticWaveformScaleAbs READ diagnosticWaveformScaleAbs NOTIFY diagnosticsUpdated)
     Q_PROPERTY(double diagnosticSpectrumBinHz READ diagnosticSpectrumBinHz NOTIFY diagnosticsUpdated)
     Q_PROPERTY(double diagnosticWaterfallSpanS READ diagnosticWaterfallSpanS NOTIFY diagnosticsUpdated)
-
     Q_PROPERTY(QVariantList diagnosticRows READ diagnosticRows NOTIFY diagnosticRowsChanged)
     Q_PROPERTY(QStringList eventLog READ eventLog NOTIFY eventLogChanged)
     Q_PROPERTY(QString lastDiagnosticsPath READ lastDiagnosticsPath NOTIFY lastDiagnosticsPathChanged)
     Q_PROPERTY(QString lastBackupPath READ lastBackupPath NOTIFY lastBackupPathChanged)
-
     Q_PROPERTY(bool hasHeatmap READ hasHeatmap NOTIFY heatmapUpdated)
     Q_PROPERTY(QString mapSource READ mapSource NOTIFY heatmapUpdated)
     Q_PROPERTY(double peakAzimuth READ peakAzimuth NOTIFY heatmapUpdated)
@@ -279,7 +234,6 @@ class UiController : public QObject {
     Q_PROPERTY(QVector4D contourLevels3 READ contourLevels3 NOTIFY heatmapUpdated)
     Q_PROPERTY(QVector4D contourLevels4 READ contourLevels4 NOTIFY heatmapUpdated)
     Q_PROPERTY(QVector4D contourLevels5 READ contourLevels5 NOTIFY heatmapUpdated)
-
     Q_PROPERTY(bool cameraMirror READ cameraMirror WRITE setCameraMirror NOTIFY cameraSettingsChanged)
     Q_PROPERTY(double cameraOverlayAlpha READ cameraOverlayAlpha WRITE setCameraOverlayAlpha
                    NOTIFY cameraSettingsChanged)
@@ -291,34 +245,14 @@ class UiController : public QObject {
                    NOTIFY cameraSettingsChanged)
     Q_PROPERTY(double cameraOverlayOffsetY READ cameraOverlayOffsetY WRITE setCameraOverlayOffsetY
                    NOTIFY cameraSettingsChanged)
-
     Q_PROPERTY(QStringList cameraNames READ cameraNames NOTIFY cameraDevicesChanged)
     Q_PROPERTY(QStringList cameraIds READ cameraIds NOTIFY cameraDevicesChanged)
     Q_PROPERTY(QVariantList cameraParameters READ cameraParameters NOTIFY cameraParametersChanged)
-
     Q_PROPERTY(QString profilesDir READ profilesDir CONSTANT)
     Q_PROPERTY(double analysisVideoFrameSeconds READ analysisVideoFrameSeconds)
+    // clang-format on
 
   public:
-    // Session states; sessionState names them.
-    enum SessionState : std::int32_t {
-        kNoProfile = 0,
-        kReady = 1,
-        kStarting = 2,
-        kRunning = 3,
-        kStopping = 4,
-        kFaulted = 5,
-    };
-    enum RecordingState : std::int32_t { kRecordingIdle = 0, kRecordingActive = 1, kRecordingFinalizing = 2 };
-    enum ReplayState : std::int32_t {
-        kReplayIdle = 0,
-        kReplayLoading = 1,
-        kReplayPlaying = 2,
-        kReplayPaused = 3,
-        kReplayFinished = 4,
-        kReplayFaulted = 5,
-    };
-
     // The settings store of the application scopes everything read here (the organisation and
     // application names must be set before). engine may be null (tests).
     explicit UiController(QObject* parent = nullptr, QQmlEngine* engine = nullptr);
@@ -349,7 +283,7 @@ class UiController : public QObject {
     // Copy of the diagnostics log, oldest first.
     QStringList diagnosticsLog() const;
     // Whether the status line still shows the start-up prompt.
-    bool statusIsInitialPrompt() const { return initialPrompt_.load(); }
+    bool statusIsInitialPrompt() const { return texts_.initialPrompt.load(); }
 
     // Property getters.
     QString profilePath() const;
@@ -773,56 +707,18 @@ class UiController : public QObject {
     // The sample rate frequencies are limited by: the Replay's frozen profile or the live one; 0 if none.
     double frequencyLimitSampleRate() const;
 
+    // State lives in topic records (ui_controller_records.h) beside the engines, sources and threads.
     QQmlEngine* engine_;  // not owned; may be null
     QSettings settings_;  // the application's store; GUI thread only
 
-    // Status line and logs. Each mutex guards only what follows it; any thread may write, none holds
-    // two of them, none is held while a signal is emitted.
-    mutable std::mutex statusMutex_;  // guards statusText_
-    QString statusText_;
-    std::atomic<bool> initialPrompt_{true};  // status line still shows the start-up prompt; any thread
-    mutable std::mutex liveMetricsMutex_;    // guards liveMetrics_
-    QString liveMetrics_;
-    mutable std::mutex logMutex_;  // guards both logs
-    std::deque<QString> eventLog_;
-    std::deque<QString> diagnosticsLog_;
+    ControllerTexts texts_;
+    RunState run_;
 
-    // Session, Recording and Replay states: written on the GUI thread, read by workers.
-    std::atomic<std::int32_t> sessionState_{kNoProfile};
-    std::atomic<std::int32_t> recordingState_{kRecordingIdle};
-    std::atomic<std::int32_t> replayState_{kReplayIdle};
-    std::atomic<bool> fullRecomputeRunning_{false};  // analysisBusy; GUI thread writes, workers read
-    std::atomic<bool> noiseCalibrating_{false};      // GUI thread writes, the capture thread reads
-    std::atomic<bool> liveRunning_{false};           // live threads run while set
-    std::atomic<bool> replayRunning_{false};         // replay threads run while set
-    std::atomic<bool> fullRecomputeCancel_{false};   // raised by the GUI thread, polled by the worker
-    std::atomic<bool> analysisSpectrumCancel_{false};
+    LiveSettings live_;
 
-    // Live settings touched on the GUI thread only.
-    QString source_ = QStringLiteral("UDP");
-    QString algorithmName_ = QStringLiteral("01 DAS / Conventional");
-    double frequency_ = 8000.0;
-    double azimuth_ = 0.0;
-    double elevation_ = 0.0;
-    core::FrequencyBandParameters liveBand_{0, 2, 8000.0, 2000.0, 0};
-    core::BeamformingParameters liveBeamforming_;
-
-    // Display settings read by the painters and map workers without a lock (one atomic each).
+    // Display settings read by the painters and map workers without a lock.
     render::HeatmapDisplaySettings heatmapSettings_;  // dynamic range, tau, level gate, confidence
-    std::atomic<double> fixedReferenceDbfs_{-30.0};
-    std::atomic<std::int32_t> heatmapScaleMode_{0};
-    std::atomic<std::int32_t> heatmapColormap_{0};
-    std::atomic<std::int32_t> heatmapStyle_{0};
-    std::atomic<double> heatmapOpacity_{0.82};
-    std::atomic<bool> diagonalRemoval_{true};
-    std::atomic<std::int32_t> focusDistanceIndex_{0};
-    std::atomic<double> airTemperatureC_{20.0};
-    std::atomic<bool> cameraMirror_{false};
-    std::atomic<double> cameraOverlayAlpha_{0.5};
-    std::atomic<double> cameraOverlayThreshold_{0.35};
-    std::atomic<double> cameraOverlayScale_{1.0};
-    std::atomic<double> cameraOverlayOffsetX_{0.0};
-    std::atomic<double> cameraOverlayOffsetY_{0.0};
+    DisplaySettings display_;
     render::DiagnosticDisplaySettings diagnosticSettings_;  // channel, waveform and waterfall views
 
     // Device profile; GUI thread only.
@@ -833,21 +729,7 @@ class UiController : public QObject {
     QString profileInfo_;
     core::DeviceProfile frozenProfile_;  // of the selected Measurement; invalid while none is selected
 
-    // Analysis settings; GUI thread only.
-    QString analysisAlgorithm_ = QStringLiteral("01 DAS (CBF)");
-    core::BeamformingParameters analysisBeamforming_;
-    QString analysisStatus_;
-    double analysisFrequencyHz_ = 1000.0;
-    int analysisFrameSize_ = 1024;
-    int analysisHopSize_ = 512;
-    double analysisGridStepDeg_ = 1.0;
-    QString analysisBandMode_ = QStringLiteral("1/3 octave");
-    double analysisBandwidthHz_ = 2000.0;
-    int analysisFocusIndex_ = 0;
-    double analysisWindowSeconds_ = 0.0;
-    bool hasAnalysisWindow_ = false;
-    double analysisWindowStartS_ = 0.0;
-    double analysisWindowEndS_ = 0.0;
+    AnalysisSettings analysis_;
 
     // Other texts and values of the later operations; GUI thread only.
     QString noiseProfileInfo_;
@@ -878,22 +760,8 @@ class UiController : public QObject {
     std::unique_ptr<core::SyntheticSource> syntheticSource_;
     std::unique_ptr<core::ReplaySource> replaySource_;
 
-    // Map hand-off: the latest published map and what the painter publishes back.
-    mutable std::mutex mapMutex_;  // guards latestMap_; map workers write, the GUI thread reads
-    std::optional<core::HeatmapGrid> latestMap_;
-    mutable std::mutex displayMutex_;  // guards heatmapSmoothing_; painting threads only
-    render::HeatmapSmoothingMemory heatmapSmoothing_;
-    mutable std::mutex heatmapStateMutex_;  // guards heatmapShaderState_; painters write, getters read
-    render::HeatmapShaderState heatmapShaderState_;
-    std::atomic<std::int32_t> mapVisiblePixels_{0};  // written by the painter, read by the getter
-    std::atomic<bool> hasHeatmap_{false};            // a map was published since the last clear
-
-    // Diagnostics renderer state.
-    mutable std::mutex diagnosticsMutex_;  // guards diagnosticsState_ (diagnostics workers and GUI)
-    render::DiagnosticsState diagnosticsState_;
-    mutable std::mutex channelMeterMutex_;  // guards channelMeters_ (diagnostics workers and getters)
-    render::ChannelMeters channelMeters_;
-    render::DiagnosticOutputs diagnosticOutputs_;
+    MapHandoff map_;
+    DiagnosticsRecords diagnostics_;
 
     // The image providers: owned here until registerImageProviders hands them to the engine.
     render::HeatmapImageProvider* heatmapProvider_ = nullptr;
@@ -902,22 +770,12 @@ class UiController : public QObject {
     std::unique_ptr<render::HeatmapPainter> heatmapPainter_;
 
     // Timers (children of the controller).
-    QTimer* diagnosticRowsTimer_ = nullptr;       // 1000 ms, repeating
-    QTimer* memoryLineTimer_ = nullptr;           // 30000 ms, repeating
-    QTimer* noiseCalibrationTimer_ = nullptr;     // 100 ms while calibrating
-    QTimer* analysisSpectrumTimer_ = nullptr;     // 250 ms, single-shot
+    QTimer* diagnosticRowsTimer_ = nullptr;    // 1000 ms, repeating
+    QTimer* memoryLineTimer_ = nullptr;        // 30000 ms, repeating
+    QTimer* noiseCalibrationTimer_ = nullptr;  // 100 ms while calibrating
+    QTimer* analysisSpectrumTimer_ = nullptr;  // 250 ms, single-shot
 
-    // Worker threads, each stopped and joined by the destructor in its order.
-    std::jthread noiseCaptureThread_;
-    std::jthread acquisitionThread_;
-    std::jthread dspThread_;
-    std::jthread liveMapThread_;
-    std::jthread liveDiagnosticsThread_;
-    std::jthread replayMapThread_;
-    std::jthread replayReaderThread_;
-    std::jthread fullRecomputeThread_;
-    std::jthread analysisSpectrumThread_;
-    std::jthread recordingFinalizeThread_;
+    WorkerThreads threads_;
 };
 
 }  // namespace zk::app

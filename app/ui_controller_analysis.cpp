@@ -14,46 +14,56 @@ constexpr struct {
     const char* name;
     std::int32_t id;
 } kAnalysisAlgorithms[] = {
-    {"01 DAS / Conventional", 1}, {"02 Functional", 2}, {"03 MVDR / Capon", 3}, {"04 Robust Capon", 4},
-    {"05 MUSIC", 5},              {"06 Auto-MUSIC", 6}, {"07 Orthogonal", 7},   {"08 SRP-PHAT", 8},
-    {"09 CLEAN-SC", 9},           {"10 DAMAS", 10},     {"11 DAMAS-FISTA", 11}, {"12 NNLS", 12},
-    {"13 Sparse-FISTA", 13},      {"14 SBL / ARD", 14},
+    {"01 DAS / Conventional", 1},
+    {"02 Functional", 2},
+    {"03 MVDR / Capon", 3},
+    {"04 Robust Capon", 4},
+    {"05 MUSIC", 5},
+    {"06 Auto-MUSIC", 6},
+    {"07 Orthogonal", 7},
+    {"08 SRP-PHAT", 8},
+    {"09 CLEAN-SC", 9},
+    {"10 DAMAS", 10},
+    {"11 DAMAS-FISTA", 11},
+    {"12 NNLS", 12},
+    {"13 Sparse-FISTA", 13},
+    {"14 SBL / ARD", 14},
 };
 
 }  // namespace
 
-bool UiController::analysisBusy() const { return fullRecomputeRunning_.load(); }
-QString UiController::analysisStatus() const { return analysisStatus_; }
+bool UiController::analysisBusy() const { return run_.fullRecomputeRunning.load(); }
+QString UiController::analysisStatus() const { return analysis_.status; }
 double UiController::analysisProgress() const { return 0.0; }
-QString UiController::analysisAlgorithm() const { return analysisAlgorithm_; }
+QString UiController::analysisAlgorithm() const { return analysis_.algorithm; }
 QVariantList UiController::analysisAlgorithmParameterFields() const {
-    return parameterFieldsOf(analysisBeamforming_.algorithm);
+    return parameterFieldsOf(analysis_.beamforming.algorithm);
 }
-double UiController::analysisFrequencyHz() const { return analysisFrequencyHz_; }
-int UiController::analysisFrameSize() const { return analysisFrameSize_; }
-int UiController::analysisHopSize() const { return analysisHopSize_; }
-double UiController::analysisGridStepDeg() const { return analysisGridStepDeg_; }
-QString UiController::analysisBandMode() const { return analysisBandMode_; }
-double UiController::analysisBandwidthHz() const { return analysisBandwidthHz_; }
-int UiController::analysisFocusIndex() const { return analysisFocusIndex_; }
-double UiController::analysisWindowSeconds() const { return analysisWindowSeconds_; }
+double UiController::analysisFrequencyHz() const { return analysis_.frequencyHz; }
+int UiController::analysisFrameSize() const { return analysis_.frameSize; }
+int UiController::analysisHopSize() const { return analysis_.hopSize; }
+double UiController::analysisGridStepDeg() const { return analysis_.gridStepDeg; }
+QString UiController::analysisBandMode() const { return analysis_.bandMode; }
+double UiController::analysisBandwidthHz() const { return analysis_.bandwidthHz; }
+int UiController::analysisFocusIndex() const { return analysis_.focusIndex; }
+double UiController::analysisWindowSeconds() const { return analysis_.windowSeconds; }
 
 bool UiController::canCreateAnalysis() const {
-    const std::int32_t session = sessionState_.load();
-    const std::int32_t replay = replayState_.load();
-    return session != kStarting && session != kRunning && session != kStopping && !fullRecomputeRunning_.load() &&
-           replay != kReplayLoading && replay != kReplayPlaying && replay != kReplayPaused &&
-           recordingState_.load() == kRecordingIdle && hasSelectedMeasurement() &&
+    const std::int32_t session = run_.session.load();
+    const std::int32_t replay = run_.replay.load();
+    return session != kStarting && session != kRunning && session != kStopping &&
+           !run_.fullRecomputeRunning.load() && replay != kReplayLoading && replay != kReplayPlaying &&
+           replay != kReplayPaused && run_.recording.load() == kRecordingIdle && hasSelectedMeasurement() &&
            selectedMeasurementRawAvailable() && frozenProfile_.isValid();
 }
 
 void UiController::setAnalysisAlgorithm(const QString& name) {
-    if (fullRecomputeRunning_.load()) return;
+    if (run_.fullRecomputeRunning.load()) return;
     for (const auto& choice : kAnalysisAlgorithms) {
         if (name != QLatin1String(choice.name)) continue;
-        analysisAlgorithm_ = name;
-        analysisBeamforming_.algorithm = choice.id;
-        ++analysisBeamforming_.revision;
+        analysis_.algorithm = name;
+        analysis_.beamforming.algorithm = choice.id;
+        ++analysis_.beamforming.revision;
         emit analysisAlgorithmChanged();
         return;
     }
@@ -62,8 +72,8 @@ void UiController::setAnalysisAlgorithm(const QString& name) {
 
 void UiController::setAnalysisBeamformingParameter(const QString& key, double value) {
     try {
-        if (fullRecomputeRunning_.load()) return;
-        core::BeamformingParameters candidate = analysisBeamforming_;
+        if (run_.fullRecomputeRunning.load()) return;
+        core::BeamformingParameters candidate = analysis_.beamforming;
         if (!candidate.setByKey(key.toStdString(), value)) {
             reportEvent(QStringLiteral("Parameter %1 is not part of the selected algorithm").arg(key));
             return;
@@ -73,8 +83,8 @@ void UiController::setAnalysisBeamformingParameter(const QString& key, double va
             reportEvent(QStringLiteral("Invalid value for %1").arg(key));
             return;
         }
-        analysisBeamforming_ = candidate;
-        ++analysisBeamforming_.revision;
+        analysis_.beamforming = candidate;
+        ++analysis_.beamforming.revision;
         emit analysisAlgorithmChanged();
     } catch (const std::exception& error) {
         reportEvent(QStringLiteral("Parameter update failed: %1").arg(QString::fromUtf8(error.what())));
@@ -83,82 +93,84 @@ void UiController::setAnalysisBeamformingParameter(const QString& key, double va
 
 double UiController::analysisBeamformingParameterValue(const QString& key) const {
     double value = 0.0;
-    return analysisBeamforming_.getByKey(key.toStdString(), value) ? value : 0.0;
+    return analysis_.beamforming.getByKey(key.toStdString(), value) ? value : 0.0;
 }
 
 void UiController::setAnalysisFrequencyHz(double hz) {
-    if (fullRecomputeRunning_.load()) return;
-    const double upper = std::max(100.0, frozenProfile_.isValid() ? 0.45 * frozenProfile_.sampleRateHz : 40000.0);
+    if (run_.fullRecomputeRunning.load()) return;
+    const double upper =
+        std::max(100.0, frozenProfile_.isValid() ? 0.45 * frozenProfile_.sampleRateHz : 40000.0);
     const double next = clampToRange(hz, 100.0, upper);
-    if (fuzzyEqual(next, analysisFrequencyHz_)) return;
-    analysisFrequencyHz_ = next;
+    if (fuzzyEqual(next, analysis_.frequencyHz)) return;
+    analysis_.frequencyHz = next;
     settings_.setValue(QStringLiteral("analysisFrequencyHz"), next);
     emit analysisParametersChanged();
 }
 
 void UiController::setAnalysisFrameSize(int size) {
-    if (fullRecomputeRunning_.load()) return;
+    if (run_.fullRecomputeRunning.load()) return;
     if (size != 256 && size != 512 && size != 1024) return;
-    if (size == analysisFrameSize_) return;
-    analysisFrameSize_ = size;
-    if (size < analysisHopSize_) analysisHopSize_ = size / 2;
+    if (size == analysis_.frameSize) return;
+    analysis_.frameSize = size;
+    if (size < analysis_.hopSize) analysis_.hopSize = size / 2;
     settings_.setValue(QStringLiteral("analysisFrameSize"), size);
-    settings_.setValue(QStringLiteral("analysisHopSize"), analysisHopSize_);
+    settings_.setValue(QStringLiteral("analysisHopSize"), analysis_.hopSize);
     emit analysisParametersChanged();
     analysisSpectrumTimer_->start();
 }
 
 void UiController::setAnalysisHopSize(int hop) {
-    if (fullRecomputeRunning_.load()) return;
-    const int next = std::clamp(hop, 1, analysisFrameSize_);
-    if (next == analysisHopSize_) return;
-    analysisHopSize_ = next;
+    if (run_.fullRecomputeRunning.load()) return;
+    const int next = std::clamp(hop, 1, analysis_.frameSize);
+    if (next == analysis_.hopSize) return;
+    analysis_.hopSize = next;
     settings_.setValue(QStringLiteral("analysisHopSize"), next);
     emit analysisParametersChanged();
 }
 
 void UiController::setAnalysisGridStepDeg(double degrees) {
-    if (fullRecomputeRunning_.load()) return;
+    if (run_.fullRecomputeRunning.load()) return;
     const double next = clampToRange(degrees, 0.5, 5.0);
-    if (fuzzyEqual(next, analysisGridStepDeg_)) return;
-    analysisGridStepDeg_ = next;
+    if (fuzzyEqual(next, analysis_.gridStepDeg)) return;
+    analysis_.gridStepDeg = next;
     settings_.setValue(QStringLiteral("analysisGridStepDeg"), next);
     emit analysisParametersChanged();
 }
 
 void UiController::setAnalysisBandMode(const QString& mode) {
-    if (fullRecomputeRunning_.load()) return;
-    if (mode != QLatin1String("Single") && mode != QLatin1String("1/3 octave") && mode != QLatin1String("Custom"))
+    if (run_.fullRecomputeRunning.load()) return;
+    if (mode != QLatin1String("Single") && mode != QLatin1String("1/3 octave") &&
+        mode != QLatin1String("Custom"))
         return;
-    if (mode == analysisBandMode_) return;
-    analysisBandMode_ = mode;
+    if (mode == analysis_.bandMode) return;
+    analysis_.bandMode = mode;
     settings_.setValue(QStringLiteral("analysisBandMode"), mode);
     emit analysisParametersChanged();
 }
 
 void UiController::setAnalysisBandwidthHz(double hz) {
-    if (fullRecomputeRunning_.load()) return;
+    if (run_.fullRecomputeRunning.load()) return;
     const double next = clampToRange(hz, 100.0, 40000.0);
-    if (fuzzyEqual(next, analysisBandwidthHz_)) return;
-    analysisBandwidthHz_ = next;
+    if (fuzzyEqual(next, analysis_.bandwidthHz)) return;
+    analysis_.bandwidthHz = next;
     settings_.setValue(QStringLiteral("analysisBandwidthHz"), next);
     emit analysisParametersChanged();
 }
 
 void UiController::setAnalysisFocusIndex(int index) {
-    if (fullRecomputeRunning_.load()) return;
+    if (run_.fullRecomputeRunning.load()) return;
     const int next = std::clamp(index, 0, 4);
-    if (next == analysisFocusIndex_) return;
-    ++analysisBeamforming_.revision;
-    analysisFocusIndex_ = next;
-    analysisBeamforming_.focusDistanceM = focusDistanceForIndex(next);
+    if (next == analysis_.focusIndex) return;
+    ++analysis_.beamforming.revision;
+    analysis_.focusIndex = next;
+    analysis_.beamforming.focusDistanceM = focusDistanceForIndex(next);
     emit analysisParametersChanged();
 }
 
 void UiController::setAnalysisWindowSeconds(double seconds) {
     const double next = clampToRange(seconds, 0.0, 5.0);
-    if (fuzzyEqual(next, analysisWindowSeconds_)) return;
-    analysisWindowSeconds_ = next;
+    if (fuzzyEqual(next, analysis_.windowSeconds)) return;
+    analysis_.windowSeconds = next;
     settings_.setValue(QStringLiteral("analysisWindowSeconds"), next);
     emit analysisWindowChanged();
 }

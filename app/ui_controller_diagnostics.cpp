@@ -12,8 +12,8 @@ namespace zk::app {
 
 QVariantList UiController::channelLevels() const { return {}; }
 QVariantList UiController::channelPeaks() const {
-    std::lock_guard lock(channelMeterMutex_);
-    return channelMeters_.channelPeaks;
+    std::lock_guard lock(diagnostics_.meterMutex);
+    return diagnostics_.meters.channelPeaks;
 }
 QVariantList UiController::spectrumLevels() const { return {}; }
 double UiController::waveformWindowS() const { return diagnosticSettings_.waveformWindowS.load(); }
@@ -23,7 +23,8 @@ int UiController::waterfallColormap() const { return diagnosticSettings_.waterfa
 int UiController::diagnosticChannel() const { return diagnosticSettings_.diagnosticChannel.load(); }
 
 int UiController::diagnosticChannelCount() const {
-    return deviceSession_.hasProfile() && liveProfile_.isValid() ? static_cast<int>(liveProfile_.channelCount) : 0;
+    return deviceSession_.hasProfile() && liveProfile_.isValid() ? static_cast<int>(liveProfile_.channelCount)
+                                                                 : 0;
 }
 
 int UiController::diagnosticMeterPerRow() const {
@@ -40,12 +41,12 @@ double UiController::spectrumNyquistHz() const {
 }
 
 QString UiController::diagnosticSummary() const {
-    std::lock_guard lock(diagnosticsMutex_);
-    return diagnosticsState_.summary;
+    std::lock_guard lock(diagnostics_.mutex);
+    return diagnostics_.state.summary;
 }
 
 QString UiController::diagnosticSource() const {
-    switch (diagnosticOutputs_.diagnosticSource.load()) {
+    switch (diagnostics_.outputs.diagnosticSource.load()) {
         case render::kDiagnosticSourceLive:
             return QStringLiteral("live");
         case render::kDiagnosticSourceReplay:
@@ -56,21 +57,28 @@ QString UiController::diagnosticSource() const {
 }
 
 int UiController::diagnosticRevision() const {
-    return static_cast<int>(diagnosticOutputs_.diagnosticRevision.load());
+    return static_cast<int>(diagnostics_.outputs.diagnosticRevision.load());
 }
-double UiController::diagnosticWaveformScaleAbs() const { return diagnosticOutputs_.diagnosticWaveformScaleAbs.load(); }
-double UiController::diagnosticSpectrumBinHz() const { return diagnosticOutputs_.diagnosticSpectrumBinHz.load(); }
-double UiController::diagnosticWaterfallSpanS() const { return diagnosticOutputs_.diagnosticWaterfallSpanS.load(); }
+double UiController::diagnosticWaveformScaleAbs() const {
+    return diagnostics_.outputs.diagnosticWaveformScaleAbs.load();
+}
+double UiController::diagnosticSpectrumBinHz() const {
+    return diagnostics_.outputs.diagnosticSpectrumBinHz.load();
+}
+double UiController::diagnosticWaterfallSpanS() const {
+    return diagnostics_.outputs.diagnosticWaterfallSpanS.load();
+}
 QVariantList UiController::diagnosticRows() const { return diagnosticRows_; }
 
 QString UiController::meterReadout(int channel) const {
-    std::lock_guard lock(channelMeterMutex_);
-    if (channel < 0 || static_cast<std::size_t>(channel) >= channelMeters_.rmsDbfs.size()) return {};
+    std::lock_guard lock(diagnostics_.meterMutex);
+    if (channel < 0 || static_cast<std::size_t>(channel) >= diagnostics_.meters.rmsDbfs.size()) return {};
     const auto index = static_cast<std::size_t>(channel);
-    const double peak = index < channelMeters_.peakDbfs.size() ? channelMeters_.peakDbfs[index] : -120.0;
+    const double peak =
+        index < diagnostics_.meters.peakDbfs.size() ? diagnostics_.meters.peakDbfs[index] : -120.0;
     return QStringLiteral("ch %1: %2 / %3 dBFS")
         .arg(channel + 1)
-        .arg(channelMeters_.rmsDbfs[index], 0, 'f', 1)
+        .arg(diagnostics_.meters.rmsDbfs[index], 0, 'f', 1)
         .arg(peak, 0, 'f', 1);
 }
 
@@ -104,8 +112,8 @@ void UiController::setWaterfallColormap(int index) {
     diagnosticSettings_.waterfallColormap.store(next);
     settings_.setValue(QStringLiteral("waterfallColormap"), next);
     {
-        std::lock_guard lock(diagnosticsMutex_);
-        diagnosticsState_.waterfall.image = QImage();
+        std::lock_guard lock(diagnostics_.mutex);
+        diagnostics_.state.waterfall.image = QImage();
     }
     emit waterfallColormapChanged();
 }
@@ -116,15 +124,16 @@ void UiController::setDiagnosticChannel(int channel) {
     if (next == diagnosticSettings_.diagnosticChannel.load()) return;
     diagnosticSettings_.diagnosticChannel.store(next);
     {
-        std::lock_guard lock(diagnosticsMutex_);
-        diagnosticsState_.history.clear();
-        diagnosticsState_.waterfall.image = QImage();
-        diagnosticsState_.summary = QStringLiteral("Channel %1 selected · collecting 4096 samples").arg(next + 1);
+        std::lock_guard lock(diagnostics_.mutex);
+        diagnostics_.state.history.clear();
+        diagnostics_.state.waterfall.image = QImage();
+        diagnostics_.state.summary =
+            QStringLiteral("Channel %1 selected · collecting 4096 samples").arg(next + 1);
     }
     for (const char* id : {"levels", "waveform", "spectrum", "analysisSpectrum", "waterfall"}) {
         diagnosticProvider_->setImage(QString::fromLatin1(id), QImage());
     }
-    diagnosticOutputs_.diagnosticRevision.fetch_add(1);
+    diagnostics_.outputs.diagnosticRevision.fetch_add(1);
     emit diagnosticChannelChanged();
     emit diagnosticsUpdated();
 }
@@ -134,8 +143,8 @@ void UiController::writeMemoryLine() {
     appendDiagnosticsLog(QStringLiteral("MEM WS=%1 MB cam=%2 live=%3 replay=%4")
                              .arg(mib, 0, 'f', 1)
                              .arg(uvcBinding_->isBound() ? 1 : 0)
-                             .arg(liveRunning_.load() ? 1 : 0)
-                             .arg(replayRunning_.load() ? 1 : 0));
+                             .arg(run_.liveRunning.load() ? 1 : 0)
+                             .arg(run_.replayRunning.load() ? 1 : 0));
 }
 
 void UiController::rebuildDiagnosticRows() {}
@@ -145,19 +154,19 @@ quint64 UiController::analysisSpectrumRevision() const { return 0; }
 double UiController::analysisSpectrumNyquistHz() const {
     return hasSelectedMeasurement() && frozenProfile_.isValid() ? frozenProfile_.sampleRateHz / 2.0 : 0.0;
 }
-bool UiController::hasAnalysisWindow() const { return hasAnalysisWindow_; }
+bool UiController::hasAnalysisWindow() const { return analysis_.hasWindow; }
 QString UiController::analysisWindowInfo() const {
-    if (!hasAnalysisWindow_) return {};
+    if (!analysis_.hasWindow) return {};
     return QStringLiteral("Window %1–%2 s · width %3 s")
-        .arg(analysisWindowStartS_, 0, 'f', 2)
-        .arg(analysisWindowEndS_, 0, 'f', 2)
-        .arg(analysisWindowEndS_ - analysisWindowStartS_, 0, 'f', 2);
+        .arg(analysis_.windowStartS, 0, 'f', 2)
+        .arg(analysis_.windowEndS, 0, 'f', 2)
+        .arg(analysis_.windowEndS - analysis_.windowStartS, 0, 'f', 2);
 }
 double UiController::analysisVideoFrameSeconds() const { return 0.0; }
 
 void UiController::clearAnalysisWindow() {
-    if (!hasAnalysisWindow_) return;
-    hasAnalysisWindow_ = false;
+    if (!analysis_.hasWindow) return;
+    analysis_.hasWindow = false;
     emit analysisWindowChanged();
     analysisSpectrumTimer_->start();
 }

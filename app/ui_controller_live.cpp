@@ -6,19 +6,16 @@ namespace zk::app {
 
 namespace {
 
-bool editableState(std::int32_t state) {
-    return state == UiController::kNoProfile || state == UiController::kReady || state == UiController::kFaulted;
-}
+bool editableState(std::int32_t state) { return state == kNoProfile || state == kReady || state == kFaulted; }
 
 bool replayBusy(std::int32_t state) {
-    return state == UiController::kReplayLoading || state == UiController::kReplayPlaying ||
-           state == UiController::kReplayPaused;
+    return state == kReplayLoading || state == kReplayPlaying || state == kReplayPaused;
 }
 
 }  // namespace
 
 QString UiController::sessionState() const {
-    switch (sessionState_.load()) {
+    switch (run_.session.load()) {
         case kNoProfile:
             return QStringLiteral("NoProfile");
         case kReady:
@@ -35,35 +32,36 @@ QString UiController::sessionState() const {
 }
 
 bool UiController::canChangeSource() const {
-    return recordingState_.load() == kRecordingIdle && !replayBusy(replayState_.load()) &&
-           editableState(sessionState_.load());
+    return run_.recording.load() == kRecordingIdle && !replayBusy(run_.replay.load()) &&
+           editableState(run_.session.load());
 }
 
 bool UiController::canEditAcquisition() const { return canChangeSource(); }
 
 bool UiController::canEditFrequencyBand() const {
-    const std::int32_t state = sessionState_.load();
+    const std::int32_t state = run_.session.load();
     return (deviceSession_.hasProfile() && (state == kReady || state == kRunning)) ||
-           (replayBusy(replayState_.load()) && frozenProfile_.isValid());
+           (replayBusy(run_.replay.load()) && frozenProfile_.isValid());
 }
 
 bool UiController::canStart() const {
-    const std::int32_t state = sessionState_.load();
-    return recordingState_.load() == kRecordingIdle && replayState_.load() == kReplayIdle &&
-           !fullRecomputeRunning_.load() && (state == kReady || state == kFaulted) && deviceSession_.hasProfile();
+    const std::int32_t state = run_.session.load();
+    return run_.recording.load() == kRecordingIdle && run_.replay.load() == kReplayIdle &&
+           !run_.fullRecomputeRunning.load() && (state == kReady || state == kFaulted) &&
+           deviceSession_.hasProfile();
 }
 
-bool UiController::canStop() const { return sessionState_.load() == kRunning; }
+bool UiController::canStop() const { return run_.session.load() == kRunning; }
 
 bool UiController::busy() const {
-    const std::int32_t state = sessionState_.load();
-    return recordingState_.load() == kRecordingFinalizing || replayState_.load() == kReplayLoading ||
-           fullRecomputeRunning_.load() || state == kStarting || state == kStopping;
+    const std::int32_t state = run_.session.load();
+    return run_.recording.load() == kRecordingFinalizing || run_.replay.load() == kReplayLoading ||
+           run_.fullRecomputeRunning.load() || state == kStarting || state == kStopping;
 }
 
 bool UiController::canCalibrateNoise() const {
-    return !noiseCalibrating_.load() && recordingState_.load() == kRecordingIdle &&
-           !replayBusy(replayState_.load()) && sessionState_.load() == kRunning;
+    return !run_.noiseCalibrating.load() && run_.recording.load() == kRecordingIdle &&
+           !replayBusy(run_.replay.load()) && run_.session.load() == kRunning;
 }
 
 void UiController::startLive() {}
@@ -75,13 +73,15 @@ void UiController::runOnce() {}
 void UiController::trimMemory() { platform::trimHeap(); }
 
 void UiController::stopLiveThreads() {
-    liveRunning_.store(false);
+    run_.liveRunning.store(false);
     dspQueue_.close();
     diagnosticsQueue_.close();
-    for (std::jthread* thread : {&acquisitionThread_, &dspThread_, &liveMapThread_, &liveDiagnosticsThread_}) {
+    for (std::jthread* thread :
+         {&threads_.acquisition, &threads_.dsp, &threads_.liveMap, &threads_.liveDiagnostics}) {
         if (thread->joinable()) thread->request_stop();
     }
-    for (std::jthread* thread : {&acquisitionThread_, &dspThread_, &liveMapThread_, &liveDiagnosticsThread_}) {
+    for (std::jthread* thread :
+         {&threads_.acquisition, &threads_.dsp, &threads_.liveMap, &threads_.liveDiagnostics}) {
         if (thread->joinable()) thread->join();
     }
 }

@@ -23,25 +23,25 @@ void appendLine(std::deque<QString>& log, const QString& text) {
 
 void UiController::appendEventLog(const QString& text) {
     {
-        std::lock_guard lock(logMutex_);
-        appendLine(eventLog_, text);
+        std::lock_guard lock(texts_.logMutex);
+        appendLine(texts_.eventLog, text);
     }
     emit eventLogChanged();
 }
 
 void UiController::appendDiagnosticsLog(const QString& text) {
-    std::lock_guard lock(logMutex_);
-    appendLine(diagnosticsLog_, text);
+    std::lock_guard lock(texts_.logMutex);
+    appendLine(texts_.diagnosticsLog, text);
 }
 
 void UiController::setStatusText(const QString& text) {
     appendDiagnosticsLog(text);
     {
-        std::lock_guard lock(statusMutex_);
-        if (statusText_ == text) return;
-        statusText_ = text;
+        std::lock_guard lock(texts_.statusMutex);
+        if (texts_.statusText == text) return;
+        texts_.statusText = text;
     }
-    initialPrompt_.store(false);
+    texts_.initialPrompt.store(false);
     emit statusTextChanged();
 }
 
@@ -52,31 +52,31 @@ void UiController::reportEvent(const QString& text) {
 
 void UiController::setLiveMetricsText(const QString& text) {
     {
-        std::lock_guard lock(liveMetricsMutex_);
-        if (liveMetrics_ == text) return;
-        liveMetrics_ = text;
+        std::lock_guard lock(texts_.liveMetricsMutex);
+        if (texts_.liveMetrics == text) return;
+        texts_.liveMetrics = text;
     }
     emit liveMetricsChanged();
 }
 
 QString UiController::statusText() const {
-    std::lock_guard lock(statusMutex_);
-    return statusText_;
+    std::lock_guard lock(texts_.statusMutex);
+    return texts_.statusText;
 }
 
 QString UiController::liveMetrics() const {
-    std::lock_guard lock(liveMetricsMutex_);
-    return liveMetrics_;
+    std::lock_guard lock(texts_.liveMetricsMutex);
+    return texts_.liveMetrics;
 }
 
 QStringList UiController::eventLog() const {
-    std::lock_guard lock(logMutex_);
-    return QStringList(eventLog_.begin(), eventLog_.end());
+    std::lock_guard lock(texts_.logMutex);
+    return QStringList(texts_.eventLog.begin(), texts_.eventLog.end());
 }
 
 QStringList UiController::diagnosticsLog() const {
-    std::lock_guard lock(logMutex_);
-    return QStringList(diagnosticsLog_.begin(), diagnosticsLog_.end());
+    std::lock_guard lock(texts_.logMutex);
+    return QStringList(texts_.diagnosticsLog.begin(), texts_.diagnosticsLog.end());
 }
 
 void UiController::logMediaDiagnostic(const QString& message) {
@@ -94,19 +94,21 @@ void UiController::logMediaDiagnostic(const QString& message) {
 
 void UiController::refreshLocalizedStrings() {
     try {
-        if (initialPrompt_.load()) {
-            reportEvent(QCoreApplication::translate("UiController", "Load a validated Device Profile to begin"));
-            initialPrompt_.store(true);
+        if (texts_.initialPrompt.load()) {
+            reportEvent(
+                QCoreApplication::translate("UiController", "Load a validated Device Profile to begin"));
+            texts_.initialPrompt.store(true);
         }
-        if (!liveRunning_.load() && !replayRunning_.load()) {
+        if (!run_.liveRunning.load() && !run_.replayRunning.load()) {
             setLiveMetricsText(QCoreApplication::translate("UiController", "Live stopped"));
         }
         rebuildNoiseProfileInfo();
         emit noiseSubtractionChanged();
         {
-            std::lock_guard lock(diagnosticsMutex_);
-            if (diagnosticOutputs_.diagnosticSource.load() == 0) {
-                diagnosticsState_.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
+            std::lock_guard lock(diagnostics_.mutex);
+            if (diagnostics_.outputs.diagnosticSource.load() == 0) {
+                diagnostics_.state.summary =
+                    QCoreApplication::translate("UiController", "Waiting for raw samples");
             }
         }
         emit diagnosticsUpdated();

@@ -14,7 +14,7 @@ QVector4D contourGroup(const render::HeatmapShaderState& state, std::size_t grou
 
 }  // namespace
 
-bool UiController::hasHeatmap() const { return hasHeatmap_.load(); }
+bool UiController::hasHeatmap() const { return map_.hasHeatmap.load(); }
 QString UiController::mapSource() const {
     switch (heatmapSettings_.mapSource.load()) {
         case render::kMapSourceLive:
@@ -32,7 +32,7 @@ double UiController::peakElevation() const { return 0.0; }
 double UiController::peakDb() const { return 0.0; }
 double UiController::peakLevelDbfs() const { return 0.0; }
 double UiController::mapSpanDb() const { return 0.0; }
-int UiController::mapVisiblePixels() const { return mapVisiblePixels_.load(); }
+int UiController::mapVisiblePixels() const { return map_.visiblePixels.load(); }
 double UiController::effectiveFrequencyHz() const { return 0.0; }
 double UiController::effectiveBandLowHz() const { return 0.0; }
 double UiController::effectiveBandHighHz() const { return 0.0; }
@@ -41,48 +41,48 @@ quint64 UiController::mapParameterRevision() const { return 0; }
 int UiController::mapAlgorithmId() const { return 0; }
 
 bool UiController::mapHasAbsoluteLevels() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return heatmapShaderState_.mapHasAbsoluteLevels;
+    std::lock_guard lock(map_.shaderStateMutex);
+    return map_.shaderState.mapHasAbsoluteLevels;
 }
 double UiController::mapPeakReferenceDbfs() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return heatmapShaderState_.mapPeakReferenceDbfs;
+    std::lock_guard lock(map_.shaderStateMutex);
+    return map_.shaderState.mapPeakReferenceDbfs;
 }
 double UiController::mapContrastFade() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return heatmapShaderState_.mapContrastFade;
+    std::lock_guard lock(map_.shaderStateMutex);
+    return map_.shaderState.mapContrastFade;
 }
 QVariantList UiController::mapPeaks() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return heatmapShaderState_.mapPeaks;
+    std::lock_guard lock(map_.shaderStateMutex);
+    return map_.shaderState.mapPeaks;
 }
 int UiController::contourLevelCount() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return heatmapShaderState_.contourLevelCount;
+    std::lock_guard lock(map_.shaderStateMutex);
+    return map_.shaderState.contourLevelCount;
 }
 QVector4D UiController::contourLevels0() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return contourGroup(heatmapShaderState_, 0);
+    std::lock_guard lock(map_.shaderStateMutex);
+    return contourGroup(map_.shaderState, 0);
 }
 QVector4D UiController::contourLevels1() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return contourGroup(heatmapShaderState_, 1);
+    std::lock_guard lock(map_.shaderStateMutex);
+    return contourGroup(map_.shaderState, 1);
 }
 QVector4D UiController::contourLevels2() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return contourGroup(heatmapShaderState_, 2);
+    std::lock_guard lock(map_.shaderStateMutex);
+    return contourGroup(map_.shaderState, 2);
 }
 QVector4D UiController::contourLevels3() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return contourGroup(heatmapShaderState_, 3);
+    std::lock_guard lock(map_.shaderStateMutex);
+    return contourGroup(map_.shaderState, 3);
 }
 QVector4D UiController::contourLevels4() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return contourGroup(heatmapShaderState_, 4);
+    std::lock_guard lock(map_.shaderStateMutex);
+    return contourGroup(map_.shaderState, 4);
 }
 QVector4D UiController::contourLevels5() const {
-    std::lock_guard lock(heatmapStateMutex_);
-    return contourGroup(heatmapShaderState_, 5);
+    std::lock_guard lock(map_.shaderStateMutex);
+    return contourGroup(map_.shaderState, 5);
 }
 
 void UiController::refreshHeatmapImages() {
@@ -95,23 +95,25 @@ void UiController::refreshHeatmapImages() {
 }
 
 void UiController::applyFrequencyBand() {
-    liveBand_.centerHz = frequency_;
-    ++liveBand_.revision;
-    if (sessionState_.load() == kRunning) {
+    live_.band.centerHz = live_.frequency;
+    ++live_.band.revision;
+    if (run_.session.load() == kRunning) {
         try {
-            liveEngine_->setFrequencyBand(liveBand_);
-            setStatusText(QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
+            liveEngine_->setFrequencyBand(live_.band);
+            setStatusText(
+                QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Frequency-band update failed: %1").arg(QString::fromUtf8(error.what())));
+            reportEvent(
+                QStringLiteral("Frequency-band update failed: %1").arg(QString::fromUtf8(error.what())));
         }
     }
     if (replayActive()) {
         try {
-            replayEngine_->setFrequencyBand(liveBand_);
+            replayEngine_->setFrequencyBand(live_.band);
             reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(frequencyBandMode()));
         } catch (const std::exception& error) {
-            reportEvent(
-                QStringLiteral("Replay frequency-band update failed: %1").arg(QString::fromUtf8(error.what())));
+            reportEvent(QStringLiteral("Replay frequency-band update failed: %1")
+                            .arg(QString::fromUtf8(error.what())));
         }
     }
 }

@@ -19,7 +19,8 @@ QString UiController::selectedMeasurementVideoUrl() const { return {}; }
 
 void UiController::selectMeasurement(int index) { Q_UNUSED(index); }
 void UiController::renameSelectedMeasurement(const QString& displayName) { Q_UNUSED(displayName); }
-void UiController::setSelectedMeasurementNote(const QString& location, const QString& scene, const QString& note) {
+void UiController::setSelectedMeasurementNote(const QString& location, const QString& scene,
+                                              const QString& note) {
     Q_UNUSED(location);
     Q_UNUSED(scene);
     Q_UNUSED(note);

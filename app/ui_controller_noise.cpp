@@ -7,7 +7,7 @@
 namespace zk::app {
 
 bool UiController::noiseSubtractionEnabled() const { return false; }
-bool UiController::noiseCalibrating() const { return noiseCalibrating_.load(); }
+bool UiController::noiseCalibrating() const { return run_.noiseCalibrating.load(); }
 bool UiController::noiseProfileValid() const { return false; }
 QString UiController::noiseProfileInfo() const { return noiseProfileInfo_; }
 double UiController::noiseCalibrationRemainingSeconds() const { return 0.0; }

@@ -41,8 +41,8 @@ QString UiController::profilesDir() const {
 bool UiController::hasProfile() const { return deviceSession_.hasProfile(); }
 
 bool UiController::canImportProfile() const {
-    const std::int32_t state = sessionState_.load();
-    return recordingState_.load() == kRecordingIdle &&
+    const std::int32_t state = run_.session.load();
+    return run_.recording.load() == kRecordingIdle &&
            (state == kNoProfile || state == kReady || state == kFaulted);
 }
 
@@ -100,19 +100,20 @@ void UiController::importProfile(const QString& path) {
         const QByteArray bytes = file.readAll();
         file.close();
 
-        core::DeviceProfile profile = core::parseDeviceProfile(std::string_view(bytes.constData(), bytes.size()));
+        core::DeviceProfile profile =
+            core::parseDeviceProfile(std::string_view(bytes.constData(), bytes.size()));
         deviceSession_.importProfile(profile);
         liveProfile_ = std::move(profile);
 
         const double fs = liveProfile_.sampleRateHz;
-        if (frequency_ > fs / 2.0) {
-            frequency_ = fs / 2.0;
-            settings_.setValue(QStringLiteral("frequency"), frequency_);
+        if (live_.frequency > fs / 2.0) {
+            live_.frequency = fs / 2.0;
+            settings_.setValue(QStringLiteral("frequency"), live_.frequency);
             emit frequencyChanged();
         }
-        liveBand_.centerHz = frequency_;
-        liveBand_.bandwidthHz = std::min(liveBand_.bandwidthHz, fs);
-        ++liveBand_.revision;
+        live_.band.centerHz = live_.frequency;
+        live_.band.bandwidthHz = std::min(live_.band.bandwidthHz, fs);
+        ++live_.band.revision;
         emit frequencyBandChanged();
 
         profileJson_.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -121,7 +122,8 @@ void UiController::importProfile(const QString& path) {
         try {
             pathInUse = fromFsPath(core::copyIntoStore(toFsPath(requested), toFsPath(profilesDir())));
         } catch (const std::exception& error) {
-            appendDiagnosticsLog(QStringLiteral("profile store copy failed: %1").arg(QString::fromUtf8(error.what())));
+            appendDiagnosticsLog(
+                QStringLiteral("profile store copy failed: %1").arg(QString::fromUtf8(error.what())));
             pathInUse = QFileInfo(requested).absoluteFilePath();
         }
 
@@ -135,14 +137,16 @@ void UiController::importProfile(const QString& path) {
         emit profilePathChanged();
         emit profileInfoChanged();
 
-        if (sessionState_.load() != kReady) setSessionState(kReady);
-        reportEvent(QCoreApplication::translate("UiController", "Device Profile validated; system ready to start"));
+        if (run_.session.load() != kReady) setSessionState(kReady);
+        reportEvent(
+            QCoreApplication::translate("UiController", "Device Profile validated; system ready to start"));
         appendDiagnosticsLog(
             QStringLiteral("profile import ok in %1 ms: %2").arg(elapsed.elapsed()).arg(profilePath_));
     } catch (const std::exception& error) {
         const QString text = QString::fromUtf8(error.what());
         reportEvent(QCoreApplication::translate("UiController", "Profile validation failed: %1").arg(text));
-        appendDiagnosticsLog(QStringLiteral("profile import failed in %1 ms: %2").arg(elapsed.elapsed()).arg(text));
+        appendDiagnosticsLog(
+            QStringLiteral("profile import failed in %1 ms: %2").arg(elapsed.elapsed()).arg(text));
     }
 }
 

@@ -31,10 +31,10 @@ void UiController::loadRecentProjects() {
         const QVariantMap entry = element.toMap();
         const QString path = entry.value(QStringLiteral("path")).toString();
         if (path.isEmpty()) continue;
-        recentProjects_.append(QVariantMap{{QStringLiteral("path"), path},
-                                           {QStringLiteral("name"), entry.value(QStringLiteral("name")).toString()},
-                                           {QStringLiteral("openedAt"),
-                                            entry.value(QStringLiteral("openedAt")).toString()}});
+        recentProjects_.append(
+            QVariantMap{{QStringLiteral("path"), path},
+                        {QStringLiteral("name"), entry.value(QStringLiteral("name")).toString()},
+                        {QStringLiteral("openedAt"), entry.value(QStringLiteral("openedAt")).toString()}});
     }
 }
 
@@ -42,13 +42,16 @@ QString UiController::validateNewProjectDir(const QString& directory) const {
     if (directory.isEmpty())
         return QCoreApplication::translate("UiController", "Select a directory for the new Project");
     if (holdsProjectFile(directory))
-        return QCoreApplication::translate("UiController", "The selected directory already contains a Project");
+        return QCoreApplication::translate("UiController",
+                                           "The selected directory already contains a Project");
     const QFileInfo info(directory);
     if (!info.exists()) return {};
-    if (!info.isDir()) return QCoreApplication::translate("UiController", "The selected path is not a directory");
+    if (!info.isDir())
+        return QCoreApplication::translate("UiController", "The selected path is not a directory");
     if (!QDir(directory).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
         return QCoreApplication::translate(
-            "UiController", "The selected directory is not empty - choose an empty directory for a new Project");
+            "UiController",
+            "The selected directory is not empty - choose an empty directory for a new Project");
     }
     return {};
 }
@@ -88,8 +91,9 @@ void UiController::openRecentProject(const QString& path) {
             return;
         }
         removeRecentProject(path);
-        reportEvent(
-            QCoreApplication::translate("UiController", "Project no longer exists at %1 - removed from Recent").arg(path));
+        reportEvent(QCoreApplication::translate("UiController",
+                                                "Project no longer exists at %1 - removed from Recent")
+                        .arg(path));
     } catch (const std::exception& error) {
         reportEvent(QCoreApplication::translate("UiController", "Open Project failed: %1")
                         .arg(QString::fromUtf8(error.what())));

@@ -7,7 +7,7 @@
 namespace zk::app {
 
 QString UiController::recordingState() const {
-    switch (recordingState_.load()) {
+    switch (run_.recording.load()) {
         case kRecordingActive:
             return QStringLiteral("Recording");
         case kRecordingFinalizing:
@@ -16,13 +16,13 @@ QString UiController::recordingState() const {
             return QStringLiteral("Idle");
     }
 }
-bool UiController::recording() const { return recordingState_.load() == kRecordingActive; }
+bool UiController::recording() const { return run_.recording.load() == kRecordingActive; }
 bool UiController::canStopRecording() const { return recording(); }
 bool UiController::canStartRecording() const {
-    return sessionState_.load() == kRunning && hasProject() && recordingState_.load() == kRecordingIdle &&
+    return run_.session.load() == kRunning && hasProject() && run_.recording.load() == kRecordingIdle &&
            !profileJson_.empty();
 }
-bool UiController::recordingFinalizing() const { return recordingState_.load() == kRecordingFinalizing; }
+bool UiController::recordingFinalizing() const { return run_.recording.load() == kRecordingFinalizing; }
 QString UiController::recordingMeasurementId() const { return {}; }
 double UiController::recordingElapsedSeconds() const { return 0.0; }
 quint64 UiController::recordingBytes() const { return 0; }

@@ -4,7 +4,7 @@
 namespace zk::app {
 
 QString UiController::replayState() const {
-    switch (replayState_.load()) {
+    switch (run_.replay.load()) {
         case kReplayLoading:
             return QStringLiteral("Loading");
         case kReplayPlaying:
@@ -20,23 +20,23 @@ QString UiController::replayState() const {
     }
 }
 bool UiController::replayActive() const {
-    const std::int32_t state = replayState_.load();
+    const std::int32_t state = run_.replay.load();
     return state == kReplayLoading || state == kReplayPlaying || state == kReplayPaused;
 }
-bool UiController::replayPlaying() const { return replayState_.load() == kReplayPlaying; }
+bool UiController::replayPlaying() const { return run_.replay.load() == kReplayPlaying; }
 bool UiController::replayPaused() const { return false; }
 bool UiController::canPauseReplay() const {
-    const std::int32_t state = replayState_.load();
+    const std::int32_t state = run_.replay.load();
     return state == kReplayPlaying || state == kReplayPaused;
 }
-bool UiController::canStopReplay() const { return replayState_.load() != kReplayIdle; }
+bool UiController::canStopReplay() const { return run_.replay.load() != kReplayIdle; }
 bool UiController::canStartReplay() const {
-    const std::int32_t replay = replayState_.load();
-    const std::int32_t session = sessionState_.load();
+    const std::int32_t replay = run_.replay.load();
+    const std::int32_t session = run_.session.load();
     return (replay == kReplayIdle || replay == kReplayFinished || replay == kReplayFaulted) &&
            session != kStarting && session != kRunning && session != kStopping && hasSelectedMeasurement() &&
-           selectedMeasurementRawAvailable() && recordingState_.load() == kRecordingIdle &&
-           !fullRecomputeRunning_.load();
+           selectedMeasurementRawAvailable() && run_.recording.load() == kRecordingIdle &&
+           !run_.fullRecomputeRunning.load();
 }
 QString UiController::replayMeasurementId() const { return {}; }
 QString UiController::replayProfileInfo() const { return {}; }

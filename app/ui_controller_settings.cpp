@@ -18,8 +18,9 @@ struct AlgorithmChoice {
 
 // The algorithms the live map offers; the later ids run only in a Full Recompute.
 constexpr AlgorithmChoice kLiveAlgorithms[] = {
-    {"01 DAS / Conventional", 1}, {"02 Functional", 2}, {"03 MVDR / Capon", 3}, {"04 Robust Capon", 4},
-    {"05 MUSIC", 5},              {"06 Auto-MUSIC", 6}, {"07 Orthogonal", 7},   {"08 SRP-PHAT", 8},
+    {"01 DAS / Conventional", 1}, {"02 Functional", 2}, {"03 MVDR / Capon", 3},
+    {"04 Robust Capon", 4},       {"05 MUSIC", 5},      {"06 Auto-MUSIC", 6},
+    {"07 Orthogonal", 7},         {"08 SRP-PHAT", 8},
 };
 
 const char* focusLabel(int index) {
@@ -42,7 +43,7 @@ QVariantList parameterFieldsOf(std::int32_t algorithmId) {
     for (const core::BeamformingParameterDescriptor& d : core::parameterDescriptors(algorithmId)) {
         const char* type = d.kind == core::BeamformingParameterDescriptor::kFlag      ? "bool"
                            : d.kind == core::BeamformingParameterDescriptor::kInteger ? "int"
-                                                                                     : "real";
+                                                                                      : "real";
         fields.append(QVariantMap{{QStringLiteral("key"), QString::fromStdString(d.key)},
                                   {QStringLiteral("label"), QString::fromStdString(d.label)},
                                   {QStringLiteral("type"), QString::fromLatin1(type)},
@@ -61,36 +62,40 @@ QString UiController::uiTheme() const {
 QString UiController::uiLanguage() const {
     return settings_.value(QStringLiteral("ui/language"), QStringLiteral("zh_CN")).toString();
 }
-QString UiController::source() const { return source_; }
-QString UiController::algorithm() const { return algorithmName_; }
-QVariantList UiController::algorithmParameterFields() const { return parameterFieldsOf(liveBeamforming_.algorithm); }
-int UiController::focusDistanceIndex() const { return focusDistanceIndex_.load(); }
-double UiController::airTemperatureC() const { return airTemperatureC_.load(); }
-double UiController::speedOfSoundMps() const { return speedOfSoundForTemperature(airTemperatureC_.load()); }
+QString UiController::source() const { return live_.source; }
+QString UiController::algorithm() const { return live_.algorithmName; }
+QVariantList UiController::algorithmParameterFields() const {
+    return parameterFieldsOf(live_.beamforming.algorithm);
+}
+int UiController::focusDistanceIndex() const { return display_.focusDistanceIndex.load(); }
+double UiController::airTemperatureC() const { return display_.airTemperatureC.load(); }
+double UiController::speedOfSoundMps() const {
+    return speedOfSoundForTemperature(display_.airTemperatureC.load());
+}
 double UiController::confidenceThresholdDb() const { return heatmapSettings_.confidenceThresholdDb.load(); }
-double UiController::frequency() const { return frequency_; }
-double UiController::azimuth() const { return azimuth_; }
-double UiController::elevation() const { return elevation_; }
-QString UiController::frequencyBandMode() const { return bandModeText(liveBand_.mode); }
-double UiController::bandwidthHz() const { return liveBand_.bandwidthHz; }
-int UiController::targetBinCount() const { return static_cast<int>(liveBand_.binLimit); }
+double UiController::frequency() const { return live_.frequency; }
+double UiController::azimuth() const { return live_.azimuth; }
+double UiController::elevation() const { return live_.elevation; }
+QString UiController::frequencyBandMode() const { return bandModeText(live_.band.mode); }
+double UiController::bandwidthHz() const { return live_.band.bandwidthHz; }
+int UiController::targetBinCount() const { return static_cast<int>(live_.band.binLimit); }
 double UiController::dynamicRange() const { return heatmapSettings_.dynamicRange.load(); }
 double UiController::csmTauSeconds() const { return heatmapSettings_.csmTauSeconds.load(); }
 double UiController::levelGateDbfs() const { return heatmapSettings_.levelGateDbfs.load(); }
 QString UiController::heatmapScaleMode() const {
-    return heatmapScaleMode_.load() == 1 ? QStringLiteral("Fixed dBFS") : QStringLiteral("Auto peak");
+    return display_.heatmapScaleMode.load() == 1 ? QStringLiteral("Fixed dBFS") : QStringLiteral("Auto peak");
 }
-int UiController::heatmapColormap() const { return heatmapColormap_.load(); }
-int UiController::heatmapStyle() const { return heatmapStyle_.load(); }
-double UiController::fixedReferenceDbfs() const { return fixedReferenceDbfs_.load(); }
-double UiController::heatmapOpacity() const { return heatmapOpacity_.load(); }
-bool UiController::diagonalRemoval() const { return diagonalRemoval_.load(); }
-bool UiController::cameraMirror() const { return cameraMirror_.load(); }
-double UiController::cameraOverlayAlpha() const { return cameraOverlayAlpha_.load(); }
-double UiController::cameraOverlayThreshold() const { return cameraOverlayThreshold_.load(); }
-double UiController::cameraOverlayScale() const { return cameraOverlayScale_.load(); }
-double UiController::cameraOverlayOffsetX() const { return cameraOverlayOffsetX_.load(); }
-double UiController::cameraOverlayOffsetY() const { return cameraOverlayOffsetY_.load(); }
+int UiController::heatmapColormap() const { return display_.heatmapColormap.load(); }
+int UiController::heatmapStyle() const { return display_.heatmapStyle.load(); }
+double UiController::fixedReferenceDbfs() const { return display_.fixedReferenceDbfs.load(); }
+double UiController::heatmapOpacity() const { return display_.heatmapOpacity.load(); }
+bool UiController::diagonalRemoval() const { return display_.diagonalRemoval.load(); }
+bool UiController::cameraMirror() const { return display_.cameraMirror.load(); }
+double UiController::cameraOverlayAlpha() const { return display_.cameraOverlayAlpha.load(); }
+double UiController::cameraOverlayThreshold() const { return display_.cameraOverlayThreshold.load(); }
+double UiController::cameraOverlayScale() const { return display_.cameraOverlayScale.load(); }
+double UiController::cameraOverlayOffsetX() const { return display_.cameraOverlayOffsetX.load(); }
+double UiController::cameraOverlayOffsetY() const { return display_.cameraOverlayOffsetY.load(); }
 
 void UiController::setUiTheme(const QString& theme) {
     settings_.setValue(QStringLiteral("ui/theme"), theme);
@@ -103,9 +108,9 @@ void UiController::setUiLanguage(const QString& language) {
 }
 
 bool UiController::publishBeamformingParameters() {
-    if (sessionState_.load() == kRunning) {
+    if (run_.session.load() == kRunning) {
         try {
-            liveEngine_->setBeamformingParameters(liveBeamforming_);
+            liveEngine_->setBeamformingParameters(live_.beamforming);
         } catch (const std::exception& error) {
             reportEvent(QStringLiteral("Beamforming parameter update failed: %1").arg(errorText(error)));
             return false;
@@ -113,7 +118,7 @@ bool UiController::publishBeamformingParameters() {
     }
     if (replayActive()) {
         try {
-            replayEngine_->setBeamformingParameters(liveBeamforming_);
+            replayEngine_->setBeamformingParameters(live_.beamforming);
         } catch (const std::exception& error) {
             reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
         }
@@ -129,12 +134,12 @@ void UiController::setAlgorithm(const QString& algorithm) {
         }
         if (choice == nullptr) {
             reportEvent(QStringLiteral("%1 is contract-only and not executable yet; %2 remains active")
-                            .arg(algorithm, algorithmName_));
+                            .arg(algorithm, live_.algorithmName));
             return;
         }
-        algorithmName_ = algorithm;
-        liveBeamforming_.algorithm = choice->id;
-        ++liveBeamforming_.revision;
+        live_.algorithmName = algorithm;
+        live_.beamforming.algorithm = choice->id;
+        ++live_.beamforming.revision;
         if (!publishBeamformingParameters()) return;
         emit algorithmChanged();
         reportEvent(QStringLiteral("Algorithm selected: %1").arg(algorithm));
@@ -145,7 +150,7 @@ void UiController::setAlgorithm(const QString& algorithm) {
 
 void UiController::setBeamformingParameter(const QString& key, double value) {
     try {
-        core::BeamformingParameters candidate = liveBeamforming_;
+        core::BeamformingParameters candidate = live_.beamforming;
         if (!candidate.setByKey(key.toStdString(), value)) {
             reportEvent(QStringLiteral("Parameter %1 is not part of the selected algorithm").arg(key));
             return;
@@ -155,8 +160,8 @@ void UiController::setBeamformingParameter(const QString& key, double value) {
             reportEvent(QStringLiteral("Invalid value for %1").arg(key));
             return;
         }
-        liveBeamforming_ = candidate;
-        ++liveBeamforming_.revision;
+        live_.beamforming = candidate;
+        ++live_.beamforming.revision;
         if (!publishBeamformingParameters()) return;
         setStatusText(QStringLiteral("Parameter %1 updated").arg(key));
     } catch (const std::exception& error) {
@@ -166,16 +171,16 @@ void UiController::setBeamformingParameter(const QString& key, double value) {
 
 double UiController::beamformingParameterValue(const QString& key) const {
     double value = 0.0;
-    return liveBeamforming_.getByKey(key.toStdString(), value) ? value : 0.0;
+    return live_.beamforming.getByKey(key.toStdString(), value) ? value : 0.0;
 }
 
 void UiController::setFocusDistanceIndex(int index) {
     const int clamped = std::clamp(index, 0, 4);
-    if (clamped == focusDistanceIndex_.load()) return;
-    focusDistanceIndex_.store(clamped);
+    if (clamped == display_.focusDistanceIndex.load()) return;
+    display_.focusDistanceIndex.store(clamped);
     settings_.setValue(QStringLiteral("focusDistanceIndex"), clamped);
-    liveBeamforming_.focusDistanceM = focusDistanceForIndex(clamped);
-    ++liveBeamforming_.revision;
+    live_.beamforming.focusDistanceM = focusDistanceForIndex(clamped);
+    ++live_.beamforming.revision;
     if (!publishBeamformingParameters()) return;
     emit focusDistanceIndexChanged();
     reportEvent(QStringLiteral("Focus distance: %1").arg(QLatin1String(focusLabel(clamped))));
@@ -183,21 +188,21 @@ void UiController::setFocusDistanceIndex(int index) {
 
 void UiController::setAirTemperatureC(double celsius) {
     const double clamped = clampToRange(celsius, -40.0, 60.0);
-    if (std::abs(clamped - airTemperatureC_.load()) < 1e-9) return;
-    airTemperatureC_.store(clamped);
+    if (std::abs(clamped - display_.airTemperatureC.load()) < 1e-9) return;
+    display_.airTemperatureC.store(clamped);
     settings_.setValue(QStringLiteral("airTemperatureC"), clamped);
-    liveBeamforming_.speedOfSoundMps = speedOfSoundForTemperature(clamped);
-    ++liveBeamforming_.revision;
+    live_.beamforming.speedOfSoundMps = speedOfSoundForTemperature(clamped);
+    ++live_.beamforming.revision;
     if (!publishBeamformingParameters()) return;
     emit airTemperatureChanged();
 }
 
 void UiController::setDiagonalRemoval(bool enabled) {
-    if (enabled == diagonalRemoval_.load()) return;
-    diagonalRemoval_.store(enabled);
+    if (enabled == display_.diagonalRemoval.load()) return;
+    display_.diagonalRemoval.store(enabled);
     settings_.setValue(QStringLiteral("diagonalRemoval"), enabled);
-    liveBeamforming_.removeCsmDiagonal = enabled;
-    ++liveBeamforming_.revision;
+    live_.beamforming.removeCsmDiagonal = enabled;
+    ++live_.beamforming.revision;
     if (!publishBeamformingParameters()) return;
     emit diagonalRemovalChanged();
     reportEvent(enabled ? QStringLiteral("Diagonal removal ON") : QStringLiteral("Diagonal removal OFF"));
@@ -218,7 +223,7 @@ void UiController::setCsmTauSeconds(double seconds) {
     heatmapSettings_.csmTauSeconds.store(clamped);
     settings_.setValue(QStringLiteral("csmTauSeconds"), clamped);
     emit csmTauSecondsChanged();
-    if (sessionState_.load() == kRunning) {
+    if (run_.session.load() == kRunning) {
         try {
             liveEngine_->setAveragingTimeConstant(clamped);
         } catch (const std::exception& error) {
@@ -251,8 +256,8 @@ void UiController::setFrequency(double value) {
     } else {
         next = clampToRange(value, 100.0, 40000.0);
     }
-    if (fuzzyEqual(next, frequency_)) return;
-    frequency_ = next;
+    if (fuzzyEqual(next, live_.frequency)) return;
+    live_.frequency = next;
     settings_.setValue(QStringLiteral("frequency"), next);
     emit frequencyChanged();
     applyFrequencyBand();
@@ -263,8 +268,8 @@ void UiController::setFrequencyBandMode(const QString& mode) {
     const std::int32_t next = mode == QLatin1String("Single bin")         ? 1
                               : mode == QLatin1String("Custom bandwidth") ? 3
                                                                           : 2;
-    if (next == liveBand_.mode) return;
-    liveBand_.mode = next;
+    if (next == live_.band.mode) return;
+    live_.band.mode = next;
     settings_.setValue(QStringLiteral("frequencyBandMode"), bandModeText(next));
     emit frequencyBandChanged();
     applyFrequencyBand();
@@ -274,8 +279,8 @@ void UiController::setBandwidthHz(double value) {
     if (!canEditFrequencyBand()) return;
     const double upper = deviceSession_.hasProfile() ? liveProfile_.sampleRateHz : 80000.0;
     const double next = clampToRange(value, 100.0, std::max(100.0, upper));
-    if (fuzzyEqual(next, liveBand_.bandwidthHz)) return;
-    liveBand_.bandwidthHz = next;
+    if (fuzzyEqual(next, live_.band.bandwidthHz)) return;
+    live_.band.bandwidthHz = next;
     settings_.setValue(QStringLiteral("bandwidthHz"), next);
     emit frequencyBandChanged();
     applyFrequencyBand();
@@ -284,8 +289,8 @@ void UiController::setBandwidthHz(double value) {
 void UiController::setTargetBinCount(int value) {
     if (!canEditFrequencyBand()) return;
     const auto next = static_cast<std::uint64_t>(std::clamp(value, 0, 128));
-    if (next == liveBand_.binLimit) return;
-    liveBand_.binLimit = next;
+    if (next == live_.band.binLimit) return;
+    live_.band.binLimit = next;
     settings_.setValue(QStringLiteral("targetBinCount"), static_cast<int>(next));
     emit frequencyBandChanged();
     applyFrequencyBand();
@@ -293,15 +298,15 @@ void UiController::setTargetBinCount(int value) {
 
 void UiController::setAzimuth(double value) {
     if (!canEditAcquisition()) return;
-    azimuth_ = clampToRange(value, -80.0, 80.0);
-    settings_.setValue(QStringLiteral("azimuth"), azimuth_);
+    live_.azimuth = clampToRange(value, -80.0, 80.0);
+    settings_.setValue(QStringLiteral("azimuth"), live_.azimuth);
     emit azimuthChanged();
 }
 
 void UiController::setElevation(double value) {
     if (!canEditAcquisition()) return;
-    elevation_ = clampToRange(value, -60.0, 60.0);
-    settings_.setValue(QStringLiteral("elevation"), elevation_);
+    live_.elevation = clampToRange(value, -60.0, 60.0);
+    settings_.setValue(QStringLiteral("elevation"), live_.elevation);
     emit elevationChanged();
 }
 
@@ -311,8 +316,8 @@ void UiController::setSource(const QString& source) {
         reportEvent(QStringLiteral("Unsupported source: %1").arg(source));
         return;
     }
-    if (source == source_) return;
-    source_ = source;
+    if (source == live_.source) return;
+    live_.source = source;
     settings_.setValue(QStringLiteral("source"), source);
     emit sourceChanged();
 }
@@ -320,8 +325,8 @@ void UiController::setSource(const QString& source) {
 void UiController::setPlotPalette(const QVariantMap& palette) {
     try {
         render::setPlotPalette(
-            render::DiagnosticsContext{diagnosticSettings_, diagnosticsMutex_, diagnosticsState_,
-                                       channelMeterMutex_, channelMeters_, diagnosticOutputs_,
+            render::DiagnosticsContext{diagnosticSettings_, diagnostics_.mutex, diagnostics_.state,
+                                       diagnostics_.meterMutex, diagnostics_.meters, diagnostics_.outputs,
                                        *diagnosticProvider_, render::PlotPalette::processWide()},
             palette);
     } catch (const std::exception& error) {
@@ -353,7 +358,8 @@ bool storeDisplayIndex(QSettings& settings, std::atomic<std::int32_t>& target, c
 }  // namespace
 
 void UiController::setDynamicRange(double value) {
-    if (!storeDisplayValue(settings_, heatmapSettings_.dynamicRange, "dynamicRange", value, 0.1, 60.0)) return;
+    if (!storeDisplayValue(settings_, heatmapSettings_.dynamicRange, "dynamicRange", value, 0.1, 60.0))
+        return;
     emit dynamicRangeChanged();
     refreshHeatmapImages();
 }
@@ -366,69 +372,77 @@ void UiController::setLevelGateDbfs(double value) {
 }
 
 void UiController::setFixedReferenceDbfs(double value) {
-    if (!storeDisplayValue(settings_, fixedReferenceDbfs_, "fixedReferenceDbfs", value, -120.0, 0.0)) return;
+    if (!storeDisplayValue(settings_, display_.fixedReferenceDbfs, "fixedReferenceDbfs", value, -120.0, 0.0))
+        return;
     emit fixedReferenceDbfsChanged();
     refreshHeatmapImages();
 }
 
 void UiController::setHeatmapScaleMode(const QString& mode) {
     const std::int32_t next = mode == QLatin1String("Fixed dBFS") ? 1 : 0;
-    if (next == heatmapScaleMode_.load()) return;
-    heatmapScaleMode_.store(next);
+    if (next == display_.heatmapScaleMode.load()) return;
+    display_.heatmapScaleMode.store(next);
     settings_.setValue(QStringLiteral("heatmapScaleMode"), heatmapScaleMode());
     emit heatmapScaleModeChanged();
     refreshHeatmapImages();
 }
 
 void UiController::setHeatmapColormap(int index) {
-    if (!storeDisplayIndex(settings_, heatmapColormap_, "heatmapColormap", index, 0, 2)) return;
+    if (!storeDisplayIndex(settings_, display_.heatmapColormap, "heatmapColormap", index, 0, 2)) return;
     emit heatmapColormapChanged();
     refreshHeatmapImages();
 }
 
 void UiController::setHeatmapStyle(int index) {
-    if (!storeDisplayIndex(settings_, heatmapStyle_, "heatmapStyle", index, 0, 3)) return;
+    if (!storeDisplayIndex(settings_, display_.heatmapStyle, "heatmapStyle", index, 0, 3)) return;
     emit heatmapStyleChanged();
     refreshHeatmapImages();
 }
 
 void UiController::setHeatmapOpacity(double value) {
-    if (!storeDisplayValue(settings_, heatmapOpacity_, "heatmapOpacity", value, 0.1, 1.0)) return;
+    if (!storeDisplayValue(settings_, display_.heatmapOpacity, "heatmapOpacity", value, 0.1, 1.0)) return;
     emit heatmapOpacityChanged();
 }
 
 void UiController::setCameraMirror(bool enabled) {
-    if (enabled == cameraMirror_.load()) return;
-    cameraMirror_.store(enabled);
+    if (enabled == display_.cameraMirror.load()) return;
+    display_.cameraMirror.store(enabled);
     settings_.setValue(QStringLiteral("cameraMirror"), enabled);
     emit cameraSettingsChanged();
 }
 
 void UiController::setCameraOverlayAlpha(double value) {
-    if (!storeDisplayValue(settings_, cameraOverlayAlpha_, "cameraOverlayAlpha", value, 0.0, 1.0)) return;
+    if (!storeDisplayValue(settings_, display_.cameraOverlayAlpha, "cameraOverlayAlpha", value, 0.0, 1.0))
+        return;
     emit cameraSettingsChanged();
     refreshHeatmapImages();
 }
 
 void UiController::setCameraOverlayThreshold(double value) {
-    if (!storeDisplayValue(settings_, cameraOverlayThreshold_, "cameraOverlayThreshold", value, 0.0, 0.95))
+    if (!storeDisplayValue(settings_, display_.cameraOverlayThreshold, "cameraOverlayThreshold", value, 0.0,
+                           0.95))
         return;
     emit cameraSettingsChanged();
     refreshHeatmapImages();
 }
 
 void UiController::setCameraOverlayScale(double value) {
-    if (!storeDisplayValue(settings_, cameraOverlayScale_, "cameraOverlayScale", value, 0.5, 2.0)) return;
+    if (!storeDisplayValue(settings_, display_.cameraOverlayScale, "cameraOverlayScale", value, 0.5, 2.0))
+        return;
     emit cameraSettingsChanged();
 }
 
 void UiController::setCameraOverlayOffsetX(double value) {
-    if (!storeDisplayValue(settings_, cameraOverlayOffsetX_, "cameraOverlayOffsetX", value, -0.5, 0.5)) return;
+    if (!storeDisplayValue(settings_, display_.cameraOverlayOffsetX, "cameraOverlayOffsetX", value, -0.5,
+                           0.5))
+        return;
     emit cameraSettingsChanged();
 }
 
 void UiController::setCameraOverlayOffsetY(double value) {
-    if (!storeDisplayValue(settings_, cameraOverlayOffsetY_, "cameraOverlayOffsetY", value, -0.5, 0.5)) return;
+    if (!storeDisplayValue(settings_, display_.cameraOverlayOffsetY, "cameraOverlayOffsetY", value, -0.5,
+                           0.5))
+        return;
     emit cameraSettingsChanged();
 }
 

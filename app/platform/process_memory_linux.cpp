@@ -1,9 +1,9 @@
-#include "app/platform/process_memory.h"
-
 #include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
+
+#include "app/platform/process_memory.h"
 
 namespace zk::app::platform {
 

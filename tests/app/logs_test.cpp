@@ -178,9 +178,9 @@ TEST_F(ControllerLogs, MediaMessagesAreAppendedToTheTemporaryFolderLog) {
     QFile log(temp.filePath(QStringLiteral("sorvanta_media.log")));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(log.readAll());
-    const QRegularExpression format(QStringLiteral(
-        "^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3}  camera started\\n"
-        "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3}  two\\nlines · ü\\n$"));
+    const QRegularExpression format(
+        QStringLiteral("^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3}  camera started\\n"
+                       "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3}  two\\nlines · ü\\n$"));
     EXPECT_TRUE(format.match(text).hasMatch()) << text.toStdString();
     EXPECT_TRUE(ui.eventLog().size() == 1);  // the media log reports nothing
 }

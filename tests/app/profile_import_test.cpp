@@ -36,8 +36,8 @@ QByteArray readBytes(const QString& path) {
 
 // Writes the JSON under a name no other test process uses, so copies into the shared store never meet.
 QString writeProfile(const QTemporaryDir& dir, const QJsonObject& profile) {
-    const QString path =
-        dir.filePath(QStringLiteral("test-%1.device.json").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    const QString path = dir.filePath(
+        QStringLiteral("test-%1.device.json").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QJsonDocument(profile).toJson());
@@ -74,8 +74,8 @@ TEST_F(ProfileImport, TheShippedProfileBecomesLiveFromItsStoreCopy) {
     EXPECT_EQ(readBytes(ui.profilePath()), readBytes(source));
     EXPECT_EQ(QSettings().value(QStringLiteral("profilePath")).toString(), ui.profilePath());
     EXPECT_EQ(ui.activeProfileHash(),
-              QString::fromStdString(core::formatHash64(core::fnv1a64(readBytes(source).constData(),
-                                                                      static_cast<std::size_t>(readBytes(source).size())))));
+              QString::fromStdString(core::formatHash64(core::fnv1a64(
+                  readBytes(source).constData(), static_cast<std::size_t>(readBytes(source).size())))));
 
     const QJsonObject camera = json.value(QStringLiteral("camera")).toObject();
     const QJsonObject resolution = camera.value(QStringLiteral("resolution")).toObject();
@@ -150,7 +150,8 @@ TEST_F(ProfileImport, BrokenFilesAreReportedAndLeaveTheSessionWithoutAProfile) {
             << ui.statusText().toStdString();
         EXPECT_GT(ui.statusText().size(), QStringLiteral("Profile validation failed: ").size());
         EXPECT_EQ(lastEventText(ui), ui.statusText());
-        EXPECT_TRUE(ui.diagnosticsLog().back().mid(10).startsWith(QStringLiteral("profile import failed in ")));
+        EXPECT_TRUE(
+            ui.diagnosticsLog().back().mid(10).startsWith(QStringLiteral("profile import failed in ")));
         EXPECT_FALSE(QSettings().contains(QStringLiteral("profilePath")));
     }
     UiController ui;

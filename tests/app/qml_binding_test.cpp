@@ -66,8 +66,10 @@ bool sameAsCpp(const QVariant& qml, const QVariant& cpp) {
     if (cpp.typeId() == QMetaType::QVariantList || cpp.typeId() == QMetaType::QStringList) {
         return qml.toList().size() == cpp.toList().size();
     }
-    if (cpp.canConvert<double>() && cpp.typeId() != QMetaType::QString && cpp.typeId() != QMetaType::QVector4D) {
-        return qml.toDouble() == cpp.toDouble() || (qml.toDouble() != qml.toDouble() && cpp.toDouble() != cpp.toDouble());
+    if (cpp.canConvert<double>() && cpp.typeId() != QMetaType::QString &&
+        cpp.typeId() != QMetaType::QVector4D) {
+        return qml.toDouble() == cpp.toDouble() ||
+               (qml.toDouble() != qml.toDouble() && cpp.toDouble() != cpp.toDouble());
     }
     return qml == cpp || qml.toString() == cpp.toString();
 }

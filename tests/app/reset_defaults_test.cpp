@@ -112,10 +112,11 @@ TEST_F(ResetDefaults, RestoresDisplayAndAcquisitionValuesAndClearsTheWholeStore)
     int signalled = 0;
     for (const auto& spy : others) signalled += spy->count();
     EXPECT_EQ(signalled, 12);  // the twelve below, once each
-    EXPECT_EQ(order, (QStringList{"sourceChanged", "frequencyChanged", "azimuthChanged", "elevationChanged",
-                                  "frequencyBandChanged", "dynamicRangeChanged", "levelGateDbfsChanged",
-                                  "heatmapScaleModeChanged", "fixedReferenceDbfsChanged", "heatmapOpacityChanged",
-                                  "cameraSettingsChanged", "diagonalRemovalChanged"}));
+    EXPECT_EQ(order,
+              (QStringList{"sourceChanged", "frequencyChanged", "azimuthChanged", "elevationChanged",
+                           "frequencyBandChanged", "dynamicRangeChanged", "levelGateDbfsChanged",
+                           "heatmapScaleModeChanged", "fixedReferenceDbfsChanged", "heatmapOpacityChanged",
+                           "cameraSettingsChanged", "diagonalRemovalChanged"}));
 }
 
 TEST_F(ResetDefaults, ARestartWithTheClearedStoreHasNoBinLimit) {

@@ -1,10 +1,10 @@
+#include "app/sample_block_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
-
-#include "app/sample_block_queue.h"
 
 namespace zk::app::test {
 namespace {

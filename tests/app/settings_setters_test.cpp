@@ -42,8 +42,8 @@ const SetterCase kCases[] = {
     {"confidenceThresholdDb", "confidenceThresholdDb", 9.0, 6.0},
     {"diagonalRemoval", "diagonalRemoval", false, false},
     {"frequency", "frequency", 1000.0, 1000.0, true},
-    {"frequencyBandMode", "frequencyBandMode", QStringLiteral("Custom bandwidth"), QStringLiteral("Custom bandwidth"),
-     true},
+    {"frequencyBandMode", "frequencyBandMode", QStringLiteral("Custom bandwidth"),
+     QStringLiteral("Custom bandwidth"), true},
     {"bandwidthHz", "bandwidthHz", 30000.0, 16000.0, true},  // at most the 16 kHz profile's sample rate
     {"targetBinCount", "targetBinCount", 200, 128, true},
     {"waveformWindowS", "waveformWindowS", 1.5, 1.5},
@@ -141,8 +141,8 @@ TEST_F(SettingsSetters, FrequencyFollowsTheBinsOfTheLoadedProfile) {
     UiController ui;
     importShippedProfile(ui, "TM27-128-H1.6.2.device.json");  // 48000 Hz: bins of 46.875 Hz
     ASSERT_TRUE(ui.hasProfile());
-    const std::pair<double, double> cases[] = {{1010.0, 1031.25}, {1000.0, 984.375}, {30000.0, 24000.0},
-                                               {10.0, 93.75}};
+    const std::pair<double, double> cases[] = {
+        {1010.0, 1031.25}, {1000.0, 984.375}, {30000.0, 24000.0}, {10.0, 93.75}};
     for (const auto& [requested, stored] : cases) {
         ui.setFrequency(requested);
         EXPECT_EQ(ui.frequency(), stored) << requested;

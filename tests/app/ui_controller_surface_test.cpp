@@ -22,7 +22,8 @@ TEST_F(UiControllerSurface, PublishesEveryPropertyWithItsNotifySignal) {
         if (!property.hasNotifySignal()) withoutNotify.insert(QString::fromLatin1(property.name()));
     }
     EXPECT_EQ(properties, 171);
-    EXPECT_EQ(withoutNotify, (QSet<QString>{QStringLiteral("profilesDir"), QStringLiteral("analysisVideoFrameSeconds")}));
+    EXPECT_EQ(withoutNotify,
+              (QSet<QString>{QStringLiteral("profilesDir"), QStringLiteral("analysisVideoFrameSeconds")}));
     EXPECT_TRUE(meta.property(meta.indexOfProperty("profilesDir")).isConstant());
 }
 
@@ -31,7 +32,8 @@ TEST_F(UiControllerSurface, OffersEveryOperationToQml) {
     int operations = 0;
     for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
         const QMetaMethod method = meta.method(i);
-        if (method.methodType() == QMetaMethod::Method || method.methodType() == QMetaMethod::Slot) ++operations;
+        if (method.methodType() == QMetaMethod::Method || method.methodType() == QMetaMethod::Slot)
+            ++operations;
     }
     EXPECT_EQ(operations, 93);
     EXPECT_GE(meta.indexOfMethod("browseListDir(QString,QStringList)"), 0);
@@ -46,10 +48,12 @@ TEST_F(UiControllerSurface, StartsWithThePromptAndTheCameraCount) {
     EXPECT_EQ(ui.liveMetrics(), QStringLiteral("Live stopped"));
     EXPECT_EQ(ui.sessionState(), QStringLiteral("NoProfile"));
     ASSERT_EQ(ui.eventLog().size(), 1);
-    const QString expected = ui.cameraIds().isEmpty()
-                                 ? QStringLiteral("No UVC camera detected; press Refresh after connecting one")
-                                 : QStringLiteral("%1 UVC camera device(s) available").arg(ui.cameraIds().size());
-    EXPECT_TRUE(ui.eventLog().front().endsWith(QStringLiteral("  ") + expected)) << ui.eventLog().front().toStdString();
+    const QString expected =
+        ui.cameraIds().isEmpty()
+            ? QStringLiteral("No UVC camera detected; press Refresh after connecting one")
+            : QStringLiteral("%1 UVC camera device(s) available").arg(ui.cameraIds().size());
+    EXPECT_TRUE(ui.eventLog().front().endsWith(QStringLiteral("  ") + expected))
+        << ui.eventLog().front().toStdString();
     EXPECT_EQ(ui.diagnosticsLog(), ui.eventLog());
 }
 
