@@ -214,3 +214,63 @@ TEST_F(SettingsSetters, AnalysisFrameSizeBelowTheHopHalvesTheHop) {
 
 }  // namespace
 }  // namespace zk::app::test
+
+namespace zk::app::test {
+namespace {
+
+using LiveMapSettings = ControllerSettingsTest;
+
+TEST_F(LiveMapSettings, ParametersBelongToTheSelectedAlgorithm) {
+    UiController ui;
+    QSignalSpy algorithm(&ui, &UiController::algorithmChanged);
+    ui.setBeamformingParameter(QStringLiteral("music_source_count"), 3.0);
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Parameter music_source_count is not part of the selected algorithm"));
+    ui.setAlgorithm(QStringLiteral("05 MUSIC"));
+    ui.setAlgorithm(QStringLiteral("05 MUSIC"));
+    EXPECT_EQ(algorithm.count(), 2);  // choosing it again counts as a change
+    EXPECT_EQ(ui.algorithm(), QStringLiteral("05 MUSIC"));
+    EXPECT_EQ(ui.eventLog().back().mid(10), QStringLiteral("Algorithm selected: 05 MUSIC"));
+    ui.setBeamformingParameter(QStringLiteral("music_source_count"), 3.9);
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Parameter music_source_count updated"));
+    EXPECT_EQ(ui.beamformingParameterValue(QStringLiteral("music_source_count")), 3.0);  // counts truncate
+    ui.setBeamformingParameter(QStringLiteral("music_source_count"), 0.0);
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Invalid value for music_source_count"));
+    EXPECT_EQ(ui.beamformingParameterValue(QStringLiteral("music_source_count")), 3.0);
+    EXPECT_EQ(ui.beamformingParameterValue(QStringLiteral("mvdr_loading")), 0.0);
+
+    bool listed = false;
+    for (const QVariant& field : ui.algorithmParameterFields()) {
+        const QVariantMap map = field.toMap();
+        if (map.value(QStringLiteral("key")).toString() != QLatin1String("music_source_count")) continue;
+        listed = true;
+        EXPECT_EQ(map.value(QStringLiteral("type")).toString(), QStringLiteral("int"));
+        EXPECT_FALSE(map.contains(QStringLiteral("value")));
+    }
+    EXPECT_TRUE(listed);
+}
+
+TEST_F(LiveMapSettings, TheDiagnosticChannelStaysWithinTheProfile) {
+    UiController ui;
+    ui.setDiagnosticChannel(5);
+    EXPECT_EQ(ui.diagnosticChannel(), 0);  // no profile: fewer than two channels
+    EXPECT_EQ(ui.diagnosticMeterPerRow(), 1);
+    importShippedProfile(ui, "small-4.device.json");
+    EXPECT_EQ(ui.diagnosticChannelCount(), 4);
+    EXPECT_EQ(ui.diagnosticMeterPerRow(), 4);
+    QSignalSpy channel(&ui, &UiController::diagnosticChannelChanged);
+    QSignalSpy updated(&ui, &UiController::diagnosticsUpdated);
+    const int revision = ui.diagnosticRevision();
+    ui.setDiagnosticChannel(-3);
+    EXPECT_EQ(channel.count(), 0);
+    ui.setDiagnosticChannel(9);
+    EXPECT_EQ(ui.diagnosticChannel(), 3);
+    EXPECT_EQ(channel.count(), 1);
+    EXPECT_EQ(updated.count(), 1);
+    EXPECT_EQ(ui.diagnosticRevision(), revision + 1);
+    EXPECT_EQ(ui.diagnosticSummary(), QStringLiteral("Channel 4 selected · collecting 4096 samples"));
+    importShippedProfile(ui, "TM27-128-H1.6.2.device.json");
+    EXPECT_EQ(ui.diagnosticMeterPerRow(), 32);
+}
+
+}  // namespace
+}  // namespace zk::app::test
