@@ -1,0 +1,62 @@
+#include "app/sample_block_queue.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace zk::app {
+
+BoundedBlockingQueue::BoundedBlockingQueue(std::uint64_t capacity) { reset(capacity); }
+
+void BoundedBlockingQueue::reset(std::uint64_t capacity) {
+    std::lock_guard lock(mutex_);
+    capacity_ = std::max<std::uint64_t>(capacity, 1);
+    fifo_.clear();
+    highWaterMark_ = 0;
+    droppedBlocks_ = 0;
+    droppedFrames_ = 0;
+    closed_ = false;
+}
+
+void BoundedBlockingQueue::push(SampleBlock block) {
+    if (block.samples.empty()) return;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_) return;
+        bool dropped = false;
+        while (fifo_.size() >= capacity_) {
+            droppedFrames_ += fifo_.front().frames;
+            ++droppedBlocks_;
+            fifo_.pop_front();
+            dropped = true;
+        }
+        if (dropped && !fifo_.empty()) fifo_.front().gap = true;
+        block.gap = dropped && fifo_.empty();
+        fifo_.push_back(std::move(block));
+        highWaterMark_ = std::max<std::uint64_t>(highWaterMark_, fifo_.size());
+    }
+    wakeup_.notify_one();
+}
+
+void BoundedBlockingQueue::close() {
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
+    wakeup_.notify_all();
+}
+
+std::optional<SampleBlock> BoundedBlockingQueue::pop(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    wakeup_.wait(lock, stop, [this] { return closed_ || !fifo_.empty(); });
+    if (fifo_.empty()) return std::nullopt;
+    SampleBlock block = std::move(fifo_.front());
+    fifo_.pop_front();
+    return block;
+}
+
+BoundedBlockingQueue::Statistics BoundedBlockingQueue::statistics() const {
+    std::lock_guard lock(mutex_);
+    return {fifo_.size(), highWaterMark_, droppedBlocks_, droppedFrames_};
+}
+
+}  // namespace zk::app

@@ -1,0 +1,180 @@
+// Full Recompute analysis: its settings, its own beamforming parameters and the run.
+#include <QTimer>
+#include <cmath>
+
+#include "app/settings_rules.h"
+#include "app/ui_controller.h"
+
+namespace zk::app {
+
+namespace {
+
+// Every algorithm of the Full Recompute, with its id.
+constexpr struct {
+    const char* name;
+    std::int32_t id;
+} kAnalysisAlgorithms[] = {
+    {"01 DAS / Conventional", 1},
+    {"02 Functional", 2},
+    {"03 MVDR / Capon", 3},
+    {"04 Robust Capon", 4},
+    {"05 MUSIC", 5},
+    {"06 Auto-MUSIC", 6},
+    {"07 Orthogonal", 7},
+    {"08 SRP-PHAT", 8},
+    {"09 CLEAN-SC", 9},
+    {"10 DAMAS", 10},
+    {"11 DAMAS-FISTA", 11},
+    {"12 NNLS", 12},
+    {"13 Sparse-FISTA", 13},
+    {"14 SBL / ARD", 14},
+};
+
+}  // namespace
+
+bool UiController::analysisBusy() const { return run_.fullRecomputeRunning.load(); }
+QString UiController::analysisStatus() const { return analysis_.status; }
+double UiController::analysisProgress() const { return 0.0; }
+QString UiController::analysisAlgorithm() const { return analysis_.algorithm; }
+QVariantList UiController::analysisAlgorithmParameterFields() const {
+    return parameterFieldsOf(analysis_.beamforming.algorithm);
+}
+double UiController::analysisFrequencyHz() const { return analysis_.frequencyHz; }
+int UiController::analysisFrameSize() const { return analysis_.frameSize; }
+int UiController::analysisHopSize() const { return analysis_.hopSize; }
+double UiController::analysisGridStepDeg() const { return analysis_.gridStepDeg; }
+QString UiController::analysisBandMode() const { return analysis_.bandMode; }
+double UiController::analysisBandwidthHz() const { return analysis_.bandwidthHz; }
+int UiController::analysisFocusIndex() const { return analysis_.focusIndex; }
+double UiController::analysisWindowSeconds() const { return analysis_.windowSeconds; }
+
+bool UiController::canCreateAnalysis() const {
+    const std::int32_t session = run_.session.load();
+    const std::int32_t replay = run_.replay.load();
+    return session != kStarting && session != kRunning && session != kStopping &&
+           !run_.fullRecomputeRunning.load() && replay != kReplayLoading && replay != kReplayPlaying &&
+           replay != kReplayPaused && run_.recording.load() == kRecordingIdle && hasSelectedMeasurement() &&
+           selectedMeasurementRawAvailable() && frozenProfile_.isValid();
+}
+
+void UiController::setAnalysisAlgorithm(const QString& name) {
+    if (run_.fullRecomputeRunning.load()) return;
+    for (const auto& choice : kAnalysisAlgorithms) {
+        if (name != QLatin1String(choice.name)) continue;
+        analysis_.algorithm = name;
+        analysis_.beamforming.algorithm = choice.id;
+        ++analysis_.beamforming.revision;
+        emit analysisAlgorithmChanged();
+        return;
+    }
+    reportEvent(QStringLiteral("Unsupported analysis algorithm: %1").arg(name));
+}
+
+void UiController::setAnalysisBeamformingParameter(const QString& key, double value) {
+    try {
+        if (run_.fullRecomputeRunning.load()) return;
+        core::BeamformingParameters candidate = analysis_.beamforming;
+        if (!candidate.setByKey(key.toStdString(), value)) {
+            reportEvent(QStringLiteral("Parameter %1 is not part of the selected algorithm").arg(key));
+            return;
+        }
+        const std::uint64_t channels = frozenProfile_.isValid() ? frozenProfile_.channelCount : 128;
+        if (!candidate.isValid(channels)) {
+            reportEvent(QStringLiteral("Invalid value for %1").arg(key));
+            return;
+        }
+        analysis_.beamforming = candidate;
+        ++analysis_.beamforming.revision;
+        emit analysisAlgorithmChanged();
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Parameter update failed: %1").arg(QString::fromUtf8(error.what())));
+    }
+}
+
+double UiController::analysisBeamformingParameterValue(const QString& key) const {
+    double value = 0.0;
+    return analysis_.beamforming.getByKey(key.toStdString(), value) ? value : 0.0;
+}
+
+void UiController::setAnalysisFrequencyHz(double hz) {
+    if (run_.fullRecomputeRunning.load()) return;
+    const double upper =
+        std::max(100.0, frozenProfile_.isValid() ? 0.45 * frozenProfile_.sampleRateHz : 40000.0);
+    const double next = clampToRange(hz, 100.0, upper);
+    if (fuzzyEqual(next, analysis_.frequencyHz)) return;
+    analysis_.frequencyHz = next;
+    settings_.setValue(QStringLiteral("analysisFrequencyHz"), next);
+    emit analysisParametersChanged();
+}
+
+void UiController::setAnalysisFrameSize(int size) {
+    if (run_.fullRecomputeRunning.load()) return;
+    if (size != 256 && size != 512 && size != 1024) return;
+    if (size == analysis_.frameSize) return;
+    analysis_.frameSize = size;
+    if (size < analysis_.hopSize) analysis_.hopSize = size / 2;
+    settings_.setValue(QStringLiteral("analysisFrameSize"), size);
+    settings_.setValue(QStringLiteral("analysisHopSize"), analysis_.hopSize);
+    emit analysisParametersChanged();
+    analysisSpectrumTimer_->start();
+}
+
+void UiController::setAnalysisHopSize(int hop) {
+    if (run_.fullRecomputeRunning.load()) return;
+    const int next = std::clamp(hop, 1, analysis_.frameSize);
+    if (next == analysis_.hopSize) return;
+    analysis_.hopSize = next;
+    settings_.setValue(QStringLiteral("analysisHopSize"), next);
+    emit analysisParametersChanged();
+}
+
+void UiController::setAnalysisGridStepDeg(double degrees) {
+    if (run_.fullRecomputeRunning.load()) return;
+    const double next = clampToRange(degrees, 0.5, 5.0);
+    if (fuzzyEqual(next, analysis_.gridStepDeg)) return;
+    analysis_.gridStepDeg = next;
+    settings_.setValue(QStringLiteral("analysisGridStepDeg"), next);
+    emit analysisParametersChanged();
+}
+
+void UiController::setAnalysisBandMode(const QString& mode) {
+    if (run_.fullRecomputeRunning.load()) return;
+    if (mode != QLatin1String("Single") && mode != QLatin1String("1/3 octave") &&
+        mode != QLatin1String("Custom"))
+        return;
+    if (mode == analysis_.bandMode) return;
+    analysis_.bandMode = mode;
+    settings_.setValue(QStringLiteral("analysisBandMode"), mode);
+    emit analysisParametersChanged();
+}
+
+void UiController::setAnalysisBandwidthHz(double hz) {
+    if (run_.fullRecomputeRunning.load()) return;
+    const double next = clampToRange(hz, 100.0, 40000.0);
+    if (fuzzyEqual(next, analysis_.bandwidthHz)) return;
+    analysis_.bandwidthHz = next;
+    settings_.setValue(QStringLiteral("analysisBandwidthHz"), next);
+    emit analysisParametersChanged();
+}
+
+void UiController::setAnalysisFocusIndex(int index) {
+    if (run_.fullRecomputeRunning.load()) return;
+    const int next = std::clamp(index, 0, 4);
+    if (next == analysis_.focusIndex) return;
+    ++analysis_.beamforming.revision;
+    analysis_.focusIndex = next;
+    analysis_.beamforming.focusDistanceM = focusDistanceForIndex(next);
+    emit analysisParametersChanged();
+}
+
+void UiController::setAnalysisWindowSeconds(double seconds) {
+    const double next = clampToRange(seconds, 0.0, 5.0);
+    if (fuzzyEqual(next, analysis_.windowSeconds)) return;
+    analysis_.windowSeconds = next;
+    settings_.setValue(QStringLiteral("analysisWindowSeconds"), next);
+    emit analysisWindowChanged();
+}
+
+void UiController::createFullRecomputeAnalysis() {}
+
+}  // namespace zk::app

@@ -1,0 +1,122 @@
+// Status line, live metrics text, event log, diagnostics log and the media log file.
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include "app/ui_controller.h"
+
+namespace zk::app {
+
+namespace {
+
+constexpr std::size_t kLogLineLimit = 300;
+
+void appendLine(std::deque<QString>& log, const QString& text) {
+    log.push_back(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ") +
+                  text);
+    while (log.size() > kLogLineLimit) log.pop_front();
+}
+
+}  // namespace
+
+void UiController::appendEventLog(const QString& text) {
+    {
+        std::lock_guard lock(texts_.logMutex);
+        appendLine(texts_.eventLog, text);
+    }
+    emit eventLogChanged();
+}
+
+void UiController::appendDiagnosticsLog(const QString& text) {
+    std::lock_guard lock(texts_.logMutex);
+    appendLine(texts_.diagnosticsLog, text);
+}
+
+void UiController::setStatusText(const QString& text) {
+    appendDiagnosticsLog(text);
+    {
+        std::lock_guard lock(texts_.statusMutex);
+        if (texts_.statusText == text) return;
+        texts_.statusText = text;
+    }
+    texts_.initialPrompt.store(false);
+    emit statusTextChanged();
+}
+
+void UiController::reportEvent(const QString& text) {
+    appendEventLog(text);
+    setStatusText(text);
+}
+
+void UiController::setLiveMetricsText(const QString& text) {
+    {
+        std::lock_guard lock(texts_.liveMetricsMutex);
+        if (texts_.liveMetrics == text) return;
+        texts_.liveMetrics = text;
+    }
+    emit liveMetricsChanged();
+}
+
+QString UiController::statusText() const {
+    std::lock_guard lock(texts_.statusMutex);
+    return texts_.statusText;
+}
+
+QString UiController::liveMetrics() const {
+    std::lock_guard lock(texts_.liveMetricsMutex);
+    return texts_.liveMetrics;
+}
+
+QStringList UiController::eventLog() const {
+    std::lock_guard lock(texts_.logMutex);
+    return QStringList(texts_.eventLog.begin(), texts_.eventLog.end());
+}
+
+QStringList UiController::diagnosticsLog() const {
+    std::lock_guard lock(texts_.logMutex);
+    return QStringList(texts_.diagnosticsLog.begin(), texts_.diagnosticsLog.end());
+}
+
+void UiController::logMediaDiagnostic(const QString& message) {
+    try {
+        QFile file(QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
+                       .filePath(QStringLiteral("sorvanta_media.log")));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) return;
+        const QString line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")) +
+                             QStringLiteral("  ") + message + u'\n';
+        file.write(line.toUtf8());
+    } catch (const std::exception&) {
+        // The media log never fails towards its caller.
+    }
+}
+
+void UiController::refreshLocalizedStrings() {
+    try {
+        if (texts_.initialPrompt.load()) {
+            reportEvent(
+                QCoreApplication::translate("UiController", "Load a validated Device Profile to begin"));
+            texts_.initialPrompt.store(true);
+        }
+        if (!run_.liveRunning.load() && !run_.replayRunning.load()) {
+            setLiveMetricsText(QCoreApplication::translate("UiController", "Live stopped"));
+        }
+        rebuildNoiseProfileInfo();
+        emit noiseSubtractionChanged();
+        {
+            std::lock_guard lock(diagnostics_.mutex);
+            if (diagnostics_.outputs.diagnosticSource.load() == 0) {
+                diagnostics_.state.summary =
+                    QCoreApplication::translate("UiController", "Waiting for raw samples");
+            }
+        }
+        emit diagnosticsUpdated();
+        emit analysisWindowChanged();
+        emit cameraParametersChanged();
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Language refresh failed: %1").arg(QString::fromUtf8(error.what())));
+    }
+}
+
+}  // namespace zk::app

@@ -1,0 +1,229 @@
+// Device profile import through the profile store, and the profile information properties.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointF>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include "app/ui_controller.h"
+#include "app_test_support.h"
+#include "core/storage/fnv1a.h"
+
+namespace zk::app::test {
+namespace {
+
+using ProfileImport = ControllerSettingsTest;
+
+QJsonObject readJson(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+// Writes the JSON under a name no other test process uses, so copies into the shared store never meet.
+QString writeProfile(const QTemporaryDir& dir, const QJsonObject& profile) {
+    const QString path = dir.filePath(
+        QStringLiteral("test-%1.device.json").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(profile).toJson());
+    return path;
+}
+
+QString lastEventText(const UiController& ui) { return ui.eventLog().back().mid(10); }
+
+TEST_F(ProfileImport, TheShippedProfileBecomesLiveFromItsStoreCopy) {
+    UiController ui;
+    QSignalSpy state(&ui, &UiController::uiStateChanged);
+    QSignalSpy path(&ui, &UiController::profilePathChanged);
+    QSignalSpy info(&ui, &UiController::profileInfoChanged);
+    const QString source = shippedProfile("TM27-128-H1.6.2.device.json");
+    ui.importProfile(source);
+
+    const QJsonObject json = readJson(source);
+    const QJsonObject device = json.value(QStringLiteral("device")).toObject();
+    EXPECT_EQ(ui.profileInfo(), QStringLiteral("%1 | %2 logical / %3 wire | %4 Hz")
+                                    .arg(json.value(QStringLiteral("profileId")).toString())
+                                    .arg(device.value(QStringLiteral("channelCount")).toInt())
+                                    .arg(device.value(QStringLiteral("wireChannelCount")).toInt())
+                                    .arg(device.value(QStringLiteral("sampleRateHz")).toInt()));
+    EXPECT_TRUE(ui.hasProfile());
+    EXPECT_EQ(ui.sessionState(), QStringLiteral("Ready"));
+    EXPECT_TRUE(ui.canImportProfile());
+    EXPECT_EQ(state.count(), 1);
+    EXPECT_EQ(path.count(), 1);
+    EXPECT_EQ(info.count(), 1);
+
+    // The path in use is the store's copy, byte for byte the source, and it is remembered.
+    EXPECT_EQ(ui.profilesDir(), QCoreApplication::applicationDirPath() + QStringLiteral("/profiles"));
+    EXPECT_EQ(QFileInfo(ui.profilePath()).absolutePath(), QDir(ui.profilesDir()).absolutePath());
+    EXPECT_EQ(readBytes(ui.profilePath()), readBytes(source));
+    EXPECT_EQ(QSettings().value(QStringLiteral("profilePath")).toString(), ui.profilePath());
+    EXPECT_EQ(ui.activeProfileHash(),
+              QString::fromStdString(core::formatHash64(core::fnv1a64(
+                  readBytes(source).constData(), static_cast<std::size_t>(readBytes(source).size())))));
+
+    const QJsonObject camera = json.value(QStringLiteral("camera")).toObject();
+    const QJsonObject resolution = camera.value(QStringLiteral("resolution")).toObject();
+    const int width = resolution.value(QStringLiteral("width")).toInt();
+    const int height = resolution.value(QStringLiteral("height")).toInt();
+    EXPECT_EQ(ui.profileCameraResolution(), QStringLiteral("%1x%2").arg(width).arg(height));
+    EXPECT_DOUBLE_EQ(ui.profileCameraAspect(), static_cast<double>(width) / height);
+
+    const QJsonArray mics =
+        json.value(QStringLiteral("array")).toObject().value(QStringLiteral("microphones")).toArray();
+    const QVariantList geometry = ui.profileGeometry();
+    ASSERT_EQ(geometry.size(), mics.size());
+    for (qsizetype i = 0; i < mics.size(); ++i) {
+        const QJsonObject mic = mics[i].toObject();
+        const QPointF point = geometry[i].toPointF();
+        EXPECT_DOUBLE_EQ(point.x(), mic.value(QStringLiteral("x")).toDouble()) << i;
+        EXPECT_DOUBLE_EQ(point.y(), mic.value(QStringLiteral("y")).toDouble()) << i;
+    }
+
+    ASSERT_NE(ui.activeProfile(), nullptr);
+    EXPECT_EQ(ui.activeProfile()->channelCount, static_cast<std::uint32_t>(mics.size()));
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Device Profile validated; system ready to start"));
+    EXPECT_EQ(lastEventText(ui), ui.statusText());
+    const QString trail = ui.diagnosticsLog().back().mid(10);
+    EXPECT_TRUE(trail.startsWith(QStringLiteral("profile import ok in "))) << trail.toStdString();
+    EXPECT_TRUE(trail.endsWith(QStringLiteral(" ms: ") + ui.profilePath())) << trail.toStdString();
+}
+
+TEST_F(ProfileImport, AQuotedPathWithBlanksImports) {
+    UiController ui;
+    ui.importProfile(QStringLiteral("  \" \"%1\" \"  ").arg(shippedProfile("small-4.device.json")));
+    EXPECT_TRUE(ui.hasProfile());
+    EXPECT_TRUE(ui.profileInfo().startsWith(QStringLiteral("SMALL-4 | 4 logical / 4 wire | 16000 Hz")));
+    EXPECT_EQ(ui.profileCameraResolution(), QString());  // no camera calibration
+    EXPECT_EQ(ui.profileCameraAspect(), 0.0);
+}
+
+TEST_F(ProfileImport, AnEmptyPathDoesNothing) {
+    UiController ui;
+    const QStringList before = ui.diagnosticsLog();
+    ui.importProfile(QStringLiteral("   "));
+    ui.importProfile(QStringLiteral("\"\""));
+    EXPECT_EQ(ui.diagnosticsLog(), before);
+    EXPECT_FALSE(ui.hasProfile());
+}
+
+TEST_F(ProfileImport, BrokenFilesAreReportedAndLeaveTheSessionWithoutAProfile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString notJson = dir.filePath(QStringLiteral("broken.device.json"));
+    {
+        QFile file(notJson);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("this is { not json");
+    }
+    QJsonObject noChannels = readJson(shippedProfile("small-4.device.json"));
+    QJsonObject device = noChannels.value(QStringLiteral("device")).toObject();
+    device.insert(QStringLiteral("channelCount"), 0);
+    noChannels.insert(QStringLiteral("device"), device);
+    const QString invalid = writeProfile(dir, noChannels);
+
+    for (const QString& path : {notJson, invalid, dir.filePath(QStringLiteral("missing.device.json"))}) {
+        UiController ui;
+        QSignalSpy state(&ui, &UiController::uiStateChanged);
+        ui.importProfile(path);
+        EXPECT_FALSE(ui.hasProfile()) << path.toStdString();
+        EXPECT_EQ(ui.sessionState(), QStringLiteral("NoProfile"));
+        EXPECT_EQ(state.count(), 0);
+        EXPECT_EQ(ui.profilePath(), QString());
+        EXPECT_EQ(ui.profileInfo(), QString());
+        EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Profile validation failed: ")))
+            << ui.statusText().toStdString();
+        EXPECT_GT(ui.statusText().size(), QStringLiteral("Profile validation failed: ").size());
+        EXPECT_EQ(lastEventText(ui), ui.statusText());
+        EXPECT_TRUE(
+            ui.diagnosticsLog().back().mid(10).startsWith(QStringLiteral("profile import failed in ")));
+        EXPECT_FALSE(QSettings().contains(QStringLiteral("profilePath")));
+    }
+    UiController ui;
+    ui.importProfile(dir.filePath(QStringLiteral("missing.device.json")));
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Profile validation failed: cannot open Device Profile"));
+}
+
+TEST_F(ProfileImport, AFailedImportKeepsThePreviousProfile) {
+    QTemporaryDir dir;
+    UiController ui;
+    importShippedProfile(ui, "small-4.device.json");
+    const QString pathBefore = ui.profilePath();
+    const QString infoBefore = ui.profileInfo();
+    ui.importProfile(dir.filePath(QStringLiteral("missing.device.json")));
+    EXPECT_TRUE(ui.hasProfile());
+    EXPECT_EQ(ui.profilePath(), pathBefore);
+    EXPECT_EQ(ui.profileInfo(), infoBefore);
+    EXPECT_EQ(ui.sessionState(), QStringLiteral("Ready"));
+}
+
+TEST_F(ProfileImport, ALowerSampleRateLimitsTheFrequencyAndTheBandwidth) {
+    QTemporaryDir dir;
+    QJsonObject profile = readJson(shippedProfile("small-4.device.json"));  // 16000 Hz
+    QSettings().setValue(QStringLiteral("frequency"), 10000.0);
+    QSettings().setValue(QStringLiteral("bandwidthHz"), 30000.0);
+    UiController ui;
+    QSignalSpy frequency(&ui, &UiController::frequencyChanged);
+    QSignalSpy band(&ui, &UiController::frequencyBandChanged);
+    ui.importProfile(writeProfile(dir, profile));
+    EXPECT_EQ(ui.frequency(), 8000.0);
+    EXPECT_EQ(QSettings().value(QStringLiteral("frequency")).toDouble(), 8000.0);
+    EXPECT_EQ(ui.bandwidthHz(), 16000.0);
+    EXPECT_EQ(frequency.count(), 1);
+    EXPECT_EQ(band.count(), 1);
+    QFile::remove(ui.profilePath());
+}
+
+TEST_F(ProfileImport, WritingTheProfilePathStoresItsAbsoluteFormWithoutImporting) {
+    UiController ui;
+    QSignalSpy path(&ui, &UiController::profilePathChanged);
+    ui.setProperty("profilePath", QStringLiteral("some/relative.device.json"));
+    const QString absolute = QDir::current().absoluteFilePath(QStringLiteral("some/relative.device.json"));
+    EXPECT_EQ(ui.profilePath(), absolute);
+    EXPECT_EQ(QSettings().value(QStringLiteral("profilePath")).toString(), absolute);
+    EXPECT_FALSE(ui.hasProfile());
+    ui.setProperty("profilePath", absolute);
+    EXPECT_EQ(path.count(), 1);
+}
+
+TEST_F(ProfileImport, ATakenStoreNameGetsANumberedCopy) {
+    QTemporaryDir first;
+    QTemporaryDir second;
+    QJsonObject profile = readJson(shippedProfile("small-4.device.json"));
+    const QString a = writeProfile(first, profile);
+    profile.insert(QStringLiteral("profileId"), QStringLiteral("SMALL-4-B"));
+    const QString b = second.filePath(QFileInfo(a).fileName());
+    {
+        QFile file(b);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(profile).toJson());
+    }
+    UiController ui;
+    ui.importProfile(a);
+    const QString storedA = ui.profilePath();
+    ui.importProfile(b);
+    EXPECT_NE(ui.profilePath(), storedA);
+    EXPECT_EQ(readBytes(ui.profilePath()), readBytes(b));
+    EXPECT_EQ(readBytes(storedA), readBytes(a));
+    EXPECT_TRUE(ui.profileInfo().startsWith(QStringLiteral("SMALL-4-B | ")));
+    QFile::remove(storedA);
+    QFile::remove(ui.profilePath());
+}
+
+}  // namespace
+}  // namespace zk::app::test

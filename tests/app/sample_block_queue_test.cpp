@@ -1,0 +1,108 @@
+#include "app/sample_block_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace zk::app::test {
+namespace {
+
+SampleBlock blockOf(std::uint64_t frames, std::int16_t mark) {
+    return {std::vector<std::int16_t>(frames * 2, mark), frames, false};
+}
+
+TEST(BoundedBlockingQueue, AFullQueueDropsItsOldestBlockAndMarksTheGap) {
+    BoundedBlockingQueue queue(64);
+    for (int i = 0; i < 64; ++i) queue.push(blockOf(10 + i, static_cast<std::int16_t>(i)));
+    queue.push(blockOf(99, 64));
+    const BoundedBlockingQueue::Statistics stats = queue.statistics();
+    EXPECT_EQ(stats.size, 64u);
+    EXPECT_EQ(stats.highWaterMark, 64u);
+    EXPECT_EQ(stats.droppedBlocks, 1u);
+    EXPECT_EQ(stats.droppedFrames, 10u);  // the first block's frames
+    queue.close();
+    std::optional<SampleBlock> first = queue.pop({});
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->samples.front(), 1);  // the former second block, now the oldest
+    EXPECT_TRUE(first->gap);
+    for (int i = 2; i <= 64; ++i) {
+        std::optional<SampleBlock> next = queue.pop({});
+        ASSERT_TRUE(next);
+        EXPECT_EQ(next->samples.front(), i);
+        EXPECT_FALSE(next->gap) << i;
+    }
+    EXPECT_FALSE(queue.pop({}));
+}
+
+TEST(BoundedBlockingQueue, WithCapacityOneTheNewBlockCarriesTheGap) {
+    BoundedBlockingQueue queue(0);  // becomes 1
+    queue.push(blockOf(5, 1));
+    queue.push(blockOf(7, 2));
+    EXPECT_EQ(queue.statistics().droppedFrames, 5u);
+    queue.close();
+    std::optional<SampleBlock> block = queue.pop({});
+    ASSERT_TRUE(block);
+    EXPECT_EQ(block->samples.front(), 2);
+    EXPECT_TRUE(block->gap);
+}
+
+TEST(BoundedBlockingQueue, EmptyBlocksAndBlocksAfterCloseAreDiscarded) {
+    BoundedBlockingQueue queue;
+    queue.push(SampleBlock{});
+    queue.close();
+    queue.push(blockOf(3, 1));
+    EXPECT_EQ(queue.statistics().size, 0u);
+    EXPECT_EQ(queue.statistics().highWaterMark, 0u);
+    EXPECT_FALSE(queue.pop({}));
+    queue.reset();
+    queue.push(blockOf(3, 1));
+    EXPECT_EQ(queue.statistics().size, 1u);
+}
+
+TEST(BoundedBlockingQueue, CloseWakesAWaitingConsumerThatDrainsAndEnds) {
+    BoundedBlockingQueue queue;
+    std::atomic<int> taken{0};
+    std::atomic<bool> ended{false};
+    std::jthread consumer([&](std::stop_token stop) {
+        while (queue.pop(stop)) ++taken;
+        ended = true;
+    });
+    for (int i = 0; i < 5; ++i) queue.push(blockOf(4, static_cast<std::int16_t>(i)));
+    queue.close();
+    consumer.join();
+    EXPECT_EQ(taken.load(), 5);
+    EXPECT_TRUE(ended.load());
+}
+
+TEST(BoundedBlockingQueue, AStopRequestWakesAWaitingConsumer) {
+    BoundedBlockingQueue queue;
+    std::atomic<bool> ended{false};
+    std::jthread consumer([&](std::stop_token stop) {
+        EXPECT_FALSE(queue.pop(stop));
+        ended = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    consumer.request_stop();
+    consumer.join();
+    EXPECT_TRUE(ended.load());
+}
+
+TEST(BoundedBlockingQueue, AProducerAndAConsumerLoseNothingBelowTheCapacity) {
+    BoundedBlockingQueue queue(1 << 20);
+    std::uint64_t frames = 0;
+    std::jthread consumer([&](std::stop_token stop) {
+        while (std::optional<SampleBlock> block = queue.pop(stop)) frames += block->frames;
+    });
+    for (int i = 1; i <= 2000; ++i) queue.push(blockOf(static_cast<std::uint64_t>(i % 7 + 1), 0));
+    queue.close();
+    consumer.join();
+    std::uint64_t expected = 0;
+    for (int i = 1; i <= 2000; ++i) expected += static_cast<std::uint64_t>(i % 7 + 1);
+    EXPECT_EQ(frames, expected);
+    EXPECT_EQ(queue.statistics().droppedBlocks, 0u);
+}
+
+}  // namespace
+}  // namespace zk::app::test
