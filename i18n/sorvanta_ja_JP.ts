@@ -1,0 +1,11 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>UiController</name>
+    <message>
+        <source>Live stopped</source>
+        <translation>ライブ停止中</translation>
+    </message>
+</context>
+</TS>
