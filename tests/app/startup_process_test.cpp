@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <memory>
+#include <unistd.h>
+
+#include "app/application_identity.h"
+
+namespace {
+
+const QString kShipped = QStringLiteral("TM27-128-H1.6.2.device.json");
+const QString kSmall = QStringLiteral("small-4.device.json");
+
+// A private installation of the real executable: its own folder with a profile store beside it, and a
+// home, configuration and temporary folder of its own, so no run sees a user's settings or another
+// run's files.
+class Installation {
+public:
+    Installation() {
+        QDir(root_.path()).mkpath("bin/profiles");
+        QDir(root_.path()).mkpath("home/config");
+        QDir(root_.path()).mkpath("tmp");
+        const QString exe = binDir() + "/sorvanta";
+        // A hard link where the file system allows it, else a copy: the executable finds its store
+        // through its own real path, so a symbolic link would not do.
+        if (link(QFile::encodeName(ZK_SORVANTA_EXE).constData(), QFile::encodeName(exe).constData()) != 0) {
+            QFile::copy(ZK_SORVANTA_EXE, exe);
+        }
+        QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    QString binDir() const { return root_.path() + "/bin"; }
+    QString storeDir() const { return binDir() + "/profiles"; }
+    QString settingsPath() const {
+        return root_.path() + "/home/config/" + zk::app::organizationName() + "/" + zk::app::applicationName() +
+               ".conf";
+    }
+    std::unique_ptr<QSettings> settings() const {
+        return std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat);
+    }
+    void remember(const QString& key, const QString& value) const {
+        auto s = settings();
+        s->setValue(key, value);
+        s->sync();
+    }
+    void shipToStore(const QString& shippedName, const QString& storeName) const {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(ZK_PROFILES_DIR "/") + shippedName, storeDir() + "/" + storeName));
+    }
+
+    struct Run {
+        int exitCode = -100;
+        QString errorOutput;
+    };
+    Run start(const QStringList& arguments) const {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", root_.path() + "/home");
+        env.insert("XDG_CONFIG_HOME", root_.path() + "/home/config");
+        env.insert("XDG_DATA_HOME", root_.path() + "/home/data");
+        env.insert("XDG_CACHE_HOME", root_.path() + "/home/cache");
+        env.insert("XDG_RUNTIME_DIR", root_.path() + "/tmp");
+        env.insert("TMPDIR", root_.path() + "/tmp");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("SORVANTA_QUIT_AFTER_START", "1");
+        env.insert("SORVANTA_STARTUP_TIMING", "1");
+        env.remove("QT_MESSAGE_PATTERN");
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(root_.path());
+        process.start(binDir() + "/sorvanta", arguments);
+        Run run;
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            run.errorOutput = "timed out";
+            return run;
+        }
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -200;
+        run.errorOutput = QString::fromLocal8Bit(process.readAllStandardError());
+        return run;
+    }
+
+private:
+    QTemporaryDir root_;
+};
+
+TEST(StartupProcess, CommandLineOptionsTakeEffectInTheirOrder) {
+    Installation inst;
+    inst.remember("ui/language", "xx_XX");  // no catalogue: the warning shows when the language was applied
+    QTemporaryDir outside;
+    const QString profile = outside.path() + "/" + kShipped;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZK_PROFILES_DIR "/") + kShipped, profile));
+
+    const Installation::Run run =
+        inst.start({"--ui-theme", "dawn", "--profile", profile, "--source", "Synthetic"});
+    ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
+
+    // The language is applied before the QML root object exists.
+    const qsizetype warning =
+        run.errorOutput.indexOf("i18n: translation missing for xx_XX -- source strings stay visible");
+    const qsizetype root = run.errorOutput.indexOf(QRegularExpression("startup: QML root object after \\d+ ms"));
+    EXPECT_GE(warning, 0) << run.errorOutput.toStdString();
+    EXPECT_GT(root, warning) << run.errorOutput.toStdString();
+
+    // The import copied the profile into the store beside the executable and remembers the copy.
+    const QString stored = inst.storeDir() + "/" + kShipped;
+    EXPECT_TRUE(QFileInfo(stored).isFile());
+    auto settings = inst.settings();
+    EXPECT_EQ(settings->value("ui/theme").toString(), QString("dawn"));
+    EXPECT_EQ(settings->value("profilePath").toString(), stored);
+    EXPECT_EQ(settings->value("source").toString(), QString("Synthetic"));
+}
+
+TEST(StartupProcess, RememberedProfileThatMovedIsFoundInTheStoreAndATrailingOptionIsIgnored) {
+    Installation inst;
+    inst.shipToStore(kShipped, kShipped);
+    inst.shipToStore(kSmall, kSmall);
+    inst.remember("profilePath", "/media/old-stick/profiles/" + kSmall);
+    const Installation::Run run = inst.start({"--source", "Synthetic", "--profile"});
+    ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
+    auto settings = inst.settings();
+    EXPECT_EQ(settings->value("profilePath").toString(), inst.storeDir() + "/" + kSmall);
+    EXPECT_EQ(settings->value("source").toString(), QString("Synthetic"));
+    // The store file was used in place: no numbered second copy appeared.
+    EXPECT_EQ(QDir(inst.storeDir()).entryList(QDir::Files).size(), 2);
+}
+
+TEST(StartupProcess, WithoutRememberedProfileTheShippedOneWinsElseTheAlphabeticallyFirst) {
+    {
+        Installation inst;
+        inst.shipToStore(kSmall, "AAA.device.json");
+        inst.shipToStore(kShipped, kShipped);
+        ASSERT_EQ(inst.start({}).exitCode, 0);
+        EXPECT_EQ(inst.settings()->value("profilePath").toString(), inst.storeDir() + "/" + kShipped);
+    }
+    {
+        Installation inst;
+        inst.shipToStore(kShipped, "zeta.device.json");
+        inst.shipToStore(kSmall, "beta.device.json");
+        ASSERT_EQ(inst.start({}).exitCode, 0);
+        EXPECT_EQ(inst.settings()->value("profilePath").toString(), inst.storeDir() + "/beta.device.json");
+    }
+}
+
+TEST(StartupProcess, EmptyStoreAndNoRememberedProfileImportNothing) {
+    Installation inst;
+    const Installation::Run run = inst.start({"--ui-theme", "abyss"});
+    ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
+    auto settings = inst.settings();
+    EXPECT_EQ(settings->value("ui/theme").toString(), QString("abyss"));  // the run did write its settings
+    EXPECT_FALSE(settings->contains("profilePath"));
+    EXPECT_TRUE(QDir(inst.storeDir()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(StartupProcess, StoredThemeOutlivesTheRunThatSetIt) {
+    Installation inst;
+    ASSERT_EQ(inst.start({"--ui-theme", "paper"}).exitCode, 0);
+    ASSERT_EQ(inst.start({"--source", "UDP"}).exitCode, 0);
+    EXPECT_EQ(inst.settings()->value("ui/theme").toString(), QString("paper"));
+}
+
+}  // namespace
