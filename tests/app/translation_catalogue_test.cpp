@@ -10,7 +10,6 @@ namespace {
 struct CatalogueState {
     int finished = 0;
     QStringList untranslated;  // texts of the sources without a finished translation
-    QStringList stale;         // texts of the catalogue that no source holds any more
 };
 
 CatalogueState inspect(const QString& path) {
@@ -27,9 +26,9 @@ CatalogueState inspect(const QString& path) {
         } else if (xml.name() == QLatin1String("translation")) {
             const QString type = xml.attributes().value("type").toString();
             const QString text = xml.readElementText();
-            if (type == QLatin1String("vanished") || type == QLatin1String("obsolete")) {
-                state.stale << source;
-            } else if (!type.isEmpty() || text.isEmpty()) {
+            // Texts that no source holds any more (vanished, obsolete) do no harm.
+            if (type == QLatin1String("vanished") || type == QLatin1String("obsolete")) continue;
+            if (!type.isEmpty() || text.isEmpty()) {
                 state.untranslated << source;
             } else {
                 ++state.finished;
@@ -40,7 +39,7 @@ CatalogueState inspect(const QString& path) {
 }
 
 // Runs lupdate over the translated source folders into a copy of each committed catalogue: a text
-// added to the sources without a translation shows up there as unfinished, a removed one as vanished.
+// added to the sources without a translation shows up there as unfinished.
 TEST(TranslationCatalogue, EverySourceTextHasAFinishedTranslationInBothLanguages) {
     const QStringList dirs = QString(ZK_TRANSLATED_DIRS).split('|', Qt::SkipEmptyParts);
     ASSERT_FALSE(dirs.isEmpty());
@@ -57,7 +56,6 @@ TEST(TranslationCatalogue, EverySourceTextHasAFinishedTranslationInBothLanguages
         const CatalogueState state = inspect(copy);
         EXPECT_GT(state.finished, 0) << code;
         EXPECT_TRUE(state.untranslated.isEmpty()) << code << ": " << state.untranslated.join(" | ").toStdString();
-        EXPECT_TRUE(state.stale.isEmpty()) << code << ": " << state.stale.join(" | ").toStdString();
     }
 }
 
