@@ -16,6 +16,7 @@
 #include "app/file_dialog_warmup.h"
 #include "app/i18n_manager.h"
 #include "app/platform/console_output.h"
+#include "app/platform/openmp_environment.h"
 #include "app/startup_selection.h"
 #include "app/ui_controller.h"
 
@@ -23,8 +24,8 @@ Q_IMPORT_QML_PLUGIN(SorvantaAppPlugin)
 
 namespace {
 
-// Test and measurement switches of the environment: quit once started, and print the time from the
-// entry of main to the QML root object.
+// Test and measurement switches of the environment: quit once started, and print the times from the
+// entry of main to the QML root object and to the end of start-up.
 bool environmentFlag(const char* name) { return qEnvironmentVariableIntValue(name) != 0; }
 
 }  // namespace
@@ -36,8 +37,7 @@ int main(int argc, char** argv) {
 
     platform::attachParentConsole();
     qInstallMessageHandler(consoleMessageHandler);
-    // Idle OpenMP workers then sleep instead of spinning between map jobs.
-    if (qEnvironmentVariableIsEmpty("OMP_WAIT_POLICY")) qputenv("OMP_WAIT_POLICY", "PASSIVE");
+    platform::preferPassiveOpenMpWait(argv);
 
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
@@ -68,6 +68,9 @@ int main(int argc, char** argv) {
     const QStringList arguments = QCoreApplication::arguments();
     if (const auto theme = optionValue(arguments, QStringLiteral("--ui-theme"))) ui->setUiTheme(*theme);
 
+    // The module's files sit under this resource folder; on the import path, other files can import
+    // the module by name.
+    engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     engine->load(QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
     if (engine->rootObjects().isEmpty()) {
         engine.reset();
@@ -95,6 +98,9 @@ int main(int argc, char** argv) {
     if (const auto source = optionValue(arguments, QStringLiteral("--source"))) ui->setSource(*source);
 
     QThreadPool::globalInstance()->start(new FileDialogWarmup);
+    if (environmentFlag("SORVANTA_STARTUP_TIMING")) {
+        qInfo("startup: started after %lld ms", static_cast<long long>(startClock.elapsed()));
+    }
 
     if (environmentFlag("SORVANTA_QUIT_AFTER_START")) QTimer::singleShot(0, app.get(), &QCoreApplication::quit);
     const int result = QCoreApplication::exec();

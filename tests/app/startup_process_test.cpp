@@ -57,9 +57,10 @@ public:
         int exitCode = -100;
         QString errorOutput;
     };
-    Run start(const QStringList& arguments) const {
+    Run start(const QStringList& arguments, const QProcessEnvironment& extra = {}) const {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("OMP_WAIT_POLICY");
         env.insert("HOME", root_.path() + "/home");
         env.insert("XDG_CONFIG_HOME", root_.path() + "/home/config");
         env.insert("XDG_DATA_HOME", root_.path() + "/home/data");
@@ -70,6 +71,7 @@ public:
         env.insert("SORVANTA_QUIT_AFTER_START", "1");
         env.insert("SORVANTA_STARTUP_TIMING", "1");
         env.remove("QT_MESSAGE_PATTERN");
+        for (const QString& key : extra.keys()) env.insert(key, extra.value(key));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(root_.path());
         process.start(binDir() + "/sorvanta", arguments);
@@ -155,6 +157,34 @@ TEST(StartupProcess, EmptyStoreAndNoRememberedProfileImportNothing) {
     EXPECT_EQ(settings->value("ui/theme").toString(), QString("abyss"));  // the run did write its settings
     EXPECT_FALSE(settings->contains("profilePath"));
     EXPECT_TRUE(QDir(inst.storeDir()).entryList(QDir::Files).isEmpty());
+    // The default language's catalogue is embedded: no missing-translation warning.
+    EXPECT_FALSE(run.errorOutput.contains("i18n:")) << run.errorOutput.toStdString();
+}
+
+// libgomp prints its settings at load with OMP_DISPLAY_ENV=VERBOSE; a spin count of 0 is the passive
+// wait policy in effect, whatever the policy line says.
+TEST(StartupProcess, OpenMpWorkersWaitPassivelyUnlessThePolicyIsGiven) {
+    Installation inst;
+    const QRegularExpression spin("GOMP_SPINCOUNT = '(\\d+)'");
+    QProcessEnvironment display;
+    display.insert("OMP_DISPLAY_ENV", "VERBOSE");
+    for (const QString& policy : {QString(), QString("")}) {
+        QProcessEnvironment env = display;
+        if (!policy.isNull()) env.insert("OMP_WAIT_POLICY", policy);
+        const Installation::Run run = inst.start({}, env);
+        ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
+        QString last;
+        for (auto it = spin.globalMatch(run.errorOutput); it.hasNext();) last = it.next().captured(1);
+        EXPECT_EQ(last, QString("0")) << run.errorOutput.toStdString();
+        EXPECT_EQ(run.errorOutput.count("startup: started after"), 1);
+    }
+    QProcessEnvironment active = display;
+    active.insert("OMP_WAIT_POLICY", "ACTIVE");
+    const Installation::Run run = inst.start({}, active);
+    ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
+    EXPECT_EQ(run.errorOutput.count("OMP_WAIT_POLICY = 'ACTIVE'"), 1) << run.errorOutput.toStdString();
+    EXPECT_FALSE(spin.match(run.errorOutput).captured(1).isEmpty());
+    EXPECT_NE(spin.match(run.errorOutput).captured(1), QString("0"));
 }
 
 TEST(StartupProcess, StoredThemeOutlivesTheRunThatSetIt) {
