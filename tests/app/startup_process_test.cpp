@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -51,6 +52,16 @@ public:
     }
     void shipToStore(const QString& shippedName, const QString& storeName) const {
         ASSERT_TRUE(QFile::copy(QStringLiteral(ZK_PROFILES_DIR "/") + shippedName, storeDir() + "/" + storeName));
+    }
+
+    // A qt.conf beside the executable that keeps Qt's own paths but points the QML imports nowhere,
+    // so the module's Main cannot load.
+    void hideQmlModules() const {
+        QFile conf(binDir() + "/qt.conf");
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.write("[Paths]\nPrefix=" + QLibraryInfo::path(QLibraryInfo::PrefixPath).toUtf8() +
+                   "\nPlugins=" + QLibraryInfo::path(QLibraryInfo::PluginsPath).toUtf8() +
+                   "\nQmlImports=" + root_.path().toUtf8() + "/no-qml-here\n");
     }
 
     struct Run {
@@ -116,6 +127,21 @@ TEST(StartupProcess, CommandLineOptionsTakeEffectInTheirOrder) {
     EXPECT_EQ(settings->value("ui/theme").toString(), QString("dawn"));
     EXPECT_EQ(settings->value("profilePath").toString(), stored);
     EXPECT_EQ(settings->value("source").toString(), QString("Synthetic"));
+}
+
+TEST(StartupProcess, WithoutARootObjectTheProcessReturnsMinusOneAndAppliesNoLaterOption) {
+    Installation inst;
+    inst.shipToStore(kShipped, kShipped);
+    inst.hideQmlModules();
+    const Installation::Run run = inst.start({"--ui-theme", "ember", "--source", "Synthetic"});
+    EXPECT_EQ(run.exitCode, 255) << run.errorOutput.toStdString();  // -1 as an exit status
+    // The load error reached standard error through the message handler.
+    EXPECT_TRUE(run.errorOutput.contains("Main.qml")) << run.errorOutput.toStdString();
+    EXPECT_FALSE(run.errorOutput.contains("startup: QML root object"));
+    auto settings = inst.settings();
+    EXPECT_EQ(settings->value("ui/theme").toString(), QString("ember"));  // applied before the load
+    EXPECT_FALSE(settings->contains("profilePath"));                       // the store's profile was not imported
+    EXPECT_FALSE(settings->contains("source"));
 }
 
 TEST(StartupProcess, RememberedProfileThatMovedIsFoundInTheStoreAndATrailingOptionIsIgnored) {
