@@ -27,6 +27,8 @@ public:
         QDir(root_.path()).mkpath("bin/profiles");
         QDir(root_.path()).mkpath("home/config");
         QDir(root_.path()).mkpath("tmp");
+        QDir(root_.path()).mkpath("runtime");
+        QFile::setPermissions(root_.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString exe = binDir() + "/sorvanta";
         // A hard link where the file system allows it, else a copy: the executable finds its store
         // through its own real path, so a symbolic link would not do.
@@ -76,12 +78,14 @@ public:
         env.insert("XDG_CONFIG_HOME", root_.path() + "/home/config");
         env.insert("XDG_DATA_HOME", root_.path() + "/home/data");
         env.insert("XDG_CACHE_HOME", root_.path() + "/home/cache");
-        env.insert("XDG_RUNTIME_DIR", root_.path() + "/tmp");
+        env.insert("XDG_RUNTIME_DIR", root_.path() + "/runtime");
         env.insert("TMPDIR", root_.path() + "/tmp");
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("SORVANTA_QUIT_AFTER_START", "1");
         env.insert("SORVANTA_STARTUP_TIMING", "1");
         env.remove("QT_MESSAGE_PATTERN");
+        // Only a ThreadSanitizer build reads this: Qt's internal thread hand-overs are not ours.
+        env.insert("TSAN_OPTIONS", env.value("TSAN_OPTIONS") + " suppressions=" ZK_TSAN_QT_SUPPRESSIONS);
         for (const QString& key : extra.keys()) env.insert(key, extra.value(key));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(root_.path());
@@ -163,14 +167,16 @@ TEST(StartupProcess, WithoutRememberedProfileTheShippedOneWinsElseTheAlphabetica
         Installation inst;
         inst.shipToStore(kSmall, "AAA.device.json");
         inst.shipToStore(kShipped, kShipped);
-        ASSERT_EQ(inst.start({}).exitCode, 0);
+        const Installation::Run run = inst.start({});
+        ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
         EXPECT_EQ(inst.settings()->value("profilePath").toString(), inst.storeDir() + "/" + kShipped);
     }
     {
         Installation inst;
         inst.shipToStore(kShipped, "zeta.device.json");
         inst.shipToStore(kSmall, "beta.device.json");
-        ASSERT_EQ(inst.start({}).exitCode, 0);
+        const Installation::Run run = inst.start({});
+        ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
         EXPECT_EQ(inst.settings()->value("profilePath").toString(), inst.storeDir() + "/beta.device.json");
     }
 }
@@ -215,8 +221,10 @@ TEST(StartupProcess, OpenMpWorkersWaitPassivelyUnlessThePolicyIsGiven) {
 
 TEST(StartupProcess, StoredThemeOutlivesTheRunThatSetIt) {
     Installation inst;
-    ASSERT_EQ(inst.start({"--ui-theme", "paper"}).exitCode, 0);
-    ASSERT_EQ(inst.start({"--source", "UDP"}).exitCode, 0);
+    for (const QStringList& args : {QStringList{"--ui-theme", "paper"}, QStringList{"--source", "UDP"}}) {
+        const Installation::Run run = inst.start(args);
+        ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
+    }
     EXPECT_EQ(inst.settings()->value("ui/theme").toString(), QString("paper"));
 }
 
