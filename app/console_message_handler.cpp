@@ -12,7 +12,8 @@ void consoleMessageHandler(QtMsgType type, const QMessageLogContext& context, co
         QByteArray bytes = qFormatLogMessage(type, context, message).toLocal8Bit();
         const std::string_view lineEnd = platform::consoleLineEnd();
         bytes.append(lineEnd.data(), static_cast<qsizetype>(lineEnd.size()));
-        platform::writeConsoleMessage(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        platform::writeConsoleMessage(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     } catch (...) {
         // Out of memory while formatting: the message is lost, the process goes on.
     }

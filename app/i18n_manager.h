@@ -13,7 +13,7 @@ namespace zk::app {
 // thread only. It does not remember the language: the controller's "ui/language" setting does.
 class I18nManager : public QObject {
     Q_OBJECT
-public:
+  public:
     // The engine is also the QObject parent; neither pointer is owned. A null engine skips the
     // retranslation of QML bindings.
     I18nManager(QCoreApplication* application, QQmlEngine* engine);
@@ -23,10 +23,10 @@ public:
     // that the translation is missing. Always ends with languageChanged(language).
     Q_INVOKABLE void setLanguage(const QString& language);
 
-signals:
+  signals:
     void languageChanged(const QString& language);
 
-private:
+  private:
     QCoreApplication* application_;
     QQmlEngine* engine_;
     QTranslator translator_;

@@ -1,3 +1,5 @@
+#include <QtQml/qqmlextensionplugin.h>
+
 #include <QElapsedTimer>
 #include <QFont>
 #include <QGuiApplication>
@@ -8,7 +10,6 @@
 #include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
-#include <QtQml/qqmlextensionplugin.h>
 #include <memory>
 
 #include "app/application_identity.h"
@@ -92,7 +93,8 @@ int main(int argc, char** argv) {
     if (const auto project = optionValue(arguments, QStringLiteral("--project"))) {
         ui->openProject(*project);
     } else {
-        const QString path = startupProjectPath(QSettings().value(QStringLiteral("lastProjectPath")).toString());
+        const QString path =
+            startupProjectPath(QSettings().value(QStringLiteral("lastProjectPath")).toString());
         if (!path.isEmpty()) ui->openProject(path);
     }
     if (const auto source = optionValue(arguments, QStringLiteral("--source"))) ui->setSource(*source);
@@ -102,7 +104,8 @@ int main(int argc, char** argv) {
         qInfo("startup: started after %lld ms", static_cast<long long>(startClock.elapsed()));
     }
 
-    if (environmentFlag("SORVANTA_QUIT_AFTER_START")) QTimer::singleShot(0, app.get(), &QCoreApplication::quit);
+    if (environmentFlag("SORVANTA_QUIT_AFTER_START"))
+        QTimer::singleShot(0, app.get(), &QCoreApplication::quit);
     const int result = QCoreApplication::exec();
     engine.reset();
     font.reset();

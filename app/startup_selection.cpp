@@ -18,8 +18,8 @@ bool isExistingFile(const QString& path) { return !path.isEmpty() && QFileInfo(p
 QString defaultStoreProfile(const QString& storeDir) {
     std::vector<std::filesystem::path> files;
     try {
-        files = zk::core::listFilesByExtension(std::filesystem::path(QFile::encodeName(storeDir).toStdString()),
-                                                 ".json");
+        files = zk::core::listFilesByExtension(
+            std::filesystem::path(QFile::encodeName(storeDir).toStdString()), ".json");
     } catch (const std::exception&) {
         return {};  // An unreadable store counts as empty.
     }

@@ -23,7 +23,8 @@ void BM_StartupToRootObject(benchmark::State& state) {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("SORVANTA_QUIT_AFTER_START", "1");
     env.insert("SORVANTA_STARTUP_TIMING", "1");
-    const QStringList args{"--profile", ZK_PROFILES_DIR "/TM27-128-H1.6.2.device.json", "--source", "Synthetic"};
+    const QStringList args{"--profile", ZK_PROFILES_DIR "/TM27-128-H1.6.2.device.json", "--source",
+                           "Synthetic"};
     const QRegularExpression rootLine("startup: QML root object after (\\d+) ms");
     const QRegularExpression startedLine("startup: started after (\\d+) ms");
     double rootMs = 0;

@@ -17,7 +17,7 @@ using zk::app::consoleMessageHandler;
 // Points file descriptor 2 at a file (or closes it) for the life of the object, with the handler
 // under test installed and a known message pattern.
 class RedirectedStderr {
-public:
+  public:
     explicit RedirectedStderr(const QString& path) : saved_(dup(STDERR_FILENO)) {
         if (!path.isEmpty()) {
             const int fd = open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
@@ -36,7 +36,7 @@ public:
         close(saved_);
     }
 
-private:
+  private:
     int saved_;
     QtMessageHandler previous_ = nullptr;
 };
@@ -57,8 +57,9 @@ TEST(ConsoleMessageHandler, EachMessageIsOneFormattedLineOnStandardErrorAndNothi
         qCritical("critical");
     }
     // Reaching this line is the proof that qCritical did not end the process.
-    const QByteArray expected = QString::fromUtf8("debug|plain 1\ninfo|info\nwarning|warn with ümlaut\ncritical|critical\n")
-                                    .toLocal8Bit();
+    const QByteArray expected =
+        QString::fromUtf8("debug|plain 1\ninfo|info\nwarning|warn with ümlaut\ncritical|critical\n")
+            .toLocal8Bit();
     EXPECT_EQ(readAll(path), expected);
 }
 
@@ -76,7 +77,8 @@ TEST(ConsoleMessageHandler, ConcurrentMessagesNeverInterleave) {
                 // Straight into the handler, so ThreadSanitizer sees its own code without Qt's frames.
                 const QMessageLogContext context;
                 for (int i = 0; i < kMessages; ++i) {
-                    consoleMessageHandler(QtWarningMsg, context, QString("t%1 m%2 %3").arg(t).arg(i).arg(filler));
+                    consoleMessageHandler(QtWarningMsg, context,
+                                          QString("t%1 m%2 %3").arg(t).arg(i).arg(filler));
                 }
             });
         }

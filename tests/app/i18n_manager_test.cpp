@@ -52,7 +52,7 @@ std::vector<Entry> readTsFile(const QString& path) {
 QString liveStopped() { return QCoreApplication::translate("UiController", "Live stopped"); }
 
 class I18nManagerTest : public ::testing::Test {
-protected:
+  protected:
     QQmlEngine engine;
     I18nManager* manager = new I18nManager(QCoreApplication::instance(), &engine);
     void TearDown() override { manager->setLanguage("en"); }
@@ -60,9 +60,10 @@ protected:
     // A QML binding through the same catalogue: it changes only when the engine retranslates.
     std::unique_ptr<QObject> makeBinding() {
         QQmlComponent component(&engine);
-        component.setData("import QtQml\nQtObject { property string text: "
-                          "qsTranslate(\"UiController\", \"Live stopped\") }",
-                          QUrl("qrc:/binding.qml"));
+        component.setData(
+            "import QtQml\nQtObject { property string text: "
+            "qsTranslate(\"UiController\", \"Live stopped\") }",
+            QUrl("qrc:/binding.qml"));
         std::unique_ptr<QObject> object(component.create());
         if (!object) ADD_FAILURE() << component.errorString().toStdString();
         return object;
@@ -76,8 +77,9 @@ TEST_F(I18nManagerTest, EveryFinishedMessageOfBothCataloguesTranslatesAfterTheSw
         ASSERT_GT(entries.size(), 10u) << code;
         manager->setLanguage(code);
         for (const Entry& e : entries) {
-            EXPECT_EQ(QCoreApplication::translate(e.context.toUtf8().constData(), e.source.toUtf8().constData()),
-                      e.translation)
+            EXPECT_EQ(
+                QCoreApplication::translate(e.context.toUtf8().constData(), e.source.toUtf8().constData()),
+                e.translation)
                 << code << ": " << e.source.toStdString();
         }
     }
@@ -110,7 +112,8 @@ TEST_F(I18nManagerTest, MissingTranslationWarnsKeepsSourceTextsAndStillEmits) {
     manager->setLanguage("xx_XX");
     const QStringList warnings = capture.messages(QtWarningMsg);
     ASSERT_EQ(warnings.size(), 1);
-    EXPECT_EQ(warnings.front(), QString("i18n: translation missing for xx_XX -- source strings stay visible"));
+    EXPECT_EQ(warnings.front(),
+              QString("i18n: translation missing for xx_XX -- source strings stay visible"));
     EXPECT_EQ(liveStopped(), QString("Live stopped"));
     ASSERT_EQ(spy.size(), 1);
     EXPECT_EQ(spy.front().at(0).toString(), QString("xx_XX"));

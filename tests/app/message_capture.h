@@ -9,7 +9,7 @@
 
 // Records the Qt messages logged while it lives (any thread), then restores the previous handler.
 class MessageCapture {
-public:
+  public:
     MessageCapture() {
         instance() = this;
         previous_ = qInstallMessageHandler(&MessageCapture::handle);
@@ -29,7 +29,7 @@ public:
         return out;
     }
 
-private:
+  private:
     static MessageCapture*& instance() {
         static MessageCapture* current = nullptr;
         return current;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <memory>
-#include <unistd.h>
 
 #include "app/application_identity.h"
 
@@ -22,13 +22,14 @@ const QString kSmall = QStringLiteral("small-4.device.json");
 // home, configuration and temporary folder of its own, so no run sees a user's settings or another
 // run's files.
 class Installation {
-public:
+  public:
     Installation() {
         QDir(root_.path()).mkpath("bin/profiles");
         QDir(root_.path()).mkpath("home/config");
         QDir(root_.path()).mkpath("tmp");
         QDir(root_.path()).mkpath("runtime");
-        QFile::setPermissions(root_.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(root_.path() + "/runtime",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString exe = binDir() + "/sorvanta";
         // A hard link where the file system allows it, else a copy: the executable finds its store
         // through its own real path, so a symbolic link would not do.
@@ -41,8 +42,8 @@ public:
     QString binDir() const { return root_.path() + "/bin"; }
     QString storeDir() const { return binDir() + "/profiles"; }
     QString settingsPath() const {
-        return root_.path() + "/home/config/" + zk::app::organizationName() + "/" + zk::app::applicationName() +
-               ".conf";
+        return root_.path() + "/home/config/" + zk::app::organizationName() + "/" +
+               zk::app::applicationName() + ".conf";
     }
     std::unique_ptr<QSettings> settings() const {
         return std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat);
@@ -53,7 +54,8 @@ public:
         s->sync();
     }
     void shipToStore(const QString& shippedName, const QString& storeName) const {
-        ASSERT_TRUE(QFile::copy(QStringLiteral(ZK_PROFILES_DIR "/") + shippedName, storeDir() + "/" + storeName));
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(ZK_PROFILES_DIR "/") + shippedName, storeDir() + "/" + storeName));
     }
 
     // A qt.conf beside the executable that keeps Qt's own paths but points the QML imports nowhere,
@@ -102,7 +104,7 @@ public:
         return run;
     }
 
-private:
+  private:
     QTemporaryDir root_;
 };
 
@@ -120,7 +122,8 @@ TEST(StartupProcess, CommandLineOptionsTakeEffectInTheirOrder) {
     // The language is applied before the QML root object exists.
     const qsizetype warning =
         run.errorOutput.indexOf("i18n: translation missing for xx_XX -- source strings stay visible");
-    const qsizetype root = run.errorOutput.indexOf(QRegularExpression("startup: QML root object after \\d+ ms"));
+    const qsizetype root =
+        run.errorOutput.indexOf(QRegularExpression("startup: QML root object after \\d+ ms"));
     EXPECT_GE(warning, 0) << run.errorOutput.toStdString();
     EXPECT_GT(root, warning) << run.errorOutput.toStdString();
 
@@ -144,7 +147,7 @@ TEST(StartupProcess, WithoutARootObjectTheProcessReturnsMinusOneAndAppliesNoLate
     EXPECT_FALSE(run.errorOutput.contains("startup: QML root object"));
     auto settings = inst.settings();
     EXPECT_EQ(settings->value("ui/theme").toString(), QString("ember"));  // applied before the load
-    EXPECT_FALSE(settings->contains("profilePath"));                       // the store's profile was not imported
+    EXPECT_FALSE(settings->contains("profilePath"));  // the store's profile was not imported
     EXPECT_FALSE(settings->contains("source"));
 }
 

@@ -29,7 +29,7 @@ struct ExecutableFolder {
 
 TEST(OptionRule, FirstExactOccurrenceGivesTheNextWord) {
     const QStringList args{"/opt/app/sorvanta", "--source", "Synthetic", "--profile", "a.json",
-                           "--profile", "b.json"};
+                           "--profile",         "b.json"};
     EXPECT_EQ(optionValue(args, "--profile"), QString("a.json"));
     EXPECT_EQ(optionValue(args, "--source"), QString("Synthetic"));
     EXPECT_FALSE(optionValue(args, "--project").has_value());

@@ -55,7 +55,8 @@ TEST(TranslationCatalogue, EverySourceTextHasAFinishedTranslationInBothLanguages
         ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().toStdString();
         const CatalogueState state = inspect(copy);
         EXPECT_GT(state.finished, 0) << code;
-        EXPECT_TRUE(state.untranslated.isEmpty()) << code << ": " << state.untranslated.join(" | ").toStdString();
+        EXPECT_TRUE(state.untranslated.isEmpty())
+            << code << ": " << state.untranslated.join(" | ").toStdString();
     }
 }
 
