@@ -165,25 +165,6 @@ TEST(StartupProcess, RememberedProfileThatMovedIsFoundInTheStoreAndATrailingOpti
     EXPECT_EQ(QDir(inst.storeDir()).entryList(QDir::Files).size(), 2);
 }
 
-TEST(StartupProcess, WithoutRememberedProfileTheShippedOneWinsElseTheAlphabeticallyFirst) {
-    {
-        Installation inst;
-        inst.shipToStore(kSmall, "AAA.device.json");
-        inst.shipToStore(kShipped, kShipped);
-        const Installation::Run run = inst.start({});
-        ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
-        EXPECT_EQ(inst.settings()->value("profilePath").toString(), inst.storeDir() + "/" + kShipped);
-    }
-    {
-        Installation inst;
-        inst.shipToStore(kShipped, "zeta.device.json");
-        inst.shipToStore(kSmall, "beta.device.json");
-        const Installation::Run run = inst.start({});
-        ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
-        EXPECT_EQ(inst.settings()->value("profilePath").toString(), inst.storeDir() + "/beta.device.json");
-    }
-}
-
 TEST(StartupProcess, EmptyStoreAndNoRememberedProfileImportNothing) {
     Installation inst;
     const Installation::Run run = inst.start({"--ui-theme", "abyss"});
@@ -220,15 +201,6 @@ TEST(StartupProcess, OpenMpWorkersWaitPassivelyUnlessThePolicyIsGiven) {
     EXPECT_EQ(run.errorOutput.count("OMP_WAIT_POLICY = 'ACTIVE'"), 1) << run.errorOutput.toStdString();
     EXPECT_FALSE(spin.match(run.errorOutput).captured(1).isEmpty());
     EXPECT_NE(spin.match(run.errorOutput).captured(1), QString("0"));
-}
-
-TEST(StartupProcess, StoredThemeOutlivesTheRunThatSetIt) {
-    Installation inst;
-    for (const QStringList& args : {QStringList{"--ui-theme", "paper"}, QStringList{"--source", "UDP"}}) {
-        const Installation::Run run = inst.start(args);
-        ASSERT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
-    }
-    EXPECT_EQ(inst.settings()->value("ui/theme").toString(), QString("paper"));
 }
 
 }  // namespace
