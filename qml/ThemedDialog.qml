@@ -35,7 +35,6 @@ Dialog {
     header: Label {
         text: control.title
         visible: control.title !== ""
-        implicitHeight: visible ? contentHeight + topPadding + bottomPadding : 0
         leftPadding: 16
         rightPadding: 16
         topPadding: 14
