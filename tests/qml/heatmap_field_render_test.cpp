@@ -197,6 +197,19 @@ void expectCells(const QImage& image, const std::vector<int>& values, int cellsX
     }
 }
 
+TEST_F(HeatmapFieldPixels, DrawsWithoutAFieldAndWithoutComplaint) {
+    makeWindow(5, 2);
+    apply(Display{});
+    const QImage image = grab();
+    EXPECT_FALSE(image.isNull());
+    EXPECT_TRUE(capture_->messages().isEmpty()) << capture_->messages().join('\n').toStdString();
+    for (int style : {1, 2, 3}) {
+        setUi("heatmapStyle", style);
+        grab();
+    }
+    EXPECT_TRUE(capture_->messages().isEmpty()) << capture_->messages().join('\n').toStdString();
+}
+
 TEST_F(HeatmapFieldPixels, DecodesScalesAndGatesEveryCell) {
     makeWindow(5, 2);
     Display d;

@@ -71,18 +71,6 @@ Item {
             compare(card.implicitWidth, 208, "the card follows its content")
         }
 
-        function test_cardAndPanelFollowTheTheme() {
-            const card = createTemporaryObject(emptyCard, root)
-            const panel = createTemporaryObject(panelComponent, root)
-            Theme.themeId = "light"
-            for (const box of [card, panel]) {
-                verify(Qt.colorEqual(box.color, Theme.palettes.light.surface))
-                verify(Qt.colorEqual(box.border.color, Theme.palettes.light.border))
-                compare(box.border.width, 1)
-                compare(box.radius, Theme.radius)
-            }
-        }
-
         function test_emptySubtitleTakesNoLine() {
             const panel = createTemporaryObject(panelComponent, root, {title: "Title"})
             const subtitle = findChild(panel, "subtitleLabel")

@@ -71,34 +71,11 @@ Item {
             verify(Qt.colorEqual(button.background.color, Theme.surface), "fill")
         }
 
-        function test_clickReachesTheUser() {
-            const button = createTemporaryObject(buttonComponent, root)
-            const clicks = createTemporaryObject(spyComponent, root, {target: button})
-            mouseClick(button)
-            compare(clicks.count, 1)
-        }
-
-        function test_widthGrowsWithTheLabelAboveTheMinimum() {
-            const button = createTemporaryObject(buttonComponent, root, {text: "OK"})
-            compare(button.implicitWidth, 96)
-            compare(button.implicitHeight, Theme.controlHeight)
-            button.text = "A considerably longer button label"
-            verify(button.contentItem.implicitWidth + 28 > 96)
-            compare(button.implicitWidth, button.contentItem.implicitWidth + 28)
-        }
-
         function test_themeSwitchRecoloursAnExistingButton() {
             const button = createTemporaryObject(buttonComponent, root, {kind: 1})
             Theme.themeId = "light"
             verify(Qt.colorEqual(button.background.color, Theme.palettes.light.surface))
             verify(Qt.colorEqual(button.contentItem.color, Theme.palettes.light.accent))
-        }
-
-        Component {
-            id: spyComponent
-            SignalSpy {
-                signalName: "clicked"
-            }
         }
     }
 }

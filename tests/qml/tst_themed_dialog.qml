@@ -104,13 +104,6 @@ Item {
             verify(full.implicitHeight >= bareHeight + full.implicitHeaderHeight + full.implicitFooterHeight)
         }
 
-        function test_centredInItsParent() {
-            const dialog = openDialog({title: "Centred", standardButtons: Dialog.Ok})
-            compare(dialog.x, Math.round((root.width - dialog.width) / 2))
-            compare(dialog.y, Math.round((root.height - dialog.height) / 2))
-            verify(dialog.modal)
-        }
-
         Component {
             id: spyComponent
             SignalSpy {}

@@ -140,16 +140,6 @@ Item {
             fuzzyCompare(slider.value, 0.1, 1e-9, "the binding survives the user's drag")
         }
 
-        function test_sliderGrooveFillsToTheValue() {
-            const slider = createTemporaryObject(sliderComponent, root)
-            const fill = slider.background.children[0]
-            fuzzyCompare(fill.width, 0.2 * slider.background.width, 1e-6)
-            verify(Qt.colorEqual(fill.color, Theme.accent))
-            slider.enabled = false
-            verify(Qt.colorEqual(fill.color, Theme.muted))
-            verify(Qt.colorEqual(slider.handle.color, Theme.muted))
-        }
-
         function test_switchFollowsTheController() {
             const control = createTemporaryObject(switchComponent, root)
             const knob = control.indicator.children[0]
