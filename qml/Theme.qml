@@ -106,8 +106,7 @@ QtObject {
     })
 
     // Own keys only: an id such as "constructor" or "toString" must not reach the object prototype.
-    readonly property var palette: Object.prototype.hasOwnProperty.call(palettes, themeId)
-                                   ? palettes[themeId] : palettes.abyss
+    readonly property var palette: palettes.hasOwnProperty(themeId) ? palettes[themeId] : palettes.abyss
 
     readonly property color bg: palette.bg
     readonly property color surface: palette.surface

@@ -95,10 +95,10 @@ ComboBox {
         y: control.height + 4
         width: control.width
         padding: 1
-        height: Math.min(list.contentHeight + 2, 320)
+        height: Math.min(contentItem.implicitHeight + 2, 320)
 
         contentItem: ListView {
-            id: list
+            implicitHeight: contentHeight
             clip: true
             reuseItems: true
             // A closed popup holds no model, so a long model creates no rows until it opens.
