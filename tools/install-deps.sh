@@ -8,7 +8,7 @@ packages=(
     libeigen3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
     qt6-multimedia-dev qt6-serialport-dev qt6-shadertools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-tools-dev
-    libgl-dev
+    libgl-dev libgl1-mesa-dri libglx-mesa0
     qml6-module-qtqml qml6-module-qtqml-models
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
     qml6-module-qtquick-window qml6-module-qtquick-templates qml6-module-qtquick-dialogs

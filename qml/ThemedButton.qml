@@ -1,0 +1,34 @@
+import QtQuick
+import QtQuick.Controls
+
+Button {
+    id: control
+
+    property int kind: 0
+    readonly property color tone: kind === 1 ? Theme.accent
+                                : kind === 2 ? Theme.danger
+                                : kind === 3 ? Theme.warning
+                                : kind === 4 ? Theme.success
+                                : Theme.border
+
+    implicitHeight: Theme.controlHeight
+    implicitWidth: Math.max(96, contentItem.implicitWidth + 28)
+
+    contentItem: Text {
+        text: control.text
+        font.pixelSize: Theme.fontBody
+        color: !control.enabled ? Theme.muted : control.kind === 0 ? Theme.text : control.tone
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+    }
+
+    background: Rectangle {
+        radius: 8
+        border.width: 1
+        color: control.pressed || (control.hovered && control.enabled) ? Theme.surfaceAlt : Theme.surface
+        border.color: !control.enabled ? Theme.border
+                    : control.kind === 0 ? (control.hovered ? Theme.accent : Theme.border)
+                    : control.tone
+    }
+}

@@ -1,0 +1,64 @@
+import QtQuick
+import QtQuick.Controls
+
+Dialog {
+    id: control
+
+    property int acceptKind: 1
+
+    function standardButtonText(role) {
+        switch (role) {
+        case DialogButtonBox.AcceptRole:
+            return qsTr("OK")
+        case DialogButtonBox.YesRole:
+            return qsTr("Yes")
+        case DialogButtonBox.NoRole:
+            return qsTr("No")
+        case DialogButtonBox.RejectRole:
+            return (control.standardButtons & Dialog.Close) ? qsTr("Close") : qsTr("Cancel")
+        default:
+            return ""
+        }
+    }
+
+    modal: true
+    padding: 14
+    x: parent ? Math.round((parent.width - width) / 2) : 0
+    y: parent ? Math.round((parent.height - height) / 2) : 0
+
+    background: Rectangle {
+        radius: Theme.radius
+        color: Theme.surface
+        border.color: Theme.border
+    }
+
+    header: Label {
+        text: control.title
+        visible: control.title !== ""
+        leftPadding: 16
+        rightPadding: 16
+        topPadding: 14
+        bottomPadding: 4
+        font.bold: true
+        font.pixelSize: Theme.fontTitle
+        color: Theme.text
+        elide: Label.ElideRight
+    }
+
+    footer: DialogButtonBox {
+        id: buttonBox
+        alignment: Qt.AlignRight | Qt.AlignVCenter
+        padding: 14
+        topPadding: 8
+        visible: count > 0
+        implicitHeight: count > 0 ? contentHeight + topPadding + bottomPadding : 0
+        background: null
+
+        delegate: ThemedButton {
+            readonly property int role: DialogButtonBox.buttonRole
+            kind: role === DialogButtonBox.AcceptRole || role === DialogButtonBox.YesRole
+                  ? control.acceptKind : 0
+            text: control.standardButtonText(role)
+        }
+    }
+}

@@ -1,0 +1,35 @@
+import QtQuick
+import QtQuick.Controls
+
+Slider {
+    id: control
+
+    implicitHeight: 28
+
+    background: Rectangle {
+        x: control.leftPadding
+        y: control.topPadding + (control.availableHeight - height) / 2
+        implicitWidth: 160
+        implicitHeight: 4
+        width: control.availableWidth
+        height: implicitHeight
+        radius: 2
+        color: Theme.border
+
+        Rectangle {
+            width: control.visualPosition * parent.width
+            height: parent.height
+            radius: 2
+            color: control.enabled ? Theme.accent : Theme.muted
+        }
+    }
+
+    handle: Rectangle {
+        x: control.leftPadding + control.visualPosition * (control.availableWidth - width)
+        y: control.topPadding + (control.availableHeight - height) / 2
+        implicitWidth: 16
+        implicitHeight: 16
+        radius: 8
+        color: control.enabled ? Theme.accent : Theme.muted
+    }
+}

@@ -1,0 +1,27 @@
+import QtQuick
+import QtQuick.Controls
+
+Switch {
+    id: control
+
+    indicator: Rectangle {
+        x: control.text ? (control.mirrored ? control.width - width - control.rightPadding
+                                            : control.leftPadding)
+                        : control.leftPadding + (control.availableWidth - width) / 2
+        y: control.topPadding + (control.availableHeight - height) / 2
+        implicitWidth: 40
+        implicitHeight: 22
+        radius: 11
+        color: control.checked ? Theme.accent : Theme.surfaceAlt
+        border.color: control.checked ? Theme.accent : Theme.border
+
+        Rectangle {
+            width: 16
+            height: 16
+            radius: 8
+            x: control.checked ? parent.width - width - 3 : 3
+            anchors.verticalCenter: parent.verticalCenter
+            color: control.checked ? Theme.accentText : Theme.muted
+        }
+    }
+}

@@ -1,0 +1,27 @@
+import QtQuick
+
+// Stands in for the controller: the properties and the signal that the module's items read.
+QtObject {
+    signal heatmapUpdated()
+
+    property bool hasHeatmap: false
+    property int heatmapColormap: 0
+    property real dynamicRange: 30
+    property real levelGateDbfs: -90
+    property bool mapHasAbsoluteLevels: false
+    property real mapPeakReferenceDbfs: 0
+    property real fixedReferenceDbfs: -30
+    property string heatmapScaleMode: "Auto peak"
+    property int heatmapStyle: 0
+    property real cameraOverlayThreshold: 0.35
+    property real cameraOverlayAlpha: 0.5
+    property real mapContrastFade: 1
+    property int contourLevelCount: 0
+    property vector4d contourLevels0: Qt.vector4d(0, 0, 0, 0)
+    property vector4d contourLevels1: Qt.vector4d(0, 0, 0, 0)
+    property vector4d contourLevels2: Qt.vector4d(0, 0, 0, 0)
+    property vector4d contourLevels3: Qt.vector4d(0, 0, 0, 0)
+    property vector4d contourLevels4: Qt.vector4d(0, 0, 0, 0)
+    property vector4d contourLevels5: Qt.vector4d(0, 0, 0, 0)
+    property var mapPeaks: []
+}

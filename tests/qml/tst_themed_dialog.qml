@@ -1,0 +1,112 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import SorvantaApp
+
+Item {
+    id: root
+    width: 640
+    height: 480
+
+    TestCase {
+        id: testCase
+        name: "ThemedDialog"
+        when: windowShown
+
+        Component {
+            id: dialogComponent
+            ThemedDialog {
+                Label {
+                    text: "Body"
+                }
+            }
+        }
+
+        function footerButtons(dialog) {
+            const box = dialog.footer
+            const buttons = []
+            for (let i = 0; i < box.count; ++i)
+                buttons.push(box.itemAt(i))
+            return buttons
+        }
+
+        function openDialog(properties) {
+            const dialog = createTemporaryObject(dialogComponent, root, properties)
+            dialog.open()
+            tryVerify(() => dialog.opened)
+            return dialog
+        }
+
+        function test_buttonTextsByRole() {
+            const dialog = createTemporaryObject(dialogComponent, root, {standardButtons: Dialog.Ok})
+            compare(dialog.standardButtonText(DialogButtonBox.AcceptRole), "OK")
+            compare(dialog.standardButtonText(DialogButtonBox.YesRole), "Yes")
+            compare(dialog.standardButtonText(DialogButtonBox.NoRole), "No")
+            compare(dialog.standardButtonText(DialogButtonBox.RejectRole), "Cancel")
+            compare(dialog.standardButtonText(DialogButtonBox.ApplyRole), "")
+            compare(dialog.standardButtonText(DialogButtonBox.DestructiveRole), "")
+            dialog.standardButtons = Dialog.Close
+            compare(dialog.standardButtonText(DialogButtonBox.RejectRole), "Close")
+        }
+
+        function test_okAndCancelTakeTheAcceptToneAndNeutral_data() {
+            return [{tag: "default accept kind", kind: undefined, expected: 1},
+                    {tag: "destructive confirmation", kind: 2, expected: 2}]
+        }
+
+        function test_okAndCancelTakeTheAcceptToneAndNeutral(data) {
+            const properties = {title: "Confirm", standardButtons: Dialog.Ok | Dialog.Cancel}
+            if (data.kind !== undefined)
+                properties.acceptKind = data.kind
+            const dialog = openDialog(properties)
+            const buttons = footerButtons(dialog)
+            compare(buttons.length, 2)
+            const ok = buttons.find(b => b.text === "OK")
+            const cancel = buttons.find(b => b.text === "Cancel")
+            verify(ok !== undefined && cancel !== undefined, buttons.map(b => b.text).join(","))
+            compare(ok.kind, data.expected)
+            compare(cancel.kind, 0)
+            verify(Qt.colorEqual(ok.contentItem.color, ok.tone))
+            verify(Qt.colorEqual(cancel.contentItem.color, Theme.text))
+            const accepted = createTemporaryObject(spyComponent, root, {target: dialog, signalName: "accepted"})
+            mouseClick(ok)
+            compare(accepted.count, 1)
+        }
+
+        function test_closeAloneIsOneNeutralButton() {
+            const dialog = openDialog({title: "About", standardButtons: Dialog.Close})
+            const buttons = footerButtons(dialog)
+            compare(buttons.length, 1)
+            compare(buttons[0].text, "Close")
+            compare(buttons[0].kind, 0)
+        }
+
+        function test_yesAndNo() {
+            const dialog = openDialog({title: "Replace?", standardButtons: Dialog.Yes | Dialog.No, acceptKind: 2})
+            const texts = footerButtons(dialog).map(b => b.text + ":" + b.kind).sort()
+            compare(texts, ["No:0", "Yes:2"])
+        }
+
+        function test_emptyTitleAndNoButtonsTakeNoSpace() {
+            const bare = openDialog({})
+            compare(bare.header.visible, false)
+            compare(bare.implicitHeaderHeight, 0)
+            compare(bare.footer.visible, false)
+            compare(bare.implicitFooterHeight, 0)
+            const bareHeight = bare.implicitHeight
+            bare.close()
+
+            const full = openDialog({title: "Title", standardButtons: Dialog.Ok})
+            verify(full.header.visible)
+            verify(full.implicitHeaderHeight > 0)
+            verify(full.footer.visible)
+            verify(full.implicitFooterHeight > 0)
+            verify(full.implicitHeight >= bareHeight + full.implicitHeaderHeight + full.implicitFooterHeight)
+        }
+
+        Component {
+            id: spyComponent
+            SignalSpy {}
+        }
+    }
+}
