@@ -145,7 +145,7 @@ void CameraFilterChain::publishFiltered(QVideoFrame frame) {
         post = !std::exchange(deliveryPosted_, true);
     }
     // One delivery waits at a time, taking the newest result, so a busy GUI thread drops results too.
-    if (post) QMetaObject::invokeMethod(this, &CameraFilterChain::deliverFiltered, Qt::QueuedConnection);
+    if (post) QMetaObject::invokeMethod(this, "deliverFiltered", Qt::QueuedConnection);
 }
 
 void CameraFilterChain::deliverFiltered() {

@@ -21,10 +21,10 @@
 
 namespace zk::camera::test {
 
-// A BGRA8888 frame holding the picture.
+// An opaque BGRX8888 frame holding the picture, as a camera delivers it.
 inline QVideoFrame frameOf(const QImage& picture) {
-    const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
-    QVideoFrame frame(QVideoFrameFormat(argb.size(), QVideoFrameFormat::Format_BGRA8888));
+    const QImage argb = picture.convertToFormat(QImage::Format_RGB32);
+    QVideoFrame frame(QVideoFrameFormat(argb.size(), QVideoFrameFormat::Format_BGRX8888));
     if (!frame.map(QVideoFrame::WriteOnly)) return {};
     for (int y = 0; y < argb.height(); ++y)
         std::memcpy(frame.bits(0) + y * frame.bytesPerLine(0), argb.constScanLine(y),
@@ -35,7 +35,7 @@ inline QVideoFrame frameOf(const QImage& picture) {
 
 // A picture of one colour.
 inline QImage filled(int width, int height, QColor colour) {
-    QImage image(width, height, QImage::Format_ARGB32);
+    QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
     return image;
 }
