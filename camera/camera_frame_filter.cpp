@@ -50,111 +50,143 @@ const render::ColormapTable& tableOf(int mode) {
     }
 }
 
-// Each pixel through a function of its own value and position.
+using Pixel = std::uint32_t;
+
+// Each pixel through a function of its own value; op(pixel) gives the output pixel.
 template <typename PixelOp>
-void mapPixels(const std::uint32_t* src, std::ptrdiff_t srcStride, std::uint32_t* dst,
-               std::ptrdiff_t dstStride, int width, int height, PixelOp op) {
+void mapPixels(const Pixel* src, std::ptrdiff_t srcStride, Pixel* dst, std::ptrdiff_t dstStride, int width,
+               int height, PixelOp op) {
     for (int y = 0; y < height; ++y) {
-        const std::uint32_t* in = src + y * srcStride;
-        std::uint32_t* out = dst + y * dstStride;
-        for (int x = 0; x < width; ++x) out[x] = op(in[x], x, y);
+        const Pixel* __restrict in = src + y * srcStride;
+        Pixel* __restrict out = dst + y * dstStride;
+        for (int x = 0; x < width; ++x) out[x] = op(in[x]);
     }
 }
 
-// Colour by luma alone: one table entry per luma value, built for the frame's strength.
-void mapByLuma(const std::array<std::uint32_t, 256>& lut, const std::uint32_t* src, std::ptrdiff_t srcStride,
-               std::uint32_t* dst, std::ptrdiff_t dstStride, int width, int height) {
-    mapPixels(src, srcStride, dst, dstStride, width, height,
-              [&lut](std::uint32_t p, int, int) { return lut[static_cast<std::size_t>(lumaOf(p))]; });
+// The Sobel magnitude of gradient energy q = gx^2 + gy^2 scaled by strength, clamped to 0 .. 1. It never
+// falls as q grows, which the edge overlay's threshold search relies on.
+inline double edgeLevel(std::int32_t q, double strength) {
+    return std::min(strength * (0.5 * std::sqrt(static_cast<double>(q))) / 255.0, 1.0);
+}
+constexpr std::int32_t kMaxGradientEnergy = 2 * 1020 * 1020;
+
+// The smallest gradient energy whose edge level reaches kEdgeOverlayLevel; past the largest when none.
+std::int32_t edgeOverlayEnergy(double strength) {
+    std::int32_t lo = 0;
+    std::int32_t hi = kMaxGradientEnergy + 1;
+    while (lo < hi) {
+        const std::int32_t mid = lo + (hi - lo) / 2;
+        if (edgeLevel(mid, strength) >= kEdgeOverlayLevel)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
 }
 
-// The 3 x 3 luma neighbourhood of a pixel, edge pixels repeated beyond the border.
-struct Neighbourhood {
-    std::int32_t tl, t, tr, l, c, r, bl, b, br;
+// Column sums of the three luma rows around one image row, one value of padding at each end so that a
+// neighbour beyond the border reads the border pixel.
+struct ColumnSums {
+    std::int32_t* __restrict weighted;    // up + 2 mid + down, for the horizontal gradient
+    std::int32_t* __restrict difference;  // down - up, for the vertical gradient
+    std::int32_t* __restrict plain;       // up + mid + down, for the 3 x 3 mean
 };
 
-// rowOp(y) gives the function that takes (x, neighbourhood) for every pixel of row y.
-template <typename RowOp>
-void forEachNeighbourhood(const std::int32_t* luma, int width, int height, RowOp rowOp) {
-    for (int y = 0; y < height; ++y) {
-        const std::int32_t* up = luma + static_cast<std::ptrdiff_t>(std::max(y - 1, 0)) * width;
-        const std::int32_t* mid = luma + static_cast<std::ptrdiff_t>(y) * width;
-        const std::int32_t* down = luma + static_cast<std::ptrdiff_t>(std::min(y + 1, height - 1)) * width;
-        auto pixel = rowOp(y);
-        const auto clamped = [&](int x) {
-            const int xl = std::max(x - 1, 0);
-            const int xr = std::min(x + 1, width - 1);
-            pixel(x, Neighbourhood{up[xl], up[x], up[xr], mid[xl], mid[x], mid[xr], down[xl], down[x],
-                                   down[xr]});
-        };
-        clamped(0);
-        for (int x = 1; x < width - 1; ++x) {
-            pixel(x, Neighbourhood{up[x - 1], up[x], up[x + 1], mid[x - 1], mid[x], mid[x + 1], down[x - 1],
-                                   down[x], down[x + 1]});
-        }
-        if (width > 1) clamped(width - 1);
+void sumColumns(const std::int32_t* __restrict up, const std::int32_t* __restrict mid,
+                const std::int32_t* __restrict down, int width, bool sharpen, const ColumnSums& sums) {
+    if (sharpen) {
+        for (int x = 0; x < width; ++x) sums.plain[x + 1] = up[x] + mid[x] + down[x];
+        sums.plain[0] = sums.plain[1];
+        sums.plain[width + 1] = sums.plain[width];
+        return;
     }
+    for (int x = 0; x < width; ++x) {
+        sums.weighted[x + 1] = up[x] + 2 * mid[x] + down[x];
+        sums.difference[x + 1] = down[x] - up[x];
+    }
+    sums.weighted[0] = sums.weighted[1];
+    sums.weighted[width + 1] = sums.weighted[width];
+    sums.difference[0] = sums.difference[1];
+    sums.difference[width + 1] = sums.difference[width];
 }
 
-// Sobel magnitude scaled by strength, clamped to 0 .. 1.
-inline double edgeLevel(const Neighbourhood& n, double strength) {
-    const std::int32_t gx = (n.tr + 2 * n.r + n.br) - (n.tl + 2 * n.l + n.bl);
-    const std::int32_t gy = (n.bl + 2 * n.b + n.br) - (n.tl + 2 * n.t + n.tr);
-    return clampUnit(strength * (0.5 * std::sqrt(static_cast<double>(gx * gx + gy * gy))) / 255.0);
-}
-
-void filterNeighbourhoods(int mode, double strength, const std::uint32_t* src, std::ptrdiff_t srcStride,
-                          std::uint32_t* dst, std::ptrdiff_t dstStride, int width, int height,
-                          std::vector<std::int32_t>& luma) {
+void filterNeighbourhoods(int mode, double strength, const Pixel* src, std::ptrdiff_t srcStride, Pixel* dst,
+                          std::ptrdiff_t dstStride, int width, int height,
+                          std::vector<std::int32_t>& scratch) {
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (luma.size() < count) luma.resize(count);
+    const std::size_t padded = static_cast<std::size_t>(width) + 2;
+    if (scratch.size() < count + 3 * padded) scratch.resize(count + 3 * padded);
+    std::int32_t* luma = scratch.data();
     for (int y = 0; y < height; ++y) {
-        const std::uint32_t* in = src + y * srcStride;
-        std::int32_t* out = luma.data() + static_cast<std::ptrdiff_t>(y) * width;
+        const Pixel* __restrict in = src + y * srcStride;
+        std::int32_t* __restrict out = luma + static_cast<std::ptrdiff_t>(y) * width;
         for (int x = 0; x < width; ++x) out[x] = lumaOf(in[x]);
     }
-    const auto rows = [&](int y) { return std::pair{src + y * srcStride, dst + y * dstStride}; };
-    if (mode == kFilterEdges) {
-        forEachNeighbourhood(luma.data(), width, height, [&](int y) {
-            std::uint32_t* out = rows(y).second;
-            return [out, strength](int x, const Neighbourhood& n) {
-                out[x] = grey(static_cast<int>(255.0 * edgeLevel(n, strength)));
-            };
-        });
-    } else if (mode == kFilterEdgeOverlay) {
-        forEachNeighbourhood(luma.data(), width, height, [&](int y) {
-            const auto [in, out] = rows(y);
-            return [in, out, strength](int x, const Neighbourhood& n) {
-                out[x] = edgeLevel(n, strength) >= kEdgeOverlayLevel ? kEdgeRed : (in[x] | kOpaque);
-            };
-        });
-    } else {
-        forEachNeighbourhood(luma.data(), width, height, [&](int y) {
-            const auto [in, out] = rows(y);
-            return [in, out, strength](int x, const Neighbourhood& n) {
-                const std::int32_t sum = n.tl + n.t + n.tr + n.l + n.c + n.r + n.bl + n.b + n.br;
-                const int k = static_cast<int>(strength * static_cast<double>(n.c - sum / 9));
-                const std::uint32_t p = in[x];
+    const ColumnSums sums{luma + count, luma + count + padded, luma + count + 2 * padded};
+    const bool sharpen = mode == kFilterSharpen;
+    const std::int32_t overlayEnergy = edgeOverlayEnergy(strength);
+    for (int y = 0; y < height; ++y) {
+        const std::int32_t* mid = luma + static_cast<std::ptrdiff_t>(y) * width;
+        sumColumns(luma + static_cast<std::ptrdiff_t>(std::max(y - 1, 0)) * width, mid,
+                   luma + static_cast<std::ptrdiff_t>(std::min(y + 1, height - 1)) * width, width, sharpen,
+                   sums);
+        const Pixel* __restrict in = src + y * srcStride;
+        Pixel* __restrict out = dst + y * dstStride;
+        const std::int32_t* __restrict v = sums.weighted;
+        const std::int32_t* __restrict d = sums.difference;
+        const std::int32_t* __restrict s = sums.plain;
+        if (mode == kFilterEdges) {
+            for (int x = 0; x < width; ++x) {
+                const std::int32_t gx = v[x + 2] - v[x];
+                const std::int32_t gy = d[x] + 2 * d[x + 1] + d[x + 2];
+                out[x] = grey(static_cast<int>(255.0 * edgeLevel(gx * gx + gy * gy, strength)));
+            }
+        } else if (mode == kFilterEdgeOverlay) {
+            for (int x = 0; x < width; ++x) {
+                const std::int32_t gx = v[x + 2] - v[x];
+                const std::int32_t gy = d[x] + 2 * d[x + 1] + d[x + 2];
+                const Pixel p = in[x] | kOpaque;
+                out[x] = gx * gx + gy * gy >= overlayEnergy ? kEdgeRed : p;
+            }
+        } else {
+            for (int x = 0; x < width; ++x) {
+                // Unsigned: the sum is never negative, and unsigned division by 9 vectorises.
+                const auto mean =
+                    static_cast<std::int32_t>(static_cast<std::uint32_t>(s[x] + s[x + 1] + s[x + 2]) / 9u);
+                const int k = static_cast<int>(strength * static_cast<double>(mid[x] - mean));
+                const Pixel p = in[x];
                 out[x] = rgb(clampByte(redOf(p) + k), clampByte(greenOf(p) + k), clampByte(blueOf(p) + k));
-            };
-        });
+            }
+        }
     }
 }
 
-void filterZebra(double strength, const std::uint32_t* src, std::ptrdiff_t srcStride, std::uint32_t* dst,
+void filterZebra(double strength, const Pixel* src, std::ptrdiff_t srcStride, Pixel* dst,
                  std::ptrdiff_t dstStride, int width, int height) {
     const double threshold = (0.98 - clampUnit(strength * 0.25) * 0.28) * 255.0;
-    mapPixels(src, srcStride, dst, dstStride, width, height, [threshold](std::uint32_t p, int x, int y) {
-        if (lumaOf(p) <= threshold) return p | kOpaque;
-        const int r = (redOf(p) + 1785) / 8;
-        if (((x + y) / kZebraStripePx) % 2 == 1)
-            return rgb(r, (greenOf(p) + 1785) / 8, (blueOf(p) + 1785) / 8);
-        return rgb(r, greenOf(p) / 8, blueOf(p) / 8);
-    });
+    // Luma is an integer, so "above the threshold" is "at least the next integer".
+    const int stripedFrom = static_cast<int>(std::floor(threshold)) + 1;
+    for (int y = 0; y < height; ++y) {
+        const Pixel* __restrict in = src + y * srcStride;
+        Pixel* __restrict out = dst + y * dstStride;
+        // Runs of one diagonal stripe: odd stripes lift green and blue as they lift red.
+        for (int x0 = 0; x0 < width;) {
+            const int stripe = (x0 + y) / kZebraStripePx;
+            const int x1 = std::min(width, (stripe + 1) * kZebraStripePx - y);
+            const int lift = stripe % 2 == 1 ? 1785 : 0;
+            for (int x = x0; x < x1; ++x) {
+                const Pixel p = in[x];
+                const Pixel striped =
+                    rgb((redOf(p) + 1785) >> 3, (greenOf(p) + lift) >> 3, (blueOf(p) + lift) >> 3);
+                out[x] = lumaOf(p) >= stripedFrom ? striped : (p | kOpaque);
+            }
+            x0 = x1;
+        }
+    }
 }
 
-void filterHalftone(double strength, const std::uint32_t* src, std::ptrdiff_t srcStride, std::uint32_t* dst,
-                    std::ptrdiff_t dstStride, int width, int height) {
+void filterHalftone(double strength, const Pixel* src, std::ptrdiff_t srcStride, Pixel* dst,
+                    std::ptrdiff_t dstStride, int width, int height, std::vector<std::int32_t>& scratch) {
     // The dot radius grows with the level, so each place in the cell turns white from one luma value up.
     std::array<int, kHalftoneCellPx * kHalftoneCellPx> whiteFrom{};
     for (int cy = 0; cy < kHalftoneCellPx; ++cy) {
@@ -162,17 +194,24 @@ void filterHalftone(double strength, const std::uint32_t* src, std::ptrdiff_t sr
             const double dx = cx - 2.5;
             const double dy = cy - 2.5;
             const double radius = std::sqrt(dx * dx + dy * dy) / 2.5;
-            int y = 0;
-            while (y < 256 && radius > 1.02 * scaledLevel(y, strength)) ++y;
-            whiteFrom[static_cast<std::size_t>(cy * kHalftoneCellPx + cx)] = y;
+            int level = 0;
+            while (level < 256 && radius > 1.02 * scaledLevel(level, strength)) ++level;
+            whiteFrom[static_cast<std::size_t>(cy * kHalftoneCellPx + cx)] = level;
         }
     }
-    for (int y = 0; y < height; ++y) {
-        const std::uint32_t* in = src + y * srcStride;
-        std::uint32_t* out = dst + y * dstStride;
-        const int* cellRow = whiteFrom.data() + (y % kHalftoneCellPx) * kHalftoneCellPx;
+    // The cell's thresholds laid out along whole rows, one row per cell row.
+    const std::size_t rowLength = static_cast<std::size_t>(width);
+    if (scratch.size() < kHalftoneCellPx * rowLength) scratch.resize(kHalftoneCellPx * rowLength);
+    for (int cy = 0; cy < kHalftoneCellPx; ++cy)
         for (int x = 0; x < width; ++x)
-            out[x] = lumaOf(in[x]) >= cellRow[x % kHalftoneCellPx] ? grey(255) : grey(0);
+            scratch[static_cast<std::size_t>(cy) * rowLength + static_cast<std::size_t>(x)] =
+                whiteFrom[static_cast<std::size_t>(cy * kHalftoneCellPx + x % kHalftoneCellPx)];
+    for (int y = 0; y < height; ++y) {
+        const Pixel* __restrict in = src + y * srcStride;
+        Pixel* __restrict out = dst + y * dstStride;
+        const std::int32_t* __restrict from =
+            scratch.data() + static_cast<std::size_t>(y % kHalftoneCellPx) * rowLength;
+        for (int x = 0; x < width; ++x) out[x] = lumaOf(in[x]) >= from[x] ? grey(255) : grey(0);
     }
 }
 
@@ -184,12 +223,11 @@ void filterPixels(int mode, double strength, const std::uint32_t* src, std::ptrd
     if (width <= 0 || height <= 0) return;
     switch (mode) {
         case kFilterGrey:
-            mapPixels(src, srcStride, dst, dstStride, width, height,
-                      [](std::uint32_t p, int, int) { return grey(lumaOf(p)); });
+            mapPixels(src, srcStride, dst, dstStride, width, height, [](Pixel p) { return grey(lumaOf(p)); });
             return;
         case kFilterInvert:
             mapPixels(src, srcStride, dst, dstStride, width, height,
-                      [](std::uint32_t p, int, int) { return (p ^ 0x00ffffffu) | kOpaque; });
+                      [](Pixel p) { return (p ^ 0x00ffffffu) | kOpaque; });
             return;
         case kFilterTurbo:
         case kFilterViridis:
@@ -202,7 +240,8 @@ void filterPixels(int mode, double strength, const std::uint32_t* src, std::ptrd
                 lut[static_cast<std::size_t>(y)] =
                     rgb(table[3 * index], table[3 * index + 1], table[3 * index + 2]);
             }
-            mapByLuma(lut, src, srcStride, dst, dstStride, width, height);
+            mapPixels(src, srcStride, dst, dstStride, width, height,
+                      [&lut](Pixel p) { return lut[static_cast<std::size_t>(lumaOf(p))]; });
             return;
         }
         case kFilterEdges:
@@ -214,27 +253,39 @@ void filterPixels(int mode, double strength, const std::uint32_t* src, std::ptrd
             filterZebra(strength, src, srcStride, dst, dstStride, width, height);
             return;
         case kFilterHalftone:
-            filterHalftone(strength, src, srcStride, dst, dstStride, width, height);
+            filterHalftone(strength, src, srcStride, dst, dstStride, width, height, luma);
             return;
         default:
-            mapPixels(src, srcStride, dst, dstStride, width, height,
-                      [](std::uint32_t p, int, int) { return p | kOpaque; });
+            mapPixels(src, srcStride, dst, dstStride, width, height, [](Pixel p) { return p | kOpaque; });
             return;
     }
 }
 
 QVideoFrame filterVideoFrame(const QVideoFrame& frame, int mode, double strength,
                              std::vector<std::int32_t>& luma) {
-    const QImage image = frame.toImage().convertToFormat(QImage::Format_RGB32);
-    if (image.isNull()) return {};
-    QVideoFrame out(QVideoFrameFormat(image.size(), QVideoFrameFormat::Format_BGRA8888));
-    if (!out.map(QVideoFrame::WriteOnly)) return {};
-    const auto* src = reinterpret_cast<const std::uint32_t*>(image.constBits());
-    auto* dst = reinterpret_cast<std::uint32_t*>(out.bits(0));
-    const int width = std::min(image.width(), out.bytesPerLine(0) / 4);
-    filterPixels(mode, strength, src, image.bytesPerLine() / 4, dst, out.bytesPerLine(0) / 4, width,
-                 image.height(), luma);
-    out.unmap();
+    // A BGRX8888 frame is already 0xXXRRGGBB words, which the filters read as RGB32: it is read in
+    // place. Every other format goes through Qt's conversion.
+    QVideoFrame source = frame;
+    const bool inPlace =
+        frame.pixelFormat() == QVideoFrameFormat::Format_BGRX8888 && source.map(QVideoFrame::ReadOnly);
+    QImage image;
+    if (!inPlace) {
+        image = frame.toImage().convertToFormat(QImage::Format_RGB32);
+        if (image.isNull()) return {};
+    }
+    const QSize size = inPlace ? frame.size() : image.size();
+    const auto* src = reinterpret_cast<const Pixel*>(inPlace ? source.bits(0) : image.constBits());
+    const int srcStride = (inPlace ? source.bytesPerLine(0) : image.bytesPerLine()) / 4;
+    QVideoFrame out(QVideoFrameFormat(size, QVideoFrameFormat::Format_BGRA8888));
+    if (out.map(QVideoFrame::WriteOnly)) {
+        const int width = std::min({size.width(), srcStride, out.bytesPerLine(0) / 4});
+        filterPixels(mode, strength, src, srcStride, reinterpret_cast<Pixel*>(out.bits(0)),
+                     out.bytesPerLine(0) / 4, width, size.height(), luma);
+        out.unmap();
+    } else {
+        out = QVideoFrame();
+    }
+    if (inPlace) source.unmap();
     return out;
 }
 
