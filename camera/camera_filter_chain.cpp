@@ -22,11 +22,12 @@ static_assert(QVideoFrameFormat::Format_Jpeg == 29 && QVideoFrameFormat::Format_
 
 }  // namespace
 
-CameraFilterChain::CameraFilterChain(QObject* parent)
-    : CameraFilterChain([] { return std::chrono::steady_clock::now(); }, parent) {}
+CameraFilterChain::CameraFilterChain(QObject* parent) : CameraFilterChain(Clock(), parent) {}
 
 CameraFilterChain::CameraFilterChain(Clock clock, QObject* parent)
-    : QObject(parent), clock_(std::move(clock)), worker_([this] { runWorker(); }) {
+    : QObject(parent),
+      clock_(clock ? std::move(clock) : Clock([] { return std::chrono::steady_clock::now(); })),
+      worker_([this] { runWorker(); }) {
     watchdogTimer_ = new QTimer(this);
     watchdogTimer_->setInterval(kWatchdogIntervalMs);
     connect(watchdogTimer_, &QTimer::timeout, this, &CameraFilterChain::checkWatchdog);

@@ -34,7 +34,7 @@ class CameraFilterChain : public QObject {
 
     // Starts the worker (std::system_error when it cannot) and the 1000 ms watchdog timer.
     explicit CameraFilterChain(QObject* parent = nullptr);
-    // The same with the clock the frame times and the watchdog read.
+    // The same with the clock the frame times and the watchdog read (steady_clock when empty).
     CameraFilterChain(Clock clock, QObject* parent);
     // Stops and joins the worker; a filtered frame not yet delivered is dropped.
     ~CameraFilterChain() override;
