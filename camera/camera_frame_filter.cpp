@@ -113,23 +113,28 @@ void sumColumns(const std::int32_t* __restrict up, const std::int32_t* __restric
 void filterNeighbourhoods(int mode, double strength, const Pixel* src, std::ptrdiff_t srcStride, Pixel* dst,
                           std::ptrdiff_t dstStride, int width, int height,
                           std::vector<std::int32_t>& scratch) {
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    const std::size_t padded = static_cast<std::size_t>(width) + 2;
-    if (scratch.size() < count + 3 * padded) scratch.resize(count + 3 * padded);
-    std::int32_t* luma = scratch.data();
-    for (int y = 0; y < height; ++y) {
-        const Pixel* __restrict in = src + y * srcStride;
-        std::int32_t* __restrict out = luma + static_cast<std::ptrdiff_t>(y) * width;
+    // The luma of three picture rows at a time, in a ring: row r sits in slot r mod 3 and is computed
+    // from the unfiltered picture just before the first row that needs it.
+    const std::size_t rowLength = static_cast<std::size_t>(width);
+    const std::size_t padded = rowLength + 2;
+    if (scratch.size() < 3 * rowLength + 3 * padded) scratch.resize(3 * rowLength + 3 * padded);
+    std::int32_t* ring = scratch.data();
+    const auto slot = [&](int row) { return ring + static_cast<std::size_t>(row % 3) * rowLength; };
+    const auto computeLuma = [&](int row) {
+        const Pixel* __restrict in = src + row * srcStride;
+        std::int32_t* __restrict out = slot(row);
         for (int x = 0; x < width; ++x) out[x] = lumaOf(in[x]);
-    }
-    const ColumnSums sums{luma + count, luma + count + padded, luma + count + 2 * padded};
+    };
+    const ColumnSums sums{ring + 3 * rowLength, ring + 3 * rowLength + padded,
+                          ring + 3 * rowLength + 2 * padded};
     const bool sharpen = mode == kFilterSharpen;
     const std::int32_t overlayEnergy = edgeOverlayEnergy(strength);
+    computeLuma(0);
+    if (height > 1) computeLuma(1);
     for (int y = 0; y < height; ++y) {
-        const std::int32_t* mid = luma + static_cast<std::ptrdiff_t>(y) * width;
-        sumColumns(luma + static_cast<std::ptrdiff_t>(std::max(y - 1, 0)) * width, mid,
-                   luma + static_cast<std::ptrdiff_t>(std::min(y + 1, height - 1)) * width, width, sharpen,
-                   sums);
+        if (y >= 1 && y + 1 < height) computeLuma(y + 1);
+        const std::int32_t* mid = slot(y);
+        sumColumns(slot(std::max(y - 1, 0)), mid, slot(std::min(y + 1, height - 1)), width, sharpen, sums);
         const Pixel* __restrict in = src + y * srcStride;
         Pixel* __restrict out = dst + y * dstStride;
         const std::int32_t* __restrict v = sums.weighted;

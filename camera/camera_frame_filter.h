@@ -27,8 +27,9 @@ inline constexpr double kFilterStrengthMax = 8.0;
 
 // Filters width x height pixels of 32-bit 0xAARRGGBB words (alpha ignored) into dst, every output
 // pixel opaque. Strides count pixels. mode 1 .. 11 (any other value copies the picture); strength must
-// be finite, 0 .. 8. luma is scratch the caller keeps between frames: it grows to width x height and
-// never shrinks. src and dst must not overlap.
+// be finite, 0 .. 8. luma is scratch the caller keeps between frames (luma rows of the neighbourhood
+// filters, the halftone's thresholds): it grows as a frame needs and never shrinks. src and dst must not
+// overlap.
 void filterPixels(int mode, double strength, const std::uint32_t* src, std::ptrdiff_t srcStride,
                   std::uint32_t* dst, std::ptrdiff_t dstStride, int width, int height,
                   std::vector<std::int32_t>& luma);
