@@ -134,9 +134,12 @@ TEST(CameraFilterModes, EdgeMagnitudeMarksTheStepAndNothingElse) {
     EXPECT_TRUE(pixelsAre(rig.filter(7, 0.25, blackWhiteStep()),
                           [](int x, int) { return grey(atStep(x) ? 127 : 0); }));
     EXPECT_TRUE(pixelsAre(rig.filter(7, 0.0, blackWhiteStep()), [](int, int) { return grey(0); }));
-    // Outside the picture the edge pixels repeat: a flat picture has no edge at its border either.
-    EXPECT_TRUE(
-        pixelsAre(rig.filter(7, 8.0, filled(5, 4, QColor(200, 200, 200))), [](int, int) { return grey(0); }));
+    // Outside the picture the edge pixels repeat: a flat picture has no edge at its border either, down
+    // to a single row, a single column and a single pixel.
+    for (const QSize size : {QSize(5, 4), QSize(7, 1), QSize(1, 5), QSize(1, 1)}) {
+        EXPECT_TRUE(pixelsAre(rig.filter(7, 8.0, filled(size.width(), size.height(), QColor(200, 200, 200))),
+                              [](int, int) { return grey(0); }));
+    }
 }
 
 TEST(CameraFilterModes, EdgeOverlayPaintsRedFromLevelPoint35) {
