@@ -173,7 +173,7 @@ void FakeFirmware::handleUartV2(QByteArray& buffer) {
     while (takeRequest(buffer, command, data)) {
         std::unique_lock lock(mutex_);
         commands_.push_back(command);
-        const bool mute = behaviour_.muteAfterIdentify && command != kIdentify;
+        const bool mute = (behaviour_.muteAfterIdentify && command != kIdentify) || (behaviour_.muteReads && command == kRead);
         const std::uint32_t address =
             data.size() >= 2 ? static_cast<std::uint8_t>(data[0]) | (static_cast<std::uint8_t>(data[1]) << 8) : 0;
         QByteArray reply;

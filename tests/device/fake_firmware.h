@@ -14,6 +14,7 @@ struct FirmwareBehaviour {
     bool corruptReadback = false;      // a read after a write returns one byte flipped
     bool eraseLeavesByte = false;      // erase leaves byte 17 at 0x00
     bool muteAfterIdentify = false;    // uart_v2: answers identify only
+    bool muteReads = false;            // uart_v2: never answers a page read
     bool staleFrameFirst = false;      // uart_v2: every answer is preceded by one for command 0x10
     bool legacyAnswersFrames = true;   // legacy: answers uart_v2 frames with ERR_CMD
     int legacyReplyBytes = -1;         // legacy: reply length (-1: the whole page and trailer)
@@ -25,7 +26,6 @@ class FakeFirmware {
   public:
     enum class Protocol { UartV2, Legacy, Silent };
     using Behaviour = FirmwareBehaviour;
-
 
     explicit FakeFirmware(Protocol protocol, Behaviour behaviour = {});
     ~FakeFirmware();
