@@ -55,6 +55,8 @@ DeviceController::~DeviceController() {
     // No probe answer may reach a controller that is half destroyed.
     networkProbe_->disconnect(this);
     networkProbe_.reset();
+    // No answer is taken any more; the connections end here, on the thread that made them.
+    disconnect(worker_, nullptr, this, nullptr);
     serialThread_.quit();
     if (!serialThread_.wait(QDeadlineTimer(kThreadQuitWaitMs))) {
         // A sector write can block for many seconds; its waits end early once interruption is asked.
