@@ -1,0 +1,24 @@
+#include "app/platform/process_memory.h"
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace zk::app::platform {
+
+void trimHeap() noexcept { malloc_trim(0); }
+
+std::uint64_t residentSetBytes() noexcept {
+    std::FILE* file = std::fopen("/proc/self/statm", "r");
+    if (file == nullptr) return 0;
+    unsigned long long totalPages = 0;
+    unsigned long long residentPages = 0;
+    const int read = std::fscanf(file, "%llu %llu", &totalPages, &residentPages);
+    std::fclose(file);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (read != 2 || pageSize <= 0) return 0;
+    return residentPages * static_cast<std::uint64_t>(pageSize);
+}
+
+}  // namespace zk::app::platform

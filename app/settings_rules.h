@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QVariantList>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace zk::app {
+
+// Two doubles count as equal when the smaller magnitude is at least 10^12 times their difference
+// (Qt's fuzzy rule): a setter that finds such a value changes nothing and emits nothing.
+inline bool fuzzyEqual(double a, double b) {
+    return std::abs(a - b) * 1e12 <= std::min(std::abs(a), std::abs(b));
+}
+
+// The nearer bound for a value outside [lo, hi]; NaN takes the lower bound, so no NaN is ever stored.
+inline double clampToRange(double value, double lo, double hi) {
+    if (std::isnan(value)) return lo;
+    return std::clamp(value, lo, hi);
+}
+
+// The focus distance of index 0..4 (far field, 1, 3, 5, 10 m); other indices take the nearer end.
+inline double focusDistanceForIndex(int index) {
+    constexpr double kDistances[] = {std::numeric_limits<double>::infinity(), 1.0, 3.0, 5.0, 10.0};
+    return kDistances[std::clamp(index, 0, 4)];
+}
+
+// Speed of sound in air at the given temperature, m/s.
+inline double speedOfSoundForTemperature(double celsius) { return 331.3 * std::sqrt(1.0 + celsius / 273.15); }
+
+// One map per parameter descriptor of the algorithm, in descriptor order: "key", "label", "type"
+// ("bool", "int" or "real"), "minimum", "maximum", "defaultValue", "step" and "unit".
+QVariantList parameterFieldsOf(std::int32_t algorithmId);
+
+}  // namespace zk::app

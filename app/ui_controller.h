@@ -1,0 +1,918 @@
+#pragma once
+
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+#include <QVector4D>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "camera/uvc_camera_control.h"
+#include "camera/uvc_camera_state.h"
+#include "camera/uvc_control_backend.h"
+#include "camera/uvc_device_binding.h"
+#include "core/beamforming/beamforming_parameters.h"
+#include "core/beamforming/heatmap_grid.h"
+#include "core/signal/frequency_band.h"
+#include "core/storage/device_profile.h"
+#include "core/storage/device_session.h"
+#include "render/diagnostic_renderer.h"
+#include "render/diagnostic_state.h"
+#include "render/heatmap_painter.h"
+#include "render/heatmap_state.h"
+
+class QQmlEngine;
+class QTimer;
+
+namespace zk::core {
+class ReplaySource;
+class StreamingAcousticEngine;
+class SyntheticSource;
+class UdpSource;
+}  // namespace zk::core
+
+namespace zk::render {
+class DiagnosticImageProvider;
+class HeatmapImageProvider;
+}  // namespace zk::render
+
+namespace zk::app {
+
+// The one object behind the whole user interface, published to QML as "ui". Its operations are spread
+// over topic files (ui_controller_<topic>.cpp); this header is the whole QML surface. Every invokable
+// and slot runs on the GUI thread and lets no exception out.
+class UiController : public QObject {
+    Q_OBJECT
+
+    Q_PROPERTY(QString profilePath READ profilePath WRITE setProfilePath NOTIFY profilePathChanged)
+    Q_PROPERTY(QString uiTheme READ uiTheme WRITE setUiTheme NOTIFY uiThemeChanged)
+    Q_PROPERTY(QString uiLanguage READ uiLanguage WRITE setUiLanguage NOTIFY uiLanguageChanged)
+
+    Q_PROPERTY(QString profileInfo READ profileInfo NOTIFY profileInfoChanged)
+    Q_PROPERTY(double profileCameraAspect READ profileCameraAspect NOTIFY profileInfoChanged)
+    Q_PROPERTY(QString profileCameraResolution READ profileCameraResolution NOTIFY profileInfoChanged)
+    Q_PROPERTY(QVariantList profileGeometry READ profileGeometry NOTIFY profileInfoChanged)
+
+    Q_PROPERTY(QString statusText READ statusText NOTIFY statusTextChanged)
+    Q_PROPERTY(QString liveMetrics READ liveMetrics NOTIFY liveMetricsChanged)
+
+    Q_PROPERTY(QString sessionState READ sessionState NOTIFY uiStateChanged)
+    Q_PROPERTY(bool hasProfile READ hasProfile NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canImportProfile READ canImportProfile NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canChangeSource READ canChangeSource NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canEditAcquisition READ canEditAcquisition NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canEditFrequencyBand READ canEditFrequencyBand NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canStart READ canStart NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canStop READ canStop NOTIFY uiStateChanged)
+    Q_PROPERTY(bool busy READ busy NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canCreateAnalysis READ canCreateAnalysis NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canStartRecording READ canStartRecording NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canStopRecording READ canStopRecording NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canCalibrateNoise READ canCalibrateNoise NOTIFY uiStateChanged)
+    Q_PROPERTY(bool canStartReplay READ canStartReplay NOTIFY uiStateChanged)
+    Q_PROPERTY(int diagnosticChannelCount READ diagnosticChannelCount NOTIFY uiStateChanged)
+    Q_PROPERTY(int diagnosticMeterPerRow READ diagnosticMeterPerRow NOTIFY uiStateChanged)
+    Q_PROPERTY(double spectrumNyquistHz READ spectrumNyquistHz NOTIFY uiStateChanged)
+
+    Q_PROPERTY(bool hasProject READ hasProject NOTIFY projectChanged)
+    Q_PROPERTY(QString projectName READ projectName NOTIFY projectChanged)
+    Q_PROPERTY(QString projectPath READ projectPath NOTIFY projectChanged)
+    Q_PROPERTY(QString projectId READ projectId NOTIFY projectChanged)
+
+    Q_PROPERTY(QVariantList recentProjects READ recentProjects NOTIFY recentProjectsChanged)
+
+    Q_PROPERTY(QVariantList measurements READ measurements NOTIFY measurementsChanged)
+    Q_PROPERTY(int measurementCount READ measurementCount NOTIFY measurementsChanged)
+
+    Q_PROPERTY(int selectedMeasurementIndex READ selectedMeasurementIndex NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(bool hasSelectedMeasurement READ hasSelectedMeasurement NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(QString selectedMeasurementId READ selectedMeasurementId NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(QString selectedMeasurementInfo READ selectedMeasurementInfo NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(QString selectedMeasurementProfileInfo READ selectedMeasurementProfileInfo
+                   NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(QString selectedMeasurementProfileHash READ selectedMeasurementProfileHash
+                   NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(QString selectedMeasurementGeometryHash READ selectedMeasurementGeometryHash
+                   NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(QString selectedMeasurementRawHash READ selectedMeasurementRawHash
+                   NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(bool selectedMeasurementRawAvailable READ selectedMeasurementRawAvailable
+                   NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(QString selectedMeasurementVideoPath READ selectedMeasurementVideoPath
+                   NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(QString selectedMeasurementVideoUrl READ selectedMeasurementVideoUrl
+                   NOTIFY selectedMeasurementChanged)
+    Q_PROPERTY(double analysisSpectrumNyquistHz READ analysisSpectrumNyquistHz NOTIFY selectedMeasurementChanged)
+
+    Q_PROPERTY(QVariantList analysisRuns READ analysisRuns NOTIFY analysisRunsChanged)
+    Q_PROPERTY(int analysisRunCount READ analysisRunCount NOTIFY analysisRunsChanged)
+
+    Q_PROPERTY(int selectedAnalysisIndex READ selectedAnalysisIndex NOTIFY selectedAnalysisChanged)
+    Q_PROPERTY(bool hasSelectedAnalysis READ hasSelectedAnalysis NOTIFY selectedAnalysisChanged)
+    Q_PROPERTY(QString selectedAnalysisId READ selectedAnalysisId NOTIFY selectedAnalysisChanged)
+    Q_PROPERTY(QString selectedAnalysisInfo READ selectedAnalysisInfo NOTIFY selectedAnalysisChanged)
+    Q_PROPERTY(QString selectedAnalysisAlgorithmParams READ selectedAnalysisAlgorithmParams
+                   NOTIFY selectedAnalysisChanged)
+    Q_PROPERTY(QString selectedAnalysisProvenance READ selectedAnalysisProvenance NOTIFY selectedAnalysisChanged)
+
+    Q_PROPERTY(bool analysisBusy READ analysisBusy NOTIFY analysisStateChanged)
+    Q_PROPERTY(QString analysisStatus READ analysisStatus NOTIFY analysisStateChanged)
+
+    Q_PROPERTY(bool hasPendingAnalysis READ hasPendingAnalysis NOTIFY pendingAnalysisChanged)
+    Q_PROPERTY(QString pendingAnalysisInfo READ pendingAnalysisInfo NOTIFY pendingAnalysisChanged)
+
+    Q_PROPERTY(quint64 analysisSpectrumRevision READ analysisSpectrumRevision NOTIFY analysisSpectrumChanged)
+
+    Q_PROPERTY(double analysisProgress READ analysisProgress NOTIFY analysisProgressChanged)
+
+    Q_PROPERTY(QString analysisAlgorithm READ analysisAlgorithm WRITE setAnalysisAlgorithm
+                   NOTIFY analysisAlgorithmChanged)
+    Q_PROPERTY(QVariantList analysisAlgorithmParameterFields READ analysisAlgorithmParameterFields
+                   NOTIFY analysisAlgorithmChanged)
+
+    Q_PROPERTY(double analysisFrequencyHz READ analysisFrequencyHz WRITE setAnalysisFrequencyHz
+                   NOTIFY analysisParametersChanged)
+    Q_PROPERTY(int analysisFrameSize READ analysisFrameSize WRITE setAnalysisFrameSize
+                   NOTIFY analysisParametersChanged)
+    Q_PROPERTY(int analysisHopSize READ analysisHopSize WRITE setAnalysisHopSize NOTIFY analysisParametersChanged)
+    Q_PROPERTY(double analysisGridStepDeg READ analysisGridStepDeg WRITE setAnalysisGridStepDeg
+                   NOTIFY analysisParametersChanged)
+    Q_PROPERTY(QString analysisBandMode READ analysisBandMode WRITE setAnalysisBandMode
+                   NOTIFY analysisParametersChanged)
+    Q_PROPERTY(double analysisBandwidthHz READ analysisBandwidthHz WRITE setAnalysisBandwidthHz
+                   NOTIFY analysisParametersChanged)
+    Q_PROPERTY(int analysisFocusIndex READ analysisFocusIndex WRITE setAnalysisFocusIndex
+                   NOTIFY analysisParametersChanged)
+
+    Q_PROPERTY(double analysisWindowSeconds READ analysisWindowSeconds WRITE setAnalysisWindowSeconds
+                   NOTIFY analysisWindowChanged)
+    Q_PROPERTY(bool hasAnalysisWindow READ hasAnalysisWindow NOTIFY analysisWindowChanged)
+    Q_PROPERTY(QString analysisWindowInfo READ analysisWindowInfo NOTIFY analysisWindowChanged)
+
+    Q_PROPERTY(QString recordingState READ recordingState NOTIFY recordingStateChanged)
+    Q_PROPERTY(bool recording READ recording NOTIFY recordingStateChanged)
+    Q_PROPERTY(bool recordingFinalizing READ recordingFinalizing NOTIFY recordingStateChanged)
+    Q_PROPERTY(QString recordingMeasurementId READ recordingMeasurementId NOTIFY recordingStateChanged)
+
+    Q_PROPERTY(double recordingElapsedSeconds READ recordingElapsedSeconds NOTIFY recordingStatsChanged)
+    Q_PROPERTY(quint64 recordingBytes READ recordingBytes NOTIFY recordingStatsChanged)
+    Q_PROPERTY(bool recordingVideoActive READ recordingVideoActive NOTIFY recordingStatsChanged)
+
+    Q_PROPERTY(double recordingMaxDurationSeconds READ recordingMaxDurationSeconds
+                   WRITE setRecordingMaxDurationSeconds NOTIFY recordingMaxDurationChanged)
+
+    Q_PROPERTY(QString source READ source WRITE setSource NOTIFY sourceChanged)
+
+    Q_PROPERTY(QString algorithm READ algorithm WRITE setAlgorithm NOTIFY algorithmChanged)
+    Q_PROPERTY(QVariantList algorithmParameterFields READ algorithmParameterFields NOTIFY algorithmChanged)
+
+    Q_PROPERTY(int focusDistanceIndex READ focusDistanceIndex WRITE setFocusDistanceIndex
+                   NOTIFY focusDistanceIndexChanged)
+
+    Q_PROPERTY(double airTemperatureC READ airTemperatureC WRITE setAirTemperatureC NOTIFY airTemperatureChanged)
+    Q_PROPERTY(double speedOfSoundMps READ speedOfSoundMps NOTIFY airTemperatureChanged)
+
+    Q_PROPERTY(double confidenceThresholdDb READ confidenceThresholdDb WRITE setConfidenceThresholdDb
+                   NOTIFY confidenceThresholdChanged)
+
+    Q_PROPERTY(double frequency READ frequency WRITE setFrequency NOTIFY frequencyChanged)
+    Q_PROPERTY(double azimuth READ azimuth WRITE setAzimuth NOTIFY azimuthChanged)
+    Q_PROPERTY(double elevation READ elevation WRITE setElevation NOTIFY elevationChanged)
+
+    Q_PROPERTY(QString frequencyBandMode READ frequencyBandMode WRITE setFrequencyBandMode
+                   NOTIFY frequencyBandChanged)
+    Q_PROPERTY(double bandwidthHz READ bandwidthHz WRITE setBandwidthHz NOTIFY frequencyBandChanged)
+    Q_PROPERTY(int targetBinCount READ targetBinCount WRITE setTargetBinCount NOTIFY frequencyBandChanged)
+
+    Q_PROPERTY(double dynamicRange READ dynamicRange WRITE setDynamicRange NOTIFY dynamicRangeChanged)
+    Q_PROPERTY(double csmTauSeconds READ csmTauSeconds WRITE setCsmTauSeconds NOTIFY csmTauSecondsChanged)
+    Q_PROPERTY(double levelGateDbfs READ levelGateDbfs WRITE setLevelGateDbfs NOTIFY levelGateDbfsChanged)
+    Q_PROPERTY(QString heatmapScaleMode READ heatmapScaleMode WRITE setHeatmapScaleMode
+                   NOTIFY heatmapScaleModeChanged)
+    Q_PROPERTY(int heatmapColormap READ heatmapColormap WRITE setHeatmapColormap NOTIFY heatmapColormapChanged)
+    Q_PROPERTY(int heatmapStyle READ heatmapStyle WRITE setHeatmapStyle NOTIFY heatmapStyleChanged)
+    Q_PROPERTY(double fixedReferenceDbfs READ fixedReferenceDbfs WRITE setFixedReferenceDbfs
+                   NOTIFY fixedReferenceDbfsChanged)
+    Q_PROPERTY(double heatmapOpacity READ heatmapOpacity WRITE setHeatmapOpacity NOTIFY heatmapOpacityChanged)
+    Q_PROPERTY(bool diagonalRemoval READ diagonalRemoval WRITE setDiagonalRemoval NOTIFY diagonalRemovalChanged)
+
+    Q_PROPERTY(bool noiseSubtractionEnabled READ noiseSubtractionEnabled WRITE setNoiseSubtractionEnabled
+                   NOTIFY noiseSubtractionChanged)
+    Q_PROPERTY(bool noiseCalibrating READ noiseCalibrating NOTIFY noiseSubtractionChanged)
+    Q_PROPERTY(bool noiseProfileValid READ noiseProfileValid NOTIFY noiseSubtractionChanged)
+    Q_PROPERTY(QString noiseProfileInfo READ noiseProfileInfo NOTIFY noiseSubtractionChanged)
+
+    Q_PROPERTY(double noiseCalibrationRemainingSeconds READ noiseCalibrationRemainingSeconds
+                   NOTIFY noiseCalibrationProgressChanged)
+
+    Q_PROPERTY(bool replayPaused READ replayPaused NOTIFY replayPausedChanged)
+
+    Q_PROPERTY(QString replayState READ replayState NOTIFY replayStateChanged)
+    Q_PROPERTY(bool replayActive READ replayActive NOTIFY replayStateChanged)
+    Q_PROPERTY(bool replayPlaying READ replayPlaying NOTIFY replayStateChanged)
+    Q_PROPERTY(bool canPauseReplay READ canPauseReplay NOTIFY replayStateChanged)
+    Q_PROPERTY(bool canStopReplay READ canStopReplay NOTIFY replayStateChanged)
+    Q_PROPERTY(QString replayMeasurementId READ replayMeasurementId NOTIFY replayStateChanged)
+    Q_PROPERTY(QString replayProfileInfo READ replayProfileInfo NOTIFY replayStateChanged)
+
+    Q_PROPERTY(QString replayMetrics READ replayMetrics NOTIFY replayMetricsChanged)
+    Q_PROPERTY(double replayPositionSeconds READ replayPositionSeconds NOTIFY replayPositionChanged)
+    Q_PROPERTY(double replayDurationSeconds READ replayDurationSeconds NOTIFY replayDurationChanged)
+
+    Q_PROPERTY(QVariantList channelLevels READ channelLevels NOTIFY channelLevelsChanged)
+    Q_PROPERTY(QVariantList channelPeaks READ channelPeaks NOTIFY channelLevelsChanged)
+
+    Q_PROPERTY(double waveformWindowS READ waveformWindowS WRITE setWaveformWindowS NOTIFY waveformDisplayChanged)
+    Q_PROPERTY(double overlayWindowS READ overlayWindowS WRITE setOverlayWindowS NOTIFY waveformDisplayChanged)
+    Q_PROPERTY(int waveformMode READ waveformMode WRITE setWaveformMode NOTIFY waveformDisplayChanged)
+
+    Q_PROPERTY(int waterfallColormap READ waterfallColormap WRITE setWaterfallColormap
+                   NOTIFY waterfallColormapChanged)
+    Q_PROPERTY(QVariantList spectrumLevels READ spectrumLevels NOTIFY spectrumLevelsChanged)
+    Q_PROPERTY(int diagnosticChannel READ diagnosticChannel WRITE setDiagnosticChannel
+                   NOTIFY diagnosticChannelChanged)
+
+    Q_PROPERTY(QString diagnosticSummary READ diagnosticSummary NOTIFY diagnosticsUpdated)
+    Q_PROPERTY(QString diagnosticSource READ diagnosticSource NOTIFY diagnosticsUpdated)
+    Q_PROPERTY(int diagnosticRevision READ diagnosticRevision NOTIFY diagnosticsUpdated)
+    Q_PROPERTY(double diagnosticWaveformScaleAbs READ diagnosticWaveformScaleAbs NOTIFY diagnosticsUpdated)
+    Q_PROPERTY(double diagnosticSpectrumBinHz READ diagnosticSpectrumBinHz NOTIFY diagnosticsUpdated)
+    Q_PROPERTY(double diagnosticWaterfallSpanS READ diagnosticWaterfallSpanS NOTIFY diagnosticsUpdated)
+
+    Q_PROPERTY(QVariantList diagnosticRows READ diagnosticRows NOTIFY diagnosticRowsChanged)
+    Q_PROPERTY(QStringList eventLog READ eventLog NOTIFY eventLogChanged)
+    Q_PROPERTY(QString lastDiagnosticsPath READ lastDiagnosticsPath NOTIFY lastDiagnosticsPathChanged)
+    Q_PROPERTY(QString lastBackupPath READ lastBackupPath NOTIFY lastBackupPathChanged)
+
+    Q_PROPERTY(bool hasHeatmap READ hasHeatmap NOTIFY heatmapUpdated)
+    Q_PROPERTY(QString mapSource READ mapSource NOTIFY heatmapUpdated)
+    Q_PROPERTY(double peakAzimuth READ peakAzimuth NOTIFY heatmapUpdated)
+    Q_PROPERTY(double peakElevation READ peakElevation NOTIFY heatmapUpdated)
+    Q_PROPERTY(double peakDb READ peakDb NOTIFY heatmapUpdated)
+    Q_PROPERTY(double peakLevelDbfs READ peakLevelDbfs NOTIFY heatmapUpdated)
+    Q_PROPERTY(double mapSpanDb READ mapSpanDb NOTIFY heatmapUpdated)
+    Q_PROPERTY(int mapVisiblePixels READ mapVisiblePixels NOTIFY heatmapUpdated)
+    Q_PROPERTY(double effectiveFrequencyHz READ effectiveFrequencyHz NOTIFY heatmapUpdated)
+    Q_PROPERTY(double effectiveBandLowHz READ effectiveBandLowHz NOTIFY heatmapUpdated)
+    Q_PROPERTY(double effectiveBandHighHz READ effectiveBandHighHz NOTIFY heatmapUpdated)
+    Q_PROPERTY(int effectiveBinCount READ effectiveBinCount NOTIFY heatmapUpdated)
+    Q_PROPERTY(quint64 mapParameterRevision READ mapParameterRevision NOTIFY heatmapUpdated)
+    Q_PROPERTY(int mapAlgorithmId READ mapAlgorithmId NOTIFY heatmapUpdated)
+    Q_PROPERTY(bool mapHasAbsoluteLevels READ mapHasAbsoluteLevels NOTIFY heatmapUpdated)
+    Q_PROPERTY(double mapPeakReferenceDbfs READ mapPeakReferenceDbfs NOTIFY heatmapUpdated)
+    Q_PROPERTY(double mapContrastFade READ mapContrastFade NOTIFY heatmapUpdated)
+    Q_PROPERTY(QVariantList mapPeaks READ mapPeaks NOTIFY heatmapUpdated)
+    Q_PROPERTY(int contourLevelCount READ contourLevelCount NOTIFY heatmapUpdated)
+    Q_PROPERTY(QVector4D contourLevels0 READ contourLevels0 NOTIFY heatmapUpdated)
+    Q_PROPERTY(QVector4D contourLevels1 READ contourLevels1 NOTIFY heatmapUpdated)
+    Q_PROPERTY(QVector4D contourLevels2 READ contourLevels2 NOTIFY heatmapUpdated)
+    Q_PROPERTY(QVector4D contourLevels3 READ contourLevels3 NOTIFY heatmapUpdated)
+    Q_PROPERTY(QVector4D contourLevels4 READ contourLevels4 NOTIFY heatmapUpdated)
+    Q_PROPERTY(QVector4D contourLevels5 READ contourLevels5 NOTIFY heatmapUpdated)
+
+    Q_PROPERTY(bool cameraMirror READ cameraMirror WRITE setCameraMirror NOTIFY cameraSettingsChanged)
+    Q_PROPERTY(double cameraOverlayAlpha READ cameraOverlayAlpha WRITE setCameraOverlayAlpha
+                   NOTIFY cameraSettingsChanged)
+    Q_PROPERTY(double cameraOverlayThreshold READ cameraOverlayThreshold WRITE setCameraOverlayThreshold
+                   NOTIFY cameraSettingsChanged)
+    Q_PROPERTY(double cameraOverlayScale READ cameraOverlayScale WRITE setCameraOverlayScale
+                   NOTIFY cameraSettingsChanged)
+    Q_PROPERTY(double cameraOverlayOffsetX READ cameraOverlayOffsetX WRITE setCameraOverlayOffsetX
+                   NOTIFY cameraSettingsChanged)
+    Q_PROPERTY(double cameraOverlayOffsetY READ cameraOverlayOffsetY WRITE setCameraOverlayOffsetY
+                   NOTIFY cameraSettingsChanged)
+
+    Q_PROPERTY(QStringList cameraNames READ cameraNames NOTIFY cameraDevicesChanged)
+    Q_PROPERTY(QStringList cameraIds READ cameraIds NOTIFY cameraDevicesChanged)
+    Q_PROPERTY(QVariantList cameraParameters READ cameraParameters NOTIFY cameraParametersChanged)
+
+    Q_PROPERTY(QString profilesDir READ profilesDir CONSTANT)
+    Q_PROPERTY(double analysisVideoFrameSeconds READ analysisVideoFrameSeconds)
+
+  public:
+    // Session states; sessionState names them.
+    enum SessionState : std::int32_t {
+        kNoProfile = 0,
+        kReady = 1,
+        kStarting = 2,
+        kRunning = 3,
+        kStopping = 4,
+        kFaulted = 5,
+    };
+    enum RecordingState : std::int32_t { kRecordingIdle = 0, kRecordingActive = 1, kRecordingFinalizing = 2 };
+    enum ReplayState : std::int32_t {
+        kReplayIdle = 0,
+        kReplayLoading = 1,
+        kReplayPlaying = 2,
+        kReplayPaused = 3,
+        kReplayFinished = 4,
+        kReplayFaulted = 5,
+    };
+
+    // The settings store of the application scopes everything read here (the organisation and
+    // application names must be set before). engine may be null (tests).
+    explicit UiController(QObject* parent = nullptr, QQmlEngine* engine = nullptr);
+    ~UiController() override;
+
+    UiController(const UiController&) = delete;
+    UiController& operator=(const UiController&) = delete;
+
+    // Registers the two image providers as "heatmap" and "diagnostic"; the engine owns them from then
+    // on. Until this is called the controller owns (and deletes) them.
+    void registerImageProviders(QQmlEngine& engine);
+    // The providers the controller paints into; valid for the controller's life.
+    render::HeatmapImageProvider* heatmapImageProvider() const { return heatmapProvider_; }
+    render::DiagnosticImageProvider* diagnosticImageProvider() const { return diagnosticProvider_; }
+
+    // The live device profile while the session holds a validated one, else null. GUI thread.
+    const core::DeviceProfile* activeProfile() const;
+    // FNV-1a 64 of the profile file in use as 16 hex digits; empty when none or unreadable. GUI thread.
+    QString activeProfileHash() const;
+
+    // Texts of the status line and the logs. Any thread; each lock is held only for the copy.
+    void setStatusText(const QString& text);
+    void appendEventLog(const QString& text);
+    void appendDiagnosticsLog(const QString& text);
+    // Event log, then status line.
+    void reportEvent(const QString& text);
+    void setLiveMetricsText(const QString& text);
+    // Copy of the diagnostics log, oldest first.
+    QStringList diagnosticsLog() const;
+    // Whether the status line still shows the start-up prompt.
+    bool statusIsInitialPrompt() const { return initialPrompt_.load(); }
+
+    // Property getters.
+    QString profilePath() const;
+    QString uiTheme() const;
+    QString uiLanguage() const;
+    QString profileInfo() const;
+    double profileCameraAspect() const;
+    QString profileCameraResolution() const;
+    QVariantList profileGeometry() const;
+    QString statusText() const;
+    QString liveMetrics() const;
+
+    QString sessionState() const;
+    bool hasProfile() const;
+    bool canImportProfile() const;
+    bool canChangeSource() const;
+    bool canEditAcquisition() const;
+    bool canEditFrequencyBand() const;
+    bool canStart() const;
+    bool canStop() const;
+    bool busy() const;
+    bool canCreateAnalysis() const;
+    bool canStartRecording() const;
+    bool canStopRecording() const;
+    bool canCalibrateNoise() const;
+    bool canStartReplay() const;
+    int diagnosticChannelCount() const;
+    int diagnosticMeterPerRow() const;
+    double spectrumNyquistHz() const;
+
+    bool hasProject() const;
+    QString projectName() const;
+    QString projectPath() const;
+    QString projectId() const;
+    QVariantList recentProjects() const;
+    QVariantList measurements() const;
+    int measurementCount() const;
+
+    int selectedMeasurementIndex() const;
+    bool hasSelectedMeasurement() const;
+    QString selectedMeasurementId() const;
+    QString selectedMeasurementInfo() const;
+    QString selectedMeasurementProfileInfo() const;
+    QString selectedMeasurementProfileHash() const;
+    QString selectedMeasurementGeometryHash() const;
+    QString selectedMeasurementRawHash() const;
+    bool selectedMeasurementRawAvailable() const;
+    QString selectedMeasurementVideoPath() const;
+    QString selectedMeasurementVideoUrl() const;
+    double analysisSpectrumNyquistHz() const;
+
+    QVariantList analysisRuns() const;
+    int analysisRunCount() const;
+    int selectedAnalysisIndex() const;
+    bool hasSelectedAnalysis() const;
+    QString selectedAnalysisId() const;
+    QString selectedAnalysisInfo() const;
+    QString selectedAnalysisAlgorithmParams() const;
+    QString selectedAnalysisProvenance() const;
+    bool analysisBusy() const;
+    QString analysisStatus() const;
+    bool hasPendingAnalysis() const;
+    QString pendingAnalysisInfo() const;
+    quint64 analysisSpectrumRevision() const;
+    double analysisProgress() const;
+    QString analysisAlgorithm() const;
+    QVariantList analysisAlgorithmParameterFields() const;
+    double analysisFrequencyHz() const;
+    int analysisFrameSize() const;
+    int analysisHopSize() const;
+    double analysisGridStepDeg() const;
+    QString analysisBandMode() const;
+    double analysisBandwidthHz() const;
+    int analysisFocusIndex() const;
+    double analysisWindowSeconds() const;
+    bool hasAnalysisWindow() const;
+    QString analysisWindowInfo() const;
+    double analysisVideoFrameSeconds() const;
+
+    QString recordingState() const;
+    bool recording() const;
+    bool recordingFinalizing() const;
+    QString recordingMeasurementId() const;
+    double recordingElapsedSeconds() const;
+    quint64 recordingBytes() const;
+    bool recordingVideoActive() const;
+    double recordingMaxDurationSeconds() const;
+
+    QString source() const;
+    QString algorithm() const;
+    QVariantList algorithmParameterFields() const;
+    int focusDistanceIndex() const;
+    double airTemperatureC() const;
+    double speedOfSoundMps() const;
+    double confidenceThresholdDb() const;
+    double frequency() const;
+    double azimuth() const;
+    double elevation() const;
+    QString frequencyBandMode() const;
+    double bandwidthHz() const;
+    int targetBinCount() const;
+    double dynamicRange() const;
+    double csmTauSeconds() const;
+    double levelGateDbfs() const;
+    QString heatmapScaleMode() const;
+    int heatmapColormap() const;
+    int heatmapStyle() const;
+    double fixedReferenceDbfs() const;
+    double heatmapOpacity() const;
+    bool diagonalRemoval() const;
+
+    bool noiseSubtractionEnabled() const;
+    bool noiseCalibrating() const;
+    bool noiseProfileValid() const;
+    QString noiseProfileInfo() const;
+    double noiseCalibrationRemainingSeconds() const;
+
+    bool replayPaused() const;
+    QString replayState() const;
+    bool replayActive() const;
+    bool replayPlaying() const;
+    bool canPauseReplay() const;
+    bool canStopReplay() const;
+    QString replayMeasurementId() const;
+    QString replayProfileInfo() const;
+    QString replayMetrics() const;
+    double replayPositionSeconds() const;
+    double replayDurationSeconds() const;
+
+    QVariantList channelLevels() const;
+    QVariantList channelPeaks() const;
+    double waveformWindowS() const;
+    double overlayWindowS() const;
+    int waveformMode() const;
+    int waterfallColormap() const;
+    QVariantList spectrumLevels() const;
+    int diagnosticChannel() const;
+    QString diagnosticSummary() const;
+    QString diagnosticSource() const;
+    int diagnosticRevision() const;
+    double diagnosticWaveformScaleAbs() const;
+    double diagnosticSpectrumBinHz() const;
+    double diagnosticWaterfallSpanS() const;
+    QVariantList diagnosticRows() const;
+    QStringList eventLog() const;
+    QString lastDiagnosticsPath() const;
+    QString lastBackupPath() const;
+
+    bool hasHeatmap() const;
+    QString mapSource() const;
+    double peakAzimuth() const;
+    double peakElevation() const;
+    double peakDb() const;
+    double peakLevelDbfs() const;
+    double mapSpanDb() const;
+    int mapVisiblePixels() const;
+    double effectiveFrequencyHz() const;
+    double effectiveBandLowHz() const;
+    double effectiveBandHighHz() const;
+    int effectiveBinCount() const;
+    quint64 mapParameterRevision() const;
+    int mapAlgorithmId() const;
+    bool mapHasAbsoluteLevels() const;
+    double mapPeakReferenceDbfs() const;
+    double mapContrastFade() const;
+    QVariantList mapPeaks() const;
+    int contourLevelCount() const;
+    QVector4D contourLevels0() const;
+    QVector4D contourLevels1() const;
+    QVector4D contourLevels2() const;
+    QVector4D contourLevels3() const;
+    QVector4D contourLevels4() const;
+    QVector4D contourLevels5() const;
+
+    bool cameraMirror() const;
+    double cameraOverlayAlpha() const;
+    double cameraOverlayThreshold() const;
+    double cameraOverlayScale() const;
+    double cameraOverlayOffsetX() const;
+    double cameraOverlayOffsetY() const;
+    QStringList cameraNames() const;
+    QStringList cameraIds() const;
+    QVariantList cameraParameters() const;
+    QString profilesDir() const;
+
+    // Writers of the properties that have no invokable of their own.
+    void setProfilePath(const QString& path);
+    void setUiTheme(const QString& theme);
+    void setUiLanguage(const QString& language);
+    void setCsmTauSeconds(double seconds);
+    void setAnalysisAlgorithm(const QString& name);
+    void setAnalysisFrequencyHz(double hz);
+    void setAnalysisFrameSize(int size);
+    void setAnalysisHopSize(int hop);
+    void setAnalysisGridStepDeg(double degrees);
+    void setAnalysisBandMode(const QString& mode);
+    void setAnalysisBandwidthHz(double hz);
+    void setAnalysisFocusIndex(int index);
+    void setAnalysisWindowSeconds(double seconds);
+
+    // Settings, resetDefaults.
+    Q_INVOKABLE void resetDefaults();
+
+    // Beamforming and frequency band.
+    Q_INVOKABLE void setAlgorithm(const QString& algorithm);
+    Q_INVOKABLE void setBeamformingParameter(const QString& key, double value);
+    Q_INVOKABLE double beamformingParameterValue(const QString& key) const;
+    Q_INVOKABLE void setFocusDistanceIndex(int index);
+    Q_INVOKABLE void setAirTemperatureC(double celsius);
+    Q_INVOKABLE void setConfidenceThresholdDb(double db);
+    Q_INVOKABLE void setFrequency(double value);
+    Q_INVOKABLE void setAzimuth(double value);
+    Q_INVOKABLE void setElevation(double value);
+    Q_INVOKABLE void setFrequencyBandMode(const QString& mode);
+    Q_INVOKABLE void setBandwidthHz(double value);
+    Q_INVOKABLE void setTargetBinCount(int value);
+    Q_INVOKABLE void setDiagonalRemoval(bool enabled);
+
+    // Map display, camera overlay, source, plot colours.
+    Q_INVOKABLE void setSource(const QString& source);
+    Q_INVOKABLE void setPlotPalette(const QVariantMap& palette);
+    Q_INVOKABLE void setDynamicRange(double value);
+    Q_INVOKABLE void setLevelGateDbfs(double value);
+    Q_INVOKABLE void setHeatmapScaleMode(const QString& mode);
+    Q_INVOKABLE void setHeatmapColormap(int index);
+    Q_INVOKABLE void setHeatmapStyle(int index);
+    Q_INVOKABLE void setFixedReferenceDbfs(double value);
+    Q_INVOKABLE void setHeatmapOpacity(double value);
+    Q_INVOKABLE void setCameraMirror(bool enabled);
+    Q_INVOKABLE void setCameraOverlayAlpha(double value);
+    Q_INVOKABLE void setCameraOverlayThreshold(double value);
+    Q_INVOKABLE void setCameraOverlayScale(double value);
+    Q_INVOKABLE void setCameraOverlayOffsetX(double value);
+    Q_INVOKABLE void setCameraOverlayOffsetY(double value);
+
+    // Camera binding and UVC parameters.
+    Q_INVOKABLE void refreshCameraDevices();
+    Q_INVOKABLE void bindUvcCamera(const QString& cameraId, const QString& cameraName);
+    Q_INVOKABLE void unbindUvcCamera();
+    Q_INVOKABLE void setCameraParameterValue(const QString& key, int value);
+    Q_INVOKABLE void previewCameraParameterValue(const QString& key, int value);
+    Q_INVOKABLE void setCameraParameterAuto(const QString& key, bool autoMode);
+    Q_INVOKABLE void resetCameraParameters();
+
+    // Status line and logs.
+    Q_INVOKABLE void refreshLocalizedStrings();
+    Q_INVOKABLE void logMediaDiagnostic(const QString& message);
+
+    // Diagnostics bundle and settings backup.
+    Q_INVOKABLE QString exportDiagnosticsBundle();
+    Q_INVOKABLE QString backupNow();
+    Q_INVOKABLE void openDiagnosticsFolder();
+
+    // Device profile.
+    Q_INVOKABLE void importProfile(const QString& path);
+
+    // File-system browsing.
+    Q_INVOKABLE QStringList browseDrives() const;
+    Q_INVOKABLE QVariantMap browseListDir(const QString& path, const QStringList& name_filters) const;
+    Q_INVOKABLE QVariantMap browseCreateDir(const QString& parent_path, const QString& base_name) const;
+    Q_INVOKABLE QVariantMap browseRenameDir(const QString& dir_path, const QString& new_name) const;
+
+    // Live session.
+    Q_INVOKABLE void startLive();
+    Q_INVOKABLE void stopLive();
+    Q_INVOKABLE void runOnce();
+
+    // Recording.
+    Q_INVOKABLE void setRecordingMaxDurationSeconds(double seconds);
+    Q_INVOKABLE void startRecording();
+    Q_INVOKABLE void stopRecording();
+    Q_INVOKABLE void notifyVideoRecorderStarted();
+    Q_INVOKABLE void notifyVideoRecorderStopped(const QString& actualPath);
+
+    // Replay.
+    Q_INVOKABLE void startSelectedMeasurementReplay();
+    Q_INVOKABLE void setReplayPaused(bool paused);
+    Q_INVOKABLE void seekReplay(double seconds);
+    Q_INVOKABLE void stopReplay();
+    Q_INVOKABLE void analyzeReplayPosition();
+
+    // Noise floor.
+    Q_INVOKABLE void setNoiseSubtractionEnabled(bool enabled);
+    Q_INVOKABLE void startNoiseCalibration();
+    Q_INVOKABLE void cancelNoiseCalibration();
+
+    // Diagnostic views and the analysis spectrum.
+    Q_INVOKABLE void clearAnalysisWindow();
+    Q_INVOKABLE QString meterReadout(int channel) const;
+    Q_INVOKABLE void setWaveformWindowS(double seconds);
+    Q_INVOKABLE void setOverlayWindowS(double seconds);
+    Q_INVOKABLE void setWaveformMode(int mode);
+    Q_INVOKABLE void setWaterfallColormap(int index);
+    Q_INVOKABLE void setDiagnosticChannel(int channel);
+    Q_INVOKABLE void trimMemory();
+
+    // Projects.
+    Q_INVOKABLE QString validateNewProjectDir(const QString& directory) const;
+    Q_INVOKABLE bool projectExistsAt(const QString& directory) const;
+    Q_INVOKABLE QStringList findNestedProjects(const QString& directory) const;
+    Q_INVOKABLE void createProject(const QString& directory, const QString& name);
+    Q_INVOKABLE void openProject(const QString& directory);
+    Q_INVOKABLE void refreshProject();
+    Q_INVOKABLE void deleteProject();
+    Q_INVOKABLE void openRecentProject(const QString& path);
+    Q_INVOKABLE void removeRecentProject(const QString& path);
+    Q_INVOKABLE void openProjectFolder();
+
+    // Measurements.
+    Q_INVOKABLE void selectMeasurement(int index);
+    Q_INVOKABLE void renameSelectedMeasurement(const QString& displayName);
+    Q_INVOKABLE void setSelectedMeasurementNote(const QString& location, const QString& scene,
+                                                const QString& note);
+    Q_INVOKABLE void deleteSelectedMeasurement();
+
+    // Full Recompute.
+    Q_INVOKABLE void createFullRecomputeAnalysis();
+    Q_INVOKABLE void setAnalysisBeamformingParameter(const QString& key, double value);
+    Q_INVOKABLE double analysisBeamformingParameterValue(const QString& key) const;
+
+    // AnalysisRuns.
+    Q_INVOKABLE void selectAnalysisRun(int index);
+    Q_INVOKABLE void savePendingAnalysis();
+    Q_INVOKABLE void discardPendingAnalysis();
+    Q_INVOKABLE void openAnalysisRun(const QString& measurementId, const QString& analysisId);
+    Q_INVOKABLE void exportSelectedAnalysis();
+
+  public slots:
+    // Emits replayPositionChanged, then replayDurationChanged.
+    void refreshReplayPosition();
+
+  signals:
+    void profilePathChanged();
+    void uiThemeChanged();
+    void uiLanguageChanged();
+    void profileInfoChanged();
+    void statusTextChanged();
+    void liveMetricsChanged();
+    void uiStateChanged();
+    void projectChanged();
+    void recentProjectsChanged();
+    void measurementsChanged();
+    void selectedMeasurementChanged();
+    void analysisRunsChanged();
+    void selectedAnalysisChanged();
+    void analysisStateChanged();
+    void pendingAnalysisChanged();
+    void analysisSpectrumChanged();
+    void analysisProgressChanged();
+    void analysisAlgorithmChanged();
+    void analysisParametersChanged();
+    void analysisWindowChanged();
+    void recordingStateChanged();
+    void recordingStatsChanged();
+    void recordingMaxDurationChanged();
+    void sourceChanged();
+    void algorithmChanged();
+    void focusDistanceIndexChanged();
+    void airTemperatureChanged();
+    void confidenceThresholdChanged();
+    void frequencyChanged();
+    void azimuthChanged();
+    void elevationChanged();
+    void frequencyBandChanged();
+    void dynamicRangeChanged();
+    void csmTauSecondsChanged();
+    void levelGateDbfsChanged();
+    void heatmapScaleModeChanged();
+    void heatmapColormapChanged();
+    void heatmapStyleChanged();
+    void fixedReferenceDbfsChanged();
+    void heatmapOpacityChanged();
+    void diagonalRemovalChanged();
+    void noiseSubtractionChanged();
+    void noiseCalibrationProgressChanged();
+    void replayPausedChanged();
+    void replayStateChanged();
+    void replayMetricsChanged();
+    void replayPositionChanged();
+    void replayDurationChanged();
+    void channelLevelsChanged();
+    void waveformDisplayChanged();
+    void waterfallColormapChanged();
+    void spectrumLevelsChanged();
+    void diagnosticChannelChanged();
+    void diagnosticsUpdated();
+    void diagnosticRowsChanged();
+    void eventLogChanged();
+    void lastDiagnosticsPathChanged();
+    void lastBackupPathChanged();
+    void heatmapUpdated();
+    void cameraSettingsChanged();
+    void cameraDevicesChanged();
+    void cameraParametersChanged();
+
+    void analysisFinished(bool success, const QString& analysisId);
+    void recordingFinished(bool success, const QString& measurementId);
+    void videoRecordStartRequested(const QString& stagingPath);
+    void videoRecordStopRequested();
+    void replayFinished(bool success, const QString& measurementId);
+
+  private:
+    void readSettingsAtStart();
+    void loadRecentProjects();
+    // Repaints the heatmap images from the latest map and emits heatmapUpdated; any thread.
+    void refreshHeatmapImages();
+    void writeMemoryLine();
+    void rebuildDiagnosticRows();
+    void advanceNoiseCalibration();
+    void rebuildNoiseProfileInfo();
+    void renderAnalysisSpectrum();
+    void setSessionState(std::int32_t state);
+    // Stops and joins the four live threads (acquisition, DSP, live map, live diagnostics, in order).
+    void stopLiveThreads();
+    // Destructor: keeps a Recording that is still open as a Measurement without video.
+    void finalizeOpenRecordingAtExit();
+    // Hands the live parameters to the running engines; false when the live engine rejected them.
+    bool publishBeamformingParameters();
+    // Band centre := frequency, revision + 1, and the hand-off to the running engines.
+    void applyFrequencyBand();
+    // The sample rate frequencies are limited by: the Replay's frozen profile or the live one; 0 if none.
+    double frequencyLimitSampleRate() const;
+
+    QQmlEngine* engine_;  // not owned; may be null
+    QSettings settings_;  // the application's store; GUI thread only
+
+    // Status line and logs. Each mutex guards only what follows it; any thread may write, none holds
+    // two of them, none is held while a signal is emitted.
+    mutable std::mutex statusMutex_;  // guards statusText_
+    QString statusText_;
+    std::atomic<bool> initialPrompt_{true};  // status line still shows the start-up prompt; any thread
+    mutable std::mutex liveMetricsMutex_;    // guards liveMetrics_
+    QString liveMetrics_;
+    mutable std::mutex logMutex_;  // guards both logs
+    std::deque<QString> eventLog_;
+    std::deque<QString> diagnosticsLog_;
+
+    // Session, Recording and Replay states: written on the GUI thread, read by workers.
+    std::atomic<std::int32_t> sessionState_{kNoProfile};
+    std::atomic<std::int32_t> recordingState_{kRecordingIdle};
+    std::atomic<std::int32_t> replayState_{kReplayIdle};
+    std::atomic<bool> fullRecomputeRunning_{false};  // analysisBusy; GUI thread writes, workers read
+    std::atomic<bool> noiseCalibrating_{false};      // GUI thread writes, the capture thread reads
+    std::atomic<bool> liveRunning_{false};           // live threads run while set
+    std::atomic<bool> replayRunning_{false};         // replay threads run while set
+    std::atomic<bool> fullRecomputeCancel_{false};   // raised by the GUI thread, polled by the worker
+    std::atomic<bool> analysisSpectrumCancel_{false};
+
+    // Live settings touched on the GUI thread only.
+    QString source_ = QStringLiteral("UDP");
+    QString algorithmName_ = QStringLiteral("01 DAS / Conventional");
+    double frequency_ = 8000.0;
+    double azimuth_ = 0.0;
+    double elevation_ = 0.0;
+    core::FrequencyBandParameters liveBand_{0, 2, 8000.0, 2000.0, 0};
+    core::BeamformingParameters liveBeamforming_;
+
+    // Display settings read by the painters and map workers without a lock (one atomic each).
+    render::HeatmapDisplaySettings heatmapSettings_;  // dynamic range, tau, level gate, confidence
+    std::atomic<double> fixedReferenceDbfs_{-30.0};
+    std::atomic<std::int32_t> heatmapScaleMode_{0};
+    std::atomic<std::int32_t> heatmapColormap_{0};
+    std::atomic<std::int32_t> heatmapStyle_{0};
+    std::atomic<double> heatmapOpacity_{0.82};
+    std::atomic<bool> diagonalRemoval_{true};
+    std::atomic<std::int32_t> focusDistanceIndex_{0};
+    std::atomic<double> airTemperatureC_{20.0};
+    std::atomic<bool> cameraMirror_{false};
+    std::atomic<double> cameraOverlayAlpha_{0.5};
+    std::atomic<double> cameraOverlayThreshold_{0.35};
+    std::atomic<double> cameraOverlayScale_{1.0};
+    std::atomic<double> cameraOverlayOffsetX_{0.0};
+    std::atomic<double> cameraOverlayOffsetY_{0.0};
+    render::DiagnosticDisplaySettings diagnosticSettings_;  // channel, waveform and waterfall views
+
+    // Device profile; GUI thread only.
+    core::DeviceSession deviceSession_;
+    core::DeviceProfile liveProfile_;
+    std::string profileJson_;  // the profile file's bytes as imported
+    QString profilePath_;
+    QString profileInfo_;
+    core::DeviceProfile frozenProfile_;  // of the selected Measurement; invalid while none is selected
+
+    // Analysis settings; GUI thread only.
+    QString analysisAlgorithm_ = QStringLiteral("01 DAS (CBF)");
+    core::BeamformingParameters analysisBeamforming_;
+    QString analysisStatus_;
+    double analysisFrequencyHz_ = 1000.0;
+    int analysisFrameSize_ = 1024;
+    int analysisHopSize_ = 512;
+    double analysisGridStepDeg_ = 1.0;
+    QString analysisBandMode_ = QStringLiteral("1/3 octave");
+    double analysisBandwidthHz_ = 2000.0;
+    int analysisFocusIndex_ = 0;
+    double analysisWindowSeconds_ = 0.0;
+    bool hasAnalysisWindow_ = false;
+    double analysisWindowStartS_ = 0.0;
+    double analysisWindowEndS_ = 0.0;
+
+    // Other texts and values of the later operations; GUI thread only.
+    QString noiseProfileInfo_;
+    QString replayMetrics_;
+    double recordingMaxDurationSeconds_ = 10.0;
+    QVariantList recentProjects_;
+    QVariantList diagnosticRows_;
+    QString lastDiagnosticsPath_;
+    QString lastBackupPath_;
+
+    // Camera: the control backend of the platform, the binding and the controller's camera state.
+    std::unique_ptr<camera::UvcControlBackend> uvcBackend_;
+    std::unique_ptr<camera::UvcDeviceBinding> uvcBinding_;
+    camera::UvcCameraState cameraState_;
+    std::unique_ptr<camera::UvcCameraControl> cameraControl_;
+
+    // The live and the Replay engines; liveEngineMutex_ serialises pushes with resets of the live one.
+    std::unique_ptr<core::StreamingAcousticEngine> liveEngine_;
+    std::mutex liveEngineMutex_;  // guards pushes into liveEngine_ (DSP thread) against resets (GUI)
+    std::unique_ptr<core::StreamingAcousticEngine> replayEngine_;
+
+    // Live and Replay sample sources; created and destroyed on the GUI thread.
+    std::unique_ptr<core::UdpSource> udpSource_;
+    std::unique_ptr<core::SyntheticSource> syntheticSource_;
+    std::unique_ptr<core::ReplaySource> replaySource_;
+
+    // Map hand-off: the latest published map and what the painter publishes back.
+    mutable std::mutex mapMutex_;  // guards latestMap_; map workers write, the GUI thread reads
+    std::optional<core::HeatmapGrid> latestMap_;
+    mutable std::mutex displayMutex_;  // guards heatmapSmoothing_; painting threads only
+    render::HeatmapSmoothingMemory heatmapSmoothing_;
+    mutable std::mutex heatmapStateMutex_;  // guards heatmapShaderState_; painters write, getters read
+    render::HeatmapShaderState heatmapShaderState_;
+    std::atomic<std::int32_t> mapVisiblePixels_{0};  // written by the painter, read by the getter
+    std::atomic<bool> hasHeatmap_{false};            // a map was published since the last clear
+
+    // Diagnostics renderer state.
+    mutable std::mutex diagnosticsMutex_;  // guards diagnosticsState_ (diagnostics workers and GUI)
+    render::DiagnosticsState diagnosticsState_;
+    mutable std::mutex channelMeterMutex_;  // guards channelMeters_ (diagnostics workers and getters)
+    render::ChannelMeters channelMeters_;
+    render::DiagnosticOutputs diagnosticOutputs_;
+
+    // The image providers: owned here until registerImageProviders hands them to the engine.
+    render::HeatmapImageProvider* heatmapProvider_ = nullptr;
+    render::DiagnosticImageProvider* diagnosticProvider_ = nullptr;
+    bool providersHandedOver_ = false;
+    std::unique_ptr<render::HeatmapPainter> heatmapPainter_;
+
+    // Timers (children of the controller).
+    QTimer* diagnosticRowsTimer_ = nullptr;       // 1000 ms, repeating
+    QTimer* memoryLineTimer_ = nullptr;           // 30000 ms, repeating
+    QTimer* noiseCalibrationTimer_ = nullptr;     // 100 ms while calibrating
+    QTimer* analysisSpectrumTimer_ = nullptr;     // 250 ms, single-shot
+
+    // Worker threads, each stopped and joined by the destructor in its order.
+    std::jthread noiseCaptureThread_;
+    std::jthread acquisitionThread_;
+    std::jthread dspThread_;
+    std::jthread liveMapThread_;
+    std::jthread liveDiagnosticsThread_;
+    std::jthread replayMapThread_;
+    std::jthread replayReaderThread_;
+    std::jthread fullRecomputeThread_;
+    std::jthread analysisSpectrumThread_;
+    std::jthread recordingFinalizeThread_;
+};
+
+}  // namespace zk::app
