@@ -20,6 +20,10 @@
 #include "device/page_payloads.h"
 #include "device/platform/network_probe.h"
 
+namespace zk::app {
+class UiController;
+}  // namespace zk::app
+
 namespace zk::device {
 
 class SerialWorker;
@@ -67,6 +71,10 @@ class DeviceController : public QObject {
     enum class AutoNetStage { Idle = 0, ReadingParameters = 1, Probing = 2, Writing = 3, Resetting = 4 };
 
     explicit DeviceController(Services services, QObject* parent = nullptr);
+    // The application's controller, not owned: its active profile supplies the FIR presets, its
+    // profileInfoChanged is announced as firPresetIdsChanged and stateChanged, its uiStateChanged as
+    // stateChanged. Serial ports and the network probe are the operating system's.
+    explicit DeviceController(app::UiController* ui, QObject* parent = nullptr);
     // Quits the serial thread and waits 2000 ms; a request still running then is cut short at its next
     // wait and the thread is waited for, so the worker never loses its thread while it runs.
     ~DeviceController() override;

@@ -74,7 +74,6 @@ TEST(DeviceController, RefreshKeepsAValidSelectionElsePrefersCh340ElseTheFirstPo
 }
 
 TEST(DeviceController, GainIsClampedStoredAndSentEvenWhenUnchanged) {
-    QSettings().remove(QStringLiteral("deviceGain"));
     {
         ControllerRig rig({});
         EXPECT_EQ(rig->gain(), 3);
