@@ -87,7 +87,8 @@ QStringList DeviceController::firPresetIds() const {
     QStringList ids;
     const core::DeviceProfile* profile = activeProfile();
     if (profile == nullptr || !profile->fir) return ids;
-    for (const core::FirPreset& preset : profile->fir->presets) ids.push_back(QString::fromStdString(preset.id));
+    for (const core::FirPreset& preset : profile->fir->presets)
+        ids.push_back(QString::fromStdString(preset.id));
     return ids;
 }
 
@@ -103,7 +104,8 @@ void DeviceController::finishAction() {
     emit stateChanged();
 }
 
-void DeviceController::invokeWorker(const char* slot, QGenericArgument a, QGenericArgument b, QGenericArgument c) {
+void DeviceController::invokeWorker(const char* slot, QGenericArgument a, QGenericArgument b,
+                                    QGenericArgument c) {
     if (!QMetaObject::invokeMethod(worker_, slot, Qt::QueuedConnection, a, b, c)) {
         // Only a mismatch of slot and arguments gets here; no answer would ever come.
         finishAction();
@@ -122,7 +124,8 @@ void DeviceController::runGuarded(const char* action, const std::function<void()
 }
 
 void DeviceController::appendLog(const QString& text) {
-    logText_.prepend(QStringLiteral("[%1] %2\n").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text));
+    logText_.prepend(
+        QStringLiteral("[%1] %2\n").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text));
     if (logText_.size() > kLogLimit) {
         logText_.truncate(kLogLimit);
         const qsizetype lastLineFeed = logText_.lastIndexOf(QLatin1Char('\n'));
@@ -142,7 +145,8 @@ void DeviceController::refreshPorts() {
         portNames_.clear();
         const QList<SerialPortListing> ports = listPorts_();
         for (const SerialPortListing& port : ports) {
-            const QString description = port.description.isEmpty() ? QStringLiteral("serial") : port.description;
+            const QString description =
+                port.description.isEmpty() ? QStringLiteral("serial") : port.description;
             serialPorts_.push_back(QStringLiteral("%1 - %2").arg(port.name, description));
             portNames_.push_back(port.name);
         }
@@ -193,11 +197,13 @@ void DeviceController::readHardwareId() {
 }
 
 void DeviceController::readNetParams() {
-    runGuarded("read(256)", [this] { readPage(tr("read(256): no serial port selected"), tr("read(256)"), 256); });
+    runGuarded("read(256)",
+               [this] { readPage(tr("read(256): no serial port selected"), tr("read(256)"), 256); });
 }
 
 void DeviceController::readFir() {
-    runGuarded("read(768)", [this] { readPage(tr("read(768): no serial port selected"), tr("read(768)"), 768); });
+    runGuarded("read(768)",
+               [this] { readPage(tr("read(768): no serial port selected"), tr("read(768)"), 768); });
 }
 
 void DeviceController::rebootDevice() {

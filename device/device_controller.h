@@ -63,9 +63,9 @@ class DeviceController : public QObject {
     using SerialPortLister = std::function<QList<SerialPortListing>()>;
 
     struct Services {
-        ActiveProfileSource activeProfile;             // empty: no profile
-        std::unique_ptr<NetworkProbe> networkProbe;    // null: the operating system's
-        SerialPortLister listPorts;                    // empty: listSystemSerialPorts
+        ActiveProfileSource activeProfile;           // empty: no profile
+        std::unique_ptr<NetworkProbe> networkProbe;  // null: the operating system's
+        SerialPortLister listPorts;                  // empty: listSystemSerialPorts
     };
 
     enum class AutoNetStage { Idle = 0, ReadingParameters = 1, Probing = 2, Writing = 3, Resetting = 4 };

@@ -104,7 +104,8 @@ void DeviceController::probeNextCandidate() {
         return;
     }
     beginAction(tr("auto-net: probe"));
-    appendLog(tr("auto-net: probing %1 for conflicts...").arg(ipText(autoNet_.candidates[autoNet_.candidateIndex])));
+    appendLog(tr("auto-net: probing %1 for conflicts...")
+                  .arg(ipText(autoNet_.candidates[autoNet_.candidateIndex])));
     autoNet_.arpPending = false;
     startProbeRun(false);
 }
@@ -128,7 +129,8 @@ void DeviceController::onPingFinished(NetworkProbe::PingOutcome outcome, const Q
         if (!autoNet_.probeRunning || autoNet_.arpPending) return;
         autoNet_.probeRunning = false;
         finishAction();
-        if (autoNet_.stage != AutoNetStage::Probing || autoNet_.candidateIndex >= autoNet_.candidates.size()) return;
+        if (autoNet_.stage != AutoNetStage::Probing || autoNet_.candidateIndex >= autoNet_.candidates.size())
+            return;
         const QString candidate = ipText(autoNet_.candidates[autoNet_.candidateIndex]);
         // A ping that could not run says nothing about the address: it is never taken as free.
         if (outcome == NetworkProbe::PingOutcome::Error) {
@@ -148,7 +150,8 @@ void DeviceController::onNeighboursRead(bool ok, const QString& lines, const QSt
         autoNet_.probeRunning = false;
         autoNet_.arpPending = false;
         finishAction();
-        if (autoNet_.stage != AutoNetStage::Probing || autoNet_.candidateIndex >= autoNet_.candidates.size()) return;
+        if (autoNet_.stage != AutoNetStage::Probing || autoNet_.candidateIndex >= autoNet_.candidates.size())
+            return;
         const Ipv4Bytes candidate = autoNet_.candidates[autoNet_.candidateIndex];
         const QString candidateText = ipText(candidate);
         if (!ok) {
@@ -167,12 +170,15 @@ void DeviceController::onNeighboursRead(bool ok, const QString& lines, const QSt
         autoNet_.record.boardIp = candidate;
         autoNet_.stage = AutoNetStage::Writing;
         const ByteVector packed = packNetworkRecord(autoNet_.record);
-        const QByteArray bytes(reinterpret_cast<const char*>(packed.data()), static_cast<qsizetype>(packed.size()));
+        const QByteArray bytes(reinterpret_cast<const char*>(packed.data()),
+                               static_cast<qsizetype>(packed.size()));
         beginAction(tr("auto-net: write(256)"));
         appendLog(tr("auto-net: writing device @ %1 -> target %2:%3")
-                      .arg(candidateText, ipText(autoNet_.record.targetIp), QString::number(autoNet_.record.targetPort)));
+                      .arg(candidateText, ipText(autoNet_.record.targetIp),
+                           QString::number(autoNet_.record.targetPort)));
         const quint32 addr = 256;
-        invokeWorker("writeSector", Q_ARG(QString, autoNet_.portName), Q_ARG(quint32, addr), Q_ARG(QByteArray, bytes));
+        invokeWorker("writeSector", Q_ARG(QString, autoNet_.portName), Q_ARG(quint32, addr),
+                     Q_ARG(QByteArray, bytes));
     });
 }
 
@@ -191,10 +197,11 @@ void DeviceController::continueAutoNetAfterWrite() {
 void DeviceController::completeAutoNetAfterReset() {
     autoNet_.stage = AutoNetStage::Idle;
     const NetworkParameterRecord& r = autoNet_.record;
-    appendLog(tr("auto-net: complete - device %1 @ %2 -> target %3 @ %4:%5 (device is rebooting, parameters take "
-                 "effect now)")
-                  .arg(macText(r.boardMac), ipText(r.boardIp), macText(r.targetMac), ipText(r.targetIp),
-                       QString::number(r.targetPort)));
+    appendLog(
+        tr("auto-net: complete - device %1 @ %2 -> target %3 @ %4:%5 (device is rebooting, parameters take "
+           "effect now)")
+            .arg(macText(r.boardMac), ipText(r.boardIp), macText(r.targetMac), ipText(r.targetIp),
+                 QString::number(r.targetPort)));
 }
 
 void DeviceController::abortAutoNet(const QString& text) {

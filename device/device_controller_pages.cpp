@@ -29,10 +29,17 @@ void DeviceController::onPageReady(quint32 addr, const QByteArray& page) {
             return;
         }
         switch (addr) {
-            case 0: showHardwareId(page); break;
-            case 256: showNetParams(page); break;
-            case 768: showFir(page); break;
-            default: break;
+            case 0:
+                showHardwareId(page);
+                break;
+            case 256:
+                showNetParams(page);
+                break;
+            case 768:
+                showFir(page);
+                break;
+            default:
+                break;
         }
     });
 }
@@ -76,9 +83,10 @@ void DeviceController::showFir(const QByteArray& page) {
         const std::vector<std::int16_t> taps = unpackFirTaps(spanOf(page).first(used));
         firSummary_ = tr("%1 taps read").arg(taps.size());
         if (fir != nullptr) {
-            const auto match = std::find_if(fir->presets.begin(), fir->presets.end(), [&](const core::FirPreset& p) {
-                return std::equal(p.coefficients.begin(), p.coefficients.end(), taps.begin(), taps.end());
-            });
+            const auto match =
+                std::find_if(fir->presets.begin(), fir->presets.end(), [&](const core::FirPreset& p) {
+                    return std::equal(p.coefficients.begin(), p.coefficients.end(), taps.begin(), taps.end());
+                });
             if (match != fir->presets.end()) {
                 firSummary_ = tr("%1 taps - matches preset \"%2\"")
                                   .arg(QString::number(taps.size()), QString::fromStdString(match->id));
@@ -91,8 +99,9 @@ void DeviceController::showFir(const QByteArray& page) {
     appendLog(tr("read(768): %1").arg(firSummary_));
 }
 
-void DeviceController::writeNetParams(const QString& boardMac, const QString& boardIp, const QString& targetMac,
-                                      const QString& targetIp, int sourcePort, int targetPort) {
+void DeviceController::writeNetParams(const QString& boardMac, const QString& boardIp,
+                                      const QString& targetMac, const QString& targetIp, int sourcePort,
+                                      int targetPort) {
     runGuarded("write(256)", [&] {
         if (!canOperate()) {
             appendLog(tr("write(256) rejected: no serial port selected"));
@@ -139,8 +148,8 @@ void DeviceController::writeFirPreset(const QString& presetId) {
         }
         const std::string id = presetId.toStdString();
         const auto& presets = profile->fir->presets;
-        const auto preset =
-            std::find_if(presets.begin(), presets.end(), [&](const core::FirPreset& p) { return p.id == id; });
+        const auto preset = std::find_if(presets.begin(), presets.end(),
+                                         [&](const core::FirPreset& p) { return p.id == id; });
         if (preset == presets.end()) {
             appendLog(tr("write(768) rejected: unknown preset %1").arg(presetId));
             return;
@@ -164,8 +173,9 @@ void DeviceController::writeFirPreset(const QString& presetId) {
             return;
         }
         beginAction(tr("write(768)"));
-        appendLog(tr("write(768): preset \"%1\" (%2 taps, %3 bytes)")
-                      .arg(presetId, QString::number(preset->coefficients.size()), QString::number(bytes.size())));
+        appendLog(
+            tr("write(768): preset \"%1\" (%2 taps, %3 bytes)")
+                .arg(presetId, QString::number(preset->coefficients.size()), QString::number(bytes.size())));
         const QString port = selectedPortName();
         const quint32 addr = 768;
         invokeWorker("writeSector", Q_ARG(QString, port), Q_ARG(quint32, addr), Q_ARG(QByteArray, bytes));

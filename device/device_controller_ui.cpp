@@ -16,7 +16,8 @@ DeviceController::Services servicesOf(app::UiController* ui) {
 
 }  // namespace
 
-DeviceController::DeviceController(app::UiController* ui, QObject* parent) : DeviceController(servicesOf(ui), parent) {
+DeviceController::DeviceController(app::UiController* ui, QObject* parent)
+    : DeviceController(servicesOf(ui), parent) {
     if (ui == nullptr) return;
     connect(ui, &app::UiController::profileInfoChanged, this, &DeviceController::firPresetIdsChanged);
     connect(ui, &app::UiController::profileInfoChanged, this, &DeviceController::stateChanged);

@@ -7,9 +7,9 @@
 namespace zk::device {
 namespace {
 
-constexpr std::array kVirtualAdapterWords{"VMware",      "VirtualBox", "Hyper-V",   "Loopback",
-                                          "Teredo",      "isatap",     "Bluetooth", "WAN Miniport",
-                                          "Tailscale",   "ZeroTier",   "OpenVPN",   "WireGuard"};
+constexpr std::array kVirtualAdapterWords{"VMware",    "VirtualBox", "Hyper-V",   "Loopback",
+                                          "Teredo",    "isatap",     "Bluetooth", "WAN Miniport",
+                                          "Tailscale", "ZeroTier",   "OpenVPN",   "WireGuard"};
 constexpr std::array<std::uint32_t, 16> kHostNumbers{100, 200, 101, 102, 103, 104, 105, 106,
                                                      107, 108, 109, 110, 20,  50,  150, 250};
 
@@ -44,7 +44,8 @@ QList<NetworkAdapterEntry> collectNetworkAdapters(const QList<NetworkInterfaceIn
             const auto ip = parseIpv4Text(ipText.toStdString());
             const auto mask = parseIpv4Text(address.netmask().toString().toStdString());
             if (!ip || !mask) continue;
-            entries.push_back({QStringLiteral("%1 - %2").arg(info.humanReadableName, ipText), *ip, *mask, *mac});
+            entries.push_back(
+                {QStringLiteral("%1 - %2").arg(info.humanReadableName, ipText), *ip, *mask, *mac});
             break;
         }
     }
@@ -53,7 +54,8 @@ QList<NetworkAdapterEntry> collectNetworkAdapters(const QList<NetworkInterfaceIn
     return entries;
 }
 
-std::vector<Ipv4Bytes> addressCandidates(const Ipv4Bytes& address, const Ipv4Bytes& netmask, std::size_t maximum) {
+std::vector<Ipv4Bytes> addressCandidates(const Ipv4Bytes& address, const Ipv4Bytes& netmask,
+                                         std::size_t maximum) {
     const std::uint32_t a = toValue(address);
     const std::uint32_t m = toValue(netmask);
     const bool contiguous = ((~m + 1) & ~m) == 0;  // the host part is a run of low ones
@@ -75,7 +77,8 @@ bool neighbourTableHasEntry(const QString& table, const QString& candidate) {
     const QRegularExpression pattern(QRegularExpression::escape(candidate) +
                                      QStringLiteral(R"(\s+((?:[0-9A-Fa-f]{2}-){5}[0-9A-Fa-f]{2}))"));
     for (auto it = pattern.globalMatch(table); it.hasNext();) {
-        if (it.next().captured(1).compare(QLatin1String("00-00-00-00-00-00"), Qt::CaseInsensitive) != 0) return true;
+        if (it.next().captured(1).compare(QLatin1String("00-00-00-00-00-00"), Qt::CaseInsensitive) != 0)
+            return true;
     }
     return false;
 }

@@ -34,7 +34,8 @@ QList<NetworkAdapterEntry> collectNetworkAdapters(const QList<NetworkInterfaceIn
 
 // Free-looking host addresses on the subnet of address/netmask, at most maximum of them, in the order
 // of the fixed host-number list; empty for a mask that is zero, all ones, non-contiguous or too small.
-std::vector<Ipv4Bytes> addressCandidates(const Ipv4Bytes& address, const Ipv4Bytes& netmask, std::size_t maximum);
+std::vector<Ipv4Bytes> addressCandidates(const Ipv4Bytes& address, const Ipv4Bytes& netmask,
+                                         std::size_t maximum);
 
 // Whether the neighbour-table text ("ip  aa-bb-cc-dd-ee-ff" lines) holds a real hardware address for
 // the candidate address text.

@@ -21,7 +21,8 @@ std::array<std::uint8_t, 2> encodePageAddress(std::uint32_t address) {
 }
 
 bool isBlankSector(ByteSpan bytes) {
-    return !bytes.empty() && std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
+    return !bytes.empty() &&
+           std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
 }
 
 std::optional<Ipv4Bytes> parseIpv4Text(std::string_view text) {

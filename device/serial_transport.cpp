@@ -19,7 +19,9 @@ constexpr qsizetype kLegacyReplyLimit = 65536;
 constexpr int kUartV2PageMs = 3000;
 constexpr int kUartV2ShortMs = 1000;
 
-QByteArray bytesOf(std::string_view text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); }
+QByteArray bytesOf(std::string_view text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 ByteSpan spanOf(const QByteArray& bytes) {
     return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())};
@@ -36,6 +38,9 @@ QByteArray legacyCommand(std::string_view word, std::uint32_t argument) {
 
 // Set by the controller's destructor when the thread must end before the running request would.
 bool stopRequested() { return QThread::currentThread()->isInterruptionRequested(); }
+
+// A port that vanished (adapter unplugged) answers every wait at once; waiting on is pointless.
+bool portLost(const QSerialPort& port) { return port.error() == QSerialPort::ResourceError; }
 
 QString stoppedText() { return SerialWorker::tr("cancelled: the serial thread is stopping"); }
 
@@ -62,7 +67,8 @@ TransactionResult uartV2ReadPage(QSerialPort& port, const QByteArray& address, i
 
 TransactionResult writeSectorUartV2(QSerialPort& port, std::uint32_t address, const QByteArray& payload) {
     const QByteArray addr = addressBytes(address);
-    const TransactionResult erase = runUartV2Transaction(port, uart_v2_command::kEraseSector, addr, kUartV2PageMs);
+    const TransactionResult erase =
+        runUartV2Transaction(port, uart_v2_command::kEraseSector, addr, kUartV2PageMs);
     if (!erase.ok) return failure(SerialWorker::tr("erase: %1").arg(erase.error));
 
     bool blank = false;
@@ -70,7 +76,8 @@ TransactionResult writeSectorUartV2(QSerialPort& port, std::uint32_t address, co
         if (stopRequested()) return failure(stoppedText());
         if (attempt > 0) QThread::msleep(20);
         const TransactionResult read = uartV2ReadPage(port, addr, kUartV2PageMs);
-        blank = read.ok && read.data.size() >= static_cast<qsizetype>(kSectorBytes) && isBlankSector(spanOf(read.data));
+        blank = read.ok && read.data.size() >= static_cast<qsizetype>(kSectorBytes) &&
+                isBlankSector(spanOf(read.data));
     }
     if (!blank) return failure(SerialWorker::tr("erase verify: sector not blank (write aborted)"));
 
@@ -102,9 +109,12 @@ TransactionResult writeSectorLegacy(QSerialPort& port, std::uint32_t address, co
 
 QString protocolName(DeviceProtocol protocol) {
     switch (protocol) {
-        case DeviceProtocol::LegacyAscii: return QStringLiteral("legacy ASCII");
-        case DeviceProtocol::UartV2: return QStringLiteral("ZK-UART v2");
-        default: return QStringLiteral("unknown");
+        case DeviceProtocol::LegacyAscii:
+            return QStringLiteral("legacy ASCII");
+        case DeviceProtocol::UartV2:
+            return QStringLiteral("ZK-UART v2");
+        default:
+            return QStringLiteral("unknown");
     }
 }
 
@@ -141,11 +151,13 @@ TransactionResult runUartV2Transaction(QSerialPort& port, std::uint8_t command, 
     ByteVector buffer;
     while (elapsed.elapsed() < timeoutMs) {
         if (stopRequested()) return failure(stoppedText());
+        if (portLost(port)) return failure(port.errorString());
         if (port.bytesAvailable() <= 0 && !port.waitForReadyRead(kPollMs)) continue;
         const QByteArray chunk = port.readAll();
         // Every frame already buffered is examined, so an answer that arrives together with a late
         // answer to an earlier request is not left waiting for bytes that never come.
-        for (auto frame = takeUartV2Frame(buffer, spanOf(chunk)); frame; frame = takeUartV2Frame(buffer, {})) {
+        for (auto frame = takeUartV2Frame(buffer, spanOf(chunk)); frame;
+             frame = takeUartV2Frame(buffer, {})) {
             if (frame->command != command) continue;
             TransactionResult result;
             result.ok = frame->status == 0;
@@ -168,7 +180,8 @@ QByteArray legacyExchange(QSerialPort& port, std::uint32_t argument, int timeout
     int quietMs = 0;
     QElapsedTimer elapsed;
     elapsed.start();
-    while (reply.size() < kLegacyReplyLimit && elapsed.elapsed() < timeoutMs && !stopRequested()) {
+    while (reply.size() < kLegacyReplyLimit && elapsed.elapsed() < timeoutMs && !stopRequested() &&
+           !portLost(port)) {
         if (port.bytesAvailable() > 0 || port.waitForReadyRead(kPollMs)) {
             reply += port.readAll();
             quietMs = 0;
@@ -195,7 +208,9 @@ TransactionResult readPageOnPort(QSerialPort& port, DeviceProtocol protocol, std
 QString sectorPayloadError(const QByteArray& payload) {
     if (payload.isEmpty()) return SerialWorker::tr("refused: empty sector payload");
     if (payload.size() > static_cast<qsizetype>(kSectorBytes)) {
-        return SerialWorker::tr("refused: %1 bytes exceed the %2-byte sector").arg(payload.size()).arg(kSectorBytes);
+        return SerialWorker::tr("refused: %1 bytes exceed the %2-byte sector")
+            .arg(payload.size())
+            .arg(kSectorBytes);
     }
     return {};
 }
@@ -210,8 +225,8 @@ TransactionResult writeSectorOnPort(QSerialPort& port, DeviceProtocol protocol, 
 
 TransactionResult sendGainOnPort(QSerialPort& port, DeviceProtocol protocol, int value) {
     if (protocol == DeviceProtocol::UartV2) {
-        return runUartV2Transaction(port, uart_v2_command::kSetGain, QByteArray(1, static_cast<char>(value & 0xFF)),
-                                    kUartV2ShortMs);
+        return runUartV2Transaction(port, uart_v2_command::kSetGain,
+                                    QByteArray(1, static_cast<char>(value & 0xFF)), kUartV2ShortMs);
     }
     writeAndWait(port, legacyCommand(kLegacyGainWord, static_cast<std::uint32_t>(value)), kWriteWaitMs);
     return success();
@@ -226,7 +241,8 @@ TransactionResult sendResetOnPort(QSerialPort& port, DeviceProtocol protocol) {
 }
 
 TransactionResult sendActOnPort(QSerialPort& port, bool on) {
-    return runUartV2Transaction(port, uart_v2_command::kSetAct, QByteArray(1, on ? '\x01' : '\x00'), kUartV2ShortMs);
+    return runUartV2Transaction(port, uart_v2_command::kSetAct, QByteArray(1, on ? '\x01' : '\x00'),
+                                kUartV2ShortMs);
 }
 
 }  // namespace zk::device

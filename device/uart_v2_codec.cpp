@@ -80,15 +80,24 @@ std::optional<UartV2Frame> takeUartV2Frame(ByteVector& buffer, ByteSpan incoming
 
 std::string_view uartV2StatusName(unsigned status) {
     switch (status & 0xFFu) {
-        case 0: return "OK";
-        case 1: return "ERR_CRC";
-        case 2: return "ERR_FRAME";
-        case 3: return "ERR_CMD";
-        case 4: return "ERR_PAGE";
-        case 5: return "ERR_FLASH";
-        case 6: return "ERR_PROTECTED";
-        case 7: return "ERR_STATE";
-        default: return "ERR_UNKNOWN";
+        case 0:
+            return "OK";
+        case 1:
+            return "ERR_CRC";
+        case 2:
+            return "ERR_FRAME";
+        case 3:
+            return "ERR_CMD";
+        case 4:
+            return "ERR_PAGE";
+        case 5:
+            return "ERR_FLASH";
+        case 6:
+            return "ERR_PROTECTED";
+        case 7:
+            return "ERR_STATE";
+        default:
+            return "ERR_UNKNOWN";
     }
 }
 

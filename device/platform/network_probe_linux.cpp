@@ -3,6 +3,7 @@
 #include <QNetworkInterface>
 #include <QProcess>
 #include <QRegularExpression>
+#include <utility>
 
 #include "device/platform/network_probe.h"
 
@@ -36,6 +37,17 @@ QString neighbourLinesFromIpNeigh(const QString& output) {
 // "ip -4 neigh" where that file cannot be read.
 class LinuxNetworkProbe final : public NetworkProbe {
   public:
+    LinuxNetworkProbe() = default;
+    LinuxNetworkProbe(const LinuxNetworkProbe&) = delete;
+    LinuxNetworkProbe& operator=(const LinuxNetworkProbe&) = delete;
+    ~LinuxNetworkProbe() override {
+        // A command still running is killed here, while its answer can no longer reach this object.
+        for (QProcess* process : findChildren<QProcess*>()) {
+            process->disconnect(this);
+            delete process;
+        }
+    }
+
     QList<NetworkInterfaceInfo> interfaces() const override {
         QList<NetworkInterfaceInfo> list;
         for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
@@ -68,7 +80,8 @@ class LinuxNetworkProbe final : public NetworkProbe {
         });
         connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
             if (error != QProcess::FailedToStart || !finish(process)) return;
-            emit pingFinished(PingOutcome::Error, tr("ping could not be started: %1").arg(process->errorString()));
+            emit pingFinished(PingOutcome::Error,
+                              tr("ping could not be started: %1").arg(process->errorString()));
         });
         process->start();
     }
@@ -77,19 +90,22 @@ class LinuxNetworkProbe final : public NetworkProbe {
         QFile file(QStringLiteral("/proc/net/arp"));
         if (file.open(QIODevice::ReadOnly)) {
             const QString lines = neighbourLinesFromArpTable(QString::fromLocal8Bit(file.readAll()));
-            QMetaObject::invokeMethod(
-                this, [this, lines] { emit neighboursRead(true, lines, {}); }, Qt::QueuedConnection);
+            answerLater([this, lines] { emit neighboursRead(true, lines, {}); });
             return;
         }
-        QProcess* process = startProcess(QStringLiteral("ip"), {QStringLiteral("-4"), QStringLiteral("neigh")});
+        QProcess* process =
+            startProcess(QStringLiteral("ip"), {QStringLiteral("-4"), QStringLiteral("neigh")});
         connect(process, &QProcess::finished, this, [this, process] {
             if (!finish(process)) return;
-            emit neighboursRead(true, neighbourLinesFromIpNeigh(QString::fromLocal8Bit(process->readAllStandardOutput())),
-                                {});
+            emit neighboursRead(
+                true, neighbourLinesFromIpNeigh(QString::fromLocal8Bit(process->readAllStandardOutput())),
+                {});
         });
         connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
             if (error != QProcess::FailedToStart || !finish(process)) return;
-            emit neighboursRead(false, {}, tr("neighbour table unavailable: %1").arg(process->errorString()));
+            answerLater([this, why = process->errorString()] {
+                emit neighboursRead(false, {}, tr("neighbour table unavailable: %1").arg(why));
+            });
         });
         process->start();
     }
@@ -101,6 +117,12 @@ class LinuxNetworkProbe final : public NetworkProbe {
     }
 
   private:
+    // A process that fails to start may report it inside start(); answers still come later.
+    template <typename Answer>
+    void answerLater(Answer answer) {
+        QMetaObject::invokeMethod(this, std::move(answer), Qt::QueuedConnection);
+    }
+
     QProcess* startProcess(const QString& program, const QStringList& arguments) {
         auto* process = new QProcess(this);
         process->setProgram(program);
@@ -127,7 +149,8 @@ QString neighbourLinesFromArpTable(const QString& table) {
     const QStringList rows = table.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (qsizetype i = 1; i < rows.size(); ++i) {
         const QStringList fields = rows[i].simplified().split(QLatin1Char(' '));
-        if (fields.size() >= 4 && macPattern().match(fields[3]).hasMatch()) lines += neighbourLine(fields[0], fields[3]);
+        if (fields.size() >= 4 && macPattern().match(fields[3]).hasMatch())
+            lines += neighbourLine(fields[0], fields[3]);
     }
     return lines;
 }

@@ -17,7 +17,8 @@ struct ControllerRig {
     FakeNetworkProbe* probe = nullptr;  // owned by the controller
     std::unique_ptr<DeviceController> controller;
 
-    explicit ControllerRig(QList<SerialPortListing> portList, const core::DeviceProfile* activeProfile = nullptr)
+    explicit ControllerRig(QList<SerialPortListing> portList,
+                           const core::DeviceProfile* activeProfile = nullptr)
         : ports(std::move(portList)), profile(activeProfile) {
         auto fake = std::make_unique<FakeNetworkProbe>();
         probe = fake.get();

@@ -19,8 +19,9 @@ using Protocol = FakeFirmware::Protocol;
 QByteArray hexBytes(const char* hex) { return QByteArray::fromHex(hex); }
 
 const QByteArray kRecord = hexBytes("001122334455C0A80132A0B1C2D3E4F5C0A8011415B31A0A");
-const QString kRecordSummary =
-    QStringLiteral("device 00:11:22:33:44:55 @ 192.168.1.50  ->  target a0:b1:c2:d3:e4:f5 @ 192.168.1.20:6666  (src port 5555)");
+const QString kRecordSummary = QStringLiteral(
+    "device 00:11:22:33:44:55 @ 192.168.1.50  ->  target a0:b1:c2:d3:e4:f5 @ 192.168.1.20:6666  (src port "
+    "5555)");
 
 std::vector<std::int32_t> ramp(int count, int start) {
     std::vector<std::int32_t> taps;
@@ -82,7 +83,8 @@ TEST(DeviceController, GainIsClampedStoredAndSentEvenWhenUnchanged) {
         EXPECT_EQ(QSettings().value("deviceGain").toInt(), 10);
         rig->setGain(-3);
         EXPECT_EQ(rig->gain(), 0);
-        EXPECT_EQ(rig.log(), (QStringList{"gain 10 stored; no serial port selected", "gain 0 stored; no serial port selected"}));
+        EXPECT_EQ(rig.log(), (QStringList{"gain 10 stored; no serial port selected",
+                                          "gain 0 stored; no serial port selected"}));
     }
     FakeFirmware firmware(Protocol::UartV2);
     ControllerRig rig({{firmware.portName(), "pty"}});
@@ -96,7 +98,7 @@ TEST(DeviceController, GainIsClampedStoredAndSentEvenWhenUnchanged) {
     rig->setGain(4);
     ASSERT_TRUE(rig.waitIdle());
     EXPECT_EQ(changes, 2);
-    EXPECT_EQ(firmware.gains(), (std::vector<int>{4, 4}));
+    EXPECT_EQ(firmware.seen().gains, (std::vector<int>{4, 4}));
     EXPECT_EQ(rig.log(), (QStringList{"gain level 4 applied", "gain level 4 applied"}));
 }
 
@@ -127,9 +129,12 @@ TEST(DeviceController, PagesTurnIntoSummaries) {
     EXPECT_TRUE(rig->netParams().isEmpty());
     rig->onPageReady(256, kRecord + QByteArray(232, '\xFF'));
     EXPECT_EQ(rig->netSummary(), kRecordSummary);
-    EXPECT_EQ(rig->netParams(), (QVariantMap{{"boardMac", "00:11:22:33:44:55"}, {"boardIp", "192.168.1.50"},
-                                             {"targetMac", "a0:b1:c2:d3:e4:f5"}, {"targetIp", "192.168.1.20"},
-                                             {"sourcePort", 5555}, {"targetPort", 6666}}));
+    EXPECT_EQ(rig->netParams(), (QVariantMap{{"boardMac", "00:11:22:33:44:55"},
+                                             {"boardIp", "192.168.1.50"},
+                                             {"targetMac", "a0:b1:c2:d3:e4:f5"},
+                                             {"targetIp", "192.168.1.20"},
+                                             {"sourcePort", 5555},
+                                             {"targetPort", 6666}}));
     rig->onPageReady(256, QByteArray(256, '\0'));
     EXPECT_EQ(rig->netSummary(), "unparsable sector content");
     EXPECT_TRUE(rig->netParams().isEmpty());
@@ -164,14 +169,16 @@ TEST(DeviceController, WriteNetParamsWritesTheRecordAndReadsItBack) {
     int written = 0;
     QObject::connect(rig.controller.get(), &DeviceController::netParamsWritten, [&] { ++written; });
 
-    for (const auto& [ip, sourcePort, targetPort] :
-         {std::tuple{"192.168.1.50", 5555, 70000}, {"192.168.1.50", 5555, -1}, {"192.168.1.50", 0, 6666},
-          {"192.168.1", 5555, 6666}}) {
-        rig->writeNetParams("00-11-22-33-44-55", ip, "a0:b1:c2:d3:e4:f5", "192.168.1.20", sourcePort, targetPort);
+    for (const auto& [ip, sourcePort, targetPort] : {std::tuple{"192.168.1.50", 5555, 70000},
+                                                     {"192.168.1.50", 5555, -1},
+                                                     {"192.168.1.50", 0, 6666},
+                                                     {"192.168.1", 5555, 6666}}) {
+        rig->writeNetParams("00-11-22-33-44-55", ip, "a0:b1:c2:d3:e4:f5", "192.168.1.20", sourcePort,
+                            targetPort);
         EXPECT_FALSE(rig->busy());
         EXPECT_EQ(rig.log().last(), "write(256) rejected: invalid field(s)");
     }
-    EXPECT_EQ(firmware.bytesReceived(), 0);
+    EXPECT_EQ(firmware.seen().bytesReceived, 0);
 
     rig->writeNetParams("00-11-22-33-44-55", "192.168.1.50", "a0:b1:c2:d3:e4:f5", "192.168.1.20", 5555, 6666);
     EXPECT_EQ(rig->busyLabel(), "write(256)");
@@ -181,8 +188,9 @@ TEST(DeviceController, WriteNetParamsWritesTheRecordAndReadsItBack) {
     EXPECT_EQ(rig->netSummary(), kRecordSummary);
     const QStringList log = rig.log();
     ASSERT_GE(log.size(), 3);
-    EXPECT_EQ(log[log.size() - 3], "write(256): device 00-11-22-33-44-55 @ 192.168.1.50 -> target a0:b1:c2:d3:e4:f5 @ "
-                                   "192.168.1.20:6666 (power cycle required after write)");
+    EXPECT_EQ(log[log.size() - 3],
+              "write(256): device 00-11-22-33-44-55 @ 192.168.1.50 -> target a0:b1:c2:d3:e4:f5 @ "
+              "192.168.1.20:6666 (power cycle required after write)");
     EXPECT_EQ(log[log.size() - 2], "write(256) OK: readback verified");
     EXPECT_EQ(log.last(), "read(256): " + kRecordSummary);
 }
@@ -192,8 +200,9 @@ TEST(DeviceController, FirPresetIsWrittenVerifiedAndRecognisedWhileBadPresetsAre
     const std::vector<std::int32_t> taps = ramp(64, 12000);
     std::vector<std::int32_t> wild = taps;
     wild[3] = 40000;
-    core::DeviceProfile profile = firProfile({firPreset("lowpass", taps), firPreset("wild", wild),
-                                              firPreset("empty", {}), firPreset("long", std::vector<std::int32_t>(129, 7))});
+    core::DeviceProfile profile =
+        firProfile({firPreset("lowpass", taps), firPreset("wild", wild), firPreset("empty", {}),
+                    firPreset("long", std::vector<std::int32_t>(129, 7))});
     ControllerRig rig({{firmware.portName(), "pty"}}, &profile);
     EXPECT_EQ(rig->firPresetIds(), (QStringList{"lowpass", "wild", "empty", "long"}));
 
@@ -207,7 +216,7 @@ TEST(DeviceController, FirPresetIsWrittenVerifiedAndRecognisedWhileBadPresetsAre
     EXPECT_EQ(refusals[1], "write(768) rejected: FIR tap out of int16 range");
     EXPECT_TRUE(refusals[2].startsWith("write(768) rejected: preset \"empty\"")) << refusals[2].toStdString();
     EXPECT_TRUE(refusals[3].startsWith("write(768) rejected: preset \"long\"")) << refusals[3].toStdString();
-    EXPECT_EQ(firmware.bytesReceived(), 0);
+    EXPECT_EQ(firmware.seen().bytesReceived, 0);
 
     rig->writeFirPreset("lowpass");
     ASSERT_TRUE(rig.waitIdle());
@@ -230,7 +239,9 @@ TEST(DeviceController, FirPresetIsWrittenVerifiedAndRecognisedWhileBadPresetsAre
 TEST(DeviceController, AFailureThrownByTheProfileSourceIsLoggedNotThrown) {
     FakeFirmware firmware(Protocol::UartV2);
     DeviceController::Services services;
-    services.activeProfile = []() -> const core::DeviceProfile* { throw std::runtime_error("profile store broken"); };
+    services.activeProfile = []() -> const core::DeviceProfile* {
+        throw std::runtime_error("profile store broken");
+    };
     services.listPorts = [&] { return QList<SerialPortListing>{{firmware.portName(), "pty"}}; };
     services.networkProbe = std::make_unique<FakeNetworkProbe>();
     DeviceController controller(std::move(services));
@@ -253,11 +264,12 @@ TEST(DeviceController, RebootAndUdpOutputGoThroughTheWorker) {
     rig->setSelectedPortIndex(1);
     rig->setActEnabled(false);
     ASSERT_TRUE(rig.waitIdle());
-    EXPECT_EQ(firmware.resets(), 1);
-    EXPECT_EQ(firmware.acts(), std::vector<bool>{true});
-    EXPECT_EQ(rig.log(), (QStringList{"Reboot command sent - device rebooting, network parameters take effect",
-                                      "reset: done (device is rebooting)", "UDP output enabled (SET_ACT)",
-                                      "act failed: SET_ACT requires a ZK-UART v2 device"}));
+    EXPECT_EQ(firmware.seen().resets, 1);
+    EXPECT_EQ(firmware.seen().acts, std::vector<bool>{true});
+    EXPECT_EQ(rig.log(),
+              (QStringList{"Reboot command sent - device rebooting, network parameters take effect",
+                           "reset: done (device is rebooting)", "UDP output enabled (SET_ACT)",
+                           "act failed: SET_ACT requires a ZK-UART v2 device"}));
 }
 
 TEST(DeviceController, DestroyingItDuringALongWriteStopsTheSerialThreadSoon) {
@@ -265,13 +277,13 @@ TEST(DeviceController, DestroyingItDuringALongWriteStopsTheSerialThreadSoon) {
     FakeFirmware firmware(Protocol::UartV2, {.muteReads = true});
     auto rig = std::make_unique<ControllerRig>(QList<SerialPortListing>{{firmware.portName(), "pty"}});
     (*rig)->writeNetParams("00:11:22:33:44:55", "10.0.0.2", "00:11:22:33:44:66", "10.0.0.1", 5555, 6666);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return firmware.commands().size() >= 3; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return firmware.seen().commands.size() >= 3; }, 5000));
     QElapsedTimer elapsed;
     elapsed.start();
     rig.reset();
     // Without interruption the worker would block for the remaining reads, about 8 s.
     EXPECT_LT(elapsed.elapsed(), 6000);
-    EXPECT_EQ(firmware.writes(), 0);
+    EXPECT_EQ(firmware.seen().writes, 0);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <QRegularExpression>
 #include <stdexcept>
 
 #include "bitwise_crc.h"
@@ -16,24 +16,52 @@ namespace {
 constexpr std::uint8_t kIdentify = 0x30, kRead = 0x10, kErase = 0x21, kWrite = 0x20, kReset = 0x42,
                        kGain = 0x43, kAct = 0x44;
 
-QByteArray bytesOf(std::string_view text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); }
+QByteArray bytesOf(std::string_view text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+QString textOf(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 std::vector<std::uint8_t> toVector(const QByteArray& bytes) { return {bytes.begin(), bytes.end()}; }
 
 QByteArray blankSector() { return QByteArray(256, '\xFF'); }
 
+QByteArray withCrc(QByteArray frame) {
+    const std::uint16_t crc = bitSerialCrc16(toVector(frame.mid(2)));
+    frame.append(static_cast<char>(crc & 0xFF));
+    frame.append(static_cast<char>(crc >> 8));
+    return frame;
+}
+
+// A legacy word with its decimal argument and ")", or the reset word alone.
+const QRegularExpression& legacyCommand() {
+    using zk::device::kLegacyEraseWord, zk::device::kLegacyGainWord, zk::device::kLegacyReadWord,
+        zk::device::kLegacyWriteWord, zk::device::kLegacyResetWord;
+    static const QRegularExpression pattern(QStringLiteral("^(?:(%1|%2|%3|%4)(\\d+)\\)|%5)")
+                                                .arg(QRegularExpression::escape(textOf(kLegacyReadWord)),
+                                                     QRegularExpression::escape(textOf(kLegacyGainWord)),
+                                                     QRegularExpression::escape(textOf(kLegacyEraseWord)),
+                                                     QRegularExpression::escape(textOf(kLegacyWriteWord)),
+                                                     QRegularExpression::escape(textOf(kLegacyResetWord))));
+    return pattern;
+}
+
 }  // namespace
 
-FakeFirmware::FakeFirmware(Protocol protocol, Behaviour behaviour) : protocol_(protocol), behaviour_(behaviour) {
+FakeFirmware::FakeFirmware(Protocol protocol, Behaviour behaviour)
+    : protocol_(protocol), behaviour_(behaviour) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) throw std::runtime_error("no pty");
     char name[128];
-    if (ptsname_r(master_, name, sizeof name) != 0) throw std::runtime_error("no pty name");
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+        ptsname_r(master_, name, sizeof name) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
     portName_ = QString::fromLocal8Bit(name);
     slave_ = ::open(name, O_RDWR | O_NOCTTY);
-    if (slave_ < 0) throw std::runtime_error("pty slave does not open");
-    // Raw mode, so nothing written towards the host is echoed or translated, also while the host's
-    // port is closed and its saved settings are back.
+    if (slave_ < 0) throw std::runtime_error("pseudo-terminal slave does not open");
+    // Raw, so nothing sent towards the host is echoed or translated, also while the host's port is
+    // closed and its saved settings are back.
     termios tio{};
     tcgetattr(slave_, &tio);
     cfmakeraw(&tio);
@@ -59,34 +87,9 @@ void FakeFirmware::setPage(std::uint32_t address, const QByteArray& bytes) {
     pages_[address] = bytes;
 }
 
-std::vector<std::uint8_t> FakeFirmware::commands() const {
+FakeFirmware::Seen FakeFirmware::seen() const {
     std::lock_guard lock(mutex_);
-    return commands_;
-}
-
-std::vector<int> FakeFirmware::gains() const {
-    std::lock_guard lock(mutex_);
-    return gains_;
-}
-
-int FakeFirmware::resets() const {
-    std::lock_guard lock(mutex_);
-    return resets_;
-}
-
-std::vector<bool> FakeFirmware::acts() const {
-    std::lock_guard lock(mutex_);
-    return acts_;
-}
-
-int FakeFirmware::writes() const {
-    std::lock_guard lock(mutex_);
-    return writes_;
-}
-
-qsizetype FakeFirmware::bytesReceived() const {
-    std::lock_guard lock(mutex_);
-    return bytesReceived_;
+    return seen_;
 }
 
 void FakeFirmware::run() {
@@ -100,7 +103,7 @@ void FakeFirmware::run() {
         buffer.append(chunk, n);
         {
             std::lock_guard lock(mutex_);
-            bytesReceived_ += n;
+            seen_.bytesReceived += n;
         }
         if (protocol_ == Protocol::UartV2) handleUartV2(buffer);
         if (protocol_ == Protocol::Legacy) handleLegacy(buffer);
@@ -117,10 +120,7 @@ bool FakeFirmware::takeRequest(QByteArray& buffer, std::uint8_t& command, QByteA
         if (buffer.size() < 5) return false;
         const int length = static_cast<std::uint8_t>(buffer[3]) | (static_cast<std::uint8_t>(buffer[4]) << 8);
         if (buffer.size() < length + 7) return false;
-        const std::uint16_t crc = bitSerialCrc16(toVector(buffer.mid(2, length + 3)));
-        const std::uint16_t stored = static_cast<std::uint8_t>(buffer[length + 5]) |
-                                     (static_cast<std::uint8_t>(buffer[length + 6]) << 8);
-        if (crc != stored) {
+        if (withCrc(buffer.first(length + 5)) != buffer.first(length + 7)) {
             buffer.remove(0, 1);
             continue;
         }
@@ -137,24 +137,16 @@ void FakeFirmware::answer(std::uint8_t command, std::uint8_t status, const QByte
     frame.append(static_cast<char>(status));
     frame.append(static_cast<char>(data.size() & 0xFF));
     frame.append(static_cast<char>(data.size() >> 8));
-    frame.append(data);
-    const std::uint16_t crc = bitSerialCrc16(toVector(frame.mid(2)));
-    frame.append(static_cast<char>(crc & 0xFF));
-    frame.append(static_cast<char>(crc >> 8));
-    if (behaviour_.staleFrameFirst && command != kRead) {
-        QByteArray stale("\xAA\x5A\x10\x00\x00\x00", 6);
-        const std::uint16_t staleCrc = bitSerialCrc16(toVector(stale.mid(2)));
-        stale.append(static_cast<char>(staleCrc & 0xFF));
-        stale.append(static_cast<char>(staleCrc >> 8));
-        frame.prepend(stale);
-    }
+    frame = withCrc(frame + data);
+    if (behaviour_.staleFrameFirst && command != kRead)
+        frame.prepend(withCrc(QByteArray("\xAA\x5A\x10\x00\x00\x00", 6)));
     send(frame);
 }
 
 void FakeFirmware::send(const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n =
+            ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n <= 0) return;
         done += n;
     }
@@ -163,7 +155,8 @@ void FakeFirmware::send(const QByteArray& bytes) {
 QByteArray FakeFirmware::readPageLocked(std::uint32_t address) {
     const auto it = pages_.find(address);
     QByteArray bytes = it == pages_.end() ? blankSector() : it->second;
-    if (behaviour_.corruptReadback && writes_ > 0 && !bytes.isEmpty()) bytes[0] = static_cast<char>(bytes[0] ^ 0x01);
+    if (behaviour_.corruptReadback && seen_.writes > 0 && !bytes.isEmpty())
+        bytes[0] = static_cast<char>(bytes[0] ^ 1);
     return bytes;
 }
 
@@ -172,31 +165,45 @@ void FakeFirmware::handleUartV2(QByteArray& buffer) {
     QByteArray data;
     while (takeRequest(buffer, command, data)) {
         std::unique_lock lock(mutex_);
-        commands_.push_back(command);
-        const bool mute = (behaviour_.muteAfterIdentify && command != kIdentify) || (behaviour_.muteReads && command == kRead);
+        seen_.commands.push_back(command);
         const std::uint32_t address =
-            data.size() >= 2 ? static_cast<std::uint8_t>(data[0]) | (static_cast<std::uint8_t>(data[1]) << 8) : 0;
+            data.size() >= 2 ? static_cast<std::uint8_t>(data[0]) | (static_cast<std::uint8_t>(data[1]) << 8)
+                             : 0;
+        const int argument = data.isEmpty() ? 0 : static_cast<std::uint8_t>(data[0]);
         QByteArray reply;
         std::uint8_t status = 0;
         switch (command) {
-            case kIdentify: reply = bytesOf(zk::device::kIdentifyMarker) + QByteArray("\x01\x02", 2); break;
-            case kRead: reply = readPageLocked(address); break;
+            case kIdentify:
+                reply = bytesOf(zk::device::kIdentifyMarker) + QByteArray("\x01\x02", 2);
+                break;
+            case kRead:
+                reply = readPageLocked(address);
+                break;
             case kErase:
                 pages_[address] = blankSector();
                 if (behaviour_.eraseLeavesByte) pages_[address][17] = '\0';
                 break;
-            case kWrite: {
-                QByteArray& target = pages_.try_emplace(address, blankSector()).first->second;
-                target.replace(0, data.size() - 2, data.mid(2));
-                ++writes_;
+            case kWrite:
+                pages_.try_emplace(address, blankSector())
+                    .first->second.replace(0, data.size() - 2, data.mid(2));
+                ++seen_.writes;
                 break;
-            }
-            case kReset: ++resets_; break;
-            case kGain: gains_.push_back(static_cast<std::uint8_t>((data.isEmpty() ? 0 : data[0]))); break;
-            case kAct: acts_.push_back((data.isEmpty() ? 0 : data[0]) != 0); break;
-            default: status = 3; break;
+            case kReset:
+                ++seen_.resets;
+                break;
+            case kGain:
+                seen_.gains.push_back(argument);
+                break;
+            case kAct:
+                seen_.acts.push_back(argument != 0);
+                break;
+            default:
+                status = 3;
+                break;
         }
         lock.unlock();
+        const bool mute = (behaviour_.muteAfterIdentify && command != kIdentify) ||
+                          (behaviour_.muteReads && command == kRead);
         if (!mute) answer(command, status, reply);
     }
 }
@@ -212,71 +219,39 @@ void FakeFirmware::handleLegacy(QByteArray& buffer) {
             continue;
         }
         const qsizetype dot = buffer.indexOf('.');
-        if (dot < 0) {
-            buffer.clear();
-            return;
-        }
-        buffer.remove(0, dot);
-        // The word with its decimal argument and ")": -1 while incomplete, 0 when it is not this word.
-        const auto argumentOf = [&](std::string_view word, long& argument) -> qsizetype {
-            const QByteArray w = bytesOf(word);
-            if (buffer.size() < w.size()) return w.startsWith(buffer) ? -1 : 0;
-            if (!buffer.startsWith(w)) return 0;
-            qsizetype i = w.size();
-            while (i < buffer.size() && buffer[i] >= '0' && buffer[i] <= '9') ++i;
-            if (i == buffer.size()) return -1;
-            if (buffer[i] != ')' || i == w.size()) return 0;
-            argument = std::strtol(buffer.mid(w.size(), i - w.size()).constData(), nullptr, 10);
-            return i + 1;
-        };
-        long arg = 0;
-        const QByteArray resetWord = bytesOf(zk::device::kLegacyResetWord);
-        if (buffer.size() < resetWord.size() && resetWord.startsWith(buffer)) return;
-        if (buffer.startsWith(resetWord)) {
-            buffer.remove(0, 6);
-            std::lock_guard lock(mutex_);
-            ++resets_;
+        buffer.remove(0, dot < 0 ? buffer.size() : dot);
+        if (buffer.isEmpty()) return;
+        const auto match = legacyCommand().match(QString::fromLatin1(buffer), 0,
+                                                 QRegularExpression::PartialPreferCompleteMatch);
+        if (match.hasPartialMatch()) return;
+        if (!match.hasMatch()) {
+            buffer.remove(0, 1);
             continue;
         }
-        qsizetype used = argumentOf(zk::device::kLegacyReadWord, arg);
-        if (used > 0) {
-            buffer.remove(0, used);
-            std::unique_lock lock(mutex_);
-            QByteArray reply = readPageLocked(static_cast<std::uint32_t>(arg)) + trailer;
+        const QByteArray word = match.captured(1).toLatin1();
+        const auto argument = match.captured(2).toUInt();
+        qsizetype used = match.capturedEnd(0);
+        std::unique_lock lock(mutex_);
+        if (word.isEmpty()) {
+            ++seen_.resets;
+        } else if (word == bytesOf(zk::device::kLegacyReadWord)) {
+            QByteArray reply = readPageLocked(argument) + trailer;
+            if (behaviour_.legacyReplyBytes >= 4)
+                reply = reply.left(behaviour_.legacyReplyBytes - 4) + trailer;
             lock.unlock();
-            if (behaviour_.legacyReplyBytes >= 4) reply = reply.left(behaviour_.legacyReplyBytes - 4) + trailer;
             send(reply);
-            continue;
-        }
-        if (used < 0) return;
-        used = argumentOf(zk::device::kLegacyGainWord, arg);
-        if (used > 0) {
-            buffer.remove(0, used);
-            std::lock_guard lock(mutex_);
-            gains_.push_back(static_cast<int>(arg));
-            continue;
-        }
-        if (used < 0) return;
-        used = argumentOf(zk::device::kLegacyEraseWord, arg);
-        if (used > 0) {
-            buffer.remove(0, used);
-            std::lock_guard lock(mutex_);
-            pages_[static_cast<std::uint32_t>(arg)] = blankSector();
-            continue;
-        }
-        if (used < 0) return;
-        used = argumentOf(zk::device::kLegacyWriteWord, arg);
-        if (used > 0) {
+        } else if (word == bytesOf(zk::device::kLegacyGainWord)) {
+            seen_.gains.push_back(static_cast<int>(argument));
+        } else if (word == bytesOf(zk::device::kLegacyEraseWord)) {
+            pages_[argument] = blankSector();
+        } else {
             const qsizetype end = buffer.indexOf(trailer, used);
             if (end < 0) return;
-            std::lock_guard lock(mutex_);
-            QByteArray& target = pages_.try_emplace(static_cast<std::uint32_t>(arg), blankSector()).first->second;
-            target.replace(0, end - used, buffer.mid(used, end - used));
-            ++writes_;
-            buffer.remove(0, end + trailer.size());
-            continue;
+            pages_.try_emplace(argument, blankSector())
+                .first->second.replace(0, end - used, buffer.mid(used, end - used));
+            ++seen_.writes;
+            used = end + trailer.size();
         }
-        if (used < 0) return;
-        buffer.remove(0, 1);
+        buffer.remove(0, used);
     }
 }

@@ -11,13 +11,13 @@
 
 // What a firmware does wrong, for the failure tests.
 struct FirmwareBehaviour {
-    bool corruptReadback = false;      // a read after a write returns one byte flipped
-    bool eraseLeavesByte = false;      // erase leaves byte 17 at 0x00
-    bool muteAfterIdentify = false;    // uart_v2: answers identify only
-    bool muteReads = false;            // uart_v2: never answers a page read
-    bool staleFrameFirst = false;      // uart_v2: every answer is preceded by one for command 0x10
-    bool legacyAnswersFrames = true;   // legacy: answers uart_v2 frames with ERR_CMD
-    int legacyReplyBytes = -1;         // legacy: reply length (-1: the whole page and trailer)
+    bool corruptReadback = false;     // a read after a write returns one byte flipped
+    bool eraseLeavesByte = false;     // erase leaves byte 17 at 0x00
+    bool muteAfterIdentify = false;   // uart_v2: answers identify only
+    bool muteReads = false;           // uart_v2: never answers a page read
+    bool staleFrameFirst = false;     // uart_v2: every answer is preceded by one for command 0x10
+    bool legacyAnswersFrames = true;  // legacy: answers uart_v2 frames with ERR_CMD
+    int legacyReplyBytes = -1;        // legacy: reply length (-1: the whole page and trailer)
 };
 
 // The array's firmware behind a real pseudo-terminal, with flash pages in memory. It keeps its own
@@ -34,14 +34,19 @@ class FakeFirmware {
 
     QString portName() const { return portName_; }
 
+    // What the firmware has been asked, in arrival order.
+    struct Seen {
+        std::vector<std::uint8_t> commands;  // uart_v2 request commands
+        std::vector<int> gains;
+        std::vector<bool> acts;
+        int resets = 0;
+        int writes = 0;               // sector writes in either protocol
+        qsizetype bytesReceived = 0;  // every byte the host sent
+    };
+
     QByteArray page(std::uint32_t address) const;
     void setPage(std::uint32_t address, const QByteArray& bytes);
-    std::vector<std::uint8_t> commands() const;  // uart_v2 request commands in arrival order
-    std::vector<int> gains() const;
-    int resets() const;
-    std::vector<bool> acts() const;
-    int writes() const;               // sector writes (both protocols)
-    qsizetype bytesReceived() const;  // every byte the host sent
+    Seen seen() const;
 
   private:
     void run();
@@ -61,13 +66,7 @@ class FakeFirmware {
 
     mutable std::mutex mutex_;  // guards everything below; firmware thread and test thread
     std::map<std::uint32_t, QByteArray> pages_;
-    std::vector<std::uint8_t> commands_;
-    std::vector<int> gains_;
-    std::vector<bool> acts_;
-    int resets_ = 0;
-    int writes_ = 0;
-    bool writtenSinceRead_ = false;
-    qsizetype bytesReceived_ = 0;
+    Seen seen_;
 
     std::thread thread_;
 };

@@ -32,7 +32,9 @@ class FakeNetworkProbe final : public zk::device::NetworkProbe {
         QTimer::singleShot(script.delayMs, this, [this, request, script] {
             if (request != request_ || pending_ != Pending::Ping) return;
             pending_ = Pending::None;
-            emit pingFinished(script.outcome, script.outcome == PingOutcome::Error ? QStringLiteral("exit code 2") : QString());
+            emit pingFinished(script.outcome, script.outcome == PingOutcome::Error
+                                                  ? QStringLiteral("exit code 2")
+                                                  : QString());
         });
     }
 

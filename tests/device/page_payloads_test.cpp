@@ -19,8 +19,8 @@ TEST(PagePayloads, PageAddressesAndBlankSectors) {
 }
 
 TEST(PagePayloads, Ipv4TextNeedsFourDecimalBytes) {
-    for (const char* bad : {"256.1.1.1", "1.2.3", "1.2.3.4.5", "1..2.3", " 1.2.3.4", "1.2.3.4 ", "1.2.3.a", "1.2.3.1000",
-                            ""}) {
+    for (const char* bad :
+         {"256.1.1.1", "1.2.3", "1.2.3.4.5", "1..2.3", " 1.2.3.4", "1.2.3.4 ", "1.2.3.a", "1.2.3.1000", ""}) {
         EXPECT_FALSE(parseIpv4Text(bad)) << bad;
     }
     EXPECT_EQ(parseIpv4Text("1.2.3.4"), (Ipv4Bytes{1, 2, 3, 4}));
@@ -65,7 +65,8 @@ TEST(PagePayloads, NetworkRecordRoundTripsThroughItsByteLayout) {
 }
 
 TEST(PagePayloads, FirTapsAreBigEndianInt16) {
-    EXPECT_EQ(packFirTaps({32767, -1, -32768, 258}), (ByteVector{0x7F, 0xFF, 0xFF, 0xFF, 0x80, 0x00, 0x01, 0x02}));
+    EXPECT_EQ(packFirTaps({32767, -1, -32768, 258}),
+              (ByteVector{0x7F, 0xFF, 0xFF, 0xFF, 0x80, 0x00, 0x01, 0x02}));
     EXPECT_EQ(unpackFirTaps(ByteVector{0x7F, 0xFF, 0xFF, 0xFE, 0x80, 0x00, 0x42}),
               (std::vector<std::int16_t>{32767, -2, -32768}));
     for (const std::int32_t tap : {40000, -32769}) {

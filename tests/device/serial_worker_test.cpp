@@ -24,9 +24,8 @@ struct Answers {
     int resets = 0;
 
     explicit Answers(SerialWorker& worker) {
-        QObject::connect(&worker, &SerialWorker::probeFinished, [this](const QString& p, const QString& n) {
-            probes.emplace_back(p, n);
-        });
+        QObject::connect(&worker, &SerialWorker::probeFinished,
+                         [this](const QString& p, const QString& n) { probes.emplace_back(p, n); });
         QObject::connect(&worker, &SerialWorker::pageReady,
                          [this](quint32 a, const QByteArray& b) { pages.emplace_back(a, b); });
         QObject::connect(&worker, &SerialWorker::writeFinished,
@@ -78,12 +77,13 @@ TEST(SerialWorkerUartV2, ReadsAPageAndReportsAPortThatDoesNotOpen) {
     ASSERT_EQ(answers.pages.size(), 1u);
     EXPECT_EQ(answers.pages[0].first, 256u);
     EXPECT_EQ(answers.pages[0].second, page);
-    EXPECT_EQ(firmware.commands(), (std::vector<std::uint8_t>{0x30, 0x10}));
+    EXPECT_EQ(firmware.seen().commands, (std::vector<std::uint8_t>{0x30, 0x10}));
 
     worker.readPage(kMissingPort, 0);
     ASSERT_EQ(answers.failures.size(), 1u);
     EXPECT_EQ(answers.failures[0].first, "read(0)");
-    EXPECT_TRUE(answers.failures[0].second.startsWith("failed to open serial port: ")) << answers.failures[0].second.toStdString();
+    EXPECT_TRUE(answers.failures[0].second.startsWith("failed to open serial port: "))
+        << answers.failures[0].second.toStdString();
     EXPECT_EQ(answers.count(), 2u);
 }
 
@@ -96,7 +96,7 @@ TEST(SerialWorkerUartV2, WriteErasesVerifiesBlankWritesAndReadsBack) {
     worker.writeSector(firmware.portName(), 256, payload);
     ASSERT_EQ(answers.writes.size(), 1u);
     EXPECT_EQ(answers.writes[0], std::make_tuple(256u, true, QStringLiteral("readback verified")));
-    EXPECT_EQ(firmware.commands(), (std::vector<std::uint8_t>{0x30, 0x21, 0x10, 0x20, 0x10}));
+    EXPECT_EQ(firmware.seen().commands, (std::vector<std::uint8_t>{0x30, 0x21, 0x10, 0x20, 0x10}));
     QByteArray expected = payload + QByteArray(256 - 24, '\xFF');
     EXPECT_EQ(firmware.page(256), expected);
 }
@@ -115,8 +115,8 @@ TEST(SerialWorkerUartV2, CorruptReadbackAndAStuckEraseFail) {
     EXPECT_EQ(answers.writes[1],
               std::make_tuple(256u, false, QStringLiteral("erase verify: sector not blank (write aborted)")));
     // Three blank-verify reads and no write.
-    EXPECT_EQ(stuck.commands(), (std::vector<std::uint8_t>{0x30, 0x21, 0x10, 0x10, 0x10}));
-    EXPECT_EQ(stuck.writes(), 0);
+    EXPECT_EQ(stuck.seen().commands, (std::vector<std::uint8_t>{0x30, 0x21, 0x10, 0x10, 0x10}));
+    EXPECT_EQ(stuck.seen().writes, 0);
 }
 
 TEST(SerialWorkerUartV2, RefusesPayloadsThatAreEmptyOrLongerThanASectorBeforeSendingAnything) {
@@ -132,7 +132,7 @@ TEST(SerialWorkerUartV2, RefusesPayloadsThatAreEmptyOrLongerThanASectorBeforeSen
         EXPECT_FALSE(ok);
         EXPECT_TRUE(detail.startsWith("refused")) << detail.toStdString();
     }
-    EXPECT_EQ(firmware.bytesReceived(), 0);
+    EXPECT_EQ(firmware.seen().bytesReceived, 0);
     EXPECT_EQ(firmware.page(768), pattern(256, 4));
 }
 
@@ -147,9 +147,9 @@ TEST(SerialWorkerUartV2, GainResetAndSetAct) {
     EXPECT_EQ(answers.gains, std::vector<int>{7});
     EXPECT_EQ(answers.resets, 1);
     EXPECT_EQ(answers.acts, (std::vector<bool>{true, false}));
-    EXPECT_EQ(firmware.gains(), std::vector<int>{7});
-    EXPECT_EQ(firmware.resets(), 1);
-    EXPECT_EQ(firmware.acts(), (std::vector<bool>{true, false}));
+    EXPECT_EQ(firmware.seen().gains, std::vector<int>{7});
+    EXPECT_EQ(firmware.seen().resets, 1);
+    EXPECT_EQ(firmware.seen().acts, (std::vector<bool>{true, false}));
     EXPECT_EQ(answers.count(), 4u);
 }
 
@@ -159,7 +159,8 @@ TEST(SerialWorkerUartV2, ARequestNothingAnswersTimesOut) {
     Answers answers(worker);
     worker.readPage(firmware.portName(), 256);
     ASSERT_EQ(answers.failures.size(), 1u);
-    EXPECT_EQ(answers.failures[0], std::make_pair(QStringLiteral("read(256)"), QStringLiteral("response timeout")));
+    EXPECT_EQ(answers.failures[0],
+              std::make_pair(QStringLiteral("read(256)"), QStringLiteral("response timeout")));
     EXPECT_EQ(answers.count(), 1u);
 }
 
@@ -180,7 +181,8 @@ TEST(SerialWorkerSilent, ReadsAndWritesFailGainAndResetGoOutBlind) {
     worker.writeSector(firmware.portName(), 256, pattern(24, 0));
     worker.sendAct(firmware.portName(), true);
     ASSERT_EQ(answers.failures.size(), 2u);
-    EXPECT_EQ(answers.failures[0], std::make_pair(QStringLiteral("read(0)"), QStringLiteral("no device answered")));
+    EXPECT_EQ(answers.failures[0],
+              std::make_pair(QStringLiteral("read(0)"), QStringLiteral("no device answered")));
     EXPECT_EQ(answers.failures[1].second, "SET_ACT requires a ZK-UART v2 device");
     ASSERT_EQ(answers.writes.size(), 1u);
     EXPECT_EQ(answers.writes[0], std::make_tuple(256u, false, QStringLiteral("no device answered")));
@@ -208,17 +210,18 @@ TEST(SerialWorkerLegacy, ProbeReadWriteGainAndResetInTheAsciiProtocol) {
     ASSERT_EQ(answers.writes.size(), 1u);
     EXPECT_EQ(answers.writes[0], std::make_tuple(768u, true, QStringLiteral("readback verified")));
     EXPECT_EQ(firmware.page(768).first(40), payload);
-    EXPECT_EQ(firmware.writes(), 1);
+    EXPECT_EQ(firmware.seen().writes, 1);
 
     worker.sendGain(firmware.portName(), 4);
     worker.sendReset(firmware.portName());
     worker.sendAct(firmware.portName(), true);
-    EXPECT_EQ(firmware.gains(), std::vector<int>{4});
-    EXPECT_EQ(firmware.resets(), 1);
+    EXPECT_EQ(firmware.seen().gains, std::vector<int>{4});
+    EXPECT_EQ(firmware.seen().resets, 1);
     EXPECT_EQ(answers.gains, std::vector<int>{4});
     EXPECT_EQ(answers.resets, 1);
     ASSERT_EQ(answers.failures.size(), 1u);
-    EXPECT_EQ(answers.failures[0], std::make_pair(QStringLiteral("act"), QStringLiteral("SET_ACT requires a ZK-UART v2 device")));
+    EXPECT_EQ(answers.failures[0],
+              std::make_pair(QStringLiteral("act"), QStringLiteral("SET_ACT requires a ZK-UART v2 device")));
 }
 
 TEST(SerialWorkerLegacy, AReplyOfElevenBytesIsNoDevice) {
