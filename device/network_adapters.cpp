@@ -58,7 +58,7 @@ std::vector<Ipv4Bytes> addressCandidates(const Ipv4Bytes& address, const Ipv4Byt
                                          std::size_t maximum) {
     const std::uint32_t a = toValue(address);
     const std::uint32_t m = toValue(netmask);
-    const bool contiguous = ((~m + 1) & ~m) == 0;  // the host part is a run of low ones
+    const bool contiguous = ((~m + 1) & ~m) == 0;  // the host bits are a run of low ones
     std::vector<Ipv4Bytes> candidates;
     if (m == 0 || m == 0xFFFFFFFFu || !contiguous) return candidates;
     const std::uint32_t network = a & m;

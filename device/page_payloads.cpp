@@ -27,23 +27,23 @@ bool isBlankSector(ByteSpan bytes) {
 
 std::optional<Ipv4Bytes> parseIpv4Text(std::string_view text) {
     Ipv4Bytes ip{};
-    std::size_t part = 0;
+    std::size_t field = 0;
     std::size_t start = 0;
     for (;;) {
         const std::size_t dot = text.find('.', start);
         const std::string_view digits = text.substr(start, dot == std::string_view::npos ? dot : dot - start);
-        if (part >= 4 || digits.empty() || digits.size() > 3) return std::nullopt;
+        if (field >= 4 || digits.empty() || digits.size() > 3) return std::nullopt;
         unsigned value = 0;
         for (const char c : digits) {
             if (c < '0' || c > '9') return std::nullopt;
             value = value * 10 + static_cast<unsigned>(c - '0');
         }
         if (value > 255) return std::nullopt;
-        ip[part++] = static_cast<std::uint8_t>(value);
+        ip[field++] = static_cast<std::uint8_t>(value);
         if (dot == std::string_view::npos) break;
         start = dot + 1;
     }
-    if (part != 4) return std::nullopt;
+    if (field != 4) return std::nullopt;
     return ip;
 }
 
