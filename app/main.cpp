@@ -1,5 +1,3 @@
-#include <QtQml/qqmlextensionplugin.h>
-
 #include <QElapsedTimer>
 #include <QFont>
 #include <QGuiApplication>
@@ -20,8 +18,8 @@
 #include "app/platform/openmp_environment.h"
 #include "app/startup_selection.h"
 #include "app/ui_controller.h"
-
-Q_IMPORT_QML_PLUGIN(SorvantaAppPlugin)
+#include "camera/camera_filter_chain.h"
+#include "device/device_controller.h"
 
 namespace {
 
@@ -60,9 +58,8 @@ int main(int argc, char** argv) {
     context->setContextProperty(QStringLiteral("ui"), ui);
     QObject::connect(i18n, &I18nManager::languageChanged, ui, [ui] { ui->refreshLocalizedStrings(); });
 
-    // cameraFilter: CameraFilterChain (parent: the engine), published as "cameraFilter".
-
-    // deviceCtl: DeviceController (given ui, parent: the engine), published as "deviceCtl".
+    context->setContextProperty(QStringLiteral("cameraFilter"), new zk::camera::CameraFilterChain(engine.get()));
+    context->setContextProperty(QStringLiteral("deviceCtl"), new zk::device::DeviceController(ui, engine.get()));
 
     ui->registerImageProviders(*engine);
 
