@@ -913,6 +913,10 @@ class UiController : public QObject {
     std::jthread fullRecomputeThread_;
     std::jthread analysisSpectrumThread_;
     std::jthread recordingFinalizeThread_;
+
+    // Beamforming and display settings: the tests reach the session states and the live engine
+    // through this peer to stand in for a running session.
+    friend class BeamformingSettingsTestPeer;
 };
 
 }  // namespace zk::app

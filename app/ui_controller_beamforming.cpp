@@ -1,0 +1,390 @@
+// The live map's algorithm and its parameters, the frequency band, the simulated source's direction,
+// and their hand-off to the running live and Replay engines.
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "app/settings_rules.h"
+#include "app/ui_controller.h"
+#include "core/streaming/streaming_acoustic_engine.h"
+
+namespace zk::app {
+
+namespace {
+
+struct AlgorithmChoice {
+    const char* name;
+    std::int32_t id;
+};
+
+// The algorithms the live map offers; the later ids run only in a Full Recompute.
+constexpr AlgorithmChoice kLiveAlgorithms[] = {
+    {"01 DAS / Conventional", 1}, {"02 Functional", 2}, {"03 MVDR / Capon", 3},
+    {"04 Robust Capon", 4},       {"05 MUSIC", 5},      {"06 Auto-MUSIC", 6},
+    {"07 Orthogonal", 7},         {"08 SRP-PHAT", 8},
+};
+
+const AlgorithmChoice* findLiveAlgorithm(const QString& name) {
+    for (const AlgorithmChoice& choice : kLiveAlgorithms) {
+        if (name == QLatin1String(choice.name)) return &choice;
+    }
+    return nullptr;
+}
+
+const char* focusLabel(int index) {
+    constexpr const char* kLabels[] = {"far field", "1 m", "3 m", "5 m", "10 m"};
+    return kLabels[std::clamp(index, 0, 4)];
+}
+
+QString bandModeText(std::int32_t mode) {
+    if (mode == 1) return QStringLiteral("Single bin");
+    if (mode == 3) return QStringLiteral("Custom bandwidth");
+    return QStringLiteral("1/3 octave");
+}
+
+QString errorText(const std::exception& error) { return QString::fromUtf8(error.what()); }
+
+// The diagonal-removal flag belongs to every algorithm, although the core lists it among DAS's keys.
+constexpr std::string_view kDiagonalKey = "remove_csm_diagonal";
+
+bool hasParameterKey(const core::BeamformingParameters& parameters, std::string_view key) {
+    double ignored = 0.0;
+    return key == kDiagonalKey || parameters.getByKey(key, ignored);
+}
+
+bool setParameterByKey(core::BeamformingParameters& parameters, std::string_view key, double value) {
+    if (key == kDiagonalKey) {
+        parameters.removeCsmDiagonal = value >= 0.5;
+        return true;
+    }
+    return parameters.setByKey(key, value);
+}
+
+// Runs a setter's body; an exception is reported as "<operation> failed: <text>".
+template <class Body>
+void guarded(const char* operation, UiController* ui, Body&& body) {
+    guardInvokable(
+        operation, [ui](const QString& text) { ui->reportEvent(text); }, std::forward<Body>(body));
+}
+
+}  // namespace
+
+QVariantList parameterFieldsOf(std::int32_t algorithmId) {
+    QVariantList fields;
+    for (const core::BeamformingParameterDescriptor& d : core::parameterDescriptors(algorithmId)) {
+        const char* type = d.kind == core::BeamformingParameterDescriptor::kFlag      ? "bool"
+                           : d.kind == core::BeamformingParameterDescriptor::kInteger ? "int"
+                                                                                      : "real";
+        fields.append(QVariantMap{{QStringLiteral("key"), QString::fromStdString(d.key)},
+                                  {QStringLiteral("label"), QString::fromStdString(d.label)},
+                                  {QStringLiteral("type"), QString::fromLatin1(type)},
+                                  {QStringLiteral("minimum"), d.minimum},
+                                  {QStringLiteral("maximum"), d.maximum},
+                                  {QStringLiteral("defaultValue"), d.defaultValue},
+                                  {QStringLiteral("step"), d.step},
+                                  {QStringLiteral("unit"), QString::fromStdString(d.unit)}});
+    }
+    return fields;
+}
+
+QString UiController::algorithm() const { return algorithmName_; }
+QVariantList UiController::algorithmParameterFields() const {
+    return parameterFieldsOf(liveBeamforming_.algorithm);
+}
+int UiController::focusDistanceIndex() const { return focusDistanceIndex_.load(); }
+double UiController::airTemperatureC() const { return airTemperatureC_.load(); }
+double UiController::speedOfSoundMps() const { return speedOfSoundForTemperature(airTemperatureC_.load()); }
+double UiController::confidenceThresholdDb() const { return heatmapSettings_.confidenceThresholdDb.load(); }
+double UiController::frequency() const { return frequency_; }
+double UiController::azimuth() const { return azimuth_; }
+double UiController::elevation() const { return elevation_; }
+QString UiController::frequencyBandMode() const { return bandModeText(liveBand_.mode); }
+double UiController::bandwidthHz() const { return liveBand_.bandwidthHz; }
+int UiController::targetBinCount() const { return static_cast<int>(liveBand_.binLimit); }
+double UiController::csmTauSeconds() const { return heatmapSettings_.csmTauSeconds.load(); }
+bool UiController::diagonalRemoval() const { return diagonalRemoval_.load(); }
+
+// The band of the map on display: the latest map is the one every publisher hands over.
+double UiController::effectiveFrequencyHz() const {
+    std::lock_guard lock(mapMutex_);
+    return latestMap_ ? latestMap_->representativeFrequencyHz : 0.0;
+}
+double UiController::effectiveBandLowHz() const {
+    std::lock_guard lock(mapMutex_);
+    return latestMap_ ? latestMap_->firstFrequencyHz : 0.0;
+}
+double UiController::effectiveBandHighHz() const {
+    std::lock_guard lock(mapMutex_);
+    return latestMap_ ? latestMap_->lastFrequencyHz : 0.0;
+}
+int UiController::effectiveBinCount() const {
+    std::lock_guard lock(mapMutex_);
+    return latestMap_ ? static_cast<int>(std::min<std::uint64_t>(latestMap_->binCount, INT32_MAX)) : 0;
+}
+
+bool UiController::publishBeamformingParameters() {
+    if (sessionState_.load() == kRunning) {
+        try {
+            liveEngine_->setBeamformingParameters(liveBeamforming_);
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Beamforming parameter update failed: %1").arg(errorText(error)));
+            return false;
+        }
+    }
+    if (replayActive()) {
+        try {
+            replayEngine_->setBeamformingParameters(liveBeamforming_);
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
+        }
+    }
+    return true;
+}
+
+void UiController::applyFrequencyBand() {
+    liveBand_.centerHz = frequency_;
+    ++liveBand_.revision;
+    if (sessionState_.load() == kRunning) {
+        try {
+            liveEngine_->setFrequencyBand(liveBand_);
+            setStatusText(
+                QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Frequency-band update failed: %1").arg(errorText(error)));
+        }
+    }
+    if (replayActive()) {
+        try {
+            replayEngine_->setFrequencyBand(liveBand_);
+            reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(frequencyBandMode()));
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Replay frequency-band update failed: %1").arg(errorText(error)));
+        }
+    }
+}
+
+void UiController::setAlgorithm(const QString& algorithm) {
+    guarded("Algorithm selection", this, [&] {
+        const AlgorithmChoice* choice = findLiveAlgorithm(algorithm);
+        if (choice == nullptr) {
+            reportEvent(QStringLiteral("%1 is contract-only and not executable yet; %2 remains active")
+                            .arg(algorithm, algorithmName_));
+            return;
+        }
+        algorithmName_ = QLatin1String(choice->name);
+        liveBeamforming_.algorithm = choice->id;
+        ++liveBeamforming_.revision;
+        if (!publishBeamformingParameters()) return;
+        emit algorithmChanged();
+        reportEvent(QStringLiteral("Algorithm selected: %1").arg(algorithmName_));
+    });
+}
+
+void UiController::setBeamformingParameter(const QString& key, double value) {
+    guarded("Parameter update", this, [&] {
+        const std::string name = key.toStdString();
+        if (!hasParameterKey(liveBeamforming_, name)) {
+            reportEvent(QStringLiteral("Parameter %1 is not part of the selected algorithm").arg(key));
+            return;
+        }
+        // A non-finite value is no setting of any kind (a flag would silently read it as off), and a
+        // count the record cannot hold is refused by the setter itself: both are invalid values.
+        core::BeamformingParameters candidate = liveBeamforming_;
+        const std::uint64_t channels = deviceSession_.hasProfile() ? liveProfile_.channelCount : 128;
+        if (!std::isfinite(value) || !setParameterByKey(candidate, name, value) ||
+            !candidate.isValid(channels)) {
+            reportEvent(QStringLiteral("Invalid value for %1").arg(key));
+            return;
+        }
+        const bool diagonalChanged = candidate.removeCsmDiagonal != diagonalRemoval_.load();
+        liveBeamforming_ = candidate;
+        ++liveBeamforming_.revision;
+        // The flag is also the diagonalRemoval setting: keep the property and its key in step with it.
+        if (diagonalChanged) {
+            diagonalRemoval_.store(candidate.removeCsmDiagonal);
+            settings_.setValue(QStringLiteral("diagonalRemoval"), candidate.removeCsmDiagonal);
+        }
+        if (!publishBeamformingParameters()) return;
+        if (diagonalChanged) emit diagonalRemovalChanged();
+        setStatusText(QStringLiteral("Parameter %1 updated").arg(key));
+    });
+}
+
+double UiController::beamformingParameterValue(const QString& key) const {
+    try {
+        const std::string name = key.toStdString();
+        if (name == kDiagonalKey) return liveBeamforming_.removeCsmDiagonal ? 1.0 : 0.0;
+        double value = 0.0;
+        return liveBeamforming_.getByKey(name, value) ? value : 0.0;
+    } catch (const std::exception&) {
+        return 0.0;
+    }
+}
+
+void UiController::setFocusDistanceIndex(int index) {
+    guarded("Focus distance update", this, [&] {
+        const int next = std::clamp(index, 0, 4);
+        if (next == focusDistanceIndex_.load()) return;
+        focusDistanceIndex_.store(next);
+        settings_.setValue(QStringLiteral("focusDistanceIndex"), next);
+        liveBeamforming_.focusDistanceM = focusDistanceForIndex(next);
+        ++liveBeamforming_.revision;
+        if (!publishBeamformingParameters()) return;
+        emit focusDistanceIndexChanged();
+        reportEvent(QStringLiteral("Focus distance: %1").arg(QLatin1String(focusLabel(next))));
+    });
+}
+
+void UiController::setAirTemperatureC(double celsius) {
+    guarded("Air temperature update", this, [&] {
+        if (std::isnan(celsius)) return;
+        const double next = clampToRange(celsius, -40.0, 60.0);
+        if (std::abs(next - airTemperatureC_.load()) < 1e-9) return;
+        airTemperatureC_.store(next);
+        settings_.setValue(QStringLiteral("airTemperatureC"), next);
+        liveBeamforming_.speedOfSoundMps = speedOfSoundForTemperature(next);
+        ++liveBeamforming_.revision;
+        if (!publishBeamformingParameters()) return;
+        emit airTemperatureChanged();
+    });
+}
+
+void UiController::setDiagonalRemoval(bool enabled) {
+    guarded("Diagonal removal update", this, [&] {
+        if (enabled == diagonalRemoval_.load()) return;
+        diagonalRemoval_.store(enabled);
+        settings_.setValue(QStringLiteral("diagonalRemoval"), enabled);
+        liveBeamforming_.removeCsmDiagonal = enabled;
+        ++liveBeamforming_.revision;
+        if (!publishBeamformingParameters()) return;
+        emit diagonalRemovalChanged();
+        reportEvent(enabled ? QStringLiteral("Diagonal removal ON") : QStringLiteral("Diagonal removal OFF"));
+    });
+}
+
+void UiController::setConfidenceThresholdDb(double db) {
+    guarded("Confidence threshold update", this, [&] {
+        if (std::isnan(db)) return;
+        const double next = clampToRange(db, 0.0, 6.0);
+        if (std::abs(next - heatmapSettings_.confidenceThresholdDb.load()) < 1e-9) return;
+        heatmapSettings_.confidenceThresholdDb.store(next);
+        settings_.setValue(QStringLiteral("confidenceThresholdDb"), next);
+        refreshHeatmapImages();
+        emit confidenceThresholdChanged();
+    });
+}
+
+void UiController::setCsmTauSeconds(double seconds) {
+    guardInvokable(
+        "Averaging update", [this](const QString& text) { setStatusText(text); },
+        [&] {
+            if (std::isnan(seconds)) return;
+            const double next = clampToRange(seconds, 0.05, 10.0);
+            if (fuzzyEqual(next, heatmapSettings_.csmTauSeconds.load())) return;
+            heatmapSettings_.csmTauSeconds.store(next);
+            settings_.setValue(QStringLiteral("csmTauSeconds"), next);
+            emit csmTauSecondsChanged();
+            if (sessionState_.load() == kRunning) {
+                try {
+                    liveEngine_->setAveragingTimeConstant(next);
+                } catch (const std::exception& error) {
+                    setStatusText(QStringLiteral("Averaging update failed: %1").arg(errorText(error)));
+                }
+            }
+            if (replayActive()) {
+                try {
+                    replayEngine_->setAveragingTimeConstant(next);
+                } catch (const std::exception& error) {
+                    setStatusText(QStringLiteral("Replay averaging update failed: %1").arg(errorText(error)));
+                }
+            }
+        });
+}
+
+double UiController::frequencyLimitSampleRate() const {
+    if (replayActive() && frozenProfile_.isValid()) return frozenProfile_.sampleRateHz;
+    if (deviceSession_.hasProfile()) return liveProfile_.sampleRateHz;
+    return 0.0;
+}
+
+void UiController::setFrequency(double value) {
+    guarded("Frequency update", this, [&] {
+        if (!canEditFrequencyBand() || std::isnan(value)) return;
+        const double fs = frequencyLimitSampleRate();
+        double next = 0.0;
+        if (fs > 0.0) {
+            // Whole bins of a 1024-point frame, so that a single-bin band sits exactly on the value.
+            const double bin = fs / 1024.0;
+            const double nyquist = fs / 2.0;
+            next = std::round(clampToRange(value, std::min(100.0, nyquist), nyquist) / bin) * bin;
+            next = std::clamp(next, bin, nyquist);
+        } else {
+            next = clampToRange(value, 100.0, 40000.0);
+        }
+        if (fuzzyEqual(next, frequency_)) return;
+        frequency_ = next;
+        settings_.setValue(QStringLiteral("frequency"), next);
+        emit frequencyChanged();
+        applyFrequencyBand();
+    });
+}
+
+void UiController::setFrequencyBandMode(const QString& mode) {
+    guarded("Frequency band update", this, [&] {
+        if (!canEditFrequencyBand()) return;
+        const std::int32_t next = mode == QLatin1String("Single bin")         ? 1
+                                  : mode == QLatin1String("Custom bandwidth") ? 3
+                                                                              : 2;
+        if (next == liveBand_.mode) return;
+        liveBand_.mode = next;
+        settings_.setValue(QStringLiteral("frequencyBandMode"), bandModeText(next));
+        applyFrequencyBand();
+        emit frequencyBandChanged();
+    });
+}
+
+void UiController::setBandwidthHz(double value) {
+    guarded("Frequency band update", this, [&] {
+        if (!canEditFrequencyBand() || std::isnan(value)) return;
+        const double upper = deviceSession_.hasProfile() ? liveProfile_.sampleRateHz : 80000.0;
+        const double next = clampToRange(value, 100.0, std::max(100.0, upper));
+        if (fuzzyEqual(next, liveBand_.bandwidthHz)) return;
+        liveBand_.bandwidthHz = next;
+        settings_.setValue(QStringLiteral("bandwidthHz"), next);
+        applyFrequencyBand();
+        emit frequencyBandChanged();
+    });
+}
+
+void UiController::setTargetBinCount(int value) {
+    guarded("Frequency band update", this, [&] {
+        if (!canEditFrequencyBand()) return;
+        const auto next = static_cast<std::uint64_t>(std::clamp(value, 0, 128));
+        if (next == liveBand_.binLimit) return;
+        liveBand_.binLimit = next;
+        settings_.setValue(QStringLiteral("targetBinCount"), static_cast<int>(next));
+        applyFrequencyBand();
+        emit frequencyBandChanged();
+    });
+}
+
+void UiController::setAzimuth(double value) {
+    guarded("Azimuth update", this, [&] {
+        if (!canEditAcquisition() || std::isnan(value)) return;
+        azimuth_ = clampToRange(value, -80.0, 80.0);
+        settings_.setValue(QStringLiteral("azimuth"), azimuth_);
+        emit azimuthChanged();
+    });
+}
+
+void UiController::setElevation(double value) {
+    guarded("Elevation update", this, [&] {
+        if (!canEditAcquisition() || std::isnan(value)) return;
+        elevation_ = clampToRange(value, -60.0, 60.0);
+        settings_.setValue(QStringLiteral("elevation"), elevation_);
+        emit elevationChanged();
+    });
+}
+
+}  // namespace zk::app
