@@ -1,6 +1,7 @@
 // The live map's algorithm and its parameters, the frequency band, the simulated source's direction,
 // and their hand-off to the running live and Replay engines.
 #include <cmath>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -120,7 +121,9 @@ double UiController::effectiveBandHighHz() const {
 }
 int UiController::effectiveBinCount() const {
     std::lock_guard lock(mapMutex_);
-    return latestMap_ ? static_cast<int>(std::min<std::uint64_t>(latestMap_->binCount, INT32_MAX)) : 0;
+    return latestMap_ ? static_cast<int>(
+                            std::min<std::uint64_t>(latestMap_->binCount, std::numeric_limits<int>::max()))
+                      : 0;
 }
 
 bool UiController::publishBeamformingParameters() {

@@ -96,23 +96,6 @@ TEST_F(BeamformingSettings, ChoosingTheSameAlgorithmAgainRaisesTheRevisionAndLog
     EXPECT_TRUE(log[log.size() - 2].endsWith(QStringLiteral("Algorithm selected: 01 DAS / Conventional")));
 }
 
-TEST_F(BeamformingSettings, FieldsDescribeTheDefaultsNotTheCurrentValues) {
-    UiController ui;
-    ui.setAlgorithm(QStringLiteral("05 MUSIC"));
-    ui.setBeamformingParameter(QStringLiteral("music_source_count"), 5.0);
-    ASSERT_EQ(ui.beamformingParameterValue(QStringLiteral("music_source_count")), 5.0);
-    const core::BeamformingParameters defaults;
-    bool found = false;
-    for (const QVariant& entry : ui.algorithmParameterFields()) {
-        const QVariantMap field = entry.toMap();
-        if (field.value(QStringLiteral("key")).toString() != QLatin1String("music_source_count")) continue;
-        found = true;
-        EXPECT_EQ(field.value(QStringLiteral("type")).toString(), QStringLiteral("int"));
-        EXPECT_EQ(field.value(QStringLiteral("defaultValue")).toDouble(), defaults.musicSourceCount);
-    }
-    EXPECT_TRUE(found);
-}
-
 TEST_F(BeamformingSettings, AKeyOfAnotherAlgorithmIsRefusedByName) {
     UiController ui;
     BeamformingSettingsTestPeer peer(ui);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "app/ui_controller.h"
@@ -23,14 +25,16 @@ constexpr std::uint64_t kHop = 512;
 
 // Configures the engine as a live start does, from the controller's current snapshots.
 void configureFromController(core::StreamingAcousticEngine& engine, const core::DeviceProfile& profile,
-                             const BeamformingSettingsTestPeer& peer, double frequencyHz) {
+                             const BeamformingSettingsTestPeer& peer, double frequencyHz,
+                             std::int64_t mapIntervalMs = 0) {
     core::StreamingEngineConfig config;
     config.frameSize = kFrame;
     config.hopSize = kHop;
     config.frequencyHz = frequencyHz;
     config.band = peer.band();
     config.csmTauSeconds = 0.1;
-    config.mapIntervalMs = 0;  // a map at every hop, so each push below yields the map it is checked for
+    config.mapIntervalMs =
+        mapIntervalMs;  // 0: a map at every hop, each push yields the map it is checked for
     config.beamforming = peer.beamforming();
     engine.configure(profile, config);
 }
@@ -140,6 +144,50 @@ TEST_F(EngineHandOff, BandAndParameterChangesReachTheRunningEngineAndItsNextMap)
     ASSERT_TRUE(map.has_value());
     EXPECT_EQ(map->parametersRevision, before + 2);
     EXPECT_EQ(map->algorithmId, 3u);
+}
+
+TEST_F(EngineHandOff, ChangesWhileTheProducerPushesEndInTheLatestSnapshots) {
+    UiController ui;
+    BeamformingSettingsTestPeer peer(ui);
+    importShippedProfile(ui, "small-4.device.json");
+    ASSERT_TRUE(ui.hasProfile());
+    const core::DeviceProfile profile = *ui.activeProfile();
+    core::StreamingAcousticEngine& engine = peer.liveEngine();
+    configureFromController(engine, profile, peer, ui.frequency(), 25);
+    peer.setSessionState(UiController::kRunning);
+
+    // The producer stands in for the DSP thread; the setters run here, on the GUI thread.
+    std::atomic<bool> run{true};
+    std::atomic<std::uint64_t> pushes{0};
+    std::thread producer([&] {
+        WaveFeed feed(profile);
+        while (run.load()) {
+            feed.push(engine, kHop);
+            pushes.fetch_add(1);
+        }
+    });
+    const char* const algorithms[] = {"01 DAS / Conventional", "03 MVDR / Capon", "08 SRP-PHAT", "05 MUSIC"};
+    const char* const modes[] = {"Single bin", "1/3 octave", "Custom bandwidth"};
+    for (int i = 0; i < 60; ++i) {
+        ui.setAlgorithm(QLatin1String(algorithms[i % 4]));
+        ui.setFrequencyBandMode(QLatin1String(modes[i % 3]));
+        ui.setFrequency(1000.0 + 250.0 * (i % 7));
+        ui.setAirTemperatureC(10.0 + i % 5);
+        const std::uint64_t seen = pushes.load();
+        while (pushes.load() == seen) std::this_thread::yield();
+    }
+    run.store(false);
+    producer.join();
+
+    WaveFeed feed(profile);
+    feed.push(engine, kHop);
+    const std::optional<core::HeatmapGrid> map = engine.latestMap();
+    ASSERT_TRUE(map.has_value());
+    EXPECT_EQ(map->parametersRevision, peer.beamforming().revision);
+    EXPECT_EQ(map->algorithmId, static_cast<std::uint32_t>(peer.beamforming().algorithm));
+    EXPECT_EQ(engine.frequencyBand().parameters.revision, peer.band().revision);
+    EXPECT_EQ(engine.frequencyBand().parameters.mode, peer.band().mode);
+    EXPECT_EQ(engine.frequencyBand().parameters.centerHz, ui.frequency());
 }
 
 TEST_F(EngineHandOff, ALiveRejectionKeepsTheValueButSendsNeitherSignalNorMessage) {
