@@ -776,6 +776,10 @@ class UiController : public QObject {
     QTimer* analysisSpectrumTimer_ = nullptr;  // 250 ms, single-shot
 
     WorkerThreads threads_;
+
+    // Beamforming and display settings: the tests reach the session states and the live engine
+    // through this peer to stand in for a running session.
+    friend class BeamformingSettingsTestPeer;
 };
 
 }  // namespace zk::app

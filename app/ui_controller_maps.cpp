@@ -1,4 +1,4 @@
-// Map result hand-off, the map display properties and the frequency-band hand-off.
+// Map result hand-off and the map display properties.
 #include "app/ui_controller.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 
@@ -33,10 +33,6 @@ double UiController::peakDb() const { return 0.0; }
 double UiController::peakLevelDbfs() const { return 0.0; }
 double UiController::mapSpanDb() const { return 0.0; }
 int UiController::mapVisiblePixels() const { return map_.visiblePixels.load(); }
-double UiController::effectiveFrequencyHz() const { return 0.0; }
-double UiController::effectiveBandLowHz() const { return 0.0; }
-double UiController::effectiveBandHighHz() const { return 0.0; }
-int UiController::effectiveBinCount() const { return 0; }
 quint64 UiController::mapParameterRevision() const { return 0; }
 int UiController::mapAlgorithmId() const { return 0; }
 
@@ -92,30 +88,6 @@ void UiController::refreshHeatmapImages() {
         setStatusText(QStringLiteral("Map render error: %1").arg(QString::fromUtf8(error.what())));
     }
     emit heatmapUpdated();
-}
-
-void UiController::applyFrequencyBand() {
-    live_.band.centerHz = live_.frequency;
-    ++live_.band.revision;
-    if (run_.session.load() == kRunning) {
-        try {
-            liveEngine_->setFrequencyBand(live_.band);
-            setStatusText(
-                QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
-        } catch (const std::exception& error) {
-            reportEvent(
-                QStringLiteral("Frequency-band update failed: %1").arg(QString::fromUtf8(error.what())));
-        }
-    }
-    if (replayActive()) {
-        try {
-            replayEngine_->setFrequencyBand(live_.band);
-            reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(frequencyBandMode()));
-        } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Replay frequency-band update failed: %1")
-                            .arg(QString::fromUtf8(error.what())));
-        }
-    }
 }
 
 }  // namespace zk::app
