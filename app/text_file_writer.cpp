@@ -24,7 +24,9 @@ bool writeTextFileAtomically(const QString& folder, const QString& fileName, con
     if (!isPlainFileName(fileName))
         return fail(error, QStringLiteral("invalid file name \"%1\"").arg(fileName));
     QSaveFile file(QDir(folder).filePath(fileName));
-    if (!file.open(QIODevice::WriteOnly)) return fail(error, file.errorString());
+    // Unbuffered, so that the write below reports what reached the file: a buffered write of a short
+    // text succeeds, and the flush at commit drops a short write unnoticed.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(error, file.errorString());
     const QByteArray bytes = text.toUtf8();
     // A short write (a full disk, a file size limit) is not an error to QIODevice, yet committing it
     // would put a truncated file under the final name.

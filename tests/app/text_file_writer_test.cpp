@@ -37,25 +37,31 @@ TEST(TextFileWriter, KeepsTheEarlierFileWhenTheDiskTakesOnlyPartOfTheText) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(writeTextFileAtomically(dir.path(), QStringLiteral("a.txt"), QStringLiteral("earlier")));
-    QString error;
-    bool written = true;
-    {
-        FileSizeLimit limit(4096);
-        ASSERT_TRUE(limit.active());
-        written = writeTextFileAtomically(dir.path(), QStringLiteral("a.txt"), QString(100000, u'x'), &error);
-    }
-    EXPECT_FALSE(written);
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("a.txt"))), QByteArray("earlier"));
-    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("a.txt")}) << "no temporary file is left";
+    // A text that fits the device's write buffer and one that bypasses it.
+    for (const int size : {3000, 100000}) {
+        SCOPED_TRACE(size);
+        QString error;
+        bool written = true;
+        {
+            FileSizeLimit limit(1000);
+            ASSERT_TRUE(limit.active());
+            written =
+                writeTextFileAtomically(dir.path(), QStringLiteral("a.txt"), QString(size, u'x'), &error);
+        }
+        EXPECT_FALSE(written);
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(readAll(dir.filePath(QStringLiteral("a.txt"))), QByteArray("earlier"));
+        EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("a.txt")}) << "no temporary file is left";
 
-    // Without an earlier file, nothing appears under the name.
-    {
-        FileSizeLimit limit(4096);
-        written = writeTextFileAtomically(dir.path(), QStringLiteral("b.txt"), QString(100000, u'y'), &error);
+        // Without an earlier file, nothing appears under the name.
+        {
+            FileSizeLimit limit(1000);
+            written =
+                writeTextFileAtomically(dir.path(), QStringLiteral("b.txt"), QString(size, u'y'), &error);
+        }
+        EXPECT_FALSE(written);
+        EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("a.txt")});
     }
-    EXPECT_FALSE(written);
-    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("a.txt")});
 }
 
 TEST(TextFileWriter, RefusesNamesThatLeaveTheFolderAndFoldersItMayNotWrite) {
