@@ -65,7 +65,7 @@ class WithoutPermissionOverride {
     bool dropped_ = false;
 };
 
-// Makes a folder read-only; true when that now refuses a new entry for this thread.
+// Makes a folder read-only; true when it now refuses a new entry to this thread.
 inline bool makeReadOnly(const QString& folder) {
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
                                       QFile::ReadOther | QFile::ExeOther);
