@@ -2,6 +2,28 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>ChannelMetersItem</name>
+    <message>
+        <source>CHANNEL LEVELS</source>
+        <translation>チャンネルレベル</translation>
+    </message>
+    <message>
+        <source>waiting for samples</source>
+        <translation>サンプル待機中</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrogramItem</name>
+    <message>
+        <source>SPECTRUM PREVIEW</source>
+        <translation>スペクトルプレビュー</translation>
+    </message>
+    <message>
+        <source>waiting for samples</source>
+        <translation>サンプル待機中</translation>
+    </message>
+</context>
+<context>
     <name>UiController</name>
     <message>
         <source>Live stopped</source>
@@ -50,6 +72,34 @@
     <message>
         <source>Open Project failed: %1</source>
         <translation>プロジェクトを開けませんでした: %1</translation>
+    </message>
+    <message>
+        <source>Diagnostics export failed: cannot create folder</source>
+        <translation>診断のエクスポートに失敗しました：フォルダーを作成できません</translation>
+    </message>
+    <message>
+        <source>Diagnostics export failed: %1</source>
+        <translation>診断のエクスポートに失敗しました：%1</translation>
+    </message>
+    <message>
+        <source>Diagnostics bundle exported: %1</source>
+        <translation>診断バンドルをエクスポートしました：%1</translation>
+    </message>
+    <message>
+        <source>Backup failed: cannot create folder</source>
+        <translation>バックアップに失敗しました：フォルダーを作成できません</translation>
+    </message>
+    <message>
+        <source>Backup failed: %1</source>
+        <translation>バックアップに失敗しました：%1</translation>
+    </message>
+    <message>
+        <source>Settings backup written: %1</source>
+        <translation>設定のバックアップを書き込みました：%1</translation>
+    </message>
+    <message>
+        <source>Open diagnostics folder failed: %1</source>
+        <translation>診断フォルダーを開けませんでした：%1</translation>
     </message>
 </context>
 <context>

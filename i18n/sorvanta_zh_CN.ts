@@ -2,6 +2,28 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>ChannelMetersItem</name>
+    <message>
+        <source>CHANNEL LEVELS</source>
+        <translation>通道电平</translation>
+    </message>
+    <message>
+        <source>waiting for samples</source>
+        <translation>正在等待采样</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrogramItem</name>
+    <message>
+        <source>SPECTRUM PREVIEW</source>
+        <translation>频谱预览</translation>
+    </message>
+    <message>
+        <source>waiting for samples</source>
+        <translation>正在等待采样</translation>
+    </message>
+</context>
+<context>
     <name>UiController</name>
     <message>
         <source>Live stopped</source>
@@ -50,6 +72,34 @@
     <message>
         <source>Open Project failed: %1</source>
         <translation>打开项目失败：%1</translation>
+    </message>
+    <message>
+        <source>Diagnostics export failed: cannot create folder</source>
+        <translation>诊断导出失败：无法创建文件夹</translation>
+    </message>
+    <message>
+        <source>Diagnostics export failed: %1</source>
+        <translation>诊断导出失败：%1</translation>
+    </message>
+    <message>
+        <source>Diagnostics bundle exported: %1</source>
+        <translation>诊断包已导出：%1</translation>
+    </message>
+    <message>
+        <source>Backup failed: cannot create folder</source>
+        <translation>备份失败：无法创建文件夹</translation>
+    </message>
+    <message>
+        <source>Backup failed: %1</source>
+        <translation>备份失败：%1</translation>
+    </message>
+    <message>
+        <source>Settings backup written: %1</source>
+        <translation>设置备份已写入：%1</translation>
+    </message>
+    <message>
+        <source>Open diagnostics folder failed: %1</source>
+        <translation>打开诊断文件夹失败：%1</translation>
     </message>
 </context>
 <context>

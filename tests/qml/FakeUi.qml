@@ -24,4 +24,6 @@ QtObject {
     property vector4d contourLevels4: Qt.vector4d(0, 0, 0, 0)
     property vector4d contourLevels5: Qt.vector4d(0, 0, 0, 0)
     property var mapPeaks: []
+    property var channelLevels: []
+    property var spectrumLevels: []
 }
