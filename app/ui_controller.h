@@ -9,11 +9,13 @@
 #include <QVector4D>
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "app/project_state.h"
 #include "app/sample_block_queue.h"
 #include "app/ui_controller_records.h"
 #include "camera/uvc_camera_control.h"
@@ -776,6 +778,39 @@ class UiController : public QObject {
     QTimer* analysisSpectrumTimer_ = nullptr;  // 250 ms, single-shot
 
     WorkerThreads threads_;
+
+    // Projects and Measurements (ui_controller_projects.cpp, ui_controller_measurements.cpp).
+    // Reports the first applicable refusal text and returns true while a Recording, a Full Recompute
+    // or a Replay (in this order) forbids changing the open Project.
+    bool refuseProjectChange(const char* whileRecording, const char* whileRecomputing,
+                             const char* whileReplaying);
+    // Puts the entry first in the recent list (each path once, at most 8) and stores the list.
+    void recordRecentProject(const QString& path, const QString& name);
+    // Loads the open Project's noise floor (none without a Project) and hands it to both engines.
+    void loadProjectNoiseFloor();
+    // Rebuilds the rows of the open Project and selects the newest valid one. Throws the store's errors
+    // (the rows built so far stay, measurementsChanged is not emitted).
+    void rebuildMeasurementList();
+    // Drops the selected Measurement and its frozen profile without a signal.
+    void clearMeasurementSelection();
+    void selectMeasurementById(const QString& id);
+    // The directory of a registered Measurement name: one plain component, optionally under
+    // "measurements/"; throws std::invalid_argument for any other name or a path outside the Project.
+    std::filesystem::path resolveMeasurementDirectory(const std::string& name) const;
+
+    // What the Measurement list asks of the AnalysisRun list (ui_controller_analysis_runs.cpp).
+    // Drops a pending result (pendingAnalysisChanged when there was one) and the run list and its
+    // selection (selectedAnalysisChanged), emitting nothing else.
+    void clearAnalysisRunsForRebuild();
+    // Lists the selected Measurement's runs and selects the newest.
+    void rebuildAnalysisRunList();
+    // The Measurement id of the pending result; empty without one.
+    QString pendingAnalysisMeasurementId() const;
+    // Drops the pending result, then shows the selected run's map again or clears the shown map.
+    void dropPendingAnalysisForSelection();
+
+    ProjectState project_;
+    ProjectNoiseFloor noiseFloor_;
 };
 
 }  // namespace zk::app
