@@ -13,9 +13,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "app/project_state.h"
+#include "app/recording_session.h"
 #include "app/sample_block_queue.h"
 #include "app/ui_controller_records.h"
 #include "camera/uvc_camera_control.h"
@@ -811,6 +813,25 @@ class UiController : public QObject {
 
     ProjectState project_;
     ProjectNoiseFloor noiseFloor_;
+
+    // Recording (ui_controller_recording.cpp).
+    // Acquisition thread: appends one block to a running Recording and posts what QML must learn.
+    void appendRecordingBlock(std::span<const std::int16_t> samples);
+    void setRecordingState(std::int32_t state);
+    // Takes the writer out and starts its finalize thread with the video path; GUI thread.
+    void finalizeRecording();
+    void startRecordingFinalize(std::unique_ptr<core::Recording> writer, const std::filesystem::path& video);
+    // The staging path QML was asked to record to, or a file beside it under its name.
+    bool isTrustedVideoPath(const std::filesystem::path& path) const;
+    // Handlers posted to the GUI thread; each ignores a Recording other than the current one.
+    void onRecordingAppendFailed(std::uint64_t generation, const QString& error);
+    void onRecordingLimitReached(std::uint64_t generation);
+    void onRecordingFinalized(std::uint64_t generation, const QString& id, bool success, const QString& error,
+                              const QString& keptPath);
+    void onRecordingWatchdog();
+
+    RecordingSession recording_;
+    QTimer* recordingWatchdog_ = nullptr;  // single-shot, armed by a stop that waits for the video
 };
 
 }  // namespace zk::app
