@@ -818,8 +818,9 @@ class UiController : public QObject {
     // Acquisition thread: appends one block to a running Recording and posts what QML must learn.
     void appendRecordingBlock(std::span<const std::int16_t> samples);
     void setRecordingState(std::int32_t state);
-    // Takes the writer out and starts its finalize thread with the video path; GUI thread.
-    void finalizeRecording();
+    // Takes the writer out and starts its finalize thread, with the video file unless told otherwise (a
+    // recorder that never reported its stop leaves an unfinished file); GUI thread.
+    void finalizeRecording(bool withVideo = true);
     void startRecordingFinalize(std::unique_ptr<core::Recording> writer, const std::filesystem::path& video);
     // The staging path QML was asked to record to, or a file beside it under its name.
     bool isTrustedVideoPath(const std::filesystem::path& path) const;
@@ -832,6 +833,8 @@ class UiController : public QObject {
 
     RecordingSession recording_;
     QTimer* recordingWatchdog_ = nullptr;  // single-shot, armed by a stop that waits for the video
+
+    friend class RecordingTestPeer;
 };
 
 }  // namespace zk::app

@@ -134,6 +134,7 @@ void UiController::startRecording() {
                 recording_.writer = std::move(writer);
                 recording_.videoPath = staging;
                 recording_.startedAt = Clock::now();
+                recording_.generation.fetch_add(1);
             }
             leftover.reset();
 
@@ -144,7 +145,6 @@ void UiController::startRecording() {
             recording_.limitReached.store(false);
             recording_.lastStatsPostNs.store(0);
             recording_.maxDurationMs.store(static_cast<std::int64_t>(recordingMaxDurationSeconds_ * 1000.0));
-            recording_.generation.fetch_add(1);
             recording_.videoStagingPath = staging;
             recording_.videoActive = false;
             recording_.stopPending = false;
@@ -164,12 +164,14 @@ void UiController::startRecording() {
 
 void UiController::appendRecordingBlock(std::span<const std::int16_t> samples) {
     if (samples.empty() || run_.recording.load() != kRecordingActive) return;
-    const std::uint64_t generation = recording_.generation.load();
+    std::uint64_t generation = 0;
     std::uint64_t elapsedMs = 0;
     QString failure;
     {
         std::lock_guard lock(recording_.mutex);
         if (run_.recording.load() != kRecordingActive || !recording_.writer) return;
+        // Read with the writer: the posts below then name the Recording this block went to.
+        generation = recording_.generation.load();
         try {
             recording_.writer->append(samples);
             recording_.framesWritten.store(recording_.writer->framesWritten());
@@ -318,19 +320,19 @@ void UiController::onRecordingWatchdog() {
         logMediaDiagnostic(
             QStringLiteral("video recorder stop watchdog fired; finalizing without flushed video"));
         reportEvent(QStringLiteral("Video recorder did not stop in time; finalizing Measurement anyway"));
-        finalizeRecording();
+        finalizeRecording(false);
     } catch (...) {
     }
 }
 
-void UiController::finalizeRecording() {
+void UiController::finalizeRecording(bool withVideo) {
     std::unique_ptr<core::Recording> writer;
     fs::path video;
     {
         std::lock_guard lock(recording_.mutex);
         if (run_.recording.load() != kRecordingActive || !recording_.writer) return;
         writer = std::move(recording_.writer);
-        video = recording_.videoPath;
+        if (withVideo) video = recording_.videoPath;
     }
     recordingWatchdog_->stop();
     setRecordingState(kRecordingFinalizing);
