@@ -32,9 +32,10 @@ bool replayIdle(std::int32_t state) { return state == kReplayIdle; }
 bool projectFileExistsOrThrow(const fs::path& directory) {
     std::error_code error;
     const fs::file_status status = fs::symlink_status(directory / "project.json", error);
-    if (error && error != std::errc::no_such_file_or_directory)
+    // Inside a path that is no directory there is no project.json either.
+    if (error && error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory)
         throw fs::filesystem_error("status", directory / "project.json", error);
-    return fs::exists(status);
+    return !error && fs::exists(status);
 }
 
 // The checks of a directory that is to become a new Project root.

@@ -63,6 +63,11 @@ TEST_F(ProjectManagement, CreateMakesAMissingDirectoryAndRefusesOneThatHoldsAnyt
     EXPECT_EQ(ui.projectPath(), target) << "a failed create leaves the open Project";
     EXPECT_FALSE(QFile::exists(occupied + QStringLiteral("/project.json")));
 
+    const QString file = dir.filePath(QStringLiteral("plain.txt"));
+    QFile(file).open(QIODevice::WriteOnly);
+    ui.createProject(file, QStringLiteral("File"));
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Create Project failed: the selected path is not a directory"));
+
     ui.createProject(target, QStringLiteral("Again"));
     EXPECT_EQ(ui.statusText(),
               QStringLiteral("Create Project failed: the selected directory already contains a Project"));
