@@ -85,6 +85,10 @@ UiController::UiController(QObject* parent, QQmlEngine* engine) : QObject(parent
     analysisSpectrumTimer_->setSingleShot(true);
     analysisSpectrumTimer_->setInterval(kAnalysisSpectrumDelayMs);
     connect(analysisSpectrumTimer_, &QTimer::timeout, this, &UiController::renderAnalysisSpectrum);
+    recordingWatchdog_ = new QTimer(this);
+    recordingWatchdog_->setObjectName(QStringLiteral("recordingWatchdog"));
+    recordingWatchdog_->setSingleShot(true);
+    connect(recordingWatchdog_, &QTimer::timeout, this, &UiController::onRecordingWatchdog);
 
     readSettingsAtStart();
 

@@ -9,11 +9,15 @@
 #include <QVector4D>
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 
+#include "app/project_state.h"
+#include "app/recording_session.h"
 #include "app/sample_block_queue.h"
 #include "app/ui_controller_records.h"
 #include "camera/uvc_camera_control.h"
@@ -780,6 +784,60 @@ class UiController : public QObject {
     // Beamforming and display settings: the tests reach the session states and the live engine
     // through this peer to stand in for a running session.
     friend class BeamformingSettingsTestPeer;
+    // Projects and Measurements (ui_controller_projects.cpp, ui_controller_measurements.cpp).
+    // Reports the first applicable refusal text and returns true while a Recording, a Full Recompute
+    // or a Replay (in this order) forbids changing the open Project.
+    bool refuseProjectChange(const char* whileRecording, const char* whileRecomputing,
+                             const char* whileReplaying);
+    // Puts the entry first in the recent list (each path once, at most 8) and stores the list.
+    void recordRecentProject(const QString& path, const QString& name);
+    // Loads the open Project's noise floor (none without a Project) and hands it to both engines.
+    void loadProjectNoiseFloor();
+    // Rebuilds the rows of the open Project and selects the newest valid one. Throws the store's errors
+    // (the rows built so far stay, measurementsChanged is not emitted).
+    void rebuildMeasurementList();
+    // Drops the selected Measurement and its frozen profile without a signal.
+    void clearMeasurementSelection();
+    void selectMeasurementById(const QString& id);
+    // The directory of a registered Measurement name: one plain component, optionally under
+    // "measurements/"; throws std::invalid_argument for any other name or a path outside the Project.
+    std::filesystem::path resolveMeasurementDirectory(const std::string& name) const;
+
+    // What the Measurement list asks of the AnalysisRun list (ui_controller_analysis_runs.cpp).
+    // Drops a pending result (pendingAnalysisChanged when there was one) and the run list and its
+    // selection (selectedAnalysisChanged), emitting nothing else.
+    void clearAnalysisRunsForRebuild();
+    // Lists the selected Measurement's runs and selects the newest.
+    void rebuildAnalysisRunList();
+    // The Measurement id of the pending result; empty without one.
+    QString pendingAnalysisMeasurementId() const;
+    // Drops the pending result, then shows the selected run's map again or clears the shown map.
+    void dropPendingAnalysisForSelection();
+
+    ProjectState project_;
+    ProjectNoiseFloor noiseFloor_;
+
+    // Recording (ui_controller_recording.cpp).
+    // Acquisition thread: appends one block to a running Recording and posts what QML must learn.
+    void appendRecordingBlock(std::span<const std::int16_t> samples);
+    void setRecordingState(std::int32_t state);
+    // Takes the writer out and starts its finalize thread, with the video file unless told otherwise (a
+    // recorder that never reported its stop leaves an unfinished file); GUI thread.
+    void finalizeRecording(bool withVideo = true);
+    void startRecordingFinalize(std::unique_ptr<core::Recording> writer, const std::filesystem::path& video);
+    // The staging path QML was asked to record to, or a file beside it under its name.
+    bool isTrustedVideoPath(const std::filesystem::path& path) const;
+    // Handlers posted to the GUI thread; each ignores a Recording other than the current one.
+    void onRecordingAppendFailed(std::uint64_t generation, const QString& error);
+    void onRecordingLimitReached(std::uint64_t generation);
+    void onRecordingFinalized(std::uint64_t generation, const QString& id, bool success, const QString& error,
+                              const QString& keptPath);
+    void onRecordingWatchdog();
+
+    RecordingSession recording_;
+    QTimer* recordingWatchdog_ = nullptr;  // single-shot, armed by a stop that waits for the video
+
+    friend class RecordingTestPeer;
 };
 
 }  // namespace zk::app

@@ -14,6 +14,11 @@ QString UiController::selectedAnalysisProvenance() const { return {}; }
 bool UiController::hasPendingAnalysis() const { return false; }
 QString UiController::pendingAnalysisInfo() const { return {}; }
 
+void UiController::clearAnalysisRunsForRebuild() { emit selectedAnalysisChanged(); }
+void UiController::rebuildAnalysisRunList() {}
+QString UiController::pendingAnalysisMeasurementId() const { return {}; }
+void UiController::dropPendingAnalysisForSelection() {}
+
 void UiController::selectAnalysisRun(int index) { Q_UNUSED(index); }
 void UiController::savePendingAnalysis() {}
 void UiController::discardPendingAnalysis() {}

@@ -1,30 +1,395 @@
-// The Measurement list of the open Project, its selection and label edits.
+// The Measurement list of the open Project, its selection, label edits and deletion.
+#include <QCoreApplication>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "app/file_paths.h"
 #include "app/ui_controller.h"
+#include "core/storage/analysis_run_store.h"
+#include "core/storage/device_profile.h"
 
 namespace zk::app {
 
-QVariantList UiController::measurements() const { return {}; }
-int UiController::measurementCount() const { return 0; }
-int UiController::selectedMeasurementIndex() const { return -1; }
-bool UiController::hasSelectedMeasurement() const { return false; }
-QString UiController::selectedMeasurementId() const { return {}; }
-QString UiController::selectedMeasurementInfo() const { return {}; }
-QString UiController::selectedMeasurementProfileInfo() const { return {}; }
-QString UiController::selectedMeasurementProfileHash() const { return {}; }
-QString UiController::selectedMeasurementGeometryHash() const { return {}; }
-QString UiController::selectedMeasurementRawHash() const { return {}; }
-bool UiController::selectedMeasurementRawAvailable() const { return false; }
-QString UiController::selectedMeasurementVideoPath() const { return {}; }
-QString UiController::selectedMeasurementVideoUrl() const { return {}; }
+namespace fs = std::filesystem;
 
-void UiController::selectMeasurement(int index) { Q_UNUSED(index); }
-void UiController::renameSelectedMeasurement(const QString& displayName) { Q_UNUSED(displayName); }
+namespace {
+
+QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
+QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
+fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+bool isPlainComponent(const fs::path& element) {
+    try {
+        core::validateMeasurementId(element.string());
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Both "not found" and a found entry are answers; any other failed query counts as present.
+bool entryMissing(const fs::path& path) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (error) return error == std::errc::no_such_file_or_directory;
+    return !fs::exists(status);
+}
+
+bool isRegularFile(const fs::path& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error) && !error;
+}
+
+QVariantMap analysisRowOf(const core::AnalysisRunRecord& run) {
+    return {{QStringLiteral("id"), qs(run.directory.filename().string())},
+            {QStringLiteral("valid"), true},
+            {QStringLiteral("createdAt"), qs(run.createdAt)},
+            {QStringLiteral("algorithm"), qs(run.parameters.algorithmId)},
+            {QStringLiteral("frequencyHz"), run.parameters.frequencyHz},
+            {QStringLiteral("bandLowHz"), run.parameters.bandLowHz},
+            {QStringLiteral("bandHighHz"), run.parameters.bandHighHz},
+            {QStringLiteral("peakAzimuth"), run.peakAzimuthDeg},
+            {QStringLiteral("peakElevation"), run.peakElevationDeg},
+            {QStringLiteral("peakDb"), run.peakDb},
+            {QStringLiteral("mode"), qs(run.provenance.recomputeMode)}};
+}
+
+QVariantMap measurementRowOf(const std::string& registeredName, const core::MeasurementRecord& m) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(m.directory / utf8Path(m.rawFile), error);
+    const bool rawAvailable = !error && !m.rawFile.empty();
+    const quint64 rawBytes = rawAvailable ? static_cast<quint64>(size) : 0;
+    const double bytesPerSecond = 2.0 * m.wireChannelCount * static_cast<double>(m.sampleRateHz);
+    const double durationSeconds = rawAvailable && bytesPerSecond > 0.0 ? rawBytes / bytesPerSecond : 0.0;
+
+    QVariantList analyses;
+    const std::vector<std::string> runNames = core::listAnalysisRuns(m.directory);
+    for (auto name = runNames.rbegin(); name != runNames.rend(); ++name)
+        analyses.append(analysisRowOf(core::readAnalysisRun(m.directory / "analyses" / utf8Path(*name))));
+
+    return {{QStringLiteral("directory"), qs(registeredName)},
+            {QStringLiteral("id"), qs(m.measurementId)},
+            {QStringLiteral("valid"), true},
+            {QStringLiteral("displayName"), qs(m.displayName)},
+            {QStringLiteral("notes"), qs(m.notes)},
+            {QStringLiteral("location"), qs(m.location)},
+            {QStringLiteral("scene"), qs(m.scene)},
+            {QStringLiteral("startedAt"), qs(m.startedAt)},
+            {QStringLiteral("source"), qs(m.source)},
+            {QStringLiteral("videoFile"), qs(m.videoFile)},
+            {QStringLiteral("profileId"), qs(m.profileId)},
+            {QStringLiteral("deviceModel"), qs(m.deviceModel)},
+            {QStringLiteral("sampleRateHz"), static_cast<quint64>(m.sampleRateHz)},
+            {QStringLiteral("channelCount"), static_cast<quint64>(m.channelCount)},
+            {QStringLiteral("wireChannelCount"), static_cast<quint64>(m.wireChannelCount)},
+            {QStringLiteral("totalFrames"), static_cast<quint64>(m.totalFrames)},
+            {QStringLiteral("rawBytes"), rawBytes},
+            {QStringLiteral("rawAvailable"), rawAvailable},
+            {QStringLiteral("durationSeconds"), durationSeconds},
+            {QStringLiteral("profileHash"), shortenedHash(qs(m.profileHash))},
+            {QStringLiteral("analysisCount"), static_cast<quint64>(analyses.size())},
+            {QStringLiteral("analyses"), analyses}};
+}
+
+// A registered Measurement whose directory has gone: listed, never selectable.
+QVariantMap missingRowOf(const std::string& registeredName) {
+    return {{QStringLiteral("directory"), qs(registeredName)},
+            {QStringLiteral("id"), qs(registeredName)},
+            {QStringLiteral("valid"), false},
+            {QStringLiteral("error"), QStringLiteral("Measurement directory is missing")},
+            {QStringLiteral("analyses"), QVariantList()}};
+}
+
+bool rowIsValid(const QVariant& row) { return row.toMap().value(QStringLiteral("valid")).toBool(); }
+
+}  // namespace
+
+QVariantList UiController::measurements() const { return project_.rows; }
+int UiController::measurementCount() const { return static_cast<int>(project_.rows.size()); }
+int UiController::selectedMeasurementIndex() const { return project_.selectedIndex; }
+bool UiController::hasSelectedMeasurement() const { return project_.selectedIndex >= 0; }
+QString UiController::selectedMeasurementId() const {
+    return hasSelectedMeasurement() ? qs(project_.selected.measurementId) : QString();
+}
+QString UiController::selectedMeasurementInfo() const {
+    if (!hasSelectedMeasurement()) return {};
+    const core::MeasurementRecord& m = project_.selected;
+    const double seconds = m.sampleRateHz == 0 ? 0.0 : static_cast<double>(m.totalFrames) / m.sampleRateHz;
+    return QStringLiteral("%1 logical / %2 wire · %3 Hz · %4 s (%5 frames) · source %6 · %7")
+        .arg(m.channelCount)
+        .arg(m.wireChannelCount)
+        .arg(m.sampleRateHz)
+        .arg(seconds, 0, 'f', 2)
+        .arg(m.totalFrames)
+        .arg(m.source.empty() ? QStringLiteral("unknown") : qs(m.source))
+        .arg(qs(m.startedAt));
+}
+QString UiController::selectedMeasurementProfileInfo() const {
+    if (!hasSelectedMeasurement() || !frozenProfile_.isValid()) return {};
+    return QStringLiteral("%1 · schema %2 · %3")
+        .arg(qs(frozenProfile_.profileId))
+        .arg(frozenProfile_.schemaVersion)
+        .arg(qs(frozenProfile_.model));
+}
+QString UiController::selectedMeasurementProfileHash() const {
+    return hasSelectedMeasurement() ? qs(project_.selected.profileHash) : QString();
+}
+QString UiController::selectedMeasurementGeometryHash() const {
+    return hasSelectedMeasurement() ? qs(project_.selected.geometryHash) : QString();
+}
+QString UiController::selectedMeasurementRawHash() const {
+    return hasSelectedMeasurement() ? qs(project_.selected.rawHash) : QString();
+}
+bool UiController::selectedMeasurementRawAvailable() const {
+    return hasSelectedMeasurement() && project_.selectedRawAvailable;
+}
+QString UiController::selectedMeasurementVideoPath() const {
+    return hasSelectedMeasurement() ? project_.selectedVideoPath : QString();
+}
+QString UiController::selectedMeasurementVideoUrl() const {
+    const QString path = selectedMeasurementVideoPath();
+    return path.isEmpty() ? QString() : QUrl::fromLocalFile(path).toString();
+}
+
+fs::path UiController::resolveMeasurementDirectory(const std::string& name) const {
+    const fs::path given = utf8Path(name);
+    if (given.is_absolute() || given.has_root_path())
+        throw std::invalid_argument("absolute Measurement path is not allowed");
+    std::vector<fs::path> elements;
+    for (const fs::path& element : given) {
+        if (element == "..") throw std::invalid_argument("Measurement path escapes the Project root");
+        if (!element.empty()) elements.push_back(element);
+    }
+    if (!elements.empty() && elements.front() == "measurements") elements.erase(elements.begin());
+    // Exactly one plain name: never the Project root, the measurements folder or anything deeper.
+    if (elements.size() != 1 || !isPlainComponent(elements.front()))
+        throw std::invalid_argument("Measurement name is not a directory name");
+    const fs::path measurementsDir = project_.record.directory / "measurements";
+    const fs::path directory = (measurementsDir / elements.front()).lexically_normal();
+    if (!isPathWithin(measurementsDir, directory) || isPathWithin(directory, measurementsDir))
+        throw std::invalid_argument("Measurement path escapes the Project root");
+    return directory;
+}
+
+void UiController::clearMeasurementSelection() {
+    project_.selectedIndex = -1;
+    project_.selected = core::MeasurementRecord{};
+    project_.selectedRawAvailable = false;
+    project_.selectedVideoPath.clear();
+    frozenProfile_ = core::DeviceProfile{};
+}
+
+void UiController::rebuildMeasurementList() {
+    project_.rows.clear();
+    project_.records.clear();
+    clearAnalysisRunsForRebuild();
+    clearMeasurementSelection();
+    emit selectedMeasurementChanged();
+    emit analysisRunsChanged();
+    emit uiStateChanged();
+    if (!project_.open) {
+        emit measurementsChanged();
+        return;
+    }
+    const std::vector<std::string>& names = project_.record.measurements;
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+        const fs::path directory = resolveMeasurementDirectory(*name);
+        if (entryMissing(directory)) {
+            core::MeasurementRecord gone;
+            gone.directory = directory;
+            gone.measurementId = *name;
+            project_.records.push_back(std::move(gone));
+            project_.rows.append(missingRowOf(*name));
+            continue;
+        }
+        core::MeasurementRecord record = core::readMeasurementManifest(directory);
+        QVariantMap row = measurementRowOf(*name, record);
+        project_.records.push_back(std::move(record));
+        project_.rows.append(std::move(row));
+    }
+    emit measurementsChanged();
+    const auto firstValid = std::find_if(project_.rows.cbegin(), project_.rows.cend(), rowIsValid);
+    if (firstValid != project_.rows.cend())
+        selectMeasurement(static_cast<int>(std::distance(project_.rows.cbegin(), firstValid)));
+}
+
+void UiController::selectMeasurement(int index) {
+    try {
+        if (run_.fullRecomputeRunning.load()) {
+            reportEvent(QStringLiteral("Wait for Full Recompute before selecting another Measurement"));
+            return;
+        }
+        const std::int32_t replay = run_.replay.load();
+        if (replay == kReplayLoading || replay == kReplayPlaying || replay == kReplayPaused) {
+            reportEvent(QStringLiteral("Stop the active Replay before selecting another Measurement"));
+            return;
+        }
+        if (replay == kReplayFinished || replay == kReplayFaulted) stopReplay();
+        if (index < 0 || index >= measurementCount() || !rowIsValid(project_.rows[index])) return;
+
+        const core::MeasurementRecord record = project_.records[static_cast<std::size_t>(index)];
+        const QString id = qs(record.measurementId);
+        if (hasPendingAnalysis() && pendingAnalysisMeasurementId() != id) {
+            dropPendingAnalysisForSelection();
+            reportEvent(QCoreApplication::translate("UiController", "Unsaved analysis result discarded"));
+        }
+
+        core::DeviceProfile frozen;
+        try {
+            frozen = core::loadDeviceProfile(record.directory / utf8Path(record.deviceProfileFile));
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Open frozen Device Profile failed: %1").arg(textOf(error)));
+            return;
+        }
+
+        project_.selected = record;
+        project_.selectedIndex = index;
+        frozenProfile_ = std::move(frozen);
+        project_.selectedRawAvailable =
+            !record.rawFile.empty() && isRegularFile(record.directory / utf8Path(record.rawFile));
+        project_.selectedVideoPath.clear();
+        if (!record.videoFile.empty()) {
+            const fs::path video = record.directory / utf8Path(record.videoFile);
+            if (isRegularFile(video) && isPathWithin(record.directory, video))
+                project_.selectedVideoPath = fromFsPath(fs::absolute(video).lexically_normal());
+        }
+
+        const double frequencyLimit = 0.45 * frozenProfile_.sampleRateHz;
+        if (analysis_.frequencyHz > frequencyLimit) {
+            analysis_.frequencyHz = frequencyLimit;
+            emit analysisParametersChanged();
+        }
+        emit selectedMeasurementChanged();
+        emit uiStateChanged();
+        rebuildAnalysisRunList();
+        analysisSpectrumTimer_->start();
+        reportEvent(QStringLiteral("Measurement selected: %1 · frozen Profile %2")
+                        .arg(id, qs(frozenProfile_.profileId)));
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Select Measurement failed: %1").arg(textOf(error)));
+    } catch (...) {
+    }
+}
+
+void UiController::selectMeasurementById(const QString& id) {
+    for (std::size_t row = 0; row < project_.records.size(); ++row) {
+        if (qs(project_.records[row].measurementId) == id) {
+            selectMeasurement(static_cast<int>(row));
+            return;
+        }
+    }
+}
+
+void UiController::renameSelectedMeasurement(const QString& displayName) {
+    try {
+        if (!hasSelectedMeasurement()) {
+            reportEvent(QStringLiteral("Select a Measurement first"));
+            return;
+        }
+        if (run_.recording.load() != kRecordingIdle || run_.replay.load() != kReplayIdle ||
+            run_.fullRecomputeRunning.load()) {
+            reportEvent(QStringLiteral("Stop Recording/Replay/Analysis before editing annotations"));
+            return;
+        }
+        const core::MeasurementRecord record = project_.selected;
+        const QString id = qs(record.measurementId);
+        const QString name = displayName.trimmed();
+        try {
+            core::updateMeasurementLabels(record.directory, name.toStdString(), record.location, record.scene,
+                                          record.notes);
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Rename failed: %1").arg(textOf(error)));
+            return;
+        }
+        refreshProject();
+        selectMeasurementById(id);
+        reportEvent(name.isEmpty() ? QStringLiteral("Alias cleared: %1").arg(id)
+                                   : QStringLiteral("Renamed %1 -> %2").arg(id, name));
+    } catch (...) {
+    }
+}
+
 void UiController::setSelectedMeasurementNote(const QString& location, const QString& scene,
                                               const QString& note) {
-    Q_UNUSED(location);
-    Q_UNUSED(scene);
-    Q_UNUSED(note);
+    try {
+        if (!hasSelectedMeasurement()) {
+            reportEvent(QStringLiteral("Select a Measurement first"));
+            return;
+        }
+        if (run_.recording.load() != kRecordingIdle || run_.replay.load() != kReplayIdle ||
+            run_.fullRecomputeRunning.load()) {
+            reportEvent(QStringLiteral("Stop Recording/Replay/Analysis before editing annotations"));
+            return;
+        }
+        const core::MeasurementRecord record = project_.selected;
+        const QString id = qs(record.measurementId);
+        try {
+            core::updateMeasurementLabels(record.directory, record.displayName,
+                                          location.trimmed().toStdString(), scene.trimmed().toStdString(),
+                                          note.toStdString());
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Save note failed: %1").arg(textOf(error)));
+            return;
+        }
+        refreshProject();
+        selectMeasurementById(id);
+        reportEvent(QStringLiteral("Note saved: %1").arg(id));
+    } catch (...) {
+    }
 }
-void UiController::deleteSelectedMeasurement() {}
+
+void UiController::deleteSelectedMeasurement() {
+    try {
+        if (!hasSelectedMeasurement()) {
+            reportEvent(QStringLiteral("Select a Measurement first"));
+            return;
+        }
+        if (run_.recording.load() != kRecordingIdle) {
+            reportEvent(QStringLiteral("Finish the active Recording before deleting"));
+            return;
+        }
+        if (run_.fullRecomputeRunning.load()) {
+            reportEvent(QStringLiteral("Wait for Full Recompute before deleting"));
+            return;
+        }
+        if (run_.replay.load() != kReplayIdle) stopReplay();
+
+        const fs::path directory = project_.selected.directory;
+        const QString id = qs(project_.selected.measurementId);
+        const std::string registered = project_.rows[project_.selectedIndex]
+                                           .toMap()
+                                           .value(QStringLiteral("directory"))
+                                           .toString()
+                                           .toStdString();
+        clearMeasurementSelection();
+        emit selectedMeasurementChanged();
+
+        // Unregistered first: a crash before the removal leaves a stray folder, never a listed
+        // Measurement without its files.
+        try {
+            core::ProjectRecord fresh = core::loadProject(project_.record.directory);
+            fresh.unregisterMeasurement(registered);
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Project unregister failed: %1").arg(textOf(error)));
+            refreshProject();
+            return;
+        }
+        if (removeDirectoryTree(directory)) {
+            reportEvent(QStringLiteral("Measurement deleted: %1").arg(id));
+        } else {
+            reportEvent(
+                QStringLiteral(
+                    "Measurement unregistered; locked files remain under %1 — delete the folder manually")
+                    .arg(fromFsPath(directory)));
+        }
+        refreshProject();
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Delete Measurement failed: %1").arg(textOf(error)));
+    } catch (...) {
+    }
+}
 
 }  // namespace zk::app

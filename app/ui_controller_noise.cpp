@@ -6,14 +6,27 @@
 
 namespace zk::app {
 
-bool UiController::noiseSubtractionEnabled() const { return false; }
+bool UiController::noiseSubtractionEnabled() const { return noiseFloor_.subtractionEnabled; }
 bool UiController::noiseCalibrating() const { return run_.noiseCalibrating.load(); }
-bool UiController::noiseProfileValid() const { return false; }
+bool UiController::noiseProfileValid() const {
+    const core::NoiseFloorProfile* profile = noiseFloor_.profile.get();
+    return profile != nullptr && profile->isValid() &&
+           QString::fromStdString(profile->profileHash) == activeProfileHash();
+}
 QString UiController::noiseProfileInfo() const { return noiseProfileInfo_; }
 double UiController::noiseCalibrationRemainingSeconds() const { return 0.0; }
 
 void UiController::rebuildNoiseProfileInfo() {
-    noiseProfileInfo_ = QCoreApplication::translate("UiController", "Not calibrated");
+    const core::NoiseFloorProfile* profile = noiseFloor_.profile.get();
+    if (profile == nullptr || !profile->isValid()) {
+        noiseProfileInfo_ = QCoreApplication::translate("UiController", "Not calibrated");
+    } else if (noiseProfileValid()) {
+        noiseProfileInfo_ = QCoreApplication::translate("UiController", "Calibrated %1")
+                                .arg(QString::fromStdString(profile->createdAtUtc.substr(0, 19)));
+    } else {
+        noiseProfileInfo_ = QCoreApplication::translate(
+            "UiController", "Calibrated for another device profile - recalibrate");
+    }
 }
 
 void UiController::setNoiseSubtractionEnabled(bool enabled) { Q_UNUSED(enabled); }

@@ -1,11 +1,20 @@
-// Projects and the recent-Project list.
+// Projects: check, create, open, refresh and delete, the recent-Project list, the noise floor.
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
+#include <filesystem>
+#include <system_error>
 
+#include "app/file_paths.h"
 #include "app/ui_controller.h"
+#include "core/streaming/streaming_acoustic_engine.h"
 
 namespace zk::app {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -15,12 +24,46 @@ bool holdsProjectFile(const QString& directory) {
     return QFileInfo::exists(QDir(directory).filePath(QStringLiteral("project.json")));
 }
 
+QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
+
+bool replayIdle(std::int32_t state) { return state == kReplayIdle; }
+
+// "project.json" as any kind of entry; a failed query throws with its own text.
+bool projectFileExistsOrThrow(const fs::path& directory) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(directory / "project.json", error);
+    // Inside a path that is no directory there is no project.json either.
+    if (error && error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory)
+        throw fs::filesystem_error("status", directory / "project.json", error);
+    return !error && fs::exists(status);
+}
+
+// The checks of a directory that is to become a new Project root.
+void requireEmptyProjectDirectory(const fs::path& directory) {
+    if (projectFileExistsOrThrow(directory))
+        throw std::runtime_error("the selected directory already contains a Project");
+    std::error_code error;
+    const fs::file_status status = fs::status(directory, error);
+    if (error && error != std::errc::no_such_file_or_directory)
+        throw fs::filesystem_error("status", directory, error);
+    if (!fs::exists(status)) return;
+    if (!fs::is_directory(status)) throw std::runtime_error("the selected path is not a directory");
+    fs::directory_iterator entries(directory, error);
+    if (error) throw fs::filesystem_error("directory_iterator", directory, error);
+    if (entries != fs::directory_iterator())
+        throw std::runtime_error("select an empty directory for a new Project");
+}
+
 }  // namespace
 
-bool UiController::hasProject() const { return false; }
-QString UiController::projectName() const { return {}; }
-QString UiController::projectPath() const { return {}; }
-QString UiController::projectId() const { return {}; }
+bool UiController::hasProject() const { return project_.open; }
+QString UiController::projectName() const {
+    return project_.open ? QString::fromStdString(project_.record.name) : QString();
+}
+QString UiController::projectPath() const { return project_.open ? project_.path : QString(); }
+QString UiController::projectId() const {
+    return project_.open ? QString::fromStdString(project_.record.projectId) : QString();
+}
 QVariantList UiController::recentProjects() const { return recentProjects_; }
 
 void UiController::loadRecentProjects() {
@@ -36,6 +79,21 @@ void UiController::loadRecentProjects() {
                         {QStringLiteral("name"), entry.value(QStringLiteral("name")).toString()},
                         {QStringLiteral("openedAt"), entry.value(QStringLiteral("openedAt")).toString()}});
     }
+}
+
+void UiController::recordRecentProject(const QString& path, const QString& name) {
+    if (path.isEmpty()) return;
+    QVariantList next{
+        QVariantMap{{QStringLiteral("path"), path},
+                    {QStringLiteral("name"), name},
+                    {QStringLiteral("openedAt"), QDateTime::currentDateTime().toString(Qt::ISODate)}}};
+    for (const QVariant& entry : std::as_const(recentProjects_)) {
+        if (next.size() >= kRecentProjectLimit) break;
+        if (entry.toMap().value(QStringLiteral("path")).toString() != path) next.append(entry);
+    }
+    recentProjects_ = next;
+    settings_.setValue(QStringLiteral("recentProjects"), recentProjects_);
+    emit recentProjectsChanged();
 }
 
 QString UiController::validateNewProjectDir(const QString& directory) const {
@@ -72,15 +130,158 @@ QStringList UiController::findNestedProjects(const QString& directory) const {
     return found;
 }
 
-void UiController::removeRecentProject(const QString& path) {
-    QVariantList kept;
-    for (const QVariant& entry : std::as_const(recentProjects_)) {
-        if (entry.toMap().value(QStringLiteral("path")).toString() != path) kept.append(entry);
+bool UiController::refuseProjectChange(const char* whileRecording, const char* whileRecomputing,
+                                       const char* whileReplaying) {
+    const char* refusal = run_.recording.load() != kRecordingIdle ? whileRecording
+                          : run_.fullRecomputeRunning.load()      ? whileRecomputing
+                          : !replayIdle(run_.replay.load())       ? whileReplaying
+                                                                  : nullptr;
+    if (refusal != nullptr) reportEvent(QString::fromLatin1(refusal));
+    return refusal != nullptr;
+}
+
+void UiController::createProject(const QString& directory, const QString& name) {
+    try {
+        const QString trimmedName = name.trimmed();
+        if (directory.isEmpty() || trimmedName.isEmpty()) {
+            reportEvent(QStringLiteral("Project creation requires a directory and a name"));
+            return;
+        }
+        if (refuseProjectChange("Finish the active Recording before changing Project",
+                                "Wait for Full Recompute before changing Project",
+                                "Stop Replay before changing Project"))
+            return;
+        try {
+            const fs::path root = toFsPath(directory);
+            requireEmptyProjectDirectory(root);
+            core::ProjectRecord record = core::createProject(root, trimmedName.toStdString());
+            project_.record = std::move(record);
+            project_.path = directory;
+            project_.open = true;
+            settings_.setValue(QStringLiteral("lastProjectPath"), directory);
+            recordRecentProject(directory, trimmedName);
+            emit projectChanged();
+            emit uiStateChanged();
+            loadProjectNoiseFloor();
+            rebuildMeasurementList();
+            reportEvent(QStringLiteral("Project created: %1").arg(trimmedName));
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Create Project failed: %1").arg(textOf(error)));
+        }
+    } catch (...) {
+        // Reporting itself failed (out of memory); nothing else can be done here.
     }
-    if (kept.size() == recentProjects_.size()) return;
-    recentProjects_ = kept;
-    settings_.setValue(QStringLiteral("recentProjects"), recentProjects_);
-    emit recentProjectsChanged();
+}
+
+void UiController::openProject(const QString& directory) {
+    try {
+        if (directory.isEmpty()) return;
+        if (refuseProjectChange("Finish the active Recording before changing Project",
+                                "Wait for Full Recompute before changing Project",
+                                "Stop Replay before changing Project"))
+            return;
+        try {
+            core::ProjectRecord record = core::loadProject(toFsPath(directory));
+            project_.record = std::move(record);
+            project_.path = directory;
+            project_.open = true;
+            settings_.setValue(QStringLiteral("lastProjectPath"), project_.path);
+            recordRecentProject(projectPath(), projectName());
+            emit projectChanged();
+            emit uiStateChanged();
+            loadProjectNoiseFloor();
+            rebuildMeasurementList();
+            reportEvent(QCoreApplication::translate("UiController", "Project opened: %1 · %2 Measurement(s)")
+                            .arg(projectName())
+                            .arg(measurementCount()));
+        } catch (const std::exception& error) {
+            reportEvent(
+                QCoreApplication::translate("UiController", "Open Project failed: %1").arg(textOf(error)));
+        }
+    } catch (...) {
+    }
+}
+
+void UiController::refreshProject() {
+    try {
+        if (!project_.open) return;
+        loadProjectNoiseFloor();
+        if (refuseProjectChange("Finish the active Recording before refreshing Project",
+                                "Wait for Full Recompute before refreshing Project",
+                                "Stop Replay before refreshing Project"))
+            return;
+        try {
+            project_.record = core::loadProject(toFsPath(project_.path));
+            emit projectChanged();
+            rebuildMeasurementList();
+            reportEvent(QStringLiteral("Project refreshed · %1 Measurement(s)").arg(measurementCount()));
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Refresh Project failed: %1").arg(textOf(error)));
+        }
+    } catch (...) {
+    }
+}
+
+void UiController::deleteProject() {
+    try {
+        if (!project_.open) {
+            reportEvent(QStringLiteral("Open a Project first"));
+            return;
+        }
+        if (run_.recording.load() != kRecordingIdle) {
+            reportEvent(QStringLiteral("Finish the active Recording before deleting the Project"));
+            return;
+        }
+        if (run_.fullRecomputeRunning.load()) {
+            reportEvent(QStringLiteral("Wait for Full Recompute before deleting the Project"));
+            return;
+        }
+        if (!replayIdle(run_.replay.load())) stopReplay();
+
+        const QString path = project_.path;
+        const fs::path root = toFsPath(path);
+        bool isRoot = !path.isEmpty() && !root.parent_path().empty();
+        if (isRoot) {
+            try {
+                isRoot = projectFileExistsOrThrow(root);
+            } catch (const std::exception&) {
+                isRoot = false;
+            }
+        }
+        if (!isRoot) {
+            reportEvent(QStringLiteral("Refusing to delete: not a Project root"));
+            return;
+        }
+
+        const QString name = projectName();
+        project_.open = false;
+        project_.record = core::ProjectRecord{};
+        project_.path.clear();
+        try {
+            rebuildMeasurementList();
+        } catch (const std::exception&) {
+            // Without a Project the list only clears; nothing is read.
+        }
+        loadProjectNoiseFloor();
+        emit projectChanged();
+        emit uiStateChanged();
+        if (settings_.value(QStringLiteral("lastProjectPath")).toString() == path)
+            settings_.setValue(QStringLiteral("lastProjectPath"), QString());
+        removeRecentProject(path);
+
+        if (!removeDirectoryTree(root)) {
+            openProject(path);
+            reportEvent(
+                QCoreApplication::translate(
+                    "UiController", "Delete failed: files are locked under %1 - the Project was kept open")
+                    .arg(path));
+            return;
+        }
+        reportEvent(QStringLiteral("Project deleted: %1").arg(name));
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Delete Project failed: %1").arg(textOf(error)));
+    } catch (...) {
+    }
 }
 
 void UiController::openRecentProject(const QString& path) {
@@ -95,18 +296,58 @@ void UiController::openRecentProject(const QString& path) {
                                                 "Project no longer exists at %1 - removed from Recent")
                         .arg(path));
     } catch (const std::exception& error) {
-        reportEvent(QCoreApplication::translate("UiController", "Open Project failed: %1")
-                        .arg(QString::fromUtf8(error.what())));
+        reportEvent(
+            QCoreApplication::translate("UiController", "Open Project failed: %1").arg(textOf(error)));
     }
 }
 
-void UiController::createProject(const QString& directory, const QString& name) {
-    Q_UNUSED(directory);
-    Q_UNUSED(name);
+void UiController::removeRecentProject(const QString& path) {
+    try {
+        QVariantList kept;
+        for (const QVariant& entry : std::as_const(recentProjects_)) {
+            if (entry.toMap().value(QStringLiteral("path")).toString() != path) kept.append(entry);
+        }
+        if (kept.size() == recentProjects_.size()) return;
+        recentProjects_ = kept;
+        settings_.setValue(QStringLiteral("recentProjects"), recentProjects_);
+        emit recentProjectsChanged();
+    } catch (...) {
+    }
 }
-void UiController::openProject(const QString& directory) { Q_UNUSED(directory); }
-void UiController::refreshProject() {}
-void UiController::deleteProject() {}
-void UiController::openProjectFolder() {}
+
+void UiController::openProjectFolder() {
+    try {
+        if (!project_.open) {
+            reportEvent(QCoreApplication::translate("UiController", "Open or create a Project first"));
+            return;
+        }
+        QDesktopServices::openUrl(QUrl::fromLocalFile(project_.path));
+    } catch (...) {
+    }
+}
+
+void UiController::loadProjectNoiseFloor() {
+    noiseFloor_.profile.reset();
+    noiseFloor_.subtractionEnabled = false;
+    if (project_.open) {
+        const fs::path root = toFsPath(project_.path);
+        if (core::noiseFloorProfileExists(root)) {
+            try {
+                auto loaded =
+                    std::make_shared<const core::NoiseFloorProfile>(core::loadNoiseFloorProfile(root));
+                noiseFloor_.subtractionEnabled = loaded->enabled;
+                noiseFloor_.profile = std::move(loaded);
+            } catch (const std::exception& error) {
+                reportEvent(QStringLiteral("Noise floor load failed: %1").arg(textOf(error)));
+            }
+        }
+    }
+    rebuildNoiseProfileInfo();
+    for (core::StreamingAcousticEngine* engine : {liveEngine_.get(), replayEngine_.get()}) {
+        engine->setNoiseFloorProfile(noiseFloor_.profile);
+        engine->setNoiseSubtractionEnabled(noiseFloor_.subtractionEnabled);
+    }
+    emit noiseSubtractionChanged();
+}
 
 }  // namespace zk::app

@@ -1,10 +1,56 @@
-// Recording into a new Measurement of the open Project.
+// Recording the live stream into a new Measurement of the open Project, with the video handshake of
+// QML, the duration limit and the finalize thread.
+#include <QDateTime>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
+#include "app/file_paths.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
 
 namespace zk::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int64_t kStatsPostIntervalNs = 250'000'000;
+constexpr int kWatchdogBaseMs = 8000;
+
+QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
+
+std::int64_t steadyNowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+// A failed finalize leaves the samples in the staging file; the writer removes that file on
+// destruction after a write failure, so it is moved aside for the destruction and back after it.
+// Returns the path of the kept file, or an empty path when there were no samples to keep.
+fs::path destroyKeepingSamples(std::unique_ptr<core::Recording>& writer) noexcept {
+    if (!writer) return {};
+    const fs::path staging = writer->stagingPath();
+    std::error_code error;
+    if (writer->framesWritten() == 0 || staging.empty() || !fs::exists(staging, error)) {
+        writer.reset();
+        return {};
+    }
+    fs::path aside = staging;
+    aside += ".kept";
+    fs::rename(staging, aside, error);
+    writer.reset();
+    if (error) return fs::exists(staging, error) ? staging : fs::path();
+    fs::rename(aside, staging, error);
+    return error ? aside : staging;
+}
+
+}  // namespace
 
 QString UiController::recordingState() const {
     switch (run_.recording.load()) {
@@ -23,26 +69,354 @@ bool UiController::canStartRecording() const {
            !profileJson_.empty();
 }
 bool UiController::recordingFinalizing() const { return run_.recording.load() == kRecordingFinalizing; }
-QString UiController::recordingMeasurementId() const { return {}; }
-double UiController::recordingElapsedSeconds() const { return 0.0; }
-quint64 UiController::recordingBytes() const { return 0; }
-bool UiController::recordingVideoActive() const { return false; }
+QString UiController::recordingMeasurementId() const { return recording_.measurementId; }
+double UiController::recordingElapsedSeconds() const {
+    return static_cast<double>(recording_.elapsedMs.load()) / 1000.0;
+}
+quint64 UiController::recordingBytes() const { return recording_.bytesWritten.load(); }
+bool UiController::recordingVideoActive() const { return recording_.videoActive; }
 double UiController::recordingMaxDurationSeconds() const { return recordingMaxDurationSeconds_; }
 
 void UiController::setRecordingMaxDurationSeconds(double seconds) {
-    const double next = clampToRange(std::round(seconds), 1.0, 120.0);
-    if (next == recordingMaxDurationSeconds_) return;
-    recordingMaxDurationSeconds_ = next;
-    settings_.setValue(QStringLiteral("recording/maxDurationSec"), next);
-    emit recordingMaxDurationChanged();
+    try {
+        const double next = clampToRange(std::round(seconds), 1.0, 120.0);
+        if (next == recordingMaxDurationSeconds_) return;
+        recordingMaxDurationSeconds_ = next;
+        recording_.maxDurationMs.store(static_cast<std::int64_t>(next * 1000.0));
+        settings_.setValue(QStringLiteral("recording/maxDurationSec"), next);
+        emit recordingMaxDurationChanged();
+        emit recordingStatsChanged();
+    } catch (...) {
+    }
+}
+
+void UiController::setRecordingState(std::int32_t state) {
+    if (run_.recording.exchange(state) == state) return;
+    emit recordingStateChanged();
+    emit uiStateChanged();
+}
+
+void UiController::startRecording() {
+    QString id;
+    try {
+        cancelNoiseCalibration();
+        if (run_.session.load() != kRunning) {
+            reportEvent(hasProject() ? QStringLiteral("Recording requires an active Live session")
+                                     : QStringLiteral("Open or create a Project before Recording"));
+            return;
+        }
+        if (!hasProject()) {
+            reportEvent(QStringLiteral("Open or create a Project before Recording"));
+            return;
+        }
+        if (run_.recording.load() != kRecordingIdle || profileJson_.empty()) {
+            reportEvent(QStringLiteral("Recording requires an active Live session"));
+            return;
+        }
+        if (threads_.recordingFinalize.joinable()) threads_.recordingFinalize.join();
+
+        id = QStringLiteral("m_") +
+             QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'_zzz"));
+        try {
+            const fs::path projectDir = project_.record.directory;
+            // "absolute" names the failure of making the staging path absolute.
+            std::error_code error;
+            const fs::path staging = fs::absolute(
+                projectDir / "measurements" / toFsPath(u'.' + id + QStringLiteral(".camera.tmp.mp4")), error);
+            if (error) throw fs::filesystem_error("absolute", projectDir, error);
+
+            auto writer = std::make_unique<core::Recording>(projectDir, id.toStdString(), profileJson_,
+                                                            live_.source.toStdString());
+            std::unique_ptr<core::Recording> leftover;
+            {
+                std::lock_guard lock(recording_.mutex);
+                leftover = std::move(recording_.writer);
+                recording_.writer = std::move(writer);
+                recording_.videoPath = staging;
+                recording_.startedAt = Clock::now();
+                recording_.generation.fetch_add(1);
+            }
+            leftover.reset();
+
+            recording_.measurementId = id;
+            recording_.framesWritten.store(0);
+            recording_.bytesWritten.store(0);
+            recording_.elapsedMs.store(0);
+            recording_.limitReached.store(false);
+            recording_.lastStatsPostNs.store(0);
+            recording_.maxDurationMs.store(static_cast<std::int64_t>(recordingMaxDurationSeconds_ * 1000.0));
+            recording_.videoStagingPath = staging;
+            recording_.videoActive = false;
+            recording_.stopPending = false;
+            recordingWatchdog_->stop();
+
+            setRecordingState(kRecordingActive);
+            emit recordingStatsChanged();
+            emit videoRecordStartRequested(fromFsPath(staging));
+            reportEvent(QStringLiteral("Recording %1 into Project %2").arg(id, projectName()));
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Start Recording failed: %1").arg(textOf(error)));
+            emit recordingFinished(false, id);
+        }
+    } catch (...) {
+    }
+}
+
+void UiController::appendRecordingBlock(std::span<const std::int16_t> samples) {
+    if (samples.empty() || run_.recording.load() != kRecordingActive) return;
+    std::uint64_t generation = 0;
+    std::uint64_t elapsedMs = 0;
+    QString failure;
+    {
+        std::lock_guard lock(recording_.mutex);
+        if (run_.recording.load() != kRecordingActive || !recording_.writer) return;
+        // Read with the writer: the posts below then name the Recording this block went to.
+        generation = recording_.generation.load();
+        try {
+            recording_.writer->append(samples);
+            recording_.framesWritten.store(recording_.writer->framesWritten());
+            recording_.bytesWritten.store(recording_.writer->bytesWritten());
+            elapsedMs = static_cast<std::uint64_t>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - recording_.startedAt)
+                    .count());
+            recording_.elapsedMs.store(elapsedMs);
+        } catch (const std::exception& error) {
+            failure = textOf(error);
+            if (failure.isEmpty()) failure = QStringLiteral("append failed");
+            // Kept for the finalize of what was written so far; no later block reaches it.
+            recording_.failedWriter = std::move(recording_.writer);
+            run_.recording.store(kRecordingFinalizing);
+        }
+    }
+    if (!failure.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this, [this, generation, failure] { onRecordingAppendFailed(generation, failure); },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (static_cast<std::int64_t>(elapsedMs) >= recording_.maxDurationMs.load() &&
+        !recording_.limitReached.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this, [this, generation] { onRecordingLimitReached(generation); }, Qt::QueuedConnection);
+    }
+    const std::int64_t now = steadyNowNs();
+    const std::int64_t last = recording_.lastStatsPostNs.load();
+    if (last == 0 || now - last >= kStatsPostIntervalNs) {
+        recording_.lastStatsPostNs.store(now);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == recording_.generation.load()) emit recordingStatsChanged();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void UiController::onRecordingAppendFailed(std::uint64_t generation, const QString& error) {
+    try {
+        if (generation != recording_.generation.load()) return;
+        recording_.videoActive = false;
+        recording_.stopPending = false;
+        recordingWatchdog_->stop();
+        emit videoRecordStopRequested();
+        emit recordingStateChanged();
+        emit uiStateChanged();
+        emit recordingStatsChanged();
+        reportEvent(QStringLiteral("Recording failed: %1").arg(error));
+
+        std::unique_ptr<core::Recording> writer;
+        {
+            std::lock_guard lock(recording_.mutex);
+            writer = std::move(recording_.failedWriter);
+        }
+        if (!writer) {
+            setRecordingState(kRecordingIdle);
+            emit recordingFinished(false, recording_.measurementId);
+            return;
+        }
+        // The samples before the failure become the Measurement; the video recorder is being stopped.
+        reportEvent(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));
+        startRecordingFinalize(std::move(writer), {});
+    } catch (...) {
+    }
+}
+
+void UiController::onRecordingLimitReached(std::uint64_t generation) {
+    try {
+        if (generation != recording_.generation.load() || run_.recording.load() != kRecordingActive) return;
+        reportEvent(QStringLiteral("Recording reached the %1 s Measurement limit; finalizing")
+                        .arg(recordingMaxDurationSeconds_, 0, 'f', 0));
+        stopRecording();
+    } catch (...) {
+    }
+}
+
+void UiController::stopRecording() {
+    try {
+        if (run_.recording.load() != kRecordingActive) return;
+        if (!recording_.videoActive) {
+            finalizeRecording();
+            return;
+        }
+        recording_.stopPending = true;
+        emit videoRecordStopRequested();
+        recordingWatchdog_->start(kWatchdogBaseMs + static_cast<int>(recording_.elapsedMs.load() / 10));
+    } catch (...) {
+    }
+}
+
+void UiController::notifyVideoRecorderStarted() {
+    if (run_.recording.load() != kRecordingActive) return;
+    recording_.videoActive = true;
     emit recordingStatsChanged();
 }
 
-void UiController::startRecording() {}
-void UiController::stopRecording() {}
-void UiController::notifyVideoRecorderStarted() {}
-void UiController::notifyVideoRecorderStopped(const QString& actualPath) { Q_UNUSED(actualPath); }
+bool UiController::isTrustedVideoPath(const fs::path& path) const {
+    const fs::path& staging = recording_.videoStagingPath;
+    if (staging.empty()) return false;
+    std::error_code pathError;
+    std::error_code stagingError;
+    if (fs::weakly_canonical(path, pathError) == fs::weakly_canonical(staging, stagingError) && !pathError &&
+        !stagingError)
+        return true;
+    // A recorder that adjusted the name keeps the file beside the staging file, under its stem.
+    const std::string stem = (u'.' + recording_.measurementId + QStringLiteral(".camera")).toStdString();
+    const fs::path folder = fs::weakly_canonical(path.parent_path(), pathError);
+    const fs::path stagingFolder = fs::weakly_canonical(staging.parent_path(), stagingError);
+    return !pathError && !stagingError && folder == stagingFolder &&
+           path.filename().string().starts_with(stem);
+}
 
-void UiController::finalizeOpenRecordingAtExit() {}
+void UiController::notifyVideoRecorderStopped(const QString& actualPath) {
+    try {
+        recording_.videoActive = false;
+        emit recordingStatsChanged();
+        QString path = actualPath;
+        if (path.startsWith(QLatin1String("file:"))) path = QUrl(path).toLocalFile();
+        if (!path.isEmpty() && QFileInfo(path).isFile()) {
+            const fs::path reported = toFsPath(path);
+            if (isTrustedVideoPath(reported)) {
+                std::lock_guard lock(recording_.mutex);
+                recording_.videoPath = reported;
+            } else {
+                appendDiagnosticsLog(
+                    QStringLiteral("video file outside the Recording ignored: %1").arg(path));
+            }
+        }
+        if (recording_.stopPending) {
+            recording_.stopPending = false;
+            recordingWatchdog_->stop();
+            finalizeRecording();
+        }
+    } catch (...) {
+    }
+}
+
+void UiController::onRecordingWatchdog() {
+    try {
+        if (!recording_.stopPending) return;
+        recording_.stopPending = false;
+        recording_.videoActive = false;
+        logMediaDiagnostic(
+            QStringLiteral("video recorder stop watchdog fired; finalizing without flushed video"));
+        reportEvent(QStringLiteral("Video recorder did not stop in time; finalizing Measurement anyway"));
+        finalizeRecording(false);
+    } catch (...) {
+    }
+}
+
+void UiController::finalizeRecording(bool withVideo) {
+    std::unique_ptr<core::Recording> writer;
+    fs::path video;
+    {
+        std::lock_guard lock(recording_.mutex);
+        if (run_.recording.load() != kRecordingActive || !recording_.writer) return;
+        writer = std::move(recording_.writer);
+        if (withVideo) video = recording_.videoPath;
+    }
+    recordingWatchdog_->stop();
+    setRecordingState(kRecordingFinalizing);
+    emit recordingStatsChanged();
+    reportEvent(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));
+    startRecordingFinalize(std::move(writer), video);
+}
+
+void UiController::startRecordingFinalize(std::unique_ptr<core::Recording> writer, const fs::path& video) {
+    if (threads_.recordingFinalize.joinable()) threads_.recordingFinalize.join();
+    const std::uint64_t generation = recording_.generation.load();
+    const QString id = recording_.measurementId;
+    threads_.recordingFinalize =
+        std::jthread([this, generation, id, video, writer = std::move(writer)]() mutable {
+            try {
+                bool success = false;
+                QString error;
+                try {
+                    writer->finalize(video);
+                    success = true;
+                } catch (const std::exception& failure) {
+                    error = textOf(failure);
+                } catch (...) {
+                    error = QStringLiteral("unknown error");
+                }
+                const fs::path kept = success ? fs::path() : destroyKeepingSamples(writer);
+                writer.reset();
+                const QString keptPath = fromFsPath(kept);
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, id, success, error, keptPath] {
+                        onRecordingFinalized(generation, id, success, error, keptPath);
+                    },
+                    Qt::QueuedConnection);
+            } catch (...) {
+                // Out of memory while posting: the state stays Finalizing until the controller ends.
+            }
+        });
+}
+
+void UiController::onRecordingFinalized(std::uint64_t generation, const QString& id, bool success,
+                                        const QString& error, const QString& keptPath) {
+    try {
+        if (generation != recording_.generation.load()) return;
+        setRecordingState(kRecordingIdle);
+        emit recordingStatsChanged();
+        if (success) {
+            try {
+                if (project_.open) {
+                    project_.record = core::loadProject(project_.record.directory);
+                    emit projectChanged();
+                    rebuildMeasurementList();
+                    const std::vector<std::string>& names = project_.record.measurements;
+                    const auto found = std::find(names.begin(), names.end(), id.toStdString());
+                    if (found != names.end()) selectMeasurement(static_cast<int>(names.end() - found) - 1);
+                }
+                reportEvent(QStringLiteral("Measurement saved: %1 · %2").arg(id, projectName()));
+            } catch (const std::exception& failure) {
+                reportEvent(
+                    QStringLiteral("Measurement saved, but Project refresh failed: %1").arg(textOf(failure)));
+            }
+        } else {
+            reportEvent(QStringLiteral("Finalize Recording failed: %1").arg(error));
+            if (!keptPath.isEmpty())
+                appendDiagnosticsLog(QStringLiteral("recorded samples kept in %1").arg(keptPath));
+        }
+        emit recordingFinished(success, id);
+    } catch (...) {
+    }
+}
+
+void UiController::finalizeOpenRecordingAtExit() {
+    std::unique_ptr<core::Recording> writer;
+    {
+        std::lock_guard lock(recording_.mutex);
+        writer = recording_.writer ? std::move(recording_.writer) : std::move(recording_.failedWriter);
+    }
+    if (!writer) return;
+    try {
+        // The video recorder cannot hand over its file any more: whatever lies at its path is unfinished.
+        writer->finalize(fs::path());
+    } catch (...) {
+        destroyKeepingSamples(writer);
+    }
+}
 
 }  // namespace zk::app

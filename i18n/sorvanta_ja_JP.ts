@@ -24,6 +24,384 @@
     </message>
 </context>
 <context>
+    <name>FilePickerDialog</name>
+    <message>
+        <source>Cannot open folder: </source>
+        <translation>フォルダーを開けません: </translation>
+    </message>
+    <message>
+        <source>New Folder</source>
+        <translation>新しいフォルダー</translation>
+    </message>
+    <message>
+        <source>Cannot create folder here</source>
+        <translation>ここにはフォルダーを作成できません</translation>
+    </message>
+    <message>
+        <source>A folder with this name already exists</source>
+        <translation>同じ名前のフォルダーが既にあります</translation>
+    </message>
+    <message>
+        <source>Invalid folder name</source>
+        <translation>無効なフォルダー名です</translation>
+    </message>
+    <message>
+        <source>Selected: </source>
+        <translation>選択: </translation>
+    </message>
+    <message>
+        <source>Enter a file name</source>
+        <translation>ファイル名を入力してください</translation>
+    </message>
+    <message>
+        <source>Save to: </source>
+        <translation>保存先: </translation>
+    </message>
+    <message>
+        <source>Select a file</source>
+        <translation>ファイルを選択してください</translation>
+    </message>
+    <message>
+        <source>Up</source>
+        <translation>上へ</translation>
+    </message>
+    <message>
+        <source>Empty folder</source>
+        <translation>空のフォルダー</translation>
+    </message>
+    <message>
+        <source>File name:</source>
+        <translation>ファイル名:</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>MeasurementsPage</name>
+    <message>
+        <source>Location: %1</source>
+        <translation>場所: %1</translation>
+    </message>
+    <message>
+        <source>Scene: %1</source>
+        <translation>シーン: %1</translation>
+    </message>
+    <message>
+        <source>Project</source>
+        <translation>プロジェクト</translation>
+    </message>
+    <message>
+        <source>Open or create a local Sorvanta project</source>
+        <translation>ローカルの Sorvanta プロジェクトを開くか作成してください</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新規</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>開く</translation>
+    </message>
+    <message>
+        <source>Recent</source>
+        <translation>最近</translation>
+    </message>
+    <message>
+        <source>%1 measurements</source>
+        <translation>測定 %1 件</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>更新</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>削除</translation>
+    </message>
+    <message>
+        <source>MEASUREMENTS</source>
+        <translation>測定</translation>
+    </message>
+    <message>
+        <source>manifest index</source>
+        <translation>マニフェスト索引</translation>
+    </message>
+    <message>
+        <source>No Measurements in this Project</source>
+        <translation>このプロジェクトには測定がありません</translation>
+    </message>
+    <message>
+        <source>No Project open</source>
+        <translation>プロジェクトが開かれていません</translation>
+    </message>
+    <message>
+        <source>Measurement inspector</source>
+        <translation>測定インスペクター</translation>
+    </message>
+    <message>
+        <source>Historical data is interpreted with its frozen Device Profile, never the current Live Profile.</source>
+        <translation>過去のデータは、現在のライブプロファイルではなく、記録時に固定されたデバイスプロファイルで解釈されます。</translation>
+    </message>
+    <message>
+        <source>Immutable Measurement</source>
+        <translation>変更不可の測定</translation>
+    </message>
+    <message>
+        <source>FROZEN DEVICE PROFILE</source>
+        <translation>固定デバイスプロファイル</translation>
+    </message>
+    <message>
+        <source>Recorded profile hash  %1</source>
+        <translation>記録時のプロファイルハッシュ  %1</translation>
+    </message>
+    <message>
+        <source>Geometry hash  %1</source>
+        <translation>ジオメトリハッシュ  %1</translation>
+    </message>
+    <message>
+        <source>RAW ASSET PRESENT  ·  Recorded raw hash  %1</source>
+        <translation>生データあり  ·  記録時の生データハッシュ  %1</translation>
+    </message>
+    <message>
+        <source>RAW ASSET MISSING  ·  Recorded raw hash  %1</source>
+        <translation>生データなし  ·  記録時の生データハッシュ  %1</translation>
+    </message>
+    <message>
+        <source>Manage Measurement</source>
+        <translation>測定の管理</translation>
+    </message>
+    <message>
+        <source>Alias/notes are metadata only - raw payload and hashes stay immutable</source>
+        <translation>別名とメモはメタデータのみです - 生データとハッシュは変更されません</translation>
+    </message>
+    <message>
+        <source>Replay</source>
+        <translation>リプレイ</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>名前の変更</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>メモ</translation>
+    </message>
+    <message>
+        <source>Alias: %1</source>
+        <translation>別名: %1</translation>
+    </message>
+    <message>
+        <source>Select a valid Measurement</source>
+        <translation>有効な測定を選択してください</translation>
+    </message>
+    <message>
+        <source>Open a Project to inspect its Measurements</source>
+        <translation>測定を確認するにはプロジェクトを開いてください</translation>
+    </message>
+    <message>
+        <source>invalid</source>
+        <translation>無効</translation>
+    </message>
+    <message>
+        <source>%1 ch · %2 Hz · %3 analyses</source>
+        <translation>%1 ch · %2 Hz · 解析 %3 件</translation>
+    </message>
+    <message>
+        <source>RAW ASSET MISSING · %1 ch · %2 Hz</source>
+        <translation>生データなし · %1 ch · %2 Hz</translation>
+    </message>
+    <message>
+        <source>profile unknown</source>
+        <translation>プロファイル不明</translation>
+    </message>
+    <message>
+        <source>video</source>
+        <translation>映像</translation>
+    </message>
+    <message>
+        <source>Select Sorvanta Project Directory</source>
+        <translation>Sorvanta プロジェクトのフォルダーを選択</translation>
+    </message>
+    <message>
+        <source>Cannot Create Project</source>
+        <translation>プロジェクトを作成できません</translation>
+    </message>
+    <message>
+        <source>Create Sorvanta Project</source>
+        <translation>Sorvanta プロジェクトの作成</translation>
+    </message>
+    <message>
+        <source>The selected folder becomes the Project root (must be empty). The Project name below is the display name.</source>
+        <translation>選択したフォルダーがプロジェクトのルートになります（空である必要があります）。下のプロジェクト名は表示名です。</translation>
+    </message>
+    <message>
+        <source>Project name</source>
+        <translation>プロジェクト名</translation>
+    </message>
+    <message>
+        <source>Project Found in Subfolder</source>
+        <translation>サブフォルダーにプロジェクトがあります</translation>
+    </message>
+    <message>
+        <source>The selected folder does not contain a project, but the following project was found inside it. Open it?</source>
+        <translation>選択したフォルダーにはプロジェクトがありませんが、その中に次のプロジェクトが見つかりました。開きますか？</translation>
+    </message>
+    <message>
+        <source>No Project in Folder</source>
+        <translation>フォルダーにプロジェクトがありません</translation>
+    </message>
+    <message>
+        <source>There is no project in the selected folder:
+%1
+
+Create a new project here?</source>
+        <translation>選択したフォルダーにはプロジェクトがありません:
+%1
+
+ここに新しいプロジェクトを作成しますか？</translation>
+    </message>
+    <message>
+        <source>Recent Projects</source>
+        <translation>最近のプロジェクト</translation>
+    </message>
+    <message>
+        <source>No recent projects yet</source>
+        <translation>最近のプロジェクトはまだありません</translation>
+    </message>
+    <message>
+        <source>Delete Project</source>
+        <translation>プロジェクトの削除</translation>
+    </message>
+    <message>
+        <source>Permanently delete project &quot;%1&quot;?
+
+All Measurements, raw recordings, video tracks and AnalysisRuns under
+%2
+are removed from disk. This cannot be undone.</source>
+        <translation>プロジェクト「%1」を完全に削除しますか？
+
+次の場所にあるすべての測定、生の記録、映像トラック、解析結果
+%2
+がディスクから削除されます。この操作は元に戻せません。</translation>
+    </message>
+    <message>
+        <source>Rename Measurement</source>
+        <translation>測定の名前の変更</translation>
+    </message>
+    <message>
+        <source>Display alias (empty clears it). The measurement id and raw payload never change.</source>
+        <translation>表示用の別名（空にすると消去）。測定 ID と生データは変わりません。</translation>
+    </message>
+    <message>
+        <source>Measurement Note</source>
+        <translation>測定メモ</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>時刻</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>場所</translation>
+    </message>
+    <message>
+        <source>Building / room / site</source>
+        <translation>建物 / 部屋 / 現場</translation>
+    </message>
+    <message>
+        <source>Scene</source>
+        <translation>シーン</translation>
+    </message>
+    <message>
+        <source>Remarks</source>
+        <translation>備考</translation>
+    </message>
+    <message>
+        <source>Test conditions, source position, observations...</source>
+        <translation>試験条件、音源位置、観察事項など…</translation>
+    </message>
+    <message>
+        <source>Delete Measurement</source>
+        <translation>測定の削除</translation>
+    </message>
+    <message>
+        <source>Permanently delete %1?
+
+Raw recording, video track and all AnalysisRuns are removed from disk. This cannot be undone.</source>
+        <translation>%1 を完全に削除しますか？
+
+生の記録、映像トラック、すべての解析結果がディスクから削除されます。この操作は元に戻せません。</translation>
+    </message>
+</context>
+<context>
+    <name>Theme</name>
+    <message>
+        <source>Abyss Black</source>
+        <translation>アビスブラック</translation>
+    </message>
+    <message>
+        <source>Deep Blue</source>
+        <translation>ディープブルー</translation>
+    </message>
+    <message>
+        <source>Graphite Gray</source>
+        <translation>グラファイトグレー</translation>
+    </message>
+    <message>
+        <source>Slate Copper</source>
+        <translation>スレートカッパー</translation>
+    </message>
+    <message>
+        <source>Mist Cyan</source>
+        <translation>ミストシアン</translation>
+    </message>
+    <message>
+        <source>Midnight Teal</source>
+        <translation>ミッドナイトティール</translation>
+    </message>
+    <message>
+        <source>Carbon Amber</source>
+        <translation>カーボンアンバー</translation>
+    </message>
+    <message>
+        <source>Medical</source>
+        <translation>メディカル</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>ライト</translation>
+    </message>
+</context>
+<context>
+    <name>ThemedDialog</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>はい</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>いいえ</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+</context>
+<context>
     <name>UiController</name>
     <message>
         <source>Live stopped</source>
@@ -100,6 +478,28 @@
     <message>
         <source>Open diagnostics folder failed: %1</source>
         <translation>診断フォルダーを開けませんでした：%1</translation>
+        <source>Unsaved analysis result discarded</source>
+        <translation>未保存の解析結果を破棄しました</translation>
+    </message>
+    <message>
+        <source>Calibrated %1</source>
+        <translation>校正済み %1</translation>
+    </message>
+    <message>
+        <source>Calibrated for another device profile - recalibrate</source>
+        <translation>別のデバイスプロファイル用に校正されています - 再校正してください</translation>
+    </message>
+    <message>
+        <source>Project opened: %1 · %2 Measurement(s)</source>
+        <translation>プロジェクトを開きました: %1 · 測定 %2 件</translation>
+    </message>
+    <message>
+        <source>Delete failed: files are locked under %1 - the Project was kept open</source>
+        <translation>削除に失敗しました: %1 の下のファイルがロックされています - プロジェクトは開いたままです</translation>
+    </message>
+    <message>
+        <source>Open or create a Project first</source>
+        <translation>先にプロジェクトを開くか作成してください</translation>
     </message>
 </context>
 <context>

@@ -24,6 +24,384 @@
     </message>
 </context>
 <context>
+    <name>FilePickerDialog</name>
+    <message>
+        <source>Cannot open folder: </source>
+        <translation>无法打开文件夹：</translation>
+    </message>
+    <message>
+        <source>New Folder</source>
+        <translation>新建文件夹</translation>
+    </message>
+    <message>
+        <source>Cannot create folder here</source>
+        <translation>无法在此处创建文件夹</translation>
+    </message>
+    <message>
+        <source>A folder with this name already exists</source>
+        <translation>已存在同名文件夹</translation>
+    </message>
+    <message>
+        <source>Invalid folder name</source>
+        <translation>文件夹名称无效</translation>
+    </message>
+    <message>
+        <source>Selected: </source>
+        <translation>已选择：</translation>
+    </message>
+    <message>
+        <source>Enter a file name</source>
+        <translation>请输入文件名</translation>
+    </message>
+    <message>
+        <source>Save to: </source>
+        <translation>保存到：</translation>
+    </message>
+    <message>
+        <source>Select a file</source>
+        <translation>请选择文件</translation>
+    </message>
+    <message>
+        <source>Up</source>
+        <translation>上一级</translation>
+    </message>
+    <message>
+        <source>Empty folder</source>
+        <translation>空文件夹</translation>
+    </message>
+    <message>
+        <source>File name:</source>
+        <translation>文件名：</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>MeasurementsPage</name>
+    <message>
+        <source>Location: %1</source>
+        <translation>地点：%1</translation>
+    </message>
+    <message>
+        <source>Scene: %1</source>
+        <translation>场景：%1</translation>
+    </message>
+    <message>
+        <source>Project</source>
+        <translation>项目</translation>
+    </message>
+    <message>
+        <source>Open or create a local Sorvanta project</source>
+        <translation>打开或创建本地 Sorvanta 项目</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新建</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>Recent</source>
+        <translation>最近</translation>
+    </message>
+    <message>
+        <source>%1 measurements</source>
+        <translation>%1 个测量</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>MEASUREMENTS</source>
+        <translation>测量</translation>
+    </message>
+    <message>
+        <source>manifest index</source>
+        <translation>清单索引</translation>
+    </message>
+    <message>
+        <source>No Measurements in this Project</source>
+        <translation>此项目中没有测量</translation>
+    </message>
+    <message>
+        <source>No Project open</source>
+        <translation>未打开项目</translation>
+    </message>
+    <message>
+        <source>Measurement inspector</source>
+        <translation>测量检查器</translation>
+    </message>
+    <message>
+        <source>Historical data is interpreted with its frozen Device Profile, never the current Live Profile.</source>
+        <translation>历史数据始终按其冻结的设备配置解释，绝不使用当前实时配置。</translation>
+    </message>
+    <message>
+        <source>Immutable Measurement</source>
+        <translation>不可变测量</translation>
+    </message>
+    <message>
+        <source>FROZEN DEVICE PROFILE</source>
+        <translation>冻结的设备配置</translation>
+    </message>
+    <message>
+        <source>Recorded profile hash  %1</source>
+        <translation>记录的配置哈希  %1</translation>
+    </message>
+    <message>
+        <source>Geometry hash  %1</source>
+        <translation>几何哈希  %1</translation>
+    </message>
+    <message>
+        <source>RAW ASSET PRESENT  ·  Recorded raw hash  %1</source>
+        <translation>原始数据存在  ·  记录的原始数据哈希  %1</translation>
+    </message>
+    <message>
+        <source>RAW ASSET MISSING  ·  Recorded raw hash  %1</source>
+        <translation>原始数据缺失  ·  记录的原始数据哈希  %1</translation>
+    </message>
+    <message>
+        <source>Manage Measurement</source>
+        <translation>管理测量</translation>
+    </message>
+    <message>
+        <source>Alias/notes are metadata only - raw payload and hashes stay immutable</source>
+        <translation>别名/备注仅为元数据 - 原始数据和哈希保持不变</translation>
+    </message>
+    <message>
+        <source>Replay</source>
+        <translation>回放</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>重命名</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>备注</translation>
+    </message>
+    <message>
+        <source>Alias: %1</source>
+        <translation>别名：%1</translation>
+    </message>
+    <message>
+        <source>Select a valid Measurement</source>
+        <translation>请选择一个有效的测量</translation>
+    </message>
+    <message>
+        <source>Open a Project to inspect its Measurements</source>
+        <translation>打开项目以检查其测量</translation>
+    </message>
+    <message>
+        <source>invalid</source>
+        <translation>无效</translation>
+    </message>
+    <message>
+        <source>%1 ch · %2 Hz · %3 analyses</source>
+        <translation>%1 通道 · %2 Hz · %3 个分析</translation>
+    </message>
+    <message>
+        <source>RAW ASSET MISSING · %1 ch · %2 Hz</source>
+        <translation>原始数据缺失 · %1 通道 · %2 Hz</translation>
+    </message>
+    <message>
+        <source>profile unknown</source>
+        <translation>配置未知</translation>
+    </message>
+    <message>
+        <source>video</source>
+        <translation>视频</translation>
+    </message>
+    <message>
+        <source>Select Sorvanta Project Directory</source>
+        <translation>选择 Sorvanta 项目目录</translation>
+    </message>
+    <message>
+        <source>Cannot Create Project</source>
+        <translation>无法创建项目</translation>
+    </message>
+    <message>
+        <source>Create Sorvanta Project</source>
+        <translation>创建 Sorvanta 项目</translation>
+    </message>
+    <message>
+        <source>The selected folder becomes the Project root (must be empty). The Project name below is the display name.</source>
+        <translation>所选文件夹将成为项目根目录（必须为空）。下面的项目名称为显示名称。</translation>
+    </message>
+    <message>
+        <source>Project name</source>
+        <translation>项目名称</translation>
+    </message>
+    <message>
+        <source>Project Found in Subfolder</source>
+        <translation>在子文件夹中找到项目</translation>
+    </message>
+    <message>
+        <source>The selected folder does not contain a project, but the following project was found inside it. Open it?</source>
+        <translation>所选文件夹不包含项目，但在其中找到了以下项目。是否打开？</translation>
+    </message>
+    <message>
+        <source>No Project in Folder</source>
+        <translation>文件夹中没有项目</translation>
+    </message>
+    <message>
+        <source>There is no project in the selected folder:
+%1
+
+Create a new project here?</source>
+        <translation>所选文件夹中没有项目：
+%1
+
+是否在此处创建新项目？</translation>
+    </message>
+    <message>
+        <source>Recent Projects</source>
+        <translation>最近的项目</translation>
+    </message>
+    <message>
+        <source>No recent projects yet</source>
+        <translation>暂无最近的项目</translation>
+    </message>
+    <message>
+        <source>Delete Project</source>
+        <translation>删除项目</translation>
+    </message>
+    <message>
+        <source>Permanently delete project &quot;%1&quot;?
+
+All Measurements, raw recordings, video tracks and AnalysisRuns under
+%2
+are removed from disk. This cannot be undone.</source>
+        <translation>永久删除项目“%1”？
+
+以下位置的所有测量、原始录音、视频轨道和分析运行
+%2
+都将从磁盘中删除。此操作无法撤销。</translation>
+    </message>
+    <message>
+        <source>Rename Measurement</source>
+        <translation>重命名测量</translation>
+    </message>
+    <message>
+        <source>Display alias (empty clears it). The measurement id and raw payload never change.</source>
+        <translation>显示别名（留空则清除）。测量 ID 和原始数据永不改变。</translation>
+    </message>
+    <message>
+        <source>Measurement Note</source>
+        <translation>测量备注</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>地点</translation>
+    </message>
+    <message>
+        <source>Building / room / site</source>
+        <translation>建筑 / 房间 / 现场</translation>
+    </message>
+    <message>
+        <source>Scene</source>
+        <translation>场景</translation>
+    </message>
+    <message>
+        <source>Remarks</source>
+        <translation>说明</translation>
+    </message>
+    <message>
+        <source>Test conditions, source position, observations...</source>
+        <translation>测试条件、声源位置、观察记录……</translation>
+    </message>
+    <message>
+        <source>Delete Measurement</source>
+        <translation>删除测量</translation>
+    </message>
+    <message>
+        <source>Permanently delete %1?
+
+Raw recording, video track and all AnalysisRuns are removed from disk. This cannot be undone.</source>
+        <translation>永久删除 %1？
+
+原始录音、视频轨道和所有分析运行都将从磁盘中删除。此操作无法撤销。</translation>
+    </message>
+</context>
+<context>
+    <name>Theme</name>
+    <message>
+        <source>Abyss Black</source>
+        <translation>深渊黑</translation>
+    </message>
+    <message>
+        <source>Deep Blue</source>
+        <translation>深蓝</translation>
+    </message>
+    <message>
+        <source>Graphite Gray</source>
+        <translation>石墨灰</translation>
+    </message>
+    <message>
+        <source>Slate Copper</source>
+        <translation>板岩铜</translation>
+    </message>
+    <message>
+        <source>Mist Cyan</source>
+        <translation>雾青</translation>
+    </message>
+    <message>
+        <source>Midnight Teal</source>
+        <translation>午夜青绿</translation>
+    </message>
+    <message>
+        <source>Carbon Amber</source>
+        <translation>碳琥珀</translation>
+    </message>
+    <message>
+        <source>Medical</source>
+        <translation>医疗</translation>
+    </message>
+    <message>
+        <source>Light</source>
+        <translation>浅色</translation>
+    </message>
+</context>
+<context>
+    <name>ThemedDialog</name>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>UiController</name>
     <message>
         <source>Live stopped</source>
@@ -100,6 +478,28 @@
     <message>
         <source>Open diagnostics folder failed: %1</source>
         <translation>打开诊断文件夹失败：%1</translation>
+        <source>Unsaved analysis result discarded</source>
+        <translation>未保存的分析结果已丢弃</translation>
+    </message>
+    <message>
+        <source>Calibrated %1</source>
+        <translation>已校准 %1</translation>
+    </message>
+    <message>
+        <source>Calibrated for another device profile - recalibrate</source>
+        <translation>已针对其他设备配置校准 - 请重新校准</translation>
+    </message>
+    <message>
+        <source>Project opened: %1 · %2 Measurement(s)</source>
+        <translation>项目已打开：%1 · %2 个测量</translation>
+    </message>
+    <message>
+        <source>Delete failed: files are locked under %1 - the Project was kept open</source>
+        <translation>删除失败：%1 下的文件被锁定 - 项目保持打开</translation>
+    </message>
+    <message>
+        <source>Open or create a Project first</source>
+        <translation>请先打开或创建项目</translation>
     </message>
 </context>
 <context>

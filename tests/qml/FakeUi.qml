@@ -26,4 +26,33 @@ QtObject {
     property var mapPeaks: []
     property var channelLevels: []
     property var spectrumLevels: []
+
+    // Projects, Measurements and the file-system services.
+    signal selectedMeasurementChanged()
+    property bool hasProject: false
+    property string projectName: ""
+    property string projectPath: ""
+    property string projectId: ""
+    property var recentProjects: []
+    property var measurements: []
+    property int measurementCount: 0
+    property int selectedMeasurementIndex: -1
+    property bool hasSelectedMeasurement: false
+    property string selectedMeasurementId: ""
+    property string selectedMeasurementInfo: ""
+    property string selectedMeasurementProfileInfo: ""
+    property string selectedMeasurementProfileHash: ""
+    property string selectedMeasurementGeometryHash: ""
+    property string selectedMeasurementRawHash: ""
+    property bool selectedMeasurementRawAvailable: false
+    property string selectedAnalysisId: ""
+    property string replayState: "Idle"
+    property bool replayActive: false
+    property bool canStartReplay: false
+    property bool recording: false
+    property bool recordingFinalizing: false
+    function browseDrives() { return [] }
+    function browseListDir(path, filters) { return {ok: false} }
+    function browseCreateDir(path, name) { return {ok: false} }
+    function browseRenameDir(path, name) { return {ok: false} }
 }

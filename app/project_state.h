@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/storage/measurement_store.h"
+#include "core/storage/project_store.h"
+#include "core/streaming/noise_floor_profile.h"
+
+namespace zk::app {
+
+// A hash text longer than 16 characters as its first 8, "..." and its last 8; shorter ones unchanged.
+inline QString shortenedHash(const QString& hash) {
+    return hash.size() > 16 ? hash.left(8) + QStringLiteral("...") + hash.right(8) : hash;
+}
+
+// The open Project, its Measurement list and the selected Measurement; GUI thread only.
+struct ProjectState {
+    bool open = false;
+    core::ProjectRecord record;  // empty while no Project is open
+    QString path;                // the directory text as it was given to create or open
+
+    // One row per Measurement, newest registration first, with the store records in the same order.
+    QVariantList rows;
+    std::vector<core::MeasurementRecord> records;
+
+    int selectedIndex = -1;
+    core::MeasurementRecord selected;  // valid while selectedIndex >= 0
+    bool selectedRawAvailable = false;
+    QString selectedVideoPath;  // absolute, or empty without a video file inside the Measurement
+};
+
+// The open Project's noise floor as the engines share it; GUI thread only.
+struct ProjectNoiseFloor {
+    std::shared_ptr<const core::NoiseFloorProfile> profile;
+    bool subtractionEnabled = false;
+};
+
+}  // namespace zk::app

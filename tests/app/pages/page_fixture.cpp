@@ -1,0 +1,66 @@
+#include "page_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "core/storage/analysis_run_store.h"
+#include "core/storage/project_store.h"
+#include "core/storage/recording.h"
+
+namespace zk::qmltest {
+
+namespace {
+
+std::filesystem::path fsPath(const QString& path) { return std::filesystem::path(path.toStdString()); }
+
+}  // namespace
+
+PageFixture::PageFixture(QObject* parent) : QObject(parent) {}
+
+QString PageFixture::newFolder() {
+    const QString path = root_.filePath(QStringLiteral("folder%1").arg(++folders_));
+    QDir().mkpath(path);
+    return path;
+}
+
+QString PageFixture::makeProject(int count, const QString& name) {
+    const QString path = newFolder() + QStringLiteral("/project");
+    core::createProject(fsPath(path), name.toStdString());
+    std::ifstream in(ZK_PROFILES_DIR "/small-4.device.json", std::ios::binary);
+    const std::string profile((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (int k = 1; k <= count; ++k) {
+        core::Recording recording(fsPath(path), "m_" + std::to_string(k), profile, "Synthetic");
+        recording.append(std::vector<std::int16_t>(1600u * 4u * static_cast<unsigned>(k), 7));
+        recording.finalize({});
+    }
+    return path;
+}
+
+void PageFixture::addAnalysisRun(const QString& projectPath, const QString& measurementId,
+                                 const QString& analysisId) {
+    core::AnalysisRunParameters parameters;
+    parameters.algorithmId = "DAS";
+    parameters.frequencyHz = 2000.0;
+    core::AnalysisRunProvenance provenance;
+    provenance.recomputeMode = "full";
+    core::createAnalysisRun(fsPath(projectPath) / "measurements" / measurementId.toStdString(),
+                            measurementId.toStdString(), analysisId.toStdString(), parameters, 1.0, 2.0, 3.0,
+                            "test", provenance, std::nullopt);
+}
+
+void PageFixture::makeDirs(const QString& parent, const QStringList& names) {
+    for (const QString& name : names) QDir(parent).mkpath(name);
+}
+
+void PageFixture::touch(const QString& path) { QFile(path).open(QIODevice::WriteOnly); }
+
+bool PageFixture::exists(const QString& path) const { return QFileInfo::exists(path); }
+
+void PageFixture::removeTree(const QString& path) { QDir(path).removeRecursively(); }
+
+}  // namespace zk::qmltest

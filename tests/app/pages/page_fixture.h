@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace zk::qmltest {
+
+// Files and folders the page tests arrange on disk through the storage layer, inside one temporary
+// folder that lives as long as the test file's engine.
+class PageFixture : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit PageFixture(QObject* parent = nullptr);
+
+    // A new empty folder inside the temporary folder.
+    Q_INVOKABLE QString newFolder();
+    // A Project with Measurements "m_1" .. "m_<count>" of the 4-channel profile, registered in order.
+    Q_INVOKABLE QString makeProject(int count, const QString& name);
+    Q_INVOKABLE void addAnalysisRun(const QString& projectPath, const QString& measurementId,
+                                    const QString& analysisId);
+    Q_INVOKABLE void makeDirs(const QString& parent, const QStringList& names);
+    Q_INVOKABLE void touch(const QString& path);
+    Q_INVOKABLE bool exists(const QString& path) const;
+    Q_INVOKABLE void removeTree(const QString& path);
+
+  private:
+    QTemporaryDir root_;
+    int folders_ = 0;
+};
+
+}  // namespace zk::qmltest

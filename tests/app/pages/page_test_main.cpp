@@ -1,0 +1,37 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickStyle>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QtQuickTest>
+
+#include "app/ui_controller.h"
+#include "page_fixture.h"
+
+// Each test file gets a fresh engine with the real controller as "ui", in a settings store of its own.
+class PageTestSetup : public QObject {
+    Q_OBJECT
+
+  public slots:
+    void applicationAvailable() {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("zk-page-tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("zk-page-tests"));
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
+    }
+
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        QFile::remove(QSettings().fileName());
+        engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
+        engine->rootContext()->setContextProperty(QStringLiteral("ui"), new zk::app::UiController(engine, engine));
+        engine->rootContext()->setContextProperty(QStringLiteral("fixture"), new zk::qmltest::PageFixture(engine));
+    }
+
+    void cleanupTestCase() { QFile::remove(QSettings().fileName()); }
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(zk_page_tests, PageTestSetup)
+
+#include "page_test_main.moc"

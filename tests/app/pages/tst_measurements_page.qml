@@ -1,0 +1,224 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import SorvantaApp
+
+Item {
+    id: host
+    width: 1280
+    height: 800
+
+    MeasurementsPage {
+        id: page
+        anchors.fill: parent
+    }
+
+    TestCase {
+        name: "MeasurementsPage"
+        when: windowShown
+
+        function child(name) {
+            const found = findChild(page, name)
+            verify(found !== null, "no child " + name)
+            return found
+        }
+
+        function list() {
+            return child("measurementList")
+        }
+
+        function rowAt(index) {
+            const view = list()
+            view.positionViewAtIndex(index, ListView.Contain)
+            const row = view.itemAtIndex(index)
+            verify(row !== null, "no row " + index)
+            return row
+        }
+
+        function titles() {
+            const view = list()
+            const result = []
+            for (let i = 0; i < view.count; ++i)
+                result.push(findChild(rowAt(i), "measurementTitle").text)
+            return result
+        }
+
+        function openedDialog(name) {
+            const dialog = child(name)
+            tryVerify(() => dialog.opened, 2000, name + " opens")
+            return dialog
+        }
+
+        function closeDialogs() {
+            for (const name of ["renameDialog", "noteDialog", "deleteDialog", "recentDialog", "newProjectDialog",
+                                "dirErrorDialog", "nestedProjectDialog", "openCreateDialog", "deleteProjectDialog"]) {
+                const dialog = child(name)
+                dialog.close()
+                tryVerify(() => !dialog.visible)
+            }
+        }
+
+        function cleanup() {
+            closeDialogs()
+        }
+
+        // Runs first (test functions run in name order), before any Project was opened.
+        function test_0_withoutAProjectTheListAndTheInspectorSaySo() {
+            verify(!ui.hasProject)
+            compare(list().count, 0)
+            compare(child("emptyListLabel").text, "No Project open")
+            compare(child("inspectorPlaceholder").text, "Open a Project to inspect its Measurements")
+            verify(!child("recentButton").enabled)
+        }
+
+        function test_theRowsAreTheControllersMeasurementsAndFollowTheSelection() {
+            ui.openProject(fixture.makeProject(3, "Rows"))
+            compare(list().count, ui.measurementCount)
+            compare(titles(), ui.measurements.map(row => row.id))
+            compare(titles(), ["m_3", "m_2", "m_1"])
+            verify(Qt.colorEqual(rowAt(0).border.color, Theme.accent))
+            verify(Qt.colorEqual(rowAt(2).border.color, Theme.border))
+
+            mouseClick(rowAt(2))
+            compare(ui.selectedMeasurementIndex, 2)
+            compare(ui.selectedMeasurementId, "m_1")
+            verify(Qt.colorEqual(rowAt(2).border.color, Theme.accent))
+            verify(Qt.colorEqual(rowAt(0).border.color, Theme.border))
+            compare(findChild(rowAt(2), "durationLabel").text, "0.10 s")
+            compare(findChild(rowAt(2), "countsLabel").text, "4 ch · 16000 Hz · 0 analyses")
+            compare(child("inspectorPlaceholder").visible, false)
+        }
+
+        function test_renameAndNoteGoThroughTheirDialogs() {
+            ui.openProject(fixture.makeProject(2, "Labels"))
+            mouseClick(child("renameButton"))
+            const rename = openedDialog("renameDialog")
+            compare(child("renameField").text, "")
+            child("renameField").text = "Fan on roof"
+            rename.accept()
+            compare(ui.measurements[0].displayName, "Fan on roof")
+            compare(findChild(rowAt(0), "measurementTitle").text, "Fan on roof")
+            compare(child("aliasLabel").text, "Alias: Fan on roof")
+
+            mouseClick(child("noteButton"))
+            const note = openedDialog("noteDialog")
+            child("noteLocationField").text = "  Site B "
+            child("noteSceneCombo").editText = "Rooftop"
+            child("noteArea").text = "  west wind"
+            note.accept()
+            compare(ui.measurements[0].scene, "Rooftop")
+            compare(ui.measurements[0].location, "Site B")
+            compare(ui.measurements[0].notes, "  west wind")
+            compare(child("placeLabel").text, "Location: Site B   ·   Scene: Rooftop")
+
+            // A free scene reopens as typed; a listed one selects its entry.
+            mouseClick(child("noteButton"))
+            openedDialog("noteDialog")
+            compare(child("noteSceneCombo").editText, "Rooftop")
+            compare(child("noteSceneCombo").currentIndex, -1)
+            child("noteSceneCombo").editText = "Workshop"
+            child("noteDialog").accept()
+            mouseClick(child("noteButton"))
+            openedDialog("noteDialog")
+            compare(child("noteSceneCombo").currentIndex, 5)
+        }
+
+        function test_deleteRemovesTheRowAndTheFolder() {
+            const path = fixture.makeProject(2, "Delete")
+            ui.openProject(path)
+            mouseClick(child("deleteMeasurementButton"))
+            openedDialog("deleteDialog").accept()
+            compare(list().count, 1)
+            compare(titles(), ["m_1"])
+            verify(!fixture.exists(path + "/measurements/m_2"))
+        }
+
+        function test_aMeasurementWithRunsExpandsOnceAndStaysCollapsed() {
+            const path = fixture.makeProject(2, "Runs")
+            fixture.addAnalysisRun(path, "m_2", "a_1")
+            fixture.addAnalysisRun(path, "m_2", "a_2")
+            ui.openProject(path)
+            tryCompare(rowAt(0), "height", 106 + 8 + 30 * 2)
+            compare(rowAt(1).height, 106)
+
+            mouseClick(findChild(rowAt(0), "expandArrow"))
+            tryCompare(rowAt(0), "height", 106)
+            mouseClick(rowAt(1))
+            mouseClick(rowAt(0))
+            compare(ui.selectedMeasurementId, "m_2")
+            wait(200)
+            compare(rowAt(0).height, 106, "a collapsed Measurement stays collapsed")
+        }
+
+        function test_aMeasurementWhoseFolderIsGoneIsShownButNotSelectable() {
+            const path = fixture.makeProject(2, "Gone")
+            fixture.removeTree(path + "/measurements/m_2")
+            ui.openProject(path)
+            const gone = rowAt(0)
+            tryCompare(gone, "height", 70)
+            verify(Qt.colorEqual(findChild(gone, "measurementTitle").color, Theme.dangerSoft))
+            compare(findChild(gone, "durationLabel").text, "invalid")
+            compare(ui.selectedMeasurementIndex, 1)
+            mouseClick(gone)
+            compare(ui.selectedMeasurementIndex, 1)
+        }
+
+        function test_removingTheLastRecentProjectKeepsTheDialogOpen() {
+            ui.openProject(fixture.makeProject(0, "Recent"))
+            verify(ui.recentProjects.length > 0)
+            mouseClick(child("recentButton"))
+            const dialog = openedDialog("recentDialog")
+            const view = child("recentList")
+            while (ui.recentProjects.length > 0) {
+                const before = ui.recentProjects.length
+                tryCompare(view, "count", before)
+                waitForRendering(view)
+                mouseClick(findChild(view.itemAtIndex(0), "removeRecentButton"))
+                compare(ui.recentProjects.length, before - 1)
+            }
+            verify(dialog.opened)
+            verify(child("noRecentLabel").visible)
+            compare(child("noRecentLabel").text, "No recent projects yet")
+        }
+
+        function test_aNewProjectIsCheckedNamedAfterItsFolderAndCreated() {
+            const occupied = fixture.newFolder()
+            fixture.touch(occupied + "/file.txt")
+            child("dirPicker").pendingAction = "new"
+            page.directoryPicked(occupied)
+            openedDialog("dirErrorDialog")
+            compare(child("dirErrorDialog").message, ui.validateNewProjectDir(occupied))
+            closeDialogs()
+
+            const target = fixture.newFolder() + "/Wind tunnel/"
+            page.directoryPicked(target)
+            const dialog = openedDialog("newProjectDialog")
+            compare(child("projectNameField").text, "Wind tunnel")
+            dialog.accept()
+            verify(ui.hasProject)
+            compare(ui.projectName, "Wind tunnel")
+            compare(ui.projectPath, target)
+            compare(child("projectNameField").text, "")
+        }
+
+        function test_openingAFolderWithoutAProjectOffersTheNestedOnesOrACreation() {
+            const parent = fixture.newFolder()
+            fixture.makeDirs(parent, ["zeta", "Alpha", "plain"])
+            fixture.touch(parent + "/zeta/project.json")
+            child("dirPicker").pendingAction = "open"
+            ui.createProject(parent + "/Alpha", "Alpha")
+            ui.createProject(fixture.newFolder() + "/other", "Other")
+            page.directoryPicked(parent)
+            const nested = openedDialog("nestedProjectDialog")
+            compare(child("nestedList").count, 2)
+            compare(child("nestedList").currentIndex, 0)
+            nested.accept()
+            compare(ui.projectPath, parent + "/Alpha")
+
+            page.directoryPicked(parent + "/plain")
+            openedDialog("openCreateDialog").accept()
+            openedDialog("newProjectDialog")
+            compare(child("projectNameField").text, "plain")
+        }
+    }
+}

@@ -1,0 +1,347 @@
+// Recording driven block by block as the acquisition thread drives it, checked against the files of
+// the Measurement it leaves behind.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QUrl>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "app/ui_controller.h"
+#include "app_test_support.h"
+#include "core/storage/measurement_store.h"
+#include "core/storage/project_store.h"
+#include "project_fixture.h"
+#include "recording_test_peer.h"
+
+namespace zk::app::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t kWire = 4;  // the 4-channel profile
+
+std::vector<std::int16_t> block(std::size_t frames, int seed) {
+    std::vector<std::int16_t> samples(frames * kWire);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>((seed * 7919 + i * 31) % 60000 - 30000);
+    return samples;
+}
+
+std::string bytesOf(const std::vector<std::int16_t>& samples) {
+    return std::string(reinterpret_cast<const char*>(samples.data()), samples.size() * sizeof(std::int16_t));
+}
+
+int countEvents(const UiController& ui, const QString& text) {
+    int count = 0;
+    for (const QString& line : ui.eventLog()) count += line.mid(10) == text ? 1 : 0;
+    return count;
+}
+
+class Recording : public ControllerSettingsTest {
+  protected:
+    void SetUp() override {
+        ControllerSettingsTest::SetUp();
+        ui = std::make_unique<UiController>();
+        peer = std::make_unique<RecordingTestPeer>(*ui);
+        importShippedProfile(*ui, "small-4.device.json");
+        ui->openProject(project.path());
+        ASSERT_TRUE(ui->hasProject());
+        peer->setSessionState(kRunning);
+    }
+    void TearDown() override {
+        peer.reset();
+        ui.reset();
+        ControllerSettingsTest::TearDown();
+    }
+
+    // Starts a Recording and returns the staging path QML is asked to record the video to.
+    QString start() {
+        QSignalSpy videoStart(ui.get(), &UiController::videoRecordStartRequested);
+        ui->startRecording();
+        EXPECT_EQ(ui->recordingState(), QStringLiteral("Recording")) << ui->statusText().toStdString();
+        EXPECT_EQ(videoStart.count(), 1);
+        return videoStart.isEmpty() ? QString() : videoStart.front().front().toString();
+    }
+
+    bool waitFinished(QSignalSpy& finished) { return finished.count() > 0 || finished.wait(20000); }
+
+    fs::path measurementDir(const QString& id) const { return project.measurementDir(id.toStdString()); }
+
+    StoredProject project{0, "Rec"};
+    std::unique_ptr<UiController> ui;
+    std::unique_ptr<RecordingTestPeer> peer;
+};
+
+TEST_F(Recording, RefusalsNameWhatIsMissing) {
+    UiController bare;
+    RecordingTestPeer barePeer(bare);
+    bare.startRecording();
+    EXPECT_EQ(bare.statusText(), QStringLiteral("Open or create a Project before Recording"));
+    barePeer.setSessionState(kRunning);
+    bare.startRecording();
+    EXPECT_EQ(bare.statusText(), QStringLiteral("Open or create a Project before Recording"));
+
+    peer->setSessionState(kReady);
+    ui->startRecording();
+    EXPECT_EQ(ui->statusText(), QStringLiteral("Recording requires an active Live session"));
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+
+    peer->setSessionState(kRunning);
+    start();
+    peer->append(block(256, 1));
+    ui->stopRecording();
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Finalizing"));
+    ui->startRecording();
+    EXPECT_EQ(ui->statusText(), QStringLiteral("Recording requires an active Live session"));
+}
+
+TEST_F(Recording, TheBlocksBecomeASelectedMeasurementWithTheFrozenProfile) {
+    const QString staging = start();
+    const QString id = ui->recordingMeasurementId();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^m_\\d{8}T\\d{6}Z_\\d{3}$")).match(id).hasMatch())
+        << id.toStdString();
+    EXPECT_EQ(staging.toStdString(), (fs::absolute(fsPath(project.path())) / "measurements" /
+                                      fsPath(u'.' + id + QStringLiteral(".camera.tmp.mp4")))
+                                         .string());
+    EXPECT_EQ(ui->statusText(), QStringLiteral("Recording %1 into Project Rec").arg(id));
+
+    std::string expected;
+    for (int i = 0; i < 10; ++i) {
+        const auto samples = block(256, i);
+        peer->append(samples);
+        expected += bytesOf(samples);
+    }
+    EXPECT_EQ(ui->recordingBytes(), expected.size());
+
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    ui->stopRecording();
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_EQ(finished.front(), (QVariantList{true, id}));
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+    EXPECT_EQ(ui->statusText(), QStringLiteral("Measurement saved: %1 · Rec").arg(id));
+    EXPECT_EQ(ui->selectedMeasurementId(), id);
+    EXPECT_EQ(ui->selectedMeasurementIndex(), 0);
+
+    const fs::path dir = measurementDir(id);
+    EXPECT_EQ(readBytes(dir / "raw.int16"), expected);
+    EXPECT_EQ(ui->selectedMeasurementRawHash().toStdString(), fnv1aHexOfFile(dir / "raw.int16"));
+    EXPECT_EQ(readBytes(dir / "device_profile.json"), shippedProfileText("small-4.device.json"));
+    EXPECT_EQ(core::readMeasurementManifest(dir).totalFrames, 2560u);
+    EXPECT_EQ(core::loadProject(fsPath(project.path())).measurements,
+              std::vector<std::string>{id.toStdString()});
+}
+
+TEST_F(Recording, TheDurationLimitReportsOnceAndFinalizes) {
+    ui->setRecordingMaxDurationSeconds(1.4);
+    EXPECT_DOUBLE_EQ(ui->recordingMaxDurationSeconds(), 1.0);
+    start();
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    peer->append(block(256, 0));
+    peer->advanceRecordingClock(1000ms);
+    // Blocks keep coming before the GUI thread gets to the limit: the message is posted once.
+    for (int i = 1; i < 5; ++i) peer->append(block(256, i));
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_TRUE(finished.front().front().toBool());
+    EXPECT_EQ(countEvents(*ui, QStringLiteral("Recording reached the 1 s Measurement limit; finalizing")), 1);
+    EXPECT_EQ(core::readMeasurementManifest(measurementDir(finished.front().back().toString())).totalFrames,
+              5u * 256u);
+}
+
+TEST_F(Recording, AFailedAppendKeepsWhatWasWrittenAsTheMeasurement) {
+    start();
+    const QString id = ui->recordingMeasurementId();
+    const auto good = block(512, 3);
+    peer->append(good);
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    QSignalSpy videoStop(ui.get(), &UiController::videoRecordStopRequested);
+    peer->append(std::vector<std::int16_t>(kWire * 8 + 1, 5));  // not whole frames
+    peer->append(block(256, 4));                                // after the failure: not recorded
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_EQ(finished.front(), (QVariantList{true, id}));
+    EXPECT_EQ(videoStop.count(), 1);
+    EXPECT_EQ(
+        countEvents(
+            *ui, QStringLiteral("Recording failed: wire sample count is not divisible by wireChannelCount")),
+        1);
+    EXPECT_EQ(readBytes(measurementDir(id) / "raw.int16"), bytesOf(good));
+    EXPECT_EQ(ui->selectedMeasurementId(), id);
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+}
+
+// A full disk: the write fails, so does the finalize; the samples written before stay in the staging file.
+TEST_F(Recording, AFullDiskLeavesTheRecordedSamplesOnDisk) {
+    start();
+    const QString id = ui->recordingMeasurementId();
+    const fs::path staging =
+        fsPath(project.path()) / "measurements" / fsPath(u'.' + id + QStringLiteral(".recording.raw.tmp"));
+    ASSERT_TRUE(fs::exists(staging));
+    const auto big = block(131072, 9);  // 1 MiB, the writer's buffer
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 3u << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    for (int i = 0; i < 6 && ui->recording(); ++i) peer->append(big);
+    const bool done = waitFinished(finished);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    ASSERT_TRUE(done);
+    EXPECT_EQ(finished.front(), (QVariantList{false, id}));
+    EXPECT_EQ(countEvents(*ui, QStringLiteral("Recording failed: cannot append raw recording samples")), 1);
+    EXPECT_EQ(
+        countEvents(*ui, QStringLiteral("Finalize Recording failed: cannot flush raw recording samples")), 1);
+    ASSERT_TRUE(fs::exists(staging)) << "the only copy of the samples";
+    const std::string kept = readBytes(staging);
+    EXPECT_GE(kept.size(), 2u << 20);
+    EXPECT_EQ(kept.substr(0, 2u << 20), bytesOf(big) + bytesOf(big));
+    EXPECT_FALSE(fs::exists(measurementDir(id)));
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+}
+
+TEST_F(Recording, TheVideoTheRecorderHandsBackJoinsTheMeasurement) {
+    ui->setRecordingMaxDurationSeconds(120);
+    const QString staging = start();
+    const QString id = ui->recordingMeasurementId();
+    ui->notifyVideoRecorderStarted();
+    EXPECT_TRUE(ui->recordingVideoActive());
+    peer->advanceRecordingClock(30000ms);
+    peer->append(block(256, 1));
+
+    QSignalSpy videoStop(ui.get(), &UiController::videoRecordStopRequested);
+    ui->stopRecording();
+    EXPECT_EQ(videoStop.count(), 1);
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Recording")) << "waits for the recorder";
+    ASSERT_TRUE(peer->watchdog()->isActive());
+    EXPECT_NEAR(peer->watchdog()->interval(), 11000, 5);
+
+    std::ofstream(fsPath(staging), std::ios::binary) << "camera bytes";
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    ui->notifyVideoRecorderStopped(QUrl::fromLocalFile(staging).toString());
+    EXPECT_FALSE(peer->watchdog()->isActive());
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_EQ(readBytes(measurementDir(id) / "video_camera.mp4"), "camera bytes");
+    EXPECT_FALSE(fs::exists(fsPath(staging)));
+    EXPECT_FALSE(ui->selectedMeasurementVideoPath().isEmpty());
+}
+
+TEST_F(Recording, ARecorderPathOtherThanTheStagingFileIsNeverTakenOrRemoved) {
+    start();
+    const QString id = ui->recordingMeasurementId();
+    ui->notifyVideoRecorderStarted();
+    peer->append(block(256, 2));
+    const fs::path rawStaging =
+        fsPath(project.path()) / "measurements" / fsPath(u'.' + id + QStringLiteral(".recording.raw.tmp"));
+    const fs::path userFile = fsPath(project.tempPath(QStringLiteral("holiday.mp4")));
+    const fs::path beside = fsPath(project.path()) / "measurements" / "other.mp4";
+    std::ofstream(userFile, std::ios::binary) << "user video";
+    std::ofstream(beside, std::ios::binary) << "other video";
+    // Finalize removes the video file it takes: a path other than the staging file must never be taken.
+    for (const fs::path& path : {userFile, beside, rawStaging}) {
+        ui->notifyVideoRecorderStarted();
+        ui->notifyVideoRecorderStopped(QString::fromStdString(path.string()));
+    }
+    ui->notifyVideoRecorderStarted();
+    ui->stopRecording();
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    ui->notifyVideoRecorderStopped(QUrl::fromLocalFile(QString::fromStdString(userFile.string())).toString());
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_TRUE(finished.front().front().toBool());
+    EXPECT_EQ(readBytes(userFile), "user video");
+    EXPECT_EQ(readBytes(beside), "other video");
+    EXPECT_EQ(core::readMeasurementManifest(measurementDir(id)).videoFile, "");
+    EXPECT_EQ(readBytes(measurementDir(id) / "raw.int16"), bytesOf(block(256, 2)));
+}
+
+TEST_F(Recording, TheWatchdogFinalizesWithoutTheUnfinishedVideo) {
+    const QString staging = start();
+    const QString id = ui->recordingMeasurementId();
+    ui->notifyVideoRecorderStarted();
+    peer->append(block(256, 6));
+    std::ofstream(fsPath(staging), std::ios::binary) << "half a video";
+    ui->stopRecording();
+    ASSERT_TRUE(peer->watchdog()->isActive());
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    peer->watchdog()->start(1);  // the recorder stays silent; no need to wait the full time
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_EQ(countEvents(
+                  *ui, QStringLiteral("Video recorder did not stop in time; finalizing Measurement anyway")),
+              1);
+    EXPECT_EQ(countEvents(*ui, QStringLiteral("Finalizing Measurement %1...").arg(id)), 1);
+    EXPECT_TRUE(finished.front().front().toBool());
+    EXPECT_EQ(core::readMeasurementManifest(measurementDir(id)).videoFile, "");
+    QFile media(QStandardPaths::writableLocation(QStandardPaths::TempLocation) +
+                QStringLiteral("/sorvanta_media.log"));
+    ASSERT_TRUE(media.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        media.readAll().contains("video recorder stop watchdog fired; finalizing without flushed video"));
+
+    // A recorder that answers after the watchdog changes nothing any more.
+    ui->notifyVideoRecorderStopped(staging);
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+}
+
+TEST_F(Recording, HandlersOfAnEndedRecordingAreIgnored) {
+    start();
+    const std::uint64_t first = peer->generation();
+    peer->append(block(256, 1));
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    ui->stopRecording();
+    ASSERT_TRUE(waitFinished(finished));
+
+    start();
+    const QString current = ui->recordingMeasurementId();
+    const QStringList logBefore = ui->eventLog();
+    peer->deliverStaleHandlers(first);
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Recording"));
+    EXPECT_EQ(ui->recordingMeasurementId(), current);
+    EXPECT_EQ(ui->eventLog(), logBefore);
+    EXPECT_EQ(finished.count(), 1);
+    peer->append(block(256, 2));
+    EXPECT_EQ(ui->recordingBytes(), 256u * kWire * 2u) << "the current Recording still takes blocks";
+}
+
+TEST_F(Recording, ClosingTheControllerKeepsAnOpenRecordingWithoutVideo) {
+    const QString staging = start();
+    const QString id = ui->recordingMeasurementId();
+    ui->notifyVideoRecorderStarted();
+    const auto samples = block(1024, 8);
+    peer->append(samples);
+    std::ofstream(fsPath(staging), std::ios::binary) << "recorder still writing";
+    peer.reset();
+    ui.reset();
+
+    const fs::path dir = measurementDir(id);
+    EXPECT_EQ(readBytes(dir / "raw.int16"), bytesOf(samples));
+    EXPECT_EQ(core::readMeasurementManifest(dir).videoFile, "");
+    EXPECT_FALSE(fs::exists(dir / "video_camera.mp4"));
+    EXPECT_EQ(core::loadProject(fsPath(project.path())).measurements,
+              std::vector<std::string>{id.toStdString()});
+}
+
+TEST_F(Recording, TheDurationLimitIsAWholeNumberOfSecondsWithinBounds) {
+    QSignalSpy changed(ui.get(), &UiController::recordingMaxDurationChanged);
+    for (const auto& [given, stored] : {std::pair{0.4, 1.0}, {500.0, 120.0}, {10.5, 11.0}, {-3.0, 1.0}}) {
+        ui->setRecordingMaxDurationSeconds(given);
+        EXPECT_DOUBLE_EQ(ui->recordingMaxDurationSeconds(), stored) << given;
+        EXPECT_DOUBLE_EQ(QSettings().value(QStringLiteral("recording/maxDurationSec")).toDouble(), stored);
+    }
+    const int emitted = changed.count();
+    ui->setRecordingMaxDurationSeconds(0.6);
+    EXPECT_EQ(changed.count(), emitted) << "the same whole second is no change";
+}
+
+}  // namespace
+}  // namespace zk::app::test
