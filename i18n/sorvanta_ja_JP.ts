@@ -478,6 +478,8 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     <message>
         <source>Open diagnostics folder failed: %1</source>
         <translation>診断フォルダーを開けませんでした：%1</translation>
+    </message>
+    <message>
         <source>Unsaved analysis result discarded</source>
         <translation>未保存の解析結果を破棄しました</translation>
     </message>

@@ -478,6 +478,8 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     <message>
         <source>Open diagnostics folder failed: %1</source>
         <translation>打开诊断文件夹失败：%1</translation>
+    </message>
+    <message>
         <source>Unsaved analysis result discarded</source>
         <translation>未保存的分析结果已丢弃</translation>
     </message>
