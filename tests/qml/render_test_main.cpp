@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/platform/media_backend.h"
 #include "render_environment.h"
 #include "xvfb_server.h"
 
@@ -13,6 +14,7 @@
 // software Quick backend is kept out, because a ShaderEffect draws nothing there.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    zk::app::platform::selectMediaBackend();
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
 
     zk::qmltest::XvfbServer server;
