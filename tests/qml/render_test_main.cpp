@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QQuickStyle>
 #include <QStandardPaths>
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
         unsetenv("QT_SCALE_FACTOR");
         unsetenv("QT_SCREEN_SCALE_FACTORS");
         QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("zk-qml-tests"));
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
