@@ -542,7 +542,7 @@ ApplicationWindow {
                 id: acquisitionPage
                 objectName: "acquisitionPage"
             }
-            Item { objectName: "measurementsPage" }
+            MeasurementsPage { objectName: "measurementsPage" }
             Item { objectName: "analysisPage" }
             Item {
                 id: cameraPage
