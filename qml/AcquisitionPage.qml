@@ -5,8 +5,9 @@ import QtQuick.Layouts
 Page {
     id: root
 
-    // Whether this page is the workspace stack's current page; hidden pages request no images.
-    readonly property bool pageActive: StackLayout.isCurrentItem
+    // Whether this page is the workspace stack's current page (the stack shows only that one); hidden
+    // pages request no images.
+    readonly property bool pageActive: visible
     readonly property bool cameraActive: !!window.appCamera && window.appCamera.active
 
     property alias acousticVideoOutput: acousticCanvas.videoOutput

@@ -5,7 +5,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QQmlApplicationEngine>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
@@ -30,16 +31,17 @@ class MainWindowWithController : public ::testing::Test {
         // The language the window starts in, as a user may have left it.
         QSettings().setValue(QStringLiteral("ui/language"), QStringLiteral("en"));
         capture_ = std::make_unique<zk::qmltest::MessageCapture>();
-        engine_ = std::make_unique<QQmlApplicationEngine>();
+        engine_ = std::make_unique<QQmlEngine>();
         ui_ = zk::qmltest::installApplicationContext(*engine_);
-        engine_->load(QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
-        ASSERT_EQ(engine_->rootObjects().size(), 1);
-        window_ = qobject_cast<QQuickWindow*>(engine_->rootObjects().first());
+        QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
+        window_ = qobject_cast<QQuickWindow*>(component.create());
         ASSERT_NE(window_, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
     }
 
     void TearDown() override {
+        delete window_;
+        window_ = nullptr;
         engine_.reset();
         if (capture_) {
             EXPECT_TRUE(capture_->messages().isEmpty()) << capture_->messages().join('\n').toStdString();
@@ -90,7 +92,7 @@ class MainWindowWithController : public ::testing::Test {
     }
 
     std::unique_ptr<zk::qmltest::MessageCapture> capture_;
-    std::unique_ptr<QQmlApplicationEngine> engine_;
+    std::unique_ptr<QQmlEngine> engine_;
     zk::app::UiController* ui_ = nullptr;
     QQuickWindow* window_ = nullptr;
 };

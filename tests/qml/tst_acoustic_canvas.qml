@@ -180,15 +180,6 @@ Item {
             compare(findChild(canvas, "legendFloor").text, "-24.3 dB")
         }
 
-        function test_clickAnywhereInTheViewportIsReported() {
-            const canvas = makeCanvas(900, 600)
-            const spy = createTemporaryObject(spyComponent, canvas, {target: canvas})
-            const viewport = findChild(canvas, "mapViewport")
-            mouseClick(viewport, 5, 5)
-            mouseClick(viewport, viewport.width / 2, viewport.height / 2)
-            compare(spy.count, 2)
-        }
-
         function test_liveSinkIsHandedToTheFilterOncePerPanel() {
             const first = makeCanvas(900, 600)
             compare(cameraFilter.liveSinks.length, 1)
@@ -228,10 +219,5 @@ Item {
     QtObject {
         id: cameraStandIn
         property bool active: false
-    }
-
-    Component {
-        id: spyComponent
-        SignalSpy { signalName: "viewportClicked" }
     }
 }

@@ -94,15 +94,5 @@ Item {
             compare(label.text, ui.statusText)
             verify(Qt.colorEqual(label.color, data.tag === "Faulted" ? Theme.dangerSoft : Theme.text))
         }
-
-        function test_mapTakesTheRoomBesideTheSignalMonitor() {
-            const canvas = findChild(page, "acousticCanvas")
-            const monitor = findChild(page, "signalDiagnostics")
-            verify(monitor.width >= 390 && monitor.width <= 560, "monitor " + monitor.width)
-            verify(canvas.height >= 420)
-            const left = canvas.mapToItem(page, 0, 0)
-            verify(left.x >= monitor.mapToItem(page, monitor.width, 0).x + 12 - 0.5)
-            fuzzyCompare(left.x + canvas.width, page.width - 14, 0.5)
-        }
     }
 }
