@@ -13,9 +13,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 
+#include "app/live_session_state.h"
 #include "camera/uvc_camera_control.h"
 #include "camera/uvc_camera_state.h"
 #include "camera/uvc_control_backend.h"
@@ -913,6 +915,35 @@ class UiController : public QObject {
     std::jthread fullRecomputeThread_;
     std::jthread analysisSpectrumThread_;
     std::jthread recordingFinalizeThread_;
+
+    // Live session: the start transaction's helpers, the four worker bodies (live_workers.cpp), the
+    // live metrics line and the map hand-off. Workers read only atomics, their own copies and the
+    // sources they were started with; the GUI thread replaces the sources only while no worker runs.
+    // Clears the diagnostic buffers, images and summary of the previous session and emits
+    // diagnosticsUpdated. GUI thread.
+    void resetLiveView();
+    // Resets both queues, starts the DSP, live map and live diagnostics threads, waits until all three
+    // run, then starts the acquisition thread over the sources made for this start. GUI thread.
+    void startLiveThreads(const core::DeviceProfile& profile);
+    void stopAndDeleteLiveSources();
+    // The failure path of the start transaction: no thread, no source, a stopped DeviceSession, Faulted.
+    void failLiveStart(const QString& reason);
+    void acquisitionLoop(std::stop_token stop, core::UdpSource* udp, core::SyntheticSource* synthetic,
+                         double sampleRateHz, std::uint32_t wireChannels);
+    void dspLoop(std::stop_token stop, std::shared_ptr<std::atomic<int>> started);
+    void liveMapLoop(std::stop_token stop, std::shared_ptr<std::atomic<int>> started);
+    void liveDiagnosticsLoop(std::stop_token stop, std::shared_ptr<std::atomic<int>> started,
+                             core::DeviceProfile profile);
+    // Counts one worker error; only the session's first one shows `format` (%1: the text), logged to
+    // the event log too when logEvent is set.
+    void countLiveError(const char* format, const QString& text, bool logEvent);
+    // Acquisition thread: composes the live metrics line from the counters and queue statistics.
+    void rebuildLiveMetrics(core::UdpSource* udp);
+    // Any thread: makes the map the latest one of the given kind (1 live, 2 replay, 3 analysis),
+    // publishes its statistics, repaints and emits heatmapUpdated on the calling thread.
+    void publishMap(core::HeatmapGrid map, std::int32_t kind);
+
+    LiveSessionState live_;  // queues, counters and published map statistics; see its header
 };
 
 }  // namespace zk::app

@@ -27,18 +27,18 @@ QString UiController::mapSource() const {
             return {};
     }
 }
-double UiController::peakAzimuth() const { return 0.0; }
-double UiController::peakElevation() const { return 0.0; }
-double UiController::peakDb() const { return 0.0; }
-double UiController::peakLevelDbfs() const { return 0.0; }
-double UiController::mapSpanDb() const { return 0.0; }
+double UiController::peakAzimuth() const { return live_.map.peakAzimuthDeg.load(); }
+double UiController::peakElevation() const { return live_.map.peakElevationDeg.load(); }
+double UiController::peakDb() const { return live_.map.peakRelativeDb.load(); }
+double UiController::peakLevelDbfs() const { return live_.map.peakDb.load(); }
+double UiController::mapSpanDb() const { return live_.map.dynamicRangeDb.load(); }
 int UiController::mapVisiblePixels() const { return mapVisiblePixels_.load(); }
-double UiController::effectiveFrequencyHz() const { return 0.0; }
-double UiController::effectiveBandLowHz() const { return 0.0; }
-double UiController::effectiveBandHighHz() const { return 0.0; }
-int UiController::effectiveBinCount() const { return 0; }
-quint64 UiController::mapParameterRevision() const { return 0; }
-int UiController::mapAlgorithmId() const { return 0; }
+double UiController::effectiveFrequencyHz() const { return live_.map.representativeFrequencyHz.load(); }
+double UiController::effectiveBandLowHz() const { return live_.map.firstFrequencyHz.load(); }
+double UiController::effectiveBandHighHz() const { return live_.map.lastFrequencyHz.load(); }
+int UiController::effectiveBinCount() const { return static_cast<int>(live_.map.binCount.load()); }
+quint64 UiController::mapParameterRevision() const { return live_.map.parameterRevision.load(); }
+int UiController::mapAlgorithmId() const { return static_cast<int>(live_.map.algorithmId.load()); }
 
 bool UiController::mapHasAbsoluteLevels() const {
     std::lock_guard lock(heatmapStateMutex_);
@@ -83,6 +83,17 @@ QVector4D UiController::contourLevels4() const {
 QVector4D UiController::contourLevels5() const {
     std::lock_guard lock(heatmapStateMutex_);
     return contourGroup(heatmapShaderState_, 5);
+}
+
+void UiController::publishMap(core::HeatmapGrid map, std::int32_t kind) {
+    heatmapSettings_.mapSource.exchange(kind);
+    live_.map.publish(map);
+    {
+        std::lock_guard lock(mapMutex_);
+        latestMap_ = std::move(map);
+    }
+    hasHeatmap_.store(true);
+    refreshHeatmapImages();
 }
 
 void UiController::refreshHeatmapImages() {
