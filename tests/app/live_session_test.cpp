@@ -1,0 +1,234 @@
+// Live sessions end to end through the controller: real datagrams on 127.0.0.1:6666 or the synthetic
+// source, the four worker threads, the engine, and the maps handed to the GUI thread.
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QStringList>
+
+#include "app_test_support.h"
+#include "core/storage/device_profile.h"
+#include "live_test_support.h"
+
+namespace zk::app::test {
+namespace {
+
+constexpr double kSourceHorizontalDeg = 12.0;
+constexpr double kSourceVerticalDeg = -8.0;
+
+core::DeviceProfile shippedArray() {
+    return core::loadDeviceProfile(shippedProfile("TM27-128-H1.6.2.device.json").toStdString());
+}
+
+// Whether a live map peaking on the direction has arrived.
+bool onTheSource(const MapWatcher& maps, double horizontalDeg, double verticalDeg) {
+    for (const MapEvent& map : maps.liveMaps()) {
+        if (map.peakAzimuth == horizontalDeg && map.peakElevation == verticalDeg) return true;
+    }
+    return false;
+}
+
+// The streaming delay-and-sum refreshes a few of the band's bins per hop, so the first map of a session
+// may hold only some of them; from the third map on every bin is in and each map peaks on the source.
+void expectSettledMapsOn(const MapWatcher& maps, double horizontalDeg, double verticalDeg) {
+    const std::vector<MapEvent> seen = maps.liveMaps();
+    for (std::size_t i = 2; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].peakAzimuth, horizontalDeg) << "map " << i;
+        EXPECT_EQ(seen[i].peakElevation, verticalDeg) << "map " << i;
+    }
+}
+
+class LiveSession : public ControllerSettingsTest {
+  protected:
+    // The shipped array with the band around the sender's tones (bins 80 to 92 of 1024 at 48 kHz).
+    void prepare(UiController& ui, const char* source) {
+        importShippedProfile(ui, "TM27-128-H1.6.2.device.json");
+        ASSERT_EQ(ui.sessionState(), QStringLiteral("Ready")) << ui.statusText().toStdString();
+        ui.setSource(QString::fromLatin1(source));
+        ui.setFrequency(4000.0);
+        ASSERT_EQ(ui.source(), QString::fromLatin1(source));
+    }
+
+    // Stops the session and checks what must be left: Ready, no worker, the port free.
+    static void stopAndExpectNothingLeft(UiController& ui) {
+        ui.stopLive();
+        EXPECT_EQ(ui.sessionState(), QStringLiteral("Ready"));
+        EXPECT_TRUE(ui.canStart());
+        EXPECT_FALSE(ui.canStop());
+        EXPECT_TRUE(logContains(ui.eventLog(), QStringLiteral("Acquisition stopped; Device Profile remains ready")));
+        EXPECT_EQ(ui.liveMetrics(), QStringLiteral("Live stopped"));
+        // Threads that OpenMP started from a worker carry its name and end with it, a moment later.
+        EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() == 0; }, 2000ms)) << liveWorkerThreads();
+        EXPECT_TRUE(udpPortIsFree(kArrayPort));
+    }
+};
+
+TEST_F(LiveSession, UdpMapsPeakOnTheSendersDirectionAndStopLeavesNothing) {
+    const core::DeviceProfile profile = shippedArray();
+    UiController ui;
+    prepare(ui, "UDP");
+    MapWatcher maps(ui);
+    QSignalSpy states(&ui, &UiController::uiStateChanged);
+
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    EXPECT_EQ(states.count(), 2);  // Starting, then Running
+    EXPECT_TRUE(logContains(ui.eventLog(), QStringLiteral("Live acquisition running from UDP")));
+    EXPECT_FALSE(ui.hasHeatmap());
+    EXPECT_FALSE(ui.canStart());
+    EXPECT_TRUE(ui.canStop());
+    EXPECT_FALSE(ui.canChangeSource());
+    EXPECT_TRUE(ui.canEditFrequencyBand());
+    EXPECT_FALSE(udpPortIsFree(kArrayPort));
+    EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() >= 4; }, 1000ms)) << liveWorkerThreads();
+
+    PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg);
+    sender.start();
+    ASSERT_TRUE(waitUntil([&] { return onTheSource(maps, kSourceHorizontalDeg, kSourceVerticalDeg); }, 2000ms))
+        << ui.liveMetrics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms));
+    expectSettledMapsOn(maps, kSourceHorizontalDeg, kSourceVerticalDeg);
+    EXPECT_EQ(maps.liveMaps().back().algorithmId, 1);
+    EXPECT_TRUE(ui.hasHeatmap());
+    EXPECT_EQ(ui.mapSource(), QStringLiteral("live"));
+    // The third-octave band around 3984.375 Hz, resolved on bins of 46.875 Hz.
+    EXPECT_GT(ui.effectiveBinCount(), 10);
+    EXPECT_LT(ui.effectiveBandLowHz(), 3984.375);
+    EXPECT_GT(ui.effectiveBandHighHz(), 3984.375);
+    EXPECT_TRUE(ui.liveMetrics().startsWith(QStringLiteral("UDP "))) << ui.liveMetrics().toStdString();
+
+    sender.stop();
+    stopAndExpectNothingLeft(ui);
+}
+
+TEST_F(LiveSession, SyntheticMapsPeakOnTheSyntheticDirection) {
+    UiController ui;
+    prepare(ui, "Synthetic");
+    ui.setAzimuth(10.0);
+    ui.setElevation(-6.0);
+    // The synthetic wave is one tone on a bin; the bins around it would hold only its leakage and the
+    // rounding noise of the samples.
+    ui.setFrequencyBandMode(QStringLiteral("Single bin"));
+    MapWatcher maps(ui);
+
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    EXPECT_TRUE(logContains(ui.eventLog(), QStringLiteral("Live acquisition running from Synthetic")));
+    EXPECT_TRUE(udpPortIsFree(kArrayPort));
+    ASSERT_TRUE(waitUntil([&] { return onTheSource(maps, 10.0, -6.0); }, 2000ms)) << ui.liveMetrics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms));
+    expectSettledMapsOn(maps, 10.0, -6.0);
+    EXPECT_TRUE(ui.liveMetrics().startsWith(QStringLiteral("hops "))) << ui.liveMetrics().toStdString();
+    stopAndExpectNothingLeft(ui);
+}
+
+TEST_F(LiveSession, ParameterChangesReachTheNextMaps) {
+    const core::DeviceProfile profile = shippedArray();
+    UiController ui;
+    prepare(ui, "UDP");
+    MapWatcher maps(ui);
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg);
+    sender.start();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 2; }, 2000ms));
+    const quint64 firstRevision = maps.liveMaps().back().parameterRevision;
+
+    ui.setAlgorithm(QStringLiteral("03 MVDR / Capon"));
+    ui.setAirTemperatureC(30.0);
+    maps.clear();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto seen = maps.liveMaps();
+            return !seen.empty() && seen.back().algorithmId == 3 && seen.back().parameterRevision >= firstRevision + 2;
+        },
+        3000ms));
+    const MapEvent mvdr = maps.liveMaps().back();
+    EXPECT_EQ(mvdr.peakAzimuth, kSourceHorizontalDeg);
+    EXPECT_EQ(mvdr.peakElevation, kSourceVerticalDeg);
+
+    // A custom 500 Hz band: the maps' band edges lie that far apart, give or take one bin.
+    ui.setFrequencyBandMode(QStringLiteral("Custom bandwidth"));
+    ui.setBandwidthHz(500.0);
+    EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Frequency band pending at DSP boundary: ")));
+    maps.clear();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto seen = maps.liveMaps();
+            return !seen.empty() && seen.back().bandHighHz - seen.back().bandLowHz < 600.0;
+        },
+        3000ms));
+    const MapEvent narrow = maps.liveMaps().back();
+    EXPECT_NEAR(narrow.bandHighHz - narrow.bandLowHz, 500.0, 46.875 + 1e-9);
+    EXPECT_EQ(narrow.algorithmId, 3);
+
+    // Focusing at 1 m: a new revision; every map after it carries at least that one.
+    ui.setFocusDistanceIndex(1);
+    maps.clear();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto seen = maps.liveMaps();
+            return !seen.empty() && seen.back().parameterRevision > mvdr.parameterRevision;
+        },
+        3000ms));
+    sender.stop();
+    stopAndExpectNothingLeft(ui);
+}
+
+TEST_F(LiveSession, SampleGapShowsTheGapMessageAndMapsGoOn) {
+    const core::DeviceProfile profile = shippedArray();
+    UiController ui;
+    prepare(ui, "UDP");
+    MapWatcher maps(ui);
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg);
+    sender.start();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 2; }, 2000ms));
+    const QString gapText = QStringLiteral("Live sample gap detected; continuity window restarted");
+    EXPECT_FALSE(logContains(ui.diagnosticsLog(), gapText));
+
+    // A stalled network, then its backlog at once: far more blocks than the queues hold.
+    sender.pause();
+    QTest::qWait(300);
+    sender.resumeWithFlood(3000);
+    ASSERT_TRUE(waitUntil([&] { return logContains(ui.diagnosticsLog(), gapText); }, 5000ms))
+        << ui.liveMetrics().toStdString();
+    // The metrics line, rebuilt four times a second, shows the dropped diagnostics frames.
+    EXPECT_TRUE(waitUntil([&] { return !ui.liveMetrics().contains(QStringLiteral("diag drop 0 fr")); }, 1000ms))
+        << ui.liveMetrics().toStdString();
+
+    // The engine restarted its window at the gap: the maps after it still peak on the source.
+    maps.clear();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 3; }, 3000ms));
+    const MapEvent after = maps.liveMaps().back();
+    EXPECT_EQ(after.peakAzimuth, kSourceHorizontalDeg);
+    EXPECT_EQ(after.peakElevation, kSourceVerticalDeg);
+    sender.stop();
+    stopAndExpectNothingLeft(ui);
+}
+
+TEST_F(LiveSession, BusyPortFaultsTheStartAndLeavesNothingBehind) {
+    UiController ui;
+    prepare(ui, "UDP");
+    {
+        PortBlocker other(kArrayPort);
+        ASSERT_TRUE(other.bound());
+        ui.startLive();
+        EXPECT_EQ(ui.sessionState(), QStringLiteral("Faulted"));
+        EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Start transaction failed: ")))
+            << ui.statusText().toStdString();
+        EXPECT_TRUE(ui.canStart());
+        EXPECT_TRUE(ui.canChangeSource());
+        EXPECT_EQ(liveWorkerThreads(), 0);
+    }
+    EXPECT_TRUE(udpPortIsFree(kArrayPort));
+
+    // Faulted starts like Ready once the port is free.
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    stopAndExpectNothingLeft(ui);
+}
+
+}  // namespace
+}  // namespace zk::app::test
