@@ -763,7 +763,8 @@ class UiController : public QObject {
     void rebuildNoiseProfileInfo();
     void renderAnalysisSpectrum();
     void setSessionState(std::int32_t state);
-    // Stops and joins the four live threads (acquisition, DSP, live map, live diagnostics, in order).
+    // Live-running off, both queues closed, then stop requested on and joined, in this order, the
+    // acquisition, DSP, live map and live diagnostics threads. Holds no lock. GUI thread.
     void stopLiveThreads();
     // Destructor: keeps a Recording that is still open as a Measurement without video.
     void finalizeOpenRecordingAtExit();

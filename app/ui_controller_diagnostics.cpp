@@ -41,7 +41,8 @@ double UiController::spectrumNyquistHz() const {
 
 QString UiController::diagnosticSummary() const {
     std::lock_guard lock(diagnosticsMutex_);
-    return diagnosticsState_.summary;
+    // The diagnostics thread replaces the text: the copy shares no buffer with it.
+    return QString(diagnosticsState_.summary.constData(), diagnosticsState_.summary.size());
 }
 
 QString UiController::diagnosticSource() const {

@@ -16,10 +16,9 @@ namespace {
 using LiveRepeat = ControllerSettingsTest;
 
 TEST_F(LiveRepeat, TwentySessionsWithSettingChangesEndCleanly) {
-    const core::DeviceProfile profile =
-        core::loadDeviceProfile(shippedProfile("TM27-128-H1.6.2.device.json").toStdString());
+    const core::DeviceProfile profile = core::loadDeviceProfile(shippedProfile(liveProfileFile()).toStdString());
     UiController ui;
-    importShippedProfile(ui, "TM27-128-H1.6.2.device.json");
+    importShippedProfile(ui, liveProfileFile());
     ui.setFrequency(4000.0);
     MapWatcher maps(ui);
 

@@ -5,6 +5,8 @@
 
 #include <QSignalSpy>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 
 #include "app_test_support.h"
 #include "core/storage/device_profile.h"
@@ -16,9 +18,7 @@ namespace {
 constexpr double kSourceHorizontalDeg = 12.0;
 constexpr double kSourceVerticalDeg = -8.0;
 
-core::DeviceProfile shippedArray() {
-    return core::loadDeviceProfile(shippedProfile("TM27-128-H1.6.2.device.json").toStdString());
-}
+core::DeviceProfile liveArray() { return core::loadDeviceProfile(shippedProfile(liveProfileFile()).toStdString()); }
 
 // Whether a live map peaking on the direction has arrived.
 bool onTheSource(const MapWatcher& maps, double horizontalDeg, double verticalDeg) {
@@ -33,16 +33,16 @@ bool onTheSource(const MapWatcher& maps, double horizontalDeg, double verticalDe
 void expectSettledMapsOn(const MapWatcher& maps, double horizontalDeg, double verticalDeg) {
     const std::vector<MapEvent> seen = maps.liveMaps();
     for (std::size_t i = 2; i < seen.size(); ++i) {
-        EXPECT_EQ(seen[i].peakAzimuth, horizontalDeg) << "map " << i;
+        EXPECT_EQ(seen[i].peakAzimuth, horizontalDeg) << "map " << i << " of " << seen.size() << ": " << seen[i].peakAzimuth << ", " << seen[i].peakElevation;
         EXPECT_EQ(seen[i].peakElevation, verticalDeg) << "map " << i;
     }
 }
 
 class LiveSession : public ControllerSettingsTest {
   protected:
-    // The shipped array with the band around the sender's tones (bins 80 to 92 of 1024 at 48 kHz).
+    // The live array with the band around the sender's tones.
     void prepare(UiController& ui, const char* source) {
-        importShippedProfile(ui, "TM27-128-H1.6.2.device.json");
+        importShippedProfile(ui, liveProfileFile());
         ASSERT_EQ(ui.sessionState(), QStringLiteral("Ready")) << ui.statusText().toStdString();
         ui.setSource(QString::fromLatin1(source));
         ui.setFrequency(4000.0);
@@ -64,7 +64,7 @@ class LiveSession : public ControllerSettingsTest {
 };
 
 TEST_F(LiveSession, UdpMapsPeakOnTheSendersDirectionAndStopLeavesNothing) {
-    const core::DeviceProfile profile = shippedArray();
+    const core::DeviceProfile profile = liveArray();
     UiController ui;
     prepare(ui, "UDP");
     MapWatcher maps(ui);
@@ -86,15 +86,17 @@ TEST_F(LiveSession, UdpMapsPeakOnTheSendersDirectionAndStopLeavesNothing) {
     sender.start();
     ASSERT_TRUE(waitUntil([&] { return onTheSource(maps, kSourceHorizontalDeg, kSourceVerticalDeg); }, 2000ms))
         << ui.liveMetrics().toStdString();
-    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms));
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms)) << ui.liveMetrics().toStdString();
     expectSettledMapsOn(maps, kSourceHorizontalDeg, kSourceVerticalDeg);
     EXPECT_EQ(maps.liveMaps().back().algorithmId, 1);
     EXPECT_TRUE(ui.hasHeatmap());
     EXPECT_EQ(ui.mapSource(), QStringLiteral("live"));
-    // The third-octave band around 3984.375 Hz, resolved on bins of 46.875 Hz.
+    // The third-octave band around the frequency, or the 32 bins around its centre when it is wider.
+    const double binHz = profile.sampleRateHz / 1024.0;
+    const double centre = ui.frequency();
     EXPECT_GT(ui.effectiveBinCount(), 10);
-    EXPECT_LT(ui.effectiveBandLowHz(), 3984.375);
-    EXPECT_GT(ui.effectiveBandHighHz(), 3984.375);
+    EXPECT_NEAR(ui.effectiveBandLowHz(), std::max(centre / std::pow(2.0, 1.0 / 6.0), centre - 16 * binHz), 2 * binHz);
+    EXPECT_NEAR(ui.effectiveBandHighHz(), std::min(centre * std::pow(2.0, 1.0 / 6.0), centre + 16 * binHz), 2 * binHz);
     EXPECT_TRUE(ui.liveMetrics().startsWith(QStringLiteral("UDP "))) << ui.liveMetrics().toStdString();
 
     sender.stop();
@@ -116,14 +118,14 @@ TEST_F(LiveSession, SyntheticMapsPeakOnTheSyntheticDirection) {
     EXPECT_TRUE(logContains(ui.eventLog(), QStringLiteral("Live acquisition running from Synthetic")));
     EXPECT_TRUE(udpPortIsFree(kArrayPort));
     ASSERT_TRUE(waitUntil([&] { return onTheSource(maps, 10.0, -6.0); }, 2000ms)) << ui.liveMetrics().toStdString();
-    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms));
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms)) << ui.liveMetrics().toStdString();
     expectSettledMapsOn(maps, 10.0, -6.0);
     EXPECT_TRUE(ui.liveMetrics().startsWith(QStringLiteral("hops "))) << ui.liveMetrics().toStdString();
     stopAndExpectNothingLeft(ui);
 }
 
 TEST_F(LiveSession, ParameterChangesReachTheNextMaps) {
-    const core::DeviceProfile profile = shippedArray();
+    const core::DeviceProfile profile = liveArray();
     UiController ui;
     prepare(ui, "UDP");
     MapWatcher maps(ui);
@@ -159,7 +161,7 @@ TEST_F(LiveSession, ParameterChangesReachTheNextMaps) {
         },
         3000ms));
     const MapEvent narrow = maps.liveMaps().back();
-    EXPECT_NEAR(narrow.bandHighHz - narrow.bandLowHz, 500.0, 46.875 + 1e-9);
+    EXPECT_NEAR(narrow.bandHighHz - narrow.bandLowHz, 500.0, profile.sampleRateHz / 1024.0 + 1e-9);
     EXPECT_EQ(narrow.algorithmId, 3);
 
     // Focusing at 1 m: a new revision; every map after it carries at least that one.
@@ -176,7 +178,7 @@ TEST_F(LiveSession, ParameterChangesReachTheNextMaps) {
 }
 
 TEST_F(LiveSession, SampleGapShowsTheGapMessageAndMapsGoOn) {
-    const core::DeviceProfile profile = shippedArray();
+    const core::DeviceProfile profile = liveArray();
     UiController ui;
     prepare(ui, "UDP");
     MapWatcher maps(ui);

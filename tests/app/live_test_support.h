@@ -15,6 +15,7 @@
 #include <QTest>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <dirent.h>
 #include <fstream>
@@ -40,6 +41,13 @@ inline constexpr int kSlowdown = 10;
 #else
 inline constexpr int kSlowdown = 1;
 #endif
+
+// The profile of the live sessions: the shipped 128-microphone array, or under a sanitizer, where that
+// array's numeric path runs tens of times slower than it streams, the 4-microphone one, which drives
+// the same threads, queues and hand-offs.
+inline const char* liveProfileFile() {
+    return kSlowdown > 1 ? "small-4.device.json" : "TM27-128-H1.6.2.device.json";
+}
 
 // The names of the process's threads, from its task list.
 inline std::vector<std::string> threadNames() {
@@ -110,12 +118,13 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
 }
 
 // Streams a far-field plane wave from (horizontalDeg, verticalDeg) in the profile's datagram layout
-// to 127.0.0.1 at the array's own pace (one datagram per samplesPerDatagram / sampleRate seconds).
-// The tones lie on bins of a 1024-point frame, so 1024 frames repeat exactly and are built once.
+// to 127.0.0.1 at the array's own pace (one datagram per samplesPerDatagram / sampleRate seconds): a
+// tone on every bin of a 1024-point frame across the third-octave band around centreHz and two bins
+// beyond, so any part of the band peaks on the source, and 1024 frames repeat exactly and are built once.
 class PlaneWaveSender {
   public:
     PlaneWaveSender(const core::DeviceProfile& profile, double horizontalDeg, double verticalDeg,
-                    std::uint16_t port = kArrayPort)
+                    double centreHz = 4000.0, std::uint16_t port = kArrayPort)
         : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
         EXPECT_GE(fd_, 0);
         to_.sin_family = AF_INET;
@@ -127,9 +136,14 @@ class PlaneWaveSender {
         std::vector<core::MicrophonePosition> mics;
         for (const auto& m : profile.microphones) mics.push_back({m.x, m.y, m.z});
         std::vector<double> tones;
-        for (int k = 80; k <= 92; ++k) tones.push_back(k * profile.sampleRateHz / 1024.0);
+        const double binHz = profile.sampleRateHz / 1024.0;
+        const double edge = std::pow(2.0, 1.0 / 6.0);
+        const long lowBin = std::lround(centreHz / edge / binHz) - 2;
+        const long highBin = std::lround(centreHz * edge / binHz) + 2;
+        for (long k = lowBin; k <= highBin; ++k) tones.push_back(static_cast<double>(k) * binHz);
+        const double amplitude = 16000.0 / static_cast<double>(tones.size());  // never clips
         constexpr std::size_t kPeriodFrames = 1024;
-        const auto logical = core::testmodel::planeWaveSamples(mics, horizontalDeg, verticalDeg, tones, 800.0,
+        const auto logical = core::testmodel::planeWaveSamples(mics, horizontalDeg, verticalDeg, tones, amplitude,
                                                                profile.sampleRateHz, kPeriodFrames, 343.0);
         const std::size_t wires = profile.wireChannelCount;
         std::vector<std::int16_t> wire(kPeriodFrames * wires, 0);
