@@ -5,7 +5,8 @@
 
 namespace zk::app {
 
-BoundedBlockingQueue::BoundedBlockingQueue(std::uint64_t capacity) : capacity_(std::max<std::uint64_t>(capacity, 1)) {}
+BoundedBlockingQueue::BoundedBlockingQueue(std::uint64_t capacity)
+    : capacity_(std::max<std::uint64_t>(capacity, 1)) {}
 
 void BoundedBlockingQueue::reset(std::uint64_t capacity) {
     std::deque<SampleBlock> released;
@@ -33,13 +34,10 @@ void BoundedBlockingQueue::push(SampleBlock block) {
             dropped.push_back(std::move(blocks_.front()));
             blocks_.pop_front();
         }
-        if (!dropped.empty()) {
-            if (blocks_.empty()) {
-                block.gap = true;
-            } else {
-                blocks_.front().gap = true;
-            }
-        }
+        // The gap goes to the block right after the dropped ones: the oldest survivor, or the new
+        // block itself when nothing survived.
+        if (!dropped.empty() && !blocks_.empty()) blocks_.front().gap = true;
+        block.gap = !dropped.empty() && blocks_.empty();
         blocks_.push_back(std::move(block));
         highWaterMark_ = std::max<std::uint64_t>(highWaterMark_, blocks_.size());
     }

@@ -39,7 +39,8 @@ class BoundedBlockingQueue {
     // Empties the queue, zeroes the statistics, clears closed and sets the capacity (0 counts as 1).
     void reset(std::uint64_t capacity);
 
-    // Appends the block; an empty block, or any block after close, is discarded.
+    // Appends the block; an empty block, or any block after close, is discarded. The block's own gap
+    // flag is replaced: set only when the push had to drop every block queued before it.
     void push(SampleBlock block);
 
     // Wakes every waiting pop; later pushes are discarded, blocks already queued can still be taken.

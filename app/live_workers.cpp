@@ -54,10 +54,12 @@ void UiController::stopLiveThreads() {
     liveRunning_.store(false);
     live_.dspQueue.close();
     live_.diagnosticsQueue.close();
-    for (std::jthread* thread : {&acquisitionThread_, &dspThread_, &liveMapThread_, &liveDiagnosticsThread_}) {
+    for (std::jthread* thread :
+         {&acquisitionThread_, &dspThread_, &liveMapThread_, &liveDiagnosticsThread_}) {
         if (thread->joinable()) thread->request_stop();
     }
-    for (std::jthread* thread : {&acquisitionThread_, &dspThread_, &liveMapThread_, &liveDiagnosticsThread_}) {
+    for (std::jthread* thread :
+         {&acquisitionThread_, &dspThread_, &liveMapThread_, &liveDiagnosticsThread_}) {
         if (thread->joinable()) thread->join();
     }
 }
@@ -76,8 +78,9 @@ void UiController::countLiveError(const char* format, const QString& text, bool 
     }
 }
 
-void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp, core::SyntheticSource* synthetic,
-                                   double sampleRateHz, std::uint32_t wireChannels) {
+void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
+                                   core::SyntheticSource* synthetic, double sampleRateHz,
+                                   std::uint32_t wireChannels) {
     platform::nameCurrentThread("zk-acquisition");
     const auto readPeriod = std::chrono::nanoseconds(
         static_cast<std::int64_t>(std::trunc(static_cast<double>(kFramesPerRead) / sampleRateHz * 1e9)));
@@ -158,7 +161,8 @@ void UiController::liveMapLoop(std::stop_token stop, std::shared_ptr<std::atomic
                 continue;
             }
             live_.counters.mapsRendered.fetch_add(1);
-            const auto elapsedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - t0).count();
+            const auto elapsedNs =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - t0).count();
             live_.counters.addRenderTime(static_cast<std::uint64_t>(elapsedNs / 1000));
             publishMap(std::move(*map), render::kMapSourceLive);
             live_.counters.mapsPublished.fetch_add(1);
@@ -176,14 +180,15 @@ void UiController::liveDiagnosticsLoop(std::stop_token stop, std::shared_ptr<std
                                        core::DeviceProfile profile) {
     platform::nameCurrentThread("zk-live-diag");
     started->fetch_add(1);
-    const render::DiagnosticsContext context{diagnosticSettings_, diagnosticsMutex_, diagnosticsState_,
-                                             channelMeterMutex_,  channelMeters_,    diagnosticOutputs_,
-                                             *diagnosticProvider_, render::PlotPalette::processWide()};
+    const render::DiagnosticsContext context{
+        diagnosticSettings_, diagnosticsMutex_,  diagnosticsState_,    channelMeterMutex_,
+        channelMeters_,      diagnosticOutputs_, *diagnosticProvider_, render::PlotPalette::processWide()};
     while (liveRunning_.load() && !stop.stop_requested()) {
         std::optional<SampleBlock> block = live_.diagnosticsQueue.pop(stop);
         if (!block) break;
         try {
-            if (block->gap) setStatusText(QStringLiteral("Live sample gap detected; continuity window restarted"));
+            if (block->gap)
+                setStatusText(QStringLiteral("Live sample gap detected; continuity window restarted"));
             if (render::renderDiagnosticImages(context, block->samples, profile, false,
                                                render::kDiagnosticSourceLive)) {
                 emit diagnosticsUpdated();

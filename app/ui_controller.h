@@ -929,6 +929,7 @@ class UiController : public QObject {
     void stopAndDeleteLiveSources();
     // The failure path of the start transaction: no thread, no source, a stopped DeviceSession, Faulted.
     void failLiveStart(const QString& reason);
+    void refuseFailedStart(const QString& reason);
     void acquisitionLoop(std::stop_token stop, core::UdpSource* udp, core::SyntheticSource* synthetic,
                          double sampleRateHz, std::uint32_t wireChannels);
     void dspLoop(std::stop_token stop, std::shared_ptr<std::atomic<int>> started);

@@ -22,7 +22,8 @@ constexpr std::int32_t kLiveUdpReceiveBufferBytes = 16777216;
 constexpr std::int32_t kLiveUdpReadTimeoutMs = 250;
 
 bool editableState(std::int32_t state) {
-    return state == UiController::kNoProfile || state == UiController::kReady || state == UiController::kFaulted;
+    return state == UiController::kNoProfile || state == UiController::kReady ||
+           state == UiController::kFaulted;
 }
 
 bool replayBusy(std::int32_t state) {
@@ -65,7 +66,8 @@ bool UiController::canEditFrequencyBand() const {
 bool UiController::canStart() const {
     const std::int32_t state = sessionState_.load();
     return recordingState_.load() == kRecordingIdle && replayState_.load() == kReplayIdle &&
-           !fullRecomputeRunning_.load() && (state == kReady || state == kFaulted) && deviceSession_.hasProfile();
+           !fullRecomputeRunning_.load() && (state == kReady || state == kFaulted) &&
+           deviceSession_.hasProfile();
 }
 
 bool UiController::canStop() const { return sessionState_.load() == kRunning; }
@@ -112,12 +114,10 @@ void UiController::startLive() {
         reportEvent(QStringLiteral("Starting acquisition transaction..."));
         live_.committed.store(false);
     } catch (const std::exception& error) {
-        // Nothing was made yet; only a start already shown as Starting must end as Faulted.
-        if (sessionState_.load() == kStarting) {
-            failLiveStart(QString::fromUtf8(error.what()));
-        } else {
-            reportEvent(QStringLiteral("Start transaction failed: %1").arg(QString::fromUtf8(error.what())));
-        }
+        refuseFailedStart(QString::fromUtf8(error.what()));
+        return;
+    } catch (...) {
+        refuseFailedStart(QStringLiteral("unknown error"));
         return;
     }
 
@@ -163,12 +163,26 @@ void UiController::startLive() {
 
         live_.committed.store(true);
         setSessionState(kRunning);
-        reportEvent(QStringLiteral("Live acquisition running from %1").arg(fromUdp ? QStringLiteral("UDP")
-                                                                                  : QStringLiteral("Synthetic")));
+        reportEvent(QStringLiteral("Live acquisition running from %1")
+                        .arg(fromUdp ? QStringLiteral("UDP") : QStringLiteral("Synthetic")));
     } catch (const std::exception& error) {
         failLiveStart(QString::fromUtf8(error.what()));
     } catch (...) {
         failLiveStart(QStringLiteral("unknown error"));
+    }
+}
+
+// Before the transaction nothing was made: a start already shown as Starting ends Faulted, any other
+// only reports the failure.
+void UiController::refuseFailedStart(const QString& reason) {
+    if (sessionState_.load() == kStarting) {
+        failLiveStart(reason);
+        return;
+    }
+    try {
+        reportEvent(QStringLiteral("Start transaction failed: %1").arg(reason));
+    } catch (...) {
+        // Out of memory for the report itself; nothing changed.
     }
 }
 
@@ -217,8 +231,15 @@ void UiController::stopLive() {
         setLiveMetricsText(QCoreApplication::translate("UiController", "Live stopped"));
         setSessionState(kReady);
         reportEvent(QStringLiteral("Acquisition stopped; Device Profile remains ready"));
-    } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Stop failed: %1").arg(QString::fromUtf8(error.what())));
+    } catch (...) {
+        // Only a report can fail here (out of memory): whatever happened, no worker and no source may
+        // outlive the stop, and the profile stays ready.
+        liveRunning_.store(false);
+        live_.committed.store(false);
+        stopLiveThreads();
+        stopAndDeleteLiveSources();
+        if (deviceSession_.state() == core::DeviceSession::kRunning) deviceSession_.stop();
+        setSessionState(kReady);
     }
 }
 
@@ -300,6 +321,8 @@ void UiController::runOnce() {
         reportEvent(QStringLiteral("Run complete"));
     } catch (const std::exception& error) {
         reportEvent(QStringLiteral("Run failed: %1").arg(QString::fromUtf8(error.what())));
+    } catch (...) {
+        reportEvent(QStringLiteral("Run failed: %1").arg(QStringLiteral("unknown error")));
     }
 }
 

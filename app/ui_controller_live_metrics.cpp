@@ -38,15 +38,18 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
         if (lossSum > live_.degradationSeenSum) {
             live_.degradationSeenSum = lossSum;
             const std::int64_t now = steadyNowNs();
-            if (live_.degradationWarnedNs == 0 || now - live_.degradationWarnedNs > kDegradationWarningGapNs) {
+            if (live_.degradationWarnedNs == 0 ||
+                now - live_.degradationWarnedNs > kDegradationWarningGapNs) {
                 live_.degradationWarnedNs = now;
-                setStatusText(QStringLiteral("Acquisition degraded: DSP queue / socket overflow (dropped frames "
-                                             "are growing) - reduce imaging bins or close auxiliary views"));
+                setStatusText(
+                    QStringLiteral("Acquisition degraded: DSP queue / socket overflow (dropped frames "
+                                   "are growing) - reduce imaging bins or close auxiliary views"));
             }
         }
         const render::DiagnosticOutputs& d = diagnosticOutputs_;
         text = QStringLiteral(
-                   "UDP %1 dgrams · %2 MB · rejected %3 · ingress %4 fr · DSP q %5/%6 drop %7 fr · diag drop %8 fr "
+                   "UDP %1 dgrams · %2 MB · rejected %3 · ingress %4 fr · DSP q %5/%6 drop %7 fr · diag drop "
+                   "%8 fr "
                    "· rx err %9 · hops %10 · maps %11 · BF avg/p50/p95/p99/max %12/%13/%14/%15/%16 ms · map "
                    "overwrite %17 · DSP err %18 · diagC %19 ms/%20 · diagP %21 ms/%22 · st %23/%24/%25/%26")
                    .arg(stats.datagramsReceived)
@@ -72,7 +75,8 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
                         usAsMs(d.waterfallUs.load()));
     } else {
         text = QStringLiteral(
-                   "hops %1 · maps %2 · BF avg/p50/p95/p99/max %3/%4/%5/%6/%7 ms · overwrite %8 · wire values %9 · "
+                   "hops %1 · maps %2 · BF avg/p50/p95/p99/max %3/%4/%5/%6/%7 ms · overwrite %8 · wire "
+                   "values %9 · "
                    "DSP drop %10 fr · diag drop %11 fr · errors %12")
                    .arg(counters.dspHops.load())
                    .arg(counters.mapsPublished.load())

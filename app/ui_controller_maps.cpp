@@ -111,9 +111,11 @@ void UiController::applyFrequencyBand() {
     if (sessionState_.load() == kRunning) {
         try {
             liveEngine_->setFrequencyBand(liveBand_);
-            setStatusText(QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
+            setStatusText(
+                QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Frequency-band update failed: %1").arg(QString::fromUtf8(error.what())));
+            reportEvent(
+                QStringLiteral("Frequency-band update failed: %1").arg(QString::fromUtf8(error.what())));
         }
     }
     if (replayActive()) {
@@ -121,8 +123,8 @@ void UiController::applyFrequencyBand() {
             replayEngine_->setFrequencyBand(liveBand_);
             reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(frequencyBandMode()));
         } catch (const std::exception& error) {
-            reportEvent(
-                QStringLiteral("Replay frequency-band update failed: %1").arg(QString::fromUtf8(error.what())));
+            reportEvent(QStringLiteral("Replay frequency-band update failed: %1")
+                            .arg(QString::fromUtf8(error.what())));
         }
     }
 }

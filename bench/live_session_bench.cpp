@@ -11,8 +11,8 @@
 // Counters: maps delivered per second on the GUI thread, frames dropped from the DSP and diagnostics
 // queues (from the metrics line; 0 frames means 0 blocks), process CPU time over wall time in cores
 // (the in-process sender included), and latency p50 / p95.
-#include <benchmark/benchmark.h>
 #include <arpa/inet.h>
+#include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -103,7 +103,8 @@ struct MapMark {
 };
 
 // Latency of each onset: the first map after it whose level rose 6 dB over the last map before it.
-std::vector<double> onsetLatenciesMs(const std::vector<Clock::time_point>& onsets, const std::vector<MapMark>& maps) {
+std::vector<double> onsetLatenciesMs(const std::vector<Clock::time_point>& onsets,
+                                     const std::vector<MapMark>& maps) {
     std::vector<double> latencies;
     for (const Clock::time_point onset : onsets) {
         double before = -1e9;
@@ -147,7 +148,8 @@ void BM_LiveSessionFromUdp(benchmark::State& state) {
         ui.setSource(QStringLiteral("UDP"));
         ui.setFrequency(4000.0);
         ui.setFrequencyBandMode(QStringLiteral("1/3 octave"));
-        ui.setAlgorithm(algorithm == 3 ? QStringLiteral("03 MVDR / Capon") : QStringLiteral("01 DAS / Conventional"));
+        ui.setAlgorithm(algorithm == 3 ? QStringLiteral("03 MVDR / Capon")
+                                       : QStringLiteral("01 DAS / Conventional"));
 
         std::mutex marksMutex;  // guards emitted; the map thread appends, this thread reads after stop
         std::vector<MapMark> emitted;
@@ -181,10 +183,12 @@ void BM_LiveSessionFromUdp(benchmark::State& state) {
             to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             const Clock::time_point start = Clock::now();
             for (std::size_t k = 0; sending.load(); ++k) {
-                const auto due = start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(k));
+                const auto due =
+                    start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(k));
                 std::this_thread::sleep_until(due);
                 const std::size_t phase = k % (kSilentDatagrams + kLoudDatagrams);
-                const std::vector<std::uint8_t>& d = phase < kSilentDatagrams ? silent : loud[phase % loud.size()];
+                const std::vector<std::uint8_t>& d =
+                    phase < kSilentDatagrams ? silent : loud[phase % loud.size()];
                 if (phase == kSilentDatagrams) onsets.push_back(Clock::now());
                 ::sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
             }
@@ -224,7 +228,13 @@ void BM_LiveSessionFromUdp(benchmark::State& state) {
         state.counters["guiP95Ms"] = percentile(guiLatency, 0.95);
     }
 }
-BENCHMARK(BM_LiveSessionFromUdp)->ArgName("algorithm")->Arg(1)->Arg(3)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_LiveSessionFromUdp)
+    ->ArgName("algorithm")
+    ->Arg(1)
+    ->Arg(3)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 }  // namespace
 

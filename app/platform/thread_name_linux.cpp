@@ -1,8 +1,8 @@
-#include "app/platform/thread_name.h"
-
 #include <pthread.h>
 
 #include <cstring>
+
+#include "app/platform/thread_name.h"
 
 namespace zk::app::platform {
 

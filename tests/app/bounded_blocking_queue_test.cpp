@@ -98,7 +98,7 @@ TEST(BoundedBlockingQueue, EmptyBlocksAndPushesAfterCloseAreDiscarded) {
 
 TEST(BoundedBlockingQueue, CloseWakesAWaitingConsumerWhichDrainsThenEnds) {
     BoundedBlockingQueue queue(8);
-    std::atomic<int> taken{0};    // written by the consumer
+    std::atomic<int> taken{0};       // written by the consumer
     std::atomic<bool> ended{false};  // written by the consumer
     std::jthread consumer([&](std::stop_token stop) {
         while (auto b = queue.pop(stop)) taken.fetch_add(1);

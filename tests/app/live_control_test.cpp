@@ -70,7 +70,8 @@ TEST_F(LiveControl, AvailabilityFollowsTheSessionState) {
     ui.startLive();
     EXPECT_EQ(lastEventText(ui), QStringLiteral("Start requires a validated Device Profile and Ready state"));
     ui.runOnce();
-    EXPECT_EQ(lastEventText(ui), QStringLiteral("Stop the active session before running a one-shot analysis"));
+    EXPECT_EQ(lastEventText(ui),
+              QStringLiteral("Stop the active session before running a one-shot analysis"));
     EXPECT_EQ(ui.sessionState(), QStringLiteral("Running"));
     EXPECT_EQ(states.count(), 0);
     EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() >= 4; }, 1000ms)) << liveWorkerThreads();
@@ -92,14 +93,17 @@ TEST_F(LiveControl, SyntheticSessionPacesItselfAtTheSampleRate) {
     QObject::connect(&ui, &UiController::liveMetricsChanged, &ui, [&] {
         const QString text = ui.liveMetrics();
         const qsizetype at = text.indexOf(QStringLiteral("wire values "));
-        if (at >= 0) lines.emplace_back(std::chrono::steady_clock::now(), text.mid(at + 12).section(u' ', 0, 0).toDouble());
+        if (at >= 0)
+            lines.emplace_back(std::chrono::steady_clock::now(),
+                               text.mid(at + 12).section(u' ', 0, 0).toDouble());
     });
     ui.startLive();
     ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
     ASSERT_TRUE(waitUntil([&] { return lines.size() >= 2; }, 2000ms));
     const auto first = lines.back();
     ASSERT_TRUE(waitUntil(
-        [&] { return std::chrono::duration<double>(lines.back().first - first.first).count() >= 2.0; }, 4000ms));
+        [&] { return std::chrono::duration<double>(lines.back().first - first.first).count() >= 2.0; },
+        4000ms));
     const auto last = lines.back();
     ui.stopLive();
     const double seconds = std::chrono::duration<double>(last.first - first.first).count();
@@ -171,7 +175,8 @@ TEST_F(LiveControl, QmlSeesLiveMapsOnItsOwnThread) {
         }
     )",
                       QUrl());
-    std::unique_ptr<QObject> item(component.createWithInitialProperties({{QStringLiteral("ui"), QVariant::fromValue(&ui)}}));
+    std::unique_ptr<QObject> item(
+        component.createWithInitialProperties({{QStringLiteral("ui"), QVariant::fromValue(&ui)}}));
     ASSERT_TRUE(item) << component.errorString().toStdString();
 
     std::atomic<bool> emittedOffGui{false};

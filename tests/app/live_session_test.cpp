@@ -18,7 +18,9 @@ namespace {
 constexpr double kSourceHorizontalDeg = 12.0;
 constexpr double kSourceVerticalDeg = -8.0;
 
-core::DeviceProfile liveArray() { return core::loadDeviceProfile(shippedProfile(liveProfileFile()).toStdString()); }
+core::DeviceProfile liveArray() {
+    return core::loadDeviceProfile(shippedProfile(liveProfileFile()).toStdString());
+}
 
 // Whether a live map peaking on the direction has arrived.
 bool onTheSource(const MapWatcher& maps, double horizontalDeg, double verticalDeg) {
@@ -33,13 +35,19 @@ bool onTheSource(const MapWatcher& maps, double horizontalDeg, double verticalDe
 void expectSettledMapsOn(const MapWatcher& maps, double horizontalDeg, double verticalDeg) {
     const std::vector<MapEvent> seen = maps.liveMaps();
     for (std::size_t i = 2; i < seen.size(); ++i) {
-        EXPECT_EQ(seen[i].peakAzimuth, horizontalDeg) << "map " << i << " of " << seen.size() << ": " << seen[i].peakAzimuth << ", " << seen[i].peakElevation;
+        EXPECT_EQ(seen[i].peakAzimuth, horizontalDeg) << "map " << i << " of " << seen.size() << ": "
+                                                      << seen[i].peakAzimuth << ", " << seen[i].peakElevation;
         EXPECT_EQ(seen[i].peakElevation, verticalDeg) << "map " << i;
     }
 }
 
 class LiveSession : public ControllerSettingsTest {
   protected:
+    void SetUp() override {
+        ControllerSettingsTest::SetUp();
+        if (!waitForFreeUdpPort(kArrayPort)) GTEST_SKIP() << "UDP port 6666 stays held by another program";
+    }
+
     // The live array with the band around the sender's tones.
     void prepare(UiController& ui, const char* source) {
         importShippedProfile(ui, liveProfileFile());
@@ -55,11 +63,12 @@ class LiveSession : public ControllerSettingsTest {
         EXPECT_EQ(ui.sessionState(), QStringLiteral("Ready"));
         EXPECT_TRUE(ui.canStart());
         EXPECT_FALSE(ui.canStop());
-        EXPECT_TRUE(logContains(ui.eventLog(), QStringLiteral("Acquisition stopped; Device Profile remains ready")));
+        EXPECT_TRUE(
+            logContains(ui.eventLog(), QStringLiteral("Acquisition stopped; Device Profile remains ready")));
         EXPECT_EQ(ui.liveMetrics(), QStringLiteral("Live stopped"));
         // Threads that OpenMP started from a worker carry its name and end with it, a moment later.
         EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() == 0; }, 2000ms)) << liveWorkerThreads();
-        EXPECT_TRUE(udpPortIsFree(kArrayPort));
+        EXPECT_FALSE(processHoldsUdpPort(kArrayPort));
     }
 };
 
@@ -79,14 +88,16 @@ TEST_F(LiveSession, UdpMapsPeakOnTheSendersDirectionAndStopLeavesNothing) {
     EXPECT_TRUE(ui.canStop());
     EXPECT_FALSE(ui.canChangeSource());
     EXPECT_TRUE(ui.canEditFrequencyBand());
-    EXPECT_FALSE(udpPortIsFree(kArrayPort));
+    EXPECT_TRUE(processHoldsUdpPort(kArrayPort));
     EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() >= 4; }, 1000ms)) << liveWorkerThreads();
 
     PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg);
     sender.start();
-    ASSERT_TRUE(waitUntil([&] { return onTheSource(maps, kSourceHorizontalDeg, kSourceVerticalDeg); }, 2000ms))
+    ASSERT_TRUE(
+        waitUntil([&] { return onTheSource(maps, kSourceHorizontalDeg, kSourceVerticalDeg); }, 2000ms))
         << ui.liveMetrics().toStdString();
-    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms)) << ui.liveMetrics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms))
+        << ui.liveMetrics().toStdString();
     expectSettledMapsOn(maps, kSourceHorizontalDeg, kSourceVerticalDeg);
     EXPECT_EQ(maps.liveMaps().back().algorithmId, 1);
     EXPECT_TRUE(ui.hasHeatmap());
@@ -95,8 +106,10 @@ TEST_F(LiveSession, UdpMapsPeakOnTheSendersDirectionAndStopLeavesNothing) {
     const double binHz = profile.sampleRateHz / 1024.0;
     const double centre = ui.frequency();
     EXPECT_GT(ui.effectiveBinCount(), 10);
-    EXPECT_NEAR(ui.effectiveBandLowHz(), std::max(centre / std::pow(2.0, 1.0 / 6.0), centre - 16 * binHz), 2 * binHz);
-    EXPECT_NEAR(ui.effectiveBandHighHz(), std::min(centre * std::pow(2.0, 1.0 / 6.0), centre + 16 * binHz), 2 * binHz);
+    EXPECT_NEAR(ui.effectiveBandLowHz(), std::max(centre / std::pow(2.0, 1.0 / 6.0), centre - 16 * binHz),
+                2 * binHz);
+    EXPECT_NEAR(ui.effectiveBandHighHz(), std::min(centre * std::pow(2.0, 1.0 / 6.0), centre + 16 * binHz),
+                2 * binHz);
     EXPECT_TRUE(ui.liveMetrics().startsWith(QStringLiteral("UDP "))) << ui.liveMetrics().toStdString();
 
     sender.stop();
@@ -116,9 +129,11 @@ TEST_F(LiveSession, SyntheticMapsPeakOnTheSyntheticDirection) {
     ui.startLive();
     ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
     EXPECT_TRUE(logContains(ui.eventLog(), QStringLiteral("Live acquisition running from Synthetic")));
-    EXPECT_TRUE(udpPortIsFree(kArrayPort));
-    ASSERT_TRUE(waitUntil([&] { return onTheSource(maps, 10.0, -6.0); }, 2000ms)) << ui.liveMetrics().toStdString();
-    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms)) << ui.liveMetrics().toStdString();
+    EXPECT_FALSE(processHoldsUdpPort(kArrayPort));
+    ASSERT_TRUE(waitUntil([&] { return onTheSource(maps, 10.0, -6.0); }, 2000ms))
+        << ui.liveMetrics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms))
+        << ui.liveMetrics().toStdString();
     expectSettledMapsOn(maps, 10.0, -6.0);
     EXPECT_TRUE(ui.liveMetrics().startsWith(QStringLiteral("hops "))) << ui.liveMetrics().toStdString();
     stopAndExpectNothingLeft(ui);
@@ -142,7 +157,8 @@ TEST_F(LiveSession, ParameterChangesReachTheNextMaps) {
     ASSERT_TRUE(waitUntil(
         [&] {
             const auto seen = maps.liveMaps();
-            return !seen.empty() && seen.back().algorithmId == 3 && seen.back().parameterRevision >= firstRevision + 2;
+            return !seen.empty() && seen.back().algorithmId == 3 &&
+                   seen.back().parameterRevision >= firstRevision + 2;
         },
         3000ms));
     const MapEvent mvdr = maps.liveMaps().back();
@@ -197,7 +213,8 @@ TEST_F(LiveSession, SampleGapShowsTheGapMessageAndMapsGoOn) {
     ASSERT_TRUE(waitUntil([&] { return logContains(ui.diagnosticsLog(), gapText); }, 5000ms))
         << ui.liveMetrics().toStdString();
     // The metrics line, rebuilt four times a second, shows the dropped diagnostics frames.
-    EXPECT_TRUE(waitUntil([&] { return !ui.liveMetrics().contains(QStringLiteral("diag drop 0 fr")); }, 1000ms))
+    EXPECT_TRUE(
+        waitUntil([&] { return !ui.liveMetrics().contains(QStringLiteral("diag drop 0 fr")); }, 1000ms))
         << ui.liveMetrics().toStdString();
 
     // The engine restarted its window at the gap: the maps after it still peak on the source.
@@ -224,7 +241,8 @@ TEST_F(LiveSession, BusyPortFaultsTheStartAndLeavesNothingBehind) {
         EXPECT_TRUE(ui.canChangeSource());
         EXPECT_EQ(liveWorkerThreads(), 0);
     }
-    EXPECT_TRUE(udpPortIsFree(kArrayPort));
+    // The blocker is gone; the failed start left no socket of its own on the port.
+    EXPECT_FALSE(processHoldsUdpPort(kArrayPort));
 
     // Faulted starts like Ready once the port is free.
     ui.startLive();

@@ -4,6 +4,7 @@
 // controller hands to QML, the names of the process's threads and a probe of a UDP port.
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -17,10 +18,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <dirent.h>
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -90,6 +91,50 @@ inline bool udpPortIsFree(std::uint16_t port) {
     return bound;
 }
 
+// Whether a UDP socket of this process is bound to the port: the sockets of /proc/net/udp{,6} on that
+// local port, matched by inode against this process's open descriptors. Other programs on the machine
+// may use the port too; they do not count.
+inline bool processHoldsUdpPort(std::uint16_t port) {
+    std::vector<std::string> inodes;
+    for (const char* table : {"/proc/net/udp", "/proc/net/udp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line);  // header
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >>
+                inode;
+            const std::size_t colon = local.rfind(':');
+            if (colon == std::string::npos) continue;
+            if (std::stoul(local.substr(colon + 1), nullptr, 16) == port)
+                inodes.push_back("socket:[" + inode + "]");
+        }
+    }
+    DIR* fds = ::opendir("/proc/self/fd");
+    if (fds == nullptr) return false;
+    bool held = false;
+    while (const dirent* entry = ::readdir(fds)) {
+        char target[128] = {};
+        const std::string path = std::string("/proc/self/fd/") + entry->d_name;
+        const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+        if (n <= 0) continue;
+        for (const std::string& inode : inodes) held = held || inode == target;
+    }
+    ::closedir(fds);
+    return held;
+}
+
+// Other sessions on a shared machine run their own tests on the array's port: wait until it is free.
+inline bool waitForFreeUdpPort(std::uint16_t port) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!udpPortIsFree(port)) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(100ms);
+    }
+    return true;
+}
+
 // Holds the port bound for as long as it lives, as another program would.
 class PortBlocker {
   public:
@@ -143,8 +188,8 @@ class PlaneWaveSender {
         for (long k = lowBin; k <= highBin; ++k) tones.push_back(static_cast<double>(k) * binHz);
         const double amplitude = 16000.0 / static_cast<double>(tones.size());  // never clips
         constexpr std::size_t kPeriodFrames = 1024;
-        const auto logical = core::testmodel::planeWaveSamples(mics, horizontalDeg, verticalDeg, tones, amplitude,
-                                                               profile.sampleRateHz, kPeriodFrames, 343.0);
+        const auto logical = core::testmodel::planeWaveSamples(
+            mics, horizontalDeg, verticalDeg, tones, amplitude, profile.sampleRateHz, kPeriodFrames, 343.0);
         const std::size_t wires = profile.wireChannelCount;
         std::vector<std::int16_t> wire(kPeriodFrames * wires, 0);
         for (std::size_t f = 0; f < kPeriodFrames; ++f) {
@@ -215,11 +260,11 @@ class PlaneWaveSender {
     sockaddr_in to_{};
     std::chrono::duration<double> interval_{};
     std::vector<std::vector<std::uint8_t>> datagrams_;
-    std::size_t next_ = 0;                // sender thread only
-    std::atomic<bool> running_{false};    // set by start, cleared by stop; read by the sender
-    std::atomic<bool> paused_{false};     // set by pause, cleared by resume; read by the sender
-    std::atomic<std::uint64_t> flood_{0}; // datagrams to send at once; taken by the sender
-    std::atomic<std::uint64_t> sent_{0};  // written by the sender
+    std::size_t next_ = 0;                 // sender thread only
+    std::atomic<bool> running_{false};     // set by start, cleared by stop; read by the sender
+    std::atomic<bool> paused_{false};      // set by pause, cleared by resume; read by the sender
+    std::atomic<std::uint64_t> flood_{0};  // datagrams to send at once; taken by the sender
+    std::atomic<std::uint64_t> sent_{0};   // written by the sender
     std::thread thread_;
 };
 
