@@ -12,6 +12,13 @@ QVector4D contourGroup(const render::HeatmapShaderState& state, std::size_t grou
             state.contourLevels[first + 3]};
 }
 
+// A field of the latest published map (like its band, read under the hand-off lock); 0 before the first.
+template <typename Field>
+Field latestMapValue(const MapHandoff& map, Field core::HeatmapGrid::*field) {
+    std::lock_guard lock(map.mutex);
+    return map.latest ? (*map.latest).*field : Field{};
+}
+
 }  // namespace
 
 bool UiController::hasHeatmap() const { return map_.hasHeatmap.load(); }
@@ -27,14 +34,20 @@ QString UiController::mapSource() const {
             return {};
     }
 }
-double UiController::peakAzimuth() const { return 0.0; }
-double UiController::peakElevation() const { return 0.0; }
-double UiController::peakDb() const { return 0.0; }
-double UiController::peakLevelDbfs() const { return 0.0; }
-double UiController::mapSpanDb() const { return 0.0; }
+double UiController::peakAzimuth() const { return latestMapValue(map_, &core::HeatmapGrid::peakAzimuthDeg); }
+double UiController::peakElevation() const {
+    return latestMapValue(map_, &core::HeatmapGrid::peakElevationDeg);
+}
+double UiController::peakDb() const { return latestMapValue(map_, &core::HeatmapGrid::peakRelativeDb); }
+double UiController::peakLevelDbfs() const { return latestMapValue(map_, &core::HeatmapGrid::peakDb); }
+double UiController::mapSpanDb() const { return latestMapValue(map_, &core::HeatmapGrid::dynamicRangeDb); }
 int UiController::mapVisiblePixels() const { return map_.visiblePixels.load(); }
-quint64 UiController::mapParameterRevision() const { return 0; }
-int UiController::mapAlgorithmId() const { return 0; }
+quint64 UiController::mapParameterRevision() const {
+    return latestMapValue(map_, &core::HeatmapGrid::parametersRevision);
+}
+int UiController::mapAlgorithmId() const {
+    return static_cast<int>(latestMapValue(map_, &core::HeatmapGrid::algorithmId));
+}
 
 bool UiController::mapHasAbsoluteLevels() const {
     std::lock_guard lock(map_.shaderStateMutex);
@@ -79,6 +92,16 @@ QVector4D UiController::contourLevels4() const {
 QVector4D UiController::contourLevels5() const {
     std::lock_guard lock(map_.shaderStateMutex);
     return contourGroup(map_.shaderState, 5);
+}
+
+void UiController::publishMap(core::HeatmapGrid map, std::int32_t kind) {
+    heatmapSettings_.mapSource.exchange(kind);
+    {
+        std::lock_guard lock(map_.mutex);
+        map_.latest = std::move(map);
+    }
+    map_.hasHeatmap.store(true);
+    refreshHeatmapImages();
 }
 
 void UiController::refreshHeatmapImages() {
