@@ -2,12 +2,16 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "app/sample_block_queue.h"
 #include "core/streaming/synthetic_source.h"
 #include "core/streaming/udp_source.h"
 
 namespace zk::app {
+
+// Start counter of a live session: each consumer thread adds 1 once it runs.
+using LiveStarted = std::shared_ptr<std::atomic<int>>;
 
 // Counters of one live session. The GUI thread zeroes them before the workers start (so they never
 // count into an earlier session); then the workers named beside each write them and any thread reads.

@@ -41,8 +41,8 @@ void UiController::startLiveThreads(const core::DeviceProfile& profile) {
     // The consumers wait on their queues before the first block can arrive.
     while (started->load() < kWorkersBeforeAcquisition && run_.liveRunning.load()) std::this_thread::yield();
 
-    core::UdpSource* udp = udpSource_.get();
-    core::SyntheticSource* synthetic = syntheticSource_.get();
+    core::UdpSource* udp = sources_.udp.get();
+    core::SyntheticSource* synthetic = sources_.synthetic.get();
     const double sampleRateHz = profile.sampleRateHz;
     const std::uint32_t wireChannels = profile.wireChannelCount;
     threads_.acquisition = std::jthread([=, this](std::stop_token stop) {
@@ -136,11 +136,11 @@ void UiController::dspLoop(std::stop_token stop, LiveStarted started) {
         std::optional<SampleBlock> block = liveSession_.dspQueue.pop(stop);
         if (!block) break;
         try {
-            std::lock_guard lock(liveEngineMutex_);
+            std::lock_guard lock(engines_.liveMutex);
             // A gap: no spectral frame may span the missing samples.
-            if (block->gap) liveEngine_->restartContinuityWindow();
-            liveEngine_->pushWireFrames(block->samples);
-            liveSession_.counters.dspHops.store(liveEngine_->processedBlockCount());
+            if (block->gap) engines_.live->restartContinuityWindow();
+            engines_.live->pushWireFrames(block->samples);
+            liveSession_.counters.dspHops.store(engines_.live->processedBlockCount());
         } catch (const std::exception& error) {
             countLiveError("DSP error: %1", textOf(error), false);
         } catch (...) {
@@ -156,7 +156,7 @@ void UiController::liveMapLoop(std::stop_token stop, LiveStarted started) {
         try {
             const Clock::time_point t0 = Clock::now();
             std::optional<core::HeatmapGrid> map;
-            if (liveEngine_->renderPendingMap()) map = liveEngine_->latestMap();
+            if (engines_.live->renderPendingMap()) map = engines_.live->latestMap();
             if (!map) {
                 std::this_thread::sleep_for(kMapPollNap);
                 continue;
@@ -181,9 +181,14 @@ void UiController::liveDiagnosticsLoop(std::stop_token stop, LiveStarted started
                                        core::DeviceProfile profile) {
     platform::nameCurrentThread("zk-live-diag");
     started->fetch_add(1);
-    const render::DiagnosticsContext context{
-        diagnosticSettings_, diagnostics_.mutex,   diagnostics_.state,   diagnostics_.meterMutex,
-        diagnostics_.meters, diagnostics_.outputs, *diagnosticProvider_, render::PlotPalette::processWide()};
+    const render::DiagnosticsContext context{diagnosticSettings_,
+                                             diagnostics_.mutex,
+                                             diagnostics_.state,
+                                             diagnostics_.meterMutex,
+                                             diagnostics_.meters,
+                                             diagnostics_.outputs,
+                                             *imageOutputs_.diagnosticProvider,
+                                             render::PlotPalette::processWide()};
     while (run_.liveRunning.load() && !stop.stop_requested()) {
         std::optional<SampleBlock> block = liveSession_.diagnosticsQueue.pop(stop);
         if (!block) break;

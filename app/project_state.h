@@ -31,12 +31,15 @@ struct ProjectState {
     core::MeasurementRecord selected;  // valid while selectedIndex >= 0
     bool selectedRawAvailable = false;
     QString selectedVideoPath;  // absolute, or empty without a video file inside the Measurement
+
+    QVariantList recent;  // the recent Projects, newest first, at most 8
 };
 
 // The open Project's noise floor as the engines share it; GUI thread only.
 struct ProjectNoiseFloor {
     std::shared_ptr<const core::NoiseFloorProfile> profile;
     bool subtractionEnabled = false;
+    QString info;  // the noise-profile text of the page
 };
 
 }  // namespace zk::app

@@ -32,7 +32,7 @@ struct RecordingSession {
     std::atomic<std::uint64_t> elapsedMs{0};
     std::atomic<bool> limitReached{false};           // exchanged once per Recording by the acquisition thread
     std::atomic<std::int64_t> lastStatsPostNs{0};    // acquisition thread only; zeroed by the GUI at start
-    std::atomic<std::int64_t> maxDurationMs{10000};  // written by the GUI thread, read by the acquisition
+    std::atomic<std::int64_t> maxDurationMs{10000};  // whole seconds; GUI thread writes, acquisition reads
 
     // GUI thread only.
     QString measurementId;

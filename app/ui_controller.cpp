@@ -46,49 +46,49 @@ double storedInRange(const QSettings& settings, const QString& key, double fallb
 }  // namespace
 
 UiController::UiController(QObject* parent, QQmlEngine* engine) : QObject(parent), engine_(engine) {
-    uvcBackend_ = camera::makeSystemUvcBackend();
-    uvcBinding_ = std::make_unique<camera::UvcDeviceBinding>(*uvcBackend_);
-    cameraControl_ = std::make_unique<camera::UvcCameraControl>(camera::UvcCameraControl::Owner{
-        cameraState_, *uvcBinding_, settings_, [this](const QString& text) { appendEventLog(text); },
+    camera_.backend = camera::makeSystemUvcBackend();
+    camera_.binding = std::make_unique<camera::UvcDeviceBinding>(*camera_.backend);
+    camera_.control = std::make_unique<camera::UvcCameraControl>(camera::UvcCameraControl::Owner{
+        camera_.state, *camera_.binding, settings_, [this](const QString& text) { appendEventLog(text); },
         [this](const QString& text) { setStatusText(text); }, [this] { emit cameraDevicesChanged(); },
         [this] { emit cameraParametersChanged(); }});
 
-    liveEngine_ = std::make_unique<core::StreamingAcousticEngine>();
-    replayEngine_ = std::make_unique<core::StreamingAcousticEngine>();
+    engines_.live = std::make_unique<core::StreamingAcousticEngine>();
+    engines_.replay = std::make_unique<core::StreamingAcousticEngine>();
 
     analysis_.status = QStringLiteral("Select a Measurement to create an AnalysisRun");
-    noiseProfileInfo_ = QCoreApplication::translate("UiController", "Not calibrated");
+    noiseFloor_.info = QCoreApplication::translate("UiController", "Not calibrated");
     replayMetrics_ = QStringLiteral("Replay stopped");
     diagnostics_.state.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
 
-    heatmapProvider_ = new render::HeatmapImageProvider();
-    diagnosticProvider_ = new render::DiagnosticImageProvider();
-    heatmapPainter_ = std::make_unique<render::HeatmapPainter>(render::HeatmapPainter::Owner{
+    imageOutputs_.heatmapProvider = new render::HeatmapImageProvider();
+    imageOutputs_.diagnosticProvider = new render::DiagnosticImageProvider();
+    imageOutputs_.painter = std::make_unique<render::HeatmapPainter>(render::HeatmapPainter::Owner{
         map_.mutex, map_.latest, heatmapSettings_, map_.displayMutex, map_.smoothing, map_.shaderStateMutex,
-        map_.shaderState, map_.visiblePixels, heatmapProvider_});
+        map_.shaderState, map_.visiblePixels, imageOutputs_.heatmapProvider});
 
-    diagnosticRowsTimer_ = new QTimer(this);
-    diagnosticRowsTimer_->setInterval(kDiagnosticRowsIntervalMs);
-    connect(diagnosticRowsTimer_, &QTimer::timeout, this, &UiController::rebuildDiagnosticRows);
-    diagnosticRowsTimer_->start();
-    memoryLineTimer_ = new QTimer(this);
-    memoryLineTimer_->setInterval(kMemoryLineIntervalMs);
-    connect(memoryLineTimer_, &QTimer::timeout, this, &UiController::writeMemoryLine);
-    memoryLineTimer_->start();
+    timers_.diagnosticRows = new QTimer(this);
+    timers_.diagnosticRows->setInterval(kDiagnosticRowsIntervalMs);
+    connect(timers_.diagnosticRows, &QTimer::timeout, this, &UiController::rebuildDiagnosticRows);
+    timers_.diagnosticRows->start();
+    timers_.memoryLine = new QTimer(this);
+    timers_.memoryLine->setInterval(kMemoryLineIntervalMs);
+    connect(timers_.memoryLine, &QTimer::timeout, this, &UiController::writeMemoryLine);
+    timers_.memoryLine->start();
 
     loadRecentProjects();
 
-    noiseCalibrationTimer_ = new QTimer(this);
-    noiseCalibrationTimer_->setInterval(kNoiseCalibrationTickMs);
-    connect(noiseCalibrationTimer_, &QTimer::timeout, this, &UiController::advanceNoiseCalibration);
-    analysisSpectrumTimer_ = new QTimer(this);
-    analysisSpectrumTimer_->setSingleShot(true);
-    analysisSpectrumTimer_->setInterval(kAnalysisSpectrumDelayMs);
-    connect(analysisSpectrumTimer_, &QTimer::timeout, this, &UiController::renderAnalysisSpectrum);
-    recordingWatchdog_ = new QTimer(this);
-    recordingWatchdog_->setObjectName(QStringLiteral("recordingWatchdog"));
-    recordingWatchdog_->setSingleShot(true);
-    connect(recordingWatchdog_, &QTimer::timeout, this, &UiController::onRecordingWatchdog);
+    timers_.noiseCalibration = new QTimer(this);
+    timers_.noiseCalibration->setInterval(kNoiseCalibrationTickMs);
+    connect(timers_.noiseCalibration, &QTimer::timeout, this, &UiController::advanceNoiseCalibration);
+    timers_.analysisSpectrum = new QTimer(this);
+    timers_.analysisSpectrum->setSingleShot(true);
+    timers_.analysisSpectrum->setInterval(kAnalysisSpectrumDelayMs);
+    connect(timers_.analysisSpectrum, &QTimer::timeout, this, &UiController::renderAnalysisSpectrum);
+    timers_.recordingWatchdog = new QTimer(this);
+    timers_.recordingWatchdog->setObjectName(QStringLiteral("recordingWatchdog"));
+    timers_.recordingWatchdog->setSingleShot(true);
+    connect(timers_.recordingWatchdog, &QTimer::timeout, this, &UiController::onRecordingWatchdog);
 
     readSettingsAtStart();
 
@@ -108,14 +108,14 @@ UiController::UiController(QObject* parent, QQmlEngine* engine) : QObject(parent
 
 UiController::~UiController() {
     run_.noiseCalibrating.store(false);
-    noiseCalibrationTimer_->stop();
+    timers_.noiseCalibration->stop();
     if (threads_.noiseCapture.joinable()) threads_.noiseCapture.join();
 
     run_.liveRunning.store(false);
     run_.replayRunning.store(false);
     run_.fullRecomputeCancel.store(true);
 
-    if (udpSource_) udpSource_->stop();
+    if (sources_.udp) sources_.udp->stop();
 
     stopLiveThreads();
     for (std::jthread* thread : {&threads_.replayMap, &threads_.replayReader}) {
@@ -140,27 +140,37 @@ UiController::~UiController() {
     finalizeOpenRecordingAtExit();
     if (threads_.recordingFinalize.joinable()) threads_.recordingFinalize.join();
 
-    if (udpSource_) udpSource_->stop();
-    udpSource_.reset();
-    syntheticSource_.reset();
+    if (sources_.udp) sources_.udp->stop();
+    sources_.udp.reset();
+    sources_.synthetic.reset();
 
-    if (!providersHandedOver_) {
-        delete heatmapProvider_;
-        delete diagnosticProvider_;
+    if (!imageOutputs_.handedOver) {
+        delete imageOutputs_.heatmapProvider;
+        delete imageOutputs_.diagnosticProvider;
     }
 }
 
 void UiController::registerImageProviders(QQmlEngine& engine) {
-    if (providersHandedOver_) return;
-    engine.addImageProvider(QStringLiteral("heatmap"), heatmapProvider_);
-    engine.addImageProvider(QStringLiteral("diagnostic"), diagnosticProvider_);
-    providersHandedOver_ = true;
+    if (imageOutputs_.handedOver) return;
+    engine.addImageProvider(QStringLiteral("heatmap"), imageOutputs_.heatmapProvider);
+    engine.addImageProvider(QStringLiteral("diagnostic"), imageOutputs_.diagnosticProvider);
+    imageOutputs_.handedOver = true;
+}
+
+render::HeatmapImageProvider* UiController::heatmapImageProvider() const {
+    return imageOutputs_.heatmapProvider;
+}
+
+render::DiagnosticImageProvider* UiController::diagnosticImageProvider() const {
+    return imageOutputs_.diagnosticProvider;
 }
 
 void UiController::readSettingsAtStart() {
-    profilePath_ = settings_.value(QStringLiteral("profilePath")).toString();
-    recordingMaxDurationSeconds_ = clampToRange(
-        std::round(storedDouble(settings_, QStringLiteral("recording/maxDurationSec"), 10.0)), 1.0, 120.0);
+    profileState_.path = settings_.value(QStringLiteral("profilePath")).toString();
+    recording_.maxDurationMs.store(static_cast<std::int64_t>(
+        1000.0 *
+        clampToRange(std::round(storedDouble(settings_, QStringLiteral("recording/maxDurationSec"), 10.0)),
+                     1.0, 120.0)));
 
     const QString storedSource = settings_.value(QStringLiteral("source"), QStringLiteral("UDP")).toString();
     live_.source = storedSource == QLatin1String("Synthetic") ? storedSource : QStringLiteral("UDP");

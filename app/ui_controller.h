@@ -11,8 +11,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <span>
 #include <stop_token>
 #include <string>
@@ -20,29 +18,11 @@
 #include "app/live_session_state.h"
 #include "app/project_state.h"
 #include "app/recording_session.h"
-#include "app/sample_block_queue.h"
+#include "app/ui_controller_parts.h"
 #include "app/ui_controller_records.h"
-#include "camera/uvc_camera_control.h"
-#include "camera/uvc_control_backend.h"
-#include "core/storage/device_profile.h"
-#include "core/storage/device_session.h"
 #include "render/diagnostic_renderer.h"
-#include "render/heatmap_painter.h"
 
 class QQmlEngine;
-class QTimer;
-
-namespace zk::core {
-class ReplaySource;
-class StreamingAcousticEngine;
-class SyntheticSource;
-class UdpSource;
-}  // namespace zk::core
-
-namespace zk::render {
-class DiagnosticImageProvider;
-class HeatmapImageProvider;
-}  // namespace zk::render
 
 namespace zk::app {
 
@@ -271,8 +251,8 @@ class UiController : public QObject {
     // on. Until this is called the controller owns (and deletes) them.
     void registerImageProviders(QQmlEngine& engine);
     // The providers the controller paints into; valid for the controller's life.
-    render::HeatmapImageProvider* heatmapImageProvider() const { return heatmapProvider_; }
-    render::DiagnosticImageProvider* diagnosticImageProvider() const { return diagnosticProvider_; }
+    render::HeatmapImageProvider* heatmapImageProvider() const;
+    render::DiagnosticImageProvider* diagnosticImageProvider() const;
 
     // The live device profile while the session holds a validated one, else null. GUI thread.
     const core::DeviceProfile* activeProfile() const;
@@ -721,7 +701,6 @@ class UiController : public QObject {
     void refuseFailedStart(const QString& reason);
     void acquisitionLoop(std::stop_token stop, core::UdpSource* udp, core::SyntheticSource* synthetic,
                          double sampleRateHz, std::uint32_t wireChannels);
-    using LiveStarted = std::shared_ptr<std::atomic<int>>;  // each consumer adds 1 once it runs
     void dspLoop(std::stop_token stop, LiveStarted started);
     void liveMapLoop(std::stop_token stop, LiveStarted started);
     void liveDiagnosticsLoop(std::stop_token stop, LiveStarted started, core::DeviceProfile profile);
@@ -731,7 +710,7 @@ class UiController : public QObject {
     // Any thread: makes the map the latest of its kind (1 live, 2 replay, 3 analysis), then repaints.
     void publishMap(core::HeatmapGrid map, std::int32_t kind);
 
-    // State lives in topic records (ui_controller_records.h) beside the engines, sources and threads.
+    // State lives in topic records (ui_controller_records.h), owned objects in ui_controller_parts.h.
     QQmlEngine* engine_;  // not owned; may be null
     QSettings settings_;  // the application's store; GUI thread only
 
@@ -745,83 +724,49 @@ class UiController : public QObject {
     DisplaySettings display_;
     render::DiagnosticDisplaySettings diagnosticSettings_;  // channel, waveform and waterfall views
 
-    // Device profile; GUI thread only.
-    core::DeviceSession deviceSession_;
-    core::DeviceProfile liveProfile_;
-    std::string profileJson_;  // the profile file's bytes as imported
-    QString profilePath_;
-    QString profileInfo_;
-    core::DeviceProfile frozenProfile_;  // of the selected Measurement; invalid while none is selected
+    ProfileRecords profileState_;
 
     AnalysisSettings analysis_;
 
-    // Other texts and values of the later operations; GUI thread only.
-    QString noiseProfileInfo_;
+    // Texts of the later operations; GUI thread only.
     QString replayMetrics_;
-    double recordingMaxDurationSeconds_ = 10.0;
-    QVariantList recentProjects_;
-    QVariantList diagnosticRows_;
     QString lastDiagnosticsPath_;
     QString lastBackupPath_;
 
-    // Camera: the control backend of the platform, the binding and the controller's camera state.
-    std::unique_ptr<camera::UvcControlBackend> uvcBackend_;
-    std::unique_ptr<camera::UvcDeviceBinding> uvcBinding_;
-    camera::UvcCameraState cameraState_;
-    std::unique_ptr<camera::UvcCameraControl> cameraControl_;
-
-    std::unique_ptr<core::StreamingAcousticEngine> liveEngine_;
-    std::mutex liveEngineMutex_;  // guards pushes into liveEngine_ (DSP thread) against resets (GUI)
-    std::unique_ptr<core::StreamingAcousticEngine> replayEngine_;
-
-    // Live and Replay sample sources; created and destroyed on the GUI thread.
-    std::unique_ptr<core::UdpSource> udpSource_;
-    std::unique_ptr<core::SyntheticSource> syntheticSource_;
-    std::unique_ptr<core::ReplaySource> replaySource_;
+    CameraParts camera_;
+    EngineParts engines_;
+    SourceParts sources_;
 
     MapHandoff map_;
     DiagnosticsRecords diagnostics_;
 
-    // The image providers: owned here until registerImageProviders hands them to the engine.
-    render::HeatmapImageProvider* heatmapProvider_ = nullptr;
-    render::DiagnosticImageProvider* diagnosticProvider_ = nullptr;
-    bool providersHandedOver_ = false;
-    std::unique_ptr<render::HeatmapPainter> heatmapPainter_;
-
-    // Timers (children of the controller).
-    QTimer* diagnosticRowsTimer_ = nullptr;    // 1000 ms, repeating
-    QTimer* memoryLineTimer_ = nullptr;        // 30000 ms, repeating
-    QTimer* noiseCalibrationTimer_ = nullptr;  // 100 ms while calibrating
-    QTimer* analysisSpectrumTimer_ = nullptr;  // 250 ms, single-shot
+    ImageOutputs imageOutputs_;
+    ControllerTimers timers_;
 
     WorkerThreads threads_;
 
-    // Beamforming and display settings: the tests reach the session states and the live engine
-    // through this peer to stand in for a running session.
+    // Tests stand in for a running session and a Recording through these peers.
     friend class BeamformingSettingsTestPeer;
+    friend class RecordingTestPeer;
+
     // Projects and Measurements (ui_controller_projects.cpp, ui_controller_measurements.cpp).
-    // Reports the first applicable refusal text and returns true while a Recording, a Full Recompute
-    // or a Replay (in this order) forbids changing the open Project.
+    // True, with the refusal reported, while a Recording, a Full Recompute or a Replay forbids it.
     bool refuseProjectChange(const char* whileRecording, const char* whileRecomputing,
                              const char* whileReplaying);
     // Puts the entry first in the recent list (each path once, at most 8) and stores the list.
     void recordRecentProject(const QString& path, const QString& name);
     // Loads the open Project's noise floor (none without a Project) and hands it to both engines.
     void loadProjectNoiseFloor();
-    // Rebuilds the rows of the open Project and selects the newest valid one. Throws the store's errors
-    // (the rows built so far stay, measurementsChanged is not emitted).
+    // Rebuilds the open Project's rows, selects the newest valid one; throws, without a signal.
     void rebuildMeasurementList();
     // Drops the selected Measurement and its frozen profile without a signal.
     void clearMeasurementSelection();
     void selectMeasurementById(const QString& id);
-    // The directory of a registered Measurement name: one plain component, optionally under
-    // "measurements/"; throws std::invalid_argument for any other name or a path outside the Project.
+    // One plain component, optionally under "measurements/"; throws std::invalid_argument otherwise.
     std::filesystem::path resolveMeasurementDirectory(const std::string& name) const;
 
     // What the Measurement list asks of the AnalysisRun list (ui_controller_analysis_runs.cpp).
-    // Drops a pending result (pendingAnalysisChanged when there was one) and the run list and its
-    // selection (selectedAnalysisChanged), emitting nothing else.
-    void clearAnalysisRunsForRebuild();
+    void clearAnalysisRunsForRebuild();  // pending result, run list and selection, with their signals
     // Lists the selected Measurement's runs and selects the newest.
     void rebuildAnalysisRunList();
     // The Measurement id of the pending result; empty without one.
@@ -836,8 +781,7 @@ class UiController : public QObject {
     // Acquisition thread: appends one block to a running Recording and posts what QML must learn.
     void appendRecordingBlock(std::span<const std::int16_t> samples);
     void setRecordingState(std::int32_t state);
-    // Takes the writer out and starts its finalize thread, with the video file unless told otherwise (a
-    // recorder that never reported its stop leaves an unfinished file); GUI thread.
+    // Takes the writer out and starts its finalize thread, with the video unless told otherwise; GUI.
     void finalizeRecording(bool withVideo = true);
     void startRecordingFinalize(std::unique_ptr<core::Recording> writer, const std::filesystem::path& video);
     // The staging path QML was asked to record to, or a file beside it under its name.
@@ -850,9 +794,6 @@ class UiController : public QObject {
     void onRecordingWatchdog();
 
     RecordingSession recording_;
-    QTimer* recordingWatchdog_ = nullptr;  // single-shot, armed by a stop that waits for the video
-
-    friend class RecordingTestPeer;
 };
 
 }  // namespace zk::app

@@ -54,7 +54,7 @@ bool UiController::canCreateAnalysis() const {
     return session != kStarting && session != kRunning && session != kStopping &&
            !run_.fullRecomputeRunning.load() && replay != kReplayLoading && replay != kReplayPlaying &&
            replay != kReplayPaused && run_.recording.load() == kRecordingIdle && hasSelectedMeasurement() &&
-           selectedMeasurementRawAvailable() && frozenProfile_.isValid();
+           selectedMeasurementRawAvailable() && profileState_.frozen.isValid();
 }
 
 void UiController::setAnalysisAlgorithm(const QString& name) {
@@ -78,7 +78,8 @@ void UiController::setAnalysisBeamformingParameter(const QString& key, double va
             reportEvent(QStringLiteral("Parameter %1 is not part of the selected algorithm").arg(key));
             return;
         }
-        const std::uint64_t channels = frozenProfile_.isValid() ? frozenProfile_.channelCount : 128;
+        const std::uint64_t channels =
+            profileState_.frozen.isValid() ? profileState_.frozen.channelCount : 128;
         if (!candidate.isValid(channels)) {
             reportEvent(QStringLiteral("Invalid value for %1").arg(key));
             return;
@@ -99,7 +100,7 @@ double UiController::analysisBeamformingParameterValue(const QString& key) const
 void UiController::setAnalysisFrequencyHz(double hz) {
     if (run_.fullRecomputeRunning.load()) return;
     const double upper =
-        std::max(100.0, frozenProfile_.isValid() ? 0.45 * frozenProfile_.sampleRateHz : 40000.0);
+        std::max(100.0, profileState_.frozen.isValid() ? 0.45 * profileState_.frozen.sampleRateHz : 40000.0);
     const double next = clampToRange(hz, 100.0, upper);
     if (fuzzyEqual(next, analysis_.frequencyHz)) return;
     analysis_.frequencyHz = next;
@@ -116,7 +117,7 @@ void UiController::setAnalysisFrameSize(int size) {
     settings_.setValue(QStringLiteral("analysisFrameSize"), size);
     settings_.setValue(QStringLiteral("analysisHopSize"), analysis_.hopSize);
     emit analysisParametersChanged();
-    analysisSpectrumTimer_->start();
+    timers_.analysisSpectrum->start();
 }
 
 void UiController::setAnalysisHopSize(int hop) {

@@ -131,7 +131,7 @@ int UiController::effectiveBinCount() const {
 bool UiController::publishBeamformingParameters() {
     if (run_.session.load() == kRunning) {
         try {
-            liveEngine_->setBeamformingParameters(live_.beamforming);
+            engines_.live->setBeamformingParameters(live_.beamforming);
         } catch (const std::exception& error) {
             reportEvent(QStringLiteral("Beamforming parameter update failed: %1").arg(errorText(error)));
             return false;
@@ -139,7 +139,7 @@ bool UiController::publishBeamformingParameters() {
     }
     if (replayActive()) {
         try {
-            replayEngine_->setBeamformingParameters(live_.beamforming);
+            engines_.replay->setBeamformingParameters(live_.beamforming);
         } catch (const std::exception& error) {
             reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
         }
@@ -152,7 +152,7 @@ void UiController::applyFrequencyBand() {
     ++live_.band.revision;
     if (run_.session.load() == kRunning) {
         try {
-            liveEngine_->setFrequencyBand(live_.band);
+            engines_.live->setFrequencyBand(live_.band);
             setStatusText(
                 QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
         } catch (const std::exception& error) {
@@ -161,7 +161,7 @@ void UiController::applyFrequencyBand() {
     }
     if (replayActive()) {
         try {
-            replayEngine_->setFrequencyBand(live_.band);
+            engines_.replay->setFrequencyBand(live_.band);
             reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(frequencyBandMode()));
         } catch (const std::exception& error) {
             reportEvent(QStringLiteral("Replay frequency-band update failed: %1").arg(errorText(error)));
@@ -196,7 +196,8 @@ void UiController::setBeamformingParameter(const QString& key, double value) {
         // A non-finite value is no setting of any kind (a flag would silently read it as off), and a
         // count the record cannot hold is refused by the setter itself: both are invalid values.
         core::BeamformingParameters candidate = live_.beamforming;
-        const std::uint64_t channels = deviceSession_.hasProfile() ? liveProfile_.channelCount : 128;
+        const std::uint64_t channels =
+            profileState_.session.hasProfile() ? profileState_.live.channelCount : 128;
         if (!std::isfinite(value) || !setParameterByKey(candidate, name, value) ||
             !candidate.isValid(channels)) {
             reportEvent(QStringLiteral("Invalid value for %1").arg(key));
@@ -292,14 +293,14 @@ void UiController::setCsmTauSeconds(double seconds) {
             emit csmTauSecondsChanged();
             if (run_.session.load() == kRunning) {
                 try {
-                    liveEngine_->setAveragingTimeConstant(next);
+                    engines_.live->setAveragingTimeConstant(next);
                 } catch (const std::exception& error) {
                     setStatusText(QStringLiteral("Averaging update failed: %1").arg(errorText(error)));
                 }
             }
             if (replayActive()) {
                 try {
-                    replayEngine_->setAveragingTimeConstant(next);
+                    engines_.replay->setAveragingTimeConstant(next);
                 } catch (const std::exception& error) {
                     setStatusText(QStringLiteral("Replay averaging update failed: %1").arg(errorText(error)));
                 }
@@ -308,8 +309,8 @@ void UiController::setCsmTauSeconds(double seconds) {
 }
 
 double UiController::frequencyLimitSampleRate() const {
-    if (replayActive() && frozenProfile_.isValid()) return frozenProfile_.sampleRateHz;
-    if (deviceSession_.hasProfile()) return liveProfile_.sampleRateHz;
+    if (replayActive() && profileState_.frozen.isValid()) return profileState_.frozen.sampleRateHz;
+    if (profileState_.session.hasProfile()) return profileState_.live.sampleRateHz;
     return 0.0;
 }
 
@@ -352,7 +353,7 @@ void UiController::setFrequencyBandMode(const QString& mode) {
 void UiController::setBandwidthHz(double value) {
     guarded("Frequency band update", this, [&] {
         if (!canEditFrequencyBand() || std::isnan(value)) return;
-        const double upper = deviceSession_.hasProfile() ? liveProfile_.sampleRateHz : 80000.0;
+        const double upper = profileState_.session.hasProfile() ? profileState_.live.sampleRateHz : 80000.0;
         const double next = clampToRange(value, 100.0, std::max(100.0, upper));
         if (fuzzyEqual(next, live_.band.bandwidthHz)) return;
         live_.band.bandwidthHz = next;

@@ -49,7 +49,7 @@ QString UiController::exportDiagnosticsBundle() {
             if (!writeTextFileAtomically(folder, QString::fromLatin1(name), text, &error))
                 failures << QStringLiteral("%1: %2").arg(QString::fromLatin1(name), error);
         };
-        write("metrics.txt", metricsFileText(diagnosticRows_, liveMetrics()));
+        write("metrics.txt", metricsFileText(diagnostics_.rows, liveMetrics()));
         write("events.txt", eventsFileText(diagnosticsLog()));
         write("settings.ini", settingsStoreText(settings_));
         write("system.txt", systemFileText(source(), profilePath(), projectPath()));

@@ -5,9 +5,9 @@
 
 namespace zk::app {
 
-QStringList UiController::cameraNames() const { return cameraState_.cameraNames; }
-QStringList UiController::cameraIds() const { return cameraState_.cameraIds; }
-QVariantList UiController::cameraParameters() const { return cameraControl_->cameraParameters(); }
+QStringList UiController::cameraNames() const { return camera_.state.cameraNames; }
+QStringList UiController::cameraIds() const { return camera_.state.cameraIds; }
+QVariantList UiController::cameraParameters() const { return camera_.control->cameraParameters(); }
 
 void UiController::refreshCameraDevices() {
     try {
@@ -17,10 +17,10 @@ void UiController::refreshCameraDevices() {
             names.append(input.name);
             ids.append(input.id);
         }
-        cameraState_.cameraNames = std::move(names);
-        cameraState_.cameraIds = std::move(ids);
+        camera_.state.cameraNames = std::move(names);
+        camera_.state.cameraIds = std::move(ids);
         emit cameraDevicesChanged();
-        const qsizetype count = cameraState_.cameraIds.size();
+        const qsizetype count = camera_.state.cameraIds.size();
         reportEvent(count > 0 ? QStringLiteral("%1 UVC camera device(s) available").arg(count)
                               : QStringLiteral("No UVC camera detected; press Refresh after connecting one"));
     } catch (const std::exception& error) {
@@ -30,23 +30,23 @@ void UiController::refreshCameraDevices() {
 
 void UiController::bindUvcCamera(const QString& cameraId, const QString& cameraName) {
     try {
-        cameraControl_->bindUvcCamera(cameraId, cameraName);
+        camera_.control->bindUvcCamera(cameraId, cameraName);
     } catch (const std::exception& error) {
         reportEvent(QStringLiteral("UVC parameters unavailable: %1").arg(QString::fromUtf8(error.what())));
     }
 }
 
 void UiController::unbindUvcCamera() {
-    uvcBinding_->unbind();
-    cameraState_.cameraKey.clear();
-    if (cameraState_.cameraParameters.isEmpty()) return;
-    cameraState_.cameraParameters.clear();
+    camera_.binding->unbind();
+    camera_.state.cameraKey.clear();
+    if (camera_.state.cameraParameters.isEmpty()) return;
+    camera_.state.cameraParameters.clear();
     emit cameraParametersChanged();
 }
 
 void UiController::setCameraParameterValue(const QString& key, int value) {
     try {
-        cameraControl_->setCameraParameterValue(key, value);
+        camera_.control->setCameraParameterValue(key, value);
     } catch (const std::exception& error) {
         reportEvent(QStringLiteral("UVC %1 set failed: %2").arg(key, QString::fromUtf8(error.what())));
     }
@@ -54,12 +54,12 @@ void UiController::setCameraParameterValue(const QString& key, int value) {
 
 void UiController::previewCameraParameterValue(const QString& key, int value) {
     try {
-        cameraControl_->applyUvcParameter(key);
-        for (camera::UvcParameter& entry : cameraState_.cameraParameters) {
+        camera_.control->applyUvcParameter(key);
+        for (camera::UvcParameter& entry : camera_.state.cameraParameters) {
             if (entry.key != key) continue;
             if (entry.value == value) return;
             QString ignored;
-            if (!uvcBinding_->setParameter(key, value, false, ignored)) return;
+            if (!camera_.binding->setParameter(key, value, false, ignored)) return;
             entry.value = value;
             entry.autoMode = false;
             return;
@@ -71,7 +71,7 @@ void UiController::previewCameraParameterValue(const QString& key, int value) {
 
 void UiController::setCameraParameterAuto(const QString& key, bool autoMode) {
     try {
-        cameraControl_->setCameraParameterAuto(key, autoMode);
+        camera_.control->setCameraParameterAuto(key, autoMode);
     } catch (const std::exception& error) {
         reportEvent(QStringLiteral("UVC %1 auto-mode failed: %2").arg(key, QString::fromUtf8(error.what())));
     }
@@ -79,7 +79,7 @@ void UiController::setCameraParameterAuto(const QString& key, bool autoMode) {
 
 void UiController::resetCameraParameters() {
     try {
-        cameraControl_->resetCameraParameters();
+        camera_.control->resetCameraParameters();
     } catch (const std::exception& error) {
         reportEvent(QStringLiteral("UVC reset failed: %1").arg(QString::fromUtf8(error.what())));
     }

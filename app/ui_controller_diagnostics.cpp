@@ -23,8 +23,9 @@ int UiController::waterfallColormap() const { return diagnosticSettings_.waterfa
 int UiController::diagnosticChannel() const { return diagnosticSettings_.diagnosticChannel.load(); }
 
 int UiController::diagnosticChannelCount() const {
-    return deviceSession_.hasProfile() && liveProfile_.isValid() ? static_cast<int>(liveProfile_.channelCount)
-                                                                 : 0;
+    return profileState_.session.hasProfile() && profileState_.live.isValid()
+               ? static_cast<int>(profileState_.live.channelCount)
+               : 0;
 }
 
 int UiController::diagnosticMeterPerRow() const {
@@ -36,8 +37,8 @@ int UiController::diagnosticMeterPerRow() const {
 }
 
 double UiController::spectrumNyquistHz() const {
-    if (replayActive() && frozenProfile_.isValid()) return frozenProfile_.sampleRateHz / 2.0;
-    return deviceSession_.hasProfile() ? liveProfile_.sampleRateHz / 2.0 : 0.0;
+    if (replayActive() && profileState_.frozen.isValid()) return profileState_.frozen.sampleRateHz / 2.0;
+    return profileState_.session.hasProfile() ? profileState_.live.sampleRateHz / 2.0 : 0.0;
 }
 
 QString UiController::diagnosticSummary() const {
@@ -69,7 +70,7 @@ double UiController::diagnosticSpectrumBinHz() const {
 double UiController::diagnosticWaterfallSpanS() const {
     return diagnostics_.outputs.diagnosticWaterfallSpanS.load();
 }
-QVariantList UiController::diagnosticRows() const { return diagnosticRows_; }
+QVariantList UiController::diagnosticRows() const { return diagnostics_.rows; }
 
 QString UiController::meterReadout(int channel) const {
     std::lock_guard lock(diagnostics_.meterMutex);
@@ -132,7 +133,7 @@ void UiController::setDiagnosticChannel(int channel) {
             QStringLiteral("Channel %1 selected · collecting 4096 samples").arg(next + 1);
     }
     for (const char* id : {"levels", "waveform", "spectrum", "analysisSpectrum", "waterfall"}) {
-        diagnosticProvider_->setImage(QString::fromLatin1(id), QImage());
+        imageOutputs_.diagnosticProvider->setImage(QString::fromLatin1(id), QImage());
     }
     diagnostics_.outputs.diagnosticRevision.fetch_add(1);
     emit diagnosticChannelChanged();
@@ -143,7 +144,7 @@ void UiController::writeMemoryLine() {
     const double mib = static_cast<double>(platform::residentSetBytes()) / (1024.0 * 1024.0);
     appendDiagnosticsLog(QStringLiteral("MEM WS=%1 MB cam=%2 live=%3 replay=%4")
                              .arg(mib, 0, 'f', 1)
-                             .arg(uvcBinding_->isBound() ? 1 : 0)
+                             .arg(camera_.binding->isBound() ? 1 : 0)
                              .arg(run_.liveRunning.load() ? 1 : 0)
                              .arg(run_.replayRunning.load() ? 1 : 0));
 }
@@ -153,7 +154,9 @@ void UiController::rebuildDiagnosticRows() {}
 // Analysis window and spectrum.
 quint64 UiController::analysisSpectrumRevision() const { return 0; }
 double UiController::analysisSpectrumNyquistHz() const {
-    return hasSelectedMeasurement() && frozenProfile_.isValid() ? frozenProfile_.sampleRateHz / 2.0 : 0.0;
+    return hasSelectedMeasurement() && profileState_.frozen.isValid()
+               ? profileState_.frozen.sampleRateHz / 2.0
+               : 0.0;
 }
 bool UiController::hasAnalysisWindow() const { return analysis_.hasWindow; }
 QString UiController::analysisWindowInfo() const {
@@ -169,7 +172,7 @@ void UiController::clearAnalysisWindow() {
     if (!analysis_.hasWindow) return;
     analysis_.hasWindow = false;
     emit analysisWindowChanged();
-    analysisSpectrumTimer_->start();
+    timers_.analysisSpectrum->start();
 }
 
 void UiController::renderAnalysisSpectrum() {}

@@ -55,15 +55,15 @@ bool UiController::canEditAcquisition() const { return canChangeSource(); }
 
 bool UiController::canEditFrequencyBand() const {
     const std::int32_t state = run_.session.load();
-    return (deviceSession_.hasProfile() && (state == kReady || state == kRunning)) ||
-           (replayBusy(run_.replay.load()) && frozenProfile_.isValid());
+    return (profileState_.session.hasProfile() && (state == kReady || state == kRunning)) ||
+           (replayBusy(run_.replay.load()) && profileState_.frozen.isValid());
 }
 
 bool UiController::canStart() const {
     const std::int32_t state = run_.session.load();
     return run_.recording.load() == kRecordingIdle && run_.replay.load() == kReplayIdle &&
            !run_.fullRecomputeRunning.load() && (state == kReady || state == kFaulted) &&
-           deviceSession_.hasProfile();
+           profileState_.session.hasProfile();
 }
 
 bool UiController::canStop() const { return run_.session.load() == kRunning; }
@@ -118,15 +118,15 @@ void UiController::startLive() {
     }
 
     try {
-        deviceSession_.start();
-        const core::DeviceProfile profile = deviceSession_.runtimeConfig();
+        profileState_.session.start();
+        const core::DeviceProfile profile = profileState_.session.runtimeConfig();
 
         const bool fromUdp = live_.source == QLatin1String("UDP");
         if (fromUdp) {
             auto udp = std::make_unique<core::UdpSource>(kLiveUdpPort, kLiveUdpReceiveBufferBytes,
                                                          kLiveUdpReadTimeoutMs);
             udp->configure(profile);
-            udpSource_ = std::move(udp);
+            sources_.udp = std::move(udp);
         } else {
             liveSession_.syntheticSettings.frequencyHz = live_.frequency;
             liveSession_.syntheticSettings.tangentPlane = true;
@@ -134,7 +134,7 @@ void UiController::startLive() {
             liveSession_.syntheticSettings.tangentAngleYDeg = live_.elevation;
             auto synthetic = std::make_unique<core::SyntheticSource>(liveSession_.syntheticSettings);
             synthetic->configure(profile);
-            syntheticSource_ = std::move(synthetic);
+            sources_.synthetic = std::move(synthetic);
         }
 
         core::StreamingEngineConfig config;
@@ -149,13 +149,13 @@ void UiController::startLive() {
         config.dasMaxThreads = 4;
         config.beamforming = live_.beamforming;
         {
-            std::lock_guard lock(liveEngineMutex_);
-            liveEngine_->configure(profile, config);
+            std::lock_guard lock(engines_.liveMutex);
+            engines_.live->configure(profile, config);
         }
 
         run_.liveRunning.store(true);
         startLiveThreads(profile);
-        if (udpSource_) udpSource_->start();
+        if (sources_.udp) sources_.udp->start();
 
         liveSession_.committed.store(true);
         setSessionState(kRunning);
@@ -188,7 +188,7 @@ void UiController::failLiveStart(const QString& reason) {
         run_.liveRunning.store(false);
         stopLiveThreads();
         stopAndDeleteLiveSources();
-        if (deviceSession_.state() == core::DeviceSession::kRunning) deviceSession_.stop();
+        if (profileState_.session.state() == core::DeviceSession::kRunning) profileState_.session.stop();
         setSessionState(kFaulted);
         reportEvent(QStringLiteral("Start transaction failed: %1").arg(reason));
     } catch (...) {
@@ -209,12 +209,12 @@ void UiController::stopLive() {
         run_.liveRunning.store(false);
         liveSession_.committed.store(false);
         // Wakes an acquisition thread waiting in readFrames.
-        if (udpSource_) udpSource_->stop();
+        if (sources_.udp) sources_.udp->stop();
         stopLiveThreads();
         stopAndDeleteLiveSources();
         {
-            std::lock_guard lock(liveEngineMutex_);
-            liveEngine_->reset();
+            std::lock_guard lock(engines_.liveMutex);
+            engines_.live->reset();
         }
         {
             std::lock_guard lock(diagnostics_.mutex);
@@ -222,7 +222,7 @@ void UiController::stopLive() {
             diagnostics_.state.ring = render::FrameRing{};
             diagnostics_.state.waterfall.image = QImage();
         }
-        if (deviceSession_.state() == core::DeviceSession::kRunning) deviceSession_.stop();
+        if (profileState_.session.state() == core::DeviceSession::kRunning) profileState_.session.stop();
 
         setLiveMetricsText(QCoreApplication::translate("UiController", "Live stopped"));
         setSessionState(kReady);
@@ -234,15 +234,15 @@ void UiController::stopLive() {
         liveSession_.committed.store(false);
         stopLiveThreads();
         stopAndDeleteLiveSources();
-        if (deviceSession_.state() == core::DeviceSession::kRunning) deviceSession_.stop();
+        if (profileState_.session.state() == core::DeviceSession::kRunning) profileState_.session.stop();
         setSessionState(kReady);
     }
 }
 
 void UiController::stopAndDeleteLiveSources() {
-    if (udpSource_) udpSource_->stop();
-    udpSource_.reset();
-    syntheticSource_.reset();
+    if (sources_.udp) sources_.udp->stop();
+    sources_.udp.reset();
+    sources_.synthetic.reset();
 }
 
 void UiController::resetLiveView() {
@@ -258,7 +258,7 @@ void UiController::resetLiveView() {
         diagnostics_.state.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
     }
     for (const char* id : {"levels", "waveform", "spectrum", "analysisSpectrum", "waterfall"}) {
-        diagnosticProvider_->setImage(QString::fromLatin1(id), QImage());
+        imageOutputs_.diagnosticProvider->setImage(QString::fromLatin1(id), QImage());
     }
     diagnostics_.outputs.diagnosticRevision.fetch_add(1);
     emit diagnosticsUpdated();
@@ -273,11 +273,11 @@ void UiController::runOnce() {
             reportEvent(QStringLiteral("Stop the active session before running a one-shot analysis"));
             return;
         }
-        if (!deviceSession_.hasProfile()) {
+        if (!profileState_.session.hasProfile()) {
             reportEvent(QStringLiteral("Import a Device Profile first"));
             return;
         }
-        const core::DeviceProfile profile = liveProfile_;
+        const core::DeviceProfile profile = profileState_.live;
         core::SourceAnalysisSettings settings;
         settings.frameSize = 256;
         settings.hopSize = 128;

@@ -27,7 +27,7 @@ QString usAsMs(std::uint64_t microseconds) {
 void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
     const BoundedBlockingQueue::Statistics dsp = liveSession_.dspQueue.statistics();
     const BoundedBlockingQueue::Statistics diagnostics = liveSession_.diagnosticsQueue.statistics();
-    const core::MapLatencyStats latency = liveEngine_->latencyStatistics();
+    const core::MapLatencyStats latency = engines_.live->latencyStatistics();
     const LiveCounters& counters = liveSession_.counters;
 
     QString text;

@@ -106,7 +106,7 @@ void UiController::publishMap(core::HeatmapGrid map, std::int32_t kind) {
 
 void UiController::refreshHeatmapImages() {
     try {
-        heatmapPainter_->refreshHeatmapImages();
+        imageOutputs_.painter->refreshHeatmapImages();
     } catch (const std::exception& error) {
         setStatusText(QStringLiteral("Map render error: %1").arg(QString::fromUtf8(error.what())));
     }

@@ -128,11 +128,11 @@ QString UiController::selectedMeasurementInfo() const {
         .arg(qs(m.startedAt));
 }
 QString UiController::selectedMeasurementProfileInfo() const {
-    if (!hasSelectedMeasurement() || !frozenProfile_.isValid()) return {};
+    if (!hasSelectedMeasurement() || !profileState_.frozen.isValid()) return {};
     return QStringLiteral("%1 · schema %2 · %3")
-        .arg(qs(frozenProfile_.profileId))
-        .arg(frozenProfile_.schemaVersion)
-        .arg(qs(frozenProfile_.model));
+        .arg(qs(profileState_.frozen.profileId))
+        .arg(profileState_.frozen.schemaVersion)
+        .arg(qs(profileState_.frozen.model));
 }
 QString UiController::selectedMeasurementProfileHash() const {
     return hasSelectedMeasurement() ? qs(project_.selected.profileHash) : QString();
@@ -179,9 +179,10 @@ void UiController::clearMeasurementSelection() {
     project_.selected = core::MeasurementRecord{};
     project_.selectedRawAvailable = false;
     project_.selectedVideoPath.clear();
-    frozenProfile_ = core::DeviceProfile{};
+    profileState_.frozen = core::DeviceProfile{};
 }
 
+// Throws the store's errors; the rows built so far stay and measurementsChanged is not emitted.
 void UiController::rebuildMeasurementList() {
     project_.rows.clear();
     project_.records.clear();
@@ -247,7 +248,7 @@ void UiController::selectMeasurement(int index) {
 
         project_.selected = record;
         project_.selectedIndex = index;
-        frozenProfile_ = std::move(frozen);
+        profileState_.frozen = std::move(frozen);
         project_.selectedRawAvailable =
             !record.rawFile.empty() && isRegularFile(record.directory / utf8Path(record.rawFile));
         project_.selectedVideoPath.clear();
@@ -257,7 +258,7 @@ void UiController::selectMeasurement(int index) {
                 project_.selectedVideoPath = fromFsPath(fs::absolute(video).lexically_normal());
         }
 
-        const double frequencyLimit = 0.45 * frozenProfile_.sampleRateHz;
+        const double frequencyLimit = 0.45 * profileState_.frozen.sampleRateHz;
         if (analysis_.frequencyHz > frequencyLimit) {
             analysis_.frequencyHz = frequencyLimit;
             emit analysisParametersChanged();
@@ -265,9 +266,9 @@ void UiController::selectMeasurement(int index) {
         emit selectedMeasurementChanged();
         emit uiStateChanged();
         rebuildAnalysisRunList();
-        analysisSpectrumTimer_->start();
+        timers_.analysisSpectrum->start();
         reportEvent(QStringLiteral("Measurement selected: %1 · frozen Profile %2")
-                        .arg(id, qs(frozenProfile_.profileId)));
+                        .arg(id, qs(profileState_.frozen.profileId)));
     } catch (const std::exception& error) {
         reportEvent(QStringLiteral("Select Measurement failed: %1").arg(textOf(error)));
     } catch (...) {

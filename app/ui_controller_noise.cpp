@@ -13,25 +13,25 @@ bool UiController::noiseProfileValid() const {
     return profile != nullptr && profile->isValid() &&
            QString::fromStdString(profile->profileHash) == activeProfileHash();
 }
-QString UiController::noiseProfileInfo() const { return noiseProfileInfo_; }
+QString UiController::noiseProfileInfo() const { return noiseFloor_.info; }
 double UiController::noiseCalibrationRemainingSeconds() const { return 0.0; }
 
 void UiController::rebuildNoiseProfileInfo() {
     const core::NoiseFloorProfile* profile = noiseFloor_.profile.get();
     if (profile == nullptr || !profile->isValid()) {
-        noiseProfileInfo_ = QCoreApplication::translate("UiController", "Not calibrated");
+        noiseFloor_.info = QCoreApplication::translate("UiController", "Not calibrated");
     } else if (noiseProfileValid()) {
-        noiseProfileInfo_ = QCoreApplication::translate("UiController", "Calibrated %1")
-                                .arg(QString::fromStdString(profile->createdAtUtc.substr(0, 19)));
+        noiseFloor_.info = QCoreApplication::translate("UiController", "Calibrated %1")
+                               .arg(QString::fromStdString(profile->createdAtUtc.substr(0, 19)));
     } else {
-        noiseProfileInfo_ = QCoreApplication::translate(
-            "UiController", "Calibrated for another device profile - recalibrate");
+        noiseFloor_.info = QCoreApplication::translate("UiController",
+                                                       "Calibrated for another device profile - recalibrate");
     }
 }
 
 void UiController::setNoiseSubtractionEnabled(bool enabled) { Q_UNUSED(enabled); }
 void UiController::startNoiseCalibration() {}
 void UiController::cancelNoiseCalibration() {}
-void UiController::advanceNoiseCalibration() { noiseCalibrationTimer_->stop(); }
+void UiController::advanceNoiseCalibration() { timers_.noiseCalibration->stop(); }
 
 }  // namespace zk::app

@@ -33,12 +33,12 @@ bool hasCameraResolution(const core::DeviceProfile& profile) {
 
 }  // namespace
 
-QString UiController::profilePath() const { return profilePath_; }
-QString UiController::profileInfo() const { return profileInfo_; }
+QString UiController::profilePath() const { return profileState_.path; }
+QString UiController::profileInfo() const { return profileState_.info; }
 QString UiController::profilesDir() const {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/profiles");
 }
-bool UiController::hasProfile() const { return deviceSession_.hasProfile(); }
+bool UiController::hasProfile() const { return profileState_.session.hasProfile(); }
 
 bool UiController::canImportProfile() const {
     const std::int32_t state = run_.session.load();
@@ -47,41 +47,45 @@ bool UiController::canImportProfile() const {
 }
 
 double UiController::profileCameraAspect() const {
-    if (!deviceSession_.hasProfile() || !hasCameraResolution(liveProfile_)) return 0.0;
-    return static_cast<double>(liveProfile_.camera->width) / static_cast<double>(liveProfile_.camera->height);
+    if (!profileState_.session.hasProfile() || !hasCameraResolution(profileState_.live)) return 0.0;
+    return static_cast<double>(profileState_.live.camera->width) /
+           static_cast<double>(profileState_.live.camera->height);
 }
 
 QString UiController::profileCameraResolution() const {
-    if (!deviceSession_.hasProfile() || !hasCameraResolution(liveProfile_)) return {};
-    return QStringLiteral("%1x%2").arg(liveProfile_.camera->width).arg(liveProfile_.camera->height);
+    if (!profileState_.session.hasProfile() || !hasCameraResolution(profileState_.live)) return {};
+    return QStringLiteral("%1x%2")
+        .arg(profileState_.live.camera->width)
+        .arg(profileState_.live.camera->height);
 }
 
 QVariantList UiController::profileGeometry() const {
     QVariantList points;
-    if (!deviceSession_.hasProfile() || !liveProfile_.isValid()) return points;
-    for (const core::MicrophoneChannel& mic : liveProfile_.microphones) points.append(QPointF(mic.x, mic.y));
+    if (!profileState_.session.hasProfile() || !profileState_.live.isValid()) return points;
+    for (const core::MicrophoneChannel& mic : profileState_.live.microphones)
+        points.append(QPointF(mic.x, mic.y));
     return points;
 }
 
 const core::DeviceProfile* UiController::activeProfile() const {
-    return deviceSession_.hasProfile() ? &liveProfile_ : nullptr;
+    return profileState_.session.hasProfile() ? &profileState_.live : nullptr;
 }
 
 QString UiController::activeProfileHash() const {
-    if (!deviceSession_.hasProfile() || profilePath_.isEmpty()) return {};
+    if (!profileState_.session.hasProfile() || profileState_.path.isEmpty()) return {};
     try {
-        return QString::fromStdString(core::formatHash64(core::hashFile(toFsPath(profilePath_))));
+        return QString::fromStdString(core::formatHash64(core::hashFile(toFsPath(profileState_.path))));
     } catch (const std::exception&) {
         return {};
     }
 }
 
 void UiController::setProfilePath(const QString& path) {
-    if (!canImportProfile() || path == profilePath_) return;
+    if (!canImportProfile() || path == profileState_.path) return;
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    if (absolute == profilePath_) return;
-    profilePath_ = absolute;
-    settings_.setValue(QStringLiteral("profilePath"), profilePath_);
+    if (absolute == profileState_.path) return;
+    profileState_.path = absolute;
+    settings_.setValue(QStringLiteral("profilePath"), profileState_.path);
     emit profilePathChanged();
 }
 
@@ -102,10 +106,10 @@ void UiController::importProfile(const QString& path) {
 
         core::DeviceProfile profile =
             core::parseDeviceProfile(std::string_view(bytes.constData(), bytes.size()));
-        deviceSession_.importProfile(profile);
-        liveProfile_ = std::move(profile);
+        profileState_.session.importProfile(profile);
+        profileState_.live = std::move(profile);
 
-        const double fs = liveProfile_.sampleRateHz;
+        const double fs = profileState_.live.sampleRateHz;
         if (live_.frequency > fs / 2.0) {
             live_.frequency = fs / 2.0;
             settings_.setValue(QStringLiteral("frequency"), live_.frequency);
@@ -116,7 +120,7 @@ void UiController::importProfile(const QString& path) {
         ++live_.band.revision;
         emit frequencyBandChanged();
 
-        profileJson_.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        profileState_.json.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 
         QString pathInUse;
         try {
@@ -127,13 +131,13 @@ void UiController::importProfile(const QString& path) {
             pathInUse = QFileInfo(requested).absoluteFilePath();
         }
 
-        profilePath_ = pathInUse;
-        profileInfo_ = QStringLiteral("%1 | %2 logical / %3 wire | %4 Hz")
-                           .arg(QString::fromStdString(liveProfile_.profileId))
-                           .arg(liveProfile_.channelCount)
-                           .arg(liveProfile_.wireChannelCount)
-                           .arg(liveProfile_.sampleRateHz);
-        settings_.setValue(QStringLiteral("profilePath"), profilePath_);
+        profileState_.path = pathInUse;
+        profileState_.info = QStringLiteral("%1 | %2 logical / %3 wire | %4 Hz")
+                                 .arg(QString::fromStdString(profileState_.live.profileId))
+                                 .arg(profileState_.live.channelCount)
+                                 .arg(profileState_.live.wireChannelCount)
+                                 .arg(profileState_.live.sampleRateHz);
+        settings_.setValue(QStringLiteral("profilePath"), profileState_.path);
         emit profilePathChanged();
         emit profileInfoChanged();
 
@@ -141,7 +145,7 @@ void UiController::importProfile(const QString& path) {
         reportEvent(
             QCoreApplication::translate("UiController", "Device Profile validated; system ready to start"));
         appendDiagnosticsLog(
-            QStringLiteral("profile import ok in %1 ms: %2").arg(elapsed.elapsed()).arg(profilePath_));
+            QStringLiteral("profile import ok in %1 ms: %2").arg(elapsed.elapsed()).arg(profileState_.path));
     } catch (const std::exception& error) {
         const QString text = QString::fromUtf8(error.what());
         reportEvent(QCoreApplication::translate("UiController", "Profile validation failed: %1").arg(text));

@@ -64,17 +64,17 @@ QString UiController::projectPath() const { return project_.open ? project_.path
 QString UiController::projectId() const {
     return project_.open ? QString::fromStdString(project_.record.projectId) : QString();
 }
-QVariantList UiController::recentProjects() const { return recentProjects_; }
+QVariantList UiController::recentProjects() const { return project_.recent; }
 
 void UiController::loadRecentProjects() {
-    recentProjects_.clear();
+    project_.recent.clear();
     const QVariantList stored = settings_.value(QStringLiteral("recentProjects")).toList();
     for (const QVariant& element : stored) {
-        if (recentProjects_.size() >= kRecentProjectLimit) break;
+        if (project_.recent.size() >= kRecentProjectLimit) break;
         const QVariantMap entry = element.toMap();
         const QString path = entry.value(QStringLiteral("path")).toString();
         if (path.isEmpty()) continue;
-        recentProjects_.append(
+        project_.recent.append(
             QVariantMap{{QStringLiteral("path"), path},
                         {QStringLiteral("name"), entry.value(QStringLiteral("name")).toString()},
                         {QStringLiteral("openedAt"), entry.value(QStringLiteral("openedAt")).toString()}});
@@ -87,12 +87,12 @@ void UiController::recordRecentProject(const QString& path, const QString& name)
         QVariantMap{{QStringLiteral("path"), path},
                     {QStringLiteral("name"), name},
                     {QStringLiteral("openedAt"), QDateTime::currentDateTime().toString(Qt::ISODate)}}};
-    for (const QVariant& entry : std::as_const(recentProjects_)) {
+    for (const QVariant& entry : std::as_const(project_.recent)) {
         if (next.size() >= kRecentProjectLimit) break;
         if (entry.toMap().value(QStringLiteral("path")).toString() != path) next.append(entry);
     }
-    recentProjects_ = next;
-    settings_.setValue(QStringLiteral("recentProjects"), recentProjects_);
+    project_.recent = next;
+    settings_.setValue(QStringLiteral("recentProjects"), project_.recent);
     emit recentProjectsChanged();
 }
 
@@ -304,12 +304,12 @@ void UiController::openRecentProject(const QString& path) {
 void UiController::removeRecentProject(const QString& path) {
     try {
         QVariantList kept;
-        for (const QVariant& entry : std::as_const(recentProjects_)) {
+        for (const QVariant& entry : std::as_const(project_.recent)) {
             if (entry.toMap().value(QStringLiteral("path")).toString() != path) kept.append(entry);
         }
-        if (kept.size() == recentProjects_.size()) return;
-        recentProjects_ = kept;
-        settings_.setValue(QStringLiteral("recentProjects"), recentProjects_);
+        if (kept.size() == project_.recent.size()) return;
+        project_.recent = kept;
+        settings_.setValue(QStringLiteral("recentProjects"), project_.recent);
         emit recentProjectsChanged();
     } catch (...) {
     }
@@ -343,7 +343,7 @@ void UiController::loadProjectNoiseFloor() {
         }
     }
     rebuildNoiseProfileInfo();
-    for (core::StreamingAcousticEngine* engine : {liveEngine_.get(), replayEngine_.get()}) {
+    for (core::StreamingAcousticEngine* engine : {engines_.live.get(), engines_.replay.get()}) {
         engine->setNoiseFloorProfile(noiseFloor_.profile);
         engine->setNoiseSubtractionEnabled(noiseFloor_.subtractionEnabled);
     }

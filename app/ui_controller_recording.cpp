@@ -66,7 +66,7 @@ bool UiController::recording() const { return run_.recording.load() == kRecordin
 bool UiController::canStopRecording() const { return recording(); }
 bool UiController::canStartRecording() const {
     return run_.session.load() == kRunning && hasProject() && run_.recording.load() == kRecordingIdle &&
-           !profileJson_.empty();
+           !profileState_.json.empty();
 }
 bool UiController::recordingFinalizing() const { return run_.recording.load() == kRecordingFinalizing; }
 QString UiController::recordingMeasurementId() const { return recording_.measurementId; }
@@ -75,13 +75,12 @@ double UiController::recordingElapsedSeconds() const {
 }
 quint64 UiController::recordingBytes() const { return recording_.bytesWritten.load(); }
 bool UiController::recordingVideoActive() const { return recording_.videoActive; }
-double UiController::recordingMaxDurationSeconds() const { return recordingMaxDurationSeconds_; }
+double UiController::recordingMaxDurationSeconds() const { return recording_.maxDurationMs.load() / 1000.0; }
 
 void UiController::setRecordingMaxDurationSeconds(double seconds) {
     try {
         const double next = clampToRange(std::round(seconds), 1.0, 120.0);
-        if (next == recordingMaxDurationSeconds_) return;
-        recordingMaxDurationSeconds_ = next;
+        if (next == recordingMaxDurationSeconds()) return;
         recording_.maxDurationMs.store(static_cast<std::int64_t>(next * 1000.0));
         settings_.setValue(QStringLiteral("recording/maxDurationSec"), next);
         emit recordingMaxDurationChanged();
@@ -109,7 +108,7 @@ void UiController::startRecording() {
             reportEvent(QStringLiteral("Open or create a Project before Recording"));
             return;
         }
-        if (run_.recording.load() != kRecordingIdle || profileJson_.empty()) {
+        if (run_.recording.load() != kRecordingIdle || profileState_.json.empty()) {
             reportEvent(QStringLiteral("Recording requires an active Live session"));
             return;
         }
@@ -125,7 +124,7 @@ void UiController::startRecording() {
                 projectDir / "measurements" / toFsPath(u'.' + id + QStringLiteral(".camera.tmp.mp4")), error);
             if (error) throw fs::filesystem_error("absolute", projectDir, error);
 
-            auto writer = std::make_unique<core::Recording>(projectDir, id.toStdString(), profileJson_,
+            auto writer = std::make_unique<core::Recording>(projectDir, id.toStdString(), profileState_.json,
                                                             live_.source.toStdString());
             std::unique_ptr<core::Recording> leftover;
             {
@@ -144,11 +143,10 @@ void UiController::startRecording() {
             recording_.elapsedMs.store(0);
             recording_.limitReached.store(false);
             recording_.lastStatsPostNs.store(0);
-            recording_.maxDurationMs.store(static_cast<std::int64_t>(recordingMaxDurationSeconds_ * 1000.0));
             recording_.videoStagingPath = staging;
             recording_.videoActive = false;
             recording_.stopPending = false;
-            recordingWatchdog_->stop();
+            timers_.recordingWatchdog->stop();
 
             setRecordingState(kRecordingActive);
             emit recordingStatsChanged();
@@ -217,7 +215,7 @@ void UiController::onRecordingAppendFailed(std::uint64_t generation, const QStri
         if (generation != recording_.generation.load()) return;
         recording_.videoActive = false;
         recording_.stopPending = false;
-        recordingWatchdog_->stop();
+        timers_.recordingWatchdog->stop();
         emit videoRecordStopRequested();
         emit recordingStateChanged();
         emit uiStateChanged();
@@ -245,7 +243,7 @@ void UiController::onRecordingLimitReached(std::uint64_t generation) {
     try {
         if (generation != recording_.generation.load() || run_.recording.load() != kRecordingActive) return;
         reportEvent(QStringLiteral("Recording reached the %1 s Measurement limit; finalizing")
-                        .arg(recordingMaxDurationSeconds_, 0, 'f', 0));
+                        .arg(recordingMaxDurationSeconds(), 0, 'f', 0));
         stopRecording();
     } catch (...) {
     }
@@ -260,7 +258,8 @@ void UiController::stopRecording() {
         }
         recording_.stopPending = true;
         emit videoRecordStopRequested();
-        recordingWatchdog_->start(kWatchdogBaseMs + static_cast<int>(recording_.elapsedMs.load() / 10));
+        timers_.recordingWatchdog->start(kWatchdogBaseMs +
+                                         static_cast<int>(recording_.elapsedMs.load() / 10));
     } catch (...) {
     }
 }
@@ -305,7 +304,7 @@ void UiController::notifyVideoRecorderStopped(const QString& actualPath) {
         }
         if (recording_.stopPending) {
             recording_.stopPending = false;
-            recordingWatchdog_->stop();
+            timers_.recordingWatchdog->stop();
             finalizeRecording();
         }
     } catch (...) {
@@ -325,6 +324,7 @@ void UiController::onRecordingWatchdog() {
     }
 }
 
+// Without video when told so: a recorder that never reported its stop leaves an unfinished file.
 void UiController::finalizeRecording(bool withVideo) {
     std::unique_ptr<core::Recording> writer;
     fs::path video;
@@ -334,7 +334,7 @@ void UiController::finalizeRecording(bool withVideo) {
         writer = std::move(recording_.writer);
         if (withVideo) video = recording_.videoPath;
     }
-    recordingWatchdog_->stop();
+    timers_.recordingWatchdog->stop();
     setRecordingState(kRecordingFinalizing);
     emit recordingStatsChanged();
     reportEvent(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));

@@ -3,6 +3,7 @@
 // Records the UiController keeps its state in, grouped by topic; each field says who touches it.
 
 #include <QString>
+#include <QVariantList>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -130,6 +131,7 @@ struct DiagnosticsRecords {
     mutable std::mutex meterMutex;  // guards meters; diagnostics workers write, getters read
     render::ChannelMeters meters;
     render::DiagnosticOutputs outputs;  // atomics, no lock
+    QVariantList rows;                  // the diagnostic rows; GUI thread only
 };
 
 // The controller's worker threads; the destructor stops and joins them in its own order.

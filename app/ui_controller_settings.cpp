@@ -96,7 +96,7 @@ void UiController::setPlotPalette(const QVariantMap& palette) {
         render::setPlotPalette(
             render::DiagnosticsContext{diagnosticSettings_, diagnostics_.mutex, diagnostics_.state,
                                        diagnostics_.meterMutex, diagnostics_.meters, diagnostics_.outputs,
-                                       *diagnosticProvider_, render::PlotPalette::processWide()},
+                                       *imageOutputs_.diagnosticProvider, render::PlotPalette::processWide()},
             palette);
     });
 }

@@ -20,10 +20,10 @@ class BeamformingSettingsTestPeer {
     void setSessionState(std::int32_t state) { ui_.setSessionState(state); }
     void setRecordingState(std::int32_t state) { ui_.run_.recording.store(state); }
     void setReplayState(std::int32_t state) { ui_.run_.replay.store(state); }
-    void setReplayProfile(const core::DeviceProfile& profile) { ui_.frozenProfile_ = profile; }
+    void setReplayProfile(const core::DeviceProfile& profile) { ui_.profileState_.frozen = profile; }
 
-    core::StreamingAcousticEngine& liveEngine() { return *ui_.liveEngine_; }
-    core::StreamingAcousticEngine& replayEngine() { return *ui_.replayEngine_; }
+    core::StreamingAcousticEngine& liveEngine() { return *ui_.engines_.live; }
+    core::StreamingAcousticEngine& replayEngine() { return *ui_.engines_.replay; }
     const core::BeamformingParameters& beamforming() const { return ui_.live_.beamforming; }
     const core::FrequencyBandParameters& band() const { return ui_.live_.band; }
 

@@ -25,7 +25,7 @@ class RecordingTestPeer {
         std::lock_guard lock(ui_.recording_.mutex);
         ui_.recording_.startedAt -= by;
     }
-    QTimer* watchdog() const { return ui_.recordingWatchdog_; }
+    QTimer* watchdog() const { return ui_.timers_.recordingWatchdog; }
     std::uint64_t generation() const { return ui_.recording_.generation.load(); }
 
     // What a worker thread of an earlier Recording would post late.
