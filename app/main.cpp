@@ -15,6 +15,7 @@
 #include "app/file_dialog_warmup.h"
 #include "app/i18n_manager.h"
 #include "app/platform/console_output.h"
+#include "app/platform/media_backend.h"
 #include "app/platform/openmp_environment.h"
 #include "app/startup_selection.h"
 #include "app/ui_controller.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     platform::attachParentConsole();
     qInstallMessageHandler(consoleMessageHandler);
     platform::preferPassiveOpenMpWait(argv);
+    platform::selectMediaBackend();
 
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
@@ -58,8 +60,10 @@ int main(int argc, char** argv) {
     context->setContextProperty(QStringLiteral("ui"), ui);
     QObject::connect(i18n, &I18nManager::languageChanged, ui, [ui] { ui->refreshLocalizedStrings(); });
 
-    context->setContextProperty(QStringLiteral("cameraFilter"), new zk::camera::CameraFilterChain(engine.get()));
-    context->setContextProperty(QStringLiteral("deviceCtl"), new zk::device::DeviceController(ui, engine.get()));
+    context->setContextProperty(QStringLiteral("cameraFilter"),
+                                new zk::camera::CameraFilterChain(engine.get()));
+    context->setContextProperty(QStringLiteral("deviceCtl"),
+                                new zk::device::DeviceController(ui, engine.get()));
 
     ui->registerImageProviders(*engine);
 

@@ -19,18 +19,18 @@ void BoundedBlockingQueue::reset(std::uint64_t capacity) {
 
 void BoundedBlockingQueue::push(SampleBlock block) {
     if (block.samples.empty()) return;
+    std::deque<SampleBlock> dropped;  // freed after the lock is released
     {
         std::lock_guard lock(mutex_);
         if (closed_) return;
-        bool dropped = false;
         while (fifo_.size() >= capacity_) {
             droppedFrames_ += fifo_.front().frames;
             ++droppedBlocks_;
+            dropped.push_back(std::move(fifo_.front()));
             fifo_.pop_front();
-            dropped = true;
         }
-        if (dropped && !fifo_.empty()) fifo_.front().gap = true;
-        block.gap = dropped && fifo_.empty();
+        if (!dropped.empty() && !fifo_.empty()) fifo_.front().gap = true;
+        block.gap = !dropped.empty() && fifo_.empty();
         fifo_.push_back(std::move(block));
         highWaterMark_ = std::max<std::uint64_t>(highWaterMark_, fifo_.size());
     }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QString>
 #include <QVariantList>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <limits>
 
 namespace zk::app {
@@ -32,5 +34,19 @@ inline double speedOfSoundForTemperature(double celsius) { return 331.3 * std::s
 // One map per parameter descriptor of the algorithm, in descriptor order: "key", "label", "type"
 // ("bool", "int" or "real"), "minimum", "maximum", "defaultValue", "step" and "unit".
 QVariantList parameterFieldsOf(std::int32_t algorithmId);
+
+// The boundary of an invokable: runs body and turns an exception into the report "<operation> failed:
+// <text>" through report (a callable taking the QString), so that none reaches QML.
+template <class Report, class Body>
+void guardInvokable(const char* operation, Report&& report, Body&& body) {
+    try {
+        body();
+    } catch (const std::exception& error) {
+        report(
+            QStringLiteral("%1 failed: %2").arg(QLatin1String(operation), QString::fromUtf8(error.what())));
+    } catch (...) {
+        report(QStringLiteral("%1 failed: unknown error").arg(QLatin1String(operation)));
+    }
+}
 
 }  // namespace zk::app

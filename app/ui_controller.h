@@ -14,8 +14,10 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 
+#include "app/live_session_state.h"
 #include "app/project_state.h"
 #include "app/recording_session.h"
 #include "app/sample_block_queue.h"
@@ -700,7 +702,7 @@ class UiController : public QObject {
     void rebuildNoiseProfileInfo();
     void renderAnalysisSpectrum();
     void setSessionState(std::int32_t state);
-    // Stops and joins the four live threads (acquisition, DSP, live map, live diagnostics, in order).
+    // Closes both queues, then stops and joins acquisition, DSP, live map, diagnostics in order; no lock.
     void stopLiveThreads();
     // Destructor: keeps a Recording that is still open as a Measurement without video.
     void finalizeOpenRecordingAtExit();
@@ -710,6 +712,24 @@ class UiController : public QObject {
     void applyFrequencyBand();
     // The sample rate frequencies are limited by: the Replay's frozen profile or the live one; 0 if none.
     double frequencyLimitSampleRate() const;
+    // Live session (ui_controller_live.cpp, live_workers.cpp); workers see atomics, copies, their sources.
+    void resetLiveView();  // clears the last session's diagnostic buffers, images, summary; GUI thread
+    // Resets the queues, starts DSP, map, diagnostics, waits until they run, then acquisition; GUI thread.
+    void startLiveThreads(const core::DeviceProfile& profile);
+    void stopAndDeleteLiveSources();            // GUI thread, only while no live worker runs
+    void failLiveStart(const QString& reason);  // no thread, no source, DeviceSession stopped, Faulted
+    void refuseFailedStart(const QString& reason);
+    void acquisitionLoop(std::stop_token stop, core::UdpSource* udp, core::SyntheticSource* synthetic,
+                         double sampleRateHz, std::uint32_t wireChannels);
+    using LiveStarted = std::shared_ptr<std::atomic<int>>;  // each consumer adds 1 once it runs
+    void dspLoop(std::stop_token stop, LiveStarted started);
+    void liveMapLoop(std::stop_token stop, LiveStarted started);
+    void liveDiagnosticsLoop(std::stop_token stop, LiveStarted started, core::DeviceProfile profile);
+    // Counts a worker error; only a session's first shows `format` (%1: text), also logged if logEvent.
+    void countLiveError(const char* format, const QString& text, bool logEvent);
+    void rebuildLiveMetrics(core::UdpSource* udp);  // acquisition thread
+    // Any thread: makes the map the latest of its kind (1 live, 2 replay, 3 analysis), then repaints.
+    void publishMap(core::HeatmapGrid map, std::int32_t kind);
 
     // State lives in topic records (ui_controller_records.h) beside the engines, sources and threads.
     QQmlEngine* engine_;  // not owned; may be null
@@ -717,8 +737,8 @@ class UiController : public QObject {
 
     ControllerTexts texts_;
     RunState run_;
-
     LiveSettings live_;
+    LiveSessionState liveSession_;  // queues, counters, synthetic settings; see its header
 
     // Display settings read by the painters and map workers without a lock.
     render::HeatmapDisplaySettings heatmapSettings_;  // dynamic range, tau, level gate, confidence
@@ -750,14 +770,9 @@ class UiController : public QObject {
     camera::UvcCameraState cameraState_;
     std::unique_ptr<camera::UvcCameraControl> cameraControl_;
 
-    // The live and the Replay engines; liveEngineMutex_ serialises pushes with resets of the live one.
     std::unique_ptr<core::StreamingAcousticEngine> liveEngine_;
     std::mutex liveEngineMutex_;  // guards pushes into liveEngine_ (DSP thread) against resets (GUI)
     std::unique_ptr<core::StreamingAcousticEngine> replayEngine_;
-
-    // Blocks from the acquisition thread to the DSP and the diagnostics threads.
-    BoundedBlockingQueue dspQueue_{BoundedBlockingQueue::kDefaultCapacity};
-    BoundedBlockingQueue diagnosticsQueue_{BoundedBlockingQueue::kDefaultCapacity};
 
     // Live and Replay sample sources; created and destroyed on the GUI thread.
     std::unique_ptr<core::UdpSource> udpSource_;
@@ -781,6 +796,9 @@ class UiController : public QObject {
 
     WorkerThreads threads_;
 
+    // Beamforming and display settings: the tests reach the session states and the live engine
+    // through this peer to stand in for a running session.
+    friend class BeamformingSettingsTestPeer;
     // Projects and Measurements (ui_controller_projects.cpp, ui_controller_measurements.cpp).
     // Reports the first applicable refusal text and returns true while a Recording, a Full Recompute
     // or a Replay (in this order) forbids changing the open Project.

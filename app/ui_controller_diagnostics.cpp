@@ -42,7 +42,8 @@ double UiController::spectrumNyquistHz() const {
 
 QString UiController::diagnosticSummary() const {
     std::lock_guard lock(diagnostics_.mutex);
-    return diagnostics_.state.summary;
+    // The diagnostics thread replaces the text: the copy shares no buffer with it.
+    return QString(diagnostics_.state.summary.constData(), diagnostics_.state.summary.size());
 }
 
 QString UiController::diagnosticSource() const {

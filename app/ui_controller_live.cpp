@@ -1,10 +1,25 @@
 // Session states, availability flags and live session control.
+#include <QCoreApplication>
+#include <QImage>
+#include <algorithm>
+#include <cmath>
+
 #include "app/platform/process_memory.h"
 #include "app/ui_controller.h"
+#include "core/streaming/source_analysis.h"
+#include "core/streaming/streaming_acoustic_engine.h"
+#include "core/streaming/synthetic_source.h"
+#include "core/streaming/udp_source.h"
+#include "render/diagnostic_image_provider.h"
 
 namespace zk::app {
 
 namespace {
+
+// The array's stream: port, a receive buffer for bursts of the network, and the longest wait of a read.
+constexpr std::int32_t kLiveUdpPort = 6666;
+constexpr std::int32_t kLiveUdpReceiveBufferBytes = 16777216;
+constexpr std::int32_t kLiveUdpReadTimeoutMs = 250;
 
 bool editableState(std::int32_t state) { return state == kNoProfile || state == kReady || state == kFaulted; }
 
@@ -64,26 +79,250 @@ bool UiController::canCalibrateNoise() const {
            !replayBusy(run_.replay.load()) && run_.session.load() == kRunning;
 }
 
-void UiController::startLive() {}
+void UiController::startLive() {
+    try {
+        if (run_.replay.load() != kReplayIdle) stopReplay();
+        if (run_.fullRecomputeRunning.load()) {
+            run_.fullRecomputeCancel.store(true);
+            if (threads_.fullRecompute.joinable()) {
+                threads_.fullRecompute.request_stop();
+                threads_.fullRecompute.join();
+            }
+        }
+        platform::trimHeap();
+        if (!canStart()) {
+            reportEvent(QStringLiteral("Start requires a validated Device Profile and Ready state"));
+            return;
+        }
 
-void UiController::stopLive() {}
+        stopLiveThreads();
+        stopAndDeleteLiveSources();
 
-void UiController::runOnce() {}
+        liveSession_.counters.zero();
+        liveSession_.udp.zero();
+        liveSession_.degradationSeenSum = 0;
+        liveSession_.degradationWarnedNs = 0;
+        map_.hasHeatmap.store(false);
+        resetLiveView();
+        emit heatmapUpdated();
 
-void UiController::trimMemory() { platform::trimHeap(); }
-
-void UiController::stopLiveThreads() {
-    run_.liveRunning.store(false);
-    dspQueue_.close();
-    diagnosticsQueue_.close();
-    for (std::jthread* thread :
-         {&threads_.acquisition, &threads_.dsp, &threads_.liveMap, &threads_.liveDiagnostics}) {
-        if (thread->joinable()) thread->request_stop();
+        setSessionState(kStarting);
+        reportEvent(QStringLiteral("Starting acquisition transaction..."));
+        liveSession_.committed.store(false);
+    } catch (const std::exception& error) {
+        refuseFailedStart(QString::fromUtf8(error.what()));
+        return;
+    } catch (...) {
+        refuseFailedStart(QStringLiteral("unknown error"));
+        return;
     }
-    for (std::jthread* thread :
-         {&threads_.acquisition, &threads_.dsp, &threads_.liveMap, &threads_.liveDiagnostics}) {
-        if (thread->joinable()) thread->join();
+
+    try {
+        deviceSession_.start();
+        const core::DeviceProfile profile = deviceSession_.runtimeConfig();
+
+        const bool fromUdp = live_.source == QLatin1String("UDP");
+        if (fromUdp) {
+            auto udp = std::make_unique<core::UdpSource>(kLiveUdpPort, kLiveUdpReceiveBufferBytes,
+                                                         kLiveUdpReadTimeoutMs);
+            udp->configure(profile);
+            udpSource_ = std::move(udp);
+        } else {
+            liveSession_.syntheticSettings.frequencyHz = live_.frequency;
+            liveSession_.syntheticSettings.tangentPlane = true;
+            liveSession_.syntheticSettings.tangentAngleXDeg = live_.azimuth;
+            liveSession_.syntheticSettings.tangentAngleYDeg = live_.elevation;
+            auto synthetic = std::make_unique<core::SyntheticSource>(liveSession_.syntheticSettings);
+            synthetic->configure(profile);
+            syntheticSource_ = std::move(synthetic);
+        }
+
+        core::StreamingEngineConfig config;
+        config.frameSize = 1024;
+        config.hopSize = 512;
+        config.frequencyHz = live_.frequency;
+        config.band = live_.band;
+        config.csmTauSeconds = heatmapSettings_.csmTauSeconds.load();
+        config.mapIntervalMs = 100;
+        config.asyncMaps = true;
+        config.useBinRotation = true;
+        config.dasMaxThreads = 4;
+        config.beamforming = live_.beamforming;
+        {
+            std::lock_guard lock(liveEngineMutex_);
+            liveEngine_->configure(profile, config);
+        }
+
+        run_.liveRunning.store(true);
+        startLiveThreads(profile);
+        if (udpSource_) udpSource_->start();
+
+        liveSession_.committed.store(true);
+        setSessionState(kRunning);
+        reportEvent(QStringLiteral("Live acquisition running from %1")
+                        .arg(fromUdp ? QStringLiteral("UDP") : QStringLiteral("Synthetic")));
+    } catch (const std::exception& error) {
+        failLiveStart(QString::fromUtf8(error.what()));
+    } catch (...) {
+        failLiveStart(QStringLiteral("unknown error"));
     }
 }
+
+// Before the transaction nothing was made: a start already shown as Starting ends Faulted, any other
+// only reports the failure.
+void UiController::refuseFailedStart(const QString& reason) {
+    if (run_.session.load() == kStarting) {
+        failLiveStart(reason);
+        return;
+    }
+    try {
+        reportEvent(QStringLiteral("Start transaction failed: %1").arg(reason));
+    } catch (...) {
+        // Out of memory for the report itself; nothing changed.
+    }
+}
+
+void UiController::failLiveStart(const QString& reason) {
+    try {
+        liveSession_.committed.store(false);
+        run_.liveRunning.store(false);
+        stopLiveThreads();
+        stopAndDeleteLiveSources();
+        if (deviceSession_.state() == core::DeviceSession::kRunning) deviceSession_.stop();
+        setSessionState(kFaulted);
+        reportEvent(QStringLiteral("Start transaction failed: %1").arg(reason));
+    } catch (...) {
+        // Only the report can still fail here (out of memory); the threads and sources are gone.
+        setSessionState(kFaulted);
+    }
+}
+
+void UiController::stopLive() {
+    try {
+        if (run_.session.load() != kRunning) return;
+        if (run_.noiseCalibrating.load()) cancelNoiseCalibration();
+        if (run_.recording.load() == kRecordingActive) stopRecording();
+
+        setSessionState(kStopping);
+        reportEvent(QStringLiteral("Stopping acquisition..."));
+
+        run_.liveRunning.store(false);
+        liveSession_.committed.store(false);
+        // Wakes an acquisition thread waiting in readFrames.
+        if (udpSource_) udpSource_->stop();
+        stopLiveThreads();
+        stopAndDeleteLiveSources();
+        {
+            std::lock_guard lock(liveEngineMutex_);
+            liveEngine_->reset();
+        }
+        {
+            std::lock_guard lock(diagnostics_.mutex);
+            diagnostics_.state.history.clear();
+            diagnostics_.state.ring = render::FrameRing{};
+            diagnostics_.state.waterfall.image = QImage();
+        }
+        if (deviceSession_.state() == core::DeviceSession::kRunning) deviceSession_.stop();
+
+        setLiveMetricsText(QCoreApplication::translate("UiController", "Live stopped"));
+        setSessionState(kReady);
+        reportEvent(QStringLiteral("Acquisition stopped; Device Profile remains ready"));
+    } catch (...) {
+        // Only a report can fail here (out of memory): whatever happened, no worker and no source may
+        // outlive the stop, and the profile stays ready.
+        run_.liveRunning.store(false);
+        liveSession_.committed.store(false);
+        stopLiveThreads();
+        stopAndDeleteLiveSources();
+        if (deviceSession_.state() == core::DeviceSession::kRunning) deviceSession_.stop();
+        setSessionState(kReady);
+    }
+}
+
+void UiController::stopAndDeleteLiveSources() {
+    if (udpSource_) udpSource_->stop();
+    udpSource_.reset();
+    syntheticSource_.reset();
+}
+
+void UiController::resetLiveView() {
+    diagnostics_.outputs.diagnosticSource.store(0);
+    {
+        std::lock_guard lock(diagnostics_.mutex);
+        diagnostics_.state.history.clear();
+        diagnostics_.state.ring = render::FrameRing{};
+        diagnostics_.state.accumulators.reset(0);
+        diagnostics_.state.lastRenderNs = 0;
+        diagnostics_.state.skippedBlocks = 0;
+        diagnostics_.state.waterfall.image = QImage();
+        diagnostics_.state.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
+    }
+    for (const char* id : {"levels", "waveform", "spectrum", "analysisSpectrum", "waterfall"}) {
+        diagnosticProvider_->setImage(QString::fromLatin1(id), QImage());
+    }
+    diagnostics_.outputs.diagnosticRevision.fetch_add(1);
+    emit diagnosticsUpdated();
+}
+
+void UiController::runOnce() {
+    try {
+        const std::int32_t state = run_.session.load();
+        if (state == kRunning || state == kStarting || state == kStopping ||
+            run_.recording.load() == kRecordingFinalizing || run_.replay.load() == kReplayLoading ||
+            run_.fullRecomputeRunning.load()) {
+            reportEvent(QStringLiteral("Stop the active session before running a one-shot analysis"));
+            return;
+        }
+        if (!deviceSession_.hasProfile()) {
+            reportEvent(QStringLiteral("Import a Device Profile first"));
+            return;
+        }
+        const core::DeviceProfile profile = liveProfile_;
+        core::SourceAnalysisSettings settings;
+        settings.frameSize = 256;
+        settings.hopSize = 128;
+        settings.frameCount = 1024;
+        settings.bin = static_cast<std::uint64_t>(
+            std::max(0L, std::lround(live_.frequency / static_cast<double>(profile.sampleRateHz) * 256.0)));
+        settings.frequencyHz = live_.frequency;
+        const bool hasFieldOfView =
+            profile.camera.has_value() && profile.camera->hfovDeg > 0.0 && profile.camera->vfovDeg > 0.0;
+        const double halfH = hasFieldOfView ? profile.camera->hfovDeg / 2.0 : 32.0;
+        const double halfV = hasFieldOfView ? profile.camera->vfovDeg / 2.0 : 24.0;
+        settings.azimuthMinDeg = -halfH;
+        settings.azimuthMaxDeg = halfH;
+        settings.azimuthCount = static_cast<std::uint64_t>(std::floor(2.0 * halfH)) + 1;
+        settings.elevationMinDeg = -halfV;
+        settings.elevationMaxDeg = halfV;
+        settings.elevationCount = static_cast<std::uint64_t>(std::floor(2.0 * halfV)) + 1;
+        settings.cameraGrid = true;
+        settings.removeCsmDiagonal = false;
+        settings.tolerateShortInput = false;
+
+        core::HeatmapGrid map;
+        if (live_.source == QLatin1String("Synthetic")) {
+            liveSession_.syntheticSettings.frequencyHz = live_.frequency;
+            liveSession_.syntheticSettings.tangentPlane = true;
+            liveSession_.syntheticSettings.tangentAngleXDeg = live_.azimuth;
+            liveSession_.syntheticSettings.tangentAngleYDeg = live_.elevation;
+            map = core::runSyntheticSelfCheck(profile, liveSession_.syntheticSettings, settings);
+        } else {
+            core::UdpSource udp(kLiveUdpPort, kLiveUdpReceiveBufferBytes, kLiveUdpReadTimeoutMs);
+            udp.configure(profile);
+            udp.start();
+            map = core::runSourceAnalysis(udp, profile, settings);
+            udp.stop();
+        }
+        publishMap(std::move(map), render::kMapSourceLive);
+        reportEvent(QStringLiteral("Run complete"));
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Run failed: %1").arg(QString::fromUtf8(error.what())));
+    } catch (...) {
+        reportEvent(QStringLiteral("Run failed: %1").arg(QStringLiteral("unknown error")));
+    }
+}
+
+// The working set follows on its own on this platform: returning free heap pages is the whole trim.
+void UiController::trimMemory() { platform::trimHeap(); }
 
 }  // namespace zk::app

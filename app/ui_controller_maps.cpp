@@ -1,4 +1,4 @@
-// Map result hand-off, the map display properties and the frequency-band hand-off.
+// Map result hand-off and the map display properties.
 #include "app/ui_controller.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 
@@ -10,6 +10,13 @@ QVector4D contourGroup(const render::HeatmapShaderState& state, std::size_t grou
     const std::size_t first = group * 4;
     return {state.contourLevels[first], state.contourLevels[first + 1], state.contourLevels[first + 2],
             state.contourLevels[first + 3]};
+}
+
+// A field of the latest published map (like its band, read under the hand-off lock); 0 before the first.
+template <typename Field>
+Field latestMapValue(const MapHandoff& map, Field core::HeatmapGrid::*field) {
+    std::lock_guard lock(map.mutex);
+    return map.latest ? (*map.latest).*field : Field{};
 }
 
 }  // namespace
@@ -27,18 +34,20 @@ QString UiController::mapSource() const {
             return {};
     }
 }
-double UiController::peakAzimuth() const { return 0.0; }
-double UiController::peakElevation() const { return 0.0; }
-double UiController::peakDb() const { return 0.0; }
-double UiController::peakLevelDbfs() const { return 0.0; }
-double UiController::mapSpanDb() const { return 0.0; }
+double UiController::peakAzimuth() const { return latestMapValue(map_, &core::HeatmapGrid::peakAzimuthDeg); }
+double UiController::peakElevation() const {
+    return latestMapValue(map_, &core::HeatmapGrid::peakElevationDeg);
+}
+double UiController::peakDb() const { return latestMapValue(map_, &core::HeatmapGrid::peakRelativeDb); }
+double UiController::peakLevelDbfs() const { return latestMapValue(map_, &core::HeatmapGrid::peakDb); }
+double UiController::mapSpanDb() const { return latestMapValue(map_, &core::HeatmapGrid::dynamicRangeDb); }
 int UiController::mapVisiblePixels() const { return map_.visiblePixels.load(); }
-double UiController::effectiveFrequencyHz() const { return 0.0; }
-double UiController::effectiveBandLowHz() const { return 0.0; }
-double UiController::effectiveBandHighHz() const { return 0.0; }
-int UiController::effectiveBinCount() const { return 0; }
-quint64 UiController::mapParameterRevision() const { return 0; }
-int UiController::mapAlgorithmId() const { return 0; }
+quint64 UiController::mapParameterRevision() const {
+    return latestMapValue(map_, &core::HeatmapGrid::parametersRevision);
+}
+int UiController::mapAlgorithmId() const {
+    return static_cast<int>(latestMapValue(map_, &core::HeatmapGrid::algorithmId));
+}
 
 bool UiController::mapHasAbsoluteLevels() const {
     std::lock_guard lock(map_.shaderStateMutex);
@@ -85,6 +94,16 @@ QVector4D UiController::contourLevels5() const {
     return contourGroup(map_.shaderState, 5);
 }
 
+void UiController::publishMap(core::HeatmapGrid map, std::int32_t kind) {
+    heatmapSettings_.mapSource.exchange(kind);
+    {
+        std::lock_guard lock(map_.mutex);
+        map_.latest = std::move(map);
+    }
+    map_.hasHeatmap.store(true);
+    refreshHeatmapImages();
+}
+
 void UiController::refreshHeatmapImages() {
     try {
         heatmapPainter_->refreshHeatmapImages();
@@ -92,30 +111,6 @@ void UiController::refreshHeatmapImages() {
         setStatusText(QStringLiteral("Map render error: %1").arg(QString::fromUtf8(error.what())));
     }
     emit heatmapUpdated();
-}
-
-void UiController::applyFrequencyBand() {
-    live_.band.centerHz = live_.frequency;
-    ++live_.band.revision;
-    if (run_.session.load() == kRunning) {
-        try {
-            liveEngine_->setFrequencyBand(live_.band);
-            setStatusText(
-                QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
-        } catch (const std::exception& error) {
-            reportEvent(
-                QStringLiteral("Frequency-band update failed: %1").arg(QString::fromUtf8(error.what())));
-        }
-    }
-    if (replayActive()) {
-        try {
-            replayEngine_->setFrequencyBand(live_.band);
-            reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(frequencyBandMode()));
-        } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Replay frequency-band update failed: %1")
-                            .arg(QString::fromUtf8(error.what())));
-        }
-    }
 }
 
 }  // namespace zk::app

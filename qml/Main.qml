@@ -1,10 +1,711 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
+import QtQuick.Window
+import QtMultimedia
 
 ApplicationWindow {
     id: window
-    width: 1280
-    height: 800
+
+    property int currentWorkspace: 0
+    property var appCamera: sharedCamera
+    property var appMediaDevices: mediaDevices
+
+    // Sidebar order, top to bottom; `index` is the page's place in the stack and `names` are the
+    // words "--workspace" accepts for it.
+    readonly property var workspaces: [
+        {label: qsTr("Device"), index: 5, names: ["device"], needsMeasurement: false},
+        {label: qsTr("Project"), index: 1, names: ["project", "measurements"], needsMeasurement: false},
+        {label: qsTr("Camera"), index: 3, names: ["camera"], needsMeasurement: false},
+        {label: qsTr("Live"), index: 0, names: ["live"], needsMeasurement: false},
+        {label: qsTr("Replay"), index: 4, names: ["replay"], needsMeasurement: true},
+        {label: qsTr("Analysis"), index: 2, names: ["analysis"], needsMeasurement: true},
+        {label: qsTr("Diagnostics"), index: 6, names: ["diagnostics"], needsMeasurement: false},
+        {label: qsTr("Settings"), index: 7, names: ["settings"], needsMeasurement: false}
+    ]
+
+    width: 1680
+    height: 1000
     visible: true
-    title: Qt.application.name
+    minimumWidth: Math.min(1500, Screen.desktopAvailableWidth)
+    minimumHeight: Math.min(880, Screen.desktopAvailableHeight)
+    title: qsTr("Sorvanta Studio v%1").arg(Qt.application.version)
+    color: Theme.bg
+
+    function sessionStateText(state) {
+        switch (state) {
+        case "NoProfile": return qsTr("No profile")
+        case "Ready": return qsTr("Ready")
+        case "Starting": return qsTr("Starting")
+        case "Running": return qsTr("Running")
+        case "Stopping": return qsTr("Stopping")
+        case "Faulted": return qsTr("Faulted")
+        default: return state
+        }
+    }
+
+    function replayStateText(state) {
+        switch (state) {
+        case "Loading": return qsTr("Loading")
+        case "Playing": return qsTr("Playing")
+        case "Paused": return qsTr("Paused")
+        case "Finished": return qsTr("Finished")
+        case "Faulted": return qsTr("Faulted")
+        case "Idle": return qsTr("Idle")
+        default: return state
+        }
+    }
+
+    // Stack index of a "--workspace" name, -1 for a name not in the table.
+    function workspaceIndex(name) {
+        for (const entry of workspaces) {
+            if (entry.names.indexOf(name) >= 0)
+                return entry.index
+        }
+        return -1
+    }
+
+    function applyStartupOptions(args) {
+        const at = args.indexOf("--workspace")
+        if (at >= 0 && at + 1 < args.length) {
+            workspaceArgTimer.workspace = args[at + 1]
+            workspaceArgTimer.start()
+        }
+        if (args.indexOf("--open-camera") >= 0)
+            cameraOpenTimer.start()
+    }
+
+    function pushPlotPalette() {
+        ui.setPlotPalette({
+            bg: String(Theme.plotBg),
+            grid: String(Theme.plotGrid),
+            axis: String(Theme.plotAxis),
+            fg: String(Theme.plotFg),
+            waveform: String(Theme.plotWaveform),
+            waveformDim: String(Theme.plotWaveformDim),
+            spectrum: String(Theme.plotSpectrum),
+            cursor: String(Theme.plotCursor),
+            waterfallBg: String(Theme.plotWaterfallBg)
+        })
+    }
+
+    // A local path as a "file:///" URL with "/" separators; characters outside the URL-safe set are
+    // percent-encoded. The leading "/" of a Unix path is the one after "file://".
+    function localFileUrl(path) {
+        let text = String(path).replace(/\\/g, "/")
+        if (text.startsWith("/"))
+            text = text.substring(1)
+        const plain = /^[A-Za-z0-9\-._~!$&'()*+,;=:@\/]$/
+        let url = "file:///"
+        for (const ch of text)
+            url += plain.test(ch) ? ch : encodeURIComponent(ch)
+        return url
+    }
+
+    function hasDefaultVideoInput() {
+        return String(mediaDevices.defaultVideoInput.id) !== ""
+    }
+
+    function openSharedCamera() {
+        if (!sharedCamera || sharedCamera.active || !hasDefaultVideoInput())
+            return
+        sharedCamera.cameraDevice = mediaDevices.defaultVideoInput
+        sharedCamera.start()
+    }
+
+    function bindActiveCamera() {
+        ui.bindUvcCamera(String(sharedCamera.cameraDevice.id), sharedCamera.cameraDevice.description)
+    }
+
+    Component.onCompleted: {
+        Theme.themeId = ui.uiTheme
+        pushPlotPalette()
+        applyStartupOptions(Qt.application.arguments)
+    }
+
+    Connections {
+        target: Theme
+        function onThemeIdChanged() { window.pushPlotPalette() }
+    }
+
+    Timer {
+        id: workspaceArgTimer
+        objectName: "workspaceArgTimer"
+        property string workspace: ""
+        interval: 100
+        onTriggered: {
+            const index = window.workspaceIndex(workspace)
+            if (index >= 0)
+                window.currentWorkspace = index
+        }
+    }
+
+    Timer {
+        id: cameraOpenTimer
+        objectName: "cameraOpenTimer"
+        interval: 800
+        onTriggered: window.openSharedCamera()
+    }
+
+    Timer {
+        id: languageClickProbe
+        objectName: "languageClickProbe"
+        interval: 1200
+        running: Qt.application.arguments.indexOf("--language-click-probe") >= 0
+        onTriggered: {
+            languageCombo.popup.open()
+            languageClickStep.start()
+        }
+    }
+
+    Timer {
+        id: languageClickStep
+        objectName: "languageClickStep"
+        interval: 400
+        onTriggered: {
+            const item = languageCombo.popup.contentItem.itemAtIndex(0)
+            ui.logMediaDiagnostic("language probe clicking delegate 0 item=" + item)
+            if (item)
+                item.clicked()
+        }
+    }
+
+    component NavButton: Button {
+        id: navButton
+
+        property int workspaceIndex: 0
+        readonly property bool current: window.currentWorkspace === workspaceIndex
+
+        Layout.fillWidth: true
+        implicitHeight: 44
+        leftPadding: 0
+        rightPadding: 0
+        onClicked: window.currentWorkspace = workspaceIndex
+
+        contentItem: Text {
+            text: navButton.text
+            leftPadding: 14
+            verticalAlignment: Text.AlignVCenter
+            font.pixelSize: Theme.fontBody
+            font.bold: navButton.current
+            color: navButton.current ? Theme.text : navButton.enabled ? Theme.muted : Theme.border
+        }
+
+        background: Rectangle {
+            radius: 8
+            color: navButton.current ? Theme.surfaceAlt
+                 : navButton.hovered && navButton.enabled
+                   ? Qt.rgba(Theme.surfaceAlt.r, Theme.surfaceAlt.g, Theme.surfaceAlt.b, 0.5)
+                   : "transparent"
+
+            Rectangle {
+                visible: navButton.current
+                width: 3
+                radius: 2
+                color: Theme.accent
+                anchors.left: parent.left
+                anchors.leftMargin: 3
+                anchors.top: parent.top
+                anchors.topMargin: 9
+                anchors.bottom: parent.bottom
+                anchors.bottomMargin: 9
+            }
+        }
+    }
+
+    header: Rectangle {
+        implicitHeight: 72
+        color: Theme.surface
+        border.color: Theme.border
+
+        RowLayout {
+            anchors.fill: parent
+            anchors.leftMargin: 20
+            anchors.rightMargin: 20
+            spacing: 14
+
+            Label {
+                text: qsTr("Sorvanta Studio")
+                font.bold: true
+                font.pixelSize: Theme.fontDisplay
+                color: Theme.text
+            }
+            Label {
+                text: "v" + Qt.application.version
+                font.pixelSize: Theme.fontSubhead
+                color: Theme.muted
+                Layout.alignment: Qt.AlignBottom
+                Layout.bottomMargin: 8
+            }
+            Rectangle {
+                implicitWidth: 1
+                implicitHeight: 28
+                color: Theme.border
+            }
+            ColumnLayout {
+                spacing: 1
+                Label {
+                    text: qsTr("PROJECT")
+                    font.bold: true
+                    font.pixelSize: Theme.fontCaption
+                    color: Theme.muted
+                }
+                Label {
+                    objectName: "projectLine"
+                    text: ui.hasProject ? ui.projectName : qsTr("No project open")
+                    font.pixelSize: Theme.fontBody
+                    color: Theme.text
+                }
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            ColumnLayout {
+                spacing: 1
+                Layout.maximumWidth: 380
+                Label {
+                    objectName: "profileLine"
+                    text: ui.hasProfile ? ui.profileInfo : qsTr("No Device Profile")
+                    font.pixelSize: Theme.fontCaption
+                    color: Theme.muted
+                    elide: Text.ElideRight
+                    horizontalAlignment: Text.AlignRight
+                    Layout.maximumWidth: 380
+                    Layout.alignment: Qt.AlignRight
+                }
+                Label {
+                    objectName: "sourceLine"
+                    text: ui.source
+                    font.pixelSize: Theme.fontSmall
+                    color: Theme.text
+                    horizontalAlignment: Text.AlignRight
+                    Layout.alignment: Qt.AlignRight
+                }
+            }
+
+            Rectangle {
+                objectName: "analysisPill"
+                visible: ui.analysisBusy
+                implicitHeight: 32
+                implicitWidth: analysisStateLabel.implicitWidth + 24
+                radius: 16
+                color: Theme.surfaceAlt
+                border.color: Theme.accent
+                Label {
+                    id: analysisStateLabel
+                    anchors.centerIn: parent
+                    text: qsTr("Analysis · %1%").arg(Math.round(ui.analysisProgress * 100))
+                    font.bold: true
+                    font.pixelSize: Theme.fontSmall
+                    color: Theme.accent
+                }
+            }
+            Rectangle {
+                objectName: "replayPill"
+                readonly property bool faulted: ui.replayState === "Faulted"
+                visible: ui.replayState !== "Idle"
+                implicitHeight: 32
+                implicitWidth: replayStateLabel.implicitWidth + 24
+                radius: 16
+                color: Theme.surfaceAlt
+                border.color: faulted ? Theme.danger : Theme.accent
+                Label {
+                    id: replayStateLabel
+                    anchors.centerIn: parent
+                    text: qsTr("Replay · %1").arg(window.replayStateText(ui.replayState))
+                    font.bold: true
+                    font.pixelSize: Theme.fontSmall
+                    color: parent.faulted ? Theme.dangerSoft : Theme.accent
+                }
+            }
+            Rectangle {
+                objectName: "recordingPill"
+                visible: ui.recording || ui.recordingFinalizing
+                implicitHeight: 32
+                implicitWidth: recordingLabel.implicitWidth + 24
+                radius: 16
+                color: Theme.surfaceAlt
+                border.color: ui.recording ? Theme.danger : Theme.warning
+                Label {
+                    id: recordingLabel
+                    anchors.centerIn: parent
+                    text: ui.recording ? qsTr("● REC") : qsTr("Saving...")
+                    font.bold: true
+                    font.pixelSize: Theme.fontSmall
+                    color: ui.recording ? Theme.dangerSoft : Theme.warning
+                }
+            }
+            Rectangle {
+                objectName: "sessionPill"
+                readonly property bool running: ui.sessionState === "Running"
+                readonly property bool faulted: ui.sessionState === "Faulted"
+                implicitHeight: 32
+                implicitWidth: stateLabel.implicitWidth + 24
+                radius: 16
+                color: Theme.surfaceAlt
+                border.color: running ? Theme.success : faulted ? Theme.danger : Theme.border
+                Label {
+                    id: stateLabel
+                    anchors.centerIn: parent
+                    text: window.sessionStateText(ui.sessionState)
+                    font.bold: true
+                    font.pixelSize: Theme.fontSmall
+                    color: parent.running ? Theme.success : parent.faulted ? Theme.dangerSoft : Theme.text
+                }
+            }
+
+            Rectangle {
+                implicitWidth: 1
+                implicitHeight: 28
+                color: Theme.border
+            }
+            Label {
+                text: qsTr("Language")
+                font.pixelSize: Theme.fontSmall
+                color: Theme.muted
+            }
+            ThemedCombo {
+                id: languageCombo
+                objectName: "languageCombo"
+                Layout.preferredWidth: 104
+                model: ["en", "zh_CN", "ja_JP"]
+                currentIndex: Math.max(0, model.indexOf(ui.uiLanguage))
+                onActivated: index => {
+                    const code = model[index]
+                    Qt.callLater(() => {
+                        ui.uiLanguage = code
+                        i18n.setLanguage(code)
+                        // Shows what the controller kept, also when it kept its old value.
+                        languageCombo.currentIndex = Qt.binding(
+                            () => Math.max(0, languageCombo.model.indexOf(ui.uiLanguage)))
+                    })
+                }
+            }
+            Label {
+                text: qsTr("Theme")
+                font.pixelSize: Theme.fontSmall
+                color: Theme.muted
+            }
+            ThemedCombo {
+                id: themeCombo
+                objectName: "themeCombo"
+                Layout.preferredWidth: 128
+                model: Theme.themeOrder
+                textMapper: key => Theme.themeNames[key]
+                currentIndex: Math.max(0, Theme.themeOrder.indexOf(Theme.themeId))
+                onActivated: index => {
+                    const key = Theme.themeOrder[index]
+                    Qt.callLater(() => {
+                        Theme.themeId = key
+                        ui.uiTheme = Theme.themeId
+                    })
+                }
+            }
+        }
+    }
+
+    RowLayout {
+        id: mainContentRow
+        anchors.fill: parent
+        spacing: 0
+
+        Rectangle {
+            id: sidebar
+            Layout.preferredWidth: 104
+            Layout.fillHeight: true
+            color: Theme.surface
+            border.color: Theme.border
+
+            ColumnLayout {
+                anchors.fill: parent
+                anchors.margins: 12
+                spacing: 8
+
+                Label {
+                    text: qsTr("WORKSPACE")
+                    font.bold: true
+                    font.pixelSize: Theme.fontCaption
+                    color: Theme.muted
+                    Layout.leftMargin: 10
+                    Layout.topMargin: 8
+                }
+
+                Repeater {
+                    model: window.workspaces
+                    delegate: NavButton {
+                        required property var modelData
+                        objectName: "nav_" + modelData.names[0]
+                        text: modelData.label
+                        workspaceIndex: modelData.index
+                        enabled: !modelData.needsMeasurement || ui.hasSelectedMeasurement
+                    }
+                }
+
+                Item {
+                    Layout.fillHeight: true
+                }
+
+                ColumnLayout {
+                    objectName: "sessionControls"
+                    visible: window.currentWorkspace === 0
+                    Layout.fillWidth: true
+                    spacing: 6
+
+                    RowLayout {
+                        spacing: 8
+                        Rectangle {
+                            objectName: "sessionDot"
+                            implicitWidth: 9
+                            implicitHeight: 9
+                            radius: 5
+                            color: ui.sessionState === "Running" ? Theme.success
+                                 : ui.sessionState === "Faulted" ? Theme.danger
+                                 : ui.hasProfile ? Theme.accent : Theme.muted
+                        }
+                        Label {
+                            text: window.sessionStateText(ui.sessionState)
+                            font.pixelSize: Theme.fontCaption
+                            color: Theme.muted
+                        }
+                    }
+                    ThemedButton {
+                        objectName: "startButton"
+                        Layout.fillWidth: true
+                        kind: 4
+                        text: ui.busy ? qsTr("Working…") : qsTr("Start")
+                        enabled: ui.canStart
+                        onClicked: ui.startLive()
+                    }
+                    ThemedButton {
+                        objectName: "stopButton"
+                        Layout.fillWidth: true
+                        kind: 3
+                        text: qsTr("Stop")
+                        enabled: ui.canStop
+                        onClicked: ui.stopLive()
+                    }
+                    ThemedButton {
+                        objectName: "recordButton"
+                        Layout.fillWidth: true
+                        kind: 2
+                        text: ui.recording ? qsTr("Stop & save")
+                            : ui.recordingFinalizing ? qsTr("Saving…") : qsTr("Record")
+                        enabled: ui.canStopRecording || ui.canStartRecording
+                        onClicked: ui.recording ? ui.stopRecording() : ui.startRecording()
+                    }
+                }
+
+                Rectangle {
+                    Layout.fillWidth: true
+                    implicitHeight: deviceSummary.implicitHeight + 24
+                    radius: 9
+                    color: Theme.surfaceAlt
+                    border.color: Theme.border
+
+                    Column {
+                        id: deviceSummary
+                        anchors.left: parent.left
+                        anchors.right: parent.right
+                        anchors.leftMargin: 12
+                        anchors.rightMargin: 12
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 4
+
+                        Label {
+                            text: qsTr("DEVICE CONTRACT")
+                            font.bold: true
+                            font.pixelSize: Theme.fontCaption
+                            color: Theme.muted
+                        }
+                        Label {
+                            objectName: "deviceSummaryText"
+                            width: parent.width
+                            text: ui.hasProfile ? ui.profileInfo : qsTr("No validated profile")
+                            wrapMode: Text.Wrap
+                            font.pixelSize: Theme.fontSmall
+                            color: ui.hasProfile ? Theme.text : Theme.muted
+                        }
+                    }
+                }
+            }
+        }
+
+        // Pages still to come hold their places as empty items, so every index keeps its page.
+        StackLayout {
+            id: pages
+            objectName: "pages"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            currentIndex: window.currentWorkspace
+
+            AcquisitionPage {
+                id: acquisitionPage
+                objectName: "acquisitionPage"
+            }
+            MeasurementsPage { objectName: "measurementsPage" }
+            Item { objectName: "analysisPage" }
+            Item {
+                id: cameraPage
+                objectName: "cameraPage"
+            }
+            Item { objectName: "replayPage" }
+            Item { objectName: "devicePage" }
+            Item { objectName: "diagnosticsPage" }
+            Item { objectName: "settingsPage" }
+        }
+    }
+
+    Dialog {
+        id: noiseCalibrationDialog
+        objectName: "noiseCalibrationDialog"
+        modal: true
+        anchors.centerIn: Overlay.overlay
+        closePolicy: Popup.NoAutoClose
+        standardButtons: Dialog.NoButton
+        padding: 16
+        visible: ui.noiseCalibrating
+
+        background: Rectangle {
+            radius: Theme.radius
+            color: Theme.surface
+            border.color: Theme.border
+        }
+
+        header: Label {
+            text: qsTr("Background calibration")
+            font.bold: true
+            font.pixelSize: Theme.fontTitle
+            color: Theme.text
+            padding: 12
+        }
+
+        contentItem: ColumnLayout {
+            spacing: 12
+            Label {
+                text: qsTr("Calibration in progress - please keep the on-site environment stable")
+                wrapMode: Text.Wrap
+                Layout.maximumWidth: 380
+                font.pixelSize: Theme.fontBody
+                color: Theme.text
+            }
+            Label {
+                objectName: "calibrationRemaining"
+                text: qsTr("%1 s remaining").arg(ui.noiseCalibrationRemainingSeconds.toFixed(1))
+                font.bold: true
+                font.pixelSize: Theme.fontHero
+                color: Theme.accent
+                Layout.alignment: Qt.AlignHCenter
+            }
+            ThemedButton {
+                objectName: "cancelCalibrationButton"
+                text: qsTr("Cancel")
+                Layout.alignment: Qt.AlignHCenter
+                onClicked: ui.cancelNoiseCalibration()
+            }
+        }
+    }
+
+    MediaDevices {
+        id: mediaDevices
+    }
+
+    Camera {
+        id: sharedCamera
+        objectName: "sharedCamera"
+        cameraDevice: mediaDevices.defaultVideoInput
+    }
+
+    CaptureSession {
+        id: sharedCaptureSession
+        camera: sharedCamera
+        videoOutput: cameraFeed
+        recorder: mediaRecorder
+    }
+
+    VideoOutput {
+        id: cameraFeed
+        visible: false
+        width: 0
+        height: 0
+        Component.onCompleted: cameraFilter.attachInput(cameraFeed.videoSink)
+    }
+
+    MediaRecorder {
+        id: mediaRecorder
+        objectName: "mediaRecorder"
+        onRecorderStateChanged: {
+            ui.logMediaDiagnostic("recorderState -> " + recorderState + " error=" + errorString)
+            if (recorderState === MediaRecorder.RecordingState)
+                ui.notifyVideoRecorderStarted()
+            else if (recorderState === MediaRecorder.StoppedState)
+                ui.notifyVideoRecorderStopped(String(actualLocation))
+        }
+        onErrorOccurred: (error, errorString) => {
+            ui.logMediaDiagnostic("RECORDER ERROR " + error + ": " + errorString)
+            ui.notifyVideoRecorderStopped("")
+        }
+    }
+
+    Timer {
+        id: uvcBindTimer
+        objectName: "uvcBindTimer"
+        interval: 250
+        onTriggered: {
+            if (sharedCamera.active)
+                window.bindActiveCamera()
+        }
+    }
+
+    Binding {
+        target: cameraFilter
+        property: "watchdogArmed"
+        value: sharedCamera.active
+    }
+
+    Connections {
+        target: cameraFilter
+        function onRestartRequested() {
+            ui.logMediaDiagnostic("camera watchdog restart #" + cameraFilter.restartCount)
+            sharedCamera.stop()
+            sharedCamera.start()
+        }
+    }
+
+    Connections {
+        target: sharedCamera
+        function onActiveChanged() {
+            if (sharedCamera.active) {
+                uvcBindTimer.restart()
+            } else {
+                uvcBindTimer.stop()
+                ui.unbindUvcCamera()
+            }
+        }
+        function onCameraDeviceChanged() {
+            if (!sharedCamera.active)
+                return
+            uvcBindTimer.stop()
+            window.bindActiveCamera()
+        }
+    }
+
+    Connections {
+        target: ui
+        function onVideoRecordStartRequested(path) {
+            const active = !!sharedCamera && sharedCamera.active
+            ui.logMediaDiagnostic("video start requested; camera active=" + active + " path=[" + path + "]")
+            if (!active)
+                return
+            mediaRecorder.outputLocation = window.localFileUrl(path)
+            mediaRecorder.record()
+            ui.logMediaDiagnostic("record() called; state=" + mediaRecorder.recorderState
+                                  + " error=" + mediaRecorder.errorString)
+        }
+        function onVideoRecordStopRequested() {
+            if (mediaRecorder.recorderState === MediaRecorder.RecordingState)
+                mediaRecorder.stop()
+            else
+                ui.notifyVideoRecorderStopped("")
+        }
+    }
 }

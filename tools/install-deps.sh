@@ -15,7 +15,7 @@ packages=(
     qml6-module-qtqml-workerscript qml6-module-qtmultimedia qml6-module-qttest
     qml6-module-qt-labs-settings qml6-module-qt-labs-folderlistmodel
     fontconfig fonts-dejavu-core fonts-wqy-microhei
-    xvfb xauth socat iputils-ping iproute2 net-tools locales
+    xvfb xauth xdotool socat iputils-ping iproute2 net-tools locales
 )
 
 missing=()

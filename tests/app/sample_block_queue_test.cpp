@@ -62,18 +62,40 @@ TEST(BoundedBlockingQueue, EmptyBlocksAndBlocksAfterCloseAreDiscarded) {
 }
 
 TEST(BoundedBlockingQueue, CloseWakesAWaitingConsumerThatDrainsAndEnds) {
-    BoundedBlockingQueue queue;
-    std::atomic<int> taken{0};
-    std::atomic<bool> ended{false};
+    BoundedBlockingQueue queue(8);
+    std::atomic<int> taken{0};       // written by the consumer
+    std::atomic<bool> ended{false};  // written by the consumer
     std::jthread consumer([&](std::stop_token stop) {
         while (queue.pop(stop)) ++taken;
         ended = true;
     });
-    for (int i = 0; i < 5; ++i) queue.push(blockOf(4, static_cast<std::int16_t>(i)));
+    queue.push(blockOf(1, 1));
+    while (taken.load() < 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // now waiting on an empty queue
+    EXPECT_FALSE(ended.load());
+    // Blocks queued before the close are still taken; the close alone ends the wait.
+    queue.push(blockOf(1, 2));
+    queue.push(blockOf(1, 3));
     queue.close();
     consumer.join();
-    EXPECT_EQ(taken.load(), 5);
+    EXPECT_EQ(taken.load(), 3);
     EXPECT_TRUE(ended.load());
+}
+
+TEST(BoundedBlockingQueue, HighWaterMarkKeepsTheLargestSizeUntilReset) {
+    BoundedBlockingQueue queue(64);
+    for (int i = 0; i < 5; ++i) queue.push(blockOf(1, static_cast<std::int16_t>(i)));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(queue.pop({}));
+    queue.push(blockOf(1, 9));
+    EXPECT_EQ(queue.statistics().size, 3u);
+    EXPECT_EQ(queue.statistics().highWaterMark, 5u);
+
+    queue.reset(2);
+    EXPECT_EQ(queue.statistics().size, 0u);
+    EXPECT_EQ(queue.statistics().highWaterMark, 0u);
+    for (int i = 0; i < 3; ++i) queue.push(blockOf(2, static_cast<std::int16_t>(i)));
+    EXPECT_EQ(queue.statistics().size, 2u);
+    EXPECT_EQ(queue.statistics().droppedFrames, 2u);
 }
 
 TEST(BoundedBlockingQueue, AStopRequestWakesAWaitingConsumer) {

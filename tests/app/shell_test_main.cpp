@@ -5,16 +5,6 @@
 #include <QStandardPaths>
 #include <memory>
 
-// Read by ThreadSanitizer at start (other builds ignore it); the same list as qt_threads.tsan.supp,
-// which the started executable gets: Qt's QML loader thread hands memory and wait conditions over
-// through Qt's futex-based QMutex, invisible inside the uninstrumented Qt libraries.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libQt6Core.so.6\n"
-           "race:libQt6Qml.so.6\n"
-           "race:libQt6Quick.so.6\n"
-           "race:libQt6Gui.so.6\n";
-}
-
 // One QGuiApplication for every test. Listing the tests (CTest's discovery) needs no platform plugin,
 // so the application is made only when tests run.
 int main(int argc, char** argv) {

@@ -1,10 +1,20 @@
 import QtQuick
 
-// Stands in for the controller: the properties and the signal that the module's items read.
+// Stands in for the controller: the properties, signals and operations that the module's files use.
+// Operations only record their calls, so a test sees what the interface asked for.
 QtObject {
+    id: fake
+
     signal heatmapUpdated()
+    signal videoRecordStartRequested(string stagingPath)
+    signal videoRecordStopRequested()
+
+    property var calls: []
+    property var mediaLog: []
+    property var lastPalette: null
 
     property bool hasHeatmap: false
+    property string mapSource: ""
     property int heatmapColormap: 0
     property real dynamicRange: 30
     property real levelGateDbfs: -90
@@ -13,8 +23,13 @@ QtObject {
     property real fixedReferenceDbfs: -30
     property string heatmapScaleMode: "Auto peak"
     property int heatmapStyle: 0
+    property real heatmapOpacity: 0.82
     property real cameraOverlayThreshold: 0.35
     property real cameraOverlayAlpha: 0.5
+    property real cameraOverlayScale: 1
+    property real cameraOverlayOffsetX: 0
+    property real cameraOverlayOffsetY: 0
+    property bool cameraMirror: false
     property real mapContrastFade: 1
     property int contourLevelCount: 0
     property vector4d contourLevels0: Qt.vector4d(0, 0, 0, 0)
@@ -24,6 +39,8 @@ QtObject {
     property vector4d contourLevels4: Qt.vector4d(0, 0, 0, 0)
     property vector4d contourLevels5: Qt.vector4d(0, 0, 0, 0)
     property var mapPeaks: []
+    property var channelLevels: []
+    property var spectrumLevels: []
 
     // Projects, Measurements and the file-system services.
     signal selectedMeasurementChanged()
@@ -53,4 +70,45 @@ QtObject {
     function browseListDir(path, filters) { return {ok: false} }
     function browseCreateDir(path, name) { return {ok: false} }
     function browseRenameDir(path, name) { return {ok: false} }
+    property real peakAzimuth: 0
+    property real peakElevation: 0
+    property real peakLevelDbfs: 0
+    property real mapSpanDb: 0
+    property int mapVisiblePixels: 0
+
+    property string sessionState: "NoProfile"
+    property bool busy: false
+    property bool canStart: false
+    property bool canStop: false
+    property bool canStartRecording: false
+    property bool canStopRecording: false
+    property string recordingMeasurementId: ""
+    property real recordingElapsedSeconds: 0
+    property real recordingMaxDurationSeconds: 10
+    property real recordingBytes: 0
+    property bool recordingVideoActive: false
+    property bool noiseCalibrating: false
+    property real noiseCalibrationRemainingSeconds: 0
+    property bool analysisBusy: false
+    property real analysisProgress: 0
+    property bool hasProfile: false
+    property string profileInfo: ""
+    property string source: "UDP"
+    property string uiTheme: "abyss"
+    property string uiLanguage: "zh_CN"
+    property string statusText: ""
+
+    function record(call) { calls = calls.concat([call]) }
+    function startLive() { record("startLive") }
+    function stopLive() { record("stopLive") }
+    function startRecording() { record("startRecording") }
+    function stopRecording() { record("stopRecording") }
+    function cancelNoiseCalibration() { record("cancelNoiseCalibration") }
+    function trimMemory() { record("trimMemory") }
+    function setPlotPalette(palette) { lastPalette = palette; record("setPlotPalette") }
+    function logMediaDiagnostic(message) { mediaLog = mediaLog.concat([message]) }
+    function notifyVideoRecorderStarted() { record("notifyVideoRecorderStarted") }
+    function notifyVideoRecorderStopped(path) { record("notifyVideoRecorderStopped:" + path) }
+    function bindUvcCamera(id, name) { record("bindUvcCamera:" + id + "|" + name) }
+    function unbindUvcCamera() { record("unbindUvcCamera") }
 }

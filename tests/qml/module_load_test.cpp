@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QQmlComponent>
@@ -8,6 +9,7 @@
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -19,6 +21,20 @@
 namespace {
 
 const QString kModuleDir = QStringLiteral(":/qt/qml/SorvantaApp");
+
+// A settings store of the test's own in Qt's test location, removed before and after.
+class QmlModuleWithApplicationContext : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        QCoreApplication::setApplicationName(QString::fromLatin1(info->test_suite_name()) + u'.' +
+                                             QString::fromLatin1(info->name()));
+        ASSERT_TRUE(QSettings().fileName().contains(QStringLiteral("/.qttest/")))
+            << QSettings().fileName().toStdString();
+        QFile::remove(QSettings().fileName());
+    }
+    void TearDown() override { QFile::remove(QSettings().fileName()); }
+};
 
 struct ModuleType {
     QString name;
@@ -49,15 +65,17 @@ TEST(QmlModule, QmldirDeclaresEveryQmlFileOfTheModule) {
     }
     const QStringList files = QDir(kModuleDir).entryList({QStringLiteral("*.qml")}, QDir::Files);
     EXPECT_EQ(QSet<QString>(files.begin(), files.end()), declared);
-    EXPECT_TRUE(std::any_of(types.begin(), types.end(),
-                            [](const ModuleType& t) { return t.name == QLatin1String("Theme") && t.singleton; }));
+    EXPECT_TRUE(std::any_of(types.begin(), types.end(), [](const ModuleType& t) {
+        return t.name == QLatin1String("Theme") && t.singleton;
+    }));
     EXPECT_TRUE(QFile::exists(kModuleDir + QStringLiteral("/heatmap.frag.qsb")))
         << "the shader pack sits beside the QML files";
 }
 
-// Each type is created inside a shown window (popups opened) and left to run a few frames; neither the
-// engine nor Qt may report anything.
-TEST(QmlModule, EveryTypeLoadsWithoutAWarning) {
+// Each type is created as the application creates it: with the application's own context objects, inside
+// a host that stands where the main window stands for the pages (id "window" with the shared camera),
+// shown (popups opened) and left to run a few frames; neither the engine nor Qt may report anything.
+TEST_F(QmlModuleWithApplicationContext, EveryTypeLoadsWithoutAWarning) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     for (const auto& type : readQmldir()) {
@@ -68,14 +86,18 @@ TEST(QmlModule, EveryTypeLoadsWithoutAWarning) {
         QObject::connect(&engine, &QQmlEngine::warnings, [&](const QList<QQmlError>& errors) {
             for (const auto& error : errors) engineWarnings.append(error.toString());
         });
-        zk::qmltest::installQmlTestContext(engine);
         zk::qmltest::MessageCapture capture;
+        zk::qmltest::installApplicationContext(engine);
 
-        const QString body = type.singleton
-                                 ? QStringLiteral("Item { property var probe: %1; property color c: %1.bg }")
-                                 : QStringLiteral("Item { id: host; width: 640; height: 480\n"
-                                                  "  %1 { id: probe; width: host.width; height: host.height }\n"
-                                                  "  function openPopup() { if (typeof probe.open === 'function') probe.open() } }");
+        const QString body =
+            type.singleton
+                ? QStringLiteral("Item { property var probe: %1; property color c: %1.bg }")
+                : QStringLiteral(
+                      "Item { id: window; width: 640; height: 480\n"
+                      "  property var appCamera: null\n"
+                      "  property int currentWorkspace: 0\n"
+                      "  %1 { id: probe; width: window.width; height: window.height }\n"
+                      "  function openPopup() { if (typeof probe.open === 'function') probe.open() } }");
         const QByteArray source = "import QtQuick\nimport SorvantaApp\n" + body.arg(type.name).toUtf8();
         QQmlComponent component(&engine);
         component.setData(source, QUrl::fromLocalFile(dir.filePath(QStringLiteral("Probe.qml"))));

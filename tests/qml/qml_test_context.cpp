@@ -1,27 +1,56 @@
 #include "qml_test_context.h"
 
+#include <QCoreApplication>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QUrl>
 #include <stdexcept>
 
+#include "app/i18n_manager.h"
+#include "app/ui_controller.h"
+#include "camera/camera_filter_chain.h"
+#include "device/device_controller.h"
 #include "fake_heatmap_provider.h"
 
 namespace zk::qmltest {
 
+namespace {
+
+QObject* publishStandIn(QQmlEngine& engine, const char* file, const char* name) {
+    QQmlComponent component(&engine,
+                            QUrl::fromLocalFile(QStringLiteral(ZK_QML_TEST_DIR "/") + QLatin1String(file)));
+    QObject* object = component.create();
+    if (!object) throw std::runtime_error(component.errorString().toStdString());
+    object->setParent(&engine);
+    engine.rootContext()->setContextProperty(QLatin1String(name), object);
+    return object;
+}
+
+}  // namespace
+
 QmlTestContext installQmlTestContext(QQmlEngine& engine) {
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    QmlTestContext context;
+    context.ui = publishStandIn(engine, "FakeUi.qml", "ui");
+    context.i18n = publishStandIn(engine, "FakeI18n.qml", "i18n");
+    context.cameraFilter = publishStandIn(engine, "FakeCameraFilter.qml", "cameraFilter");
+    context.heatmap = new FakeHeatmapProvider;
+    engine.addImageProvider(QStringLiteral("heatmap"), context.heatmap);
+    return context;
+}
 
-    QQmlComponent component(&engine, QUrl::fromLocalFile(QStringLiteral(ZK_QML_TEST_DIR "/FakeUi.qml")));
-    QObject* ui = component.create();
-    if (!ui) throw std::runtime_error(component.errorString().toStdString());
-    ui->setParent(&engine);
-    engine.rootContext()->setContextProperty(QStringLiteral("ui"), ui);
-
-    auto* heatmap = new FakeHeatmapProvider;
-    engine.addImageProvider(QStringLiteral("heatmap"), heatmap);
-    return {ui, heatmap};
+app::UiController* installApplicationContext(QQmlEngine& engine) {
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    QQmlContext* root = engine.rootContext();
+    root->setContextProperty(QStringLiteral("i18n"),
+                             new app::I18nManager(QCoreApplication::instance(), &engine));
+    auto* ui = new app::UiController(&engine, &engine);
+    root->setContextProperty(QStringLiteral("ui"), ui);
+    root->setContextProperty(QStringLiteral("cameraFilter"), new camera::CameraFilterChain(&engine));
+    root->setContextProperty(QStringLiteral("deviceCtl"), new device::DeviceController(ui, &engine));
+    ui->registerImageProviders(engine);
+    return ui;
 }
 
 }  // namespace zk::qmltest

@@ -3,17 +3,28 @@
 class QQmlEngine;
 class QObject;
 
+namespace zk::app {
+class UiController;
+}
+
 namespace zk::qmltest {
 
 class FakeHeatmapProvider;
 
 struct QmlTestContext {
-    QObject* ui = nullptr;                  // owned by the engine
+    QObject* ui = nullptr;                   // owned by the engine
     FakeHeatmapProvider* heatmap = nullptr;  // owned by the engine
+    QObject* i18n = nullptr;                 // owned by the engine
+    QObject* cameraFilter = nullptr;         // owned by the engine
 };
 
-// Makes the module importable from the linked resources and publishes a stand-in controller as "ui"
-// and the test's heatmap provider under "heatmap", as the application publishes its own.
+// Makes the module importable from the linked resources and publishes stand-ins for the controller
+// ("ui"), the language switch ("i18n"), the camera filter ("cameraFilter") and the test's heatmap
+// provider ("heatmap"), under the names the application uses.
 QmlTestContext installQmlTestContext(QQmlEngine& engine);
+
+// Publishes the application's own context objects and image providers, made as the start-up makes
+// them. The settings are those of the current application name; callers keep them private.
+app::UiController* installApplicationContext(QQmlEngine& engine);
 
 }  // namespace zk::qmltest

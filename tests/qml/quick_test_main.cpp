@@ -3,14 +3,16 @@
 #include <QStandardPaths>
 #include <QtQuickTest>
 
+#include "app/platform/media_backend.h"
 #include "qml_test_context.h"
 
 // Each test file gets a fresh engine with the stand-in controller and heatmap provider.
 class QmlTestSetup : public QObject {
     Q_OBJECT
 
-public slots:
+  public slots:
     void applicationAvailable() {
+        zk::app::platform::selectMediaBackend();
         QStandardPaths::setTestModeEnabled(true);
         QQuickStyle::setStyle(QStringLiteral("Basic"));
     }

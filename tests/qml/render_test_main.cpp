@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QQuickStyle>
 #include <QStandardPaths>
 #include <cstdlib>
 #include <memory>
 
+#include "app/platform/media_backend.h"
 #include "render_environment.h"
 #include "xvfb_server.h"
 
@@ -13,6 +15,7 @@
 // software Quick backend is kept out, because a ShaderEffect draws nothing there.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    zk::app::platform::selectMediaBackend();
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
 
     zk::qmltest::XvfbServer server;
@@ -27,6 +30,7 @@ int main(int argc, char** argv) {
         unsetenv("QT_SCALE_FACTOR");
         unsetenv("QT_SCREEN_SCALE_FACTORS");
         QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("zk-qml-tests"));
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {

@@ -5,8 +5,9 @@
 
 namespace zk::qmltest {
 
-// A private X server (Xvfb, 24-bit colour) on a display number the server picks itself, so that tests
-// running side by side never share one. Stopped with the object, or with the test process if it dies.
+// A private X server (Xvfb, 1920 x 1200, 24-bit colour) on a display number the server picks itself, so
+// that tests running side by side never share one. Stopped with the object, or with the test process
+// if it dies.
 class XvfbServer {
 public:
     XvfbServer() = default;

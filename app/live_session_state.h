@@ -1,0 +1,58 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "app/sample_block_queue.h"
+#include "core/streaming/synthetic_source.h"
+#include "core/streaming/udp_source.h"
+
+namespace zk::app {
+
+// Counters of one live session. The GUI thread zeroes them before the workers start (so they never
+// count into an earlier session); then the workers named beside each write them and any thread reads.
+struct LiveCounters {
+    std::atomic<std::uint64_t> ingressSamples{0};   // acquisition
+    std::atomic<std::uint64_t> dspHops{0};          // DSP: the engine's processed block count
+    std::atomic<std::uint64_t> liveErrors{0};       // acquisition, DSP and live map threads together
+    std::atomic<std::uint64_t> mapsPublished{0};    // live map
+    std::atomic<std::uint64_t> mapsRendered{0};     // live map
+    std::atomic<std::uint64_t> renderTimeSumUs{0};  // live map
+    std::atomic<std::uint64_t> renderTimeMaxUs{0};  // live map, raised by compare-and-swap
+
+    void zero();
+    // Adds one render time and raises the maximum to it when larger.
+    void addRenderTime(std::uint64_t microseconds);
+};
+
+// The UDP receive statistics as of the last live metrics line: written by the acquisition thread,
+// read by any thread.
+struct PublishedUdpStatistics {
+    std::atomic<std::uint64_t> datagrams{0};
+    std::atomic<std::uint64_t> wrongSizeDatagrams{0};
+    std::atomic<std::uint64_t> bytes{0};
+    std::atomic<std::uint64_t> receiveErrors{0};
+    std::atomic<std::uint64_t> bufferedFrames{0};
+
+    void store(const core::UdpReceiveStats& stats);
+    void zero();
+};
+
+// The live session record of the UiController, beside its sources, engine and threads.
+struct LiveSessionState {
+    BoundedBlockingQueue dspQueue;          // acquisition thread -> DSP thread
+    BoundedBlockingQueue diagnosticsQueue;  // acquisition thread -> live diagnostics thread
+    // Set by the GUI thread when the start transaction commits, cleared by stop and a failed start;
+    // the acquisition thread reads nothing from its source until it is set.
+    std::atomic<bool> committed{false};
+    // The synthetic source's settings; GUI thread only (the source gets a copy).
+    core::SyntheticSourceSettings syntheticSettings{1000.0, 0.0, 0.0, 343.0, 30000.0, false, 0.0, 0.0};
+    LiveCounters counters;
+    PublishedUdpStatistics udp;
+    // Degradation watch of the metrics line: the acquisition thread only, reset by the GUI thread
+    // before the workers start.
+    std::uint64_t degradationSeenSum = 0;
+    std::int64_t degradationWarnedNs = 0;  // steady clock of the last warning; 0 before the first
+};
+
+}  // namespace zk::app

@@ -1,0 +1,205 @@
+// The four live worker threads: acquisition, DSP, live map render and live diagnostics.
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "app/platform/thread_name.h"
+#include "app/ui_controller.h"
+#include "core/platform/socket_platform.h"
+#include "core/streaming/streaming_acoustic_engine.h"
+#include "core/streaming/synthetic_source.h"
+#include "core/streaming/udp_source.h"
+#include "render/diagnostic_renderer.h"
+
+namespace zk::app {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint64_t kFramesPerRead = 256;
+constexpr auto kMetricsInterval = std::chrono::milliseconds(250);
+constexpr auto kIdleNap = std::chrono::milliseconds(1);
+constexpr auto kErrorNap = std::chrono::milliseconds(10);
+constexpr auto kMapPollNap = std::chrono::milliseconds(2);
+constexpr int kWorkersBeforeAcquisition = 3;
+
+QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
+
+}  // namespace
+
+void UiController::startLiveThreads(const core::DeviceProfile& profile) {
+    liveSession_.dspQueue.reset();
+    liveSession_.diagnosticsQueue.reset();
+    auto started = std::make_shared<std::atomic<int>>(0);  // each consumer adds 1 once it runs
+
+    // Moving a new thread into a member stops and joins the member's previous thread first.
+    threads_.dsp = std::jthread([this, started](std::stop_token stop) { dspLoop(stop, started); });
+    threads_.liveMap = std::jthread([this, started](std::stop_token stop) { liveMapLoop(stop, started); });
+    threads_.liveDiagnostics = std::jthread(
+        [this, started, profile](std::stop_token stop) { liveDiagnosticsLoop(stop, started, profile); });
+    // The consumers wait on their queues before the first block can arrive.
+    while (started->load() < kWorkersBeforeAcquisition && run_.liveRunning.load()) std::this_thread::yield();
+
+    core::UdpSource* udp = udpSource_.get();
+    core::SyntheticSource* synthetic = syntheticSource_.get();
+    const double sampleRateHz = profile.sampleRateHz;
+    const std::uint32_t wireChannels = profile.wireChannelCount;
+    threads_.acquisition = std::jthread([=, this](std::stop_token stop) {
+        acquisitionLoop(stop, udp, synthetic, sampleRateHz, wireChannels);
+    });
+}
+
+void UiController::stopLiveThreads() {
+    run_.liveRunning.store(false);
+    liveSession_.dspQueue.close();
+    liveSession_.diagnosticsQueue.close();
+    for (std::jthread* thread :
+         {&threads_.acquisition, &threads_.dsp, &threads_.liveMap, &threads_.liveDiagnostics}) {
+        if (thread->joinable()) thread->request_stop();
+    }
+    for (std::jthread* thread :
+         {&threads_.acquisition, &threads_.dsp, &threads_.liveMap, &threads_.liveDiagnostics}) {
+        if (thread->joinable()) thread->join();
+    }
+}
+
+void UiController::countLiveError(const char* format, const QString& text, bool logEvent) {
+    try {
+        if (liveSession_.counters.liveErrors.fetch_add(1) != 0) return;
+        const QString message = QString::fromLatin1(format).arg(text);
+        if (logEvent) {
+            reportEvent(message);
+        } else {
+            setStatusText(message);
+        }
+    } catch (...) {
+        // Reporting itself failed (out of memory): the counter still shows the error.
+    }
+}
+
+void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
+                                   core::SyntheticSource* synthetic, double sampleRateHz,
+                                   std::uint32_t wireChannels) {
+    platform::nameCurrentThread("zk-acquisition");
+    const auto readPeriod = std::chrono::nanoseconds(
+        static_cast<std::int64_t>(std::trunc(static_cast<double>(kFramesPerRead) / sampleRateHz * 1e9)));
+    Clock::time_point deadline = Clock::now();
+    Clock::time_point nextMetrics = deadline;
+    while (run_.liveRunning.load() && !stop.stop_requested()) {
+        try {
+            if (!liveSession_.committed.load()) {
+                std::this_thread::sleep_for(kIdleNap);
+                deadline = Clock::now();
+                continue;
+            }
+            std::vector<std::int16_t> samples;
+            if (udp != nullptr) {
+                samples = udp->readFrames(kFramesPerRead);
+            } else if (synthetic != nullptr) {
+                samples = synthetic->readFrames(kFramesPerRead);
+                deadline += readPeriod;
+                std::this_thread::sleep_until(deadline);
+            } else {
+                std::this_thread::sleep_for(kIdleNap);  // no source: nothing to read, nothing to spin on
+            }
+            if (!samples.empty()) {
+                const std::uint64_t frames = wireChannels == 0 ? 0 : samples.size() / wireChannels;
+                liveSession_.counters.ingressSamples.fetch_add(samples.size());
+                appendRecordingBlock(samples);  // returns at once unless a Recording is running
+                // One copy for the diagnostics; the DSP gets the read vector itself.
+                liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, false});
+                liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, false});
+            }
+            const Clock::time_point now = Clock::now();
+            if (now >= nextMetrics) {
+                nextMetrics = now + kMetricsInterval;
+                rebuildLiveMetrics(udp);
+            }
+        } catch (const std::exception& error) {
+            countLiveError("Acquisition error: %1", textOf(error), true);
+            std::this_thread::sleep_for(kErrorNap);
+        } catch (...) {
+            countLiveError("Acquisition error: %1", QStringLiteral("unknown error"), true);
+            std::this_thread::sleep_for(kErrorNap);
+        }
+    }
+    liveSession_.dspQueue.close();
+    liveSession_.diagnosticsQueue.close();
+}
+
+void UiController::dspLoop(std::stop_token stop, LiveStarted started) {
+    platform::nameCurrentThread("zk-dsp");
+    started->fetch_add(1);
+    core::raiseCurrentThreadPriority();
+    while (run_.liveRunning.load() && !stop.stop_requested()) {
+        std::optional<SampleBlock> block = liveSession_.dspQueue.pop(stop);
+        if (!block) break;
+        try {
+            std::lock_guard lock(liveEngineMutex_);
+            // A gap: no spectral frame may span the missing samples.
+            if (block->gap) liveEngine_->restartContinuityWindow();
+            liveEngine_->pushWireFrames(block->samples);
+            liveSession_.counters.dspHops.store(liveEngine_->processedBlockCount());
+        } catch (const std::exception& error) {
+            countLiveError("DSP error: %1", textOf(error), false);
+        } catch (...) {
+            countLiveError("DSP error: %1", QStringLiteral("unknown error"), false);
+        }
+    }
+}
+
+void UiController::liveMapLoop(std::stop_token stop, LiveStarted started) {
+    platform::nameCurrentThread("zk-live-map");
+    started->fetch_add(1);
+    while (run_.liveRunning.load() && !stop.stop_requested()) {
+        try {
+            const Clock::time_point t0 = Clock::now();
+            std::optional<core::HeatmapGrid> map;
+            if (liveEngine_->renderPendingMap()) map = liveEngine_->latestMap();
+            if (!map) {
+                std::this_thread::sleep_for(kMapPollNap);
+                continue;
+            }
+            liveSession_.counters.mapsRendered.fetch_add(1);
+            const auto elapsedNs =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - t0).count();
+            liveSession_.counters.addRenderTime(static_cast<std::uint64_t>(elapsedNs / 1000));
+            publishMap(std::move(*map), render::kMapSourceLive);
+            liveSession_.counters.mapsPublished.fetch_add(1);
+        } catch (const std::exception& error) {
+            countLiveError("Map render error: %1", textOf(error), false);
+            std::this_thread::sleep_for(kMapPollNap);
+        } catch (...) {
+            countLiveError("Map render error: %1", QStringLiteral("unknown error"), false);
+            std::this_thread::sleep_for(kMapPollNap);
+        }
+    }
+}
+
+void UiController::liveDiagnosticsLoop(std::stop_token stop, LiveStarted started,
+                                       core::DeviceProfile profile) {
+    platform::nameCurrentThread("zk-live-diag");
+    started->fetch_add(1);
+    const render::DiagnosticsContext context{
+        diagnosticSettings_, diagnostics_.mutex,   diagnostics_.state,   diagnostics_.meterMutex,
+        diagnostics_.meters, diagnostics_.outputs, *diagnosticProvider_, render::PlotPalette::processWide()};
+    while (run_.liveRunning.load() && !stop.stop_requested()) {
+        std::optional<SampleBlock> block = liveSession_.diagnosticsQueue.pop(stop);
+        if (!block) break;
+        try {
+            if (block->gap)
+                setStatusText(QStringLiteral("Live sample gap detected; continuity window restarted"));
+            if (render::renderDiagnosticImages(context, block->samples, profile, false,
+                                               render::kDiagnosticSourceLive)) {
+                emit diagnosticsUpdated();
+            }
+        } catch (const std::exception& error) {
+            countLiveError("Diagnostics error: %1", textOf(error), false);
+        } catch (...) {
+            countLiveError("Diagnostics error: %1", QStringLiteral("unknown error"), false);
+        }
+    }
+}
+
+}  // namespace zk::app

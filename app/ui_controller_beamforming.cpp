@@ -1,0 +1,395 @@
+// The live map's algorithm and its parameters, the frequency band, the simulated source's direction,
+// and their hand-off to the running live and Replay engines.
+#include <cmath>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "app/settings_rules.h"
+#include "app/ui_controller.h"
+#include "core/streaming/streaming_acoustic_engine.h"
+
+namespace zk::app {
+
+namespace {
+
+struct AlgorithmChoice {
+    const char* name;
+    std::int32_t id;
+};
+
+// The algorithms the live map offers; the later ids run only in a Full Recompute.
+constexpr AlgorithmChoice kLiveAlgorithms[] = {
+    {"01 DAS / Conventional", 1}, {"02 Functional", 2}, {"03 MVDR / Capon", 3},
+    {"04 Robust Capon", 4},       {"05 MUSIC", 5},      {"06 Auto-MUSIC", 6},
+    {"07 Orthogonal", 7},         {"08 SRP-PHAT", 8},
+};
+
+const AlgorithmChoice* findLiveAlgorithm(const QString& name) {
+    for (const AlgorithmChoice& choice : kLiveAlgorithms) {
+        if (name == QLatin1String(choice.name)) return &choice;
+    }
+    return nullptr;
+}
+
+const char* focusLabel(int index) {
+    constexpr const char* kLabels[] = {"far field", "1 m", "3 m", "5 m", "10 m"};
+    return kLabels[std::clamp(index, 0, 4)];
+}
+
+QString bandModeText(std::int32_t mode) {
+    if (mode == 1) return QStringLiteral("Single bin");
+    if (mode == 3) return QStringLiteral("Custom bandwidth");
+    return QStringLiteral("1/3 octave");
+}
+
+QString errorText(const std::exception& error) { return QString::fromUtf8(error.what()); }
+
+// The diagonal-removal flag belongs to every algorithm, although the core lists it among DAS's keys.
+constexpr std::string_view kDiagonalKey = "remove_csm_diagonal";
+
+bool hasParameterKey(const core::BeamformingParameters& parameters, std::string_view key) {
+    double ignored = 0.0;
+    return key == kDiagonalKey || parameters.getByKey(key, ignored);
+}
+
+bool setParameterByKey(core::BeamformingParameters& parameters, std::string_view key, double value) {
+    if (key == kDiagonalKey) {
+        parameters.removeCsmDiagonal = value >= 0.5;
+        return true;
+    }
+    return parameters.setByKey(key, value);
+}
+
+// Runs a setter's body; an exception is reported as "<operation> failed: <text>".
+template <class Body>
+void guarded(const char* operation, UiController* ui, Body&& body) {
+    guardInvokable(
+        operation, [ui](const QString& text) { ui->reportEvent(text); }, std::forward<Body>(body));
+}
+
+}  // namespace
+
+QVariantList parameterFieldsOf(std::int32_t algorithmId) {
+    QVariantList fields;
+    for (const core::BeamformingParameterDescriptor& d : core::parameterDescriptors(algorithmId)) {
+        const char* type = d.kind == core::BeamformingParameterDescriptor::kFlag      ? "bool"
+                           : d.kind == core::BeamformingParameterDescriptor::kInteger ? "int"
+                                                                                      : "real";
+        fields.append(QVariantMap{{QStringLiteral("key"), QString::fromStdString(d.key)},
+                                  {QStringLiteral("label"), QString::fromStdString(d.label)},
+                                  {QStringLiteral("type"), QString::fromLatin1(type)},
+                                  {QStringLiteral("minimum"), d.minimum},
+                                  {QStringLiteral("maximum"), d.maximum},
+                                  {QStringLiteral("defaultValue"), d.defaultValue},
+                                  {QStringLiteral("step"), d.step},
+                                  {QStringLiteral("unit"), QString::fromStdString(d.unit)}});
+    }
+    return fields;
+}
+
+QString UiController::algorithm() const { return live_.algorithmName; }
+QVariantList UiController::algorithmParameterFields() const {
+    return parameterFieldsOf(live_.beamforming.algorithm);
+}
+int UiController::focusDistanceIndex() const { return display_.focusDistanceIndex.load(); }
+double UiController::airTemperatureC() const { return display_.airTemperatureC.load(); }
+double UiController::speedOfSoundMps() const {
+    return speedOfSoundForTemperature(display_.airTemperatureC.load());
+}
+double UiController::confidenceThresholdDb() const { return heatmapSettings_.confidenceThresholdDb.load(); }
+double UiController::frequency() const { return live_.frequency; }
+double UiController::azimuth() const { return live_.azimuth; }
+double UiController::elevation() const { return live_.elevation; }
+QString UiController::frequencyBandMode() const { return bandModeText(live_.band.mode); }
+double UiController::bandwidthHz() const { return live_.band.bandwidthHz; }
+int UiController::targetBinCount() const { return static_cast<int>(live_.band.binLimit); }
+double UiController::csmTauSeconds() const { return heatmapSettings_.csmTauSeconds.load(); }
+bool UiController::diagonalRemoval() const { return display_.diagonalRemoval.load(); }
+
+// The band of the map on display: the latest map is the one every publisher hands over.
+double UiController::effectiveFrequencyHz() const {
+    std::lock_guard lock(map_.mutex);
+    return map_.latest ? map_.latest->representativeFrequencyHz : 0.0;
+}
+double UiController::effectiveBandLowHz() const {
+    std::lock_guard lock(map_.mutex);
+    return map_.latest ? map_.latest->firstFrequencyHz : 0.0;
+}
+double UiController::effectiveBandHighHz() const {
+    std::lock_guard lock(map_.mutex);
+    return map_.latest ? map_.latest->lastFrequencyHz : 0.0;
+}
+int UiController::effectiveBinCount() const {
+    std::lock_guard lock(map_.mutex);
+    return map_.latest ? static_cast<int>(
+                             std::min<std::uint64_t>(map_.latest->binCount, std::numeric_limits<int>::max()))
+                       : 0;
+}
+
+bool UiController::publishBeamformingParameters() {
+    if (run_.session.load() == kRunning) {
+        try {
+            liveEngine_->setBeamformingParameters(live_.beamforming);
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Beamforming parameter update failed: %1").arg(errorText(error)));
+            return false;
+        }
+    }
+    if (replayActive()) {
+        try {
+            replayEngine_->setBeamformingParameters(live_.beamforming);
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
+        }
+    }
+    return true;
+}
+
+void UiController::applyFrequencyBand() {
+    live_.band.centerHz = live_.frequency;
+    ++live_.band.revision;
+    if (run_.session.load() == kRunning) {
+        try {
+            liveEngine_->setFrequencyBand(live_.band);
+            setStatusText(
+                QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Frequency-band update failed: %1").arg(errorText(error)));
+        }
+    }
+    if (replayActive()) {
+        try {
+            replayEngine_->setFrequencyBand(live_.band);
+            reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(frequencyBandMode()));
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Replay frequency-band update failed: %1").arg(errorText(error)));
+        }
+    }
+}
+
+void UiController::setAlgorithm(const QString& algorithm) {
+    guarded("Algorithm selection", this, [&] {
+        const AlgorithmChoice* choice = findLiveAlgorithm(algorithm);
+        if (choice == nullptr) {
+            reportEvent(QStringLiteral("%1 is contract-only and not executable yet; %2 remains active")
+                            .arg(algorithm, live_.algorithmName));
+            return;
+        }
+        live_.algorithmName = QLatin1String(choice->name);
+        live_.beamforming.algorithm = choice->id;
+        ++live_.beamforming.revision;
+        if (!publishBeamformingParameters()) return;
+        emit algorithmChanged();
+        reportEvent(QStringLiteral("Algorithm selected: %1").arg(live_.algorithmName));
+    });
+}
+
+void UiController::setBeamformingParameter(const QString& key, double value) {
+    guarded("Parameter update", this, [&] {
+        const std::string name = key.toStdString();
+        if (!hasParameterKey(live_.beamforming, name)) {
+            reportEvent(QStringLiteral("Parameter %1 is not part of the selected algorithm").arg(key));
+            return;
+        }
+        // A non-finite value is no setting of any kind (a flag would silently read it as off), and a
+        // count the record cannot hold is refused by the setter itself: both are invalid values.
+        core::BeamformingParameters candidate = live_.beamforming;
+        const std::uint64_t channels = deviceSession_.hasProfile() ? liveProfile_.channelCount : 128;
+        if (!std::isfinite(value) || !setParameterByKey(candidate, name, value) ||
+            !candidate.isValid(channels)) {
+            reportEvent(QStringLiteral("Invalid value for %1").arg(key));
+            return;
+        }
+        const bool diagonalChanged = candidate.removeCsmDiagonal != display_.diagonalRemoval.load();
+        live_.beamforming = candidate;
+        ++live_.beamforming.revision;
+        // The flag is also the diagonalRemoval setting: keep the property and its key in step with it.
+        if (diagonalChanged) {
+            display_.diagonalRemoval.store(candidate.removeCsmDiagonal);
+            settings_.setValue(QStringLiteral("diagonalRemoval"), candidate.removeCsmDiagonal);
+        }
+        if (!publishBeamformingParameters()) return;
+        if (diagonalChanged) emit diagonalRemovalChanged();
+        setStatusText(QStringLiteral("Parameter %1 updated").arg(key));
+    });
+}
+
+double UiController::beamformingParameterValue(const QString& key) const {
+    try {
+        const std::string name = key.toStdString();
+        if (name == kDiagonalKey) return live_.beamforming.removeCsmDiagonal ? 1.0 : 0.0;
+        double value = 0.0;
+        return live_.beamforming.getByKey(name, value) ? value : 0.0;
+    } catch (const std::exception&) {
+        return 0.0;
+    }
+}
+
+void UiController::setFocusDistanceIndex(int index) {
+    guarded("Focus distance update", this, [&] {
+        const int next = std::clamp(index, 0, 4);
+        if (next == display_.focusDistanceIndex.load()) return;
+        display_.focusDistanceIndex.store(next);
+        settings_.setValue(QStringLiteral("focusDistanceIndex"), next);
+        live_.beamforming.focusDistanceM = focusDistanceForIndex(next);
+        ++live_.beamforming.revision;
+        if (!publishBeamformingParameters()) return;
+        emit focusDistanceIndexChanged();
+        reportEvent(QStringLiteral("Focus distance: %1").arg(QLatin1String(focusLabel(next))));
+    });
+}
+
+void UiController::setAirTemperatureC(double celsius) {
+    guarded("Air temperature update", this, [&] {
+        if (std::isnan(celsius)) return;
+        const double next = clampToRange(celsius, -40.0, 60.0);
+        if (std::abs(next - display_.airTemperatureC.load()) < 1e-9) return;
+        display_.airTemperatureC.store(next);
+        settings_.setValue(QStringLiteral("airTemperatureC"), next);
+        live_.beamforming.speedOfSoundMps = speedOfSoundForTemperature(next);
+        ++live_.beamforming.revision;
+        if (!publishBeamformingParameters()) return;
+        emit airTemperatureChanged();
+    });
+}
+
+void UiController::setDiagonalRemoval(bool enabled) {
+    guarded("Diagonal removal update", this, [&] {
+        if (enabled == display_.diagonalRemoval.load()) return;
+        display_.diagonalRemoval.store(enabled);
+        settings_.setValue(QStringLiteral("diagonalRemoval"), enabled);
+        live_.beamforming.removeCsmDiagonal = enabled;
+        ++live_.beamforming.revision;
+        if (!publishBeamformingParameters()) return;
+        emit diagonalRemovalChanged();
+        reportEvent(enabled ? QStringLiteral("Diagonal removal ON") : QStringLiteral("Diagonal removal OFF"));
+    });
+}
+
+void UiController::setConfidenceThresholdDb(double db) {
+    guarded("Confidence threshold update", this, [&] {
+        if (std::isnan(db)) return;
+        const double next = clampToRange(db, 0.0, 6.0);
+        if (std::abs(next - heatmapSettings_.confidenceThresholdDb.load()) < 1e-9) return;
+        heatmapSettings_.confidenceThresholdDb.store(next);
+        settings_.setValue(QStringLiteral("confidenceThresholdDb"), next);
+        refreshHeatmapImages();
+        emit confidenceThresholdChanged();
+    });
+}
+
+void UiController::setCsmTauSeconds(double seconds) {
+    guardInvokable(
+        "Averaging update", [this](const QString& text) { setStatusText(text); },
+        [&] {
+            if (std::isnan(seconds)) return;
+            const double next = clampToRange(seconds, 0.05, 10.0);
+            if (fuzzyEqual(next, heatmapSettings_.csmTauSeconds.load())) return;
+            heatmapSettings_.csmTauSeconds.store(next);
+            settings_.setValue(QStringLiteral("csmTauSeconds"), next);
+            emit csmTauSecondsChanged();
+            if (run_.session.load() == kRunning) {
+                try {
+                    liveEngine_->setAveragingTimeConstant(next);
+                } catch (const std::exception& error) {
+                    setStatusText(QStringLiteral("Averaging update failed: %1").arg(errorText(error)));
+                }
+            }
+            if (replayActive()) {
+                try {
+                    replayEngine_->setAveragingTimeConstant(next);
+                } catch (const std::exception& error) {
+                    setStatusText(QStringLiteral("Replay averaging update failed: %1").arg(errorText(error)));
+                }
+            }
+        });
+}
+
+double UiController::frequencyLimitSampleRate() const {
+    if (replayActive() && frozenProfile_.isValid()) return frozenProfile_.sampleRateHz;
+    if (deviceSession_.hasProfile()) return liveProfile_.sampleRateHz;
+    return 0.0;
+}
+
+void UiController::setFrequency(double value) {
+    guarded("Frequency update", this, [&] {
+        if (!canEditFrequencyBand() || std::isnan(value)) return;
+        const double fs = frequencyLimitSampleRate();
+        double next = 0.0;
+        if (fs > 0.0) {
+            // Whole bins of a 1024-point frame, so that a single-bin band sits exactly on the value.
+            const double bin = fs / 1024.0;
+            const double nyquist = fs / 2.0;
+            next = std::round(clampToRange(value, std::min(100.0, nyquist), nyquist) / bin) * bin;
+            next = std::clamp(next, bin, nyquist);
+        } else {
+            next = clampToRange(value, 100.0, 40000.0);
+        }
+        if (fuzzyEqual(next, live_.frequency)) return;
+        live_.frequency = next;
+        settings_.setValue(QStringLiteral("frequency"), next);
+        emit frequencyChanged();
+        applyFrequencyBand();
+    });
+}
+
+void UiController::setFrequencyBandMode(const QString& mode) {
+    guarded("Frequency band update", this, [&] {
+        if (!canEditFrequencyBand()) return;
+        const std::int32_t next = mode == QLatin1String("Single bin")         ? 1
+                                  : mode == QLatin1String("Custom bandwidth") ? 3
+                                                                              : 2;
+        if (next == live_.band.mode) return;
+        live_.band.mode = next;
+        settings_.setValue(QStringLiteral("frequencyBandMode"), bandModeText(next));
+        applyFrequencyBand();
+        emit frequencyBandChanged();
+    });
+}
+
+void UiController::setBandwidthHz(double value) {
+    guarded("Frequency band update", this, [&] {
+        if (!canEditFrequencyBand() || std::isnan(value)) return;
+        const double upper = deviceSession_.hasProfile() ? liveProfile_.sampleRateHz : 80000.0;
+        const double next = clampToRange(value, 100.0, std::max(100.0, upper));
+        if (fuzzyEqual(next, live_.band.bandwidthHz)) return;
+        live_.band.bandwidthHz = next;
+        settings_.setValue(QStringLiteral("bandwidthHz"), next);
+        applyFrequencyBand();
+        emit frequencyBandChanged();
+    });
+}
+
+void UiController::setTargetBinCount(int value) {
+    guarded("Frequency band update", this, [&] {
+        if (!canEditFrequencyBand()) return;
+        const auto next = static_cast<std::uint64_t>(std::clamp(value, 0, 128));
+        if (next == live_.band.binLimit) return;
+        live_.band.binLimit = next;
+        settings_.setValue(QStringLiteral("targetBinCount"), static_cast<int>(next));
+        applyFrequencyBand();
+        emit frequencyBandChanged();
+    });
+}
+
+void UiController::setAzimuth(double value) {
+    guarded("Azimuth update", this, [&] {
+        if (!canEditAcquisition() || std::isnan(value)) return;
+        live_.azimuth = clampToRange(value, -80.0, 80.0);
+        settings_.setValue(QStringLiteral("azimuth"), live_.azimuth);
+        emit azimuthChanged();
+    });
+}
+
+void UiController::setElevation(double value) {
+    guarded("Elevation update", this, [&] {
+        if (!canEditAcquisition() || std::isnan(value)) return;
+        live_.elevation = clampToRange(value, -60.0, 60.0);
+        settings_.setValue(QStringLiteral("elevation"), live_.elevation);
+        emit elevationChanged();
+    });
+}
+
+}  // namespace zk::app

@@ -1,0 +1,259 @@
+// A whole live session through the UiController, fed at the array's full rate over UDP: the shipped
+// 128-microphone profile (48 kHz, 128 frames per 32768-byte datagram, 375 datagrams per second) on
+// 127.0.0.1:6666 for 30 s, with the controller's own threads, engine, painter and queued signals.
+//
+// The sender repeats 224 datagrams of silence and 56 of a plane wave from (12, -8) degrees (tones on the
+// bins 80 to 92 of 1024 around the 4 kHz third-octave band), so every onset is aligned to a hop of the
+// engine. Latency of one onset: from the moment its first datagram left the sender to the first
+// heatmapUpdated whose peak level rose 6 dB above the last map before it; taken at the emission on the
+// map thread (emitMs) and where QML gets it, on the GUI thread (guiMs).
+//
+// Counters: maps delivered per second on the GUI thread, frames dropped from the DSP and diagnostics
+// queues (from the metrics line; 0 frames means 0 blocks), process CPU time over wall time in cores
+// (the in-process sender included), and latency p50 / p95.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <mutex>
+#include <numbers>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "app/ui_controller.h"
+#include "core/storage/device_profile.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto kRunTime = 30s;
+constexpr std::size_t kSilentDatagrams = 224;
+constexpr std::size_t kLoudDatagrams = 56;
+
+const char* kProfile = ZK_PROFILES_DIR "/TM27-128-H1.6.2.device.json";
+
+// One period (1024 frames) of a plane wave from the camera direction (h, v) in wire order, as
+// little-endian datagrams: tones on bins of the 1024-point frame repeat exactly after it.
+std::vector<std::vector<std::uint8_t>> planeWaveDatagrams(const zk::core::DeviceProfile& profile, double h,
+                                                          double v) {
+    const double tx = std::tan(h * std::numbers::pi / 180.0);
+    const double ty = std::tan(v * std::numbers::pi / 180.0);
+    const double n = std::sqrt(1.0 + tx * tx + ty * ty);
+    const std::size_t wires = profile.wireChannelCount;
+    const std::size_t perDatagram = profile.udp->samplesPerDatagram;
+    const double fs = profile.sampleRateHz;
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<double> phase(0.0, 2.0 * std::numbers::pi);
+    std::vector<double> phases;
+    for (int k = 80; k <= 92; ++k) phases.push_back(phase(rng));
+    std::vector<std::int16_t> wire(1024 * wires, 0);
+    for (std::size_t m = 0; m < profile.microphones.size(); ++m) {
+        const auto& mic = profile.microphones[m];
+        const double delay = -(tx * mic.x + ty * mic.y + mic.z) / n / 343.0;
+        for (std::size_t f = 0; f < 1024; ++f) {
+            double value = 0.0;
+            for (int k = 80; k <= 92; ++k) {
+                value += 800.0 * std::sin(2.0 * std::numbers::pi * (k * fs / 1024.0) *
+                                              (static_cast<double>(f) / fs - delay) +
+                                          phases[static_cast<std::size_t>(k - 80)]);
+            }
+            wire[f * wires + profile.logicalToWire[m]] = static_cast<std::int16_t>(std::lround(value));
+        }
+    }
+    std::vector<std::vector<std::uint8_t>> datagrams;
+    for (std::size_t first = 0; first < 1024; first += perDatagram) {
+        std::vector<std::uint8_t> bytes;
+        for (std::size_t i = first * wires; i < (first + perDatagram) * wires; ++i) {
+            const auto u = static_cast<std::uint16_t>(wire[i]);
+            bytes.push_back(static_cast<std::uint8_t>(u & 0xFF));
+            bytes.push_back(static_cast<std::uint8_t>(u >> 8));
+        }
+        datagrams.push_back(std::move(bytes));
+    }
+    return datagrams;
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct MapMark {
+    Clock::time_point at;
+    double levelDb;
+};
+
+// Latency of each onset: the first map after it whose level rose 6 dB over the last map before it.
+std::vector<double> onsetLatenciesMs(const std::vector<Clock::time_point>& onsets,
+                                     const std::vector<MapMark>& maps) {
+    std::vector<double> latencies;
+    for (const Clock::time_point onset : onsets) {
+        double before = -1e9;
+        for (const MapMark& m : maps) {
+            if (m.at < onset) {
+                before = m.levelDb;
+                continue;
+            }
+            if (m.levelDb > before + 6.0) {
+                latencies.push_back(std::chrono::duration<double, std::milli>(m.at - onset).count());
+                break;
+            }
+        }
+    }
+    return latencies;
+}
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
+    return values[std::min(index, values.size() - 1)];
+}
+
+double metricsCount(const QString& line, const QString& pattern) {
+    const QRegularExpressionMatch match = QRegularExpression(pattern).match(line);
+    return match.hasMatch() ? match.captured(1).toDouble() : -1.0;
+}
+
+void BM_LiveSessionFromUdp(benchmark::State& state) {
+    const auto algorithm = static_cast<int>(state.range(0));
+    const zk::core::DeviceProfile profile = zk::core::loadDeviceProfile(kProfile);
+    const auto loud = planeWaveDatagrams(profile, 12.0, -8.0);
+    const std::vector<std::uint8_t> silent(profile.udp->datagramBytes, 0);
+    const std::chrono::duration<double> interval(static_cast<double>(profile.udp->samplesPerDatagram) /
+                                                 profile.sampleRateHz);
+
+    for (auto _ : state) {
+        zk::app::UiController ui;
+        ui.importProfile(QString::fromLatin1(kProfile));
+        ui.setSource(QStringLiteral("UDP"));
+        ui.setFrequency(4000.0);
+        ui.setFrequencyBandMode(QStringLiteral("1/3 octave"));
+        ui.setAlgorithm(algorithm == 3 ? QStringLiteral("03 MVDR / Capon")
+                                       : QStringLiteral("01 DAS / Conventional"));
+
+        std::mutex marksMutex;  // guards emitted; the map thread appends, this thread reads after stop
+        std::vector<MapMark> emitted;
+        std::vector<MapMark> delivered;  // GUI thread only
+        QObject::connect(&ui, &zk::app::UiController::heatmapUpdated, &ui, [&] {
+            if (ui.hasHeatmap()) delivered.push_back({Clock::now(), ui.peakLevelDbfs()});
+        });
+        QObject::connect(
+            &ui, &zk::app::UiController::heatmapUpdated, &ui,
+            [&] {
+                if (!ui.hasHeatmap()) return;
+                const MapMark mark{Clock::now(), ui.peakLevelDbfs()};
+                std::lock_guard lock(marksMutex);
+                emitted.push_back(mark);
+            },
+            Qt::DirectConnection);
+
+        ui.startLive();
+        if (ui.sessionState() != QStringLiteral("Running")) {
+            state.SkipWithError(ui.statusText().toStdString().c_str());
+            return;
+        }
+
+        std::vector<Clock::time_point> onsets;  // the sender's until it is joined
+        std::atomic<bool> sending{true};        // cleared by this thread, read by the sender
+        std::thread sender([&] {
+            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(6666);
+            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            const Clock::time_point start = Clock::now();
+            for (std::size_t k = 0; sending.load(); ++k) {
+                const auto due =
+                    start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(k));
+                std::this_thread::sleep_until(due);
+                const std::size_t phase = k % (kSilentDatagrams + kLoudDatagrams);
+                const std::vector<std::uint8_t>& d =
+                    phase < kSilentDatagrams ? silent : loud[phase % loud.size()];
+                if (phase == kSilentDatagrams) onsets.push_back(Clock::now());
+                ::sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            }
+            ::close(fd);
+        });
+
+        const double cpu0 = cpuSeconds();
+        const Clock::time_point wall0 = Clock::now();
+        QEventLoop loop;
+        QTimer::singleShot(kRunTime, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double wallSeconds = std::chrono::duration<double>(Clock::now() - wall0).count();
+        const double cores = (cpuSeconds() - cpu0) / wallSeconds;
+        const QString metrics = ui.liveMetrics();
+        sending.store(false);
+        sender.join();
+        ui.stopLive();
+        QCoreApplication::processEvents();
+
+        std::vector<MapMark> emittedCopy;
+        {
+            std::lock_guard lock(marksMutex);
+            emittedCopy = emitted;
+        }
+        const std::vector<double> emitLatency = onsetLatenciesMs(onsets, emittedCopy);
+        const std::vector<double> guiLatency = onsetLatenciesMs(onsets, delivered);
+        state.counters["mapsPerS"] = static_cast<double>(delivered.size()) / wallSeconds;
+        state.counters["dspDropFr"] = metricsCount(metrics, QStringLiteral("DSP q \\d+/\\d+ drop (\\d+) fr"));
+        state.counters["diagDropFr"] = metricsCount(metrics, QStringLiteral("diag drop (\\d+) fr"));
+        state.counters["dgrams"] = metricsCount(metrics, QStringLiteral("^UDP (\\d+) dgrams"));
+        state.counters["cores"] = cores;
+        state.counters["onsets"] = static_cast<double>(onsets.size());
+        state.counters["found"] = static_cast<double>(guiLatency.size());
+        state.counters["emitP50Ms"] = percentile(emitLatency, 0.50);
+        state.counters["emitP95Ms"] = percentile(emitLatency, 0.95);
+        state.counters["guiP50Ms"] = percentile(guiLatency, 0.50);
+        state.counters["guiP95Ms"] = percentile(guiLatency, 0.95);
+    }
+}
+BENCHMARK(BM_LiveSessionFromUdp)
+    ->ArgName("algorithm")
+    ->Arg(1)
+    ->Arg(3)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+}  // namespace
+
+// The controller needs a GUI application; offscreen, with the settings of Qt's test location.
+int main(int argc, char** argv) {
+    // The application asks for passive OpenMP waits before anything runs; libgomp reads its settings
+    // when it is loaded, before main, so the run starts itself again with the variable in place.
+    if (std::getenv("OMP_WAIT_POLICY") == nullptr) {
+        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
+        execv("/proc/self/exe", argv);
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("zk-bench"));
+    QCoreApplication::setApplicationName(QStringLiteral("live-session"));
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

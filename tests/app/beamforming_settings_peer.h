@@ -1,0 +1,48 @@
+#pragma once
+
+// Stands in for the session machinery around the beamforming and display settings: sets the session,
+// Recording and Replay states, a Replay's frozen profile, and hands a map over as the map publishers
+// do, so the setters can be exercised against a real, test-driven live engine.
+
+#include <QImage>
+#include <mutex>
+
+#include "app/ui_controller.h"
+#include "core/beamforming/heatmap_grid.h"
+#include "core/streaming/streaming_acoustic_engine.h"
+
+namespace zk::app {
+
+class BeamformingSettingsTestPeer {
+  public:
+    explicit BeamformingSettingsTestPeer(UiController& ui) : ui_(ui) {}
+
+    void setSessionState(std::int32_t state) { ui_.setSessionState(state); }
+    void setRecordingState(std::int32_t state) { ui_.run_.recording.store(state); }
+    void setReplayState(std::int32_t state) { ui_.run_.replay.store(state); }
+    void setReplayProfile(const core::DeviceProfile& profile) { ui_.frozenProfile_ = profile; }
+
+    core::StreamingAcousticEngine& liveEngine() { return *ui_.liveEngine_; }
+    core::StreamingAcousticEngine& replayEngine() { return *ui_.replayEngine_; }
+    const core::BeamformingParameters& beamforming() const { return ui_.live_.beamforming; }
+    const core::FrequencyBandParameters& band() const { return ui_.live_.band; }
+
+    void handOverMap(const core::HeatmapGrid& map) {
+        std::lock_guard lock(ui_.map_.mutex);
+        ui_.map_.latest = map;
+    }
+
+    void setWaterfallImage(const QImage& image) {
+        std::lock_guard lock(ui_.diagnostics_.mutex);
+        ui_.diagnostics_.state.waterfall.image = image;
+    }
+    QImage waterfallImage() const {
+        std::lock_guard lock(ui_.diagnostics_.mutex);
+        return ui_.diagnostics_.state.waterfall.image;
+    }
+
+  private:
+    UiController& ui_;
+};
+
+}  // namespace zk::app

@@ -1,0 +1,84 @@
+#pragma once
+
+// Real file-system refusals for the tests: a file size limit that makes writes stop short, and a
+// read-only folder that binds even when the tests run as root.
+
+#include <linux/capability.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+namespace zk::app::test {
+
+// While alive, no file of the process may grow past `bytes`: the kernel ends writes there (EFBIG
+// instead of the SIGXFSZ that would end the process).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool active() const { return active_; }
+
+  private:
+    rlimit saved_{};
+    sighandler_t previousHandler_ = SIG_DFL;
+    bool active_ = false;
+};
+
+// Root passes every permission check through CAP_DAC_OVERRIDE; while alive, the calling thread runs
+// without it (and without CAP_DAC_READ_SEARCH), so file modes bind as for any user. A no-op for
+// other users.
+class WithoutPermissionOverride {
+  public:
+    WithoutPermissionOverride() {
+        header_.version = _LINUX_CAPABILITY_VERSION_3;
+        header_.pid = 0;
+        if (syscall(SYS_capget, &header_, saved_) != 0) return;
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        dropped_ = syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutPermissionOverride() {
+        if (dropped_) syscall(SYS_capset, &header_, saved_);
+    }
+    WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
+    WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+
+  private:
+    __user_cap_header_struct header_{};
+    __user_cap_data_struct saved_[2]{};
+    bool dropped_ = false;
+};
+
+// Makes a folder read-only; true when it now refuses a new entry to this thread.
+inline bool makeReadOnly(const QString& folder) {
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::ExeOther);
+    const QString probe = QDir(folder).filePath(QStringLiteral(".probe"));
+    if (QDir().mkdir(probe)) {
+        QDir().rmdir(probe);
+        return false;
+    }
+    return true;
+}
+
+inline void makeWritable(const QString& folder) {
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+}  // namespace zk::app::test

@@ -1,0 +1,196 @@
+// Session states and the live-control refusals, the one-shot run and a live session over the synthetic
+// source (which binds no port), through the controller.
+
+#include <gtest/gtest.h>
+
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QSignalSpy>
+#include <QThread>
+#include <memory>
+
+#include "app_test_support.h"
+#include "live_test_support.h"
+#include "render/heatmap_image_provider.h"
+
+namespace zk::app::test {
+namespace {
+
+using LiveControl = ControllerSettingsTest;
+
+QString lastEventText(const UiController& ui) { return ui.eventLog().back().mid(10); }
+
+TEST_F(LiveControl, StartWithoutProfileIsRefusedAndChangesNoState) {
+    UiController ui;
+    QSignalSpy states(&ui, &UiController::uiStateChanged);
+    QSignalSpy maps(&ui, &UiController::heatmapUpdated);
+    ui.startLive();
+    EXPECT_EQ(ui.sessionState(), QStringLiteral("NoProfile"));
+    EXPECT_EQ(lastEventText(ui), QStringLiteral("Start requires a validated Device Profile and Ready state"));
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Start requires a validated Device Profile and Ready state"));
+    EXPECT_EQ(states.count(), 0);
+    EXPECT_EQ(maps.count(), 0);
+    EXPECT_EQ(liveWorkerThreads(), 0);
+
+    // Stopping what never ran does nothing at all.
+    const QStringList before = ui.eventLog();
+    ui.stopLive();
+    EXPECT_EQ(ui.eventLog(), before);
+    EXPECT_EQ(states.count(), 0);
+}
+
+TEST_F(LiveControl, AvailabilityFollowsTheSessionState) {
+    UiController ui;
+    EXPECT_FALSE(ui.canStart());
+    EXPECT_TRUE(ui.canChangeSource());
+    EXPECT_FALSE(ui.canEditFrequencyBand());
+    EXPECT_FALSE(ui.busy());
+    importShippedProfile(ui, "small-4.device.json");
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Ready"));
+    EXPECT_TRUE(ui.canStart());
+    EXPECT_FALSE(ui.canStop());
+    EXPECT_TRUE(ui.canEditAcquisition());
+    EXPECT_TRUE(ui.canEditFrequencyBand());
+    EXPECT_FALSE(ui.canCalibrateNoise());
+
+    ui.setSource(QStringLiteral("Synthetic"));
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    EXPECT_FALSE(ui.canStart());
+    EXPECT_TRUE(ui.canStop());
+    EXPECT_FALSE(ui.canChangeSource());
+    EXPECT_FALSE(ui.canEditAcquisition());
+    EXPECT_FALSE(ui.canImportProfile());
+    EXPECT_TRUE(ui.canEditFrequencyBand());
+    EXPECT_TRUE(ui.canCalibrateNoise());
+    EXPECT_FALSE(ui.busy());
+
+    // A second start and a one-shot run are refused while running, and change nothing.
+    QSignalSpy states(&ui, &UiController::uiStateChanged);
+    ui.startLive();
+    EXPECT_EQ(lastEventText(ui), QStringLiteral("Start requires a validated Device Profile and Ready state"));
+    ui.runOnce();
+    EXPECT_EQ(lastEventText(ui),
+              QStringLiteral("Stop the active session before running a one-shot analysis"));
+    EXPECT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    EXPECT_EQ(states.count(), 0);
+    EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() >= 4; }, 1000ms)) << liveWorkerThreads();
+
+    ui.stopLive();
+    EXPECT_EQ(ui.sessionState(), QStringLiteral("Ready"));
+    EXPECT_EQ(states.count(), 2);  // Stopping, then Ready
+    EXPECT_TRUE(ui.canStart());
+    EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() == 0; }, 2000ms));
+}
+
+TEST_F(LiveControl, SyntheticSessionPacesItselfAtTheSampleRate) {
+    UiController ui;
+    importShippedProfile(ui, "small-4.device.json");
+    ui.setSource(QStringLiteral("Synthetic"));
+    // Each metrics line as it reaches the GUI thread, with the time it came; "wire values N" counts the
+    // samples read so far (4 per frame).
+    std::vector<std::pair<std::chrono::steady_clock::time_point, double>> lines;
+    QObject::connect(&ui, &UiController::liveMetricsChanged, &ui, [&] {
+        const QString text = ui.liveMetrics();
+        const qsizetype at = text.indexOf(QStringLiteral("wire values "));
+        if (at >= 0)
+            lines.emplace_back(std::chrono::steady_clock::now(),
+                               text.mid(at + 12).section(u' ', 0, 0).toDouble());
+    });
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    ASSERT_TRUE(waitUntil([&] { return lines.size() >= 2; }, 2000ms));
+    const auto first = lines.back();
+    ASSERT_TRUE(waitUntil(
+        [&] { return std::chrono::duration<double>(lines.back().first - first.first).count() >= 2.0; },
+        4000ms));
+    const auto last = lines.back();
+    ui.stopLive();
+    const double seconds = std::chrono::duration<double>(last.first - first.first).count();
+    const double framesPerSecond = (last.second - first.second) / 4.0 / seconds;
+    // The times are those the lines reached the GUI thread; a sanitizer's slower event loop blurs them.
+    EXPECT_NEAR(framesPerSecond, 16000.0, 16000.0 * (kSlowdown > 1 ? 0.2 : 0.05));
+}
+
+TEST_F(LiveControl, RunOnceWithoutCameraScansTheDefaultGridAndPeaksOnTheSyntheticWave) {
+    UiController ui;
+    ui.runOnce();
+    EXPECT_EQ(lastEventText(ui), QStringLiteral("Import a Device Profile first"));
+
+    importShippedProfile(ui, "TM27-128-H1.6.2.device.json");
+    ui.setSource(QStringLiteral("Synthetic"));
+    ui.setFrequency(3750.0);  // a bin of the 256-point frame at 48 kHz
+    ui.setAzimuth(-14.0);
+    ui.setElevation(9.0);
+    QSignalSpy maps(&ui, &UiController::heatmapUpdated);
+    ui.runOnce();
+    EXPECT_EQ(lastEventText(ui), QStringLiteral("Run complete"));
+    EXPECT_EQ(maps.count(), 1);
+    EXPECT_TRUE(ui.hasHeatmap());
+    EXPECT_EQ(ui.mapSource(), QStringLiteral("live"));
+    EXPECT_EQ(ui.peakAzimuth(), -14.0);
+    EXPECT_EQ(ui.peakElevation(), 9.0);
+    EXPECT_EQ(ui.sessionState(), QStringLiteral("Ready"));
+    QSize size;
+    // The profile's 68.9 x 42.2 degree camera at one cell per degree.
+    ui.heatmapImageProvider()->requestImage(QStringLiteral("field"), &size, {});
+    EXPECT_EQ(size, QSize(69, 43));
+
+    UiController small;
+    importShippedProfile(small, "small-4.device.json");
+    small.setSource(QStringLiteral("Synthetic"));
+    small.setFrequency(2000.0);
+    small.runOnce();
+    EXPECT_EQ(lastEventText(small), QStringLiteral("Run complete"));
+    small.heatmapImageProvider()->requestImage(QStringLiteral("field"), &size, {});
+    EXPECT_EQ(size, QSize(65, 49));
+}
+
+// A QML binding on the map properties, as the Live page holds: the signal comes from the map thread,
+// the handler runs on the GUI thread with the values of a published map.
+TEST_F(LiveControl, QmlSeesLiveMapsOnItsOwnThread) {
+    UiController ui;
+    importShippedProfile(ui, "TM27-128-H1.6.2.device.json");
+    ui.setSource(QStringLiteral("Synthetic"));
+    ui.setFrequency(4000.0);
+    ui.setAzimuth(6.0);
+    ui.setElevation(4.0);
+
+    QQmlEngine engine;
+    QQmlComponent component(&engine);
+    component.setData(R"(
+        import QtQml
+        QtObject {
+            property var ui
+            property int maps: 0
+            property real azimuth: 0
+            property Connections watcher: Connections {
+                target: ui
+                function onHeatmapUpdated() {
+                    if (!ui.hasHeatmap) return
+                    maps += 1
+                    azimuth = ui.peakAzimuth
+                }
+            }
+        }
+    )",
+                      QUrl());
+    std::unique_ptr<QObject> item(
+        component.createWithInitialProperties({{QStringLiteral("ui"), QVariant::fromValue(&ui)}}));
+    ASSERT_TRUE(item) << component.errorString().toStdString();
+
+    std::atomic<bool> emittedOffGui{false};
+    const auto probe = QObject::connect(&ui, &UiController::heatmapUpdated, [&] {
+        if (ui.hasHeatmap() && QThread::currentThread() != ui.thread()) emittedOffGui.store(true);
+    });
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    EXPECT_TRUE(waitUntil([&] { return item->property("maps").toInt() >= 3; }, 2000ms));
+    EXPECT_EQ(item->property("azimuth").toDouble(), 6.0);
+    ui.stopLive();
+    QObject::disconnect(probe);
+    EXPECT_TRUE(emittedOffGui.load());
+}
+
+}  // namespace
+}  // namespace zk::app::test

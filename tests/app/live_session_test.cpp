@@ -1,0 +1,279 @@
+// Live sessions end to end through the controller: real datagrams on 127.0.0.1:6666 or the synthetic
+// source, the four worker threads, the engine, and the maps handed to the GUI thread.
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QStringList>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include "app_test_support.h"
+#include "core/storage/device_profile.h"
+#include "live_test_support.h"
+
+namespace zk::app::test {
+namespace {
+
+constexpr double kSourceHorizontalDeg = 12.0;
+constexpr double kSourceVerticalDeg = -8.0;
+
+core::DeviceProfile liveArray() {
+    return core::loadDeviceProfile(shippedProfile(liveProfileFile()).toStdString());
+}
+
+// Whether a live map peaking on the direction has arrived.
+bool onTheSource(const MapWatcher& maps, double horizontalDeg, double verticalDeg) {
+    for (const MapEvent& map : maps.liveMaps()) {
+        if (map.peakAzimuth == horizontalDeg && map.peakElevation == verticalDeg) return true;
+    }
+    return false;
+}
+
+// The streaming delay-and-sum refreshes a few of the band's bins per hop, so the first map of a session
+// may hold only some of them; from the third map on every bin is in and each map peaks on the source.
+void expectSettledMapsOn(const MapWatcher& maps, double horizontalDeg, double verticalDeg) {
+    const std::vector<MapEvent> seen = maps.liveMaps();
+    for (std::size_t i = 2; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].peakAzimuth, horizontalDeg) << "map " << i << " of " << seen.size() << ": "
+                                                      << seen[i].peakAzimuth << ", " << seen[i].peakElevation;
+        EXPECT_EQ(seen[i].peakElevation, verticalDeg) << "map " << i;
+    }
+}
+
+class LiveSession : public ControllerSettingsTest {
+  protected:
+    void SetUp() override {
+        ControllerSettingsTest::SetUp();
+        if (!waitForFreeUdpPort(kArrayPort)) GTEST_SKIP() << "UDP port 6666 stays held by another program";
+    }
+
+    // The live array with the band around the sender's tones.
+    void prepare(UiController& ui, const char* source) {
+        importShippedProfile(ui, liveProfileFile());
+        ASSERT_EQ(ui.sessionState(), QStringLiteral("Ready")) << ui.statusText().toStdString();
+        ui.setSource(QString::fromLatin1(source));
+        ui.setFrequency(4000.0);
+        ASSERT_EQ(ui.source(), QString::fromLatin1(source));
+    }
+
+    // Stops the session and checks what must be left: Ready, no worker, the port free.
+    static void stopAndExpectNothingLeft(UiController& ui) {
+        ui.stopLive();
+        EXPECT_EQ(ui.sessionState(), QStringLiteral("Ready"));
+        EXPECT_TRUE(ui.canStart());
+        EXPECT_FALSE(ui.canStop());
+        EXPECT_TRUE(
+            logContains(ui.eventLog(), QStringLiteral("Acquisition stopped; Device Profile remains ready")));
+        EXPECT_EQ(ui.liveMetrics(), QStringLiteral("Live stopped"));
+        // Threads that OpenMP started from a worker carry its name and end with it, a moment later.
+        EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() == 0; }, 2000ms)) << liveWorkerThreads();
+        EXPECT_FALSE(processHoldsUdpPort(kArrayPort));
+    }
+};
+
+TEST_F(LiveSession, UdpMapsPeakOnTheSendersDirectionAndStopLeavesNothing) {
+    const core::DeviceProfile profile = liveArray();
+    UiController ui;
+    prepare(ui, "UDP");
+    MapWatcher maps(ui);
+    QSignalSpy states(&ui, &UiController::uiStateChanged);
+
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    EXPECT_EQ(states.count(), 2);  // Starting, then Running
+    EXPECT_TRUE(logContains(ui.eventLog(), QStringLiteral("Live acquisition running from UDP")));
+    EXPECT_FALSE(ui.hasHeatmap());
+    EXPECT_FALSE(ui.canStart());
+    EXPECT_TRUE(ui.canStop());
+    EXPECT_FALSE(ui.canChangeSource());
+    EXPECT_TRUE(ui.canEditFrequencyBand());
+    EXPECT_TRUE(processHoldsUdpPort(kArrayPort));
+    EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() >= 4; }, 1000ms)) << liveWorkerThreads();
+
+    PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg);
+    sender.start();
+    ASSERT_TRUE(
+        waitUntil([&] { return onTheSource(maps, kSourceHorizontalDeg, kSourceVerticalDeg); }, 2000ms))
+        << ui.liveMetrics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms))
+        << ui.liveMetrics().toStdString();
+    expectSettledMapsOn(maps, kSourceHorizontalDeg, kSourceVerticalDeg);
+    EXPECT_EQ(maps.liveMaps().back().algorithmId, 1);
+    EXPECT_TRUE(ui.hasHeatmap());
+    EXPECT_EQ(ui.mapSource(), QStringLiteral("live"));
+    // The third-octave band around the frequency, or the 32 bins around its centre when it is wider.
+    const double binHz = profile.sampleRateHz / 1024.0;
+    const double centre = ui.frequency();
+    EXPECT_GT(ui.effectiveBinCount(), 10);
+    EXPECT_NEAR(ui.effectiveBandLowHz(), std::max(centre / std::pow(2.0, 1.0 / 6.0), centre - 16 * binHz),
+                2 * binHz);
+    EXPECT_NEAR(ui.effectiveBandHighHz(), std::min(centre * std::pow(2.0, 1.0 / 6.0), centre + 16 * binHz),
+                2 * binHz);
+    EXPECT_TRUE(ui.liveMetrics().startsWith(QStringLiteral("UDP "))) << ui.liveMetrics().toStdString();
+
+    sender.stop();
+    stopAndExpectNothingLeft(ui);
+}
+
+TEST_F(LiveSession, SyntheticMapsPeakOnTheSyntheticDirection) {
+    UiController ui;
+    prepare(ui, "Synthetic");
+    ui.setAzimuth(10.0);
+    ui.setElevation(-6.0);
+    // The synthetic wave is one tone on a bin; the bins around it would hold only its leakage and the
+    // rounding noise of the samples.
+    ui.setFrequencyBandMode(QStringLiteral("Single bin"));
+    MapWatcher maps(ui);
+
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    EXPECT_TRUE(logContains(ui.eventLog(), QStringLiteral("Live acquisition running from Synthetic")));
+    EXPECT_FALSE(processHoldsUdpPort(kArrayPort));
+    ASSERT_TRUE(waitUntil([&] { return onTheSource(maps, 10.0, -6.0); }, 2000ms))
+        << ui.liveMetrics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 6; }, 2000ms))
+        << ui.liveMetrics().toStdString();
+    expectSettledMapsOn(maps, 10.0, -6.0);
+    EXPECT_TRUE(ui.liveMetrics().startsWith(QStringLiteral("hops "))) << ui.liveMetrics().toStdString();
+    stopAndExpectNothingLeft(ui);
+}
+
+TEST_F(LiveSession, ParameterChangesReachTheNextMaps) {
+    const core::DeviceProfile profile = liveArray();
+    UiController ui;
+    prepare(ui, "UDP");
+    MapWatcher maps(ui);
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg);
+    sender.start();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 2; }, 2000ms));
+    const quint64 firstRevision = maps.liveMaps().back().parameterRevision;
+
+    ui.setAlgorithm(QStringLiteral("03 MVDR / Capon"));
+    ui.setAirTemperatureC(30.0);
+    maps.clear();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto seen = maps.liveMaps();
+            return !seen.empty() && seen.back().algorithmId == 3 &&
+                   seen.back().parameterRevision >= firstRevision + 2;
+        },
+        3000ms));
+    const MapEvent mvdr = maps.liveMaps().back();
+    EXPECT_EQ(mvdr.peakAzimuth, kSourceHorizontalDeg);
+    EXPECT_EQ(mvdr.peakElevation, kSourceVerticalDeg);
+
+    // A custom 500 Hz band: the maps' band edges lie that far apart, give or take one bin.
+    ui.setFrequencyBandMode(QStringLiteral("Custom bandwidth"));
+    ui.setBandwidthHz(500.0);
+    EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Frequency band pending at DSP boundary: ")));
+    maps.clear();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto seen = maps.liveMaps();
+            return !seen.empty() && seen.back().bandHighHz - seen.back().bandLowHz < 600.0;
+        },
+        3000ms));
+    const MapEvent narrow = maps.liveMaps().back();
+    EXPECT_NEAR(narrow.bandHighHz - narrow.bandLowHz, 500.0, profile.sampleRateHz / 1024.0 + 1e-9);
+    EXPECT_EQ(narrow.algorithmId, 3);
+
+    // Focusing at 1 m: a new revision; every map after it carries at least that one.
+    ui.setFocusDistanceIndex(1);
+    maps.clear();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto seen = maps.liveMaps();
+            return !seen.empty() && seen.back().parameterRevision > mvdr.parameterRevision;
+        },
+        3000ms));
+    sender.stop();
+    stopAndExpectNothingLeft(ui);
+}
+
+TEST_F(LiveSession, SampleGapShowsTheGapMessageAndMapsGoOn) {
+    const core::DeviceProfile profile = liveArray();
+    // A slow observer of the diagnostics images: while held, it keeps the diagnostics thread (which
+    // emits on its own thread) from draining its queue however fast this machine is. Connected before
+    // the workers start, so no connection changes while they run.
+    std::atomic<bool> hold{false};     // set and cleared by the test thread
+    std::atomic<bool> holding{false};  // set by the diagnostics thread once it waits
+    UiController ui;
+    QObject::connect(&ui, &UiController::diagnosticsUpdated, [&] {
+        while (hold.load()) {
+            holding.store(true);
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    prepare(ui, "UDP");
+    MapWatcher maps(ui);
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg);
+    sender.start();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 2; }, 2000ms));
+    const QString gapText = QStringLiteral("Live sample gap detected; continuity window restarted");
+    EXPECT_FALSE(logContains(ui.diagnosticsLog(), gapText));
+
+    // Now the slow observer holds the diagnostics thread; a failed check below still lets it go.
+    hold.store(true);
+    const struct Release {
+        std::atomic<bool>& flag;
+        ~Release() { flag.store(false); }
+    } release{hold};
+    ASSERT_TRUE(waitUntil([&] { return holding.load(); }, 2000ms));
+
+    // A stalled network, then its backlog at once: far more blocks than the queues hold.
+    sender.pause();
+    QTest::qWait(300);
+    sender.resumeWithFlood(3000);
+    const bool dropped = waitUntil(
+        [&] {
+            return ui.liveMetrics().contains(QStringLiteral(" DSP q ")) &&
+                   !ui.liveMetrics().contains(QStringLiteral("diag drop 0 fr"));
+        },
+        5000ms);
+    hold.store(false);
+    ASSERT_TRUE(dropped) << ui.liveMetrics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return logContains(ui.diagnosticsLog(), gapText); }, 5000ms))
+        << ui.liveMetrics().toStdString();
+
+    // The engine restarted its window at the gap: the maps after it still peak on the source.
+    maps.clear();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 3; }, 3000ms));
+    const MapEvent after = maps.liveMaps().back();
+    EXPECT_EQ(after.peakAzimuth, kSourceHorizontalDeg);
+    EXPECT_EQ(after.peakElevation, kSourceVerticalDeg);
+    sender.stop();
+    stopAndExpectNothingLeft(ui);
+}
+
+TEST_F(LiveSession, BusyPortFaultsTheStartAndLeavesNothingBehind) {
+    UiController ui;
+    prepare(ui, "UDP");
+    {
+        PortBlocker other(kArrayPort);
+        ASSERT_TRUE(other.bound());
+        ui.startLive();
+        EXPECT_EQ(ui.sessionState(), QStringLiteral("Faulted"));
+        EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Start transaction failed: ")))
+            << ui.statusText().toStdString();
+        EXPECT_TRUE(ui.canStart());
+        EXPECT_TRUE(ui.canChangeSource());
+        EXPECT_EQ(liveWorkerThreads(), 0);
+    }
+    // The blocker is gone; the failed start left no socket of its own on the port.
+    EXPECT_FALSE(processHoldsUdpPort(kArrayPort));
+
+    // Faulted starts like Ready once the port is free.
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    stopAndExpectNothingLeft(ui);
+}
+
+}  // namespace
+}  // namespace zk::app::test
