@@ -405,6 +405,7 @@ Page {
             color: selected ? Theme.surfaceAlt : Theme.plotBg
             border.color: selected ? Theme.accent : Theme.border
             clip: true
+            Behavior on height { NumberAnimation { duration: 120; easing.type: Easing.OutCubic } }
             MouseArea {
                 anchors.fill: parent
                 enabled: entry.valid && !ui.replayActive
