@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <chrono>
 #include <filesystem>
+#include <memory>
 
 #include "app/ui_controller.h"
 #include "app_test_support.h"
@@ -32,36 +33,38 @@ class LiveRecording : public ControllerSettingsTest {
   protected:
     void SetUp() override {
         ControllerSettingsTest::SetUp();
-        importShippedProfile(ui, liveProfileFile());
-        ui.setSource(QStringLiteral("Synthetic"));
-        ui.openProject(project.path());
-        ASSERT_TRUE(ui.hasProject());
-        ui.startLive();
-        ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+        ui = std::make_unique<UiController>();
+        importShippedProfile(*ui, liveProfileFile());
+        ui->setSource(QStringLiteral("Synthetic"));
+        ui->openProject(project.path());
+        ASSERT_TRUE(ui->hasProject());
+        ui->startLive();
+        ASSERT_EQ(ui->sessionState(), QStringLiteral("Running")) << ui->statusText().toStdString();
     }
     void TearDown() override {
-        ui.stopLive();
+        ui->stopLive();
+        ui.reset();
         ControllerSettingsTest::TearDown();
     }
 
     StoredProject project{0, "Live"};
-    UiController ui;
+    std::unique_ptr<UiController> ui;  // made in SetUp, inside the test's own settings store
 };
 
 TEST_F(LiveRecording, TwoSecondsBecomeTheSelectedMeasurement) {
-    QSignalSpy finished(&ui, &UiController::recordingFinished);
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
     const Clock::time_point started = Clock::now();
-    ui.startRecording();
-    ASSERT_TRUE(ui.recording()) << ui.statusText().toStdString();
-    const QString id = ui.recordingMeasurementId();
+    ui->startRecording();
+    ASSERT_TRUE(ui->recording()) << ui->statusText().toStdString();
+    const QString id = ui->recordingMeasurementId();
     spinFor(2000ms);
-    ui.stopRecording();
+    ui->stopRecording();
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    ASSERT_TRUE(finished.count() > 0 || finished.wait(30000 * kSlowdown)) << ui.statusText().toStdString();
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(30000 * kSlowdown)) << ui->statusText().toStdString();
     ASSERT_EQ(finished.front(), (QVariantList{true, id}));
 
-    EXPECT_EQ(ui.selectedMeasurementId(), id);
-    EXPECT_EQ(ui.selectedMeasurementIndex(), 0);
+    EXPECT_EQ(ui->selectedMeasurementId(), id);
+    EXPECT_EQ(ui->selectedMeasurementIndex(), 0);
     const fs::path dir = project.measurementDir(id.toStdString());
     const std::string profileText = shippedProfileText(liveProfileFile());
     const core::DeviceProfile profile = core::parseDeviceProfile(profileText);
@@ -77,21 +80,21 @@ TEST_F(LiveRecording, TwoSecondsBecomeTheSelectedMeasurement) {
     EXPECT_EQ(manifest.totalFrames, frames);
     EXPECT_EQ(manifest.source, "Synthetic");
     EXPECT_EQ(manifest.rawHash, fnv1aHexOfFile(dir / "raw.int16"));
-    EXPECT_EQ(ui.selectedMeasurementRawHash().toStdString(), manifest.rawHash);
+    EXPECT_EQ(ui->selectedMeasurementRawHash().toStdString(), manifest.rawHash);
     EXPECT_EQ(readBytes(dir / "device_profile.json"), profileText) << "the profile as it was imported";
-    EXPECT_EQ(ui.sessionState(), QStringLiteral("Running")) << "the live session goes on";
+    EXPECT_EQ(ui->sessionState(), QStringLiteral("Running")) << "the live session goes on";
 }
 
 TEST_F(LiveRecording, TheDurationLimitEndsTheRecordingOnce) {
-    ui.setRecordingMaxDurationSeconds(1);
-    QSignalSpy finished(&ui, &UiController::recordingFinished);
-    ui.startRecording();
-    ASSERT_TRUE(ui.recording());
-    ASSERT_TRUE(finished.wait(30000 * kSlowdown)) << ui.statusText().toStdString();
+    ui->setRecordingMaxDurationSeconds(1);
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    ui->startRecording();
+    ASSERT_TRUE(ui->recording());
+    ASSERT_TRUE(finished.wait(30000 * kSlowdown)) << ui->statusText().toStdString();
     EXPECT_TRUE(finished.front().front().toBool());
     spinFor(300ms);
     int limitLines = 0;
-    for (const QString& line : ui.eventLog())
+    for (const QString& line : ui->eventLog())
         limitLines +=
             line.mid(10) == QStringLiteral("Recording reached the 1 s Measurement limit; finalizing");
     EXPECT_EQ(limitLines, 1);
@@ -100,17 +103,17 @@ TEST_F(LiveRecording, TheDurationLimitEndsTheRecordingOnce) {
                                      project.measurementDir(finished.front().back().toString().toStdString()))
                                      .totalFrames;
     EXPECT_GE(frames, profile.sampleRateHz);
-    EXPECT_EQ(ui.recordingState(), QStringLiteral("Idle"));
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
 }
 
 TEST_F(LiveRecording, StoppingLiveEndsTheRecordingAsAMeasurement) {
-    QSignalSpy finished(&ui, &UiController::recordingFinished);
-    ui.startRecording();
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    ui->startRecording();
     spinFor(300ms);
-    ui.stopLive();
-    ASSERT_TRUE(finished.count() > 0 || finished.wait(30000 * kSlowdown)) << ui.statusText().toStdString();
+    ui->stopLive();
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(30000 * kSlowdown)) << ui->statusText().toStdString();
     EXPECT_TRUE(finished.front().front().toBool());
-    EXPECT_EQ(ui.measurementCount(), 1);
+    EXPECT_EQ(ui->measurementCount(), 1);
 }
 
 }  // namespace
