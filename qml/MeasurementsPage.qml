@@ -405,6 +405,7 @@ Page {
             color: selected ? Theme.surfaceAlt : Theme.plotBg
             border.color: selected ? Theme.accent : Theme.border
             clip: true
+            Behavior on height { NumberAnimation { duration: 120; easing.type: Easing.OutCubic } }
             MouseArea {
                 anchors.fill: parent
                 enabled: entry.valid && !ui.replayActive
@@ -476,59 +477,64 @@ Page {
                     maximumLineCount: 1
                 }
                 Item { Layout.fillHeight: true }
-                Repeater {
-                    id: analysisRepeater
-                    property string measurementId: entry.modelData.id
-                    model: entry.expanded ? entry.analyses : []
-                    Rectangle {
-                        id: runRow
-                        required property var modelData
-                        readonly property bool runValid: modelData.valid === true
-                        readonly property bool current: ui.selectedMeasurementId === analysisRepeater.measurementId
-                                                        && ui.selectedAnalysisId === modelData.id
-                        readonly property string created: modelData.createdAt || ""
-                        objectName: "analysisRow"
-                        Layout.fillWidth: true
-                        Layout.preferredHeight: 26
-                        Layout.topMargin: 4
-                        radius: 6
-                        color: current ? Theme.surfaceAlt : "transparent"
-                        border.color: current ? Theme.accent : Theme.border
-                        MouseArea {
-                            anchors.fill: parent
-                            enabled: runRow.runValid && !ui.replayActive
-                            onClicked: {
-                                ui.openAnalysisRun(analysisRepeater.measurementId, runRow.modelData.id)
-                                root.showWorkspace(2)
+                // A positioner: Qt 6.4 layouts crash on Repeater items deleted while the row's height animates.
+                Column {
+                    Layout.fillWidth: true
+                    topPadding: 4
+                    spacing: 4
+                    Repeater {
+                        id: analysisRepeater
+                        property string measurementId: entry.modelData.id
+                        model: entry.expanded ? entry.analyses : []
+                        Rectangle {
+                            id: runRow
+                            required property var modelData
+                            readonly property bool runValid: modelData.valid === true
+                            readonly property bool current: ui.selectedMeasurementId === analysisRepeater.measurementId
+                                                            && ui.selectedAnalysisId === modelData.id
+                            readonly property string created: modelData.createdAt || ""
+                            objectName: "analysisRow"
+                            width: parent ? parent.width : 0
+                            height: 26
+                            radius: 6
+                            color: current ? Theme.surfaceAlt : "transparent"
+                            border.color: current ? Theme.accent : Theme.border
+                            MouseArea {
+                                anchors.fill: parent
+                                enabled: runRow.runValid && !ui.replayActive
+                                onClicked: {
+                                    ui.openAnalysisRun(analysisRepeater.measurementId, runRow.modelData.id)
+                                    root.showWorkspace(2)
+                                }
                             }
-                        }
-                        RowLayout {
-                            anchors.fill: parent
-                            anchors.leftMargin: 8
-                            anchors.rightMargin: 8
-                            spacing: 6
-                            SmallText {
-                                Layout.fillWidth: false
-                                Layout.preferredWidth: 96
-                                text: runRow.runValid ? runRow.modelData.algorithm : qsTr("invalid")
-                                color: runRow.runValid ? Theme.text : Theme.dangerSoft
-                            }
-                            SmallText {
-                                Layout.fillWidth: false
-                                Layout.preferredWidth: 76
-                                visible: runRow.runValid
-                                text: Number(runRow.modelData.frequencyHz).toFixed(0) + " Hz"
-                            }
-                            SmallText {
-                                text: !runRow.runValid ? (runRow.modelData.error || "")
-                                    : runRow.created.length >= 16 ? runRow.created.substring(5, 16).replace("T", " ")
-                                    : runRow.created
-                            }
-                            SmallText {
-                                Layout.fillWidth: false
-                                visible: runRow.runValid
-                                text: Number(runRow.modelData.peakAzimuth).toFixed(1) + "° / "
-                                      + Number(runRow.modelData.peakElevation).toFixed(1) + "°"
+                            RowLayout {
+                                anchors.fill: parent
+                                anchors.leftMargin: 8
+                                anchors.rightMargin: 8
+                                spacing: 6
+                                SmallText {
+                                    Layout.fillWidth: false
+                                    Layout.preferredWidth: 96
+                                    text: runRow.runValid ? runRow.modelData.algorithm : qsTr("invalid")
+                                    color: runRow.runValid ? Theme.text : Theme.dangerSoft
+                                }
+                                SmallText {
+                                    Layout.fillWidth: false
+                                    Layout.preferredWidth: 76
+                                    visible: runRow.runValid
+                                    text: Number(runRow.modelData.frequencyHz).toFixed(0) + " Hz"
+                                }
+                                SmallText {
+                                    text: !runRow.runValid ? (runRow.modelData.error || "")
+                                        : runRow.created.length >= 16 ? runRow.created.substring(5, 16).replace("T", " ")
+                                        : runRow.created
+                                }
+                                SmallText {
+                                    Layout.fillWidth: false
+                                    visible: runRow.runValid
+                                    text: Number(runRow.modelData.peakAzimuth).toFixed(1) + "° / "
+                                          + Number(runRow.modelData.peakElevation).toFixed(1) + "°"
+                                }
                             }
                         }
                     }
