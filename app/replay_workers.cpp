@@ -239,7 +239,7 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
             framesSinceBase += block.size() / profile.wireChannelCount;
             std::this_thread::sleep_until(base + std::chrono::nanoseconds(framesToNs(framesSinceBase, rate)));
             const Clock::time_point now = Clock::now();
-            if (now >= nextPosition) {
+            if (now >= nextPosition && session.seekTargetFrames.load() < 0) {
                 nextPosition = now + kPositionInterval;
                 session.positionSeconds.store(static_cast<double>(source.positionFrames()) / rate);
                 post(ui, start.generation, kPostPosition);
@@ -349,6 +349,8 @@ void ReplayRunner::seek(UiController& ui, std::stop_token stop, core::ReplaySour
         if (engine.latestMap()) break;
         std::this_thread::sleep_for(kFirstMapNap);
     }
+    // A seek requested while the map was made owns the position now.
+    if (session.seekTargetFrames.load() >= 0) return;
     session.positionSeconds.store(session.paused.load() ? static_cast<double>(t) / rate
                                                         : static_cast<double>(source.positionFrames()) / rate);
     if (running(ui, stop)) post(ui, generation, kPostPosition);
