@@ -43,7 +43,8 @@ class ReplayRunner {
 
     // GUI thread: sets the running flag and starts the reader.
     static void startThreads(UiController& ui, ReplayStart start);
-    // GUI thread: clears the running flag, joins the map thread, then the reader. Holds no lock while joining.
+    // GUI thread: clears the running flag, joins the map thread, then the reader. Holds no lock while
+    // joining.
     static void stopThreads(UiController& ui);
     // GUI thread: emits replayStateChanged and uiStateChanged when the state changes.
     static void setState(UiController& ui, std::int32_t state);

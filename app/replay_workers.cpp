@@ -80,8 +80,9 @@ bool ReplayRunner::running(const UiController& ui, const std::stop_token& stop) 
 void ReplayRunner::startThreads(UiController& ui, ReplayStart start) {
     stopThreads(ui);
     ui.run_.replayRunning.store(true);
-    ui.threads_.replayReader = std::jthread(
-        [&ui, start = std::move(start)](std::stop_token stop) mutable { readerLoop(ui, stop, std::move(start)); });
+    ui.threads_.replayReader = std::jthread([&ui, start = std::move(start)](std::stop_token stop) mutable {
+        readerLoop(ui, stop, std::move(start));
+    });
 }
 
 void ReplayRunner::stopThreads(UiController& ui) {
@@ -152,7 +153,8 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
         const fs::path profilePath = start.record.directory / utf8Path(start.record.deviceProfileFile);
         const std::optional<std::string> rawHash = hashFileText(rawPath, keepGoing);
         if (!rawHash) return;
-        if (*rawHash != start.record.rawHash) throw std::runtime_error("raw integrity hash does not match manifest");
+        if (*rawHash != start.record.rawHash)
+            throw std::runtime_error("raw integrity hash does not match manifest");
         const std::optional<std::string> profileHash = hashFileText(profilePath, keepGoing);
         if (!profileHash) return;
         if (*profileHash != start.record.profileHash)
@@ -232,7 +234,8 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
                 post(ui, start.generation, kPostFinished);
                 continue;
             }
-            if (render::renderDiagnosticImages(context, block, profile, false, render::kDiagnosticSourceReplay))
+            if (render::renderDiagnosticImages(context, block, profile, false,
+                                               render::kDiagnosticSourceReplay))
                 emit ui.diagnosticsUpdated();
             engine.pushWireFrames(block);
 
@@ -283,7 +286,8 @@ void ReplayRunner::seek(UiController& ui, std::stop_token stop, core::ReplaySour
     const std::size_t channels = profile.logicalToWire.size();
     const int selected = std::clamp(context.settings.diagnosticChannel.load(), 0,
                                     static_cast<int>(std::max<std::size_t>(channels, 1) - 1));
-    const std::size_t wireIndex = channels == 0 ? 0 : profile.logicalToWire[static_cast<std::size_t>(selected)];
+    const std::size_t wireIndex =
+        channels == 0 ? 0 : profile.logicalToWire[static_cast<std::size_t>(selected)];
     const std::size_t historyCapacity = std::max<std::size_t>(48000, std::size_t{6} * profile.sampleRateHz);
     {
         std::lock_guard lock(ui.diagnostics_.mutex);
@@ -296,7 +300,8 @@ void ReplayRunner::seek(UiController& ui, std::stop_token stop, core::ReplaySour
     std::uint64_t framesRead = 0;
     std::uint64_t nextRow = step;
     std::vector<double> newest;
-    const render::ColormapTable& table = render::waterfallColormapTable(context.settings.waterfallColormap.load());
+    const render::ColormapTable& table =
+        render::waterfallColormapTable(context.settings.waterfallColormap.load());
     while (history > 0 && !interrupted()) {
         const std::vector<std::int16_t> block = source.readFrames(std::min(kFramesPerRead, history));
         if (block.empty()) break;
@@ -351,8 +356,9 @@ void ReplayRunner::seek(UiController& ui, std::stop_token stop, core::ReplaySour
     }
     // A seek requested while the map was made owns the position now.
     if (session.seekTargetFrames.load() >= 0) return;
-    session.positionSeconds.store(session.paused.load() ? static_cast<double>(t) / rate
-                                                        : static_cast<double>(source.positionFrames()) / rate);
+    session.positionSeconds.store(session.paused.load()
+                                      ? static_cast<double>(t) / rate
+                                      : static_cast<double>(source.positionFrames()) / rate);
     if (running(ui, stop)) post(ui, generation, kPostPosition);
 }
 

@@ -24,7 +24,8 @@ double ReplayRunner::limitedFrequency(double hz, double sampleRateHz) {
     return std::min(std::max(hz, kLowestReplayFrequencyHz), kHighestReplayFrequencyShare * sampleRateHz);
 }
 
-core::FrequencyBandParameters ReplayRunner::limitedBand(core::FrequencyBandParameters band, double sampleRateHz) {
+core::FrequencyBandParameters ReplayRunner::limitedBand(core::FrequencyBandParameters band,
+                                                        double sampleRateHz) {
     band.centerHz = limitedFrequency(band.centerHz, sampleRateHz);
     return band;
 }
@@ -47,7 +48,8 @@ void ReplayRunner::publishBand(UiController& ui) {
     const std::int32_t state = ui.run_.replay.load();
     if (state != kReplayPlaying && state != kReplayPaused) return;
     try {
-        ui.engines_.replay->setFrequencyBand(limitedBand(ui.live_.band, ui.profileState_.frozen.sampleRateHz));
+        ui.engines_.replay->setFrequencyBand(
+            limitedBand(ui.live_.band, ui.profileState_.frozen.sampleRateHz));
         ui.reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(ui.frequencyBandMode()));
     } catch (const std::exception& error) {
         ui.reportEvent(QStringLiteral("Replay frequency-band update failed: %1").arg(errorText(error)));
@@ -75,7 +77,8 @@ void ReplayRunner::onStarted(UiController& ui) {
     setState(ui, kReplayPlaying);
     // Settings changed while the reader was loading reach the engine now; unchanged ones are no-ops.
     try {
-        ui.engines_.replay->setFrequencyBand(limitedBand(ui.live_.band, ui.profileState_.frozen.sampleRateHz));
+        ui.engines_.replay->setFrequencyBand(
+            limitedBand(ui.live_.band, ui.profileState_.frozen.sampleRateHz));
         ui.engines_.replay->setBeamformingParameters(ui.live_.beamforming);
     } catch (const std::exception& error) {
         ui.reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
@@ -214,7 +217,8 @@ void UiController::setReplayPaused(bool paused) {
         ReplayRunner::setState(*this, paused ? kReplayPaused : kReplayPlaying);
         emit replayPausedChanged();
         if (paused) {
-            reportEvent(QStringLiteral("Replay paused at %1 s").arg(replay_.positionSeconds.load(), 0, 'f', 2));
+            reportEvent(
+                QStringLiteral("Replay paused at %1 s").arg(replay_.positionSeconds.load(), 0, 'f', 2));
         } else {
             reportEvent(QStringLiteral("Replay resumed: %1").arg(replay_.measurementId));
         }
@@ -278,10 +282,10 @@ void UiController::analyzeReplayPosition() {
         const double duration = replay_.durationSeconds.load();
         if (!(duration > 0.0)) return;
         const double position = std::clamp(replay_.positionSeconds.load(), 0.0, duration);
-        const double window = analysis_.windowSeconds > 0.0
-                                  ? analysis_.windowSeconds
-                                  : std::clamp(3.0 * heatmapSettings_.csmTauSeconds.load(), 0.5,
-                                               std::max(duration, 0.5));
+        const double window =
+            analysis_.windowSeconds > 0.0
+                ? analysis_.windowSeconds
+                : std::clamp(3.0 * heatmapSettings_.csmTauSeconds.load(), 0.5, std::max(duration, 0.5));
         analysis_.windowStartS = std::max(position - std::min(duration, window), 0.0);
         analysis_.windowEndS = position;
         analysis_.hasWindow = true;
