@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "app/platform/process_memory.h"
+#include "app/replay_runner.h"
 #include "app/settings_rules.h"
 #include "core/streaming/replay_source.h"
 #include "core/streaming/streaming_acoustic_engine.h"
@@ -58,7 +59,6 @@ UiController::UiController(QObject* parent, QQmlEngine* engine) : QObject(parent
 
     analysis_.status = QStringLiteral("Select a Measurement to create an AnalysisRun");
     noiseFloor_.info = QCoreApplication::translate("UiController", "Not calibrated");
-    replayMetrics_ = QStringLiteral("Replay stopped");
     diagnostics_.state.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
 
     imageOutputs_.heatmapProvider = new render::HeatmapImageProvider();
@@ -118,12 +118,7 @@ UiController::~UiController() {
     if (sources_.udp) sources_.udp->stop();
 
     stopLiveThreads();
-    for (std::jthread* thread : {&threads_.replayMap, &threads_.replayReader}) {
-        if (thread->joinable()) {
-            thread->request_stop();
-            thread->join();
-        }
-    }
+    ReplayRunner::stopThreads(*this);
 
     run_.fullRecomputeCancel.store(true);
     if (threads_.fullRecompute.joinable()) {

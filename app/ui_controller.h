@@ -729,7 +729,6 @@ class UiController : public QObject {
     AnalysisSettings analysis_;
 
     // Texts of the later operations; GUI thread only.
-    QString replayMetrics_;
     QString lastDiagnosticsPath_;
     QString lastBackupPath_;
 
@@ -748,6 +747,7 @@ class UiController : public QObject {
     // Tests stand in for a running session and a Recording through these peers.
     friend class BeamformingSettingsTestPeer;
     friend class RecordingTestPeer;
+    friend class ReplayRunner;  // the Replay's threads and handlers (replay_workers.cpp)
 
     // Projects and Measurements (ui_controller_projects.cpp, ui_controller_measurements.cpp).
     // True, with the refusal reported, while a Recording, a Full Recompute or a Replay forbids it.
@@ -794,6 +794,7 @@ class UiController : public QObject {
     void onRecordingWatchdog();
 
     RecordingSession recording_;
+    ReplaySession replay_;
 };
 
 }  // namespace zk::app

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/replay_runner.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/streaming/streaming_acoustic_engine.h"
@@ -137,13 +138,8 @@ bool UiController::publishBeamformingParameters() {
             return false;
         }
     }
-    if (replayActive()) {
-        try {
-            engines_.replay->setBeamformingParameters(live_.beamforming);
-        } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
-        }
-    }
+    ReplayRunner::publishBeamforming(*this);
+    ReplayRunner::refreshPausedMap(*this);
     return true;
 }
 
@@ -159,14 +155,8 @@ void UiController::applyFrequencyBand() {
             reportEvent(QStringLiteral("Frequency-band update failed: %1").arg(errorText(error)));
         }
     }
-    if (replayActive()) {
-        try {
-            engines_.replay->setFrequencyBand(live_.band);
-            reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(frequencyBandMode()));
-        } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Replay frequency-band update failed: %1").arg(errorText(error)));
-        }
-    }
+    ReplayRunner::publishBand(*this);
+    ReplayRunner::refreshPausedMap(*this);
 }
 
 void UiController::setAlgorithm(const QString& algorithm) {
@@ -304,6 +294,8 @@ void UiController::setCsmTauSeconds(double seconds) {
                 } catch (const std::exception& error) {
                     setStatusText(QStringLiteral("Replay averaging update failed: %1").arg(errorText(error)));
                 }
+                // A paused map is made again with the new averaging (and its longer or shorter warm-up).
+                ReplayRunner::refreshPausedMap(*this);
             }
         });
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/replay_session.h"
 #include "core/beamforming/beamforming_parameters.h"
 #include "core/beamforming/heatmap_grid.h"
 #include "core/signal/frequency_band.h"

@@ -1,7 +1,110 @@
-// Replay of a stored Measurement through the Replay engine.
+// Replay of a stored Measurement through the Replay engine: the operations of the GUI thread and the
+// handlers the reader posts to it.
+#include <algorithm>
+#include <cmath>
+
+#include "app/platform/process_memory.h"
+#include "app/replay_runner.h"
 #include "app/ui_controller.h"
+#include "core/streaming/replay_source.h"
+#include "core/streaming/streaming_acoustic_engine.h"
 
 namespace zk::app {
+
+namespace {
+
+constexpr double kLowestReplayFrequencyHz = 100.0;
+constexpr double kHighestReplayFrequencyShare = 0.45;
+
+QString errorText(const std::exception& error) { return QString::fromUtf8(error.what()); }
+
+}  // namespace
+
+double ReplayRunner::limitedFrequency(double hz, double sampleRateHz) {
+    return std::min(std::max(hz, kLowestReplayFrequencyHz), kHighestReplayFrequencyShare * sampleRateHz);
+}
+
+core::FrequencyBandParameters ReplayRunner::limitedBand(core::FrequencyBandParameters band,
+                                                        double sampleRateHz) {
+    band.centerHz = limitedFrequency(band.centerHz, sampleRateHz);
+    return band;
+}
+
+void ReplayRunner::setState(UiController& ui, std::int32_t state) {
+    if (ui.run_.replay.exchange(state) == state) return;
+    emit ui.replayStateChanged();
+    emit ui.uiStateChanged();
+}
+
+void ReplayRunner::refreshPausedMap(UiController& ui) {
+    if (!ui.replayActive() || !ui.replay_.paused.load() || !ui.profileState_.frozen.isValid()) return;
+    ui.replay_.seekTargetFrames.store(
+        std::llround(ui.profileState_.frozen.sampleRateHz * ui.replay_.positionSeconds.load()));
+}
+
+// Only a Replay whose reader configured the engine takes settings; one still loading gets them when
+// its start handler runs.
+void ReplayRunner::publishBand(UiController& ui) {
+    const std::int32_t state = ui.run_.replay.load();
+    if (state != kReplayPlaying && state != kReplayPaused) return;
+    try {
+        ui.engines_.replay->setFrequencyBand(
+            limitedBand(ui.live_.band, ui.profileState_.frozen.sampleRateHz));
+        ui.reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(ui.frequencyBandMode()));
+    } catch (const std::exception& error) {
+        ui.reportEvent(QStringLiteral("Replay frequency-band update failed: %1").arg(errorText(error)));
+    }
+}
+
+void ReplayRunner::publishBeamforming(UiController& ui) {
+    const std::int32_t state = ui.run_.replay.load();
+    if (state != kReplayPlaying && state != kReplayPaused) return;
+    try {
+        ui.engines_.replay->setBeamformingParameters(ui.live_.beamforming);
+    } catch (const std::exception& error) {
+        ui.reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
+    }
+}
+
+void ReplayRunner::onStarted(UiController& ui) {
+    ui.replay_.metrics = QStringLiteral("1.0x · frozen Profile · hash verified");
+    emit ui.replayMetricsChanged();
+    emit ui.replayDurationChanged();
+    for (core::StreamingAcousticEngine* engine : {ui.engines_.live.get(), ui.engines_.replay.get()}) {
+        engine->setNoiseFloorProfile(ui.noiseFloor_.profile);
+        engine->setNoiseSubtractionEnabled(ui.noiseFloor_.subtractionEnabled);
+    }
+    setState(ui, kReplayPlaying);
+    // Settings changed while the reader was loading reach the engine now; unchanged ones are no-ops.
+    try {
+        ui.engines_.replay->setFrequencyBand(
+            limitedBand(ui.live_.band, ui.profileState_.frozen.sampleRateHz));
+        ui.engines_.replay->setBeamformingParameters(ui.live_.beamforming);
+    } catch (const std::exception& error) {
+        ui.reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
+    }
+    ui.reportEvent(QStringLiteral("Replaying Measurement %1").arg(ui.replay_.measurementId));
+}
+
+void ReplayRunner::onFinished(UiController& ui) {
+    ui.replay_.paused.store(false);
+    ui.replay_.metrics = QStringLiteral("Complete · %1 hops · integrity verified")
+                             .arg(ui.engines_.replay->processedBlockCount());
+    emit ui.replayPausedChanged();
+    emit ui.replayPositionChanged();
+    emit ui.replayMetricsChanged();
+    setState(ui, kReplayFinished);
+    ui.reportEvent(QStringLiteral("Replay complete: %1").arg(ui.replay_.measurementId));
+    emit ui.replayFinished(true, ui.replay_.measurementId);
+}
+
+void ReplayRunner::onFailed(UiController& ui, const QString& error) {
+    ui.replay_.metrics = error;
+    emit ui.replayMetricsChanged();
+    setState(ui, kReplayFaulted);
+    ui.reportEvent(QStringLiteral("Replay failed: %1").arg(error));
+    emit ui.replayFinished(false, ui.replay_.measurementId);
+}
 
 QString UiController::replayState() const {
     switch (run_.replay.load()) {
@@ -24,7 +127,7 @@ bool UiController::replayActive() const {
     return state == kReplayLoading || state == kReplayPlaying || state == kReplayPaused;
 }
 bool UiController::replayPlaying() const { return run_.replay.load() == kReplayPlaying; }
-bool UiController::replayPaused() const { return false; }
+bool UiController::replayPaused() const { return replay_.paused.load(); }
 bool UiController::canPauseReplay() const {
     const std::int32_t state = run_.replay.load();
     return state == kReplayPlaying || state == kReplayPaused;
@@ -38,21 +141,169 @@ bool UiController::canStartReplay() const {
            selectedMeasurementRawAvailable() && run_.recording.load() == kRecordingIdle &&
            !run_.fullRecomputeRunning.load();
 }
-QString UiController::replayMeasurementId() const { return {}; }
-QString UiController::replayProfileInfo() const { return {}; }
-QString UiController::replayMetrics() const { return replayMetrics_; }
-double UiController::replayPositionSeconds() const { return 0.0; }
-double UiController::replayDurationSeconds() const { return 0.0; }
+QString UiController::replayMeasurementId() const { return replay_.measurementId; }
+QString UiController::replayProfileInfo() const { return replay_.profileInfo; }
+QString UiController::replayMetrics() const { return replay_.metrics; }
+double UiController::replayPositionSeconds() const { return replay_.positionSeconds.load(); }
+double UiController::replayDurationSeconds() const { return replay_.durationSeconds.load(); }
 
 void UiController::refreshReplayPosition() {
     emit replayPositionChanged();
     emit replayDurationChanged();
 }
 
-void UiController::startSelectedMeasurementReplay() {}
-void UiController::setReplayPaused(bool paused) { Q_UNUSED(paused); }
-void UiController::seekReplay(double seconds) { Q_UNUSED(seconds); }
-void UiController::stopReplay() {}
-void UiController::analyzeReplayPosition() {}
+void UiController::startSelectedMeasurementReplay() {
+    try {
+        if (!canStartReplay()) {
+            if (run_.session.load() == kRunning) {
+                reportEvent(QStringLiteral("Stop Live before starting Measurement Replay"));
+            } else if (!hasSelectedMeasurement()) {
+                reportEvent(QStringLiteral("Select a valid Measurement before Replay"));
+            } else if (!selectedMeasurementRawAvailable()) {
+                reportEvent(QStringLiteral("Replay raw asset is missing"));
+            } else {
+                reportEvent(QStringLiteral("Replay is not available in the current state"));
+            }
+            return;
+        }
+        if (run_.replay.load() != kReplayIdle) stopReplay();
+
+        replay_.measurementId = selectedMeasurementId();
+        replay_.profileInfo = selectedMeasurementProfileInfo();
+        replay_.positionSeconds.store(0.0);
+        replay_.durationSeconds.store(0.0);
+        replay_.seekTargetFrames.store(-1);
+        replay_.paused.store(false);
+        map_.hasHeatmap.store(false);
+        resetLiveView();
+        // A replay's map errors are reported like a live session's: the first one after a start.
+        liveSession_.counters.liveErrors.store(0);
+
+        replay_.metrics = QStringLiteral("Validating frozen Profile and raw integrity...");
+        emit replayPositionChanged();
+        emit replayDurationChanged();
+        emit replayPausedChanged();
+        emit replayMetricsChanged();
+        emit heatmapUpdated();
+
+        ReplayRunner::setState(*this, kReplayLoading);
+        reportEvent(QStringLiteral("Loading Replay %1 with frozen Profile %2")
+                        .arg(replay_.measurementId, QString::fromStdString(profileState_.frozen.profileId)));
+
+        const double rate = profileState_.frozen.sampleRateHz;
+        ReplayStart start{project_.selected,
+                          profileState_.frozen,
+                          ReplayRunner::limitedFrequency(live_.frequency, rate),
+                          ReplayRunner::limitedBand(live_.band, rate),
+                          live_.beamforming,
+                          replay_.generation.fetch_add(1) + 1};
+        try {
+            ReplayRunner::startThreads(*this, std::move(start));
+        } catch (const std::exception& error) {
+            run_.replayRunning.store(false);
+            ReplayRunner::onFailed(*this, errorText(error));
+        }
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Replay failed: %1").arg(errorText(error)));
+    } catch (...) {
+    }
+}
+
+void UiController::setReplayPaused(bool paused) {
+    try {
+        const std::int32_t state = run_.replay.load();
+        if (state != kReplayPlaying && state != kReplayPaused) return;
+        replay_.paused.store(paused);
+        ReplayRunner::setState(*this, paused ? kReplayPaused : kReplayPlaying);
+        emit replayPausedChanged();
+        if (paused) {
+            reportEvent(
+                QStringLiteral("Replay paused at %1 s").arg(replay_.positionSeconds.load(), 0, 'f', 2));
+        } else {
+            reportEvent(QStringLiteral("Replay resumed: %1").arg(replay_.measurementId));
+        }
+    } catch (...) {
+    }
+}
+
+void UiController::seekReplay(double seconds) {
+    try {
+        if (!replayActive() || !profileState_.frozen.isValid() || std::isnan(seconds)) return;
+        const double clamped = std::clamp(seconds, 0.0, std::max(0.0, replay_.durationSeconds.load()));
+        replay_.seekTargetFrames.store(std::llround(profileState_.frozen.sampleRateHz * clamped));
+        replay_.positionSeconds.store(clamped);
+        emit replayPositionChanged();
+    } catch (...) {
+    }
+}
+
+void UiController::stopReplay() {
+    try {
+        if (run_.replay.load() == kReplayIdle) return;
+        if (run_.noiseCalibrating.load()) cancelNoiseCalibration();
+        replay_.generation.fetch_add(1);
+        ReplayRunner::stopThreads(*this);
+        if (sources_.replay) sources_.replay->stop();
+        sources_.replay.reset();
+        engines_.replay->reset();
+        platform::trimHeap();
+
+        replay_.paused.store(false);
+        replay_.seekTargetFrames.store(-1);
+        replay_.positionSeconds.store(0.0);
+        replay_.durationSeconds.store(0.0);
+        map_.hasHeatmap.store(false);
+        resetLiveView();
+        replay_.metrics = QStringLiteral("Replay stopped");
+        emit replayPausedChanged();
+        emit replayPositionChanged();
+        emit replayDurationChanged();
+        emit replayMetricsChanged();
+        emit heatmapUpdated();
+        ReplayRunner::setState(*this, kReplayIdle);
+        reportEvent(QStringLiteral("Replay stopped; Live Profile was not changed"));
+    } catch (...) {
+        // Only a report can fail here (out of memory): no replay thread may outlive the stop.
+        ReplayRunner::stopThreads(*this);
+        ReplayRunner::setState(*this, kReplayIdle);
+    }
+}
+
+void UiController::analyzeReplayPosition() {
+    try {
+        if (!replayActive() || !hasSelectedMeasurement() || !profileState_.frozen.isValid()) {
+            reportEvent(QStringLiteral("Analyze at position requires an active Replay"));
+            return;
+        }
+        if (run_.fullRecomputeRunning.load()) {
+            reportEvent(QStringLiteral("Wait for the running Full Recompute to finish"));
+            return;
+        }
+        const double duration = replay_.durationSeconds.load();
+        if (!(duration > 0.0)) return;
+        const double position = std::clamp(replay_.positionSeconds.load(), 0.0, duration);
+        const double window =
+            analysis_.windowSeconds > 0.0
+                ? analysis_.windowSeconds
+                : std::clamp(3.0 * heatmapSettings_.csmTauSeconds.load(), 0.5, std::max(duration, 0.5));
+        analysis_.windowStartS = std::max(position - std::min(duration, window), 0.0);
+        analysis_.windowEndS = position;
+        analysis_.hasWindow = true;
+        emit analysisWindowChanged();
+
+        analysis_.bandMode = live_.band.mode == 1   ? QStringLiteral("Single")
+                             : live_.band.mode == 3 ? QStringLiteral("Custom")
+                                                    : QStringLiteral("1/3 octave");
+        if (live_.band.mode == 3) analysis_.bandwidthHz = live_.band.bandwidthHz;
+        analysis_.frequencyHz = live_.frequency;
+        emit analysisParametersChanged();
+
+        stopReplay();
+        createFullRecomputeAnalysis();
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Analyze at position failed: %1").arg(errorText(error)));
+    } catch (...) {
+    }
+}
 
 }  // namespace zk::app

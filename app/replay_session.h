@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+namespace zk::app {
+
+// The Replay of a stored Measurement beside its engine, source and threads. Each field says which
+// threads touch it.
+struct ReplaySession {
+    // Reader, map thread and GUI thread: the reader and map threads read them, the GUI thread writes
+    // paused and the seek target, the reader writes position and duration.
+    std::atomic<bool> paused{false};
+    std::atomic<double> positionSeconds{0.0};
+    std::atomic<double> durationSeconds{0.0};
+    // Single-slot mailbox of the GUI thread's seek requests, in frames; -1 = none. The reader exchanges it.
+    std::atomic<std::int64_t> seekTargetFrames{-1};
+    // Raised by every start and stop on the GUI thread; handlers the reader posts carry the value of
+    // their Replay and are dropped when it is no longer the current one.
+    std::atomic<std::uint64_t> generation{0};
+
+    // Guards the hand-over of the controller's replay map thread member: the reader starts the map
+    // thread under it, stopReplay takes the thread out under it; neither joins while holding it.
+    std::mutex mapThreadMutex;
+
+    // GUI thread only.
+    QString measurementId;
+    QString profileInfo;
+    QString metrics = QStringLiteral("Replay stopped");
+};
+
+}  // namespace zk::app
