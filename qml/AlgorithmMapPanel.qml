@@ -114,6 +114,7 @@ ColumnLayout {
                 from: 0.1
                 to: 60
                 stepSize: 0.1
+                snapMode: Slider.SnapAlways
                 value: ui.dynamicRange
                 onMoved: {
                     ui.setDynamicRange(value)
@@ -134,6 +135,7 @@ ColumnLayout {
                 from: -120
                 to: 0
                 stepSize: 1
+                snapMode: Slider.SnapAlways
                 value: ui.levelGateDbfs
                 onMoved: {
                     ui.setLevelGateDbfs(value)
@@ -154,6 +156,7 @@ ColumnLayout {
                 from: 0.1
                 to: 1
                 stepSize: 0.05
+                snapMode: Slider.SnapAlways
                 value: ui.heatmapOpacity
                 onMoved: {
                     ui.setHeatmapOpacity(value)
@@ -293,6 +296,7 @@ ColumnLayout {
                 from: -20
                 to: 50
                 stepSize: 1
+                snapMode: Slider.SnapAlways
                 value: ui.airTemperatureC
                 onMoved: {
                     ui.setAirTemperatureC(value)
@@ -313,6 +317,7 @@ ColumnLayout {
                 from: 0
                 to: 6
                 stepSize: 0.5
+                snapMode: Slider.SnapAlways
                 value: ui.confidenceThresholdDb
                 onMoved: {
                     ui.setConfidenceThresholdDb(value)

@@ -340,15 +340,19 @@ Rectangle {
                         }
                         MouseArea {
                             objectName: "meterHoverArea"
-                            anchors.fill: parent
-                            hoverEnabled: true
-                            onPositionChanged: mouse => {
+                            // The cell under the pointer, also where the pointer enters; the index may
+                            // pass the last channel, whose read-out is empty.
+                            function readCell(x, y) {
                                 const row = Math.min(levelsBox.rows - 1,
-                                                     Math.floor(mouse.y / Math.max(1, height) * levelsBox.rows))
+                                                     Math.floor(y / Math.max(1, height) * levelsBox.rows))
                                 const col = Math.min(levelsBox.perRow - 1,
-                                                     Math.floor(mouse.x / Math.max(1, width) * levelsBox.perRow))
+                                                     Math.floor(x / Math.max(1, width) * levelsBox.perRow))
                                 meterHoverLabel.text = ui.meterReadout(row * levelsBox.perRow + col)
                             }
+                            anchors.fill: parent
+                            hoverEnabled: true
+                            onEntered: readCell(mouseX, mouseY)
+                            onPositionChanged: mouse => readCell(mouse.x, mouse.y)
                             onExited: meterHoverLabel.text = ""
                         }
                     }
