@@ -384,7 +384,8 @@ ColumnLayout {
 
             ThemedButton {
                 objectName: "drawerButton"
-                text: root.parametersExpanded ? qsTr("▾ Algorithm parameters") : qsTr("▸ Algorithm parameters")
+                text: root.parametersExpanded ? qsTr("▾ Algorithm parameters")
+                                              : qsTr("▸ Algorithm parameters")
                 onClicked: root.parametersExpanded = !root.parametersExpanded
             }
             Label {
@@ -435,6 +436,8 @@ ColumnLayout {
                     delegate: RowLayout {
                         id: fieldRow
                         readonly property var field: modelData
+                        // The controller's value; it has no change signal, so editors re-read it after a set.
+                        function value() { return ui.beamformingParameterValue(field.key) }
                         objectName: "parameterField_" + field.key
                         visible: field.key !== root.diagonalKey
                         spacing: 6
@@ -459,10 +462,10 @@ ColumnLayout {
                             id: flagEditor
                             ThemedSwitch {
                                 objectName: "flagEditor"
-                                checked: ui.beamformingParameterValue(fieldRow.field.key) >= 0.5
+                                checked: fieldRow.value() >= 0.5
                                 onToggled: {
                                     ui.setBeamformingParameter(fieldRow.field.key, checked ? 1 : 0)
-                                    checked = Qt.binding(() => ui.beamformingParameterValue(fieldRow.field.key) >= 0.5)
+                                    checked = Qt.binding(() => fieldRow.value() >= 0.5)
                                 }
                             }
                         }
@@ -475,7 +478,7 @@ ColumnLayout {
                                 from: fieldRow.field.minimum
                                 to: fieldRow.field.maximum
                                 stepSize: 1
-                                value: ui.beamformingParameterValue(fieldRow.field.key)
+                                value: fieldRow.value()
                                 onValueModified: {
                                     pendingValue = value
                                     sendTimer.restart()
@@ -486,7 +489,7 @@ ColumnLayout {
                                     interval: 350
                                     onTriggered: {
                                         ui.setBeamformingParameter(fieldRow.field.key, spin.pendingValue)
-                                        spin.value = Qt.binding(() => ui.beamformingParameterValue(fieldRow.field.key))
+                                        spin.value = Qt.binding(() => fieldRow.value())
                                     }
                                 }
                             }
@@ -499,12 +502,12 @@ ColumnLayout {
                                 validator: DoubleValidator {
                                     locale: "C"
                                 }
-                                text: ui.beamformingParameterValue(fieldRow.field.key).toExponential(2)
+                                text: fieldRow.value().toExponential(2)
                                 onEditingFinished: {
                                     const number = text.trim() === "" ? NaN : Number(text)
                                     if (isFinite(number))
                                         ui.setBeamformingParameter(fieldRow.field.key, number)
-                                    text = Qt.binding(() => ui.beamformingParameterValue(fieldRow.field.key).toExponential(2))
+                                    text = Qt.binding(() => fieldRow.value().toExponential(2))
                                 }
                             }
                         }

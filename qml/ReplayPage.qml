@@ -70,7 +70,8 @@ Page {
                                   + replayCanvas.replayPlayer.source)
         }
         function onMediaStatusChanged(status) {
-            ui.logMediaDiagnostic("replay mediaStatus -> " + status + " source=" + replayCanvas.replayPlayer.source)
+            ui.logMediaDiagnostic("replay mediaStatus -> " + status + " source="
+                                  + replayCanvas.replayPlayer.source)
         }
     }
 
@@ -200,7 +201,8 @@ Page {
                     AcousticCanvas {
                         id: replayCanvas
                         objectName: "replayCanvas"
-                        readonly property bool videoWanted: ui.replayActive && ui.selectedMeasurementVideoPath !== ""
+                        readonly property bool videoWanted: ui.replayActive
+                                                            && ui.selectedMeasurementVideoPath !== ""
                         Layout.fillWidth: true
                         Layout.fillHeight: true
                         Layout.minimumHeight: 420

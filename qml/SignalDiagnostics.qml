@@ -22,10 +22,12 @@ Rectangle {
         const c = ui.diagnosticChannel
         const g = Math.floor(c / 16) * 16
         if (ui.waveformMode === 2)
-            return qsTr("16ch overlay · %1 ms · wheel zooms the time axis").arg(Math.round(ui.overlayWindowS * 1000))
+            return qsTr("16ch overlay · %1 ms · wheel zooms the time axis")
+                   .arg(Math.round(ui.overlayWindowS * 1000))
         if (ui.waveformMode === 1)
             return qsTr("16 lanes · ch %1-%2 · wheel zooms the time axis").arg(g + 1).arg(g + 16)
-        return qsTr("ch %1 · window %2 s · wheel zooms the time axis").arg(c + 1).arg(ui.waveformWindowS.toFixed(2))
+        return qsTr("ch %1 · window %2 s · wheel zooms the time axis")
+               .arg(c + 1).arg(ui.waveformWindowS.toFixed(2))
     }
 
     color: Theme.surface

@@ -40,7 +40,8 @@ QmlTestContext installQmlTestContext(QQmlEngine& engine) {
     context.heatmap = new FakeHeatmapProvider;
     engine.addImageProvider(QStringLiteral("heatmap"), context.heatmap);
     // The real provider: it serves an empty picture for every view until something is stored.
-    engine.addImageProvider(QStringLiteral("diagnostic"), new render::DiagnosticImageProvider);
+    context.diagnostic = new render::DiagnosticImageProvider;
+    engine.addImageProvider(QStringLiteral("diagnostic"), context.diagnostic);
     return context;
 }
 

@@ -7,16 +7,21 @@ namespace zk::app {
 class UiController;
 }
 
+namespace zk::render {
+class DiagnosticImageProvider;
+}
+
 namespace zk::qmltest {
 
 class FakeHeatmapProvider;
 
 struct QmlTestContext {
-    QObject* ui = nullptr;                   // owned by the engine
-    FakeHeatmapProvider* heatmap = nullptr;  // owned by the engine
-    QObject* i18n = nullptr;                 // owned by the engine
-    QObject* cameraFilter = nullptr;         // owned by the engine
-    QObject* deviceCtl = nullptr;            // owned by the engine
+    QObject* ui = nullptr;                                  // owned by the engine
+    FakeHeatmapProvider* heatmap = nullptr;                 // owned by the engine
+    QObject* i18n = nullptr;                                // owned by the engine
+    QObject* cameraFilter = nullptr;                        // owned by the engine
+    QObject* deviceCtl = nullptr;                           // owned by the engine
+    render::DiagnosticImageProvider* diagnostic = nullptr;  // owned by the engine
 };
 
 // Makes the module importable from the linked resources and publishes stand-ins for the controller
