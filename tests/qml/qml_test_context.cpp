@@ -35,6 +35,7 @@ QmlTestContext installQmlTestContext(QQmlEngine& engine) {
     context.ui = publishStandIn(engine, "FakeUi.qml", "ui");
     context.i18n = publishStandIn(engine, "FakeI18n.qml", "i18n");
     context.cameraFilter = publishStandIn(engine, "FakeCameraFilter.qml", "cameraFilter");
+    context.deviceCtl = publishStandIn(engine, "FakeDeviceCtl.qml", "deviceCtl");
     context.heatmap = new FakeHeatmapProvider;
     engine.addImageProvider(QStringLiteral("heatmap"), context.heatmap);
     return context;

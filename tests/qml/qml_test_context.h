@@ -16,11 +16,12 @@ struct QmlTestContext {
     FakeHeatmapProvider* heatmap = nullptr;  // owned by the engine
     QObject* i18n = nullptr;                 // owned by the engine
     QObject* cameraFilter = nullptr;         // owned by the engine
+    QObject* deviceCtl = nullptr;            // owned by the engine
 };
 
 // Makes the module importable from the linked resources and publishes stand-ins for the controller
-// ("ui"), the language switch ("i18n"), the camera filter ("cameraFilter") and the test's heatmap
-// provider ("heatmap"), under the names the application uses.
+// ("ui"), the language switch ("i18n"), the camera filter ("cameraFilter"), the device controller
+// ("deviceCtl") and the test's heatmap provider ("heatmap"), under the names the application uses.
 QmlTestContext installQmlTestContext(QQmlEngine& engine);
 
 // Publishes the application's own context objects and image providers, made as the start-up makes
