@@ -136,7 +136,9 @@ TEST_F(UvcCameraControlTest, ColourSettingFirstTurnsAutomaticWhiteBalanceOff) {
               (QStringList{"UVC Cam: 6 parameter(s)",
                            "Auto white balance turned off so the manual colour setting stays applied"}));
 
-    // Brightness leaves an automatic white balance alone; a refused switch leaves it automatic.
+    // Brightness leaves an automatic white balance alone; a refused switch leaves it automatic. The
+    // values stored above would be restored at the next binding, so they go first.
+    ui.settings.remove(QStringLiteral("cameraUvc"));
     TestController other;
     other.control.bindUvcCamera(kCameraId, QStringLiteral("Cam"));
     other.control.setCameraParameterValue(QStringLiteral("brightness"), 90);
