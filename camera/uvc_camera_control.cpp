@@ -94,8 +94,8 @@ void UvcCameraControl::applyUvcParameter(const QString& key) {
     whiteBalance.autoMode = false;
     // The value is stored with the mode: a stored mode alone is never restored at the next binding.
     store(whiteBalance);
-    report(QCoreApplication::translate("UiController",
-                                       "Auto white balance turned off so the manual colour setting stays applied"));
+    report(QCoreApplication::translate(
+        "UiController", "Auto white balance turned off so the manual colour setting stays applied"));
 }
 
 void UvcCameraControl::setCameraParameterValue(const QString& key, std::int32_t value) {

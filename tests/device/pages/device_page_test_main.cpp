@@ -82,7 +82,8 @@ class DevicePageTestSetup : public QObject {
                          &zk::device::DeviceController::firPresetIdsChanged);
         engine->rootContext()->setContextProperty(QStringLiteral("ui"), ui);
         engine->rootContext()->setContextProperty(QStringLiteral("deviceCtl"), device);
-        engine->rootContext()->setContextProperty(QStringLiteral("firmware"), new FirmwareView(*firmware_, engine));
+        engine->rootContext()->setContextProperty(QStringLiteral("firmware"),
+                                                  new FirmwareView(*firmware_, engine));
     }
 
     void cleanupTestCase() { QFile::remove(QSettings().fileName()); }
