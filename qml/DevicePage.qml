@@ -753,4 +753,10 @@ Page {
         target: deviceCtl
         function onNetParamsWritten() { rebootDialog.open() }
     }
+
+    // A picked path replaces the field's binding; the controller's path still shows once it changes.
+    Connections {
+        target: ui
+        function onProfilePathChanged() { profileField.text = ui.profilePath }
+    }
 }

@@ -147,8 +147,11 @@ Item {
             verify(!importButton.enabled)
             verify(!child("browseProfileButton").enabled)
             compare(child("profilePicker").initialPath, "/profiles")
+            child("profilePicker").picked("/data/picked.device.json")
+            compare(field.text, "/data/picked.device.json")
             ui.profilePath = "/data/a.device.json"
             compare(child("profilePicker").initialPath, "/data/a.device.json")
+            compare(field.text, "/data/a.device.json")
         }
 
         function test_sourceAndSimulatedDirection() {
