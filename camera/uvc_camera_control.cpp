@@ -1,6 +1,7 @@
 #include "camera/uvc_camera_control.h"
 
 #include <QCameraDevice>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QMediaDevices>
 #include <QStringLiteral>
@@ -67,7 +68,7 @@ void UvcCameraControl::bindUvcCamera(const QString& cameraId, const QString& cam
         bool valid = false;
         const int value = owner_.settings.value(name).toInt(&valid);
         if (!valid) continue;
-        const bool automatic = owner_.settings.value(name + QStringLiteral("_auto"), entry.autoMode).toBool();
+        const bool automatic = owner_.settings.value(name + QStringLiteral("_auto"), false).toBool();
         if (value == entry.value && automatic == entry.autoMode) continue;
         QString ignored;
         if (binding.setParameter(entry.key, value, automatic, ignored)) ++restored;
@@ -91,9 +92,10 @@ void UvcCameraControl::applyUvcParameter(const QString& key) {
     QString ignored;
     if (!owner_.binding.setParameter(kWhiteBalance, whiteBalance.value, false, ignored)) return;
     whiteBalance.autoMode = false;
-    if (!owner_.state.cameraKey.isEmpty())
-        owner_.settings.setValue(settingsKey(kWhiteBalance) + QStringLiteral("_auto"), false);
-    report(QStringLiteral("Auto white balance turned off so the manual colour setting stays applied"));
+    // The value is stored with the mode: a stored mode alone is never restored at the next binding.
+    store(whiteBalance);
+    report(QCoreApplication::translate(
+        "UiController", "Auto white balance turned off so the manual colour setting stays applied"));
 }
 
 void UvcCameraControl::setCameraParameterValue(const QString& key, std::int32_t value) {

@@ -503,6 +503,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>Open or create a Project first</source>
             <translation>先にプロジェクトを開くか作成してください</translation>
         </message>
+        <message>
+            <source>Auto white balance turned off so the manual colour setting stays applied</source>
+            <translation>手動の色設定が維持されるよう自動ホワイトバランスをオフにしました</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>
@@ -1079,6 +1083,489 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Waterfall</source>
             <translation>ウォーターフォール</translation>
+        </message>
+    </context>
+    <context>
+        <name>CameraPage</name>
+        <message>
+            <source>Mono</source>
+            <translation>モノクロ</translation>
+        </message>
+        <message>
+            <source>Invert</source>
+            <translation>反転</translation>
+        </message>
+        <message>
+            <source>False color · Turbo</source>
+            <translation>疑似カラー · Turbo</translation>
+        </message>
+        <message>
+            <source>False color · Viridis</source>
+            <translation>疑似カラー · Viridis</translation>
+        </message>
+        <message>
+            <source>False color · Magma</source>
+            <translation>疑似カラー · Magma</translation>
+        </message>
+        <message>
+            <source>False color · JET</source>
+            <translation>疑似カラー · JET</translation>
+        </message>
+        <message>
+            <source>Edge detect</source>
+            <translation>エッジ検出</translation>
+        </message>
+        <message>
+            <source>Focus peaking</source>
+            <translation>フォーカスピーキング</translation>
+        </message>
+        <message>
+            <source>Zebra</source>
+            <translation>ゼブラ</translation>
+        </message>
+        <message>
+            <source>Dots</source>
+            <translation>ドット</translation>
+        </message>
+        <message>
+            <source>Sharpen</source>
+            <translation>シャープ</translation>
+        </message>
+        <message>
+            <source>Original</source>
+            <translation>オリジナル</translation>
+        </message>
+        <message>
+            <source>50 Hz</source>
+            <translation>50 Hz</translation>
+        </message>
+        <message>
+            <source>60 Hz</source>
+            <translation>60 Hz</translation>
+        </message>
+        <message>
+            <source>Off</source>
+            <translation>オフ</translation>
+        </message>
+        <message>
+            <source>calibrated FOV</source>
+            <translation>校正済み FOV</translation>
+        </message>
+        <message>
+            <source>Auto</source>
+            <translation>自動</translation>
+        </message>
+        <message>
+            <source>Camera</source>
+            <translation>カメラ</translation>
+        </message>
+        <message>
+            <source>· Running</source>
+            <translation>· 動作中</translation>
+        </message>
+        <message>
+            <source>· Stopped</source>
+            <translation>· 停止中</translation>
+        </message>
+        <message>
+            <source>Open Camera</source>
+            <translation>カメラを開く</translation>
+        </message>
+        <message>
+            <source>Stop Camera</source>
+            <translation>カメラを停止</translation>
+        </message>
+        <message>
+            <source>Refresh</source>
+            <translation>更新</translation>
+        </message>
+        <message>
+            <source>UVC device</source>
+            <translation>UVC デバイス</translation>
+        </message>
+        <message>
+            <source>No Camera detected</source>
+            <translation>カメラが検出されません</translation>
+        </message>
+        <message>
+            <source>State</source>
+            <translation>状態</translation>
+        </message>
+        <message>
+            <source>Active</source>
+            <translation>アクティブ</translation>
+        </message>
+        <message>
+            <source>Idle</source>
+            <translation>待機</translation>
+        </message>
+        <message>
+            <source>Mirror</source>
+            <translation>ミラー</translation>
+        </message>
+        <message>
+            <source>Horizontal</source>
+            <translation>水平</translation>
+        </message>
+        <message>
+            <source>Normal</source>
+            <translation>通常</translation>
+        </message>
+        <message>
+            <source>Role</source>
+            <translation>役割</translation>
+        </message>
+        <message>
+            <source>Camera settings only · overlay is shown in Live</source>
+            <translation>カメラ設定のみ · オーバーレイはライブに表示</translation>
+        </message>
+        <message>
+            <source>Select a UVC camera and press Open Camera</source>
+            <translation>UVC カメラを選択して「カメラを開く」を押してください</translation>
+        </message>
+        <message>
+            <source>Camera settings only · acoustic overlay is shown in Live</source>
+            <translation>カメラ設定のみ · 音響オーバーレイはライブに表示</translation>
+        </message>
+        <message>
+            <source>Camera settings</source>
+            <translation>カメラ設定</translation>
+        </message>
+        <message>
+            <source>Live workspace displays acoustic overlay</source>
+            <translation>ライブワークスペースに音響オーバーレイを表示</translation>
+        </message>
+        <message>
+            <source>UVC stream active</source>
+            <translation>UVC ストリーム動作中</translation>
+        </message>
+        <message>
+            <source>UVC stream stopped</source>
+            <translation>UVC ストリーム停止</translation>
+        </message>
+        <message>
+            <source>Resolution</source>
+            <translation>解像度</translation>
+        </message>
+        <message>
+            <source>Frame rate</source>
+            <translation>フレームレート</translation>
+        </message>
+        <message>
+            <source>Cropped sensor readout: the camera narrows its FOV at this resolution (calibrated at %1); Live overlay alignment is approximate</source>
+            <translation>センサーのクロップ読み出し: この解像度ではカメラの FOV が狭くなります（%1 で校正）。ライブオーバーレイの位置合わせは概算です</translation>
+        </message>
+        <message>
+            <source>Processing</source>
+            <translation>画像処理</translation>
+        </message>
+        <message>
+            <source>Strength</source>
+            <translation>強度</translation>
+        </message>
+        <message>
+            <source>UVC parameters</source>
+            <translation>UVC パラメーター</translation>
+        </message>
+        <message>
+            <source>Reset all</source>
+            <translation>すべてリセット</translation>
+        </message>
+        <message>
+            <source>Open the camera to enumerate its UVC controls; settings persist per device and apply to the Live overlay as well</source>
+            <translation>カメラを開くと UVC コントロールが列挙されます。設定はデバイスごとに保存され、ライブオーバーレイにも適用されます</translation>
+        </message>
+        <message>
+            <source>auto</source>
+            <translation>自動</translation>
+        </message>
+    </context>
+    <context>
+        <name>DevicePage</name>
+        <message>
+            <source>%1 ch · %2 m × %3 m</source>
+            <translation>%1 ch · %2 m × %3 m</translation>
+        </message>
+        <message>
+            <source>DEVICE PROFILE</source>
+            <translation>デバイスプロファイル</translation>
+        </message>
+        <message>
+            <source>Browse…</source>
+            <translation>参照…</translation>
+        </message>
+        <message>
+            <source>Import</source>
+            <translation>インポート</translation>
+        </message>
+        <message>
+            <source>No validated profile loaded</source>
+            <translation>検証済みプロファイルが読み込まれていません</translation>
+        </message>
+        <message>
+            <source>Source</source>
+            <translation>ソース</translation>
+        </message>
+        <message>
+            <source>Azimuth</source>
+            <translation>方位角</translation>
+        </message>
+        <message>
+            <source>Elevation</source>
+            <translation>仰角</translation>
+        </message>
+        <message>
+            <source>CONTROL LINK (SERIAL)</source>
+            <translation>制御リンク（シリアル）</translation>
+        </message>
+        <message>
+            <source>Refresh</source>
+            <translation>更新</translation>
+        </message>
+        <message>
+            <source>Probe &amp; Select</source>
+            <translation>検出して選択</translation>
+        </message>
+        <message>
+            <source>Gain (0-10)</source>
+            <translation>ゲイン（0-10）</translation>
+        </message>
+        <message>
+            <source>Hardware ID: %1</source>
+            <translation>ハードウェア ID: %1</translation>
+        </message>
+        <message>
+            <source>not read</source>
+            <translation>未読み取り</translation>
+        </message>
+        <message>
+            <source>Read ID</source>
+            <translation>ID を読み取る</translation>
+        </message>
+        <message>
+            <source>UDP output (V1.4.1+ devices)</source>
+            <translation>UDP 出力（V1.4.1 以降のデバイス）</translation>
+        </message>
+        <message>
+            <source>Enable</source>
+            <translation>有効化</translation>
+        </message>
+        <message>
+            <source>Disable</source>
+            <translation>無効化</translation>
+        </message>
+        <message>
+            <source>FLASH SECTORS</source>
+            <translation>フラッシュセクター</translation>
+        </message>
+        <message>
+            <source>Network parameters (sector 256)</source>
+            <translation>ネットワークパラメーター（セクター 256）</translation>
+        </message>
+        <message>
+            <source>Read</source>
+            <translation>読み取り</translation>
+        </message>
+        <message>
+            <source>Write...</source>
+            <translation>書き込み...</translation>
+        </message>
+        <message>
+            <source>One-click network setup</source>
+            <translation>ワンクリックネットワーク設定</translation>
+        </message>
+        <message>
+            <source>Select the network adapter the array is plugged into; the app picks a conflict-free address, writes it and reboots the array.</source>
+            <translation>アレイが接続されているネットワークアダプターを選択してください。アプリが競合しないアドレスを選び、書き込んでアレイを再起動します。</translation>
+        </message>
+        <message>
+            <source>Auto Configure...</source>
+            <translation>自動設定...</translation>
+        </message>
+        <message>
+            <source>FIR coefficients (sector 768)</source>
+            <translation>FIR 係数（セクター 768）</translation>
+        </message>
+        <message>
+            <source>Write Preset...</source>
+            <translation>プリセットを書き込む...</translation>
+        </message>
+        <message>
+            <source>ARRAY LAYOUT (TOP VIEW)</source>
+            <translation>アレイ配置（上面図）</translation>
+        </message>
+        <message>
+            <source>Import a Device Profile to preview the array layout</source>
+            <translation>アレイ配置をプレビューするにはデバイスプロファイルをインポートしてください</translation>
+        </message>
+        <message>
+            <source>LOG</source>
+            <translation>ログ</translation>
+        </message>
+        <message>
+            <source>Clear</source>
+            <translation>クリア</translation>
+        </message>
+        <message>
+            <source>Import Device Profile</source>
+            <translation>デバイスプロファイルのインポート</translation>
+        </message>
+        <message>
+            <source>Auto network setup</source>
+            <translation>自動ネットワーク設定</translation>
+        </message>
+        <message>
+            <source>The app reads the array's current parameters, assigns a conflict-free address on the selected adapter's network, writes it and reboots the array (.reset).
+
+Adapter: %1
+
+Continue?</source>
+            <translation>アプリはアレイの現在のパラメーターを読み取り、選択したアダプターのネットワークで競合しないアドレスを割り当て、書き込んでアレイを再起動します（.reset）。
+
+アダプター: %1
+
+続行しますか？</translation>
+        </message>
+        <message>
+            <source>Write network parameters (sector 256)</source>
+            <translation>ネットワークパラメーターの書き込み（セクター 256）</translation>
+        </message>
+        <message>
+            <source>Wrong parameters can make the device unreachable; they are verified by read-back before reporting success. They take effect after the device reboots - you will be offered to reboot the device when the write completes.</source>
+            <translation>誤ったパラメーターはデバイスに到達できなくなる原因になります。成功を報告する前に読み戻しで検証されます。パラメーターはデバイスの再起動後に有効になります。書き込みが完了すると再起動を提案します。</translation>
+        </message>
+        <message>
+            <source>Board MAC</source>
+            <translation>ボード MAC</translation>
+        </message>
+        <message>
+            <source>Board IP</source>
+            <translation>ボード IP</translation>
+        </message>
+        <message>
+            <source>Target MAC</source>
+            <translation>ターゲット MAC</translation>
+        </message>
+        <message>
+            <source>Target IP</source>
+            <translation>ターゲット IP</translation>
+        </message>
+        <message>
+            <source>Source port</source>
+            <translation>送信元ポート</translation>
+        </message>
+        <message>
+            <source>Target port</source>
+            <translation>宛先ポート</translation>
+        </message>
+        <message>
+            <source>Cancel</source>
+            <translation>キャンセル</translation>
+        </message>
+        <message>
+            <source>Write</source>
+            <translation>書き込み</translation>
+        </message>
+        <message>
+            <source>Reboot device?</source>
+            <translation>デバイスを再起動しますか？</translation>
+        </message>
+        <message>
+            <source>Network parameters were written and verified. They take effect only after the device reboots. Reboot the device now? The UDP stream will drop until the device is back.</source>
+            <translation>ネットワークパラメーターを書き込み、検証しました。デバイスの再起動後にのみ有効になります。今すぐ再起動しますか？デバイスが復帰するまで UDP ストリームは途切れます。</translation>
+        </message>
+        <message>
+            <source>Later</source>
+            <translation>後で</translation>
+        </message>
+        <message>
+            <source>Reboot now</source>
+            <translation>今すぐ再起動</translation>
+        </message>
+        <message>
+            <source>Write FIR preset</source>
+            <translation>FIR プリセットの書き込み</translation>
+        </message>
+        <message>
+            <source>Write preset "%1" from the active device profile to sector 768? The sector is erased, written and read back for verification.</source>
+            <translation>アクティブなデバイスプロファイルのプリセット「%1」をセクター 768 に書き込みますか？セクターは消去、書き込みされ、検証のために読み戻されます。</translation>
+        </message>
+    </context>
+    <context>
+        <name>DiagnosticsPage</name>
+        <message>
+            <source>Diagnostics</source>
+            <translation>診断</translation>
+        </message>
+        <message>
+            <source>Export diagnostics bundle</source>
+            <translation>診断バンドルを書き出す</translation>
+        </message>
+        <message>
+            <source>Open folder</source>
+            <translation>フォルダーを開く</translation>
+        </message>
+        <message>
+            <source>Event log</source>
+            <translation>イベントログ</translation>
+        </message>
+    </context>
+    <context>
+        <name>SettingsPage</name>
+        <message>
+            <source>Settings</source>
+            <translation>設定</translation>
+        </message>
+        <message>
+            <source>Backup &amp; restore</source>
+            <translation>バックアップと復元</translation>
+        </message>
+        <message>
+            <source>Reset defaults</source>
+            <translation>既定値に戻す</translation>
+        </message>
+        <message>
+            <source>Back up now</source>
+            <translation>今すぐバックアップ</translation>
+        </message>
+        <message>
+            <source>Reset restores display and DSP defaults (stop the session first); backup writes the current settings to the Documents folder.</source>
+            <translation>リセットは表示と DSP の既定値を復元します（先にセッションを停止してください）。バックアップは現在の設定を「ドキュメント」フォルダーに書き出します。</translation>
+        </message>
+        <message>
+            <source>Recording</source>
+            <translation>録音</translation>
+        </message>
+        <message>
+            <source>Max duration</source>
+            <translation>最大時間</translation>
+        </message>
+        <message>
+            <source>s</source>
+            <translation>秒</translation>
+        </message>
+        <message>
+            <source>A recording stops and saves automatically once it reaches this limit (1-120 s).</source>
+            <translation>録音はこの上限（1～120 秒）に達すると自動的に停止して保存されます。</translation>
+        </message>
+        <message>
+            <source>About</source>
+            <translation>情報</translation>
+        </message>
+        <message>
+            <source>Profile: </source>
+            <translation>プロファイル: </translation>
+        </message>
+        <message>
+            <source>none</source>
+            <translation>なし</translation>
+        </message>
+    </context>
+    <context>
+        <name>SpectrumPage</name>
+        <message>
+            <source>Spectrum</source>
+            <translation>スペクトル</translation>
         </message>
     </context>
 </TS>

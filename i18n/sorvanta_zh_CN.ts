@@ -503,6 +503,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>Open or create a Project first</source>
             <translation>请先打开或创建项目</translation>
         </message>
+        <message>
+            <source>Auto white balance turned off so the manual colour setting stays applied</source>
+            <translation>已关闭自动白平衡，以保持手动色彩设置生效</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>
@@ -1079,6 +1083,489 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Waterfall</source>
             <translation>瀑布图</translation>
+        </message>
+    </context>
+    <context>
+        <name>CameraPage</name>
+        <message>
+            <source>Mono</source>
+            <translation>黑白</translation>
+        </message>
+        <message>
+            <source>Invert</source>
+            <translation>反相</translation>
+        </message>
+        <message>
+            <source>False color · Turbo</source>
+            <translation>伪彩色 · Turbo</translation>
+        </message>
+        <message>
+            <source>False color · Viridis</source>
+            <translation>伪彩色 · Viridis</translation>
+        </message>
+        <message>
+            <source>False color · Magma</source>
+            <translation>伪彩色 · Magma</translation>
+        </message>
+        <message>
+            <source>False color · JET</source>
+            <translation>伪彩色 · JET</translation>
+        </message>
+        <message>
+            <source>Edge detect</source>
+            <translation>边缘检测</translation>
+        </message>
+        <message>
+            <source>Focus peaking</source>
+            <translation>峰值对焦</translation>
+        </message>
+        <message>
+            <source>Zebra</source>
+            <translation>斑马纹</translation>
+        </message>
+        <message>
+            <source>Dots</source>
+            <translation>点阵</translation>
+        </message>
+        <message>
+            <source>Sharpen</source>
+            <translation>锐化</translation>
+        </message>
+        <message>
+            <source>Original</source>
+            <translation>原始</translation>
+        </message>
+        <message>
+            <source>50 Hz</source>
+            <translation>50 Hz</translation>
+        </message>
+        <message>
+            <source>60 Hz</source>
+            <translation>60 Hz</translation>
+        </message>
+        <message>
+            <source>Off</source>
+            <translation>关闭</translation>
+        </message>
+        <message>
+            <source>calibrated FOV</source>
+            <translation>已标定视场</translation>
+        </message>
+        <message>
+            <source>Auto</source>
+            <translation>自动</translation>
+        </message>
+        <message>
+            <source>Camera</source>
+            <translation>摄像头</translation>
+        </message>
+        <message>
+            <source>· Running</source>
+            <translation>· 运行中</translation>
+        </message>
+        <message>
+            <source>· Stopped</source>
+            <translation>· 已停止</translation>
+        </message>
+        <message>
+            <source>Open Camera</source>
+            <translation>打开摄像头</translation>
+        </message>
+        <message>
+            <source>Stop Camera</source>
+            <translation>停止摄像头</translation>
+        </message>
+        <message>
+            <source>Refresh</source>
+            <translation>刷新</translation>
+        </message>
+        <message>
+            <source>UVC device</source>
+            <translation>UVC 设备</translation>
+        </message>
+        <message>
+            <source>No Camera detected</source>
+            <translation>未检测到摄像头</translation>
+        </message>
+        <message>
+            <source>State</source>
+            <translation>状态</translation>
+        </message>
+        <message>
+            <source>Active</source>
+            <translation>活动</translation>
+        </message>
+        <message>
+            <source>Idle</source>
+            <translation>空闲</translation>
+        </message>
+        <message>
+            <source>Mirror</source>
+            <translation>镜像</translation>
+        </message>
+        <message>
+            <source>Horizontal</source>
+            <translation>水平</translation>
+        </message>
+        <message>
+            <source>Normal</source>
+            <translation>正常</translation>
+        </message>
+        <message>
+            <source>Role</source>
+            <translation>用途</translation>
+        </message>
+        <message>
+            <source>Camera settings only · overlay is shown in Live</source>
+            <translation>仅摄像头设置 · 叠加显示在实时页</translation>
+        </message>
+        <message>
+            <source>Select a UVC camera and press Open Camera</source>
+            <translation>选择一个 UVC 摄像头并点击“打开摄像头”</translation>
+        </message>
+        <message>
+            <source>Camera settings only · acoustic overlay is shown in Live</source>
+            <translation>仅摄像头设置 · 声学叠加显示在实时页</translation>
+        </message>
+        <message>
+            <source>Camera settings</source>
+            <translation>摄像头设置</translation>
+        </message>
+        <message>
+            <source>Live workspace displays acoustic overlay</source>
+            <translation>实时工作区显示声学叠加</translation>
+        </message>
+        <message>
+            <source>UVC stream active</source>
+            <translation>UVC 视频流活动</translation>
+        </message>
+        <message>
+            <source>UVC stream stopped</source>
+            <translation>UVC 视频流已停止</translation>
+        </message>
+        <message>
+            <source>Resolution</source>
+            <translation>分辨率</translation>
+        </message>
+        <message>
+            <source>Frame rate</source>
+            <translation>帧率</translation>
+        </message>
+        <message>
+            <source>Cropped sensor readout: the camera narrows its FOV at this resolution (calibrated at %1); Live overlay alignment is approximate</source>
+            <translation>传感器裁切读出：摄像头在此分辨率下视场变窄（标定于 %1）；实时叠加的对齐只是近似</translation>
+        </message>
+        <message>
+            <source>Processing</source>
+            <translation>图像处理</translation>
+        </message>
+        <message>
+            <source>Strength</source>
+            <translation>强度</translation>
+        </message>
+        <message>
+            <source>UVC parameters</source>
+            <translation>UVC 参数</translation>
+        </message>
+        <message>
+            <source>Reset all</source>
+            <translation>全部重置</translation>
+        </message>
+        <message>
+            <source>Open the camera to enumerate its UVC controls; settings persist per device and apply to the Live overlay as well</source>
+            <translation>打开摄像头以列出其 UVC 控件；设置按设备保存，也会应用于实时叠加</translation>
+        </message>
+        <message>
+            <source>auto</source>
+            <translation>自动</translation>
+        </message>
+    </context>
+    <context>
+        <name>DevicePage</name>
+        <message>
+            <source>%1 ch · %2 m × %3 m</source>
+            <translation>%1 通道 · %2 m × %3 m</translation>
+        </message>
+        <message>
+            <source>DEVICE PROFILE</source>
+            <translation>设备配置</translation>
+        </message>
+        <message>
+            <source>Browse…</source>
+            <translation>浏览…</translation>
+        </message>
+        <message>
+            <source>Import</source>
+            <translation>导入</translation>
+        </message>
+        <message>
+            <source>No validated profile loaded</source>
+            <translation>未加载已验证的配置</translation>
+        </message>
+        <message>
+            <source>Source</source>
+            <translation>信号源</translation>
+        </message>
+        <message>
+            <source>Azimuth</source>
+            <translation>方位角</translation>
+        </message>
+        <message>
+            <source>Elevation</source>
+            <translation>仰角</translation>
+        </message>
+        <message>
+            <source>CONTROL LINK (SERIAL)</source>
+            <translation>控制链路（串口）</translation>
+        </message>
+        <message>
+            <source>Refresh</source>
+            <translation>刷新</translation>
+        </message>
+        <message>
+            <source>Probe &amp; Select</source>
+            <translation>探测并选择</translation>
+        </message>
+        <message>
+            <source>Gain (0-10)</source>
+            <translation>增益（0-10）</translation>
+        </message>
+        <message>
+            <source>Hardware ID: %1</source>
+            <translation>硬件 ID：%1</translation>
+        </message>
+        <message>
+            <source>not read</source>
+            <translation>未读取</translation>
+        </message>
+        <message>
+            <source>Read ID</source>
+            <translation>读取 ID</translation>
+        </message>
+        <message>
+            <source>UDP output (V1.4.1+ devices)</source>
+            <translation>UDP 输出（V1.4.1 及以上设备）</translation>
+        </message>
+        <message>
+            <source>Enable</source>
+            <translation>启用</translation>
+        </message>
+        <message>
+            <source>Disable</source>
+            <translation>禁用</translation>
+        </message>
+        <message>
+            <source>FLASH SECTORS</source>
+            <translation>闪存扇区</translation>
+        </message>
+        <message>
+            <source>Network parameters (sector 256)</source>
+            <translation>网络参数（扇区 256）</translation>
+        </message>
+        <message>
+            <source>Read</source>
+            <translation>读取</translation>
+        </message>
+        <message>
+            <source>Write...</source>
+            <translation>写入...</translation>
+        </message>
+        <message>
+            <source>One-click network setup</source>
+            <translation>一键网络设置</translation>
+        </message>
+        <message>
+            <source>Select the network adapter the array is plugged into; the app picks a conflict-free address, writes it and reboots the array.</source>
+            <translation>请选择阵列所连接的网络适配器；程序会选取一个不冲突的地址，写入后重启阵列。</translation>
+        </message>
+        <message>
+            <source>Auto Configure...</source>
+            <translation>自动配置...</translation>
+        </message>
+        <message>
+            <source>FIR coefficients (sector 768)</source>
+            <translation>FIR 系数（扇区 768）</translation>
+        </message>
+        <message>
+            <source>Write Preset...</source>
+            <translation>写入预设...</translation>
+        </message>
+        <message>
+            <source>ARRAY LAYOUT (TOP VIEW)</source>
+            <translation>阵列布局（俯视）</translation>
+        </message>
+        <message>
+            <source>Import a Device Profile to preview the array layout</source>
+            <translation>导入设备配置以预览阵列布局</translation>
+        </message>
+        <message>
+            <source>LOG</source>
+            <translation>日志</translation>
+        </message>
+        <message>
+            <source>Clear</source>
+            <translation>清除</translation>
+        </message>
+        <message>
+            <source>Import Device Profile</source>
+            <translation>导入设备配置</translation>
+        </message>
+        <message>
+            <source>Auto network setup</source>
+            <translation>自动网络设置</translation>
+        </message>
+        <message>
+            <source>The app reads the array's current parameters, assigns a conflict-free address on the selected adapter's network, writes it and reboots the array (.reset).
+
+Adapter: %1
+
+Continue?</source>
+            <translation>程序会读取阵列的当前参数，在所选适配器的网络中分配一个不冲突的地址，写入后重启阵列（.reset）。
+
+适配器：%1
+
+是否继续？</translation>
+        </message>
+        <message>
+            <source>Write network parameters (sector 256)</source>
+            <translation>写入网络参数（扇区 256）</translation>
+        </message>
+        <message>
+            <source>Wrong parameters can make the device unreachable; they are verified by read-back before reporting success. They take effect after the device reboots - you will be offered to reboot the device when the write completes.</source>
+            <translation>错误的参数可能导致设备无法访问；报告成功前会通过回读进行校验。参数在设备重启后生效——写入完成后会提示您重启设备。</translation>
+        </message>
+        <message>
+            <source>Board MAC</source>
+            <translation>板卡 MAC</translation>
+        </message>
+        <message>
+            <source>Board IP</source>
+            <translation>板卡 IP</translation>
+        </message>
+        <message>
+            <source>Target MAC</source>
+            <translation>目标 MAC</translation>
+        </message>
+        <message>
+            <source>Target IP</source>
+            <translation>目标 IP</translation>
+        </message>
+        <message>
+            <source>Source port</source>
+            <translation>源端口</translation>
+        </message>
+        <message>
+            <source>Target port</source>
+            <translation>目标端口</translation>
+        </message>
+        <message>
+            <source>Cancel</source>
+            <translation>取消</translation>
+        </message>
+        <message>
+            <source>Write</source>
+            <translation>写入</translation>
+        </message>
+        <message>
+            <source>Reboot device?</source>
+            <translation>重启设备？</translation>
+        </message>
+        <message>
+            <source>Network parameters were written and verified. They take effect only after the device reboots. Reboot the device now? The UDP stream will drop until the device is back.</source>
+            <translation>网络参数已写入并校验。参数仅在设备重启后生效。现在重启设备吗？在设备恢复前 UDP 数据流会中断。</translation>
+        </message>
+        <message>
+            <source>Later</source>
+            <translation>稍后</translation>
+        </message>
+        <message>
+            <source>Reboot now</source>
+            <translation>立即重启</translation>
+        </message>
+        <message>
+            <source>Write FIR preset</source>
+            <translation>写入 FIR 预设</translation>
+        </message>
+        <message>
+            <source>Write preset "%1" from the active device profile to sector 768? The sector is erased, written and read back for verification.</source>
+            <translation>将当前设备配置中的预设“%1”写入扇区 768？该扇区会被擦除、写入并回读校验。</translation>
+        </message>
+    </context>
+    <context>
+        <name>DiagnosticsPage</name>
+        <message>
+            <source>Diagnostics</source>
+            <translation>诊断</translation>
+        </message>
+        <message>
+            <source>Export diagnostics bundle</source>
+            <translation>导出诊断包</translation>
+        </message>
+        <message>
+            <source>Open folder</source>
+            <translation>打开文件夹</translation>
+        </message>
+        <message>
+            <source>Event log</source>
+            <translation>事件日志</translation>
+        </message>
+    </context>
+    <context>
+        <name>SettingsPage</name>
+        <message>
+            <source>Settings</source>
+            <translation>设置</translation>
+        </message>
+        <message>
+            <source>Backup &amp; restore</source>
+            <translation>备份与恢复</translation>
+        </message>
+        <message>
+            <source>Reset defaults</source>
+            <translation>恢复默认值</translation>
+        </message>
+        <message>
+            <source>Back up now</source>
+            <translation>立即备份</translation>
+        </message>
+        <message>
+            <source>Reset restores display and DSP defaults (stop the session first); backup writes the current settings to the Documents folder.</source>
+            <translation>重置会恢复显示和 DSP 的默认值（请先停止会话）；备份会把当前设置写入“文档”文件夹。</translation>
+        </message>
+        <message>
+            <source>Recording</source>
+            <translation>录制</translation>
+        </message>
+        <message>
+            <source>Max duration</source>
+            <translation>最长时长</translation>
+        </message>
+        <message>
+            <source>s</source>
+            <translation>秒</translation>
+        </message>
+        <message>
+            <source>A recording stops and saves automatically once it reaches this limit (1-120 s).</source>
+            <translation>录制达到此上限（1-120 秒）时会自动停止并保存。</translation>
+        </message>
+        <message>
+            <source>About</source>
+            <translation>关于</translation>
+        </message>
+        <message>
+            <source>Profile: </source>
+            <translation>配置：</translation>
+        </message>
+        <message>
+            <source>none</source>
+            <translation>无</translation>
+        </message>
+    </context>
+    <context>
+        <name>SpectrumPage</name>
+        <message>
+            <source>Spectrum</source>
+            <translation>频谱</translation>
         </message>
     </context>
 </TS>

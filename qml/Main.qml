@@ -544,14 +544,14 @@ ApplicationWindow {
             }
             MeasurementsPage { objectName: "measurementsPage" }
             Item { objectName: "analysisPage" }
-            Item {
+            CameraPage {
                 id: cameraPage
                 objectName: "cameraPage"
             }
             ReplayPage { objectName: "replayPage" }
-            Item { objectName: "devicePage" }
-            Item { objectName: "diagnosticsPage" }
-            Item { objectName: "settingsPage" }
+            DevicePage { objectName: "devicePage" }
+            DiagnosticsPage { objectName: "diagnosticsPage" }
+            SettingsPage { objectName: "settingsPage" }
         }
     }
 

@@ -131,12 +131,14 @@ TEST_F(UvcCameraControlTest, ColourSettingFirstTurnsAutomaticWhiteBalanceOff) {
                                                              {"brightness", 90, false}}));
     EXPECT_FALSE(ui.entry(QStringLiteral("white_balance")).autoMode);
     EXPECT_EQ(ui.settings.value(kPrefix + "white_balance_auto"), QVariant(false));
-    EXPECT_FALSE(ui.settings.contains(kPrefix + "white_balance"));
+    EXPECT_EQ(ui.settings.value(kPrefix + "white_balance"), QVariant(5100));
     EXPECT_EQ(ui.reports(),
               (QStringList{"UVC Cam: 6 parameter(s)",
                            "Auto white balance turned off so the manual colour setting stays applied"}));
 
-    // Brightness leaves an automatic white balance alone; a refused switch leaves it automatic.
+    // Brightness leaves an automatic white balance alone; a refused switch leaves it automatic. The
+    // values stored above would be restored at the next binding, so they go first.
+    ui.settings.remove(QStringLiteral("cameraUvc"));
     TestController other;
     other.control.bindUvcCamera(kCameraId, QStringLiteral("Cam"));
     other.control.setCameraParameterValue(QStringLiteral("brightness"), 90);
@@ -144,6 +146,20 @@ TEST_F(UvcCameraControlTest, ColourSettingFirstTurnsAutomaticWhiteBalanceOff) {
     other.control.setCameraParameterValue(QStringLiteral("hue"), 20);
     EXPECT_TRUE(other.entry(QStringLiteral("white_balance")).autoMode);
     EXPECT_EQ(other.camera().writes.back(), (FakeUvcWrite{"hue", 20, false}));
+}
+
+TEST_F(UvcCameraControlTest, WhiteBalanceTurnedManualByAColourSettingStaysManualAtTheNextBinding) {
+    {
+        TestController first;
+        first.control.bindUvcCamera(kCameraId, QStringLiteral("Cam"));
+        first.control.applyUvcParameter(QStringLiteral("saturation"));
+    }
+    // The camera powers on with automatic white balance again; the binding puts it back to manual.
+    TestController second;
+    second.control.bindUvcCamera(kCameraId, QStringLiteral("Cam"));
+    EXPECT_EQ(second.camera().writes, (std::vector<FakeUvcWrite>{{"white_balance", 5100, false}}));
+    EXPECT_FALSE(second.entry(QStringLiteral("white_balance")).autoMode);
+    EXPECT_EQ(second.reports(), QStringList{"UVC Cam: 6 parameter(s) · 1 restored"});
 }
 
 TEST_F(UvcCameraControlTest, ResetSetsDefaultsAndForgetsOnlyThisCamera) {

@@ -200,4 +200,42 @@ QtObject {
     function notifyVideoRecorderStopped(path) { record("notifyVideoRecorderStopped:" + path) }
     function bindUvcCamera(id, name) { record("bindUvcCamera:" + id + "|" + name) }
     function unbindUvcCamera() { record("unbindUvcCamera") }
+
+    // Device profile, source and the synthetic direction (Device page).
+    property string profilePath: ""
+    property string profilesDir: "/profiles"
+    property bool canImportProfile: true
+    property var profileGeometry: []
+    property bool canChangeSource: true
+    property bool canEditAcquisition: true
+    property real azimuth: 0
+    property real elevation: 0
+    function importProfile(path) { record("importProfile:" + path) }
+    function setSource(name) { record("setSource:" + name) }
+    function setAzimuth(value) { record("setAzimuth:" + value) }
+    function setElevation(value) { record("setElevation:" + value) }
+
+    // Diagnostics, backup and the recording limit (Diagnostics and Settings pages).
+    property var diagnosticRows: []
+    property var eventLog: []
+    property string lastDiagnosticsPath: ""
+    property string lastBackupPath: ""
+    function exportDiagnosticsBundle() { record("exportDiagnosticsBundle"); return "" }
+    function openDiagnosticsFolder() { record("openDiagnosticsFolder") }
+    function resetDefaults() { record("resetDefaults") }
+    function backupNow() { record("backupNow"); return "" }
+    function setRecordingMaxDurationSeconds(value) { record("setRecordingMaxDurationSeconds:" + value) }
+
+    // Camera lists and UVC parameters (Camera page).
+    property var cameraNames: []
+    property var cameraIds: []
+    property var cameraParameters: []
+    property real profileCameraAspect: 0
+    property string profileCameraResolution: ""
+    function refreshCameraDevices() { record("refreshCameraDevices") }
+    function setCameraMirror(enabled) { record("setCameraMirror:" + enabled) }
+    function setCameraParameterAuto(key, autoMode) { record("setCameraParameterAuto:" + key + "=" + autoMode) }
+    function previewCameraParameterValue(key, value) { record("previewCameraParameterValue:" + key + "=" + value) }
+    function setCameraParameterValue(key, value) { record("setCameraParameterValue:" + key + "=" + value) }
+    function resetCameraParameters() { record("resetCameraParameters") }
 }

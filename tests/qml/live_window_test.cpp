@@ -13,13 +13,16 @@
 #include <QImage>
 #include <QOpenGLContext>
 #include <QPixmap>
+#include <QPointF>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
+#include <QSizeF>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVariant>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -40,6 +43,7 @@ constexpr double kSourceElevationDeg = 10.0;
 // The abyss theme's colours the test looks for.
 const QColor kSuccess(0x22, 0xc5, 0x5e);
 const QColor kDanger(0xef, 0x44, 0x44);
+const QColor kAccent(0xc3, 0xcc, 0xd9);
 
 bool near(QRgb pixel, const QColor& colour, int tolerance) {
     return std::abs(qRed(pixel) - colour.red()) <= tolerance &&
@@ -193,9 +197,31 @@ bool liveSessionRuns() {
 }
 
 // For people to look at: the window as the test saw it last.
-void saveScreenshot(const QImage& image) {
+void saveScreenshot(const QImage& image, const char* name = "live_window.png") {
     QDir().mkpath(ZK_ARTIFACTS_DIR);
-    EXPECT_TRUE(image.save(ZK_ARTIFACTS_DIR "/live_window.png"));
+    EXPECT_TRUE(image.save(QStringLiteral(ZK_ARTIFACTS_DIR "/") + QLatin1String(name)));
+}
+
+// The x and y extent of the profile's microphones, as the controller reads them.
+QSizeF geometryExtent() {
+    QCoreApplication::setApplicationName(QStringLiteral("LiveWindow.geometry"));
+    QFile::remove(QSettings().fileName());
+    QSizeF extent;
+    {
+        zk::app::UiController ui;
+        ui.importProfile(QStringLiteral(ZK_PROFILES_DIR "/") + kProfile);
+        double minX = 1e18, maxX = -1e18, minY = 1e18, maxY = -1e18;
+        for (const QVariant& entry : ui.profileGeometry()) {
+            const QPointF point = entry.toPointF();
+            minX = std::min(minX, point.x());
+            maxX = std::max(maxX, point.x());
+            minY = std::min(minY, point.y());
+            maxY = std::max(maxY, point.y());
+        }
+        if (maxX > minX) extent = QSizeF(maxX - minX, maxY - minY);
+    }
+    QFile::remove(QSettings().fileName());
+    return extent;
 }
 
 class LiveWindow : public ::testing::Test {
@@ -244,7 +270,7 @@ class LiveWindow : public ::testing::Test {
         }
     }
 
-    void start() {
+    void start(const QString& workspace = QStringLiteral("live")) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", root_.path() + "/home");
         env.insert("XDG_CONFIG_HOME", root_.path() + "/home/config");
@@ -257,7 +283,7 @@ class LiveWindow : public ::testing::Test {
         app_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         app_.start(root_.path() + "/bin/sorvanta",
                    {"--profile", QStringLiteral(ZK_PROFILES_DIR "/") + kProfile, "--source", "Synthetic",
-                    "--workspace", "live"});
+                    "--workspace", workspace});
         ASSERT_TRUE(app_.waitForStarted());
     }
 
@@ -371,6 +397,35 @@ TEST_F(LiveWindow, StartShowsTheSyntheticSourceWhereItPointsAndTheHeaderSaysRunn
     // Azimuth grows to the right, elevation upwards, each across the camera's field of view.
     EXPECT_NEAR(map->peak.x(), (kSourceAzimuthDeg + hfov / 2) / hfov, 0.04);
     EXPECT_NEAR(map->peak.y(), (vfov / 2 - kSourceElevationDeg) / vfov, 0.05);
+}
+
+// The Device workspace: the array's top view at the right of the page shows the microphones of the
+// profile, drawn with one scale on both axes, so their bounds are as wide against their height as the
+// array is.
+TEST_F(LiveWindow, DeviceWorkspaceDrawsTheArrayInItsOwnProportions) {
+    const QSizeF extent = geometryExtent();
+    ASSERT_TRUE(extent.isValid() && extent.height() > 0) << "the profile's microphones span no area";
+    start(QStringLiteral("device"));
+    const QRect window = waitForWindow();
+    ASSERT_TRUE(window.isValid()) << "the window never appeared";
+    // The layout card: 380 px wide at the page's right margin, above the log card.
+    const QRect card(window.width() - 14 - 380, 72, 380, window.height() - 72 - 260);
+
+    QImage image;
+    int count = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 30000 && count < 128 * 4) {
+        QTest::qWait(250);
+        image = grab(window);
+        count = countNear(image, card, kAccent);
+    }
+    saveScreenshot(image, "device_window.png");
+    ASSERT_GE(count, 128 * 4) << "the microphones are not drawn in the layout card";
+    const QRect dots = boundsOf(image, card, kAccent);
+    EXPECT_NEAR(double(dots.width()) / dots.height(), extent.width() / extent.height(),
+                0.05 * extent.width() / extent.height());
+    EXPECT_GT(dots.width(), 200) << "the array fills the card";
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
+#include <QCoreApplication>
+#include <QFile>
 #include <QQmlEngine>
 #include <QQuickStyle>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QtQuickTest>
 
@@ -14,10 +17,18 @@ class QmlTestSetup : public QObject {
     void applicationAvailable() {
         zk::app::platform::selectMediaBackend();
         QStandardPaths::setTestModeEnabled(true);
+        // The QML settings of the pages need both names; the store lies in Qt's test location.
+        QCoreApplication::setOrganizationName(QStringLiteral("zk-qml-tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("zk-qml-tests"));
         QQuickStyle::setStyle(QStringLiteral("Basic"));
     }
 
-    void qmlEngineAvailable(QQmlEngine* engine) { zk::qmltest::installQmlTestContext(*engine); }
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        QFile::remove(QSettings().fileName());
+        zk::qmltest::installQmlTestContext(*engine);
+    }
+
+    void cleanupTestCase() { QFile::remove(QSettings().fileName()); }
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(zk_qml_tests, QmlTestSetup)

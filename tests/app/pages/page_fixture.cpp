@@ -61,6 +61,10 @@ void PageFixture::touch(const QString& path) { QFile(path).open(QIODevice::Write
 
 bool PageFixture::exists(const QString& path) const { return QFileInfo::exists(path); }
 
+QString PageFixture::profilePath(const QString& name) const {
+    return QStringLiteral(ZK_PROFILES_DIR "/") + name;
+}
+
 void PageFixture::removeTree(const QString& path) { QDir(path).removeRecursively(); }
 
 }  // namespace zk::qmltest

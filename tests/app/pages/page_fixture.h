@@ -24,6 +24,8 @@ class PageFixture : public QObject {
     Q_INVOKABLE void makeDirs(const QString& parent, const QStringList& names);
     Q_INVOKABLE void touch(const QString& path);
     Q_INVOKABLE bool exists(const QString& path) const;
+    // A shipped device profile by its file name.
+    Q_INVOKABLE QString profilePath(const QString& name) const;
     Q_INVOKABLE void removeTree(const QString& path);
 
   private:

@@ -5,17 +5,20 @@
 #include <QQuickStyle>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtQuickTest>
 
 #include "app/ui_controller.h"
 #include "page_fixture.h"
 
 // Each test file gets a fresh engine with the real controller as "ui", in a settings store of its own.
+// Backups and bundles go to the Documents folder under HOME, so the run has a home of its own.
 class PageTestSetup : public QObject {
     Q_OBJECT
 
   public slots:
     void applicationAvailable() {
+        qputenv("HOME", home_.path().toUtf8());
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setOrganizationName(QStringLiteral("zk-page-tests"));
         QCoreApplication::setApplicationName(QStringLiteral("zk-page-tests"));
@@ -30,6 +33,9 @@ class PageTestSetup : public QObject {
     }
 
     void cleanupTestCase() { QFile::remove(QSettings().fileName()); }
+
+  private:
+    QTemporaryDir home_;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(zk_page_tests, PageTestSetup)

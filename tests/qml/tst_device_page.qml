@@ -1,0 +1,321 @@
+import QtQuick
+import QtTest
+import SorvantaApp
+
+// The Device page over the stand-in controllers: what each control calls, what enables it, the texts
+// for each state and the array drawing, whose dots are found in the rendered pixels.
+Item {
+    id: host
+    width: 1500
+    height: 1000
+
+    Component {
+        id: pageComponent
+        DevicePage {
+            anchors.fill: parent
+        }
+    }
+
+    TestCase {
+        name: "DevicePage"
+        when: windowShown
+
+        property var page: null
+
+        function child(name) {
+            const found = findChild(page, name)
+            verify(found !== null, "no child " + name)
+            return found
+        }
+
+        function lastCall(fake) {
+            return fake.calls.length > 0 ? fake.calls[fake.calls.length - 1] : ""
+        }
+
+        function init() {
+            ui.calls = []
+            ui.hasProfile = false
+            ui.profileInfo = ""
+            ui.profilePath = ""
+            ui.profileGeometry = []
+            ui.canImportProfile = true
+            ui.source = "UDP"
+            deviceCtl.calls = []
+            deviceCtl.busy = false
+            deviceCtl.busyLabel = ""
+            deviceCtl.canOperate = true
+            deviceCtl.canWrite = true
+            deviceCtl.serialPorts = ["ttyUSB0 (CP2102)", "ttyS0"]
+            deviceCtl.selectedPortIndex = 0
+            deviceCtl.hardwareId = ""
+            deviceCtl.netParams = ({})
+            deviceCtl.firPresetIds = ["flat", "hp200"]
+            deviceCtl.adapterList = [{label: "eth0 192.168.0.3/24", ip: "192.168.0.3", mask: "255.255.255.0"}]
+            page = createTemporaryObject(pageComponent, host)
+            verify(page !== null)
+            waitForRendering(page)
+        }
+
+        function closeDialogs() {
+            for (const name of ["autoNetDialog", "netWriteDialog", "rebootDialog", "firWriteDialog"]) {
+                child(name).close()
+                tryVerify(() => !child(name).visible)
+            }
+        }
+
+        function cleanup() {
+            closeDialogs()
+        }
+
+        function openedDialog(name) {
+            const dialog = child(name)
+            tryVerify(() => dialog.opened, 2000, name + " opens")
+            return dialog
+        }
+
+        function test_everySerialActionIsDisabledWhileBusyAndTheBusyLineNamesIt() {
+            const serial = ["refreshPortsButton", "probeButton", "gainSpin", "readIdButton", "actEnableButton",
+                            "actDisableButton", "readNetButton", "writeNetButton", "refreshAdaptersButton",
+                            "autoNetButton", "readFirButton", "writeFirButton"]
+            for (const name of serial)
+                verify(child(name).enabled, name + " enabled while idle")
+            verify(!child("busyLine").visible)
+            deviceCtl.busyLabel = "Reading hardware ID"
+            deviceCtl.busy = true
+            for (const name of serial)
+                verify(!child(name).enabled, name + " disabled while busy")
+            verify(child("busyLine").visible)
+            compare(child("busyLine").text, "Reading hardware ID")
+            verify(child("clearLogButton").enabled)
+        }
+
+        function test_withoutAUsablePortOnlyPortListingStaysEnabled() {
+            deviceCtl.canOperate = false
+            deviceCtl.canWrite = false
+            verify(child("refreshPortsButton").enabled)
+            verify(child("probeButton").enabled)
+            for (const name of ["gainSpin", "readIdButton", "actEnableButton", "readNetButton", "writeNetButton",
+                                "autoNetButton", "readFirButton", "writeFirButton"])
+                verify(!child(name).enabled, name)
+        }
+
+        function test_buttonsCallTheirOperations() {
+            const expected = [["refreshPortsButton", "refreshPorts"], ["probeButton", "probeAndSelect"],
+                              ["readIdButton", "readHardwareId"], ["actEnableButton", "setActEnabled:true"],
+                              ["actDisableButton", "setActEnabled:false"], ["readNetButton", "readNetParams"],
+                              ["readFirButton", "readFir"], ["clearLogButton", "clearLog"]]
+            for (const [button, call] of expected) {
+                mouseClick(child(button))
+                compare(lastCall(deviceCtl), call, button)
+            }
+        }
+
+        function test_hardwareIdLineAndPortChoice() {
+            compare(child("hardwareIdLine").text, "Hardware ID: not read")
+            deviceCtl.hardwareId = "ZK-0042"
+            compare(child("hardwareIdLine").text, "Hardware ID: ZK-0042")
+            const combo = child("portCombo")
+            compare(combo.currentIndex, 0)
+            combo.activated(1)
+            compare(deviceCtl.selectedPortIndex, 1)
+            deviceCtl.selectedPortIndex = 0
+            compare(combo.currentIndex, 0)
+        }
+
+        function test_gainChangesByTheUserReachTheController() {
+            const spin = child("gainSpin")
+            compare(spin.value, 3)
+            spin.increase()
+            spin.valueModified()
+            compare(deviceCtl.gain, 4)
+            deviceCtl.gain = 9
+            compare(spin.value, 9)
+            deviceCtl.gain = 3
+        }
+
+        function test_importNeedsATypedPathAndSendsItAsTyped() {
+            const field = child("profileField")
+            const importButton = child("importProfileButton")
+            verify(!importButton.enabled)
+            field.text = "   "
+            verify(!importButton.enabled)
+            field.text = " /data/arrays/ring.device.json"
+            verify(importButton.enabled)
+            mouseClick(importButton)
+            compare(lastCall(ui), "importProfile: /data/arrays/ring.device.json")
+            ui.canImportProfile = false
+            verify(!importButton.enabled)
+            verify(!child("browseProfileButton").enabled)
+            compare(child("profilePicker").initialPath, "/profiles")
+            child("profilePicker").picked("/data/picked.device.json")
+            compare(field.text, "/data/picked.device.json")
+            ui.profilePath = "/data/a.device.json"
+            compare(child("profilePicker").initialPath, "/data/a.device.json")
+            compare(field.text, "/data/a.device.json")
+        }
+
+        function test_sourceAndSimulatedDirection() {
+            verify(!child("azimuthSpin").visible)
+            child("sourceCombo").activated(0)
+            compare(lastCall(ui), "setSource:Synthetic")
+            compare(child("sourceCombo").currentIndex, 1)  // the controller kept UDP
+            ui.source = "Synthetic"
+            compare(child("sourceCombo").currentIndex, 0)
+            verify(child("azimuthSpin").visible)
+            verify(child("elevationSpin").visible)
+            compare(child("azimuthSpin").to, 80)
+            compare(child("elevationSpin").from, -60)
+            ui.azimuth = 12.6
+            compare(child("azimuthSpin").value, 13)
+            ui.canEditAcquisition = false
+            verify(!child("azimuthSpin").enabled)
+            ui.canEditAcquisition = true
+            ui.azimuth = 0
+        }
+
+        function test_oneMicrophoneShowsTheHintInsteadOfTheDrawing() {
+            ui.hasProfile = true
+            ui.profileInfo = "one mic"
+            ui.profileGeometry = [{x: 0, y: 0}]
+            verify(!child("geometryLine").visible)
+            verify(!child("arrayCanvas").visible)
+            verify(child("layoutHint").visible)
+            compare(child("profileLine").text, "one mic")
+            ui.hasProfile = false
+            compare(child("profileLine").text, "No validated profile loaded")
+        }
+
+        // A dot's centre, as the drawing places it: equal scale on both axes, the array centred.
+        function canvasPoint(canvas, points, p) {
+            const xs = points.map(q => q.x), ys = points.map(q => q.y)
+            const minX = Math.min(...xs), maxX = Math.max(...xs), minY = Math.min(...ys), maxY = Math.max(...ys)
+            const scale = Math.min((canvas.width - 32) / Math.max(maxX - minX, 1e-6),
+                                   (canvas.height - 32) / Math.max(maxY - minY, 1e-6))
+            return {x: canvas.width / 2 + (p.x - (minX + maxX) / 2) * scale,
+                    y: canvas.height / 2 - (p.y - (minY + maxY) / 2) * scale}
+        }
+
+        // Whether the canvas's own pixels at (x, y) are the accent colour.
+        function isAccent(canvas, x, y) {
+            const data = canvas.getContext("2d").getImageData(Math.round(x), Math.round(y), 1, 1).data
+            return Math.abs(data[0] / 255 - Theme.accent.r) < 0.08 && Math.abs(data[1] / 255 - Theme.accent.g) < 0.08
+                && Math.abs(data[2] / 255 - Theme.accent.b) < 0.08 && data[3] > 200
+        }
+
+        function test_aLinearArrayIsDrawnScaledByItsLengthAlone() {
+            const points = [{x: -0.05, y: 0.02}, {x: 0, y: 0.02}, {x: 0.05, y: 0.02}]
+            ui.profileGeometry = points
+            ui.hasProfile = true
+            ui.profileInfo = "line of 3"
+            compare(child("geometryLine").text, "3 ch · 0.100 m × 0.000 m")
+            const canvas = child("arrayCanvas")
+            verify(canvas.visible)
+            verify(!child("layoutHint").visible)
+            compare(canvas.dotRadius, 3)
+            waitForRendering(canvas)
+            tryVerify(() => points.every(p => {
+                const at = canvasPoint(canvas, points, p)
+                return isAccent(canvas, at.x, at.y)
+            }), 3000, "every microphone drawn where the closed form places it")
+            // The ends sit 16 px in from the sides; nothing is drawn off the line.
+            compare(Math.round(canvasPoint(canvas, points, points[0]).x), 16)
+            verify(!isAccent(canvas, canvas.width / 2, canvas.height / 2 - 20))
+            verify(!isAccent(canvas, canvas.width / 4, canvas.height / 2))
+        }
+
+        function test_largeArraysUseSmallerDots() {
+            const points = []
+            for (let i = 0; i < 65; ++i)
+                points.push({x: Math.cos(i / 65 * 2 * Math.PI) * 0.3, y: Math.sin(i / 65 * 2 * Math.PI) * 0.3})
+            ui.profileGeometry = points
+            ui.hasProfile = true
+            ui.profileInfo = "ring of 65"
+            compare(child("arrayCanvas").dotRadius, 2)
+            compare(child("geometryLine").text, "65 ch · 0.600 m × " + (Math.max(...points.map(p => p.y))
+                    - Math.min(...points.map(p => p.y))).toFixed(3) + " m")
+            ui.profileGeometry = points.slice(0, 64)
+            compare(child("arrayCanvas").dotRadius, 3)
+        }
+
+        function test_networkWriteShowsDefaultsForAnEmptyRecordAndDefaultPortsForEmptyFields() {
+            mouseClick(child("writeNetButton"))
+            openedDialog("netWriteDialog")
+            compare(child("boardMacField").text, "00:11:22:33:44:55")
+            compare(child("boardIpField").text, "192.168.0.100")
+            compare(child("targetMacField").text, "FF:FF:FF:FF:FF:FF")
+            compare(child("targetIpField").text, "192.168.0.3")
+            compare(child("sourcePortField").text, "5555")
+            compare(child("targetPortField").text, "6666")
+            child("boardIpField").text = "10.0.0.7"
+            child("sourcePortField").text = ""
+            child("targetPortField").text = "0"
+            mouseClick(child("netWriteConfirm"))
+            tryVerify(() => !child("netWriteDialog").visible)
+            compare(lastCall(deviceCtl),
+                    "writeNetParams:00:11:22:33:44:55|10.0.0.7|FF:FF:FF:FF:FF:FF|192.168.0.3|5555|6666")
+        }
+
+        function test_networkWriteStartsFromTheLastReadRecord() {
+            deviceCtl.netParams = {boardMac: "02:00:00:00:00:01", boardIp: "192.168.1.50", targetMac: "",
+                                   targetIp: "192.168.1.2", sourcePort: 7000, targetPort: 0}
+            mouseClick(child("writeNetButton"))
+            openedDialog("netWriteDialog")
+            compare(child("boardMacField").text, "02:00:00:00:00:01")
+            compare(child("targetMacField").text, "FF:FF:FF:FF:FF:FF")
+            compare(child("sourcePortField").text, "7000")
+            compare(child("targetPortField").text, "6666")
+            mouseClick(child("netWriteConfirm"))
+            compare(lastCall(deviceCtl),
+                    "writeNetParams:02:00:00:00:00:01|192.168.1.50|FF:FF:FF:FF:FF:FF|192.168.1.2|7000|6666")
+        }
+
+        function test_aVerifiedNetworkWriteOffersTheReboot() {
+            deviceCtl.netParamsWritten()
+            openedDialog("rebootDialog")
+            mouseClick(child("rebootLater"))
+            tryVerify(() => !child("rebootDialog").visible)
+            verify(deviceCtl.calls.indexOf("rebootDevice") < 0)
+            deviceCtl.netParamsWritten()
+            openedDialog("rebootDialog")
+            mouseClick(child("rebootNow"))
+            tryVerify(() => !child("rebootDialog").visible)
+            compare(lastCall(deviceCtl), "rebootDevice")
+        }
+
+        function test_firPresetWriteNamesThePresetAndWritesIt() {
+            const combo = child("firPresetCombo")
+            combo.currentIndex = 1
+            mouseClick(child("writeFirButton"))
+            openedDialog("firWriteDialog")
+            compare(child("firWriteText").text, "Write preset \"hp200\" from the active device profile to sector "
+                    + "768? The sector is erased, written and read back for verification.")
+            mouseClick(child("firWriteConfirm"))
+            tryVerify(() => !child("firWriteDialog").visible)
+            compare(lastCall(deviceCtl), "writeFirPreset:hp200")
+            deviceCtl.firPresetIds = []
+            verify(!child("writeFirButton").enabled)
+        }
+
+        function test_adaptersAreReadOnceAndAgainOnRefresh() {
+            compare(deviceCtl.calls.filter(c => c === "networkAdapters").length, 1)
+            deviceCtl.adapterList = deviceCtl.adapterList.concat([{label: "eth1 10.1.0.2/16"}])
+            compare(child("netAdapterCombo").count, 1)
+            mouseClick(child("refreshAdaptersButton"))
+            compare(child("netAdapterCombo").count, 2)
+            child("netAdapterCombo").currentIndex = 1
+            mouseClick(child("autoNetButton"))
+            openedDialog("autoNetDialog")
+            verify(child("autoNetText").text.indexOf("Adapter: eth1 10.1.0.2/16") >= 0)
+            child("autoNetDialog").accept()
+            compare(lastCall(deviceCtl), "autoConfigureNetwork:1")
+            deviceCtl.adapterList = []
+            mouseClick(child("refreshAdaptersButton"))
+            verify(!child("autoNetButton").enabled)
+        }
+
+        function test_logShowsTheControllersText() {
+            deviceCtl.logText = "[10:00:01] Probe: ttyUSB0 speaks uart_v2\n"
+            compare(child("logArea").text, deviceCtl.logText)
+        }
+    }
+}
