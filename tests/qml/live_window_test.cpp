@@ -411,16 +411,23 @@ TEST_F(LiveWindow, DeviceWorkspaceDrawsTheArrayInItsOwnProportions) {
     // The layout card: 380 px wide at the page's right margin, above the log card.
     const QRect card(window.width() - 14 - 380, 72, 380, window.height() - 72 - 260);
 
+    // The window opens on the Live page and switches after start-up; the current workspace's accent bar
+    // stands at the left edge of its sidebar button, and Device's button is the first, near the top.
+    const QRect navEdge(0, 72, 24, 240);
     QImage image;
     int count = 0;
+    bool onDevice = false;
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 30000 && count < 128 * 4) {
+    while (clock.elapsed() < 30000 && !(onDevice && count >= 128 * 4)) {
         QTest::qWait(250);
         image = grab(window);
+        const QRect bar = boundsOf(image, navEdge, kAccent);
+        onDevice = bar.isValid() && bar.center().y() < 72 + 110;
         count = countNear(image, card, kAccent);
     }
     saveScreenshot(image, "device_window.png");
+    ASSERT_TRUE(onDevice) << "the Device workspace is not the current one";
     ASSERT_GE(count, 128 * 4) << "the microphones are not drawn in the layout card";
     const QRect dots = boundsOf(image, card, kAccent);
     EXPECT_NEAR(double(dots.width()) / dots.height(), extent.width() / extent.height(),
