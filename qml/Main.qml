@@ -543,7 +543,7 @@ ApplicationWindow {
                 objectName: "acquisitionPage"
             }
             MeasurementsPage { objectName: "measurementsPage" }
-            Item { objectName: "analysisPage" }
+            AnalysisPage { objectName: "analysisPage" }
             Item {
                 id: cameraPage
                 objectName: "cameraPage"
