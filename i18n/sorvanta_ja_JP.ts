@@ -820,4 +820,265 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>キャンセル</translation>
         </message>
     </context>
+    <context>
+        <name>AlgorithmMapPanel</name>
+        <message>
+            <source>Acoustic map</source>
+            <translation>音響マップ</translation>
+        </message>
+        <message>
+            <source>Range %1 dB</source>
+            <translation>レンジ %1 dB</translation>
+        </message>
+        <message>
+            <source>Level gate %1 dBFS</source>
+            <translation>レベルゲート %1 dBFS</translation>
+        </message>
+        <message>
+            <source>Alpha %1%</source>
+            <translation>不透明度 %1%</translation>
+        </message>
+        <message>
+            <source>Colormap</source>
+            <translation>カラーマップ</translation>
+        </message>
+        <message>
+            <source>Style</source>
+            <translation>スタイル</translation>
+        </message>
+        <message>
+            <source>Contour</source>
+            <translation>等高線</translation>
+        </message>
+        <message>
+            <source>Contour + fill</source>
+            <translation>等高線 + 塗りつぶし</translation>
+        </message>
+        <message>
+            <source>Peak cross</source>
+            <translation>ピーク十字</translation>
+        </message>
+        <message>
+            <source>Fill</source>
+            <translation>塗りつぶし</translation>
+        </message>
+        <message>
+            <source>Scale</source>
+            <translation>スケール</translation>
+        </message>
+        <message>
+            <source>Fixed dBFS</source>
+            <translation>固定 dBFS</translation>
+        </message>
+        <message>
+            <source>Auto peak</source>
+            <translation>自動ピーク</translation>
+        </message>
+        <message>
+            <source>Diagonal removal</source>
+            <translation>対角除去</translation>
+        </message>
+        <message>
+            <source>Background noise</source>
+            <translation>背景ノイズ</translation>
+        </message>
+        <message>
+            <source>Calibrate (5 s)</source>
+            <translation>校正（5 秒）</translation>
+        </message>
+        <message>
+            <source>Integration time</source>
+            <translation>積分時間</translation>
+        </message>
+        <message>
+            <source>Air temp %1 °C · %2 m/s</source>
+            <translation>気温 %1 °C · %2 m/s</translation>
+        </message>
+        <message>
+            <source>Confidence %1 dB</source>
+            <translation>信頼度 %1 dB</translation>
+        </message>
+        <message>
+            <source>%1–%2 Hz · %3 bins (auto)</source>
+            <translation>%1–%2 Hz · %3 ビン（自動）</translation>
+        </message>
+        <message>
+            <source>Frequency band is selected automatically</source>
+            <translation>周波数帯域は自動で選択されます</translation>
+        </message>
+        <message>
+            <source>▾ Algorithm parameters</source>
+            <translation>▾ アルゴリズムパラメータ</translation>
+        </message>
+        <message>
+            <source>▸ Algorithm parameters</source>
+            <translation>▸ アルゴリズムパラメータ</translation>
+        </message>
+        <message>
+            <source>applied r%1</source>
+            <translation>適用済み r%1</translation>
+        </message>
+    </context>
+    <context>
+        <name>ReplayPage</name>
+        <message>
+            <source>No Measurement selected</source>
+            <translation>測定が選択されていません</translation>
+        </message>
+        <message>
+            <source>Frozen: %1</source>
+            <translation>固定：%1</translation>
+        </message>
+        <message>
+            <source>Frozen Profile loads on Start</source>
+            <translation>固定プロファイルは開始時に読み込まれます</translation>
+        </message>
+        <message>
+            <source>video track</source>
+            <translation>ビデオトラック</translation>
+        </message>
+        <message>
+            <source>audio only</source>
+            <translation>音声のみ</translation>
+        </message>
+        <message>
+            <source>Start Measurement Replay</source>
+            <translation>測定の再生を開始</translation>
+        </message>
+        <message>
+            <source>band edits recompute at the current replay position</source>
+            <translation>帯域の変更は現在の再生位置で再計算されます</translation>
+        </message>
+        <message>
+            <source>Replay sound pressure map</source>
+            <translation>再生音圧マップ</translation>
+        </message>
+        <message>
+            <source>Start Replay to recompute from immutable raw</source>
+            <translation>再生を開始して変更不可の生データから再計算</translation>
+        </message>
+        <message>
+            <source>%1 · %2 · click map to play/pause</source>
+            <translation>%1 · %2 · マップをクリックで再生/一時停止</translation>
+        </message>
+        <message>
+            <source>Replay recomputes the acoustic map from the recorded raw data</source>
+            <translation>再生は記録された生データから音響マップを再計算します</translation>
+        </message>
+        <message>
+            <source>%1 / %2 s</source>
+            <translation>%1 / %2 秒</translation>
+        </message>
+        <message>
+            <source>Replay again</source>
+            <translation>もう一度再生</translation>
+        </message>
+        <message>
+            <source>Start Replay</source>
+            <translation>再生開始</translation>
+        </message>
+        <message>
+            <source>Resume</source>
+            <translation>再開</translation>
+        </message>
+        <message>
+            <source>Pause</source>
+            <translation>一時停止</translation>
+        </message>
+        <message>
+            <source>Stop</source>
+            <translation>停止</translation>
+        </message>
+        <message>
+            <source>Open project folder</source>
+            <translation>プロジェクトフォルダを開く</translation>
+        </message>
+        <message>
+            <source>Analyze at position</source>
+            <translation>この位置で解析</translation>
+        </message>
+        <message>
+            <source>Select a Measurement, then Start Replay — recording integrity is verified before playback</source>
+            <translation>測定を選択して再生を開始 — 再生前に記録の完全性を検証します</translation>
+        </message>
+        <message>
+            <source>1.0x · frozen Profile</source>
+            <translation>1.0x · 固定プロファイル</translation>
+        </message>
+    </context>
+    <context>
+        <name>SignalDiagnostics</name>
+        <message>
+            <source>waiting for data</source>
+            <translation>データ待機中</translation>
+        </message>
+        <message>
+            <source>16ch overlay · %1 ms · wheel zooms the time axis</source>
+            <translation>16ch オーバーレイ · %1 ms · ホイールで時間軸をズーム</translation>
+        </message>
+        <message>
+            <source>16 lanes · ch %1-%2 · wheel zooms the time axis</source>
+            <translation>16 レーン · ch %1-%2 · ホイールで時間軸をズーム</translation>
+        </message>
+        <message>
+            <source>ch %1 · window %2 s · wheel zooms the time axis</source>
+            <translation>ch %1 · 窓 %2 s · ホイールで時間軸をズーム</translation>
+        </message>
+        <message>
+            <source>Signal monitor</source>
+            <translation>信号モニター</translation>
+        </message>
+        <message>
+            <source>Live snapshots · same samples as Recorder and DSP</source>
+            <translation>ライブスナップショット · レコーダーと DSP と同じサンプル</translation>
+        </message>
+        <message>
+            <source>Channel</source>
+            <translation>チャンネル</translation>
+        </message>
+        <message>
+            <source>Gain (0-10)</source>
+            <translation>ゲイン（0-10）</translation>
+        </message>
+        <message>
+            <source>no serial link</source>
+            <translation>シリアル接続なし</translation>
+        </message>
+        <message>
+            <source>Time waveform</source>
+            <translation>時間波形</translation>
+        </message>
+        <message>
+            <source>Single</source>
+            <translation>シングル</translation>
+        </message>
+        <message>
+            <source>16 lanes</source>
+            <translation>16 レーン</translation>
+        </message>
+        <message>
+            <source>16 overlay</source>
+            <translation>16 オーバーレイ</translation>
+        </message>
+        <message>
+            <source>Spectrum (dBFS)</source>
+            <translation>スペクトル（dBFS）</translation>
+        </message>
+        <message>
+            <source>bin %1 Hz · Hann · click to choose imaging center frequency</source>
+            <translation>ビン %1 Hz · Hann · クリックで画像化中心周波数を選択</translation>
+        </message>
+        <message>
+            <source>Auxiliary view</source>
+            <translation>補助ビュー</translation>
+        </message>
+        <message>
+            <source>Channel RMS</source>
+            <translation>チャンネル RMS</translation>
+        </message>
+        <message>
+            <source>Waterfall</source>
+            <translation>ウォーターフォール</translation>
+        </message>
+    </context>
 </TS>

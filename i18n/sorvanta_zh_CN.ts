@@ -820,4 +820,265 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>取消</translation>
         </message>
     </context>
+    <context>
+        <name>AlgorithmMapPanel</name>
+        <message>
+            <source>Acoustic map</source>
+            <translation>声学成像</translation>
+        </message>
+        <message>
+            <source>Range %1 dB</source>
+            <translation>范围 %1 dB</translation>
+        </message>
+        <message>
+            <source>Level gate %1 dBFS</source>
+            <translation>电平门限 %1 dBFS</translation>
+        </message>
+        <message>
+            <source>Alpha %1%</source>
+            <translation>透明度 %1%</translation>
+        </message>
+        <message>
+            <source>Colormap</source>
+            <translation>色图</translation>
+        </message>
+        <message>
+            <source>Style</source>
+            <translation>样式</translation>
+        </message>
+        <message>
+            <source>Contour</source>
+            <translation>等值线</translation>
+        </message>
+        <message>
+            <source>Contour + fill</source>
+            <translation>等值线 + 填充</translation>
+        </message>
+        <message>
+            <source>Peak cross</source>
+            <translation>峰值十字</translation>
+        </message>
+        <message>
+            <source>Fill</source>
+            <translation>填充</translation>
+        </message>
+        <message>
+            <source>Scale</source>
+            <translation>刻度</translation>
+        </message>
+        <message>
+            <source>Fixed dBFS</source>
+            <translation>固定 dBFS</translation>
+        </message>
+        <message>
+            <source>Auto peak</source>
+            <translation>自动峰值</translation>
+        </message>
+        <message>
+            <source>Diagonal removal</source>
+            <translation>去除对角线</translation>
+        </message>
+        <message>
+            <source>Background noise</source>
+            <translation>背景噪声</translation>
+        </message>
+        <message>
+            <source>Calibrate (5 s)</source>
+            <translation>校准（5 秒）</translation>
+        </message>
+        <message>
+            <source>Integration time</source>
+            <translation>积分时间</translation>
+        </message>
+        <message>
+            <source>Air temp %1 °C · %2 m/s</source>
+            <translation>气温 %1 °C · %2 m/s</translation>
+        </message>
+        <message>
+            <source>Confidence %1 dB</source>
+            <translation>置信度 %1 dB</translation>
+        </message>
+        <message>
+            <source>%1–%2 Hz · %3 bins (auto)</source>
+            <translation>%1–%2 Hz · %3 个频点（自动）</translation>
+        </message>
+        <message>
+            <source>Frequency band is selected automatically</source>
+            <translation>频带自动选择</translation>
+        </message>
+        <message>
+            <source>▾ Algorithm parameters</source>
+            <translation>▾ 算法参数</translation>
+        </message>
+        <message>
+            <source>▸ Algorithm parameters</source>
+            <translation>▸ 算法参数</translation>
+        </message>
+        <message>
+            <source>applied r%1</source>
+            <translation>已应用 r%1</translation>
+        </message>
+    </context>
+    <context>
+        <name>ReplayPage</name>
+        <message>
+            <source>No Measurement selected</source>
+            <translation>未选择测量</translation>
+        </message>
+        <message>
+            <source>Frozen: %1</source>
+            <translation>冻结：%1</translation>
+        </message>
+        <message>
+            <source>Frozen Profile loads on Start</source>
+            <translation>冻结的配置在开始时加载</translation>
+        </message>
+        <message>
+            <source>video track</source>
+            <translation>视频轨道</translation>
+        </message>
+        <message>
+            <source>audio only</source>
+            <translation>仅音频</translation>
+        </message>
+        <message>
+            <source>Start Measurement Replay</source>
+            <translation>开始测量回放</translation>
+        </message>
+        <message>
+            <source>band edits recompute at the current replay position</source>
+            <translation>频带修改将在当前回放位置重新计算</translation>
+        </message>
+        <message>
+            <source>Replay sound pressure map</source>
+            <translation>回放声压图</translation>
+        </message>
+        <message>
+            <source>Start Replay to recompute from immutable raw</source>
+            <translation>开始回放以从不可变原始数据重新计算</translation>
+        </message>
+        <message>
+            <source>%1 · %2 · click map to play/pause</source>
+            <translation>%1 · %2 · 点击图像播放/暂停</translation>
+        </message>
+        <message>
+            <source>Replay recomputes the acoustic map from the recorded raw data</source>
+            <translation>回放将根据录制的原始数据重新计算声学图</translation>
+        </message>
+        <message>
+            <source>%1 / %2 s</source>
+            <translation>%1 / %2 秒</translation>
+        </message>
+        <message>
+            <source>Replay again</source>
+            <translation>再次回放</translation>
+        </message>
+        <message>
+            <source>Start Replay</source>
+            <translation>开始回放</translation>
+        </message>
+        <message>
+            <source>Resume</source>
+            <translation>继续</translation>
+        </message>
+        <message>
+            <source>Pause</source>
+            <translation>暂停</translation>
+        </message>
+        <message>
+            <source>Stop</source>
+            <translation>停止</translation>
+        </message>
+        <message>
+            <source>Open project folder</source>
+            <translation>打开项目文件夹</translation>
+        </message>
+        <message>
+            <source>Analyze at position</source>
+            <translation>在此位置分析</translation>
+        </message>
+        <message>
+            <source>Select a Measurement, then Start Replay — recording integrity is verified before playback</source>
+            <translation>选择一个测量，然后开始回放 — 播放前将校验录制完整性</translation>
+        </message>
+        <message>
+            <source>1.0x · frozen Profile</source>
+            <translation>1.0x · 冻结配置</translation>
+        </message>
+    </context>
+    <context>
+        <name>SignalDiagnostics</name>
+        <message>
+            <source>waiting for data</source>
+            <translation>正在等待数据</translation>
+        </message>
+        <message>
+            <source>16ch overlay · %1 ms · wheel zooms the time axis</source>
+            <translation>16 通道叠加 · %1 ms · 滚轮缩放时间轴</translation>
+        </message>
+        <message>
+            <source>16 lanes · ch %1-%2 · wheel zooms the time axis</source>
+            <translation>16 道 · 通道 %1-%2 · 滚轮缩放时间轴</translation>
+        </message>
+        <message>
+            <source>ch %1 · window %2 s · wheel zooms the time axis</source>
+            <translation>通道 %1 · 窗口 %2 s · 滚轮缩放时间轴</translation>
+        </message>
+        <message>
+            <source>Signal monitor</source>
+            <translation>信号监视</translation>
+        </message>
+        <message>
+            <source>Live snapshots · same samples as Recorder and DSP</source>
+            <translation>实时快照 · 与录制器和 DSP 相同的采样</translation>
+        </message>
+        <message>
+            <source>Channel</source>
+            <translation>通道</translation>
+        </message>
+        <message>
+            <source>Gain (0-10)</source>
+            <translation>增益（0-10）</translation>
+        </message>
+        <message>
+            <source>no serial link</source>
+            <translation>无串口连接</translation>
+        </message>
+        <message>
+            <source>Time waveform</source>
+            <translation>时域波形</translation>
+        </message>
+        <message>
+            <source>Single</source>
+            <translation>单通道</translation>
+        </message>
+        <message>
+            <source>16 lanes</source>
+            <translation>16 道</translation>
+        </message>
+        <message>
+            <source>16 overlay</source>
+            <translation>16 叠加</translation>
+        </message>
+        <message>
+            <source>Spectrum (dBFS)</source>
+            <translation>频谱（dBFS）</translation>
+        </message>
+        <message>
+            <source>bin %1 Hz · Hann · click to choose imaging center frequency</source>
+            <translation>频点 %1 Hz · Hann · 点击选择成像中心频率</translation>
+        </message>
+        <message>
+            <source>Auxiliary view</source>
+            <translation>辅助视图</translation>
+        </message>
+        <message>
+            <source>Channel RMS</source>
+            <translation>通道 RMS</translation>
+        </message>
+        <message>
+            <source>Waterfall</source>
+            <translation>瀑布图</translation>
+        </message>
+    </context>
 </TS>

@@ -37,9 +37,10 @@ Page {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
 
-                // The signal monitor's place; the monitor itself is not part of the module yet.
-                Item {
+                SignalDiagnostics {
                     objectName: "signalDiagnostics"
+                    showGain: true
+                    pageActive: root.pageActive
                     Layout.fillHeight: true
                     Layout.minimumWidth: 390
                     Layout.preferredWidth: 455
@@ -51,8 +52,7 @@ Page {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
 
-                    // The algorithm and map settings' place; the panel is not part of the module yet.
-                    Item {
+                    AlgorithmMapPanel {
                         objectName: "algorithmMapPanel"
                         Layout.fillWidth: true
                     }

@@ -548,7 +548,7 @@ ApplicationWindow {
                 id: cameraPage
                 objectName: "cameraPage"
             }
-            Item { objectName: "replayPage" }
+            ReplayPage { objectName: "replayPage" }
             Item { objectName: "devicePage" }
             Item { objectName: "diagnosticsPage" }
             Item { objectName: "settingsPage" }

@@ -64,6 +64,19 @@ QtObject {
     property string replayState: "Idle"
     property bool replayActive: false
     property bool canStartReplay: false
+    property bool canPauseReplay: false
+    property bool canStopReplay: false
+    property bool replayPaused: false
+    property real replayPositionSeconds: 0
+    property real replayDurationSeconds: 0
+    property string replayMeasurementId: ""
+    property string replayMetrics: ""
+    property string replayProfileInfo: ""
+    property string selectedMeasurementVideoPath: ""
+    property string selectedMeasurementVideoUrl: ""
+    // The controller's own name for the position's change signal.
+    signal replayPositionChanged()
+    onReplayPositionSecondsChanged: replayPositionChanged()
     property bool recording: false
     property bool recordingFinalizing: false
     function browseDrives() { return [] }
@@ -97,6 +110,82 @@ QtObject {
     property string uiTheme: "abyss"
     property string uiLanguage: "zh_CN"
     property string statusText: ""
+
+    // Diagnostic views.
+    property string diagnosticSource: ""
+    property int diagnosticRevision: 0
+    property int diagnosticChannel: 0
+    property int diagnosticChannelCount: 0
+    property int diagnosticMeterPerRow: 8
+    property string diagnosticSummary: ""
+    property real diagnosticSpectrumBinHz: 0
+    property real diagnosticWaterfallSpanS: 0
+    property real diagnosticWaveformScaleAbs: 0
+    property real spectrumNyquistHz: 0
+    property int waveformMode: 0
+    property real waveformWindowS: 0.5
+    property real overlayWindowS: 0.05
+    property int waterfallColormap: 0
+    property var meterReadouts: []
+    function meterReadout(channel) {
+        record("meterReadout:" + channel)
+        return channel >= 0 && channel < meterReadouts.length ? meterReadouts[channel] : ""
+    }
+    function setWaveformMode(mode) { record("setWaveformMode:" + mode); waveformMode = mode }
+    function setWaveformWindowS(seconds) { record("setWaveformWindowS:" + seconds) }
+    function setOverlayWindowS(seconds) { record("setOverlayWindowS:" + seconds) }
+    function setWaterfallColormap(index) { record("setWaterfallColormap:" + index) }
+
+    // Beamforming, band and map settings; setters record and leave the values alone, so a test sees
+    // that the controls show the controller's values, not their own.
+    property real frequency: 1000
+    property real analysisFrequencyHz: 0
+    property string algorithm: "01 DAS / Conventional"
+    property var algorithmParameterFields: []
+    property var parameterValues: ({})
+    property string frequencyBandMode: "1/3 octave"
+    property bool canEditFrequencyBand: true
+    property int focusDistanceIndex: 0
+    property real csmTauSeconds: 0.5
+    property bool diagonalRemoval: false
+    property real airTemperatureC: 20
+    property real speedOfSoundMps: 343.2
+    property real confidenceThresholdDb: 0
+    property real effectiveBandLowHz: 0
+    property real effectiveBandHighHz: 0
+    property int effectiveBinCount: 0
+    property int mapParameterRevision: 0
+    property bool canCalibrateNoise: false
+    property bool noiseProfileValid: false
+    property string noiseProfileInfo: ""
+    property bool noiseSubtractionEnabled: false
+    function setFrequency(hz) { record("setFrequency:" + hz) }
+    function setAlgorithm(name) { record("setAlgorithm:" + name) }
+    function setFrequencyBandMode(mode) { record("setFrequencyBandMode:" + mode) }
+    function setFocusDistanceIndex(index) { record("setFocusDistanceIndex:" + index) }
+    function setDiagonalRemoval(on) { record("setDiagonalRemoval:" + on) }
+    function setAirTemperatureC(c) { record("setAirTemperatureC:" + c) }
+    function setConfidenceThresholdDb(db) { record("setConfidenceThresholdDb:" + db) }
+    function setDynamicRange(db) { record("setDynamicRange:" + db) }
+    function setLevelGateDbfs(db) { record("setLevelGateDbfs:" + db) }
+    function setHeatmapOpacity(a) { record("setHeatmapOpacity:" + a) }
+    function setHeatmapColormap(index) { record("setHeatmapColormap:" + index) }
+    function setHeatmapStyle(index) { record("setHeatmapStyle:" + index) }
+    function setHeatmapScaleMode(mode) { record("setHeatmapScaleMode:" + mode) }
+    function startNoiseCalibration() { record("startNoiseCalibration") }
+    function setNoiseSubtractionEnabled(on) { record("setNoiseSubtractionEnabled:" + on) }
+    function beamformingParameterValue(key) {
+        return parameterValues.hasOwnProperty(key) ? parameterValues[key] : 0
+    }
+    function setBeamformingParameter(key, value) { record("setBeamformingParameter:" + key + "=" + value) }
+
+    // Replay.
+    function startSelectedMeasurementReplay() { record("startSelectedMeasurementReplay") }
+    function setReplayPaused(paused) { record("setReplayPaused:" + paused) }
+    function stopReplay() { record("stopReplay") }
+    function seekReplay(seconds) { record("seekReplay:" + seconds) }
+    function analyzeReplayPosition() { record("analyzeReplayPosition") }
+    function openProjectFolder() { record("openProjectFolder") }
 
     function record(call) { calls = calls.concat([call]) }
     function startLive() { record("startLive") }

@@ -12,6 +12,7 @@
 #include "camera/camera_filter_chain.h"
 #include "device/device_controller.h"
 #include "fake_heatmap_provider.h"
+#include "render/diagnostic_image_provider.h"
 
 namespace zk::qmltest {
 
@@ -35,8 +36,12 @@ QmlTestContext installQmlTestContext(QQmlEngine& engine) {
     context.ui = publishStandIn(engine, "FakeUi.qml", "ui");
     context.i18n = publishStandIn(engine, "FakeI18n.qml", "i18n");
     context.cameraFilter = publishStandIn(engine, "FakeCameraFilter.qml", "cameraFilter");
+    context.deviceCtl = publishStandIn(engine, "FakeDeviceCtl.qml", "deviceCtl");
     context.heatmap = new FakeHeatmapProvider;
     engine.addImageProvider(QStringLiteral("heatmap"), context.heatmap);
+    // The real provider: it serves an empty picture for every view until something is stored.
+    context.diagnostic = new render::DiagnosticImageProvider;
+    engine.addImageProvider(QStringLiteral("diagnostic"), context.diagnostic);
     return context;
 }
 

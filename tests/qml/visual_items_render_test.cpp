@@ -1,4 +1,5 @@
-// The plain framed map and the two level-bar cards, drawn by OpenGL in a window on a private Xvfb.
+// The plain framed map, the two level-bar cards and the plot panel, drawn by OpenGL in a window on a
+// private Xvfb.
 #include <gtest/gtest.h>
 
 #include <QOpenGLContext>
@@ -17,6 +18,7 @@
 #include "fake_heatmap_provider.h"
 #include "message_capture.h"
 #include "qml_test_context.h"
+#include "render/diagnostic_image_provider.h"
 #include "render_environment.h"
 
 namespace {
@@ -308,6 +310,46 @@ TEST_F(HeatmapItemPixels, EmptyBeforeTheFirstMapAndKeptWhileTheControllerHasNone
     QTest::qWait(100);
     EXPECT_EQ(context_.heatmap->requestCount(QStringLiteral("field")), requests);
     EXPECT_EQ(grab(), shown);
+}
+
+
+// The plot panel stretches the provider's picture over exactly its plot rectangle: the four texels of a
+// 2 x 2 picture fill the four quarters of the rectangle, and the gutters beside it keep the panel's
+// background.
+TEST_F(VisualItems, PlotPanelStretchesTheProviderPictureOverThePlotRectangle) {
+    QImage picture(2, 2, QImage::Format_RGB32);
+    const QColor texels[2][2] = {{QColor(230, 20, 20), QColor(20, 220, 30)},
+                                 {QColor(30, 40, 230), QColor(240, 230, 20)}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) picture.setPixelColor(x, y, texels[y][x]);
+    context_.diagnostic->setImage(u"spectrum", picture);
+    show("DiagnosticPlotPanel { axisMode: \"spectrum\"; imageSource: \"image://diagnostic/spectrum?1\" }",
+         480, 260);
+    auto* box = item_->findChild<QQuickItem*>(QStringLiteral("axisBox"));
+    ASSERT_NE(box, nullptr);
+    const double left = box->property("leftGutter").toDouble();
+    const double plotW = box->property("plotW").toDouble();
+    const double plotH = box->property("plotH").toDouble();
+    ASSERT_GT(left, 20.0);
+    ASSERT_GT(plotW, 100.0);
+    ASSERT_GT(plotH, 100.0);
+    const QPointF origin = box->mapToScene(QPointF(left, 0));
+    const QImage image = grab();
+    const double dpr = image.devicePixelRatio();
+    auto pixel = [&](double x, double y) { return image.pixelColor(int(x * dpr), int(y * dpr)); };
+    for (int row = 0; row < 2; ++row) {
+        for (int col = 0; col < 2; ++col) {
+            const QColor seen =
+                pixel(origin.x() + (col + 0.5) * plotW / 2, origin.y() + (row + 0.5) * plotH / 2);
+            EXPECT_TRUE(near(seen, texels[row][col]))
+                << "quarter " << row << "," << col << ": " << describe(seen);
+        }
+    }
+    const QColor gutter = pixel(origin.x() - left / 2, origin.y() + plotH / 4);
+    for (const auto& line : texels)
+        for (const QColor& texel : line) EXPECT_FALSE(near(gutter, texel)) << describe(gutter);
+    const QColor below = pixel(origin.x() + plotW / 4, origin.y() + plotH + 8);
+    EXPECT_FALSE(near(below, texels[1][0])) << "the picture ends at the plot's bottom: " << describe(below);
 }
 
 }  // namespace

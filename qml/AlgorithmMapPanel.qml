@@ -1,0 +1,519 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// Beamforming and map settings above a sound map. Every control writes to the controller and then
+// shows the controller's value again, so a refused or clamped value shows as the controller holds it.
+ColumnLayout {
+    id: root
+
+    property string bandHint: ""
+    property bool parametersExpanded: true
+    property bool algorithmLocked: false
+    property bool bandLocked: false
+
+    readonly property var algorithmNames: ["01 DAS / Conventional", "02 Functional", "03 MVDR / Capon",
+        "04 Robust Capon", "05 MUSIC", "06 Auto-MUSIC", "07 Orthogonal", "08 SRP-PHAT"]
+    readonly property var tauChoices: [0.1, 0.5, 1, 2]
+    // Diagonal removal has its own switch in the grid.
+    readonly property string diagonalKey: "remove_csm_diagonal"
+
+    function visibleParameterFieldCount() {
+        const fields = ui.algorithmParameterFields
+        let count = 0
+        for (let i = 0; i < fields.length; ++i) {
+            if (fields[i].key !== diagonalKey)
+                ++count
+        }
+        return count
+    }
+
+    function tauIndex(seconds) {
+        for (let i = 0; i < tauChoices.length; ++i) {
+            if (Math.abs(tauChoices[i] - seconds) < 1e-9)
+                return i
+        }
+        return 0
+    }
+
+    spacing: 10
+
+    Rectangle {
+        objectName: "settingsCard"
+        Layout.fillWidth: true
+        implicitHeight: grid.implicitHeight + 24
+        color: Theme.surface
+        radius: Theme.radius
+        border.width: 1
+        border.color: Theme.border
+
+        GridLayout {
+            id: grid
+            anchors.fill: parent
+            anchors.margins: 12
+            columns: 6
+            rowSpacing: 3
+            columnSpacing: 10
+
+            Label {
+                Layout.row: 0; Layout.column: 0
+                text: qsTr("Acoustic map")
+                color: Theme.text
+                font.bold: true
+                font.pixelSize: Theme.fontTitle
+            }
+            ThemedCombo {
+                id: algorithmCombo
+                objectName: "algorithmCombo"
+                Layout.row: 0; Layout.column: 1; Layout.columnSpan: 3
+                Layout.fillWidth: true
+                enabled: !root.algorithmLocked
+                model: root.algorithmNames
+                currentIndex: Math.max(0, root.algorithmNames.indexOf(ui.algorithm))
+                onActivated: index => {
+                    ui.setAlgorithm(root.algorithmNames[index])
+                    currentIndex = Qt.binding(() => Math.max(0, root.algorithmNames.indexOf(ui.algorithm)))
+                }
+            }
+            ThemedCombo {
+                objectName: "bandModeCombo"
+                readonly property var modes: ["1/3 octave", "Single bin", "Custom bandwidth"]
+                Layout.row: 0; Layout.column: 4
+                Layout.fillWidth: true
+                enabled: ui.canEditFrequencyBand && !root.bandLocked
+                model: modes
+                currentIndex: Math.max(0, modes.indexOf(ui.frequencyBandMode))
+                onActivated: index => {
+                    ui.setFrequencyBandMode(modes[index])
+                    currentIndex = Qt.binding(() => Math.max(0, modes.indexOf(ui.frequencyBandMode)))
+                }
+            }
+            ThemedCombo {
+                objectName: "focusCombo"
+                Layout.row: 0; Layout.column: 5
+                Layout.fillWidth: true
+                model: ["Focus ∞", "Focus 1 m", "Focus 3 m", "Focus 5 m", "Focus 10 m"]
+                currentIndex: ui.focusDistanceIndex
+                onActivated: index => {
+                    ui.setFocusDistanceIndex(index)
+                    currentIndex = Qt.binding(() => ui.focusDistanceIndex)
+                }
+            }
+
+            Label {
+                objectName: "rangeLabel"
+                Layout.row: 1; Layout.column: 0
+                text: qsTr("Range %1 dB").arg(ui.dynamicRange.toFixed(1))
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedSlider {
+                objectName: "rangeSlider"
+                Layout.row: 1; Layout.column: 1
+                Layout.fillWidth: true
+                from: 0.1
+                to: 60
+                stepSize: 0.1
+                snapMode: Slider.SnapAlways
+                value: ui.dynamicRange
+                onMoved: {
+                    ui.setDynamicRange(value)
+                    value = Qt.binding(() => ui.dynamicRange)
+                }
+            }
+            Label {
+                objectName: "gateLabel"
+                Layout.row: 1; Layout.column: 2
+                text: qsTr("Level gate %1 dBFS").arg(ui.levelGateDbfs.toFixed(0))
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedSlider {
+                objectName: "gateSlider"
+                Layout.row: 1; Layout.column: 3
+                Layout.fillWidth: true
+                from: -120
+                to: 0
+                stepSize: 1
+                snapMode: Slider.SnapAlways
+                value: ui.levelGateDbfs
+                onMoved: {
+                    ui.setLevelGateDbfs(value)
+                    value = Qt.binding(() => ui.levelGateDbfs)
+                }
+            }
+            Label {
+                objectName: "alphaLabel"
+                Layout.row: 1; Layout.column: 4
+                text: qsTr("Alpha %1%").arg(Math.round(ui.heatmapOpacity * 100))
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedSlider {
+                objectName: "alphaSlider"
+                Layout.row: 1; Layout.column: 5
+                Layout.fillWidth: true
+                from: 0.1
+                to: 1
+                stepSize: 0.05
+                snapMode: Slider.SnapAlways
+                value: ui.heatmapOpacity
+                onMoved: {
+                    ui.setHeatmapOpacity(value)
+                    value = Qt.binding(() => ui.heatmapOpacity)
+                }
+            }
+
+            Label {
+                Layout.row: 2; Layout.column: 0
+                text: qsTr("Colormap")
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedCombo {
+                objectName: "colormapCombo"
+                Layout.row: 2; Layout.column: 1
+                Layout.fillWidth: true
+                model: ["Viridis", "Turbo", "JET"]
+                currentIndex: ui.heatmapColormap
+                onActivated: index => {
+                    ui.setHeatmapColormap(index)
+                    currentIndex = Qt.binding(() => ui.heatmapColormap)
+                }
+            }
+            Label {
+                Layout.row: 2; Layout.column: 2
+                text: qsTr("Style")
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedCombo {
+                objectName: "styleCombo"
+                Layout.row: 2; Layout.column: 3
+                Layout.fillWidth: true
+                model: ["fill", "contour", "contourFill", "peakCross"]
+                textMapper: id => id === "contour" ? qsTr("Contour")
+                                : id === "contourFill" ? qsTr("Contour + fill")
+                                : id === "peakCross" ? qsTr("Peak cross")
+                                : qsTr("Fill")
+                currentIndex: ui.heatmapStyle
+                onActivated: index => {
+                    ui.setHeatmapStyle(index)
+                    currentIndex = Qt.binding(() => ui.heatmapStyle)
+                }
+            }
+            Label {
+                Layout.row: 2; Layout.column: 4
+                text: qsTr("Scale")
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedCombo {
+                objectName: "scaleCombo"
+                Layout.row: 2; Layout.column: 5
+                Layout.fillWidth: true
+                model: ["Auto peak", "Fixed dBFS"]
+                textMapper: id => id === "Fixed dBFS" ? qsTr("Fixed dBFS") : qsTr("Auto peak")
+                currentIndex: ui.heatmapScaleMode === "Fixed dBFS" ? 1 : 0
+                onActivated: index => {
+                    ui.setHeatmapScaleMode(model[index])
+                    currentIndex = Qt.binding(() => ui.heatmapScaleMode === "Fixed dBFS" ? 1 : 0)
+                }
+            }
+
+            Label {
+                Layout.row: 3; Layout.column: 0
+                text: qsTr("Diagonal removal")
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedSwitch {
+                objectName: "diagonalSwitch"
+                Layout.row: 3; Layout.column: 1
+                checked: ui.diagonalRemoval
+                onToggled: {
+                    ui.setDiagonalRemoval(checked)
+                    checked = Qt.binding(() => ui.diagonalRemoval)
+                }
+            }
+            Label {
+                Layout.row: 3; Layout.column: 2
+                text: qsTr("Background noise")
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedButton {
+                objectName: "calibrateButton"
+                Layout.row: 3; Layout.column: 3
+                text: qsTr("Calibrate (5 s)")
+                enabled: ui.canCalibrateNoise
+                onClicked: ui.startNoiseCalibration()
+            }
+            ThemedSwitch {
+                objectName: "noiseSwitch"
+                Layout.row: 3; Layout.column: 4
+                checked: ui.noiseSubtractionEnabled
+                // Subtraction can always be switched off, but on only with a valid noise profile.
+                enabled: !ui.noiseCalibrating && (ui.noiseSubtractionEnabled || ui.noiseProfileValid)
+                onToggled: {
+                    ui.setNoiseSubtractionEnabled(checked)
+                    checked = Qt.binding(() => ui.noiseSubtractionEnabled)
+                }
+            }
+            RowLayout {
+                Layout.row: 3; Layout.column: 5
+                spacing: 6
+                Label {
+                    text: qsTr("Integration time")
+                    color: Theme.muted
+                    font.pixelSize: Theme.fontSmall
+                }
+                ThemedCombo {
+                    objectName: "tauCombo"
+                    Layout.fillWidth: true
+                    model: root.tauChoices
+                    textMapper: v => v + " s"
+                    currentIndex: root.tauIndex(ui.csmTauSeconds)
+                    onActivated: index => {
+                        ui.csmTauSeconds = root.tauChoices[index]
+                        currentIndex = Qt.binding(() => root.tauIndex(ui.csmTauSeconds))
+                    }
+                }
+            }
+
+            Label {
+                objectName: "airLabel"
+                Layout.row: 4; Layout.column: 0
+                text: qsTr("Air temp %1 °C · %2 m/s").arg(ui.airTemperatureC.toFixed(0))
+                                                    .arg(Math.round(ui.speedOfSoundMps))
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedSlider {
+                objectName: "airSlider"
+                Layout.row: 4; Layout.column: 1
+                Layout.fillWidth: true
+                from: -20
+                to: 50
+                stepSize: 1
+                snapMode: Slider.SnapAlways
+                value: ui.airTemperatureC
+                onMoved: {
+                    ui.setAirTemperatureC(value)
+                    value = Qt.binding(() => ui.airTemperatureC)
+                }
+            }
+            Label {
+                objectName: "confidenceLabel"
+                Layout.row: 4; Layout.column: 2
+                text: qsTr("Confidence %1 dB").arg(ui.confidenceThresholdDb.toFixed(1))
+                color: Theme.muted
+                font.pixelSize: Theme.fontSmall
+            }
+            ThemedSlider {
+                objectName: "confidenceSlider"
+                Layout.row: 4; Layout.column: 3
+                Layout.fillWidth: true
+                from: 0
+                to: 6
+                stepSize: 0.5
+                snapMode: Slider.SnapAlways
+                value: ui.confidenceThresholdDb
+                onMoved: {
+                    ui.setConfidenceThresholdDb(value)
+                    value = Qt.binding(() => ui.confidenceThresholdDb)
+                }
+            }
+
+            Label {
+                objectName: "noiseProfileLine"
+                Layout.row: 5; Layout.column: 0; Layout.columnSpan: 3
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                text: ui.noiseProfileInfo
+                horizontalAlignment: Text.AlignLeft
+                elide: Text.ElideRight
+                font.pixelSize: Theme.fontCaption
+                color: ui.noiseProfileValid ? Theme.muted : Theme.warning
+            }
+            Label {
+                objectName: "bandLine"
+                Layout.row: 5; Layout.column: 3; Layout.columnSpan: 3
+                Layout.fillWidth: true
+                Layout.preferredWidth: 1
+                text: ui.hasHeatmap ? qsTr("%1–%2 Hz · %3 bins (auto)").arg(ui.effectiveBandLowHz.toFixed(1))
+                                                                      .arg(ui.effectiveBandHighHz.toFixed(1))
+                                                                      .arg(ui.effectiveBinCount)
+                                    : qsTr("Frequency band is selected automatically")
+                horizontalAlignment: Text.AlignRight
+                elide: Text.ElideLeft
+                font.pixelSize: Theme.fontCaption
+                color: Theme.muted
+            }
+            Label {
+                objectName: "bandHintLine"
+                Layout.row: 6; Layout.column: 0; Layout.columnSpan: 6
+                Layout.fillWidth: true
+                visible: root.bandHint !== ""
+                text: root.bandHint
+                horizontalAlignment: Text.AlignRight
+                font.pixelSize: Theme.fontCaption
+                color: Theme.muted
+            }
+        }
+    }
+
+    Rectangle {
+        id: drawerBar
+        objectName: "drawerBar"
+        Layout.fillWidth: true
+        implicitHeight: drawerRow.implicitHeight + 16
+        visible: root.visibleParameterFieldCount() > 0
+        color: Theme.surface
+        radius: Theme.radius
+        border.width: 1
+        border.color: Theme.border
+
+        RowLayout {
+            id: drawerRow
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.margins: 8
+            spacing: 10
+
+            ThemedButton {
+                objectName: "drawerButton"
+                text: root.parametersExpanded ? qsTr("▾ Algorithm parameters")
+                                              : qsTr("▸ Algorithm parameters")
+                onClicked: root.parametersExpanded = !root.parametersExpanded
+            }
+            Label {
+                objectName: "drawerAlgorithm"
+                text: ui.algorithm
+                color: Theme.accent
+                font.pixelSize: Theme.fontSmall
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            Label {
+                objectName: "appliedRevision"
+                text: qsTr("applied r%1").arg(ui.mapParameterRevision)
+                color: Theme.muted
+                font.pixelSize: Theme.fontCaption
+            }
+        }
+
+        Popup {
+            id: paramsPopup
+            objectName: "paramsPopup"
+            x: 0
+            y: drawerBar.height + 4
+            width: drawerBar.width
+            padding: 10
+            visible: drawerBar.visible && root.parametersExpanded
+            // Closed by the user (a click outside): the drawer collapses. Closed because the page or
+            // the drawer went away: it opens again when they come back.
+            onClosed: {
+                if (drawerBar.visible)
+                    root.parametersExpanded = false
+            }
+
+            background: Rectangle {
+                color: Theme.surface
+                radius: Theme.radius
+                border.color: Theme.border
+            }
+
+            contentItem: GridLayout {
+                columns: 2
+                rowSpacing: 6
+                columnSpacing: 16
+
+                Repeater {
+                    model: ui.algorithmParameterFields
+                    delegate: RowLayout {
+                        id: fieldRow
+                        readonly property var field: modelData
+                        // The controller's value; it has no change signal, so editors re-read it after a set.
+                        function value() { return ui.beamformingParameterValue(field.key) }
+                        objectName: "parameterField_" + field.key
+                        visible: field.key !== root.diagonalKey
+                        spacing: 6
+
+                        Label {
+                            text: fieldRow.field.label
+                            color: Theme.muted
+                            font.pixelSize: Theme.fontSmall
+                        }
+                        Loader {
+                            sourceComponent: fieldRow.field.type === "bool" ? flagEditor
+                                           : fieldRow.field.type === "int" ? integerEditor : realEditor
+                        }
+                        Label {
+                            visible: fieldRow.field.unit !== undefined && fieldRow.field.unit !== ""
+                            text: fieldRow.field.unit !== undefined ? fieldRow.field.unit : ""
+                            color: Theme.muted
+                            font.pixelSize: Theme.fontCaption
+                        }
+
+                        Component {
+                            id: flagEditor
+                            ThemedSwitch {
+                                objectName: "flagEditor"
+                                checked: fieldRow.value() >= 0.5
+                                onToggled: {
+                                    ui.setBeamformingParameter(fieldRow.field.key, checked ? 1 : 0)
+                                    checked = Qt.binding(() => fieldRow.value() >= 0.5)
+                                }
+                            }
+                        }
+                        Component {
+                            id: integerEditor
+                            ThemedSpinBox {
+                                id: spin
+                                objectName: "integerEditor"
+                                property int pendingValue: 0
+                                from: fieldRow.field.minimum
+                                to: fieldRow.field.maximum
+                                stepSize: 1
+                                value: fieldRow.value()
+                                onValueModified: {
+                                    pendingValue = value
+                                    sendTimer.restart()
+                                }
+                                // Holding an arrow sends one change, after the user stops.
+                                Timer {
+                                    id: sendTimer
+                                    interval: 350
+                                    onTriggered: {
+                                        ui.setBeamformingParameter(fieldRow.field.key, spin.pendingValue)
+                                        spin.value = Qt.binding(() => fieldRow.value())
+                                    }
+                                }
+                            }
+                        }
+                        Component {
+                            id: realEditor
+                            ThemedTextField {
+                                objectName: "realEditor"
+                                implicitWidth: 110
+                                validator: DoubleValidator {
+                                    locale: "C"
+                                }
+                                text: fieldRow.value().toExponential(2)
+                                onEditingFinished: {
+                                    const number = text.trim() === "" ? NaN : Number(text)
+                                    if (isFinite(number))
+                                        ui.setBeamformingParameter(fieldRow.field.key, number)
+                                    text = Qt.binding(() => fieldRow.value().toExponential(2))
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
