@@ -123,10 +123,12 @@ Page {
             Card {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
+                // Sized by the column, never by its own list.
+                Layout.preferredWidth: 340
+                Layout.preferredHeight: 300
 
                 ColumnLayout {
                     anchors.fill: parent
-                    anchors.margins: 12
                     spacing: 8
 
                     RowLayout {
@@ -238,6 +240,9 @@ Page {
             objectName: "analysisScroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
+            // Its implicit size follows its own width; the row gives it the rest instead.
+            Layout.preferredWidth: 600
+            Layout.preferredHeight: 600
             clip: true
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
             contentWidth: availableWidth
