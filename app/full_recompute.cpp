@@ -61,7 +61,8 @@ FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRec
     const fs::path profilePath = m.directory / utf8Path(m.deviceProfileFile);
 
     const std::string rawHash = rawHashOf(rawPath);
-    if (rawHash != m.rawHash) throw std::runtime_error("raw integrity hash does not match Measurement manifest");
+    if (rawHash != m.rawHash)
+        throw std::runtime_error("raw integrity hash does not match Measurement manifest");
     if (rawHashOf(profilePath) != m.profileHash)
         throw std::runtime_error("frozen Profile hash does not match Measurement manifest");
 
@@ -81,7 +82,8 @@ FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRec
     bool noiseSubtracted = false;
     if (cached) {
         if (hooks.cacheHit) hooks.cacheHit();
-        outcome.map = core::renderBandMatrixMap(*cached, job.profile, job.request.parameters, job.request.gridStep);
+        outcome.map =
+            core::renderBandMatrixMap(*cached, job.profile, job.request.parameters, job.request.gridStep);
         matrix = std::move(*cached);
         if (hooks.progress) hooks.progress(1.0);
         outcome.provenance.recomputeMode = "fast";
@@ -98,7 +100,8 @@ FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRec
         outcome.provenance.recomputeMode = "full";
     }
 
-    if (rawHashOf(rawPath) != rawHash) throw std::runtime_error("Measurement raw changed during Full Recompute");
+    if (rawHashOf(rawPath) != rawHash)
+        throw std::runtime_error("Measurement raw changed during Full Recompute");
 
     const core::HeatmapGrid& map = outcome.map;
     core::AnalysisRunParameters& p = outcome.parameters;

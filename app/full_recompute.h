@@ -32,8 +32,8 @@ struct FullRecomputeOutcome {
 // How the worker talks to its owner; every callable runs on the worker thread.
 struct FullRecomputeHooks {
     std::function<bool()> cancelled;
-    std::function<void(double)> progress;            // fraction 0..1 of the window consumed
-    std::function<void()> cacheHit;                  // the fast path was taken
+    std::function<void(double)> progress;             // fraction 0..1 of the window consumed
+    std::function<void()> cacheHit;                   // the fast path was taken
     std::function<void(const QString&)> cacheBroken;  // an entry exists but cannot be read: recomputing
     std::function<void(const QString&)> cacheWriteFailed;
 };

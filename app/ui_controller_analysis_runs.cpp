@@ -212,10 +212,11 @@ void UiController::savePendingAnalysis() {
         const QString id = qs(p.analysisId);
         try {
             core::createAnalysisRun(p.measurementDirectory, p.measurementId, p.analysisId, p.parameters,
-                                    p.peakAzimuthDeg, p.peakElevationDeg, p.peakDb, kBuildVersion, p.provenance,
-                                    p.map);
+                                    p.peakAzimuthDeg, p.peakElevationDeg, p.peakDb, kBuildVersion,
+                                    p.provenance, p.map);
         } catch (const std::exception& error) {
-            reportEvent(QCoreApplication::translate("UiController", "Save AnalysisRun failed: %1").arg(textOf(error)));
+            reportEvent(QCoreApplication::translate("UiController", "Save AnalysisRun failed: %1")
+                            .arg(textOf(error)));
             return;
         }
         runs.pending.reset();
@@ -263,9 +264,10 @@ void UiController::exportSelectedAnalysis() {
             return;
         }
         try {
-            const core::ExportResult result =
-                core::exportAnalysisRun(analysis_.runs.selected, project_.selected, project_.record.directory);
-            reportEvent(QStringLiteral("Exported map.csv + export.json to %1").arg(fromFsPath(result.directory)));
+            const core::ExportResult result = core::exportAnalysisRun(
+                analysis_.runs.selected, project_.selected, project_.record.directory);
+            reportEvent(
+                QStringLiteral("Exported map.csv + export.json to %1").arg(fromFsPath(result.directory)));
         } catch (const std::exception& error) {
             reportEvent(QStringLiteral("Export failed: %1").arg(textOf(error)));
         }

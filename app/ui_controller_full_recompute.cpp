@@ -44,8 +44,8 @@ QString infoOf(const PendingAnalysis& pending) {
 void UiController::createFullRecomputeAnalysis() {
     try {
         if (!canCreateAnalysis()) {
-            reportEvent(
-                QStringLiteral("Full Recompute requires a selected Measurement while Live and Replay are stopped"));
+            reportEvent(QStringLiteral(
+                "Full Recompute requires a selected Measurement while Live and Replay are stopped"));
             return;
         }
         const std::int32_t replay = run_.replay.load();
@@ -81,14 +81,14 @@ void UiController::createFullRecomputeAnalysis() {
             job->windowStartFrame = framesOf(analysis_.windowStartS, rate);
             request.windowFrameCount = framesOf(analysis_.windowEndS - analysis_.windowStartS, rate);
             if (request.windowFrameCount < request.frameSize) {
-                reportEvent(QCoreApplication::translate("UiController",
-                                                        "Analysis window is shorter than one analysis frame"));
+                reportEvent(QCoreApplication::translate(
+                    "UiController", "Analysis window is shorter than one analysis frame"));
                 return;
             }
         }
 
-        const QString id = QStringLiteral("a_") +
-                           QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'_zzz"));
+        const QString id = QStringLiteral("a_") + QDateTime::currentDateTimeUtc().toString(
+                                                      QStringLiteral("yyyyMMdd'T'HHmmss'Z'_zzz"));
         job->analysisId = id.toStdString();
 
         run_.fullRecomputeCancel.store(false);
@@ -161,7 +161,9 @@ void UiController::createFullRecomputeAnalysis() {
             try {
                 double lastPosted = -1.0;
                 FullRecomputeHooks hooks;
-                hooks.cancelled = [this, &stop] { return run_.fullRecomputeCancel.load() || stop.stop_requested(); };
+                hooks.cancelled = [this, &stop] {
+                    return run_.fullRecomputeCancel.load() || stop.stop_requested();
+                };
                 hooks.progress = [this, &lastPosted, &post](double value) {
                     run_.analysisProgress.store(value);
                     if (value >= lastPosted + 0.01 || value >= 1.0) {

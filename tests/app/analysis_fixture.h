@@ -103,7 +103,8 @@ inline std::vector<std::filesystem::path> filesIn(const std::filesystem::path& d
     std::vector<std::filesystem::path> found;
     std::error_code error;
     if (!std::filesystem::exists(dir, error)) return found;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) found.push_back(entry.path());
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        found.push_back(entry.path());
     return found;
 }
 

@@ -63,7 +63,8 @@ TEST_F(SavedRun, SaveWritesAnImmutableRunThatReloadsEqual) {
     EXPECT_EQ(ui.mapSource(), QStringLiteral("analysis"));
     EXPECT_EQ(ui.analysisRunCount(), 0);
     const QString info = ui.pendingAnalysisInfo();
-    EXPECT_TRUE(info.startsWith(QStringLiteral("DAS · 8062.5 Hz · frame 1024/512 · grid 2° · peak 10.0° / -5.0° · ")))
+    EXPECT_TRUE(
+        info.startsWith(QStringLiteral("DAS · 8062.5 Hz · frame 1024/512 · grid 2° · peak 10.0° / -5.0° · ")))
         << info.toStdString();
     QSignalSpy pending(&ui, &UiController::pendingAnalysisChanged);
     ui.savePendingAnalysis();
@@ -100,8 +101,9 @@ TEST_F(SavedRun, SaveWritesAnImmutableRunThatReloadsEqual) {
     EXPECT_EQ(row.value(QStringLiteral("frameSize")).toUInt(), 1024u);
     EXPECT_EQ(row.value(QStringLiteral("peakAzimuth")).toDouble(), 10.0);
     EXPECT_EQ(row.value(QStringLiteral("mode")).toString(), QStringLiteral("full"));
-    EXPECT_EQ(ui.selectedAnalysisInfo(),
-              QStringLiteral("DAS v1 · 8062.5 Hz · frame 1024 / hop 512 · grid 2.0° · far field · peak 0.0 dB"));
+    EXPECT_EQ(
+        ui.selectedAnalysisInfo(),
+        QStringLiteral("DAS v1 · 8062.5 Hz · frame 1024 / hop 512 · grid 2.0° · far field · peak 0.0 dB"));
     EXPECT_EQ(ui.selectedAnalysisProvenance(),
               QStringLiteral("full recompute · 48000 input / 92 processed frames · raw %1 · Profile "
                              "TM27-128-H1.6.2 %2 · build sorvanta-ui-0.1.0")
@@ -174,7 +176,8 @@ TEST_F(SavedRun, ExportRefusesARunWhoseRecordedIdIsNotOneDirectoryName) {
     reopened.openProject(project_->path());
     ASSERT_TRUE(reopened.hasSelectedAnalysis());
     reopened.exportSelectedAnalysis();
-    EXPECT_TRUE(lastEvent(reopened).startsWith(QStringLiteral("Export failed: "))) << lastEvent(reopened).toStdString();
+    EXPECT_TRUE(lastEvent(reopened).startsWith(QStringLiteral("Export failed: ")))
+        << lastEvent(reopened).toStdString();
     EXPECT_FALSE(fs::exists(fsPath(reopened.projectPath()).parent_path() / "escaped"));
     EXPECT_FALSE(fs::exists(fsPath(reopened.projectPath()) / "escaped"));
 }
@@ -209,8 +212,8 @@ TEST_F(SavedRun, RunsWithoutAMapAndOpenByIdsFollowTheSelection) {
     core::AnalysisRunParameters parameters;
     parameters.algorithmId = "DAS";
     // Sorted after every time-stamped id: it becomes the newest row.
-    core::createAnalysisRun(project_->measurementDir(), "m_wave", "z_metadata_only", parameters, 1.0, 2.0, 0.0,
-                            "test", provenance, std::nullopt);
+    core::createAnalysisRun(project_->measurementDir(), "m_wave", "z_metadata_only", parameters, 1.0, 2.0,
+                            0.0, "test", provenance, std::nullopt);
 
     UiController reopened;
     reopened.openProject(project_->path());
@@ -219,7 +222,8 @@ TEST_F(SavedRun, RunsWithoutAMapAndOpenByIdsFollowTheSelection) {
     EXPECT_FALSE(reopened.analysisRuns().at(1).toMap().value(QStringLiteral("mapAvailable")).toBool());
     EXPECT_FALSE(reopened.hasHeatmap());
     reopened.exportSelectedAnalysis();
-    EXPECT_EQ(lastEvent(reopened), QStringLiteral("Export failed: AnalysisRun has no persisted map; nothing to export"));
+    EXPECT_EQ(lastEvent(reopened),
+              QStringLiteral("Export failed: AnalysisRun has no persisted map; nothing to export"));
 
     reopened.openAnalysisRun(QStringLiteral("m_wave"), saved);
     EXPECT_EQ(reopened.selectedAnalysisId(), saved);
@@ -246,7 +250,8 @@ TEST_F(AnalysisRuns, AMeasurementWithoutRunsSaysSo) {
     ui.openProject(project.path());
     EXPECT_EQ(ui.analysisRunCount(), 0);
     EXPECT_FALSE(ui.hasSelectedAnalysis());
-    EXPECT_EQ(ui.analysisStatus(), QStringLiteral("No AnalysisRun yet · Full Recompute creates an immutable run"));
+    EXPECT_EQ(ui.analysisStatus(),
+              QStringLiteral("No AnalysisRun yet · Full Recompute creates an immutable run"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Full Recompute through the controller as a user runs it: a plane wave recorded into a Measurement,
 // recomputed with every algorithm, the derived cache hit, broken and refilled, cancels and refusals.
+#include "app/full_recompute.h"
+
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
@@ -10,7 +12,6 @@
 #include <memory>
 
 #include "analysis_fixture.h"
-#include "app/full_recompute.h"
 #include "app_test_support.h"
 #include "core/storage/analysis_map.h"
 #include "core/storage/analysis_run_store.h"
@@ -36,7 +37,8 @@ fs::path derivedFileEndingIn(const PlaneWaveProject& project, const std::string&
 core::AnalysisRunRecord saveAndRead(UiController& ui, const PlaneWaveProject& project) {
     ui.savePendingAnalysis();
     EXPECT_FALSE(ui.hasPendingAnalysis());
-    return core::readAnalysisRun(project.measurementDir() / "analyses" / ui.selectedAnalysisId().toStdString());
+    return core::readAnalysisRun(project.measurementDir() / "analyses" /
+                                 ui.selectedAnalysisId().toStdString());
 }
 
 TEST_F(FullRecompute, EveryAlgorithmPeaksAtTheRecordedSourceDirection) {
@@ -46,9 +48,10 @@ TEST_F(FullRecompute, EveryAlgorithmPeaksAtTheRecordedSourceDirection) {
     ASSERT_TRUE(ui.canCreateAnalysis()) << lastEvent(ui).toStdString();
     configureSingleBin(ui);
 
-    const QStringList names = {"01 DAS / Conventional", "02 Functional", "03 MVDR / Capon", "04 Robust Capon",
-                               "05 MUSIC", "06 Auto-MUSIC", "07 Orthogonal", "08 SRP-PHAT", "09 CLEAN-SC",
-                               "10 DAMAS", "11 DAMAS-FISTA", "12 NNLS", "13 Sparse-FISTA", "14 SBL / ARD"};
+    const QStringList names = {
+        "01 DAS / Conventional", "02 Functional", "03 MVDR / Capon", "04 Robust Capon", "05 MUSIC",
+        "06 Auto-MUSIC",         "07 Orthogonal", "08 SRP-PHAT",     "09 CLEAN-SC",     "10 DAMAS",
+        "11 DAMAS-FISTA",        "12 NNLS",       "13 Sparse-FISTA", "14 SBL / ARD"};
     for (int i = 0; i < names.size(); ++i) {
         SCOPED_TRACE(names[i].toStdString());
         // The deconvolutions (ids 10 to 14) solve over every pair of cells: they run on a coarser grid.
@@ -87,7 +90,8 @@ TEST_F(FullRecompute, ASecondRunHitsTheDerivedCacheAndGivesTheSameMapBitForBit) 
     QSignalSpy progress(&ui, &UiController::analysisProgressChanged);
     ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
     EXPECT_TRUE(ui.analysisStatus().startsWith(QStringLiteral("Analysis computed - not saved yet: MVDR · ")));
-    EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· full"))) << ui.pendingAnalysisInfo().toStdString();
+    EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· full")))
+        << ui.pendingAnalysisInfo().toStdString();
     EXPECT_EQ(ui.analysisProgress(), 1.0);
     // At most one post per percent, the start and the end.
     EXPECT_LE(progress.count(), 103);
@@ -97,7 +101,8 @@ TEST_F(FullRecompute, ASecondRunHitsTheDerivedCacheAndGivesTheSameMapBitForBit) 
 
     ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
     EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· fast")));
-    EXPECT_TRUE(eventLogHas(ui, QStringLiteral("Analysis computed - not saved yet: ") + ui.pendingAnalysisInfo()));
+    EXPECT_TRUE(
+        eventLogHas(ui, QStringLiteral("Analysis computed - not saved yet: ") + ui.pendingAnalysisInfo()));
     const core::AnalysisRunRecord second = saveAndRead(ui, project);
     EXPECT_EQ(second.provenance.recomputeMode, "fast");
     EXPECT_FALSE(second.parameters.noiseSubtracted);
@@ -156,8 +161,9 @@ TEST_F(FullRecompute, AChangedRawFileFailsTheRunWithoutAResultOrFiles) {
     QSignalSpy finished(&ui, &UiController::analysisFinished);
     EXPECT_FALSE(runAnalysis(ui));
     ASSERT_EQ(finished.count(), 1);
-    EXPECT_EQ(ui.analysisStatus(),
-              QStringLiteral("Full Recompute failed: raw integrity hash does not match Measurement manifest"));
+    EXPECT_EQ(
+        ui.analysisStatus(),
+        QStringLiteral("Full Recompute failed: raw integrity hash does not match Measurement manifest"));
     EXPECT_EQ(lastEvent(ui), ui.analysisStatus());
     EXPECT_FALSE(ui.analysisBusy());
     EXPECT_FALSE(ui.hasPendingAnalysis());
@@ -217,8 +223,9 @@ TEST_F(FullRecompute, ClosingTheControllerDuringARunCancelsItAndLeavesNoFiles) {
     ui->setAnalysisBeamformingParameter(QStringLiteral("no_such_key"), 1.0);
     EXPECT_EQ(ui->eventLog(), before);
     ui->createFullRecomputeAnalysis();
-    EXPECT_EQ(lastEvent(*ui),
-              QStringLiteral("Full Recompute requires a selected Measurement while Live and Replay are stopped"));
+    EXPECT_EQ(
+        lastEvent(*ui),
+        QStringLiteral("Full Recompute requires a selected Measurement while Live and Replay are stopped"));
 
     ui.reset();
     EXPECT_TRUE(derivedFiles(project).empty());
