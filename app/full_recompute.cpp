@@ -1,7 +1,10 @@
 // The Full Recompute worker: frozen inputs checked, the derived cache used or refilled, the result built.
 #include "app/full_recompute.h"
 
+#include <fstream>
+#include <span>
 #include <stdexcept>
+#include <vector>
 
 #include "core/beamforming/derived_matrix_cache.h"
 #include "core/storage/fnv1a.h"
@@ -18,7 +21,26 @@ const std::string kAlgorithmVersion = "1";
 fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
-std::string rawHashOf(const fs::path& path) { return core::formatHash64(core::hashFile(path)); }
+constexpr std::size_t kHashChunkBytes = std::size_t{1} << 20;
+
+// The store's file hash, read in chunks with the cancel test between them: a long raw file must not
+// hold up a cancel for the whole of its reading.
+std::string hashOf(const fs::path& path, const std::function<bool()>& cancelled) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open file for hashing: " + path.string());
+    std::vector<std::byte> chunk(kHashChunkBytes);
+    std::uint64_t hash = core::kFnv1a64OffsetBasis;
+    while (true) {
+        if (cancelled && cancelled()) throw std::runtime_error("Band matrix computation cancelled");
+        in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+        const std::streamsize got = in.gcount();
+        hash = core::fnv1a64Append(hash,
+                                   std::span<const std::byte>(chunk.data(), static_cast<std::size_t>(got)));
+        if (in.eof()) break;
+        if (!in) throw std::runtime_error("cannot read file for hashing: " + path.string());
+    }
+    return core::formatHash64(hash);
+}
 
 core::DerivedMatrixKey cacheKeyOf(const FullRecomputeJob& job, const std::string& rawHash) {
     core::DerivedMatrixKey key;
@@ -60,10 +82,10 @@ FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRec
     const fs::path rawPath = m.directory / utf8Path(m.rawFile);
     const fs::path profilePath = m.directory / utf8Path(m.deviceProfileFile);
 
-    const std::string rawHash = rawHashOf(rawPath);
+    const std::string rawHash = hashOf(rawPath, hooks.cancelled);
     if (rawHash != m.rawHash)
         throw std::runtime_error("raw integrity hash does not match Measurement manifest");
-    if (rawHashOf(profilePath) != m.profileHash)
+    if (hashOf(profilePath, hooks.cancelled) != m.profileHash)
         throw std::runtime_error("frozen Profile hash does not match Measurement manifest");
 
     const core::DerivedMatrixKey key = cacheKeyOf(job, rawHash);
@@ -100,7 +122,7 @@ FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRec
         outcome.provenance.recomputeMode = "full";
     }
 
-    if (rawHashOf(rawPath) != rawHash)
+    if (hashOf(rawPath, hooks.cancelled) != rawHash)
         throw std::runtime_error("Measurement raw changed during Full Recompute");
 
     const core::HeatmapGrid& map = outcome.map;

@@ -205,6 +205,31 @@ TEST_F(FullRecompute, CancelEndsTheWorkerWithinOneChunkAndWritesNothing) {
     EXPECT_TRUE(derivedFiles(project).empty());
 }
 
+TEST_F(FullRecompute, CancelIsHeardWhileTheRawFileIsHashed) {
+    PlaneWaveProject project(48000 * 4);
+    FullRecomputeJob job;
+    job.measurement = project.measurement();
+    job.profile = core::loadDeviceProfile(project.measurementDir() / project.measurement().deviceProfileFile);
+    job.request.frameSize = 1024;
+    job.request.hopSize = 512;
+    job.request.gridStep = 2.0;
+    // 4 s of 128 channels is 47 MiB: the test is asked between the chunks of the first hash.
+    int asked = 0;
+    FullRecomputeHooks hooks;
+    hooks.cancelled = [&] { return ++asked > 5; };
+    bool progressed = false;
+    hooks.progress = [&](double) { progressed = true; };
+    try {
+        runFullRecompute(job, hooks);
+        ADD_FAILURE() << "the run was not cancelled";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Band matrix computation cancelled");
+    }
+    EXPECT_EQ(asked, 6);
+    EXPECT_FALSE(progressed);
+    EXPECT_TRUE(derivedFiles(project).empty());
+}
+
 TEST_F(FullRecompute, ClosingTheControllerDuringARunCancelsItAndLeavesNoFiles) {
     // Long enough that the run is still reading when the controller goes.
     PlaneWaveProject project(48000 * 6);
@@ -228,6 +253,32 @@ TEST_F(FullRecompute, ClosingTheControllerDuringARunCancelsItAndLeavesNoFiles) {
         QStringLiteral("Full Recompute requires a selected Measurement while Live and Replay are stopped"));
 
     ui.reset();
+    EXPECT_TRUE(derivedFiles(project).empty());
+    EXPECT_FALSE(fs::exists(project.measurementDir() / "analyses"));
+}
+
+TEST_F(FullRecompute, StartingLiveCancelsARunWhoseFailureArrivesLater) {
+    PlaneWaveProject project(48000 * 6);
+    UiController ui;
+    importShippedProfile(ui, kArrayProfile);
+    ui.setSource(QStringLiteral("Synthetic"));
+    ui.openProject(project.path());
+    configureSingleBin(ui);
+    QSignalSpy finished(&ui, &UiController::analysisFinished);
+    ui.createFullRecomputeAnalysis();
+    ASSERT_TRUE(ui.analysisBusy());
+    ui.startLive();
+    // The cancelled run still counts as busy until its failure handler has run on this thread.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 60000));
+    EXPECT_FALSE(finished.front().at(0).toBool());
+    EXPECT_EQ(ui.analysisStatus(),
+              QStringLiteral("Full Recompute failed: Band matrix computation cancelled"));
+    EXPECT_TRUE(eventLogHas(ui, ui.analysisStatus()));
+    EXPECT_FALSE(ui.analysisBusy());
+    EXPECT_FALSE(ui.hasPendingAnalysis());
+    EXPECT_LT(ui.analysisProgress(), 1.0);
+    ui.stopLive();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui.sessionState() != QStringLiteral("Stopping"); }, 20000));
     EXPECT_TRUE(derivedFiles(project).empty());
     EXPECT_FALSE(fs::exists(project.measurementDir() / "analyses"));
 }
