@@ -302,13 +302,19 @@ Page {
                         rowSpacing: 8
                         columnSpacing: 10
 
-                        Caption { text: qsTr("ALGORITHM") }
-                        Caption { text: qsTr("BAND") }
-                        Caption { text: qsTr("BANDWIDTH HZ"); visible: ui.analysisBandMode === "Custom" }
-                        Caption { text: qsTr("CENTER (HZ)") }
+                        // Fixed cells: the hidden bandwidth field leaves its column empty.
+                        Caption { Layout.row: 0; Layout.column: 0; text: qsTr("ALGORITHM") }
+                        Caption { Layout.row: 0; Layout.column: 1; text: qsTr("BAND") }
+                        Caption {
+                            Layout.row: 0; Layout.column: 2
+                            text: qsTr("BANDWIDTH HZ")
+                            visible: ui.analysisBandMode === "Custom"
+                        }
+                        Caption { Layout.row: 0; Layout.column: 3; text: qsTr("CENTER (HZ)") }
 
                         ThemedCombo {
                             objectName: "algorithmCombo"
+                            Layout.row: 1; Layout.column: 0
                             Layout.fillWidth: true
                             Layout.minimumWidth: 160
                             enabled: !ui.analysisBusy
@@ -318,6 +324,7 @@ Page {
                         }
                         ThemedCombo {
                             objectName: "bandCombo"
+                            Layout.row: 1; Layout.column: 1
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
                             model: root.bandModes
@@ -326,6 +333,7 @@ Page {
                         }
                         ThemedSpinBox {
                             objectName: "bandwidthSpin"
+                            Layout.row: 1; Layout.column: 2
                             Layout.fillWidth: true
                             visible: ui.analysisBandMode === "Custom"
                             enabled: !ui.analysisBusy
@@ -335,6 +343,7 @@ Page {
                         }
                         ThemedSpinBox {
                             objectName: "centerSpin"
+                            Layout.row: 1; Layout.column: 3
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
                             from: 100; to: 40000; stepSize: 100
@@ -350,6 +359,7 @@ Page {
                         Label { text: qsTr("Window"); color: Theme.muted }
                         ThemedCombo {
                             objectName: "windowCombo"
+                            implicitWidth: 140
                             model: root.windowChoices
                             textMapper: value => root.windowText(value)
                             currentIndex: root.windowIndex(ui.analysisWindowSeconds)
