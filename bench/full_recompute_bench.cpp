@@ -1,6 +1,6 @@
 // Full Recompute through the UiController: a 10 s Measurement of the shipped 128-microphone profile
 // (48 kHz, 480000 frames, about 123 MB of raw samples: a 4 kHz plane wave from (10, -5) degrees),
-// recomputed whole at frame 1024 / hop 512 in the 1/3-octave band around 4 kHz (bins 76 to 95, 20 bins)
+// recomputed whole at frame 1024 / hop 512 in the 1/3-octave band around 4 kHz (bins 77 to 95, 19 bins)
 // on the camera's 68.9 x 42.2 degree view at 1 degree (70 x 43 = 3010 cells).
 //
 // Cases: DAS, MVDR and DAMAS, each with the derived cache emptied before every run (miss: the raw file
