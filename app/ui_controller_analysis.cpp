@@ -34,7 +34,7 @@ constexpr struct {
 
 bool UiController::analysisBusy() const { return run_.fullRecomputeRunning.load(); }
 QString UiController::analysisStatus() const { return analysis_.status; }
-double UiController::analysisProgress() const { return 0.0; }
+double UiController::analysisProgress() const { return run_.analysisProgress.load(); }
 QString UiController::analysisAlgorithm() const { return analysis_.algorithm; }
 QVariantList UiController::analysisAlgorithmParameterFields() const {
     return parameterFieldsOf(analysis_.beamforming.algorithm);
@@ -175,7 +175,5 @@ void UiController::setAnalysisWindowSeconds(double seconds) {
     settings_.setValue(QStringLiteral("analysisWindowSeconds"), next);
     emit analysisWindowChanged();
 }
-
-void UiController::createFullRecomputeAnalysis() {}
 
 }  // namespace zk::app

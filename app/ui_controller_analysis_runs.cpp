@@ -1,31 +1,278 @@
 // AnalysisRuns of the selected Measurement: list, selection, save, discard and export.
+#include <QCoreApplication>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "app/file_paths.h"
 #include "app/ui_controller.h"
+#include "core/storage/analysis_export.h"
+#include "core/storage/analysis_map.h"
+#include "core/storage/analysis_run_store.h"
 
 namespace zk::app {
 
-QVariantList UiController::analysisRuns() const { return {}; }
-int UiController::analysisRunCount() const { return 0; }
-int UiController::selectedAnalysisIndex() const { return -1; }
-bool UiController::hasSelectedAnalysis() const { return false; }
-QString UiController::selectedAnalysisId() const { return {}; }
-QString UiController::selectedAnalysisInfo() const { return {}; }
-QString UiController::selectedAnalysisAlgorithmParams() const { return {}; }
-QString UiController::selectedAnalysisProvenance() const { return {}; }
-bool UiController::hasPendingAnalysis() const { return false; }
-QString UiController::pendingAnalysisInfo() const { return {}; }
+namespace fs = std::filesystem;
 
-void UiController::clearAnalysisRunsForRebuild() { emit selectedAnalysisChanged(); }
-void UiController::rebuildAnalysisRunList() {}
-QString UiController::pendingAnalysisMeasurementId() const { return {}; }
-void UiController::dropPendingAnalysisForSelection() {}
+namespace {
 
-void UiController::selectAnalysisRun(int index) { Q_UNUSED(index); }
-void UiController::savePendingAnalysis() {}
-void UiController::discardPendingAnalysis() {}
-void UiController::openAnalysisRun(const QString& measurementId, const QString& analysisId) {
-    Q_UNUSED(measurementId);
-    Q_UNUSED(analysisId);
+constexpr const char* kBuildVersion = "sorvanta-ui-0.1.0";
+
+QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
+QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
+fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+bool mapAvailable(const core::AnalysisRunRecord& run) {
+    if (run.resultFile.empty()) return false;
+    const fs::path file = run.directory / utf8Path(run.resultFile);
+    std::error_code error;
+    return fs::is_regular_file(file, error) && !error && isPathWithin(run.directory, file);
 }
-void UiController::exportSelectedAnalysis() {}
+
+QVariantMap rowOf(const std::string& name, const core::AnalysisRunRecord& run) {
+    const core::AnalysisRunParameters& p = run.parameters;
+    return {{QStringLiteral("id"), qs(name)},
+            {QStringLiteral("valid"), true},
+            {QStringLiteral("createdAt"), qs(run.createdAt)},
+            {QStringLiteral("algorithm"), qs(p.algorithmId)},
+            {QStringLiteral("frequencyHz"), p.frequencyHz},
+            {QStringLiteral("bandLowHz"), p.bandLowHz},
+            {QStringLiteral("bandHighHz"), p.bandHighHz},
+            {QStringLiteral("gridStepDeg"), p.gridStepDeg},
+            {QStringLiteral("bandBinCount"), p.bandBinCount},
+            {QStringLiteral("frameSize"), p.frameSize},
+            {QStringLiteral("hopSize"), p.hopSize},
+            {QStringLiteral("peakAzimuth"), run.peakAzimuthDeg},
+            {QStringLiteral("peakElevation"), run.peakElevationDeg},
+            {QStringLiteral("peakDb"), run.peakDb},
+            {QStringLiteral("mode"), qs(run.provenance.recomputeMode)},
+            {QStringLiteral("mapAvailable"), mapAvailable(run)}};
+}
+
+}  // namespace
+
+QVariantList UiController::analysisRuns() const { return analysis_.runs.rows; }
+int UiController::analysisRunCount() const { return static_cast<int>(analysis_.runs.rows.size()); }
+int UiController::selectedAnalysisIndex() const { return analysis_.runs.selectedIndex; }
+bool UiController::hasSelectedAnalysis() const { return analysis_.runs.selectedIndex >= 0; }
+QString UiController::selectedAnalysisId() const {
+    return hasSelectedAnalysis() ? qs(analysis_.runs.selected.analysisId) : QString();
+}
+QString UiController::selectedAnalysisAlgorithmParams() const {
+    return hasSelectedAnalysis() ? qs(analysis_.runs.selected.parameters.algorithmParams) : QString();
+}
+
+QString UiController::selectedAnalysisInfo() const {
+    if (!hasSelectedAnalysis()) return {};
+    const core::AnalysisRunRecord& run = analysis_.runs.selected;
+    const core::AnalysisRunParameters& p = run.parameters;
+    const QString band = p.bandBinCount < 2 ? QStringLiteral("%1 Hz").arg(p.frequencyHz, 0, 'f', 1)
+                                            : QStringLiteral("%1-%2 Hz · %3 bins")
+                                                  .arg(p.bandLowHz, 0, 'f', 0)
+                                                  .arg(p.bandHighHz, 0, 'f', 0)
+                                                  .arg(p.bandBinCount);
+    const QString focus = std::isfinite(p.focusDistanceM)
+                              ? QStringLiteral("focus %1 m").arg(p.focusDistanceM, 0, 'f', 1)
+                              : QStringLiteral("far field");
+    return QStringLiteral("%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8 dB")
+        .arg(qs(p.algorithmId), qs(p.algorithmVersion), band)
+        .arg(p.frameSize)
+        .arg(p.hopSize)
+        .arg(p.gridStepDeg, 0, 'f', 1)
+        .arg(focus)
+        .arg(run.peakDb, 0, 'f', 1);
+}
+
+QString UiController::selectedAnalysisProvenance() const {
+    if (!hasSelectedAnalysis()) return {};
+    const core::AnalysisRunRecord& run = analysis_.runs.selected;
+    const core::AnalysisRunProvenance& v = run.provenance;
+    return QStringLiteral("%1 recompute · %2 input / %3 processed frames · raw %4 · Profile %5 %6 · build %7")
+        .arg(qs(v.recomputeMode))
+        .arg(v.inputFrames)
+        .arg(v.stftFrames)
+        .arg(shortenedHash(qs(v.inputRawHash)), qs(v.profileId), shortenedHash(qs(v.profileHash)),
+             qs(run.buildVersion));
+}
+
+bool UiController::hasPendingAnalysis() const { return analysis_.runs.pending.has_value(); }
+QString UiController::pendingAnalysisInfo() const { return analysis_.runs.pendingInfo; }
+QString UiController::pendingAnalysisMeasurementId() const {
+    return hasPendingAnalysis() ? qs(analysis_.runs.pending->measurementId) : QString();
+}
+
+void UiController::clearAnalysisRunsForRebuild() {
+    AnalysisRunState& runs = analysis_.runs;
+    if (runs.pending) {
+        runs.pending.reset();
+        runs.pendingInfo.clear();
+        emit pendingAnalysisChanged();
+    }
+    runs.rows.clear();
+    runs.records.clear();
+    runs.selectedIndex = -1;
+    runs.selected = core::AnalysisRunRecord{};
+    emit selectedAnalysisChanged();
+}
+
+void UiController::rebuildAnalysisRunList() {
+    AnalysisRunState& runs = analysis_.runs;
+    runs.rows.clear();
+    runs.records.clear();
+    runs.selectedIndex = -1;
+    runs.selected = core::AnalysisRunRecord{};
+    emit selectedAnalysisChanged();
+    if (!hasSelectedMeasurement()) {
+        analysis_.status = QStringLiteral("Select a Measurement to create an AnalysisRun");
+        emit analysisRunsChanged();
+        emit analysisStateChanged();
+        return;
+    }
+    const fs::path measurementDir = project_.selected.directory;
+    for (const std::string& name : core::listAnalysisRuns(measurementDir)) {
+        core::AnalysisRunRecord record = core::readAnalysisRun(measurementDir / "analyses" / utf8Path(name));
+        runs.rows.append(rowOf(name, record));
+        runs.records.push_back(std::move(record));
+    }
+    analysis_.status = runs.rows.isEmpty()
+                           ? QStringLiteral("No AnalysisRun yet · Full Recompute creates an immutable run")
+                           : QStringLiteral("%1 independent AnalysisRun(s)").arg(runs.rows.size());
+    const int row = project_.selectedIndex;
+    if (row >= 0 && row < project_.rows.size()) {
+        QVariantMap entry = project_.rows[row].toMap();
+        entry.insert(QStringLiteral("analysisCount"), static_cast<quint64>(runs.rows.size()));
+        project_.rows[row] = entry;
+        emit measurementsChanged();
+    }
+    emit analysisRunsChanged();
+    emit analysisStateChanged();
+    if (!runs.rows.isEmpty()) selectAnalysisRun(static_cast<int>(runs.rows.size()) - 1);
+}
+
+void UiController::selectAnalysisRun(int index) {
+    AnalysisRunState& runs = analysis_.runs;
+    if (run_.fullRecomputeRunning.load() || index < 0 || index >= runs.rows.size()) return;
+    try {
+        runs.selected = runs.records[static_cast<std::size_t>(index)];
+        runs.selectedIndex = index;
+        std::optional<core::HeatmapGrid> map = core::loadAnalysisRunMap(runs.selected);
+        if (map) {
+            publishMap(std::move(*map), render::kMapSourceAnalysis);
+        } else {
+            map_.hasHeatmap.store(false);
+            emit heatmapUpdated();
+        }
+        emit selectedAnalysisChanged();
+        reportEvent(QStringLiteral("AnalysisRun selected: %1").arg(qs(runs.selected.analysisId)));
+    } catch (const std::exception& error) {
+        runs.selectedIndex = -1;
+        runs.selected = core::AnalysisRunRecord{};
+        emit selectedAnalysisChanged();
+        reportEvent(QStringLiteral("Open AnalysisRun result failed: %1").arg(textOf(error)));
+    } catch (...) {
+    }
+}
+
+void UiController::openAnalysisRun(const QString& measurementId, const QString& analysisId) {
+    try {
+        if (run_.fullRecomputeRunning.load()) {
+            reportEvent(QStringLiteral("Wait for Full Recompute before opening an AnalysisRun"));
+            return;
+        }
+        const std::int32_t replay = run_.replay.load();
+        if (replay == kReplayLoading || replay == kReplayPlaying || replay == kReplayPaused) {
+            reportEvent(QStringLiteral("Stop the active Replay before opening an AnalysisRun"));
+            return;
+        }
+        if (selectedMeasurementId() != measurementId) {
+            selectMeasurementById(measurementId);
+            if (selectedMeasurementId() != measurementId) {
+                reportEvent(QStringLiteral("Measurement not found: %1").arg(measurementId));
+                return;
+            }
+        }
+        for (std::size_t row = 0; row < analysis_.runs.records.size(); ++row) {
+            if (qs(analysis_.runs.records[row].analysisId) == analysisId) {
+                selectAnalysisRun(static_cast<int>(row));
+                return;
+            }
+        }
+        reportEvent(QStringLiteral("AnalysisRun not found: %1").arg(analysisId));
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Open AnalysisRun failed: %1").arg(textOf(error)));
+    } catch (...) {
+    }
+}
+
+void UiController::savePendingAnalysis() {
+    AnalysisRunState& runs = analysis_.runs;
+    if (!runs.pending || run_.fullRecomputeRunning.load()) return;
+    try {
+        const PendingAnalysis& p = *runs.pending;
+        const QString id = qs(p.analysisId);
+        try {
+            core::createAnalysisRun(p.measurementDirectory, p.measurementId, p.analysisId, p.parameters,
+                                    p.peakAzimuthDeg, p.peakElevationDeg, p.peakDb, kBuildVersion,
+                                    p.provenance, p.map);
+        } catch (const std::exception& error) {
+            reportEvent(QCoreApplication::translate("UiController", "Save AnalysisRun failed: %1")
+                            .arg(textOf(error)));
+            return;
+        }
+        runs.pending.reset();
+        runs.pendingInfo.clear();
+        emit pendingAnalysisChanged();
+        try {
+            rebuildAnalysisRunList();
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("AnalysisRun list refresh failed: %1").arg(textOf(error)));
+        }
+        analysis_.status = QCoreApplication::translate("UiController", "AnalysisRun saved: %1").arg(id);
+        emit analysisStateChanged();
+        reportEvent(analysis_.status);
+    } catch (...) {
+    }
+}
+
+void UiController::dropPendingAnalysisForSelection() {
+    AnalysisRunState& runs = analysis_.runs;
+    if (!runs.pending) return;
+    runs.pending.reset();
+    runs.pendingInfo.clear();
+    emit pendingAnalysisChanged();
+    if (runs.selectedIndex >= 0) {
+        selectAnalysisRun(runs.selectedIndex);
+    } else {
+        map_.hasHeatmap.store(false);
+        emit heatmapUpdated();
+    }
+}
+
+void UiController::discardPendingAnalysis() {
+    try {
+        if (!hasPendingAnalysis()) return;
+        dropPendingAnalysisForSelection();
+        reportEvent(QCoreApplication::translate("UiController", "Unsaved analysis result discarded"));
+    } catch (...) {
+    }
+}
+
+void UiController::exportSelectedAnalysis() {
+    try {
+        if (!hasSelectedAnalysis() || !hasSelectedMeasurement() || !project_.open) {
+            reportEvent(QStringLiteral("Select an AnalysisRun before exporting"));
+            return;
+        }
+        try {
+            const core::ExportResult result = core::exportAnalysisRun(
+                analysis_.runs.selected, project_.selected, project_.record.directory);
+            reportEvent(
+                QStringLiteral("Exported map.csv + export.json to %1").arg(fromFsPath(result.directory)));
+        } catch (const std::exception& error) {
+            reportEvent(QStringLiteral("Export failed: %1").arg(textOf(error)));
+        }
+    } catch (...) {
+    }
+}
 
 }  // namespace zk::app

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/replay_session.h"
+#include "app/analysis_session.h"
 #include "core/beamforming/beamforming_parameters.h"
 #include "core/beamforming/heatmap_grid.h"
 #include "core/signal/frequency_band.h"
@@ -49,6 +50,7 @@ struct RunState {
     std::atomic<bool> liveRunning{false};           // the live threads run while set
     std::atomic<bool> replayRunning{false};         // the replay threads run while set
     std::atomic<bool> fullRecomputeCancel{false};   // polled by the Full Recompute worker
+    std::atomic<double> analysisProgress{0.0};      // the Full Recompute worker writes, the GUI reads
     std::atomic<bool> analysisSpectrumCancel{false};
 };
 
@@ -111,6 +113,7 @@ struct AnalysisSettings {
     bool hasWindow = false;
     double windowStartS = 0.0;
     double windowEndS = 0.0;
+    AnalysisRunState runs;  // the run list, the selected run and the pending result
 };
 
 // The map hand-off: the latest published map and what the heatmap painter publishes back.

@@ -507,6 +507,22 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>Auto white balance turned off so the manual colour setting stays applied</source>
             <translation>手動の色設定が維持されるよう自動ホワイトバランスをオフにしました</translation>
         </message>
+        <message>
+            <source>Save AnalysisRun failed: %1</source>
+            <translation>解析ランの保存に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>AnalysisRun saved: %1</source>
+            <translation>解析ランを保存しました：%1</translation>
+        </message>
+        <message>
+            <source>Analysis window is shorter than one analysis frame</source>
+            <translation>解析ウィンドウが解析フレーム 1 つより短いです</translation>
+        </message>
+        <message>
+            <source>Analysis computed - not saved yet: %1</source>
+            <translation>解析完了 - 未保存：%1</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>
@@ -1566,6 +1582,247 @@ Continue?</source>
         <message>
             <source>Spectrum</source>
             <translation>スペクトル</translation>
+        </message>
+    </context>
+    <context>
+        <name>AnalysisPage</name>
+        <message>
+            <source>Auto (3τ)</source>
+            <translation>自動 (3τ)</translation>
+        </message>
+        <message>
+            <source>Measurement input</source>
+            <translation>測定入力</translation>
+        </message>
+        <message>
+            <source>Select one in Measurements</source>
+            <translation>「測定」で選択してください</translation>
+        </message>
+        <message>
+            <source>Analysis always starts from an immutable Measurement.</source>
+            <translation>解析は常に変更不可の測定から始まります。</translation>
+        </message>
+        <message>
+            <source>Frozen: %1</source>
+            <translation>固定：%1</translation>
+        </message>
+        <message>
+            <source>ANALYSIS RUNS</source>
+            <translation>解析ラン</translation>
+        </message>
+        <message>
+            <source>No AnalysisRun yet
+Create the first full recompute</source>
+            <translation>解析ランはまだありません
+最初の完全再計算を作成してください</translation>
+        </message>
+        <message>
+            <source>Select a Measurement first</source>
+            <translation>先に測定を選択してください</translation>
+        </message>
+        <message>
+            <source>invalid</source>
+            <translation>無効</translation>
+        </message>
+        <message>
+            <source>%1 · %2 bins · frame %3/%4 · grid %5°</source>
+            <translation>%1 · %2 ビン · フレーム %3/%4 · グリッド %5°</translation>
+        </message>
+        <message>
+            <source>peak %1° / %2° · %3 dB · %4 · %5</source>
+            <translation>ピーク %1° / %2° · %3 dB · %4 · %5</translation>
+        </message>
+        <message>
+            <source>map saved</source>
+            <translation>マップ保存済み</translation>
+        </message>
+        <message>
+            <source>metadata only</source>
+            <translation>メタデータのみ</translation>
+        </message>
+        <message>
+            <source>%1 recompute</source>
+            <translation>%1 再計算</translation>
+        </message>
+        <message>
+            <source>legacy run</source>
+            <translation>旧形式のラン</translation>
+        </message>
+        <message>
+            <source>Analysis result</source>
+            <translation>解析結果</translation>
+        </message>
+        <message>
+            <source>Unsaved result - save to keep it</source>
+            <translation>未保存の結果 - 残すには保存してください</translation>
+        </message>
+        <message>
+            <source>Each run keeps its own map and provenance</source>
+            <translation>各ランは独自のマップと来歴を保持します</translation>
+        </message>
+        <message>
+            <source>Create or select an AnalysisRun</source>
+            <translation>解析ランを作成または選択してください</translation>
+        </message>
+        <message>
+            <source>Select a Measurement</source>
+            <translation>測定を選択してください</translation>
+        </message>
+        <message>
+            <source>Full recompute uses the Measurement's frozen Profile</source>
+            <translation>完全再計算は測定の固定プロファイルを使用します</translation>
+        </message>
+        <message>
+            <source>Spectrum - analysis window</source>
+            <translation>スペクトル - 解析ウィンドウ</translation>
+        </message>
+        <message>
+            <source>Averaged over the whole Measurement - click the spectrum to set the centre frequency</source>
+            <translation>測定全体で平均 - スペクトルをクリックして中心周波数を設定</translation>
+        </message>
+        <message>
+            <source>Full Recompute</source>
+            <translation>完全再計算</translation>
+        </message>
+        <message>
+            <source>Full recompute from raw measurement data</source>
+            <translation>生の測定データから完全再計算</translation>
+        </message>
+        <message>
+            <source>ALGORITHM</source>
+            <translation>アルゴリズム</translation>
+        </message>
+        <message>
+            <source>BAND</source>
+            <translation>バンド</translation>
+        </message>
+        <message>
+            <source>BANDWIDTH HZ</source>
+            <translation>帯域幅 HZ</translation>
+        </message>
+        <message>
+            <source>CENTER (HZ)</source>
+            <translation>中心 (HZ)</translation>
+        </message>
+        <message>
+            <source>Window</source>
+            <translation>ウィンドウ</translation>
+        </message>
+        <message>
+            <source>Whole measurement</source>
+            <translation>測定全体</translation>
+        </message>
+        <message>
+            <source>Advanced parameters</source>
+            <translation>詳細パラメータ</translation>
+        </message>
+        <message>
+            <source>Computing…</source>
+            <translation>計算中…</translation>
+        </message>
+        <message>
+            <source>Create AnalysisRun</source>
+            <translation>解析ランを作成</translation>
+        </message>
+        <message>
+            <source>FRAME</source>
+            <translation>フレーム</translation>
+        </message>
+        <message>
+            <source>HOP</source>
+            <translation>ホップ</translation>
+        </message>
+        <message>
+            <source>GRID STEP</source>
+            <translation>グリッド間隔</translation>
+        </message>
+        <message>
+            <source>FOCUS</source>
+            <translation>フォーカス</translation>
+        </message>
+        <message>
+            <source>Air temp %1 °C · %2 m/s</source>
+            <translation>気温 %1 °C · %2 m/s</translation>
+        </message>
+        <message>
+            <source>Confidence %1 dB</source>
+            <translation>信頼度 %1 dB</translation>
+        </message>
+        <message>
+            <source>Range %1 dB</source>
+            <translation>範囲 %1 dB</translation>
+        </message>
+        <message>
+            <source>Level gate %1 dBFS</source>
+            <translation>レベルゲート %1 dBFS</translation>
+        </message>
+        <message>
+            <source>Colormap</source>
+            <translation>カラーマップ</translation>
+        </message>
+        <message>
+            <source>Style</source>
+            <translation>スタイル</translation>
+        </message>
+        <message>
+            <source>Scale</source>
+            <translation>スケール</translation>
+        </message>
+        <message>
+            <source>Alpha %1%</source>
+            <translation>不透明度 %1%</translation>
+        </message>
+        <message>
+            <source>Contour</source>
+            <translation>等高線</translation>
+        </message>
+        <message>
+            <source>Contour + fill</source>
+            <translation>等高線 + 塗りつぶし</translation>
+        </message>
+        <message>
+            <source>Peak cross</source>
+            <translation>ピーク十字</translation>
+        </message>
+        <message>
+            <source>Fill</source>
+            <translation>塗りつぶし</translation>
+        </message>
+        <message>
+            <source>Fixed dBFS</source>
+            <translation>固定 dBFS</translation>
+        </message>
+        <message>
+            <source>Auto peak</source>
+            <translation>自動ピーク</translation>
+        </message>
+        <message>
+            <source>Unsaved analysis result</source>
+            <translation>未保存の解析結果</translation>
+        </message>
+        <message>
+            <source>Computed results are only kept in memory until you save them. Saving writes an immutable AnalysisRun to the Measurement.</source>
+            <translation>計算結果は保存するまでメモリ上にのみ保持されます。保存すると変更不可の解析ランが測定に書き込まれます。</translation>
+        </message>
+        <message>
+            <source>Save analysis result</source>
+            <translation>解析結果を保存</translation>
+        </message>
+        <message>
+            <source>Discard</source>
+            <translation>破棄</translation>
+        </message>
+        <message>
+            <source>params  %1</source>
+            <translation>パラメータ  %1</translation>
+        </message>
+        <message>
+            <source>Immutable run · Measurement RAW was hash-checked before and after recompute</source>
+            <translation>変更不可のラン · 再計算の前後で測定 RAW のハッシュを確認済み</translation>
+        </message>
+        <message>
+            <source>Export CSV + profile manifest</source>
+            <translation>CSV + プロファイルマニフェストをエクスポート</translation>
         </message>
     </context>
 </TS>

@@ -507,6 +507,22 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>Auto white balance turned off so the manual colour setting stays applied</source>
             <translation>已关闭自动白平衡，以保持手动色彩设置生效</translation>
         </message>
+        <message>
+            <source>Save AnalysisRun failed: %1</source>
+            <translation>保存分析运行失败：%1</translation>
+        </message>
+        <message>
+            <source>AnalysisRun saved: %1</source>
+            <translation>分析运行已保存：%1</translation>
+        </message>
+        <message>
+            <source>Analysis window is shorter than one analysis frame</source>
+            <translation>分析窗口短于一个分析帧</translation>
+        </message>
+        <message>
+            <source>Analysis computed - not saved yet: %1</source>
+            <translation>分析已完成 - 尚未保存：%1</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>
@@ -1566,6 +1582,247 @@ Continue?</source>
         <message>
             <source>Spectrum</source>
             <translation>频谱</translation>
+        </message>
+    </context>
+    <context>
+        <name>AnalysisPage</name>
+        <message>
+            <source>Auto (3τ)</source>
+            <translation>自动 (3τ)</translation>
+        </message>
+        <message>
+            <source>Measurement input</source>
+            <translation>测量输入</translation>
+        </message>
+        <message>
+            <source>Select one in Measurements</source>
+            <translation>请在“测量”中选择一项</translation>
+        </message>
+        <message>
+            <source>Analysis always starts from an immutable Measurement.</source>
+            <translation>分析始终从不可更改的测量开始。</translation>
+        </message>
+        <message>
+            <source>Frozen: %1</source>
+            <translation>冻结：%1</translation>
+        </message>
+        <message>
+            <source>ANALYSIS RUNS</source>
+            <translation>分析运行</translation>
+        </message>
+        <message>
+            <source>No AnalysisRun yet
+Create the first full recompute</source>
+            <translation>尚无分析运行
+请创建第一次完整重算</translation>
+        </message>
+        <message>
+            <source>Select a Measurement first</source>
+            <translation>请先选择一个测量</translation>
+        </message>
+        <message>
+            <source>invalid</source>
+            <translation>无效</translation>
+        </message>
+        <message>
+            <source>%1 · %2 bins · frame %3/%4 · grid %5°</source>
+            <translation>%1 · %2 个频点 · 帧 %3/%4 · 网格 %5°</translation>
+        </message>
+        <message>
+            <source>peak %1° / %2° · %3 dB · %4 · %5</source>
+            <translation>峰值 %1° / %2° · %3 dB · %4 · %5</translation>
+        </message>
+        <message>
+            <source>map saved</source>
+            <translation>声学图已保存</translation>
+        </message>
+        <message>
+            <source>metadata only</source>
+            <translation>仅元数据</translation>
+        </message>
+        <message>
+            <source>%1 recompute</source>
+            <translation>%1 重算</translation>
+        </message>
+        <message>
+            <source>legacy run</source>
+            <translation>旧版运行</translation>
+        </message>
+        <message>
+            <source>Analysis result</source>
+            <translation>分析结果</translation>
+        </message>
+        <message>
+            <source>Unsaved result - save to keep it</source>
+            <translation>未保存的结果 - 保存后才会保留</translation>
+        </message>
+        <message>
+            <source>Each run keeps its own map and provenance</source>
+            <translation>每次运行都保留自己的声学图和来源信息</translation>
+        </message>
+        <message>
+            <source>Create or select an AnalysisRun</source>
+            <translation>创建或选择一个分析运行</translation>
+        </message>
+        <message>
+            <source>Select a Measurement</source>
+            <translation>选择一个测量</translation>
+        </message>
+        <message>
+            <source>Full recompute uses the Measurement's frozen Profile</source>
+            <translation>完整重算使用测量冻结的设备配置</translation>
+        </message>
+        <message>
+            <source>Spectrum - analysis window</source>
+            <translation>频谱 - 分析窗口</translation>
+        </message>
+        <message>
+            <source>Averaged over the whole Measurement - click the spectrum to set the centre frequency</source>
+            <translation>对整个测量取平均 - 点击频谱以设置中心频率</translation>
+        </message>
+        <message>
+            <source>Full Recompute</source>
+            <translation>完整重算</translation>
+        </message>
+        <message>
+            <source>Full recompute from raw measurement data</source>
+            <translation>从原始测量数据完整重算</translation>
+        </message>
+        <message>
+            <source>ALGORITHM</source>
+            <translation>算法</translation>
+        </message>
+        <message>
+            <source>BAND</source>
+            <translation>频带</translation>
+        </message>
+        <message>
+            <source>BANDWIDTH HZ</source>
+            <translation>带宽 HZ</translation>
+        </message>
+        <message>
+            <source>CENTER (HZ)</source>
+            <translation>中心 (HZ)</translation>
+        </message>
+        <message>
+            <source>Window</source>
+            <translation>窗口</translation>
+        </message>
+        <message>
+            <source>Whole measurement</source>
+            <translation>整个测量</translation>
+        </message>
+        <message>
+            <source>Advanced parameters</source>
+            <translation>高级参数</translation>
+        </message>
+        <message>
+            <source>Computing…</source>
+            <translation>正在计算…</translation>
+        </message>
+        <message>
+            <source>Create AnalysisRun</source>
+            <translation>创建分析运行</translation>
+        </message>
+        <message>
+            <source>FRAME</source>
+            <translation>帧长</translation>
+        </message>
+        <message>
+            <source>HOP</source>
+            <translation>步长</translation>
+        </message>
+        <message>
+            <source>GRID STEP</source>
+            <translation>网格步长</translation>
+        </message>
+        <message>
+            <source>FOCUS</source>
+            <translation>聚焦</translation>
+        </message>
+        <message>
+            <source>Air temp %1 °C · %2 m/s</source>
+            <translation>气温 %1 °C · %2 m/s</translation>
+        </message>
+        <message>
+            <source>Confidence %1 dB</source>
+            <translation>置信度 %1 dB</translation>
+        </message>
+        <message>
+            <source>Range %1 dB</source>
+            <translation>范围 %1 dB</translation>
+        </message>
+        <message>
+            <source>Level gate %1 dBFS</source>
+            <translation>电平门限 %1 dBFS</translation>
+        </message>
+        <message>
+            <source>Colormap</source>
+            <translation>色图</translation>
+        </message>
+        <message>
+            <source>Style</source>
+            <translation>样式</translation>
+        </message>
+        <message>
+            <source>Scale</source>
+            <translation>刻度</translation>
+        </message>
+        <message>
+            <source>Alpha %1%</source>
+            <translation>透明度 %1%</translation>
+        </message>
+        <message>
+            <source>Contour</source>
+            <translation>等值线</translation>
+        </message>
+        <message>
+            <source>Contour + fill</source>
+            <translation>等值线 + 填充</translation>
+        </message>
+        <message>
+            <source>Peak cross</source>
+            <translation>峰值十字</translation>
+        </message>
+        <message>
+            <source>Fill</source>
+            <translation>填充</translation>
+        </message>
+        <message>
+            <source>Fixed dBFS</source>
+            <translation>固定 dBFS</translation>
+        </message>
+        <message>
+            <source>Auto peak</source>
+            <translation>自动峰值</translation>
+        </message>
+        <message>
+            <source>Unsaved analysis result</source>
+            <translation>未保存的分析结果</translation>
+        </message>
+        <message>
+            <source>Computed results are only kept in memory until you save them. Saving writes an immutable AnalysisRun to the Measurement.</source>
+            <translation>计算结果在保存前只保留在内存中。保存会将一个不可更改的分析运行写入测量。</translation>
+        </message>
+        <message>
+            <source>Save analysis result</source>
+            <translation>保存分析结果</translation>
+        </message>
+        <message>
+            <source>Discard</source>
+            <translation>丢弃</translation>
+        </message>
+        <message>
+            <source>params  %1</source>
+            <translation>参数  %1</translation>
+        </message>
+        <message>
+            <source>Immutable run · Measurement RAW was hash-checked before and after recompute</source>
+            <translation>不可更改的运行 · 重算前后均已校验测量原始数据的哈希</translation>
+        </message>
+        <message>
+            <source>Export CSV + profile manifest</source>
+            <translation>导出 CSV + 配置清单</translation>
         </message>
     </context>
 </TS>

@@ -530,7 +530,6 @@ ApplicationWindow {
             }
         }
 
-        // Pages still to come hold their places as empty items, so every index keeps its page.
         StackLayout {
             id: pages
             objectName: "pages"
@@ -543,7 +542,7 @@ ApplicationWindow {
                 objectName: "acquisitionPage"
             }
             MeasurementsPage { objectName: "measurementsPage" }
-            Item { objectName: "analysisPage" }
+            AnalysisPage { objectName: "analysisPage" }
             CameraPage {
                 id: cameraPage
                 objectName: "cameraPage"

@@ -179,6 +179,49 @@ QtObject {
     }
     function setBeamformingParameter(key, value) { record("setBeamformingParameter:" + key + "=" + value) }
 
+    // Full Recompute, AnalysisRuns and the analysis window.
+    signal pendingAnalysisChanged()
+    signal selectedAnalysisChanged()
+    signal analysisWindowChanged()
+    property string analysisAlgorithm: "01 DAS / Conventional"
+    property var analysisAlgorithmParameterFields: []
+    property var analysisParameterValues: ({})
+    property string analysisBandMode: "1/3 octave"
+    property real analysisBandwidthHz: 2000
+    property int analysisFrameSize: 256
+    property int analysisHopSize: 128
+    property real analysisGridStepDeg: 1
+    property int analysisFocusIndex: 0
+    property bool canCreateAnalysis: false
+    property string analysisStatus: ""
+    property var analysisRuns: []
+    property int analysisRunCount: 0
+    property int selectedAnalysisIndex: -1
+    property bool hasSelectedAnalysis: false
+    property string selectedAnalysisInfo: ""
+    property string selectedAnalysisProvenance: ""
+    property string selectedAnalysisAlgorithmParams: ""
+    property bool hasPendingAnalysis: false
+    property string pendingAnalysisInfo: ""
+    property bool hasAnalysisWindow: false
+    property string analysisWindowInfo: ""
+    property real analysisWindowSeconds: 0
+    property real analysisVideoFrameSeconds: 0
+    property real analysisSpectrumNyquistHz: 0
+    property int analysisSpectrumRevision: 0
+    function analysisBeamformingParameterValue(key) {
+        return analysisParameterValues.hasOwnProperty(key) ? analysisParameterValues[key] : 0
+    }
+    function setAnalysisBeamformingParameter(key, value) {
+        record("setAnalysisBeamformingParameter:" + key + "=" + value)
+    }
+    function createFullRecomputeAnalysis() { record("createFullRecomputeAnalysis") }
+    function selectAnalysisRun(index) { record("selectAnalysisRun:" + index) }
+    function savePendingAnalysis() { record("savePendingAnalysis") }
+    function discardPendingAnalysis() { record("discardPendingAnalysis") }
+    function exportSelectedAnalysis() { record("exportSelectedAnalysis") }
+    function clearAnalysisWindow() { record("clearAnalysisWindow") }
+
     // Replay.
     function startSelectedMeasurementReplay() { record("startSelectedMeasurementReplay") }
     function setReplayPaused(paused) { record("setReplayPaused:" + paused) }

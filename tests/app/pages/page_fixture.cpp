@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,7 @@
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
+#include "core/streaming/synthetic_source.h"
 
 namespace zk::qmltest {
 
@@ -38,6 +40,26 @@ QString PageFixture::makeProject(int count, const QString& name) {
         recording.append(std::vector<std::int16_t>(1600u * 4u * static_cast<unsigned>(k), 7));
         recording.finalize({});
     }
+    return path;
+}
+
+QString PageFixture::makeWaveProject() {
+    const QString path = newFolder() + QStringLiteral("/project");
+    core::createProject(fsPath(path), "Wave");
+    std::ifstream in(ZK_PROFILES_DIR "/TM27-128-H1.6.2.device.json", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    core::SyntheticSourceSettings settings;
+    settings.frequencyHz = 8062.5;
+    settings.speedOfSoundMps = 331.3 * std::sqrt(1.0 + 20.0 / 273.15);
+    settings.amplitude = 6000.0;
+    settings.tangentPlane = true;
+    settings.tangentAngleXDeg = 10.0;
+    settings.tangentAngleYDeg = -5.0;
+    core::SyntheticSource source(settings);
+    source.configure(core::parseDeviceProfile(text));
+    core::Recording recording(fsPath(path), "m_wave", text, "Synthetic");
+    recording.append(source.readFrames(48000));
+    recording.finalize({});
     return path;
 }
 

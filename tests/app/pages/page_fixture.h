@@ -19,6 +19,9 @@ class PageFixture : public QObject {
     Q_INVOKABLE QString newFolder();
     // A Project with Measurements "m_1" .. "m_<count>" of the 4-channel profile, registered in order.
     Q_INVOKABLE QString makeProject(int count, const QString& name);
+    // A Project with one Measurement "m_wave" of the 128-microphone profile: 1 s of an 8062.5 Hz plane
+    // wave from 10 degrees right and 5 degrees down in the camera's image plane.
+    Q_INVOKABLE QString makeWaveProject();
     Q_INVOKABLE void addAnalysisRun(const QString& projectPath, const QString& measurementId,
                                     const QString& analysisId);
     Q_INVOKABLE void makeDirs(const QString& parent, const QStringList& names);

@@ -28,7 +28,9 @@ class PageTestSetup : public QObject {
     void qmlEngineAvailable(QQmlEngine* engine) {
         QFile::remove(QSettings().fileName());
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-        engine->rootContext()->setContextProperty(QStringLiteral("ui"), new zk::app::UiController(engine, engine));
+        auto* controller = new zk::app::UiController(engine, engine);
+        controller->registerImageProviders(*engine);
+        engine->rootContext()->setContextProperty(QStringLiteral("ui"), controller);
         engine->rootContext()->setContextProperty(QStringLiteral("fixture"), new zk::qmltest::PageFixture(engine));
     }
 

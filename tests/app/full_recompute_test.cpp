@@ -1,0 +1,301 @@
+// Full Recompute through the controller as a user runs it: a plane wave recorded into a Measurement,
+// recomputed with every algorithm, the derived cache hit, broken and refilled, cancels and refusals.
+#include "app/full_recompute.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "analysis_fixture.h"
+#include "app_test_support.h"
+#include "core/storage/analysis_map.h"
+#include "core/storage/analysis_run_store.h"
+
+namespace zk::app::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using FullRecompute = ControllerSettingsTest;
+
+std::vector<fs::path> derivedFiles(const PlaneWaveProject& project) {
+    return filesIn(project.measurementDir() / "derived");
+}
+
+fs::path derivedFileEndingIn(const PlaneWaveProject& project, const std::string& extension) {
+    for (const fs::path& file : derivedFiles(project))
+        if (file.extension() == extension) return file;
+    return {};
+}
+
+// The pending result saved and read back: what the controller computed, independently of its texts.
+core::AnalysisRunRecord saveAndRead(UiController& ui, const PlaneWaveProject& project) {
+    ui.savePendingAnalysis();
+    EXPECT_FALSE(ui.hasPendingAnalysis());
+    return core::readAnalysisRun(project.measurementDir() / "analyses" /
+                                 ui.selectedAnalysisId().toStdString());
+}
+
+TEST_F(FullRecompute, EveryAlgorithmPeaksAtTheRecordedSourceDirection) {
+    PlaneWaveProject project;
+    UiController ui;
+    ui.openProject(project.path());
+    ASSERT_TRUE(ui.canCreateAnalysis()) << lastEvent(ui).toStdString();
+    configureSingleBin(ui);
+
+    const QStringList names = {
+        "01 DAS / Conventional", "02 Functional", "03 MVDR / Capon", "04 Robust Capon", "05 MUSIC",
+        "06 Auto-MUSIC",         "07 Orthogonal", "08 SRP-PHAT",     "09 CLEAN-SC",     "10 DAMAS",
+        "11 DAMAS-FISTA",        "12 NNLS",       "13 Sparse-FISTA", "14 SBL / ARD"};
+    for (int i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i].toStdString());
+        // The deconvolutions (ids 10 to 14) solve over every pair of cells: they run on a coarser grid.
+        const double step = i >= 9 ? 4.0 : 2.0;
+        ui.setAnalysisGridStepDeg(step);
+        ui.setAnalysisAlgorithm(names[i]);
+        ASSERT_EQ(ui.analysisAlgorithm(), names[i]);
+        ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+        const core::AnalysisRunRecord run = saveAndRead(ui, project);
+        EXPECT_NEAR(run.peakAzimuthDeg, kSourceAzimuthDeg, step + 1e-9);
+        EXPECT_NEAR(run.peakElevationDeg, kSourceElevationDeg, step + 1e-9);
+        EXPECT_EQ(run.parameters.gridStepDeg, step);
+        EXPECT_EQ(run.parameters.bandBinCount, 1u);
+        EXPECT_EQ(run.parameters.frequencyBin, 172u);
+        EXPECT_DOUBLE_EQ(run.parameters.frequencyHz, kToneHz);
+        // Only the first run frames the raw file; algorithm and grid do not enter the cache key.
+        EXPECT_EQ(run.provenance.recomputeMode, i == 0 ? "full" : "fast");
+        EXPECT_EQ(run.provenance.inputFrames, 48000u);
+        EXPECT_EQ(run.provenance.stftFrames, (48000u - 1024u) / 512u + 1u);
+        const std::optional<core::HeatmapGrid> map = core::loadAnalysisRunMap(run);
+        ASSERT_TRUE(map.has_value());
+        EXPECT_EQ(map->peakAzimuthDeg, run.peakAzimuthDeg);
+        EXPECT_EQ(map->relativeDb[map->peakIndex], 0.0);
+    }
+    EXPECT_EQ(ui.analysisRunCount(), 14);
+}
+
+TEST_F(FullRecompute, ASecondRunHitsTheDerivedCacheAndGivesTheSameMapBitForBit) {
+    PlaneWaveProject project;
+    UiController ui;
+    ui.openProject(project.path());
+    ui.setAnalysisAlgorithm(QStringLiteral("03 MVDR / Capon"));
+    configureSingleBin(ui);
+    EXPECT_TRUE(derivedFiles(project).empty());
+
+    QSignalSpy progress(&ui, &UiController::analysisProgressChanged);
+    ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+    EXPECT_TRUE(ui.analysisStatus().startsWith(QStringLiteral("Analysis computed - not saved yet: MVDR · ")));
+    EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· full")))
+        << ui.pendingAnalysisInfo().toStdString();
+    EXPECT_EQ(ui.analysisProgress(), 1.0);
+    // At most one post per percent, the start and the end.
+    EXPECT_LE(progress.count(), 103);
+    EXPECT_GE(progress.count(), 2);
+    EXPECT_EQ(derivedFiles(project).size(), 2u);  // the matrices and their sidecar
+    const core::AnalysisRunRecord first = saveAndRead(ui, project);
+
+    ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+    EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· fast")));
+    EXPECT_TRUE(
+        eventLogHas(ui, QStringLiteral("Analysis computed - not saved yet: ") + ui.pendingAnalysisInfo()));
+    const core::AnalysisRunRecord second = saveAndRead(ui, project);
+    EXPECT_EQ(second.provenance.recomputeMode, "fast");
+    EXPECT_FALSE(second.parameters.noiseSubtracted);
+    EXPECT_EQ(first.provenance.stftFrames, second.provenance.stftFrames);
+    EXPECT_EQ(first.provenance.inputRawHash, fnv1aHexOfFile(project.rawPath()));
+    EXPECT_EQ(first.parameters, second.parameters);
+
+    const core::HeatmapGrid a = *core::loadAnalysisRunMap(first);
+    const core::HeatmapGrid b = *core::loadAnalysisRunMap(second);
+    EXPECT_EQ(a.relativeDb, b.relativeDb);
+    EXPECT_EQ(a.azimuthDeg, b.azimuthDeg);
+    EXPECT_EQ(a.peakDb, b.peakDb);
+    EXPECT_EQ(readBytes(first.directory / "map.bin"), readBytes(second.directory / "map.bin"));
+
+    // A changed band is another cache entry.
+    ui.setAnalysisFrequencyHz(4000.0);
+    ASSERT_TRUE(runAnalysis(ui));
+    EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· full")));
+    EXPECT_EQ(derivedFiles(project).size(), 4u);
+}
+
+TEST_F(FullRecompute, AnUnreadableCacheEntryIsAMissThatIsRecomputedAndRewritten) {
+    PlaneWaveProject project;
+    UiController ui;
+    ui.openProject(project.path());
+    configureSingleBin(ui);
+    ASSERT_TRUE(runAnalysis(ui));
+    const core::AnalysisRunRecord first = saveAndRead(ui, project);
+    const fs::path data = derivedFileEndingIn(project, ".bin");
+    ASSERT_FALSE(data.empty());
+    const std::string intact = readBytes(data);
+    fs::resize_file(data, intact.size() / 2);
+
+    ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+    EXPECT_TRUE(eventLogHas(ui, QStringLiteral("Derived cache entry unreadable, recomputing it: ")));
+    EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· full")));
+    EXPECT_EQ(readBytes(data), intact);
+    const core::AnalysisRunRecord second = saveAndRead(ui, project);
+    EXPECT_EQ(readBytes(first.directory / "map.bin"), readBytes(second.directory / "map.bin"));
+
+    // The rewritten entry serves the next run again.
+    ASSERT_TRUE(runAnalysis(ui));
+    EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· fast")));
+}
+
+TEST_F(FullRecompute, AChangedRawFileFailsTheRunWithoutAResultOrFiles) {
+    PlaneWaveProject project;
+    UiController ui;
+    ui.openProject(project.path());
+    configureSingleBin(ui);
+    {
+        std::fstream raw(project.rawPath(), std::ios::in | std::ios::out | std::ios::binary);
+        raw.seekp(100);
+        raw.put('\x55');
+    }
+    QSignalSpy finished(&ui, &UiController::analysisFinished);
+    EXPECT_FALSE(runAnalysis(ui));
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(
+        ui.analysisStatus(),
+        QStringLiteral("Full Recompute failed: raw integrity hash does not match Measurement manifest"));
+    EXPECT_EQ(lastEvent(ui), ui.analysisStatus());
+    EXPECT_FALSE(ui.analysisBusy());
+    EXPECT_FALSE(ui.hasPendingAnalysis());
+    EXPECT_TRUE(derivedFiles(project).empty());
+    EXPECT_TRUE(filesIn(project.measurementDir() / "analyses").empty());
+}
+
+TEST_F(FullRecompute, CancelEndsTheWorkerWithinOneChunkAndWritesNothing) {
+    PlaneWaveProject project(48000);
+    FullRecomputeJob job;
+    job.measurement = project.measurement();
+    job.profile = core::loadDeviceProfile(project.measurementDir() / project.measurement().deviceProfileFile);
+    job.request.frameSize = 1024;
+    job.request.hopSize = 512;
+    job.request.band = {0, 1, kToneHz, 2000.0, 0};
+    job.request.gridStep = 2.0;
+    job.analysisId = "a_cancel";
+
+    int progressCalls = 0;
+    int callsAfterCancel = 0;
+    bool cancel = false;
+    FullRecomputeHooks hooks;
+    hooks.cancelled = [&] { return cancel; };
+    hooks.progress = [&](double) {
+        if (cancel) ++callsAfterCancel;
+        if (++progressCalls == 3) cancel = true;
+    };
+    EXPECT_THROW(
+        {
+            try {
+                runFullRecompute(job, hooks);
+            } catch (const std::runtime_error& error) {
+                EXPECT_STREQ(error.what(), "Band matrix computation cancelled");
+                throw;
+            }
+        },
+        std::runtime_error);
+    EXPECT_LE(callsAfterCancel, 1);
+    EXPECT_TRUE(derivedFiles(project).empty());
+}
+
+TEST_F(FullRecompute, CancelIsHeardWhileTheRawFileIsHashed) {
+    PlaneWaveProject project(48000 * 4);
+    FullRecomputeJob job;
+    job.measurement = project.measurement();
+    job.profile = core::loadDeviceProfile(project.measurementDir() / project.measurement().deviceProfileFile);
+    job.request.frameSize = 1024;
+    job.request.hopSize = 512;
+    job.request.gridStep = 2.0;
+    // 4 s of 128 channels is 47 MiB: the test is asked between the chunks of the first hash.
+    int asked = 0;
+    FullRecomputeHooks hooks;
+    hooks.cancelled = [&] { return ++asked > 5; };
+    bool progressed = false;
+    hooks.progress = [&](double) { progressed = true; };
+    try {
+        runFullRecompute(job, hooks);
+        ADD_FAILURE() << "the run was not cancelled";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Band matrix computation cancelled");
+    }
+    EXPECT_EQ(asked, 6);
+    EXPECT_FALSE(progressed);
+    EXPECT_TRUE(derivedFiles(project).empty());
+}
+
+TEST_F(FullRecompute, ClosingTheControllerDuringARunCancelsItAndLeavesNoFiles) {
+    // Long enough that the run is still reading when the controller goes.
+    PlaneWaveProject project(48000 * 6);
+    auto ui = std::make_unique<UiController>();
+    ui->openProject(project.path());
+    configureSingleBin(*ui);
+    ui->createFullRecomputeAnalysis();
+    ASSERT_TRUE(ui->analysisBusy());
+    EXPECT_FALSE(ui->canCreateAnalysis());
+    EXPECT_TRUE(ui->analysisStatus().startsWith(QStringLiteral("Analysis a_")));
+
+    // Refusals while the run is busy: the band mode, a save, another start.
+    ui->setAnalysisBandMode(QStringLiteral("Custom"));
+    EXPECT_EQ(ui->analysisBandMode(), QStringLiteral("Single"));
+    const QStringList before = ui->eventLog();
+    ui->setAnalysisBeamformingParameter(QStringLiteral("no_such_key"), 1.0);
+    EXPECT_EQ(ui->eventLog(), before);
+    ui->createFullRecomputeAnalysis();
+    EXPECT_EQ(
+        lastEvent(*ui),
+        QStringLiteral("Full Recompute requires a selected Measurement while Live and Replay are stopped"));
+
+    ui.reset();
+    EXPECT_TRUE(derivedFiles(project).empty());
+    EXPECT_FALSE(fs::exists(project.measurementDir() / "analyses"));
+}
+
+TEST_F(FullRecompute, StartingLiveCancelsARunWhoseFailureArrivesLater) {
+    PlaneWaveProject project(48000 * 6);
+    UiController ui;
+    importShippedProfile(ui, kArrayProfile);
+    ui.setSource(QStringLiteral("Synthetic"));
+    ui.openProject(project.path());
+    configureSingleBin(ui);
+    QSignalSpy finished(&ui, &UiController::analysisFinished);
+    ui.createFullRecomputeAnalysis();
+    ASSERT_TRUE(ui.analysisBusy());
+    ui.startLive();
+    // The cancelled run still counts as busy until its failure handler has run on this thread.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 60000));
+    EXPECT_FALSE(finished.front().at(0).toBool());
+    EXPECT_EQ(ui.analysisStatus(),
+              QStringLiteral("Full Recompute failed: Band matrix computation cancelled"));
+    EXPECT_TRUE(eventLogHas(ui, ui.analysisStatus()));
+    EXPECT_FALSE(ui.analysisBusy());
+    EXPECT_FALSE(ui.hasPendingAnalysis());
+    EXPECT_LT(ui.analysisProgress(), 1.0);
+    ui.stopLive();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ui.sessionState() != QStringLiteral("Stopping"); }, 20000));
+    EXPECT_TRUE(derivedFiles(project).empty());
+    EXPECT_FALSE(fs::exists(project.measurementDir() / "analyses"));
+}
+
+TEST_F(FullRecompute, SettersKeepTheirRanges) {
+    PlaneWaveProject project(4096);
+    UiController ui;
+    ui.openProject(project.path());
+    ui.setAnalysisAlgorithm(QStringLiteral("01 DAS (CBF)"));
+    EXPECT_EQ(lastEvent(ui), QStringLiteral("Unsupported analysis algorithm: 01 DAS (CBF)"));
+    ui.setAnalysisFrameSize(1024);
+    ui.setAnalysisHopSize(512);
+    ui.setAnalysisFrameSize(256);
+    EXPECT_EQ(ui.analysisHopSize(), 128);
+    ui.setAnalysisFrequencyHz(30000.0);
+    EXPECT_EQ(ui.analysisFrequencyHz(), 0.45 * 48000.0);
+}
+
+}  // namespace
+}  // namespace zk::app::test

@@ -1,0 +1,83 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import SorvantaApp
+
+// The Analysis page on the real controller: a recorded plane wave recomputed, saved and exported
+// through the page's own buttons, as a user does it.
+Item {
+    id: host
+    width: 1500
+    height: 1000
+
+    AnalysisPage {
+        id: page
+        anchors.fill: parent
+    }
+
+    TestCase {
+        name: "AnalysisPageOnTheController"
+        when: windowShown
+
+        function child(name) {
+            const found = findChild(page, name)
+            verify(found !== null, "no child " + name)
+            return found
+        }
+
+        function clickButton(name) {
+            const button = child(name)
+            verify(button.enabled, name + " is enabled")
+            button.clicked()
+        }
+
+        function test_aRecordedPlaneWaveIsRecomputedSavedAndExported() {
+            compare(child("emptyRunsText").text, "Select a Measurement first")
+            verify(!child("createButton").enabled)
+            const project = fixture.makeWaveProject()
+            ui.openProject(project)
+            compare(ui.selectedMeasurementId, "m_wave")
+            compare(child("measurementInputPanel").subtitle, "m_wave")
+            compare(child("emptyRunsText").text, "No AnalysisRun yet\nCreate the first full recompute")
+
+            // The form writes the controller, and shows what the controller holds.
+            child("bandCombo").activated(0)
+            compare(ui.analysisBandMode, "Single")
+            ui.analysisFrequencyHz = 8062.5
+            mouseClick(child("advancedToggle"))
+            child("frameCombo").activated(2)
+            compare(ui.analysisFrameSize, 1024)
+            ui.analysisHopSize = 512
+            compare(child("hopSpin").value, 512)
+            compare(child("hopSpin").to, 1024)
+
+            clickButton("createButton")
+            verify(ui.analysisBusy)
+            compare(child("createButton").text, "Computing…")
+            verify(!child("algorithmCombo").enabled)
+            tryVerify(() => !ui.analysisBusy, 120000, "the run ends")
+            verify(ui.hasPendingAnalysis, ui.analysisStatus)
+            verify(child("pendingPanel").visible)
+            verify(!child("selectedRunPanel").visible)
+            verify(child("analysisCanvas").mapVisible)
+            compare(child("analysisCanvas").panelSubtitle, "Unsaved result - save to keep it")
+            verify(child("analysisStatusLabel").text.startsWith("Analysis computed - not saved yet: DAS · 8062.5 Hz"))
+
+            clickButton("saveButton")
+            verify(!ui.hasPendingAnalysis)
+            const list = child("analysisList")
+            compare(list.count, 1)
+            compare(child("runCount").text, "1")
+            const row = list.itemAtIndex(0)
+            compare(findChild(row, "runSummary").text, "DAS · 1 bins · frame 1024/512 · grid 1.0°")
+            compare(findChild(row, "runPeak").text, "peak 10.0° / -5.0° · 0.0 dB · map saved · full recompute")
+            verify(child("selectedRunPanel").visible)
+            compare(child("selectedRunPanel").title, ui.selectedAnalysisId)
+            verify(child("provenanceText").text.startsWith("full recompute · 48000 input / 92 processed frames"))
+
+            clickButton("exportButton")
+            verify(fixture.exists(project + "/exports/" + ui.selectedAnalysisId + "/map.csv"))
+            verify(fixture.exists(project + "/exports/" + ui.selectedAnalysisId + "/export.json"))
+        }
+    }
+}
