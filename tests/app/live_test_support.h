@@ -158,8 +158,11 @@ class PortBlocker {
 };
 
 // Waits, running the event loop, until done() holds or the time is up; returns done().
+// The limit is what an idle machine needs; a test run shares the machine with many others, so the
+// deadline is five times that (a met condition returns at once). Speed is measured in the benchmarks.
 inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    return QTest::qWaitFor(done, static_cast<int>(limit.count() * kSlowdown));
+    constexpr int kLoadMargin = 5;
+    return QTest::qWaitFor(done, static_cast<int>(limit.count() * kSlowdown * kLoadMargin));
 }
 
 // Streams a far-field plane wave from (horizontalDeg, verticalDeg) in the profile's datagram layout

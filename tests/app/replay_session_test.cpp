@@ -230,7 +230,7 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
     }
 }
 
-TEST_F(MeasurementReplay, SeekWhilePausedShowsTheMapWithinASecondAfterItsWarmUpAndHistory) {
+TEST_F(MeasurementReplay, SeekWhilePausedShowsTheMapAfterItsWarmUpAndHistory) {
     openCopy();
     BeamformingSettingsTestPeer peer(*ui);
     startAndWaitForPlaying();
@@ -247,6 +247,7 @@ TEST_F(MeasurementReplay, SeekWhilePausedShowsTheMapWithinASecondAfterItsWarmUpA
     ui->seekReplay(middle);
     EXPECT_EQ(positionSpy.count(), 1);
     EXPECT_DOUBLE_EQ(ui->replayPositionSeconds(), middle);
+    // Within a second on an idle machine; bench/replay_bench.cpp measures the seek latency.
     ASSERT_TRUE(waitUntil([&] { return !maps.maps().empty(); }, 1000ms)) << ui->replayMetrics().toStdString();
     EXPECT_EQ(maps.maps().back().azimuth, kSourceAzimuthDeg);
     EXPECT_EQ(maps.maps().back().elevation, kSourceElevationDeg);
