@@ -206,44 +206,49 @@ void UiController::rebuildDiagnosticRows() {
         diagnostics_.previousSnapshotNs = now;
 
         QVariantList rows;
-        rows.append(row(label("Process memory"),
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Process memory")),
                         QStringLiteral("%1 MB").arg(oneDecimal(
                             static_cast<double>(platform::residentSetBytes()) / (1024.0 * 1024.0)))));
-        rows.append(row(label("UDP datagrams"),
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "UDP datagrams")),
                         QStringLiteral("%1  (%2 pkt/s)").arg(datagrams).arg(QString::number(rate, 'f', 0))));
-        rows.append(row(label("UDP received"), QStringLiteral("%1 MB").arg(
-                                                   oneDecimal(static_cast<double>(udp.bytes.load()) / 1e6))));
         rows.append(
-            row(label("Datagrams rejected / rx errors"),
+            row(label(QT_TRANSLATE_NOOP("UiController", "UDP received")),
+                QStringLiteral("%1 MB").arg(oneDecimal(static_cast<double>(udp.bytes.load()) / 1e6))));
+        rows.append(
+            row(label(QT_TRANSLATE_NOOP("UiController", "Datagrams rejected / rx errors")),
                 QStringLiteral("%1 / %2").arg(udp.wrongSizeDatagrams.load()).arg(udp.receiveErrors.load())));
-        rows.append(row(label("Ingress pending frames"), QString::number(udp.bufferedFrames.load())));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Ingress pending frames")),
+                        QString::number(udp.bufferedFrames.load())));
         rows.append(row(
-            label("DSP queue occupancy / drop"),
+            label(QT_TRANSLATE_NOOP("UiController", "DSP queue occupancy / drop")),
             QStringLiteral("%1/%2  ·  %3 fr").arg(dsp.size).arg(dsp.highWaterMark).arg(dsp.droppedFrames)));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Diagnostic queue drop")),
+                        QStringLiteral("%1 fr").arg(diagnostics.droppedFrames)));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Processed frames")),
+                        QString::number(counters.dspHops.load())));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Maps published")),
+                        QString::number(counters.mapsPublished.load())));
         rows.append(
-            row(label("Diagnostic queue drop"), QStringLiteral("%1 fr").arg(diagnostics.droppedFrames)));
-        rows.append(row(label("Processed frames"), QString::number(counters.dspHops.load())));
-        rows.append(row(label("Maps published"), QString::number(counters.mapsPublished.load())));
-        rows.append(
-            row(label("BF avg/p50/p95/p99/max"),
+            row(label(QT_TRANSLATE_NOOP("UiController", "BF avg/p50/p95/p99/max")),
                 QStringLiteral("%1/%2/%3/%4/%5 ms")
                     .arg(twoDecimals(latency.meanMs), twoDecimals(latency.p50Ms), twoDecimals(latency.p95Ms),
                          twoDecimals(latency.p99Ms), twoDecimals(latency.maxMs))));
         rows.append(
-            row(label("Map overwrite / DSP errors"),
+            row(label(QT_TRANSLATE_NOOP("UiController", "Map overwrite / DSP errors")),
                 QStringLiteral("%1 / %2").arg(latency.supersededJobs).arg(counters.liveErrors.load())));
         if (run_.recording.load() == kRecordingActive) {
             const double megabytes = static_cast<double>(recording_.bytesWritten.load()) / 1e6;
             const double seconds = static_cast<double>(recording_.elapsedMs.load()) / 1000.0;
-            rows.append(
-                row(label("Recording rate"), QStringLiteral("%1 MB/s  ·  %2 MB  ·  %3 s")
-                                                 .arg(oneDecimal(seconds > 0.0 ? megabytes / seconds : 0.0),
-                                                      oneDecimal(megabytes), oneDecimal(seconds))));
+            rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Recording rate")),
+                            QStringLiteral("%1 MB/s  ·  %2 MB  ·  %3 s")
+                                .arg(oneDecimal(seconds > 0.0 ? megabytes / seconds : 0.0),
+                                     oneDecimal(megabytes), oneDecimal(seconds))));
         }
-        if (run_.replay.load() != kReplayIdle) rows.append(row(label("Replay"), replayMetrics()));
-        rows.append(row(label("Array profile"),
+        if (run_.replay.load() != kReplayIdle)
+            rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Replay")), replayMetrics()));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Array profile")),
                         profileState_.session.hasProfile() ? profileInfo() : QStringLiteral("none")));
-        rows.append(row(label("Measurements / Analysis runs"),
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Measurements / Analysis runs")),
                         QStringLiteral("%1 / %2").arg(measurementCount()).arg(analysisRunCount())));
         diagnostics_.rows = std::move(rows);
         emit diagnosticRowsChanged();
