@@ -34,16 +34,28 @@ bool offerNoiseFrame(NoiseCalibrationAccum& accum, std::span<const std::complex<
     if (frame.size() != m * bins) return false;
     if (++accum.wellSizedBlocks % kSummedEvery != 0) return false;
 
+    // Bin-major, each bin's M values sit together for the inner loops.
+    accum.binMajor.resize(m * bins);
+    for (std::uint64_t j = 0; j < m; ++j) {
+        for (std::uint64_t k = 0; k < bins; ++k) accum.binMajor[k * m + j] = frame[j * bins + k];
+    }
     std::complex<double>* sums = accum.sums.data();
-    const std::complex<double>* x = frame.data();
+    const std::complex<double>* x = accum.binMajor.data();
     const int threads = static_cast<std::int64_t>(bins) >= kParallelBinThreshold ? kBinThreads : 1;
     core::detail::parallelFor(static_cast<std::int64_t>(bins), threads, [=](std::int64_t k) {
         const auto bin = static_cast<std::uint64_t>(k);
         std::complex<double>* s = sums + bin * m * m;
+        const std::complex<double>* xb = x + bin * m;
         for (std::uint64_t j = 0; j < m; ++j) {
-            const std::complex<double> xj = x[j * bins + bin];
+            const double re = xb[j].real();
+            const double im = xb[j].imag();
             std::complex<double>* row = s + j * m;
-            for (std::uint64_t c = 0; c <= j; ++c) row[c] += xj * std::conj(x[c * bins + bin]);
+            // x_j conj(x_c) in plain arithmetic: no NaN recovery path, so the loop vectorises.
+            for (std::uint64_t c = 0; c <= j; ++c) {
+                const double cr = xb[c].real();
+                const double ci = xb[c].imag();
+                row[c] += std::complex<double>(re * cr + im * ci, im * cr - re * ci);
+            }
         }
     });
     ++accum.accumulatedBlocks;

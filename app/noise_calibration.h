@@ -26,7 +26,8 @@ struct NoiseCalibrationAccum {
     std::uint64_t accumulatedBlocks = 0;
     std::uint64_t channelCount = 0;  // M; 0 until the first usable block
     std::uint64_t binCount = 0;
-    std::uint64_t wellSizedBlocks = 0;  // blocks of M x binCount values seen; every third is summed
+    std::uint64_t wellSizedBlocks = 0;           // blocks of M x binCount values seen; every third is summed
+    std::vector<std::complex<double>> binMajor;  // scratch: the summed frame, bin by bin
 };
 
 // One spectral frame (channel-major: M channels of binCount values) offered to the sums. The first
