@@ -97,7 +97,7 @@ core::NoiseFloorProfile buildNoiseFloorProfile(const NoiseCalibrationAccum& accu
 void runNoiseCapture(std::stop_token stop, const std::atomic<bool>& calibrating,
                      core::StreamingAcousticEngine& engine, std::shared_ptr<NoiseCalibrationAccum> accum,
                      std::uint64_t channelCount) {
-    platform::nameCurrentThread("zk-noise-capture");
+    platform::nameCurrentThread("zk-noise-cap");
     while (calibrating.load() && !stop.stop_requested()) {
         try {
             const std::shared_ptr<core::NoiseCaptureBlock> block = engine.takeNoiseCaptureBlock();

@@ -318,7 +318,7 @@ void UiController::renderAnalysisSpectrum() {
         const double startS = analysis_.windowStartS;
         const double endS = analysis_.windowEndS;
         threads_.analysisSpectrum = std::jthread([=, this] {
-            platform::nameCurrentThread("zk-analysis-spec");
+            platform::nameCurrentThread("zk-analysis-fft");
             try {
                 std::error_code error;
                 const std::uint64_t bytes = std::filesystem::file_size(raw, error);

@@ -28,8 +28,6 @@ constexpr const char* kArray = "small-4.device.json";
 constexpr double kToneHz = 4000.0;
 constexpr std::size_t kToneBin = 256;
 
-core::DeviceProfile smallArray() { return core::loadDeviceProfile(shippedProfile(kArray).toStdString()); }
-
 class NoiseCalibrationLive : public ControllerSettingsTest {
   protected:
     // A Project in a temporary folder, open, and the small array in a synthetic session.
