@@ -26,15 +26,21 @@ struct NoiseCalibrationAccum {
     std::uint64_t accumulatedBlocks = 0;
     std::uint64_t channelCount = 0;  // M; 0 until the first usable block
     std::uint64_t binCount = 0;
-    std::uint64_t wellSizedBlocks = 0;           // blocks of M x binCount values seen; every third is summed
-    std::vector<std::complex<double>> binMajor;  // scratch: the summed frame, bin by bin
+    std::uint64_t wellSizedBlocks = 0;  // blocks of M x binCount values seen; every third is summed
+    // Summed frames not yet added to sums, bin-major (bin, then channel), at most 16 of them.
+    std::vector<std::complex<double>> pending;
+    std::uint64_t pendingFrames = 0;
 };
 
 // One spectral frame (channel-major: M channels of binCount values) offered to the sums. The first
 // usable frame fixes binCount; frames of another size are skipped; of the well-sized ones every third
-// is added to the lower triangle of each bin's matrix. Returns whether the frame was summed.
+// is added to the lower triangle of each bin's matrix (once 16 are pending, or at flushNoiseFrames).
+// Returns whether the frame was summed.
 bool offerNoiseFrame(NoiseCalibrationAccum& accum, std::span<const std::complex<double>> frame,
                      std::uint64_t channelCount);
+
+// Adds the pending frames to the sums; buildNoiseFloorProfile needs none pending.
+void flushNoiseFrames(NoiseCalibrationAccum& accum);
 
 // The averaged floor of the sums: N_k = S_k / count made Hermitian (upper entries mirror the lower
 // ones), fftSize 2 x binCount - 2, beta 0.8, floor 1e-10, enabled. Needs a count and a channel count.

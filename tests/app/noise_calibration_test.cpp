@@ -53,21 +53,23 @@ void expectAverageOfEveryThirdFrame(std::size_t m, std::size_t bins) {
     std::mt19937 random(42 + static_cast<unsigned>(bins));
     NoiseCalibrationAccum accum;
     std::vector<std::vector<Complex>> summed;
-    for (int i = 1; i <= 10; ++i) {
+    for (int i = 1; i <= 60; ++i) {
         const std::vector<Complex> frame = randomFrame(random, m, bins);
         EXPECT_EQ(offerNoiseFrame(accum, frame, m), i % 3 == 0) << "frame " << i;
         if (i % 3 == 0) summed.push_back(frame);
         // A frame of another size counts neither as summed nor towards every third.
         EXPECT_FALSE(offerNoiseFrame(accum, randomFrame(random, m, bins + 1), m));
     }
-    ASSERT_EQ(accum.accumulatedBlocks, 3u);
+    // Twenty summed: sixteen reach the sums on their own, the last four with the flush.
+    ASSERT_EQ(accum.accumulatedBlocks, 20u);
+    flushNoiseFrames(accum);
 
     const core::NoiseFloorProfile profile =
         buildNoiseFloorProfile(accum, "abc", 48000, "2026-01-02T03:04:05Z");
     EXPECT_TRUE(profile.isValid());
     EXPECT_EQ(profile.channelCount, m);
     EXPECT_EQ(profile.fftSize, 2 * bins - 2);
-    EXPECT_EQ(profile.averagedFrames, 3u);
+    EXPECT_EQ(profile.averagedFrames, 20u);
     EXPECT_EQ(profile.subtractBeta, 0.8);
     EXPECT_EQ(profile.psdFloor, 1e-10);
     EXPECT_TRUE(profile.enabled);
