@@ -198,6 +198,7 @@ void UiController::liveDiagnosticsLoop(std::stop_token stop, LiveStarted started
             if (render::renderDiagnosticImages(context, block->samples, profile, false,
                                                render::kDiagnosticSourceLive)) {
                 emit diagnosticsUpdated();
+                emit channelLevelsChanged();
             }
         } catch (const std::exception& error) {
             countLiveError("Diagnostics error: %1", textOf(error), false);

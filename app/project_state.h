@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/noise_calibration.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/project_store.h"
 #include "core/streaming/noise_floor_profile.h"
@@ -40,6 +41,7 @@ struct ProjectNoiseFloor {
     std::shared_ptr<const core::NoiseFloorProfile> profile;
     bool subtractionEnabled = false;
     QString info;  // the noise-profile text of the page
+    NoiseCalibrationRun calibration;
 };
 
 }  // namespace zk::app

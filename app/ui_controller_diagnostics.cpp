@@ -2,15 +2,53 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QTimer>
+#include <chrono>
+#include <cmath>
 
+#include "app/analysis_spectrum.h"
 #include "app/platform/process_memory.h"
+#include "app/platform/thread_name.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
+#include "core/streaming/streaming_acoustic_engine.h"
 #include "render/diagnostic_image_provider.h"
+#include "render/plot_palette.h"
+#include "render/spectrum_painters.h"
 
 namespace zk::app {
 
-QVariantList UiController::channelLevels() const { return {}; }
+namespace {
+
+// The level meters' scale: the painter draws -96 dBFS as an empty bar and 0 dBFS as a full one.
+constexpr double kMeterFloorDbfs = -96.0;
+
+QString label(const char* text) { return QCoreApplication::translate("UiController", text); }
+
+QVariantMap row(const QString& name, const QString& value) {
+    return {{QStringLiteral("name"), name}, {QStringLiteral("value"), value}};
+}
+
+QString oneDecimal(double value) { return QString::number(value, 'f', 1); }
+QString twoDecimals(double value) { return QString::number(value, 'f', 2); }
+
+std::int64_t steadyNowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+QVariantList UiController::channelLevels() const {
+    std::lock_guard lock(diagnostics_.meterMutex);
+    QVariantList levels;
+    levels.reserve(static_cast<qsizetype>(diagnostics_.meters.rmsDbfs.size()));
+    for (const double dbfs : diagnostics_.meters.rmsDbfs) {
+        const double level = std::isfinite(dbfs) ? std::clamp(dbfs, kMeterFloorDbfs, 0.0) : kMeterFloorDbfs;
+        levels.append((level - kMeterFloorDbfs) / -kMeterFloorDbfs);
+    }
+    return levels;
+}
 QVariantList UiController::channelPeaks() const {
     std::lock_guard lock(diagnostics_.meterMutex);
     return diagnostics_.meters.channelPeaks;
@@ -149,10 +187,80 @@ void UiController::writeMemoryLine() {
                              .arg(run_.replayRunning.load() ? 1 : 0));
 }
 
-void UiController::rebuildDiagnosticRows() {}
+void UiController::rebuildDiagnosticRows() {
+    try {
+        const PublishedUdpStatistics& udp = liveSession_.udp;
+        const LiveCounters& counters = liveSession_.counters;
+        const BoundedBlockingQueue::Statistics dsp = liveSession_.dspQueue.statistics();
+        const BoundedBlockingQueue::Statistics diagnostics = liveSession_.diagnosticsQueue.statistics();
+        const core::MapLatencyStats latency = engines_.live->latencyStatistics();
+
+        const std::uint64_t datagrams = udp.datagrams.load();
+        const std::int64_t now = steadyNowNs();
+        double rate = 0.0;
+        if (diagnostics_.previousSnapshotNs != 0 && now > diagnostics_.previousSnapshotNs) {
+            rate = (static_cast<double>(datagrams) - static_cast<double>(diagnostics_.previousDatagrams)) /
+                   (static_cast<double>(now - diagnostics_.previousSnapshotNs) / 1e9);
+        }
+        diagnostics_.previousDatagrams = datagrams;
+        diagnostics_.previousSnapshotNs = now;
+
+        QVariantList rows;
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Process memory")),
+                        QStringLiteral("%1 MB").arg(oneDecimal(
+                            static_cast<double>(platform::residentSetBytes()) / (1024.0 * 1024.0)))));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "UDP datagrams")),
+                        QStringLiteral("%1  (%2 pkt/s)").arg(datagrams).arg(QString::number(rate, 'f', 0))));
+        rows.append(
+            row(label(QT_TRANSLATE_NOOP("UiController", "UDP received")),
+                QStringLiteral("%1 MB").arg(oneDecimal(static_cast<double>(udp.bytes.load()) / 1e6))));
+        rows.append(
+            row(label(QT_TRANSLATE_NOOP("UiController", "Datagrams rejected / rx errors")),
+                QStringLiteral("%1 / %2").arg(udp.wrongSizeDatagrams.load()).arg(udp.receiveErrors.load())));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Ingress pending frames")),
+                        QString::number(udp.bufferedFrames.load())));
+        rows.append(row(
+            label(QT_TRANSLATE_NOOP("UiController", "DSP queue occupancy / drop")),
+            QStringLiteral("%1/%2  ·  %3 fr").arg(dsp.size).arg(dsp.highWaterMark).arg(dsp.droppedFrames)));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Diagnostic queue drop")),
+                        QStringLiteral("%1 fr").arg(diagnostics.droppedFrames)));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Processed frames")),
+                        QString::number(counters.dspHops.load())));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Maps published")),
+                        QString::number(counters.mapsPublished.load())));
+        rows.append(
+            row(label(QT_TRANSLATE_NOOP("UiController", "BF avg/p50/p95/p99/max")),
+                QStringLiteral("%1/%2/%3/%4/%5 ms")
+                    .arg(twoDecimals(latency.meanMs), twoDecimals(latency.p50Ms), twoDecimals(latency.p95Ms),
+                         twoDecimals(latency.p99Ms), twoDecimals(latency.maxMs))));
+        rows.append(
+            row(label(QT_TRANSLATE_NOOP("UiController", "Map overwrite / DSP errors")),
+                QStringLiteral("%1 / %2").arg(latency.supersededJobs).arg(counters.liveErrors.load())));
+        if (run_.recording.load() == kRecordingActive) {
+            const double megabytes = static_cast<double>(recording_.bytesWritten.load()) / 1e6;
+            const double seconds = static_cast<double>(recording_.elapsedMs.load()) / 1000.0;
+            rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Recording rate")),
+                            QStringLiteral("%1 MB/s  ·  %2 MB  ·  %3 s")
+                                .arg(oneDecimal(seconds > 0.0 ? megabytes / seconds : 0.0),
+                                     oneDecimal(megabytes), oneDecimal(seconds))));
+        }
+        if (run_.replay.load() != kReplayIdle)
+            rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Replay")), replayMetrics()));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Array profile")),
+                        profileState_.session.hasProfile() ? profileInfo() : QStringLiteral("none")));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Measurements / Analysis runs")),
+                        QStringLiteral("%1 / %2").arg(measurementCount()).arg(analysisRunCount())));
+        diagnostics_.rows = std::move(rows);
+        emit diagnosticRowsChanged();
+    } catch (...) {
+        // Out of memory for a snapshot: the previous rows stay until the next tick.
+    }
+}
 
 // Analysis window and spectrum.
-quint64 UiController::analysisSpectrumRevision() const { return 0; }
+quint64 UiController::analysisSpectrumRevision() const {
+    return diagnostics_.analysisSpectrumRevision.load();
+}
 double UiController::analysisSpectrumNyquistHz() const {
     return hasSelectedMeasurement() && profileState_.frozen.isValid()
                ? profileState_.frozen.sampleRateHz / 2.0
@@ -166,7 +274,17 @@ QString UiController::analysisWindowInfo() const {
         .arg(analysis_.windowEndS, 0, 'f', 2)
         .arg(analysis_.windowEndS - analysis_.windowStartS, 0, 'f', 2);
 }
-double UiController::analysisVideoFrameSeconds() const { return 0.0; }
+double UiController::analysisVideoFrameSeconds() const {
+    if (!hasSelectedMeasurement()) return 0.0;
+    const core::MeasurementRecord& selected = project_.selected;
+    const bool knownDuration = selected.sampleRateHz > 0;
+    const double duration =
+        knownDuration ? static_cast<double>(selected.totalFrames) / static_cast<double>(selected.sampleRateHz)
+                      : 0.0;
+    if (!analysis_.hasWindow || !(analysis_.windowEndS >= analysis_.windowStartS)) return duration / 2.0;
+    const double centre = (analysis_.windowStartS + analysis_.windowEndS) / 2.0;
+    return knownDuration ? std::clamp(centre, 0.0, duration) : centre;
+}
 
 void UiController::clearAnalysisWindow() {
     if (!analysis_.hasWindow) return;
@@ -175,6 +293,71 @@ void UiController::clearAnalysisWindow() {
     timers_.analysisSpectrum->start();
 }
 
-void UiController::renderAnalysisSpectrum() {}
+void UiController::renderAnalysisSpectrum() {
+    try {
+        if (run_.fullRecomputeRunning.load()) return;
+        const std::uint64_t generation = ++diagnostics_.analysisSpectrumGeneration;
+        if (!hasSelectedMeasurement() || !profileState_.frozen.isValid() ||
+            project_.selected.rawFile.empty()) {
+            imageOutputs_.diagnosticProvider->setImage(QStringLiteral("analysisSpectrum"), QImage());
+            diagnostics_.analysisSpectrumRevision.fetch_add(1);
+            emit analysisSpectrumChanged();
+            return;
+        }
+        if (threads_.analysisSpectrum.joinable()) {
+            run_.analysisSpectrumCancel.store(true);
+            threads_.analysisSpectrum.join();
+        }
+        run_.analysisSpectrumCancel.store(false);
+        const std::string& rawName = project_.selected.rawFile;
+        const std::filesystem::path raw = project_.selected.directory / std::filesystem::path(std::u8string(
+                                                                            rawName.begin(), rawName.end()));
+        const std::uint32_t wireChannels = profileState_.frozen.wireChannelCount;
+        const double sampleRateHz = profileState_.frozen.sampleRateHz;
+        const bool windowSet = analysis_.hasWindow;
+        const double startS = analysis_.windowStartS;
+        const double endS = analysis_.windowEndS;
+        threads_.analysisSpectrum = std::jthread([=, this] {
+            platform::nameCurrentThread("zk-analysis-fft");
+            try {
+                std::error_code error;
+                const std::uint64_t bytes = std::filesystem::file_size(raw, error);
+                const std::uint64_t total = error || wireChannels == 0 ? 0 : bytes / (2ULL * wireChannels);
+                std::uint64_t first = 0;
+                std::uint64_t count = total;
+                if (windowSet) {
+                    first = std::min<std::uint64_t>(
+                        total, static_cast<std::uint64_t>(std::max(0L, std::lround(sampleRateHz * startS))));
+                    count = std::min<std::uint64_t>(
+                        total - first, static_cast<std::uint64_t>(
+                                           std::max(0L, std::lround(sampleRateHz * (endS - startS)))));
+                }
+                const std::size_t n = analysisSpectrumFftSize(count);
+                const WindowSpectrum spectrum = computeWindowSpectrum(raw, wireChannels, first, count, n,
+                                                                      n / 2, run_.analysisSpectrumCancel);
+                if (run_.analysisSpectrumCancel.load() || spectrum.averageDbfs.empty()) return;
+                QImage image =
+                    render::paintSpectrumPlot(spectrum.averageDbfs, sampleRateHz,
+                                              render::PlotPalette::processWide().colors(), spectrum.peakDbfs);
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, image = std::move(image)] {
+                        // A newer request or a cleared selection has replaced this spectrum.
+                        if (generation != diagnostics_.analysisSpectrumGeneration) return;
+                        imageOutputs_.diagnosticProvider->setImage(QStringLiteral("analysisSpectrum"), image);
+                        diagnostics_.analysisSpectrumRevision.fetch_add(1);
+                        emit analysisSpectrumChanged();
+                    },
+                    Qt::QueuedConnection);
+            } catch (const std::exception& error) {
+                setStatusText(
+                    QStringLiteral("Analysis spectrum failed: %1").arg(QString::fromUtf8(error.what())));
+            } catch (...) {
+            }
+        });
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Analysis spectrum failed: %1").arg(QString::fromUtf8(error.what())));
+    }
+}
 
 }  // namespace zk::app

@@ -152,6 +152,8 @@ void UiController::startLive() {
             std::lock_guard lock(engines_.liveMutex);
             engines_.live->configure(profile, config);
         }
+        handNoiseFloorToEngines(noiseFloor_.profile, noiseFloor_.subtractionEnabled, engines_.live.get(),
+                                engines_.replay.get());
 
         run_.liveRunning.store(true);
         startLiveThreads(profile);

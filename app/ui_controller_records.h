@@ -136,6 +136,13 @@ struct DiagnosticsRecords {
     render::ChannelMeters meters;
     render::DiagnosticOutputs outputs;  // atomics, no lock
     QVariantList rows;                  // the diagnostic rows; GUI thread only
+    // Rate memory of the rows: the datagram count and steady time of the previous snapshot; GUI only.
+    std::uint64_t previousDatagrams = 0;
+    std::int64_t previousSnapshotNs = 0;  // 0 before the first snapshot
+    // Raised for every stored analysisSpectrum image (GUI thread), read by any thread.
+    std::atomic<std::uint64_t> analysisSpectrumRevision{0};
+    // Raised by every analysis spectrum request; a spectrum posted for an older one is dropped. GUI only.
+    std::uint64_t analysisSpectrumGeneration = 0;
 };
 
 // The controller's worker threads; the destructor stops and joins them in its own order.

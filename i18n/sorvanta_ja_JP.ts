@@ -523,6 +523,66 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>Analysis computed - not saved yet: %1</source>
             <translation>解析完了 - 未保存：%1</translation>
         </message>
+        <message>
+            <source>Process memory</source>
+            <translation>プロセスメモリ</translation>
+        </message>
+        <message>
+            <source>UDP datagrams</source>
+            <translation>UDP データグラム</translation>
+        </message>
+        <message>
+            <source>UDP received</source>
+            <translation>UDP 受信量</translation>
+        </message>
+        <message>
+            <source>Datagrams rejected / rx errors</source>
+            <translation>拒否データグラム / 受信エラー</translation>
+        </message>
+        <message>
+            <source>Ingress pending frames</source>
+            <translation>受信待ちフレーム</translation>
+        </message>
+        <message>
+            <source>DSP queue occupancy / drop</source>
+            <translation>DSP キュー使用 / 破棄</translation>
+        </message>
+        <message>
+            <source>Diagnostic queue drop</source>
+            <translation>診断キュー破棄</translation>
+        </message>
+        <message>
+            <source>Processed frames</source>
+            <translation>処理済みフレーム</translation>
+        </message>
+        <message>
+            <source>Maps published</source>
+            <translation>公開済みマップ</translation>
+        </message>
+        <message>
+            <source>BF avg/p50/p95/p99/max</source>
+            <translation>BF 平均/p50/p95/p99/最大</translation>
+        </message>
+        <message>
+            <source>Map overwrite / DSP errors</source>
+            <translation>マップ上書き / DSP エラー</translation>
+        </message>
+        <message>
+            <source>Recording rate</source>
+            <translation>記録レート</translation>
+        </message>
+        <message>
+            <source>Replay</source>
+            <translation>リプレイ</translation>
+        </message>
+        <message>
+            <source>Array profile</source>
+            <translation>アレイプロファイル</translation>
+        </message>
+        <message>
+            <source>Measurements / Analysis runs</source>
+            <translation>測定 / 解析実行</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>

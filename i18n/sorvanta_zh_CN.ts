@@ -523,6 +523,66 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>Analysis computed - not saved yet: %1</source>
             <translation>分析已完成 - 尚未保存：%1</translation>
         </message>
+        <message>
+            <source>Process memory</source>
+            <translation>进程内存</translation>
+        </message>
+        <message>
+            <source>UDP datagrams</source>
+            <translation>UDP 数据报</translation>
+        </message>
+        <message>
+            <source>UDP received</source>
+            <translation>UDP 已接收</translation>
+        </message>
+        <message>
+            <source>Datagrams rejected / rx errors</source>
+            <translation>被拒数据报 / 接收错误</translation>
+        </message>
+        <message>
+            <source>Ingress pending frames</source>
+            <translation>输入待处理帧</translation>
+        </message>
+        <message>
+            <source>DSP queue occupancy / drop</source>
+            <translation>DSP 队列占用 / 丢弃</translation>
+        </message>
+        <message>
+            <source>Diagnostic queue drop</source>
+            <translation>诊断队列丢弃</translation>
+        </message>
+        <message>
+            <source>Processed frames</source>
+            <translation>已处理帧</translation>
+        </message>
+        <message>
+            <source>Maps published</source>
+            <translation>已发布声像图</translation>
+        </message>
+        <message>
+            <source>BF avg/p50/p95/p99/max</source>
+            <translation>波束形成 平均/p50/p95/p99/最大</translation>
+        </message>
+        <message>
+            <source>Map overwrite / DSP errors</source>
+            <translation>声像图覆盖 / DSP 错误</translation>
+        </message>
+        <message>
+            <source>Recording rate</source>
+            <translation>录制速率</translation>
+        </message>
+        <message>
+            <source>Replay</source>
+            <translation>回放</translation>
+        </message>
+        <message>
+            <source>Array profile</source>
+            <translation>阵列配置</translation>
+        </message>
+        <message>
+            <source>Measurements / Analysis runs</source>
+            <translation>测量 / 分析运行</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>

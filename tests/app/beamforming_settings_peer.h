@@ -2,10 +2,13 @@
 
 // Stands in for the session machinery around the beamforming and display settings: sets the session,
 // Recording and Replay states, a Replay's frozen profile, and hands a map over as the map publishers
-// do, so the setters can be exercised against a real, test-driven live engine.
+// do, so the setters can be exercised against a real, test-driven live engine. It also reaches the
+// live counters and queues, and runs the metrics line and the diagnostic rows on demand.
 
 #include <QImage>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include "app/ui_controller.h"
 #include "core/beamforming/heatmap_grid.h"
@@ -32,6 +35,11 @@ class BeamformingSettingsTestPeer {
         ui_.map_.latest = map;
     }
 
+    std::optional<core::HeatmapGrid> latestMap() const {
+        std::lock_guard lock(ui_.map_.mutex);
+        return ui_.map_.latest;
+    }
+
     void setWaterfallImage(const QImage& image) {
         std::lock_guard lock(ui_.diagnostics_.mutex);
         ui_.diagnostics_.state.waterfall.image = image;
@@ -39,6 +47,15 @@ class BeamformingSettingsTestPeer {
     QImage waterfallImage() const {
         std::lock_guard lock(ui_.diagnostics_.mutex);
         return ui_.diagnostics_.state.waterfall.image;
+    }
+
+    LiveSessionState& liveSession() { return ui_.liveSession_; }
+    void rebuildLiveMetrics(core::UdpSource* udp) { ui_.rebuildLiveMetrics(udp); }
+    void rebuildDiagnosticRows() { ui_.rebuildDiagnosticRows(); }
+    void setChannelMeters(std::vector<double> rmsDbfs, std::vector<double> peakDbfs) {
+        std::lock_guard lock(ui_.diagnostics_.meterMutex);
+        ui_.diagnostics_.meters.rmsDbfs = std::move(rmsDbfs);
+        ui_.diagnostics_.meters.peakDbfs = std::move(peakDbfs);
     }
 
   private:
