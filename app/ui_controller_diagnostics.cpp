@@ -3,7 +3,10 @@
 #include <QImage>
 #include <QTimer>
 #include <chrono>
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include "app/analysis_spectrum.h"
 #include "app/platform/process_memory.h"
@@ -281,8 +284,22 @@ double UiController::analysisVideoFrameSeconds() const {
     const double duration =
         knownDuration ? static_cast<double>(selected.totalFrames) / static_cast<double>(selected.sampleRateHz)
                       : 0.0;
-    if (!analysis_.hasWindow || !(analysis_.windowEndS >= analysis_.windowStartS)) return duration / 2.0;
-    const double centre = (analysis_.windowStartS + analysis_.windowEndS) / 2.0;
+    // The window of the result on screen: the pending run's, else the selected run's, else the set one.
+    std::optional<std::pair<double, double>> window;
+    const AnalysisRunState& runs = analysis_.runs;
+    const auto runWindow = [](const core::AnalysisRunParameters& parameters) {
+        return std::make_pair(parameters.windowStartSeconds, parameters.windowEndSeconds);
+    };
+    if (runs.pending) {
+        window = runWindow(runs.pending->parameters);
+    } else if (runs.selectedIndex >= 0) {
+        window = runWindow(runs.selected.parameters);
+    } else if (analysis_.hasWindow) {
+        window = std::make_pair(analysis_.windowStartS, analysis_.windowEndS);
+    }
+    // A run over the whole Measurement stores no window (negative bounds).
+    if (!window || !(window->first >= 0.0) || !(window->second >= window->first)) return duration / 2.0;
+    const double centre = (window->first + window->second) / 2.0;
     return knownDuration ? std::clamp(centre, 0.0, duration) : centre;
 }
 

@@ -418,14 +418,26 @@ TEST_F(MeasurementReplay, RefusalsAndAnalysisOfTheCurrentPosition) {
     spinFor(100ms);
     ui->setAnalysisWindowSeconds(5.0);
     QSignalSpy window(ui.get(), &UiController::analysisWindowChanged);
+    QSignalSpy analysed(ui.get(), &UiController::analysisFinished);
     ui->analyzeReplayPosition();
     EXPECT_EQ(window.count(), 1);
     EXPECT_TRUE(ui->hasAnalysisWindow());
     EXPECT_EQ(ui->analysisWindowInfo(), QStringLiteral("Window 0.00–1.00 s · width 1.00 s"));
+    EXPECT_NEAR(ui->analysisVideoFrameSeconds(), 0.5, 1e-9) << "the video stands at the window's centre";
     EXPECT_EQ(ui->analysisBandMode(), QStringLiteral("Single"));
     EXPECT_EQ(ui->analysisFrequencyHz(), ui->frequency());
     EXPECT_EQ(ui->replayState(), QStringLiteral("Idle"));
     EXPECT_TRUE(waitUntil([] { return replayThreads() == 0; }, 2000ms)) << replayThreads();
+
+    // The window's result, once computed, keeps the video at its centre without the set window.
+    ASSERT_TRUE(analysed.count() > 0 || analysed.wait(30000 * kSlowdown)) << ui->analysisStatus().toStdString();
+    ASSERT_TRUE(analysed.front().front().toBool()) << ui->analysisStatus().toStdString();
+    ASSERT_TRUE(ui->hasPendingAnalysis());
+    ui->clearAnalysisWindow();
+    EXPECT_FALSE(ui->hasAnalysisWindow());
+    EXPECT_NEAR(ui->analysisVideoFrameSeconds(), 0.5, 1e-9);
+    ui->discardPendingAnalysis();
+    EXPECT_NEAR(ui->analysisVideoFrameSeconds(), durationS() / 2.0, 1e-9) << "no window: half the Measurement";
 }
 
 }  // namespace
