@@ -30,6 +30,7 @@
 #include <memory>
 
 #include "app/ui_controller.h"
+#include "controller_bench_main.h"
 #include "core/storage/device_profile.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
@@ -160,18 +161,5 @@ BENCHMARK(BM_FullRecompute)
 }  // namespace
 
 int main(int argc, char** argv) {
-    // libgomp reads its wait policy when it is loaded, before main: start again with it in place.
-    if (std::getenv("OMP_WAIT_POLICY") == nullptr) {
-        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
-        execv("/proc/self/exe", argv);
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("zk-bench"));
-    QCoreApplication::setApplicationName(QStringLiteral("zk-full-recompute-bench"));
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zk::bench::runControllerBenchmarks(argc, argv, "zk-full-recompute-bench");
 }

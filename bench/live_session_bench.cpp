@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "app/ui_controller.h"
+#include "controller_bench_main.h"
 #include "core/storage/device_profile.h"
 
 namespace {
@@ -238,22 +239,4 @@ BENCHMARK(BM_LiveSessionFromUdp)
 
 }  // namespace
 
-// The controller needs a GUI application; offscreen, with the settings of Qt's test location.
-int main(int argc, char** argv) {
-    // The application asks for passive OpenMP waits before anything runs; libgomp reads its settings
-    // when it is loaded, before main, so the run starts itself again with the variable in place.
-    if (std::getenv("OMP_WAIT_POLICY") == nullptr) {
-        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
-        execv("/proc/self/exe", argv);
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("zk-bench"));
-    QCoreApplication::setApplicationName(QStringLiteral("live-session"));
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return zk::bench::runControllerBenchmarks(argc, argv, "live-session"); }

@@ -21,6 +21,7 @@
 #include <functional>
 
 #include "app/ui_controller.h"
+#include "controller_bench_main.h"
 #include "core/storage/device_profile.h"
 
 namespace {
@@ -109,20 +110,6 @@ BENCHMARK(BM_FinalizeLongRecording)->Iterations(1)->Unit(benchmark::kSecond)->Us
 
 }  // namespace
 
-// The controller needs a GUI application; offscreen, with the settings of Qt's test location.
 int main(int argc, char** argv) {
-    // libgomp reads its wait policy when it is loaded, before main: start again with it in place.
-    if (std::getenv("OMP_WAIT_POLICY") == nullptr) {
-        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
-        execv("/proc/self/exe", argv);
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("zk-bench"));
-    QCoreApplication::setApplicationName(QStringLiteral("zk-recording-bench"));
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zk::bench::runControllerBenchmarks(argc, argv, "zk-recording-bench");
 }

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app/ui_controller.h"
+#include "controller_bench_main.h"
 #include "core/storage/device_profile.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
@@ -178,20 +179,4 @@ BENCHMARK(BM_ReplaySeekLatency)->Iterations(9)->Unit(benchmark::kMillisecond)->U
 
 }  // namespace
 
-// The controller needs a GUI application; offscreen, with the settings of Qt's test location.
-int main(int argc, char** argv) {
-    // libgomp reads its wait policy when it is loaded, before main: start again with it in place.
-    if (std::getenv("OMP_WAIT_POLICY") == nullptr) {
-        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
-        execv("/proc/self/exe", argv);
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("zk-bench"));
-    QCoreApplication::setApplicationName(QStringLiteral("zk-replay-bench"));
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return zk::bench::runControllerBenchmarks(argc, argv, "zk-replay-bench"); }
