@@ -332,18 +332,26 @@ TEST_F(NoiseCalibrationLive, ATargetOverTheCalibratedInterfererDominatesOnlyWith
         firstMapWhere(kTargetH, kTargetV, kInterfererH, kInterfererV);
     ASSERT_TRUE(cleaned.has_value()) << "with subtraction the target dominates";
     if (wideArray) {
-        // Settled maps of the 128-microphone array peak on the source that dominates.
-        ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 8; }, 5000ms));
-        const core::HeatmapGrid settled = peer.latestMap().value();
-        EXPECT_NEAR(settled.peakAzimuthDeg, kTargetH, 2.0);
-        EXPECT_NEAR(settled.peakElevationDeg, kTargetV, 2.0);
-        EXPECT_GT(levelAt(settled, kTargetH, kTargetV), levelAt(settled, kInterfererH, kInterfererV) + 1.0);
+        // Maps of the 128-microphone array come to peak on the source that dominates. A loaded
+        // machine drops datagrams, and each gap restarts the averages, so a map now and then is one
+        // made while they refill: the test waits for the settled one.
+        const auto settlesOn = [&](double h, double v, double otherH, double otherV, double marginDb) {
+            maps.clear();
+            return waitUntil(
+                [&] {
+                    if (maps.liveMapCount() < 3) return false;
+                    const std::optional<core::HeatmapGrid> map = peer.latestMap();
+                    return map && std::abs(map->peakAzimuthDeg - h) <= 2.0 &&
+                           std::abs(map->peakElevationDeg - v) <= 2.0 &&
+                           levelAt(*map, h, v) > levelAt(*map, otherH, otherV) + marginDb;
+                },
+                5000ms);
+        };
+        EXPECT_TRUE(settlesOn(kTargetH, kTargetV, kInterfererH, kInterfererV, 1.0))
+            << "with subtraction the maps peak on the target";
         ui.setNoiseSubtractionEnabled(false);
-        maps.clear();
-        ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 8; }, 5000ms));
-        const core::HeatmapGrid unsettled = peer.latestMap().value();
-        EXPECT_NEAR(unsettled.peakAzimuthDeg, kInterfererH, 2.0);
-        EXPECT_NEAR(unsettled.peakElevationDeg, kInterfererV, 2.0);
+        EXPECT_TRUE(settlesOn(kInterfererH, kInterfererV, kTargetH, kTargetV, 0.0))
+            << "without subtraction they peak on the interferer again";
     }
     ui.stopLive();
 }
