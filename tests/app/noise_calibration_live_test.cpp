@@ -196,7 +196,8 @@ class InterfererAndTarget {
         to_.sin_family = AF_INET;
         to_.sin_port = htons(kArrayPort);
         to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        interval_ = std::chrono::duration<double>(profile.udp->samplesPerDatagram / profile.sampleRateHz);
+        interval_ = std::chrono::duration<double>(static_cast<double>(profile.udp->samplesPerDatagram) /
+                                                  profile.sampleRateHz);
         std::vector<core::MicrophonePosition> mics;
         for (const auto& m : profile.microphones) mics.push_back({m.x, m.y, m.z});
         const double binHz = profile.sampleRateHz / 1024.0;
