@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/cancellable_file_hash.h"
 #include "core/beamforming/derived_matrix_cache.h"
 #include "core/storage/fnv1a.h"
 #include "core/streaming/replay_source.h"
@@ -21,25 +22,12 @@ const std::string kAlgorithmVersion = "1";
 fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
-constexpr std::size_t kHashChunkBytes = std::size_t{1} << 20;
-
-// The store's file hash, read in chunks with the cancel test between them: a long raw file must not
-// hold up a cancel for the whole of its reading.
+// A long raw file must not hold up a cancel for the whole of its reading.
 std::string hashOf(const fs::path& path, const std::function<bool()>& cancelled) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open file for hashing: " + path.string());
-    std::vector<std::byte> chunk(kHashChunkBytes);
-    std::uint64_t hash = core::kFnv1a64OffsetBasis;
-    while (true) {
-        if (cancelled && cancelled()) throw std::runtime_error("Band matrix computation cancelled");
-        in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
-        const std::streamsize got = in.gcount();
-        hash = core::fnv1a64Append(hash,
-                                   std::span<const std::byte>(chunk.data(), static_cast<std::size_t>(got)));
-        if (in.eof()) break;
-        if (!in) throw std::runtime_error("cannot read file for hashing: " + path.string());
-    }
-    return core::formatHash64(hash);
+    const std::optional<std::string> hash =
+        hashFileUnlessStopped(path, [&] { return !(cancelled && cancelled()); });
+    if (!hash) throw std::runtime_error("Band matrix computation cancelled");
+    return *hash;
 }
 
 core::DerivedMatrixKey cacheKeyOf(const FullRecomputeJob& job, const std::string& rawHash) {

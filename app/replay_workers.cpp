@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/cancellable_file_hash.h"
 #include "app/platform/thread_name.h"
 #include "app/replay_runner.h"
 #include "app/ui_controller.h"
@@ -36,7 +37,6 @@ constexpr auto kFirstMapNap = std::chrono::milliseconds(10);
 constexpr int kFirstMapTries = 60;
 constexpr std::uint64_t kWaterfallRows = 200;
 constexpr std::size_t kHistorySpectrumPoints = 8192;
-constexpr std::size_t kHashChunkBytes = 1 << 20;
 
 enum PostKind { kPostStarted, kPostPosition, kPostFinished, kPostFailed };
 
@@ -48,25 +48,6 @@ std::int64_t steadyNs(Clock::time_point t) {
 
 std::int64_t framesToNs(std::uint64_t frames, double sampleRateHz) {
     return static_cast<std::int64_t>(static_cast<double>(frames) / sampleRateHz * 1e9);
-}
-
-// The file's FNV-1a hash as the manifest writes it, read in chunks so that a stop is seen between them;
-// empty when stopped.
-template <class KeepGoing>
-std::optional<std::string> hashFileText(const fs::path& path, KeepGoing&& keepGoing) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open file for hashing: " + path.string());
-    std::vector<char> chunk(kHashChunkBytes);
-    std::uint64_t hash = core::kFnv1a64OffsetBasis;
-    while (in) {
-        if (!keepGoing()) return std::nullopt;
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const std::streamsize got = in.gcount();
-        if (in.bad()) throw std::runtime_error("cannot read file for hashing: " + path.string());
-        hash = core::fnv1a64Append(
-            hash, std::as_bytes(std::span<const char>(chunk.data(), static_cast<std::size_t>(got))));
-    }
-    return core::formatHash64(hash);
 }
 
 QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
@@ -151,11 +132,11 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
     try {
         const fs::path rawPath = start.record.directory / utf8Path(start.record.rawFile);
         const fs::path profilePath = start.record.directory / utf8Path(start.record.deviceProfileFile);
-        const std::optional<std::string> rawHash = hashFileText(rawPath, keepGoing);
+        const std::optional<std::string> rawHash = hashFileUnlessStopped(rawPath, keepGoing);
         if (!rawHash) return;
         if (*rawHash != start.record.rawHash)
             throw std::runtime_error("raw integrity hash does not match manifest");
-        const std::optional<std::string> profileHash = hashFileText(profilePath, keepGoing);
+        const std::optional<std::string> profileHash = hashFileUnlessStopped(profilePath, keepGoing);
         if (!profileHash) return;
         if (*profileHash != start.record.profileHash)
             throw std::runtime_error("frozen Profile hash does not match manifest");
