@@ -44,6 +44,14 @@ std::int64_t JsonValue::asInteger() const {
     return static_cast<std::int64_t>(value);
 }
 
+std::uint64_t JsonValue::unsignedInteger(std::string_view fieldName) const {
+    const double value = asNumber();
+    constexpr double kTwoPow64 = 18446744073709551616.0;
+    if (!(value >= 0.0 && value < kTwoPow64) || std::trunc(value) != value)
+        throw std::runtime_error(std::string(fieldName) + " must be a non-negative integer");
+    return static_cast<std::uint64_t>(value);
+}
+
 const JsonObject& JsonValue::asObject() const {
     if (const auto* object = std::get_if<JsonObject>(&data_)) return *object;
     notA("an object");

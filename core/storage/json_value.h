@@ -38,6 +38,9 @@ class JsonValue {
     // Truncates toward zero; saturates at the int64 limits beyond 2^63 (infinities included) and
     // refuses NaN as not a number, so no conversion is undefined.
     std::int64_t asInteger() const;
+    // A whole number in 0 .. 2^64 - 1 for the unsigned counts of stored files, so a value always reads
+    // back as it was written; std::runtime_error "<fieldName> must be a non-negative integer" otherwise.
+    std::uint64_t unsignedInteger(std::string_view fieldName) const;
     const JsonObject& asObject() const;
     JsonObject& asObject();
     const std::string& asString() const;

@@ -60,6 +60,21 @@ TEST(JsonValue, IntegerTruncatesTowardZero) {
     EXPECT_EQ(JsonValue(std::ldexp(1.0, 62)).asInteger(), std::int64_t{1} << 62);
 }
 
+TEST(JsonValue, UnsignedIntegerTakesOnlyWholeNumbersThatFitSixtyFourBits) {
+    EXPECT_EQ(JsonValue(0.0).unsignedInteger("n"), 0u);
+    EXPECT_EQ(JsonValue(std::ldexp(1.0, 63)).unsignedInteger("n"), std::uint64_t{1} << 63);
+    EXPECT_EQ(JsonValue(std::nextafter(std::ldexp(1.0, 64), 0.0)).unsignedInteger("n"),
+              std::numeric_limits<std::uint64_t>::max() - 2047);
+    for (const double bad : {-1.0, -0.5, 0.5, 12.9, std::ldexp(1.0, 64), 1e300,
+                             std::numeric_limits<double>::infinity(), std::nan("")}) {
+        EXPECT_EQ(messageOf<std::runtime_error>([&] { JsonValue(bad).unsignedInteger("totalFrames"); }),
+                  "totalFrames must be a non-negative integer")
+            << bad;
+    }
+    EXPECT_EQ(messageOf<std::runtime_error>([] { JsonValue(std::string("1")).unsignedInteger("n"); }),
+              "JSON value is not a number");
+}
+
 TEST(JsonValue, IntegerSaturatesBeyondSixtyFourBitsAndRefusesNaN) {
     constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
