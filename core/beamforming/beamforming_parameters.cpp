@@ -77,11 +77,11 @@ bool BeamformingParameters::setByKey(std::string_view key, double value) {
                               return true;
                           },
                           [&](IntegerField f) {
-                              // Converting a value outside the target range is undefined; the negated
-                              // comparison also refuses NaN.
+                              // Truncation toward zero keeps (-1, 2^32); converting a value outside it
+                              // is undefined. The negated comparison also refuses NaN.
                               constexpr double kUpperExclusive = 4294967296.0;
-                              if (!(value >= 0.0 && value < kUpperExclusive)) return false;
-                              this->*f = static_cast<std::uint32_t>(value);
+                              if (!(value > -1.0 && value < kUpperExclusive)) return false;
+                              this->*f = static_cast<std::uint32_t>(std::trunc(value));
                               return true;
                           },
                           [&](RealField f) {

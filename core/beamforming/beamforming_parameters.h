@@ -121,9 +121,9 @@ struct BeamformingParameters {
     double sblPruneRel = 1e-5;
 
     /// Sets a key of the selected algorithm without checking panel limits or touching revision.
-    /// Flags become value >= 0.5, integers take the value truncated toward zero. Returns false and
-    /// changes nothing for a key of another algorithm, or for an integer value that is NaN, infinite,
-    /// negative or beyond the u32 range.
+    /// Flags become value >= 0.5, integers take the value truncated toward zero (-0.5 stores 0).
+    /// Returns false and changes nothing for a key of another algorithm, or for an integer value that
+    /// is NaN or whose truncation lies outside the u32 range.
     bool setByKey(std::string_view key, double value);
 
     /// Reads a key of the selected algorithm (flags as 1.0 or 0.0); false for any other key.

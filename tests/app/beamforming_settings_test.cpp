@@ -164,6 +164,61 @@ TEST_F(BeamformingSettings, AcceptedValuesAreTruncatedOrFlaggedAndReportedWithou
     EXPECT_EQ(ui.beamformingParameterValue(QStringLiteral("phat_zero_diagonal")), 1.0);
 }
 
+// The panel maximum is what the spin box offers, not a rule: each count one above it is taken by the live
+// setter (ids 2 to 8) and the analysis setter (every id), while 0 and -0.5, which truncates to 0, are not.
+TEST_F(BeamformingSettings, CountsBeyondThePanelAreAcceptedAndOnlyZeroIsRefused) {
+    struct Count {
+        const char* algorithm;
+        const char* key;
+        double abovePanel;
+    };
+    const Count counts[] = {
+        {"02 Functional", "functional_order", 65},
+        {"05 MUSIC", "music_source_count", 17},
+        {"06 Auto-MUSIC", "auto_music_max_sources", 33},
+        {"07 Orthogonal", "orthogonal_max_modes", 33},
+        {"09 CLEAN-SC", "clean_max_iterations", 201},
+        {"10 DAMAS", "damas_iterations", 501},
+        {"10 DAMAS", "damas_stride", 9},
+        {"11 DAMAS-FISTA", "damas_fista_iterations", 501},
+        {"11 DAMAS-FISTA", "damas_fista_stride", 9},
+        {"12 NNLS", "nnls_iterations", 501},
+        {"12 NNLS", "nnls_stride", 100},
+        {"13 Sparse-FISTA", "sparse_fista_iterations", 1000},
+        {"13 Sparse-FISTA", "sparse_fista_stride", 9},
+        {"14 SBL / ARD", "sbl_iterations", 101},
+        {"14 SBL / ARD", "sbl_stride", 9},
+    };
+    for (const Count& c : counts) {
+        SCOPED_TRACE(c.key);
+        UiController ui;
+        const QString name = QLatin1String(c.algorithm);
+        const QString key = QLatin1String(c.key);
+        const QString refused = QStringLiteral("Invalid value for ") + key;
+        if (name.left(2).toInt() <= 8) {
+            ui.setAlgorithm(name);
+            ui.setBeamformingParameter(key, c.abovePanel);
+            EXPECT_EQ(ui.statusText(), QStringLiteral("Parameter %1 updated").arg(key));
+            EXPECT_EQ(ui.beamformingParameterValue(key), c.abovePanel);
+            for (const double zero : {0.0, -0.5}) {
+                ui.setBeamformingParameter(key, zero);
+                EXPECT_EQ(ui.statusText(), refused) << zero;
+                EXPECT_EQ(ui.beamformingParameterValue(key), c.abovePanel) << zero;
+            }
+        }
+        ui.setAnalysisAlgorithm(name);
+        ui.setStatusText({});
+        ui.setAnalysisBeamformingParameter(key, c.abovePanel);
+        EXPECT_EQ(ui.statusText(), QString());
+        EXPECT_EQ(ui.analysisBeamformingParameterValue(key), c.abovePanel);
+        for (const double zero : {0.0, -0.5}) {
+            ui.setAnalysisBeamformingParameter(key, zero);
+            EXPECT_EQ(ui.statusText(), refused) << zero;
+            EXPECT_EQ(ui.analysisBeamformingParameterValue(key), c.abovePanel) << zero;
+        }
+    }
+}
+
 TEST_F(BeamformingSettings, TheDiagonalFlagIsAParameterOfEveryAlgorithmAndFollowsItsProperty) {
     UiController ui;
     BeamformingSettingsTestPeer peer(ui);

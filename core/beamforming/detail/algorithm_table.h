@@ -75,11 +75,12 @@ constexpr ParameterRow integerRow(std::string_view key, std::string_view label, 
                                   IntegerField field, ValidityLimits validity) {
     return {key, label, limits, 1.0, "", field, validity};
 }
-// A count is valid from 1 up to its panel maximum: beyond it the work (sweeps, coarse points, modes)
-// grows without bound.
+// A count is valid whenever it is not 0: its panel maximum only bounds what the panel offers. What a
+// count would make unbounded is bounded where it arises (the MUSIC map reduces its source count to
+// M - 1, the deconvolution driver caps its coarse grid).
 constexpr ParameterRow countRow(std::string_view key, std::string_view label, ParameterLimits limits,
                                 IntegerField field) {
-    return integerRow(key, label, limits, field, closedRange(1.0, limits.maximum));
+    return integerRow(key, label, limits, field, finiteAtLeast(1.0));
 }
 constexpr ParameterRow realRow(std::string_view key, std::string_view label, ParameterLimits limits,
                                double step, std::string_view unit, RealField field, ValidityLimits validity) {

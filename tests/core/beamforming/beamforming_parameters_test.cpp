@@ -297,7 +297,7 @@ TEST(BeamformingParameters, IntegerValuesThatCannotConvertAreRefused) {
         SCOPED_TRACE(r.key);
         const BeamformingParameters before = withAlgorithm(r.id);
         BeamformingParameters p = before;
-        for (double bad : {kNaN, kInf, -kInf, -1.0, -0.5, -1e300, 4294967296.0, 4294967296.5, 1e19, 1e300}) {
+        for (double bad : {kNaN, kInf, -kInf, -1.0, -1.5, -1e300, 4294967296.0, 4294967296.5, 1e19, 1e300}) {
             EXPECT_FALSE(p.setByKey(r.key, bad)) << bad;
             EXPECT_EQ(allFields(p), allFields(before)) << bad;
         }
@@ -311,6 +311,13 @@ TEST(BeamformingParameters, IntegerValuesThatCannotConvertAreRefused) {
         ASSERT_TRUE(p.setByKey(r.key, 0.999));
         ASSERT_TRUE(p.getByKey(r.key, value));
         EXPECT_EQ(value, 0.0);
+        // Truncation toward zero brings a value above -1 to 0.
+        for (const double small : {-0.5, -0.999}) {
+            ASSERT_TRUE(p.setByKey(r.key, 5.0));
+            ASSERT_TRUE(p.setByKey(r.key, small)) << small;
+            ASSERT_TRUE(p.getByKey(r.key, value));
+            EXPECT_EQ(value, 0.0) << small;
+        }
     }
 }
 
@@ -374,7 +381,7 @@ TEST(BeamformingParameters, PerAlgorithmValidityBoundaries) {
         {2, "functional_order", 0, false},
         {2, "functional_order", 1, true},
         {2, "functional_order", 64, true},
-        {2, "functional_order", 65, false},
+        {2, "functional_order", 65, true},
         {2, "functional_eigen_tolerance", 0, true},
         {2, "functional_eigen_tolerance", -tiny, false},
         {2, "functional_eigen_tolerance", 1.0, true},
@@ -402,11 +409,13 @@ TEST(BeamformingParameters, PerAlgorithmValidityBoundaries) {
         {4, "robust_capon_floor", kInf, false},
         {5, "music_source_count", 0, false},
         {5, "music_source_count", 1, true},
+        {5, "music_source_count", 17, true},
         {5, "music_floor", tiny, true},
         {5, "music_floor", 0, false},
         {5, "music_floor", kNaN, false},
         {6, "auto_music_max_sources", 0, false},
         {6, "auto_music_max_sources", 1, true},
+        {6, "auto_music_max_sources", 33, true},
         {6, "auto_music_estimator", 0, false},
         {6, "auto_music_estimator", 1, true},
         {6, "auto_music_estimator", 3, true},
@@ -419,6 +428,7 @@ TEST(BeamformingParameters, PerAlgorithmValidityBoundaries) {
         {6, "auto_music_eigen_floor", kNaN, false},
         {7, "orthogonal_max_modes", 0, false},
         {7, "orthogonal_max_modes", 1, true},
+        {7, "orthogonal_max_modes", 33, true},
         {7, "orthogonal_eigen_threshold", 0, true},
         {7, "orthogonal_eigen_threshold", -tiny, false},
         {7, "orthogonal_eigen_threshold", kInf, false},
@@ -438,14 +448,17 @@ TEST(BeamformingParameters, PerAlgorithmValidityBoundaries) {
         {9, "clean_loop_gain", kNaN, false},
         {9, "clean_max_iterations", 0, false},
         {9, "clean_max_iterations", 1, true},
+        {9, "clean_max_iterations", 201, true},
         {9, "clean_stop_db", -tiny, true},
         {9, "clean_stop_db", 0, false},
         {9, "clean_stop_db", -kInf, false},
         {9, "clean_stop_db", kNaN, false},
         {10, "damas_iterations", 0, false},
         {10, "damas_iterations", 1, true},
+        {10, "damas_iterations", 501, true},
         {10, "damas_stride", 0, false},
         {10, "damas_stride", 1, true},
+        {10, "damas_stride", 9, true},
         {10, "damas_relaxation", 0, false},
         {10, "damas_relaxation", tiny, true},
         {10, "damas_relaxation", 2.0, true},
@@ -454,17 +467,25 @@ TEST(BeamformingParameters, PerAlgorithmValidityBoundaries) {
         {11, "damas_fista_iterations", 0, false},
         {11, "damas_fista_stride", 0, false},
         {11, "damas_fista_stride", 1, true},
+        {11, "damas_fista_stride", 9, true},
+        {11, "damas_fista_iterations", 501, true},
         {11, "damas_fista_tolerance", tiny, true},
         {11, "damas_fista_tolerance", 0, false},
         {11, "damas_fista_tolerance", kInf, false},
         {12, "nnls_iterations", 0, false},
         {12, "nnls_stride", 0, false},
         {12, "nnls_iterations", 1, true},
+        {12, "nnls_iterations", 501, true},
+        {12, "nnls_stride", 9, true},
+        {12, "nnls_stride", 100, true},
         {12, "nnls_tolerance", tiny, true},
         {12, "nnls_tolerance", 0, false},
         {12, "nnls_tolerance", kNaN, false},
         {13, "sparse_fista_iterations", 0, false},
         {13, "sparse_fista_stride", 0, false},
+        {13, "sparse_fista_stride", 9, true},
+        {13, "sparse_fista_iterations", 501, true},
+        {13, "sparse_fista_iterations", 1000, true},
         {13, "sparse_fista_lambda_rel", 0, true},
         {13, "sparse_fista_lambda_rel", -tiny, false},
         {13, "sparse_fista_lambda_rel", 5.0, true},
@@ -473,8 +494,10 @@ TEST(BeamformingParameters, PerAlgorithmValidityBoundaries) {
         {13, "sparse_fista_tolerance", 0, false},
         {14, "sbl_iterations", 0, false},
         {14, "sbl_iterations", 1, true},
+        {14, "sbl_iterations", 101, true},
         {14, "sbl_stride", 0, false},
         {14, "sbl_stride", 1, true},
+        {14, "sbl_stride", 9, true},
         {14, "sbl_noise_rel", tiny, true},
         {14, "sbl_noise_rel", 0, false},
         {14, "sbl_noise_rel", kNaN, false},

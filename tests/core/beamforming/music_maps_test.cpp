@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
+#include "core/beamforming/beamforming_parameters.h"
+#include "core/beamforming/compute_beamforming_map.h"
 #include "steering_test_model.h"
 #include "test_support.h"
 
@@ -137,6 +139,31 @@ TEST(MusicMap, SourceCountIsClampedToChannelsMinusOne) {
     EXPECT_EQ(clamped.power, largest.power);
     EXPECT_EQ(fx.fixed(matrices, kFreqs, 16).power, general(16).power);
     EXPECT_NE(fx.fixed(matrices, kFreqs, 2).power, largest.power);
+}
+
+// The user's road: a record's count passes the validity rule beyond the panel's 16 and reaches the map,
+// which reduces a count above M - 1 itself.
+TEST(MusicMap, RecordCountsBeyondThePanelAreMappedAndReducedToChannelsMinusOne) {
+    MusicFixture fx;
+    const auto matrices = fx.band({fx.grid.cell(5, 5), fx.grid.cell(7, 15)}, kFreqs, 0.2);
+    FrequencyBand band;
+    band.binFrequenciesHz = kFreqs;
+    const auto recordMap = [&](double count) {
+        BeamformingParameters p;
+        p.algorithm = 5;
+        EXPECT_TRUE(p.setByKey("music_source_count", count));
+        EXPECT_TRUE(p.isValid(fx.mics.size())) << count;
+        return computeBeamformingMap(fx.beamformer, matrices, band, p, 10, fx.grid.hSpan, fx.grid.vSpan,
+                                     fx.grid.hStep);
+    };
+    const HeatmapGrid seventeen = recordMap(17);
+    const HeatmapGrid reduced = recordMap(23);
+    EXPECT_EQ(seventeen.power, fx.fixed(matrices, kFreqs, 17).power);
+    EXPECT_NE(seventeen.power, recordMap(16).power);
+    EXPECT_NE(seventeen.power, reduced.power);
+    for (const double count : {24.0, 100.0, 4294967295.0}) {
+        EXPECT_EQ(recordMap(count).power, reduced.power) << count;
+    }
 }
 
 TEST(MusicMap, TwoChannelsAlwaysUseOneSource) {
