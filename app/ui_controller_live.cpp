@@ -6,6 +6,7 @@
 
 #include "app/platform/process_memory.h"
 #include "app/ui_controller.h"
+#include "core/beamforming/camera_grid.h"
 #include "core/streaming/source_analysis.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 #include "core/streaming/synthetic_source.h"
@@ -287,10 +288,9 @@ void UiController::runOnce() {
         settings.bin = static_cast<std::uint64_t>(
             std::max(0L, std::lround(live_.frequency / static_cast<double>(profile.sampleRateHz) * 256.0)));
         settings.frequencyHz = live_.frequency;
-        const bool hasFieldOfView =
-            profile.camera.has_value() && profile.camera->hfovDeg > 0.0 && profile.camera->vfovDeg > 0.0;
-        const double halfH = hasFieldOfView ? profile.camera->hfovDeg / 2.0 : 32.0;
-        const double halfV = hasFieldOfView ? profile.camera->vfovDeg / 2.0 : 24.0;
+        const core::CameraFieldOfView fov = core::mapFieldOfView(profile);
+        const double halfH = fov.horizontalDeg / 2.0;
+        const double halfV = fov.verticalDeg / 2.0;
         settings.azimuthMinDeg = -halfH;
         settings.azimuthMaxDeg = halfH;
         settings.azimuthCount = static_cast<std::uint64_t>(std::floor(2.0 * halfH)) + 1;

@@ -59,14 +59,15 @@ BandMatrix computeBandMatrix(IRawSampleSource& source, const DeviceProfile& prof
                              const BandMatrixRequest& request, BandMatrixProgress progress,
                              BandMatrixCancel cancel);
 
-// The map of a frozen band matrix on the profile's camera grid (its field of view, else 64 x 48
-// degrees) at gridStep degrees. Throws std::invalid_argument for a bad profile, an empty matrix, bad
+// The map of a frozen band matrix on the profile's camera grid (mapFieldOfView: its field of view, else
+// 64 x 48 degrees) at gridStep degrees. Throws std::invalid_argument for a bad profile, an empty matrix, bad
 // parameters or a grid step outside 0.25 .. 10.
 HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfile& profile,
                                 const BeamformingParameters& parameters, double gridStep);
 
 // computeBandMatrix, then the map, from noise-subtracted matrices when the request carries a usable,
-// enabled noise floor and the subtraction succeeds. Throws as the two calls do.
+// enabled noise floor and the subtraction succeeds. Throws as the two calls do; a camera grid the render
+// would refuse ("invalid camera grid") is refused before any sample is read.
 BandMatrixMapResult recomputeBandMatrixMap(IRawSampleSource& source, const DeviceProfile& profile,
                                            const BandMatrixRequest& request, BandMatrixProgress progress,
                                            BandMatrixCancel cancel);

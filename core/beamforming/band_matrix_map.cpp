@@ -12,8 +12,6 @@ namespace {
 
 constexpr double kMinGridStepDeg = 0.25;
 constexpr double kMaxGridStepDeg = 10.0;
-constexpr double kDefaultHorizontalSpanDeg = 64.0;
-constexpr double kDefaultVerticalSpanDeg = 48.0;
 
 bool usableNoiseFloor(const NoiseFloorProfile* floor) {
     return floor != nullptr && floor->channelCount != 0 && floor->fftSize != 0 &&
@@ -45,6 +43,15 @@ NoiseFloorProfile floorForSums(const NoiseFloorProfile& floor, const std::vector
     return scaled;
 }
 
+bool gridStepInRange(double gridStep) { return gridStep >= kMinGridStepDeg && gridStep <= kMaxGridStepDeg; }
+
+// The grid a render maps over (computeBeamformingMap builds the same one from its spans and step).
+CameraGridSpec renderGrid(const DeviceProfile& profile, const BeamformingParameters& parameters,
+                          double gridStep) {
+    const CameraFieldOfView fov = mapFieldOfView(profile);
+    return {fov.horizontalDeg, fov.verticalDeg, 0.0, 0.0, gridStep, gridStep, parameters.focusDistanceM};
+}
+
 }  // namespace
 
 HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfile& profile,
@@ -55,22 +62,28 @@ HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfil
     if (!parameters.isValid(profile.channelCount))
         throw std::invalid_argument("invalid beamforming parameters");
     // Written so that NaN fails too.
-    if (!(gridStep >= kMinGridStepDeg && gridStep <= kMaxGridStepDeg))
+    if (!gridStepInRange(gridStep))
         throw std::invalid_argument("analysis grid step is outside supported range");
 
     std::vector<MicrophonePosition> microphones;
     microphones.reserve(profile.microphones.size());
     for (const MicrophoneChannel& m : profile.microphones) microphones.push_back({m.x, m.y, m.z});
     const Beamformer beamformer(std::move(microphones), parameters.speedOfSoundMps);
-    const double horizontalSpanDeg = profile.camera ? profile.camera->hfovDeg : kDefaultHorizontalSpanDeg;
-    const double verticalSpanDeg = profile.camera ? profile.camera->vfovDeg : kDefaultVerticalSpanDeg;
+    const CameraGridSpec grid = renderGrid(profile, parameters, gridStep);
     return computeBeamformingMap(beamformer, bandMatrix.matrices, bandMatrix.band, parameters,
-                                 bandMatrix.stftFrames, horizontalSpanDeg, verticalSpanDeg, gridStep);
+                                 bandMatrix.stftFrames, grid.horizontalSpanDeg, grid.verticalSpanDeg,
+                                 gridStep);
 }
 
 BandMatrixMapResult recomputeBandMatrixMap(IRawSampleSource& source, const DeviceProfile& profile,
                                            const BandMatrixRequest& request, BandMatrixProgress progress,
                                            BandMatrixCancel cancel) {
+    // A grid the render would refuse fails the same way whatever the window holds, so it is refused
+    // before the window is read; the render's earlier checks keep their messages and their order.
+    if (profile.isValid() && request.parameters.isValid(profile.channelCount) &&
+        gridStepInRange(request.gridStep)) {
+        checkCameraGrid(renderGrid(profile, request.parameters, request.gridStep));
+    }
     BandMatrixMapResult result;
     result.bandMatrix = computeBandMatrix(source, profile, request, std::move(progress), std::move(cancel));
     const BandMatrix& computed = result.bandMatrix;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "core/storage/device_profile.h"
+
 namespace zk::core {
 
 namespace {
@@ -26,6 +28,13 @@ bool CameraGridSpec::sameAs(const CameraGridSpec& o) const {
            horizontalCentreDeg == o.horizontalCentreDeg && verticalCentreDeg == o.verticalCentreDeg &&
            horizontalStepDeg == o.horizontalStepDeg && verticalStepDeg == o.verticalStepDeg &&
            focusDistanceM == o.focusDistanceM;
+}
+
+CameraFieldOfView mapFieldOfView(const DeviceProfile& profile) {
+    if (profile.camera && profile.camera->hfovDeg > 0.0 && profile.camera->vfovDeg > 0.0) {
+        return {profile.camera->hfovDeg, profile.camera->vfovDeg};
+    }
+    return {};
 }
 
 void checkCameraGrid(const CameraGridSpec& grid) {

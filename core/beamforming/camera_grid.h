@@ -6,6 +6,18 @@
 
 namespace zk::core {
 
+struct DeviceProfile;
+
+// The spans of the map grid of an array, in degrees.
+struct CameraFieldOfView {
+    double horizontalDeg = 64.0;
+    double verticalDeg = 48.0;
+};
+
+// The camera's field of view, or 64 x 48 degrees when the profile has no camera block or its block gives
+// no positive field of view in either direction (a block without "hfovDeg" and "vfovDeg" holds 0 x 0).
+CameraFieldOfView mapFieldOfView(const DeviceProfile& profile);
+
 // A grid of viewing directions over the camera picture, in degrees; an infinite focus distance (either
 // sign) means far field.
 struct CameraGridSpec {

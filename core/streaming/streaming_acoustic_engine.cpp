@@ -19,17 +19,7 @@ constexpr std::uint64_t kMatrixParallelBins = 4;
 constexpr std::size_t kNoiseCaptureLimit = 128;
 constexpr double kFarField = std::numeric_limits<double>::infinity();
 
-struct FieldOfView {
-    double horizontalDeg;
-    double verticalDeg;
-};
-
-FieldOfView fieldOfView(const DeviceProfile& profile) {
-    if (profile.camera) return {profile.camera->hfovDeg, profile.camera->vfovDeg};
-    return {64.0, 48.0};
-}
-
-CameraGridSpec gridOf(const FieldOfView& fov, double focusDistanceM) {
+CameraGridSpec gridOf(const CameraFieldOfView& fov, double focusDistanceM) {
     return {fov.horizontalDeg, fov.verticalDeg, 0.0, 0.0, kGridStepDeg, kGridStepDeg, focusDistanceM};
 }
 
@@ -87,7 +77,7 @@ void StreamingAcousticEngine::configure(const DeviceProfile& profile, const Stre
     }
 
     // The whole pipeline is built aside and committed at the end, so a failure (a band the frame size
-    // cannot hold, a camera block without a field of view) leaves the engine as it was.
+    // cannot hold, a field of view of 180 degrees or more) leaves the engine as it was.
     DeviceProfile profileCopy = profile;
     StreamingEngineConfig configCopy = config;
     ChannelGatherMap gather = buildChannelGatherMap(
@@ -102,7 +92,7 @@ void StreamingAcousticEngine::configure(const DeviceProfile& profile, const Stre
     std::vector<CrossSpectralMatrix> matrices = makeMatrices(m, band.binIndices.size(), alpha);
     std::vector<std::complex<double>> bandBuffer(band.binIndices.size() * m);
 
-    const FieldOfView fov = fieldOfView(profile);
+    const CameraFieldOfView fov = mapFieldOfView(profile);
     auto context = std::make_shared<MapRenderContext>();
     context->beamformer = std::make_shared<Beamformer>(positionsOf(profile), 343.0);
     context->horizontalSpanDeg = fov.horizontalDeg;

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "band_matrix_test_support.h"
 #include "core/beamforming/band_matrix.h"
@@ -86,6 +88,85 @@ TEST(BandMatrixMeasurement, PlaneWaveWindowPeaksAtItsDirectionAndMatchesANaiveDf
     const HeatmapGrid again = renderBandMatrixMap(cached, profile, request.parameters, request.gridStep);
     EXPECT_EQ(again.power, result.map.power);
     EXPECT_EQ(again.representativeFrequencyHz, result.map.representativeFrequencyHz);
+}
+
+// The profile text with a camera block of the given members after its resolution.
+std::string withCamera(const std::string& profileText, const std::string& fieldOfView) {
+    return profileText.substr(0, profileText.size() - 1) +
+           ", \"camera\": {\"resolution\": {\"width\": 640, \"height\": 480}" + fieldOfView + "}}";
+}
+
+// A camera block that gives no positive field of view maps over 64 x 48 degrees, as a profile without one
+// does; read back from the Measurement's frozen profile file, as the Full Recompute reads it.
+TEST(BandMatrixMeasurement, CameraWithoutAFieldOfViewMapsOverSixtyFourByFortyEightDegrees) {
+    const std::string bare = test::arrayProfileText(test::scatteredArray(16, 0.25));
+    const std::string noFieldOfView = withCamera(bare, "");
+    const DeviceProfile written = parseDeviceProfile(noFieldOfView);
+    ASSERT_TRUE(written.camera.has_value());
+    ASSERT_EQ(written.camera->hfovDeg, 0.0);
+
+    // 4031.25 Hz (bin 86 of 1024 at 48 kHz) from 20 degrees right and 10 degrees down.
+    const std::vector<std::int16_t> wire = test::wireSamples(written, 6144, {{4031.25, 20, -10, 8000}}, 100);
+    const test::TempFolder project;
+    createProject(project.path(), "p");
+    Recording recording(project.path(), "m1", noFieldOfView, "camera without field of view");
+    recording.append(wire);
+    const MeasurementRecord measurement = recording.finalize("").measurement;
+    const DeviceProfile profile = loadDeviceProfile(measurement.directory / measurement.deviceProfileFile);
+    ASSERT_EQ(profile, written);
+
+    ReplaySource source(measurement.directory / measurement.rawFile);
+    source.configure(profile);
+    source.start();
+    BandMatrixRequest request;
+    request.frameSize = 1024;
+    request.hopSize = 512;
+    request.band = {0, 1, 4031.25, 2000.0, 0};
+    request.totalFrames = source.totalFrames();
+    request.gridStep = 2.0;
+    const BandMatrixMapResult result = recomputeBandMatrixMap(source, profile, request, {}, {});
+
+    const HeatmapGrid& map = result.map;
+    ASSERT_EQ(map.width, 33u);
+    ASSERT_EQ(map.height, 25u);
+    EXPECT_EQ(map.azimuthDeg.front(), -32.0);
+    EXPECT_EQ(map.azimuthDeg.back(), 32.0);
+    EXPECT_EQ(map.elevationDeg.front(), -24.0);
+    EXPECT_EQ(map.elevationDeg.back(), 24.0);
+    EXPECT_EQ(map.peakAzimuthDeg, 20.0);
+    EXPECT_EQ(map.peakElevationDeg, -10.0);
+
+    const HeatmapGrid withoutCamera =
+        renderBandMatrixMap(result.bandMatrix, parseDeviceProfile(bare), request.parameters, 2.0);
+    EXPECT_EQ(withoutCamera.power, map.power);
+    for (const char* fieldOfView :
+         {R"(, "hfovDeg": 60)", R"(, "vfovDeg": 40)", R"(, "hfovDeg": -60, "vfovDeg": -45)"}) {
+        SCOPED_TRACE(fieldOfView);
+        const DeviceProfile partial = parseDeviceProfile(withCamera(bare, fieldOfView));
+        EXPECT_EQ(renderBandMatrixMap(result.bandMatrix, partial, request.parameters, 2.0).power, map.power);
+    }
+}
+
+// A field of view the grid cannot hold fails on every window alike, so it fails before the first read.
+TEST(BandMatrixMeasurement, AGridTheRenderRefusesFailsBeforeAnySampleIsRead) {
+    const std::string bare = test::arrayProfileText(test::scatteredArray(4, 0.1));
+    const DeviceProfile profile = parseDeviceProfile(withCamera(bare, R"(, "hfovDeg": 200, "vfovDeg": 100)"));
+    const std::vector<std::int16_t> wire = test::wireSamples(profile, 4096, {{3000, 0, 0, 1000}});
+    BandMatrixRequest request;
+    request.frameSize = 1024;
+    request.hopSize = 512;
+    request.gridStep = 2.0;
+    test::ScriptedSource source(wire, 4);
+    zk::test::expectThrowExactly<std::invalid_argument>(
+        [&] { recomputeBandMatrixMap(source, profile, request, {}, {}); }, "invalid camera grid");
+    EXPECT_TRUE(source.requests.empty());
+    // The render's earlier refusals keep their own messages, after the window was read.
+    request.gridStep = 0.2;
+    test::ScriptedSource again(wire, 4);
+    zk::test::expectThrowExactly<std::invalid_argument>(
+        [&] { recomputeBandMatrixMap(again, profile, request, {}, {}); },
+        "analysis grid step is outside supported range");
+    EXPECT_FALSE(again.requests.empty());
 }
 
 }  // namespace

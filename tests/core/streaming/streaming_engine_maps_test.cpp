@@ -74,6 +74,40 @@ TEST(StreamingEngineMaps, SupersededRecordIsDroppedAndTheNewestRendered) {
     }
 }
 
+// A camera block without a positive field of view maps over 64 x 48 degrees at 1 degree, as a profile
+// without one does, on the DAS path's own grid and on a matrix algorithm's.
+TEST(StreamingEngineMaps, CameraWithoutAFieldOfViewMapsOverSixtyFourByFortyEightDegrees) {
+    const DeviceProfile bare = spiralProfile(4, 0.05, 0.0, 0.0);
+    ASSERT_FALSE(bare.camera.has_value());
+    DeviceProfile noFieldOfView = bare;
+    noFieldOfView.camera = CameraCalibration{};
+    noFieldOfView.camera->width = 640;
+    noFieldOfView.camera->height = 480;
+    DeviceProfile horizontalOnly = noFieldOfView;
+    horizontalOnly.camera->hfovDeg = 60.0;
+    const auto mapOf = [](const DeviceProfile& profile, std::int32_t algorithm) {
+        StreamingAcousticEngine engine;
+        engine.configure(profile, liveConfig(algorithm, customBand(4000.0, 200.0)));
+        pushLogical(engine, profile, noiseSamples(4, 1024));  // the first map is published at once
+        EXPECT_TRUE(engine.renderPendingMap());
+        return engine.latestMap().value_or(HeatmapGrid{});
+    };
+    for (const std::int32_t algorithm : {kDas, kMvdr}) {
+        SCOPED_TRACE(algorithm);
+        const HeatmapGrid expected = mapOf(bare, algorithm);
+        for (const DeviceProfile* profile : {&noFieldOfView, &horizontalOnly}) {
+            const HeatmapGrid map = mapOf(*profile, algorithm);
+            ASSERT_EQ(map.width, 65u);
+            ASSERT_EQ(map.height, 49u);
+            EXPECT_EQ(map.azimuthDeg.front(), -32.0);
+            EXPECT_EQ(map.azimuthDeg.back(), 32.0);
+            EXPECT_EQ(map.elevationDeg.front(), -24.0);
+            EXPECT_EQ(map.elevationDeg.back(), 24.0);
+            EXPECT_EQ(map.power, expected.power);
+        }
+    }
+}
+
 // A job queued before a reset is dropped; one a map thread took just before the reset is rendered, but its
 // map is not stored. The render (MVDR over 32 bins, 128 microphones, 65 x 49 cells) lasts far longer than
 // the 10 ms wait.
