@@ -26,6 +26,8 @@ constexpr std::uint64_t kSchemaVersion = 1;
 constexpr std::uint64_t kMaxChannels = 4096;
 constexpr std::uint64_t kMaxBins = 65536;
 constexpr const char* kTruncated = "truncated derived matrix data";
+static_assert(kMaxDerivedMatrixBytes == std::uint64_t{2} << 30, "the message names the budget");
+constexpr const char* kOverBudget = "derived matrix needs more than 2 GiB of memory";
 // A sidecar holds ten short fields; anything near this size is not one.
 constexpr std::size_t kMaxMetadataBytes = std::size_t{1} << 20;
 
@@ -52,7 +54,7 @@ std::string keyText(const DerivedMatrixKey& key) {
     return text;
 }
 
-std::string sidecarText(const DerivedMatrixKey& key) {
+std::string sidecarText(const DerivedMatrixKey& key, std::uint64_t dataHash) {
     std::string text = "{\n";
     const auto member = [&text](std::string_view name, const std::string& value, bool last = false) {
         text += "  \"";
@@ -72,7 +74,8 @@ std::string sidecarText(const DerivedMatrixKey& key) {
     member("rawHash", quoted(key.rawHash));
     member("profileHash", quoted(key.profileHash));
     member("windowStartFrame", std::to_string(key.windowStartFrame));
-    member("windowFrameCount", std::to_string(key.windowFrameCount), true);
+    member("windowFrameCount", std::to_string(key.windowFrameCount));
+    member("dataHash", quoted(formatHash64(dataHash)), true);
     text += "}\n";
     return text;
 }
@@ -82,8 +85,18 @@ fs::path entryPath(const fs::path& measurementDirectory, const DerivedMatrixKey&
     return measurementDirectory / "derived" / ("csm_" + derivedMatrixKey(key) + std::string(suffix));
 }
 
-// Truncated toward zero; negative values wrap as the integer conversion of the format does.
-std::uint64_t integerOf(const JsonValue& value) { return static_cast<std::uint64_t>(value.asInteger()); }
+// Only what the writer can write back: whole non-negative counts and finite reals.
+std::uint64_t countOf(const JsonValue& root, std::string_view name) {
+    return root.at(name).unsignedInteger("derived matrix " + std::string(name));
+}
+
+double realOf(const JsonValue& root, std::string_view name) {
+    try {
+        return root.at(name).finiteNumber("derived matrix " + std::string(name));
+    } catch (const std::invalid_argument& error) {
+        throw std::runtime_error(error.what());
+    }
+}
 
 bool isRegularFile(const fs::path& path) {
     std::error_code error;
@@ -127,7 +140,7 @@ bool derivedMatrixExists(const fs::path& measurementDirectory, const DerivedMatr
                stored.customBandwidthHz == key.customBandwidthHz &&
                stored.targetBinCount == key.targetBinCount && stored.rawHash == key.rawHash &&
                stored.profileHash == key.profileHash && stored.windowStartFrame == key.windowStartFrame &&
-               stored.windowFrameCount == key.windowFrameCount;
+               stored.windowFrameCount == key.windowFrameCount && !stored.dataHash.empty();
     } catch (...) {
         return false;
     }
@@ -148,16 +161,17 @@ DerivedMatrixMetadata readDerivedMatrixMetadata(const fs::path& measurementDirec
     const JsonValue root = parseJsonDocument(text);
 
     DerivedMatrixMetadata metadata;
-    metadata.frameSize = integerOf(root.at("frameSize"));
-    metadata.hopSize = integerOf(root.at("hopSize"));
+    metadata.frameSize = countOf(root, "frameSize");
+    metadata.hopSize = countOf(root, "hopSize");
     metadata.bandMode = root.at("bandMode").asString();
-    metadata.centerFrequencyHz = root.at("centerFrequencyHz").asNumber();
-    metadata.customBandwidthHz = root.at("customBandwidthHz").asNumber();
-    metadata.targetBinCount = integerOf(root.at("targetBinCount"));
+    metadata.centerFrequencyHz = realOf(root, "centerFrequencyHz");
+    metadata.customBandwidthHz = realOf(root, "customBandwidthHz");
+    metadata.targetBinCount = countOf(root, "targetBinCount");
     metadata.rawHash = root.at("rawHash").asString();
     metadata.profileHash = root.at("profileHash").asString();
-    if (root.contains("windowStartFrame")) metadata.windowStartFrame = integerOf(root.at("windowStartFrame"));
-    if (root.contains("windowFrameCount")) metadata.windowFrameCount = integerOf(root.at("windowFrameCount"));
+    if (root.contains("windowStartFrame")) metadata.windowStartFrame = countOf(root, "windowStartFrame");
+    if (root.contains("windowFrameCount")) metadata.windowFrameCount = countOf(root, "windowFrameCount");
+    if (root.contains("dataHash")) metadata.dataHash = root.at("dataHash").asString();
     return metadata;
 }
 
@@ -165,6 +179,8 @@ BandMatrix readDerivedMatrix(const fs::path& measurementDirectory, const Derived
     const FileHandle file = openFileForReading(derivedMatrixDataPath(measurementDirectory, key));
     const std::optional<std::uint64_t> size = file ? regularFileSize(file.get()) : std::nullopt;
     if (!size) throw std::runtime_error("cannot open derived matrix data");
+    const std::string expectedHash = readDerivedMatrixMetadata(measurementDirectory, key).dataHash;
+    if (expectedHash.empty()) throw std::runtime_error("derived matrix checksum is missing");
     BinaryReader in(file.get(), *size, kTruncated);
     if (!in.matchMagic(kMagic)) throw std::runtime_error("unsupported derived matrix format");
     if (in.u64() != kSchemaVersion) throw std::runtime_error("unsupported derived matrix schema version");
@@ -184,17 +200,25 @@ BandMatrix readDerivedMatrix(const fs::path& measurementDirectory, const Derived
     // (4096 channels and 65536 bins would ask for petabytes); both counts are bounded, so nothing wraps.
     const std::uint64_t recordBytes = 16 + 16 * channels * channels;
     if (bins > in.remaining() / recordBytes) throw std::runtime_error(kTruncated);
+    // The apparent size proves nothing (a sparse file holds no data), so the matrices may never ask
+    // for more than the budget, row headers included; each bin is allocated only once it is reached.
+    const std::uint64_t memoryPerBin =
+        recordBytes + channels * sizeof(std::vector<std::complex<double>>) + sizeof(MatrixRows);
+    if (bins > kMaxDerivedMatrixBytes / memoryPerBin) throw std::runtime_error(kOverBudget);
 
-    band.binIndices.resize(bins);
-    band.binFrequenciesHz.resize(bins);
-    result.matrices.resize(bins);
+    band.binIndices.reserve(bins);
+    band.binFrequenciesHz.reserve(bins);
+    result.matrices.reserve(bins);
     for (std::uint64_t j = 0; j < bins; ++j) {
-        band.binIndices[j] = in.u64();
-        band.binFrequenciesHz[j] = in.f64();
-        MatrixRows& matrix = result.matrices[j];
-        matrix.assign(channels, std::vector<std::complex<double>>(channels));
-        for (auto& row : matrix) in.readInto(valuesOf(row));
+        band.binIndices.push_back(in.u64());
+        band.binFrequenciesHz.push_back(in.f64());
+        MatrixRows& matrix = result.matrices.emplace_back(channels);
+        for (auto& row : matrix) {
+            row.resize(channels);
+            in.readInto(valuesOf(row));
+        }
     }
+    if (formatHash64(in.hash()) != expectedHash) throw std::runtime_error("derived matrix checksum mismatch");
     return result;
 }
 
@@ -214,6 +238,7 @@ void writeDerivedMatrix(const fs::path& measurementDirectory, const DerivedMatri
 
     // Each file goes to a temporary name and replaces its target only once complete: an interrupted
     // rewrite leaves the old pair, whose sidecar would otherwise vouch for a half-written data file.
+    std::uint64_t dataHash = 0;
     const ReplaceStatus data =
         replaceFileContent(derivedMatrixDataPath(measurementDirectory, key), [&](std::FILE* file) {
             BinaryWriter out(file);
@@ -231,13 +256,14 @@ void writeDerivedMatrix(const fs::path& measurementDirectory, const DerivedMatri
                     out.f64Array(valuesOf(row));
                 }
             }
+            dataHash = out.hash();
             return out.flush();
         });
     if (data == ReplaceStatus::CannotCreate) throw std::runtime_error("cannot write derived matrix data");
     if (data != ReplaceStatus::Ok) throw std::runtime_error("cannot finalize derived matrix data");
 
     const ReplaceStatus metadata =
-        replaceFileContent(derivedMatrixMetadataPath(measurementDirectory, key), sidecarText(key));
+        replaceFileContent(derivedMatrixMetadataPath(measurementDirectory, key), sidecarText(key, dataHash));
     if (metadata == ReplaceStatus::CannotCreate)
         throw std::runtime_error("cannot write derived matrix metadata");
     if (metadata != ReplaceStatus::Ok) throw std::runtime_error("cannot finalize derived matrix metadata");

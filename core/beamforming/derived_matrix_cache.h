@@ -36,7 +36,12 @@ struct DerivedMatrixMetadata {
     std::string profileHash;
     std::uint64_t windowStartFrame = 0;
     std::uint64_t windowFrameCount = 0;
+    std::string dataHash;  // FNV-1a 64 of the data file; empty in a sidecar written before it existed
 };
+
+// The most memory readDerivedMatrix may ask for, far above any real entry; a header that would need
+// more is refused before anything is allocated.
+inline constexpr std::uint64_t kMaxDerivedMatrixBytes = std::uint64_t{2} << 30;
 
 // formatHash64 of the FNV-1a hash of the key text (the ten fields joined by "|", the mode by its name,
 // reals as printf "%.17g" writes them in the C locale): 16 lower-case hexadecimal digits.
@@ -48,17 +53,22 @@ std::filesystem::path derivedMatrixMetadataPath(const std::filesystem::path& mea
                                                 const DerivedMatrixKey& key);
 
 // True when both files are regular files and the sidecar reads back with all ten fields equal to the
-// key's (reals compared exactly). The data file is not opened, so a caller that then fails to read it
-// treats the entry as a miss. Never throws.
+// key's (reals compared exactly) and records the data file's checksum; an entry written before the
+// checksum existed is thus a miss, recomputed and rewritten once. The data file is not opened, so a
+// caller that then fails to read it treats the entry as a miss. Never throws.
 bool derivedMatrixExists(const std::filesystem::path& measurementDirectory, const DerivedMatrixKey& key);
 
 // Throws std::runtime_error "cannot open derived matrix metadata", "derived matrix metadata exceeds
-// 1 MiB" and the JSON reader's and accessors' texts.
+// 1 MiB", "derived matrix <field> must be a non-negative integer" for a count and "... must be finite"
+// for a real that the writer could not have written, and the JSON reader's and accessors' texts.
 DerivedMatrixMetadata readDerivedMatrixMetadata(const std::filesystem::path& measurementDirectory,
                                                 const DerivedMatrixKey& key);
 
 // The stored matrices with the stored band frequencies and bins (default band parameters). Every count
-// is checked against the file's size before memory is asked for it. Throws std::runtime_error.
+// is checked against the file's size and against kMaxDerivedMatrixBytes ("derived matrix needs more
+// than 2 GiB of memory") before memory is asked for it, and the bytes read against the sidecar's
+// checksum ("derived matrix checksum is missing" / "derived matrix checksum mismatch"), so a damaged
+// entry is never returned. Throws std::runtime_error.
 BandMatrix readDerivedMatrix(const std::filesystem::path& measurementDirectory, const DerivedMatrixKey& key);
 
 // Writes the data file, then the sidecar, each to a temporary file renamed over its target once it is

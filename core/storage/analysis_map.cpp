@@ -7,6 +7,7 @@
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/binary_io.h"
 #include "core/storage/file_io.h"
+#include "core/storage/fnv1a.h"
 
 namespace zk::core {
 
@@ -31,11 +32,12 @@ void checkAnalysisMapShape(const HeatmapGrid& grid) {
     if (!shapeIsValid(grid)) throw std::invalid_argument("Analysis map dimensions are invalid");
 }
 
-void writeAnalysisMap(const std::filesystem::path& path, const HeatmapGrid& grid) {
+std::uint64_t writeAnalysisMap(const std::filesystem::path& path, const HeatmapGrid& grid) {
     checkAnalysisMapShape(grid);
     FileHandle file = openFileForWriting(path);
     if (!file) throw std::runtime_error("cannot write Analysis map");
     bool written = false;
+    std::uint64_t hash = 0;
     {
         BinaryWriter out(file.get());
         out.magic(kMapMagic).u64(grid.width).u64(grid.height).u64(grid.peakIndex);
@@ -47,14 +49,16 @@ void writeAnalysisMap(const std::filesystem::path& path, const HeatmapGrid& grid
             .u64(grid.parametersRevision)
             .u32(grid.algorithmId)
             .u32(grid.estimatedSourceCount);
+        hash = out.hash();
         written = out.flush();
     }
     // The close writes out the last buffered bytes, so only a write checked after it is known good.
     const bool closed = closeFile(file);
     if (!written || !closed) throw std::runtime_error("cannot finalize Analysis map");
+    return hash;
 }
 
-HeatmapGrid readAnalysisMap(const std::filesystem::path& path) {
+HeatmapGrid readAnalysisMap(const std::filesystem::path& path, std::string_view expectedHash) {
     const FileHandle file = openFileForReading(path);
     const std::optional<std::uint64_t> size = file ? regularFileSize(file.get()) : std::nullopt;
     if (!size) throw std::runtime_error("cannot open Analysis map");
@@ -105,12 +109,14 @@ HeatmapGrid readAnalysisMap(const std::filesystem::path& path) {
         grid.peakRelativeDb = *highest;
         grid.dynamicRangeDb = *highest - *lowest;
     }
+    if (!expectedHash.empty() && formatHash64(in.hash()) != expectedHash)
+        throw std::runtime_error("Analysis map checksum mismatch");
     return grid;
 }
 
 std::optional<HeatmapGrid> loadAnalysisRunMap(const AnalysisRunRecord& run) {
     if (run.resultFile.empty()) return std::nullopt;
-    return readAnalysisMap(run.directory / run.resultFile);
+    return readAnalysisMap(run.directory / run.resultFile, run.resultFileHash);
 }
 
 }  // namespace zk::core

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "core/beamforming/heatmap_grid.h"
 
@@ -22,13 +23,17 @@ void checkAnalysisMapShape(const HeatmapGrid& grid);
 // Checks the shape before touching the file; std::runtime_error "cannot write Analysis map" when it
 // cannot be opened and "cannot finalize Analysis map" when any write or the closing flush fails. The
 // file is not flushed to the device here: the run's commit does that for the whole directory.
-void writeAnalysisMap(const std::filesystem::path& path, const HeatmapGrid& grid);
+// Returns the FNV-1a 64 of the bytes written, the checksum the run records beside the map.
+std::uint64_t writeAnalysisMap(const std::filesystem::path& path, const HeatmapGrid& grid);
 
 // db rebuilt from relativeDb + peakDb when the trailer is present; without it the levels' range is
 // rebuilt from the values and db stays empty. Every failure is a std::runtime_error with a fixed text.
-HeatmapGrid readAnalysisMap(const std::filesystem::path& path);
+// A non-empty expectedHash (formatHash64 text) must equal the checksum of the bytes read, else
+// "Analysis map checksum mismatch"; an empty one (a run saved before checksums) checks nothing.
+HeatmapGrid readAnalysisMap(const std::filesystem::path& path, std::string_view expectedHash = {});
 
-// Empty when the run has no result file; otherwise the map read from the run's directory.
+// Empty when the run has no result file; otherwise the map read from the run's directory and checked
+// against the run's resultFileHash.
 std::optional<HeatmapGrid> loadAnalysisRunMap(const AnalysisRunRecord& run);
 
 }  // namespace zk::core

@@ -10,6 +10,7 @@
 #include "core/storage/analysis_map.h"
 #include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
+#include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
 #include "core/storage/measurement_store.h"
@@ -161,6 +162,7 @@ std::string writeAnalysisManifest(const AnalysisRunRecord& record) {
         .unsignedMember("inputFrames", v.inputFrames)
         .unsignedMember("stftFrames", v.stftFrames)
         .endObject();
+    json.stringMember("resultFileHash", record.resultFileHash);
     json.stringMember("resultFile", record.resultFile);
     return json.finish();
 }
@@ -194,7 +196,7 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
     record.resultFile = map ? kMapName : "";
     // Everything the reader would refuse is refused here, before a staging directory exists that
     // would block the id until someone removes it.
-    const std::string manifest = writeAnalysisManifest(record);
+    writeAnalysisManifest(record);
     if (map) checkAnalysisMapShape(*map);
 
     std::error_code error;
@@ -205,8 +207,8 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
         if (error) throw fs::filesystem_error("create_directory", staging, error);
         throw std::invalid_argument("analysis staging directory already exists");
     }
-    if (map) writeAnalysisMap(staging / kMapName, *map);
-    switch (writeWholeFile(staging / kManifestName, manifest)) {
+    if (map) record.resultFileHash = formatHash64(writeAnalysisMap(staging / kMapName, *map));
+    switch (writeWholeFile(staging / kManifestName, writeAnalysisManifest(record))) {
         case FileWriteStatus::Ok:
             break;
         case FileWriteStatus::CannotOpen:
@@ -284,6 +286,7 @@ AnalysisRunRecord parseAnalysisManifest(const fs::path& runDir, std::string_view
         readOptional(p, "inputFrames", record.provenance.inputFrames);
         readOptional(p, "stftFrames", record.provenance.stftFrames);
     }
+    readOptional(root, "resultFileHash", record.resultFileHash);
     readOptional(root, "resultFile", record.resultFile);
     return record;
 }

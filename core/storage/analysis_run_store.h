@@ -65,7 +65,8 @@ struct AnalysisRunRecord {
     double peakElevationDeg = 0.0;
     double peakDb = 0.0;
     AnalysisRunProvenance provenance;
-    std::string resultFile;  // "map.bin", or empty when the run has no map
+    std::string resultFile;      // "map.bin", or empty when the run has no map
+    std::string resultFileHash;  // FNV-1a 64 of the map file; empty without a map or in an older run
 
     friend bool operator==(const AnalysisRunRecord&, const AnalysisRunRecord&) = default;
 };

@@ -70,6 +70,7 @@ void BinaryReader::readRaw(void* out, std::size_t bytes) {
     } else {
         std::memcpy(out, bytes_.data() + position_, bytes);
     }
+    hash_ = fnv1a64Append(hash_, {static_cast<const std::byte*>(out), bytes});
     remaining_ -= bytes;
     position_ += bytes;
 }
@@ -134,6 +135,8 @@ void BinaryReader::readInto(std::span<float> out) { readArray(out); }
 void BinaryReader::skip(std::uint64_t bytes) {
     require(bytes);
     if (file_ == nullptr) {
+        hash_ = fnv1a64Append(
+            hash_, bytes_.subspan(static_cast<std::size_t>(position_), static_cast<std::size_t>(bytes)));
         remaining_ -= bytes;
         position_ += bytes;
         return;
@@ -158,6 +161,7 @@ void BinaryWriter::writeOut(const void* data, std::size_t bytes) {
 
 void BinaryWriter::append(const void* data, std::size_t bytes) {
     const auto* first = static_cast<const std::byte*>(data);
+    hash_ = fnv1a64Append(hash_, {first, bytes});
     if (file_ != nullptr && buffer_.size() + bytes > kFileChunkBytes) {
         writeOut(buffer_.data(), buffer_.size());
         buffer_.clear();

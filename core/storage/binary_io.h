@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/storage/fnv1a.h"
+
 namespace zk::core {
 
 // Every magic of the binary files is eight ASCII characters ("ZKMAP002", "ZKCSM001", ...).
@@ -36,6 +38,9 @@ class BinaryReader {
 
     std::uint64_t remaining() const { return remaining_; }
     std::uint64_t position() const { return position_; }
+    // FNV-1a 64 of every byte consumed so far (skipped ones included), so a format checks its payload
+    // against a recorded checksum in the same pass that reads it.
+    std::uint64_t hash() const { return hash_; }
 
     std::uint32_t u32();
     std::uint64_t u64();
@@ -74,6 +79,7 @@ class BinaryReader {
     std::FILE* file_ = nullptr;
     std::uint64_t remaining_ = 0;
     std::uint64_t position_ = 0;
+    std::uint64_t hash_ = kFnv1a64OffsetBasis;
     std::string truncatedText_;
 };
 
@@ -104,6 +110,8 @@ class BinaryWriter {
 
     // Everything written so far when writing to the buffer; the unflushed part when writing to a file.
     const std::vector<std::byte>& buffer() const { return buffer_; }
+    // FNV-1a 64 of every byte appended so far: the checksum a format records beside what it wrote.
+    std::uint64_t hash() const { return hash_; }
 
     // Writes out what is buffered and flushes the file; false when any write to the file has failed.
     // Always true when writing to the buffer.
@@ -119,6 +127,7 @@ class BinaryWriter {
 
     std::FILE* file_ = nullptr;
     std::vector<std::byte> buffer_;
+    std::uint64_t hash_ = kFnv1a64OffsetBasis;
     bool failed_ = false;
 };
 

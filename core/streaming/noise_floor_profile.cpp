@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "core/platform/file_platform.h"
 #include "core/storage/binary_io.h"
 #include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
+#include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
 
@@ -30,6 +33,15 @@ constexpr const char* kStagingName = ".noise_floor.staging";
 constexpr const char* kRetiredName = ".noise_floor.retired";
 
 constexpr std::size_t kMaxManifestBytes = std::size_t{1} << 20;
+static_assert(kMaxNoiseFloorBytes == std::uint64_t{2} << 30, "the message names the budget");
+constexpr const char* kOverBudget = "noise floor needs more than 2 GiB of memory";
+
+// The manifest as stored: the profile without matrices and the payload's checksum, which is empty in
+// a manifest written before the checksum existed (such a payload loads unchecked, as it always did).
+struct StoredManifest {
+    NoiseFloorProfile profile;
+    std::string payloadHash;
+};
 
 bool isSquare(const MatrixRows& matrix, std::uint64_t M) {
     return matrix.size() == M &&
@@ -51,7 +63,7 @@ void requireSupportedCounts(std::uint64_t channelCount, std::uint64_t fftSize, b
 
 std::uint64_t binCount(std::uint64_t fftSize) { return fftSize / 2 + 1; }
 
-std::string manifestText(const NoiseFloorProfile& profile) {
+std::string manifestText(const NoiseFloorProfile& profile, std::string_view payloadHash) {
     JsonFileBuilder json;
     json.unsignedMember("schemaVersion", 1)
         .stringMember("profileHash", profile.profileHash)
@@ -63,24 +75,42 @@ std::string manifestText(const NoiseFloorProfile& profile) {
         .numberMember("psdFloor", profile.psdFloor)
         .boolMember("enabled", profile.enabled)
         .stringMember("createdAtUtc", profile.createdAtUtc);
+    if (!payloadHash.empty()) json.stringMember("payloadHash", payloadHash);
     return json.finish();
 }
 
-// The manifest fields into a profile without matrices.
-NoiseFloorProfile parseManifest(std::string_view text) {
+// Only what the writer can write back: whole non-negative counts and finite reals.
+std::uint64_t countOf(const JsonValue& root, std::string_view name) {
+    return root.at(name).unsignedInteger("noise floor " + std::string(name));
+}
+
+double realOf(const JsonValue& root, std::string_view name) {
+    try {
+        return root.at(name).finiteNumber("noise floor " + std::string(name));
+    } catch (const std::invalid_argument& error) {
+        throw std::runtime_error(error.what());
+    }
+}
+
+StoredManifest parseManifest(std::string_view text) {
     const JsonValue root = parseJsonDocument(text);
-    NoiseFloorProfile profile;
+    StoredManifest stored;
+    NoiseFloorProfile& profile = stored.profile;
     if (root.contains("profileHash")) profile.profileHash = root.at("profileHash").asString();
-    profile.sampleRateHz = static_cast<std::uint32_t>(root.at("sampleRateHz").asInteger());
-    profile.channelCount = static_cast<std::uint64_t>(root.at("channelCount").asInteger());
-    profile.fftSize = static_cast<std::uint64_t>(root.at("fftSize").asInteger());
-    profile.averagedFrames = static_cast<std::uint64_t>(root.at("averagedFrames").asInteger());
-    profile.subtractBeta = root.at("subtractBeta").asNumber();
-    profile.psdFloor = root.at("psdFloor").asNumber();
+    const std::uint64_t sampleRateHz = countOf(root, "sampleRateHz");
+    if (sampleRateHz > std::numeric_limits<std::uint32_t>::max())
+        throw std::runtime_error("noise floor sampleRateHz must be at most 4294967295");
+    profile.sampleRateHz = static_cast<std::uint32_t>(sampleRateHz);
+    profile.channelCount = countOf(root, "channelCount");
+    profile.fftSize = countOf(root, "fftSize");
+    profile.averagedFrames = countOf(root, "averagedFrames");
+    profile.subtractBeta = realOf(root, "subtractBeta");
+    profile.psdFloor = realOf(root, "psdFloor");
     if (root.contains("enabled")) profile.enabled = root.at("enabled").asBool();
     if (root.contains("createdAtUtc")) profile.createdAtUtc = root.at("createdAtUtc").asString();
+    if (root.contains("payloadHash")) stored.payloadHash = root.at("payloadHash").asString();
     requireSupportedCounts(profile.channelCount, profile.fftSize, true);
-    return profile;
+    return stored;
 }
 
 std::string readManifestText(std::FILE* file) {
@@ -98,9 +128,11 @@ std::string readManifestText(std::FILE* file) {
     return text;
 }
 
-// Fills the matrices from the payload; the size is checked against the counts before anything is
-// allocated, so a short payload costs no memory.
-void readPayload(std::FILE* file, NoiseFloorProfile& profile) {
+// Fills the matrices from the payload and checks it against the manifest's checksum when there is
+// one. The size is checked against the counts, and the memory they need against the budget, before
+// anything is allocated; a sparse file's apparent size proves nothing, so each bin is allocated only
+// once the reading reaches it.
+void readPayload(std::FILE* file, NoiseFloorProfile& profile, std::string_view expectedHash) {
     constexpr const char* kTruncated = "noise floor payload is truncated";
     const std::uint64_t M = profile.channelCount;
     const std::uint64_t bins = binCount(profile.fftSize);
@@ -108,23 +140,31 @@ void readPayload(std::FILE* file, NoiseFloorProfile& profile) {
     const std::uint64_t needed = bins * 8 * M * M;
     const std::uint64_t available = regularFileSize(file).value_or(0);
     if (available < needed) throw std::runtime_error(kTruncated);
+    using Row = MatrixRows::value_type;
+    const std::uint64_t memoryPerBin = M * (M * sizeof(Row::value_type) + sizeof(Row)) + sizeof(MatrixRows);
+    if (bins > kMaxNoiseFloorBytes / memoryPerBin) throw std::runtime_error(kOverBudget);
 
     BinaryReader reader(file, available, kTruncated);
     std::vector<float> parts(2 * M);
-    profile.matrices.assign(bins, MatrixRows(M));
-    for (MatrixRows& matrix : profile.matrices) {
+    profile.matrices.reserve(bins);
+    for (std::uint64_t k = 0; k < bins; ++k) {
+        MatrixRows& matrix = profile.matrices.emplace_back(M);
         for (auto& row : matrix) {
             reader.readInto(parts);
             row.resize(M);
             for (std::uint64_t c = 0; c < M; ++c) row[c] = {parts[2 * c], parts[2 * c + 1]};
         }
     }
+    if (!expectedHash.empty() && formatHash64(reader.hash()) != expectedHash)
+        throw std::runtime_error("noise floor payload checksum mismatch");
 }
 
-void writePayload(const fs::path& path, const NoiseFloorProfile& profile) {
+// Returns the FNV-1a 64 of the bytes written, for the manifest.
+std::uint64_t writePayload(const fs::path& path, const NoiseFloorProfile& profile) {
     FileHandle file = openFileForWriting(path);
     if (!file) throw std::runtime_error("cannot write noise floor payload");
     bool ok = true;
+    std::uint64_t hash = 0;
     {
         BinaryWriter writer(file.get());
         std::vector<float> parts(2 * profile.channelCount);
@@ -137,12 +177,14 @@ void writePayload(const fs::path& path, const NoiseFloorProfile& profile) {
                 writer.f32Array(parts);
             }
         }
+        hash = writer.hash();
         ok = writer.flush();
     }
     std::error_code error;
     ok = ok && syncFileToDisk(file.get(), error);
     ok = closeFile(file) && ok;
     if (!ok) throw std::runtime_error("failed to write noise floor payload");
+    return hash;
 }
 
 void writeManifest(const fs::path& path, std::string_view text) {
@@ -222,7 +264,7 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
                      [&](const MatrixRows& m) { return isSquare(m, profile.channelCount); }))
         throw std::invalid_argument("cannot persist an invalid noise floor");
     requireSupportedCounts(profile.channelCount, profile.fftSize, false);
-    const std::string manifest = manifestText(profile);
+    manifestText(profile, {});  // refuses non-finite numbers; the checksum is known after the payload
 
     fs::create_directories(directory);
     const ExclusiveFileLock lock(directory / kLockName);
@@ -234,8 +276,8 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
     const StagingCleanup cleanup(staging);
 
     // The payload first, then the manifest, each flushed to the device before the swap.
-    writePayload(staging / kPayloadName, profile);
-    writeManifest(staging / kManifestName, manifest);
+    const std::uint64_t payloadHash = writePayload(staging / kPayloadName, profile);
+    writeManifest(staging / kManifestName, manifestText(profile, formatHash64(payloadHash)));
     syncDirectoryOrThrow(staging);
     publish(staging, directory / kDirectoryName, retired);
     removeQuietly(retired);
@@ -258,11 +300,11 @@ NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
     }
     if (!manifest) throw std::runtime_error("noise floor manifest is missing");
 
-    NoiseFloorProfile profile = parseManifest(readManifestText(manifest.get()));
+    StoredManifest stored = parseManifest(readManifestText(manifest.get()));
     if (!payload) throw std::runtime_error("noise floor payload is missing");
-    readPayload(payload.get(), profile);
-    if (!profile.isValid()) throw std::runtime_error("noise floor profile failed validation");
-    return profile;
+    readPayload(payload.get(), stored.profile, stored.payloadHash);
+    if (!stored.profile.isValid()) throw std::runtime_error("noise floor profile failed validation");
+    return std::move(stored.profile);
 }
 
 void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled) {
@@ -280,12 +322,13 @@ void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled) {
 
     FileHandle file = openFileForReading(manifestPath);
     if (!file) throw std::runtime_error("noise floor manifest is missing");
-    NoiseFloorProfile profile = parseManifest(readManifestText(file.get()));
+    StoredManifest stored = parseManifest(readManifestText(file.get()));
     file.reset();
+    NoiseFloorProfile& profile = stored.profile;
     if (profile.channelCount == 0 || profile.fftSize == 0 || profile.averagedFrames == 0)
         throw std::runtime_error("noise floor profile failed validation");
     profile.enabled = enabled;
-    switch (replaceFileContent(manifestPath, manifestText(profile))) {
+    switch (replaceFileContent(manifestPath, manifestText(profile, stored.payloadHash))) {
         case ReplaceStatus::Ok:
             return;
         case ReplaceStatus::CannotCreate:

@@ -38,6 +38,9 @@ struct NoiseFloorProfile {
 // is asked for it.
 inline constexpr std::uint64_t kMaxNoiseFloorChannels = 1024;
 inline constexpr std::uint64_t kMaxNoiseFloorFftSize = 65536;
+// The most memory a load may ask for the matrices, far above any real noise floor (128 channels at
+// FFT 1024 take 134 MB).
+inline constexpr std::uint64_t kMaxNoiseFloorBytes = std::uint64_t{2} << 30;
 
 // d/noise_floor/noise_floor.json and d/noise_floor/noise_floor.bin for a Project directory d.
 std::filesystem::path noiseFloorManifestPath(const std::filesystem::path& directory);
@@ -46,7 +49,8 @@ std::filesystem::path noiseFloorPayloadPath(const std::filesystem::path& directo
 // True when both files exist (any kind of entry); never throws.
 bool noiseFloorProfileExists(const std::filesystem::path& directory);
 
-// Writes both files so that a crash at any moment leaves the old pair or the new one whole: the pair
+// Writes both files, the manifest with the FNV-1a 64 checksum of the payload ("payloadHash"), so that
+// a crash at any moment leaves the old pair or the new one whole: the pair
 // is built in a hidden staging directory beside noise_floor, flushed, and swapped in for the whole
 // directory. Saves and rewrites of one directory wait for each other through the lock file
 // d/.noise_floor.lock. Throws std::invalid_argument "cannot persist an invalid noise floor",
@@ -57,10 +61,13 @@ void saveNoiseFloorProfile(const std::filesystem::path& directory, const NoiseFl
 
 // Reads both files of one directory (a save swapping the directory meanwhile gives the old or the new
 // pair, never a mix). std::runtime_error "noise floor manifest is missing", "noise floor payload is
-// missing", "noise floor payload is truncated", "noise floor profile failed validation", the JSON
-// reader's and accessors' texts, "noise floor manifest exceeds 1 MiB", and "noise floor channelCount
-// must be at most 1024" / "noise floor fftSize must be a power of two up to 65536" for counts that
-// cannot be real. Extra bytes after the last bin are ignored.
+// missing", "noise floor payload is truncated", "noise floor payload checksum mismatch" (a manifest
+// written before the checksum existed loads unchecked), "noise floor profile failed validation", the
+// JSON reader's and accessors' texts, "noise floor manifest exceeds 1 MiB", "noise floor <field> must
+// be a non-negative integer" / "... must be finite" for values the writer could not have written,
+// "noise floor channelCount must be at most 1024" / "noise floor fftSize must be a power of two up to
+// 65536" for counts that cannot be real, and "noise floor needs more than 2 GiB of memory" past
+// kMaxNoiseFloorBytes. Extra bytes after the last bin are ignored.
 NoiseFloorProfile loadNoiseFloorProfile(const std::filesystem::path& directory);
 
 // Reads noise_floor.json as loadNoiseFloorProfile does (without the payload) and writes it again,

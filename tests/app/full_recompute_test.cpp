@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "analysis_fixture.h"
@@ -124,28 +125,79 @@ TEST_F(FullRecompute, ASecondRunHitsTheDerivedCacheAndGivesTheSameMapBitForBit) 
     EXPECT_EQ(derivedFiles(project).size(), 4u);
 }
 
-TEST_F(FullRecompute, AnUnreadableCacheEntryIsAMissThatIsRecomputedAndRewritten) {
-    PlaneWaveProject project;
-    UiController ui;
-    ui.openProject(project.path());
-    configureSingleBin(ui);
-    ASSERT_TRUE(runAnalysis(ui));
-    const core::AnalysisRunRecord first = saveAndRead(ui, project);
-    const fs::path data = derivedFileEndingIn(project, ".bin");
-    ASSERT_FALSE(data.empty());
-    const std::string intact = readBytes(data);
-    fs::resize_file(data, intact.size() / 2);
+void writeBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
 
-    ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
-    EXPECT_TRUE(eventLogHas(ui, QStringLiteral("Derived cache entry unreadable, recomputing it: ")));
-    EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· full")));
-    EXPECT_EQ(readBytes(data), intact);
-    const core::AnalysisRunRecord second = saveAndRead(ui, project);
-    EXPECT_EQ(readBytes(first.directory / "map.bin"), readBytes(second.directory / "map.bin"));
+// One kind of damage to the derived cache entry of the first run, and the text the second run logs
+// for it (empty: the entry is a silent miss).
+struct CacheDamage {
+    const char* name;
+    std::function<void(const fs::path& data, const fs::path& sidecar)> apply;
+    QString logged;
+};
 
-    // The rewritten entry serves the next run again.
-    ASSERT_TRUE(runAnalysis(ui));
-    EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· fast")));
+int eventsContaining(const UiController& ui, const QString& text) {
+    int count = 0;
+    for (const QString& line : ui.eventLog()) count += line.contains(text) ? 1 : 0;
+    return count;
+}
+
+// A damaged entry is never rendered from and never makes a run "fast": the run recomputes from the raw
+// file, gives the map of the first run bit for bit, and rewrites the entry, which serves the next run.
+TEST_F(FullRecompute, ADamagedCacheEntryIsAMissThatIsRecomputedAndRewritten) {
+    const QString unreadable = QStringLiteral("Derived cache entry unreadable, recomputing it: ");
+    const std::vector<CacheDamage> table = {
+        {"truncated data",
+         [](const fs::path& data, const fs::path&) { fs::resize_file(data, fs::file_size(data) / 2); },
+         unreadable + QStringLiteral("truncated derived matrix data")},
+        {"flipped byte in a matrix value",
+         [](const fs::path& data, const fs::path&) {
+             std::string bytes = readBytes(data);
+             bytes[bytes.size() - 100] ^= 0x20;
+             writeBytes(data, bytes);
+         },
+         unreadable + QStringLiteral("derived matrix checksum mismatch")},
+        {"sidecar written before the checksum",
+         [](const fs::path&, const fs::path& sidecar) {
+             std::string text = readBytes(sidecar);
+             const std::size_t at = text.find(",\n  \"dataHash\"");
+             ASSERT_NE(at, std::string::npos);
+             writeBytes(sidecar, text.erase(at, text.rfind('"') + 1 - at));
+         },
+         QString()},
+    };
+    for (const CacheDamage& damage : table) {
+        SCOPED_TRACE(damage.name);
+        PlaneWaveProject project(12000);
+        UiController ui;
+        ui.openProject(project.path());
+        configureSingleBin(ui);
+        ASSERT_TRUE(runAnalysis(ui));
+        const core::AnalysisRunRecord first = saveAndRead(ui, project);
+        const fs::path data = derivedFileEndingIn(project, ".bin");
+        const fs::path sidecar = derivedFileEndingIn(project, ".json");
+        ASSERT_FALSE(data.empty());
+        const std::string intactData = readBytes(data);
+        const std::string intactSidecar = readBytes(sidecar);
+        damage.apply(data, sidecar);
+
+        ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+        if (damage.logged.isEmpty()) {
+            EXPECT_EQ(eventsContaining(ui, unreadable), 0);
+        } else {
+            EXPECT_EQ(eventsContaining(ui, damage.logged), 1);
+        }
+        EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· full")));
+        EXPECT_TRUE(readBytes(data) == intactData);  // binary: no dump of its bytes on failure
+        EXPECT_EQ(readBytes(sidecar), intactSidecar);
+        const core::AnalysisRunRecord second = saveAndRead(ui, project);
+        EXPECT_EQ(second.provenance.recomputeMode, "full");
+        EXPECT_EQ(readBytes(first.directory / "map.bin"), readBytes(second.directory / "map.bin"));
+
+        ASSERT_TRUE(runAnalysis(ui));
+        EXPECT_TRUE(ui.pendingAnalysisInfo().endsWith(QStringLiteral("· fast")));
+    }
 }
 
 TEST_F(FullRecompute, AChangedRawFileFailsTheRunWithoutAResultOrFiles) {

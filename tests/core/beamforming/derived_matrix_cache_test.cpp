@@ -26,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::expectThrowExactly;
+using test::naiveFnv1a64Hex;
 
 std::string fileText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -203,13 +204,16 @@ TEST_F(DerivedMatrixCache, SidecarIsWrittenByteForByteAndReadBack) {
               "  \"bandMode\": \"custom\",\n  \"centerFrequencyHz\": 1000.5,\n"
               "  \"customBandwidthHz\": 0.10000000000000001,\n  \"targetBinCount\": 12,\n"
               "  \"rawHash\": \"a\\\"b\\\\c\",\n  \"profileHash\": \"fedcba9876543210\",\n"
-              "  \"windowStartFrame\": 480,\n  \"windowFrameCount\": 96000\n}\n");
+              "  \"windowStartFrame\": 480,\n  \"windowFrameCount\": 96000,\n"
+              "  \"dataHash\": \"" +
+                  test::naiveFnv1a64Hex(fileText(dataPath())) + "\"\n}\n");
     const DerivedMatrixMetadata read = readDerivedMatrixMetadata(folder.path(), key);
     EXPECT_EQ(read.bandMode, "custom");
     EXPECT_EQ(read.customBandwidthHz, 0.1);
     EXPECT_EQ(read.rawHash, "a\"b\\c");
     EXPECT_EQ(read.windowStartFrame, 480u);
     EXPECT_EQ(read.windowFrameCount, 96000u);
+    EXPECT_EQ(read.dataHash, test::naiveFnv1a64Hex(fileText(dataPath())));
     EXPECT_TRUE(derivedMatrixExists(folder.path(), key));
 }
 
@@ -218,10 +222,11 @@ TEST_F(DerivedMatrixCache, ExistsOnlyForAReadableMatchingSidecarBesideTheDataFil
     writeDerivedMatrix(folder.path(), key, randomBandMatrix(2, 1));
     ASSERT_TRUE(derivedMatrixExists(folder.path(), key));
 
-    // A sidecar without the window members reads them as 0 (integers truncated), blanks may follow it.
-    const std::string windowless = R"({"frameSize": 4096.9, "hopSize": 2048, "bandMode": "1/3-octave",
+    // A sidecar without the window members reads them as 0, blanks may follow it.
+    const std::string windowless = R"({"frameSize": 4096, "hopSize": 2048, "bandMode": "1/3-octave",
         "centerFrequencyHz": 8000, "customBandwidthHz": 2000, "targetBinCount": 0,
-        "rawHash": "0123456789abcdef", "profileHash": "fedcba9876543210"})";
+        "rawHash": "0123456789abcdef", "profileHash": "fedcba9876543210", "dataHash": ")" +
+                                   test::naiveFnv1a64Hex(fileText(dataPath())) + "\"}";
     writeText(sidecarPath(), windowless + "\n \t\r\n");
     EXPECT_EQ(readDerivedMatrixMetadata(folder.path(), key).frameSize, 4096u);
     EXPECT_TRUE(derivedMatrixExists(folder.path(), key));
@@ -272,6 +277,114 @@ TEST_F(DerivedMatrixCache, WriteRefusesInconsistentMatricesAndUnwritableFolders)
     expectThrowExactly<std::runtime_error>(
         [&] { writeDerivedMatrix(folder / "blocked", key, randomBandMatrix(2, 1)); },
         "cannot create derived cache directory");
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+// One kind of damage to a written entry of 2 channels and 3 bins (328 data bytes), what
+// derivedMatrixExists then answers and what readDerivedMatrix throws.
+struct EntryDamage {
+    const char* name;
+    std::function<void(const fs::path& data, const fs::path& sidecar)> apply;
+    bool exists;
+    std::string readError;
+    bool hugeSparse = false;  // read in a child whose address space is capped
+};
+
+void editText(const fs::path& path, const std::string& from, const std::string& to) {
+    writeText(path, replaced(fileText(path), from, to));
+}
+
+std::function<void(const fs::path&, const fs::path&)> flipDataByte(std::ptrdiff_t offset) {
+    return [offset](const fs::path& data, const fs::path&) {
+        std::string bytes = fileText(data);
+        bytes[static_cast<std::size_t>(offset < 0 ? static_cast<std::ptrdiff_t>(bytes.size()) + offset
+                                                  : offset)] ^= 0x10;
+        writeText(data, bytes);
+    };
+}
+
+std::function<void(const fs::path&, const fs::path&)> editSidecar(std::string from, std::string to) {
+    return [from, to](const fs::path&, const fs::path& sidecar) { editText(sidecar, from, to); };
+}
+
+// The written header with other counts, and a file size that holds their records as a hole: no byte
+// of the records is on disk.
+std::function<void(const fs::path&, const fs::path&)> sparseData(std::uint64_t channels, std::uint64_t bins) {
+    return [channels, bins](const fs::path& data, const fs::path&) {
+        std::string header = fileText(data).substr(0, 88);
+        for (int i = 0; i < 8; ++i) {
+            header[16 + i] = static_cast<char>(channels >> (8 * i));
+            header[80 + i] = static_cast<char>(bins >> (8 * i));
+        }
+        writeText(data, header);
+        fs::resize_file(data, 88 + bins * (16 + 16 * channels * channels));
+    };
+}
+
+TEST_F(DerivedMatrixCache, DamagedEntriesAreMissesAndRewritingRepairsThem) {
+    const std::string mismatch = "derived matrix checksum mismatch";
+    const std::vector<EntryDamage> table = {
+        {"flipped byte in a matrix value", flipDataByte(88 + 16 + 5), true, mismatch},
+        {"flipped byte in a bin index", flipDataByte(88), true, mismatch},
+        {"flipped byte in the last value", flipDataByte(-1), true, mismatch},
+        {"flipped byte in a band frequency", flipDataByte(60), true, mismatch},
+        {"sidecar holding another checksum",
+         [](const fs::path& data, const fs::path& sidecar) {
+             editText(sidecar, naiveFnv1a64Hex(fileText(data)), "0123456789abcdef");
+         },
+         true, mismatch},
+        {"sidecar written before the checksum",
+         [](const fs::path& data, const fs::path& sidecar) {
+             editText(sidecar, ",\n  \"dataHash\": \"" + naiveFnv1a64Hex(fileText(data)) + "\"", "");
+         },
+         false, "derived matrix checksum is missing"},
+        // 4096 channels of 8 bins are 2 GiB of matrices that a 100-byte file claims to hold.
+        {"sparse data beyond the memory budget", sparseData(4096, 8), true,
+         "derived matrix needs more than 2 GiB of memory", true},
+        {"sparse data within the memory budget", sparseData(256, 16), true, mismatch},
+        {"negative windowStartFrame", editSidecar("\"windowStartFrame\": 0", "\"windowStartFrame\": -1"),
+         false, "derived matrix windowStartFrame must be a non-negative integer"},
+        {"fractional frameSize", editSidecar("\"frameSize\": 4096", "\"frameSize\": 4096.5"), false,
+         "derived matrix frameSize must be a non-negative integer"},
+        {"negative targetBinCount", editSidecar("\"targetBinCount\": 0", "\"targetBinCount\": -3"), false,
+         "derived matrix targetBinCount must be a non-negative integer"},
+        {"centerFrequencyHz beyond the double range",
+         editSidecar("\"centerFrequencyHz\": 8000", "\"centerFrequencyHz\": 1e400"), false,
+         "derived matrix centerFrequencyHz must be finite"},
+        {"customBandwidthHz beyond the double range",
+         editSidecar("\"customBandwidthHz\": 2000", "\"customBandwidthHz\": -1e400"), false,
+         "derived matrix customBandwidthHz must be finite"},
+    };
+    const BandMatrix written = randomBandMatrix(2, 3);
+    for (const EntryDamage& damage : table) {
+        SCOPED_TRACE(damage.name);
+        writeDerivedMatrix(folder.path(), key, written);
+        damage.apply(dataPath(), sidecarPath());
+        EXPECT_EQ(derivedMatrixExists(folder.path(), key), damage.exists);
+        if (!damage.hugeSparse) {
+            EXPECT_EQ(readError(), damage.readError);
+        } else {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+            // Sanitizers reserve terabytes of shadow memory and cannot run under the cap.
+#else
+            const std::string outcome = test::runWithAddressSpaceLimit(std::uint64_t{4} << 30, [&] {
+                std::string message;
+                const test::AllocationCount used = test::allocationsDuring([&] { message = readError(); });
+                return message + (used.bytes < (1u << 20) ? ", little memory" : ", much memory");
+            });
+            EXPECT_EQ(outcome, damage.readError + ", little memory");
+#endif
+        }
+        // What the caller does with a miss: recompute and write the entry again.
+        writeDerivedMatrix(folder.path(), key, written);
+        ASSERT_TRUE(derivedMatrixExists(folder.path(), key));
+        EXPECT_TRUE(sameBits(readDerivedMatrix(folder.path(), key).matrices, written.matrices));
+    }
 }
 
 // An entry that exists must read back: a rewrite that fails half way leaves the old pair whole.

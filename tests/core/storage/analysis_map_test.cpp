@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "analysis_test_support.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/file_io.h"
+#include "core/storage/fnv1a.h"
 #include "storage_test_support.h"
 #include "test_support.h"
 
@@ -109,7 +111,9 @@ class AnalysisMap : public ::testing::Test {
 
 TEST_F(AnalysisMap, WritesTheLayoutByteForByte) {
     ASSERT_EQ(handWithTrailer().size(), 224u);  // 136 + 8 x (3 + 2 + 6)
-    writeAnalysisMap(folder / "map.bin", threeByTwo());
+    // The returned checksum is that of the bytes on disk.
+    EXPECT_EQ(formatHash64(writeAnalysisMap(folder / "map.bin", threeByTwo())),
+              test::naiveFnv1a64Hex(handWithTrailer()));
     EXPECT_EQ(test::fileText(folder / "map.bin"), handWithTrailer());
 
     HeatmapGrid one;
@@ -294,6 +298,80 @@ TEST_F(AnalysisMap, RunWithoutResultFileHasNoMap) {
     expectThrowExactly<std::runtime_error>([&] { loadAnalysisRunMap(run); }, "cannot open Analysis map");
     file(handWithTrailer());
     EXPECT_EQ(loadAnalysisRunMap(run)->relativeDb, threeByTwo().relativeDb);
+}
+
+// What loading the map of a damaged run gives.
+enum class MapLoad { Saved, Damaged, Mismatch };
+
+// One kind of damage to a saved run with the 3 x 2 map (224 bytes).
+struct RunMapDamage {
+    const char* name;
+    std::function<void(const fs::path& manifest, const fs::path& map)> apply;
+    MapLoad load;
+};
+
+std::function<void(const fs::path&, const fs::path&)> flipMapByte(std::size_t offset) {
+    return [offset](const fs::path&, const fs::path& map) {
+        std::string bytes = test::fileText(map);
+        bytes[offset] ^= 0x04;
+        test::writeText(map, bytes);
+    };
+}
+
+void dropHashLine(const fs::path& manifest) {
+    std::string text = test::fileText(manifest);
+    const std::size_t at = text.find("  \"resultFileHash\": ");
+    ASSERT_NE(at, std::string::npos);
+    test::writeText(manifest, text.erase(at, text.find('\n', at) + 1 - at));
+}
+
+TEST_F(AnalysisMap, RunMapIsCheckedAgainstItsRecordedChecksum) {
+    using enum MapLoad;
+    const std::vector<RunMapDamage> table = {
+        {"intact", [](const fs::path&, const fs::path&) {}, Saved},
+        {"flipped byte in the peak direction", flipMapByte(43), Mismatch},
+        {"flipped byte in a relative level", flipMapByte(56 + 8 * 5 + 3), Mismatch},
+        {"flipped byte in the trailer", flipMapByte(224 - 3), Mismatch},
+        {"flipped byte in the trailer magic", flipMapByte(144 + 2), Mismatch},
+        {"bytes after the trailer, which are not read",
+         [](const fs::path&, const fs::path& map) { test::writeText(map, test::fileText(map) + "tail"); },
+         Saved},
+        {"analysis.json holding another checksum",
+         [](const fs::path& manifest, const fs::path& map) {
+             std::string text = test::fileText(manifest);
+             const std::string hash = test::naiveFnv1a64Hex(test::fileText(map));
+             test::writeText(manifest, text.replace(text.find(hash), hash.size(), "0123456789abcdef"));
+         },
+         Mismatch},
+        // A run saved before maps had a checksum loads its map as it always did, damaged or not.
+        {"analysis.json written before the checksum",
+         [](const fs::path& manifest, const fs::path&) { dropHashLine(manifest); }, Saved},
+        {"analysis.json written before the checksum, map damaged",
+         [](const fs::path& manifest, const fs::path& map) {
+             dropHashLine(manifest);
+             flipMapByte(56 + 8 * 5 + 3)(manifest, map);
+         },
+         Damaged},
+    };
+    const HeatmapGrid saved = threeByTwo();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const RunMapDamage& damage = table[i];
+        SCOPED_TRACE(damage.name);
+        const AnalysisRunRecord run =
+            createAnalysisRun(folder.path(), "m1", "run-" + std::to_string(i), test::sampleParameters(), 10.0,
+                              -5.0, 0.0, "1.2.2", test::sampleProvenance(), saved);
+        damage.apply(run.directory / "analysis.json", run.directory / "map.bin");
+        const AnalysisRunRecord read = readAnalysisRun(run.directory);
+        if (damage.load == Mismatch) {
+            expectThrowExactly<std::runtime_error>([&] { loadAnalysisRunMap(read); },
+                                                   "Analysis map checksum mismatch");
+            continue;
+        }
+        const std::optional<HeatmapGrid> map = loadAnalysisRunMap(read);
+        ASSERT_TRUE(map.has_value());
+        EXPECT_EQ(map->peakDb, saved.peakDb);
+        EXPECT_EQ(map->relativeDb == saved.relativeDb, damage.load == Saved);
+    }
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ AnalysisRunRecord sampleRecord() {
     r.peakDb = 94.123456789;
     r.provenance = test::sampleProvenance();
     r.resultFile = "map.bin";
+    r.resultFileHash = "00ff00ff00ff00ff";
     return r;
 }
 
@@ -95,6 +96,7 @@ std::string sampleText() {
         R"(    "inputFrames": 48000,)",
         R"(    "stftFrames": 92)",
         R"(  },)",
+        R"(  "resultFileHash": "00ff00ff00ff00ff",)",
         R"(  "resultFile": "map.bin")",
         "}",
     };
@@ -133,6 +135,7 @@ TEST_F(AnalysisRunStore, CreateCommitsTheRunWithItsMap) {
     const AnalysisRunRecord run = create("run-1", map);
     EXPECT_EQ(run.directory, analyses() / "run-1");
     EXPECT_EQ(run.resultFile, "map.bin");
+    EXPECT_EQ(run.resultFileHash, test::naiveFnv1a64Hex(fileText(run.directory / "map.bin")));
     EXPECT_TRUE(test::isUtcTimestamp(run.createdAt)) << run.createdAt;
     EXPECT_EQ(entryNames(analyses()), std::vector<std::string>{"run-1"});
     EXPECT_EQ(entryNames(run.directory), (std::vector<std::string>{"analysis.json", "map.bin"}));
@@ -142,7 +145,8 @@ TEST_F(AnalysisRunStore, CreateCommitsTheRunWithItsMap) {
 
     const AnalysisRunRecord bare = create("run-2", std::nullopt);
     EXPECT_EQ(entryNames(bare.directory), std::vector<std::string>{"analysis.json"});
-    EXPECT_NE(fileText(bare.directory / "analysis.json").find("\n  \"resultFile\": \"\"\n}\n"),
+    EXPECT_NE(fileText(bare.directory / "analysis.json")
+                  .find("\n  \"resultFileHash\": \"\",\n  \"resultFile\": \"\"\n}\n"),
               std::string::npos);
     EXPECT_FALSE(loadAnalysisRunMap(readAnalysisRun(bare.directory)).has_value());
 }
@@ -157,7 +161,7 @@ TEST_F(AnalysisRunStore, TextsWithSpecialCharactersRoundTrip) {
          {&r.analysisId, &r.measurementId, &r.createdAt, &r.buildVersion, &r.parameters.algorithmId,
           &r.parameters.algorithmVersion, &r.parameters.bandMode, &r.parameters.csmMode,
           &r.provenance.recomputeMode, &r.provenance.inputRawHash, &r.provenance.profileHash,
-          &r.provenance.profileId, &r.resultFile}) {
+          &r.provenance.profileId, &r.resultFile, &r.resultFileHash}) {
         *text += nasty;
     }
     EXPECT_EQ(parseAnalysisManifest(r.directory, writeAnalysisManifest(r)), r);

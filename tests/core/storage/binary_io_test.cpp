@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "core/storage/file_io.h"
+#include "core/storage/fnv1a.h"
+#include "storage_test_support.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -93,6 +95,32 @@ TEST(BinaryIo, LayoutMatchesHandComputedBytes) {
     EXPECT_EQ(in.f32Array(1), std::vector<float>{-1.0f});
     EXPECT_EQ(in.remaining(), 0u);
     EXPECT_EQ(in.position(), kHandBytes.size());
+}
+
+// The checksum the formats record: FNV-1a 64 of exactly the bytes written, or consumed so far.
+TEST(BinaryIo, HashCoversEveryByteWrittenOrConsumed) {
+    const std::string hand(reinterpret_cast<const char*>(kHandBytes.data()), kHandBytes.size());
+    BinaryWriter buffered;
+    writeHandFields(buffered);
+    EXPECT_EQ(formatHash64(buffered.hash()), zk::test::naiveFnv1a64Hex(hand));
+    zk::test::TempFolder folder;
+    writeThroughFile(folder / "hand.bin", [&](BinaryWriter& w) {
+        writeHandFields(w);
+        EXPECT_EQ(formatHash64(w.hash()), zk::test::naiveFnv1a64Hex(hand));
+    });
+
+    const FileHandle file = openFileForReading(folder / "hand.bin");
+    ASSERT_TRUE(file);
+    BinaryReader fromSpan{std::span<const std::byte>(kHandBytes)};
+    BinaryReader fromFile(file.get(), kHandBytes.size());
+    for (BinaryReader* in : {&fromSpan, &fromFile}) {
+        EXPECT_EQ(formatHash64(in->hash()), zk::test::naiveFnv1a64Hex(""));
+        EXPECT_TRUE(in->matchMagic("ZKMAP002"));
+        in->skip(12);
+        EXPECT_EQ(formatHash64(in->hash()), zk::test::naiveFnv1a64Hex(hand.substr(0, 20)));
+        in->f64Array(1);
+        EXPECT_EQ(formatHash64(in->hash()), zk::test::naiveFnv1a64Hex(hand.substr(0, 28)));
+    }
 }
 
 TEST(BinaryIo, MagicsAreEightPrintableCharacters) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <locale>
 #include <string>
@@ -38,8 +39,14 @@ const char* const kExpectedManifest =
     "  \"subtractBeta\": 0.8,\n"
     "  \"psdFloor\": 1e-10,\n"
     "  \"enabled\": true,\n"
-    "  \"createdAtUtc\": \"2024-05-06T07:08:09Z\"\n"
-    "}\n";
+    "  \"createdAtUtc\": \"2024-05-06T07:08:09Z\",\n"
+    "  \"payloadHash\": \"";
+
+// The manifest of smallProfile, with the checksum of the payload as an independent FNV-1a gives it.
+std::string expectedManifest(const fs::path& project) {
+    return kExpectedManifest + zk::test::naiveFnv1a64Hex(fileText(noiseFloorPayloadPath(project))) +
+           "\"\n}\n";
+}
 
 NoiseFloorProfile smallProfile() {
     NoiseFloorProfile profile = taggedProfile(2, 4, 7);
@@ -75,7 +82,7 @@ TEST(NoiseFloorProfileFiles, WritesTheExactManifestAndPayloadAndReadsThemBack) {
 
     EXPECT_EQ(noiseFloorManifestPath(project.path()), project / "noise_floor" / "noise_floor.json");
     EXPECT_EQ(noiseFloorPayloadPath(project.path()), project / "noise_floor" / "noise_floor.bin");
-    EXPECT_EQ(fileText(noiseFloorManifestPath(project.path())), kExpectedManifest);
+    EXPECT_EQ(fileText(noiseFloorManifestPath(project.path())), expectedManifest(project.path()));
     EXPECT_EQ(entryNames(project / "noise_floor"),
               (std::vector<std::string>{"noise_floor.bin", "noise_floor.json"}));
 
@@ -180,8 +187,9 @@ TEST(NoiseFloorProfileFiles, ManifestKeysAndTypesFollowTheReader) {
                 "\"subtractBeta\": 0.8, \"psdFloor\": 1e-10");
         },
         "noise floor profile failed validation");
-    // Integers are truncated: 2.9 channels read as 2.
-    EXPECT_EQ(loadWith("\"channelCount\": 2.9, " + kRequiredMembers).channelCount, 2u);
+    // Counts are whole: 2.9 channels cannot have been written.
+    expectThrowExactly<std::runtime_error>([&] { loadWith("\"channelCount\": 2.9, " + kRequiredMembers); },
+                                           "noise floor channelCount must be a non-negative integer");
 }
 
 // Counts that no array has must fail at once, before the payload could size an allocation: with the
@@ -199,8 +207,9 @@ TEST(NoiseFloorProfileFiles, HostileCountsFailBeforeAnythingIsAllocated) {
     const std::string fftText = "noise floor fftSize must be a power of two up to 65536";
     for (const auto& [channels, fft, text] :
          {std::tuple{"1025", "4", channelText}, std::tuple{"1e12", "4", channelText},
-          std::tuple{"-1", "4", channelText}, std::tuple{"2", "131072", fftText},
-          std::tuple{"2", "1000", fftText}, std::tuple{"2", "-4", fftText}}) {
+          std::tuple{"-1", "4", std::string("noise floor channelCount must be a non-negative integer")},
+          std::tuple{"2", "131072", fftText}, std::tuple{"2", "1000", fftText},
+          std::tuple{"2", "-4", std::string("noise floor fftSize must be a non-negative integer")}}) {
         withCounts(channels, fft);
         expectThrowExactly<std::runtime_error>([&] { loadNoiseFloorProfile(project.path()); }, text);
     }
@@ -224,6 +233,123 @@ TEST(NoiseFloorProfileFiles, HostileCountsFailBeforeAnythingIsAllocated) {
     });
     EXPECT_EQ(outcome, "noise floor payload is truncated, little memory");
 #endif
+}
+
+// One kind of damage to the saved pair of smallProfile and what the load then throws (empty: it loads
+// the saved profile).
+struct PairDamage {
+    const char* name;
+    std::function<void(const fs::path& manifest, const fs::path& payload)> apply;
+    std::string loadError;
+    bool hugeSparse = false;  // loaded in a child whose address space is capped
+};
+
+void editText(const fs::path& path, const std::string& from, const std::string& to) {
+    std::string text = fileText(path);
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    writeText(path, text.replace(at, from.size(), to));
+}
+
+std::function<void(const fs::path&, const fs::path&)> editManifest(std::string from, std::string to) {
+    return [from, to](const fs::path& manifest, const fs::path&) { editText(manifest, from, to); };
+}
+
+std::function<void(const fs::path&, const fs::path&)> flipPayloadByte(std::size_t offset) {
+    return [offset](const fs::path&, const fs::path& payload) {
+        std::string bytes = fileText(payload);
+        bytes[offset] ^= 0x01;
+        writeText(payload, bytes);
+    };
+}
+
+// Counts the manifest declares, with a payload whose apparent size holds them and nothing on disk.
+std::function<void(const fs::path&, const fs::path&)> sparsePayload(std::uint64_t channels,
+                                                                    std::uint64_t fft) {
+    return [channels, fft](const fs::path& manifest, const fs::path& payload) {
+        editText(manifest, "\"channelCount\": 2,", "\"channelCount\": " + std::to_string(channels) + ",");
+        editText(manifest, "\"fftSize\": 4,", "\"fftSize\": " + std::to_string(fft) + ",");
+        writeText(payload, "");
+        fs::resize_file(payload, (fft / 2 + 1) * 8 * channels * channels);
+    };
+}
+
+TEST(NoiseFloorProfileFiles, DamagedPairsFailWithTheirTextAndOlderManifestsStillLoad) {
+    const std::string mismatch = "noise floor payload checksum mismatch";
+    const std::vector<PairDamage> table = {
+        {"flipped byte in the first value", flipPayloadByte(1), mismatch},
+        {"flipped byte in the last bin", flipPayloadByte(3 * 8 * 2 * 2 - 1), mismatch},
+        {"manifest holding another checksum",
+         [](const fs::path& manifest, const fs::path& payload) {
+             editText(manifest, zk::test::naiveFnv1a64Hex(fileText(payload)), "0123456789abcdef");
+         },
+         mismatch},
+        {"manifest written before the checksum",
+         [](const fs::path& manifest, const fs::path& payload) {
+             editText(manifest,
+                      ",\n  \"payloadHash\": \"" + zk::test::naiveFnv1a64Hex(fileText(payload)) + "\"", "");
+         },
+         ""},
+        // 1024 channels at FFT 65536 are a 256 GiB payload that takes no byte on disk.
+        {"sparse payload beyond the memory budget", sparsePayload(1024, 65536),
+         "noise floor needs more than 2 GiB of memory", true},
+        {"sparse payload within the memory budget", sparsePayload(64, 1024), mismatch},
+        {"negative averagedFrames", editManifest("\"averagedFrames\": 7", "\"averagedFrames\": -7"),
+         "noise floor averagedFrames must be a non-negative integer"},
+        {"fractional averagedFrames", editManifest("\"averagedFrames\": 7", "\"averagedFrames\": 7.5"),
+         "noise floor averagedFrames must be a non-negative integer"},
+        {"negative sampleRateHz", editManifest("\"sampleRateHz\": 48000", "\"sampleRateHz\": -48000"),
+         "noise floor sampleRateHz must be a non-negative integer"},
+        {"sampleRateHz beyond 32 bits", editManifest("\"sampleRateHz\": 48000", "\"sampleRateHz\": 5e9"),
+         "noise floor sampleRateHz must be at most 4294967295"},
+        {"subtractBeta beyond the double range",
+         editManifest("\"subtractBeta\": 0.8", "\"subtractBeta\": 1e400"),
+         "noise floor subtractBeta must be finite"},
+        {"psdFloor beyond the double range", editManifest("\"psdFloor\": 1e-10", "\"psdFloor\": -1e400"),
+         "noise floor psdFloor must be finite"},
+    };
+    for (const PairDamage& damage : table) {
+        SCOPED_TRACE(damage.name);
+        zk::test::TempFolder project;
+        const NoiseFloorProfile saved = smallProfile();
+        saveNoiseFloorProfile(project.path(), saved);
+        damage.apply(noiseFloorManifestPath(project.path()), noiseFloorPayloadPath(project.path()));
+        const auto load = [&] { return loadNoiseFloorProfile(project.path()); };
+        if (damage.loadError.empty()) {
+            expectSameProfile(load(), saved);
+        } else if (!damage.hugeSparse) {
+            expectThrowExactly<std::runtime_error>(load, damage.loadError);
+        } else {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+            // Sanitizers reserve terabytes of shadow memory and cannot run under the cap.
+#else
+            const std::string outcome = zk::test::runWithAddressSpaceLimit(std::uint64_t{4} << 30, [&] {
+                std::string message;
+                const auto used = zk::test::allocationsDuring([&] {
+                    try {
+                        load();
+                    } catch (const std::exception& e) {
+                        message = e.what();
+                    }
+                });
+                return message + (used.bytes < (1u << 20) ? ", little memory" : ", much memory");
+            });
+            EXPECT_EQ(outcome, damage.loadError + ", little memory");
+#endif
+        }
+    }
+
+    // Switching an older noise floor on or off keeps it older: its payload is not read to checksum it.
+    zk::test::TempFolder project;
+    saveNoiseFloorProfile(project.path(), smallProfile());
+    const fs::path manifest = noiseFloorManifestPath(project.path());
+    editText(manifest,
+             ",\n  \"payloadHash\": \"" +
+                 zk::test::naiveFnv1a64Hex(fileText(noiseFloorPayloadPath(project.path()))) + "\"",
+             "");
+    const std::string older = fileText(manifest);
+    rewriteNoiseFloorManifestEnabled(project.path(), true);
+    EXPECT_EQ(fileText(manifest), older);
 }
 
 TEST(NoiseFloorProfileFiles, MissingFilesAndExistence) {
@@ -278,11 +404,11 @@ TEST(NoiseFloorProfileFiles, RewriteChangesOnlyEnabled) {
     const auto payloadTime = fs::last_write_time(noiseFloorPayloadPath(project.path()));
 
     rewriteNoiseFloorManifestEnabled(project.path(), false);
-    std::string expected = kExpectedManifest;
+    std::string expected = expectedManifest(project.path());
     expected.replace(expected.find("\"enabled\": true"), 15, "\"enabled\": false");
     EXPECT_EQ(fileText(noiseFloorManifestPath(project.path())), expected);
     rewriteNoiseFloorManifestEnabled(project.path(), true);
-    EXPECT_EQ(fileText(noiseFloorManifestPath(project.path())), kExpectedManifest);
+    EXPECT_EQ(fileText(noiseFloorManifestPath(project.path())), expectedManifest(project.path()));
     EXPECT_EQ(fileText(noiseFloorPayloadPath(project.path())), payload);
     EXPECT_EQ(fs::last_write_time(noiseFloorPayloadPath(project.path())), payloadTime);
     EXPECT_EQ(entryNames(project / "noise_floor"),
