@@ -199,6 +199,7 @@ void UiController::liveDiagnosticsLoop(std::stop_token stop, LiveStarted started
                                                render::kDiagnosticSourceLive)) {
                 emit diagnosticsUpdated();
                 emit channelLevelsChanged();
+                emit spectrumLevelsChanged();
             }
         } catch (const std::exception& error) {
             countLiveError("Diagnostics error: %1", textOf(error), false);

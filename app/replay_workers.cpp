@@ -216,8 +216,10 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
                 continue;
             }
             if (render::renderDiagnosticImages(context, block, profile, false,
-                                               render::kDiagnosticSourceReplay))
+                                               render::kDiagnosticSourceReplay)) {
                 emit ui.diagnosticsUpdated();
+                emit ui.spectrumLevelsChanged();
+            }
             engine.pushWireFrames(block);
 
             framesSinceBase += block.size() / profile.wireChannelCount;
@@ -319,8 +321,10 @@ void ReplayRunner::seek(UiController& ui, std::stop_token stop, core::ReplaySour
         const bool row = framesRead >= nextRow;
         if (row) nextRow += step;
         if (render::renderDiagnosticImages(context, block, profile, row, render::kDiagnosticSourceReplay,
-                                           startNs + framesToNs(framesRead, rate)))
+                                           startNs + framesToNs(framesRead, rate))) {
             emit ui.diagnosticsUpdated();
+            emit ui.spectrumLevelsChanged();
+        }
         engine.pushWireFrames(block);
         warmUp -= frames;
     }

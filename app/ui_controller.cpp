@@ -291,6 +291,7 @@ void UiController::resetDefaults() {
         emit heatmapOpacityChanged();
         emit cameraSettingsChanged();
         emit diagonalRemovalChanged();
+        emit beamformingParametersChanged();
 
         reportEvent(QStringLiteral("Display and acquisition defaults restored"));
     } catch (const std::exception& error) {

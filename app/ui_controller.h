@@ -133,6 +133,8 @@ class UiController : public QObject {
     Q_PROPERTY(QString source READ source WRITE setSource NOTIFY sourceChanged)
     Q_PROPERTY(QString algorithm READ algorithm WRITE setAlgorithm NOTIFY algorithmChanged)
     Q_PROPERTY(QVariantList algorithmParameterFields READ algorithmParameterFields NOTIFY algorithmChanged)
+    Q_PROPERTY(quint64 beamformingParameterRevision READ beamformingParameterRevision
+                   NOTIFY beamformingParametersChanged)
     Q_PROPERTY(int focusDistanceIndex READ focusDistanceIndex WRITE setFocusDistanceIndex
                    NOTIFY focusDistanceIndexChanged)
     Q_PROPERTY(double airTemperatureC READ airTemperatureC WRITE setAirTemperatureC NOTIFY airTemperatureChanged)
@@ -361,6 +363,7 @@ class UiController : public QObject {
     QString source() const;
     QString algorithm() const;
     QVariantList algorithmParameterFields() const;
+    quint64 beamformingParameterRevision() const;  // grows with each change; value editors bind to it
     int focusDistanceIndex() const;
     double airTemperatureC() const;
     double speedOfSoundMps() const;
@@ -627,6 +630,7 @@ class UiController : public QObject {
     void recordingMaxDurationChanged();
     void sourceChanged();
     void algorithmChanged();
+    void beamformingParametersChanged();
     void focusDistanceIndexChanged();
     void airTemperatureChanged();
     void confidenceThresholdChanged();
@@ -725,7 +729,6 @@ class UiController : public QObject {
     render::DiagnosticDisplaySettings diagnosticSettings_;  // channel, waveform and waterfall views
 
     ProfileRecords profileState_;
-
     AnalysisSettings analysis_;
 
     // Texts of the later operations; GUI thread only.
@@ -735,13 +738,10 @@ class UiController : public QObject {
     CameraParts camera_;
     EngineParts engines_;
     SourceParts sources_;
-
     MapHandoff map_;
     DiagnosticsRecords diagnostics_;
-
     ImageOutputs imageOutputs_;
     ControllerTimers timers_;
-
     WorkerThreads threads_;
 
     // Tests stand in for a running session and a Recording through these peers.

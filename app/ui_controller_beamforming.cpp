@@ -94,6 +94,7 @@ QString UiController::algorithm() const { return live_.algorithmName; }
 QVariantList UiController::algorithmParameterFields() const {
     return parameterFieldsOf(live_.beamforming.algorithm);
 }
+quint64 UiController::beamformingParameterRevision() const { return live_.beamforming.revision; }
 int UiController::focusDistanceIndex() const { return display_.focusDistanceIndex.load(); }
 double UiController::airTemperatureC() const { return display_.airTemperatureC.load(); }
 double UiController::speedOfSoundMps() const {
@@ -170,6 +171,7 @@ void UiController::setAlgorithm(const QString& algorithm) {
         live_.algorithmName = QLatin1String(choice->name);
         live_.beamforming.algorithm = choice->id;
         ++live_.beamforming.revision;
+        emit beamformingParametersChanged();
         if (!publishBeamformingParameters()) return;
         emit algorithmChanged();
         reportEvent(QStringLiteral("Algorithm selected: %1").arg(live_.algorithmName));
@@ -196,6 +198,8 @@ void UiController::setBeamformingParameter(const QString& key, double value) {
         const bool diagonalChanged = candidate.removeCsmDiagonal != display_.diagonalRemoval.load();
         live_.beamforming = candidate;
         ++live_.beamforming.revision;
+        // Told before the hand-off: the controller holds the value even when an engine rejects it.
+        emit beamformingParametersChanged();
         // The flag is also the diagonalRemoval setting: keep the property and its key in step with it.
         if (diagonalChanged) {
             display_.diagonalRemoval.store(candidate.removeCsmDiagonal);
@@ -226,6 +230,7 @@ void UiController::setFocusDistanceIndex(int index) {
         settings_.setValue(QStringLiteral("focusDistanceIndex"), next);
         live_.beamforming.focusDistanceM = focusDistanceForIndex(next);
         ++live_.beamforming.revision;
+        emit beamformingParametersChanged();
         if (!publishBeamformingParameters()) return;
         emit focusDistanceIndexChanged();
         reportEvent(QStringLiteral("Focus distance: %1").arg(QLatin1String(focusLabel(next))));
@@ -241,6 +246,7 @@ void UiController::setAirTemperatureC(double celsius) {
         settings_.setValue(QStringLiteral("airTemperatureC"), next);
         live_.beamforming.speedOfSoundMps = speedOfSoundForTemperature(next);
         ++live_.beamforming.revision;
+        emit beamformingParametersChanged();
         if (!publishBeamformingParameters()) return;
         emit airTemperatureChanged();
     });
@@ -253,6 +259,7 @@ void UiController::setDiagonalRemoval(bool enabled) {
         settings_.setValue(QStringLiteral("diagonalRemoval"), enabled);
         live_.beamforming.removeCsmDiagonal = enabled;
         ++live_.beamforming.revision;
+        emit beamformingParametersChanged();
         if (!publishBeamformingParameters()) return;
         emit diagonalRemovalChanged();
         reportEvent(enabled ? QStringLiteral("Diagonal removal ON") : QStringLiteral("Diagonal removal OFF"));

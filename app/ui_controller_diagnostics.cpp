@@ -2,8 +2,8 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QTimer>
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -56,7 +56,10 @@ QVariantList UiController::channelPeaks() const {
     std::lock_guard lock(diagnostics_.meterMutex);
     return diagnostics_.meters.channelPeaks;
 }
-QVariantList UiController::spectrumLevels() const { return {}; }
+QVariantList UiController::spectrumLevels() const {
+    std::lock_guard lock(diagnostics_.meterMutex);
+    return diagnostics_.meters.spectrumLevels;
+}
 double UiController::waveformWindowS() const { return diagnosticSettings_.waveformWindowS.load(); }
 double UiController::overlayWindowS() const { return diagnosticSettings_.overlayWindowS.load(); }
 int UiController::waveformMode() const { return diagnosticSettings_.waveformMode.load(); }
@@ -173,12 +176,18 @@ void UiController::setDiagnosticChannel(int channel) {
         diagnostics_.state.summary =
             QStringLiteral("Channel %1 selected · collecting 4096 samples").arg(next + 1);
     }
+    {
+        // The bars show the selected channel: the previous channel's are gone with its spectrum image.
+        std::lock_guard lock(diagnostics_.meterMutex);
+        diagnostics_.meters.spectrumLevels.clear();
+    }
     for (const char* id : {"levels", "waveform", "spectrum", "analysisSpectrum", "waterfall"}) {
         imageOutputs_.diagnosticProvider->setImage(QString::fromLatin1(id), QImage());
     }
     diagnostics_.outputs.diagnosticRevision.fetch_add(1);
     emit diagnosticChannelChanged();
     emit diagnosticsUpdated();
+    emit spectrumLevelsChanged();
 }
 
 void UiController::writeMemoryLine() {

@@ -260,11 +260,16 @@ void UiController::resetLiveView() {
         diagnostics_.state.waterfall.image = QImage();
         diagnostics_.state.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
     }
+    {
+        std::lock_guard lock(diagnostics_.meterMutex);
+        diagnostics_.meters.spectrumLevels.clear();
+    }
     for (const char* id : {"levels", "waveform", "spectrum", "analysisSpectrum", "waterfall"}) {
         imageOutputs_.diagnosticProvider->setImage(QString::fromLatin1(id), QImage());
     }
     diagnostics_.outputs.diagnosticRevision.fetch_add(1);
     emit diagnosticsUpdated();
+    emit spectrumLevelsChanged();
 }
 
 void UiController::runOnce() {

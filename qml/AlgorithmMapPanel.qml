@@ -436,8 +436,12 @@ ColumnLayout {
                     delegate: RowLayout {
                         id: fieldRow
                         readonly property var field: modelData
-                        // The controller's value; it has no change signal, so editors re-read it after a set.
-                        function value() { return ui.beamformingParameterValue(field.key) }
+                        // The controller's value, read again whenever its parameters change anywhere
+                        // (another page's panel, a reset), so every panel shows what it holds.
+                        readonly property real value: {
+                            ui.beamformingParameterRevision
+                            return ui.beamformingParameterValue(field.key)
+                        }
                         objectName: "parameterField_" + field.key
                         visible: field.key !== root.diagonalKey
                         spacing: 6
@@ -462,10 +466,10 @@ ColumnLayout {
                             id: flagEditor
                             ThemedSwitch {
                                 objectName: "flagEditor"
-                                checked: fieldRow.value() >= 0.5
+                                checked: fieldRow.value >= 0.5
                                 onToggled: {
                                     ui.setBeamformingParameter(fieldRow.field.key, checked ? 1 : 0)
-                                    checked = Qt.binding(() => fieldRow.value() >= 0.5)
+                                    checked = Qt.binding(() => fieldRow.value >= 0.5)
                                 }
                             }
                         }
@@ -478,7 +482,7 @@ ColumnLayout {
                                 from: fieldRow.field.minimum
                                 to: fieldRow.field.maximum
                                 stepSize: 1
-                                value: fieldRow.value()
+                                value: fieldRow.value
                                 onValueModified: {
                                     pendingValue = value
                                     sendTimer.restart()
@@ -489,7 +493,7 @@ ColumnLayout {
                                     interval: 350
                                     onTriggered: {
                                         ui.setBeamformingParameter(fieldRow.field.key, spin.pendingValue)
-                                        spin.value = Qt.binding(() => fieldRow.value())
+                                        spin.value = Qt.binding(() => fieldRow.value)
                                     }
                                 }
                             }
@@ -502,12 +506,12 @@ ColumnLayout {
                                 validator: DoubleValidator {
                                     locale: "C"
                                 }
-                                text: fieldRow.value().toExponential(2)
+                                text: fieldRow.value.toExponential(2)
                                 onEditingFinished: {
                                     const number = text.trim() === "" ? NaN : Number(text)
                                     if (isFinite(number))
                                         ui.setBeamformingParameter(fieldRow.field.key, number)
-                                    text = Qt.binding(() => fieldRow.value().toExponential(2))
+                                    text = Qt.binding(() => fieldRow.value.toExponential(2))
                                 }
                             }
                         }

@@ -24,6 +24,9 @@ using Clock = std::chrono::steady_clock;
 constexpr std::int64_t kRenderIntervalNs = 50'000'000;
 constexpr std::size_t kBankSize = 16;
 constexpr std::size_t kLargestSpectrumWindow = 32768;
+// The Spectrum page's bars: 32 bands in equal ratios over the spectrum plot's own axis (100 Hz to Nyquist
+// from 20 kHz up), each 0..1 on the plot's -120..0 dBFS scale, so a bar reads like the curve above it.
+constexpr std::size_t kSpectrumBars = 32;
 
 std::uint64_t elapsedUs(Clock::time_point since) {
     return static_cast<std::uint64_t>(
@@ -160,6 +163,8 @@ bool renderDiagnosticImages(const DiagnosticsContext& context, std::span<const s
     const std::size_t windowLength = spectrum.empty() ? 0 : 2 * (spectrum.size() - 1);
     const PlotColors colors = context.palette.colors();
     QImage spectrumImage = paintSpectrumPlot(spectrum, rate, colors);
+    QVariantList spectrumBars;
+    for (const double level : spectrumBarLevels(spectrum, rate, kSpectrumBars)) spectrumBars.append(level);
     out.spectrumUs += elapsedUs(stage);
 
     {
@@ -170,6 +175,7 @@ bool renderDiagnosticImages(const DiagnosticsContext& context, std::span<const s
         for (const double peak : peakDbfs) meters.channelPeaks.append(peak);
         meters.rmsDbfs = rmsDbfs;
         meters.peakDbfs = peakDbfs;
+        meters.spectrumLevels = std::move(spectrumBars);
     }
 
     stage = Clock::now();

@@ -107,7 +107,8 @@ struct DiagnosticsState {
 struct ChannelMeters {
     std::vector<double> rmsDbfs;
     std::vector<double> peakDbfs;
-    QVariantList channelPeaks;  // peak dBFS per channel, as QML reads it
+    QVariantList channelPeaks;    // peak dBFS per channel, as QML reads it
+    QVariantList spectrumLevels;  // the selected channel's spectrum bars, 0..1; empty without a spectrum
 };
 
 // What a render publishes. Every member is an atomic written by the rendering thread and read by any

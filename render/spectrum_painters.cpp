@@ -121,6 +121,28 @@ double columnLevel(std::span<const double> spectrumDbfs, ColumnBins bins) {
     return level;
 }
 
+std::vector<double> spectrumBarLevels(std::span<const double> spectrumDbfs, double sampleRateHz,
+                                      std::size_t bars) {
+    std::vector<double> levels;
+    const LogAxis axis = spectrumAxis(sampleRateHz);
+    const std::size_t bins = spectrumDbfs.size();
+    if (bins == 0 || bars == 0 || !(axis.span > 0.0)) return levels;
+    const double spacing = sampleRateHz / 2.0 / static_cast<double>(std::max<std::size_t>(bins - 1, 1));
+    const double step = axis.span / static_cast<double>(bars);
+    const auto edgeHz = [&](std::size_t k) {
+        return axis.lowestHz * std::exp(static_cast<double>(k) * step);
+    };
+    levels.reserve(bars);
+    // The same bin rule as the plot's columns, so a band narrower than a bin still reads its nearest bin.
+    for (std::size_t k = 0; k < bars; ++k) {
+        const ColumnBins band{
+            binIndex(edgeHz(k) / spacing, bins - 1),
+            std::min(std::max<std::size_t>(1, binIndex(edgeHz(k + 1) / spacing, bins)) + 1, bins)};
+        levels.push_back(std::clamp((columnLevel(spectrumDbfs, band) - kFloorDbfs) / -kFloorDbfs, 0.0, 1.0));
+    }
+    return levels;
+}
+
 std::vector<QPointF> spectrumCurvePoints(std::span<const double> spectrumDbfs, double sampleRateHz) {
     std::vector<QPointF> points;
     const LogAxis axis = spectrumAxis(sampleRateHz);

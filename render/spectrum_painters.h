@@ -36,6 +36,12 @@ using FrequencyColumns = std::array<ColumnBins, kPlotWidth>;
 // The largest value of a column's bins, floored at -120 dBFS (NaN values never win).
 [[nodiscard]] double columnLevel(std::span<const double> spectrumDbfs, ColumnBins bins);
 
+// The Spectrum page's bars: bars levels in 0..1, one per logarithmic band of the spectrum plot's own
+// axis (from min(Nyquist / 100, 100 Hz) to Nyquist, cut in equal ratios), each the band's largest bin
+// under the plot's scale (-120 dBFS empty, 0 dBFS full). Empty without bins or without a positive span.
+[[nodiscard]] std::vector<double> spectrumBarLevels(std::span<const double> spectrumDbfs, double sampleRateHz,
+                                                    std::size_t bars);
+
 // The points of spectrumCurvePath, one per column.
 [[nodiscard]] std::vector<QPointF> spectrumCurvePoints(std::span<const double> spectrumDbfs,
                                                        double sampleRateHz);

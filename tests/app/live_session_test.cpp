@@ -127,6 +127,8 @@ TEST_F(LiveSession, SyntheticMapsPeakOnTheSyntheticDirection) {
     // rounding noise of the samples.
     ui.setFrequencyBandMode(QStringLiteral("Single bin"));
     MapWatcher maps(ui);
+    std::atomic<int> barUpdates{0};  // counted on the diagnostics thread, read here
+    QObject::connect(&ui, &UiController::spectrumLevelsChanged, [&barUpdates] { ++barUpdates; });
 
     ui.startLive();
     ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
@@ -138,6 +140,24 @@ TEST_F(LiveSession, SyntheticMapsPeakOnTheSyntheticDirection) {
         << ui.liveMetrics().toStdString();
     expectSettledMapsOn(maps, 10.0, -6.0);
     EXPECT_TRUE(ui.liveMetrics().startsWith(QStringLiteral("hops "))) << ui.liveMetrics().toStdString();
+
+    // The Spectrum page's bars: the tone lights the band of the spectrum axis that holds it. Counted
+    // from here on, after the start's own clearing, so only the diagnostics thread's renders count.
+    barUpdates.store(0);
+    ASSERT_TRUE(waitUntil([&] { return barUpdates.load() > 0 && !ui.spectrumLevels().isEmpty(); }, 2000ms));
+    const QVariantList bars = ui.spectrumLevels();
+    ASSERT_EQ(bars.size(), 32);
+    const double nyquist = ui.spectrumNyquistHz();
+    const double lowest = std::min(nyquist / 100.0, 100.0);
+    const auto toneBand = static_cast<qsizetype>(
+        std::floor(32.0 * std::log(ui.frequency() / lowest) / std::log(nyquist / lowest)));
+    qsizetype loudest = 0;
+    for (qsizetype k = 0; k < bars.size(); ++k) {
+        EXPECT_GE(bars[k].toDouble(), 0.0) << k;
+        EXPECT_LE(bars[k].toDouble(), 1.0) << k;
+        if (bars[k].toDouble() > bars[loudest].toDouble()) loudest = k;
+    }
+    EXPECT_EQ(loudest, toneBand) << ui.frequency() << " Hz";
     stopAndExpectNothingLeft(ui);
 }
 

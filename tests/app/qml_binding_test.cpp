@@ -98,7 +98,7 @@ TEST_F(QmlBinding, EveryPropertyBindsWithoutAWarningAndFollowsItsSignal) {
                                          << cpp.toString().toStdString();
         ++bound;
     }
-    EXPECT_EQ(bound, 171);
+    EXPECT_EQ(bound, 172);
 
     ui->setDynamicRange(33.0);
     ui->setProperty("uiTheme", QStringLiteral("daylight"));

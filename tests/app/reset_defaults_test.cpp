@@ -62,6 +62,7 @@ TEST_F(ResetDefaults, RestoresDisplayAndAcquisitionValuesAndClearsTheWholeStore)
     ZK_RECORD(heatmapOpacityChanged);
     ZK_RECORD(cameraSettingsChanged);
     ZK_RECORD(diagonalRemovalChanged);
+    ZK_RECORD(beamformingParametersChanged);
 #undef ZK_RECORD
     // Every other change signal stays silent.
     std::vector<std::unique_ptr<QSignalSpy>> others;
@@ -111,12 +112,13 @@ TEST_F(ResetDefaults, RestoresDisplayAndAcquisitionValuesAndClearsTheWholeStore)
     EXPECT_EQ(ui.eventLog().back().mid(10), ui.statusText());
     int signalled = 0;
     for (const auto& spy : others) signalled += spy->count();
-    EXPECT_EQ(signalled, 12);  // the twelve below, once each
-    EXPECT_EQ(order,
-              (QStringList{"sourceChanged", "frequencyChanged", "azimuthChanged", "elevationChanged",
-                           "frequencyBandChanged", "dynamicRangeChanged", "levelGateDbfsChanged",
-                           "heatmapScaleModeChanged", "fixedReferenceDbfsChanged", "heatmapOpacityChanged",
-                           "cameraSettingsChanged", "diagonalRemovalChanged"}));
+    EXPECT_EQ(signalled, 13);  // the thirteen below, once each
+    EXPECT_EQ(order, (QStringList{"sourceChanged", "frequencyChanged", "azimuthChanged", "elevationChanged",
+                                  "frequencyBandChanged", "dynamicRangeChanged", "levelGateDbfsChanged",
+                                  "heatmapScaleModeChanged", "fixedReferenceDbfsChanged",
+                                  "heatmapOpacityChanged", "cameraSettingsChanged", "diagonalRemovalChanged",
+                                  // The diagonal flag is also a parameter that the parameter editors show.
+                                  "beamformingParametersChanged"}));
 }
 
 TEST_F(ResetDefaults, ARestartWithTheClearedStoreHasNoBinLimit) {

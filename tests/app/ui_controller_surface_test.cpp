@@ -21,7 +21,7 @@ TEST_F(UiControllerSurface, PublishesEveryPropertyWithItsNotifySignal) {
         ++properties;
         if (!property.hasNotifySignal()) withoutNotify.insert(QString::fromLatin1(property.name()));
     }
-    EXPECT_EQ(properties, 171);
+    EXPECT_EQ(properties, 172);
     EXPECT_EQ(withoutNotify,
               (QSet<QString>{QStringLiteral("profilesDir"), QStringLiteral("analysisVideoFrameSeconds")}));
     EXPECT_TRUE(meta.property(meta.indexOfProperty("profilesDir")).isConstant());

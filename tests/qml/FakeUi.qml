@@ -143,6 +143,7 @@ QtObject {
     property string algorithm: "01 DAS / Conventional"
     property var algorithmParameterFields: []
     property var parameterValues: ({})
+    property int beamformingParameterRevision: 0
     property string frequencyBandMode: "1/3 octave"
     property bool canEditFrequencyBand: true
     property int focusDistanceIndex: 0

@@ -124,6 +124,20 @@ TEST(SpectrumPainters, NaNBinsNeitherWinAColumnNorReachAPixelRow) {
     EXPECT_EQ(waterfall.image.pixel(10, 1), qRgb(0, 0, 4));
 }
 
+// Every band holds at least one bin, even the low bands narrower than a bin of a short window, and the
+// plot's -120..0 dBFS scale maps linearly onto 0..1.
+TEST(SpectrumPainters, BarLevelsReadEveryBandOnThePlotsScale) {
+    for (const std::size_t bins : {129u, 4097u}) {
+        EXPECT_EQ(spectrumBarLevels(std::vector<double>(bins, -30.0), 48000.0, 32),
+                  std::vector<double>(32, 0.75))
+            << bins;
+    }
+    EXPECT_EQ(spectrumBarLevels(std::vector<double>(129, 6.0), 48000.0, 4), std::vector<double>(4, 1.0));
+    EXPECT_EQ(spectrumBarLevels(std::vector<double>(129, -200.0), 48000.0, 4), std::vector<double>(4, 0.0));
+    EXPECT_TRUE(spectrumBarLevels({}, 48000.0, 32).empty());
+    EXPECT_TRUE(spectrumBarLevels(std::vector<double>(129, -30.0), 0.0, 32).empty());
+}
+
 TEST(PlotCanvas, CountClampsAreSafeWhenTheRangeIsInverted) {
     EXPECT_EQ(clampCount(24000.0, 256, 100), 100u);  // a short history shows all it has
     EXPECT_EQ(clampCount(10.0, 64, 1000), 64u);

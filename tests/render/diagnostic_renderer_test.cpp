@@ -143,6 +143,57 @@ TEST(DiagnosticRenderer, FullScaleSineGivesItsLevelRmsSpectrumPeakWaterfallRowAn
     EXPECT_NEAR(owner.outputs.diagnosticWaterfallSpanS.load(), 200 * 0.1, 1e-9);
 }
 
+// A pure tone on a bin in the middle of one of the 32 bands of the spectrum axis (100 Hz to Nyquist, or
+// Nyquist / 100 to Nyquist below 20 kHz): that band's bar reads the tone's level from a naive DFT on
+// the plot's -120..0 dBFS scale, and bars away from it stay near empty.
+TEST(DiagnosticRenderer, SpectrumBarsOfAPureTonePeakInItsBand) {
+    struct Case {
+        double rate;
+        std::size_t window;  // the renderer's spectrum window for this rate
+        int band;
+    };
+    for (const Case& c : {Case{48000.0, 8192, 16}, Case{16000.0, 2048, 9}, Case{8000.0, 1024, 25}}) {
+        const double nyquist = c.rate / 2.0;
+        const double lowest = std::min(nyquist / 100.0, 100.0);
+        const double ratio = std::log(nyquist / lowest) / 32.0;
+        const auto bin = static_cast<std::size_t>(
+            std::lround(lowest * std::exp((c.band + 0.5) * ratio) * c.window / c.rate));
+        const double toneHz = static_cast<double>(bin) * c.rate / c.window;
+        const double position = std::log(toneHz / lowest) / ratio - c.band;  // 0..1 across the band
+        ASSERT_GT(position, 0.3) << c.rate;
+        ASSERT_LT(position, 0.7) << c.rate;
+
+        TestOwner owner;
+        const std::vector<std::int16_t> block = sineBlock(c.window, 1, 0, 8000.0, toneHz, c.rate);
+        ASSERT_TRUE(owner.render(block, identityProfile(1, static_cast<std::uint32_t>(c.rate))));
+        const QVariantList bars = owner.meters.spectrumLevels;
+        ASSERT_EQ(bars.size(), 32) << c.rate;
+
+        std::complex<double> sum;
+        double weights = 0.0;
+        const std::vector<double> tone = channelOf(block, 1, 0);
+        const double mean = moments(tone).mean;
+        for (std::size_t i = 0; i < c.window; ++i) {
+            const double w =
+                0.5 * (1.0 - std::cos(2.0 * std::numbers::pi * static_cast<double>(i) / (c.window - 1.0)));
+            weights += w;
+            sum += (tone[i] - mean) * w *
+                   std::polar(1.0, -2.0 * std::numbers::pi * static_cast<double>(bin * i % c.window) /
+                                       static_cast<double>(c.window));
+        }
+        const double toneDbfs = 20.0 * std::log10(2.0 * std::abs(sum) / (weights * 32768.0));
+        EXPECT_NEAR(bars[c.band].toDouble(), (toneDbfs + 120.0) / 120.0, 1e-9) << c.rate;
+        for (int k = 0; k < 32; ++k) {
+            const double level = bars[k].toDouble();
+            EXPECT_GE(level, 0.0) << c.rate << " bar " << k;
+            EXPECT_LE(level, 1.0) << c.rate << " bar " << k;
+            if (std::abs(k - c.band) > 2) {
+                EXPECT_LT(level, 0.25) << c.rate << " bar " << k;
+            }
+        }
+    }
+}
+
 TEST(DiagnosticRenderer, ConstantChannelIsSilentAndGathersThroughTheProfileMap) {
     TestOwner owner;
     // Three wire channels; logical 0 is wire 2 (the constant), logical 1 is wire 0 (zero).
@@ -154,6 +205,7 @@ TEST(DiagnosticRenderer, ConstantChannelIsSilentAndGathersThroughTheProfileMap) 
                              "-120.0 dBFS | silent 2/2 | win 4096 (df 11.7 Hz)"));
     EXPECT_NEAR(owner.meters.peakDbfs[0], 20.0 * std::log10(1000.0 / 32768.0), 1e-9);  // about -30.3
     EXPECT_EQ(owner.meters.peakDbfs[1], -120.0);
+    EXPECT_EQ(owner.meters.spectrumLevels, QVariantList(32, 0.0));  // nothing above the floor
 }
 
 TEST(DiagnosticRenderer, BlocksThatDoNotFitTheProfileChangeNothing) {
@@ -198,6 +250,7 @@ TEST(DiagnosticRenderer, ShortBlocksDrawWhatTheyHave) {
     EXPECT_EQ(topmostPainted(owner.image("spectrum"), 800), -1);
     EXPECT_EQ(owner.image("waterfall").size(), QSize(2, 2));
     EXPECT_EQ(owner.outputs.diagnosticSpectrumBinHz.load(), 0.0);
+    EXPECT_TRUE(owner.meters.spectrumLevels.isEmpty());
 
     // At 1 kHz the trace wants 100 samples, below its bound of 256, and the history holds 150.
     TestOwner slow;
@@ -280,6 +333,11 @@ TEST(DiagnosticRenderer, PaintersOnAWorkerWhileSettersRunOnAnother) {
         setPlotPalette(owner.context, {{"waterfallBg", toggles % 2 ? "#102030" : "#203040"}});
         (void)owner.image("waterfall");
         (void)owner.image("waveform");
+        {
+            const std::lock_guard lock(owner.channelMeterMutex);
+            const QVariantList bars = owner.meters.spectrumLevels;
+            EXPECT_TRUE(bars.isEmpty() || bars.size() == 32);
+        }
         ++toggles;
     }
     worker.join();

@@ -14,6 +14,19 @@ Item {
         width: host.width
     }
 
+    // The same panel on another page (the Live and the Replay page each have one).
+    AlgorithmMapPanel {
+        id: otherPanel
+        y: 420
+        width: host.width
+    }
+
+    SignalSpy {
+        id: parametersChanged
+        target: ui
+        signalName: "beamformingParametersChanged"
+    }
+
     TestCase {
         name: "AlgorithmMapPanelOnTheController"
         when: windowShown
@@ -72,6 +85,7 @@ Item {
 
         function init() {
             panel.parametersExpanded = true
+            otherPanel.parametersExpanded = true
         }
 
         function cleanup() {
@@ -110,6 +124,32 @@ Item {
             const floor = editReal("mvdr_floor", "-1")
             compare(ui.beamformingParameterValue("mvdr_floor"), before, "a floor must stay above zero")
             compare(floor.text, before.toExponential(2), "the field shows the controller's value again")
+        }
+
+        function loadingEditor(onPanel) {
+            return child("realEditor", child("parameterField_mvdr_loading",
+                                             child("paramsPopup", onPanel).contentItem))
+        }
+
+        function test_everyPanelShowsTheControllersValue() {
+            chooseAlgorithm(2)
+            tryVerify(() => child("paramsPopup").opened && child("paramsPopup", otherPanel).opened, 2000)
+            editReal("mvdr_loading", "2e-3")
+            fuzzyCompare(ui.beamformingParameterValue("mvdr_loading"), 2e-3, 1e-15)
+            compare(loadingEditor(otherPanel).text, "2.00e-3", "an edit on one page shows on the other")
+
+            ui.setBeamformingParameter("mvdr_loading", 4e-3)
+            compare(loadingEditor(panel).text, "4.00e-3")
+            compare(loadingEditor(otherPanel).text, "4.00e-3")
+
+            // A reset keeps the algorithm's parameters but sets the diagonal flag, one of them.
+            ui.setDiagonalRemoval(false)
+            parametersChanged.clear()
+            ui.resetDefaults()
+            compare(parametersChanged.count, 1)
+            compare(ui.beamformingParameterValue("remove_csm_diagonal"), 1)
+            for (const editor of [loadingEditor(panel), loadingEditor(otherPanel)])
+                compare(editor.text, ui.beamformingParameterValue("mvdr_loading").toExponential(2))
         }
 
         function test_integerEditsReachTheControllerOnce() {
