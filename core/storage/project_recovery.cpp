@@ -253,6 +253,7 @@ class Recovery {
                 throw std::runtime_error("recording description names another Measurement");
             const std::uint64_t frameBytes =
                 2ULL * parseDeviceProfile(described.profileText).wireChannelCount;
+            if (frameBytes == 0) throw std::runtime_error("recording description has no wire channels");
             const std::uint64_t whole = size / frameBytes * frameBytes;
             const fs::path finalDir = measurements / fs::path(id);
             Removal removal = Removal::Leftover;
