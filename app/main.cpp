@@ -15,6 +15,7 @@
 #include "app/file_dialog_warmup.h"
 #include "app/i18n_manager.h"
 #include "app/platform/console_output.h"
+#include "app/platform/file_size_limit.h"
 #include "app/platform/media_backend.h"
 #include "app/platform/openmp_environment.h"
 #include "app/startup_selection.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     startClock.start();
 
     platform::attachParentConsole();
+    platform::reportFileSizeLimitAsWriteFailure();
     qInstallMessageHandler(consoleMessageHandler);
     platform::preferPassiveOpenMpWait(argv);
     platform::selectMediaBackend();

@@ -10,6 +10,7 @@
 
 #include "app/file_paths.h"
 #include "app/ui_controller.h"
+#include "core/storage/project_recovery.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 
 namespace zk::app {
@@ -52,6 +53,29 @@ void requireEmptyProjectDirectory(const fs::path& directory) {
     if (error) throw fs::filesystem_error("directory_iterator", directory, error);
     if (entries != fs::directory_iterator())
         throw std::runtime_error("select an empty directory for a new Project");
+}
+
+// One event-log line per thing the recovery did or could not do.
+QStringList recoveryLines(const core::ProjectRecoveryReport& report) {
+    QStringList lines;
+    const auto each = [&lines](const std::vector<std::string>& names, const QString& pattern) {
+        for (const std::string& name : names) lines.append(pattern.arg(QString::fromStdString(name)));
+    };
+    each(report.removedTemporaries, QStringLiteral("Removed temporary file %1"));
+    each(report.removedLeftovers, QStringLiteral("Removed incomplete leftover %1"));
+    each(report.recoveredRuns, QStringLiteral("Recovered AnalysisRun %1"));
+    each(report.recoveredRecordings, QStringLiteral("Recovered recording %1"));
+    each(report.recoveredMeasurements, QStringLiteral("Recovered Measurement %1"));
+    for (const auto& kept : report.undescribedRecordings) {
+        lines.append(QStringLiteral("Unfinished recording without its description kept: %1 (%2 bytes)")
+                         .arg(QString::fromStdString(kept.path))
+                         .arg(kept.bytes));
+    }
+    for (const auto& failure : report.failures) {
+        lines.append(QStringLiteral("Recovery left %1 as it was: %2")
+                         .arg(QString::fromStdString(failure.path), QString::fromStdString(failure.error)));
+    }
+    return lines;
 }
 
 }  // namespace
@@ -182,6 +206,9 @@ void UiController::openProject(const QString& directory) {
             return;
         try {
             core::ProjectRecord record = core::loadProject(toFsPath(directory));
+            // The guard above keeps every writer of this process away, so leftovers are a crash's.
+            const core::ProjectRecoveryReport recovered = core::recoverProject(record);
+            for (const QString& line : recoveryLines(recovered)) reportEvent(line);
             project_.record = std::move(record);
             project_.path = directory;
             project_.open = true;

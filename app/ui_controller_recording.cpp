@@ -30,26 +30,6 @@ std::int64_t steadyNowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
 }
 
-// A failed finalize leaves the samples in the staging file; the writer removes that file on
-// destruction after a write failure, so it is moved aside for the destruction and back after it.
-// Returns the path of the kept file, or an empty path when there were no samples to keep.
-fs::path destroyKeepingSamples(std::unique_ptr<core::Recording>& writer) noexcept {
-    if (!writer) return {};
-    const fs::path staging = writer->stagingPath();
-    std::error_code error;
-    if (writer->framesWritten() == 0 || staging.empty() || !fs::exists(staging, error)) {
-        writer.reset();
-        return {};
-    }
-    fs::path aside = staging;
-    aside += ".kept";
-    fs::rename(staging, aside, error);
-    writer.reset();
-    if (error) return fs::exists(staging, error) ? staging : fs::path();
-    fs::rename(aside, staging, error);
-    return error ? aside : staging;
-}
-
 }  // namespace
 
 QString UiController::recordingState() const {
@@ -358,9 +338,12 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::Recording> write
                 } catch (...) {
                     error = QStringLiteral("unknown error");
                 }
-                const fs::path kept = success ? fs::path() : destroyKeepingSamples(writer);
+                // A writer whose finalize failed keeps its samples for the next open of the Project.
+                const fs::path staging = writer->stagingPath();
                 writer.reset();
-                const QString keptPath = fromFsPath(kept);
+                std::error_code missing;
+                const QString keptPath =
+                    !success && fs::exists(staging, missing) ? fromFsPath(staging) : QString();
                 QMetaObject::invokeMethod(
                     this,
                     [this, generation, id, success, error, keptPath] {
@@ -396,8 +379,11 @@ void UiController::onRecordingFinalized(std::uint64_t generation, const QString&
             }
         } else {
             reportEvent(QStringLiteral("Finalize Recording failed: %1").arg(error));
-            if (!keptPath.isEmpty())
-                appendDiagnosticsLog(QStringLiteral("recorded samples kept in %1").arg(keptPath));
+            if (!keptPath.isEmpty()) {
+                setStatusText(
+                    QStringLiteral("Recorded samples kept in %1; opening the Project again recovers them")
+                        .arg(keptPath));
+            }
         }
         emit recordingFinished(success, id);
     } catch (...) {
@@ -413,9 +399,9 @@ void UiController::finalizeOpenRecordingAtExit() {
     if (!writer) return;
     try {
         // The video recorder cannot hand over its file any more: whatever lies at its path is unfinished.
+        // A failure leaves the samples to the next open of the Project.
         writer->finalize(fs::path());
     } catch (...) {
-        destroyKeepingSamples(writer);
     }
 }
 

@@ -51,6 +51,14 @@ void copyOrThrow(const fs::path& from, const fs::path& to) {
     if (error) throw fs::filesystem_error("copy_file", from, to, error);
 }
 
+// Where the file system has no hard links the file is copied.
+void linkOrCopyOrThrow(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::create_hard_link(from, to, error);
+    if (!error) return;
+    copyOrThrow(from, to);
+}
+
 // Any status or size error skips the video rather than failing the Measurement.
 bool isNonEmptyRegularFile(const fs::path& path) {
     if (path.empty()) return false;
@@ -99,7 +107,8 @@ void validateAnalysisId(std::string_view analysisId) {
 MeasurementRecord createMeasurement(const fs::path& projectDir, std::string_view measurementId,
                                     std::string_view profileText, const fs::path& rawPath,
                                     std::string_view startedAt, std::string_view endedAt,
-                                    std::string_view source, const fs::path& videoPath) {
+                                    std::string_view source, const fs::path& videoPath,
+                                    RawFileTransfer rawTransfer) {
     validateMeasurementId(measurementId);
     const DeviceProfile profile = parseDeviceProfile(profileText);
     // A parsed profile has passed this test already; kept so that no other profile source slips by.
@@ -129,7 +138,11 @@ MeasurementRecord createMeasurement(const fs::path& projectDir, std::string_view
     // A write failure is reported too, so a damaged frozen profile never gets committed.
     if (writeWholeFile(staging / kProfileFile, profileText) != FileWriteStatus::Ok)
         throw std::runtime_error("cannot write frozen device profile");
-    copyOrThrow(rawPath, staging / kRawFile);
+    if (rawTransfer == RawFileTransfer::Link) {
+        linkOrCopyOrThrow(rawPath, staging / kRawFile);
+    } else {
+        copyOrThrow(rawPath, staging / kRawFile);
+    }
     std::string videoFile;
     if (isNonEmptyRegularFile(videoPath)) {
         videoFile = kVideoFile;

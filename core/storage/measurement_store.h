@@ -41,10 +41,15 @@ struct MeasurementRecord {
 // every file to the device and renames it into place without ever replacing anything. rawPath and
 // videoPath (may be empty) are copied and left in place; the timestamps default to now when empty.
 // A failure leaves the staging directory behind, which blocks the id until it is removed.
+// With RawFileTransfer::Link the raw file gets a second name instead of a copy where the file system
+// allows (costing no space, so a Recording that filled the disk can still be committed); the caller
+// then must never change rawPath again, only remove it.
+enum class RawFileTransfer { Copy, Link };
 MeasurementRecord createMeasurement(const std::filesystem::path& projectDir, std::string_view measurementId,
                                     std::string_view profileText, const std::filesystem::path& rawPath,
                                     std::string_view startedAt, std::string_view endedAt,
-                                    std::string_view source, const std::filesystem::path& videoPath);
+                                    std::string_view source, const std::filesystem::path& videoPath,
+                                    RawFileTransfer rawTransfer = RawFileTransfer::Copy);
 
 MeasurementRecord readMeasurementManifest(const std::filesystem::path& directory);
 MeasurementRecord parseMeasurementManifest(const std::filesystem::path& directory, std::string_view text);

@@ -9,7 +9,10 @@
 
 #include "core/platform/file_platform.h"
 #include "core/storage/device_profile.h"
+#include "core/storage/durable_file.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/json_reader.h"
+#include "core/storage/json_writer.h"
 #include "core/storage/project_store.h"
 
 namespace zk::core {
@@ -22,6 +25,8 @@ static_assert(std::endian::native == std::endian::little, "raw.int16 is the samp
 
 // Large enough that a 128-channel stream is written in a few system calls per second.
 constexpr std::size_t kStreamBufferBytes = std::size_t{1} << 20;
+// A description holds a profile (at most 4 MiB) escaped, and three short texts.
+constexpr std::size_t kMaxDescriptionBytes = std::size_t{16} << 20;
 
 bool existsOrThrow(const fs::path& path) {
     std::error_code error;
@@ -30,7 +35,51 @@ bool existsOrThrow(const fs::path& path) {
     return found;
 }
 
+// Appended piece by piece: "." + std::string(...) trips a false -Wrestrict of GCC 12.
+fs::path hiddenBeside(const fs::path& measurementsDir, std::string_view measurementId,
+                      std::string_view suffix) {
+    std::string name = ".";
+    name.append(measurementId).append(suffix);
+    return measurementsDir / fs::path(name);
+}
+
+void removeQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
 }  // namespace
+
+fs::path recordingStagingPath(const fs::path& measurementsDir, std::string_view measurementId) {
+    return hiddenBeside(measurementsDir, measurementId, ".recording.raw.tmp");
+}
+
+fs::path recordingDescriptionPath(const fs::path& measurementsDir, std::string_view measurementId) {
+    return hiddenBeside(measurementsDir, measurementId, ".recording.json");
+}
+
+std::string writeRecordingDescription(const RecordingDescription& description) {
+    JsonFileBuilder file;
+    file.unsignedMember("schemaVersion", 1)
+        .stringMember("measurementId", description.measurementId)
+        .stringMember("source", description.source)
+        .stringMember("startedAt", description.startedAt)
+        .stringMember("profileText", description.profileText);
+    return file.finish();
+}
+
+RecordingDescription readRecordingDescription(const fs::path& path) {
+    std::string text;
+    if (readFileBounded(path, kMaxDescriptionBytes, text) != FileReadStatus::Ok)
+        throw std::runtime_error("cannot read recording description");
+    const JsonValue root = parseJsonDocument(text);
+    RecordingDescription description;
+    description.measurementId = root.at("measurementId").asString();
+    description.source = root.at("source").asString();
+    description.startedAt = root.at("startedAt").asString();
+    description.profileText = root.at("profileText").asString();
+    return description;
+}
 
 Recording::Recording(const fs::path& projectDirectory, std::string measurementId, std::string profileText,
                      std::string source)
@@ -52,13 +101,23 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     if (error) throw fs::filesystem_error("create_directories", measurementsDir, error);
     if (existsOrThrow(measurementsDir / fs::path(measurementId_)))
         throw std::invalid_argument("Measurement directory already exists");
-    stagingPath_ = measurementsDir / fs::path("." + measurementId_ + ".recording.raw.tmp");
+    stagingPath_ = recordingStagingPath(measurementsDir, measurementId_);
     if (existsOrThrow(stagingPath_)) throw std::invalid_argument("Recording staging file already exists");
     // Created exclusively: a Recording of the same id started meanwhile keeps its own file.
     streamBuffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
     stream_ = FileHandle(openNewFileForBinaryWrite(stagingPath_));
     if (!stream_) throw std::runtime_error("cannot create raw recording staging file");
     std::setvbuf(stream_.get(), streamBuffer_.get(), _IOFBF, kStreamBufferBytes);
+    // Written before any sample: samples without it could never become a Measurement after a crash.
+    const ReplaceStatus described =
+        replaceFileContent(recordingDescriptionPath(measurementsDir, measurementId_),
+                           writeRecordingDescription({measurementId_, profileText_, source_, startedAt_}));
+    if (described != ReplaceStatus::Ok && described != ReplaceStatus::NotDurable) {
+        closeFile(stream_);
+        removeQuietly(stagingPath_);
+        throw std::runtime_error("cannot write recording description");
+    }
+    descriptionPath_ = recordingDescriptionPath(measurementsDir, measurementId_);
 }
 
 Recording::~Recording() {
@@ -84,11 +143,29 @@ RecordingResult Recording::finalize(const fs::path& videoPath) {
     if (!isActive()) throw std::logic_error("Recording is not active");
     if (framesWritten_ == 0) throw std::runtime_error("cannot finalize an empty Recording");
     const bool closed = closeFile(stream_);
-    if (!closed || streamFailed_) throw std::runtime_error("cannot flush raw recording samples");
+    if (!closed || streamFailed_) keepWholeFramesOnDisk();
     endedAt_ = utcTimestampNow();
     // From here on the staging file is complete and must survive any failure.
     commitPending_ = true;
     return commitAndRegister(videoPath, false);
+}
+
+// After a failed write (a full disk) the file holds a prefix of the appended samples, possibly
+// ending in a part of a frame: the whole frames of it, and no more than were appended, are kept.
+void Recording::keepWholeFramesOnDisk() {
+    const std::uint64_t frameBytes = 2ULL * wireChannelCount_;
+    std::error_code error;
+    const std::uintmax_t onDisk = fs::file_size(stagingPath_, error);
+    const std::uint64_t kept =
+        error ? 0 : std::min<std::uint64_t>(onDisk, bytesWritten_) / frameBytes * frameBytes;
+    if (kept == 0) throw std::runtime_error("cannot flush raw recording samples");
+    if (kept != onDisk) fs::resize_file(stagingPath_, kept, error);
+    if (error) {
+        samplesKept_ = true;  // whole frames the next open can still recover
+        throw std::runtime_error("cannot flush raw recording samples");
+    }
+    framesWritten_ = kept / frameBytes;
+    bytesWritten_ = kept;
 }
 
 RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool retry) {
@@ -112,8 +189,10 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
         }
     }
     if (!committed_) {
+        // Linked, not copied: the staging file is never written again, and a full disk has no room
+        // for a second copy.
         committed_ = createMeasurement(projectDirectory_, measurementId_, profileText_, stagingPath_,
-                                       startedAt_, endedAt_, source_, videoPath);
+                                       startedAt_, endedAt_, source_, videoPath, RawFileTransfer::Link);
     }
     ProjectRecord project = loadProject(projectDirectory_);
     // A retry may follow a save that reached the disk but reported a failure.
@@ -121,9 +200,10 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
                         project.measurements.end();
     if (!(retry && listed)) project.registerMeasurement(measurementId_);
 
-    std::error_code ignored;
-    fs::remove(stagingPath_, ignored);
-    if (!videoPath.empty()) fs::remove(videoPath, ignored);
+    // The samples first: a description without them is a leftover the next open removes.
+    removeQuietly(stagingPath_);
+    removeQuietly(descriptionPath_);
+    if (!videoPath.empty()) removeQuietly(videoPath);
     finalized_ = true;
     commitPending_ = false;
     return RecordingResult{*committed_, framesWritten_, bytesWritten_};
@@ -131,9 +211,9 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
 
 void Recording::discard() noexcept {
     if (stream_) closeFile(stream_);
-    if (finalized_ || commitPending_ || stagingPath_.empty()) return;
-    std::error_code ignored;
-    fs::remove(stagingPath_, ignored);
+    if (finalized_ || commitPending_ || samplesKept_ || stagingPath_.empty()) return;
+    removeQuietly(stagingPath_);
+    if (!descriptionPath_.empty()) removeQuietly(descriptionPath_);
 }
 
 }  // namespace zk::core

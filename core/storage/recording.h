@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "core/storage/file_io.h"
 #include "core/storage/measurement_store.h"
@@ -19,19 +20,42 @@ struct RecordingResult {
     std::uint64_t bytesWritten = 0;
 };
 
+// What a Measurement needs of a Recording besides its samples, kept in the hidden description file
+// beside the staging file so that the samples of a Recording that never finalized (a crash, a failed
+// finalize) can still become a Measurement when the Project is opened again.
+struct RecordingDescription {
+    std::string measurementId;
+    std::string profileText;  // the frozen device profile, byte for byte
+    std::string source;
+    std::string startedAt;
+
+    friend bool operator==(const RecordingDescription&, const RecordingDescription&) = default;
+};
+
+// measurementsDir/.<measurementId>.recording.raw.tmp and measurementsDir/.<measurementId>.recording.json
+std::filesystem::path recordingStagingPath(const std::filesystem::path& measurementsDir,
+                                           std::string_view measurementId);
+std::filesystem::path recordingDescriptionPath(const std::filesystem::path& measurementsDir,
+                                               std::string_view measurementId);
+std::string writeRecordingDescription(const RecordingDescription& description);
+// The JSON reader's and accessors' texts for a malformed file; std::runtime_error "cannot read
+// recording description" when it cannot be read.
+RecordingDescription readRecordingDescription(const std::filesystem::path& path);
+
 // A raw recording in progress inside an open Project: interleaved int16 wire frames appended to the
 // hidden staging file measurements/.<measurementId>.recording.raw.tmp, turned into a committed and
 // registered Measurement by finalize. No lock of its own: the owner serialises every call.
 //
 // A finalize that fails while committing or registering (full disk, a name taken meanwhile) keeps
-// the staging file, the only copy of the samples: discard and the destructor leave it on disk, and a
-// later finalize retries the commit (clearing the failed attempt's hidden staging directory) and the
-// registration from where they stopped. Until then the file can also be committed by hand with
-// createMeasurement and registered with ProjectRecord::registerMeasurement; stagingPath() names it.
+// the staging file, the only copy of the samples, and its description: discard and the destructor
+// leave both on disk, and a later finalize retries the commit (clearing the failed attempt's hidden
+// staging directory) and the registration from where they stopped. Opening the Project again
+// recovers them too (recoverProject).
 class Recording {
   public:
     // Validates the id, checks that the Project does not list it and that neither the Measurement
-    // directory nor the staging file exists, then creates the staging file exclusively.
+    // directory nor the staging file exists, then creates the staging file exclusively and writes its
+    // description beside it (std::runtime_error "cannot write recording description").
     Recording(const std::filesystem::path& projectDirectory, std::string measurementId,
               std::string profileText, std::string source);
     ~Recording();
@@ -40,7 +64,8 @@ class Recording {
 
     // Appends whole wire frames (a multiple of wireChannelCount samples, little-endian in memory) or
     // throws. Writes are buffered: a device failure is reported by a later append or by finalize, and
-    // once reported every later append fails too, so the file never holds a gap.
+    // once reported every later append fails too, so the file never holds a gap. After such a failure
+    // finalize commits the whole frames that reached the file.
     void append(const std::int16_t* samples, std::size_t count);
     void append(std::span<const std::int16_t> samples) { append(samples.data(), samples.size()); }
 
@@ -49,19 +74,21 @@ class Recording {
     const std::filesystem::path& stagingPath() const { return stagingPath_; }
 
     // Commits the Measurement (copying the video when it is a non-empty regular file), registers it
-    // in project.json, then removes the staging file and the video file.
+    // in project.json, then removes the staging file, its description and the video file.
     RecordingResult finalize(const std::filesystem::path& videoPath);
 
-    // Abandons an unfinalized Recording: closes the file and removes it, unless a failed finalize
-    // left it as the only copy of the samples. Never throws.
+    // Abandons an unfinalized Recording: closes the file and removes it and its description, unless a
+    // failed finalize left them as the only copy of the samples. Never throws.
     void discard() noexcept;
 
   private:
     bool isActive() const { return !finalized_ && static_cast<bool>(stream_); }
     RecordingResult commitAndRegister(const std::filesystem::path& videoPath, bool retry);
+    void keepWholeFramesOnDisk();
 
     std::filesystem::path projectDirectory_;
     std::filesystem::path stagingPath_;
+    std::filesystem::path descriptionPath_;
     std::string measurementId_;
     std::string profileText_;
     std::string source_;
@@ -74,6 +101,7 @@ class Recording {
     FileHandle stream_;
     bool streamFailed_ = false;   // a write failed: the file may hold a partial block
     bool commitPending_ = false;  // the samples are flushed and finalize failed after that point
+    bool samplesKept_ = false;    // finalize failed on a file that still holds whole frames
     std::optional<MeasurementRecord> committed_;  // the Measurement an earlier attempt committed
     bool finalized_ = false;
 };

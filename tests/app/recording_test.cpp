@@ -1,7 +1,6 @@
 // Recording driven block by block as the acquisition thread drives it, checked against the files of
 // the Measurement it leaves behind.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QFile>
 #include <QRegularExpression>
@@ -9,7 +8,6 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QUrl>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -18,6 +16,7 @@
 #include "app_test_support.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/project_store.h"
+#include "file_fault_support.h"
 #include "project_fixture.h"
 #include "recording_test_peer.h"
 
@@ -177,38 +176,61 @@ TEST_F(Recording, AFailedAppendKeepsWhatWasWrittenAsTheMeasurement) {
     EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
 }
 
-// A full disk: the write fails, so does the finalize; the samples written before stay in the staging file.
-TEST_F(Recording, AFullDiskLeavesTheRecordedSamplesOnDisk) {
+// A full disk: the write fails, and the whole frames written before it become the Measurement.
+TEST_F(Recording, AFullDiskKeepsTheWholeFramesWrittenAsTheMeasurement) {
     start();
     const QString id = ui->recordingMeasurementId();
-    const fs::path staging =
-        fsPath(project.path()) / "measurements" / fsPath(u'.' + id + QStringLiteral(".recording.raw.tmp"));
-    ASSERT_TRUE(fs::exists(staging));
     const auto big = block(131072, 9);  // 1 MiB, the writer's buffer
     QSignalSpy finished(ui.get(), &UiController::recordingFinished);
-
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 3u << 20;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    for (int i = 0; i < 6 && ui->recording(); ++i) peer->append(big);
-    const bool done = waitFinished(finished);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    ASSERT_TRUE(done);
-    EXPECT_EQ(finished.front(), (QVariantList{false, id}));
+    {
+        // Past the limit, in a frame: the part of a frame written at the end is dropped.
+        FileSizeLimit limit((3u << 20) + 3);
+        ASSERT_TRUE(limit.active());
+        for (int i = 0; i < 6 && ui->recording(); ++i) peer->append(big);
+        ASSERT_TRUE(waitFinished(finished));
+    }
+    EXPECT_EQ(finished.front(), (QVariantList{true, id}));
     EXPECT_EQ(countEvents(*ui, QStringLiteral("Recording failed: cannot append raw recording samples")), 1);
-    EXPECT_EQ(
-        countEvents(*ui, QStringLiteral("Finalize Recording failed: cannot flush raw recording samples")), 1);
-    ASSERT_TRUE(fs::exists(staging)) << "the only copy of the samples";
-    const std::string kept = readBytes(staging);
-    EXPECT_GE(kept.size(), 2u << 20);
-    EXPECT_EQ(kept.substr(0, 2u << 20), bytesOf(big) + bytesOf(big));
-    EXPECT_FALSE(fs::exists(measurementDir(id)));
+    EXPECT_EQ(ui->statusText(), QStringLiteral("Measurement saved: %1 · Rec").arg(id));
+    const std::string raw = readBytes(measurementDir(id) / "raw.int16");
+    EXPECT_GE(raw.size(), 2u << 20);
+    EXPECT_EQ(raw.size() % (2 * kWire), 0u);
+    EXPECT_TRUE(raw == (bytesOf(big) + bytesOf(big) + bytesOf(big) + bytesOf(big)).substr(0, raw.size()));
+    EXPECT_EQ(core::readMeasurementManifest(measurementDir(id)).totalFrames, raw.size() / (2 * kWire));
+    EXPECT_EQ(ui->selectedMeasurementId(), id);
+    const fs::path measurements = fsPath(project.path()) / "measurements";
+    EXPECT_EQ(std::distance(fs::directory_iterator(measurements), fs::directory_iterator()), 1)
+        << "nothing hidden left";
     EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+}
+
+// When even the finalize fails, the samples stay in the staging file, the status line says where,
+// and the next open of the Project turns them into the Measurement.
+TEST_F(Recording, AFailedFinalizeLeavesTheSamplesToTheNextOpen) {
+    start();
+    const QString id = ui->recordingMeasurementId();
+    const auto samples = block(700, 2);
+    peer->append(samples);
+    fs::create_directories(measurementDir(id));  // the name is taken meanwhile
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    ui->stopRecording();
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_EQ(finished.front(), (QVariantList{false, id}));
+    EXPECT_EQ(countEvents(*ui, QStringLiteral("Finalize Recording failed: Measurement already exists")), 1);
+    const fs::path staging =
+        fsPath(project.path()) / "measurements" / fsPath(u'.' + id + QStringLiteral(".recording.raw.tmp"));
+    EXPECT_EQ(ui->statusText(),
+              QStringLiteral("Recorded samples kept in %1; opening the Project again recovers them")
+                  .arg(QString::fromStdString(staging.string())));
+    EXPECT_EQ(readBytes(staging), bytesOf(samples));
+
+    fs::remove(measurementDir(id));
+    UiController reopened;
+    reopened.openProject(project.path());
+    EXPECT_TRUE(reopened.eventLog().join(u'\n').contains(QStringLiteral("Recovered recording %1").arg(id)));
+    EXPECT_EQ(rowIds(reopened), QStringList{id});
+    EXPECT_EQ(readBytes(measurementDir(id) / "raw.int16"), bytesOf(samples));
+    EXPECT_FALSE(fs::exists(staging));
 }
 
 TEST_F(Recording, TheVideoTheRecorderHandsBackJoinsTheMeasurement) {

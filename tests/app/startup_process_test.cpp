@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -72,8 +73,18 @@ class Installation {
         int exitCode = -100;
         QString errorOutput;
     };
-    Run start(const QStringList& arguments, const QProcessEnvironment& extra = {}) const {
+    // fileSizeLimit: the soft limit on file sizes of the program (ulimit -f), in bytes; 0 for none.
+    Run start(const QStringList& arguments, const QProcessEnvironment& extra = {},
+              rlim_t fileSizeLimit = 0) const {
         QProcess process;
+        if (fileSizeLimit != 0) {
+            process.setChildProcessModifier([fileSizeLimit] {
+                rlimit limit{};
+                ::getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = fileSizeLimit;
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("OMP_WAIT_POLICY");
         env.insert("HOME", root_.path() + "/home");
@@ -134,6 +145,21 @@ TEST(StartupProcess, CommandLineOptionsTakeEffectInTheirOrder) {
     EXPECT_EQ(settings->value("ui/theme").toString(), QString("dawn"));
     EXPECT_EQ(settings->value("profilePath").toString(), stored);
     EXPECT_EQ(settings->value("source").toString(), QString("Synthetic"));
+}
+
+// Under a file-size limit (ulimit -f) a write past it fails like one on a full disk: the import of a
+// profile larger than the limit fails, and the program goes on instead of being ended by the signal.
+TEST(StartupProcess, AFileSizeLimitFailsAWriteInsteadOfEndingTheProgram) {
+    Installation inst;
+    QTemporaryDir outside;
+    const QString profile = outside.path() + "/" + kShipped;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZK_PROFILES_DIR "/") + kShipped, profile));
+    constexpr rlim_t kLimit = 4096;
+    ASSERT_GT(QFileInfo(profile).size(), static_cast<qint64>(kLimit));
+
+    const Installation::Run run = inst.start({"--profile", profile}, {}, kLimit);
+    EXPECT_EQ(run.exitCode, 0) << run.errorOutput.toStdString();
+    EXPECT_FALSE(QFileInfo(inst.storeDir() + "/" + kShipped).size() == QFileInfo(profile).size());
 }
 
 TEST(StartupProcess, WithoutARootObjectTheProcessReturnsMinusOneAndAppliesNoLaterOption) {

@@ -49,12 +49,20 @@ struct RecordingFixture : ::testing::Test {
     fs::path stagingOf(const std::string& id) const {
         return measurements / ("." + id + ".recording.raw.tmp");
     }
+    fs::path descriptionOf(const std::string& id) const {
+        return measurements / ("." + id + ".recording.json");
+    }
 };
 
 TEST_F(RecordingFixture, FinalizeCommitsRegistersAndRemovesTheStagingFile) {
     Recording recording(project, "m1", profile, "udp 10.0.0.2");
     EXPECT_EQ(recording.stagingPath(), stagingOf("m1"));
     EXPECT_TRUE(fs::is_regular_file(stagingOf("m1")));
+    // What the samples need to become this Measurement after a crash lies beside them from the start.
+    const RecordingDescription described = readRecordingDescription(descriptionOf("m1"));
+    EXPECT_EQ(described.measurementId, "m1");
+    EXPECT_EQ(described.profileText, profile);
+    EXPECT_EQ(described.source, "udp 10.0.0.2");
     std::vector<std::int16_t> all;
     for (const std::size_t frames : {3u, 1u, 250u}) {
         const std::vector<std::int16_t> block = samplesFrom(static_cast<int>(all.size()), 4 * frames);
@@ -71,6 +79,7 @@ TEST_F(RecordingFixture, FinalizeCommitsRegistersAndRemovesTheStagingFile) {
     EXPECT_EQ(result.measurement, readMeasurementManifest(measurements / "m1"));
     EXPECT_EQ(result.measurement.totalFrames, 254u);
     EXPECT_EQ(result.measurement.source, "udp 10.0.0.2");
+    EXPECT_EQ(result.measurement.startedAt, described.startedAt);
     EXPECT_EQ(fileText(measurements / "m1" / "device_profile.json"), profile);
     EXPECT_LE(result.measurement.startedAt, result.measurement.endedAt);
     EXPECT_EQ(loadProject(project).measurements, std::vector<std::string>{"m1"});
@@ -102,6 +111,7 @@ TEST_F(RecordingFixture, AppendAndFinalizeRules) {
     discarded.append(samplesFrom(0, 4));
     discarded.discard();
     EXPECT_FALSE(fs::exists(stagingOf("d")));
+    EXPECT_FALSE(fs::exists(descriptionOf("d")));
     expectThrowExactly<std::logic_error>([&] { discarded.append(nullptr, 0); }, "Recording is not active");
     expectThrowExactly<std::logic_error>([&] { discarded.finalize(""); }, "Recording is not active");
     {
@@ -175,16 +185,19 @@ TEST_F(RecordingFixture, FailedFinalizeKeepsTheSamplesForALaterFinalize) {
         EXPECT_THROW(recording.finalize(""), std::invalid_argument);
     }
     EXPECT_EQ(fileText(stagingOf("n")), littleEndianBytes(samples)) << "the destructor keeps it too";
+    EXPECT_EQ(readRecordingDescription(descriptionOf("n")).measurementId, "n");
 }
 
-// Each write of the recording path fails at the limit with its own text; what was committed before
-// stays, and a finalize that failed while committing or registering succeeds once space is back.
+// Each write of the recording path fails at the limit with its own text; the whole frames that
+// reached the file before a failed write still become the Measurement, and a finalize that failed
+// while committing or registering succeeds once space is back.
 TEST_F(RecordingFixture, FullDisk) {
     Recording before(project, "before", profile, "");
     before.append(samplesFrom(1, 40));
     const MeasurementRecord committed = before.finalize("").measurement;
-    const std::string projectBefore = fileText(project / "project.json");
     const std::vector<std::int16_t> block = samplesFrom(2, 4 * 2048);  // 16 KiB
+    const std::string firstBlocks = littleEndianBytes(block) + littleEndianBytes(block) +
+                                    littleEndianBytes(block) + littleEndianBytes(block);
 
     // Sticky once reported: a later append would leave a gap in the samples.
     const auto failuresAfterTheLimit = [&] {
@@ -199,29 +212,43 @@ TEST_F(RecordingFixture, FullDisk) {
         };
         for (int i = 0; i < 200 && texts.empty(); ++i) note([&] { recording.append(block); });
         note([&] { recording.append(block); });
-        note([&] { recording.finalize(""); });
-        return texts;
+        return texts + " / " + std::to_string(recording.finalize("").framesWritten);
     };
+    // The limit falls on a frame boundary: 64 KiB of the 1 MiB the buffer spilled reached the file.
     EXPECT_EQ(zk::test::runWithFileSizeLimit(64 << 10, failuresAfterTheLimit),
-              "cannot append raw recording samples / cannot append raw recording samples / cannot flush raw "
-              "recording samples");
-    // Fits the stream's buffer: the failure shows only in the close that flushes it.
-    EXPECT_EQ(zk::test::runWithFileSizeLimit(64 << 10,
+              "cannot append raw recording samples / cannot append raw recording samples / 8192");
+    EXPECT_EQ(fileText(measurements / "a" / "raw.int16"), firstBlocks);
+    // Fits the stream's buffer: the failure shows only in the close that flushes it, and the limit
+    // falls inside a frame, whose part is dropped.
+    EXPECT_EQ(zk::test::runWithFileSizeLimit((64 << 10) + 5,
                                              [&] {
                                                  Recording recording(project, "b", profile, "");
                                                  for (int i = 0; i < 6; ++i) recording.append(block);
-                                                 recording.finalize("");
-                                                 return std::string("finalized");
+                                                 const RecordingResult result = recording.finalize("");
+                                                 return std::to_string(result.measurement.totalFrames);
                                              }),
-              "cannot flush raw recording samples");
-    EXPECT_EQ(fileText(project / "project.json"), projectBefore);
-    EXPECT_EQ(entryNames(measurements), std::vector<std::string>{"before"});
+              "8192");
+    EXPECT_EQ(fileText(measurements / "b" / "raw.int16"), firstBlocks);
+    EXPECT_EQ(loadProject(project).measurements, (std::vector<std::string>{"before", "a", "b"}));
+    EXPECT_EQ(entryNames(measurements), (std::vector<std::string>{"a", "b", "before"}))
+        << "nothing hidden left";
+
+    // No Recording starts without its description: a full disk refuses it before any sample.
+    EXPECT_EQ(zk::test::runWithFileSizeLimit(100,
+                                             [&] {
+                                                 Recording recording(project, "e", profile, "");
+                                                 return std::string("started");
+                                             }),
+              "cannot write recording description");
 
     const std::vector<std::int16_t> small = samplesFrom(9, 400);
+    // Started before the limit: its description is longer than what the limit lets the finalize write.
     const auto failThenRetry = [&](const std::string& id, const std::string& source) {
         return [&, id, source] {
+            zk::test::setFileSizeLimit(RLIM_INFINITY);
             Recording recording(project, id, profile, source);
             recording.append(small);
+            zk::test::setFileSizeLimit(3000);
             std::string texts;
             try {
                 recording.finalize("");
@@ -243,8 +270,8 @@ TEST_F(RecordingFixture, FullDisk) {
     EXPECT_EQ(zk::test::runWithFileSizeLimit(3000, failThenRetry("d", "")),
               "cannot write project.json / kept / d");
 
-    EXPECT_EQ(loadProject(project).measurements, (std::vector<std::string>{"before", "c", "d"}));
-    EXPECT_EQ(entryNames(measurements), (std::vector<std::string>{"before", "c", "d"}));
+    EXPECT_EQ(loadProject(project).measurements, (std::vector<std::string>{"before", "a", "b", "c", "d"}));
+    EXPECT_EQ(entryNames(measurements), (std::vector<std::string>{"a", "b", "before", "c", "d"}));
     for (const char* id : {"c", "d"})
         EXPECT_EQ(fileText(measurements / id / "raw.int16"), littleEndianBytes(small)) << id;
     EXPECT_EQ(readMeasurementManifest(measurements / "before"), committed);

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/storage/project_store.h"
+
+namespace zk::core {
+
+// What recoverProject did, each entry named by its path relative to the Project directory (generic
+// form) or by its id.
+struct ProjectRecoveryReport {
+    struct KeptFile {
+        std::string path;
+        std::uint64_t bytes = 0;
+    };
+    struct Failure {
+        std::string path;
+        std::string error;
+    };
+
+    std::vector<std::string> recoveredMeasurements;  // committed folders registered again
+    std::vector<std::string> recoveredRecordings;    // staging raw files finalized into Measurements
+    std::vector<std::string> recoveredRuns;          // "<measurementId>/<analysisId>", committed
+    std::vector<std::string> removedLeftovers;       // incomplete staging folders and empty recordings
+    std::vector<std::string> removedTemporaries;     // hidden temporary files of atomic rewrites
+    std::vector<KeptFile> undescribedRecordings;     // staging raw files with samples but no description
+    std::vector<Failure> failures;                   // leftovers left as they were
+
+    bool changedProjectFile() const { return !recoveredMeasurements.empty() || !recoveredRecordings.empty(); }
+};
+
+// Finishes or removes what an interrupted writer left in the Project: a committed Measurement folder
+// that project.json lacks is registered again (placed by its start time, so the registration order
+// stays chronological); a staging folder of a Measurement or an AnalysisRun is committed when its
+// content is complete and readable and removed otherwise; a Recording's staging raw file with its
+// description and at least one whole frame becomes a Measurement (truncated to whole frames) and is
+// registered; hidden temporary files of atomic rewrites and of the derived cache are removed. A
+// staging raw file without a description is never touched. Nothing is ever replaced.
+//
+// Only for a Project no writer is working on. One leftover that cannot be handled is reported and
+// left as it was; the rest go on. `project` is the loaded record; it is updated and saved when
+// Measurements are registered.
+ProjectRecoveryReport recoverProject(ProjectRecord& project);
+
+}  // namespace zk::core

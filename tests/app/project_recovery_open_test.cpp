@@ -1,0 +1,95 @@
+// Opening a Project after a crash: the leftovers are finished or removed before the Measurement list
+// is built, each with one event-log line, and the list keeps newest first.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/ui_controller.h"
+#include "app_test_support.h"
+#include "core/storage/analysis_run_store.h"
+#include "core/storage/measurement_store.h"
+#include "core/storage/project_store.h"
+#include "core/storage/recording.h"
+#include "project_fixture.h"
+
+namespace zk::app::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+core::HeatmapGrid smallMap() {
+    core::HeatmapGrid grid;
+    grid.width = 2;
+    grid.height = 2;
+    grid.azimuthDeg = {-1.0, 1.0};
+    grid.elevationDeg = {-1.0, 1.0};
+    return core::finalizeHeatmap(grid, {1.0, 2.0, 3.0, 4.0});
+}
+
+void saveRun(const fs::path& measurementDir, const std::string& id) {
+    core::AnalysisRunParameters parameters;
+    parameters.algorithmId = "DAS";
+    core::createAnalysisRun(measurementDir, "m_1", id, parameters, 0.0, 0.0, 0.0, "b", {}, smallMap());
+}
+
+using ProjectRecoveryOpen = ControllerSettingsTest;
+
+TEST_F(ProjectRecoveryOpen, LeftoversAreFinishedBeforeTheListIsBuilt) {
+    StoredProject project(2);
+    const fs::path root = fsPath(project.path());
+    const fs::path measurements = root / "measurements";
+    const std::string profile = shippedProfileText("small-4.device.json");
+    // Committed but never registered, as a crash before the registration leaves it.
+    recordMeasurement(project.path(), "m_3", 800, profile, 4);
+    core::ProjectRecord record = core::loadProject(root);
+    record.unregisterMeasurement("m_3");
+    // A Recording that never finalized, with 12 whole frames and half of one.
+    writeFile(core::recordingStagingPath(measurements, "m_4"), std::string(12 * 8 + 4, '\x11'));
+    writeFile(core::recordingDescriptionPath(measurements, "m_4"),
+              core::writeRecordingDescription({"m_4", profile, "UDP", core::utcTimestampNow()}));
+    writeFile(measurements / ".m_x.recording.raw.tmp", std::string(100, '\x22'));
+    // A complete run before its rename, and one killed while its manifest was written.
+    saveRun(project.measurementDir("m_1"), "a_1");
+    saveRun(project.measurementDir("m_1"), "a_2");
+    const fs::path analyses = project.measurementDir("m_1") / "analyses";
+    fs::rename(analyses / "a_1", analyses / ".a_1.creating");
+    writeFile(analyses / "a_2" / "analysis.json", "");
+    fs::rename(analyses / "a_2", analyses / ".a_2.creating");
+    writeFile(root / ".project.json.81-0.tmp", "{");
+
+    UiController ui;
+    importShippedProfile(ui, "small-4.device.json");
+    ui.openProject(project.path());
+    ASSERT_TRUE(ui.hasProject());
+    EXPECT_EQ(rowIds(ui), (QStringList{QStringLiteral("m_4"), QStringLiteral("m_3"), QStringLiteral("m_2"),
+                                       QStringLiteral("m_1")}));
+    QStringList events;
+    for (const QString& line : ui.eventLog()) events.append(line.mid(10));
+    // In this order, each once, before the open's own report.
+    const QStringList expected{
+        QStringLiteral("Removed temporary file .project.json.81-0.tmp"),
+        QStringLiteral("Removed incomplete leftover measurements/m_1/analyses/.a_2.creating"),
+        QStringLiteral("Recovered AnalysisRun m_1/a_1"),
+        QStringLiteral("Recovered recording m_4"),
+        QStringLiteral("Recovered Measurement m_3"),
+        QStringLiteral("Unfinished recording without its description kept: "
+                       "measurements/.m_x.recording.raw.tmp (100 bytes)"),
+        QStringLiteral("Project opened: Stored · 4 Measurement(s)"),
+    };
+    QStringList found;
+    for (const QString& line : events)
+        if (expected.contains(line) || line.startsWith(QStringLiteral("Re"))) found.append(line);
+    EXPECT_EQ(found.join(u'\n').toStdString(), expected.join(u'\n').toStdString());
+    EXPECT_EQ(core::listAnalysisRuns(project.measurementDir("m_1")), std::vector<std::string>{"a_1"});
+    EXPECT_EQ(readBytes(project.measurementDir("m_4") / "raw.int16"), std::string(12 * 8, '\x11'));
+    EXPECT_EQ(readBytes(measurements / ".m_x.recording.raw.tmp"), std::string(100, '\x22'));
+}
+
+}  // namespace
+}  // namespace zk::app::test
