@@ -31,6 +31,7 @@ namespace {
 constexpr std::string_view kCreatingSuffix = ".creating";
 constexpr std::string_view kRecordingSuffix = ".recording.raw.tmp";
 constexpr std::string_view kDescriptionSuffix = ".recording.json";
+constexpr std::string_view kDeletingSuffix = ".deleting";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -151,6 +152,8 @@ class Recovery {
             const std::string name = entry.filename().string();
             if (const auto id = idInside(name, kCreatingSuffix); id && isDirectory(entry))
                 recoverMeasurementStaging(entry, *id);
+            if (const auto id = idInside(name, kDeletingSuffix); id && isDirectory(entry))
+                finishDeletion(entry, *id);
         }
         for (const fs::path& entry : entriesOf(measurements)) {
             const std::string name = entry.filename().string();
@@ -232,6 +235,19 @@ class Recovery {
         } catch (const std::exception& error) {
             fail(staging, error.what());
         }
+    }
+
+    // The user asked for the deletion; a crash between moving the folder aside and removing it must
+    // neither bring the Measurement back nor leave it listed without its files.
+    void finishDeletion(const fs::path& aside, const std::string& id) {
+        try {
+            for (const std::string& entry : std::vector<std::string>(project_.measurements))
+                if (folderNamedBy(entry) == id) project_.unregisterMeasurement(entry);
+        } catch (const std::exception& error) {
+            fail(aside, error.what());
+            return;
+        }
+        remove(aside, Removal::Leftover);
     }
 
     void recoverRecording(const fs::path& measurements, const std::string& id) {
@@ -380,5 +396,9 @@ class Recovery {
 }  // namespace
 
 ProjectRecoveryReport recoverProject(ProjectRecord& project) { return Recovery(project).run(); }
+
+fs::path measurementDeletionPath(const fs::path& measurementsDir, const std::string& measurementId) {
+    return measurementsDir / fs::path("." + measurementId + std::string(kDeletingSuffix));
+}
 
 }  // namespace zk::core

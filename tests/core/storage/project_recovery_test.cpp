@@ -127,6 +127,13 @@ const std::vector<Case> kCases = {
          EXPECT_EQ(entryNames(s.measurements), (Names{"m1", "m3"}));
      },
      {"m1", "m3"}},
+    {"MeasurementMovedAsideForDeletionIsUnregisteredAndRemoved",
+     [](Scene& s) { s.hideAs("m3", measurementDeletionPath(s.measurements, "m3").filename().string()); },
+     [](Scene& s, const ProjectRecoveryReport& r) {
+         EXPECT_EQ(r.removedLeftovers, Names{"measurements/.m3.deleting"});
+         EXPECT_EQ(entryNames(s.measurements), Names{"m1"});
+     },
+     {"m1"}},
     {"CompleteRunStagingIsCommitted",
      [](Scene& s) {
          s.saveRun("a1");
