@@ -31,9 +31,15 @@ core::FrequencyBandParameters ReplayRunner::limitedBand(core::FrequencyBandParam
 }
 
 void ReplayRunner::setState(UiController& ui, std::int32_t state) {
+    const bool wasActive = ui.replayActive();
     if (ui.run_.replay.exchange(state) == state) return;
     emit ui.replayStateChanged();
     emit ui.uiStateChanged();
+    // The noise floor is judged against the replayed Measurement's profile while a Replay is active.
+    if (ui.replayActive() != wasActive) {
+        ui.rebuildNoiseProfileInfo();
+        emit ui.noiseSubtractionChanged();
+    }
 }
 
 void ReplayRunner::refreshPausedMap(UiController& ui) {
@@ -170,6 +176,7 @@ void UiController::startSelectedMeasurementReplay() {
 
         replay_.measurementId = selectedMeasurementId();
         replay_.profileInfo = selectedMeasurementProfileInfo();
+        replay_.profileHash = QString::fromStdString(project_.selected.profileHash);
         replay_.positionSeconds.store(0.0);
         replay_.durationSeconds.store(0.0);
         replay_.seekTargetFrames.store(-1);
