@@ -362,6 +362,46 @@ TEST_F(FullRecompute, StartingLiveCancelsARunWhoseFailureArrivesLater) {
     EXPECT_FALSE(fs::exists(project.measurementDir() / "analyses"));
 }
 
+TEST_F(FullRecompute, TheWindowOfARunCannotChangeWhileItIsBusy) {
+    // Three seconds of the small array; the window is placed by analysing a paused Replay at 2.0 s.
+    StoredProject project(0);
+    const core::MeasurementRecord m =
+        recordMeasurement(project.path(), "m_long", 48000, shippedProfileText("small-4.device.json"), 4);
+    UiController ui;
+    ui.openProject(project.path());
+    ui.setAnalysisWindowSeconds(0.5);
+    ui.startSelectedMeasurementReplay();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui.replayPlaying(); }, 30000)) << lastEvent(ui).toStdString();
+    ui.setFrequency(2000.0);  // the analysis takes the live band, here well below the recorded Nyquist
+    ui.setReplayPaused(true);
+    ui.seekReplay(2.0);
+    QSignalSpy finished(&ui, &UiController::analysisFinished);
+    ui.analyzeReplayPosition();
+    ASSERT_TRUE(ui.analysisBusy()) << lastEvent(ui).toStdString();
+    ASSERT_EQ(ui.analysisWindowInfo(), QStringLiteral("Window 1.50–2.00 s · width 0.50 s"));
+
+    // "Whole measurement" while the run computes the window: refused, the run keeps its window.
+    QSignalSpy window(&ui, &UiController::analysisWindowChanged);
+    ui.clearAnalysisWindow();
+    EXPECT_TRUE(ui.hasAnalysisWindow());
+    EXPECT_EQ(window.count(), 0);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 120000));
+    ASSERT_TRUE(finished.front().at(0).toBool()) << ui.analysisStatus().toStdString();
+    EXPECT_DOUBLE_EQ(ui.analysisVideoFrameSeconds(), 1.75);
+    ui.savePendingAnalysis();
+    const core::AnalysisRunRecord run =
+        core::readAnalysisRun(m.directory / "analyses" / ui.selectedAnalysisId().toStdString());
+    EXPECT_EQ(run.parameters.windowStartSeconds, 1.5);
+    EXPECT_EQ(run.parameters.windowEndSeconds, 2.0);
+    EXPECT_EQ(run.provenance.inputFrames, 8000u);  // 0.5 s at 16 kHz: the window the run was computed on
+
+    // Once the run is over the window can go.
+    ui.clearAnalysisWindow();
+    EXPECT_FALSE(ui.hasAnalysisWindow());
+    EXPECT_EQ(window.count(), 1);
+}
+
 TEST_F(FullRecompute, SettersKeepTheirRanges) {
     PlaneWaveProject project(4096);
     UiController ui;
