@@ -49,8 +49,14 @@ void ReplayRunner::refreshPausedMap(UiController& ui) {
 }
 
 // Only a Replay whose reader configured the engine takes settings; one still loading gets them when
-// its start handler runs.
+// its start handler runs, and says so.
+void ReplayRunner::reportPendingWhileLoading(UiController& ui) {
+    if (ui.run_.replay.load() != kReplayLoading) return;
+    ui.reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(ui.frequencyBandMode()));
+}
+
 void ReplayRunner::publishBand(UiController& ui) {
+    reportPendingWhileLoading(ui);
     const std::int32_t state = ui.run_.replay.load();
     if (state != kReplayPlaying && state != kReplayPaused) return;
     try {
@@ -63,6 +69,7 @@ void ReplayRunner::publishBand(UiController& ui) {
 }
 
 void ReplayRunner::publishBeamforming(UiController& ui) {
+    reportPendingWhileLoading(ui);
     const std::int32_t state = ui.run_.replay.load();
     if (state != kReplayPlaying && state != kReplayPaused) return;
     try {
