@@ -3,8 +3,9 @@
 namespace zk::app {
 
 void LiveCounters::zero() {
-    for (std::atomic<std::uint64_t>* counter : {&ingressSamples, &dspHops, &liveErrors, &mapsPublished,
-                                                &mapsRendered, &renderTimeSumUs, &renderTimeMaxUs}) {
+    for (std::atomic<std::uint64_t>* counter :
+         {&ingressSamples, &dspHops, &liveErrors, &diagnosticsErrors, &mapsPublished, &mapsRendered,
+          &renderTimeSumUs, &renderTimeMaxUs}) {
         counter->store(0);
     }
 }

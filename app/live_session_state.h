@@ -16,13 +16,14 @@ using LiveStarted = std::shared_ptr<std::atomic<int>>;
 // Counters of one live session. The GUI thread zeroes them before the workers start (so they never
 // count into an earlier session); then the workers named beside each write them and any thread reads.
 struct LiveCounters {
-    std::atomic<std::uint64_t> ingressSamples{0};   // acquisition
-    std::atomic<std::uint64_t> dspHops{0};          // DSP: the engine's processed block count
-    std::atomic<std::uint64_t> liveErrors{0};       // acquisition, DSP and live map threads together
-    std::atomic<std::uint64_t> mapsPublished{0};    // live map
-    std::atomic<std::uint64_t> mapsRendered{0};     // live map
-    std::atomic<std::uint64_t> renderTimeSumUs{0};  // live map
-    std::atomic<std::uint64_t> renderTimeMaxUs{0};  // live map, raised by compare-and-swap
+    std::atomic<std::uint64_t> ingressSamples{0};  // acquisition
+    std::atomic<std::uint64_t> dspHops{0};         // DSP: the engine's processed block count
+    std::atomic<std::uint64_t> liveErrors{0};      // acquisition, DSP, live and replay map threads together
+    std::atomic<std::uint64_t> diagnosticsErrors{0};  // live diagnostics, apart: never hides their first
+    std::atomic<std::uint64_t> mapsPublished{0};      // live map
+    std::atomic<std::uint64_t> mapsRendered{0};       // live map
+    std::atomic<std::uint64_t> renderTimeSumUs{0};    // live map
+    std::atomic<std::uint64_t> renderTimeMaxUs{0};    // live map, raised by compare-and-swap
 
     void zero();
     // Adds one render time and raises the maximum to it when larger.

@@ -26,6 +26,17 @@ constexpr int kWorkersBeforeAcquisition = 3;
 
 QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
+// The diagnostics thread counts apart from the threads that share the live-errors counter, so that its
+// errors never hide their first message; only its own first error after a start shows.
+void countDiagnosticsError(UiController& ui, std::atomic<std::uint64_t>& errors, const QString& text) {
+    try {
+        if (errors.fetch_add(1) != 0) return;
+        ui.setStatusText(QStringLiteral("Diagnostics error: %1").arg(text));
+    } catch (...) {
+        // Reporting itself failed (out of memory): the counter still shows the error.
+    }
+}
+
 }  // namespace
 
 void UiController::startLiveThreads(const core::DeviceProfile& profile) {
@@ -202,9 +213,10 @@ void UiController::liveDiagnosticsLoop(std::stop_token stop, LiveStarted started
                 emit spectrumLevelsChanged();
             }
         } catch (const std::exception& error) {
-            countLiveError("Diagnostics error: %1", textOf(error), false);
+            countDiagnosticsError(*this, liveSession_.counters.diagnosticsErrors, textOf(error));
         } catch (...) {
-            countLiveError("Diagnostics error: %1", QStringLiteral("unknown error"), false);
+            countDiagnosticsError(*this, liveSession_.counters.diagnosticsErrors,
+                                  QStringLiteral("unknown error"));
         }
     }
 }

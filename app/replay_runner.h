@@ -51,13 +51,14 @@ class ReplayRunner {
     // GUI thread: a paused Replay seeks to where it is, so that its map is made again with new settings.
     static void refreshPausedMap(UiController& ui);
     // GUI thread: hands the current band and beamforming parameters to a playing or paused Replay;
-    // failures are reported with the Replay's texts.
+    // failures are reported with the Replay's texts. A loading Replay reports them pending.
     static void publishBand(UiController& ui);
     static void publishBeamforming(UiController& ui);
     // GUI thread: Faulted with the error in the metrics, "Replay failed: %1" and replayFinished(false).
     static void onFailed(UiController& ui, const QString& error);
 
   private:
+    static void reportPendingWhileLoading(UiController& ui);
     static void readerLoop(UiController& ui, std::stop_token stop, ReplayStart start);
     static void mapLoop(UiController& ui, std::stop_token stop);
     // Reader thread: warm-up and waterfall history before frame target, then one map.

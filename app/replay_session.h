@@ -28,6 +28,7 @@ struct ReplaySession {
     // GUI thread only.
     QString measurementId;
     QString profileInfo;
+    QString profileHash;  // the Measurement's recorded profile hash
     QString metrics = QStringLiteral("Replay stopped");
 };
 

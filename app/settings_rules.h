@@ -22,6 +22,17 @@ inline double clampToRange(double value, double lo, double hi) {
     return std::clamp(value, lo, hi);
 }
 
+// The live frequency rule for a profile of the given sample rate: 100 Hz .. Nyquist, then the nearest whole
+// bin of a 1024-point frame (so a single-bin band sits exactly on it), at least one bin. Without a rate
+// (no profile) 100 .. 40000 Hz.
+inline double frequencyForSampleRate(double hz, double sampleRateHz) {
+    if (!(sampleRateHz > 0.0)) return clampToRange(hz, 100.0, 40000.0);
+    const double bin = sampleRateHz / 1024.0;
+    const double nyquist = sampleRateHz / 2.0;
+    const double rounded = std::round(clampToRange(hz, std::min(100.0, nyquist), nyquist) / bin) * bin;
+    return std::clamp(rounded, bin, nyquist);
+}
+
 // The focus distance of index 0..4 (far field, 1, 3, 5, 10 m); other indices take the nearer end.
 inline double focusDistanceForIndex(int index) {
     constexpr double kDistances[] = {std::numeric_limits<double>::infinity(), 1.0, 3.0, 5.0, 10.0};

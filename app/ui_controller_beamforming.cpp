@@ -316,17 +316,7 @@ double UiController::frequencyLimitSampleRate() const {
 void UiController::setFrequency(double value) {
     guarded("Frequency update", this, [&] {
         if (!canEditFrequencyBand() || std::isnan(value)) return;
-        const double fs = frequencyLimitSampleRate();
-        double next = 0.0;
-        if (fs > 0.0) {
-            // Whole bins of a 1024-point frame, so that a single-bin band sits exactly on the value.
-            const double bin = fs / 1024.0;
-            const double nyquist = fs / 2.0;
-            next = std::round(clampToRange(value, std::min(100.0, nyquist), nyquist) / bin) * bin;
-            next = std::clamp(next, bin, nyquist);
-        } else {
-            next = clampToRange(value, 100.0, 40000.0);
-        }
+        const double next = frequencyForSampleRate(value, frequencyLimitSampleRate());
         if (fuzzyEqual(next, live_.frequency)) return;
         live_.frequency = next;
         settings_.setValue(QStringLiteral("frequency"), next);

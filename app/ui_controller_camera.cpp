@@ -54,16 +54,7 @@ void UiController::setCameraParameterValue(const QString& key, int value) {
 
 void UiController::previewCameraParameterValue(const QString& key, int value) {
     try {
-        camera_.control->applyUvcParameter(key);
-        for (camera::UvcParameter& entry : camera_.state.cameraParameters) {
-            if (entry.key != key) continue;
-            if (entry.value == value) return;
-            QString ignored;
-            if (!camera_.binding->setParameter(key, value, false, ignored)) return;
-            entry.value = value;
-            entry.autoMode = false;
-            return;
-        }
+        camera_.control->previewCameraParameterValue(key, value);
     } catch (const std::exception&) {
         // Previews fail silently.
     }

@@ -313,7 +313,8 @@ double UiController::analysisVideoFrameSeconds() const {
 }
 
 void UiController::clearAnalysisWindow() {
-    if (!analysis_.hasWindow) return;
+    // A running Full Recompute records, exports and shows the window it is computed on.
+    if (!analysis_.hasWindow || run_.fullRecomputeRunning.load()) return;
     analysis_.hasWindow = false;
     emit analysisWindowChanged();
     timers_.analysisSpectrum->start();

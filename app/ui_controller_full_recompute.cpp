@@ -26,6 +26,26 @@ bool usableNoiseFloor(const core::NoiseFloorProfile& floor, const core::Measurem
     return floor.isValid() && floor.profileHash == m.profileHash && floor.fftSize == frameSize;
 }
 
+// The recompute subtracts a floor only when the floor itself says so; one loaded switched off while the
+// switch is now on goes as a copy marked on, the shared one (the engines hold it too) untouched.
+std::shared_ptr<const core::NoiseFloorProfile> switchedOn(
+    std::shared_ptr<const core::NoiseFloorProfile> floor) {
+    if (floor->enabled) return floor;
+    // The type is move-only against accidental copies of its matrices; this one is meant.
+    auto copy = std::make_shared<core::NoiseFloorProfile>();
+    copy->profileHash = floor->profileHash;
+    copy->sampleRateHz = floor->sampleRateHz;
+    copy->channelCount = floor->channelCount;
+    copy->fftSize = floor->fftSize;
+    copy->averagedFrames = floor->averagedFrames;
+    copy->subtractBeta = floor->subtractBeta;
+    copy->psdFloor = floor->psdFloor;
+    copy->createdAtUtc = floor->createdAtUtc;
+    copy->matrices = floor->matrices;
+    copy->enabled = true;
+    return copy;
+}
+
 QString infoOf(const PendingAnalysis& pending) {
     const core::AnalysisRunParameters& p = pending.parameters;
     return QStringLiteral("%1 · %2 Hz · frame %3/%4 · grid %5° · peak %6° / %7° · %8")
@@ -74,7 +94,7 @@ void UiController::createFullRecomputeAnalysis() {
         request.gridStep = analysis_.gridStepDeg;
         if (noiseFloor_.subtractionEnabled && noiseFloor_.profile &&
             usableNoiseFloor(*noiseFloor_.profile, job->measurement, request.frameSize))
-            request.noiseFloor = noiseFloor_.profile;
+            request.noiseFloor = switchedOn(noiseFloor_.profile);
 
         if (analysis_.hasWindow) {
             const double rate = static_cast<double>(job->profile.sampleRateHz);

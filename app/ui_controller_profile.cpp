@@ -1,13 +1,16 @@
 // Device profile import and the profile information properties.
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointF>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
+#include "app/settings_rules.h"
 #include "app/ui_controller.h"
+#include "core/storage/device_profile.h"
+#include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
 #include "core/storage/profile_store.h"
 
@@ -26,6 +29,29 @@ QString unquotedPath(const QString& path) {
 
 std::filesystem::path toFsPath(const QString& path) { return std::filesystem::path(path.toStdU16String()); }
 QString fromFsPath(const std::filesystem::path& path) { return QString::fromStdU16String(path.u16string()); }
+
+// The bytes of a profile file, read as the profile store reads them: regular files only, at most 4 MiB.
+std::string readProfileFile(const QString& path) {
+    const std::filesystem::path file = toFsPath(path);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (error || !std::filesystem::exists(status)) throw std::runtime_error("cannot open Device Profile");
+    // Asked before opening: opening a named pipe waits for a writer, and a device never ends.
+    if (!std::filesystem::is_regular_file(status))
+        throw std::runtime_error("Device Profile is not a regular file");
+    std::string bytes;
+    switch (core::readFileBounded(file, core::kMaxDeviceProfileBytes, bytes)) {
+        case core::FileReadStatus::Ok:
+            return bytes;
+        case core::FileReadStatus::TooLarge:
+            throw std::invalid_argument("device profile file exceeds 4 MiB");
+        case core::FileReadStatus::ReadFailed:
+            throw std::runtime_error("cannot read Device Profile");
+        case core::FileReadStatus::CannotOpen:
+            break;
+    }
+    throw std::runtime_error("cannot open Device Profile");
+}
 
 bool hasCameraResolution(const core::DeviceProfile& profile) {
     return profile.camera.has_value() && profile.camera->width != 0 && profile.camera->height != 0;
@@ -72,6 +98,8 @@ const core::DeviceProfile* UiController::activeProfile() const {
 }
 
 QString UiController::activeProfileHash() const {
+    // A Replay is judged against the profile its Measurement was recorded with.
+    if (replayActive() && profileState_.frozen.isValid()) return replay_.profileHash;
     if (!profileState_.session.hasProfile() || profileState_.path.isEmpty()) return {};
     try {
         return QString::fromStdString(core::formatHash64(core::hashFile(toFsPath(profileState_.path))));
@@ -99,19 +127,15 @@ void UiController::importProfile(const QString& path) {
         return;
     }
     try {
-        QFile file(requested);
-        if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot open Device Profile");
-        const QByteArray bytes = file.readAll();
-        file.close();
-
-        core::DeviceProfile profile =
-            core::parseDeviceProfile(std::string_view(bytes.constData(), bytes.size()));
+        std::string bytes = readProfileFile(requested);
+        core::DeviceProfile profile = core::parseDeviceProfile(bytes);
         profileState_.session.importProfile(profile);
         profileState_.live = std::move(profile);
 
         const double fs = profileState_.live.sampleRateHz;
-        if (live_.frequency > fs / 2.0) {
-            live_.frequency = fs / 2.0;
+        const double frequency = frequencyForSampleRate(live_.frequency, fs);
+        if (!fuzzyEqual(frequency, live_.frequency)) {
+            live_.frequency = frequency;
             settings_.setValue(QStringLiteral("frequency"), live_.frequency);
             emit frequencyChanged();
         }
@@ -120,11 +144,15 @@ void UiController::importProfile(const QString& path) {
         ++live_.band.revision;
         emit frequencyBandChanged();
 
-        profileState_.json.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        profileState_.json = std::move(bytes);
 
         QString pathInUse;
         try {
-            pathInUse = fromFsPath(core::copyIntoStore(toFsPath(requested), toFsPath(profilesDir())));
+            // A file already in the store comes back as it was named, perhaps relative to the folder
+            // the program started in.
+            pathInUse =
+                QFileInfo(fromFsPath(core::copyIntoStore(toFsPath(requested), toFsPath(profilesDir()))))
+                    .absoluteFilePath();
         } catch (const std::exception& error) {
             appendDiagnosticsLog(
                 QStringLiteral("profile store copy failed: %1").arg(QString::fromUtf8(error.what())));
@@ -132,14 +160,18 @@ void UiController::importProfile(const QString& path) {
         }
 
         profileState_.path = pathInUse;
+        // One pass over the pattern: an identity holding "%2" stays as it is.
         profileState_.info = QStringLiteral("%1 | %2 logical / %3 wire | %4 Hz")
-                                 .arg(QString::fromStdString(profileState_.live.profileId))
-                                 .arg(profileState_.live.channelCount)
-                                 .arg(profileState_.live.wireChannelCount)
-                                 .arg(profileState_.live.sampleRateHz);
+                                 .arg(QString::fromStdString(profileState_.live.profileId),
+                                      QString::number(profileState_.live.channelCount),
+                                      QString::number(profileState_.live.wireChannelCount),
+                                      QString::number(profileState_.live.sampleRateHz));
         settings_.setValue(QStringLiteral("profilePath"), profileState_.path);
         emit profilePathChanged();
         emit profileInfoChanged();
+        // The noise floor is judged against the new profile's hash.
+        rebuildNoiseProfileInfo();
+        emit noiseSubtractionChanged();
 
         if (run_.session.load() != kReady) setSessionState(kReady);
         reportEvent(

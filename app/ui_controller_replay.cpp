@@ -31,9 +31,15 @@ core::FrequencyBandParameters ReplayRunner::limitedBand(core::FrequencyBandParam
 }
 
 void ReplayRunner::setState(UiController& ui, std::int32_t state) {
+    const bool wasActive = ui.replayActive();
     if (ui.run_.replay.exchange(state) == state) return;
     emit ui.replayStateChanged();
     emit ui.uiStateChanged();
+    // The noise floor is judged against the replayed Measurement's profile while a Replay is active.
+    if (ui.replayActive() != wasActive) {
+        ui.rebuildNoiseProfileInfo();
+        emit ui.noiseSubtractionChanged();
+    }
 }
 
 void ReplayRunner::refreshPausedMap(UiController& ui) {
@@ -43,8 +49,14 @@ void ReplayRunner::refreshPausedMap(UiController& ui) {
 }
 
 // Only a Replay whose reader configured the engine takes settings; one still loading gets them when
-// its start handler runs.
+// its start handler runs, and says so.
+void ReplayRunner::reportPendingWhileLoading(UiController& ui) {
+    if (ui.run_.replay.load() != kReplayLoading) return;
+    ui.reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(ui.frequencyBandMode()));
+}
+
 void ReplayRunner::publishBand(UiController& ui) {
+    reportPendingWhileLoading(ui);
     const std::int32_t state = ui.run_.replay.load();
     if (state != kReplayPlaying && state != kReplayPaused) return;
     try {
@@ -57,6 +69,7 @@ void ReplayRunner::publishBand(UiController& ui) {
 }
 
 void ReplayRunner::publishBeamforming(UiController& ui) {
+    reportPendingWhileLoading(ui);
     const std::int32_t state = ui.run_.replay.load();
     if (state != kReplayPlaying && state != kReplayPaused) return;
     try {
@@ -170,6 +183,7 @@ void UiController::startSelectedMeasurementReplay() {
 
         replay_.measurementId = selectedMeasurementId();
         replay_.profileInfo = selectedMeasurementProfileInfo();
+        replay_.profileHash = QString::fromStdString(project_.selected.profileHash);
         replay_.positionSeconds.store(0.0);
         replay_.durationSeconds.store(0.0);
         replay_.seekTargetFrames.store(-1);

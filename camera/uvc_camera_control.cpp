@@ -108,10 +108,23 @@ void UvcCameraControl::setCameraParameterValue(const QString& key, std::int32_t 
         return;
     }
     UvcParameter& entry = owner_.state.cameraParameters[index];
-    entry.value = value;
+    entry.value = clampedUvcValue(entry, value);
     entry.autoMode = false;
     store(entry);
     notifyParametersChanged();
+}
+
+void UvcCameraControl::previewCameraParameterValue(const QString& key, std::int32_t value) {
+    applyUvcParameter(key);
+    const qsizetype index = indexOf(key);
+    if (index < 0) return;
+    UvcParameter& entry = owner_.state.cameraParameters[index];
+    const std::int32_t taken = clampedUvcValue(entry, value);
+    if (taken == entry.value) return;
+    QString ignored;
+    if (!owner_.binding.setParameter(key, taken, false, ignored)) return;
+    entry.value = taken;
+    entry.autoMode = false;
 }
 
 void UvcCameraControl::setCameraParameterAuto(const QString& key, bool automatic) {

@@ -49,8 +49,10 @@ class UvcCameraControl {
     void bindUvcCamera(const QString& cameraId, const QString& cameraName);
     // For "saturation" and "hue": an automatic white balance goes manual at its current value first.
     void applyUvcParameter(const QString& key);
-    // Sets the value in manual mode; the list shows the requested value, the device the clamped one.
+    // Sets the value in manual mode; the list and the store keep the clamped value the device took.
     void setCameraParameterValue(const QString& key, std::int32_t value);
+    // The same on the device and in the list, without storing or notifying; failures are silent.
+    void previewCameraParameterValue(const QString& key, std::int32_t value);
     // Switches the automatic mode of a control that supports one, at its current value.
     void setCameraParameterAuto(const QString& key, bool automatic);
     // Sets every control to its default in manual mode and forgets the values stored for the camera.

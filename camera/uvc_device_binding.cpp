@@ -67,8 +67,7 @@ bool UvcDeviceBinding::setParameter(const QString& key, std::int32_t value, bool
         errorText = QStringLiteral("unknown UVC parameter");
         return false;
     }
-    // min-then-max rather than std::clamp, which a device reporting maximum < minimum would break.
-    const std::int32_t clamped = std::min(std::max(value, entry->minimum), entry->maximum);
+    const std::int32_t clamped = clampedUvcValue(*entry, value);
     const bool mode = entry->kind == kUvcKindPowerLine ? false : automatic;
     const std::int32_t code = device_->writeValue(key, clamped, mode);
     if (code < 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <span>
 
@@ -27,6 +28,12 @@ struct UvcParameter {
 
     friend bool operator==(const UvcParameter&, const UvcParameter&) = default;
 };
+
+// The value the device takes for a request: the entry's range, minimum first (rather than std::clamp,
+// which a device reporting maximum < minimum would break).
+inline std::int32_t clampedUvcValue(const UvcParameter& entry, std::int32_t value) {
+    return std::min(std::max(value, entry.minimum), entry.maximum);
+}
 
 // A row of the control table: every control a device may offer, in reading order.
 struct UvcControlInfo {

@@ -377,6 +377,7 @@ Page {
                         ThemedButton {
                             objectName: "wholeMeasurementButton"
                             visible: ui.hasAnalysisWindow
+                            enabled: !ui.analysisBusy
                             text: qsTr("Whole measurement")
                             onClicked: ui.clearAnalysisWindow()
                         }

@@ -291,5 +291,25 @@ TEST_F(EngineHandOff, AReplayRejectionIsReportedAndTheChangeGoesOn) {
         QStringLiteral("Replay frequency-band update failed: invalid frequency-band parameters")));
 }
 
+TEST_F(EngineHandOff, ChangesWhileAReplayLoadsAreReportedPendingAndWaitForItsStart) {
+    UiController ui;
+    BeamformingSettingsTestPeer peer(ui);
+    peer.setReplayProfile(core::loadDeviceProfile(shippedProfile("small-4.device.json").toStdString()));
+    peer.setReplayState(kReplayLoading);  // its engine is not configured yet: nothing may reach it
+
+    const QString pending = QStringLiteral("Replay frequency band pending: Single bin");
+    ui.setFrequencyBandMode(QStringLiteral("Single bin"));
+    EXPECT_TRUE(ui.eventLog().last().endsWith(pending)) << ui.eventLog().last().toStdString();
+    const qsizetype lines = ui.eventLog().size();
+    ui.setFocusDistanceIndex(2);
+    ui.setAlgorithm(QStringLiteral("07 Orthogonal"));
+    const QStringList log = ui.eventLog().mid(lines);
+    ASSERT_EQ(log.size(), 4) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log[0].endsWith(pending));
+    EXPECT_TRUE(log[1].endsWith(QStringLiteral("Focus distance: 3 m")));
+    EXPECT_TRUE(log[2].endsWith(pending));
+    EXPECT_TRUE(ui.eventLog().filter(QStringLiteral("failed")).isEmpty());
+}
+
 }  // namespace
 }  // namespace zk::app::test

@@ -16,6 +16,7 @@
 #include "app_test_support.h"
 #include "core/storage/analysis_map.h"
 #include "core/storage/analysis_run_store.h"
+#include "core/streaming/noise_floor_profile.h"
 
 namespace zk::app::test {
 namespace {
@@ -40,6 +41,84 @@ core::AnalysisRunRecord saveAndRead(UiController& ui, const PlaneWaveProject& pr
     EXPECT_FALSE(ui.hasPendingAnalysis());
     return core::readAnalysisRun(project.measurementDir() / "analyses" /
                                  ui.selectedAnalysisId().toStdString());
+}
+
+// The relative level of the map cell nearest the array's axis (azimuth and elevation 0).
+double axisLevelDb(const core::HeatmapGrid& map) {
+    const auto nearestZero = [](const std::vector<double>& axis) {
+        std::size_t best = 0;
+        for (std::size_t i = 1; i < axis.size(); ++i)
+            if (std::abs(axis[i]) < std::abs(axis[best])) best = i;
+        return best;
+    };
+    return map.relativeDb[nearestZero(map.elevationDeg) * map.width + nearestZero(map.azimuthDeg)];
+}
+
+TEST_F(FullRecompute, AFloorStoredSwitchedOffIsSubtractedOnceTheSwitchIsTurnedOn) {
+    // Two seconds of white noise on the small array: no source anywhere.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("project"));
+    core::createProject(fsPath(path), "Noise");
+    core::Recording recording(fsPath(path), "m_noise", shippedProfileText("small-4.device.json"),
+                              "Synthetic");
+    std::vector<std::int16_t> samples(2 * 16000 * 4);
+    std::uint32_t state = 99u;
+    for (std::int16_t& sample : samples) {
+        state = state * 1664525u + 1013904223u;
+        sample = static_cast<std::int16_t>(static_cast<int>(state >> 21) - 1024);
+    }
+    recording.append(samples);
+    const core::MeasurementRecord m = recording.finalize({}).measurement;
+
+    // A floor common to all four microphones (the array's axis), a little stronger than the noise
+    // (about 1e-6 of full scale squared per bin), stored switched off.
+    core::NoiseFloorProfile floor;
+    floor.profileHash = m.profileHash;
+    floor.sampleRateHz = 16000;
+    floor.channelCount = 4;
+    floor.fftSize = 1024;
+    floor.averagedFrames = 30;
+    floor.createdAtUtc = "2026-03-04T05:06:07Z";
+    floor.enabled = false;
+    floor.matrices.assign(513, core::MatrixRows(4, std::vector<std::complex<double>>(4, {1e-6, 0.0})));
+    core::saveNoiseFloorProfile(fsPath(path), floor);
+
+    UiController ui;
+    importShippedProfile(ui, "small-4.device.json");
+    ui.openProject(path);
+    ASSERT_TRUE(ui.noiseProfileValid());
+    ASSERT_FALSE(ui.noiseSubtractionEnabled());
+    ui.setAnalysisBandMode(QStringLiteral("Single"));
+    ui.setAnalysisFrequencyHz(4000.0);
+    ui.setAnalysisFrameSize(1024);
+    ui.setAnalysisHopSize(512);
+    ui.setAnalysisGridStepDeg(2.0);
+    // Without the diagonal removal the axis keeps the power the floor takes away there.
+    ui.setAnalysisBeamformingParameter(QStringLiteral("remove_csm_diagonal"), 0.0);
+
+    ui.setNoiseSubtractionEnabled(true);
+    ASSERT_TRUE(ui.noiseSubtractionEnabled());
+    ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+    ui.savePendingAnalysis();
+    const core::AnalysisRunRecord subtracted =
+        core::readAnalysisRun(m.directory / "analyses" / ui.selectedAnalysisId().toStdString());
+    EXPECT_TRUE(subtracted.parameters.noiseSubtracted);
+
+    // The same band once more without the floor, framed anew rather than read from the cache.
+    fs::remove_all(m.directory / "derived");
+    ui.setNoiseSubtractionEnabled(false);
+    ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+    ui.savePendingAnalysis();
+    const core::AnalysisRunRecord plain =
+        core::readAnalysisRun(m.directory / "analyses" / ui.selectedAnalysisId().toStdString());
+    EXPECT_FALSE(plain.parameters.noiseSubtracted);
+    EXPECT_EQ(plain.provenance.recomputeMode, "full");
+
+    // Noise alone looks alike in every direction; with the floor gone the axis falls far below.
+    const double withFloor = axisLevelDb(*core::loadAnalysisRunMap(subtracted));
+    const double without = axisLevelDb(*core::loadAnalysisRunMap(plain));
+    EXPECT_GT(without, -6.0);
+    EXPECT_LT(withFloor, without - 10.0);
 }
 
 TEST_F(FullRecompute, EveryAlgorithmPeaksAtTheRecordedSourceDirection) {
@@ -333,6 +412,46 @@ TEST_F(FullRecompute, StartingLiveCancelsARunWhoseFailureArrivesLater) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return ui.sessionState() != QStringLiteral("Stopping"); }, 20000));
     EXPECT_TRUE(derivedFiles(project).empty());
     EXPECT_FALSE(fs::exists(project.measurementDir() / "analyses"));
+}
+
+TEST_F(FullRecompute, TheWindowOfARunCannotChangeWhileItIsBusy) {
+    // Three seconds of the small array; the window is placed by analysing a paused Replay at 2.0 s.
+    StoredProject project(0);
+    const core::MeasurementRecord m =
+        recordMeasurement(project.path(), "m_long", 48000, shippedProfileText("small-4.device.json"), 4);
+    UiController ui;
+    ui.openProject(project.path());
+    ui.setAnalysisWindowSeconds(0.5);
+    ui.startSelectedMeasurementReplay();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui.replayPlaying(); }, 30000)) << lastEvent(ui).toStdString();
+    ui.setFrequency(2000.0);  // the analysis takes the live band, here well below the recorded Nyquist
+    ui.setReplayPaused(true);
+    ui.seekReplay(2.0);
+    QSignalSpy finished(&ui, &UiController::analysisFinished);
+    ui.analyzeReplayPosition();
+    ASSERT_TRUE(ui.analysisBusy()) << lastEvent(ui).toStdString();
+    ASSERT_EQ(ui.analysisWindowInfo(), QStringLiteral("Window 1.50–2.00 s · width 0.50 s"));
+
+    // "Whole measurement" while the run computes the window: refused, the run keeps its window.
+    QSignalSpy window(&ui, &UiController::analysisWindowChanged);
+    ui.clearAnalysisWindow();
+    EXPECT_TRUE(ui.hasAnalysisWindow());
+    EXPECT_EQ(window.count(), 0);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 120000));
+    ASSERT_TRUE(finished.front().at(0).toBool()) << ui.analysisStatus().toStdString();
+    EXPECT_DOUBLE_EQ(ui.analysisVideoFrameSeconds(), 1.75);
+    ui.savePendingAnalysis();
+    const core::AnalysisRunRecord run =
+        core::readAnalysisRun(m.directory / "analyses" / ui.selectedAnalysisId().toStdString());
+    EXPECT_EQ(run.parameters.windowStartSeconds, 1.5);
+    EXPECT_EQ(run.parameters.windowEndSeconds, 2.0);
+    EXPECT_EQ(run.provenance.inputFrames, 8000u);  // 0.5 s at 16 kHz: the window the run was computed on
+
+    // Once the run is over the window can go.
+    ui.clearAnalysisWindow();
+    EXPECT_FALSE(ui.hasAnalysisWindow());
+    EXPECT_EQ(window.count(), 1);
 }
 
 TEST_F(FullRecompute, SettersKeepTheirRanges) {

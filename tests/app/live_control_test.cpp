@@ -8,8 +8,10 @@
 #include <QSignalSpy>
 #include <QThread>
 #include <memory>
+#include <stdexcept>
 
 #include "app_test_support.h"
+#include "beamforming_settings_peer.h"
 #include "live_test_support.h"
 #include "render/heatmap_image_provider.h"
 
@@ -144,6 +146,40 @@ TEST_F(LiveControl, RunOnceWithoutCameraScansTheDefaultGridAndPeaksOnTheSyntheti
     EXPECT_EQ(lastEventText(small), QStringLiteral("Run complete"));
     small.heatmapImageProvider()->requestImage(QStringLiteral("field"), &size, {});
     EXPECT_EQ(size, QSize(65, 49));
+}
+
+// A diagnostics-thread error has a first report of its own and takes nothing from the one the DSP,
+// map and acquisition threads share. The error comes from a handler connected directly to the signal
+// the diagnostics thread emits inside its guarded body; the DSP error from an incomplete wire frame.
+TEST_F(LiveControl, DiagnosticsErrorsNeverHideTheFirstDspError) {
+    UiController ui;
+    BeamformingSettingsTestPeer peer(ui);
+    importShippedProfile(ui, "small-4.device.json");
+    ui.setSource(QStringLiteral("Synthetic"));
+    std::atomic<int> thrown{0};  // written on the diagnostics thread, read here
+    QObject::connect(
+        &ui, &UiController::channelLevelsChanged, &ui,
+        [&] {
+            if (QThread::currentThread() != ui.thread() && thrown.load() < 2) {
+                thrown.fetch_add(1);
+                throw std::runtime_error("painter failed");
+            }
+        },
+        Qt::DirectConnection);
+    const auto logged = [&ui](const QString& text) {
+        return static_cast<int>(ui.diagnosticsLog().filter(text).size());
+    };
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    ASSERT_TRUE(waitUntil([&] { return thrown.load() == 2; }, 2000ms));
+
+    peer.liveSession().dspQueue.push(SampleBlock{std::vector<std::int16_t>(3), 0, false});
+    EXPECT_TRUE(waitUntil([&] { return logged(QStringLiteral("DSP error: ")) > 0; }, 2000ms));
+    ui.stopLive();
+    EXPECT_EQ(logged(QStringLiteral("Diagnostics error: painter failed")), 1);
+    EXPECT_EQ(logged(QStringLiteral("DSP error: wire frames are incomplete")), 1);
+    EXPECT_EQ(peer.liveSession().counters.liveErrors.load(), 1u);
+    EXPECT_EQ(peer.liveSession().counters.diagnosticsErrors.load(), 2u);
 }
 
 // A QML binding on the map properties, as the Live page holds: the signal comes from the map thread,

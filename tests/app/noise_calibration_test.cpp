@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <complex>
@@ -231,6 +233,46 @@ TEST_F(NoiseControl, TheSwitchFollowsAFloorOfThisDeviceProfileIntoTheStoreAndBot
     EXPECT_TRUE(log[log.size() - 2].mid(10).startsWith(QStringLiteral("Noise switch persist failed: ")))
         << log[log.size() - 2].toStdString();
     EXPECT_EQ(lastEvent(ui), QStringLiteral("Background noise subtraction OFF"));
+}
+
+TEST_F(NoiseControl, AReplayJudgesTheFloorByTheProfileItsMeasurementWasRecordedWith) {
+    // The Measurement's profile differs from the live one only in its identity, and so in its hash.
+    QJsonObject recorded =
+        QJsonDocument::fromJson(QByteArray::fromStdString(shippedProfileText("small-4.device.json")))
+            .object();
+    recorded.insert(QStringLiteral("profileId"), QStringLiteral("SMALL-4-RECORDED"));
+    StoredProject project(0);
+    const core::MeasurementRecord m =
+        recordMeasurement(project.path(), "m_1", 16000, QJsonDocument(recorded).toJson().toStdString(), 4);
+    const std::string recordedHash = fnv1aHexOfFile(m.directory / m.deviceProfileFile);
+    storeNoiseFloor(project.path(), recordedHash);
+    core::rewriteNoiseFloorManifestEnabled(fsPath(project.path()), false);
+
+    UiController ui;
+    importShippedProfile(ui, "small-4.device.json");
+    ui.openProject(project.path());
+    ASSERT_TRUE(ui.hasSelectedMeasurement());
+    ASSERT_NE(ui.activeProfileHash().toStdString(), recordedHash);
+    EXPECT_FALSE(ui.noiseProfileValid());
+    EXPECT_EQ(ui.noiseProfileInfo(), QStringLiteral("Calibrated for another device profile - recalibrate"));
+
+    QSignalSpy changes(&ui, &UiController::noiseSubtractionChanged);
+    ui.startSelectedMeasurementReplay();
+    ASSERT_TRUE(ui.replayActive()) << lastEvent(ui).toStdString();
+    EXPECT_EQ(ui.activeProfileHash().toStdString(), recordedHash);
+    EXPECT_TRUE(ui.noiseProfileValid());
+    EXPECT_EQ(ui.noiseProfileInfo(), QStringLiteral("Calibrated 2026-03-04T05:06:07"));
+    EXPECT_EQ(changes.count(), 1);
+    ui.setNoiseSubtractionEnabled(true);
+    EXPECT_EQ(lastEvent(ui), QStringLiteral("Background noise subtraction ON"));
+    EXPECT_TRUE(ui.noiseSubtractionEnabled());
+
+    // Back to the live profile once the Replay stops.
+    ui.stopReplay();
+    EXPECT_NE(ui.activeProfileHash().toStdString(), recordedHash);
+    EXPECT_FALSE(ui.noiseProfileValid());
+    EXPECT_EQ(ui.noiseProfileInfo(), QStringLiteral("Calibrated for another device profile - recalibrate"));
+    EXPECT_EQ(changes.count(), 3);
 }
 
 }  // namespace

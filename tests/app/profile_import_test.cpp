@@ -1,5 +1,8 @@
 // Device profile import through the profile store, and the profile information properties.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +15,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <atomic>
+#include <string>
+#include <thread>
 
 #include "app/ui_controller.h"
 #include "app_test_support.h"
@@ -45,6 +51,28 @@ QString writeProfile(const QTemporaryDir& dir, const QJsonObject& profile) {
 }
 
 QString lastEventText(const UiController& ui) { return ui.eventLog().back().mid(10); }
+
+// Plays the writer of a named pipe: whenever a reader waits in its open, it opens and closes the write
+// end, so an import that opened the pipe ends at once (at end of file) instead of hanging, and is seen.
+class PipeWriterWatch {
+  public:
+    explicit PipeWriterWatch(const QString& pipe)
+        : thread_([this, path = pipe.toStdString()](std::stop_token stop) {
+              while (!stop.stop_requested()) {
+                  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                  if (fd >= 0) {
+                      opened_.store(true);
+                      ::close(fd);
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          }) {}
+    bool readerOpened() const { return opened_.load(); }
+
+  private:
+    std::atomic<bool> opened_{false};  // set by the watch thread, read by the test after the import
+    std::jthread thread_;
+};
 
 TEST_F(ProfileImport, TheShippedProfileBecomesLiveFromItsStoreCopy) {
     UiController ui;
@@ -223,6 +251,104 @@ TEST_F(ProfileImport, ATakenStoreNameGetsANumberedCopy) {
     EXPECT_TRUE(ui.profileInfo().startsWith(QStringLiteral("SMALL-4-B | ")));
     QFile::remove(storedA);
     QFile::remove(ui.profilePath());
+}
+
+TEST_F(ProfileImport, OnlyRegularFilesUpToFourMebibytesAreRead) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pipe = dir.filePath(QStringLiteral("pipe.device.json"));
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    const QString large = dir.filePath(QStringLiteral("large.device.json"));
+    {
+        QFile file(large);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize((qint64{4} << 20) + 1));
+    }
+    const QString notRegular =
+        QStringLiteral("Profile validation failed: Device Profile is not a regular file");
+    const struct {
+        QString path;
+        QString message;
+    } rows[] = {
+        {pipe, notRegular},
+        {QStringLiteral("/dev/zero"), notRegular},  // a device that never ends
+        {dir.path(), notRegular},
+        {large, QStringLiteral("Profile validation failed: device profile file exceeds 4 MiB")},
+        {dir.filePath(QStringLiteral("missing.device.json")),
+         QStringLiteral("Profile validation failed: cannot open Device Profile")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path.toStdString());
+        UiController ui;
+        {
+            PipeWriterWatch watch(pipe);
+            ui.importProfile(row.path);
+            EXPECT_FALSE(watch.readerOpened());
+        }
+        EXPECT_EQ(ui.statusText().toStdString(), row.message.toStdString());
+        EXPECT_FALSE(ui.hasProfile());
+        EXPECT_EQ(ui.sessionState(), QStringLiteral("NoProfile"));
+    }
+}
+
+TEST_F(ProfileImport, AProfileAlreadyInTheStoreIsRememberedByItsAbsolutePath) {
+    QJsonObject profile = readJson(shippedProfile("small-4.device.json"));
+    const QString name =
+        QStringLiteral("in-store-%1.device.json").arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
+    UiController ui;
+    ASSERT_TRUE(QDir().mkpath(ui.profilesDir()));
+    const QString stored = QDir(ui.profilesDir()).filePath(name);
+    {
+        QFile file(stored);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(profile).toJson());
+    }
+    // Named relative to the folder the program runs in, as a start command names it.
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QCoreApplication::applicationDirPath()));
+    ui.importProfile(QStringLiteral("profiles/") + name);
+    QDir::setCurrent(before);
+
+    EXPECT_TRUE(ui.hasProfile()) << ui.statusText().toStdString();
+    EXPECT_TRUE(QFileInfo(ui.profilePath()).isAbsolute()) << ui.profilePath().toStdString();
+    EXPECT_EQ(QFileInfo(ui.profilePath()).canonicalFilePath(), QFileInfo(stored).canonicalFilePath());
+    EXPECT_EQ(QSettings().value(QStringLiteral("profilePath")).toString(), ui.profilePath());
+    EXPECT_FALSE(ui.activeProfileHash().isEmpty());  // still found from any folder
+    QFile::remove(stored);
+}
+
+TEST_F(ProfileImport, AnIdentityHoldingPercentSignsIsShownAsItIs) {
+    QTemporaryDir dir;
+    QJsonObject profile = readJson(shippedProfile("small-4.device.json"));
+    profile.insert(QStringLiteral("profileId"), QStringLiteral("ARRAY%2X%1%3"));
+    UiController ui;
+    ui.importProfile(writeProfile(dir, profile));
+    EXPECT_EQ(ui.profileInfo(), QStringLiteral("ARRAY%2X%1%3 | 4 logical / 4 wire | 16000 Hz"));
+    QFile::remove(ui.profilePath());
+}
+
+TEST_F(ProfileImport, TheStoredFrequencyTakesTheSettersRuleForTheNewRate) {
+    // Whole bins of a 1024-point frame between 100 Hz and Nyquist: 46.875 Hz at 48 kHz, 15.625 at 16 kHz.
+    const struct {
+        double stored;
+        const char* profile;
+        double expected;
+    } rows[] = {
+        {1010.0, "TM27-128-H1.6.2.device.json", 1031.25},  {50.0, "TM27-128-H1.6.2.device.json", 93.75},
+        {30000.0, "TM27-128-H1.6.2.device.json", 24000.0}, {1010.0, "small-4.device.json", 1015.625},
+        {1031.25, "TM27-128-H1.6.2.device.json", 1031.25},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.profile) + " " + std::to_string(row.stored));
+        QSettings().setValue(QStringLiteral("frequency"), row.stored);
+        UiController ui;
+        QSignalSpy frequency(&ui, &UiController::frequencyChanged);
+        importShippedProfile(ui, row.profile);
+        ASSERT_TRUE(ui.hasProfile());
+        EXPECT_EQ(ui.frequency(), row.expected);
+        EXPECT_EQ(QSettings().value(QStringLiteral("frequency")).toDouble(), row.expected);
+        EXPECT_EQ(frequency.count(), row.expected == row.stored ? 0 : 1);
+    }
 }
 
 }  // namespace

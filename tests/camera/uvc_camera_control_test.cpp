@@ -73,14 +73,14 @@ TEST_F(UvcCameraControlTest, BindFormsTheKeyAndShowsTheList) {
     EXPECT_EQ(ui.reports().last(), QStringLiteral("UVC parameters unavailable: empty camera id"));
 }
 
-TEST_F(UvcCameraControlTest, SetValueSendsTheClampedValueAndStoresTheRequestedOne) {
+TEST_F(UvcCameraControlTest, SetValueSendsTheClampedValueAndStoresWhatTheDeviceTook) {
     TestController ui;
     ui.control.bindUvcCamera(kCameraId, QStringLiteral("Cam"));
     ui.control.setCameraParameterValue(QStringLiteral("brightness"), 300);
     ui.control.setCameraParameterValue(QStringLiteral("gain"), 3);  // the camera has no gain: nothing happens
     EXPECT_EQ(ui.camera().writes, (std::vector<FakeUvcWrite>{{"brightness", 255, false}}));
-    EXPECT_EQ(ui.entry(QStringLiteral("brightness")).value, 300);
-    EXPECT_EQ(ui.settings.value(kPrefix + "brightness"), QVariant(300));
+    EXPECT_EQ(ui.entry(QStringLiteral("brightness")).value, 255);
+    EXPECT_EQ(ui.settings.value(kPrefix + "brightness"), QVariant(255));
     EXPECT_EQ(ui.settings.value(kPrefix + "brightness_auto"), QVariant(false));
     EXPECT_EQ(ui.parametersChanged, 2);
 
@@ -95,6 +95,12 @@ TEST_F(UvcCameraControlTest, SetValueSendsTheClampedValueAndStoresTheRequestedOn
     EXPECT_FALSE(ui.settings.contains(kPrefix + "hue"));
     EXPECT_EQ(ui.reports().last(), QStringLiteral("UVC hue set failed: UVC set failed (0xfffffffffffffffb)"));
     EXPECT_EQ(ui.parametersChanged, 3);
+
+    // The camera keeps what it took, so binding it again finds nothing to restore.
+    ui.camera().writes.clear();
+    ui.control.bindUvcCamera(kCameraId, QStringLiteral("Cam"));
+    EXPECT_TRUE(ui.camera().writes.empty());
+    EXPECT_EQ(ui.reports().last(), QStringLiteral("UVC Cam: 6 parameter(s)"));
 }
 
 TEST_F(UvcCameraControlTest, AutoModeOnlyForControlsThatHaveOne) {
@@ -146,6 +152,34 @@ TEST_F(UvcCameraControlTest, ColourSettingFirstTurnsAutomaticWhiteBalanceOff) {
     other.control.setCameraParameterValue(QStringLiteral("hue"), 20);
     EXPECT_TRUE(other.entry(QStringLiteral("white_balance")).autoMode);
     EXPECT_EQ(other.camera().writes.back(), (FakeUvcWrite{"hue", 20, false}));
+}
+
+TEST_F(UvcCameraControlTest, APreviewKeepsTheClampedValueInTheListWithoutStoringOrNotifying) {
+    TestController ui;
+    ui.control.bindUvcCamera(kCameraId, QStringLiteral("Cam"));
+    const int changes = ui.parametersChanged;
+    ui.control.previewCameraParameterValue(QStringLiteral("saturation"), 150);
+    ui.control.previewCameraParameterValue(QStringLiteral("saturation"), 120);  // the same value taken
+    ui.control.previewCameraParameterValue(QStringLiteral("exposure"), 1);
+    EXPECT_EQ(ui.camera().writes,
+              (std::vector<FakeUvcWrite>{
+                  {"white_balance", 5100, false}, {"saturation", 100, false}, {"exposure", 3, false}}));
+    EXPECT_EQ(ui.entry(QStringLiteral("saturation")).value, 100);
+    EXPECT_EQ(ui.entry(QStringLiteral("exposure")).value, 3);
+    EXPECT_FALSE(ui.entry(QStringLiteral("exposure")).autoMode);
+    EXPECT_EQ(ui.parametersChanged, changes);
+    EXPECT_FALSE(ui.settings.contains(kPrefix + "saturation"));
+    EXPECT_FALSE(ui.settings.contains(kPrefix + "exposure"));
+    // Only the colour rule reports, once.
+    EXPECT_EQ(ui.reports(),
+              (QStringList{"UVC Cam: 6 parameter(s)",
+                           "Auto white balance turned off so the manual colour setting stays applied"}));
+
+    // A refused preview changes nothing and says nothing.
+    ui.camera().controls[QStringLiteral("hue")].writeFailure = -5;
+    ui.control.previewCameraParameterValue(QStringLiteral("hue"), 10);
+    EXPECT_EQ(ui.entry(QStringLiteral("hue")).value, 5);
+    EXPECT_EQ(ui.reports().size(), 2);
 }
 
 TEST_F(UvcCameraControlTest, WhiteBalanceTurnedManualByAColourSettingStaysManualAtTheNextBinding) {

@@ -190,7 +190,7 @@ Item {
             compare(start.text, "Computing…")
             verify(!start.enabled)
             for (const name of ["algorithmCombo", "bandCombo", "centerSpin", "frameCombo", "hopSpin", "gridSpin",
-                                "focusCombo", "airTemperatureSlider"])
+                                "focusCombo", "airTemperatureSlider", "wholeMeasurementButton"])
                 verify(!child(name).enabled, name)
             for (const name of ["windowCombo", "confidenceSlider", "rangeSlider", "levelGateSlider",
                                 "colormapCombo", "styleCombo", "scaleCombo", "opacitySlider"])
