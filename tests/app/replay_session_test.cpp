@@ -215,12 +215,10 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
     const double wallS = std::chrono::duration<double>(last->second - first->second).count();
     ASSERT_GT(wallS, 2.0);
     const double pace = (last->first - first->first) / wallS;
-    if (kSlowdown > 1) {
-        // A sanitizer may leave the one reader thread short of the sample clock; it never runs ahead.
-        EXPECT_LE(pace, 1.05);
-    } else {
-        EXPECT_NEAR(pace, 1.0, 0.05);
-    }
+    // It never runs ahead of the sample clock; a sanitizer, or a loaded machine, may leave the one
+    // reader thread short of it, but not by a whole factor (half speed would be a wrong clock).
+    EXPECT_LE(pace, 1.05);
+    if (kSlowdown == 1) EXPECT_GE(pace, 0.7);
 
     // From the third map on every bin of the band is in, and each map peaks on the source.
     ASSERT_GE(maps.maps().size(), 10u);
