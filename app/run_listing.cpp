@@ -3,6 +3,9 @@
 
 #include <exception>
 
+#include "app/file_paths.h"
+#include "app/ui_controller.h"
+
 namespace zk::app {
 
 namespace fs = std::filesystem;
@@ -65,6 +68,20 @@ QVariantList briefRunRows(const RunListing& listing) {
     for (auto run = listing.runs.rbegin(); run != listing.runs.rend(); ++run)
         rows.append(run->record ? briefRowOf(run->name, *run->record) : invalidRunRow(*run));
     return rows;
+}
+
+void reportUnreadableOnce(UiController& ui, QSet<QString>& reported, const QString& file,
+                          const QString& error) {
+    const QString line = QStringLiteral("Cannot read %1: %2").arg(file, error);
+    if (reported.contains(line)) return;
+    reported.insert(line);
+    ui.reportEvent(line);
+}
+
+void reportUnreadableRuns(UiController& ui, QSet<QString>& reported, const RunListing& runs) {
+    if (!runs.error.isEmpty()) reportUnreadableOnce(ui, reported, fromFsPath(runs.analysesDir), runs.error);
+    for (const ListedRun& run : runs.runs)
+        if (!run.record) reportUnreadableOnce(ui, reported, fromFsPath(run.manifestPath), run.error);
 }
 
 }  // namespace zk::app

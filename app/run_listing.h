@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
@@ -11,6 +12,8 @@
 #include "core/storage/analysis_run_store.h"
 
 namespace zk::app {
+
+class UiController;
 
 // One run the store lists: its record, or why its analysis.json cannot be read.
 struct ListedRun {
@@ -36,5 +39,11 @@ QVariantMap invalidRunRow(const ListedRun& run);
 
 // The brief run rows of a Measurement row, newest first.
 QVariantList briefRunRows(const RunListing& listing);
+
+// Reports "Cannot read <file>: <error>" unless `reported` already holds that line (the lines since the
+// Measurement list was last rebuilt), so each unreadable file is named once per open or refresh.
+void reportUnreadableOnce(UiController& ui, QSet<QString>& reported, const QString& file,
+                          const QString& error);
+void reportUnreadableRuns(UiController& ui, QSet<QString>& reported, const RunListing& runs);
 
 }  // namespace zk::app

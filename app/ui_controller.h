@@ -26,8 +26,6 @@ class QQmlEngine;
 
 namespace zk::app {
 
-struct RunListing;
-
 // The one object behind the whole user interface, published to QML as "ui". Its operations are spread
 // over topic files (ui_controller_<topic>.cpp); this header is the whole QML surface. Every invokable
 // and slot runs on the GUI thread and lets no exception out.
@@ -764,11 +762,6 @@ class UiController : public QObject {
     // Drops the selected Measurement and its frozen profile without a signal.
     void clearMeasurementSelection();
     void selectMeasurementById(const QString& id);
-    // Reports "Cannot read <file>: <error>" unless the same line was reported since the last rebuild.
-    void reportUnreadableOnce(const QString& file, const QString& error);
-    void reportUnreadableRuns(const RunListing& runs);
-    // The row stays listed with the reason and can no longer be selected.
-    void markMeasurementRowInvalid(int index, const QString& error);
     // One plain component, optionally under "measurements/"; throws std::invalid_argument otherwise.
     std::filesystem::path resolveMeasurementDirectory(const std::string& name) const;
 

@@ -132,7 +132,7 @@ void UiController::rebuildAnalysisRunList() {
         return;
     }
     const RunListing listing = listRunsOf(project_.selected.directory);
-    reportUnreadableRuns(listing);
+    reportUnreadableRuns(*this, project_.reportedUnreadable, listing);
     for (const ListedRun& run : listing.runs) {
         if (run.record) {
             runs.rows.append(rowOf(run.name, *run.record));

@@ -215,7 +215,8 @@ void UiController::rebuildMeasurementList() {
                 record = core::readMeasurementManifest(directory);
             } catch (const std::exception& failure) {
                 error = QStringLiteral("manifest.json: %1").arg(textOf(failure));
-                reportUnreadableOnce(fromFsPath(directory / "manifest.json"), textOf(failure));
+                reportUnreadableOnce(*this, project_.reportedUnreadable,
+                                     fromFsPath(directory / "manifest.json"), textOf(failure));
             }
         }
         if (!record) {
@@ -227,7 +228,7 @@ void UiController::rebuildMeasurementList() {
             continue;
         }
         const RunListing runs = listRunsOf(record->directory);
-        reportUnreadableRuns(runs);
+        reportUnreadableRuns(*this, project_.reportedUnreadable, runs);
         QVariantMap row = measurementRowOf(*name, *record, runs);
         project_.records.push_back(std::move(*record));
         project_.rows.append(std::move(row));
@@ -239,27 +240,6 @@ void UiController::rebuildMeasurementList() {
         selectMeasurement(row);
         if (rowIsValid(project_.rows[row])) break;
     }
-}
-
-void UiController::reportUnreadableOnce(const QString& file, const QString& error) {
-    const QString text = QStringLiteral("Cannot read %1: %2").arg(file, error);
-    if (project_.reportedUnreadable.contains(text)) return;
-    project_.reportedUnreadable.insert(text);
-    reportEvent(text);
-}
-
-void UiController::reportUnreadableRuns(const RunListing& runs) {
-    if (!runs.error.isEmpty()) reportUnreadableOnce(fromFsPath(runs.analysesDir), runs.error);
-    for (const ListedRun& run : runs.runs)
-        if (!run.record) reportUnreadableOnce(fromFsPath(run.manifestPath), run.error);
-}
-
-void UiController::markMeasurementRowInvalid(int index, const QString& error) {
-    QVariantMap row = project_.rows[index].toMap();
-    row.insert(QStringLiteral("valid"), false);
-    row.insert(QStringLiteral("error"), error);
-    project_.rows[index] = row;
-    emit measurementsChanged();
 }
 
 void UiController::selectMeasurement(int index) {
@@ -285,8 +265,13 @@ void UiController::selectMeasurement(int index) {
             frozen = loadVerifiedFrozenProfile(record);
         } catch (const std::exception& error) {
             const fs::path file = record.directory / utf8Path(record.deviceProfileFile);
-            markMeasurementRowInvalid(
-                index, QStringLiteral("%1: %2").arg(fromFsPath(file.filename()), textOf(error)));
+            // Listed with the reason from now on, and no longer selectable.
+            QVariantMap row = project_.rows[index].toMap();
+            row.insert(QStringLiteral("valid"), false);
+            row.insert(QStringLiteral("error"),
+                       QStringLiteral("%1: %2").arg(fromFsPath(file.filename()), textOf(error)));
+            project_.rows[index] = row;
+            emit measurementsChanged();
             reportEvent(QStringLiteral("Open frozen Device Profile failed: %1: %2")
                             .arg(fromFsPath(file), textOf(error)));
             return;
