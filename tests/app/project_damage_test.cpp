@@ -15,7 +15,6 @@
 #include <fstream>
 #include <memory>
 #include <thread>
-#include <tuple>
 
 #include "analysis_fixture.h"
 #include "app_test_support.h"
@@ -78,7 +77,6 @@ struct DamageFixture {
     QString path;
     std::string damagedRun;  // the newest run of m_2
     std::string otherRun;    // its older run
-    fs::path large;          // 100 MiB of noise, linked into place by the cases that need it
 
     DamageFixture() {
         path = folder.filePath(QStringLiteral("project"));
@@ -96,8 +94,6 @@ struct DamageFixture {
         floor.matrices.assign(129, core::MatrixRows(4, std::vector<std::complex<double>>(4, {1e-6, 0.0})));
         core::saveNoiseFloorProfile(fsPath(path), floor);
 
-        QCoreApplication::setApplicationName(QStringLiteral("ProjectDamage.fixture"));
-        QFile::remove(QSettings().fileName());
         {
             UiController ui;
             ui.openProject(path);
@@ -113,19 +109,7 @@ struct DamageFixture {
             otherRun = ui.analysisRuns().at(0).toMap().value(QStringLiteral("id")).toString().toStdString();
             damagedRun = ui.analysisRuns().at(1).toMap().value(QStringLiteral("id")).toString().toStdString();
         }
-        QFile::remove(QSettings().fileName());
-
-        large = fsPath(folder.filePath(QStringLiteral("large.bin")));
-        std::ofstream out(large, std::ios::binary);
-        std::string chunk(std::size_t{1} << 20, '\0');
-        for (std::uint64_t written = 0; written < kLargeBytes; written += chunk.size()) {
-            for (char& c : chunk) c = noiseByte(seed);
-            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        }
     }
-
-  private:
-    std::uint32_t seed = 88172645u;
 };
 
 fs::path onlyFileIn(const fs::path& dir, const std::string& suffix) {
@@ -164,41 +148,46 @@ void writeAll(const fs::path& file, const std::string& bytes) {
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void damage(const fs::path& file, Damage kind, const fs::path& large) {
+// False when the damage could not be made.
+bool damage(const fs::path& file, Damage kind) {
     std::string bytes = readBytes(file);
     std::uint32_t seed = 2463534242u;
     switch (kind) {
         case Damage::Empty:
             writeAll(file, {});
-            return;
+            return true;
         case Damage::Half:
             writeAll(file, bytes.substr(0, bytes.size() / 2));
-            return;
+            return true;
         case Damage::Flipped:
             // A few bits of the payload, well past any header; for a JSON text also its closing brace.
             for (std::size_t i = bytes.size() / 2; i < bytes.size(); i += 97) bytes[i] ^= 0x10;
             bytes[bytes.size() - 2] ^= 0x10;
             writeAll(file, bytes);
-            return;
+            return true;
         case Damage::Garbage:
             for (char& c : bytes) c = noiseByte(seed);
             writeAll(file, bytes);
-            return;
+            return true;
         case Damage::Fifo:
             fs::remove(file);
-            ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
-            return;
+            return ::mkfifo(file.c_str(), 0644) == 0;
         case Damage::Sparse:
             fs::remove(file);
             writeAll(file, {});
             fs::resize_file(file, kSparseBytes);
-            return;
-        case Damage::Large:
-            // Readers only read it and writers replace rather than rewrite, so one file serves all cases.
-            fs::remove(file);
-            fs::create_hard_link(large, file);
-            return;
+            return true;
+        case Damage::Large: {
+            // Noise, so that no reader finds a valid header or document in it.
+            std::string chunk(std::size_t{1} << 20, '\0');
+            for (char& c : chunk) c = noiseByte(seed);
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            for (std::uint64_t written = 0; written < kLargeBytes; written += chunk.size())
+                out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+            return static_cast<bool>(out);
+        }
     }
+    return false;
 }
 
 // Makes a case fail instead of hanging: past `soft` a reader still waiting on the named pipe is
@@ -254,28 +243,13 @@ int runRowOf(const UiController& ui, const std::string& id) {
     return -1;
 }
 
-class ProjectDamage : public ControllerSettingsTest,
-                      public ::testing::WithParamInterface<std::tuple<Kind, Damage>> {
-  protected:
-    static void SetUpTestSuite() { fixture_ = new DamageFixture; }
-    static void TearDownTestSuite() {
-        delete fixture_;
-        fixture_ = nullptr;
-    }
-    static DamageFixture* fixture_;
-};
-DamageFixture* ProjectDamage::fixture_ = nullptr;
-
-TEST_P(ProjectDamage, OpensAndKeepsEveryOtherItemUsable) {
-    const auto [kind, how] = GetParam();
-    // The test's name holds "/", so the folder is not named after the application.
-    QTemporaryDir copyRoot(QDir::tempPath() + QStringLiteral("/zk_damage-XXXXXX"));
-    ASSERT_TRUE(copyRoot.isValid());
+void checkCase(const DamageFixture& fixture, Kind kind, Damage how) {
+    QFile::remove(QSettings().fileName());
+    QTemporaryDir copyRoot;
     const fs::path project = fsPath(copyRoot.filePath(QStringLiteral("project")));
-    fs::copy(fsPath(fixture_->path), project, fs::copy_options::recursive);
-    const fs::path target = targetOf(kind, project, fixture_->damagedRun);
-    damage(target, how, fixture_->large);
-    if (HasFatalFailure()) return;
+    fs::copy(fsPath(fixture.path), project, fs::copy_options::recursive);
+    const fs::path target = targetOf(kind, project, fixture.damagedRun);
+    ASSERT_TRUE(damage(target, how));
 
     const Deadline deadline(how == Damage::Fifo ? target : fs::path(), std::chrono::milliseconds(2000),
                             std::chrono::seconds(120));
@@ -317,7 +291,7 @@ TEST_P(ProjectDamage, OpensAndKeepsEveryOtherItemUsable) {
     }
 
     if (kind == Kind::AnalysisJson) {
-        const int damagedRow = runRowOf(ui, fixture_->damagedRun);
+        const int damagedRow = runRowOf(ui, fixture.damagedRun);
         // A named pipe is no committed run: hiding it is as sound as listing it invalid.
         if (how != Damage::Fifo || damagedRow >= 0) {
             ASSERT_GE(damagedRow, 0);
@@ -326,10 +300,10 @@ TEST_P(ProjectDamage, OpensAndKeepsEveryOtherItemUsable) {
             EXPECT_TRUE(
                 run.value(QStringLiteral("error")).toString().startsWith(QStringLiteral("analysis.json: ")));
             EXPECT_EQ(rowOf(ui, 1).value(QStringLiteral("analyses")).toList().size(), 2);
-            EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture_->otherRun) << "the newest readable run";
+            EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun) << "the newest readable run";
             ui.selectAnalysisRun(damagedRow);
-            EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture_->otherRun);
-            ui.openAnalysisRun(QStringLiteral("m_2"), QString::fromStdString(fixture_->damagedRun));
+            EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun);
+            ui.openAnalysisRun(QStringLiteral("m_2"), QString::fromStdString(fixture.damagedRun));
             EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Open AnalysisRun result failed: ")));
             ui.selectMeasurement(2);
             ui.selectMeasurement(1);
@@ -340,8 +314,8 @@ TEST_P(ProjectDamage, OpensAndKeepsEveryOtherItemUsable) {
         EXPECT_TRUE(eventLogHas(ui, QStringLiteral("Open AnalysisRun result failed: ")))
             << ui.eventLog().join('\n').toStdString();
         EXPECT_FALSE(ui.hasSelectedAnalysis());
-        ui.selectAnalysisRun(runRowOf(ui, fixture_->otherRun));
-        EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture_->otherRun);
+        ui.selectAnalysisRun(runRowOf(ui, fixture.otherRun));
+        EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun);
         EXPECT_TRUE(ui.hasHeatmap());
     }
     if (kind == Kind::NoiseJson || kind == Kind::NoiseBin) {
@@ -376,16 +350,21 @@ TEST_P(ProjectDamage, OpensAndKeepsEveryOtherItemUsable) {
     EXPECT_FALSE(deadline.releasedReader()) << "a reader waited on the named pipe";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryFileEveryDamage, ProjectDamage,
-    ::testing::Combine(::testing::Values(Kind::ProjectJson, Kind::Manifest, Kind::AnalysisJson, Kind::MapBin,
-                                         Kind::DeviceProfile, Kind::CacheBin, Kind::CacheJson,
-                                         Kind::NoiseJson, Kind::NoiseBin),
-                       ::testing::Values(Damage::Empty, Damage::Half, Damage::Flipped, Damage::Garbage,
-                                         Damage::Fifo, Damage::Sparse, Damage::Large)),
-    [](const ::testing::TestParamInfo<std::tuple<Kind, Damage>>& info) {
-        return std::string(nameOf(std::get<0>(info.param))) + "_" + nameOf(std::get<1>(info.param));
-    });
+using ProjectDamage = ControllerSettingsTest;
+
+// One table of cases in one process: the Project is recorded and recomputed once, then copied.
+TEST_F(ProjectDamage, EveryFileEveryDamageOpensAndKeepsEveryOtherItemUsable) {
+    const DamageFixture fixture;
+    for (const Kind kind :
+         {Kind::ProjectJson, Kind::Manifest, Kind::AnalysisJson, Kind::MapBin, Kind::DeviceProfile,
+          Kind::CacheBin, Kind::CacheJson, Kind::NoiseJson, Kind::NoiseBin}) {
+        for (const Damage how : {Damage::Empty, Damage::Half, Damage::Flipped, Damage::Garbage, Damage::Fifo,
+                                 Damage::Sparse, Damage::Large}) {
+            SCOPED_TRACE(std::string(nameOf(kind)) + " " + nameOf(how));
+            checkCase(fixture, kind, how);
+        }
+    }
+}
 
 }  // namespace
 }  // namespace zk::app::test
