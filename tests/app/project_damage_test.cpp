@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <thread>
 
 #include "analysis_fixture.h"
@@ -51,8 +50,8 @@ const char* nameOf(Damage damage) {
     return names[static_cast<int>(damage)];
 }
 
-// Above every per-file bound of the readers, below the allocation budget they share.
-constexpr std::uint64_t kSparseBytes = std::uint64_t{1} << 30;
+// Above every per-file bound of the readers (the largest, 16 MiB) many times over.
+constexpr std::uint64_t kSparseBytes = std::uint64_t{256} << 20;
 constexpr std::uint64_t kLargeBytes = std::uint64_t{100} << 20;
 
 void configureTinyAnalysis(UiController& ui) {
