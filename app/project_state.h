@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QVariantList>
 #include <memory>
@@ -34,6 +35,10 @@ struct ProjectState {
     QString selectedVideoPath;  // absolute, or empty without a video file inside the Measurement
 
     QVariantList recent;  // the recent Projects, newest first, at most 8
+
+    // Unreadable-file lines already reported since the list was last rebuilt (each once per open or
+    // refresh, however often the runs are read again).
+    QSet<QString> reportedUnreadable;
 };
 
 // The open Project's noise floor as the engines share it; GUI thread only.

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/file_paths.h"
+#include "app/run_listing.h"
 #include "app/ui_controller.h"
 #include "core/storage/analysis_export.h"
 #include "core/storage/analysis_map.h"
@@ -48,6 +49,8 @@ QVariantMap rowOf(const std::string& name, const core::AnalysisRunRecord& run) {
             {QStringLiteral("mode"), qs(run.provenance.recomputeMode)},
             {QStringLiteral("mapAvailable"), mapAvailable(run)}};
 }
+
+bool runRowIsValid(const QVariant& row) { return row.toMap().value(QStringLiteral("valid")).toBool(); }
 
 }  // namespace
 
@@ -128,30 +131,47 @@ void UiController::rebuildAnalysisRunList() {
         emit analysisStateChanged();
         return;
     }
-    const fs::path measurementDir = project_.selected.directory;
-    for (const std::string& name : core::listAnalysisRuns(measurementDir)) {
-        core::AnalysisRunRecord record = core::readAnalysisRun(measurementDir / "analyses" / utf8Path(name));
-        runs.rows.append(rowOf(name, record));
-        runs.records.push_back(std::move(record));
+    const RunListing listing = listRunsOf(project_.selected.directory);
+    reportUnreadableRuns(*this, project_.reportedUnreadable, listing);
+    for (const ListedRun& run : listing.runs) {
+        if (run.record) {
+            runs.rows.append(rowOf(run.name, *run.record));
+            runs.records.push_back(*run.record);
+        } else {
+            runs.rows.append(invalidRunRow(run));
+            core::AnalysisRunRecord unreadable;
+            unreadable.directory = run.manifestPath.parent_path();
+            unreadable.analysisId = run.name;
+            runs.records.push_back(std::move(unreadable));
+        }
     }
     analysis_.status = runs.rows.isEmpty()
                            ? QStringLiteral("No AnalysisRun yet · Full Recompute creates an immutable run")
                            : QStringLiteral("%1 independent AnalysisRun(s)").arg(runs.rows.size());
+    // The Measurement row shows the same runs at once: its count and its run rows.
     const int row = project_.selectedIndex;
     if (row >= 0 && row < project_.rows.size()) {
         QVariantMap entry = project_.rows[row].toMap();
         entry.insert(QStringLiteral("analysisCount"), static_cast<quint64>(runs.rows.size()));
+        entry.insert(QStringLiteral("analyses"), briefRunRows(listing));
         project_.rows[row] = entry;
         emit measurementsChanged();
     }
     emit analysisRunsChanged();
     emit analysisStateChanged();
-    if (!runs.rows.isEmpty()) selectAnalysisRun(static_cast<int>(runs.rows.size()) - 1);
+    for (int newest = static_cast<int>(runs.rows.size()) - 1; newest >= 0; --newest) {
+        if (runRowIsValid(runs.rows[newest])) {
+            selectAnalysisRun(newest);
+            break;
+        }
+    }
 }
 
 void UiController::selectAnalysisRun(int index) {
     AnalysisRunState& runs = analysis_.runs;
-    if (run_.fullRecomputeRunning.load() || index < 0 || index >= runs.rows.size()) return;
+    if (run_.fullRecomputeRunning.load() || index < 0 || index >= runs.rows.size() ||
+        !runRowIsValid(runs.rows[index]))
+        return;
     try {
         runs.selected = runs.records[static_cast<std::size_t>(index)];
         runs.selectedIndex = index;
@@ -192,10 +212,15 @@ void UiController::openAnalysisRun(const QString& measurementId, const QString& 
             }
         }
         for (std::size_t row = 0; row < analysis_.runs.records.size(); ++row) {
-            if (qs(analysis_.runs.records[row].analysisId) == analysisId) {
-                selectAnalysisRun(static_cast<int>(row));
+            if (qs(analysis_.runs.records[row].analysisId) != analysisId) continue;
+            const QVariantMap entry = analysis_.runs.rows[static_cast<int>(row)].toMap();
+            if (!entry.value(QStringLiteral("valid")).toBool()) {
+                reportEvent(QStringLiteral("Open AnalysisRun result failed: %1")
+                                .arg(entry.value(QStringLiteral("error")).toString()));
                 return;
             }
+            selectAnalysisRun(static_cast<int>(row));
+            return;
         }
         reportEvent(QStringLiteral("AnalysisRun not found: %1").arg(analysisId));
     } catch (const std::exception& error) {
@@ -259,7 +284,8 @@ void UiController::discardPendingAnalysis() {
 
 void UiController::exportSelectedAnalysis() {
     try {
-        if (!hasSelectedAnalysis() || !hasSelectedMeasurement() || !project_.open) {
+        if (!hasSelectedAnalysis() || !hasSelectedMeasurement() || !project_.open ||
+            !runRowIsValid(analysis_.runs.rows.value(analysis_.runs.selectedIndex))) {
             reportEvent(QStringLiteral("Select an AnalysisRun before exporting"));
             return;
         }

@@ -4,12 +4,16 @@
 #include <QUrl>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/file_paths.h"
+#include "app/run_listing.h"
 #include "app/ui_controller.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/device_profile.h"
+#include "core/storage/file_io.h"
+#include "core/storage/fnv1a.h"
 
 namespace zk::app {
 
@@ -43,21 +47,8 @@ bool isRegularFile(const fs::path& path) {
     return fs::is_regular_file(path, error) && !error;
 }
 
-QVariantMap analysisRowOf(const core::AnalysisRunRecord& run) {
-    return {{QStringLiteral("id"), qs(run.directory.filename().string())},
-            {QStringLiteral("valid"), true},
-            {QStringLiteral("createdAt"), qs(run.createdAt)},
-            {QStringLiteral("algorithm"), qs(run.parameters.algorithmId)},
-            {QStringLiteral("frequencyHz"), run.parameters.frequencyHz},
-            {QStringLiteral("bandLowHz"), run.parameters.bandLowHz},
-            {QStringLiteral("bandHighHz"), run.parameters.bandHighHz},
-            {QStringLiteral("peakAzimuth"), run.peakAzimuthDeg},
-            {QStringLiteral("peakElevation"), run.peakElevationDeg},
-            {QStringLiteral("peakDb"), run.peakDb},
-            {QStringLiteral("mode"), qs(run.provenance.recomputeMode)}};
-}
-
-QVariantMap measurementRowOf(const std::string& registeredName, const core::MeasurementRecord& m) {
+QVariantMap measurementRowOf(const std::string& registeredName, const core::MeasurementRecord& m,
+                             const RunListing& runs) {
     std::error_code error;
     const std::uintmax_t size = fs::file_size(m.directory / utf8Path(m.rawFile), error);
     const bool rawAvailable = !error && !m.rawFile.empty();
@@ -65,11 +56,7 @@ QVariantMap measurementRowOf(const std::string& registeredName, const core::Meas
     const double bytesPerSecond = 2.0 * m.wireChannelCount * static_cast<double>(m.sampleRateHz);
     const double durationSeconds = rawAvailable && bytesPerSecond > 0.0 ? rawBytes / bytesPerSecond : 0.0;
 
-    QVariantList analyses;
-    const std::vector<std::string> runNames = core::listAnalysisRuns(m.directory);
-    for (auto name = runNames.rbegin(); name != runNames.rend(); ++name)
-        analyses.append(analysisRowOf(core::readAnalysisRun(m.directory / "analyses" / utf8Path(*name))));
-
+    const QVariantList analyses = briefRunRows(runs);
     return {{QStringLiteral("directory"), qs(registeredName)},
             {QStringLiteral("id"), qs(m.measurementId)},
             {QStringLiteral("valid"), true},
@@ -94,13 +81,32 @@ QVariantMap measurementRowOf(const std::string& registeredName, const core::Meas
             {QStringLiteral("analyses"), analyses}};
 }
 
-// A registered Measurement whose directory has gone: listed, never selectable.
-QVariantMap missingRowOf(const std::string& registeredName) {
+// A registered Measurement that cannot be used (its directory gone, its manifest unreadable): listed
+// with the reason, never selectable.
+QVariantMap invalidRowOf(const std::string& registeredName, const QString& error) {
     return {{QStringLiteral("directory"), qs(registeredName)},
             {QStringLiteral("id"), qs(registeredName)},
             {QStringLiteral("valid"), false},
-            {QStringLiteral("error"), QStringLiteral("Measurement directory is missing")},
+            {QStringLiteral("error"), error},
             {QStringLiteral("analyses"), QVariantList()}};
+}
+
+// Only the bytes the manifest's hash covers are parsed, so an edited profile never passes.
+core::DeviceProfile loadVerifiedFrozenProfile(const core::MeasurementRecord& record) {
+    const fs::path path = record.directory / utf8Path(record.deviceProfileFile);
+    std::string text;
+    switch (core::readFileBounded(path, core::kMaxDeviceProfileBytes, text)) {
+        case core::FileReadStatus::Ok:
+            break;
+        case core::FileReadStatus::TooLarge:
+            throw std::invalid_argument("device profile file exceeds 4 MiB");
+        case core::FileReadStatus::CannotOpen:
+        case core::FileReadStatus::ReadFailed:
+            throw std::runtime_error("cannot open device profile");
+    }
+    if (core::formatHash64(core::fnv1a64(text.data(), text.size())) != record.profileHash)
+        throw std::runtime_error("frozen Profile hash does not match Measurement manifest");
+    return core::parseDeviceProfile(text);
 }
 
 bool rowIsValid(const QVariant& row) { return row.toMap().value(QStringLiteral("valid")).toBool(); }
@@ -182,10 +188,12 @@ void UiController::clearMeasurementSelection() {
     profileState_.frozen = core::DeviceProfile{};
 }
 
-// Throws the store's errors; the rows built so far stay and measurementsChanged is not emitted.
+// Throws only for a registered name that is refused (the rows built so far stay and measurementsChanged
+// is not emitted); an unreadable Measurement or run becomes an invalid row with its reason.
 void UiController::rebuildMeasurementList() {
     project_.rows.clear();
     project_.records.clear();
+    project_.reportedUnreadable.clear();
     clearAnalysisRunsForRebuild();
     clearMeasurementSelection();
     emit selectedMeasurementChanged();
@@ -198,23 +206,40 @@ void UiController::rebuildMeasurementList() {
     const std::vector<std::string>& names = project_.record.measurements;
     for (auto name = names.rbegin(); name != names.rend(); ++name) {
         const fs::path directory = resolveMeasurementDirectory(*name);
+        std::optional<core::MeasurementRecord> record;
+        QString error;
         if (entryMissing(directory)) {
-            core::MeasurementRecord gone;
-            gone.directory = directory;
-            gone.measurementId = *name;
-            project_.records.push_back(std::move(gone));
-            project_.rows.append(missingRowOf(*name));
+            error = QStringLiteral("Measurement directory is missing");
+        } else {
+            try {
+                record = core::readMeasurementManifest(directory);
+            } catch (const std::exception& failure) {
+                error = QStringLiteral("manifest.json: %1").arg(textOf(failure));
+                reportUnreadableOnce(*this, project_.reportedUnreadable,
+                                     fromFsPath(directory / "manifest.json"), textOf(failure));
+            }
+        }
+        if (!record) {
+            core::MeasurementRecord unusable;
+            unusable.directory = directory;
+            unusable.measurementId = *name;
+            project_.records.push_back(std::move(unusable));
+            project_.rows.append(invalidRowOf(*name, error));
             continue;
         }
-        core::MeasurementRecord record = core::readMeasurementManifest(directory);
-        QVariantMap row = measurementRowOf(*name, record);
-        project_.records.push_back(std::move(record));
+        const RunListing runs = listRunsOf(record->directory);
+        reportUnreadableRuns(*this, project_.reportedUnreadable, runs);
+        QVariantMap row = measurementRowOf(*name, *record, runs);
+        project_.records.push_back(std::move(*record));
         project_.rows.append(std::move(row));
     }
     emit measurementsChanged();
-    const auto firstValid = std::find_if(project_.rows.cbegin(), project_.rows.cend(), rowIsValid);
-    if (firstValid != project_.rows.cend())
-        selectMeasurement(static_cast<int>(std::distance(project_.rows.cbegin(), firstValid)));
+    // A row whose frozen profile fails verification turns invalid when selected; the next one is tried.
+    for (int row = 0; row < project_.rows.size() && !hasSelectedMeasurement(); ++row) {
+        if (!rowIsValid(project_.rows[row])) continue;
+        selectMeasurement(row);
+        if (rowIsValid(project_.rows[row])) break;
+    }
 }
 
 void UiController::selectMeasurement(int index) {
@@ -233,17 +258,28 @@ void UiController::selectMeasurement(int index) {
 
         const core::MeasurementRecord record = project_.records[static_cast<std::size_t>(index)];
         const QString id = qs(record.measurementId);
+
+        // Verified before anything changes: a Measurement that fails leaves every setting as it was.
+        core::DeviceProfile frozen;
+        try {
+            frozen = loadVerifiedFrozenProfile(record);
+        } catch (const std::exception& error) {
+            const fs::path file = record.directory / utf8Path(record.deviceProfileFile);
+            // Listed with the reason from now on, and no longer selectable.
+            QVariantMap row = project_.rows[index].toMap();
+            row.insert(QStringLiteral("valid"), false);
+            row.insert(QStringLiteral("error"),
+                       QStringLiteral("%1: %2").arg(fromFsPath(file.filename()), textOf(error)));
+            project_.rows[index] = row;
+            emit measurementsChanged();
+            reportEvent(QStringLiteral("Open frozen Device Profile failed: %1: %2")
+                            .arg(fromFsPath(file), textOf(error)));
+            return;
+        }
+
         if (hasPendingAnalysis() && pendingAnalysisMeasurementId() != id) {
             dropPendingAnalysisForSelection();
             reportEvent(QCoreApplication::translate("UiController", "Unsaved analysis result discarded"));
-        }
-
-        core::DeviceProfile frozen;
-        try {
-            frozen = core::loadDeviceProfile(record.directory / utf8Path(record.deviceProfileFile));
-        } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Open frozen Device Profile failed: %1").arg(textOf(error)));
-            return;
         }
 
         project_.selected = record;

@@ -513,6 +513,7 @@ Page {
                                 anchors.rightMargin: 8
                                 spacing: 6
                                 SmallText {
+                                    objectName: "runAlgorithmLabel"
                                     Layout.fillWidth: false
                                     Layout.preferredWidth: 96
                                     text: runRow.runValid ? runRow.modelData.algorithm : qsTr("invalid")
@@ -525,6 +526,7 @@ Page {
                                     text: Number(runRow.modelData.frequencyHz).toFixed(0) + " Hz"
                                 }
                                 SmallText {
+                                    objectName: "runDetailLabel"
                                     text: !runRow.runValid ? (runRow.modelData.error || "")
                                         : runRow.created.length >= 16 ? runRow.created.substring(5, 16).replace("T", " ")
                                         : runRow.created

@@ -78,6 +78,9 @@ TEST_F(SavedRun, SaveWritesAnImmutableRunThatReloadsEqual) {
     EXPECT_EQ(ui.analysisStatus(), QStringLiteral("AnalysisRun saved: ") + id);
     EXPECT_EQ(lastEvent(ui), ui.analysisStatus());
     EXPECT_EQ(ui.measurements().at(0).toMap().value(QStringLiteral("analysisCount")).toULongLong(), 1u);
+    const QVariantList briefRuns = ui.measurements().at(0).toMap().value(QStringLiteral("analyses")).toList();
+    ASSERT_EQ(briefRuns.size(), 1) << "the Measurement row lists the saved run at once";
+    EXPECT_EQ(briefRuns[0].toMap().value(QStringLiteral("id")).toString(), id);
 
     const fs::path runDir = analysesDir() / id.toStdString();
     EXPECT_TRUE(fs::is_regular_file(runDir / "analysis.json"));

@@ -208,6 +208,49 @@ TEST_F(MeasurementList, ARegisteredMeasurementWhoseFolderIsGoneIsListedButNotSel
     EXPECT_EQ(ui.selectedMeasurementId(), QStringLiteral("m_2"));
 }
 
+TEST_F(MeasurementList, AFrozenProfileThatFailsItsHashChangesNoSetting) {
+    QSettings().setValue(QStringLiteral("analysisFrequencyHz"), 7000.0);
+    StoredProject stored(2);
+    // Still a valid profile, but not the one recorded: at 8 kHz it would lower the frequency to 3600 Hz.
+    std::string edited = shippedProfileText("small-4.device.json");
+    edited.replace(edited.find("16000"), 5, "8000");
+    std::ofstream(stored.measurementDir("m_2") / "device_profile.json", std::ios::trunc) << edited;
+
+    UiController ui;
+    ui.openProject(stored.path());
+    EXPECT_EQ(ui.selectedMeasurementId(), QStringLiteral("m_1")) << "the newest Measurement that verifies";
+    EXPECT_DOUBLE_EQ(ui.analysisFrequencyHz(), 7000.0);
+    const QVariantMap failed = rowOf(ui, 0);
+    EXPECT_FALSE(failed.value("valid").toBool());
+    EXPECT_EQ(failed.value("error").toString(),
+              QStringLiteral("device_profile.json: frozen Profile hash does not match Measurement manifest"));
+    const QString file =
+        QString::fromStdString((stored.measurementDir("m_2") / "device_profile.json").string());
+    EXPECT_EQ(
+        ui.eventLog().filter(QStringLiteral("Open frozen Device Profile failed: %1: ").arg(file)).size(), 1);
+
+    ui.selectMeasurement(0);
+    EXPECT_EQ(ui.selectedMeasurementId(), QStringLiteral("m_1"));
+    EXPECT_DOUBLE_EQ(ui.analysisFrequencyHz(), 7000.0);
+    EXPECT_EQ(ui.selectedMeasurementProfileInfo(), QStringLiteral("SMALL-4 · schema 2 · SMALL-4"));
+}
+
+TEST_F(MeasurementList, ARunOpenedByIdsShowsInItsMeasurementRowAtOnce) {
+    StoredProject stored(2);
+    UiController ui;
+    ui.openProject(stored.path());
+    ASSERT_EQ(ui.selectedMeasurementId(), QStringLiteral("m_2"));
+    addAnalysisRun(stored.measurementDir("m_1"), "a_1", 2000.0);
+    ui.openAnalysisRun(QStringLiteral("m_1"), QStringLiteral("a_1"));
+    EXPECT_EQ(ui.selectedAnalysisId(), QStringLiteral("a_1"));
+    const QVariantMap row = rowOf(ui, 1);
+    EXPECT_EQ(row.value("analysisCount").toULongLong(), 1u);
+    const QVariantList runs = row.value("analyses").toList();
+    ASSERT_EQ(runs.size(), 1);
+    EXPECT_EQ(runs[0].toMap().value("id").toString(), QStringLiteral("a_1"));
+    EXPECT_DOUBLE_EQ(runs[0].toMap().value("frequencyHz").toDouble(), 2000.0);
+}
+
 TEST_F(MeasurementList, RegisteredNamesResolveOnlyToOneFolderInsideMeasurements) {
     StoredProject stored(2);
     core::ProjectRecord record = core::loadProject(fsPath(stored.path()));

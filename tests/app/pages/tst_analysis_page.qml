@@ -79,5 +79,21 @@ Item {
             verify(fixture.exists(project + "/exports/" + ui.selectedAnalysisId + "/map.csv"))
             verify(fixture.exists(project + "/exports/" + ui.selectedAnalysisId + "/export.json"))
         }
+
+        function test_anUnreadableRunIsListedWithItsReasonAndCannotBeSelected() {
+            const path = fixture.makeProject(1, "BrokenRun")
+            fixture.addAnalysisRun(path, "m_1", "a_1")
+            fixture.addAnalysisRun(path, "m_1", "a_2")
+            fixture.touch(path + "/measurements/m_1/analyses/a_2/analysis.json")
+            ui.openProject(path)
+            compare(ui.analysisRunCount, 2)
+            compare(ui.selectedAnalysisId, "a_1")
+            const broken = child("runRow1")
+            compare(broken.height, 66)
+            const reason = findChild(broken, "runSummary").text
+            verify(reason.startsWith("analysis.json: "), reason)
+            mouseClick(broken)
+            compare(ui.selectedAnalysisIndex, 0)
+        }
     }
 }

@@ -163,6 +163,23 @@ Item {
             compare(ui.selectedMeasurementIndex, 1)
         }
 
+        function test_anUnreadableRunIsListedWithItsReasonAndCannotBeOpened() {
+            const path = fixture.makeProject(1, "BrokenRun")
+            fixture.addAnalysisRun(path, "m_1", "a_1")
+            fixture.addAnalysisRun(path, "m_1", "a_2")
+            fixture.touch(path + "/measurements/m_1/analyses/a_2/analysis.json")
+            ui.openProject(path)
+            compare(ui.selectedAnalysisId, "a_1")
+            tryCompare(rowAt(0), "height", 106 + 8 + 30 * 2)
+            const broken = findChild(rowAt(0), "analysisRow")
+            compare(broken.modelData.id, "a_2")
+            compare(findChild(broken, "runAlgorithmLabel").text, "invalid")
+            const reason = findChild(broken, "runDetailLabel").text
+            verify(reason.startsWith("analysis.json: "), reason)
+            mouseClick(broken)
+            compare(ui.selectedAnalysisId, "a_1")
+        }
+
         function test_removingTheLastRecentProjectKeepsTheDialogOpen() {
             ui.openProject(fixture.makeProject(0, "Recent"))
             verify(ui.recentProjects.length > 0)

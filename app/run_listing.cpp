@@ -1,0 +1,87 @@
+// The AnalysisRuns of one Measurement as both lists show them.
+#include "app/run_listing.h"
+
+#include <exception>
+
+#include "app/file_paths.h"
+#include "app/ui_controller.h"
+
+namespace zk::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
+fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+QVariantMap briefRowOf(const std::string& name, const core::AnalysisRunRecord& run) {
+    return {{QStringLiteral("id"), qs(name)},
+            {QStringLiteral("valid"), true},
+            {QStringLiteral("createdAt"), qs(run.createdAt)},
+            {QStringLiteral("algorithm"), qs(run.parameters.algorithmId)},
+            {QStringLiteral("frequencyHz"), run.parameters.frequencyHz},
+            {QStringLiteral("bandLowHz"), run.parameters.bandLowHz},
+            {QStringLiteral("bandHighHz"), run.parameters.bandHighHz},
+            {QStringLiteral("peakAzimuth"), run.peakAzimuthDeg},
+            {QStringLiteral("peakElevation"), run.peakElevationDeg},
+            {QStringLiteral("peakDb"), run.peakDb},
+            {QStringLiteral("mode"), qs(run.provenance.recomputeMode)}};
+}
+
+}  // namespace
+
+RunListing listRunsOf(const fs::path& measurementDir) {
+    RunListing listing;
+    listing.analysesDir = measurementDir / "analyses";
+    std::vector<std::string> names;
+    try {
+        names = core::listAnalysisRuns(measurementDir);
+    } catch (const std::exception& error) {
+        listing.error = QString::fromUtf8(error.what());
+        return listing;
+    }
+    listing.runs.reserve(names.size());
+    for (std::string& name : names) {
+        ListedRun run;
+        const fs::path runDir = listing.analysesDir / utf8Path(name);
+        run.manifestPath = runDir / "analysis.json";
+        try {
+            run.record = core::readAnalysisRun(runDir);
+        } catch (const std::exception& error) {
+            run.error = QString::fromUtf8(error.what());
+        }
+        run.name = std::move(name);
+        listing.runs.push_back(std::move(run));
+    }
+    return listing;
+}
+
+QVariantMap invalidRunRow(const ListedRun& run) {
+    return {{QStringLiteral("id"), qs(run.name)},
+            {QStringLiteral("valid"), false},
+            {QStringLiteral("error"), QStringLiteral("analysis.json: %1").arg(run.error)}};
+}
+
+QVariantList briefRunRows(const RunListing& listing) {
+    QVariantList rows;
+    for (auto run = listing.runs.rbegin(); run != listing.runs.rend(); ++run)
+        rows.append(run->record ? briefRowOf(run->name, *run->record) : invalidRunRow(*run));
+    return rows;
+}
+
+void reportUnreadableOnce(UiController& ui, QSet<QString>& reported, const QString& file,
+                          const QString& error) {
+    const QString line = QStringLiteral("Cannot read %1: %2").arg(file, error);
+    if (reported.contains(line)) return;
+    reported.insert(line);
+    ui.reportEvent(line);
+}
+
+void reportUnreadableRuns(UiController& ui, QSet<QString>& reported, const RunListing& runs) {
+    if (!runs.error.isEmpty()) reportUnreadableOnce(ui, reported, fromFsPath(runs.analysesDir), runs.error);
+    for (const ListedRun& run : runs.runs)
+        if (!run.record) reportUnreadableOnce(ui, reported, fromFsPath(run.manifestPath), run.error);
+}
+
+}  // namespace zk::app
