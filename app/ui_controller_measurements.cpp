@@ -14,6 +14,8 @@
 #include "core/storage/device_profile.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/project_recovery.h"
+#include "core/platform/file_platform.h"
 
 namespace zk::app {
 
@@ -404,23 +406,30 @@ void UiController::deleteSelectedMeasurement() {
         clearMeasurementSelection();
         emit selectedMeasurementChanged();
 
-        // Unregistered first: a crash before the removal leaves a stray folder, never a listed
-        // Measurement without its files.
+        // Moved aside, then unregistered: after a crash the next open finishes the deletion, and never
+        // lists a Measurement without its files nor registers a complete folder again. Where the move
+        // is refused, unregistering first keeps the second of those guarantees.
+        fs::path doomed = directory;
+        const fs::path aside =
+            core::measurementDeletionPath(directory.parent_path(), directory.filename().string());
+        std::error_code moveError;
+        if (core::renameWithoutReplace(directory, aside, moveError)) doomed = aside;
         try {
             core::ProjectRecord fresh = core::loadProject(project_.record.directory);
             fresh.unregisterMeasurement(registered);
         } catch (const std::exception& error) {
+            if (doomed != directory) core::renameWithoutReplace(aside, directory, moveError);
             reportEvent(QStringLiteral("Project unregister failed: %1").arg(textOf(error)));
             refreshProject();
             return;
         }
-        if (removeDirectoryTree(directory)) {
+        if (removeDirectoryTree(doomed)) {
             reportEvent(QStringLiteral("Measurement deleted: %1").arg(id));
         } else {
             reportEvent(
                 QStringLiteral(
                     "Measurement unregistered; locked files remain under %1 — delete the folder manually")
-                    .arg(fromFsPath(directory)));
+                    .arg(fromFsPath(doomed)));
         }
         refreshProject();
     } catch (const std::exception& error) {
