@@ -110,6 +110,7 @@ HeatmapGrid readAnalysisMap(const std::filesystem::path& path) {
 
 std::optional<HeatmapGrid> loadAnalysisRunMap(const AnalysisRunRecord& run) {
     if (run.resultFile.empty()) return std::nullopt;
+    validateResultFileName(run.resultFile);
     return readAnalysisMap(run.directory / run.resultFile);
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/platform/file_platform.h"
 #include "core/storage/device_profile.h"
+#include "core/storage/durable_file.h"
 #include "core/storage/fnv1a.h"
 #include "core/storage/project_store.h"
 
@@ -47,9 +48,7 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     wireChannelCount_ = parseDeviceProfile(profileText_).wireChannelCount;
 
     const fs::path measurementsDir = projectDirectory_ / "measurements";
-    std::error_code error;
-    fs::create_directories(measurementsDir, error);
-    if (error) throw fs::filesystem_error("create_directories", measurementsDir, error);
+    createDirectoriesDurably(measurementsDir);
     if (existsOrThrow(measurementsDir / fs::path(measurementId_)))
         throw std::invalid_argument("Measurement directory already exists");
     stagingPath_ = measurementsDir / fs::path("." + measurementId_ + ".recording.raw.tmp");
@@ -113,7 +112,7 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
     }
     if (!committed_) {
         committed_ = createMeasurement(projectDirectory_, measurementId_, profileText_, stagingPath_,
-                                       startedAt_, endedAt_, source_, videoPath);
+                                       startedAt_, endedAt_, source_, videoPath, &committedDurably_);
     }
     ProjectRecord project = loadProject(projectDirectory_);
     // A retry may follow a save that reached the disk but reported a failure.
@@ -126,7 +125,7 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
     if (!videoPath.empty()) fs::remove(videoPath, ignored);
     finalized_ = true;
     commitPending_ = false;
-    return RecordingResult{*committed_, framesWritten_, bytesWritten_};
+    return RecordingResult{*committed_, framesWritten_, bytesWritten_, committedDurably_};
 }
 
 void Recording::discard() noexcept {

@@ -17,6 +17,9 @@ struct RecordingResult {
     MeasurementRecord measurement;
     std::uint64_t framesWritten = 0;
     std::uint64_t bytesWritten = 0;
+    // False when the Measurement is committed and registered but its folder's name was not confirmed
+    // by the device: saved, yet a power cut could still lose it.
+    bool durable = true;
 };
 
 // A raw recording in progress inside an open Project: interleaved int16 wire frames appended to the
@@ -75,6 +78,7 @@ class Recording {
     bool streamFailed_ = false;   // a write failed: the file may hold a partial block
     bool commitPending_ = false;  // the samples are flushed and finalize failed after that point
     std::optional<MeasurementRecord> committed_;  // the Measurement an earlier attempt committed
+    bool committedDurably_ = true;
     bool finalized_ = false;
 };
 

@@ -157,9 +157,10 @@ TEST_F(AnalysisRunStore, TextsWithSpecialCharactersRoundTrip) {
          {&r.analysisId, &r.measurementId, &r.createdAt, &r.buildVersion, &r.parameters.algorithmId,
           &r.parameters.algorithmVersion, &r.parameters.bandMode, &r.parameters.csmMode,
           &r.provenance.recomputeMode, &r.provenance.inputRawHash, &r.provenance.profileHash,
-          &r.provenance.profileId, &r.resultFile}) {
+          &r.provenance.profileId}) {
         *text += nasty;
     }
+    r.resultFile += "q\"b t\tn\nr\rc\x01\x7f\xc3\xa9 z";  // a plain name holds no separator
     EXPECT_EQ(parseAnalysisManifest(r.directory, writeAnalysisManifest(r)), r);
 }
 
@@ -241,10 +242,11 @@ TEST_F(AnalysisRunStore, ExistingRunOrStagingIsRefusedBeforeAnythingIsCreated) {
     expectThrowExactly<std::invalid_argument>([&] { create("run-1", test::sampleMap(3, 2, 1.0)); },
                                               "analysis run already exists: run-1");
     EXPECT_EQ(fileText(analyses() / "run-1" / "analysis.json"), before);
+    // A staging directory left by a killed create of the id is stale: removed, never reused.
     fs::create_directories(analyses() / ".run-2.creating");
-    expectThrowExactly<std::invalid_argument>([&] { create("run-2", std::nullopt); },
-                                              "analysis staging directory already exists");
-    EXPECT_EQ(entryNames(analyses()), (std::vector<std::string>{".run-2.creating", "run-1"}));
+    writeText(analyses() / ".run-2.creating" / "map.bin", "partial");
+    EXPECT_EQ(readAnalysisRun(create("run-2", std::nullopt).directory).resultFile, "");
+    EXPECT_EQ(entryNames(analyses()), (std::vector<std::string>{"run-1", "run-2"}));
     for (const char* id : {"", ".", "..", "a/b", "a\\b", "C:", "c:x", "/abs"}) {
         expectThrowExactly<std::invalid_argument>([&] { create(id, std::nullopt); },
                                                   "analysisId must be a non-empty directory name");
@@ -317,12 +319,14 @@ TEST_F(AnalysisRunStore, ListsRunsWithAManifestSortedByteWise) {
     for (const char* id : {"b", "B", "a", "\xc3\xa9", "_"}) create(id, std::nullopt);
     fs::create_directories(analyses() / "no-manifest");
     fs::create_directories(analyses() / "dir-manifest" / "analysis.json");
+    // Staging directories are never runs, whether killed mid-write or complete before the rename.
     fs::create_directories(analyses() / ".c.creating");
-    writeText(analyses() / ".c.creating" / "analysis.json", "{");  // interrupted before the rename
+    writeText(analyses() / ".c.creating" / "analysis.json", "");
+    fs::copy(analyses() / "a", analyses() / ".d.creating");
+    fs::copy(analyses() / "a", analyses() / ".hidden");
     writeText(analyses() / "plain-file", "x");
     fs::create_symlink(analyses() / "gone", analyses() / "dangling");
-    EXPECT_EQ(listAnalysisRuns(measurement),
-              (std::vector<std::string>{".c.creating", "B", "_", "a", "b", "\xc3\xa9"}));
+    EXPECT_EQ(listAnalysisRuns(measurement), (std::vector<std::string>{"B", "_", "a", "b", "\xc3\xa9"}));
 
     fs::create_directories(folder / "m2");
     writeText(folder / "m2" / "analyses", "a file where the directory should be");
@@ -388,7 +392,9 @@ TEST_F(AnalysisRunStore, FullDiskFailsWithItsTextAndKeepsCommittedRuns) {
                   c.result)
             << id;
         EXPECT_FALSE(fs::exists(analyses() / id));
-        EXPECT_TRUE(fs::exists(analyses() / ("." + id + ".creating")));
+        // Removed, so that the save can be retried once there is space again.
+        EXPECT_FALSE(fs::exists(analyses() / ("." + id + ".creating")));
+        EXPECT_EQ(readAnalysisRun(create(id, map).directory).resultFile, c.withMap ? "map.bin" : "") << id;
     }
     EXPECT_EQ(readAnalysisRun(kept.directory), kept);
     EXPECT_EQ(fileText(kept.directory / "analysis.json"), keptText);

@@ -167,11 +167,13 @@ TEST_F(MeasurementFixture, RefusalsBeforeAnythingIsCreated) {
     EXPECT_FALSE(fs::exists(measurements));
 
     fs::create_directories(measurements / "taken");
-    fs::create_directories(measurements / ".blocked.creating");
     expectThrowExactly<std::invalid_argument>([&] { create("taken"); }, "Measurement already exists");
-    expectThrowExactly<std::invalid_argument>([&] { create("blocked"); },
-                                              "Measurement staging directory already exists");
     EXPECT_TRUE(fs::is_empty(measurements / "taken"));
+    // A staging directory left by a killed create of the id is stale: removed, never reused.
+    fs::create_directories(measurements / ".stale.creating");
+    writeText(measurements / ".stale.creating" / "raw.int16", "partial");
+    EXPECT_EQ(readMeasurementManifest(create("stale").directory).measurementId, "stale");
+    EXPECT_FALSE(fs::exists(measurements / ".stale.creating"));
 }
 
 TEST_F(MeasurementFixture, OnlyANonEmptyRegularVideoIsCopied) {
@@ -327,12 +329,13 @@ TEST_F(MeasurementFixture, FullDiskFailsEachWriterAndKeepsTheCommittedState) {
                                              }),
               "failed to write measurement manifest");
 
-    EXPECT_EQ(entryNames(measurements),
-              (std::vector<std::string>{".m.creating", ".p.creating", ".r.creating", "committed"}));
+    // Each failed create removed its staging directory, so once space is back each id can be created.
+    EXPECT_EQ(entryNames(measurements), std::vector<std::string>{"committed"});
     EXPECT_EQ(entryNames(before.directory),
               (std::vector<std::string>{"device_profile.json", "manifest.json", "raw.int16"}));
     EXPECT_EQ(fileText(before.directory / "manifest.json"), manifestBefore);
     EXPECT_EQ(readMeasurementManifest(before.directory), before);
+    for (const char* id : {"p", "r", "m"}) EXPECT_EQ(attempt(RLIM_INFINITY, id), "created") << id;
 }
 
 }  // namespace
