@@ -30,9 +30,9 @@ std::optional<std::uint64_t> regularFileSize(std::FILE* file);
 
 // Renames `from` to `to` only when nothing exists at `to`. Returns false and sets `error`
 // (std::errc::file_exists when `to` is taken) when it did not rename. Atomic where the file system
-// has a no-replace rename; elsewhere a file is linked to `to` and unlinked, and a directory first
-// claims `to` by creating it empty and is then renamed over that claim, so a crash between the two
-// steps can leave an empty directory at `to` (never a partial one).
+// has a no-replace rename; elsewhere a file is linked to `to` and then unlinked, and a directory is
+// renamed after a check that nothing is at `to`, by a rename that fails on a file or a non-empty
+// directory: the one entry it could replace is an empty directory created at `to` in between.
 bool renameWithoutReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                           std::error_code& error);
 

@@ -35,24 +35,27 @@ bool isUnsupportedRenameFlag(int error) {
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
 }
 
-// Without RENAME_NOREPLACE a directory takes its final name in two steps: an exclusive mkdir claims
-// the name (failing when anything is there), then rename(2) moves the staging directory over that
-// claim, which it replaces only while it is still an empty directory.
-bool renameDirectoryOverClaim(const std::filesystem::path& from, const std::filesystem::path& to,
-                              std::error_code& error) {
-    if (::mkdir(to.c_str(), 0700) != 0) {
+// Without RENAME_NOREPLACE a directory is moved with rename(2) once nothing is at `to`: rename(2)
+// fails on a file or a non-empty directory there, so the only entry it could ever replace is an empty
+// directory created at `to` in between, and a crash leaves nothing behind.
+bool renameDirectoryIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to,
+                             std::error_code& error) {
+    struct stat target {};
+    if (::lstat(to.c_str(), &target) == 0) {
+        error = std::make_error_code(std::errc::file_exists);
+        return false;
+    }
+    if (errno != ENOENT) {
         error.assign(errno, std::generic_category());
         return false;
     }
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
     const int renameErrno = errno;
-    // Filled by someone else meanwhile: theirs now, reported as taken; otherwise the claim is dropped.
-    if (renameErrno == ENOTEMPTY || renameErrno == EEXIST) {
+    if (renameErrno == ENOTEMPTY || renameErrno == EEXIST || renameErrno == ENOTDIR) {
         error = std::make_error_code(std::errc::file_exists);
     } else {
         error.assign(renameErrno, std::generic_category());
     }
-    ::rmdir(to.c_str());
     return false;
 }
 
@@ -96,7 +99,7 @@ bool renameWithoutReplace(const std::filesystem::path& from, const std::filesyst
         error.assign(errno, std::generic_category());
         return false;
     }
-    if (S_ISDIR(source.st_mode)) return renameDirectoryOverClaim(from, to, error);
+    if (S_ISDIR(source.st_mode)) return renameDirectoryIfAbsent(from, to, error);
     // A file: a hard link fails when the target exists, which gives the same guarantee; the source
     // name is dropped afterwards.
     if (::link(from.c_str(), to.c_str()) != 0) {

@@ -28,8 +28,9 @@ ReplaceStatus replaceFileContent(const std::filesystem::path& target, std::strin
 
 // Publishes a filled staging directory under its final name: flushes every file and directory in the
 // staging tree and the staging directory itself, renames it to `finalPath` only when nothing exists
-// there (with renameWithoutReplace: nothing is ever replaced, except on a file system without a
-// no-replace rename the empty directory that this call creates itself to claim the name), then
+// there (with renameWithoutReplace: nothing is ever replaced, not even an empty directory, except
+// that on a file system without a no-replace rename an empty directory created at `finalPath`
+// between its check and its rename could be), then
 // flushes the parent of `finalPath`. Returns false when only that last flush failed: the directory is
 // in place and complete, but its name may not survive a power cut. Throws
 // std::filesystem::filesystem_error with the operation name "fsync" (and the path that failed) or

@@ -107,6 +107,36 @@ inline std::string runWithAddressSpaceLimit(std::uint64_t limitBytes,
     return result;
 }
 
+// On tmpfs when there is one: a kill tests the order of renames, which the page cache keeps across
+// the kill, and without device flushes each step is quick.
+inline std::filesystem::path crashTestBase() {
+    std::error_code error;
+    const std::filesystem::path shm = "/dev/shm";
+    return std::filesystem::is_directory(shm, error) && ::access(shm.c_str(), W_OK) == 0
+               ? shm
+               : std::filesystem::temp_directory_path();
+}
+
+// A fresh folder under crashTestBase, removed with everything in it when the object goes.
+class CrashTestFolder {
+  public:
+    CrashTestFolder() {
+        static int counter = 0;
+        path_ = crashTestBase() / ("zk_step_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+        std::filesystem::create_directories(path_);
+    }
+    ~CrashTestFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    CrashTestFolder(const CrashTestFolder&) = delete;
+    CrashTestFolder& operator=(const CrashTestFolder&) = delete;
+    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+  private:
+    std::filesystem::path path_;
+};
+
 inline std::string fileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
