@@ -169,9 +169,10 @@ TEST_F(AnalysisRunStore, FocusDistanceAndParameterTextReadBack) {
          std::vector<std::pair<double, double>>{{kInf, kInf}, {-kInf, kInf}, {3.0, 3.0}}) {
         AnalysisRunParameters p = test::sampleParameters();
         p.focusDistanceM = focus;
-        EXPECT_EQ(readAnalysisRun(create("f" + std::to_string(focus), std::nullopt, p).directory)
-                      .parameters.focusDistanceM,
-                  read);
+        EXPECT_EQ(
+            readAnalysisRun(create(std::string("f").append(std::to_string(focus)), std::nullopt, p).directory)
+                .parameters.focusDistanceM,
+            read);
     }
     AnalysisRunParameters p = test::sampleParameters();
     p.algorithmParams.clear();
@@ -312,6 +313,55 @@ TEST_F(AnalysisRunStore, UnreadableContentIsRefusedBeforeStaging) {
     // The deepest nesting the reader takes inside the file is accepted and reads back.
     p.algorithmParams = deepest;
     EXPECT_EQ(readAnalysisRun(create("deep", std::nullopt, p).directory).parameters.algorithmParams, deepest);
+}
+
+// Counts read back only as whole non-negative numbers, and the map's name only as one file of the
+// run directory: "../" or an absolute path would reach any file on the machine.
+TEST_F(AnalysisRunStore, CountsAndTheMapNameAreCheckedOnRead) {
+    const std::string text = sampleText();
+    const auto with = [&](const std::string& from, const std::string& to) {
+        std::string changed = text;
+        changed.replace(changed.find(from), from.size(), to);
+        return changed;
+    };
+    for (const char* value : {"-1", "2.5", "-0.5"}) {
+        expectThrowExactly<std::runtime_error>(
+            [&] {
+                parseAnalysisManifest(
+                    "d", with("\"inputFrames\": 48000", std::string("\"inputFrames\": ") + value));
+            },
+            "inputFrames must be a non-negative integer");
+        expectThrowExactly<std::runtime_error>(
+            [&] {
+                parseAnalysisManifest("d",
+                                      with("\"stftFrames\": 92", std::string("\"stftFrames\": ") + value));
+            },
+            "stftFrames must be a non-negative integer");
+    }
+    EXPECT_EQ(parseAnalysisManifest("d", with("\"frequencyBin\": 171", "\"frequencyBin\": 171.9"))
+                  .parameters.frequencyBin,
+              171u);
+
+    const AnalysisRunRecord run = create("run-1", test::sampleMap(3, 2, 1.0));
+    fs::copy_file(run.directory / "map.bin", measurement / "outside.bin");
+    for (const char* name :
+         {"../../outside.bin", "..", ".", "/etc/passwd", "a/map.bin", "a\\map.bin", "C:map.bin"}) {
+        std::string json = "\"resultFile\": \"";
+        for (const char* c = name; *c != 0; ++c)
+            json += *c == '\\' ? std::string("\\\\") : std::string(1, *c);
+        json += '"';
+        expectThrowExactly<std::runtime_error>(
+            [&] { parseAnalysisManifest("d", with("\"resultFile\": \"map.bin\"", json)); },
+            "analysis resultFile must be a plain file name");
+        AnalysisRunRecord escaping = run;
+        escaping.resultFile = name;
+        expectThrowExactly<std::runtime_error>([&] { loadAnalysisRunMap(escaping); },
+                                               "analysis resultFile must be a plain file name");
+    }
+    AnalysisRunRecord renamed = run;
+    fs::rename(run.directory / "map.bin", run.directory / "other name.bin");
+    renamed.resultFile = "other name.bin";
+    EXPECT_TRUE(loadAnalysisRunMap(renamed).has_value());
 }
 
 TEST_F(AnalysisRunStore, ListsRunsWithAManifestSortedByteWise) {

@@ -243,6 +243,30 @@ TEST(MeasurementManifest, ReaderRules) {
     zk::test::TempFolder folder;
     expectThrowExactly<std::runtime_error>([&] { readMeasurementManifest(folder.path()); },
                                            "cannot open measurement manifest");
+
+    // The 64-bit count takes whole non-negative numbers only, so a rewrite keeps what was read.
+    const std::string complete = "{" + required + R"(, "rawHash": "h", "totalFrames": )";
+    EXPECT_EQ(parseMeasurementManifest("dir", complete + "9007199254740992}").totalFrames, 9007199254740992u);
+    for (const char* value : {"-1", "1.5", "-0.5", "1e20"}) {
+        expectThrowExactly<std::runtime_error>(
+            [&] { parseMeasurementManifest("dir", complete + value + "}"); },
+            "totalFrames must be a non-negative integer");
+    }
+}
+
+// Read whole into memory only up to 16 MiB: a larger (here sparse) file is refused unread.
+TEST(MeasurementManifest, ReadsNoManifestBeyondSixteenMiB) {
+    zk::test::TempFolder folder;
+    MeasurementRecord record;
+    record.measurementId = "m";
+    record.directory = folder.path();
+    std::string text = writeMeasurementManifest(record);
+    text.resize(std::size_t{16} << 20, ' ');
+    writeText(folder / "manifest.json", text);
+    EXPECT_EQ(readMeasurementManifest(folder.path()), record);
+    fs::resize_file(folder / "manifest.json", (std::uintmax_t{16} << 20) + 1);
+    expectThrowExactly<std::runtime_error>([&] { readMeasurementManifest(folder.path()); },
+                                           "measurement manifest exceeds 16 MiB");
 }
 
 TEST(MeasurementManifest, LabelsAreRewrittenWithEveryOtherKey) {
