@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "core/storage/analysis_map.h"
@@ -61,6 +62,8 @@ struct PipeReader {
     const char* expected;  // "{folder}" stands for the folder's path
     std::function<std::string(const fs::path& folder)> read;
 };
+
+void PrintTo(const PipeReader& reader, std::ostream* out) { *out << reader.name; }
 
 std::string nullOrOpened(std::FILE* file) {
     const FileHandle owned(file);
