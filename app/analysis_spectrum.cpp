@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <fstream>
+#include <cstdio>
 #include <numbers>
+#include <optional>
 #include <stdexcept>
 
 #include "core/signal/fft.h"
+#include "core/storage/file_io.h"
 
 namespace zk::app {
 
@@ -33,13 +35,14 @@ WindowSpectrum computeWindowSpectrum(const std::filesystem::path& rawFile, std::
     const std::size_t n = fftSize;
     if (wireChannels == 0 || n < 8 || (n & (n - 1)) != 0 || hop == 0) return result;
 
-    std::ifstream in(rawFile, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open raw file for the analysis spectrum");
-    in.seekg(0, std::ios::end);
-    const auto fileBytes = static_cast<std::uint64_t>(std::max<std::streamoff>(0, in.tellg()));
+    // Regular files only: a named pipe in place of raw.int16 must never block this thread.
+    const core::FileHandle in = core::openFileForReading(rawFile);
+    const std::optional<std::uint64_t> size = in ? core::regularFileSize(in.get()) : std::nullopt;
+    if (!size) throw std::runtime_error("cannot open raw file for the analysis spectrum");
+    const std::uint64_t fileBytes = *size;
     const std::uint64_t frameBytes = 2ULL * wireChannels;
     if (startFrame >= fileBytes / frameBytes) return result;
-    in.seekg(static_cast<std::streamoff>(startFrame * frameBytes));
+    if (!core::seekFileTo(in.get(), startFrame * frameBytes)) return result;
 
     std::vector<double> window(n);
     double windowSum = 0.0;
@@ -62,8 +65,7 @@ WindowSpectrum computeWindowSpectrum(const std::filesystem::path& rawFile, std::
     while (remaining > 0 && !cancel.load()) {
         const std::uint64_t want = std::min(remaining, kFramesPerRead);
         bytes.resize(want * frameBytes);
-        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        const std::uint64_t got = static_cast<std::uint64_t>(in.gcount()) / frameBytes;
+        const std::uint64_t got = std::fread(bytes.data(), 1, bytes.size(), in.get()) / frameBytes;
         if (got == 0) break;
         remaining -= got;
         for (std::uint64_t f = 0; f < got; ++f) {

@@ -1,14 +1,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
 
 namespace zk::app {
@@ -17,19 +18,18 @@ namespace zk::app {
 // each, so a stop or cancel is heard while a long raw file is read; empty when it said no.
 template <class KeepGoing>
 std::optional<std::string> hashFileUnlessStopped(const std::filesystem::path& path, KeepGoing&& keepGoing) {
-    std::ifstream in(path, std::ios::binary);
+    // Regular files only: a named pipe in place of the file must never block the hashing thread.
+    const core::FileHandle in = core::openFileForReading(path);
     if (!in) throw std::runtime_error("cannot open file for hashing: " + path.string());
     std::vector<char> chunk(std::size_t{1} << 20);
     std::uint64_t hash = core::kFnv1a64OffsetBasis;
-    while (in) {
+    while (true) {
         if (!keepGoing()) return std::nullopt;
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const std::streamsize got = in.gcount();
-        if (in.bad()) throw std::runtime_error("cannot read file for hashing: " + path.string());
-        hash = core::fnv1a64Append(
-            hash, std::as_bytes(std::span<const char>(chunk.data(), static_cast<std::size_t>(got))));
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), in.get());
+        if (std::ferror(in.get())) throw std::runtime_error("cannot read file for hashing: " + path.string());
+        hash = core::fnv1a64Append(hash, std::as_bytes(std::span<const char>(chunk.data(), got)));
+        if (got < chunk.size()) return core::formatHash64(hash);
     }
-    return core::formatHash64(hash);
 }
 
 }  // namespace zk::app

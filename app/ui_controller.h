@@ -789,8 +789,9 @@ class UiController : public QObject {
     // Handlers posted to the GUI thread; each ignores a Recording other than the current one.
     void onRecordingAppendFailed(std::uint64_t generation, const QString& error);
     void onRecordingLimitReached(std::uint64_t generation);
+    // `warning` (logged after a success) says that the saved Measurement is not yet durable.
     void onRecordingFinalized(std::uint64_t generation, const QString& id, bool success, const QString& error,
-                              const QString& keptPath);
+                              const QString& keptPath, const QString& warning = QString());
     void onRecordingWatchdog();
 
     RecordingSession recording_;

@@ -235,10 +235,11 @@ void UiController::savePendingAnalysis() {
     try {
         const PendingAnalysis& p = *runs.pending;
         const QString id = qs(p.analysisId);
+        bool durable = true;
         try {
             core::createAnalysisRun(p.measurementDirectory, p.measurementId, p.analysisId, p.parameters,
                                     p.peakAzimuthDeg, p.peakElevationDeg, p.peakDb, kBuildVersion,
-                                    p.provenance, p.map);
+                                    p.provenance, p.map, &durable);
         } catch (const std::exception& error) {
             reportEvent(QCoreApplication::translate("UiController", "Save AnalysisRun failed: %1")
                             .arg(textOf(error)));
@@ -255,6 +256,11 @@ void UiController::savePendingAnalysis() {
         analysis_.status = QCoreApplication::translate("UiController", "AnalysisRun saved: %1").arg(id);
         emit analysisStateChanged();
         reportEvent(analysis_.status);
+        if (!durable)
+            appendEventLog(
+                QStringLiteral("Warning: AnalysisRun %1 is saved, but the disk did not confirm its "
+                               "folder; a power cut could still lose it")
+                    .arg(id));
     } catch (...) {
     }
 }
@@ -294,6 +300,10 @@ void UiController::exportSelectedAnalysis() {
                 analysis_.runs.selected, project_.selected, project_.record.directory);
             reportEvent(
                 QStringLiteral("Exported map.csv + export.json to %1").arg(fromFsPath(result.directory)));
+            if (!result.durable)
+                appendEventLog(
+                    QStringLiteral("Warning: the export is in place, but the disk did not confirm "
+                                   "its folder; a power cut could still lose it"));
         } catch (const std::exception& error) {
             reportEvent(QStringLiteral("Export failed: %1").arg(textOf(error)));
         }

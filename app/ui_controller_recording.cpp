@@ -330,8 +330,13 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::Recording> write
             try {
                 bool success = false;
                 QString error;
+                QString warning;
                 try {
-                    writer->finalize(video);
+                    if (!writer->finalize(video).durable)
+                        warning = QStringLiteral(
+                                      "Warning: Measurement %1 is saved, but the disk did not "
+                                      "confirm its folder; a power cut could still lose it")
+                                      .arg(id);
                     success = true;
                 } catch (const std::exception& failure) {
                     error = textOf(failure);
@@ -346,8 +351,8 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::Recording> write
                     !success && fs::exists(staging, missing) ? fromFsPath(staging) : QString();
                 QMetaObject::invokeMethod(
                     this,
-                    [this, generation, id, success, error, keptPath] {
-                        onRecordingFinalized(generation, id, success, error, keptPath);
+                    [this, generation, id, success, error, keptPath, warning] {
+                        onRecordingFinalized(generation, id, success, error, keptPath, warning);
                     },
                     Qt::QueuedConnection);
             } catch (...) {
@@ -357,7 +362,8 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::Recording> write
 }
 
 void UiController::onRecordingFinalized(std::uint64_t generation, const QString& id, bool success,
-                                        const QString& error, const QString& keptPath) {
+                                        const QString& error, const QString& keptPath,
+                                        const QString& warning) {
     try {
         if (generation != recording_.generation.load()) return;
         setRecordingState(kRecordingIdle);
@@ -373,6 +379,7 @@ void UiController::onRecordingFinalized(std::uint64_t generation, const QString&
                     if (found != names.end()) selectMeasurement(static_cast<int>(names.end() - found) - 1);
                 }
                 reportEvent(QStringLiteral("Measurement saved: %1 · %2").arg(id, projectName()));
+                if (!warning.isEmpty()) appendEventLog(warning);
             } catch (const std::exception& failure) {
                 reportEvent(
                     QStringLiteral("Measurement saved, but Project refresh failed: %1").arg(textOf(failure)));

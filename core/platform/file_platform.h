@@ -10,7 +10,8 @@ namespace zk::core {
 
 // The few file calls that differ between platforms; one implementation file per platform.
 
-// Opens a file for binary reading with its native (wide on Windows) name; null on failure.
+// Opens a regular file for binary reading with its native (wide on Windows) name; null on failure and
+// for anything else (a named pipe, a device, a directory), without ever waiting for a writer.
 std::FILE* openFileForBinaryRead(const std::filesystem::path& path);
 
 // Opens a file for binary writing with truncation, creating it; null on failure.
@@ -20,11 +21,18 @@ std::FILE* openFileForBinaryWrite(const std::filesystem::path& path);
 // writers never share it); null when it exists or cannot be created.
 std::FILE* openNewFileForBinaryWrite(const std::filesystem::path& path);
 
+// Moves the read position to the byte offset from the start and clears the end-of-file and error
+// marks; false when the file cannot be positioned there.
+bool seekFileTo(std::FILE* file, std::uint64_t offset);
+
 // Size in bytes of the open file when it is a regular file; empty for devices, pipes and failures.
 std::optional<std::uint64_t> regularFileSize(std::FILE* file);
 
-// Renames `from` to `to` only when nothing exists at `to`, atomically. Returns false and sets `error`
-// (std::errc::file_exists when `to` is taken) when it did not rename.
+// Renames `from` to `to` only when nothing exists at `to`. Returns false and sets `error`
+// (std::errc::file_exists when `to` is taken) when it did not rename. Atomic where the file system
+// has a no-replace rename; elsewhere a file is linked to `to` and then unlinked, and a directory is
+// renamed after a check that nothing is at `to`, by a rename that fails on a file or a non-empty
+// directory: the one entry it could replace is an empty directory created at `to` in between.
 bool renameWithoutReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                           std::error_code& error);
 
@@ -47,7 +55,8 @@ class DirectoryHandle {
     DirectoryHandle& operator=(const DirectoryHandle&) = delete;
 
     explicit operator bool() const { return native_ != kNone; }
-    // Opens the entry `name` of the directory for binary reading; null on failure or when empty.
+    // Opens the regular file `name` of the directory for binary reading as openFileForBinaryRead does;
+    // null on failure or when empty.
     std::FILE* openFileForBinaryRead(const std::filesystem::path& name) const;
 
   private:

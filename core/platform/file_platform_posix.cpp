@@ -5,12 +5,65 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 
 #include "core/platform/file_platform.h"
 
 namespace zk::core {
 
-std::FILE* openFileForBinaryRead(const std::filesystem::path& path) { return std::fopen(path.c_str(), "rb"); }
+namespace {
+
+// Opened without blocking, so a named pipe or a device in place of a file never stalls the reader;
+// anything but a regular file is refused, and blocking reads are restored for the rest.
+std::FILE* regularFileForReading(int directory, const char* name) {
+    const int descriptor = ::openat(directory, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return nullptr;
+    struct stat info {};
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(descriptor);
+        errno = EINVAL;
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(descriptor, "rb");
+    if (file == nullptr) ::close(descriptor);
+    return file;
+}
+
+bool isUnsupportedRenameFlag(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+}
+
+// Without RENAME_NOREPLACE a directory is moved with rename(2) once nothing is at `to`: rename(2)
+// fails on a file or a non-empty directory there, so the only entry it could ever replace is an empty
+// directory created at `to` in between, and a crash leaves nothing behind.
+bool renameDirectoryIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to,
+                             std::error_code& error) {
+    struct stat target {};
+    if (::lstat(to.c_str(), &target) == 0) {
+        error = std::make_error_code(std::errc::file_exists);
+        return false;
+    }
+    if (errno != ENOENT) {
+        error.assign(errno, std::generic_category());
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    const int renameErrno = errno;
+    if (renameErrno == ENOTEMPTY || renameErrno == EEXIST || renameErrno == ENOTDIR) {
+        error = std::make_error_code(std::errc::file_exists);
+    } else {
+        error.assign(renameErrno, std::generic_category());
+    }
+    return false;
+}
+
+}  // namespace
+
+std::FILE* openFileForBinaryRead(const std::filesystem::path& path) {
+    return regularFileForReading(AT_FDCWD, path.c_str());
+}
 
 std::FILE* openFileForBinaryWrite(const std::filesystem::path& path) {
     return std::fopen(path.c_str(), "wb");
@@ -18,6 +71,12 @@ std::FILE* openFileForBinaryWrite(const std::filesystem::path& path) {
 
 std::FILE* openNewFileForBinaryWrite(const std::filesystem::path& path) {
     return std::fopen(path.c_str(), "wbx");
+}
+
+bool seekFileTo(std::FILE* file, std::uint64_t offset) {
+    std::clearerr(file);
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return false;
+    return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
 std::optional<std::uint64_t> regularFileSize(std::FILE* file) {
@@ -31,12 +90,18 @@ bool renameWithoutReplace(const std::filesystem::path& from, const std::filesyst
     error.clear();
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     const int renameErrno = errno;
-    // File systems without RENAME_NOREPLACE: a hard link fails when the target exists, which gives
-    // the same guarantee; the source name is dropped afterwards.
-    if (renameErrno != EINVAL && renameErrno != ENOSYS && renameErrno != ENOTSUP) {
+    if (!isUnsupportedRenameFlag(renameErrno)) {
         error.assign(renameErrno, std::generic_category());
         return false;
     }
+    struct stat source {};
+    if (::lstat(from.c_str(), &source) != 0) {
+        error.assign(errno, std::generic_category());
+        return false;
+    }
+    if (S_ISDIR(source.st_mode)) return renameDirectoryIfAbsent(from, to, error);
+    // A file: a hard link fails when the target exists, which gives the same guarantee; the source
+    // name is dropped afterwards.
     if (::link(from.c_str(), to.c_str()) != 0) {
         error.assign(errno, std::generic_category());
         return false;
@@ -81,11 +146,7 @@ DirectoryHandle& DirectoryHandle::operator=(DirectoryHandle&& other) noexcept {
 
 std::FILE* DirectoryHandle::openFileForBinaryRead(const std::filesystem::path& name) const {
     if (native_ == kNone) return nullptr;
-    const int descriptor = ::openat(static_cast<int>(native_), name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return nullptr;
-    std::FILE* file = ::fdopen(descriptor, "rb");
-    if (file == nullptr) ::close(descriptor);
-    return file;
+    return regularFileForReading(static_cast<int>(native_), name.c_str());
 }
 
 ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& path) {

@@ -8,7 +8,9 @@
 #include <system_error>
 
 #include "core/beamforming/band_matrix.h"
+#include "core/platform/file_platform.h"
 #include "core/storage/analysis_map.h"
+#include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
 #include "core/storage/json_writer.h"
 
@@ -144,6 +146,49 @@ bool writeCsv(std::FILE* file, const HeatmapGrid& map) {
     return ok;
 }
 
+void removeQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+}
+
+// Removes the staging folder whichever way the export ends: unpublished files, or the old export
+// swapped out.
+struct StagingCleanup {
+    fs::path path;
+    ~StagingCleanup() { removeQuietly(path); }
+};
+
+// Puts the flushed staging folder at the final name: committed when the name is free, otherwise
+// swapped with the old export in one step, or where the file system cannot swap, the old export is
+// renamed aside first and put back when the new one cannot take its place. Returns false when only
+// the flush of the exports folder failed afterwards.
+bool publishExport(const fs::path& staging, const fs::path& finalDir, const fs::path& retired) {
+    constexpr const char* kCannotPublish = "cannot create export directory";
+    std::error_code error;
+    const fs::file_status old = fs::symlink_status(finalDir, error);
+    if (old.type() == fs::file_type::not_found) {
+        try {
+            return commitStagingDirectory(staging, finalDir);
+        } catch (const fs::filesystem_error&) {
+            throw std::runtime_error(kCannotPublish);
+        }
+    }
+    // Only a folder is an older export; anything else at that name is not ours to replace.
+    if (error || !fs::is_directory(old) || !syncDirectoryToDisk(staging, error))
+        throw std::runtime_error(kCannotPublish);
+    if (!exchangePaths(staging, finalDir, error)) {
+        if (error != std::errc::operation_not_supported) throw std::runtime_error(kCannotPublish);
+        if (!renameWithoutReplace(finalDir, retired, error)) throw std::runtime_error(kCannotPublish);
+        if (!renameWithoutReplace(staging, finalDir, error)) {
+            std::error_code ignored;
+            renameWithoutReplace(retired, finalDir, ignored);
+            throw std::runtime_error(kCannotPublish);
+        }
+        removeQuietly(retired);
+    }
+    return syncDirectoryToDisk(finalDir.parent_path(), error);
+}
+
 }  // namespace
 
 ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRecord& measurement,
@@ -160,28 +205,40 @@ ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRe
 
     // The id comes from a file: only a plain directory name may be joined to the exports directory.
     validateAnalysisId(run.analysisId);
+    const fs::path exportsDir = projectDir / "exports";
     ExportResult result;
-    result.directory = projectDir / "exports" / run.analysisId;
+    result.directory = exportsDir / run.analysisId;
     result.csvPath = result.directory / "map.csv";
     result.jsonPath = result.directory / "export.json";
+    // Built aside under hidden names and put in place whole, so the export folder is always absent,
+    // the previous export or the new one. Left over by a failed or killed export of this run: removed.
+    const fs::path staging = exportsDir / ("." + run.analysisId + ".exporting");
+    const fs::path retired = exportsDir / ("." + run.analysisId + ".replaced");
+    try {
+        createDirectoriesDurably(exportsDir);
+    } catch (const fs::filesystem_error&) {
+        throw std::runtime_error("cannot create export directory");
+    }
+    removeQuietly(staging);
+    removeQuietly(retired);
     std::error_code error;
-    fs::create_directories(result.directory, error);
-    if (error) throw std::runtime_error("cannot create export directory");
+    if (!fs::create_directory(staging, error) || error)
+        throw std::runtime_error("cannot create export directory");
+    const StagingCleanup cleanup{staging};
 
-    FileHandle csv = openFileForWriting(result.csvPath);
+    FileHandle csv = openFileForWriting(staging / "map.csv");
     if (!csv) throw std::runtime_error("cannot write export CSV");
-    const bool written = writeCsv(csv.get(), *map);
+    bool written = writeCsv(csv.get(), *map) && syncFileToDisk(csv.get(), error);
     if (!closeFile(csv) || !written) throw std::runtime_error("cannot finalize export CSV");
 
-    switch (writeWholeFile(result.jsonPath, json)) {
-        case FileWriteStatus::Ok:
-            return result;
-        case FileWriteStatus::CannotOpen:
-            throw std::runtime_error("cannot write export manifest");
-        case FileWriteStatus::WriteFailed:
-            break;
-    }
-    throw std::runtime_error("cannot finalize export manifest");
+    FileHandle manifest = openFileForWriting(staging / "export.json");
+    if (!manifest) throw std::runtime_error("cannot write export manifest");
+    written = std::fwrite(json.data(), 1, json.size(), manifest.get()) == json.size() &&
+              syncFileToDisk(manifest.get(), error);
+    if (!closeFile(manifest) || !written) throw std::runtime_error("cannot finalize export manifest");
+
+    result.durable = publishExport(staging, result.directory, retired);
+    return result;
 }
 
 }  // namespace zk::core

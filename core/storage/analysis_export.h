@@ -11,13 +11,18 @@ struct ExportResult {
     std::filesystem::path directory;  // projectDir/exports/<analysisId>
     std::filesystem::path csvPath;    // map.csv in it
     std::filesystem::path jsonPath;   // export.json in it
+    // False when the export is in place and complete but the exports folder did not confirm its
+    // name: a power cut could still bring back the previous state.
+    bool durable = true;
 };
 
 // Writes the run's persisted map as map.csv (relative dB over the two axes) and a JSON summary of
-// the run, its Measurement's device profile and its peak as export.json, overwriting earlier exports
-// of the run. std::invalid_argument for an analysis id that is not one plain directory name, and for
-// a record whose numbers or parameter text no JSON reader could read; std::runtime_error with the
-// export's texts for every other failure. Files written before a failure stay.
+// the run, its Measurement's device profile and its peak as export.json. Both are built and flushed
+// in the hidden folder exports/.<analysisId>.exporting, which then takes the place of the export
+// folder in one step: an earlier export of the run is replaced only by a complete one and is kept
+// when that fails. std::invalid_argument for an analysis id that is not one plain directory name,
+// and for a record whose numbers or parameter text no JSON reader could read; std::runtime_error
+// with the export's texts for every other failure, after which nothing of the attempt stays.
 ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRecord& measurement,
                                const std::filesystem::path& projectDir);
 

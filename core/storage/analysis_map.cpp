@@ -116,6 +116,7 @@ HeatmapGrid readAnalysisMap(const std::filesystem::path& path, std::string_view 
 
 std::optional<HeatmapGrid> loadAnalysisRunMap(const AnalysisRunRecord& run) {
     if (run.resultFile.empty()) return std::nullopt;
+    validateResultFileName(run.resultFile);
     return readAnalysisMap(run.directory / run.resultFile, run.resultFileHash);
 }
 

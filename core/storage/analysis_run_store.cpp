@@ -36,7 +36,6 @@ bool pathExists(const fs::path& path) {
 }
 
 std::uint32_t readU32(const JsonValue& value) { return static_cast<std::uint32_t>(value.asInteger()); }
-std::uint64_t readU64(const JsonValue& value) { return static_cast<std::uint64_t>(value.asInteger()); }
 
 void readOptional(const JsonValue& object, std::string_view key, std::string& out) {
     if (object.contains(key)) out = object.at(key).asString();
@@ -48,7 +47,7 @@ void readOptional(const JsonValue& object, std::string_view key, std::uint32_t& 
     if (object.contains(key)) out = readU32(object.at(key));
 }
 void readOptional(const JsonValue& object, std::string_view key, std::uint64_t& out) {
-    if (object.contains(key)) out = readU64(object.at(key));
+    if (object.contains(key)) out = object.at(key).unsignedInteger(key);
 }
 void readOptional(const JsonValue& object, std::string_view key, bool& out) {
     if (object.contains(key)) out = object.at(key).asBool();
@@ -91,7 +90,23 @@ AnalysisRunParameters parseParameters(const JsonValue& p) {
     return out;
 }
 
+void removeQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+}
+
 }  // namespace
+
+void validateResultFileName(std::string_view resultFile) {
+    if (resultFile.empty()) return;
+    // Joined to the run directory: anything but one plain name could reach any file on the machine.
+    const bool driveLetter =
+        resultFile.size() >= 2 && resultFile[1] == ':' &&
+        ((resultFile[0] >= 'A' && resultFile[0] <= 'Z') || (resultFile[0] >= 'a' && resultFile[0] <= 'z'));
+    const bool plain = resultFile != "." && resultFile != ".." && !driveLetter &&
+                       resultFile.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+    if (!plain) throw std::runtime_error("analysis resultFile must be a plain file name");
+}
 
 void validateAlgorithmParams(std::string_view text) {
     constexpr const char* kInvalid = "algorithmParams must be valid JSON";
@@ -171,7 +186,7 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
                                     std::string_view analysisId, const AnalysisRunParameters& parameters,
                                     double peakAzimuthDeg, double peakElevationDeg, double peakDb,
                                     std::string_view buildVersion, const AnalysisRunProvenance& provenance,
-                                    const std::optional<HeatmapGrid>& map) {
+                                    const std::optional<HeatmapGrid>& map, bool* durable) {
     validateAnalysisId(analysisId);
     const fs::path analysesDir = measurementDir / "analyses";
     const fs::path finalDir = analysesDir / analysisId;
@@ -180,7 +195,6 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
     std::string stagingName = ".";
     stagingName.append(analysisId).append(".creating");
     const fs::path staging = analysesDir / stagingName;
-    if (pathExists(staging)) throw std::invalid_argument("analysis staging directory already exists");
 
     AnalysisRunRecord record;
     record.directory = finalDir;
@@ -199,25 +213,39 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
     writeAnalysisManifest(record);
     if (map) checkAnalysisMapShape(*map);
 
+    createDirectoriesDurably(analysesDir);
+    const StagingClaim claim(staging);
+    if (!claim.held()) throw std::invalid_argument("analysis staging directory already exists");
+    // Committed by a creator that held the claim since the test above.
+    if (pathExists(finalDir))
+        throw std::invalid_argument("analysis run already exists: " + std::string(analysisId));
+    // Left by a failed or killed create of this id: no other writer owns it, and it would block the id.
+    if (pathExists(staging)) removeQuietly(staging);
     std::error_code error;
-    fs::create_directories(analysesDir, error);
-    if (error) throw fs::filesystem_error("create_directories", analysesDir, error);
-    // A directory that appeared since the check above is someone else's staging: never share it.
+    // A directory that appeared since the removal is someone else's staging: never share it.
     if (!fs::create_directory(staging, error)) {
         if (error) throw fs::filesystem_error("create_directory", staging, error);
         throw std::invalid_argument("analysis staging directory already exists");
     }
-    if (map) record.resultFileHash = formatHash64(writeAnalysisMap(staging / kMapName, *map));
-    switch (writeWholeFile(staging / kManifestName, writeAnalysisManifest(record))) {
-        case FileWriteStatus::Ok:
-            break;
-        case FileWriteStatus::CannotOpen:
-            throw std::runtime_error("cannot write analysis manifest");
-        case FileWriteStatus::WriteFailed:
-            throw std::runtime_error("cannot finalize analysis manifest");
+    bool committedDurably = false;
+    try {
+        if (map) record.resultFileHash = formatHash64(writeAnalysisMap(staging / kMapName, *map));
+        switch (writeWholeFile(staging / kManifestName, writeAnalysisManifest(record))) {
+            case FileWriteStatus::Ok:
+                break;
+            case FileWriteStatus::CannotOpen:
+                throw std::runtime_error("cannot write analysis manifest");
+            case FileWriteStatus::WriteFailed:
+                throw std::runtime_error("cannot finalize analysis manifest");
+        }
+        // Flushes both files and the directory before the no-replace rename, and the parent after it.
+        committedDurably = commitStagingDirectory(staging, finalDir);
+    } catch (...) {
+        // So that the same id can be saved again once the cause is gone.
+        removeQuietly(staging);
+        throw;
     }
-    // Flushes both files and the directory before the no-replace rename, and the parent after it.
-    commitStagingDirectory(staging, finalDir);
+    if (durable != nullptr) *durable = committedDurably;
     return record;
 }
 
@@ -234,7 +262,8 @@ std::vector<std::string> listAnalysisRuns(const fs::path& measurementDir) {
         const fs::file_status status = it->status(statusError);
         if (statusError && status.type() != fs::file_type::not_found)
             throw fs::filesystem_error("directory_entry::status", it->path(), statusError);
-        if (!fs::is_directory(status)) continue;
+        // A dotted name is a staging directory, complete or not, never a run.
+        if (!fs::is_directory(status) || it->path().filename().string().starts_with('.')) continue;
         const fs::path manifest = it->path() / kManifestName;
         const fs::file_status manifestStatus = fs::status(manifest, statusError);
         if (statusError && manifestStatus.type() != fs::file_type::not_found)
@@ -288,6 +317,7 @@ AnalysisRunRecord parseAnalysisManifest(const fs::path& runDir, std::string_view
     }
     readOptional(root, "resultFileHash", record.resultFileHash);
     readOptional(root, "resultFile", record.resultFile);
+    validateResultFileName(record.resultFile);
     return record;
 }
 

@@ -75,23 +75,32 @@ struct AnalysisRunRecord {
 // its files and the directory to disk and renames it to analysisId without ever replacing anything.
 // Parameters its own reader would refuse (a non-finite number other than an infinite focus distance,
 // algorithmParams that is not JSON, a map of the wrong shape) throw std::invalid_argument before
-// anything is created. A failure after staging leaves the staging directory behind.
+// anything is created. A staging directory of the id left by an earlier create is removed first, and
+// a failure removes the one this call made, so a failed save can be retried. When `durable` is given
+// it tells whether the parent directory confirmed the new name: false means the run is saved and
+// complete, but a power cut could still lose it.
 AnalysisRunRecord createAnalysisRun(const std::filesystem::path& measurementDir,
                                     std::string_view measurementId, std::string_view analysisId,
                                     const AnalysisRunParameters& parameters, double peakAzimuthDeg,
                                     double peakElevationDeg, double peakDb, std::string_view buildVersion,
                                     const AnalysisRunProvenance& provenance,
-                                    const std::optional<HeatmapGrid>& map);
+                                    const std::optional<HeatmapGrid>& map, bool* durable = nullptr);
 
-// Names of the subdirectories of measurementDir/analyses that hold a regular analysis.json, sorted
-// byte-wise; empty when there is no analyses directory.
+// Names of the committed runs: the subdirectories of measurementDir/analyses whose names do not begin
+// with a dot and that hold a regular analysis.json, sorted byte-wise; empty when there is no analyses
+// directory.
 std::vector<std::string> listAnalysisRuns(const std::filesystem::path& measurementDir);
 
 // The record of runDir/analysis.json; std::runtime_error "cannot open analysis manifest" when it
 // cannot be read, "analysis manifest exceeds 16 MiB" past the bound, and the JSON and accessor
-// texts for a malformed one.
+// texts for a malformed one; "analysis resultFile must be a plain file name" unless resultFile is
+// empty or one file name inside the run directory.
 AnalysisRunRecord readAnalysisRun(const std::filesystem::path& runDir);
 AnalysisRunRecord parseAnalysisManifest(const std::filesystem::path& runDir, std::string_view text);
+
+// std::runtime_error "analysis resultFile must be a plain file name" unless the name is empty or one
+// path component other than "." and "..".
+void validateResultFileName(std::string_view resultFile);
 
 // std::invalid_argument "algorithmParams must be valid JSON" unless the text is one JSON value with
 // finite numbers that the reader also takes nested two objects deep, as in analysis.json and

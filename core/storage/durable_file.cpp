@@ -1,9 +1,12 @@
 #include "core/storage/durable_file.h"
 
 #include <atomic>
+#include <mutex>
 #include <random>
+#include <set>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "core/platform/file_platform.h"
 #include "core/storage/file_io.h"
@@ -73,7 +76,7 @@ ReplaceStatus replaceFileContent(const fs::path& target, std::string_view conten
     });
 }
 
-void commitStagingDirectory(const fs::path& staging, const fs::path& finalPath) {
+bool commitStagingDirectory(const fs::path& staging, const fs::path& finalPath) {
     std::error_code error;
     fs::recursive_directory_iterator it(staging, error);
     for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
@@ -87,7 +90,42 @@ void commitStagingDirectory(const fs::path& staging, const fs::path& finalPath) 
     syncOrThrow(staging, true);
     if (!renameWithoutReplace(staging, finalPath, error))
         throw fs::filesystem_error("rename", staging, finalPath, error);
-    syncOrThrow(parentOf(finalPath), true);
+    return syncDirectoryToDisk(parentOf(finalPath), error);
+}
+
+namespace {
+
+std::mutex claimsMutex;             // guards claimedStaging; taken by every creating thread
+std::set<fs::path> claimedStaging;  // staging paths being filled by this process
+
+}  // namespace
+
+StagingClaim::StagingClaim(fs::path staging) : staging_(std::move(staging)) {
+    const std::lock_guard lock(claimsMutex);
+    held_ = claimedStaging.insert(staging_).second;
+}
+
+StagingClaim::~StagingClaim() {
+    if (!held_) return;
+    const std::lock_guard lock(claimsMutex);
+    claimedStaging.erase(staging_);
+}
+
+void createDirectoriesDurably(const fs::path& directory) {
+    // The highest missing ancestor is the first name to flush; each one below it lives in a new
+    // directory whose own entries need flushing too.
+    fs::path firstMissing;
+    std::error_code error;
+    for (fs::path p = directory; !p.empty() && p != p.parent_path(); p = p.parent_path()) {
+        const fs::file_status status = fs::symlink_status(p, error);
+        if (status.type() != fs::file_type::not_found) break;
+        firstMissing = p;
+    }
+    fs::create_directories(directory, error);
+    if (error) throw fs::filesystem_error("create_directories", directory, error);
+    if (firstMissing.empty()) return;
+    for (fs::path p = directory; p != firstMissing; p = p.parent_path()) syncOrThrow(parentOf(p), true);
+    syncOrThrow(parentOf(firstMissing), true);
 }
 
 }  // namespace zk::core

@@ -28,11 +28,36 @@ ReplaceStatus replaceFileContent(const std::filesystem::path& target, std::strin
 
 // Publishes a filled staging directory under its final name: flushes every file and directory in the
 // staging tree and the staging directory itself, renames it to `finalPath` only when nothing exists
-// there (never replacing anything, not even an empty directory), then flushes the parent of
-// `finalPath`. Throws std::filesystem::filesystem_error with the operation name "fsync" (and the path
-// that failed) or "rename" (both paths; std::errc::file_exists when the final name is taken). A
-// failure before the rename leaves the staging directory as it was; an "fsync" failure of the parent
-// comes after the rename, with the directory in place.
-void commitStagingDirectory(const std::filesystem::path& staging, const std::filesystem::path& finalPath);
+// there (with renameWithoutReplace: nothing is ever replaced, not even an empty directory, except
+// that on a file system without a no-replace rename an empty directory created at `finalPath`
+// between its check and its rename could be), then
+// flushes the parent of `finalPath`. Returns false when only that last flush failed: the directory is
+// in place and complete, but its name may not survive a power cut. Throws
+// std::filesystem::filesystem_error with the operation name "fsync" (and the path that failed) or
+// "rename" (both paths; std::errc::file_exists when the final name is taken); such a failure leaves
+// the staging directory as it was.
+bool commitStagingDirectory(const std::filesystem::path& staging, const std::filesystem::path& finalPath);
+
+// Marks a staging path as being filled by this process from construction to destruction, so that a
+// writer may remove a staging directory it finds (left by a failed or killed writer) only when no
+// thread of the process holds it. Another process must not create the same id at the same time.
+class StagingClaim {
+  public:
+    explicit StagingClaim(std::filesystem::path staging);
+    ~StagingClaim();
+    StagingClaim(const StagingClaim&) = delete;
+    StagingClaim& operator=(const StagingClaim&) = delete;
+    // False when another thread held the path already; this claim then holds nothing.
+    bool held() const { return held_; }
+
+  private:
+    std::filesystem::path staging_;
+    bool held_ = false;
+};
+
+// Creates the directory and its missing parents; when it had to create any, also flushes the names
+// it created in their parents. Throws std::filesystem::filesystem_error "create_directories" or
+// "fsync".
+void createDirectoriesDurably(const std::filesystem::path& directory);
 
 }  // namespace zk::core

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <ctime>
-#include <limits>
 #include <span>
 #include <stdexcept>
 #include <system_error>
@@ -26,6 +25,8 @@ constexpr const char* kManifestFile = "manifest.json";
 constexpr const char* kProfileFile = "device_profile.json";
 constexpr const char* kRawFile = "raw.int16";
 constexpr const char* kVideoFile = "video_camera.mp4";
+// Far above any manifest the store writes; keeps a hostile file from being read whole into memory.
+constexpr std::size_t kMaxManifestBytes = std::size_t{16} << 20;
 
 bool isPlainPathComponent(std::string_view id) {
     if (id.empty() || id == "." || id == "..") return false;
@@ -76,9 +77,9 @@ std::string geometryHashOf(const DeviceProfile& profile) {
     return formatHash64(fnv1a64(std::span<const std::byte>(bytes.buffer())));
 }
 
-void syncDirectoryOrThrow(const fs::path& directory) {
-    std::error_code error;
-    if (!syncDirectoryToDisk(directory, error)) throw fs::filesystem_error("fsync", directory, error);
+void removeQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
 }
 
 }  // namespace
@@ -108,7 +109,7 @@ MeasurementRecord createMeasurement(const fs::path& projectDir, std::string_view
                                     std::string_view profileText, const fs::path& rawPath,
                                     std::string_view startedAt, std::string_view endedAt,
                                     std::string_view source, const fs::path& videoPath,
-                                    RawFileTransfer rawTransfer) {
+                                    RawFileTransfer rawTransfer, bool* durable) {
     validateMeasurementId(measurementId);
     const DeviceProfile profile = parseDeviceProfile(profileText);
     // A parsed profile has passed this test already; kept so that no other profile source slips by.
@@ -124,75 +125,87 @@ MeasurementRecord createMeasurement(const fs::path& projectDir, std::string_view
     const fs::path finalDir = measurementsDir / fs::path(std::string(measurementId));
     const fs::path staging = measurementsDir / fs::path("." + std::string(measurementId) + ".creating");
     if (existsOrThrow(finalDir)) throw std::invalid_argument("Measurement already exists");
-    if (existsOrThrow(staging)) throw std::invalid_argument("Measurement staging directory already exists");
 
-    const bool createdMeasurementsDir = fs::create_directories(measurementsDir, error);
-    if (error) throw fs::filesystem_error("create_directories", measurementsDir, error);
     // The commit makes names inside measurementsDir durable; a new measurementsDir needs its own name too.
-    if (createdMeasurementsDir) syncDirectoryOrThrow(projectDir.empty() ? fs::path(".") : projectDir);
+    createDirectoriesDurably(measurementsDir);
+    const StagingClaim claim(staging);
+    if (!claim.held()) throw std::invalid_argument("Measurement staging directory already exists");
+    // Committed by a creator that held the claim since the test above.
+    if (existsOrThrow(finalDir)) throw std::invalid_argument("Measurement already exists");
+    // Left by a failed or killed create of this id: no other writer owns it, and it would block the id.
+    if (existsOrThrow(staging)) removeQuietly(staging);
     const bool createdStaging = fs::create_directory(staging, error);
     if (error) throw fs::filesystem_error("create_directory", staging, error);
-    // Appeared since the test above: it belongs to another writer and must not be filled.
+    // Appeared since the removal: it belongs to another writer and must not be filled.
     if (!createdStaging) throw std::invalid_argument("Measurement staging directory already exists");
-
-    // A write failure is reported too, so a damaged frozen profile never gets committed.
-    if (writeWholeFile(staging / kProfileFile, profileText) != FileWriteStatus::Ok)
-        throw std::runtime_error("cannot write frozen device profile");
-    if (rawTransfer == RawFileTransfer::Link) {
-        linkOrCopyOrThrow(rawPath, staging / kRawFile);
-    } else {
-        copyOrThrow(rawPath, staging / kRawFile);
-    }
-    std::string videoFile;
-    if (isNonEmptyRegularFile(videoPath)) {
-        videoFile = kVideoFile;
-        copyOrThrow(videoPath, staging / kVideoFile);
-    }
-
     MeasurementRecord record;
-    record.directory = finalDir;
-    record.measurementId = std::string(measurementId);
-    record.sampleRateHz = profile.sampleRateHz;
-    record.channelCount = profile.channelCount;
-    record.wireChannelCount = profile.wireChannelCount;
-    record.profileId = profile.profileId;
-    record.profileSchemaVersion = profile.schemaVersion;
-    record.deviceModel = profile.model;
-    record.hardwareVersion = profile.hardwareVersion;
-    record.geometryHash = geometryHashOf(profile);
-    const std::uintmax_t rawBytes = fs::file_size(staging / kRawFile, error);
-    if (!error && profile.wireChannelCount != 0)
-        record.totalFrames = rawBytes / (2ULL * profile.wireChannelCount);
-    record.source = std::string(source);
-    record.videoFile = videoFile;
-    record.deviceProfileFile = kProfileFile;
-    record.rawFile = kRawFile;
-    record.profileHash = formatHash64(hashFile(staging / kProfileFile));
-    record.rawHash = formatHash64(hashFile(staging / kRawFile));
-    record.startedAt = startedAt.empty() ? utcTimestampNow() : std::string(startedAt);
-    record.endedAt = endedAt.empty() ? utcTimestampNow() : std::string(endedAt);
+    bool committedDurably = false;
+    try {
+        // A write failure is reported too, so a damaged frozen profile never gets committed.
+        if (writeWholeFile(staging / kProfileFile, profileText) != FileWriteStatus::Ok)
+            throw std::runtime_error("cannot write frozen device profile");
+        if (rawTransfer == RawFileTransfer::Link) {
+            linkOrCopyOrThrow(rawPath, staging / kRawFile);
+        } else {
+            copyOrThrow(rawPath, staging / kRawFile);
+        }
+        std::string videoFile;
+        if (isNonEmptyRegularFile(videoPath)) {
+            videoFile = kVideoFile;
+            copyOrThrow(videoPath, staging / kVideoFile);
+        }
 
-    switch (writeWholeFile(staging / kManifestFile, writeMeasurementManifest(record))) {
-        case FileWriteStatus::Ok:
-            break;
-        case FileWriteStatus::CannotOpen:
-            throw std::runtime_error("cannot write measurement manifest");
-        case FileWriteStatus::WriteFailed:
-            throw std::runtime_error("cannot finalize measurement manifest");
+        record.directory = finalDir;
+        record.measurementId = std::string(measurementId);
+        record.sampleRateHz = profile.sampleRateHz;
+        record.channelCount = profile.channelCount;
+        record.wireChannelCount = profile.wireChannelCount;
+        record.profileId = profile.profileId;
+        record.profileSchemaVersion = profile.schemaVersion;
+        record.deviceModel = profile.model;
+        record.hardwareVersion = profile.hardwareVersion;
+        record.geometryHash = geometryHashOf(profile);
+        const std::uintmax_t rawBytes = fs::file_size(staging / kRawFile, error);
+        if (!error && profile.wireChannelCount != 0)
+            record.totalFrames = rawBytes / (2ULL * profile.wireChannelCount);
+        record.source = std::string(source);
+        record.videoFile = videoFile;
+        record.deviceProfileFile = kProfileFile;
+        record.rawFile = kRawFile;
+        record.profileHash = formatHash64(hashFile(staging / kProfileFile));
+        record.rawHash = formatHash64(hashFile(staging / kRawFile));
+        record.startedAt = startedAt.empty() ? utcTimestampNow() : std::string(startedAt);
+        record.endedAt = endedAt.empty() ? utcTimestampNow() : std::string(endedAt);
+
+        switch (writeWholeFile(staging / kManifestFile, writeMeasurementManifest(record))) {
+            case FileWriteStatus::Ok:
+                break;
+            case FileWriteStatus::CannotOpen:
+                throw std::runtime_error("cannot write measurement manifest");
+            case FileWriteStatus::WriteFailed:
+                throw std::runtime_error("cannot finalize measurement manifest");
+        }
+        committedDurably = commitStagingDirectory(staging, finalDir);
+    } catch (...) {
+        // So that the same id can be created again once the cause is gone.
+        removeQuietly(staging);
+        throw;
     }
-    commitStagingDirectory(staging, finalDir);
+    if (durable != nullptr) *durable = committedDurably;
     return record;
 }
 
 MeasurementRecord readMeasurementManifest(const fs::path& directory) {
     std::string text;
-    switch (readFileBounded(directory / kManifestFile, std::numeric_limits<std::size_t>::max(), text)) {
+    switch (readFileBounded(directory / kManifestFile, kMaxManifestBytes, text)) {
         case FileReadStatus::Ok:
             return parseMeasurementManifest(directory, text);
         case FileReadStatus::CannotOpen:
             throw std::runtime_error("cannot open measurement manifest");
-        case FileReadStatus::ReadFailed:
         case FileReadStatus::TooLarge:
+            static_assert(kMaxManifestBytes == std::size_t{16} << 20, "the message names the bound");
+            throw std::runtime_error("measurement manifest exceeds 16 MiB");
+        case FileReadStatus::ReadFailed:
             break;
     }
     // A failed read must not pass for a shorter manifest.
@@ -217,7 +230,7 @@ MeasurementRecord parseMeasurementManifest(const fs::path& directory, std::strin
     optionalText("hardwareVersion", record.hardwareVersion);
     optionalText("geometryHash", record.geometryHash);
     if (root.contains("totalFrames"))
-        record.totalFrames = static_cast<std::uint64_t>(root.at("totalFrames").asInteger());
+        record.totalFrames = root.at("totalFrames").unsignedInteger("totalFrames");
     optionalText("source", record.source);
     optionalText("notes", record.notes);
     optionalText("displayName", record.displayName);

@@ -40,17 +40,24 @@ struct MeasurementRecord {
 // Builds the Measurement under the hidden staging name "." + measurementId + ".creating", flushes
 // every file to the device and renames it into place without ever replacing anything. rawPath and
 // videoPath (may be empty) are copied and left in place; the timestamps default to now when empty.
-// A failure leaves the staging directory behind, which blocks the id until it is removed.
 // With RawFileTransfer::Link the raw file gets a second name instead of a copy where the file system
 // allows (costing no space, so a Recording that filled the disk can still be committed); the caller
 // then must never change rawPath again, only remove it.
+// A staging directory of the id left by an earlier create is removed first, and a failure removes the
+// one this call made, so a failed create can be retried. When `durable` is given it tells whether the
+// measurements directory confirmed the new name: false means the Measurement is in place and
+// complete, but a power cut could still lose it.
 enum class RawFileTransfer { Copy, Link };
 MeasurementRecord createMeasurement(const std::filesystem::path& projectDir, std::string_view measurementId,
                                     std::string_view profileText, const std::filesystem::path& rawPath,
                                     std::string_view startedAt, std::string_view endedAt,
                                     std::string_view source, const std::filesystem::path& videoPath,
-                                    RawFileTransfer rawTransfer = RawFileTransfer::Copy);
+                                    RawFileTransfer rawTransfer = RawFileTransfer::Copy,
+                                    bool* durable = nullptr);
 
+// The record of directory/manifest.json; std::runtime_error "cannot open measurement manifest" when
+// it cannot be opened (or is not a regular file), "measurement manifest exceeds 16 MiB" past the
+// bound, and the JSON and accessor texts for a malformed one.
 MeasurementRecord readMeasurementManifest(const std::filesystem::path& directory);
 MeasurementRecord parseMeasurementManifest(const std::filesystem::path& directory, std::string_view text);
 std::string writeMeasurementManifest(const MeasurementRecord& record);

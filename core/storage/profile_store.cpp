@@ -10,6 +10,7 @@
 
 #include "core/platform/file_platform.h"
 #include "core/storage/device_profile.h"
+#include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
 
 namespace zk::core {
@@ -59,7 +60,17 @@ PublishResult publishCopy(const fs::path& source, const fs::path& storeDir, cons
         }
         throw std::runtime_error("cannot copy into store: " + candidate.string());
     }
-    if (renameWithoutReplace(temporary, candidate, error)) return PublishResult::Published;
+    // Flushed before it takes its name, so a power cut never leaves a published but empty profile.
+    if (!syncPathToDisk(temporary, error)) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw std::runtime_error("cannot copy into store: " + candidate.string());
+    }
+    if (renameWithoutReplace(temporary, candidate, error)) {
+        // The copy is in place either way; an unconfirmed name is no reason to report a failure.
+        syncDirectoryToDisk(storeDir, error);
+        return PublishResult::Published;
+    }
     std::error_code ignored;
     fs::remove(temporary, ignored);
     if (error == std::errc::file_exists) return PublishResult::Taken;
@@ -79,8 +90,11 @@ fs::path copyIntoStore(const fs::path& source, const fs::path& storeDir) {
         throw std::runtime_error("store source missing: " + source.string());
     if (isDirectChildOf(source, storeDir)) return source;
 
-    fs::create_directories(storeDir, error);
-    if (error) throw std::runtime_error("cannot create store dir: " + storeDir.string());
+    try {
+        createDirectoriesDurably(storeDir);
+    } catch (const fs::filesystem_error&) {
+        throw std::runtime_error("cannot create store dir: " + storeDir.string());
+    }
 
     const fs::path fileName = source.filename();
     const fs::path stem = fileName.stem();

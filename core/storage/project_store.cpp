@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <limits>
 #include <random>
 #include <stdexcept>
 #include <system_error>
@@ -23,6 +22,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kProjectFile = "project.json";
+// Far above the list of any real Project; keeps a hostile file from being read whole into memory.
+constexpr std::size_t kMaxProjectFileBytes = std::size_t{16} << 20;
 
 void createDirectoriesOrThrow(const fs::path& directory) {
     std::error_code error;
@@ -87,13 +88,15 @@ ProjectRecord createProject(const fs::path& directory, std::string_view name) {
 ProjectRecord loadProject(const fs::path& directory) {
     const fs::path path = directory / kProjectFile;
     std::string text;
-    switch (readFileBounded(path, std::numeric_limits<std::size_t>::max(), text)) {
+    switch (readFileBounded(path, kMaxProjectFileBytes, text)) {
         case FileReadStatus::Ok:
             return parseProjectJson(directory, text);
         case FileReadStatus::CannotOpen:
             throw std::runtime_error("cannot open project.json: " + path.string());
-        case FileReadStatus::ReadFailed:
         case FileReadStatus::TooLarge:
+            static_assert(kMaxProjectFileBytes == std::size_t{16} << 20, "the message names the bound");
+            throw std::runtime_error("project.json exceeds 16 MiB");
+        case FileReadStatus::ReadFailed:
             break;
     }
     // A failed read must not pass for a shorter file.

@@ -31,6 +31,8 @@ struct ProjectRecord {
 };
 
 ProjectRecord createProject(const std::filesystem::path& directory, std::string_view name);
+// std::runtime_error "cannot open project.json: " + path when it cannot be opened (or is not a regular
+// file), "project.json exceeds 16 MiB" past the bound, and the JSON and accessor texts otherwise.
 ProjectRecord loadProject(const std::filesystem::path& directory);
 ProjectRecord parseProjectJson(const std::filesystem::path& directory, std::string_view text);
 std::string writeProjectJson(const ProjectRecord& record);

@@ -96,9 +96,7 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     wireChannelCount_ = parseDeviceProfile(profileText_).wireChannelCount;
 
     const fs::path measurementsDir = projectDirectory_ / "measurements";
-    std::error_code error;
-    fs::create_directories(measurementsDir, error);
-    if (error) throw fs::filesystem_error("create_directories", measurementsDir, error);
+    createDirectoriesDurably(measurementsDir);
     if (existsOrThrow(measurementsDir / fs::path(measurementId_)))
         throw std::invalid_argument("Measurement directory already exists");
     stagingPath_ = recordingStagingPath(measurementsDir, measurementId_);
@@ -192,7 +190,8 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
         // Linked, not copied: the staging file is never written again, and a full disk has no room
         // for a second copy.
         committed_ = createMeasurement(projectDirectory_, measurementId_, profileText_, stagingPath_,
-                                       startedAt_, endedAt_, source_, videoPath, RawFileTransfer::Link);
+                                       startedAt_, endedAt_, source_, videoPath, RawFileTransfer::Link,
+                                       &committedDurably_);
     }
     ProjectRecord project = loadProject(projectDirectory_);
     // A retry may follow a save that reached the disk but reported a failure.
@@ -206,7 +205,7 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
     if (!videoPath.empty()) removeQuietly(videoPath);
     finalized_ = true;
     commitPending_ = false;
-    return RecordingResult{*committed_, framesWritten_, bytesWritten_};
+    return RecordingResult{*committed_, framesWritten_, bytesWritten_, committedDurably_};
 }
 
 void Recording::discard() noexcept {

@@ -18,6 +18,9 @@ struct RecordingResult {
     MeasurementRecord measurement;
     std::uint64_t framesWritten = 0;
     std::uint64_t bytesWritten = 0;
+    // False when the Measurement is committed and registered but its folder's name was not confirmed
+    // by the device: saved, yet a power cut could still lose it.
+    bool durable = true;
 };
 
 // What a Measurement needs of a Recording besides its samples, kept in the hidden description file
@@ -103,6 +106,7 @@ class Recording {
     bool commitPending_ = false;  // the samples are flushed and finalize failed after that point
     bool samplesKept_ = false;    // finalize failed on a file that still holds whole frames
     std::optional<MeasurementRecord> committed_;  // the Measurement an earlier attempt committed
+    bool committedDurably_ = true;
     bool finalized_ = false;
 };
 

@@ -1,7 +1,7 @@
 #include "core/streaming/replay_source.h"
 
 #include <algorithm>
-#include <limits>
+#include <cstdio>
 #include <span>
 #include <stdexcept>
 #include <system_error>
@@ -26,7 +26,7 @@ std::uint64_t fileSize(const std::filesystem::path& path) {
 ReplaySource::ReplaySource(std::filesystem::path rawPath) : rawPath_(std::move(rawPath)) {}
 
 void ReplaySource::configure(const DeviceProfile& profile) {
-    if (stream_.is_open()) throw std::logic_error("cannot configure replay source while open");
+    if (stream_) throw std::logic_error("cannot configure replay source while open");
     std::unique_ptr<InterleavedSampleBuffer> buffer;
     if (profile.wireChannelCount != 0)
         buffer = std::make_unique<InterleavedSampleBuffer>(profile.wireChannelCount);
@@ -36,22 +36,19 @@ void ReplaySource::configure(const DeviceProfile& profile) {
 }
 
 void ReplaySource::start() {
-    if (stream_.is_open()) return;
+    if (stream_) return;
     if (!profile_.isValid() || !buffer_)
         throw std::logic_error("replay source requires a configured profile");
-    stream_.clear();
-    stream_.open(rawPath_, std::ios::in | std::ios::binary);
-    if (!stream_.is_open()) throw std::runtime_error("cannot open replay raw file");
+    stream_ = openFileForReading(rawPath_);
+    if (!stream_) throw std::runtime_error("cannot open replay raw file");
     buffer_->clear();
     positionFrames_ = 0;
 }
 
-void ReplaySource::stop() {
-    if (stream_.is_open()) stream_.close();
-}
+void ReplaySource::stop() { stream_.reset(); }
 
 std::vector<std::int16_t> ReplaySource::readFrames(std::uint64_t frameCount) {
-    if (!stream_.is_open()) throw std::logic_error("replay source is not started");
+    if (!stream_) throw std::logic_error("replay source is not started");
     const std::uint64_t bytesPerFrame = frameBytes();
     const std::uint64_t chunkFrames = std::max<std::uint64_t>(kReadChunkBytes / bytesPerFrame, 1);
 
@@ -60,8 +57,7 @@ std::vector<std::int16_t> ReplaySource::readFrames(std::uint64_t frameCount) {
     while (taken < frameCount) {
         const std::uint64_t request = std::min(frameCount - taken, chunkFrames) * bytesPerFrame;
         scratch_.resize(static_cast<std::size_t>(request));
-        stream_.read(reinterpret_cast<char*>(scratch_.data()), static_cast<std::streamsize>(request));
-        const auto got = static_cast<std::size_t>(stream_.gcount());
+        const std::size_t got = std::fread(scratch_.data(), 1, scratch_.size(), stream_.get());
         if (got == 0) break;
         buffer_->append(std::span<const std::uint8_t>(scratch_.data(), got));
         std::vector<std::int16_t> block = buffer_->takeFrames(frameCount - taken);
@@ -78,13 +74,10 @@ std::vector<std::int16_t> ReplaySource::readFrames(std::uint64_t frameCount) {
 }
 
 void ReplaySource::seekFrame(std::uint64_t frame) {
-    if (!stream_.is_open() || !buffer_) throw std::logic_error("replay source is not started");
+    if (!stream_ || !buffer_) throw std::logic_error("replay source is not started");
     const std::uint64_t total = fileSize(rawPath_) / frameBytes();
-    stream_.clear();
     const std::uint64_t target = std::min(frame, total);
-    const std::uint64_t offset = target * frameBytes();
-    if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::streamoff>::max()) ||
-        !stream_.seekg(static_cast<std::streamoff>(offset), std::ios::beg)) {
+    if (!seekFileTo(stream_.get(), target * frameBytes())) {
         throw std::runtime_error("cannot seek replay raw file");
     }
     buffer_->clear();

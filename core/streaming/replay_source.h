@@ -2,12 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
 #include "core/signal/interleaved_sample_buffer.h"
 #include "core/storage/device_profile.h"
+#include "core/storage/file_io.h"
 #include "core/streaming/raw_sample_source.h"
 
 namespace zk::core {
@@ -29,7 +29,8 @@ class ReplaySource final : public IRawSampleSource {
     void configure(const DeviceProfile& profile) override;
 
     /// Opens the file at frame 0; nothing happens when it is open already. std::logic_error "replay
-    /// source requires a configured profile", std::runtime_error "cannot open replay raw file".
+    /// source requires a configured profile", std::runtime_error "cannot open replay raw file" (also
+    /// for anything but a regular file, which is never waited for).
     void start() override;
 
     /// Closes the file; nothing happens when it is closed.
@@ -55,7 +56,7 @@ class ReplaySource final : public IRawSampleSource {
     [[nodiscard]] std::uint64_t frameBytes() const { return 2 * std::uint64_t{profile_.wireChannelCount}; }
 
     std::filesystem::path rawPath_;
-    std::ifstream stream_;
+    FileHandle stream_;  // open between start and stop
     DeviceProfile profile_;
     std::unique_ptr<InterleavedSampleBuffer> buffer_;  // null until configured with wire channels
     std::vector<std::uint8_t> scratch_;                // file bytes on their way into buffer_

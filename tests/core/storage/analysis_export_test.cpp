@@ -227,31 +227,55 @@ TEST_F(AnalysisExport, FileFailuresUseTheirTexts) {
     EXPECT_EQ(exportOutcome(r), "runtime_error: cannot create export directory");
     fs::remove(project / "exports");
 
+    // Only a folder is an older export: a file at its name is kept, and nothing else stays.
+    fs::create_directories(project / "exports");
+    writeText(project / "exports" / "run-1", "not an export");
+    EXPECT_EQ(exportOutcome(r), "runtime_error: cannot create export directory");
+    EXPECT_EQ(fileText(project / "exports" / "run-1"), "not an export");
+    EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"run-1"});
+    fs::remove(project / "exports" / "run-1");
+
+    // An older export folder, whatever it holds, is replaced by exactly the new pair.
     fs::create_directories(project / "exports" / "run-1" / "map.csv");
-    EXPECT_EQ(exportOutcome(r), "runtime_error: cannot write export CSV");
-    fs::remove(project / "exports" / "run-1" / "map.csv");
-    fs::create_directories(project / "exports" / "run-1" / "export.json");
-    EXPECT_EQ(exportOutcome(r), "runtime_error: cannot write export manifest");
-    EXPECT_EQ(fileText(project / "exports" / "run-1" / "map.csv"), kCsv);  // written before the failure
+    writeText(project / "exports" / "run-1" / "stray", "x");
+    EXPECT_EQ(exportOutcome(r), "ok");
+    EXPECT_EQ(entryNames(project / "exports" / "run-1"),
+              (std::vector<std::string>{"export.json", "map.csv"}));
+    EXPECT_EQ(fileText(project / "exports" / "run-1" / "map.csv"), kCsv);
+    EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"run-1"});
 }
 
-// A full disk fails the table or the summary with its own text; the run itself is untouched.
+// A full disk fails the table or the summary with its own text; the run, and an older export of it,
+// stay as they were, and nothing of the failed attempt is left.
 TEST_F(AnalysisExport, FullDiskFailsWithItsText) {
     const AnalysisRunRecord r = run("run-1");
     const std::string before = fileText(r.directory / "map.bin");
     const std::uint64_t csvBytes = std::string(kCsv).size();
+    const auto exportsHold = [&](const std::vector<std::string>& names) {
+        EXPECT_EQ(
+            fs::exists(project / "exports") ? entryNames(project / "exports") : std::vector<std::string>{},
+            names);
+    };
     EXPECT_EQ(test::runWithFileSizeLimit(0, [&] { return exportOutcome(r); }),
               "runtime_error: cannot finalize export CSV");
+    exportsHold({});
     EXPECT_EQ(test::runWithFileSizeLimit(csvBytes - 1, [&] { return exportOutcome(r); }),
               "runtime_error: cannot finalize export CSV");
+    exportsHold({});
     EXPECT_EQ(test::runWithFileSizeLimit(csvBytes, [&] { return exportOutcome(r); }),
               "runtime_error: cannot finalize export manifest");
-    EXPECT_EQ(fileText(project / "exports" / "run-1" / "map.csv"), kCsv);
+    exportsHold({});
 
-    // A table far larger than the write buffer fails in the middle of writing.
-    const AnalysisRunRecord big = run("big", test::sampleMap(400, 300, 3.0));
+    // A table far larger than the write buffer fails in the middle of writing; the older export of
+    // the same run id stays whole.
+    const std::string oldJson = fileText(exportAnalysisRun(r, measurementRecord(), project).jsonPath);
+    AnalysisRunRecord big = run("big", test::sampleMap(400, 300, 3.0));
+    big.analysisId = "run-1";
     EXPECT_EQ(test::runWithFileSizeLimit(100000, [&] { return exportOutcome(big); }),
               "runtime_error: cannot finalize export CSV");
+    exportsHold({"run-1"});
+    EXPECT_EQ(fileText(project / "exports" / "run-1" / "map.csv"), kCsv);
+    EXPECT_EQ(fileText(project / "exports" / "run-1" / "export.json"), oldJson);
     EXPECT_EQ(fileText(r.directory / "map.bin"), before);
     EXPECT_EQ(readAnalysisRun(r.directory), r);
 }

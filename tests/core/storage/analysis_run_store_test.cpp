@@ -161,9 +161,10 @@ TEST_F(AnalysisRunStore, TextsWithSpecialCharactersRoundTrip) {
          {&r.analysisId, &r.measurementId, &r.createdAt, &r.buildVersion, &r.parameters.algorithmId,
           &r.parameters.algorithmVersion, &r.parameters.bandMode, &r.parameters.csmMode,
           &r.provenance.recomputeMode, &r.provenance.inputRawHash, &r.provenance.profileHash,
-          &r.provenance.profileId, &r.resultFile, &r.resultFileHash}) {
+          &r.provenance.profileId, &r.resultFileHash}) {
         *text += nasty;
     }
+    r.resultFile += "q\"b t\tn\nr\rc\x01\x7f\xc3\xa9 z";  // a plain name holds no separator
     EXPECT_EQ(parseAnalysisManifest(r.directory, writeAnalysisManifest(r)), r);
 }
 
@@ -172,9 +173,10 @@ TEST_F(AnalysisRunStore, FocusDistanceAndParameterTextReadBack) {
          std::vector<std::pair<double, double>>{{kInf, kInf}, {-kInf, kInf}, {3.0, 3.0}}) {
         AnalysisRunParameters p = test::sampleParameters();
         p.focusDistanceM = focus;
-        EXPECT_EQ(readAnalysisRun(create("f" + std::to_string(focus), std::nullopt, p).directory)
-                      .parameters.focusDistanceM,
-                  read);
+        EXPECT_EQ(
+            readAnalysisRun(create(std::string("f").append(std::to_string(focus)), std::nullopt, p).directory)
+                .parameters.focusDistanceM,
+            read);
     }
     AnalysisRunParameters p = test::sampleParameters();
     p.algorithmParams.clear();
@@ -245,10 +247,11 @@ TEST_F(AnalysisRunStore, ExistingRunOrStagingIsRefusedBeforeAnythingIsCreated) {
     expectThrowExactly<std::invalid_argument>([&] { create("run-1", test::sampleMap(3, 2, 1.0)); },
                                               "analysis run already exists: run-1");
     EXPECT_EQ(fileText(analyses() / "run-1" / "analysis.json"), before);
+    // A staging directory left by a killed create of the id is stale: removed, never reused.
     fs::create_directories(analyses() / ".run-2.creating");
-    expectThrowExactly<std::invalid_argument>([&] { create("run-2", std::nullopt); },
-                                              "analysis staging directory already exists");
-    EXPECT_EQ(entryNames(analyses()), (std::vector<std::string>{".run-2.creating", "run-1"}));
+    writeText(analyses() / ".run-2.creating" / "map.bin", "partial");
+    EXPECT_EQ(readAnalysisRun(create("run-2", std::nullopt).directory).resultFile, "");
+    EXPECT_EQ(entryNames(analyses()), (std::vector<std::string>{"run-1", "run-2"}));
     for (const char* id : {"", ".", "..", "a/b", "a\\b", "C:", "c:x", "/abs"}) {
         expectThrowExactly<std::invalid_argument>([&] { create(id, std::nullopt); },
                                                   "analysisId must be a non-empty directory name");
@@ -316,17 +319,68 @@ TEST_F(AnalysisRunStore, UnreadableContentIsRefusedBeforeStaging) {
     EXPECT_EQ(readAnalysisRun(create("deep", std::nullopt, p).directory).parameters.algorithmParams, deepest);
 }
 
+// Counts read back only as whole non-negative numbers, and the map's name only as one file of the
+// run directory: "../" or an absolute path would reach any file on the machine.
+TEST_F(AnalysisRunStore, CountsAndTheMapNameAreCheckedOnRead) {
+    const std::string text = sampleText();
+    const auto with = [&](const std::string& from, const std::string& to) {
+        std::string changed = text;
+        changed.replace(changed.find(from), from.size(), to);
+        return changed;
+    };
+    for (const char* value : {"-1", "2.5", "-0.5"}) {
+        expectThrowExactly<std::runtime_error>(
+            [&] {
+                parseAnalysisManifest(
+                    "d", with("\"inputFrames\": 48000", std::string("\"inputFrames\": ") + value));
+            },
+            "inputFrames must be a non-negative integer");
+        expectThrowExactly<std::runtime_error>(
+            [&] {
+                parseAnalysisManifest("d",
+                                      with("\"stftFrames\": 92", std::string("\"stftFrames\": ") + value));
+            },
+            "stftFrames must be a non-negative integer");
+    }
+    EXPECT_EQ(parseAnalysisManifest("d", with("\"frequencyBin\": 171", "\"frequencyBin\": 171.9"))
+                  .parameters.frequencyBin,
+              171u);
+
+    const AnalysisRunRecord run = create("run-1", test::sampleMap(3, 2, 1.0));
+    fs::copy_file(run.directory / "map.bin", measurement / "outside.bin");
+    for (const char* name :
+         {"../../outside.bin", "..", ".", "/etc/passwd", "a/map.bin", "a\\map.bin", "C:map.bin"}) {
+        std::string json = "\"resultFile\": \"";
+        for (const char* c = name; *c != 0; ++c)
+            json += *c == '\\' ? std::string("\\\\") : std::string(1, *c);
+        json += '"';
+        expectThrowExactly<std::runtime_error>(
+            [&] { parseAnalysisManifest("d", with("\"resultFile\": \"map.bin\"", json)); },
+            "analysis resultFile must be a plain file name");
+        AnalysisRunRecord escaping = run;
+        escaping.resultFile = name;
+        expectThrowExactly<std::runtime_error>([&] { loadAnalysisRunMap(escaping); },
+                                               "analysis resultFile must be a plain file name");
+    }
+    AnalysisRunRecord renamed = run;
+    fs::rename(run.directory / "map.bin", run.directory / "other name.bin");
+    renamed.resultFile = "other name.bin";
+    EXPECT_TRUE(loadAnalysisRunMap(renamed).has_value());
+}
+
 TEST_F(AnalysisRunStore, ListsRunsWithAManifestSortedByteWise) {
     EXPECT_TRUE(listAnalysisRuns(measurement).empty());
     for (const char* id : {"b", "B", "a", "\xc3\xa9", "_"}) create(id, std::nullopt);
     fs::create_directories(analyses() / "no-manifest");
     fs::create_directories(analyses() / "dir-manifest" / "analysis.json");
+    // Staging directories are never runs, whether killed mid-write or complete before the rename.
     fs::create_directories(analyses() / ".c.creating");
-    writeText(analyses() / ".c.creating" / "analysis.json", "{");  // interrupted before the rename
+    writeText(analyses() / ".c.creating" / "analysis.json", "");
+    fs::copy(analyses() / "a", analyses() / ".d.creating");
+    fs::copy(analyses() / "a", analyses() / ".hidden");
     writeText(analyses() / "plain-file", "x");
     fs::create_symlink(analyses() / "gone", analyses() / "dangling");
-    EXPECT_EQ(listAnalysisRuns(measurement),
-              (std::vector<std::string>{".c.creating", "B", "_", "a", "b", "\xc3\xa9"}));
+    EXPECT_EQ(listAnalysisRuns(measurement), (std::vector<std::string>{"B", "_", "a", "b", "\xc3\xa9"}));
 
     fs::create_directories(folder / "m2");
     writeText(folder / "m2" / "analyses", "a file where the directory should be");
@@ -392,7 +446,9 @@ TEST_F(AnalysisRunStore, FullDiskFailsWithItsTextAndKeepsCommittedRuns) {
                   c.result)
             << id;
         EXPECT_FALSE(fs::exists(analyses() / id));
-        EXPECT_TRUE(fs::exists(analyses() / ("." + id + ".creating")));
+        // Removed, so that the save can be retried once there is space again.
+        EXPECT_FALSE(fs::exists(analyses() / ("." + id + ".creating")));
+        EXPECT_EQ(readAnalysisRun(create(id, map).directory).resultFile, c.withMap ? "map.bin" : "") << id;
     }
     EXPECT_EQ(readAnalysisRun(kept.directory), kept);
     EXPECT_EQ(fileText(kept.directory / "analysis.json"), keptText);

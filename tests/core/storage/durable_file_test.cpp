@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "storage/storage_test_support.h"
+#include "storage/system_call_step_support.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -109,6 +110,41 @@ TEST(DurableFile, CommitNeverReplacesAnything) {
     EXPECT_EQ(fileText(folder / "file"), "kept");
     EXPECT_THROW(commitStagingDirectory(folder / "absent", folder / "x"), fs::filesystem_error);
 }
+
+#if defined(__x86_64__)
+// Where the file system refuses a no-replace rename (here a seccomp filter makes renameat2 refuse
+// it), a staging directory is still published, and a taken name is still never replaced.
+TEST(DurableFile, CommitWithoutANoReplaceRename) {
+    zk::test::TempFolder folder;
+    const fs::path staging = folder / ".m.creating";
+    fs::create_directories(staging / "analyses");
+    writeText(staging / "raw.int16", "samples");
+    fs::create_directories(folder / "empty");
+    writeText(folder / "file", "kept");
+    fs::create_directories(folder / "full" / "x");
+    const std::string result = zk::test::runInChild(zk::test::refuseNoReplaceRename, [&] {
+        std::string outcome;
+        for (const char* taken : {"empty", "file", "full"}) {
+            try {
+                commitStagingDirectory(staging, folder / taken);
+                outcome += std::string(taken) + " replaced; ";
+            } catch (const fs::filesystem_error& e) {
+                outcome +=
+                    std::string(taken) + (e.code() == std::errc::file_exists ? " taken; " : " other; ");
+            }
+        }
+        commitStagingDirectory(staging, folder / "m");
+        return outcome + "published";
+    });
+    EXPECT_EQ(result, "empty taken; file taken; full taken; published");
+    EXPECT_FALSE(fs::exists(staging));
+    EXPECT_EQ(fileText(folder / "m" / "raw.int16"), "samples");
+    EXPECT_TRUE(fs::is_directory(folder / "m" / "analyses"));
+    EXPECT_TRUE(fs::is_empty(folder / "empty"));
+    EXPECT_EQ(fileText(folder / "file"), "kept");
+    EXPECT_EQ(entryNames(folder / "full"), std::vector<std::string>{"x"});
+}
+#endif
 
 }  // namespace
 }  // namespace zk::core

@@ -70,8 +70,8 @@ TEST(Fnv1a, OpenAndReadFailuresThrow) {
     zk::test::TempFolder folder;
     const auto missing = folder / "missing.raw";
     EXPECT_EQ(hashError(missing), "cannot open file for hashing: " + missing.string());
-    // A directory opens for reading on POSIX but every read fails: that must not hash as empty.
-    EXPECT_EQ(hashError(folder.path()), "cannot read file for hashing: " + folder.path().string());
+    // A directory is no regular file: refused at open, so it never hashes as empty.
+    EXPECT_EQ(hashError(folder.path()), "cannot open file for hashing: " + folder.path().string());
     // Reading this process's memory from address 0 fails with an I/O error.
     EXPECT_EQ(hashError("/proc/self/mem"), "cannot read file for hashing: /proc/self/mem");
 }

@@ -167,11 +167,13 @@ TEST_F(MeasurementFixture, RefusalsBeforeAnythingIsCreated) {
     EXPECT_FALSE(fs::exists(measurements));
 
     fs::create_directories(measurements / "taken");
-    fs::create_directories(measurements / ".blocked.creating");
     expectThrowExactly<std::invalid_argument>([&] { create("taken"); }, "Measurement already exists");
-    expectThrowExactly<std::invalid_argument>([&] { create("blocked"); },
-                                              "Measurement staging directory already exists");
     EXPECT_TRUE(fs::is_empty(measurements / "taken"));
+    // A staging directory left by a killed create of the id is stale: removed, never reused.
+    fs::create_directories(measurements / ".stale.creating");
+    writeText(measurements / ".stale.creating" / "raw.int16", "partial");
+    EXPECT_EQ(readMeasurementManifest(create("stale").directory).measurementId, "stale");
+    EXPECT_FALSE(fs::exists(measurements / ".stale.creating"));
 }
 
 TEST_F(MeasurementFixture, OnlyANonEmptyRegularVideoIsCopied) {
@@ -241,6 +243,30 @@ TEST(MeasurementManifest, ReaderRules) {
     zk::test::TempFolder folder;
     expectThrowExactly<std::runtime_error>([&] { readMeasurementManifest(folder.path()); },
                                            "cannot open measurement manifest");
+
+    // The 64-bit count takes whole non-negative numbers only, so a rewrite keeps what was read.
+    const std::string complete = "{" + required + R"(, "rawHash": "h", "totalFrames": )";
+    EXPECT_EQ(parseMeasurementManifest("dir", complete + "9007199254740992}").totalFrames, 9007199254740992u);
+    for (const char* value : {"-1", "1.5", "-0.5", "1e20"}) {
+        expectThrowExactly<std::runtime_error>(
+            [&] { parseMeasurementManifest("dir", complete + value + "}"); },
+            "totalFrames must be a non-negative integer");
+    }
+}
+
+// Read whole into memory only up to 16 MiB: a larger (here sparse) file is refused unread.
+TEST(MeasurementManifest, ReadsNoManifestBeyondSixteenMiB) {
+    zk::test::TempFolder folder;
+    MeasurementRecord record;
+    record.measurementId = "m";
+    record.directory = folder.path();
+    std::string text = writeMeasurementManifest(record);
+    text.resize(std::size_t{16} << 20, ' ');
+    writeText(folder / "manifest.json", text);
+    EXPECT_EQ(readMeasurementManifest(folder.path()), record);
+    fs::resize_file(folder / "manifest.json", (std::uintmax_t{16} << 20) + 1);
+    expectThrowExactly<std::runtime_error>([&] { readMeasurementManifest(folder.path()); },
+                                           "measurement manifest exceeds 16 MiB");
 }
 
 TEST(MeasurementManifest, LabelsAreRewrittenWithEveryOtherKey) {
@@ -327,12 +353,13 @@ TEST_F(MeasurementFixture, FullDiskFailsEachWriterAndKeepsTheCommittedState) {
                                              }),
               "failed to write measurement manifest");
 
-    EXPECT_EQ(entryNames(measurements),
-              (std::vector<std::string>{".m.creating", ".p.creating", ".r.creating", "committed"}));
+    // Each failed create removed its staging directory, so once space is back each id can be created.
+    EXPECT_EQ(entryNames(measurements), std::vector<std::string>{"committed"});
     EXPECT_EQ(entryNames(before.directory),
               (std::vector<std::string>{"device_profile.json", "manifest.json", "raw.int16"}));
     EXPECT_EQ(fileText(before.directory / "manifest.json"), manifestBefore);
     EXPECT_EQ(readMeasurementManifest(before.directory), before);
+    for (const char* id : {"p", "r", "m"}) EXPECT_EQ(attempt(RLIM_INFINITY, id), "created") << id;
 }
 
 }  // namespace

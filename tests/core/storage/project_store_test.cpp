@@ -124,6 +124,18 @@ TEST(ProjectStore, ReaderRules) {
         "unexpected trailing JSON content");
 }
 
+// Read whole into memory only up to 16 MiB: a larger (here sparse) file is refused unread.
+TEST(ProjectStore, ReadsNoProjectFileBeyondSixteenMiB) {
+    zk::test::TempFolder folder;
+    const ProjectRecord project = createProject(folder / "p", "name");
+    std::string text = fileText(folder / "p" / "project.json");
+    text.resize(std::size_t{16} << 20, '\n');
+    writeText(folder / "p" / "project.json", text);
+    EXPECT_EQ(loadProject(folder / "p"), project);
+    fs::resize_file(folder / "p" / "project.json", (std::uintmax_t{16} << 20) + 1);
+    expectThrowExactly<std::runtime_error>([&] { loadProject(folder / "p"); }, "project.json exceeds 16 MiB");
+}
+
 // Saved in place, a failed write would truncate the only copy of the Project.
 TEST(ProjectStore, FullDiskKeepsTheSavedProject) {
     zk::test::TempFolder folder;

@@ -31,20 +31,18 @@ inline bool setFileSizeLimit(rlim_t bytes) {
     return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
 
-// Runs fn in a forked child whose files cannot grow past limitBytes: a write past the limit fails
-// with EFBIG (SIGXFSZ is ignored) as on a full disk. Returns fn's result, the text of what it threw,
-// or a description of how the child died.
-inline std::string runWithFileSizeLimit(std::uint64_t limitBytes, const std::function<std::string()>& fn) {
+// Runs fn in a forked child after `prepare` (which returns false when it could not set the child
+// up). Returns fn's result, the text of what it threw, or a description of how the child died.
+inline std::string runInChild(const std::function<bool()>& prepare, const std::function<std::string()>& fn) {
     int channel[2];
     if (::pipe(channel) != 0) return "<pipe failed>";
     const pid_t child = ::fork();
     if (child < 0) return "<fork failed>";
     if (child == 0) {
         ::close(channel[0]);
-        std::signal(SIGXFSZ, SIG_IGN);
         std::string result;
-        if (!setFileSizeLimit(static_cast<rlim_t>(limitBytes))) {
-            result = "<setrlimit failed>";
+        if (!prepare()) {
+            result = "<child setup failed>";
         } else {
             try {
                 result = fn();
@@ -69,43 +67,69 @@ inline std::string runWithFileSizeLimit(std::uint64_t limitBytes, const std::fun
     return result;
 }
 
+// Runs fn in a forked child whose files cannot grow past limitBytes: a write past the limit fails
+// with EFBIG (SIGXFSZ is ignored) as on a full disk.
+inline std::string runWithFileSizeLimit(std::uint64_t limitBytes, const std::function<std::string()>& fn) {
+    return runInChild(
+        [limitBytes] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            return setFileSizeLimit(static_cast<rlim_t>(limitBytes));
+        },
+        fn);
+}
+
 // Runs fn in a forked child whose address space cannot grow past limitBytes, so that a runaway
-// allocation fails with std::bad_alloc there. Returns as runWithFileSizeLimit does.
+// allocation fails with std::bad_alloc there.
 inline std::string runWithAddressSpaceLimit(std::uint64_t limitBytes,
                                             const std::function<std::string()>& fn) {
-    int channel[2];
-    if (::pipe(channel) != 0) return "<pipe failed>";
-    const pid_t child = ::fork();
-    if (child < 0) return "<fork failed>";
-    if (child == 0) {
-        ::close(channel[0]);
-        const rlimit limit{static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes)};
-        std::string result;
-        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
-            result = "<setrlimit failed>";
-        } else {
-            try {
-                result = fn();
-            } catch (const std::exception& e) {
-                result = e.what();
-            }
-        }
-        const bool sent =
-            ::write(channel[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
-        ::_exit(sent ? 0 : 1);
-    }
-    ::close(channel[1]);
-    std::string result;
-    char buffer[4096];
-    ssize_t got = 0;
-    while ((got = ::read(channel[0], buffer, sizeof buffer)) > 0)
-        result.append(buffer, static_cast<std::size_t>(got));
-    ::close(channel[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "<child died: " + std::to_string(status) + ">";
-    return result;
+    return runInChild(
+        [limitBytes] {
+            const rlimit limit{static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes)};
+            return ::setrlimit(RLIMIT_AS, &limit) == 0;
+        },
+        fn);
 }
+
+// Runs fn in a forked child that SIGALRM ends after `seconds`, so a call that blocks fails the test
+// with "<child died: ...>" instead of hanging it.
+inline std::string runWithDeadline(unsigned seconds, const std::function<std::string()>& fn) {
+    return runInChild(
+        [seconds] {
+            ::alarm(seconds);
+            return true;
+        },
+        fn);
+}
+
+// On tmpfs when there is one: a kill tests the order of renames, which the page cache keeps across
+// the kill, and without device flushes each step is quick.
+inline std::filesystem::path crashTestBase() {
+    std::error_code error;
+    const std::filesystem::path shm = "/dev/shm";
+    return std::filesystem::is_directory(shm, error) && ::access(shm.c_str(), W_OK) == 0
+               ? shm
+               : std::filesystem::temp_directory_path();
+}
+
+// A fresh folder under crashTestBase, removed with everything in it when the object goes.
+class CrashTestFolder {
+  public:
+    CrashTestFolder() {
+        static int counter = 0;
+        path_ = crashTestBase() / ("zk_step_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+        std::filesystem::create_directories(path_);
+    }
+    ~CrashTestFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    CrashTestFolder(const CrashTestFolder&) = delete;
+    CrashTestFolder& operator=(const CrashTestFolder&) = delete;
+    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+  private:
+    std::filesystem::path path_;
+};
 
 inline std::string fileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

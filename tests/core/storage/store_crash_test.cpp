@@ -127,14 +127,9 @@ void checkStore(const fs::path& project, const std::string& profile, Findings& f
             << "registered, not committed: " << name;
 }
 
-// On tmpfs when there is one: a kill tests the order of renames, which the page cache keeps across
-// the kill, and without device flushes a cycle is short enough for the kills to land all over it.
+// Without device flushes a cycle is short enough for the kills to land all over it.
 fs::path crashFolder() {
-    std::error_code error;
-    const fs::path shm = "/dev/shm";
-    const fs::path base =
-        fs::is_directory(shm, error) && ::access(shm.c_str(), W_OK) == 0 ? shm : fs::temp_directory_path();
-    return base / ("zk_crash_" + std::to_string(std::random_device{}()));
+    return zk::test::crashTestBase() / ("zk_crash_" + std::to_string(std::random_device{}()));
 }
 
 struct Child {
