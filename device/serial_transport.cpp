@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "device/page_payloads.h"
+#include "device/platform/serial_hangup.h"
 #include "device/serial_worker.h"
 #include "device/uart_v2_codec.h"
 
@@ -39,8 +40,14 @@ QByteArray legacyCommand(std::string_view word, std::uint32_t argument) {
 // Set by the controller's destructor when the thread must end before the running request would.
 bool stopRequested() { return QThread::currentThread()->isInterruptionRequested(); }
 
-// A port that vanished (adapter unplugged) answers every wait at once; waiting on is pointless.
-bool portLost(const QSerialPort& port) { return port.error() == QSerialPort::ResourceError; }
+// Empty while the port is usable; else why not. A vanished port answers every wait at once (an
+// unplugged adapter) or reports input that reads as nothing (a hung-up terminal): waiting on is
+// pointless either way.
+QString lostPortError(const QSerialPort& port) {
+    if (port.error() == QSerialPort::ResourceError) return port.errorString();
+    if (serialPortHungUp(port)) return SerialWorker::tr("serial port hung up");
+    return {};
+}
 
 QString stoppedText() { return SerialWorker::tr("cancelled: the serial thread is stopping"); }
 
@@ -151,7 +158,7 @@ TransactionResult runUartV2Transaction(QSerialPort& port, std::uint8_t command, 
     ByteVector buffer;
     while (elapsed.elapsed() < timeoutMs) {
         if (stopRequested()) return failure(stoppedText());
-        if (portLost(port)) return failure(port.errorString());
+        if (const QString lost = lostPortError(port); !lost.isEmpty()) return failure(lost);
         if (port.bytesAvailable() <= 0 && !port.waitForReadyRead(kPollMs)) continue;
         const QByteArray chunk = port.readAll();
         // Every frame already buffered is examined, so an answer that arrives together with a late
@@ -181,7 +188,7 @@ QByteArray legacyExchange(QSerialPort& port, std::uint32_t argument, int timeout
     QElapsedTimer elapsed;
     elapsed.start();
     while (reply.size() < kLegacyReplyLimit && elapsed.elapsed() < timeoutMs && !stopRequested() &&
-           !portLost(port)) {
+           lostPortError(port).isEmpty()) {
         if (port.bytesAvailable() > 0 || port.waitForReadyRead(kPollMs)) {
             reply += port.readAll();
             quietMs = 0;
