@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+#include <QThread>
+#include <algorithm>
 #include <functional>
 
 #include "controller_test_support.h"
@@ -115,6 +118,48 @@ TEST(SerialWorkerUartV2, AStatusOtherThanOkIsNamed) {
         [&](const QString& action, const QString& error) { failures.emplace_back(action, error); });
     worker.readPage(firmware.portName(), 768);
     EXPECT_EQ(failures, (std::vector<std::pair<QString, QString>>{{"read(768)", "ERR_PROTECTED"}}));
+}
+
+// Closing while the erase is answered: the write still follows, and the request queued behind it
+// never starts.
+TEST(SerialWorkerClosing, AnEraseInFlightIsFollowedByItsWriteAndNothingNewStarts) {
+    FakeFirmware firmware(Protocol::UartV2, {.lateCommand = 0x21, .lateMs = 300});
+    firmware.setPage(256, QByteArray(256, '\x5A'));
+    QThread thread;
+    auto* worker = new SerialWorker;
+    worker->moveToThread(&thread);
+    QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+    // Both are queued before the thread runs, so they are handed over in one batch.
+    QMetaObject::invokeMethod(worker, "writeSector", Qt::QueuedConnection,
+                              Q_ARG(QString, firmware.portName()), Q_ARG(quint32, 256),
+                              Q_ARG(QByteArray, kRecord));
+    QMetaObject::invokeMethod(worker, "sendReset", Qt::QueuedConnection, Q_ARG(QString, firmware.portName()));
+    thread.start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto commands = firmware.seen().commands;
+            return std::find(commands.begin(), commands.end(), 0x21) != commands.end();
+        },
+        5000));
+    thread.requestInterruption();
+    thread.quit();
+    ASSERT_TRUE(thread.wait(QDeadlineTimer(10000)));
+
+    EXPECT_EQ(firmware.page(256), kRecord + QByteArray(256 - 24, '\xFF'));
+    // Identify, erase, blank verify and write; no read-back and no reset once closing has begun.
+    EXPECT_EQ(firmware.seen().commands, (std::vector<std::uint8_t>{0x30, 0x21, 0x10, 0x20}));
+    // Not even a blind legacy reset word: the write frame (payload, CRC) was the last thing sent.
+    EXPECT_TRUE(firmware.seen().received.chopped(2).endsWith(kRecord));
+}
+
+TEST(DeviceController, ClosingDuringAnEraseStillWritesTheSector) {
+    FakeFirmware firmware(Protocol::UartV2, {.lateCommand = 0x21, .lateMs = 300});
+    auto rig = std::make_unique<ControllerRig>(QList<SerialPortListing>{{firmware.portName(), "pty"}});
+    writeRecord(*rig);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return firmware.seen().commands.size() >= 2; }, 5000));
+    rig.reset();
+    EXPECT_EQ(firmware.page(256).first(24), kRecord);
+    EXPECT_EQ(firmware.seen().writes, 1);
 }
 
 }  // namespace
