@@ -35,7 +35,6 @@ struct Scenario {
     QStringList log;
     std::function<void(ControllerRig&, const FakeFirmware&)> check = [](ControllerRig&, const FakeFirmware&) {
     };
-    Protocol protocol = Protocol::UartV2;
     bool missingPort = false;
 };
 
@@ -45,7 +44,7 @@ class DeviceFailurePath : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(DeviceFailurePath, LogsTheExactTextAndLeavesTheControllerUsable) {
     const Scenario& s = GetParam();
-    FakeFirmware firmware(s.protocol, s.fault);
+    FakeFirmware firmware(Protocol::UartV2, s.fault);
     ControllerRig rig(
         {{s.missingPort ? QStringLiteral("/dev/zk-no-such-port") : firmware.portName(), "pty"}});
     s.act(rig);
@@ -102,7 +101,6 @@ const Scenario kScenarios[] = {
      [](ControllerRig& rig) { rig->probeAndSelect(); },
      {"probing 1 port(s)...", "probe: no device answered"},
      [](ControllerRig& rig, const FakeFirmware&) { EXPECT_TRUE(rig->hardwareId().isEmpty()); },
-     Protocol::UartV2,
      true},
 };
 
