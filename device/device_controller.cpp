@@ -1,6 +1,5 @@
 #include "device/device_controller.h"
 
-#include <QDeadlineTimer>
 #include <QSerialPortInfo>
 #include <QTime>
 #include <algorithm>
@@ -12,7 +11,6 @@ namespace zk::device {
 namespace {
 
 constexpr qsizetype kLogLimit = 20000;
-constexpr int kThreadQuitWaitMs = 2000;
 const QString kGainKey = QStringLiteral("deviceGain");
 
 }  // namespace
@@ -57,12 +55,11 @@ DeviceController::~DeviceController() {
     networkProbe_.reset();
     // No answer is taken any more; the connections end here, on the thread that made them.
     disconnect(worker_, nullptr, this, nullptr);
+    // Closing begins: no queued request starts, a running one ends at its next wait, except an erase
+    // + write pair in flight, which finishes within a few seconds so its sector is not left erased.
+    serialThread_.requestInterruption();
     serialThread_.quit();
-    if (!serialThread_.wait(QDeadlineTimer(kThreadQuitWaitMs))) {
-        // A sector write can block for many seconds; its waits end early once interruption is asked.
-        serialThread_.requestInterruption();
-        serialThread_.wait();
-    }
+    serialThread_.wait();
 }
 
 void DeviceController::setSelectedPortIndex(int index) {

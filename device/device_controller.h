@@ -75,8 +75,9 @@ class DeviceController : public QObject {
     // profileInfoChanged is announced as firPresetIdsChanged and stateChanged, its uiStateChanged as
     // stateChanged. Serial ports and the network probe are the operating system's.
     explicit DeviceController(app::UiController* ui, QObject* parent = nullptr);
-    // Quits the serial thread and waits 2000 ms; a request still running then is cut short at its next
-    // wait and the thread is waited for, so the worker never loses its thread while it runs.
+    // Stops the serial thread: queued requests never start, a running one is cut short at its next
+    // wait, but an erase + write pair in flight finishes (bounded) so no flash sector is left erased.
+    // The worker never loses its thread while it runs.
     ~DeviceController() override;
 
     QStringList serialPorts() const { return serialPorts_; }

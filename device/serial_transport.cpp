@@ -3,9 +3,11 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 #include "device/page_payloads.h"
+#include "device/platform/serial_hangup.h"
 #include "device/serial_worker.h"
 #include "device/uart_v2_codec.h"
 
@@ -18,6 +20,8 @@ constexpr int kLegacyQuietMs = 300;
 constexpr qsizetype kLegacyReplyLimit = 65536;
 constexpr int kUartV2PageMs = 3000;
 constexpr int kUartV2ShortMs = 1000;
+// What is left of an erase + write pair may still run this long once closing has begun.
+constexpr qint64 kClosingPairGraceMs = 3000;
 
 QByteArray bytesOf(std::string_view text) {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -36,11 +40,34 @@ QByteArray legacyCommand(std::string_view word, std::uint32_t argument) {
     return bytesOf(word) + QByteArray::number(argument) + ')';
 }
 
-// Set by the controller's destructor when the thread must end before the running request would.
+// Set by the controller's destructor as closing begins: no request starts and running waits end.
 bool stopRequested() { return QThread::currentThread()->isInterruptionRequested(); }
 
-// A port that vanished (adapter unplugged) answers every wait at once; waiting on is pointless.
-bool portLost(const QSerialPort& port) { return port.error() == QSerialPort::ResourceError; }
+// Whether a wait gives up now; checked before a request goes out and before every poll.
+using Cancelled = std::function<bool()>;
+
+// Once the erase request is out, the sector stays erased unless the write follows, so closing does
+// not cut the pair short; it only bounds what is left of it.
+class PairGrace {
+  public:
+    bool expired() {
+        if (!stopRequested()) return false;
+        if (!closingSeen_.isValid()) closingSeen_.start();
+        return closingSeen_.hasExpired(kClosingPairGraceMs);
+    }
+
+  private:
+    QElapsedTimer closingSeen_;
+};
+
+// Empty while the port is usable; else why not. A vanished port answers every wait at once (an
+// unplugged adapter) or reports input that reads as nothing (a hung-up terminal): waiting on is
+// pointless either way.
+QString lostPortError(const QSerialPort& port) {
+    if (port.error() == QSerialPort::ResourceError) return port.errorString();
+    if (serialPortHungUp(port)) return SerialWorker::tr("serial port hung up");
+    return {};
+}
 
 QString stoppedText() { return SerialWorker::tr("cancelled: the serial thread is stopping"); }
 
@@ -61,28 +88,65 @@ void writeAndWait(QSerialPort& port, const QByteArray& bytes, int waitMs) {
     port.waitForBytesWritten(waitMs);
 }
 
-TransactionResult uartV2ReadPage(QSerialPort& port, const QByteArray& address, int timeoutMs) {
-    return runUartV2Transaction(port, uart_v2_command::kReadPage, address, timeoutMs);
+TransactionResult transact(QSerialPort& port, std::uint8_t command, const QByteArray& data, int timeoutMs,
+                           const Cancelled& cancelled) {
+    if (cancelled()) return failure(stoppedText());
+    const ByteVector request = buildUartV2Request(command, spanOf(data));
+    port.clear(QSerialPort::Input);
+    port.write(reinterpret_cast<const char*>(request.data()), static_cast<qint64>(request.size()));
+    if (!port.waitForBytesWritten(kWriteWaitMs)) return failure(SerialWorker::tr("write timeout"));
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    ByteVector buffer;
+    while (elapsed.elapsed() < timeoutMs) {
+        if (cancelled()) return failure(stoppedText());
+        if (const QString lost = lostPortError(port); !lost.isEmpty()) return failure(lost);
+        if (port.bytesAvailable() <= 0 && !port.waitForReadyRead(kPollMs)) continue;
+        const QByteArray chunk = port.readAll();
+        // Every frame already buffered is examined, so an answer that arrives together with a late
+        // answer to an earlier request is not left waiting for bytes that never come.
+        for (auto frame = takeUartV2Frame(buffer, spanOf(chunk)); frame;
+             frame = takeUartV2Frame(buffer, {})) {
+            if (frame->command != command) continue;
+            TransactionResult result;
+            result.ok = frame->status == 0;
+            result.status = frame->status;
+            result.data = QByteArray(reinterpret_cast<const char*>(frame->data.data()),
+                                     static_cast<qsizetype>(frame->data.size()));
+            if (!result.ok) result.error = QString::fromLatin1(uartV2StatusName(frame->status));
+            return result;
+        }
+    }
+    return failure(SerialWorker::tr("response timeout"));
+}
+
+TransactionResult uartV2ReadPage(QSerialPort& port, const QByteArray& address, int timeoutMs,
+                                 const Cancelled& cancelled = stopRequested) {
+    return transact(port, uart_v2_command::kReadPage, address, timeoutMs, cancelled);
 }
 
 TransactionResult writeSectorUartV2(QSerialPort& port, std::uint32_t address, const QByteArray& payload) {
+    if (stopRequested()) return failure(stoppedText());
+    PairGrace grace;
+    const Cancelled pairCancelled = [&grace] { return grace.expired(); };
     const QByteArray addr = addressBytes(address);
     const TransactionResult erase =
-        runUartV2Transaction(port, uart_v2_command::kEraseSector, addr, kUartV2PageMs);
+        transact(port, uart_v2_command::kEraseSector, addr, kUartV2PageMs, pairCancelled);
     if (!erase.ok) return failure(SerialWorker::tr("erase: %1").arg(erase.error));
 
     bool blank = false;
     for (int attempt = 0; attempt < 3 && !blank; ++attempt) {
-        if (stopRequested()) return failure(stoppedText());
+        if (grace.expired()) return failure(stoppedText());
         if (attempt > 0) QThread::msleep(20);
-        const TransactionResult read = uartV2ReadPage(port, addr, kUartV2PageMs);
+        const TransactionResult read = uartV2ReadPage(port, addr, kUartV2PageMs, pairCancelled);
         blank = read.ok && read.data.size() >= static_cast<qsizetype>(kSectorBytes) &&
                 isBlankSector(spanOf(read.data));
     }
     if (!blank) return failure(SerialWorker::tr("erase verify: sector not blank (write aborted)"));
 
     const TransactionResult write =
-        runUartV2Transaction(port, uart_v2_command::kWriteSector, addr + payload, kUartV2PageMs);
+        transact(port, uart_v2_command::kWriteSector, addr + payload, kUartV2PageMs, pairCancelled);
     if (!write.ok) return failure(SerialWorker::tr("write: %1").arg(write.error));
 
     const TransactionResult back = uartV2ReadPage(port, addr, kUartV2PageMs);
@@ -92,9 +156,10 @@ TransactionResult writeSectorUartV2(QSerialPort& port, std::uint32_t address, co
 }
 
 TransactionResult writeSectorLegacy(QSerialPort& port, std::uint32_t address, const QByteArray& payload) {
+    // Once erased, the sector is written whatever happens meanwhile; both steps are bounded.
+    if (stopRequested()) return failure(stoppedText());
     writeAndWait(port, legacyCommand(kLegacyEraseWord, address), kWriteWaitMs);
     QThread::msleep(500);
-    if (stopRequested()) return failure(stoppedText());
     writeAndWait(port, legacyCommand(kLegacyWriteWord, address) + payload + bytesOf(kLegacyTrailer), 2000);
     QThread::msleep(100);
     const QByteArray back = legacyExchange(port, address, kReadPageRequestMs);
@@ -141,34 +206,7 @@ DeviceProtocol detectProtocol(QSerialPort& port) {
 
 TransactionResult runUartV2Transaction(QSerialPort& port, std::uint8_t command, const QByteArray& data,
                                        int timeoutMs) {
-    const ByteVector request = buildUartV2Request(command, spanOf(data));
-    port.clear(QSerialPort::Input);
-    port.write(reinterpret_cast<const char*>(request.data()), static_cast<qint64>(request.size()));
-    if (!port.waitForBytesWritten(kWriteWaitMs)) return failure(SerialWorker::tr("write timeout"));
-
-    QElapsedTimer elapsed;
-    elapsed.start();
-    ByteVector buffer;
-    while (elapsed.elapsed() < timeoutMs) {
-        if (stopRequested()) return failure(stoppedText());
-        if (portLost(port)) return failure(port.errorString());
-        if (port.bytesAvailable() <= 0 && !port.waitForReadyRead(kPollMs)) continue;
-        const QByteArray chunk = port.readAll();
-        // Every frame already buffered is examined, so an answer that arrives together with a late
-        // answer to an earlier request is not left waiting for bytes that never come.
-        for (auto frame = takeUartV2Frame(buffer, spanOf(chunk)); frame;
-             frame = takeUartV2Frame(buffer, {})) {
-            if (frame->command != command) continue;
-            TransactionResult result;
-            result.ok = frame->status == 0;
-            result.status = frame->status;
-            result.data = QByteArray(reinterpret_cast<const char*>(frame->data.data()),
-                                     static_cast<qsizetype>(frame->data.size()));
-            if (!result.ok) result.error = QString::fromLatin1(uartV2StatusName(frame->status));
-            return result;
-        }
-    }
-    return failure(SerialWorker::tr("response timeout"));
+    return transact(port, command, data, timeoutMs, stopRequested);
 }
 
 QByteArray legacyExchange(QSerialPort& port, std::uint32_t argument, int timeoutMs) {
@@ -181,7 +219,7 @@ QByteArray legacyExchange(QSerialPort& port, std::uint32_t argument, int timeout
     QElapsedTimer elapsed;
     elapsed.start();
     while (reply.size() < kLegacyReplyLimit && elapsed.elapsed() < timeoutMs && !stopRequested() &&
-           !portLost(port)) {
+           lostPortError(port).isEmpty()) {
         if (port.bytesAvailable() > 0 || port.waitForReadyRead(kPollMs)) {
             reply += port.readAll();
             quietMs = 0;

@@ -8,7 +8,9 @@
 #include "device/serial_protocol.h"
 
 // The blocking exchanges of SerialWorker on an open port. Serial thread only; every wait is bounded
-// and ends early when the thread is asked to stop (QThread::requestInterruption).
+// and ends early when the thread is asked to stop (QThread::requestInterruption), except what is
+// left of a sector's erase + write pair, which gets a few seconds more so the sector is not left
+// erased. A port that hangs up ends a wait at once.
 namespace zk::device {
 
 struct TransactionResult {

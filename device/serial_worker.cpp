@@ -17,6 +17,10 @@ using PortOperation = std::function<QString(QSerialPort&, DeviceProtocol)>;
 // leaves it, so the serial thread keeps serving.
 QString runOnDevice(const QString& portName, const PortOperation& operation) {
     try {
+        // Closing has begun: the port is not even opened.
+        if (QThread::currentThread()->isInterruptionRequested()) {
+            return SerialWorker::tr("cancelled: the serial thread is stopping");
+        }
         QSerialPort port;
         QString error;
         if (!openDevicePort(port, portName, error)) return error;

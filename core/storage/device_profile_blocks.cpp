@@ -1,3 +1,4 @@
+#include <limits>
 #include <stdexcept>
 
 #include "core/storage/device_profile.h"
@@ -101,7 +102,13 @@ FirConfig parseFirConfig(const JsonValue& object) {
         }
         preset.coefficients.reserve(fir.taps);
         for (const JsonValue& c : coefficients.asArray()) {
-            preset.coefficients.push_back(static_cast<std::int32_t>(c.asInteger()));
+            // Wrapping to the low 32 bits would load a different filter than the file names.
+            const std::int64_t value = c.asInteger();
+            if (value < std::numeric_limits<std::int32_t>::min() ||
+                value > std::numeric_limits<std::int32_t>::max()) {
+                fail("FIR preset coefficient outside the signed 32-bit range");
+            }
+            preset.coefficients.push_back(static_cast<std::int32_t>(value));
         }
         fir.presets.push_back(std::move(preset));
     }

@@ -73,9 +73,11 @@ class LinuxNetworkProbe final : public NetworkProbe {
                 emit pingFinished(PingOutcome::Reply, {});
             } else {
                 const QString why = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
-                emit pingFinished(PingOutcome::Error, status == QProcess::CrashExit
-                                                          ? tr("ping crashed")
-                                                          : tr("ping exit code %1: %2").arg(code).arg(why));
+                // A ping that says nothing on its error stream is still named by its exit status.
+                const QString detail = status == QProcess::CrashExit ? tr("ping crashed")
+                                       : why.isEmpty()               ? tr("ping exit code %1").arg(code)
+                                                       : tr("ping exit code %1: %2").arg(code).arg(why);
+                emit pingFinished(PingOutcome::Error, detail);
             }
         });
         connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {

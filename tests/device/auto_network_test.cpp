@@ -225,6 +225,37 @@ TEST(AutoNetwork, AHangingPingIsEndedAfterItsOwnTimeoutOnly) {
     EXPECT_EQ(t.writtenBoardIp(), "192.168.1.103");
 }
 
+// Each failed serial step ends the setup where the state table says, and the next setup is accepted.
+TEST(AutoNetwork, AFailedSerialStepAbortsAndTheNextSetupRunsToTheEnd) {
+    struct Case {
+        FirmwareBehaviour fault;
+        QStringList ending;
+    };
+    const Case cases[] = {
+        {{.failCommand = 0x10, .failStatus = 4}, {"read(256) failed: ERR_PAGE", "auto-net: aborted"}},
+        {{.failCommand = 0x20, .failStatus = 5},
+         {"write(256) FAILED: write: ERR_FLASH", "auto-net: aborted (write failed)"}},
+        {{.failCommand = 0x42, .failStatus = 7}, {"reset failed: ERR_STATE", "auto-net: aborted"}},
+    };
+    const QString complete =
+        "auto-net: complete - device 00:11:22:33:44:55 @ 192.168.1.200 -> target a0:b1:c2:d3:e4:f5 @ "
+        "192.168.1.100:6666 (device is rebooting, parameters take effect now)";
+    for (const Case& c : cases) {
+        AutoNetRig t;
+        t.firmware.setBehaviour(c.fault);
+        t.rig->autoConfigureNetwork(0);
+        ASSERT_TRUE(t.waitDone()) << c.ending[0].toStdString();
+        EXPECT_EQ(t.rig.log().mid(t.rig.log().size() - 2), c.ending);
+        EXPECT_TRUE(t.rig->canOperate());
+
+        t.firmware.setBehaviour({});
+        t.rig->clearLog();
+        t.rig->autoConfigureNetwork(0);
+        ASSERT_TRUE(t.waitDone()) << c.ending[0].toStdString();
+        EXPECT_EQ(t.rig.log().last(), complete) << c.ending[0].toStdString();
+    }
+}
+
 TEST(AutoNetwork, RefusalsOnlyLog) {
     AutoNetRig t;
     t.rig->autoConfigureNetwork(1);

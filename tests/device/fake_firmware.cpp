@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QRegularExpression>
+#include <chrono>
 #include <stdexcept>
 
 #include "bitwise_crc.h"
@@ -73,7 +74,7 @@ FakeFirmware::~FakeFirmware() {
     stop_ = true;
     thread_.join();
     ::close(slave_);
-    ::close(master_);
+    if (master_ >= 0) ::close(master_);
 }
 
 QByteArray FakeFirmware::page(std::uint32_t address) const {
@@ -92,9 +93,14 @@ FakeFirmware::Seen FakeFirmware::seen() const {
     return seen_;
 }
 
+void FakeFirmware::setBehaviour(const Behaviour& behaviour) {
+    std::lock_guard lock(mutex_);
+    behaviour_ = behaviour;
+}
+
 void FakeFirmware::run() {
     QByteArray buffer;
-    while (!stop_) {
+    while (!stop_ && master_ >= 0) {
         pollfd pfd{master_, POLLIN, 0};
         if (::poll(&pfd, 1, 20) <= 0 || (pfd.revents & POLLIN) == 0) continue;
         char chunk[4096];
@@ -104,6 +110,7 @@ void FakeFirmware::run() {
         {
             std::lock_guard lock(mutex_);
             seen_.bytesReceived += n;
+            seen_.received.append(chunk, n);
         }
         if (protocol_ == Protocol::UartV2) handleUartV2(buffer);
         if (protocol_ == Protocol::Legacy) handleLegacy(buffer);
@@ -131,14 +138,15 @@ bool FakeFirmware::takeRequest(QByteArray& buffer, std::uint8_t& command, QByteA
     }
 }
 
-void FakeFirmware::answer(std::uint8_t command, std::uint8_t status, const QByteArray& data) {
+void FakeFirmware::answer(const Behaviour& behaviour, std::uint8_t command, std::uint8_t status,
+                          const QByteArray& data) {
     QByteArray frame("\xAA\x5A", 2);
     frame.append(static_cast<char>(command));
     frame.append(static_cast<char>(status));
     frame.append(static_cast<char>(data.size() & 0xFF));
     frame.append(static_cast<char>(data.size() >> 8));
     frame = withCrc(frame + data);
-    if (behaviour_.staleFrameFirst && command != kRead)
+    if (behaviour.staleFrameFirst && command != kRead)
         frame.prepend(withCrc(QByteArray("\xAA\x5A\x10\x00\x00\x00", 6)));
     send(frame);
 }
@@ -157,6 +165,7 @@ QByteArray FakeFirmware::readPageLocked(std::uint32_t address) {
     QByteArray bytes = it == pages_.end() ? blankSector() : it->second;
     if (behaviour_.corruptReadback && seen_.writes > 0 && !bytes.isEmpty())
         bytes[0] = static_cast<char>(bytes[0] ^ 1);
+    if (behaviour_.readbackBytes >= 0 && seen_.writes > 0) bytes.truncate(behaviour_.readbackBytes);
     return bytes;
 }
 
@@ -165,6 +174,7 @@ void FakeFirmware::handleUartV2(QByteArray& buffer) {
     QByteArray data;
     while (takeRequest(buffer, command, data)) {
         std::unique_lock lock(mutex_);
+        const Behaviour behaviour = behaviour_;
         seen_.commands.push_back(command);
         const std::uint32_t address =
             data.size() >= 2 ? static_cast<std::uint8_t>(data[0]) | (static_cast<std::uint8_t>(data[1]) << 8)
@@ -202,9 +212,20 @@ void FakeFirmware::handleUartV2(QByteArray& buffer) {
                 break;
         }
         lock.unlock();
-        const bool mute = (behaviour_.muteAfterIdentify && command != kIdentify) ||
-                          (behaviour_.muteReads && command == kRead);
-        if (!mute) answer(command, status, reply);
+        if (command == behaviour.hangUpOn) {
+            ::close(master_);
+            master_ = -1;
+            return;
+        }
+        if (command == behaviour.failCommand) status = behaviour.failStatus;
+        if (command == behaviour.lateCommand) {
+            for (int waited = 0; waited < behaviour.lateMs && !stop_; waited += 10) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        const bool mute = (behaviour.muteAfterIdentify && command != kIdentify) ||
+                          (behaviour.muteReads && command == kRead);
+        if (!mute) answer(behaviour, command, status, reply);
     }
 }
 
@@ -215,7 +236,11 @@ void FakeFirmware::handleLegacy(QByteArray& buffer) {
             std::uint8_t command = 0;
             QByteArray data;
             if (!takeRequest(buffer, command, data)) return;
-            if (behaviour_.legacyAnswersFrames) answer(command, 3);
+            const Behaviour behaviour = [this] {
+                std::lock_guard lock(mutex_);
+                return behaviour_;
+            }();
+            if (behaviour.legacyAnswersFrames) answer(behaviour, command, 3);
             continue;
         }
         const qsizetype dot = buffer.indexOf('.');

@@ -18,6 +18,12 @@ struct FirmwareBehaviour {
     bool staleFrameFirst = false;     // uart_v2: every answer is preceded by one for command 0x10
     bool legacyAnswersFrames = true;  // legacy: answers uart_v2 frames with ERR_CMD
     int legacyReplyBytes = -1;        // legacy: reply length (-1: the whole page and trailer)
+    int readbackBytes = -1;           // uart_v2: a read after a write returns only this many bytes
+    std::uint8_t failCommand = 0;     // uart_v2: this command is answered with failStatus (0: none)
+    std::uint8_t failStatus = 0;
+    std::uint8_t lateCommand = 0;  // uart_v2: this command is carried out at once but answered lateMs later
+    int lateMs = 0;
+    std::uint8_t hangUpOn = 0;  // uart_v2: this command closes the terminal's master side, unanswered
 };
 
 // The array's firmware behind a real pseudo-terminal, with flash pages in memory. It keeps its own
@@ -42,29 +48,33 @@ class FakeFirmware {
         int resets = 0;
         int writes = 0;               // sector writes in either protocol
         qsizetype bytesReceived = 0;  // every byte the host sent
+        QByteArray received;          // the same bytes
     };
 
     QByteArray page(std::uint32_t address) const;
     void setPage(std::uint32_t address, const QByteArray& bytes);
     Seen seen() const;
+    // From the next request on.
+    void setBehaviour(const Behaviour& behaviour);
 
   private:
     void run();
     void handleUartV2(QByteArray& buffer);
     void handleLegacy(QByteArray& buffer);
     bool takeRequest(QByteArray& buffer, std::uint8_t& command, QByteArray& data);
-    void answer(std::uint8_t command, std::uint8_t status, const QByteArray& data = {});
+    void answer(const Behaviour& behaviour, std::uint8_t command, std::uint8_t status,
+                const QByteArray& data = {});
     void send(const QByteArray& bytes);
     QByteArray readPageLocked(std::uint32_t address);
 
     Protocol protocol_;
-    Behaviour behaviour_;
-    int master_ = -1;
+    int master_ = -1;  // -1 once hung up; firmware thread only after construction
     int slave_ = -1;
     QString portName_;
     std::atomic<bool> stop_{false};  // set by the destructor, read by the firmware thread
 
     mutable std::mutex mutex_;  // guards everything below; firmware thread and test thread
+    Behaviour behaviour_;
     std::map<std::uint32_t, QByteArray> pages_;
     Seen seen_;
 

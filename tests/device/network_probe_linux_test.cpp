@@ -62,10 +62,17 @@ TEST(SystemNetworkProbe, PingExitCodesMapToReplyNoReplyAndError) {
         ScriptedPing ping("exit 1");
         EXPECT_EQ(ping.run().first, Outcome::NoReply);
     }
-    ScriptedPing ping("echo 'connect: Network is unreachable' >&2; exit 2");
-    const auto [outcome, detail] = ping.run();
+    {
+        ScriptedPing ping("echo 'connect: Network is unreachable' >&2; exit 2");
+        const auto [outcome, detail] = ping.run();
+        EXPECT_EQ(outcome, Outcome::Error);
+        EXPECT_EQ(detail, "ping exit code 2: connect: Network is unreachable");
+    }
+    // Nothing on the error stream: the exit status alone, no dangling separator.
+    ScriptedPing silent("exit 2");
+    const auto [outcome, detail] = silent.run();
     EXPECT_EQ(outcome, Outcome::Error);
-    EXPECT_TRUE(detail.contains("Network is unreachable")) << detail.toStdString();
+    EXPECT_EQ(detail, "ping exit code 2");
 }
 
 TEST(SystemNetworkProbe, AMissingPingIsAnErrorAndAKilledOneNoReply) {

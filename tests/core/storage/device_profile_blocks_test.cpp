@@ -85,14 +85,14 @@ TEST(DeviceProfileFir, ReadsPresetsInOrder) {
     const DeviceProfile p = parseDeviceProfile(withFir(
         R"("sampleRateHz": 48000, "taps": 4, "presets": [
             {"id": "a", "bandLowHz": 100.5, "bandHighHz": 8000, "factory": true, "coefficients": [1, -2, 2.9, -3.7]},
-            {"id": "b", "bandLowHz": 0, "bandHighHz": 1, "factory": false, "coefficients": [4294967297, -4294967297, 2147483648, 0]}])"));
+            {"id": "b", "bandLowHz": 0, "bandHighHz": 1, "factory": false, "coefficients": [2147483647.9, -2147483648.9, -0.5, 0]}])"));
     ASSERT_TRUE(p.fir.has_value());
     EXPECT_EQ(p.fir->sampleRateHz, 48000u);
     EXPECT_EQ(p.fir->taps, 4u);
     ASSERT_EQ(p.fir->presets.size(), 2u);
     EXPECT_EQ(p.fir->presets[0], (FirPreset{"a", 100.5, 8000.0, true, {1, -2, 2, -3}}));
-    // Coefficients keep the low 32 bits of the truncated value.
-    EXPECT_EQ(p.fir->presets[1].coefficients, (std::vector<std::int32_t>{1, -1, INT32_MIN, 0}));
+    // Coefficients are truncated toward zero; the ends of the 32-bit range are kept.
+    EXPECT_EQ(p.fir->presets[1].coefficients, (std::vector<std::int32_t>{INT32_MAX, INT32_MIN, 0, 0}));
     EXPECT_FALSE(p.fir->presets[1].factory);
 
     const DeviceProfile empty = parseDeviceProfile(withFir(R"("sampleRateHz": 1, "taps": 1, "presets": [])"));
@@ -120,6 +120,14 @@ TEST(DeviceProfileFir, Rules) {
                                              "coefficients": ["1", )" +
                                    coefficients(31).substr(1) + "}]")),
               shape("JSON value is not a number"));
+    // A coefficient whose low 32 bits would name another tap is refused, not wrapped.
+    for (const char* wide : {"4294967297", "-4294967297", "2147483648", "-2147483649", "1e999"}) {
+        EXPECT_EQ(parseFailure(withFir(R"("sampleRateHz": 48000, "taps": 2, "presets": [{"id": "x",
+                                         "bandLowHz": 1, "bandHighHz": 2, "factory": true, "coefficients": [3, )" +
+                                       std::string(wide) + "]}]")),
+                  invalid("FIR preset coefficient outside the signed 32-bit range"))
+            << wide;
+    }
 }
 
 // The example profiles shipped beside the executable must pass the validator.
