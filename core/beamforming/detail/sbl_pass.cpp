@@ -18,6 +18,8 @@ using Matrix = Eigen::Map<Eigen::MatrixXd>;
 
 // Tiles large enough for Eigen's product kernels, small enough to share out over four threads at n ~ 400.
 constexpr std::size_t kTile = 128;
+// Columns per triangular solve: n^2 x 32 multiply-adds stay within a cancel's wait at n ~ 3200.
+constexpr std::size_t kSolveColumns = 32;
 // Rows gathered together, so that each column write fills whole cache lines.
 constexpr std::size_t kGatherRows = 8;
 
@@ -120,9 +122,9 @@ bool sblPass(std::span<const double> pointSpread, std::span<const double> y, std
 
     // X := L^-1 X column block by column block, and z = L^-1 y.
     const auto factor = c.triangularView<Eigen::Lower>();
-    forEachTask(tileCount(s), cancel, [&](std::size_t t) {
-        const auto p0 = static_cast<Eigen::Index>(tileStart(t)),
-                   pn = static_cast<Eigen::Index>(tileSize(t, s));
+    forEachTask((s + kSolveColumns - 1) / kSolveColumns, cancel, [&](std::size_t t) {
+        const auto p0 = static_cast<Eigen::Index>(t * kSolveColumns);
+        const auto pn = static_cast<Eigen::Index>(std::min(kSolveColumns, s - t * kSolveColumns));
         factor.solveInPlace(x.middleCols(p0, pn));
     });
     Eigen::VectorXd z = Eigen::Map<const Eigen::VectorXd>(y.data(), ni);
