@@ -92,8 +92,8 @@ FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRec
     bool noiseSubtracted = false;
     if (cached) {
         if (hooks.cacheHit) hooks.cacheHit();
-        outcome.map =
-            core::renderBandMatrixMap(*cached, job.profile, job.request.parameters, job.request.gridStep);
+        outcome.map = core::renderBandMatrixMap(*cached, job.profile, job.request.parameters,
+                                                job.request.gridStep, hooks.cancelled);
         matrix = std::move(*cached);
         if (hooks.progress) hooks.progress(1.0);
         outcome.provenance.recomputeMode = "fast";

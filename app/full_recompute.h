@@ -31,16 +31,17 @@ struct FullRecomputeOutcome {
 
 // How the worker talks to its owner; every callable runs on the worker thread.
 struct FullRecomputeHooks {
-    std::function<bool()> cancelled;
-    std::function<void(double)> progress;             // fraction 0..1 of the window consumed
-    std::function<void()> cacheHit;                   // the fast path was taken
+    std::function<bool()> cancelled;       // also polled by the render's own threads: must be thread-safe
+    std::function<void(double)> progress;  // fraction 0..1 of the window consumed
+    std::function<void()> cacheHit;        // the fast path was taken
     std::function<void(const QString&)> cacheBroken;  // an entry exists but cannot be read: recomputing
     std::function<void(const QString&)> cacheWriteFailed;
 };
 
 // Verifies the frozen inputs, renders from the derived cache or recomputes and caches the band matrix,
 // and verifies the raw file again. Throws std::exception with the failure's text; a cancel ends it
-// within one chunk of raw frames with the recompute's cancellation text.
+// within one chunk of raw frames, or between the render's bins, iterations and blocks, with the
+// recompute's cancellation text.
 FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRecomputeHooks& hooks);
 
 }  // namespace zk::app

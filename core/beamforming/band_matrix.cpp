@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "core/beamforming/render_cancel.h"
 #include "core/detail/parallel_for.h"
 #include "core/signal/cross_spectral_matrix.h"
 #include "core/signal/interleaved_sample_buffer.h"
@@ -232,8 +233,7 @@ BandMatrix computeBandMatrix(IRawSampleSource& source, const DeviceProfile& prof
     std::uint64_t remaining = request.windowFrameCount;
     const std::uint64_t denominator = windowed ? request.windowFrameCount : request.totalFrames;
     while (true) {
-        if (cancelRequested && cancelRequested())
-            throw std::runtime_error("Band matrix computation cancelled");
+        if (cancelRequested && cancelRequested()) throw std::runtime_error(kComputationCancelledText);
         if (windowed && remaining == 0) break;
         const std::vector<std::int16_t> chunk =
             source.readFrames(windowed ? std::min(kChunkFrames, remaining) : kChunkFrames);

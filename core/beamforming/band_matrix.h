@@ -61,13 +61,16 @@ BandMatrix computeBandMatrix(IRawSampleSource& source, const DeviceProfile& prof
 
 // The map of a frozen band matrix on the profile's camera grid (mapFieldOfView: its field of view, else
 // 64 x 48 degrees) at gridStep degrees. Throws std::invalid_argument for a bad profile, an empty matrix, bad
-// parameters or a grid step outside 0.25 .. 10.
+// parameters or a grid step outside 0.25 .. 10. The algorithm polls cancel (render_cancel.h: it may be called
+// from several threads at once) between bins, iterations and long steps; true ends the render with
+// std::runtime_error "Band matrix computation cancelled".
 HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfile& profile,
-                                const BeamformingParameters& parameters, double gridStep);
+                                const BeamformingParameters& parameters, double gridStep,
+                                const BandMatrixCancel& cancel = {});
 
 // computeBandMatrix, then the map, from noise-subtracted matrices when the request carries a usable,
-// enabled noise floor and the subtraction succeeds. Throws as the two calls do; a camera grid the render
-// would refuse ("invalid camera grid") is refused before any sample is read.
+// enabled noise floor and the subtraction succeeds; cancel serves both. Throws as the two calls do; a camera
+// grid the render would refuse ("invalid camera grid") is refused before any sample is read.
 BandMatrixMapResult recomputeBandMatrixMap(IRawSampleSource& source, const DeviceProfile& profile,
                                            const BandMatrixRequest& request, BandMatrixProgress progress,
                                            BandMatrixCancel cancel);

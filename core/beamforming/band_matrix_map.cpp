@@ -4,6 +4,7 @@
 #include "core/beamforming/band_matrix.h"
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/compute_beamforming_map.h"
+#include "core/beamforming/render_cancel.h"
 #include "core/streaming/noise_floor_subtraction.h"
 
 namespace zk::core {
@@ -55,7 +56,8 @@ CameraGridSpec renderGrid(const DeviceProfile& profile, const BeamformingParamet
 }  // namespace
 
 HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfile& profile,
-                                const BeamformingParameters& parameters, double gridStep) {
+                                const BeamformingParameters& parameters, double gridStep,
+                                const BandMatrixCancel& cancel) {
     if (!profile.isValid()) throw std::invalid_argument("map render requires a valid Profile");
     if (bandMatrix.matrices.empty() || bandMatrix.stftFrames == 0)
         throw std::invalid_argument("Frozen matrix input is empty");
@@ -70,6 +72,8 @@ HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfil
     for (const MicrophoneChannel& m : profile.microphones) microphones.push_back({m.x, m.y, m.z});
     const Beamformer beamformer(std::move(microphones), parameters.speedOfSoundMps);
     const CameraGridSpec grid = renderGrid(profile, parameters, gridStep);
+    const RenderCancelScope scope(cancel);
+    detail::CancelPoll().throwIfRequested();
     return computeBeamformingMap(beamformer, bandMatrix.matrices, bandMatrix.band, parameters,
                                  bandMatrix.stftFrames, grid.horizontalSpanDeg, grid.verticalSpanDeg,
                                  gridStep);
@@ -85,7 +89,7 @@ BandMatrixMapResult recomputeBandMatrixMap(IRawSampleSource& source, const Devic
         checkCameraGrid(renderGrid(profile, request.parameters, request.gridStep));
     }
     BandMatrixMapResult result;
-    result.bandMatrix = computeBandMatrix(source, profile, request, std::move(progress), std::move(cancel));
+    result.bandMatrix = computeBandMatrix(source, profile, request, std::move(progress), cancel);
     const BandMatrix& computed = result.bandMatrix;
 
     if (usableNoiseFloor(request.noiseFloor.get())) {
@@ -96,12 +100,13 @@ BandMatrixMapResult recomputeBandMatrixMap(IRawSampleSource& source, const Devic
             subtracted.band = computed.band;
             subtracted.inputFrames = computed.inputFrames;
             subtracted.stftFrames = computed.stftFrames;
-            result.map = renderBandMatrixMap(subtracted, profile, request.parameters, request.gridStep);
+            result.map =
+                renderBandMatrixMap(subtracted, profile, request.parameters, request.gridStep, cancel);
             result.noiseSubtracted = true;
             return result;
         }
     }
-    result.map = renderBandMatrixMap(computed, profile, request.parameters, request.gridStep);
+    result.map = renderBandMatrixMap(computed, profile, request.parameters, request.gridStep, cancel);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/render_cancel.h"
 #include "core/detail/parallel_for.h"
 #include "core/signal/hermitian.h"
 
@@ -92,7 +93,9 @@ HeatmapGrid caponMapWithin(const Beamformer& beamformer, std::span<const MatrixR
 
     std::vector<Beamformer::PairWeights> bins(matrices.size());
     const auto binCount = static_cast<std::int64_t>(matrices.size());
+    const detail::CancelPoll cancel;  // polled per bin by the team
     detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
+        cancel.throwIfRequested();
         caponBinWeights(matrices[b], M, loading, uncertainty, uncertaintyGain, robust, bins[b]);
     });
 

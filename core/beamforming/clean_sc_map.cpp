@@ -11,10 +11,13 @@
 #include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/steering_blocks.h"
+#include "core/beamforming/render_cancel.h"
 
 namespace zk::core {
 
 namespace {
+
+constexpr std::uint64_t kCancelPollPoints = 256;  // grid points of the dirty map between cancel polls
 
 constexpr detail::ValidityLimits kLoopGain =
     detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_loop_gain");
@@ -53,7 +56,10 @@ class CleanScBin {
     // Cleans the bin and adds clean plus residual dirty power into the plane.
     void run(double loopGain, std::uint32_t maxIterations, double stopDb, std::vector<double>& power) {
         double peak = 0.0;
+        const detail::CancelPoll cancel;
         for (std::uint64_t i = 0; i < G_; ++i) {
+            // The dirty map of a fine grid alone takes longer than a cancel may wait.
+            if (i % kCancelPollPoints == 0) cancel.throwIfRequested();
             loadSteering(i);
             multiplyBySteering(rRe_, rIm_);
             double q = 0.0;
@@ -79,7 +85,9 @@ class CleanScBin {
         double norm = matrixNorm(rRe_, rIm_);
         std::vector<double> nextRe(M_ * M_);
         std::vector<double> nextIm(M_ * M_);
+        const detail::CancelPoll cancel;
         for (std::uint32_t count = 0; count < maxIterations; ++count) {
+            cancel.throwIfRequested();
             std::uint64_t p = 0;
             for (std::uint64_t i = 1; i < G_; ++i) {
                 if (dirty_[i] > dirty_[p]) {

@@ -1,6 +1,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <stdexcept>
 
@@ -11,6 +12,7 @@
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/point_spread_kernel.h"
 #include "core/beamforming/detail/steering_blocks.h"
+#include "core/beamforming/render_cancel.h"
 
 namespace zk::core {
 namespace {
@@ -124,6 +126,8 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
     // scratch allocated here, before the team.
     std::vector<detail::SteeringBlocks> steeringAll =
         detail::steeringBlocksPerThread(cache, threads, 1, detail::SteeringBlocks::Layout::kTerms);
+    const detail::CancelPoll cancel;
+    std::atomic<bool> cancelled{false};  // raised by any team thread that saw a cancel; read after the team
     // One team for the whole band: each bin's vectors are converted, then its rows are summed, with the
     // team's barriers between the two steps.
 #pragma omp parallel num_threads(threads)
@@ -142,12 +146,18 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
             // Row i costs i + 1 entries: the round-robin items keep the threads' shares even.
 #pragma omp for schedule(static, 1)
             for (std::int64_t item = 0; item < items; ++item) {
+                if (cancelled.load(std::memory_order_relaxed)) continue;
+                if (cancel.requested()) {
+                    cancelled.store(true, std::memory_order_relaxed);
+                    continue;
+                }
                 const std::size_t first = static_cast<std::size_t>(item) * kRowsPerItem;
                 detail::accumulateGramModulus(columns, first, std::min(first + kRowsPerItem, n), invM, acc);
             }
         }
     }
 
+    if (cancelled.load()) detail::throwCancelled();
     const double invBins = 1.0 / static_cast<double>(bins);
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t j = 0; j <= i; ++j) {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <stdexcept>
 
-#include "core/signal/hermitian.h"
+#include "core/beamforming/detail/sbl_pass.h"
+#include "core/beamforming/render_cancel.h"
 
 namespace zk::core {
 namespace {
@@ -84,7 +84,9 @@ std::vector<double> projectedGradient(std::span<const double> p, std::span<const
     const double lipschitz = lipschitzEstimate(p, n);
     std::vector<double> x(n, 0.0), xOld(n), y(n, 0.0), r(n), g(n);
     double t = 1.0;
+    const detail::CancelPoll cancel;
     for (std::uint32_t it = 0; it < iterations; ++it) {
+        cancel.throwIfRequested();
         xOld = x;
         const std::vector<double>& point = accelerated ? y : x;
         multiply(p, point, r);
@@ -114,7 +116,9 @@ double lipschitzEstimate(std::span<const double> pointSpread, std::size_t n) {
         throw std::invalid_argument("point-spread matrix does not match data vector");
     }
     std::vector<double> v(n, 1.0 / std::sqrt(static_cast<double>(n))), w(n), z(n);
+    const detail::CancelPoll cancel;
     for (int step = 0; step < 12; ++step) {
+        cancel.throwIfRequested();
         multiply(pointSpread, v, w);
         multiplyTransposed(pointSpread, w, z);
         const double zNorm = norm(z);
@@ -131,7 +135,9 @@ std::vector<double> damasSolve(std::span<const double> pointSpread, std::span<co
     const std::size_t n = checkedSize(pointSpread, b);
     std::vector<double> x(n, 0.0), floored(n);
     for (std::size_t i = 0; i < n; ++i) floored[i] = std::max(pointSpread[i * n + i], kEpsilon);
+    const detail::CancelPoll cancel;
     for (std::uint32_t sweep = 0; sweep < iterations; ++sweep) {
+        cancel.throwIfRequested();
         for (std::size_t i = 0; i < n; ++i) {
             const double* row = pointSpread.data() + i * n;
             const double s = dot(row, x.data(), n);
@@ -173,6 +179,7 @@ std::vector<double> sblSolve(std::span<const double> pointSpread, std::span<cons
     for (double v : b) ymax = std::max(ymax, v);
     if (!(ymax > 0.0)) return std::vector<double>(n, 0.0);
 
+    const detail::CancelPoll cancel;
     std::vector<double> y(n), gamma(n), mu(n, 0.0), scratch(n);
     for (std::size_t i = 0; i < n; ++i) y[i] = std::max(b[i], 0.0) / ymax;
     multiplyTransposed(pointSpread, y, scratch);
@@ -180,13 +187,11 @@ std::vector<double> sblSolve(std::span<const double> pointSpread, std::span<cons
     double sigma2 = std::max(1e-8, dot(y.data(), y.data(), n) / static_cast<double>(n) * noiseRel);
 
     std::vector<std::size_t> active;
-    std::vector<double> columns;   // P_S, n x |S| row-major
-    std::vector<double> weighted;  // P_S Gamma_S, n x |S| row-major
-    std::vector<double> c(n * n);
-    std::vector<std::complex<double>> cc(n * n);
-    std::vector<double> ci(n * n), q(n), gammaOld, residual(n);
+    std::vector<double> gammaOld, residual(n), projected, quadratic;
+    detail::SblWorkspace work(n);
     std::uint32_t passes = 0;
     while (iterations > 0) {
+        cancel.throwIfRequested();
         double gmax = 0.0;
         for (double g : gamma) gmax = std::max(gmax, g);
         active.clear();
@@ -196,59 +201,15 @@ std::vector<double> sblSolve(std::span<const double> pointSpread, std::span<cons
         if (active.empty()) break;
         const std::size_t s = active.size();
 
-        columns.assign(n * s, 0.0);
-        weighted.assign(n * s, 0.0);
-        for (std::size_t i = 0; i < n; ++i) {
-            for (std::size_t pos = 0; pos < s; ++pos) {
-                const double v = pointSpread[i * n + active[pos]];
-                columns[i * s + pos] = v;
-                weighted[i * s + pos] = v * gamma[active[pos]];
-            }
-        }
-        double trace = 0.0;
-        for (std::size_t i = 0; i < n; ++i) {
-            for (std::size_t j = i; j < n; ++j) {
-                const double v = dot(weighted.data() + i * s, columns.data() + j * s, s);
-                c[i * n + j] = v;
-                c[j * n + i] = v;
-            }
-            trace += c[i * n + i];
-        }
-        const double loading = sigma2 + 1e-10 * trace / static_cast<double>(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            for (std::size_t j = 0; j < n; ++j) cc[i * n + j] = {c[i * n + j], 0.0};
-            cc[i * n + i] += loading;
-        }
-        const HermitianResult inverse = hermitianInverse(cc.data(), n);
-        if (!inverse.ok) break;
-        // C is real symmetric, so its inverse reads the same row- or column-major.
-        for (std::size_t k = 0; k < n * n; ++k) ci[k] = inverse.values[k].real();
-
-        multiply(ci, y, q);
+        // projected = P_S^T Ci y and quadratic = diag(P_S^T Ci P_S), both scaled as sblPass says.
+        if (!detail::sblPass(pointSpread, y, gamma, active, sigma2, work, cancel, projected, quadratic))
+            break;
         std::vector<double> muNext(n, 0.0), gammaNext(n, 0.0);
-        std::vector<double> projected(s, 0.0), quadratic(s, 0.0), ciRow(s);  // P_S^T q, diag(P_S^T Ci P_S)
-        for (std::size_t i = 0; i < n; ++i) {
-            const double* pi = columns.data() + i * s;
-            for (std::size_t pos = 0; pos < s; ++pos) projected[pos] += pi[pos] * q[i];
-        }
-        // D = Ci P_S, then s_k = sum_i P[i][k] D[i][k].
-        for (std::size_t i = 0; i < n; ++i) {
-            std::fill(ciRow.begin(), ciRow.end(), 0.0);
-            const double* ciI = ci.data() + i * n;
-            for (std::size_t l = 0; l < n; ++l) {
-                const double w = ciI[l];
-                if (w == 0.0) continue;
-                const double* pl = columns.data() + l * s;
-                for (std::size_t pos = 0; pos < s; ++pos) ciRow[pos] += w * pl[pos];
-            }
-            const double* pi = columns.data() + i * s;
-            for (std::size_t pos = 0; pos < s; ++pos) quadratic[pos] += pi[pos] * ciRow[pos];
-        }
         for (std::size_t pos = 0; pos < s; ++pos) {
             const std::size_t k = active[pos];
             const double gk = gamma[k];
-            const double m = gk * projected[pos];
-            const double sigmaKk = gk - gk * gk * quadratic[pos];
+            const double m = std::sqrt(gk) * projected[pos];
+            const double sigmaKk = gk - gk * quadratic[pos];
             muNext[k] = m;
             gammaNext[k] = std::max(1e-12, m * m + std::max(0.0, sigmaKk));
         }
@@ -256,12 +217,9 @@ std::vector<double> sblSolve(std::span<const double> pointSpread, std::span<cons
         mu = std::move(muNext);
         gamma = std::move(gammaNext);
 
-        for (std::size_t i = 0; i < n; ++i) {
-            double modelled = 0.0;
-            const double* pi = columns.data() + i * s;
-            for (std::size_t pos = 0; pos < s; ++pos) modelled += pi[pos] * mu[active[pos]];
-            residual[i] = y[i] - modelled;
-        }
+        // mu is zero outside S, so P mu is P_S mu_S.
+        multiply(pointSpread, mu, residual);
+        for (std::size_t i = 0; i < n; ++i) residual[i] = y[i] - residual[i];
         if (distance(gamma, gammaOld) <= 0.001 * std::max(1e-9, norm(gammaOld))) break;
         if (++passes >= iterations) break;
         sigma2 =

@@ -8,7 +8,9 @@
 // (row-major, entry [j][i] = response at point j to a unit source at point i) and b the normalised
 // delay-and-sum power at the same points. Every solver is a pure function: no state, no locks, any number
 // may run at once. n is taken from b; the solvers throw std::invalid_argument when P is not n x n and
-// otherwise trust the caller to have validated the real parameters.
+// otherwise trust the caller to have validated the real parameters. Between iterations (and inside an SBL
+// pass, between blocks) they poll the calling thread's render cancel test (render_cancel.h) and throw its
+// error.
 namespace zk::core {
 
 // Largest eigenvalue of P^T P by twelve power-iteration steps from the uniform vector: the step size

@@ -11,6 +11,7 @@
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/map_support.h"
+#include "core/beamforming/render_cancel.h"
 #include "core/detail/parallel_for.h"
 #include "core/signal/hermitian.h"
 
@@ -97,7 +98,9 @@ HeatmapGrid Beamformer::functionalMap(std::span<const MatrixRows> matrices,
 
     std::vector<PairWeights> bins(matrices.size());
     const auto binCount = static_cast<std::int64_t>(matrices.size());
+    const detail::CancelPoll cancel;  // polled per bin by the team
     detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
+        cancel.throwIfRequested();
         functionalBinWeights(matrices[b], M, exponent, eigenTolerance, bins[b]);
     });
     for (const PairWeights& bin : bins) {

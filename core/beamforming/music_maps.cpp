@@ -12,6 +12,7 @@
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/steering_blocks.h"
 #include "core/beamforming/heatmap_grid.h"
+#include "core/beamforming/render_cancel.h"
 #include "core/beamforming/source_count.h"
 #include "core/detail/parallel_for.h"
 #include "core/signal/hermitian.h"
@@ -144,7 +145,9 @@ HeatmapGrid musicMapWithin(const Beamformer& beamformer, std::span<const MatrixR
     const std::uint64_t G = cache->gridPointCount;
     const auto binCount = static_cast<std::int64_t>(matrices.size());
     std::vector<Beamformer::MusicBinResult> bins(matrices.size());
+    const detail::CancelPoll cancel;  // polled per bin by the team
     detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
+        cancel.throwIfRequested();
         detail::SteeringBlocks steering(*cache, kMusicBlock, detail::SteeringBlocks::Layout::kTerms);
         bins[b] = musicBin(matrices[b], steering, static_cast<std::uint64_t>(b), G, config);
     });

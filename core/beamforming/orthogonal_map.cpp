@@ -12,6 +12,7 @@
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/steering_blocks.h"
 #include "core/beamforming/heatmap_grid.h"
+#include "core/beamforming/render_cancel.h"
 #include "core/detail/parallel_for.h"
 #include "core/signal/hermitian.h"
 
@@ -108,7 +109,9 @@ HeatmapGrid Beamformer::orthogonalMap(std::span<const MatrixRows> matrices,
     const std::uint64_t G = cache->gridPointCount;
     const auto binCount = static_cast<std::int64_t>(matrices.size());
     std::vector<std::vector<double>> binMaps(matrices.size(), std::vector<double>(G, 0.0));
+    const detail::CancelPoll cancel;  // polled per bin by the team
     detail::parallelFor(binCount, beamformerThreadCount(), [&](std::int64_t b) {
+        cancel.throwIfRequested();
         detail::SteeringBlocks steering(*cache, kOrthogonalBlock, detail::SteeringBlocks::Layout::kTerms);
         orthogonalBin(matrices[b], steering, static_cast<std::uint64_t>(b), G, maxModes, relativeThreshold,
                       binMaps[b]);
