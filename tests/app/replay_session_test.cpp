@@ -218,7 +218,9 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
     // It never runs ahead of the sample clock; a sanitizer, or a loaded machine, may leave the one
     // reader thread short of it, but not by a whole factor (half speed would be a wrong clock).
     EXPECT_LE(pace, 1.05);
-    if (kSlowdown == 1) EXPECT_GE(pace, 0.7);
+    if (kSlowdown == 1) {
+        EXPECT_GE(pace, 0.7);
+    }
 
     // From the third map on every bin of the band is in, and each map peaks on the source.
     ASSERT_GE(maps.maps().size(), 10u);
