@@ -331,13 +331,14 @@ TEST_F(MeasurementReplay, AModifiedRawFileOrFrozenProfileFailsTheIntegrityCheck)
     EXPECT_TRUE(
         ui->eventLog().last().endsWith(QStringLiteral("Replay stopped; Live Profile was not changed")));
 
-    // The raw file restored, an edited frozen profile still parses but no longer hashes as recorded.
+    // The raw file restored, the frozen profile edited after the selection verified it: it still parses
+    // but no longer hashes as recorded.
     ui.reset();
     fs::copy_file(fsPath(recorded_->filePath(QStringLiteral("project"))) / "measurements" / id.toStdString() /
                       "raw.int16",
                   measurementDir / "raw.int16", fs::copy_options::overwrite_existing);
-    std::ofstream(measurementDir / manifest.deviceProfileFile, std::ios::app) << "\n";
     openCopy();
+    std::ofstream(measurementDir / manifest.deviceProfileFile, std::ios::app) << "\n";
     QSignalSpy again(ui.get(), &UiController::replayFinished);
     ui->startSelectedMeasurementReplay();
     ASSERT_TRUE(again.wait(10000 * kSlowdown));
