@@ -21,8 +21,8 @@
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
 #include "device_profile_test_support.h"
-#include "storage/kill_step_support.h"
 #include "storage/storage_test_support.h"
+#include "storage/system_call_step_support.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -31,7 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 using zk::test::entryNames;
 using zk::test::fileText;
-using zk::test::KilledRun;
+using zk::test::StepAction;
+using zk::test::StepRun;
 
 constexpr std::size_t kNoKill = std::numeric_limits<std::size_t>::max();
 constexpr std::uint32_t kWire = 3;  // 6-byte frames: the writer's 1 MiB buffer ends inside a frame
@@ -86,7 +87,7 @@ struct KillFixture : ::testing::Test {
     std::string profile = threeChannelProfile();
 
     void SetUp() override {
-        if (!zk::test::kKillStepsSupported) GTEST_SKIP() << "system call tracing needs x86-64 Linux";
+        if (!zk::test::kCanTraceSystemCalls) GTEST_SKIP() << "system call tracing needs x86-64 Linux";
         createProject(original, "kills");
         Recording recording(original, "m", profile, "template");
         recording.append(samplesFrom(0, kWire * 100));
@@ -113,9 +114,10 @@ TEST_F(KillFixture, AnAnalysisRunSaveLeavesTheRunWholeOrAbsent) {
     const auto save = [&] {
         createAnalysisRun(measurement, "m", "a1", zk::test::sampleParameters(), 1.0, 2.0, 3.0, "b",
                           zk::test::sampleProvenance(), map);
+        return true;
     };
     reset();
-    const KilledRun whole = zk::test::runKilledBeforeStep(kNoKill, save);
+    const StepRun whole = zk::test::runToStep(kNoKill, StepAction::Kill, save);
     ASSERT_EQ(whole.failure, "");
     // From its last write into the staging folder on, the run is complete.
     const std::size_t complete = zk::test::lastStepWith(whole.steps, ".a1.creating/");
@@ -124,7 +126,7 @@ TEST_F(KillFixture, AnAnalysisRunSaveLeavesTheRunWholeOrAbsent) {
     int absent = 0;
     zk::test::killAtEveryStep(
         [&] { reset(); }, save,
-        [&](std::size_t step, const KilledRun& run) {
+        [&](std::size_t step, const StepRun& run) {
             SCOPED_TRACE("killed before " + run.steps.back());
             open();
             const std::vector<std::string> runs = listAnalysisRuns(measurement);
@@ -167,16 +169,19 @@ TEST_F(KillFixture, AnExportLeavesTheOldOrTheNewExportWhole) {
     const std::string oldCsv = fileText(exported / "map.csv");
     const std::string oldJson = withoutTimestamp(fileText(exported / "export.json"));
 
-    const auto exportRun = [&] { exportAnalysisRun(run, m, project); };
+    const auto exportRun = [&] {
+        exportAnalysisRun(run, m, project);
+        return true;
+    };
     reset();
-    ASSERT_EQ(zk::test::runKilledBeforeStep(kNoKill, exportRun).failure, "");
+    ASSERT_EQ(zk::test::runToStep(kNoKill, StepAction::Kill, exportRun).failure, "");
     const std::string newCsv = fileText(exported / "map.csv");
     const std::string newJson = withoutTimestamp(fileText(exported / "export.json"));
     ASSERT_NE(oldCsv, newCsv);
     int olds = 0;
     zk::test::killAtEveryStep(
         [&] { reset(); }, exportRun,
-        [&](std::size_t, const KilledRun& run) {
+        [&](std::size_t, const StepRun& run) {
             SCOPED_TRACE("killed before " + run.steps.back());
             open();
             const std::string csv = fileText(exported / "map.csv");
@@ -200,9 +205,10 @@ TEST_F(KillFixture, ARecordingKilledAtAnyStepKeepsEveryWholeFrameOnDisk) {
         Recording recording(project, "m1", profile, "kill test");
         for (int b = 0; b < blocks; ++b) recording.append(samplesFrom(b * blockSamples, blockSamples));
         recording.finalize("");
+        return true;
     };
     reset();
-    const KilledRun whole = zk::test::runKilledBeforeStep(kNoKill, record);
+    const StepRun whole = zk::test::runToStep(kNoKill, StepAction::Kill, record);
     ASSERT_EQ(whole.failure, "");
     const std::size_t flushed = zk::test::lastStepWith(whole.steps, "write " + staging.string());
     ASSERT_GE(std::count_if(whole.steps.begin(), whole.steps.end(),
@@ -212,7 +218,7 @@ TEST_F(KillFixture, ARecordingKilledAtAnyStepKeepsEveryWholeFrameOnDisk) {
     int recovered = 0;
     zk::test::killAtEveryStep(
         [&] { reset(); }, record,
-        [&](std::size_t step, const KilledRun& run) {
+        [&](std::size_t step, const StepRun& run) {
             SCOPED_TRACE("killed before " + run.steps.back());
             std::error_code missing;
             const std::uintmax_t onDisk = std::max(fs::exists(staging) ? fs::file_size(staging) : 0,

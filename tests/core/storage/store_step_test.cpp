@@ -86,7 +86,7 @@ TEST_P(StoreStep, ExportIsAbsentOldOrNewAfterAKillAtEachStep) {
         for (; step < kMaxSteps; ++step) {
             fs::remove_all(project / "exports");
             if (withOlder) exportAnalysisRun(first, measurementOf("m1"), project);
-            const test::StepOutcome outcome =
+            const test::StepRun outcome =
                 runToStep(step, StepAction::Kill, inChild([&] {
                               exportAnalysisRun(second, measurementOf("m2"), project);
                               return true;
@@ -120,10 +120,10 @@ TEST_P(StoreStep, RunListingShowsOnlyWholeRunsAndASaveCanBeRetriedAfterAKillAtEa
     int step = 1;
     for (; step < kMaxSteps; ++step) {
         fs::remove_all(measurement);
-        const test::StepOutcome outcome = runToStep(step, StepAction::Kill, inChild([&] {
-                                                        save();
-                                                        return true;
-                                                    }));
+        const test::StepRun outcome = runToStep(step, StepAction::Kill, inChild([&] {
+                                                    save();
+                                                    return true;
+                                                }));
         if (outcome.untraceable) GTEST_SKIP() << "this process cannot trace its children";
         const std::vector<std::string> listed = listAnalysisRuns(measurement);
         if (!outcome.reached) {
@@ -167,7 +167,7 @@ TEST(StoreDurability, AFailedFinalFolderFlushIsASaveThatIsNotDurable) {
     struct Case {
         const char* name;
         fs::path flushedFolder;
-        int flushStep;  // the flush of the new name in its folder
+        int flushStep;               // the flush of the new name in its folder
         std::function<bool()> save;  // true when the save succeeded and reported "not durable"
         std::function<void()> check;
     };
@@ -195,7 +195,7 @@ TEST(StoreDurability, AFailedFinalFolderFlushIsASaveThatIsNotDurable) {
              EXPECT_EQ(readMeasurementManifest(measurement).rawHash,
                        zk::test::naiveFnv1a64Hex(fileText(raw)));
          }},
-                // The first flush of the folder publishes the Recording's description.
+        // The first flush of the folder publishes the Recording's description.
         {"Recording", project / "measurements", 2,
          [&] {
              Recording recording(project, "m2", profile, "test");
@@ -208,7 +208,7 @@ TEST(StoreDurability, AFailedFinalFolderFlushIsASaveThatIsNotDurable) {
          }},
     };
     for (const Case& c : cases) {
-        const test::StepOutcome outcome =
+        const test::StepRun outcome =
             runToStep(c.flushStep, StepAction::FailWithIoError, c.save, test::flushOf(c.flushedFolder));
         if (outcome.untraceable) GTEST_SKIP() << "this process cannot trace its children";
         EXPECT_TRUE(outcome.reached) << c.name;
