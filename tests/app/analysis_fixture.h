@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/full_recompute.h"
 #include "app/ui_controller.h"
 #include "core/storage/device_profile.h"
 #include "core/storage/project_store.h"
@@ -81,6 +82,20 @@ inline void configureSingleBin(UiController& ui, double gridStepDeg = 2.0) {
     ui.setAnalysisFrameSize(1024);
     ui.setAnalysisHopSize(512);
     ui.setAnalysisGridStepDeg(gridStepDeg);
+}
+
+// A Full Recompute of the project's Measurement over the single bin of the tone at 1024 / 512.
+inline FullRecomputeJob singleBinJob(const PlaneWaveProject& project, double gridStepDeg,
+                                     const std::string& analysisId) {
+    FullRecomputeJob job;
+    job.measurement = project.measurement();
+    job.profile = core::loadDeviceProfile(project.measurementDir() / project.measurement().deviceProfileFile);
+    job.request.frameSize = 1024;
+    job.request.hopSize = 512;
+    job.request.band = {0, 1, kToneHz, 2000.0, 0};
+    job.request.gridStep = gridStepDeg;
+    job.analysisId = analysisId;
+    return job;
 }
 
 // Starts a Full Recompute and runs the event loop until its analysisFinished; returns its success.

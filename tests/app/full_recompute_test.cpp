@@ -304,14 +304,7 @@ TEST_F(FullRecompute, AChangedRawFileFailsTheRunWithoutAResultOrFiles) {
 
 TEST_F(FullRecompute, CancelEndsTheWorkerWithinOneChunkAndWritesNothing) {
     PlaneWaveProject project(48000);
-    FullRecomputeJob job;
-    job.measurement = project.measurement();
-    job.profile = core::loadDeviceProfile(project.measurementDir() / project.measurement().deviceProfileFile);
-    job.request.frameSize = 1024;
-    job.request.hopSize = 512;
-    job.request.band = {0, 1, kToneHz, 2000.0, 0};
-    job.request.gridStep = 2.0;
-    job.analysisId = "a_cancel";
+    FullRecomputeJob job = singleBinJob(project, 2.0, "a_cancel");
 
     int progressCalls = 0;
     int callsAfterCancel = 0;

@@ -83,14 +83,7 @@ TEST_F(RenderCancel, ClosingTheControllerDuringAnSblRenderJoinsTheRunAndLeavesNo
 
 TEST_F(RenderCancel, ACancelDuringTheFastPathRenderEndsTheRunWithoutAResult) {
     PlaneWaveProject project(48000);
-    FullRecomputeJob job;
-    job.measurement = project.measurement();
-    job.profile = core::loadDeviceProfile(project.measurementDir() / project.measurement().deviceProfileFile);
-    job.request.frameSize = 1024;
-    job.request.hopSize = 512;
-    job.request.band = {0, 1, kToneHz, 2000.0, 0};
-    job.request.gridStep = 4.0;
-    job.analysisId = "a_fill";
+    FullRecomputeJob job = singleBinJob(project, 4.0, "a_fill");
     runFullRecompute(job, {});  // fills the derived cache
     const std::vector<fs::path> cached = filesIn(project.measurementDir());
 

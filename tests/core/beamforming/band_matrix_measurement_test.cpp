@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <complex>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -22,6 +24,15 @@
 namespace zk::core {
 namespace {
 
+// The wire samples as Measurement "m1" of a new Project in `project`.
+MeasurementRecord recordedMeasurement(const std::filesystem::path& project, const std::string& profileText,
+                                      const std::vector<std::int16_t>& wire, const std::string& source) {
+    createProject(project, "p");
+    Recording recording(project, "m1", profileText, source);
+    recording.append(wire);
+    return recording.finalize("").measurement;
+}
+
 TEST(BandMatrixMeasurement, PlaneWaveWindowPeaksAtItsDirectionAndMatchesANaiveDft) {
     std::ifstream in(ZK_PROFILES_DIR "/TM27-128-H1.6.2.device.json", std::ios::binary);
     const std::string profileText{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -31,10 +42,8 @@ TEST(BandMatrixMeasurement, PlaneWaveWindowPeaksAtItsDirectionAndMatchesANaiveDf
     // 8062.5 Hz (bin 172 of 1024 at 48 kHz) from 10 degrees right and 5 degrees down, over diffuse noise.
     const std::vector<std::int16_t> wire = test::wireSamples(profile, 20000, {{8062.5, 10, -5, 8000}}, 200);
     const test::TempFolder project;
-    createProject(project.path(), "p");
-    Recording recording(project.path(), "m1", profileText, "synthetic plane wave");
-    recording.append(wire);
-    const MeasurementRecord measurement = recording.finalize("").measurement;
+    const MeasurementRecord measurement =
+        recordedMeasurement(project.path(), profileText, wire, "synthetic plane wave");
 
     ReplaySource source(measurement.directory / measurement.rawFile);
     source.configure(profile);
@@ -108,10 +117,8 @@ TEST(BandMatrixMeasurement, CameraWithoutAFieldOfViewMapsOverSixtyFourByFortyEig
     // 4031.25 Hz (bin 86 of 1024 at 48 kHz) from 20 degrees right and 10 degrees down.
     const std::vector<std::int16_t> wire = test::wireSamples(written, 6144, {{4031.25, 20, -10, 8000}}, 100);
     const test::TempFolder project;
-    createProject(project.path(), "p");
-    Recording recording(project.path(), "m1", noFieldOfView, "camera without field of view");
-    recording.append(wire);
-    const MeasurementRecord measurement = recording.finalize("").measurement;
+    const MeasurementRecord measurement =
+        recordedMeasurement(project.path(), noFieldOfView, wire, "camera without field of view");
     const DeviceProfile profile = loadDeviceProfile(measurement.directory / measurement.deviceProfileFile);
     ASSERT_EQ(profile, written);
 
