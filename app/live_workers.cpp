@@ -105,8 +105,11 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                 continue;
             }
             std::vector<std::int16_t> samples;
+            bool gap = false;
             if (udp != nullptr) {
-                samples = udp->readFrames(kFramesPerRead);
+                core::UdpRead read = udp->readBlock(kFramesPerRead);
+                samples = std::move(read.samples);
+                gap = read.gapBefore;
             } else if (synthetic != nullptr) {
                 samples = synthetic->readFrames(kFramesPerRead);
                 deadline += readPeriod;
@@ -119,8 +122,8 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                 liveSession_.counters.ingressSamples.fetch_add(samples.size());
                 appendRecordingBlock(samples);  // returns at once unless a Recording is running
                 // One copy for the diagnostics; the DSP gets the read vector itself.
-                liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, false});
-                liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, false});
+                liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, gap});
+                liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, gap});
             }
             const Clock::time_point now = Clock::now();
             if (now >= nextMetrics) {
