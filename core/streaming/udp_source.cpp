@@ -84,6 +84,10 @@ void UdpSource::start() {
         throw std::runtime_error("UDP bind failed");
     }
 
+    {
+        std::lock_guard lock(mutex_);
+        stopReason_.reset();
+    }
     socket_ = socket;
     wake_ = wake;
     boundPort_ = boundUdpPort(socket);
@@ -175,8 +179,8 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
         while (running_) {
             const SocketWait wait = waitForDatagram(socket, wake, kWaitTimeoutMs);
             if (wait == SocketWait::Failed) {
-                // The thread ends here; the count is what shows it in the statistics.
                 countReceiveError();
+                endReception("the socket can no longer be waited on");
                 return;
             }
             if (wait != SocketWait::Readable) continue;
@@ -200,10 +204,31 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
             }
             dataArrived_.notify_all();
         }
-    } catch (...) {
+    } catch (const std::exception& error) {
         // Nothing may leave the thread body.
         countReceiveError();
+        endReception(error.what());
+    } catch (...) {
+        countReceiveError();
+        endReception("unknown error");
     }
+}
+
+void UdpSource::endReception(const char* reason) noexcept {
+    try {
+        std::lock_guard lock(mutex_);
+        stopReason_ = reason;
+    } catch (...) {
+        // No memory for the text: the reader still learns that reception ended.
+        std::lock_guard lock(mutex_);
+        stopReason_.emplace();
+    }
+    dataArrived_.notify_all();
+}
+
+std::optional<std::string> UdpSource::receiveStopReason() const {
+    std::lock_guard lock(mutex_);
+    return stopReason_;
 }
 
 void UdpSource::acceptDatagram(std::span<const std::uint8_t> payload) {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -74,6 +75,10 @@ class UdpSource final : public IRawSampleSource {
     /// the gap carries gapBefore.
     [[nodiscard]] UdpRead readBlock(std::uint64_t frameCount);
 
+    /// Why the receive thread ended while the source still runs (a failed wait, an exception); none
+    /// while it receives. Cleared by start.
+    [[nodiscard]] std::optional<std::string> receiveStopReason() const;
+
     /// The most frames the buffer holds: kUdpBufferSeconds of the profile's stream within
     /// kUdpBufferMaxBytes, and at least one datagram.
     [[nodiscard]] std::uint64_t bufferCapacityFrames() const;
@@ -90,6 +95,7 @@ class UdpSource final : public IRawSampleSource {
   private:
     void receiveLoop(SocketHandle socket, SocketHandle wake, std::optional<std::uint32_t> datagramBytes);
     void countReceiveError();
+    void endReception(const char* reason) noexcept;
     void acceptDatagram(std::span<const std::uint8_t> payload);
 
     const std::int32_t port_;
@@ -102,6 +108,7 @@ class UdpSource final : public IRawSampleSource {
     std::uint64_t capacityFrames_ = 0;                 // guarded by mutex_; set by configure
     std::uint64_t appendedFrames_ = 0;                 // guarded by mutex_; frames ever appended
     std::uint64_t takenFrames_ = 0;                    // guarded by mutex_; frames ever taken
+    std::optional<std::string> stopReason_;            // guarded by mutex_
     std::deque<std::uint64_t> gaps_;  // guarded by mutex_; appendedFrames_ at each drop not yet read past
 
     // Written only by start and stop on the controlling thread; the receive thread gets copies.

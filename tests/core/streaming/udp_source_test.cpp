@@ -297,6 +297,7 @@ TEST(UdpSource, FailureThatEndsReceptionIsCounted) {
     UdpSource source(0, kReceiveBuffer, 250);
     source.configure(streamProfile(2, std::nullopt));
     source.start();
+    EXPECT_FALSE(source.receiveStopReason());
     const int fd = socketBoundTo(source.boundPort());
     ASSERT_GE(fd, 0);
     // Pull the socket from under the receive thread: its next wait cannot succeed, ever.
@@ -304,6 +305,8 @@ TEST(UdpSource, FailureThatEndsReceptionIsCounted) {
     EXPECT_TRUE(waitUntil([&] { return source.statistics().receiveErrors > 0; }));
     std::this_thread::sleep_for(300ms);  // three waits' worth: an ended thread counts nothing more
     EXPECT_EQ(source.statistics().receiveErrors, 1u);
+    EXPECT_EQ(source.receiveStopReason(),
+              std::optional<std::string>("the socket can no longer be waited on"));
 
     // Give stop a descriptor of our own to close under the old number.
     const int placeholder = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
