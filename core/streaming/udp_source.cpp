@@ -78,6 +78,7 @@ void UdpSource::start() {
         throw std::runtime_error("socket creation failed");
     }
     setReceiveBufferBytes(socket, receiveBufferBytes_);  // the system's cap may grant less; that is fine
+    enableDropCounter(socket);  // without it system drops go uncounted, nothing worse
     if (!bindUdpAnyAddress(socket, static_cast<std::uint16_t>(port_))) {
         closeSocket(socket);
         closeSocket(wake);
@@ -87,6 +88,8 @@ void UdpSource::start() {
     {
         std::lock_guard lock(mutex_);
         stopReason_.reset();
+        // The system counts per socket: a new socket starts from zero.
+        socketDropsBefore_ = stats_.datagramsDroppedBySocket;
     }
     socket_ = socket;
     wake_ = wake;
@@ -191,9 +194,14 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
                 countReceiveError();
                 continue;
             }
-            if (received.bytes == 0) continue;
             {
                 std::lock_guard lock(mutex_);
+                if (received.systemDrops)
+                    stats_.datagramsDroppedBySocket = socketDropsBefore_ + *received.systemDrops;
+                if (received.bytes == 0) {
+                    ++stats_.emptyDatagrams;
+                    continue;
+                }
                 ++stats_.datagramsReceived;
                 stats_.bytesReceived += received.bytes;
                 if (datagramBytes && received.bytes != *datagramBytes) {

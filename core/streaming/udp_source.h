@@ -26,6 +26,8 @@ struct UdpReceiveStats {
     std::uint64_t receiveErrors = 0;
     std::uint64_t bufferedFrames = 0;              // frames in the buffer after the last append or read
     std::uint64_t datagramsDroppedBufferFull = 0;  // whole datagrams the bounded buffer had no room for
+    std::uint64_t datagramsDroppedBySocket = 0;    // dropped by the system: the socket's buffer was full
+    std::uint64_t emptyDatagrams = 0;
 };
 
 /// Frames handed to a reader; gapBefore says that samples were dropped right before them.
@@ -109,6 +111,7 @@ class UdpSource final : public IRawSampleSource {
     std::uint64_t appendedFrames_ = 0;                 // guarded by mutex_; frames ever appended
     std::uint64_t takenFrames_ = 0;                    // guarded by mutex_; frames ever taken
     std::optional<std::string> stopReason_;            // guarded by mutex_
+    std::uint64_t socketDropsBefore_ = 0;  // guarded by mutex_; system drops of the sockets closed before
     std::deque<std::uint64_t> gaps_;  // guarded by mutex_; appendedFrames_ at each drop not yet read past
 
     // Written only by start and stop on the controlling thread; the receive thread gets copies.
