@@ -336,5 +336,13 @@ TEST_F(LiveSession, AReceiverThatEndsFaultsTheSessionAndSaysSoOnce) {
     stopAndExpectNothingLeft(ui);
 }
 
+TEST_F(LiveSession, AOneShotRunWithNothingSendingFailsAfterItsFirstEmptyRead) {
+    UiController ui;
+    prepare(ui, "UDP");
+    ui.runOnce();
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Run failed: source returned no complete frames"));
+    EXPECT_FALSE(processHoldsUdpPort(kArrayPort));
+}
+
 }  // namespace
 }  // namespace zk::app::test
