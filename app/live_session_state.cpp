@@ -19,7 +19,8 @@ void LiveCounters::addRenderTime(std::uint64_t microseconds) {
 
 void PublishedUdpStatistics::store(const core::UdpReceiveStats& stats) {
     datagrams.store(stats.datagramsReceived);
-    wrongSizeDatagrams.store(stats.datagramsDroppedWrongSize);
+    wrongSizeDatagrams.store(stats.datagramsDroppedWrongSize + stats.emptyDatagrams);
+    overflowDatagrams.store(stats.datagramsDroppedBySocket + stats.datagramsDroppedBufferFull);
     bytes.store(stats.bytesReceived);
     receiveErrors.store(stats.receiveErrors);
     bufferedFrames.store(stats.bufferedFrames);

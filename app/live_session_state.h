@@ -34,7 +34,8 @@ struct LiveCounters {
 // read by any thread.
 struct PublishedUdpStatistics {
     std::atomic<std::uint64_t> datagrams{0};
-    std::atomic<std::uint64_t> wrongSizeDatagrams{0};
+    std::atomic<std::uint64_t> wrongSizeDatagrams{0};  // wrong-size and empty ones
+    std::atomic<std::uint64_t> overflowDatagrams{0};   // dropped by the system or the full sample buffer
     std::atomic<std::uint64_t> bytes{0};
     std::atomic<std::uint64_t> receiveErrors{0};
     std::atomic<std::uint64_t> bufferedFrames{0};

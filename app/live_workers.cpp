@@ -97,6 +97,7 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
         static_cast<std::int64_t>(std::trunc(static_cast<double>(kFramesPerRead) / sampleRateHz * 1e9)));
     Clock::time_point deadline = Clock::now();
     Clock::time_point nextMetrics = deadline;
+    bool receiveStopReported = false;
     while (run_.liveRunning.load() && !stop.stop_requested()) {
         try {
             if (!liveSession_.committed.load()) {
@@ -105,8 +106,11 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                 continue;
             }
             std::vector<std::int16_t> samples;
+            bool gap = false;
             if (udp != nullptr) {
-                samples = udp->readFrames(kFramesPerRead);
+                core::UdpRead read = udp->readBlock(kFramesPerRead);
+                samples = std::move(read.samples);
+                gap = read.gapBefore;
             } else if (synthetic != nullptr) {
                 samples = synthetic->readFrames(kFramesPerRead);
                 deadline += readPeriod;
@@ -119,13 +123,34 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                 liveSession_.counters.ingressSamples.fetch_add(samples.size());
                 appendRecordingBlock(samples);  // returns at once unless a Recording is running
                 // One copy for the diagnostics; the DSP gets the read vector itself.
-                liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, false});
-                liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, false});
+                liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, gap});
+                liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, gap});
             }
             const Clock::time_point now = Clock::now();
             if (now >= nextMetrics) {
                 nextMetrics = now + kMetricsInterval;
                 rebuildLiveMetrics(udp);
+                std::optional<std::string> stopReason;
+                if (udp != nullptr && !receiveStopReported) stopReason = udp->receiveStopReason();
+                if (stopReason) {
+                    // No data will come: the GUI thread ends the session Faulted and says why, once. A
+                    // session started since then has another source and is left alone.
+                    receiveStopReported = true;
+                    const QString text =
+                        QStringLiteral("UDP receive stopped: %1").arg(QString::fromStdString(*stopReason));
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, udp, text] {
+                            if (run_.session.load() != kRunning || sources_.udp.get() != udp) return;
+                            try {
+                                haltLive(true);
+                                reportEvent(text);
+                            } catch (...) {
+                                // Only the report can fail (out of memory); haltLive left no worker running.
+                            }
+                        },
+                        Qt::QueuedConnection);
+                }
             }
         } catch (const std::exception& error) {
             countLiveError("Acquisition error: %1", textOf(error), true);

@@ -30,7 +30,8 @@ void BoundedBlockingQueue::push(SampleBlock block) {
             fifo_.pop_front();
         }
         if (!dropped.empty() && !fifo_.empty()) fifo_.front().gap = true;
-        block.gap = !dropped.empty() && fifo_.empty();
+        // A block may arrive already marked: its source dropped samples before it.
+        block.gap = block.gap || (!dropped.empty() && fifo_.empty());
         fifo_.push_back(std::move(block));
         highWaterMark_ = std::max<std::uint64_t>(highWaterMark_, fifo_.size());
     }

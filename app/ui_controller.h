@@ -265,8 +265,7 @@ class UiController : public QObject {
     void setStatusText(const QString& text);
     void appendEventLog(const QString& text);
     void appendDiagnosticsLog(const QString& text);
-    // Event log, then status line.
-    void reportEvent(const QString& text);
+    void reportEvent(const QString& text);  // event log, then status line
     void setLiveMetricsText(const QString& text);
     // Copy of the diagnostics log, oldest first.
     QStringList diagnosticsLog() const;
@@ -703,6 +702,7 @@ class UiController : public QObject {
     void stopAndDeleteLiveSources();            // GUI thread, only while no live worker runs
     void failLiveStart(const QString& reason);  // no thread, no source, DeviceSession stopped, Faulted
     void refuseFailedStart(const QString& reason);
+    void haltLive(bool faulted);  // GUI thread: ends a running session in Ready, or Faulted if `faulted`
     void acquisitionLoop(std::stop_token stop, core::UdpSource* udp, core::SyntheticSource* synthetic,
                          double sampleRateHz, std::uint32_t wireChannels);
     void dspLoop(std::stop_token stop, LiveStarted started);

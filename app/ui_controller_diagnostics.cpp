@@ -229,6 +229,8 @@ void UiController::rebuildDiagnosticRows() {
         rows.append(
             row(label(QT_TRANSLATE_NOOP("UiController", "Datagrams rejected / rx errors")),
                 QStringLiteral("%1 / %2").arg(udp.wrongSizeDatagrams.load()).arg(udp.receiveErrors.load())));
+        rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Datagrams dropped on overflow")),
+                        QString::number(udp.overflowDatagrams.load())));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Ingress pending frames")),
                         QString::number(udp.bufferedFrames.load())));
         rows.append(row(

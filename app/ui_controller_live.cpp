@@ -200,14 +200,16 @@ void UiController::failLiveStart(const QString& reason) {
     }
 }
 
-void UiController::stopLive() {
+void UiController::stopLive() { haltLive(false); }
+
+void UiController::haltLive(bool faulted) {
     try {
         if (run_.session.load() != kRunning) return;
         if (run_.noiseCalibrating.load()) cancelNoiseCalibration();
         if (run_.recording.load() == kRecordingActive) stopRecording();
 
         setSessionState(kStopping);
-        reportEvent(QStringLiteral("Stopping acquisition..."));
+        if (!faulted) reportEvent(QStringLiteral("Stopping acquisition..."));
 
         run_.liveRunning.store(false);
         liveSession_.committed.store(false);
@@ -228,8 +230,8 @@ void UiController::stopLive() {
         if (profileState_.session.state() == core::DeviceSession::kRunning) profileState_.session.stop();
 
         setLiveMetricsText(QCoreApplication::translate("UiController", "Live stopped"));
-        setSessionState(kReady);
-        reportEvent(QStringLiteral("Acquisition stopped; Device Profile remains ready"));
+        setSessionState(faulted ? kFaulted : kReady);
+        if (!faulted) reportEvent(QStringLiteral("Acquisition stopped; Device Profile remains ready"));
     } catch (...) {
         // Only a report can fail here (out of memory): whatever happened, no worker and no source may
         // outlive the stop, and the profile stays ready.
@@ -238,7 +240,7 @@ void UiController::stopLive() {
         stopLiveThreads();
         stopAndDeleteLiveSources();
         if (profileState_.session.state() == core::DeviceSession::kRunning) profileState_.session.stop();
-        setSessionState(kReady);
+        setSessionState(faulted ? kFaulted : kReady);
     }
 }
 

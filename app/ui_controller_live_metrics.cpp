@@ -34,7 +34,8 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
     if (udp != nullptr) {
         const core::UdpReceiveStats stats = udp->statistics();
         liveSession_.udp.store(stats);
-        const std::uint64_t lossSum = dsp.droppedFrames + stats.datagramsDroppedWrongSize;
+        const std::uint64_t lossSum = dsp.droppedFrames + stats.datagramsDroppedWrongSize +
+                                      stats.datagramsDroppedBySocket + stats.datagramsDroppedBufferFull;
         if (lossSum > liveSession_.degradationSeenSum) {
             liveSession_.degradationSeenSum = lossSum;
             const std::int64_t now = steadyNowNs();
@@ -48,13 +49,14 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
         }
         const render::DiagnosticOutputs& d = diagnostics_.outputs;
         text = QStringLiteral(
-                   "UDP %1 dgrams · %2 MB · rejected %3 · ingress %4 fr · DSP q %5/%6 drop %7 fr · diag drop "
+                   "UDP %1 dgrams · %2 MB · rejected %3 · overflow %27 · ingress %4 fr · DSP q %5/%6 drop %7 "
+                   "fr · diag drop "
                    "%8 fr "
                    "· rx err %9 · hops %10 · maps %11 · BF avg/p50/p95/p99/max %12/%13/%14/%15/%16 ms · map "
                    "overwrite %17 · DSP err %18 · diagC %19 ms/%20 · diagP %21 ms/%22 · st %23/%24/%25/%26")
                    .arg(stats.datagramsReceived)
                    .arg(static_cast<double>(stats.bytesReceived) / 1e6, 0, 'f', 1)
-                   .arg(stats.datagramsDroppedWrongSize)
+                   .arg(stats.datagramsDroppedWrongSize + stats.emptyDatagrams)
                    .arg(stats.bufferedFrames)
                    .arg(dsp.size)
                    .arg(dsp.highWaterMark)
@@ -72,7 +74,8 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
                    .arg(usAsMs(d.renderUs.load()))
                    .arg(d.renderCount.load())
                    .arg(usAsMs(d.levelsUs.load()), usAsMs(d.waveformUs.load()), usAsMs(d.spectrumUs.load()),
-                        usAsMs(d.waterfallUs.load()));
+                        usAsMs(d.waterfallUs.load()))
+                   .arg(stats.datagramsDroppedBySocket + stats.datagramsDroppedBufferFull);
     } else {
         text = QStringLiteral(
                    "hops %1 · maps %2 · BF avg/p50/p95/p99/max %3/%4/%5/%6/%7 ms · overwrite %8 · wire "

@@ -540,6 +540,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>拒否データグラム / 受信エラー</translation>
         </message>
         <message>
+            <source>Datagrams dropped on overflow</source>
+            <translation>オーバーフローで破棄したデータグラム</translation>
+        </message>
+        <message>
             <source>Ingress pending frames</source>
             <translation>受信待ちフレーム</translation>
         </message>

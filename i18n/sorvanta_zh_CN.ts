@@ -540,6 +540,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>被拒数据报 / 接收错误</translation>
         </message>
         <message>
+            <source>Datagrams dropped on overflow</source>
+            <translation>因溢出丢弃的数据报</translation>
+        </message>
+        <message>
             <source>Ingress pending frames</source>
             <translation>输入待处理帧</translation>
         </message>

@@ -69,9 +69,12 @@ bool collect(const DiagnosticsContext& context, std::span<const std::int16_t> lo
             acc.maximum[k] = std::max(acc.maximum[k], v);
         }
     }
-    state.history.setCapacity(std::max<std::size_t>(48000, std::size_t{6} * sampleRateHz));
+    // Six seconds of history and one of frames, within fixed byte budgets: a profile may declare any rate.
+    state.history.setCapacity(std::min(std::max<std::size_t>(48000, std::size_t{6} * sampleRateHz),
+                                       kDiagnosticHistoryBytes / sizeof(double)));
     state.history.append(logical, frames, channels, selected);
-    state.ring.configure(channels, std::max<std::size_t>(16384, sampleRateHz));
+    state.ring.configure(channels, std::min(std::max<std::size_t>(16384, sampleRateHz),
+                                            kDiagnosticRingBytes / (channels * sizeof(std::int16_t))));
     state.ring.append(logical);
     acc.frames += frames;
 

@@ -41,6 +41,10 @@ struct ChannelAccumulators {
     [[nodiscard]] std::size_t channels() const { return sum.size(); }
 };
 
+// Byte budgets of the sample history and the frame ring, whatever the profile's rate and channel count.
+inline constexpr std::size_t kDiagnosticHistoryBytes = std::size_t{32} << 20;
+inline constexpr std::size_t kDiagnosticRingBytes = std::size_t{64} << 20;
+
 // The selected channel's samples as doubles, newest last, in a ring that never grows past its capacity.
 class SampleHistory {
   public:

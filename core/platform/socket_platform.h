@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace zk::core {
@@ -44,7 +45,12 @@ enum class ReceiveStatus { Datagram, NothingQueued, Failed };
 struct ReceiveResult {
     ReceiveStatus status = ReceiveStatus::Failed;
     std::size_t bytes = 0;  // payload length of a Datagram (0 for an empty datagram)
+    // Datagrams the system dropped on this socket so far (its buffer was full), when it says.
+    std::optional<std::uint32_t> systemDrops;
 };
+
+// Asks the system to report its drop count with each datagram; false when it cannot.
+bool enableDropCounter(SocketHandle socket) noexcept;
 
 // Takes the next queued datagram into `buffer` without blocking; a receive cut short by a signal
 // handler is retried. Failed covers socket errors, such as an ICMP error queued on the socket.

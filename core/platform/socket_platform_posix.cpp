@@ -4,10 +4,12 @@
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "core/platform/socket_platform.h"
 
@@ -72,13 +74,35 @@ SocketWait waitForDatagram(SocketHandle socket, SocketHandle wake, int timeoutMs
     return SocketWait::Readable;
 }
 
+bool enableDropCounter(SocketHandle socket) noexcept {
+    const int on = 1;
+    return ::setsockopt(socket, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0;
+}
+
 ReceiveResult receiveDatagram(SocketHandle socket, std::span<std::uint8_t> buffer) noexcept {
     for (;;) {
-        const ssize_t length = ::recv(socket, buffer.data(), buffer.size(), MSG_DONTWAIT);
-        if (length >= 0) return {ReceiveStatus::Datagram, static_cast<std::size_t>(length)};
+        iovec part{buffer.data(), buffer.size()};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))] = {};
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t length = ::recvmsg(socket, &message, MSG_DONTWAIT);
+        if (length >= 0) {
+            ReceiveResult result{ReceiveStatus::Datagram, static_cast<std::size_t>(length), std::nullopt};
+            for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+                    std::uint32_t drops = 0;
+                    std::memcpy(&drops, CMSG_DATA(c), sizeof drops);
+                    result.systemDrops = drops;
+                }
+            }
+            return result;
+        }
         if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return {ReceiveStatus::NothingQueued, 0};
-        return {ReceiveStatus::Failed, 0};
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return {ReceiveStatus::NothingQueued, 0, std::nullopt};
+        return {ReceiveStatus::Failed, 0, std::nullopt};
     }
 }
 

@@ -59,7 +59,8 @@ void InterleavedSampleBuffer::makeRoom(std::size_t incoming) {
         return;
     }
     std::vector<std::int16_t> grown;
-    grown.reserve(std::max(live + incoming, 2 * samples_.capacity()));
+    // Doubling stops at the growth limit, so a bounded owner reserves no more than its bound.
+    grown.reserve(std::max(live + incoming, std::min(2 * samples_.capacity(), growthLimit_)));
     grown.insert(grown.end(), samples_.begin() + static_cast<std::ptrdiff_t>(head_), samples_.end());
     samples_.swap(grown);
     head_ = 0;
@@ -109,6 +110,12 @@ std::vector<std::int16_t> InterleavedSampleBuffer::takeFrames(std::uint64_t maxF
 void InterleavedSampleBuffer::clear() {
     carry_.clear();
     samples_.clear();
+    head_ = 0;
+}
+
+void InterleavedSampleBuffer::releaseIfEmpty() {
+    if (buffered() != 0) return;
+    std::vector<std::int16_t>().swap(samples_);
     head_ = 0;
 }
 

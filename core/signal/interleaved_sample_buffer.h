@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -26,6 +27,16 @@ class InterleavedSampleBuffer {
     /// Drops the carried byte and all samples; the channel count stays.
     void clear();
 
+    /// Gives the sample storage back to the system when no whole or partial sample is held: a drained
+    /// backlog would otherwise keep its peak size.
+    void releaseIfEmpty();
+
+    /// Caps the doubling of the storage at `samples`; it still grows to whatever one append needs.
+    void setGrowthLimit(std::size_t samples) { growthLimit_ = samples; }
+
+    /// Samples the storage can hold without growing.
+    [[nodiscard]] std::size_t reservedSamples() const { return samples_.capacity(); }
+
     [[nodiscard]] std::uint32_t channelCount() const { return channelCount_; }
 
   private:
@@ -35,6 +46,7 @@ class InterleavedSampleBuffer {
     std::uint32_t channelCount_;
     std::vector<std::uint8_t> carry_;  // at most one byte between calls
     std::vector<std::int16_t> samples_;
+    std::size_t growthLimit_ = SIZE_MAX;
     std::size_t head_ = 0;  // samples_[0 .. head_) were taken already; the buffered ones follow
 };
 

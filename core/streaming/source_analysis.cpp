@@ -14,7 +14,7 @@ namespace zk::core {
 
 namespace {
 
-// Bounds the read loop: a live source waits at most its time-out per read.
+// Bounds the read loop of a source that trickles: a live source waits at most its time-out per read.
 constexpr int kMaxReads = 200;
 constexpr double kSpeedOfSoundMps = 343.0;
 
@@ -27,6 +27,9 @@ std::vector<std::int16_t> readInput(IRawSampleSource& source, std::uint64_t wire
     std::vector<std::int16_t> samples;
     for (int reads = 0; samples.size() < want && reads < kMaxReads; ++reads) {
         const std::vector<std::int16_t> block = source.readFrames((want - samples.size()) / wires);
+        // A read that brings nothing waited its whole time-out: a silent source would hold the
+        // caller for every read left.
+        if (block.empty()) break;
         samples.insert(samples.end(), block.begin(), block.end());
     }
     return samples;

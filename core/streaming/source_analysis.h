@@ -29,7 +29,8 @@ struct SourceAnalysisSettings {
     bool tolerateShortInput = false;  // one read only; too little data gives an empty map
 };
 
-/// Reads s.frameCount frames from a configured and started source (at most 200 reads), sums the
+/// Reads s.frameCount frames from a configured and started source (at most 200 reads, and none after a
+/// read that brings nothing), sums the
 /// cross-spectral matrix of bin s.bin over every FFT frame and beamforms it with 343 m/s. Runs on the
 /// caller's thread. std::invalid_argument "invalid device profile" and "frequency bin is out of range",
 /// std::runtime_error "source returned no complete frames" and "not enough synthetic frames for

@@ -371,7 +371,11 @@ void StreamingAcousticEngine::reset() {
 }
 
 void StreamingAcousticEngine::restartContinuityWindow() {
+    // A gap does not restart the map clock: under overload gaps come many times per interval, and
+    // each would otherwise post a map of a freshly restarted average at once.
+    const bool mapped = mapSinceReset_;
     restartWindow();
+    mapSinceReset_ = mapped;
     workItemSlot_.store(nullptr);
     generation_.fetch_add(1);
     clearLatestMap();

@@ -55,8 +55,9 @@ class StreamingAcousticEngine {
     void requestMapNow();
 
     void reset();
-    /// After a gap in the samples: like reset, but keeps processedBlockCount and a queued PendingMapJob
-    /// (which the generation check then discards).
+    /// After a gap in the samples: like reset, but keeps processedBlockCount, the time of the last map
+    /// (the next comes a map interval after it) and a queued PendingMapJob (which the generation check
+    /// then discards).
     void restartContinuityWindow();
 
     [[nodiscard]] std::uint64_t processedBlockCount() const;
@@ -154,7 +155,7 @@ class StreamingAcousticEngine {
     // Written by the producer, read by any thread.
     std::atomic<std::uint64_t> processedBlockCount_{0};
     std::chrono::steady_clock::time_point lastMapTime_{};
-    bool mapSinceReset_ = false;
+    bool mapSinceReset_ = false;  // a map was scheduled since configure, reset or a band change
     bool mapsSuspended_ = false;
 
     mutable std::mutex mapMutex_;           // guards latestMap_ (map thread, producer, any reader)

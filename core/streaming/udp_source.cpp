@@ -1,6 +1,9 @@
 #include "core/streaming/udp_source.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <new>
 #include <span>
 #include <stdexcept>
 #include <utility>
@@ -13,6 +16,17 @@ namespace {
 constexpr std::size_t kReceiveBufferBytes = 65507;
 // Longest wait of the receive thread before it looks at running again.
 constexpr int kWaitTimeoutMs = 100;
+
+std::uint64_t capacityFramesFor(const DeviceProfile& profile) {
+    const std::uint64_t frameBytes = std::uint64_t{profile.wireChannelCount} * 2;
+    if (frameBytes == 0) return 0;
+    const auto span = static_cast<std::uint64_t>(std::ceil(kUdpBufferSeconds * profile.sampleRateHz));
+    std::uint64_t frames = std::min(span, kUdpBufferMaxBytes / frameBytes);
+    // A buffer that cannot take one whole datagram would drop every one.
+    const std::uint64_t datagramFrames =
+        profile.udp ? profile.udp->samplesPerDatagram : kReceiveBufferBytes / frameBytes + 1;
+    return std::max(frames, datagramFrames);
+}
 
 }  // namespace
 
@@ -36,9 +50,13 @@ void UdpSource::configure(const DeviceProfile& profile) {
     auto buffer = std::make_unique<InterleavedSampleBuffer>(profile.wireChannelCount);
     DeviceProfile copy = profile;
     std::lock_guard lock(mutex_);
+    capacityFrames_ = capacityFramesFor(copy);
+    buffer->setGrowthLimit(capacityFrames_ * copy.wireChannelCount);
     profile_ = std::move(copy);
     buffer_ = std::move(buffer);
     stats_.bufferedFrames = 0;
+    appendedFrames_ = takenFrames_ = 0;
+    gaps_.clear();
 }
 
 void UdpSource::start() {
@@ -60,12 +78,19 @@ void UdpSource::start() {
         throw std::runtime_error("socket creation failed");
     }
     setReceiveBufferBytes(socket, receiveBufferBytes_);  // the system's cap may grant less; that is fine
+    enableDropCounter(socket);  // without it system drops go uncounted, nothing worse
     if (!bindUdpAnyAddress(socket, static_cast<std::uint16_t>(port_))) {
         closeSocket(socket);
         closeSocket(wake);
         throw std::runtime_error("UDP bind failed");
     }
 
+    {
+        std::lock_guard lock(mutex_);
+        stopReason_.reset();
+        // The system counts per socket: a new socket starts from zero.
+        socketDropsBefore_ = stats_.datagramsDroppedBySocket;
+    }
     socket_ = socket;
     wake_ = wake;
     boundPort_ = boundUdpPort(socket);
@@ -97,15 +122,46 @@ void UdpSource::stop() {
 }
 
 std::vector<std::int16_t> UdpSource::readFrames(std::uint64_t frameCount) {
+    return readBlock(frameCount).samples;
+}
+
+UdpRead UdpSource::readBlock(std::uint64_t frameCount) {
     if (frameCount == 0) return {};
     std::unique_lock lock(mutex_);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
-    dataArrived_.wait_until(
-        lock, deadline, [&] { return !running_ || !buffer_ || buffer_->framesAvailable() >= frameCount; });
+    // A read stops at the next gap ahead; a gap right at the front belongs to this read's start.
+    const auto readable = [&] {
+        const std::uint64_t available = buffer_->framesAvailable();
+        for (const std::uint64_t gap : gaps_) {
+            if (gap > takenFrames_) return std::min(available, gap - takenFrames_);
+        }
+        return available;
+    };
+    const auto gapAhead = [&] { return !gaps_.empty() && gaps_.back() > takenFrames_; };
+    dataArrived_.wait_until(lock, deadline,
+                            [&] { return !running_ || !buffer_ || readable() >= frameCount || gapAhead(); });
     if (!buffer_) return {};
-    std::vector<std::int16_t> frames = buffer_->takeFrames(frameCount);
+    UdpRead read;
+    read.samples = buffer_->takeFrames(std::min(frameCount, readable()));
+    // A gap at the front is passed only by a read that brings frames, so no empty read swallows it.
+    while (!read.samples.empty() && !gaps_.empty() && gaps_.front() <= takenFrames_) {
+        gaps_.pop_front();
+        read.gapBefore = true;
+    }
+    takenFrames_ += read.samples.size() / buffer_->channelCount();
+    if (buffer_->framesAvailable() == 0) buffer_->releaseIfEmpty();
     stats_.bufferedFrames = buffer_->framesAvailable();
-    return frames;
+    return read;
+}
+
+std::uint64_t UdpSource::bufferCapacityFrames() const {
+    std::lock_guard lock(mutex_);
+    return capacityFrames_;
+}
+
+std::uint64_t UdpSource::reservedBufferBytes() const {
+    std::lock_guard lock(mutex_);
+    return buffer_ ? buffer_->reservedSamples() * sizeof(std::int16_t) : 0;
 }
 
 UdpReceiveStats UdpSource::statistics() const {
@@ -126,8 +182,8 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
         while (running_) {
             const SocketWait wait = waitForDatagram(socket, wake, kWaitTimeoutMs);
             if (wait == SocketWait::Failed) {
-                // The thread ends here; the count is what shows it in the statistics.
                 countReceiveError();
+                endReception("the socket can no longer be waited on");
                 return;
             }
             if (wait != SocketWait::Readable) continue;
@@ -138,25 +194,70 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
                 countReceiveError();
                 continue;
             }
-            if (received.bytes == 0) continue;
             {
                 std::lock_guard lock(mutex_);
+                if (received.systemDrops)
+                    stats_.datagramsDroppedBySocket = socketDropsBefore_ + *received.systemDrops;
+                if (received.bytes == 0) {
+                    ++stats_.emptyDatagrams;
+                    continue;
+                }
                 ++stats_.datagramsReceived;
                 stats_.bytesReceived += received.bytes;
                 if (datagramBytes && received.bytes != *datagramBytes) {
                     ++stats_.datagramsDroppedWrongSize;
                     continue;
                 }
-                buffer_->append(std::span<const std::uint8_t>(datagram.data(), received.bytes));
-                stats_.bufferedFrames = buffer_->framesAvailable();
+                acceptDatagram(std::span<const std::uint8_t>(datagram.data(), received.bytes));
             }
             dataArrived_.notify_all();
         }
-    } catch (...) {
-        // Nothing may leave the thread body: a failed allocation of the growing buffer ends reception
-        // and shows as a receive error.
+    } catch (const std::exception& error) {
+        // Nothing may leave the thread body.
         countReceiveError();
+        endReception(error.what());
+    } catch (...) {
+        countReceiveError();
+        endReception("unknown error");
     }
+}
+
+void UdpSource::endReception(const char* reason) noexcept {
+    try {
+        std::lock_guard lock(mutex_);
+        stopReason_ = reason;
+    } catch (...) {
+        // No memory for the text: the reader still learns that reception ended.
+        std::lock_guard lock(mutex_);
+        stopReason_.emplace();
+    }
+    dataArrived_.notify_all();
+}
+
+std::optional<std::string> UdpSource::receiveStopReason() const {
+    std::lock_guard lock(mutex_);
+    return stopReason_;
+}
+
+void UdpSource::acceptDatagram(std::span<const std::uint8_t> payload) {
+    const std::uint64_t frameBytes = std::uint64_t{buffer_->channelCount()} * 2;
+    const std::uint64_t incomingFrames = (payload.size() + frameBytes - 1) / frameBytes;
+    bool fits = buffer_->framesAvailable() + incomingFrames <= capacityFrames_;
+    if (fits) {
+        try {
+            const std::uint64_t before = buffer_->framesAvailable();
+            buffer_->append(payload);
+            appendedFrames_ += buffer_->framesAvailable() - before;
+        } catch (const std::bad_alloc&) {
+            fits = false;  // the append left the buffer as it was: the datagram is dropped like any other
+        }
+    }
+    if (!fits) {
+        ++stats_.datagramsDroppedBufferFull;
+        // Drops in a row make one gap.
+        if (gaps_.empty() || gaps_.back() != appendedFrames_) gaps_.push_back(appendedFrames_);
+    }
+    stats_.bufferedFrames = buffer_->framesAvailable();
 }
 
 }  // namespace zk::core

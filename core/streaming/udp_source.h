@@ -3,9 +3,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,11 +24,25 @@ struct UdpReceiveStats {
     std::uint64_t datagramsDroppedWrongSize = 0;
     std::uint64_t bytesReceived = 0;
     std::uint64_t receiveErrors = 0;
-    std::uint64_t bufferedFrames = 0;  // frames in the buffer after the last append or read
+    std::uint64_t bufferedFrames = 0;              // frames in the buffer after the last append or read
+    std::uint64_t datagramsDroppedBufferFull = 0;  // whole datagrams the bounded buffer had no room for
+    std::uint64_t datagramsDroppedBySocket = 0;    // dropped by the system: the socket's buffer was full
+    std::uint64_t emptyDatagrams = 0;
 };
 
+/// Frames handed to a reader; gapBefore says that samples were dropped right before them.
+struct UdpRead {
+    std::vector<std::int16_t> samples;
+    bool gapBefore = false;
+};
+
+/// The longest span the sample buffer holds, and its byte cap whatever the profile's rate.
+inline constexpr double kUdpBufferSeconds = 2.0;
+inline constexpr std::uint64_t kUdpBufferMaxBytes = std::uint64_t{64} << 20;
+
 /// The live receiver: binds a UDP port, receives the array's datagrams on its own thread, checks their
-/// length against the profile's layout and reassembles the samples into an unbounded buffer.
+/// length against the profile's layout and reassembles the samples into a bounded buffer: a datagram
+/// that does not fit is dropped whole, counted, and the reader is told of the gap.
 /// configure, start and stop belong to one controlling thread; readFrames and statistics may be called
 /// from another.
 class UdpSource final : public IRawSampleSource {
@@ -56,6 +73,21 @@ class UdpSource final : public IRawSampleSource {
     /// Waits up to timeoutMs for frameCount frames (not at all once stopped) and returns what is there.
     [[nodiscard]] std::vector<std::int16_t> readFrames(std::uint64_t frameCount) override;
 
+    /// As readFrames, but a read never spans dropped samples: it ends before a gap, and the read after
+    /// the gap carries gapBefore.
+    [[nodiscard]] UdpRead readBlock(std::uint64_t frameCount);
+
+    /// Why the receive thread ended while the source still runs (a failed wait, an exception); none
+    /// while it receives. Cleared by start.
+    [[nodiscard]] std::optional<std::string> receiveStopReason() const;
+
+    /// The most frames the buffer holds: kUdpBufferSeconds of the profile's stream within
+    /// kUdpBufferMaxBytes, and at least one datagram.
+    [[nodiscard]] std::uint64_t bufferCapacityFrames() const;
+
+    /// Bytes the buffer holds reserved, filled or not.
+    [[nodiscard]] std::uint64_t reservedBufferBytes() const;
+
     [[nodiscard]] UdpReceiveStats statistics() const;
 
     /// The local port while running (the one the system picked when port 0 was asked); 0 otherwise.
@@ -65,6 +97,8 @@ class UdpSource final : public IRawSampleSource {
   private:
     void receiveLoop(SocketHandle socket, SocketHandle wake, std::optional<std::uint32_t> datagramBytes);
     void countReceiveError();
+    void endReception(const char* reason) noexcept;
+    void acceptDatagram(std::span<const std::uint8_t> payload);
 
     const std::int32_t port_;
     const std::int32_t receiveBufferBytes_;
@@ -73,6 +107,12 @@ class UdpSource final : public IRawSampleSource {
     DeviceProfile profile_;                            // written by configure under mutex_
     std::unique_ptr<InterleavedSampleBuffer> buffer_;  // guarded by mutex_
     UdpReceiveStats stats_;                            // guarded by mutex_
+    std::uint64_t capacityFrames_ = 0;                 // guarded by mutex_; set by configure
+    std::uint64_t appendedFrames_ = 0;                 // guarded by mutex_; frames ever appended
+    std::uint64_t takenFrames_ = 0;                    // guarded by mutex_; frames ever taken
+    std::optional<std::string> stopReason_;            // guarded by mutex_
+    std::uint64_t socketDropsBefore_ = 0;  // guarded by mutex_; system drops of the sockets closed before
+    std::deque<std::uint64_t> gaps_;  // guarded by mutex_; appendedFrames_ at each drop not yet read past
 
     // Written only by start and stop on the controlling thread; the receive thread gets copies.
     SocketHandle socket_ = kClosedSocket;

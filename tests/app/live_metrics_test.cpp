@@ -82,20 +82,20 @@ TEST_F(LiveMetrics, TheUdpLineShowsTheReceiverAndWarnsOfGrowingLossAtMostEveryFi
     core::UdpSource udp(0, 1 << 20, 250);
     udp.configure(profile);
     udp.start();
-    // Three datagrams of the layout (2048 bytes, 256 frames each) and one of a wrong size.
-    sendDatagrams(udp.boundPort(), {2048, 2048, 100, 2048});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return udp.statistics().datagramsReceived == 4; }, 5000));
+    // Three datagrams of the layout (2048 bytes, 256 frames each), one of a wrong size, one empty.
+    sendDatagrams(udp.boundPort(), {2048, 2048, 100, 2048, 0});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return udp.statistics().emptyDatagrams == 1; }, 5000));
 
     UiController ui;
     BeamformingSettingsTestPeer peer(ui);
     setKnownCounters(peer);
     peer.rebuildLiveMetrics(&udp);
     const QString line = ui.liveMetrics();
-    EXPECT_TRUE(
-        line.startsWith(QStringLiteral("UDP 4 dgrams · 0.0 MB · rejected 1 · ingress 768 fr · DSP q 64/64 "
-                                       "drop 20 fr · diag drop 5 fr · rx err 0 · hops 56 · maps 7 · BF "
-                                       "avg/p50/p95/p99/max 2.00/1.00/4.00/4.00/3.00 ms · map overwrite 0 · "
-                                       "DSP err 2 · diagC ")))
+    EXPECT_TRUE(line.startsWith(
+        QStringLiteral("UDP 4 dgrams · 0.0 MB · rejected 2 · overflow 0 · ingress 768 fr · DSP q 64/64 "
+                       "drop 20 fr · diag drop 5 fr · rx err 0 · hops 56 · maps 7 · BF "
+                       "avg/p50/p95/p99/max 2.00/1.00/4.00/4.00/3.00 ms · map overwrite 0 · "
+                       "DSP err 2 · diagC ")))
         << line.toStdString();
     EXPECT_NE(line.indexOf(QStringLiteral(" · diagP ")), -1);
     EXPECT_NE(line.indexOf(QStringLiteral(" · st ")), -1);
@@ -116,7 +116,7 @@ TEST_F(LiveMetrics, TheUdpLineShowsTheReceiverAndWarnsOfGrowingLossAtMostEveryFi
     ASSERT_TRUE(QTest::qWaitFor([&] { return udp.statistics().datagramsReceived == 5; }, 5000));
     peer.rebuildLiveMetrics(&udp);
     EXPECT_EQ(ui.statusText(), QStringLiteral("other"));
-    EXPECT_NE(ui.liveMetrics().indexOf(QStringLiteral("rejected 2")), -1);
+    EXPECT_NE(ui.liveMetrics().indexOf(QStringLiteral("rejected 3")), -1);
     udp.stop();
 }
 
@@ -159,6 +159,9 @@ TEST_F(DiagnosticRows, ListTheCountersInOrderWithTheDatagramRate) {
     stats.bytesReceived = 2'450'000;
     stats.receiveErrors = 1;
     stats.bufferedFrames = 512;
+    stats.emptyDatagrams = 4;  // rejected with the wrong-size ones
+    stats.datagramsDroppedBySocket = 7;
+    stats.datagramsDroppedBufferFull = 2;
     peer.liveSession().udp.store(stats);
 
     QSignalSpy changed(&ui, &UiController::diagnosticRowsChanged);
@@ -166,18 +169,19 @@ TEST_F(DiagnosticRows, ListTheCountersInOrderWithTheDatagramRate) {
     const auto firstDone = std::chrono::steady_clock::now();
     ASSERT_EQ(changed.count(), 1);
     QVariantList rows = ui.diagnosticRows();
-    EXPECT_EQ(
-        rowNames(rows),
-        (QStringList{QStringLiteral("Process memory"), QStringLiteral("UDP datagrams"),
-                     QStringLiteral("UDP received"), QStringLiteral("Datagrams rejected / rx errors"),
-                     QStringLiteral("Ingress pending frames"), QStringLiteral("DSP queue occupancy / drop"),
-                     QStringLiteral("Diagnostic queue drop"), QStringLiteral("Processed frames"),
-                     QStringLiteral("Maps published"), QStringLiteral("BF avg/p50/p95/p99/max"),
-                     QStringLiteral("Map overwrite / DSP errors"), QStringLiteral("Array profile"),
-                     QStringLiteral("Measurements / Analysis runs")}));
+    EXPECT_EQ(rowNames(rows),
+              (QStringList{
+                  QStringLiteral("Process memory"), QStringLiteral("UDP datagrams"),
+                  QStringLiteral("UDP received"), QStringLiteral("Datagrams rejected / rx errors"),
+                  QStringLiteral("Datagrams dropped on overflow"), QStringLiteral("Ingress pending frames"),
+                  QStringLiteral("DSP queue occupancy / drop"), QStringLiteral("Diagnostic queue drop"),
+                  QStringLiteral("Processed frames"), QStringLiteral("Maps published"),
+                  QStringLiteral("BF avg/p50/p95/p99/max"), QStringLiteral("Map overwrite / DSP errors"),
+                  QStringLiteral("Array profile"), QStringLiteral("Measurements / Analysis runs")}));
     EXPECT_EQ(rowValue(rows, QStringLiteral("UDP datagrams")), QStringLiteral("1000  (0 pkt/s)"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("UDP received")), QStringLiteral("2.5 MB"));
-    EXPECT_EQ(rowValue(rows, QStringLiteral("Datagrams rejected / rx errors")), QStringLiteral("3 / 1"));
+    EXPECT_EQ(rowValue(rows, QStringLiteral("Datagrams rejected / rx errors")), QStringLiteral("7 / 1"));
+    EXPECT_EQ(rowValue(rows, QStringLiteral("Datagrams dropped on overflow")), QStringLiteral("9"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("Ingress pending frames")), QStringLiteral("512"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("DSP queue occupancy / drop")),
               QStringLiteral("64/64  ·  20 fr"));
@@ -215,11 +219,11 @@ TEST_F(DiagnosticRows, ListTheCountersInOrderWithTheDatagramRate) {
     peer.rebuildDiagnosticRows();
     rows = ui.diagnosticRows();
     const QStringList names = rowNames(rows);
-    ASSERT_EQ(names.size(), 15);
-    EXPECT_EQ(names[11], QStringLiteral("Recording rate"));
+    ASSERT_EQ(names.size(), 16);
+    EXPECT_EQ(names[12], QStringLiteral("Recording rate"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("Recording rate")),
               QStringLiteral("0.0 MB/s  ·  0.0 MB  ·  0.0 s"));
-    EXPECT_EQ(names[12], QStringLiteral("Replay"));
+    EXPECT_EQ(names[13], QStringLiteral("Replay"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("Replay")), ui.replayMetrics());
     EXPECT_EQ(rowValue(rows, QStringLiteral("Array profile")), ui.profileInfo());
     EXPECT_FALSE(ui.profileInfo().isEmpty());
@@ -229,7 +233,7 @@ TEST_F(DiagnosticRows, TheRowsAreRebuiltEverySecondFromTheStart) {
     UiController ui;
     QSignalSpy changed(&ui, &UiController::diagnosticRowsChanged);
     EXPECT_TRUE(changed.wait(3000));
-    EXPECT_EQ(ui.diagnosticRows().size(), 13);
+    EXPECT_EQ(ui.diagnosticRows().size(), 14);
 }
 
 TEST_F(DiagnosticRows, MetersReadTheLastLevelsOfEachChannel) {

@@ -295,5 +295,54 @@ TEST_F(LiveSession, BusyPortFaultsTheStartAndLeavesNothingBehind) {
     stopAndExpectNothingLeft(ui);
 }
 
+// The descriptor of this process's IPv4 UDP socket bound to `port`, or -1.
+int socketBoundTo(std::uint16_t port) {
+    for (int fd = 0; fd < 4096; ++fd) {
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+            address.sin_family == AF_INET && ntohs(address.sin_port) == port) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+TEST_F(LiveSession, AReceiverThatEndsFaultsTheSessionAndSaysSoOnce) {
+    UiController ui;
+    prepare(ui, "UDP");
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    const int fd = socketBoundTo(kArrayPort);
+    ASSERT_GE(fd, 0);
+    // Pulled from under the receive thread: its next wait fails and no datagram can come any more.
+    ::close(fd);
+    ASSERT_TRUE(waitUntil([&] { return ui.sessionState() == QStringLiteral("Faulted"); }, 5000ms))
+        << ui.statusText().toStdString();
+    const QString text = QStringLiteral("UDP receive stopped: the socket can no longer be waited on");
+    EXPECT_EQ(ui.statusText(), text);
+    QTest::qWait(600);  // two more metric rounds: none may report again
+    const QStringList log = ui.eventLog();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [&](const QString& line) { return line.endsWith(text); }),
+              1)
+        << log.join('\n').toStdString();
+    EXPECT_FALSE(
+        logContains(ui.eventLog(), QStringLiteral("Acquisition stopped; Device Profile remains ready")));
+    EXPECT_EQ(liveWorkerThreads(), 0);
+    EXPECT_TRUE(ui.canStart());
+
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    stopAndExpectNothingLeft(ui);
+}
+
+TEST_F(LiveSession, AOneShotRunWithNothingSendingFailsAfterItsFirstEmptyRead) {
+    UiController ui;
+    prepare(ui, "UDP");
+    ui.runOnce();
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Run failed: source returned no complete frames"));
+    EXPECT_FALSE(processHoldsUdpPort(kArrayPort));
+}
+
 }  // namespace
 }  // namespace zk::app::test

@@ -48,6 +48,17 @@ TEST(BoundedBlockingQueue, WithCapacityOneTheNewBlockCarriesTheGap) {
     EXPECT_TRUE(block->gap);
 }
 
+TEST(BoundedBlockingQueue, AGapMarkedByTheSourceSurvivesThePush) {
+    BoundedBlockingQueue queue;
+    queue.push(blockOf(4, 1));
+    SampleBlock marked = blockOf(4, 2);
+    marked.gap = true;
+    queue.push(std::move(marked));
+    queue.close();
+    EXPECT_FALSE(queue.pop({})->gap);
+    EXPECT_TRUE(queue.pop({})->gap);
+}
+
 TEST(BoundedBlockingQueue, EmptyBlocksAndBlocksAfterCloseAreDiscarded) {
     BoundedBlockingQueue queue;
     queue.push(SampleBlock{});

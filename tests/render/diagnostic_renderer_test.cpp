@@ -277,6 +277,25 @@ TEST(DiagnosticRenderer, HistoryAndRingStayBoundedByTheirCapacities) {
     EXPECT_TRUE(std::equal(newest.begin(), newest.end(), block.end() - 2 * 16384));
 }
 
+TEST(DiagnosticRenderer, AnyProfileRateStaysWithinTheByteBudgets) {
+    struct Case {
+        std::uint32_t channels;
+        std::uint32_t rateHz;
+        std::size_t historySamples;
+        std::size_t ringFrames;
+    };
+    for (const Case& c : {Case{128, 48000, 288000, 48000},
+                          Case{128, 4'000'000, kDiagnosticHistoryBytes / 8, kDiagnosticRingBytes / 256},
+                          Case{128, 20'000'000, kDiagnosticHistoryBytes / 8, kDiagnosticRingBytes / 256}}) {
+        TestOwner owner;
+        ASSERT_TRUE(owner.render(std::vector<std::int16_t>(256 * c.channels, 7),
+                                 identityProfile(c.channels, c.rateHz)))
+            << c.rateHz;
+        EXPECT_EQ(owner.state.history.capacity(), c.historySamples) << c.rateHz;
+        EXPECT_EQ(owner.state.ring.capacityFrames(), c.ringFrames) << c.rateHz;
+    }
+}
+
 TEST(DiagnosticRenderer, LanesAndOverlayModesDrawTheSelectedBank) {
     TestOwner owner;
     const std::size_t channels = 24;

@@ -190,7 +190,14 @@ TEST(SourceAnalysis, ReadingStopsAfter200ReadsAndShortInputFailsOrGivesAnEmptyMa
     expectThrowExactly<std::runtime_error>(
         [&] { (void)runSourceAnalysis(silent, profile, oneShotAtBin(10)); },
         "source returned no complete frames");
-    EXPECT_EQ(silent.reads, 200);
+    EXPECT_EQ(silent.reads, 1);  // the first read that brings nothing ends the reading
+
+    // A source that trickles one frame per read is read 200 times, then analysed.
+    ScriptedSource trickle(std::vector<std::int16_t>(1024 * 4, 100), 4, 1);
+    expectThrowExactly<std::runtime_error>(
+        [&] { (void)runSourceAnalysis(trickle, profile, oneShotAtBin(10)); },
+        "not enough synthetic frames for analysis");
+    EXPECT_EQ(trickle.reads, 200);
 
     SourceAnalysisSettings tolerant = oneShotAtBin(10);
     tolerant.tolerateShortInput = true;
@@ -206,7 +213,7 @@ TEST(SourceAnalysis, ReadingStopsAfter200ReadsAndShortInputFailsOrGivesAnEmptyMa
     expectThrowExactly<std::runtime_error>(
         [&] { (void)runSourceAnalysis(shortSource, profile, oneShotAtBin(10)); },
         "not enough synthetic frames for analysis");
-    EXPECT_EQ(shortSource.reads, 200);
+    EXPECT_EQ(shortSource.reads, 2);
     ScriptedSource tolerated(few, 4, 256);
     EXPECT_TRUE(runSourceAnalysis(tolerated, profile, tolerant).power.empty());
     EXPECT_EQ(tolerated.reads, 1);

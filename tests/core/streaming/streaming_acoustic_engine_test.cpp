@@ -287,7 +287,22 @@ TEST(StreamingAcousticEngine, ResetAndContinuityRestartDropHistoryAndQueuedMaps)
     EXPECT_FALSE(engine.renderPendingMap());
     pushLogical(engine, profile, noiseSamples(4, 1024));
     EXPECT_EQ(engine.processedBlockCount(), 2u);
-    EXPECT_TRUE(engine.renderPendingMap());  // a fresh window makes its first map at once
+    // The gap keeps the map clock: no map before a map interval after the last one, however many gaps.
+    EXPECT_FALSE(engine.renderPendingMap());
+    for (int gap = 0; gap < 3; ++gap) {
+        engine.restartContinuityWindow();
+        pushLogical(engine, profile, noiseSamples(4, 1024));
+        EXPECT_FALSE(engine.renderPendingMap()) << gap;
+    }
+    EXPECT_EQ(engine.processedBlockCount(), 5u);
+    EXPECT_FALSE(engine.latestMap().has_value());
+
+    // A gap before any map of the session leaves its first map immediate.
+    engine.reset();
+    pushLogical(engine, profile, noiseSamples(4, 1023));
+    engine.restartContinuityWindow();
+    pushLogical(engine, profile, noiseSamples(4, 1024));
+    EXPECT_TRUE(engine.renderPendingMap());
     EXPECT_TRUE(engine.latestMap().has_value());
 }
 

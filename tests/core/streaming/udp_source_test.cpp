@@ -153,8 +153,8 @@ TEST(UdpSource, WrongSizeDatagramsAreCountedAndDropped) {
     std::vector<std::int16_t> good(8 * 32);
     for (std::size_t i = 0; i < good.size(); ++i) good[i] = static_cast<std::int16_t>(i * 97 - 9000);
     sender.send(littleEndianBytes(good));
-    sender.send({});  // an empty datagram is ignored, not counted
-    ASSERT_TRUE(waitForDatagrams(source, 3));
+    sender.send({});  // an empty datagram carries nothing but is counted apart
+    ASSERT_TRUE(waitUntil([&] { return source.statistics().emptyDatagrams == 1; }));
 
     EXPECT_EQ(source.readFrames(100), good);
     const UdpReceiveStats stats = source.statistics();
@@ -297,6 +297,7 @@ TEST(UdpSource, FailureThatEndsReceptionIsCounted) {
     UdpSource source(0, kReceiveBuffer, 250);
     source.configure(streamProfile(2, std::nullopt));
     source.start();
+    EXPECT_FALSE(source.receiveStopReason());
     const int fd = socketBoundTo(source.boundPort());
     ASSERT_GE(fd, 0);
     // Pull the socket from under the receive thread: its next wait cannot succeed, ever.
@@ -304,6 +305,8 @@ TEST(UdpSource, FailureThatEndsReceptionIsCounted) {
     EXPECT_TRUE(waitUntil([&] { return source.statistics().receiveErrors > 0; }));
     std::this_thread::sleep_for(300ms);  // three waits' worth: an ended thread counts nothing more
     EXPECT_EQ(source.statistics().receiveErrors, 1u);
+    EXPECT_EQ(source.receiveStopReason(),
+              std::optional<std::string>("the socket can no longer be waited on"));
 
     // Give stop a descriptor of our own to close under the old number.
     const int placeholder = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
@@ -373,7 +376,8 @@ TEST(UdpSource, FloodKeepsTheCountsConsistent) {
     const std::uint64_t accepted = framesRead / 32;
     RecordProperty("accepted", std::to_string(accepted));
     RecordProperty("droppedWrongSize", std::to_string(stats.datagramsDroppedWrongSize));
-    EXPECT_EQ(stats.datagramsReceived, accepted + stats.datagramsDroppedWrongSize);
+    EXPECT_EQ(stats.datagramsReceived,
+              accepted + stats.datagramsDroppedWrongSize + stats.datagramsDroppedBufferFull);
     EXPECT_GT(accepted, 0u);
     EXPECT_GT(stats.datagramsDroppedWrongSize, 0u);
     EXPECT_LE(stats.datagramsDroppedWrongSize, kDatagrams / 4 * 4 / 5);  // the empty ones are not counted
@@ -381,6 +385,96 @@ TEST(UdpSource, FloodKeepsTheCountsConsistent) {
     EXPECT_LE(stats.bytesReceived, accepted * 512 + stats.datagramsDroppedWrongSize * 1024);
     EXPECT_EQ(stats.receiveErrors, 0u);
     EXPECT_EQ(stats.bufferedFrames, 0u);
+}
+
+// A datagram of 8 channels and 32 frames whose frame f carries the stream index first + f on every channel.
+std::vector<std::uint8_t> rampDatagram(std::int16_t first) {
+    std::vector<std::int16_t> samples(8 * 32);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(first + i / 8);
+    return littleEndianBytes(samples);
+}
+
+TEST(UdpSource, AStalledReaderCostsWholeDatagramsAndSeesOneGap) {
+    UdpSource source(0, kReceiveBuffer, 250);
+    DeviceProfile profile = streamProfile(8, 32);
+    profile.sampleRateHz = 1000;  // two seconds are 2000 frames: 62 datagrams fit, the 63rd does not
+    source.configure(profile);
+    ASSERT_EQ(source.bufferCapacityFrames(), 2000u);
+    source.start();
+    LoopbackSender sender(source.boundPort());
+    for (int d = 0; d < 100; ++d) sender.send(rampDatagram(static_cast<std::int16_t>(32 * d)));
+    ASSERT_TRUE(waitForDatagrams(source, 100));
+    UdpReceiveStats stats = source.statistics();
+    EXPECT_EQ(stats.datagramsDroppedBufferFull, 38u);
+    EXPECT_EQ(stats.bufferedFrames, 62u * 32);
+    EXPECT_LE(source.reservedBufferBytes(), 2000u * 8 * 2);
+
+    // The reader catches up: every frame before the drop comes, in order and unmarked, and not one more.
+    std::uint64_t frames = 0;
+    for (;;) {
+        const UdpRead read = source.readBlock(256);
+        EXPECT_FALSE(read.gapBefore);
+        if (read.samples.empty()) break;
+        for (std::size_t i = 0; i < read.samples.size(); ++i)
+            ASSERT_EQ(read.samples[i], static_cast<std::int16_t>(frames + i / 8));
+        frames += read.samples.size() / 8;
+    }
+    EXPECT_EQ(frames, 62u * 32);
+    EXPECT_EQ(source.reservedBufferBytes(), 0u);  // the drained backlog's memory went back
+
+    // The stream goes on: the next read is marked and starts at the first frame that was kept.
+    sender.send(rampDatagram(32 * 100));
+    ASSERT_TRUE(waitForDatagrams(source, 101));
+    const UdpRead after = source.readBlock(32);
+    EXPECT_TRUE(after.gapBefore);
+    ASSERT_EQ(after.samples.size(), 8u * 32);
+    EXPECT_EQ(after.samples.front(), 32 * 100);
+    sender.send(rampDatagram(32 * 101));
+    ASSERT_TRUE(waitForDatagrams(source, 102));
+    EXPECT_FALSE(source.readBlock(32).gapBefore);
+    stats = source.statistics();
+    EXPECT_EQ(stats.datagramsReceived, 102u);
+    EXPECT_EQ(stats.datagramsDroppedBufferFull, 38u);
+    source.stop();
+}
+
+TEST(UdpSource, DatagramsTheSystemDropsAreCounted) {
+    // The smallest socket buffer the system grants and a burst from this process, which hands each
+    // datagram over synchronously and so outruns the receive thread.
+    constexpr int kBurst = 20'000;
+    UdpSource source(0, 1, 250);
+    source.configure(streamProfile(8, 32));
+    source.start();
+    LoopbackSender sender(source.boundPort());
+    for (int d = 0; d < kBurst; ++d) sender.send(rampDatagram(0));
+    // The system tells its count with the next datagram it delivers: one after the burst has drained.
+    std::uint64_t seen = 0;
+    for (int i = 0; i < 40 && source.statistics().datagramsReceived != seen; ++i) {
+        seen = source.statistics().datagramsReceived;
+        std::this_thread::sleep_for(50ms);
+    }
+    sender.send(rampDatagram(0));
+    ASSERT_TRUE(waitForDatagrams(source, seen + 1));
+    const UdpReceiveStats stats = source.statistics();
+    if (stats.datagramsDroppedBySocket == 0) GTEST_SKIP() << "the receive thread kept up with the burst";
+    EXPECT_EQ(stats.datagramsReceived + stats.datagramsDroppedBySocket, kBurst + 1u);
+    source.stop();
+}
+
+TEST(UdpSource, BufferBoundFollowsTheStreamWithinTheByteCap) {
+    struct Case {
+        std::uint32_t rateHz;
+        std::uint32_t wires;
+        std::uint64_t frames;
+    };
+    for (const Case& c :
+         {Case{48000, 8, 96000}, Case{20'000'000, 128, kUdpBufferMaxBytes / 256}, Case{1, 8, 32}}) {
+        UdpSource source(0, kReceiveBuffer, 250);
+        DeviceProfile profile = streamProfile(c.wires, 32);
+        profile.sampleRateHz = c.rateHz;
+        source.configure(profile);
+        EXPECT_EQ(source.bufferCapacityFrames(), c.frames) << c.rateHz;
+    }
 }
 
 }  // namespace
