@@ -600,8 +600,7 @@ class UiController : public QObject {
     Q_INVOKABLE void exportSelectedAnalysis();
 
   public slots:
-    // Emits replayPositionChanged, then replayDurationChanged.
-    void refreshReplayPosition();
+    void refreshReplayPosition();  // emits replayPositionChanged, then replayDurationChanged
 
   signals:
     void profilePathChanged();
@@ -786,10 +785,10 @@ class UiController : public QObject {
     void startRecordingFinalize(std::unique_ptr<core::Recording> writer, const std::filesystem::path& video);
     // The staging path QML was asked to record to, or a file beside it under its name.
     bool isTrustedVideoPath(const std::filesystem::path& path) const;
-    // Handlers posted to the GUI thread; each ignores a Recording other than the current one.
+    // Handlers posted to the GUI thread; each ignores a Recording other than the current one. A finalize's
+    // `warning` (logged after a success) says that the saved Measurement is not yet durable.
     void onRecordingAppendFailed(std::uint64_t generation, const QString& error);
     void onRecordingLimitReached(std::uint64_t generation);
-    // `warning` (logged after a success) says that the saved Measurement is not yet durable.
     void onRecordingFinalized(std::uint64_t generation, const QString& id, bool success, const QString& error,
                               const QString& keptPath, const QString& warning = QString());
     void onRecordingWatchdog();

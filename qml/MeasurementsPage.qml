@@ -19,7 +19,6 @@ Page {
     }
 
     component HashText: SmallText { wrapMode: Text.WrapAnywhere }
-
     component WideButton: ThemedButton { Layout.fillWidth: true; implicitWidth: 60 }
 
     component BodyText: Label {
@@ -527,9 +526,8 @@ Page {
                                 }
                                 SmallText {
                                     objectName: "runDetailLabel"
-                                    text: !runRow.runValid ? (runRow.modelData.error || "")
-                                        : runRow.created.length >= 16 ? runRow.created.substring(5, 16).replace("T", " ")
-                                        : runRow.created
+                                    text: !runRow.runValid ? (runRow.modelData.error || "") : runRow.created.length >= 16
+                                        ? runRow.created.substring(5, 16).replace("T", " ") : runRow.created
                                 }
                                 SmallText {
                                     Layout.fillWidth: false
