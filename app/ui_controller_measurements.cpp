@@ -10,12 +10,12 @@
 #include "app/file_paths.h"
 #include "app/run_listing.h"
 #include "app/ui_controller.h"
+#include "core/platform/file_platform.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/device_profile.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
 #include "core/storage/project_recovery.h"
-#include "core/platform/file_platform.h"
 
 namespace zk::app {
 

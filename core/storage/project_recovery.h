@@ -38,8 +38,9 @@ struct ProjectRecoveryReport {
 // content is complete and readable and removed otherwise; a Recording's staging raw file with its
 // description and at least one whole frame becomes a Measurement (truncated to whole frames) and is
 // registered; a Measurement folder moved aside for deletion ("." + id + ".deleting") is unregistered
-// and removed, finishing the deletion; hidden temporary files of atomic rewrites and of the derived cache are removed. A
-// staging raw file without a description is never touched. Nothing is ever replaced.
+// and removed, finishing the deletion; hidden temporary files of atomic rewrites and of the derived
+// cache are removed. A staging raw file without a description is never touched. Nothing is ever
+// replaced.
 //
 // Only for a Project no writer is working on. One leftover that cannot be handled is reported and
 // left as it was; the rest go on. `project` is the loaded record; it is updated and saved when

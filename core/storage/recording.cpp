@@ -189,9 +189,9 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
     if (!committed_) {
         // Linked, not copied: the staging file is never written again, and a full disk has no room
         // for a second copy.
-        committed_ = createMeasurement(projectDirectory_, measurementId_, profileText_, stagingPath_,
-                                       startedAt_, endedAt_, source_, videoPath, RawFileTransfer::Link,
-                                       &committedDurably_);
+        committed_ =
+            createMeasurement(projectDirectory_, measurementId_, profileText_, stagingPath_, startedAt_,
+                              endedAt_, source_, videoPath, RawFileTransfer::Link, &committedDurably_);
     }
     ProjectRecord project = loadProject(projectDirectory_);
     // A retry may follow a save that reached the disk but reported a failure.

@@ -431,14 +431,16 @@ TEST_F(MeasurementReplay, RefusalsAndAnalysisOfTheCurrentPosition) {
     EXPECT_TRUE(waitUntil([] { return replayThreads() == 0; }, 2000ms)) << replayThreads();
 
     // The window's result, once computed, keeps the video at its centre without the set window.
-    ASSERT_TRUE(analysed.count() > 0 || analysed.wait(30000 * kSlowdown)) << ui->analysisStatus().toStdString();
+    ASSERT_TRUE(analysed.count() > 0 || analysed.wait(30000 * kSlowdown))
+        << ui->analysisStatus().toStdString();
     ASSERT_TRUE(analysed.front().front().toBool()) << ui->analysisStatus().toStdString();
     ASSERT_TRUE(ui->hasPendingAnalysis());
     ui->clearAnalysisWindow();
     EXPECT_FALSE(ui->hasAnalysisWindow());
     EXPECT_NEAR(ui->analysisVideoFrameSeconds(), 0.5, 1e-9);
     ui->discardPendingAnalysis();
-    EXPECT_NEAR(ui->analysisVideoFrameSeconds(), durationS() / 2.0, 1e-9) << "no window: half the Measurement";
+    EXPECT_NEAR(ui->analysisVideoFrameSeconds(), durationS() / 2.0, 1e-9)
+        << "no window: half the Measurement";
 }
 
 }  // namespace
