@@ -266,7 +266,8 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
     requireSupportedCounts(profile.channelCount, profile.fftSize, false);
     manifestText(profile, {});  // refuses non-finite numbers; the checksum is known after the payload
 
-    fs::create_directories(directory);
+    // A new noise_floor folder is flushed in the Project folder, so a power cut keeps its name too.
+    createDirectoriesDurably(directory);
     const ExclusiveFileLock lock(directory / kLockName);
     const fs::path staging = directory / kStagingName;
     const fs::path retired = directory / kRetiredName;

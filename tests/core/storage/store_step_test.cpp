@@ -17,6 +17,7 @@
 #include "device_profile_test_support.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
+#include "streaming/noise_floor_test_support.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -219,4 +220,27 @@ TEST(StoreDurability, AFailedFinalFolderFlushIsASaveThatIsNotDurable) {
 #endif
 
 }  // namespace
+// A noise floor saved into a new folder makes that folder's name durable in the Project before the
+// floor counts as saved: a failed flush there fails the save.
+TEST(StoreDurability, ANewNoiseFloorFolderIsFlushedInTheProject) {
+    if (!test::kCanTraceSystemCalls) GTEST_SKIP() << "system call tracing is written for x86-64";
+    zk::test::CrashTestFolder folder;
+    const fs::path project = folder / "project";
+    createProject(project, "p");
+    const test::StepRun outcome = runToStep(
+        1, StepAction::FailWithIoError,
+        [&] {
+            try {
+                saveNoiseFloorProfile(project / "noise_floor", test::taggedProfile(2, 8, 1));
+            } catch (const fs::filesystem_error&) {
+                return true;
+            }
+            return false;
+        },
+        test::flushOf(project));
+    if (outcome.untraceable) GTEST_SKIP() << "this process cannot trace its children";
+    EXPECT_TRUE(outcome.reached) << "the Project folder was never flushed";
+    EXPECT_EQ(outcome.exitCode, 0) << "the failed flush was not reported";
+}
+
 }  // namespace zk::core
