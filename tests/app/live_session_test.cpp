@@ -13,6 +13,7 @@
 #include "app_test_support.h"
 #include "core/storage/device_profile.h"
 #include "live_test_support.h"
+#include "streaming/udp_test_support.h"
 
 namespace zk::app::test {
 namespace {
@@ -295,25 +296,12 @@ TEST_F(LiveSession, BusyPortFaultsTheStartAndLeavesNothingBehind) {
     stopAndExpectNothingLeft(ui);
 }
 
-// The descriptor of this process's IPv4 UDP socket bound to `port`, or -1.
-int socketBoundTo(std::uint16_t port) {
-    for (int fd = 0; fd < 4096; ++fd) {
-        sockaddr_in address{};
-        socklen_t length = sizeof address;
-        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
-            address.sin_family == AF_INET && ntohs(address.sin_port) == port) {
-            return fd;
-        }
-    }
-    return -1;
-}
-
 TEST_F(LiveSession, AReceiverThatEndsFaultsTheSessionAndSaysSoOnce) {
     UiController ui;
     prepare(ui, "UDP");
     ui.startLive();
     ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
-    const int fd = socketBoundTo(kArrayPort);
+    const int fd = zk::test::socketBoundTo(kArrayPort);
     ASSERT_GE(fd, 0);
     // Pulled from under the receive thread: its next wait fails and no datagram can come any more.
     ::close(fd);

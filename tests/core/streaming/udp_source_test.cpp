@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "streaming/udp_test_support.h"
 
 namespace zk::core {
 namespace {
@@ -279,26 +280,12 @@ TEST(UdpSource, SignalsDoNotEndReception) {
     // default action.
 }
 
-// The descriptor of the IPv4 UDP socket bound to `port`, or -1.
-int socketBoundTo(std::uint16_t port) {
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        const int fd = std::stoi(entry.path().filename().string());
-        sockaddr_in address{};
-        socklen_t length = sizeof address;
-        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
-            address.sin_family == AF_INET && ntohs(address.sin_port) == port) {
-            return fd;
-        }
-    }
-    return -1;
-}
-
 TEST(UdpSource, FailureThatEndsReceptionIsCounted) {
     UdpSource source(0, kReceiveBuffer, 250);
     source.configure(streamProfile(2, std::nullopt));
     source.start();
     EXPECT_FALSE(source.receiveStopReason());
-    const int fd = socketBoundTo(source.boundPort());
+    const int fd = zk::test::socketBoundTo(source.boundPort());
     ASSERT_GE(fd, 0);
     // Pull the socket from under the receive thread: its next wait cannot succeed, ever.
     ::close(fd);
