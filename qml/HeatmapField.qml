@@ -20,7 +20,8 @@ Item {
         objectName: "fieldImg"
         visible: false
         cache: false
-        smooth: true
+        // The shader interpolates the field itself: hardware filtering of the packed bytes is too coarse.
+        smooth: false
     }
 
     Image {
@@ -58,6 +59,7 @@ Item {
         property vector4d uC4: ui.contourLevels4
         property vector4d uC5: ui.contourLevels5
         property color uInk: Theme.contourInk
+        property size uFieldSize: Qt.size(fieldImg.implicitWidth, fieldImg.implicitHeight)
     }
 
     Repeater {

@@ -24,17 +24,33 @@ layout(std140, binding = 0) uniform buf {
     int uOverlay;
     int uCCount;
     float uContrastFade;
+    vec2 uFieldSize;
 };
 
 layout(binding = 1) uniform sampler2D fieldTex;
 layout(binding = 2) uniform sampler2D lutTex;
 
+float decodePower(vec4 raw)
+{
+    return (raw.r * 65280.0 + raw.g * 255.0) / 65535.0;
+}
+
 void main()
 {
     // The field holds power relative to the map's reference as 16 bits: high byte red, low byte green.
-    // The decode is linear in both channels, so linear filtering interpolates power between cells.
-    vec4 raw = texture(fieldTex, qt_TexCoord0);
-    float pn = max((raw.r * 65280.0 + raw.g * 255.0) / 65535.0, 1e-9);
+    // Hardware filtering of the two bytes runs at 8-bit precision on common drivers, so the four
+    // neighbouring texels are fetched unfiltered and their decoded power is interpolated here; coordinates
+    // outside the texture clamp to its edge texels, as the hardware filter does.
+    vec2 size = max(uFieldSize, vec2(1.0));
+    vec2 pos = qt_TexCoord0 * size - 0.5;
+    vec2 f = fract(pos);
+    vec2 c0 = (floor(pos) + 0.5) / size;
+    vec2 c1 = c0 + 1.0 / size;
+    float p00 = decodePower(texture(fieldTex, c0));
+    float p10 = decodePower(texture(fieldTex, vec2(c1.x, c0.y)));
+    float p01 = decodePower(texture(fieldTex, vec2(c0.x, c1.y)));
+    float p11 = decodePower(texture(fieldTex, c1));
+    float pn = max(mix(mix(p00, p10, f.x), mix(p01, p11, f.x), f.y), 1e-9);
     float level = uPeakRef + 3.0103 * log2(pn);
 
     float reference = uFixedMode == 1 ? uFixedRef : uPeakRef;

@@ -83,14 +83,17 @@ Expected expectedFill(int j, const Display& d) {
     const double dr = c.red() - e.r, dg = c.green() - e.g, db = c.blue() - e.b;
     if (std::abs(dr) <= kTolerance && std::abs(dg) <= kTolerance && std::abs(db) <= kTolerance)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << c.red() << "," << c.green()
-                                         << "," << c.blue() << ", expected " << e.r << "," << e.g << "," << e.b;
+    return ::testing::AssertionFailure()
+           << "pixel (" << x << "," << y << ") is " << c.red() << "," << c.green() << "," << c.blue()
+           << ", expected " << e.r << "," << e.g << "," << e.b;
 }
 
-int fieldValue(double relativeDb) { return static_cast<int>(std::pow(10.0, relativeDb / 10.0) * 65535.0 + 0.5); }
+int fieldValue(double relativeDb) {
+    return static_cast<int>(std::pow(10.0, relativeDb / 10.0) * 65535.0 + 0.5);
+}
 
 class HeatmapFieldPixels : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!zk::qmltest::renderUnavailableReason().empty())
             GTEST_SKIP() << "no X server for an OpenGL window: " << zk::qmltest::renderUnavailableReason();
@@ -117,10 +120,12 @@ protected:
         window_ = std::make_unique<QQuickWindow>();
         window_->setColor(kBackground);
         window_->resize(cellsX * cellPx, cellsY * cellPx);
-        QObject::connect(window_.get(), &QQuickWindow::sceneGraphError,
-                         [this](QQuickWindow::SceneGraphError, const QString& message) { sceneGraphError_ = message; });
+        QObject::connect(
+            window_.get(), &QQuickWindow::sceneGraphError,
+            [this](QQuickWindow::SceneGraphError, const QString& message) { sceneGraphError_ = message; });
         QQmlComponent component(engine_.get());
-        component.setData("import QtQuick\nimport SorvantaApp\nHeatmapField {}", QUrl(QStringLiteral("qrc:/probe/Field.qml")));
+        component.setData("import QtQuick\nimport SorvantaApp\nHeatmapField {}",
+                          QUrl(QStringLiteral("qrc:/probe/Field.qml")));
         field_.reset(qobject_cast<QQuickItem*>(component.create()));
         ASSERT_NE(field_, nullptr) << component.errorString().toStdString();
         field_->setParentItem(window_->contentItem());
@@ -128,13 +133,16 @@ protected:
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
         window_->grabWindow();
-        if (!sceneGraphError_.isEmpty()) GTEST_SKIP() << "scene graph failed: " << sceneGraphError_.toStdString();
+        if (!sceneGraphError_.isEmpty())
+            GTEST_SKIP() << "scene graph failed: " << sceneGraphError_.toStdString();
         const auto api = window_->rendererInterface()->graphicsApi();
         if (api != QSGRendererInterface::OpenGL)
             GTEST_SKIP() << "the scene graph did not run on OpenGL (api " << int(api) << ")";
     }
 
-    void setUi(const char* name, const QVariant& value) { ASSERT_TRUE(context_.ui->setProperty(name, value)) << name; }
+    void setUi(const char* name, const QVariant& value) {
+        ASSERT_TRUE(context_.ui->setProperty(name, value)) << name;
+    }
 
     void apply(const Display& d) {
         setUi("mapPeakReferenceDbfs", d.peakRef);
@@ -192,7 +200,8 @@ void expectCells(const QImage& image, const std::vector<int>& values, int cellsX
                  const char* what) {
     for (std::size_t i = 0; i < values.size(); ++i) {
         const int cx = static_cast<int>(i) % cellsX, cy = static_cast<int>(i) / cellsX;
-        EXPECT_TRUE(pixelMatches(image, cx * kCellPx + kCellPx / 2, cy * kCellPx + kCellPx / 2, expectedFill(values[i], d)))
+        EXPECT_TRUE(pixelMatches(image, cx * kCellPx + kCellPx / 2, cy * kCellPx + kCellPx / 2,
+                                 expectedFill(values[i], d)))
             << what << ": cell " << cx << "," << cy << " of value " << values[i];
     }
 }
@@ -279,9 +288,102 @@ TEST_F(HeatmapFieldPixels, ContrastFadeOpacityAndColormapFollowTheController) {
     expectCells(grab(), twoRowField(), 5, d, "second strip");
 }
 
+// Between cell centres the field shows the bilinear interpolation of the cells' power (texture edges
+// clamp); the model below works it out in double precision, the window's colours are read back through
+// the colour strip. A narrow scale (0.03 dB per strip entry) makes the strip fine enough to see 0.05 dB.
+class HeatmapFieldInterpolation : public HeatmapFieldPixels {
+  protected:
+    static constexpr double kScaleDb = 8.0;
+    static constexpr double kToleranceDb = 0.05;
+
+    static double modelLevel(const std::vector<int>& values, int cellsX, int cellsY, double u, double v) {
+        auto axis = [](double coordinate, int cells, int& i0, int& i1) {
+            const double pos = coordinate * cells - 0.5;
+            const double base = std::floor(pos);
+            i0 = std::clamp(static_cast<int>(base), 0, cells - 1);
+            i1 = std::clamp(static_cast<int>(base) + 1, 0, cells - 1);
+            return pos - base;
+        };
+        int x0, x1, y0, y1;
+        const double fx = axis(u, cellsX, x0, x1), fy = axis(v, cellsY, y0, y1);
+        auto power = [&](int x, int y) {
+            return values.at(static_cast<std::size_t>(y * cellsX + x)) / 65535.0;
+        };
+        const double top = power(x0, y0) + fx * (power(x1, y0) - power(x0, y0));
+        const double bottom = power(x0, y1) + fx * (power(x1, y1) - power(x0, y1));
+        return 10.0 * std::log10(std::max(top + fy * (bottom - top), 1e-9));
+    }
+
+    // The strip entry whose shown colour (full cover, strip 0) is nearest to the pixel, or -1.
+    static int stripEntry(const QColor& c) {
+        int best = -1;
+        double bestDistance = 1e9;
+        for (int i = 0; i < 256; ++i) {
+            const QColor e = QColor::fromRgb(lutEntry(0, i));
+            const double dr = c.red() - 255.0 * std::pow(e.redF(), 1.18);
+            const double dg = c.green() - 255.0 * std::pow(e.greenF(), 1.18);
+            const double distance = dr * dr + dg * dg;
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = i;
+            }
+        }
+        return bestDistance <= 2.0 * kTolerance * kTolerance ? best : -1;
+    }
+
+    // Every pixel between the outermost cell centres whose model level lies inside the scale topped at
+    // `topDb` shows the strip entry of that level, to within the tolerance.
+    void expectFollowsModel(const std::vector<int>& values, int cellsX, int cellsY, int cellPx,
+                            double topDb) {
+        Display d;
+        d.peakRef = 0.0;
+        d.absoluteLevels = false;
+        d.fixedMode = true;
+        d.fixedRef = topDb;
+        d.rangeDb = kScaleDb;
+        apply(d);
+        const QImage image = grab();
+        const double floorDb = topDb - kScaleDb, entryDb = kScaleDb / 256.0;
+        int checked = 0;
+        for (int y = cellPx / 2; y <= (cellsY - 1) * cellPx + cellPx / 2; ++y) {
+            for (int x = cellPx / 2; x <= (cellsX - 1) * cellPx + cellPx / 2; ++x) {
+                const double level =
+                    modelLevel(values, cellsX, cellsY, (x + 0.5) / image.width(), (y + 0.5) / image.height());
+                if (level < floorDb + 2 * entryDb || level > topDb - 2 * entryDb) continue;
+                const int entry = stripEntry(image.pixelColor(x, y));
+                ASSERT_GE(entry, 0) << "pixel (" << x << "," << y << ") is no strip colour";
+                const double low = floorDb + entry * entryDb, high = low + entryDb;
+                ASSERT_TRUE(level > low - kToleranceDb && level < high + kToleranceDb)
+                    << "pixel (" << x << "," << y << ") shows " << low << ".." << high << " dB, model "
+                    << level << " dB (scale top " << topDb << " dB)";
+                ++checked;
+            }
+        }
+        EXPECT_GT(checked, 100) << "scale top " << topDb << " dB";
+    }
+};
+
+TEST_F(HeatmapFieldInterpolation, TwoCellsFollowTheModelBetweenTheirCentres) {
+    const std::vector<int> values = {fieldValue(-24.2), fieldValue(-21.1)};
+    makeWindow(2, 1, 160);
+    loadField(makeField(2, 1, values));
+    expectFollowsModel(values, 2, 1, 160, -18.0);
+}
+
+TEST_F(HeatmapFieldInterpolation, ARampInBothDirectionsFollowsTheModel) {
+    constexpr int kCellsX = 6, kCellsY = 3, kPx = 48;
+    std::vector<int> values;
+    for (int y = 0; y < kCellsY; ++y)
+        for (int x = 0; x < kCellsX; ++x) values.push_back(fieldValue(-3.0 * x - 4.0 * y));
+    makeWindow(kCellsX, kCellsY, kPx);
+    loadField(makeField(kCellsX, kCellsY, values));
+    // Overlapping scales cover the ramp from 0 to -23 dB.
+    for (double top : {0.5, -5.5, -11.5, -17.5}) expectFollowsModel(values, kCellsX, kCellsY, kPx, top);
+}
+
 // A field rising from -30 dB to 0 dB left to right; one contour at 0.9 of the 30 dB scale (-3 dB).
 class HeatmapFieldContours : public HeatmapFieldPixels {
-protected:
+  protected:
     static constexpr int kWidth = 400;
     static constexpr int kLeft = 66;
     static constexpr int kRight = 65535;
@@ -334,8 +436,9 @@ TEST_F(HeatmapFieldContours, LineOnlyStyleDrawsTheLevelBoundary) {
     const QColor entry = QColor::fromRgb(lutEntry(0, static_cast<int>(0.9 * 256)));
     EXPECT_GE(line.blue(), 0.8 * entry.blue());
     EXPECT_NEAR(double(line.red()) / line.blue(), double(entry.red()) / entry.blue(), 0.06);
-    EXPECT_NEAR(double(line.green() - kBackground.green() * (1.0 - line.blue() / double(entry.blue()))) / line.blue(),
-                double(entry.green()) / entry.blue(), 0.06);
+    EXPECT_NEAR(
+        double(line.green() - kBackground.green() * (1.0 - line.blue() / double(entry.blue()))) / line.blue(),
+        double(entry.green()) / entry.blue(), 0.06);
     for (int x = 0; x < kWidth; ++x) {
         if (std::abs(x - expectedX) > 8) {
             ASSERT_TRUE(pixelMatches(image, x, y, {0.0, 64.0, 0.0})) << "away from the line, x " << x;

@@ -15,22 +15,36 @@ namespace {
 
 // The uniform block the heatmap field's properties bind to, in declaration order.
 const std::vector<std::pair<QString, QString>> kUniforms = {
-    {"qt_Matrix", "mat4"},      {"qt_Opacity", "float"},        {"uC0", "vec4"},
-    {"uC1", "vec4"},            {"uC2", "vec4"},                {"uC3", "vec4"},
-    {"uC4", "vec4"},            {"uC5", "vec4"},                {"uInk", "vec4"},
-    {"uRangeDb", "float"},      {"uGateDbfs", "float"},         {"uPeakRef", "float"},
-    {"uFixedRef", "float"},     {"uOverlayThreshold", "float"}, {"uOverlayAlpha", "float"},
-    {"uFixedMode", "int"},      {"uStyle", "int"},              {"uOverlay", "int"},
-    {"uCCount", "int"},         {"uContrastFade", "float"},
+    {"qt_Matrix", "mat4"},
+    {"qt_Opacity", "float"},
+    {"uC0", "vec4"},
+    {"uC1", "vec4"},
+    {"uC2", "vec4"},
+    {"uC3", "vec4"},
+    {"uC4", "vec4"},
+    {"uC5", "vec4"},
+    {"uInk", "vec4"},
+    {"uRangeDb", "float"},
+    {"uGateDbfs", "float"},
+    {"uPeakRef", "float"},
+    {"uFixedRef", "float"},
+    {"uOverlayThreshold", "float"},
+    {"uOverlayAlpha", "float"},
+    {"uFixedMode", "int"},
+    {"uStyle", "int"},
+    {"uOverlay", "int"},
+    {"uCCount", "int"},
+    {"uContrastFade", "float"},
+    {"uFieldSize", "vec2"},
 };
 
-// std140: scalars align to 4 bytes, vec4 and mat4 columns to 16.
+// std140: scalars align to 4 bytes, vec2 to 8, vec4 and mat4 columns to 16.
 std::vector<int> std140Offsets() {
     std::vector<int> offsets;
     int offset = 0;
     for (const auto& [name, type] : kUniforms) {
-        const int align = (type == "mat4" || type == "vec4") ? 16 : 4;
-        const int size = type == "mat4" ? 64 : type == "vec4" ? 16 : 4;
+        const int align = (type == "mat4" || type == "vec4") ? 16 : type == "vec2" ? 8 : 4;
+        const int size = type == "mat4" ? 64 : type == "vec4" ? 16 : type == "vec2" ? 8 : 4;
         offset = (offset + align - 1) / align * align;
         offsets.push_back(offset);
         offset += size;
@@ -96,7 +110,8 @@ TEST(HeatmapShaderPack, ReflectsTheBindingContract) {
         const auto index = static_cast<std::size_t>(i);
         EXPECT_EQ(member.value(QStringLiteral("name")).toString(), kUniforms[index].first);
         EXPECT_EQ(member.value(QStringLiteral("type")).toString(), kUniforms[index].second);
-        EXPECT_EQ(member.value(QStringLiteral("offset")).toInt(), offsets[index]) << kUniforms[index].first.toStdString();
+        EXPECT_EQ(member.value(QStringLiteral("offset")).toInt(), offsets[index])
+            << kUniforms[index].first.toStdString();
     }
 
     const QJsonArray samplers = reflection.value(QStringLiteral("combinedImageSamplers")).toArray();
