@@ -249,6 +249,7 @@ Rectangle {
                     visible: root.mapVisible
                     opacity: ui.heatmapOpacity
                     scale: ui.cameraOverlayScale
+                    mirrored: ui.cameraMirror
                     transform: Scale {
                         origin.x: heatmap.width / 2
                         xScale: ui.cameraMirror ? -1 : 1

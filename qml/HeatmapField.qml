@@ -6,6 +6,8 @@ Item {
 
     property bool overlayMode: false
     property bool fieldActive: true
+    // Set while the holder draws the field mirrored; the peak labels turn back so they stay readable.
+    property bool mirrored: false
 
     // The changing query defeats the image cache, so each call fetches the newest field.
     function reloadField() {
@@ -149,6 +151,10 @@ Item {
                 x: Math.min(Math.max(peakMark.px + 14, 4), peakMark.width - width - 4)
                 y: Math.min(Math.max(peakMark.py - height - 12, 4), peakMark.height - height - 4)
                 color: Theme.plotBg85
+                transform: Scale {
+                    origin.x: pill.width / 2
+                    xScale: root.mirrored ? -1 : 1
+                }
 
                 Label {
                     id: pillText

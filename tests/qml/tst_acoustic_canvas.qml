@@ -34,6 +34,8 @@ Item {
             ui.cameraOverlayOffsetY = 0
             ui.cameraOverlayScale = 1
             ui.heatmapOpacity = 0.82
+            ui.heatmapStyle = 0
+            ui.mapPeaks = []
             cameraFilter.liveSinks = []
         }
 
@@ -123,6 +125,28 @@ Item {
             const right = field.mapToItem(viewport, field.width, 0)
             fuzzyCompare(after.x, before.x + field.width * field.scale, 1e-3)
             verify(right.x < after.x)
+        }
+
+        // The mirror moves a peak's label to the mirrored place, but its text still runs left to right.
+        function test_mirrorKeepsPeakLabelsReadable() {
+            const canvas = makeCanvas(1000, 700)
+            showLiveMap()
+            ui.heatmapStyle = 3
+            ui.mapPeaks = [{u: 0.25, v: 0.4, label: "-3.0 dB", primary: true}]
+            const viewport = findChild(canvas, "mapViewport")
+            const field = findChild(canvas, "heatmap")
+            const text = findChild(field, "pillText")
+            verify(text && text.width > 10)
+            const axis = field.mapToItem(viewport, field.width / 2, 0).x
+            const plain = text.mapToItem(viewport, text.width / 2, text.height / 2)
+
+            ui.cameraMirror = true
+            const left = text.mapToItem(viewport, 0, 0)
+            const right = text.mapToItem(viewport, text.width, 0)
+            fuzzyCompare(right.x - left.x, text.width, 1e-3)
+            const mirrored = text.mapToItem(viewport, text.width / 2, text.height / 2)
+            fuzzyCompare(mirrored.x, 2 * axis - plain.x, 1e-3)
+            fuzzyCompare(mirrored.y, plain.y, 1e-3)
         }
 
         function test_peakTextAndGateHintFormatTheirNumbers() {
