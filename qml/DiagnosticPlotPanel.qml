@@ -32,6 +32,14 @@ Rectangle {
         return Math.round(t * 1000) + " ms"
     }
 
+    // Black or white, whichever contrasts more with the fill by WCAG relative luminance; one of the two
+    // always reaches 4.5:1, whatever the fill.
+    function inkOn(fill) {
+        const linear = c => c <= 0.04045 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4)
+        const l = 0.2126 * linear(fill.r) + 0.7152 * linear(fill.g) + 0.0722 * linear(fill.b)
+        return (l + 0.05) * (l + 0.05) >= 0.05 * 1.05 ? "#000000" : "#ffffff"
+    }
+
     function freqForX(x) {
         const u = Math.max(0, Math.min(1, x / Math.max(1, axisBox.plotW)))
         return root.logMinHz * Math.pow(root.nyquistHz / root.logMinHz, u)
@@ -360,11 +368,12 @@ Rectangle {
                     border.width: 2
                     border.color: channel === ui.diagnosticChannel ? Theme.text : "transparent"
                     Text {
+                        objectName: "overlayChipText" + index
                         anchors.centerIn: parent
                         text: parent.channel + 1
                         font.bold: true
                         font.pixelSize: Theme.fontMicro
-                        color: Theme.plotBg
+                        color: root.inkOn(parent.color)
                     }
                 }
             }

@@ -300,6 +300,33 @@ Item {
             verify(Qt.colorEqual(child("overlayChip3").border.color, "transparent"))
         }
 
+        // WCAG 2 contrast ratio from relative luminance.
+        function contrast(a, b) {
+            const linear = c => c <= 0.03928 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4)
+            const lum = c => 0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b)
+            const la = lum(a), lb = lum(b)
+            return (Math.max(la, lb) + 0.05) / (Math.min(la, lb) + 0.05)
+        }
+
+        function test_overlayChipNumbersReachTheContrastFloorInEveryTheme() {
+            panel.axisMode = "overlay"
+            const before = Theme.themeId
+            let measured = 0
+            try {
+                for (const theme of Theme.themeOrder) {
+                    Theme.themeId = theme
+                    for (let i = 0; i < 16; ++i) {
+                        const ratio = contrast(child("overlayChip" + i).color, child("overlayChipText" + i).color)
+                        verify(ratio >= 4.5, theme + " chip " + i + ": contrast " + ratio.toFixed(2))
+                        ++measured
+                    }
+                }
+            } finally {
+                Theme.themeId = before
+            }
+            compare(measured, 16 * 9, "every chip of the nine themes")
+        }
+
         function test_wheelZoomsTheNamedWindow() {
             panel.axisMode = "waveform"
             mouseWheel(box, 100, 50, 0, 120)
