@@ -116,7 +116,8 @@ class HeatmapFieldPixels : public ::testing::Test {
     }
 
     // A window of cellsX x cellsY field cells of kCellPx pixels each, filled by one HeatmapField.
-    void makeWindow(int cellsX, int cellsY, int cellPx = kCellPx) {
+    void makeWindow(int cellsX, int cellsY, int cellPx = kCellPx,
+                    const QByteArray& item = "HeatmapField {}") {
         window_ = std::make_unique<QQuickWindow>();
         window_->setColor(kBackground);
         window_->resize(cellsX * cellPx, cellsY * cellPx);
@@ -124,7 +125,7 @@ class HeatmapFieldPixels : public ::testing::Test {
             window_.get(), &QQuickWindow::sceneGraphError,
             [this](QQuickWindow::SceneGraphError, const QString& message) { sceneGraphError_ = message; });
         QQmlComponent component(engine_.get());
-        component.setData("import QtQuick\nimport SorvantaApp\nHeatmapField {}",
+        component.setData("import QtQuick\nimport SorvantaApp\n" + item,
                           QUrl(QStringLiteral("qrc:/probe/Field.qml")));
         field_.reset(qobject_cast<QQuickItem*>(component.create()));
         ASSERT_NE(field_, nullptr) << component.errorString().toStdString();
@@ -286,6 +287,56 @@ TEST_F(HeatmapFieldPixels, ContrastFadeOpacityAndColormapFollowTheController) {
     apply(d);
     QTest::qWait(20);
     expectCells(grab(), twoRowField(), 5, d, "second strip");
+}
+
+QQuickItem* findItem(QQuickItem* root, const QString& name) {
+    for (QQuickItem* child : root->childItems()) {
+        if (child->objectName() == name) return child;
+        if (QQuickItem* found = findItem(child, name)) return found;
+    }
+    return nullptr;
+}
+
+double meanDifference(const QImage& a, const QImage& b) {
+    double sum = 0.0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            sum +=
+                std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) + std::abs(p.blue() - q.blue());
+        }
+    return sum / (a.width() * a.height());
+}
+
+// Mirrored the way the map panel mirrors it, the field moves its peak label to the mirrored place, but
+// the label's pixels are those of the plain label, not their mirror image.
+TEST_F(HeatmapFieldPixels, MirroredFieldKeepsItsPeakLabelReadable) {
+    makeWindow(5, 2, kCellPx,
+               "HeatmapField { transform: Scale { origin.x: width / 2; xScale: mirrored ? -1 : 1 } }");
+    Display d;
+    d.absoluteLevels = false;
+    apply(d);
+    loadField(makeField(1, 1, {65535}));
+    setUi("heatmapStyle", 3);
+    setUi("mapPeaks",
+          QVariantList{QVariantMap{{"u", 0.2}, {"v", 0.7}, {"label", "-3.0 dB"}, {"primary", false}}});
+    QQuickItem* pill = nullptr;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (pill = findItem(field_.get(), QStringLiteral("pill"))) != nullptr; }));
+
+    const QImage plain = grab();
+    const QRect plainRect = pill->mapRectToScene(QRectF(0, 0, pill->width(), pill->height())).toAlignedRect();
+    field_->setProperty("mirrored", true);
+    const QImage mirrored = grab();
+    const QRectF mirroredRect = pill->mapRectToScene(QRectF(0, 0, pill->width(), pill->height()));
+    EXPECT_NEAR(mirroredRect.center().x(), plain.width() - plainRect.center().x(), 1.5);
+
+    const QImage before = plain.copy(plainRect);
+    const QImage after = mirrored.copy(QRect(mirroredRect.topLeft().toPoint(), plainRect.size()));
+    const double same = meanDifference(after, before);
+    const double flipped = meanDifference(after, before.mirrored(true, false));
+    EXPECT_GT(flipped, 5.0) << "the label shows text that its mirror image changes";
+    EXPECT_LT(same, 0.5 * flipped) << "the label reads as its mirror image";
 }
 
 // Between cell centres the field shows the bilinear interpolation of the cells' power (texture edges
