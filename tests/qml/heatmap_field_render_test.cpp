@@ -15,12 +15,14 @@
 #include <vector>
 
 #include "fake_heatmap_provider.h"
+#include "item_search_support.h"
 #include "message_capture.h"
 #include "qml_test_context.h"
 #include "render_environment.h"
 
 namespace {
 
+using zk::qmltest::findItem;
 using zk::qmltest::lutEntry;
 using zk::qmltest::makeField;
 
@@ -287,14 +289,6 @@ TEST_F(HeatmapFieldPixels, ContrastFadeOpacityAndColormapFollowTheController) {
     apply(d);
     QTest::qWait(20);
     expectCells(grab(), twoRowField(), 5, d, "second strip");
-}
-
-QQuickItem* findItem(QQuickItem* root, const QString& name) {
-    for (QQuickItem* child : root->childItems()) {
-        if (child->objectName() == name) return child;
-        if (QQuickItem* found = findItem(child, name)) return found;
-    }
-    return nullptr;
 }
 
 double meanDifference(const QImage& a, const QImage& b) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fake_heatmap_provider.h"
+#include "item_search_support.h"
 #include "message_capture.h"
 #include "qml_test_context.h"
 #include "render/diagnostic_image_provider.h"
@@ -312,7 +313,6 @@ TEST_F(HeatmapItemPixels, EmptyBeforeTheFirstMapAndKeptWhileTheControllerHasNone
     EXPECT_EQ(grab(), shown);
 }
 
-
 // The plot panel stretches the provider's picture over exactly its plot rectangle: the four texels of a
 // 2 x 2 picture fill the four quarters of the rectangle, and the gutters beside it keep the panel's
 // background.
@@ -350,6 +350,45 @@ TEST_F(VisualItems, PlotPanelStretchesTheProviderPictureOverThePlotRectangle) {
         for (const QColor& texel : line) EXPECT_FALSE(near(gutter, texel)) << describe(gutter);
     const QColor below = pixel(origin.x() + plotW / 4, origin.y() + plotH + 8);
     EXPECT_FALSE(near(below, texels[1][0])) << "the picture ends at the plot's bottom: " << describe(below);
+}
+
+// WCAG 2 relative luminance of a pixel.
+double luminance(const QColor& c) {
+    auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+
+// On screen, in every theme, the number on each overlay chip stands out from the chip by at least 4.5:1:
+// the glyph pixel farthest in luminance from the chip's fill is measured against that fill.
+TEST_F(VisualItems, OverlayChipNumbersReachTheContrastFloorOnScreen) {
+    show("DiagnosticPlotPanel { axisMode: \"overlay\" }", 640, 300);
+    const auto themes = create(
+        "QtObject { function use(id) { Theme.themeId = id }\n"
+        "  readonly property var order: Theme.themeOrder }");
+    ASSERT_NE(themes, nullptr);
+    const QStringList order = themes->property("order").toStringList();
+    ASSERT_EQ(order.size(), 9);
+    setUi("diagnosticChannel", 100);  // no chip selected, so no border inside the measured area
+    for (const QString& id : order) {
+        ASSERT_TRUE(QMetaObject::invokeMethod(themes.get(), "use", Q_ARG(QVariant, id)));
+        const QImage image = grab();
+        for (int i = 0; i < 16; ++i) {
+            auto* chip = zk::qmltest::findItem(item_.get(), QStringLiteral("overlayChip%1").arg(i));
+            ASSERT_NE(chip, nullptr) << i;
+            const QRect inner = chip->mapRectToScene(QRectF(0, 0, chip->width(), chip->height()))
+                                    .toAlignedRect()
+                                    .adjusted(3, 3, -3, -3);
+            const double fill = luminance(chip->property("color").value<QColor>());
+            double farthest = fill;
+            for (int y = inner.top(); y <= inner.bottom(); ++y)
+                for (int x = inner.left(); x <= inner.right(); ++x) {
+                    const double l = luminance(image.pixelColor(x, y));
+                    if (std::abs(l - fill) > std::abs(farthest - fill)) farthest = l;
+                }
+            const double ratio = (std::max(fill, farthest) + 0.05) / (std::min(fill, farthest) + 0.05);
+            EXPECT_GE(ratio, 4.5) << id.toStdString() << " chip " << i;
+        }
+    }
 }
 
 }  // namespace
