@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import QtTest
 import SorvantaApp
 
@@ -11,6 +12,17 @@ Item {
     MeasurementsPage {
         id: page
         anchors.fill: parent
+    }
+
+    // The page as the main window holds it: created hidden in a stack, shown later.
+    Component {
+        id: stackComponent
+        StackLayout {
+            property alias page: hiddenPage
+            anchors.fill: parent
+            Item {}
+            MeasurementsPage { id: hiddenPage }
+        }
     }
 
     TestCase {
@@ -87,6 +99,22 @@ Item {
             compare(findChild(rowAt(2), "durationLabel").text, "0.10 s")
             compare(findChild(rowAt(2), "countsLabel").text, "4 ch · 16000 Hz · 0 analyses")
             compare(child("inspectorPlaceholder").visible, false)
+        }
+
+        function test_theListHeaderIsLaidOutWhenAProjectOpenedWhileThePageWasHidden() {
+            ui.openProject(fixture.makeProject(0, "Empty"))
+            const stack = createTemporaryObject(stackComponent, host)
+            waitForRendering(stack)
+            ui.openProject(fixture.makeProject(2, "Hidden"))
+            stack.currentIndex = 1
+            waitForRendering(stack.page)
+            const heading = findChild(stack.page, "measurementsHeading")
+            const index = findChild(stack.page, "manifestIndexLabel")
+            compare(index.text, "manifest index")
+            const headingEnd = heading.mapToItem(stack, heading.contentWidth, 0).x
+            const indexStart = index.mapToItem(stack, 0, 0).x
+            verify(headingEnd <= indexStart, "heading ends at " + headingEnd + ", index starts at " + indexStart)
+            verify(index.width >= index.implicitWidth, "index " + index.width + " of " + index.implicitWidth)
         }
 
         function test_renameAndNoteGoThroughTheirDialogs() {
@@ -211,6 +239,12 @@ Item {
             page.directoryPicked(target)
             const dialog = openedDialog("newProjectDialog")
             compare(child("projectNameField").text, "Wind tunnel")
+            const ok = dialog.standardButton(Dialog.Ok)
+            for (const [name, acceptable] of [["", false], ["   ", false], [" x ", true], ["Wind tunnel", true]]) {
+                child("projectNameField").text = name
+                compare(ok.enabled, acceptable, "name '" + name + "'")
+            }
+            verify(dialog.standardButton(Dialog.Cancel).enabled)
             dialog.accept()
             verify(ui.hasProject)
             compare(ui.projectName, "Wind tunnel")
