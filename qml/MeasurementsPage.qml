@@ -210,16 +210,16 @@ Page {
             Card {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
+                // Fixed: a width taken from its own list leaves the column blind to the Project panel's growth.
+                implicitWidth: 300
                 ColumnLayout {
                     anchors.fill: parent
                     spacing: 10
                     RowLayout {
                         Layout.fillWidth: true
                         SmallText {
-                            objectName: "measurementsHeading"
-                            text: qsTr("MEASUREMENTS")
-                            font.pixelSize: Theme.fontCaption
-                            font.bold: true
+                            objectName: "measurementsHeading"; text: qsTr("MEASUREMENTS")
+                            font.pixelSize: Theme.fontCaption; font.bold: true
                         }
                         SmallText {
                             objectName: "manifestIndexLabel"
