@@ -283,7 +283,10 @@ void UiController::discardPendingAnalysis() {
     try {
         if (!hasPendingAnalysis()) return;
         dropPendingAnalysisForSelection();
-        reportEvent(QCoreApplication::translate("UiController", "Unsaved analysis result discarded"));
+        // The Analysis page shows this status; it must not keep offering a result that is gone.
+        analysis_.status = QCoreApplication::translate("UiController", "Unsaved analysis result discarded");
+        emit analysisStateChanged();
+        reportEvent(analysis_.status);
     } catch (...) {
     }
 }
@@ -298,14 +301,19 @@ void UiController::exportSelectedAnalysis() {
         try {
             const core::ExportResult result = core::exportAnalysisRun(
                 analysis_.runs.selected, project_.selected, project_.record.directory);
-            reportEvent(
-                QStringLiteral("Exported map.csv + export.json to %1").arg(fromFsPath(result.directory)));
+            // Shown on the Analysis page too: the status strip is on the Live page only.
+            analysis_.status =
+                QStringLiteral("Exported map.csv + export.json to %1").arg(fromFsPath(result.directory));
+            emit analysisStateChanged();
+            reportEvent(analysis_.status);
             if (!result.durable)
                 appendEventLog(
                     QStringLiteral("Warning: the export is in place, but the disk did not confirm "
                                    "its folder; a power cut could still lose it"));
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Export failed: %1").arg(textOf(error)));
+            analysis_.status = QStringLiteral("Export failed: %1").arg(textOf(error));
+            emit analysisStateChanged();
+            reportEvent(analysis_.status);
         }
     } catch (...) {
     }

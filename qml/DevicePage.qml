@@ -38,7 +38,7 @@ Page {
 
     function portValue(text, fallback) {
         const port = Number(text)
-        return text.trim() !== "" && isFinite(port) && port > 0 ? Math.round(port) : fallback
+        return text.trim() !== "" && Number.isInteger(port) && port >= 1 && port <= 65535 ? port : fallback
     }
 
     function fillNetFields() {
@@ -85,7 +85,10 @@ Page {
     }
 
     component PortField: NetField {
-        validator: RegularExpressionValidator { regularExpression: /[0-9]{0,5}/ }
+        // Every prefix of a port 1..65535 is itself one, so typing never passes through a rejected state.
+        validator: RegularExpressionValidator {
+            regularExpression: /[1-9][0-9]{0,3}|[1-5][0-9]{4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|6553[0-5]/
+        }
         inputMethodHints: Qt.ImhDigitsOnly
     }
 
@@ -596,9 +599,13 @@ Page {
         objectName: "netWriteDialog"
         title: qsTr("Write network parameters (sector 256)")
         padding: 16
+        // The wrapped text would otherwise ask for its one-line width.
+        contentWidth: netWriteColumn.width
         onAboutToShow: root.fillNetFields()
 
         ColumnLayout {
+            id: netWriteColumn
+            objectName: "netWriteColumn"
             width: 360
             spacing: 8
 
@@ -674,8 +681,12 @@ Page {
         objectName: "rebootDialog"
         title: qsTr("Reboot device?")
         padding: 16
+        // The wrapped text would otherwise ask for its one-line width.
+        contentWidth: rebootColumn.width
 
         ColumnLayout {
+            id: rebootColumn
+            objectName: "rebootColumn"
             width: 340
             spacing: 10
             Label {
@@ -714,8 +725,12 @@ Page {
         objectName: "firWriteDialog"
         title: qsTr("Write FIR preset")
         padding: 16
+        // The wrapped text would otherwise ask for its one-line width.
+        contentWidth: firWriteColumn.width
 
         ColumnLayout {
+            id: firWriteColumn
+            objectName: "firWriteColumn"
             width: 340
             spacing: 10
             Label {

@@ -33,16 +33,6 @@ Page {
         BodyText { id: messageLabel; width: parent.width }
     }
 
-    // A name over its path, as the nested and the recent Projects list them.
-    component NameOverPath: ColumnLayout {
-        property string name
-        property string path
-        Layout.fillWidth: true
-        spacing: 0
-        BodyText { text: parent.name; elide: Text.ElideRight; wrapMode: Text.NoWrap }
-        SmallText { text: parent.path; elide: Text.ElideMiddle }
-    }
-
     function isExpanded(id) { return expandedIds[id] === true }
 
     function setExpanded(id, value) {
@@ -220,16 +210,22 @@ Page {
             Card {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
+                // Fixed: a width taken from its own list leaves the column blind to the Project panel's growth.
+                implicitWidth: 300
                 ColumnLayout {
                     anchors.fill: parent
                     spacing: 10
                     RowLayout {
                         Layout.fillWidth: true
-                        SmallText { text: qsTr("MEASUREMENTS"); font.pixelSize: Theme.fontCaption; font.bold: true }
                         SmallText {
+                            objectName: "measurementsHeading"; text: qsTr("MEASUREMENTS")
+                            font.pixelSize: Theme.fontCaption; font.bold: true
+                        }
+                        SmallText {
+                            objectName: "manifestIndexLabel"
                             Layout.fillWidth: false
-                            visible: ui.measurementCount > 0
-                            text: qsTr("manifest index")
+                            // A visibility change made while the page is hidden never reaches the row's layout.
+                            text: ui.measurementCount > 0 ? qsTr("manifest index") : ""
                             font.pixelSize: Theme.fontCaption
                         }
                     }
@@ -567,6 +563,7 @@ Page {
         title: qsTr("Create Sorvanta Project")
         standardButtons: Dialog.Ok | Dialog.Cancel
         width: 420
+        acceptEnabled: projectNameField.text.trim() !== ""
         onAccepted: {
             ui.createProject(root.pendingProjectDirectory, projectNameField.text)
             projectNameField.text = ""

@@ -5,6 +5,8 @@ Dialog {
     id: control
 
     property int acceptKind: 1
+    // False disables the accepting button (OK or Yes) while the input cannot be accepted.
+    property bool acceptEnabled: true
 
     function standardButtonText(role) {
         switch (role) {
@@ -56,6 +58,7 @@ Dialog {
 
         delegate: ThemedButton {
             readonly property int role: DialogButtonBox.buttonRole
+            enabled: (role !== DialogButtonBox.AcceptRole && role !== DialogButtonBox.YesRole) || control.acceptEnabled
             kind: role === DialogButtonBox.AcceptRole || role === DialogButtonBox.YesRole
                   ? control.acceptKind : 0
             text: control.standardButtonText(role)

@@ -134,6 +134,7 @@ TEST_F(SavedRun, ExportWritesACsvOfTheSavedLevelsAndAJsonOurReaderParses) {
     const fs::path exportDir = fsPath(ui.projectPath()) / "exports" / id.toStdString();
     EXPECT_TRUE(lastEvent(ui).startsWith(QStringLiteral("Exported map.csv + export.json to ")));
     EXPECT_TRUE(lastEvent(ui).endsWith(id));
+    EXPECT_EQ(ui.analysisStatus().toStdString(), lastEvent(ui).toStdString());
 
     const core::HeatmapGrid map = core::readAnalysisMap(analysesDir() / id.toStdString() / "map.bin");
     const auto cells = csvCells(exportDir / "map.csv");
@@ -190,6 +191,7 @@ TEST_F(SavedRun, DiscardShowsTheSelectedRunAgainOrClearsTheMap) {
     // No run selected: the map goes.
     ui.discardPendingAnalysis();
     EXPECT_EQ(lastEvent(ui), QStringLiteral("Unsaved analysis result discarded"));
+    EXPECT_EQ(ui.analysisStatus().toStdString(), lastEvent(ui).toStdString());
     EXPECT_FALSE(ui.hasPendingAnalysis());
     EXPECT_FALSE(ui.hasHeatmap());
     EXPECT_TRUE(filesIn(analysesDir()).empty());
@@ -227,6 +229,7 @@ TEST_F(SavedRun, RunsWithoutAMapAndOpenByIdsFollowTheSelection) {
     reopened.exportSelectedAnalysis();
     EXPECT_EQ(lastEvent(reopened),
               QStringLiteral("Export failed: AnalysisRun has no persisted map; nothing to export"));
+    EXPECT_EQ(reopened.analysisStatus().toStdString(), lastEvent(reopened).toStdString());
 
     reopened.openAnalysisRun(QStringLiteral("m_wave"), saved);
     EXPECT_EQ(reopened.selectedAnalysisId(), saved);

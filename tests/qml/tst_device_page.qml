@@ -255,6 +255,78 @@ Item {
                     "writeNetParams:00:11:22:33:44:55|10.0.0.7|FF:FF:FF:FF:FF:FF|192.168.0.3|5555|6666")
         }
 
+        // Keys typed one by one: the field keeps only what could still become a port 1..65535.
+        function test_portFieldsTakeOnlyPorts_data() {
+            return [{tag: "highest port", keys: "65535", expected: "65535"},
+                    {tag: "one above", keys: "65536", expected: "6553"},
+                    {tag: "five nines", keys: "99999", expected: "9999"},
+                    {tag: "zero", keys: "0", expected: ""},
+                    {tag: "leading zero", keys: "080", expected: "80"},
+                    {tag: "lowest port", keys: "1", expected: "1"},
+                    {tag: "not digits", keys: "a1-", expected: "1"}]
+        }
+
+        function test_portFieldsTakeOnlyPorts(data) {
+            mouseClick(child("writeNetButton"))
+            openedDialog("netWriteDialog")
+            for (const name of ["sourcePortField", "targetPortField"]) {
+                const field = child(name)
+                field.text = ""
+                field.forceActiveFocus()
+                for (const key of data.keys)
+                    keyClick(key)
+                compare(field.text, data.expected, name)
+            }
+        }
+
+        // Texts set from a record bypass the validator; what is sent is still a port or the default.
+        function test_portTextsOutsideTheRangeSendTheDefault_data() {
+            return [{tag: "highest", text: "65535", sent: 65535}, {tag: "lowest", text: "1", sent: 1},
+                    {tag: "zero", text: "0", sent: 5555}, {tag: "above", text: "65536", sent: 5555},
+                    {tag: "fraction", text: "80.5", sent: 5555}, {tag: "blank", text: " ", sent: 5555},
+                    {tag: "negative", text: "-80", sent: 5555}]
+        }
+
+        function test_portTextsOutsideTheRangeSendTheDefault(data) {
+            compare(page.portValue(data.text, 5555), data.sent)
+        }
+
+        // Each confirmation is as wide as its column (a wrapped text must not widen it), and nothing in it
+        // reaches past its frame.
+        function test_deviceDialogsAreAsWideAsTheirContent_data() {
+            return [{tag: "network write", dialog: "netWriteDialog", column: "netWriteColumn",
+                     open: () => mouseClick(child("writeNetButton"))},
+                    {tag: "reboot", dialog: "rebootDialog", column: "rebootColumn",
+                     open: () => deviceCtl.netParamsWritten()},
+                    {tag: "FIR write", dialog: "firWriteDialog", column: "firWriteColumn",
+                     open: () => mouseClick(child("writeFirButton"))}]
+        }
+
+        function sticksOut(item, frame, path) {
+            if (!item.visible)
+                return []
+            const at = item.mapToItem(frame, 0, 0)
+            const found = at.x < -0.5 || at.y < -0.5 || at.x + item.width > frame.width + 0.5
+                        || at.y + item.height > frame.height + 0.5 ? [path + " " + Math.round(at.x) + "+"
+                                                                     + Math.round(item.width)] : []
+            for (let i = 0; i < item.children.length; ++i)
+                found.push(...sticksOut(item.children[i], frame, path + "/" + (item.children[i].objectName || i)))
+            return found
+        }
+
+        function test_deviceDialogsAreAsWideAsTheirContent(data) {
+            data.open()
+            const dialog = openedDialog(data.dialog)
+            const column = child(data.column)
+            waitForRendering(column)
+            // A title longer than the column may widen the dialog to show it whole, nothing else may.
+            const fit = Math.max(column.width + dialog.leftPadding + dialog.rightPadding, dialog.implicitHeaderWidth)
+            verify(dialog.width <= fit + 1, "dialog " + dialog.width + " for a column of " + column.width
+                   + " under a title of " + dialog.implicitHeaderWidth)
+            verify(dialog.availableWidth >= column.width, "column " + column.width + " in " + dialog.availableWidth)
+            compare(sticksOut(column, dialog.contentItem, data.column), [])
+        }
+
         function test_networkWriteStartsFromTheLastReadRecord() {
             deviceCtl.netParams = {boardMac: "02:00:00:00:00:01", boardIp: "192.168.1.50", targetMac: "",
                                    targetIp: "192.168.1.2", sourcePort: 7000, targetPort: 0}

@@ -87,6 +87,22 @@ Item {
             compare(texts, ["No:0", "Yes:2"])
         }
 
+        function test_acceptEnabledHoldsOnlyTheAcceptingButton_data() {
+            return [{tag: "ok and cancel", buttons: Dialog.Ok | Dialog.Cancel, accepting: "OK", other: "Cancel"},
+                    {tag: "yes and no", buttons: Dialog.Yes | Dialog.No, accepting: "Yes", other: "No"}]
+        }
+
+        function test_acceptEnabledHoldsOnlyTheAcceptingButton(data) {
+            const dialog = openDialog({title: "Name", standardButtons: data.buttons, acceptEnabled: false})
+            const buttons = footerButtons(dialog)
+            const accepting = buttons.find(b => b.text === data.accepting)
+            const other = buttons.find(b => b.text === data.other)
+            verify(!accepting.enabled)
+            verify(other.enabled)
+            dialog.acceptEnabled = true
+            verify(accepting.enabled)
+        }
+
         function test_emptyTitleAndNoButtonsTakeNoSpace() {
             const bare = openDialog({})
             compare(bare.header.visible, false)

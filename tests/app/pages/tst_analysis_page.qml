@@ -78,6 +78,10 @@ Item {
             clickButton("exportButton")
             verify(fixture.exists(project + "/exports/" + ui.selectedAnalysisId + "/map.csv"))
             verify(fixture.exists(project + "/exports/" + ui.selectedAnalysisId + "/export.json"))
+            // The page itself confirms the export: the status strip is on the Live page only.
+            verify(child("analysisStatusLabel").visible)
+            compare(child("analysisStatusLabel").text, ui.statusText)
+            verify(ui.statusText.startsWith("Exported map.csv + export.json to "), ui.statusText)
         }
 
         function test_anUnreadableRunIsListedWithItsReasonAndCannotBeSelected() {

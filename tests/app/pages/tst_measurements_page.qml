@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 import QtTest
 import SorvantaApp
 
@@ -11,6 +12,17 @@ Item {
     MeasurementsPage {
         id: page
         anchors.fill: parent
+    }
+
+    // The page as the main window holds it: in a stack, shown or hidden.
+    Component {
+        id: stackComponent
+        StackLayout {
+            property alias page: stackedPage
+            anchors.fill: parent
+            Item {}
+            MeasurementsPage { id: stackedPage }
+        }
     }
 
     TestCase {
@@ -87,6 +99,57 @@ Item {
             compare(findChild(rowAt(2), "durationLabel").text, "0.10 s")
             compare(findChild(rowAt(2), "countsLabel").text, "4 ch · 16000 Hz · 0 analyses")
             compare(child("inspectorPlaceholder").visible, false)
+        }
+
+        // Every visible text with the box its glyphs take, in the frame's coordinates.
+        function textBoxes(item, frame) {
+            if (!item.visible || item.opacity === 0)
+                return []
+            const found = []
+            if (typeof item.text === "string" && item.text !== "" && item.contentWidth !== undefined) {
+                const w = Math.min(item.contentWidth, item.width)
+                const align = item.effectiveHorizontalAlignment
+                const shift = align === Text.AlignRight ? item.width - w : align === Text.AlignHCenter
+                                                                           ? (item.width - w) / 2 : 0
+                const at = item.mapToItem(frame, shift, 0)
+                found.push({text: item.text, x: at.x, y: at.y, w: w, h: Math.min(item.contentHeight, item.height)})
+            }
+            for (let i = 0; i < item.children.length; ++i)
+                found.push(...textBoxes(item.children[i], frame))
+            return found
+        }
+
+        function overlapping(boxes) {
+            const pairs = []
+            for (let i = 0; i < boxes.length; ++i) {
+                for (let j = i + 1; j < boxes.length; ++j) {
+                    const a = boxes[i], b = boxes[j]
+                    if (a.x < b.x + b.w - 0.5 && b.x < a.x + a.w - 0.5 && a.y < b.y + b.h - 0.5 && b.y < a.y + a.h - 0.5)
+                        pairs.push(a.text + " / " + b.text)
+                }
+            }
+            return pairs
+        }
+
+        // A Project opened while the page is shown, and while it is hidden as at a start-up that reopens
+        // the last Project: once shown, the panel and the list heading are laid out for it.
+        function test_aProjectOpenedWhileShownOrHiddenIsLaidOutWithoutOverlaps_data() {
+            return [{tag: "shown", hidden: false}, {tag: "hidden", hidden: true}]
+        }
+
+        function test_aProjectOpenedWhileShownOrHiddenIsLaidOutWithoutOverlaps(data) {
+            ui.openProject(fixture.makeProject(0, "Closed"))
+            ui.deleteProject()
+            verify(!ui.hasProject)
+            const stack = createTemporaryObject(stackComponent, host, {currentIndex: data.hidden ? 0 : 1})
+            waitForRendering(stack)
+            ui.openProject(fixture.makeProject(2, "Opened"))
+            stack.currentIndex = 1
+            waitForRendering(stack.page)
+            const boxes = textBoxes(stack.page, stack.page)
+            for (const text of ["MEASUREMENTS", "manifest index", "2 measurements", "Refresh", "m_1"])
+                verify(boxes.some(box => box.text === text), text + " shown")
+            compare(overlapping(boxes), [])
         }
 
         function test_renameAndNoteGoThroughTheirDialogs() {
@@ -211,6 +274,12 @@ Item {
             page.directoryPicked(target)
             const dialog = openedDialog("newProjectDialog")
             compare(child("projectNameField").text, "Wind tunnel")
+            const ok = dialog.standardButton(Dialog.Ok)
+            for (const [name, acceptable] of [["", false], ["   ", false], [" x ", true], ["Wind tunnel", true]]) {
+                child("projectNameField").text = name
+                compare(ok.enabled, acceptable, "name '" + name + "'")
+            }
+            verify(dialog.standardButton(Dialog.Cancel).enabled)
             dialog.accept()
             verify(ui.hasProject)
             compare(ui.projectName, "Wind tunnel")
