@@ -14,6 +14,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRectF>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -123,8 +124,10 @@ class TextFit : public ::testing::Test {
         QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
         window_ = qobject_cast<QQuickWindow*>(component.create());
         ASSERT_NE(window_, nullptr) << component.errorString().toStdString();
-        window_->resize(1680, 1000);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
+        // The private screen is larger than the window, which opens at its full size.
+        ASSERT_GT(window_->screen()->availableSize().width(), 1680);
+        ASSERT_EQ(window_->size(), QSize(1680, 1000));
     }
 
     void TearDown() override {
@@ -299,6 +302,7 @@ TEST_F(TextFit, EveryWorkspaceAndDialogShowsItsTextsWholeInEveryLanguage) {
                            {QStringLiteral("en"), 1600, false}};
     for (const Pass& pass : passes) {
         window_->resize(pass.width, 1000);
+        context_.ui->setProperty("uiLanguage", pass.language);
         i18n_->setLanguage(pass.language);
         const QString where = QStringLiteral("%1 %2px").arg(pass.language).arg(pass.width);
         for (const Workspace& workspace : kWorkspaces) {
