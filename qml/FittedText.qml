@@ -46,17 +46,17 @@ Text {
     maximumLineCount: fitsOnOneLine ? 1 : Math.max(1, maximumLines)
     elide: Text.ElideRight
 
-    // Deferred: a size change inside a layout's pass must not change sizes that pass is placing.
+    // Deferred: a size change inside a layout's pass must not change sizes that pass is placing. The
+    // timer goes with the label, so a label destroyed meanwhile leaves nothing behind.
     function scheduleRefit() {
-        if (refitPending)
-            return
-        refitPending = true
-        Qt.callLater(() => {
-            refitPending = false
-            label.refit()
-        })
+        refitTimer.restart()
     }
-    property bool refitPending: false
+
+    Timer {
+        id: refitTimer
+        interval: 0
+        onTriggered: label.refit()
+    }
 
     onTextChanged: scheduleRefit()
     onWidthChanged: scheduleRefit()
