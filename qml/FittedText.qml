@@ -31,7 +31,8 @@ Text {
         for (const size of sizes) {
             if (size > basePixelSize || size < chosen)
                 continue
-            if (box > 0 && Math.ceil(widthAt(size)) <= box) {
+            // Two pixels to spare: the laid-out line rounds each glyph and may come out wider.
+            if (box > 0 && Math.ceil(widthAt(size)) + 2 <= box) {
                 chosen = size
                 fits = true
                 break

@@ -188,6 +188,8 @@ ApplicationWindow {
             leftPadding: 14
             verticalAlignment: Text.AlignVCenter
             basePixelSize: Theme.fontBody
+            // One word in bold fits the narrow sidebar a size smaller rather than broken in two.
+            minimumPixelSize: Theme.fontTiny
             font.bold: navButton.current
             color: navButton.current ? Theme.text : navButton.enabled ? Theme.muted : Theme.border
         }

@@ -162,6 +162,7 @@ class TextFit : public ::testing::Test {
         ui->setProperty("spectrumNyquistHz", 24000.0);
         ui->setProperty("waveformWindowS", 0.5);
         ui->setProperty("diagnosticChannel", 127);
+        ui->setProperty("waterfallColormap", 3);
         ui->setProperty("hasSelectedAnalysis", true);
         ui->setProperty("selectedAnalysisId", QStringLiteral("AR-20260101-120000-0001"));
         ui->setProperty("selectedAnalysisInfo", QStringLiteral("01 DAS / Conventional · 1/3 octave 2000 Hz"));
