@@ -131,12 +131,13 @@ Rectangle {
                 Layout.fillWidth: true
             }
 
-            Label {
+            // The note keeps its channel, window and bin width: smaller type, then a second line.
+            FittedText {
                 objectName: "noteLabel"
                 text: root.note
                 color: Theme.muted
-                font.pixelSize: Theme.fontCaption
-                elide: Text.ElideLeft
+                basePixelSize: Theme.fontCaption
+                minimumPixelSize: Theme.fontTiny
                 horizontalAlignment: Text.AlignRight
                 Layout.fillWidth: true
                 Layout.minimumWidth: 0
@@ -225,6 +226,10 @@ Rectangle {
                     }
                     Text {
                         objectName: "levelLabel" + index
+                        // A short plot labels every second or third line, so no two labels touch; the end
+                        // labels are pulled half a label inwards, hence the one and a half heights.
+                        visible: index % (axisBox.plotH / 6 >= 1.5 * dbMetrics.height + 2 ? 1
+                                          : axisBox.plotH / 3 >= 1.5 * dbMetrics.height + 2 ? 2 : 3) === 0
                         width: axisBox.leftGutter - 6
                         y: Math.max(0, Math.min(axisBox.plotH - height, parent.lineY - height / 2))
                         horizontalAlignment: Text.AlignRight

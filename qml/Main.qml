@@ -24,8 +24,9 @@ ApplicationWindow {
         {label: qsTr("Settings"), index: 7, names: ["settings"], needsMeasurement: false}
     ]
 
-    width: 1680
-    height: 1000
+    // A smaller screen gets a window that fits it; before a screen is known the full size holds.
+    width: Screen.desktopAvailableWidth > 0 ? Math.min(1680, Screen.desktopAvailableWidth) : 1680
+    height: Screen.desktopAvailableHeight > 0 ? Math.min(1000, Screen.desktopAvailableHeight) : 1000
     visible: true
     minimumWidth: Math.min(1500, Screen.desktopAvailableWidth)
     minimumHeight: Math.min(880, Screen.desktopAvailableHeight)
@@ -182,11 +183,13 @@ ApplicationWindow {
         rightPadding: 0
         onClicked: window.currentWorkspace = workspaceIndex
 
-        contentItem: Text {
+        contentItem: FittedText {
             text: navButton.text
             leftPadding: 14
             verticalAlignment: Text.AlignVCenter
-            font.pixelSize: Theme.fontBody
+            basePixelSize: Theme.fontBody
+            // One word in bold fits the narrow sidebar a size smaller rather than broken in two.
+            minimumPixelSize: Theme.fontTiny
             font.bold: navButton.current
             color: navButton.current ? Theme.text : navButton.enabled ? Theme.muted : Theme.border
         }
@@ -242,19 +245,27 @@ ApplicationWindow {
                 implicitHeight: 28
                 color: Theme.border
             }
+            // The Project line gives way first, so the controls on its right always show.
             ColumnLayout {
                 spacing: 1
+                Layout.fillWidth: true
+                Layout.minimumWidth: 60
+                Layout.maximumWidth: Math.max(projectCaption.implicitWidth, projectLine.implicitWidth)
                 Label {
+                    id: projectCaption
                     text: qsTr("PROJECT")
                     font.bold: true
                     font.pixelSize: Theme.fontCaption
                     color: Theme.muted
                 }
-                Label {
+                ElidedLabel {
+                    id: projectLine
                     objectName: "projectLine"
+                    Layout.fillWidth: true
                     text: ui.hasProject ? ui.projectName : qsTr("No project open")
                     font.pixelSize: Theme.fontBody
                     color: Theme.text
+                    elide: Text.ElideRight
                 }
             }
             Item {
@@ -421,11 +432,13 @@ ApplicationWindow {
                 anchors.margins: 12
                 spacing: 8
 
-                Label {
+                FittedText {
                     text: qsTr("WORKSPACE")
                     font.bold: true
-                    font.pixelSize: Theme.fontCaption
+                    basePixelSize: Theme.fontCaption
+                    minimumPixelSize: Theme.fontMicro
                     color: Theme.muted
+                    Layout.fillWidth: true
                     Layout.leftMargin: 10
                     Layout.topMargin: 8
                 }
@@ -511,10 +524,12 @@ ApplicationWindow {
                         anchors.verticalCenter: parent.verticalCenter
                         spacing: 4
 
-                        Label {
+                        FittedText {
+                            width: parent.width
                             text: qsTr("DEVICE CONTRACT")
                             font.bold: true
-                            font.pixelSize: Theme.fontCaption
+                            basePixelSize: Theme.fontCaption
+                            minimumPixelSize: Theme.fontMicro
                             color: Theme.muted
                         }
                         Label {

@@ -11,7 +11,7 @@ Page {
     readonly property bool projectActionsEnabled: ui.replayState === "Idle" && !ui.recording && !ui.recordingFinalizing
     readonly property var selectedRow: ui.selectedMeasurementIndex >= 0 ? currentRow() : null
 
-    component SmallText: Label {
+    component SmallText: ElidedLabel {
         Layout.fillWidth: true
         color: Theme.muted
         font.pixelSize: Theme.fontSmall
@@ -21,7 +21,7 @@ Page {
     component HashText: SmallText { wrapMode: Text.WrapAnywhere }
     component WideButton: ThemedButton { Layout.fillWidth: true; implicitWidth: 60 }
 
-    component BodyText: Label {
+    component BodyText: ElidedLabel {
         Layout.fillWidth: true
         color: Theme.text
         wrapMode: Text.WordWrap

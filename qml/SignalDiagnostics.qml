@@ -53,11 +53,12 @@ Rectangle {
                     font.bold: true
                     font.pixelSize: Theme.fontTitle
                 }
-                Label {
+                FittedText {
                     text: qsTr("Live snapshots · same samples as Recorder and DSP")
                     color: Theme.muted
-                    font.pixelSize: Theme.fontCaption
-                    elide: Text.ElideRight
+                    basePixelSize: Theme.fontCaption
+                    minimumPixelSize: Theme.fontTiny
+                    maximumLines: 1
                     Layout.fillWidth: true
                 }
             }
@@ -317,6 +318,23 @@ Rectangle {
                         objectName: "levelsBox"
                         readonly property int perRow: Math.max(1, ui.diagnosticMeterPerRow)
                         readonly property int rows: Math.max(1, Math.ceil(ui.diagnosticChannelCount / perRow))
+                        // Every k-th column carries its channel number, k the smallest step at which the
+                        // widest number and a gap fit between two labels.
+                        readonly property int labelStep: {
+                            const slot = width / perRow
+                            const needed = widestLabel.advanceWidth + 4
+                            for (const k of [1, 2, 4, 8, 16, 32, 64]) {
+                                if (k * slot >= needed || k >= perRow)
+                                    return k
+                            }
+                            return perRow
+                        }
+
+                        TextMetrics {
+                            id: widestLabel
+                            font.pixelSize: Theme.fontMicro
+                            text: String(Math.max(1, ui.diagnosticChannelCount))
+                        }
 
                         Image {
                             objectName: "levelsImage"
@@ -333,7 +351,9 @@ Rectangle {
                             delegate: Text {
                                 readonly property real band: levelsBox.height / levelsBox.rows
                                 readonly property real slot: levelsBox.width / levelsBox.perRow
-                                x: (index % levelsBox.perRow + 0.5) * slot - width / 2
+                                visible: index % levelsBox.perRow % levelsBox.labelStep === 0
+                                x: Math.max(0, Math.min(levelsBox.width - width,
+                                                        (index % levelsBox.perRow + 0.5) * slot - width / 2))
                                 y: Math.floor(index / levelsBox.perRow) * band + band - 15
                                 text: index + 1
                                 color: Theme.muted

@@ -12,15 +12,21 @@ Button {
                                 : Theme.border
 
     implicitHeight: Theme.controlHeight
-    implicitWidth: Math.max(96, contentItem.implicitWidth + 28)
+    // Measured at the full size, so a label shrunk to fit never feeds back into the width.
+    implicitWidth: Math.max(96, Math.ceil(labelMetrics.advanceWidth) + 28)
 
-    contentItem: Text {
-        text: control.text
+    TextMetrics {
+        id: labelMetrics
         font.pixelSize: Theme.fontBody
+        text: control.text
+    }
+
+    contentItem: FittedText {
+        text: control.text
+        basePixelSize: Theme.fontBody
         color: !control.enabled ? Theme.muted : control.kind === 0 ? Theme.text : control.tone
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
-        elide: Text.ElideRight
     }
 
     background: Rectangle {

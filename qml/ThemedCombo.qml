@@ -22,6 +22,9 @@ ComboBox {
 
     implicitWidth: 120
     implicitHeight: Theme.controlHeight
+    // The label's own padding keeps it clear of the indicator; the control adds none on top.
+    leftPadding: 0
+    rightPadding: 0
 
     displayText: control.textMapper && control.currentIndex >= 0 && control.currentIndex < control.count
                  ? control.textMapper(control.model[control.currentIndex])
@@ -33,14 +36,14 @@ ComboBox {
 
     Component {
         id: labelComponent
-        Text {
+        FittedText {
             text: control.displayText
-            font.pixelSize: Theme.fontBody
+            basePixelSize: Theme.fontBody
+            maximumLines: 1
             color: control.enabled ? Theme.text : Theme.muted
             leftPadding: 12
             rightPadding: 30
             verticalAlignment: Text.AlignVCenter
-            elide: Text.ElideRight
         }
     }
 
@@ -78,6 +81,8 @@ ComboBox {
     delegate: ItemDelegate {
         id: row
         width: control.width
+        // Low enough that the nine themes fit the popup's height cap without scrolling.
+        implicitHeight: 34
         highlighted: index === control.highlightedIndex
         contentItem: Text {
             text: control.rowText(modelData, control.textRole ? model[control.textRole] : undefined)

@@ -33,6 +33,7 @@ Rectangle {
                 font.bold: true
                 font.pixelSize: Theme.fontTitle
                 color: Theme.text
+                wrapMode: Text.Wrap
             }
 
             Label {

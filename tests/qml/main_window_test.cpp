@@ -36,6 +36,9 @@ class MainWindowWithController : public ::testing::Test {
         QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
         window_ = qobject_cast<QQuickWindow*>(component.create());
         ASSERT_NE(window_, nullptr);
+        // The offscreen screen is smaller than the window, which opens at the screen's size; the tests
+        // click through the full-size layout.
+        window_->resize(1680, 1000);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
     }
 

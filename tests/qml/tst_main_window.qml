@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Window
 import QtTest
 import SorvantaApp
 
@@ -352,6 +353,35 @@ Item {
             compare(ui.lastPalette.cursor, "#0891b2")
             Theme.themeId = "no such theme"
             compare(combo.currentIndex, 0, "an unknown theme selects the first entry")
+        }
+
+        function test_windowOpensWithinTheAvailableScreen() {
+            // The offscreen screen is smaller than the window's full 1680 x 1000.
+            const width = Screen.desktopAvailableWidth, height = Screen.desktopAvailableHeight
+            verify(width > 0 && height > 0)
+            compare(win.width, Math.min(1680, width))
+            compare(win.height, Math.min(1000, height))
+        }
+
+        function test_themeListShowsWholeWithTheCurrentThemeInView() {
+            Theme.themeId = "light"
+            const combo = child("themeCombo")
+            combo.popup.open()
+            tryVerify(() => combo.popup.opened)
+            const list = combo.popup.contentItem
+            tryVerify(() => list.itemAtIndex(8) !== null)
+            waitForRendering(list)
+            compare(list.count, 9)
+            verify(list.contentHeight <= list.height, list.contentHeight + " px of rows in " + list.height)
+            for (let row = 0; row < 9; ++row) {
+                const item = list.itemAtIndex(row)
+                verify(item !== null, "row " + row)
+                const top = item.y - list.contentY
+                verify(top >= 0 && top + item.height <= list.height + 0.5,
+                       "row " + row + " spans " + top + ".." + (top + item.height) + " of " + list.height)
+            }
+            combo.popup.close()
+            tryVerify(() => !combo.popup.visible)
         }
 
         function test_startUpRestoresTheThemeAndPushesItsPalette() {
