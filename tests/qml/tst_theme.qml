@@ -86,8 +86,6 @@ TestCase {
                 compare(Theme.palettes[id][role], expected, id + "." + role + " as stored")
                 verify(Qt.colorEqual(Theme[role], expected), id + "." + role + " is " + Theme[role])
             }
-            const bg = Qt.color(specifiedPalette.find(row => row[0] === "plotBg")[column + 1])
-            verify(Qt.colorEqual(Theme.plotBg85, Qt.rgba(bg.r, bg.g, bg.b, 0.85)), id + " plotBg85")
         }
     }
 
