@@ -298,6 +298,8 @@ struct Pass {
     bool screenshots;
 };
 
+void PrintTo(const Pass& pass, std::ostream* out) { *out << pass.language << ' ' << pass.width << "px"; }
+
 class TextFitIn : public TextFit, public ::testing::WithParamInterface<Pass> {};
 
 TEST_P(TextFitIn, EveryWorkspaceAndDialogShowsItsTextsWhole) {
