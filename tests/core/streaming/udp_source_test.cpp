@@ -430,7 +430,9 @@ TEST(UdpSource, DatagramsTheSystemDropsAreCounted) {
     // datagram over synchronously and so outruns the receive thread.
     constexpr int kBurst = 20'000;
     UdpSource source(0, 1, 250);
-    source.configure(streamProfile(8, 32));
+    DeviceProfile profile = streamProfile(8, 32);
+    profile.sampleRateHz = 400'000;  // two seconds hold the whole burst: only the system drops
+    source.configure(profile);
     source.start();
     LoopbackSender sender(source.boundPort());
     for (int d = 0; d < kBurst; ++d) sender.send(rampDatagram(0));
