@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <QSignalSpy>
 #include <algorithm>
 #include <chrono>
 #include <vector>
@@ -11,8 +12,10 @@
 #include "app_test_support.h"
 #include "beamforming_settings_peer.h"
 #include "core/storage/device_profile.h"
+#include "core/storage/measurement_store.h"
 #include "core/streaming/udp_source.h"
 #include "live_test_support.h"
+#include "project_fixture.h"
 #include "streaming/udp_test_support.h"
 
 namespace zk::app::test {
@@ -102,6 +105,55 @@ TEST_F(LiveOverload, DatagramsTheSocketDroppedRaiseTheDegradedWarning) {
     // Nothing else was lost, so only the socket's drops can have raised it.
     EXPECT_EQ(stats.datagramsDroppedBufferFull + stats.datagramsDroppedWrongSize, 0u);
     EXPECT_EQ(peer.liveSession().dspQueue.statistics().droppedFrames, 0u) << "the DSP fell behind";
+    ui.stopLive();
+}
+
+// Datagrams the system drops while a Recording runs leave a gap raw.int16 cannot hold: the Recording
+// ends at the last contiguous sample and becomes a Measurement, and the live view goes on.
+TEST_F(LiveOverload, DatagramsLostDuringARecordingEndItWhileTheLiveViewGoesOn) {
+    const core::DeviceProfile profile = liveArray();
+    StoredProject project{0, "Live"};
+    UiController ui;
+    BeamformingSettingsTestPeer peer(ui);
+    ui.openProject(project.path());
+    ASSERT_TRUE(ui.hasProject());
+    ui.setRecordingMaxDurationSeconds(120);  // only the gap may end it
+    startUdp(ui);
+    MapWatcher maps(ui);
+    PlaneWaveSender stream(profile, 12.0, -8.0);
+    stream.start();
+    ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 1; }, 2000ms));
+    QSignalSpy finished(&ui, &UiController::recordingFinished);
+    ui.startRecording();
+    ASSERT_TRUE(ui.recording()) << ui.statusText().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return ui.recordingBytes() > 0; }, 2000ms));
+
+    const int fd = zk::test::socketBoundTo(kArrayPort);
+    ASSERT_GE(fd, 0);
+    const int smallest = 1;
+    ASSERT_EQ(::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest), 0);
+    OneShotSender burst(profile.udp->datagramBytes);
+    burst.send(200);
+    // The stream's next datagram brings the system's count.
+    if (!waitUntil([&] { return peer.udpSource()->statistics().datagramsDroppedBySocket > 0; }, 1000ms)) {
+        ui.stopLive();
+        GTEST_SKIP() << "the receive thread kept up with the burst";
+    }
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(20000 * kSlowdown)) << ui.statusText().toStdString();
+    EXPECT_TRUE(logContains(
+        ui.eventLog(),
+        QStringLiteral("Recording stopped: datagrams were lost, the samples are no longer contiguous")));
+    EXPECT_TRUE(finished.front().front().toBool()) << ui.statusText().toStdString();
+    const std::filesystem::path dir =
+        project.measurementDir(finished.front().back().toString().toStdString());
+    const std::uint64_t frames = core::readMeasurementManifest(dir).totalFrames;
+    EXPECT_GT(frames, 0u);
+    EXPECT_EQ(std::filesystem::file_size(dir / "raw.int16"), frames * profile.wireChannelCount * 2);
+
+    maps.clear();
+    EXPECT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 2; }, 2000ms));
+    EXPECT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    stream.stop();
     ui.stopLive();
 }
 
