@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "test_support.h"
 #include "streaming/udp_test_support.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
