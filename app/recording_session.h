@@ -25,10 +25,11 @@ struct RecordingSession {
     std::chrono::steady_clock::time_point startedAt;
     double streamMBps = 0.0;  // the stream's byte rate, named when the disk cannot keep up
 
-    // Raised by every start; handlers posted by the acquisition and finalize threads carry the value
+    // Raised by every start; handlers posted by the acquisition, writer and finalize threads carry the value
     // of their Recording and are dropped when it is no longer the current one.
     std::atomic<std::uint64_t> generation{0};
-    // Counters: the acquisition thread writes, the property getters read.
+    // Counters of the samples taken for the file (queued or written): the acquisition thread writes,
+    // the property getters read.
     std::atomic<std::uint64_t> framesWritten{0};
     std::atomic<std::uint64_t> bytesWritten{0};
     std::atomic<std::uint64_t> elapsedMs{0};
