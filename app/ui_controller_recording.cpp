@@ -265,8 +265,9 @@ void UiController::onRecordingEnded(std::uint64_t generation, const QString& mes
         emit uiStateChanged();
         emit recordingStatsChanged();
         reportEvent(message);
-        // The samples before the end become the Measurement; the video recorder is being stopped.
-        reportEvent(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));
+        // The samples before the end become the Measurement; the video recorder is being stopped. The
+        // status line keeps saying why while the queued samples reach the disk.
+        appendEventLog(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));
         startRecordingFinalize(std::move(writer), {});
     } catch (...) {
     }

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTest>
 #include <QUrl>
 #include <condition_variable>
 #include <filesystem>
@@ -293,12 +294,14 @@ TEST_F(Recording, ADiskTooSlowForTheStreamEndsTheRecordingAtTheLastQueuedSample)
     EXPECT_FALSE(ui->recording()) << "the queue never filled";
     EXPECT_EQ(ui->recordingBytes(), frames * kWire * 2) << "the block that did not fit is not counted";
     peer->append(rampBlock(kFrames, frames + kFrames));  // after the end: not recorded
+    const QString why =
+        QStringLiteral("Recording stopped: the disk is too slow for the stream (0.1 MB/s needed)");
+    // 16 kHz x 4 channels x 2 bytes; said while the queued samples still wait for the disk.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui->statusText() == why; }, 5000))
+        << ui->statusText().toStdString();
     disk.open();
     ASSERT_TRUE(waitFinished(finished));
     EXPECT_EQ(finished.front(), (QVariantList{true, id}));
-    // 16 kHz x 4 channels x 2 bytes.
-    const QString why =
-        QStringLiteral("Recording stopped: the disk is too slow for the stream (0.1 MB/s needed)");
     EXPECT_EQ(countEvents(*ui, why), 1);
     EXPECT_EQ(countEvents(*ui, QStringLiteral("Measurement saved: %1 · Rec").arg(id)), 1);
     const fs::path dir = measurementDir(id);
