@@ -121,7 +121,7 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
             if (!samples.empty()) {
                 const std::uint64_t frames = wireChannels == 0 ? 0 : samples.size() / wireChannels;
                 liveSession_.counters.ingressSamples.fetch_add(samples.size());
-                appendRecordingBlock(samples);  // returns at once unless a Recording is running
+                appendRecordingBlock(samples, gap);  // returns at once unless a Recording is running
                 // One copy for the diagnostics; the DSP gets the read vector itself.
                 liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, gap});
                 liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, gap});

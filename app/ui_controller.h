@@ -729,7 +729,6 @@ class UiController : public QObject {
 
     ProfileRecords profileState_;
     AnalysisSettings analysis_;
-
     // Texts of the later operations; GUI thread only.
     QString lastDiagnosticsPath_;
     QString lastBackupPath_;
@@ -777,17 +776,18 @@ class UiController : public QObject {
     ProjectNoiseFloor noiseFloor_;
 
     // Recording (ui_controller_recording.cpp).
-    // Acquisition thread: appends one block to a running Recording and posts what QML must learn.
-    void appendRecordingBlock(std::span<const std::int16_t> samples);
+    // Acquisition thread: queues a block for a running Recording (one after a gap ends it instead).
+    void appendRecordingBlock(std::span<const std::int16_t> samples, bool gap);
     void setRecordingState(std::int32_t state);
     // Takes the writer out and starts its finalize thread, with the video unless told otherwise; GUI.
     void finalizeRecording(bool withVideo = true);
-    void startRecordingFinalize(std::unique_ptr<core::Recording> writer, const std::filesystem::path& video);
+    void startRecordingFinalize(std::unique_ptr<core::RecordingWriter>, const std::filesystem::path& video);
     // The staging path QML was asked to record to, or a file beside it under its name.
     bool isTrustedVideoPath(const std::filesystem::path& path) const;
     // Handlers posted to the GUI thread; each ignores a Recording other than the current one. A finalize's
     // `warning` (logged after a success) says that the saved Measurement is not yet durable.
-    void onRecordingAppendFailed(std::uint64_t generation, const QString& error);
+    void onRecordingEnded(std::uint64_t generation, const QString& message);
+    void endRecordingEarly(std::uint64_t generation, const QString& message);  // Recording writer thread
     void onRecordingLimitReached(std::uint64_t generation);
     void onRecordingFinalized(std::uint64_t generation, const QString& id, bool success, const QString& error,
                               const QString& keptPath, const QString& warning = QString());

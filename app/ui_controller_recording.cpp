@@ -12,6 +12,7 @@
 #include "app/file_paths.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
+#include "core/storage/device_profile.h"
 
 namespace zk::app {
 
@@ -104,16 +105,29 @@ void UiController::startRecording() {
                 projectDir / "measurements" / toFsPath(u'.' + id + QStringLiteral(".camera.tmp.mp4")), error);
             if (error) throw fs::filesystem_error("absolute", projectDir, error);
 
-            auto writer = std::make_unique<core::Recording>(projectDir, id.toStdString(), profileState_.json,
-                                                            live_.source.toStdString());
-            std::unique_ptr<core::Recording> leftover;
+            const core::DeviceProfile profile = core::parseDeviceProfile(profileState_.json);
+            const double bytesPerSecond = profile.sampleRateHz * profile.wireChannelCount * 2.0;
+            auto recording = std::make_unique<core::Recording>(
+                projectDir, id.toStdString(), profileState_.json, live_.source.toStdString());
+            const std::uint64_t generation = recording_.generation.load() + 1;
+            auto writer = std::make_unique<core::RecordingWriter>(
+                std::move(recording), profile.wireChannelCount,
+                core::recordingQueueBoundBytes(bytesPerSecond),
+                [this, generation](const std::string& failure) {
+                    endRecordingEarly(
+                        generation,
+                        QStringLiteral("Recording failed: %1").arg(QString::fromStdString(failure)));
+                },
+                recording_.sinkForTests);
+            std::unique_ptr<core::RecordingWriter> leftover;
             {
                 std::lock_guard lock(recording_.mutex);
                 leftover = std::move(recording_.writer);
                 recording_.writer = std::move(writer);
                 recording_.videoPath = staging;
                 recording_.startedAt = Clock::now();
-                recording_.generation.fetch_add(1);
+                recording_.streamMBps = bytesPerSecond / 1e6;
+                recording_.generation.store(generation);
             }
             leftover.reset();
 
@@ -140,36 +154,57 @@ void UiController::startRecording() {
     }
 }
 
-void UiController::appendRecordingBlock(std::span<const std::int16_t> samples) {
+void UiController::appendRecordingBlock(std::span<const std::int16_t> samples, bool gap) {
     if (samples.empty() || run_.recording.load() != kRecordingActive) return;
     std::uint64_t generation = 0;
     std::uint64_t elapsedMs = 0;
-    QString failure;
+    QString ended;
     {
         std::lock_guard lock(recording_.mutex);
         if (run_.recording.load() != kRecordingActive || !recording_.writer) return;
         // Read with the writer: the posts below then name the Recording this block went to.
         generation = recording_.generation.load();
+        core::RecordingWriter& writer = *recording_.writer;
         try {
-            recording_.writer->append(samples);
-            recording_.framesWritten.store(recording_.writer->framesWritten());
-            recording_.bytesWritten.store(recording_.writer->bytesWritten());
+            // raw.int16 has no timestamps: samples after a gap would sit at the wrong time. A gap before
+            // the first sample is no gap in the file.
+            if (gap && writer.framesAccepted() > 0) {
+                ended = QStringLiteral(
+                    "Recording stopped: datagrams were lost, the samples are no longer "
+                    "contiguous");
+            } else {
+                switch (writer.push(samples)) {
+                    case core::RecordingWriter::Push::Queued:
+                        break;
+                    case core::RecordingWriter::Push::Overflow:
+                        ended = QStringLiteral(
+                                    "Recording stopped: the disk is too slow for the stream (%1 MB/s needed)")
+                                    .arg(recording_.streamMBps, 0, 'f', 1);
+                        break;
+                    case core::RecordingWriter::Push::Ended:
+                        return;  // a failed write: its writer thread ends the Recording
+                }
+            }
+            recording_.framesWritten.store(writer.framesAccepted());
+            recording_.bytesWritten.store(writer.bytesAccepted());
             elapsedMs = static_cast<std::uint64_t>(
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - recording_.startedAt)
                     .count());
             recording_.elapsedMs.store(elapsedMs);
         } catch (const std::exception& error) {
-            failure = textOf(error);
-            if (failure.isEmpty()) failure = QStringLiteral("append failed");
-            // Kept for the finalize of what was written so far; no later block reaches it.
-            recording_.failedWriter = std::move(recording_.writer);
+            QString text = textOf(error);
+            if (text.isEmpty()) text = QStringLiteral("append failed");
+            ended = QStringLiteral("Recording failed: %1").arg(text);
+        }
+        if (!ended.isEmpty()) {
+            // What was queued before is finalized; no later block reaches it.
+            recording_.endedWriter = std::move(recording_.writer);
             run_.recording.store(kRecordingFinalizing);
         }
     }
-    if (!failure.isEmpty()) {
+    if (!ended.isEmpty()) {
         QMetaObject::invokeMethod(
-            this, [this, generation, failure] { onRecordingAppendFailed(generation, failure); },
-            Qt::QueuedConnection);
+            this, [this, generation, ended] { onRecordingEnded(generation, ended); }, Qt::QueuedConnection);
         return;
     }
     if (static_cast<std::int64_t>(elapsedMs) >= recording_.maxDurationMs.load() &&
@@ -190,9 +225,38 @@ void UiController::appendRecordingBlock(std::span<const std::int16_t> samples) {
     }
 }
 
-void UiController::onRecordingAppendFailed(std::uint64_t generation, const QString& error) {
+// Recording writer thread: a write failed. The Recording ends at the samples that reached the file.
+void UiController::endRecordingEarly(std::uint64_t generation, const QString& message) {
+    try {
+        {
+            std::lock_guard lock(recording_.mutex);
+            if (generation == recording_.generation.load() && run_.recording.load() == kRecordingActive &&
+                recording_.writer) {
+                recording_.endedWriter = std::move(recording_.writer);
+                run_.recording.store(kRecordingFinalizing);
+            }
+        }
+        QMetaObject::invokeMethod(
+            this, [this, generation, message] { onRecordingEnded(generation, message); },
+            Qt::QueuedConnection);
+    } catch (...) {
+        // Out of memory while posting: a stop by the user still finalizes what was written.
+    }
+}
+
+void UiController::onRecordingEnded(std::uint64_t generation, const QString& message) {
     try {
         if (generation != recording_.generation.load()) return;
+        std::unique_ptr<core::RecordingWriter> writer;
+        {
+            std::lock_guard lock(recording_.mutex);
+            writer = std::move(recording_.endedWriter);
+        }
+        if (!writer) {
+            // The user's stop took the Recording first; its finalize keeps what reached the file.
+            if (run_.recording.load() != kRecordingIdle) appendEventLog(message);
+            return;
+        }
         recording_.videoActive = false;
         recording_.stopPending = false;
         timers_.recordingWatchdog->stop();
@@ -200,20 +264,10 @@ void UiController::onRecordingAppendFailed(std::uint64_t generation, const QStri
         emit recordingStateChanged();
         emit uiStateChanged();
         emit recordingStatsChanged();
-        reportEvent(QStringLiteral("Recording failed: %1").arg(error));
-
-        std::unique_ptr<core::Recording> writer;
-        {
-            std::lock_guard lock(recording_.mutex);
-            writer = std::move(recording_.failedWriter);
-        }
-        if (!writer) {
-            setRecordingState(kRecordingIdle);
-            emit recordingFinished(false, recording_.measurementId);
-            return;
-        }
-        // The samples before the failure become the Measurement; the video recorder is being stopped.
-        reportEvent(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));
+        reportEvent(message);
+        // The samples before the end become the Measurement; the video recorder is being stopped. The
+        // status line keeps saying why while the queued samples reach the disk.
+        appendEventLog(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));
         startRecordingFinalize(std::move(writer), {});
     } catch (...) {
     }
@@ -306,7 +360,7 @@ void UiController::onRecordingWatchdog() {
 
 // Without video when told so: a recorder that never reported its stop leaves an unfinished file.
 void UiController::finalizeRecording(bool withVideo) {
-    std::unique_ptr<core::Recording> writer;
+    std::unique_ptr<core::RecordingWriter> writer;
     fs::path video;
     {
         std::lock_guard lock(recording_.mutex);
@@ -321,7 +375,8 @@ void UiController::finalizeRecording(bool withVideo) {
     startRecordingFinalize(std::move(writer), video);
 }
 
-void UiController::startRecordingFinalize(std::unique_ptr<core::Recording> writer, const fs::path& video) {
+void UiController::startRecordingFinalize(std::unique_ptr<core::RecordingWriter> writer,
+                                          const fs::path& video) {
     if (threads_.recordingFinalize.joinable()) threads_.recordingFinalize.join();
     const std::uint64_t generation = recording_.generation.load();
     const QString id = recording_.measurementId;
@@ -331,8 +386,11 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::Recording> write
                 bool success = false;
                 QString error;
                 QString warning;
+                // Waits for the queued samples to reach the file: the slow disk delays only this thread.
+                std::unique_ptr<core::Recording> recording = writer->finish();
+                writer.reset();
                 try {
-                    if (!writer->finalize(video).durable)
+                    if (!recording->finalize(video).durable)
                         warning = QStringLiteral(
                                       "Warning: Measurement %1 is saved, but the disk did not "
                                       "confirm its folder; a power cut could still lose it")
@@ -344,8 +402,8 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::Recording> write
                     error = QStringLiteral("unknown error");
                 }
                 // A writer whose finalize failed keeps its samples for the next open of the Project.
-                const fs::path staging = writer->stagingPath();
-                writer.reset();
+                const fs::path staging = recording->stagingPath();
+                recording.reset();
                 std::error_code missing;
                 const QString keptPath =
                     !success && fs::exists(staging, missing) ? fromFsPath(staging) : QString();
@@ -398,16 +456,16 @@ void UiController::onRecordingFinalized(std::uint64_t generation, const QString&
 }
 
 void UiController::finalizeOpenRecordingAtExit() {
-    std::unique_ptr<core::Recording> writer;
+    std::unique_ptr<core::RecordingWriter> writer;
     {
         std::lock_guard lock(recording_.mutex);
-        writer = recording_.writer ? std::move(recording_.writer) : std::move(recording_.failedWriter);
+        writer = recording_.writer ? std::move(recording_.writer) : std::move(recording_.endedWriter);
     }
     if (!writer) return;
     try {
         // The video recorder cannot hand over its file any more: whatever lies at its path is unfinished.
         // A failure leaves the samples to the next open of the Project.
-        writer->finalize(fs::path());
+        writer->finish()->finalize(fs::path());
     } catch (...) {
     }
 }

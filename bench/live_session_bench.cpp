@@ -29,15 +29,19 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <numbers>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "app/ui_controller.h"
+#include "beamforming_settings_peer.h"
 #include "controller_bench_main.h"
 #include "core/storage/device_profile.h"
+#include "core/streaming/udp_source.h"
 
 namespace {
 
@@ -233,6 +237,125 @@ BENCHMARK(BM_LiveSessionFromUdp)
     ->ArgName("algorithm")
     ->Arg(1)
     ->Arg(3)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+// Resident memory in MiB: "VmRSS" now or "VmHWM", the peak since the last resetPeakResident.
+double residentMib(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == key + ":") {
+            double kib = 0.0;
+            status >> kib;
+            return kib / 1024.0;
+        }
+    }
+    return -1.0;
+}
+
+void resetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// The live road under 1x, 10x and 100x the array's datagram rate (375, 3750 and 37500 datagrams/s of
+// 32768 bytes, from a thread of this process on 127.0.0.1:6666) for kOverloadRunTime with DAS: every
+// datagram sent accounted for by a counter (a last datagram after the run brings the system's drop
+// count), maps per second, DSP queue drops, resident memory at start, peak and end, CPU cores.
+constexpr auto kOverloadRunTime = 15s;
+
+void BM_LiveSessionOverload(benchmark::State& state) {
+    const auto factor = static_cast<double>(state.range(0));
+    const zk::core::DeviceProfile profile = zk::core::loadDeviceProfile(kProfile);
+    const auto loud = planeWaveDatagrams(profile, 12.0, -8.0);
+    const std::chrono::duration<double> interval(static_cast<double>(profile.udp->samplesPerDatagram) /
+                                                 profile.sampleRateHz / factor);
+    for (auto _ : state) {
+        zk::app::UiController ui;
+        zk::app::BeamformingSettingsTestPeer peer(ui);
+        ui.importProfile(QString::fromLatin1(kProfile));
+        ui.setSource(QStringLiteral("UDP"));
+        ui.setFrequency(4000.0);
+        ui.setFrequencyBandMode(QStringLiteral("1/3 octave"));
+        ui.setAlgorithm(QStringLiteral("01 DAS / Conventional"));
+        std::uint64_t delivered = 0;  // GUI thread only
+        QObject::connect(&ui, &zk::app::UiController::heatmapUpdated, &ui,
+                         [&] { delivered += ui.hasHeatmap(); });
+        ui.startLive();
+        if (ui.sessionState() != QStringLiteral("Running")) {
+            state.SkipWithError(ui.statusText().toStdString().c_str());
+            return;
+        }
+        QCoreApplication::processEvents();
+        resetPeakResident();
+        const double startMib = residentMib("VmRSS");
+
+        std::atomic<std::uint64_t> sent{0};  // written by the sender, read after it is joined
+        std::atomic<bool> sending{true};     // cleared by this thread, read by the sender
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(6666);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const auto sendOne = [&](std::size_t k) {
+            const std::vector<std::uint8_t>& d = loud[k % loud.size()];
+            if (::sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) ==
+                static_cast<ssize_t>(d.size()))
+                sent.fetch_add(1);
+        };
+        std::thread sender([&] {
+            const Clock::time_point start = Clock::now();
+            for (std::size_t k = 0; sending.load(); ++k) {
+                std::this_thread::sleep_until(
+                    start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(k)));
+                sendOne(k);
+            }
+        });
+
+        const double cpu0 = cpuSeconds();
+        const Clock::time_point wall0 = Clock::now();
+        const std::uint64_t delivered0 = delivered;
+        QEventLoop loop;
+        QTimer::singleShot(kOverloadRunTime, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double wallSeconds = std::chrono::duration<double>(Clock::now() - wall0).count();
+        const double cores = (cpuSeconds() - cpu0) / wallSeconds;
+        const std::uint64_t maps = delivered - delivered0;
+        sending.store(false);
+        sender.join();
+        QTimer::singleShot(500ms, &loop, &QEventLoop::quit);
+        loop.exec();
+        sendOne(0);
+        QTimer::singleShot(800ms, &loop, &QEventLoop::quit);
+        loop.exec();
+        ::close(fd);
+        const zk::core::UdpReceiveStats udp = peer.udpSource()->statistics();
+        const zk::app::BoundedBlockingQueue::Statistics dsp = peer.liveSession().dspQueue.statistics();
+        const double peakMib = residentMib("VmHWM");
+        const double endMib = residentMib("VmRSS");
+        ui.stopLive();
+        QCoreApplication::processEvents();
+
+        state.counters["sent"] = static_cast<double>(sent.load());
+        state.counters["received"] = static_cast<double>(udp.datagramsReceived);
+        state.counters["dropSocket"] = static_cast<double>(udp.datagramsDroppedBySocket);
+        state.counters["dropBufFull"] = static_cast<double>(udp.datagramsDroppedBufferFull);
+        state.counters["dropWrongSize"] = static_cast<double>(udp.datagramsDroppedWrongSize);
+        state.counters["unaccounted"] =
+            static_cast<double>(sent.load()) -
+            static_cast<double>(udp.datagramsReceived + udp.datagramsDroppedBySocket);
+        state.counters["dspDropBlocks"] = static_cast<double>(dsp.droppedBlocks);
+        state.counters["mapsPerS"] = static_cast<double>(maps) / wallSeconds;
+        state.counters["rssStartMiB"] = startMib;
+        state.counters["rssPeakMiB"] = peakMib;
+        state.counters["rssEndMiB"] = endMib;
+        state.counters["cores"] = cores;
+    }
+}
+BENCHMARK(BM_LiveSessionOverload)
+    ->ArgName("rateX")
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

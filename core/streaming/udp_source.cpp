@@ -179,6 +179,7 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
     raiseCurrentThreadPriority();
     try {
         std::vector<std::uint8_t> datagram(kReceiveBufferBytes);
+        std::uint64_t systemDropsSeen = 0;  // this socket's count as the last datagram told it
         while (running_) {
             const SocketWait wait = waitForDatagram(socket, wake, kWaitTimeoutMs);
             if (wait == SocketWait::Failed) {
@@ -196,8 +197,12 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
             }
             {
                 std::lock_guard lock(mutex_);
-                if (received.systemDrops)
-                    stats_.datagramsDroppedBySocket = socketDropsBefore_ + *received.systemDrops;
+                if (received.systemDrops && *received.systemDrops > systemDropsSeen) {
+                    systemDropsSeen = *received.systemDrops;
+                    stats_.datagramsDroppedBySocket = socketDropsBefore_ + systemDropsSeen;
+                    // The system dropped datagrams before this one: the samples are not contiguous.
+                    if (gaps_.empty() || gaps_.back() != appendedFrames_) gaps_.push_back(appendedFrames_);
+                }
                 if (received.bytes == 0) {
                     ++stats_.emptyDatagrams;
                     continue;

@@ -50,6 +50,7 @@ class BeamformingSettingsTestPeer {
     }
 
     LiveSessionState& liveSession() { return ui_.liveSession_; }
+    core::UdpSource* udpSource() const { return ui_.sources_.udp.get(); }  // set while a UDP session runs
     void rebuildLiveMetrics(core::UdpSource* udp) { ui_.rebuildLiveMetrics(udp); }
     void rebuildDiagnosticRows() { ui_.rebuildDiagnosticRows(); }
     void setChannelMeters(std::vector<double> rmsDbfs, std::vector<double> peakDbfs) {

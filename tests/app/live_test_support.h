@@ -217,6 +217,8 @@ class PlaneWaveSender {
     PlaneWaveSender(const PlaneWaveSender&) = delete;
     PlaneWaveSender& operator=(const PlaneWaveSender&) = delete;
 
+    // Sends `factor` times the array's pace from the next start on.
+    void setRateFactor(double factor) { interval_ /= factor; }
     void start() {
         running_.store(true);
         thread_ = std::thread([this] { run(); });

@@ -7,9 +7,12 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTest>
 #include <QUrl>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <vector>
 
 #include "app/ui_controller.h"
@@ -44,6 +47,47 @@ int countEvents(const UiController& ui, const QString& text) {
     for (const QString& line : ui.eventLog()) count += line.mid(10) == text ? 1 : 0;
     return count;
 }
+
+// A ramp over the whole stream (sample k is k modulo 2^16), so a lost or shifted block shows at once.
+std::vector<std::int16_t> rampBlock(std::size_t frames, std::uint64_t firstFrame) {
+    std::vector<std::int16_t> samples(frames * kWire);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(firstFrame * kWire + i));
+    return samples;
+}
+
+std::string rampBytes(std::uint64_t frames) {
+    std::string bytes;
+    for (std::uint64_t k = 0; k < frames * kWire; ++k) {
+        bytes.push_back(static_cast<char>(k & 0xFF));
+        bytes.push_back(static_cast<char>((k >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+// A disk that takes nothing until it is opened; then it writes through the Recording.
+class GatedDisk {
+  public:
+    core::RecordingWriter::Sink sink() {
+        return [this](core::Recording& recording, std::span<const std::int16_t> samples) {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return open_; });
+            lock.unlock();
+            recording.append(samples);
+        };
+    }
+    void open() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    ~GatedDisk() { open(); }
+
+  private:
+    std::mutex mutex_;  // guards open_; the Recording writer thread waits, the test thread opens
+    std::condition_variable changed_;
+    bool open_ = false;
+};
 
 class Recording : public ControllerSettingsTest {
   protected:
@@ -231,6 +275,61 @@ TEST_F(Recording, AFailedFinalizeLeavesTheSamplesToTheNextOpen) {
     EXPECT_EQ(rowIds(reopened), QStringList{id});
     EXPECT_EQ(readBytes(measurementDir(id) / "raw.int16"), bytesOf(samples));
     EXPECT_FALSE(fs::exists(staging));
+}
+
+// The disk takes nothing while blocks keep coming: once the Recording's queue is full it ends at the
+// last block queued, says why, and every block queued before the end reaches the Measurement.
+TEST_F(Recording, ADiskTooSlowForTheStreamEndsTheRecordingAtTheLastQueuedSample) {
+    GatedDisk disk;
+    peer->setSink(disk.sink());
+    start();
+    const QString id = ui->recordingMeasurementId();
+    constexpr std::size_t kFrames = 131072;  // 1 MiB blocks
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    std::uint64_t frames = 0;
+    for (int i = 0; i < 64 && ui->recording(); ++i) {
+        peer->append(rampBlock(kFrames, frames));
+        if (ui->recording()) frames += kFrames;
+    }
+    EXPECT_FALSE(ui->recording()) << "the queue never filled";
+    EXPECT_EQ(ui->recordingBytes(), frames * kWire * 2) << "the block that did not fit is not counted";
+    peer->append(rampBlock(kFrames, frames + kFrames));  // after the end: not recorded
+    const QString why =
+        QStringLiteral("Recording stopped: the disk is too slow for the stream (0.1 MB/s needed)");
+    // 16 kHz x 4 channels x 2 bytes; said while the queued samples still wait for the disk.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui->statusText() == why; }, 5000))
+        << ui->statusText().toStdString();
+    disk.open();
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_EQ(finished.front(), (QVariantList{true, id}));
+    EXPECT_EQ(countEvents(*ui, why), 1);
+    EXPECT_EQ(countEvents(*ui, QStringLiteral("Measurement saved: %1 · Rec").arg(id)), 1);
+    const fs::path dir = measurementDir(id);
+    EXPECT_EQ(core::readMeasurementManifest(dir).totalFrames, frames);
+    EXPECT_TRUE(readBytes(dir / "raw.int16") == rampBytes(frames)) << "whole contiguous frames";
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+    EXPECT_EQ(ui->sessionState(), QStringLiteral("Running")) << "the live view goes on";
+}
+
+// raw.int16 has no timestamps: a block after lost datagrams ends the Recording before it. A gap before
+// the Recording's first sample is none in the file.
+TEST_F(Recording, AGapInTheStreamEndsTheRecordingAtTheLastContiguousSample) {
+    start();
+    const QString id = ui->recordingMeasurementId();
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    peer->append(rampBlock(256, 0), true);
+    peer->append(rampBlock(256, 256));
+    EXPECT_TRUE(ui->recording());
+    peer->append(rampBlock(256, 9000), true);
+    EXPECT_FALSE(ui->recording());
+    peer->append(rampBlock(256, 9256));
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_EQ(finished.front(), (QVariantList{true, id}));
+    EXPECT_EQ(countEvents(*ui, QStringLiteral("Recording stopped: datagrams were lost, the samples are no "
+                                              "longer contiguous")),
+              1);
+    EXPECT_EQ(readBytes(measurementDir(id) / "raw.int16"), rampBytes(512));
+    EXPECT_EQ(core::readMeasurementManifest(measurementDir(id)).totalFrames, 512u);
 }
 
 TEST_F(Recording, TheVideoTheRecorderHandsBackJoinsTheMeasurement) {

@@ -19,7 +19,11 @@ class RecordingTestPeer {
     explicit RecordingTestPeer(UiController& ui) : ui_(ui) {}
 
     void setSessionState(std::int32_t state) { ui_.setSessionState(state); }
-    void append(std::span<const std::int16_t> samples) { ui_.appendRecordingBlock(samples); }
+    void append(std::span<const std::int16_t> samples, bool gap = false) {
+        ui_.appendRecordingBlock(samples, gap);
+    }
+    // Every later Recording writes through `sink`, which may stand in a slow disk.
+    void setSink(core::RecordingWriter::Sink sink) { ui_.recording_.sinkForTests = std::move(sink); }
     // Moves the Recording's start back, as if it had been running that much longer.
     void advanceRecordingClock(std::chrono::milliseconds by) {
         std::lock_guard lock(ui_.recording_.mutex);
@@ -31,7 +35,7 @@ class RecordingTestPeer {
     // What a worker thread of an earlier Recording would post late.
     void deliverStaleHandlers(std::uint64_t generation) {
         ui_.onRecordingLimitReached(generation);
-        ui_.onRecordingAppendFailed(generation, QStringLiteral("stale failure"));
+        ui_.onRecordingEnded(generation, QStringLiteral("stale failure"));
         ui_.onRecordingFinalized(generation, QStringLiteral("m_stale"), false, QStringLiteral("stale"),
                                  QString());
     }

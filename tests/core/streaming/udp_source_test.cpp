@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "test_support.h"
 #include "streaming/udp_test_support.h"
+#include "test_support.h"
 
 namespace zk::core {
 namespace {
@@ -430,7 +430,9 @@ TEST(UdpSource, DatagramsTheSystemDropsAreCounted) {
     // datagram over synchronously and so outruns the receive thread.
     constexpr int kBurst = 20'000;
     UdpSource source(0, 1, 250);
-    source.configure(streamProfile(8, 32));
+    DeviceProfile profile = streamProfile(8, 32);
+    profile.sampleRateHz = 400'000;  // two seconds hold the whole burst: only the system drops
+    source.configure(profile);
     source.start();
     LoopbackSender sender(source.boundPort());
     for (int d = 0; d < kBurst; ++d) sender.send(rampDatagram(0));
@@ -445,7 +447,13 @@ TEST(UdpSource, DatagramsTheSystemDropsAreCounted) {
     const UdpReceiveStats stats = source.statistics();
     if (stats.datagramsDroppedBySocket == 0) GTEST_SKIP() << "the receive thread kept up with the burst";
     EXPECT_EQ(stats.datagramsReceived + stats.datagramsDroppedBySocket, kBurst + 1u);
+    // The samples on the two sides of the system's drops are not contiguous: a read says so.
+    ASSERT_EQ(stats.datagramsDroppedBufferFull, 0u);
     source.stop();
+    bool gapSeen = false;
+    for (UdpRead read = source.readBlock(4096); !read.samples.empty(); read = source.readBlock(4096))
+        gapSeen = gapSeen || read.gapBefore;
+    EXPECT_TRUE(gapSeen);
 }
 
 TEST(UdpSource, BufferBoundFollowsTheStreamWithinTheByteCap) {
