@@ -177,9 +177,12 @@ TEST(StreamingDas, RebuildsOnChangedKeyOrBand) {
     fx.update(x, 0.9);
     fx.update(x, 0.9);
     EXPECT_EQ(fx.state.updateCount, 2u);
+    // The state reads the cache's own entry rather than a copy of its tables.
+    EXPECT_EQ(fx.state.steering, fx.bf.steeringCacheFor(fx.freqs, 30, 20, 0, 0, 5, 5, kInf));
     fx.update(x, 0.9, 0, 0, 2.0);  // focus distance changed
     EXPECT_EQ(fx.state.updateCount, 1u);
     EXPECT_EQ(fx.state.key.focusDistanceM, 2.0);
+    EXPECT_EQ(fx.state.steering, fx.bf.steeringCacheFor(fx.freqs, 30, 20, 0, 0, 5, 5, 2.0));
     fx.update(x, 0.9, 0, 0, 2.0);
     fx.freqs[1] = 3100.0;
     fx.update(x, 0.9, 0, 0, 2.0);
