@@ -103,6 +103,13 @@ void ReplayRunner::onFinished(UiController& ui) {
     ui.replay_.paused.store(false);
     ui.replay_.metrics = QStringLiteral("Complete · %1 hops · integrity verified")
                              .arg(ui.engines_.replay->processedBlockCount());
+    // A finished Replay is neither resumed nor sought: its reader has ended, and its engine and source
+    // are given back now rather than at the next stop or start.
+    stopThreads(ui);
+    if (ui.sources_.replay) ui.sources_.replay->stop();
+    ui.sources_.replay.reset();
+    ui.engines_.replay->release();
+    platform::trimHeap();
     emit ui.replayPausedChanged();
     emit ui.replayPositionChanged();
     emit ui.replayMetricsChanged();
@@ -259,7 +266,7 @@ void UiController::stopReplay() {
         ReplayRunner::stopThreads(*this);
         if (sources_.replay) sources_.replay->stop();
         sources_.replay.reset();
-        engines_.replay->reset();
+        engines_.replay->release();
         platform::trimHeap();
 
         replay_.paused.store(false);

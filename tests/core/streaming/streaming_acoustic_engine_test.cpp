@@ -249,7 +249,7 @@ TEST(StreamingAcousticEngine, LeavingDasEmptiesItsStateAndReturningStartsFromZer
                 std::vector<std::int16_t>(samples.begin() + 4 * 2048, samples.begin() + 4 * 2560));
     EXPECT_EQ(engine.streamingDasState().updateCount, 0u);
     EXPECT_TRUE(engine.streamingDasState().beamSums.empty());
-    EXPECT_TRUE(engine.streamingDasState().phasePlaneRe.empty());
+    EXPECT_EQ(engine.streamingDasState().steering, nullptr);
     EXPECT_EQ(engine.processedBlockCount(), 4u);  // the matrices still run
 
     engine.setBeamformingParameters(BeamformingParameters{});
@@ -302,6 +302,33 @@ TEST(StreamingAcousticEngine, ResetAndContinuityRestartDropHistoryAndQueuedMaps)
     pushLogical(engine, profile, noiseSamples(4, 1023));
     engine.restartContinuityWindow();
     pushLogical(engine, profile, noiseSamples(4, 1024));
+    EXPECT_TRUE(engine.renderPendingMap());
+    EXPECT_TRUE(engine.latestMap().has_value());
+}
+
+// A stopped session keeps nothing: the Beamformer goes with its steering (held only by the engine's
+// pipeline), a push without a new configure is refused, and a configure afterwards maps again.
+TEST(StreamingAcousticEngine, ReleaseDropsTheSteeringAndAConfigureAfterwardsMapsAgain) {
+    const DeviceProfile profile = spiralProfile(4, 0.05, 20.0, 10.0);
+    const StreamingEngineConfig config = liveConfig(kDas, customBand(4000.0, 300.0));
+    StreamingAcousticEngine engine;
+    engine.configure(profile, config);
+    pushLogical(engine, profile, noiseSamples(4, 2048));
+    const std::weak_ptr<const CameraBandSteeringCache> steering = engine.streamingDasState().steering;
+    ASSERT_FALSE(steering.expired());
+    ASSERT_TRUE(engine.renderPendingMap());
+
+    engine.release();
+    EXPECT_TRUE(steering.expired());
+    EXPECT_EQ(engine.processedBlockCount(), 0u);
+    EXPECT_FALSE(engine.latestMap().has_value());
+    EXPECT_FALSE(engine.renderPendingMap());
+    expectThrowExactly<std::logic_error>([&] { pushLogical(engine, profile, noiseSamples(4, 1024)); },
+                                         "streaming engine is not configured");
+
+    engine.configure(profile, config);
+    pushLogical(engine, profile, noiseSamples(4, 2048));
+    EXPECT_EQ(engine.processedBlockCount(), 3u);
     EXPECT_TRUE(engine.renderPendingMap());
     EXPECT_TRUE(engine.latestMap().has_value());
 }
