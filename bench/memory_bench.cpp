@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QSize>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -29,6 +30,7 @@
 
 #include "app/platform/process_memory.h"
 #include "app/ui_controller.h"
+#include "render/heatmap_image_provider.h"
 
 namespace {
 
@@ -113,6 +115,10 @@ bool runSession() {
         return true;
     };
     if (!live("live")) return false;
+    QSize grid;
+    ui->heatmapImageProvider()->requestImage(QStringLiteral("field"), &grid, {});
+    std::printf("(live map: %d bins, %d x %d grid points)\n", ui->effectiveBinCount(), grid.width(),
+                grid.height());
 
     bool finished = false;
     QObject::connect(ui.get(), &zk::app::UiController::recordingFinished, [&] { finished = true; });
