@@ -136,7 +136,7 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
 
     if (state.microphoneCount != m || !state.key.sameAs(grid) ||
         !detail::sameFrequencies(state.frequencies, frequencies)) {
-        const auto cache = steeringCacheFor(frequencies, grid);
+        const auto cache = steeringPlanesFor(frequencies, grid);
         // Built aside and swapped in whole, so a failed allocation leaves the old state intact.
         StreamingDasState rebuilt;
         rebuilt.frequencies.assign(frequencies.begin(), frequencies.end());
