@@ -17,8 +17,9 @@ struct StreamingDasState {
     std::vector<double> frequencies;
     std::vector<double> horizontalAxis;
     std::vector<double> verticalAxis;
-    // The grid's steering entry, shared with the Beamformer's cache rather than copied: the updates
-    // read its planes, or build their blocks' steering from it when it holds no tables.
+    // The grid's steering, never copied: the Beamformer's cached entry, or an entry of the state's own
+    // with the planes alone (Beamformer::steeringPlanesFor). The updates read its planes, or build their
+    // blocks' steering from it when it holds no tables.
     std::shared_ptr<const CameraBandSteeringCache> steering;
     std::uint64_t gridPointCount = 0;
     std::uint64_t microphoneCount = 0;
