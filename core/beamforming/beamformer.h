@@ -52,9 +52,10 @@ class Beamformer {
         std::span<const double> frequencies, double horizontalSpanDeg, double verticalSpanDeg,
         double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
         double verticalStepDeg, double focusDistanceM) const;
-    // The steering the live delay-and-sum update reads: the cached entry when there is one; else, when
-    // the tables fit the budget, an entry of the caller's own that holds the planes without the phase
-    // terms (half the memory) and never enters the cache; else the cached entry of path differences.
+    // The steering planes, all that the live delay-and-sum update and projectBand read: the cached entry
+    // when there is one; else, when the tables fit the budget, an entry of the caller's own that holds
+    // the planes without the phase terms (half the memory) and never enters the cache; else the cached
+    // entry of path differences.
     std::shared_ptr<const CameraBandSteeringCache> steeringPlanesFor(std::span<const double> frequencies,
                                                                      const CameraGridSpec& grid) const;
 

@@ -16,7 +16,7 @@ namespace zk::core {
 // then build each block's steering from them through detail::SteeringBlocks, to the same floats.
 //
 // An entry made for the live delay-and-sum update alone (Beamformer::steeringPlanesFor) holds its
-// planes but no phase terms; it never enters the cache, and only that update reads it.
+// planes but no phase terms; it never enters the cache, and only that update and projectBand read it.
 struct CameraBandSteeringCache {
     CameraGridSpec key;
     std::vector<double> frequencies;

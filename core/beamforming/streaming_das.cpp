@@ -263,7 +263,8 @@ void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<con
             throw std::invalid_argument("matrix dimension does not match geometry");
     }
     checkCameraGrid(grid);
-    const auto cache = steeringCacheFor(frequencies, grid);
+    // The planes are all it reads; a table of phase terms would stay in the cache for nothing.
+    const auto cache = steeringPlanesFor(frequencies, grid);
 
     const std::size_t bins = frequencies.size();
     const std::size_t points = cache->gridPointCount;
