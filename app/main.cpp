@@ -18,6 +18,7 @@
 #include "app/platform/file_size_limit.h"
 #include "app/platform/media_backend.h"
 #include "app/platform/openmp_environment.h"
+#include "app/platform/process_memory.h"
 #include "app/startup_selection.h"
 #include "app/ui_controller.h"
 #include "camera/camera_filter_chain.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     QElapsedTimer startClock;
     startClock.start();
 
+    platform::limitHeapRetention();
     platform::attachParentConsole();
     platform::reportFileSizeLimitAsWriteFailure();
     qInstallMessageHandler(consoleMessageHandler);

@@ -73,6 +73,8 @@ class ReplayRunner {
     static void post(UiController& ui, std::uint64_t generation, int kind, const QString& text = {});
     static void onStarted(UiController& ui);
     static void onFinished(UiController& ui);
+    // GUI thread: joins the ended Replay's threads and frees its source and engine pipeline.
+    static void releaseEnded(UiController& ui);
 };
 
 }  // namespace zk::app

@@ -164,6 +164,8 @@ void UiController::createFullRecomputeAnalysis() {
         auto failed = [this, id](const QString& error) {
             try {
                 run_.fullRecomputeRunning.store(false);
+                // A failed or cancelled run freed its work before posting this, as a finished one did.
+                platform::trimHeap();
                 analysis_.status = QStringLiteral("Full Recompute failed: %1").arg(error);
                 emit analysisStateChanged();
                 emit uiStateChanged();

@@ -218,8 +218,9 @@ void UiController::haltLive(bool faulted) {
         stopLiveThreads();
         stopAndDeleteLiveSources();
         {
+            // The next start configures the engine afresh, so a stopped session keeps none of it.
             std::lock_guard lock(engines_.liveMutex);
-            engines_.live->reset();
+            engines_.live->release();
         }
         {
             std::lock_guard lock(diagnostics_.mutex);
@@ -227,6 +228,7 @@ void UiController::haltLive(bool faulted) {
             diagnostics_.state.ring = render::FrameRing{};
             diagnostics_.state.waterfall.image = QImage();
         }
+        platform::trimHeap();
         if (profileState_.session.state() == core::DeviceSession::kRunning) profileState_.session.stop();
 
         setLiveMetricsText(QCoreApplication::translate("UiController", "Live stopped"));

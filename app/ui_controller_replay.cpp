@@ -99,10 +99,21 @@ void ReplayRunner::onStarted(UiController& ui) {
     ui.reportEvent(QStringLiteral("Replaying Measurement %1").arg(ui.replay_.measurementId));
 }
 
+void ReplayRunner::releaseEnded(UiController& ui) {
+    // A finished or failed Replay is neither resumed nor sought: its reader has ended, and its engine and
+    // source are given back now rather than at the next stop or start.
+    stopThreads(ui);
+    if (ui.sources_.replay) ui.sources_.replay->stop();
+    ui.sources_.replay.reset();
+    ui.engines_.replay->release();
+    platform::trimHeap();
+}
+
 void ReplayRunner::onFinished(UiController& ui) {
     ui.replay_.paused.store(false);
     ui.replay_.metrics = QStringLiteral("Complete · %1 hops · integrity verified")
                              .arg(ui.engines_.replay->processedBlockCount());
+    releaseEnded(ui);
     emit ui.replayPausedChanged();
     emit ui.replayPositionChanged();
     emit ui.replayMetricsChanged();
@@ -112,6 +123,7 @@ void ReplayRunner::onFinished(UiController& ui) {
 }
 
 void ReplayRunner::onFailed(UiController& ui, const QString& error) {
+    releaseEnded(ui);
     ui.replay_.metrics = error;
     emit ui.replayMetricsChanged();
     setState(ui, kReplayFaulted);
@@ -259,7 +271,7 @@ void UiController::stopReplay() {
         ReplayRunner::stopThreads(*this);
         if (sources_.replay) sources_.replay->stop();
         sources_.replay.reset();
-        engines_.replay->reset();
+        engines_.replay->release();
         platform::trimHeap();
 
         replay_.paused.store(false);

@@ -9,6 +9,12 @@ namespace zk::app::platform {
 
 void trimHeap() noexcept { malloc_trim(0); }
 
+void limitHeapRetention() noexcept {
+    // A fixed threshold also stops glibc from raising it to the size of each large block freed, which
+    // would send the next blocks of that size into the heap.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+}
+
 std::uint64_t residentSetBytes() noexcept {
     std::FILE* file = std::fopen("/proc/self/statm", "r");
     if (file == nullptr) return 0;

@@ -72,27 +72,47 @@ std::shared_ptr<const Beamformer::CameraBandSteeringCache> Beamformer::steeringC
     std::span<const double> frequencies, const CameraGridSpec& key) const {
     // The speed is part of the key: an entry built with an older one is never a match.
     const double c = speedOfSound_.load();
-    auto find = [&]() -> std::shared_ptr<const CameraBandSteeringCache> {
-        for (const auto& entry : steeringCaches_) {
-            if (entry->key.sameAs(key) && detail::sameFrequencies(entry->frequencies, frequencies) &&
-                entry->speedOfSound == c)
-                return entry;
-        }
-        return nullptr;
-    };
     {
         std::lock_guard lock(mutex_);
-        if (auto hit = find()) return hit;
+        if (auto hit = findSteering(frequencies, key, c)) return hit;
     }
     std::shared_ptr<const CameraBandSteeringCache> built = buildSteeringCache(frequencies, key, c);
     std::lock_guard lock(mutex_);
-    if (auto hit = find()) return hit;
+    if (auto hit = findSteering(frequencies, key, c)) return hit;
     // A speed change during the build has emptied the list already; its caller still gets the entry of
     // the speed that was current when it asked.
     if (speedOfSound_.load() != c) return built;
     steeringCaches_.push_back(built);
     if (steeringCaches_.size() > kMaxSteeringCaches) steeringCaches_.erase(steeringCaches_.begin());
     return built;
+}
+
+std::shared_ptr<const Beamformer::CameraBandSteeringCache> Beamformer::findSteering(
+    std::span<const double> frequencies, const CameraGridSpec& key, double c) const {
+    for (const auto& entry : steeringCaches_) {
+        if (entry->key.sameAs(key) && detail::sameFrequencies(entry->frequencies, frequencies) &&
+            entry->speedOfSound == c)
+            return entry;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<const Beamformer::CameraBandSteeringCache> Beamformer::steeringPlanesFor(
+    std::span<const double> frequencies, const CameraGridSpec& grid) const {
+    const double c = speedOfSound_.load();
+    {
+        std::lock_guard lock(mutex_);
+        if (auto hit = findSteering(frequencies, grid, c)) return hit;
+    }
+    // Without tables both kinds of entry are the same path differences, which the cache may share.
+    const double terms =
+        static_cast<double>(frequencies.size()) *
+        static_cast<double>(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg)) *
+        static_cast<double>(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg)) *
+        static_cast<double>(microphones_.size());
+    if (terms * 16.0 > static_cast<double>(detail::steeringTableBudgetBytes()))
+        return steeringCacheFor(frequencies, grid);
+    return buildSteeringCache(frequencies, grid, c, false);
 }
 
 void Beamformer::pathDifferences(double horizontalDeg, double verticalDeg, double focusDistanceM,
@@ -124,7 +144,8 @@ void Beamformer::pathDifferences(double horizontalDeg, double verticalDeg, doubl
 }
 
 std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCache(
-    std::span<const double> frequencies, const CameraGridSpec& key, double speedOfSound) const {
+    std::span<const double> frequencies, const CameraGridSpec& key, double speedOfSound,
+    bool withTerms) const {
     const std::uint64_t columns = cameraGridPointCount(key.horizontalSpanDeg, key.horizontalStepDeg);
     const std::uint64_t rows = cameraGridPointCount(key.verticalSpanDeg, key.verticalStepDeg);
     const std::size_t m_count = microphones_.size();
@@ -167,14 +188,17 @@ std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCa
     const std::size_t plane = g_count * m_count;
     const std::size_t total = f_count * plane;
     // Allocation may throw, so it stays outside the team; the three zero fills then run side by side
-    // and cannot throw, the capacity being there already.
-    reserveLarge(entry->phaseTerms, total);
+    // and cannot throw, the capacity being there already. Without the terms table each thread forms
+    // its blocks' terms in a scratch block of its own.
+    if (withTerms) reserveLarge(entry->phaseTerms, total);
     reserveLarge(entry->phasePlaneRe, total);
     reserveLarge(entry->phasePlaneIm, total);
+    std::vector<std::complex<float>> scratch(
+        withTerms ? 0 : static_cast<std::size_t>(threads) * kGridBlock * m_count);
 #pragma omp parallel sections num_threads(threads)
     {
 #pragma omp section
-        entry->phaseTerms.resize(total);
+        entry->phaseTerms.resize(withTerms ? total : 0);
 #pragma omp section
         entry->phasePlaneRe.resize(total);
 #pragma omp section
@@ -190,7 +214,10 @@ std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCa
         const std::size_t f = item / blocks;
         const std::size_t g0 = (item % blocks) * kGridBlock;
         const std::size_t count = std::min(g0 + kGridBlock, g_count) - g0;
-        std::complex<float>* terms = entry->phaseTerms.data() + (f * g_count + g0) * m_count;
+        std::complex<float>* terms =
+            withTerms
+                ? entry->phaseTerms.data() + (f * g_count + g0) * m_count
+                : scratch.data() + static_cast<std::size_t>(omp_get_thread_num()) * kGridBlock * m_count;
         detail::steeringPhaseTerms(detail::steeringWavenumber(frequencies[f], speedOfSound),
                                    d.subspan(g0 * m_count, count * m_count),
                                    std::span(terms, count * m_count));

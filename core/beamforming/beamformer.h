@@ -52,6 +52,12 @@ class Beamformer {
         std::span<const double> frequencies, double horizontalSpanDeg, double verticalSpanDeg,
         double horizontalCentreDeg, double verticalCentreDeg, double horizontalStepDeg,
         double verticalStepDeg, double focusDistanceM) const;
+    // The steering planes, all that the live delay-and-sum update and projectBand read: the cached entry
+    // when there is one; else, when the tables fit the budget, an entry of the caller's own that holds
+    // the planes without the phase terms (half the memory) and never enters the cache; else the cached
+    // entry of path differences.
+    std::shared_ptr<const CameraBandSteeringCache> steeringPlanesFor(std::span<const double> frequencies,
+                                                                     const CameraGridSpec& grid) const;
 
     // Every entry below that takes the grid as seven loose values (six grid values and the focus
     // distance) forwards them as one CameraGridSpec to the overload beside it.
@@ -294,7 +300,11 @@ class Beamformer {
                          std::span<double> out) const;
     std::shared_ptr<CameraBandSteeringCache> buildSteeringCache(std::span<const double> frequencies,
                                                                 const CameraGridSpec& key,
-                                                                double speedOfSound) const;
+                                                                double speedOfSound,
+                                                                bool withTerms = true) const;
+    // The cached entry for the key at speed c, or null; the caller holds mutex_.
+    std::shared_ptr<const CameraBandSteeringCache> findSteering(std::span<const double> frequencies,
+                                                                const CameraGridSpec& key, double c) const;
 
     std::vector<MicrophonePosition> microphones_;
     std::atomic<double> speedOfSound_;  // read by any thread without the lock; written under mutex_

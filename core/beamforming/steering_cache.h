@@ -14,6 +14,9 @@ namespace zk::core {
 // An entry whose tables would pass the memory budget of detail/steering_blocks.h holds no tables
 // (tablesHeld false, the three table vectors empty) but the G x M path differences instead; the maps
 // then build each block's steering from them through detail::SteeringBlocks, to the same floats.
+//
+// An entry made for the live delay-and-sum update alone (Beamformer::steeringPlanesFor) holds its
+// planes but no phase terms; it never enters the cache, and only that update and projectBand read it.
 struct CameraBandSteeringCache {
     CameraGridSpec key;
     std::vector<double> frequencies;

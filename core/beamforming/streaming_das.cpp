@@ -136,7 +136,7 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
 
     if (state.microphoneCount != m || !state.key.sameAs(grid) ||
         !detail::sameFrequencies(state.frequencies, frequencies)) {
-        const auto cache = steeringCacheFor(frequencies, grid);
+        const auto cache = steeringPlanesFor(frequencies, grid);
         // Built aside and swapped in whole, so a failed allocation leaves the old state intact.
         StreamingDasState rebuilt;
         rebuilt.frequencies.assign(frequencies.begin(), frequencies.end());
@@ -145,12 +145,7 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         rebuilt.gridPointCount = cache->gridPointCount;
         rebuilt.microphoneCount = m;
         rebuilt.key = grid;
-        if (cache->tablesHeld) {
-            rebuilt.phasePlaneRe = cache->phasePlaneRe;
-            rebuilt.phasePlaneIm = cache->phasePlaneIm;
-        } else {
-            rebuilt.blockedSteering = cache;
-        }
+        rebuilt.steering = cache;
         rebuilt.beamSums.assign(bins * cache->gridPointCount, 0.0);
         rebuilt.diagonalSums.assign(bins, 0.0);
         state = std::move(rebuilt);
@@ -171,10 +166,10 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
     const int threads = std::max(1, std::min(omp_get_max_threads(), static_cast<int>(maxThreads)));
     // Without tables the beam is formed block by block of points, from steering built per block into
     // scratch made here, before the team; with them one block spans the grid.
-    const bool blocked = state.blockedSteering != nullptr;
+    const bool blocked = !state.steering->tablesHeld;
     std::vector<detail::SteeringBlocks> steeringAll;
     if (blocked) {
-        steeringAll = detail::steeringBlocksPerThread(*state.blockedSteering, threads, kBeamBlock,
+        steeringAll = detail::steeringBlocksPerThread(*state.steering, threads, kBeamBlock,
                                                       detail::SteeringBlocks::Layout::kPlanes);
     }
     // Two float rows per thread, grown here and kept, so that a hop allocates nothing (with tables) and
@@ -185,8 +180,8 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         state.beamScratch.resize(static_cast<std::size_t>(threads) * rowPair);
     }
     const BeamBinKernel kernel = beamBinKernel();
-    const float* planeRe = state.phasePlaneRe.data();
-    const float* planeIm = state.phasePlaneIm.data();
+    const float* planeRe = state.steering->phasePlaneRe.data();
+    const float* planeIm = state.steering->phasePlaneIm.data();
     double* beamSums = state.beamSums.data();
     float* scratch = state.beamScratch.data();
 #pragma omp parallel num_threads(threads) if (threads > 1)
@@ -268,7 +263,8 @@ void Beamformer::projectBand(std::span<const MatrixRows> matrices, std::span<con
             throw std::invalid_argument("matrix dimension does not match geometry");
     }
     checkCameraGrid(grid);
-    const auto cache = steeringCacheFor(frequencies, grid);
+    // The planes are all it reads; a table of phase terms would stay in the cache for nothing.
+    const auto cache = steeringPlanesFor(frequencies, grid);
 
     const std::size_t bins = frequencies.size();
     const std::size_t points = cache->gridPointCount;

@@ -17,11 +17,10 @@ struct StreamingDasState {
     std::vector<double> frequencies;
     std::vector<double> horizontalAxis;
     std::vector<double> verticalAxis;
-    std::vector<float> phasePlaneRe;  // F x M x G, index (b * M + m) * G + g
-    std::vector<float> phasePlaneIm;
-    // Set instead of the plane copies when the grid's steering entry holds no tables: each update
-    // then builds its blocks' steering from the entry.
-    std::shared_ptr<const CameraBandSteeringCache> blockedSteering;
+    // The grid's steering, never copied: the Beamformer's cached entry, or an entry of the state's own
+    // with the planes alone (Beamformer::steeringPlanesFor). The updates read its planes, or build their
+    // blocks' steering from it when it holds no tables.
+    std::shared_ptr<const CameraBandSteeringCache> steering;
     std::uint64_t gridPointCount = 0;
     std::uint64_t microphoneCount = 0;
     std::uint64_t updateCount = 0;

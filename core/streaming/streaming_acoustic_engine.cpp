@@ -370,6 +370,22 @@ void StreamingAcousticEngine::reset() {
     clearLatestMap();
 }
 
+void StreamingAcousticEngine::release() {
+    reset();
+    publishedContext_.store(nullptr);
+    context_.reset();
+    gatherMap_.reset();
+    framer_.reset();
+    matrices_ = {};
+    dasState_ = StreamingDasState{};
+    noiseReference_ = NoiseReference{};
+    cleaned_ = {};
+    history_ = {};
+    frames_ = {};
+    bandBuffer_ = {};
+    binRotation_ = BinRotationMap{};
+}
+
 void StreamingAcousticEngine::restartContinuityWindow() {
     // A gap does not restart the map clock: under overload gaps come many times per interval, and
     // each would otherwise post a map of a freshly restarted average at once.

@@ -55,6 +55,11 @@ class StreamingAcousticEngine {
     void requestMapNow();
 
     void reset();
+    /// Owner, while no producer or map thread runs: reset, then drops the whole pipeline (the
+    /// Beamformer with its steering data, the matrices, the sums, the sample history) so that a stopped
+    /// session holds no memory; the GUI thread's noise settings stay. configure must come before the
+    /// next push.
+    void release();
     /// After a gap in the samples: like reset, but keeps processedBlockCount, the time of the last map
     /// (the next comes a map interval after it) and a queued PendingMapJob (which the generation check
     /// then discards).

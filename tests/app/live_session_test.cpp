@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app_test_support.h"
+#include "beamforming_settings_peer.h"
 #include "core/storage/device_profile.h"
 #include "live_test_support.h"
 #include "streaming/udp_test_support.h"
@@ -69,6 +70,8 @@ class LiveSession : public ControllerSettingsTest {
         EXPECT_TRUE(
             logContains(ui.eventLog(), QStringLiteral("Acquisition stopped; Device Profile remains ready")));
         EXPECT_EQ(ui.liveMetrics(), QStringLiteral("Live stopped"));
+        // The engine gave back its steering data: the next start builds its own.
+        EXPECT_FALSE(BeamformingSettingsTestPeer(ui).liveEngine().streamingDasState().steering);
         // Threads that OpenMP started from a worker carry its name and end with it, a moment later.
         EXPECT_TRUE(waitUntil([] { return liveWorkerThreads() == 0; }, 2000ms)) << liveWorkerThreads();
         EXPECT_FALSE(processHoldsUdpPort(kArrayPort));

@@ -197,6 +197,8 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
     EXPECT_EQ(finished.front(), (QVariantList{true, id}));
     EXPECT_EQ(ui->replayState(), QStringLiteral("Finished"));
     EXPECT_TRUE(ui->canStartReplay());
+    // A finished Replay is not sought again: its engine gave back its steering data already.
+    EXPECT_FALSE(BeamformingSettingsTestPeer(*ui).replayEngine().streamingDasState().steering);
     EXPECT_TRUE(logContains(ui->eventLog(), QStringLiteral("Replaying Measurement %1").arg(id)));
     EXPECT_TRUE(logContains(ui->eventLog(), QStringLiteral("Replay complete: %1").arg(id)));
     EXPECT_DOUBLE_EQ(ui->replayDurationSeconds(), durationS());
@@ -310,6 +312,7 @@ TEST_F(MeasurementReplay, SeekWhilePausedShowsTheMapAfterItsWarmUpAndHistory) {
     EXPECT_TRUE(ui->eventLog().last().endsWith(QStringLiteral("Replay resumed: %1").arg(id)));
     ui->stopReplay();
     EXPECT_EQ(ui->replayState(), QStringLiteral("Idle"));
+    EXPECT_FALSE(peer.replayEngine().streamingDasState().steering);
 }
 
 TEST_F(MeasurementReplay, AModifiedRawFileOrFrozenProfileFailsTheIntegrityCheck) {

@@ -40,6 +40,7 @@ std::span<const std::complex<float>> SteeringBlocks::terms(std::uint64_t bin, st
     assert(first <= end && end <= cache.gridPointCount && bin < cache.frequencies.size());
     const std::uint64_t count = end - first;
     if (cache.tablesHeld) {
+        assert(!cache.phaseTerms.empty());  // a planes-only entry serves planes alone
         return std::span<const std::complex<float>>(cache.phaseTerms)
             .subspan((bin * cache.gridPointCount + first) * m, count * m);
     }

@@ -177,9 +177,18 @@ TEST(StreamingDas, RebuildsOnChangedKeyOrBand) {
     fx.update(x, 0.9);
     fx.update(x, 0.9);
     EXPECT_EQ(fx.state.updateCount, 2u);
+    // Alone, the state holds the planes without the phase terms, to the cache's floats; an entry the
+    // cache holds already is shared instead.
+    const auto cached = fx.bf.steeringCacheFor(fx.freqs, 30, 20, 0, 0, 5, 5, kInf);
+    EXPECT_NE(fx.state.steering, cached);
+    EXPECT_TRUE(fx.state.steering->phaseTerms.empty());
+    EXPECT_EQ(fx.state.steering->phasePlaneRe, cached->phasePlaneRe);
+    EXPECT_EQ(fx.state.steering->phasePlaneIm, cached->phasePlaneIm);
+    const auto focused = fx.bf.steeringCacheFor(fx.freqs, 30, 20, 0, 0, 5, 5, 2.0);
     fx.update(x, 0.9, 0, 0, 2.0);  // focus distance changed
     EXPECT_EQ(fx.state.updateCount, 1u);
     EXPECT_EQ(fx.state.key.focusDistanceM, 2.0);
+    EXPECT_EQ(fx.state.steering, focused);
     fx.update(x, 0.9, 0, 0, 2.0);
     fx.freqs[1] = 3100.0;
     fx.update(x, 0.9, 0, 0, 2.0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "core/beamforming/detail/steering_blocks.h"
 #include "engine_test_support.h"
 #include "test_support.h"
 
@@ -249,7 +250,7 @@ TEST(StreamingAcousticEngine, LeavingDasEmptiesItsStateAndReturningStartsFromZer
                 std::vector<std::int16_t>(samples.begin() + 4 * 2048, samples.begin() + 4 * 2560));
     EXPECT_EQ(engine.streamingDasState().updateCount, 0u);
     EXPECT_TRUE(engine.streamingDasState().beamSums.empty());
-    EXPECT_TRUE(engine.streamingDasState().phasePlaneRe.empty());
+    EXPECT_EQ(engine.streamingDasState().steering, nullptr);
     EXPECT_EQ(engine.processedBlockCount(), 4u);  // the matrices still run
 
     engine.setBeamformingParameters(BeamformingParameters{});
@@ -304,6 +305,40 @@ TEST(StreamingAcousticEngine, ResetAndContinuityRestartDropHistoryAndQueuedMaps)
     pushLogical(engine, profile, noiseSamples(4, 1024));
     EXPECT_TRUE(engine.renderPendingMap());
     EXPECT_TRUE(engine.latestMap().has_value());
+}
+
+// A stopped session keeps nothing: the steering goes, whether the delay-and-sum state alone holds it
+// (its planes) or the Beamformer's cache shares it (path differences, with no table budget); a push
+// without a new configure is refused, and a configure afterwards maps again.
+TEST(StreamingAcousticEngine, ReleaseDropsTheSteeringAndAConfigureAfterwardsMapsAgain) {
+    const DeviceProfile profile = spiralProfile(4, 0.05, 20.0, 10.0);
+    const StreamingEngineConfig config = liveConfig(kDas, customBand(4000.0, 300.0));
+    for (const std::uint64_t budget : {detail::kSteeringTableBudgetBytes, std::uint64_t{0}}) {
+        SCOPED_TRACE(budget);
+        detail::setSteeringTableBudgetBytes(budget);
+        StreamingAcousticEngine engine;
+        engine.configure(profile, config);
+        pushLogical(engine, profile, noiseSamples(4, 2048));
+        const std::weak_ptr<const CameraBandSteeringCache> steering = engine.streamingDasState().steering;
+        ASSERT_FALSE(steering.expired());
+        ASSERT_EQ(steering.lock()->tablesHeld, budget != 0);
+        ASSERT_TRUE(engine.renderPendingMap());
+
+        engine.release();
+        EXPECT_TRUE(steering.expired());
+        EXPECT_EQ(engine.processedBlockCount(), 0u);
+        EXPECT_FALSE(engine.latestMap().has_value());
+        EXPECT_FALSE(engine.renderPendingMap());
+        expectThrowExactly<std::logic_error>([&] { pushLogical(engine, profile, noiseSamples(4, 1024)); },
+                                             "streaming engine is not configured");
+
+        engine.configure(profile, config);
+        pushLogical(engine, profile, noiseSamples(4, 2048));
+        EXPECT_EQ(engine.processedBlockCount(), 3u);
+        EXPECT_TRUE(engine.renderPendingMap());
+        EXPECT_TRUE(engine.latestMap().has_value());
+    }
+    detail::setSteeringTableBudgetBytes(detail::kSteeringTableBudgetBytes);
 }
 
 TEST(StreamingAcousticEngine, SuspendedMapsStillUpdateTheMatrices) {
