@@ -11,7 +11,6 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
-#include <QOpenGLContext>
 #include <QPixmap>
 #include <QPointF>
 #include <QProcess>
@@ -227,12 +226,7 @@ QSizeF geometryExtent() {
 class LiveWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!zk::qmltest::renderUnavailableReason().empty())
-            GTEST_SKIP() << "no X server for an OpenGL window: " << zk::qmltest::renderUnavailableReason();
-        {
-            QOpenGLContext probe;
-            if (!probe.create()) GTEST_SKIP() << "no OpenGL context on this X server";
-        }
+        if (const std::string why = zk::qmltest::openGlUnavailableReason(); !why.empty()) GTEST_SKIP() << why;
         ASSERT_FALSE(run(QStringLiteral("xdotool"), {QStringLiteral("version")}).isEmpty())
             << "xdotool is missing (tools/install-deps.sh installs it)";
         ASSERT_TRUE(root_.isValid());

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFont>
 #include <QImage>
-#include <QOpenGLContext>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -109,12 +108,7 @@ QString describe(QQuickItem* item) {
 class TextFit : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!zk::qmltest::renderUnavailableReason().empty())
-            GTEST_SKIP() << "no X server for an OpenGL window: " << zk::qmltest::renderUnavailableReason();
-        {
-            QOpenGLContext probe;
-            if (!probe.create()) GTEST_SKIP() << "no OpenGL context on this X server";
-        }
+        if (const std::string why = zk::qmltest::openGlUnavailableReason(); !why.empty()) GTEST_SKIP() << why;
         capture_ = std::make_unique<zk::qmltest::MessageCapture>();
         engine_ = std::make_unique<QQmlEngine>();
         context_ = zk::qmltest::installQmlTestContext(*engine_);

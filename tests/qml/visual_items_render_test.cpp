@@ -2,7 +2,6 @@
 // private Xvfb.
 #include <gtest/gtest.h>
 
-#include <QOpenGLContext>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -46,12 +45,7 @@ double coverage(const QColor& pixel, const QColor& over, const QColor& under) {
 class VisualItems : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!zk::qmltest::renderUnavailableReason().empty())
-            GTEST_SKIP() << "no X server for an OpenGL window: " << zk::qmltest::renderUnavailableReason();
-        {
-            QOpenGLContext probe;
-            if (!probe.create()) GTEST_SKIP() << "no OpenGL context on this X server";
-        }
+        if (const std::string why = zk::qmltest::openGlUnavailableReason(); !why.empty()) GTEST_SKIP() << why;
         capture_ = std::make_unique<zk::qmltest::MessageCapture>();
         engine_ = std::make_unique<QQmlEngine>();
         context_ = zk::qmltest::installQmlTestContext(*engine_);
