@@ -34,27 +34,16 @@ core::DeviceProfile liveArray() {
 // A socket of this thread that sends one datagram of the array's size to the port.
 class OneShotSender {
   public:
-    explicit OneShotSender(std::size_t bytes) : fd_(::socket(AF_INET, SOCK_DGRAM, 0)), datagram_(bytes, 0) {
-        to_.sin_family = AF_INET;
-        to_.sin_port = htons(kArrayPort);
-        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    }
-    ~OneShotSender() { ::close(fd_); }
-    OneShotSender(const OneShotSender&) = delete;
-    OneShotSender& operator=(const OneShotSender&) = delete;
+    explicit OneShotSender(std::size_t bytes) : socket_(kArrayPort), datagram_(bytes, 0) {}
     int send(int count) {
         int sent = 0;
-        for (int i = 0; i < count; ++i)
-            sent +=
-                ::sendto(fd_, datagram_.data(), datagram_.size(), 0, reinterpret_cast<const sockaddr*>(&to_),
-                         sizeof to_) == static_cast<ssize_t>(datagram_.size());
+        for (int i = 0; i < count; ++i) sent += socket_.trySend(datagram_);
         return sent;
     }
 
   private:
-    int fd_;
+    zk::test::LoopbackSender socket_;
     std::vector<std::uint8_t> datagram_;
-    sockaddr_in to_{};
 };
 
 class LiveOverload : public ControllerSettingsTest {

@@ -28,6 +28,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using zk::test::expectThrowExactly;
+using zk::test::LoopbackSender;
 
 constexpr std::int32_t kReceiveBuffer = 1 << 22;
 
@@ -60,30 +61,6 @@ std::vector<std::uint8_t> littleEndianBytes(const std::vector<std::int16_t>& sam
     }
     return bytes;
 }
-
-// Sends datagrams to 127.0.0.1 the way the array does: nothing is ever read back.
-class LoopbackSender {
-  public:
-    explicit LoopbackSender(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
-        EXPECT_GE(fd_, 0);
-        to_.sin_family = AF_INET;
-        to_.sin_port = htons(port);
-        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    }
-    ~LoopbackSender() { ::close(fd_); }
-    LoopbackSender(const LoopbackSender&) = delete;
-    LoopbackSender& operator=(const LoopbackSender&) = delete;
-
-    void send(const std::vector<std::uint8_t>& payload) const {
-        const ssize_t sent = ::sendto(fd_, payload.data(), payload.size(), 0,
-                                      reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
-        EXPECT_EQ(sent, static_cast<ssize_t>(payload.size()));
-    }
-
-  private:
-    int fd_;
-    sockaddr_in to_{};
-};
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
     const auto deadline = std::chrono::steady_clock::now() + limit;

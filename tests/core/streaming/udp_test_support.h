@@ -1,12 +1,16 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace zk::test {
 
@@ -23,5 +27,30 @@ inline int socketBoundTo(std::uint16_t port) {
     }
     return -1;
 }
+
+// Sends datagrams to 127.0.0.1 the way the array does: nothing is ever read back.
+class LoopbackSender {
+  public:
+    explicit LoopbackSender(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+        EXPECT_GE(fd_, 0);
+        to_.sin_family = AF_INET;
+        to_.sin_port = htons(port);
+        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    ~LoopbackSender() { ::close(fd_); }
+    LoopbackSender(const LoopbackSender&) = delete;
+    LoopbackSender& operator=(const LoopbackSender&) = delete;
+
+    // Whether the whole datagram went out.
+    bool trySend(std::span<const std::uint8_t> payload) const {
+        return ::sendto(fd_, payload.data(), payload.size(), 0, reinterpret_cast<const sockaddr*>(&to_),
+                        sizeof to_) == static_cast<ssize_t>(payload.size());
+    }
+    void send(const std::vector<std::uint8_t>& payload) const { EXPECT_TRUE(trySend(payload)); }
+
+  private:
+    int fd_;
+    sockaddr_in to_{};
+};
 
 }  // namespace zk::test
