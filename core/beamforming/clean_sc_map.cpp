@@ -1,3 +1,6 @@
+#include <omp.h>
+
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstddef>
@@ -12,6 +15,7 @@
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/steering_blocks.h"
 #include "core/beamforming/render_cancel.h"
+#include "core/detail/parallel_for.h"
 
 namespace zk::core {
 
@@ -53,10 +57,11 @@ class CleanScBin {
         }
     }
 
-    // Cleans the bin and adds clean plus residual dirty power into the plane.
-    void run(double loopGain, std::uint32_t maxIterations, double stopDb, std::vector<double>& power) {
+    // Cleans the bin and returns its clean plus residual dirty power. `cancel` is the render's, captured
+    // on the calling thread: a team member has no test of its own.
+    std::vector<double> run(double loopGain, std::uint32_t maxIterations, double stopDb,
+                            const detail::CancelPoll& cancel) {
         double peak = 0.0;
-        const detail::CancelPoll cancel;
         for (std::uint64_t i = 0; i < G_; ++i) {
             // The dirty map of a fine grid alone takes longer than a cancel may wait.
             if (i % kCancelPollPoints == 0) cancel.throwIfRequested();
@@ -71,21 +76,22 @@ class CleanScBin {
             peak = std::max(peak, dirty_[i]);
         }
         if (peak > 0.0 && std::isfinite(peak)) {
-            clean(peak, loopGain, maxIterations, stopDb);
+            clean(peak, loopGain, maxIterations, stopDb, cancel);
         }
         for (std::uint64_t i = 0; i < G_; ++i) {
-            power[i] += clean_[i] + dirty_[i];
+            dirty_[i] += clean_[i];
         }
+        return std::move(dirty_);
     }
 
   private:
-    void clean(double firstPeak, double loopGain, std::uint32_t maxIterations, double stopDb) {
+    void clean(double firstPeak, double loopGain, std::uint32_t maxIterations, double stopDb,
+               const detail::CancelPoll& cancel) {
         const double threshold =
             std::max(std::numeric_limits<double>::epsilon(), std::pow(10.0, stopDb / 10.0) * firstPeak);
         double norm = matrixNorm(rRe_, rIm_);
         std::vector<double> nextRe(M_ * M_);
         std::vector<double> nextIm(M_ * M_);
-        const detail::CancelPoll cancel;
         for (std::uint32_t count = 0; count < maxIterations; ++count) {
             cancel.throwIfRequested();
             std::uint64_t p = 0;
@@ -228,13 +234,26 @@ HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::sp
     }
     const std::shared_ptr<const CameraBandSteeringCache> cache = steeringCacheFor(frequencies, grid);
     const std::uint64_t G = cache->gridPointCount;
+    // The bins are cleaned independently, one per team member at a time, and their planes summed in bin
+    // order afterwards, so the map is the same on any number of threads. Cleaning revisits every point's
+    // steering once per iteration, so a bin's steering is read whole (built into one bin of scratch per
+    // thread when the entry holds no tables).
+    const auto binCount = static_cast<std::int64_t>(matrices.size());
+    const int threads = binCount > 1 ? std::min<int>(beamformerThreadCount(), static_cast<int>(binCount)) : 1;
+    std::vector<detail::SteeringBlocks> steeringAll =
+        detail::steeringBlocksPerThread(*cache, threads, G, detail::SteeringBlocks::Layout::kTerms);
+    std::vector<std::vector<double>> planes(matrices.size());
+    const detail::CancelPoll cancel;
+    detail::parallelFor(binCount, threads, [&](std::int64_t b) {
+        cancel.throwIfRequested();
+        detail::SteeringBlocks& steering = steeringAll[static_cast<std::size_t>(omp_get_thread_num())];
+        const auto bin = static_cast<std::size_t>(b);
+        CleanScBin clean(matrices[bin], steering.terms(bin, 0, G).data(), M, G);
+        planes[bin] = clean.run(loopGain, maxIterations, stopDb, cancel);
+    });
     std::vector<double> power(G, 0.0);
-    // Cleaning revisits every point's steering once per iteration, so a bin's steering is read whole
-    // (built into one bin of scratch when the entry holds no tables).
-    detail::SteeringBlocks steering(*cache, G, detail::SteeringBlocks::Layout::kTerms);
-    for (std::size_t b = 0; b < matrices.size(); ++b) {
-        CleanScBin bin(matrices[b], steering.terms(b, 0, G).data(), M, G);
-        bin.run(loopGain, maxIterations, stopDb, power);
+    for (const std::vector<double>& plane : planes) {
+        for (std::uint64_t i = 0; i < G; ++i) power[i] += plane[i];
     }
     return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));
 }
