@@ -50,9 +50,9 @@ void expectSameOnOneAndFourThreads(const std::function<Plane()>& render) {
     }
 }
 
-// A blur that is not symmetric, so P and P^T differ, over n = 600 points (360000 entries).
+// A blur that is not symmetric, so P and P^T differ, over n = 1000 points.
 struct Problem {
-    static constexpr std::size_t n = 600;
+    static constexpr std::size_t n = 1000;
     Plane p = Plane(n * n);
     Plane b = Plane(n);
 
@@ -77,7 +77,7 @@ TEST(DeconvolutionThreads, SolversGiveTheSameBitsOnOneAndFourThreads) {
         {"DAMAS-FISTA", [&] { return damasFistaSolve(problem.p, problem.b, 20, 0.0); }},
         {"NNLS", [&] { return nnlsSolve(problem.p, problem.b, 20, 0.0); }},
         {"Sparse-FISTA", [&] { return sparseFistaSolve(problem.p, problem.b, 20, 0.02, 0.0); }},
-        {"SBL", [&] { return sblSolve(problem.p, problem.b, 2, 0.001, 1e-5); }},
+        {"SBL", [&] { return sblSolve(problem.p, problem.b, 1, 0.001, 1e-5); }},
     };
     for (const auto& [name, solve] : solvers) {
         SCOPED_TRACE(name);
@@ -86,8 +86,8 @@ TEST(DeconvolutionThreads, SolversGiveTheSameBitsOnOneAndFourThreads) {
 }
 
 // Two sources seen by 24 microphones in five bins (so that four threads hold unequal shares of
-// CLEAN-SC's bins) over 30 x 20 degrees at 1 degree: stride 1 gives a point-spread matrix of
-// n = 31 x 21 = 651 points.
+// CLEAN-SC's bins) over 40 x 24 degrees at 1 degree: stride 1 gives a point-spread matrix of
+// n = 41 x 25 = 1025 points.
 TEST(DeconvolutionThreads, MapsGiveTheSameBitsOnOneAndFourThreads) {
     const std::vector<MicrophonePosition> mics = planarArray(24, 0.6);
     const Beamformer beamformer(mics, kSoundSpeed);
@@ -100,7 +100,7 @@ TEST(DeconvolutionThreads, MapsGiveTheSameBitsOnOneAndFourThreads) {
         addNoise(r, 0.05);
         matrices.push_back(std::move(r));
     }
-    const CameraGridSpec grid{30.0, 20.0, 0.0, 0.0, 1.0, 1.0, kFarField};
+    const CameraGridSpec grid{40.0, 24.0, 0.0, 0.0, 1.0, 1.0, kFarField};
     for (const std::int32_t id : {10, 11, 12, 13}) {
         SCOPED_TRACE(id);
         const double first = id == 10 ? 1.0 : 1e-4;  // DAMAS's relaxation, else a tolerance or lambda
