@@ -85,9 +85,8 @@ TEST(DeconvolutionThreads, SolversGiveTheSameBitsOnOneAndFourThreads) {
     }
 }
 
-// Two sources seen by 24 microphones in five bins (so that four threads hold unequal shares of
-// CLEAN-SC's bins) over 40 x 24 degrees at 1 degree: stride 1 gives a point-spread matrix of
-// n = 41 x 25 = 1025 points.
+// Two sources seen by 24 microphones in five bins over 40 x 24 degrees at 1 degree: stride 1 gives a
+// point-spread matrix of n = 41 x 25 = 1025 points.
 TEST(DeconvolutionThreads, MapsGiveTheSameBitsOnOneAndFourThreads) {
     const std::vector<MicrophonePosition> mics = planarArray(24, 0.6);
     const Beamformer beamformer(mics, kSoundSpeed);
@@ -107,9 +106,14 @@ TEST(DeconvolutionThreads, MapsGiveTheSameBitsOnOneAndFourThreads) {
         expectSameOnOneAndFourThreads(
             [&] { return beamformer.deconvolutionMap(matrices, freqs, id, 10, 1, first, 1e-4, grid).power; });
     }
-    SCOPED_TRACE("CLEAN-SC");
-    expectSameOnOneAndFourThreads(
-        [&] { return beamformer.cleanScMap(matrices, freqs, 0.6, 20, -25.0, grid).power; });
+    // CLEAN-SC shares out five bins (unequally) over the team, two bins' points.
+    for (const std::size_t bins : {5, 2}) {
+        SCOPED_TRACE(bins);
+        const std::span<const MatrixRows> some(matrices.data(), bins);
+        const std::span<const double> someFreqs(freqs.data(), bins);
+        expectSameOnOneAndFourThreads(
+            [&] { return beamformer.cleanScMap(some, someFreqs, 0.6, 20, -25.0, grid).power; });
+    }
 }
 
 }  // namespace
