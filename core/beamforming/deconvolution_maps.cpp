@@ -23,9 +23,6 @@ constexpr double kEpsilon = 2.220446049250313e-16;  // 2^-52
 // n^2 to n^3: a finer coarse grid would not return in any useful time, or not at all.
 constexpr std::uint64_t kMaxCoarsePoints = 8192;
 
-// Steering vectors of the point-spread matrix converted to double ahead of the sums, in bytes.
-constexpr std::size_t kConvertedBytes = std::size_t{32} << 20;
-
 // Below this many entries the point-spread matrix is assembled from its accumulator on one thread.
 constexpr std::size_t kParallelFillEntries = 512 * 512;
 
@@ -121,70 +118,45 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
     const std::size_t stride =
         (n + detail::kGramColumnPadding - 1) / detail::kGramColumnPadding * detail::kGramColumnPadding;
     std::vector<double> acc(n * stride, 0.0);
-    // The bins are converted a group at a time (at most kConvertedBytes of vectors), then every thread
-    // sums its own items over each bin of the group in turn. An item's rows belong to one thread for the
-    // whole band, so the bins need no barrier between them and every entry still adds its bins in order.
-    const std::size_t binValues = m * stride;
-    const std::size_t groupBins =
-        std::clamp<std::size_t>(kConvertedBytes / (2 * binValues * sizeof(double)), 1, bins);
-    // A bin's real and imaginary parts share one block, the imaginary part half a page and a cache line
-    // after the real one's end: the kernel reads both at equal offsets, which must not fall on the same
-    // cache sets.
-    constexpr std::size_t kSkew = 264;
-    const std::size_t slotValues = 2 * binValues + kSkew;
-    std::vector<double> vectors(groupBins * slotValues, 0.0);
-    std::vector<detail::GramColumns> columns;
-    for (std::size_t slot = 0; slot < groupBins; ++slot) {
-        columns.push_back({std::span(vectors).subspan(slot * slotValues, binValues),
-                           std::span(vectors).subspan(slot * slotValues + binValues + kSkew, binValues), m, n,
-                           stride});
-    }
+    std::vector<double> re(m * stride, 0.0), im(m * stride, 0.0);
+    const detail::GramColumns columns{re, im, m, n, stride};
     const double invM = 1.0 / static_cast<double>(m);
     const int threads = beamformerThreadCount();
     constexpr std::size_t kRowsPerItem = 4;
     const auto items = static_cast<std::int64_t>((n + kRowsPerItem - 1) / kRowsPerItem);
+    const auto count = static_cast<std::int64_t>(n);
     // One point at a time per thread, views of the tables or built from the path differences into
     // scratch allocated here, before the team.
     std::vector<detail::SteeringBlocks> steeringAll =
         detail::steeringBlocksPerThread(cache, threads, 1, detail::SteeringBlocks::Layout::kTerms);
     const detail::CancelPoll cancel;
     std::atomic<bool> cancelled{false};  // raised by any team thread that saw a cancel; read after the team
+    // One team for the whole band: each bin's vectors are converted, then its rows are summed, with the
+    // team's barriers between the two steps.
 #pragma omp parallel num_threads(threads)
     {
-        const auto member = static_cast<std::int64_t>(omp_get_thread_num());
-        const auto team = static_cast<std::int64_t>(omp_get_num_threads());
-        detail::SteeringBlocks& steering = steeringAll[static_cast<std::size_t>(member)];
-        for (std::size_t k0 = 0; k0 < bins; k0 += groupBins) {
-            const std::size_t groupEnd = std::min(k0 + groupBins, bins);
-            const auto conversions = static_cast<std::int64_t>((groupEnd - k0) * n);
+        detail::SteeringBlocks& steering = steeringAll[static_cast<std::size_t>(omp_get_thread_num())];
+        for (std::size_t k = 0; k < bins; ++k) {
 #pragma omp for schedule(static)
-            for (std::int64_t task = 0; task < conversions; ++task) {
-                const std::size_t slot = static_cast<std::size_t>(task) / n;
-                const std::size_t i = static_cast<std::size_t>(task) % n;
-                const std::complex<float>* a =
-                    steering.terms(k0 + slot, coarsePoints[i], coarsePoints[i] + 1).data();
-                double* re = vectors.data() + slot * slotValues;
-                double* im = re + binValues + kSkew;
+            for (std::int64_t ii = 0; ii < count; ++ii) {
+                const auto i = static_cast<std::size_t>(ii);
+                const std::complex<float>* a = steering.terms(k, coarsePoints[i], coarsePoints[i] + 1).data();
                 for (std::size_t mic = 0; mic < m; ++mic) {
                     re[mic * stride + i] = static_cast<double>(a[mic].real());
                     im[mic * stride + i] = static_cast<double>(a[mic].imag());
                 }
             }
             // Row i costs i + 1 entries: the round-robin items keep the threads' shares even.
-            for (std::size_t k = k0; k < groupEnd; ++k) {
-                for (std::int64_t item = member; item < items; item += team) {
-                    if (cancelled.load(std::memory_order_relaxed)) break;
-                    if (cancel.requested()) {
-                        cancelled.store(true, std::memory_order_relaxed);
-                        break;
-                    }
-                    const std::size_t first = static_cast<std::size_t>(item) * kRowsPerItem;
-                    detail::accumulateGramModulus(columns[k - k0], first, std::min(first + kRowsPerItem, n),
-                                                  invM, acc);
+#pragma omp for schedule(static, 1)
+            for (std::int64_t item = 0; item < items; ++item) {
+                if (cancelled.load(std::memory_order_relaxed)) continue;
+                if (cancel.requested()) {
+                    cancelled.store(true, std::memory_order_relaxed);
+                    continue;
                 }
+                const std::size_t first = static_cast<std::size_t>(item) * kRowsPerItem;
+                detail::accumulateGramModulus(columns, first, std::min(first + kRowsPerItem, n), invM, acc);
             }
-            // The next group's vectors overwrite these.
-#pragma omp barrier
         }
     }
 
