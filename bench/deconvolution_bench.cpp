@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <complex>
+#include <map>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "core/beamforming/bin_rotation_map.h"
 #include "core/beamforming/compute_beamforming_map.h"
 #include "core/beamforming/deconvolution_solvers.h"
+#include "core/beamforming/detail/algorithm_table.h"
 #include "core/beamforming/detail/coarse_grid.h"
 #include "matrix_product_baselines.h"
 
@@ -31,6 +33,7 @@ struct Scene {
     Beamformer halfArray{bench::liveArrayEvery(2), kSoundSpeed};
     FrequencyBand band;
     std::vector<MatrixRows> matrices;
+    std::vector<MatrixRows> halfMatrices;  // the same field seen by every second microphone
 
     Scene() {
         FrequencyBandParameters p;
@@ -56,7 +59,12 @@ struct Scene {
                 }
             }
             for (std::size_t i = 0; i < count; ++i) r[i][i] += 0.05;
+            MatrixRows half(count / 2, std::vector<std::complex<double>>(count / 2));
+            for (std::size_t i = 0; i < count / 2; ++i) {
+                for (std::size_t j = 0; j < count / 2; ++j) half[i][j] = r[2 * i][2 * j];
+            }
             matrices.push_back(std::move(r));
+            halfMatrices.push_back(std::move(half));
         }
     }
 };
@@ -149,6 +157,124 @@ void BM_BinRotationStep(benchmark::State& state) {
 BENCHMARK(BM_BinRotationStep)
     ->Arg(3)
     ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Apply(bench::minOfRepetitions);
+
+// The deconvolution maps and CLEAN-SC on 1 and 4 threads ("threads") for every second microphone (M = 64),
+// 16 bins, each algorithm's default parameters except the stride and one SBL pass: n = 391 is the
+// 64 x 48 degree grid at 1 degree with stride 3, n = 1025 a 40 x 24 degree grid at 0.5 degree (81 x 49
+// cells) with stride 2; CLEAN-SC runs on the 3185 cells of the live grid.
+struct ThreadCase {
+    CameraGridSpec grid;
+    std::uint32_t stride = 3;
+};
+
+ThreadCase threadCase(std::int64_t n) {
+    const double inf = std::numeric_limits<double>::infinity();
+    if (n == 391) return {{64.0, 48.0, 0.0, 0.0, 1.0, 1.0, inf}, 3};
+    return {{40.0, 24.0, 0.0, 0.0, 0.5, 0.5, inf}, 2};
+}
+
+void BM_DeconvolutionThreads(benchmark::State& state) {
+    Scene& s = scene();
+    const ThreadCase c = threadCase(state.range(1));
+    BeamformingParameters p;
+    p.damasStride = p.damasFistaStride = p.nnlsStride = p.sparseFistaStride = p.sblStride = c.stride;
+    p.sblIterations = 1;
+    const detail::AlgorithmEntry* entry = detail::findAlgorithm(static_cast<std::int32_t>(state.range(0)));
+    state.SetLabel(entry->name);
+    const auto frequencies = std::span<const double>(s.band.binFrequenciesHz);
+    entry->map(s.halfArray, s.halfMatrices, frequencies, p, 256, c.grid);  // warm the cache
+    const bench::ThreadScope threads(static_cast<int>(state.range(2)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(entry->map(s.halfArray, s.halfMatrices, frequencies, p, 256, c.grid));
+}
+BENCHMARK(BM_DeconvolutionThreads)
+    ->ArgNames({"id", "n", "threads"})
+    ->ArgsProduct({{10, 11, 12, 13, 14}, {391, 1025}, {1, 4}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Apply(bench::minOfRepetitions);
+
+// The point-spread matrix of the same two coarse grids alone.
+void BM_PointSpreadThreads(benchmark::State& state) {
+    Scene& s = scene();
+    const ThreadCase c = threadCase(state.range(0));
+    const auto cache = s.halfArray.steeringCacheFor(s.band.binFrequenciesHz, c.grid);
+    const std::uint64_t width = cache->horizontalAxis.size();
+    const auto points =
+        detail::coarseGridPoints(detail::coarseGridLines(cache->verticalAxis.size(), c.stride),
+                                 detail::coarseGridLines(width, c.stride), width);
+    const bench::ThreadScope threads(static_cast<int>(state.range(1)));
+    for (auto _ : state) benchmark::DoNotOptimize(Beamformer::pointSpreadMatrix(*cache, points));
+    state.counters["n"] = static_cast<double>(points.size());
+}
+BENCHMARK(BM_PointSpreadThreads)
+    ->ArgNames({"n", "threads"})
+    ->ArgsProduct({{391, 1025}, {1, 4}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Apply(bench::minOfRepetitions);
+
+// Each solver alone on that matrix, b = P x for two point sources (the map's own b depends on the scene).
+void BM_SolverThreads(benchmark::State& state) {
+    Scene& s = scene();
+    const ThreadCase c = threadCase(state.range(1));
+    static std::map<std::int64_t, std::pair<std::vector<double>, std::vector<double>>> problems;
+    auto& [psf, b] = problems[state.range(1)];
+    if (psf.empty()) {
+        const auto cache = s.halfArray.steeringCacheFor(s.band.binFrequenciesHz, c.grid);
+        const std::uint64_t width = cache->horizontalAxis.size();
+        const auto points =
+            detail::coarseGridPoints(detail::coarseGridLines(cache->verticalAxis.size(), c.stride),
+                                     detail::coarseGridLines(width, c.stride), width);
+        psf = Beamformer::pointSpreadMatrix(*cache, points);
+        const std::size_t n = points.size();
+        b.assign(n, 0.0);
+        for (std::size_t j = 0; j < n; ++j) b[j] = psf[j * n + n / 3] + 0.5 * psf[j * n + 2 * n / 3 + 7];
+    }
+    const detail::DeconvolutionSolver* solver =
+        detail::findAlgorithm(static_cast<std::int32_t>(state.range(0)))->deconvolution;
+    const BeamformingParameters p;
+    const double values[5][2] = {{p.damasRelaxation, 0.0},
+                                 {p.damasFistaTolerance, 0.0},
+                                 {p.nnlsTolerance, 0.0},
+                                 {p.sparseFistaLambdaRel, p.sparseFistaTolerance},
+                                 {p.sblNoiseRel, p.sblPruneRel}};
+    const std::uint32_t iterations[5] = {p.damasIterations, p.damasFistaIterations, p.nnlsIterations,
+                                         p.sparseFistaIterations, 1};
+    const auto k = static_cast<std::size_t>(state.range(0) - 10);
+    state.SetLabel(detail::findAlgorithm(static_cast<std::int32_t>(state.range(0)))->name);
+    const bench::ThreadScope threads(static_cast<int>(state.range(2)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(solver->solve(psf, b, iterations[k], values[k][0], values[k][1]));
+    state.counters["n"] = static_cast<double>(b.size());
+}
+BENCHMARK(BM_SolverThreads)
+    ->ArgNames({"id", "n", "threads"})
+    ->ArgsProduct({{10, 11, 12, 13, 14}, {391, 1025}, {1, 4}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Apply(bench::minOfRepetitions);
+
+void BM_CleanScThreads(benchmark::State& state) {
+    Scene& s = scene();
+    const CameraGridSpec grid{64.0, 48.0, 0.0, 0.0, 1.0, 1.0, std::numeric_limits<double>::infinity()};
+    const BeamformingParameters p;
+    s.halfArray.cleanScMap(s.halfMatrices, s.band.binFrequenciesHz, p.cleanLoopGain, p.cleanMaxIterations,
+                           p.cleanStopDb, grid);  // warm the cache
+    const bench::ThreadScope threads(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(s.halfArray.cleanScMap(s.halfMatrices, s.band.binFrequenciesHz,
+                                                        p.cleanLoopGain, p.cleanMaxIterations, p.cleanStopDb,
+                                                        grid));
+    }
+}
+BENCHMARK(BM_CleanScThreads)
+    ->ArgNames({"threads"})
+    ->Arg(1)
+    ->Arg(4)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Apply(bench::minOfRepetitions);

@@ -1,3 +1,7 @@
+#include <omp.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <complex>
 #include <cstddef>
@@ -12,12 +16,15 @@
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/steering_blocks.h"
 #include "core/beamforming/render_cancel.h"
+#include "core/detail/parallel_for.h"
 
 namespace zk::core {
 
 namespace {
 
 constexpr std::uint64_t kCancelPollPoints = 256;  // grid points of the dirty map between cancel polls
+// Steering terms below which a cleaning step's projection stays on one thread (a join costs about as much).
+constexpr std::uint64_t kParallelProjection = 65536;
 
 constexpr detail::ValidityLimits kLoopGain =
     detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_loop_gain");
@@ -53,39 +60,67 @@ class CleanScBin {
         }
     }
 
-    // Cleans the bin and adds clean plus residual dirty power into the plane.
-    void run(double loopGain, std::uint32_t maxIterations, double stopDb, std::vector<double>& power) {
+    // Cleans the bin and returns its clean plus residual dirty power; the per-point work runs on
+    // `threads`. `cancel` is the render's, captured on the calling thread: a team member has no test of
+    // its own.
+    std::vector<double> run(double loopGain, std::uint32_t maxIterations, double stopDb, int threads,
+                            const detail::CancelPoll& cancel) {
+        threads_ = threads;
+        if (!dirtyMap(cancel)) detail::throwCancelled();
         double peak = 0.0;
-        const detail::CancelPoll cancel;
-        for (std::uint64_t i = 0; i < G_; ++i) {
-            // The dirty map of a fine grid alone takes longer than a cancel may wait.
-            if (i % kCancelPollPoints == 0) cancel.throwIfRequested();
-            loadSteering(i);
-            multiplyBySteering(rRe_, rIm_);
-            double q = 0.0;
-            for (std::uint64_t j = 0; j < M_; ++j) {
-                q += aRe_[j] * yRe_[j] + aIm_[j] * yIm_[j];
-            }
-            const double d = scale_ * scale_ * q;
-            dirty_[i] = d > 0.0 ? d : 0.0;
-            peak = std::max(peak, dirty_[i]);
-        }
+        for (std::uint64_t i = 0; i < G_; ++i) peak = std::max(peak, dirty_[i]);
         if (peak > 0.0 && std::isfinite(peak)) {
-            clean(peak, loopGain, maxIterations, stopDb);
+            clean(peak, loopGain, maxIterations, stopDb, cancel);
         }
         for (std::uint64_t i = 0; i < G_; ++i) {
-            power[i] += clean_[i] + dirty_[i];
+            dirty_[i] += clean_[i];
         }
+        return std::move(dirty_);
     }
 
   private:
-    void clean(double firstPeak, double loopGain, std::uint32_t maxIterations, double stopDb) {
+    // The dirty power at every point, each summed as on one thread. False when cancelled.
+    bool dirtyMap(const detail::CancelPoll& cancel) {
+        // Four vectors of M per thread, the loaded steering vector and its product with R.
+        std::vector<double> scratchAll(static_cast<std::size_t>(threads_) * 4 * M_);
+        std::atomic<bool> cancelled{false};  // raised by any team thread that saw a cancel; read after it
+        // The dirty map of a fine grid alone takes longer than a cancel may wait.
+        const auto blocks = static_cast<std::int64_t>((G_ + kCancelPollPoints - 1) / kCancelPollPoints);
+#pragma omp parallel for num_threads(threads_) schedule(static)
+        for (std::int64_t block = 0; block < blocks; ++block) {
+            if (cancelled.load(std::memory_order_relaxed)) continue;
+            if (cancel.requested()) {
+                cancelled.store(true, std::memory_order_relaxed);
+                continue;
+            }
+            double* scratch = scratchAll.data() + static_cast<std::size_t>(omp_get_thread_num()) * 4 * M_;
+            double* aRe = scratch;
+            double* aIm = scratch + M_;
+            double* yRe = scratch + 2 * M_;
+            double* yIm = scratch + 3 * M_;
+            const std::uint64_t first = static_cast<std::uint64_t>(block) * kCancelPollPoints;
+            const std::uint64_t end = std::min(first + kCancelPollPoints, G_);
+            for (std::uint64_t i = first; i < end; ++i) {
+                loadSteering(i, aRe, aIm);
+                multiplyBySteering(rRe_, rIm_, aRe, aIm, yRe, yIm);
+                double q = 0.0;
+                for (std::uint64_t j = 0; j < M_; ++j) {
+                    q += aRe[j] * yRe[j] + aIm[j] * yIm[j];
+                }
+                const double d = scale_ * scale_ * q;
+                dirty_[i] = d > 0.0 ? d : 0.0;
+            }
+        }
+        return !cancelled.load();
+    }
+
+    void clean(double firstPeak, double loopGain, std::uint32_t maxIterations, double stopDb,
+               const detail::CancelPoll& cancel) {
         const double threshold =
             std::max(std::numeric_limits<double>::epsilon(), std::pow(10.0, stopDb / 10.0) * firstPeak);
         double norm = matrixNorm(rRe_, rIm_);
         std::vector<double> nextRe(M_ * M_);
         std::vector<double> nextIm(M_ * M_);
-        const detail::CancelPoll cancel;
         for (std::uint32_t count = 0; count < maxIterations; ++count) {
             cancel.throwIfRequested();
             std::uint64_t p = 0;
@@ -98,8 +133,8 @@ class CleanScBin {
             if (threshold >= peak) {
                 return;
             }
-            loadSteering(p);
-            multiplyBySteering(rRe_, rIm_);
+            loadSteering(p, aRe_.data(), aIm_.data());
+            multiplyBySteering(rRe_, rIm_, aRe_.data(), aIm_.data(), yRe_.data(), yIm_.data());
             for (std::uint64_t k = 0; k < M_; ++k) {
                 hRe_[k] = yRe_[k] * scale_ / peak;
                 hIm_[k] = yIm_[k] * scale_ / peak;
@@ -143,33 +178,38 @@ class CleanScBin {
         }
     }
 
-    void loadSteering(std::uint64_t point) {
+    void loadSteering(std::uint64_t point, double* aRe, double* aIm) const {
         const std::complex<float>* a = steering_ + point * M_;
         for (std::uint64_t m = 0; m < M_; ++m) {
-            aRe_[m] = a[m].real();
-            aIm_[m] = a[m].imag();
+            aRe[m] = a[m].real();
+            aIm[m] = a[m].imag();
         }
     }
 
-    // y = X a for the loaded steering vector, X column-major.
-    void multiplyBySteering(const std::vector<double>& xRe, const std::vector<double>& xIm) {
-        std::fill(yRe_.begin(), yRe_.end(), 0.0);
-        std::fill(yIm_.begin(), yIm_.end(), 0.0);
+    // y = X a, X column-major.
+    void multiplyBySteering(const std::vector<double>& xRe, const std::vector<double>& xIm, const double* aRe,
+                            const double* aIm, double* yRe, double* yIm) const {
+        std::fill_n(yRe, M_, 0.0);
+        std::fill_n(yIm, M_, 0.0);
         for (std::uint64_t k = 0; k < M_; ++k) {
-            const double ar = aRe_[k];
-            const double ai = aIm_[k];
+            const double ar = aRe[k];
+            const double ai = aIm[k];
             const double* colRe = xRe.data() + k * M_;
             const double* colIm = xIm.data() + k * M_;
             for (std::uint64_t j = 0; j < M_; ++j) {
-                yRe_[j] += colRe[j] * ar - colIm[j] * ai;
-                yIm_[j] += colRe[j] * ai + colIm[j] * ar;
+                yRe[j] += colRe[j] * ar - colIm[j] * ai;
+                yIm[j] += colRe[j] * ai + colIm[j] * ar;
             }
         }
     }
 
     // g_i = s a_i^H h at every grid point.
     void projectSource() {
-        for (std::uint64_t i = 0; i < G_; ++i) {
+        const auto count = static_cast<std::int64_t>(G_);
+        const int threads = G_ * M_ >= kParallelProjection ? threads_ : 1;
+#pragma omp parallel for num_threads(threads) schedule(static)
+        for (std::int64_t point = 0; point < count; ++point) {
+            const auto i = static_cast<std::uint64_t>(point);
             const std::complex<float>* a = steering_ + i * M_;
             double re = 0.0;
             double im = 0.0;
@@ -193,6 +233,7 @@ class CleanScBin {
 
     std::uint64_t M_;
     std::uint64_t G_;
+    int threads_ = 1;
     double scale_;
     const std::complex<float>* steering_;  // G x M phase terms of this bin
     std::vector<double> rRe_, rIm_;
@@ -228,13 +269,29 @@ HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::sp
     }
     const std::shared_ptr<const CameraBandSteeringCache> cache = steeringCacheFor(frequencies, grid);
     const std::uint64_t G = cache->gridPointCount;
+    // With a bin for every thread the bins are cleaned independently, one per team member at a time;
+    // with fewer, one after the other with the points of each shared out. The planes are summed in bin
+    // order afterwards, so the map is the same on any number of threads. Cleaning revisits every point's
+    // steering once per iteration, so a bin's steering is read whole (built into one bin of scratch per
+    // thread when the entry holds no tables).
+    const auto binCount = static_cast<std::int64_t>(matrices.size());
+    const int available = beamformerThreadCount();
+    const int threads = binCount >= available ? available : 1;
+    const int pointThreads = binCount >= available ? 1 : available;
+    std::vector<detail::SteeringBlocks> steeringAll =
+        detail::steeringBlocksPerThread(*cache, threads, G, detail::SteeringBlocks::Layout::kTerms);
+    std::vector<std::vector<double>> planes(matrices.size());
+    const detail::CancelPoll cancel;
+    detail::parallelFor(binCount, threads, [&](std::int64_t b) {
+        cancel.throwIfRequested();
+        detail::SteeringBlocks& steering = steeringAll[static_cast<std::size_t>(omp_get_thread_num())];
+        const auto bin = static_cast<std::size_t>(b);
+        CleanScBin clean(matrices[bin], steering.terms(bin, 0, G).data(), M, G);
+        planes[bin] = clean.run(loopGain, maxIterations, stopDb, pointThreads, cancel);
+    });
     std::vector<double> power(G, 0.0);
-    // Cleaning revisits every point's steering once per iteration, so a bin's steering is read whole
-    // (built into one bin of scratch when the entry holds no tables).
-    detail::SteeringBlocks steering(*cache, G, detail::SteeringBlocks::Layout::kTerms);
-    for (std::size_t b = 0; b < matrices.size(); ++b) {
-        CleanScBin bin(matrices[b], steering.terms(b, 0, G).data(), M, G);
-        bin.run(loopGain, maxIterations, stopDb, power);
+    for (const std::vector<double>& plane : planes) {
+        for (std::uint64_t i = 0; i < G; ++i) power[i] += plane[i];
     }
     return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));
 }

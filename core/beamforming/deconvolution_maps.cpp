@@ -23,6 +23,9 @@ constexpr double kEpsilon = 2.220446049250313e-16;  // 2^-52
 // n^2 to n^3: a finer coarse grid would not return in any useful time, or not at all.
 constexpr std::uint64_t kMaxCoarsePoints = 8192;
 
+// Below this many entries the point-spread matrix is assembled from its accumulator on one thread.
+constexpr std::size_t kParallelFillEntries = 512 * 512;
+
 // Segment of the sampled lines that holds a full-grid line, as positions into the list plus the
 // interpolation fraction. A single sampled line serves every line with fraction 0.
 struct Segment {
@@ -158,22 +161,27 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
     }
 
     if (cancelled.load()) detail::throwCancelled();
+    // Entry (r, c) is the mean over the bins of acc at (max(r, c), min(r, c)), divided by column c's own
+    // diagonal value where that is positive. Bands of kTileRows rows are written while the columns run,
+    // so both halves of acc are read along cache lines; each entry is computed as on one thread.
     const double invBins = 1.0 / static_cast<double>(bins);
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = 0; j <= i; ++j) {
-            const double v = acc[i * stride + j] * invBins;
-            p[j * n + i] = v;
-            p[i * n + j] = v;
+    std::vector<double> diagonal(n);
+    for (std::size_t i = 0; i < n; ++i) diagonal[i] = acc[i * stride + i] * invBins;
+    constexpr std::size_t kTileRows = 16;
+    const auto tiles = static_cast<std::int64_t>((n + kTileRows - 1) / kTileRows);
+    const int fillThreads = n * n >= kParallelFillEntries ? threads : 1;
+#pragma omp parallel for num_threads(fillThreads) schedule(static)
+    for (std::int64_t tile = 0; tile < tiles; ++tile) {
+        const std::size_t first = static_cast<std::size_t>(tile) * kTileRows;
+        const std::size_t end = std::min(first + kTileRows, n);
+        for (std::size_t c = 0; c < n; ++c) {
+            const double d = diagonal[c];
+            for (std::size_t r = first; r < end; ++r) {
+                double v = (c <= r ? acc[r * stride + c] : acc[c * stride + r]) * invBins;
+                if (d > kEpsilon) v /= d;
+                p[r * n + c] = std::isfinite(v) && v >= 0.0 ? v : 0.0;
+            }
         }
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        const double d = p[i * n + i];
-        if (d > kEpsilon) {
-            for (std::size_t j = 0; j < n; ++j) p[j * n + i] /= d;
-        }
-    }
-    for (double& v : p) {
-        if (!std::isfinite(v) || v < 0.0) v = 0.0;
     }
     return p;
 }
