@@ -12,7 +12,7 @@ TestCase {
         "plotWaterfallBg", "contourInk", "dangerSoft"]
     readonly property var colourPattern: /^#([0-9a-fA-F]{6}|[0-9a-fA-F]{8})$/
 
-    // Typed from the specification, not read from Theme.qml: one row per role in the key order of a
+    // Typed by hand, not read from Theme.qml: one row per role in the key order of a
     // palette object, one column per theme in display order.
     readonly property var specifiedOrder: ["abyss", "deepBlue", "graphite", "slateCopper", "mistCyan",
         "midnightTeal", "carbonAmber", "medical", "light"]
