@@ -105,7 +105,7 @@ void UiController::startRecording() {
                 projectDir / "measurements" / toFsPath(u'.' + id + QStringLiteral(".camera.tmp.mp4")), error);
             if (error) throw fs::filesystem_error("absolute", projectDir, error);
 
-            const core::DeviceProfile profile = core::parseDeviceProfile(profileState_.json);
+            const core::DeviceProfile& profile = profileState_.live;
             const double bytesPerSecond = profile.sampleRateHz * profile.wireChannelCount * 2.0;
             auto recording = std::make_unique<core::Recording>(
                 projectDir, id.toStdString(), profileState_.json, live_.source.toStdString());

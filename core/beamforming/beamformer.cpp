@@ -39,6 +39,11 @@ void reserveLarge(std::vector<T>& v, std::size_t n) {
     adviseLargePages(v.data(), n * sizeof(T));
 }
 
+// Whether an entry's tables (phase terms and both planes, 16 bytes a term) fit the memory budget.
+bool steeringTablesFit(double bins, double points, double microphones) {
+    return bins * points * microphones * 16.0 <= static_cast<double>(detail::steeringTableBudgetBytes());
+}
+
 }  // namespace
 
 int beamformerThreadCount() { return std::min(omp_get_max_threads(), 4); }
@@ -105,12 +110,11 @@ std::shared_ptr<const Beamformer::CameraBandSteeringCache> Beamformer::steeringP
         if (auto hit = findSteering(frequencies, grid, c)) return hit;
     }
     // Without tables both kinds of entry are the same path differences, which the cache may share.
-    const double terms =
-        static_cast<double>(frequencies.size()) *
+    const double points =
         static_cast<double>(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg)) *
-        static_cast<double>(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg)) *
-        static_cast<double>(microphones_.size());
-    if (terms * 16.0 > static_cast<double>(detail::steeringTableBudgetBytes()))
+        static_cast<double>(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg));
+    if (!steeringTablesFit(static_cast<double>(frequencies.size()), points,
+                           static_cast<double>(microphones_.size())))
         return steeringCacheFor(frequencies, grid);
     return buildSteeringCache(frequencies, grid, c, false);
 }
@@ -156,9 +160,8 @@ std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCa
         throw std::invalid_argument(kGridTooLarge);
     }
     const std::size_t f_count = frequencies.size();
-    const bool tablesHeld =
-        static_cast<double>(f_count) * static_cast<double>(g_count) * static_cast<double>(m_count) * 16.0 <=
-        static_cast<double>(detail::steeringTableBudgetBytes());
+    const bool tablesHeld = steeringTablesFit(static_cast<double>(f_count), static_cast<double>(g_count),
+                                              static_cast<double>(m_count));
 
     auto entry = std::make_shared<CameraBandSteeringCache>();
     entry->key = key;
