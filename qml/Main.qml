@@ -250,7 +250,8 @@ ApplicationWindow {
                 spacing: 1
                 Layout.fillWidth: true
                 Layout.minimumWidth: 60
-                Layout.maximumWidth: Math.max(projectCaption.implicitWidth, projectLine.implicitWidth)
+                // Rounded up: the layout places whole pixels, and a width a fraction short elides the line.
+                Layout.maximumWidth: Math.ceil(Math.max(projectCaption.implicitWidth, projectLine.implicitWidth))
                 Label {
                     id: projectCaption
                     text: qsTr("PROJECT")

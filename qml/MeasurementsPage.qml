@@ -210,8 +210,10 @@ Page {
             Card {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                // Fixed: a width taken from its own list leaves the column blind to the Project panel's growth.
+                // Fixed, not taken from its own filled content: a width from its list leaves the column blind to
+                // the Project panel's growth, and a height from it loops with the column's polish.
                 implicitWidth: 300
+                implicitHeight: 0
                 ColumnLayout {
                     anchors.fill: parent
                     spacing: 10

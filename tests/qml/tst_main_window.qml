@@ -305,6 +305,18 @@ Item {
             compare(child("sourceLine").text, "Synthetic")
         }
 
+        function test_aProjectNameWithRoomToSpareIsShownWhole() {
+            // An open Project grows its panel; the page must settle without an endless relayout.
+            failOnWarning(/Polish loop/)
+            win.width = 1680
+            for (const name of ["Hall B", "No project open", "West wall survey", "Compressor hall, second visit"]) {
+                ui.hasProject = true
+                ui.projectName = name
+                waitForRendering(win.contentItem)
+                verify(!child("projectLine").truncated, name + " cut at " + child("projectLine").width + " px")
+            }
+        }
+
         function test_languageComboShowsWhatTheControllerHolds() {
             const combo = child("languageCombo")
             compare(combo.currentText, "zh_CN")
