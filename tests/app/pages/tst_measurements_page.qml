@@ -287,6 +287,47 @@ Item {
             compare(child("projectNameField").text, "")
         }
 
+        // Enter, pressed as a user presses it, answers each dialog whose default button is not destructive.
+        function test_enterAcceptsEveryDialogButTheDestructiveOnes() {
+            child("dirPicker").pendingAction = "new"
+            page.directoryPicked(fixture.newFolder() + "/By keys")
+            openedDialog("newProjectDialog")
+            keyClick(Qt.Key_Return)
+            tryVerify(() => !child("newProjectDialog").visible)
+            compare(ui.projectName, "By keys")
+
+            ui.openProject(fixture.makeProject(1, "Keys"))
+            mouseClick(child("renameButton"))
+            openedDialog("renameDialog")
+            keySequence("ctrl+a")
+            for (const key of [Qt.Key_F, Qt.Key_A, Qt.Key_N])
+                keyClick(key)
+            keyClick(Qt.Key_Enter)
+            compare(ui.measurements[0].displayName, "fan")
+
+            mouseClick(child("noteButton"))
+            openedDialog("noteDialog")
+            child("noteLocationField").text = "Roof"
+            keyClick(Qt.Key_Return)
+            compare(ui.measurements[0].location, "Roof")
+
+            mouseClick(child("deleteMeasurementButton"))
+            const del = openedDialog("deleteDialog")
+            keyClick(Qt.Key_Return)
+            verify(del.opened, "Enter never confirms a deletion")
+            compare(ui.measurementCount, 1)
+            closeDialogs()
+
+            const parent = fixture.newFolder()
+            ui.createProject(parent + "/Inner", "Inner")
+            ui.openProject(fixture.makeProject(0, "Elsewhere"))
+            child("dirPicker").pendingAction = "open"
+            page.directoryPicked(parent)
+            openedDialog("nestedProjectDialog")
+            keyClick(Qt.Key_Return)
+            compare(ui.projectPath, parent + "/Inner")
+        }
+
         function test_openingAFolderWithoutAProjectOffersTheNestedOnesOrACreation() {
             const parent = fixture.newFolder()
             fixture.makeDirs(parent, ["zeta", "Alpha", "plain"])
