@@ -594,6 +594,9 @@ class UiController : public QObject {
 
     // AnalysisRuns.
     Q_INVOKABLE void selectAnalysisRun(int index);
+    // Shows the pending result, else the selected run, again after a live session or a Replay held the
+    // map; nothing while one still does.
+    Q_INVOKABLE void showAnalysisMap();
     Q_INVOKABLE void savePendingAnalysis();
     Q_INVOKABLE void discardPendingAnalysis();
     Q_INVOKABLE void openAnalysisRun(const QString& measurementId, const QString& analysisId);

@@ -193,6 +193,24 @@ void UiController::selectAnalysisRun(int index) {
     }
 }
 
+void UiController::showAnalysisMap() {
+    if (run_.liveRunning.load() || run_.replayRunning.load() || run_.fullRecomputeRunning.load()) return;
+    try {
+        const AnalysisRunState& runs = analysis_.runs;
+        if (runs.pending) {
+            publishMap(runs.pending->map, render::kMapSourceAnalysis);
+            return;
+        }
+        if (runs.selectedIndex < 0) return;
+        if (std::optional<core::HeatmapGrid> map = core::loadAnalysisRunMap(runs.selected)) {
+            publishMap(std::move(*map), render::kMapSourceAnalysis);
+        }
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Open AnalysisRun result failed: %1").arg(textOf(error)));
+    } catch (...) {
+    }
+}
+
 void UiController::openAnalysisRun(const QString& measurementId, const QString& analysisId) {
     try {
         if (run_.fullRecomputeRunning.load()) {

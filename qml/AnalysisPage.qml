@@ -35,6 +35,34 @@ Page {
         wrapMode: Text.WordWrap
     }
 
+    // Live and an active Replay draw into the one map the controller holds; a selected run or unsaved
+    // result waits for it and shows as soon as it is free.
+    readonly property string mapHolder: ui.sessionState === "Starting" || ui.sessionState === "Running"
+                                        || ui.sessionState === "Stopping" ? "live"
+                                      : ui.replayActive ? "replay" : ""
+    readonly property bool analysisMapWanted: ui.hasPendingAnalysis || ui.hasSelectedAnalysis
+    readonly property string wantedRunName: ui.hasPendingAnalysis ? qsTr("the unsaved result") : ui.selectedAnalysisId
+
+    function showAnalysisMapWhenFree() {
+        if (pageActive && analysisMapWanted && mapHolder === "" && !(ui.hasHeatmap && ui.mapSource === "analysis"))
+            ui.showAnalysisMap()
+    }
+
+    onMapHolderChanged: showAnalysisMapWhenFree()
+    onPageActiveChanged: showAnalysisMapWhenFree()
+
+    function emptyMapText() {
+        if (!ui.hasSelectedMeasurement)
+            return qsTr("Select a Measurement")
+        if (!analysisMapWanted)
+            return qsTr("Create or select an AnalysisRun")
+        if (mapHolder === "live")
+            return qsTr("Live holds the map: %1 shows as soon as Live stops").arg(wantedRunName)
+        if (mapHolder === "replay")
+            return qsTr("The Replay holds the map: %1 shows as soon as it stops").arg(wantedRunName)
+        return qsTr("%1 has no saved map").arg(wantedRunName)
+    }
+
     function windowIndex(seconds) {
         for (let i = 0; i < windowChoices.length; ++i) {
             if (Math.abs(windowChoices[i] - seconds) < 1e-9)
@@ -267,8 +295,7 @@ Page {
                     panelSubtitle: ui.hasPendingAnalysis ? qsTr("Unsaved result - save to keep it")
                                  : ui.hasSelectedAnalysis ? ui.selectedAnalysisId
                                  : qsTr("Each run keeps its own map and provenance")
-                    emptyPrimary: ui.hasSelectedMeasurement ? qsTr("Create or select an AnalysisRun")
-                                                            : qsTr("Select a Measurement")
+                    emptyPrimary: root.emptyMapText()
                     emptySecondary: qsTr("Full recompute uses the Measurement's frozen Profile")
                 }
 
