@@ -188,7 +188,12 @@ Page {
                     visible: ui.hasProject
                     spacing: 6
                     BodyText { text: ui.projectName; font.bold: true; elide: Text.ElideRight; wrapMode: Text.NoWrap }
-                    SmallText { text: qsTr("%1 measurements").arg(ui.measurementCount) }
+                    SmallText {
+                        objectName: "measurementCountLabel"
+                        // English has a singular; the translations give each count its own form (%n).
+                        text: ui.measurementCount === 1 ? qsTr("%n measurement", "", ui.measurementCount)
+                                                        : qsTr("%n measurements", "", ui.measurementCount)
+                    }
                     RowLayout {
                         Layout.fillWidth: true
                         spacing: 8
@@ -447,8 +452,10 @@ Page {
                     objectName: "countsLabel"
                     text: !entry.valid ? (entry.modelData.error || "")
                         : entry.modelData.rawAvailable
-                          ? qsTr("%1 ch · %2 Hz · %3 analyses").arg(entry.modelData.channelCount)
-                                .arg(entry.modelData.sampleRateHz).arg(entry.modelData.analysisCount)
+                          ? (entry.modelData.analysisCount === 1
+                             ? qsTr("%1 ch · %2 Hz · %n analysis", "", entry.modelData.analysisCount)
+                             : qsTr("%1 ch · %2 Hz · %n analyses", "", entry.modelData.analysisCount))
+                                .arg(entry.modelData.channelCount).arg(entry.modelData.sampleRateHz)
                           : qsTr("RAW ASSET MISSING · %1 ch · %2 Hz").arg(entry.modelData.channelCount)
                                 .arg(entry.modelData.sampleRateHz)
                     color: entry.valid && entry.modelData.rawAvailable ? Theme.muted : Theme.dangerSoft
@@ -695,6 +702,9 @@ Page {
                         kind: 2
                         implicitWidth: 34
                         text: "×"
+                        hoverEnabled: true
+                        ToolTip.visible: hovered
+                        ToolTip.text: qsTr("Remove from Recent Projects (the folder stays on disk)")
                         onClicked: ui.removeRecentProject(recentRow.modelData.path)
                     }
                 }

@@ -101,6 +101,17 @@ Item {
             compare(child("inspectorPlaceholder").visible, false)
         }
 
+        function test_countsOfOneAreSingular() {
+            const path = fixture.makeProject(1, "One")
+            fixture.addAnalysisRun(path, "m_1", "a_1")
+            ui.openProject(path)
+            compare(child("measurementCountLabel").text, "1 measurement")
+            compare(findChild(rowAt(0), "countsLabel").text, "4 ch · 16000 Hz · 1 analysis")
+            fixture.addAnalysisRun(path, "m_1", "a_2")
+            ui.refreshProject()
+            compare(findChild(rowAt(0), "countsLabel").text, "4 ch · 16000 Hz · 2 analyses")
+        }
+
         // Every visible text with the box its glyphs take, in the frame's coordinates.
         function textBoxes(item, frame) {
             if (!item.visible || item.opacity === 0)
@@ -253,7 +264,11 @@ Item {
                 const before = ui.recentProjects.length
                 tryCompare(view, "count", before)
                 waitForRendering(view)
-                mouseClick(findChild(view.itemAtIndex(0), "removeRecentButton"))
+                const remove = findChild(view.itemAtIndex(0), "removeRecentButton")
+                mouseMove(remove, remove.width / 2, remove.height / 2)
+                tryVerify(() => remove.ToolTip.visible, 2000, "the x says what it does")
+                compare(remove.ToolTip.text, "Remove from Recent Projects (the folder stays on disk)")
+                mouseClick(remove)
                 compare(ui.recentProjects.length, before - 1)
             }
             verify(dialog.opened)
