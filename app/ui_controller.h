@@ -266,6 +266,9 @@ class UiController : public QObject {
     void appendEventLog(const QString& text);
     void appendDiagnosticsLog(const QString& text);
     void reportEvent(const QString& text);  // event log, then status line
+    // Reports a text of the catalogue (context "UiController") with its %1.. arguments; the event log
+    // keeps it as written, the status line shows it again in each new language.
+    void reportLocalized(const char* source, const QStringList& arguments = {});
     void setLiveMetricsText(const QString& text);
     // Copy of the diagnostics log, oldest first.
     QStringList diagnosticsLog() const;

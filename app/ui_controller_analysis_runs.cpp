@@ -271,9 +271,10 @@ void UiController::savePendingAnalysis() {
         } catch (const std::exception& error) {
             reportEvent(QStringLiteral("AnalysisRun list refresh failed: %1").arg(textOf(error)));
         }
-        analysis_.status = QCoreApplication::translate("UiController", "AnalysisRun saved: %1").arg(id);
+        const char* saved = QT_TRANSLATE_NOOP("UiController", "AnalysisRun saved: %1");
+        analysis_.status = QCoreApplication::translate("UiController", saved).arg(id);
         emit analysisStateChanged();
-        reportEvent(analysis_.status);
+        reportLocalized(saved, {id});
         if (!durable)
             appendEventLog(
                 QStringLiteral("Warning: AnalysisRun %1 is saved, but the disk did not confirm its "
@@ -320,18 +321,20 @@ void UiController::exportSelectedAnalysis() {
             const core::ExportResult result = core::exportAnalysisRun(
                 analysis_.runs.selected, project_.selected, project_.record.directory);
             // Shown on the Analysis page too: the status strip is on the Live page only.
-            analysis_.status =
-                QStringLiteral("Exported map.csv + export.json to %1").arg(fromFsPath(result.directory));
+            const char* exported = QT_TRANSLATE_NOOP("UiController", "Exported map.csv + export.json to %1");
+            const QString folder = fromFsPath(result.directory);
+            analysis_.status = QCoreApplication::translate("UiController", exported).arg(folder);
             emit analysisStateChanged();
-            reportEvent(analysis_.status);
+            reportLocalized(exported, {folder});
             if (!result.durable)
                 appendEventLog(
                     QStringLiteral("Warning: the export is in place, but the disk did not confirm "
                                    "its folder; a power cut could still lose it"));
         } catch (const std::exception& error) {
-            analysis_.status = QStringLiteral("Export failed: %1").arg(textOf(error));
+            const char* failed = QT_TRANSLATE_NOOP("UiController", "Export failed: %1");
+            analysis_.status = QCoreApplication::translate("UiController", failed).arg(textOf(error));
             emit analysisStateChanged();
-            reportEvent(analysis_.status);
+            reportLocalized(failed, {textOf(error)});
         }
     } catch (...) {
     }

@@ -63,6 +63,13 @@ Page {
         return qsTr("%1 has no saved map").arg(wantedRunName)
     }
 
+    // The stored mode word is data; the one mode the system writes is shown translated.
+    function recomputeModeText(mode) {
+        if (!mode)
+            return qsTr("legacy run")
+        return mode === "full" ? qsTr("full recompute") : qsTr("%1 recompute").arg(mode)
+    }
+
     function windowIndex(seconds) {
         for (let i = 0; i < windowChoices.length; ++i) {
             if (Math.abs(windowChoices[i] - seconds) < 1e-9)
@@ -246,8 +253,7 @@ Page {
                                           .arg(Number(runRow.modelData.peakElevation).toFixed(1))
                                           .arg(Number(runRow.modelData.peakDb).toFixed(1))
                                           .arg(runRow.modelData.mapAvailable ? qsTr("map saved") : qsTr("metadata only"))
-                                          .arg(runRow.modelData.mode ? qsTr("%1 recompute").arg(runRow.modelData.mode)
-                                                                     : qsTr("legacy run"))
+                                          .arg(root.recomputeModeText(runRow.modelData.mode))
                                 }
                             }
 
