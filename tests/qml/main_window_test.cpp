@@ -161,6 +161,23 @@ TEST_F(MainWindowWithController, LanguageComboTranslatesTheWindowAndRemembersThe
     EXPECT_EQ(item("languageCombo")->property("currentText").toString(), QStringLiteral("en"));
 }
 
+// The sidebar is reachable from the keyboard: Tab walks to a workspace entry, which shows its focus, and
+// Enter opens that workspace.
+TEST_F(MainWindowWithController, TabAndEnterOpenAWorkspaceWithVisibleFocus) {
+    QQuickItem* entry = nullptr;
+    for (int i = 0; i < 40 && !entry; ++i) {
+        QTest::keyClick(window_, Qt::Key_Tab);
+        QQuickItem* focused = window_->activeFocusItem();
+        if (focused && focused->objectName() == QStringLiteral("nav_settings")) entry = focused;
+    }
+    ASSERT_NE(entry, nullptr) << "Tab never reached the Settings entry";
+    auto* outline = entry->property("background").value<QQuickItem*>();
+    EXPECT_EQ(outline->property("border").value<QObject*>()->property("width").toInt(), 2);
+    EXPECT_NE(window_->property("currentWorkspace").toInt(), 7);
+    QTest::keyClick(window_, Qt::Key_Return);
+    EXPECT_EQ(window_->property("currentWorkspace").toInt(), 7);
+}
+
 // The status line follows a language switch at once; the event log keeps the line as it was written.
 // The algorithm parameter labels, built by the controller for display, follow it too.
 TEST_F(MainWindowWithController, LanguageSwitchRetranslatesTheStatusLineAndTheParameterLabels) {
