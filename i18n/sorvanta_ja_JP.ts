@@ -404,6 +404,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     <context>
         <name>UiController</name>
         <message>
+            <source>Measurement %1 names no raw file</source>
+            <translation>測定 %1 に RAW ファイルが指定されていません</translation>
+        </message>
+        <message>
+            <source>Raw file %1 of Measurement %2 is missing</source>
+            <translation>測定 %2 の RAW ファイル %1 がありません</translation>
+        </message>
+        <message>
+            <source>Raw file %1 of Measurement %2 is not a regular file</source>
+            <translation>測定 %2 の RAW ファイル %1 は通常のファイルではありません</translation>
+        </message>
+        <message>
             <source>Live stopped</source>
             <translation>ライブ停止中</translation>
         </message>

@@ -404,6 +404,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     <context>
         <name>UiController</name>
         <message>
+            <source>Measurement %1 names no raw file</source>
+            <translation>测量 %1 未指定原始文件</translation>
+        </message>
+        <message>
+            <source>Raw file %1 of Measurement %2 is missing</source>
+            <translation>测量 %2 的原始文件 %1 缺失</translation>
+        </message>
+        <message>
+            <source>Raw file %1 of Measurement %2 is not a regular file</source>
+            <translation>测量 %2 的原始文件 %1 不是普通文件</translation>
+        </message>
+        <message>
             <source>Live stopped</source>
             <translation>实时已停止</translation>
         </message>
