@@ -1,4 +1,5 @@
 // The four live worker threads: acquisition, DSP, live map render and live diagnostics.
+#include <QCoreApplication>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -22,6 +23,8 @@ constexpr auto kMetricsInterval = std::chrono::milliseconds(250);
 constexpr auto kIdleNap = std::chrono::milliseconds(1);
 constexpr auto kErrorNap = std::chrono::milliseconds(10);
 constexpr auto kMapPollNap = std::chrono::milliseconds(2);
+// Ten map intervals without a datagram: the array, or the network to it, has stopped.
+constexpr auto kSilenceLimit = std::chrono::seconds(1);
 constexpr int kWorkersBeforeAcquisition = 3;
 
 QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
@@ -97,12 +100,15 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
         static_cast<std::int64_t>(std::trunc(static_cast<double>(kFramesPerRead) / sampleRateHz * 1e9)));
     Clock::time_point deadline = Clock::now();
     Clock::time_point nextMetrics = deadline;
+    Clock::time_point lastData = deadline;  // of the UDP source: when samples last came
+    std::int64_t silenceReportedS = 0;      // the last silence reported, in whole seconds; 0 while data flows
     bool receiveStopReported = false;
     while (run_.liveRunning.load() && !stop.stop_requested()) {
         try {
             if (!liveSession_.committed.load()) {
                 std::this_thread::sleep_for(kIdleNap);
                 deadline = Clock::now();
+                lastData = deadline;
                 continue;
             }
             std::vector<std::int16_t> samples;
@@ -118,13 +124,35 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
             } else {
                 std::this_thread::sleep_for(kIdleNap);  // no source: nothing to read, nothing to spin on
             }
+            bool afterSilence = false;
+            if (udp != nullptr) {
+                const Clock::time_point now = Clock::now();
+                if (!samples.empty()) {
+                    afterSilence = silenceReportedS > 0;
+                    if (afterSilence)
+                        reportArrayResumed(std::chrono::duration<double>(now - lastData).count());
+                    silenceReportedS = 0;
+                    lastData = now;
+                } else if (now - lastData >= kSilenceLimit) {
+                    // Reported at 1 s, then whenever the silence has doubled: the text stays true ("for
+                    // at least") without a line a second.
+                    const std::int64_t quietS =
+                        std::chrono::duration_cast<std::chrono::seconds>(now - lastData).count();
+                    if (quietS >= 2 * silenceReportedS) {
+                        reportArraySilence(quietS, silenceReportedS == 0);
+                        silenceReportedS = quietS;
+                    }
+                }
+            }
             if (!samples.empty()) {
                 const std::uint64_t frames = wireChannels == 0 ? 0 : samples.size() / wireChannels;
                 liveSession_.counters.ingressSamples.fetch_add(samples.size());
-                appendRecordingBlock(samples, gap);  // returns at once unless a Recording is running
+                // Samples after a silence do not follow the ones before it: a Recording ended at the
+                // silence, and the engine restarts its window.
+                appendRecordingBlock(samples, gap || afterSilence);  // at once unless a Recording runs
                 // One copy for the diagnostics; the DSP gets the read vector itself.
-                liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, gap});
-                liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, gap});
+                liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, gap, afterSilence});
+                liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, gap, afterSilence});
             }
             const Clock::time_point now = Clock::now();
             if (now >= nextMetrics) {
@@ -164,6 +192,28 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
     liveSession_.diagnosticsQueue.close();
 }
 
+void UiController::reportArraySilence(std::int64_t seconds, bool onset) {
+    const QString text =
+        QCoreApplication::translate("UiController", "No data from the array for %1 s").arg(seconds);
+    if (!onset) {
+        setAdvisoryStatus(text);  // the event log keeps the onset; the status line counts on
+        return;
+    }
+    liveSession_.mapStale.store(true);
+    emit mapStaleChanged();
+    endRecordingAtBreak(
+        QCoreApplication::translate("UiController", "Recording stopped: no data from the array for %1 s")
+            .arg(seconds));
+    reportAdvisory(text);
+}
+
+void UiController::reportArrayResumed(double silentSeconds) {
+    liveSession_.mapStale.store(false);
+    emit mapStaleChanged();
+    reportAdvisory(QCoreApplication::translate("UiController", "Data from the array again after %1 s")
+                       .arg(silentSeconds, 0, 'f', 1));
+}
+
 void UiController::dspLoop(std::stop_token stop, LiveStarted started) {
     platform::nameCurrentThread("zk-dsp");
     started->fetch_add(1);
@@ -172,11 +222,17 @@ void UiController::dspLoop(std::stop_token stop, LiveStarted started) {
         std::optional<SampleBlock> block = liveSession_.dspQueue.pop(stop);
         if (!block) break;
         try {
-            std::lock_guard lock(engines_.liveMutex);
-            // A gap: no spectral frame may span the missing samples.
-            if (block->gap) engines_.live->restartContinuityWindow();
-            engines_.live->pushWireFrames(block->samples);
-            liveSession_.counters.dspHops.store(engines_.live->processedBlockCount());
+            {
+                std::lock_guard lock(engines_.liveMutex);
+                // A gap or a silence: no spectral frame may span it.
+                if (block->gap || block->afterSilence) engines_.live->restartContinuityWindow();
+                engines_.live->pushWireFrames(block->samples);
+                liveSession_.counters.dspHops.store(engines_.live->processedBlockCount());
+            }
+            // Said here, where the map's samples are: a gap of the diagnostics queue alone leaves the map
+            // whole. A silence is reported as such by the acquisition thread.
+            if (block->gap)
+                setAdvisoryStatus(QStringLiteral("Live sample gap detected; continuity window restarted"));
         } catch (const std::exception& error) {
             countLiveError("DSP error: %1", textOf(error), false);
         } catch (...) {
@@ -229,8 +285,6 @@ void UiController::liveDiagnosticsLoop(std::stop_token stop, LiveStarted started
         std::optional<SampleBlock> block = liveSession_.diagnosticsQueue.pop(stop);
         if (!block) break;
         try {
-            if (block->gap)
-                setStatusText(QStringLiteral("Live sample gap detected; continuity window restarted"));
             if (render::renderDiagnosticImages(context, block->samples, profile, false,
                                                render::kDiagnosticSourceLive)) {
                 emit diagnosticsUpdated();

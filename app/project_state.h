@@ -32,7 +32,8 @@ struct ProjectState {
     int selectedIndex = -1;
     core::MeasurementRecord selected;  // valid while selectedIndex >= 0
     bool selectedRawAvailable = false;
-    QString selectedVideoPath;  // absolute, or empty without a video file inside the Measurement
+    QString selectedRawProblem;  // why the selected raw file cannot be read; empty when it can
+    QString selectedVideoPath;   // absolute, or empty without a video file inside the Measurement
 
     QVariantList recent;  // the recent Projects, newest first, at most 8
 

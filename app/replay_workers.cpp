@@ -218,6 +218,7 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
             if (render::renderDiagnosticImages(context, block, profile, false,
                                                render::kDiagnosticSourceReplay)) {
                 emit ui.diagnosticsUpdated();
+                emit ui.channelLevelsChanged();
                 emit ui.spectrumLevelsChanged();
             }
             engine.pushWireFrames(block);
@@ -323,6 +324,7 @@ void ReplayRunner::seek(UiController& ui, std::stop_token stop, core::ReplaySour
         if (render::renderDiagnosticImages(context, block, profile, row, render::kDiagnosticSourceReplay,
                                            startNs + framesToNs(framesRead, rate))) {
             emit ui.diagnosticsUpdated();
+            emit ui.channelLevelsChanged();
             emit ui.spectrumLevelsChanged();
         }
         engine.pushWireFrames(block);

@@ -14,7 +14,8 @@ namespace zk::app {
 struct SampleBlock {
     std::vector<std::int16_t> samples;
     std::uint64_t frames = 0;
-    bool gap = false;  // blocks were dropped right before this one
+    bool gap = false;           // blocks were dropped right before this one
+    bool afterSilence = false;  // the source sent nothing for a while right before this one
 };
 
 // A FIFO of sample blocks that never blocks its producer: when full, the oldest blocks are dropped and

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stop_token>
 #include <string>
@@ -205,6 +206,7 @@ class UiController : public QObject {
     Q_PROPERTY(double peakLevelDbfs READ peakLevelDbfs NOTIFY heatmapUpdated)
     Q_PROPERTY(double mapSpanDb READ mapSpanDb NOTIFY heatmapUpdated)
     Q_PROPERTY(int mapVisiblePixels READ mapVisiblePixels NOTIFY heatmapUpdated)
+    Q_PROPERTY(bool mapStale READ mapStale NOTIFY mapStaleChanged)
     Q_PROPERTY(double effectiveFrequencyHz READ effectiveFrequencyHz NOTIFY heatmapUpdated)
     Q_PROPERTY(double effectiveBandLowHz READ effectiveBandLowHz NOTIFY heatmapUpdated)
     Q_PROPERTY(double effectiveBandHighHz READ effectiveBandHighHz NOTIFY heatmapUpdated)
@@ -245,7 +247,6 @@ class UiController : public QObject {
     // application names must be set before). engine may be null (tests).
     explicit UiController(QObject* parent = nullptr, QQmlEngine* engine = nullptr);
     ~UiController() override;
-
     UiController(const UiController&) = delete;
     UiController& operator=(const UiController&) = delete;
 
@@ -254,7 +255,6 @@ class UiController : public QObject {
     // The providers the controller paints into; valid for the controller's life.
     render::HeatmapImageProvider* heatmapImageProvider() const;
     render::DiagnosticImageProvider* diagnosticImageProvider() const;
-
     // The live device profile while the session holds a validated one, else null. GUI thread.
     const core::DeviceProfile* activeProfile() const;
     // FNV-1a 64 of the profile file in use as 16 hex digits; empty when none or unreadable. GUI thread.
@@ -262,9 +262,11 @@ class UiController : public QObject {
 
     // Texts of the status line and the logs. Any thread; each lock is held only for the copy.
     void setStatusText(const QString& text);
+    void setAdvisoryStatus(const QString& text);  // a background notice: leaves a stop reason standing
     void appendEventLog(const QString& text);
     void appendDiagnosticsLog(const QString& text);
-    void reportEvent(const QString& text);  // event log, then status line
+    void reportEvent(const QString& text);     // event log, then status line
+    void reportAdvisory(const QString& text);  // event log, then setAdvisoryStatus
     // A catalogue text and its %1..: the status line retranslates it, the event log keeps it as written.
     void reportLocalized(const char* source, const QStringList& arguments = {});
     void setLiveMetricsText(const QString& text);
@@ -281,7 +283,6 @@ class UiController : public QObject {
     QVariantList profileGeometry() const;
     QString statusText() const;
     QString liveMetrics() const;
-
     QString sessionState() const;
     bool hasProfile() const;
     bool canImportProfile() const;
@@ -299,7 +300,6 @@ class UiController : public QObject {
     int diagnosticChannelCount() const;
     int diagnosticMeterPerRow() const;
     double spectrumNyquistHz() const;
-
     bool hasProject() const;
     QString projectName() const;
     QString projectPath() const;
@@ -307,7 +307,6 @@ class UiController : public QObject {
     QVariantList recentProjects() const;
     QVariantList measurements() const;
     int measurementCount() const;
-
     int selectedMeasurementIndex() const;
     bool hasSelectedMeasurement() const;
     QString selectedMeasurementId() const;
@@ -320,7 +319,6 @@ class UiController : public QObject {
     QString selectedMeasurementVideoPath() const;
     QString selectedMeasurementVideoUrl() const;
     double analysisSpectrumNyquistHz() const;
-
     QVariantList analysisRuns() const;
     int analysisRunCount() const;
     int selectedAnalysisIndex() const;
@@ -348,7 +346,6 @@ class UiController : public QObject {
     bool hasAnalysisWindow() const;
     QString analysisWindowInfo() const;
     double analysisVideoFrameSeconds() const;
-
     QString recordingState() const;
     bool recording() const;
     bool recordingFinalizing() const;
@@ -357,7 +354,6 @@ class UiController : public QObject {
     quint64 recordingBytes() const;
     bool recordingVideoActive() const;
     double recordingMaxDurationSeconds() const;
-
     QString source() const;
     QString algorithm() const;
     QVariantList algorithmParameterFields() const;
@@ -381,13 +377,11 @@ class UiController : public QObject {
     double fixedReferenceDbfs() const;
     double heatmapOpacity() const;
     bool diagonalRemoval() const;
-
     bool noiseSubtractionEnabled() const;
     bool noiseCalibrating() const;
     bool noiseProfileValid() const;
     QString noiseProfileInfo() const;
     double noiseCalibrationRemainingSeconds() const;
-
     bool replayPaused() const;
     QString replayState() const;
     bool replayActive() const;
@@ -399,7 +393,6 @@ class UiController : public QObject {
     QString replayMetrics() const;
     double replayPositionSeconds() const;
     double replayDurationSeconds() const;
-
     QVariantList channelLevels() const;
     QVariantList channelPeaks() const;
     double waveformWindowS() const;
@@ -418,7 +411,6 @@ class UiController : public QObject {
     QStringList eventLog() const;
     QString lastDiagnosticsPath() const;
     QString lastBackupPath() const;
-
     bool hasHeatmap() const;
     QString mapSource() const;
     double peakAzimuth() const;
@@ -427,6 +419,7 @@ class UiController : public QObject {
     double peakLevelDbfs() const;
     double mapSpanDb() const;
     int mapVisiblePixels() const;
+    bool mapStale() const;
     double effectiveFrequencyHz() const;
     double effectiveBandLowHz() const;
     double effectiveBandHighHz() const;
@@ -444,7 +437,6 @@ class UiController : public QObject {
     QVector4D contourLevels3() const;
     QVector4D contourLevels4() const;
     QVector4D contourLevels5() const;
-
     bool cameraMirror() const;
     double cameraOverlayAlpha() const;
     double cameraOverlayThreshold() const;
@@ -663,6 +655,7 @@ class UiController : public QObject {
     void lastDiagnosticsPathChanged();
     void lastBackupPathChanged();
     void heatmapUpdated();
+    void mapStaleChanged();  // also emitted on the acquisition thread
     void cameraSettingsChanged();
     void cameraDevicesChanged();
     void cameraParametersChanged();
@@ -675,6 +668,8 @@ class UiController : public QObject {
 
   private:
     void readSettingsAtStart();
+    void showStatus(const QString& text, StatusWeight weight);
+    std::optional<QString> heldStatus() const;  // the stop reason standing on the status line, if any
     void loadRecentProjects();
     // Repaints the heatmap images from the latest map and emits heatmapUpdated; any thread.
     void refreshHeatmapImages();
@@ -710,6 +705,10 @@ class UiController : public QObject {
     // Counts a worker error; only a session's first shows `format` (%1: text), also logged if logEvent.
     void countLiveError(const char* format, const QString& text, bool logEvent);
     void rebuildLiveMetrics(core::UdpSource* udp);  // acquisition thread
+    // Acquisition thread: nothing from the array for `seconds` (the onset marks the map stale and ends
+    // a Recording), and data again after a silence, which clears the mark.
+    void reportArraySilence(std::int64_t seconds, bool onset);
+    void reportArrayResumed(double silentSeconds);
     // Any thread: makes the map the latest of its kind (1 live, 2 replay, 3 analysis), then repaints.
     void publishMap(core::HeatmapGrid map, std::int32_t kind);
 
@@ -778,6 +777,8 @@ class UiController : public QObject {
     // Recording (ui_controller_recording.cpp).
     // Acquisition thread: queues a block for a running Recording (one after a gap ends it instead).
     void appendRecordingBlock(std::span<const std::int16_t> samples, bool gap);
+    // Acquisition thread: the stream broke off; a Recording holding samples ends at them with `reason`.
+    void endRecordingAtBreak(const QString& reason);
     void setRecordingState(std::int32_t state);
     // Takes the writer out and starts its finalize thread, with the video unless told otherwise; GUI.
     void finalizeRecording(bool withVideo = true);

@@ -64,8 +64,12 @@ QString infoOf(const PendingAnalysis& pending) {
 void UiController::createFullRecomputeAnalysis() {
     try {
         if (!canCreateAnalysis()) {
-            reportEvent(QStringLiteral(
-                "Full Recompute requires a selected Measurement while Live and Replay are stopped"));
+            // A selected Measurement whose raw file cannot be read is refused for that reason.
+            const QString& rawProblem = project_.selectedRawProblem;
+            reportEvent(hasSelectedMeasurement() && !rawProblem.isEmpty()
+                            ? rawProblem
+                            : QStringLiteral("Full Recompute requires a selected Measurement while Live "
+                                             "and Replay are stopped"));
             return;
         }
         const std::int32_t replay = run_.replay.load();

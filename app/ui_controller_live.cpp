@@ -103,6 +103,9 @@ void UiController::startLive() {
         liveSession_.udp.zero();
         liveSession_.degradationSeenSum = 0;
         liveSession_.degradationWarnedNs = 0;
+        liveSession_.rejectedSeen = 0;
+        liveSession_.rejectionWarnedNs = 0;
+        if (liveSession_.mapStale.exchange(false)) emit mapStaleChanged();
         map_.hasHeatmap.store(false);
         resetLiveView();
         emit heatmapUpdated();
@@ -156,6 +159,7 @@ void UiController::startLive() {
         handNoiseFloorToEngines(noiseFloor_.profile, noiseFloor_.subtractionEnabled, engines_.live.get(),
                                 engines_.replay.get());
 
+        liveSession_.datagramBytes = profile.udp ? profile.udp->datagramBytes : 0;
         run_.liveRunning.store(true);
         startLiveThreads(profile);
         if (sources_.udp) sources_.udp->start();
@@ -217,6 +221,7 @@ void UiController::haltLive(bool faulted) {
         if (sources_.udp) sources_.udp->stop();
         stopLiveThreads();
         stopAndDeleteLiveSources();
+        if (liveSession_.mapStale.exchange(false)) emit mapStaleChanged();
         {
             // The next start configures the engine afresh, so a stopped session keeps none of it.
             std::lock_guard lock(engines_.liveMutex);

@@ -1,4 +1,5 @@
 // The live metrics line, rebuilt by the acquisition thread four times a second.
+#include <QCoreApplication>
 #include <chrono>
 
 #include "app/ui_controller.h"
@@ -15,6 +16,14 @@ std::int64_t steadyNowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// Whether a warning last given at `warnedNs` (0: never) may be given again now; if so, now is stored.
+bool warningDue(std::int64_t& warnedNs) {
+    const std::int64_t now = steadyNowNs();
+    if (warnedNs != 0 && now - warnedNs <= kDegradationWarningGapNs) return false;
+    warnedNs = now;
+    return true;
 }
 
 QString ms(double value) { return QString::number(value, 'f', 2); }
@@ -34,18 +43,26 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
     if (udp != nullptr) {
         const core::UdpReceiveStats stats = udp->statistics();
         liveSession_.udp.store(stats);
-        const std::uint64_t lossSum = dsp.droppedFrames + stats.datagramsDroppedWrongSize +
-                                      stats.datagramsDroppedBySocket + stats.datagramsDroppedBufferFull;
+        // Overflows mean the machine does not keep up; datagrams of the wrong length mean the sender
+        // does not send what the profile describes. Each has its own warning, at most one per 5 s.
+        const std::uint64_t lossSum =
+            dsp.droppedFrames + stats.datagramsDroppedBySocket + stats.datagramsDroppedBufferFull;
         if (lossSum > liveSession_.degradationSeenSum) {
             liveSession_.degradationSeenSum = lossSum;
-            const std::int64_t now = steadyNowNs();
-            if (liveSession_.degradationWarnedNs == 0 ||
-                now - liveSession_.degradationWarnedNs > kDegradationWarningGapNs) {
-                liveSession_.degradationWarnedNs = now;
-                setStatusText(
+            if (warningDue(liveSession_.degradationWarnedNs))
+                setAdvisoryStatus(
                     QStringLiteral("Acquisition degraded: DSP queue / socket overflow (dropped frames "
                                    "are growing) - reduce imaging bins or close auxiliary views"));
-            }
+        }
+        if (stats.datagramsDroppedWrongSize > liveSession_.rejectedSeen) {
+            liveSession_.rejectedSeen = stats.datagramsDroppedWrongSize;
+            if (warningDue(liveSession_.rejectionWarnedNs))
+                setAdvisoryStatus(QCoreApplication::translate(
+                                      "UiController",
+                                      "Datagrams rejected: their length does not match the Device Profile "
+                                      "(%1 bytes expected, %2 rejected so far)")
+                                      .arg(liveSession_.datagramBytes)
+                                      .arg(stats.datagramsDroppedWrongSize));
         }
         const render::DiagnosticOutputs& d = diagnostics_.outputs;
         text = QStringLiteral(

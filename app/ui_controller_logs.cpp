@@ -58,10 +58,12 @@ void UiController::appendDiagnosticsLog(const QString& text) {
     appendLine(texts_.diagnosticsLog, text);
 }
 
-void UiController::setStatusText(const QString& text) {
+void UiController::showStatus(const QString& text, StatusWeight weight) {
     appendDiagnosticsLog(text);
     {
         std::lock_guard lock(texts_.statusMutex);
+        if (weight == StatusWeight::Advisory && texts_.statusHeld) return;
+        texts_.statusHeld = weight == StatusWeight::Held;
         if (texts_.statusText == text) return;
         texts_.statusText = unsharedCopy(text);
         texts_.statusSource = nullptr;
@@ -70,6 +72,10 @@ void UiController::setStatusText(const QString& text) {
     texts_.initialPrompt.store(false);
     emit statusTextChanged();
 }
+
+void UiController::setStatusText(const QString& text) { showStatus(text, StatusWeight::Plain); }
+
+void UiController::setAdvisoryStatus(const QString& text) { showStatus(text, StatusWeight::Advisory); }
 
 void UiController::reportEvent(const QString& text) {
     appendEventLog(text);
@@ -84,6 +90,17 @@ void UiController::reportLocalized(const char* source, const QStringList& argume
     if (texts_.statusText != text) return;
     texts_.statusSource = source;
     texts_.statusArguments = unsharedCopies(arguments);
+}
+
+void UiController::reportAdvisory(const QString& text) {
+    appendEventLog(text);
+    setAdvisoryStatus(text);
+}
+
+std::optional<QString> UiController::heldStatus() const {
+    std::lock_guard lock(texts_.statusMutex);
+    if (!texts_.statusHeld) return std::nullopt;
+    return unsharedCopy(texts_.statusText);
 }
 
 void UiController::setLiveMetricsText(const QString& text) {

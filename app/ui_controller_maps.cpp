@@ -42,6 +42,7 @@ double UiController::peakDb() const { return latestMapValue(map_, &core::Heatmap
 double UiController::peakLevelDbfs() const { return latestMapValue(map_, &core::HeatmapGrid::peakDb); }
 double UiController::mapSpanDb() const { return latestMapValue(map_, &core::HeatmapGrid::dynamicRangeDb); }
 int UiController::mapVisiblePixels() const { return map_.visiblePixels.load(); }
+bool UiController::mapStale() const { return liveSession_.mapStale.load(); }
 quint64 UiController::mapParameterRevision() const {
     return latestMapValue(map_, &core::HeatmapGrid::parametersRevision);
 }

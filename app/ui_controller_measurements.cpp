@@ -49,6 +49,20 @@ bool isRegularFile(const fs::path& path) {
     return fs::is_regular_file(path, error) && !error;
 }
 
+// Why the Measurement's raw samples cannot be read (a named pipe or a device in place of the file is
+// never opened, so a read cannot hang on it); empty when they can.
+QString rawFileProblem(const core::MeasurementRecord& m, const QString& id) {
+    if (m.rawFile.empty())
+        return QCoreApplication::translate("UiController", "Measurement %1 names no raw file").arg(id);
+    const fs::path raw = m.directory / utf8Path(m.rawFile);
+    if (isRegularFile(raw)) return {};
+    if (entryMissing(raw))
+        return QCoreApplication::translate("UiController", "Raw file %1 of Measurement %2 is missing")
+            .arg(fromFsPath(raw.filename()), id);
+    return QCoreApplication::translate("UiController", "Raw file %1 of Measurement %2 is not a regular file")
+        .arg(fromFsPath(raw.filename()), id);
+}
+
 QVariantMap measurementRowOf(const std::string& registeredName, const core::MeasurementRecord& m,
                              const RunListing& runs) {
     std::error_code error;
@@ -186,6 +200,7 @@ void UiController::clearMeasurementSelection() {
     project_.selectedIndex = -1;
     project_.selected = core::MeasurementRecord{};
     project_.selectedRawAvailable = false;
+    project_.selectedRawProblem.clear();
     project_.selectedVideoPath.clear();
     profileState_.frozen = core::DeviceProfile{};
 }
@@ -287,8 +302,8 @@ void UiController::selectMeasurement(int index) {
         project_.selected = record;
         project_.selectedIndex = index;
         profileState_.frozen = std::move(frozen);
-        project_.selectedRawAvailable =
-            !record.rawFile.empty() && isRegularFile(record.directory / utf8Path(record.rawFile));
+        project_.selectedRawProblem = rawFileProblem(record, id);
+        project_.selectedRawAvailable = project_.selectedRawProblem.isEmpty();
         project_.selectedVideoPath.clear();
         if (!record.videoFile.empty()) {
             const fs::path video = record.directory / utf8Path(record.videoFile);

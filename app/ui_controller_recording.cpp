@@ -225,6 +225,23 @@ void UiController::appendRecordingBlock(std::span<const std::int16_t> samples, b
     }
 }
 
+void UiController::endRecordingAtBreak(const QString& reason) {
+    if (run_.recording.load() != kRecordingActive) return;
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(recording_.mutex);
+        // A Recording without a sample yet simply starts after the break.
+        if (run_.recording.load() != kRecordingActive || !recording_.writer ||
+            recording_.writer->framesAccepted() == 0)
+            return;
+        generation = recording_.generation.load();
+        recording_.endedWriter = std::move(recording_.writer);
+        run_.recording.store(kRecordingFinalizing);
+    }
+    QMetaObject::invokeMethod(
+        this, [this, generation, reason] { onRecordingEnded(generation, reason); }, Qt::QueuedConnection);
+}
+
 // Recording writer thread: a write failed. The Recording ends at the samples that reached the file.
 void UiController::endRecordingEarly(std::uint64_t generation, const QString& message) {
     try {
@@ -264,9 +281,11 @@ void UiController::onRecordingEnded(std::uint64_t generation, const QString& mes
         emit recordingStateChanged();
         emit uiStateChanged();
         emit recordingStatsChanged();
-        reportEvent(message);
-        // The samples before the end become the Measurement; the video recorder is being stopped. The
-        // status line keeps saying why while the queued samples reach the disk.
+        // The status line keeps saying why until the user's next step: background notices (a gap, a
+        // silence, the saved Measurement) go to the logs meanwhile.
+        appendEventLog(message);
+        showStatus(message, StatusWeight::Held);
+        // The samples before the end become the Measurement; the video recorder is being stopped.
         appendEventLog(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));
         startRecordingFinalize(std::move(writer), {});
     } catch (...) {
@@ -426,6 +445,9 @@ void UiController::onRecordingFinalized(std::uint64_t generation, const QString&
         if (generation != recording_.generation.load()) return;
         setRecordingState(kRecordingIdle);
         emit recordingStatsChanged();
+        // A Recording that ended early keeps its reason on the status line; selecting the Measurement
+        // reports over it, so the reason is put back.
+        const std::optional<QString> reason = heldStatus();
         if (success) {
             try {
                 if (project_.open) {
@@ -438,8 +460,9 @@ void UiController::onRecordingFinalized(std::uint64_t generation, const QString&
                     const int row = static_cast<int>(names.end() - found) - 1;
                     if (found != names.end() && row != project_.selectedIndex) selectMeasurement(row);
                 }
-                reportEvent(QStringLiteral("Measurement saved: %1 · %2").arg(id, projectName()));
+                reportAdvisory(QStringLiteral("Measurement saved: %1 · %2").arg(id, projectName()));
                 if (!warning.isEmpty()) appendEventLog(warning);
+                if (reason) showStatus(*reason, StatusWeight::Held);
             } catch (const std::exception& failure) {
                 reportEvent(
                     QStringLiteral("Measurement saved, but Project refresh failed: %1").arg(textOf(failure)));

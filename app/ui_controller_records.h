@@ -56,11 +56,16 @@ struct RunState {
 
 // The status line, the live metrics line and the two logs. Any thread may write them; each mutex
 // guards only the field after it, no two are held together and none is held while a signal goes out.
+// How a status text meets the one on the status line: Held marks a stop reason, which Advisory texts
+// (background notices) leave standing until the next Plain one.
+enum class StatusWeight { Plain, Advisory, Held };
+
 struct ControllerTexts {
-    mutable std::mutex statusMutex;  // guards statusText, statusSource and statusArguments
+    mutable std::mutex statusMutex;  // guards statusText, statusSource, statusArguments and statusHeld
     QString statusText;
     const char* statusSource = nullptr;  // the catalogue text statusText was made from, if any
     QStringList statusArguments;
+    bool statusHeld = false;  // statusText is a stop reason that background notices leave standing
     std::atomic<bool> initialPrompt{true};  // the status line still shows the start-up prompt
     mutable std::mutex liveMetricsMutex;    // guards liveMetrics
     QString liveMetrics;

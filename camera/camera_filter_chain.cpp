@@ -24,9 +24,10 @@ static_assert(QVideoFrameFormat::Format_Jpeg == 29 && QVideoFrameFormat::Format_
 
 CameraFilterChain::CameraFilterChain(QObject* parent) : CameraFilterChain(Clock(), parent) {}
 
-CameraFilterChain::CameraFilterChain(Clock clock, QObject* parent)
+CameraFilterChain::CameraFilterChain(Clock clock, QObject* parent, FrameFilter filter)
     : QObject(parent),
       clock_(clock ? std::move(clock) : Clock([] { return std::chrono::steady_clock::now(); })),
+      filter_(std::move(filter)),
       worker_([this] { runWorker(); }) {
     watchdogTimer_ = new QTimer(this);
     watchdogTimer_->setInterval(kWatchdogIntervalMs);
@@ -128,8 +129,9 @@ void CameraFilterChain::runWorker() {
             }
             const int mode = mode_.load(std::memory_order_relaxed);
             if (mode == kFilterPassThrough) continue;
+            const double strength = strength_.load(std::memory_order_relaxed);
             QVideoFrame filtered =
-                filterVideoFrame(frame, mode, strength_.load(std::memory_order_relaxed), luma_);
+                filter_ ? filter_(frame, mode, strength) : filterVideoFrame(frame, mode, strength, luma_);
             frame = QVideoFrame();
             if (filtered.isValid()) publishFiltered(std::move(filtered));
         } catch (...) {

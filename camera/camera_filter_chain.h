@@ -31,11 +31,14 @@ class CameraFilterChain : public QObject {
 
   public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // What the worker runs on each frame it takes: (frame, mode, strength) -> filtered frame.
+    using FrameFilter = std::function<QVideoFrame(const QVideoFrame&, int, double)>;
 
     // Starts the worker (std::system_error when it cannot) and the 1000 ms watchdog timer.
     explicit CameraFilterChain(QObject* parent = nullptr);
-    // The same with the clock the frame times and the watchdog read (steady_clock when empty).
-    CameraFilterChain(Clock clock, QObject* parent);
+    // The same with the clock the frame times and the watchdog read (steady_clock when empty), and the
+    // worker's filter (filterVideoFrame when empty).
+    CameraFilterChain(Clock clock, QObject* parent, FrameFilter filter = {});
     // Stops and joins the worker; a filtered frame not yet delivered is dropped.
     ~CameraFilterChain() override;
 
@@ -82,6 +85,7 @@ class CameraFilterChain : public QObject {
     void publishFiltered(QVideoFrame frame);
 
     Clock clock_;
+    const FrameFilter filter_;  // set before the worker starts; worker only
     // Written on the GUI thread, read by the worker at the start of each filter.
     std::atomic<int> mode_{0};
     std::atomic<double> strength_{1.0};

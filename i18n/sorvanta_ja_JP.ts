@@ -424,6 +424,34 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     <context>
         <name>UiController</name>
         <message>
+            <source>No data from the array for %1 s</source>
+            <translation>アレイから %1 秒間データがありません</translation>
+        </message>
+        <message>
+            <source>Recording stopped: no data from the array for %1 s</source>
+            <translation>記録を停止しました：アレイから %1 秒間データがありません</translation>
+        </message>
+        <message>
+            <source>Data from the array again after %1 s</source>
+            <translation>%1 秒後にアレイからのデータが戻りました</translation>
+        </message>
+        <message>
+            <source>Datagrams rejected: their length does not match the Device Profile (%1 bytes expected, %2 rejected so far)</source>
+            <translation>データグラムを拒否しました：長さがデバイスプロファイルと一致しません（期待値 %1 バイト、これまでに %2 個拒否）</translation>
+        </message>
+        <message>
+            <source>Measurement %1 names no raw file</source>
+            <translation>測定 %1 に RAW ファイルが指定されていません</translation>
+        </message>
+        <message>
+            <source>Raw file %1 of Measurement %2 is missing</source>
+            <translation>測定 %2 の RAW ファイル %1 がありません</translation>
+        </message>
+        <message>
+            <source>Raw file %1 of Measurement %2 is not a regular file</source>
+            <translation>測定 %2 の RAW ファイル %1 は通常のファイルではありません</translation>
+        </message>
+        <message>
             <source>Live stopped</source>
             <translation>ライブ停止中</translation>
         </message>
@@ -805,6 +833,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     </context>
     <context>
         <name>AcousticCanvas</name>
+        <message>
+            <source>No data from the array - this map is not live</source>
+            <translation>アレイからのデータがありません - このマップはライブではありません</translation>
+        </message>
         <message>
             <source>Acoustic map</source>
             <translation>音響マップ</translation>

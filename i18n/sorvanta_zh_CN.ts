@@ -424,6 +424,34 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     <context>
         <name>UiController</name>
         <message>
+            <source>No data from the array for %1 s</source>
+            <translation>阵列已 %1 秒无数据</translation>
+        </message>
+        <message>
+            <source>Recording stopped: no data from the array for %1 s</source>
+            <translation>录制已停止：阵列已 %1 秒无数据</translation>
+        </message>
+        <message>
+            <source>Data from the array again after %1 s</source>
+            <translation>阵列在 %1 秒后恢复数据</translation>
+        </message>
+        <message>
+            <source>Datagrams rejected: their length does not match the Device Profile (%1 bytes expected, %2 rejected so far)</source>
+            <translation>数据报被拒收：长度与设备配置文件不符（应为 %1 字节，至今已拒收 %2 个）</translation>
+        </message>
+        <message>
+            <source>Measurement %1 names no raw file</source>
+            <translation>测量 %1 未指定原始文件</translation>
+        </message>
+        <message>
+            <source>Raw file %1 of Measurement %2 is missing</source>
+            <translation>测量 %2 的原始文件 %1 缺失</translation>
+        </message>
+        <message>
+            <source>Raw file %1 of Measurement %2 is not a regular file</source>
+            <translation>测量 %2 的原始文件 %1 不是普通文件</translation>
+        </message>
+        <message>
             <source>Live stopped</source>
             <translation>实时已停止</translation>
         </message>
@@ -805,6 +833,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     </context>
     <context>
         <name>AcousticCanvas</name>
+        <message>
+            <source>No data from the array - this map is not live</source>
+            <translation>阵列无数据 - 此图不是实时的</translation>
+        </message>
         <message>
             <source>Acoustic map</source>
             <translation>声学图</translation>

@@ -295,6 +295,28 @@ Rectangle {
                 }
 
                 Rectangle {
+                    objectName: "staleHint"
+                    z: 3
+                    visible: root.mapVisible && root.expectedSource === "live" && ui.mapStale
+                    anchors.bottom: parent.bottom
+                    anchors.bottomMargin: 8
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    color: Theme.surfaceAlt
+                    border.color: Theme.warning
+                    radius: 8
+                    width: staleHintText.width + 16
+                    height: staleHintText.height + 8
+                    Label {
+                        id: staleHintText
+                        objectName: "staleHintText"
+                        anchors.centerIn: parent
+                        color: Theme.warning
+                        font.pixelSize: Theme.fontSmall
+                        text: qsTr("No data from the array - this map is not live")
+                    }
+                }
+
+                Rectangle {
                     objectName: "emptyState"
                     visible: !root.mapVisible
                     anchors.centerIn: parent

@@ -113,6 +113,15 @@ StoredManifest parseManifest(std::string_view text) {
     return stored;
 }
 
+// The message for a noise-floor file that did not open: missing only when nothing is at the path (a
+// link to nothing included); a failed query counts as present.
+std::string openFailure(const fs::path& path, const char* what) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    const bool missing = error ? error == std::errc::no_such_file_or_directory : !fs::exists(status);
+    return std::string("noise floor ") + what + (missing ? " is missing" : " cannot be read");
+}
+
 std::string readManifestText(std::FILE* file) {
     std::string text;
     char chunk[4096];
@@ -123,8 +132,8 @@ std::string readManifestText(std::FILE* file) {
         text.append(chunk, got);
         if (got < sizeof chunk) break;
     }
-    // A failed read (the name is a directory, say) must not pass for a shorter manifest.
-    if (std::ferror(file)) throw std::runtime_error("noise floor manifest is missing");
+    // A failed read must not pass for a shorter manifest.
+    if (std::ferror(file)) throw std::runtime_error("noise floor manifest cannot be read");
     return text;
 }
 
@@ -299,10 +308,12 @@ NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
         manifest.reset(folder.openFileForBinaryRead(kManifestName));
         payload.reset(folder.openFileForBinaryRead(kPayloadName));
     }
-    if (!manifest) throw std::runtime_error("noise floor manifest is missing");
+    // Only a file that is not there is missing; one that cannot be opened (no permission, a directory,
+    // a pipe in its place) is unreadable.
+    if (!manifest) throw std::runtime_error(openFailure(noiseFloorManifestPath(directory), "manifest"));
 
     StoredManifest stored = parseManifest(readManifestText(manifest.get()));
-    if (!payload) throw std::runtime_error("noise floor payload is missing");
+    if (!payload) throw std::runtime_error(openFailure(noiseFloorPayloadPath(directory), "payload"));
     readPayload(payload.get(), stored.profile, stored.payloadHash);
     if (!stored.profile.isValid()) throw std::runtime_error("noise floor profile failed validation");
     return std::move(stored.profile);
@@ -322,7 +333,7 @@ void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled) {
     }
 
     FileHandle file = openFileForReading(manifestPath);
-    if (!file) throw std::runtime_error("noise floor manifest is missing");
+    if (!file) throw std::runtime_error(openFailure(manifestPath, "manifest"));
     StoredManifest stored = parseManifest(readManifestText(file.get()));
     file.reset();
     NoiseFloorProfile& profile = stored.profile;

@@ -26,6 +26,8 @@ class BeamformingSettingsTestPeer {
     void setReplayProfile(const core::DeviceProfile& profile) { ui_.profileState_.frozen = profile; }
 
     core::StreamingAcousticEngine& liveEngine() { return *ui_.engines_.live; }
+    // Held by the DSP thread around each push: a test that holds it stalls the DSP.
+    std::mutex& liveEngineMutex() { return ui_.engines_.liveMutex; }
     core::StreamingAcousticEngine& replayEngine() { return *ui_.engines_.replay; }
     const core::BeamformingParameters& beamforming() const { return ui_.live_.beamforming; }
     const core::FrequencyBandParameters& band() const { return ui_.live_.band; }

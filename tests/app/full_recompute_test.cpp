@@ -3,6 +3,7 @@
 #include "app/full_recompute.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -445,6 +446,38 @@ TEST_F(FullRecompute, TheWindowOfARunCannotChangeWhileItIsBusy) {
     ui.clearAnalysisWindow();
     EXPECT_FALSE(ui.hasAnalysisWindow());
     EXPECT_EQ(window.count(), 1);
+}
+
+// A named pipe or a device in place of raw.int16 is never read (it could block or never end); the
+// refusal says what is wrong with the file instead of blaming the session state.
+TEST_F(FullRecompute, ARawFileThatIsNoRegularFileIsNamedInTheRefusal) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> replace;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"named pipe", [](const fs::path& raw) { ASSERT_EQ(::mkfifo(raw.c_str(), 0600), 0); },
+         "is not a regular file"},
+        {"device", [](const fs::path& raw) { fs::create_symlink("/dev/zero", raw); },
+         "is not a regular file"},
+        {"missing", [](const fs::path&) {}, "is missing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PlaneWaveProject project(4096);
+        fs::remove(project.rawPath());
+        c.replace(project.rawPath());
+        UiController ui;
+        ui.openProject(project.path());
+        ASSERT_TRUE(ui.hasSelectedMeasurement()) << ui.statusText().toStdString();
+        EXPECT_FALSE(ui.canCreateAnalysis());
+        ui.createFullRecomputeAnalysis();
+        EXPECT_EQ(
+            ui.statusText(),
+            QStringLiteral("Raw file raw.int16 of Measurement m_wave %1").arg(QLatin1String(c.problem)));
+        EXPECT_FALSE(ui.analysisBusy());
+    }
 }
 
 TEST_F(FullRecompute, SettersKeepTheirRanges) {

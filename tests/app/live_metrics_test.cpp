@@ -8,6 +8,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -89,6 +90,7 @@ TEST_F(LiveMetrics, TheUdpLineShowsTheReceiverAndWarnsOfGrowingLossAtMostEveryFi
     UiController ui;
     BeamformingSettingsTestPeer peer(ui);
     setKnownCounters(peer);
+    peer.liveSession().datagramBytes = profile.udp->datagramBytes;
     peer.rebuildLiveMetrics(&udp);
     const QString line = ui.liveMetrics();
     EXPECT_TRUE(line.startsWith(
@@ -104,11 +106,17 @@ TEST_F(LiveMetrics, TheUdpLineShowsTheReceiverAndWarnsOfGrowingLossAtMostEveryFi
     EXPECT_EQ(peer.liveSession().udp.bytes.load(), 3u * 2048u + 100u);
     EXPECT_EQ(peer.liveSession().udp.bufferedFrames.load(), 768u);
 
+    // The DSP queue's drops and the datagram of the wrong length each raise their own warning.
     const QString warning = QStringLiteral(
         "Acquisition degraded: DSP queue / socket overflow (dropped frames are growing) - reduce imaging "
         "bins "
         "or close auxiliary views");
-    EXPECT_EQ(ui.statusText(), warning);
+    const QStringList log = ui.diagnosticsLog();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const QString& l) { return l.endsWith(warning); }));
+    // The empty datagram has no samples to misplace: it is counted in the line, not in the warning.
+    EXPECT_EQ(ui.statusText(),
+              QStringLiteral("Datagrams rejected: their length does not match the Device Profile (2048 "
+                             "bytes expected, 1 rejected so far)"));
 
     // More loss within 5 s: counted, but not shown again.
     ui.setStatusText(QStringLiteral("other"));
@@ -117,6 +125,29 @@ TEST_F(LiveMetrics, TheUdpLineShowsTheReceiverAndWarnsOfGrowingLossAtMostEveryFi
     peer.rebuildLiveMetrics(&udp);
     EXPECT_EQ(ui.statusText(), QStringLiteral("other"));
     EXPECT_NE(ui.liveMetrics().indexOf(QStringLiteral("rejected 3")), -1);
+    udp.stop();
+}
+
+// Datagrams the profile does not describe are the sender's fault, not an overflow of this machine:
+// they are named as such, and nothing else is blamed.
+TEST_F(LiveMetrics, DatagramsOfTheWrongLengthAloneAreNamedAndBlameNoOverflow) {
+    const core::DeviceProfile profile =
+        core::loadDeviceProfile(shippedProfile("small-4.device.json").toStdString());
+    core::UdpSource udp(0, 1 << 20, 250);
+    udp.configure(profile);
+    udp.start();
+    sendDatagrams(udp.boundPort(), {2048, 2047, 2049});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return udp.statistics().datagramsReceived == 3; }, 5000));
+
+    UiController ui;
+    BeamformingSettingsTestPeer peer(ui);
+    peer.liveSession().datagramBytes = profile.udp->datagramBytes;
+    peer.rebuildLiveMetrics(&udp);
+    EXPECT_EQ(ui.statusText(),
+              QStringLiteral("Datagrams rejected: their length does not match the Device Profile (2048 "
+                             "bytes expected, 2 rejected so far)"));
+    for (const QString& line : ui.diagnosticsLog())
+        EXPECT_FALSE(line.contains(QStringLiteral("Acquisition degraded"))) << line.toStdString();
     udp.stop();
 }
 

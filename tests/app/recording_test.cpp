@@ -240,7 +240,9 @@ TEST_F(Recording, AFullDiskKeepsTheWholeFramesWrittenAsTheMeasurement) {
     }
     EXPECT_EQ(finished.front(), (QVariantList{true, id}));
     EXPECT_EQ(countEvents(*ui, QStringLiteral("Recording failed: cannot append raw recording samples")), 1);
-    EXPECT_EQ(ui->statusText(), QStringLiteral("Measurement saved: %1 · Rec").arg(id));
+    EXPECT_EQ(countEvents(*ui, QStringLiteral("Measurement saved: %1 · Rec").arg(id)), 1);
+    // Why it ended stays on the status line over the saved Measurement.
+    EXPECT_EQ(ui->statusText(), QStringLiteral("Recording failed: cannot append raw recording samples"));
     const std::string raw = readBytes(measurementDir(id) / "raw.int16");
     EXPECT_GE(raw.size(), 2u << 20);
     EXPECT_EQ(raw.size() % (2 * kWire), 0u);
@@ -309,6 +311,18 @@ TEST_F(Recording, ADiskTooSlowForTheStreamEndsTheRecordingAtTheLastQueuedSample)
     EXPECT_EQ(finished.front(), (QVariantList{true, id}));
     EXPECT_EQ(countEvents(*ui, why), 1);
     EXPECT_EQ(countEvents(*ui, QStringLiteral("Measurement saved: %1 · Rec").arg(id)), 1);
+    // The reason stays on the status line over the saved Measurement and later background notices, which
+    // the logs keep, until the user's next step.
+    EXPECT_EQ(ui->statusText(), why);
+    const QString gap = QStringLiteral("Live sample gap detected; continuity window restarted");
+    ui->setAdvisoryStatus(gap);
+    EXPECT_EQ(ui->statusText(), why);
+    EXPECT_TRUE(ui->diagnosticsLog().last().endsWith(gap));
+    ui->selectMeasurement(0);
+    EXPECT_TRUE(ui->statusText().startsWith(QStringLiteral("Measurement selected: ")))
+        << ui->statusText().toStdString();
+    ui->setAdvisoryStatus(gap);
+    EXPECT_EQ(ui->statusText(), gap);
     const fs::path dir = measurementDir(id);
     EXPECT_EQ(core::readMeasurementManifest(dir).totalFrames, frames);
     EXPECT_TRUE(readBytes(dir / "raw.int16") == rampBytes(frames)) << "whole contiguous frames";

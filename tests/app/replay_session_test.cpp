@@ -181,6 +181,11 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
     std::vector<std::pair<double, Clock::time_point>> positions;
     QObject::connect(ui.get(), &UiController::replayPositionChanged, ui.get(),
                      [&] { positions.emplace_back(ui->replayPositionSeconds(), Clock::now()); });
+    // The channel meters re-read their levels on this signal, as QML does; the live session that made
+    // the Recording left the meters of another controller, so only the Replay can fill these.
+    QVariantList meterLevels;
+    QObject::connect(ui.get(), &UiController::channelLevelsChanged, ui.get(),
+                     [&] { meterLevels = ui->channelLevels(); });
 
     ui->startSelectedMeasurementReplay();
     EXPECT_EQ(ui->replayState(), QStringLiteral("Loading"));
@@ -206,6 +211,11 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
     // Every frame of the file went through the engine once.
     EXPECT_EQ(ui->replayMetrics(),
               QStringLiteral("Complete · %1 hops · integrity verified").arg(hopsOf(manifest.totalFrames)));
+
+    // Every channel carries the recorded tone of amplitude 30000, an RMS of -3.8 dBFS, which the meters
+    // show on their -96 .. 0 dBFS scale.
+    ASSERT_EQ(meterLevels.size(), static_cast<qsizetype>(manifest.channelCount));
+    for (const QVariant& level : meterLevels) EXPECT_NEAR(level.toDouble(), (96.0 - 3.8) / 96.0, 0.01);
 
     // The position follows the sample clock at 1.0x: from half a second in until just before the end.
     const auto first =

@@ -167,6 +167,7 @@ constexpr Member kProperties[] = {
     {"peakLevelDbfs", "double"},
     {"mapSpanDb", "double"},
     {"mapVisiblePixels", "int"},
+    {"mapStale", "bool"},
     {"effectiveFrequencyHz", "double"},
     {"effectiveBandLowHz", "double"},
     {"effectiveBandHighHz", "double"},

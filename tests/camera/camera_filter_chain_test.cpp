@@ -9,12 +9,15 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "camera/camera_frame_filter.h"
 #include "camera_frame_support.h"
 #include "render/colormaps.h"
 
@@ -179,17 +182,54 @@ TEST(CameraFilterChain, FramesArrivingFasterThanTheFilterAreDroppedNotQueued) {
     EXPECT_TRUE(newestWinsInOrder(rig.liveFrames, 1280, kCount));
 }
 
+// The worker is held inside the first frame's filter until two more frames have arrived, so both wait
+// in the mailbox in turn: the newer replaces the older, which is never filtered.
 TEST(CameraFilterChain, OfTwoFramesArrivingWhileTheWorkerIsBusyOnlyTheSecondIsFiltered) {
-    FilterRig rig;
+    std::mutex mutex;                 // guards taken and released; test and worker thread
+    std::condition_variable changed;  // signals both to the other side
+    std::vector<int> taken;           // widths of the frames the worker took, in order
+    bool released = false;
+    const auto heldFilter = [&](const QVideoFrame& frame, int mode, double strength) {
+        std::unique_lock lock(mutex);
+        taken.push_back(frame.width());
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });
+        lock.unlock();
+        std::vector<std::int32_t> luma;
+        return filterVideoFrame(frame, mode, strength, luma);
+    };
+    FilterRig rig({}, heldFilter);
+    // Declared after the rig, so a failed check still lets the worker go before the chain joins it.
+    const struct Release {
+        std::mutex& mutex;
+        std::condition_variable& changed;
+        bool& released;
+        ~Release() {
+            const std::lock_guard lock(mutex);
+            released = true;
+            changed.notify_all();
+        }
+    } release{mutex, changed, released};
     rig.chain->setMode(11);
-    rig.input.setVideoFrame(frameOf(filled(3840, 2160, QColor(90, 140, 60))));
-    std::this_thread::sleep_for(3ms);  // the worker has taken the large frame and filters it
+
+    rig.input.setVideoFrame(frameOf(filled(64, 48, QColor(90, 140, 60))));
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, 30s, [&] { return !taken.empty(); }));
+    }
     rig.input.setVideoFrame(frameOf(filled(16, 16, Qt::red)));
     rig.input.setVideoFrame(frameOf(filled(24, 16, Qt::green)));
+    {
+        const std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
     ASSERT_TRUE(waitUntil([&] { return !rig.liveFrames.empty() && rig.liveFrames.back().width() == 24; }));
-    waitUntil([] { return false; }, 100);
+    {
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(taken, (std::vector<int>{64, 24}));
+    }
     for (const QVideoFrame& frame : rig.liveFrames) EXPECT_NE(frame.width(), 16);
-    EXPECT_EQ(rig.liveFrames.back().width(), 24);
 }
 
 TEST(CameraFilterChain, DestroyingTheChainWhileFramesFlowReturnsAndDeliversNothingAfter) {

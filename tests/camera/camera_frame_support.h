@@ -84,8 +84,8 @@ struct FilterRig {
     QVideoSink camera;
     std::unique_ptr<CameraFilterChain> chain;  // last: destroyed before the sinks it points to
 
-    explicit FilterRig(CameraFilterChain::Clock clock = {})
-        : chain(std::make_unique<CameraFilterChain>(std::move(clock), nullptr)) {
+    explicit FilterRig(CameraFilterChain::Clock clock = {}, CameraFilterChain::FrameFilter filter = {})
+        : chain(std::make_unique<CameraFilterChain>(std::move(clock), nullptr, std::move(filter))) {
         QObject::connect(&live, &QVideoSink::videoFrameChanged,
                          [this](const QVideoFrame& f) { liveFrames.push_back(f); });
         QObject::connect(&camera, &QVideoSink::videoFrameChanged,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
 #include <functional>
@@ -82,11 +83,6 @@ const Scenario kScenarios[] = {
      {.lateCommand = 0x20, .lateMs = 3300},
      writeRecord,
      {kWriteLine, "write(256) FAILED: write: response timeout"}},
-    // A page read waits 3000 ms, not the 2500 ms the slot asks for; 400 ms are left for a slow build.
-    {"LatePageReadStillInTime",
-     {.lateCommand = 0x10, .lateMs = 2600},
-     [](ControllerRig& rig) { rig->readNetParams(); },
-     {"read(256): sector blank (0xFF) - firmware defaults in effect"}},
     {"PortHangsUpMidRequest",
      {.hangUpOn = 0x10},
      [](ControllerRig& rig) { rig->readNetParams(); },
@@ -106,6 +102,22 @@ const Scenario kScenarios[] = {
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, DeviceFailurePath, ::testing::ValuesIn(kScenarios),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A page read waits 3000 ms, not the 2500 ms the slot asks for, so an answer later than 2500 ms is still
+// in time. Shown by a firmware that never answers a read: the controller is not idle again before 3000 ms
+// have passed since the request left the test, before the worker's own wait began; a busy machine only
+// lengthens what is seen.
+TEST(DeviceController, APageReadWaitsThreeSecondsNotTheTwoAndAHalfTheSlotAsksFor) {
+    FakeFirmware firmware(Protocol::UartV2, {.muteReads = true});
+    ControllerRig rig({{firmware.portName(), "pty"}});
+    QElapsedTimer sinceRequest;
+    sinceRequest.start();
+    rig->readNetParams();
+    ASSERT_TRUE(rig.waitIdle());
+    EXPECT_GE(sinceRequest.elapsed(), 3000);
+    EXPECT_EQ(rig.log(), QStringList{"read(256) failed: response timeout"});
+    EXPECT_EQ(firmware.seen().commands, (std::vector<std::uint8_t>{0x30, 0x10}));
+}
 
 TEST(SerialWorkerUartV2, AStatusOtherThanOkIsNamed) {
     FakeFirmware firmware(Protocol::UartV2, {.failCommand = 0x10, .failStatus = 6});

@@ -93,6 +93,12 @@ FakeFirmware::Seen FakeFirmware::seen() const {
     return seen_;
 }
 
+bool FakeFirmware::waitUntilSeen(const std::function<bool(const Seen&)>& done,
+                                 std::chrono::milliseconds guard) const {
+    std::unique_lock lock(mutex_);
+    return seenChanged_.wait_for(lock, guard, [&] { return done(seen_); });
+}
+
 void FakeFirmware::setBehaviour(const Behaviour& behaviour) {
     std::lock_guard lock(mutex_);
     behaviour_ = behaviour;
@@ -115,6 +121,7 @@ void FakeFirmware::run() {
         if (protocol_ == Protocol::UartV2) handleUartV2(buffer);
         if (protocol_ == Protocol::Legacy) handleLegacy(buffer);
         if (protocol_ == Protocol::Silent) buffer.clear();
+        seenChanged_.notify_all();  // after the handlers, which record what the bytes asked for
     }
 }
 

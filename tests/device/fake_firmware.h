@@ -3,7 +3,10 @@
 #include <QByteArray>
 #include <QString>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -54,6 +57,10 @@ class FakeFirmware {
     QByteArray page(std::uint32_t address) const;
     void setPage(std::uint32_t address, const QByteArray& bytes);
     Seen seen() const;
+    // Waits until what the firmware has taken in satisfies `done` (checked after every read of its
+    // thread); false once `guard` has passed without it, which only a failing test reaches.
+    bool waitUntilSeen(const std::function<bool(const Seen&)>& done,
+                       std::chrono::milliseconds guard = std::chrono::seconds(30)) const;
     // From the next request on.
     void setBehaviour(const Behaviour& behaviour);
 
@@ -73,7 +80,8 @@ class FakeFirmware {
     QString portName_;
     std::atomic<bool> stop_{false};  // set by the destructor, read by the firmware thread
 
-    mutable std::mutex mutex_;  // guards everything below; firmware thread and test thread
+    mutable std::mutex mutex_;                     // guards everything below; firmware thread and test thread
+    mutable std::condition_variable seenChanged_;  // waited on under mutex_; notified after each read
     Behaviour behaviour_;
     std::map<std::uint32_t, QByteArray> pages_;
     Seen seen_;

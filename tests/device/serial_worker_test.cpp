@@ -191,8 +191,10 @@ TEST(SerialWorkerSilent, ReadsAndWritesFailGainAndResetGoOutBlind) {
     EXPECT_EQ(answers.gains, std::vector<int>{6});
     EXPECT_EQ(answers.resets, 1);
     EXPECT_EQ(answers.count(), 4u);
-    const QByteArray sent = firmware.seen().received;
-    EXPECT_TRUE(sent.contains(".gain(6)") && sent.endsWith(".reset")) << sent.toStdString();
+    // The words are out once sent; the firmware's thread takes them in on its own time.
+    EXPECT_TRUE(firmware.waitUntilSeen([](const FakeFirmware::Seen& seen) {
+        return seen.received.contains(".gain(6)") && seen.received.endsWith(".reset");
+    })) << firmware.seen().received.toStdString();
 }
 
 TEST(SerialWorkerSilent, SetActFailsAndAProbeFindsNothing) {

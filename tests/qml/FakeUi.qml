@@ -88,6 +88,7 @@ QtObject {
     property real peakLevelDbfs: 0
     property real mapSpanDb: 0
     property int mapVisiblePixels: 0
+    property bool mapStale: false
 
     property string sessionState: "NoProfile"
     property bool busy: false

@@ -27,6 +27,7 @@ Item {
             ui.mapSource = ""
             ui.hasProfile = false
             ui.mapVisiblePixels = 10
+            ui.mapStale = false
             ui.heatmapColormap = 0
             ui.dynamicRange = 30
             ui.cameraMirror = false
@@ -166,6 +167,21 @@ Item {
             compare(findChild(canvas, "gateHintText").text,
                     "Map below level gate: peak -42.4 dBFS < gate -35 dBFS - lower Level gate or make sound")
             ui.mapSource = "analysis"
+            verify(!hint.visible)
+        }
+
+        function test_aStaleLiveMapSaysSo() {
+            const canvas = makeCanvas(900, 600)
+            const hint = findChild(canvas, "staleHint")
+            showLiveMap()
+            verify(!hint.visible)
+            ui.mapStale = true
+            verify(hint.visible)
+            compare(findChild(canvas, "staleHintText").text, "No data from the array - this map is not live")
+            ui.mapSource = "replay"
+            verify(!hint.visible, "a replay map follows its file, not the array")
+            ui.mapSource = "live"
+            ui.mapStale = false
             verify(!hint.visible)
         }
 

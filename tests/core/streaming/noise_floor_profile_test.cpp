@@ -1,6 +1,7 @@
 #include "core/streaming/noise_floor_profile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstring>
@@ -371,9 +372,17 @@ TEST(NoiseFloorProfileFiles, MissingFilesAndExistence) {
     EXPECT_FALSE(noiseFloorProfileExists(project.path()));
     expectThrowExactly<std::runtime_error>([&] { loadNoiseFloorProfile(project.path()); },
                                            "noise floor manifest is missing");
-    // Any kind of entry counts for existence.
+    // Any kind of entry counts for existence; one that cannot be read is not called missing.
     fs::create_directory(manifest);
     EXPECT_TRUE(noiseFloorProfileExists(project.path()));
+    expectThrowExactly<std::runtime_error>([&] { loadNoiseFloorProfile(project.path()); },
+                                           "noise floor manifest cannot be read");
+    fs::remove(manifest);
+    writeText(manifest, manifestBytes);
+    fs::remove(payload);
+    ASSERT_EQ(::mkfifo(payload.c_str(), 0600), 0);
+    expectThrowExactly<std::runtime_error>([&] { loadNoiseFloorProfile(project.path()); },
+                                           "noise floor payload cannot be read");
 }
 
 TEST(NoiseFloorProfileFiles, InvalidProfilesAreRefusedBeforeTheDiskIsTouched) {
