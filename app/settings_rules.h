@@ -22,15 +22,34 @@ inline double clampToRange(double value, double lo, double hi) {
     return std::clamp(value, lo, hi);
 }
 
+// The nearest whole bin of a frameSize-point frame at the sample rate to hz, kept off bin 0 and the
+// Nyquist bin (a real signal carries no power there, so a map on either would stay empty).
+inline double bandFrequencyOnBin(double hz, double sampleRateHz, double frameSize) {
+    const double bin = sampleRateHz / frameSize;
+    const double highest = std::max(1.0, frameSize / 2.0 - 1.0);
+    return std::clamp(std::round(hz / bin), 1.0, highest) * bin;
+}
+
 // The live frequency rule for a profile of the given sample rate: 100 Hz .. Nyquist, then the nearest whole
-// bin of a 1024-point frame (so a single-bin band sits exactly on it), at least one bin. Without a rate
-// (no profile) 100 .. 40000 Hz.
+// bin of a 1024-point frame (so a single-bin band sits exactly on it) other than bin 0 and the Nyquist bin.
+// Without a rate (no profile) 100 .. 40000 Hz.
 inline double frequencyForSampleRate(double hz, double sampleRateHz) {
     if (!(sampleRateHz > 0.0)) return clampToRange(hz, 100.0, 40000.0);
-    const double bin = sampleRateHz / 1024.0;
     const double nyquist = sampleRateHz / 2.0;
-    const double rounded = std::round(clampToRange(hz, std::min(100.0, nyquist), nyquist) / bin) * bin;
-    return std::clamp(rounded, bin, nyquist);
+    return bandFrequencyOnBin(clampToRange(hz, std::min(100.0, nyquist), nyquist), sampleRateHz, 1024.0);
+}
+
+// The Full Recompute's centre frequency: 100 Hz .. 0.45 x the rate (40000 Hz without a rate), on the bin
+// of the analysis frame that the run's band will name, so the form shows the frequency the run records.
+// A bin outside 100 .. 0.45 x the rate gives way to its neighbour inside when there is one.
+inline double analysisFrequencyForFrame(double hz, double sampleRateHz, int frameSize) {
+    if (!(sampleRateHz > 0.0) || frameSize < 4) return clampToRange(hz, 100.0, 40000.0);
+    const double upper = std::max(100.0, 0.45 * sampleRateHz);
+    const double bin = sampleRateHz / frameSize;
+    double snapped = bandFrequencyOnBin(clampToRange(hz, 100.0, upper), sampleRateHz, frameSize);
+    if (snapped > upper && snapped - bin >= std::max(100.0, bin)) snapped -= bin;
+    if (snapped < 100.0 && snapped + bin <= upper) snapped += bin;
+    return snapped;
 }
 
 // The focus distance of index 0..4 (far field, 1, 3, 5, 10 m); other indices take the nearer end.

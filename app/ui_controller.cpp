@@ -255,7 +255,9 @@ void UiController::resetDefaults() {
         settings_.clear();
 
         live_.source = QStringLiteral("UDP");
-        live_.frequency = 8000.0;
+        // The default on a bin of the loaded profile, never its Nyquist bin.
+        live_.frequency = frequencyForSampleRate(
+            8000.0, profileState_.session.hasProfile() ? profileState_.live.sampleRateHz : 0.0);
         live_.azimuth = 0.0;
         live_.elevation = 0.0;
         heatmapSettings_.dynamicRange.store(20.0);

@@ -99,9 +99,7 @@ double UiController::analysisBeamformingParameterValue(const QString& key) const
 
 void UiController::setAnalysisFrequencyHz(double hz) {
     if (run_.fullRecomputeRunning.load()) return;
-    const double upper =
-        std::max(100.0, profileState_.frozen.isValid() ? 0.45 * profileState_.frozen.sampleRateHz : 40000.0);
-    const double next = clampToRange(hz, 100.0, upper);
+    const double next = analysisFrequencyForFrame(hz, profileState_.frozenSampleRate(), analysis_.frameSize);
     if (fuzzyEqual(next, analysis_.frequencyHz)) return;
     analysis_.frequencyHz = next;
     settings_.setValue(QStringLiteral("analysisFrequencyHz"), next);
@@ -114,6 +112,9 @@ void UiController::setAnalysisFrameSize(int size) {
     if (size == analysis_.frameSize) return;
     analysis_.frameSize = size;
     if (size < analysis_.hopSize) analysis_.hopSize = size / 2;
+    // Back on a bin of the new frame, without storing: the stored value stays the one the user chose.
+    analysis_.frequencyHz =
+        analysisFrequencyForFrame(analysis_.frequencyHz, profileState_.frozenSampleRate(), size);
     settings_.setValue(QStringLiteral("analysisFrameSize"), size);
     settings_.setValue(QStringLiteral("analysisHopSize"), analysis_.hopSize);
     emit analysisParametersChanged();

@@ -1,11 +1,13 @@
 // AnalysisRuns of the selected Measurement: list, selection, save, discard and export.
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
 
 #include "app/file_paths.h"
 #include "app/run_listing.h"
+#include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/storage/analysis_export.h"
 #include "core/storage/analysis_map.h"
@@ -22,6 +24,30 @@ constexpr const char* kBuildVersion = "sorvanta-ui-0.1.0";
 QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+// The form takes the band the selected run was made with (frequency, band mode, frame and hop), so the
+// form, the spectrum cursor and the run name one frequency. Nothing is stored: the user's own values come
+// back at the next start. True when anything changed.
+bool followRun(AnalysisSettings& analysis, const core::AnalysisRunParameters& run, double sampleRateHz) {
+    const int frameBefore = analysis.frameSize;
+    const int hopBefore = analysis.hopSize;
+    const QString modeBefore = analysis.bandMode;
+    const double frequencyBefore = analysis.frequencyHz;
+    if (run.frameSize == 256 || run.frameSize == 512 || run.frameSize == 1024) {
+        analysis.frameSize = static_cast<int>(run.frameSize);
+        if (run.hopSize >= 1 && run.hopSize <= run.frameSize)
+            analysis.hopSize = static_cast<int>(run.hopSize);
+        if (analysis.hopSize > analysis.frameSize) analysis.hopSize = analysis.frameSize / 2;
+    }
+    const QString mode = QString::fromStdString(run.bandMode);
+    if (mode == QLatin1String("Single") || mode == QLatin1String("1/3 octave") ||
+        mode == QLatin1String("Custom"))
+        analysis.bandMode = mode;
+    if (std::isfinite(run.frequencyHz) && run.frequencyHz > 0.0)
+        analysis.frequencyHz = analysisFrequencyForFrame(run.frequencyHz, sampleRateHz, analysis.frameSize);
+    return analysis.frameSize != frameBefore || analysis.hopSize != hopBefore ||
+           analysis.bandMode != modeBefore || !fuzzyEqual(analysis.frequencyHz, frequencyBefore);
+}
 
 bool mapAvailable(const core::AnalysisRunRecord& run) {
     if (run.resultFile.empty()) return false;
@@ -183,6 +209,8 @@ void UiController::selectAnalysisRun(int index) {
             emit heatmapUpdated();
         }
         emit selectedAnalysisChanged();
+        if (followRun(analysis_, runs.selected.parameters, profileState_.frozenSampleRate()))
+            emit analysisParametersChanged();
         reportEvent(QStringLiteral("AnalysisRun selected: %1").arg(qs(runs.selected.analysisId)));
     } catch (const std::exception& error) {
         runs.selectedIndex = -1;

@@ -299,8 +299,9 @@ void UiController::runOnce() {
         settings.frameSize = 256;
         settings.hopSize = 128;
         settings.frameCount = 1024;
-        settings.bin = static_cast<std::uint64_t>(
-            std::max(0L, std::lround(live_.frequency / static_cast<double>(profile.sampleRateHz) * 256.0)));
+        // Off bin 0 and the Nyquist bin, where a real signal has no power to map.
+        settings.bin = static_cast<std::uint64_t>(std::clamp(
+            std::lround(live_.frequency / static_cast<double>(profile.sampleRateHz) * 256.0), 1L, 127L));
         settings.frequencyHz = live_.frequency;
         const core::CameraFieldOfView fov = core::mapFieldOfView(profile);
         const double halfH = fov.horizontalDeg / 2.0;

@@ -9,6 +9,7 @@
 
 #include "app/file_paths.h"
 #include "app/run_listing.h"
+#include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/platform/file_platform.h"
 #include "core/storage/analysis_run_store.h"
@@ -311,9 +312,11 @@ void UiController::selectMeasurement(int index) {
                 project_.selectedVideoPath = fromFsPath(fs::absolute(video).lexically_normal());
         }
 
-        const double frequencyLimit = 0.45 * profileState_.frozen.sampleRateHz;
-        if (analysis_.frequencyHz > frequencyLimit) {
-            analysis_.frequencyHz = frequencyLimit;
+        // Within this Measurement's limit and on a bin of the analysis frame, without storing.
+        const double frequency = analysisFrequencyForFrame(
+            analysis_.frequencyHz, profileState_.frozenSampleRate(), analysis_.frameSize);
+        if (!fuzzyEqual(frequency, analysis_.frequencyHz)) {
+            analysis_.frequencyHz = frequency;
             emit analysisParametersChanged();
         }
         emit selectedMeasurementChanged();

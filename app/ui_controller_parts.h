@@ -42,6 +42,9 @@ struct ProfileRecords {
     QString path;
     QString info;
     core::DeviceProfile frozen;  // of the selected Measurement; invalid while none is selected
+
+    // The selected Measurement's sample rate, 0 while none with a valid frozen profile is selected.
+    double frozenSampleRate() const { return frozen.isValid() ? frozen.sampleRateHz : 0.0; }
 };
 
 // The control backend of the platform, the binding and the controller's camera state.

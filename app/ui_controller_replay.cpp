@@ -5,6 +5,7 @@
 
 #include "app/platform/process_memory.h"
 #include "app/replay_runner.h"
+#include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/streaming/replay_source.h"
 #include "core/streaming/streaming_acoustic_engine.h"
@@ -321,7 +322,8 @@ void UiController::analyzeReplayPosition() {
                              : live_.band.mode == 3 ? QStringLiteral("Custom")
                                                     : QStringLiteral("1/3 octave");
         if (live_.band.mode == 3) analysis_.bandwidthHz = live_.band.bandwidthHz;
-        analysis_.frequencyHz = live_.frequency;
+        analysis_.frequencyHz =
+            analysisFrequencyForFrame(live_.frequency, profileState_.frozenSampleRate(), analysis_.frameSize);
         emit analysisParametersChanged();
 
         stopReplay();

@@ -381,6 +381,11 @@ Page {
                             enabled: !ui.analysisBusy
                             from: 100; to: 40000; stepSize: 100
                             value: Math.round(ui.analysisFrequencyHz)
+                            // The frequency the run will record, which may lie between whole hertz.
+                            textFromValue: (spun, locale) => {
+                                const hz = spun === Math.round(ui.analysisFrequencyHz) ? ui.analysisFrequencyHz : spun
+                                return Number(hz).toLocaleString(locale, "f", Number.isInteger(hz) ? 0 : 1)
+                            }
                             onValueModified: ui.analysisFrequencyHz = value
                         }
                     }

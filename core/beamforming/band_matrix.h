@@ -60,10 +60,11 @@ BandMatrix computeBandMatrix(IRawSampleSource& source, const DeviceProfile& prof
                              BandMatrixCancel cancel);
 
 // The map of a frozen band matrix on the profile's camera grid (mapFieldOfView: its field of view, else
-// 64 x 48 degrees) at gridStep degrees. Throws std::invalid_argument for a bad profile, an empty matrix, bad
-// parameters or a grid step outside 0.25 .. 10. The algorithm polls cancel (render_cancel.h: it may be called
-// from several threads at once) between bins, iterations and long steps; true ends the render with
-// std::runtime_error "Band matrix computation cancelled".
+// 64 x 48 degrees) at gridStep degrees, made from the per-frame mean of every sum (perFrameMean), so its
+// absolute level is that of one spectral frame whatever the window length. Throws std::invalid_argument for a
+// bad profile, an empty matrix, bad parameters or a grid step outside 0.25 .. 10. The algorithm polls cancel
+// (render_cancel.h: it may be called from several threads at once) between bins, iterations and long steps;
+// true ends the render with std::runtime_error "Band matrix computation cancelled".
 HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfile& profile,
                                 const BeamformingParameters& parameters, double gridStep,
                                 const BandMatrixCancel& cancel = {});

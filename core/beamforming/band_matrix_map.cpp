@@ -19,31 +19,6 @@ bool usableNoiseFloor(const NoiseFloorProfile* floor) {
            floor->matrices.size() == floor->fftSize / 2 + 1 && floor->enabled;
 }
 
-// The floor holds per-frame means of x x^H while a band matrix holds sums over its frames, so the
-// floor is scaled by the frame count before it is subtracted. Only the band's bins are filled: the
-// subtraction reads no other, and the rest of the floor is never copied.
-NoiseFloorProfile floorForSums(const NoiseFloorProfile& floor, const std::vector<std::uint64_t>& binIndices,
-                               std::uint64_t frames) {
-    NoiseFloorProfile scaled;
-    scaled.channelCount = floor.channelCount;
-    scaled.fftSize = floor.fftSize;
-    scaled.averagedFrames = floor.averagedFrames;
-    scaled.subtractBeta = floor.subtractBeta;
-    scaled.psdFloor = floor.psdFloor;
-    scaled.enabled = floor.enabled;
-    scaled.matrices.resize(floor.matrices.size());
-    const auto scale = static_cast<double>(frames);
-    for (const std::uint64_t bin : binIndices) {
-        if (bin >= floor.matrices.size()) continue;  // the subtraction refuses such a bin itself
-        MatrixRows rows = floor.matrices[bin];
-        for (auto& row : rows) {
-            for (auto& value : row) value *= scale;
-        }
-        scaled.matrices[bin] = std::move(rows);
-    }
-    return scaled;
-}
-
 bool gridStepInRange(double gridStep) { return gridStep >= kMinGridStepDeg && gridStep <= kMaxGridStepDeg; }
 
 // The grid a render maps over (computeBeamformingMap builds the same one from its spans and step).
@@ -53,11 +28,23 @@ CameraGridSpec renderGrid(const DeviceProfile& profile, const BeamformingParamet
     return {fov.horizontalDeg, fov.verticalDeg, 0.0, 0.0, gridStep, gridStep, parameters.focusDistanceM};
 }
 
-}  // namespace
+// The map of per-frame matrices over the band matrix's band, once checkRender has passed.
+HeatmapGrid renderPerFrame(const BandMatrix& bandMatrix, const std::vector<MatrixRows>& perFrame,
+                           const DeviceProfile& profile, const BeamformingParameters& parameters,
+                           double gridStep, const BandMatrixCancel& cancel) {
+    std::vector<MicrophonePosition> microphones;
+    microphones.reserve(profile.microphones.size());
+    for (const MicrophoneChannel& m : profile.microphones) microphones.push_back({m.x, m.y, m.z});
+    const Beamformer beamformer(std::move(microphones), parameters.speedOfSoundMps);
+    const CameraGridSpec grid = renderGrid(profile, parameters, gridStep);
+    const RenderCancelScope scope(cancel);
+    detail::CancelPoll().throwIfRequested();
+    return computeBeamformingMap(beamformer, perFrame, bandMatrix.band, parameters, bandMatrix.stftFrames,
+                                 grid.horizontalSpanDeg, grid.verticalSpanDeg, gridStep);
+}
 
-HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfile& profile,
-                                const BeamformingParameters& parameters, double gridStep,
-                                const BandMatrixCancel& cancel) {
+void checkRender(const BandMatrix& bandMatrix, const DeviceProfile& profile,
+                 const BeamformingParameters& parameters, double gridStep) {
     if (!profile.isValid()) throw std::invalid_argument("map render requires a valid Profile");
     if (bandMatrix.matrices.empty() || bandMatrix.stftFrames == 0)
         throw std::invalid_argument("Frozen matrix input is empty");
@@ -66,17 +53,25 @@ HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfil
     // Written so that NaN fails too.
     if (!gridStepInRange(gridStep))
         throw std::invalid_argument("analysis grid step is outside supported range");
+}
 
-    std::vector<MicrophonePosition> microphones;
-    microphones.reserve(profile.microphones.size());
-    for (const MicrophoneChannel& m : profile.microphones) microphones.push_back({m.x, m.y, m.z});
-    const Beamformer beamformer(std::move(microphones), parameters.speedOfSoundMps);
-    const CameraGridSpec grid = renderGrid(profile, parameters, gridStep);
-    const RenderCancelScope scope(cancel);
-    detail::CancelPoll().throwIfRequested();
-    return computeBeamformingMap(beamformer, bandMatrix.matrices, bandMatrix.band, parameters,
-                                 bandMatrix.stftFrames, grid.horizontalSpanDeg, grid.verticalSpanDeg,
-                                 gridStep);
+// The band matrix holds sums over its frames (so its cache files stay what they always were); maps take
+// them per frame, which is the one place a sum becomes a level.
+std::vector<MatrixRows> perFrameMatrices(const BandMatrix& bandMatrix) {
+    std::vector<MatrixRows> perFrame;
+    perFrame.reserve(bandMatrix.matrices.size());
+    for (const MatrixRows& sum : bandMatrix.matrices)
+        perFrame.push_back(perFrameMean(sum, bandMatrix.stftFrames));
+    return perFrame;
+}
+
+}  // namespace
+
+HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfile& profile,
+                                const BeamformingParameters& parameters, double gridStep,
+                                const BandMatrixCancel& cancel) {
+    checkRender(bandMatrix, profile, parameters, gridStep);
+    return renderPerFrame(bandMatrix, perFrameMatrices(bandMatrix), profile, parameters, gridStep, cancel);
 }
 
 BandMatrixMapResult recomputeBandMatrixMap(IRawSampleSource& source, const DeviceProfile& profile,
@@ -92,21 +87,20 @@ BandMatrixMapResult recomputeBandMatrixMap(IRawSampleSource& source, const Devic
     result.bandMatrix = computeBandMatrix(source, profile, request, std::move(progress), cancel);
     const BandMatrix& computed = result.bandMatrix;
 
+    checkRender(computed, profile, request.parameters, request.gridStep);
+    const std::vector<MatrixRows> perFrame = perFrameMatrices(computed);
+
+    // The floor holds per-frame means of x x^H, the same scale as the per-frame matrices.
     if (usableNoiseFloor(request.noiseFloor.get())) {
-        const NoiseFloorProfile floor =
-            floorForSums(*request.noiseFloor, computed.band.binIndices, computed.stftFrames);
-        BandMatrix subtracted;
-        if (subtractNoiseFloor(subtracted.matrices, computed.matrices, floor, computed.band.binIndices)) {
-            subtracted.band = computed.band;
-            subtracted.inputFrames = computed.inputFrames;
-            subtracted.stftFrames = computed.stftFrames;
+        std::vector<MatrixRows> subtracted;
+        if (subtractNoiseFloor(subtracted, perFrame, *request.noiseFloor, computed.band.binIndices)) {
             result.map =
-                renderBandMatrixMap(subtracted, profile, request.parameters, request.gridStep, cancel);
+                renderPerFrame(computed, subtracted, profile, request.parameters, request.gridStep, cancel);
             result.noiseSubtracted = true;
             return result;
         }
     }
-    result.map = renderBandMatrixMap(computed, profile, request.parameters, request.gridStep, cancel);
+    result.map = renderPerFrame(computed, perFrame, profile, request.parameters, request.gridStep, cancel);
     return result;
 }
 

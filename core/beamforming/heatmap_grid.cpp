@@ -12,6 +12,8 @@ namespace {
 constexpr double kFloorPower = 1e-24;
 constexpr double kFloorDb = -240.0;
 constexpr double kEmptyRelativeDb = -120.0;
+// db is read back as relativeDb + peakDb, which may miss the floor by a few ulps.
+constexpr double kFloorDbTolerance = 1e-9;
 
 // Producers guarantee the axes cover the peak cell; the checks only keep a malformed grid from
 // reading past its axes (or dividing by a zero width), leaving the direction unchanged instead.
@@ -57,17 +59,33 @@ HeatmapGrid finalizeHeatmap(HeatmapGrid grid, std::vector<double> power) {
 
     grid.db.resize(n);
     grid.relativeDb.resize(n);
-    double minRelative = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         const double db = 10.0 * std::log10(std::max(p[i], kFloorPower));
-        const double relative = db - peakDb;
         grid.db[i] = db;
-        grid.relativeDb[i] = relative;
-        if (i == 0 || relative < minRelative) minRelative = relative;
+        grid.relativeDb[i] = db - peakDb;
+    }
+    deriveLevelRange(grid);
+    return grid;
+}
+
+bool cellHoldsLevel(const HeatmapGrid& grid, std::size_t i) {
+    if (grid.power.size() == grid.relativeDb.size())
+        return i < grid.power.size() && grid.power[i] > kFloorPower;
+    if (grid.db.size() == grid.relativeDb.size())
+        return i < grid.db.size() && grid.db[i] > kFloorDb + kFloorDbTolerance;
+    return true;
+}
+
+void deriveLevelRange(HeatmapGrid& grid) {
+    bool any = false;
+    double minRelative = 0.0;
+    for (std::size_t i = 0; i < grid.relativeDb.size(); ++i) {
+        if (!cellHoldsLevel(grid, i)) continue;
+        if (!any || grid.relativeDb[i] < minRelative) minRelative = grid.relativeDb[i];
+        any = true;
     }
     grid.minRelativeDb = minRelative;
-    grid.dynamicRangeDb = -minRelative;
-    return grid;
+    grid.dynamicRangeDb = any ? -minRelative : 0.0;
 }
 
 HeatmapGrid combineHeatmapBands(const std::vector<HeatmapGrid>& grids) {

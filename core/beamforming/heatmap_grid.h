@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -34,8 +35,18 @@ struct HeatmapGrid {
 
 // Stores power in the grid and derives db, relativeDb and the peak and range fields; every other
 // field passes through. Width and the axes must already be set. Cells are floored at 1e-24 (-240 dB);
-// a map with no positive cell reads -240 dB absolute and -120 dB relative everywhere.
+// a map with no positive cell reads -240 dB absolute and -120 dB relative everywhere. The range
+// (minRelativeDb, dynamicRangeDb) spans the cells that hold a level (cellHoldsLevel) only.
 HeatmapGrid finalizeHeatmap(HeatmapGrid grid, std::vector<double> power);
+
+// Whether cell i holds a level: its power lies above the 1e-24 floor. A floored cell (diagonal removal
+// leaves cells without power) has no level; its db is the floor and its relative level means nothing.
+// A map read back from its file has no power, so there the floor is recognised in db; a map with
+// neither plane (a file without absolute levels) counts every cell.
+bool cellHoldsLevel(const HeatmapGrid& grid, std::size_t i);
+
+// Sets minRelativeDb and dynamicRangeDb from the cells that hold a level; 0 and 0 when none does.
+void deriveLevelRange(HeatmapGrid& grid);
 
 // Sums the power of maps on the same grid (one per bin) into one finalised broadband map whose other
 // fields come from the first grid and whose binCount is the number of grids. Throws

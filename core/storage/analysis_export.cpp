@@ -137,7 +137,9 @@ bool writeCsv(std::FILE* file, const HeatmapGrid& map) {
         appendCsvNumber(text, map.elevationDeg[row]);
         for (std::size_t column = 0; column < width; ++column) {
             text.push_back(',');
-            appendCsvNumber(text, map.relativeDb[column + row * width]);
+            // A floored cell has no level: its field stays empty.
+            const std::size_t cell = column + row * width;
+            if (cellHoldsLevel(map, cell)) appendCsvNumber(text, map.relativeDb[cell]);
             spill(false);
         }
         text.push_back('\n');

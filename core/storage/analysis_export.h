@@ -16,7 +16,8 @@ struct ExportResult {
     bool durable = true;
 };
 
-// Writes the run's persisted map as map.csv (relative dB over the two axes) and a JSON summary of
+// Writes the run's persisted map as map.csv (relative dB over the two axes; a cell without a level,
+// cellHoldsLevel, is an empty field, so every row keeps its columns) and a JSON summary of
 // the run, its Measurement's device profile and its peak as export.json. Both are built and flushed
 // in the hidden folder exports/.<analysisId>.exporting, which then takes the place of the export
 // folder in one step: an earlier export of the run is replaced only by a complete one and is kept

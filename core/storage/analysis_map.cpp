@@ -102,6 +102,8 @@ HeatmapGrid readAnalysisMap(const std::filesystem::path& path, std::string_view 
         grid.estimatedSourceCount = in.u32();
         grid.db.resize(grid.relativeDb.size());
         for (std::size_t i = 0; i < grid.db.size(); ++i) grid.db[i] = grid.relativeDb[i] + grid.peakDb;
+        // Files written before floored cells were left out of the range store one down to the floor.
+        deriveLevelRange(grid);
     } else {
         // A file written before the trailer existed: its range comes from the values themselves.
         const auto [lowest, highest] = std::minmax_element(grid.relativeDb.begin(), grid.relativeDb.end());

@@ -68,7 +68,7 @@ HeatmapGrid runSourceAnalysis(IRawSampleSource& source, const DeviceProfile& pro
     positions.reserve(profile.microphones.size());
     for (const MicrophoneChannel& mic : profile.microphones) positions.push_back({mic.x, mic.y, mic.z});
     const Beamformer beamformer(std::move(positions), kSpeedOfSoundMps);
-    const MatrixRows rows = matrix.toRows();
+    const MatrixRows rows = perFrameMean(matrix.toRows(), matrix.frameCount());
 
     if (s.cameraGrid) {
         return beamformer.cameraGridMap(

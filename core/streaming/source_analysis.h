@@ -30,8 +30,8 @@ struct SourceAnalysisSettings {
 };
 
 /// Reads s.frameCount frames from a configured and started source (at most 200 reads, and none after a
-/// read that brings nothing), sums the
-/// cross-spectral matrix of bin s.bin over every FFT frame and beamforms it with 343 m/s. Runs on the
+/// read that brings nothing), sums the cross-spectral matrix of bin s.bin over every FFT frame and
+/// beamforms its per-frame mean with 343 m/s, so the level is that of one frame. Runs on the
 /// caller's thread. std::invalid_argument "invalid device profile" and "frequency bin is out of range",
 /// std::runtime_error "source returned no complete frames" and "not enough synthetic frames for
 /// analysis" (short input gives the default HeatmapGrid instead with tolerateShortInput); errors of the

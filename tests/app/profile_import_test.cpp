@@ -209,8 +209,9 @@ TEST_F(ProfileImport, ALowerSampleRateLimitsTheFrequencyAndTheBandwidth) {
     QSignalSpy frequency(&ui, &UiController::frequencyChanged);
     QSignalSpy band(&ui, &UiController::frequencyBandChanged);
     ui.importProfile(writeProfile(dir, profile));
-    EXPECT_EQ(ui.frequency(), 8000.0);
-    EXPECT_EQ(QSettings().value(QStringLiteral("frequency")).toDouble(), 8000.0);
+    // The bin below Nyquist: a real signal has no power on the Nyquist bin itself.
+    EXPECT_EQ(ui.frequency(), 7984.375);
+    EXPECT_EQ(QSettings().value(QStringLiteral("frequency")).toDouble(), 7984.375);
     EXPECT_EQ(ui.bandwidthHz(), 16000.0);
     EXPECT_EQ(frequency.count(), 1);
     EXPECT_EQ(band.count(), 1);
@@ -328,15 +329,16 @@ TEST_F(ProfileImport, AnIdentityHoldingPercentSignsIsShownAsItIs) {
 }
 
 TEST_F(ProfileImport, TheStoredFrequencyTakesTheSettersRuleForTheNewRate) {
-    // Whole bins of a 1024-point frame between 100 Hz and Nyquist: 46.875 Hz at 48 kHz, 15.625 at 16 kHz.
+    // Whole bins of a 1024-point frame between 100 Hz and Nyquist, short of the Nyquist bin: 46.875 Hz at
+    // 48 kHz, 15.625 at 16 kHz.
     const struct {
         double stored;
         const char* profile;
         double expected;
     } rows[] = {
-        {1010.0, "TM27-128-H1.6.2.device.json", 1031.25},  {50.0, "TM27-128-H1.6.2.device.json", 93.75},
-        {30000.0, "TM27-128-H1.6.2.device.json", 24000.0}, {1010.0, "small-4.device.json", 1015.625},
-        {1031.25, "TM27-128-H1.6.2.device.json", 1031.25},
+        {1010.0, "TM27-128-H1.6.2.device.json", 1031.25},    {50.0, "TM27-128-H1.6.2.device.json", 93.75},
+        {30000.0, "TM27-128-H1.6.2.device.json", 23953.125}, {1010.0, "small-4.device.json", 1015.625},
+        {1031.25, "TM27-128-H1.6.2.device.json", 1031.25},   {8000.0, "small-4.device.json", 7984.375},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.profile) + " " + std::to_string(row.stored));

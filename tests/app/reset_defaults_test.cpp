@@ -80,7 +80,7 @@ TEST_F(ResetDefaults, RestoresDisplayAndAcquisitionValuesAndClearsTheWholeStore)
 
     EXPECT_TRUE(QSettings().allKeys().isEmpty()) << QSettings().allKeys().join(u',').toStdString();
     EXPECT_EQ(ui.source(), QStringLiteral("UDP"));
-    EXPECT_EQ(ui.frequency(), 8000.0);
+    EXPECT_EQ(ui.frequency(), 8015.625) << "8000 Hz on a bin of the loaded 48 kHz profile";
     EXPECT_EQ(ui.azimuth(), 0.0);
     EXPECT_EQ(ui.elevation(), 0.0);
     EXPECT_EQ(ui.frequencyBandMode(), QStringLiteral("1/3 octave"));

@@ -43,6 +43,11 @@ Item {
             // The form writes the controller, and shows what the controller holds.
             child("bandCombo").activated(0)
             compare(ui.analysisBandMode, "Single")
+            // The centre shows the bin the run will record (bin 43 of 256 points at 48 kHz), not the value typed.
+            ui.analysisFrameSize = 256
+            ui.analysisFrequencyHz = 8016
+            compare(ui.analysisFrequencyHz, 8062.5)
+            compare(child("centerSpin").contentItem.text.replace(/[^0-9.]/g, ""), "8062.5")
             ui.analysisFrequencyHz = 8062.5
             mouseClick(child("advancedToggle"))
             child("frameCombo").activated(2)

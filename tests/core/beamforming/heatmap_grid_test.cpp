@@ -145,23 +145,47 @@ TEST(FinalizeHeatmap, PeakTiesAndTheFloor) {
     EXPECT_EQ(tie.peakAzimuthDeg, 0.0);
     EXPECT_EQ(tie.peakElevationDeg, -5.0);
 
-    // A cell far below the peak is floored at 1e-24 of power.
-    const HeatmapGrid floored = finalizeHeatmap(shapedGrid(), {1.0, 1e-30, 0.5, 0.5, 0.5, 0.5});
+    // Cells far below the peak, without power or below zero (diagonal removal) are floored at 1e-24 of
+    // power: they hold no level, and the range spans the cells that do.
+    const HeatmapGrid floored = finalizeHeatmap(shapedGrid(), {1.0, 1e-30, 0.5, 0.0, -2.0, 0.25});
     EXPECT_NEAR(floored.db[1], -240.0, 1e-12);
     EXPECT_NEAR(floored.relativeDb[1], -240.0, 1e-12);
-    EXPECT_NEAR(floored.minRelativeDb, -240.0, 1e-12);
-    EXPECT_NEAR(floored.dynamicRangeDb, 240.0, 1e-12);
+    EXPECT_NEAR(floored.minRelativeDb, -10.0 * std::log10(4.0), 1e-12);
+    EXPECT_NEAR(floored.dynamicRangeDb, 10.0 * std::log10(4.0), 1e-12);
     EXPECT_EQ(floored.peakDb, 0.0);
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(cellHoldsLevel(floored, i), i == 0 || i == 2 || i == 5) << i;
 
-    // A peak below the floor keeps its true level while its own cell reads the floor.
+    // A peak below the floor keeps its true level while its own cell reads the floor; no cell holds a
+    // level, so the map has no range.
     const HeatmapGrid tiny = finalizeHeatmap(shapedGrid(), {1e-32, 1e-30, 0, 0, 0, 0});
     EXPECT_EQ(tiny.peakIndex, 1u);
     EXPECT_NEAR(tiny.peakDb, -300.0, 1e-9);
     EXPECT_NEAR(tiny.db[1], -240.0, 1e-12);
     EXPECT_NEAR(tiny.relativeDb[1], 60.0, 1e-9);
-    EXPECT_NEAR(tiny.minRelativeDb, 60.0, 1e-9);
-    EXPECT_NEAR(tiny.dynamicRangeDb, -60.0, 1e-9);
+    EXPECT_EQ(tiny.minRelativeDb, 0.0);
+    EXPECT_EQ(tiny.dynamicRangeDb, 0.0);
     EXPECT_EQ(tiny.peakRelativeDb, 0.0);
+}
+
+// A map read back from its file has db (relative + peak) but no power: the floor is found in db, to a
+// few ulps; without db either (a file without absolute levels) every cell counts.
+TEST(FinalizeHeatmap, FlooredCellsOfAMapWithoutPower) {
+    HeatmapGrid read = finalizeHeatmap(shapedGrid(), {2.0, 0.0, 1.0, 1.0, 1.0, 1.0});
+    read.power.clear();
+    for (std::size_t i = 0; i < read.db.size(); ++i) read.db[i] = read.relativeDb[i] + read.peakDb;
+    EXPECT_FALSE(cellHoldsLevel(read, 1));
+    EXPECT_TRUE(cellHoldsLevel(read, 2));
+    read.relativeDb[3] = -500.0;
+    read.db[3] = -400.0;
+    deriveLevelRange(read);
+    EXPECT_FALSE(cellHoldsLevel(read, 3));
+    EXPECT_NEAR(read.dynamicRangeDb, 10.0 * std::log10(2.0), 1e-12);
+
+    read.db.clear();
+    EXPECT_TRUE(cellHoldsLevel(read, 1));
+    deriveLevelRange(read);
+    EXPECT_EQ(read.minRelativeDb, -500.0);
 }
 
 TEST(FinalizeHeatmap, MalformedShapeDoesNotReadPastTheAxes) {

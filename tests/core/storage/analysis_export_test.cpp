@@ -30,6 +30,7 @@ HeatmapGrid csvMap() {
     g.azimuthDeg = {-32.0, -31.5, 0.1234567891234};
     g.elevationDeg = {1e-7, 123456789012.0};
     g.relativeDb = {0.0, -0.25, -12.000000000049, 5.0, -1.5, -3.0};
+    g.peakDb = -20.0;  // every cell above the -240 dB floor
     return g;
 }
 
@@ -130,6 +131,19 @@ TEST_F(AnalysisExport, WritesTheTableAndTheSummaryByteForByte) {
     const std::string exportedAt = json.substr(at + key.size(), 20);
     EXPECT_TRUE(test::isUtcTimestamp(exportedAt)) << exportedAt;
     EXPECT_EQ(json, expectedJson(exportedAt));
+}
+
+// A cell without a level (floored at -240 dB absolute, as diagonal removal leaves cells without power)
+// is an empty field; its row keeps all its columns.
+TEST_F(AnalysisExport, ACellWithoutALevelIsAnEmptyField) {
+    HeatmapGrid g = csvMap();
+    g.relativeDb[4] = -220.0;
+    g.relativeDb[0] = -260.0;
+    const std::string csv = fileText(exportAnalysisRun(run("r", g), measurementRecord(), project).csvPath);
+    EXPECT_EQ(csv,
+              "elevation_deg\\azimuth_deg,-32,-31.5,0.1234567891\n"
+              "1e-07,,-0.25,-12\n"
+              "1.23456789e+11,5,,-3\n");
 }
 
 TEST_F(AnalysisExport, TableOfTwoColumnsAndThreeRows) {

@@ -151,6 +151,27 @@ TEST_F(AnalysisMap, ReadsTheTrailerAndRebuildsDb) {
     EXPECT_EQ(g.estimatedSourceCount, 1u);
 }
 
+// A file written while floored cells still counted stores a range down to the -240 dB floor (here the
+// cell at -282.5 dB relative, 242.5 dB below a 42.5 dB peak); read back, the range spans the cells that
+// hold a level, and a map written now stores that range itself.
+TEST_F(AnalysisMap, FlooredCellsLeaveTheRangeOfAnOlderFile) {
+    std::string bytes = handWithTrailer();
+    const auto put = [&](std::size_t offset, double value) {
+        const auto bits = std::bit_cast<std::uint64_t>(value);
+        for (int i = 0; i < 8; ++i) bytes[offset + i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+    };
+    put(56 + 8 * (3 + 2 + 4), -282.5);  // relativeDb of cell 4, after both axes
+    put(56 + 8 * 11 + 8 + 8, -282.5);   // stored minRelativeDb
+    put(56 + 8 * 11 + 8 + 16, 282.5);   // stored dynamicRangeDb
+    const HeatmapGrid g = readAnalysisMap(file(bytes));
+    EXPECT_EQ(g.relativeDb[4], -282.5);
+    EXPECT_FALSE(cellHoldsLevel(g, 4));
+    EXPECT_EQ(g.minRelativeDb, -6.0);
+    EXPECT_EQ(g.dynamicRangeDb, 6.0);
+    writeAnalysisMap(folder / "again.bin", g);
+    EXPECT_EQ(readAnalysisMap(folder / "again.bin").dynamicRangeDb, 6.0);
+}
+
 TEST_F(AnalysisMap, FileWithoutTrailerRebuildsTheRangeFromTheValues) {
     for (const std::string& tail : {std::string(), std::string("ZKMETA0"), std::string("XXXXXXXXjunk")}) {
         // Stored peakRelativeDb 7 is replaced by the largest value.

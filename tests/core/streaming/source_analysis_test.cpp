@@ -52,7 +52,8 @@ class ScriptedSource final : public IRawSampleSource {
     std::size_t cursor_ = 0;
 };
 
-// Cross-spectral matrix of bin k summed over the Hann-windowed frames, by a naive DFT in double.
+// Cross-spectral matrix of bin k over the Hann-windowed frames, by a naive DFT in double: the mean per
+// frame, the level a map reads whatever the number of frames.
 std::vector<std::vector<Complex>> naiveMatrix(const std::vector<std::vector<double>>& channels, std::size_t n,
                                               std::size_t hop, std::size_t k) {
     const std::size_t m = channels.size();
@@ -64,7 +65,8 @@ std::vector<std::vector<Complex>> naiveMatrix(const std::vector<std::vector<doub
     }
     const double scale = std::sqrt(2.0) / (windowSum * 32768.0);
     std::vector<std::vector<Complex>> r(m, std::vector<Complex>(m));
-    for (std::size_t start = 0; start + n <= channels[0].size(); start += hop) {
+    double frames = 0.0;
+    for (std::size_t start = 0; start + n <= channels[0].size(); start += hop, frames += 1.0) {
         std::vector<Complex> x(m);
         for (std::size_t c = 0; c < m; ++c) {
             double mean = 0.0;
@@ -78,6 +80,8 @@ std::vector<std::vector<Complex>> naiveMatrix(const std::vector<std::vector<doub
         for (std::size_t i = 0; i < m; ++i)
             for (std::size_t j = 0; j < m; ++j) r[i][j] += x[i] * std::conj(x[j]);
     }
+    for (auto& row : r)
+        for (Complex& value : row) value /= frames;
     return r;
 }
 
@@ -120,7 +124,7 @@ TEST(SourceAnalysis, CameraMapEqualsAnIndependentMatrixAndQuadraticForm) {
     s.azimuthMaxDeg = 10.0;
     s.elevationMinDeg = -8.0;
     s.elevationMaxDeg = 4.0;
-    // 256 frames make exactly one FFT frame, 384 make two, summed.
+    // 256 frames make exactly one FFT frame, 384 make two, averaged.
     for (const std::uint64_t frames : {256u, 384u}) {
         s.frameCount = frames;
         ScriptedSource source(wire, 5, 100);
