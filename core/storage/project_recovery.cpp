@@ -305,6 +305,7 @@ class Recovery {
                     throw std::runtime_error("Measurement directory already exists");
             } else if (whole != 0) {
                 if (whole != size) fs::resize_file(raw, whole);
+                releaseRecordingReserve(description);  // the room the commit needs on a full disk
                 finalizeRecording(measurements, described, raw);
                 removal = Removal::PartOfRecovery;
             }
