@@ -159,7 +159,8 @@ ProjectRecord loadProjectOrRebuild(const fs::path& directory, ProjectRebuild& re
     std::error_code error;
     for (int attempt = 0;; ++attempt) {
         std::string name = "project.json.damaged-" + stamp;
-        if (attempt > 0) name += "-" + std::to_string(attempt);
+        if (attempt > 0)
+            name.append("-").append(std::to_string(attempt));  // "-" + ... trips a false -Wrestrict
         if (renameWithoutReplace(file, directory / name, error)) {
             rebuild.asideName = name;
             break;
