@@ -155,8 +155,13 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     // Blanks after its text hold the room the finalize needs, so that a Recording that filled the
     // disk can still be committed (the finalize, or the recovery, gives them back first).
     std::string description = writeRecordingDescription({measurementId_, profileText_, source_, startedAt_});
+    const std::uint64_t reserve =
+        finalizeReserveBytes(projectDirectory_, measurementId_, profileText_, source_, startedAt_);
+    // Within the bound its reader keeps, or the recovery could not read it back.
     description.append(
-        finalizeReserveBytes(projectDirectory_, measurementId_, profileText_, source_, startedAt_), ' ');
+        std::min<std::uint64_t>(reserve,
+                                kMaxDescriptionBytes - std::min(description.size(), kMaxDescriptionBytes)),
+        ' ');
     const ReplaceStatus described =
         replaceFileContent(recordingDescriptionPath(measurementsDir, measurementId_), description);
     if (described != ReplaceStatus::Ok && described != ReplaceStatus::NotDurable) {

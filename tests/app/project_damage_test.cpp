@@ -300,23 +300,21 @@ void checkCase(const DamageFixture& fixture, Kind kind, Damage how) {
 
     if (kind == Kind::AnalysisJson) {
         const int damagedRow = runRowOf(ui, fixture.damagedRun);
-        // A named pipe is no committed run: hiding it is as sound as listing it invalid.
-        if (how != Damage::Fifo || damagedRow >= 0) {
-            ASSERT_GE(damagedRow, 0);
-            const QVariantMap run = ui.analysisRuns().at(damagedRow).toMap();
-            EXPECT_FALSE(run.value(QStringLiteral("valid")).toBool());
-            EXPECT_TRUE(
-                run.value(QStringLiteral("error")).toString().startsWith(QStringLiteral("analysis.json: ")));
-            EXPECT_EQ(rowOf(ui, 1).value(QStringLiteral("analyses")).toList().size(), 2);
-            EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun) << "the newest readable run";
-            ui.selectAnalysisRun(damagedRow);
-            EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun);
-            ui.openAnalysisRun(QStringLiteral("m_2"), QString::fromStdString(fixture.damagedRun));
-            EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Open AnalysisRun result failed: ")));
-            ui.selectMeasurement(2);
-            ui.selectMeasurement(1);
-            EXPECT_EQ(linesNaming(ui, target), 1) << ui.eventLog().join('\n').toStdString();
-        }
+        // A named pipe too is listed with its reason rather than vanishing.
+        ASSERT_GE(damagedRow, 0);
+        const QVariantMap run = ui.analysisRuns().at(damagedRow).toMap();
+        EXPECT_FALSE(run.value(QStringLiteral("valid")).toBool());
+        EXPECT_TRUE(
+            run.value(QStringLiteral("error")).toString().startsWith(QStringLiteral("analysis.json: ")));
+        EXPECT_EQ(rowOf(ui, 1).value(QStringLiteral("analyses")).toList().size(), 2);
+        EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun) << "the newest readable run";
+        ui.selectAnalysisRun(damagedRow);
+        EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun);
+        ui.openAnalysisRun(QStringLiteral("m_2"), QString::fromStdString(fixture.damagedRun));
+        EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Open AnalysisRun result failed: ")));
+        ui.selectMeasurement(2);
+        ui.selectMeasurement(1);
+        EXPECT_EQ(linesNaming(ui, target), 1) << ui.eventLog().join('\n').toStdString();
     }
     if (kind == Kind::MapBin) {
         EXPECT_TRUE(eventLogHas(ui, QStringLiteral("Open AnalysisRun result failed: ")))
