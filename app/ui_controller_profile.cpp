@@ -129,6 +129,7 @@ void UiController::importProfile(const QString& path) {
     try {
         std::string bytes = readProfileFile(requested);
         core::DeviceProfile profile = core::parseDeviceProfile(bytes);
+        core::requireFirCoefficientsInRange(profile);
         profileState_.session.importProfile(profile);
         profileState_.live = std::move(profile);
 

@@ -11,6 +11,7 @@
 #include "app/file_paths.h"
 #include "app/ui_controller.h"
 #include "core/storage/project_recovery.h"
+#include "core/storage/project_repair.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 
 namespace zk::app {
@@ -49,9 +50,8 @@ void requireEmptyProjectDirectory(const fs::path& directory) {
         throw fs::filesystem_error("status", directory, error);
     if (!fs::exists(status)) return;
     if (!fs::is_directory(status)) throw std::runtime_error("the selected path is not a directory");
-    fs::directory_iterator entries(directory, error);
-    if (error) throw fs::filesystem_error("directory_iterator", directory, error);
-    if (entries != fs::directory_iterator())
+    // A Create Project killed before its rename leaves only its temporary file behind.
+    if (!core::isEmptyButForRewriteTemporaries(directory))
         throw std::runtime_error("select an empty directory for a new Project");
 }
 
@@ -130,7 +130,13 @@ QString UiController::validateNewProjectDir(const QString& directory) const {
     if (!info.exists()) return {};
     if (!info.isDir())
         return QCoreApplication::translate("UiController", "The selected path is not a directory");
-    if (!QDir(directory).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+    bool empty = false;
+    try {
+        empty = core::isEmptyButForRewriteTemporaries(toFsPath(directory));
+    } catch (const std::exception&) {
+        // cannot be listed: not known to be empty
+    }
+    if (!empty) {
         return QCoreApplication::translate(
             "UiController",
             "The selected directory is not empty - choose an empty directory for a new Project");
@@ -178,6 +184,7 @@ void UiController::createProject(const QString& directory, const QString& name) 
         try {
             const fs::path root = toFsPath(directory);
             requireEmptyProjectDirectory(root);
+            core::removeRewriteTemporaries(root);
             core::ProjectRecord record = core::createProject(root, trimmedName.toStdString());
             project_.record = std::move(record);
             project_.path = directory;
@@ -205,7 +212,19 @@ void UiController::openProject(const QString& directory) {
                                 "Stop Replay before changing Project"))
             return;
         try {
-            core::ProjectRecord record = core::loadProject(toFsPath(directory));
+            const fs::path root = toFsPath(directory);
+            core::finishInterruptedProjectFile(root);
+            core::ProjectRebuild rebuild;
+            core::ProjectRecord record = core::loadProjectOrRebuild(root, rebuild);
+            if (!rebuild.asideName.empty()) {
+                reportEvent(QCoreApplication::translate(
+                                "UiController",
+                                "project.json could not be read (%1): kept as %2, the Measurement list "
+                                "was rebuilt from %3 Measurement folder(s)")
+                                .arg(QString::fromStdString(rebuild.damage),
+                                     QString::fromStdString(rebuild.asideName))
+                                .arg(record.measurements.size()));
+            }
             // The guard above keeps every writer of this process away, so leftovers are a crash's.
             const core::ProjectRecoveryReport recovered = core::recoverProject(record);
             for (const QString& line : recoveryLines(recovered)) reportEvent(line);

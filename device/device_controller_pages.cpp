@@ -156,6 +156,9 @@ void DeviceController::writeFirPreset(const QString& presetId) {
         }
         QByteArray bytes;
         try {
+            // A wrapped coefficient would load another filter than the profile names.
+            if (!preset->coefficientsInRange)
+                throw std::invalid_argument("FIR preset coefficient outside the signed 32-bit range");
             bytes = toByteArray(packFirTaps(preset->coefficients));
         } catch (const std::invalid_argument& e) {
             appendLog(tr("write(768) rejected: %1").arg(QString::fromUtf8(e.what())));

@@ -496,6 +496,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>プロジェクトは %1 に存在しなくなりました - 最近使ったプロジェクトから削除しました</translation>
         </message>
         <message>
+            <source>project.json could not be read (%1): kept as %2, the Measurement list was rebuilt from %3 Measurement folder(s)</source>
+            <translation>project.json を読み取れません (%1): %2 として保管し、%3 個の測定フォルダーから測定リストを再構築しました</translation>
+        </message>
+        <message>
             <source>Open Project failed: %1</source>
             <translation>プロジェクトを開けませんでした: %1</translation>
         </message>

@@ -496,6 +496,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>项目已不在 %1 - 已从最近项目中移除</translation>
         </message>
         <message>
+            <source>project.json could not be read (%1): kept as %2, the Measurement list was rebuilt from %3 Measurement folder(s)</source>
+            <translation>无法读取 project.json（%1）：已保留为 %2，已根据 %3 个测量文件夹重建测量列表</translation>
+        </message>
+        <message>
             <source>Open Project failed: %1</source>
             <translation>打开项目失败：%1</translation>
         </message>

@@ -205,6 +205,9 @@ BandMatrix readDerivedMatrix(const fs::path& measurementDirectory, const Derived
     const std::uint64_t memoryPerBin =
         recordBytes + channels * sizeof(std::vector<std::complex<double>>) + sizeof(MatrixRows);
     if (bins > kMaxDerivedMatrixBytes / memoryPerBin) throw std::runtime_error(kOverBudget);
+    // A sparse file's apparent size holds the records, its data does not.
+    if (!holdsDataThrough(file.get(), *size - in.remaining() + bins * recordBytes))
+        throw std::runtime_error(kTruncated);
 
     band.binIndices.reserve(bins);
     band.binFrequenciesHz.reserve(bins);

@@ -28,6 +28,12 @@ bool seekFileTo(std::FILE* file, std::uint64_t offset);
 // Size in bytes of the open file when it is a regular file; empty for devices, pipes and failures.
 std::optional<std::uint64_t> regularFileSize(std::FILE* file);
 
+// False when the open file has a hole (a range holding no data on disk, read back as zeros) within
+// its first `bytes` bytes. No writer of this program leaves holes, so a header that counts on such a
+// range is refused before the reader allocates for it. True where holes cannot be told apart. Keeps
+// the read position.
+bool holdsDataThrough(std::FILE* file, std::uint64_t bytes);
+
 // Renames `from` to `to` only when nothing exists at `to`. Returns false and sets `error`
 // (std::errc::file_exists when `to` is taken) when it did not rename. Atomic where the file system
 // has a no-replace rename; elsewhere a file is linked to `to` and then unlinked, and a directory is

@@ -85,6 +85,15 @@ std::optional<std::uint64_t> regularFileSize(std::FILE* file) {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+bool holdsDataThrough(std::FILE* file, std::uint64_t bytes) {
+    const off_t position = ::ftello(file);
+    if (position < 0 || std::fflush(file) != 0) return true;
+    const off_t hole = ::lseek(::fileno(file), 0, SEEK_HOLE);
+    // fseeko also drops what the stream had buffered and puts the descriptor back in step.
+    ::fseeko(file, position, SEEK_SET);
+    return hole < 0 || static_cast<std::uint64_t>(hole) >= bytes;
+}
+
 bool renameWithoutReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                           std::error_code& error) {
     error.clear();

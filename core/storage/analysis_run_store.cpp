@@ -40,8 +40,10 @@ std::uint32_t readU32(const JsonValue& value) { return static_cast<std::uint32_t
 void readOptional(const JsonValue& object, std::string_view key, std::string& out) {
     if (object.contains(key)) out = object.at(key).asString();
 }
+// Reals are finite like those of every other reader: 1e400 is refused, not read as infinity.
+double readReal(const JsonValue& object, std::string_view key) { return object.at(key).finiteNumber(key); }
 void readOptional(const JsonValue& object, std::string_view key, double& out) {
-    if (object.contains(key)) out = object.at(key).asNumber();
+    if (object.contains(key)) out = readReal(object, key);
 }
 void readOptional(const JsonValue& object, std::string_view key, std::uint32_t& out) {
     if (object.contains(key)) out = readU32(object.at(key));
@@ -57,15 +59,15 @@ AnalysisRunParameters parseParameters(const JsonValue& p) {
     AnalysisRunParameters out;
     out.algorithmId = p.at("algorithmId").asString();
     out.algorithmVersion = p.at("algorithmVersion").asString();
-    out.frequencyHz = p.at("frequencyHz").asNumber();
+    out.frequencyHz = readReal(p, "frequencyHz");
     out.frequencyBin = readU32(p.at("frequencyBin"));
     out.frameSize = readU32(p.at("frameSize"));
     out.hopSize = readU32(p.at("hopSize"));
-    out.azimuthBeginDeg = p.at("azimuthBeginDeg").asNumber();
-    out.azimuthEndDeg = p.at("azimuthEndDeg").asNumber();
+    out.azimuthBeginDeg = readReal(p, "azimuthBeginDeg");
+    out.azimuthEndDeg = readReal(p, "azimuthEndDeg");
     out.azimuthCount = readU32(p.at("azimuthCount"));
-    out.elevationBeginDeg = p.at("elevationBeginDeg").asNumber();
-    out.elevationEndDeg = p.at("elevationEndDeg").asNumber();
+    out.elevationBeginDeg = readReal(p, "elevationBeginDeg");
+    out.elevationEndDeg = readReal(p, "elevationEndDeg");
     out.elevationCount = readU32(p.at("elevationCount"));
 
     readOptional(p, "gridStepDeg", out.gridStepDeg);
@@ -80,7 +82,7 @@ AnalysisRunParameters parseParameters(const JsonValue& p) {
     readOptional(p, "noiseSubtracted", out.noiseSubtracted);
     // "infinity", or any other non-number, keeps the far field.
     if (p.contains("focusDistanceM") && p.at("focusDistanceM").kind() == JsonKind::Number)
-        out.focusDistanceM = p.at("focusDistanceM").asNumber();
+        out.focusDistanceM = readReal(p, "focusDistanceM");
     if (p.contains("algorithmParams")) {
         std::ostringstream text;
         text.imbue(std::locale::classic());
@@ -264,11 +266,13 @@ std::vector<std::string> listAnalysisRuns(const fs::path& measurementDir) {
             throw fs::filesystem_error("directory_entry::status", it->path(), statusError);
         // A dotted name is a staging directory, complete or not, never a run.
         if (!fs::is_directory(status) || it->path().filename().string().starts_with('.')) continue;
+        // Any kind of entry under the manifest's name makes a run, so that a damaged one (a folder, a
+        // pipe, a link to a device) is listed and refused by the reader with its reason.
         const fs::path manifest = it->path() / kManifestName;
-        const fs::file_status manifestStatus = fs::status(manifest, statusError);
+        const fs::file_status manifestStatus = fs::symlink_status(manifest, statusError);
         if (statusError && manifestStatus.type() != fs::file_type::not_found)
             throw fs::filesystem_error("status", manifest, statusError);
-        if (fs::is_regular_file(manifestStatus)) ids.push_back(it->path().filename().string());
+        if (fs::exists(manifestStatus)) ids.push_back(it->path().filename().string());
     }
     if (error) throw fs::filesystem_error("directory_iterator::operator++", dir, error);
     std::sort(ids.begin(), ids.end());
@@ -302,9 +306,9 @@ AnalysisRunRecord parseAnalysisManifest(const fs::path& runDir, std::string_view
     record.parameters = parseParameters(root.at("parameters"));
 
     const JsonValue& result = root.at("result");
-    record.peakAzimuthDeg = result.at("peakAzimuthDeg").asNumber();
-    record.peakElevationDeg = result.at("peakElevationDeg").asNumber();
-    record.peakDb = result.at("peakDb").asNumber();
+    record.peakAzimuthDeg = readReal(result, "peakAzimuthDeg");
+    record.peakElevationDeg = readReal(result, "peakElevationDeg");
+    record.peakDb = readReal(result, "peakDb");
     if (root.contains("provenance")) {
         const JsonValue& p = root.at("provenance");
         p.asObject();  // every member is optional, so only this reports a provenance of another kind

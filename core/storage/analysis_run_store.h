@@ -87,14 +87,15 @@ AnalysisRunRecord createAnalysisRun(const std::filesystem::path& measurementDir,
                                     const std::optional<HeatmapGrid>& map, bool* durable = nullptr);
 
 // Names of the committed runs: the subdirectories of measurementDir/analyses whose names do not begin
-// with a dot and that hold a regular analysis.json, sorted byte-wise; empty when there is no analyses
-// directory.
+// with a dot and that hold an entry named analysis.json (of any kind: the reader refuses one that is
+// no regular file), sorted byte-wise; empty when there is no analyses directory.
 std::vector<std::string> listAnalysisRuns(const std::filesystem::path& measurementDir);
 
 // The record of runDir/analysis.json; std::runtime_error "cannot open analysis manifest" when it
 // cannot be read, "analysis manifest exceeds 16 MiB" past the bound, and the JSON and accessor
-// texts for a malformed one; "analysis resultFile must be a plain file name" unless resultFile is
-// empty or one file name inside the run directory.
+// texts for a malformed one (std::invalid_argument "<key> must be finite" for a real such as 1e400);
+// "analysis resultFile must be a plain file name" unless resultFile is empty or one file name inside
+// the run directory.
 AnalysisRunRecord readAnalysisRun(const std::filesystem::path& runDir);
 AnalysisRunRecord parseAnalysisManifest(const std::filesystem::path& runDir, std::string_view text);
 

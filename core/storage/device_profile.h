@@ -54,6 +54,9 @@ struct FirPreset {
     double bandHighHz = 0.0;
     bool factory = false;
     std::vector<std::int32_t> coefficients;  // exactly taps entries
+    // False when the file gave a coefficient outside the signed 32-bit range (kept as its low 32
+    // bits): such a preset is never imported nor written to a device.
+    bool coefficientsInRange = true;
 
     friend bool operator==(const FirPreset&, const FirPreset&) = default;
 };
@@ -104,6 +107,12 @@ DeviceProfile loadDeviceProfile(const std::filesystem::path& path);
 // Returns a fully validated profile or throws (std::invalid_argument for content rules,
 // std::runtime_error for JSON shape faults).
 DeviceProfile parseDeviceProfile(std::string_view text);
+
+// std::invalid_argument "FIR preset coefficient outside the signed 32-bit range" when a preset of the
+// profile holds such a coefficient. The parser itself accepts them, so that a stored Measurement whose
+// frozen profile holds one still reads; a profile being imported or a preset being written to a
+// device is checked here.
+void requireFirCoefficientsInRange(const DeviceProfile& profile);
 
 UdpStreamLayout parseUdpStreamLayout(const JsonValue& object, std::uint32_t wireChannelCount);
 UdpStreamLayout parseLegacyWireLayout(const JsonValue& object, std::uint32_t wireChannelCount);

@@ -102,17 +102,23 @@ FirConfig parseFirConfig(const JsonValue& object) {
         }
         preset.coefficients.reserve(fir.taps);
         for (const JsonValue& c : coefficients.asArray()) {
-            // Wrapping to the low 32 bits would load a different filter than the file names.
+            // Low 32 bits as for every count; the flag keeps a wrapped value from ever reaching a device.
             const std::int64_t value = c.asInteger();
             if (value < std::numeric_limits<std::int32_t>::min() ||
                 value > std::numeric_limits<std::int32_t>::max()) {
-                fail("FIR preset coefficient outside the signed 32-bit range");
+                preset.coefficientsInRange = false;
             }
-            preset.coefficients.push_back(static_cast<std::int32_t>(value));
+            preset.coefficients.push_back(static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
         }
         fir.presets.push_back(std::move(preset));
     }
     return fir;
+}
+
+void requireFirCoefficientsInRange(const DeviceProfile& profile) {
+    if (!profile.fir) return;
+    for (const FirPreset& preset : profile.fir->presets)
+        if (!preset.coefficientsInRange) fail("FIR preset coefficient outside the signed 32-bit range");
 }
 
 }  // namespace zk::core

@@ -35,6 +35,11 @@ bool isPlainPathComponent(std::string_view id) {
     return !(id.size() >= 2 && asciiLetter && id[1] == ':');
 }
 
+void requirePlainFileName(std::string_view name, const char* message) {
+    if (!isPlainPathComponent(name) || name.find('\0') != std::string_view::npos)
+        throw std::runtime_error(message);
+}
+
 // Low 32 bits of the truncated integer, as for every count of the stores.
 std::uint32_t readU32(const JsonValue& value) { return static_cast<std::uint32_t>(value.asInteger()); }
 
@@ -133,7 +138,9 @@ MeasurementRecord createMeasurement(const fs::path& projectDir, std::string_view
     // Committed by a creator that held the claim since the test above.
     if (existsOrThrow(finalDir)) throw std::invalid_argument("Measurement already exists");
     // Left by a failed or killed create of this id: no other writer owns it, and it would block the id.
-    if (existsOrThrow(staging)) removeQuietly(staging);
+    // Asked without following a link: a dangling one named so would block the id as well.
+    std::error_code stagingError;
+    if (fs::symlink_status(staging, stagingError).type() != fs::file_type::not_found) removeQuietly(staging);
     const bool createdStaging = fs::create_directory(staging, error);
     if (error) throw fs::filesystem_error("create_directory", staging, error);
     // Appeared since the removal: it belongs to another writer and must not be filled.
@@ -239,6 +246,9 @@ MeasurementRecord parseMeasurementManifest(const fs::path& directory, std::strin
     optionalText("videoFile", record.videoFile);
     record.deviceProfileFile = root.at("deviceProfileFile").asString();
     record.rawFile = root.at("rawFile").asString();
+    // Opened and hashed by every reader of the Measurement: never a path outside its folder.
+    requirePlainFileName(record.deviceProfileFile, "measurement deviceProfileFile must be a plain file name");
+    requirePlainFileName(record.rawFile, "measurement rawFile must be a plain file name");
     record.profileHash = root.at("profileHash").asString();
     record.rawHash = root.at("rawHash").asString();
     record.startedAt = root.at("startedAt").asString();
@@ -281,8 +291,12 @@ void updateMeasurementLabels(const fs::path& directory, std::string_view display
     record.location = std::string(location);
     record.scene = std::string(scene);
     record.notes = std::string(notes);
+    const std::string text = writeMeasurementManifest(record);
+    // A manifest past the readers' bound would make the Measurement unreadable.
+    if (text.size() > kMaxManifestBytes)
+        throw std::invalid_argument("measurement labels would make the manifest exceed 16 MiB");
     // Never truncated in place: a crash mid-write would leave the only manifest unreadable.
-    switch (replaceFileContent(directory / kManifestFile, writeMeasurementManifest(record))) {
+    switch (replaceFileContent(directory / kManifestFile, text)) {
         case ReplaceStatus::Ok:
             return;
         case ReplaceStatus::CannotCreate:

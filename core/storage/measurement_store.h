@@ -57,13 +57,15 @@ MeasurementRecord createMeasurement(const std::filesystem::path& projectDir, std
 
 // The record of directory/manifest.json; std::runtime_error "cannot open measurement manifest" when
 // it cannot be opened (or is not a regular file), "measurement manifest exceeds 16 MiB" past the
-// bound, and the JSON and accessor texts for a malformed one.
+// bound, the JSON and accessor texts for a malformed one, and "measurement rawFile must be a plain
+// file name" (likewise deviceProfileFile) unless the name is one file name inside the folder.
 MeasurementRecord readMeasurementManifest(const std::filesystem::path& directory);
 MeasurementRecord parseMeasurementManifest(const std::filesystem::path& directory, std::string_view text);
 std::string writeMeasurementManifest(const MeasurementRecord& record);
 
 // Rewrites the four labels through a temporary file renamed over manifest.json, so a crash leaves
-// the old manifest or the new one.
+// the old manifest or the new one. std::invalid_argument "measurement labels would make the manifest
+// exceed 16 MiB" when the new manifest would pass the readers' bound (nothing is written).
 void updateMeasurementLabels(const std::filesystem::path& directory, std::string_view displayName,
                              std::string_view location, std::string_view scene, std::string_view notes);
 

@@ -66,6 +66,10 @@ bool isPlainName(const std::string& name) {
     }
 }
 
+// A name the Measurement list takes as a folder of its own: "measurements" would name the folder of
+// all Measurements.
+bool isMeasurementFolderName(const std::string& name) { return isPlainName(name) && name != "measurements"; }
+
 // The folder an entry of project.json names: a plain name, or one under "measurements/" as the
 // Measurement list also takes it; nothing for an entry the list refuses.
 std::optional<std::string> folderNamedBy(const std::string& entry) {
@@ -79,9 +83,16 @@ std::optional<std::string> folderNamedBy(const std::string& entry) {
     return elements.front();
 }
 
-std::string utcTextOf(fs::file_time_type time) {
+// The file's modification time, or now when it cannot be read or lies outside what the clocks hold.
+std::string utcTextOf(const fs::path& path) {
     using namespace std::chrono;
-    const auto system = floor<seconds>(file_clock::to_sys(time));
+    std::error_code error;
+    const fs::file_time_type time = fs::last_write_time(path, error);
+    if (error) return utcTimestampNow();
+    // In whole seconds before the change of clock: in nanoseconds a time past 2262 would overflow.
+    const auto system = file_clock::to_sys(floor<seconds>(time));
+    if (system < sys_days{year{1} / 1 / 1} || system >= sys_days{year{10000} / 1 / 1})
+        return utcTimestampNow();
     const auto day = floor<days>(system);
     const year_month_day date{day};
     const hh_mm_ss<seconds> clock{system - day};
@@ -115,7 +126,10 @@ MeasurementRecord wholeMeasurement(const fs::path& dir, const std::string& id, b
     if (m.measurementId != id) throw std::runtime_error("manifest names another Measurement");
     if (m.wireChannelCount == 0 || !isPlainName(m.rawFile) || !isPlainName(m.deviceProfileFile))
         throw std::runtime_error("manifest names no raw file");
-    if (fs::file_size(dir / m.rawFile) != m.totalFrames * 2 * m.wireChannelCount)
+    // Divided, not multiplied: a frame count near 2^64 would wrap to the size of an empty file.
+    const std::uint64_t frameBytes = 2ULL * m.wireChannelCount;
+    const std::uintmax_t rawBytes = fs::file_size(dir / m.rawFile);
+    if (rawBytes % frameBytes != 0 || rawBytes / frameBytes != m.totalFrames)
         throw std::runtime_error("raw file size does not match its frame count");
     if (!verifyHashes) return m;
     if (formatHash64(hashFile(dir / m.rawFile)) != m.rawHash)
@@ -132,7 +146,8 @@ void wholeRun(const fs::path& dir, const std::string& id) {
     if (run.analysisId != id) throw std::runtime_error("analysis manifest names another run");
     if (run.resultFile.empty()) return;
     if (!isPlainName(run.resultFile)) throw std::runtime_error("analysis manifest names no map file");
-    readAnalysisMap(dir / run.resultFile);
+    // Checked against the manifest's checksum as every later read of the run will.
+    loadAnalysisRunMap(run);
 }
 
 class Recovery {
@@ -150,8 +165,13 @@ class Recovery {
         // which the Recording's own staging file still keeps.
         for (const fs::path& entry : entriesOf(measurements)) {
             const std::string name = entry.filename().string();
-            if (const auto id = idInside(name, kCreatingSuffix); id && isDirectory(entry))
-                recoverMeasurementStaging(entry, *id);
+            if (const auto id = idInside(name, kCreatingSuffix); id && isDirectory(entry)) {
+                if (isMeasurementFolderName(*id)) {
+                    recoverMeasurementStaging(entry, *id);
+                } else {
+                    fail(entry, "folder name is not a Measurement name");  // never made by this program
+                }
+            }
             if (const auto id = idInside(name, kDeletingSuffix); id && isDirectory(entry))
                 finishDeletion(entry, *id);
         }
@@ -168,7 +188,13 @@ class Recovery {
         }
         for (const fs::path& entry : entriesOf(measurements)) {
             const std::string name = entry.filename().string();
-            if (name.front() != '.' && isDirectory(entry)) recoverMeasurementFolder(entry, name);
+            if (name.front() == '.' || !isDirectory(entry)) continue;
+            if (isMeasurementFolderName(name)) {
+                recoverMeasurementFolder(entry, name);
+            } else {
+                // Registered, it would make the whole Project unopenable.
+                fail(entry, "folder name is not a Measurement name");
+            }
         }
         return std::move(report_);
     }
@@ -279,6 +305,7 @@ class Recovery {
                     throw std::runtime_error("Measurement directory already exists");
             } else if (whole != 0) {
                 if (whole != size) fs::resize_file(raw, whole);
+                releaseRecordingReserve(description);  // the room the commit needs on a full disk
                 finalizeRecording(measurements, described, raw);
                 removal = Removal::PartOfRecovery;
             }
@@ -300,9 +327,8 @@ class Recovery {
                            const fs::path& raw) {
         const std::string& id = described.measurementId;
         try {
-            createMeasurement(root_, id, described.profileText, raw, described.startedAt,
-                              utcTextOf(fs::last_write_time(raw)), described.source, fs::path(),
-                              RawFileTransfer::Link);
+            createMeasurement(root_, id, described.profileText, raw, described.startedAt, utcTextOf(raw),
+                              described.source, fs::path(), RawFileTransfer::Link);
         } catch (...) {
             // Its staging folder would block the id; the samples stay in the staging file.
             std::error_code ignored;
@@ -396,6 +422,8 @@ class Recovery {
 }  // namespace
 
 ProjectRecoveryReport recoverProject(ProjectRecord& project) { return Recovery(project).run(); }
+
+bool isRewriteTemporaryName(std::string_view name) { return isRewriteTemporary(name); }
 
 fs::path measurementDeletionPath(const fs::path& measurementsDir, const std::string& measurementId) {
     return measurementsDir / fs::path("." + measurementId + std::string(kDeletingSuffix));

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/storage/project_store.h"
@@ -46,6 +47,10 @@ struct ProjectRecoveryReport {
 // left as it was; the rest go on. `project` is the loaded record; it is updated and saved when
 // Measurements are registered.
 ProjectRecoveryReport recoverProject(ProjectRecord& project);
+
+// The names replaceFileContent gives its temporary files: "." + target name + "." + digits + "-" +
+// digits + ".tmp". Nothing else in a Project is named so (a Recording's staging file ends in ".raw.tmp").
+bool isRewriteTemporaryName(std::string_view name);
 
 // Where a Measurement folder is moved before it is unregistered and removed: measurementsDir / ("." +
 // measurementId + ".deleting"), a name no reader lists and recoverProject finishes deleting.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <stdexcept>
 #include <system_error>
@@ -48,10 +49,54 @@ void removeQuietly(const fs::path& path) {
     fs::remove(path, ignored);
 }
 
+std::uint64_t wholeBlocks(std::uint64_t bytes) {
+    constexpr std::uint64_t kBlockBytes = 4096;
+    return (bytes + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
+}
+
+// What a finalize writes besides the samples, which it only links: the frozen profile, the manifest
+// and the new project.json, each in whole blocks, and a few blocks for the folder they go into.
+std::uint64_t finalizeReserveBytes(const fs::path& projectDirectory, const std::string& measurementId,
+                                   const std::string& profileText, const std::string& source,
+                                   const std::string& startedAt) {
+    const DeviceProfile profile = parseDeviceProfile(profileText);
+    MeasurementRecord widest;
+    widest.measurementId = measurementId;
+    widest.sampleRateHz = widest.channelCount = widest.wireChannelCount = UINT32_MAX;
+    widest.profileSchemaVersion = UINT32_MAX;
+    widest.profileId = profile.profileId;
+    widest.deviceModel = profile.model;
+    widest.hardwareVersion = profile.hardwareVersion;
+    widest.geometryHash = widest.profileHash = widest.rawHash = std::string(16, '0');
+    widest.totalFrames = UINT64_MAX;
+    widest.source = source;
+    widest.deviceProfileFile = "device_profile.json";
+    widest.rawFile = "raw.int16";
+    widest.videoFile = "video_camera.mp4";
+    widest.startedAt = startedAt.empty() ? std::string(20, '0') : startedAt;
+    widest.endedAt = std::string(20, '0');
+    std::error_code error;
+    const std::uintmax_t projectBytes = fs::file_size(projectDirectory / "project.json", error);
+    // The new entry, escaped at worst as six bytes per byte, with its quotes and separator.
+    const std::uint64_t projectGrowth = 6 * measurementId.size() + 8;
+    return wholeBlocks(profileText.size()) + wholeBlocks(writeMeasurementManifest(widest).size()) +
+           wholeBlocks((error ? 0 : projectBytes) + projectGrowth) + 4 * 4096;
+}
+
 }  // namespace
 
 fs::path recordingStagingPath(const fs::path& measurementsDir, std::string_view measurementId) {
     return hiddenBeside(measurementsDir, measurementId, ".recording.raw.tmp");
+}
+
+bool releaseRecordingReserve(const fs::path& descriptionPath) {
+    std::string text;
+    if (readFileBounded(descriptionPath, kMaxDescriptionBytes, text) != FileReadStatus::Ok) return false;
+    const std::size_t end = text.find_last_not_of(' ');
+    if (end == std::string::npos || end + 1 == text.size()) return true;
+    std::error_code error;
+    fs::resize_file(descriptionPath, end + 1, error);
+    return !error;
 }
 
 fs::path recordingDescriptionPath(const fs::path& measurementsDir, std::string_view measurementId) {
@@ -107,9 +152,18 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     if (!stream_) throw std::runtime_error("cannot create raw recording staging file");
     std::setvbuf(stream_.get(), streamBuffer_.get(), _IOFBF, kStreamBufferBytes);
     // Written before any sample: samples without it could never become a Measurement after a crash.
+    // Blanks after its text hold the room the finalize needs, so that a Recording that filled the
+    // disk can still be committed (the finalize, or the recovery, gives them back first).
+    std::string description = writeRecordingDescription({measurementId_, profileText_, source_, startedAt_});
+    const std::uint64_t reserve =
+        finalizeReserveBytes(projectDirectory_, measurementId_, profileText_, source_, startedAt_);
+    // Within the bound its reader keeps, or the recovery could not read it back.
+    description.append(
+        std::min<std::uint64_t>(reserve,
+                                kMaxDescriptionBytes - std::min(description.size(), kMaxDescriptionBytes)),
+        ' ');
     const ReplaceStatus described =
-        replaceFileContent(recordingDescriptionPath(measurementsDir, measurementId_),
-                           writeRecordingDescription({measurementId_, profileText_, source_, startedAt_}));
+        replaceFileContent(recordingDescriptionPath(measurementsDir, measurementId_), description);
     if (described != ReplaceStatus::Ok && described != ReplaceStatus::NotDurable) {
         closeFile(stream_);
         removeQuietly(stagingPath_);
@@ -187,6 +241,7 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
         }
     }
     if (!committed_) {
+        releaseRecordingReserve(descriptionPath_);
         // Linked, not copied: the staging file is never written again, and a full disk has no room
         // for a second copy.
         committed_ =

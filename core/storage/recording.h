@@ -41,6 +41,10 @@ std::filesystem::path recordingStagingPath(const std::filesystem::path& measurem
 std::filesystem::path recordingDescriptionPath(const std::filesystem::path& measurementsDir,
                                                std::string_view measurementId);
 std::string writeRecordingDescription(const RecordingDescription& description);
+// A Recording's description is followed by blanks that keep the room its finalize needs (the frozen
+// profile, the manifest, project.json) while the samples fill the disk. Gives that room back by
+// cutting the blanks off; false when the file could not be read or cut.
+bool releaseRecordingReserve(const std::filesystem::path& descriptionPath);
 // The JSON reader's and accessors' texts for a malformed file; std::runtime_error "cannot read
 // recording description" when it cannot be read.
 RecordingDescription readRecordingDescription(const std::filesystem::path& path);

@@ -152,6 +152,8 @@ void readPayload(std::FILE* file, NoiseFloorProfile& profile, std::string_view e
     using Row = MatrixRows::value_type;
     const std::uint64_t memoryPerBin = M * (M * sizeof(Row::value_type) + sizeof(Row)) + sizeof(MatrixRows);
     if (bins > kMaxNoiseFloorBytes / memoryPerBin) throw std::runtime_error(kOverBudget);
+    // A sparse payload's apparent size holds the counts, its data does not.
+    if (!holdsDataThrough(file, needed)) throw std::runtime_error(kTruncated);
 
     BinaryReader reader(file, available, kTruncated);
     std::vector<float> parts(2 * M);

@@ -187,6 +187,32 @@ TEST_F(ProfileImport, BrokenFilesAreReportedAndLeaveTheSessionWithoutAProfile) {
     EXPECT_EQ(ui.statusText(), QStringLiteral("Profile validation failed: cannot open Device Profile"));
 }
 
+// The parser takes the coefficient (a stored Measurement must still read), the import does not.
+TEST_F(ProfileImport, AFirCoefficientOutsideTheSigned32BitRangeIsRefused) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QJsonObject profile = readJson(shippedProfile("small-4.device.json"));
+    const auto withCoefficient = [&profile](double value) {
+        QJsonObject preset{{QStringLiteral("id"), QStringLiteral("p")},
+                           {QStringLiteral("bandLowHz"), 10},
+                           {QStringLiteral("bandHighHz"), 20},
+                           {QStringLiteral("factory"), true},
+                           {QStringLiteral("coefficients"), QJsonArray{3, value}}};
+        profile.insert(QStringLiteral("fir"), QJsonObject{{QStringLiteral("sampleRateHz"), 16000},
+                                                          {QStringLiteral("taps"), 2},
+                                                          {QStringLiteral("presets"), QJsonArray{preset}}});
+        return profile;
+    };
+    UiController ui;
+    ui.importProfile(writeProfile(dir, withCoefficient(4294967297.0)));
+    EXPECT_FALSE(ui.hasProfile());
+    EXPECT_EQ(
+        ui.statusText(),
+        QStringLiteral("Profile validation failed: FIR preset coefficient outside the signed 32-bit range"));
+    ui.importProfile(writeProfile(dir, withCoefficient(-2147483648.0)));
+    EXPECT_TRUE(ui.hasProfile()) << ui.statusText().toStdString();
+}
+
 TEST_F(ProfileImport, AFailedImportKeepsThePreviousProfile) {
     QTemporaryDir dir;
     UiController ui;

@@ -1,5 +1,5 @@
-// One damaged file of a Project at a time, opened through the real controller: the Project opens (only
-// a damaged project.json may stop it, with a clear error), the undamaged Measurements select,
+// One damaged file of a Project at a time, opened through the real controller: the Project opens (a
+// damaged project.json is kept aside and the list rebuilt), the undamaged Measurements select,
 // recompute, save and export, and the damaged item shows why it cannot be used.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -257,14 +257,23 @@ void checkCase(const DamageFixture& fixture, Kind kind, Damage how) {
     const double frequency = ui.analysisFrequencyHz();
     ui.openProject(QString::fromStdString(project.string()));
 
-    if (kind == Kind::ProjectJson) {
-        EXPECT_FALSE(ui.hasProject());
-        EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Open Project failed: ")))
-            << ui.statusText().toStdString();
-        EXPECT_FALSE(deadline.releasedReader()) << "a reader waited on the named pipe";
-        return;
-    }
     ASSERT_TRUE(ui.hasProject()) << ui.statusText().toStdString();
+    if (kind == Kind::ProjectJson) {
+        // Kept aside as it was, the list rebuilt from the folders in the order they were recorded; said once.
+        std::vector<fs::path> aside;
+        for (const fs::directory_entry& entry : fs::directory_iterator(project))
+            if (entry.path().filename().string().starts_with("project.json.damaged-")) aside.push_back(entry);
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(fs::symlink_status(aside[0]).type(),
+                  how == Damage::Fifo ? fs::file_type::fifo : fs::file_type::regular);
+        int lines = 0;
+        for (const QString& line : ui.eventLog())
+            lines += line.contains(QStringLiteral("project.json could not be read (")) ? 1 : 0;
+        EXPECT_EQ(lines, 1) << ui.eventLog().join('\n').toStdString();
+        EXPECT_TRUE(eventLogHas(ui, QString::fromStdString("kept as " + aside[0].filename().string())));
+        ui.openProject(QString::fromStdString(project.string()));
+        EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: project · 3 Measurement(s)"));
+    }
     ASSERT_EQ(rowIds(ui), (QStringList{"m_3", "m_2", "m_1"})) << ui.statusText().toStdString();
     EXPECT_EQ(ui.selectedMeasurementId(), QStringLiteral("m_3"));
 
@@ -291,23 +300,21 @@ void checkCase(const DamageFixture& fixture, Kind kind, Damage how) {
 
     if (kind == Kind::AnalysisJson) {
         const int damagedRow = runRowOf(ui, fixture.damagedRun);
-        // A named pipe is no committed run: hiding it is as sound as listing it invalid.
-        if (how != Damage::Fifo || damagedRow >= 0) {
-            ASSERT_GE(damagedRow, 0);
-            const QVariantMap run = ui.analysisRuns().at(damagedRow).toMap();
-            EXPECT_FALSE(run.value(QStringLiteral("valid")).toBool());
-            EXPECT_TRUE(
-                run.value(QStringLiteral("error")).toString().startsWith(QStringLiteral("analysis.json: ")));
-            EXPECT_EQ(rowOf(ui, 1).value(QStringLiteral("analyses")).toList().size(), 2);
-            EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun) << "the newest readable run";
-            ui.selectAnalysisRun(damagedRow);
-            EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun);
-            ui.openAnalysisRun(QStringLiteral("m_2"), QString::fromStdString(fixture.damagedRun));
-            EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Open AnalysisRun result failed: ")));
-            ui.selectMeasurement(2);
-            ui.selectMeasurement(1);
-            EXPECT_EQ(linesNaming(ui, target), 1) << ui.eventLog().join('\n').toStdString();
-        }
+        // A named pipe too is listed with its reason rather than vanishing.
+        ASSERT_GE(damagedRow, 0);
+        const QVariantMap run = ui.analysisRuns().at(damagedRow).toMap();
+        EXPECT_FALSE(run.value(QStringLiteral("valid")).toBool());
+        EXPECT_TRUE(
+            run.value(QStringLiteral("error")).toString().startsWith(QStringLiteral("analysis.json: ")));
+        EXPECT_EQ(rowOf(ui, 1).value(QStringLiteral("analyses")).toList().size(), 2);
+        EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun) << "the newest readable run";
+        ui.selectAnalysisRun(damagedRow);
+        EXPECT_EQ(ui.selectedAnalysisId().toStdString(), fixture.otherRun);
+        ui.openAnalysisRun(QStringLiteral("m_2"), QString::fromStdString(fixture.damagedRun));
+        EXPECT_TRUE(ui.statusText().startsWith(QStringLiteral("Open AnalysisRun result failed: ")));
+        ui.selectMeasurement(2);
+        ui.selectMeasurement(1);
+        EXPECT_EQ(linesNaming(ui, target), 1) << ui.eventLog().join('\n').toStdString();
     }
     if (kind == Kind::MapBin) {
         EXPECT_TRUE(eventLogHas(ui, QStringLiteral("Open AnalysisRun result failed: ")))

@@ -79,6 +79,45 @@ TEST_F(ProjectManagement, CreateMakesAMissingDirectoryAndRefusesOneThatHoldsAnyt
     EXPECT_EQ(recentPaths(ui), (QStringList{empty, target}));
 }
 
+// A Create Project killed before its rename leaves only a hidden temporary file: the folder counts as
+// empty, and a whole temporary project.json opens.
+TEST_F(ProjectManagement, AFolderHoldingOnlyTemporaryFilesOfAKilledCreateIsEmpty) {
+    QTemporaryDir dir;
+    UiController ui;
+    const QString cut = dir.filePath(QStringLiteral("cut"));
+    ASSERT_TRUE(QDir().mkpath(cut));
+    {
+        QFile partial(cut + QStringLiteral("/.project.json.8123-0.tmp"));
+        ASSERT_TRUE(partial.open(QIODevice::WriteOnly));
+        partial.write("{\n  \"schemaVersion\": 1,\n  \"projectId\": \"zkp");
+    }
+    EXPECT_EQ(ui.validateNewProjectDir(cut), QString());
+    ui.createProject(cut, QStringLiteral("Again"));
+    ASSERT_TRUE(ui.hasProject()) << ui.statusText().toStdString();
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Project created: Again"));
+    EXPECT_EQ(QDir(cut).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("project.json")});
+
+    // Whole, the kill fell just before the rename: the Project it names opens.
+    const QString whole = dir.filePath(QStringLiteral("whole"));
+    ASSERT_TRUE(QDir().mkpath(whole));
+    ASSERT_TRUE(QFile::rename(cut + QStringLiteral("/project.json"),
+                              whole + QStringLiteral("/.project.json.77-3.tmp")));
+    ui.openProject(whole);
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: Again · 0 Measurement(s)"));
+    EXPECT_EQ(ui.projectPath(), whole);
+
+    // Anything else in the folder still makes it occupied.
+    const QString other = dir.filePath(QStringLiteral("other"));
+    ASSERT_TRUE(QDir().mkpath(other));
+    QFile(other + QStringLiteral("/.project.json.1-0.tmp")).open(QIODevice::WriteOnly);
+    QFile(other + QStringLiteral("/.notes.tmp")).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(ui.validateNewProjectDir(other).isEmpty());
+    ui.createProject(other, QStringLiteral("Other"));
+    EXPECT_EQ(ui.statusText(),
+              QStringLiteral("Create Project failed: select an empty directory for a new Project"));
+}
+
 TEST_F(ProjectManagement, OpenListsTheStoredMeasurementsNewestFirstAndSelectsTheNewest) {
     StoredProject stored(3, "Stored");
     UiController ui;

@@ -203,22 +203,27 @@ TEST(DeviceController, FirPresetIsWrittenVerifiedAndRecognisedWhileBadPresetsAre
     const std::vector<std::int32_t> taps = ramp(64, 12000);
     std::vector<std::int32_t> wild = taps;
     wild[3] = 40000;
+    // A stored 4294967297 reads as its low 32 bits, 1, which would pass as a tap.
+    core::FirPreset wrapped = firPreset("wrapped", taps);
+    wrapped.coefficients[3] = 1;
+    wrapped.coefficientsInRange = false;
     core::DeviceProfile profile =
         firProfile({firPreset("lowpass", taps), firPreset("wild", wild), firPreset("empty", {}),
-                    firPreset("long", std::vector<std::int32_t>(129, 7))});
+                    firPreset("long", std::vector<std::int32_t>(129, 7)), wrapped});
     ControllerRig rig({{firmware.portName(), "pty"}}, &profile);
-    EXPECT_EQ(rig->firPresetIds(), (QStringList{"lowpass", "wild", "empty", "long"}));
+    EXPECT_EQ(rig->firPresetIds(), (QStringList{"lowpass", "wild", "empty", "long", "wrapped"}));
 
-    for (const char* id : {"missing", "wild", "empty", "long"}) {
+    for (const char* id : {"missing", "wild", "empty", "long", "wrapped"}) {
         rig->writeFirPreset(id);
         EXPECT_FALSE(rig->busy()) << id;
     }
     const QStringList refusals = rig.log();
-    ASSERT_EQ(refusals.size(), 4);
+    ASSERT_EQ(refusals.size(), 5);
     EXPECT_EQ(refusals[0], "write(768) rejected: unknown preset missing");
     EXPECT_EQ(refusals[1], "write(768) rejected: FIR tap out of int16 range");
     EXPECT_TRUE(refusals[2].startsWith("write(768) rejected: preset \"empty\"")) << refusals[2].toStdString();
     EXPECT_TRUE(refusals[3].startsWith("write(768) rejected: preset \"long\"")) << refusals[3].toStdString();
+    EXPECT_EQ(refusals[4], "write(768) rejected: FIR preset coefficient outside the signed 32-bit range");
     EXPECT_EQ(firmware.seen().bytesReceived, 0);
 
     rig->writeFirPreset("lowpass");

@@ -1,6 +1,7 @@
 #include "core/storage/analysis_run_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "analysis_test_support.h"
@@ -345,6 +347,20 @@ TEST_F(AnalysisRunStore, CountsAndTheMapNameAreCheckedOnRead) {
     EXPECT_EQ(parseAnalysisManifest("d", with("\"frequencyBin\": 171", "\"frequencyBin\": 171.9"))
                   .parameters.frequencyBin,
               171u);
+    // Reals past the double range are refused as every other reader refuses them, never read as infinity.
+    for (const auto& [member, key] : std::vector<std::pair<std::string, std::string>>{
+             {"\"frequencyHz\": 8000", "frequencyHz"},
+             {"\"bandLowHz\": 7127.19", "bandLowHz"},
+             {"\"azimuthEndDeg\": 32", "azimuthEndDeg"},
+             {"\"elevationBeginDeg\": -24", "elevationBeginDeg"},
+             {"\"focusDistanceM\": \"infinity\"", "focusDistanceM"},
+             {"\"peakDb\": 94.1235", "peakDb"}}) {
+        for (const char* value : {"1e400", "-1e400"}) {
+            expectThrowExactly<std::invalid_argument>(
+                [&] { parseAnalysisManifest("d", with(member, "\"" + key + "\": " + value)); },
+                key + " must be finite");
+        }
+    }
 
     const AnalysisRunRecord run = create("run-1", test::sampleMap(3, 2, 1.0));
     fs::copy_file(run.directory / "map.bin", measurement / "outside.bin");
@@ -380,7 +396,18 @@ TEST_F(AnalysisRunStore, ListsRunsWithAManifestSortedByteWise) {
     fs::copy(analyses() / "a", analyses() / ".hidden");
     writeText(analyses() / "plain-file", "x");
     fs::create_symlink(analyses() / "gone", analyses() / "dangling");
-    EXPECT_EQ(listAnalysisRuns(measurement), (std::vector<std::string>{"B", "_", "a", "b", "\xc3\xa9"}));
+    // Listed, so that the reader refuses them with a reason instead of their disappearing.
+    fs::create_directories(analyses() / "fifo-manifest");
+    ASSERT_EQ(::mkfifo((analyses() / "fifo-manifest" / "analysis.json").c_str(), 0600), 0);
+    fs::create_directories(analyses() / "device-manifest");
+    fs::create_symlink("/dev/zero", analyses() / "device-manifest" / "analysis.json");
+    EXPECT_EQ(listAnalysisRuns(measurement),
+              (std::vector<std::string>{"B", "_", "a", "b", "device-manifest", "dir-manifest",
+                                        "fifo-manifest", "\xc3\xa9"}));
+    // Refused without waiting for a writer or reading a device that never ends.
+    for (const char* name : {"device-manifest", "dir-manifest", "fifo-manifest"})
+        expectThrowExactly<std::runtime_error>([&] { readAnalysisRun(analyses() / name); },
+                                               "cannot open analysis manifest");
 
     fs::create_directories(folder / "m2");
     writeText(folder / "m2" / "analyses", "a file where the directory should be");

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "core/storage/device_profile.h"
 #include "device_profile_test_support.h"
@@ -120,14 +123,33 @@ TEST(DeviceProfileFir, Rules) {
                                              "coefficients": ["1", )" +
                                    coefficients(31).substr(1) + "}]")),
               shape("JSON value is not a number"));
-    // A coefficient whose low 32 bits would name another tap is refused, not wrapped.
-    for (const char* wide : {"4294967297", "-4294967297", "2147483648", "-2147483649", "1e999"}) {
-        EXPECT_EQ(parseFailure(withFir(R"("sampleRateHz": 48000, "taps": 2, "presets": [{"id": "x",
-                                         "bandLowHz": 1, "bandHighHz": 2, "factory": true, "coefficients": [3, )" +
-                                       std::string(wide) + "]}]")),
-                  invalid("FIR preset coefficient outside the signed 32-bit range"))
-            << wide;
+    // Read as its low 32 bits, so a stored Measurement holding one still reads; an import or a write
+    // to the device is refused through the flag.
+    const std::vector<std::tuple<const char*, std::int32_t>> wide{{"4294967297", 1},
+                                                                  {"-4294967297", -1},
+                                                                  {"2147483648", INT32_MIN},
+                                                                  {"-2147483649", INT32_MAX},
+                                                                  {"1e999", -1}};
+    for (const auto& [text, lowBits] : wide) {
+        const DeviceProfile p = parseDeviceProfile(withFir(R"("sampleRateHz": 48000, "taps": 2, "presets": [
+            {"id": "x", "bandLowHz": 1, "bandHighHz": 2, "factory": true, "coefficients": [3, )" +
+                                                           std::string(text) + R"(]},
+            {"id": "y", "bandLowHz": 1, "bandHighHz": 2, "factory": true, "coefficients": [3, 4]}])"));
+        EXPECT_EQ(p.fir->presets[0].coefficients, (std::vector<std::int32_t>{3, lowBits})) << text;
+        EXPECT_FALSE(p.fir->presets[0].coefficientsInRange) << text;
+        EXPECT_TRUE(p.fir->presets[1].coefficientsInRange) << text;
+        try {
+            requireFirCoefficientsInRange(p);
+            ADD_FAILURE() << text << " passed";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_STREQ(e.what(), "FIR preset coefficient outside the signed 32-bit range");
+        }
     }
+    const DeviceProfile edges = parseDeviceProfile(
+        withFir(R"("sampleRateHz": 48000, "taps": 2, "presets": [{"id": "x", "bandLowHz": 1,
+                "bandHighHz": 2, "factory": true, "coefficients": [2147483647, -2147483648]}])"));
+    EXPECT_TRUE(edges.fir->presets[0].coefficientsInRange);
+    EXPECT_NO_THROW(requireFirCoefficientsInRange(edges));
 }
 
 // The example profiles shipped beside the executable must pass the validator.

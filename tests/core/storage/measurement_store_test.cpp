@@ -219,6 +219,8 @@ TEST(MeasurementManifest, RoundTripsEveryByteOfTheTexts) {
     record.displayName = "\"\"";
     record.location = "\\\\";
     record.scene = "\t";
+    record.deviceProfileFile = "device_profile.json";
+    record.rawFile = "raw.int16";
     record.rawHash = "x";
     EXPECT_EQ(parseMeasurementManifest("/somewhere", writeMeasurementManifest(record)), record);
 }
@@ -244,6 +246,21 @@ TEST(MeasurementManifest, ReaderRules) {
     expectThrowExactly<std::runtime_error>([&] { readMeasurementManifest(folder.path()); },
                                            "cannot open measurement manifest");
 
+    // Both files are opened and hashed by every reader: only a plain name inside the folder (the
+    // names stand as JSON text: a backslash, a NUL).
+    for (const char* name :
+         {"/etc/hostname", "../raw.int16", "", ".", "..", "a/b", "a\\\\b", "C:x", "r\\u0000x"}) {
+        for (const char* key : {"rawFile", "deviceProfileFile"}) {
+            std::string text = "{" + required + R"(, "rawHash": "h"})";
+            std::string member = "\"";  // in pieces: "\"" + std::string(...) trips a false -Wrestrict
+            member.append(key).append("\": \"");
+            text.replace(text.find(member) + member.size(), 1, name);
+            expectThrowExactly<std::runtime_error>(
+                [&] { parseMeasurementManifest("dir", text); },
+                "measurement " + std::string(key) + " must be a plain file name");
+        }
+    }
+
     // The 64-bit count takes whole non-negative numbers only, so a rewrite keeps what was read.
     const std::string complete = "{" + required + R"(, "rawHash": "h", "totalFrames": )";
     EXPECT_EQ(parseMeasurementManifest("dir", complete + "9007199254740992}").totalFrames, 9007199254740992u);
@@ -260,6 +277,8 @@ TEST(MeasurementManifest, ReadsNoManifestBeyondSixteenMiB) {
     MeasurementRecord record;
     record.measurementId = "m";
     record.directory = folder.path();
+    record.deviceProfileFile = "d";
+    record.rawFile = "r";
     std::string text = writeMeasurementManifest(record);
     text.resize(std::size_t{16} << 20, ' ');
     writeText(folder / "manifest.json", text);
@@ -286,19 +305,43 @@ TEST(MeasurementManifest, LabelsAreRewrittenWithEveryOtherKey) {
     EXPECT_EQ(entryNames(folder.path()), std::vector<std::string>{"manifest.json"});
 }
 
+// A label that would push the manifest past the readers' 16 MiB is refused; the manifest stays.
+TEST_F(MeasurementFixture, ALabelEditPastTheReadBoundIsRefused) {
+    const MeasurementRecord m = create("m");
+    const std::string before = fileText(m.directory / "manifest.json");
+    const std::string huge((std::size_t{16} << 20) - before.size() + 1, 'n');
+    try {
+        updateMeasurementLabels(m.directory, "", "", "", huge);
+        ADD_FAILURE() << "refused nothing";
+    } catch (const std::invalid_argument& e) {
+        EXPECT_STREQ(e.what(), "measurement labels would make the manifest exceed 16 MiB");
+    }
+    EXPECT_EQ(fileText(m.directory / "manifest.json"), before);
+    updateMeasurementLabels(m.directory, "", "", "", huge.substr(1));  // exactly at the bound
+    EXPECT_EQ(readMeasurementManifest(m.directory).notes.size(), huge.size() - 1);
+}
+
 // Every prefix and every single-bit flip of a real manifest either reads or fails with one of the
 // reader's own texts; never a crash (run under asan) or another kind of failure.
 TEST_F(MeasurementFixture, DamagedManifestsFailWithTheirTexts) {
     const std::string text = fileText(create("m").directory / "manifest.json");
-    const std::set<std::string> readerTexts = {
-        "expected JSON value",           "unexpected JSON character",
-        "invalid JSON literal",          "expected string",
-        "unterminated string",           "unterminated escape sequence",
-        "invalid unicode escape",        "invalid escape sequence",
-        "expected ',' or ']' in array",  "expected ':' in object",
-        "expected ',' or '}' in object", "unexpected trailing JSON content",
-        "JSON value is not a string",    "JSON value is not a number",
-        "JSON value is not an object"};
+    const std::set<std::string> readerTexts = {"expected JSON value",
+                                               "unexpected JSON character",
+                                               "invalid JSON literal",
+                                               "expected string",
+                                               "unterminated string",
+                                               "unterminated escape sequence",
+                                               "invalid unicode escape",
+                                               "invalid escape sequence",
+                                               "expected ',' or ']' in array",
+                                               "expected ':' in object",
+                                               "expected ',' or '}' in object",
+                                               "unexpected trailing JSON content",
+                                               "JSON value is not a string",
+                                               "JSON value is not a number",
+                                               "JSON value is not an object",
+                                               "measurement rawFile must be a plain file name",
+                                               "measurement deviceProfileFile must be a plain file name"};
     const auto check = [&](const std::string& damaged) {
         try {
             parseMeasurementManifest("d", damaged);

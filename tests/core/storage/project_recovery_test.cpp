@@ -1,6 +1,8 @@
 #include "core/storage/project_recovery.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <string>
@@ -70,6 +72,12 @@ struct Scene {
         return writeRecordingDescription({id, profile, "udp \"x\"", "2026-03-01T00:00:02Z"});
     }
 };
+
+// Sets the file's modification time to `seconds` since 1970 (negative before it).
+void setModified(const fs::path& path, std::int64_t seconds) {
+    const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
 
 struct Case {
     const char* name;
@@ -212,6 +220,85 @@ const std::vector<Case> kCases = {
          ASSERT_EQ(r.failures.size(), 1u);
          EXPECT_EQ(r.failures[0].error, "Measurement directory already exists");
          EXPECT_EQ(fileText(recordingStagingPath(s.measurements, "m2")), rawBytes(6 * kFrameBytes, 'z'));
+     },
+     {"m1", "m2", "m3"}},
+    {"FoldersNamedAsTheListRefusesStayUnregistered",
+     [](Scene& s) {
+         for (const char* name : {"a\\b", "C:x", "measurements", ".C:y.creating"}) {
+             s.commit("m2");
+             MeasurementRecord m = readMeasurementManifest(s.measurements / "m2");
+             m.measurementId = std::string(name).starts_with('.') ? "C:y" : name;
+             writeText(s.measurements / "m2" / "manifest.json", writeMeasurementManifest(m));
+             s.hideAs("m2", name);
+         }
+     },
+     [](Scene& s, const ProjectRecoveryReport& r) {
+         Names failed;
+         for (const auto& failure : r.failures) {
+             failed.push_back(failure.path);
+             EXPECT_EQ(failure.error, "folder name is not a Measurement name") << failure.path;
+         }
+         EXPECT_EQ(failed, (Names{"measurements/.C:y.creating", "measurements/C:x", "measurements/a\\b",
+                                  "measurements/measurements"}));
+         EXPECT_EQ(entryNames(s.measurements),
+                   (Names{".C:y.creating", "C:x", "a\\b", "m1", "m3", "measurements"}));
+     },
+     {"m1", "m3"}},
+    {"RunStagingWhoseMapFailsItsChecksumIsRemoved",
+     [](Scene& s) {
+         s.saveRun("a1");
+         std::string map = fileText(s.run("a1") / "map.bin");
+         map[100] ^= 0x01;  // a value of the map: the size and the format stay whole
+         writeText(s.run("a1") / "map.bin", map);
+         fs::rename(s.run("a1"), s.run(".a1.creating"));
+     },
+     [](Scene& s, const ProjectRecoveryReport& r) {
+         EXPECT_TRUE(r.recoveredRuns.empty());
+         EXPECT_EQ(r.removedLeftovers, Names{"measurements/m1/analyses/.a1.creating"});
+         EXPECT_TRUE(listAnalysisRuns(s.measurements / "m1").empty());
+     },
+     {"m1", "m3"}},
+    {"AFrameCountThatWrapsToAnEmptyRawFileIsNoMatch",
+     [](Scene& s) {
+         s.commit("m2");
+         MeasurementRecord m = readMeasurementManifest(s.measurements / "m2");
+         m.totalFrames = std::uint64_t{1} << 63;  // times 8 bytes a frame wraps to 0
+         writeText(s.measurements / "m2" / "manifest.json", writeMeasurementManifest(m));
+         fs::resize_file(s.measurements / "m2" / "raw.int16", 0);
+     },
+     [](Scene&, const ProjectRecoveryReport& r) {
+         ASSERT_EQ(r.failures.size(), 1u);
+         EXPECT_EQ(r.failures[0].error, "raw file size does not match its frame count");
+     },
+     {"m1", "m3"}},
+    {"RecordingsDatedPast2262OrBefore1882AreRecovered",
+     [](Scene& s) {
+         s.leaveRecording("m2", rawBytes(6 * kFrameBytes, 'z'), s.describe("m2"));
+         s.leaveRecording("m4", rawBytes(6 * kFrameBytes, 'y'), s.describe("m4"));
+         setModified(recordingStagingPath(s.measurements, "m2"), 10413792000);  // 2300-01-01
+         setModified(recordingStagingPath(s.measurements, "m4"), -5364662400);  // 1800-01-01
+     },
+     [](Scene& s, const ProjectRecoveryReport& r) {
+         EXPECT_EQ(r.recoveredRecordings, (Names{"m2", "m4"}));
+         // The library refuses times past 2262 and before 1882: the recovery's own time stands in. (ext4
+         // clamps 1800 to the first second 32 bits hold.)
+         for (const char* id : {"m2", "m4"}) {
+             const std::string ended = readMeasurementManifest(s.measurements / id).endedAt;
+             EXPECT_EQ(ended.size(), 20u) << id;
+             EXPECT_TRUE(ended >= utcTimestampNow().substr(0, 10) || ended == "1901-12-13T20:45:52Z")
+                 << id << " " << ended;
+         }
+     },
+     {"m1", "m2", "m4", "m3"}},
+    {"ADanglingLinkNamedAsTheStagingFolderDoesNotBlockTheRecovery",
+     [](Scene& s) {
+         s.leaveRecording("m2", rawBytes(6 * kFrameBytes, 'z'), s.describe("m2"));
+         fs::create_symlink(s.folder / "nowhere", s.measurements / ".m2.creating");
+     },
+     [](Scene& s, const ProjectRecoveryReport& r) {
+         EXPECT_EQ(r.recoveredRecordings, Names{"m2"});
+         EXPECT_EQ(fileText(s.measurements / "m2" / "raw.int16"), rawBytes(6 * kFrameBytes, 'z'));
+         EXPECT_EQ(entryNames(s.measurements), (Names{"m1", "m2", "m3"}));
      },
      {"m1", "m2", "m3"}},
     {"TemporariesOfRewritesGoOtherHiddenFilesStay",

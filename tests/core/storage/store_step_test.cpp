@@ -12,6 +12,7 @@
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/measurement_store.h"
+#include "core/storage/project_repair.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
 #include "device_profile_test_support.h"
@@ -151,6 +152,41 @@ INSTANTIATE_TEST_SUITE_P(RenameKinds, StoreStep, ::testing::Values(false, true),
                              return info.param ? std::string("WithoutNoReplaceRename")
                                                : std::string("Native");
                          });
+
+// A Create Project killed before any of its steps leaves a folder in which a Project can be created
+// again (it holds nothing, or nothing but temporary files of the rewrite) or that opens (project.json
+// whole, or whole under its temporary name and put in place).
+TEST(StoreStepCreateProject, AKilledCreateLeavesAFolderThatCanBeCreatedOrOpened) {
+    if (!test::kCanTraceSystemCalls) GTEST_SKIP() << "system call tracing is written for x86-64";
+    zk::test::CrashTestFolder folder;
+    const fs::path project = folder / "project";
+    int creatable = 0;
+    int opened = 0;
+    const test::StepRun whole = test::killAtEveryStep(
+        [&] { fs::remove_all(project); },
+        [&] {
+            createProject(project, "p");
+            return true;
+        },
+        [&](std::size_t step, const test::StepRun&) {
+            if (!isEmptyButForRewriteTemporaries(project)) {
+                EXPECT_EQ(loadProject(project).name, "p") << step;
+                return;
+            }
+            if (finishInterruptedProjectFile(project)) {
+                EXPECT_EQ(loadProject(project).name, "p") << step;
+                ++opened;
+                return;
+            }
+            ++creatable;
+            removeRewriteTemporaries(project);
+            EXPECT_EQ(createProject(project, "again").name, "again") << step;
+        });
+    if (whole.untraceable) GTEST_SKIP() << "this process cannot trace its children";
+    EXPECT_EQ(whole.exitCode, 0);
+    EXPECT_GT(creatable, 2) << "the kills never fell before the rename";
+    EXPECT_GE(opened, 1) << "no kill fell between the whole temporary file and its rename";
+}
 
 // When only the last flush (the new name in its folder) fails, the data is in place: the save is
 // reported as done, marked not durable, and reads back.

@@ -1,0 +1,179 @@
+#include "core/storage/project_repair.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <system_error>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "core/platform/file_platform.h"
+#include "core/storage/file_io.h"
+#include "core/storage/measurement_store.h"
+#include "core/storage/project_recovery.h"
+
+namespace zk::core {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProjectFile = "project.json";
+// The bound loadProject reads project.json up to.
+constexpr std::size_t kMaxProjectFileBytes = std::size_t{16} << 20;
+
+bool isRegularFileEntry(const fs::directory_entry& entry) {
+    std::error_code error;
+    return entry.is_regular_file(error) && !entry.is_symlink(error);
+}
+
+std::vector<fs::directory_entry> entriesOf(const fs::path& directory) {
+    std::vector<fs::directory_entry> entries;
+    std::error_code error;
+    fs::directory_iterator it(directory, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) entries.push_back(*it);
+    if (error) throw fs::filesystem_error("directory_iterator", directory, error);
+    return entries;
+}
+
+bool isOurTemporary(const fs::directory_entry& entry) {
+    return isRewriteTemporaryName(entry.path().filename().string()) && isRegularFileEntry(entry);
+}
+
+// "20261209T213000Z": the UTC timestamp without the separators a file name may not hold everywhere.
+std::string compactUtcNow() {
+    std::string text = utcTimestampNow();
+    std::erase_if(text, [](char c) { return c == '-' || c == ':'; });
+    return text;
+}
+
+// The whole Measurement folders by start time (then name); folders without a readable manifest
+// naming them are left to the recovery, which reports them.
+std::vector<std::string> measurementFoldersByStart(const fs::path& projectDir) {
+    const fs::path measurements = projectDir / "measurements";
+    std::error_code error;
+    if (!fs::is_directory(measurements, error)) return {};
+    std::vector<std::pair<std::string, std::string>> found;  // start time, name
+    for (const fs::directory_entry& entry : entriesOf(measurements)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with('.') || name == "measurements" || !entry.is_directory(error)) continue;
+        try {
+            validateMeasurementId(name);
+            const MeasurementRecord m = readMeasurementManifest(entry.path());
+            if (m.measurementId == name) found.emplace_back(m.startedAt, name);
+        } catch (const std::exception&) {
+            // not a Measurement this list can hold
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    for (auto& [startedAt, name] : found) names.push_back(std::move(name));
+    return names;
+}
+
+}  // namespace
+
+bool isEmptyButForRewriteTemporaries(const fs::path& directory) {
+    std::error_code error;
+    const fs::file_status status = fs::status(directory, error);
+    if (error && error != std::errc::no_such_file_or_directory)
+        throw fs::filesystem_error("status", directory, error);
+    if (!fs::exists(status)) return true;
+    if (!fs::is_directory(status)) return false;
+    const std::vector<fs::directory_entry> entries = entriesOf(directory);
+    return std::all_of(entries.begin(), entries.end(), isOurTemporary);
+}
+
+void removeRewriteTemporaries(const fs::path& directory) {
+    try {
+        for (const fs::directory_entry& entry : entriesOf(directory)) {
+            std::error_code ignored;
+            if (isOurTemporary(entry)) fs::remove(entry.path(), ignored);
+        }
+    } catch (const std::exception&) {
+        // nothing listed, nothing removed
+    }
+}
+
+bool finishInterruptedProjectFile(const fs::path& directory) {
+    std::error_code error;
+    if (fs::symlink_status(directory / kProjectFile, error).type() != fs::file_type::not_found) return false;
+    std::vector<fs::directory_entry> candidates;
+    try {
+        for (const fs::directory_entry& entry : entriesOf(directory)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with(".project.json.") && isOurTemporary(entry)) candidates.push_back(entry);
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    // The newest first: it holds the last content a save wrote.
+    std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+        std::error_code ignored;
+        return a.last_write_time(ignored) > b.last_write_time(ignored);
+    });
+    for (const fs::directory_entry& candidate : candidates) {
+        std::string text;
+        if (readFileBounded(candidate.path(), kMaxProjectFileBytes, text) != FileReadStatus::Ok) continue;
+        try {
+            parseProjectJson(directory, text);
+        } catch (const std::exception&) {
+            continue;  // cut short by the kill: the folder stays empty but for temporaries
+        }
+        if (!renameWithoutReplace(candidate.path(), directory / kProjectFile, error)) return false;
+        syncDirectoryToDisk(directory, error);
+        return true;
+    }
+    return false;
+}
+
+ProjectRecord loadProjectOrRebuild(const fs::path& directory, ProjectRebuild& rebuild) {
+    rebuild = {};
+    const fs::path file = directory / kProjectFile;
+    std::string text;
+    const FileReadStatus read = readFileBounded(file, kMaxProjectFileBytes, text);
+    if (read == FileReadStatus::CannotOpen) {
+        // A regular file that cannot be opened (no permission) is not damaged; anything else under
+        // the name (a pipe, a folder, a dangling link) is.
+        std::error_code error;
+        const fs::file_status entry = fs::symlink_status(file, error);
+        const fs::file_status target = fs::status(file, error);
+        if (!fs::exists(entry) || fs::is_regular_file(target)) return loadProject(directory);
+        rebuild.damage = "project.json is not a regular file";
+    } else if (read == FileReadStatus::Ok) {
+        try {
+            return parseProjectJson(directory, text);
+        } catch (const std::exception& error) {
+            rebuild.damage = error.what();
+        }
+    } else {
+        try {
+            return loadProject(directory);  // throws with the text for a read past the bound or failed
+        } catch (const std::exception& error) {
+            rebuild.damage = error.what();
+        }
+    }
+
+    // Kept, never overwritten: the user may still find more in it than the rebuilt list holds.
+    const std::string stamp = compactUtcNow();
+    std::error_code error;
+    for (int attempt = 0;; ++attempt) {
+        std::string name = "project.json.damaged-" + stamp;
+        if (attempt > 0)
+            name.append("-").append(std::to_string(attempt));  // "-" + ... trips a false -Wrestrict
+        if (renameWithoutReplace(file, directory / name, error)) {
+            rebuild.asideName = name;
+            break;
+        }
+        if (error != std::errc::file_exists || attempt >= 100)
+            throw fs::filesystem_error("rename", file, directory / name, error);
+    }
+    fs::path named = directory;
+    if (named.filename().empty()) named = named.parent_path();  // a path given with a trailing separator
+    ProjectRecord record = createProject(directory, named.filename().string());
+    record.measurements = measurementFoldersByStart(directory);
+    record.save();
+    return record;
+}
+
+}  // namespace zk::core

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "core/storage/project_store.h"
+
+namespace zk::core {
+
+// Repairs of a Project root before it is created or opened; the folders inside are recoverProject's.
+
+// True when the directory is absent or holds nothing but hidden temporary files of atomic rewrites
+// (isRewriteTemporaryName), such as a Create Project that was killed before its rename leaves: such a
+// folder counts as empty. Throws std::filesystem::filesystem_error when it cannot be listed.
+bool isEmptyButForRewriteTemporaries(const std::filesystem::path& directory);
+
+// Removes those temporary files from the directory; failures are ignored.
+void removeRewriteTemporaries(const std::filesystem::path& directory);
+
+// A Create Project killed between writing project.json under its temporary name and the rename
+// leaves the complete file under that name: when project.json is absent and such a temporary parses
+// as a project.json, it is renamed into place. True when it did.
+bool finishInterruptedProjectFile(const std::filesystem::path& directory);
+
+// What loadProjectOrRebuild found.
+struct ProjectRebuild {
+    std::string damage;     // the reader's text for the damaged project.json; empty when it loaded
+    std::string asideName;  // the name it was kept under, beside it
+};
+
+// loadProject, except that a project.json that cannot be read (malformed, past the bound, a failed
+// read, a pipe or a folder in its place) is kept aside as "project.json.damaged-<UTC
+// yyyyMMddTHHmmssZ>" and replaced by a new record named after the folder, listing the Measurement
+// folders whose manifests name them in the order of their start times. No project.json, or a regular
+// one that cannot be opened (no permission), throws as loadProject does.
+ProjectRecord loadProjectOrRebuild(const std::filesystem::path& directory, ProjectRebuild& rebuild);
+
+}  // namespace zk::core
