@@ -22,7 +22,12 @@ Page {
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         contentWidth: width
-        contentHeight: column.height
+        // The column's margins above and below belong to the content, so its last row scrolls into sight.
+        contentHeight: column.height + 28
+        // Shown whenever the page is taller than the window, not only while it moves.
+        ScrollBar.vertical: ScrollBar {
+            policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+        }
 
         ColumnLayout {
             id: column
@@ -87,7 +92,7 @@ Page {
                     anchors.rightMargin: 12
                     spacing: 12
 
-                    Label {
+                    ElidedLabel {
                         objectName: "statusLabel"
                         text: ui.statusText
                         elide: Text.ElideRight

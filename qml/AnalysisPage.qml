@@ -28,7 +28,7 @@ Page {
         font.bold: true
     }
 
-    component SmallText: Label {
+    component SmallText: ElidedLabel {
         Layout.fillWidth: true
         color: Theme.muted
         font.pixelSize: Theme.fontSmall
@@ -245,6 +245,9 @@ Page {
             Layout.preferredHeight: 600
             clip: true
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            // Shown whenever there is more than the view holds, not only while it moves.
+            ScrollBar.vertical.policy: analysisScroll.contentHeight > analysisScroll.availableHeight + 1 ? ScrollBar.AlwaysOn
+                                                                                  : ScrollBar.AsNeeded
             contentWidth: availableWidth
 
             ColumnLayout {

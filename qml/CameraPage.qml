@@ -573,6 +573,9 @@ Page {
                 clip: true
                 contentWidth: availableWidth
                 ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+                // Shown whenever there is more than the view holds, not only while it moves.
+                ScrollBar.vertical.policy: parameterScroll.contentHeight > parameterScroll.availableHeight + 1 ? ScrollBar.AlwaysOn
+                                                                                      : ScrollBar.AsNeeded
 
                 Column {
                     width: parameterScroll.availableWidth

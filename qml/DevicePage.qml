@@ -102,6 +102,9 @@ Page {
         anchors.fill: parent
         clip: true
         contentWidth: availableWidth
+        // Shown whenever there is more than the view holds, not only while it moves.
+        ScrollBar.vertical.policy: scroller.contentHeight > scroller.availableHeight + 1 ? ScrollBar.AlwaysOn
+                                                                                        : ScrollBar.AsNeeded
 
         ColumnLayout {
             x: 14

@@ -253,7 +253,9 @@ ThemedDialog {
                 boundsBehavior: Flickable.StopAtBounds
                 model: listModel
                 currentIndex: root.selectedIndex
-                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.vertical: ScrollBar {
+                    policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+                }
 
                 delegate: Rectangle {
                     id: row

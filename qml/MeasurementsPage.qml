@@ -240,7 +240,9 @@ Page {
                         spacing: 8
                         boundsBehavior: Flickable.StopAtBounds
                         model: ui.measurements
-                        ScrollBar.vertical: ScrollBar {}
+                        ScrollBar.vertical: ScrollBar {
+                            policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+                        }
                         delegate: measurementDelegate
                         SmallText {
                             objectName: "emptyListLabel"
@@ -262,6 +264,9 @@ Page {
             Layout.fillHeight: true
             contentWidth: availableWidth
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            // Shown whenever there is more than the view holds, not only while it moves.
+            ScrollBar.vertical.policy: measurementInspector.contentHeight > measurementInspector.availableHeight + 1 ? ScrollBar.AlwaysOn
+                                                                                  : ScrollBar.AsNeeded
             ColumnLayout {
                 width: measurementInspector.availableWidth
                 spacing: 12

@@ -81,7 +81,12 @@ Page {
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         contentWidth: width
-        contentHeight: column.height
+        // The column's margins above and below belong to the content, so its last row scrolls into sight.
+        contentHeight: column.height + 28
+        // Shown whenever the page is taller than the window, not only while it moves.
+        ScrollBar.vertical: ScrollBar {
+            policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+        }
 
         ColumnLayout {
             id: column
@@ -130,7 +135,7 @@ Page {
                             ColumnLayout {
                                 spacing: 2
                                 Layout.fillWidth: true
-                                Label {
+                                ElidedLabel {
                                     objectName: "measurementLine"
                                     Layout.fillWidth: true
                                     text: ui.hasSelectedMeasurement ? ui.selectedMeasurementId
@@ -140,7 +145,7 @@ Page {
                                     font.pixelSize: Theme.fontBody
                                     elide: Text.ElideRight
                                 }
-                                Label {
+                                ElidedLabel {
                                     objectName: "frozenLine"
                                     Layout.fillWidth: true
                                     text: ui.replayProfileInfo !== "" ? qsTr("Frozen: %1").arg(ui.replayProfileInfo)
@@ -318,7 +323,7 @@ Page {
                     anchors.rightMargin: 12
                     spacing: 12
 
-                    Label {
+                    ElidedLabel {
                         objectName: "replayStatusLabel"
                         Layout.fillWidth: true
                         text: root.replayState === "Idle"
