@@ -75,15 +75,17 @@ Page {
                         policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
                     }
 
-                    delegate: RowLayout {
+                    // Placed by hand: the row is as tall as its wrapped value from the frame it is made
+                    // in, so the rows the list rebuilds every second never overlap for a frame.
+                    delegate: Item {
                         required property var modelData
                         width: ListView.view.width
-                        spacing: 12
+                        implicitHeight: Math.max(rowName.implicitHeight, rowValue.implicitHeight)
 
                         ElidedLabel {
+                            id: rowName
                             objectName: "rowName"
-                            Layout.preferredWidth: 190
-                            Layout.alignment: Qt.AlignTop
+                            width: 190
                             text: String(modelData.name)
                             color: Theme.muted
                             font.pixelSize: Theme.fontSmall
@@ -91,8 +93,10 @@ Page {
                         }
                         // A value longer than its column takes a second line before it is cut.
                         ElidedLabel {
+                            id: rowValue
                             objectName: "rowValue"
-                            Layout.fillWidth: true
+                            x: rowName.width + 12
+                            width: parent.width - x
                             text: String(modelData.value)
                             color: Theme.text
                             font.family: Theme.fontMono

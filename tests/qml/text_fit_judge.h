@@ -3,6 +3,7 @@
 // The judge of the text-fit tests: reads every text, control and action of a window's scene back with its
 // box, clipping and tooltip, and lists what a user could not read or reach.
 
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRectF>
@@ -58,7 +59,7 @@ class TextFitJudge {
     QStringList problems_;
     QStringList all_;
     std::vector<QQuickItem*> popups_;
-    std::vector<QQuickItem*> cut_;
+    std::vector<QPointer<QQuickItem>> cut_;
     QStringList hovered_;  // kinds of cut text already pointed at
 };
 
