@@ -1,4 +1,4 @@
-// The text-fit judge over the application's own controller at a laptop's 1280 x 800 in Japanese: every
+// The text-fit judge over the application's own controller at a laptop's 1280 x 800 in each language: every
 // text is the controller's own, met where a user meets it, along the flow of a session: a live session
 // of the synthetic source while it records, the saved Measurement in replay, the result of "Analyze at
 // position" before and after it is saved.
@@ -29,14 +29,15 @@ using zk::qmltest::kWorkspaces;
 // Generous: a 128-channel session and its recompute share this machine with other work.
 constexpr int kStepLimitMs = 180000;
 
-class TextFitOverTheController : public ::testing::Test {
+class TextFitOverTheController : public ::testing::TestWithParam<const char*> {
   protected:
     void SetUp() override {
         if (const std::string why = zk::qmltest::openGlUnavailableReason(); !why.empty()) GTEST_SKIP() << why;
-        QCoreApplication::setApplicationName(QStringLiteral("TextFitOverTheController"));
+        language_ = QLatin1String(GetParam());
+        QCoreApplication::setApplicationName(QStringLiteral("TextFitOverTheController.") + language_);
         ASSERT_TRUE(QSettings().fileName().contains(QStringLiteral("/.qttest/")));
         QFile::remove(QSettings().fileName());
-        QSettings().setValue(QStringLiteral("ui/language"), QStringLiteral("ja_JP"));
+        QSettings().setValue(QStringLiteral("ui/language"), language_);
         ASSERT_TRUE(projects_.isValid());
         capture_ = std::make_unique<zk::qmltest::MessageCapture>();
         engine_ = std::make_unique<QQmlEngine>();
@@ -44,7 +45,7 @@ class TextFitOverTheController : public ::testing::Test {
         auto* i18n = qobject_cast<zk::app::I18nManager*>(
             engine_->rootContext()->contextProperty(QStringLiteral("i18n")).value<QObject*>());
         ASSERT_NE(i18n, nullptr);
-        i18n->setLanguage(QStringLiteral("ja_JP"));
+        i18n->setLanguage(language_);
         QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
         window_ = qobject_cast<QQuickWindow*>(component.create());
         ASSERT_NE(window_, nullptr) << component.errorString().toStdString();
@@ -77,11 +78,12 @@ class TextFitOverTheController : public ::testing::Test {
             for (const auto& workspace : kWorkspaces)
                 if (workspace.index == index)
                     judge_->judge(window_->contentItem(),
-                                  QStringLiteral("ja_JP 1280x800 %1, %2").arg(state, workspace.name));
+                                  QStringLiteral("%1 1280x800 %2, %3").arg(language_, state, workspace.name));
             judge_->hoverCutTexts(state);
         }
     }
 
+    QString language_;
     QTemporaryDir projects_;
     std::unique_ptr<zk::qmltest::MessageCapture> capture_;
     std::unique_ptr<QQmlEngine> engine_;
@@ -90,7 +92,7 @@ class TextFitOverTheController : public ::testing::Test {
     std::unique_ptr<zk::qmltest::TextFitJudge> judge_;
 };
 
-TEST_F(TextFitOverTheController, EveryWorkspaceAlongRecordReplayAnalyseAndSave) {
+TEST_P(TextFitOverTheController, EveryWorkspaceAlongRecordReplayAnalyseAndSave) {
     ui_->createProject(projects_.filePath(QStringLiteral("Compressor hall west wall leak survey")),
                        QStringLiteral("Compressor hall west wall leak survey, second visit, morning shift"));
     ASSERT_TRUE(ui_->hasProject());
@@ -136,5 +138,10 @@ TEST_F(TextFitOverTheController, EveryWorkspaceAlongRecordReplayAnalyseAndSave) 
     EXPECT_TRUE(judge_->problems().isEmpty()) << judge_->problems().size() << " problems:\n"
                                               << judge_->problems().join('\n').toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Languages, TextFitOverTheController, ::testing::Values("en", "zh_CN", "ja_JP"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 }  // namespace
