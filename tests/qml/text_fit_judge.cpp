@@ -330,7 +330,26 @@ void TextFitJudge::hoverCutTexts(const QString& where) {
     cut_.clear();
 }
 
+namespace {
+
+// A scroll bar with nothing to scroll that still fades out from a moment when it had.
+bool fadingScrollBar(QQuickItem* item) {
+    if (!item->isVisible()) return false;
+    if (isA(item, "QQuickScrollBar") && item->property("size").toReal() >= 0.999) {
+        auto* handle = item->property("contentItem").value<QQuickItem*>();
+        if (handle && handle->opacity() > 0.0) return true;
+    }
+    for (QQuickItem* child : item->childItems())
+        if (fadingScrollBar(child)) return true;
+    return false;
+}
+
+}  // namespace
+
 void TextFitJudge::screenshot(const QString& name) {
+    // The picture shows the page at rest, as a user sees it a moment later.
+    (void)QTest::qWaitFor([&] { return !fadingScrollBar(window_->contentItem()); }, 3000);
+    settle();
     QDir().mkpath(ZK_ARTIFACTS_DIR);
     // Light compression: the pictures are for people to look at, and the test stays quick.
     EXPECT_TRUE(window_->grabWindow().save(QStringLiteral(ZK_ARTIFACTS_DIR "/") + name + ".png", "PNG", 80));
