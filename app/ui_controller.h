@@ -249,8 +249,7 @@ class UiController : public QObject {
     UiController(const UiController&) = delete;
     UiController& operator=(const UiController&) = delete;
 
-    // Registers the two image providers as "heatmap" and "diagnostic"; the engine owns them from then
-    // on. Until this is called the controller owns (and deletes) them.
+    // Registers "heatmap" and "diagnostic"; the engine owns them from then on, the controller before.
     void registerImageProviders(QQmlEngine& engine);
     // The providers the controller paints into; valid for the controller's life.
     render::HeatmapImageProvider* heatmapImageProvider() const;
@@ -266,11 +265,11 @@ class UiController : public QObject {
     void appendEventLog(const QString& text);
     void appendDiagnosticsLog(const QString& text);
     void reportEvent(const QString& text);  // event log, then status line
+    // A catalogue text and its %1..: the status line retranslates it, the event log keeps it as written.
+    void reportLocalized(const char* source, const QStringList& arguments = {});
     void setLiveMetricsText(const QString& text);
-    // Copy of the diagnostics log, oldest first.
-    QStringList diagnosticsLog() const;
-    // Whether the status line still shows the start-up prompt.
-    bool statusIsInitialPrompt() const { return texts_.initialPrompt.load(); }
+    QStringList diagnosticsLog() const;                                         // a copy, oldest first
+    bool statusIsInitialPrompt() const { return texts_.initialPrompt.load(); }  // the start-up prompt is up
 
     // Property getters.
     QString profilePath() const;
@@ -594,6 +593,7 @@ class UiController : public QObject {
 
     // AnalysisRuns.
     Q_INVOKABLE void selectAnalysisRun(int index);
+    Q_INVOKABLE void showAnalysisMap();  // the pending result or selected run again, once the map is free
     Q_INVOKABLE void savePendingAnalysis();
     Q_INVOKABLE void discardPendingAnalysis();
     Q_INVOKABLE void openAnalysisRun(const QString& measurementId, const QString& analysisId);

@@ -193,6 +193,24 @@ void UiController::selectAnalysisRun(int index) {
     }
 }
 
+void UiController::showAnalysisMap() {
+    if (run_.liveRunning.load() || run_.replayRunning.load() || run_.fullRecomputeRunning.load()) return;
+    try {
+        const AnalysisRunState& runs = analysis_.runs;
+        if (runs.pending) {
+            publishMap(runs.pending->map, render::kMapSourceAnalysis);
+            return;
+        }
+        if (runs.selectedIndex < 0) return;
+        if (std::optional<core::HeatmapGrid> map = core::loadAnalysisRunMap(runs.selected)) {
+            publishMap(std::move(*map), render::kMapSourceAnalysis);
+        }
+    } catch (const std::exception& error) {
+        reportEvent(QStringLiteral("Open AnalysisRun result failed: %1").arg(textOf(error)));
+    } catch (...) {
+    }
+}
+
 void UiController::openAnalysisRun(const QString& measurementId, const QString& analysisId) {
     try {
         if (run_.fullRecomputeRunning.load()) {
@@ -253,9 +271,10 @@ void UiController::savePendingAnalysis() {
         } catch (const std::exception& error) {
             reportEvent(QStringLiteral("AnalysisRun list refresh failed: %1").arg(textOf(error)));
         }
-        analysis_.status = QCoreApplication::translate("UiController", "AnalysisRun saved: %1").arg(id);
+        const char* saved = QT_TRANSLATE_NOOP("UiController", "AnalysisRun saved: %1");
+        analysis_.status = QCoreApplication::translate("UiController", saved).arg(id);
         emit analysisStateChanged();
-        reportEvent(analysis_.status);
+        reportLocalized(saved, {id});
         if (!durable)
             appendEventLog(
                 QStringLiteral("Warning: AnalysisRun %1 is saved, but the disk did not confirm its "
@@ -302,18 +321,20 @@ void UiController::exportSelectedAnalysis() {
             const core::ExportResult result = core::exportAnalysisRun(
                 analysis_.runs.selected, project_.selected, project_.record.directory);
             // Shown on the Analysis page too: the status strip is on the Live page only.
-            analysis_.status =
-                QStringLiteral("Exported map.csv + export.json to %1").arg(fromFsPath(result.directory));
+            const char* exported = QT_TRANSLATE_NOOP("UiController", "Exported map.csv + export.json to %1");
+            const QString folder = fromFsPath(result.directory);
+            analysis_.status = QCoreApplication::translate("UiController", exported).arg(folder);
             emit analysisStateChanged();
-            reportEvent(analysis_.status);
+            reportLocalized(exported, {folder});
             if (!result.durable)
                 appendEventLog(
                     QStringLiteral("Warning: the export is in place, but the disk did not confirm "
                                    "its folder; a power cut could still lose it"));
         } catch (const std::exception& error) {
-            analysis_.status = QStringLiteral("Export failed: %1").arg(textOf(error));
+            const char* failed = QT_TRANSLATE_NOOP("UiController", "Export failed: %1");
+            analysis_.status = QCoreApplication::translate("UiController", failed).arg(textOf(error));
             emit analysisStateChanged();
-            reportEvent(analysis_.status);
+            reportLocalized(failed, {textOf(error)});
         }
     } catch (...) {
     }

@@ -1,5 +1,6 @@
 // The live map's algorithm and its parameters, the frequency band, the simulated source's direction,
 // and their hand-off to the running live and Replay engines.
+#include <QCoreApplication>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -70,6 +71,39 @@ void guarded(const char* operation, UiController* ui, Body&& body) {
         operation, [ui](const QString& text) { ui->reportEvent(text); }, std::forward<Body>(body));
 }
 
+// The parameter labels of the algorithm table, listed here so that the catalogues hold them; the
+// fields carry them translated.
+[[maybe_unused]] constexpr const char* kParameterLabels[] = {
+    QT_TRANSLATE_NOOP("UiController", "Base loading"),
+    QT_TRANSLATE_NOOP("UiController", "Diagonal loading"),
+    QT_TRANSLATE_NOOP("UiController", "Diagonal removal"),
+    QT_TRANSLATE_NOOP("UiController", "Eigen floor"),
+    QT_TRANSLATE_NOOP("UiController", "Eigen tolerance"),
+    QT_TRANSLATE_NOOP("UiController", "Eigenvalue floor"),
+    QT_TRANSLATE_NOOP("UiController", "Estimator (1 MDL, 2 AIC, 3 gap)"),
+    QT_TRANSLATE_NOOP("UiController", "Functional order"),
+    QT_TRANSLATE_NOOP("UiController", "Grid stride"),
+    QT_TRANSLATE_NOOP("UiController", "Iterations"),
+    QT_TRANSLATE_NOOP("UiController", "Lambda (rel)"),
+    QT_TRANSLATE_NOOP("UiController", "Loop gain"),
+    QT_TRANSLATE_NOOP("UiController", "Max iterations"),
+    QT_TRANSLATE_NOOP("UiController", "Max modes"),
+    QT_TRANSLATE_NOOP("UiController", "Max sources"),
+    QT_TRANSLATE_NOOP("UiController", "Noise (rel)"),
+    QT_TRANSLATE_NOOP("UiController", "PHAT exponent"),
+    QT_TRANSLATE_NOOP("UiController", "PHAT floor"),
+    QT_TRANSLATE_NOOP("UiController", "PHAT zero diagonal"),
+    QT_TRANSLATE_NOOP("UiController", "Prune (rel)"),
+    QT_TRANSLATE_NOOP("UiController", "Relative eigen"),
+    QT_TRANSLATE_NOOP("UiController", "Relaxation"),
+    QT_TRANSLATE_NOOP("UiController", "Source count"),
+    QT_TRANSLATE_NOOP("UiController", "Spectrum floor"),
+    QT_TRANSLATE_NOOP("UiController", "Stop level"),
+    QT_TRANSLATE_NOOP("UiController", "Tolerance"),
+    QT_TRANSLATE_NOOP("UiController", "Uncertainty"),
+    QT_TRANSLATE_NOOP("UiController", "Uncertainty gain"),
+};
+
 }  // namespace
 
 QVariantList parameterFieldsOf(std::int32_t algorithmId) {
@@ -78,14 +112,15 @@ QVariantList parameterFieldsOf(std::int32_t algorithmId) {
         const char* type = d.kind == core::BeamformingParameterDescriptor::kFlag      ? "bool"
                            : d.kind == core::BeamformingParameterDescriptor::kInteger ? "int"
                                                                                       : "real";
-        fields.append(QVariantMap{{QStringLiteral("key"), QString::fromStdString(d.key)},
-                                  {QStringLiteral("label"), QString::fromStdString(d.label)},
-                                  {QStringLiteral("type"), QString::fromLatin1(type)},
-                                  {QStringLiteral("minimum"), d.minimum},
-                                  {QStringLiteral("maximum"), d.maximum},
-                                  {QStringLiteral("defaultValue"), d.defaultValue},
-                                  {QStringLiteral("step"), d.step},
-                                  {QStringLiteral("unit"), QString::fromStdString(d.unit)}});
+        fields.append(QVariantMap{
+            {QStringLiteral("key"), QString::fromStdString(d.key)},
+            {QStringLiteral("label"), QCoreApplication::translate("UiController", d.label.c_str())},
+            {QStringLiteral("type"), QString::fromLatin1(type)},
+            {QStringLiteral("minimum"), d.minimum},
+            {QStringLiteral("maximum"), d.maximum},
+            {QStringLiteral("defaultValue"), d.defaultValue},
+            {QStringLiteral("step"), d.step},
+            {QStringLiteral("unit"), QString::fromStdString(d.unit)}});
     }
     return fields;
 }

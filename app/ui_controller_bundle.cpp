@@ -70,8 +70,7 @@ QString UiController::exportDiagnosticsBundle() {
         }
         lastDiagnosticsPath_ = folder;
         emit lastDiagnosticsPathChanged();
-        reportEvent(
-            QCoreApplication::translate("UiController", "Diagnostics bundle exported: %1").arg(folder));
+        reportLocalized(QT_TRANSLATE_NOOP("UiController", "Diagnostics bundle exported: %1"), {folder});
         return folder;
     } catch (const std::exception& error) {
         reportEvent(exportFailed().arg(exceptionText(&error)));
@@ -100,7 +99,7 @@ QString UiController::backupNow() {
         }
         lastBackupPath_ = folder;
         emit lastBackupPathChanged();
-        reportEvent(QCoreApplication::translate("UiController", "Settings backup written: %1").arg(folder));
+        reportLocalized(QT_TRANSLATE_NOOP("UiController", "Settings backup written: %1"), {folder});
         return folder;
     } catch (const std::exception& error) {
         reportEvent(backupFailed().arg(exceptionText(&error)));

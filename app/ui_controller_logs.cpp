@@ -25,6 +25,18 @@ QStringList unsharedCopies(const std::deque<QString>& lines) {
     return copies;
 }
 
+QStringList unsharedCopies(const QStringList& texts) {
+    QStringList copies;
+    for (const QString& text : texts) copies.append(unsharedCopy(text));
+    return copies;
+}
+
+QString localizedText(const char* source, const QStringList& arguments) {
+    QString text = QCoreApplication::translate("UiController", source);
+    for (const QString& argument : arguments) text = text.arg(argument);
+    return text;
+}
+
 void appendLine(std::deque<QString>& log, const QString& text) {
     log.push_back(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ") +
                   text);
@@ -52,6 +64,8 @@ void UiController::setStatusText(const QString& text) {
         std::lock_guard lock(texts_.statusMutex);
         if (texts_.statusText == text) return;
         texts_.statusText = unsharedCopy(text);
+        texts_.statusSource = nullptr;
+        texts_.statusArguments.clear();
     }
     texts_.initialPrompt.store(false);
     emit statusTextChanged();
@@ -60,6 +74,16 @@ void UiController::setStatusText(const QString& text) {
 void UiController::reportEvent(const QString& text) {
     appendEventLog(text);
     setStatusText(text);
+}
+
+void UiController::reportLocalized(const char* source, const QStringList& arguments) {
+    const QString text = localizedText(source, arguments);
+    reportEvent(text);
+    std::lock_guard lock(texts_.statusMutex);
+    // Another thread may have replaced the text meanwhile; its own text then stands.
+    if (texts_.statusText != text) return;
+    texts_.statusSource = source;
+    texts_.statusArguments = unsharedCopies(arguments);
 }
 
 void UiController::setLiveMetricsText(const QString& text) {
@@ -111,6 +135,23 @@ void UiController::refreshLocalizedStrings() {
                 QCoreApplication::translate("UiController", "Load a validated Device Profile to begin"));
             texts_.initialPrompt.store(true);
         }
+        const char* statusSource = nullptr;
+        QStringList statusArguments;
+        {
+            std::lock_guard lock(texts_.statusMutex);
+            statusSource = texts_.statusSource;
+            statusArguments = unsharedCopies(texts_.statusArguments);
+        }
+        if (statusSource != nullptr) {
+            // Status only: the event log keeps the text as it was written.
+            const QString text = localizedText(statusSource, statusArguments);
+            setStatusText(text);
+            std::lock_guard lock(texts_.statusMutex);
+            if (texts_.statusText == text) {
+                texts_.statusSource = statusSource;
+                texts_.statusArguments = unsharedCopies(statusArguments);
+            }
+        }
         if (!run_.liveRunning.load() && !run_.replayRunning.load()) {
             setLiveMetricsText(QCoreApplication::translate("UiController", "Live stopped"));
         }
@@ -124,6 +165,9 @@ void UiController::refreshLocalizedStrings() {
             }
         }
         emit diagnosticsUpdated();
+        // The parameter fields carry translated labels.
+        emit algorithmChanged();
+        emit analysisAlgorithmChanged();
         emit analysisWindowChanged();
         emit cameraParametersChanged();
     } catch (const std::exception& error) {

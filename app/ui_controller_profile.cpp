@@ -174,13 +174,12 @@ void UiController::importProfile(const QString& path) {
         emit noiseSubtractionChanged();
 
         if (run_.session.load() != kReady) setSessionState(kReady);
-        reportEvent(
-            QCoreApplication::translate("UiController", "Device Profile validated; system ready to start"));
+        reportLocalized(QT_TRANSLATE_NOOP("UiController", "Device Profile validated; system ready to start"));
         appendDiagnosticsLog(
             QStringLiteral("profile import ok in %1 ms: %2").arg(elapsed.elapsed()).arg(profileState_.path));
     } catch (const std::exception& error) {
         const QString text = QString::fromUtf8(error.what());
-        reportEvent(QCoreApplication::translate("UiController", "Profile validation failed: %1").arg(text));
+        reportLocalized(QT_TRANSLATE_NOOP("UiController", "Profile validation failed: %1"), {text});
         appendDiagnosticsLog(
             QStringLiteral("profile import failed in %1 ms: %2").arg(elapsed.elapsed()).arg(text));
     }

@@ -218,9 +218,8 @@ void UiController::openProject(const QString& directory) {
             emit uiStateChanged();
             loadProjectNoiseFloor();
             rebuildMeasurementList();
-            reportEvent(QCoreApplication::translate("UiController", "Project opened: %1 · %2 Measurement(s)")
-                            .arg(projectName())
-                            .arg(measurementCount()));
+            reportLocalized(QT_TRANSLATE_NOOP("UiController", "Project opened: %1 · %2 Measurement(s)"),
+                            {projectName(), QString::number(measurementCount())});
         } catch (const std::exception& error) {
             reportEvent(
                 QCoreApplication::translate("UiController", "Open Project failed: %1").arg(textOf(error)));
@@ -319,9 +318,9 @@ void UiController::openRecentProject(const QString& path) {
             return;
         }
         removeRecentProject(path);
-        reportEvent(QCoreApplication::translate("UiController",
-                                                "Project no longer exists at %1 - removed from Recent")
-                        .arg(path));
+        reportLocalized(
+            QT_TRANSLATE_NOOP("UiController", "Project no longer exists at %1 - removed from Recent"),
+            {path});
     } catch (const std::exception& error) {
         reportEvent(
             QCoreApplication::translate("UiController", "Open Project failed: %1").arg(textOf(error)));
@@ -345,7 +344,7 @@ void UiController::removeRecentProject(const QString& path) {
 void UiController::openProjectFolder() {
     try {
         if (!project_.open) {
-            reportEvent(QCoreApplication::translate("UiController", "Open or create a Project first"));
+            reportLocalized(QT_TRANSLATE_NOOP("UiController", "Open or create a Project first"));
             return;
         }
         QDesktopServices::openUrl(QUrl::fromLocalFile(project_.path));

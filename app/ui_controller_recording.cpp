@@ -434,7 +434,9 @@ void UiController::onRecordingFinalized(std::uint64_t generation, const QString&
                     rebuildMeasurementList();
                     const std::vector<std::string>& names = project_.record.measurements;
                     const auto found = std::find(names.begin(), names.end(), id.toStdString());
-                    if (found != names.end()) selectMeasurement(static_cast<int>(names.end() - found) - 1);
+                    // The rebuild has selected the newest row already, which is this one as a rule.
+                    const int row = static_cast<int>(names.end() - found) - 1;
+                    if (found != names.end() && row != project_.selectedIndex) selectMeasurement(row);
                 }
                 reportEvent(QStringLiteral("Measurement saved: %1 · %2").arg(id, projectName()));
                 if (!warning.isEmpty()) appendEventLog(warning);

@@ -11,8 +11,8 @@
 #include <optional>
 #include <thread>
 
-#include "app/replay_session.h"
 #include "app/analysis_session.h"
+#include "app/replay_session.h"
 #include "core/beamforming/beamforming_parameters.h"
 #include "core/beamforming/heatmap_grid.h"
 #include "core/signal/frequency_band.h"
@@ -57,8 +57,10 @@ struct RunState {
 // The status line, the live metrics line and the two logs. Any thread may write them; each mutex
 // guards only the field after it, no two are held together and none is held while a signal goes out.
 struct ControllerTexts {
-    mutable std::mutex statusMutex;  // guards statusText
+    mutable std::mutex statusMutex;  // guards statusText, statusSource and statusArguments
     QString statusText;
+    const char* statusSource = nullptr;  // the catalogue text statusText was made from, if any
+    QStringList statusArguments;
     std::atomic<bool> initialPrompt{true};  // the status line still shows the start-up prompt
     mutable std::mutex liveMetricsMutex;    // guards liveMetrics
     QString liveMetrics;

@@ -113,10 +113,6 @@
             <translation>最近</translation>
         </message>
         <message>
-            <source>%1 measurements</source>
-            <translation>測定 %1 件</translation>
-        </message>
-        <message>
             <source>Refresh</source>
             <translation>更新</translation>
         </message>
@@ -207,10 +203,6 @@
         <message>
             <source>invalid</source>
             <translation>無効</translation>
-        </message>
-        <message>
-            <source>%1 ch · %2 Hz · %3 analyses</source>
-            <translation>%1 ch · %2 Hz · 解析 %3 件</translation>
         </message>
         <message>
             <source>RAW ASSET MISSING · %1 ch · %2 Hz</source>
@@ -337,6 +329,34 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>%1 を完全に削除しますか？
 
 生の記録、映像トラック、すべての解析結果がディスクから削除されます。この操作は元に戻せません。</translation>
+        </message>
+        <message numerus="yes">
+            <source>%n measurement</source>
+            <translation>
+                <numerusform>測定 %n 件</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%n measurements</source>
+            <translation>
+                <numerusform>測定 %n 件</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%1 ch · %2 Hz · %n analysis</source>
+            <translation>
+                <numerusform>%1 ch · %2 Hz · 解析 %n 件</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%1 ch · %2 Hz · %n analyses</source>
+            <translation>
+                <numerusform>%1 ch · %2 Hz · 解析 %n 件</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>Remove from Recent Projects (the folder stays on disk)</source>
+            <translation>最近のプロジェクトから削除（フォルダーはディスクに残ります）</translation>
         </message>
     </context>
     <context>
@@ -586,6 +606,126 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Measurements / Analysis runs</source>
             <translation>測定 / 解析実行</translation>
+        </message>
+        <message>
+            <source>Exported map.csv + export.json to %1</source>
+            <translation>map.csv + export.json を %1 にエクスポートしました</translation>
+        </message>
+        <message>
+            <source>Export failed: %1</source>
+            <translation>エクスポートに失敗しました: %1</translation>
+        </message>
+        <message>
+            <source>Base loading</source>
+            <translation>基本ローディング</translation>
+        </message>
+        <message>
+            <source>Diagonal loading</source>
+            <translation>対角ローディング</translation>
+        </message>
+        <message>
+            <source>Diagonal removal</source>
+            <translation>対角除去</translation>
+        </message>
+        <message>
+            <source>Eigen floor</source>
+            <translation>固有値下限</translation>
+        </message>
+        <message>
+            <source>Eigen tolerance</source>
+            <translation>固有値許容誤差</translation>
+        </message>
+        <message>
+            <source>Eigenvalue floor</source>
+            <translation>固有値下限</translation>
+        </message>
+        <message>
+            <source>Estimator (1 MDL, 2 AIC, 3 gap)</source>
+            <translation>推定法（1 MDL、2 AIC、3 ギャップ）</translation>
+        </message>
+        <message>
+            <source>Functional order</source>
+            <translation>汎関数次数</translation>
+        </message>
+        <message>
+            <source>Grid stride</source>
+            <translation>グリッド間引き</translation>
+        </message>
+        <message>
+            <source>Iterations</source>
+            <translation>反復回数</translation>
+        </message>
+        <message>
+            <source>Lambda (rel)</source>
+            <translation>ラムダ（相対）</translation>
+        </message>
+        <message>
+            <source>Loop gain</source>
+            <translation>ループゲイン</translation>
+        </message>
+        <message>
+            <source>Max iterations</source>
+            <translation>最大反復回数</translation>
+        </message>
+        <message>
+            <source>Max modes</source>
+            <translation>最大モード数</translation>
+        </message>
+        <message>
+            <source>Max sources</source>
+            <translation>最大音源数</translation>
+        </message>
+        <message>
+            <source>Noise (rel)</source>
+            <translation>ノイズ（相対）</translation>
+        </message>
+        <message>
+            <source>PHAT exponent</source>
+            <translation>PHAT 指数</translation>
+        </message>
+        <message>
+            <source>PHAT floor</source>
+            <translation>PHAT 下限</translation>
+        </message>
+        <message>
+            <source>PHAT zero diagonal</source>
+            <translation>PHAT 対角ゼロ化</translation>
+        </message>
+        <message>
+            <source>Prune (rel)</source>
+            <translation>枝刈り（相対）</translation>
+        </message>
+        <message>
+            <source>Relative eigen</source>
+            <translation>相対固有値</translation>
+        </message>
+        <message>
+            <source>Relaxation</source>
+            <translation>緩和係数</translation>
+        </message>
+        <message>
+            <source>Source count</source>
+            <translation>音源数</translation>
+        </message>
+        <message>
+            <source>Spectrum floor</source>
+            <translation>スペクトル下限</translation>
+        </message>
+        <message>
+            <source>Stop level</source>
+            <translation>停止レベル</translation>
+        </message>
+        <message>
+            <source>Tolerance</source>
+            <translation>許容誤差</translation>
+        </message>
+        <message>
+            <source>Uncertainty</source>
+            <translation>不確かさ</translation>
+        </message>
+        <message>
+            <source>Uncertainty gain</source>
+            <translation>不確かさゲイン</translation>
         </message>
     </context>
     <context>
@@ -1002,6 +1142,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>applied r%1</source>
             <translation>適用済み r%1</translation>
         </message>
+        <message>
+            <source>Noise subtraction waits for the calibration to end</source>
+            <translation>ノイズ除去はキャリブレーションの終了を待っています</translation>
+        </message>
+        <message>
+            <source>Subtract the calibrated background noise from the map</source>
+            <translation>校正済みの背景ノイズをマップから差し引きます</translation>
+        </message>
+        <message>
+            <source>Noise subtraction needs a calibration of this device profile first</source>
+            <translation>ノイズ除去には、まずこのデバイスプロファイルのキャリブレーションが必要です</translation>
+        </message>
     </context>
     <context>
         <name>ReplayPage</name>
@@ -1088,6 +1240,38 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>1.0x · frozen Profile</source>
             <translation>1.0x · 固定プロファイル</translation>
+        </message>
+        <message>
+            <source>Stop Live before starting Measurement Replay</source>
+            <translation>測定リプレイを開始する前にライブを停止してください</translation>
+        </message>
+        <message>
+            <source>Select a Measurement, then Start Replay</source>
+            <translation>測定を選択してからリプレイを開始してください</translation>
+        </message>
+        <message>
+            <source>A Replay is running: stop it first</source>
+            <translation>リプレイ実行中です。先に停止してください</translation>
+        </message>
+        <message>
+            <source>The raw recording of this Measurement is missing</source>
+            <translation>この測定の生データ記録がありません</translation>
+        </message>
+        <message>
+            <source>Wait until the Recording is saved</source>
+            <translation>録音の保存が終わるまでお待ちください</translation>
+        </message>
+        <message>
+            <source>Wait until the Full Recompute ends</source>
+            <translation>完全再計算が終わるまでお待ちください</translation>
+        </message>
+        <message>
+            <source>Analyze at position needs an active Replay: start one first</source>
+            <translation>「この位置で解析」には実行中のリプレイが必要です。先にリプレイを開始してください</translation>
+        </message>
+        <message>
+            <source>Start Replay — recording integrity is verified before playback</source>
+            <translation>リプレイを開始 — 再生前に記録の完全性を検証します</translation>
         </message>
     </context>
     <context>
@@ -1887,6 +2071,26 @@ Create the first full recompute</source>
         <message>
             <source>Export CSV + profile manifest</source>
             <translation>CSV + プロファイルマニフェストをエクスポート</translation>
+        </message>
+        <message>
+            <source>the unsaved result</source>
+            <translation>未保存の結果</translation>
+        </message>
+        <message>
+            <source>Live holds the map: %1 shows as soon as Live stops</source>
+            <translation>ライブがマップを使用中です。ライブが停止するとすぐに %1 を表示します</translation>
+        </message>
+        <message>
+            <source>The Replay holds the map: %1 shows as soon as it stops</source>
+            <translation>リプレイがマップを使用中です。停止するとすぐに %1 を表示します</translation>
+        </message>
+        <message>
+            <source>%1 has no saved map</source>
+            <translation>%1 には保存されたマップがありません</translation>
+        </message>
+        <message>
+            <source>full recompute</source>
+            <translation>完全再計算</translation>
         </message>
     </context>
 </TS>

@@ -113,10 +113,6 @@
             <translation>最近</translation>
         </message>
         <message>
-            <source>%1 measurements</source>
-            <translation>%1 个测量</translation>
-        </message>
-        <message>
             <source>Refresh</source>
             <translation>刷新</translation>
         </message>
@@ -207,10 +203,6 @@
         <message>
             <source>invalid</source>
             <translation>无效</translation>
-        </message>
-        <message>
-            <source>%1 ch · %2 Hz · %3 analyses</source>
-            <translation>%1 通道 · %2 Hz · %3 个分析</translation>
         </message>
         <message>
             <source>RAW ASSET MISSING · %1 ch · %2 Hz</source>
@@ -337,6 +329,34 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>永久删除 %1？
 
 原始录音、视频轨道和所有分析运行都将从磁盘中删除。此操作无法撤销。</translation>
+        </message>
+        <message numerus="yes">
+            <source>%n measurement</source>
+            <translation>
+                <numerusform>%n 个测量</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%n measurements</source>
+            <translation>
+                <numerusform>%n 个测量</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%1 ch · %2 Hz · %n analysis</source>
+            <translation>
+                <numerusform>%1 通道 · %2 Hz · %n 个分析</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%1 ch · %2 Hz · %n analyses</source>
+            <translation>
+                <numerusform>%1 通道 · %2 Hz · %n 个分析</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>Remove from Recent Projects (the folder stays on disk)</source>
+            <translation>从最近项目中移除（文件夹保留在磁盘上）</translation>
         </message>
     </context>
     <context>
@@ -586,6 +606,126 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Measurements / Analysis runs</source>
             <translation>测量 / 分析运行</translation>
+        </message>
+        <message>
+            <source>Exported map.csv + export.json to %1</source>
+            <translation>已导出 map.csv + export.json 到 %1</translation>
+        </message>
+        <message>
+            <source>Export failed: %1</source>
+            <translation>导出失败：%1</translation>
+        </message>
+        <message>
+            <source>Base loading</source>
+            <translation>基础加载</translation>
+        </message>
+        <message>
+            <source>Diagonal loading</source>
+            <translation>对角加载</translation>
+        </message>
+        <message>
+            <source>Diagonal removal</source>
+            <translation>去除对角线</translation>
+        </message>
+        <message>
+            <source>Eigen floor</source>
+            <translation>特征值下限</translation>
+        </message>
+        <message>
+            <source>Eigen tolerance</source>
+            <translation>特征值容差</translation>
+        </message>
+        <message>
+            <source>Eigenvalue floor</source>
+            <translation>特征值下限</translation>
+        </message>
+        <message>
+            <source>Estimator (1 MDL, 2 AIC, 3 gap)</source>
+            <translation>估计器（1 MDL，2 AIC，3 间隙）</translation>
+        </message>
+        <message>
+            <source>Functional order</source>
+            <translation>泛函阶数</translation>
+        </message>
+        <message>
+            <source>Grid stride</source>
+            <translation>网格步长</translation>
+        </message>
+        <message>
+            <source>Iterations</source>
+            <translation>迭代次数</translation>
+        </message>
+        <message>
+            <source>Lambda (rel)</source>
+            <translation>Lambda（相对）</translation>
+        </message>
+        <message>
+            <source>Loop gain</source>
+            <translation>环路增益</translation>
+        </message>
+        <message>
+            <source>Max iterations</source>
+            <translation>最大迭代次数</translation>
+        </message>
+        <message>
+            <source>Max modes</source>
+            <translation>最大模态数</translation>
+        </message>
+        <message>
+            <source>Max sources</source>
+            <translation>最大声源数</translation>
+        </message>
+        <message>
+            <source>Noise (rel)</source>
+            <translation>噪声（相对）</translation>
+        </message>
+        <message>
+            <source>PHAT exponent</source>
+            <translation>PHAT 指数</translation>
+        </message>
+        <message>
+            <source>PHAT floor</source>
+            <translation>PHAT 下限</translation>
+        </message>
+        <message>
+            <source>PHAT zero diagonal</source>
+            <translation>PHAT 对角置零</translation>
+        </message>
+        <message>
+            <source>Prune (rel)</source>
+            <translation>剪枝（相对）</translation>
+        </message>
+        <message>
+            <source>Relative eigen</source>
+            <translation>相对特征值</translation>
+        </message>
+        <message>
+            <source>Relaxation</source>
+            <translation>松弛系数</translation>
+        </message>
+        <message>
+            <source>Source count</source>
+            <translation>声源数</translation>
+        </message>
+        <message>
+            <source>Spectrum floor</source>
+            <translation>谱下限</translation>
+        </message>
+        <message>
+            <source>Stop level</source>
+            <translation>停止电平</translation>
+        </message>
+        <message>
+            <source>Tolerance</source>
+            <translation>容差</translation>
+        </message>
+        <message>
+            <source>Uncertainty</source>
+            <translation>不确定度</translation>
+        </message>
+        <message>
+            <source>Uncertainty gain</source>
+            <translation>不确定度增益</translation>
         </message>
     </context>
     <context>
@@ -1002,6 +1142,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>applied r%1</source>
             <translation>已应用 r%1</translation>
         </message>
+        <message>
+            <source>Noise subtraction waits for the calibration to end</source>
+            <translation>噪声扣除需等待校准结束</translation>
+        </message>
+        <message>
+            <source>Subtract the calibrated background noise from the map</source>
+            <translation>从声学图中扣除已校准的背景噪声</translation>
+        </message>
+        <message>
+            <source>Noise subtraction needs a calibration of this device profile first</source>
+            <translation>噪声扣除需要先为此设备配置进行校准</translation>
+        </message>
     </context>
     <context>
         <name>ReplayPage</name>
@@ -1088,6 +1240,38 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>1.0x · frozen Profile</source>
             <translation>1.0x · 冻结配置</translation>
+        </message>
+        <message>
+            <source>Stop Live before starting Measurement Replay</source>
+            <translation>开始测量回放前请先停止实时会话</translation>
+        </message>
+        <message>
+            <source>Select a Measurement, then Start Replay</source>
+            <translation>请先选择测量，然后开始回放</translation>
+        </message>
+        <message>
+            <source>A Replay is running: stop it first</source>
+            <translation>回放正在运行：请先停止</translation>
+        </message>
+        <message>
+            <source>The raw recording of this Measurement is missing</source>
+            <translation>此测量的原始录音缺失</translation>
+        </message>
+        <message>
+            <source>Wait until the Recording is saved</source>
+            <translation>请等待录制保存完成</translation>
+        </message>
+        <message>
+            <source>Wait until the Full Recompute ends</source>
+            <translation>请等待完整重算结束</translation>
+        </message>
+        <message>
+            <source>Analyze at position needs an active Replay: start one first</source>
+            <translation>“在此位置分析”需要正在进行的回放：请先开始回放</translation>
+        </message>
+        <message>
+            <source>Start Replay — recording integrity is verified before playback</source>
+            <translation>开始回放 — 播放前会校验录音完整性</translation>
         </message>
     </context>
     <context>
@@ -1887,6 +2071,26 @@ Create the first full recompute</source>
         <message>
             <source>Export CSV + profile manifest</source>
             <translation>导出 CSV + 配置清单</translation>
+        </message>
+        <message>
+            <source>the unsaved result</source>
+            <translation>未保存的结果</translation>
+        </message>
+        <message>
+            <source>Live holds the map: %1 shows as soon as Live stops</source>
+            <translation>实时会话正在占用声学图：实时停止后立即显示 %1</translation>
+        </message>
+        <message>
+            <source>The Replay holds the map: %1 shows as soon as it stops</source>
+            <translation>回放正在占用声学图：回放停止后立即显示 %1</translation>
+        </message>
+        <message>
+            <source>%1 has no saved map</source>
+            <translation>%1 没有保存的声学图</translation>
+        </message>
+        <message>
+            <source>full recompute</source>
+            <translation>完整重算</translation>
         </message>
     </context>
 </TS>

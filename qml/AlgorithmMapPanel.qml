@@ -239,6 +239,11 @@ ColumnLayout {
                 checked: ui.noiseSubtractionEnabled
                 // Subtraction can always be switched off, but on only with a valid noise profile.
                 enabled: !ui.noiseCalibrating && (ui.noiseSubtractionEnabled || ui.noiseProfileValid)
+                hoverEnabled: true
+                ToolTip.visible: hovered
+                ToolTip.text: ui.noiseCalibrating ? qsTr("Noise subtraction waits for the calibration to end")
+                            : enabled ? qsTr("Subtract the calibrated background noise from the map")
+                            : qsTr("Noise subtraction needs a calibration of this device profile first")
                 onToggled: {
                     ui.setNoiseSubtractionEnabled(checked)
                     checked = Qt.binding(() => ui.noiseSubtractionEnabled)

@@ -35,6 +35,41 @@ Page {
         wrapMode: Text.WordWrap
     }
 
+    // Live and an active Replay draw into the one map the controller holds; a selected run or unsaved
+    // result waits for it and shows as soon as it is free.
+    readonly property string mapHolder: ui.sessionState === "Starting" || ui.sessionState === "Running"
+                                        || ui.sessionState === "Stopping" ? "live"
+                                      : ui.replayActive ? "replay" : ""
+    readonly property bool analysisMapWanted: ui.hasPendingAnalysis || ui.hasSelectedAnalysis
+    readonly property string wantedRunName: ui.hasPendingAnalysis ? qsTr("the unsaved result") : ui.selectedAnalysisId
+
+    function showAnalysisMapWhenFree() {
+        if (pageActive && analysisMapWanted && mapHolder === "" && !(ui.hasHeatmap && ui.mapSource === "analysis"))
+            ui.showAnalysisMap()
+    }
+
+    onMapHolderChanged: showAnalysisMapWhenFree()
+    onPageActiveChanged: showAnalysisMapWhenFree()
+
+    function emptyMapText() {
+        if (!ui.hasSelectedMeasurement)
+            return qsTr("Select a Measurement")
+        if (!analysisMapWanted)
+            return qsTr("Create or select an AnalysisRun")
+        if (mapHolder === "live")
+            return qsTr("Live holds the map: %1 shows as soon as Live stops").arg(wantedRunName)
+        if (mapHolder === "replay")
+            return qsTr("The Replay holds the map: %1 shows as soon as it stops").arg(wantedRunName)
+        return qsTr("%1 has no saved map").arg(wantedRunName)
+    }
+
+    // The stored mode word is data; the one mode the system writes is shown translated.
+    function recomputeModeText(mode) {
+        if (!mode)
+            return qsTr("legacy run")
+        return mode === "full" ? qsTr("full recompute") : qsTr("%1 recompute").arg(mode)
+    }
+
     function windowIndex(seconds) {
         for (let i = 0; i < windowChoices.length; ++i) {
             if (Math.abs(windowChoices[i] - seconds) < 1e-9)
@@ -218,8 +253,7 @@ Page {
                                           .arg(Number(runRow.modelData.peakElevation).toFixed(1))
                                           .arg(Number(runRow.modelData.peakDb).toFixed(1))
                                           .arg(runRow.modelData.mapAvailable ? qsTr("map saved") : qsTr("metadata only"))
-                                          .arg(runRow.modelData.mode ? qsTr("%1 recompute").arg(runRow.modelData.mode)
-                                                                     : qsTr("legacy run"))
+                                          .arg(root.recomputeModeText(runRow.modelData.mode))
                                 }
                             }
 
@@ -270,8 +304,7 @@ Page {
                     panelSubtitle: ui.hasPendingAnalysis ? qsTr("Unsaved result - save to keep it")
                                  : ui.hasSelectedAnalysis ? ui.selectedAnalysisId
                                  : qsTr("Each run keeps its own map and provenance")
-                    emptyPrimary: ui.hasSelectedMeasurement ? qsTr("Create or select an AnalysisRun")
-                                                            : qsTr("Select a Measurement")
+                    emptyPrimary: root.emptyMapText()
                     emptySecondary: qsTr("Full recompute uses the Measurement's frozen Profile")
                 }
 

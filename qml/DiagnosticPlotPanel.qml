@@ -108,8 +108,13 @@ Rectangle {
                     implicitWidth: chipLabel.implicitWidth + 14
                     radius: 5
                     color: active ? Theme.surfaceAlt : "transparent"
-                    border.width: 1
-                    border.color: active ? Theme.accent : Theme.border
+                    border.width: activeFocus ? 2 : 1
+                    border.color: active || activeFocus ? Theme.accent : Theme.border
+                    // A tab stop of its own: Space or Enter chooses it.
+                    activeFocusOnTab: true
+                    Keys.onSpacePressed: root.tabActivated(index)
+                    Keys.onReturnPressed: root.tabActivated(index)
+                    Keys.onEnterPressed: root.tabActivated(index)
 
                     Label {
                         id: chipLabel

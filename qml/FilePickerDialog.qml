@@ -146,6 +146,8 @@ ThemedDialog {
 
     function rowClicked(index, doubleClick) {
         selectedIndex = index
+        // The list takes the keyboard, so Enter then accepts the clicked row.
+        listView.forceActiveFocus()
         const entry = entryAt(index)
         if (pickerMode === "save" && !entry.entryIsDir) {
             nameField.text = entry.entryName
@@ -157,6 +159,16 @@ ThemedDialog {
             navigate(joined(entry.entryName))
         else
             acceptCurrent()
+    }
+
+    function moveSelection(step) {
+        if (listModel.count === 0)
+            return
+        const next = selectedIndex < 0 ? (step > 0 ? 0 : listModel.count - 1) : selectedIndex + step
+        selectedIndex = Math.max(0, Math.min(listModel.count - 1, next))
+        listView.positionViewAtIndex(selectedIndex, ListView.Contain)
+        if (pickerMode === "save" && !entryAt(selectedIndex).entryIsDir)
+            nameField.text = entryAt(selectedIndex).entryName
     }
 
     function summaryText() {
@@ -174,6 +186,8 @@ ThemedDialog {
     width: 660
     height: 470
     padding: 12
+    // Enter means what the focused field or the folder list makes of it.
+    enterAccepts: false
 
     onOpened: {
         driveCombo.model = ui.browseDrives()
@@ -242,7 +256,8 @@ ThemedDialog {
             clip: true
             color: Theme.surfaceAlt
             radius: Theme.radius
-            border.color: Theme.border
+            border.color: listView.activeFocus ? Theme.accent : Theme.border
+            border.width: listView.activeFocus ? 2 : 1
 
             ListView {
                 id: listView
@@ -250,6 +265,14 @@ ThemedDialog {
                 anchors.fill: parent
                 anchors.margins: 4
                 clip: true
+                activeFocusOnTab: true
+                // The arrows move the selection (the list's own navigation would cut its binding), Enter
+                // opens or picks as OK does.
+                keyNavigationEnabled: false
+                Keys.onUpPressed: root.moveSelection(-1)
+                Keys.onDownPressed: root.moveSelection(1)
+                Keys.onReturnPressed: root.acceptCurrent()
+                Keys.onEnterPressed: root.acceptCurrent()
                 boundsBehavior: Flickable.StopAtBounds
                 model: listModel
                 currentIndex: root.selectedIndex
@@ -315,7 +338,9 @@ ThemedDialog {
                                 forceActiveFocus()
                                 selectAll()
                             }
-                            onAccepted: root.commitRename(row.index, text)
+                            // Consumed here: the list around the editor would take Enter as a pick.
+                            Keys.onReturnPressed: root.commitRename(row.index, text)
+                            Keys.onEnterPressed: root.commitRename(row.index, text)
                             onActiveFocusChanged: {
                                 if (!activeFocus && row.editing)
                                     root.commitRename(row.index, text)

@@ -183,6 +183,8 @@ ApplicationWindow {
         leftPadding: 0
         rightPadding: 0
         onClicked: window.currentWorkspace = workspaceIndex
+        Keys.onReturnPressed: clicked()
+        Keys.onEnterPressed: clicked()
 
         contentItem: Text {
             text: navButton.text
@@ -195,6 +197,9 @@ ApplicationWindow {
 
         background: Rectangle {
             radius: 8
+            // Keyboard focus outlines the entry in the accent colour.
+            border.width: navButton.visualFocus ? 2 : 0
+            border.color: Theme.accent
             color: navButton.current ? Theme.surfaceAlt
                  : navButton.hovered && navButton.enabled
                    ? Qt.rgba(Theme.surfaceAlt.r, Theme.surfaceAlt.g, Theme.surfaceAlt.b, 0.5)

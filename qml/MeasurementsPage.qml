@@ -131,9 +131,7 @@ Page {
         return parts.join("   ·   ")
     }
 
-    background: Rectangle {
-        color: Theme.bg
-    }
+    background: Rectangle { color: Theme.bg }
 
     Connections {
         target: ui
@@ -188,7 +186,9 @@ Page {
                     visible: ui.hasProject
                     spacing: 6
                     BodyText { text: ui.projectName; font.bold: true; elide: Text.ElideRight; wrapMode: Text.NoWrap }
-                    SmallText { text: qsTr("%1 measurements").arg(ui.measurementCount) }
+                    SmallText { // English has a singular; the catalogues give each count its own form (%n).
+                        objectName: "measurementCountLabel"
+                        text: ui.measurementCount === 1 ? qsTr("%n measurement", "", 1) : qsTr("%n measurements", "", ui.measurementCount) }
                     RowLayout {
                         Layout.fillWidth: true
                         spacing: 8
@@ -452,8 +452,9 @@ Page {
                     objectName: "countsLabel"
                     text: !entry.valid ? (entry.modelData.error || "")
                         : entry.modelData.rawAvailable
-                          ? qsTr("%1 ch · %2 Hz · %3 analyses").arg(entry.modelData.channelCount)
-                                .arg(entry.modelData.sampleRateHz).arg(entry.modelData.analysisCount)
+                          ? (entry.modelData.analysisCount === 1 ? qsTr("%1 ch · %2 Hz · %n analysis", "", 1)
+                             : qsTr("%1 ch · %2 Hz · %n analyses", "", entry.modelData.analysisCount))
+                                .arg(entry.modelData.channelCount).arg(entry.modelData.sampleRateHz)
                           : qsTr("RAW ASSET MISSING · %1 ch · %2 Hz").arg(entry.modelData.channelCount)
                                 .arg(entry.modelData.sampleRateHz)
                     color: entry.valid && entry.modelData.rawAvailable ? Theme.muted : Theme.dangerSoft
@@ -613,9 +614,7 @@ Page {
                 Layout.fillWidth: true
                 Layout.preferredHeight: Math.min(contentHeight + 4, 180)
                 clip: true
-                model: ListModel {
-                    id: nestedModel
-                }
+                model: ListModel { id: nestedModel }
                 delegate: Rectangle {
                     id: nestedRow
                     required property int index
@@ -700,6 +699,8 @@ Page {
                         kind: 2
                         implicitWidth: 34
                         text: "×"
+                        hoverEnabled: true; ToolTip.visible: hovered
+                        ToolTip.text: qsTr("Remove from Recent Projects (the folder stays on disk)")
                         onClicked: ui.removeRecentProject(recentRow.modelData.path)
                     }
                 }

@@ -12,6 +12,38 @@ Page {
     readonly property bool pageActive: visible
     readonly property string replayState: ui.replayState
 
+    // Why Start Replay is unavailable, in the order the controller refuses it; empty while it can start.
+    function startReplayBlocker() {
+        if (ui.canStartReplay)
+            return ""
+        if (ui.sessionState === "Starting" || ui.sessionState === "Running" || ui.sessionState === "Stopping")
+            return qsTr("Stop Live before starting Measurement Replay")
+        if (!ui.hasSelectedMeasurement)
+            return qsTr("Select a Measurement, then Start Replay")
+        if (ui.replayActive)
+            return qsTr("A Replay is running: stop it first")
+        if (!ui.selectedMeasurementRawAvailable)
+            return qsTr("The raw recording of this Measurement is missing")
+        if (ui.recording || ui.recordingFinalizing)
+            return qsTr("Wait until the Recording is saved")
+        if (ui.analysisBusy)
+            return qsTr("Wait until the Full Recompute ends")
+        return ""
+    }
+
+    function analyzeBlocker() {
+        if (ui.analysisBusy)
+            return qsTr("Wait until the Full Recompute ends")
+        return ui.replayActive ? "" : qsTr("Analyze at position needs an active Replay: start one first")
+    }
+
+    function idleHint() {
+        if (!ui.hasSelectedMeasurement)
+            return qsTr("Select a Measurement, then Start Replay — recording integrity is verified before playback")
+        const blocker = startReplayBlocker()
+        return blocker !== "" ? blocker : qsTr("Start Replay — recording integrity is verified before playback")
+    }
+
     function togglePlayPause() {
         if (ui.replayState === "Playing" || ui.replayState === "Paused")
             ui.setReplayPaused(!ui.replayPaused)
@@ -270,6 +302,8 @@ Page {
                             Layout.preferredWidth: 150
                             text: root.replayState === "Finished" ? qsTr("Replay again") : qsTr("Start Replay")
                             enabled: ui.canStartReplay
+                            ToolTip.visible: hovered && !enabled && ToolTip.text !== ""
+                            ToolTip.text: root.startReplayBlocker()
                             onClicked: ui.startSelectedMeasurementReplay()
                         }
                         ThemedButton {
@@ -299,6 +333,8 @@ Page {
                             kind: 1
                             text: qsTr("Analyze at position")
                             enabled: ui.replayActive && !ui.analysisBusy
+                            ToolTip.visible: hovered && !enabled && ToolTip.text !== ""
+                            ToolTip.text: root.analyzeBlocker()
                             // The Analysis page opens right after the request, finished or not.
                             onClicked: {
                                 ui.analyzeReplayPosition()
@@ -326,9 +362,7 @@ Page {
                     ElidedLabel {
                         objectName: "replayStatusLabel"
                         Layout.fillWidth: true
-                        text: root.replayState === "Idle"
-                              ? qsTr("Select a Measurement, then Start Replay — recording integrity is verified before playback")
-                              : ui.replayMetrics
+                        text: root.replayState === "Idle" ? root.idleHint() : ui.replayMetrics
                         elide: Text.ElideRight
                         font.pixelSize: Theme.fontSmall
                         color: root.replayState === "Faulted" ? Theme.dangerSoft : Theme.text

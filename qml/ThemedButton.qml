@@ -29,11 +29,17 @@ Button {
         verticalAlignment: Text.AlignVCenter
     }
 
+    // Enter presses a focused button as Space does, so a dialog's focused button answers Enter itself.
+    Keys.onReturnPressed: control.clicked()
+    Keys.onEnterPressed: control.clicked()
+
     background: Rectangle {
         radius: 8
-        border.width: 1
+        // Keyboard focus draws a wider outline in the accent colour, in every kind.
+        border.width: control.visualFocus ? 2 : 1
         color: control.pressed || (control.hovered && control.enabled) ? Theme.surfaceAlt : Theme.surface
         border.color: !control.enabled ? Theme.border
+                    : control.visualFocus ? Theme.accent
                     : control.kind === 0 ? (control.hovered ? Theme.accent : Theme.border)
                     : control.tone
     }

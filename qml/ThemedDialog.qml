@@ -23,10 +23,39 @@ Dialog {
         }
     }
 
+    // Enter that the focused control leaves alone presses the dialog's default button: the accepting one
+    // (OK or Yes) unless it is destructive or disabled, else a lone Close. Dialogs with buttons of their
+    // own set false and handle Enter themselves.
+    property bool enterAccepts: acceptKind !== 2
+
+    function pressDefaultButton() {
+        if (!enterAccepts)
+            return false
+        if (standardButtons & (Dialog.Ok | Dialog.Yes)) {
+            if (!acceptEnabled)
+                return false
+            accept()
+            return true
+        }
+        if (standardButtons === Dialog.Close) {
+            reject()
+            return true
+        }
+        return false
+    }
+
     modal: true
+    // The dialog takes the keyboard when it opens, so Enter and Tab reach its content.
+    focus: true
     padding: 14
     x: parent ? Math.round((parent.width - width) / 2) : 0
     y: parent ? Math.round((parent.height - height) / 2) : 0
+
+    contentItem: FocusScope {
+        focus: true
+        Keys.onReturnPressed: event => event.accepted = control.pressDefaultButton()
+        Keys.onEnterPressed: event => event.accepted = control.pressDefaultButton()
+    }
 
     background: Rectangle {
         radius: Theme.radius

@@ -34,5 +34,8 @@ Slider {
         implicitHeight: 16
         radius: 8
         color: control.enabled ? Theme.accent : Theme.muted
+        // Keyboard focus rings the handle in the text colour, which stands out from the accent fill.
+        border.width: control.visualFocus ? 2 : 0
+        border.color: Theme.text
     }
 }

@@ -23,5 +23,17 @@ Switch {
             anchors.verticalCenter: parent.verticalCenter
             color: control.checked ? Theme.accentText : Theme.muted
         }
+
+        // Keyboard focus rings the track outside its own outline, so a checked switch shows it too.
+        Rectangle {
+            objectName: "focusRing"
+            anchors.fill: parent
+            anchors.margins: -3
+            radius: parent.radius + 3
+            color: "transparent"
+            border.width: 2
+            border.color: Theme.accent
+            visible: control.visualFocus
+        }
     }
 }

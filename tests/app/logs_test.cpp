@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTranslator>
+#include <thread>
 
 #include "app/ui_controller.h"
 #include "app_test_support.h"
@@ -159,6 +160,31 @@ TEST_F(ControllerLogs, AfterAnotherStatusTextTheLanguageChangeLeavesTheStatusAlo
     QCoreApplication::removeTranslator(&translator);
     EXPECT_EQ(ui.statusText(), QStringLiteral("Profile validation failed: x"));
     EXPECT_EQ(ui.eventLog().size(), events);
+}
+
+// A catalogue text on the status line follows the language; the event log keeps it as written, and a
+// worker's plain text that replaced it, even while the two race, is never turned back into it.
+TEST_F(ControllerLogs, ACatalogueStatusTextFollowsTheLanguageUntilAnotherTextReplacesIt) {
+    UiController ui;
+    ui.reportLocalized("Export failed: %1", {QStringLiteral("disk full")});
+    MarkingTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    ui.refreshLocalizedStrings();
+    EXPECT_EQ(ui.statusText(), QStringLiteral("[xx] Export failed: disk full"));
+    EXPECT_EQ(textOf(ui.eventLog().back()), QStringLiteral("Export failed: disk full"));
+
+    std::thread worker([&ui] {
+        for (int i = 0; i < 2000; ++i) ui.setStatusText(QStringLiteral("worker %1").arg(i));
+    });
+    for (int i = 0; i < 200; ++i) {
+        ui.reportLocalized("Export failed: %1", {QString::number(i)});
+        ui.refreshLocalizedStrings();
+    }
+    worker.join();
+    ui.setStatusText(QStringLiteral("worker done"));
+    ui.refreshLocalizedStrings();
+    QCoreApplication::removeTranslator(&translator);
+    EXPECT_EQ(ui.statusText(), QStringLiteral("worker done"));
 }
 
 TEST_F(ControllerLogs, MediaMessagesAreAppendedToTheTemporaryFolderLog) {

@@ -173,6 +173,11 @@ TEST_F(Recording, TheBlocksBecomeASelectedMeasurementWithTheFrozenProfile) {
     EXPECT_EQ(ui->statusText(), QStringLiteral("Measurement saved: %1 · Rec").arg(id));
     EXPECT_EQ(ui->selectedMeasurementId(), id);
     EXPECT_EQ(ui->selectedMeasurementIndex(), 0);
+    // Selected once, so said once.
+    int selections = 0;
+    for (const QString& line : ui->eventLog())
+        selections += line.mid(10).startsWith(QStringLiteral("Measurement selected: ") + id) ? 1 : 0;
+    EXPECT_EQ(selections, 1);
 
     const fs::path dir = measurementDir(id);
     EXPECT_EQ(readBytes(dir / "raw.int16"), expected);

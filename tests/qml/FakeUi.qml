@@ -218,6 +218,7 @@ QtObject {
     }
     function createFullRecomputeAnalysis() { record("createFullRecomputeAnalysis") }
     function selectAnalysisRun(index) { record("selectAnalysisRun:" + index) }
+    function showAnalysisMap() { record("showAnalysisMap") }
     function savePendingAnalysis() { record("savePendingAnalysis") }
     function discardPendingAnalysis() { record("discardPendingAnalysis") }
     function exportSelectedAnalysis() { record("exportSelectedAnalysis") }

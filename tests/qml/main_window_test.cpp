@@ -10,10 +10,20 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include "app/ui_controller.h"
+#include "core/beamforming/heatmap_grid.h"
+#include "core/storage/analysis_run_store.h"
+#include "core/storage/project_store.h"
+#include "core/storage/recording.h"
 #include "message_capture.h"
 #include "qml_test_context.h"
 #include "render/plot_palette.h"
@@ -149,6 +159,88 @@ TEST_F(MainWindowWithController, LanguageComboTranslatesTheWindowAndRemembersThe
     pick("languageCombo", 0);
     EXPECT_EQ(stateText(), QStringLiteral("No profile"));
     EXPECT_EQ(item("languageCombo")->property("currentText").toString(), QStringLiteral("en"));
+}
+
+// The sidebar is reachable from the keyboard: Tab walks to a workspace entry, which shows its focus, and
+// Enter opens that workspace.
+TEST_F(MainWindowWithController, TabAndEnterOpenAWorkspaceWithVisibleFocus) {
+    QQuickItem* entry = nullptr;
+    for (int i = 0; i < 40 && !entry; ++i) {
+        QTest::keyClick(window_, Qt::Key_Tab);
+        QQuickItem* focused = window_->activeFocusItem();
+        if (focused && focused->objectName() == QStringLiteral("nav_settings")) entry = focused;
+    }
+    ASSERT_NE(entry, nullptr) << "Tab never reached the Settings entry";
+    auto* outline = entry->property("background").value<QQuickItem*>();
+    EXPECT_EQ(outline->property("border").value<QObject*>()->property("width").toInt(), 2);
+    EXPECT_NE(window_->property("currentWorkspace").toInt(), 7);
+    QTest::keyClick(window_, Qt::Key_Return);
+    EXPECT_EQ(window_->property("currentWorkspace").toInt(), 7);
+}
+
+// The status line follows a language switch at once; the event log keeps the line as it was written.
+// The algorithm parameter labels, built by the controller for display, follow it too.
+TEST_F(MainWindowWithController, LanguageSwitchRetranslatesTheStatusLineAndTheParameterLabels) {
+    const QString validated = QStringLiteral("Device Profile validated; system ready to start");
+    ui_->importProfile(QStringLiteral(ZK_PROFILES_DIR "/small-4.device.json"));
+    ASSERT_EQ(ui_->statusText(), validated);
+    const auto diagonalLabel = [](const QVariantList& fields) {
+        for (const QVariant& field : fields) {
+            const QVariantMap map = field.toMap();
+            if (map.value(QStringLiteral("key")) == QStringLiteral("remove_csm_diagonal"))
+                return map.value(QStringLiteral("label")).toString();
+        }
+        return QString();
+    };
+    EXPECT_EQ(diagonalLabel(ui_->analysisAlgorithmParameterFields()), QStringLiteral("Diagonal removal"));
+    QSignalSpy fieldsChanged(ui_, &zk::app::UiController::analysisAlgorithmChanged);
+
+    pick("languageCombo", 2);
+    EXPECT_EQ(ui_->statusText(),
+              QStringLiteral("デバイスプロファイルを検証しました。システムは開始できます"));
+    EXPECT_TRUE(ui_->eventLog().last().endsWith(validated));
+    EXPECT_GE(fieldsChanged.count(), 1);
+    EXPECT_EQ(diagonalLabel(ui_->analysisAlgorithmParameterFields()), QStringLiteral("対角除去"));
+    EXPECT_EQ(diagonalLabel(ui_->algorithmParameterFields()), QStringLiteral("対角除去"));
+
+    pick("languageCombo", 1);
+    EXPECT_EQ(ui_->statusText(), QStringLiteral("设备配置文件已验证；系统已就绪，可以开始"));
+    // The run row's recompute mode, a word of the stored run, reads in the language too.
+    QTemporaryDir folder;
+    const std::filesystem::path project = folder.filePath(QStringLiteral("p")).toStdString();
+    zk::core::createProject(project, "Modes");
+    std::ifstream in(ZK_PROFILES_DIR "/small-4.device.json", std::ios::binary);
+    const std::string profile((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    zk::core::Recording recording(project, "m_1", profile, "Synthetic");
+    recording.append(std::vector<std::int16_t>(1600u * 4u, 7));
+    recording.finalize({});
+    zk::core::AnalysisRunParameters parameters;
+    parameters.algorithmId = "DAS";
+    parameters.frequencyHz = 2000.0;
+    zk::core::AnalysisRunProvenance provenance;
+    provenance.recomputeMode = "full";
+    zk::core::HeatmapGrid grid;
+    grid.azimuthDeg = {-1.0, 1.0};
+    grid.elevationDeg = {0.0};
+    grid.width = 2;
+    grid.height = 1;
+    zk::core::createAnalysisRun(project / "measurements" / "m_1", "m_1", "a_1", parameters, 0.0, 0.0, 0.0,
+                                "test", provenance, zk::core::finalizeHeatmap(grid, {1.0, 0.5}));
+    ui_->openProject(QString::fromStdString(project.string()));
+    ASSERT_EQ(ui_->selectedAnalysisId(), QStringLiteral("a_1"));
+    QQuickItem* peak = nullptr;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (peak = findItem(window_->contentItem(), "runPeak")) != nullptr; }));
+    EXPECT_TRUE(peak->property("text").toString().endsWith(QStringLiteral("声学图已保存 · 完整重算")))
+        << peak->property("text").toString().toStdString();
+    ui_->exportSelectedAnalysis();
+    EXPECT_TRUE(ui_->statusText().startsWith(QStringLiteral("已导出 map.csv + export.json 到 ")))
+        << ui_->statusText().toStdString();
+    // A later plain status text is not turned back into the old one by a switch.
+    ui_->setSource(QStringLiteral("udp"));
+    const QString refusal = ui_->statusText();
+    pick("languageCombo", 0);
+    EXPECT_EQ(ui_->statusText(), refusal);
 }
 
 }  // namespace

@@ -48,9 +48,10 @@ QmlTestContext installQmlTestContext(QQmlEngine& engine) {
 app::UiController* installApplicationContext(QQmlEngine& engine) {
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QQmlContext* root = engine.rootContext();
-    root->setContextProperty(QStringLiteral("i18n"),
-                             new app::I18nManager(QCoreApplication::instance(), &engine));
+    auto* i18n = new app::I18nManager(QCoreApplication::instance(), &engine);
+    root->setContextProperty(QStringLiteral("i18n"), i18n);
     auto* ui = new app::UiController(&engine, &engine);
+    QObject::connect(i18n, &app::I18nManager::languageChanged, ui, [ui] { ui->refreshLocalizedStrings(); });
     root->setContextProperty(QStringLiteral("ui"), ui);
     root->setContextProperty(QStringLiteral("cameraFilter"), new camera::CameraFilterChain(&engine));
     root->setContextProperty(QStringLiteral("deviceCtl"), new device::DeviceController(ui, &engine));

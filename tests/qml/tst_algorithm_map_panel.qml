@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls
 import QtTest
 import SorvantaApp
 
@@ -167,13 +168,17 @@ Item {
             ui.heatmapScaleMode = "Auto peak"
         }
 
+        // The switch has no label of its own: the pointer over it says what it does, or why it is off.
         function test_noiseSwitchTurnsOnOnlyWithAValidProfile_data() {
+            const what = "Subtract the calibrated background noise from the map"
+            const calibrate = "Noise subtraction needs a calibration of this device profile first"
+            const wait = "Noise subtraction waits for the calibration to end"
             return [
-                {tag: "off, no profile", on: false, valid: false, calibrating: false, enabled: false},
-                {tag: "off, valid profile", on: false, valid: true, calibrating: false, enabled: true},
-                {tag: "on, invalid profile", on: true, valid: false, calibrating: false, enabled: true},
-                {tag: "on, calibrating", on: true, valid: true, calibrating: true, enabled: false},
-                {tag: "off, calibrating", on: false, valid: true, calibrating: true, enabled: false}
+                {tag: "off, no profile", on: false, valid: false, calibrating: false, enabled: false, tip: calibrate},
+                {tag: "off, valid profile", on: false, valid: true, calibrating: false, enabled: true, tip: what},
+                {tag: "on, invalid profile", on: true, valid: false, calibrating: false, enabled: true, tip: what},
+                {tag: "on, calibrating", on: true, valid: true, calibrating: true, enabled: false, tip: wait},
+                {tag: "off, calibrating", on: false, valid: true, calibrating: true, enabled: false, tip: wait}
             ]
         }
 
@@ -185,6 +190,11 @@ Item {
             compare(toggle.enabled, data.enabled)
             compare(toggle.checked, data.on)
             verify(Qt.colorEqual(child("noiseProfileLine").color, data.valid ? Theme.muted : Theme.warning))
+            mouseMove(toggle, toggle.width / 2, toggle.height / 2)
+            tryVerify(() => toggle.hovered)
+            verify(toggle.ToolTip.visible)
+            compare(toggle.ToolTip.text, data.tip)
+            mouseMove(host, 1, 1)
         }
 
         function test_calibrateAndSwitchesCallTheController() {

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls
 import QtQuick.Layouts
 import QtMultimedia
 import QtTest
@@ -183,6 +184,54 @@ Item {
             verify(Qt.colorEqual(status.color, Theme.text))
             setReplay("Faulted", {})
             verify(Qt.colorEqual(status.color, Theme.dangerSoft))
+        }
+
+        // A disabled Start Replay or Analyze at position says why: the idle status line names the
+        // reason, and the pointer over the button shows it.
+        function test_aDisabledActionSaysWhy_data() {
+            return [
+                {tag: "live runs", state: "Idle", session: "Running", start: false,
+                 status: "Stop Live before starting Measurement Replay",
+                 startTip: "Stop Live before starting Measurement Replay"},
+                {tag: "raw missing", state: "Idle", raw: false, start: false,
+                 status: "The raw recording of this Measurement is missing",
+                 startTip: "The raw recording of this Measurement is missing"},
+                {tag: "recording", state: "Idle", recording: true, start: false,
+                 status: "Wait until the Recording is saved", startTip: "Wait until the Recording is saved"},
+                {tag: "ready", state: "Idle", start: true,
+                 status: "Start Replay — recording integrity is verified before playback", startTip: ""},
+                {tag: "finished", state: "Finished", start: true, metrics: "maps 40",
+                 status: "maps 40", startTip: ""},
+                {tag: "live runs after a finished Replay", state: "Finished", session: "Running", start: false,
+                 metrics: "maps 40", status: "maps 40", startTip: "Stop Live before starting Measurement Replay"},
+                {tag: "playing", state: "Playing", active: true, start: false, metrics: "maps 3", status: "maps 3",
+                 startTip: "A Replay is running: stop it first", analyzeTip: ""}]
+        }
+
+        function test_aDisabledActionSaysWhy(data) {
+            ui.hasSelectedMeasurement = true
+            ui.selectedMeasurementId = "m_7"
+            ui.sessionState = data.session || "Ready"
+            ui.selectedMeasurementRawAvailable = data.raw !== false
+            ui.recording = !!data.recording
+            ui.replayMetrics = data.metrics || ""
+            setReplay(data.state, {start: data.start, active: data.active})
+            compare(child("replayStatusLabel").text, data.status)
+            verify(child("replayStatusLabel").text.indexOf("Select a Measurement") < 0)
+            for (const [name, tip] of [["startReplayButton", data.startTip], ["analyzeButton", data.analyzeTip !== undefined ? data.analyzeTip
+                                : "Analyze at position needs an active Replay: start one first"]]) {
+                const button = child(name)
+                button.hoverEnabled = true
+                mouseMove(button, button.width / 2, button.height / 2)
+                tryVerify(() => button.hovered)
+                compare(button.ToolTip.visible, tip !== "", name)
+                if (tip !== "")
+                    compare(button.ToolTip.text, tip)
+                mouseMove(page, 1, 1)
+            }
+            ui.sessionState = "NoProfile"
+            ui.selectedMeasurementRawAvailable = false
+            ui.recording = false
         }
 
         function test_signalMonitorBelongsToTheReplay() {

@@ -108,6 +108,24 @@ Item {
             compare(panel.axisMode, "overlay")
         }
 
+        // The tabs are tab stops: Tab, pressed as a key, reaches each, which shows its focus; Space or
+        // Enter chooses it.
+        function test_theKeyboardReachesAndChoosesTheWaveformTabs() {
+            const panel = child("waveformPanel")
+            const lanes = findChild(panel, "tabChip1")
+            const overlay = findChild(panel, "tabChip2")
+            for (let i = 0; i < 12 && !lanes.activeFocus; ++i)
+                keyClick(Qt.Key_Tab)
+            verify(lanes.activeFocus, "Tab reaches the tabs")
+            compare(lanes.border.width, 2)
+            keyClick(Qt.Key_Space)
+            compare(ui.calls, ["setWaveformMode:1"])
+            keyClick(Qt.Key_Tab)
+            verify(overlay.activeFocus)
+            keyClick(Qt.Key_Return)
+            compare(ui.calls, ["setWaveformMode:1", "setWaveformMode:2"])
+        }
+
         function test_spectrumPanelPicksTheImagingFrequency() {
             ui.diagnosticSpectrumBinHz = 5.859375
             const panel = child("spectrumPanel")

@@ -113,6 +113,57 @@ Item {
             verify(accepting.enabled)
         }
 
+        // Enter from a text field inside the dialog, pressed as a key.
+        function test_enterPressesTheDefaultButtonUnlessItIsDestructive_data() {
+            return [{tag: "ok", buttons: Dialog.Ok | Dialog.Cancel, kind: 1, enabled: true, result: "accepted"},
+                    {tag: "yes", buttons: Dialog.Yes | Dialog.No, kind: 1, enabled: true, result: "accepted"},
+                    {tag: "destructive yes", buttons: Dialog.Yes | Dialog.No, kind: 2, enabled: true, result: "open"},
+                    {tag: "disabled ok", buttons: Dialog.Ok | Dialog.Cancel, kind: 1, enabled: false, result: "open"},
+                    {tag: "close alone", buttons: Dialog.Close, kind: 1, enabled: true, result: "rejected"}]
+        }
+
+        function test_enterPressesTheDefaultButtonUnlessItIsDestructive(data) {
+            const dialog = createTemporaryObject(fieldDialogComponent, root,
+                                                 {standardButtons: data.buttons, acceptKind: data.kind,
+                                                  acceptEnabled: data.enabled})
+            const accepted = createTemporaryObject(spyComponent, root, {target: dialog, signalName: "accepted"})
+            const rejected = createTemporaryObject(spyComponent, root, {target: dialog, signalName: "rejected"})
+            dialog.open()
+            tryVerify(() => dialog.opened)
+            dialog.field.forceActiveFocus()
+            keyClick(Qt.Key_Return)
+            compare(accepted.count, data.result === "accepted" ? 1 : 0)
+            compare(rejected.count, data.result === "rejected" ? 1 : 0)
+            if (data.result === "open")
+                verify(dialog.opened)
+            else
+                tryVerify(() => !dialog.visible)
+        }
+
+        // Without a focused field the dialog itself holds the keyboard; Tab walks to the footer buttons,
+        // which show their focus, and Enter presses the focused one.
+        function test_tabShowsTheFocusedButtonAndEnterPressesIt() {
+            const dialog = openDialog({title: "Go?", standardButtons: Dialog.Ok | Dialog.Cancel})
+            const rejected = createTemporaryObject(spyComponent, root, {target: dialog, signalName: "rejected"})
+            const cancel = footerButtons(dialog).find(b => b.text === "Cancel")
+            for (let i = 0; i < 4 && !cancel.activeFocus; ++i)
+                keyClick(Qt.Key_Tab)
+            verify(cancel.activeFocus, "Tab reaches Cancel")
+            verify(cancel.visualFocus)
+            compare(cancel.background.border.width, 2)
+            verify(Qt.colorEqual(cancel.background.border.color, Theme.accent))
+            keyClick(Qt.Key_Return)
+            compare(rejected.count, 1)
+        }
+
+        Component {
+            id: fieldDialogComponent
+            ThemedDialog {
+                property alias field: input
+                TextField { id: input }
+            }
+        }
+
         function test_emptyTitleAndNoButtonsTakeNoSpace() {
             const bare = openDialog({})
             compare(bare.header.visible, false)

@@ -80,6 +80,50 @@ Item {
             }
         }
 
+        Component {
+            id: focusRowComponent
+            Row {
+                x: 20
+                y: 20
+                spacing: 10
+                property alias button: rowButton
+                property alias slider: rowSlider
+                property alias toggle: rowSwitch
+                property alias combo: rowCombo
+                ThemedButton { id: rowButton; kind: 4; text: "Go" }
+                ThemedSlider { id: rowSlider; width: 100 }
+                ThemedSwitch { id: rowSwitch; checked: true }
+                ThemedCombo { id: rowCombo; model: ["a", "b"] }
+            }
+        }
+
+        // Tab, pressed as a key, walks the controls; the one holding the keyboard shows it, and none of
+        // them does at rest.
+        function test_keyboardFocusIsVisibleOnEveryControl() {
+            const row = createTemporaryObject(focusRowComponent, root)
+            waitForRendering(row)
+            const button = row.button.background
+            const handle = row.slider.handle
+            const ring = findChild(row.toggle, "focusRing")
+            compare(button.border.width, 1)
+            compare(handle.border.width, 0)
+            verify(!ring.visible)
+            verify(!Qt.colorEqual(row.combo.background.border.color, Theme.accent))
+
+            const walk = [
+                [row.button, () => button.border.width === 2 && Qt.colorEqual(button.border.color, Theme.accent)],
+                [row.slider, () => handle.border.width === 2],
+                [row.toggle, () => ring.visible],
+                [row.combo, () => Qt.colorEqual(row.combo.background.border.color, Theme.accent)]]
+            for (const [control, shown] of walk) {
+                for (let i = 0; i < 6 && !control.activeFocus; ++i)
+                    keyClick(Qt.Key_Tab)
+                verify(control.activeFocus, "Tab reaches " + control)
+                verify(shown(), "focus shows on " + control)
+            }
+            verify(!ring.visible && handle.border.width === 0 && button.border.width === 1, "only one shows")
+        }
+
         function typeText(text) {
             for (const ch of text)
                 keyClick(ch)

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "core/beamforming/heatmap_grid.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
@@ -64,15 +65,26 @@ QString PageFixture::makeWaveProject() {
 }
 
 void PageFixture::addAnalysisRun(const QString& projectPath, const QString& measurementId,
-                                 const QString& analysisId) {
+                                 const QString& analysisId, bool withMap) {
     core::AnalysisRunParameters parameters;
     parameters.algorithmId = "DAS";
     parameters.frequencyHz = 2000.0;
     core::AnalysisRunProvenance provenance;
     provenance.recomputeMode = "full";
+    std::optional<core::HeatmapGrid> map;
+    if (withMap) {
+        core::HeatmapGrid grid;
+        grid.azimuthDeg = {-10.0, 0.0, 10.0, 20.0};
+        grid.elevationDeg = {-5.0, 0.0, 5.0};
+        grid.width = 4;
+        grid.height = 3;
+        std::vector<double> power(12, 1e-6);
+        power[4 + 2] = 1.0;
+        map = core::finalizeHeatmap(std::move(grid), std::move(power));
+    }
     core::createAnalysisRun(fsPath(projectPath) / "measurements" / measurementId.toStdString(),
                             measurementId.toStdString(), analysisId.toStdString(), parameters, 1.0, 2.0, 3.0,
-                            "test", provenance, std::nullopt);
+                            "test", provenance, map);
 }
 
 void PageFixture::makeDirs(const QString& parent, const QStringList& names) {

@@ -22,8 +22,9 @@ class PageFixture : public QObject {
     // A Project with one Measurement "m_wave" of the 128-microphone profile: 1 s of an 8062.5 Hz plane
     // wave from 10 degrees right and 5 degrees down in the camera's image plane.
     Q_INVOKABLE QString makeWaveProject();
+    // A run of metadata only, or with a 4 x 3 map whose peak lies at 10 degrees azimuth, 0 elevation.
     Q_INVOKABLE void addAnalysisRun(const QString& projectPath, const QString& measurementId,
-                                    const QString& analysisId);
+                                    const QString& analysisId, bool withMap = false);
     Q_INVOKABLE void makeDirs(const QString& parent, const QStringList& names);
     Q_INVOKABLE void touch(const QString& path);
     Q_INVOKABLE bool exists(const QString& path) const;

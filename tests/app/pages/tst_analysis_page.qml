@@ -84,6 +84,37 @@ Item {
             verify(ui.statusText.startsWith("Exported map.csv + export.json to "), ui.statusText)
         }
 
+        // The controller holds one map: while Live draws into it the page says which run waits, and
+        // shows that run as soon as Live stops.
+        function test_aRunSelectedWhileLiveRunsShowsAsSoonAsLiveStops() {
+            const path = fixture.makeProject(1, "LiveHolds")
+            fixture.addAnalysisRun(path, "m_1", "a_map", true)
+            ui.importProfile(fixture.profilePath("small-4.device.json"))
+            ui.setSource("Synthetic")
+            ui.openProject(path)
+            compare(ui.selectedAnalysisId, "a_map")
+            const canvas = child("analysisCanvas")
+            tryVerify(() => canvas.mapVisible, 5000, "the run's map shows")
+
+            ui.startLive()
+            tryCompare(ui, "sessionState", "Running", 10000)
+            tryCompare(ui, "mapSource", "live", 20000)
+            verify(!canvas.mapVisible)
+            const waiting = "Live holds the map: a_map shows as soon as Live stops"
+            compare(child("emptyPrimary").text, waiting)
+            // Clicked again while Live runs, the run is still named, never "nothing selected".
+            mouseClick(child("runRow0"))
+            compare(ui.selectedAnalysisId, "a_map")
+            tryCompare(ui, "mapSource", "live", 20000)
+            compare(child("emptyPrimary").text, waiting)
+
+            ui.stopLive()
+            compare(ui.sessionState, "Ready")
+            tryVerify(() => canvas.mapVisible, 5000, "the run shows once Live stops")
+            compare(ui.mapSource, "analysis")
+            compare(ui.peakAzimuth, 10)
+        }
+
         function test_anUnreadableRunIsListedWithItsReasonAndCannotBeSelected() {
             const path = fixture.makeProject(1, "BrokenRun")
             fixture.addAnalysisRun(path, "m_1", "a_1")

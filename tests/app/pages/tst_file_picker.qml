@@ -108,6 +108,36 @@ Item {
             compare(picked.signalArguments[0][0], empty)
         }
 
+        function test_theKeyboardReachesTheFolderListAndEnterPicksTheSelectedRow() {
+            const folder = fixture.newFolder()
+            fixture.makeDirs(folder, ["alpha", "beta"])
+            const picker = openPicker({pickerMode: "dir", initialPath: folder})
+            const picked = createTemporaryObject(spyComponent, host, {target: picker, signalName: "picked"})
+            const view = part(picker, "listView")
+            tryVerify(() => part(picker, "pathField").activeFocus)
+            keyClick(Qt.Key_Return)
+            verify(picker.opened, "Enter in the path lists it and never picks")
+            compare(picked.count, 0)
+            for (let i = 0; i < 8 && !view.activeFocus; ++i)
+                keyClick(Qt.Key_Tab)
+            verify(view.activeFocus, "Tab reaches the folder list")
+            keyClick(Qt.Key_Down)
+            keyClick(Qt.Key_Down)
+            compare(picker.selectedIndex, indexOf(picker, "beta"))
+            keyClick(Qt.Key_Return)
+            compare(picked.count, 1)
+            compare(picked.signalArguments[0][0], folder + "/beta")
+            verify(!picker.visible)
+
+            // A row chosen with the pointer, then Enter.
+            const again = openPicker({pickerMode: "dir", initialPath: folder})
+            const pickedAgain = createTemporaryObject(spyComponent, host, {target: again, signalName: "picked"})
+            mouseClick(rowItem(again, indexOf(again, "alpha")))
+            keyClick(Qt.Key_Enter)
+            compare(pickedAgain.count, 1)
+            compare(pickedAgain.signalArguments[0][0], folder + "/alpha")
+        }
+
         function test_aNewFolderOpensForRenamingAndARenameThatClashesStaysOpen() {
             const folder = fixture.newFolder()
             fixture.makeDirs(folder, ["taken"])

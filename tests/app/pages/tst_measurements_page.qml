@@ -101,6 +101,17 @@ Item {
             compare(child("inspectorPlaceholder").visible, false)
         }
 
+        function test_countsOfOneAreSingular() {
+            const path = fixture.makeProject(1, "One")
+            fixture.addAnalysisRun(path, "m_1", "a_1")
+            ui.openProject(path)
+            compare(child("measurementCountLabel").text, "1 measurement")
+            compare(findChild(rowAt(0), "countsLabel").text, "4 ch · 16000 Hz · 1 analysis")
+            fixture.addAnalysisRun(path, "m_1", "a_2")
+            ui.refreshProject()
+            compare(findChild(rowAt(0), "countsLabel").text, "4 ch · 16000 Hz · 2 analyses")
+        }
+
         // Every visible text with the box its glyphs take, in the frame's coordinates.
         function textBoxes(item, frame) {
             if (!item.visible || item.opacity === 0)
@@ -253,7 +264,11 @@ Item {
                 const before = ui.recentProjects.length
                 tryCompare(view, "count", before)
                 waitForRendering(view)
-                mouseClick(findChild(view.itemAtIndex(0), "removeRecentButton"))
+                const remove = findChild(view.itemAtIndex(0), "removeRecentButton")
+                mouseMove(remove, remove.width / 2, remove.height / 2)
+                tryVerify(() => remove.ToolTip.visible, 2000, "the x says what it does")
+                compare(remove.ToolTip.text, "Remove from Recent Projects (the folder stays on disk)")
+                mouseClick(remove)
                 compare(ui.recentProjects.length, before - 1)
             }
             verify(dialog.opened)
@@ -285,6 +300,47 @@ Item {
             compare(ui.projectName, "Wind tunnel")
             compare(ui.projectPath, target)
             compare(child("projectNameField").text, "")
+        }
+
+        // Enter, pressed as a user presses it, answers each dialog whose default button is not destructive.
+        function test_enterAcceptsEveryDialogButTheDestructiveOnes() {
+            child("dirPicker").pendingAction = "new"
+            page.directoryPicked(fixture.newFolder() + "/By keys")
+            openedDialog("newProjectDialog")
+            keyClick(Qt.Key_Return)
+            tryVerify(() => !child("newProjectDialog").visible)
+            compare(ui.projectName, "By keys")
+
+            ui.openProject(fixture.makeProject(1, "Keys"))
+            mouseClick(child("renameButton"))
+            openedDialog("renameDialog")
+            keySequence("ctrl+a")
+            for (const key of [Qt.Key_F, Qt.Key_A, Qt.Key_N])
+                keyClick(key)
+            keyClick(Qt.Key_Enter)
+            compare(ui.measurements[0].displayName, "fan")
+
+            mouseClick(child("noteButton"))
+            openedDialog("noteDialog")
+            child("noteLocationField").text = "Roof"
+            keyClick(Qt.Key_Return)
+            compare(ui.measurements[0].location, "Roof")
+
+            mouseClick(child("deleteMeasurementButton"))
+            const del = openedDialog("deleteDialog")
+            keyClick(Qt.Key_Return)
+            verify(del.opened, "Enter never confirms a deletion")
+            compare(ui.measurementCount, 1)
+            closeDialogs()
+
+            const parent = fixture.newFolder()
+            ui.createProject(parent + "/Inner", "Inner")
+            ui.openProject(fixture.makeProject(0, "Elsewhere"))
+            child("dirPicker").pendingAction = "open"
+            page.directoryPicked(parent)
+            openedDialog("nestedProjectDialog")
+            keyClick(Qt.Key_Return)
+            compare(ui.projectPath, parent + "/Inner")
         }
 
         function test_openingAFolderWithoutAProjectOffersTheNestedOnesOrACreation() {
