@@ -24,10 +24,7 @@ Page {
         contentWidth: width
         // The column's margins above and below belong to the content, so its last row scrolls into sight.
         contentHeight: column.height + 28
-        // Shown whenever the page is taller than the window, not only while it moves.
-        ScrollBar.vertical: ScrollBar {
-            policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
-        }
+        ScrollBar.vertical: PageScrollBar {}
 
         ColumnLayout {
             id: column

@@ -279,9 +279,8 @@ Page {
             Layout.preferredHeight: 600
             clip: true
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
-            // Shown whenever there is more than the view holds, not only while it moves.
-            ScrollBar.vertical.policy: analysisScroll.contentHeight > analysisScroll.availableHeight + 1 ? ScrollBar.AlwaysOn
-                                                                                  : ScrollBar.AsNeeded
+            // Shown whenever the view holds more than it shows, as a PageScrollBar is.
+            ScrollBar.vertical.policy: ScrollBar.vertical.size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
             contentWidth: availableWidth
 
             ColumnLayout {

@@ -573,9 +573,8 @@ Page {
                 clip: true
                 contentWidth: availableWidth
                 ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
-                // Shown whenever there is more than the view holds, not only while it moves.
-                ScrollBar.vertical.policy: parameterScroll.contentHeight > parameterScroll.availableHeight + 1 ? ScrollBar.AlwaysOn
-                                                                                      : ScrollBar.AsNeeded
+                // Shown whenever the view holds more than it shows, as a PageScrollBar is.
+                ScrollBar.vertical.policy: ScrollBar.vertical.size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 
                 Column {
                     width: parameterScroll.availableWidth

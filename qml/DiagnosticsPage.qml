@@ -71,9 +71,7 @@ Page {
                     clip: true
                     spacing: 6
                     model: ui.diagnosticRows
-                    ScrollBar.vertical: ScrollBar {
-                        policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
-                    }
+                    ScrollBar.vertical: PageScrollBar {}
 
                     // Placed by hand: the row is as tall as its wrapped value from the frame it is made
                     // in, so the rows the list rebuilds every second never overlap for a frame.
@@ -137,9 +135,7 @@ Page {
                         model: ui.eventLog
                         // The newest line stays in sight whenever entries come or go.
                         onCountChanged: Qt.callLater(eventView.positionViewAtEnd)
-                        ScrollBar.vertical: ScrollBar {
-                            policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
-                        }
+                        ScrollBar.vertical: PageScrollBar {}
 
                         delegate: ElidedLabel {
                             required property string modelData

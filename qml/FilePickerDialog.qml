@@ -276,9 +276,7 @@ ThemedDialog {
                 boundsBehavior: Flickable.StopAtBounds
                 model: listModel
                 currentIndex: root.selectedIndex
-                ScrollBar.vertical: ScrollBar {
-                    policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
-                }
+                ScrollBar.vertical: PageScrollBar {}
 
                 delegate: Rectangle {
                     id: row

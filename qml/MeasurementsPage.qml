@@ -130,7 +130,6 @@ Page {
             parts.push(qsTr("Scene: %1").arg(row.scene))
         return parts.join("   ·   ")
     }
-
     background: Rectangle { color: Theme.bg }
 
     Connections {
@@ -240,9 +239,7 @@ Page {
                         spacing: 8
                         boundsBehavior: Flickable.StopAtBounds
                         model: ui.measurements
-                        ScrollBar.vertical: ScrollBar {
-                            policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
-                        }
+                        ScrollBar.vertical: PageScrollBar {}
                         delegate: measurementDelegate
                         SmallText {
                             objectName: "emptyListLabel"
@@ -264,9 +261,7 @@ Page {
             Layout.fillHeight: true
             contentWidth: availableWidth
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
-            // Shown whenever there is more than the view holds, not only while it moves.
-            ScrollBar.vertical.policy: measurementInspector.contentHeight > measurementInspector.availableHeight + 1 ? ScrollBar.AlwaysOn
-                                                                                  : ScrollBar.AsNeeded
+            ScrollBar.vertical.policy: ScrollBar.vertical.size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
             ColumnLayout {
                 width: measurementInspector.availableWidth
                 spacing: 12
