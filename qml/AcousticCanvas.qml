@@ -79,28 +79,41 @@ Rectangle {
         anchors.margins: 14
         spacing: 10
 
-        RowLayout {
+        // Anchored, not laid out: a layout on a hidden page misses the read-out's appearance and leaves
+        // it on top of the title once the page shows.
+        Item {
             Layout.fillWidth: true
+            implicitHeight: Math.max(titleColumn.implicitHeight, peakBox.implicitHeight)
 
+            // The title gives way to the peak read-out on a narrow map, cut with its tooltip.
             ColumnLayout {
+                id: titleColumn
+                anchors.left: parent.left
+                anchors.right: peakBox.visible ? peakBox.left : parent.right
+                anchors.rightMargin: peakBox.visible ? 10 : 0
+                anchors.verticalCenter: parent.verticalCenter
                 spacing: 2
-                Label {
+                ElidedLabel {
+                    Layout.fillWidth: true
                     text: root.panelTitle
                     color: Theme.text
                     font.bold: true
                     font.pixelSize: Theme.fontTitle
+                    elide: Text.ElideRight
                 }
-                Label {
+                ElidedLabel {
+                    Layout.fillWidth: true
                     text: root.panelSubtitle
                     color: Theme.muted
                     font.pixelSize: Theme.fontSmall
+                    elide: Text.ElideRight
                 }
             }
-            Item {
-                Layout.fillWidth: true
-            }
             Rectangle {
+                id: peakBox
                 objectName: "peakBox"
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
                 visible: root.mapVisible
                 color: Theme.surfaceAlt
                 border.color: Theme.border
@@ -283,14 +296,24 @@ Rectangle {
                     radius: 8
                     width: gateHintText.width + 16
                     height: gateHintText.height + 8
+                    // Wrapped clear of the axis names in the map's top corners.
                     Label {
                         id: gateHintText
                         objectName: "gateHintText"
                         anchors.centerIn: parent
+                        width: Math.min(Math.ceil(gateHintMetrics.advanceWidth) + 1,
+                                        Math.max(120, mapViewport.width - 160))
+                        wrapMode: Text.WordWrap
+                        horizontalAlignment: Text.AlignHCenter
                         color: Theme.text
                         font.pixelSize: Theme.fontSmall
                         text: qsTr("Map below level gate: peak %1 dBFS < gate %2 dBFS - lower Level gate or make sound")
                               .arg(ui.peakLevelDbfs.toFixed(1)).arg(ui.levelGateDbfs.toFixed(0))
+                    }
+                    TextMetrics {
+                        id: gateHintMetrics
+                        font: gateHintText.font
+                        text: gateHintText.text
                     }
                 }
 

@@ -22,7 +22,9 @@ Page {
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         contentWidth: width
-        contentHeight: column.height
+        // The column's margins above and below belong to the content, so its last row scrolls into sight.
+        contentHeight: column.height + 28
+        ScrollBar.vertical: PageScrollBar {}
 
         ColumnLayout {
             id: column
@@ -87,7 +89,7 @@ Page {
                     anchors.rightMargin: 12
                     spacing: 12
 
-                    Label {
+                    ElidedLabel {
                         objectName: "statusLabel"
                         text: ui.statusText
                         elide: Text.ElideRight

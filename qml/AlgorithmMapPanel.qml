@@ -51,12 +51,15 @@ ColumnLayout {
             id: grid
             anchors.fill: parent
             anchors.margins: 12
-            columns: 6
+            // Cells flow in a fixed order: six columns where they fit, four on a narrower window, where
+            // six would squeeze the combos and sliders below the width their values need.
+            readonly property bool wide: width >= 880
+            readonly property int lineSpan: wide ? 3 : 2
+            columns: wide ? 6 : 4
             rowSpacing: 3
             columnSpacing: 10
 
             Label {
-                Layout.row: 0; Layout.column: 0
                 text: qsTr("Acoustic map")
                 color: Theme.text
                 font.bold: true
@@ -65,7 +68,7 @@ ColumnLayout {
             ThemedCombo {
                 id: algorithmCombo
                 objectName: "algorithmCombo"
-                Layout.row: 0; Layout.column: 1; Layout.columnSpan: 3
+                Layout.columnSpan: 3
                 Layout.fillWidth: true
                 enabled: !root.algorithmLocked
                 model: root.algorithmNames
@@ -78,7 +81,6 @@ ColumnLayout {
             ThemedCombo {
                 objectName: "bandModeCombo"
                 readonly property var modes: ["1/3 octave", "Single bin", "Custom bandwidth"]
-                Layout.row: 0; Layout.column: 4
                 Layout.fillWidth: true
                 enabled: ui.canEditFrequencyBand && !root.bandLocked
                 model: modes
@@ -90,7 +92,6 @@ ColumnLayout {
             }
             ThemedCombo {
                 objectName: "focusCombo"
-                Layout.row: 0; Layout.column: 5
                 Layout.fillWidth: true
                 model: ["Focus ∞", "Focus 1 m", "Focus 3 m", "Focus 5 m", "Focus 10 m"]
                 currentIndex: ui.focusDistanceIndex
@@ -102,14 +103,12 @@ ColumnLayout {
 
             Label {
                 objectName: "rangeLabel"
-                Layout.row: 1; Layout.column: 0
                 text: qsTr("Range %1 dB").arg(ui.dynamicRange.toFixed(1))
                 color: Theme.muted
                 font.pixelSize: Theme.fontSmall
             }
             ThemedSlider {
                 objectName: "rangeSlider"
-                Layout.row: 1; Layout.column: 1
                 Layout.fillWidth: true
                 from: 0.1
                 to: 60
@@ -123,14 +122,12 @@ ColumnLayout {
             }
             Label {
                 objectName: "gateLabel"
-                Layout.row: 1; Layout.column: 2
                 text: qsTr("Level gate %1 dBFS").arg(ui.levelGateDbfs.toFixed(0))
                 color: Theme.muted
                 font.pixelSize: Theme.fontSmall
             }
             ThemedSlider {
                 objectName: "gateSlider"
-                Layout.row: 1; Layout.column: 3
                 Layout.fillWidth: true
                 from: -120
                 to: 0
@@ -144,14 +141,12 @@ ColumnLayout {
             }
             Label {
                 objectName: "alphaLabel"
-                Layout.row: 1; Layout.column: 4
                 text: qsTr("Alpha %1%").arg(Math.round(ui.heatmapOpacity * 100))
                 color: Theme.muted
                 font.pixelSize: Theme.fontSmall
             }
             ThemedSlider {
                 objectName: "alphaSlider"
-                Layout.row: 1; Layout.column: 5
                 Layout.fillWidth: true
                 from: 0.1
                 to: 1
@@ -165,14 +160,12 @@ ColumnLayout {
             }
 
             Label {
-                Layout.row: 2; Layout.column: 0
                 text: qsTr("Colormap")
                 color: Theme.muted
                 font.pixelSize: Theme.fontSmall
             }
             ThemedCombo {
                 objectName: "colormapCombo"
-                Layout.row: 2; Layout.column: 1
                 Layout.fillWidth: true
                 model: ["Viridis", "Turbo", "JET"]
                 currentIndex: ui.heatmapColormap
@@ -182,14 +175,12 @@ ColumnLayout {
                 }
             }
             Label {
-                Layout.row: 2; Layout.column: 2
                 text: qsTr("Style")
                 color: Theme.muted
                 font.pixelSize: Theme.fontSmall
             }
             ThemedCombo {
                 objectName: "styleCombo"
-                Layout.row: 2; Layout.column: 3
                 Layout.fillWidth: true
                 model: ["fill", "contour", "contourFill", "peakCross"]
                 textMapper: id => id === "contour" ? qsTr("Contour")
@@ -203,14 +194,12 @@ ColumnLayout {
                 }
             }
             Label {
-                Layout.row: 2; Layout.column: 4
                 text: qsTr("Scale")
                 color: Theme.muted
                 font.pixelSize: Theme.fontSmall
             }
             ThemedCombo {
                 objectName: "scaleCombo"
-                Layout.row: 2; Layout.column: 5
                 Layout.fillWidth: true
                 model: ["Auto peak", "Fixed dBFS"]
                 textMapper: id => id === "Fixed dBFS" ? qsTr("Fixed dBFS") : qsTr("Auto peak")
@@ -222,14 +211,12 @@ ColumnLayout {
             }
 
             Label {
-                Layout.row: 3; Layout.column: 0
                 text: qsTr("Diagonal removal")
                 color: Theme.muted
                 font.pixelSize: Theme.fontSmall
             }
             ThemedSwitch {
                 objectName: "diagonalSwitch"
-                Layout.row: 3; Layout.column: 1
                 checked: ui.diagonalRemoval
                 onToggled: {
                     ui.setDiagonalRemoval(checked)
@@ -237,21 +224,18 @@ ColumnLayout {
                 }
             }
             Label {
-                Layout.row: 3; Layout.column: 2
                 text: qsTr("Background noise")
                 color: Theme.muted
                 font.pixelSize: Theme.fontSmall
             }
             ThemedButton {
                 objectName: "calibrateButton"
-                Layout.row: 3; Layout.column: 3
                 text: qsTr("Calibrate (5 s)")
                 enabled: ui.canCalibrateNoise
                 onClicked: ui.startNoiseCalibration()
             }
             ThemedSwitch {
                 objectName: "noiseSwitch"
-                Layout.row: 3; Layout.column: 4
                 checked: ui.noiseSubtractionEnabled
                 // Subtraction can always be switched off, but on only with a valid noise profile.
                 enabled: !ui.noiseCalibrating && (ui.noiseSubtractionEnabled || ui.noiseProfileValid)
@@ -266,7 +250,6 @@ ColumnLayout {
                 }
             }
             RowLayout {
-                Layout.row: 3; Layout.column: 5
                 spacing: 6
                 Label {
                     text: qsTr("Integration time")
@@ -288,7 +271,6 @@ ColumnLayout {
 
             Label {
                 objectName: "airLabel"
-                Layout.row: 4; Layout.column: 0
                 text: qsTr("Air temp %1 °C · %2 m/s").arg(ui.airTemperatureC.toFixed(0))
                                                     .arg(Math.round(ui.speedOfSoundMps))
                 color: Theme.muted
@@ -296,7 +278,6 @@ ColumnLayout {
             }
             ThemedSlider {
                 objectName: "airSlider"
-                Layout.row: 4; Layout.column: 1
                 Layout.fillWidth: true
                 from: -20
                 to: 50
@@ -310,14 +291,12 @@ ColumnLayout {
             }
             Label {
                 objectName: "confidenceLabel"
-                Layout.row: 4; Layout.column: 2
                 text: qsTr("Confidence %1 dB").arg(ui.confidenceThresholdDb.toFixed(1))
                 color: Theme.muted
                 font.pixelSize: Theme.fontSmall
             }
             ThemedSlider {
                 objectName: "confidenceSlider"
-                Layout.row: 4; Layout.column: 3
                 Layout.fillWidth: true
                 from: 0
                 to: 6
@@ -330,9 +309,9 @@ ColumnLayout {
                 }
             }
 
-            Label {
+            ElidedLabel {
                 objectName: "noiseProfileLine"
-                Layout.row: 5; Layout.column: 0; Layout.columnSpan: 3
+                Layout.columnSpan: grid.lineSpan
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
                 text: ui.noiseProfileInfo
@@ -341,9 +320,9 @@ ColumnLayout {
                 font.pixelSize: Theme.fontCaption
                 color: ui.noiseProfileValid ? Theme.muted : Theme.warning
             }
-            Label {
+            ElidedLabel {
                 objectName: "bandLine"
-                Layout.row: 5; Layout.column: 3; Layout.columnSpan: 3
+                Layout.columnSpan: grid.lineSpan
                 Layout.fillWidth: true
                 Layout.preferredWidth: 1
                 text: ui.hasHeatmap ? qsTr("%1–%2 Hz · %3 bins (auto)").arg(ui.effectiveBandLowHz.toFixed(1))
@@ -357,7 +336,7 @@ ColumnLayout {
             }
             Label {
                 objectName: "bandHintLine"
-                Layout.row: 6; Layout.column: 0; Layout.columnSpan: 6
+                Layout.columnSpan: grid.columns
                 Layout.fillWidth: true
                 visible: root.bandHint !== ""
                 text: root.bandHint
@@ -524,5 +503,15 @@ ColumnLayout {
                 }
             }
         }
+    }
+
+    // The open popup takes its own room below the bar, so the map's title and peak read-out stay in
+    // sight: the popup reaches 4 below the bar plus its height, the panel's spacing and the page's
+    // spacing of 10 below the bar and below this room account for the rest.
+    Item {
+        objectName: "paramsRoom"
+        Layout.fillWidth: true
+        visible: paramsPopup.visible
+        implicitHeight: Math.max(0, paramsPopup.height - 12)
     }
 }

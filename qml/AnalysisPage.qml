@@ -28,7 +28,7 @@ Page {
         font.bold: true
     }
 
-    component SmallText: Label {
+    component SmallText: ElidedLabel {
         Layout.fillWidth: true
         color: Theme.muted
         font.pixelSize: Theme.fontSmall
@@ -279,6 +279,8 @@ Page {
             Layout.preferredHeight: 600
             clip: true
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            // Shown whenever the view holds more than it shows, as a PageScrollBar is.
+            ScrollBar.vertical.policy: ScrollBar.vertical.size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
             contentWidth: availableWidth
 
             ColumnLayout {

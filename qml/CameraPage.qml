@@ -573,6 +573,8 @@ Page {
                 clip: true
                 contentWidth: availableWidth
                 ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+                // Shown whenever the view holds more than it shows, as a PageScrollBar is.
+                ScrollBar.vertical.policy: ScrollBar.vertical.size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 
                 Column {
                     width: parameterScroll.availableWidth

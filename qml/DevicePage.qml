@@ -102,6 +102,8 @@ Page {
         anchors.fill: parent
         clip: true
         contentWidth: availableWidth
+        // Shown whenever the view holds more than it shows, as a PageScrollBar is.
+        ScrollBar.vertical.policy: ScrollBar.vertical.size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 
         ColumnLayout {
             x: 14

@@ -262,7 +262,8 @@ Rectangle {
                     Text {
                         objectName: "decadeLabel" + index
                         readonly property real shift: index === 0 ? width / 2 - 4 : 0
-                        visible: parent.lineX >= 0
+                        // A decade too close to the top of the axis gives way to the Nyquist label.
+                        visible: parent.lineX >= 0 && (!nyquistLabel.visible || x + width + 6 <= nyquistLabel.x)
                         x: Math.max(axisBox.leftGutter - shift,
                                     Math.min(axisBox.leftGutter + axisBox.plotW - width, parent.lineX - width / 2))
                         y: axisBox.plotH + 2
@@ -274,6 +275,7 @@ Rectangle {
             }
 
             Text {
+                id: nyquistLabel
                 objectName: "nyquistLabel"
                 visible: axisBox.frequencyAxis && root.nyquistHz > 0
                 x: axisBox.leftGutter + axisBox.plotW - width

@@ -55,8 +55,9 @@ Page {
             Layout.fillHeight: true
             spacing: 12
 
+            // The values take up to half the row, so a profile or a latency line shows whole beside the log.
             Rectangle {
-                Layout.preferredWidth: 430
+                Layout.preferredWidth: Math.max(430, Math.min(640, parent.width * 0.45))
                 Layout.fillHeight: true
                 color: Theme.surface
                 radius: Theme.radius
@@ -70,27 +71,36 @@ Page {
                     clip: true
                     spacing: 6
                     model: ui.diagnosticRows
+                    ScrollBar.vertical: PageScrollBar {}
 
-                    delegate: RowLayout {
+                    // Placed by hand: the row is as tall as its wrapped value from the frame it is made
+                    // in, so the rows the list rebuilds every second never overlap for a frame.
+                    delegate: Item {
                         required property var modelData
                         width: ListView.view.width
-                        spacing: 12
+                        implicitHeight: Math.max(rowName.implicitHeight, rowValue.implicitHeight)
 
-                        Label {
+                        ElidedLabel {
+                            id: rowName
                             objectName: "rowName"
-                            Layout.preferredWidth: 220
+                            width: 190
                             text: String(modelData.name)
                             color: Theme.muted
                             font.pixelSize: Theme.fontSmall
                             elide: Text.ElideRight
                         }
-                        Label {
+                        // A value longer than its column takes a second line before it is cut.
+                        ElidedLabel {
+                            id: rowValue
                             objectName: "rowValue"
-                            Layout.fillWidth: true
+                            x: rowName.width + 12
+                            width: parent.width - x
                             text: String(modelData.value)
                             color: Theme.text
                             font.family: Theme.fontMono
                             font.pixelSize: Theme.fontSmall
+                            wrapMode: Text.WordWrap
+                            maximumLineCount: 2
                             elide: Text.ElideRight
                         }
                     }
@@ -125,8 +135,9 @@ Page {
                         model: ui.eventLog
                         // The newest line stays in sight whenever entries come or go.
                         onCountChanged: Qt.callLater(eventView.positionViewAtEnd)
+                        ScrollBar.vertical: PageScrollBar {}
 
-                        delegate: Label {
+                        delegate: ElidedLabel {
                             required property string modelData
                             width: ListView.view.width
                             text: modelData

@@ -276,7 +276,7 @@ ThemedDialog {
                 boundsBehavior: Flickable.StopAtBounds
                 model: listModel
                 currentIndex: root.selectedIndex
-                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.vertical: PageScrollBar {}
 
                 delegate: Rectangle {
                     id: row

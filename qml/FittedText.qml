@@ -68,7 +68,8 @@ Text {
     onMinimumPixelSizeChanged: scheduleRefit()
     Component.onCompleted: refit()
 
-    ToolTip.visible: truncated && hover.hovered
+    // Only in a window: a row of a live list under the pointer may be dropped from it while hovered.
+    ToolTip.visible: truncated && hover.hovered && Window.window !== null
     ToolTip.text: text
     ToolTip.delay: 500
 

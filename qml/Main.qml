@@ -28,8 +28,9 @@ ApplicationWindow {
     width: Screen.desktopAvailableWidth > 0 ? Math.min(1680, Screen.desktopAvailableWidth) : 1680
     height: Screen.desktopAvailableHeight > 0 ? Math.min(1000, Screen.desktopAvailableHeight) : 1000
     visible: true
-    minimumWidth: Math.min(1500, Screen.desktopAvailableWidth)
-    minimumHeight: Math.min(880, Screen.desktopAvailableHeight)
+    // A laptop's 1280 x 800 screen still holds every page whole.
+    minimumWidth: Math.min(1280, Screen.desktopAvailableWidth)
+    minimumHeight: Math.min(800, Screen.desktopAvailableHeight)
     title: qsTr("Sorvanta Studio v%1").arg(Qt.application.version)
     color: Theme.bg
 
@@ -178,20 +179,18 @@ ApplicationWindow {
         readonly property bool current: window.currentWorkspace === workspaceIndex
 
         Layout.fillWidth: true
-        implicitHeight: 44
+        implicitHeight: 40
         leftPadding: 0
         rightPadding: 0
         onClicked: window.currentWorkspace = workspaceIndex
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
 
-        contentItem: FittedText {
+        contentItem: Text {
             text: navButton.text
             leftPadding: 14
             verticalAlignment: Text.AlignVCenter
-            basePixelSize: Theme.fontBody
-            // One word in bold fits the narrow sidebar a size smaller rather than broken in two.
-            minimumPixelSize: Theme.fontTiny
+            font.pixelSize: sidebar.navPixelSize
             font.bold: navButton.current
             color: navButton.current ? Theme.text : navButton.enabled ? Theme.muted : Theme.border
         }
@@ -277,17 +276,21 @@ ApplicationWindow {
             Item {
                 Layout.fillWidth: true
             }
+            // Gives way next, so the pills and the language and theme combos keep their room.
             ColumnLayout {
                 spacing: 1
-                Layout.maximumWidth: 380
-                Label {
+                Layout.fillWidth: true
+                Layout.minimumWidth: 80
+                Layout.maximumWidth: Math.min(380, Math.ceil(profileLine.implicitWidth))
+                ElidedLabel {
+                    id: profileLine
                     objectName: "profileLine"
                     text: ui.hasProfile ? ui.profileInfo : qsTr("No Device Profile")
                     font.pixelSize: Theme.fontCaption
                     color: Theme.muted
                     elide: Text.ElideRight
                     horizontalAlignment: Text.AlignRight
-                    Layout.maximumWidth: 380
+                    Layout.fillWidth: true
                     Layout.alignment: Qt.AlignRight
                 }
                 Label {
@@ -428,7 +431,26 @@ ApplicationWindow {
 
         Rectangle {
             id: sidebar
-            Layout.preferredWidth: 104
+
+            // One size for every workspace name: the largest at which the longest, in bold, fits.
+            readonly property int navTextWidth: width - 24 - 14 - 2
+            readonly property int navPixelSize: {
+                const sizes = [Theme.fontBody, Theme.fontSubhead, Theme.fontSmall, Theme.fontCaption]
+                const metrics = [navMetricsBody, navMetricsSubhead, navMetricsSmall, navMetricsCaption]
+                for (let i = 0; i < sizes.length; ++i) {
+                    if (window.workspaces.every(w => Math.ceil(metrics[i].advanceWidth(w.label)) <= navTextWidth))
+                        return sizes[i]
+                }
+                return Theme.fontCaption
+            }
+
+            FontMetrics { id: navMetricsBody; font.bold: true; font.pixelSize: Theme.fontBody }
+            FontMetrics { id: navMetricsSubhead; font.bold: true; font.pixelSize: Theme.fontSubhead }
+            FontMetrics { id: navMetricsSmall; font.bold: true; font.pixelSize: Theme.fontSmall }
+            FontMetrics { id: navMetricsCaption; font.bold: true; font.pixelSize: Theme.fontCaption }
+
+            objectName: "sidebar"
+            Layout.preferredWidth: 120
             Layout.fillHeight: true
             color: Theme.surface
             border.color: Theme.border
@@ -438,11 +460,10 @@ ApplicationWindow {
                 anchors.margins: 12
                 spacing: 8
 
-                FittedText {
+                Label {
                     text: qsTr("WORKSPACE")
                     font.bold: true
-                    basePixelSize: Theme.fontCaption
-                    minimumPixelSize: Theme.fontMicro
+                    font.pixelSize: Theme.fontCaption
                     color: Theme.muted
                     Layout.fillWidth: true
                     Layout.leftMargin: 10
@@ -525,25 +546,26 @@ ApplicationWindow {
                         id: deviceSummary
                         anchors.left: parent.left
                         anchors.right: parent.right
-                        anchors.leftMargin: 12
-                        anchors.rightMargin: 12
+                        anchors.leftMargin: 8
+                        anchors.rightMargin: 8
                         anchors.verticalCenter: parent.verticalCenter
                         spacing: 4
 
-                        FittedText {
+                        Label {
                             width: parent.width
                             text: qsTr("DEVICE CONTRACT")
+                            wrapMode: Text.WordWrap
                             font.bold: true
-                            basePixelSize: Theme.fontCaption
-                            minimumPixelSize: Theme.fontMicro
+                            font.pixelSize: Theme.fontCaption
                             color: Theme.muted
                         }
+                        // Broken between words (a profile id after its hyphens), never inside one.
                         Label {
                             objectName: "deviceSummaryText"
                             width: parent.width
                             text: ui.hasProfile ? ui.profileInfo : qsTr("No validated profile")
-                            wrapMode: Text.Wrap
-                            font.pixelSize: Theme.fontSmall
+                            wrapMode: Text.WordWrap
+                            font.pixelSize: Theme.fontCaption
                             color: ui.hasProfile ? Theme.text : Theme.muted
                         }
                     }

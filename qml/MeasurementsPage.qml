@@ -130,7 +130,6 @@ Page {
             parts.push(qsTr("Scene: %1").arg(row.scene))
         return parts.join("   ·   ")
     }
-
     background: Rectangle { color: Theme.bg }
 
     Connections {
@@ -240,7 +239,7 @@ Page {
                         spacing: 8
                         boundsBehavior: Flickable.StopAtBounds
                         model: ui.measurements
-                        ScrollBar.vertical: ScrollBar {}
+                        ScrollBar.vertical: PageScrollBar {}
                         delegate: measurementDelegate
                         SmallText {
                             objectName: "emptyListLabel"
@@ -262,6 +261,7 @@ Page {
             Layout.fillHeight: true
             contentWidth: availableWidth
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            ScrollBar.vertical.policy: ScrollBar.vertical.size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
             ColumnLayout {
                 width: measurementInspector.availableWidth
                 spacing: 12

@@ -10,13 +10,13 @@ ColumnLayout {
     Layout.fillWidth: true
     spacing: 0
 
-    Label {
+    ElidedLabel {
         Layout.fillWidth: true
         text: parent.name
         color: Theme.text
         elide: Text.ElideRight
     }
-    Label {
+    ElidedLabel {
         Layout.fillWidth: true
         text: parent.path
         color: Theme.muted

@@ -113,7 +113,9 @@ Page {
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         contentWidth: width
-        contentHeight: column.height
+        // The column's margins above and below belong to the content, so its last row scrolls into sight.
+        contentHeight: column.height + 28
+        ScrollBar.vertical: PageScrollBar {}
 
         ColumnLayout {
             id: column
@@ -162,7 +164,7 @@ Page {
                             ColumnLayout {
                                 spacing: 2
                                 Layout.fillWidth: true
-                                Label {
+                                ElidedLabel {
                                     objectName: "measurementLine"
                                     Layout.fillWidth: true
                                     text: ui.hasSelectedMeasurement ? ui.selectedMeasurementId
@@ -172,7 +174,7 @@ Page {
                                     font.pixelSize: Theme.fontBody
                                     elide: Text.ElideRight
                                 }
-                                Label {
+                                ElidedLabel {
                                     objectName: "frozenLine"
                                     Layout.fillWidth: true
                                     text: ui.replayProfileInfo !== "" ? qsTr("Frozen: %1").arg(ui.replayProfileInfo)
@@ -354,7 +356,7 @@ Page {
                     anchors.rightMargin: 12
                     spacing: 12
 
-                    Label {
+                    ElidedLabel {
                         objectName: "replayStatusLabel"
                         Layout.fillWidth: true
                         text: root.replayState === "Idle" ? root.idleHint() : ui.replayMetrics

@@ -120,12 +120,15 @@ Rectangle {
             }
         }
 
-        Label {
+        // Wrapped between its fields, so the peak frequency and level stay in sight on a narrow panel.
+        ElidedLabel {
             objectName: "summaryLabel"
             Layout.fillWidth: true
             text: ui.diagnosticSummary
             font.family: Theme.fontMono
             font.pixelSize: Theme.fontCaption
+            wrapMode: Text.WordWrap
+            maximumLineCount: 3
             elide: Text.ElideRight
             color: ui.diagnosticSummary.indexOf("silent 0/") >= 0 ? Theme.success : Theme.accent
         }
@@ -294,7 +297,9 @@ Rectangle {
                             delegate: Text {
                                 objectName: "waterfallDecadeLabel" + index
                                 readonly property real lineX: waterfallBox.xForFreq(modelData)
+                                // A decade too close to the top of the axis gives way to the Nyquist label.
                                 visible: lineX >= 0
+                                         && (!waterfallNyquistLabel.visible || x + width + 6 <= waterfallNyquistLabel.x)
                                 x: Math.max(34, Math.min(34 + waterfallBox.plotW - width, lineX - width / 2))
                                 y: waterfallBox.plotH + 2
                                 text: modelData >= 1000 ? (modelData / 1000) + " kHz" : modelData + " Hz"
@@ -303,6 +308,7 @@ Rectangle {
                             }
                         }
                         Text {
+                            id: waterfallNyquistLabel
                             objectName: "waterfallNyquistLabel"
                             visible: ui.spectrumNyquistHz > 0
                             x: 34 + waterfallBox.plotW - width

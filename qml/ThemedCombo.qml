@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 
 ComboBox {
     id: control
@@ -22,6 +23,8 @@ ComboBox {
 
     implicitWidth: 120
     implicitHeight: Theme.controlHeight
+    // In a layout the combo keeps the width its value needs at the label's smallest size.
+    Layout.minimumWidth: Math.ceil(valueMetrics.advanceWidth) + 12 + 30 + 4
     // The label's own padding keeps it clear of the indicator; the control adds none on top.
     leftPadding: 0
     rightPadding: 0
@@ -29,6 +32,12 @@ ComboBox {
     displayText: control.textMapper && control.currentIndex >= 0 && control.currentIndex < control.count
                  ? control.textMapper(control.model[control.currentIndex])
                  : control.currentText
+
+    TextMetrics {
+        id: valueMetrics
+        font.pixelSize: Theme.fontCaption
+        text: control.displayText
+    }
 
     contentItem: Loader {
         sourceComponent: control.editable ? editorComponent : labelComponent

@@ -81,6 +81,8 @@ Dialog {
         alignment: Qt.AlignRight | Qt.AlignVCenter
         padding: 14
         topPadding: 8
+        // Apart as far as the buttons of a page row, so OK and Cancel read as two.
+        spacing: 10
         visible: count > 0
         implicitHeight: count > 0 ? contentHeight + topPadding + bottomPadding : 0
         background: null

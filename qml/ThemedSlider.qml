@@ -1,10 +1,13 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 
 Slider {
     id: control
 
     implicitHeight: 28
+    // Narrower, a pixel of travel is too coarse a step to set a value by pointer.
+    Layout.minimumWidth: 96
 
     background: Rectangle {
         x: control.leftPadding

@@ -72,6 +72,11 @@ Item {
             compare(label.font.pixelSize, Theme.fontCaption)
             verify(label.truncated)
             compare(label.ToolTip.text, root.sample)
+            // Under the pointer the tooltip opens with the whole text.
+            mouseMove(label, 2, label.height / 2)
+            tryVerify(() => label.ToolTip.toolTip.visible && label.ToolTip.toolTip.text === root.sample, 3000)
+            mouseMove(root, root.width - 2, root.height - 2)
+            tryVerify(() => !label.ToolTip.toolTip.visible, 3000)
         }
 
         function test_refitsWhenTheWidthGrows() {

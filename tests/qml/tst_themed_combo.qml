@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Layouts
 import QtTest
 import SorvantaApp
 
@@ -72,6 +73,29 @@ Item {
             tryVerify(() => combo.popup.opened)
             const list = combo.popup.contentItem
             tryVerify(() => list.count === combo.count && list.itemAtIndex(combo.count - 1) !== null)
+        }
+
+        Component {
+            id: squeezedRow
+            RowLayout {
+                width: 60
+                ThemedCombo {
+                    Layout.fillWidth: true
+                    model: ["Custom bandwidth"]
+                }
+            }
+        }
+
+        function test_aSqueezingLayoutLeavesTheValueWhole() {
+            const row = createTemporaryObject(squeezedRow, root)
+            const combo = row.children[0]
+            tryVerify(() => combo.contentItem.item !== null)
+            const label = combo.contentItem.item
+            wait(20)
+            verify(!label.truncated, "cut at " + combo.width + " px")
+            verify(label.implicitWidth - label.leftPadding - label.rightPadding
+                   <= label.width - label.leftPadding - label.rightPadding + 1,
+                   label.implicitWidth + " px in " + label.width)
         }
 
         function test_mapperShowsTheCurrentEntryAndFollowsTheTheme() {

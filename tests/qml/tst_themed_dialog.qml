@@ -73,6 +73,16 @@ Item {
             compare(accepted.count, 1)
         }
 
+        function test_okAndCancelStandApart() {
+            const dialog = openDialog({title: "Confirm", standardButtons: Dialog.Ok | Dialog.Cancel})
+            const boxes = footerButtons(dialog).map(b => b.mapToItem(root, 0, 0, b.width, b.height))
+                                               .sort((a, b) => a.x - b.x)
+            compare(boxes.length, 2)
+            compare(boxes[0].y, boxes[1].y)
+            verify(boxes[1].x - (boxes[0].x + boxes[0].width) >= 8,
+                   "gap " + (boxes[1].x - (boxes[0].x + boxes[0].width)))
+        }
+
         function test_closeAloneIsOneNeutralButton() {
             const dialog = openDialog({title: "About", standardButtons: Dialog.Close})
             const buttons = footerButtons(dialog)
