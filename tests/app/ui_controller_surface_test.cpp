@@ -288,6 +288,7 @@ constexpr Member kOperations[] = {
     {"setAnalysisBeamformingParameter(QString,double)", "void"},
     {"analysisBeamformingParameterValue(QString)", "double"},
     {"selectAnalysisRun(int)", "void"},
+    {"showAnalysisMap()", "void"},  // shows a waiting run once Live or Replay frees the one map
     {"savePendingAnalysis()", "void"},
     {"discardPendingAnalysis()", "void"},
     {"openAnalysisRun(QString,QString)", "void"},
