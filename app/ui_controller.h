@@ -746,6 +746,7 @@ class UiController : public QObject {
     friend class BeamformingSettingsTestPeer;
     friend class RecordingTestPeer;
     friend class ReplayRunner;  // the Replay's threads and handlers (replay_workers.cpp)
+    friend class FullRecomputeRunner;  // the Full Recompute's steps (ui_controller_full_recompute.cpp)
 
     // Projects and Measurements (ui_controller_projects.cpp, ui_controller_measurements.cpp).
     // True, with the refusal reported, while a Recording, a Full Recompute or a Replay forbids it.
