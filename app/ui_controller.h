@@ -20,7 +20,6 @@
 #include "app/recording_session.h"
 #include "app/ui_controller_parts.h"
 #include "app/ui_controller_records.h"
-#include "render/diagnostic_renderer.h"
 
 class QQmlEngine;
 
