@@ -1,5 +1,7 @@
 #include "app/live_session_state.h"
 
+#include "core/streaming/udp_source.h"
+
 namespace zk::app {
 
 void LiveCounters::zero() {

@@ -6,7 +6,10 @@
 
 #include "app/sample_block_queue.h"
 #include "core/streaming/synthetic_source.h"
-#include "core/streaming/udp_source.h"
+
+namespace zk::core {
+struct UdpReceiveStats;
+}  // namespace zk::core
 
 namespace zk::app {
 

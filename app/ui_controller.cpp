@@ -9,12 +9,15 @@
 #include "app/platform/process_memory.h"
 #include "app/replay_runner.h"
 #include "app/settings_rules.h"
+#include "camera/uvc_camera_control.h"
+#include "camera/uvc_control_backend.h"
 #include "core/streaming/replay_source.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 #include "core/streaming/synthetic_source.h"
 #include "core/streaming/udp_source.h"
 #include "render/diagnostic_image_provider.h"
 #include "render/heatmap_image_provider.h"
+#include "render/heatmap_painter.h"
 
 namespace zk::app {
 

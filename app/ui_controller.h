@@ -21,7 +21,6 @@
 #include "app/recording_session.h"
 #include "app/ui_controller_parts.h"
 #include "app/ui_controller_records.h"
-#include "render/diagnostic_renderer.h"
 
 class QQmlEngine;
 
@@ -744,7 +743,8 @@ class UiController : public QObject {
     // Tests stand in for a running session and a Recording through these peers.
     friend class BeamformingSettingsTestPeer;
     friend class RecordingTestPeer;
-    friend class ReplayRunner;  // the Replay's threads and handlers (replay_workers.cpp)
+    friend class ReplayRunner;         // the Replay's threads and handlers (replay_workers.cpp)
+    friend class FullRecomputeRunner;  // the Full Recompute's steps (ui_controller_full_recompute.cpp)
 
     // Projects and Measurements (ui_controller_projects.cpp, ui_controller_measurements.cpp).
     // True, with the refusal reported, while a Recording, a Full Recompute or a Replay forbids it.

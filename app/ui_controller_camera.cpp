@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 
 #include "app/ui_controller.h"
+#include "camera/uvc_camera_control.h"
 
 namespace zk::app {
 

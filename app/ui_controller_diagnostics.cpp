@@ -13,8 +13,10 @@
 #include "app/platform/thread_name.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
+#include "camera/uvc_device_binding.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 #include "render/diagnostic_image_provider.h"
+#include "render/diagnostic_renderer.h"
 #include "render/plot_palette.h"
 #include "render/spectrum_painters.h"
 

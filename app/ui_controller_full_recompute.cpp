@@ -61,6 +61,192 @@ QString infoOf(const PendingAnalysis& pending) {
 
 }  // namespace
 
+// The steps of a Full Recompute, a friend of UiController; each says the thread it runs on.
+class FullRecomputeRunner {
+  public:
+    // GUI thread: asks a run still going to stop and joins it.
+    static void stopPrevious(UiController& ui) {
+        ui.run_.fullRecomputeCancel.store(true);
+        if (ui.threads_.fullRecompute.joinable()) {
+            ui.threads_.fullRecompute.request_stop();
+            ui.threads_.fullRecompute.join();
+            platform::trimHeap();
+        }
+    }
+
+    // GUI thread: the job from the selected Measurement and the analysis settings; null, with the
+    // refusal reported, when its window is shorter than one frame.
+    static std::unique_ptr<FullRecomputeJob> makeJob(UiController& ui) {
+        auto job = std::make_unique<FullRecomputeJob>();
+        job->measurement = ui.project_.selected;
+        job->profile = ui.profileState_.frozen;
+        const AnalysisSettings& analysis = ui.analysis_;
+        core::BandMatrixRequest& request = job->request;
+        request.frameSize = static_cast<std::uint64_t>(analysis.frameSize);
+        request.hopSize = static_cast<std::uint64_t>(analysis.hopSize);
+        const QString& mode = analysis.bandMode;
+        request.band.revision = 0;
+        request.band.mode = mode == QLatin1String("Single") ? 1 : mode == QLatin1String("Custom") ? 3 : 2;
+        request.band.centerHz = analysis.frequencyHz;
+        request.band.bandwidthHz = analysis.bandwidthHz;
+        request.band.binLimit = 0;
+        request.parameters = analysis.beamforming;
+        request.parameters.speedOfSoundMps = speedOfSoundForTemperature(ui.display_.airTemperatureC.load());
+        request.gridStep = analysis.gridStepDeg;
+        const ProjectNoiseFloor& floor = ui.noiseFloor_;
+        if (floor.subtractionEnabled && floor.profile &&
+            usableNoiseFloor(*floor.profile, job->measurement, request.frameSize))
+            request.noiseFloor = switchedOn(floor.profile);
+
+        if (analysis.hasWindow) {
+            const double rate = static_cast<double>(job->profile.sampleRateHz);
+            job->windowStartFrame = framesOf(analysis.windowStartS, rate);
+            request.windowFrameCount = framesOf(analysis.windowEndS - analysis.windowStartS, rate);
+            if (request.windowFrameCount < request.frameSize) {
+                ui.reportEvent(QCoreApplication::translate(
+                    "UiController", "Analysis window is shorter than one analysis frame"));
+                return nullptr;
+            }
+        }
+        return job;
+    }
+
+    // GUI thread: the run's flags and status as it starts.
+    static void announce(UiController& ui, const QString& id) {
+        ui.run_.fullRecomputeCancel.store(false);
+        ui.run_.analysisProgress.store(0.0);
+        ui.map_.hasHeatmap.store(false);
+        emit ui.heatmapUpdated();
+        ui.run_.fullRecomputeRunning.store(true);
+        ui.analysis_.status = QStringLiteral("Analysis %1 · validating frozen inputs").arg(id);
+        emit ui.analysisProgressChanged();
+        emit ui.analysisStateChanged();
+        emit ui.uiStateChanged();
+        ui.reportEvent(ui.analysis_.status);
+    }
+
+    // GUI thread, posted by the worker: the result becomes the pending AnalysisRun and is shown.
+    static void onFinished(UiController& ui, const QString& id, FullRecomputeOutcome& outcome,
+                           const FullRecomputeJob& done) {
+        try {
+            ui.run_.analysisProgress.store(1.0);
+            ui.run_.fullRecomputeRunning.store(false);
+            AnalysisSettings& analysis = ui.analysis_;
+            PendingAnalysis pending;
+            pending.measurementDirectory = done.measurement.directory;
+            pending.analysisId = done.analysisId;
+            pending.measurementId = done.measurement.measurementId;
+            pending.parameters = std::move(outcome.parameters);
+            // Read here, on the thread that writes them, as the run ends.
+            pending.parameters.bandMode = analysis.bandMode.toStdString();
+            pending.parameters.windowStartSeconds = analysis.hasWindow ? analysis.windowStartS : -1.0;
+            pending.parameters.windowEndSeconds = analysis.hasWindow ? analysis.windowEndS : -1.0;
+            pending.peakAzimuthDeg = outcome.map.peakAzimuthDeg;
+            pending.peakElevationDeg = outcome.map.peakElevationDeg;
+            pending.peakDb = outcome.map.peakRelativeDb;
+            pending.provenance = std::move(outcome.provenance);
+            pending.map = std::move(outcome.map);
+            AnalysisRunState& runs = analysis.runs;
+            runs.pendingInfo = infoOf(pending);
+            runs.pending = std::move(pending);
+            ui.publishMap(runs.pending->map, render::kMapSourceAnalysis);
+            platform::trimHeap();
+            analysis.status =
+                QCoreApplication::translate("UiController", "Analysis computed - not saved yet: %1")
+                    .arg(runs.pendingInfo);
+            emit ui.analysisProgressChanged();
+            emit ui.analysisStateChanged();
+            emit ui.uiStateChanged();
+            emit ui.pendingAnalysisChanged();
+            ui.timers_.analysisSpectrum->start();
+            ui.reportEvent(analysis.status);
+            emit ui.analysisFinished(true, id);
+        } catch (...) {
+            ui.run_.fullRecomputeRunning.store(false);
+        }
+    }
+
+    // GUI thread, posted by the worker: a failed or cancelled run.
+    static void onFailed(UiController& ui, const QString& id, const QString& error) {
+        try {
+            ui.run_.fullRecomputeRunning.store(false);
+            // A failed or cancelled run freed its work before posting this, as a finished one did.
+            platform::trimHeap();
+            ui.analysis_.status = QStringLiteral("Full Recompute failed: %1").arg(error);
+            emit ui.analysisStateChanged();
+            emit ui.uiStateChanged();
+            ui.reportEvent(ui.analysis_.status);
+            emit ui.analysisFinished(false, id);
+        } catch (...) {
+        }
+    }
+
+    // Worker thread: runs the job and posts its end to the GUI thread; nothing leaves it.
+    static void work(UiController& ui, std::stop_token stop, const QString& id,
+                     const std::shared_ptr<const FullRecomputeJob>& job) {
+        UiController* target = &ui;
+        const auto post = [target](auto&& call) {
+            QMetaObject::invokeMethod(target, std::forward<decltype(call)>(call), Qt::QueuedConnection);
+        };
+        try {
+            double lastPosted = -1.0;
+            auto outcome = std::make_shared<FullRecomputeOutcome>(
+                runFullRecompute(*job, hooksFor(ui, stop, lastPosted, post)));
+            post([target, id, outcome, job] { onFinished(*target, id, *outcome, *job); });
+        } catch (const std::exception& error) {
+            const QString text = QString::fromUtf8(error.what());
+            try {
+                post([target, id, text] { onFailed(*target, id, text); });
+            } catch (...) {
+            }
+        } catch (...) {
+            try {
+                post([target, id] { onFailed(*target, id, QStringLiteral("unknown error")); });
+            } catch (...) {
+            }
+        }
+    }
+
+  private:
+    // Worker thread: the run's cancel test, its progress (posted per percent) and the cache's reports.
+    template <typename Post>
+    static FullRecomputeHooks hooksFor(UiController& ui, std::stop_token& stop, double& lastPosted,
+                                       const Post& post) {
+        UiController* target = &ui;
+        FullRecomputeHooks hooks;
+        hooks.cancelled = [target, &stop] {
+            return target->run_.fullRecomputeCancel.load() || stop.stop_requested();
+        };
+        hooks.progress = [target, &lastPosted, post](double value) {
+            target->run_.analysisProgress.store(value);
+            if (value >= lastPosted + 0.01 || value >= 1.0) {
+                lastPosted = value;
+                post([target] { emit target->analysisProgressChanged(); });
+            }
+        };
+        hooks.cacheHit = [target, post] {
+            post([target] {
+                target->analysis_.status = QStringLiteral("Fast Re-analysis · derived cache hit");
+                emit target->analysisStateChanged();
+            });
+        };
+        hooks.cacheBroken = [target, post](const QString& error) {
+            post([target, error] {
+                target->reportEvent(
+                    QStringLiteral("Derived cache entry unreadable, recomputing it: %1").arg(error));
+            });
+        };
+        hooks.cacheWriteFailed = [target, post](const QString& error) {
+            post([target, error] {
+                target->setStatusText(
+                    QStringLiteral("Derived cache write failed (analysis result is unaffected): %1")
+                        .arg(error));
+            });
+        };
+        return hooks;
+    }
+};
+
 void UiController::createFullRecomputeAnalysis() {
     try {
         if (!canCreateAnalysis()) {
@@ -74,162 +260,16 @@ void UiController::createFullRecomputeAnalysis() {
         }
         const std::int32_t replay = run_.replay.load();
         if (replay == kReplayFinished || replay == kReplayFaulted) stopReplay();
-        run_.fullRecomputeCancel.store(true);
-        if (threads_.fullRecompute.joinable()) {
-            threads_.fullRecompute.request_stop();
-            threads_.fullRecompute.join();
-            platform::trimHeap();
-        }
-
-        auto job = std::make_unique<FullRecomputeJob>();
-        job->measurement = project_.selected;
-        job->profile = profileState_.frozen;
-        core::BandMatrixRequest& request = job->request;
-        request.frameSize = static_cast<std::uint64_t>(analysis_.frameSize);
-        request.hopSize = static_cast<std::uint64_t>(analysis_.hopSize);
-        const QString& mode = analysis_.bandMode;
-        request.band.revision = 0;
-        request.band.mode = mode == QLatin1String("Single") ? 1 : mode == QLatin1String("Custom") ? 3 : 2;
-        request.band.centerHz = analysis_.frequencyHz;
-        request.band.bandwidthHz = analysis_.bandwidthHz;
-        request.band.binLimit = 0;
-        request.parameters = analysis_.beamforming;
-        request.parameters.speedOfSoundMps = speedOfSoundForTemperature(display_.airTemperatureC.load());
-        request.gridStep = analysis_.gridStepDeg;
-        if (noiseFloor_.subtractionEnabled && noiseFloor_.profile &&
-            usableNoiseFloor(*noiseFloor_.profile, job->measurement, request.frameSize))
-            request.noiseFloor = switchedOn(noiseFloor_.profile);
-
-        if (analysis_.hasWindow) {
-            const double rate = static_cast<double>(job->profile.sampleRateHz);
-            job->windowStartFrame = framesOf(analysis_.windowStartS, rate);
-            request.windowFrameCount = framesOf(analysis_.windowEndS - analysis_.windowStartS, rate);
-            if (request.windowFrameCount < request.frameSize) {
-                reportEvent(QCoreApplication::translate(
-                    "UiController", "Analysis window is shorter than one analysis frame"));
-                return;
-            }
-        }
-
+        FullRecomputeRunner::stopPrevious(*this);
+        std::unique_ptr<FullRecomputeJob> job = FullRecomputeRunner::makeJob(*this);
+        if (!job) return;
         const QString id = QStringLiteral("a_") + QDateTime::currentDateTimeUtc().toString(
                                                       QStringLiteral("yyyyMMdd'T'HHmmss'Z'_zzz"));
         job->analysisId = id.toStdString();
-
-        run_.fullRecomputeCancel.store(false);
-        run_.analysisProgress.store(0.0);
-        map_.hasHeatmap.store(false);
-        emit heatmapUpdated();
-        run_.fullRecomputeRunning.store(true);
-        analysis_.status = QStringLiteral("Analysis %1 · validating frozen inputs").arg(id);
-        emit analysisProgressChanged();
-        emit analysisStateChanged();
-        emit uiStateChanged();
-        reportEvent(analysis_.status);
-
-        // Result handlers, posted to the GUI thread by the worker.
-        auto finished = [this, id](std::shared_ptr<FullRecomputeOutcome> outcome,
-                                   std::shared_ptr<const FullRecomputeJob> done) {
-            try {
-                run_.analysisProgress.store(1.0);
-                run_.fullRecomputeRunning.store(false);
-                PendingAnalysis pending;
-                pending.measurementDirectory = done->measurement.directory;
-                pending.analysisId = done->analysisId;
-                pending.measurementId = done->measurement.measurementId;
-                pending.parameters = std::move(outcome->parameters);
-                // Read here, on the thread that writes them, as the run ends.
-                pending.parameters.bandMode = analysis_.bandMode.toStdString();
-                pending.parameters.windowStartSeconds = analysis_.hasWindow ? analysis_.windowStartS : -1.0;
-                pending.parameters.windowEndSeconds = analysis_.hasWindow ? analysis_.windowEndS : -1.0;
-                pending.peakAzimuthDeg = outcome->map.peakAzimuthDeg;
-                pending.peakElevationDeg = outcome->map.peakElevationDeg;
-                pending.peakDb = outcome->map.peakRelativeDb;
-                pending.provenance = std::move(outcome->provenance);
-                pending.map = std::move(outcome->map);
-                AnalysisRunState& runs = analysis_.runs;
-                runs.pendingInfo = infoOf(pending);
-                runs.pending = std::move(pending);
-                publishMap(runs.pending->map, render::kMapSourceAnalysis);
-                platform::trimHeap();
-                analysis_.status =
-                    QCoreApplication::translate("UiController", "Analysis computed - not saved yet: %1")
-                        .arg(runs.pendingInfo);
-                emit analysisProgressChanged();
-                emit analysisStateChanged();
-                emit uiStateChanged();
-                emit pendingAnalysisChanged();
-                timers_.analysisSpectrum->start();
-                reportEvent(analysis_.status);
-                emit analysisFinished(true, id);
-            } catch (...) {
-                run_.fullRecomputeRunning.store(false);
-            }
-        };
-        auto failed = [this, id](const QString& error) {
-            try {
-                run_.fullRecomputeRunning.store(false);
-                // A failed or cancelled run freed its work before posting this, as a finished one did.
-                platform::trimHeap();
-                analysis_.status = QStringLiteral("Full Recompute failed: %1").arg(error);
-                emit analysisStateChanged();
-                emit uiStateChanged();
-                reportEvent(analysis_.status);
-                emit analysisFinished(false, id);
-            } catch (...) {
-            }
-        };
-
+        FullRecomputeRunner::announce(*this, id);
         std::shared_ptr<const FullRecomputeJob> shared(std::move(job));
-        threads_.fullRecompute = std::jthread([this, shared, finished, failed](std::stop_token stop) {
-            const auto post = [this](auto&& call) {
-                QMetaObject::invokeMethod(this, std::forward<decltype(call)>(call), Qt::QueuedConnection);
-            };
-            try {
-                double lastPosted = -1.0;
-                FullRecomputeHooks hooks;
-                hooks.cancelled = [this, &stop] {
-                    return run_.fullRecomputeCancel.load() || stop.stop_requested();
-                };
-                hooks.progress = [this, &lastPosted, &post](double value) {
-                    run_.analysisProgress.store(value);
-                    if (value >= lastPosted + 0.01 || value >= 1.0) {
-                        lastPosted = value;
-                        post([this] { emit analysisProgressChanged(); });
-                    }
-                };
-                hooks.cacheHit = [this, &post] {
-                    post([this] {
-                        analysis_.status = QStringLiteral("Fast Re-analysis · derived cache hit");
-                        emit analysisStateChanged();
-                    });
-                };
-                hooks.cacheBroken = [this, &post](const QString& error) {
-                    post([this, error] {
-                        reportEvent(
-                            QStringLiteral("Derived cache entry unreadable, recomputing it: %1").arg(error));
-                    });
-                };
-                hooks.cacheWriteFailed = [this, &post](const QString& error) {
-                    post([this, error] {
-                        setStatusText(
-                            QStringLiteral("Derived cache write failed (analysis result is unaffected): %1")
-                                .arg(error));
-                    });
-                };
-                auto outcome = std::make_shared<FullRecomputeOutcome>(runFullRecompute(*shared, hooks));
-                post([finished, outcome, shared] { finished(outcome, shared); });
-            } catch (const std::exception& error) {
-                const QString text = QString::fromUtf8(error.what());
-                try {
-                    post([failed, text] { failed(text); });
-                } catch (...) {
-                }
-            } catch (...) {
-                try {
-                    post([failed] { failed(QStringLiteral("unknown error")); });
-                } catch (...) {
-                }
-            }
+        threads_.fullRecompute = std::jthread([this, id, shared](std::stop_token stop) {
+            FullRecomputeRunner::work(*this, std::move(stop), id, shared);
         });
     } catch (const std::exception& error) {
         run_.fullRecomputeRunning.store(false);

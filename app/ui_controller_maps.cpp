@@ -1,6 +1,7 @@
 // Map result hand-off and the map display properties.
 #include "app/ui_controller.h"
 #include "core/streaming/streaming_acoustic_engine.h"
+#include "render/heatmap_painter.h"
 
 namespace zk::app {
 

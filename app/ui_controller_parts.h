@@ -8,11 +8,9 @@
 #include <mutex>
 #include <string>
 
-#include "camera/uvc_camera_control.h"
-#include "camera/uvc_control_backend.h"
+#include "camera/uvc_camera_state.h"
 #include "core/storage/device_profile.h"
 #include "core/storage/device_session.h"
-#include "render/heatmap_painter.h"
 
 class QTimer;
 
@@ -26,9 +24,12 @@ class UdpSource;
 namespace zk::render {
 class DiagnosticImageProvider;
 class HeatmapImageProvider;
+class HeatmapPainter;
 }  // namespace zk::render
 
 namespace zk::camera {
+class UvcCameraControl;
+class UvcControlBackend;
 class UvcDeviceBinding;
 }  // namespace zk::camera
 

@@ -1,7 +1,6 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <complex>
 #include <cstddef>
@@ -83,16 +82,12 @@ class CleanScBin {
     bool dirtyMap(const detail::CancelPoll& cancel) {
         // Four vectors of M per thread, the loaded steering vector and its product with R.
         std::vector<double> scratchAll(static_cast<std::size_t>(threads_) * 4 * M_);
-        std::atomic<bool> cancelled{false};  // raised by any team thread that saw a cancel; read after it
+        detail::TeamCancel teamCancel(cancel);
         // The dirty map of a fine grid alone takes longer than a cancel may wait.
         const auto blocks = static_cast<std::int64_t>((G_ + kCancelPollPoints - 1) / kCancelPollPoints);
 #pragma omp parallel for num_threads(threads_) schedule(static)
         for (std::int64_t block = 0; block < blocks; ++block) {
-            if (cancelled.load(std::memory_order_relaxed)) continue;
-            if (cancel.requested()) {
-                cancelled.store(true, std::memory_order_relaxed);
-                continue;
-            }
+            if (teamCancel.stop()) continue;
             double* scratch = scratchAll.data() + static_cast<std::size_t>(omp_get_thread_num()) * 4 * M_;
             double* aRe = scratch;
             double* aIm = scratch + M_;
@@ -111,7 +106,7 @@ class CleanScBin {
                 dirty_[i] = d > 0.0 ? d : 0.0;
             }
         }
-        return !cancelled.load();
+        return !teamCancel.raised();
     }
 
     void clean(double firstPeak, double loopGain, std::uint32_t maxIterations, double stopDb,
@@ -122,6 +117,7 @@ class CleanScBin {
         std::vector<double> nextRe(M_ * M_);
         std::vector<double> nextIm(M_ * M_);
         for (std::uint32_t count = 0; count < maxIterations; ++count) {
+            cancel.entering(detail::RenderLoop::kCleanSc);
             cancel.throwIfRequested();
             std::uint64_t p = 0;
             for (std::uint64_t i = 1; i < G_; ++i) {

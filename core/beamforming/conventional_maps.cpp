@@ -1,7 +1,6 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -13,6 +12,7 @@
 #include "core/beamforming/detail/pair_kernel.h"
 #include "core/beamforming/detail/steering_blocks.h"
 #include "core/beamforming/render_cancel.h"
+#include "core/detail/parallel_for.h"
 
 namespace zk::core {
 
@@ -215,7 +215,7 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
     std::vector<detail::SteeringBlocks> steeringAll = detail::steeringBlocksPerThread(
         *cache, threads, kBlockPoints, detail::SteeringBlocks::Layout::kPlanes);
     const detail::CancelPoll cancel;
-    std::atomic<bool> cancelled{false};  // raised by any team thread that saw a cancel; read after the team
+    detail::TeamCancel teamCancel(cancel);
     // Static split of the blocks over the team; each thread walks its own blocks bin by bin, so
     // consecutive kernel calls read neighbouring stretches of the same steering rows.
 #pragma omp parallel num_threads(threads)
@@ -228,10 +228,7 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
         float scratch[kBlockPoints];
         double accumulator[kBlockPoints];
         for (std::size_t b = 0; b < bins; ++b) {
-            if (cancel.requested()) {
-                cancelled.store(true, std::memory_order_relaxed);
-                break;
-            }
+            if (teamCancel.stop()) break;
             const double diagonal = removeDiagonal ? 0.0 : trace[b];
             for (std::size_t block = firstBlock; block < endBlock; ++block) {
                 const std::size_t first = block * kBlockPoints;
@@ -248,7 +245,7 @@ HeatmapGrid Beamformer::broadbandDas(std::span<const MatrixRows> matrices,
             }
         }
     }
-    if (cancelled.load()) detail::throwCancelled();
+    if (teamCancel.raised()) detail::throwCancelled();
     return finalizeHeatmap(detail::mapSkeleton(*cache, frequencies), std::move(power));
 }
 

@@ -1,7 +1,6 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <stdexcept>
 
@@ -13,6 +12,7 @@
 #include "core/beamforming/detail/point_spread_kernel.h"
 #include "core/beamforming/detail/steering_blocks.h"
 #include "core/beamforming/render_cancel.h"
+#include "core/detail/parallel_for.h"
 
 namespace zk::core {
 namespace {
@@ -130,7 +130,7 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
     std::vector<detail::SteeringBlocks> steeringAll =
         detail::steeringBlocksPerThread(cache, threads, 1, detail::SteeringBlocks::Layout::kTerms);
     const detail::CancelPoll cancel;
-    std::atomic<bool> cancelled{false};  // raised by any team thread that saw a cancel; read after the team
+    detail::TeamCancel teamCancel(cancel);
     // One team for the whole band: each bin's vectors are converted, then its rows are summed, with the
     // team's barriers between the two steps.
 #pragma omp parallel num_threads(threads)
@@ -149,18 +149,16 @@ std::vector<double> Beamformer::pointSpreadMatrix(const CameraBandSteeringCache&
             // Row i costs i + 1 entries: the round-robin items keep the threads' shares even.
 #pragma omp for schedule(static, 1)
             for (std::int64_t item = 0; item < items; ++item) {
-                if (cancelled.load(std::memory_order_relaxed)) continue;
-                if (cancel.requested()) {
-                    cancelled.store(true, std::memory_order_relaxed);
-                    continue;
-                }
+                if (teamCancel.raised()) continue;
+                cancel.entering(detail::RenderLoop::kPointSpread);
+                if (teamCancel.stop()) continue;
                 const std::size_t first = static_cast<std::size_t>(item) * kRowsPerItem;
                 detail::accumulateGramModulus(columns, first, std::min(first + kRowsPerItem, n), invM, acc);
             }
         }
     }
 
-    if (cancelled.load()) detail::throwCancelled();
+    if (teamCancel.raised()) detail::throwCancelled();
     // Entry (r, c) is the mean over the bins of acc at (max(r, c), min(r, c)), divided by column c's own
     // diagonal value where that is positive. Bands of kTileRows rows are written while the columns run,
     // so both halves of acc are read along cache lines; each entry is computed as on one thread.

@@ -124,6 +124,7 @@ std::vector<double> projectedGradient(std::span<const double> p, std::span<const
     double t = 1.0;
     const detail::CancelPoll cancel;
     for (std::uint32_t it = 0; it < iterations; ++it) {
+        cancel.entering(detail::RenderLoop::kGradient);
         cancel.throwIfRequested();
         xOld = x;
         const std::vector<double>& point = accelerated ? y : x;
@@ -175,6 +176,7 @@ std::vector<double> damasSolve(std::span<const double> pointSpread, std::span<co
     for (std::size_t i = 0; i < n; ++i) floored[i] = std::max(pointSpread[i * n + i], kEpsilon);
     const detail::CancelPoll cancel;
     for (std::uint32_t sweep = 0; sweep < iterations; ++sweep) {
+        cancel.entering(detail::RenderLoop::kDamas);
         cancel.throwIfRequested();
         for (std::size_t i = 0; i < n; ++i) {
             const double* row = pointSpread.data() + i * n;
@@ -229,6 +231,7 @@ std::vector<double> sblSolve(std::span<const double> pointSpread, std::span<cons
     detail::SblWorkspace work(n);
     std::uint32_t passes = 0;
     while (iterations > 0) {
+        cancel.entering(detail::RenderLoop::kSbl);
         cancel.throwIfRequested();
         double gmax = 0.0;
         for (double g : gamma) gmax = std::max(gmax, g);

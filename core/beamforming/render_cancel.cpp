@@ -6,6 +6,7 @@ namespace zk::core {
 namespace {
 
 thread_local const RenderCancel* currentTest = nullptr;  // this thread's innermost scope, or null
+thread_local const detail::RenderLoopObserver* currentObserver = nullptr;  // likewise, for the test hook
 
 }  // namespace
 
@@ -15,7 +16,14 @@ RenderCancelScope::RenderCancelScope(const RenderCancel& cancel) : previous_(cur
 
 RenderCancelScope::~RenderCancelScope() { currentTest = previous_; }
 
-detail::CancelPoll::CancelPoll() : test_(currentTest) {}
+detail::RenderLoopObserverScope::RenderLoopObserverScope(const RenderLoopObserver& observer)
+    : previous_(currentObserver) {
+    currentObserver = observer ? &observer : nullptr;
+}
+
+detail::RenderLoopObserverScope::~RenderLoopObserverScope() { currentObserver = previous_; }
+
+detail::CancelPoll::CancelPoll() : test_(currentTest), observer_(currentObserver) {}
 
 void detail::CancelPoll::throwIfRequested() const {
     if (requested()) throwCancelled();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 // Cancellation of a map render. The renderer installs the caller's test for the duration of the render
@@ -30,6 +31,26 @@ class RenderCancelScope {
 
 namespace detail {
 
+// The loops of a render that poll the test on every pass, named so that a test can watch a render reach
+// one of them.
+enum class RenderLoop : std::uint8_t { kPointSpread, kDamas, kGradient, kCleanSc, kSbl };
+
+// Test hook: called at the top of every pass of a named loop, before its poll, on the thread running the
+// pass (an OpenMP team member for kPointSpread), so it must be safe to call concurrently.
+using RenderLoopObserver = std::function<void(RenderLoop)>;
+
+// Makes `observer` watch the renders started on this thread until the scope ends. Keeps a reference.
+class RenderLoopObserverScope {
+  public:
+    explicit RenderLoopObserverScope(const RenderLoopObserver& observer);
+    ~RenderLoopObserverScope();
+    RenderLoopObserverScope(const RenderLoopObserverScope&) = delete;
+    RenderLoopObserverScope& operator=(const RenderLoopObserverScope&) = delete;
+
+  private:
+    const RenderLoopObserver* previous_;
+};
+
 // The calling thread's test, captured at construction so that an OpenMP team polls the same one.
 class CancelPoll {
   public:
@@ -37,9 +58,14 @@ class CancelPoll {
     [[nodiscard]] bool requested() const { return test_ != nullptr && (*test_)(); }
     // Throws std::runtime_error with kComputationCancelledText when requested.
     void throwIfRequested() const;
+    // Tells the observer, if any, that a pass of `loop` begins.
+    void entering(RenderLoop loop) const {
+        if (observer_ != nullptr) (*observer_)(loop);
+    }
 
   private:
     const RenderCancel* test_;
+    const RenderLoopObserver* observer_;
 };
 
 [[noreturn]] void throwCancelled();

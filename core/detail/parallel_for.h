@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 
@@ -27,5 +28,33 @@ void parallelFor(std::int64_t count, int threads, Body&& body) {
         std::rethrow_exception(failure);
     }
 }
+
+// A cancel shared by an OpenMP team, which may not throw out of its region: each member asks stop()
+// before an item, the first whose poll says stop raises the flag, the others skip their remaining items
+// on seeing it, and the caller throws once the team has joined if raised(). `Poll` offers a
+// thread-safe requested().
+template <typename Poll>
+class TeamCancel {
+  public:
+    explicit TeamCancel(const Poll& poll) : poll_(poll) {}
+    TeamCancel(const TeamCancel&) = delete;
+    TeamCancel& operator=(const TeamCancel&) = delete;
+
+    // True when this item and every later one should be skipped. Once raised the poll is not asked
+    // again, so each member asks it at most once after the request.
+    bool stop() {
+        if (raised_.load(std::memory_order_relaxed)) return true;
+        if (!poll_.requested()) return false;
+        raised_.store(true, std::memory_order_relaxed);
+        return true;
+    }
+
+    // Read after the team has joined, whose barrier orders every member's store before it.
+    [[nodiscard]] bool raised() const { return raised_.load(std::memory_order_relaxed); }
+
+  private:
+    const Poll& poll_;
+    std::atomic<bool> raised_{false};  // raised by any team member whose poll said stop; read by all
+};
 
 }  // namespace zk::core::detail

@@ -113,10 +113,14 @@ void InterleavedSampleBuffer::clear() {
     head_ = 0;
 }
 
-void InterleavedSampleBuffer::releaseIfEmpty() {
+void InterleavedSampleBuffer::releaseIfEmpty(std::size_t keepSamples) {
     if (buffered() != 0) return;
-    std::vector<std::int16_t>().swap(samples_);
+    samples_.clear();
     head_ = 0;
+    if (samples_.capacity() <= keepSamples) return;
+    std::vector<std::int16_t> kept;
+    kept.reserve(keepSamples);
+    samples_.swap(kept);
 }
 
 ChannelGatherMap buildChannelGatherMap(std::vector<std::uint64_t>&& wireChannels) {

@@ -27,9 +27,10 @@ class InterleavedSampleBuffer {
     /// Drops the carried byte and all samples; the channel count stays.
     void clear();
 
-    /// Gives the sample storage back to the system when no whole or partial sample is held: a drained
-    /// backlog would otherwise keep its peak size.
-    void releaseIfEmpty();
+    /// When no whole or partial sample is held, gives back the storage beyond `keepSamples` (keeping that
+    /// much reserved): a drained backlog would otherwise keep its peak size, while storage within the
+    /// working size stays, so a steady stream does not allocate again.
+    void releaseIfEmpty(std::size_t keepSamples);
 
     /// Caps the doubling of the storage at `samples`; it still grows to whatever one append needs.
     void setGrowthLimit(std::size_t samples) { growthLimit_ = samples; }

@@ -17,15 +17,27 @@ constexpr std::size_t kReceiveBufferBytes = 65507;
 // Longest wait of the receive thread before it looks at running again.
 constexpr int kWaitTimeoutMs = 100;
 
+// Frames of one datagram: the layout's, or as many as the largest payload holds. frameBytes > 0.
+std::uint64_t datagramFramesFor(const DeviceProfile& profile, std::uint64_t frameBytes) {
+    return profile.udp ? profile.udp->samplesPerDatagram : kReceiveBufferBytes / frameBytes + 1;
+}
+
 std::uint64_t capacityFramesFor(const DeviceProfile& profile) {
     const std::uint64_t frameBytes = std::uint64_t{profile.wireChannelCount} * 2;
     if (frameBytes == 0) return 0;
     const auto span = static_cast<std::uint64_t>(std::ceil(kUdpBufferSeconds * profile.sampleRateHz));
-    std::uint64_t frames = std::min(span, kUdpBufferMaxBytes / frameBytes);
+    const std::uint64_t frames = std::min(span, kUdpBufferMaxBytes / frameBytes);
     // A buffer that cannot take one whole datagram would drop every one.
-    const std::uint64_t datagramFrames =
-        profile.udp ? profile.udp->samplesPerDatagram : kReceiveBufferBytes / frameBytes + 1;
-    return std::max(frames, datagramFrames);
+    return std::max(frames, datagramFramesFor(profile, frameBytes));
+}
+
+// What a drained buffer keeps reserved: a sixteenth of its bound, and room for four datagrams (the
+// working size of a reader that takes two at a time), so a steady stream allocates nothing more.
+std::uint64_t keptFramesFor(const DeviceProfile& profile, std::uint64_t capacityFrames) {
+    const std::uint64_t frameBytes = std::uint64_t{profile.wireChannelCount} * 2;
+    if (frameBytes == 0) return 0;
+    return std::min(capacityFrames,
+                    std::max(capacityFrames / 16, 4 * datagramFramesFor(profile, frameBytes)));
 }
 
 }  // namespace
@@ -51,6 +63,7 @@ void UdpSource::configure(const DeviceProfile& profile) {
     DeviceProfile copy = profile;
     std::lock_guard lock(mutex_);
     capacityFrames_ = capacityFramesFor(copy);
+    keptFrames_ = keptFramesFor(copy, capacityFrames_);
     buffer->setGrowthLimit(capacityFrames_ * copy.wireChannelCount);
     profile_ = std::move(copy);
     buffer_ = std::move(buffer);
@@ -149,7 +162,7 @@ UdpRead UdpSource::readBlock(std::uint64_t frameCount) {
         read.gapBefore = true;
     }
     takenFrames_ += read.samples.size() / buffer_->channelCount();
-    if (buffer_->framesAvailable() == 0) buffer_->releaseIfEmpty();
+    if (buffer_->framesAvailable() == 0) buffer_->releaseIfEmpty(keptFrames_ * buffer_->channelCount());
     stats_.bufferedFrames = buffer_->framesAvailable();
     return read;
 }

@@ -108,6 +108,7 @@ class UdpSource final : public IRawSampleSource {
     std::unique_ptr<InterleavedSampleBuffer> buffer_;  // guarded by mutex_
     UdpReceiveStats stats_;                            // guarded by mutex_
     std::uint64_t capacityFrames_ = 0;                 // guarded by mutex_; set by configure
+    std::uint64_t keptFrames_ = 0;                     // guarded by mutex_; set by configure
     std::uint64_t appendedFrames_ = 0;                 // guarded by mutex_; frames ever appended
     std::uint64_t takenFrames_ = 0;                    // guarded by mutex_; frames ever taken
     std::optional<std::string> stopReason_;            // guarded by mutex_

@@ -6,7 +6,6 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <atomic>
 #include <complex>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +17,7 @@
 #include "core/beamforming/detail/steering_blocks.h"
 #include "core/beamforming/heatmap_grid.h"
 #include "core/beamforming/render_cancel.h"
+#include "core/detail/parallel_for.h"
 
 namespace zk::core::detail {
 
@@ -89,7 +89,7 @@ std::vector<double> accumulateWeightedMap(const Beamformer::CameraBandSteeringCa
     std::vector<SteeringBlocks> steeringAll =
         steeringBlocksPerThread(cache, threads, kBlock, SteeringBlocks::Layout::kPlanes);
     const CancelPoll cancel;
-    std::atomic<bool> cancelled{false};  // raised by any team thread that saw a cancel; read after the team
+    TeamCancel teamCancel(cancel);
 #pragma omp parallel num_threads(threads)
     {
         const auto thread = static_cast<std::size_t>(omp_get_thread_num());
@@ -98,11 +98,7 @@ std::vector<double> accumulateWeightedMap(const Beamformer::CameraBandSteeringCa
         SteeringBlocks& steering = steeringAll[thread];
 #pragma omp for schedule(static)
         for (std::int64_t block = 0; block < blockCount; ++block) {
-            if (cancelled.load(std::memory_order_relaxed)) continue;
-            if (cancel.requested()) {
-                cancelled.store(true, std::memory_order_relaxed);
-                continue;
-            }
+            if (teamCancel.stop()) continue;
             const std::uint64_t first = static_cast<std::uint64_t>(block) * kBlock;
             const std::uint64_t end = std::min(first + kBlock, G);
             const std::uint64_t count = end - first;
@@ -122,7 +118,7 @@ std::vector<double> accumulateWeightedMap(const Beamformer::CameraBandSteeringCa
             }
         }
     }
-    if (cancelled.load()) throwCancelled();
+    if (teamCancel.raised()) throwCancelled();
     return power;
 }
 

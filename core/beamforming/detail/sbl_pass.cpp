@@ -5,11 +5,11 @@
 #include <Eigen/Cholesky>
 #include <Eigen/Core>
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 
 #include "core/beamforming/beamformer.h"
+#include "core/detail/parallel_for.h"
 
 namespace zk::core::detail {
 namespace {
@@ -31,18 +31,14 @@ std::size_t tileSize(std::size_t t, std::size_t n) { return std::min(kTile, n - 
 // cancellation after the team has joined. body must not throw (Eigen's products run inside).
 template <typename Body>
 void forEachTask(std::size_t count, const CancelPoll& cancel, Body&& body) {
-    std::atomic<bool> cancelled{false};  // set by any team thread that saw the request; read by all
+    TeamCancel teamCancel(cancel);
     const auto tasks = static_cast<std::int64_t>(count);
 #pragma omp parallel for num_threads(beamformerThreadCount()) schedule(dynamic, 1)
     for (std::int64_t task = 0; task < tasks; ++task) {
-        if (cancelled.load(std::memory_order_relaxed)) continue;
-        if (cancel.requested()) {
-            cancelled.store(true, std::memory_order_relaxed);
-            continue;
-        }
+        if (teamCancel.stop()) continue;
         body(static_cast<std::size_t>(task));
     }
-    if (cancelled.load()) throwCancelled();
+    if (teamCancel.raised()) throwCancelled();
 }
 
 // Lower-triangle tiles (row tile >= column tile) of an nt x nt tiling, numbered row by row.

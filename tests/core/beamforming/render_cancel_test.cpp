@@ -1,10 +1,13 @@
-// A render cancelled from another thread while its solver runs: the cancellation error, no map, and no
-// further work once the test has said stop.
+// A render cancelled from another thread while its solver runs, or from inside one of its own loops: the
+// cancellation error, no map, and no further work once the test has said stop.
 #include "core/beamforming/render_cancel.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -105,6 +108,140 @@ TEST(RenderCancel, ARaisedTestRefusesTheRenderAndAnEmptyOneChangesNothing) {
         EXPECT_EQ(polled.power, plain.power);
     }
 }
+
+// An algorithm whose render is cancelled at a pass of one of its own loops.
+struct LoopCase {
+    const char* name;
+    detail::RenderLoop loop;
+    void (*tune)(BeamformingParameters&);  // picks the algorithm and keeps its loop running long
+};
+
+void PrintTo(const LoopCase& c, std::ostream* out) { *out << c.name; }
+
+// Stride 2 over 64 x 48 degrees at 1 degree: n = 825 coarse points. Tolerances far below what a few
+// passes reach keep the gradient solvers from converging before the cancel.
+const LoopCase kLoopCases[] = {
+    {"PointSpread", detail::RenderLoop::kPointSpread,
+     [](BeamformingParameters& p) {
+         p.algorithm = 10;
+         p.damasStride = 2;
+     }},
+    {"Damas", detail::RenderLoop::kDamas,
+     [](BeamformingParameters& p) {
+         p.algorithm = 10;
+         p.damasStride = 2;
+         p.damasIterations = 500;
+     }},
+    {"DamasFista", detail::RenderLoop::kGradient,
+     [](BeamformingParameters& p) {
+         p.algorithm = 11;
+         p.damasFistaStride = 2;
+         p.damasFistaIterations = 500;
+         p.damasFistaTolerance = 1e-12;
+     }},
+    {"Nnls", detail::RenderLoop::kGradient,
+     [](BeamformingParameters& p) {
+         p.algorithm = 12;
+         p.nnlsStride = 2;
+         p.nnlsIterations = 500;
+         p.nnlsTolerance = 1e-12;
+     }},
+    {"SparseFista", detail::RenderLoop::kGradient,
+     [](BeamformingParameters& p) {
+         p.algorithm = 13;
+         p.sparseFistaStride = 2;
+         p.sparseFistaIterations = 500;
+         p.sparseFistaTolerance = 1e-12;
+     }},
+    {"CleanSc", detail::RenderLoop::kCleanSc,
+     [](BeamformingParameters& p) {
+         p.algorithm = 9;
+         p.cleanLoopGain = 0.05;
+         p.cleanMaxIterations = 200;
+         p.cleanStopDb = -60.0;
+     }},
+    {"Sbl", detail::RenderLoop::kSbl,
+     [](BeamformingParameters& p) {
+         p.algorithm = 14;
+         p.sblStride = 2;
+         p.sblIterations = 20;
+     }},
+};
+
+class RenderCancelInsideItsLoop : public ::testing::TestWithParam<LoopCase> {};
+
+// The observer raises the cancel when the third pass of the loop begins, just before that pass polls. A
+// loop that polls ends the render there: no pass of it begins afterwards (a point-spread team member
+// may begin one that it had already claimed), and the render ends within a second. A loop that did not
+// poll would run on to its last pass and return a map.
+TEST_P(RenderCancelInsideItsLoop, EndsTheRenderAtThatLoopsNextPoll) {
+    using Clock = std::chrono::steady_clock;
+    const LoopCase& c = GetParam();
+    const DeviceProfile profile = parseDeviceProfile(test::arrayProfileText(test::scatteredArray(16, 0.6)));
+    const BandMatrix matrix = oneBinMatrix(profile);
+    BeamformingParameters parameters;
+    parameters.speedOfSoundMps = 343.0;
+    c.tune(parameters);
+    ASSERT_TRUE(parameters.isValid(16));
+
+    constexpr int kPassesBeforeCancel = 2;
+    std::atomic<int> passes{0};             // passes of the watched loop begun before the cancel
+    std::atomic<int> passesAfterCancel{0};  // passes of the watched loop begun once it was raised
+    std::atomic<bool> cancel{false};        // raised by the observer on a render thread
+    std::mutex mutex;                       // guards raised, ended and raisedAt between the two threads
+    std::condition_variable changed;
+    bool raised = false;
+    bool ended = false;
+    Clock::time_point raisedAt;
+    const detail::RenderLoopObserver observer = [&](detail::RenderLoop loop) {
+        if (loop != c.loop) return;
+        if (cancel.load()) {
+            passesAfterCancel.fetch_add(1);
+            return;
+        }
+        if (passes.fetch_add(1) != kPassesBeforeCancel) return;
+        cancel.store(true);
+        {
+            std::lock_guard lock(mutex);
+            raised = true;
+            raisedAt = Clock::now();
+        }
+        changed.notify_all();
+    };
+    const BandMatrixCancel test = [&] { return cancel.load(); };
+
+    std::string error;
+    bool rendered = false;
+    std::thread render([&] {
+        const detail::RenderLoopObserverScope watching(observer);
+        try {
+            renderBandMatrixMap(matrix, profile, parameters, 1.0, test);
+            rendered = true;
+        } catch (const std::runtime_error& e) {
+            error = e.what();
+        }
+        {
+            std::lock_guard lock(mutex);
+            ended = true;
+        }
+        changed.notify_all();
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return raised || ended; });
+        if (raised && !changed.wait_until(lock, raisedAt + std::chrono::seconds(1), [&] { return ended; }))
+            ADD_FAILURE() << "the render went on for more than a second after the cancel";
+    }
+    render.join();
+    ASSERT_TRUE(raised) << "the render never began pass " << kPassesBeforeCancel + 1 << " of its loop";
+    EXPECT_FALSE(rendered);
+    EXPECT_EQ(error, "Band matrix computation cancelled");
+    const int allowed = c.loop == detail::RenderLoop::kPointSpread ? beamformerThreadCount() - 1 : 0;
+    EXPECT_LE(passesAfterCancel.load(), allowed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Algorithms, RenderCancelInsideItsLoop, ::testing::ValuesIn(kLoopCases),
+                         [](const ::testing::TestParamInfo<LoopCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace zk::core

@@ -135,6 +135,19 @@ const std::vector<Case> kCases = {
          EXPECT_EQ(entryNames(s.measurements), (Names{"m1", "m3"}));
      },
      {"m1", "m3"}},
+    {"MeasurementStagingWhoseSamplesDifferFromItsHashIsRemoved",
+     [](Scene& s) {
+         s.commit("m2");
+         // Same length, so only the hash can tell.
+         writeText(s.measurements / "m2" / "raw.int16", rawBytes(40 * kFrameBytes, 'b'));
+         s.hideAs("m2", ".m2.creating");
+     },
+     [](Scene& s, const ProjectRecoveryReport& r) {
+         EXPECT_TRUE(r.recoveredMeasurements.empty());
+         EXPECT_EQ(r.removedLeftovers, Names{"measurements/.m2.creating"});
+         EXPECT_EQ(entryNames(s.measurements), (Names{"m1", "m3"}));
+     },
+     {"m1", "m3"}},
     {"MeasurementMovedAsideForDeletionIsUnregisteredAndRemoved",
      [](Scene& s) { s.hideAs("m3", measurementDeletionPath(s.measurements, "m3").filename().string()); },
      [](Scene& s, const ProjectRecoveryReport& r) {
