@@ -409,6 +409,10 @@ void UiController::deleteSelectedMeasurement() {
         // Moved aside, then unregistered: after a crash the next open finishes the deletion, and never
         // lists a Measurement without its files nor registers a complete folder again. Where the move
         // is refused, unregistering first keeps the second of those guarantees.
+        // Held throughout (the lock follows the folder to its new name), so that another program
+        // opening the Project meanwhile leaves the deletion to this one.
+        core::EntryLock held;
+        core::EntryLock::take(directory, true, held);
         fs::path doomed = directory;
         const fs::path aside =
             core::measurementDeletionPath(directory.parent_path(), directory.filename().string());

@@ -27,6 +27,8 @@ struct ProjectRecoveryReport {
     std::vector<std::string> removedLeftovers;       // incomplete staging folders and empty recordings
     std::vector<std::string> removedTemporaries;     // hidden temporary files of atomic rewrites
     std::vector<KeptFile> undescribedRecordings;     // staging raw files with samples but no description
+    std::vector<std::string> discardedVideos;        // unfinished camera videos of recovered Recordings
+    std::vector<std::string> inUse;                  // held by a living program: left alone
     std::vector<Failure> failures;                   // leftovers left as they were
 
     bool changedProjectFile() const { return !recoveredMeasurements.empty() || !recoveredRecordings.empty(); }
@@ -42,8 +44,13 @@ struct ProjectRecoveryReport {
 // cache are removed. A staging raw file without a description is never touched. Nothing is ever
 // replaced.
 //
-// Only for a Project no writer is working on. One leftover that cannot be handled is reported and
-// left as it was; the rest go on. `project` is the loaded record; it is updated and saved when
+// Every writer holds what it works on (staged_commit.h) and the recovery acts only on what no living
+// program holds, so another program may record, save, export or delete in the Project meanwhile; a
+// held entry is reported in inUse and left alone. The camera video of a recovered Recording goes into
+// its Measurement when the recorder finished the file, and is removed (reported in discardedVideos)
+// otherwise; unfinished exports and noise-floor saves are removed, and an older export or noise floor
+// they had set aside is put back. One leftover that cannot be handled is reported and left as it was;
+// the rest go on. `project` is the loaded record; it is updated and saved when
 // Measurements are registered.
 ProjectRecoveryReport recoverProject(ProjectRecord& project);
 

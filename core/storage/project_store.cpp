@@ -57,20 +57,39 @@ void ProjectRecord::save() const {
         throw std::runtime_error("cannot write project.json");
 }
 
+void ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit) {
+    createDirectoriesOrThrow(directory);
+    EntryLock lock;
+    if (EntryLock::take(directory, true, lock) != EntryLock::Take::Taken)
+        throw fs::filesystem_error("lock", directory, std::make_error_code(std::errc::no_lock_available));
+    try {
+        *this = loadProject(directory);
+    } catch (const std::exception&) {
+        // Unreadable: the change applies to the record as the caller holds it, as it always did.
+    }
+    if (edit(*this)) save();
+}
+
 void ProjectRecord::registerMeasurement(std::string_view directoryName) {
-    if (std::find(measurements.begin(), measurements.end(), directoryName) != measurements.end())
-        throw std::invalid_argument("measurement directory already registered");
-    measurements.emplace_back(directoryName);
-    modifiedAt = utcTimestampNow();
-    save();
+    change([directoryName](ProjectRecord& record) {
+        std::vector<std::string>& list = record.measurements;
+        if (std::find(list.begin(), list.end(), directoryName) != list.end())
+            throw std::invalid_argument("measurement directory already registered");
+        list.emplace_back(directoryName);
+        record.modifiedAt = utcTimestampNow();
+        return true;
+    });
 }
 
 void ProjectRecord::unregisterMeasurement(std::string_view directoryName) {
-    const auto found = std::find(measurements.begin(), measurements.end(), directoryName);
-    if (found == measurements.end()) return;
-    measurements.erase(found);
-    modifiedAt = utcTimestampNow();
-    save();
+    change([directoryName](ProjectRecord& record) {
+        std::vector<std::string>& list = record.measurements;
+        const auto found = std::find(list.begin(), list.end(), directoryName);
+        if (found == list.end()) return false;
+        list.erase(found);
+        record.modifiedAt = utcTimestampNow();
+        return true;
+    });
 }
 
 ProjectRecord createProject(const fs::path& directory, std::string_view name) {

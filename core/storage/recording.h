@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/file_platform.h"
 #include "core/storage/file_io.h"
 #include "core/storage/measurement_store.h"
 
@@ -100,6 +101,7 @@ class Recording {
     std::uint32_t wireChannelCount_ = 0;
     std::uint64_t framesWritten_ = 0;
     std::uint64_t bytesWritten_ = 0;
+    EntryLock held_;  // the staging file's lock, from its creation until the Recording ends
     std::unique_ptr<char[]> streamBuffer_;  // declared first: it must outlive the stream using it
     FileHandle stream_;
     bool streamFailed_ = false;   // a write failed: the file may hold a partial block

@@ -1,4 +1,5 @@
 #include "core/storage/durable_file.h"
+#include "core/storage/staged_commit.h"
 
 #include <gtest/gtest.h>
 
