@@ -406,27 +406,15 @@ void UiController::deleteSelectedMeasurement() {
         clearMeasurementSelection();
         emit selectedMeasurementChanged();
 
-        // Moved aside, then unregistered: after a crash the next open finishes the deletion, and never
-        // lists a Measurement without its files nor registers a complete folder again. Where the move
-        // is refused, unregistering first keeps the second of those guarantees.
-        // Held throughout (the lock follows the folder to its new name), so that another program
-        // opening the Project meanwhile leaves the deletion to this one.
-        core::EntryLock held;
-        core::EntryLock::take(directory, true, held);
-        fs::path doomed = directory;
-        const fs::path aside =
-            core::measurementDeletionPath(directory.parent_path(), directory.filename().string());
-        std::error_code moveError;
-        if (core::renameWithoutReplace(directory, aside, moveError)) doomed = aside;
+        core::MeasurementDeletion deletion;
         try {
-            core::ProjectRecord fresh = core::loadProject(project_.record.directory);
-            fresh.unregisterMeasurement(registered);
+            deletion = core::beginMeasurementDeletion(project_.record.directory, directory, registered);
         } catch (const std::exception& error) {
-            if (doomed != directory) core::renameWithoutReplace(aside, directory, moveError);
             reportEvent(QStringLiteral("Project unregister failed: %1").arg(textOf(error)));
             refreshProject();
             return;
         }
+        const fs::path& doomed = deletion.doomed;
         if (removeDirectoryTree(doomed)) {
             reportEvent(QStringLiteral("Measurement deleted: %1").arg(id));
         } else {
@@ -435,6 +423,7 @@ void UiController::deleteSelectedMeasurement() {
                     "Measurement unregistered; locked files remain under %1 — delete the folder manually")
                     .arg(fromFsPath(doomed)));
         }
+        deletion.lock.release();
         refreshProject();
     } catch (const std::exception& error) {
         reportEvent(QStringLiteral("Delete Measurement failed: %1").arg(textOf(error)));

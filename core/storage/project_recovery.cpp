@@ -495,4 +495,27 @@ fs::path measurementDeletionPath(const fs::path& measurementsDir, const std::str
     return measurementsDir / fs::path("." + measurementId + std::string(kDeletingSuffix));
 }
 
+MeasurementDeletion beginMeasurementDeletion(const fs::path& projectDir, const fs::path& measurementDir,
+                                             const std::string& registeredName) {
+    MeasurementDeletion deletion;
+    // Held throughout: the lock follows the folder to its new name.
+    EntryLock::take(measurementDir, true, deletion.lock);
+    deletion.doomed = measurementDir;
+    // Moved aside, then unregistered: after a crash the next open finishes the deletion, and never
+    // lists a Measurement without its files nor registers a complete folder again. Where the move is
+    // refused, unregistering first keeps the second of those guarantees.
+    const fs::path aside =
+        measurementDeletionPath(measurementDir.parent_path(), measurementDir.filename().string());
+    std::error_code moveError;
+    if (renameWithoutReplace(measurementDir, aside, moveError)) deletion.doomed = aside;
+    try {
+        ProjectRecord project = loadProject(projectDir);
+        project.unregisterMeasurement(registeredName);
+    } catch (...) {
+        if (deletion.doomed != measurementDir) renameWithoutReplace(aside, measurementDir, moveError);
+        throw;
+    }
+    return deletion;
+}
+
 }  // namespace zk::core

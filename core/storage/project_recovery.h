@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/platform/file_platform.h"
 #include "core/storage/project_store.h"
 
 namespace zk::core {
@@ -58,5 +59,19 @@ ProjectRecoveryReport recoverProject(ProjectRecord& project);
 // measurementId + ".deleting"), a name no reader lists and recoverProject finishes deleting.
 std::filesystem::path measurementDeletionPath(const std::filesystem::path& measurementsDir,
                                               const std::string& measurementId);
+
+// The first part of deleting a Measurement: holds its folder (so that another program's recovery
+// leaves the deletion to this one), moves it to measurementDeletionPath and unregisters
+// `registeredName` from project.json, under the Project's lock. The caller removes `doomed` while
+// it holds `lock`. Where the move is refused the folder is unregistered where it is (`doomed` is
+// then the folder itself); when unregistering fails the folder is moved back and the error passes
+// through.
+struct MeasurementDeletion {
+    std::filesystem::path doomed;
+    EntryLock lock;
+};
+MeasurementDeletion beginMeasurementDeletion(const std::filesystem::path& projectDir,
+                                             const std::filesystem::path& measurementDir,
+                                             const std::string& registeredName);
 
 }  // namespace zk::core

@@ -289,21 +289,4 @@ inline StepRun killAtEveryStep(const std::function<void()>& prepare, const std::
     }
 }
 
-#if defined(__x86_64__)
-// Pauses a child before each file-changing step in turn and runs `whilePaused` (given the step
-// number) meanwhile; `prepare` resets the files before every run and `check` sees how the run ended.
-// Returns the first run that ended before its chosen step.
-inline StepRun pauseAtEveryStep(const std::function<void()>& prepare, const std::function<bool()>& work,
-                                const std::function<void(std::size_t)>& whilePaused,
-                                const std::function<void(std::size_t, const StepRun&)>& check) {
-    for (std::size_t step = 1;; ++step) {
-        prepare();
-        StepRun run = runToStep(step, StepAction::Pause, work, changesFiles, [&] { whilePaused(step); });
-        if (!run.reached) return run;
-        check(step, run);
-        if (::testing::Test::HasFatalFailure() || step > 500) return run;
-    }
-}
-#endif
-
 }  // namespace zk::test
