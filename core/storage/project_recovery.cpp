@@ -231,6 +231,13 @@ class Recovery {
         return lock;
     }
 
+    // Another program is changing the Measurement list: what would change it waits for a later open.
+    void projectFileInUse() {
+        const std::string name = relative(root_ / "project.json");
+        if (std::find(report_.inUse.begin(), report_.inUse.end(), name) == report_.inUse.end())
+            report_.inUse.push_back(name);
+    }
+
     void removeTemporariesIn(const fs::path& dir) {
         for (const fs::path& entry : entriesOf(dir))
             if (isRewriteTemporary(entry.filename().string()) && isRegularFile(entry) && claim(entry))
@@ -300,8 +307,20 @@ class Recovery {
         const std::optional<EntryLock> held = claim(aside);
         if (!held) return;
         try {
-            for (const std::string& entry : std::vector<std::string>(project_.measurements))
-                if (folderNamedBy(entry) == id) project_.unregisterMeasurement(entry);
+            const bool changed = project_.change(
+                [&id](ProjectRecord& record) {
+                    std::vector<std::string>& list = record.measurements;
+                    const auto named = [&id](const std::string& entry) { return folderNamedBy(entry) == id; };
+                    if (std::none_of(list.begin(), list.end(), named)) return false;
+                    list.erase(std::remove_if(list.begin(), list.end(), named), list.end());
+                    record.modifiedAt = utcTimestampNow();
+                    return true;
+                },
+                false);
+            if (!changed) {
+                projectFileInUse();
+                return;
+            }
         } catch (const std::exception& error) {
             fail(aside, error.what());
             return;
@@ -451,7 +470,7 @@ class Recovery {
     bool registerInOrder(const std::string& id, const std::string& startedAt) {
         bool added = false;
         try {
-            project_.change([&](ProjectRecord& record) {
+            const bool changed = project_.change([&](ProjectRecord& record) {
                 std::vector<std::string>& list = record.measurements;
                 for (const std::string& entry : list)
                     if (folderNamedBy(entry) == id) return false;
@@ -467,7 +486,8 @@ class Recovery {
                 record.modifiedAt = utcTimestampNow();
                 added = true;
                 return true;
-            });
+            }, false);
+            if (!changed) projectFileInUse();
         } catch (...) {
             // The record keeps what the file holds.
             std::vector<std::string>& list = project_.measurements;

@@ -57,10 +57,12 @@ void ProjectRecord::save() const {
         throw std::runtime_error("cannot write project.json");
 }
 
-void ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit) {
+bool ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit, bool wait) {
     createDirectoriesOrThrow(directory);
     EntryLock lock;
-    if (EntryLock::take(directory, true, lock) != EntryLock::Take::Taken)
+    const EntryLock::Take taken = EntryLock::take(directory, wait, lock);
+    if (taken == EntryLock::Take::Busy) return false;
+    if (taken != EntryLock::Take::Taken)
         throw fs::filesystem_error("lock", directory, std::make_error_code(std::errc::no_lock_available));
     try {
         *this = loadProject(directory);
@@ -68,6 +70,7 @@ void ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit) {
         // Unreadable: the change applies to the record as the caller holds it, as it always did.
     }
     if (edit(*this)) save();
+    return true;
 }
 
 void ProjectRecord::registerMeasurement(std::string_view directoryName) {
