@@ -8,20 +8,25 @@
 #include <string>
 #include <vector>
 
-#include "device_profile_test_support.h"
 
 namespace zk::test {
 
 inline constexpr std::uint32_t kPatternWire = 3;  // 6-byte frames: a 1 MiB buffer ends inside a frame
 
+// The text ProfileText gives with three channels on wires 0 to 2 and no datagram layout, spelled out
+// so the driver program needs no test library.
 inline std::string threeChannelProfile() {
-    ProfileText p;
-    p.channelCount = p.wireChannelCount = "3";
-    p.layout = "";
-    p.microphones = {R"({"logicalChannel": 0, "wireChannel": 0, "x": 0, "y": 0, "z": 0})",
-                     R"({"logicalChannel": 1, "wireChannel": 1, "x": 0.1, "y": 0, "z": 0})",
-                     R"({"logicalChannel": 2, "wireChannel": 2, "x": 0, "y": 0.1, "z": 0})"};
-    return p.str();
+    return R"({
+  "schemaVersion": 2,
+  "profileId": "P-4",
+  "device": {"model": "M", "hardwareVersion": "H1", "modelCode": 2701, "channelCount": 3, "wireChannelCount": 3, "sampleRateHz": 48000},
+  
+  "array": {"microphones": [
+      {"logicalChannel": 0, "wireChannel": 0, "x": 0, "y": 0, "z": 0},
+      {"logicalChannel": 1, "wireChannel": 1, "x": 0.1, "y": 0, "z": 0},
+      {"logicalChannel": 2, "wireChannel": 2, "x": 0, "y": 0.1, "z": 0}]}
+}
+)";
 }
 
 // Sample k of the stream.
