@@ -15,6 +15,7 @@
 #include "core/storage/device_profile.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/measurement_files.h"
 #include "core/storage/project_recovery.h"
 
 namespace zk::app {
@@ -107,7 +108,7 @@ core::DeviceProfile loadVerifiedFrozenProfile(const core::MeasurementRecord& rec
             throw std::runtime_error("cannot open device profile");
     }
     if (core::formatHash64(core::fnv1a64(text.data(), text.size())) != record.profileHash)
-        throw std::runtime_error("frozen Profile hash does not match Measurement manifest");
+        core::requireMatchingFiles(core::MeasurementFiles::ProfileDiffers, "Measurement manifest");
     return core::parseDeviceProfile(text);
 }
 

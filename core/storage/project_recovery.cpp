@@ -20,6 +20,7 @@
 #include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/measurement_files.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/recording.h"
 #include "core/storage/staged_commit.h"
@@ -116,10 +117,7 @@ MeasurementRecord wholeMeasurement(const fs::path& dir, const std::string& id, b
     if (fs::file_size(dir / m.rawFile) != m.totalFrames * 2 * m.wireChannelCount)
         throw std::runtime_error("raw file size does not match its frame count");
     if (!verifyHashes) return m;
-    if (formatHash64(hashFile(dir / m.rawFile)) != m.rawHash)
-        throw std::runtime_error("raw integrity hash does not match manifest");
-    if (formatHash64(hashFile(dir / m.deviceProfileFile)) != m.profileHash)
-        throw std::runtime_error("frozen Profile hash does not match manifest");
+    requireMatchingFiles(*compareMeasurementFiles(m), "manifest");
     if (!m.videoFile.empty() && (!isPlainName(m.videoFile) || !fs::is_regular_file(dir / m.videoFile)))
         throw std::runtime_error("video file is missing");
     return m;
