@@ -111,8 +111,7 @@ FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRec
     const std::optional<std::string> rawAfter =
         core::hashFileUnlessStopped(rawPath, keepGoingUnless(hooks.cancelled));
     if (!rawAfter) throw std::runtime_error(kCancelled);
-    if (*rawAfter != rawHash)
-        throw std::runtime_error("Measurement raw changed during Full Recompute");
+    if (*rawAfter != rawHash) throw std::runtime_error("Measurement raw changed during Full Recompute");
 
     const core::HeatmapGrid& map = outcome.map;
     core::AnalysisRunParameters& p = outcome.parameters;

@@ -10,11 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "core/storage/measurement_files.h"
 #include "app/platform/thread_name.h"
 #include "app/replay_runner.h"
 #include "app/ui_controller.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/measurement_files.h"
 #include "core/streaming/replay_source.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 #include "render/diagnostic_renderer.h"
@@ -131,7 +131,8 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
     const auto keepGoing = [&ui, &stop] { return running(ui, stop); };
     try {
         const fs::path rawPath = start.record.directory / utf8Path(start.record.rawFile);
-        const std::optional<core::MeasurementFiles> files = core::compareMeasurementFiles(start.record, keepGoing);
+        const std::optional<core::MeasurementFiles> files =
+            core::compareMeasurementFiles(start.record, keepGoing);
         if (!files) return;
         core::requireMatchingFiles(*files, "manifest");
         if (!keepGoing()) return;

@@ -12,8 +12,8 @@
 #include "app/file_paths.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
-#include "core/storage/staged_commit.h"
 #include "core/storage/device_profile.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::app {
 

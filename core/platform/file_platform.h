@@ -86,9 +86,9 @@ class ExclusiveFileLock {
 class EntryLock {
   public:
     enum class Take {
-        Taken,    // this lock holds it
-        Busy,     // another holder has it (only without waiting)
-        Missing,  // nothing is at the path
+        Taken,       // this lock holds it
+        Busy,        // another holder has it (only without waiting)
+        Missing,     // nothing is at the path
         Unlockable,  // something that cannot be opened for locking (a link, a device, no access): no
                      // writer of ours ever holds such an entry
     };

@@ -52,7 +52,7 @@ ReplaceStatus replaceFileContent(const fs::path& target,
     // Held until it is renamed, so another program's recovery never removes it as a crash's leftover.
     fs::path temporary;
     FileHandle file;
-    EntryLock held;
+    std::optional<EntryLock> held;
     for (int attempt = 0; attempt < kCreateAttempts && !held; ++attempt) {
         temporary = temporaryNameBeside(target);
         file = FileHandle(openNewFileForBinaryWrite(temporary));

@@ -18,10 +18,10 @@ enum class ReplaceStatus {
 };
 
 // Writes the new content to a hidden temporary file beside the target, checks the writes and the
-// close, flushes it to the device, holding the file's lock until then (staged_commit.h), renames it over the target and flushes the parent directory.
-// `writeContent` writes to the open file and returns false when a write failed (what it throws passes
-// through). The temporary file is removed on every failure before the rename. Safe to call from several
-// threads for distinct targets.
+// close, flushes it to the device, holding the file's lock until then (staged_commit.h), renames it over the
+// target and flushes the parent directory. `writeContent` writes to the open file and returns false when a
+// write failed (what it throws passes through). The temporary file is removed on every failure before the
+// rename. Safe to call from several threads for distinct targets.
 ReplaceStatus replaceFileContent(const std::filesystem::path& target,
                                  const std::function<bool(std::FILE*)>& writeContent);
 ReplaceStatus replaceFileContent(const std::filesystem::path& target, std::string_view content);

@@ -12,7 +12,8 @@ namespace zk::core {
 
 namespace fs = std::filesystem;
 
-std::optional<std::string> hashFileUnlessStopped(const fs::path& path, const std::function<bool()>& keepGoing) {
+std::optional<std::string> hashFileUnlessStopped(const fs::path& path,
+                                                 const std::function<bool()>& keepGoing) {
     // Regular files only: a named pipe in place of the file must never block the hashing thread.
     const FileHandle in = openFileForReading(path);
     if (!in) throw std::runtime_error("cannot open file for hashing: " + path.string());

@@ -248,12 +248,14 @@ class Recovery {
         const fs::path staging = hiddenPath(root_, kNoiseFloorName, kStagingSuffix);
         const fs::path retired = hiddenPath(root_, kNoiseFloorName, kRetiredSuffix);
         std::error_code error;
-        if (!fs::exists(fs::symlink_status(staging, error)) && !fs::exists(fs::symlink_status(retired, error)))
+        if (!fs::exists(fs::symlink_status(staging, error)) &&
+            !fs::exists(fs::symlink_status(retired, error)))
             return;
         const fs::path lockFile = hiddenPath(root_, kNoiseFloorName, kLockSuffix);
         if (!claim(lockFile)) return;
         if (fs::exists(fs::symlink_status(staging, error))) remove(staging, Removal::Leftover);
-        if (!settleRetired(root_ / kNoiseFloorName, retired)) fail(retired, "cannot put the noise floor back");
+        if (!settleRetired(root_ / kNoiseFloorName, retired))
+            fail(retired, "cannot put the noise floor back");
     }
 
     // An export holds its staging folder throughout; without a living one, the folder is a leftover
@@ -367,8 +369,7 @@ class Recovery {
             if (remove(raw, removal)) remove(description, removal);
             std::error_code missing;
             settleVideo(measurements, id,
-                        videoTaken_.count(id) != 0 ||
-                            fs::exists(finalDir / "video_camera.mp4", missing));
+                        videoTaken_.count(id) != 0 || fs::exists(finalDir / "video_camera.mp4", missing));
         } catch (const std::exception& error) {
             fail(raw, error.what());
         }
@@ -402,8 +403,8 @@ class Recovery {
         const fs::path video = hiddenPath(measurements, id, kVideoSuffix);
         const bool wholeVideo = isRegularFile(video) && isWholeMp4File(video);
         createMeasurement(root_, id, described.profileText, raw, described.startedAt,
-                          utcTextOf(fs::last_write_time(raw)), described.source, wholeVideo ? video : fs::path(),
-                          RawFileTransfer::Link);
+                          utcTextOf(fs::last_write_time(raw)), described.source,
+                          wholeVideo ? video : fs::path(), RawFileTransfer::Link);
         if (wholeVideo) videoTaken_.insert(id);
         finalizedRecordings_.insert(id);
     }
@@ -468,23 +469,25 @@ class Recovery {
     bool registerInOrder(const std::string& id, const std::string& startedAt) {
         bool added = false;
         try {
-            const bool changed = project_.change([&](ProjectRecord& record) {
-                std::vector<std::string>& list = record.measurements;
-                for (const std::string& entry : list)
-                    if (folderNamedBy(entry) == id) return false;
-                std::size_t position = list.size();
-                for (std::size_t i = 0; i < list.size(); ++i) {
-                    const std::optional<std::string> other = startedAtOf(list[i]);
-                    if (other && std::tie(*other, list[i]) > std::tie(startedAt, id)) {
-                        position = i;
-                        break;
+            const bool changed = project_.change(
+                [&](ProjectRecord& record) {
+                    std::vector<std::string>& list = record.measurements;
+                    for (const std::string& entry : list)
+                        if (folderNamedBy(entry) == id) return false;
+                    std::size_t position = list.size();
+                    for (std::size_t i = 0; i < list.size(); ++i) {
+                        const std::optional<std::string> other = startedAtOf(list[i]);
+                        if (other && std::tie(*other, list[i]) > std::tie(startedAt, id)) {
+                            position = i;
+                            break;
+                        }
                     }
-                }
-                list.insert(list.begin() + static_cast<std::ptrdiff_t>(position), id);
-                record.modifiedAt = utcTimestampNow();
-                added = true;
-                return true;
-            }, false);
+                    list.insert(list.begin() + static_cast<std::ptrdiff_t>(position), id);
+                    record.modifiedAt = utcTimestampNow();
+                    added = true;
+                    return true;
+                },
+                false);
             if (!changed) projectFileInUse();
         } catch (...) {
             // The record keeps what the file holds.

@@ -59,11 +59,10 @@ void ProjectRecord::save() const {
 
 bool ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit, bool wait) {
     createDirectoriesOrThrow(directory);
+    // Through "." so that a Project reached through a symbolic link is locked too. A file system
+    // without such locks leaves the list unguarded, as it was without them.
     EntryLock lock;
-    const EntryLock::Take taken = EntryLock::take(directory, wait, lock);
-    if (taken == EntryLock::Take::Busy) return false;
-    if (taken != EntryLock::Take::Taken)
-        throw fs::filesystem_error("lock", directory, std::make_error_code(std::errc::no_lock_available));
+    if (EntryLock::take(directory / ".", wait, lock) == EntryLock::Take::Busy) return false;
     try {
         *this = loadProject(directory);
     } catch (const std::exception&) {

@@ -28,7 +28,7 @@ struct ProjectRecord {
     // list never drop the other's change. This record becomes the one read (and saved); when
     // project.json cannot be read, `edit` works on this record as it is. Waits for other holders of
     // the lock unless `wait` is false: then nothing happens and the result is false while another
-    // holds it. std::filesystem::filesystem_error "lock" when the folder cannot be locked.
+    // holds it.
     bool change(const std::function<bool(ProjectRecord&)>& edit, bool wait = true);
     // std::invalid_argument "measurement directory already registered" when listed already (in the
     // file as read under the lock). The record holds the change even when the save then throws.

@@ -94,12 +94,14 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     // Created exclusively: a Recording of the same id started meanwhile keeps its own file. Held from
     // here until the Recording ends, so that another program opening the Project leaves it alone.
     streamBuffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
-    for (int attempt = 0; attempt < kCreateAttempts && !held_; ++attempt) {
+    std::optional<EntryLock> held;
+    for (int attempt = 0; attempt < kCreateAttempts && !held; ++attempt) {
         stream_ = FileHandle(openNewFileForBinaryWrite(stagingPath_));
         if (!stream_) throw std::runtime_error("cannot create raw recording staging file");
-        held_ = holdCreatedEntry(stagingPath_);
+        held = holdCreatedEntry(stagingPath_);
     }
-    if (!held_) throw std::runtime_error("cannot create raw recording staging file");
+    if (!held) throw std::runtime_error("cannot create raw recording staging file");
+    held_ = std::move(*held);
     std::setvbuf(stream_.get(), streamBuffer_.get(), _IOFBF, kStreamBufferBytes);
     // Written before any sample: samples without it could never become a Measurement after a crash.
     const ReplaceStatus described =

@@ -49,19 +49,30 @@ void removeFileQuietly(const fs::path& path) noexcept {
     fs::remove(path, ignored);
 }
 
-EntryLock holdCreatedEntry(const fs::path& path) {
+std::optional<EntryLock> holdCreatedEntry(const fs::path& path) {
     EntryLock lock;
-    if (EntryLock::take(path, true, lock) == EntryLock::Take::Taken && lock.isNamedBy(path)) return lock;
-    return EntryLock();
+    switch (EntryLock::take(path, true, lock)) {
+        case EntryLock::Take::Taken:
+            if (lock.isNamedBy(path)) return lock;
+            return std::nullopt;
+        case EntryLock::Take::Unlockable:
+            return EntryLock();  // a file system without these locks: unguarded, as without them
+        case EntryLock::Take::Busy:
+        case EntryLock::Take::Missing:
+            break;
+    }
+    return std::nullopt;
 }
 
 StagedDirectory::StagedDirectory(fs::path staging, const char* busyText) : staging_(std::move(staging)) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         std::error_code error;
         if (fs::create_directory(staging_, error)) {
-            lock_ = holdCreatedEntry(staging_);
-            if (lock_) return;
-            continue;
+            std::optional<EntryLock> held = holdCreatedEntry(staging_);
+            if (!held) continue;
+            lock_ = std::move(*held);
+            created_ = true;
+            return;
         }
         if (error) throw fs::filesystem_error("create_directory", staging_, error);
         // Something is at the name: a dead writer's leftover goes, a living writer's stays.
@@ -75,7 +86,7 @@ StagedDirectory::StagedDirectory(fs::path staging, const char* busyText) : stagi
 
 StagedDirectory::~StagedDirectory() {
     // Still ours: nobody else removes or replaces an entry that this writer holds.
-    if (!committed_ && lock_.isNamedBy(staging_)) removeTreeQuietly(staging_);
+    if (!committed_ && (lock_ ? lock_.isNamedBy(staging_) : created_)) removeTreeQuietly(staging_);
 }
 
 bool StagedDirectory::commit(const fs::path& finalPath) {
@@ -91,9 +102,10 @@ bool StagedDirectory::commitReplacing(const fs::path& finalPath, const fs::path&
     if (error) throw fs::filesystem_error("rename", staging_, finalPath, error);
     // Only a directory is an older item; anything else at that name is not ours to replace.
     if (!fs::is_directory(old))
-        throw fs::filesystem_error("rename", staging_, finalPath, std::make_error_code(std::errc::file_exists));
-    for (fs::recursive_directory_iterator it(staging_, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error))
+        throw fs::filesystem_error("rename", staging_, finalPath,
+                                   std::make_error_code(std::errc::file_exists));
+    for (fs::recursive_directory_iterator it(staging_, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error))
         if (it->is_regular_file()) syncOrThrow(it->path(), false);
     if (error) throw fs::filesystem_error("fsync", staging_, error);
     syncOrThrow(staging_, true);

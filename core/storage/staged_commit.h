@@ -37,10 +37,11 @@ void removeTreeQuietly(const std::filesystem::path& path) noexcept;
 // Removes one file (or an empty directory) and never a directory's content; failures are ignored.
 void removeFileQuietly(const std::filesystem::path& path) noexcept;
 
-// Hold: locks an entry the caller has just created exclusively. Empty when the entry is no longer
+// Hold: locks an entry the caller has just created exclusively. Nothing when the entry is no longer
 // there (another program's recovery found it unlocked and removed it in between): the caller then
-// creates it again. Waits while that recovery holds it.
-EntryLock holdCreatedEntry(const std::filesystem::path& path);
+// creates it again. Waits while that recovery holds it. The lock is empty on a file system without
+// such locks, where the entry stays unguarded.
+std::optional<EntryLock> holdCreatedEntry(const std::filesystem::path& path);
 
 // Stage and commit: a new hidden directory held by this writer until it is destroyed, removed then
 // unless it was committed.
@@ -71,6 +72,7 @@ class StagedDirectory {
   private:
     std::filesystem::path staging_;
     EntryLock lock_;
+    bool created_ = false;  // by this writer, which holds it when the file system can lock
     bool committed_ = false;
 };
 

@@ -1,5 +1,4 @@
 #include "core/storage/durable_file.h"
-#include "core/storage/staged_commit.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/storage/staged_commit.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
 #include "test_support.h"

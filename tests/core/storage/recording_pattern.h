@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-
 namespace zk::test {
 
 inline constexpr std::uint32_t kPatternWire = 3;  // 6-byte frames: a 1 MiB buffer ends inside a frame

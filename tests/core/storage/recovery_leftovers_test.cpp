@@ -34,8 +34,8 @@ void writeText(const fs::path& path, const std::string& text) {
 
 std::string box(const char* type, const std::string& payload) {
     const std::uint32_t size = static_cast<std::uint32_t>(8 + payload.size());
-    std::string out{static_cast<char>(size >> 24), static_cast<char>(size >> 16), static_cast<char>(size >> 8),
-                    static_cast<char>(size)};
+    std::string out{static_cast<char>(size >> 24), static_cast<char>(size >> 16),
+                    static_cast<char>(size >> 8), static_cast<char>(size)};
     return out + type + payload;
 }
 
@@ -61,7 +61,8 @@ TEST(WholeMp4File, OnlyAFileWhoseBoxesTileItAndHoldTheMovieIsWhole) {
         {"finished", kFtyp + kMdat + kMoov, true},
         {"movie first", kFtyp + kMoov + kMdat, true},
         {"64-bit box size", kFtyp + largeBox("mdat", std::string(50, 'd')) + kMoov, true},
-        {"last box to the end", kFtyp + kMoov + std::string{0, 0, 0, 0} + "mdat" + std::string(40, 'd'), true},
+        {"last box to the end", kFtyp + kMoov + std::string{0, 0, 0, 0} + "mdat" + std::string(40, 'd'),
+         true},
         {"no movie (the recorder died)", kFtyp + kMdat, false},
         {"movie cut short", kFtyp + kMdat + kMoov.substr(0, kMoov.size() - 1), false},
         {"bytes after the last box", kFtyp + kMdat + kMoov + "xyz", false},
@@ -167,9 +168,13 @@ TEST_F(RecoveryLeftovers, WhatALivingWriterHoldsIsLeftAloneAndNamedOnce) {
     writeText(project / ".noise_floor.staging" / "noise_floor.bin", "partial");
     writeText(project / ".noise_floor.lock", "");
     writeText(measurements / ".m9.deleting" / "raw.int16", "x");
-    const Names heldPaths = {"measurements/.m2.recording.raw.tmp", "measurements/.m3.creating",
-                             "measurements/m/analyses/.a1.creating", "exports/.a1.exporting",
-                             ".project.json.1-1.tmp", ".noise_floor.lock", "measurements/.m9.deleting"};
+    const Names heldPaths = {"measurements/.m2.recording.raw.tmp",
+                             "measurements/.m3.creating",
+                             "measurements/m/analyses/.a1.creating",
+                             "exports/.a1.exporting",
+                             ".project.json.1-1.tmp",
+                             ".noise_floor.lock",
+                             "measurements/.m9.deleting"};
     std::vector<EntryLock> held(heldPaths.size());
     for (std::size_t i = 0; i < heldPaths.size(); ++i)
         ASSERT_EQ(EntryLock::take(project / heldPaths[i], false, held[i]), EntryLock::Take::Taken);

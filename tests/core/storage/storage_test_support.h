@@ -28,9 +28,10 @@ namespace zk::test {
 inline std::filesystem::path killFolder() {
     std::error_code error;
     const std::filesystem::path shm = "/dev/shm";
-    const std::filesystem::path base = std::filesystem::is_directory(shm, error) && ::access(shm.c_str(), W_OK) == 0
-                                           ? shm
-                                           : std::filesystem::temp_directory_path();
+    const std::filesystem::path base =
+        std::filesystem::is_directory(shm, error) && ::access(shm.c_str(), W_OK) == 0
+            ? shm
+            : std::filesystem::temp_directory_path();
     return base / ("zk_kill_" + std::to_string(std::random_device{}()));
 }
 

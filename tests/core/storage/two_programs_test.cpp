@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <random>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -50,7 +50,7 @@ std::optional<std::string> changesFilesOrLocks(pid_t pid, const user_regs_struct
 }
 
 struct Moments {
-    std::size_t opened = 0;  // opens of B while A was paused
+    std::size_t opened = 0;     // opens of B while A was paused
     std::size_t leftAlone = 0;  // of them, opens that reported an entry of A as in use
 };
 
@@ -62,11 +62,11 @@ Moments pauseAtEveryStep(const std::function<void()>& prepare, const std::functi
     Moments moments;
     for (std::size_t step = 1; step < 2000; ++step) {
         prepare();
-        const zk::test::StepRun run = zk::test::runToStep(step, zk::test::StepAction::Pause, work,
-                                                          changesFilesOrLocks, [&] {
-                                                              ++moments.opened;
-                                                              moments.leftAlone += whilePaused();
-                                                          });
+        const zk::test::StepRun run =
+            zk::test::runToStep(step, zk::test::StepAction::Pause, work, changesFilesOrLocks, [&] {
+                ++moments.opened;
+                moments.leftAlone += whilePaused();
+            });
         if (!run.reached) break;
         SCOPED_TRACE("B opened before A's " + run.steps.back());
         check(run);
@@ -157,15 +157,16 @@ TEST_F(TwoPrograms, AnAnalysisRunSaveEndsSavedWhateverMomentTheOtherOpens) {
                           zk::test::sampleProvenance(), map);
         return true;
     };
-    const Moments moments = pauseAtEveryStep(
-        [&] { reset(); }, save, [&] { return openAsB(); },
-        [&](const zk::test::StepRun& run) {
-            ASSERT_EQ(run.exitCode, 0) << "A's save failed";
-            EXPECT_EQ(entryNames(measurement / "analyses"), (Names{"a0", "a1"}));
-            const std::optional<HeatmapGrid> read = loadAnalysisRunMap(readAnalysisRun(measurement / "analyses" / "a1"));
-            ASSERT_TRUE(read.has_value());
-            EXPECT_EQ(read->relativeDb, map.relativeDb);
-        });
+    const Moments moments =
+        pauseAtEveryStep([&] { reset(); }, save, [&] { return openAsB(); },
+                         [&](const zk::test::StepRun& run) {
+                             ASSERT_EQ(run.exitCode, 0) << "A's save failed";
+                             EXPECT_EQ(entryNames(measurement / "analyses"), (Names{"a0", "a1"}));
+                             const std::optional<HeatmapGrid> read =
+                                 loadAnalysisRunMap(readAnalysisRun(measurement / "analyses" / "a1"));
+                             ASSERT_TRUE(read.has_value());
+                             EXPECT_EQ(read->relativeDb, map.relativeDb);
+                         });
     EXPECT_GT(moments.leftAlone, 3u);
 }
 
@@ -197,13 +198,12 @@ TEST_F(TwoPrograms, ADeletionIsFinishedByItsOwnProgramWhateverMomentTheOtherOpen
         fs::remove_all(deletion.doomed);
         return true;
     };
-    const Moments moments = pauseAtEveryStep(
-        [&] { reset(); }, remove, [&] { return openAsB(); },
-        [&](const zk::test::StepRun& run) {
-            ASSERT_EQ(run.exitCode, 0) << "A's deletion failed";
-            EXPECT_TRUE(loadProject(project).measurements.empty());
-            EXPECT_TRUE(entryNames(measurements).empty());
-        });
+    const Moments moments = pauseAtEveryStep([&] { reset(); }, remove, [&] { return openAsB(); },
+                                             [&](const zk::test::StepRun& run) {
+                                                 ASSERT_EQ(run.exitCode, 0) << "A's deletion failed";
+                                                 EXPECT_TRUE(loadProject(project).measurements.empty());
+                                                 EXPECT_TRUE(entryNames(measurements).empty());
+                                             });
     EXPECT_GT(moments.leftAlone, 3u);
 }
 
@@ -213,15 +213,15 @@ TEST_F(TwoPrograms, ANoiseFloorSaveEndsWholeWhateverMomentTheOtherOpens) {
         saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 2));
         return true;
     };
-    const Moments moments = pauseAtEveryStep(
-        [&] { reset(); }, save, [&] { return openAsB(); },
-        [&](const zk::test::StepRun& run) {
-            ASSERT_EQ(run.exitCode, 0) << "A's save failed";
-            EXPECT_EQ(loadNoiseFloorProfile(project).averagedFrames, 2u);
-            std::error_code missing;
-            EXPECT_FALSE(fs::exists(project / ".noise_floor.staging", missing));
-            EXPECT_FALSE(fs::exists(project / ".noise_floor.retired", missing));
-        });
+    const Moments moments =
+        pauseAtEveryStep([&] { reset(); }, save, [&] { return openAsB(); },
+                         [&](const zk::test::StepRun& run) {
+                             ASSERT_EQ(run.exitCode, 0) << "A's save failed";
+                             EXPECT_EQ(loadNoiseFloorProfile(project).averagedFrames, 2u);
+                             std::error_code missing;
+                             EXPECT_FALSE(fs::exists(project / ".noise_floor.staging", missing));
+                             EXPECT_FALSE(fs::exists(project / ".noise_floor.retired", missing));
+                         });
     EXPECT_GT(moments.leftAlone, 3u);
 }
 
@@ -243,9 +243,12 @@ class Driver {
         const std::string projectText = project.string();
         const std::string blocksText = std::to_string(blocks);
         const std::string framesText = std::to_string(blockFrames);
-        char* const argv[] = {const_cast<char*>(ZK_STORAGE_DRIVER), const_cast<char*>(projectText.c_str()),
-                              const_cast<char*>("m1"), const_cast<char*>(blocksText.c_str()),
-                              const_cast<char*>(framesText.c_str()), nullptr};
+        char* const argv[] = {const_cast<char*>(ZK_STORAGE_DRIVER),
+                              const_cast<char*>(projectText.c_str()),
+                              const_cast<char*>("m1"),
+                              const_cast<char*>(blocksText.c_str()),
+                              const_cast<char*>(framesText.c_str()),
+                              nullptr};
         if (::posix_spawn(&pid_, ZK_STORAGE_DRIVER, &actions, nullptr, argv, environ) != 0) pid_ = -1;
         ::posix_spawn_file_actions_destroy(&actions);
         ::close(toChild[0]);
@@ -319,7 +322,8 @@ TEST_F(TwoPrograms, AnotherProgramKilledAtAnyMomentIsRecoveredByTheNextOpen) {
     int recovered = 0;
     for (int completed = 0; completed <= kDriverBlocks; ++completed) {
         for (const bool midStep : {false, true}) {
-            SCOPED_TRACE("killed after " + std::to_string(completed) + " blocks" + (midStep ? ", mid-step" : ""));
+            SCOPED_TRACE("killed after " + std::to_string(completed) + " blocks" +
+                         (midStep ? ", mid-step" : ""));
             reset();
             Driver a(project, kDriverBlocks, kDriverBlockFrames);
             ASSERT_TRUE(a.started());
@@ -337,7 +341,8 @@ TEST_F(TwoPrograms, AnotherProgramKilledAtAnyMomentIsRecoveredByTheNextOpen) {
             std::error_code missing;
             const std::uint64_t onDisk = std::max<std::uint64_t>(
                 fs::exists(staging) ? fs::file_size(staging) : 0,
-                fs::exists(measurements / "m1", missing) ? fs::file_size(measurements / "m1" / "raw.int16") : 0);
+                fs::exists(measurements / "m1", missing) ? fs::file_size(measurements / "m1" / "raw.int16")
+                                                         : 0);
             ProjectRecord record = loadProject(project);
             const ProjectRecoveryReport report = recoverProject(record);
             EXPECT_TRUE(report.failures.empty() && report.inUse.empty()) << "a dead program holds nothing";
@@ -351,7 +356,8 @@ TEST_F(TwoPrograms, AnotherProgramKilledAtAnyMomentIsRecoveredByTheNextOpen) {
             EXPECT_EQ(record.measurements, (Names{"m", "m1"}));
             EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"})) << "nothing left hidden";
             EXPECT_EQ(readMeasurementManifest(measurements / "m1").totalFrames, frames);
-            EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == appended.substr(0, frames * frameBytes));
+            EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") ==
+                        appended.substr(0, frames * frameBytes));
             ++recovered;
         }
     }
