@@ -48,7 +48,9 @@ RecordingDescription readRecordingDescription(const std::filesystem::path& path)
 
 // A raw recording in progress inside an open Project: interleaved int16 wire frames appended to the
 // hidden staging file measurements/.<measurementId>.recording.raw.tmp, turned into a committed and
-// registered Measurement by finalize. No lock of its own: the owner serialises every call.
+// registered Measurement by finalize. No lock of its own: the owner serialises every call. The staging
+// file is held (staged_commit.h) from its creation until the Recording ends, so that another program
+// opening the Project meanwhile leaves it alone.
 //
 // A finalize that fails while committing or registering (full disk, a name taken meanwhile) keeps
 // the staging file, the only copy of the samples, and its description: discard and the destructor
