@@ -20,10 +20,12 @@
 #include "core/storage/project_recovery.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
+#include "core/streaming/noise_floor_profile.h"
 #include "device_profile_test_support.h"
 #include "storage/recording_pattern.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
+#include "streaming/noise_floor_test_support.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -158,11 +160,40 @@ TEST_F(KillFixture, AnExportLeavesTheOldOrTheNewExportWhole) {
             open();
             const std::string csv = fileText(exported / "map.csv");
             const std::string json = withoutTimestamp(fileText(exported / "export.json"));
+            EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"a1"})
+                << "nothing left hidden";
             const bool isOld = csv == oldCsv && json == oldJson;
             EXPECT_TRUE(isOld || (csv == newCsv && json == newJson)) << "csv " << csv.size() << " bytes";
             olds += isOld;
         });
     EXPECT_GT(olds, 0);
+}
+
+// A noise-floor save replaces the pair whole, and the next open leaves nothing of the save behind.
+TEST_F(KillFixture, ANoiseFloorSaveLeavesTheOldOrTheNewPairAndNothingHidden) {
+    reset();
+    saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 1));
+    fs::remove_all(original);
+    fs::copy(project, original, fs::copy_options::recursive);
+    const auto save = [&] {
+        saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 2));
+        return true;
+    };
+    int olds = 0;
+    int news = 0;
+    zk::test::killAtEveryStep([&] { reset(); }, save,
+                              [&](std::size_t, const StepRun& run) {
+                                  SCOPED_TRACE("killed before " + run.steps.back());
+                                  open();
+                                  const std::uint64_t tag = loadNoiseFloorProfile(project).averagedFrames;
+                                  EXPECT_TRUE(tag == 1 || tag == 2) << tag;
+                                  (tag == 1 ? olds : news)++;
+                                  EXPECT_EQ(entryNames(project),
+                                            (std::vector<std::string>{".noise_floor.lock", "measurements",
+                                                                      "noise_floor", "project.json"}));
+                              });
+    EXPECT_GT(olds, 0);
+    EXPECT_GT(news, 0);
 }
 
 // Appends that pass the writer's buffer and the finalize: every whole frame that reached the disk
