@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/cancellable_file_hash.h"
 #include "core/beamforming/derived_matrix_cache.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/measurement_files.h"
 #include "core/streaming/replay_source.h"
 
 namespace zk::app {
@@ -23,11 +23,10 @@ fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.
 QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
 // A long raw file must not hold up a cancel for the whole of its reading.
-std::string hashOf(const fs::path& path, const std::function<bool()>& cancelled) {
-    const std::optional<std::string> hash =
-        hashFileUnlessStopped(path, [&] { return !(cancelled && cancelled()); });
-    if (!hash) throw std::runtime_error("Band matrix computation cancelled");
-    return *hash;
+constexpr const char* kCancelled = "Band matrix computation cancelled";
+
+std::function<bool()> keepGoingUnless(const std::function<bool()>& cancelled) {
+    return [&cancelled] { return !(cancelled && cancelled()); };
 }
 
 core::DerivedMatrixKey cacheKeyOf(const FullRecomputeJob& job, const std::string& rawHash) {
@@ -68,13 +67,12 @@ core::BandMatrixMapResult recomputeFromRaw(const FullRecomputeJob& job, const fs
 FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRecomputeHooks& hooks) {
     const core::MeasurementRecord& m = job.measurement;
     const fs::path rawPath = m.directory / utf8Path(m.rawFile);
-    const fs::path profilePath = m.directory / utf8Path(m.deviceProfileFile);
 
-    const std::string rawHash = hashOf(rawPath, hooks.cancelled);
-    if (rawHash != m.rawHash)
-        throw std::runtime_error("raw integrity hash does not match Measurement manifest");
-    if (hashOf(profilePath, hooks.cancelled) != m.profileHash)
-        throw std::runtime_error("frozen Profile hash does not match Measurement manifest");
+    std::string rawHash;
+    const std::optional<core::MeasurementFiles> files =
+        core::compareMeasurementFiles(m, keepGoingUnless(hooks.cancelled), &rawHash);
+    if (!files) throw std::runtime_error(kCancelled);
+    core::requireMatchingFiles(*files, "Measurement manifest");
 
     const core::DerivedMatrixKey key = cacheKeyOf(job, rawHash);
     std::optional<core::BandMatrix> cached;
@@ -110,8 +108,10 @@ FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRec
         outcome.provenance.recomputeMode = "full";
     }
 
-    if (hashOf(rawPath, hooks.cancelled) != rawHash)
-        throw std::runtime_error("Measurement raw changed during Full Recompute");
+    const std::optional<std::string> rawAfter =
+        core::hashFileUnlessStopped(rawPath, keepGoingUnless(hooks.cancelled));
+    if (!rawAfter) throw std::runtime_error(kCancelled);
+    if (*rawAfter != rawHash) throw std::runtime_error("Measurement raw changed during Full Recompute");
 
     const core::HeatmapGrid& map = outcome.map;
     core::AnalysisRunParameters& p = outcome.parameters;

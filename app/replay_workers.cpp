@@ -10,11 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/cancellable_file_hash.h"
 #include "app/platform/thread_name.h"
 #include "app/replay_runner.h"
 #include "app/ui_controller.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/measurement_files.h"
 #include "core/streaming/replay_source.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 #include "render/diagnostic_renderer.h"
@@ -131,15 +131,10 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
     const auto keepGoing = [&ui, &stop] { return running(ui, stop); };
     try {
         const fs::path rawPath = start.record.directory / utf8Path(start.record.rawFile);
-        const fs::path profilePath = start.record.directory / utf8Path(start.record.deviceProfileFile);
-        const std::optional<std::string> rawHash = hashFileUnlessStopped(rawPath, keepGoing);
-        if (!rawHash) return;
-        if (*rawHash != start.record.rawHash)
-            throw std::runtime_error("raw integrity hash does not match manifest");
-        const std::optional<std::string> profileHash = hashFileUnlessStopped(profilePath, keepGoing);
-        if (!profileHash) return;
-        if (*profileHash != start.record.profileHash)
-            throw std::runtime_error("frozen Profile hash does not match manifest");
+        const std::optional<core::MeasurementFiles> files =
+            core::compareMeasurementFiles(start.record, keepGoing);
+        if (!files) return;
+        core::requireMatchingFiles(*files, "manifest");
         if (!keepGoing()) return;
         if (profile.sampleRateHz == 0 || profile.wireChannelCount == 0)
             throw std::runtime_error("invalid device profile");

@@ -16,6 +16,7 @@
 #include "core/storage/device_profile.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/measurement_files.h"
 #include "core/storage/project_recovery.h"
 
 namespace zk::app {
@@ -122,7 +123,7 @@ core::DeviceProfile loadVerifiedFrozenProfile(const core::MeasurementRecord& rec
             throw std::runtime_error("cannot open device profile");
     }
     if (core::formatHash64(core::fnv1a64(text.data(), text.size())) != record.profileHash)
-        throw std::runtime_error("frozen Profile hash does not match Measurement manifest");
+        core::requireMatchingFiles(core::MeasurementFiles::ProfileDiffers, "Measurement manifest");
     return core::parseDeviceProfile(text);
 }
 
@@ -424,23 +425,15 @@ void UiController::deleteSelectedMeasurement() {
         clearMeasurementSelection();
         emit selectedMeasurementChanged();
 
-        // Moved aside, then unregistered: after a crash the next open finishes the deletion, and never
-        // lists a Measurement without its files nor registers a complete folder again. Where the move
-        // is refused, unregistering first keeps the second of those guarantees.
-        fs::path doomed = directory;
-        const fs::path aside =
-            core::measurementDeletionPath(directory.parent_path(), directory.filename().string());
-        std::error_code moveError;
-        if (core::renameWithoutReplace(directory, aside, moveError)) doomed = aside;
+        core::MeasurementDeletion deletion;
         try {
-            core::ProjectRecord fresh = core::loadProject(project_.record.directory);
-            fresh.unregisterMeasurement(registered);
+            deletion = core::beginMeasurementDeletion(project_.record.directory, directory, registered);
         } catch (const std::exception& error) {
-            if (doomed != directory) core::renameWithoutReplace(aside, directory, moveError);
             reportEvent(QStringLiteral("Project unregister failed: %1").arg(textOf(error)));
             refreshProject();
             return;
         }
+        const fs::path& doomed = deletion.doomed;
         if (removeDirectoryTree(doomed)) {
             reportEvent(QStringLiteral("Measurement deleted: %1").arg(id));
         } else {
@@ -449,6 +442,7 @@ void UiController::deleteSelectedMeasurement() {
                     "Measurement unregistered; locked files remain under %1 — delete the folder manually")
                     .arg(fromFsPath(doomed)));
         }
+        deletion.lock.release();
         refreshProject();
     } catch (const std::exception& error) {
         reportEvent(QStringLiteral("Delete Measurement failed: %1").arg(textOf(error)));

@@ -71,6 +71,8 @@ QStringList recoveryLines(const core::ProjectRecoveryReport& report) {
                          .arg(QString::fromStdString(kept.path))
                          .arg(kept.bytes));
     }
+    each(report.discardedVideos, QStringLiteral("Removed unfinished camera video %1"));
+    each(report.inUse, QStringLiteral("Recovery left %1 alone: another program is using it"));
     for (const auto& failure : report.failures) {
         lines.append(QStringLiteral("Recovery left %1 as it was: %2")
                          .arg(QString::fromStdString(failure.path), QString::fromStdString(failure.error)));
@@ -225,7 +227,7 @@ void UiController::openProject(const QString& directory) {
                                      QString::fromStdString(rebuild.asideName))
                                 .arg(record.measurements.size()));
             }
-            // The guard above keeps every writer of this process away, so leftovers are a crash's.
+            // Leaves alone whatever a living writer, of this program or another, holds.
             const core::ProjectRecoveryReport recovered = core::recoverProject(record);
             for (const QString& line : recoveryLines(recovered)) reportEvent(line);
             project_.record = std::move(record);

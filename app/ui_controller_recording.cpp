@@ -13,6 +13,7 @@
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/storage/device_profile.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::app {
 
@@ -347,7 +348,10 @@ void UiController::notifyVideoRecorderStopped(const QString& actualPath) {
         if (path.startsWith(QLatin1String("file:"))) path = QUrl(path).toLocalFile();
         if (!path.isEmpty() && QFileInfo(path).isFile()) {
             const fs::path reported = toFsPath(path);
-            if (isTrustedVideoPath(reported)) {
+            if (isTrustedVideoPath(reported) && run_.recording.load() != kRecordingActive) {
+                // Its Recording ended without it (the stop watchdog, a failure): nothing takes it.
+                core::removeFileQuietly(reported);
+            } else if (isTrustedVideoPath(reported)) {
                 std::lock_guard lock(recording_.mutex);
                 recording_.videoPath = reported;
             } else {
@@ -387,6 +391,9 @@ void UiController::finalizeRecording(bool withVideo) {
         writer = std::move(recording_.writer);
         if (withVideo) video = recording_.videoPath;
     }
+    // A recorder that never reported its stop has not finished the file: it goes, and a late report
+    // of the stop removes what the recorder wrote after this.
+    if (!withVideo) core::removeFileQuietly(recording_.videoStagingPath);
     timers_.recordingWatchdog->stop();
     setRecordingState(kRecordingFinalizing);
     emit recordingStatsChanged();

@@ -85,6 +85,41 @@ class ExclusiveFileLock {
     std::intptr_t native_;
 };
 
+// The exclusive advisory lock of one existing file or directory, taken through an open file
+// description of its own: every other holder (another process, or another description in this one)
+// finds it taken, and the system drops it when its holder dies, so a crash leaves nothing locked.
+// Move-only; released on destruction.
+class EntryLock {
+  public:
+    enum class Take {
+        Taken,       // this lock holds it
+        Busy,        // another holder has it (only without waiting)
+        Missing,     // nothing is at the path
+        Unlockable,  // something that cannot be opened for locking (a link, a device, no access): no
+                     // writer of ours ever holds such an entry
+    };
+
+    EntryLock() = default;
+    ~EntryLock();
+    EntryLock(EntryLock&& other) noexcept;
+    EntryLock& operator=(EntryLock&& other) noexcept;
+    EntryLock(const EntryLock&) = delete;
+    EntryLock& operator=(const EntryLock&) = delete;
+
+    // Locks the entry at `path` without following a final symbolic link; waits for another holder
+    // when `wait` is true. `lock` holds it when the result is Taken and is empty otherwise.
+    static Take take(const std::filesystem::path& path, bool wait, EntryLock& lock);
+
+    explicit operator bool() const { return native_ != kNone; }
+    // True when `path` still names the locked entry (not removed or replaced since it was locked).
+    bool isNamedBy(const std::filesystem::path& path) const;
+    void release() noexcept;
+
+  private:
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t native_ = kNone;
+};
+
 // Durability: the only calls in the code base that reach the storage device. Each returns false and
 // sets `error` when the device did not confirm the flush.
 

@@ -180,6 +180,56 @@ ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& path) {
 // Closing the descriptor releases the lock.
 ExclusiveFileLock::~ExclusiveFileLock() { ::close(static_cast<int>(native_)); }
 
+EntryLock::~EntryLock() { release(); }
+
+EntryLock::EntryLock(EntryLock&& other) noexcept : native_(other.native_) { other.native_ = kNone; }
+
+EntryLock& EntryLock::operator=(EntryLock&& other) noexcept {
+    if (this != &other) {
+        release();
+        native_ = other.native_;
+        other.native_ = kNone;
+    }
+    return *this;
+}
+
+EntryLock::Take EntryLock::take(const std::filesystem::path& path, bool wait, EntryLock& lock) {
+    lock.release();
+    // Read-only and non-blocking: a directory opens so too, and a named pipe never stalls the open.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return errno == ENOENT || errno == ENOTDIR ? Take::Missing : Take::Unlockable;
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) {
+        ::close(descriptor);
+        return Take::Unlockable;
+    }
+    // flock rather than fcntl locks: these exclude other descriptions of this process too.
+    int result = 0;
+    while ((result = ::flock(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
+    }
+    if (result != 0) {
+        const int lockErrno = errno;
+        ::close(descriptor);
+        return lockErrno == EWOULDBLOCK ? Take::Busy : Take::Unlockable;
+    }
+    lock.native_ = descriptor;
+    return Take::Taken;
+}
+
+bool EntryLock::isNamedBy(const std::filesystem::path& path) const {
+    struct stat held {};
+    struct stat named {};
+    return native_ != kNone && ::fstat(static_cast<int>(native_), &held) == 0 &&
+           ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+void EntryLock::release() noexcept {
+    if (native_ == kNone) return;
+    // Closing the description releases the lock.
+    ::close(static_cast<int>(native_));
+    native_ = kNone;
+}
+
 namespace {
 
 // errno, or EIO when a failing call left it unset, so a failure never reads as success.

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -13,6 +14,7 @@
 #include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
 #include "core/storage/json_writer.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::core {
 
@@ -22,6 +24,7 @@ namespace {
 
 constexpr int kCsvPrecision = 10;
 constexpr int kJsonPrecision = 17;
+constexpr const char* kCannotCreate = "cannot create export directory";
 
 // escapeJsonString leaves control characters raw, which no strict JSON reader takes; the export
 // escapes them on top, keeping escapeJsonString itself unchanged for the cache keys.
@@ -148,49 +151,6 @@ bool writeCsv(std::FILE* file, const HeatmapGrid& map) {
     return ok;
 }
 
-void removeQuietly(const fs::path& path) {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-}
-
-// Removes the staging folder whichever way the export ends: unpublished files, or the old export
-// swapped out.
-struct StagingCleanup {
-    fs::path path;
-    ~StagingCleanup() { removeQuietly(path); }
-};
-
-// Puts the flushed staging folder at the final name: committed when the name is free, otherwise
-// swapped with the old export in one step, or where the file system cannot swap, the old export is
-// renamed aside first and put back when the new one cannot take its place. Returns false when only
-// the flush of the exports folder failed afterwards.
-bool publishExport(const fs::path& staging, const fs::path& finalDir, const fs::path& retired) {
-    constexpr const char* kCannotPublish = "cannot create export directory";
-    std::error_code error;
-    const fs::file_status old = fs::symlink_status(finalDir, error);
-    if (old.type() == fs::file_type::not_found) {
-        try {
-            return commitStagingDirectory(staging, finalDir);
-        } catch (const fs::filesystem_error&) {
-            throw std::runtime_error(kCannotPublish);
-        }
-    }
-    // Only a folder is an older export; anything else at that name is not ours to replace.
-    if (error || !fs::is_directory(old) || !syncDirectoryToDisk(staging, error))
-        throw std::runtime_error(kCannotPublish);
-    if (!exchangePaths(staging, finalDir, error)) {
-        if (error != std::errc::operation_not_supported) throw std::runtime_error(kCannotPublish);
-        if (!renameWithoutReplace(finalDir, retired, error)) throw std::runtime_error(kCannotPublish);
-        if (!renameWithoutReplace(staging, finalDir, error)) {
-            std::error_code ignored;
-            renameWithoutReplace(retired, finalDir, ignored);
-            throw std::runtime_error(kCannotPublish);
-        }
-        removeQuietly(retired);
-    }
-    return syncDirectoryToDisk(finalDir.parent_path(), error);
-}
-
 }  // namespace
 
 ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRecord& measurement,
@@ -212,22 +172,26 @@ ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRe
     result.directory = exportsDir / run.analysisId;
     result.csvPath = result.directory / "map.csv";
     result.jsonPath = result.directory / "export.json";
-    // Built aside under hidden names and put in place whole, so the export folder is always absent,
-    // the previous export or the new one. Left over by a failed or killed export of this run: removed.
-    const fs::path staging = exportsDir / ("." + run.analysisId + ".exporting");
-    const fs::path retired = exportsDir / ("." + run.analysisId + ".replaced");
+    // Built aside under a hidden name, held while this export works on it, and put in place whole, so
+    // the export folder is always absent, the previous export or the new one.
+    const fs::path staging = hiddenPath(exportsDir, run.analysisId, kExportingSuffix);
+    const fs::path retired = hiddenPath(exportsDir, run.analysisId, kReplacedSuffix);
     try {
         createDirectoriesDurably(exportsDir);
     } catch (const fs::filesystem_error&) {
-        throw std::runtime_error("cannot create export directory");
+        throw std::runtime_error(kCannotCreate);
     }
-    removeQuietly(staging);
-    removeQuietly(retired);
+    std::optional<StagedDirectory> staged;
+    try {
+        staged.emplace(staging, kCannotCreate);
+    } catch (const fs::filesystem_error&) {
+        throw std::runtime_error(kCannotCreate);
+    } catch (const std::invalid_argument&) {
+        throw std::runtime_error(kCannotCreate);  // another program exports this run right now
+    }
+    // Left by a killed export of this run, which held the staging name until it died.
+    if (!settleRetired(result.directory, retired)) throw std::runtime_error(kCannotCreate);
     std::error_code error;
-    if (!fs::create_directory(staging, error) || error)
-        throw std::runtime_error("cannot create export directory");
-    const StagingCleanup cleanup{staging};
-
     FileHandle csv = openFileForWriting(staging / "map.csv");
     if (!csv) throw std::runtime_error("cannot write export CSV");
     bool written = writeCsv(csv.get(), *map) && syncFileToDisk(csv.get(), error);
@@ -239,7 +203,11 @@ ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRe
               syncFileToDisk(manifest.get(), error);
     if (!closeFile(manifest) || !written) throw std::runtime_error("cannot finalize export manifest");
 
-    result.durable = publishExport(staging, result.directory, retired);
+    try {
+        result.durable = staged->commitReplacing(result.directory, retired);
+    } catch (const fs::filesystem_error&) {
+        throw std::runtime_error(kCannotCreate);
+    }
     return result;
 }
 

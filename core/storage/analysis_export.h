@@ -1,11 +1,18 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/measurement_store.h"
 
 namespace zk::core {
+
+// Hidden names in the exports folder: exports/.<analysisId>.exporting is an export being built, held
+// by its writer; exports/.<analysisId>.replaced an older export set aside while the new one takes its
+// place, where the file system cannot swap the two.
+inline constexpr std::string_view kExportingSuffix = ".exporting";
+inline constexpr std::string_view kReplacedSuffix = ".replaced";
 
 struct ExportResult {
     std::filesystem::path directory;  // projectDir/exports/<analysisId>

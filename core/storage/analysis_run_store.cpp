@@ -14,6 +14,7 @@
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
 #include "core/storage/measurement_store.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::core {
 
@@ -90,11 +91,6 @@ AnalysisRunParameters parseParameters(const JsonValue& p) {
         out.algorithmParams = text.str();
     }
     return out;
-}
-
-void removeQuietly(const fs::path& path) {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
 }
 
 }  // namespace
@@ -194,9 +190,7 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
     const fs::path finalDir = analysesDir / analysisId;
     if (pathExists(finalDir))
         throw std::invalid_argument("analysis run already exists: " + std::string(analysisId));
-    std::string stagingName = ".";
-    stagingName.append(analysisId).append(".creating");
-    const fs::path staging = analysesDir / stagingName;
+    const fs::path staging = hiddenPath(analysesDir, analysisId, kCreatingSuffix);
 
     AnalysisRunRecord record;
     record.directory = finalDir;
@@ -216,37 +210,23 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
     if (map) checkAnalysisMapShape(*map);
 
     createDirectoriesDurably(analysesDir);
-    const StagingClaim claim(staging);
-    if (!claim.held()) throw std::invalid_argument("analysis staging directory already exists");
-    // Committed by a creator that held the claim since the test above.
+    // A leftover of a failed or killed save is replaced; one a living writer holds blocks the id.
+    StagedDirectory staged(staging, "analysis staging directory already exists");
+    // Committed by a creator that held the staging name since the test above.
     if (pathExists(finalDir))
         throw std::invalid_argument("analysis run already exists: " + std::string(analysisId));
-    // Left by a failed or killed create of this id: no other writer owns it, and it would block the id.
-    if (pathExists(staging)) removeQuietly(staging);
-    std::error_code error;
-    // A directory that appeared since the removal is someone else's staging: never share it.
-    if (!fs::create_directory(staging, error)) {
-        if (error) throw fs::filesystem_error("create_directory", staging, error);
-        throw std::invalid_argument("analysis staging directory already exists");
+    if (map) record.resultFileHash = formatHash64(writeAnalysisMap(staging / kMapName, *map));
+    switch (writeWholeFile(staging / kManifestName, writeAnalysisManifest(record))) {
+        case FileWriteStatus::Ok:
+            break;
+        case FileWriteStatus::CannotOpen:
+            throw std::runtime_error("cannot write analysis manifest");
+        case FileWriteStatus::WriteFailed:
+            throw std::runtime_error("cannot finalize analysis manifest");
     }
-    bool committedDurably = false;
-    try {
-        if (map) record.resultFileHash = formatHash64(writeAnalysisMap(staging / kMapName, *map));
-        switch (writeWholeFile(staging / kManifestName, writeAnalysisManifest(record))) {
-            case FileWriteStatus::Ok:
-                break;
-            case FileWriteStatus::CannotOpen:
-                throw std::runtime_error("cannot write analysis manifest");
-            case FileWriteStatus::WriteFailed:
-                throw std::runtime_error("cannot finalize analysis manifest");
-        }
-        // Flushes both files and the directory before the no-replace rename, and the parent after it.
-        committedDurably = commitStagingDirectory(staging, finalDir);
-    } catch (...) {
-        // So that the same id can be saved again once the cause is gone.
-        removeQuietly(staging);
-        throw;
-    }
+    // Flushes both files and the directory before the no-replace rename, and the parent after it; a
+    // failure leaves the staging directory to `staged`, which removes it so the save can be retried.
+    const bool committedDurably = staged.commit(finalDir);
     if (durable != nullptr) *durable = committedDurably;
     return record;
 }

@@ -75,8 +75,9 @@ struct AnalysisRunRecord {
 // its files and the directory to disk and renames it to analysisId without ever replacing anything.
 // Parameters its own reader would refuse (a non-finite number other than an infinite focus distance,
 // algorithmParams that is not JSON, a map of the wrong shape) throw std::invalid_argument before
-// anything is created. A staging directory of the id left by an earlier create is removed first, and
-// a failure removes the one this call made, so a failed save can be retried. When `durable` is given
+// anything is created. A staging directory of the id left by an earlier create is removed first (one
+// a living writer holds fails with "analysis staging directory already exists"), and a failure
+// removes the one this call made, so a failed save can be retried. When `durable` is given
 // it tells whether the parent directory confirmed the new name: false means the run is saved and
 // complete, but a power cut could still lose it.
 AnalysisRunRecord createAnalysisRun(const std::filesystem::path& measurementDir,

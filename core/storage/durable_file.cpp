@@ -1,21 +1,23 @@
 #include "core/storage/durable_file.h"
 
 #include <atomic>
-#include <mutex>
 #include <random>
-#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
 
 #include "core/platform/file_platform.h"
 #include "core/storage/file_io.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::core {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// See holdCreatedEntry: a name is lost to another program's recovery at most once or twice.
+constexpr int kCreateAttempts = 8;
 
 fs::path parentOf(const fs::path& path) {
     const fs::path parent = path.parent_path();
@@ -47,9 +49,17 @@ void syncOrThrow(const fs::path& path, bool directory) {
 
 ReplaceStatus replaceFileContent(const fs::path& target,
                                  const std::function<bool(std::FILE*)>& writeContent) {
-    const fs::path temporary = temporaryNameBeside(target);
-    FileHandle file = openFileForWriting(temporary);
-    if (!file) return ReplaceStatus::CannotCreate;
+    // Held until it is renamed, so another program's recovery never removes it as a crash's leftover.
+    fs::path temporary;
+    FileHandle file;
+    std::optional<EntryLock> held;
+    for (int attempt = 0; attempt < kCreateAttempts && !held; ++attempt) {
+        temporary = temporaryNameBeside(target);
+        file = FileHandle(openNewFileForBinaryWrite(temporary));
+        if (!file) return ReplaceStatus::CannotCreate;
+        held = holdCreatedEntry(temporary);
+    }
+    if (!held) return ReplaceStatus::CannotCreate;
     std::error_code error;
     bool ok = false;
     try {
@@ -74,41 +84,6 @@ ReplaceStatus replaceFileContent(const fs::path& target, std::string_view conten
     return replaceFileContent(target, [content](std::FILE* file) {
         return std::fwrite(content.data(), 1, content.size(), file) == content.size();
     });
-}
-
-bool commitStagingDirectory(const fs::path& staging, const fs::path& finalPath) {
-    std::error_code error;
-    fs::recursive_directory_iterator it(staging, error);
-    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        std::error_code typeError;
-        const fs::file_status status = it->symlink_status(typeError);
-        if (typeError) throw fs::filesystem_error("fsync", it->path(), typeError);
-        if (fs::is_regular_file(status)) syncOrThrow(it->path(), false);
-        if (fs::is_directory(status)) syncOrThrow(it->path(), true);
-    }
-    if (error) throw fs::filesystem_error("fsync", staging, error);
-    syncOrThrow(staging, true);
-    if (!renameWithoutReplace(staging, finalPath, error))
-        throw fs::filesystem_error("rename", staging, finalPath, error);
-    return syncDirectoryToDisk(parentOf(finalPath), error);
-}
-
-namespace {
-
-std::mutex claimsMutex;             // guards claimedStaging; taken by every creating thread
-std::set<fs::path> claimedStaging;  // staging paths being filled by this process
-
-}  // namespace
-
-StagingClaim::StagingClaim(fs::path staging) : staging_(std::move(staging)) {
-    const std::lock_guard lock(claimsMutex);
-    held_ = claimedStaging.insert(staging_).second;
-}
-
-StagingClaim::~StagingClaim() {
-    if (!held_) return;
-    const std::lock_guard lock(claimsMutex);
-    claimedStaging.erase(staging_);
 }
 
 void createDirectoriesDurably(const fs::path& directory) {

@@ -14,6 +14,7 @@
 #include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::core {
 
@@ -82,11 +83,6 @@ std::string geometryHashOf(const DeviceProfile& profile) {
     return formatHash64(fnv1a64(std::span<const std::byte>(bytes.buffer())));
 }
 
-void removeQuietly(const fs::path& path) {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-}
-
 }  // namespace
 
 std::string utcTimestampNow() {
@@ -128,76 +124,64 @@ MeasurementRecord createMeasurement(const fs::path& projectDir, std::string_view
 
     const fs::path measurementsDir = projectDir / "measurements";
     const fs::path finalDir = measurementsDir / fs::path(std::string(measurementId));
-    const fs::path staging = measurementsDir / fs::path("." + std::string(measurementId) + ".creating");
     if (existsOrThrow(finalDir)) throw std::invalid_argument("Measurement already exists");
 
     // The commit makes names inside measurementsDir durable; a new measurementsDir needs its own name too.
     createDirectoriesDurably(measurementsDir);
-    const StagingClaim claim(staging);
-    if (!claim.held()) throw std::invalid_argument("Measurement staging directory already exists");
-    // Committed by a creator that held the claim since the test above.
+    // A leftover of a failed or killed create is replaced; one a living writer holds blocks the id.
+    StagedDirectory staged(hiddenPath(measurementsDir, measurementId, kCreatingSuffix),
+                           "Measurement staging directory already exists");
+    const fs::path& staging = staged.path();
+    // Committed by a creator that held the staging name since the test above.
     if (existsOrThrow(finalDir)) throw std::invalid_argument("Measurement already exists");
-    // Left by a failed or killed create of this id: no other writer owns it, and it would block the id.
-    // Asked without following a link: a dangling one named so would block the id as well.
-    std::error_code stagingError;
-    if (fs::symlink_status(staging, stagingError).type() != fs::file_type::not_found) removeQuietly(staging);
-    const bool createdStaging = fs::create_directory(staging, error);
-    if (error) throw fs::filesystem_error("create_directory", staging, error);
-    // Appeared since the removal: it belongs to another writer and must not be filled.
-    if (!createdStaging) throw std::invalid_argument("Measurement staging directory already exists");
     MeasurementRecord record;
-    bool committedDurably = false;
-    try {
-        // A write failure is reported too, so a damaged frozen profile never gets committed.
-        if (writeWholeFile(staging / kProfileFile, profileText) != FileWriteStatus::Ok)
-            throw std::runtime_error("cannot write frozen device profile");
-        if (rawTransfer == RawFileTransfer::Link) {
-            linkOrCopyOrThrow(rawPath, staging / kRawFile);
-        } else {
-            copyOrThrow(rawPath, staging / kRawFile);
-        }
-        std::string videoFile;
-        if (isNonEmptyRegularFile(videoPath)) {
-            videoFile = kVideoFile;
-            copyOrThrow(videoPath, staging / kVideoFile);
-        }
-
-        record.directory = finalDir;
-        record.measurementId = std::string(measurementId);
-        record.sampleRateHz = profile.sampleRateHz;
-        record.channelCount = profile.channelCount;
-        record.wireChannelCount = profile.wireChannelCount;
-        record.profileId = profile.profileId;
-        record.profileSchemaVersion = profile.schemaVersion;
-        record.deviceModel = profile.model;
-        record.hardwareVersion = profile.hardwareVersion;
-        record.geometryHash = geometryHashOf(profile);
-        const std::uintmax_t rawBytes = fs::file_size(staging / kRawFile, error);
-        if (!error && profile.wireChannelCount != 0)
-            record.totalFrames = rawBytes / (2ULL * profile.wireChannelCount);
-        record.source = std::string(source);
-        record.videoFile = videoFile;
-        record.deviceProfileFile = kProfileFile;
-        record.rawFile = kRawFile;
-        record.profileHash = formatHash64(hashFile(staging / kProfileFile));
-        record.rawHash = formatHash64(hashFile(staging / kRawFile));
-        record.startedAt = startedAt.empty() ? utcTimestampNow() : std::string(startedAt);
-        record.endedAt = endedAt.empty() ? utcTimestampNow() : std::string(endedAt);
-
-        switch (writeWholeFile(staging / kManifestFile, writeMeasurementManifest(record))) {
-            case FileWriteStatus::Ok:
-                break;
-            case FileWriteStatus::CannotOpen:
-                throw std::runtime_error("cannot write measurement manifest");
-            case FileWriteStatus::WriteFailed:
-                throw std::runtime_error("cannot finalize measurement manifest");
-        }
-        committedDurably = commitStagingDirectory(staging, finalDir);
-    } catch (...) {
-        // So that the same id can be created again once the cause is gone.
-        removeQuietly(staging);
-        throw;
+    // A write failure is reported too, so a damaged frozen profile never gets committed.
+    if (writeWholeFile(staging / kProfileFile, profileText) != FileWriteStatus::Ok)
+        throw std::runtime_error("cannot write frozen device profile");
+    if (rawTransfer == RawFileTransfer::Link) {
+        linkOrCopyOrThrow(rawPath, staging / kRawFile);
+    } else {
+        copyOrThrow(rawPath, staging / kRawFile);
     }
+    std::string videoFile;
+    if (isNonEmptyRegularFile(videoPath)) {
+        videoFile = kVideoFile;
+        copyOrThrow(videoPath, staging / kVideoFile);
+    }
+
+    record.directory = finalDir;
+    record.measurementId = std::string(measurementId);
+    record.sampleRateHz = profile.sampleRateHz;
+    record.channelCount = profile.channelCount;
+    record.wireChannelCount = profile.wireChannelCount;
+    record.profileId = profile.profileId;
+    record.profileSchemaVersion = profile.schemaVersion;
+    record.deviceModel = profile.model;
+    record.hardwareVersion = profile.hardwareVersion;
+    record.geometryHash = geometryHashOf(profile);
+    const std::uintmax_t rawBytes = fs::file_size(staging / kRawFile, error);
+    if (!error && profile.wireChannelCount != 0)
+        record.totalFrames = rawBytes / (2ULL * profile.wireChannelCount);
+    record.source = std::string(source);
+    record.videoFile = videoFile;
+    record.deviceProfileFile = kProfileFile;
+    record.rawFile = kRawFile;
+    record.profileHash = formatHash64(hashFile(staging / kProfileFile));
+    record.rawHash = formatHash64(hashFile(staging / kRawFile));
+    record.startedAt = startedAt.empty() ? utcTimestampNow() : std::string(startedAt);
+    record.endedAt = endedAt.empty() ? utcTimestampNow() : std::string(endedAt);
+
+    switch (writeWholeFile(staging / kManifestFile, writeMeasurementManifest(record))) {
+        case FileWriteStatus::Ok:
+            break;
+        case FileWriteStatus::CannotOpen:
+            throw std::runtime_error("cannot write measurement manifest");
+        case FileWriteStatus::WriteFailed:
+            throw std::runtime_error("cannot finalize measurement manifest");
+    }
+    // A failure leaves the staging directory to `staged`, which removes it, so that the same id
+    // can be created again once the cause is gone.
+    const bool committedDurably = staged.commit(finalDir);
     if (durable != nullptr) *durable = committedDurably;
     return record;
 }

@@ -43,8 +43,9 @@ struct MeasurementRecord {
 // With RawFileTransfer::Link the raw file gets a second name instead of a copy where the file system
 // allows (costing no space, so a Recording that filled the disk can still be committed); the caller
 // then must never change rawPath again, only remove it.
-// A staging directory of the id left by an earlier create is removed first, and a failure removes the
-// one this call made, so a failed create can be retried. When `durable` is given it tells whether the
+// A staging directory of the id left by an earlier create is removed first (one a living writer holds
+// fails with "Measurement staging directory already exists"), and a failure removes the one this call
+// made, so a failed create can be retried. When `durable` is given it tells whether the
 // measurements directory confirmed the new name: false means the Measurement is in place and
 // complete, but a power cut could still lose it.
 enum class RawFileTransfer { Copy, Link };

@@ -13,14 +13,18 @@
 #include <tuple>
 #include <vector>
 
+#include "core/storage/analysis_export.h"
 #include "core/storage/analysis_map.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/device_profile.h"
 #include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/measurement_files.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/recording.h"
+#include "core/storage/staged_commit.h"
+#include "core/storage/video_file.h"
 
 namespace zk::core {
 
@@ -28,10 +32,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kCreatingSuffix = ".creating";
 constexpr std::string_view kRecordingSuffix = ".recording.raw.tmp";
 constexpr std::string_view kDescriptionSuffix = ".recording.json";
 constexpr std::string_view kDeletingSuffix = ".deleting";
+constexpr std::string_view kVideoSuffix = ".camera.tmp.mp4";
+constexpr const char* kNoiseFloorName = "noise_floor";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -49,12 +54,6 @@ bool isRewriteTemporary(std::string_view name) {
     name.remove_suffix(1);
     if (!skipDigits() || !name.ends_with('.')) return false;
     return name.size() > 2;  // a leading dot and a target name before the number
-}
-
-// The id inside "." + id + suffix, or nothing when the name has another form.
-std::optional<std::string> idInside(std::string_view name, std::string_view suffix) {
-    if (name.size() <= suffix.size() + 1 || name.front() != '.' || !name.ends_with(suffix)) return {};
-    return std::string(name.substr(1, name.size() - 1 - suffix.size()));
 }
 
 bool isPlainName(const std::string& name) {
@@ -132,10 +131,7 @@ MeasurementRecord wholeMeasurement(const fs::path& dir, const std::string& id, b
     if (rawBytes % frameBytes != 0 || rawBytes / frameBytes != m.totalFrames)
         throw std::runtime_error("raw file size does not match its frame count");
     if (!verifyHashes) return m;
-    if (formatHash64(hashFile(dir / m.rawFile)) != m.rawHash)
-        throw std::runtime_error("raw integrity hash does not match manifest");
-    if (formatHash64(hashFile(dir / m.deviceProfileFile)) != m.profileHash)
-        throw std::runtime_error("frozen Profile hash does not match manifest");
+    requireMatchingFiles(*compareMeasurementFiles(m), "manifest");
     if (!m.videoFile.empty() && (!isPlainName(m.videoFile) || !fs::is_regular_file(dir / m.videoFile)))
         throw std::runtime_error("video file is missing");
     return m;
@@ -156,7 +152,9 @@ class Recovery {
 
     ProjectRecoveryReport run() {
         removeTemporariesIn(root_);
-        removeTemporariesIn(root_ / "noise_floor");
+        removeTemporariesIn(root_ / kNoiseFloorName);
+        recoverNoiseFloor();
+        recoverExports();
         const fs::path measurements = root_ / "measurements";
         std::error_code error;
         if (!fs::is_directory(measurements, error)) return std::move(report_);
@@ -165,24 +163,31 @@ class Recovery {
         // which the Recording's own staging file still keeps.
         for (const fs::path& entry : entriesOf(measurements)) {
             const std::string name = entry.filename().string();
-            if (const auto id = idInside(name, kCreatingSuffix); id && isDirectory(entry)) {
+            if (const auto id = idOfHiddenName(name, kCreatingSuffix); id && isDirectory(entry)) {
                 if (isMeasurementFolderName(*id)) {
                     recoverMeasurementStaging(entry, *id);
                 } else {
                     fail(entry, "folder name is not a Measurement name");  // never made by this program
                 }
             }
-            if (const auto id = idInside(name, kDeletingSuffix); id && isDirectory(entry))
+            if (const auto id = idOfHiddenName(name, kDeletingSuffix); id && isDirectory(entry))
                 finishDeletion(entry, *id);
         }
         for (const fs::path& entry : entriesOf(measurements)) {
             const std::string name = entry.filename().string();
-            if (const auto id = idInside(name, kRecordingSuffix); id && isRegularFile(entry))
+            if (const auto id = idOfHiddenName(name, kRecordingSuffix); id && isRegularFile(entry))
                 recoverRecording(measurements, *id);
         }
         for (const fs::path& entry : entriesOf(measurements)) {
             const std::string name = entry.filename().string();
-            const auto id = idInside(name, kDescriptionSuffix);
+            const auto id = idOfHiddenName(name, kDescriptionSuffix);
+            if (id && isRegularFile(entry) && !fs::exists(recordingStagingPath(measurements, *id), error))
+                remove(entry, Removal::Leftover);
+        }
+        // A camera video whose Recording is neither running nor left to recover was left by a
+        // recorder that never stopped; the videos of recovered Recordings are taken already.
+        for (const fs::path& entry : entriesOf(measurements)) {
+            const auto id = idOfHiddenName(entry.filename().string(), kVideoSuffix);
             if (id && isRegularFile(entry) && !fs::exists(recordingStagingPath(measurements, *id), error))
                 remove(entry, Removal::Leftover);
         }
@@ -242,13 +247,72 @@ class Recovery {
         return true;
     }
 
+    // Held for as long as the recovery acts on the entry; nothing, with one report line, when a
+    // living program holds it.
+    std::optional<EntryLock> claim(const fs::path& path) {
+        std::optional<EntryLock> lock = claimLeftover(path);
+        if (!lock) report_.inUse.push_back(relative(path));
+        return lock;
+    }
+
+    // Another program is changing the Measurement list: what would change it waits for a later open.
+    void projectFileInUse() {
+        const std::string name = relative(root_ / "project.json");
+        if (std::find(report_.inUse.begin(), report_.inUse.end(), name) == report_.inUse.end())
+            report_.inUse.push_back(name);
+    }
+
     void removeTemporariesIn(const fs::path& dir) {
         for (const fs::path& entry : entriesOf(dir))
-            if (isRewriteTemporary(entry.filename().string()) && isRegularFile(entry))
+            if (isRewriteTemporary(entry.filename().string()) && isRegularFile(entry) && claim(entry))
                 remove(entry, Removal::Temporary);
     }
 
+    // A save of the noise floor holds its lock file throughout; without a living one, its staging
+    // folder is a leftover and a pair it set aside goes back in place.
+    void recoverNoiseFloor() {
+        const fs::path staging = hiddenPath(root_, kNoiseFloorName, kStagingSuffix);
+        const fs::path retired = hiddenPath(root_, kNoiseFloorName, kRetiredSuffix);
+        std::error_code error;
+        if (!fs::exists(fs::symlink_status(staging, error)) &&
+            !fs::exists(fs::symlink_status(retired, error)))
+            return;
+        const fs::path lockFile = hiddenPath(root_, kNoiseFloorName, kLockSuffix);
+        if (!claim(lockFile)) return;
+        if (fs::exists(fs::symlink_status(staging, error))) remove(staging, Removal::Leftover);
+        if (!settleRetired(root_ / kNoiseFloorName, retired))
+            fail(retired, "cannot put the noise floor back");
+    }
+
+    // An export holds its staging folder throughout; without a living one, the folder is a leftover
+    // and an older export it set aside goes back in place.
+    void recoverExports() {
+        const fs::path exports = root_ / "exports";
+        for (const fs::path& entry : entriesOf(exports)) {
+            const std::string name = entry.filename().string();
+            std::optional<std::string> id = idOfHiddenName(name, kExportingSuffix);
+            if (!id) id = idOfHiddenName(name, kReplacedSuffix);
+            if (!id || !isPlainName(*id)) continue;
+            const fs::path staging = hiddenPath(exports, *id, kExportingSuffix);
+            const std::optional<EntryLock> held = claimLeftover(staging);
+            if (!held) {
+                report_.inUse.push_back(relative(entry));
+                continue;
+            }
+            if (entry == staging) {
+                remove(staging, Removal::Leftover);
+            } else if (!settleRetired(exports / fs::path(*id), entry)) {
+                fail(entry, "cannot put the older export back");
+            }
+        }
+    }
+
     void recoverMeasurementStaging(const fs::path& staging, const std::string& id) {
+        const std::optional<EntryLock> held = claim(staging);
+        if (!held) {
+            busyIds_.insert(id);
+            return;
+        }
         try {
             wholeMeasurement(staging, id, true);
         } catch (const std::exception&) {
@@ -266,9 +330,23 @@ class Recovery {
     // The user asked for the deletion; a crash between moving the folder aside and removing it must
     // neither bring the Measurement back nor leave it listed without its files.
     void finishDeletion(const fs::path& aside, const std::string& id) {
+        const std::optional<EntryLock> held = claim(aside);
+        if (!held) return;
         try {
-            for (const std::string& entry : std::vector<std::string>(project_.measurements))
-                if (folderNamedBy(entry) == id) project_.unregisterMeasurement(entry);
+            const bool changed = project_.change(
+                [&id](ProjectRecord& record) {
+                    std::vector<std::string>& list = record.measurements;
+                    const auto named = [&id](const std::string& entry) { return folderNamedBy(entry) == id; };
+                    if (std::none_of(list.begin(), list.end(), named)) return false;
+                    list.erase(std::remove_if(list.begin(), list.end(), named), list.end());
+                    record.modifiedAt = utcTimestampNow();
+                    return true;
+                },
+                false);
+            if (!changed) {
+                projectFileInUse();
+                return;
+            }
         } catch (const std::exception& error) {
             fail(aside, error.what());
             return;
@@ -279,6 +357,12 @@ class Recovery {
     void recoverRecording(const fs::path& measurements, const std::string& id) {
         const fs::path raw = recordingStagingPath(measurements, id);
         const fs::path description = recordingDescriptionPath(measurements, id);
+        // A living Recording holds its staging file from start to end, its finalize included.
+        const std::optional<EntryLock> held = claim(raw);
+        if (!held) {
+            busyIds_.insert(id);
+            return;
+        }
         try {
             const std::uint64_t size = fs::file_size(raw);
             if (!isRegularFile(description)) {
@@ -310,8 +394,23 @@ class Recovery {
                 removal = Removal::PartOfRecovery;
             }
             if (remove(raw, removal)) remove(description, removal);
+            std::error_code missing;
+            settleVideo(measurements, id,
+                        videoTaken_.count(id) != 0 || fs::exists(finalDir / "video_camera.mp4", missing));
         } catch (const std::exception& error) {
             fail(raw, error.what());
+        }
+    }
+
+    // The camera video recorded beside a Recording that never finalized: taken into the recovered
+    // Measurement when the recorder finished the file, otherwise removed and named.
+    void settleVideo(const fs::path& measurements, const std::string& id, bool taken) {
+        const fs::path video = hiddenPath(measurements, id, kVideoSuffix);
+        if (!isRegularFile(video)) return;
+        if (taken) {
+            remove(video, Removal::PartOfRecovery);
+        } else if (remove(video, Removal::PartOfRecovery)) {
+            report_.discardedVideos.push_back(relative(video));
         }
     }
 
@@ -323,22 +422,23 @@ class Recovery {
         return fs::file_size(finalDir / m.rawFile) == whole && hashOfFirstBytes(raw, whole) == m.rawHash;
     }
 
+    // The samples stay in the staging file when this throws (createMeasurement removes its own
+    // staging folder).
     void finalizeRecording(const fs::path& measurements, const RecordingDescription& described,
                            const fs::path& raw) {
         const std::string& id = described.measurementId;
-        try {
-            createMeasurement(root_, id, described.profileText, raw, described.startedAt, utcTextOf(raw),
-                              described.source, fs::path(), RawFileTransfer::Link);
-        } catch (...) {
-            // Its staging folder would block the id; the samples stay in the staging file.
-            std::error_code ignored;
-            fs::remove_all(measurements / fs::path("." + id + std::string(kCreatingSuffix)), ignored);
-            throw;
-        }
+        const fs::path video = hiddenPath(measurements, id, kVideoSuffix);
+        const bool wholeVideo = isRegularFile(video) && isWholeMp4File(video);
+        createMeasurement(root_, id, described.profileText, raw, described.startedAt,
+                          utcTextOf(raw), described.source,
+                          wholeVideo ? video : fs::path(), RawFileTransfer::Link);
+        if (wholeVideo) videoTaken_.insert(id);
         finalizedRecordings_.insert(id);
     }
 
     void recoverMeasurementFolder(const fs::path& dir, const std::string& id) {
+        // Committed by a living Recording that registers it itself.
+        if (busyIds_.count(id) != 0) return;
         removeTemporariesIn(dir);
         removeTemporariesIn(dir / "derived");
         recoverRuns(dir, id);
@@ -346,7 +446,7 @@ class Recovery {
             if (folderNamedBy(entry) == id) return;
         try {
             const MeasurementRecord m = wholeMeasurement(dir, id, false);
-            registerInOrder(id, m.startedAt);
+            if (!registerInOrder(id, m.startedAt)) return;
         } catch (const std::exception& error) {
             fail(dir, error.what());
             return;
@@ -358,8 +458,10 @@ class Recovery {
     void recoverRuns(const fs::path& measurementDir, const std::string& measurementId) {
         const fs::path analyses = measurementDir / "analyses";
         for (const fs::path& entry : entriesOf(analyses)) {
-            const auto id = idInside(entry.filename().string(), kCreatingSuffix);
+            const auto id = idOfHiddenName(entry.filename().string(), kCreatingSuffix);
             if (!id || !isDirectory(entry)) continue;
+            const std::optional<EntryLock> held = claim(entry);
+            if (!held) continue;
             try {
                 wholeRun(entry, *id);
             } catch (const std::exception&) {
@@ -389,33 +491,47 @@ class Recovery {
     }
 
     // Before the first Measurement that started later, so the list stays in recording order.
-    void registerInOrder(const std::string& id, const std::string& startedAt) {
-        std::vector<std::string>& list = project_.measurements;
-        std::size_t position = list.size();
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            const std::optional<std::string> other = startedAtOf(list[i]);
-            if (other && std::tie(*other, list[i]) > std::tie(startedAt, id)) {
-                position = i;
-                break;
-            }
-        }
-        const std::string modifiedBefore = project_.modifiedAt;
-        list.insert(list.begin() + static_cast<std::ptrdiff_t>(position), id);
-        project_.modifiedAt = utcTimestampNow();
+    // Under the Project's lock, into the list as it is on disk: another program registering at the
+    // same time keeps its entry. False when that list holds the id already.
+    bool registerInOrder(const std::string& id, const std::string& startedAt) {
+        bool added = false;
         try {
-            project_.save();
+            const bool changed = project_.change(
+                [&](ProjectRecord& record) {
+                    std::vector<std::string>& list = record.measurements;
+                    for (const std::string& entry : list)
+                        if (folderNamedBy(entry) == id) return false;
+                    std::size_t position = list.size();
+                    for (std::size_t i = 0; i < list.size(); ++i) {
+                        const std::optional<std::string> other = startedAtOf(list[i]);
+                        if (other && std::tie(*other, list[i]) > std::tie(startedAt, id)) {
+                            position = i;
+                            break;
+                        }
+                    }
+                    list.insert(list.begin() + static_cast<std::ptrdiff_t>(position), id);
+                    record.modifiedAt = utcTimestampNow();
+                    added = true;
+                    return true;
+                },
+                false);
+            if (!changed) projectFileInUse();
         } catch (...) {
-            list.erase(list.begin() + static_cast<std::ptrdiff_t>(position));
-            project_.modifiedAt = modifiedBefore;
+            // The record keeps what the file holds.
+            std::vector<std::string>& list = project_.measurements;
+            if (added) list.erase(std::find(list.begin(), list.end(), id));
             throw;
         }
         startedAt_[id] = startedAt;
+        return added;
     }
 
     ProjectRecord& project_;
     fs::path root_;
     ProjectRecoveryReport report_;
     std::set<std::string> finalizedRecordings_;
+    std::set<std::string> videoTaken_;  // recovered Recordings that took their camera video
+    std::set<std::string> busyIds_;     // Measurements a living program is creating
     std::map<std::string, std::optional<std::string>> startedAt_;
 };
 
@@ -427,6 +543,29 @@ bool isRewriteTemporaryName(std::string_view name) { return isRewriteTemporary(n
 
 fs::path measurementDeletionPath(const fs::path& measurementsDir, const std::string& measurementId) {
     return measurementsDir / fs::path("." + measurementId + std::string(kDeletingSuffix));
+}
+
+MeasurementDeletion beginMeasurementDeletion(const fs::path& projectDir, const fs::path& measurementDir,
+                                             const std::string& registeredName) {
+    MeasurementDeletion deletion;
+    // Held throughout: the lock follows the folder to its new name.
+    EntryLock::take(measurementDir, true, deletion.lock);
+    deletion.doomed = measurementDir;
+    // Moved aside, then unregistered: after a crash the next open finishes the deletion, and never
+    // lists a Measurement without its files nor registers a complete folder again. Where the move is
+    // refused, unregistering first keeps the second of those guarantees.
+    const fs::path aside =
+        measurementDeletionPath(measurementDir.parent_path(), measurementDir.filename().string());
+    std::error_code moveError;
+    if (renameWithoutReplace(measurementDir, aside, moveError)) deletion.doomed = aside;
+    try {
+        ProjectRecord project = loadProject(projectDir);
+        project.unregisterMeasurement(registeredName);
+    } catch (...) {
+        if (deletion.doomed != measurementDir) renameWithoutReplace(aside, measurementDir, moveError);
+        throw;
+    }
+    return deletion;
 }
 
 }  // namespace zk::core

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/platform/file_platform.h"
 #include "core/storage/project_store.h"
 
 namespace zk::core {
@@ -28,6 +29,8 @@ struct ProjectRecoveryReport {
     std::vector<std::string> removedLeftovers;       // incomplete staging folders and empty recordings
     std::vector<std::string> removedTemporaries;     // hidden temporary files of atomic rewrites
     std::vector<KeptFile> undescribedRecordings;     // staging raw files with samples but no description
+    std::vector<std::string> discardedVideos;        // unfinished camera videos of recovered Recordings
+    std::vector<std::string> inUse;                  // held by a living program: left alone
     std::vector<Failure> failures;                   // leftovers left as they were
 
     bool changedProjectFile() const { return !recoveredMeasurements.empty() || !recoveredRecordings.empty(); }
@@ -43,8 +46,13 @@ struct ProjectRecoveryReport {
 // cache are removed. A staging raw file without a description is never touched. Nothing is ever
 // replaced.
 //
-// Only for a Project no writer is working on. One leftover that cannot be handled is reported and
-// left as it was; the rest go on. `project` is the loaded record; it is updated and saved when
+// Every writer holds what it works on (staged_commit.h) and the recovery acts only on what no living
+// program holds, so another program may record, save, export or delete in the Project meanwhile; a
+// held entry is reported in inUse and left alone. The camera video of a recovered Recording goes into
+// its Measurement when the recorder finished the file, and is removed (reported in discardedVideos)
+// otherwise; unfinished exports and noise-floor saves are removed, and an older export or noise floor
+// they had set aside is put back. One leftover that cannot be handled is reported and left as it was;
+// the rest go on. `project` is the loaded record; it is updated and saved when
 // Measurements are registered.
 ProjectRecoveryReport recoverProject(ProjectRecord& project);
 
@@ -56,5 +64,19 @@ bool isRewriteTemporaryName(std::string_view name);
 // measurementId + ".deleting"), a name no reader lists and recoverProject finishes deleting.
 std::filesystem::path measurementDeletionPath(const std::filesystem::path& measurementsDir,
                                               const std::string& measurementId);
+
+// The first part of deleting a Measurement: holds its folder (so that another program's recovery
+// leaves the deletion to this one), moves it to measurementDeletionPath and unregisters
+// `registeredName` from project.json, under the Project's lock. The caller removes `doomed` while
+// it holds `lock`. Where the move is refused the folder is unregistered where it is (`doomed` is
+// then the folder itself); when unregistering fails the folder is moved back and the error passes
+// through.
+struct MeasurementDeletion {
+    std::filesystem::path doomed;
+    EntryLock lock;
+};
+MeasurementDeletion beginMeasurementDeletion(const std::filesystem::path& projectDir,
+                                             const std::filesystem::path& measurementDir,
+                                             const std::string& registeredName);
 
 }  // namespace zk::core

@@ -57,20 +57,41 @@ void ProjectRecord::save() const {
         throw std::runtime_error("cannot write project.json");
 }
 
+bool ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit, bool wait) {
+    createDirectoriesOrThrow(directory);
+    // Through "." so that a Project reached through a symbolic link is locked too. A file system
+    // without such locks leaves the list unguarded, as it was without them.
+    EntryLock lock;
+    if (EntryLock::take(directory / ".", wait, lock) == EntryLock::Take::Busy) return false;
+    try {
+        *this = loadProject(directory);
+    } catch (const std::exception&) {
+        // Unreadable: the change applies to the record as the caller holds it, as it always did.
+    }
+    if (edit(*this)) save();
+    return true;
+}
+
 void ProjectRecord::registerMeasurement(std::string_view directoryName) {
-    if (std::find(measurements.begin(), measurements.end(), directoryName) != measurements.end())
-        throw std::invalid_argument("measurement directory already registered");
-    measurements.emplace_back(directoryName);
-    modifiedAt = utcTimestampNow();
-    save();
+    change([directoryName](ProjectRecord& record) {
+        std::vector<std::string>& list = record.measurements;
+        if (std::find(list.begin(), list.end(), directoryName) != list.end())
+            throw std::invalid_argument("measurement directory already registered");
+        list.emplace_back(directoryName);
+        record.modifiedAt = utcTimestampNow();
+        return true;
+    });
 }
 
 void ProjectRecord::unregisterMeasurement(std::string_view directoryName) {
-    const auto found = std::find(measurements.begin(), measurements.end(), directoryName);
-    if (found == measurements.end()) return;
-    measurements.erase(found);
-    modifiedAt = utcTimestampNow();
-    save();
+    change([directoryName](ProjectRecord& record) {
+        std::vector<std::string>& list = record.measurements;
+        const auto found = std::find(list.begin(), list.end(), directoryName);
+        if (found == list.end()) return false;
+        list.erase(found);
+        record.modifiedAt = utcTimestampNow();
+        return true;
+    });
 }
 
 ProjectRecord createProject(const fs::path& directory, std::string_view name) {

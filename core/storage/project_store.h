@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,7 +9,8 @@
 namespace zk::core {
 
 // A Project directory and its project.json. A plain value: copies are independent and nothing is
-// cached between a load and a save. One thread at a time per project; there is no file lock.
+// cached between a load and a save. One thread at a time per record; programs and threads that change
+// the Measurement list of one Project wait for one another through the lock of the Project folder.
 struct ProjectRecord {
     std::filesystem::path directory;
     std::string projectId;  // "zkproj-" + 16 lower-case hex digits; a loaded id is kept as read
@@ -21,8 +23,15 @@ struct ProjectRecord {
     // Creates the directory if missing and replaces project.json through a temporary file, so a crash
     // leaves the old file or the new one. std::runtime_error "cannot write project.json".
     void save() const;
-    // std::invalid_argument "measurement directory already registered" when listed already. The
-    // record holds the change even when the save then throws.
+    // Reads project.json afresh under the lock of the Project folder (EntryLock), lets `edit` change
+    // that record and, unless it returns false, saves it, so that two programs that each change the
+    // list never drop the other's change. This record becomes the one read (and saved); when
+    // project.json cannot be read, `edit` works on this record as it is. Waits for other holders of
+    // the lock unless `wait` is false: then nothing happens and the result is false while another
+    // holds it.
+    bool change(const std::function<bool(ProjectRecord&)>& edit, bool wait = true);
+    // std::invalid_argument "measurement directory already registered" when listed already (in the
+    // file as read under the lock). The record holds the change even when the save then throws.
     void registerMeasurement(std::string_view directoryName);
     // Without effect (and without saving) when the name is not listed.
     void unregisterMeasurement(std::string_view directoryName);

@@ -15,6 +15,7 @@
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
 #include "core/storage/project_store.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::core {
 
@@ -28,25 +29,14 @@ static_assert(std::endian::native == std::endian::little, "raw.int16 is the samp
 constexpr std::size_t kStreamBufferBytes = std::size_t{1} << 20;
 // A description holds a profile (at most 4 MiB) escaped, and three short texts.
 constexpr std::size_t kMaxDescriptionBytes = std::size_t{16} << 20;
+// See holdCreatedEntry: a new name is lost to another program's recovery at most once or twice.
+constexpr int kCreateAttempts = 8;
 
 bool existsOrThrow(const fs::path& path) {
     std::error_code error;
     const bool found = fs::exists(path, error);
     if (error) throw fs::filesystem_error("exists", path, error);
     return found;
-}
-
-// Appended piece by piece: "." + std::string(...) trips a false -Wrestrict of GCC 12.
-fs::path hiddenBeside(const fs::path& measurementsDir, std::string_view measurementId,
-                      std::string_view suffix) {
-    std::string name = ".";
-    name.append(measurementId).append(suffix);
-    return measurementsDir / fs::path(name);
-}
-
-void removeQuietly(const fs::path& path) {
-    std::error_code ignored;
-    fs::remove(path, ignored);
 }
 
 std::uint64_t wholeBlocks(std::uint64_t bytes) {
@@ -86,7 +76,7 @@ std::uint64_t finalizeReserveBytes(const fs::path& projectDirectory, const std::
 }  // namespace
 
 fs::path recordingStagingPath(const fs::path& measurementsDir, std::string_view measurementId) {
-    return hiddenBeside(measurementsDir, measurementId, ".recording.raw.tmp");
+    return hiddenPath(measurementsDir, measurementId, ".recording.raw.tmp");
 }
 
 bool releaseRecordingReserve(const fs::path& descriptionPath) {
@@ -100,7 +90,7 @@ bool releaseRecordingReserve(const fs::path& descriptionPath) {
 }
 
 fs::path recordingDescriptionPath(const fs::path& measurementsDir, std::string_view measurementId) {
-    return hiddenBeside(measurementsDir, measurementId, ".recording.json");
+    return hiddenPath(measurementsDir, measurementId, ".recording.json");
 }
 
 std::string writeRecordingDescription(const RecordingDescription& description) {
@@ -146,10 +136,17 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
         throw std::invalid_argument("Measurement directory already exists");
     stagingPath_ = recordingStagingPath(measurementsDir, measurementId_);
     if (existsOrThrow(stagingPath_)) throw std::invalid_argument("Recording staging file already exists");
-    // Created exclusively: a Recording of the same id started meanwhile keeps its own file.
+    // Created exclusively: a Recording of the same id started meanwhile keeps its own file. Held from
+    // here until the Recording ends, so that another program opening the Project leaves it alone.
     streamBuffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
-    stream_ = FileHandle(openNewFileForBinaryWrite(stagingPath_));
-    if (!stream_) throw std::runtime_error("cannot create raw recording staging file");
+    std::optional<EntryLock> held;
+    for (int attempt = 0; attempt < kCreateAttempts && !held; ++attempt) {
+        stream_ = FileHandle(openNewFileForBinaryWrite(stagingPath_));
+        if (!stream_) throw std::runtime_error("cannot create raw recording staging file");
+        held = holdCreatedEntry(stagingPath_);
+    }
+    if (!held) throw std::runtime_error("cannot create raw recording staging file");
+    held_ = std::move(*held);
     std::setvbuf(stream_.get(), streamBuffer_.get(), _IOFBF, kStreamBufferBytes);
     // Written before any sample: samples without it could never become a Measurement after a crash.
     // Blanks after its text hold the room the finalize needs, so that a Recording that filled the
@@ -166,7 +163,7 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
         replaceFileContent(recordingDescriptionPath(measurementsDir, measurementId_), description);
     if (described != ReplaceStatus::Ok && described != ReplaceStatus::NotDurable) {
         closeFile(stream_);
-        removeQuietly(stagingPath_);
+        removeFileQuietly(stagingPath_);
         throw std::runtime_error("cannot write recording description");
     }
     descriptionPath_ = recordingDescriptionPath(measurementsDir, measurementId_);
@@ -235,9 +232,6 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
             } catch (const std::exception&) {
                 // not ours: createMeasurement below reports the taken name
             }
-        } else {
-            // The failed attempt's staging directory would block the id.
-            fs::remove_all(measurementsDir / fs::path("." + measurementId_ + ".creating"), ignored);
         }
     }
     if (!committed_) {
@@ -255,9 +249,10 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
     if (!(retry && listed)) project.registerMeasurement(measurementId_);
 
     // The samples first: a description without them is a leftover the next open removes.
-    removeQuietly(stagingPath_);
-    removeQuietly(descriptionPath_);
-    if (!videoPath.empty()) removeQuietly(videoPath);
+    removeFileQuietly(stagingPath_);
+    removeFileQuietly(descriptionPath_);
+    if (!videoPath.empty()) removeFileQuietly(videoPath);
+    held_.release();
     finalized_ = true;
     commitPending_ = false;
     return RecordingResult{*committed_, framesWritten_, bytesWritten_, committedDurably_};
@@ -266,8 +261,9 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
 void Recording::discard() noexcept {
     if (stream_) closeFile(stream_);
     if (finalized_ || commitPending_ || samplesKept_ || stagingPath_.empty()) return;
-    removeQuietly(stagingPath_);
-    if (!descriptionPath_.empty()) removeQuietly(descriptionPath_);
+    removeFileQuietly(stagingPath_);
+    if (!descriptionPath_.empty()) removeFileQuietly(descriptionPath_);
+    held_.release();
 }
 
 }  // namespace zk::core

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/file_platform.h"
 #include "core/storage/file_io.h"
 #include "core/storage/measurement_store.h"
 
@@ -51,7 +52,9 @@ RecordingDescription readRecordingDescription(const std::filesystem::path& path)
 
 // A raw recording in progress inside an open Project: interleaved int16 wire frames appended to the
 // hidden staging file measurements/.<measurementId>.recording.raw.tmp, turned into a committed and
-// registered Measurement by finalize. No lock of its own: the owner serialises every call.
+// registered Measurement by finalize. No lock of its own: the owner serialises every call. The staging
+// file is held (staged_commit.h) from its creation until the Recording ends, so that another program
+// opening the Project meanwhile leaves it alone.
 //
 // A finalize that fails while committing or registering (full disk, a name taken meanwhile) keeps
 // the staging file, the only copy of the samples, and its description: discard and the destructor
@@ -104,6 +107,7 @@ class Recording {
     std::uint32_t wireChannelCount_ = 0;
     std::uint64_t framesWritten_ = 0;
     std::uint64_t bytesWritten_ = 0;
+    EntryLock held_;  // the staging file's lock, from its creation until the Recording ends
     std::unique_ptr<char[]> streamBuffer_;  // declared first: it must outlive the stream using it
     FileHandle stream_;
     bool streamFailed_ = false;   // a write failed: the file may hold a partial block

@@ -16,6 +16,7 @@
 #include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::core {
 
@@ -26,11 +27,6 @@ namespace {
 constexpr const char* kDirectoryName = "noise_floor";
 constexpr const char* kManifestName = "noise_floor.json";
 constexpr const char* kPayloadName = "noise_floor.bin";
-// Beside noise_floor in the Project directory; hidden, so that no store lists them. Only a saver
-// holding the lock creates the staging and retired names, so any it finds were left by a crash.
-constexpr const char* kLockName = ".noise_floor.lock";
-constexpr const char* kStagingName = ".noise_floor.staging";
-constexpr const char* kRetiredName = ".noise_floor.retired";
 
 constexpr std::size_t kMaxManifestBytes = std::size_t{1} << 20;
 static_assert(kMaxNoiseFloorBytes == std::uint64_t{2} << 30, "the message names the budget");
@@ -213,41 +209,6 @@ void syncDirectoryOrThrow(const fs::path& directory) {
     if (!syncDirectoryToDisk(directory, error)) throw fs::filesystem_error("fsync", directory, error);
 }
 
-void removeQuietly(const fs::path& path) {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-}
-
-// Removes the staging directory (new files never published, or the old pair swapped out) whichever
-// way the save ends.
-class StagingCleanup {
-  public:
-    explicit StagingCleanup(fs::path staging) : staging_(std::move(staging)) {}
-    ~StagingCleanup() { removeQuietly(staging_); }
-    StagingCleanup(const StagingCleanup&) = delete;
-    StagingCleanup& operator=(const StagingCleanup&) = delete;
-
-  private:
-    fs::path staging_;
-};
-
-// Puts the flushed staging directory in place of the final one in one atomic step, so that the final
-// name always holds a whole pair.
-void publish(const fs::path& staging, const fs::path& finalPath, const fs::path& retired) {
-    std::error_code error;
-    if (!fs::exists(fs::symlink_status(finalPath, error))) {
-        fs::rename(staging, finalPath);
-    } else if (!exchangePaths(staging, finalPath, error)) {
-        if (error != std::errc::operation_not_supported)
-            throw fs::filesystem_error("rename", staging, finalPath, error);
-        // No atomic swap on this file system: a crash between these two renames leaves no pair at the
-        // final name (the old one is under the retired name), never a mixed one.
-        fs::rename(finalPath, retired);
-        fs::rename(staging, finalPath);
-    }
-    syncDirectoryOrThrow(finalPath.parent_path());
-}
-
 }  // namespace
 
 bool NoiseFloorProfile::isValid() const {
@@ -279,20 +240,22 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
 
     // A new noise_floor folder is flushed in the Project folder, so a power cut keeps its name too.
     createDirectoriesDurably(directory);
-    const ExclusiveFileLock lock(directory / kLockName);
-    const fs::path staging = directory / kStagingName;
-    const fs::path retired = directory / kRetiredName;
-    removeQuietly(staging);
-    removeQuietly(retired);
-    fs::create_directories(staging);
-    const StagingCleanup cleanup(staging);
+    const ExclusiveFileLock lock(hiddenPath(directory, kDirectoryName, kLockSuffix));
+    const fs::path finalPath = directory / kDirectoryName;
+    const fs::path retired = hiddenPath(directory, kDirectoryName, kRetiredSuffix);
+    // Left by a killed save: the old pair goes back in place when no new one took it.
+    if (!settleRetired(finalPath, retired))
+        throw fs::filesystem_error("rename", retired, finalPath, std::make_error_code(std::errc::io_error));
+    StagedDirectory staged(hiddenPath(directory, kDirectoryName, kStagingSuffix),
+                           "cannot write noise floor payload");
+    const fs::path& staging = staged.path();
 
-    // The payload first, then the manifest, each flushed to the device before the swap.
+    // The payload first, then the manifest, each flushed to the device before the swap, which puts a
+    // whole pair at the final name in one step.
     const std::uint64_t payloadHash = writePayload(staging / kPayloadName, profile);
     writeManifest(staging / kManifestName, manifestText(profile, formatHash64(payloadHash)));
-    syncDirectoryOrThrow(staging);
-    publish(staging, directory / kDirectoryName, retired);
-    removeQuietly(retired);
+    staged.commitReplacing(finalPath, retired);
+    syncDirectoryOrThrow(directory);
 }
 
 NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
@@ -329,7 +292,7 @@ void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled) {
     // Under the savers' lock, so that a save cannot swap the pair between this read and the write.
     std::optional<ExclusiveFileLock> lock;
     try {
-        lock.emplace(directory / kLockName);
+        lock.emplace(hiddenPath(directory, kDirectoryName, kLockSuffix));
     } catch (const fs::filesystem_error&) {
         throw std::runtime_error("cannot write noise floor manifest");
     }

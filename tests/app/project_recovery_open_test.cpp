@@ -7,6 +7,7 @@
 
 #include "app/ui_controller.h"
 #include "app_test_support.h"
+#include "core/platform/file_platform.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/project_store.h"
@@ -89,6 +90,33 @@ TEST_F(ProjectRecoveryOpen, LeftoversAreFinishedBeforeTheListIsBuilt) {
     EXPECT_EQ(core::listAnalysisRuns(project.measurementDir("m_1")), std::vector<std::string>{"a_1"});
     EXPECT_EQ(readBytes(project.measurementDir("m_4") / "raw.int16"), std::string(12 * 8, '\x11'));
     EXPECT_EQ(readBytes(measurements / ".m_x.recording.raw.tmp"), std::string(100, '\x22'));
+}
+
+// Another program records into the Project: its unfinished Recording is named once and left as it is.
+TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
+    StoredProject project(1);
+    const fs::path measurements = fsPath(project.path()) / "measurements";
+    const std::string profile = shippedProfileText("small-4.device.json");
+    const fs::path raw = core::recordingStagingPath(measurements, "m_5");
+    writeFile(raw, std::string(12 * 8, '\x11'));
+    writeFile(core::recordingDescriptionPath(measurements, "m_5"),
+              core::writeRecordingDescription({"m_5", profile, "UDP", core::utcTimestampNow()}));
+    writeFile(measurements / ".m_5.camera.tmp.mp4", "video being recorded");
+    core::EntryLock otherProgram;
+    ASSERT_EQ(core::EntryLock::take(raw, false, otherProgram), core::EntryLock::Take::Taken);
+
+    UiController ui;
+    importShippedProfile(ui, "small-4.device.json");
+    ui.openProject(project.path());
+    ASSERT_TRUE(ui.hasProject());
+    EXPECT_EQ(rowIds(ui), QStringList{QStringLiteral("m_1")});
+    const QString line = QStringLiteral(
+        "Recovery left measurements/.m_5.recording.raw.tmp alone: another program is using it");
+    int named = 0;
+    for (const QString& event : ui.eventLog()) named += event.mid(10) == line;
+    EXPECT_EQ(named, 1);
+    EXPECT_EQ(readBytes(raw), std::string(12 * 8, '\x11'));
+    EXPECT_EQ(readBytes(measurements / ".m_5.camera.tmp.mp4"), "video being recorded");
 }
 
 }  // namespace

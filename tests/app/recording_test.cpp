@@ -428,9 +428,14 @@ TEST_F(Recording, TheWatchdogFinalizesWithoutTheUnfinishedVideo) {
     EXPECT_TRUE(
         media.readAll().contains("video recorder stop watchdog fired; finalizing without flushed video"));
 
-    // A recorder that answers after the watchdog changes nothing any more.
+    EXPECT_FALSE(fs::exists(fsPath(staging))) << "the unfinished video is not left behind";
+
+    // A recorder that answers after the watchdog changes nothing any more, and what it wrote since
+    // goes too.
+    std::ofstream(fsPath(staging), std::ios::binary) << "the rest of the video";
     ui->notifyVideoRecorderStopped(staging);
     EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+    EXPECT_FALSE(fs::exists(fsPath(staging)));
 }
 
 TEST_F(Recording, HandlersOfAnEndedRecordingAreIgnored) {

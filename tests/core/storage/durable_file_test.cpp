@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/storage/staged_commit.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
 #include "test_support.h"

@@ -20,9 +20,12 @@
 #include "core/storage/project_recovery.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
+#include "core/streaming/noise_floor_profile.h"
 #include "device_profile_test_support.h"
+#include "storage/recording_pattern.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
+#include "streaming/noise_floor_test_support.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -35,29 +38,10 @@ using zk::test::StepAction;
 using zk::test::StepRun;
 
 constexpr std::size_t kNoKill = std::numeric_limits<std::size_t>::max();
-constexpr std::uint32_t kWire = 3;  // 6-byte frames: the writer's 1 MiB buffer ends inside a frame
-
-std::string threeChannelProfile() {
-    zk::test::ProfileText p;
-    p.channelCount = p.wireChannelCount = "3";
-    p.layout = "";
-    p.microphones = {R"({"logicalChannel": 0, "wireChannel": 0, "x": 0, "y": 0, "z": 0})",
-                     R"({"logicalChannel": 1, "wireChannel": 1, "x": 0.1, "y": 0, "z": 0})",
-                     R"({"logicalChannel": 2, "wireChannel": 2, "x": 0, "y": 0.1, "z": 0})"};
-    return p.str();
-}
-
-// Sample k of the stream, so every byte the parent expects is known without the child.
-std::vector<std::int16_t> samplesFrom(std::uint64_t first, std::size_t count) {
-    std::vector<std::int16_t> samples(count);
-    for (std::size_t i = 0; i < count; ++i)
-        samples[i] = static_cast<std::int16_t>(((first + i) * 2654435761u) >> 11);
-    return samples;
-}
-
-std::string bytesOf(const std::vector<std::int16_t>& samples) {
-    return std::string(reinterpret_cast<const char*>(samples.data()), samples.size() * sizeof(std::int16_t));
-}
+constexpr std::uint32_t kWire = zk::test::kPatternWire;
+using zk::test::bytesOf;
+using zk::test::samplesFrom;
+using zk::test::threeChannelProfile;
 
 // The export's text without its one timestamp line.
 std::string withoutTimestamp(const std::string& json) {
@@ -68,19 +52,9 @@ std::string withoutTimestamp(const std::string& json) {
     return kept;
 }
 
-// On tmpfs when there is one: the page cache keeps what a kill leaves, and without device flushes
-// the many runs stay fast.
-fs::path killFolder() {
-    std::error_code error;
-    const fs::path shm = "/dev/shm";
-    const fs::path base =
-        fs::is_directory(shm, error) && ::access(shm.c_str(), W_OK) == 0 ? shm : fs::temp_directory_path();
-    return base / ("zk_kill_" + std::to_string(std::random_device{}()));
-}
-
 // A template Project with one Measurement "m", copied afresh before every run.
 struct KillFixture : ::testing::Test {
-    fs::path folder = killFolder();
+    fs::path folder = zk::test::killFolder();
     fs::path original = folder / "original";
     fs::path project = folder / "project";
     fs::path measurement = project / "measurements" / "m";
@@ -186,11 +160,40 @@ TEST_F(KillFixture, AnExportLeavesTheOldOrTheNewExportWhole) {
             open();
             const std::string csv = fileText(exported / "map.csv");
             const std::string json = withoutTimestamp(fileText(exported / "export.json"));
+            EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"a1"})
+                << "nothing left hidden";
             const bool isOld = csv == oldCsv && json == oldJson;
             EXPECT_TRUE(isOld || (csv == newCsv && json == newJson)) << "csv " << csv.size() << " bytes";
             olds += isOld;
         });
     EXPECT_GT(olds, 0);
+}
+
+// A noise-floor save replaces the pair whole, and the next open leaves nothing of the save behind.
+TEST_F(KillFixture, ANoiseFloorSaveLeavesTheOldOrTheNewPairAndNothingHidden) {
+    reset();
+    saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 1));
+    fs::remove_all(original);
+    fs::copy(project, original, fs::copy_options::recursive);
+    const auto save = [&] {
+        saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 2));
+        return true;
+    };
+    int olds = 0;
+    int news = 0;
+    zk::test::killAtEveryStep([&] { reset(); }, save,
+                              [&](std::size_t, const StepRun& run) {
+                                  SCOPED_TRACE("killed before " + run.steps.back());
+                                  open();
+                                  const std::uint64_t tag = loadNoiseFloorProfile(project).averagedFrames;
+                                  EXPECT_TRUE(tag == 1 || tag == 2) << tag;
+                                  (tag == 1 ? olds : news)++;
+                                  EXPECT_EQ(entryNames(project),
+                                            (std::vector<std::string>{".noise_floor.lock", "measurements",
+                                                                      "noise_floor", "project.json"}));
+                              });
+    EXPECT_GT(olds, 0);
+    EXPECT_GT(news, 0);
 }
 
 // Appends that pass the writer's buffer and the finalize: every whole frame that reached the disk

@@ -35,7 +35,7 @@
 
 namespace zk::test {
 
-enum class StepAction { Kill, FailWithIoError };
+enum class StepAction { Kill, FailWithIoError, Pause };
 
 struct StepRun {
     bool untraceable = false;        // the child could not be traced (already under a debugger, or refused)
@@ -159,9 +159,11 @@ inline StepFilter flushOf(const std::filesystem::path& path) {
 
 // Runs `work` in a forked, traced child. At the `step`-th call (counting from 1) that `counted`
 // describes, the child is killed before the call runs, or the call returns EIO without running and
-// the child goes on. `work` must not use gtest assertions; what it throws counts as false.
+// the child goes on, or (Pause) `whilePaused` runs in this process while the child waits before the
+// call, which then runs. `work` must not use gtest assertions; what it throws counts as false.
 inline StepRun runToStep(std::size_t step, StepAction action, const std::function<bool()>& work,
-                         const StepFilter& counted = changesFiles) {
+                         const StepFilter& counted = changesFiles,
+                         const std::function<void()>& whilePaused = {}) {
     StepRun run;
     const pid_t pid = ::fork();
     if (pid < 0) {
@@ -219,6 +221,11 @@ inline StepRun runToStep(std::size_t step, StepAction action, const std::functio
                     ::kill(pid, SIGKILL);
                     ::waitpid(pid, &status, 0);
                     return run;
+                }
+                if (action == StepAction::Pause) {
+                    if (whilePaused) whilePaused();
+                    entering = !entering;
+                    continue;
                 }
                 regs.orig_rax = static_cast<unsigned long long>(-1);  // no such call: nothing runs
                 ::ptrace(PTRACE_SETREGS, pid, nullptr, &regs);

@@ -1,0 +1,404 @@
+// Two programs on one Project: program A (a forked child) writes while program B (this process)
+// opens the Project the way the application does, at every file-changing step of A and at each lock
+// A takes. A's work must end saved and whole, B's open must never touch it, and B lists it after a
+// refresh.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis_test_support.h"
+#include "core/storage/analysis_export.h"
+#include "core/storage/analysis_map.h"
+#include "core/storage/analysis_run_store.h"
+#include "core/storage/measurement_store.h"
+#include "core/storage/project_recovery.h"
+#include "core/storage/project_store.h"
+#include "core/storage/recording.h"
+#include "core/streaming/noise_floor_profile.h"
+#include "storage/recording_pattern.h"
+#include "storage/storage_test_support.h"
+#include "storage/system_call_step_support.h"
+#include "streaming/noise_floor_test_support.h"
+#include "test_support.h"
+
+namespace zk::core {
+namespace {
+
+namespace fs = std::filesystem;
+using zk::test::entryNames;
+using zk::test::fileText;
+using zk::test::kPatternWire;
+using zk::test::samplesFrom;
+using Names = std::vector<std::string>;
+
+#if defined(__x86_64__)
+// Every file-changing call, and every lock taken: B also opens in the moment between A creating an
+// entry and locking it.
+std::optional<std::string> changesFilesOrLocks(pid_t pid, const user_regs_struct& r) {
+    if (r.orig_rax == SYS_flock) return "lock " + zk::test::step_detail::fdPath(pid, r.rdi);
+    return zk::test::changesFiles(pid, r);
+}
+
+struct Moments {
+    std::size_t opened = 0;     // opens of B while A was paused
+    std::size_t leftAlone = 0;  // of them, opens that reported an entry of A as in use
+};
+
+// Pauses A before each of its steps in turn and lets `whilePaused` run B meanwhile; `prepare`
+// resets the files before every run, `check` sees each run after A ended.
+Moments pauseAtEveryStep(const std::function<void()>& prepare, const std::function<bool()>& work,
+                         const std::function<bool()>& whilePaused,
+                         const std::function<void(const zk::test::StepRun&)>& check) {
+    Moments moments;
+    for (std::size_t step = 1; step < 2000; ++step) {
+        prepare();
+        const zk::test::StepRun run =
+            zk::test::runToStep(step, zk::test::StepAction::Pause, work, changesFilesOrLocks, [&] {
+                ++moments.opened;
+                moments.leftAlone += whilePaused();
+            });
+        if (!run.reached) break;
+        SCOPED_TRACE("B opened before A's " + run.steps.back());
+        check(run);
+        if (::testing::Test::HasFatalFailure()) break;
+    }
+    return moments;
+}
+#endif
+
+// A template Project with one Measurement "m" and an AnalysisRun "a0" of it, copied afresh before
+// every run.
+struct TwoPrograms : ::testing::Test {
+    fs::path folder = zk::test::killFolder();
+    fs::path original = folder / "original";
+    fs::path project = folder / "project";
+    fs::path measurements = project / "measurements";
+    fs::path measurement = measurements / "m";
+    std::string profile = zk::test::threeChannelProfile();
+
+    void SetUp() override {
+        if (!zk::test::kCanTraceSystemCalls) GTEST_SKIP() << "system call tracing needs x86-64 Linux";
+        createProject(original, "two programs");
+        Recording recording(original, "m", profile, "template");
+        recording.append(samplesFrom(0, kPatternWire * 100));
+        recording.finalize("");
+        createAnalysisRun(original / "measurements" / "m", "m", "a0", zk::test::sampleParameters(), 1.0, 2.0,
+                          3.0, "b", zk::test::sampleProvenance(), zk::test::sampleMap(40, 30, 3.0));
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    void reset() {
+        fs::remove_all(project);
+        fs::copy(original, project, fs::copy_options::recursive);
+    }
+    // What program B does when it opens the Project: recovery, then the readers. True when the
+    // recovery left something alone because A holds it.
+    bool openAsB() {
+        ProjectRecord record = loadProject(project);
+        const ProjectRecoveryReport report = recoverProject(record);
+        EXPECT_TRUE(report.failures.empty()) << report.failures[0].path << ": " << report.failures[0].error;
+        EXPECT_TRUE(report.recoveredRecordings.empty() && report.recoveredMeasurements.empty());
+        EXPECT_TRUE(report.recoveredRuns.empty()) << report.recoveredRuns[0];
+        for (const std::string& entry : record.measurements) {
+            // Listed until its deletion unregisters it; the list shows it as unreadable meanwhile.
+            if (!fs::exists(measurements / entry)) continue;
+            const MeasurementRecord m = readMeasurementManifest(measurements / entry);
+            EXPECT_EQ(fs::file_size(measurements / entry / m.rawFile), m.totalFrames * 2 * kPatternWire);
+            for (const std::string& run : listAnalysisRuns(measurements / entry))
+                readAnalysisRun(measurements / entry / "analyses" / run);
+        }
+        return !report.inUse.empty();
+    }
+};
+
+#if defined(__x86_64__)
+
+TEST_F(TwoPrograms, ARecordingEndsSavedAndWholeWhateverMomentTheOtherOpens) {
+    const std::size_t blockSamples = kPatternWire * 70'000;  // 420 kB: the 1 MiB buffer spills mid-frame
+    const int blocks = 3;
+    const std::string appended = zk::test::bytesOf(samplesFrom(0, blockSamples * blocks));
+    const auto record = [&] {
+        Recording recording(project, "m1", profile, "program A");
+        for (int b = 0; b < blocks; ++b) recording.append(samplesFrom(b * blockSamples, blockSamples));
+        recording.finalize("");
+        return true;
+    };
+    const Moments moments = pauseAtEveryStep(
+        [&] { reset(); }, record, [&] { return openAsB(); },
+        [&](const zk::test::StepRun& run) {
+            ASSERT_EQ(run.exitCode, 0) << "A's Recording failed";
+            // B's refresh: the list as project.json holds it now.
+            EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m1"}));
+            EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"})) << "nothing left hidden";
+            const MeasurementRecord m1 = readMeasurementManifest(measurements / "m1");
+            EXPECT_EQ(m1.totalFrames, appended.size() / (2 * kPatternWire));
+            EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == appended) << "byte-exact";
+        });
+    EXPECT_GT(moments.opened, 20u);
+    EXPECT_GT(moments.leftAlone, 10u);
+}
+
+TEST_F(TwoPrograms, AnAnalysisRunSaveEndsSavedWhateverMomentTheOtherOpens) {
+    const HeatmapGrid map = zk::test::sampleMap(48, 32, 7.0);
+    const auto save = [&] {
+        createAnalysisRun(measurement, "m", "a1", zk::test::sampleParameters(), 1.0, 2.0, 3.0, "b",
+                          zk::test::sampleProvenance(), map);
+        return true;
+    };
+    const Moments moments =
+        pauseAtEveryStep([&] { reset(); }, save, [&] { return openAsB(); },
+                         [&](const zk::test::StepRun& run) {
+                             ASSERT_EQ(run.exitCode, 0) << "A's save failed";
+                             EXPECT_EQ(entryNames(measurement / "analyses"), (Names{"a0", "a1"}));
+                             const std::optional<HeatmapGrid> read =
+                                 loadAnalysisRunMap(readAnalysisRun(measurement / "analyses" / "a1"));
+                             ASSERT_TRUE(read.has_value());
+                             EXPECT_EQ(read->relativeDb, map.relativeDb);
+                         });
+    EXPECT_GT(moments.leftAlone, 3u);
+}
+
+TEST_F(TwoPrograms, AnExportEndsWholeWhateverMomentTheOtherOpens) {
+    const AnalysisRunRecord run = readAnalysisRun(original / "measurements" / "m" / "analyses" / "a0");
+    AnalysisRunRecord previous = run;  // an older export of other content under the run's name
+    previous.peakDb = -1.0;
+    exportAnalysisRun(previous, readMeasurementManifest(original / "measurements" / "m"), original);
+    const auto exportRun = [&] {
+        AnalysisRunRecord here = run;
+        here.directory = measurement / "analyses" / "a0";
+        exportAnalysisRun(here, readMeasurementManifest(measurement), project);
+        return true;
+    };
+    const Moments moments = pauseAtEveryStep(
+        [&] { reset(); }, exportRun, [&] { return openAsB(); },
+        [&](const zk::test::StepRun& ended) {
+            ASSERT_EQ(ended.exitCode, 0) << "A's export failed";
+            EXPECT_EQ(entryNames(project / "exports"), Names{"a0"}) << "nothing left hidden";
+            EXPECT_NE(fileText(project / "exports" / "a0" / "export.json").find("\"peakDb\": 3"),
+                      std::string::npos);
+        });
+    EXPECT_GT(moments.leftAlone, 3u);
+}
+
+TEST_F(TwoPrograms, ADeletionIsFinishedByItsOwnProgramWhateverMomentTheOtherOpens) {
+    const auto remove = [&] {
+        const MeasurementDeletion deletion = beginMeasurementDeletion(project, measurement, "m");
+        fs::remove_all(deletion.doomed);
+        return true;
+    };
+    const Moments moments = pauseAtEveryStep([&] { reset(); }, remove, [&] { return openAsB(); },
+                                             [&](const zk::test::StepRun& run) {
+                                                 ASSERT_EQ(run.exitCode, 0) << "A's deletion failed";
+                                                 EXPECT_TRUE(loadProject(project).measurements.empty());
+                                                 EXPECT_TRUE(entryNames(measurements).empty());
+                                             });
+    EXPECT_GT(moments.leftAlone, 3u);
+}
+
+TEST_F(TwoPrograms, ANoiseFloorSaveEndsWholeWhateverMomentTheOtherOpens) {
+    saveNoiseFloorProfile(original, zk::test::taggedProfile(4, 64, 1));
+    const auto save = [&] {
+        saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 2));
+        return true;
+    };
+    const Moments moments =
+        pauseAtEveryStep([&] { reset(); }, save, [&] { return openAsB(); },
+                         [&](const zk::test::StepRun& run) {
+                             ASSERT_EQ(run.exitCode, 0) << "A's save failed";
+                             EXPECT_EQ(loadNoiseFloorProfile(project).averagedFrames, 2u);
+                             std::error_code missing;
+                             EXPECT_FALSE(fs::exists(project / ".noise_floor.staging", missing));
+                             EXPECT_FALSE(fs::exists(project / ".noise_floor.retired", missing));
+                         });
+    EXPECT_GT(moments.leftAlone, 3u);
+}
+
+#endif
+
+// The driver program (storage_driver.cpp) as a child process, stepped line by line.
+class Driver {
+  public:
+    Driver(const fs::path& project, int blocks, std::size_t blockFrames) {
+        int toChild[2];
+        int fromChild[2];
+        if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return;
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
+        ::posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
+        ::posix_spawn_file_actions_addclose(&actions, toChild[1]);
+        ::posix_spawn_file_actions_addclose(&actions, fromChild[0]);
+        const std::string projectText = project.string();
+        const std::string blocksText = std::to_string(blocks);
+        const std::string framesText = std::to_string(blockFrames);
+        char* const argv[] = {const_cast<char*>(ZK_STORAGE_DRIVER),
+                              const_cast<char*>(projectText.c_str()),
+                              const_cast<char*>("m1"),
+                              const_cast<char*>(blocksText.c_str()),
+                              const_cast<char*>(framesText.c_str()),
+                              nullptr};
+        if (::posix_spawn(&pid_, ZK_STORAGE_DRIVER, &actions, nullptr, argv, environ) != 0) pid_ = -1;
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::close(toChild[0]);
+        ::close(fromChild[1]);
+        input_ = toChild[1];
+        output_ = fromChild[0];
+    }
+    ~Driver() {
+        if (pid_ > 0) kill();
+        ::close(input_);
+        ::close(output_);
+    }
+    bool started() const { return pid_ > 0; }
+
+    // The driver's next report; empty when it ended without one.
+    std::string readLine() {
+        std::string line;
+        char c = 0;
+        while (::read(output_, &c, 1) == 1 && c != '\n') line.push_back(c);
+        return line;
+    }
+    void step() { (void)!::write(input_, "go\n", 3); }
+    void kill() {
+        ::kill(pid_, SIGKILL);
+        wait();
+    }
+    // The exit status; the driver is gone afterwards.
+    int wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    int output_ = -1;
+};
+
+constexpr int kDriverBlocks = 6;
+constexpr std::size_t kDriverBlockFrames = 70'000;  // 420 kB: the 1 MiB buffer spills mid-frame
+
+TEST_F(TwoPrograms, ARecordingOfAnotherProgramEndsSavedAndWholeWhileThisOneOpens) {
+    reset();
+    const std::string appended =
+        zk::test::bytesOf(samplesFrom(0, kDriverBlocks * kDriverBlockFrames * kPatternWire));
+    Driver a(project, kDriverBlocks, kDriverBlockFrames);
+    ASSERT_TRUE(a.started());
+    ASSERT_EQ(a.readLine(), "started");
+    for (int b = 1; b <= kDriverBlocks + 1; ++b) {
+        EXPECT_TRUE(openAsB()) << "the Recording is in use";
+        EXPECT_EQ(loadProject(project).measurements, Names{"m"});
+        a.step();
+        ASSERT_EQ(a.readLine(), b <= kDriverBlocks ? "appended " + std::to_string(b) : "saved");
+    }
+    EXPECT_EQ(a.wait(), 0);
+    EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m1"}));
+    EXPECT_FALSE(openAsB());
+    EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"}));
+    EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == appended) << "byte-exact";
+}
+
+// Killed after each block, and once more at a random moment of the next step: the next open makes a
+// Measurement of every whole frame the driver's file holds, and leaves nothing hidden.
+TEST_F(TwoPrograms, AnotherProgramKilledAtAnyMomentIsRecoveredByTheNextOpen) {
+    const std::string appended =
+        zk::test::bytesOf(samplesFrom(0, kDriverBlocks * kDriverBlockFrames * kPatternWire));
+    const std::uint64_t frameBytes = 2 * kPatternWire;
+    std::mt19937 random(35);
+    int recovered = 0;
+    for (int completed = 0; completed <= kDriverBlocks; ++completed) {
+        for (const bool midStep : {false, true}) {
+            SCOPED_TRACE("killed after " + std::to_string(completed) + " blocks" +
+                         (midStep ? ", mid-step" : ""));
+            reset();
+            Driver a(project, kDriverBlocks, kDriverBlockFrames);
+            ASSERT_TRUE(a.started());
+            ASSERT_EQ(a.readLine(), "started");
+            for (int b = 1; b <= completed; ++b) {
+                a.step();
+                ASSERT_EQ(a.readLine(), "appended " + std::to_string(b));
+            }
+            if (midStep) {
+                a.step();
+                ::usleep(std::uniform_int_distribution<useconds_t>(0, 20'000)(random));
+            }
+            a.kill();
+            const fs::path staging = recordingStagingPath(measurements, "m1");
+            std::error_code missing;
+            const std::uint64_t onDisk = std::max<std::uint64_t>(
+                fs::exists(staging) ? fs::file_size(staging) : 0,
+                fs::exists(measurements / "m1", missing) ? fs::file_size(measurements / "m1" / "raw.int16")
+                                                         : 0);
+            ProjectRecord record = loadProject(project);
+            const ProjectRecoveryReport report = recoverProject(record);
+            EXPECT_TRUE(report.failures.empty() && report.inUse.empty()) << "a dead program holds nothing";
+            EXPECT_EQ(loadProject(project).measurements, record.measurements);
+            const std::uint64_t frames = onDisk / frameBytes;
+            if (frames == 0) {
+                EXPECT_EQ(record.measurements, Names{"m"});
+                EXPECT_EQ(entryNames(measurements), Names{"m"});
+                continue;
+            }
+            EXPECT_EQ(record.measurements, (Names{"m", "m1"}));
+            EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"})) << "nothing left hidden";
+            EXPECT_EQ(readMeasurementManifest(measurements / "m1").totalFrames, frames);
+            EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") ==
+                        appended.substr(0, frames * frameBytes));
+            ++recovered;
+        }
+    }
+    EXPECT_GT(recovered, 5);
+}
+
+// Each program reads project.json, adds its Measurement and saves, as a finalize does; whatever the
+// interleaving, no entry is lost.
+TEST_F(TwoPrograms, TwoProgramsRegisteringAtOnceKeepEachOthersEntries) {
+    reset();
+    constexpr int kEach = 60;
+    const auto registerAll = [&](char program) {
+        for (int i = 0; i < kEach; ++i) {
+            ProjectRecord record = loadProject(project);
+            record.registerMeasurement(std::string(1, program) + std::to_string(i));
+        }
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        try {
+            registerAll('a');
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    registerAll('b');
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const Names listed = loadProject(project).measurements;
+    EXPECT_EQ(listed.size(), 1u + 2 * kEach);
+    for (char program : {'a', 'b'}) {
+        Names own;
+        for (const std::string& name : listed)
+            if (name[0] == program) own.push_back(name);
+        ASSERT_EQ(own.size(), static_cast<std::size_t>(kEach));
+        for (int i = 0; i < kEach; ++i) EXPECT_EQ(own[i], std::string(1, program) + std::to_string(i));
+    }
+}
+
+}  // namespace
+}  // namespace zk::core
