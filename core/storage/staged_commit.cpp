@@ -67,6 +67,9 @@ std::optional<EntryLock> holdCreatedEntry(const fs::path& path) {
 StagedDirectory::StagedDirectory(fs::path staging, const char* busyText) : staging_(std::move(staging)) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         std::error_code error;
+        // A link is never a writer's staging folder (they make and hold directories), and a dangling
+        // one would block the name for good.
+        if (fs::symlink_status(staging_, error).type() == fs::file_type::symlink) fs::remove(staging_, error);
         if (fs::create_directory(staging_, error)) {
             std::optional<EntryLock> held = holdCreatedEntry(staging_);
             if (!held) continue;
