@@ -240,7 +240,7 @@ ColumnLayout {
                 // Subtraction can always be switched off, but on only with a valid noise profile.
                 enabled: !ui.noiseCalibrating && (ui.noiseSubtractionEnabled || ui.noiseProfileValid)
                 hoverEnabled: true
-                ToolTip.visible: hovered
+                ToolTip.visible: hovered && Window.window !== null
                 ToolTip.text: ui.noiseCalibrating ? qsTr("Noise subtraction waits for the calibration to end")
                             : enabled ? qsTr("Subtract the calibrated background noise from the map")
                             : qsTr("Noise subtraction needs a calibration of this device profile first")

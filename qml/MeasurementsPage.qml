@@ -694,7 +694,7 @@ Page {
                         kind: 2
                         implicitWidth: 34
                         text: "×"
-                        hoverEnabled: true; ToolTip.visible: hovered
+                        hoverEnabled: true; ToolTip.visible: hovered && Window.window !== null
                         ToolTip.text: qsTr("Remove from Recent Projects (the folder stays on disk)")
                         onClicked: ui.removeRecentProject(recentRow.modelData.path)
                     }

@@ -299,7 +299,7 @@ Page {
                             Layout.preferredWidth: 150
                             text: root.replayState === "Finished" ? qsTr("Replay again") : qsTr("Start Replay")
                             enabled: ui.canStartReplay
-                            ToolTip.visible: hovered && !enabled && ToolTip.text !== ""
+                            ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
                             ToolTip.text: root.startReplayBlocker()
                             onClicked: ui.startSelectedMeasurementReplay()
                         }
@@ -330,7 +330,7 @@ Page {
                             kind: 1
                             text: qsTr("Analyze at position")
                             enabled: ui.replayActive && !ui.analysisBusy
-                            ToolTip.visible: hovered && !enabled && ToolTip.text !== ""
+                            ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
                             ToolTip.text: root.analyzeBlocker()
                             // The Analysis page opens right after the request, finished or not.
                             onClicked: {
