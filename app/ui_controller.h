@@ -21,7 +21,6 @@
 #include "app/recording_session.h"
 #include "app/ui_controller_parts.h"
 #include "app/ui_controller_records.h"
-
 class QQmlEngine;
 
 namespace zk::app {
