@@ -18,6 +18,8 @@ using Index = DenseIndex;
 
 // Tiles large enough for the product kernels, small enough to share out over four threads at n ~ 400.
 constexpr std::size_t kTile = 128;
+// The most threads beamformerThreadCount() gives a team.
+constexpr std::size_t kTeamLimit = 4;
 // Rows of P gathered per task.
 constexpr std::size_t kGatherRows = 64;
 
@@ -93,62 +95,70 @@ bool locate(std::span<const std::size_t> points, std::span<const std::size_t> ac
     return true;
 }
 
-// Right-looking blocked Cholesky of the s x s lower triangle at k: factor a diagonal tile, solve the panel
-// below it, update the rest.
+// Right-looking tiled Cholesky of the s x s lower triangle at k as a task graph: factor a diagonal tile,
+// solve the tiles below it, update the rest. Each tile's updates run in step order (its dependence chain),
+// so the bits do not depend on the thread count, and no step waits for the whole team.
 bool factorize(double* k, std::size_t s, const DenseKernels& kernels, const CancelPoll& cancel) {
     const std::size_t nt = tileCount(s);
     const Index ld = idx(s);
-    auto at = [&](std::size_t row, std::size_t col) { return k + col * s + row; };
+    auto at = [&](std::size_t row, std::size_t col) { return k + tileStart(col) * s + tileStart(row); };
+    std::vector<char> tokens(nt * nt);            // one dependence token per tile, never read
+    [[maybe_unused]] char* tile = tokens.data();  // named only in depend clauses
+    std::atomic<bool> cancelled{false};  // set by a task that saw the request; read by every later task
+    std::atomic<bool> failed{false};     // set by a task whose diagonal tile is not positive definite
+    auto proceed = [&] {
+        if (cancelled.load(std::memory_order_relaxed) || failed.load(std::memory_order_relaxed)) return false;
+        if (!cancel.requested()) return true;
+        cancelled.store(true, std::memory_order_relaxed);
+        return false;
+    };
+#pragma omp parallel num_threads(beamformerThreadCount())
+#pragma omp single
     for (std::size_t t = 0; t < nt; ++t) {
-        cancel.throwIfRequested();
-        const std::size_t k0 = tileStart(t), kn = tileSize(t, s);
-        if (!kernels.cholesky(idx(kn), at(k0, k0), ld)) return false;
-        const std::size_t below = nt - t - 1;
-        if (below == 0) break;
-        forEachTask(below, cancel, [&](std::size_t i) {
-            const std::size_t row = t + 1 + i;
-            kernels.solveRightTransposed(idx(kn), at(k0, k0), ld, idx(tileSize(row, s)),
-                                         at(tileStart(row), k0), ld);
-        });
-        forEachTask(below * (below + 1) / 2, cancel, [&](std::size_t index) {
-            const auto [r, q] = lowerTile(index);
-            const std::size_t r0 = tileStart(t + 1 + r), q0 = tileStart(t + 1 + q);
-            kernels.subtractProductTransposed(idx(tileSize(t + 1 + r, s)), idx(tileSize(t + 1 + q, s)),
-                                              idx(kn), at(r0, k0), ld, at(q0, k0), ld, at(r0, q0), ld);
-        });
+        const Index kn = idx(tileSize(t, s));
+#pragma omp task depend(inout : tile[t * nt + t])
+        if (proceed() && !kernels.cholesky(kn, at(t, t), ld)) failed.store(true, std::memory_order_relaxed);
+        for (std::size_t r = t + 1; r < nt; ++r) {
+#pragma omp task depend(in : tile[t * nt + t]) depend(inout : tile[r * nt + t])
+            if (proceed()) kernels.solveRightTransposed(kn, at(t, t), ld, idx(tileSize(r, s)), at(r, t), ld);
+        }
+        for (std::size_t r = t + 1; r < nt; ++r) {
+            for (std::size_t q = t + 1; q <= r; ++q) {
+#pragma omp task depend(in : tile[r * nt + t], tile[q * nt + t]) depend(inout : tile[r * nt + q])
+                if (proceed()) {
+                    kernels.subtractProductTransposed(idx(tileSize(r, s)), idx(tileSize(q, s)), kn, at(r, t),
+                                                      ld, at(q, t), ld, at(r, q), ld);
+                }
+            }
+        }
     }
-    return true;
+    if (cancelled.load()) throwCancelled();
+    return !failed.load();
 }
 
-// The lower triangle L at k becomes L^-1, a column block at a time from the last: with the trailing part
-// already inverted, the block below the diagonal becomes -(L22^-1 L21) L11^-1, then L11 its inverse.
-void invertFactor(double* k, std::size_t s, double* panel, const DenseKernels& kernels,
-                  const CancelPoll& cancel) {
+// Squared column norms of L^-1 for the factor L at k (s x s). Row block r of L^-1 is the solution X of
+// X L = [0 I] over the first r + 1 tiles, independent of the other row blocks; each block's sums land in
+// its own row of work.sums and are added up in block order.
+void inverseColumnNorms(const double* k, std::size_t s, SblWorkspace& work, const DenseKernels& kernels,
+                        const CancelPoll& cancel, std::vector<double>& norms) {
     const std::size_t nt = tileCount(s);
-    const Index ld = idx(s);
-    auto at = [&](std::size_t row, std::size_t col) { return k + col * s + row; };
-    for (std::size_t t = nt; t-- > 0;) {
-        cancel.throwIfRequested();
-        const std::size_t k0 = tileStart(t), kn = tileSize(t, s);
-        const std::size_t b0 = k0 + kn, h = s - b0;
-        if (h > 0) {
-            for (std::size_t c = 0; c < kn; ++c)
-                std::memcpy(panel + c * h, at(b0, k0 + c), h * sizeof(double));
-            forEachTask(nt - t - 1, cancel, [&](std::size_t i) {
-                const std::size_t row = t + 1 + i;
-                const std::size_t r0 = tileStart(row), rn = tileSize(row, s);
-                double* out = at(r0, k0);
-                for (std::size_t c = 0; c < kn; ++c) std::fill_n(out + c * s, rn, 0.0);
-                if (r0 > b0) {
-                    kernels.subtractProduct(idx(rn), idx(kn), idx(r0 - b0), at(r0, b0), ld, panel, idx(h),
-                                            out, ld);
-                }
-                kernels.subtractLowerProduct(idx(rn), idx(kn), at(r0, r0), ld, panel + (r0 - b0), idx(h), out,
-                                             ld);
-                kernels.solveRight(idx(kn), at(k0, k0), ld, idx(rn), out, ld);
-            });
+    forEachTask(nt, cancel, [&](std::size_t task) {
+        const std::size_t r = nt - 1 - task;  // the largest first
+        const std::size_t r0 = tileStart(r), rn = tileSize(r, s), end = r0 + rn;
+        double* x = work.panel.get() + static_cast<std::size_t>(omp_get_thread_num()) * kTile * work.n;
+        std::fill_n(x, rn * end, 0.0);
+        for (std::size_t i = 0; i < rn; ++i) x[(r0 + i) * rn + i] = 1.0;
+        kernels.solveRight(idx(end), k, idx(s), idx(rn), x, idx(rn));
+        double* sums = work.sums.get() + r * s;
+        for (std::size_t p = 0; p < end; ++p) {
+            double sum = 0.0;
+            for (std::size_t i = 0; i < rn; ++i) sum += x[p * rn + i] * x[p * rn + i];
+            sums[p] = sum;
         }
-        kernels.invertLower(idx(kn), at(k0, k0), ld);
+    });
+    norms.assign(s, 0.0);
+    for (std::size_t r = 0; r < nt; ++r) {
+        for (std::size_t p = 0; p < tileStart(r) + tileSize(r, s); ++p) norms[p] += work.sums[r * s + p];
     }
 }
 
@@ -158,7 +168,8 @@ SblWorkspace::SblWorkspace(std::size_t points)
     : n(points),
       gram(std::make_unique_for_overwrite<double[]>(points * points)),
       factor(std::make_unique_for_overwrite<double[]>(points * points)),
-      panel(std::make_unique_for_overwrite<double[]>(points * kTile)) {}
+      panel(std::make_unique_for_overwrite<double[]>(points * kTile * kTeamLimit)),
+      sums(std::make_unique_for_overwrite<double[]>(points * tileCount(points))) {}
 
 bool sblPass(std::span<const double> pointSpread, std::span<const double> pointSpreadTy,
              std::span<const double> gamma, std::span<const std::size_t> active, double sigma2,
@@ -198,16 +209,8 @@ bool sblPass(std::span<const double> pointSpread, std::span<const double> pointS
     kernels.solveFactored(idx(s), k, idx(s), projected.data());
 
     // diag(K^-1) = squared column norms of L^-1.
-    invertFactor(k, s, work.panel.get(), kernels, cancel);
-    retained.resize(s);
-    forEachTask(tileCount(s), cancel, [&](std::size_t t) {
-        for (std::size_t p = tileStart(t); p < tileStart(t) + tileSize(t, s); ++p) {
-            const double* column = k + p * s;
-            double sum = 0.0;
-            for (std::size_t i = p; i < s; ++i) sum += column[i] * column[i];
-            retained[p] = loading * sum;
-        }
-    });
+    inverseColumnNorms(k, s, work, kernels, cancel, retained);
+    for (double& v : retained) v *= loading;
     for (std::size_t p = 0; p < s; ++p) {
         if (!std::isfinite(projected[p]) || !std::isfinite(retained[p])) return false;
     }

@@ -9,7 +9,7 @@
 
 namespace zk::core::detail {
 
-// Storage of the SBL passes, made once per solve for n points and reused: at most 2 n^2 + 128 n doubles.
+// Storage of the SBL passes, made once per solve for n points and reused: about 2 n^2 + 512 n doubles.
 struct SblWorkspace {
     explicit SblWorkspace(std::size_t n);
     std::size_t n;
@@ -17,10 +17,10 @@ struct SblWorkspace {
     // subset of T, so their Gram matrices are parts of this one.
     std::unique_ptr<double[]> gram;
     std::vector<std::size_t> gramPoints;  // T, ascending; empty until the first pass
-    // Rows T of P^T while G is formed; then K = loading I + X^T X (|S| x |S|), its Cholesky factor L and
-    // L^-1.
+    // Rows T of P^T while G is formed; then K = loading I + X^T X (|S| x |S|) and its Cholesky factor L.
     std::unique_ptr<double[]> factor;
-    std::unique_ptr<double[]> panel;  // one column block of L^-1 before it is overwritten
+    std::unique_ptr<double[]> panel;  // a row block of L^-1 per team thread
+    std::unique_ptr<double[]> sums;   // squared column norms of each row block of L^-1
 };
 
 // The linear algebra of one SBL pass over the active set S (ascending point indices), in the Woodbury form
