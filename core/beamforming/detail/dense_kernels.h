@@ -18,12 +18,6 @@ struct DenseKernels {
     void (*subtractProductTransposed)(DenseIndex m, DenseIndex n, DenseIndex k, const double* a,
                                       DenseIndex lda, const double* b, DenseIndex ldb, double* c,
                                       DenseIndex ldc);
-    // C (m x n) -= A (m x k) B, B being k x n.
-    void (*subtractProduct)(DenseIndex m, DenseIndex n, DenseIndex k, const double* a, DenseIndex lda,
-                            const double* b, DenseIndex ldb, double* c, DenseIndex ldc);
-    // C (m x n) -= L B with L the lower triangle of an m x m block (its upper part is not read).
-    void (*subtractLowerProduct)(DenseIndex m, DenseIndex n, const double* l, DenseIndex ldl, const double* b,
-                                 DenseIndex ldb, double* c, DenseIndex ldc);
     // The lower triangle of A (n x n) becomes L with A = L L^T, reading only that triangle. False when A
     // is not positive definite.
     bool (*cholesky)(DenseIndex n, double* a, DenseIndex lda);
@@ -35,8 +29,6 @@ struct DenseKernels {
                        DenseIndex ldb);
     // v := (L L^T)^-1 v, with L the lower triangle of an n x n block.
     void (*solveFactored)(DenseIndex n, const double* l, DenseIndex ldl, double* v);
-    // The lower triangle of A (n x n) becomes its own inverse.
-    void (*invertLower)(DenseIndex n, double* a, DenseIndex lda);
 };
 
 // The variant for vectorLevel(), read on every call (tests cap the level).

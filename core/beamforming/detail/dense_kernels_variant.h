@@ -47,16 +47,6 @@ void subtractProductTransposed(DenseIndex m, DenseIndex n, DenseIndex k, const d
     block(c, m, n, ldc).noalias() -= block(a, m, k, lda) * block(b, n, k, ldb).transpose();
 }
 
-void subtractProduct(DenseIndex m, DenseIndex n, DenseIndex k, const double* a, DenseIndex lda,
-                     const double* b, DenseIndex ldb, double* c, DenseIndex ldc) {
-    block(c, m, n, ldc).noalias() -= block(a, m, k, lda) * block(b, k, n, ldb);
-}
-
-void subtractLowerProduct(DenseIndex m, DenseIndex n, const double* l, DenseIndex ldl, const double* b,
-                          DenseIndex ldb, double* c, DenseIndex ldc) {
-    block(c, m, n, ldc).noalias() -= block(l, m, m, ldl).triangularView<Eigen::Lower>() * block(b, m, n, ldb);
-}
-
 bool cholesky(DenseIndex n, double* a, DenseIndex lda) {
     Block matrix = block(a, n, n, lda);
     const Eigen::LLT<Eigen::Ref<Eigen::MatrixXd, 0, Eigen::OuterStride<>>> llt(matrix);
@@ -81,19 +71,10 @@ void solveFactored(DenseIndex n, const double* l, DenseIndex ldl, double* v) {
     factor.transpose().triangularView<Eigen::Upper>().solveInPlace(vector);
 }
 
-void invertLower(DenseIndex n, double* a, DenseIndex lda) {
-    Eigen::MatrixXd inverse = Eigen::MatrixXd::Identity(n, n);
-    Block matrix = block(a, n, n, lda);
-    matrix.triangularView<Eigen::Lower>().solveInPlace(inverse);
-    matrix.triangularView<Eigen::Lower>() = inverse;
-}
-
 }  // namespace
 
 extern const DenseKernels kDenseKernels;
 const DenseKernels kDenseKernels = {
-    productTransposed, subtractProductTransposed, subtractProduct, subtractLowerProduct,
-    cholesky,          solveRightTransposed,      solveRight,      solveFactored,
-    invertLower};
+    productTransposed, subtractProductTransposed, cholesky, solveRightTransposed, solveRight, solveFactored};
 
 }  // namespace zk::core::detail::ZK_DENSE_VARIANT

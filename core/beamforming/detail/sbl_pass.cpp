@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/detail/dense_kernels.h"
@@ -18,8 +17,6 @@ using Index = DenseIndex;
 
 // Tiles large enough for the product kernels, small enough to share out over four threads at n ~ 400.
 constexpr std::size_t kTile = 128;
-// The most threads beamformerThreadCount() gives a team.
-constexpr std::size_t kTeamLimit = 4;
 // Rows of P gathered per task.
 constexpr std::size_t kGatherRows = 64;
 
@@ -142,6 +139,12 @@ bool factorize(double* k, std::size_t s, const DenseKernels& kernels, const Canc
 void inverseColumnNorms(const double* k, std::size_t s, SblWorkspace& work, const DenseKernels& kernels,
                         const CancelPoll& cancel, std::vector<double>& norms) {
     const std::size_t nt = tileCount(s);
+    // One block per thread of the team forEachTask is about to make.
+    const auto team = static_cast<std::size_t>(beamformerThreadCount());
+    if (work.panelCount < team) {
+        work.panel = std::make_unique_for_overwrite<double[]>(team * kTile * work.n);
+        work.panelCount = team;
+    }
     forEachTask(nt, cancel, [&](std::size_t task) {
         const std::size_t r = nt - 1 - task;  // the largest first
         const std::size_t r0 = tileStart(r), rn = tileSize(r, s), end = r0 + rn;
@@ -168,7 +171,6 @@ SblWorkspace::SblWorkspace(std::size_t points)
     : n(points),
       gram(std::make_unique_for_overwrite<double[]>(points * points)),
       factor(std::make_unique_for_overwrite<double[]>(points * points)),
-      panel(std::make_unique_for_overwrite<double[]>(points * kTile * kTeamLimit)),
       sums(std::make_unique_for_overwrite<double[]>(points * tileCount(points))) {}
 
 bool sblPass(std::span<const double> pointSpread, std::span<const double> pointSpreadTy,

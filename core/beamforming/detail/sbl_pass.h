@@ -9,7 +9,8 @@
 
 namespace zk::core::detail {
 
-// Storage of the SBL passes, made once per solve for n points and reused: about 2 n^2 + 512 n doubles.
+// Storage of the SBL passes, made once per solve for n points and reused: about 2 n^2 + 128 n
+// doubles per thread.
 struct SblWorkspace {
     explicit SblWorkspace(std::size_t n);
     std::size_t n;
@@ -19,7 +20,8 @@ struct SblWorkspace {
     std::vector<std::size_t> gramPoints;  // T, ascending; empty until the first pass
     // Rows T of P^T while G is formed; then K = loading I + X^T X (|S| x |S|) and its Cholesky factor L.
     std::unique_ptr<double[]> factor;
-    std::unique_ptr<double[]> panel;  // a row block of L^-1 per team thread
+    std::unique_ptr<double[]> panel;  // a row block of L^-1 per team thread (128 x n each)
+    std::size_t panelCount = 0;       // blocks allocated in panel
     std::unique_ptr<double[]> sums;   // squared column norms of each row block of L^-1
 };
 
