@@ -75,4 +75,13 @@ void matrixProductPointSpread(std::span<const std::complex<float>> steering, std
     Eigen::Map<Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(out.data(), n, n) = p;
 }
 
+void matrixProductDouble(std::span<const double> a, std::span<const double> b, std::span<double> c,
+                         std::size_t n, int threads) {
+    Eigen::setNbThreads(threads);
+    const auto size = static_cast<Eigen::Index>(n);
+    Eigen::Map<Eigen::MatrixXd>(c.data(), size, size).noalias() =
+        Eigen::Map<const Eigen::MatrixXd>(a.data(), size, size) *
+        Eigen::Map<const Eigen::MatrixXd>(b.data(), size, size);
+}
+
 }  // namespace zk::bench

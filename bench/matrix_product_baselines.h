@@ -33,5 +33,10 @@ void matrixProductPointSpread(std::span<const std::complex<float>> steering, std
                               std::span<const std::uint64_t> coarsePoints, int threads,
                               std::span<double> out);
 
+// C = A B for n x n column-major double matrices, on `threads` OpenMP threads: the yardstick of one SBL
+// pass, whose Gram matrix and factorisations are products of the same size.
+void matrixProductDouble(std::span<const double> a, std::span<const double> b, std::span<double> c,
+                         std::size_t n, int threads);
+
 }  // namespace zk::bench
 #pragma GCC visibility pop

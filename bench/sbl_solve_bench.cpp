@@ -1,17 +1,21 @@
-// One SBL pass (iterations 1, noise_rel 0.001, prune_rel 1e-5: every point is active on the first pass)
-// over the point-spread matrix of the shipped 128-microphone array, 16 bins of a third-octave at 8 kHz
-// (48 kHz, 1024-point FFT), on a 64 x 48 degree grid at 1 degree (65 x 49 cells): n = 391 (stride 3),
-// n = 1000 (a 40 x 25 block of cells) and n = 3185 (stride 1), on 1 and 4 OpenMP threads. "peak_MiB" is
-// the resident memory the pass adds at its peak (Linux: the high-water mark reset before the pass), beside
-// the size of one n x n matrix of doubles ("n2_doubles_MiB"); the point-spread matrix itself is not counted.
+// One SBL pass (iterations 1, noise_rel 0.001, prune_rel 1e-5) over the point-spread matrix of the
+// shipped 128-microphone array, 16 bins of a third-octave at 8 kHz (48 kHz, 1024-point FFT), on a 64 x 48
+// degree grid at 1 degree (65 x 49 cells): n = 391 (stride 3), n = 1000 (a 40 x 25 block of cells),
+// n = 2000 (a 50 x 40 block) and n = 3185 (stride 1), on 1 and 4 OpenMP threads. "peak_MiB" is the
+// resident memory the pass adds at its peak (Linux: the high-water mark reset before the pass), beside the
+// size of one n x n matrix of doubles ("n2_doubles_MiB"); the point-spread matrix itself is not counted.
+// BM_SblPassInProducts sets the pass against one n x n double matrix product built for this CPU
+// (-march=native Eigen), the two interleaved in one process, the fastest of five of each.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <limits>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,6 +23,7 @@
 #include "core/beamforming/deconvolution_solvers.h"
 #include "core/beamforming/detail/coarse_grid.h"
 #include "core/signal/frequency_band.h"
+#include "matrix_product_baselines.h"
 
 namespace zk::core {
 namespace {
@@ -31,10 +36,10 @@ std::vector<std::uint64_t> pointsFor(std::int64_t n) {
         return detail::coarseGridPoints(detail::coarseGridLines(kHeight, 3),
                                         detail::coarseGridLines(kWidth, 3), kWidth);
     }
-    if (n == 1000) {
-        std::vector<std::uint64_t> rows(25), columns(40);
-        for (std::uint64_t i = 0; i < rows.size(); ++i) rows[i] = i + 12;
-        for (std::uint64_t i = 0; i < columns.size(); ++i) columns[i] = i + 12;
+    if (n == 1000 || n == 2000) {
+        std::vector<std::uint64_t> rows(n == 1000 ? 25 : 40), columns(n == 1000 ? 40 : 50);
+        for (std::uint64_t i = 0; i < rows.size(); ++i) rows[i] = i + (kHeight - rows.size()) / 2;
+        for (std::uint64_t i = 0; i < columns.size(); ++i) columns[i] = i + (kWidth - columns.size()) / 2;
         return detail::coarseGridPoints(rows, columns, kWidth);
     }
     return detail::coarseGridPoints(detail::coarseGridLines(kHeight, 1), detail::coarseGridLines(kWidth, 1),
@@ -107,13 +112,55 @@ void BM_SblSolvePass(benchmark::State& state) {
 }
 BENCHMARK(BM_SblSolvePass)
     ->ArgNames({"n", "threads"})
-    ->ArgsProduct({{391, 1000, 3185}, {1, 4}})
+    ->ArgsProduct({{391, 1000, 2000, 3185}, {1, 4}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1)
     ->Repetitions(3)
     ->ComputeStatistics("min", bench::fastest)
     ->ReportAggregatesOnly(true);
+
+double secondsOf(const auto& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// "products_per_pass" is the goal's figure; "product_GFLOPS" what the yardstick reaches (2 n^3 flops).
+void BM_SblPassInProducts(benchmark::State& state) {
+    const int threads = static_cast<int>(state.range(1));
+    const bench::ThreadScope team(threads);
+    const Problem& input = problem(state.range(0));
+    const std::size_t n = input.b.size();
+    std::vector<double> a(n * n), b(n * n), c(n * n);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (double& v : a) v = u(rng);
+    for (double& v : b) v = u(rng);
+    double pass = 1e300, product = 1e300;
+    for (auto _ : state) {
+        for (int repeat = 0; repeat < 5; ++repeat) {
+            product = std::min(product, secondsOf([&] { bench::matrixProductDouble(a, b, c, n, threads); }));
+            pass = std::min(pass, secondsOf([&] {
+                                benchmark::DoNotOptimize(sblSolve(input.p, input.b, 1, 0.001, 1e-5));
+                            }));
+        }
+    }
+    const double size = static_cast<double>(n);
+    state.SetLabel(std::string(vectorLevelName(vectorLevel())) + " against Eigen " +
+                   bench::matrixProductInstructionSets());
+    state.counters["n"] = size;
+    state.counters["pass_s"] = pass;
+    state.counters["product_s"] = product;
+    state.counters["products_per_pass"] = pass / product;
+    state.counters["product_GFLOPS"] = 2.0 * size * size * size / product * 1e-9;
+}
+BENCHMARK(BM_SblPassInProducts)
+    ->ArgNames({"n", "threads"})
+    ->ArgsProduct({{2000, 3185}, {1, 4}})
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 }  // namespace
 }  // namespace zk::core

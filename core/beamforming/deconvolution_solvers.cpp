@@ -220,14 +220,14 @@ std::vector<double> sblSolve(std::span<const double> pointSpread, std::span<cons
     if (!(ymax > 0.0)) return std::vector<double>(n, 0.0);
 
     const detail::CancelPoll cancel;
-    std::vector<double> y(n), gamma(n), mu(n, 0.0), scratch(n);
+    std::vector<double> y(n), gamma(n), mu(n, 0.0), pty(n);
     for (std::size_t i = 0; i < n; ++i) y[i] = std::max(b[i], 0.0) / ymax;
-    multiplyTransposed(pointSpread, y, scratch);
-    for (std::size_t i = 0; i < n; ++i) gamma[i] = std::max(1e-6, scratch[i] * scratch[i]);
+    multiplyTransposed(pointSpread, y, pty);
+    for (std::size_t i = 0; i < n; ++i) gamma[i] = std::max(1e-6, pty[i] * pty[i]);
     double sigma2 = std::max(1e-8, dot(y.data(), y.data(), n) / static_cast<double>(n) * noiseRel);
 
     std::vector<std::size_t> active;
-    std::vector<double> gammaOld, residual(n), projected, quadratic;
+    std::vector<double> gammaOld, residual(n), projected, retained;
     detail::SblWorkspace work(n);
     std::uint32_t passes = 0;
     while (iterations > 0) {
@@ -242,15 +242,15 @@ std::vector<double> sblSolve(std::span<const double> pointSpread, std::span<cons
         if (active.empty()) break;
         const std::size_t s = active.size();
 
-        // projected = P_S^T Ci y and quadratic = diag(P_S^T Ci P_S), both scaled as sblPass says.
-        if (!detail::sblPass(pointSpread, y, gamma, active, sigma2, work, cancel, projected, quadratic))
+        // projected = P_S^T Ci y and retained = 1 - diag(P_S^T Ci P_S), both scaled as sblPass says.
+        if (!detail::sblPass(pointSpread, pty, gamma, active, sigma2, work, cancel, projected, retained))
             break;
         std::vector<double> muNext(n, 0.0), gammaNext(n, 0.0);
         for (std::size_t pos = 0; pos < s; ++pos) {
             const std::size_t k = active[pos];
             const double gk = gamma[k];
             const double m = std::sqrt(gk) * projected[pos];
-            const double sigmaKk = gk - gk * quadratic[pos];
+            const double sigmaKk = gk * retained[pos];
             muNext[k] = m;
             gammaNext[k] = std::max(1e-12, m * m + std::max(0.0, sigmaKk));
         }

@@ -45,9 +45,9 @@ BandMatrix oneBinMatrix(const DeviceProfile& profile) {
 }
 
 // SBL at stride 2 over 64 x 48 degrees at 1 degree: n = 33 x 25 = 825 coarse points. Before the first
-// pass the render polls about 210 times (the DAS map and the point-spread rows), then about 130 times
-// before the first factorisation, so at poll 300 the solver is inside a pass; a solver that did not poll
-// inside its passes would never get there and would return a map.
+// pass the render polls about 240 times (the DAS map, the point-spread rows and the solver's first
+// products), then about 100 times in each pass, so at poll 300 the solver is inside its first pass; a
+// solver that did not poll inside its passes would never get there and would return a map.
 TEST(RenderCancel, ACancelFromAnotherThreadEndsAnSblRenderAtItsNextPoll) {
     const DeviceProfile profile = parseDeviceProfile(test::arrayProfileText(test::scatteredArray(16, 0.6)));
     const BandMatrix matrix = oneBinMatrix(profile);
