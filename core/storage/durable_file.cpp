@@ -16,14 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// See holdCreatedEntry: a name is lost to another program's recovery at most once or twice.
-constexpr int kCreateAttempts = 8;
-
-fs::path parentOf(const fs::path& path) {
-    const fs::path parent = path.parent_path();
-    return parent.empty() ? fs::path(".") : parent;
-}
-
 // Hidden (no store lists dot names) and unique per call, also across forked processes (which would
 // share a salt drawn once), so concurrent writers of one target never share a temporary file.
 fs::path temporaryNameBeside(const fs::path& target) {
@@ -37,12 +29,6 @@ fs::path temporaryNameBeside(const fs::path& target) {
     name += std::to_string(counter.fetch_add(1));
     name += ".tmp";
     return parentOf(target) / name;
-}
-
-void syncOrThrow(const fs::path& path, bool directory) {
-    std::error_code error;
-    const bool synced = directory ? syncDirectoryToDisk(path, error) : syncPathToDisk(path, error);
-    if (!synced) throw fs::filesystem_error("fsync", path, error);
 }
 
 }  // namespace

@@ -18,10 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kProjectFile = "project.json";
-// The bound loadProject reads project.json up to.
-constexpr std::size_t kMaxProjectFileBytes = std::size_t{16} << 20;
-
 bool isRegularFileEntry(const fs::directory_entry& entry) {
     std::error_code error;
     return entry.is_regular_file(error) && !entry.is_symlink(error);

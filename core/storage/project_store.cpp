@@ -21,10 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kProjectFile = "project.json";
-// Far above the list of any real Project; keeps a hostile file from being read whole into memory.
-constexpr std::size_t kMaxProjectFileBytes = std::size_t{16} << 20;
-
 void createDirectoriesOrThrow(const fs::path& directory) {
     std::error_code error;
     const bool created = fs::create_directories(directory, error);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -7,6 +8,11 @@
 #include <vector>
 
 namespace zk::core {
+
+inline constexpr std::string_view kProjectFile = "project.json";
+// Far above the list of any real Project; keeps a hostile file from being read whole into memory.
+// The repair of a damaged Project reads up to the same bound.
+inline constexpr std::size_t kMaxProjectFileBytes = std::size_t{16} << 20;
 
 // A Project directory and its project.json. A plain value: copies are independent and nothing is
 // cached between a load and a save. One thread at a time per record; programs and threads that change

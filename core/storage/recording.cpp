@@ -29,8 +29,6 @@ static_assert(std::endian::native == std::endian::little, "raw.int16 is the samp
 constexpr std::size_t kStreamBufferBytes = std::size_t{1} << 20;
 // A description holds a profile (at most 4 MiB) escaped, and three short texts.
 constexpr std::size_t kMaxDescriptionBytes = std::size_t{16} << 20;
-// See holdCreatedEntry: a new name is lost to another program's recovery at most once or twice.
-constexpr int kCreateAttempts = 8;
 
 bool existsOrThrow(const fs::path& path) {
     std::error_code error;

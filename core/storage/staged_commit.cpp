@@ -8,12 +8,6 @@ namespace zk::core {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// A fresh entry is gone again only when another program's recovery won the race for its lock; it
-// cannot win again once the name is created anew and locked, so a few rounds always suffice.
-constexpr int kCreateAttempts = 8;
-
 fs::path parentOf(const fs::path& path) {
     const fs::path parent = path.parent_path();
     return parent.empty() ? fs::path(".") : parent;
@@ -24,8 +18,6 @@ void syncOrThrow(const fs::path& path, bool directory) {
     const bool synced = directory ? syncDirectoryToDisk(path, error) : syncPathToDisk(path, error);
     if (!synced) throw fs::filesystem_error("fsync", path, error);
 }
-
-}  // namespace
 
 fs::path hiddenPath(const fs::path& parent, std::string_view id, std::string_view suffix) {
     // Appended piece by piece: "." + std::string(...) trips a false -Wrestrict of GCC 12.

@@ -32,6 +32,17 @@ std::filesystem::path hiddenPath(const std::filesystem::path& parent, std::strin
 // The id inside "." + id + suffix; nothing for a name of another form.
 std::optional<std::string> idOfHiddenName(std::string_view name, std::string_view suffix);
 
+// How often a writer creates a new entry before it gives up: an entry is gone again only when another
+// program's recovery won the race for its lock (holdCreatedEntry), which it cannot win again once the
+// name is created anew and locked, so a few rounds always suffice.
+inline constexpr int kCreateAttempts = 8;
+
+// The directory that holds `path`'s name: "." for a bare name.
+std::filesystem::path parentOf(const std::filesystem::path& path);
+// Flushes a file or (`directory`) a directory to the device; throws std::filesystem::filesystem_error
+// "fsync".
+void syncOrThrow(const std::filesystem::path& path, bool directory);
+
 // Removes a file, or a directory with everything in it; failures are ignored.
 void removeTreeQuietly(const std::filesystem::path& path) noexcept;
 // Removes one file (or an empty directory) and never a directory's content; failures are ignored.

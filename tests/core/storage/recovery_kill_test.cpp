@@ -25,6 +25,7 @@
 #include "storage/recording_pattern.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
+#include "storage/template_project_fixture.h"
 #include "streaming/noise_floor_test_support.h"
 #include "test_support.h"
 
@@ -52,29 +53,9 @@ std::string withoutTimestamp(const std::string& json) {
     return kept;
 }
 
-// A template Project with one Measurement "m", copied afresh before every run.
-struct KillFixture : ::testing::Test {
-    fs::path folder = zk::test::killFolder();
-    fs::path original = folder / "original";
-    fs::path project = folder / "project";
-    fs::path measurement = project / "measurements" / "m";
-    std::string profile = threeChannelProfile();
+struct KillFixture : zk::test::TemplateProjectFixture {
+    KillFixture() : TemplateProjectFixture("kills") {}
 
-    void SetUp() override {
-        if (!zk::test::kCanTraceSystemCalls) GTEST_SKIP() << "system call tracing needs x86-64 Linux";
-        createProject(original, "kills");
-        Recording recording(original, "m", profile, "template");
-        recording.append(samplesFrom(0, kWire * 100));
-        recording.finalize("");
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
-    void reset() {
-        fs::remove_all(project);
-        fs::copy(original, project, fs::copy_options::recursive);
-    }
     // What the application does when it opens the Project.
     ProjectRecord open() {
         ProjectRecord record = loadProject(project);
@@ -202,7 +183,6 @@ TEST_F(KillFixture, ARecordingKilledAtAnyStepKeepsEveryWholeFrameOnDisk) {
     const std::size_t blockSamples = kWire * 70'000;  // 420 kB: the 1 MiB buffer spills mid-frame
     const int blocks = 3;
     const std::string appended = bytesOf(samplesFrom(0, blockSamples * blocks));
-    const fs::path measurements = project / "measurements";
     const fs::path staging = recordingStagingPath(measurements, "m1");
     const auto record = [&] {
         Recording recording(project, "m1", profile, "kill test");

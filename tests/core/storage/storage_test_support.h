@@ -23,18 +23,6 @@
 
 namespace zk::test {
 
-// On tmpfs when there is one: the page cache keeps what a kill leaves, and without device flushes
-// the many runs stay fast.
-inline std::filesystem::path killFolder() {
-    std::error_code error;
-    const std::filesystem::path shm = "/dev/shm";
-    const std::filesystem::path base =
-        std::filesystem::is_directory(shm, error) && ::access(shm.c_str(), W_OK) == 0
-            ? shm
-            : std::filesystem::temp_directory_path();
-    return base / ("zk_kill_" + std::to_string(std::random_device{}()));
-}
-
 // Sets the soft limit on file sizes (RLIM_INFINITY lifts it); the hard limit stays, so a child can
 // lift its own limit again to retry after a "full disk".
 inline bool setFileSizeLimit(rlim_t bytes) {
@@ -122,6 +110,11 @@ inline std::filesystem::path crashTestBase() {
     return std::filesystem::is_directory(shm, error) && ::access(shm.c_str(), W_OK) == 0
                ? shm
                : std::filesystem::temp_directory_path();
+}
+
+// A fresh name under crashTestBase, for a folder of many runs that the caller creates and removes.
+inline std::filesystem::path killFolder() {
+    return crashTestBase() / ("zk_kill_" + std::to_string(std::random_device{}()));
 }
 
 // A fresh folder under crashTestBase, removed with everything in it when the object goes.

@@ -28,6 +28,7 @@
 #include "storage/recording_pattern.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
+#include "storage/template_project_fixture.h"
 #include "streaming/noise_floor_test_support.h"
 #include "test_support.h"
 
@@ -76,32 +77,15 @@ Moments pauseAtEveryStep(const std::function<void()>& prepare, const std::functi
 }
 #endif
 
-// A template Project with one Measurement "m" and an AnalysisRun "a0" of it, copied afresh before
-// every run.
-struct TwoPrograms : ::testing::Test {
-    fs::path folder = zk::test::killFolder();
-    fs::path original = folder / "original";
-    fs::path project = folder / "project";
-    fs::path measurements = project / "measurements";
-    fs::path measurement = measurements / "m";
-    std::string profile = zk::test::threeChannelProfile();
+// The template Project also holds an AnalysisRun "a0" of "m".
+struct TwoPrograms : zk::test::TemplateProjectFixture {
+    TwoPrograms() : TemplateProjectFixture("two programs") {}
 
     void SetUp() override {
-        if (!zk::test::kCanTraceSystemCalls) GTEST_SKIP() << "system call tracing needs x86-64 Linux";
-        createProject(original, "two programs");
-        Recording recording(original, "m", profile, "template");
-        recording.append(samplesFrom(0, kPatternWire * 100));
-        recording.finalize("");
+        TemplateProjectFixture::SetUp();
+        if (IsSkipped()) return;
         createAnalysisRun(original / "measurements" / "m", "m", "a0", zk::test::sampleParameters(), 1.0, 2.0,
                           3.0, "b", zk::test::sampleProvenance(), zk::test::sampleMap(40, 30, 3.0));
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
-    void reset() {
-        fs::remove_all(project);
-        fs::copy(original, project, fs::copy_options::recursive);
     }
     // What program B does when it opens the Project: recovery, then the readers. True when the
     // recovery left something alone because A holds it.
