@@ -56,6 +56,7 @@ Page {
 
                     AlgorithmMapPanel {
                         objectName: "algorithmMapPanel"
+                        shortWindow: Window.height > 0 && Window.height < 900
                         Layout.fillWidth: true
                     }
 

@@ -8,7 +8,10 @@ ColumnLayout {
     id: root
 
     property string bandHint: ""
-    property bool parametersExpanded: true
+    // On a short window the drawer starts closed so the map below stays in sight; once the user opens
+    // or closes it, the assignment ends this binding and the choice is kept.
+    property bool shortWindow: false
+    property bool parametersExpanded: !shortWindow
     property bool algorithmLocked: false
     property bool bandLocked: false
 
@@ -400,7 +403,7 @@ ColumnLayout {
             // Closed by the user (a click outside): the drawer collapses. Closed because the page or
             // the drawer went away: it opens again when they come back.
             onClosed: {
-                if (drawerBar.visible)
+                if (drawerBar.visible && root.parametersExpanded)
                     root.parametersExpanded = false
             }
 

@@ -225,6 +225,7 @@ Page {
 
                     AlgorithmMapPanel {
                         objectName: "replayAlgorithmMapPanel"
+                        shortWindow: Window.height > 0 && Window.height < 900
                         Layout.fillWidth: true
                         enabled: true
                         bandHint: qsTr("band edits recompute at the current replay position")

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QVariantList>
 #include <QVariantMap>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -268,6 +269,29 @@ class TextFit : public ::testing::Test {
         judge_->settle();
     }
 
+    static QQuickItem* shownItemNamed(QQuickItem* item, const QString& name) {
+        if (!item->isVisible()) return nullptr;
+        if (item->objectName() == name) return item;
+        for (QQuickItem* child : item->childItems())
+            if (QQuickItem* found = shownItemNamed(child, name)) return found;
+        return nullptr;
+    }
+
+    // The map is what the Live and Replay pages are for: its title and peak read-out and at least
+    // 300 px of it show without scrolling, even with the algorithm parameters at hand.
+    void expectMapInSight(int workspace, const QString& where) {
+        const char* canvasName = workspace == 0   ? "acousticCanvas"
+                                 : workspace == 4 ? "replayCanvas"
+                                                  : nullptr;
+        if (!canvasName) return;
+        const QQuickItem* canvas = shownItemNamed(window_->contentItem(), QLatin1String(canvasName));
+        ASSERT_NE(canvas, nullptr) << canvasName;
+        const QRectF box = canvas->mapRectToScene(QRectF(0, 0, canvas->width(), canvas->height()));
+        EXPECT_GE(box.top(), 0) << where.toStdString();
+        EXPECT_GE(std::min<qreal>(box.bottom(), window_->height()) - box.top(), 300)
+            << where.toStdString() << ": the map starts at y " << box.top();
+    }
+
     std::unique_ptr<zk::qmltest::MessageCapture> capture_;
     std::unique_ptr<QQmlEngine> engine_;
     zk::qmltest::QmlTestContext context_;
@@ -307,6 +331,7 @@ TEST_P(TextFitIn, EveryWorkspaceAndDialogShowsItsTextsWholeAndItsActionsInReach)
         ASSERT_EQ(window_->size(), QSize(pass.width, pass.height));
         const QString name = where + " " + QLatin1String(workspace.name);
         judge_->judge(window_->contentItem(), name);
+        expectMapInSight(workspace.index, name);
         if (judge_->setAuxiliaryView(1)) {
             judge_->judge(window_->contentItem(), name + " Channel RMS");
             judge_->setAuxiliaryView(0);

@@ -262,6 +262,19 @@ Item {
             verify(panel.parametersExpanded)
         }
 
+        function test_aShortWindowStartsClosedAndKeepsTheUsersOpen() {
+            ui.algorithmParameterFields = host.mixedFields
+            panel.shortWindow = true
+            tryVerify(() => !popup().visible, 2000, "closed on a short window")
+            verify(!child("paramsRoom").visible)
+            mouseClick(child("drawerButton"))
+            tryVerify(() => popup().opened)
+            panel.shortWindow = false
+            panel.shortWindow = true
+            verify(panel.parametersExpanded, "the user's open is kept")
+            verify(popup().visible)
+        }
+
         function test_editorsCallTheParameterSetter() {
             ui.algorithmParameterFields = host.mixedFields
             openedPopup()
