@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/platform/cpu_features.h"
+#include "vector_level_cap.h"
 
 namespace zk::core {
 namespace {
@@ -15,21 +16,7 @@ namespace {
 using Vec = std::vector<double>;
 using detail::DenseIndex;
 
-constexpr VectorLevel kLevels[] = {VectorLevel::kBaseline, VectorLevel::kAvx2, VectorLevel::kAvx512};
-
-class LevelCap {
-  public:
-    explicit LevelCap(VectorLevel level) { detail::limitVectorLevel(level); }
-    ~LevelCap() { detail::limitVectorLevel(VectorLevel::kAvx512); }
-    LevelCap(const LevelCap&) = delete;
-    LevelCap& operator=(const LevelCap&) = delete;
-};
-
-bool available(VectorLevel level) {
-    if (vectorLevel() == level) return true;
-    std::cout << "[ SKIPPED  ] " << vectorLevelName(level) << " not available on this CPU\n";
-    return false;
-}
+using test::VectorLevelCap;
 
 // Column-major blocks with a leading dimension above their row count; the padding holds a marker that
 // no kernel may change.
@@ -75,9 +62,9 @@ void expectBlock(const Block& got, const std::vector<Vec>& want, double toleranc
 // any vector width; the triangles' other halves hold junk that must not be read.
 TEST(DenseKernels, EveryVectorLevelMatchesPlainLoops) {
     const DenseIndex m = 37, n = 29, k = 45;
-    for (VectorLevel level : kLevels) {
-        const LevelCap cap(level);
-        if (!available(level)) continue;
+    for (VectorLevel level : test::kVectorLevels) {
+        const VectorLevelCap cap(level);
+        if (!test::vectorLevelAvailable(level)) continue;
         SCOPED_TRACE(vectorLevelName(level));
         const detail::DenseKernels& kernels = detail::denseKernels();
         std::mt19937 rng(5);

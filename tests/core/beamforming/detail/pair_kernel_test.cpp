@@ -15,22 +15,14 @@
 #include "core/platform/cpu_features.h"
 #include "core/storage/device_profile.h"
 #include "steering_test_model.h"
+#include "vector_level_cap.h"
 
 namespace zk::core {
 namespace {
 
 using C = std::complex<double>;
 
-constexpr VectorLevel kLevels[] = {VectorLevel::kBaseline, VectorLevel::kAvx2, VectorLevel::kAvx512};
-
-// Caps the vector level for one scope, so every kernel variant this CPU has runs in turn.
-class LevelCap {
-  public:
-    explicit LevelCap(VectorLevel level) { detail::limitVectorLevel(level); }
-    ~LevelCap() { detail::limitVectorLevel(VectorLevel::kAvx512); }
-    LevelCap(const LevelCap&) = delete;
-    LevelCap& operator=(const LevelCap&) = delete;
-};
+using test::VectorLevelCap;
 
 struct Shape {
     std::size_t mics;
@@ -93,11 +85,11 @@ TEST(PairKernel, EveryVectorLevelMatchesDoublePrecisionAndBaseline) {
         const KernelCase c(shape, static_cast<unsigned>(shape.mics));
         std::vector<double> baseline;
         {
-            LevelCap cap(VectorLevel::kBaseline);
+            VectorLevelCap cap(VectorLevel::kBaseline);
             baseline = c.run();
         }
-        for (VectorLevel level : kLevels) {
-            LevelCap cap(level);
+        for (VectorLevel level : test::kVectorLevels) {
+            VectorLevelCap cap(level);
             if (vectorLevel() != level) {
                 std::cout << "[ SKIPPED  ] " << vectorLevelName(level) << " not available on this CPU\n";
                 continue;
@@ -119,8 +111,8 @@ TEST(PairKernel, OneMicrophoneOrEmptyBlockAddsNothing) {
     const std::vector<float> plane(8, 1.0f);
     std::vector<float> scratch(8);
     std::vector<double> acc(8, 2.0);
-    for (VectorLevel level : kLevels) {
-        LevelCap cap(level);
+    for (VectorLevel level : test::kVectorLevels) {
+        VectorLevelCap cap(level);
         detail::accumulatePairQuadraticForm(plane, plane, 1, 8, 0, 8, {}, {}, scratch, acc);
         detail::accumulatePairQuadraticForm(plane, plane, 1, 8, 4, 4, {}, {}, scratch, acc);
     }
@@ -158,8 +150,8 @@ TEST(BroadbandDas, ShippedArrayMatchesDoublePrecisionAtEveryVectorLevel) {
             }
         }
         const double peak = *std::max_element(expected.begin(), expected.end());
-        for (VectorLevel level : kLevels) {
-            LevelCap cap(level);
+        for (VectorLevel level : test::kVectorLevels) {
+            VectorLevelCap cap(level);
             if (vectorLevel() != level) continue;
             const auto map =
                 bf.broadbandDas(matrices, freqs, grid.hSpan, grid.vSpan, grid.hCentre, grid.vCentre,

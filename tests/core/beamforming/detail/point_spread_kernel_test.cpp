@@ -13,27 +13,14 @@
 #include "core/platform/cpu_features.h"
 #include "core/storage/device_profile.h"
 #include "steering_test_model.h"
+#include "vector_level_cap.h"
 
 namespace zk::core {
 namespace {
 
 using C = std::complex<double>;
 
-constexpr VectorLevel kLevels[] = {VectorLevel::kBaseline, VectorLevel::kAvx2, VectorLevel::kAvx512};
-
-class LevelCap {
-  public:
-    explicit LevelCap(VectorLevel level) { detail::limitVectorLevel(level); }
-    ~LevelCap() { detail::limitVectorLevel(VectorLevel::kAvx512); }
-    LevelCap(const LevelCap&) = delete;
-    LevelCap& operator=(const LevelCap&) = delete;
-};
-
-bool available(VectorLevel level) {
-    if (vectorLevel() == level) return true;
-    std::cout << "[ SKIPPED  ] " << vectorLevelName(level) << " not available on this CPU\n";
-    return false;
-}
+using test::VectorLevelCap;
 
 // Rows 3 .. 29 of 37 columns: row tiles, single remainder rows and column vectors past the last
 // column; rows outside the range must stay untouched.
@@ -59,12 +46,12 @@ TEST(GramKernel, EveryVectorLevelMatchesDoublePrecisionAndBaseline) {
         };
         std::vector<double> baseline;
         {
-            LevelCap cap(VectorLevel::kBaseline);
+            VectorLevelCap cap(VectorLevel::kBaseline);
             baseline = run();
         }
-        for (VectorLevel level : kLevels) {
-            LevelCap cap(level);
-            if (!available(level)) continue;
+        for (VectorLevel level : test::kVectorLevels) {
+            VectorLevelCap cap(level);
+            if (!test::vectorLevelAvailable(level)) continue;
             const std::vector<double> acc = run();
             for (std::size_t i = 0; i < n; ++i) {
                 const bool inRange = i >= firstRow && i < endRow;
@@ -122,12 +109,12 @@ TEST(PointSpreadMatrix, ShippedArrayMatchesSteeringModelAtEveryVectorLevel) {
     }
     std::vector<double> baseline;
     {
-        LevelCap cap(VectorLevel::kBaseline);
+        VectorLevelCap cap(VectorLevel::kBaseline);
         baseline = Beamformer::pointSpreadMatrix(*cache, points);
     }
-    for (VectorLevel level : kLevels) {
-        LevelCap cap(level);
-        if (!available(level)) continue;
+    for (VectorLevel level : test::kVectorLevels) {
+        VectorLevelCap cap(level);
+        if (!test::vectorLevelAvailable(level)) continue;
         const std::vector<double> p = Beamformer::pointSpreadMatrix(*cache, points);
         ASSERT_EQ(p.size(), n * n);
         for (std::size_t e = 0; e < n * n; ++e) {
