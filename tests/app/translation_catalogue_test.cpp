@@ -49,8 +49,9 @@ TEST(TranslationCatalogue, EverySourceTextHasAFinishedTranslationInBothLanguages
         ASSERT_TRUE(QFile::copy(QStringLiteral(ZK_I18N_DIR "/sorvanta_") + code + ".ts", copy));
         QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
         QProcess lupdate;
-        lupdate.start(ZK_LUPDATE, QStringList{"-locations", "none", "-extensions", "cpp,h,qml"} + dirs +
-                                      QStringList{"-ts", copy});
+        lupdate.start(ZK_LUPDATE,
+                      QStringList{"-locations", "none", "-extensions", "cpp,h,qml", "-I", ZK_I18N_DIR "/.."} +
+                          dirs + QStringList{"-ts", copy});
         ASSERT_TRUE(lupdate.waitForFinished(60000));
         ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().toStdString();
         const CatalogueState state = inspect(copy);

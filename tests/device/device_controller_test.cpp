@@ -117,7 +117,7 @@ TEST(DeviceController, ProbeSelectsTheAnsweringPortRefusesOtherActionsMeanwhileA
     ASSERT_TRUE(rig.waitIdle());
     EXPECT_EQ(rig->selectedPortIndex(), 1);
     EXPECT_EQ(rig->hardwareId(), "0a 1b 2c 3d 4e 5f 60 71");
-    EXPECT_EQ(rig.log(), (QStringList{"probing 2 port(s)...", "read(768): no serial port selected",
+    EXPECT_EQ(rig.log(), (QStringList{"probing 2 ports...", "read(768): no serial port selected",
                                       "probe: device answered on " + firmware.portName() + " (ZK-UART v2)",
                                       "read(0): hardware id 0a 1b 2c 3d 4e 5f 60 71"}));
 }
@@ -172,14 +172,16 @@ TEST(DeviceController, WriteNetParamsWritesTheRecordAndReadsItBack) {
     int written = 0;
     QObject::connect(rig.controller.get(), &DeviceController::netParamsWritten, [&] { ++written; });
 
-    for (const auto& [ip, sourcePort, targetPort] : {std::tuple{"192.168.1.50", 5555, 70000},
-                                                     {"192.168.1.50", 5555, -1},
-                                                     {"192.168.1.50", 0, 6666},
-                                                     {"192.168.1", 5555, 6666}}) {
+    for (const auto& [ip, sourcePort, targetPort, refusal] :
+         {std::tuple{"192.168.1.50", 5555, 70000, "write(256) rejected: 1 invalid field"},
+          {"192.168.1.50", 5555, -1, "write(256) rejected: 1 invalid field"},
+          {"192.168.1.50", 0, 6666, "write(256) rejected: 1 invalid field"},
+          {"192.168.1", 5555, 6666, "write(256) rejected: 1 invalid field"},
+          {"192.168.1", 0, 0, "write(256) rejected: 3 invalid fields"}}) {
         rig->writeNetParams("00-11-22-33-44-55", ip, "a0:b1:c2:d3:e4:f5", "192.168.1.20", sourcePort,
                             targetPort);
         EXPECT_FALSE(rig->busy());
-        EXPECT_EQ(rig.log().last(), "write(256) rejected: invalid field(s)");
+        EXPECT_EQ(rig.log().last(), refusal);
     }
     EXPECT_EQ(firmware.seen().bytesReceived, 0);
 
