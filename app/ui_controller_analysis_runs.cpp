@@ -268,8 +268,8 @@ void UiController::openAnalysisRun(const QString& measurementId, const QString& 
             if (qs(analysis_.runs.records[row].analysisId) != analysisId) continue;
             const QVariantMap entry = analysis_.runs.rows[static_cast<int>(row)].toMap();
             if (!entry.value(QStringLiteral("valid")).toBool()) {
-                reportEvent(UiText::tr("Open AnalysisRun result failed: %1")
-                                .arg(entry.value(QStringLiteral("error")).toString()));
+                const QString error = entry.value(QStringLiteral("error")).toString();
+                reportEvent(UiText::tr("Open AnalysisRun result failed: %1").arg(error));
                 return;
             }
             selectAnalysisRun(static_cast<int>(row));

@@ -90,12 +90,12 @@ QString UiController::backupNow() {
         }
         settings_.sync();
         QString error;
-        if (!writeTextFileAtomically(folder, QStringLiteral("settings.ini"), settingsStoreText(settings_),
-                                     &error)) {
+        const QString file = QStringLiteral("settings.ini");
+        if (!writeTextFileAtomically(folder, file, settingsStoreText(settings_), &error)) {
             // The folder holds nothing, so it is no backup; rmdir leaves a folder that is not empty.
             QDir().rmdir(folder);
-            reportEvent(backupFailed().arg(
-                UiText::tr("cannot write %1").arg(QStringLiteral("settings.ini: ") + error)));
+            reportEvent(
+                backupFailed().arg(UiText::tr("cannot write %1").arg(file + QStringLiteral(": ") + error)));
             return {};
         }
         lastBackupPath_ = folder;

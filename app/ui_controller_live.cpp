@@ -166,8 +166,7 @@ void UiController::startLive() {
 
         liveSession_.committed.store(true);
         setSessionState(kRunning);
-        reportEvent(UiText::tr("Live acquisition running from %1")
-                        .arg(fromUdp ? QStringLiteral("UDP") : QStringLiteral("Synthetic")));
+        reportEvent(UiText::tr("Live acquisition running from %1").arg(live_.source));
     } catch (const std::exception& error) {
         failLiveStart(QString::fromUtf8(error.what()));
     } catch (...) {
