@@ -224,7 +224,7 @@ void UiController::rebuildDiagnosticRows() {
                         QStringLiteral("%1 MB").arg(oneDecimal(
                             static_cast<double>(platform::residentSetBytes()) / (1024.0 * 1024.0)))));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "UDP datagrams")),
-                        QStringLiteral("%1  (%2 pkt/s)").arg(datagrams).arg(QString::number(rate, 'f', 0))));
+                        UiText::tr("%1  (%2 pkt/s)").arg(datagrams).arg(QString::number(rate, 'f', 0))));
         rows.append(
             row(label(QT_TRANSLATE_NOOP("UiController", "UDP received")),
                 QStringLiteral("%1 MB").arg(oneDecimal(static_cast<double>(udp.bytes.load()) / 1e6))));
@@ -235,11 +235,11 @@ void UiController::rebuildDiagnosticRows() {
                         QString::number(udp.overflowDatagrams.load())));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Ingress pending frames")),
                         QString::number(udp.bufferedFrames.load())));
-        rows.append(row(
-            label(QT_TRANSLATE_NOOP("UiController", "DSP queue occupancy / drop")),
-            QStringLiteral("%1/%2  ·  %3 fr").arg(dsp.size).arg(dsp.highWaterMark).arg(dsp.droppedFrames)));
+        rows.append(
+            row(label(QT_TRANSLATE_NOOP("UiController", "DSP queue occupancy / drop")),
+                UiText::tr("%1/%2  ·  %3 fr").arg(dsp.size).arg(dsp.highWaterMark).arg(dsp.droppedFrames)));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Diagnostic queue drop")),
-                        QStringLiteral("%1 fr").arg(diagnostics.droppedFrames)));
+                        UiText::tr("%1 fr").arg(diagnostics.droppedFrames)));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Processed frames")),
                         QString::number(counters.dspHops.load())));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Maps published")),

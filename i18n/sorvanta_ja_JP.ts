@@ -1697,6 +1697,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>%1 is not a V4L2 capture device</source>
             <translation>%1 は V4L2 キャプチャデバイスではありません</translation>
         </message>
+        <message>
+            <source>%1  (%2 pkt/s)</source>
+            <translation>%1（%2 パケット/秒）</translation>
+        </message>
+        <message>
+            <source>%1/%2  ·  %3 fr</source>
+            <translation>%1/%2  ·  %3 フレーム</translation>
+        </message>
+        <message>
+            <source>%1 fr</source>
+            <translation>%1 フレーム</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>

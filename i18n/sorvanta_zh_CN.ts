@@ -1697,6 +1697,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>%1 is not a V4L2 capture device</source>
             <translation>%1 不是 V4L2 采集设备</translation>
         </message>
+        <message>
+            <source>%1  (%2 pkt/s)</source>
+            <translation>%1（%2 包/秒）</translation>
+        </message>
+        <message>
+            <source>%1/%2  ·  %3 fr</source>
+            <translation>%1/%2  ·  %3 帧</translation>
+        </message>
+        <message>
+            <source>%1 fr</source>
+            <translation>%1 帧</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSettings>
+#include <algorithm>
 #include <stdexcept>
 
+#include "app/i18n_manager.h"
 #include "controller_test_support.h"
+#include "device/platform/network_probe.h"
+#include "device/serial_worker.h"
 #include "fake_firmware.h"
 
 namespace zk::device {
@@ -58,6 +63,29 @@ TEST(DeviceController, LogLinesAreTimedNewestFirstAndBoundedToWholeLines) {
 
     rig->clearLog();
     EXPECT_TRUE(rig->logText().isEmpty());
+}
+
+// Each class's tr() finds the catalogue context of its own (namespaced) name: a context written under
+// another name would leave these lines in English after the switch.
+TEST(DeviceController, LogLinesComeFromTheCatalogueOfTheLanguageSwitchedTo) {
+    app::I18nManager i18n(QCoreApplication::instance(), nullptr);
+    const auto inLanguage = [](const QString& text, const char* english) {
+        return text != QLatin1String(english) &&
+               std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3040; });
+    };
+    for (const char* language : {"zh_CN", "ja_JP"}) {
+        i18n.setLanguage(QString::fromLatin1(language));
+        ControllerRig rig({});
+        rig->probeAndSelect();
+        rig->readFir();
+        ASSERT_EQ(rig.log().size(), 2) << language;
+        EXPECT_TRUE(inLanguage(rig.log()[0], "probe: no serial ports found")) << rig.log()[0].toStdString();
+        EXPECT_TRUE(inLanguage(rig.log()[1], "read(768): no serial port selected"))
+            << rig.log()[1].toStdString();
+        EXPECT_TRUE(inLanguage(SerialWorker::tr("read timeout"), "read timeout")) << language;
+        EXPECT_TRUE(inLanguage(NetworkProbe::tr("ping killed"), "ping killed")) << language;
+    }
+    i18n.setLanguage(QStringLiteral("en"));
 }
 
 TEST(DeviceController, RefreshKeepsAValidSelectionElsePrefersCh340ElseTheFirstPort) {
