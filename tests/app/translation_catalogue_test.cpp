@@ -14,7 +14,25 @@ namespace {
 struct CatalogueState {
     int finished = 0;
     QStringList untranslated;  // texts of the sources without a finished translation
+    QString error;             // where the file could not be read to its end
 };
+
+// Whether the translation the reader stands on is empty: its text, or for a count (%n) any of its
+// forms. Leaves the reader on the translation's end.
+bool emptyTranslation(QXmlStreamReader& xml) {
+    QString text;
+    int forms = 0;
+    bool emptyForm = false;
+    while (xml.readNext() != QXmlStreamReader::EndElement || xml.name() != QLatin1String("translation")) {
+        if (xml.atEnd()) return true;
+        if (xml.isCharacters()) text += xml.text();
+        if (xml.isStartElement() && xml.name() == QLatin1String("numerusform")) {
+            ++forms;
+            emptyForm = emptyForm || xml.readElementText().isEmpty();
+        }
+    }
+    return forms > 0 ? emptyForm : text.isEmpty();
+}
 
 CatalogueState inspect(const QString& path) {
     CatalogueState state;
@@ -29,16 +47,18 @@ CatalogueState inspect(const QString& path) {
             source = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             const QString type = xml.attributes().value("type").toString();
-            const QString text = xml.readElementText();
+            const bool empty = emptyTranslation(xml);
             // Texts that no source holds any more (vanished, obsolete) do no harm.
             if (type == QLatin1String("vanished") || type == QLatin1String("obsolete")) continue;
-            if (!type.isEmpty() || text.isEmpty()) {
+            if (!type.isEmpty() || empty) {
                 state.untranslated << source;
             } else {
                 ++state.finished;
             }
         }
     }
+    if (xml.hasError())
+        state.error = QStringLiteral("%1:%2: %3").arg(path).arg(xml.lineNumber()).arg(xml.errorString());
     return state;
 }
 
@@ -59,6 +79,7 @@ TEST(TranslationCatalogue, EverySourceTextHasAFinishedTranslationInBothLanguages
         ASSERT_TRUE(lupdate.waitForFinished(60000));
         ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().toStdString();
         const CatalogueState state = inspect(copy);
+        EXPECT_TRUE(state.error.isEmpty()) << state.error.toStdString();
         EXPECT_GT(state.finished, 0) << code;
         EXPECT_TRUE(state.untranslated.isEmpty())
             << code << ": " << state.untranslated.join(" | ").toStdString();
@@ -196,20 +217,20 @@ TEST(TranslationCatalogue, TheReportScanTellsATranslatedTextFromAnUntranslatedOn
     QFile out(file);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
     out.write(R"cpp(// reportEvent(QStringLiteral("a comment"));
-void f() {
-    reportEvent(UiText::tr("Live acquisition running from %1").arg(QStringLiteral("%1: %2")));
-    ui.report(cond ? QCoreApplication::translate("UiController", "(done) in time") : UiText::tr("x"));
-    appendLog(tr("write(%1) %2").arg(QString::fromLatin1(")\"(")));
-    setStatusText(QStringLiteral("Replay paused at %1 s").arg(f("(")));
-    reportEvent(count == 1 ? UiText::tr("one") : QLatin1String(R"(two
+                    void f() {
+                        reportEvent(UiText::tr("Live acquisition running from %1").arg(QStringLiteral("%1: %2")));
+                        ui.report(cond ? QCoreApplication::translate("UiController", "(done) in time") : UiText::tr("x"));
+                        appendLog(tr("write(%1) %2").arg(QString::fromLatin1(")\"(")));
+                        setStatusText(QStringLiteral("Replay paused at %1 s").arg(f("(")));
+                        reportEvent(count == 1 ? UiText::tr("one") : QLatin1String(R"(two
 lines)"));
-    reportUnreadableOnce(QStringLiteral("not a report call"));
-}
-)cpp");
+                        reportUnreadableOnce(QStringLiteral("not a report call"));
+                    }
+    )cpp");
     out.close();
-EXPECT_EQ(untranslatedReportLiterals(file),
-          (QStringList{file + R"(:6: setStatusText("Replay paused at %1 s"))",
-                       file + ":7: reportEvent(\"two\nlines\")"}));
+    EXPECT_EQ(untranslatedReportLiterals(file),
+              (QStringList{file + R"(:6: setStatusText("Replay paused at %1 s"))",
+                           file + ":7: reportEvent(\"two\nlines\")"}));
 }
 
 }  // namespace
