@@ -150,6 +150,7 @@ TEST_F(ProjectManagement, RefreshRereadsProjectJsonWithoutTouchingRecentOrLastPa
     EXPECT_EQ(ui.eventLog(), before) << "without a Project there is nothing to refresh";
 
     ui.openProject(stored.path());
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: Stored · 1 Measurement"));
     recordMeasurement(stored.path(), "m_outside", 800, shippedProfileText("small-4.device.json"), 4);
     QSettings().setValue(QStringLiteral("lastProjectPath"), QStringLiteral("/elsewhere"));
     QSignalSpy recentChanged(&ui, &UiController::recentProjectsChanged);
