@@ -700,7 +700,7 @@ class UiController : public QObject {
     void dspLoop(std::stop_token stop, LiveStarted started);
     void liveMapLoop(std::stop_token stop, LiveStarted started);
     void liveDiagnosticsLoop(std::stop_token stop, LiveStarted started, core::DeviceProfile profile);
-    // Counts a worker error; only a session's first shows `format` (%1: text), also logged if logEvent.
+    // Counts a worker error; a session's first shows `format` (catalogue text, %1: text), logged if logEvent.
     void countLiveError(const char* format, const QString& text, bool logEvent);
     void rebuildLiveMetrics(core::UdpSource* udp);  // acquisition thread
     // Acquisition thread: nothing from the array for `seconds` (the onset marks the map stale and ends
