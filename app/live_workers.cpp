@@ -34,7 +34,7 @@ QString textOf(const std::exception& error) { return QString::fromUtf8(error.wha
 void countDiagnosticsError(UiController& ui, std::atomic<std::uint64_t>& errors, const QString& text) {
     try {
         if (errors.fetch_add(1) != 0) return;
-        ui.setStatusText(QStringLiteral("Diagnostics error: %1").arg(text));
+        ui.setStatusText(UiText::tr("Diagnostics error: %1").arg(text));
     } catch (...) {
         // Reporting itself failed (out of memory): the counter still shows the error.
     }
@@ -81,7 +81,7 @@ void UiController::stopLiveThreads() {
 void UiController::countLiveError(const char* format, const QString& text, bool logEvent) {
     try {
         if (liveSession_.counters.liveErrors.fetch_add(1) != 0) return;
-        const QString message = QString::fromLatin1(format).arg(text);
+        const QString message = UiText::tr(format).arg(text);
         if (logEvent) {
             reportEvent(message);
         } else {
@@ -165,7 +165,7 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                     // session started since then has another source and is left alone.
                     receiveStopReported = true;
                     const QString text =
-                        QStringLiteral("UDP receive stopped: %1").arg(QString::fromStdString(*stopReason));
+                        UiText::tr("UDP receive stopped: %1").arg(QString::fromStdString(*stopReason));
                     QMetaObject::invokeMethod(
                         this,
                         [this, udp, text] {
@@ -181,10 +181,11 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                 }
             }
         } catch (const std::exception& error) {
-            countLiveError("Acquisition error: %1", textOf(error), true);
+            countLiveError(QT_TRANSLATE_NOOP("UiController", "Acquisition error: %1"), textOf(error), true);
             std::this_thread::sleep_for(kErrorNap);
         } catch (...) {
-            countLiveError("Acquisition error: %1", QStringLiteral("unknown error"), true);
+            countLiveError(QT_TRANSLATE_NOOP("UiController", "Acquisition error: %1"),
+                           UiText::tr("unknown error"), true);
             std::this_thread::sleep_for(kErrorNap);
         }
     }
@@ -232,11 +233,12 @@ void UiController::dspLoop(std::stop_token stop, LiveStarted started) {
             // Said here, where the map's samples are: a gap of the diagnostics queue alone leaves the map
             // whole. A silence is reported as such by the acquisition thread.
             if (block->gap)
-                setAdvisoryStatus(QStringLiteral("Live sample gap detected; continuity window restarted"));
+                setAdvisoryStatus(UiText::tr("Live sample gap detected; continuity window restarted"));
         } catch (const std::exception& error) {
-            countLiveError("DSP error: %1", textOf(error), false);
+            countLiveError(QT_TRANSLATE_NOOP("UiController", "DSP error: %1"), textOf(error), false);
         } catch (...) {
-            countLiveError("DSP error: %1", QStringLiteral("unknown error"), false);
+            countLiveError(QT_TRANSLATE_NOOP("UiController", "DSP error: %1"), UiText::tr("unknown error"),
+                           false);
         }
     }
 }
@@ -260,10 +262,11 @@ void UiController::liveMapLoop(std::stop_token stop, LiveStarted started) {
             publishMap(std::move(*map), render::kMapSourceLive);
             liveSession_.counters.mapsPublished.fetch_add(1);
         } catch (const std::exception& error) {
-            countLiveError("Map render error: %1", textOf(error), false);
+            countLiveError(QT_TRANSLATE_NOOP("UiController", "Map render error: %1"), textOf(error), false);
             std::this_thread::sleep_for(kMapPollNap);
         } catch (...) {
-            countLiveError("Map render error: %1", QStringLiteral("unknown error"), false);
+            countLiveError(QT_TRANSLATE_NOOP("UiController", "Map render error: %1"),
+                           UiText::tr("unknown error"), false);
             std::this_thread::sleep_for(kMapPollNap);
         }
     }
@@ -295,7 +298,7 @@ void UiController::liveDiagnosticsLoop(std::stop_token stop, LiveStarted started
             countDiagnosticsError(*this, liveSession_.counters.diagnosticsErrors, textOf(error));
         } catch (...) {
             countDiagnosticsError(*this, liveSession_.counters.diagnosticsErrors,
-                                  QStringLiteral("unknown error"));
+                                  UiText::tr("unknown error"));
         }
     }
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "app/ui_text.h"
+
 namespace zk::app {
 
 // The Replay of a stored Measurement beside its engine, source and threads. Each field says which
@@ -29,7 +31,7 @@ struct ReplaySession {
     QString measurementId;
     QString profileInfo;
     QString profileHash;  // the Measurement's recorded profile hash
-    QString metrics = QStringLiteral("Replay stopped");
+    QString metrics = UiText::tr("Replay stopped");
 };
 
 }  // namespace zk::app

@@ -232,7 +232,7 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
         post(ui, start.generation, kPostFailed, textOf(error));
     } catch (...) {
         ui.run_.replayRunning.store(false);
-        post(ui, start.generation, kPostFailed, QStringLiteral("unknown error"));
+        post(ui, start.generation, kPostFailed, UiText::tr("unknown error"));
     }
 }
 
@@ -356,10 +356,11 @@ void ReplayRunner::mapLoop(UiController& ui, std::stop_token stop) {
             if (std::optional<core::HeatmapGrid> map = engine.latestMap())
                 ui.publishMap(std::move(*map), render::kMapSourceReplay);
         } catch (const std::exception& error) {
-            ui.countLiveError("Replay map error: %1", textOf(error), true);
+            ui.countLiveError(QT_TRANSLATE_NOOP("UiController", "Replay map error: %1"), textOf(error), true);
             std::this_thread::sleep_for(kMapPollNap);
         } catch (...) {
-            ui.countLiveError("Replay map error: %1", QStringLiteral("unknown error"), true);
+            ui.countLiveError(QT_TRANSLATE_NOOP("UiController", "Replay map error: %1"),
+                              UiText::tr("unknown error"), true);
             std::this_thread::sleep_for(kMapPollNap);
         }
     }

@@ -72,7 +72,7 @@ QVariantList briefRunRows(const RunListing& listing) {
 
 void reportUnreadableOnce(UiController& ui, QSet<QString>& reported, const QString& file,
                           const QString& error) {
-    const QString line = QStringLiteral("Cannot read %1: %2").arg(file, error);
+    const QString line = UiText::tr("Cannot read %1: %2").arg(file, error);
     if (reported.contains(line)) return;
     reported.insert(line);
     ui.reportEvent(line);

@@ -8,6 +8,8 @@
 #include <exception>
 #include <limits>
 
+#include "app/ui_text.h"
+
 namespace zk::app {
 
 // Two doubles count as equal when the smaller magnitude is at least 10^12 times their difference
@@ -66,16 +68,17 @@ inline double speedOfSoundForTemperature(double celsius) { return 331.3 * std::s
 QVariantList parameterFieldsOf(std::int32_t algorithmId);
 
 // The boundary of an invokable: runs body and turns an exception into the report "<operation> failed:
-// <text>" through report (a callable taking the QString), so that none reaches QML.
+// <text>" through report (a callable taking the QString), so that none reaches QML. operation is a
+// catalogue text.
 template <class Report, class Body>
 void guardInvokable(const char* operation, Report&& report, Body&& body) {
     try {
         body();
     } catch (const std::exception& error) {
-        report(
-            QStringLiteral("%1 failed: %2").arg(QLatin1String(operation), QString::fromUtf8(error.what())));
+        report(UiText::tr("%1 failed: %2").arg(UiText::tr(operation), QString::fromUtf8(error.what())));
     } catch (...) {
-        report(QStringLiteral("%1 failed: unknown error").arg(QLatin1String(operation)));
+        const QString unknown = UiText::tr("unknown error");
+        report(UiText::tr("%1 failed: %2").arg(UiText::tr(operation), unknown));
     }
 }
 

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QSaveFile>
 
+#include "app/ui_text.h"
+
 namespace zk::app {
 
 namespace {
@@ -21,8 +23,7 @@ bool fail(QString* error, const QString& reason) {
 
 bool writeTextFileAtomically(const QString& folder, const QString& fileName, const QString& text,
                              QString* error) {
-    if (!isPlainFileName(fileName))
-        return fail(error, QStringLiteral("invalid file name \"%1\"").arg(fileName));
+    if (!isPlainFileName(fileName)) return fail(error, UiText::tr("invalid file name \"%1\"").arg(fileName));
     QSaveFile file(QDir(folder).filePath(fileName));
     // Unbuffered, so that the write below reports what reached the file: a buffered write of a short
     // text succeeds, and the flush at commit drops a short write unnoticed.
@@ -32,10 +33,9 @@ bool writeTextFileAtomically(const QString& folder, const QString& fileName, con
     // would put a truncated file under the final name.
     const qint64 written = file.write(bytes);
     if (written != bytes.size()) {
-        const QString reason =
-            written < 0 || file.error() != QFileDevice::NoError
-                ? file.errorString()
-                : QStringLiteral("only %1 of %2 bytes written").arg(written).arg(bytes.size());
+        const QString reason = written < 0 || file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : UiText::tr("only %1 of %2 bytes written").arg(written).arg(bytes.size());
         file.cancelWriting();
         file.commit();  // drops the temporary file; the target stays as it was
         return fail(error, reason);

@@ -60,7 +60,7 @@ UiController::UiController(QObject* parent, QQmlEngine* engine) : QObject(parent
     engines_.live = std::make_unique<core::StreamingAcousticEngine>();
     engines_.replay = std::make_unique<core::StreamingAcousticEngine>();
 
-    analysis_.status = QStringLiteral("Select a Measurement to create an AnalysisRun");
+    analysis_.status = UiText::tr("Select a Measurement to create an AnalysisRun");
     noiseFloor_.info = QCoreApplication::translate("UiController", "Not calibrated");
     diagnostics_.state.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
 
@@ -252,7 +252,7 @@ void UiController::readSettingsAtStart() {
 void UiController::resetDefaults() {
     try {
         if (!canImportProfile()) {
-            reportEvent(QStringLiteral("Stop the active session before resetting settings"));
+            reportEvent(UiText::tr("Stop the active session before resetting settings"));
             return;
         }
         settings_.clear();
@@ -298,9 +298,9 @@ void UiController::resetDefaults() {
         emit diagonalRemovalChanged();
         emit beamformingParametersChanged();
 
-        reportEvent(QStringLiteral("Display and acquisition defaults restored"));
+        reportEvent(UiText::tr("Display and acquisition defaults restored"));
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Reset defaults failed: %1").arg(QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("Reset defaults failed: %1").arg(QString::fromUtf8(error.what())));
     }
 }
 

@@ -265,8 +265,8 @@ class UiController : public QObject {
     void appendDiagnosticsLog(const QString& text);
     void reportEvent(const QString& text);     // event log, then status line
     void reportAdvisory(const QString& text);  // event log, then setAdvisoryStatus
-    // A catalogue text and its %1..: the status line retranslates it, the event log keeps it as written.
-    void reportLocalized(const char* source, const QStringList& arguments = {});
+    // A catalogue text with its %1.. (and %n count): the status line retranslates it, the event log keeps it.
+    void reportLocalized(const char* source, const QStringList& arguments = {}, int count = -1);
     void setLiveMetricsText(const QString& text);
     QStringList diagnosticsLog() const;                                         // a copy, oldest first
     bool statusIsInitialPrompt() const { return texts_.initialPrompt.load(); }  // the start-up prompt is up
@@ -700,7 +700,7 @@ class UiController : public QObject {
     void dspLoop(std::stop_token stop, LiveStarted started);
     void liveMapLoop(std::stop_token stop, LiveStarted started);
     void liveDiagnosticsLoop(std::stop_token stop, LiveStarted started, core::DeviceProfile profile);
-    // Counts a worker error; only a session's first shows `format` (%1: text), also logged if logEvent.
+    // Counts a worker error; a session's first shows `format` (catalogue text, %1: text), logged if logEvent.
     void countLiveError(const char* format, const QString& text, bool logEvent);
     void rebuildLiveMetrics(core::UdpSource* udp);  // acquisition thread
     // Acquisition thread: nothing from the array for `seconds` (the onset marks the map stale and ends
@@ -747,8 +747,8 @@ class UiController : public QObject {
 
     // Projects and Measurements (ui_controller_projects.cpp, ui_controller_measurements.cpp).
     // True, with the refusal reported, while a Recording, a Full Recompute or a Replay forbids it.
-    bool refuseProjectChange(const char* whileRecording, const char* whileRecomputing,
-                             const char* whileReplaying);
+    bool refuseProjectChange(const QString& whileRecording, const QString& whileRecomputing,
+                             const QString& whileReplaying);
     // Puts the entry first in the recent list (each path once, at most 8) and stores the list.
     void recordRecentProject(const QString& path, const QString& name);
     // Loads the open Project's noise floor (none without a Project) and hands it to both engines.

@@ -67,7 +67,7 @@ void UiController::setAnalysisAlgorithm(const QString& name) {
         emit analysisAlgorithmChanged();
         return;
     }
-    reportEvent(QStringLiteral("Unsupported analysis algorithm: %1").arg(name));
+    reportEvent(UiText::tr("Unsupported analysis algorithm: %1").arg(name));
 }
 
 void UiController::setAnalysisBeamformingParameter(const QString& key, double value) {
@@ -75,20 +75,20 @@ void UiController::setAnalysisBeamformingParameter(const QString& key, double va
         if (run_.fullRecomputeRunning.load()) return;
         core::BeamformingParameters candidate = analysis_.beamforming;
         if (!candidate.setByKey(key.toStdString(), value)) {
-            reportEvent(QStringLiteral("Parameter %1 is not part of the selected algorithm").arg(key));
+            reportEvent(UiText::tr("Parameter %1 is not part of the selected algorithm").arg(key));
             return;
         }
         const std::uint64_t channels =
             profileState_.frozen.isValid() ? profileState_.frozen.channelCount : 128;
         if (!candidate.isValid(channels)) {
-            reportEvent(QStringLiteral("Invalid value for %1").arg(key));
+            reportEvent(UiText::tr("Invalid value for %1").arg(key));
             return;
         }
         analysis_.beamforming = candidate;
         ++analysis_.beamforming.revision;
         emit analysisAlgorithmChanged();
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Parameter update failed: %1").arg(QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("Parameter update failed: %1").arg(QString::fromUtf8(error.what())));
     }
 }
 

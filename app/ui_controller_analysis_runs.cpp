@@ -96,14 +96,14 @@ QString UiController::selectedAnalysisInfo() const {
     const core::AnalysisRunRecord& run = analysis_.runs.selected;
     const core::AnalysisRunParameters& p = run.parameters;
     const QString band = p.bandBinCount < 2 ? QStringLiteral("%1 Hz").arg(p.frequencyHz, 0, 'f', 1)
-                                            : QStringLiteral("%1-%2 Hz · %3 bins")
+                                            : UiText::tr("%1-%2 Hz · %3 bins")
                                                   .arg(p.bandLowHz, 0, 'f', 0)
                                                   .arg(p.bandHighHz, 0, 'f', 0)
                                                   .arg(p.bandBinCount);
     const QString focus = std::isfinite(p.focusDistanceM)
-                              ? QStringLiteral("focus %1 m").arg(p.focusDistanceM, 0, 'f', 1)
-                              : QStringLiteral("far field");
-    return QStringLiteral("%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8 dB")
+                              ? UiText::tr("focus %1 m").arg(p.focusDistanceM, 0, 'f', 1)
+                              : UiText::tr("far field");
+    return UiText::tr("%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8 dB")
         .arg(qs(p.algorithmId), qs(p.algorithmVersion), band)
         .arg(p.frameSize)
         .arg(p.hopSize)
@@ -116,8 +116,12 @@ QString UiController::selectedAnalysisProvenance() const {
     if (!hasSelectedAnalysis()) return {};
     const core::AnalysisRunRecord& run = analysis_.runs.selected;
     const core::AnalysisRunProvenance& v = run.provenance;
-    return QStringLiteral("%1 recompute · %2 input / %3 processed frames · raw %4 · Profile %5 %6 · build %7")
-        .arg(qs(v.recomputeMode))
+    // The stored mode is a key; the line names it in the user's language.
+    [[maybe_unused]] constexpr const char* kModes[][2] = {
+        QT_TRANSLATE_NOOP3("UiController", "full", "recompute"),
+        QT_TRANSLATE_NOOP3("UiController", "fast", "recompute")};
+    return UiText::tr("%1 recompute · %2 input / %3 processed frames · raw %4 · Profile %5 %6 · build %7")
+        .arg(UiText::tr(v.recomputeMode.c_str(), "recompute"))
         .arg(v.inputFrames)
         .arg(v.stftFrames)
         .arg(shortenedHash(qs(v.inputRawHash)), qs(v.profileId), shortenedHash(qs(v.profileHash)),
@@ -152,7 +156,7 @@ void UiController::rebuildAnalysisRunList() {
     runs.selected = core::AnalysisRunRecord{};
     emit selectedAnalysisChanged();
     if (!hasSelectedMeasurement()) {
-        analysis_.status = QStringLiteral("Select a Measurement to create an AnalysisRun");
+        analysis_.status = UiText::tr("Select a Measurement to create an AnalysisRun");
         emit analysisRunsChanged();
         emit analysisStateChanged();
         return;
@@ -171,9 +175,12 @@ void UiController::rebuildAnalysisRunList() {
             runs.records.push_back(std::move(unreadable));
         }
     }
-    analysis_.status = runs.rows.isEmpty()
-                           ? QStringLiteral("No AnalysisRun yet · Full Recompute creates an immutable run")
-                           : QStringLiteral("%1 independent AnalysisRun(s)").arg(runs.rows.size());
+    // English has a singular; the catalogues give each count its own form (%n).
+    const auto runCount = static_cast<int>(runs.rows.size());
+    analysis_.status = runCount == 0
+                           ? UiText::tr("No AnalysisRun yet · Full Recompute creates an immutable run")
+                       : runCount == 1 ? UiText::tr("%n independent AnalysisRun", nullptr, 1)
+                                       : UiText::tr("%n independent AnalysisRuns", nullptr, runCount);
     // The Measurement row shows the same runs at once: its count and its run rows.
     const int row = project_.selectedIndex;
     if (row >= 0 && row < project_.rows.size()) {
@@ -211,12 +218,12 @@ void UiController::selectAnalysisRun(int index) {
         emit selectedAnalysisChanged();
         if (followRun(analysis_, runs.selected.parameters, profileState_.frozenSampleRate()))
             emit analysisParametersChanged();
-        reportEvent(QStringLiteral("AnalysisRun selected: %1").arg(qs(runs.selected.analysisId)));
+        reportEvent(UiText::tr("AnalysisRun selected: %1").arg(qs(runs.selected.analysisId)));
     } catch (const std::exception& error) {
         runs.selectedIndex = -1;
         runs.selected = core::AnalysisRunRecord{};
         emit selectedAnalysisChanged();
-        reportEvent(QStringLiteral("Open AnalysisRun result failed: %1").arg(textOf(error)));
+        reportEvent(UiText::tr("Open AnalysisRun result failed: %1").arg(textOf(error)));
     } catch (...) {
     }
 }
@@ -234,7 +241,7 @@ void UiController::showAnalysisMap() {
             publishMap(std::move(*map), render::kMapSourceAnalysis);
         }
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Open AnalysisRun result failed: %1").arg(textOf(error)));
+        reportEvent(UiText::tr("Open AnalysisRun result failed: %1").arg(textOf(error)));
     } catch (...) {
     }
 }
@@ -242,18 +249,18 @@ void UiController::showAnalysisMap() {
 void UiController::openAnalysisRun(const QString& measurementId, const QString& analysisId) {
     try {
         if (run_.fullRecomputeRunning.load()) {
-            reportEvent(QStringLiteral("Wait for Full Recompute before opening an AnalysisRun"));
+            reportEvent(UiText::tr("Wait for Full Recompute before opening an AnalysisRun"));
             return;
         }
         const std::int32_t replay = run_.replay.load();
         if (replay == kReplayLoading || replay == kReplayPlaying || replay == kReplayPaused) {
-            reportEvent(QStringLiteral("Stop the active Replay before opening an AnalysisRun"));
+            reportEvent(UiText::tr("Stop the active Replay before opening an AnalysisRun"));
             return;
         }
         if (selectedMeasurementId() != measurementId) {
             selectMeasurementById(measurementId);
             if (selectedMeasurementId() != measurementId) {
-                reportEvent(QStringLiteral("Measurement not found: %1").arg(measurementId));
+                reportEvent(UiText::tr("Measurement not found: %1").arg(measurementId));
                 return;
             }
         }
@@ -261,16 +268,16 @@ void UiController::openAnalysisRun(const QString& measurementId, const QString& 
             if (qs(analysis_.runs.records[row].analysisId) != analysisId) continue;
             const QVariantMap entry = analysis_.runs.rows[static_cast<int>(row)].toMap();
             if (!entry.value(QStringLiteral("valid")).toBool()) {
-                reportEvent(QStringLiteral("Open AnalysisRun result failed: %1")
-                                .arg(entry.value(QStringLiteral("error")).toString()));
+                const QString error = entry.value(QStringLiteral("error")).toString();
+                reportEvent(UiText::tr("Open AnalysisRun result failed: %1").arg(error));
                 return;
             }
             selectAnalysisRun(static_cast<int>(row));
             return;
         }
-        reportEvent(QStringLiteral("AnalysisRun not found: %1").arg(analysisId));
+        reportEvent(UiText::tr("AnalysisRun not found: %1").arg(analysisId));
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Open AnalysisRun failed: %1").arg(textOf(error)));
+        reportEvent(UiText::tr("Open AnalysisRun failed: %1").arg(textOf(error)));
     } catch (...) {
     }
 }
@@ -297,17 +304,16 @@ void UiController::savePendingAnalysis() {
         try {
             rebuildAnalysisRunList();
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("AnalysisRun list refresh failed: %1").arg(textOf(error)));
+            reportEvent(UiText::tr("AnalysisRun list refresh failed: %1").arg(textOf(error)));
         }
         const char* saved = QT_TRANSLATE_NOOP("UiController", "AnalysisRun saved: %1");
         analysis_.status = QCoreApplication::translate("UiController", saved).arg(id);
         emit analysisStateChanged();
         reportLocalized(saved, {id});
         if (!durable)
-            appendEventLog(
-                QStringLiteral("Warning: AnalysisRun %1 is saved, but the disk did not confirm its "
-                               "folder; a power cut could still lose it")
-                    .arg(id));
+            appendEventLog(UiText::tr("Warning: AnalysisRun %1 is saved, but the disk did not confirm its "
+                                      "folder; a power cut could still lose it")
+                               .arg(id));
     } catch (...) {
     }
 }
@@ -342,7 +348,7 @@ void UiController::exportSelectedAnalysis() {
     try {
         if (!hasSelectedAnalysis() || !hasSelectedMeasurement() || !project_.open ||
             !runRowIsValid(analysis_.runs.rows.value(analysis_.runs.selectedIndex))) {
-            reportEvent(QStringLiteral("Select an AnalysisRun before exporting"));
+            reportEvent(UiText::tr("Select an AnalysisRun before exporting"));
             return;
         }
         try {
@@ -356,8 +362,8 @@ void UiController::exportSelectedAnalysis() {
             reportLocalized(exported, {folder});
             if (!result.durable)
                 appendEventLog(
-                    QStringLiteral("Warning: the export is in place, but the disk did not confirm "
-                                   "its folder; a power cut could still lose it"));
+                    UiText::tr("Warning: the export is in place, but the disk did not confirm "
+                               "its folder; a power cut could still lose it"));
         } catch (const std::exception& error) {
             const char* failed = QT_TRANSLATE_NOOP("UiController", "Export failed: %1");
             analysis_.status = QCoreApplication::translate("UiController", failed).arg(textOf(error));

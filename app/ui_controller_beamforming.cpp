@@ -36,14 +36,15 @@ const AlgorithmChoice* findLiveAlgorithm(const QString& name) {
 }
 
 const char* focusLabel(int index) {
-    constexpr const char* kLabels[] = {"far field", "1 m", "3 m", "5 m", "10 m"};
+    constexpr const char* kLabels[] = {QT_TRANSLATE_NOOP("UiController", "far field"), "1 m", "3 m", "5 m",
+                                       "10 m"};
     return kLabels[std::clamp(index, 0, 4)];
 }
 
 QString bandModeText(std::int32_t mode) {
-    if (mode == 1) return QStringLiteral("Single bin");
-    if (mode == 3) return QStringLiteral("Custom bandwidth");
-    return QStringLiteral("1/3 octave");
+    if (mode == 1) return QStringLiteral(QT_TRANSLATE_NOOP("UiController", "Single bin"));
+    if (mode == 3) return QStringLiteral(QT_TRANSLATE_NOOP("UiController", "Custom bandwidth"));
+    return QStringLiteral(QT_TRANSLATE_NOOP("UiController", "1/3 octave"));
 }
 
 QString errorText(const std::exception& error) { return QString::fromUtf8(error.what()); }
@@ -170,7 +171,7 @@ bool UiController::publishBeamformingParameters() {
         try {
             engines_.live->setBeamformingParameters(live_.beamforming);
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Beamforming parameter update failed: %1").arg(errorText(error)));
+            reportEvent(UiText::tr("Beamforming parameter update failed: %1").arg(errorText(error)));
             return false;
         }
     }
@@ -185,10 +186,10 @@ void UiController::applyFrequencyBand() {
     if (run_.session.load() == kRunning) {
         try {
             engines_.live->setFrequencyBand(live_.band);
-            setStatusText(
-                QStringLiteral("Frequency band pending at DSP boundary: %1").arg(frequencyBandMode()));
+            setStatusText(UiText::tr("Frequency band pending at DSP boundary: %1")
+                              .arg(UiText::tr(qUtf8Printable(frequencyBandMode()))));
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Frequency-band update failed: %1").arg(errorText(error)));
+            reportEvent(UiText::tr("Frequency-band update failed: %1").arg(errorText(error)));
         }
     }
     ReplayRunner::publishBand(*this);
@@ -196,10 +197,10 @@ void UiController::applyFrequencyBand() {
 }
 
 void UiController::setAlgorithm(const QString& algorithm) {
-    guarded("Algorithm selection", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Algorithm selection"), this, [&] {
         const AlgorithmChoice* choice = findLiveAlgorithm(algorithm);
         if (choice == nullptr) {
-            reportEvent(QStringLiteral("%1 is contract-only and not executable yet; %2 remains active")
+            reportEvent(UiText::tr("%1 is contract-only and not executable yet; %2 remains active")
                             .arg(algorithm, live_.algorithmName));
             return;
         }
@@ -209,15 +210,15 @@ void UiController::setAlgorithm(const QString& algorithm) {
         emit beamformingParametersChanged();
         if (!publishBeamformingParameters()) return;
         emit algorithmChanged();
-        reportEvent(QStringLiteral("Algorithm selected: %1").arg(live_.algorithmName));
+        reportEvent(UiText::tr("Algorithm selected: %1").arg(live_.algorithmName));
     });
 }
 
 void UiController::setBeamformingParameter(const QString& key, double value) {
-    guarded("Parameter update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Parameter update"), this, [&] {
         const std::string name = key.toStdString();
         if (!hasParameterKey(live_.beamforming, name)) {
-            reportEvent(QStringLiteral("Parameter %1 is not part of the selected algorithm").arg(key));
+            reportEvent(UiText::tr("Parameter %1 is not part of the selected algorithm").arg(key));
             return;
         }
         // A non-finite value is no setting of any kind (a flag would silently read it as off), and a
@@ -227,7 +228,7 @@ void UiController::setBeamformingParameter(const QString& key, double value) {
             profileState_.session.hasProfile() ? profileState_.live.channelCount : 128;
         if (!std::isfinite(value) || !setParameterByKey(candidate, name, value) ||
             !candidate.isValid(channels)) {
-            reportEvent(QStringLiteral("Invalid value for %1").arg(key));
+            reportEvent(UiText::tr("Invalid value for %1").arg(key));
             return;
         }
         const bool diagonalChanged = candidate.removeCsmDiagonal != display_.diagonalRemoval.load();
@@ -242,7 +243,7 @@ void UiController::setBeamformingParameter(const QString& key, double value) {
         }
         if (!publishBeamformingParameters()) return;
         if (diagonalChanged) emit diagonalRemovalChanged();
-        setStatusText(QStringLiteral("Parameter %1 updated").arg(key));
+        setStatusText(UiText::tr("Parameter %1 updated").arg(key));
     });
 }
 
@@ -258,7 +259,7 @@ double UiController::beamformingParameterValue(const QString& key) const {
 }
 
 void UiController::setFocusDistanceIndex(int index) {
-    guarded("Focus distance update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Focus distance update"), this, [&] {
         const int next = std::clamp(index, 0, 4);
         if (next == display_.focusDistanceIndex.load()) return;
         display_.focusDistanceIndex.store(next);
@@ -268,12 +269,12 @@ void UiController::setFocusDistanceIndex(int index) {
         emit beamformingParametersChanged();
         if (!publishBeamformingParameters()) return;
         emit focusDistanceIndexChanged();
-        reportEvent(QStringLiteral("Focus distance: %1").arg(QLatin1String(focusLabel(next))));
+        reportEvent(UiText::tr("Focus distance: %1").arg(UiText::tr(focusLabel(next))));
     });
 }
 
 void UiController::setAirTemperatureC(double celsius) {
-    guarded("Air temperature update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Air temperature update"), this, [&] {
         if (std::isnan(celsius)) return;
         const double next = clampToRange(celsius, -40.0, 60.0);
         if (std::abs(next - display_.airTemperatureC.load()) < 1e-9) return;
@@ -288,7 +289,7 @@ void UiController::setAirTemperatureC(double celsius) {
 }
 
 void UiController::setDiagonalRemoval(bool enabled) {
-    guarded("Diagonal removal update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Diagonal removal update"), this, [&] {
         if (enabled == display_.diagonalRemoval.load()) return;
         display_.diagonalRemoval.store(enabled);
         settings_.setValue(QStringLiteral("diagonalRemoval"), enabled);
@@ -297,12 +298,12 @@ void UiController::setDiagonalRemoval(bool enabled) {
         emit beamformingParametersChanged();
         if (!publishBeamformingParameters()) return;
         emit diagonalRemovalChanged();
-        reportEvent(enabled ? QStringLiteral("Diagonal removal ON") : QStringLiteral("Diagonal removal OFF"));
+        reportEvent(enabled ? UiText::tr("Diagonal removal ON") : UiText::tr("Diagonal removal OFF"));
     });
 }
 
 void UiController::setConfidenceThresholdDb(double db) {
-    guarded("Confidence threshold update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Confidence threshold update"), this, [&] {
         if (std::isnan(db)) return;
         const double next = clampToRange(db, 0.0, 6.0);
         if (std::abs(next - heatmapSettings_.confidenceThresholdDb.load()) < 1e-9) return;
@@ -315,7 +316,8 @@ void UiController::setConfidenceThresholdDb(double db) {
 
 void UiController::setCsmTauSeconds(double seconds) {
     guardInvokable(
-        "Averaging update", [this](const QString& text) { setStatusText(text); },
+        QT_TRANSLATE_NOOP("UiController", "Averaging update"),
+        [this](const QString& text) { setStatusText(text); },
         [&] {
             if (std::isnan(seconds)) return;
             const double next = clampToRange(seconds, 0.05, 10.0);
@@ -327,14 +329,14 @@ void UiController::setCsmTauSeconds(double seconds) {
                 try {
                     engines_.live->setAveragingTimeConstant(next);
                 } catch (const std::exception& error) {
-                    setStatusText(QStringLiteral("Averaging update failed: %1").arg(errorText(error)));
+                    setStatusText(UiText::tr("Averaging update failed: %1").arg(errorText(error)));
                 }
             }
             if (replayActive()) {
                 try {
                     engines_.replay->setAveragingTimeConstant(next);
                 } catch (const std::exception& error) {
-                    setStatusText(QStringLiteral("Replay averaging update failed: %1").arg(errorText(error)));
+                    setStatusText(UiText::tr("Replay averaging update failed: %1").arg(errorText(error)));
                 }
                 // A paused map is made again with the new averaging (and its longer or shorter warm-up).
                 ReplayRunner::refreshPausedMap(*this);
@@ -349,7 +351,7 @@ double UiController::frequencyLimitSampleRate() const {
 }
 
 void UiController::setFrequency(double value) {
-    guarded("Frequency update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Frequency update"), this, [&] {
         if (!canEditFrequencyBand() || std::isnan(value)) return;
         const double next = frequencyForSampleRate(value, frequencyLimitSampleRate());
         if (fuzzyEqual(next, live_.frequency)) return;
@@ -361,7 +363,7 @@ void UiController::setFrequency(double value) {
 }
 
 void UiController::setFrequencyBandMode(const QString& mode) {
-    guarded("Frequency band update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Frequency band update"), this, [&] {
         if (!canEditFrequencyBand()) return;
         const std::int32_t next = mode == QLatin1String("Single bin")         ? 1
                                   : mode == QLatin1String("Custom bandwidth") ? 3
@@ -375,7 +377,7 @@ void UiController::setFrequencyBandMode(const QString& mode) {
 }
 
 void UiController::setBandwidthHz(double value) {
-    guarded("Frequency band update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Frequency band update"), this, [&] {
         if (!canEditFrequencyBand() || std::isnan(value)) return;
         const double upper = profileState_.session.hasProfile() ? profileState_.live.sampleRateHz : 80000.0;
         const double next = clampToRange(value, 100.0, std::max(100.0, upper));
@@ -388,7 +390,7 @@ void UiController::setBandwidthHz(double value) {
 }
 
 void UiController::setTargetBinCount(int value) {
-    guarded("Frequency band update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Frequency band update"), this, [&] {
         if (!canEditFrequencyBand()) return;
         const auto next = static_cast<std::uint64_t>(std::clamp(value, 0, 128));
         if (next == live_.band.binLimit) return;
@@ -400,7 +402,7 @@ void UiController::setTargetBinCount(int value) {
 }
 
 void UiController::setAzimuth(double value) {
-    guarded("Azimuth update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Azimuth update"), this, [&] {
         if (!canEditAcquisition() || std::isnan(value)) return;
         live_.azimuth = clampToRange(value, -80.0, 80.0);
         settings_.setValue(QStringLiteral("azimuth"), live_.azimuth);
@@ -409,7 +411,7 @@ void UiController::setAzimuth(double value) {
 }
 
 void UiController::setElevation(double value) {
-    guarded("Elevation update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Elevation update"), this, [&] {
         if (!canEditAcquisition() || std::isnan(value)) return;
         live_.elevation = clampToRange(value, -60.0, 60.0);
         settings_.setValue(QStringLiteral("elevation"), live_.elevation);

@@ -22,7 +22,7 @@ QString exportFailed() {
 QString backupFailed() { return QCoreApplication::translate("UiController", "Backup failed: %1"); }
 
 QString exceptionText(const std::exception* error) {
-    return error != nullptr ? QString::fromUtf8(error->what()) : QStringLiteral("unknown error");
+    return error != nullptr ? QString::fromUtf8(error->what()) : UiText::tr("unknown error");
 }
 
 }  // namespace
@@ -65,7 +65,7 @@ QString UiController::exportDiagnosticsBundle() {
 
         if (!failures.isEmpty()) {
             reportEvent(
-                exportFailed().arg(QStringLiteral("cannot write ") + failures.join(QStringLiteral("; "))));
+                exportFailed().arg(UiText::tr("cannot write %1").arg(failures.join(QStringLiteral("; ")))));
             return {};
         }
         lastDiagnosticsPath_ = folder;
@@ -90,11 +90,12 @@ QString UiController::backupNow() {
         }
         settings_.sync();
         QString error;
-        if (!writeTextFileAtomically(folder, QStringLiteral("settings.ini"), settingsStoreText(settings_),
-                                     &error)) {
+        const QString file = QStringLiteral("settings.ini");
+        if (!writeTextFileAtomically(folder, file, settingsStoreText(settings_), &error)) {
             // The folder holds nothing, so it is no backup; rmdir leaves a folder that is not empty.
             QDir().rmdir(folder);
-            reportEvent(backupFailed().arg(QStringLiteral("cannot write settings.ini: ") + error));
+            reportEvent(
+                backupFailed().arg(UiText::tr("cannot write %1").arg(file + QStringLiteral(": ") + error)));
             return {};
         }
         lastBackupPath_ = folder;

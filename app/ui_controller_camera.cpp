@@ -22,10 +22,13 @@ void UiController::refreshCameraDevices() {
         camera_.state.cameraIds = std::move(ids);
         emit cameraDevicesChanged();
         const qsizetype count = camera_.state.cameraIds.size();
-        reportEvent(count > 0 ? QStringLiteral("%1 UVC camera device(s) available").arg(count)
-                              : QStringLiteral("No UVC camera detected; press Refresh after connecting one"));
+        // English has a singular; the catalogues give each count its own form (%n).
+        reportEvent(count == 1 ? UiText::tr("%n UVC camera device available", nullptr, 1)
+                    : count > 0
+                        ? UiText::tr("%n UVC camera devices available", nullptr, static_cast<int>(count))
+                        : UiText::tr("No UVC camera detected; press Refresh after connecting one"));
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Camera listing failed: %1").arg(QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("Camera listing failed: %1").arg(QString::fromUtf8(error.what())));
     }
 }
 
@@ -33,7 +36,7 @@ void UiController::bindUvcCamera(const QString& cameraId, const QString& cameraN
     try {
         camera_.control->bindUvcCamera(cameraId, cameraName);
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("UVC parameters unavailable: %1").arg(QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("UVC parameters unavailable: %1").arg(QString::fromUtf8(error.what())));
     }
 }
 
@@ -49,7 +52,7 @@ void UiController::setCameraParameterValue(const QString& key, int value) {
     try {
         camera_.control->setCameraParameterValue(key, value);
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("UVC %1 set failed: %2").arg(key, QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("UVC %1 set failed: %2").arg(key, QString::fromUtf8(error.what())));
     }
 }
 
@@ -65,7 +68,7 @@ void UiController::setCameraParameterAuto(const QString& key, bool autoMode) {
     try {
         camera_.control->setCameraParameterAuto(key, autoMode);
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("UVC %1 auto-mode failed: %2").arg(key, QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("UVC %1 auto-mode failed: %2").arg(key, QString::fromUtf8(error.what())));
     }
 }
 
@@ -73,7 +76,7 @@ void UiController::resetCameraParameters() {
     try {
         camera_.control->resetCameraParameters();
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("UVC reset failed: %1").arg(QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("UVC reset failed: %1").arg(QString::fromUtf8(error.what())));
     }
 }
 

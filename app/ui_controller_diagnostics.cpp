@@ -176,7 +176,7 @@ void UiController::setDiagnosticChannel(int channel) {
         diagnostics_.state.history.clear();
         diagnostics_.state.waterfall.image = QImage();
         diagnostics_.state.summary =
-            QStringLiteral("Channel %1 selected · collecting 4096 samples").arg(next + 1);
+            UiText::tr("Channel %1 selected · collecting 4096 samples").arg(next + 1);
     }
     {
         // The bars show the selected channel: the previous channel's are gone with its spectrum image.
@@ -224,7 +224,7 @@ void UiController::rebuildDiagnosticRows() {
                         QStringLiteral("%1 MB").arg(oneDecimal(
                             static_cast<double>(platform::residentSetBytes()) / (1024.0 * 1024.0)))));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "UDP datagrams")),
-                        QStringLiteral("%1  (%2 pkt/s)").arg(datagrams).arg(QString::number(rate, 'f', 0))));
+                        UiText::tr("%1  (%2 pkt/s)").arg(datagrams).arg(QString::number(rate, 'f', 0))));
         rows.append(
             row(label(QT_TRANSLATE_NOOP("UiController", "UDP received")),
                 QStringLiteral("%1 MB").arg(oneDecimal(static_cast<double>(udp.bytes.load()) / 1e6))));
@@ -235,11 +235,11 @@ void UiController::rebuildDiagnosticRows() {
                         QString::number(udp.overflowDatagrams.load())));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Ingress pending frames")),
                         QString::number(udp.bufferedFrames.load())));
-        rows.append(row(
-            label(QT_TRANSLATE_NOOP("UiController", "DSP queue occupancy / drop")),
-            QStringLiteral("%1/%2  ·  %3 fr").arg(dsp.size).arg(dsp.highWaterMark).arg(dsp.droppedFrames)));
+        rows.append(
+            row(label(QT_TRANSLATE_NOOP("UiController", "DSP queue occupancy / drop")),
+                UiText::tr("%1/%2  ·  %3 fr").arg(dsp.size).arg(dsp.highWaterMark).arg(dsp.droppedFrames)));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Diagnostic queue drop")),
-                        QStringLiteral("%1 fr").arg(diagnostics.droppedFrames)));
+                        UiText::tr("%1 fr").arg(diagnostics.droppedFrames)));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Processed frames")),
                         QString::number(counters.dspHops.load())));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Maps published")),
@@ -263,7 +263,7 @@ void UiController::rebuildDiagnosticRows() {
         if (run_.replay.load() != kReplayIdle)
             rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Replay")), replayMetrics()));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Array profile")),
-                        profileState_.session.hasProfile() ? profileInfo() : QStringLiteral("none")));
+                        profileState_.session.hasProfile() ? profileInfo() : UiText::tr("none")));
         rows.append(row(label(QT_TRANSLATE_NOOP("UiController", "Measurements / Analysis runs")),
                         QStringLiteral("%1 / %2").arg(measurementCount()).arg(analysisRunCount())));
         diagnostics_.rows = std::move(rows);
@@ -285,7 +285,7 @@ double UiController::analysisSpectrumNyquistHz() const {
 bool UiController::hasAnalysisWindow() const { return analysis_.hasWindow; }
 QString UiController::analysisWindowInfo() const {
     if (!analysis_.hasWindow) return {};
-    return QStringLiteral("Window %1–%2 s · width %3 s")
+    return UiText::tr("Window %1–%2 s · width %3 s")
         .arg(analysis_.windowStartS, 0, 'f', 2)
         .arg(analysis_.windowEndS, 0, 'f', 2)
         .arg(analysis_.windowEndS - analysis_.windowStartS, 0, 'f', 2);
@@ -382,12 +382,12 @@ void UiController::renderAnalysisSpectrum() {
                     Qt::QueuedConnection);
             } catch (const std::exception& error) {
                 setStatusText(
-                    QStringLiteral("Analysis spectrum failed: %1").arg(QString::fromUtf8(error.what())));
+                    UiText::tr("Analysis spectrum failed: %1").arg(QString::fromUtf8(error.what())));
             } catch (...) {
             }
         });
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Analysis spectrum failed: %1").arg(QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("Analysis spectrum failed: %1").arg(QString::fromUtf8(error.what())));
     }
 }
 

@@ -48,7 +48,7 @@ std::shared_ptr<const core::NoiseFloorProfile> switchedOn(
 
 QString infoOf(const PendingAnalysis& pending) {
     const core::AnalysisRunParameters& p = pending.parameters;
-    return QStringLiteral("%1 · %2 Hz · frame %3/%4 · grid %5° · peak %6° / %7° · %8")
+    return UiText::tr("%1 · %2 Hz · frame %3/%4 · grid %5° · peak %6° / %7° · %8")
         .arg(qs(p.algorithmId))
         .arg(p.frequencyHz, 0, 'f', 1)
         .arg(p.frameSize)
@@ -56,7 +56,7 @@ QString infoOf(const PendingAnalysis& pending) {
         .arg(p.gridStepDeg)
         .arg(pending.peakAzimuthDeg, 0, 'f', 1)
         .arg(pending.peakElevationDeg, 0, 'f', 1)
-        .arg(qs(pending.provenance.recomputeMode));
+        .arg(UiText::tr(pending.provenance.recomputeMode.c_str(), "recompute"));
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ class FullRecomputeRunner {
         ui.map_.hasHeatmap.store(false);
         emit ui.heatmapUpdated();
         ui.run_.fullRecomputeRunning.store(true);
-        ui.analysis_.status = QStringLiteral("Analysis %1 · validating frozen inputs").arg(id);
+        ui.analysis_.status = UiText::tr("Analysis %1 · validating frozen inputs").arg(id);
         emit ui.analysisProgressChanged();
         emit ui.analysisStateChanged();
         emit ui.uiStateChanged();
@@ -172,7 +172,7 @@ class FullRecomputeRunner {
             ui.run_.fullRecomputeRunning.store(false);
             // A failed or cancelled run freed its work before posting this, as a finished one did.
             platform::trimHeap();
-            ui.analysis_.status = QStringLiteral("Full Recompute failed: %1").arg(error);
+            ui.analysis_.status = UiText::tr("Full Recompute failed: %1").arg(error);
             emit ui.analysisStateChanged();
             emit ui.uiStateChanged();
             ui.reportEvent(ui.analysis_.status);
@@ -201,7 +201,7 @@ class FullRecomputeRunner {
             }
         } catch (...) {
             try {
-                post([target, id] { onFailed(*target, id, QStringLiteral("unknown error")); });
+                post([target, id] { onFailed(*target, id, UiText::tr("unknown error")); });
             } catch (...) {
             }
         }
@@ -226,21 +226,20 @@ class FullRecomputeRunner {
         };
         hooks.cacheHit = [target, post] {
             post([target] {
-                target->analysis_.status = QStringLiteral("Fast Re-analysis · derived cache hit");
+                target->analysis_.status = UiText::tr("Fast Re-analysis · derived cache hit");
                 emit target->analysisStateChanged();
             });
         };
         hooks.cacheBroken = [target, post](const QString& error) {
             post([target, error] {
                 target->reportEvent(
-                    QStringLiteral("Derived cache entry unreadable, recomputing it: %1").arg(error));
+                    UiText::tr("Derived cache entry unreadable, recomputing it: %1").arg(error));
             });
         };
         hooks.cacheWriteFailed = [target, post](const QString& error) {
             post([target, error] {
                 target->setStatusText(
-                    QStringLiteral("Derived cache write failed (analysis result is unaffected): %1")
-                        .arg(error));
+                    UiText::tr("Derived cache write failed (analysis result is unaffected): %1").arg(error));
             });
         };
         return hooks;
@@ -254,8 +253,8 @@ void UiController::createFullRecomputeAnalysis() {
             const QString& rawProblem = project_.selectedRawProblem;
             reportEvent(hasSelectedMeasurement() && !rawProblem.isEmpty()
                             ? rawProblem
-                            : QStringLiteral("Full Recompute requires a selected Measurement while Live "
-                                             "and Replay are stopped"));
+                            : UiText::tr("Full Recompute requires a selected Measurement while Live "
+                                         "and Replay are stopped"));
             return;
         }
         const std::int32_t replay = run_.replay.load();
@@ -273,7 +272,7 @@ void UiController::createFullRecomputeAnalysis() {
         });
     } catch (const std::exception& error) {
         run_.fullRecomputeRunning.store(false);
-        analysis_.status = QStringLiteral("Full Recompute failed: %1").arg(QString::fromUtf8(error.what()));
+        analysis_.status = UiText::tr("Full Recompute failed: %1").arg(QString::fromUtf8(error.what()));
         emit analysisStateChanged();
         emit uiStateChanged();
         reportEvent(analysis_.status);

@@ -92,7 +92,7 @@ void UiController::startLive() {
         }
         platform::trimHeap();
         if (!canStart()) {
-            reportEvent(QStringLiteral("Start requires a validated Device Profile and Ready state"));
+            reportEvent(UiText::tr("Start requires a validated Device Profile and Ready state"));
             return;
         }
 
@@ -111,13 +111,13 @@ void UiController::startLive() {
         emit heatmapUpdated();
 
         setSessionState(kStarting);
-        reportEvent(QStringLiteral("Starting acquisition transaction..."));
+        reportEvent(UiText::tr("Starting acquisition transaction..."));
         liveSession_.committed.store(false);
     } catch (const std::exception& error) {
         refuseFailedStart(QString::fromUtf8(error.what()));
         return;
     } catch (...) {
-        refuseFailedStart(QStringLiteral("unknown error"));
+        refuseFailedStart(UiText::tr("unknown error"));
         return;
     }
 
@@ -166,12 +166,11 @@ void UiController::startLive() {
 
         liveSession_.committed.store(true);
         setSessionState(kRunning);
-        reportEvent(QStringLiteral("Live acquisition running from %1")
-                        .arg(fromUdp ? QStringLiteral("UDP") : QStringLiteral("Synthetic")));
+        reportEvent(UiText::tr("Live acquisition running from %1").arg(live_.source));
     } catch (const std::exception& error) {
         failLiveStart(QString::fromUtf8(error.what()));
     } catch (...) {
-        failLiveStart(QStringLiteral("unknown error"));
+        failLiveStart(UiText::tr("unknown error"));
     }
 }
 
@@ -183,7 +182,7 @@ void UiController::refuseFailedStart(const QString& reason) {
         return;
     }
     try {
-        reportEvent(QStringLiteral("Start transaction failed: %1").arg(reason));
+        reportEvent(UiText::tr("Start transaction failed: %1").arg(reason));
     } catch (...) {
         // Out of memory for the report itself; nothing changed.
     }
@@ -197,7 +196,7 @@ void UiController::failLiveStart(const QString& reason) {
         stopAndDeleteLiveSources();
         if (profileState_.session.state() == core::DeviceSession::kRunning) profileState_.session.stop();
         setSessionState(kFaulted);
-        reportEvent(QStringLiteral("Start transaction failed: %1").arg(reason));
+        reportEvent(UiText::tr("Start transaction failed: %1").arg(reason));
     } catch (...) {
         // Only the report can still fail here (out of memory); the threads and sources are gone.
         setSessionState(kFaulted);
@@ -213,7 +212,7 @@ void UiController::haltLive(bool faulted) {
         if (run_.recording.load() == kRecordingActive) stopRecording();
 
         setSessionState(kStopping);
-        if (!faulted) reportEvent(QStringLiteral("Stopping acquisition..."));
+        if (!faulted) reportEvent(UiText::tr("Stopping acquisition..."));
 
         run_.liveRunning.store(false);
         liveSession_.committed.store(false);
@@ -238,7 +237,7 @@ void UiController::haltLive(bool faulted) {
 
         setLiveMetricsText(QCoreApplication::translate("UiController", "Live stopped"));
         setSessionState(faulted ? kFaulted : kReady);
-        if (!faulted) reportEvent(QStringLiteral("Acquisition stopped; Device Profile remains ready"));
+        if (!faulted) reportEvent(UiText::tr("Acquisition stopped; Device Profile remains ready"));
     } catch (...) {
         // Only a report can fail here (out of memory): whatever happened, no worker and no source may
         // outlive the stop, and the profile stays ready.
@@ -287,11 +286,11 @@ void UiController::runOnce() {
         if (state == kRunning || state == kStarting || state == kStopping ||
             run_.recording.load() == kRecordingFinalizing || run_.replay.load() == kReplayLoading ||
             run_.fullRecomputeRunning.load()) {
-            reportEvent(QStringLiteral("Stop the active session before running a one-shot analysis"));
+            reportEvent(UiText::tr("Stop the active session before running a one-shot analysis"));
             return;
         }
         if (!profileState_.session.hasProfile()) {
-            reportEvent(QStringLiteral("Import a Device Profile first"));
+            reportEvent(UiText::tr("Import a Device Profile first"));
             return;
         }
         const core::DeviceProfile profile = profileState_.live;
@@ -331,11 +330,11 @@ void UiController::runOnce() {
             udp.stop();
         }
         publishMap(std::move(map), render::kMapSourceLive);
-        reportEvent(QStringLiteral("Run complete"));
+        reportEvent(UiText::tr("Run complete"));
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Run failed: %1").arg(QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("Run failed: %1").arg(QString::fromUtf8(error.what())));
     } catch (...) {
-        reportEvent(QStringLiteral("Run failed: %1").arg(QStringLiteral("unknown error")));
+        reportEvent(UiText::tr("Run failed: %1").arg(UiText::tr("unknown error")));
     }
 }
 

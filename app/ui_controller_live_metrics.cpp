@@ -51,8 +51,8 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
             liveSession_.degradationSeenSum = lossSum;
             if (warningDue(liveSession_.degradationWarnedNs))
                 setAdvisoryStatus(
-                    QStringLiteral("Acquisition degraded: DSP queue / socket overflow (dropped frames "
-                                   "are growing) - reduce imaging bins or close auxiliary views"));
+                    UiText::tr("Acquisition degraded: DSP queue / socket overflow (dropped frames "
+                               "are growing) - reduce imaging bins or close auxiliary views"));
         }
         if (stats.datagramsDroppedWrongSize > liveSession_.rejectedSeen) {
             liveSession_.rejectedSeen = stats.datagramsDroppedWrongSize;

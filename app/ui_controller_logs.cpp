@@ -31,8 +31,8 @@ QStringList unsharedCopies(const QStringList& texts) {
     return copies;
 }
 
-QString localizedText(const char* source, const QStringList& arguments) {
-    QString text = QCoreApplication::translate("UiController", source);
+QString localizedText(const char* source, const QStringList& arguments, int count) {
+    QString text = QCoreApplication::translate("UiController", source, nullptr, count);
     for (const QString& argument : arguments) text = text.arg(argument);
     return text;
 }
@@ -68,6 +68,7 @@ void UiController::showStatus(const QString& text, StatusWeight weight) {
         texts_.statusText = unsharedCopy(text);
         texts_.statusSource = nullptr;
         texts_.statusArguments.clear();
+        texts_.statusCount = -1;
     }
     texts_.initialPrompt.store(false);
     emit statusTextChanged();
@@ -82,14 +83,15 @@ void UiController::reportEvent(const QString& text) {
     setStatusText(text);
 }
 
-void UiController::reportLocalized(const char* source, const QStringList& arguments) {
-    const QString text = localizedText(source, arguments);
+void UiController::reportLocalized(const char* source, const QStringList& arguments, int count) {
+    const QString text = localizedText(source, arguments, count);
     reportEvent(text);
     std::lock_guard lock(texts_.statusMutex);
     // Another thread may have replaced the text meanwhile; its own text then stands.
     if (texts_.statusText != text) return;
     texts_.statusSource = source;
     texts_.statusArguments = unsharedCopies(arguments);
+    texts_.statusCount = count;
 }
 
 void UiController::reportAdvisory(const QString& text) {
@@ -154,19 +156,22 @@ void UiController::refreshLocalizedStrings() {
         }
         const char* statusSource = nullptr;
         QStringList statusArguments;
+        int statusCount = -1;
         {
             std::lock_guard lock(texts_.statusMutex);
             statusSource = texts_.statusSource;
             statusArguments = unsharedCopies(texts_.statusArguments);
+            statusCount = texts_.statusCount;
         }
         if (statusSource != nullptr) {
             // Status only: the event log keeps the text as it was written.
-            const QString text = localizedText(statusSource, statusArguments);
+            const QString text = localizedText(statusSource, statusArguments, statusCount);
             setStatusText(text);
             std::lock_guard lock(texts_.statusMutex);
             if (texts_.statusText == text) {
                 texts_.statusSource = statusSource;
                 texts_.statusArguments = unsharedCopies(statusArguments);
+                texts_.statusCount = statusCount;
             }
         }
         if (!run_.liveRunning.load() && !run_.replayRunning.load()) {
@@ -188,7 +193,7 @@ void UiController::refreshLocalizedStrings() {
         emit analysisWindowChanged();
         emit cameraParametersChanged();
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Language refresh failed: %1").arg(QString::fromUtf8(error.what())));
+        reportEvent(UiText::tr("Language refresh failed: %1").arg(QString::fromUtf8(error.what())));
     }
 }
 

@@ -110,7 +110,7 @@ void UiController::refreshHeatmapImages() {
     try {
         imageOutputs_.painter->refreshHeatmapImages();
     } catch (const std::exception& error) {
-        setStatusText(QStringLiteral("Map render error: %1").arg(QString::fromUtf8(error.what())));
+        setStatusText(UiText::tr("Map render error: %1").arg(QString::fromUtf8(error.what())));
     }
     emit heatmapUpdated();
 }

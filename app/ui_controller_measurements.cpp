@@ -142,18 +142,18 @@ QString UiController::selectedMeasurementInfo() const {
     if (!hasSelectedMeasurement()) return {};
     const core::MeasurementRecord& m = project_.selected;
     const double seconds = m.sampleRateHz == 0 ? 0.0 : static_cast<double>(m.totalFrames) / m.sampleRateHz;
-    return QStringLiteral("%1 logical / %2 wire · %3 Hz · %4 s (%5 frames) · source %6 · %7")
+    return UiText::tr("%1 logical / %2 wire · %3 Hz · %4 s (%5 frames) · source %6 · %7")
         .arg(m.channelCount)
         .arg(m.wireChannelCount)
         .arg(m.sampleRateHz)
         .arg(seconds, 0, 'f', 2)
         .arg(m.totalFrames)
-        .arg(m.source.empty() ? QStringLiteral("unknown") : qs(m.source))
+        .arg(m.source.empty() ? UiText::tr("unknown") : qs(m.source))
         .arg(qs(m.startedAt));
 }
 QString UiController::selectedMeasurementProfileInfo() const {
     if (!hasSelectedMeasurement() || !profileState_.frozen.isValid()) return {};
-    return QStringLiteral("%1 · schema %2 · %3")
+    return UiText::tr("%1 · schema %2 · %3")
         .arg(qs(profileState_.frozen.profileId))
         .arg(profileState_.frozen.schemaVersion)
         .arg(qs(profileState_.frozen.model));
@@ -228,7 +228,7 @@ void UiController::rebuildMeasurementList() {
         std::optional<core::MeasurementRecord> record;
         QString error;
         if (entryMissing(directory)) {
-            error = QStringLiteral("Measurement directory is missing");
+            error = UiText::tr("Measurement directory is missing");
         } else {
             try {
                 record = core::readMeasurementManifest(directory);
@@ -264,12 +264,12 @@ void UiController::rebuildMeasurementList() {
 void UiController::selectMeasurement(int index) {
     try {
         if (run_.fullRecomputeRunning.load()) {
-            reportEvent(QStringLiteral("Wait for Full Recompute before selecting another Measurement"));
+            reportEvent(UiText::tr("Wait for Full Recompute before selecting another Measurement"));
             return;
         }
         const std::int32_t replay = run_.replay.load();
         if (replay == kReplayLoading || replay == kReplayPlaying || replay == kReplayPaused) {
-            reportEvent(QStringLiteral("Stop the active Replay before selecting another Measurement"));
+            reportEvent(UiText::tr("Stop the active Replay before selecting another Measurement"));
             return;
         }
         if (replay == kReplayFinished || replay == kReplayFaulted) stopReplay();
@@ -291,8 +291,8 @@ void UiController::selectMeasurement(int index) {
                        QStringLiteral("%1: %2").arg(fromFsPath(file.filename()), textOf(error)));
             project_.rows[index] = row;
             emit measurementsChanged();
-            reportEvent(QStringLiteral("Open frozen Device Profile failed: %1: %2")
-                            .arg(fromFsPath(file), textOf(error)));
+            reportEvent(
+                UiText::tr("Open frozen Device Profile failed: %1: %2").arg(fromFsPath(file), textOf(error)));
             return;
         }
 
@@ -324,10 +324,10 @@ void UiController::selectMeasurement(int index) {
         emit uiStateChanged();
         rebuildAnalysisRunList();
         timers_.analysisSpectrum->start();
-        reportEvent(QStringLiteral("Measurement selected: %1 · frozen Profile %2")
+        reportEvent(UiText::tr("Measurement selected: %1 · frozen Profile %2")
                         .arg(id, qs(profileState_.frozen.profileId)));
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Select Measurement failed: %1").arg(textOf(error)));
+        reportEvent(UiText::tr("Select Measurement failed: %1").arg(textOf(error)));
     } catch (...) {
     }
 }
@@ -344,12 +344,12 @@ void UiController::selectMeasurementById(const QString& id) {
 void UiController::renameSelectedMeasurement(const QString& displayName) {
     try {
         if (!hasSelectedMeasurement()) {
-            reportEvent(QStringLiteral("Select a Measurement first"));
+            reportEvent(UiText::tr("Select a Measurement first"));
             return;
         }
         if (run_.recording.load() != kRecordingIdle || run_.replay.load() != kReplayIdle ||
             run_.fullRecomputeRunning.load()) {
-            reportEvent(QStringLiteral("Stop Recording/Replay/Analysis before editing annotations"));
+            reportEvent(UiText::tr("Stop Recording/Replay/Analysis before editing annotations"));
             return;
         }
         const core::MeasurementRecord record = project_.selected;
@@ -359,13 +359,13 @@ void UiController::renameSelectedMeasurement(const QString& displayName) {
             core::updateMeasurementLabels(record.directory, name.toStdString(), record.location, record.scene,
                                           record.notes);
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Rename failed: %1").arg(textOf(error)));
+            reportEvent(UiText::tr("Rename failed: %1").arg(textOf(error)));
             return;
         }
         refreshProject();
         selectMeasurementById(id);
-        reportEvent(name.isEmpty() ? QStringLiteral("Alias cleared: %1").arg(id)
-                                   : QStringLiteral("Renamed %1 -> %2").arg(id, name));
+        reportEvent(name.isEmpty() ? UiText::tr("Alias cleared: %1").arg(id)
+                                   : UiText::tr("Renamed %1 -> %2").arg(id, name));
     } catch (...) {
     }
 }
@@ -374,12 +374,12 @@ void UiController::setSelectedMeasurementNote(const QString& location, const QSt
                                               const QString& note) {
     try {
         if (!hasSelectedMeasurement()) {
-            reportEvent(QStringLiteral("Select a Measurement first"));
+            reportEvent(UiText::tr("Select a Measurement first"));
             return;
         }
         if (run_.recording.load() != kRecordingIdle || run_.replay.load() != kReplayIdle ||
             run_.fullRecomputeRunning.load()) {
-            reportEvent(QStringLiteral("Stop Recording/Replay/Analysis before editing annotations"));
+            reportEvent(UiText::tr("Stop Recording/Replay/Analysis before editing annotations"));
             return;
         }
         const core::MeasurementRecord record = project_.selected;
@@ -389,12 +389,12 @@ void UiController::setSelectedMeasurementNote(const QString& location, const QSt
                                           location.trimmed().toStdString(), scene.trimmed().toStdString(),
                                           note.toStdString());
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Save note failed: %1").arg(textOf(error)));
+            reportEvent(UiText::tr("Save note failed: %1").arg(textOf(error)));
             return;
         }
         refreshProject();
         selectMeasurementById(id);
-        reportEvent(QStringLiteral("Note saved: %1").arg(id));
+        reportEvent(UiText::tr("Note saved: %1").arg(id));
     } catch (...) {
     }
 }
@@ -402,15 +402,15 @@ void UiController::setSelectedMeasurementNote(const QString& location, const QSt
 void UiController::deleteSelectedMeasurement() {
     try {
         if (!hasSelectedMeasurement()) {
-            reportEvent(QStringLiteral("Select a Measurement first"));
+            reportEvent(UiText::tr("Select a Measurement first"));
             return;
         }
         if (run_.recording.load() != kRecordingIdle) {
-            reportEvent(QStringLiteral("Finish the active Recording before deleting"));
+            reportEvent(UiText::tr("Finish the active Recording before deleting"));
             return;
         }
         if (run_.fullRecomputeRunning.load()) {
-            reportEvent(QStringLiteral("Wait for Full Recompute before deleting"));
+            reportEvent(UiText::tr("Wait for Full Recompute before deleting"));
             return;
         }
         if (run_.replay.load() != kReplayIdle) stopReplay();
@@ -429,23 +429,23 @@ void UiController::deleteSelectedMeasurement() {
         try {
             deletion = core::beginMeasurementDeletion(project_.record.directory, directory, registered);
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Project unregister failed: %1").arg(textOf(error)));
+            reportEvent(UiText::tr("Project unregister failed: %1").arg(textOf(error)));
             refreshProject();
             return;
         }
         const fs::path& doomed = deletion.doomed;
         if (removeDirectoryTree(doomed)) {
-            reportEvent(QStringLiteral("Measurement deleted: %1").arg(id));
+            reportEvent(UiText::tr("Measurement deleted: %1").arg(id));
         } else {
             reportEvent(
-                QStringLiteral(
+                UiText::tr(
                     "Measurement unregistered; locked files remain under %1 — delete the folder manually")
                     .arg(fromFsPath(doomed)));
         }
         deletion.lock.release();
         refreshProject();
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Delete Measurement failed: %1").arg(textOf(error)));
+        reportEvent(UiText::tr("Delete Measurement failed: %1").arg(textOf(error)));
     } catch (...) {
     }
 }

@@ -62,7 +62,7 @@ void UiController::setNoiseSubtractionEnabled(bool enabled) {
     try {
         if (enabled == noiseFloor_.subtractionEnabled) return;
         if (enabled && !noiseProfileValid()) {
-            reportEvent(QStringLiteral("Calibrate the noise floor for this device profile first"));
+            reportEvent(UiText::tr("Calibrate the noise floor for this device profile first"));
             return;
         }
         // The profile stays as the engines share it; the switch is what they and the store follow.
@@ -73,15 +73,15 @@ void UiController::setNoiseSubtractionEnabled(bool enabled) {
                 if (core::noiseFloorProfileExists(root))
                     core::rewriteNoiseFloorManifestEnabled(root, enabled);
             } catch (const std::exception& error) {
-                reportEvent(QStringLiteral("Noise switch persist failed: %1").arg(textOf(error)));
+                reportEvent(UiText::tr("Noise switch persist failed: %1").arg(textOf(error)));
             }
         }
         handNoiseFloorToEngines(noiseFloor_.profile, enabled, engines_.live.get(), engines_.replay.get());
         emit noiseSubtractionChanged();
-        reportEvent(enabled ? QStringLiteral("Background noise subtraction ON")
-                            : QStringLiteral("Background noise subtraction OFF"));
+        reportEvent(enabled ? UiText::tr("Background noise subtraction ON")
+                            : UiText::tr("Background noise subtraction OFF"));
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Noise switch persist failed: %1").arg(textOf(error)));
+        reportEvent(UiText::tr("Noise switch persist failed: %1").arg(textOf(error)));
     }
 }
 
@@ -90,12 +90,12 @@ void UiController::startNoiseCalibration() {
         if (!canCalibrateNoise()) {
             const std::int32_t replay = run_.replay.load();
             if (run_.recording.load() != kRecordingIdle) {
-                reportEvent(QStringLiteral("Noise calibration is not allowed while Recording"));
+                reportEvent(UiText::tr("Noise calibration is not allowed while Recording"));
             } else if (replay == kReplayLoading || replay == kReplayPlaying || replay == kReplayPaused) {
-                reportEvent(QStringLiteral(
+                reportEvent(UiText::tr(
                     "Noise calibration is Live-only; the calibrated floor switch still works in Replay"));
             } else {
-                reportEvent(QStringLiteral("Start Live before noise calibration"));
+                reportEvent(UiText::tr("Start Live before noise calibration"));
             }
             return;
         }
@@ -117,7 +117,7 @@ void UiController::startNoiseCalibration() {
         timers_.noiseCalibration->start();
         emit noiseSubtractionChanged();
         emit noiseCalibrationProgressChanged();
-        reportEvent(QStringLiteral("Noise calibration started - keep the environment stable"));
+        reportEvent(UiText::tr("Noise calibration started - keep the environment stable"));
     } catch (const std::exception& error) {
         // No thread could be made: the run is undone.
         run_.noiseCalibrating.store(false);
@@ -127,7 +127,7 @@ void UiController::startNoiseCalibration() {
         timers_.noiseCalibration->stop();
         emit noiseSubtractionChanged();
         emit noiseCalibrationProgressChanged();
-        reportEvent(QStringLiteral("Noise calibration failed: %1").arg(textOf(error)));
+        reportEvent(UiText::tr("Noise calibration failed: %1").arg(textOf(error)));
     }
 }
 
@@ -138,7 +138,7 @@ void UiController::cancelNoiseCalibration() {
                           noiseFloor_.calibration);
         emit noiseSubtractionChanged();
         emit noiseCalibrationProgressChanged();
-        reportEvent(QStringLiteral("Noise calibration cancelled"));
+        reportEvent(UiText::tr("Noise calibration cancelled"));
     } catch (...) {
         // Only the report can fail (out of memory); the run has ended.
     }
@@ -161,7 +161,7 @@ void UiController::advanceNoiseCalibration() {
         if (!accum || accum->accumulatedBlocks < kLeastAccumulatedBlocks || accum->channelCount == 0) {
             emit noiseSubtractionChanged();
             emit noiseCalibrationProgressChanged();
-            reportEvent(QStringLiteral("Noise calibration failed: not enough frames captured"));
+            reportEvent(UiText::tr("Noise calibration failed: not enough frames captured"));
             return;
         }
 
@@ -178,18 +178,18 @@ void UiController::advanceNoiseCalibration() {
             try {
                 core::saveNoiseFloorProfile(toFsPath(project_.path), *profile);
             } catch (const std::exception& error) {
-                reportEvent(QStringLiteral("Noise floor kept for this session only: %1").arg(textOf(error)));
+                reportEvent(UiText::tr("Noise floor kept for this session only: %1").arg(textOf(error)));
             }
         } else {
-            reportEvent(QStringLiteral("Noise floor calibrated for this session (no Project open)"));
+            reportEvent(UiText::tr("Noise floor calibrated for this session (no Project open)"));
         }
         handNoiseFloorToEngines(noiseFloor_.profile, true, engines_.live.get(), engines_.replay.get());
         rebuildNoiseProfileInfo();
         emit noiseSubtractionChanged();
         emit noiseCalibrationProgressChanged();
-        reportEvent(QStringLiteral("Noise floor calibrated"));
+        reportEvent(UiText::tr("Noise floor calibrated"));
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Noise calibration failed: %1").arg(textOf(error)));
+        reportEvent(UiText::tr("Noise calibration failed: %1").arg(textOf(error)));
     }
 }
 

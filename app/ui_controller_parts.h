@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "app/ui_text.h"
 #include "camera/uvc_camera_state.h"
 #include "core/storage/device_profile.h"
 #include "core/storage/device_session.h"
@@ -41,7 +42,6 @@ struct ProfileRecords {
     core::DeviceProfile live;
     std::string json;  // the profile file's bytes as imported
     QString path;
-    QString info;
     core::DeviceProfile frozen;  // of the selected Measurement; invalid while none is selected
 
     // The selected Measurement's sample rate, 0 while none with a valid frozen profile is selected.

@@ -60,7 +60,15 @@ bool hasCameraResolution(const core::DeviceProfile& profile) {
 }  // namespace
 
 QString UiController::profilePath() const { return profileState_.path; }
-QString UiController::profileInfo() const { return profileState_.info; }
+// Made when read, in the language of the moment. A no-break space keeps the rate with its unit when
+// the line wraps; one pass over the pattern leaves an identity holding "%2" as it is.
+QString UiController::profileInfo() const {
+    if (!profileState_.session.hasProfile()) return {};
+    const core::DeviceProfile& profile = profileState_.live;
+    return UiText::tr("%1 | %2 logical / %3 wire | %4 Hz")
+        .arg(QString::fromStdString(profile.profileId), QString::number(profile.channelCount),
+             QString::number(profile.wireChannelCount), QString::number(profile.sampleRateHz));
+}
 QString UiController::profilesDir() const {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/profiles");
 }
@@ -123,7 +131,7 @@ void UiController::importProfile(const QString& path) {
     const QString requested = unquotedPath(path);
     if (requested.isEmpty()) return;
     if (!canImportProfile()) {
-        reportEvent(QStringLiteral("Stop the active session before replacing the Device Profile"));
+        reportEvent(UiText::tr("Stop the active session before replacing the Device Profile"));
         return;
     }
     try {
@@ -161,12 +169,6 @@ void UiController::importProfile(const QString& path) {
         }
 
         profileState_.path = pathInUse;
-        // One pass over the pattern: an identity holding "%2" stays as it is.
-        profileState_.info = QStringLiteral("%1 | %2 logical / %3 wire | %4 Hz")
-                                 .arg(QString::fromStdString(profileState_.live.profileId),
-                                      QString::number(profileState_.live.channelCount),
-                                      QString::number(profileState_.live.wireChannelCount),
-                                      QString::number(profileState_.live.sampleRateHz));
         settings_.setValue(QStringLiteral("profilePath"), profileState_.path);
         emit profilePathChanged();
         emit profileInfoChanged();

@@ -61,20 +61,20 @@ QStringList recoveryLines(const core::ProjectRecoveryReport& report) {
     const auto each = [&lines](const std::vector<std::string>& names, const QString& pattern) {
         for (const std::string& name : names) lines.append(pattern.arg(QString::fromStdString(name)));
     };
-    each(report.removedTemporaries, QStringLiteral("Removed temporary file %1"));
-    each(report.removedLeftovers, QStringLiteral("Removed incomplete leftover %1"));
-    each(report.recoveredRuns, QStringLiteral("Recovered AnalysisRun %1"));
-    each(report.recoveredRecordings, QStringLiteral("Recovered recording %1"));
-    each(report.recoveredMeasurements, QStringLiteral("Recovered Measurement %1"));
+    each(report.removedTemporaries, UiText::tr("Removed temporary file %1"));
+    each(report.removedLeftovers, UiText::tr("Removed incomplete leftover %1"));
+    each(report.recoveredRuns, UiText::tr("Recovered AnalysisRun %1"));
+    each(report.recoveredRecordings, UiText::tr("Recovered recording %1"));
+    each(report.recoveredMeasurements, UiText::tr("Recovered Measurement %1"));
     for (const auto& kept : report.undescribedRecordings) {
-        lines.append(QStringLiteral("Unfinished recording without its description kept: %1 (%2 bytes)")
+        lines.append(UiText::tr("Unfinished recording without its description kept: %1 (%2 bytes)")
                          .arg(QString::fromStdString(kept.path))
                          .arg(kept.bytes));
     }
-    each(report.discardedVideos, QStringLiteral("Removed unfinished camera video %1"));
-    each(report.inUse, QStringLiteral("Recovery left %1 alone: another program is using it"));
+    each(report.discardedVideos, UiText::tr("Removed unfinished camera video %1"));
+    each(report.inUse, UiText::tr("Recovery left %1 alone: another program is using it"));
     for (const auto& failure : report.failures) {
-        lines.append(QStringLiteral("Recovery left %1 as it was: %2")
+        lines.append(UiText::tr("Recovery left %1 as it was: %2")
                          .arg(QString::fromStdString(failure.path), QString::fromStdString(failure.error)));
     }
     return lines;
@@ -162,13 +162,13 @@ QStringList UiController::findNestedProjects(const QString& directory) const {
     return found;
 }
 
-bool UiController::refuseProjectChange(const char* whileRecording, const char* whileRecomputing,
-                                       const char* whileReplaying) {
-    const char* refusal = run_.recording.load() != kRecordingIdle ? whileRecording
-                          : run_.fullRecomputeRunning.load()      ? whileRecomputing
-                          : !replayIdle(run_.replay.load())       ? whileReplaying
-                                                                  : nullptr;
-    if (refusal != nullptr) reportEvent(QString::fromLatin1(refusal));
+bool UiController::refuseProjectChange(const QString& whileRecording, const QString& whileRecomputing,
+                                       const QString& whileReplaying) {
+    const QString* refusal = run_.recording.load() != kRecordingIdle ? &whileRecording
+                             : run_.fullRecomputeRunning.load()      ? &whileRecomputing
+                             : !replayIdle(run_.replay.load())       ? &whileReplaying
+                                                                     : nullptr;
+    if (refusal != nullptr) reportEvent(*refusal);
     return refusal != nullptr;
 }
 
@@ -176,12 +176,12 @@ void UiController::createProject(const QString& directory, const QString& name) 
     try {
         const QString trimmedName = name.trimmed();
         if (directory.isEmpty() || trimmedName.isEmpty()) {
-            reportEvent(QStringLiteral("Project creation requires a directory and a name"));
+            reportEvent(UiText::tr("Project creation requires a directory and a name"));
             return;
         }
-        if (refuseProjectChange("Finish the active Recording before changing Project",
-                                "Wait for Full Recompute before changing Project",
-                                "Stop Replay before changing Project"))
+        if (refuseProjectChange(UiText::tr("Finish the active Recording before changing Project"),
+                                UiText::tr("Wait for Full Recompute before changing Project"),
+                                UiText::tr("Stop Replay before changing Project")))
             return;
         try {
             const fs::path root = toFsPath(directory);
@@ -197,9 +197,9 @@ void UiController::createProject(const QString& directory, const QString& name) 
             emit uiStateChanged();
             loadProjectNoiseFloor();
             rebuildMeasurementList();
-            reportEvent(QStringLiteral("Project created: %1").arg(trimmedName));
+            reportEvent(UiText::tr("Project created: %1").arg(trimmedName));
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Create Project failed: %1").arg(textOf(error)));
+            reportEvent(UiText::tr("Create Project failed: %1").arg(textOf(error)));
         }
     } catch (...) {
         // Reporting itself failed (out of memory); nothing else can be done here.
@@ -209,9 +209,9 @@ void UiController::createProject(const QString& directory, const QString& name) 
 void UiController::openProject(const QString& directory) {
     try {
         if (directory.isEmpty()) return;
-        if (refuseProjectChange("Finish the active Recording before changing Project",
-                                "Wait for Full Recompute before changing Project",
-                                "Stop Replay before changing Project"))
+        if (refuseProjectChange(UiText::tr("Finish the active Recording before changing Project"),
+                                UiText::tr("Wait for Full Recompute before changing Project"),
+                                UiText::tr("Stop Replay before changing Project")))
             return;
         try {
             const fs::path root = toFsPath(directory);
@@ -219,13 +219,16 @@ void UiController::openProject(const QString& directory) {
             core::ProjectRebuild rebuild;
             core::ProjectRecord record = core::loadProjectOrRebuild(root, rebuild);
             if (!rebuild.asideName.empty()) {
-                reportEvent(QCoreApplication::translate(
-                                "UiController",
-                                "project.json could not be read (%1): kept as %2, the Measurement list "
-                                "was rebuilt from %3 Measurement folder(s)")
+                const auto folders = static_cast<int>(record.measurements.size());
+                reportEvent((folders == 1
+                                 ? UiText::tr("project.json could not be read (%1): kept as %2, the "
+                                              "Measurement list was rebuilt from %n Measurement folder",
+                                              nullptr, folders)
+                                 : UiText::tr("project.json could not be read (%1): kept as %2, the "
+                                              "Measurement list was rebuilt from %n Measurement folders",
+                                              nullptr, folders))
                                 .arg(QString::fromStdString(rebuild.damage),
-                                     QString::fromStdString(rebuild.asideName))
-                                .arg(record.measurements.size()));
+                                     QString::fromStdString(rebuild.asideName)));
             }
             // Leaves alone whatever a living writer, of this program or another, holds.
             const core::ProjectRecoveryReport recovered = core::recoverProject(record);
@@ -239,8 +242,11 @@ void UiController::openProject(const QString& directory) {
             emit uiStateChanged();
             loadProjectNoiseFloor();
             rebuildMeasurementList();
-            reportLocalized(QT_TRANSLATE_NOOP("UiController", "Project opened: %1 · %2 Measurement(s)"),
-                            {projectName(), QString::number(measurementCount())});
+            // English has a singular; the catalogues give each count its own form (%n).
+            reportLocalized(measurementCount() == 1
+                                ? QT_TRANSLATE_NOOP("UiController", "Project opened: %1 · %n Measurement")
+                                : QT_TRANSLATE_NOOP("UiController", "Project opened: %1 · %n Measurements"),
+                            {projectName()}, measurementCount());
         } catch (const std::exception& error) {
             reportEvent(
                 QCoreApplication::translate("UiController", "Open Project failed: %1").arg(textOf(error)));
@@ -253,17 +259,19 @@ void UiController::refreshProject() {
     try {
         if (!project_.open) return;
         loadProjectNoiseFloor();
-        if (refuseProjectChange("Finish the active Recording before refreshing Project",
-                                "Wait for Full Recompute before refreshing Project",
-                                "Stop Replay before refreshing Project"))
+        if (refuseProjectChange(UiText::tr("Finish the active Recording before refreshing Project"),
+                                UiText::tr("Wait for Full Recompute before refreshing Project"),
+                                UiText::tr("Stop Replay before refreshing Project")))
             return;
         try {
             project_.record = core::loadProject(toFsPath(project_.path));
             emit projectChanged();
             rebuildMeasurementList();
-            reportEvent(QStringLiteral("Project refreshed · %1 Measurement(s)").arg(measurementCount()));
+            reportEvent(measurementCount() == 1
+                            ? UiText::tr("Project refreshed · %n Measurement", nullptr, 1)
+                            : UiText::tr("Project refreshed · %n Measurements", nullptr, measurementCount()));
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Refresh Project failed: %1").arg(textOf(error)));
+            reportEvent(UiText::tr("Refresh Project failed: %1").arg(textOf(error)));
         }
     } catch (...) {
     }
@@ -272,15 +280,15 @@ void UiController::refreshProject() {
 void UiController::deleteProject() {
     try {
         if (!project_.open) {
-            reportEvent(QStringLiteral("Open a Project first"));
+            reportEvent(UiText::tr("Open a Project first"));
             return;
         }
         if (run_.recording.load() != kRecordingIdle) {
-            reportEvent(QStringLiteral("Finish the active Recording before deleting the Project"));
+            reportEvent(UiText::tr("Finish the active Recording before deleting the Project"));
             return;
         }
         if (run_.fullRecomputeRunning.load()) {
-            reportEvent(QStringLiteral("Wait for Full Recompute before deleting the Project"));
+            reportEvent(UiText::tr("Wait for Full Recompute before deleting the Project"));
             return;
         }
         if (!replayIdle(run_.replay.load())) stopReplay();
@@ -296,7 +304,7 @@ void UiController::deleteProject() {
             }
         }
         if (!isRoot) {
-            reportEvent(QStringLiteral("Refusing to delete: not a Project root"));
+            reportEvent(UiText::tr("Refusing to delete: not a Project root"));
             return;
         }
 
@@ -324,9 +332,9 @@ void UiController::deleteProject() {
                     .arg(path));
             return;
         }
-        reportEvent(QStringLiteral("Project deleted: %1").arg(name));
+        reportEvent(UiText::tr("Project deleted: %1").arg(name));
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Delete Project failed: %1").arg(textOf(error)));
+        reportEvent(UiText::tr("Delete Project failed: %1").arg(textOf(error)));
     } catch (...) {
     }
 }
@@ -385,7 +393,7 @@ void UiController::loadProjectNoiseFloor() {
                 noiseFloor_.subtractionEnabled = loaded->enabled;
                 noiseFloor_.profile = std::move(loaded);
             } catch (const std::exception& error) {
-                reportEvent(QStringLiteral("Noise floor load failed: %1").arg(textOf(error)));
+                reportEvent(UiText::tr("Noise floor load failed: %1").arg(textOf(error)));
             }
         }
     }

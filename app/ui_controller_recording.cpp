@@ -82,16 +82,16 @@ void UiController::startRecording() {
     try {
         cancelNoiseCalibration();
         if (run_.session.load() != kRunning) {
-            reportEvent(hasProject() ? QStringLiteral("Recording requires an active Live session")
-                                     : QStringLiteral("Open or create a Project before Recording"));
+            reportEvent(hasProject() ? UiText::tr("Recording requires an active Live session")
+                                     : UiText::tr("Open or create a Project before Recording"));
             return;
         }
         if (!hasProject()) {
-            reportEvent(QStringLiteral("Open or create a Project before Recording"));
+            reportEvent(UiText::tr("Open or create a Project before Recording"));
             return;
         }
         if (run_.recording.load() != kRecordingIdle || profileState_.json.empty()) {
-            reportEvent(QStringLiteral("Recording requires an active Live session"));
+            reportEvent(UiText::tr("Recording requires an active Live session"));
             return;
         }
         if (threads_.recordingFinalize.joinable()) threads_.recordingFinalize.join();
@@ -116,8 +116,7 @@ void UiController::startRecording() {
                 core::recordingQueueBoundBytes(bytesPerSecond),
                 [this, generation](const std::string& failure) {
                     endRecordingEarly(
-                        generation,
-                        QStringLiteral("Recording failed: %1").arg(QString::fromStdString(failure)));
+                        generation, UiText::tr("Recording failed: %1").arg(QString::fromStdString(failure)));
                 },
                 recording_.sinkForTests);
             std::unique_ptr<core::RecordingWriter> leftover;
@@ -146,9 +145,9 @@ void UiController::startRecording() {
             setRecordingState(kRecordingActive);
             emit recordingStatsChanged();
             emit videoRecordStartRequested(fromFsPath(staging));
-            reportEvent(QStringLiteral("Recording %1 into Project %2").arg(id, projectName()));
+            reportEvent(UiText::tr("Recording %1 into Project %2").arg(id, projectName()));
         } catch (const std::exception& error) {
-            reportEvent(QStringLiteral("Start Recording failed: %1").arg(textOf(error)));
+            reportEvent(UiText::tr("Start Recording failed: %1").arg(textOf(error)));
             emit recordingFinished(false, id);
         }
     } catch (...) {
@@ -170,7 +169,7 @@ void UiController::appendRecordingBlock(std::span<const std::int16_t> samples, b
             // raw.int16 has no timestamps: samples after a gap would sit at the wrong time. A gap before
             // the first sample is no gap in the file.
             if (gap && writer.framesAccepted() > 0) {
-                ended = QStringLiteral(
+                ended = UiText::tr(
                     "Recording stopped: datagrams were lost, the samples are no longer "
                     "contiguous");
             } else {
@@ -178,7 +177,7 @@ void UiController::appendRecordingBlock(std::span<const std::int16_t> samples, b
                     case core::RecordingWriter::Push::Queued:
                         break;
                     case core::RecordingWriter::Push::Overflow:
-                        ended = QStringLiteral(
+                        ended = UiText::tr(
                                     "Recording stopped: the disk is too slow for the stream (%1 MB/s needed)")
                                     .arg(recording_.streamMBps, 0, 'f', 1);
                         break;
@@ -194,8 +193,8 @@ void UiController::appendRecordingBlock(std::span<const std::int16_t> samples, b
             recording_.elapsedMs.store(elapsedMs);
         } catch (const std::exception& error) {
             QString text = textOf(error);
-            if (text.isEmpty()) text = QStringLiteral("append failed");
-            ended = QStringLiteral("Recording failed: %1").arg(text);
+            if (text.isEmpty()) text = UiText::tr("append failed");
+            ended = UiText::tr("Recording failed: %1").arg(text);
         }
         if (!ended.isEmpty()) {
             // What was queued before is finalized; no later block reaches it.
@@ -287,7 +286,7 @@ void UiController::onRecordingEnded(std::uint64_t generation, const QString& mes
         appendEventLog(message);
         showStatus(message, StatusWeight::Held);
         // The samples before the end become the Measurement; the video recorder is being stopped.
-        appendEventLog(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));
+        appendEventLog(UiText::tr("Finalizing Measurement %1...").arg(recording_.measurementId));
         startRecordingFinalize(std::move(writer), {});
     } catch (...) {
     }
@@ -296,7 +295,7 @@ void UiController::onRecordingEnded(std::uint64_t generation, const QString& mes
 void UiController::onRecordingLimitReached(std::uint64_t generation) {
     try {
         if (generation != recording_.generation.load() || run_.recording.load() != kRecordingActive) return;
-        reportEvent(QStringLiteral("Recording reached the %1 s Measurement limit; finalizing")
+        reportEvent(UiText::tr("Recording reached the %1 s Measurement limit; finalizing")
                         .arg(recordingMaxDurationSeconds(), 0, 'f', 0));
         stopRecording();
     } catch (...) {
@@ -375,7 +374,7 @@ void UiController::onRecordingWatchdog() {
         recording_.videoActive = false;
         logMediaDiagnostic(
             QStringLiteral("video recorder stop watchdog fired; finalizing without flushed video"));
-        reportEvent(QStringLiteral("Video recorder did not stop in time; finalizing Measurement anyway"));
+        reportEvent(UiText::tr("Video recorder did not stop in time; finalizing Measurement anyway"));
         finalizeRecording(false);
     } catch (...) {
     }
@@ -397,7 +396,7 @@ void UiController::finalizeRecording(bool withVideo) {
     timers_.recordingWatchdog->stop();
     setRecordingState(kRecordingFinalizing);
     emit recordingStatsChanged();
-    reportEvent(QStringLiteral("Finalizing Measurement %1...").arg(recording_.measurementId));
+    reportEvent(UiText::tr("Finalizing Measurement %1...").arg(recording_.measurementId));
     startRecordingFinalize(std::move(writer), video);
 }
 
@@ -417,7 +416,7 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::RecordingWriter>
                 writer.reset();
                 try {
                     if (!recording->finalize(video).durable)
-                        warning = QStringLiteral(
+                        warning = UiText::tr(
                                       "Warning: Measurement %1 is saved, but the disk did not "
                                       "confirm its folder; a power cut could still lose it")
                                       .arg(id);
@@ -425,7 +424,7 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::RecordingWriter>
                 } catch (const std::exception& failure) {
                     error = textOf(failure);
                 } catch (...) {
-                    error = QStringLiteral("unknown error");
+                    error = UiText::tr("unknown error");
                 }
                 // A writer whose finalize failed keeps its samples for the next open of the Project.
                 const fs::path staging = recording->stagingPath();
@@ -467,18 +466,18 @@ void UiController::onRecordingFinalized(std::uint64_t generation, const QString&
                     const int row = static_cast<int>(names.end() - found) - 1;
                     if (found != names.end() && row != project_.selectedIndex) selectMeasurement(row);
                 }
-                reportAdvisory(QStringLiteral("Measurement saved: %1 · %2").arg(id, projectName()));
+                reportAdvisory(UiText::tr("Measurement saved: %1 · %2").arg(id, projectName()));
                 if (!warning.isEmpty()) appendEventLog(warning);
                 if (reason) showStatus(*reason, StatusWeight::Held);
             } catch (const std::exception& failure) {
                 reportEvent(
-                    QStringLiteral("Measurement saved, but Project refresh failed: %1").arg(textOf(failure)));
+                    UiText::tr("Measurement saved, but Project refresh failed: %1").arg(textOf(failure)));
             }
         } else {
-            reportEvent(QStringLiteral("Finalize Recording failed: %1").arg(error));
+            reportEvent(UiText::tr("Finalize Recording failed: %1").arg(error));
             if (!keptPath.isEmpty()) {
                 setStatusText(
-                    QStringLiteral("Recorded samples kept in %1; opening the Project again recovers them")
+                    UiText::tr("Recorded samples kept in %1; opening the Project again recovers them")
                         .arg(keptPath));
             }
         }

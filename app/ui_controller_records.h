@@ -61,10 +61,11 @@ struct RunState {
 enum class StatusWeight { Plain, Advisory, Held };
 
 struct ControllerTexts {
-    mutable std::mutex statusMutex;  // guards statusText, statusSource, statusArguments and statusHeld
+    mutable std::mutex statusMutex;  // guards statusText, statusSource, its arguments and count, statusHeld
     QString statusText;
     const char* statusSource = nullptr;  // the catalogue text statusText was made from, if any
     QStringList statusArguments;
+    int statusCount = -1;     // the %n of a plural statusSource, else -1
     bool statusHeld = false;  // statusText is a stop reason that background notices leave standing
     std::atomic<bool> initialPrompt{true};  // the status line still shows the start-up prompt
     mutable std::mutex liveMetricsMutex;    // guards liveMetrics

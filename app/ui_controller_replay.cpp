@@ -53,7 +53,8 @@ void ReplayRunner::refreshPausedMap(UiController& ui) {
 // its start handler runs, and says so.
 void ReplayRunner::reportPendingWhileLoading(UiController& ui) {
     if (ui.run_.replay.load() != kReplayLoading) return;
-    ui.reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(ui.frequencyBandMode()));
+    ui.reportEvent(UiText::tr("Replay frequency band pending: %1")
+                       .arg(UiText::tr(qUtf8Printable(ui.frequencyBandMode()))));
 }
 
 void ReplayRunner::publishBand(UiController& ui) {
@@ -63,9 +64,10 @@ void ReplayRunner::publishBand(UiController& ui) {
     try {
         ui.engines_.replay->setFrequencyBand(
             limitedBand(ui.live_.band, ui.profileState_.frozen.sampleRateHz));
-        ui.reportEvent(QStringLiteral("Replay frequency band pending: %1").arg(ui.frequencyBandMode()));
+        ui.reportEvent(UiText::tr("Replay frequency band pending: %1")
+                           .arg(UiText::tr(qUtf8Printable(ui.frequencyBandMode()))));
     } catch (const std::exception& error) {
-        ui.reportEvent(QStringLiteral("Replay frequency-band update failed: %1").arg(errorText(error)));
+        ui.reportEvent(UiText::tr("Replay frequency-band update failed: %1").arg(errorText(error)));
     }
 }
 
@@ -76,12 +78,12 @@ void ReplayRunner::publishBeamforming(UiController& ui) {
     try {
         ui.engines_.replay->setBeamformingParameters(ui.live_.beamforming);
     } catch (const std::exception& error) {
-        ui.reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
+        ui.reportEvent(UiText::tr("Replay beamforming update failed: %1").arg(errorText(error)));
     }
 }
 
 void ReplayRunner::onStarted(UiController& ui) {
-    ui.replay_.metrics = QStringLiteral("1.0x · frozen Profile · hash verified");
+    ui.replay_.metrics = UiText::tr("1.0x · frozen Profile · hash verified");
     emit ui.replayMetricsChanged();
     emit ui.replayDurationChanged();
     for (core::StreamingAcousticEngine* engine : {ui.engines_.live.get(), ui.engines_.replay.get()}) {
@@ -95,9 +97,9 @@ void ReplayRunner::onStarted(UiController& ui) {
             limitedBand(ui.live_.band, ui.profileState_.frozen.sampleRateHz));
         ui.engines_.replay->setBeamformingParameters(ui.live_.beamforming);
     } catch (const std::exception& error) {
-        ui.reportEvent(QStringLiteral("Replay beamforming update failed: %1").arg(errorText(error)));
+        ui.reportEvent(UiText::tr("Replay beamforming update failed: %1").arg(errorText(error)));
     }
-    ui.reportEvent(QStringLiteral("Replaying Measurement %1").arg(ui.replay_.measurementId));
+    ui.reportEvent(UiText::tr("Replaying Measurement %1").arg(ui.replay_.measurementId));
 }
 
 void ReplayRunner::releaseEnded(UiController& ui) {
@@ -112,14 +114,14 @@ void ReplayRunner::releaseEnded(UiController& ui) {
 
 void ReplayRunner::onFinished(UiController& ui) {
     ui.replay_.paused.store(false);
-    ui.replay_.metrics = QStringLiteral("Complete · %1 hops · integrity verified")
-                             .arg(ui.engines_.replay->processedBlockCount());
+    ui.replay_.metrics =
+        UiText::tr("Complete · %1 hops · integrity verified").arg(ui.engines_.replay->processedBlockCount());
     releaseEnded(ui);
     emit ui.replayPausedChanged();
     emit ui.replayPositionChanged();
     emit ui.replayMetricsChanged();
     setState(ui, kReplayFinished);
-    ui.reportEvent(QStringLiteral("Replay complete: %1").arg(ui.replay_.measurementId));
+    ui.reportEvent(UiText::tr("Replay complete: %1").arg(ui.replay_.measurementId));
     emit ui.replayFinished(true, ui.replay_.measurementId);
 }
 
@@ -128,7 +130,7 @@ void ReplayRunner::onFailed(UiController& ui, const QString& error) {
     ui.replay_.metrics = error;
     emit ui.replayMetricsChanged();
     setState(ui, kReplayFaulted);
-    ui.reportEvent(QStringLiteral("Replay failed: %1").arg(error));
+    ui.reportEvent(UiText::tr("Replay failed: %1").arg(error));
     emit ui.replayFinished(false, ui.replay_.measurementId);
 }
 
@@ -182,13 +184,13 @@ void UiController::startSelectedMeasurementReplay() {
     try {
         if (!canStartReplay()) {
             if (run_.session.load() == kRunning) {
-                reportEvent(QStringLiteral("Stop Live before starting Measurement Replay"));
+                reportEvent(UiText::tr("Stop Live before starting Measurement Replay"));
             } else if (!hasSelectedMeasurement()) {
-                reportEvent(QStringLiteral("Select a valid Measurement before Replay"));
+                reportEvent(UiText::tr("Select a valid Measurement before Replay"));
             } else if (!selectedMeasurementRawAvailable()) {
-                reportEvent(QStringLiteral("Replay raw asset is missing"));
+                reportEvent(UiText::tr("Replay raw asset is missing"));
             } else {
-                reportEvent(QStringLiteral("Replay is not available in the current state"));
+                reportEvent(UiText::tr("Replay is not available in the current state"));
             }
             return;
         }
@@ -206,7 +208,7 @@ void UiController::startSelectedMeasurementReplay() {
         // A replay's map errors are reported like a live session's: the first one after a start.
         liveSession_.counters.liveErrors.store(0);
 
-        replay_.metrics = QStringLiteral("Validating frozen Profile and raw integrity...");
+        replay_.metrics = UiText::tr("Validating frozen Profile and raw integrity...");
         emit replayPositionChanged();
         emit replayDurationChanged();
         emit replayPausedChanged();
@@ -214,7 +216,7 @@ void UiController::startSelectedMeasurementReplay() {
         emit heatmapUpdated();
 
         ReplayRunner::setState(*this, kReplayLoading);
-        reportEvent(QStringLiteral("Loading Replay %1 with frozen Profile %2")
+        reportEvent(UiText::tr("Loading Replay %1 with frozen Profile %2")
                         .arg(replay_.measurementId, QString::fromStdString(profileState_.frozen.profileId)));
 
         const double rate = profileState_.frozen.sampleRateHz;
@@ -231,7 +233,7 @@ void UiController::startSelectedMeasurementReplay() {
             ReplayRunner::onFailed(*this, errorText(error));
         }
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Replay failed: %1").arg(errorText(error)));
+        reportEvent(UiText::tr("Replay failed: %1").arg(errorText(error)));
     } catch (...) {
     }
 }
@@ -244,10 +246,9 @@ void UiController::setReplayPaused(bool paused) {
         ReplayRunner::setState(*this, paused ? kReplayPaused : kReplayPlaying);
         emit replayPausedChanged();
         if (paused) {
-            reportEvent(
-                QStringLiteral("Replay paused at %1 s").arg(replay_.positionSeconds.load(), 0, 'f', 2));
+            reportEvent(UiText::tr("Replay paused at %1 s").arg(replay_.positionSeconds.load(), 0, 'f', 2));
         } else {
-            reportEvent(QStringLiteral("Replay resumed: %1").arg(replay_.measurementId));
+            reportEvent(UiText::tr("Replay resumed: %1").arg(replay_.measurementId));
         }
     } catch (...) {
     }
@@ -281,14 +282,14 @@ void UiController::stopReplay() {
         replay_.durationSeconds.store(0.0);
         map_.hasHeatmap.store(false);
         resetLiveView();
-        replay_.metrics = QStringLiteral("Replay stopped");
+        replay_.metrics = UiText::tr("Replay stopped");
         emit replayPausedChanged();
         emit replayPositionChanged();
         emit replayDurationChanged();
         emit replayMetricsChanged();
         emit heatmapUpdated();
         ReplayRunner::setState(*this, kReplayIdle);
-        reportEvent(QStringLiteral("Replay stopped; Live Profile was not changed"));
+        reportEvent(UiText::tr("Replay stopped; Live Profile was not changed"));
     } catch (...) {
         // Only a report can fail here (out of memory): no replay thread may outlive the stop.
         ReplayRunner::stopThreads(*this);
@@ -299,11 +300,11 @@ void UiController::stopReplay() {
 void UiController::analyzeReplayPosition() {
     try {
         if (!replayActive() || !hasSelectedMeasurement() || !profileState_.frozen.isValid()) {
-            reportEvent(QStringLiteral("Analyze at position requires an active Replay"));
+            reportEvent(UiText::tr("Analyze at position requires an active Replay"));
             return;
         }
         if (run_.fullRecomputeRunning.load()) {
-            reportEvent(QStringLiteral("Wait for the running Full Recompute to finish"));
+            reportEvent(UiText::tr("Wait for the running Full Recompute to finish"));
             return;
         }
         const double duration = replay_.durationSeconds.load();
@@ -329,7 +330,7 @@ void UiController::analyzeReplayPosition() {
         stopReplay();
         createFullRecomputeAnalysis();
     } catch (const std::exception& error) {
-        reportEvent(QStringLiteral("Analyze at position failed: %1").arg(errorText(error)));
+        reportEvent(UiText::tr("Analyze at position failed: %1").arg(errorText(error)));
     } catch (...) {
     }
 }

@@ -64,24 +64,24 @@ double UiController::cameraOverlayOffsetX() const { return display_.cameraOverla
 double UiController::cameraOverlayOffsetY() const { return display_.cameraOverlayOffsetY.load(); }
 
 void UiController::setUiTheme(const QString& theme) {
-    guarded("Theme update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Theme update"), this, [&] {
         settings_.setValue(QStringLiteral("ui/theme"), theme);
         emit uiThemeChanged();
     });
 }
 
 void UiController::setUiLanguage(const QString& language) {
-    guarded("Language update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Language update"), this, [&] {
         settings_.setValue(QStringLiteral("ui/language"), language);
         emit uiLanguageChanged();
     });
 }
 
 void UiController::setSource(const QString& source) {
-    guarded("Source selection", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Source selection"), this, [&] {
         if (!canChangeSource()) return;
         if (source != QLatin1String("UDP") && source != QLatin1String("Synthetic")) {
-            reportEvent(QStringLiteral("Unsupported source: %1").arg(source));
+            reportEvent(UiText::tr("Unsupported source: %1").arg(source));
             return;
         }
         if (source == live_.source) return;
@@ -92,7 +92,7 @@ void UiController::setSource(const QString& source) {
 }
 
 void UiController::setPlotPalette(const QVariantMap& palette) {
-    guarded("Plot palette update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Plot palette update"), this, [&] {
         render::setPlotPalette(
             render::DiagnosticsContext{diagnosticSettings_, diagnostics_.mutex, diagnostics_.state,
                                        diagnostics_.meterMutex, diagnostics_.meters, diagnostics_.outputs,
@@ -102,7 +102,7 @@ void UiController::setPlotPalette(const QVariantMap& palette) {
 }
 
 void UiController::setDynamicRange(double value) {
-    guarded("Dynamic range update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Dynamic range update"), this, [&] {
         if (!storeDisplayValue(settings_, heatmapSettings_.dynamicRange, "dynamicRange", value, 0.1, 60.0))
             return;
         emit dynamicRangeChanged();
@@ -111,7 +111,7 @@ void UiController::setDynamicRange(double value) {
 }
 
 void UiController::setLevelGateDbfs(double value) {
-    guarded("Level gate update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Level gate update"), this, [&] {
         if (!storeDisplayValue(settings_, heatmapSettings_.levelGateDbfs, "levelGateDbfs", value, -120.0,
                                0.0)) {
             return;
@@ -122,7 +122,7 @@ void UiController::setLevelGateDbfs(double value) {
 }
 
 void UiController::setFixedReferenceDbfs(double value) {
-    guarded("Fixed reference update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Fixed reference update"), this, [&] {
         if (!storeDisplayValue(settings_, display_.fixedReferenceDbfs, "fixedReferenceDbfs", value, -120.0,
                                0.0))
             return;
@@ -132,7 +132,7 @@ void UiController::setFixedReferenceDbfs(double value) {
 }
 
 void UiController::setHeatmapScaleMode(const QString& mode) {
-    guarded("Scale mode update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Scale mode update"), this, [&] {
         const std::int32_t next = mode == QLatin1String("Fixed dBFS") ? 1 : 0;
         if (next == display_.heatmapScaleMode.load()) return;
         display_.heatmapScaleMode.store(next);
@@ -143,7 +143,7 @@ void UiController::setHeatmapScaleMode(const QString& mode) {
 }
 
 void UiController::setHeatmapColormap(int index) {
-    guarded("Colormap update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Colormap update"), this, [&] {
         if (!storeDisplayIndex(settings_, display_.heatmapColormap, "heatmapColormap", index, 0, 2)) return;
         emit heatmapColormapChanged();
         refreshHeatmapImages();
@@ -151,7 +151,7 @@ void UiController::setHeatmapColormap(int index) {
 }
 
 void UiController::setHeatmapStyle(int index) {
-    guarded("Style update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Style update"), this, [&] {
         if (!storeDisplayIndex(settings_, display_.heatmapStyle, "heatmapStyle", index, 0, 3)) return;
         emit heatmapStyleChanged();
         refreshHeatmapImages();
@@ -159,14 +159,14 @@ void UiController::setHeatmapStyle(int index) {
 }
 
 void UiController::setHeatmapOpacity(double value) {
-    guarded("Opacity update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Opacity update"), this, [&] {
         if (!storeDisplayValue(settings_, display_.heatmapOpacity, "heatmapOpacity", value, 0.1, 1.0)) return;
         emit heatmapOpacityChanged();
     });
 }
 
 void UiController::setCameraMirror(bool enabled) {
-    guarded("Camera mirror update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Camera mirror update"), this, [&] {
         if (enabled == display_.cameraMirror.load()) return;
         display_.cameraMirror.store(enabled);
         settings_.setValue(QStringLiteral("cameraMirror"), enabled);
@@ -175,7 +175,7 @@ void UiController::setCameraMirror(bool enabled) {
 }
 
 void UiController::setCameraOverlayAlpha(double value) {
-    guarded("Camera overlay update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Camera overlay update"), this, [&] {
         if (!storeDisplayValue(settings_, display_.cameraOverlayAlpha, "cameraOverlayAlpha", value, 0.0, 1.0))
             return;
         emit cameraSettingsChanged();
@@ -184,7 +184,7 @@ void UiController::setCameraOverlayAlpha(double value) {
 }
 
 void UiController::setCameraOverlayThreshold(double value) {
-    guarded("Camera overlay update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Camera overlay update"), this, [&] {
         if (!storeDisplayValue(settings_, display_.cameraOverlayThreshold, "cameraOverlayThreshold", value,
                                0.0, 0.95)) {
             return;
@@ -195,7 +195,7 @@ void UiController::setCameraOverlayThreshold(double value) {
 }
 
 void UiController::setCameraOverlayScale(double value) {
-    guarded("Camera overlay update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Camera overlay update"), this, [&] {
         if (!storeDisplayValue(settings_, display_.cameraOverlayScale, "cameraOverlayScale", value, 0.5, 2.0))
             return;
         emit cameraSettingsChanged();
@@ -203,7 +203,7 @@ void UiController::setCameraOverlayScale(double value) {
 }
 
 void UiController::setCameraOverlayOffsetX(double value) {
-    guarded("Camera overlay update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Camera overlay update"), this, [&] {
         if (!storeDisplayValue(settings_, display_.cameraOverlayOffsetX, "cameraOverlayOffsetX", value, -0.5,
                                0.5))
             return;
@@ -212,7 +212,7 @@ void UiController::setCameraOverlayOffsetX(double value) {
 }
 
 void UiController::setCameraOverlayOffsetY(double value) {
-    guarded("Camera overlay update", this, [&] {
+    guarded(QT_TRANSLATE_NOOP("UiController", "Camera overlay update"), this, [&] {
         if (!storeDisplayValue(settings_, display_.cameraOverlayOffsetY, "cameraOverlayOffsetY", value, -0.5,
                                0.5))
             return;

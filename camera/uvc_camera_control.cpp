@@ -8,6 +8,8 @@
 #include <QVariantMap>
 #include <utility>
 
+#include "camera/camera_text.h"
+
 namespace zk::camera {
 namespace {
 
@@ -43,8 +45,10 @@ void UvcCameraControl::refreshCameraDevices() {
     state.cameraIds = std::move(ids);
     if (owner_.cameraDevicesChanged) owner_.cameraDevicesChanged();
     const qsizetype count = state.cameraIds.size();
-    report(count > 0 ? QStringLiteral("%1 UVC camera device(s) available").arg(count)
-                     : QStringLiteral("No UVC camera detected; press Refresh after connecting one"));
+    // English has a singular; the catalogues give each count its own form (%n).
+    report(count == 1  ? CameraText::tr("%n UVC camera device available", nullptr, 1)
+           : count > 0 ? CameraText::tr("%n UVC camera devices available", nullptr, static_cast<int>(count))
+                       : CameraText::tr("No UVC camera detected; press Refresh after connecting one"));
 }
 
 void UvcCameraControl::bindUvcCamera(const QString& cameraId, const QString& cameraName) {
@@ -56,7 +60,7 @@ void UvcCameraControl::bindUvcCamera(const QString& cameraId, const QString& cam
         state.cameraKey.clear();
         state.cameraParameters.clear();
         notifyParametersChanged();
-        report(QStringLiteral("UVC parameters unavailable: %1").arg(error));
+        report(CameraText::tr("UVC parameters unavailable: %1").arg(error));
         return;
     }
     state.cameraKey = cameraKeyOf(cameraId);
@@ -78,9 +82,12 @@ void UvcCameraControl::bindUvcCamera(const QString& cameraId, const QString& cam
         state.cameraParameters = binding.parameters();
     }
     notifyParametersChanged();
-    const QString suffix = restored > 0 ? QStringLiteral(" · %1 restored").arg(restored) : QString();
-    report(QStringLiteral("UVC %1: %2 parameter(s)%3")
-               .arg(cameraName, QString::number(state.cameraParameters.size()), suffix));
+    const auto count = static_cast<int>(state.cameraParameters.size());
+    QString text = (count == 1 ? CameraText::tr("UVC %1: %n parameter", nullptr, count)
+                               : CameraText::tr("UVC %1: %n parameters", nullptr, count))
+                       .arg(cameraName);
+    if (restored > 0) text = CameraText::tr("%1 · %2 restored").arg(text, QString::number(restored));
+    report(text);
 }
 
 void UvcCameraControl::applyUvcParameter(const QString& key) {
@@ -94,8 +101,7 @@ void UvcCameraControl::applyUvcParameter(const QString& key) {
     whiteBalance.autoMode = false;
     // The value is stored with the mode: a stored mode alone is never restored at the next binding.
     store(whiteBalance);
-    report(QCoreApplication::translate(
-        "UiController", "Auto white balance turned off so the manual colour setting stays applied"));
+    report(CameraText::tr("Auto white balance turned off so the manual colour setting stays applied"));
 }
 
 void UvcCameraControl::setCameraParameterValue(const QString& key, std::int32_t value) {
@@ -104,7 +110,7 @@ void UvcCameraControl::setCameraParameterValue(const QString& key, std::int32_t 
     if (index < 0) return;
     QString error;
     if (!owner_.binding.setParameter(key, value, false, error)) {
-        report(QStringLiteral("UVC %1 set failed: %2").arg(key, error));
+        report(CameraText::tr("UVC %1 set failed: %2").arg(key, error));
         return;
     }
     UvcParameter& entry = owner_.state.cameraParameters[index];
@@ -132,7 +138,7 @@ void UvcCameraControl::setCameraParameterAuto(const QString& key, bool automatic
     if (index < 0 || !owner_.state.cameraParameters[index].supportsAuto) return;
     QString error;
     if (!owner_.binding.setParameter(key, owner_.state.cameraParameters[index].value, automatic, error)) {
-        report(QStringLiteral("UVC %1 auto-mode failed: %2").arg(key, error));
+        report(CameraText::tr("UVC %1 auto-mode failed: %2").arg(key, error));
         return;
     }
     UvcParameter& entry = owner_.state.cameraParameters[index];
@@ -153,7 +159,7 @@ void UvcCameraControl::resetCameraParameters() {
     binding.readParameters();
     owner_.state.cameraParameters = binding.parameters();
     notifyParametersChanged();
-    report(QStringLiteral("UVC parameters reset to device defaults"));
+    report(CameraText::tr("UVC parameters reset to device defaults"));
 }
 
 QVariantList UvcCameraControl::cameraParameters() const {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "camera/camera_text.h"
+
 namespace zk::camera {
 
 UvcDeviceBinding::UvcDeviceBinding(UvcControlBackend& backend) : backend_(backend) {}
@@ -12,7 +14,7 @@ UvcDeviceBinding::UvcDeviceBinding(UvcControlBackend& backend) : backend_(backen
 bool UvcDeviceBinding::bind(const QString& cameraId, QString& errorText) {
     unbind();
     if (cameraId.trimmed().isEmpty()) {
-        errorText = QStringLiteral("empty camera id");
+        errorText = CameraText::tr("empty camera id");
         return false;
     }
     device_ = backend_.open(cameraId, errorText);
@@ -20,7 +22,7 @@ bool UvcDeviceBinding::bind(const QString& cameraId, QString& errorText) {
     readParameters();
     if (parameters_.isEmpty()) {
         unbind();
-        errorText = QStringLiteral("device exposes no UVC parameters");
+        errorText = CameraText::tr("device exposes no UVC parameters");
         return false;
     }
     return true;
@@ -58,13 +60,13 @@ void UvcDeviceBinding::readParameters() {
 bool UvcDeviceBinding::setParameter(const QString& key, std::int32_t value, bool automatic,
                                     QString& errorText) {
     if (!device_) {
-        errorText = QStringLiteral("no UVC device bound");
+        errorText = CameraText::tr("no UVC device bound");
         return false;
     }
     const auto entry = std::find_if(parameters_.cbegin(), parameters_.cend(),
                                     [&key](const UvcParameter& p) { return p.key == key; });
     if (entry == parameters_.cend()) {
-        errorText = QStringLiteral("unknown UVC parameter");
+        errorText = CameraText::tr("unknown UVC parameter");
         return false;
     }
     const std::int32_t clamped = clampedUvcValue(*entry, value);
@@ -73,7 +75,7 @@ bool UvcDeviceBinding::setParameter(const QString& key, std::int32_t value, bool
     if (code < 0) {
         // Widened with its sign, so a failure code shows as ffffffff followed by its 32 bits.
         const auto bits = static_cast<quint64>(static_cast<qint64>(code));
-        errorText = QStringLiteral("UVC set failed (0x%1)").arg(bits, 0, 16);
+        errorText = CameraText::tr("UVC set failed (0x%1)").arg(bits, 0, 16);
         return false;
     }
     return true;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "camera/camera_text.h"
 #include "camera/uvc_control_backend.h"
 
 namespace zk::camera {
@@ -186,7 +187,7 @@ class V4l2UvcBackend final : public UvcControlBackend {
     std::unique_ptr<UvcControlDevice> open(const QString& cameraId, QString& errorText) override {
         const QString node = cameraId.trimmed();
         if (!node.startsWith(u'/')) {
-            errorText = QStringLiteral("UVC device not found via V4L2");
+            errorText = CameraText::tr("UVC device not found via V4L2");
             return nullptr;
         }
         const QByteArray path = QFile::encodeName(node);
@@ -197,8 +198,8 @@ class V4l2UvcBackend final : public UvcControlBackend {
         if (fd == -1) {
             const int error = errno;
             errorText = error == ENOENT || error == ENODEV || error == ENXIO
-                            ? QStringLiteral("UVC device not found via V4L2")
-                            : QStringLiteral("cannot open %1: %2").arg(node, qt_error_string(error));
+                            ? CameraText::tr("UVC device not found via V4L2")
+                            : CameraText::tr("cannot open %1: %2").arg(node, qt_error_string(error));
             return nullptr;
         }
         auto device = std::make_unique<V4l2UvcDevice>(fd);
@@ -208,7 +209,7 @@ class V4l2UvcBackend final : public UvcControlBackend {
                                        ? capability.device_caps
                                        : capability.capabilities;
         if (!queried || (caps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) == 0) {
-            errorText = QStringLiteral("%1 is not a V4L2 capture device").arg(node);
+            errorText = CameraText::tr("%1 is not a V4L2 capture device").arg(node);
             return nullptr;
         }
         return device;

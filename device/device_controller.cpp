@@ -173,7 +173,10 @@ void DeviceController::probeAndSelect() {
             return;
         }
         beginAction(tr("probe"));
-        appendLog(tr("probing %1 port(s)...").arg(portNames_.size()));
+        // English has a singular; the catalogues give each count its own form (%n).
+        const auto ports = static_cast<int>(portNames_.size());
+        appendLog(ports == 1 ? tr("probing %n port...", nullptr, 1)
+                             : tr("probing %n ports...", nullptr, ports));
         const QStringList names = portNames_;
         invokeWorker("probePorts", Q_ARG(QStringList, names));
     });

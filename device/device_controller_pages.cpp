@@ -113,8 +113,10 @@ void DeviceController::writeNetParams(const QString& boardMac, const QString& bo
         const auto tIp = parseIpv4Text(targetIp.toStdString());
         // Port 0 is no port a UDP stream can use.
         const auto portOk = [](int port) { return port >= 1 && port <= kMaxPort; };
-        if (!bMac || !bIp || !tMac || !tIp || !portOk(sourcePort) || !portOk(targetPort)) {
-            appendLog(tr("write(256) rejected: invalid field(s)"));
+        const int invalid = !bMac + !bIp + !tMac + !tIp + !portOk(sourcePort) + !portOk(targetPort);
+        if (invalid > 0) {
+            appendLog(invalid == 1 ? tr("write(256) rejected: %n invalid field", nullptr, 1)
+                                   : tr("write(256) rejected: %n invalid fields", nullptr, invalid));
             return;
         }
         NetworkParameterRecord record;

@@ -496,10 +496,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>プロジェクトは %1 に存在しなくなりました - 最近使ったプロジェクトから削除しました</translation>
         </message>
         <message>
-            <source>project.json could not be read (%1): kept as %2, the Measurement list was rebuilt from %3 Measurement folder(s)</source>
-            <translation>project.json を読み取れません (%1): %2 として保管し、%3 個の測定フォルダーから測定リストを再構築しました</translation>
-        </message>
-        <message>
             <source>Open Project failed: %1</source>
             <translation>プロジェクトを開けませんでした: %1</translation>
         </message>
@@ -542,10 +538,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Calibrated for another device profile - recalibrate</source>
             <translation>別のデバイスプロファイル用に校正されています - 再校正してください</translation>
-        </message>
-        <message>
-            <source>Project opened: %1 · %2 Measurement(s)</source>
-            <translation>プロジェクトを開きました: %1 · 測定 %2 件</translation>
         </message>
         <message>
             <source>Delete failed: files are locked under %1 - the Project was kept open</source>
@@ -758,6 +750,964 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Uncertainty gain</source>
             <translation>不確かさゲイン</translation>
+        </message>
+        <message>
+            <source>Diagnostics error: %1</source>
+            <translation>診断エラー：%1</translation>
+        </message>
+        <message>
+            <source>UDP receive stopped: %1</source>
+            <translation>UDP 受信が停止しました：%1</translation>
+        </message>
+        <message>
+            <source>Acquisition error: %1</source>
+            <translation>取得エラー：%1</translation>
+        </message>
+        <message>
+            <source>unknown error</source>
+            <translation>不明なエラー</translation>
+        </message>
+        <message>
+            <source>Live sample gap detected; continuity window restarted</source>
+            <translation>ライブのサンプル欠落を検出しました。連続区間を再開しました</translation>
+        </message>
+        <message>
+            <source>DSP error: %1</source>
+            <translation>DSP エラー：%1</translation>
+        </message>
+        <message>
+            <source>Map render error: %1</source>
+            <translation>マップ描画エラー：%1</translation>
+        </message>
+        <message>
+            <source>Replay stopped</source>
+            <translation>リプレイ停止</translation>
+        </message>
+        <message>
+            <source>Replay map error: %1</source>
+            <translation>リプレイのマップエラー：%1</translation>
+        </message>
+        <message>
+            <source>Cannot read %1: %2</source>
+            <translation>%1 を読み取れません：%2</translation>
+        </message>
+        <message>
+            <source>%1 failed: %2</source>
+            <translation>%1に失敗しました：%2</translation>
+        </message>
+        <message>
+            <source>invalid file name "%1"</source>
+            <translation>無効なファイル名「%1」</translation>
+        </message>
+        <message>
+            <source>only %1 of %2 bytes written</source>
+            <translation>%2 バイト中 %1 バイトしか書き込めませんでした</translation>
+        </message>
+        <message>
+            <source>Select a Measurement to create an AnalysisRun</source>
+            <translation>解析ランを作成するには測定を選択してください</translation>
+        </message>
+        <message>
+            <source>Stop the active session before resetting settings</source>
+            <translation>設定をリセットする前に実行中のセッションを停止してください</translation>
+        </message>
+        <message>
+            <source>Display and acquisition defaults restored</source>
+            <translation>表示と取得の設定を既定値に戻しました</translation>
+        </message>
+        <message>
+            <source>Reset defaults failed: %1</source>
+            <translation>既定値へのリセットに失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Unsupported analysis algorithm: %1</source>
+            <translation>サポートされていない解析アルゴリズム：%1</translation>
+        </message>
+        <message>
+            <source>Parameter %1 is not part of the selected algorithm</source>
+            <translation>パラメーター %1 は選択したアルゴリズムにありません</translation>
+        </message>
+        <message>
+            <source>Invalid value for %1</source>
+            <translation>%1 の値が無効です</translation>
+        </message>
+        <message>
+            <source>Parameter update failed: %1</source>
+            <translation>パラメーターの更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>%1-%2 Hz · %3 bins</source>
+            <translation>%1-%2 Hz · %3 ビン</translation>
+        </message>
+        <message>
+            <source>focus %1 m</source>
+            <translation>焦点 %1 m</translation>
+        </message>
+        <message>
+            <source>far field</source>
+            <translation>遠距離場</translation>
+        </message>
+        <message>
+            <source>%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8 dB</source>
+            <translation>%1 v%2 · %3 · フレーム %4 / ホップ %5 · グリッド %6° · %7 · ピーク %8 dB</translation>
+        </message>
+        <message>
+            <source>full</source>
+            <comment>recompute</comment>
+            <translation>完全</translation>
+        </message>
+        <message>
+            <source>fast</source>
+            <comment>recompute</comment>
+            <translation>高速</translation>
+        </message>
+        <message>
+            <source>%1 recompute · %2 input / %3 processed frames · raw %4 · Profile %5 %6 · build %7</source>
+            <translation>%1再計算 · 入力 %2 / 処理済み %3 フレーム · 生データ %4 · プロファイル %5 %6 · ビルド %7</translation>
+        </message>
+        <message>
+            <source>No AnalysisRun yet · Full Recompute creates an immutable run</source>
+            <translation>解析ランはまだありません · 完全再計算で変更不可のランを作成します</translation>
+        </message>
+        <message numerus="yes">
+            <source>%n independent AnalysisRun</source>
+            <translation>
+                <numerusform>独立した解析ラン %n 件</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%n independent AnalysisRuns</source>
+            <translation>
+                <numerusform>独立した解析ラン %n 件</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>AnalysisRun selected: %1</source>
+            <translation>解析ランを選択しました：%1</translation>
+        </message>
+        <message>
+            <source>Open AnalysisRun result failed: %1</source>
+            <translation>解析ランの結果を開けませんでした：%1</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before opening an AnalysisRun</source>
+            <translation>解析ランを開く前に完全再計算の終了を待ってください</translation>
+        </message>
+        <message>
+            <source>Stop the active Replay before opening an AnalysisRun</source>
+            <translation>解析ランを開く前に実行中のリプレイを停止してください</translation>
+        </message>
+        <message>
+            <source>Measurement not found: %1</source>
+            <translation>測定が見つかりません：%1</translation>
+        </message>
+        <message>
+            <source>AnalysisRun not found: %1</source>
+            <translation>解析ランが見つかりません：%1</translation>
+        </message>
+        <message>
+            <source>Open AnalysisRun failed: %1</source>
+            <translation>解析ランを開けませんでした：%1</translation>
+        </message>
+        <message>
+            <source>AnalysisRun list refresh failed: %1</source>
+            <translation>解析ラン一覧の更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Warning: AnalysisRun %1 is saved, but the disk did not confirm its folder; a power cut could still lose it</source>
+            <translation>警告：解析ラン %1 は保存されましたが、ディスクがフォルダーを確定していません。停電で失われる可能性があります</translation>
+        </message>
+        <message>
+            <source>Select an AnalysisRun before exporting</source>
+            <translation>エクスポートする前に解析ランを選択してください</translation>
+        </message>
+        <message>
+            <source>Warning: the export is in place, but the disk did not confirm its folder; a power cut could still lose it</source>
+            <translation>警告：エクスポートは完了しましたが、ディスクがフォルダーを確定していません。停電で失われる可能性があります</translation>
+        </message>
+        <message>
+            <source>Single bin</source>
+            <translation>単一ビン</translation>
+        </message>
+        <message>
+            <source>Custom bandwidth</source>
+            <translation>カスタム帯域幅</translation>
+        </message>
+        <message>
+            <source>1/3 octave</source>
+            <translation>1/3 オクターブ</translation>
+        </message>
+        <message>
+            <source>Beamforming parameter update failed: %1</source>
+            <translation>ビームフォーミングのパラメーター更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Frequency band pending at DSP boundary: %1</source>
+            <translation>周波数帯域は DSP の区切りで適用されます：%1</translation>
+        </message>
+        <message>
+            <source>Frequency-band update failed: %1</source>
+            <translation>周波数帯域の更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Algorithm selection</source>
+            <translation>アルゴリズムの選択</translation>
+        </message>
+        <message>
+            <source>%1 is contract-only and not executable yet; %2 remains active</source>
+            <translation>%1 は仕様のみでまだ実行できません。%2 のままです</translation>
+        </message>
+        <message>
+            <source>Algorithm selected: %1</source>
+            <translation>アルゴリズムを選択しました：%1</translation>
+        </message>
+        <message>
+            <source>Parameter update</source>
+            <translation>パラメーターの更新</translation>
+        </message>
+        <message>
+            <source>Parameter %1 updated</source>
+            <translation>パラメーター %1 を更新しました</translation>
+        </message>
+        <message>
+            <source>Focus distance update</source>
+            <translation>焦点距離の更新</translation>
+        </message>
+        <message>
+            <source>Focus distance: %1</source>
+            <translation>焦点距離：%1</translation>
+        </message>
+        <message>
+            <source>Air temperature update</source>
+            <translation>気温の更新</translation>
+        </message>
+        <message>
+            <source>Diagonal removal update</source>
+            <translation>対角除去の更新</translation>
+        </message>
+        <message>
+            <source>Diagonal removal ON</source>
+            <translation>対角除去：オン</translation>
+        </message>
+        <message>
+            <source>Diagonal removal OFF</source>
+            <translation>対角除去：オフ</translation>
+        </message>
+        <message>
+            <source>Confidence threshold update</source>
+            <translation>信頼しきい値の更新</translation>
+        </message>
+        <message>
+            <source>Averaging update</source>
+            <translation>平均化の更新</translation>
+        </message>
+        <message>
+            <source>Averaging update failed: %1</source>
+            <translation>平均化の更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Replay averaging update failed: %1</source>
+            <translation>リプレイの平均化の更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Frequency update</source>
+            <translation>周波数の更新</translation>
+        </message>
+        <message>
+            <source>Frequency band update</source>
+            <translation>周波数帯域の更新</translation>
+        </message>
+        <message>
+            <source>Azimuth update</source>
+            <translation>方位角の更新</translation>
+        </message>
+        <message>
+            <source>Elevation update</source>
+            <translation>仰角の更新</translation>
+        </message>
+        <message>
+            <source>cannot write %1</source>
+            <translation>%1 を書き込めません</translation>
+        </message>
+        <message numerus="yes">
+            <source>%n UVC camera device available</source>
+            <translation>
+                <numerusform>UVC カメラが %n 台使用できます</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%n UVC camera devices available</source>
+            <translation>
+                <numerusform>UVC カメラが %n 台使用できます</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>No UVC camera detected; press Refresh after connecting one</source>
+            <translation>UVC カメラが見つかりません。接続してから「更新」を押してください</translation>
+        </message>
+        <message>
+            <source>Camera listing failed: %1</source>
+            <translation>カメラの一覧取得に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>UVC parameters unavailable: %1</source>
+            <translation>UVC パラメーターを使用できません：%1</translation>
+        </message>
+        <message>
+            <source>UVC %1 set failed: %2</source>
+            <translation>UVC %1 の設定に失敗しました：%2</translation>
+        </message>
+        <message>
+            <source>UVC %1 auto-mode failed: %2</source>
+            <translation>UVC %1 の自動モード設定に失敗しました：%2</translation>
+        </message>
+        <message>
+            <source>UVC reset failed: %1</source>
+            <translation>UVC のリセットに失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Channel %1 selected · collecting 4096 samples</source>
+            <translation>チャンネル %1 を選択 · 4096 サンプルを収集中</translation>
+        </message>
+        <message>
+            <source>none</source>
+            <translation>なし</translation>
+        </message>
+        <message>
+            <source>Window %1–%2 s · width %3 s</source>
+            <translation>ウィンドウ %1–%2 秒 · 幅 %3 秒</translation>
+        </message>
+        <message>
+            <source>Analysis spectrum failed: %1</source>
+            <translation>解析スペクトルの計算に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>%1 · %2 Hz · frame %3/%4 · grid %5° · peak %6° / %7° · %8</source>
+            <translation>%1 · %2 Hz · フレーム %3/%4 · グリッド %5° · ピーク %6° / %7° · %8再計算</translation>
+        </message>
+        <message>
+            <source>Analysis %1 · validating frozen inputs</source>
+            <translation>解析 %1 · 固定された入力を検証中</translation>
+        </message>
+        <message>
+            <source>Full Recompute failed: %1</source>
+            <translation>完全再計算に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Fast Re-analysis · derived cache hit</source>
+            <translation>高速再解析 · 派生キャッシュを使用</translation>
+        </message>
+        <message>
+            <source>Derived cache entry unreadable, recomputing it: %1</source>
+            <translation>派生キャッシュを読み取れないため再計算します：%1</translation>
+        </message>
+        <message>
+            <source>Derived cache write failed (analysis result is unaffected): %1</source>
+            <translation>派生キャッシュの書き込みに失敗しました（解析結果には影響しません）：%1</translation>
+        </message>
+        <message>
+            <source>Full Recompute requires a selected Measurement while Live and Replay are stopped</source>
+            <translation>完全再計算には、ライブとリプレイが停止した状態で測定を選択する必要があります</translation>
+        </message>
+        <message>
+            <source>Start requires a validated Device Profile and Ready state</source>
+            <translation>開始には検証済みのデバイスプロファイルと準備完了状態が必要です</translation>
+        </message>
+        <message>
+            <source>Starting acquisition transaction...</source>
+            <translation>取得トランザクションを開始しています…</translation>
+        </message>
+        <message>
+            <source>Live acquisition running from %1</source>
+            <translation>ライブ取得中（ソース：%1）</translation>
+        </message>
+        <message>
+            <source>Start transaction failed: %1</source>
+            <translation>開始トランザクションに失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Stopping acquisition...</source>
+            <translation>取得を停止しています…</translation>
+        </message>
+        <message>
+            <source>Acquisition stopped; Device Profile remains ready</source>
+            <translation>取得を停止しました。デバイスプロファイルは準備完了のままです</translation>
+        </message>
+        <message>
+            <source>Stop the active session before running a one-shot analysis</source>
+            <translation>単発解析を実行する前に実行中のセッションを停止してください</translation>
+        </message>
+        <message>
+            <source>Import a Device Profile first</source>
+            <translation>先にデバイスプロファイルをインポートしてください</translation>
+        </message>
+        <message>
+            <source>Run complete</source>
+            <translation>実行完了</translation>
+        </message>
+        <message>
+            <source>Run failed: %1</source>
+            <translation>実行に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Acquisition degraded: DSP queue / socket overflow (dropped frames are growing) - reduce imaging bins or close auxiliary views</source>
+            <translation>取得が劣化しています：DSP キュー / ソケットのオーバーフロー（破棄フレームが増加中）- イメージングのビン数を減らすか補助ビューを閉じてください</translation>
+        </message>
+        <message>
+            <source>Language refresh failed: %1</source>
+            <translation>言語の更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>%1 logical / %2 wire · %3 Hz · %4 s (%5 frames) · source %6 · %7</source>
+            <translation>論理 %1 ch / 伝送 %2 ch · %3 Hz · %4 秒（%5 フレーム）· ソース %6 · %7</translation>
+        </message>
+        <message>
+            <source>unknown</source>
+            <translation>不明</translation>
+        </message>
+        <message>
+            <source>%1 · schema %2 · %3</source>
+            <translation>%1 · スキーマ %2 · %3</translation>
+        </message>
+        <message>
+            <source>Measurement directory is missing</source>
+            <translation>測定ディレクトリがありません</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before selecting another Measurement</source>
+            <translation>別の測定を選択する前に完全再計算の終了を待ってください</translation>
+        </message>
+        <message>
+            <source>Stop the active Replay before selecting another Measurement</source>
+            <translation>別の測定を選択する前に実行中のリプレイを停止してください</translation>
+        </message>
+        <message>
+            <source>Open frozen Device Profile failed: %1: %2</source>
+            <translation>固定デバイスプロファイルを開けませんでした：%1：%2</translation>
+        </message>
+        <message>
+            <source>Measurement selected: %1 · frozen Profile %2</source>
+            <translation>測定を選択しました：%1 · 固定プロファイル %2</translation>
+        </message>
+        <message>
+            <source>Select Measurement failed: %1</source>
+            <translation>測定の選択に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Select a Measurement first</source>
+            <translation>先に測定を選択してください</translation>
+        </message>
+        <message>
+            <source>Stop Recording/Replay/Analysis before editing annotations</source>
+            <translation>注記を編集する前に記録/リプレイ/解析を停止してください</translation>
+        </message>
+        <message>
+            <source>Rename failed: %1</source>
+            <translation>名前の変更に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Alias cleared: %1</source>
+            <translation>別名を消去しました：%1</translation>
+        </message>
+        <message>
+            <source>Renamed %1 -&gt; %2</source>
+            <translation>名前を変更しました %1 -&gt; %2</translation>
+        </message>
+        <message>
+            <source>Save note failed: %1</source>
+            <translation>メモの保存に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Note saved: %1</source>
+            <translation>メモを保存しました：%1</translation>
+        </message>
+        <message>
+            <source>Finish the active Recording before deleting</source>
+            <translation>削除する前に実行中の記録を終了してください</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before deleting</source>
+            <translation>削除する前に完全再計算の終了を待ってください</translation>
+        </message>
+        <message>
+            <source>Project unregister failed: %1</source>
+            <translation>プロジェクトからの登録解除に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Measurement deleted: %1</source>
+            <translation>測定を削除しました：%1</translation>
+        </message>
+        <message>
+            <source>Measurement unregistered; locked files remain under %1 — delete the folder manually</source>
+            <translation>測定の登録を解除しました。%1 の下にロックされたファイルが残っています — フォルダーを手動で削除してください</translation>
+        </message>
+        <message>
+            <source>Delete Measurement failed: %1</source>
+            <translation>測定の削除に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Calibrate the noise floor for this device profile first</source>
+            <translation>先にこのデバイスプロファイルのノイズフロアを校正してください</translation>
+        </message>
+        <message>
+            <source>Noise switch persist failed: %1</source>
+            <translation>ノイズ除去スイッチの保存に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Background noise subtraction ON</source>
+            <translation>背景ノイズ除去：オン</translation>
+        </message>
+        <message>
+            <source>Background noise subtraction OFF</source>
+            <translation>背景ノイズ除去：オフ</translation>
+        </message>
+        <message>
+            <source>Noise calibration is not allowed while Recording</source>
+            <translation>記録中はノイズ校正を行えません</translation>
+        </message>
+        <message>
+            <source>Noise calibration is Live-only; the calibrated floor switch still works in Replay</source>
+            <translation>ノイズ校正はライブ専用です。校正済みフロアのスイッチはリプレイでも使えます</translation>
+        </message>
+        <message>
+            <source>Start Live before noise calibration</source>
+            <translation>ノイズ校正の前にライブを開始してください</translation>
+        </message>
+        <message>
+            <source>Noise calibration started - keep the environment stable</source>
+            <translation>ノイズ校正を開始しました - 環境を安定に保ってください</translation>
+        </message>
+        <message>
+            <source>Noise calibration failed: %1</source>
+            <translation>ノイズ校正に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Noise calibration cancelled</source>
+            <translation>ノイズ校正をキャンセルしました</translation>
+        </message>
+        <message>
+            <source>Noise calibration failed: not enough frames captured</source>
+            <translation>ノイズ校正に失敗しました：取得したフレームが不足しています</translation>
+        </message>
+        <message>
+            <source>Noise floor kept for this session only: %1</source>
+            <translation>ノイズフロアはこのセッションのみ保持されます：%1</translation>
+        </message>
+        <message>
+            <source>Noise floor calibrated for this session (no Project open)</source>
+            <translation>このセッション用にノイズフロアを校正しました（プロジェクト未オープン）</translation>
+        </message>
+        <message>
+            <source>Noise floor calibrated</source>
+            <translation>ノイズフロアを校正しました</translation>
+        </message>
+        <message>
+            <source>%1 | %2 logical / %3 wire | %4&#xa0;Hz</source>
+            <translation>%1 | 論理 %2 ch / 伝送 %3 ch | %4&#xa0;Hz</translation>
+        </message>
+        <message>
+            <source>Stop the active session before replacing the Device Profile</source>
+            <translation>デバイスプロファイルを置き換える前に実行中のセッションを停止してください</translation>
+        </message>
+        <message>
+            <source>Removed temporary file %1</source>
+            <translation>一時ファイル %1 を削除しました</translation>
+        </message>
+        <message>
+            <source>Removed incomplete leftover %1</source>
+            <translation>未完了の残骸 %1 を削除しました</translation>
+        </message>
+        <message>
+            <source>Recovered AnalysisRun %1</source>
+            <translation>解析ラン %1 を復元しました</translation>
+        </message>
+        <message>
+            <source>Recovered recording %1</source>
+            <translation>記録 %1 を復元しました</translation>
+        </message>
+        <message>
+            <source>Recovered Measurement %1</source>
+            <translation>測定 %1 を復元しました</translation>
+        </message>
+        <message>
+            <source>Unfinished recording without its description kept: %1 (%2 bytes)</source>
+            <translation>説明のない未完了の記録を保持しました：%1（%2 バイト）</translation>
+        </message>
+        <message>
+            <source>Removed unfinished camera video %1</source>
+            <translation>未完了のカメラ映像 %1 を削除しました</translation>
+        </message>
+        <message>
+            <source>Recovery left %1 alone: another program is using it</source>
+            <translation>復元では %1 に触れませんでした：別のプログラムが使用中です</translation>
+        </message>
+        <message>
+            <source>Recovery left %1 as it was: %2</source>
+            <translation>復元では %1 をそのままにしました：%2</translation>
+        </message>
+        <message>
+            <source>Project creation requires a directory and a name</source>
+            <translation>プロジェクトの作成にはディレクトリと名前が必要です</translation>
+        </message>
+        <message>
+            <source>Finish the active Recording before changing Project</source>
+            <translation>プロジェクトを切り替える前に実行中の記録を終了してください</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before changing Project</source>
+            <translation>プロジェクトを切り替える前に完全再計算の終了を待ってください</translation>
+        </message>
+        <message>
+            <source>Stop Replay before changing Project</source>
+            <translation>プロジェクトを切り替える前にリプレイを停止してください</translation>
+        </message>
+        <message>
+            <source>Project created: %1</source>
+            <translation>プロジェクトを作成しました：%1</translation>
+        </message>
+        <message>
+            <source>Create Project failed: %1</source>
+            <translation>プロジェクトの作成に失敗しました：%1</translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json could not be read (%1): kept as %2, the Measurement list was rebuilt from %n Measurement folder</source>
+            <translation>
+                <numerusform>project.json を読み取れません（%1）：%2 として保管し、%n 個の測定フォルダーから測定リストを再構築しました</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json could not be read (%1): kept as %2, the Measurement list was rebuilt from %n Measurement folders</source>
+            <translation>
+                <numerusform>project.json を読み取れません（%1）：%2 として保管し、%n 個の測定フォルダーから測定リストを再構築しました</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>Project opened: %1 · %n Measurement</source>
+            <translation>プロジェクトを開きました：%1 · 測定 %n 件</translation>
+        </message>
+        <message>
+            <source>Project opened: %1 · %n Measurements</source>
+            <translation>プロジェクトを開きました：%1 · 測定 %n 件</translation>
+        </message>
+        <message>
+            <source>Finish the active Recording before refreshing Project</source>
+            <translation>プロジェクトを更新する前に実行中の記録を終了してください</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before refreshing Project</source>
+            <translation>プロジェクトを更新する前に完全再計算の終了を待ってください</translation>
+        </message>
+        <message>
+            <source>Stop Replay before refreshing Project</source>
+            <translation>プロジェクトを更新する前にリプレイを停止してください</translation>
+        </message>
+        <message numerus="yes">
+            <source>Project refreshed · %n Measurement</source>
+            <translation>
+                <numerusform>プロジェクトを更新しました · 測定 %n 件</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>Project refreshed · %n Measurements</source>
+            <translation>
+                <numerusform>プロジェクトを更新しました · 測定 %n 件</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>Refresh Project failed: %1</source>
+            <translation>プロジェクトの更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Open a Project first</source>
+            <translation>先にプロジェクトを開いてください</translation>
+        </message>
+        <message>
+            <source>Finish the active Recording before deleting the Project</source>
+            <translation>プロジェクトを削除する前に実行中の記録を終了してください</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before deleting the Project</source>
+            <translation>プロジェクトを削除する前に完全再計算の終了を待ってください</translation>
+        </message>
+        <message>
+            <source>Refusing to delete: not a Project root</source>
+            <translation>削除を拒否しました：プロジェクトのルートではありません</translation>
+        </message>
+        <message>
+            <source>Project deleted: %1</source>
+            <translation>プロジェクトを削除しました：%1</translation>
+        </message>
+        <message>
+            <source>Delete Project failed: %1</source>
+            <translation>プロジェクトの削除に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Noise floor load failed: %1</source>
+            <translation>ノイズフロアの読み込みに失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Recording requires an active Live session</source>
+            <translation>記録には実行中のライブセッションが必要です</translation>
+        </message>
+        <message>
+            <source>Open or create a Project before Recording</source>
+            <translation>記録の前にプロジェクトを開くか作成してください</translation>
+        </message>
+        <message>
+            <source>Recording failed: %1</source>
+            <translation>記録に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Recording %1 into Project %2</source>
+            <translation>%1 をプロジェクト %2 に記録中</translation>
+        </message>
+        <message>
+            <source>Start Recording failed: %1</source>
+            <translation>記録の開始に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Recording stopped: datagrams were lost, the samples are no longer contiguous</source>
+            <translation>記録を停止しました：データグラムが失われ、サンプルが連続していません</translation>
+        </message>
+        <message>
+            <source>Recording stopped: the disk is too slow for the stream (%1 MB/s needed)</source>
+            <translation>記録を停止しました：ディスクがストリームに追いつきません（%1 MB/s 必要）</translation>
+        </message>
+        <message>
+            <source>append failed</source>
+            <translation>追記に失敗しました</translation>
+        </message>
+        <message>
+            <source>Finalizing Measurement %1...</source>
+            <translation>測定 %1 を確定しています…</translation>
+        </message>
+        <message>
+            <source>Recording reached the %1 s Measurement limit; finalizing</source>
+            <translation>記録が測定の上限 %1 秒に達しました。確定しています</translation>
+        </message>
+        <message>
+            <source>Video recorder did not stop in time; finalizing Measurement anyway</source>
+            <translation>映像レコーダーが時間内に停止しませんでした。測定をそのまま確定します</translation>
+        </message>
+        <message>
+            <source>Warning: Measurement %1 is saved, but the disk did not confirm its folder; a power cut could still lose it</source>
+            <translation>警告：測定 %1 は保存されましたが、ディスクがフォルダーを確定していません。停電で失われる可能性があります</translation>
+        </message>
+        <message>
+            <source>Measurement saved: %1 · %2</source>
+            <translation>測定を保存しました：%1 · %2</translation>
+        </message>
+        <message>
+            <source>Measurement saved, but Project refresh failed: %1</source>
+            <translation>測定は保存されましたが、プロジェクトの更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Finalize Recording failed: %1</source>
+            <translation>記録の確定に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Recorded samples kept in %1; opening the Project again recovers them</source>
+            <translation>記録したサンプルは %1 に保持されています。プロジェクトを開き直すと復元されます</translation>
+        </message>
+        <message>
+            <source>Replay frequency band pending: %1</source>
+            <translation>リプレイの周波数帯域は適用待ちです：%1</translation>
+        </message>
+        <message>
+            <source>Replay frequency-band update failed: %1</source>
+            <translation>リプレイの周波数帯域の更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Replay beamforming update failed: %1</source>
+            <translation>リプレイのビームフォーミング更新に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>1.0x · frozen Profile · hash verified</source>
+            <translation>1.0x · 固定プロファイル · ハッシュ検証済み</translation>
+        </message>
+        <message>
+            <source>Replaying Measurement %1</source>
+            <translation>測定 %1 をリプレイ中</translation>
+        </message>
+        <message>
+            <source>Complete · %1 hops · integrity verified</source>
+            <translation>完了 · %1 ホップ · 完全性検証済み</translation>
+        </message>
+        <message>
+            <source>Replay complete: %1</source>
+            <translation>リプレイ完了：%1</translation>
+        </message>
+        <message>
+            <source>Replay failed: %1</source>
+            <translation>リプレイに失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Stop Live before starting Measurement Replay</source>
+            <translation>測定リプレイを開始する前にライブを停止してください</translation>
+        </message>
+        <message>
+            <source>Select a valid Measurement before Replay</source>
+            <translation>リプレイの前に有効な測定を選択してください</translation>
+        </message>
+        <message>
+            <source>Replay raw asset is missing</source>
+            <translation>リプレイ用の生データがありません</translation>
+        </message>
+        <message>
+            <source>Replay is not available in the current state</source>
+            <translation>現在の状態ではリプレイできません</translation>
+        </message>
+        <message>
+            <source>Validating frozen Profile and raw integrity...</source>
+            <translation>固定プロファイルと生データの完全性を検証しています…</translation>
+        </message>
+        <message>
+            <source>Loading Replay %1 with frozen Profile %2</source>
+            <translation>リプレイ %1 を固定プロファイル %2 で読み込んでいます</translation>
+        </message>
+        <message>
+            <source>Replay paused at %1 s</source>
+            <translation>リプレイを %1 秒で一時停止しました</translation>
+        </message>
+        <message>
+            <source>Replay resumed: %1</source>
+            <translation>リプレイを再開しました：%1</translation>
+        </message>
+        <message>
+            <source>Replay stopped; Live Profile was not changed</source>
+            <translation>リプレイを停止しました。ライブのプロファイルは変更されていません</translation>
+        </message>
+        <message>
+            <source>Analyze at position requires an active Replay</source>
+            <translation>「この位置で解析」には実行中のリプレイが必要です</translation>
+        </message>
+        <message>
+            <source>Wait for the running Full Recompute to finish</source>
+            <translation>実行中の完全再計算が終わるまでお待ちください</translation>
+        </message>
+        <message>
+            <source>Analyze at position failed: %1</source>
+            <translation>「この位置で解析」に失敗しました：%1</translation>
+        </message>
+        <message>
+            <source>Theme update</source>
+            <translation>テーマの更新</translation>
+        </message>
+        <message>
+            <source>Language update</source>
+            <translation>言語の更新</translation>
+        </message>
+        <message>
+            <source>Source selection</source>
+            <translation>ソースの選択</translation>
+        </message>
+        <message>
+            <source>Unsupported source: %1</source>
+            <translation>サポートされていないソース：%1</translation>
+        </message>
+        <message>
+            <source>Plot palette update</source>
+            <translation>プロット配色の更新</translation>
+        </message>
+        <message>
+            <source>Dynamic range update</source>
+            <translation>ダイナミックレンジの更新</translation>
+        </message>
+        <message>
+            <source>Level gate update</source>
+            <translation>レベルゲートの更新</translation>
+        </message>
+        <message>
+            <source>Fixed reference update</source>
+            <translation>固定基準の更新</translation>
+        </message>
+        <message>
+            <source>Scale mode update</source>
+            <translation>スケールモードの更新</translation>
+        </message>
+        <message>
+            <source>Colormap update</source>
+            <translation>カラーマップの更新</translation>
+        </message>
+        <message>
+            <source>Style update</source>
+            <translation>スタイルの更新</translation>
+        </message>
+        <message>
+            <source>Opacity update</source>
+            <translation>不透明度の更新</translation>
+        </message>
+        <message>
+            <source>Camera mirror update</source>
+            <translation>カメラのミラー表示の更新</translation>
+        </message>
+        <message>
+            <source>Camera overlay update</source>
+            <translation>カメラのオーバーレイの更新</translation>
+        </message>
+        <message numerus="yes">
+            <source>UVC %1: %n parameter</source>
+            <translation>
+                <numerusform>UVC %1：パラメーター %n 個</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>UVC %1: %n parameters</source>
+            <translation>
+                <numerusform>UVC %1：パラメーター %n 個</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>%1 · %2 restored</source>
+            <translation>%1 · %2 個を復元</translation>
+        </message>
+        <message>
+            <source>UVC parameters reset to device defaults</source>
+            <translation>UVC パラメーターをデバイスの既定値に戻しました</translation>
+        </message>
+        <message>
+            <source>empty camera id</source>
+            <translation>カメラ ID が空です</translation>
+        </message>
+        <message>
+            <source>device exposes no UVC parameters</source>
+            <translation>デバイスに UVC パラメーターがありません</translation>
+        </message>
+        <message>
+            <source>no UVC device bound</source>
+            <translation>UVC デバイスが接続されていません</translation>
+        </message>
+        <message>
+            <source>unknown UVC parameter</source>
+            <translation>不明な UVC パラメーター</translation>
+        </message>
+        <message>
+            <source>UVC set failed (0x%1)</source>
+            <translation>UVC の設定に失敗しました（0x%1）</translation>
+        </message>
+        <message>
+            <source>UVC device not found via V4L2</source>
+            <translation>V4L2 で UVC デバイスが見つかりません</translation>
+        </message>
+        <message>
+            <source>cannot open %1: %2</source>
+            <translation>%1 を開けません：%2</translation>
+        </message>
+        <message>
+            <source>%1 is not a V4L2 capture device</source>
+            <translation>%1 は V4L2 キャプチャデバイスではありません</translation>
+        </message>
+        <message>
+            <source>%1  (%2 pkt/s)</source>
+            <translation>%1（%2 パケット/秒）</translation>
+        </message>
+        <message>
+            <source>%1/%2  ·  %3 fr</source>
+            <translation>%1/%2  ·  %3 フレーム</translation>
+        </message>
+        <message>
+            <source>%1 fr</source>
+            <translation>%1 フレーム</translation>
         </message>
     </context>
     <context>
@@ -2127,6 +3077,443 @@ Create the first full recompute</source>
         <message>
             <source>full recompute</source>
             <translation>完全再計算</translation>
+        </message>
+    </context>
+    <context>
+        <name>zk::device::DeviceController</name>
+        <message>
+            <source>%1 failed: %2</source>
+            <translation>%1 に失敗しました：%2</translation>
+        </message>
+        <message>
+            <source>serial worker call refused</source>
+            <translation>シリアルワーカーが呼び出しを拒否しました</translation>
+        </message>
+        <message>
+            <source>unexpected error</source>
+            <translation>予期しないエラー</translation>
+        </message>
+        <message>
+            <source>probe: no serial ports found</source>
+            <translation>プローブ：シリアルポートが見つかりません</translation>
+        </message>
+        <message>
+            <source>probe</source>
+            <translation>プローブ</translation>
+        </message>
+        <message numerus="yes">
+            <source>probing %n port...</source>
+            <translation>
+                <numerusform>%n 個のポートをプローブしています…</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>probing %n ports...</source>
+            <translation>
+                <numerusform>%n 個のポートをプローブしています…</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>read(0): no serial port selected</source>
+            <translation>read(0)：シリアルポートが選択されていません</translation>
+        </message>
+        <message>
+            <source>read(0)</source>
+            <translation>読み取り(0)</translation>
+        </message>
+        <message>
+            <source>read(256): no serial port selected</source>
+            <translation>read(256)：シリアルポートが選択されていません</translation>
+        </message>
+        <message>
+            <source>read(256)</source>
+            <translation>読み取り(256)</translation>
+        </message>
+        <message>
+            <source>read(768): no serial port selected</source>
+            <translation>read(768)：シリアルポートが選択されていません</translation>
+        </message>
+        <message>
+            <source>read(768)</source>
+            <translation>読み取り(768)</translation>
+        </message>
+        <message>
+            <source>reset rejected: no serial port selected</source>
+            <translation>リセットを拒否しました：シリアルポートが選択されていません</translation>
+        </message>
+        <message>
+            <source>reset</source>
+            <translation>リセット</translation>
+        </message>
+        <message>
+            <source>Reboot command sent - device rebooting, network parameters take effect</source>
+            <translation>再起動コマンドを送信しました - デバイスが再起動し、ネットワークパラメーターが有効になります</translation>
+        </message>
+        <message>
+            <source>act rejected: no serial port selected</source>
+            <translation>出力切替を拒否しました：シリアルポートが選択されていません</translation>
+        </message>
+        <message>
+            <source>act %1</source>
+            <translation>出力切替 %1</translation>
+        </message>
+        <message>
+            <source>gain %1 stored; no serial port selected</source>
+            <translation>ゲイン %1 を保存しました。シリアルポートが選択されていません</translation>
+        </message>
+        <message>
+            <source>gain %1</source>
+            <translation>ゲイン %1</translation>
+        </message>
+        <message>
+            <source>probe: no device answered</source>
+            <translation>プローブ：応答したデバイスはありません</translation>
+        </message>
+        <message>
+            <source>probe: device answered on %1 (%2)</source>
+            <translation>プローブ：%1 でデバイスが応答しました（%2）</translation>
+        </message>
+        <message>
+            <source>gain level %1 applied</source>
+            <translation>ゲインレベル %1 を適用しました</translation>
+        </message>
+        <message>
+            <source>reset: done (device is rebooting)</source>
+            <translation>リセット：完了（デバイスは再起動中）</translation>
+        </message>
+        <message>
+            <source>UDP output %1 (SET_ACT)</source>
+            <translation>UDP 出力を%1（SET_ACT）</translation>
+        </message>
+        <message>
+            <source>enabled</source>
+            <translation>有効にしました</translation>
+        </message>
+        <message>
+            <source>disabled</source>
+            <translation>無効にしました</translation>
+        </message>
+        <message>
+            <source>auto-net: aborted</source>
+            <translation>自動ネットワーク設定：中止しました</translation>
+        </message>
+        <message>
+            <source>write(%1) %2: %3</source>
+            <translation>書き込み(%1) %2：%3</translation>
+        </message>
+        <message>
+            <source>OK</source>
+            <translation>成功</translation>
+        </message>
+        <message>
+            <source>FAILED</source>
+            <translation>失敗</translation>
+        </message>
+        <message>
+            <source>auto-net: aborted (write failed)</source>
+            <translation>自動ネットワーク設定：中止しました（書き込み失敗）</translation>
+        </message>
+        <message>
+            <source>auto-net rejected: another device action is running</source>
+            <translation>自動ネットワーク設定を拒否しました：別のデバイス操作を実行中です</translation>
+        </message>
+        <message>
+            <source>auto-net rejected: no serial port selected</source>
+            <translation>自動ネットワーク設定を拒否しました：シリアルポートが選択されていません</translation>
+        </message>
+        <message>
+            <source>auto-net rejected: no usable network adapter - connect the array's cable first</source>
+            <translation>自動ネットワーク設定を拒否しました：使用できるネットワークアダプターがありません - 先にアレイのケーブルを接続してください</translation>
+        </message>
+        <message>
+            <source>auto-net rejected: adapter %1 has no usable IPv4 subnet</source>
+            <translation>自動ネットワーク設定を拒否しました：アダプター %1 に使用できる IPv4 サブネットがありません</translation>
+        </message>
+        <message>
+            <source>auto-net</source>
+            <translation>自動ネットワーク設定</translation>
+        </message>
+        <message>
+            <source>auto-net: adapter %1, target %2 @ %3 - reading current device parameters</source>
+            <translation>自動ネットワーク設定：アダプター %1、ターゲット %2 @ %3 - デバイスの現在のパラメーターを読み取っています</translation>
+        </message>
+        <message>
+            <source>auto-net: keeping device board MAC %1 and ports %2/%3</source>
+            <translation>自動ネットワーク設定：デバイスのボード MAC %1 とポート %2/%3 を維持します</translation>
+        </message>
+        <message>
+            <source>auto-net: device target port %1 replaced by %2, the live stream's port</source>
+            <translation>自動ネットワーク設定：デバイスのターゲットポート %1 をライブストリームのポート %2 に置き換えました</translation>
+        </message>
+        <message>
+            <source>auto-net: every candidate address is occupied - aborted</source>
+            <translation>自動ネットワーク設定：候補アドレスはすべて使用中です - 中止しました</translation>
+        </message>
+        <message>
+            <source>auto-net: probe</source>
+            <translation>自動ネットワーク設定：プローブ</translation>
+        </message>
+        <message>
+            <source>auto-net: probing %1 for conflicts...</source>
+            <translation>自動ネットワーク設定：%1 の競合を確認しています…</translation>
+        </message>
+        <message>
+            <source>auto-net: aborted - ping of %1 failed: %2</source>
+            <translation>自動ネットワーク設定：中止しました - %1 への ping に失敗しました：%2</translation>
+        </message>
+        <message>
+            <source>auto-net: aborted - neighbour table unreadable: %1</source>
+            <translation>自動ネットワーク設定：中止しました - 近隣テーブルを読み取れません：%1</translation>
+        </message>
+        <message>
+            <source>auto-net: %1 is occupied (%2), trying next</source>
+            <translation>自動ネットワーク設定：%1 は使用中です（%2）。次を試します</translation>
+        </message>
+        <message>
+            <source>ping reply</source>
+            <translation>ping 応答あり</translation>
+        </message>
+        <message>
+            <source>ARP entry</source>
+            <translation>ARP エントリーあり</translation>
+        </message>
+        <message>
+            <source>auto-net: %1 appears free (no ping reply, no ARP entry)</source>
+            <translation>自動ネットワーク設定：%1 は空いているようです（ping 応答なし、ARP エントリーなし）</translation>
+        </message>
+        <message>
+            <source>auto-net: write(256)</source>
+            <translation>自動ネットワーク設定：書き込み(256)</translation>
+        </message>
+        <message>
+            <source>auto-net: writing device @ %1 -&gt; target %2:%3</source>
+            <translation>自動ネットワーク設定：デバイス @ %1 -&gt; ターゲット %2:%3 を書き込んでいます</translation>
+        </message>
+        <message>
+            <source>auto-net: write verified - rebooting device (.reset)</source>
+            <translation>自動ネットワーク設定：書き込みを検証しました - デバイスを再起動しています（.reset）</translation>
+        </message>
+        <message>
+            <source>auto-net: reset</source>
+            <translation>自動ネットワーク設定：リセット</translation>
+        </message>
+        <message>
+            <source>auto-net: complete - device %1 @ %2 -&gt; target %3 @ %4:%5 (device is rebooting, parameters take effect now)</source>
+            <translation>自動ネットワーク設定：完了 - デバイス %1 @ %2 -&gt; ターゲット %3 @ %4:%5（デバイスは再起動中で、パラメーターは今から有効です）</translation>
+        </message>
+        <message>
+            <source>read(0): hardware id %1</source>
+            <translation>read(0)：ハードウェア ID %1</translation>
+        </message>
+        <message>
+            <source>sector blank (0xFF) - firmware defaults in effect</source>
+            <translation>セクターは空です（0xFF）- ファームウェアの既定値が有効です</translation>
+        </message>
+        <message>
+            <source>device %1 @ %2  -&gt;  target %3 @ %4:%5  (src port %6)</source>
+            <translation>デバイス %1 @ %2  -&gt;  ターゲット %3 @ %4:%5  （送信元ポート %6）</translation>
+        </message>
+        <message>
+            <source>unparsable sector content</source>
+            <translation>セクターの内容を解析できません</translation>
+        </message>
+        <message>
+            <source>read(256): %1</source>
+            <translation>read(256)：%1</translation>
+        </message>
+        <message>
+            <source>sector blank (0xFF)</source>
+            <translation>セクターは空です（0xFF）</translation>
+        </message>
+        <message>
+            <source>%1 taps read</source>
+            <translation>%1 タップを読み取りました</translation>
+        </message>
+        <message>
+            <source>%1 taps - matches preset "%2"</source>
+            <translation>%1 タップ - プリセット「%2」と一致</translation>
+        </message>
+        <message>
+            <source> - no preset in the active profile matches</source>
+            <translation> - 現在のプロファイルに一致するプリセットはありません</translation>
+        </message>
+        <message>
+            <source>read(768): %1</source>
+            <translation>read(768)：%1</translation>
+        </message>
+        <message>
+            <source>write(256) rejected: no serial port selected</source>
+            <translation>write(256) を拒否しました：シリアルポートが選択されていません</translation>
+        </message>
+        <message numerus="yes">
+            <source>write(256) rejected: %n invalid field</source>
+            <translation>
+                <numerusform>write(256) を拒否しました：無効な項目が %n 個あります</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>write(256) rejected: %n invalid fields</source>
+            <translation>
+                <numerusform>write(256) を拒否しました：無効な項目が %n 個あります</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>write(256)</source>
+            <translation>書き込み(256)</translation>
+        </message>
+        <message>
+            <source>write(256): device %1 @ %2 -&gt; target %3 @ %4:%5 (power cycle required after write)</source>
+            <translation>write(256)：デバイス %1 @ %2 -&gt; ターゲット %3 @ %4:%5（書き込み後に電源の再投入が必要です）</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: no serial port selected</source>
+            <translation>write(768) を拒否しました：シリアルポートが選択されていません</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: active profile has no FIR section</source>
+            <translation>write(768) を拒否しました：現在のプロファイルに FIR セクションがありません</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: unknown preset %1</source>
+            <translation>write(768) を拒否しました：不明なプリセット %1</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: %1</source>
+            <translation>write(768) を拒否しました：%1</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: preset "%1" has no coefficients</source>
+            <translation>write(768) を拒否しました：プリセット「%1」に係数がありません</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: preset "%1" has %2 taps, one sector holds at most %3</source>
+            <translation>write(768) を拒否しました：プリセット「%1」は %2 タップですが、1 セクターに入るのは最大 %3 です</translation>
+        </message>
+        <message>
+            <source>write(768)</source>
+            <translation>書き込み(768)</translation>
+        </message>
+        <message>
+            <source>write(768): preset "%1" (%2 taps, %3 bytes)</source>
+            <translation>write(768)：プリセット「%1」（%2 タップ、%3 バイト）</translation>
+        </message>
+    </context>
+    <context>
+        <name>zk::device::NetworkProbe</name>
+        <message>
+            <source>ping killed</source>
+            <translation>ping を強制終了しました</translation>
+        </message>
+        <message>
+            <source>ping crashed</source>
+            <translation>ping が異常終了しました</translation>
+        </message>
+        <message>
+            <source>ping exit code %1</source>
+            <translation>ping の終了コード %1</translation>
+        </message>
+        <message>
+            <source>ping exit code %1: %2</source>
+            <translation>ping の終了コード %1：%2</translation>
+        </message>
+        <message>
+            <source>ping could not be started: %1</source>
+            <translation>ping を起動できません：%1</translation>
+        </message>
+        <message>
+            <source>neighbour table unavailable: %1</source>
+            <translation>近隣テーブルを利用できません：%1</translation>
+        </message>
+    </context>
+    <context>
+        <name>zk::device::SerialWorker</name>
+        <message>
+            <source>serial port hung up</source>
+            <translation>シリアルポートが切断されました</translation>
+        </message>
+        <message>
+            <source>cancelled: the serial thread is stopping</source>
+            <translation>キャンセルしました：シリアルスレッドを停止中です</translation>
+        </message>
+        <message>
+            <source>write timeout</source>
+            <translation>書き込みタイムアウト</translation>
+        </message>
+        <message>
+            <source>response timeout</source>
+            <translation>応答タイムアウト</translation>
+        </message>
+        <message>
+            <source>erase: %1</source>
+            <translation>消去：%1</translation>
+        </message>
+        <message>
+            <source>erase verify: sector not blank (write aborted)</source>
+            <translation>消去の検証：セクターが空ではありません（書き込みを中止）</translation>
+        </message>
+        <message>
+            <source>write: %1</source>
+            <translation>書き込み：%1</translation>
+        </message>
+        <message>
+            <source>readback timeout</source>
+            <translation>読み戻しタイムアウト</translation>
+        </message>
+        <message>
+            <source>readback mismatch</source>
+            <translation>読み戻しが一致しません</translation>
+        </message>
+        <message>
+            <source>readback timeout (%1 bytes)</source>
+            <translation>読み戻しタイムアウト（%1 バイト）</translation>
+        </message>
+        <message>
+            <source>failed to open serial port: %1</source>
+            <translation>シリアルポートを開けませんでした：%1</translation>
+        </message>
+        <message>
+            <source>read timeout</source>
+            <translation>読み取りタイムアウト</translation>
+        </message>
+        <message>
+            <source>refused: empty sector payload</source>
+            <translation>拒否しました：セクターのデータが空です</translation>
+        </message>
+        <message>
+            <source>refused: %1 bytes exceed the %2-byte sector</source>
+            <translation>拒否しました：%1 バイトは %2 バイトのセクターを超えています</translation>
+        </message>
+        <message>
+            <source>unexpected error</source>
+            <translation>予期しないエラー</translation>
+        </message>
+        <message>
+            <source>no device answered</source>
+            <translation>応答したデバイスはありません</translation>
+        </message>
+        <message>
+            <source>read(%1)</source>
+            <translation>読み取り(%1)</translation>
+        </message>
+        <message>
+            <source>readback verified</source>
+            <translation>読み戻しを検証しました</translation>
+        </message>
+        <message>
+            <source>gain</source>
+            <translation>ゲイン</translation>
+        </message>
+        <message>
+            <source>reset</source>
+            <translation>リセット</translation>
+        </message>
+        <message>
+            <source>SET_ACT requires a ZK-UART v2 device</source>
+            <translation>SET_ACT には ZK-UART v2 デバイスが必要です</translation>
+        </message>
+        <message>
+            <source>act</source>
+            <translation>出力切替</translation>
         </message>
     </context>
 </TS>

@@ -496,10 +496,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>项目已不在 %1 - 已从最近项目中移除</translation>
         </message>
         <message>
-            <source>project.json could not be read (%1): kept as %2, the Measurement list was rebuilt from %3 Measurement folder(s)</source>
-            <translation>无法读取 project.json（%1）：已保留为 %2，已根据 %3 个测量文件夹重建测量列表</translation>
-        </message>
-        <message>
             <source>Open Project failed: %1</source>
             <translation>打开项目失败：%1</translation>
         </message>
@@ -542,10 +538,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Calibrated for another device profile - recalibrate</source>
             <translation>已针对其他设备配置校准 - 请重新校准</translation>
-        </message>
-        <message>
-            <source>Project opened: %1 · %2 Measurement(s)</source>
-            <translation>项目已打开：%1 · %2 个测量</translation>
         </message>
         <message>
             <source>Delete failed: files are locked under %1 - the Project was kept open</source>
@@ -758,6 +750,964 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Uncertainty gain</source>
             <translation>不确定度增益</translation>
+        </message>
+        <message>
+            <source>Diagnostics error: %1</source>
+            <translation>诊断错误：%1</translation>
+        </message>
+        <message>
+            <source>UDP receive stopped: %1</source>
+            <translation>UDP 接收已停止：%1</translation>
+        </message>
+        <message>
+            <source>Acquisition error: %1</source>
+            <translation>采集错误：%1</translation>
+        </message>
+        <message>
+            <source>unknown error</source>
+            <translation>未知错误</translation>
+        </message>
+        <message>
+            <source>Live sample gap detected; continuity window restarted</source>
+            <translation>检测到实时采样中断；连续性窗口已重新开始</translation>
+        </message>
+        <message>
+            <source>DSP error: %1</source>
+            <translation>DSP 错误：%1</translation>
+        </message>
+        <message>
+            <source>Map render error: %1</source>
+            <translation>声学图渲染错误：%1</translation>
+        </message>
+        <message>
+            <source>Replay stopped</source>
+            <translation>回放已停止</translation>
+        </message>
+        <message>
+            <source>Replay map error: %1</source>
+            <translation>回放声学图错误：%1</translation>
+        </message>
+        <message>
+            <source>Cannot read %1: %2</source>
+            <translation>无法读取 %1：%2</translation>
+        </message>
+        <message>
+            <source>%1 failed: %2</source>
+            <translation>%1失败：%2</translation>
+        </message>
+        <message>
+            <source>invalid file name "%1"</source>
+            <translation>无效的文件名“%1”</translation>
+        </message>
+        <message>
+            <source>only %1 of %2 bytes written</source>
+            <translation>仅写入了 %2 字节中的 %1 字节</translation>
+        </message>
+        <message>
+            <source>Select a Measurement to create an AnalysisRun</source>
+            <translation>请选择一个测量以创建分析运行</translation>
+        </message>
+        <message>
+            <source>Stop the active session before resetting settings</source>
+            <translation>重置设置前请先停止当前会话</translation>
+        </message>
+        <message>
+            <source>Display and acquisition defaults restored</source>
+            <translation>显示和采集设置已恢复默认值</translation>
+        </message>
+        <message>
+            <source>Reset defaults failed: %1</source>
+            <translation>恢复默认值失败：%1</translation>
+        </message>
+        <message>
+            <source>Unsupported analysis algorithm: %1</source>
+            <translation>不支持的分析算法：%1</translation>
+        </message>
+        <message>
+            <source>Parameter %1 is not part of the selected algorithm</source>
+            <translation>参数 %1 不属于所选算法</translation>
+        </message>
+        <message>
+            <source>Invalid value for %1</source>
+            <translation>%1 的值无效</translation>
+        </message>
+        <message>
+            <source>Parameter update failed: %1</source>
+            <translation>参数更新失败：%1</translation>
+        </message>
+        <message>
+            <source>%1-%2 Hz · %3 bins</source>
+            <translation>%1-%2 Hz · %3 个频点</translation>
+        </message>
+        <message>
+            <source>focus %1 m</source>
+            <translation>聚焦 %1 m</translation>
+        </message>
+        <message>
+            <source>far field</source>
+            <translation>远场</translation>
+        </message>
+        <message>
+            <source>%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8 dB</source>
+            <translation>%1 v%2 · %3 · 帧 %4 / 跳 %5 · 网格 %6° · %7 · 峰值 %8 dB</translation>
+        </message>
+        <message>
+            <source>full</source>
+            <comment>recompute</comment>
+            <translation>完整</translation>
+        </message>
+        <message>
+            <source>fast</source>
+            <comment>recompute</comment>
+            <translation>快速</translation>
+        </message>
+        <message>
+            <source>%1 recompute · %2 input / %3 processed frames · raw %4 · Profile %5 %6 · build %7</source>
+            <translation>%1重算 · 输入 %2 帧 / 已处理 %3 帧 · 原始数据 %4 · 配置 %5 %6 · 构建 %7</translation>
+        </message>
+        <message>
+            <source>No AnalysisRun yet · Full Recompute creates an immutable run</source>
+            <translation>尚无分析运行 · 完整重算会创建一个不可更改的运行</translation>
+        </message>
+        <message numerus="yes">
+            <source>%n independent AnalysisRun</source>
+            <translation>
+                <numerusform>%n 个独立的分析运行</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%n independent AnalysisRuns</source>
+            <translation>
+                <numerusform>%n 个独立的分析运行</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>AnalysisRun selected: %1</source>
+            <translation>已选择分析运行：%1</translation>
+        </message>
+        <message>
+            <source>Open AnalysisRun result failed: %1</source>
+            <translation>打开分析运行结果失败：%1</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before opening an AnalysisRun</source>
+            <translation>请等待完整重算结束后再打开分析运行</translation>
+        </message>
+        <message>
+            <source>Stop the active Replay before opening an AnalysisRun</source>
+            <translation>打开分析运行前请先停止当前回放</translation>
+        </message>
+        <message>
+            <source>Measurement not found: %1</source>
+            <translation>未找到测量：%1</translation>
+        </message>
+        <message>
+            <source>AnalysisRun not found: %1</source>
+            <translation>未找到分析运行：%1</translation>
+        </message>
+        <message>
+            <source>Open AnalysisRun failed: %1</source>
+            <translation>打开分析运行失败：%1</translation>
+        </message>
+        <message>
+            <source>AnalysisRun list refresh failed: %1</source>
+            <translation>刷新分析运行列表失败：%1</translation>
+        </message>
+        <message>
+            <source>Warning: AnalysisRun %1 is saved, but the disk did not confirm its folder; a power cut could still lose it</source>
+            <translation>警告：分析运行 %1 已保存，但磁盘未确认其文件夹；断电仍可能导致其丢失</translation>
+        </message>
+        <message>
+            <source>Select an AnalysisRun before exporting</source>
+            <translation>导出前请先选择一个分析运行</translation>
+        </message>
+        <message>
+            <source>Warning: the export is in place, but the disk did not confirm its folder; a power cut could still lose it</source>
+            <translation>警告：导出已完成，但磁盘未确认其文件夹；断电仍可能导致其丢失</translation>
+        </message>
+        <message>
+            <source>Single bin</source>
+            <translation>单频点</translation>
+        </message>
+        <message>
+            <source>Custom bandwidth</source>
+            <translation>自定义带宽</translation>
+        </message>
+        <message>
+            <source>1/3 octave</source>
+            <translation>1/3 倍频程</translation>
+        </message>
+        <message>
+            <source>Beamforming parameter update failed: %1</source>
+            <translation>波束形成参数更新失败：%1</translation>
+        </message>
+        <message>
+            <source>Frequency band pending at DSP boundary: %1</source>
+            <translation>频带将在 DSP 边界生效：%1</translation>
+        </message>
+        <message>
+            <source>Frequency-band update failed: %1</source>
+            <translation>频带更新失败：%1</translation>
+        </message>
+        <message>
+            <source>Algorithm selection</source>
+            <translation>算法选择</translation>
+        </message>
+        <message>
+            <source>%1 is contract-only and not executable yet; %2 remains active</source>
+            <translation>%1 仅为约定接口，尚不可执行；%2 保持生效</translation>
+        </message>
+        <message>
+            <source>Algorithm selected: %1</source>
+            <translation>已选择算法：%1</translation>
+        </message>
+        <message>
+            <source>Parameter update</source>
+            <translation>参数更新</translation>
+        </message>
+        <message>
+            <source>Parameter %1 updated</source>
+            <translation>参数 %1 已更新</translation>
+        </message>
+        <message>
+            <source>Focus distance update</source>
+            <translation>聚焦距离更新</translation>
+        </message>
+        <message>
+            <source>Focus distance: %1</source>
+            <translation>聚焦距离：%1</translation>
+        </message>
+        <message>
+            <source>Air temperature update</source>
+            <translation>气温更新</translation>
+        </message>
+        <message>
+            <source>Diagonal removal update</source>
+            <translation>去除对角线设置更新</translation>
+        </message>
+        <message>
+            <source>Diagonal removal ON</source>
+            <translation>去除对角线：开</translation>
+        </message>
+        <message>
+            <source>Diagonal removal OFF</source>
+            <translation>去除对角线：关</translation>
+        </message>
+        <message>
+            <source>Confidence threshold update</source>
+            <translation>置信阈值更新</translation>
+        </message>
+        <message>
+            <source>Averaging update</source>
+            <translation>平均时间更新</translation>
+        </message>
+        <message>
+            <source>Averaging update failed: %1</source>
+            <translation>平均时间更新失败：%1</translation>
+        </message>
+        <message>
+            <source>Replay averaging update failed: %1</source>
+            <translation>回放平均时间更新失败：%1</translation>
+        </message>
+        <message>
+            <source>Frequency update</source>
+            <translation>频率更新</translation>
+        </message>
+        <message>
+            <source>Frequency band update</source>
+            <translation>频带更新</translation>
+        </message>
+        <message>
+            <source>Azimuth update</source>
+            <translation>方位角更新</translation>
+        </message>
+        <message>
+            <source>Elevation update</source>
+            <translation>俯仰角更新</translation>
+        </message>
+        <message>
+            <source>cannot write %1</source>
+            <translation>无法写入 %1</translation>
+        </message>
+        <message numerus="yes">
+            <source>%n UVC camera device available</source>
+            <translation>
+                <numerusform>有 %n 个 UVC 摄像头可用</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>%n UVC camera devices available</source>
+            <translation>
+                <numerusform>有 %n 个 UVC 摄像头可用</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>No UVC camera detected; press Refresh after connecting one</source>
+            <translation>未检测到 UVC 摄像头；连接后请点击“刷新”</translation>
+        </message>
+        <message>
+            <source>Camera listing failed: %1</source>
+            <translation>列出摄像头失败：%1</translation>
+        </message>
+        <message>
+            <source>UVC parameters unavailable: %1</source>
+            <translation>UVC 参数不可用：%1</translation>
+        </message>
+        <message>
+            <source>UVC %1 set failed: %2</source>
+            <translation>UVC %1 设置失败：%2</translation>
+        </message>
+        <message>
+            <source>UVC %1 auto-mode failed: %2</source>
+            <translation>UVC %1 自动模式设置失败：%2</translation>
+        </message>
+        <message>
+            <source>UVC reset failed: %1</source>
+            <translation>UVC 重置失败：%1</translation>
+        </message>
+        <message>
+            <source>Channel %1 selected · collecting 4096 samples</source>
+            <translation>已选择通道 %1 · 正在采集 4096 个采样</translation>
+        </message>
+        <message>
+            <source>none</source>
+            <translation>无</translation>
+        </message>
+        <message>
+            <source>Window %1–%2 s · width %3 s</source>
+            <translation>窗口 %1–%2 秒 · 宽度 %3 秒</translation>
+        </message>
+        <message>
+            <source>Analysis spectrum failed: %1</source>
+            <translation>分析频谱计算失败：%1</translation>
+        </message>
+        <message>
+            <source>%1 · %2 Hz · frame %3/%4 · grid %5° · peak %6° / %7° · %8</source>
+            <translation>%1 · %2 Hz · 帧 %3/%4 · 网格 %5° · 峰值 %6° / %7° · %8重算</translation>
+        </message>
+        <message>
+            <source>Analysis %1 · validating frozen inputs</source>
+            <translation>分析 %1 · 正在校验冻结的输入</translation>
+        </message>
+        <message>
+            <source>Full Recompute failed: %1</source>
+            <translation>完整重算失败：%1</translation>
+        </message>
+        <message>
+            <source>Fast Re-analysis · derived cache hit</source>
+            <translation>快速重新分析 · 命中派生缓存</translation>
+        </message>
+        <message>
+            <source>Derived cache entry unreadable, recomputing it: %1</source>
+            <translation>派生缓存条目无法读取，正在重新计算：%1</translation>
+        </message>
+        <message>
+            <source>Derived cache write failed (analysis result is unaffected): %1</source>
+            <translation>派生缓存写入失败（不影响分析结果）：%1</translation>
+        </message>
+        <message>
+            <source>Full Recompute requires a selected Measurement while Live and Replay are stopped</source>
+            <translation>完整重算需要选择一个测量，且实时和回放均已停止</translation>
+        </message>
+        <message>
+            <source>Start requires a validated Device Profile and Ready state</source>
+            <translation>开始需要经过验证的设备配置文件且处于就绪状态</translation>
+        </message>
+        <message>
+            <source>Starting acquisition transaction...</source>
+            <translation>正在启动采集事务……</translation>
+        </message>
+        <message>
+            <source>Live acquisition running from %1</source>
+            <translation>实时采集运行中，来源：%1</translation>
+        </message>
+        <message>
+            <source>Start transaction failed: %1</source>
+            <translation>启动事务失败：%1</translation>
+        </message>
+        <message>
+            <source>Stopping acquisition...</source>
+            <translation>正在停止采集……</translation>
+        </message>
+        <message>
+            <source>Acquisition stopped; Device Profile remains ready</source>
+            <translation>采集已停止；设备配置文件保持就绪</translation>
+        </message>
+        <message>
+            <source>Stop the active session before running a one-shot analysis</source>
+            <translation>运行单次分析前请先停止当前会话</translation>
+        </message>
+        <message>
+            <source>Import a Device Profile first</source>
+            <translation>请先导入设备配置文件</translation>
+        </message>
+        <message>
+            <source>Run complete</source>
+            <translation>运行完成</translation>
+        </message>
+        <message>
+            <source>Run failed: %1</source>
+            <translation>运行失败：%1</translation>
+        </message>
+        <message>
+            <source>Acquisition degraded: DSP queue / socket overflow (dropped frames are growing) - reduce imaging bins or close auxiliary views</source>
+            <translation>采集性能下降：DSP 队列 / 套接字溢出（丢弃的帧在增加）- 请减少成像频点或关闭辅助视图</translation>
+        </message>
+        <message>
+            <source>Language refresh failed: %1</source>
+            <translation>语言刷新失败：%1</translation>
+        </message>
+        <message>
+            <source>%1 logical / %2 wire · %3 Hz · %4 s (%5 frames) · source %6 · %7</source>
+            <translation>%1 逻辑通道 / %2 传输通道 · %3 Hz · %4 秒（%5 帧）· 来源 %6 · %7</translation>
+        </message>
+        <message>
+            <source>unknown</source>
+            <translation>未知</translation>
+        </message>
+        <message>
+            <source>%1 · schema %2 · %3</source>
+            <translation>%1 · 架构版本 %2 · %3</translation>
+        </message>
+        <message>
+            <source>Measurement directory is missing</source>
+            <translation>测量目录缺失</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before selecting another Measurement</source>
+            <translation>请等待完整重算结束后再选择其他测量</translation>
+        </message>
+        <message>
+            <source>Stop the active Replay before selecting another Measurement</source>
+            <translation>选择其他测量前请先停止当前回放</translation>
+        </message>
+        <message>
+            <source>Open frozen Device Profile failed: %1: %2</source>
+            <translation>打开冻结的设备配置文件失败：%1：%2</translation>
+        </message>
+        <message>
+            <source>Measurement selected: %1 · frozen Profile %2</source>
+            <translation>已选择测量：%1 · 冻结配置 %2</translation>
+        </message>
+        <message>
+            <source>Select Measurement failed: %1</source>
+            <translation>选择测量失败：%1</translation>
+        </message>
+        <message>
+            <source>Select a Measurement first</source>
+            <translation>请先选择一个测量</translation>
+        </message>
+        <message>
+            <source>Stop Recording/Replay/Analysis before editing annotations</source>
+            <translation>编辑注释前请先停止录制/回放/分析</translation>
+        </message>
+        <message>
+            <source>Rename failed: %1</source>
+            <translation>重命名失败：%1</translation>
+        </message>
+        <message>
+            <source>Alias cleared: %1</source>
+            <translation>已清除别名：%1</translation>
+        </message>
+        <message>
+            <source>Renamed %1 -&gt; %2</source>
+            <translation>已重命名 %1 -&gt; %2</translation>
+        </message>
+        <message>
+            <source>Save note failed: %1</source>
+            <translation>保存备注失败：%1</translation>
+        </message>
+        <message>
+            <source>Note saved: %1</source>
+            <translation>备注已保存：%1</translation>
+        </message>
+        <message>
+            <source>Finish the active Recording before deleting</source>
+            <translation>删除前请先结束当前录制</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before deleting</source>
+            <translation>请等待完整重算结束后再删除</translation>
+        </message>
+        <message>
+            <source>Project unregister failed: %1</source>
+            <translation>从项目中注销失败：%1</translation>
+        </message>
+        <message>
+            <source>Measurement deleted: %1</source>
+            <translation>测量已删除：%1</translation>
+        </message>
+        <message>
+            <source>Measurement unregistered; locked files remain under %1 — delete the folder manually</source>
+            <translation>测量已注销；%1 下仍有被锁定的文件 — 请手动删除该文件夹</translation>
+        </message>
+        <message>
+            <source>Delete Measurement failed: %1</source>
+            <translation>删除测量失败：%1</translation>
+        </message>
+        <message>
+            <source>Calibrate the noise floor for this device profile first</source>
+            <translation>请先为此设备配置校准本底噪声</translation>
+        </message>
+        <message>
+            <source>Noise switch persist failed: %1</source>
+            <translation>保存噪声扣除开关失败：%1</translation>
+        </message>
+        <message>
+            <source>Background noise subtraction ON</source>
+            <translation>背景噪声扣除：开</translation>
+        </message>
+        <message>
+            <source>Background noise subtraction OFF</source>
+            <translation>背景噪声扣除：关</translation>
+        </message>
+        <message>
+            <source>Noise calibration is not allowed while Recording</source>
+            <translation>录制期间不允许进行噪声校准</translation>
+        </message>
+        <message>
+            <source>Noise calibration is Live-only; the calibrated floor switch still works in Replay</source>
+            <translation>噪声校准仅限实时模式；已校准的本底噪声开关在回放中仍可使用</translation>
+        </message>
+        <message>
+            <source>Start Live before noise calibration</source>
+            <translation>噪声校准前请先开始实时采集</translation>
+        </message>
+        <message>
+            <source>Noise calibration started - keep the environment stable</source>
+            <translation>噪声校准已开始 - 请保持环境稳定</translation>
+        </message>
+        <message>
+            <source>Noise calibration failed: %1</source>
+            <translation>噪声校准失败：%1</translation>
+        </message>
+        <message>
+            <source>Noise calibration cancelled</source>
+            <translation>噪声校准已取消</translation>
+        </message>
+        <message>
+            <source>Noise calibration failed: not enough frames captured</source>
+            <translation>噪声校准失败：采集的帧不足</translation>
+        </message>
+        <message>
+            <source>Noise floor kept for this session only: %1</source>
+            <translation>本底噪声仅在本次会话中保留：%1</translation>
+        </message>
+        <message>
+            <source>Noise floor calibrated for this session (no Project open)</source>
+            <translation>已为本次会话校准本底噪声（未打开项目）</translation>
+        </message>
+        <message>
+            <source>Noise floor calibrated</source>
+            <translation>本底噪声已校准</translation>
+        </message>
+        <message>
+            <source>%1 | %2 logical / %3 wire | %4&#xa0;Hz</source>
+            <translation>%1 | %2 逻辑通道 / %3 传输通道 | %4&#xa0;Hz</translation>
+        </message>
+        <message>
+            <source>Stop the active session before replacing the Device Profile</source>
+            <translation>更换设备配置文件前请先停止当前会话</translation>
+        </message>
+        <message>
+            <source>Removed temporary file %1</source>
+            <translation>已删除临时文件 %1</translation>
+        </message>
+        <message>
+            <source>Removed incomplete leftover %1</source>
+            <translation>已删除未完成的残留 %1</translation>
+        </message>
+        <message>
+            <source>Recovered AnalysisRun %1</source>
+            <translation>已恢复分析运行 %1</translation>
+        </message>
+        <message>
+            <source>Recovered recording %1</source>
+            <translation>已恢复录制 %1</translation>
+        </message>
+        <message>
+            <source>Recovered Measurement %1</source>
+            <translation>已恢复测量 %1</translation>
+        </message>
+        <message>
+            <source>Unfinished recording without its description kept: %1 (%2 bytes)</source>
+            <translation>已保留缺少描述的未完成录制：%1（%2 字节）</translation>
+        </message>
+        <message>
+            <source>Removed unfinished camera video %1</source>
+            <translation>已删除未完成的摄像头视频 %1</translation>
+        </message>
+        <message>
+            <source>Recovery left %1 alone: another program is using it</source>
+            <translation>恢复未处理 %1：另一个程序正在使用它</translation>
+        </message>
+        <message>
+            <source>Recovery left %1 as it was: %2</source>
+            <translation>恢复保留了 %1 的原状：%2</translation>
+        </message>
+        <message>
+            <source>Project creation requires a directory and a name</source>
+            <translation>创建项目需要目录和名称</translation>
+        </message>
+        <message>
+            <source>Finish the active Recording before changing Project</source>
+            <translation>更换项目前请先结束当前录制</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before changing Project</source>
+            <translation>请等待完整重算结束后再更换项目</translation>
+        </message>
+        <message>
+            <source>Stop Replay before changing Project</source>
+            <translation>更换项目前请先停止回放</translation>
+        </message>
+        <message>
+            <source>Project created: %1</source>
+            <translation>项目已创建：%1</translation>
+        </message>
+        <message>
+            <source>Create Project failed: %1</source>
+            <translation>创建项目失败：%1</translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json could not be read (%1): kept as %2, the Measurement list was rebuilt from %n Measurement folder</source>
+            <translation>
+                <numerusform>无法读取 project.json（%1）：已保留为 %2，已根据 %n 个测量文件夹重建测量列表</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json could not be read (%1): kept as %2, the Measurement list was rebuilt from %n Measurement folders</source>
+            <translation>
+                <numerusform>无法读取 project.json（%1）：已保留为 %2，已根据 %n 个测量文件夹重建测量列表</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>Project opened: %1 · %n Measurement</source>
+            <translation>项目已打开：%1 · %n 个测量</translation>
+        </message>
+        <message>
+            <source>Project opened: %1 · %n Measurements</source>
+            <translation>项目已打开：%1 · %n 个测量</translation>
+        </message>
+        <message>
+            <source>Finish the active Recording before refreshing Project</source>
+            <translation>刷新项目前请先结束当前录制</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before refreshing Project</source>
+            <translation>请等待完整重算结束后再刷新项目</translation>
+        </message>
+        <message>
+            <source>Stop Replay before refreshing Project</source>
+            <translation>刷新项目前请先停止回放</translation>
+        </message>
+        <message numerus="yes">
+            <source>Project refreshed · %n Measurement</source>
+            <translation>
+                <numerusform>项目已刷新 · %n 个测量</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>Project refreshed · %n Measurements</source>
+            <translation>
+                <numerusform>项目已刷新 · %n 个测量</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>Refresh Project failed: %1</source>
+            <translation>刷新项目失败：%1</translation>
+        </message>
+        <message>
+            <source>Open a Project first</source>
+            <translation>请先打开一个项目</translation>
+        </message>
+        <message>
+            <source>Finish the active Recording before deleting the Project</source>
+            <translation>删除项目前请先结束当前录制</translation>
+        </message>
+        <message>
+            <source>Wait for Full Recompute before deleting the Project</source>
+            <translation>请等待完整重算结束后再删除项目</translation>
+        </message>
+        <message>
+            <source>Refusing to delete: not a Project root</source>
+            <translation>拒绝删除：不是项目根目录</translation>
+        </message>
+        <message>
+            <source>Project deleted: %1</source>
+            <translation>项目已删除：%1</translation>
+        </message>
+        <message>
+            <source>Delete Project failed: %1</source>
+            <translation>删除项目失败：%1</translation>
+        </message>
+        <message>
+            <source>Noise floor load failed: %1</source>
+            <translation>加载本底噪声失败：%1</translation>
+        </message>
+        <message>
+            <source>Recording requires an active Live session</source>
+            <translation>录制需要正在运行的实时会话</translation>
+        </message>
+        <message>
+            <source>Open or create a Project before Recording</source>
+            <translation>录制前请先打开或创建项目</translation>
+        </message>
+        <message>
+            <source>Recording failed: %1</source>
+            <translation>录制失败：%1</translation>
+        </message>
+        <message>
+            <source>Recording %1 into Project %2</source>
+            <translation>正在录制 %1 到项目 %2</translation>
+        </message>
+        <message>
+            <source>Start Recording failed: %1</source>
+            <translation>开始录制失败：%1</translation>
+        </message>
+        <message>
+            <source>Recording stopped: datagrams were lost, the samples are no longer contiguous</source>
+            <translation>录制已停止：数据报丢失，采样已不再连续</translation>
+        </message>
+        <message>
+            <source>Recording stopped: the disk is too slow for the stream (%1 MB/s needed)</source>
+            <translation>录制已停止：磁盘速度跟不上数据流（需要 %1 MB/s）</translation>
+        </message>
+        <message>
+            <source>append failed</source>
+            <translation>追加写入失败</translation>
+        </message>
+        <message>
+            <source>Finalizing Measurement %1...</source>
+            <translation>正在完成测量 %1……</translation>
+        </message>
+        <message>
+            <source>Recording reached the %1 s Measurement limit; finalizing</source>
+            <translation>录制已达到 %1 秒的测量上限；正在完成</translation>
+        </message>
+        <message>
+            <source>Video recorder did not stop in time; finalizing Measurement anyway</source>
+            <translation>视频录制器未能及时停止；仍将完成测量</translation>
+        </message>
+        <message>
+            <source>Warning: Measurement %1 is saved, but the disk did not confirm its folder; a power cut could still lose it</source>
+            <translation>警告：测量 %1 已保存，但磁盘未确认其文件夹；断电仍可能导致其丢失</translation>
+        </message>
+        <message>
+            <source>Measurement saved: %1 · %2</source>
+            <translation>测量已保存：%1 · %2</translation>
+        </message>
+        <message>
+            <source>Measurement saved, but Project refresh failed: %1</source>
+            <translation>测量已保存，但刷新项目失败：%1</translation>
+        </message>
+        <message>
+            <source>Finalize Recording failed: %1</source>
+            <translation>完成录制失败：%1</translation>
+        </message>
+        <message>
+            <source>Recorded samples kept in %1; opening the Project again recovers them</source>
+            <translation>已录制的采样保留在 %1；重新打开项目即可恢复</translation>
+        </message>
+        <message>
+            <source>Replay frequency band pending: %1</source>
+            <translation>回放频带待生效：%1</translation>
+        </message>
+        <message>
+            <source>Replay frequency-band update failed: %1</source>
+            <translation>回放频带更新失败：%1</translation>
+        </message>
+        <message>
+            <source>Replay beamforming update failed: %1</source>
+            <translation>回放波束形成更新失败：%1</translation>
+        </message>
+        <message>
+            <source>1.0x · frozen Profile · hash verified</source>
+            <translation>1.0x · 冻结配置 · 哈希已校验</translation>
+        </message>
+        <message>
+            <source>Replaying Measurement %1</source>
+            <translation>正在回放测量 %1</translation>
+        </message>
+        <message>
+            <source>Complete · %1 hops · integrity verified</source>
+            <translation>完成 · %1 跳 · 完整性已校验</translation>
+        </message>
+        <message>
+            <source>Replay complete: %1</source>
+            <translation>回放完成：%1</translation>
+        </message>
+        <message>
+            <source>Replay failed: %1</source>
+            <translation>回放失败：%1</translation>
+        </message>
+        <message>
+            <source>Stop Live before starting Measurement Replay</source>
+            <translation>开始测量回放前请先停止实时会话</translation>
+        </message>
+        <message>
+            <source>Select a valid Measurement before Replay</source>
+            <translation>回放前请先选择一个有效的测量</translation>
+        </message>
+        <message>
+            <source>Replay raw asset is missing</source>
+            <translation>回放所需的原始数据缺失</translation>
+        </message>
+        <message>
+            <source>Replay is not available in the current state</source>
+            <translation>当前状态下无法回放</translation>
+        </message>
+        <message>
+            <source>Validating frozen Profile and raw integrity...</source>
+            <translation>正在校验冻结配置和原始数据完整性……</translation>
+        </message>
+        <message>
+            <source>Loading Replay %1 with frozen Profile %2</source>
+            <translation>正在加载回放 %1，冻结配置 %2</translation>
+        </message>
+        <message>
+            <source>Replay paused at %1 s</source>
+            <translation>回放已暂停于 %1 秒</translation>
+        </message>
+        <message>
+            <source>Replay resumed: %1</source>
+            <translation>回放已继续：%1</translation>
+        </message>
+        <message>
+            <source>Replay stopped; Live Profile was not changed</source>
+            <translation>回放已停止；实时配置未更改</translation>
+        </message>
+        <message>
+            <source>Analyze at position requires an active Replay</source>
+            <translation>“在此位置分析”需要正在进行的回放</translation>
+        </message>
+        <message>
+            <source>Wait for the running Full Recompute to finish</source>
+            <translation>请等待正在运行的完整重算结束</translation>
+        </message>
+        <message>
+            <source>Analyze at position failed: %1</source>
+            <translation>“在此位置分析”失败：%1</translation>
+        </message>
+        <message>
+            <source>Theme update</source>
+            <translation>主题更新</translation>
+        </message>
+        <message>
+            <source>Language update</source>
+            <translation>语言更新</translation>
+        </message>
+        <message>
+            <source>Source selection</source>
+            <translation>信号源选择</translation>
+        </message>
+        <message>
+            <source>Unsupported source: %1</source>
+            <translation>不支持的信号源：%1</translation>
+        </message>
+        <message>
+            <source>Plot palette update</source>
+            <translation>绘图配色更新</translation>
+        </message>
+        <message>
+            <source>Dynamic range update</source>
+            <translation>动态范围更新</translation>
+        </message>
+        <message>
+            <source>Level gate update</source>
+            <translation>电平门限更新</translation>
+        </message>
+        <message>
+            <source>Fixed reference update</source>
+            <translation>固定参考值更新</translation>
+        </message>
+        <message>
+            <source>Scale mode update</source>
+            <translation>标尺模式更新</translation>
+        </message>
+        <message>
+            <source>Colormap update</source>
+            <translation>色图更新</translation>
+        </message>
+        <message>
+            <source>Style update</source>
+            <translation>样式更新</translation>
+        </message>
+        <message>
+            <source>Opacity update</source>
+            <translation>不透明度更新</translation>
+        </message>
+        <message>
+            <source>Camera mirror update</source>
+            <translation>摄像头镜像更新</translation>
+        </message>
+        <message>
+            <source>Camera overlay update</source>
+            <translation>摄像头叠加更新</translation>
+        </message>
+        <message numerus="yes">
+            <source>UVC %1: %n parameter</source>
+            <translation>
+                <numerusform>UVC %1：%n 个参数</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>UVC %1: %n parameters</source>
+            <translation>
+                <numerusform>UVC %1：%n 个参数</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>%1 · %2 restored</source>
+            <translation>%1 · 已恢复 %2 项</translation>
+        </message>
+        <message>
+            <source>UVC parameters reset to device defaults</source>
+            <translation>UVC 参数已重置为设备默认值</translation>
+        </message>
+        <message>
+            <source>empty camera id</source>
+            <translation>摄像头 ID 为空</translation>
+        </message>
+        <message>
+            <source>device exposes no UVC parameters</source>
+            <translation>设备未提供任何 UVC 参数</translation>
+        </message>
+        <message>
+            <source>no UVC device bound</source>
+            <translation>未绑定 UVC 设备</translation>
+        </message>
+        <message>
+            <source>unknown UVC parameter</source>
+            <translation>未知的 UVC 参数</translation>
+        </message>
+        <message>
+            <source>UVC set failed (0x%1)</source>
+            <translation>UVC 设置失败（0x%1）</translation>
+        </message>
+        <message>
+            <source>UVC device not found via V4L2</source>
+            <translation>通过 V4L2 未找到 UVC 设备</translation>
+        </message>
+        <message>
+            <source>cannot open %1: %2</source>
+            <translation>无法打开 %1：%2</translation>
+        </message>
+        <message>
+            <source>%1 is not a V4L2 capture device</source>
+            <translation>%1 不是 V4L2 采集设备</translation>
+        </message>
+        <message>
+            <source>%1  (%2 pkt/s)</source>
+            <translation>%1（%2 包/秒）</translation>
+        </message>
+        <message>
+            <source>%1/%2  ·  %3 fr</source>
+            <translation>%1/%2  ·  %3 帧</translation>
+        </message>
+        <message>
+            <source>%1 fr</source>
+            <translation>%1 帧</translation>
         </message>
     </context>
     <context>
@@ -2127,6 +3077,443 @@ Create the first full recompute</source>
         <message>
             <source>full recompute</source>
             <translation>完整重算</translation>
+        </message>
+    </context>
+    <context>
+        <name>zk::device::DeviceController</name>
+        <message>
+            <source>%1 failed: %2</source>
+            <translation>%1 失败：%2</translation>
+        </message>
+        <message>
+            <source>serial worker call refused</source>
+            <translation>串口工作线程拒绝了调用</translation>
+        </message>
+        <message>
+            <source>unexpected error</source>
+            <translation>意外错误</translation>
+        </message>
+        <message>
+            <source>probe: no serial ports found</source>
+            <translation>探测：未找到串口</translation>
+        </message>
+        <message>
+            <source>probe</source>
+            <translation>探测</translation>
+        </message>
+        <message numerus="yes">
+            <source>probing %n port...</source>
+            <translation>
+                <numerusform>正在探测 %n 个端口……</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>probing %n ports...</source>
+            <translation>
+                <numerusform>正在探测 %n 个端口……</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>read(0): no serial port selected</source>
+            <translation>read(0)：未选择串口</translation>
+        </message>
+        <message>
+            <source>read(0)</source>
+            <translation>读取(0)</translation>
+        </message>
+        <message>
+            <source>read(256): no serial port selected</source>
+            <translation>read(256)：未选择串口</translation>
+        </message>
+        <message>
+            <source>read(256)</source>
+            <translation>读取(256)</translation>
+        </message>
+        <message>
+            <source>read(768): no serial port selected</source>
+            <translation>read(768)：未选择串口</translation>
+        </message>
+        <message>
+            <source>read(768)</source>
+            <translation>读取(768)</translation>
+        </message>
+        <message>
+            <source>reset rejected: no serial port selected</source>
+            <translation>重启被拒绝：未选择串口</translation>
+        </message>
+        <message>
+            <source>reset</source>
+            <translation>重启</translation>
+        </message>
+        <message>
+            <source>Reboot command sent - device rebooting, network parameters take effect</source>
+            <translation>已发送重启命令 - 设备正在重启，网络参数将生效</translation>
+        </message>
+        <message>
+            <source>act rejected: no serial port selected</source>
+            <translation>输出开关被拒绝：未选择串口</translation>
+        </message>
+        <message>
+            <source>act %1</source>
+            <translation>输出开关 %1</translation>
+        </message>
+        <message>
+            <source>gain %1 stored; no serial port selected</source>
+            <translation>增益 %1 已保存；未选择串口</translation>
+        </message>
+        <message>
+            <source>gain %1</source>
+            <translation>增益 %1</translation>
+        </message>
+        <message>
+            <source>probe: no device answered</source>
+            <translation>探测：没有设备应答</translation>
+        </message>
+        <message>
+            <source>probe: device answered on %1 (%2)</source>
+            <translation>探测：设备在 %1 上应答（%2）</translation>
+        </message>
+        <message>
+            <source>gain level %1 applied</source>
+            <translation>已应用增益等级 %1</translation>
+        </message>
+        <message>
+            <source>reset: done (device is rebooting)</source>
+            <translation>重启：已完成（设备正在重启）</translation>
+        </message>
+        <message>
+            <source>UDP output %1 (SET_ACT)</source>
+            <translation>UDP 输出%1（SET_ACT）</translation>
+        </message>
+        <message>
+            <source>enabled</source>
+            <translation>已启用</translation>
+        </message>
+        <message>
+            <source>disabled</source>
+            <translation>已禁用</translation>
+        </message>
+        <message>
+            <source>auto-net: aborted</source>
+            <translation>自动网络配置：已中止</translation>
+        </message>
+        <message>
+            <source>write(%1) %2: %3</source>
+            <translation>写入(%1) %2：%3</translation>
+        </message>
+        <message>
+            <source>OK</source>
+            <translation>成功</translation>
+        </message>
+        <message>
+            <source>FAILED</source>
+            <translation>失败</translation>
+        </message>
+        <message>
+            <source>auto-net: aborted (write failed)</source>
+            <translation>自动网络配置：已中止（写入失败）</translation>
+        </message>
+        <message>
+            <source>auto-net rejected: another device action is running</source>
+            <translation>自动网络配置被拒绝：另一个设备操作正在进行</translation>
+        </message>
+        <message>
+            <source>auto-net rejected: no serial port selected</source>
+            <translation>自动网络配置被拒绝：未选择串口</translation>
+        </message>
+        <message>
+            <source>auto-net rejected: no usable network adapter - connect the array's cable first</source>
+            <translation>自动网络配置被拒绝：没有可用的网络适配器 - 请先连接阵列的网线</translation>
+        </message>
+        <message>
+            <source>auto-net rejected: adapter %1 has no usable IPv4 subnet</source>
+            <translation>自动网络配置被拒绝：适配器 %1 没有可用的 IPv4 子网</translation>
+        </message>
+        <message>
+            <source>auto-net</source>
+            <translation>自动网络配置</translation>
+        </message>
+        <message>
+            <source>auto-net: adapter %1, target %2 @ %3 - reading current device parameters</source>
+            <translation>自动网络配置：适配器 %1，目标 %2 @ %3 - 正在读取设备当前参数</translation>
+        </message>
+        <message>
+            <source>auto-net: keeping device board MAC %1 and ports %2/%3</source>
+            <translation>自动网络配置：保留设备板卡 MAC %1 和端口 %2/%3</translation>
+        </message>
+        <message>
+            <source>auto-net: device target port %1 replaced by %2, the live stream's port</source>
+            <translation>自动网络配置：设备目标端口 %1 已替换为实时数据流端口 %2</translation>
+        </message>
+        <message>
+            <source>auto-net: every candidate address is occupied - aborted</source>
+            <translation>自动网络配置：所有候选地址均被占用 - 已中止</translation>
+        </message>
+        <message>
+            <source>auto-net: probe</source>
+            <translation>自动网络配置：探测</translation>
+        </message>
+        <message>
+            <source>auto-net: probing %1 for conflicts...</source>
+            <translation>自动网络配置：正在检测 %1 是否冲突……</translation>
+        </message>
+        <message>
+            <source>auto-net: aborted - ping of %1 failed: %2</source>
+            <translation>自动网络配置：已中止 - ping %1 失败：%2</translation>
+        </message>
+        <message>
+            <source>auto-net: aborted - neighbour table unreadable: %1</source>
+            <translation>自动网络配置：已中止 - 无法读取邻居表：%1</translation>
+        </message>
+        <message>
+            <source>auto-net: %1 is occupied (%2), trying next</source>
+            <translation>自动网络配置：%1 已被占用（%2），尝试下一个</translation>
+        </message>
+        <message>
+            <source>ping reply</source>
+            <translation>ping 有应答</translation>
+        </message>
+        <message>
+            <source>ARP entry</source>
+            <translation>存在 ARP 条目</translation>
+        </message>
+        <message>
+            <source>auto-net: %1 appears free (no ping reply, no ARP entry)</source>
+            <translation>自动网络配置：%1 似乎空闲（无 ping 应答，无 ARP 条目）</translation>
+        </message>
+        <message>
+            <source>auto-net: write(256)</source>
+            <translation>自动网络配置：写入(256)</translation>
+        </message>
+        <message>
+            <source>auto-net: writing device @ %1 -&gt; target %2:%3</source>
+            <translation>自动网络配置：正在写入设备 @ %1 -&gt; 目标 %2:%3</translation>
+        </message>
+        <message>
+            <source>auto-net: write verified - rebooting device (.reset)</source>
+            <translation>自动网络配置：写入已校验 - 正在重启设备（.reset）</translation>
+        </message>
+        <message>
+            <source>auto-net: reset</source>
+            <translation>自动网络配置：重启</translation>
+        </message>
+        <message>
+            <source>auto-net: complete - device %1 @ %2 -&gt; target %3 @ %4:%5 (device is rebooting, parameters take effect now)</source>
+            <translation>自动网络配置：完成 - 设备 %1 @ %2 -&gt; 目标 %3 @ %4:%5（设备正在重启，参数现已生效）</translation>
+        </message>
+        <message>
+            <source>read(0): hardware id %1</source>
+            <translation>read(0)：硬件 ID %1</translation>
+        </message>
+        <message>
+            <source>sector blank (0xFF) - firmware defaults in effect</source>
+            <translation>扇区为空（0xFF）- 使用固件默认值</translation>
+        </message>
+        <message>
+            <source>device %1 @ %2  -&gt;  target %3 @ %4:%5  (src port %6)</source>
+            <translation>设备 %1 @ %2  -&gt;  目标 %3 @ %4:%5  （源端口 %6）</translation>
+        </message>
+        <message>
+            <source>unparsable sector content</source>
+            <translation>扇区内容无法解析</translation>
+        </message>
+        <message>
+            <source>read(256): %1</source>
+            <translation>read(256)：%1</translation>
+        </message>
+        <message>
+            <source>sector blank (0xFF)</source>
+            <translation>扇区为空（0xFF）</translation>
+        </message>
+        <message>
+            <source>%1 taps read</source>
+            <translation>已读取 %1 个抽头</translation>
+        </message>
+        <message>
+            <source>%1 taps - matches preset "%2"</source>
+            <translation>%1 个抽头 - 与预设“%2”一致</translation>
+        </message>
+        <message>
+            <source> - no preset in the active profile matches</source>
+            <translation> - 当前配置中没有匹配的预设</translation>
+        </message>
+        <message>
+            <source>read(768): %1</source>
+            <translation>read(768)：%1</translation>
+        </message>
+        <message>
+            <source>write(256) rejected: no serial port selected</source>
+            <translation>write(256) 被拒绝：未选择串口</translation>
+        </message>
+        <message numerus="yes">
+            <source>write(256) rejected: %n invalid field</source>
+            <translation>
+                <numerusform>write(256) 被拒绝：%n 个字段无效</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>write(256) rejected: %n invalid fields</source>
+            <translation>
+                <numerusform>write(256) 被拒绝：%n 个字段无效</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>write(256)</source>
+            <translation>写入(256)</translation>
+        </message>
+        <message>
+            <source>write(256): device %1 @ %2 -&gt; target %3 @ %4:%5 (power cycle required after write)</source>
+            <translation>write(256)：设备 %1 @ %2 -&gt; 目标 %3 @ %4:%5（写入后需要重新上电）</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: no serial port selected</source>
+            <translation>write(768) 被拒绝：未选择串口</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: active profile has no FIR section</source>
+            <translation>write(768) 被拒绝：当前配置没有 FIR 部分</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: unknown preset %1</source>
+            <translation>write(768) 被拒绝：未知预设 %1</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: %1</source>
+            <translation>write(768) 被拒绝：%1</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: preset "%1" has no coefficients</source>
+            <translation>write(768) 被拒绝：预设“%1”没有系数</translation>
+        </message>
+        <message>
+            <source>write(768) rejected: preset "%1" has %2 taps, one sector holds at most %3</source>
+            <translation>write(768) 被拒绝：预设“%1”有 %2 个抽头，一个扇区最多容纳 %3 个</translation>
+        </message>
+        <message>
+            <source>write(768)</source>
+            <translation>写入(768)</translation>
+        </message>
+        <message>
+            <source>write(768): preset "%1" (%2 taps, %3 bytes)</source>
+            <translation>write(768)：预设“%1”（%2 个抽头，%3 字节）</translation>
+        </message>
+    </context>
+    <context>
+        <name>zk::device::NetworkProbe</name>
+        <message>
+            <source>ping killed</source>
+            <translation>ping 已被终止</translation>
+        </message>
+        <message>
+            <source>ping crashed</source>
+            <translation>ping 崩溃</translation>
+        </message>
+        <message>
+            <source>ping exit code %1</source>
+            <translation>ping 退出码 %1</translation>
+        </message>
+        <message>
+            <source>ping exit code %1: %2</source>
+            <translation>ping 退出码 %1：%2</translation>
+        </message>
+        <message>
+            <source>ping could not be started: %1</source>
+            <translation>无法启动 ping：%1</translation>
+        </message>
+        <message>
+            <source>neighbour table unavailable: %1</source>
+            <translation>邻居表不可用：%1</translation>
+        </message>
+    </context>
+    <context>
+        <name>zk::device::SerialWorker</name>
+        <message>
+            <source>serial port hung up</source>
+            <translation>串口已断开</translation>
+        </message>
+        <message>
+            <source>cancelled: the serial thread is stopping</source>
+            <translation>已取消：串口线程正在停止</translation>
+        </message>
+        <message>
+            <source>write timeout</source>
+            <translation>写入超时</translation>
+        </message>
+        <message>
+            <source>response timeout</source>
+            <translation>应答超时</translation>
+        </message>
+        <message>
+            <source>erase: %1</source>
+            <translation>擦除：%1</translation>
+        </message>
+        <message>
+            <source>erase verify: sector not blank (write aborted)</source>
+            <translation>擦除校验：扇区不为空（已中止写入）</translation>
+        </message>
+        <message>
+            <source>write: %1</source>
+            <translation>写入：%1</translation>
+        </message>
+        <message>
+            <source>readback timeout</source>
+            <translation>回读超时</translation>
+        </message>
+        <message>
+            <source>readback mismatch</source>
+            <translation>回读不一致</translation>
+        </message>
+        <message>
+            <source>readback timeout (%1 bytes)</source>
+            <translation>回读超时（%1 字节）</translation>
+        </message>
+        <message>
+            <source>failed to open serial port: %1</source>
+            <translation>无法打开串口：%1</translation>
+        </message>
+        <message>
+            <source>read timeout</source>
+            <translation>读取超时</translation>
+        </message>
+        <message>
+            <source>refused: empty sector payload</source>
+            <translation>已拒绝：扇区数据为空</translation>
+        </message>
+        <message>
+            <source>refused: %1 bytes exceed the %2-byte sector</source>
+            <translation>已拒绝：%1 字节超出 %2 字节的扇区</translation>
+        </message>
+        <message>
+            <source>unexpected error</source>
+            <translation>意外错误</translation>
+        </message>
+        <message>
+            <source>no device answered</source>
+            <translation>没有设备应答</translation>
+        </message>
+        <message>
+            <source>read(%1)</source>
+            <translation>读取(%1)</translation>
+        </message>
+        <message>
+            <source>readback verified</source>
+            <translation>回读已校验</translation>
+        </message>
+        <message>
+            <source>gain</source>
+            <translation>增益</translation>
+        </message>
+        <message>
+            <source>reset</source>
+            <translation>重启</translation>
+        </message>
+        <message>
+            <source>SET_ACT requires a ZK-UART v2 device</source>
+            <translation>SET_ACT 需要 ZK-UART v2 设备</translation>
+        </message>
+        <message>
+            <source>act</source>
+            <translation>输出开关</translation>
         </message>
     </context>
 </TS>

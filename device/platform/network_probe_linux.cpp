@@ -68,22 +68,23 @@ class LinuxNetworkProbe final : public NetworkProbe {
             if (!finish(process)) return;
             const bool killed = process->property("killed").toBool();
             if (killed || (status == QProcess::NormalExit && code == 1)) {
-                emit pingFinished(PingOutcome::NoReply, killed ? tr("ping killed") : QString());
+                emit pingFinished(PingOutcome::NoReply, killed ? NetworkProbe::tr("ping killed") : QString());
             } else if (status == QProcess::NormalExit && code == 0) {
                 emit pingFinished(PingOutcome::Reply, {});
             } else {
                 const QString why = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
                 // A ping that says nothing on its error stream is still named by its exit status.
-                const QString detail = status == QProcess::CrashExit ? tr("ping crashed")
-                                       : why.isEmpty()               ? tr("ping exit code %1").arg(code)
-                                                       : tr("ping exit code %1: %2").arg(code).arg(why);
+                const QString detail = status == QProcess::CrashExit ? NetworkProbe::tr("ping crashed")
+                                       : why.isEmpty()
+                                           ? NetworkProbe::tr("ping exit code %1").arg(code)
+                                           : NetworkProbe::tr("ping exit code %1: %2").arg(code).arg(why);
                 emit pingFinished(PingOutcome::Error, detail);
             }
         });
         connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
             if (error != QProcess::FailedToStart || !finish(process)) return;
             emit pingFinished(PingOutcome::Error,
-                              tr("ping could not be started: %1").arg(process->errorString()));
+                              NetworkProbe::tr("ping could not be started: %1").arg(process->errorString()));
         });
         process->start();
     }
@@ -106,7 +107,7 @@ class LinuxNetworkProbe final : public NetworkProbe {
         connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
             if (error != QProcess::FailedToStart || !finish(process)) return;
             answerLater([this, why = process->errorString()] {
-                emit neighboursRead(false, {}, tr("neighbour table unavailable: %1").arg(why));
+                emit neighboursRead(false, {}, NetworkProbe::tr("neighbour table unavailable: %1").arg(why));
             });
         });
         process->start();

@@ -223,6 +223,11 @@ TEST_F(SavedRun, RunsWithoutAMapAndOpenByIdsFollowTheSelection) {
     UiController& ui = *ui_;
     ui.savePendingAnalysis();
     const QString saved = ui.selectedAnalysisId();
+    {
+        UiController one;  // English reads one run in the singular
+        one.openProject(project_->path());
+        EXPECT_EQ(one.analysisStatus(), QStringLiteral("1 independent AnalysisRun"));
+    }
     core::AnalysisRunProvenance provenance;
     provenance.recomputeMode = "full";
     core::AnalysisRunParameters parameters;
@@ -234,6 +239,7 @@ TEST_F(SavedRun, RunsWithoutAMapAndOpenByIdsFollowTheSelection) {
     UiController reopened;
     reopened.openProject(project_->path());
     ASSERT_EQ(reopened.analysisRunCount(), 2);
+    EXPECT_EQ(reopened.analysisStatus(), QStringLiteral("2 independent AnalysisRuns"));
     EXPECT_EQ(reopened.selectedAnalysisId(), QStringLiteral("z_metadata_only"));
     EXPECT_FALSE(reopened.analysisRuns().at(1).toMap().value(QStringLiteral("mapAvailable")).toBool());
     EXPECT_FALSE(reopened.hasHeatmap());

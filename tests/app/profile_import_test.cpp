@@ -84,7 +84,7 @@ TEST_F(ProfileImport, TheShippedProfileBecomesLiveFromItsStoreCopy) {
 
     const QJsonObject json = readJson(source);
     const QJsonObject device = json.value(QStringLiteral("device")).toObject();
-    EXPECT_EQ(ui.profileInfo(), QStringLiteral("%1 | %2 logical / %3 wire | %4 Hz")
+    EXPECT_EQ(ui.profileInfo(), QStringLiteral("%1 | %2 logical / %3 wire | %4\u00a0Hz")
                                     .arg(json.value(QStringLiteral("profileId")).toString())
                                     .arg(device.value(QStringLiteral("channelCount")).toInt())
                                     .arg(device.value(QStringLiteral("wireChannelCount")).toInt())
@@ -136,7 +136,7 @@ TEST_F(ProfileImport, AQuotedPathWithBlanksImports) {
     UiController ui;
     ui.importProfile(QStringLiteral("  \" \"%1\" \"  ").arg(shippedProfile("small-4.device.json")));
     EXPECT_TRUE(ui.hasProfile());
-    EXPECT_TRUE(ui.profileInfo().startsWith(QStringLiteral("SMALL-4 | 4 logical / 4 wire | 16000 Hz")));
+    EXPECT_TRUE(ui.profileInfo().startsWith(QStringLiteral("SMALL-4 | 4 logical / 4 wire | 16000\u00a0Hz")));
     EXPECT_EQ(ui.profileCameraResolution(), QString());  // no camera calibration
     EXPECT_EQ(ui.profileCameraAspect(), 0.0);
 }
@@ -350,7 +350,7 @@ TEST_F(ProfileImport, AnIdentityHoldingPercentSignsIsShownAsItIs) {
     profile.insert(QStringLiteral("profileId"), QStringLiteral("ARRAY%2X%1%3"));
     UiController ui;
     ui.importProfile(writeProfile(dir, profile));
-    EXPECT_EQ(ui.profileInfo(), QStringLiteral("ARRAY%2X%1%3 | 4 logical / 4 wire | 16000 Hz"));
+    EXPECT_EQ(ui.profileInfo(), QStringLiteral("ARRAY%2X%1%3 | 4 logical / 4 wire | 16000\u00a0Hz"));
     QFile::remove(ui.profilePath());
 }
 

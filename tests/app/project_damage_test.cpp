@@ -272,7 +272,7 @@ void checkCase(const DamageFixture& fixture, Kind kind, Damage how) {
         EXPECT_EQ(lines, 1) << ui.eventLog().join('\n').toStdString();
         EXPECT_TRUE(eventLogHas(ui, QString::fromStdString("kept as " + aside[0].filename().string())));
         ui.openProject(QString::fromStdString(project.string()));
-        EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: project · 3 Measurement(s)"));
+        EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: project · 3 Measurements"));
     }
     ASSERT_EQ(rowIds(ui), (QStringList{"m_3", "m_2", "m_1"})) << ui.statusText().toStdString();
     EXPECT_EQ(ui.selectedMeasurementId(), QStringLiteral("m_3"));

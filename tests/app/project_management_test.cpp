@@ -104,7 +104,7 @@ TEST_F(ProjectManagement, AFolderHoldingOnlyTemporaryFilesOfAKilledCreateIsEmpty
     ASSERT_TRUE(QFile::rename(cut + QStringLiteral("/project.json"),
                               whole + QStringLiteral("/.project.json.77-3.tmp")));
     ui.openProject(whole);
-    EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: Again · 0 Measurement(s)"));
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: Again · 0 Measurements"));
     EXPECT_EQ(ui.projectPath(), whole);
 
     // Anything else in the folder still makes it occupied.
@@ -127,7 +127,7 @@ TEST_F(ProjectManagement, OpenListsTheStoredMeasurementsNewestFirstAndSelectsThe
 
     ui.openProject(stored.path());
     ASSERT_TRUE(ui.hasProject());
-    EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: Stored · 3 Measurement(s)"));
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: Stored · 3 Measurements"));
     EXPECT_EQ(rowIds(ui), (QStringList{"m_3", "m_2", "m_1"}));
     EXPECT_EQ(ui.selectedMeasurementIndex(), 0);
     EXPECT_EQ(ui.selectedMeasurementId(), QStringLiteral("m_3"));
@@ -150,11 +150,12 @@ TEST_F(ProjectManagement, RefreshRereadsProjectJsonWithoutTouchingRecentOrLastPa
     EXPECT_EQ(ui.eventLog(), before) << "without a Project there is nothing to refresh";
 
     ui.openProject(stored.path());
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Project opened: Stored · 1 Measurement"));
     recordMeasurement(stored.path(), "m_outside", 800, shippedProfileText("small-4.device.json"), 4);
     QSettings().setValue(QStringLiteral("lastProjectPath"), QStringLiteral("/elsewhere"));
     QSignalSpy recentChanged(&ui, &UiController::recentProjectsChanged);
     ui.refreshProject();
-    EXPECT_EQ(ui.statusText(), QStringLiteral("Project refreshed · 2 Measurement(s)"));
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Project refreshed · 2 Measurements"));
     EXPECT_EQ(rowIds(ui), (QStringList{"m_outside", "m_1"}));
     EXPECT_EQ(recentChanged.count(), 0);
     EXPECT_EQ(QSettings().value(QStringLiteral("lastProjectPath")).toString(), QStringLiteral("/elsewhere"));

@@ -81,7 +81,7 @@ TEST_F(ProjectRecoveryOpen, LeftoversAreFinishedBeforeTheListIsBuilt) {
         QStringLiteral("Recovered Measurement m_3"),
         QStringLiteral("Unfinished recording without its description kept: "
                        "measurements/.m_x.recording.raw.tmp (100 bytes)"),
-        QStringLiteral("Project opened: Stored · 4 Measurement(s)"),
+        QStringLiteral("Project opened: Stored · 4 Measurements"),
     };
     QStringList found;
     for (const QString& line : events)

@@ -361,7 +361,9 @@ TEST_F(UiControllerSurface, StartsWithThePromptAndTheCameraCount) {
     const QString expected =
         ui.cameraIds().isEmpty()
             ? QStringLiteral("No UVC camera detected; press Refresh after connecting one")
-            : QStringLiteral("%1 UVC camera device(s) available").arg(ui.cameraIds().size());
+        : ui.cameraIds().size() == 1
+            ? QStringLiteral("1 UVC camera device available")
+            : QStringLiteral("%1 UVC camera devices available").arg(ui.cameraIds().size());
     EXPECT_TRUE(ui.eventLog().front().endsWith(QStringLiteral("  ") + expected))
         << ui.eventLog().front().toStdString();
     EXPECT_EQ(ui.diagnosticsLog(), ui.eventLog());

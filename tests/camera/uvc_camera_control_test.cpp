@@ -29,15 +29,18 @@ TEST_F(UvcCameraControlTest, RefreshReportsOnlyWhenTheListChanges) {
     EXPECT_EQ(ui.state.cameraNames, (QStringList{"Front camera", "Rear camera"}));
     EXPECT_EQ(ui.state.cameraIds, (QStringList{"/dev/video0", "/dev/video2"}));
     EXPECT_EQ(ui.devicesChanged, 1);
-    EXPECT_EQ(ui.reports(), QStringList{"2 UVC camera device(s) available"});
+    EXPECT_EQ(ui.reports(), QStringList{"2 UVC camera devices available"});
 
     ui.inputs[1].id = QStringLiteral("/dev/video4");  // same names, another id
     ui.control.refreshCameraDevices();
+    ui.inputs.pop_back();
+    ui.control.refreshCameraDevices();
     ui.inputs.clear();
     ui.control.refreshCameraDevices();
-    EXPECT_EQ(ui.devicesChanged, 3);
+    EXPECT_EQ(ui.devicesChanged, 4);
     EXPECT_EQ(ui.reports(),
-              (QStringList{"2 UVC camera device(s) available", "2 UVC camera device(s) available",
+              (QStringList{"2 UVC camera devices available", "2 UVC camera devices available",
+                           "1 UVC camera device available",
                            "No UVC camera detected; press Refresh after connecting one"}));
     EXPECT_TRUE(ui.state.cameraIds.isEmpty());
 }
@@ -47,7 +50,7 @@ TEST_F(UvcCameraControlTest, BindFormsTheKeyAndShowsTheList) {
     ui.control.bindUvcCamera(kCameraId, QStringLiteral("Front camera"));
     EXPECT_EQ(ui.state.cameraKey, kCameraKey);
     EXPECT_EQ(ui.parametersChanged, 1);
-    EXPECT_EQ(ui.reports(), QStringList{"UVC Front camera: 6 parameter(s)"});
+    EXPECT_EQ(ui.reports(), QStringList{"UVC Front camera: 6 parameters"});
 
     const QVariantList list = ui.control.cameraParameters();
     ASSERT_EQ(list.size(), 6);
@@ -100,7 +103,7 @@ TEST_F(UvcCameraControlTest, SetValueSendsTheClampedValueAndStoresWhatTheDeviceT
     ui.camera().writes.clear();
     ui.control.bindUvcCamera(kCameraId, QStringLiteral("Cam"));
     EXPECT_TRUE(ui.camera().writes.empty());
-    EXPECT_EQ(ui.reports().last(), QStringLiteral("UVC Cam: 6 parameter(s)"));
+    EXPECT_EQ(ui.reports().last(), QStringLiteral("UVC Cam: 6 parameters"));
 }
 
 TEST_F(UvcCameraControlTest, AutoModeOnlyForControlsThatHaveOne) {
@@ -139,7 +142,7 @@ TEST_F(UvcCameraControlTest, ColourSettingFirstTurnsAutomaticWhiteBalanceOff) {
     EXPECT_EQ(ui.settings.value(kPrefix + "white_balance_auto"), QVariant(false));
     EXPECT_EQ(ui.settings.value(kPrefix + "white_balance"), QVariant(5100));
     EXPECT_EQ(ui.reports(),
-              (QStringList{"UVC Cam: 6 parameter(s)",
+              (QStringList{"UVC Cam: 6 parameters",
                            "Auto white balance turned off so the manual colour setting stays applied"}));
 
     // Brightness leaves an automatic white balance alone; a refused switch leaves it automatic. The
@@ -172,7 +175,7 @@ TEST_F(UvcCameraControlTest, APreviewKeepsTheClampedValueInTheListWithoutStoring
     EXPECT_FALSE(ui.settings.contains(kPrefix + "exposure"));
     // Only the colour rule reports, once.
     EXPECT_EQ(ui.reports(),
-              (QStringList{"UVC Cam: 6 parameter(s)",
+              (QStringList{"UVC Cam: 6 parameters",
                            "Auto white balance turned off so the manual colour setting stays applied"}));
 
     // A refused preview changes nothing and says nothing.
@@ -193,7 +196,7 @@ TEST_F(UvcCameraControlTest, WhiteBalanceTurnedManualByAColourSettingStaysManual
     second.control.bindUvcCamera(kCameraId, QStringLiteral("Cam"));
     EXPECT_EQ(second.camera().writes, (std::vector<FakeUvcWrite>{{"white_balance", 5100, false}}));
     EXPECT_FALSE(second.entry(QStringLiteral("white_balance")).autoMode);
-    EXPECT_EQ(second.reports(), QStringList{"UVC Cam: 6 parameter(s) · 1 restored"});
+    EXPECT_EQ(second.reports(), QStringList{"UVC Cam: 6 parameters · 1 restored"});
 }
 
 TEST_F(UvcCameraControlTest, ResetSetsDefaultsAndForgetsOnlyThisCamera) {
@@ -249,13 +252,13 @@ TEST_F(UvcCameraControlTest, StoredValuesAreRestoredWhenTheCameraIsBoundAgain) {
               (std::vector<FakeUvcWrite>{{"brightness", 200, false}, {"exposure", 312, false}}));
     EXPECT_EQ(second.entry(QStringLiteral("brightness")).value, 200);
     EXPECT_FALSE(second.entry(QStringLiteral("exposure")).autoMode);
-    EXPECT_EQ(second.reports(), QStringList{"UVC Cam: 6 parameter(s) · 2 restored"});
+    EXPECT_EQ(second.reports(), QStringList{"UVC Cam: 6 parameters · 2 restored"});
 
     // Another camera has no stored values.
     second.backend.cameras[QStringLiteral("/dev/video2")] = test::typicalCamera();
     second.control.bindUvcCamera(QStringLiteral("/dev/video2"), QStringLiteral("Other"));
     EXPECT_TRUE(second.backend.cameras[QStringLiteral("/dev/video2")].writes.empty());
-    EXPECT_EQ(second.reports().last(), QStringLiteral("UVC Other: 6 parameter(s)"));
+    EXPECT_EQ(second.reports().last(), QStringLiteral("UVC Other: 6 parameters"));
 }
 
 }  // namespace

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSettings>
+#include <algorithm>
 #include <stdexcept>
 
+#include "app/i18n_manager.h"
 #include "controller_test_support.h"
+#include "device/platform/network_probe.h"
+#include "device/serial_worker.h"
 #include "fake_firmware.h"
 
 namespace zk::device {
@@ -58,6 +63,29 @@ TEST(DeviceController, LogLinesAreTimedNewestFirstAndBoundedToWholeLines) {
 
     rig->clearLog();
     EXPECT_TRUE(rig->logText().isEmpty());
+}
+
+// Each class's tr() finds the catalogue context of its own (namespaced) name: a context written under
+// another name would leave these lines in English after the switch.
+TEST(DeviceController, LogLinesComeFromTheCatalogueOfTheLanguageSwitchedTo) {
+    app::I18nManager i18n(QCoreApplication::instance(), nullptr);
+    const auto inLanguage = [](const QString& text, const char* english) {
+        return text != QLatin1String(english) &&
+               std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3040; });
+    };
+    for (const char* language : {"zh_CN", "ja_JP"}) {
+        i18n.setLanguage(QString::fromLatin1(language));
+        ControllerRig rig({});
+        rig->probeAndSelect();
+        rig->readFir();
+        ASSERT_EQ(rig.log().size(), 2) << language;
+        EXPECT_TRUE(inLanguage(rig.log()[0], "probe: no serial ports found")) << rig.log()[0].toStdString();
+        EXPECT_TRUE(inLanguage(rig.log()[1], "read(768): no serial port selected"))
+            << rig.log()[1].toStdString();
+        EXPECT_TRUE(inLanguage(SerialWorker::tr("read timeout"), "read timeout")) << language;
+        EXPECT_TRUE(inLanguage(NetworkProbe::tr("ping killed"), "ping killed")) << language;
+    }
+    i18n.setLanguage(QStringLiteral("en"));
 }
 
 TEST(DeviceController, RefreshKeepsAValidSelectionElsePrefersCh340ElseTheFirstPort) {
@@ -117,7 +145,7 @@ TEST(DeviceController, ProbeSelectsTheAnsweringPortRefusesOtherActionsMeanwhileA
     ASSERT_TRUE(rig.waitIdle());
     EXPECT_EQ(rig->selectedPortIndex(), 1);
     EXPECT_EQ(rig->hardwareId(), "0a 1b 2c 3d 4e 5f 60 71");
-    EXPECT_EQ(rig.log(), (QStringList{"probing 2 port(s)...", "read(768): no serial port selected",
+    EXPECT_EQ(rig.log(), (QStringList{"probing 2 ports...", "read(768): no serial port selected",
                                       "probe: device answered on " + firmware.portName() + " (ZK-UART v2)",
                                       "read(0): hardware id 0a 1b 2c 3d 4e 5f 60 71"}));
 }
@@ -172,14 +200,16 @@ TEST(DeviceController, WriteNetParamsWritesTheRecordAndReadsItBack) {
     int written = 0;
     QObject::connect(rig.controller.get(), &DeviceController::netParamsWritten, [&] { ++written; });
 
-    for (const auto& [ip, sourcePort, targetPort] : {std::tuple{"192.168.1.50", 5555, 70000},
-                                                     {"192.168.1.50", 5555, -1},
-                                                     {"192.168.1.50", 0, 6666},
-                                                     {"192.168.1", 5555, 6666}}) {
+    for (const auto& [ip, sourcePort, targetPort, refusal] :
+         {std::tuple{"192.168.1.50", 5555, 70000, "write(256) rejected: 1 invalid field"},
+          {"192.168.1.50", 5555, -1, "write(256) rejected: 1 invalid field"},
+          {"192.168.1.50", 0, 6666, "write(256) rejected: 1 invalid field"},
+          {"192.168.1", 5555, 6666, "write(256) rejected: 1 invalid field"},
+          {"192.168.1", 0, 0, "write(256) rejected: 3 invalid fields"}}) {
         rig->writeNetParams("00-11-22-33-44-55", ip, "a0:b1:c2:d3:e4:f5", "192.168.1.20", sourcePort,
                             targetPort);
         EXPECT_FALSE(rig->busy());
-        EXPECT_EQ(rig.log().last(), "write(256) rejected: invalid field(s)");
+        EXPECT_EQ(rig.log().last(), refusal);
     }
     EXPECT_EQ(firmware.seen().bytesReceived, 0);
 

@@ -95,7 +95,7 @@ const Scenario kScenarios[] = {
     {"ProbeFindsNoDevice",
      {},
      [](ControllerRig& rig) { rig->probeAndSelect(); },
-     {"probing 1 port(s)...", "probe: no device answered"},
+     {"probing 1 port...", "probe: no device answered"},
      [](ControllerRig& rig, const FakeFirmware&) { EXPECT_TRUE(rig->hardwareId().isEmpty()); },
      true},
 };
