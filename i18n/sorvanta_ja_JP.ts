@@ -866,6 +866,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>ピーク %1° / %2° · 幅 %3 dB · %4 dBFS</translation>
         </message>
         <message>
+            <source>Peak %1° / %2° · span %3 dB · levels re peak</source>
+            <translation>ピーク %1° / %2° · 幅 %3 dB · ピーク基準のレベル</translation>
+        </message>
+        <message>
             <source>Map below level gate: peak %1 dBFS &lt; gate %2 dBFS - lower Level gate or make sound</source>
             <translation>マップがレベルゲート未満です：ピーク %1 dBFS &lt; ゲート %2 dBFS - レベルゲートを下げるか音を出してください</translation>
         </message>

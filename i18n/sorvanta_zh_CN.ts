@@ -866,6 +866,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>峰值 %1° / %2° · 跨度 %3 dB · %4 dBFS</translation>
         </message>
         <message>
+            <source>Peak %1° / %2° · span %3 dB · levels re peak</source>
+            <translation>峰值 %1° / %2° · 跨度 %3 dB · 相对峰值电平</translation>
+        </message>
+        <message>
             <source>Map below level gate: peak %1 dBFS &lt; gate %2 dBFS - lower Level gate or make sound</source>
             <translation>声学图低于电平门限：峰值 %1 dBFS &lt; 门限 %2 dBFS - 请降低电平门限或发出声音</translation>
         </message>
