@@ -576,6 +576,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>解析完了 - 未保存：%1</translation>
         </message>
         <message>
+            <source>Noise floor not subtracted: it was calibrated with %1-point frames, this analysis uses %2-point frames</source>
+            <translation>背景ノイズは差し引かれていません：%1 点フレームで校正されましたが、この解析は %2 点フレームを使います</translation>
+        </message>
+        <message>
             <source>Process memory</source>
             <translation>プロセスメモリ</translation>
         </message>
