@@ -90,9 +90,12 @@ FullRecomputeOutcome runFullRecompute(const FullRecomputeJob& job, const FullRec
     bool noiseSubtracted = false;
     if (cached) {
         if (hooks.cacheHit) hooks.cacheHit();
-        outcome.map = core::renderBandMatrixMap(*cached, job.profile, job.request.parameters,
-                                                job.request.gridStep, hooks.cancelled);
-        matrix = std::move(*cached);
+        // The cache holds the matrices before any subtraction: the floor is taken off as on the full path.
+        core::BandMatrixMapResult result =
+            core::renderBandMatrixRequest(std::move(*cached), job.profile, job.request, hooks.cancelled);
+        outcome.map = std::move(result.map);
+        matrix = std::move(result.bandMatrix);
+        noiseSubtracted = result.noiseSubtracted;
         if (hooks.progress) hooks.progress(1.0);
         outcome.provenance.recomputeMode = "fast";
     } else {

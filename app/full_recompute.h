@@ -20,6 +20,9 @@ struct FullRecomputeJob {
     core::BandMatrixRequest request;  // totalFrames is filled by the worker
     std::uint64_t windowStartFrame = 0;
     std::string analysisId;
+    // The frame size of a noise floor that subtraction would have applied but that was calibrated with
+    // other frames (its bins are not the run's); 0 when none was left out for that reason.
+    std::uint64_t unmatchedNoiseFloorFrameSize = 0;
 };
 
 // What the worker hands back; the band mode and the window are added by the GUI thread at the end.

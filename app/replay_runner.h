@@ -26,7 +26,7 @@ class UiController;
 struct ReplayStart {
     core::MeasurementRecord record;
     core::DeviceProfile profile;  // the frozen profile
-    double frequencyHz = 0.0;     // limited to the frozen sample rate
+    double frequencyHz = 0.0;     // on a bin of the frozen sample rate
     core::FrequencyBandParameters band;
     core::BeamformingParameters beamforming;
     std::uint64_t generation = 0;
@@ -36,7 +36,7 @@ struct ReplayStart {
 // of UiController; every function says the thread it runs on.
 class ReplayRunner {
   public:
-    // 100 Hz up to 0.45 x the sample rate; the upper limit wins when they cross.
+    // The live frequency rule at the frozen sample rate: a bin 1 .. N/2 - 1 of the engine's frame.
     static double limitedFrequency(double hz, double sampleRateHz);
     // The band with its centre limited like the frequency.
     static core::FrequencyBandParameters limitedBand(core::FrequencyBandParameters band, double sampleRateHz);

@@ -12,6 +12,7 @@
 
 #include "app/platform/thread_name.h"
 #include "app/replay_runner.h"
+#include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/storage/fnv1a.h"
 #include "core/storage/measurement_files.h"
@@ -149,8 +150,8 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
         session.durationSeconds.store(static_cast<double>(source.totalFrames()) / rate);
 
         core::StreamingEngineConfig config;
-        config.frameSize = 1024;
-        config.hopSize = 512;
+        config.frameSize = kStreamFrameSize;
+        config.hopSize = kStreamHopSize;
         config.frequencyHz = start.frequencyHz;
         config.band = start.band;
         config.csmTauSeconds = ui.heatmapSettings_.csmTauSeconds.load();

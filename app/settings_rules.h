@@ -32,13 +32,23 @@ inline double bandFrequencyOnBin(double hz, double sampleRateHz, double frameSiz
     return std::clamp(std::round(hz / bin), 1.0, highest) * bin;
 }
 
-// The live frequency rule for a profile of the given sample rate: 100 Hz .. Nyquist, then the nearest whole
-// bin of a 1024-point frame (so a single-bin band sits exactly on it) other than bin 0 and the Nyquist bin.
-// Without a rate (no profile) 100 .. 40000 Hz.
-inline double frequencyForSampleRate(double hz, double sampleRateHz) {
-    if (!(sampleRateHz > 0.0)) return clampToRange(hz, 100.0, 40000.0);
+// The framing of the live and Replay engines; "Analyze at position" analyses with it too, so that its
+// map is the one the Replay showed.
+inline constexpr int kStreamFrameSize = 1024;
+inline constexpr int kStreamHopSize = 512;
+
+// The live frequency rule at a frame of frameSize points: 100 Hz .. Nyquist, then the nearest whole bin
+// (so a single-bin band sits exactly on it) other than bin 0 and the Nyquist bin. Without a rate (no
+// profile) 100 .. 40000 Hz.
+inline double frequencyOnFrame(double hz, double sampleRateHz, int frameSize) {
+    if (!(sampleRateHz > 0.0) || frameSize < 4) return clampToRange(hz, 100.0, 40000.0);
     const double nyquist = sampleRateHz / 2.0;
-    return bandFrequencyOnBin(clampToRange(hz, std::min(100.0, nyquist), nyquist), sampleRateHz, 1024.0);
+    return bandFrequencyOnBin(clampToRange(hz, std::min(100.0, nyquist), nyquist), sampleRateHz, frameSize);
+}
+
+// The live frequency rule for a profile of the given sample rate, at the engines' frame.
+inline double frequencyForSampleRate(double hz, double sampleRateHz) {
+    return frequencyOnFrame(hz, sampleRateHz, kStreamFrameSize);
 }
 
 // The Full Recompute's centre frequency: 100 Hz .. 0.45 x the rate (40000 Hz without a rate), on the bin

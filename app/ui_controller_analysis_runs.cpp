@@ -1,5 +1,6 @@
 // AnalysisRuns of the selected Measurement: list, selection, save, discard and export.
 #include <QCoreApplication>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -25,10 +26,17 @@ QString textOf(const std::exception& error) { return QString::fromUtf8(error.wha
 QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
-// The form takes the band the selected run was made with (frequency, band mode, frame and hop), so the
-// form, the spectrum cursor and the run name one frequency. Nothing is stored: the user's own values come
-// back at the next start. True when anything changed.
-bool followRun(AnalysisSettings& analysis, const core::AnalysisRunParameters& run, double sampleRateHz) {
+// What following a run changed.
+struct Followed {
+    bool parameters = false;
+    bool window = false;
+};
+
+// The form takes the band and the window the selected run was made with (frequency on the run's own bin,
+// band mode, frame and hop, the window or none), so the form, the spectrum cursor and the run name one
+// frequency and a recompute with these settings reads the run's own matrices. Nothing is stored: the
+// user's own values come back at the next start.
+Followed followRun(AnalysisSettings& analysis, const core::AnalysisRunParameters& run, double sampleRateHz) {
     const int frameBefore = analysis.frameSize;
     const int hopBefore = analysis.hopSize;
     const QString modeBefore = analysis.bandMode;
@@ -43,10 +51,27 @@ bool followRun(AnalysisSettings& analysis, const core::AnalysisRunParameters& ru
     if (mode == QLatin1String("Single") || mode == QLatin1String("1/3 octave") ||
         mode == QLatin1String("Custom"))
         analysis.bandMode = mode;
+    // The run's bin as it is, above 0.45 x the rate too ("Analyze at position" maps the live bins).
     if (std::isfinite(run.frequencyHz) && run.frequencyHz > 0.0)
-        analysis.frequencyHz = analysisFrequencyForFrame(run.frequencyHz, sampleRateHz, analysis.frameSize);
-    return analysis.frameSize != frameBefore || analysis.hopSize != hopBefore ||
-           analysis.bandMode != modeBefore || !fuzzyEqual(analysis.frequencyHz, frequencyBefore);
+        analysis.frequencyHz = frequencyOnFrame(run.frequencyHz, sampleRateHz, analysis.frameSize);
+
+    const bool hadWindow = analysis.hasWindow;
+    const double startBefore = analysis.windowStartS;
+    const double endBefore = analysis.windowEndS;
+    analysis.hasWindow = std::isfinite(run.windowEndSeconds) && run.windowStartSeconds >= 0.0 &&
+                         run.windowEndSeconds > run.windowStartSeconds;
+    if (analysis.hasWindow) {
+        analysis.windowStartS = run.windowStartSeconds;
+        analysis.windowEndS = run.windowEndSeconds;
+    }
+    Followed followed;
+    followed.parameters = analysis.frameSize != frameBefore || analysis.hopSize != hopBefore ||
+                          analysis.bandMode != modeBefore ||
+                          !fuzzyEqual(analysis.frequencyHz, frequencyBefore);
+    followed.window =
+        analysis.hasWindow != hadWindow ||
+        (analysis.hasWindow && (analysis.windowStartS != startBefore || analysis.windowEndS != endBefore));
+    return followed;
 }
 
 bool mapAvailable(const core::AnalysisRunRecord& run) {
@@ -216,8 +241,13 @@ void UiController::selectAnalysisRun(int index) {
             emit heatmapUpdated();
         }
         emit selectedAnalysisChanged();
-        if (followRun(analysis_, runs.selected.parameters, profileState_.frozenSampleRate()))
-            emit analysisParametersChanged();
+        const Followed followed =
+            followRun(analysis_, runs.selected.parameters, profileState_.frozenSampleRate());
+        if (followed.parameters) emit analysisParametersChanged();
+        if (followed.window) {
+            emit analysisWindowChanged();
+            timers_.analysisSpectrum->start();
+        }
         reportEvent(UiText::tr("AnalysisRun selected: %1").arg(qs(runs.selected.analysisId)));
     } catch (const std::exception& error) {
         runs.selectedIndex = -1;

@@ -97,6 +97,9 @@ class FullRecomputeRunner {
         if (floor.subtractionEnabled && floor.profile &&
             usableNoiseFloor(*floor.profile, job->measurement, request.frameSize))
             request.noiseFloor = switchedOn(floor.profile);
+        else if (floor.subtractionEnabled && floor.profile &&
+                 usableNoiseFloor(*floor.profile, job->measurement, floor.profile->fftSize))
+            job->unmatchedNoiseFloorFrameSize = floor.profile->fftSize;
 
         if (analysis.hasWindow) {
             const double rate = static_cast<double>(job->profile.sampleRateHz);
@@ -151,15 +154,27 @@ class FullRecomputeRunner {
             runs.pending = std::move(pending);
             ui.publishMap(runs.pending->map, render::kMapSourceAnalysis);
             platform::trimHeap();
-            analysis.status =
+            const QString computed =
                 QCoreApplication::translate("UiController", "Analysis computed - not saved yet: %1")
                     .arg(runs.pendingInfo);
+            // Subtraction is on but its floor does not fit this frame: the page says the map is unsubtracted.
+            QString note;
+            if (done.unmatchedNoiseFloorFrameSize != 0) {
+                note =
+                    QCoreApplication::translate("UiController",
+                                                "Noise floor not subtracted: it was calibrated with %1-point "
+                                                "frames, this analysis uses %2-point frames")
+                        .arg(done.unmatchedNoiseFloorFrameSize)
+                        .arg(done.request.frameSize);
+            }
+            analysis.status = note.isEmpty() ? computed : computed + u'\n' + note;
             emit ui.analysisProgressChanged();
             emit ui.analysisStateChanged();
             emit ui.uiStateChanged();
             emit ui.pendingAnalysisChanged();
             ui.timers_.analysisSpectrum->start();
-            ui.reportEvent(analysis.status);
+            ui.reportEvent(computed);
+            if (!note.isEmpty()) ui.reportEvent(note);
             emit ui.analysisFinished(true, id);
         } catch (...) {
             ui.run_.fullRecomputeRunning.store(false);

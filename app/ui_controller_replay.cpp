@@ -14,15 +14,12 @@ namespace zk::app {
 
 namespace {
 
-constexpr double kLowestReplayFrequencyHz = 100.0;
-constexpr double kHighestReplayFrequencyShare = 0.45;
-
 QString errorText(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
 }  // namespace
 
 double ReplayRunner::limitedFrequency(double hz, double sampleRateHz) {
-    return std::min(std::max(hz, kLowestReplayFrequencyHz), kHighestReplayFrequencyShare * sampleRateHz);
+    return frequencyForSampleRate(hz, sampleRateHz);
 }
 
 core::FrequencyBandParameters ReplayRunner::limitedBand(core::FrequencyBandParameters band,
@@ -323,8 +320,11 @@ void UiController::analyzeReplayPosition() {
                              : live_.band.mode == 3 ? QStringLiteral("Custom")
                                                     : QStringLiteral("1/3 octave");
         if (live_.band.mode == 3) analysis_.bandwidthHz = live_.band.bandwidthHz;
+        // The Replay's framing and bin, so the position reads what the Replay showed; nothing is stored.
+        analysis_.frameSize = kStreamFrameSize;
+        analysis_.hopSize = kStreamHopSize;
         analysis_.frequencyHz =
-            analysisFrequencyForFrame(live_.frequency, profileState_.frozenSampleRate(), analysis_.frameSize);
+            ReplayRunner::limitedFrequency(live_.frequency, profileState_.frozenSampleRate());
         emit analysisParametersChanged();
 
         stopReplay();

@@ -568,6 +568,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>解析完了 - 未保存：%1</translation>
         </message>
         <message>
+            <source>Noise floor not subtracted: it was calibrated with %1-point frames, this analysis uses %2-point frames</source>
+            <translation>背景ノイズは差し引かれていません：%1 点フレームで校正されましたが、この解析は %2 点フレームを使います</translation>
+        </message>
+        <message>
             <source>Process memory</source>
             <translation>プロセスメモリ</translation>
         </message>
@@ -1814,6 +1818,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Peak %1° / %2° · span %3 dB · %4 dBFS</source>
             <translation>ピーク %1° / %2° · 幅 %3 dB · %4 dBFS</translation>
+        </message>
+        <message>
+            <source>Peak %1° / %2° · span %3 dB · levels re peak</source>
+            <translation>ピーク %1° / %2° · 幅 %3 dB · ピーク基準のレベル</translation>
         </message>
         <message>
             <source>Map below level gate: peak %1 dBFS &lt; gate %2 dBFS - lower Level gate or make sound</source>

@@ -568,6 +568,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>分析已完成 - 尚未保存：%1</translation>
         </message>
         <message>
+            <source>Noise floor not subtracted: it was calibrated with %1-point frames, this analysis uses %2-point frames</source>
+            <translation>未扣除背景噪声：它以 %1 点帧校准，本次分析使用 %2 点帧</translation>
+        </message>
+        <message>
             <source>Process memory</source>
             <translation>进程内存</translation>
         </message>
@@ -1814,6 +1818,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Peak %1° / %2° · span %3 dB · %4 dBFS</source>
             <translation>峰值 %1° / %2° · 跨度 %3 dB · %4 dBFS</translation>
+        </message>
+        <message>
+            <source>Peak %1° / %2° · span %3 dB · levels re peak</source>
+            <translation>峰值 %1° / %2° · 跨度 %3 dB · 相对峰值电平</translation>
         </message>
         <message>
             <source>Map below level gate: peak %1 dBFS &lt; gate %2 dBFS - lower Level gate or make sound</source>

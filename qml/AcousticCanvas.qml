@@ -127,9 +127,14 @@ Rectangle {
                     color: Theme.text
                     font.bold: true
                     font.pixelSize: Theme.fontBody
-                    text: qsTr("Peak %1° / %2° · span %3 dB · %4 dBFS")
-                          .arg(ui.peakAzimuth.toFixed(1)).arg(ui.peakElevation.toFixed(1))
-                          .arg(ui.mapSpanDb.toFixed(1)).arg(ui.peakLevelDbfs.toFixed(1))
+                    // A normalised map has no level of its own: only its levels re peak are shown.
+                    text: ui.mapHasAbsoluteLevels
+                          ? qsTr("Peak %1° / %2° · span %3 dB · %4 dBFS")
+                            .arg(ui.peakAzimuth.toFixed(1)).arg(ui.peakElevation.toFixed(1))
+                            .arg(ui.mapSpanDb.toFixed(1)).arg(ui.peakLevelDbfs.toFixed(1))
+                          : qsTr("Peak %1° / %2° · span %3 dB · levels re peak")
+                            .arg(ui.peakAzimuth.toFixed(1)).arg(ui.peakElevation.toFixed(1))
+                            .arg(ui.mapSpanDb.toFixed(1))
                 }
             }
         }

@@ -47,7 +47,8 @@ Item {
         property real uGateDbfs: ui.mapHasAbsoluteLevels ? ui.levelGateDbfs : -120
         property real uPeakRef: ui.mapPeakReferenceDbfs
         property real uFixedRef: ui.fixedReferenceDbfs
-        property int uFixedMode: ui.heatmapScaleMode === "Fixed dBFS" ? 1 : 0
+        // A fixed dBFS scale means nothing to a map without absolute levels.
+        property int uFixedMode: ui.heatmapScaleMode === "Fixed dBFS" && ui.mapHasAbsoluteLevels ? 1 : 0
         property int uStyle: ui.heatmapStyle
         property int uOverlay: root.overlayMode ? 1 : 0
         property real uOverlayThreshold: ui.cameraOverlayThreshold

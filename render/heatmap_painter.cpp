@@ -11,6 +11,7 @@
 #include <limits>
 #include <utility>
 
+#include "core/beamforming/beamforming_parameters.h"
 #include "render/heatmap_image_provider.h"
 #include "render/map_peaks.h"
 
@@ -181,7 +182,10 @@ QImage HeatmapPainter::paintHeatmapField(const HeatmapGrid& map) const {
     const double confidenceThresholdDb = finiteOr(settings.confidenceThresholdDb.load(), 0.0);
     const std::int32_t mapSource = settings.mapSource.load();
 
-    const bool absolute = map.db.size() == map.relativeDb.size();
+    // A normalised map (MUSIC, SRP-PHAT, the deconvolutions) keeps its db vector, but its peak is no
+    // level: it is drawn, gated and labelled relative to its peak.
+    const bool absolute =
+        map.db.size() == map.relativeDb.size() && core::algorithmHasAbsoluteLevels(map.algorithmId);
     const std::vector<double>& levels = absolute ? map.db : map.relativeDb;
     const double gate = absolute && !std::isnan(levelGateDbfs) ? levelGateDbfs : kRelativeGateDb;
 

@@ -69,8 +69,15 @@ HeatmapGrid renderBandMatrixMap(const BandMatrix& bandMatrix, const DeviceProfil
                                 const BeamformingParameters& parameters, double gridStep,
                                 const BandMatrixCancel& cancel = {});
 
-// computeBandMatrix, then the map, from noise-subtracted matrices when the request carries a usable,
-// enabled noise floor and the subtraction succeeds; cancel serves both. Throws as the two calls do; a camera
+// The map of a band matrix as a recompute with the request makes it (its parameters and grid step), from
+// noise-subtracted matrices when the request carries a usable, enabled noise floor and the subtraction
+// succeeds, else from the matrices as they are. Serves a band matrix read from the derived cache as well
+// as one just computed; the result holds the band matrix unchanged. Throws as renderBandMatrixMap does.
+BandMatrixMapResult renderBandMatrixRequest(BandMatrix bandMatrix, const DeviceProfile& profile,
+                                            const BandMatrixRequest& request,
+                                            const BandMatrixCancel& cancel = {});
+
+// computeBandMatrix, then renderBandMatrixRequest; cancel serves both. Throws as the two calls do; a camera
 // grid the render would refuse ("invalid camera grid") is refused before any sample is read.
 BandMatrixMapResult recomputeBandMatrixMap(IRawSampleSource& source, const DeviceProfile& profile,
                                            const BandMatrixRequest& request, BandMatrixProgress progress,

@@ -83,8 +83,15 @@ BandMatrixMapResult recomputeBandMatrixMap(IRawSampleSource& source, const Devic
         gridStepInRange(request.gridStep)) {
         checkCameraGrid(renderGrid(profile, request.parameters, request.gridStep));
     }
+    return renderBandMatrixRequest(computeBandMatrix(source, profile, request, std::move(progress), cancel),
+                                   profile, request, cancel);
+}
+
+BandMatrixMapResult renderBandMatrixRequest(BandMatrix bandMatrix, const DeviceProfile& profile,
+                                            const BandMatrixRequest& request,
+                                            const BandMatrixCancel& cancel) {
     BandMatrixMapResult result;
-    result.bandMatrix = computeBandMatrix(source, profile, request, std::move(progress), cancel);
+    result.bandMatrix = std::move(bandMatrix);
     const BandMatrix& computed = result.bandMatrix;
 
     checkRender(computed, profile, request.parameters, request.gridStep);

@@ -50,6 +50,11 @@ const char* algorithmName(std::int32_t id) {
     return entry == nullptr ? "Unknown" : entry->name;
 }
 
+bool algorithmHasAbsoluteLevels(std::int32_t id) {
+    const detail::AlgorithmEntry* entry = detail::findAlgorithm(id);
+    return entry == nullptr || entry->absoluteLevels;
+}
+
 std::vector<BeamformingParameterDescriptor> parameterDescriptors(std::int32_t id) {
     const BeamformingParameters defaults;
     std::vector<BeamformingParameterDescriptor> out;

@@ -29,6 +29,11 @@ enum class BeamformingAlgorithm : std::int32_t {
 /// Short name of an algorithm id ("DAS" ... "SBL"); "Unknown" for any id outside 1..14.
 const char* algorithmName(std::int32_t id);
 
+/// Whether the maps of an algorithm hold absolute levels (power that follows the source's, shown in
+/// dBFS): false for MUSIC, Auto-MUSIC, SRP-PHAT and the five deconvolutions, whose maps are normalised,
+/// so only their levels relative to the peak mean anything. True for an id outside 1..14.
+bool algorithmHasAbsoluteLevels(std::int32_t id);
+
 /// One row of the parameter panel. Flags span 0..1 with step 1; integers always step by 1.
 struct BeamformingParameterDescriptor {
     enum Kind : std::int32_t { kFlag = 0, kInteger = 1, kReal = 2 };

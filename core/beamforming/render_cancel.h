@@ -33,10 +33,11 @@ namespace detail {
 
 // The loops of a render that poll the test on every pass, named so that a test can watch a render reach
 // one of them.
-enum class RenderLoop : std::uint8_t { kPointSpread, kDamas, kGradient, kCleanSc, kSbl };
+enum class RenderLoop : std::uint8_t { kPointSpread, kDamas, kGradient, kCleanSc, kSbl, kWeightedPoints };
 
 // Test hook: called at the top of every pass of a named loop, before its poll, on the thread running the
-// pass (an OpenMP team member for kPointSpread), so it must be safe to call concurrently.
+// pass (an OpenMP team member for kPointSpread and kWeightedPoints), so it must be safe to call
+// concurrently.
 using RenderLoopObserver = std::function<void(RenderLoop)>;
 
 // Makes `observer` watch the renders started on this thread until the scope ends. Keeps a reference.

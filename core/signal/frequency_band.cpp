@@ -19,23 +19,23 @@ struct BinRange {
     std::uint64_t count = 0;
 };
 
-// Rounds half away from zero like llround, but clamps to 1 .. half before converting so that a
+// Rounds half away from zero like llround, but clamps to 1 .. top before converting so that a
 // quotient near 2^63 never overflows the integer type.
-std::uint64_t centreBin(double ratio, std::uint64_t half) {
+std::uint64_t centreBin(double ratio, std::uint64_t top) {
     const double rounded = std::round(ratio);
-    if (rounded >= static_cast<double>(half)) return half;
+    if (rounded >= static_cast<double>(top)) return top;
     if (rounded < 1.0) return 1;
     return static_cast<std::uint64_t>(rounded);
 }
 
-BinRange candidateRange(std::int32_t mode, double low, double high, double df, std::uint64_t half,
+BinRange candidateRange(std::int32_t mode, double low, double high, double df, std::uint64_t top,
                         std::uint64_t centre) {
     if (mode == kModeSingle) return {centre, 1};
     const double firstD = std::max(std::ceil(low / df), 1.0);
     const double lastD = std::floor(high / df);
-    if (firstD > static_cast<double>(half) || firstD > lastD) return {centre, 1};
+    if (firstD > static_cast<double>(top) || firstD > lastD) return {centre, 1};
     const auto first = static_cast<std::uint64_t>(firstD);
-    const std::uint64_t last = lastD >= static_cast<double>(half) ? half : static_cast<std::uint64_t>(lastD);
+    const std::uint64_t last = lastD >= static_cast<double>(top) ? top : static_cast<std::uint64_t>(lastD);
     if (first > last) return {centre, 1};
     return {first, last - first + 1};
 }
@@ -104,7 +104,10 @@ FrequencyBand resolveFrequencyBand(std::uint32_t sampleRate, std::uint64_t fftSi
     const double nyquist = fs / 2.0;
     if (c > nyquist) throw std::invalid_argument("frequency-band center exceeds Nyquist");
     const double df = fs / static_cast<double>(fftSize);
+    // The Nyquist bin of a real signal holds only the cosine part of what lies there, so its level depends
+    // on where the frame starts: a band ends one bin below it (a frame of two points has no other bin).
     const std::uint64_t half = fftSize / 2;
+    const std::uint64_t top = half > 1 ? half - 1 : half;
 
     double low = 0.0;
     double high = 0.0;
@@ -135,8 +138,8 @@ FrequencyBand resolveFrequencyBand(std::uint32_t sampleRate, std::uint64_t fftSi
     low = std::max(low, df);
     if (low > high) throw std::invalid_argument("frequency band contains no positive bin");
 
-    const std::uint64_t centre = centreBin(c / df, half);
-    BinRange range = candidateRange(parameters.mode, low, high, df, half, centre);
+    const std::uint64_t centre = centreBin(c / df, top);
+    BinRange range = candidateRange(parameters.mode, low, high, df, top, centre);
     const std::uint64_t limit = parameters.binLimit;
     if (limit == 0 && parameters.mode != kModeSingle) range = centreWindow(range, centre);
     std::uint64_t k = (limit != 0 && range.count >= limit) ? limit : range.count;

@@ -25,8 +25,9 @@ struct FrequencyBand {
     double firstFrequencyHz = 0.0;  // of the first and last selected bin
     double lastFrequencyHz = 0.0;
     double representativeFrequencyHz = 0.0;
-    std::vector<std::uint64_t> binIndices;  // ascending, unique, each in 1 .. fftSize/2
-    std::vector<double> binFrequenciesHz;   // bin * sampleRate / fftSize, one per index
+    std::vector<std::uint64_t>
+        binIndices;  // ascending, unique, each in 1 .. fftSize/2 - 1 (1 when fftSize is 2)
+    std::vector<double> binFrequenciesHz;  // bin * sampleRate / fftSize, one per index
 };
 
 /// The most bins a band may select: half the largest spectral frame, so any band of a frame the framer

@@ -26,6 +26,9 @@ constexpr const char* kManifestName = "analysis.json";
 constexpr const char* kMapName = "map.bin";
 // Far above any manifest the store writes; keeps a hostile file from being read whole into memory.
 constexpr std::size_t kMaxManifestBytes = std::size_t{16} << 20;
+// Enough digits to read back the very value the run used (8015.625 Hz, not 8015.62), so that following
+// a run recomputes its own band and window.
+constexpr int kManifestNumberPrecision = 17;
 // The root object and "parameters" (or "algorithm" in an export) enclose the algorithm parameters.
 constexpr std::size_t kAlgorithmParamsDepth = 2;
 
@@ -125,7 +128,7 @@ void validateAlgorithmParams(std::string_view text) {
 std::string writeAnalysisManifest(const AnalysisRunRecord& record) {
     const AnalysisRunParameters& p = record.parameters;
     validateAlgorithmParams(p.algorithmParams);
-    JsonFileBuilder json;
+    JsonFileBuilder json(kManifestNumberPrecision);
     json.unsignedMember("schemaVersion", 3)
         .stringMember("analysisId", record.analysisId)
         .stringMember("measurementId", record.measurementId)

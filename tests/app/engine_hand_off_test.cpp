@@ -252,8 +252,8 @@ TEST_F(EngineHandOff, AnActiveReplayGetsTheSnapshotsAndLimitsTheFrequencyByItsPr
     EXPECT_EQ(map->algorithmId, 7u);
     EXPECT_EQ(map->parametersRevision, peer.beamforming().revision);
     EXPECT_EQ(peer.replayEngine().frequencyBand().parameters.revision, peer.band().revision);
-    // The band's centre is held where the recorded rate resolves it: at most 0.45 x 16 kHz.
-    EXPECT_DOUBLE_EQ(peer.replayEngine().frequencyBand().parameters.centerHz, 7200.0);
+    // The band's centre is the live one, the bin below the recorded Nyquist, not 0.45 x 16 kHz.
+    EXPECT_DOUBLE_EQ(peer.replayEngine().frequencyBand().parameters.centerHz, 7984.375);
 
     // With a live profile as well, the bandwidth is bounded by the live rate.
     importShippedProfile(ui, "TM27-128-H1.6.2.device.json");

@@ -105,6 +105,31 @@ TEST_F(FullRecompute, AFloorStoredSwitchedOffIsSubtractedOnceTheSwitchIsTurnedOn
         core::readAnalysisRun(m.directory / "analyses" / ui.selectedAnalysisId().toStdString());
     EXPECT_TRUE(subtracted.parameters.noiseSubtracted);
 
+    // The same settings again, served from the derived cache, which holds the matrices before the
+    // subtraction: the floor comes off there too.
+    ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+    ui.savePendingAnalysis();
+    const core::AnalysisRunRecord fast =
+        core::readAnalysisRun(m.directory / "analyses" / ui.selectedAnalysisId().toStdString());
+    EXPECT_EQ(fast.provenance.recomputeMode, "fast");
+    EXPECT_TRUE(fast.parameters.noiseSubtracted);
+    EXPECT_EQ(readBytes(fast.directory / "map.bin"), readBytes(subtracted.directory / "map.bin"));
+
+    // A floor of 1024-point frames has no bins for 512-point ones: the page says it was left out.
+    ui.setAnalysisFrameSize(512);
+    ui.setAnalysisHopSize(256);
+    ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+    const QString note = QStringLiteral(
+        "Noise floor not subtracted: it was calibrated with 1024-point frames, this analysis uses 512-point "
+        "frames");
+    EXPECT_TRUE(ui.analysisStatus().endsWith(u'\n' + note)) << ui.analysisStatus().toStdString();
+    EXPECT_EQ(lastEvent(ui), note);
+    ui.savePendingAnalysis();
+    EXPECT_FALSE(core::readAnalysisRun(m.directory / "analyses" / ui.selectedAnalysisId().toStdString())
+                     .parameters.noiseSubtracted);
+    ui.setAnalysisFrameSize(1024);
+    ui.setAnalysisHopSize(512);
+
     // The same band once more without the floor, framed anew rather than read from the cache.
     fs::remove_all(m.directory / "derived");
     ui.setNoiseSubtractionEnabled(false);

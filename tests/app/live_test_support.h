@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -169,20 +171,22 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
 // to 127.0.0.1 at the array's own pace (one datagram per samplesPerDatagram / sampleRate seconds): a
 // tone on every bin of a 1024-point frame across the third-octave band around centreHz and two bins
 // beyond, so any part of the band peaks on the source, and 1024 frames repeat exactly and are built once.
+// Or one tone with white noise on every microphone (NoisyTone).
 class PlaneWaveSender {
   public:
+    // One tone of the given amplitude (counts) plus independent white noise of the given RMS (counts) on
+    // every microphone, repeating every periodFrames frames: a whole number of datagrams and of the
+    // tone's periods.
+    struct NoisyTone {
+        double frequencyHz = 0.0;
+        double amplitude = 0.0;
+        double noiseRms = 0.0;
+        std::size_t periodFrames = 0;
+    };
+
     PlaneWaveSender(const core::DeviceProfile& profile, double horizontalDeg, double verticalDeg,
                     double centreHz = 4000.0, std::uint16_t port = kArrayPort)
-        : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
-        EXPECT_GE(fd_, 0);
-        to_.sin_family = AF_INET;
-        to_.sin_port = htons(port);
-        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const std::uint32_t perDatagram = profile.udp->samplesPerDatagram;
-        interval_ = std::chrono::duration<double>(static_cast<double>(perDatagram) / profile.sampleRateHz);
-
-        std::vector<core::MicrophonePosition> mics;
-        for (const auto& m : profile.microphones) mics.push_back({m.x, m.y, m.z});
+        : PlaneWaveSender(profile, port) {
         std::vector<double> tones;
         const double binHz = profile.sampleRateHz / 1024.0;
         const double edge = std::pow(2.0, 1.0 / 6.0);
@@ -191,24 +195,26 @@ class PlaneWaveSender {
         for (long k = lowBin; k <= highBin; ++k) tones.push_back(static_cast<double>(k) * binHz);
         const double amplitude = 16000.0 / static_cast<double>(tones.size());  // never clips
         constexpr std::size_t kPeriodFrames = 1024;
-        const auto logical = core::testmodel::planeWaveSamples(
-            mics, horizontalDeg, verticalDeg, tones, amplitude, profile.sampleRateHz, kPeriodFrames, 343.0);
-        const std::size_t wires = profile.wireChannelCount;
-        std::vector<std::int16_t> wire(kPeriodFrames * wires, 0);
-        for (std::size_t f = 0; f < kPeriodFrames; ++f) {
-            for (std::size_t l = 0; l < mics.size(); ++l) {
-                wire[f * wires + profile.logicalToWire[l]] = logical[f * mics.size() + l];
-            }
+        buildDatagrams(
+            profile,
+            core::testmodel::planeWaveSamples(microphonesOf(profile), horizontalDeg, verticalDeg, tones,
+                                              amplitude, profile.sampleRateHz, kPeriodFrames, 343.0),
+            kPeriodFrames);
+    }
+
+    PlaneWaveSender(const core::DeviceProfile& profile, double horizontalDeg, double verticalDeg,
+                    const NoisyTone& tone, std::uint16_t port = kArrayPort)
+        : PlaneWaveSender(profile, port) {
+        EXPECT_EQ(tone.periodFrames % profile.udp->samplesPerDatagram, 0u);
+        std::vector<std::int16_t> logical = core::testmodel::planeWaveSamples(
+            microphonesOf(profile), horizontalDeg, verticalDeg, {tone.frequencyHz}, tone.amplitude,
+            profile.sampleRateHz, tone.periodFrames, 343.0);
+        std::mt19937 rng(29);
+        std::normal_distribution<double> noise(0.0, tone.noiseRms);
+        for (std::int16_t& sample : logical) {
+            sample = static_cast<std::int16_t>(std::clamp(std::lround(sample + noise(rng)), -32768L, 32767L));
         }
-        for (std::size_t first = 0; first < kPeriodFrames; first += perDatagram) {
-            std::vector<std::uint8_t> bytes;
-            for (std::size_t i = first * wires; i < (first + perDatagram) * wires; ++i) {
-                const auto v = static_cast<std::uint16_t>(wire[i]);
-                bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
-                bytes.push_back(static_cast<std::uint8_t>(v >> 8));
-            }
-            datagrams_.push_back(std::move(bytes));
-        }
+        buildDatagrams(profile, logical, tone.periodFrames);
     }
     ~PlaneWaveSender() {
         stop();
@@ -237,6 +243,42 @@ class PlaneWaveSender {
     std::uint64_t sent() const { return sent_.load(); }
 
   private:
+    PlaneWaveSender(const core::DeviceProfile& profile, std::uint16_t port)
+        : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+        EXPECT_GE(fd_, 0);
+        to_.sin_family = AF_INET;
+        to_.sin_port = htons(port);
+        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        interval_ = std::chrono::duration<double>(static_cast<double>(profile.udp->samplesPerDatagram) /
+                                                  profile.sampleRateHz);
+    }
+    static std::vector<core::MicrophonePosition> microphonesOf(const core::DeviceProfile& profile) {
+        std::vector<core::MicrophonePosition> mics;
+        for (const auto& m : profile.microphones) mics.push_back({m.x, m.y, m.z});
+        return mics;
+    }
+    // The datagrams of periodFrames frames of logical samples, in the profile's wire order.
+    void buildDatagrams(const core::DeviceProfile& profile, const std::vector<std::int16_t>& logical,
+                        std::size_t periodFrames) {
+        const std::size_t perDatagram = profile.udp->samplesPerDatagram;
+        const std::size_t mics = profile.microphones.size();
+        const std::size_t wires = profile.wireChannelCount;
+        std::vector<std::int16_t> wire(periodFrames * wires, 0);
+        for (std::size_t f = 0; f < periodFrames; ++f) {
+            for (std::size_t l = 0; l < mics; ++l) {
+                wire[f * wires + profile.logicalToWire[l]] = logical[f * mics + l];
+            }
+        }
+        for (std::size_t first = 0; first < periodFrames; first += perDatagram) {
+            std::vector<std::uint8_t> bytes;
+            for (std::size_t i = first * wires; i < (first + perDatagram) * wires; ++i) {
+                const auto v = static_cast<std::uint16_t>(wire[i]);
+                bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
+                bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+            }
+            datagrams_.push_back(std::move(bytes));
+        }
+    }
     void sendNext() {
         const auto& d = datagrams_[next_ % datagrams_.size()];
         ++next_;

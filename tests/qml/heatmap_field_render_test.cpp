@@ -56,7 +56,8 @@ struct Expected {
 Expected expectedFill(int j, const Display& d) {
     const double pn = std::max(j / 65535.0, 1e-9);
     const double level = d.peakRef + 10.0 * std::log10(pn);
-    const double reference = d.fixedMode ? d.fixedRef : d.peakRef;
+    // A map without absolute levels keeps its own peak as the top, whatever the scale mode says.
+    const double reference = d.fixedMode && d.absoluteLevels ? d.fixedRef : d.peakRef;
     const double t = std::clamp((level - (reference - d.rangeDb)) / d.rangeDb, 0.0, 1.0);
     const double gate = d.absoluteLevels ? d.gateDbfs : -120.0;
     const double fade = std::clamp((level - gate) / 3.0, 0.0, 1.0);
@@ -241,7 +242,7 @@ TEST_F(HeatmapFieldPixels, DecodesScalesAndGatesEveryCell) {
 TEST_F(HeatmapFieldPixels, FixedReferenceBelowTheMapSaturatesAtTheTop) {
     makeWindow(5, 2);
     Display d;
-    d.absoluteLevels = false;
+    d.gateDbfs = -120.0;
     d.fixedMode = true;
     d.fixedRef = -45.0;
     apply(d);
@@ -250,6 +251,10 @@ TEST_F(HeatmapFieldPixels, FixedReferenceBelowTheMapSaturatesAtTheTop) {
     expectCells(image, twoRowField(), 5, d, "fixed reference");
     const QColor top = image.pixelColor(40, 40);
     for (int cell = 1; cell < 4; ++cell) EXPECT_EQ(image.pixelColor(cell * kCellPx + 40, 40), top) << cell;
+
+    d.absoluteLevels = false;
+    apply(d);
+    expectCells(grab(), twoRowField(), 5, d, "relative levels under a fixed dBFS scale");
 }
 
 TEST_F(HeatmapFieldPixels, CameraOverlayRampsAboveTheThreshold) {
@@ -376,7 +381,7 @@ class HeatmapFieldInterpolation : public HeatmapFieldPixels {
                             double topDb) {
         Display d;
         d.peakRef = 0.0;
-        d.absoluteLevels = false;
+        d.gateDbfs = -120.0;
         d.fixedMode = true;
         d.fixedRef = topDb;
         d.rangeDb = kScaleDb;

@@ -37,6 +37,7 @@ Item {
             ui.heatmapOpacity = 0.82
             ui.heatmapStyle = 0
             ui.mapPeaks = []
+            ui.mapHasAbsoluteLevels = false
             cameraFilter.liveSinks = []
         }
 
@@ -158,6 +159,8 @@ Item {
             ui.peakLevelDbfs = -42.44
             ui.levelGateDbfs = -35.4
             showLiveMap()
+            compare(findChild(canvas, "peakText").text, "Peak 12.3° / -4.6° · span 18.0 dB · levels re peak")
+            ui.mapHasAbsoluteLevels = true
             compare(findChild(canvas, "peakText").text, "Peak 12.3° / -4.6° · span 18.0 dB · -42.4 dBFS")
             const hint = findChild(canvas, "gateHint")
             verify(!hint.visible)

@@ -127,15 +127,17 @@ Item {
             compare(fx.uGateDbfs, -55)
         }
 
-        function test_fixedModeOnlyForTheExactName_data() {
-            return [{tag: "fixed", mode: "Fixed dBFS", expected: 1},
-                    {tag: "auto", mode: "Auto peak", expected: 0},
-                    {tag: "other case", mode: "fixed dBFS", expected: 0},
-                    {tag: "empty", mode: "", expected: 0}]
+        function test_fixedModeOnlyForTheExactNameOnAbsoluteLevels_data() {
+            return [{tag: "fixed", mode: "Fixed dBFS", absolute: true, expected: 1},
+                    {tag: "fixed, relative levels", mode: "Fixed dBFS", absolute: false, expected: 0},
+                    {tag: "auto", mode: "Auto peak", absolute: true, expected: 0},
+                    {tag: "other case", mode: "fixed dBFS", absolute: true, expected: 0},
+                    {tag: "empty", mode: "", absolute: true, expected: 0}]
         }
 
-        function test_fixedModeOnlyForTheExactName(data) {
+        function test_fixedModeOnlyForTheExactNameOnAbsoluteLevels(data) {
             const field = makeField()
+            ui.mapHasAbsoluteLevels = data.absolute
             ui.heatmapScaleMode = data.mode
             compare(findChild(field, "fx").uFixedMode, data.expected)
         }

@@ -71,21 +71,39 @@ TEST(HeatmapPainter, FieldEncodesPowerRelativeToThePeak) {
     EXPECT_EQ(state.mapPeakReferenceDbfs, 0.0);
 }
 
+// A map without db, and the normalised maps of MUSIC, Auto-MUSIC, SRP-PHAT and the deconvolutions, whose
+// db (here with a peak at +15 "dBFS", as live MUSIC reads) is no level.
 TEST(HeatmapPainter, RelativeMapUsesReferenceZeroAndTheOpenGate) {
-    TestController ui;
-    ui.settings.levelGateDbfs = -10.0;
-    ui.shaderState.mapContrastFade = 0.25;
     const std::vector<double> power = spreadPowers(6 * 4);
-    ui.publish(relativeOnly(makeMap(6, 4, power)), kMapSourceAnalysis);
+    std::vector<double> louder = power;
+    for (double& p : louder) p *= std::pow(10.0, 1.5);
+    std::vector<core::HeatmapGrid> maps = {relativeOnly(makeMap(6, 4, power))};
+    for (const std::uint32_t algorithm : {5u, 6u, 8u, 10u, 11u, 12u, 13u, 14u}) {
+        maps.push_back(makeMap(6, 4, louder));
+        maps.back().algorithmId = algorithm;
+    }
+    for (const core::HeatmapGrid& map : maps) {
+        SCOPED_TRACE(map.algorithmId);
+        TestController ui;
+        ui.settings.levelGateDbfs = -10.0;
+        ui.shaderState.mapContrastFade = 0.25;
+        ui.publish(map, kMapSourceAnalysis);
 
-    const QImage image = ui.field();
-    for (int i = 0; i < 24; ++i) expectFieldValue(image, i % 6, i / 6, power[i] / power[0]);
-    const HeatmapShaderState state = ui.shader();
-    EXPECT_FALSE(state.mapHasAbsoluteLevels);
-    EXPECT_EQ(state.mapPeakReferenceDbfs, 0.0);
-    EXPECT_EQ(state.mapContrastFade, 0.25);
-    // Every cell lies within 60 dB of the peak, far above -120, though far below the -10 dBFS gate.
-    EXPECT_EQ(ui.mapVisiblePixels.load(), 24);
+        const QImage image = ui.field();
+        for (int i = 0; i < 24; ++i) expectFieldValue(image, i % 6, i / 6, power[i] / power[0]);
+        const HeatmapShaderState state = ui.shader();
+        EXPECT_FALSE(state.mapHasAbsoluteLevels);
+        EXPECT_EQ(state.mapPeakReferenceDbfs, 0.0);
+        EXPECT_EQ(state.mapContrastFade, 0.25);
+        // Every cell lies within 60 dB of the peak, far above -120, though far below the -10 dBFS gate.
+        EXPECT_EQ(ui.mapVisiblePixels.load(), 24);
+        ASSERT_FALSE(state.mapPeaks.isEmpty());
+        EXPECT_TRUE(state.mapPeaks.front()
+                        .toMap()
+                        .value(QStringLiteral("label"))
+                        .toString()
+                        .endsWith(QStringLiteral(" 0.0 dB")));
+    }
 }
 
 TEST(HeatmapPainter, EmptyMapPaintsOneEmptyCell) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // The one table of the beamforming algorithms: for every id its name, whether bin rotation may run it,
-// its parameter rows (panel descriptors and the validity limits that isValid and the entries share),
-// the entry that computes its map from BeamformingParameters, and for the deconvolution ids the solver.
+// whether its levels are absolute, its parameter rows (panel descriptors and the validity limits that isValid
+// and the entries share), the entry that computes its map from BeamformingParameters, and for the
+// deconvolution ids the solver.
 
 #include <array>
 #include <cstdint>
@@ -262,72 +263,75 @@ struct AlgorithmEntry {
     std::int32_t id = 0;
     const char* name = "";
     bool rotatable = false;
+    // The map's power follows the source's (a level in dBFS); false for maps normalised per bin (MUSIC),
+    // whitened (SRP-PHAT) or scaled to the DAS peak (the deconvolutions).
+    bool absoluteLevels = true;
     std::span<const ParameterRow> parameters;
     MapEntry map = nullptr;
     const DeconvolutionSolver* deconvolution = nullptr;
 };
 
 inline constexpr std::array<AlgorithmEntry, 14> kAlgorithms{{
-    {1, "DAS", false, parameter_rows::kDasRows,
+    {1, "DAS", false, true, parameter_rows::kDasRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.broadbandDas(m, f, g, p.removeCsmDiagonal);
      }},
-    {2, "Functional", true, parameter_rows::kFunctionalRows,
+    {2, "Functional", true, true, parameter_rows::kFunctionalRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.functionalMap(m, f, p.functionalOrder, p.functionalEigenTolerance, g);
      }},
-    {3, "MVDR", true, parameter_rows::kMvdrRows,
+    {3, "MVDR", true, true, parameter_rows::kMvdrRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.mvdrMap(m, f, p.mvdrLoading, p.mvdrFloor, g);
      }},
-    {4, "RobustCapon", true, parameter_rows::kRobustCaponRows,
+    {4, "RobustCapon", true, true, parameter_rows::kRobustCaponRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.robustCaponMap(m, f, p.robustCaponBaseLoading, p.robustCaponUncertainty,
                                  p.robustCaponUncertaintyGain, p.robustCaponFloor, g);
      }},
-    {5, "MUSIC", true, parameter_rows::kMusicRows,
+    {5, "MUSIC", true, false, parameter_rows::kMusicRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.fixedMusicMap(m, f, p.musicSourceCount, p.musicFloor, g);
      }},
-    {6, "AutoMUSIC", true, parameter_rows::kAutoMusicRows,
+    {6, "AutoMUSIC", true, false, parameter_rows::kAutoMusicRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t snapshots, const auto& g) {
          return b.autoMusicMap(m, f, snapshots, p.autoMusicMaxSources, p.autoMusicEstimator, p.autoMusicFloor,
                                p.autoMusicEigenFloor, g);
      }},
-    {7, "Orthogonal", true, parameter_rows::kOrthogonalRows,
+    {7, "Orthogonal", true, true, parameter_rows::kOrthogonalRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.orthogonalMap(m, f, p.orthogonalMaxModes, p.orthogonalEigenThreshold, g);
      }},
-    {8, "SRP-PHAT", true, parameter_rows::kSrpPhatRows,
+    {8, "SRP-PHAT", true, false, parameter_rows::kSrpPhatRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.srpPhatMap(m, f, p.phatFloor, p.phatExponent, p.phatZeroDiagonal, g);
      }},
-    {9, "CLEAN-SC", false, parameter_rows::kCleanScRows,
+    {9, "CLEAN-SC", false, true, parameter_rows::kCleanScRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.cleanScMap(m, f, p.cleanLoopGain, p.cleanMaxIterations, p.cleanStopDb, g);
      }},
-    {10, "DAMAS", false, parameter_rows::kDamasRows,
+    {10, "DAMAS", false, false, parameter_rows::kDamasRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.damasMap(m, f, p.damasIterations, p.damasStride, p.damasRelaxation, g);
      },
      &kDamasSolver},
-    {11, "DAMAS-FISTA", false, parameter_rows::kDamasFistaRows,
+    {11, "DAMAS-FISTA", false, false, parameter_rows::kDamasFistaRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.damasFistaMap(m, f, p.damasFistaIterations, p.damasFistaStride, p.damasFistaTolerance, g);
      },
      &kDamasFistaSolver},
-    {12, "NNLS", false, parameter_rows::kNnlsRows,
+    {12, "NNLS", false, false, parameter_rows::kNnlsRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.nnlsMap(m, f, p.nnlsIterations, p.nnlsStride, p.nnlsTolerance, g);
      },
      &kNnlsSolver},
-    {13, "Sparse-FISTA", false, parameter_rows::kSparseFistaRows,
+    {13, "Sparse-FISTA", false, false, parameter_rows::kSparseFistaRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.sparseFistaMap(m, f, p.sparseFistaIterations, p.sparseFistaStride, p.sparseFistaLambdaRel,
                                  p.sparseFistaTolerance, g);
      },
      &kSparseFistaSolver},
-    {14, "SBL", false, parameter_rows::kSblRows,
+    {14, "SBL", false, false, parameter_rows::kSblRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return b.sblMap(m, f, p.sblIterations, p.sblStride, p.sblNoiseRel, p.sblPruneRel, g);
      },

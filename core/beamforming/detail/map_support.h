@@ -98,6 +98,8 @@ std::vector<double> accumulateWeightedMap(const Beamformer::CameraBandSteeringCa
         SteeringBlocks& steering = steeringAll[thread];
 #pragma omp for schedule(static)
         for (std::int64_t block = 0; block < blockCount; ++block) {
+            if (teamCancel.raised()) continue;
+            cancel.entering(RenderLoop::kWeightedPoints);
             if (teamCancel.stop()) continue;
             const std::uint64_t first = static_cast<std::uint64_t>(block) * kBlock;
             const std::uint64_t end = std::min(first + kBlock, G);

@@ -171,11 +171,26 @@ TEST(FinalizeHeatmap, PeakTiesAndTheFloor) {
 // A map read back from its file has db (relative + peak) but no power: the floor is found in db, to a
 // few ulps; without db either (a file without absolute levels) every cell counts.
 TEST(FinalizeHeatmap, FlooredCellsOfAMapWithoutPower) {
+    // Relative + peak gives the floor back exactly for a peak of 2, one ulp above it for 41 and 44 and
+    // one below for 43: none of them is a level.
+    const struct {
+        double peak;
+        int side;  // where the rebuilt floor lies against -240 dB
+    } rows[] = {{2.0, 0}, {41.0, 1}, {43.0, -1}, {44.0, 1}};
+    for (const auto& row : rows) {
+        HeatmapGrid read = finalizeHeatmap(shapedGrid(), {row.peak, 0.0, 1.0, 1.0, 1.0, 1.0});
+        read.power.clear();
+        for (std::size_t i = 0; i < read.db.size(); ++i) read.db[i] = read.relativeDb[i] + read.peakDb;
+        EXPECT_EQ((read.db[1] > -240.0) - (read.db[1] < -240.0), row.side) << row.peak;
+        EXPECT_FALSE(cellHoldsLevel(read, 1)) << row.peak;
+        EXPECT_TRUE(cellHoldsLevel(read, 2)) << row.peak;
+        deriveLevelRange(read);
+        EXPECT_NEAR(read.dynamicRangeDb, 10.0 * std::log10(row.peak), 1e-12) << row.peak;
+    }
+
     HeatmapGrid read = finalizeHeatmap(shapedGrid(), {2.0, 0.0, 1.0, 1.0, 1.0, 1.0});
     read.power.clear();
     for (std::size_t i = 0; i < read.db.size(); ++i) read.db[i] = read.relativeDb[i] + read.peakDb;
-    EXPECT_FALSE(cellHoldsLevel(read, 1));
-    EXPECT_TRUE(cellHoldsLevel(read, 2));
     read.relativeDb[3] = -500.0;
     read.db[3] = -400.0;
     deriveLevelRange(read);

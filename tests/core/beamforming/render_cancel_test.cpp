@@ -166,12 +166,16 @@ const LoopCase kLoopCases[] = {
          p.sblStride = 2;
          p.sblIterations = 20;
      }},
+    // The point stage of the weighted maps: 3185 points in 25 blocks of 128.
+    {"Functional", detail::RenderLoop::kWeightedPoints, [](BeamformingParameters& p) { p.algorithm = 2; }},
+    {"Capon", detail::RenderLoop::kWeightedPoints, [](BeamformingParameters& p) { p.algorithm = 3; }},
+    {"SrpPhat", detail::RenderLoop::kWeightedPoints, [](BeamformingParameters& p) { p.algorithm = 8; }},
 };
 
 class RenderCancelInsideItsLoop : public ::testing::TestWithParam<LoopCase> {};
 
 // The observer raises the cancel when the third pass of the loop begins, just before that pass polls. A
-// loop that polls ends the render there: no pass of it begins afterwards (a point-spread team member
+// loop that polls ends the render there: no pass of it begins afterwards (a member of a team over points
 // may begin one that it had already claimed), and the render ends within a second. A loop that did not
 // poll would run on to its last pass and return a map.
 TEST_P(RenderCancelInsideItsLoop, EndsTheRenderAtThatLoopsNextPoll) {
@@ -236,7 +240,9 @@ TEST_P(RenderCancelInsideItsLoop, EndsTheRenderAtThatLoopsNextPoll) {
     ASSERT_TRUE(raised) << "the render never began pass " << kPassesBeforeCancel + 1 << " of its loop";
     EXPECT_FALSE(rendered);
     EXPECT_EQ(error, "Band matrix computation cancelled");
-    const int allowed = c.loop == detail::RenderLoop::kPointSpread ? beamformerThreadCount() - 1 : 0;
+    const bool team =
+        c.loop == detail::RenderLoop::kPointSpread || c.loop == detail::RenderLoop::kWeightedPoints;
+    const int allowed = team ? beamformerThreadCount() - 1 : 0;
     EXPECT_LE(passesAfterCancel.load(), allowed);
 }
 

@@ -43,7 +43,8 @@ using zk::test::messageOf;
 std::vector<std::uint64_t> referenceBins(std::uint32_t fs, std::uint64_t n,
                                          const FrequencyBandParameters& p) {
     const double df = static_cast<double>(fs) / static_cast<double>(n);
-    const std::uint64_t half = n / 2;
+    // Bins 1 .. n/2 - 1: the Nyquist bin only for a frame of two points.
+    const std::uint64_t half = n > 3 ? n / 2 - 1 : n / 2;
     const double c = p.centerHz;
     double low = c;
     double high = c;
@@ -186,18 +187,24 @@ TEST(FrequencyBand, CustomAndEdgeCases) {
     EXPECT_EQ(band.binIndices, (std::vector<std::uint64_t>{21, 22}));
     EXPECT_EQ(band.representativeFrequencyHz, 984.375);
 
-    // The centre exactly at Nyquist is accepted and the high edge stays there.
+    // The centre exactly at Nyquist is accepted and the high edge stays there, but no band holds the
+    // Nyquist bin, whose level depends on where a frame of a real signal starts.
     band = resolveFrequencyBand(48000, 1024, bandParams(1, 24000.0));
-    EXPECT_EQ(band.binIndices, std::vector<std::uint64_t>{512});
-    EXPECT_EQ(band.representativeFrequencyHz, 24000.0);
+    EXPECT_EQ(band.binIndices, std::vector<std::uint64_t>{511});
+    EXPECT_EQ(band.representativeFrequencyHz, 23953.125);
     band = resolveFrequencyBand(48000, 1024, bandParams(2, 24000.0));
     EXPECT_EQ(band.highEdgeHz, 24000.0);
-    EXPECT_EQ(band.binIndices, binRange(481, 512));
-
-    // Odd FFT size: the centre bin rounds above half and is pulled back.
-    band = resolveFrequencyBand(48000, 1023, bandParams(1, 24000.0));
+    EXPECT_EQ(band.binIndices, binRange(480, 511));
+    band = resolveFrequencyBand(48000, 1024, bandParams(3, 23990.0, 40.0));
     EXPECT_EQ(band.binIndices, std::vector<std::uint64_t>{511});
-    EXPECT_DOUBLE_EQ(band.binFrequenciesHz[0], 511.0 * 48000.0 / 1023.0);
+    // A frame of two points has the Nyquist bin only.
+    EXPECT_EQ(resolveFrequencyBand(48000, 2, bandParams(2, 24000.0)).binIndices,
+              std::vector<std::uint64_t>{1});
+
+    // Odd FFT size: the centre bin rounds above half and is pulled back below it.
+    band = resolveFrequencyBand(48000, 1023, bandParams(1, 24000.0));
+    EXPECT_EQ(band.binIndices, std::vector<std::uint64_t>{510});
+    EXPECT_DOUBLE_EQ(band.binFrequenciesHz[0], 510.0 * 48000.0 / 1023.0);
 }
 
 TEST(FrequencyBand, HugeFftSizesSelectWithoutEnumeratingCandidates) {
@@ -213,7 +220,7 @@ TEST(FrequencyBand, HugeFftSizesSelectWithoutEnumeratingCandidates) {
 
     const std::uint64_t maxN = std::numeric_limits<std::uint64_t>::max();
     band = resolveFrequencyBand(48000, maxN, bandParams(1, 24000.0));
-    EXPECT_EQ(band.binIndices, std::vector<std::uint64_t>{maxN / 2});
+    EXPECT_EQ(band.binIndices, std::vector<std::uint64_t>{maxN / 2 - 1});
 }
 
 TEST(FrequencyBand, SelectionsBeyondTheBinBoundAreRefused) {
@@ -301,7 +308,7 @@ void checkBand(std::uint32_t fs, std::uint64_t n, const FrequencyBandParameters&
     ASSERT_EQ(band.binFrequenciesHz.size(), bins.size());
     for (std::size_t i = 0; i < bins.size(); ++i) {
         ASSERT_GE(bins[i], 1u);
-        ASSERT_LE(bins[i], n / 2);
+        ASSERT_LE(bins[i], n > 3 ? n / 2 - 1 : n / 2);
         if (i > 0) {
             ASSERT_LT(bins[i - 1], bins[i]);
         }
@@ -324,7 +331,7 @@ void checkBand(std::uint32_t fs, std::uint64_t n, const FrequencyBandParameters&
     // With a limit of at least two on an unwindowed range, both ends are taken.
     if (p.mode != 1 && p.binLimit >= 2) {
         const double firstD = std::max(std::ceil(band.lowEdgeHz / df), 1.0);
-        const double lastD = std::min(std::floor(band.highEdgeHz / df), static_cast<double>(n / 2));
+        const double lastD = std::min(std::floor(band.highEdgeHz / df), static_cast<double>(n / 2 - 1));
         if (firstD < lastD) {
             EXPECT_EQ(static_cast<double>(bins.front()), firstD);
             EXPECT_EQ(static_cast<double>(bins.back()), lastD);

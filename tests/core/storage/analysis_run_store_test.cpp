@@ -65,8 +65,8 @@ std::string sampleText() {
         R"(    "frequencyHz": 8000,)",
         R"(    "frequencyBin": 171,)",
         R"(    "bandMode": "1/3-octave",)",
-        R"(    "bandLowHz": 7127.19,)",
-        R"(    "bandHighHz": 8979.7,)",
+        R"(    "bandLowHz": 7127.1899999999996,)",
+        R"(    "bandHighHz": 8979.7000000000007,)",
         R"(    "bandBinCount": 32,)",
         R"(    "removeCsmDiagonal": true,)",
         R"(    "noiseSubtracted": false,)",
@@ -83,12 +83,12 @@ std::string sampleText() {
         R"(    "gridStepDeg": 1,)",
         R"(    "csmMode": "arithmetic",)",
         R"(    "windowStartSeconds": 0.25,)",
-        R"(    "windowEndSeconds": 1.23457e+06)",
+        R"(    "windowEndSeconds": 1234567)",
         R"(  },)",
         R"(  "result": {)",
         R"(    "peakAzimuthDeg": 3.5,)",
-        R"(    "peakElevationDeg": -1e-05,)",
-        R"(    "peakDb": 94.1235)",
+        R"(    "peakElevationDeg": -1.0000000000000001e-05,)",
+        R"(    "peakDb": 94.123456789000002)",
         R"(  },)",
         R"(  "provenance": {)",
         R"(    "recomputeMode": "full",)",
@@ -157,8 +157,11 @@ TEST_F(AnalysisRunStore, TextsWithSpecialCharactersRoundTrip) {
     const std::string nasty = std::string("q\"b\\s/t\tn\nr\rc\x01\x7f\xc3\xa9 ") + std::string(1, '\0') + "z";
     AnalysisRunRecord r = sampleRecord();
     r.parameters.algorithmParams = R"({"a":[1,2.5,true,null],"k\"ey":"v\\al\tue"})";
-    r.parameters.windowEndSeconds = 1.5;  // numbers that 6 significant digits hold exactly
-    r.peakDb = 94.125;
+    // Numbers read back as the very values written: the bin a run used, a window end in thirds.
+    r.parameters.frequencyHz = 8015.625;
+    r.parameters.windowStartSeconds = 0.1;
+    r.parameters.windowEndSeconds = 1.0 / 3.0;
+    r.peakDb = 94.123456789;
     for (std::string* text :
          {&r.analysisId, &r.measurementId, &r.createdAt, &r.buildVersion, &r.parameters.algorithmId,
           &r.parameters.algorithmVersion, &r.parameters.bandMode, &r.parameters.csmMode,
@@ -230,8 +233,9 @@ TEST_F(AnalysisRunStore, ReaderDefaultsAndRequiredKeys) {
     };
     fails(without("    \"frameSize\": 1024,\n"), "JSON object has no key: frameSize");
     fails(without("  \"buildVersion\": \"1.2.2\",\n"), "JSON object has no key: buildVersion");
-    fails(without(",\n    \"peakDb\": 94.1235"), "JSON object has no key: peakDb");
-    fails(without("    \"peakDb\": 94.1235\n"), "expected string");  // the comma before it now dangles
+    fails(without(",\n    \"peakDb\": 94.123456789000002"), "JSON object has no key: peakDb");
+    fails(without("    \"peakDb\": 94.123456789000002\n"),
+          "expected string");  // the comma before it now dangles
     std::string bad = sampleText();
     fails(bad.replace(bad.find("true,"), 4, "1"), "JSON value is not a bool");
     bad = sampleText();
@@ -350,11 +354,11 @@ TEST_F(AnalysisRunStore, CountsAndTheMapNameAreCheckedOnRead) {
     // Reals past the double range are refused as every other reader refuses them, never read as infinity.
     for (const auto& [member, key] : std::vector<std::pair<std::string, std::string>>{
              {"\"frequencyHz\": 8000", "frequencyHz"},
-             {"\"bandLowHz\": 7127.19", "bandLowHz"},
+             {"\"bandLowHz\": 7127.1899999999996", "bandLowHz"},
              {"\"azimuthEndDeg\": 32", "azimuthEndDeg"},
              {"\"elevationBeginDeg\": -24", "elevationBeginDeg"},
              {"\"focusDistanceM\": \"infinity\"", "focusDistanceM"},
-             {"\"peakDb\": 94.1235", "peakDb"}}) {
+             {"\"peakDb\": 94.123456789000002", "peakDb"}}) {
         for (const char* value : {"1e400", "-1e400"}) {
             expectThrowExactly<std::invalid_argument>(
                 [&] { parseAnalysisManifest("d", with(member, "\"" + key + "\": " + value)); },
@@ -422,7 +426,7 @@ TEST_F(AnalysisRunStore, HostileManifestsFailWithTheirTextsNeverCrash) {
     writeText(folder / "run" / "analysis.json", whole.substr(0, whole.size() / 2));
     EXPECT_THROW(readAnalysisRun(folder / "run"), std::runtime_error);
     writeText(folder / "run" / "analysis.json", whole.substr(0, whole.size() - 1));
-    EXPECT_EQ(readAnalysisRun(folder / "run").peakDb, 94.1235);
+    EXPECT_EQ(readAnalysisRun(folder / "run").peakDb, 94.123456789);
 
     std::mt19937 random(11);
     int failed = 0;

@@ -43,7 +43,7 @@ inline bool isUtcTimestamp(const std::string& text) {
     return true;
 }
 
-// Parameters whose every number prints the same at 6 significant digits, so a run reads back equal.
+// Parameters of a third-octave MVDR run over a window.
 inline core::AnalysisRunParameters sampleParameters() {
     // Built by designated initialisers: assigning literals here trips a false -Wrestrict of GCC 12.
     return {

@@ -286,10 +286,10 @@ TEST(StreamingEngineMaps, DasNoiseReferenceReadsTheBandsOwnBins) {
     engine.setNoiseFloorProfile(silentNoiseFloor(4, 1024));
     EXPECT_FALSE(allZero(render().power));
 
-    // The profile's last matrix (bin 512) covers a band that reaches Nyquist.
+    // A band that reaches Nyquist ends on the bin below it, which the profile covers.
     engine.setFrequencyBand(customBand(23900.0, 200.0, 1));
     pushLogical(engine, profile, noiseSamples(4, 512));
-    ASSERT_EQ(engine.frequencyBand().binIndices.back(), 512u);
+    ASSERT_EQ(engine.frequencyBand().binIndices.back(), 511u);
     EXPECT_FALSE(allZero(render().power));
 }
 
