@@ -80,6 +80,31 @@ QStringList recoveryLines(const core::ProjectRecoveryReport& report) {
     return lines;
 }
 
+// What the open did to a damaged or missing project.json.
+QString rebuildLine(const core::ProjectRebuild& rebuild, std::size_t folders) {
+    const QString damage = QString::fromStdString(rebuild.damage);
+    if (!rebuild.unsaved.empty()) {
+        return QCoreApplication::translate(
+                   "UiController",
+                   "project.json could not be read (%1): the Measurement list was rebuilt from %2 "
+                   "Measurement folder(s) but could not be saved (%3), project.json was left as it was")
+            .arg(damage)
+            .arg(folders)
+            .arg(QString::fromStdString(rebuild.unsaved));
+    }
+    if (!rebuild.asideName.empty()) {
+        return QCoreApplication::translate("UiController",
+                                           "project.json could not be read (%1): kept as %2, the "
+                                           "Measurement list was rebuilt from %3 Measurement folder(s)")
+            .arg(damage, QString::fromStdString(rebuild.asideName))
+            .arg(folders);
+    }
+    return QCoreApplication::translate("UiController",
+                                       "project.json was missing beside its damaged copy: the Measurement "
+                                       "list was rebuilt from %1 Measurement folder(s)")
+        .arg(folders);
+}
+
 }  // namespace
 
 bool UiController::hasProject() const { return project_.open; }
@@ -218,17 +243,17 @@ void UiController::openProject(const QString& directory) {
             core::finishInterruptedProjectFile(root);
             core::ProjectRebuild rebuild;
             core::ProjectRecord record = core::loadProjectOrRebuild(root, rebuild);
-            if (!rebuild.asideName.empty()) {
-                reportEvent(QCoreApplication::translate(
-                                "UiController",
-                                "project.json could not be read (%1): kept as %2, the Measurement list "
-                                "was rebuilt from %3 Measurement folder(s)")
-                                .arg(QString::fromStdString(rebuild.damage),
-                                     QString::fromStdString(rebuild.asideName))
-                                .arg(record.measurements.size()));
-            }
+            if (!rebuild.damage.empty()) reportEvent(rebuildLine(rebuild, record.measurements.size()));
             // Leaves alone whatever a living writer, of this program or another, holds.
             const core::ProjectRecoveryReport recovered = core::recoverProject(record);
+            if (recovered.unguarded && !project_.unguardedReported.contains(directory)) {
+                project_.unguardedReported.insert(directory);
+                reportEvent(QCoreApplication::translate(
+                                "UiController",
+                                "The folder of this Project takes no file locks (%1): it cannot guard the "
+                                "Project against a second program using it at the same time")
+                                .arg(directory));
+            }
             for (const QString& line : recoveryLines(recovered)) reportEvent(line);
             project_.record = std::move(record);
             project_.path = directory;

@@ -53,7 +53,7 @@ TEST_F(ProjectRecoveryOpen, LeftoversAreFinishedBeforeTheListIsBuilt) {
     // A Recording that never finalized, with 12 whole frames and half of one.
     writeFile(core::recordingStagingPath(measurements, "m_4"), std::string(12 * 8 + 4, '\x11'));
     writeFile(core::recordingDescriptionPath(measurements, "m_4"),
-              core::writeRecordingDescription({"m_4", profile, "UDP", core::utcTimestampNow()}));
+              core::writeRecordingDescription({"m_4", profile, "UDP", core::utcTimestampNow(), "", 0}));
     writeFile(measurements / ".m_x.recording.raw.tmp", std::string(100, '\x22'));
     // A complete run before its rename, and one killed while its manifest was written.
     saveRun(project.measurementDir("m_1"), "a_1");
@@ -100,7 +100,7 @@ TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
     const fs::path raw = core::recordingStagingPath(measurements, "m_5");
     writeFile(raw, std::string(12 * 8, '\x11'));
     writeFile(core::recordingDescriptionPath(measurements, "m_5"),
-              core::writeRecordingDescription({"m_5", profile, "UDP", core::utcTimestampNow()}));
+              core::writeRecordingDescription({"m_5", profile, "UDP", core::utcTimestampNow(), "", 0}));
     writeFile(measurements / ".m_5.camera.tmp.mp4", "video being recorded");
     core::EntryLock otherProgram;
     ASSERT_EQ(core::EntryLock::take(raw, false, otherProgram), core::EntryLock::Take::Taken);

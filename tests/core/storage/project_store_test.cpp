@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/platform/file_platform.h"
+#include "core/storage/staged_commit.h"
 #include "storage/storage_test_support.h"
 #include "test_support.h"
 
@@ -96,6 +98,51 @@ TEST(ProjectStore, RegisterAndUnregister) {
     EXPECT_EQ(loaded.measurements, std::vector<std::string>{"m2"});
     EXPECT_NE(loaded.modifiedAt, "2000-01-01T00:00:00Z");
     EXPECT_EQ(loaded, project);
+}
+
+// The list changes under the lock of the Project folder, also when the Project is reached through a
+// link: another holder of the lock (here the test, as another program) keeps a change from starting.
+TEST(ProjectStore, AChangeWaitsForTheLockOfTheFolderItselfAlsoThroughALink) {
+    zk::test::TempFolder folder;
+    createProject(folder / "real", "p");
+    fs::create_directory_symlink(folder / "real", folder / "link");
+    for (const char* name : {"real", "link"}) {
+        SCOPED_TRACE(name);
+        ProjectRecord record = loadProject(folder / name);
+        EntryLock otherProgram;
+        ASSERT_EQ(EntryLock::take(folder / "real", false, otherProgram), EntryLock::Take::Taken);
+        bool edited = false;
+        const auto edit = [&](ProjectRecord&) {
+            edited = true;
+            return false;
+        };
+        EXPECT_FALSE(record.change(edit, false));
+        EXPECT_FALSE(edited);
+        otherProgram.release();
+        EXPECT_TRUE(record.change(edit, false));
+        EXPECT_TRUE(edited);
+    }
+}
+
+// Held until project.json is replaced: the moment the new file is written, nobody else holds the lock.
+bool lockFreeWhileProjectFileWritten = false;
+void checkProjectLockWhileWriting(const fs::path& created) {
+    if (!created.filename().string().starts_with(".project.json.")) return;
+    EntryLock other;
+    lockFreeWhileProjectFileWritten |=
+        EntryLock::take(created.parent_path(), false, other) != EntryLock::Take::Busy;
+}
+
+TEST(ProjectStore, ProjectFileIsWrittenWhileTheLockIsHeld) {
+    zk::test::TempFolder folder;
+    ProjectRecord project = createProject(folder.path(), "p");
+    lockFreeWhileProjectFileWritten = false;
+    setCreatedEntryHookForTesting(checkProjectLockWhileWriting);
+    project.registerMeasurement("m1");
+    project.unregisterMeasurement("m1");
+    setCreatedEntryHookForTesting(nullptr);
+    EXPECT_FALSE(lockFreeWhileProjectFileWritten);
+    EXPECT_TRUE(loadProject(folder.path()).measurements.empty());
 }
 
 TEST(ProjectStore, ReaderRules) {

@@ -97,7 +97,7 @@ struct RecoveryLeftovers : ::testing::Test {
     void leaveRecording(const std::string& video) {
         writeText(recordingStagingPath(measurements, "m2"), samples);
         writeText(recordingDescriptionPath(measurements, "m2"),
-                  writeRecordingDescription({"m2", profile, "s", "2030-01-01T00:00:00Z"}));
+                  writeRecordingDescription({"m2", profile, "s", "2030-01-01T00:00:00Z", "", 0}));
         if (!video.empty()) writeText(measurements / ".m2.camera.tmp.mp4", video);
     }
     ProjectRecoveryReport open() {

@@ -12,6 +12,7 @@
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/measurement_store.h"
+#include "core/storage/project_recovery.h"
 #include "core/storage/project_repair.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
@@ -106,8 +107,12 @@ TEST_P(StoreStep, ExportIsAbsentOldOrNewAfterAKillAtEachStep) {
             EXPECT_TRUE(state == "m2" || state == (withOlder ? "m1" : "absent") ||
                         (GetParam() && state == "absent"))
                 << state << " after a kill at step " << step << (withOlder ? " over an older export" : "");
-            // The next export of the run clears what the killed one left beside it.
+            // The next export of the run clears what the killed one left beside it, but for a folder it
+            // had made under a name of its own, which the next open removes.
             exportAnalysisRun(first, measurementOf("m1"), project);
+            ProjectRecord opened;
+            opened.directory = project;
+            recoverProject(opened);
             EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"run"}) << step;
             EXPECT_EQ(exportState(exportDir, tables), "m1") << step;
         }
@@ -162,26 +167,26 @@ TEST(StoreStepCreateProject, AKilledCreateLeavesAFolderThatCanBeCreatedOrOpened)
     const fs::path project = folder / "project";
     int creatable = 0;
     int opened = 0;
-    const test::StepRun whole = test::killAtEveryStep(
-        [&] { fs::remove_all(project); },
-        [&] {
-            createProject(project, "p");
-            return true;
-        },
-        [&](std::size_t step, const test::StepRun&) {
-            if (!isEmptyButForRewriteTemporaries(project)) {
-                EXPECT_EQ(loadProject(project).name, "p") << step;
-                return;
-            }
-            if (finishInterruptedProjectFile(project)) {
-                EXPECT_EQ(loadProject(project).name, "p") << step;
-                ++opened;
-                return;
-            }
-            ++creatable;
-            removeRewriteTemporaries(project);
-            EXPECT_EQ(createProject(project, "again").name, "again") << step;
-        });
+    const test::StepRun whole =
+        test::killAtEveryStep([&] { fs::remove_all(project); },
+                              [&] {
+                                  createProject(project, "p");
+                                  return true;
+                              },
+                              [&](std::size_t step, const test::StepRun&) {
+                                  if (!isEmptyButForRewriteTemporaries(project)) {
+                                      EXPECT_EQ(loadProject(project).name, "p") << step;
+                                      return;
+                                  }
+                                  if (finishInterruptedProjectFile(project)) {
+                                      EXPECT_EQ(loadProject(project).name, "p") << step;
+                                      ++opened;
+                                      return;
+                                  }
+                                  ++creatable;
+                                  removeRewriteTemporaries(project);
+                                  EXPECT_EQ(createProject(project, "again").name, "again") << step;
+                              });
     if (whole.untraceable) GTEST_SKIP() << "this process cannot trace its children";
     EXPECT_EQ(whole.exitCode, 0);
     EXPECT_GT(creatable, 2) << "the kills never fell before the rename";
