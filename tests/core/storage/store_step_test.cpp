@@ -167,26 +167,26 @@ TEST(StoreStepCreateProject, AKilledCreateLeavesAFolderThatCanBeCreatedOrOpened)
     const fs::path project = folder / "project";
     int creatable = 0;
     int opened = 0;
-    const test::StepRun whole =
-        test::killAtEveryStep([&] { fs::remove_all(project); },
-                              [&] {
-                                  createProject(project, "p");
-                                  return true;
-                              },
-                              [&](std::size_t step, const test::StepRun&) {
-                                  if (!isEmptyButForRewriteTemporaries(project)) {
-                                      EXPECT_EQ(loadProject(project).name, "p") << step;
-                                      return;
-                                  }
-                                  if (finishInterruptedProjectFile(project)) {
-                                      EXPECT_EQ(loadProject(project).name, "p") << step;
-                                      ++opened;
-                                      return;
-                                  }
-                                  ++creatable;
-                                  removeRewriteTemporaries(project);
-                                  EXPECT_EQ(createProject(project, "again").name, "again") << step;
-                              });
+    const test::StepRun whole = test::killAtEveryStep(
+        [&] { fs::remove_all(project); },
+        [&] {
+            createProject(project, "p");
+            return true;
+        },
+        [&](std::size_t step, const test::StepRun&) {
+            if (!isEmptyButForRewriteTemporaries(project)) {
+                EXPECT_EQ(loadProject(project).name, "p") << step;
+                return;
+            }
+            if (finishInterruptedProjectFile(project)) {
+                EXPECT_EQ(loadProject(project).name, "p") << step;
+                ++opened;
+                return;
+            }
+            ++creatable;
+            removeRewriteTemporaries(project);
+            EXPECT_EQ(createProject(project, "again").name, "again") << step;
+        });
     if (whole.untraceable) GTEST_SKIP() << "this process cannot trace its children";
     EXPECT_EQ(whole.exitCode, 0);
     EXPECT_GT(creatable, 2) << "the kills never fell before the rename";
