@@ -500,6 +500,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>project.json を読み取れません (%1): %2 として保管し、%3 個の測定フォルダーから測定リストを再構築しました</translation>
         </message>
         <message>
+            <source>project.json could not be read (%1): the Measurement list was rebuilt from %2 Measurement folder(s) but could not be saved (%3), project.json was left as it was</source>
+            <translation>project.json を読み取れません (%1): %2 個の測定フォルダーから測定リストを再構築しましたが保存できませんでした (%3)。project.json はそのままです</translation>
+        </message>
+        <message>
+            <source>project.json was missing beside its damaged copy: the Measurement list was rebuilt from %1 Measurement folder(s)</source>
+            <translation>project.json がなく、破損したコピーだけが残っていました: %1 個の測定フォルダーから測定リストを再構築しました</translation>
+        </message>
+        <message>
+            <source>The folder of this Project takes no file locks (%1): it cannot guard the Project against a second program using it at the same time</source>
+            <translation>このプロジェクトのフォルダーはファイルロックに対応していません (%1): 別のプログラムが同時にこのプロジェクトを使うことを防げません</translation>
+        </message>
+        <message>
             <source>Open Project failed: %1</source>
             <translation>プロジェクトを開けませんでした: %1</translation>
         </message>

@@ -500,6 +500,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>无法读取 project.json（%1）：已保留为 %2，已根据 %3 个测量文件夹重建测量列表</translation>
         </message>
         <message>
+            <source>project.json could not be read (%1): the Measurement list was rebuilt from %2 Measurement folder(s) but could not be saved (%3), project.json was left as it was</source>
+            <translation>无法读取 project.json（%1）：已根据 %2 个测量文件夹重建测量列表，但无法保存（%3），project.json 保持原样</translation>
+        </message>
+        <message>
+            <source>project.json was missing beside its damaged copy: the Measurement list was rebuilt from %1 Measurement folder(s)</source>
+            <translation>project.json 缺失，只有其损坏的副本：已根据 %1 个测量文件夹重建测量列表</translation>
+        </message>
+        <message>
+            <source>The folder of this Project takes no file locks (%1): it cannot guard the Project against a second program using it at the same time</source>
+            <translation>此项目的文件夹不支持文件锁（%1）：无法防止另一个程序同时使用该项目</translation>
+        </message>
+        <message>
             <source>Open Project failed: %1</source>
             <translation>打开项目失败：%1</translation>
         </message>

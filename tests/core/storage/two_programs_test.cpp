@@ -214,7 +214,8 @@ TEST_F(TwoPrograms, ANoiseFloorSaveEndsWholeWhateverMomentTheOtherOpens) {
 // The driver program (storage_driver.cpp) as a child process, stepped line by line.
 class Driver {
   public:
-    Driver(const fs::path& project, int blocks, std::size_t blockFrames) {
+    // With `locksFail` every lock the driver takes fails as on a file system without a lock service.
+    Driver(const fs::path& project, int blocks, std::size_t blockFrames, bool locksFail = false) {
         int toChild[2];
         int fromChild[2];
         if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return;
@@ -232,6 +233,7 @@ class Driver {
                               const_cast<char*>("m1"),
                               const_cast<char*>(blocksText.c_str()),
                               const_cast<char*>(framesText.c_str()),
+                              locksFail ? const_cast<char*>("nolocks") : nullptr,
                               nullptr};
         if (::posix_spawn(&pid_, ZK_STORAGE_DRIVER, &actions, nullptr, argv, environ) != 0) pid_ = -1;
         ::posix_spawn_file_actions_destroy(&actions);
@@ -276,24 +278,30 @@ class Driver {
 constexpr int kDriverBlocks = 6;
 constexpr std::size_t kDriverBlockFrames = 70'000;  // 420 kB: the 1 MiB buffer spills mid-frame
 
+// Also where neither program can take a lock: the Recording names its program, which still runs.
 TEST_F(TwoPrograms, ARecordingOfAnotherProgramEndsSavedAndWholeWhileThisOneOpens) {
-    reset();
     const std::string appended =
         zk::test::bytesOf(samplesFrom(0, kDriverBlocks * kDriverBlockFrames * kPatternWire));
-    Driver a(project, kDriverBlocks, kDriverBlockFrames);
-    ASSERT_TRUE(a.started());
-    ASSERT_EQ(a.readLine(), "started");
-    for (int b = 1; b <= kDriverBlocks + 1; ++b) {
-        EXPECT_TRUE(openAsB()) << "the Recording is in use";
-        EXPECT_EQ(loadProject(project).measurements, Names{"m"});
-        a.step();
-        ASSERT_EQ(a.readLine(), b <= kDriverBlocks ? "appended " + std::to_string(b) : "saved");
+    for (const bool locksFail : {false, true}) {
+        SCOPED_TRACE(locksFail ? "locks fail" : "locks work");
+        reset();
+        std::optional<zk::test::LocksFail> noLocks;
+        if (locksFail) noLocks.emplace();
+        Driver a(project, kDriverBlocks, kDriverBlockFrames, locksFail);
+        ASSERT_TRUE(a.started());
+        ASSERT_EQ(a.readLine(), "started");
+        for (int b = 1; b <= kDriverBlocks + 1; ++b) {
+            EXPECT_TRUE(openAsB()) << "the Recording is in use";
+            EXPECT_EQ(loadProject(project).measurements, Names{"m"});
+            a.step();
+            ASSERT_EQ(a.readLine(), b <= kDriverBlocks ? "appended " + std::to_string(b) : "saved");
+        }
+        EXPECT_EQ(a.wait(), 0);
+        EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m1"}));
+        EXPECT_FALSE(openAsB());
+        EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"}));
+        EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == appended) << "byte-exact";
     }
-    EXPECT_EQ(a.wait(), 0);
-    EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m1"}));
-    EXPECT_FALSE(openAsB());
-    EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"}));
-    EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == appended) << "byte-exact";
 }
 
 // Killed after each block, and once more at a random moment of the next step: the next open makes a
@@ -304,46 +312,49 @@ TEST_F(TwoPrograms, AnotherProgramKilledAtAnyMomentIsRecoveredByTheNextOpen) {
     const std::uint64_t frameBytes = 2 * kPatternWire;
     std::mt19937 random(35);
     int recovered = 0;
-    for (int completed = 0; completed <= kDriverBlocks; ++completed) {
-        for (const bool midStep : {false, true}) {
-            SCOPED_TRACE("killed after " + std::to_string(completed) + " blocks" +
-                         (midStep ? ", mid-step" : ""));
-            reset();
-            Driver a(project, kDriverBlocks, kDriverBlockFrames);
-            ASSERT_TRUE(a.started());
-            ASSERT_EQ(a.readLine(), "started");
-            for (int b = 1; b <= completed; ++b) {
-                a.step();
-                ASSERT_EQ(a.readLine(), "appended " + std::to_string(b));
-            }
-            if (midStep) {
-                a.step();
-                ::usleep(std::uniform_int_distribution<useconds_t>(0, 20'000)(random));
-            }
-            a.kill();
-            const fs::path staging = recordingStagingPath(measurements, "m1");
-            std::error_code missing;
-            const std::uint64_t onDisk = std::max<std::uint64_t>(
-                fs::exists(staging) ? fs::file_size(staging) : 0,
-                fs::exists(measurements / "m1", missing) ? fs::file_size(measurements / "m1" / "raw.int16")
-                                                         : 0);
-            ProjectRecord record = loadProject(project);
-            const ProjectRecoveryReport report = recoverProject(record);
-            EXPECT_TRUE(report.failures.empty() && report.inUse.empty()) << "a dead program holds nothing";
-            EXPECT_EQ(loadProject(project).measurements, record.measurements);
-            const std::uint64_t frames = onDisk / frameBytes;
-            if (frames == 0) {
-                EXPECT_EQ(record.measurements, Names{"m"});
-                EXPECT_EQ(entryNames(measurements), Names{"m"});
-                continue;
-            }
-            EXPECT_EQ(record.measurements, (Names{"m", "m1"}));
-            EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"})) << "nothing left hidden";
-            EXPECT_EQ(readMeasurementManifest(measurements / "m1").totalFrames, frames);
-            EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") ==
-                        appended.substr(0, frames * frameBytes));
-            ++recovered;
+    for (int run = 0; run < 3 * (kDriverBlocks + 1); ++run) {
+        // Where locks fail, killed between steps only: the Recording's description names its program,
+        // while a folder its finalize was filling stays in use for its age.
+        const bool locksFail = run >= 2 * (kDriverBlocks + 1);
+        const int completed = run % (kDriverBlocks + 1);
+        const bool midStep = !locksFail && run >= kDriverBlocks + 1;
+        SCOPED_TRACE("killed after " + std::to_string(completed) + " blocks" + (midStep ? ", mid-step" : "") +
+                     (locksFail ? ", locks fail" : ""));
+        reset();
+        std::optional<zk::test::LocksFail> noLocks;
+        if (locksFail) noLocks.emplace();
+        Driver a(project, kDriverBlocks, kDriverBlockFrames, locksFail);
+        ASSERT_TRUE(a.started());
+        ASSERT_EQ(a.readLine(), "started");
+        for (int b = 1; b <= completed; ++b) {
+            a.step();
+            ASSERT_EQ(a.readLine(), "appended " + std::to_string(b));
         }
+        if (midStep) {
+            a.step();
+            ::usleep(std::uniform_int_distribution<useconds_t>(0, 20'000)(random));
+        }
+        a.kill();
+        const fs::path staging = recordingStagingPath(measurements, "m1");
+        std::error_code missing;
+        const std::uint64_t onDisk = std::max<std::uint64_t>(
+            fs::exists(staging) ? fs::file_size(staging) : 0,
+            fs::exists(measurements / "m1", missing) ? fs::file_size(measurements / "m1" / "raw.int16") : 0);
+        ProjectRecord record = loadProject(project);
+        const ProjectRecoveryReport report = recoverProject(record);
+        EXPECT_TRUE(report.failures.empty() && report.inUse.empty()) << "a dead program holds nothing";
+        EXPECT_EQ(loadProject(project).measurements, record.measurements);
+        const std::uint64_t frames = onDisk / frameBytes;
+        if (frames == 0) {
+            EXPECT_EQ(record.measurements, Names{"m"});
+            EXPECT_EQ(entryNames(measurements), Names{"m"});
+            continue;
+        }
+        EXPECT_EQ(record.measurements, (Names{"m", "m1"}));
+        EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"})) << "nothing left hidden";
+        EXPECT_EQ(readMeasurementManifest(measurements / "m1").totalFrames, frames);
+        EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == appended.substr(0, frames * frameBytes));
+        ++recovered;
     }
     EXPECT_GT(recovered, 5);
 }
