@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/platform/file_platform.h"
 #include "core/storage/measurement_store.h"
+#include "core/storage/staged_commit.h"
 #include "device_profile_test_support.h"
 #include "storage/storage_test_support.h"
 #include "test_support.h"
@@ -49,10 +51,20 @@ std::string asideNameAt(std::chrono::system_clock::time_point time) {
     return text;
 }
 
+// Set when the rebuilt list was written while nobody held the Project's lock.
+bool writtenUnlocked = false;
+void checkProjectLockWhileWriting(const fs::path& created) {
+    if (!created.filename().string().starts_with(".project.json.")) return;
+    EntryLock other;
+    writtenUnlocked |= EntryLock::take(created.parent_path(), false, other) != EntryLock::Take::Busy;
+}
+
 // Older damaged copies under the names a repair in this second or the next would take: each is kept,
-// and the new one goes beside them. Repeated until the repair ran within those two seconds.
+// and the new one goes beside them. Repeated until the repair ran within those two seconds. The repair
+// writes once, under the Project's lock.
 TEST(ProjectRepair, KeepsTheDamagedFileBesideOlderCopiesAndListsTheFoldersByStartTime) {
     zk::test::TempFolder folder;
+    writtenUnlocked = false;
     bool landed = false;
     for (int attempt = 0; !landed && attempt < 50; ++attempt) {
         const fs::path project = folder / ("p" + std::to_string(attempt));
@@ -62,7 +74,9 @@ TEST(ProjectRepair, KeepsTheDamagedFileBesideOlderCopiesAndListsTheFoldersByStar
         for (const std::string& name : older) writeText(project / name, "older copy " + name);
 
         ProjectRebuild rebuild;
+        setCreatedEntryHookForTesting(checkProjectLockWhileWriting);
         const ProjectRecord record = loadProjectOrRebuild(project, rebuild);
+        setCreatedEntryHookForTesting(nullptr);
         EXPECT_EQ(record.measurements, kByStart);
         EXPECT_EQ(record.name, "p" + std::to_string(attempt)) << "named after the folder";
         EXPECT_EQ(loadProject(project), record);
@@ -74,6 +88,7 @@ TEST(ProjectRepair, KeepsTheDamagedFileBesideOlderCopiesAndListsTheFoldersByStar
         landed = rebuild.asideName.starts_with(older[0]) || rebuild.asideName.starts_with(older[1]);
     }
     EXPECT_TRUE(landed);
+    EXPECT_FALSE(writtenUnlocked);
 }
 
 // Where the rebuilt list cannot be written (a real full file system, read-only media), the Project
