@@ -51,13 +51,15 @@ struct ProjectRecoveryReport {
 //
 // Every writer holds what it works on (staged_commit.h) and the recovery acts only on what no living
 // program holds, so another program may record, save, export or delete in the Project meanwhile; a
-// held entry is reported in inUse and left alone. Where the folder takes no locks (unguarded), an
-// entry that may still be in use (claimLeftover) is left alone the same way. The camera video of a recovered
-// Recording goes into its Measurement when the recorder finished the file, and is removed (reported in
-// discardedVideos) otherwise; unfinished exports and noise-floor saves are removed, and an older export or
-// noise floor they had set aside is put back. One leftover that cannot be handled is reported and left as it
-// was; the rest go on. `project` is the loaded record; it is updated and saved when Measurements are
-// registered.
+// held entry is reported in inUse and left alone. The camera video of a recovered Recording goes into
+// its Measurement when the recorder finished the file, and is removed (reported in discardedVideos)
+// otherwise; unfinished exports and noise-floor saves are removed, and an older export or noise floor
+// they had set aside is put back. One leftover that cannot be handled is reported and left as it was;
+// the rest go on. `project` is the loaded record; it is updated and saved when
+// Measurements are registered.
+//
+// Where the folder takes no locks (unguarded), what may still be in use (claimLeftover) is left alone
+// and reported in inUse the same way.
 ProjectRecoveryReport recoverProject(ProjectRecord& project);
 
 // The names replaceFileContent gives its temporary files: "." + target name + "." + digits + "-" +

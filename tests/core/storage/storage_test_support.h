@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "core/platform/file_platform.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::test {
 
@@ -73,6 +74,32 @@ class LocksFail {
     ~LocksFail() { zk::core::failAdvisoryLocksForTesting(0); }
     LocksFail(const LocksFail&) = delete;
     LocksFail& operator=(const LocksFail&) = delete;
+};
+
+// While alive, notes whether a project.json was written while nobody held the lock of its Project
+// folder (every writer calls it between creating a temporary file and locking that).
+class ProjectFileWritesWatch {
+  public:
+    ProjectFileWritesWatch() {
+        unlockedWrites() = 0;
+        zk::core::setCreatedEntryHookForTesting(check);
+    }
+    ~ProjectFileWritesWatch() { zk::core::setCreatedEntryHookForTesting(nullptr); }
+    ProjectFileWritesWatch(const ProjectFileWritesWatch&) = delete;
+    ProjectFileWritesWatch& operator=(const ProjectFileWritesWatch&) = delete;
+    int unlocked() const { return unlockedWrites(); }
+
+  private:
+    static int& unlockedWrites() {
+        static int count = 0;  // the writers' thread only
+        return count;
+    }
+    static void check(const std::filesystem::path& created) {
+        if (!created.filename().string().starts_with(".project.json.")) return;
+        zk::core::EntryLock other;
+        if (zk::core::EntryLock::take(created.parent_path(), false, other) != zk::core::EntryLock::Take::Busy)
+            ++unlockedWrites();
+    }
 };
 
 // Runs fn in a forked child after `prepare` (which returns false when it could not set the child
