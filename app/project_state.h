@@ -40,6 +40,8 @@ struct ProjectState {
     // Unreadable-file lines already reported since the list was last rebuilt (each once per open or
     // refresh, however often the runs are read again).
     QSet<QString> reportedUnreadable;
+    // Project folders already reported as taking no file locks: said once per Project.
+    QSet<QString> unguardedReported;
 };
 
 // The open Project's noise floor as the engines share it; GUI thread only.

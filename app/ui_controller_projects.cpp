@@ -80,6 +80,37 @@ QStringList recoveryLines(const core::ProjectRecoveryReport& report) {
     return lines;
 }
 
+// What the open did to a damaged or missing project.json.
+QString rebuildLine(const core::ProjectRebuild& rebuild, std::size_t count) {
+    const QString damage = QString::fromStdString(rebuild.damage);
+    const int folders = static_cast<int>(count);
+    const bool one = folders == 1;
+    if (!rebuild.unsaved.empty()) {
+        return (one ? UiText::tr("project.json could not be read (%1): the Measurement list was rebuilt from %n "
+                                 "Measurement folder but could not be saved (%2), project.json was left as it was",
+                                 nullptr, folders)
+                    : UiText::tr("project.json could not be read (%1): the Measurement list was rebuilt from %n "
+                                 "Measurement folders but could not be saved (%2), project.json was left as it was",
+                                 nullptr, folders))
+            .arg(damage, QString::fromStdString(rebuild.unsaved));
+    }
+    if (!rebuild.asideName.empty()) {
+        return (one ? UiText::tr("project.json could not be read (%1): kept as %2, the Measurement list was "
+                                 "rebuilt from %n Measurement folder",
+                                 nullptr, folders)
+                    : UiText::tr("project.json could not be read (%1): kept as %2, the Measurement list was "
+                                 "rebuilt from %n Measurement folders",
+                                 nullptr, folders))
+            .arg(damage, QString::fromStdString(rebuild.asideName));
+    }
+    return one ? UiText::tr("project.json was missing beside its damaged copy: the Measurement list was rebuilt "
+                            "from %n Measurement folder",
+                            nullptr, folders)
+               : UiText::tr("project.json was missing beside its damaged copy: the Measurement list was rebuilt "
+                            "from %n Measurement folders",
+                            nullptr, folders);
+}
+
 }  // namespace
 
 bool UiController::hasProject() const { return project_.open; }
@@ -218,20 +249,15 @@ void UiController::openProject(const QString& directory) {
             core::finishInterruptedProjectFile(root);
             core::ProjectRebuild rebuild;
             core::ProjectRecord record = core::loadProjectOrRebuild(root, rebuild);
-            if (!rebuild.asideName.empty()) {
-                const auto folders = static_cast<int>(record.measurements.size());
-                reportEvent((folders == 1
-                                 ? UiText::tr("project.json could not be read (%1): kept as %2, the "
-                                              "Measurement list was rebuilt from %n Measurement folder",
-                                              nullptr, folders)
-                                 : UiText::tr("project.json could not be read (%1): kept as %2, the "
-                                              "Measurement list was rebuilt from %n Measurement folders",
-                                              nullptr, folders))
-                                .arg(QString::fromStdString(rebuild.damage),
-                                     QString::fromStdString(rebuild.asideName)));
-            }
+            if (!rebuild.damage.empty()) reportEvent(rebuildLine(rebuild, record.measurements.size()));
             // Leaves alone whatever a living writer, of this program or another, holds.
             const core::ProjectRecoveryReport recovered = core::recoverProject(record);
+            if (recovered.unguarded && !project_.unguardedReported.contains(directory)) {
+                project_.unguardedReported.insert(directory);
+                reportEvent(UiText::tr("The folder of this Project takes no file locks (%1): it cannot guard "
+                                       "the Project against a second program using it at the same time")
+                                .arg(directory));
+            }
             for (const QString& line : recoveryLines(recovered)) reportEvent(line);
             project_.record = std::move(record);
             project_.path = directory;

@@ -495,6 +495,34 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>Project no longer exists at %1 - removed from Recent</source>
             <translation>プロジェクトは %1 に存在しなくなりました - 最近使ったプロジェクトから削除しました</translation>
         </message>
+        <message numerus="yes">
+            <source>project.json could not be read (%1): the Measurement list was rebuilt from %n Measurement folder but could not be saved (%2), project.json was left as it was</source>
+            <translation>
+                <numerusform>project.json を読み取れません (%1): %n 個の測定フォルダーから測定リストを再構築しましたが保存できませんでした (%2)。project.json はそのままです</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json could not be read (%1): the Measurement list was rebuilt from %n Measurement folders but could not be saved (%2), project.json was left as it was</source>
+            <translation>
+                <numerusform>project.json を読み取れません (%1): %n 個の測定フォルダーから測定リストを再構築しましたが保存できませんでした (%2)。project.json はそのままです</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json was missing beside its damaged copy: the Measurement list was rebuilt from %n Measurement folder</source>
+            <translation>
+                <numerusform>project.json がなく、破損したコピーだけが残っていました: %n 個の測定フォルダーから測定リストを再構築しました</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json was missing beside its damaged copy: the Measurement list was rebuilt from %n Measurement folders</source>
+            <translation>
+                <numerusform>project.json がなく、破損したコピーだけが残っていました: %n 個の測定フォルダーから測定リストを再構築しました</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>The folder of this Project takes no file locks (%1): it cannot guard the Project against a second program using it at the same time</source>
+            <translation>このプロジェクトのフォルダーはファイルロックに対応していません (%1): 別のプログラムが同時にこのプロジェクトを使うことを防げません</translation>
+        </message>
         <message>
             <source>Open Project failed: %1</source>
             <translation>プロジェクトを開けませんでした: %1</translation>

@@ -495,6 +495,34 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>Project no longer exists at %1 - removed from Recent</source>
             <translation>项目已不在 %1 - 已从最近项目中移除</translation>
         </message>
+        <message numerus="yes">
+            <source>project.json could not be read (%1): the Measurement list was rebuilt from %n Measurement folder but could not be saved (%2), project.json was left as it was</source>
+            <translation>
+                <numerusform>无法读取 project.json（%1）：已根据 %n 个测量文件夹重建测量列表，但无法保存（%2），project.json 保持原样</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json could not be read (%1): the Measurement list was rebuilt from %n Measurement folders but could not be saved (%2), project.json was left as it was</source>
+            <translation>
+                <numerusform>无法读取 project.json（%1）：已根据 %n 个测量文件夹重建测量列表，但无法保存（%2），project.json 保持原样</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json was missing beside its damaged copy: the Measurement list was rebuilt from %n Measurement folder</source>
+            <translation>
+                <numerusform>project.json 缺失，只有其损坏的副本：已根据 %n 个测量文件夹重建测量列表</numerusform>
+            </translation>
+        </message>
+        <message numerus="yes">
+            <source>project.json was missing beside its damaged copy: the Measurement list was rebuilt from %n Measurement folders</source>
+            <translation>
+                <numerusform>project.json 缺失，只有其损坏的副本：已根据 %n 个测量文件夹重建测量列表</numerusform>
+            </translation>
+        </message>
+        <message>
+            <source>The folder of this Project takes no file locks (%1): it cannot guard the Project against a second program using it at the same time</source>
+            <translation>此项目的文件夹不支持文件锁（%1）：无法防止另一个程序同时使用该项目</translation>
+        </message>
         <message>
             <source>Open Project failed: %1</source>
             <translation>打开项目失败：%1</translation>

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <system_error>
 
 namespace zk::core {
@@ -92,11 +93,13 @@ class ExclusiveFileLock {
 class EntryLock {
   public:
     enum class Take {
-        Taken,       // this lock holds it
-        Busy,        // another holder has it (only without waiting)
-        Missing,     // nothing is at the path
-        Unlockable,  // something that cannot be opened for locking (a link, a device, no access): no
-                     // writer of ours ever holds such an entry
+        Taken,        // this lock holds it
+        Busy,         // another holder has it (only without waiting)
+        Missing,      // nothing is at the path
+        Unlockable,   // something that cannot be opened for locking (a link, a device, no access): no
+                      // writer of ours ever holds such an entry
+        Unsupported,  // the file system takes no such locks (a network share without a lock service):
+                      // nobody can tell whether a writer holds it
     };
 
     EntryLock() = default;
@@ -119,6 +122,16 @@ class EntryLock {
     static constexpr std::intptr_t kNone = -1;
     std::intptr_t native_ = kNone;
 };
+
+// For tests: from now on every advisory lock of this process (EntryLock, ExclusiveFileLock) fails
+// with `errorNumber` as on a file system without a lock service (ENOLCK); 0 takes locks again.
+void failAdvisoryLocksForTesting(int errorNumber);
+
+// Who writes: this computer's name and this process's id, and whether a process of this computer
+// still runs (a process of another user counts as running).
+std::string hostName();
+std::int64_t currentProcessId();
+bool processIsRunning(std::int64_t processId);
 
 // Durability: the only calls in the code base that reach the storage device. Each returns false and
 // sets `error` when the device did not confirm the flush.

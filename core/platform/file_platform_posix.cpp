@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <limits>
 
@@ -30,6 +32,24 @@ std::FILE* regularFileForReading(int directory, const char* name) {
     if (file == nullptr) ::close(descriptor);
     return file;
 }
+
+// The errno every advisory lock fails with, for tests; 0 in the program. Read by every lock call.
+std::atomic<int> injectedLockError{0};
+
+// flock, retried after a signal, or the injected failure.
+int lockDescriptor(int descriptor, int operation) {
+    if (const int injected = injectedLockError.load(std::memory_order_relaxed); injected != 0) {
+        errno = injected;
+        return -1;
+    }
+    int result = 0;
+    while ((result = ::flock(descriptor, operation)) != 0 && errno == EINTR) {
+    }
+    return result;
+}
+
+// Errors of flock that say the file system offers no such locks rather than that one is taken.
+bool isUnsupportedLock(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS; }
 
 bool isUnsupportedRenameFlag(int error) {
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
@@ -166,10 +186,7 @@ ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& path) {
     }
     // flock rather than fcntl locks: these exclude threads of one process too, each holding its own
     // open file description.
-    int result = 0;
-    while ((result = ::flock(descriptor, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    if (result != 0) {
+    if (lockDescriptor(descriptor, LOCK_EX) != 0) {
         const std::error_code error(errno, std::generic_category());
         ::close(descriptor);
         throw std::filesystem::filesystem_error("lock", path, error);
@@ -204,13 +221,11 @@ EntryLock::Take EntryLock::take(const std::filesystem::path& path, bool wait, En
         return Take::Unlockable;
     }
     // flock rather than fcntl locks: these exclude other descriptions of this process too.
-    int result = 0;
-    while ((result = ::flock(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
-    }
-    if (result != 0) {
+    if (lockDescriptor(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
         const int lockErrno = errno;
         ::close(descriptor);
-        return lockErrno == EWOULDBLOCK ? Take::Busy : Take::Unlockable;
+        if (lockErrno == EWOULDBLOCK) return Take::Busy;
+        return isUnsupportedLock(lockErrno) ? Take::Unsupported : Take::Unlockable;
     }
     lock.native_ = descriptor;
     return Take::Taken;
@@ -228,6 +243,21 @@ void EntryLock::release() noexcept {
     // Closing the description releases the lock.
     ::close(static_cast<int>(native_));
     native_ = kNone;
+}
+
+void failAdvisoryLocksForTesting(int errorNumber) { injectedLockError.store(errorNumber); }
+
+std::string hostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
+std::int64_t currentProcessId() { return ::getpid(); }
+
+bool processIsRunning(std::int64_t processId) {
+    if (processId <= 0 || processId > std::numeric_limits<pid_t>::max()) return false;
+    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
 }
 
 namespace {

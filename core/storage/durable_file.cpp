@@ -1,7 +1,5 @@
 #include "core/storage/durable_file.h"
 
-#include <atomic>
-#include <random>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -16,31 +14,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Hidden (no store lists dot names) and unique per call, also across forked processes (which would
-// share a salt drawn once), so concurrent writers of one target never share a temporary file.
-fs::path temporaryNameBeside(const fs::path& target) {
-    static std::atomic<std::uint64_t> counter{0};  // only makes names unique within the process
-    std::random_device random;
-    std::string name = ".";
-    name += target.filename().string();
-    name += '.';
-    name += std::to_string((std::uint64_t{random()} << 32) ^ random());
-    name += '-';
-    name += std::to_string(counter.fetch_add(1));
-    name += ".tmp";
-    return parentOf(target) / name;
-}
-
-}  // namespace
-
-ReplaceStatus replaceFileContent(const fs::path& target,
-                                 const std::function<bool(std::FILE*)>& writeContent) {
+ReplaceStatus writeAndPlace(const fs::path& target, const std::function<bool(std::FILE*)>& writeContent,
+                            const std::function<bool(const fs::path&)>& place) {
     // Held until it is renamed, so another program's recovery never removes it as a crash's leftover.
     fs::path temporary;
     FileHandle file;
     std::optional<EntryLock> held;
     for (int attempt = 0; attempt < kCreateAttempts && !held; ++attempt) {
-        temporary = temporaryNameBeside(target);
+        temporary = temporaryPathBeside(target);
         file = FileHandle(openNewFileForBinaryWrite(temporary));
         if (!file) return ReplaceStatus::CannotCreate;
         held = holdCreatedEntry(temporary);
@@ -57,13 +38,34 @@ ReplaceStatus replaceFileContent(const fs::path& target,
     }
     ok = ok && syncFileToDisk(file.get(), error);
     ok = closeFile(file) && ok;
-    if (ok) fs::rename(temporary, target, error);
-    if (!ok || error) {
+    ok = ok && place(temporary);
+    if (!ok) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
         return ReplaceStatus::WriteFailed;
     }
     return syncDirectoryToDisk(parentOf(target), error) ? ReplaceStatus::Ok : ReplaceStatus::NotDurable;
+}
+
+}  // namespace
+
+ReplaceStatus replaceFileContent(const fs::path& target,
+                                 const std::function<bool(std::FILE*)>& writeContent) {
+    return writeAndPlace(target, writeContent, [&target](const fs::path& temporary) {
+        std::error_code error;
+        fs::rename(temporary, target, error);
+        return !error;
+    });
+}
+
+ReplaceStatus placeNewFileContent(const fs::path& target, std::string_view content,
+                                  const std::function<bool(const fs::path&)>& place) {
+    return writeAndPlace(
+        target,
+        [content](std::FILE* file) {
+            return std::fwrite(content.data(), 1, content.size(), file) == content.size();
+        },
+        place);
 }
 
 ReplaceStatus replaceFileContent(const fs::path& target, std::string_view content) {

@@ -26,6 +26,11 @@ ReplaceStatus replaceFileContent(const std::filesystem::path& target,
                                  const std::function<bool(std::FILE*)>& writeContent);
 ReplaceStatus replaceFileContent(const std::filesystem::path& target, std::string_view content);
 
+// As replaceFileContent, except that `place` puts the flushed temporary file in place of the target
+// (and returns false when it did not: the temporary is then removed and the result is WriteFailed).
+ReplaceStatus placeNewFileContent(const std::filesystem::path& target, std::string_view content,
+                                  const std::function<bool(const std::filesystem::path& temporary)>& place);
+
 // Creates the directory and its missing parents; when it had to create any, also flushes the names
 // it created in their parents. Throws std::filesystem::filesystem_error "create_directories" or
 // "fsync".

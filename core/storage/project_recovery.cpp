@@ -151,6 +151,7 @@ class Recovery {
     explicit Recovery(ProjectRecord& project) : project_(project), root_(project.directory) {}
 
     ProjectRecoveryReport run() {
+        report_.unguarded = !locksGuard(root_);
         removeTemporariesIn(root_);
         removeTemporariesIn(root_ / kNoiseFloorName);
         recoverNoiseFloor();
@@ -249,8 +250,8 @@ class Recovery {
 
     // Held for as long as the recovery acts on the entry; nothing, with one report line, when a
     // living program holds it.
-    std::optional<EntryLock> claim(const fs::path& path) {
-        std::optional<EntryLock> lock = claimLeftover(path);
+    std::optional<EntryLock> claim(const fs::path& path, const WriterIdentity& writer = {}) {
+        std::optional<EntryLock> lock = claimLeftover(path, writer);
         if (!lock) report_.inUse.push_back(relative(path));
         return lock;
     }
@@ -262,9 +263,11 @@ class Recovery {
             report_.inUse.push_back(name);
     }
 
+    // Files of atomic rewrites, and the directories a staging writer makes before it holds them.
     void removeTemporariesIn(const fs::path& dir) {
         for (const fs::path& entry : entriesOf(dir))
-            if (isRewriteTemporary(entry.filename().string()) && isRegularFile(entry) && claim(entry))
+            if (isRewriteTemporary(entry.filename().string()) &&
+                (isRegularFile(entry) || isDirectory(entry)) && claim(entry))
                 remove(entry, Removal::Temporary);
     }
 
@@ -288,6 +291,7 @@ class Recovery {
     // and an older export it set aside goes back in place.
     void recoverExports() {
         const fs::path exports = root_ / "exports";
+        removeTemporariesIn(exports);
         for (const fs::path& entry : entriesOf(exports)) {
             const std::string name = entry.filename().string();
             std::optional<std::string> id = idOfHiddenName(name, kExportingSuffix);
@@ -357,8 +361,16 @@ class Recovery {
     void recoverRecording(const fs::path& measurements, const std::string& id) {
         const fs::path raw = recordingStagingPath(measurements, id);
         const fs::path description = recordingDescriptionPath(measurements, id);
-        // A living Recording holds its staging file from start to end, its finalize included.
-        const std::optional<EntryLock> held = claim(raw);
+        // A living Recording holds its staging file from start to end, its finalize included; where
+        // locks fail, its description names the program that records.
+        WriterIdentity writer;
+        try {
+            const RecordingDescription described = readRecordingDescription(description);
+            writer = {described.writerHost, described.writerProcess};
+        } catch (const std::exception&) {
+            // judged by its age
+        }
+        const std::optional<EntryLock> held = claim(raw, writer);
         if (!held) {
             busyIds_.insert(id);
             return;
@@ -457,6 +469,7 @@ class Recovery {
 
     void recoverRuns(const fs::path& measurementDir, const std::string& measurementId) {
         const fs::path analyses = measurementDir / "analyses";
+        removeTemporariesIn(analyses);
         for (const fs::path& entry : entriesOf(analyses)) {
             const auto id = idOfHiddenName(entry.filename().string(), kCreatingSuffix);
             if (!id || !isDirectory(entry)) continue;

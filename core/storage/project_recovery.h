@@ -32,6 +32,9 @@ struct ProjectRecoveryReport {
     std::vector<std::string> discardedVideos;        // unfinished camera videos of recovered Recordings
     std::vector<std::string> inUse;                  // held by a living program: left alone
     std::vector<Failure> failures;                   // leftovers left as they were
+    // The Project's folder takes no locks: what may be in use was left alone by its age or its
+    // writer instead, and nothing keeps two programs from changing the Project at once.
+    bool unguarded = false;
 
     bool changedProjectFile() const { return !recoveredMeasurements.empty() || !recoveredRecordings.empty(); }
 };
@@ -54,6 +57,9 @@ struct ProjectRecoveryReport {
 // they had set aside is put back. One leftover that cannot be handled is reported and left as it was;
 // the rest go on. `project` is the loaded record; it is updated and saved when
 // Measurements are registered.
+//
+// Where the folder takes no locks (unguarded), what may still be in use (claimLeftover) is left alone
+// and reported in inUse the same way.
 ProjectRecoveryReport recoverProject(ProjectRecord& project);
 
 // The names replaceFileContent gives its temporary files: "." + target name + "." + digits + "-" +

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/platform/file_platform.h"
+#include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/project_recovery.h"
@@ -35,6 +36,8 @@ std::vector<fs::directory_entry> entriesOf(const fs::path& directory) {
 bool isOurTemporary(const fs::directory_entry& entry) {
     return isRewriteTemporaryName(entry.path().filename().string()) && isRegularFileEntry(entry);
 }
+
+constexpr std::string_view kDamagedPrefix = "project.json.damaged-";
 
 // "20261209T213000Z": the UTC timestamp without the separators a file name may not hold everywhere.
 std::string compactUtcNow() {
@@ -65,6 +68,84 @@ std::vector<std::string> measurementFoldersByStart(const fs::path& projectDir) {
     std::vector<std::string> names;
     for (auto& [startedAt, name] : found) names.push_back(std::move(name));
     return names;
+}
+
+enum class ProjectFileState { Readable, Damaged, Missing };
+
+// Reads project.json into `record`, or says why it cannot be used (`damage`). A regular file that
+// cannot be opened (no permission) is not damaged: loadProject's error passes through.
+ProjectFileState inspectProjectFile(const fs::path& directory, ProjectRecord& record, std::string& damage) {
+    const fs::path file = directory / kProjectFile;
+    std::string text;
+    const FileReadStatus read = readFileBounded(file, kMaxProjectFileBytes, text);
+    if (read == FileReadStatus::CannotOpen) {
+        // Anything else under the name (a pipe, a folder, a dangling link) is damage.
+        std::error_code error;
+        const fs::file_status entry = fs::symlink_status(file, error);
+        const fs::file_status target = fs::status(file, error);
+        if (!fs::exists(entry)) return ProjectFileState::Missing;
+        if (fs::is_regular_file(target)) {
+            record = loadProject(directory);
+            return ProjectFileState::Readable;
+        }
+        damage = "project.json is not a regular file";
+        return ProjectFileState::Damaged;
+    }
+    try {
+        // A read past the bound or a failed one throws with its text.
+        record = read == FileReadStatus::Ok ? parseProjectJson(directory, text) : loadProject(directory);
+        return ProjectFileState::Readable;
+    } catch (const std::exception& error) {
+        damage = error.what();
+    }
+    return ProjectFileState::Damaged;
+}
+
+bool holdsDamagedCopy(const fs::path& directory) {
+    try {
+        for (const fs::directory_entry& entry : entriesOf(directory))
+            if (entry.path().filename().string().starts_with(kDamagedPrefix)) return true;
+    } catch (const std::exception&) {
+        // nothing listed, nothing found
+    }
+    return false;
+}
+
+// Puts the rebuilt list in place as project.json: written and flushed beside it first, then a damaged
+// file there moves aside under a free name and the new one takes its place, or the damaged one goes
+// back. Records in `rebuild` where the damaged file went, or why nothing changed.
+void placeRebuiltList(const fs::path& directory, std::string_view text, bool damagedInPlace,
+                      ProjectRebuild& rebuild) {
+    const fs::path file = directory / kProjectFile;
+    const std::string stamp = compactUtcNow();
+    std::error_code error;
+    const ReplaceStatus placed = placeNewFileContent(file, text, [&](const fs::path& rebuilt) {
+        fs::path aside;
+        for (int attempt = 0; damagedInPlace && aside.empty(); ++attempt) {
+            std::string name = std::string(kDamagedPrefix) + stamp;
+            if (attempt > 0) name.append("-").append(std::to_string(attempt));  // "-" + ... trips -Wrestrict
+            // Never over an older copy: the user may still find more in it than the rebuilt list holds.
+            if (renameWithoutReplace(file, directory / name, error)) {
+                aside = directory / name;
+                rebuild.asideName = name;
+            } else if (error != std::errc::file_exists || attempt >= 100) {
+                return false;
+            }
+        }
+        if (renameWithoutReplace(rebuilt, file, error)) return true;
+        std::error_code ignored;
+        if (!aside.empty() && renameWithoutReplace(aside, file, ignored)) rebuild.asideName.clear();
+        return false;
+    });
+    switch (placed) {
+        case ReplaceStatus::Ok:
+        case ReplaceStatus::NotDurable:
+            return;
+        case ReplaceStatus::CannotCreate:
+        case ReplaceStatus::WriteFailed:
+            break;
+    }
+    rebuild.unsaved = error ? "cannot write project.json: " + error.message() : "cannot write project.json";
 }
 
 }  // namespace
@@ -125,50 +206,25 @@ bool finishInterruptedProjectFile(const fs::path& directory) {
 
 ProjectRecord loadProjectOrRebuild(const fs::path& directory, ProjectRebuild& rebuild) {
     rebuild = {};
-    const fs::path file = directory / kProjectFile;
-    std::string text;
-    const FileReadStatus read = readFileBounded(file, kMaxProjectFileBytes, text);
-    if (read == FileReadStatus::CannotOpen) {
-        // A regular file that cannot be opened (no permission) is not damaged; anything else under
-        // the name (a pipe, a folder, a dangling link) is.
-        std::error_code error;
-        const fs::file_status entry = fs::symlink_status(file, error);
-        const fs::file_status target = fs::status(file, error);
-        if (!fs::exists(entry) || fs::is_regular_file(target)) return loadProject(directory);
-        rebuild.damage = "project.json is not a regular file";
-    } else if (read == FileReadStatus::Ok) {
-        try {
-            return parseProjectJson(directory, text);
-        } catch (const std::exception& error) {
-            rebuild.damage = error.what();
-        }
-    } else {
-        try {
-            return loadProject(directory);  // throws with the text for a read past the bound or failed
-        } catch (const std::exception& error) {
-            rebuild.damage = error.what();
-        }
-    }
+    ProjectRecord record;
+    ProjectFileState state = inspectProjectFile(directory, record, rebuild.damage);
+    if (state == ProjectFileState::Readable) return record;
+    if (state == ProjectFileState::Missing && !holdsDamagedCopy(directory)) return loadProject(directory);
 
-    // Kept, never overwritten: the user may still find more in it than the rebuilt list holds.
-    const std::string stamp = compactUtcNow();
-    std::error_code error;
-    for (int attempt = 0;; ++attempt) {
-        std::string name = "project.json.damaged-" + stamp;
-        if (attempt > 0)
-            name.append("-").append(std::to_string(attempt));  // "-" + ... trips a false -Wrestrict
-        if (renameWithoutReplace(file, directory / name, error)) {
-            rebuild.asideName = name;
-            break;
-        }
-        if (error != std::errc::file_exists || attempt >= 100)
-            throw fs::filesystem_error("rename", file, directory / name, error);
+    // Another program may be repairing or saving it meanwhile: decided again under the Project's lock.
+    EntryLock lock;
+    EntryLock::take(directory / ".", true, lock);
+    state = inspectProjectFile(directory, record, rebuild.damage);
+    if (state == ProjectFileState::Readable) return record;
+    if (state == ProjectFileState::Missing) {
+        if (!holdsDamagedCopy(directory)) return loadProject(directory);
+        rebuild.damage = "project.json is missing";
     }
     fs::path named = directory;
     if (named.filename().empty()) named = named.parent_path();  // a path given with a trailing separator
-    ProjectRecord record = createProject(directory, named.filename().string());
+    record = newProjectRecord(directory, named.filename().string());
     record.measurements = measurementFoldersByStart(directory);
-    record.save();
+    placeRebuiltList(directory, writeProjectJson(record), state == ProjectFileState::Damaged, rebuild);
     return record;
 }
 

@@ -24,15 +24,22 @@ bool finishInterruptedProjectFile(const std::filesystem::path& directory);
 
 // What loadProjectOrRebuild found.
 struct ProjectRebuild {
-    std::string damage;     // the reader's text for the damaged project.json; empty when it loaded
-    std::string asideName;  // the name it was kept under, beside it
+    std::string damage;     // the reader's text for the damaged or missing project.json; empty when it loaded
+    std::string asideName;  // the name the damaged file was kept under, beside it; empty when not moved
+    std::string unsaved;    // why the rebuilt list could not be saved; empty when it was
 };
 
 // loadProject, except that a project.json that cannot be read (malformed, past the bound, a failed
-// read, a pipe or a folder in its place) is kept aside as "project.json.damaged-<UTC
-// yyyyMMddTHHmmssZ>" and replaced by a new record named after the folder, listing the Measurement
-// folders whose manifests name them in the order of their start times. No project.json, or a regular
-// one that cannot be opened (no permission), throws as loadProject does.
+// read, a pipe or a folder in its place) is replaced by a new record named after the folder, listing
+// the Measurement folders whose manifests name them in the order of their start times. The rebuilt
+// list is written beside it first; only then is the damaged file kept aside as
+// "project.json.damaged-<UTC yyyyMMddTHHmmssZ>" (never over an older copy) and the new one put in its
+// place, or the damaged file is put back. A folder without project.json but with such a damaged copy
+// (an earlier repair that could not finish) is rebuilt the same way. Where the list cannot be written
+// (a full disk, read-only media) the record is returned unsaved and the folder is left as it was.
+// Runs under the lock of the Project folder, so two programs never repair one Project at once. No
+// project.json (and no damaged copy), or a regular one that cannot be opened (no permission), throws
+// as loadProject does.
 ProjectRecord loadProjectOrRebuild(const std::filesystem::path& directory, ProjectRebuild& rebuild);
 
 }  // namespace zk::core

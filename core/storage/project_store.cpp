@@ -90,14 +90,19 @@ void ProjectRecord::unregisterMeasurement(std::string_view directoryName) {
     });
 }
 
-ProjectRecord createProject(const fs::path& directory, std::string_view name) {
-    createDirectoriesOrThrow(directory);
+ProjectRecord newProjectRecord(const fs::path& directory, std::string_view name) {
     ProjectRecord record;
     record.directory = directory;
     record.projectId = newProjectId(name);
     record.name = std::string(name);
     record.createdAt = utcTimestampNow();
     record.modifiedAt = record.createdAt;
+    return record;
+}
+
+ProjectRecord createProject(const fs::path& directory, std::string_view name) {
+    createDirectoriesOrThrow(directory);
+    const ProjectRecord record = newProjectRecord(directory, name);
     record.save();
     return record;
 }

@@ -46,6 +46,8 @@ struct ProjectRecord {
 };
 
 ProjectRecord createProject(const std::filesystem::path& directory, std::string_view name);
+// The record createProject saves (a new id, created and modified now, no Measurements), unsaved.
+ProjectRecord newProjectRecord(const std::filesystem::path& directory, std::string_view name);
 // std::runtime_error "cannot open project.json: " + path when it cannot be opened (or is not a regular
 // file), "project.json exceeds 16 MiB" past the bound, and the JSON and accessor texts otherwise.
 ProjectRecord loadProject(const std::filesystem::path& directory);

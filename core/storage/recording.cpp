@@ -97,6 +97,8 @@ std::string writeRecordingDescription(const RecordingDescription& description) {
         .stringMember("measurementId", description.measurementId)
         .stringMember("source", description.source)
         .stringMember("startedAt", description.startedAt)
+        .stringMember("writerHost", description.writerHost)
+        .integerMember("writerProcess", description.writerProcess)
         .stringMember("profileText", description.profileText);
     return file.finish();
 }
@@ -111,6 +113,8 @@ RecordingDescription readRecordingDescription(const fs::path& path) {
     description.source = root.at("source").asString();
     description.startedAt = root.at("startedAt").asString();
     description.profileText = root.at("profileText").asString();
+    if (root.contains("writerHost")) description.writerHost = root.at("writerHost").asString();
+    if (root.contains("writerProcess")) description.writerProcess = root.at("writerProcess").asInteger();
     return description;
 }
 
@@ -149,7 +153,9 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     // Written before any sample: samples without it could never become a Measurement after a crash.
     // Blanks after its text hold the room the finalize needs, so that a Recording that filled the
     // disk can still be committed (the finalize, or the recovery, gives them back first).
-    std::string description = writeRecordingDescription({measurementId_, profileText_, source_, startedAt_});
+    const WriterIdentity writer = thisWriter();
+    std::string description = writeRecordingDescription(
+        {measurementId_, profileText_, source_, startedAt_, writer.host, writer.processId});
     const std::uint64_t reserve =
         finalizeReserveBytes(projectDirectory_, measurementId_, profileText_, source_, startedAt_);
     // Within the bound its reader keeps, or the recovery could not read it back.

@@ -32,6 +32,10 @@ struct RecordingDescription {
     std::string profileText;  // the frozen device profile, byte for byte
     std::string source;
     std::string startedAt;
+    // The program that records, so that where the file system takes no locks another program can
+    // tell whether it still runs (staged_commit.h); empty in a description without them.
+    std::string writerHost;
+    std::int64_t writerProcess = 0;
 
     friend bool operator==(const RecordingDescription&, const RecordingDescription&) = default;
 };

@@ -1,5 +1,7 @@
 #include "core/storage/staged_commit.h"
 
+#include <atomic>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -7,6 +9,63 @@
 namespace zk::core {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Set by tests only, before the writers they watch start; read by every writer.
+std::atomic<CreatedEntryHook> createdEntryHook{nullptr};
+
+// The newest modification of the entry or, for a directory, of anything in it; nothing when it is
+// gone. Links are not followed.
+std::optional<fs::file_time_type> lastChangeIn(const fs::path& path) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (error || !fs::exists(status)) return std::nullopt;
+    fs::file_time_type newest = fs::last_write_time(path, error);
+    if (error) newest = fs::file_time_type::max();  // unknown: counts as just changed
+    if (!fs::is_directory(status)) return newest;
+    for (fs::recursive_directory_iterator it(path, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        std::error_code timeError;
+        const fs::file_time_type time = it->last_write_time(timeError);
+        if (!timeError && time > newest) newest = time;
+    }
+    return newest;
+}
+
+// Where no lock tells, whether a writer may still be at work on what it left at `path`.
+bool mayBeInUse(const fs::path& path, const WriterIdentity& writer) {
+    if (writer.processId > 0 && !writer.host.empty() && writer.host == hostName())
+        return processIsRunning(writer.processId);
+    const std::optional<fs::file_time_type> changed = lastChangeIn(path);
+    // A time ahead of this computer's clock (another computer's) counts as now.
+    return changed && fs::file_time_type::clock::now() - *changed < kUnguardedIdleTime;
+}
+
+}  // namespace
+
+fs::path temporaryPathBeside(const fs::path& target) {
+    static std::atomic<std::uint64_t> counter{0};  // only makes names unique within the process
+    // Drawn per call: forked processes would share a salt drawn once.
+    std::random_device random;
+    std::string name = ".";
+    name += target.filename().string();
+    name += '.';
+    name += std::to_string((std::uint64_t{random()} << 32) ^ random());
+    name += '-';
+    name += std::to_string(counter.fetch_add(1));
+    name += ".tmp";
+    return parentOf(target) / name;
+}
+
+WriterIdentity thisWriter() { return {hostName(), currentProcessId()}; }
+
+bool locksGuard(const fs::path& directory) {
+    EntryLock probe;
+    return EntryLock::take(directory / ".", false, probe) != EntryLock::Take::Unsupported;
+}
+
+void setCreatedEntryHookForTesting(CreatedEntryHook hook) { createdEntryHook.store(hook); }
 
 fs::path parentOf(const fs::path& path) {
     const fs::path parent = path.parent_path();
@@ -42,13 +101,16 @@ void removeFileQuietly(const fs::path& path) noexcept {
 }
 
 std::optional<EntryLock> holdCreatedEntry(const fs::path& path) {
+    if (const CreatedEntryHook hook = createdEntryHook.load()) hook(path);
     EntryLock lock;
     switch (EntryLock::take(path, true, lock)) {
         case EntryLock::Take::Taken:
             if (lock.isNamedBy(path)) return lock;
             return std::nullopt;
         case EntryLock::Take::Unlockable:
-            return EntryLock();  // a file system without these locks: unguarded, as without them
+        case EntryLock::Take::Unsupported:
+            // Unguarded by a lock: where the file system takes none, its fresh changes keep it.
+            return EntryLock();
         case EntryLock::Take::Busy:
         case EntryLock::Take::Missing:
             break;
@@ -58,22 +120,36 @@ std::optional<EntryLock> holdCreatedEntry(const fs::path& path) {
 
 StagedDirectory::StagedDirectory(fs::path staging, const char* busyText) : staging_(std::move(staging)) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        // Made and held under a name nobody else uses: created at the staging name it would stand
+        // there unheld for a moment, and another writer of the same name would remove it as a dead
+        // writer's leftover.
+        const fs::path own = temporaryPathBeside(staging_);
         std::error_code error;
-        // A link is never a writer's staging folder (they make and hold directories), and a dangling
-        // one would block the name for good.
-        if (fs::symlink_status(staging_, error).type() == fs::file_type::symlink) fs::remove(staging_, error);
-        if (fs::create_directory(staging_, error)) {
-            std::optional<EntryLock> held = holdCreatedEntry(staging_);
-            if (!held) continue;
-            lock_ = std::move(*held);
-            created_ = true;
-            return;
+        if (!fs::create_directory(own, error)) {
+            if (error) throw fs::filesystem_error("create_directory", staging_, error);
+            continue;
         }
-        if (error) throw fs::filesystem_error("create_directory", staging_, error);
-        // Something is at the name: a dead writer's leftover goes, a living writer's stays.
-        const std::optional<EntryLock> leftover = claimLeftover(staging_);
-        if (!leftover) throw std::invalid_argument(busyText);
-        fs::remove_all(staging_, error);
+        std::optional<EntryLock> held = holdCreatedEntry(own);
+        if (!held) continue;  // another program's recovery took it for a crash's leftover
+        // The lock follows the directory to the staging name.
+        for (int round = 0; round < kCreateAttempts; ++round) {
+            if (renameWithoutReplace(own, staging_, error)) {
+                lock_ = std::move(*held);
+                created_ = true;
+                return;
+            }
+            if (error != std::errc::file_exists) break;
+            // Something is at the name: a dead writer's leftover (or a link, never a writer's folder)
+            // goes, a living writer's stays.
+            const std::optional<EntryLock> leftover = claimLeftover(staging_);
+            if (!leftover) {
+                removeTreeQuietly(own);
+                throw std::invalid_argument(busyText);
+            }
+            fs::remove_all(staging_, error);
+            if (error) break;
+        }
+        removeTreeQuietly(own);
         if (error) throw fs::filesystem_error("create_directory", staging_, error);
     }
     throw fs::filesystem_error("create_directory", staging_, std::make_error_code(std::errc::file_exists));
@@ -141,9 +217,19 @@ bool commitStagingDirectory(const fs::path& staging, const fs::path& finalPath) 
     return syncDirectoryToDisk(parentOf(finalPath), error);
 }
 
-std::optional<EntryLock> claimLeftover(const fs::path& path) {
+std::optional<EntryLock> claimLeftover(const fs::path& path, const WriterIdentity& writer) {
     EntryLock lock;
-    if (EntryLock::take(path, false, lock) == EntryLock::Take::Busy) return std::nullopt;
+    switch (EntryLock::take(path, false, lock)) {
+        case EntryLock::Take::Busy:
+            return std::nullopt;
+        case EntryLock::Take::Unsupported:
+            if (mayBeInUse(path, writer)) return std::nullopt;
+            break;
+        case EntryLock::Take::Taken:
+        case EntryLock::Take::Missing:
+        case EntryLock::Take::Unlockable:
+            break;
+    }
     return lock;
 }
 

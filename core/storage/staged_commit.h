@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -37,6 +39,31 @@ std::optional<std::string> idOfHiddenName(std::string_view name, std::string_vie
 // name is created anew and locked, so a few rounds always suffice.
 inline constexpr int kCreateAttempts = 8;
 
+// A hidden name beside `target` unique to this call, also across processes: "." + target's name + "."
+// + digits + "-" + digits + ".tmp", the form the recovery removes when no living writer holds it.
+std::filesystem::path temporaryPathBeside(const std::filesystem::path& target);
+
+// Where the file system takes no locks (EntryLock::Take::Unsupported) nobody can tell a living writer
+// from a dead one by its lock. A leftover then counts as in use while its writer, when it names
+// itself, still runs on this computer, and otherwise while anything in it changed within this time.
+inline constexpr std::chrono::seconds kUnguardedIdleTime{3600};
+
+// The writer a leftover names (a Recording names itself in its description); empty when unknown.
+struct WriterIdentity {
+    std::string host;
+    std::int64_t processId = 0;
+};
+WriterIdentity thisWriter();
+
+// False where the file system of `directory` takes no locks, so that nothing there can tell a second
+// program's work in progress from a crash's leftover.
+bool locksGuard(const std::filesystem::path& directory);
+
+// For tests: called by every writer between creating a new entry and locking it (holdCreatedEntry),
+// on the writer's thread; null (the default) calls nothing.
+using CreatedEntryHook = void (*)(const std::filesystem::path& created);
+void setCreatedEntryHookForTesting(CreatedEntryHook hook);
+
 // The directory that holds `path`'s name: "." for a bare name.
 std::filesystem::path parentOf(const std::filesystem::path& path);
 // Flushes a file or (`directory`) a directory to the device; throws std::filesystem::filesystem_error
@@ -58,9 +85,11 @@ std::optional<EntryLock> holdCreatedEntry(const std::filesystem::path& path);
 // unless it was committed.
 class StagedDirectory {
   public:
-    // Creates `staging` as a new empty directory (its parent must exist) and holds it. A leftover at
-    // that name is removed first unless a living writer holds it: then std::invalid_argument with
-    // `busyText`. Other failures throw std::filesystem::filesystem_error "create_directory".
+    // Creates a new empty directory under a name of its own beside `staging` (whose parent must
+    // exist), holds it and only then renames it to `staging`, so that two writers of one name never
+    // take each other's new directory for a leftover. A leftover at `staging` is removed first unless
+    // a living writer holds it: then std::invalid_argument with `busyText`. Other failures throw
+    // std::filesystem::filesystem_error "create_directory".
     StagedDirectory(std::filesystem::path staging, const char* busyText);
     ~StagedDirectory();
     StagedDirectory(const StagedDirectory&) = delete;
@@ -96,8 +125,10 @@ class StagedDirectory {
 bool commitStagingDirectory(const std::filesystem::path& staging, const std::filesystem::path& finalPath);
 
 // Recover: holds a leftover while the recovery acts on it. Nothing when a living writer holds it; the
-// lock is empty when the entry is gone or is no kind of entry a writer of ours ever locks.
-std::optional<EntryLock> claimLeftover(const std::filesystem::path& path);
+// lock is empty when the entry is gone or is no kind of entry a writer of ours ever locks. Where the
+// file system takes no locks, nothing while the leftover may still be in use (kUnguardedIdleTime),
+// judged by `writer` when known; the lock is empty otherwise.
+std::optional<EntryLock> claimLeftover(const std::filesystem::path& path, const WriterIdentity& writer = {});
 
 // Settles what a replacing commit whose writer died left at `retired`: the old item goes back to
 // `finalPath` when nothing took its place, and is removed otherwise. The caller holds what the

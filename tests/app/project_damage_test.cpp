@@ -18,6 +18,7 @@
 #include "analysis_fixture.h"
 #include "app_test_support.h"
 #include "core/streaming/noise_floor_profile.h"
+#include "file_fault_support.h"
 #include "project_fixture.h"
 
 namespace zk::app::test {
@@ -357,6 +358,30 @@ void checkCase(const DamageFixture& fixture, Kind kind, Damage how) {
 }
 
 using ProjectDamage = ControllerSettingsTest;
+
+// The rebuilt list cannot be written (a read-only folder): the Project opens from its folders and says
+// so; once the folder is writable again the next open repairs it.
+TEST_F(ProjectDamage, ADamagedProjectOnReadOnlyMediaOpensFromItsFoldersAndIsRepairedLater) {
+    StoredProject project(2);
+    writeAll(fsPath(project.path()) / "project.json", "{");
+    UiController ui;
+    {
+        const WithoutPermissionOverride asUser;
+        if (!makeReadOnly(project.path())) GTEST_SKIP() << "the folder cannot be made read-only here";
+        ui.openProject(project.path());
+        makeWritable(project.path());
+    }
+    EXPECT_EQ(rowIds(ui), (QStringList{QStringLiteral("m_2"), QStringLiteral("m_1")}));
+    EXPECT_TRUE(
+        eventLogHas(ui, QStringLiteral("project.json could not be read (expected string): the "
+                                       "Measurement list was rebuilt from 2 Measurement folder(s) but "
+                                       "could not be saved (cannot write project.json")))
+        << ui.eventLog().join('\n').toStdString();
+    ui.openProject(project.path());
+    EXPECT_TRUE(eventLogHas(ui, QStringLiteral("kept as project.json.damaged-")));
+    EXPECT_EQ(core::loadProject(fsPath(project.path())).measurements,
+              (std::vector<std::string>{"m_1", "m_2"}));
+}
 
 // One table of cases in one process: the Project is recorded and recomputed once, then copied.
 TEST_F(ProjectDamage, EveryFileEveryDamageOpensAndKeepsEveryOtherItemUsable) {

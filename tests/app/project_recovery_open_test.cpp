@@ -2,6 +2,7 @@
 // is built, each with one event-log line, and the list keeps newest first.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -53,7 +54,7 @@ TEST_F(ProjectRecoveryOpen, LeftoversAreFinishedBeforeTheListIsBuilt) {
     // A Recording that never finalized, with 12 whole frames and half of one.
     writeFile(core::recordingStagingPath(measurements, "m_4"), std::string(12 * 8 + 4, '\x11'));
     writeFile(core::recordingDescriptionPath(measurements, "m_4"),
-              core::writeRecordingDescription({"m_4", profile, "UDP", core::utcTimestampNow()}));
+              core::writeRecordingDescription({"m_4", profile, "UDP", core::utcTimestampNow(), "", 0}));
     writeFile(measurements / ".m_x.recording.raw.tmp", std::string(100, '\x22'));
     // A complete run before its rename, and one killed while its manifest was written.
     saveRun(project.measurementDir("m_1"), "a_1");
@@ -93,30 +94,54 @@ TEST_F(ProjectRecoveryOpen, LeftoversAreFinishedBeforeTheListIsBuilt) {
 }
 
 // Another program records into the Project: its unfinished Recording is named once and left as it is.
+// Where the Project's folder takes no locks, the Recording's description names that program, and the
+// log says once that the folder cannot guard the Project.
 TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
-    StoredProject project(1);
-    const fs::path measurements = fsPath(project.path()) / "measurements";
-    const std::string profile = shippedProfileText("small-4.device.json");
-    const fs::path raw = core::recordingStagingPath(measurements, "m_5");
-    writeFile(raw, std::string(12 * 8, '\x11'));
-    writeFile(core::recordingDescriptionPath(measurements, "m_5"),
-              core::writeRecordingDescription({"m_5", profile, "UDP", core::utcTimestampNow()}));
-    writeFile(measurements / ".m_5.camera.tmp.mp4", "video being recorded");
-    core::EntryLock otherProgram;
-    ASSERT_EQ(core::EntryLock::take(raw, false, otherProgram), core::EntryLock::Take::Taken);
+    for (const bool locksFail : {false, true}) {
+        SCOPED_TRACE(locksFail ? "locks fail" : "locks work");
+        StoredProject project(1);
+        const fs::path measurements = fsPath(project.path()) / "measurements";
+        const std::string profile = shippedProfileText("small-4.device.json");
+        const fs::path raw = core::recordingStagingPath(measurements, "m_5");
+        writeFile(raw, std::string(12 * 8, '\x11'));
+        // A program that runs: this one.
+        const std::string host = locksFail ? core::hostName() : std::string();
+        writeFile(core::recordingDescriptionPath(measurements, "m_5"),
+                  core::writeRecordingDescription({"m_5", profile, "UDP", core::utcTimestampNow(), host,
+                                                   locksFail ? core::currentProcessId() : 0}));
+        writeFile(measurements / ".m_5.camera.tmp.mp4", "video being recorded");
+        core::EntryLock otherProgram;
+        if (locksFail) {
+            core::failAdvisoryLocksForTesting(ENOLCK);
+        } else {
+            ASSERT_EQ(core::EntryLock::take(raw, false, otherProgram), core::EntryLock::Take::Taken);
+        }
 
-    UiController ui;
-    importShippedProfile(ui, "small-4.device.json");
-    ui.openProject(project.path());
-    ASSERT_TRUE(ui.hasProject());
-    EXPECT_EQ(rowIds(ui), QStringList{QStringLiteral("m_1")});
-    const QString line = QStringLiteral(
-        "Recovery left measurements/.m_5.recording.raw.tmp alone: another program is using it");
-    int named = 0;
-    for (const QString& event : ui.eventLog()) named += event.mid(10) == line;
-    EXPECT_EQ(named, 1);
-    EXPECT_EQ(readBytes(raw), std::string(12 * 8, '\x11'));
-    EXPECT_EQ(readBytes(measurements / ".m_5.camera.tmp.mp4"), "video being recorded");
+        UiController ui;
+        importShippedProfile(ui, "small-4.device.json");
+        ui.openProject(project.path());
+        ui.openProject(project.path());
+        core::failAdvisoryLocksForTesting(0);
+        ASSERT_TRUE(ui.hasProject());
+        EXPECT_EQ(rowIds(ui), QStringList{QStringLiteral("m_1")});
+        const QString line = QStringLiteral(
+            "Recovery left measurements/.m_5.recording.raw.tmp alone: another program is using it");
+        const QString unguarded =
+            QStringLiteral(
+                "The folder of this Project takes no file locks (%1): it cannot guard the Project "
+                "against a second program using it at the same time")
+                .arg(project.path());
+        int named = 0;
+        int warned = 0;
+        for (const QString& event : ui.eventLog()) {
+            named += event.mid(10) == line;
+            warned += event.mid(10) == unguarded;
+        }
+        EXPECT_EQ(named, 2) << "once per open";
+        EXPECT_EQ(warned, locksFail ? 1 : 0) << "once per Project";
+        EXPECT_EQ(readBytes(raw), std::string(12 * 8, '\x11'));
+        EXPECT_EQ(readBytes(measurements / ".m_5.camera.tmp.mp4"), "video being recorded");
+    }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -14,6 +16,7 @@
 
 #include "analysis_test_support.h"
 #include "core/storage/analysis_map.h"
+#include "core/storage/staged_commit.h"
 #include "storage_test_support.h"
 #include "test_support.h"
 
@@ -486,13 +489,44 @@ TEST_F(AnalysisRunStore, FullDiskFailsWithItsTextAndKeepsCommittedRuns) {
     EXPECT_EQ(fileText(kept.directory / "map.bin"), keptMap);
 }
 
-// Creators racing for one id: exactly one commits, and the committed run is one creator's whole.
+// The first creator to come between creating its new folder and locking it waits there until every
+// other creator of the round has finished: one that took that folder for a dead writer's leftover
+// removes it meanwhile.
+struct PausedCreator {
+    std::mutex mutex;  // guards the fields below; taken by the creators' threads and the hook
+    std::condition_variable changed;
+    int finished = 0;  // creators whose create returned or threw
+    int others = 0;    // creators the paused one waits for
+    bool paused = false;
+    std::string lost;  // the paused creator's folder when it did not survive the wait
+};
+PausedCreator* pausedCreator = nullptr;  // the round's, while it runs
+
+void pauseFirstCreator(const fs::path& created) {
+    PausedCreator& round = *pausedCreator;
+    std::unique_lock lock(round.mutex);
+    if (round.paused) return;
+    round.paused = true;
+    struct stat before {};
+    ::lstat(created.c_str(), &before);
+    round.changed.wait(lock, [&] { return round.finished == round.others; });
+    struct stat after {};
+    if (::lstat(created.c_str(), &after) != 0 || after.st_ino != before.st_ino) round.lost = created.string();
+}
+
+// Creators racing for one id: exactly one commits, the committed run is one creator's whole, and no
+// creator removes the folder another has just created.
 TEST_F(AnalysisRunStore, RacingCreatorsNeverShareAStagingDirectory) {
-    for (int round = 0; round < 20; ++round) {
-        const std::string id = "race" + std::to_string(round);
+    constexpr int kCreators = 4;
+    setCreatedEntryHookForTesting(pauseFirstCreator);
+    for (int r = 0; r < 20; ++r) {
+        const std::string id = "race" + std::to_string(r);
+        PausedCreator round;
+        round.others = kCreators - 1;
+        pausedCreator = &round;
         std::atomic<int> committed{0};  // creators whose run was published
         std::vector<std::thread> threads;
-        for (int t = 0; t < 4; ++t) {
+        for (int t = 0; t < kCreators; ++t) {
             threads.emplace_back([&, t] {
                 try {
                     AnalysisRunParameters p = test::sampleParameters();
@@ -501,14 +535,20 @@ TEST_F(AnalysisRunStore, RacingCreatorsNeverShareAStagingDirectory) {
                     ++committed;
                 } catch (const std::exception&) {
                 }
+                const std::lock_guard lock(round.mutex);
+                ++round.finished;
+                round.changed.notify_all();
             });
         }
         for (std::thread& thread : threads) thread.join();
+        EXPECT_EQ(round.lost, "") << "removed before its creator locked it";
         EXPECT_EQ(committed.load(), 1) << id;
         const AnalysisRunRecord run = readAnalysisRun(analyses() / id);
         EXPECT_EQ(loadAnalysisRunMap(run)->relativeDb,
                   test::sampleMap(8, 6, run.parameters.frequencyBin).relativeDb);
     }
+    setCreatedEntryHookForTesting(nullptr);
+    EXPECT_EQ(entryNames(analyses()).size(), 20u) << "nothing left hidden";
 }
 
 }  // namespace

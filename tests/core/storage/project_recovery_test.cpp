@@ -69,7 +69,7 @@ struct Scene {
         if (!description.empty()) writeText(recordingDescriptionPath(measurements, id), description);
     }
     std::string describe(const std::string& id) const {
-        return writeRecordingDescription({id, profile, "udp \"x\"", "2026-03-01T00:00:02Z"});
+        return writeRecordingDescription({id, profile, "udp \"x\"", "2026-03-01T00:00:02Z", "", 0});
     }
 };
 
@@ -365,6 +365,26 @@ TEST(ProjectRecoveryOrder, ARecoveredMeasurementStartedFirstGoesFirst) {
     ProjectRecord record = loadProject(scene.project);
     recoverProject(record);
     EXPECT_EQ(record.measurements, (Names{"m0", "m1", "m3"}));
+}
+
+// A deletion is finished only under the Project's lock: while another program holds the list, the
+// folder moved aside stays and stays listed, and the next open finishes it.
+TEST(ProjectRecoveryDeletion, WaitsWhileAnotherProgramHoldsTheList) {
+    Scene scene;
+    scene.hideAs("m3", measurementDeletionPath(scene.measurements, "m3").filename().string());
+    ProjectRecord record = loadProject(scene.project);
+    {
+        EntryLock otherProgram;
+        ASSERT_EQ(EntryLock::take(scene.project, false, otherProgram), EntryLock::Take::Taken);
+        const ProjectRecoveryReport report = recoverProject(record);
+        EXPECT_EQ(report.inUse, Names{"project.json"});
+        EXPECT_TRUE(report.removedLeftovers.empty());
+        EXPECT_EQ(entryNames(scene.measurements), (Names{".m3.deleting", "m1"}));
+        EXPECT_EQ(loadProject(scene.project).measurements, (Names{"m1", "m3"}));
+    }
+    const ProjectRecoveryReport report = recoverProject(record);
+    EXPECT_EQ(report.removedLeftovers, Names{"measurements/.m3.deleting"});
+    EXPECT_EQ(loadProject(scene.project).measurements, Names{"m1"});
 }
 
 }  // namespace

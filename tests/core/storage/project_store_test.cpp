@@ -77,6 +77,7 @@ TEST(ProjectStore, IdsDoNotCollide) {
 TEST(ProjectStore, RegisterAndUnregister) {
     zk::test::TempFolder folder;
     ProjectRecord project = createProject(folder.path(), "p");
+    const zk::test::ProjectFileWritesWatch watch;
     project.registerMeasurement("m1");
     project.registerMeasurement("m2");
     EXPECT_NE(fileText(folder / "project.json").find("  \"measurements\": [\"m1\", \"m2\"]\n"),
@@ -96,6 +97,22 @@ TEST(ProjectStore, RegisterAndUnregister) {
     EXPECT_EQ(loaded.measurements, std::vector<std::string>{"m2"});
     EXPECT_NE(loaded.modifiedAt, "2000-01-01T00:00:00Z");
     EXPECT_EQ(loaded, project);
+    EXPECT_EQ(watch.unlocked(), 0) << "project.json written after its lock was released";
+}
+
+// The list changes under the lock of the Project folder, also when the Project is reached through a
+// link: another holder of the lock (here the test, as another program) keeps a change from starting.
+TEST(ProjectStore, AChangeThroughALinkWaitsForTheLockOfTheFolderItself) {
+    zk::test::TempFolder folder;
+    createProject(folder / "real", "p");
+    fs::create_directory_symlink(folder / "real", folder / "link");
+    ProjectRecord record = loadProject(folder / "link");
+    EntryLock otherProgram;
+    ASSERT_EQ(EntryLock::take(folder / "real", false, otherProgram), EntryLock::Take::Taken);
+    const auto edit = [](ProjectRecord&) { return false; };
+    EXPECT_FALSE(record.change(edit, false));
+    otherProgram.release();
+    EXPECT_TRUE(record.change(edit, false));
 }
 
 TEST(ProjectStore, ReaderRules) {

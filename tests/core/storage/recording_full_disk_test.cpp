@@ -1,7 +1,6 @@
 // A Recording that fills the disk to the last byte still becomes a Measurement: in its own finalize,
 // and through the recovery after a crash. The room the finalize needs is kept from the start.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using zk::test::entryNames;
 using zk::test::fileText;
+using zk::test::SmallTmpfs;
 
 // The 128-channel profile: its frozen copy (12.7 KB) is most of what a finalize writes.
 std::string largeProfile() { return fileText(fs::path(ZK_PROFILES_DIR) / "TM27-128-H1.6.2.device.json"); }
@@ -82,7 +82,8 @@ TEST(RecordingReserve, TheDescriptionKeepsTheRoomTheFinalizeWrites) {
     const std::uint64_t written = allocatedBytes(m.directory / "device_profile.json") +
                                   allocatedBytes(m.directory / "manifest.json") +
                                   allocatedBytes(project / "project.json");
-    EXPECT_GE(kept, written);
+    // Each file takes whole blocks, and the folders the finalize makes or grows take a few more.
+    EXPECT_GE(kept, written + 4 * 4096);
     EXPECT_LT(kept, written + (64u << 10)) << "kept far more than needed";
     EXPECT_EQ(entryNames(project / "measurements"), std::vector<std::string>{"m1"});
 }
@@ -102,29 +103,6 @@ TEST(RecordingReserve, ReleasingKeepsTheDescription) {
     EXPECT_EQ(fs::file_size(description), writeRecordingDescription(before).size());
     EXPECT_FALSE(releaseRecordingReserve(folder / "absent"));
 }
-
-// A tmpfs of its own, mounted for the test (root only) and detached afterwards.
-class SmallTmpfs {
-  public:
-    explicit SmallTmpfs(const fs::path& at, const char* size) : at_(at) {
-        fs::create_directories(at_);
-        const std::string options = std::string("size=") + size;
-        mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", 0, options.c_str()) == 0;
-        if (!mounted_) error_ = std::strerror(errno);
-    }
-    ~SmallTmpfs() {
-        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
-    }
-    SmallTmpfs(const SmallTmpfs&) = delete;
-    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
-    bool mounted() const { return mounted_; }
-    const std::string& error() const { return error_; }
-
-  private:
-    fs::path at_;
-    bool mounted_ = false;
-    std::string error_;
-};
 
 TEST(RecordingFullTmpfs, FinalizesWithTheWholeFramesItHoldsAndSoDoesTheRecoveryAfterACrash) {
     zk::test::TempFolder folder;

@@ -1,8 +1,11 @@
 // What recovery does with the leftovers of unfinished exports, noise-floor saves and camera videos,
 // and with entries a living writer holds.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #include "core/storage/measurement_store.h"
 #include "core/storage/project_recovery.h"
 #include "core/storage/recording.h"
+#include "core/storage/staged_commit.h"
 #include "core/storage/video_file.h"
 #include "core/streaming/noise_floor_profile.h"
 #include "storage/recording_pattern.h"
@@ -93,11 +97,13 @@ struct RecoveryLeftovers : ::testing::Test {
         recording.append(zk::test::samplesFrom(0, 3 * 10));
         recording.finalize("");
     }
-    // The leftovers of a Recording "m2" whose program died, with its camera video.
-    void leaveRecording(const std::string& video) {
+    // The leftovers of a Recording "m2" whose program died (or that `writer` still records), with its
+    // camera video.
+    void leaveRecording(const std::string& video, const WriterIdentity& writer = {}) {
         writeText(recordingStagingPath(measurements, "m2"), samples);
         writeText(recordingDescriptionPath(measurements, "m2"),
-                  writeRecordingDescription({"m2", profile, "s", "2030-01-01T00:00:00Z"}));
+                  writeRecordingDescription(
+                      {"m2", profile, "s", "2030-01-01T00:00:00Z", writer.host, writer.processId}));
         if (!video.empty()) writeText(measurements / ".m2.camera.tmp.mp4", video);
     }
     ProjectRecoveryReport open() {
@@ -180,6 +186,7 @@ TEST_F(RecoveryLeftovers, WhatALivingWriterHoldsIsLeftAloneAndNamedOnce) {
         ASSERT_EQ(EntryLock::take(project / heldPaths[i], false, held[i]), EntryLock::Take::Taken);
 
     const ProjectRecoveryReport report = open();
+    EXPECT_FALSE(report.unguarded);
     Names inUse = report.inUse;
     Names expected = heldPaths;
     std::sort(inUse.begin(), inUse.end());
@@ -197,6 +204,46 @@ TEST_F(RecoveryLeftovers, WhatALivingWriterHoldsIsLeftAloneAndNamedOnce) {
     EXPECT_EQ(entryNames(measurements / "m" / "analyses"), Names{});
     EXPECT_EQ(entryNames(exports), Names{});
     EXPECT_EQ(entryNames(project), (Names{".noise_floor.lock", "exports", "measurements", "project.json"}));
+}
+
+// Where the folder takes no locks, the entries a living writer would hold are left alone while they
+// may be in use: a Recording while the program its description names runs, the rest while they
+// changed within the hour. Once they aged, or that program ended, the next open handles them.
+TEST_F(RecoveryLeftovers, WhereLocksFailWhatMayBeInUseIsLeftAloneUntilItAgedOrItsWriterEnded) {
+    const zk::test::LocksFail locksFail;
+    leaveRecording(kFtyp + kMdat, thisWriter());
+    const Names staged = {".project.json.1-1.tmp", "exports/.a1.exporting", "measurements/.m3.creating",
+                          "measurements/m/analyses/..a2.creating.5-1.tmp",
+                          "measurements/m/analyses/.a1.creating"};
+    writeText(project / staged[0], "partial");
+    for (std::size_t i = 1; i < staged.size(); ++i) fs::create_directories(project / staged[i]);
+    const std::string recording = "measurements/.m2.recording.raw.tmp";
+
+    ProjectRecoveryReport report = open();
+    EXPECT_TRUE(report.unguarded);
+    Names inUse = report.inUse;
+    std::sort(inUse.begin(), inUse.end());
+    EXPECT_EQ(inUse, (Names{staged[0], staged[1], recording, staged[2], staged[3], staged[4]}));
+    EXPECT_TRUE(report.removedLeftovers.empty() && report.removedTemporaries.empty());
+
+    const fs::file_time_type hoursAgo = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(project))
+        fs::last_write_time(entry.path(), hoursAgo);
+    report = open();
+    EXPECT_EQ(report.inUse, Names{recording}) << "its program still runs";
+    Names handled = report.removedLeftovers;
+    handled.insert(handled.end(), report.removedTemporaries.begin(), report.removedTemporaries.end());
+    std::sort(handled.begin(), handled.end());
+    EXPECT_EQ(handled, staged);
+
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    leaveRecording(kFtyp + kMdat, {thisWriter().host, ended});
+    report = open();
+    EXPECT_TRUE(report.inUse.empty());
+    EXPECT_EQ(report.recoveredRecordings, Names{"m2"});
+    EXPECT_EQ(entryNames(measurements), (Names{"m", "m2"})) << "nothing left hidden";
 }
 
 }  // namespace

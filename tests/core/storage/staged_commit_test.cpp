@@ -3,12 +3,18 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "storage/storage_test_support.h"
 #include "test_support.h"
@@ -42,6 +48,36 @@ TEST(EntryLock, OneHolderAtATimeAndTheKindsOfEntryItRefuses) {
     EXPECT_EQ(EntryLock::take(folder / "absent", false, lock), Take::Missing);
     EXPECT_EQ(EntryLock::take(folder / "link", false, lock), Take::Unlockable);
     EXPECT_EQ(EntryLock::take(folder / "fifo", false, lock), Take::Unlockable);
+}
+
+// True while the thread waits in flock, as the system tells.
+bool blockedInFlock(pid_t thread) {
+    std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
+    std::string call;
+    return in >> call && call == std::to_string(SYS_flock);
+}
+
+TEST(EntryLock, AWaitingTakeReturnsOnlyOnceTheHolderLetsGo) {
+    if (!std::ifstream("/proc/thread-self/syscall")) GTEST_SKIP() << "the system does not tell the call";
+    zk::test::TempFolder folder;
+    EntryLock holder;
+    ASSERT_EQ(EntryLock::take(folder.path(), false, holder), Take::Taken);
+    std::atomic<pid_t> thread{0};   // the waiter's thread id, once it runs
+    std::atomic<bool> back{false};  // the waiter's take returned
+    Take result = Take::Missing;
+    std::thread waiter([&] {
+        thread = static_cast<pid_t>(::syscall(SYS_gettid));
+        EntryLock lock;
+        result = EntryLock::take(folder.path(), true, lock);
+        back = true;
+    });
+    // Waits for the event, not for a time: the waiter blocked in the lock, or back without it.
+    while (!back && !(thread != 0 && blockedInFlock(thread))) std::this_thread::yield();
+    const bool returnedWhileHeld = back;
+    holder.release();
+    waiter.join();
+    EXPECT_FALSE(returnedWhileHeld) << "did not wait for the holder";
+    EXPECT_EQ(result, Take::Taken);
 }
 
 TEST(EntryLock, NoLongerNamedOnceTheEntryIsRemovedOrReplaced) {
@@ -107,6 +143,21 @@ TEST(StagedDirectory, ReplacesADeadWritersLeftoverRefusesALivingOnesAndRemovesIt
         staged.commit(folder / "x");
     }
     EXPECT_EQ(fileText(folder / "x" / "f"), "whole");
+}
+
+// A writer whose folder was removed under it (another program deleted what held it) and made anew by
+// a second writer leaves the second writer's folder alone when it goes.
+TEST(StagedDirectory, AWriterRemovesOnlyTheFolderItStillHolds) {
+    zk::test::TempFolder folder;
+    const fs::path staging = folder / ".x.creating";
+    std::optional<StagedDirectory> first(std::in_place, staging, "busy");
+    fs::remove_all(staging);
+    StagedDirectory second(staging, "busy");
+    writeText(staging / "f", "second's");
+    first.reset();
+    EXPECT_EQ(fileText(staging / "f"), "second's");
+    second.commit(folder / "x");
+    EXPECT_EQ(fileText(folder / "x" / "f"), "second's");
 }
 
 TEST(SettleRetired, AnOlderItemComesBackOnlyWhereNothingTookItsPlace) {

@@ -3,13 +3,16 @@
 // Helpers for the store tests that need a second process: a full disk and crashes.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +24,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/platform/file_platform.h"
+#include "core/storage/staged_commit.h"
+
 namespace zk::test {
 
 // Sets the soft limit on file sizes (RLIM_INFINITY lifts it); the hard limit stays, so a child can
@@ -31,6 +37,70 @@ inline bool setFileSizeLimit(rlim_t bytes) {
     limit.rlim_cur = bytes;
     return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
+
+// A tmpfs of its own, mounted for the test (root only) and detached afterwards.
+class SmallTmpfs {
+  public:
+    explicit SmallTmpfs(const std::filesystem::path& at, const char* size) : at_(at) {
+        std::filesystem::create_directories(at_);
+        const std::string options = std::string("size=") + size;
+        mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+        if (!mounted_) error_ = std::strerror(errno);
+    }
+    ~SmallTmpfs() {
+        if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    SmallTmpfs(const SmallTmpfs&) = delete;
+    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+    bool mounted() const { return mounted_; }
+    // Makes it read-only, or writable again; false when it cannot.
+    bool setReadOnly(bool readOnly) {
+        return mounted_ &&
+               ::mount("tmpfs", at_.c_str(), "tmpfs", MS_REMOUNT | (readOnly ? MS_RDONLY : 0), nullptr) == 0;
+    }
+    const std::string& error() const { return error_; }
+
+  private:
+    std::filesystem::path at_;
+    bool mounted_ = false;
+    std::string error_;
+};
+
+// While alive, every advisory lock this process takes fails as on a file system without a lock
+// service; the children it forks meanwhile inherit that.
+class LocksFail {
+  public:
+    LocksFail() { zk::core::failAdvisoryLocksForTesting(ENOLCK); }
+    ~LocksFail() { zk::core::failAdvisoryLocksForTesting(0); }
+    LocksFail(const LocksFail&) = delete;
+    LocksFail& operator=(const LocksFail&) = delete;
+};
+
+// While alive, notes whether a project.json was written while nobody held the lock of its Project
+// folder (every writer calls it between creating a temporary file and locking that).
+class ProjectFileWritesWatch {
+  public:
+    ProjectFileWritesWatch() {
+        unlockedWrites() = 0;
+        zk::core::setCreatedEntryHookForTesting(check);
+    }
+    ~ProjectFileWritesWatch() { zk::core::setCreatedEntryHookForTesting(nullptr); }
+    ProjectFileWritesWatch(const ProjectFileWritesWatch&) = delete;
+    ProjectFileWritesWatch& operator=(const ProjectFileWritesWatch&) = delete;
+    int unlocked() const { return unlockedWrites(); }
+
+  private:
+    static int& unlockedWrites() {
+        static int count = 0;  // the writers' thread only
+        return count;
+    }
+    static void check(const std::filesystem::path& created) {
+        if (!created.filename().string().starts_with(".project.json.")) return;
+        zk::core::EntryLock other;
+        if (zk::core::EntryLock::take(created.parent_path(), false, other) != zk::core::EntryLock::Take::Busy)
+            ++unlockedWrites();
+    }
+};
 
 // Runs fn in a forked child after `prepare` (which returns false when it could not set the child
 // up). Returns fn's result, the text of what it threw, or a description of how the child died.

@@ -3,6 +3,7 @@
 // Each case also runs as on a file system without a no-replace rename.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/measurement_store.h"
+#include "core/storage/project_recovery.h"
 #include "core/storage/project_repair.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
@@ -106,8 +108,12 @@ TEST_P(StoreStep, ExportIsAbsentOldOrNewAfterAKillAtEachStep) {
             EXPECT_TRUE(state == "m2" || state == (withOlder ? "m1" : "absent") ||
                         (GetParam() && state == "absent"))
                 << state << " after a kill at step " << step << (withOlder ? " over an older export" : "");
-            // The next export of the run clears what the killed one left beside it.
+            // The next export of the run clears what the killed one left beside it, but for a folder it
+            // had made under a name of its own, which the next open removes.
             exportAnalysisRun(first, measurementOf("m1"), project);
+            ProjectRecord opened;
+            opened.directory = project;
+            recoverProject(opened);
             EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"run"}) << step;
             EXPECT_EQ(exportState(exportDir, tables), "m1") << step;
         }
@@ -145,6 +151,57 @@ TEST_P(StoreStep, RunListingShowsOnlyWholeRunsAndASaveCanBeRetriedAfterAKillAtEa
     }
     EXPECT_GT(step, 5);
     EXPECT_LT(step, kMaxSteps);
+}
+
+// The rename that publishes a save fails while the program lives: what was at the final name stays
+// (an older export set aside comes back), the save reports the failure and leaves nothing hidden.
+TEST_P(StoreStep, AFailedPublishingRenameKeepsWhatWasThereAndLeavesNothingHidden) {
+    const AnalysisRunRecord first = runIn("m1", 1.0);
+    const AnalysisRunRecord second = runIn("m2", 2.0);
+    const std::vector<std::string> tables = {
+        fileText(exportAnalysisRun(first, measurementOf("m1"), folder / "reference1").csvPath),
+        fileText(exportAnalysisRun(second, measurementOf("m2"), folder / "reference2").csvPath)};
+    const fs::path exports = project / "exports";
+    const fs::path runs = project / "measurements" / "m1" / "analyses";
+    struct Row {
+        const char* name;
+        fs::path published;
+        std::function<void()> reset;
+        std::function<void()> work;
+        std::function<void()> check;
+    };
+    const std::vector<Row> rows = {
+        {"an export over an older one", exports / "run",
+         [&] { exportAnalysisRun(first, measurementOf("m1"), project); },
+         [&] { exportAnalysisRun(second, measurementOf("m2"), project); },
+         [&] {
+             EXPECT_EQ(exportState(exports / "run", tables), "m1");
+             EXPECT_EQ(entryNames(exports), std::vector<std::string>{"run"});
+         }},
+        {"an AnalysisRun save", runs / "a2", [&] { fs::remove_all(runs / "a2"); },
+         [&] {
+             createAnalysisRun(project / "measurements" / "m1", "m1", "a2", test::sampleParameters(), 1.0,
+                               2.0, 3.0, "b", test::sampleProvenance(), test::sampleMap(4, 3, 1.0));
+         },
+         [&] { EXPECT_EQ(entryNames(runs), std::vector<std::string>{"run"}); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto work = inChild([&] {
+            row.work();
+            return true;
+        });
+        row.reset();
+        const test::StepRun whole = runToStep(kMaxSteps, StepAction::Kill, work);
+        if (whole.untraceable) GTEST_SKIP() << "this process cannot trace its children";
+        const std::size_t publishing = test::lastStepWith(whole.steps, "-> " + row.published.string());
+        ASSERT_GT(publishing, 0u);
+        row.reset();
+        const test::StepRun failed = runToStep(publishing, StepAction::FailWithIoError, work);
+        EXPECT_TRUE(failed.reached);
+        EXPECT_EQ(failed.exitCode, 1) << "the failure is reported";
+        row.check();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(RenameKinds, StoreStep, ::testing::Values(false, true),

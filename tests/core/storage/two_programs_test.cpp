@@ -214,7 +214,8 @@ TEST_F(TwoPrograms, ANoiseFloorSaveEndsWholeWhateverMomentTheOtherOpens) {
 // The driver program (storage_driver.cpp) as a child process, stepped line by line.
 class Driver {
   public:
-    Driver(const fs::path& project, int blocks, std::size_t blockFrames) {
+    // With `locksFail` every lock the driver takes fails as on a file system without a lock service.
+    Driver(const fs::path& project, int blocks, std::size_t blockFrames, bool locksFail = false) {
         int toChild[2];
         int fromChild[2];
         if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return;
@@ -232,6 +233,7 @@ class Driver {
                               const_cast<char*>("m1"),
                               const_cast<char*>(blocksText.c_str()),
                               const_cast<char*>(framesText.c_str()),
+                              locksFail ? const_cast<char*>("nolocks") : nullptr,
                               nullptr};
         if (::posix_spawn(&pid_, ZK_STORAGE_DRIVER, &actions, nullptr, argv, environ) != 0) pid_ = -1;
         ::posix_spawn_file_actions_destroy(&actions);
@@ -276,24 +278,30 @@ class Driver {
 constexpr int kDriverBlocks = 6;
 constexpr std::size_t kDriverBlockFrames = 70'000;  // 420 kB: the 1 MiB buffer spills mid-frame
 
+// Also where neither program can take a lock: the Recording names its program, which still runs.
 TEST_F(TwoPrograms, ARecordingOfAnotherProgramEndsSavedAndWholeWhileThisOneOpens) {
-    reset();
     const std::string appended =
         zk::test::bytesOf(samplesFrom(0, kDriverBlocks * kDriverBlockFrames * kPatternWire));
-    Driver a(project, kDriverBlocks, kDriverBlockFrames);
-    ASSERT_TRUE(a.started());
-    ASSERT_EQ(a.readLine(), "started");
-    for (int b = 1; b <= kDriverBlocks + 1; ++b) {
-        EXPECT_TRUE(openAsB()) << "the Recording is in use";
-        EXPECT_EQ(loadProject(project).measurements, Names{"m"});
-        a.step();
-        ASSERT_EQ(a.readLine(), b <= kDriverBlocks ? "appended " + std::to_string(b) : "saved");
+    for (const bool locksFail : {false, true}) {
+        SCOPED_TRACE(locksFail ? "locks fail" : "locks work");
+        reset();
+        std::optional<zk::test::LocksFail> noLocks;
+        if (locksFail) noLocks.emplace();
+        Driver a(project, kDriverBlocks, kDriverBlockFrames, locksFail);
+        ASSERT_TRUE(a.started());
+        ASSERT_EQ(a.readLine(), "started");
+        for (int b = 1; b <= kDriverBlocks + 1; ++b) {
+            EXPECT_TRUE(openAsB()) << "the Recording is in use";
+            EXPECT_EQ(loadProject(project).measurements, Names{"m"});
+            a.step();
+            ASSERT_EQ(a.readLine(), b <= kDriverBlocks ? "appended " + std::to_string(b) : "saved");
+        }
+        EXPECT_EQ(a.wait(), 0);
+        EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m1"}));
+        EXPECT_FALSE(openAsB());
+        EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"}));
+        EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == appended) << "byte-exact";
     }
-    EXPECT_EQ(a.wait(), 0);
-    EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m1"}));
-    EXPECT_FALSE(openAsB());
-    EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"}));
-    EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == appended) << "byte-exact";
 }
 
 // Killed after each block, and once more at a random moment of the next step: the next open makes a
@@ -305,11 +313,16 @@ TEST_F(TwoPrograms, AnotherProgramKilledAtAnyMomentIsRecoveredByTheNextOpen) {
     std::mt19937 random(35);
     int recovered = 0;
     for (int completed = 0; completed <= kDriverBlocks; ++completed) {
-        for (const bool midStep : {false, true}) {
-            SCOPED_TRACE("killed after " + std::to_string(completed) + " blocks" +
-                         (midStep ? ", mid-step" : ""));
+        // Where locks fail, killed between steps only: the Recording's description names its program,
+        // while a folder its finalize was filling stays in use for its age.
+        for (const std::string kind : {"", ", mid-step", ", locks fail"}) {
+            const bool midStep = kind == ", mid-step";
+            const bool locksFail = kind == ", locks fail";
+            SCOPED_TRACE("killed after " + std::to_string(completed) + " blocks" + kind);
             reset();
-            Driver a(project, kDriverBlocks, kDriverBlockFrames);
+            std::optional<zk::test::LocksFail> noLocks;
+            if (locksFail) noLocks.emplace();
+            Driver a(project, kDriverBlocks, kDriverBlockFrames, locksFail);
             ASSERT_TRUE(a.started());
             ASSERT_EQ(a.readLine(), "started");
             for (int b = 1; b <= completed; ++b) {

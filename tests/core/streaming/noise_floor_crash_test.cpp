@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/storage/project_recovery.h"
 #include "core/streaming/noise_floor_profile.h"
 #include "storage/storage_test_support.h"
 #include "streaming/noise_floor_test_support.h"
@@ -141,6 +142,10 @@ TEST(NoiseFloorCrashSafety, KilledSavesAndRewritesLeaveAWholePair) {
     EXPECT_GT(keptOld, 0);
     EXPECT_GT(tookNew, 0);
     saveNoiseFloorProfile(project.path(), zk::test::taggedProfile(M, fftSize, tag + 1));
+    // A folder a killed save had made under a name of its own is removed by the next open.
+    ProjectRecord opened;
+    opened.directory = project.path();
+    recoverProject(opened);
     EXPECT_EQ(zk::test::entryNames(project.path()),
               (std::vector<std::string>{".noise_floor.lock", "noise_floor"}));
 }
