@@ -44,6 +44,8 @@ ColumnLayout {
     Rectangle {
         objectName: "settingsCard"
         Layout.fillWidth: true
+        // Never narrower than its grid can be, or the grid's last column runs past the page's side.
+        Layout.minimumWidth: grid.Layout.minimumWidth + 24
         implicitHeight: grid.implicitHeight + 24
         color: Theme.surface
         radius: Theme.radius

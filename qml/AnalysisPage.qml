@@ -392,48 +392,66 @@ Page {
                         }
                     }
 
-                    RowLayout {
+                    // The window and the actions share a line where both fit; on a narrower page the
+                    // actions wrap below, so nothing of the form lies beyond the page's side.
+                    GridLayout {
+                        objectName: "actionRow"
                         Layout.fillWidth: true
-                        spacing: 10
+                        columns: windowGroup.implicitWidth + actionGroup.implicitWidth + columnSpacing <= width ? 2 : 1
+                        rowSpacing: 8
+                        columnSpacing: 10
 
-                        Label { text: qsTr("Window"); color: Theme.muted }
-                        ThemedCombo {
-                            objectName: "windowCombo"
-                            implicitWidth: 140
-                            model: root.windowChoices
-                            textMapper: value => root.windowText(value)
-                            currentIndex: root.windowIndex(ui.analysisWindowSeconds)
-                            onActivated: index => ui.analysisWindowSeconds = root.windowChoices[index]
+                        RowLayout {
+                            id: windowGroup
+                            Layout.fillWidth: true
+                            spacing: 10
+
+                            Label { text: qsTr("Window"); color: Theme.muted }
+                            ThemedCombo {
+                                objectName: "windowCombo"
+                                implicitWidth: 140
+                                model: root.windowChoices
+                                textMapper: value => root.windowText(value)
+                                currentIndex: root.windowIndex(ui.analysisWindowSeconds)
+                                onActivated: index => ui.analysisWindowSeconds = root.windowChoices[index]
+                            }
+                            ElidedLabel {
+                                objectName: "windowInfo"
+                                visible: ui.hasAnalysisWindow
+                                Layout.fillWidth: true
+                                Layout.maximumWidth: Math.min(220, Math.ceil(implicitWidth))
+                                elide: Text.ElideRight
+                                text: ui.analysisWindowInfo
+                                color: Theme.muted
+                                font.pixelSize: Theme.fontSmall
+                            }
+                            ThemedButton {
+                                objectName: "wholeMeasurementButton"
+                                visible: ui.hasAnalysisWindow
+                                enabled: !ui.analysisBusy
+                                text: qsTr("Whole measurement")
+                                onClicked: ui.clearAnalysisWindow()
+                            }
+                            Item { Layout.fillWidth: true }
                         }
-                        Label {
-                            objectName: "windowInfo"
-                            visible: ui.hasAnalysisWindow
-                            Layout.maximumWidth: 220
-                            elide: Text.ElideRight
-                            text: ui.analysisWindowInfo
-                            color: Theme.muted
-                            font.pixelSize: Theme.fontSmall
-                        }
-                        ThemedButton {
-                            objectName: "wholeMeasurementButton"
-                            visible: ui.hasAnalysisWindow
-                            enabled: !ui.analysisBusy
-                            text: qsTr("Whole measurement")
-                            onClicked: ui.clearAnalysisWindow()
-                        }
-                        Item { Layout.fillWidth: true }
-                        ThemedButton {
-                            objectName: "advancedToggle"
-                            text: (root.showAdvanced ? "▾ " : "▸ ") + qsTr("Advanced parameters")
-                            onClicked: root.showAdvanced = !root.showAdvanced
-                        }
-                        ThemedButton {
-                            objectName: "createButton"
-                            kind: 1
-                            Layout.preferredWidth: 170
-                            text: ui.analysisBusy ? qsTr("Computing…") : qsTr("Create AnalysisRun")
-                            enabled: ui.canCreateAnalysis
-                            onClicked: ui.createFullRecomputeAnalysis()
+                        RowLayout {
+                            id: actionGroup
+                            Layout.alignment: Qt.AlignRight
+                            spacing: 10
+
+                            ThemedButton {
+                                objectName: "advancedToggle"
+                                text: (root.showAdvanced ? "▾ " : "▸ ") + qsTr("Advanced parameters")
+                                onClicked: root.showAdvanced = !root.showAdvanced
+                            }
+                            ThemedButton {
+                                objectName: "createButton"
+                                kind: 1
+                                Layout.preferredWidth: 170
+                                text: ui.analysisBusy ? qsTr("Computing…") : qsTr("Create AnalysisRun")
+                                enabled: ui.canCreateAnalysis
+                                onClicked: ui.createFullRecomputeAnalysis()
+                            }
                         }
                     }
 

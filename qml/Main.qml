@@ -226,15 +226,17 @@ ApplicationWindow {
         border.color: Theme.border
 
         RowLayout {
+            // A laptop's narrower header packs tighter, so the Project name keeps room beside the pills.
+            readonly property bool narrow: window.width < 1500
             anchors.fill: parent
             anchors.leftMargin: 20
             anchors.rightMargin: 20
-            spacing: 14
+            spacing: narrow ? 10 : 14
 
             Label {
                 text: qsTr("Sorvanta Studio")
                 font.bold: true
-                font.pixelSize: Theme.fontDisplay
+                font.pixelSize: parent.narrow ? Theme.fontTitle : Theme.fontDisplay
                 color: Theme.text
             }
             Label {
@@ -249,13 +251,14 @@ ApplicationWindow {
                 implicitHeight: 28
                 color: Theme.border
             }
-            // The Project line gives way first, so the controls on its right always show.
+            // The Project line gives way first, so the controls on its right always show; squeezed by the
+            // pills of a Recording or a Replay it takes a smaller size and a second line before it elides.
             ColumnLayout {
                 spacing: 1
                 Layout.fillWidth: true
                 Layout.minimumWidth: 60
                 // Rounded up: the layout places whole pixels, and a width a fraction short elides the line.
-                Layout.maximumWidth: Math.ceil(Math.max(projectCaption.implicitWidth, projectLine.implicitWidth))
+                Layout.maximumWidth: Math.ceil(Math.max(projectCaption.implicitWidth, projectNameMetrics.advanceWidth)) + 2
                 Label {
                     id: projectCaption
                     text: qsTr("PROJECT")
@@ -263,14 +266,19 @@ ApplicationWindow {
                     font.pixelSize: Theme.fontCaption
                     color: Theme.muted
                 }
-                ElidedLabel {
+                FittedText {
                     id: projectLine
                     objectName: "projectLine"
                     Layout.fillWidth: true
                     text: ui.hasProject ? ui.projectName : qsTr("No project open")
-                    font.pixelSize: Theme.fontBody
+                    basePixelSize: Theme.fontBody
+                    minimumPixelSize: Theme.fontSmall
                     color: Theme.text
-                    elide: Text.ElideRight
+                }
+                TextMetrics {
+                    id: projectNameMetrics
+                    font.pixelSize: Theme.fontBody
+                    text: projectLine.text
                 }
             }
             Item {

@@ -9,6 +9,7 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -69,7 +70,8 @@ class TextFitOverTheController : public ::testing::TestWithParam<const char*> {
             // That is no text of ours; every other message fails the test.
             QStringList messages = capture_->messages();
             messages.removeIf([](const QString& message) {
-                return message.contains(QLatin1String("QML ToolTip: cannot find any window to open popup in"));
+                return message.contains(
+                    QLatin1String("QML ToolTip: cannot find any window to open popup in"));
             });
             EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
         }
@@ -88,6 +90,11 @@ class TextFitOverTheController : public ::testing::TestWithParam<const char*> {
                                   QStringLiteral("%1 1280x800 %2, %3").arg(language_, state, workspace.name));
             judge_->hoverCutTexts(state);
         }
+        // The header's Project line has room for a realistic name beside the pills of this state.
+        auto* projectLine = window_->findChild<QQuickItem*>(QStringLiteral("projectLine"));
+        ASSERT_NE(projectLine, nullptr);
+        EXPECT_FALSE(projectLine->property("truncated").toBool())
+            << state.toStdString() << ": the Project name is cut at " << projectLine->width() << " px";
     }
 
     QString language_;
