@@ -39,6 +39,10 @@ ColumnLayout {
         return 0
     }
 
+    ActionBlockers {
+        id: blockers
+    }
+
     spacing: 10
 
     Rectangle {
@@ -237,6 +241,8 @@ ColumnLayout {
                 objectName: "calibrateButton"
                 text: qsTr("Calibrate (5 s)")
                 enabled: ui.canCalibrateNoise
+                ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                ToolTip.text: blockers.calibrateNoise()
                 onClicked: ui.startNoiseCalibration()
             }
             ThemedSwitch {

@@ -179,6 +179,8 @@ Page {
                         Layout.fillHeight: true
                         clip: true
                         spacing: 6
+                        // Up and Down scroll the list; Tab walks its rows.
+                        keyNavigationEnabled: false
                         model: ui.analysisRuns
 
                         Label {
@@ -193,20 +195,19 @@ Page {
                                                             : qsTr("Select a Measurement first")
                         }
 
-                        delegate: Rectangle {
+                        delegate: SelectableRow {
                             id: runRow
                             required property var modelData
                             required property int index
                             readonly property bool valid: modelData.valid === true
-                            readonly property bool selected: index === ui.selectedAnalysisIndex
 
                             objectName: "runRow" + index
                             width: analysisList.width
                             height: valid ? 88 : 66
                             radius: 9
-                            color: selected ? Theme.surfaceAlt : Theme.plotBg
-                            border.width: 1
-                            border.color: selected ? Theme.accent : Theme.border
+                            selected: index === ui.selectedAnalysisIndex
+                            choosable: valid && !ui.analysisBusy
+                            onChosen: ui.selectAnalysisRun(runRow.index)
 
                             ColumnLayout {
                                 anchors.fill: parent
@@ -257,12 +258,6 @@ Page {
                                 }
                             }
 
-                            MouseArea {
-                                anchors.fill: parent
-                                enabled: runRow.valid && !ui.analysisBusy
-                                cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
-                                onClicked: ui.selectAnalysisRun(runRow.index)
-                            }
                         }
                     }
                 }

@@ -119,6 +119,18 @@ ApplicationWindow {
         ui.bindUvcCamera(String(sharedCamera.cameraDevice.id), sharedCamera.cameraDevice.description)
     }
 
+    ActionBlockers {
+        id: blockers
+    }
+
+    FocusScroller {
+        id: focusScroller
+        pages: pages
+    }
+
+    // Deferred: the focus may land in an item its layout has not placed yet.
+    onActiveFocusItemChanged: Qt.callLater(() => focusScroller.reveal(window.activeFocusItem))
+
     Component.onCompleted: {
         Theme.themeId = ui.uiTheme
         pushPlotPalette()
@@ -185,6 +197,7 @@ ApplicationWindow {
         onClicked: window.currentWorkspace = workspaceIndex
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
+        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
 
         contentItem: Text {
             text: navButton.text
@@ -436,6 +449,12 @@ ApplicationWindow {
         id: mainContentRow
         anchors.fill: parent
         spacing: 0
+        // Holds the keyboard until the user tabs on, so the scrolling keys reach the shown page.
+        focus: true
+        Keys.onPressed: event => {
+            if (event.modifiers === Qt.NoModifier || event.modifiers === Qt.KeypadModifier)
+                event.accepted = focusScroller.scrollByKey(event.key, window.activeFocusItem)
+        }
 
         Rectangle {
             id: sidebar
@@ -486,6 +505,7 @@ ApplicationWindow {
                         text: modelData.label
                         workspaceIndex: modelData.index
                         enabled: !modelData.needsMeasurement || ui.hasSelectedMeasurement
+                        ToolTip.text: modelData.needsMeasurement ? blockers.measurementWorkspace() : ""
                     }
                 }
 
@@ -539,6 +559,8 @@ ApplicationWindow {
                         text: ui.recording ? qsTr("Stop & save")
                             : ui.recordingFinalizing ? qsTr("Saving…") : qsTr("Record")
                         enabled: ui.canStopRecording || ui.canStartRecording
+                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                        ToolTip.text: blockers.record()
                         onClicked: ui.recording ? ui.stopRecording() : ui.startRecording()
                     }
                 }

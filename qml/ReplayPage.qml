@@ -12,35 +12,31 @@ Page {
     readonly property bool pageActive: visible
     readonly property string replayState: ui.replayState
 
-    // Why Start Replay is unavailable, in the order the controller refuses it; empty while it can start.
-    function startReplayBlocker() {
-        if (ui.canStartReplay)
-            return ""
-        if (ui.sessionState === "Starting" || ui.sessionState === "Running" || ui.sessionState === "Stopping")
-            return qsTr("Stop Live before starting Measurement Replay")
-        if (!ui.hasSelectedMeasurement)
-            return qsTr("Select a Measurement, then Start Replay")
-        if (ui.replayActive)
-            return qsTr("A Replay is running: stop it first")
-        if (!ui.selectedMeasurementRawAvailable)
-            return qsTr("The raw recording of this Measurement is missing")
-        if (ui.recording || ui.recordingFinalizing)
-            return qsTr("Wait until the Recording is saved")
-        if (ui.analysisBusy)
-            return qsTr("Wait until the Full Recompute ends")
-        return ""
+    ActionBlockers {
+        id: blockers
     }
 
-    function analyzeBlocker() {
-        if (ui.analysisBusy)
-            return qsTr("Wait until the Full Recompute ends")
-        return ui.replayActive ? "" : qsTr("Analyze at position needs an active Replay: start one first")
+    // Start Replay disables itself when pressed: the keyboard moves on to Pause (to Stop until Pause is
+    // ready) instead of being dropped.
+    property bool focusToPause: false
+
+    function passFocusOn() {
+        if (!focusToPause)
+            return
+        const focused = Window.activeFocusItem
+        const parked = !focused || focused === Window.contentItem || stopReplayButton.activeFocus
+        if (pauseReplayButton.enabled && parked) {
+            focusToPause = false
+            pauseReplayButton.forceActiveFocus(Qt.TabFocusReason)
+        } else if (stopReplayButton.enabled && parked && !stopReplayButton.activeFocus) {
+            stopReplayButton.forceActiveFocus(Qt.TabFocusReason)
+        }
     }
 
     function idleHint() {
         if (!ui.hasSelectedMeasurement)
             return qsTr("Select a Measurement, then Start Replay — recording integrity is verified before playback")
-        const blocker = startReplayBlocker()
+        const blocker = blockers.startReplay()
         return blocker !== "" ? blocker : qsTr("Start Replay — recording integrity is verified before playback")
     }
 
@@ -259,22 +255,31 @@ Page {
                                 text: root.replayState === "Finished" ? qsTr("Replay again") : qsTr("Start Replay")
                                 enabled: ui.canStartReplay
                                 ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                                ToolTip.text: root.startReplayBlocker()
+                                ToolTip.text: blockers.startReplay()
                                 onClicked: ui.startSelectedMeasurementReplay()
+                                // The focus property outlives the active focus a disabled item loses.
+                                onEnabledChanged: {
+                                    root.focusToPause = !enabled && focus
+                                    root.passFocusOn()
+                                }
                             }
                             ThemedButton {
+                                id: pauseReplayButton
                                 objectName: "pauseReplayButton"
                                 width: 120
                                 text: ui.replayPaused ? qsTr("Resume") : qsTr("Pause")
                                 enabled: ui.canPauseReplay
                                 onClicked: ui.setReplayPaused(!ui.replayPaused)
+                                onEnabledChanged: root.passFocusOn()
                             }
                             ThemedButton {
+                                id: stopReplayButton
                                 objectName: "stopReplayButton"
                                 width: 120
                                 text: qsTr("Stop")
                                 enabled: ui.canStopReplay
                                 onClicked: ui.stopReplay()
+                                onEnabledChanged: root.passFocusOn()
                             }
                             ThemedButton {
                                 objectName: "openFolderButton"
@@ -290,7 +295,7 @@ Page {
                                 text: qsTr("Analyze at position")
                                 enabled: ui.replayActive && !ui.analysisBusy
                                 ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                                ToolTip.text: root.analyzeBlocker()
+                                ToolTip.text: blockers.analyzeAtPosition()
                                 // The Analysis page opens right after the request, finished or not.
                                 onClicked: {
                                     ui.analyzeReplayPosition()
