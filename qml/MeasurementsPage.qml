@@ -421,11 +421,12 @@ Page {
                         text: entry.expanded ? "\u25be" : "\u25b8"
                         color: Theme.accent
                         font.pixelSize: Theme.fontBody
-                        MouseArea {
-                            anchors.fill: parent
-                            anchors.margins: -4
-                            onClicked: root.toggleExpanded(entry.modelData.id)
-                        }
+                        // A Tab stop of its own, so the keyboard reaches the AnalysisRun rows too.
+                        activeFocusOnTab: visible
+                        Keys.onSpacePressed: root.toggleExpanded(entry.modelData.id)
+                        Rectangle { anchors.fill: parent; anchors.margins: -3; radius: 4; color: "transparent"
+                                    border.color: Theme.accent; border.width: 2; visible: parent.activeFocus }
+                        MouseArea { anchors.fill: parent; anchors.margins: -4; onClicked: root.toggleExpanded(entry.modelData.id) }
                     }
                     BodyText {
                         objectName: "measurementTitle"

@@ -23,8 +23,11 @@ Page {
     function passFocusOn() {
         if (!focusToPause)
             return
-        const focused = Window.activeFocusItem
-        const parked = !focused || focused === Window.contentItem || stopReplayButton.activeFocus
+        // Parked: on Stop, or back on a scope around Start Replay that took the focus from it.
+        let parked = stopReplayButton.activeFocus
+        for (let at = startReplayButton; at && !parked; at = at.parent)
+            parked = at === Window.activeFocusItem
+        parked = parked || !Window.activeFocusItem
         if (pauseReplayButton.enabled && parked) {
             focusToPause = false
             pauseReplayButton.forceActiveFocus(Qt.TabFocusReason)
@@ -250,6 +253,7 @@ Page {
                             spacing: 10
 
                             ThemedButton {
+                                id: startReplayButton
                                 objectName: "startReplayButton"
                                 width: 150
                                 text: root.replayState === "Finished" ? qsTr("Replay again") : qsTr("Start Replay")
