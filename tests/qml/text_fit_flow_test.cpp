@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -261,10 +262,13 @@ TEST_P(TextFitOverTheController, EveryWorkspaceAlongAKeyboardSessionFromProjectT
     press("saveButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui_->hasSelectedAnalysis() && !ui_->hasPendingAnalysis(); },
                                 kStepLimitMs));
+    // Saved a second apart at least, as a user's two saves are.
+    const qint64 firstSaved = QDateTime::currentSecsSinceEpoch();
     press("createButton");
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !ui_->analysisBusy() && ui_->hasPendingAnalysis(); }, kStepLimitMs))
         << ui_->analysisStatus().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QDateTime::currentSecsSinceEpoch() > firstSaved; }));
     press("saveButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui_->analysisRunCount() == 2 && !ui_->hasPendingAnalysis(); },
                                 kStepLimitMs));
