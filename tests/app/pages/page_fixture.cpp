@@ -99,6 +99,11 @@ QString PageFixture::profilePath(const QString& name) const {
     return QStringLiteral(ZK_PROFILES_DIR "/") + name;
 }
 
-void PageFixture::removeTree(const QString& path) { QDir(path).removeRecursively(); }
+void PageFixture::removeTree(const QString& path) {
+    if (QFileInfo(path).isDir())
+        QDir(path).removeRecursively();
+    else
+        QFile::remove(path);
+}
 
 }  // namespace zk::qmltest

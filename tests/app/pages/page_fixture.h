@@ -30,6 +30,7 @@ class PageFixture : public QObject {
     Q_INVOKABLE bool exists(const QString& path) const;
     // A shipped device profile by its file name.
     Q_INVOKABLE QString profilePath(const QString& name) const;
+    // A folder with all it holds, or a single file.
     Q_INVOKABLE void removeTree(const QString& path);
 
   private:

@@ -237,6 +237,22 @@ Item {
             compare(ui.selectedMeasurementIndex, 1)
         }
 
+        // A Replay the controller would refuse is disabled and says why under the pointer.
+        function test_replaySaysWhyItIsDisabled() {
+            const path = fixture.makeProject(1, "NoRaw")
+            fixture.removeTree(path + "/measurements/m_1/raw.int16")
+            ui.openProject(path)
+            compare(ui.selectedMeasurementId, "m_1")
+            const replay = child("replayMeasurementButton")
+            verify(!replay.enabled)
+            replay.hoverEnabled = true
+            mouseMove(replay, replay.width / 2, replay.height / 2)
+            tryVerify(() => replay.hovered)
+            compare(replay.ToolTip.text, "The raw recording of this Measurement is missing")
+            verify(replay.ToolTip.visible)
+            mouseMove(page, 1, 1)
+        }
+
         function test_anUnreadableRunIsListedWithItsReasonAndCannotBeOpened() {
             const path = fixture.makeProject(1, "BrokenRun")
             fixture.addAnalysisRun(path, "m_1", "a_1")
