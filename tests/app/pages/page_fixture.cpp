@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -85,6 +86,17 @@ void PageFixture::addAnalysisRun(const QString& projectPath, const QString& meas
     core::createAnalysisRun(fsPath(projectPath) / "measurements" / measurementId.toStdString(),
                             measurementId.toStdString(), analysisId.toStdString(), parameters, 1.0, 2.0, 3.0,
                             "test", provenance, map);
+}
+
+void PageFixture::stampAnalysisRun(const QString& projectPath, const QString& measurementId,
+                                   const QString& analysisId, const QString& createdAt) {
+    QFile file(projectPath + "/measurements/" + measurementId + "/analyses/" + analysisId + "/analysis.json");
+    if (!file.open(QIODevice::ReadOnly)) return;
+    QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    text.replace(QRegularExpression(QStringLiteral("\"createdAt\": \"[^\"]*\"")),
+                 QStringLiteral("\"createdAt\": \"%1\"").arg(createdAt));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(text.toUtf8());
 }
 
 void PageFixture::makeDirs(const QString& parent, const QStringList& names) {
