@@ -5,7 +5,7 @@ import QtQuick
 // page when the focus lies outside it.
 QtObject {
     // The workspace stack whose current page the keys scroll when the focus lies in no view.
-    property Item pages: null
+    property Item stack: null
     readonly property int margin: 12
     readonly property int lineStep: 48
 
@@ -52,7 +52,7 @@ QtObject {
             if (scrolls(at))
                 return at
         }
-        return pages ? firstView(pages.children[pages.currentIndex]) : null
+        return stack ? firstView(stack.children[stack.currentIndex]) : null
     }
 
     // True when the key scrolled a view.

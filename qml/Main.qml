@@ -125,7 +125,7 @@ ApplicationWindow {
 
     FocusScroller {
         id: focusScroller
-        pages: pages
+        stack: pages
     }
 
     // Deferred: the focus may land in an item its layout has not placed yet.
