@@ -130,6 +130,17 @@ ApplicationWindow {
 
     // Deferred: the focus may land in an item its layout has not placed yet.
     onActiveFocusItemChanged: Qt.callLater(() => focusScroller.reveal(window.activeFocusItem))
+    // A hidden item keeps the keyboard: when a switch hides the focused one (a page's action that opens
+    // another workspace), the new workspace's entry takes the keyboard instead.
+    onCurrentWorkspaceChanged: Qt.callLater(() => {
+        const focused = window.activeFocusItem
+        if (focused && !focused.visible) {
+            for (let i = 0; i < navRepeater.count; ++i) {
+                if (navRepeater.itemAt(i).workspaceIndex === window.currentWorkspace)
+                    navRepeater.itemAt(i).forceActiveFocus(Qt.TabFocusReason)
+            }
+        }
+    })
 
     Component.onCompleted: {
         Theme.themeId = ui.uiTheme
@@ -498,6 +509,7 @@ ApplicationWindow {
                 }
 
                 Repeater {
+                    id: navRepeater
                     model: window.workspaces
                     delegate: NavButton {
                         required property var modelData
