@@ -2264,6 +2264,13 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>1.0x · 固定プロファイル</translation>
         </message>
         <message>
+            <source>Start Replay — recording integrity is verified before playback</source>
+            <translation>リプレイを開始 — 再生前に記録の完全性を検証します</translation>
+        </message>
+    </context>
+    <context>
+        <name>ActionBlockers</name>
+        <message>
             <source>Stop Live before starting Measurement Replay</source>
             <translation>測定リプレイを開始する前にライブを停止してください</translation>
         </message>
@@ -2292,8 +2299,40 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>「この位置で解析」には実行中のリプレイが必要です。先にリプレイを開始してください</translation>
         </message>
         <message>
-            <source>Start Replay — recording integrity is verified before playback</source>
-            <translation>リプレイを開始 — 再生前に記録の完全性を検証します</translation>
+            <source>Start Live before Recording</source>
+            <translation>録音の前にライブを開始してください</translation>
+        </message>
+        <message>
+            <source>Open or create a Project before Recording</source>
+            <translation>録音の前にプロジェクトを開くか作成してください</translation>
+        </message>
+        <message>
+            <source>Background noise is calibrated from Live: stop the Replay and start Live</source>
+            <translation>背景ノイズはライブで校正します。リプレイを停止してライブを開始してください</translation>
+        </message>
+        <message>
+            <source>Calibrate before or after a Recording, not during it</source>
+            <translation>校正は録音の前か後に行ってください。録音中はできません</translation>
+        </message>
+        <message>
+            <source>Start Live to calibrate the background noise</source>
+            <translation>背景ノイズを校正するにはライブを開始してください</translation>
+        </message>
+        <message>
+            <source>Select a Measurement on the Project page first</source>
+            <translation>先にプロジェクトページで測定を選択してください</translation>
+        </message>
+        <message>
+            <source>Stop Live before importing a Device Profile</source>
+            <translation>デバイスプロファイルをインポートする前にライブを停止してください</translation>
+        </message>
+        <message>
+            <source>Stop the Replay before changing the source</source>
+            <translation>ソースを変更する前にリプレイを停止してください</translation>
+        </message>
+        <message>
+            <source>Stop Live before changing the source</source>
+            <translation>ソースを変更する前にライブを停止してください</translation>
         </message>
     </context>
     <context>
@@ -2775,6 +2814,10 @@ Continue?</source>
         <message>
             <source>Write preset "%1" from the active device profile to sector 768? The sector is erased, written and read back for verification.</source>
             <translation>アクティブなデバイスプロファイルのプリセット「%1」をセクター 768 に書き込みますか？セクターは消去、書き込みされ、検証のために読み戻されます。</translation>
+        </message>
+        <message>
+            <source>Type a Device Profile's path or browse for one</source>
+            <translation>デバイスプロファイルのパスを入力するか、参照して選んでください</translation>
         </message>
     </context>
     <context>

@@ -2264,6 +2264,13 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>1.0x · 冻结配置</translation>
         </message>
         <message>
+            <source>Start Replay — recording integrity is verified before playback</source>
+            <translation>开始回放 — 播放前会校验录音完整性</translation>
+        </message>
+    </context>
+    <context>
+        <name>ActionBlockers</name>
+        <message>
             <source>Stop Live before starting Measurement Replay</source>
             <translation>开始测量回放前请先停止实时会话</translation>
         </message>
@@ -2292,8 +2299,40 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>“在此位置分析”需要正在进行的回放：请先开始回放</translation>
         </message>
         <message>
-            <source>Start Replay — recording integrity is verified before playback</source>
-            <translation>开始回放 — 播放前会校验录音完整性</translation>
+            <source>Start Live before Recording</source>
+            <translation>录制前请先开始实时会话</translation>
+        </message>
+        <message>
+            <source>Open or create a Project before Recording</source>
+            <translation>录制前请先打开或创建项目</translation>
+        </message>
+        <message>
+            <source>Background noise is calibrated from Live: stop the Replay and start Live</source>
+            <translation>背景噪声在实时会话中校准：请停止回放并开始实时会话</translation>
+        </message>
+        <message>
+            <source>Calibrate before or after a Recording, not during it</source>
+            <translation>请在录制之前或之后校准，录制期间不能校准</translation>
+        </message>
+        <message>
+            <source>Start Live to calibrate the background noise</source>
+            <translation>请开始实时会话以校准背景噪声</translation>
+        </message>
+        <message>
+            <source>Select a Measurement on the Project page first</source>
+            <translation>请先在项目页面选择一个测量</translation>
+        </message>
+        <message>
+            <source>Stop Live before importing a Device Profile</source>
+            <translation>导入设备配置文件前请先停止实时会话</translation>
+        </message>
+        <message>
+            <source>Stop the Replay before changing the source</source>
+            <translation>更改信号源前请先停止回放</translation>
+        </message>
+        <message>
+            <source>Stop Live before changing the source</source>
+            <translation>更改信号源前请先停止实时会话</translation>
         </message>
     </context>
     <context>
@@ -2775,6 +2814,10 @@ Continue?</source>
         <message>
             <source>Write preset "%1" from the active device profile to sector 768? The sector is erased, written and read back for verification.</source>
             <translation>将当前设备配置中的预设“%1”写入扇区 768？该扇区会被擦除、写入并回读校验。</translation>
+        </message>
+        <message>
+            <source>Type a Device Profile's path or browse for one</source>
+            <translation>请输入设备配置文件的路径，或浏览选择一个</translation>
         </message>
     </context>
     <context>

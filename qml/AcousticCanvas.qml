@@ -355,11 +355,16 @@ Rectangle {
                     radius: 8
                     Column {
                         id: emptyCol
+                        // A long line wraps inside the viewport instead of running past its sides.
+                        readonly property real lineWidth: Math.max(0, mapViewport.width - 48)
                         anchors.centerIn: parent
                         spacing: 8
                         Label {
                             objectName: "emptyPrimary"
                             anchors.horizontalCenter: parent.horizontalCenter
+                            width: Math.min(implicitWidth, emptyCol.lineWidth)
+                            horizontalAlignment: Text.AlignHCenter
+                            wrapMode: Text.WordWrap
                             text: root.emptyPrimary
                             color: Theme.text
                             font.pixelSize: Theme.fontTitle
@@ -367,6 +372,9 @@ Rectangle {
                         Label {
                             objectName: "emptySecondary"
                             anchors.horizontalCenter: parent.horizontalCenter
+                            width: Math.min(implicitWidth, emptyCol.lineWidth)
+                            horizontalAlignment: Text.AlignHCenter
+                            wrapMode: Text.WordWrap
                             text: root.emptySecondary
                             color: Theme.muted
                             font.pixelSize: Theme.fontSmall

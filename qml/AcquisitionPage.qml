@@ -39,14 +39,64 @@ Page {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
 
-                SignalDiagnostics {
-                    objectName: "signalDiagnostics"
-                    showGain: true
-                    pageActive: root.pageActive
+                ColumnLayout {
+                    spacing: 12
                     Layout.fillHeight: true
                     Layout.minimumWidth: 390
                     Layout.preferredWidth: 455
                     Layout.maximumWidth: 560
+
+                    // First in its column, so the status line is in sight whenever the page opens.
+                    Rectangle {
+                        objectName: "statusStrip"
+                        Layout.fillWidth: true
+                        implicitHeight: Math.max(44, statusRow.implicitHeight + 20)
+                        color: Theme.surface
+                        radius: 8
+                        border.width: 1
+                        border.color: Theme.border
+
+                        ColumnLayout {
+                            id: statusRow
+                            anchors.fill: parent
+                            anchors.leftMargin: 12
+                            anchors.rightMargin: 12
+                            anchors.topMargin: 10
+                            anchors.bottomMargin: 10
+                            spacing: 4
+
+                            ElidedLabel {
+                                objectName: "statusLabel"
+                                text: ui.statusText
+                                elide: Text.ElideRight
+                                font.pixelSize: Theme.fontSmall
+                                color: ui.sessionState === "Faulted" ? Theme.dangerSoft : Theme.text
+                                Layout.fillWidth: true
+                            }
+                            ElidedLabel {
+                                objectName: "recordingLabel"
+                                Layout.fillWidth: true
+                                elide: Text.ElideRight
+                                visible: ui.recording
+                                color: Theme.danger
+                                font.pixelSize: Theme.fontCaption
+                                text: qsTr("REC %1 · %2 / %3 s · %4 MB · %5")
+                                      .arg(ui.recordingMeasurementId)
+                                      .arg(ui.recordingElapsedSeconds.toFixed(1))
+                                      .arg(ui.recordingMaxDurationSeconds.toFixed(0))
+                                      .arg((ui.recordingBytes / 1048576).toFixed(2))
+                                      .arg(ui.recordingVideoActive ? qsTr("CAM") : qsTr("no video"))
+                            }
+                        }
+                    }
+
+                    SignalDiagnostics {
+                        objectName: "signalDiagnostics"
+                        showGain: true
+                        pageActive: root.pageActive
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                    }
                 }
 
                 ColumnLayout {
@@ -72,43 +122,6 @@ Page {
                                        : qsTr("No camera — Record will be audio only")
                         expectedSource: "live"
                         pageActive: root.pageActive
-                    }
-                }
-            }
-
-            Rectangle {
-                Layout.fillWidth: true
-                implicitHeight: 44
-                color: Theme.surface
-                radius: 8
-                border.width: 1
-                border.color: Theme.border
-
-                RowLayout {
-                    anchors.fill: parent
-                    anchors.leftMargin: 12
-                    anchors.rightMargin: 12
-                    spacing: 12
-
-                    ElidedLabel {
-                        objectName: "statusLabel"
-                        text: ui.statusText
-                        elide: Text.ElideRight
-                        font.pixelSize: Theme.fontSmall
-                        color: ui.sessionState === "Faulted" ? Theme.dangerSoft : Theme.text
-                        Layout.fillWidth: true
-                    }
-                    Label {
-                        objectName: "recordingLabel"
-                        visible: ui.recording
-                        color: Theme.danger
-                        font.pixelSize: Theme.fontCaption
-                        text: qsTr("REC %1 · %2 / %3 s · %4 MB · %5")
-                              .arg(ui.recordingMeasurementId)
-                              .arg(ui.recordingElapsedSeconds.toFixed(1))
-                              .arg(ui.recordingMaxDurationSeconds.toFixed(0))
-                              .arg((ui.recordingBytes / 1048576).toFixed(2))
-                              .arg(ui.recordingVideoActive ? qsTr("CAM") : qsTr("no video"))
                     }
                 }
             }

@@ -39,11 +39,17 @@ ColumnLayout {
         return 0
     }
 
+    ActionBlockers {
+        id: blockers
+    }
+
     spacing: 10
 
     Rectangle {
         objectName: "settingsCard"
         Layout.fillWidth: true
+        // Never narrower than its grid can be, or the grid's last column runs past the page's side.
+        Layout.minimumWidth: grid.Layout.minimumWidth + 24
         implicitHeight: grid.implicitHeight + 24
         color: Theme.surface
         radius: Theme.radius
@@ -235,6 +241,8 @@ ColumnLayout {
                 objectName: "calibrateButton"
                 text: qsTr("Calibrate (5 s)")
                 enabled: ui.canCalibrateNoise
+                ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                ToolTip.text: blockers.calibrateNoise()
                 onClicked: ui.startNoiseCalibration()
             }
             ThemedSwitch {

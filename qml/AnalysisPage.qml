@@ -179,6 +179,8 @@ Page {
                         Layout.fillHeight: true
                         clip: true
                         spacing: 6
+                        // Up and Down scroll the list; Tab walks its rows.
+                        keyNavigationEnabled: false
                         model: ui.analysisRuns
 
                         Label {
@@ -193,20 +195,19 @@ Page {
                                                             : qsTr("Select a Measurement first")
                         }
 
-                        delegate: Rectangle {
+                        delegate: SelectableRow {
                             id: runRow
                             required property var modelData
                             required property int index
                             readonly property bool valid: modelData.valid === true
-                            readonly property bool selected: index === ui.selectedAnalysisIndex
 
                             objectName: "runRow" + index
                             width: analysisList.width
                             height: valid ? 88 : 66
                             radius: 9
-                            color: selected ? Theme.surfaceAlt : Theme.plotBg
-                            border.width: 1
-                            border.color: selected ? Theme.accent : Theme.border
+                            selected: index === ui.selectedAnalysisIndex
+                            choosable: valid && !ui.analysisBusy
+                            onChosen: ui.selectAnalysisRun(runRow.index)
 
                             ColumnLayout {
                                 anchors.fill: parent
@@ -257,12 +258,6 @@ Page {
                                 }
                             }
 
-                            MouseArea {
-                                anchors.fill: parent
-                                enabled: runRow.valid && !ui.analysisBusy
-                                cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
-                                onClicked: ui.selectAnalysisRun(runRow.index)
-                            }
                         }
                     }
                 }
@@ -392,48 +387,66 @@ Page {
                         }
                     }
 
-                    RowLayout {
+                    // The window and the actions share a line where both fit; on a narrower page the
+                    // actions wrap below, so nothing of the form lies beyond the page's side.
+                    GridLayout {
+                        objectName: "actionRow"
                         Layout.fillWidth: true
-                        spacing: 10
+                        columns: windowGroup.implicitWidth + actionGroup.implicitWidth + columnSpacing <= width ? 2 : 1
+                        rowSpacing: 8
+                        columnSpacing: 10
 
-                        Label { text: qsTr("Window"); color: Theme.muted }
-                        ThemedCombo {
-                            objectName: "windowCombo"
-                            implicitWidth: 140
-                            model: root.windowChoices
-                            textMapper: value => root.windowText(value)
-                            currentIndex: root.windowIndex(ui.analysisWindowSeconds)
-                            onActivated: index => ui.analysisWindowSeconds = root.windowChoices[index]
+                        RowLayout {
+                            id: windowGroup
+                            Layout.fillWidth: true
+                            spacing: 10
+
+                            Label { text: qsTr("Window"); color: Theme.muted }
+                            ThemedCombo {
+                                objectName: "windowCombo"
+                                implicitWidth: 140
+                                model: root.windowChoices
+                                textMapper: value => root.windowText(value)
+                                currentIndex: root.windowIndex(ui.analysisWindowSeconds)
+                                onActivated: index => ui.analysisWindowSeconds = root.windowChoices[index]
+                            }
+                            ElidedLabel {
+                                objectName: "windowInfo"
+                                visible: ui.hasAnalysisWindow
+                                Layout.fillWidth: true
+                                Layout.maximumWidth: Math.min(220, Math.ceil(implicitWidth))
+                                elide: Text.ElideRight
+                                text: ui.analysisWindowInfo
+                                color: Theme.muted
+                                font.pixelSize: Theme.fontSmall
+                            }
+                            ThemedButton {
+                                objectName: "wholeMeasurementButton"
+                                visible: ui.hasAnalysisWindow
+                                enabled: !ui.analysisBusy
+                                text: qsTr("Whole measurement")
+                                onClicked: ui.clearAnalysisWindow()
+                            }
+                            Item { Layout.fillWidth: true }
                         }
-                        Label {
-                            objectName: "windowInfo"
-                            visible: ui.hasAnalysisWindow
-                            Layout.maximumWidth: 220
-                            elide: Text.ElideRight
-                            text: ui.analysisWindowInfo
-                            color: Theme.muted
-                            font.pixelSize: Theme.fontSmall
-                        }
-                        ThemedButton {
-                            objectName: "wholeMeasurementButton"
-                            visible: ui.hasAnalysisWindow
-                            enabled: !ui.analysisBusy
-                            text: qsTr("Whole measurement")
-                            onClicked: ui.clearAnalysisWindow()
-                        }
-                        Item { Layout.fillWidth: true }
-                        ThemedButton {
-                            objectName: "advancedToggle"
-                            text: (root.showAdvanced ? "▾ " : "▸ ") + qsTr("Advanced parameters")
-                            onClicked: root.showAdvanced = !root.showAdvanced
-                        }
-                        ThemedButton {
-                            objectName: "createButton"
-                            kind: 1
-                            Layout.preferredWidth: 170
-                            text: ui.analysisBusy ? qsTr("Computing…") : qsTr("Create AnalysisRun")
-                            enabled: ui.canCreateAnalysis
-                            onClicked: ui.createFullRecomputeAnalysis()
+                        RowLayout {
+                            id: actionGroup
+                            Layout.alignment: Qt.AlignRight
+                            spacing: 10
+
+                            ThemedButton {
+                                objectName: "advancedToggle"
+                                text: (root.showAdvanced ? "▾ " : "▸ ") + qsTr("Advanced parameters")
+                                onClicked: root.showAdvanced = !root.showAdvanced
+                            }
+                            ThemedButton {
+                                objectName: "createButton"
+                                kind: 1
+                                Layout.preferredWidth: 170
+                                text: ui.analysisBusy ? qsTr("Computing…") : qsTr("Create AnalysisRun")
+                                enabled: ui.canCreateAnalysis
+                                onClicked: ui.createFullRecomputeAnalysis()
+                            }
                         }
                     }
 

@@ -64,6 +64,10 @@ Page {
 
     Component.onCompleted: refreshAdapters()
 
+    ActionBlockers {
+        id: blockers
+    }
+
     background: Rectangle {
         color: Theme.bg
     }
@@ -148,12 +152,17 @@ Page {
                                     objectName: "browseProfileButton"
                                     text: qsTr("Browse…")
                                     enabled: ui.canImportProfile
+                                    ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                                    ToolTip.text: blockers.importProfile()
                                     onClicked: profilePicker.open()
                                 }
                                 ThemedButton {
                                     objectName: "importProfileButton"
                                     text: qsTr("Import")
                                     enabled: ui.canImportProfile && profileField.text.trim() !== ""
+                                    ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                                    ToolTip.text: blockers.importProfile()
+                                                  || (profileField.text.trim() === "" ? qsTr("Type a Device Profile's path or browse for one") : "")
                                     onClicked: ui.importProfile(profileField.text)
                                 }
                             }
@@ -182,6 +191,8 @@ Page {
                                         model: ["Synthetic", "UDP"]
                                         currentIndex: Math.max(0, model.indexOf(ui.source))
                                         enabled: ui.canChangeSource
+                                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                                        ToolTip.text: blockers.changeSource()
                                         onActivated: index => {
                                             ui.setSource(model[index])
                                             // Shows what the controller kept, also after a refusal.
@@ -201,6 +212,8 @@ Page {
                                         to: 80
                                         value: Math.round(ui.azimuth)
                                         enabled: ui.canEditAcquisition
+                                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                                        ToolTip.text: blockers.changeSource()
                                         onValueModified: ui.setAzimuth(value)
                                     }
                                 }
@@ -215,6 +228,8 @@ Page {
                                         to: 60
                                         value: Math.round(ui.elevation)
                                         enabled: ui.canEditAcquisition
+                                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                                        ToolTip.text: blockers.changeSource()
                                         onValueModified: ui.setElevation(value)
                                     }
                                 }

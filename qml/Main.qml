@@ -119,6 +119,29 @@ ApplicationWindow {
         ui.bindUvcCamera(String(sharedCamera.cameraDevice.id), sharedCamera.cameraDevice.description)
     }
 
+    ActionBlockers {
+        id: blockers
+    }
+
+    FocusScroller {
+        id: focusScroller
+        stack: pages
+    }
+
+    // Deferred: the focus may land in an item its layout has not placed yet.
+    onActiveFocusItemChanged: Qt.callLater(() => focusScroller.reveal(window.activeFocusItem))
+    // A hidden item keeps the keyboard: when a switch hides the focused one (a page's action that opens
+    // another workspace), the new workspace's entry takes the keyboard instead.
+    onCurrentWorkspaceChanged: Qt.callLater(() => {
+        const focused = window.activeFocusItem
+        if (focused && !focused.visible) {
+            for (let i = 0; i < navRepeater.count; ++i) {
+                if (navRepeater.itemAt(i).workspaceIndex === window.currentWorkspace)
+                    navRepeater.itemAt(i).forceActiveFocus(Qt.TabFocusReason)
+            }
+        }
+    })
+
     Component.onCompleted: {
         Theme.themeId = ui.uiTheme
         pushPlotPalette()
@@ -185,6 +208,7 @@ ApplicationWindow {
         onClicked: window.currentWorkspace = workspaceIndex
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
+        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
 
         contentItem: Text {
             text: navButton.text
@@ -226,15 +250,17 @@ ApplicationWindow {
         border.color: Theme.border
 
         RowLayout {
+            // A laptop's narrower header packs tighter, so the Project name keeps room beside the pills.
+            readonly property bool narrow: window.width < 1500
             anchors.fill: parent
             anchors.leftMargin: 20
             anchors.rightMargin: 20
-            spacing: 14
+            spacing: narrow ? 10 : 14
 
             Label {
                 text: qsTr("Sorvanta Studio")
                 font.bold: true
-                font.pixelSize: Theme.fontDisplay
+                font.pixelSize: parent.narrow ? Theme.fontTitle : Theme.fontDisplay
                 color: Theme.text
             }
             Label {
@@ -249,13 +275,14 @@ ApplicationWindow {
                 implicitHeight: 28
                 color: Theme.border
             }
-            // The Project line gives way first, so the controls on its right always show.
+            // The Project line gives way first, so the controls on its right always show; squeezed by the
+            // pills of a Recording or a Replay it takes a smaller size and a second line before it elides.
             ColumnLayout {
                 spacing: 1
                 Layout.fillWidth: true
                 Layout.minimumWidth: 60
                 // Rounded up: the layout places whole pixels, and a width a fraction short elides the line.
-                Layout.maximumWidth: Math.ceil(Math.max(projectCaption.implicitWidth, projectLine.implicitWidth))
+                Layout.maximumWidth: Math.ceil(Math.max(projectCaption.implicitWidth, projectNameMetrics.advanceWidth)) + 2
                 Label {
                     id: projectCaption
                     text: qsTr("PROJECT")
@@ -263,14 +290,19 @@ ApplicationWindow {
                     font.pixelSize: Theme.fontCaption
                     color: Theme.muted
                 }
-                ElidedLabel {
+                FittedText {
                     id: projectLine
                     objectName: "projectLine"
                     Layout.fillWidth: true
                     text: ui.hasProject ? ui.projectName : qsTr("No project open")
-                    font.pixelSize: Theme.fontBody
+                    basePixelSize: Theme.fontBody
+                    minimumPixelSize: Theme.fontSmall
                     color: Theme.text
-                    elide: Text.ElideRight
+                }
+                TextMetrics {
+                    id: projectNameMetrics
+                    font.pixelSize: Theme.fontBody
+                    text: projectLine.text
                 }
             }
             Item {
@@ -428,6 +460,12 @@ ApplicationWindow {
         id: mainContentRow
         anchors.fill: parent
         spacing: 0
+        // Holds the keyboard until the user tabs on, so the scrolling keys reach the shown page.
+        focus: true
+        Keys.onPressed: event => {
+            if (event.modifiers === Qt.NoModifier || event.modifiers === Qt.KeypadModifier)
+                event.accepted = focusScroller.scrollByKey(event.key, window.activeFocusItem)
+        }
 
         Rectangle {
             id: sidebar
@@ -471,6 +509,7 @@ ApplicationWindow {
                 }
 
                 Repeater {
+                    id: navRepeater
                     model: window.workspaces
                     delegate: NavButton {
                         required property var modelData
@@ -478,6 +517,7 @@ ApplicationWindow {
                         text: modelData.label
                         workspaceIndex: modelData.index
                         enabled: !modelData.needsMeasurement || ui.hasSelectedMeasurement
+                        ToolTip.text: modelData.needsMeasurement ? blockers.measurementWorkspace() : ""
                     }
                 }
 
@@ -531,6 +571,8 @@ ApplicationWindow {
                         text: ui.recording ? qsTr("Stop & save")
                             : ui.recordingFinalizing ? qsTr("Saving…") : qsTr("Record")
                         enabled: ui.canStopRecording || ui.canStartRecording
+                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                        ToolTip.text: blockers.record()
                         onClicked: ui.recording ? ui.stopRecording() : ui.startRecording()
                     }
                 }

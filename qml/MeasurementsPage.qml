@@ -131,6 +131,7 @@ Page {
         return parts.join("   ·   ")
     }
     background: Rectangle { color: Theme.bg }
+    ActionBlockers { id: blockers }
 
     Connections {
         target: ui
@@ -238,6 +239,7 @@ Page {
                         clip: true
                         spacing: 8
                         boundsBehavior: Flickable.StopAtBounds
+                        keyNavigationEnabled: false
                         model: ui.measurements
                         ScrollBar.vertical: PageScrollBar {}
                         delegate: measurementDelegate
@@ -325,8 +327,11 @@ Page {
                         Layout.fillWidth: true
                         spacing: 8
                         ThemedButton {
+                            objectName: "replayMeasurementButton"
                             text: qsTr("Replay")
                             enabled: ui.canStartReplay
+                            ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                            ToolTip.text: blockers.startReplay()
                             onClicked: {
                                 ui.startSelectedMeasurementReplay()
                                 root.showWorkspace(4)
@@ -386,29 +391,23 @@ Page {
     Component {
         id: measurementDelegate
 
-        Rectangle {
+        SelectableRow {
             id: entry
             required property int index
             required property var modelData
             readonly property bool valid: modelData.valid === true
             readonly property var analyses: valid && modelData.analyses ? modelData.analyses : []
             readonly property bool expanded: root.isExpanded(modelData.id)
-            readonly property bool selected: index === ui.selectedMeasurementIndex
             readonly property bool hasPlace: !!(modelData.location || modelData.scene)
             objectName: "measurementRow"
             width: ListView.view ? ListView.view.width : 0
             height: (valid ? (hasPlace ? 122 : 106) : 70) + (expanded && analyses.length > 0 ? 8 + 30 * analyses.length : 0)
             radius: 9
-            color: selected ? Theme.surfaceAlt : Theme.plotBg
-            border.color: selected ? Theme.accent : Theme.border
+            selected: index === ui.selectedMeasurementIndex
+            choosable: valid && !ui.replayActive
+            onChosen: ui.selectMeasurement(entry.index)
             clip: true
             Behavior on height { NumberAnimation { duration: 120; easing.type: Easing.OutCubic } }
-            MouseArea {
-                anchors.fill: parent
-                enabled: entry.valid && !ui.replayActive
-                cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
-                onClicked: ui.selectMeasurement(entry.index)
-            }
             ColumnLayout {
                 anchors.fill: parent
                 anchors.margins: 10
@@ -422,11 +421,12 @@ Page {
                         text: entry.expanded ? "\u25be" : "\u25b8"
                         color: Theme.accent
                         font.pixelSize: Theme.fontBody
-                        MouseArea {
-                            anchors.fill: parent
-                            anchors.margins: -4
-                            onClicked: root.toggleExpanded(entry.modelData.id)
-                        }
+                        // A Tab stop of its own, so the keyboard reaches the AnalysisRun rows too.
+                        activeFocusOnTab: visible
+                        Keys.onSpacePressed: root.toggleExpanded(entry.modelData.id)
+                        Rectangle { anchors.fill: parent; anchors.margins: -3; radius: 4; color: "transparent"
+                                    border.color: Theme.accent; border.width: 2; visible: parent.activeFocus }
+                        MouseArea { anchors.fill: parent; anchors.margins: -4; onClicked: root.toggleExpanded(entry.modelData.id) }
                     }
                     BodyText {
                         objectName: "measurementTitle"
@@ -484,26 +484,22 @@ Page {
                         id: analysisRepeater
                         property string measurementId: entry.modelData.id
                         model: entry.expanded ? entry.analyses : []
-                        Rectangle {
+                        SelectableRow {
                             id: runRow
                             required property var modelData
                             readonly property bool runValid: modelData.valid === true
-                            readonly property bool current: ui.selectedMeasurementId === analysisRepeater.measurementId
-                                                            && ui.selectedAnalysisId === modelData.id
                             readonly property string created: modelData.createdAt || ""
                             objectName: "analysisRow"
                             width: parent ? parent.width : 0
                             height: 26
                             radius: 6
-                            color: current ? Theme.surfaceAlt : "transparent"
-                            border.color: current ? Theme.accent : Theme.border
-                            MouseArea {
-                                anchors.fill: parent
-                                enabled: runRow.runValid && !ui.replayActive
-                                onClicked: {
-                                    ui.openAnalysisRun(analysisRepeater.measurementId, runRow.modelData.id)
-                                    root.showWorkspace(2)
-                                }
+                            restColor: "transparent"
+                            selected: ui.selectedMeasurementId === analysisRepeater.measurementId
+                                      && ui.selectedAnalysisId === modelData.id
+                            choosable: runValid && !ui.replayActive
+                            onChosen: {
+                                ui.openAnalysisRun(analysisRepeater.measurementId, runRow.modelData.id)
+                                root.showWorkspace(2)
                             }
                             RowLayout {
                                 anchors.fill: parent
@@ -525,8 +521,9 @@ Page {
                                 }
                                 SmallText {
                                     objectName: "runDetailLabel"
-                                    text: !runRow.runValid ? (runRow.modelData.error || "") : runRow.created.length >= 16
-                                        ? runRow.created.substring(5, 16).replace("T", " ") : runRow.created
+                                    // To the second: two runs saved within a minute still read apart.
+                                    text: !runRow.runValid ? (runRow.modelData.error || "") : runRow.created.length >= 19
+                                        ? runRow.created.substring(5, 19).replace("T", " ") : runRow.created
                                 }
                                 SmallText {
                                     Layout.fillWidth: false

@@ -12,35 +12,34 @@ Page {
     readonly property bool pageActive: visible
     readonly property string replayState: ui.replayState
 
-    // Why Start Replay is unavailable, in the order the controller refuses it; empty while it can start.
-    function startReplayBlocker() {
-        if (ui.canStartReplay)
-            return ""
-        if (ui.sessionState === "Starting" || ui.sessionState === "Running" || ui.sessionState === "Stopping")
-            return qsTr("Stop Live before starting Measurement Replay")
-        if (!ui.hasSelectedMeasurement)
-            return qsTr("Select a Measurement, then Start Replay")
-        if (ui.replayActive)
-            return qsTr("A Replay is running: stop it first")
-        if (!ui.selectedMeasurementRawAvailable)
-            return qsTr("The raw recording of this Measurement is missing")
-        if (ui.recording || ui.recordingFinalizing)
-            return qsTr("Wait until the Recording is saved")
-        if (ui.analysisBusy)
-            return qsTr("Wait until the Full Recompute ends")
-        return ""
+    ActionBlockers {
+        id: blockers
     }
 
-    function analyzeBlocker() {
-        if (ui.analysisBusy)
-            return qsTr("Wait until the Full Recompute ends")
-        return ui.replayActive ? "" : qsTr("Analyze at position needs an active Replay: start one first")
+    // Start Replay disables itself when pressed: the keyboard moves on to Pause (to Stop until Pause is
+    // ready) instead of being dropped.
+    property bool focusToPause: false
+
+    function passFocusOn() {
+        if (!focusToPause)
+            return
+        // Parked: on Stop, or back on a scope around Start Replay that took the focus from it.
+        let parked = stopReplayButton.activeFocus
+        for (let at = startReplayButton; at && !parked; at = at.parent)
+            parked = at === Window.activeFocusItem
+        parked = parked || !Window.activeFocusItem
+        if (pauseReplayButton.enabled && parked) {
+            focusToPause = false
+            pauseReplayButton.forceActiveFocus(Qt.TabFocusReason)
+        } else if (stopReplayButton.enabled && parked && !stopReplayButton.activeFocus) {
+            stopReplayButton.forceActiveFocus(Qt.TabFocusReason)
+        }
     }
 
     function idleHint() {
         if (!ui.hasSelectedMeasurement)
             return qsTr("Select a Measurement, then Start Replay — recording integrity is verified before playback")
-        const blocker = startReplayBlocker()
+        const blocker = blockers.startReplay()
         return blocker !== "" ? blocker : qsTr("Start Replay — recording integrity is verified before playback")
     }
 
@@ -208,6 +207,139 @@ Page {
                         }
                     }
 
+                    // Under the Measurement it plays, so the transport and its reason line are in sight
+                    // whenever the page opens, whatever the window's height.
+                    ColumnLayout {
+                        id: transportBar
+                        objectName: "transportBar"
+                        Layout.fillWidth: true
+                        spacing: 10
+
+                        RowLayout {
+                            spacing: 10
+                            Layout.fillWidth: true
+
+                            ThemedSlider {
+                                id: timelineSlider
+                                objectName: "timelineSlider"
+                                Layout.fillWidth: true
+                                from: 0
+                                to: Math.max(ui.replayDurationSeconds, 0.001)
+                                enabled: ui.replayActive
+                                value: ui.replayPositionSeconds
+                                // The dragged handle leaves the replay clock; on release it follows it again.
+                                onPressedChanged: {
+                                    if (pressed)
+                                        value = value
+                                    else
+                                        value = Qt.binding(() => ui.replayPositionSeconds)
+                                }
+                                onMoved: ui.seekReplay(value)
+                            }
+                            Label {
+                                objectName: "timelineLabel"
+                                text: qsTr("%1 / %2 s")
+                                      .arg((timelineSlider.pressed ? timelineSlider.value
+                                                                   : ui.replayPositionSeconds).toFixed(2))
+                                      .arg(ui.replayDurationSeconds.toFixed(2))
+                                color: Theme.muted
+                                font.pixelSize: Theme.fontCaption
+                            }
+                        }
+
+                        Flow {
+                            objectName: "transportRow"
+                            Layout.fillWidth: true
+                            spacing: 10
+
+                            ThemedButton {
+                                id: startReplayButton
+                                objectName: "startReplayButton"
+                                width: 150
+                                text: root.replayState === "Finished" ? qsTr("Replay again") : qsTr("Start Replay")
+                                enabled: ui.canStartReplay
+                                ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                                ToolTip.text: blockers.startReplay()
+                                onClicked: ui.startSelectedMeasurementReplay()
+                                // The focus property outlives the active focus a disabled item loses.
+                                onEnabledChanged: {
+                                    root.focusToPause = !enabled && focus
+                                    root.passFocusOn()
+                                }
+                            }
+                            ThemedButton {
+                                id: pauseReplayButton
+                                objectName: "pauseReplayButton"
+                                width: 120
+                                text: ui.replayPaused ? qsTr("Resume") : qsTr("Pause")
+                                enabled: ui.canPauseReplay
+                                onClicked: ui.setReplayPaused(!ui.replayPaused)
+                                onEnabledChanged: root.passFocusOn()
+                            }
+                            ThemedButton {
+                                id: stopReplayButton
+                                objectName: "stopReplayButton"
+                                width: 120
+                                text: qsTr("Stop")
+                                enabled: ui.canStopReplay
+                                onClicked: ui.stopReplay()
+                                onEnabledChanged: root.passFocusOn()
+                            }
+                            ThemedButton {
+                                objectName: "openFolderButton"
+                                width: 140
+                                text: qsTr("Open project folder")
+                                enabled: ui.hasProject
+                                onClicked: ui.openProjectFolder()
+                            }
+                            ThemedButton {
+                                objectName: "analyzeButton"
+                                width: 140
+                                kind: 1
+                                text: qsTr("Analyze at position")
+                                enabled: ui.replayActive && !ui.analysisBusy
+                                ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+                                ToolTip.text: blockers.analyzeAtPosition()
+                                // The Analysis page opens right after the request, finished or not.
+                                onClicked: {
+                                    ui.analyzeReplayPosition()
+                                    window.currentWorkspace = 2
+                                }
+                            }
+                        }
+
+                        Rectangle {
+                            objectName: "replayStatusStrip"
+                            Layout.fillWidth: true
+                            implicitHeight: 44
+                            color: Theme.surface
+                            radius: 8
+                            border.width: 1
+                            border.color: Theme.border
+
+                            RowLayout {
+                                anchors.fill: parent
+                                anchors.leftMargin: 12
+                                anchors.rightMargin: 12
+                                spacing: 12
+
+                                ElidedLabel {
+                                    objectName: "replayStatusLabel"
+                                    Layout.fillWidth: true
+                                    text: root.replayState === "Idle" ? root.idleHint() : ui.replayMetrics
+                                    elide: Text.ElideRight
+                                    font.pixelSize: Theme.fontSmall
+                                    color: root.replayState === "Faulted" ? Theme.dangerSoft : Theme.text
+                                }
+                                Label {
+                                    text: qsTr("1.0x · frozen Profile")
+                                    color: Theme.muted
+                                    font.pixelSize: Theme.fontCaption
+                                }
+                            }
+                        }
+                    }
+
                     SignalDiagnostics {
                         objectName: "replaySignalDiagnostics"
                         Layout.fillWidth: true
@@ -254,121 +386,6 @@ Page {
                         replayHasVideo: videoWanted
                         replayVideoSource: videoWanted ? ui.selectedMeasurementVideoUrl : ""
                         onViewportClicked: root.togglePlayPause()
-                    }
-
-                    RowLayout {
-                        spacing: 10
-                        Layout.fillWidth: true
-
-                        ThemedSlider {
-                            id: timelineSlider
-                            objectName: "timelineSlider"
-                            Layout.fillWidth: true
-                            from: 0
-                            to: Math.max(ui.replayDurationSeconds, 0.001)
-                            enabled: ui.replayActive
-                            value: ui.replayPositionSeconds
-                            // The dragged handle leaves the replay clock; on release it follows it again.
-                            onPressedChanged: {
-                                if (pressed)
-                                    value = value
-                                else
-                                    value = Qt.binding(() => ui.replayPositionSeconds)
-                            }
-                            onMoved: ui.seekReplay(value)
-                        }
-                        Label {
-                            objectName: "timelineLabel"
-                            text: qsTr("%1 / %2 s")
-                                  .arg((timelineSlider.pressed ? timelineSlider.value
-                                                               : ui.replayPositionSeconds).toFixed(2))
-                                  .arg(ui.replayDurationSeconds.toFixed(2))
-                            color: Theme.muted
-                            font.pixelSize: Theme.fontCaption
-                        }
-                    }
-
-                    RowLayout {
-                        spacing: 10
-                        Layout.fillWidth: true
-
-                        Item {
-                            Layout.fillWidth: true
-                        }
-                        ThemedButton {
-                            objectName: "startReplayButton"
-                            Layout.preferredWidth: 150
-                            text: root.replayState === "Finished" ? qsTr("Replay again") : qsTr("Start Replay")
-                            enabled: ui.canStartReplay
-                            ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                            ToolTip.text: root.startReplayBlocker()
-                            onClicked: ui.startSelectedMeasurementReplay()
-                        }
-                        ThemedButton {
-                            objectName: "pauseReplayButton"
-                            Layout.preferredWidth: 120
-                            text: ui.replayPaused ? qsTr("Resume") : qsTr("Pause")
-                            enabled: ui.canPauseReplay
-                            onClicked: ui.setReplayPaused(!ui.replayPaused)
-                        }
-                        ThemedButton {
-                            objectName: "stopReplayButton"
-                            Layout.preferredWidth: 120
-                            text: qsTr("Stop")
-                            enabled: ui.canStopReplay
-                            onClicked: ui.stopReplay()
-                        }
-                        ThemedButton {
-                            objectName: "openFolderButton"
-                            Layout.preferredWidth: 140
-                            text: qsTr("Open project folder")
-                            enabled: ui.hasProject
-                            onClicked: ui.openProjectFolder()
-                        }
-                        ThemedButton {
-                            objectName: "analyzeButton"
-                            Layout.preferredWidth: 140
-                            kind: 1
-                            text: qsTr("Analyze at position")
-                            enabled: ui.replayActive && !ui.analysisBusy
-                            ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                            ToolTip.text: root.analyzeBlocker()
-                            // The Analysis page opens right after the request, finished or not.
-                            onClicked: {
-                                ui.analyzeReplayPosition()
-                                window.currentWorkspace = 2
-                            }
-                        }
-                    }
-                }
-            }
-
-            Rectangle {
-                Layout.fillWidth: true
-                implicitHeight: 44
-                color: Theme.surface
-                radius: 8
-                border.width: 1
-                border.color: Theme.border
-
-                RowLayout {
-                    anchors.fill: parent
-                    anchors.leftMargin: 12
-                    anchors.rightMargin: 12
-                    spacing: 12
-
-                    ElidedLabel {
-                        objectName: "replayStatusLabel"
-                        Layout.fillWidth: true
-                        text: root.replayState === "Idle" ? root.idleHint() : ui.replayMetrics
-                        elide: Text.ElideRight
-                        font.pixelSize: Theme.fontSmall
-                        color: root.replayState === "Faulted" ? Theme.dangerSoft : Theme.text
-                    }
-                    Label {
-                        text: qsTr("1.0x · frozen Profile")
-                        color: Theme.muted
-                        font.pixelSize: Theme.fontCaption
                     }
                 }
             }

@@ -40,6 +40,7 @@ struct ModuleType {
     QString name;
     QString file;
     bool singleton = false;
+    bool plainObject = false;  // a QtObject: logic without an item, made as a page makes it
 };
 
 // The types the module declares, read from its qmldir as the engine reads it.
@@ -50,7 +51,14 @@ std::vector<ModuleType> readQmldir() {
     const QRegularExpression line(QStringLiteral("^(singleton\\s+)?([A-Z]\\w*)\\s+1\\.0\\s+(\\S+\\.qml)$"));
     for (const QString& text : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
         const auto match = line.match(text.trimmed());
-        if (match.hasMatch()) types.push_back({match.captured(2), match.captured(3), match.hasCaptured(1)});
+        if (!match.hasMatch()) continue;
+        QFile qml(kModuleDir + QLatin1Char('/') + match.captured(3));
+        const bool plain =
+            qml.open(QIODevice::ReadOnly) &&
+            QRegularExpression(QStringLiteral("^QtObject\\s*\\{"), QRegularExpression::MultilineOption)
+                .match(QString::fromUtf8(qml.readAll()))
+                .hasMatch();
+        types.push_back({match.captured(2), match.captured(3), match.hasCaptured(1), plain});
     }
     return types;
 }
@@ -90,8 +98,9 @@ TEST_F(QmlModuleWithApplicationContext, EveryTypeLoadsWithoutAWarning) {
         zk::qmltest::installApplicationContext(engine);
 
         const QString body =
-            type.singleton
-                ? QStringLiteral("Item { property var probe: %1; property color c: %1.bg }")
+            type.singleton ? QStringLiteral("Item { property var probe: %1; property color c: %1.bg }")
+            : type.plainObject
+                ? QStringLiteral("Item { id: window; %1 { id: probe } }")
                 : QStringLiteral(
                       "Item { id: window; width: 640; height: 480\n"
                       "  property var appCamera: null\n"
@@ -110,7 +119,7 @@ TEST_F(QmlModuleWithApplicationContext, EveryTypeLoadsWithoutAWarning) {
         item->setParentItem(window.contentItem());
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        if (!type.singleton) QMetaObject::invokeMethod(item, "openPopup");
+        if (!type.singleton && !type.plainObject) QMetaObject::invokeMethod(item, "openPopup");
         QTest::qWait(50);
         window.grabWindow();
         QTest::qWait(50);

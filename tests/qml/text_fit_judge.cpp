@@ -52,12 +52,35 @@ QRectF glyphRect(QQuickItem* text) {
     return text->mapRectToScene(QRectF(x, y, cw, ch));
 }
 
-QRectF clippedBy(QQuickItem* item, QRectF rect, bool* scrolls) {
+// How much of a rectangle of the item the user sees and can reach: each holder that clips it and the
+// window cut it, and a cut is reachable only through a view that scrolls in the cut's direction (a page
+// that scrolls up and down hides what it cuts at its side for good).
+struct Reach {
+    QRectF shown;
+    bool sideCut = false;  // cut at a left or right edge that no view scrolls towards
+    bool endCut = false;   // cut at a top or bottom edge that no view scrolls towards
+};
+
+Reach reachOf(QQuickItem* item, const QRectF& rect) {
+    Reach reach{rect};
+    bool across = false, down = false;
+    auto cutBy = [&](const QRectF& edge) {
+        if (!across && (rect.left() < edge.left() - 1.0 || rect.right() > edge.right() + 1.0))
+            reach.sideCut = true;
+        if (!down && (rect.top() < edge.top() - 1.0 || rect.bottom() > edge.bottom() + 1.0))
+            reach.endCut = true;
+        reach.shown = reach.shown.intersected(edge);
+    };
     for (QQuickItem* at = item->parentItem(); at; at = at->parentItem()) {
-        if (at->inherits("QQuickFlickable")) *scrolls = true;
-        if (at->clip()) rect = rect.intersected(at->mapRectToScene(at->boundingRect()));
+        if (at->inherits("QQuickFlickable")) {
+            const bool interactive = at->property("interactive").toBool();
+            across = across || (interactive && at->property("contentWidth").toReal() > at->width() + 1.0);
+            down = down || (interactive && at->property("contentHeight").toReal() > at->height() + 1.0);
+        }
+        if (at->clip()) cutBy(at->mapRectToScene(at->boundingRect()));
     }
-    return rect;
+    if (QQuickWindow* window = item->window()) cutBy(QRectF(0, 0, window->width(), window->height()));
+    return reach;
 }
 
 // The item's place in the tree by the names and types of its holders, the same for every row of a list.
@@ -159,10 +182,24 @@ bool breaksInsideAWord(QQuickItem* text) {
     return wider;
 }
 
+// What a page shows whole as soon as it opens: the Live status line, the Replay transport with its
+// timeline and reason line.
+constexpr const char* kAlwaysInSight[] = {"statusStrip", "transportBar"};
+
 // A slider this short moves its value in steps too coarse to set by pointer.
 constexpr qreal kMinimumSliderWidth = 96.0;
 
 }  // namespace
+
+QRectF TextFitJudge::shownPart(QQuickItem* item) {
+    return reachOf(item, item->mapRectToScene(item->boundingRect())).shown;
+}
+
+bool TextFitJudge::inSight(QQuickItem* item) {
+    const QRectF box = item->mapRectToScene(item->boundingRect());
+    const QRectF shown = shownPart(item);
+    return shown.width() >= box.width() - 1.0 && shown.height() >= box.height() - 1.0;
+}
 
 // Three frames drawn (a text that refits after a layout pass asks for one more): every layout polished
 // and every text laid out for what is on screen.
@@ -179,16 +216,17 @@ void TextFitJudge::collect(QQuickItem* item, std::vector<DrawnText>& out) {
     if (item->inherits("QQuickPopupItem")) popups_.push_back(item);
     if (item->inherits("QQuickText") && effectivelyShown(item) &&
         !item->property("text").toString().trimmed().isEmpty()) {
-        bool scrolls = false;
         const QRectF glyphs = glyphRect(item);
-        const QRectF shown = clippedBy(item, glyphs, &scrolls);
-        out.push_back({item, glyphs, shown});
-        // A text cut by the window with no scrolling to reach the rest.
-        const QRectF windowRect(0, 0, window_->width(), window_->height());
-        if (!scrolls && !windowRect.contains(glyphs.adjusted(1, 1, -1, -1)))
-            problems_ << "leaves the window: " + describe(item);
+        const Reach reach = reachOf(item, glyphs);
+        out.push_back({item, glyphs, reach.shown});
+        if (reach.sideCut) problems_ << "cut at a side no view scrolls to: " + describe(item);
+        if (reach.endCut)
+            problems_ << "cut at its top or bottom with no scrolling to reach it: " + describe(item);
     }
     if (effectivelyShown(item)) judgeControl(item);
+    for (const char* name : kAlwaysInSight)
+        if (item->objectName() == QLatin1String(name) && !inSight(item))
+            problems_ << "not in sight when its page opens: " + describe(item);
     for (QQuickItem* child : item->childItems()) collect(child, out);
 }
 
@@ -216,13 +254,13 @@ void TextFitJudge::judgeControl(QQuickItem* item) {
                          .arg(item->height())
                          .arg(item->property("contentHeight").toReal());
     }
-    if (isA(item, "QQuickAbstractButton") && item->width() > 0 && item->height() > 0) {
-        bool scrolls = false;
-        const QRectF box = item->mapRectToScene(item->boundingRect());
-        const QRectF shown =
-            clippedBy(item, box, &scrolls).intersected(QRectF(0, 0, window_->width(), window_->height()));
-        if (shown.width() * shown.height() < 0.9 * box.width() * box.height() && !scrolls)
-            problems_ << "action out of sight: " + describe(item);
+    // Whatever the user sets or presses: a side or an end no view scrolls to leaves part of it out of reach.
+    if ((isA(item, "QQuickAbstractButton") || isA(item, "QQuickComboBox") || isA(item, "QQuickSpinBox") ||
+         isA(item, "QQuickSlider") || isA(item, "QQuickTextField") || isA(item, "QQuickTextArea")) &&
+        item->width() > 0 && item->height() > 0) {
+        const Reach reach = reachOf(item, item->mapRectToScene(item->boundingRect()));
+        if (reach.sideCut) problems_ << "action cut at a side no view scrolls to: " + describe(item);
+        if (reach.endCut) problems_ << "action out of sight with no scrolling to reach it: " + describe(item);
     }
 }
 
@@ -304,9 +342,7 @@ void TextFitJudge::hoverCutTexts(const QString& where) {
         QPointer<QObject> attached;
         for (QObject* child : item->children())
             if (child->inherits("QQuickToolTipAttached")) attached = child;
-        const QRectF glyphs = glyphRect(item);
-        bool scrolls = false;
-        const QRectF shown = clippedBy(item, glyphs, &scrolls);
+        const QRectF shown = reachOf(item, glyphRect(item)).shown;
         QTest::mouseMove(window_, shown.center().toPoint());
         // A row of a live list may be made anew while the pointer waits: it is judged with its kind's
         // next row instead.

@@ -44,6 +44,11 @@ class TextFitJudge {
     bool setAuxiliaryView(int view);
     void screenshot(const QString& name);
 
+    // The part of the item's box that shows now: inside the window and every holder that clips it.
+    static QRectF shownPart(QQuickItem* item);
+    // The whole item shows now, without scrolling.
+    static bool inSight(QQuickItem* item);
+
     const QStringList& problems() const { return all_; }
 
   private:

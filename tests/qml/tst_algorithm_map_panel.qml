@@ -211,6 +211,36 @@ Item {
             verify(!child("calibrateButton").enabled)
         }
 
+        function test_calibrateSaysWhyItIsDisabled_data() {
+            return [
+                {tag: "Live stopped", session: "Ready", tip: "Start Live to calibrate the background noise"},
+                {tag: "a Replay runs", session: "Ready", replay: true,
+                 tip: "Background noise is calibrated from Live: stop the Replay and start Live"},
+                {tag: "a Recording runs", session: "Running", recording: true,
+                 tip: "Calibrate before or after a Recording, not during it"},
+                {tag: "Live runs", session: "Running", can: true, tip: ""}]
+        }
+
+        function test_calibrateSaysWhyItIsDisabled(data) {
+            ui.sessionState = data.session
+            ui.replayActive = !!data.replay
+            ui.recording = !!data.recording
+            ui.canCalibrateNoise = !!data.can
+            const button = child("calibrateButton")
+            compare(button.enabled, data.tip === "")
+            button.hoverEnabled = true
+            mouseMove(button, button.width / 2, button.height / 2)
+            tryVerify(() => button.hovered)
+            compare(button.ToolTip.visible, data.tip !== "")
+            if (data.tip !== "")
+                compare(button.ToolTip.text, data.tip)
+            mouseMove(panel, 1, 1)
+            ui.sessionState = "NoProfile"
+            ui.replayActive = false
+            ui.recording = false
+            ui.canCalibrateNoise = false
+        }
+
         function test_bandLineAndHint() {
             compare(child("bandLine").text, "Frequency band is selected automatically")
             ui.effectiveBandLowHz = 891.25

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls
 import QtTest
 import SorvantaApp
 
@@ -171,6 +172,51 @@ Item {
             verify(!child("azimuthSpin").enabled)
             ui.canEditAcquisition = true
             ui.azimuth = 0
+        }
+
+        // Each profile and source control that a session locks says why under the pointer.
+        function test_aLockedProfileOrSourceControlSaysWhy_data() {
+            const liveProfile = "Stop Live before importing a Device Profile"
+            const liveSource = "Stop Live before changing the source"
+            const replaySource = "Stop the Replay before changing the source"
+            const saving = "Wait until the Recording is saved"
+            return [
+                {tag: "live runs", session: "Running", importing: false, changing: false,
+                 tips: [liveProfile, liveProfile, liveSource, liveSource, liveSource]},
+                {tag: "a replay runs", replay: true, importing: true, changing: false,
+                 tips: ["", "", replaySource, replaySource, replaySource]},
+                {tag: "a Recording is being saved", finalizing: true, importing: false, changing: false,
+                 tips: [saving, saving, saving, saving, saving]},
+                {tag: "no path typed", path: " ", importing: true, changing: true,
+                 tips: ["", "Type a Device Profile's path or browse for one", "", "", ""]}]
+        }
+
+        function test_aLockedProfileOrSourceControlSaysWhy(data) {
+            ui.source = "Synthetic"
+            ui.sessionState = data.session || "Ready"
+            ui.replayActive = !!data.replay
+            ui.recordingFinalizing = !!data.finalizing
+            ui.canImportProfile = data.importing
+            ui.canChangeSource = data.changing
+            ui.canEditAcquisition = data.changing
+            child("profileField").text = data.path !== undefined ? data.path : "/data/a.device.json"
+            const names = ["browseProfileButton", "importProfileButton", "sourceCombo", "azimuthSpin", "elevationSpin"]
+            for (let i = 0; i < names.length; ++i) {
+                const control = child(names[i])
+                compare(control.enabled, data.tips[i] === "", names[i])
+                control.hoverEnabled = true
+                mouseMove(control, control.width / 2, control.height / 2)
+                tryVerify(() => control.hovered, 2000, names[i])
+                compare(control.ToolTip.visible, data.tips[i] !== "", names[i])
+                if (data.tips[i] !== "")
+                    compare(control.ToolTip.text, data.tips[i], names[i])
+                mouseMove(page, 1, 1)
+            }
+            ui.sessionState = "NoProfile"
+            ui.replayActive = false
+            ui.recordingFinalizing = false
+            ui.canChangeSource = true
+            ui.canEditAcquisition = true
         }
 
         function test_oneMicrophoneShowsTheHintInsteadOfTheDrawing() {

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls
 import QtQuick.Window
 import QtTest
 import SorvantaApp
@@ -137,6 +138,40 @@ Item {
                 verify(button.enabled, button.text)
             mouseClick(buttons[4])
             compare(win.currentWorkspace, 4)
+        }
+
+        // A disabled action says why under the pointer; an enabled one shows no such tip.
+        function test_aDisabledActionSaysWhy_data() {
+            const noMeasurement = "Select a Measurement on the Project page first"
+            return [
+                {tag: "Replay without a Measurement", button: "nav_replay", tip: noMeasurement},
+                {tag: "Analysis without a Measurement", button: "nav_analysis", tip: noMeasurement},
+                {tag: "Analysis with a Measurement", button: "nav_analysis", measurement: true, tip: ""},
+                {tag: "Record with Live stopped", button: "recordButton", session: "Ready", project: true,
+                 tip: "Start Live before Recording"},
+                {tag: "Record with no Project", button: "recordButton", session: "Running",
+                 tip: "Open or create a Project before Recording"},
+                {tag: "Record while saving", button: "recordButton", session: "Running", project: true,
+                 finalizing: true, tip: "Wait until the Recording is saved"},
+                {tag: "Record ready", button: "recordButton", session: "Running", project: true, canRecord: true,
+                 tip: ""}]
+        }
+
+        function test_aDisabledActionSaysWhy(data) {
+            ui.sessionState = data.session || "NoProfile"
+            ui.hasProject = !!data.project
+            ui.hasSelectedMeasurement = !!data.measurement
+            ui.recordingFinalizing = !!data.finalizing
+            ui.canStartRecording = !!data.canRecord
+            const button = child(data.button)
+            compare(button.enabled, data.tip === "")
+            button.hoverEnabled = true
+            mouseMove(button, button.width / 2, button.height / 2)
+            tryVerify(() => button.hovered)
+            compare(button.ToolTip.visible, data.tip !== "")
+            if (data.tip !== "")
+                compare(button.ToolTip.text, data.tip)
+            mouseMove(win.contentItem, 1, 1)
         }
 
         function test_workspaceOptionOpensTheNamedPageAfterAMoment_data() {

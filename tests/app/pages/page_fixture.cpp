@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -87,6 +88,17 @@ void PageFixture::addAnalysisRun(const QString& projectPath, const QString& meas
                             "test", provenance, map);
 }
 
+void PageFixture::stampAnalysisRun(const QString& projectPath, const QString& measurementId,
+                                   const QString& analysisId, const QString& createdAt) {
+    QFile file(projectPath + "/measurements/" + measurementId + "/analyses/" + analysisId + "/analysis.json");
+    if (!file.open(QIODevice::ReadOnly)) return;
+    QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    text.replace(QRegularExpression(QStringLiteral("\"createdAt\": \"[^\"]*\"")),
+                 QStringLiteral("\"createdAt\": \"%1\"").arg(createdAt));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(text.toUtf8());
+}
+
 void PageFixture::makeDirs(const QString& parent, const QStringList& names) {
     for (const QString& name : names) QDir(parent).mkpath(name);
 }
@@ -99,6 +111,11 @@ QString PageFixture::profilePath(const QString& name) const {
     return QStringLiteral(ZK_PROFILES_DIR "/") + name;
 }
 
-void PageFixture::removeTree(const QString& path) { QDir(path).removeRecursively(); }
+void PageFixture::removeTree(const QString& path) {
+    if (QFileInfo(path).isDir())
+        QDir(path).removeRecursively();
+    else
+        QFile::remove(path);
+}
 
 }  // namespace zk::qmltest

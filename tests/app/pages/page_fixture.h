@@ -25,11 +25,15 @@ class PageFixture : public QObject {
     // A run of metadata only, or with a 4 x 3 map whose peak lies at 10 degrees azimuth, 0 elevation.
     Q_INVOKABLE void addAnalysisRun(const QString& projectPath, const QString& measurementId,
                                     const QString& analysisId, bool withMap = false);
+    // Rewrites the creation time a run's analysis.json records.
+    Q_INVOKABLE void stampAnalysisRun(const QString& projectPath, const QString& measurementId,
+                                      const QString& analysisId, const QString& createdAt);
     Q_INVOKABLE void makeDirs(const QString& parent, const QStringList& names);
     Q_INVOKABLE void touch(const QString& path);
     Q_INVOKABLE bool exists(const QString& path) const;
     // A shipped device profile by its file name.
     Q_INVOKABLE QString profilePath(const QString& name) const;
+    // A folder with all it holds, or a single file.
     Q_INVOKABLE void removeTree(const QString& path);
 
   private:

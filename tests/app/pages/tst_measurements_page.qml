@@ -55,6 +55,13 @@ Item {
             return result
         }
 
+        function textsNamed(item, name) {
+            let texts = item.objectName === name ? [item.text] : []
+            for (let i = 0; i < item.children.length; ++i)
+                texts = texts.concat(textsNamed(item.children[i], name))
+            return texts
+        }
+
         function openedDialog(name) {
             const dialog = child(name)
             tryVerify(() => dialog.opened, 2000, name + " opens")
@@ -235,6 +242,34 @@ Item {
             compare(ui.selectedMeasurementIndex, 1)
             mouseClick(gone)
             compare(ui.selectedMeasurementIndex, 1)
+        }
+
+        // Two like runs saved within one minute still read apart: their rows give the second.
+        function test_runsOfOneMinuteReadApart() {
+            const path = fixture.makeProject(1, "Twins")
+            fixture.addAnalysisRun(path, "m_1", "a_1")
+            fixture.addAnalysisRun(path, "m_1", "a_2")
+            fixture.stampAnalysisRun(path, "m_1", "a_1", "2026-01-01T12:00:05Z")
+            fixture.stampAnalysisRun(path, "m_1", "a_2", "2026-01-01T12:00:41Z")
+            ui.openProject(path)
+            tryCompare(rowAt(0), "height", 106 + 8 + 30 * 2)
+            compare(textsNamed(rowAt(0), "runDetailLabel").sort(), ["01-01 12:00:05", "01-01 12:00:41"])
+        }
+
+        // A Replay the controller would refuse is disabled and says why under the pointer.
+        function test_replaySaysWhyItIsDisabled() {
+            const path = fixture.makeProject(1, "NoRaw")
+            fixture.removeTree(path + "/measurements/m_1/raw.int16")
+            ui.openProject(path)
+            compare(ui.selectedMeasurementId, "m_1")
+            const replay = child("replayMeasurementButton")
+            verify(!replay.enabled)
+            replay.hoverEnabled = true
+            mouseMove(replay, replay.width / 2, replay.height / 2)
+            tryVerify(() => replay.hovered)
+            compare(replay.ToolTip.text, "The raw recording of this Measurement is missing")
+            verify(replay.ToolTip.visible)
+            mouseMove(page, 1, 1)
         }
 
         function test_anUnreadableRunIsListedWithItsReasonAndCannotBeOpened() {
