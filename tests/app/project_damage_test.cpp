@@ -374,7 +374,7 @@ TEST_F(ProjectDamage, ADamagedProjectOnReadOnlyMediaOpensFromItsFoldersAndIsRepa
     EXPECT_EQ(rowIds(ui), (QStringList{QStringLiteral("m_2"), QStringLiteral("m_1")}));
     EXPECT_TRUE(
         eventLogHas(ui, QStringLiteral("project.json could not be read (expected string): the "
-                                       "Measurement list was rebuilt from 2 Measurement folder(s) but "
+                                       "Measurement list was rebuilt from 2 Measurement folders but "
                                        "could not be saved (cannot write project.json")))
         << ui.eventLog().join('\n').toStdString();
     ui.openProject(project.path());
