@@ -229,7 +229,8 @@ bool noiseFloorProfileExists(const fs::path& directory) {
            fs::exists(fs::symlink_status(noiseFloorPayloadPath(directory), error));
 }
 
-void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& profile) {
+void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& profile,
+                           std::chrono::milliseconds lockWait) {
     // Everything that can refuse the profile runs before the disk is touched.
     if (!profile.isValid() ||
         !std::all_of(profile.matrices.begin(), profile.matrices.end(),
@@ -240,7 +241,8 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
 
     // A new noise_floor folder is flushed in the Project folder, so a power cut keeps its name too.
     createDirectoriesDurably(directory);
-    const ExclusiveFileLock lock(hiddenPath(directory, kDirectoryName, kLockSuffix));
+    const EntryLock lock = takeLockFile(hiddenPath(directory, kDirectoryName, kLockSuffix),
+                                        EntryUnavailable::Entry::NoiseFloor, lockWait);
     const fs::path finalPath = directory / kDirectoryName;
     const fs::path retired = hiddenPath(directory, kDirectoryName, kRetiredSuffix);
     // Left by a killed save: the old pair goes back in place when no new one took it.
@@ -284,15 +286,17 @@ NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
     return std::move(stored.profile);
 }
 
-void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled) {
+void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled,
+                                      std::chrono::milliseconds lockWait) {
     const fs::path manifestPath = noiseFloorManifestPath(directory);
     std::error_code error;
     if (!fs::exists(fs::symlink_status(manifestPath, error)))
         throw std::runtime_error("noise floor manifest is missing");
     // Under the savers' lock, so that a save cannot swap the pair between this read and the write.
-    std::optional<ExclusiveFileLock> lock;
+    EntryLock lock;
     try {
-        lock.emplace(hiddenPath(directory, kDirectoryName, kLockSuffix));
+        lock = takeLockFile(hiddenPath(directory, kDirectoryName, kLockSuffix),
+                            EntryUnavailable::Entry::NoiseFloor, lockWait);
     } catch (const fs::filesystem_error&) {
         throw std::runtime_error("cannot write noise floor manifest");
     }

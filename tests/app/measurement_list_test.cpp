@@ -262,6 +262,8 @@ TEST_F(MeasurementList, RegisteredNamesResolveOnlyToOneFolderInsideMeasurements)
     ASSERT_EQ(ui.measurementCount(), 2) << ui.statusText().toStdString();
     EXPECT_EQ(rowIds(ui), (QStringList{"m_2", "m_1"}));
 
+    // A name the list refuses is one unusable row with its reason, named once in the event log; the
+    // other Measurements stay listed and the Project opens.
     const std::pair<std::string, const char*> refused[] = {
         {"../outside", "Measurement path escapes the Project root"},
         {"measurements/../../outside", "Measurement path escapes the Project root"},
@@ -270,22 +272,40 @@ TEST_F(MeasurementList, RegisteredNamesResolveOnlyToOneFolderInsideMeasurements)
         {"measurements/m_1/analyses", "Measurement name is not a directory name"},
         {"/tmp", "absolute Measurement path is not allowed"},
     };
+    const auto expectRefused = [&](const UiController& opened, const std::string& name, const char* why,
+                                   const QString& next = QStringLiteral("m_1")) {
+        ASSERT_EQ(rowIds(opened).mid(0, 2), (QStringList{QString::fromStdString(name), next})) << name;
+        EXPECT_FALSE(rowOf(opened, 0).value("valid").toBool()) << name;
+        EXPECT_EQ(rowOf(opened, 0).value("error").toString(), QLatin1String(why)) << name;
+        EXPECT_EQ(opened.selectedMeasurementId(), next) << name;
+        const QString line = QStringLiteral(
+                                 "project.json lists %1, which is not a Measurement folder of this "
+                                 "Project: %2")
+                                 .arg(QString::fromStdString(name), QLatin1String(why));
+        EXPECT_EQ(opened.eventLog().filter(line).size(), 1) << name;
+    };
     for (const auto& [name, message] : refused) {
         record.measurements = {"m_1", name};
         record.save();
         ui.refreshProject();
-        EXPECT_EQ(ui.statusText(), QStringLiteral("Refresh Project failed: %1").arg(QLatin1String(message)))
-            << name;
+        EXPECT_EQ(ui.statusText(), QStringLiteral("Project refreshed · 2 Measurement(s)")) << name;
+        expectRefused(ui, name, message);
     }
+    record.measurements = {"m_1", "m_2", "/tmp"};
+    record.save();
+    UiController opened;
+    opened.openProject(stored.path());
+    EXPECT_TRUE(opened.hasProject());
+    EXPECT_EQ(opened.statusText(), QStringLiteral("Project opened: Stored · 3 Measurement(s)"));
+    expectRefused(opened, "/tmp", "absolute Measurement path is not allowed", QStringLiteral("m_2"));
 
     // A link inside measurements that points out of the Project is refused as well.
     QTemporaryDir outside;
     fs::create_directory_symlink(fsPath(outside.path()), stored.measurementDir("linked"));
-    record.measurements = {"linked"};
+    record.measurements = {"m_1", "linked"};
     record.save();
     ui.refreshProject();
-    EXPECT_EQ(ui.statusText(),
-              QStringLiteral("Refresh Project failed: Measurement path escapes the Project root"));
+    expectRefused(ui, "linked", "Measurement path escapes the Project root");
 }
 
 }  // namespace

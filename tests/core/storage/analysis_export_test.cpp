@@ -104,6 +104,7 @@ class AnalysisExport : public ::testing::Test {
   protected:
     AnalysisRunRecord run(const std::string& id, const std::optional<HeatmapGrid>& map = csvMap(),
                           const AnalysisRunParameters& p = test::sampleParameters()) {
+        fs::create_directories(project / "measurements" / "m1");
         return createAnalysisRun(project / "measurements" / "m1", "m1", id, p, 3.5, -2e-5, 71.25, "1.2.2",
                                  test::sampleProvenance(), map);
     }

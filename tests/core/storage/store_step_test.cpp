@@ -52,7 +52,9 @@ class StoreStep : public ::testing::TestWithParam<bool> {
         return [refuse, operation] { return (!refuse || test::refuseNoReplaceRename()) && operation(); };
     }
 
+    // The Measurement folder is made first: a save never makes it.
     AnalysisRunRecord runIn(const std::string& measurementId, double level) {
+        fs::create_directories(project / "measurements" / measurementId);
         return createAnalysisRun(project / "measurements" / measurementId, measurementId, "run",
                                  test::sampleParameters(), 1.0, 2.0, 3.0, "b", test::sampleProvenance(),
                                  test::sampleMap(40, 30, level));
@@ -122,6 +124,7 @@ TEST_P(StoreStep, RunListingShowsOnlyWholeRunsAndASaveCanBeRetriedAfterAKillAtEa
     int step = 1;
     for (; step < kMaxSteps; ++step) {
         fs::remove_all(measurement);
+        fs::create_directories(measurement);
         const test::StepRun outcome = runToStep(step, StepAction::Kill, inChild([&] {
                                                     save();
                                                     return true;
