@@ -68,10 +68,10 @@ std::string writeMeasurementManifest(const MeasurementRecord& record);
 
 // The labels one edit changes; the others keep what manifest.json holds when the edit is written.
 struct MeasurementLabelEdit {
-    std::optional<std::string> displayName;
-    std::optional<std::string> location;
-    std::optional<std::string> scene;
-    std::optional<std::string> notes;
+    std::optional<std::string> displayName = {};
+    std::optional<std::string> location = {};
+    std::optional<std::string> scene = {};
+    std::optional<std::string> notes = {};
 };
 
 // Re-reads manifest.json under the lock of the Measurement folder and rewrites it with the labels of

@@ -9,6 +9,7 @@
 #include "analysis_test_support.h"
 #include "core/storage/analysis_map.h"
 #include "core/storage/json_reader.h"
+#include "permission_support.h"
 #include "storage_test_support.h"
 #include "test_support.h"
 
@@ -258,6 +259,19 @@ TEST_F(AnalysisExport, FileFailuresUseTheirTexts) {
               (std::vector<std::string>{"export.json", "map.csv"}));
     EXPECT_EQ(fileText(project / "exports" / "run-1" / "map.csv"), kCsv);
     EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"run-1"});
+
+    // So is one the user made unreadable, down to a folder inside it: nothing of it stays hidden.
+    fs::create_directories(project / "exports" / "run-1" / "kept");
+    writeText(project / "exports" / "run-1" / "kept" / "note", "x");
+    fs::permissions(project / "exports" / "run-1" / "kept", fs::perms::none);
+    fs::permissions(project / "exports" / "run-1", fs::perms::none);
+    {
+        const test::WithoutPermissionOverride asAnyUser;
+        EXPECT_EQ(exportOutcome(r), "ok");
+    }
+    EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"run-1"});
+    EXPECT_EQ(entryNames(project / "exports" / "run-1"),
+              (std::vector<std::string>{"export.json", "map.csv"}));
 }
 
 // A full disk fails the table or the summary with its own text; the run, and an older export of it,
