@@ -496,6 +496,34 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>プロジェクトは %1 に存在しなくなりました - 最近使ったプロジェクトから削除しました</translation>
         </message>
         <message>
+            <source>AnalysisRun %1 was not saved: Measurement %2 no longer exists - another program deleted it</source>
+            <translation>解析ラン %1 は保存されませんでした：測定 %2 はもう存在しません - 別のプログラムが削除しました</translation>
+        </message>
+        <message>
+            <source>Measurement %1 no longer exists: another program deleted it</source>
+            <translation>測定 %1 はもう存在しません：別のプログラムが削除しました</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not changed: another program is changing it - try again</source>
+            <translation>測定 %1 は変更されませんでした：別のプログラムが変更中です - もう一度お試しください</translation>
+        </message>
+        <message>
+            <source>project.json lists %1, which is not a Measurement folder of this Project: %2</source>
+            <translation>project.json に %1 が記載されていますが、このプロジェクトの測定フォルダーではありません：%2</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not deleted: another program is using it or changing the Project - try again</source>
+            <translation>測定 %1 は削除されませんでした：別のプログラムが使用中か、プロジェクトを変更中です - もう一度お試しください</translation>
+        </message>
+        <message>
+            <source>Project %1 was not deleted: another program is using %2</source>
+            <translation>プロジェクト %1 は削除されませんでした：別のプログラムが %2 を使用中です</translation>
+        </message>
+        <message>
+            <source>another program has held the lock of this Project for more than %1 s</source>
+            <translation>別のプログラムがこのプロジェクトのロックを %1 秒以上保持しています</translation>
+        </message>
+        <message>
             <source>project.json could not be read (%1): kept as %2, the Measurement list was rebuilt from %3 Measurement folder(s)</source>
             <translation>project.json を読み取れません (%1): %2 として保管し、%3 個の測定フォルダーから測定リストを再構築しました</translation>
         </message>

@@ -10,6 +10,7 @@ namespace {
 struct CatalogueState {
     int finished = 0;
     QStringList untranslated;  // texts of the sources without a finished translation
+    QString error;             // why the catalogue could not be read to its end
 };
 
 CatalogueState inspect(const QString& path) {
@@ -25,7 +26,8 @@ CatalogueState inspect(const QString& path) {
             source = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             const QString type = xml.attributes().value("type").toString();
-            const QString text = xml.readElementText();
+            // A plural holds its forms as child elements; reading it as plain text would end the parse.
+            const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
             // Texts that no source holds any more (vanished, obsolete) do no harm.
             if (type == QLatin1String("vanished") || type == QLatin1String("obsolete")) continue;
             if (!type.isEmpty() || text.isEmpty()) {
@@ -35,6 +37,7 @@ CatalogueState inspect(const QString& path) {
             }
         }
     }
+    state.error = xml.hasError() ? xml.errorString() : QString();
     return state;
 }
 
@@ -54,6 +57,7 @@ TEST(TranslationCatalogue, EverySourceTextHasAFinishedTranslationInBothLanguages
         ASSERT_TRUE(lupdate.waitForFinished(60000));
         ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().toStdString();
         const CatalogueState state = inspect(copy);
+        EXPECT_TRUE(state.error.isEmpty()) << code << ": " << state.error.toStdString();
         EXPECT_GT(state.finished, 0) << code;
         EXPECT_TRUE(state.untranslated.isEmpty())
             << code << ": " << state.untranslated.join(" | ").toStdString();
