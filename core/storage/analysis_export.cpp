@@ -200,7 +200,7 @@ ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRe
     const fs::path staging = hiddenPath(exportsDir, run.analysisId, kExportingSuffix);
     const fs::path retired = hiddenPath(exportsDir, run.analysisId, kReplacedSuffix);
     try {
-        createDirectoriesDurably(exportsDir);
+        createDirectoryInsideExisting(exportsDir, EntryUnavailable::Entry::Project);
     } catch (const fs::filesystem_error&) {
         throw std::runtime_error(kCannotCreate);
     }

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/storage/analysis_map.h"
+#include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
@@ -209,12 +210,7 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
     writeAnalysisManifest(record);
     if (map) checkAnalysisMapShape(*map);
 
-    // Never the Measurement folder itself: one another program deleted is not made again.
-    std::error_code error;
-    if (fs::create_directory(analysesDir, error)) syncOrThrow(measurementDir, true);
-    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
-        throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Gone);
-    if (error) throw fs::filesystem_error("create_directory", analysesDir, error);
+    createDirectoryInsideExisting(analysesDir, EntryUnavailable::Entry::Measurement);
     // A leftover of a failed or killed save is replaced; one a living writer holds blocks the id.
     StagedDirectory staged(staging, "analysis staging directory already exists");
     // Committed by a creator that held the staging name since the test above.

@@ -204,11 +204,6 @@ void writeManifest(const fs::path& path, std::string_view text) {
     if (!ok) throw std::runtime_error("failed to write noise floor manifest");
 }
 
-void syncDirectoryOrThrow(const fs::path& directory) {
-    std::error_code error;
-    if (!syncDirectoryToDisk(directory, error)) throw fs::filesystem_error("fsync", directory, error);
-}
-
 }  // namespace
 
 bool NoiseFloorProfile::isValid() const {
@@ -239,8 +234,10 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
     requireSupportedCounts(profile.channelCount, profile.fftSize, false);
     manifestText(profile, {});  // refuses non-finite numbers; the checksum is known after the payload
 
-    // A new noise_floor folder is flushed in the Project folder, so a power cut keeps its name too.
-    createDirectoriesDurably(directory);
+    // Never the Project folder itself: one another program deleted is not made again.
+    std::error_code missing;
+    if (!fs::is_directory(directory, missing))
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
     const EntryLock lock = takeLockFile(hiddenPath(directory, kDirectoryName, kLockSuffix),
                                         EntryUnavailable::Entry::NoiseFloor, lockWait);
     const fs::path finalPath = directory / kDirectoryName;
@@ -256,8 +253,10 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
     // whole pair at the final name in one step.
     const std::uint64_t payloadHash = writePayload(staging / kPayloadName, profile);
     writeManifest(staging / kManifestName, manifestText(profile, formatHash64(payloadHash)));
-    staged.commitReplacing(finalPath, retired);
-    syncDirectoryOrThrow(directory);
+    // In place; a Project folder that did not confirm the name is reported, never flushed again, as a
+    // second flush may succeed where the first lost the name.
+    if (!staged.commitReplacing(finalPath, retired))
+        throw fs::filesystem_error("fsync", directory, std::make_error_code(std::errc::io_error));
 }
 
 NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {

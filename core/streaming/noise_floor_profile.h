@@ -58,7 +58,8 @@ bool noiseFloorProfileExists(const std::filesystem::path& directory);
 // lock file d/.noise_floor.lock (takeLockFile), then throw EntryUnavailable (Held). Throws
 // std::invalid_argument "cannot persist an invalid noise floor", std::runtime_error "cannot write
 // noise floor payload" / "failed to write noise floor payload" and the same for the manifest, "<key>
-// must be finite" (std::invalid_argument) for a non-finite subtractBeta or psdFloor, and
+// must be finite" (std::invalid_argument) for a non-finite subtractBeta or psdFloor, EntryUnavailable
+// (Project, Gone) when the Project folder no longer exists (it is never made again), and
 // std::filesystem::filesystem_error from the directory work.
 void saveNoiseFloorProfile(const std::filesystem::path& directory, const NoiseFloorProfile& profile,
                            std::chrono::milliseconds lockWait = lockWaitLimit());

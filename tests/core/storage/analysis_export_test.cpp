@@ -9,6 +9,7 @@
 #include "analysis_test_support.h"
 #include "core/storage/analysis_map.h"
 #include "core/storage/json_reader.h"
+#include "core/storage/lock_wait.h"
 #include "permission_support.h"
 #include "storage_test_support.h"
 #include "test_support.h"
@@ -219,6 +220,12 @@ TEST_F(AnalysisExport, RefusalsLeaveNothingBehind) {
     }
     EXPECT_FALSE(fs::exists(project / "exports"));
     EXPECT_FALSE(fs::exists(project / "x"));
+
+    // A Project another program deleted is never made again.
+    expectThrowExactly<EntryUnavailable>(
+        [&] { exportAnalysisRun(run("gone"), measurementRecord(), folder / "deleted"); },
+        "the Project no longer exists");
+    EXPECT_FALSE(fs::exists(folder / "deleted"));
 
     AnalysisRunRecord bad = run("bad");
     bad.peakDb = std::numeric_limits<double>::quiet_NaN();

@@ -528,6 +528,12 @@ TEST(NoiseFloorProfileFiles, TheLockFileIsMadeInTheProjectWhateverStandsAtItsNam
     }
     EXPECT_EQ(fileText(noiseFloorManifestPath(project.path())), manifest);
     EXPECT_EQ(entryNames(project.path()), (std::vector<std::string>{".noise_floor.lock", "noise_floor"}));
+
+    // A Project another program deleted is never made again.
+    expectThrowExactly<EntryUnavailable>(
+        [&] { saveNoiseFloorProfile(project / "deleted", taggedProfile(2, 8, 2)); },
+        "the Project no longer exists");
+    EXPECT_FALSE(fs::exists(project / "deleted"));
 }
 
 // Loads running beside two saving threads see one whole profile each time, its manifest with its own
