@@ -376,23 +376,6 @@ TEST_F(TwoPrograms, AStoppedHolderOfTheProjectsLockIsWaitedForOnlyUpToTheBound) 
     EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m2"}));
 }
 
-// A Recording, a label edit or a deletion of another program holds what it works on: each is named as
-// in use, and nothing else is.
-TEST_F(TwoPrograms, WhatAnotherProgramHoldsIsNamedAsInUse) {
-    reset();
-    EXPECT_EQ(entryInUse(project), std::nullopt);
-    {
-        Recording recording(project, "m1", profile, "program A");
-        EXPECT_EQ(entryInUse(project), std::optional<std::string>("measurements/.m1.recording.raw.tmp"));
-    }
-    EntryLock deletion;
-    ASSERT_EQ(EntryLock::take(measurement, false, deletion), EntryLock::Take::Taken);
-    EXPECT_EQ(entryInUse(project), std::optional<std::string>("measurements/m"));
-    expectThrowExactly<EntryUnavailable>(
-        [&] { updateMeasurementLabels(measurement, {.notes = "x"}, std::chrono::milliseconds(0)); },
-        "another program is using the Measurement");
-}
-
 // The driver program (storage_driver.cpp) as a child process, stepped line by line.
 class Driver {
   public:
