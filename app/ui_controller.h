@@ -753,7 +753,7 @@ class UiController : public QObject {
     void recordRecentProject(const QString& path, const QString& name);
     // Loads the open Project's noise floor (none without a Project) and hands it to both engines.
     void loadProjectNoiseFloor();
-    // Rebuilds the open Project's rows, selects the newest valid one; throws, without a signal.
+    // Rebuilds the open Project's rows (an unusable entry as an invalid row), selects the newest valid one.
     void rebuildMeasurementList();
     // Drops the selected Measurement and its frozen profile without a signal.
     void clearMeasurementSelection();

@@ -13,6 +13,7 @@
 #include "core/storage/analysis_export.h"
 #include "core/storage/analysis_map.h"
 #include "core/storage/analysis_run_store.h"
+#include "core/storage/lock_wait.h"
 
 namespace zk::app {
 
@@ -323,6 +324,13 @@ void UiController::savePendingAnalysis() {
             core::createAnalysisRun(p.measurementDirectory, p.measurementId, p.analysisId, p.parameters,
                                     p.peakAzimuthDeg, p.peakElevationDeg, p.peakDb, kBuildVersion,
                                     p.provenance, p.map, &durable);
+        } catch (const core::EntryUnavailable&) {
+            // Saving it anyway would make the deleted folder again, holding this run alone.
+            reportLocalized(QT_TRANSLATE_NOOP("UiController",
+                                              "AnalysisRun %1 was not saved: Measurement %2 no longer "
+                                              "exists - another program deleted it"),
+                            {id, qs(p.measurementId)});
+            return;
         } catch (const std::exception& error) {
             reportEvent(QCoreApplication::translate("UiController", "Save AnalysisRun failed: %1")
                             .arg(textOf(error)));

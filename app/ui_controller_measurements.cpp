@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -16,6 +17,7 @@
 #include "core/storage/device_profile.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/measurement_files.h"
 #include "core/storage/project_recovery.h"
 
@@ -129,6 +131,37 @@ core::DeviceProfile loadVerifiedFrozenProfile(const core::MeasurementRecord& rec
 
 bool rowIsValid(const QVariant& row) { return row.toMap().value(QStringLiteral("valid")).toBool(); }
 
+// A label the user left as it was shown stays out of the edit, so another program's change of it
+// is kept.
+std::optional<std::string> changedLabel(const QString& value, const std::string& shown) {
+    std::string text = value.toStdString();
+    if (text == shown) return std::nullopt;
+    return text;
+}
+
+// Writes the edit under the Measurement's lock without waiting (the GUI thread never does); false,
+// with the reason reported, when it was refused. `failed` is the operation's own failure text.
+bool writeLabels(UiController& ui, const core::MeasurementRecord& record,
+                 const core::MeasurementLabelEdit& edit, const QString& failed) {
+    const QString id = qs(record.measurementId);
+    try {
+        core::updateMeasurementLabels(record.directory, edit, std::chrono::milliseconds(0));
+        return true;
+    } catch (const core::EntryUnavailable& refused) {
+        ui.reportLocalized(
+            refused.why() == core::EntryUnavailable::Why::Gone
+                ? QT_TRANSLATE_NOOP("UiController",
+                                    "Measurement %1 no longer exists: another program deleted it")
+                : QT_TRANSLATE_NOOP("UiController",
+                                    "Measurement %1 was not changed: another program is "
+                                    "changing it - try again"),
+            {id});
+    } catch (const std::exception& error) {
+        ui.reportEvent(failed.arg(textOf(error)));
+    }
+    return false;
+}
+
 }  // namespace
 
 QVariantList UiController::measurements() const { return project_.rows; }
@@ -207,8 +240,8 @@ void UiController::clearMeasurementSelection() {
     profileState_.frozen = core::DeviceProfile{};
 }
 
-// Throws only for a registered name that is refused (the rows built so far stay and measurementsChanged
-// is not emitted); an unreadable Measurement or run becomes an invalid row with its reason.
+// A registered name that is refused, an unreadable Measurement or an unreadable run becomes an invalid
+// row with its reason, reported once, so that one bad entry never hides the others.
 void UiController::rebuildMeasurementList() {
     project_.rows.clear();
     project_.records.clear();
@@ -224,12 +257,26 @@ void UiController::rebuildMeasurementList() {
     }
     const std::vector<std::string>& names = project_.record.measurements;
     for (auto name = names.rbegin(); name != names.rend(); ++name) {
-        const fs::path directory = resolveMeasurementDirectory(*name);
+        fs::path directory;
         std::optional<core::MeasurementRecord> record;
         QString error;
-        if (entryMissing(directory)) {
+        try {
+            directory = resolveMeasurementDirectory(*name);
+        } catch (const std::exception& refused) {
+            // Listed as unusable like any other entry that cannot be read: the rest of the list
+            // stays, and the Project opens.
+            error = textOf(refused);
+            const QString line =
+                UiText::tr("project.json lists %1, which is not a Measurement folder of this Project: %2")
+                    .arg(qs(*name), error);
+            if (!project_.reportedUnreadable.contains(line)) {
+                project_.reportedUnreadable.insert(line);
+                reportEvent(line);
+            }
+        }
+        if (error.isEmpty() && entryMissing(directory)) {
             error = UiText::tr("Measurement directory is missing");
-        } else {
+        } else if (error.isEmpty()) {
             try {
                 record = core::readMeasurementManifest(directory);
             } catch (const std::exception& failure) {
@@ -355,13 +402,9 @@ void UiController::renameSelectedMeasurement(const QString& displayName) {
         const core::MeasurementRecord record = project_.selected;
         const QString id = qs(record.measurementId);
         const QString name = displayName.trimmed();
-        try {
-            core::updateMeasurementLabels(record.directory, name.toStdString(), record.location, record.scene,
-                                          record.notes);
-        } catch (const std::exception& error) {
-            reportEvent(UiText::tr("Rename failed: %1").arg(textOf(error)));
-            return;
-        }
+        core::MeasurementLabelEdit edit;
+        edit.displayName = name.toStdString();
+        if (!writeLabels(*this, record, edit, UiText::tr("Rename failed: %1"))) return;
         refreshProject();
         selectMeasurementById(id);
         reportEvent(name.isEmpty() ? UiText::tr("Alias cleared: %1").arg(id)
@@ -384,14 +427,10 @@ void UiController::setSelectedMeasurementNote(const QString& location, const QSt
         }
         const core::MeasurementRecord record = project_.selected;
         const QString id = qs(record.measurementId);
-        try {
-            core::updateMeasurementLabels(record.directory, record.displayName,
-                                          location.trimmed().toStdString(), scene.trimmed().toStdString(),
-                                          note.toStdString());
-        } catch (const std::exception& error) {
-            reportEvent(UiText::tr("Save note failed: %1").arg(textOf(error)));
-            return;
-        }
+        const core::MeasurementLabelEdit edit{std::nullopt, changedLabel(location.trimmed(), record.location),
+                                              changedLabel(scene.trimmed(), record.scene),
+                                              changedLabel(note, record.notes)};
+        if (!writeLabels(*this, record, edit, UiText::tr("Save note failed: %1"))) return;
         refreshProject();
         selectMeasurementById(id);
         reportEvent(UiText::tr("Note saved: %1").arg(id));
@@ -428,6 +467,14 @@ void UiController::deleteSelectedMeasurement() {
         core::MeasurementDeletion deletion;
         try {
             deletion = core::beginMeasurementDeletion(project_.record.directory, directory, registered);
+        } catch (const core::EntryUnavailable&) {
+            refreshProject();
+            selectMeasurementById(id);
+            reportLocalized(QT_TRANSLATE_NOOP("UiController",
+                                              "Measurement %1 was not deleted: another program is using it "
+                                              "or changing the Project - try again"),
+                            {id});
+            return;
         } catch (const std::exception& error) {
             reportEvent(UiText::tr("Project unregister failed: %1").arg(textOf(error)));
             refreshProject();

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 
 #include "app/file_paths.h"
 #include "app/ui_controller.h"
@@ -71,7 +72,7 @@ void UiController::setNoiseSubtractionEnabled(bool enabled) {
             try {
                 const std::filesystem::path root = toFsPath(project_.path);
                 if (core::noiseFloorProfileExists(root))
-                    core::rewriteNoiseFloorManifestEnabled(root, enabled);
+                    core::rewriteNoiseFloorManifestEnabled(root, enabled, std::chrono::milliseconds(0));
             } catch (const std::exception& error) {
                 reportEvent(UiText::tr("Noise switch persist failed: %1").arg(textOf(error)));
             }
@@ -176,7 +177,8 @@ void UiController::advanceNoiseCalibration() {
 
         if (project_.open) {
             try {
-                core::saveNoiseFloorProfile(toFsPath(project_.path), *profile);
+                // Never waited for on the GUI thread: another program saving refuses this save.
+                core::saveNoiseFloorProfile(toFsPath(project_.path), *profile, std::chrono::milliseconds(0));
             } catch (const std::exception& error) {
                 reportEvent(UiText::tr("Noise floor kept for this session only: %1").arg(textOf(error)));
             }

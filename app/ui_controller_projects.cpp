@@ -6,10 +6,12 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/file_paths.h"
 #include "app/ui_controller.h"
+#include "core/storage/project_in_use.h"
 #include "core/storage/project_recovery.h"
 #include "core/storage/project_repair.h"
 #include "core/streaming/streaming_acoustic_engine.h"
@@ -331,6 +333,13 @@ void UiController::deleteProject() {
         }
         if (!isRoot) {
             reportEvent(UiText::tr("Refusing to delete: not a Project root"));
+            return;
+        }
+        // Another program recording or saving into it would lose its work without a word.
+        if (const std::optional<std::string> busy = core::entryInUse(root)) {
+            reportLocalized(
+                QT_TRANSLATE_NOOP("UiController", "Project %1 was not deleted: another program is using %2"),
+                {projectName(), QString::fromStdString(*busy)});
             return;
         }
 

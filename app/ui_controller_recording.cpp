@@ -1,5 +1,6 @@
 // Recording the live stream into a new Measurement of the open Project, with the video handshake of
 // QML, the duration limit and the finalize thread.
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/storage/device_profile.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/staged_commit.h"
 
 namespace zk::app {
@@ -421,6 +423,12 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::RecordingWriter>
                                       "confirm its folder; a power cut could still lose it")
                                       .arg(id);
                     success = true;
+                } catch (const core::EntryUnavailable& held) {
+                    // The wait for a program that stopped or hangs while it holds the Project is over.
+                    error = QCoreApplication::translate(
+                                "UiController",
+                                "another program has held the lock of this Project for more than %1 s")
+                                .arg(static_cast<double>(held.waited().count()) / 1000.0);
                 } catch (const std::exception& failure) {
                     error = textOf(failure);
                 } catch (...) {

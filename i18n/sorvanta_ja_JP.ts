@@ -522,6 +522,32 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>The folder of this Project takes no file locks (%1): it cannot guard the Project against a second program using it at the same time</source>
             <translation>このプロジェクトのフォルダーはファイルロックに対応していません (%1): 別のプログラムが同時にこのプロジェクトを使うことを防げません</translation>
+            <source>AnalysisRun %1 was not saved: Measurement %2 no longer exists - another program deleted it</source>
+            <translation>解析ラン %1 は保存されませんでした：測定 %2 はもう存在しません - 別のプログラムが削除しました</translation>
+        </message>
+        <message>
+            <source>Measurement %1 no longer exists: another program deleted it</source>
+            <translation>測定 %1 はもう存在しません：別のプログラムが削除しました</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not changed: another program is changing it - try again</source>
+            <translation>測定 %1 は変更されませんでした：別のプログラムが変更中です - もう一度お試しください</translation>
+        </message>
+        <message>
+            <source>project.json lists %1, which is not a Measurement folder of this Project: %2</source>
+            <translation>project.json に %1 が記載されていますが、このプロジェクトの測定フォルダーではありません：%2</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not deleted: another program is using it or changing the Project - try again</source>
+            <translation>測定 %1 は削除されませんでした：別のプログラムが使用中か、プロジェクトを変更中です - もう一度お試しください</translation>
+        </message>
+        <message>
+            <source>Project %1 was not deleted: another program is using %2</source>
+            <translation>プロジェクト %1 は削除されませんでした：別のプログラムが %2 を使用中です</translation>
+        </message>
+        <message>
+            <source>another program has held the lock of this Project for more than %1 s</source>
+            <translation>別のプログラムがこのプロジェクトのロックを %1 秒以上保持しています</translation>
         </message>
         <message>
             <source>Open Project failed: %1</source>

@@ -522,6 +522,32 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>The folder of this Project takes no file locks (%1): it cannot guard the Project against a second program using it at the same time</source>
             <translation>此项目的文件夹不支持文件锁（%1）：无法防止另一个程序同时使用该项目</translation>
+            <source>AnalysisRun %1 was not saved: Measurement %2 no longer exists - another program deleted it</source>
+            <translation>分析运行 %1 未保存：测量 %2 已不存在 - 另一个程序已将其删除</translation>
+        </message>
+        <message>
+            <source>Measurement %1 no longer exists: another program deleted it</source>
+            <translation>测量 %1 已不存在：另一个程序已将其删除</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not changed: another program is changing it - try again</source>
+            <translation>测量 %1 未更改：另一个程序正在更改它 - 请重试</translation>
+        </message>
+        <message>
+            <source>project.json lists %1, which is not a Measurement folder of this Project: %2</source>
+            <translation>project.json 列出了 %1，但它不是此项目的测量文件夹：%2</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not deleted: another program is using it or changing the Project - try again</source>
+            <translation>测量 %1 未删除：另一个程序正在使用它或正在更改项目 - 请重试</translation>
+        </message>
+        <message>
+            <source>Project %1 was not deleted: another program is using %2</source>
+            <translation>项目 %1 未删除：另一个程序正在使用 %2</translation>
+        </message>
+        <message>
+            <source>another program has held the lock of this Project for more than %1 s</source>
+            <translation>另一个程序占用此项目的锁已超过 %1 秒</translation>
         </message>
         <message>
             <source>Open Project failed: %1</source>

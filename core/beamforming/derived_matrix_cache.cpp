@@ -233,8 +233,9 @@ void writeDerivedMatrix(const fs::path& measurementDirectory, const DerivedMatri
         band.binFrequenciesHz.size() != band.binIndices.size()) {
         throw std::invalid_argument("derived matrix result is inconsistent");
     }
+    // Only the cache folder: a Measurement folder another program deleted is never made again.
     std::error_code error;
-    fs::create_directories(measurementDirectory / "derived", error);
+    fs::create_directory(measurementDirectory / "derived", error);
     if (error) throw std::runtime_error("cannot create derived cache directory");
     const std::uint64_t channels = matrices.front().size();
     if (channels == 0) throw std::invalid_argument("derived matrix channel count is zero");

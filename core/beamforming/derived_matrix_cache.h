@@ -74,7 +74,8 @@ BandMatrix readDerivedMatrix(const std::filesystem::path& measurementDirectory, 
 // Writes the data file, then the sidecar, each to a temporary file renamed over its target once it is
 // complete and flushed, so that at any moment the pair is the old entry, the new one (an old sidecar of
 // the same key has the new one's text) or data without a sidecar. Throws std::invalid_argument for an
-// inconsistent or misshapen matrix and std::runtime_error when a file cannot be written.
+// inconsistent or misshapen matrix and std::runtime_error when a file cannot be written, or
+// "cannot create derived cache directory" when the Measurement folder does not exist.
 void writeDerivedMatrix(const std::filesystem::path& measurementDirectory, const DerivedMatrixKey& key,
                         const BandMatrix& bandMatrix);
 

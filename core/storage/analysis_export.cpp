@@ -119,6 +119,29 @@ std::string exportJson(const AnalysisRunRecord& run, const MeasurementRecord& me
     return json.finish();
 }
 
+// Gives the owner back what it needs to list and remove the folders of a tree (a folder the user set
+// to mode 000 cannot be listed, so not emptied); links are never followed.
+void grantOwnerAccess(const fs::path& path) {
+    std::error_code error;
+    if (!fs::is_directory(fs::symlink_status(path, error))) return;
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
+    for (fs::directory_iterator it(path, error); !error && it != fs::directory_iterator();
+         it.increment(error))
+        grantOwnerAccess(it->path());
+}
+
+// The export this one replaced lies under a hidden name once the new one is in place; one that could
+// not be removed there would stay hidden for good.
+void removeReplacedExport(const fs::path& aside) {
+    std::error_code error;
+    if (fs::symlink_status(aside, error).type() == fs::file_type::not_found) return;
+    // Under this name a living writer may hold its own export by now: that one stays.
+    const std::optional<EntryLock> held = claimLeftover(aside);
+    if (!held) return;
+    grantOwnerAccess(aside);
+    removeTreeQuietly(aside);
+}
+
 // Streams the table in pieces of about kFileChunkBytes, so a map of any width needs no text of its
 // size in memory. False when any write or the closing flush failed.
 bool writeCsv(std::FILE* file, const HeatmapGrid& map) {
@@ -177,7 +200,7 @@ ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRe
     const fs::path staging = hiddenPath(exportsDir, run.analysisId, kExportingSuffix);
     const fs::path retired = hiddenPath(exportsDir, run.analysisId, kReplacedSuffix);
     try {
-        createDirectoriesDurably(exportsDir);
+        createDirectoryInsideExisting(exportsDir, EntryUnavailable::Entry::Project);
     } catch (const fs::filesystem_error&) {
         throw std::runtime_error(kCannotCreate);
     }
@@ -208,6 +231,8 @@ ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRe
     } catch (const fs::filesystem_error&) {
         throw std::runtime_error(kCannotCreate);
     }
+    removeReplacedExport(staging);
+    removeReplacedExport(retired);
     return result;
 }
 

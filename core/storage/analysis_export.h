@@ -30,7 +30,8 @@ struct ExportResult {
 // folder in one step: an earlier export of the run is replaced only by a complete one and is kept
 // when that fails. std::invalid_argument for an analysis id that is not one plain directory name,
 // and for a record whose numbers or parameter text no JSON reader could read; std::runtime_error
-// with the export's texts for every other failure, after which nothing of the attempt stays.
+// with the export's texts for every other failure, after which nothing of the attempt stays;
+// EntryUnavailable (Project, Gone) when the Project folder no longer exists, which is never made again.
 ExportResult exportAnalysisRun(const AnalysisRunRecord& run, const MeasurementRecord& measurement,
                                const std::filesystem::path& projectDir);
 

@@ -13,6 +13,7 @@
 #include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/staged_commit.h"
 
@@ -212,7 +213,7 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
     writeAnalysisManifest(record);
     if (map) checkAnalysisMapShape(*map);
 
-    createDirectoriesDurably(analysesDir);
+    createDirectoryInsideExisting(analysesDir, EntryUnavailable::Entry::Measurement);
     // A leftover of a failed or killed save is replaced; one a living writer holds blocks the id.
     StagedDirectory staged(staging, "analysis staging directory already exists");
     // Committed by a creator that held the staging name since the test above.

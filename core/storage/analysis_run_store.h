@@ -79,7 +79,8 @@ struct AnalysisRunRecord {
 // a living writer holds fails with "analysis staging directory already exists"), and a failure
 // removes the one this call made, so a failed save can be retried. When `durable` is given
 // it tells whether the parent directory confirmed the new name: false means the run is saved and
-// complete, but a power cut could still lose it.
+// complete, but a power cut could still lose it. The Measurement folder must exist: it is never made
+// here (EntryUnavailable, Gone, when another program deleted it; nothing is created).
 AnalysisRunRecord createAnalysisRun(const std::filesystem::path& measurementDir,
                                     std::string_view measurementId, std::string_view analysisId,
                                     const AnalysisRunParameters& parameters, double peakAzimuthDeg,

@@ -91,4 +91,12 @@ void createDirectoriesDurably(const fs::path& directory) {
     syncOrThrow(parentOf(firstMissing), true);
 }
 
+void createDirectoryInsideExisting(const fs::path& directory, EntryUnavailable::Entry parent) {
+    std::error_code error;
+    if (fs::create_directory(directory, error)) syncOrThrow(parentOf(directory), true);
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
+        throw EntryUnavailable(parent, EntryUnavailable::Why::Gone);
+    if (error) throw fs::filesystem_error("create_directory", directory, error);
+}
+
 }  // namespace zk::core

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string_view>
 
+#include "core/storage/lock_wait.h"
+
 namespace zk::core {
 
 // Replacing one file, so that a crash or a power cut at any moment leaves either the old content or
@@ -35,5 +37,11 @@ ReplaceStatus placeNewFileContent(const std::filesystem::path& target, std::stri
 // it created in their parents. Throws std::filesystem::filesystem_error "create_directories" or
 // "fsync".
 void createDirectoriesDurably(const std::filesystem::path& directory);
+
+// Creates the directory inside its parent, never the parent itself (one another program deleted is
+// not made again), and flushes its name there. Nothing when it exists already. EntryUnavailable
+// (`parent`, Gone) when the parent no longer exists; std::filesystem::filesystem_error
+// "create_directory" or "fsync" otherwise.
+void createDirectoryInsideExisting(const std::filesystem::path& directory, EntryUnavailable::Entry parent);
 
 }  // namespace zk::core

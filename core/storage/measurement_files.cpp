@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <span>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include "core/storage/file_io.h"
@@ -31,8 +32,16 @@ std::optional<std::string> hashFileUnlessStopped(const fs::path& path,
 std::optional<MeasurementFiles> compareMeasurementFiles(const MeasurementRecord& record,
                                                         const std::function<bool()>& keepGoing,
                                                         std::string* rawHash) {
-    const std::optional<std::string> raw =
-        hashFileUnlessStopped(record.directory / fs::path(record.rawFile), keepGoing);
+    const fs::path rawPath = record.directory / fs::path(record.rawFile);
+    // The size first: a raw file of another length is not the one described, and hashing a large one
+    // in full would only tell so later. Without a frame count there is no length to hold it to.
+    if (record.wireChannelCount != 0 && record.totalFrames != 0) {
+        std::error_code error;
+        const std::uintmax_t bytes = fs::file_size(rawPath, error);
+        if (!error && bytes / (2ULL * record.wireChannelCount) != record.totalFrames)
+            return MeasurementFiles::RawSizeDiffers;
+    }
+    const std::optional<std::string> raw = hashFileUnlessStopped(rawPath, keepGoing);
     if (!raw) return std::nullopt;
     if (rawHash != nullptr) *rawHash = *raw;
     if (*raw != record.rawHash) return MeasurementFiles::RawDiffers;
@@ -46,6 +55,8 @@ void requireMatchingFiles(MeasurementFiles result, std::string_view manifestName
     switch (result) {
         case MeasurementFiles::Match:
             return;
+        case MeasurementFiles::RawSizeDiffers:
+            throw std::runtime_error("raw file size does not match " + std::string(manifestName));
         case MeasurementFiles::RawDiffers:
             throw std::runtime_error("raw integrity hash does not match " + std::string(manifestName));
         case MeasurementFiles::ProfileDiffers:

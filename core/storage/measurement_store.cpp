@@ -14,6 +14,7 @@
 #include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/staged_commit.h"
 
 namespace zk::core {
@@ -268,13 +269,29 @@ std::string writeMeasurementManifest(const MeasurementRecord& record) {
     return file.finish();
 }
 
-void updateMeasurementLabels(const fs::path& directory, std::string_view displayName,
-                             std::string_view location, std::string_view scene, std::string_view notes) {
+void updateMeasurementLabels(const fs::path& directory, const MeasurementLabelEdit& edit,
+                             std::chrono::milliseconds lockWait) {
+    // Held from the read to the rename: an edit of another program in between would be reverted,
+    // and a deletion would leave the folder it moves aside to this write.
+    EntryLock lock;
+    switch (takeEntryLockWithin(directory, lockWait, lock)) {
+        case EntryLock::Take::Taken:
+            if (!lock.isNamedBy(directory))
+                throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Gone);
+            break;
+        case EntryLock::Take::Busy:
+            throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Held,
+                                   lockWait);
+        case EntryLock::Take::Missing:
+            throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Gone);
+        case EntryLock::Take::Unlockable:
+            break;  // a file system without such locks: unguarded, as every entry there
+    }
     MeasurementRecord record = readMeasurementManifest(directory);
-    record.displayName = std::string(displayName);
-    record.location = std::string(location);
-    record.scene = std::string(scene);
-    record.notes = std::string(notes);
+    for (const auto& [given, field] :
+         {std::pair{&edit.displayName, &record.displayName}, std::pair{&edit.location, &record.location},
+          std::pair{&edit.scene, &record.scene}, std::pair{&edit.notes, &record.notes}})
+        if (*given) *field = **given;
     const std::string text = writeMeasurementManifest(record);
     // A manifest past the readers' bound would make the Measurement unreadable.
     if (text.size() > kMaxManifestBytes)
@@ -290,6 +307,13 @@ void updateMeasurementLabels(const fs::path& directory, std::string_view display
             break;
     }
     throw std::runtime_error("failed to write measurement manifest");
+}
+
+void updateMeasurementLabels(const fs::path& directory, std::string_view displayName,
+                             std::string_view location, std::string_view scene, std::string_view notes) {
+    updateMeasurementLabels(
+        directory, {std::string(displayName), std::string(location), std::string(scene), std::string(notes)},
+        lockWaitLimit());
 }
 
 }  // namespace zk::core

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -64,9 +66,24 @@ MeasurementRecord readMeasurementManifest(const std::filesystem::path& directory
 MeasurementRecord parseMeasurementManifest(const std::filesystem::path& directory, std::string_view text);
 std::string writeMeasurementManifest(const MeasurementRecord& record);
 
-// Rewrites the four labels through a temporary file renamed over manifest.json, so a crash leaves
-// the old manifest or the new one. std::invalid_argument "measurement labels would make the manifest
-// exceed 16 MiB" when the new manifest would pass the readers' bound (nothing is written).
+// The labels one edit changes; the others keep what manifest.json holds when the edit is written.
+struct MeasurementLabelEdit {
+    std::optional<std::string> displayName = {};
+    std::optional<std::string> location = {};
+    std::optional<std::string> scene = {};
+    std::optional<std::string> notes = {};
+};
+
+// Re-reads manifest.json under the lock of the Measurement folder and rewrites it with the labels of
+// `edit` changed, through a temporary file renamed over it, so a crash leaves the old manifest or the
+// new one, and two programs that edit one Measurement keep each other's labels. Waits at most
+// `lockWait` for another holder of the folder (an edit or a deletion), then EntryUnavailable (Held);
+// EntryUnavailable (Gone) when the folder no longer exists. std::invalid_argument "measurement labels
+// would make the manifest exceed 16 MiB" when the new manifest would pass the readers' bound.
+// Nothing is written on any failure before the rename.
+void updateMeasurementLabels(const std::filesystem::path& directory, const MeasurementLabelEdit& edit,
+                             std::chrono::milliseconds lockWait);
+// All four labels at once, as above, waiting up to lockWaitLimit().
 void updateMeasurementLabels(const std::filesystem::path& directory, std::string_view displayName,
                              std::string_view location, std::string_view scene, std::string_view notes);
 

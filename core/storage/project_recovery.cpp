@@ -20,6 +20,7 @@
 #include "core/storage/durable_file.h"
 #include "core/storage/file_io.h"
 #include "core/storage/fnv1a.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/measurement_files.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/recording.h"
@@ -561,8 +562,10 @@ fs::path measurementDeletionPath(const fs::path& measurementsDir, const std::str
 MeasurementDeletion beginMeasurementDeletion(const fs::path& projectDir, const fs::path& measurementDir,
                                              const std::string& registeredName) {
     MeasurementDeletion deletion;
-    // Held throughout: the lock follows the folder to its new name.
-    EntryLock::take(measurementDir, true, deletion.lock);
+    // Held throughout: the lock follows the folder to its new name. Never waited for: the user asked
+    // on the GUI thread, which a program that stopped while holding it must not freeze.
+    if (EntryLock::take(measurementDir, false, deletion.lock) == EntryLock::Take::Busy)
+        throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Held);
     deletion.doomed = measurementDir;
     // Moved aside, then unregistered: after a crash the next open finishes the deletion, and never
     // lists a Measurement without its files nor registers a complete folder again. Where the move is
@@ -573,7 +576,18 @@ MeasurementDeletion beginMeasurementDeletion(const fs::path& projectDir, const f
     if (renameWithoutReplace(measurementDir, aside, moveError)) deletion.doomed = aside;
     try {
         ProjectRecord project = loadProject(projectDir);
-        project.unregisterMeasurement(registeredName);
+        const bool unregistered = project.change(
+            [&registeredName](ProjectRecord& record) {
+                std::vector<std::string>& list = record.measurements;
+                const auto found = std::find(list.begin(), list.end(), registeredName);
+                if (found == list.end()) return false;
+                list.erase(found);
+                record.modifiedAt = utcTimestampNow();
+                return true;
+            },
+            false);
+        if (!unregistered)
+            throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held);
     } catch (...) {
         if (deletion.doomed != measurementDir) renameWithoutReplace(aside, measurementDir, moveError);
         throw;

@@ -76,7 +76,8 @@ std::filesystem::path measurementDeletionPath(const std::filesystem::path& measu
 // `registeredName` from project.json, under the Project's lock. The caller removes `doomed` while
 // it holds `lock`. Where the move is refused the folder is unregistered where it is (`doomed` is
 // then the folder itself); when unregistering fails the folder is moved back and the error passes
-// through.
+// through. Never waits: EntryUnavailable (Held) while another program holds the folder or the
+// Project's lock, and nothing changed.
 struct MeasurementDeletion {
     std::filesystem::path doomed;
     EntryLock lock;

@@ -1,6 +1,7 @@
 #include "core/storage/project_repair.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <tuple>
@@ -12,6 +13,7 @@
 #include "core/storage/file_io.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/project_recovery.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::core {
 
@@ -38,6 +40,11 @@ bool isOurTemporary(const fs::directory_entry& entry) {
 }
 
 constexpr std::string_view kDamagedPrefix = "project.json.damaged-";
+
+// A temporary its writer still holds is being written: another program is creating the Project.
+bool isLeftoverTemporary(const fs::directory_entry& entry) {
+    return isOurTemporary(entry) && claimLeftover(entry.path()).has_value();
+}
 
 // "20261209T213000Z": the UTC timestamp without the separators a file name may not hold everywhere.
 std::string compactUtcNow() {
@@ -158,14 +165,16 @@ bool isEmptyButForRewriteTemporaries(const fs::path& directory) {
     if (!fs::exists(status)) return true;
     if (!fs::is_directory(status)) return false;
     const std::vector<fs::directory_entry> entries = entriesOf(directory);
-    return std::all_of(entries.begin(), entries.end(), isOurTemporary);
+    return std::all_of(entries.begin(), entries.end(), isLeftoverTemporary);
 }
 
 void removeRewriteTemporaries(const fs::path& directory) {
     try {
         for (const fs::directory_entry& entry : entriesOf(directory)) {
+            if (!isOurTemporary(entry)) continue;
+            const std::optional<EntryLock> held = claimLeftover(entry.path());
             std::error_code ignored;
-            if (isOurTemporary(entry)) fs::remove(entry.path(), ignored);
+            if (held) fs::remove(entry.path(), ignored);
         }
     } catch (const std::exception&) {
         // nothing listed, nothing removed
@@ -190,6 +199,9 @@ bool finishInterruptedProjectFile(const fs::path& directory) {
         return a.last_write_time(ignored) > b.last_write_time(ignored);
     });
     for (const fs::directory_entry& candidate : candidates) {
+        // One its writer still holds is that writer's to put in place: a Create Project under way.
+        const std::optional<EntryLock> held = claimLeftover(candidate.path());
+        if (!held) continue;
         std::string text;
         if (readFileBounded(candidate.path(), kMaxProjectFileBytes, text) != FileReadStatus::Ok) continue;
         try {

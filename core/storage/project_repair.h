@@ -10,16 +10,17 @@ namespace zk::core {
 // Repairs of a Project root before it is created or opened; the folders inside are recoverProject's.
 
 // True when the directory is absent or holds nothing but hidden temporary files of atomic rewrites
-// (isRewriteTemporaryName), such as a Create Project that was killed before its rename leaves: such a
-// folder counts as empty. Throws std::filesystem::filesystem_error when it cannot be listed.
+// (isRewriteTemporaryName) that no living writer holds, such as a Create Project that was killed
+// before its rename leaves: such a folder counts as empty. Throws std::filesystem::filesystem_error
+// when it cannot be listed.
 bool isEmptyButForRewriteTemporaries(const std::filesystem::path& directory);
 
 // Removes those temporary files from the directory; failures are ignored.
 void removeRewriteTemporaries(const std::filesystem::path& directory);
 
 // A Create Project killed between writing project.json under its temporary name and the rename
-// leaves the complete file under that name: when project.json is absent and such a temporary parses
-// as a project.json, it is renamed into place. True when it did.
+// leaves the complete file under that name: when project.json is absent and such a temporary, held by
+// no living writer, parses as a project.json, it is renamed into place. True when it did.
 bool finishInterruptedProjectFile(const std::filesystem::path& directory);
 
 // What loadProjectOrRebuild found.

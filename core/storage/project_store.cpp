@@ -13,6 +13,7 @@
 #include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/measurement_store.h"
 
 namespace zk::core {
@@ -57,8 +58,13 @@ bool ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit, bool
     createDirectoriesOrThrow(directory);
     // Through "." so that a Project reached through a symbolic link is locked too. A file system
     // without such locks leaves the list unguarded, as it was without them.
+    // A holder that stopped or hangs must not stop this program for good: the wait is bounded.
     EntryLock lock;
-    if (EntryLock::take(directory / ".", wait, lock) == EntryLock::Take::Busy) return false;
+    const std::chrono::milliseconds limit = wait ? lockWaitLimit() : std::chrono::milliseconds(0);
+    if (takeEntryLockWithin(directory / ".", limit, lock) == EntryLock::Take::Busy) {
+        if (!wait) return false;
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held, limit);
+    }
     try {
         *this = loadProject(directory);
     } catch (const std::exception&) {

@@ -204,11 +204,6 @@ void writeManifest(const fs::path& path, std::string_view text) {
     if (!ok) throw std::runtime_error("failed to write noise floor manifest");
 }
 
-void syncDirectoryOrThrow(const fs::path& directory) {
-    std::error_code error;
-    if (!syncDirectoryToDisk(directory, error)) throw fs::filesystem_error("fsync", directory, error);
-}
-
 }  // namespace
 
 bool NoiseFloorProfile::isValid() const {
@@ -229,7 +224,8 @@ bool noiseFloorProfileExists(const fs::path& directory) {
            fs::exists(fs::symlink_status(noiseFloorPayloadPath(directory), error));
 }
 
-void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& profile) {
+void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& profile,
+                           std::chrono::milliseconds lockWait) {
     // Everything that can refuse the profile runs before the disk is touched.
     if (!profile.isValid() ||
         !std::all_of(profile.matrices.begin(), profile.matrices.end(),
@@ -238,9 +234,12 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
     requireSupportedCounts(profile.channelCount, profile.fftSize, false);
     manifestText(profile, {});  // refuses non-finite numbers; the checksum is known after the payload
 
-    // A new noise_floor folder is flushed in the Project folder, so a power cut keeps its name too.
-    createDirectoriesDurably(directory);
-    const ExclusiveFileLock lock(hiddenPath(directory, kDirectoryName, kLockSuffix));
+    // Never the Project folder itself: one another program deleted is not made again.
+    std::error_code missing;
+    if (!fs::is_directory(directory, missing))
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
+    const EntryLock lock = takeLockFile(hiddenPath(directory, kDirectoryName, kLockSuffix),
+                                        EntryUnavailable::Entry::NoiseFloor, lockWait);
     const fs::path finalPath = directory / kDirectoryName;
     const fs::path retired = hiddenPath(directory, kDirectoryName, kRetiredSuffix);
     // Left by a killed save: the old pair goes back in place when no new one took it.
@@ -254,8 +253,10 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
     // whole pair at the final name in one step.
     const std::uint64_t payloadHash = writePayload(staging / kPayloadName, profile);
     writeManifest(staging / kManifestName, manifestText(profile, formatHash64(payloadHash)));
-    staged.commitReplacing(finalPath, retired);
-    syncDirectoryOrThrow(directory);
+    // In place; a Project folder that did not confirm the name is reported, never flushed again, as a
+    // second flush may succeed where the first lost the name.
+    if (!staged.commitReplacing(finalPath, retired))
+        throw fs::filesystem_error("fsync", directory, std::make_error_code(std::errc::io_error));
 }
 
 NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
@@ -284,15 +285,17 @@ NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
     return std::move(stored.profile);
 }
 
-void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled) {
+void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled,
+                                      std::chrono::milliseconds lockWait) {
     const fs::path manifestPath = noiseFloorManifestPath(directory);
     std::error_code error;
     if (!fs::exists(fs::symlink_status(manifestPath, error)))
         throw std::runtime_error("noise floor manifest is missing");
     // Under the savers' lock, so that a save cannot swap the pair between this read and the write.
-    std::optional<ExclusiveFileLock> lock;
+    EntryLock lock;
     try {
-        lock.emplace(hiddenPath(directory, kDirectoryName, kLockSuffix));
+        lock = takeLockFile(hiddenPath(directory, kDirectoryName, kLockSuffix),
+                            EntryUnavailable::Entry::NoiseFloor, lockWait);
     } catch (const fs::filesystem_error&) {
         throw std::runtime_error("cannot write noise floor manifest");
     }

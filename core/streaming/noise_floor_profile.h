@@ -1,11 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
+#include "core/storage/lock_wait.h"
 
 namespace zk::core {
 
@@ -52,12 +54,15 @@ bool noiseFloorProfileExists(const std::filesystem::path& directory);
 // Writes both files, the manifest with the FNV-1a 64 checksum of the payload ("payloadHash"), so that
 // a crash at any moment leaves the old pair or the new one whole: the pair
 // is built in a hidden staging directory beside noise_floor, flushed, and swapped in for the whole
-// directory. Saves and rewrites of one directory wait for each other through the lock file
-// d/.noise_floor.lock. Throws std::invalid_argument "cannot persist an invalid noise floor",
-// std::runtime_error "cannot write noise floor payload" / "failed to write noise floor payload" and
-// the same for the manifest, "<key> must be finite" (std::invalid_argument) for a non-finite
-// subtractBeta or psdFloor, and std::filesystem::filesystem_error from the directory work.
-void saveNoiseFloorProfile(const std::filesystem::path& directory, const NoiseFloorProfile& profile);
+// directory. Saves and rewrites of one directory wait for each other, at most `lockWait`, through the
+// lock file d/.noise_floor.lock (takeLockFile), then throw EntryUnavailable (Held). Throws
+// std::invalid_argument "cannot persist an invalid noise floor", std::runtime_error "cannot write
+// noise floor payload" / "failed to write noise floor payload" and the same for the manifest, "<key>
+// must be finite" (std::invalid_argument) for a non-finite subtractBeta or psdFloor, EntryUnavailable
+// (Project, Gone) when the Project folder no longer exists (it is never made again), and
+// std::filesystem::filesystem_error from the directory work.
+void saveNoiseFloorProfile(const std::filesystem::path& directory, const NoiseFloorProfile& profile,
+                           std::chrono::milliseconds lockWait = lockWaitLimit());
 
 // Reads both files of one directory (a save swapping the directory meanwhile gives the old or the new
 // pair, never a mix). std::runtime_error "noise floor manifest is missing", "noise floor payload is
@@ -71,8 +76,10 @@ void saveNoiseFloorProfile(const std::filesystem::path& directory, const NoiseFl
 NoiseFloorProfile loadNoiseFloorProfile(const std::filesystem::path& directory);
 
 // Reads noise_floor.json as loadNoiseFloorProfile does (without the payload) and writes it again,
-// durably, with "enabled" set to the given value; the payload is untouched. Throws as the load does,
-// and "cannot write noise floor manifest" / "failed to write noise floor manifest".
-void rewriteNoiseFloorManifestEnabled(const std::filesystem::path& directory, bool enabled);
+// durably, with "enabled" set to the given value; the payload is untouched. Waits for a save as
+// saveNoiseFloorProfile does. Throws as the load does, and "cannot write noise floor manifest" /
+// "failed to write noise floor manifest".
+void rewriteNoiseFloorManifestEnabled(const std::filesystem::path& directory, bool enabled,
+                                      std::chrono::milliseconds lockWait = lockWaitLimit());
 
 }  // namespace zk::core

@@ -126,6 +126,22 @@ TEST_F(SavedRun, SaveWritesAnImmutableRunThatReloadsEqual) {
     EXPECT_EQ(again.peakAzimuth(), 10.0);
 }
 
+// A second program deleted the Measurement while this one held an unsaved result of it: the save says
+// so and makes nothing, and the result stays offered.
+TEST_F(SavedRun, ASaveAfterAnotherProgramDeletedTheMeasurementMakesNothing) {
+    UiController other;
+    other.openProject(project_->path());
+    other.deleteSelectedMeasurement();
+    ASSERT_FALSE(fs::exists(project_->measurementDir()));
+    ui_->savePendingAnalysis();
+    EXPECT_TRUE(ui_->statusText().startsWith(QStringLiteral("AnalysisRun a_")));
+    EXPECT_TRUE(ui_->statusText().endsWith(
+        QStringLiteral(" was not saved: Measurement m_wave no longer exists - another program deleted it")))
+        << ui_->statusText().toStdString();
+    EXPECT_TRUE(ui_->hasPendingAnalysis());
+    EXPECT_TRUE(filesIn(project_->measurementDir().parent_path()).empty()) << "nothing made again";
+}
+
 TEST_F(SavedRun, ExportWritesACsvOfTheSavedLevelsAndAJsonOurReaderParses) {
     UiController& ui = *ui_;
     ui.exportSelectedAnalysis();

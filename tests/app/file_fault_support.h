@@ -3,15 +3,15 @@
 // Real file-system refusals for the tests: a file size limit that makes writes stop short, and a
 // read-only folder that binds even when the tests run as root.
 
-#include <linux/capability.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QString>
+
+#include "permission_support.h"
 
 namespace zk::app::test {
 
@@ -40,30 +40,7 @@ class FileSizeLimit {
     bool active_ = false;
 };
 
-// Root passes every permission check through CAP_DAC_OVERRIDE; while alive, the calling thread runs
-// without it (and without CAP_DAC_READ_SEARCH), so file modes bind as for any user. A no-op for
-// other users.
-class WithoutPermissionOverride {
-  public:
-    WithoutPermissionOverride() {
-        header_.version = _LINUX_CAPABILITY_VERSION_3;
-        header_.pid = 0;
-        if (syscall(SYS_capget, &header_, saved_) != 0) return;
-        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        dropped_ = syscall(SYS_capset, &header_, reduced) == 0;
-    }
-    ~WithoutPermissionOverride() {
-        if (dropped_) syscall(SYS_capset, &header_, saved_);
-    }
-    WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
-    WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
-
-  private:
-    __user_cap_header_struct header_{};
-    __user_cap_data_struct saved_[2]{};
-    bool dropped_ = false;
-};
+using zk::test::WithoutPermissionOverride;
 
 // Makes a folder read-only; true when it now refuses a new entry to this thread.
 inline bool makeReadOnly(const QString& folder) {

@@ -10,10 +10,13 @@
 
 #include "app/ui_controller.h"
 #include "app_test_support.h"
+#include "core/platform/file_platform.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/project_store.h"
 #include "project_fixture.h"
+#include "storage/other_program.h"
+#include "storage/storage_test_support.h"
 
 namespace zk::app::test {
 namespace {
@@ -21,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using MeasurementList = ControllerSettingsTest;
+using zk::test::entryNames;
 
 QVariantMap rowOf(const UiController& ui, int index) { return ui.measurements().at(index).toMap(); }
 
@@ -160,6 +164,62 @@ TEST_F(MeasurementList, RenameAndNoteRewriteTheManifestAndKeepTheSelection) {
     EXPECT_EQ(cleared.location, "Lab 3") << "a rename keeps the note";
 }
 
+// Two programs show one Measurement, B with the labels it read before A changed them: each edit
+// changes only what its user edited, so neither reverts the other. Once A deleted the Measurement,
+// B's edit says so and makes nothing.
+TEST_F(MeasurementList, LabelEditsOfTwoProgramsNeverRevertEachOther) {
+    StoredProject stored(1);
+    UiController a;
+    UiController b;
+    a.openProject(stored.path());
+    b.openProject(stored.path());
+    a.renameSelectedMeasurement(QStringLiteral("Name of A"));
+    b.setSelectedMeasurementNote(QString(), QString(), QStringLiteral("note of B"));
+    a.setSelectedMeasurementNote(QStringLiteral("Hall"), QString(), QString());
+    b.renameSelectedMeasurement(QStringLiteral("Name of B"));
+    const core::MeasurementRecord m = core::readMeasurementManifest(stored.measurementDir("m_1"));
+    EXPECT_EQ(m.displayName, "Name of B");
+    EXPECT_EQ(m.location, "Hall");
+    EXPECT_EQ(m.notes, "note of B");
+    EXPECT_EQ(rowOf(b, 0).value("location").toString(), QStringLiteral("Hall")) << "B shows A's edit";
+
+    a.deleteSelectedMeasurement();
+    b.renameSelectedMeasurement(QStringLiteral("late"));
+    EXPECT_EQ(b.statusText(), QStringLiteral("Measurement m_1 no longer exists: another program deleted it"));
+    EXPECT_TRUE(entryNames(stored.measurementDir("m_1").parent_path()).empty()) << "nothing made again";
+}
+
+// A program that stopped while it holds the Project's lock or the Measurement's folder: a deletion is
+// refused at once with the reason, never waiting on it, and the Measurement stays listed, selected and
+// whole; once that program is gone, the deletion goes through.
+TEST_F(MeasurementList, ADeletionNeverWaitsForAProgramThatStoppedHoldingWhatItNeeds) {
+    StoredProject stored(2);
+    UiController ui;
+    ui.openProject(stored.path());
+    for (const fs::path& held : {fsPath(stored.path()) / ".", stored.measurementDir("m_2")}) {
+        zk::test::OtherProgram other(
+            [held] {
+                auto* lock = new core::EntryLock;  // held until the child ends
+                if (core::EntryLock::take(held, false, *lock) != core::EntryLock::Take::Taken)
+                    throw std::runtime_error("not taken");
+            },
+            zk::test::OtherProgram::After::Stop);
+        ASSERT_TRUE(other.ready());
+        ui.deleteSelectedMeasurement();
+        EXPECT_EQ(ui.statusText(), QStringLiteral("Measurement m_2 was not deleted: another program is using "
+                                                  "it or changing the Project - try again"))
+            << held;
+        EXPECT_EQ(rowIds(ui), (QStringList{"m_2", "m_1"})) << held;
+        EXPECT_EQ(ui.selectedMeasurementId(), QStringLiteral("m_2")) << held;
+        EXPECT_EQ(entryNames(stored.measurementDir("m_2")),
+                  (std::vector<std::string>{"device_profile.json", "manifest.json", "raw.int16"}))
+            << held;
+    }
+    ui.deleteSelectedMeasurement();
+    EXPECT_EQ(rowIds(ui), QStringList{"m_1"});
+    EXPECT_FALSE(fs::exists(stored.measurementDir("m_2")));
+}
+
 TEST_F(MeasurementList, DeleteUnregistersRemovesAndSelectsTheNewestLeft) {
     StoredProject stored(3);
     UiController ui;
@@ -262,6 +322,8 @@ TEST_F(MeasurementList, RegisteredNamesResolveOnlyToOneFolderInsideMeasurements)
     ASSERT_EQ(ui.measurementCount(), 2) << ui.statusText().toStdString();
     EXPECT_EQ(rowIds(ui), (QStringList{"m_2", "m_1"}));
 
+    // A name the list refuses is one unusable row with its reason, named once in the event log; the
+    // other Measurements stay listed and the Project opens.
     const std::pair<std::string, const char*> refused[] = {
         {"../outside", "Measurement path escapes the Project root"},
         {"measurements/../../outside", "Measurement path escapes the Project root"},
@@ -270,22 +332,40 @@ TEST_F(MeasurementList, RegisteredNamesResolveOnlyToOneFolderInsideMeasurements)
         {"measurements/m_1/analyses", "Measurement name is not a directory name"},
         {"/tmp", "absolute Measurement path is not allowed"},
     };
+    const auto expectRefused = [&](const UiController& opened, const std::string& name, const char* why,
+                                   const QString& next = QStringLiteral("m_1")) {
+        ASSERT_EQ(rowIds(opened).mid(0, 2), (QStringList{QString::fromStdString(name), next})) << name;
+        EXPECT_FALSE(rowOf(opened, 0).value("valid").toBool()) << name;
+        EXPECT_EQ(rowOf(opened, 0).value("error").toString(), QLatin1String(why)) << name;
+        EXPECT_EQ(opened.selectedMeasurementId(), next) << name;
+        const QString line = QStringLiteral(
+                                 "project.json lists %1, which is not a Measurement folder of this "
+                                 "Project: %2")
+                                 .arg(QString::fromStdString(name), QLatin1String(why));
+        EXPECT_EQ(opened.eventLog().filter(line).size(), 1) << name;
+    };
     for (const auto& [name, message] : refused) {
         record.measurements = {"m_1", name};
         record.save();
         ui.refreshProject();
-        EXPECT_EQ(ui.statusText(), QStringLiteral("Refresh Project failed: %1").arg(QLatin1String(message)))
-            << name;
+        EXPECT_EQ(ui.statusText(), QStringLiteral("Project refreshed · 2 Measurement(s)")) << name;
+        expectRefused(ui, name, message);
     }
+    record.measurements = {"m_1", "m_2", "/tmp"};
+    record.save();
+    UiController opened;
+    opened.openProject(stored.path());
+    EXPECT_TRUE(opened.hasProject());
+    EXPECT_EQ(opened.statusText(), QStringLiteral("Project opened: Stored · 3 Measurement(s)"));
+    expectRefused(opened, "/tmp", "absolute Measurement path is not allowed", QStringLiteral("m_2"));
 
     // A link inside measurements that points out of the Project is refused as well.
     QTemporaryDir outside;
     fs::create_directory_symlink(fsPath(outside.path()), stored.measurementDir("linked"));
-    record.measurements = {"linked"};
+    record.measurements = {"m_1", "linked"};
     record.save();
     ui.refreshProject();
-    EXPECT_EQ(ui.statusText(),
-              QStringLiteral("Refresh Project failed: Measurement path escapes the Project root"));
+    expectRefused(ui, "linked", "Measurement path escapes the Project root");
 }
 
 }  // namespace

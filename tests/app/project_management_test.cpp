@@ -9,13 +9,18 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "app/ui_controller.h"
 #include "app_test_support.h"
 #include "core/storage/project_store.h"
+#include "core/storage/recording.h"
 #include "core/streaming/noise_floor_profile.h"
 #include "project_fixture.h"
+#include "storage/other_program.h"
 
 namespace zk::app::test {
 namespace {
@@ -177,6 +182,27 @@ TEST_F(ProjectManagement, DeleteRefusesWhatIsNoLongerAProjectRootAndRemovesAReal
 
     ASSERT_TRUE(QFile::rename(stored.path() + QStringLiteral("/project.json.moved"),
                               stored.path() + QStringLiteral("/project.json")));
+
+    // Another program records into the Project: the deletion is refused and names what is in use, and
+    // that Recording ends saved.
+    std::optional<core::Recording> recording;  // the other program's
+    zk::test::OtherProgram recorder(
+        [&] {
+            recording.emplace(fsPath(stored.path()), "m_9", shippedProfileText("small-4.device.json"),
+                              "other");
+            recording->append(std::vector<std::int16_t>(4 * 160, 7));
+        },
+        zk::test::OtherProgram::After::Wait, [&] { recording->finalize({}); });
+    ASSERT_TRUE(recorder.ready());
+    ui.deleteProject();
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Project Doomed was not deleted: another program is using "
+                                              "measurements/.m_9.recording.raw.tmp"));
+    EXPECT_TRUE(ui.hasProject());
+    recorder.proceed();
+    EXPECT_EQ(recorder.finish(), 0);
+    EXPECT_EQ(core::loadProject(fsPath(stored.path())).measurements,
+              (std::vector<std::string>{"m_1", "m_2", "m_9"}));
+
     // A sibling of the Project must survive its deletion.
     const QString sibling = stored.tempPath(QStringLiteral("sibling.txt"));
     QFile(sibling).open(QIODevice::WriteOnly);

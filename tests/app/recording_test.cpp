@@ -17,11 +17,15 @@
 
 #include "app/ui_controller.h"
 #include "app_test_support.h"
+#include "core/platform/file_platform.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/project_store.h"
 #include "file_fault_support.h"
 #include "project_fixture.h"
 #include "recording_test_peer.h"
+#include "storage/other_program.h"
+#include "storage/storage_test_support.h"
 
 namespace zk::app::test {
 namespace {
@@ -282,6 +286,46 @@ TEST_F(Recording, AFailedFinalizeLeavesTheSamplesToTheNextOpen) {
     EXPECT_EQ(rowIds(reopened), QStringList{id});
     EXPECT_EQ(readBytes(measurementDir(id) / "raw.int16"), bytesOf(samples));
     EXPECT_FALSE(fs::exists(staging));
+}
+
+// A program that stopped while it holds the Project's lock: the finalize gives up on it once the wait
+// bound has passed and says why, and the samples wait for the next open of the Project, which lists
+// them whole with nothing left hidden.
+TEST_F(Recording, AFinalizeGivesUpOnAProgramThatStoppedHoldingTheProject) {
+    start();
+    const QString id = ui->recordingMeasurementId();
+    const auto samples = block(700, 3);
+    peer->append(samples);
+    {
+        zk::test::OtherProgram other(
+            [this] {
+                auto* lock = new core::EntryLock;  // held until the child ends
+                if (core::EntryLock::take(fsPath(project.path()) / ".", false, *lock) !=
+                    core::EntryLock::Take::Taken)
+                    throw std::runtime_error("not taken");
+            },
+            zk::test::OtherProgram::After::Stop);
+        ASSERT_TRUE(other.ready());
+        const std::chrono::milliseconds bound = core::lockWaitLimit();
+        core::setLockWaitLimit(50ms);
+        QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+        ui->stopRecording();
+        const bool ended = waitFinished(finished);
+        core::setLockWaitLimit(bound);
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(finished.front(), (QVariantList{false, id}));
+        EXPECT_EQ(
+            countEvents(*ui, QStringLiteral("Finalize Recording failed: another program has held the lock "
+                                            "of this Project for more than 0.05 s")),
+            1);
+        EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+    }
+    UiController reopened;
+    reopened.openProject(project.path());
+    EXPECT_EQ(rowIds(reopened), QStringList{id});
+    EXPECT_EQ(readBytes(measurementDir(id) / "raw.int16"), bytesOf(samples));
+    EXPECT_EQ(zk::test::entryNames(fsPath(project.path()) / "measurements"),
+              std::vector<std::string>{id.toStdString()});
 }
 
 // The disk takes nothing while blocks keep coming: once the Recording's queue is full it ends at the

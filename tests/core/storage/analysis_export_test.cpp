@@ -9,6 +9,8 @@
 #include "analysis_test_support.h"
 #include "core/storage/analysis_map.h"
 #include "core/storage/json_reader.h"
+#include "core/storage/lock_wait.h"
+#include "permission_support.h"
 #include "storage_test_support.h"
 #include "test_support.h"
 
@@ -104,6 +106,7 @@ class AnalysisExport : public ::testing::Test {
   protected:
     AnalysisRunRecord run(const std::string& id, const std::optional<HeatmapGrid>& map = csvMap(),
                           const AnalysisRunParameters& p = test::sampleParameters()) {
+        fs::create_directories(project / "measurements" / "m1");
         return createAnalysisRun(project / "measurements" / "m1", "m1", id, p, 3.5, -2e-5, 71.25, "1.2.2",
                                  test::sampleProvenance(), map);
     }
@@ -218,6 +221,12 @@ TEST_F(AnalysisExport, RefusalsLeaveNothingBehind) {
     EXPECT_FALSE(fs::exists(project / "exports"));
     EXPECT_FALSE(fs::exists(project / "x"));
 
+    // A Project another program deleted is never made again.
+    expectThrowExactly<EntryUnavailable>(
+        [&] { exportAnalysisRun(run("gone"), measurementRecord(), folder / "deleted"); },
+        "the Project no longer exists");
+    EXPECT_FALSE(fs::exists(folder / "deleted"));
+
     AnalysisRunRecord bad = run("bad");
     bad.peakDb = std::numeric_limits<double>::quiet_NaN();
     expectThrowExactly<std::invalid_argument>([&] { exportAnalysisRun(bad, measurementRecord(), project); },
@@ -257,6 +266,19 @@ TEST_F(AnalysisExport, FileFailuresUseTheirTexts) {
               (std::vector<std::string>{"export.json", "map.csv"}));
     EXPECT_EQ(fileText(project / "exports" / "run-1" / "map.csv"), kCsv);
     EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"run-1"});
+
+    // So is one the user made unreadable, down to a folder inside it: nothing of it stays hidden.
+    fs::create_directories(project / "exports" / "run-1" / "kept");
+    writeText(project / "exports" / "run-1" / "kept" / "note", "x");
+    fs::permissions(project / "exports" / "run-1" / "kept", fs::perms::none);
+    fs::permissions(project / "exports" / "run-1", fs::perms::none);
+    {
+        const test::WithoutPermissionOverride asAnyUser;
+        EXPECT_EQ(exportOutcome(r), "ok");
+    }
+    EXPECT_EQ(entryNames(project / "exports"), std::vector<std::string>{"run-1"});
+    EXPECT_EQ(entryNames(project / "exports" / "run-1"),
+              (std::vector<std::string>{"export.json", "map.csv"}));
 }
 
 // A full disk fails the table or the summary with its own text; the run, and an older export of it,

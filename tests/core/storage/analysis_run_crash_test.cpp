@@ -69,6 +69,7 @@ void expectWhole(const fs::path& runDir) {
 TEST(AnalysisRunCrash, CommittedRunsSurviveKillsAtAnyMoment) {
     zk::test::TempFolder folder;
     const fs::path measurement = folder / "m";
+    fs::create_directory(measurement);
     std::mt19937 random(20260301);
     // Kills land uniformly within a span that adapts to the machine (sanitizers slow a run tenfold):
     // it grows while children are killed before they stage anything and shrinks while they commit many.

@@ -112,6 +112,7 @@ std::string sampleText() {
 
 class AnalysisRunStore : public ::testing::Test {
   protected:
+    void SetUp() override { fs::create_directory(measurement); }
     AnalysisRunRecord create(const std::string& id, const std::optional<HeatmapGrid>& map,
                              const AnalysisRunParameters& p = test::sampleParameters()) {
         return createAnalysisRun(measurement, "m1", id, p, 3.5, -2.0, 71.25, "1.2.2",

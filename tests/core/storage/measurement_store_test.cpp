@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/storage/measurement_files.h"
 #include "device_profile_test_support.h"
 #include "storage/storage_test_support.h"
 #include "test_support.h"
@@ -303,6 +304,35 @@ TEST(MeasurementManifest, LabelsAreRewrittenWithEveryOtherKey) {
     EXPECT_EQ(expected.totalFrames, 5u);
     EXPECT_EQ(fileText(folder / "manifest.json"), writeMeasurementManifest(expected));
     EXPECT_EQ(entryNames(folder.path()), std::vector<std::string>{"manifest.json"});
+}
+
+// The raw file's length is held to the manifest's frame count before a byte of it is read: one of
+// another length is refused unread, one of the same whole frames is hashed.
+TEST_F(MeasurementFixture, TheRawFileLengthIsCheckedBeforeItIsHashed) {
+    const MeasurementRecord m = create("m");
+    ASSERT_EQ(m.totalFrames * 8 + 3, rawBytes.size());
+    struct Case {
+        const char* name;
+        std::string bytes;
+        MeasurementFiles result;
+        bool read;
+    };
+    const Case cases[] = {
+        {"as committed", rawBytes, MeasurementFiles::Match, true},
+        {"one byte more, in the last part frame", rawBytes + "q", MeasurementFiles::RawDiffers, true},
+        {"one frame more", rawBytes + std::string(8, 'q'), MeasurementFiles::RawSizeDiffers, false},
+        {"one frame less", rawBytes.substr(8), MeasurementFiles::RawSizeDiffers, false},
+        {"empty", "", MeasurementFiles::RawSizeDiffers, false},
+    };
+    for (const Case& c : cases) {
+        writeText(m.directory / "raw.int16", c.bytes);
+        int chunks = 0;
+        EXPECT_EQ(compareMeasurementFiles(m, [&chunks] { return ++chunks > 0; }), c.result) << c.name;
+        EXPECT_EQ(chunks > 0, c.read) << c.name;
+    }
+    zk::test::expectThrowExactly<std::runtime_error>(
+        [] { requireMatchingFiles(MeasurementFiles::RawSizeDiffers, "manifest"); },
+        "raw file size does not match manifest");
 }
 
 // A label that would push the manifest past the readers' 16 MiB is refused; the manifest stays.

@@ -54,7 +54,9 @@ class StoreStep : public ::testing::TestWithParam<bool> {
         return [refuse, operation] { return (!refuse || test::refuseNoReplaceRename()) && operation(); };
     }
 
+    // The Measurement folder is made first: a save never makes it.
     AnalysisRunRecord runIn(const std::string& measurementId, double level) {
+        fs::create_directories(project / "measurements" / measurementId);
         return createAnalysisRun(project / "measurements" / measurementId, measurementId, "run",
                                  test::sampleParameters(), 1.0, 2.0, 3.0, "b", test::sampleProvenance(),
                                  test::sampleMap(40, 30, level));
@@ -63,6 +65,12 @@ class StoreStep : public ::testing::TestWithParam<bool> {
     zk::test::CrashTestFolder folder;
     fs::path project = folder / "project";
 };
+
+// A Project folder to export into: an export never makes one.
+fs::path madeFolder(const fs::path& path) {
+    fs::create_directories(path);
+    return path;
+}
 
 // "absent", or the Measurement id of the one export whose table and summary the folder holds whole.
 std::string exportState(const fs::path& folder, const std::vector<std::string>& tables) {
@@ -83,8 +91,8 @@ TEST_P(StoreStep, ExportIsAbsentOldOrNewAfterAKillAtEachStep) {
     const AnalysisRunRecord second = runIn("m2", 2.0);
     const fs::path exportDir = project / "exports" / "run";
     const std::vector<std::string> tables = {
-        fileText(exportAnalysisRun(first, measurementOf("m1"), folder / "reference1").csvPath),
-        fileText(exportAnalysisRun(second, measurementOf("m2"), folder / "reference2").csvPath)};
+        fileText(exportAnalysisRun(first, measurementOf("m1"), madeFolder(folder / "reference1")).csvPath),
+        fileText(exportAnalysisRun(second, measurementOf("m2"), madeFolder(folder / "reference2")).csvPath)};
     for (const bool withOlder : {false, true}) {
         int step = 1;
         for (; step < kMaxSteps; ++step) {
@@ -128,6 +136,7 @@ TEST_P(StoreStep, RunListingShowsOnlyWholeRunsAndASaveCanBeRetriedAfterAKillAtEa
     int step = 1;
     for (; step < kMaxSteps; ++step) {
         fs::remove_all(measurement);
+        fs::create_directories(measurement);
         const test::StepRun outcome = runToStep(step, StepAction::Kill, inChild([&] {
                                                     save();
                                                     return true;
@@ -324,7 +333,7 @@ TEST(StoreDurability, ANewNoiseFloorFolderIsFlushedInTheProject) {
         1, StepAction::FailWithIoError,
         [&] {
             try {
-                saveNoiseFloorProfile(project / "noise_floor", test::taggedProfile(2, 8, 1));
+                saveNoiseFloorProfile(project, test::taggedProfile(2, 8, 1));
             } catch (const fs::filesystem_error&) {
                 return true;
             }

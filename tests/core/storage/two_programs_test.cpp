@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <complex>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -17,14 +19,19 @@
 #include <vector>
 
 #include "analysis_test_support.h"
+#include "core/beamforming/derived_matrix_cache.h"
 #include "core/storage/analysis_export.h"
 #include "core/storage/analysis_map.h"
 #include "core/storage/analysis_run_store.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/measurement_store.h"
+#include "core/storage/project_in_use.h"
 #include "core/storage/project_recovery.h"
+#include "core/storage/project_repair.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
 #include "core/streaming/noise_floor_profile.h"
+#include "storage/other_program.h"
 #include "storage/recording_pattern.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
@@ -41,6 +48,7 @@ using zk::test::fileText;
 using zk::test::kPatternWire;
 using zk::test::samplesFrom;
 using Names = std::vector<std::string>;
+using zk::test::expectThrowExactly;
 
 #if defined(__x86_64__)
 // Every file-changing call, and every lock taken: B also opens in the moment between A creating an
@@ -209,7 +217,164 @@ TEST_F(TwoPrograms, ANoiseFloorSaveEndsWholeWhateverMomentTheOtherOpens) {
     EXPECT_GT(moments.leftAlone, 3u);
 }
 
+// A renames the Measurement while B, at every step of A, saves a note without waiting: both labels
+// stay whatever moment B wrote in, and while A held the folder B was refused, never reverted.
+TEST_F(TwoPrograms, LabelEditsOfTwoProgramsKeepEachOthersLabels) {
+    bool noted = false;
+    std::size_t refused = 0;
+    const auto rename = [&] {
+        updateMeasurementLabels(measurement, {.displayName = "name of A"}, lockWaitLimit());
+        return true;
+    };
+    const auto noteAsB = [&] {
+        try {
+            updateMeasurementLabels(measurement, {.notes = "note of B"}, std::chrono::milliseconds(0));
+            noted = true;
+        } catch (const EntryUnavailable& held) {
+            EXPECT_EQ(held.why(), EntryUnavailable::Why::Held);
+            ++refused;
+        }
+        return false;
+    };
+    const Moments moments = pauseAtEveryStep(
+        [&] {
+            reset();
+            noted = false;
+        },
+        rename, noteAsB,
+        [&](const zk::test::StepRun& run) {
+            ASSERT_EQ(run.exitCode, 0) << "A's rename failed";
+            const MeasurementRecord m = readMeasurementManifest(measurement);
+            EXPECT_EQ(m.displayName, "name of A");
+            EXPECT_EQ(m.notes, noted ? "note of B" : "");
+            EXPECT_EQ(m.source, "template") << "every other key kept";
+        });
+    EXPECT_GT(refused, 0u) << "B never met A's lock";
+    EXPECT_GT(moments.opened, refused) << "B never wrote";
+}
+
+// A deletes the Measurement while B, at every step of A, saves an AnalysisRun and a derived matrix
+// into it: what B saved goes with the Measurement, and nothing B writes makes its folder again.
+TEST_F(TwoPrograms, NothingSavedIntoADeletedMeasurementMakesItsFolderAgain) {
+    const auto remove = [&] {
+        const MeasurementDeletion deletion = beginMeasurementDeletion(project, measurement, "m");
+        fs::remove_all(deletion.doomed);
+        return true;
+    };
+    BandMatrix matrix;
+    matrix.band.binIndices = {4};
+    matrix.band.binFrequenciesHz = {500.0};
+    matrix.matrices = {MatrixRows{{std::complex<double>(1.0, 0.0)}}};
+    const auto saveAsB = [&] {
+        try {
+            createAnalysisRun(measurement, "m", "a1", zk::test::sampleParameters(), 1.0, 2.0, 3.0, "b",
+                              zk::test::sampleProvenance(), zk::test::sampleMap(8, 6, 1.0));
+        } catch (const std::exception&) {
+        }
+        try {
+            writeDerivedMatrix(measurement, DerivedMatrixKey{}, matrix);
+        } catch (const std::exception&) {
+        }
+        return false;
+    };
+    pauseAtEveryStep([&] { reset(); }, remove, saveAsB,
+                     [&](const zk::test::StepRun& run) {
+                         ASSERT_EQ(run.exitCode, 0) << "A's deletion failed";
+                         EXPECT_TRUE(loadProject(project).measurements.empty());
+                         EXPECT_TRUE(entryNames(measurements).empty()) << "nothing made again";
+                     });
+    // Once it is gone, B is told so and nothing is made.
+    expectThrowExactly<EntryUnavailable>(
+        [&] {
+            createAnalysisRun(measurement, "m", "a1", zk::test::sampleParameters(), 1.0, 2.0, 3.0, "b",
+                              zk::test::sampleProvenance(), std::nullopt);
+        },
+        "the Measurement no longer exists");
+    expectThrowExactly<std::runtime_error>(
+        [&] { writeDerivedMatrix(measurement, DerivedMatrixKey{}, matrix); },
+        "cannot create derived cache directory");
+    expectThrowExactly<EntryUnavailable>(
+        [&] { updateMeasurementLabels(measurement, {.notes = "late"}, std::chrono::milliseconds(0)); },
+        "the Measurement no longer exists");
+    EXPECT_TRUE(entryNames(measurements).empty());
+}
+
+// A creates a Project while B, at every step of A, opens the folder as the application does and
+// clears it as a Create Project would whose check for an empty folder came just before A's temporary
+// file: A's Create Project ends with its own project.json every time, and B sees the folder in use.
+TEST_F(TwoPrograms, ACreateProjectIsFinishedByItsOwnProgramWhateverMomentTheOtherOpens) {
+    const fs::path fresh = folder / "fresh";
+    std::size_t creating = 0;  // moments B found A's project.json being written
+    const auto create = [&] {
+        createProject(fresh, "A");
+        return true;
+    };
+    const auto openAsB = [&] {
+        finishInterruptedProjectFile(fresh);
+        try {
+            ProjectRebuild rebuild;
+            ProjectRecord record = loadProjectOrRebuild(fresh, rebuild);
+            recoverProject(record);
+        } catch (const std::exception&) {
+            // not a Project yet
+        }
+        std::error_code missing;
+        if (!fs::exists(fresh / "project.json", missing) && !isEmptyButForRewriteTemporaries(fresh))
+            ++creating;
+        removeRewriteTemporaries(fresh);
+        return false;
+    };
+    pauseAtEveryStep([&] { fs::remove_all(fresh); }, create, openAsB,
+                     [&](const zk::test::StepRun& run) {
+                         ASSERT_EQ(run.exitCode, 0) << "A was told it failed";
+                         EXPECT_EQ(loadProject(fresh).name, "A");
+                         EXPECT_EQ(entryNames(fresh), Names{"project.json"});
+                     });
+    EXPECT_GT(creating, 0u);
+}
+
 #endif
+
+// Restores the lock wait bound of the process when the test ends.
+struct LockWaitLimit {
+    explicit LockWaitLimit(std::chrono::milliseconds limit) { setLockWaitLimit(limit); }
+    ~LockWaitLimit() { setLockWaitLimit(saved); }
+    std::chrono::milliseconds saved = lockWaitLimit();
+};
+
+// A program that stops while it holds the Project's lock: the other gives up on it once the bound has
+// passed and changes nothing, refuses a deletion at once and names the lock as in use; once the
+// holder goes on, every change goes through.
+TEST_F(TwoPrograms, AStoppedHolderOfTheProjectsLockIsWaitedForOnlyUpToTheBound) {
+    reset();
+    zk::test::OtherProgram holder(
+        [&] {
+            auto* lock = new EntryLock;  // held until the child ends
+            if (EntryLock::take(project / ".", false, *lock) != EntryLock::Take::Taken)
+                throw std::runtime_error("not taken");
+        },
+        zk::test::OtherProgram::After::Stop);
+    ASSERT_TRUE(holder.ready());
+    const std::string before = fileText(project / "project.json");
+    {
+        const LockWaitLimit bound(std::chrono::milliseconds(50));
+        ProjectRecord record = loadProject(project);
+        expectThrowExactly<EntryUnavailable>(
+            [&] { record.registerMeasurement("m2"); },
+            "another program has held the Project's lock for more than 0.05 s");
+        expectThrowExactly<EntryUnavailable>([&] { beginMeasurementDeletion(project, measurement, "m"); },
+                                             "another program is changing the Project");
+        EXPECT_EQ(fileText(project / "project.json"), before);
+        EXPECT_EQ(entryNames(measurements), Names{"m"}) << "moved back";
+        EXPECT_EQ(entryInUse(project), std::optional<std::string>("project.json"));
+    }
+    holder.proceed();
+    EXPECT_EQ(holder.finish(), 0);
+    EXPECT_EQ(entryInUse(project), std::nullopt);
+    ProjectRecord record = loadProject(project);
+    record.registerMeasurement("m2");
+    EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m2"}));
+}
 
 // The driver program (storage_driver.cpp) as a child process, stepped line by line.
 class Driver {

@@ -4,16 +4,19 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <locale>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <tuple>
 #include <vector>
 
 #include "allocation_counter.h"
+#include "storage/other_program.h"
 #include "storage/storage_test_support.h"
 #include "streaming/noise_floor_test_support.h"
 #include "test_support.h"
@@ -461,6 +464,76 @@ TEST(NoiseFloorProfileFiles, LeftoversOfACrashedSaveDoNotTripTheNextOne) {
     saveNoiseFloorProfile(project.path(), taggedProfile(2, 8, 2));
     EXPECT_EQ(loadNoiseFloorProfile(project.path()).averagedFrames, 2u);
     EXPECT_EQ(entryNames(project.path()), (std::vector<std::string>{".noise_floor.lock", "noise_floor"}));
+}
+
+// The savers' lock file is the Project's whatever stands at its name: made with the umask's
+// permissions like every other file (so each user of a shared Project can take it), a folder there is
+// locked as it is, and a link there is replaced, never followed out of the Project. A save another
+// program holds refuses once its wait is over and changes nothing.
+TEST(NoiseFloorProfileFiles, TheLockFileIsMadeInTheProjectWhateverStandsAtItsName) {
+    struct Case {
+        const char* name;
+        const char* outside;  // the file a link names, before and after; null: none, ever
+        bool folder;
+        fs::file_type type;  // of the entry at the lock's name after the save
+    };
+    const Case cases[] = {
+        {"nothing", nullptr, false, fs::file_type::regular},
+        {"a folder", nullptr, true, fs::file_type::directory},
+        {"a dangling link", nullptr, false, fs::file_type::regular},
+        {"a link to a file outside", "not the Project's", false, fs::file_type::regular},
+    };
+    for (const Case& c : cases) {
+        zk::test::TempFolder project;
+        zk::test::TempFolder elsewhere;
+        const fs::path lock = project / ".noise_floor.lock";
+        const fs::path target = elsewhere / "target";
+        if (c.folder) fs::create_directory(lock);
+        if (c.outside != nullptr) writeText(target, c.outside);
+        if (std::string_view(c.name).find("link") != std::string_view::npos) fs::create_symlink(target, lock);
+        const ::mode_t umask = ::umask(002);
+        saveNoiseFloorProfile(project.path(), taggedProfile(2, 8, 3), std::chrono::milliseconds(0));
+        rewriteNoiseFloorManifestEnabled(project.path(), false, std::chrono::milliseconds(0));
+        ::umask(umask);
+        EXPECT_EQ(loadNoiseFloorProfile(project.path()).averagedFrames, 3u) << c.name;
+        EXPECT_EQ(fs::symlink_status(lock).type(), c.type) << c.name;
+        if (c.type == fs::file_type::regular) {
+            EXPECT_EQ(fs::status(lock).permissions(), fs::perms(0664)) << c.name;
+        }
+        // Nothing made or changed outside the Project.
+        EXPECT_EQ(fs::exists(target) ? fileText(target) : "", c.outside != nullptr ? c.outside : "")
+            << c.name;
+        EXPECT_EQ(fs::exists(target), c.outside != nullptr) << c.name;
+    }
+
+    zk::test::TempFolder project;
+    saveNoiseFloorProfile(project.path(), taggedProfile(2, 8, 1));
+    zk::test::OtherProgram saver(
+        [&] {
+            auto* held = new EntryLock;  // held until the child ends
+            if (EntryLock::take(project / ".noise_floor.lock", false, *held) != EntryLock::Take::Taken)
+                throw std::runtime_error("not taken");
+        },
+        zk::test::OtherProgram::After::Stop);
+    ASSERT_TRUE(saver.ready());
+    const std::string manifest = fileText(noiseFloorManifestPath(project.path()));
+    for (const std::chrono::milliseconds wait :
+         {std::chrono::milliseconds(0), std::chrono::milliseconds(30)}) {
+        expectThrowExactly<EntryUnavailable>(
+            [&] { saveNoiseFloorProfile(project.path(), taggedProfile(2, 8, 2), wait); },
+            "another program is saving the noise floor");
+        expectThrowExactly<EntryUnavailable>(
+            [&] { rewriteNoiseFloorManifestEnabled(project.path(), false, wait); },
+            "another program is saving the noise floor");
+    }
+    EXPECT_EQ(fileText(noiseFloorManifestPath(project.path())), manifest);
+    EXPECT_EQ(entryNames(project.path()), (std::vector<std::string>{".noise_floor.lock", "noise_floor"}));
+
+    // A Project another program deleted is never made again.
+    expectThrowExactly<EntryUnavailable>(
+        [&] { saveNoiseFloorProfile(project / "deleted", taggedProfile(2, 8, 2)); },
+        "the Project no longer exists");
+    EXPECT_FALSE(fs::exists(project / "deleted"));
 }
 
 // Loads running beside two saving threads see one whole profile each time, its manifest with its own

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace zk::core {
+
+// The first entry of the Project that a living program holds: the Project folder while its list is
+// being changed (named "project.json"), a Recording's staging file, a folder being built or deleted,
+// a save or an export under way. Its path relative to the Project folder, in generic form; nothing
+// when no entry is held. Never waits; each lock is given back as soon as it was taken. Entries that
+// cannot be locked (links, no access) are never held by a writer of ours and count as free.
+std::optional<std::string> entryInUse(const std::filesystem::path& projectDir);
+
+}  // namespace zk::core
