@@ -205,12 +205,13 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
 
 void UiController::reportArraySilence(std::int64_t seconds, bool onset, bool rejected) {
     const QString text =
-        rejected ? QCoreApplication::translate("UiController",
-                                               "Only rejected datagrams from the array for %1 s: their "
-                                               "length does not match the Device Profile (%2 bytes expected)")
-                       .arg(seconds)
-                       .arg(liveSession_.datagramBytes)
-                 : QCoreApplication::translate("UiController", "No data from the array for %1 s").arg(seconds);
+        rejected
+            ? QCoreApplication::translate("UiController",
+                                          "Only rejected datagrams from the array for %1 s: their "
+                                          "length does not match the Device Profile (%2 bytes expected)")
+                  .arg(seconds)
+                  .arg(liveSession_.datagramBytes)
+            : QCoreApplication::translate("UiController", "No data from the array for %1 s").arg(seconds);
     if (!onset) {
         setAdvisoryStatus(text);  // the event log keeps the onset; the status line counts on
         return;

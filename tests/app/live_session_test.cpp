@@ -235,7 +235,8 @@ TEST_F(LiveSession, EveryMapFromTheStartAndAfterAGapReadsTheSettledLevelOnTheSou
     sender.start();
     // Three time constants of the average (0.5 s): the last maps are settled.
     constexpr std::size_t kSettled = 20;
-    ASSERT_TRUE(waitUntil([&] { return maps.count() >= kSettled; }, 4000ms)) << ui.liveMetrics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return maps.count() >= kSettled; }, 4000ms))
+        << ui.liveMetrics().toStdString();
     const std::vector<PublishedMap> start = maps.maps();
     const double settled = meanPeakDbfs(start, kSettled - 5, kSettled);
     expectMapsOnTheSource(start, 0, settled, kSourceHorizontalDeg, kSourceVerticalDeg);

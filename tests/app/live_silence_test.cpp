@@ -92,11 +92,13 @@ TEST_F(LiveSilence, AnArrayThatStopsSendingIsReportedAndTheReportClearsWhenItRes
     const auto reportedSeconds = [&] {
         std::vector<int> seconds;
         for (const QString& line : ui.diagnosticsLog().mid(diagnosticsBefore)) {
-            if (line.mid(10).startsWith(prefix)) seconds.push_back(line.mid(10 + prefix.size()).section(u' ', 0, 0).toInt());
+            if (line.mid(10).startsWith(prefix))
+                seconds.push_back(line.mid(10 + prefix.size()).section(u' ', 0, 0).toInt());
         }
         return seconds;
     };
-    ASSERT_TRUE(waitUntil([&] { return !reportedSeconds().empty() && reportedSeconds().back() >= 8; }, 9000ms))
+    ASSERT_TRUE(
+        waitUntil([&] { return !reportedSeconds().empty() && reportedSeconds().back() >= 8; }, 9000ms))
         << ui.diagnosticsLog().join('\n').toStdString();
     const std::vector<int> reports = reportedSeconds();
     EXPECT_EQ(reports.front(), 1);

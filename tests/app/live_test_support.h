@@ -206,9 +206,9 @@ class PlaneWaveSender {
         const std::uint64_t tonePeriod = rate / std::gcd(rate, static_cast<std::uint64_t>(wave.frequencyHz));
         const std::uint64_t unit = std::lcm(tonePeriod, std::uint64_t{profile.udp->samplesPerDatagram});
         const std::uint64_t frames = (rate + unit - 1) / unit * unit;
-        std::vector<std::int16_t> logical = core::testmodel::planeWaveSamples(
-            mics_, horizontalDeg, verticalDeg, {wave.frequencyHz}, wave.amplitude, profile.sampleRateHz,
-            frames, 343.0);
+        std::vector<std::int16_t> logical =
+            core::testmodel::planeWaveSamples(mics_, horizontalDeg, verticalDeg, {wave.frequencyHz},
+                                              wave.amplitude, profile.sampleRateHz, frames, 343.0);
         std::mt19937 rng(29);
         std::normal_distribution<double> noise(0.0, wave.noiseRms);
         for (std::int16_t& v : logical) {
@@ -230,7 +230,6 @@ class PlaneWaveSender {
         wrongBytes_.store(bytes);
         wrongLeft_.store(count);
     }
-    std::uint64_t wrongLengthSent() const { return wrongSent_.load(); }
     // The datagrams of one period of the wave, in the order they go out.
     const std::vector<std::vector<std::uint8_t>>& datagrams() const { return datagrams_; }
     void start() {
@@ -288,9 +287,7 @@ class PlaneWaveSender {
         if (wrongLeft_.load() > 0) {
             wrongLeft_.fetch_sub(1);
             const std::vector<std::uint8_t> wrong(wrongBytes_.load(), 0);
-            if (::sendto(fd_, wrong.data(), wrong.size(), 0, reinterpret_cast<const sockaddr*>(&to_),
-                         sizeof to_) == static_cast<ssize_t>(wrong.size()))
-                wrongSent_.fetch_add(1);
+            ::sendto(fd_, wrong.data(), wrong.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
             return;
         }
         if (::sendto(fd_, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_) ==
@@ -319,14 +316,13 @@ class PlaneWaveSender {
     std::chrono::duration<double> interval_{};
     std::vector<core::MicrophonePosition> mics_;
     std::vector<std::vector<std::uint8_t>> datagrams_;
-    std::size_t next_ = 0;                 // sender thread only
-    std::atomic<bool> running_{false};     // set by start, cleared by stop; read by the sender
-    std::atomic<bool> paused_{false};      // set by pause, cleared by resume; read by the sender
-    std::atomic<std::uint64_t> flood_{0};  // datagrams to send at once; taken by the sender
-    std::atomic<std::uint64_t> sent_{0};   // written by the sender
-    std::atomic<std::size_t> wrongBytes_{0};     // set by sendWrongLength; read by the sender
-    std::atomic<std::uint64_t> wrongLeft_{0};    // set by sendWrongLength; counted down by the sender
-    std::atomic<std::uint64_t> wrongSent_{0};    // written by the sender
+    std::size_t next_ = 0;                     // sender thread only
+    std::atomic<bool> running_{false};         // set by start, cleared by stop; read by the sender
+    std::atomic<bool> paused_{false};          // set by pause, cleared by resume; read by the sender
+    std::atomic<std::uint64_t> flood_{0};      // datagrams to send at once; taken by the sender
+    std::atomic<std::uint64_t> sent_{0};       // written by the sender
+    std::atomic<std::size_t> wrongBytes_{0};   // set by sendWrongLength; read by the sender
+    std::atomic<std::uint64_t> wrongLeft_{0};  // set by sendWrongLength; counted down by the sender
     std::thread thread_;
 };
 
@@ -418,14 +414,18 @@ inline double meanPeakDbfs(const std::vector<PublishedMap>& maps, std::size_t fi
     return sum / static_cast<double>(end - first);
 }
 
-// Every map from `first` on reads the settled level within 3 dB below it (a map of a restarted average
-// that lacks bins reads far lower) and lies within 2 degrees of the source.
-inline void expectMapsOnTheSource(const std::vector<PublishedMap>& maps, std::size_t first, double settledDbfs,
-                                  double horizontalDeg, double verticalDeg) {
+// Every map from `first` on reads no more than 1 dB below the settled level and lies within 2 degrees of
+// the source. A map of a restarted average that lacks bins reads tens of dB lower; one whose bins first
+// reached by later hops start from 0 reads 2 to 3 dB lower; one of each bin's first frame, taken whole,
+// reads the settled level within the spread of the noise.
+inline void expectMapsOnTheSource(const std::vector<PublishedMap>& maps, std::size_t first,
+                                  double settledDbfs, double horizontalDeg, double verticalDeg) {
     for (std::size_t i = first; i < maps.size(); ++i) {
-        EXPECT_GE(maps[i].peakDbfs, settledDbfs - 3.0) << "map " << i << " of " << maps.size();
-        EXPECT_LE(std::abs(maps[i].peakAzimuth - horizontalDeg), 2.0) << "map " << i << ": " << maps[i].peakAzimuth;
-        EXPECT_LE(std::abs(maps[i].peakElevation - verticalDeg), 2.0) << "map " << i << ": " << maps[i].peakElevation;
+        EXPECT_GE(maps[i].peakDbfs, settledDbfs - 1.0) << "map " << i << " of " << maps.size();
+        EXPECT_LE(std::abs(maps[i].peakAzimuth - horizontalDeg), 2.0)
+            << "map " << i << ": " << maps[i].peakAzimuth;
+        EXPECT_LE(std::abs(maps[i].peakElevation - verticalDeg), 2.0)
+            << "map " << i << ": " << maps[i].peakElevation;
     }
 }
 

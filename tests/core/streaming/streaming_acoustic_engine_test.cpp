@@ -187,7 +187,7 @@ TEST(StreamingAcousticEngine, DasBinsRotateOncePerMapInterval) {
     EXPECT_EQ(binsWithEnergy(engine.streamingDasState()).size(), 7u);
     EXPECT_FALSE(engine.renderPendingMap());
     std::this_thread::sleep_for(std::chrono::milliseconds(3));  // the map interval since the last map
-    pushLogical(engine, profile, noiseSamples(4, 32, 10));  // bins 0 to 2
+    pushLogical(engine, profile, noiseSamples(4, 32, 10));      // bins 0 to 2
     EXPECT_EQ(binsWithEnergy(engine.streamingDasState()).size(), 10u);
     EXPECT_TRUE(engine.renderPendingMap());
 }
