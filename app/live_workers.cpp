@@ -102,6 +102,10 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
     Clock::time_point nextMetrics = deadline;
     Clock::time_point lastData = deadline;  // of the UDP source: when samples last came
     std::int64_t silenceReportedS = 0;      // the last silence reported, in whole seconds; 0 while data flows
+    // The wrong-length datagrams counted by the first empty read after data: a silence in which the count
+    // grows is one of rejected datagrams, not of an array that stopped.
+    std::uint64_t rejectedBeforeSilence = 0;
+    bool rejectedCounted = false;  // rejectedBeforeSilence holds the count of this silence
     bool receiveStopReported = false;
     while (run_.liveRunning.load() && !stop.stop_requested()) {
         try {
@@ -133,13 +137,20 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                         reportArrayResumed(std::chrono::duration<double>(now - lastData).count());
                     silenceReportedS = 0;
                     lastData = now;
-                } else if (now - lastData >= kSilenceLimit) {
+                    rejectedCounted = false;
+                } else {
+                    if (!rejectedCounted) {
+                        rejectedBeforeSilence = udp->statistics().datagramsDroppedWrongSize;
+                        rejectedCounted = true;
+                    }
                     // Reported at 1 s, then whenever the silence has doubled: the text stays true ("for
                     // at least") without a line a second.
                     const std::int64_t quietS =
                         std::chrono::duration_cast<std::chrono::seconds>(now - lastData).count();
-                    if (quietS >= 2 * silenceReportedS) {
-                        reportArraySilence(quietS, silenceReportedS == 0);
+                    if (now - lastData >= kSilenceLimit && quietS >= 2 * silenceReportedS) {
+                        const bool rejected =
+                            udp->statistics().datagramsDroppedWrongSize > rejectedBeforeSilence;
+                        reportArraySilence(quietS, silenceReportedS == 0, rejected);
                         silenceReportedS = quietS;
                     }
                 }
@@ -193,9 +204,15 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
     liveSession_.diagnosticsQueue.close();
 }
 
-void UiController::reportArraySilence(std::int64_t seconds, bool onset) {
+void UiController::reportArraySilence(std::int64_t seconds, bool onset, bool rejected) {
     const QString text =
-        QCoreApplication::translate("UiController", "No data from the array for %1 s").arg(seconds);
+        rejected
+            ? QCoreApplication::translate("UiController",
+                                          "Only rejected datagrams from the array for %1 s: their "
+                                          "length does not match the Device Profile (%2 bytes expected)")
+                  .arg(seconds)
+                  .arg(liveSession_.datagramBytes)
+            : QCoreApplication::translate("UiController", "No data from the array for %1 s").arg(seconds);
     if (!onset) {
         setAdvisoryStatus(text);  // the event log keeps the onset; the status line counts on
         return;
@@ -203,8 +220,13 @@ void UiController::reportArraySilence(std::int64_t seconds, bool onset) {
     liveSession_.mapStale.store(true);
     emit mapStaleChanged();
     endRecordingAtBreak(
-        QCoreApplication::translate("UiController", "Recording stopped: no data from the array for %1 s")
-            .arg(seconds));
+        rejected ? QCoreApplication::translate("UiController",
+                                               "Recording stopped: only rejected datagrams from the array "
+                                               "for %1 s")
+                       .arg(seconds)
+                 : QCoreApplication::translate("UiController",
+                                               "Recording stopped: no data from the array for %1 s")
+                       .arg(seconds));
     reportAdvisory(text);
 }
 

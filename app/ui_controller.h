@@ -703,9 +703,9 @@ class UiController : public QObject {
     // Counts a worker error; a session's first shows `format` (catalogue text, %1: text), logged if logEvent.
     void countLiveError(const char* format, const QString& text, bool logEvent);
     void rebuildLiveMetrics(core::UdpSource* udp);  // acquisition thread
-    // Acquisition thread: nothing from the array for `seconds` (the onset marks the map stale and ends
-    // a Recording), and data again after a silence, which clears the mark.
-    void reportArraySilence(std::int64_t seconds, bool onset);
+    // Acquisition thread: no samples from the array for `seconds`, `rejected` when datagrams of the wrong
+    // length came meanwhile (the onset marks the map stale, ends a Recording); data again clears the mark.
+    void reportArraySilence(std::int64_t seconds, bool onset, bool rejected);
     void reportArrayResumed(double silentSeconds);
     // Any thread: makes the map the latest of its kind (1 live, 2 replay, 3 analysis), then repaints.
     void publishMap(core::HeatmapGrid map, std::int32_t kind);

@@ -105,6 +105,7 @@ void UiController::startLive() {
         liveSession_.degradationWarnedNs = 0;
         liveSession_.rejectedSeen = 0;
         liveSession_.rejectionWarnedNs = 0;
+        liveSession_.rejectionGrewNs = 0;
         if (liveSession_.mapStale.exchange(false)) emit mapStaleChanged();
         map_.hasHeatmap.store(false);
         resetLiveView();

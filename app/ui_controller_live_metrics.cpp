@@ -56,13 +56,24 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
         }
         if (stats.datagramsDroppedWrongSize > liveSession_.rejectedSeen) {
             liveSession_.rejectedSeen = stats.datagramsDroppedWrongSize;
-            if (warningDue(liveSession_.rejectionWarnedNs))
-                setAdvisoryStatus(QCoreApplication::translate(
-                                      "UiController",
-                                      "Datagrams rejected: their length does not match the Device Profile "
-                                      "(%1 bytes expected, %2 rejected so far)")
-                                      .arg(liveSession_.datagramBytes)
-                                      .arg(stats.datagramsDroppedWrongSize));
+            const QString text = QCoreApplication::translate(
+                                     "UiController",
+                                     "Datagrams rejected: their length does not match the Device Profile "
+                                     "(%1 bytes expected, %2 rejected so far)")
+                                     .arg(liveSession_.datagramBytes)
+                                     .arg(stats.datagramsDroppedWrongSize);
+            // Each rejection breaks the samples: a run of them after a quiet spell goes to the event log,
+            // and while it goes on the status line counts on.
+            const std::int64_t now = steadyNowNs();
+            const bool onset = liveSession_.rejectionGrewNs == 0 ||
+                               now - liveSession_.rejectionGrewNs > kDegradationWarningGapNs;
+            liveSession_.rejectionGrewNs = now;
+            if (onset) {
+                liveSession_.rejectionWarnedNs = now;
+                reportAdvisory(text);
+            } else if (warningDue(liveSession_.rejectionWarnedNs)) {
+                setAdvisoryStatus(text);
+            }
         }
         const render::DiagnosticOutputs& d = diagnostics_.outputs;
         text = QStringLiteral(

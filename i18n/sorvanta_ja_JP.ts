@@ -432,6 +432,14 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>記録を停止しました：アレイから %1 秒間データがありません</translation>
         </message>
         <message>
+            <source>Only rejected datagrams from the array for %1 s: their length does not match the Device Profile (%2 bytes expected)</source>
+            <translation>アレイから %1 秒間、拒否されたデータグラムのみ受信：長さがデバイスプロファイルと一致しません（期待値 %2 バイト）</translation>
+        </message>
+        <message>
+            <source>Recording stopped: only rejected datagrams from the array for %1 s</source>
+            <translation>記録を停止しました：アレイから %1 秒間、拒否されたデータグラムのみ受信</translation>
+        </message>
+        <message>
             <source>Data from the array again after %1 s</source>
             <translation>%1 秒後にアレイからのデータが戻りました</translation>
         </message>
@@ -2363,6 +2371,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     </context>
     <context>
         <name>SignalDiagnostics</name>
+        <message>
+            <source>No data from the array - these views are not live</source>
+            <translation>アレイからのデータがありません - これらの表示はライブではありません</translation>
+        </message>
         <message>
             <source>waiting for data</source>
             <translation>データ待機中</translation>

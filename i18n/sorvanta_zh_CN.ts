@@ -432,6 +432,14 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>录制已停止：阵列已 %1 秒无数据</translation>
         </message>
         <message>
+            <source>Only rejected datagrams from the array for %1 s: their length does not match the Device Profile (%2 bytes expected)</source>
+            <translation>%1 秒内阵列只发来被拒收的数据报：长度与设备配置文件不符（应为 %2 字节）</translation>
+        </message>
+        <message>
+            <source>Recording stopped: only rejected datagrams from the array for %1 s</source>
+            <translation>录制已停止：%1 秒内阵列只发来被拒收的数据报</translation>
+        </message>
+        <message>
             <source>Data from the array again after %1 s</source>
             <translation>阵列在 %1 秒后恢复数据</translation>
         </message>
@@ -2363,6 +2371,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     </context>
     <context>
         <name>SignalDiagnostics</name>
+        <message>
+            <source>No data from the array - these views are not live</source>
+            <translation>阵列无数据 - 这些视图不是实时的</translation>
+        </message>
         <message>
             <source>waiting for data</source>
             <translation>正在等待数据</translation>

@@ -12,6 +12,9 @@ Rectangle {
     property bool pageActive: true
     property string emptyHint: qsTr("waiting for data")
     readonly property bool diagVisible: pageActive && ui.diagnosticSource === expectedSource
+    // The array fell silent: the pictures still show its last samples, which are not live any more.
+    readonly property bool stale: diagVisible && expectedSource === "live" && ui.mapStale
+    readonly property real staleOpacity: stale ? 0.4 : 1
 
     // Empty while hidden or showing the other workspace's source, so no image is requested then.
     function diagnosticSource(name) {
@@ -131,6 +134,7 @@ Rectangle {
             maximumLineCount: 3
             elide: Text.ElideRight
             color: ui.diagnosticSummary.indexOf("silent 0/") >= 0 ? Theme.success : Theme.accent
+            opacity: root.staleOpacity
         }
 
         DiagnosticPlotPanel {
@@ -147,6 +151,7 @@ Rectangle {
             wheelTarget: ui.waveformMode === 2 ? "overlay" : "waveform"
             imageSource: root.diagnosticSource("waveform")
             note: root.waveformNote()
+            opacity: root.staleOpacity
         }
 
         DiagnosticPlotPanel {
@@ -161,6 +166,7 @@ Rectangle {
             imageSource: root.diagnosticSource("spectrum")
             note: qsTr("bin %1 Hz · Hann · click to choose imaging center frequency")
                   .arg(ui.diagnosticSpectrumBinHz.toFixed(1))
+            opacity: root.staleOpacity
         }
 
         Rectangle {
@@ -173,6 +179,7 @@ Rectangle {
             radius: 9
             border.width: 1
             border.color: Theme.border
+            opacity: root.staleOpacity
 
             ColumnLayout {
                 anchors.fill: parent
@@ -386,6 +393,29 @@ Rectangle {
                     }
                 }
             }
+        }
+    }
+
+    Rectangle {
+        objectName: "diagStaleHint"
+        visible: root.stale
+        anchors.centerIn: parent
+        width: Math.min(diagStaleText.implicitWidth, root.width - 48) + 16
+        height: diagStaleText.height + 8
+        color: Theme.surfaceAlt
+        border.color: Theme.warning
+        radius: 8
+
+        Label {
+            id: diagStaleText
+            objectName: "diagStaleHintText"
+            anchors.centerIn: parent
+            width: Math.min(implicitWidth, root.width - 48)
+            wrapMode: Text.WordWrap
+            horizontalAlignment: Text.AlignHCenter
+            color: Theme.warning
+            font.pixelSize: Theme.fontSmall
+            text: qsTr("No data from the array - these views are not live")
         }
     }
 

@@ -87,10 +87,10 @@ class Beamformer {
 
     // Streaming DAS (streaming_das.cpp).
 
-    // spectra: F x M values, index b * M + m, in the order of frequencies. Updates bins
-    // [firstBin, firstBin + binLimit) (all from firstBin when binLimit is 0) with at most maxThreads
-    // OpenMP threads. Allocates only when it rebuilds the state or the team outgrows the state's scratch,
-    // or, when the grid's steering entry holds no tables, the per-thread steering blocks of the call.
+    // spectra: F x M values, index b * M + m, in frequency order. Updates bins [firstBin, firstBin +
+    // binLimit) (all from firstBin if binLimit is 0) on at most maxThreads threads; a bin's first update
+    // since the build or reset takes its power whole. Allocates only to rebuild the state, to grow its
+    // scratch for a larger team, or for per-thread steering blocks when the grid's entry holds no tables.
     void updateStreamingDas(StreamingDasState& state, std::span<const std::complex<double>> spectra,
                             std::span<const double> frequencies, double alpha, const CameraGridSpec& grid,
                             std::int32_t maxThreads, std::uint64_t firstBin, std::uint64_t binLimit) const;

@@ -104,6 +104,8 @@ bool allFinite(std::span<const double> values) {
 void StreamingDasState::reset() {
     std::fill(beamSums.begin(), beamSums.end(), 0.0);
     std::fill(diagonalSums.begin(), diagonalSums.end(), 0.0);
+    std::fill(binReached.begin(), binReached.end(), std::uint8_t{0});
+    binsReached = 0;
     updateCount = 0;
 }
 
@@ -148,18 +150,21 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         rebuilt.steering = cache;
         rebuilt.beamSums.assign(bins * cache->gridPointCount, 0.0);
         rebuilt.diagonalSums.assign(bins, 0.0);
+        rebuilt.binReached.assign(bins, 0);
         state = std::move(rebuilt);
     }
 
-    const double wOld = state.updateCount == 0 ? 0.0 : alpha;
-    const double wNew = state.updateCount == 0 ? 1.0 : 1.0 - alpha;
     const std::size_t start = std::min<std::uint64_t>(firstBin, bins);
     const std::size_t end = binLimit == 0 ? bins : std::min<std::uint64_t>(bins, start + binLimit);
+    // Weights of the old and the new power in bin b: a bin's first update takes the new one whole.
+    const std::uint8_t* reached = state.binReached.data();
+    const auto wOld = [reached, alpha](std::size_t b) { return reached[b] != 0 ? alpha : 0.0; };
+    const auto wNew = [reached, alpha](std::size_t b) { return reached[b] != 0 ? 1.0 - alpha : 1.0; };
 
     for (std::size_t b = start; b < end; ++b) {
         double energy = 0.0;
         for (std::size_t i = 0; i < m; ++i) energy += std::norm(spectra[b * m + i]);
-        state.diagonalSums[b] = wOld * state.diagonalSums[b] + wNew * energy;
+        state.diagonalSums[b] = wOld(b) * state.diagonalSums[b] + wNew(b) * energy;
     }
 
     const std::size_t points = state.gridPointCount;
@@ -192,7 +197,7 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
         for (std::size_t b = start; b < end; ++b) {
             if (!blocked) {
                 kernel(planeRe + b * m * points, planeIm + b * m * points, points, spectra.data() + b * m, m,
-                       points, rows, rows + rowLength, beamSums + b * points, wOld, wNew);
+                       points, rows, rows + rowLength, beamSums + b * points, wOld(b), wNew(b));
                 continue;
             }
             for (std::size_t first = 0; first < points; first += kBeamBlock) {
@@ -200,8 +205,14 @@ void Beamformer::updateStreamingDas(StreamingDasState& state, std::span<const st
                 const detail::PlaneBlock planes = steeringAll[rank].planes(b, first, first + count);
                 kernel(planes.re.data() + planes.first, planes.im.data() + planes.first, planes.stride,
                        spectra.data() + b * m, m, count, rows, rows + rowLength,
-                       beamSums + b * points + first, wOld, wNew);
+                       beamSums + b * points + first, wOld(b), wNew(b));
             }
+        }
+    }
+    for (std::size_t b = start; b < end; ++b) {
+        if (state.binReached[b] == 0) {
+            state.binReached[b] = 1;
+            ++state.binsReached;
         }
     }
     state.updateCount += 1;

@@ -24,6 +24,10 @@ struct StreamingDasState {
     std::uint64_t gridPointCount = 0;
     std::uint64_t microphoneCount = 0;
     std::uint64_t updateCount = 0;
+    // Per bin: 1 once the bin was updated since the build or reset. A bin's first update takes its beam
+    // power whole, so a bin first reached by a later hop does not start from 0.
+    std::vector<std::uint8_t> binReached;  // F
+    std::uint64_t binsReached = 0;         // bins with binReached set
     CameraGridSpec key;
     // Per-thread beam rows of updateStreamingDas, kept between hops so that a hop allocates nothing.
     std::vector<float> beamScratch;

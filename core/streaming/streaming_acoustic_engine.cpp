@@ -293,8 +293,11 @@ void StreamingAcousticEngine::scheduleMap(bool force) {
     const auto parameters = parameterSnapshot_.load();
     if (!parameters) throw std::logic_error("beamforming parameters are not available");
     const bool das = parameters->algorithm == kDasAlgorithm;
+    // The rotation reaches the band's bins over several hops: a map before each holds a frame since the
+    // restart would lack the bins still at 0 and read far low, often off the source.
     const bool ready =
-        das ? dasState_.updateCount > 0 : !matrices_.empty() && matrices_.front().frameCount() > 0;
+        das ? dasState_.updateCount > 0 && dasState_.binsReached == dasState_.frequencies.size()
+            : !matrices_.empty() && matrices_.front().frameCount() > 0;
     if (!ready) return;
     const auto now = std::chrono::steady_clock::now();
     // Compared in whole milliseconds, which is the same test for an integer interval and cannot overflow.

@@ -214,7 +214,7 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
                     systemDropsSeen = *received.systemDrops;
                     stats_.datagramsDroppedBySocket = socketDropsBefore_ + systemDropsSeen;
                     // The system dropped datagrams before this one: the samples are not contiguous.
-                    if (gaps_.empty() || gaps_.back() != appendedFrames_) gaps_.push_back(appendedFrames_);
+                    markGap();
                 }
                 if (received.bytes == 0) {
                     ++stats_.emptyDatagrams;
@@ -224,6 +224,8 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
                 stats_.bytesReceived += received.bytes;
                 if (datagramBytes && received.bytes != *datagramBytes) {
                     ++stats_.datagramsDroppedWrongSize;
+                    // It may stand in for a whole datagram: the samples around it are not contiguous.
+                    markGap();
                     continue;
                 }
                 acceptDatagram(std::span<const std::uint8_t>(datagram.data(), received.bytes));
@@ -257,6 +259,12 @@ std::optional<std::string> UdpSource::receiveStopReason() const {
     return stopReason_;
 }
 
+void UdpSource::markGap() {
+    // Drops in a row make one gap; before the first sample nothing is broken.
+    if (appendedFrames_ > 0 && (gaps_.empty() || gaps_.back() != appendedFrames_))
+        gaps_.push_back(appendedFrames_);
+}
+
 void UdpSource::acceptDatagram(std::span<const std::uint8_t> payload) {
     const std::uint64_t frameBytes = std::uint64_t{buffer_->channelCount()} * 2;
     const std::uint64_t incomingFrames = (payload.size() + frameBytes - 1) / frameBytes;
@@ -272,8 +280,7 @@ void UdpSource::acceptDatagram(std::span<const std::uint8_t> payload) {
     }
     if (!fits) {
         ++stats_.datagramsDroppedBufferFull;
-        // Drops in a row make one gap.
-        if (gaps_.empty() || gaps_.back() != appendedFrames_) gaps_.push_back(appendedFrames_);
+        markGap();
     }
     stats_.bufferedFrames = buffer_->framesAvailable();
 }

@@ -42,7 +42,8 @@ inline constexpr std::uint64_t kUdpBufferMaxBytes = std::uint64_t{64} << 20;
 
 /// The live receiver: binds a UDP port, receives the array's datagrams on its own thread, checks their
 /// length against the profile's layout and reassembles the samples into a bounded buffer: a datagram
-/// that does not fit is dropped whole, counted, and the reader is told of the gap.
+/// of the wrong length, or one that does not fit, is dropped whole, counted, and the reader is told of
+/// the gap.
 /// configure, start and stop belong to one controlling thread; readFrames and statistics may be called
 /// from another.
 class UdpSource final : public IRawSampleSource {
@@ -99,6 +100,7 @@ class UdpSource final : public IRawSampleSource {
     void countReceiveError();
     void endReception(const char* reason) noexcept;
     void acceptDatagram(std::span<const std::uint8_t> payload);
+    void markGap();  // under mutex_: samples were dropped after the ones appended so far
 
     const std::int32_t port_;
     const std::int32_t receiveBufferBytes_;

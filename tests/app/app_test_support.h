@@ -28,8 +28,10 @@ class ControllerSettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        QCoreApplication::setApplicationName(QString::fromLatin1(info->test_suite_name()) + u'.' +
-                                             QString::fromLatin1(info->name()));
+        // A parameterised test's names hold slashes, which no file name may.
+        QString name =
+            QString::fromLatin1(info->test_suite_name()) + u'.' + QString::fromLatin1(info->name());
+        QCoreApplication::setApplicationName(name.replace(u'/', u'_'));
         const QString file = QSettings().fileName();
         ASSERT_TRUE(file.contains(QStringLiteral("/.qttest/"))) << file.toStdString();
         QFile::remove(file);

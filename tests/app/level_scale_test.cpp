@@ -48,7 +48,7 @@ QString algorithmName(int id) { return QString::fromLatin1(kAlgorithms[id - 1]);
 // A tone at a sixth of the sample rate (8 kHz at 48 kHz): 170.67 bins of a 1024-point frame, 42.67 of a
 // 256-point one, so no frame size holds it on a bin. It repeats every six frames, and the noise with it
 // about every second.
-PlaneWaveSender::NoisyTone noisyTone(const core::DeviceProfile& profile, double amplitude) {
+ToneInNoise noisyTone(const core::DeviceProfile& profile, double amplitude) {
     const std::size_t unit = std::lcm(std::size_t{profile.udp->samplesPerDatagram}, std::size_t{6});
     const std::size_t rate = profile.sampleRateHz;
     return {static_cast<double>(rate) / 6.0, amplitude, kNoiseRms, unit * ((rate + unit - 1) / unit)};

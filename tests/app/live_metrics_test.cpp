@@ -143,11 +143,26 @@ TEST_F(LiveMetrics, DatagramsOfTheWrongLengthAloneAreNamedAndBlameNoOverflow) {
     BeamformingSettingsTestPeer peer(ui);
     peer.liveSession().datagramBytes = profile.udp->datagramBytes;
     peer.rebuildLiveMetrics(&udp);
-    EXPECT_EQ(ui.statusText(),
-              QStringLiteral("Datagrams rejected: their length does not match the Device Profile (2048 "
-                             "bytes expected, 2 rejected so far)"));
+    const QString warning = QStringLiteral(
+        "Datagrams rejected: their length does not match the Device Profile (2048 bytes expected, 2 rejected "
+        "so far)");
+    EXPECT_EQ(ui.statusText(), warning);
     for (const QString& line : ui.diagnosticsLog())
         EXPECT_FALSE(line.contains(QStringLiteral("Acquisition degraded"))) << line.toStdString();
+    // Each breaks the samples, so the run of them is an event; while it goes on, only the status line
+    // counts on, at most every 5 s.
+    const auto rejectionEvents = [&] {
+        const QStringList log = ui.eventLog();
+        return std::count_if(log.begin(), log.end(), [](const QString& line) {
+            return line.mid(10).startsWith(QStringLiteral("Datagrams rejected: "));
+        });
+    };
+    EXPECT_EQ(rejectionEvents(), 1);
+    EXPECT_TRUE(ui.eventLog().last().endsWith(warning)) << ui.eventLog().last().toStdString();
+    sendDatagrams(udp.boundPort(), {100});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return udp.statistics().datagramsReceived == 4; }, 5000));
+    peer.rebuildLiveMetrics(&udp);
+    EXPECT_EQ(rejectionEvents(), 1);
     udp.stop();
 }
 

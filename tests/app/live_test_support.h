@@ -21,7 +21,9 @@
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <string>
@@ -167,23 +169,22 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
     return QTest::qWaitFor(done, static_cast<int>(limit.count() * kSlowdown * kLoadMargin));
 }
 
+// A tone between the bins of a 1024-point frame from the source, and independent noise of the given rms
+// on every microphone.
+struct ToneInNoise {
+    double frequencyHz = 4020.0;  // whole hertz unless periodFrames is given: a second holds whole periods
+    double amplitude = 6500.0;
+    double noiseRms = 1000.0;
+    std::size_t periodFrames = 0;  // frames that repeat, whole datagrams and tone periods; 0: about a second
+};
+
 // Streams a far-field plane wave from (horizontalDeg, verticalDeg) in the profile's datagram layout
 // to 127.0.0.1 at the array's own pace (one datagram per samplesPerDatagram / sampleRate seconds): a
 // tone on every bin of a 1024-point frame across the third-octave band around centreHz and two bins
-// beyond, so any part of the band peaks on the source, and 1024 frames repeat exactly and are built once.
-// Or one tone with white noise on every microphone (NoisyTone).
+// beyond, so any part of the band peaks on the source, and 1024 frames repeat exactly and are built once;
+// or an off-bin tone in noise, of which about a second repeats.
 class PlaneWaveSender {
   public:
-    // One tone of the given amplitude (counts) plus independent white noise of the given RMS (counts) on
-    // every microphone, repeating every periodFrames frames: a whole number of datagrams and of the
-    // tone's periods.
-    struct NoisyTone {
-        double frequencyHz = 0.0;
-        double amplitude = 0.0;
-        double noiseRms = 0.0;
-        std::size_t periodFrames = 0;
-    };
-
     PlaneWaveSender(const core::DeviceProfile& profile, double horizontalDeg, double verticalDeg,
                     double centreHz = 4000.0, std::uint16_t port = kArrayPort)
         : PlaneWaveSender(profile, port) {
@@ -195,26 +196,28 @@ class PlaneWaveSender {
         for (long k = lowBin; k <= highBin; ++k) tones.push_back(static_cast<double>(k) * binHz);
         const double amplitude = 16000.0 / static_cast<double>(tones.size());  // never clips
         constexpr std::size_t kPeriodFrames = 1024;
-        buildDatagrams(
-            profile,
-            core::testmodel::planeWaveSamples(microphonesOf(profile), horizontalDeg, verticalDeg, tones,
-                                              amplitude, profile.sampleRateHz, kPeriodFrames, 343.0),
-            kPeriodFrames);
+        split(profile, core::testmodel::planeWaveSamples(mics_, horizontalDeg, verticalDeg, tones, amplitude,
+                                                         profile.sampleRateHz, kPeriodFrames, 343.0));
     }
-
     PlaneWaveSender(const core::DeviceProfile& profile, double horizontalDeg, double verticalDeg,
-                    const NoisyTone& tone, std::uint16_t port = kArrayPort)
+                    const ToneInNoise& wave, std::uint16_t port = kArrayPort)
         : PlaneWaveSender(profile, port) {
-        EXPECT_EQ(tone.periodFrames % profile.udp->samplesPerDatagram, 0u);
-        std::vector<std::int16_t> logical = core::testmodel::planeWaveSamples(
-            microphonesOf(profile), horizontalDeg, verticalDeg, {tone.frequencyHz}, tone.amplitude,
-            profile.sampleRateHz, tone.periodFrames, 343.0);
+        // Whole periods of the tone in whole datagrams, at least a second of them.
+        const auto rate = static_cast<std::uint64_t>(profile.sampleRateHz);
+        const std::uint64_t tonePeriod = rate / std::gcd(rate, static_cast<std::uint64_t>(wave.frequencyHz));
+        const std::uint64_t unit = std::lcm(tonePeriod, std::uint64_t{profile.udp->samplesPerDatagram});
+        const std::uint64_t frames =
+            wave.periodFrames != 0 ? wave.periodFrames : (rate + unit - 1) / unit * unit;
+        EXPECT_EQ(frames % profile.udp->samplesPerDatagram, 0u);
+        std::vector<std::int16_t> logical =
+            core::testmodel::planeWaveSamples(mics_, horizontalDeg, verticalDeg, {wave.frequencyHz},
+                                              wave.amplitude, profile.sampleRateHz, frames, 343.0);
         std::mt19937 rng(29);
-        std::normal_distribution<double> noise(0.0, tone.noiseRms);
-        for (std::int16_t& sample : logical) {
-            sample = static_cast<std::int16_t>(std::clamp(std::lround(sample + noise(rng)), -32768L, 32767L));
+        std::normal_distribution<double> noise(0.0, wave.noiseRms);
+        for (std::int16_t& v : logical) {
+            v = static_cast<std::int16_t>(std::clamp(std::lround(v + noise(rng)), -32768L, 32767L));
         }
-        buildDatagrams(profile, logical, tone.periodFrames);
+        split(profile, logical);
     }
     ~PlaneWaveSender() {
         stop();
@@ -225,6 +228,13 @@ class PlaneWaveSender {
 
     // Sends `factor` times the array's pace from the next start on.
     void setRateFactor(double factor) { interval_ /= factor; }
+    // The next `count` datagrams go out `bytes` long, zeros, in place of whole ones, whose samples are lost.
+    void sendWrongLength(std::size_t bytes, std::uint64_t count) {
+        wrongBytes_.store(bytes);
+        wrongLeft_.store(count);
+    }
+    // The datagrams of one period of the wave, in the order they go out.
+    const std::vector<std::vector<std::uint8_t>>& datagrams() const { return datagrams_; }
     void start() {
         running_.store(true);
         thread_ = std::thread([this] { run(); });
@@ -251,25 +261,20 @@ class PlaneWaveSender {
         to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         interval_ = std::chrono::duration<double>(static_cast<double>(profile.udp->samplesPerDatagram) /
                                                   profile.sampleRateHz);
+        for (const auto& m : profile.microphones) mics_.push_back({m.x, m.y, m.z});
     }
-    static std::vector<core::MicrophonePosition> microphonesOf(const core::DeviceProfile& profile) {
-        std::vector<core::MicrophonePosition> mics;
-        for (const auto& m : profile.microphones) mics.push_back({m.x, m.y, m.z});
-        return mics;
-    }
-    // The datagrams of periodFrames frames of logical samples, in the profile's wire order.
-    void buildDatagrams(const core::DeviceProfile& profile, const std::vector<std::int16_t>& logical,
-                        std::size_t periodFrames) {
+    // Logical frames of the microphones into the profile's wire order, cut into its datagrams.
+    void split(const core::DeviceProfile& profile, const std::vector<std::int16_t>& logical) {
         const std::size_t perDatagram = profile.udp->samplesPerDatagram;
-        const std::size_t mics = profile.microphones.size();
+        const std::size_t frames = logical.size() / mics_.size();
         const std::size_t wires = profile.wireChannelCount;
-        std::vector<std::int16_t> wire(periodFrames * wires, 0);
-        for (std::size_t f = 0; f < periodFrames; ++f) {
-            for (std::size_t l = 0; l < mics; ++l) {
-                wire[f * wires + profile.logicalToWire[l]] = logical[f * mics + l];
+        std::vector<std::int16_t> wire(frames * wires, 0);
+        for (std::size_t f = 0; f < frames; ++f) {
+            for (std::size_t l = 0; l < mics_.size(); ++l) {
+                wire[f * wires + profile.logicalToWire[l]] = logical[f * mics_.size() + l];
             }
         }
-        for (std::size_t first = 0; first < periodFrames; first += perDatagram) {
+        for (std::size_t first = 0; first + perDatagram <= frames; first += perDatagram) {
             std::vector<std::uint8_t> bytes;
             for (std::size_t i = first * wires; i < (first + perDatagram) * wires; ++i) {
                 const auto v = static_cast<std::uint16_t>(wire[i]);
@@ -282,6 +287,12 @@ class PlaneWaveSender {
     void sendNext() {
         const auto& d = datagrams_[next_ % datagrams_.size()];
         ++next_;
+        if (wrongLeft_.load() > 0) {
+            wrongLeft_.fetch_sub(1);
+            const std::vector<std::uint8_t> wrong(wrongBytes_.load(), 0);
+            ::sendto(fd_, wrong.data(), wrong.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
+            return;
+        }
         if (::sendto(fd_, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_) ==
             static_cast<ssize_t>(d.size())) {
             sent_.fetch_add(1);
@@ -306,12 +317,15 @@ class PlaneWaveSender {
     int fd_;
     sockaddr_in to_{};
     std::chrono::duration<double> interval_{};
+    std::vector<core::MicrophonePosition> mics_;
     std::vector<std::vector<std::uint8_t>> datagrams_;
-    std::size_t next_ = 0;                 // sender thread only
-    std::atomic<bool> running_{false};     // set by start, cleared by stop; read by the sender
-    std::atomic<bool> paused_{false};      // set by pause, cleared by resume; read by the sender
-    std::atomic<std::uint64_t> flood_{0};  // datagrams to send at once; taken by the sender
-    std::atomic<std::uint64_t> sent_{0};   // written by the sender
+    std::size_t next_ = 0;                     // sender thread only
+    std::atomic<bool> running_{false};         // set by start, cleared by stop; read by the sender
+    std::atomic<bool> paused_{false};          // set by pause, cleared by resume; read by the sender
+    std::atomic<std::uint64_t> flood_{0};      // datagrams to send at once; taken by the sender
+    std::atomic<std::uint64_t> sent_{0};       // written by the sender
+    std::atomic<std::size_t> wrongBytes_{0};   // set by sendWrongLength; read by the sender
+    std::atomic<std::uint64_t> wrongLeft_{0};  // set by sendWrongLength; counted down by the sender
     std::thread thread_;
 };
 
@@ -354,6 +368,69 @@ class MapWatcher {
     QObject context_;  // lives on the GUI thread, so the connection is queued there
     std::vector<MapEvent> events_;
 };
+
+// One live map as its publisher saw it: level, peak and direction of exactly that map.
+struct PublishedMap {
+    double peakDbfs = 0.0;
+    double peakAzimuth = 0.0;
+    double peakElevation = 0.0;
+};
+
+// Records every live map on the thread that publishes it, the moment it is published, so no map is
+// missed or read after a newer one replaced it. The record outlives this object in the connection, so a
+// map thread still publishing after an early return of the test writes into it safely.
+class PublishedMaps {
+  public:
+    explicit PublishedMaps(UiController& ui) {
+        QObject::connect(
+            &ui, &UiController::heatmapUpdated, &context_,
+            [record = record_, &ui] {
+                if (!ui.hasHeatmap() || ui.mapSource() != QLatin1String("live")) return;
+                const PublishedMap map{ui.peakLevelDbfs(), ui.peakAzimuth(), ui.peakElevation()};
+                const std::lock_guard lock(record->mutex);
+                record->maps.push_back(map);
+            },
+            Qt::DirectConnection);
+    }
+    std::vector<PublishedMap> maps() const {
+        const std::lock_guard lock(record_->mutex);
+        return record_->maps;
+    }
+    std::size_t count() const {
+        const std::lock_guard lock(record_->mutex);
+        return record_->maps.size();
+    }
+
+  private:
+    struct Record {
+        std::mutex mutex;  // guards maps: the live map thread appends, the test thread reads
+        std::vector<PublishedMap> maps;
+    };
+    std::shared_ptr<Record> record_ = std::make_shared<Record>();
+    QObject context_;
+};
+
+// The mean level of maps [first, end) of a steady source: what its live maps settle on.
+inline double meanPeakDbfs(const std::vector<PublishedMap>& maps, std::size_t first, std::size_t end) {
+    double sum = 0.0;
+    for (std::size_t i = first; i < end; ++i) sum += maps[i].peakDbfs;
+    return sum / static_cast<double>(end - first);
+}
+
+// Every map from `first` on reads no more than 1 dB below the settled level and lies within 2 degrees of
+// the source. A map of a restarted average that lacks bins reads tens of dB lower; one whose bins first
+// reached by later hops start from 0 reads 2 to 3 dB lower; one of each bin's first frame, taken whole,
+// reads the settled level within the spread of the noise.
+inline void expectMapsOnTheSource(const std::vector<PublishedMap>& maps, std::size_t first,
+                                  double settledDbfs, double horizontalDeg, double verticalDeg) {
+    for (std::size_t i = first; i < maps.size(); ++i) {
+        EXPECT_GE(maps[i].peakDbfs, settledDbfs - 1.0) << "map " << i << " of " << maps.size();
+        EXPECT_LE(std::abs(maps[i].peakAzimuth - horizontalDeg), 2.0)
+            << "map " << i << ": " << maps[i].peakAzimuth;
+        EXPECT_LE(std::abs(maps[i].peakElevation - verticalDeg), 2.0)
+            << "map " << i << ": " << maps[i].peakElevation;
+    }
+}
 
 inline bool logContains(const QStringList& lines, const QString& text) {
     for (const QString& line : lines) {

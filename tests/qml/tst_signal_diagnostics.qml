@@ -29,6 +29,7 @@ Item {
             ui.diagnosticChannelCount = 0
             ui.diagnosticMeterPerRow = 8
             ui.diagnosticSummary = ""
+            ui.mapStale = false
             ui.waveformMode = 0
             ui.waveformWindowS = 0.5
             ui.overlayWindowS = 0.05
@@ -75,6 +76,32 @@ Item {
             compare(sources(), ["", "", "", ""])
             ui.diagnosticSource = "replay"
             compare(child("waveformPanel").imageSource.toString(), "image://diagnostic/waveform?3")
+        }
+
+        // A silent array: the summary, waveform, spectrum and auxiliary view still hold its last samples,
+        // and say that they are not live; a replay follows its file and is never marked.
+        function test_aSilentArrayMarksEveryLiveView() {
+            const hint = child("diagStaleHint")
+            const marked = ["summaryLabel", "waveformPanel", "spectrumPanel", "auxiliaryCard"]
+            verify(!hint.visible)
+            for (const name of marked)
+                compare(child(name).opacity, 1, name)
+            ui.mapStale = true
+            verify(hint.visible)
+            compare(child("diagStaleHintText").text, "No data from the array - these views are not live")
+            for (const name of marked)
+                verify(child(name).opacity < 0.5, name)
+            verify(hint.width <= monitor.width, "the hint fits the panel")
+            ui.diagnosticSource = "replay"
+            monitor.expectedSource = "replay"
+            verify(!hint.visible)
+            compare(child("waveformPanel").opacity, 1)
+            monitor.expectedSource = "live"
+            ui.diagnosticSource = "live"
+            verify(hint.visible)
+            ui.mapStale = false
+            verify(!hint.visible)
+            compare(child("spectrumPanel").opacity, 1)
         }
 
         function test_waveformModesChooseAxesWheelAndNote_data() {

@@ -80,6 +80,7 @@ TEST(StreamingDas, FirstUpdateStoresBeamPowerThenBlends) {
     }
     fx.state.reset();
     EXPECT_EQ(fx.state.updateCount, 0u);
+    EXPECT_EQ(fx.state.binsReached, 0u);
     EXPECT_EQ(fx.state.beamSums.size(), 105u);
     for (double v : fx.state.beamSums) EXPECT_EQ(v, 0.0);
     fx.update(x2, 0.9);  // seeds again, no blending with the zeros
@@ -94,8 +95,15 @@ TEST(StreamingDas, PartialBinRangesAndCounts) {
     EXPECT_EQ(fx.state.diagonalSums[2], 0.0);
     const double seeded = fx.state.beamSums[0];
     EXPECT_GT(seeded, 0.0);
-    fx.update(x, 0.9, 2, 5);  // bin 2 first reached: 10 % of the way from 0
-    EXPECT_NEAR(fx.state.beamSums[2 * 35 + 4], 0.1 * fx.beamPower(x, 2, 4), 1e-5);
+    EXPECT_EQ(fx.state.binsReached, 2u);
+    // Bin 2 first reached by a later update takes its power whole, as bin 0 did: a bin that started
+    // from 0 would read 10 dB low.
+    fx.update(x, 0.9, 2, 5);
+    EXPECT_NEAR(fx.state.beamSums[2 * 35 + 4], fx.beamPower(x, 2, 4), 1e-5 * fx.beamPower(x, 2, 4));
+    double energy = 0.0;
+    for (std::size_t i = 0; i < 12; ++i) energy += std::norm(x[2 * 12 + i]);
+    EXPECT_NEAR(fx.state.diagonalSums[2], energy, 1e-12 * energy);
+    EXPECT_EQ(fx.state.binsReached, 3u);
     EXPECT_DOUBLE_EQ(fx.state.beamSums[0], seeded);  // untouched bin
     fx.update(x, 0.9, 0, 1);
     EXPECT_NEAR(fx.state.beamSums[0], seeded, 1e-9 * seeded);  // constant input stays put

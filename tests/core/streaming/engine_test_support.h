@@ -105,6 +105,10 @@ inline StreamingEngineConfig liveConfig(std::int32_t algorithm, core::FrequencyB
     return c;
 }
 
+// liveConfig's rotation refreshes one band bin a hop, and a delay-and-sum map waits until each bin holds
+// a frame: this many frames reach every bin of a band of up to 16 bins.
+inline constexpr std::size_t kDasFirstMapFrames = 1024 + 512 * 15;
+
 inline core::FrequencyBandParameters customBand(double centreHz, double bandwidthHz,
                                                 std::uint64_t revision = 0, std::uint64_t binLimit = 0) {
     return {revision, 3, centreHz, bandwidthHz, binLimit};

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "allocation_counter.h"
@@ -18,6 +20,7 @@ namespace {
 
 using zk::test::customBand;
 using zk::test::expectThrowExactly;
+using zk::test::kDasFirstMapFrames;
 using zk::test::liveConfig;
 using zk::test::noiseSamples;
 using zk::test::pushLogical;
@@ -172,7 +175,21 @@ TEST(StreamingAcousticEngine, DasBinsRotateOncePerMapInterval) {
                                       samples.begin() + static_cast<std::ptrdiff_t>((hop + 1) * 4 * 32)));
         EXPECT_EQ(engine.dasRotationCursor(), cursors[hop]) << "after hop " << hop + 1;
         EXPECT_EQ(binsWithEnergy(engine.streamingDasState()).size(), reached[hop]) << "after hop " << hop + 1;
+        // The first map waits until every bin holds a frame; it comes at once then.
+        if (hop < 4) {
+            EXPECT_EQ(engine.renderPendingMap(), reached[hop] == 10) << "after hop " << hop + 1;
+        }
     }
+
+    // After a gap the rotation goes on from its cursor, and again no map comes before every bin is in.
+    engine.restartContinuityWindow();
+    pushLogical(engine, profile, noiseSamples(4, 64 + 32 * 2, 9));  // bins 3 to 9
+    EXPECT_EQ(binsWithEnergy(engine.streamingDasState()).size(), 7u);
+    EXPECT_FALSE(engine.renderPendingMap());
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));  // the map interval since the last map
+    pushLogical(engine, profile, noiseSamples(4, 32, 10));      // bins 0 to 2
+    EXPECT_EQ(binsWithEnergy(engine.streamingDasState()).size(), 10u);
+    EXPECT_TRUE(engine.renderPendingMap());
 }
 
 TEST(StreamingAcousticEngine, BandSnapshotAppliesOnANewRevisionOnly) {
@@ -180,7 +197,7 @@ TEST(StreamingAcousticEngine, BandSnapshotAppliesOnANewRevisionOnly) {
     StreamingAcousticEngine engine;
     engine.configure(profile, liveConfig(kDas, customBand(4000.0, 200.0, 3)));
     const std::vector<std::uint64_t> original = engine.frequencyBand().binIndices;
-    pushLogical(engine, profile, noiseSamples(4, 1024));
+    pushLogical(engine, profile, noiseSamples(4, kDasFirstMapFrames));
     ASSERT_TRUE(engine.renderPendingMap());
 
     engine.setFrequencyBand(customBand(9000.0, 400.0, 3));
@@ -197,8 +214,11 @@ TEST(StreamingAcousticEngine, BandSnapshotAppliesOnANewRevisionOnly) {
     EXPECT_EQ(applied.binIndices, resolveFrequencyBand(48000, 1024, customBand(9000.0, 400.0, 4)).binIndices);
     EXPECT_EQ(engine.streamingDasState().frequencies, applied.binFrequenciesHz);
     EXPECT_EQ(engine.streamingDasState().updateCount, 1u);
-    // The new band drops the old map; the map made after the change is of the new band.
+    // The new band drops the old map; the map made after the change is of the new band, once each of
+    // its bins holds a frame.
     EXPECT_FALSE(engine.latestMap().has_value());
+    EXPECT_FALSE(engine.renderPendingMap());
+    pushLogical(engine, profile, noiseSamples(4, 512 * (applied.binIndices.size() - 1)));
     ASSERT_TRUE(engine.renderPendingMap());
     EXPECT_EQ(engine.latestMap()->firstFrequencyHz, applied.binFrequenciesHz.front());
 }
@@ -219,7 +239,8 @@ TEST(StreamingAcousticEngine, SpeedOfSoundChangeMakesQueuedMapsStale) {
     for (const double speed : {343.0, 340.0}) {
         StreamingAcousticEngine engine;
         engine.configure(profile, liveConfig(kDas, customBand(4000.0, 200.0)));
-        pushLogical(engine, profile, noiseSamples(4, 1024));  // publishes the first map
+        pushLogical(engine, profile, noiseSamples(4, kDasFirstMapFrames));  // publishes the first map
+        const std::uint64_t updates = engine.streamingDasState().updateCount;
         BeamformingParameters next;
         next.revision = 9;
         next.speedOfSoundMps = speed;
@@ -229,7 +250,7 @@ TEST(StreamingAcousticEngine, SpeedOfSoundChangeMakesQueuedMapsStale) {
         EXPECT_EQ(engine.renderPendingMap(), speed == 343.0) << speed;
         EXPECT_EQ(engine.latestMap().has_value(), speed == 343.0) << speed;
         // The state restarted with the new speed's steering: one update since.
-        EXPECT_EQ(engine.streamingDasState().updateCount, speed == 343.0 ? 2u : 1u) << speed;
+        EXPECT_EQ(engine.streamingDasState().updateCount, speed == 343.0 ? updates + 1 : 1u) << speed;
     }
 }
 
@@ -318,7 +339,7 @@ TEST(StreamingAcousticEngine, ReleaseDropsTheSteeringAndAConfigureAfterwardsMaps
         detail::setSteeringTableBudgetBytes(budget);
         StreamingAcousticEngine engine;
         engine.configure(profile, config);
-        pushLogical(engine, profile, noiseSamples(4, 2048));
+        pushLogical(engine, profile, noiseSamples(4, kDasFirstMapFrames));
         const std::weak_ptr<const CameraBandSteeringCache> steering = engine.streamingDasState().steering;
         ASSERT_FALSE(steering.expired());
         ASSERT_EQ(steering.lock()->tablesHeld, budget != 0);
@@ -333,8 +354,8 @@ TEST(StreamingAcousticEngine, ReleaseDropsTheSteeringAndAConfigureAfterwardsMaps
                                              "streaming engine is not configured");
 
         engine.configure(profile, config);
-        pushLogical(engine, profile, noiseSamples(4, 2048));
-        EXPECT_EQ(engine.processedBlockCount(), 3u);
+        pushLogical(engine, profile, noiseSamples(4, kDasFirstMapFrames));
+        EXPECT_EQ(engine.processedBlockCount(), 16u);
         EXPECT_TRUE(engine.renderPendingMap());
         EXPECT_TRUE(engine.latestMap().has_value());
     }

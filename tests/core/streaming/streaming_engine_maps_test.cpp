@@ -25,6 +25,7 @@ namespace zk::core {
 namespace {
 
 using zk::test::customBand;
+using zk::test::kDasFirstMapFrames;
 using zk::test::liveConfig;
 using zk::test::MapThread;
 using zk::test::noiseSamples;
@@ -54,7 +55,7 @@ TEST(StreamingEngineMaps, SupersededRecordIsDroppedAndTheNewestRendered) {
     for (const std::int32_t algorithm : {kMvdr, kDas}) {
         StreamingAcousticEngine engine;
         engine.configure(profile, liveConfig(algorithm, customBand(4000.0, 200.0)));
-        pushLogical(engine, profile, noiseSamples(4, 1024));  // the first map is published at once
+        pushLogical(engine, profile, noiseSamples(4, kDasFirstMapFrames));  // publishes the first map
         BeamformingParameters newer;
         newer.algorithm = algorithm;
         newer.revision = (std::uint64_t{1} << 32) + 7;
@@ -88,7 +89,7 @@ TEST(StreamingEngineMaps, CameraWithoutAFieldOfViewMapsOverSixtyFourByFortyEight
     const auto mapOf = [](const DeviceProfile& profile, std::int32_t algorithm) {
         StreamingAcousticEngine engine;
         engine.configure(profile, liveConfig(algorithm, customBand(4000.0, 200.0)));
-        pushLogical(engine, profile, noiseSamples(4, 1024));  // the first map is published at once
+        pushLogical(engine, profile, noiseSamples(4, kDasFirstMapFrames));  // publishes the first map
         EXPECT_TRUE(engine.renderPendingMap());
         return engine.latestMap().value_or(HeatmapGrid{});
     };
@@ -278,7 +279,7 @@ TEST(StreamingEngineMaps, DasNoiseReferenceReadsTheBandsOwnBins) {
         EXPECT_TRUE(engine.renderPendingMap());
         return engine.latestMap().value();
     };
-    pushLogical(engine, profile, noiseSamples(4, 1024));
+    pushLogical(engine, profile, noiseSamples(4, kDasFirstMapFrames));
     EXPECT_FALSE(allZero(render().power));
     engine.setNoiseSubtractionEnabled(true);
     EXPECT_TRUE(allZero(render().power));
@@ -288,7 +289,7 @@ TEST(StreamingEngineMaps, DasNoiseReferenceReadsTheBandsOwnBins) {
 
     // A band that reaches Nyquist ends on the bin below it, which the profile covers.
     engine.setFrequencyBand(customBand(23900.0, 200.0, 1));
-    pushLogical(engine, profile, noiseSamples(4, 512));
+    pushLogical(engine, profile, noiseSamples(4, kDasFirstMapFrames - 512));
     ASSERT_EQ(engine.frequencyBand().binIndices.back(), 511u);
     EXPECT_FALSE(allZero(render().power));
 }

@@ -127,19 +127,29 @@ TEST(UdpSource, WrongSizeDatagramsAreCountedAndDropped) {
     source.configure(streamProfile(8, 32));  // datagramBytes 512
     source.start();
     LoopbackSender sender(source.boundPort());
-    sender.send(std::vector<std::uint8_t>(511, 0x11));
-    sender.send(std::vector<std::uint8_t>(513, 0x22));
     std::vector<std::int16_t> good(8 * 32);
     for (std::size_t i = 0; i < good.size(); ++i) good[i] = static_cast<std::int16_t>(i * 97 - 9000);
+    std::vector<std::int16_t> next(good.rbegin(), good.rend());
+    // Before the first sample a wrong length breaks nothing; between two whole datagrams it stands in for
+    // one, and the read after it is marked like any other gap. An empty datagram carries nothing.
+    sender.send(std::vector<std::uint8_t>(511, 0x11));
     sender.send(littleEndianBytes(good));
-    sender.send({});  // an empty datagram carries nothing but is counted apart
-    ASSERT_TRUE(waitUntil([&] { return source.statistics().emptyDatagrams == 1; }));
+    sender.send(std::vector<std::uint8_t>(513, 0x22));
+    sender.send({});
+    sender.send(littleEndianBytes(next));
+    ASSERT_TRUE(waitForDatagrams(source, 4));
 
-    EXPECT_EQ(source.readFrames(100), good);
+    const UdpRead first = source.readBlock(100);
+    EXPECT_EQ(first.samples, good);
+    EXPECT_FALSE(first.gapBefore);
+    const UdpRead second = source.readBlock(100);
+    EXPECT_EQ(second.samples, next);
+    EXPECT_TRUE(second.gapBefore);
     const UdpReceiveStats stats = source.statistics();
-    EXPECT_EQ(stats.datagramsReceived, 3u);
+    EXPECT_EQ(stats.datagramsReceived, 4u);
+    EXPECT_EQ(stats.emptyDatagrams, 1u);
     EXPECT_EQ(stats.datagramsDroppedWrongSize, 2u);
-    EXPECT_EQ(stats.bytesReceived, 511u + 513u + 512u);
+    EXPECT_EQ(stats.bytesReceived, 511u + 513u + 2u * 512u);
     EXPECT_EQ(stats.receiveErrors, 0u);
     EXPECT_EQ(stats.bufferedFrames, 0u);
 }
