@@ -89,6 +89,7 @@ EntryLock takeLockFile(const fs::path& path, EntryUnavailable::Entry what, std::
             case EntryLock::Take::Missing:
                 break;
             case EntryLock::Take::Unlockable:
+            case EntryLock::Take::Unsupported:
                 // A file system without such locks: unguarded, as every entry there.
                 return EntryLock();
         }

@@ -285,6 +285,7 @@ void updateMeasurementLabels(const fs::path& directory, const MeasurementLabelEd
         case EntryLock::Take::Missing:
             throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Gone);
         case EntryLock::Take::Unlockable:
+        case EntryLock::Take::Unsupported:
             break;  // a file system without such locks: unguarded, as every entry there
     }
     MeasurementRecord record = readMeasurementManifest(directory);

@@ -4,6 +4,7 @@
 
 #include "core/platform/file_platform.h"
 #include "core/storage/project_store.h"
+#include "core/storage/staged_commit.h"
 
 namespace zk::core {
 
@@ -11,23 +12,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool held(const fs::path& path) {
+bool held(const fs::path& path, bool workInProgress) {
     EntryLock lock;
-    return EntryLock::take(path, false, lock) == EntryLock::Take::Busy;
+    switch (EntryLock::take(path, false, lock)) {
+        case EntryLock::Take::Busy:
+            return true;
+        case EntryLock::Take::Unsupported:
+            // No lock tells: what a writer has not finished stands under a hidden name, in use while
+            // its writer may still be at it.
+            return workInProgress && !claimLeftover(path);
+        default:
+            return false;
+    }
 }
 
 }  // namespace
 
 std::optional<std::string> entryInUse(const fs::path& projectDir) {
     // The list's lock is taken through "." as ProjectRecord::change takes it.
-    if (held(projectDir / ".")) return std::string(kProjectFile);
+    if (held(projectDir / ".", false)) return std::string(kProjectFile);
     std::error_code error;
     fs::recursive_directory_iterator it(projectDir, fs::directory_options::skip_permission_denied, error);
     for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         std::error_code typeError;
         const fs::file_type type = it->symlink_status(typeError).type();
         if (typeError || (type != fs::file_type::regular && type != fs::file_type::directory)) continue;
-        if (held(it->path())) return it->path().lexically_relative(projectDir).generic_string();
+        if (held(it->path(), it->path().filename().string().starts_with('.'))) return it->path().lexically_relative(projectDir).generic_string();
     }
     return std::nullopt;
 }

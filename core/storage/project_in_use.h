@@ -10,7 +10,8 @@ namespace zk::core {
 // being changed (named "project.json"), a Recording's staging file, a folder being built or deleted,
 // a save or an export under way. Its path relative to the Project folder, in generic form; nothing
 // when no entry is held. Never waits; each lock is given back as soon as it was taken. Entries that
-// cannot be locked (links, no access) are never held by a writer of ours and count as free.
+// cannot be locked (links, no access) are never held by a writer of ours and count as free. Where the
+// file system takes no locks, a hidden entry counts as held while its writer may still be at work.
 std::optional<std::string> entryInUse(const std::filesystem::path& projectDir);
 
 }  // namespace zk::core

@@ -457,12 +457,14 @@ TEST_F(TwoPrograms, ARecordingOfAnotherProgramEndsSavedAndWholeWhileThisOneOpens
         ASSERT_EQ(a.readLine(), "started");
         for (int b = 1; b <= kDriverBlocks + 1; ++b) {
             EXPECT_TRUE(openAsB()) << "the Recording is in use";
+            EXPECT_NE(entryInUse(project), std::nullopt) << "a Delete Project would remove the Recording";
             EXPECT_EQ(loadProject(project).measurements, Names{"m"});
             a.step();
             ASSERT_EQ(a.readLine(), b <= kDriverBlocks ? "appended " + std::to_string(b) : "saved");
         }
         EXPECT_EQ(a.wait(), 0);
         EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m1"}));
+        EXPECT_EQ(entryInUse(project), std::nullopt);
         EXPECT_FALSE(openAsB());
         EXPECT_EQ(entryNames(measurements), (Names{"m", "m1"}));
         EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == appended) << "byte-exact";
