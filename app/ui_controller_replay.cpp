@@ -312,7 +312,10 @@ void UiController::analyzeReplayPosition() {
                 ? analysis_.windowSeconds
                 : std::clamp(3.0 * heatmapSettings_.csmTauSeconds.load(), 0.5, std::max(duration, 0.5));
         analysis_.windowStartS = std::max(position - std::min(duration, window), 0.0);
-        analysis_.windowEndS = position;
+        // Near the start the window reaches on to one whole analysis frame, as far as the Measurement goes.
+        const double frameSeconds =
+            static_cast<double>(kStreamFrameSize) / std::max(profileState_.frozenSampleRate(), 1.0);
+        analysis_.windowEndS = std::min(std::max(position, analysis_.windowStartS + frameSeconds), duration);
         analysis_.hasWindow = true;
         emit analysisWindowChanged();
 

@@ -530,6 +530,8 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>The folder of this Project takes no file locks (%1): it cannot guard the Project against a second program using it at the same time</source>
             <translation>このプロジェクトのフォルダーはファイルロックに対応していません (%1): 別のプログラムが同時にこのプロジェクトを使うことを防げません</translation>
+        </message>
+        <message>
             <source>AnalysisRun %1 was not saved: Measurement %2 no longer exists - another program deleted it</source>
             <translation>解析ラン %1 は保存されませんでした：測定 %2 はもう存在しません - 別のプログラムが削除しました</translation>
         </message>

@@ -530,6 +530,8 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>The folder of this Project takes no file locks (%1): it cannot guard the Project against a second program using it at the same time</source>
             <translation>此项目的文件夹不支持文件锁（%1）：无法防止另一个程序同时使用该项目</translation>
+        </message>
+        <message>
             <source>AnalysisRun %1 was not saved: Measurement %2 no longer exists - another program deleted it</source>
             <translation>分析运行 %1 未保存：测量 %2 已不存在 - 另一个程序已将其删除</translation>
         </message>

@@ -348,7 +348,7 @@ TEST_F(MeasurementList, RegisteredNamesResolveOnlyToOneFolderInsideMeasurements)
         record.measurements = {"m_1", name};
         record.save();
         ui.refreshProject();
-        EXPECT_EQ(ui.statusText(), QStringLiteral("Project refreshed · 2 Measurement(s)")) << name;
+        EXPECT_EQ(ui.statusText(), QStringLiteral("Project refreshed · 2 Measurements")) << name;
         expectRefused(ui, name, message);
     }
     record.measurements = {"m_1", "m_2", "/tmp"};
@@ -356,7 +356,7 @@ TEST_F(MeasurementList, RegisteredNamesResolveOnlyToOneFolderInsideMeasurements)
     UiController opened;
     opened.openProject(stored.path());
     EXPECT_TRUE(opened.hasProject());
-    EXPECT_EQ(opened.statusText(), QStringLiteral("Project opened: Stored · 3 Measurement(s)"));
+    EXPECT_EQ(opened.statusText(), QStringLiteral("Project opened: Stored · 3 Measurements"));
     expectRefused(opened, "/tmp", "absolute Measurement path is not allowed", QStringLiteral("m_2"));
 
     // A link inside measurements that points out of the Project is refused as well.

@@ -456,6 +456,18 @@ TEST_F(MeasurementReplay, RefusalsAndAnalysisOfTheCurrentPosition) {
     ui->discardPendingAnalysis();
     EXPECT_NEAR(ui->analysisVideoFrameSeconds(), durationS() / 2.0, 1e-9)
         << "no window: half the Measurement";
+
+    // Paused at the very start, the window reaches on to one whole analysis frame.
+    startAndWaitForPlaying();
+    ui->setReplayPaused(true);
+    ui->seekReplay(0.0);
+    ASSERT_TRUE(waitUntil([&] { return ui->replayPositionSeconds() == 0.0; }, 2000ms));
+    analysed.clear();
+    ui->analyzeReplayPosition();
+    EXPECT_EQ(ui->analysisWindowInfo(), QStringLiteral("Window 0.00–0.02 s · width 0.02 s"));
+    ASSERT_TRUE(analysed.count() > 0 || analysed.wait(30000 * kSlowdown))
+        << ui->eventLog().join('\n').toStdString();
+    EXPECT_TRUE(analysed.front().front().toBool()) << ui->analysisStatus().toStdString();
 }
 
 }  // namespace

@@ -253,7 +253,7 @@ TEST_P(TextFitOverTheController, EveryWorkspaceAlongAKeyboardSessionFromProjectT
         [&] { return focusIsIn(window_->activeFocusItem(), QStringLiteral("nav_analysis")); }));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !ui_->analysisBusy() && ui_->hasPendingAnalysis(); }, kStepLimitMs))
-        << ui_->analysisStatus().toStdString();
+        << ui_->analysisStatus().toStdString() << ui_->eventLog().join(QStringLiteral("\n")).toStdString();
     judgeWorkspaces({2}, QStringLiteral("unsaved result"));
     openWorkspace("analysis");
     press("saveButton");

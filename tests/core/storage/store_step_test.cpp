@@ -167,6 +167,7 @@ TEST_P(StoreStep, RunListingShowsOnlyWholeRunsAndASaveCanBeRetriedAfterAKillAtEa
 TEST_P(StoreStep, AFailedPublishingRenameKeepsWhatWasThereAndLeavesNothingHidden) {
     const AnalysisRunRecord first = runIn("m1", 1.0);
     const AnalysisRunRecord second = runIn("m2", 2.0);
+    for (const char* reference : {"reference1", "reference2"}) fs::create_directories(folder / reference);
     const std::vector<std::string> tables = {
         fileText(exportAnalysisRun(first, measurementOf("m1"), folder / "reference1").csvPath),
         fileText(exportAnalysisRun(second, measurementOf("m2"), folder / "reference2").csvPath)};
