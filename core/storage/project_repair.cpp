@@ -10,6 +10,7 @@
 
 #include "core/platform/file_platform.h"
 #include "core/storage/durable_file.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/file_io.h"
 #include "core/storage/measurement_store.h"
 #include "core/storage/project_recovery.h"
@@ -224,8 +225,10 @@ ProjectRecord loadProjectOrRebuild(const fs::path& directory, ProjectRebuild& re
     if (state == ProjectFileState::Missing && !holdsDamagedCopy(directory)) return loadProject(directory);
 
     // Another program may be repairing or saving it meanwhile: decided again under the Project's lock.
+    // The open runs on the GUI thread, which never waits for a holder that may have stopped.
     EntryLock lock;
-    EntryLock::take(directory / ".", true, lock);
+    if (EntryLock::take(directory / ".", false, lock) == EntryLock::Take::Busy)
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held);
     state = inspectProjectFile(directory, record, rebuild.damage);
     if (state == ProjectFileState::Readable) return record;
     if (state == ProjectFileState::Missing) {

@@ -38,7 +38,9 @@ struct ProjectRebuild {
 // place, or the damaged file is put back. A folder without project.json but with such a damaged copy
 // (an earlier repair that could not finish) is rebuilt the same way. Where the list cannot be written
 // (a full disk, read-only media) the record is returned unsaved and the folder is left as it was.
-// Runs under the lock of the Project folder, so two programs never repair one Project at once. No
+// Runs under the lock of the Project folder, so two programs never repair one Project at once; never
+// waits for it (the open runs on the GUI thread): while another program holds it, EntryUnavailable
+// (Held) is thrown and nothing is changed. No
 // project.json (and no damaged copy), or a regular one that cannot be opened (no permission), throws
 // as loadProject does.
 ProjectRecord loadProjectOrRebuild(const std::filesystem::path& directory, ProjectRebuild& rebuild);

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <utility>
 
+#include "core/storage/lock_wait.h"
+
 namespace zk::core {
 
 namespace fs = std::filesystem;
@@ -103,7 +105,8 @@ void removeFileQuietly(const fs::path& path) noexcept {
 std::optional<EntryLock> holdCreatedEntry(const fs::path& path) {
     if (const CreatedEntryHook hook = createdEntryHook.load()) hook(path);
     EntryLock lock;
-    switch (EntryLock::take(path, true, lock)) {
+    // Bounded: a recovery that stopped while it held the entry must not stop this writer for good.
+    switch (takeEntryLockWithin(path, lockWaitLimit(), lock)) {
         case EntryLock::Take::Taken:
             if (lock.isNamedBy(path)) return lock;
             return std::nullopt;

@@ -77,7 +77,8 @@ void removeFileQuietly(const std::filesystem::path& path) noexcept;
 
 // Hold: locks an entry the caller has just created exclusively. Nothing when the entry is no longer
 // there (another program's recovery found it unlocked and removed it in between): the caller then
-// creates it again. Waits while that recovery holds it. The lock is empty on a file system without
+// creates it again. Waits while that recovery holds it, at most lockWaitLimit(); nothing after that,
+// so that the caller gives up. The lock is empty on a file system without
 // such locks, where the entry stays unguarded.
 std::optional<EntryLock> holdCreatedEntry(const std::filesystem::path& path);
 

@@ -367,6 +367,13 @@ TEST_F(TwoPrograms, AStoppedHolderOfTheProjectsLockIsWaitedForOnlyUpToTheBound) 
         EXPECT_EQ(fileText(project / "project.json"), before);
         EXPECT_EQ(entryNames(measurements), Names{"m"}) << "moved back";
         EXPECT_EQ(entryInUse(project), std::optional<std::string>("project.json"));
+        // An open that finds the list damaged refuses at once rather than wait for its lock.
+        zk::test::writeText(project / "project.json", "{");
+        ProjectRebuild rebuild;
+        expectThrowExactly<EntryUnavailable>([&] { loadProjectOrRebuild(project, rebuild); },
+                                             "another program is changing the Project");
+        EXPECT_EQ(fileText(project / "project.json"), "{") << "left as it was";
+        zk::test::writeText(project / "project.json", before);
     }
     holder.proceed();
     EXPECT_EQ(holder.finish(), 0);
@@ -374,6 +381,27 @@ TEST_F(TwoPrograms, AStoppedHolderOfTheProjectsLockIsWaitedForOnlyUpToTheBound) 
     ProjectRecord record = loadProject(project);
     record.registerMeasurement("m2");
     EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m2"}));
+}
+
+// Another program's recovery that stops while it holds an entry this one has just created: the writer
+// waits for it only up to the bound, then creates nothing more under that name.
+TEST_F(TwoPrograms, AStoppedRecoveryHoldingAFreshEntryIsWaitedForOnlyUpToTheBound) {
+    reset();
+    const fs::path fresh = project / ".fresh";
+    zk::test::writeText(fresh, "");
+    zk::test::OtherProgram recovery(
+        [&] {
+            auto* lock = new EntryLock;  // held until the child ends
+            if (EntryLock::take(fresh, false, *lock) != EntryLock::Take::Taken)
+                throw std::runtime_error("not taken");
+        },
+        zk::test::OtherProgram::After::Stop);
+    ASSERT_TRUE(recovery.ready());
+    const LockWaitLimit bound(std::chrono::milliseconds(50));
+    EXPECT_EQ(holdCreatedEntry(fresh), std::nullopt);
+    recovery.proceed();
+    EXPECT_EQ(recovery.finish(), 0);
+    EXPECT_NE(holdCreatedEntry(fresh), std::nullopt);
 }
 
 // The driver program (storage_driver.cpp) as a child process, stepped line by line.
