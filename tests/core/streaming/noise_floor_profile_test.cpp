@@ -505,6 +505,13 @@ TEST(NoiseFloorProfileFiles, TheLockFileIsMadeInTheProjectWhateverStandsAtItsNam
             << c.name;
         EXPECT_EQ(fs::exists(target), c.outside != nullptr) << c.name;
     }
+    {
+        // A folder that takes no locks saves unguarded, as every other entry there.
+        zk::test::TempFolder unguarded;
+        const zk::test::LocksFail noLocks;
+        saveNoiseFloorProfile(unguarded.path(), taggedProfile(2, 8, 3), std::chrono::milliseconds(0));
+        EXPECT_EQ(loadNoiseFloorProfile(unguarded.path()).averagedFrames, 3u);
+    }
 
     zk::test::TempFolder project;
     saveNoiseFloorProfile(project.path(), taggedProfile(2, 8, 1));
