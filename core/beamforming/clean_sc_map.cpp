@@ -22,8 +22,8 @@ namespace zk::core {
 
 namespace {
 
-constexpr std::uint64_t kBlockPoints =
-    256;  // grid points per task, and of the dirty map between cancel polls
+// Grid points per task of the grid-wide steps, and of the dirty map between cancel polls.
+constexpr std::uint64_t kBlockPoints = 256;
 // Steering terms below which a cleaning step's projection stays on one thread (a join costs about as much).
 constexpr std::uint64_t kParallelProjection = 65536;
 // Modulus sums at or below this may have lost entries whose squares underflow; they are redone with hypot.
@@ -232,7 +232,7 @@ HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::sp
     // With a bin for every thread the bins are cleaned independently, one per team member at a time;
     // with fewer, one after the other with the points of each shared out. The planes are summed in bin
     // order afterwards, so the map is the same on any number of threads. Cleaning revisits every point's
-    // steering once per iteration, so a bin's steering is read whole (built into one bin of scratch per
+    // steering once per iteration, so a bin's planes are read whole (built into one bin of scratch per
     // thread when the entry holds no tables).
     const auto binCount = static_cast<std::int64_t>(matrices.size());
     const int available = beamformerThreadCount();
