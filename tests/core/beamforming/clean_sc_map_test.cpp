@@ -135,15 +135,19 @@ TEST(CleanScMap, ResolvesTwoSourcesThatDasMerges) {
 
 TEST(CleanScMap, DivergentStepIsNotApplied) {
     // Two microphones with an indefinite matrix: the dirty map is flat (the diagonal only) and the
-    // first deflation would blow the matrix up, so the bin keeps its dirty map untouched.
+    // first deflation would blow the matrix up, so the bin keeps its dirty map untouched. Scaled by 1e170
+    // the squared moduli overflow, which must not hide the growth.
     const std::vector<MicrophonePosition> mics{{-0.05, 0.0, 0.0}, {0.05, 0.0, 0.0}};
     Beamformer bf(mics, kSoundSpeed);
-    MatrixRows R = zeroMatrix(2);
-    R[0][0] = 1.0;
-    R[1][1] = -0.9;
-    const HeatmapGrid map = cleanSc(bf, {R}, {2000.0}, 0.6, 20, -25.0);
-    for (const double p : map.power) {
-        ASSERT_NEAR(p, 0.1 / 4.0, 1e-7);
+    for (const double scale : {1.0, 1e170}) {
+        SCOPED_TRACE(scale);
+        MatrixRows R = zeroMatrix(2);
+        R[0][0] = scale;
+        R[1][1] = -0.9 * scale;
+        const HeatmapGrid map = cleanSc(bf, {R}, {2000.0}, 0.6, 20, -25.0);
+        for (const double p : map.power) {
+            ASSERT_NEAR(p, 0.1 / 4.0 * scale, 1e-7 * scale);
+        }
     }
 }
 
