@@ -12,15 +12,13 @@
 #include <QString>
 #include <cstdlib>
 
+#include "app/platform/openmp_environment.h"
+
 namespace zk::bench {
 
 inline int runControllerBenchmarks(int argc, char** argv, const char* applicationName) {
-    // The application asks for passive OpenMP waits before anything runs; libgomp reads its settings
-    // when it is loaded, before main, so the run starts itself again with the variable in place.
-    if (std::getenv("OMP_WAIT_POLICY") == nullptr) {
-        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
-        execv("/proc/self/exe", argv);
-    }
+    // The application's OpenMP settings, made as it makes them before anything runs.
+    zk::app::platform::preferPassiveOpenMpWait(argv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("zk-bench"));

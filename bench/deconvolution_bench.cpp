@@ -7,11 +7,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <complex>
 #include <map>
 #include <numbers>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "bench_support.h"
@@ -87,6 +89,41 @@ void BM_ComputeBeamformingMap(benchmark::State& state) {
 }
 BENCHMARK(BM_ComputeBeamformingMap)
     ->DenseRange(1, 14)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Apply(bench::minOfRepetitions);
+
+// CLEAN-SC against DAS of the same matrices, both through computeBeamformingMap with their default
+// parameters on 1 and 4 threads ("threads"), alternating map by map so that both see the same machine. The
+// time is that of the pair; "das_ms" and "clean_sc_ms" are the fastest of each over all iterations and
+// repetitions, "clean_sc_in_das" their ratio (the goal: at most 8).
+void BM_CleanScInDasMaps(benchmark::State& state) {
+    Scene& s = scene();
+    BeamformingParameters das, cleanSc;
+    das.algorithm = 1;
+    cleanSc.algorithm = 9;
+    const bench::ThreadScope threads(static_cast<int>(state.range(0)));
+    const auto map = [&](const BeamformingParameters& p) {
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(
+            computeBeamformingMap(s.beamformer, s.matrices, s.band, p, 256, 64.0, 48.0, 1.0));
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    };
+    map(das);  // warms the steering cache
+    static std::map<std::int64_t, std::pair<double, double>> fastest;
+    auto& [dasMs, cleanScMs] = fastest.try_emplace(state.range(0), 1e300, 1e300).first->second;
+    for (auto _ : state) {
+        dasMs = std::min(dasMs, map(das));
+        cleanScMs = std::min(cleanScMs, map(cleanSc));
+    }
+    state.counters["das_ms"] = dasMs;
+    state.counters["clean_sc_ms"] = cleanScMs;
+    state.counters["clean_sc_in_das"] = cleanScMs / dasMs;
+}
+BENCHMARK(BM_CleanScInDasMaps)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(4)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Apply(bench::minOfRepetitions);

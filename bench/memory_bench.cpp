@@ -28,6 +28,7 @@
 #include <memory>
 #include <string>
 
+#include "app/platform/openmp_environment.h"
 #include "app/platform/process_memory.h"
 #include "app/ui_controller.h"
 #include "render/heatmap_image_provider.h"
@@ -177,12 +178,8 @@ bool runSession() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // As the application does: passive OpenMP waits, read by libgomp before main.
-    if (std::getenv("OMP_WAIT_POLICY") == nullptr) {
-        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
-        execv("/proc/self/exe", argv);
-    }
-    zk::app::platform::limitHeapRetention();  // as the application's main does
+    zk::app::platform::preferPassiveOpenMpWait(argv);  // the application's OpenMP settings, as it makes them
+    zk::app::platform::limitHeapRetention();           // as the application's main does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("zk-bench"));

@@ -12,6 +12,7 @@
 
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/detail/algorithm_table.h"
+#include "core/beamforming/detail/clean_sc_kernels.h"
 #include "core/beamforming/detail/map_support.h"
 #include "core/beamforming/detail/steering_blocks.h"
 #include "core/beamforming/render_cancel.h"
@@ -21,9 +22,12 @@ namespace zk::core {
 
 namespace {
 
-constexpr std::uint64_t kCancelPollPoints = 256;  // grid points of the dirty map between cancel polls
+// Grid points per task of the grid-wide steps, and of the dirty map between cancel polls.
+constexpr std::uint64_t kBlockPoints = 256;
 // Steering terms below which a cleaning step's projection stays on one thread (a join costs about as much).
 constexpr std::uint64_t kParallelProjection = 65536;
+// Modulus sums at or below this may have lost entries whose squares underflow; they are redone with hypot.
+constexpr double kSmallestSquaredModulusSum = 1e-140;
 
 constexpr detail::ValidityLimits kLoopGain =
     detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_loop_gain");
@@ -32,17 +36,20 @@ constexpr detail::ValidityLimits kMaxIterations =
 constexpr detail::ValidityLimits kStopDb =
     detail::validityLimits(BeamformingAlgorithm::kCleanSc, "clean_stop_db");
 
-// One bin's working state. The matrix is kept as split real and imaginary column-major planes so the
-// quadratic forms run on plain doubles (complex<double> products go through the slow NaN-aware path).
+// One bin's working state. The matrix is Hermitian and kept as its upper triangle in split real and
+// imaginary column-major planes; everything runs in double on the steering widened from single precision.
 class CleanScBin {
   public:
-    CleanScBin(const MatrixRows& rows, const std::complex<float>* steering, std::uint64_t M, std::uint64_t G)
+    CleanScBin(const MatrixRows& rows, const detail::PlaneBlock& steering, std::uint64_t M, std::uint64_t G)
         : M_(M),
           G_(G),
           scale_(1.0 / static_cast<double>(M)),
-          steering_(steering),
+          kernels_(detail::cleanScKernels()),
+          steering_{steering.re.data(), steering.im.data(), steering.stride, M},
           rRe_(M * M),
           rIm_(M * M),
+          nextRe_(M * M),
+          nextIm_(M * M),
           aRe_(M),
           aIm_(M),
           yRe_(M),
@@ -50,8 +57,7 @@ class CleanScBin {
           hRe_(M),
           hIm_(M),
           dirty_(G),
-          clean_(G, 0.0),
-          projection_(G) {
+          clean_(G, 0.0) {
         const std::vector<std::complex<double>> R = hermitianSymmetrize(rows);
         for (std::size_t i = 0; i < R.size(); ++i) {
             rRe_[i] = R[i].real();
@@ -78,31 +84,31 @@ class CleanScBin {
     }
 
   private:
-    // The dirty power at every point, each summed as on one thread. False when cancelled.
+    // s^2 a^H R a at every point. False when cancelled.
     bool dirtyMap(const detail::CancelPoll& cancel) {
-        // Four vectors of M per thread, the loaded steering vector and its product with R.
-        std::vector<double> scratchAll(static_cast<std::size_t>(threads_) * 4 * M_);
+        std::vector<double> diagonal(M_);
+        std::vector<double> pairRe(M_ * (M_ - 1) / 2);
+        std::vector<double> pairIm(pairRe.size());
+        std::size_t pair = 0;
+        for (std::uint64_t r = 0; r < M_; ++r) {
+            diagonal[r] = rRe_[r + r * M_];
+            for (std::uint64_t k = r + 1; k < M_; ++k, ++pair) {
+                pairRe[pair] = rRe_[r + k * M_];
+                pairIm[pair] = rIm_[r + k * M_];
+            }
+        }
+        const detail::PackedHermitian packed{diagonal.data(), pairRe.data(), pairIm.data()};
         detail::TeamCancel teamCancel(cancel);
         // The dirty map of a fine grid alone takes longer than a cancel may wait.
-        const auto blocks = static_cast<std::int64_t>((G_ + kCancelPollPoints - 1) / kCancelPollPoints);
+        const auto blocks = static_cast<std::int64_t>((G_ + kBlockPoints - 1) / kBlockPoints);
 #pragma omp parallel for num_threads(threads_) schedule(static)
         for (std::int64_t block = 0; block < blocks; ++block) {
             if (teamCancel.stop()) continue;
-            double* scratch = scratchAll.data() + static_cast<std::size_t>(omp_get_thread_num()) * 4 * M_;
-            double* aRe = scratch;
-            double* aIm = scratch + M_;
-            double* yRe = scratch + 2 * M_;
-            double* yIm = scratch + 3 * M_;
-            const std::uint64_t first = static_cast<std::uint64_t>(block) * kCancelPollPoints;
-            const std::uint64_t end = std::min(first + kCancelPollPoints, G_);
+            const std::uint64_t first = static_cast<std::uint64_t>(block) * kBlockPoints;
+            const std::uint64_t end = std::min(first + kBlockPoints, G_);
+            kernels_.hermitianForm(steering_, first, end, packed, dirty_.data() + first);
             for (std::uint64_t i = first; i < end; ++i) {
-                loadSteering(i, aRe, aIm);
-                multiplyBySteering(rRe_, rIm_, aRe, aIm, yRe, yIm);
-                double q = 0.0;
-                for (std::uint64_t j = 0; j < M_; ++j) {
-                    q += aRe[j] * yRe[j] + aIm[j] * yIm[j];
-                }
-                const double d = scale_ * scale_ * q;
+                const double d = scale_ * scale_ * dirty_[i];
                 dirty_[i] = d > 0.0 ? d : 0.0;
             }
         }
@@ -113,9 +119,11 @@ class CleanScBin {
                const detail::CancelPoll& cancel) {
         const double threshold =
             std::max(std::numeric_limits<double>::epsilon(), std::pow(10.0, stopDb / 10.0) * firstPeak);
-        double norm = matrixNorm(rRe_, rIm_);
-        std::vector<double> nextRe(M_ * M_);
-        std::vector<double> nextIm(M_ * M_);
+        // The norm of R itself: the step that removes nothing (h is still zero).
+        double norm =
+            modulusSum(rRe_, rIm_,
+                       kernels_.subtractOuterProduct(M_, rRe_.data(), rIm_.data(), hRe_.data(), hIm_.data(),
+                                                     0.0, nextRe_.data(), nextIm_.data()));
         for (std::uint32_t count = 0; count < maxIterations; ++count) {
             cancel.entering(detail::RenderLoop::kCleanSc);
             cancel.throwIfRequested();
@@ -129,116 +137,72 @@ class CleanScBin {
             if (threshold >= peak) {
                 return;
             }
-            loadSteering(p, aRe_.data(), aIm_.data());
-            multiplyBySteering(rRe_, rIm_, aRe_.data(), aIm_.data(), yRe_.data(), yIm_.data());
+            for (std::uint64_t m = 0; m < M_; ++m) {
+                aRe_[m] = steering_.re[m * steering_.stride + p];
+                aIm_[m] = steering_.im[m * steering_.stride + p];
+            }
+            kernels_.hermitianTimesVector(M_, rRe_.data(), rIm_.data(), aRe_.data(), aIm_.data(), yRe_.data(),
+                                          yIm_.data());
             for (std::uint64_t k = 0; k < M_; ++k) {
                 hRe_[k] = yRe_[k] * scale_ / peak;
                 hIm_[k] = yIm_[k] * scale_ / peak;
             }
-            projectSource();
-
             const double removed = peak * loopGain;
-            for (std::uint64_t k = 0; k < M_; ++k) {
-                for (std::uint64_t i = 0; i < M_; ++i) {
-                    // h_i conj(h_k)
-                    const double outerRe = hRe_[i] * hRe_[k] + hIm_[i] * hIm_[k];
-                    const double outerIm = hIm_[i] * hRe_[k] - hRe_[i] * hIm_[k];
-                    nextRe[i + k * M_] = rRe_[i + k * M_] - removed * outerRe;
-                    nextIm[i + k * M_] = rIm_[i + k * M_] - removed * outerIm;
-                }
-            }
-            for (std::uint64_t k = 1; k < M_; ++k) {
-                for (std::uint64_t j = 0; j < k; ++j) {
-                    const std::size_t upper = j + k * M_;
-                    const std::size_t lower = k + j * M_;
-                    const double re = 0.5 * (nextRe[upper] + nextRe[lower]);
-                    const double im = 0.5 * (nextIm[upper] - nextIm[lower]);
-                    nextRe[upper] = re;
-                    nextRe[lower] = re;
-                    nextIm[upper] = im;
-                    nextIm[lower] = -im;
-                }
-            }
-            const double nextNorm = matrixNorm(nextRe, nextIm);
+            const double nextNorm = modulusSum(
+                nextRe_, nextIm_,
+                kernels_.subtractOuterProduct(M_, rRe_.data(), rIm_.data(), hRe_.data(), hIm_.data(), removed,
+                                              nextRe_.data(), nextIm_.data()));
             if (nextNorm > norm * 1.00000001) {
                 return;
             }
-            rRe_.swap(nextRe);
-            rIm_.swap(nextIm);
+            rRe_.swap(nextRe_);
+            rIm_.swap(nextIm_);
             norm = nextNorm;
             clean_[p] += removed;
-            for (std::uint64_t i = 0; i < G_; ++i) {
-                const double d = dirty_[i] - std::norm(projection_[i]) * removed;
-                dirty_[i] = d > 0.0 ? d : 0.0;
-            }
+            subtractProjection(removed);
         }
     }
 
-    void loadSteering(std::uint64_t point, double* aRe, double* aIm) const {
-        const std::complex<float>* a = steering_ + point * M_;
-        for (std::uint64_t m = 0; m < M_; ++m) {
-            aRe[m] = a[m].real();
-            aIm[m] = a[m].imag();
-        }
-    }
-
-    // y = X a, X column-major.
-    void multiplyBySteering(const std::vector<double>& xRe, const std::vector<double>& xIm, const double* aRe,
-                            const double* aIm, double* yRe, double* yIm) const {
-        std::fill_n(yRe, M_, 0.0);
-        std::fill_n(yIm, M_, 0.0);
-        for (std::uint64_t k = 0; k < M_; ++k) {
-            const double ar = aRe[k];
-            const double ai = aIm[k];
-            const double* colRe = xRe.data() + k * M_;
-            const double* colIm = xIm.data() + k * M_;
-            for (std::uint64_t j = 0; j < M_; ++j) {
-                yRe[j] += colRe[j] * ar - colIm[j] * ai;
-                yIm[j] += colRe[j] * ai + colIm[j] * ar;
-            }
-        }
-    }
-
-    // g_i = s a_i^H h at every grid point.
-    void projectSource() {
-        const auto count = static_cast<std::int64_t>(G_);
+    // The dirty map less the accepted component's projection, |s a_i^H h|^2 times the removed power. The
+    // blocks do not depend on the team size, so neither do the bits.
+    void subtractProjection(double removed) {
         const int threads = G_ * M_ >= kParallelProjection ? threads_ : 1;
+        const auto blocks = static_cast<std::int64_t>((G_ + kBlockPoints - 1) / kBlockPoints);
 #pragma omp parallel for num_threads(threads) schedule(static)
-        for (std::int64_t point = 0; point < count; ++point) {
-            const auto i = static_cast<std::uint64_t>(point);
-            const std::complex<float>* a = steering_ + i * M_;
-            double re = 0.0;
-            double im = 0.0;
-            for (std::uint64_t j = 0; j < M_; ++j) {
-                const double ar = a[j].real();
-                const double ai = a[j].imag();
-                re += ar * hRe_[j] + ai * hIm_[j];
-                im += ar * hIm_[j] - ai * hRe_[j];
-            }
-            projection_[i] = {scale_ * re, scale_ * im};
+        for (std::int64_t block = 0; block < blocks; ++block) {
+            const std::uint64_t first = static_cast<std::uint64_t>(block) * kBlockPoints;
+            const std::uint64_t end = std::min(first + kBlockPoints, G_);
+            kernels_.subtractProjectedSource(steering_, first, end, hRe_.data(), hIm_.data(), scale_, removed,
+                                             dirty_.data() + first);
         }
     }
 
-    static double matrixNorm(const std::vector<double>& re, const std::vector<double>& im) {
-        double sum = 0.0;
-        for (std::size_t i = 0; i < re.size(); ++i) {
-            sum += std::hypot(re[i], im[i]);
+    // The kernel's sum of moduli of the matrix in (re, im), redone with hypot where its squares may have
+    // overflowed or underflowed.
+    double modulusSum(const std::vector<double>& re, const std::vector<double>& im, double fast) const {
+        if (std::isfinite(fast) && fast > kSmallestSquaredModulusSum) return fast;
+        double diagonal = 0.0;
+        double above = 0.0;
+        for (std::uint64_t k = 0; k < M_; ++k) {
+            for (std::uint64_t i = 0; i < k; ++i) above += std::hypot(re[i + k * M_], im[i + k * M_]);
+            diagonal += std::hypot(re[k + k * M_], im[k + k * M_]);
         }
-        return sum;
+        return diagonal + 2.0 * above;
     }
 
     std::uint64_t M_;
     std::uint64_t G_;
     int threads_ = 1;
     double scale_;
-    const std::complex<float>* steering_;  // G x M phase terms of this bin
+    const detail::CleanScKernels& kernels_;
+    detail::SteeringPlanes steering_;  // M x G planes of this bin
     std::vector<double> rRe_, rIm_;
+    std::vector<double> nextRe_, nextIm_;
     std::vector<double> aRe_, aIm_;
     std::vector<double> yRe_, yIm_;
     std::vector<double> hRe_, hIm_;
     std::vector<double> dirty_;
     std::vector<double> clean_;
-    std::vector<std::complex<double>> projection_;
 };
 
 }  // namespace
@@ -268,21 +232,21 @@ HeatmapGrid Beamformer::cleanScMap(std::span<const MatrixRows> matrices, std::sp
     // With a bin for every thread the bins are cleaned independently, one per team member at a time;
     // with fewer, one after the other with the points of each shared out. The planes are summed in bin
     // order afterwards, so the map is the same on any number of threads. Cleaning revisits every point's
-    // steering once per iteration, so a bin's steering is read whole (built into one bin of scratch per
+    // steering once per iteration, so a bin's planes are read whole (built into one bin of scratch per
     // thread when the entry holds no tables).
     const auto binCount = static_cast<std::int64_t>(matrices.size());
     const int available = beamformerThreadCount();
     const int threads = binCount >= available ? available : 1;
     const int pointThreads = binCount >= available ? 1 : available;
     std::vector<detail::SteeringBlocks> steeringAll =
-        detail::steeringBlocksPerThread(*cache, threads, G, detail::SteeringBlocks::Layout::kTerms);
+        detail::steeringBlocksPerThread(*cache, threads, G, detail::SteeringBlocks::Layout::kPlanes);
     std::vector<std::vector<double>> planes(matrices.size());
     const detail::CancelPoll cancel;
     detail::parallelFor(binCount, threads, [&](std::int64_t b) {
         cancel.throwIfRequested();
         detail::SteeringBlocks& steering = steeringAll[static_cast<std::size_t>(omp_get_thread_num())];
         const auto bin = static_cast<std::size_t>(b);
-        CleanScBin clean(matrices[bin], steering.terms(bin, 0, G).data(), M, G);
+        CleanScBin clean(matrices[bin], steering.planes(bin, 0, G), M, G);
         planes[bin] = clean.run(loopGain, maxIterations, stopDb, pointThreads, cancel);
     });
     std::vector<double> power(G, 0.0);

@@ -243,7 +243,7 @@ std::vector<double> sblSolve(std::span<const double> pointSpread, std::span<cons
         const std::size_t s = active.size();
 
         // projected = P_S^T Ci y and retained = 1 - diag(P_S^T Ci P_S), both scaled as sblPass says.
-        if (!detail::sblPass(pointSpread, pty, gamma, active, sigma2, work, cancel, projected, retained))
+        if (!detail::sblPass(pointSpread, y, pty, gamma, active, sigma2, work, cancel, projected, retained))
             break;
         std::vector<double> muNext(n, 0.0), gammaNext(n, 0.0);
         for (std::size_t pos = 0; pos < s; ++pos) {

@@ -42,6 +42,11 @@ void productTransposed(DenseIndex m, DenseIndex n, DenseIndex k, const double* a
     block(c, m, n, ldc).noalias() = block(a, m, k, lda) * block(b, n, k, ldb).transpose();
 }
 
+void transposedProduct(DenseIndex m, DenseIndex n, DenseIndex k, const double* a, DenseIndex lda,
+                       const double* b, DenseIndex ldb, double* c, DenseIndex ldc) {
+    block(c, m, n, ldc).noalias() = block(a, k, m, lda).transpose() * block(b, k, n, ldb);
+}
+
 void subtractProductTransposed(DenseIndex m, DenseIndex n, DenseIndex k, const double* a, DenseIndex lda,
                                const double* b, DenseIndex ldb, double* c, DenseIndex ldc) {
     block(c, m, n, ldc).noalias() -= block(a, m, k, lda) * block(b, n, k, ldb).transpose();
@@ -71,10 +76,20 @@ void solveFactored(DenseIndex n, const double* l, DenseIndex ldl, double* v) {
     factor.transpose().triangularView<Eigen::Upper>().solveInPlace(vector);
 }
 
+// The level this translation unit's flags give, not the one its file name claims.
+#if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512DQ__) && defined(__AVX512VL__)
+constexpr VectorLevel kCompiledLevel = VectorLevel::kAvx512;
+#elif defined(__AVX2__) && defined(__FMA__)
+constexpr VectorLevel kCompiledLevel = VectorLevel::kAvx2;
+#else
+constexpr VectorLevel kCompiledLevel = VectorLevel::kBaseline;
+#endif
+
 }  // namespace
 
 extern const DenseKernels kDenseKernels;
-const DenseKernels kDenseKernels = {
-    productTransposed, subtractProductTransposed, cholesky, solveRightTransposed, solveRight, solveFactored};
+const DenseKernels kDenseKernels = {kCompiledLevel,    productTransposed, subtractProductTransposed,
+                                    transposedProduct, cholesky,          solveRightTransposed,
+                                    solveRight,        solveFactored};
 
 }  // namespace zk::core::detail::ZK_DENSE_VARIANT

@@ -180,30 +180,31 @@ void evaluateBaseline(const Triangle& t, std::size_t first, std::size_t end, flo
 
 }  // namespace
 
-void accumulatePairQuadraticForm(std::span<const float> planeRe, std::span<const float> planeIm,
-                                 std::uint64_t microphoneCount, std::uint64_t gridPointCount,
-                                 std::uint64_t first, std::uint64_t end, std::span<const float> pairRe,
-                                 std::span<const float> pairIm, std::span<float> scratch,
-                                 std::span<double> accumulator) {
+VectorLevel accumulatePairQuadraticForm(std::span<const float> planeRe, std::span<const float> planeIm,
+                                        std::uint64_t microphoneCount, std::uint64_t gridPointCount,
+                                        std::uint64_t first, std::uint64_t end, std::span<const float> pairRe,
+                                        std::span<const float> pairIm, std::span<float> scratch,
+                                        std::span<double> accumulator) {
     const std::size_t m = microphoneCount;
     const std::size_t pairs = m > 1 ? m * (m - 1) / 2 : 0;
     assert(first <= end && end <= gridPointCount);
     assert(planeRe.size() >= m * gridPointCount && planeIm.size() >= m * gridPointCount);
     assert(pairRe.size() >= pairs && pairIm.size() >= pairs);
     assert(scratch.size() >= end - first && accumulator.size() >= end - first);
-    if (pairs == 0 || first >= end) return;
+    if (pairs == 0 || first >= end) return vectorLevel();
     const Triangle t{planeRe.data(), planeIm.data(), gridPointCount, m, pairRe.data(), pairIm.data()};
     switch (vectorLevel()) {
 #ifdef ZK_DISPATCH_KERNELS
         case VectorLevel::kAvx512:
             evaluateAvx512(t, first, end, scratch.data(), accumulator.data());
-            return;
+            return VectorLevel::kAvx512;
         case VectorLevel::kAvx2:
             evaluateAvx2(t, first, end, scratch.data(), accumulator.data());
-            return;
+            return VectorLevel::kAvx2;
 #endif
         default:
             evaluateBaseline(t, first, end, scratch.data(), accumulator.data());
+            return VectorLevel::kBaseline;
     }
 }
 

@@ -102,8 +102,8 @@ void rowsBaseline(const Columns& c, std::size_t firstRow, std::size_t endRow, do
 
 }  // namespace
 
-void accumulateGramModulus(const GramColumns& columns, std::uint64_t firstRow, std::uint64_t endRow,
-                           double scale, std::span<double> accumulator) {
+VectorLevel accumulateGramModulus(const GramColumns& columns, std::uint64_t firstRow, std::uint64_t endRow,
+                                  double scale, std::span<double> accumulator) {
     assert(columns.stride % kGramColumnPadding == 0 && columns.stride >= columns.count);
     assert(columns.re.size() >= columns.microphoneCount * columns.stride);
     assert(columns.im.size() >= columns.microphoneCount * columns.stride);
@@ -114,13 +114,14 @@ void accumulateGramModulus(const GramColumns& columns, std::uint64_t firstRow, s
 #ifdef ZK_DISPATCH_KERNELS
         case VectorLevel::kAvx512:
             rowsAvx512(c, firstRow, endRow, scale, accumulator.data());
-            return;
+            return VectorLevel::kAvx512;
         case VectorLevel::kAvx2:
             rowsAvx2(c, firstRow, endRow, scale, accumulator.data());
-            return;
+            return VectorLevel::kAvx2;
 #endif
         default:
             rowsBaseline(c, firstRow, endRow, scale, accumulator.data());
+            return VectorLevel::kBaseline;
     }
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "core/platform/cpu_features.h"
+
 namespace zk::core::detail {
 
 // Columns of the Gram kernel are handled in vectors of up to this many; strides must be multiples of it.
@@ -20,8 +22,9 @@ struct GramColumns {
 
 // For every row i in [firstRow, endRow) and every j <= i, adds |sum over m of conj(a_j[m]) a_i[m] * scale|^2
 // to accumulator[i * stride + j]. Entries j > i of those rows, up to the next multiple of
-// kGramColumnPadding, may be added to as well; the caller reads only j <= i.
-void accumulateGramModulus(const GramColumns& columns, std::uint64_t firstRow, std::uint64_t endRow,
-                           double scale, std::span<double> accumulator);
+// kGramColumnPadding, may be added to as well; the caller reads only j <= i. Returns the vector level of the
+// variant that ran.
+VectorLevel accumulateGramModulus(const GramColumns& columns, std::uint64_t firstRow, std::uint64_t endRow,
+                                  double scale, std::span<double> accumulator);
 
 }  // namespace zk::core::detail

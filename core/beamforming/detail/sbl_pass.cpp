@@ -20,6 +20,10 @@ using Index = DenseIndex;
 constexpr std::size_t kTile = 128;
 // Rows of P gathered per task.
 constexpr std::size_t kGatherRows = 64;
+// The Woodbury form factors K = loading I + X^T X, whose rounding the loading alone bounds: its results may
+// be off by about eps trace(K) / loading, the diagonal of K^-1 most. Above this ratio (eps times it is
+// 1e-4) the straight form runs instead.
+constexpr double kWoodburyConditionLimit = 4.5e11;
 
 std::size_t tileCount(std::size_t n) { return (n + kTile - 1) / kTile; }
 std::size_t tileStart(std::size_t t) { return t * kTile; }
@@ -164,6 +168,78 @@ void inverseColumnNorms(const double* k, std::size_t s, SblWorkspace& work, cons
     }
 }
 
+bool allFinite(const std::vector<double>& projected, const std::vector<double>& retained) {
+    for (std::size_t p = 0; p < projected.size(); ++p) {
+        if (!std::isfinite(projected[p]) || !std::isfinite(retained[p])) return false;
+    }
+    return true;
+}
+
+// |P[:, k]|^2 for every point k, each summed over the rows in order.
+void columnNorms(std::span<const double> pointSpread, SblWorkspace& work, const CancelPoll& cancel) {
+    const std::size_t n = work.n;
+    work.columnNorms.assign(n, 0.0);
+    forEachTask(tileCount(n), cancel, [&](std::size_t t) {
+        double* out = work.columnNorms.data() + tileStart(t);
+        for (std::size_t c = 0; c < n; ++c) {
+            const double* row = pointSpread.data() + c * n + tileStart(t);
+            for (std::size_t k = 0; k < tileSize(t, n); ++k) out[k] += row[k] * row[k];
+        }
+    });
+}
+
+// The straight form over all n points: C = loading I + X X^T with X = P_S Gamma_S^(1/2), its Cholesky factor
+// L, then projected[p] = (L^-1 x_p) . (L^-1 y) and retained[p] = 1 - |L^-1 x_p|^2. Every quantity is a form
+// x^T C^-1 x' between columns of X and y, which do not reach the directions the loading alone keeps
+// positive, so rounding there does not show. X^T overwrites the Gram matrix.
+bool straightPass(std::span<const double> pointSpread, std::span<const double> data,
+                  std::span<const std::size_t> active, std::span<const double> scale, double loading,
+                  SblWorkspace& work, const DenseKernels& kernels, const CancelPoll& cancel,
+                  std::vector<double>& projected, std::vector<double>& retained) {
+    const std::size_t n = work.n;
+    const std::size_t s = active.size();
+    double* xt = work.gram.get();  // X^T, s x n
+    work.gramPoints.clear();
+    forEachTask((n + kGatherRows - 1) / kGatherRows, cancel, [&](std::size_t chunk) {
+        const std::size_t end = std::min(chunk * kGatherRows + kGatherRows, n);
+        for (std::size_t c = chunk * kGatherRows; c < end; ++c) {
+            const double* row = pointSpread.data() + c * n;
+            double* out = xt + c * s;
+            for (std::size_t p = 0; p < s; ++p) out[p] = scale[p] * row[active[p]];
+        }
+    });
+    double* l = work.factor.get();  // C, then L: n x n, lower triangle
+    const std::size_t nt = tileCount(n);
+    forEachTask(nt * (nt + 1) / 2, cancel, [&](std::size_t index) {
+        const auto [row, col] = lowerTile(index);
+        const std::size_t r0 = tileStart(row), c0 = tileStart(col);
+        kernels.transposedProduct(idx(tileSize(row, n)), idx(tileSize(col, n)), idx(s), xt + r0 * s, idx(s),
+                                  xt + c0 * s, idx(s), l + c0 * n + r0, idx(n));
+    });
+    for (std::size_t i = 0; i < n; ++i) l[i * n + i] += loading;
+    if (!factorize(l, n, kernels, cancel)) return false;
+
+    std::vector<double> z(data.begin(), data.end());  // (L^-1 y)^T = y^T L^-T
+    kernels.solveRightTransposed(idx(n), l, idx(n), 1, z.data(), 1);
+    projected.assign(s, 0.0);
+    retained.assign(s, 0.0);
+    // Rows of X^T become (L^-1 x_p)^T, a tile of rows per task, then their products in column order.
+    forEachTask(tileCount(s), cancel, [&](std::size_t t) {
+        const std::size_t p0 = tileStart(t), pn = tileSize(t, s);
+        kernels.solveRightTransposed(idx(n), l, idx(n), idx(pn), xt + p0, idx(s));
+        std::vector<double> squares(pn, 0.0);
+        for (std::size_t c = 0; c < n; ++c) {
+            const double* w = xt + c * s + p0;
+            for (std::size_t p = 0; p < pn; ++p) {
+                projected[p0 + p] += w[p] * z[c];
+                squares[p] += w[p] * w[p];
+            }
+        }
+        for (std::size_t p = 0; p < pn; ++p) retained[p0 + p] = 1.0 - squares[p];
+    });
+    return allFinite(projected, retained);
+}
+
 }  // namespace
 
 SblWorkspace::SblWorkspace(std::size_t points)
@@ -172,12 +248,28 @@ SblWorkspace::SblWorkspace(std::size_t points)
       factor(std::make_unique_for_overwrite<double[]>(points * points)),
       sums(std::make_unique_for_overwrite<double[]>(points * tileCount(points))) {}
 
-bool sblPass(std::span<const double> pointSpread, std::span<const double> pointSpreadTy,
-             std::span<const double> gamma, std::span<const std::size_t> active, double sigma2,
-             SblWorkspace& work, const CancelPoll& cancel, std::vector<double>& projected,
-             std::vector<double>& retained) {
+bool sblPass(std::span<const double> pointSpread, std::span<const double> data,
+             std::span<const double> pointSpreadTy, std::span<const double> gamma,
+             std::span<const std::size_t> active, double sigma2, SblWorkspace& work, const CancelPoll& cancel,
+             std::vector<double>& projected, std::vector<double>& retained) {
     const DenseKernels& kernels = denseKernels();
     const std::size_t s = active.size();
+    if (work.columnNorms.empty()) columnNorms(pointSpread, work, cancel);
+
+    // trace(X X^T) = trace(X^T X) = sum over S of gamma_k |P[:, k]|^2.
+    std::vector<double> scale(s);
+    double trace = 0.0;
+    for (std::size_t p = 0; p < s; ++p) {
+        scale[p] = std::sqrt(gamma[active[p]]);
+        trace += gamma[active[p]] * work.columnNorms[active[p]];
+    }
+    const double loading = sigma2 + 1e-10 * trace / static_cast<double>(work.n);
+    work.straight = !(trace <= kWoodburyConditionLimit * loading);
+    if (work.straight) {
+        return straightPass(pointSpread, data, active, scale, loading, work, kernels, cancel, projected,
+                            retained);
+    }
+
     std::vector<std::size_t> at;
     if (!locate(work.gramPoints, active, at)) {
         formGram(pointSpread, active, work, kernels, cancel);
@@ -186,14 +278,7 @@ bool sblPass(std::span<const double> pointSpread, std::span<const double> pointS
     const std::size_t g = work.gramPoints.size();
     const double* gram = work.gram.get();
 
-    // K = Gamma^(1/2) G_SS Gamma^(1/2) + loading I, lower triangle; trace(X X^T) = trace(X^T X).
-    std::vector<double> scale(s);
-    double trace = 0.0;
-    for (std::size_t p = 0; p < s; ++p) {
-        scale[p] = std::sqrt(gamma[active[p]]);
-        trace += gamma[active[p]] * gram[at[p] * g + at[p]];
-    }
-    const double loading = sigma2 + 1e-10 * trace / static_cast<double>(work.n);
+    // K = Gamma^(1/2) G_SS Gamma^(1/2) + loading I, lower triangle.
     double* k = work.factor.get();
     forEachTask(tileCount(s), cancel, [&](std::size_t t) {
         for (std::size_t q = tileStart(t); q < tileStart(t) + tileSize(t, s); ++q) {
@@ -212,10 +297,7 @@ bool sblPass(std::span<const double> pointSpread, std::span<const double> pointS
     // diag(K^-1) = squared column norms of L^-1.
     inverseColumnNorms(k, s, work, kernels, cancel, retained);
     for (double& v : retained) v *= loading;
-    for (std::size_t p = 0; p < s; ++p) {
-        if (!std::isfinite(projected[p]) || !std::isfinite(retained[p])) return false;
-    }
-    return true;
+    return allFinite(projected, retained);
 }
 
 }  // namespace zk::core::detail

@@ -23,21 +23,24 @@ struct SblWorkspace {
     std::unique_ptr<double[]> panel;  // a row block of L^-1 per team thread (128 x n each)
     std::size_t panelCount = 0;       // blocks allocated in panel
     std::unique_ptr<double[]> sums;   // squared column norms of each row block of L^-1
+    std::vector<double> columnNorms;  // |P[:, k]|^2 per point; empty until the first pass
+    bool straight = false;            // whether the last pass took the straight form
 };
 
-// The linear algebra of one SBL pass over the active set S (ascending point indices), in the Woodbury form
-// with X = P_S Gamma_S^(1/2) and C = loading I + X X^T, loading = sigma2 + 1e-10 trace(C) / n:
-// X^T C^-1 = K^-1 X^T with K = loading I + X^T X (|S| x |S| instead of n x n), so with x_p = sqrt(gamma_k)
-// P[:, k] for k = S[p],
-//   projected[p] = x_p^T C^-1 y = (K^-1 X^T y)_p       (so mu_k = sqrt(gamma_k) projected[p]),
-//   retained[p] = 1 - x_p^T C^-1 x_p = loading (K^-1)_pp (so Sigma_kk = gamma_k retained[p]),
-// the second without the cancellation of 1 - x^T C^-1 x. pointSpreadTy is P^T y. Returns false, leaving
-// the outputs undefined, when K is not positive definite or a result is not finite. Polls `cancel` between
-// blocks and throws its error. Runs on beamformerThreadCount() OpenMP threads; the results do not depend
-// on their number.
-bool sblPass(std::span<const double> pointSpread, std::span<const double> pointSpreadTy,
-             std::span<const double> gamma, std::span<const std::size_t> active, double sigma2,
-             SblWorkspace& work, const CancelPoll& cancel, std::vector<double>& projected,
-             std::vector<double>& retained);
+// The linear algebra of one SBL pass over the active set S (ascending point indices), with X = P_S
+// Gamma_S^(1/2), C = loading I + X X^T, loading = sigma2 + 1e-10 trace(C) / n and x_p = sqrt(gamma_k)
+// P[:, k] for k = S[p]:
+//   projected[p] = x_p^T C^-1 y       (so mu_k = sqrt(gamma_k) projected[p]),
+//   retained[p] = 1 - x_p^T C^-1 x_p  (so Sigma_kk = gamma_k retained[p]).
+// While trace(C) / loading allows, in the Woodbury form: X^T C^-1 = K^-1 X^T with K = loading I + X^T X
+// (|S| x |S| instead of n x n), projected = K^-1 X^T y and retained[p] = loading (K^-1)_pp, the second
+// without the cancellation of 1 - x^T C^-1 x. Beyond it, when K's rounding would show, through C itself.
+// data is y, pointSpreadTy is P^T y. Returns false, leaving the outputs undefined, when K (or C) is not
+// positive definite or a result is not finite. Polls `cancel` between blocks and throws its error. Runs on
+// beamformerThreadCount() OpenMP threads; the results do not depend on their number.
+bool sblPass(std::span<const double> pointSpread, std::span<const double> data,
+             std::span<const double> pointSpreadTy, std::span<const double> gamma,
+             std::span<const std::size_t> active, double sigma2, SblWorkspace& work, const CancelPoll& cancel,
+             std::vector<double>& projected, std::vector<double>& retained);
 
 }  // namespace zk::core::detail

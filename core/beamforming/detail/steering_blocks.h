@@ -38,7 +38,8 @@ struct PlaneBlock {
 // Hands out the steering of an entry by bin and block of grid points: views of its tables when it holds
 // them, else terms computed from its path differences into scratch owned here, to the same floats. One
 // per thread; the scratch for blocks of up to maxPoints points is allocated by the constructor (nothing
-// when the entry holds its tables), so make them before an OpenMP team. The entry must outlive it.
+// when the entry holds its tables), so make them before an OpenMP team. The entry must outlive it. The
+// kPlanes layout serves planes() alone, and its scratch holds planes of maxPoints points, terms of fewer.
 class SteeringBlocks {
   public:
     enum class Layout { kTerms, kPlanes };
@@ -51,6 +52,9 @@ class SteeringBlocks {
     PlaneBlock planes(std::uint64_t bin, std::uint64_t first, std::uint64_t end);
 
   private:
+    // Terms of points [first, end) of the bin into the scratch.
+    std::span<const std::complex<float>> build(std::uint64_t bin, std::uint64_t first, std::uint64_t end);
+
     const CameraBandSteeringCache* cache_;
     std::uint64_t capacity_ = 0;  // points the scratch holds
     std::vector<std::complex<float>> terms_;

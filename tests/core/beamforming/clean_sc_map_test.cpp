@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "beamforming/detail/vector_level_cap.h"
 #include "core/beamforming/beamformer.h"
+#include "core/platform/cpu_features.h"
 #include "steering_test_model.h"
 #include "test_support.h"
 
@@ -133,15 +135,19 @@ TEST(CleanScMap, ResolvesTwoSourcesThatDasMerges) {
 
 TEST(CleanScMap, DivergentStepIsNotApplied) {
     // Two microphones with an indefinite matrix: the dirty map is flat (the diagonal only) and the
-    // first deflation would blow the matrix up, so the bin keeps its dirty map untouched.
+    // first deflation would blow the matrix up, so the bin keeps its dirty map untouched. Scaled by 1e170
+    // the squared moduli overflow, which must not hide the growth.
     const std::vector<MicrophonePosition> mics{{-0.05, 0.0, 0.0}, {0.05, 0.0, 0.0}};
     Beamformer bf(mics, kSoundSpeed);
-    MatrixRows R = zeroMatrix(2);
-    R[0][0] = 1.0;
-    R[1][1] = -0.9;
-    const HeatmapGrid map = cleanSc(bf, {R}, {2000.0}, 0.6, 20, -25.0);
-    for (const double p : map.power) {
-        ASSERT_NEAR(p, 0.1 / 4.0, 1e-7);
+    for (const double scale : {1.0, 1e170}) {
+        SCOPED_TRACE(scale);
+        MatrixRows R = zeroMatrix(2);
+        R[0][0] = scale;
+        R[1][1] = -0.9 * scale;
+        const HeatmapGrid map = cleanSc(bf, {R}, {2000.0}, 0.6, 20, -25.0);
+        for (const double p : map.power) {
+            ASSERT_NEAR(p, 0.1 / 4.0 * scale, 1e-7 * scale);
+        }
     }
 }
 
@@ -158,6 +164,124 @@ TEST(CleanScMap, ZeroBinsAddTheirZeroDirtyMap) {
         ASSERT_EQ(empty.relativeDb[g], -120.0);
     }
     EXPECT_EQ(empty.peakDb, -240.0);
+}
+
+// CLEAN-SC written out step by step in complex double, over the map's own steering terms: the full
+// double sums of the dirty map and the projection, R - N h h^H over every entry, then made Hermitian, and
+// the norm as a sum of hypot.
+std::vector<double> straightCleanSc(const Beamformer& bf, const std::vector<MatrixRows>& matrices,
+                                    const std::vector<double>& freqs, double gain, std::uint32_t iterations,
+                                    double stopDb, const CameraGridSpec& grid) {
+    using C = std::complex<double>;
+    const auto cache = bf.steeringCacheFor(freqs, grid);
+    const std::size_t G = cache->gridPointCount;
+    const std::size_t M = matrices[0].size();
+    const double s = 1.0 / static_cast<double>(M);
+    auto a = [&](std::size_t bin, std::size_t g, std::size_t m) {
+        return C(cache->phaseTerms[(bin * G + g) * M + m]);
+    };
+    std::vector<double> power(G, 0.0);
+    for (std::size_t bin = 0; bin < matrices.size(); ++bin) {
+        const MatrixRows& in = matrices[bin];
+        std::vector<std::vector<C>> R(M, std::vector<C>(M));
+        for (std::size_t i = 0; i < M; ++i)
+            for (std::size_t k = 0; k < M; ++k) R[i][k] = (in[i][k] + std::conj(in[k][i])) / 2.0;
+        std::vector<double> D(G), clean(G, 0.0);
+        for (std::size_t g = 0; g < G; ++g) {
+            C q{};
+            for (std::size_t j = 0; j < M; ++j)
+                for (std::size_t k = 0; k < M; ++k) q += std::conj(a(bin, g, j)) * R[j][k] * a(bin, g, k);
+            const double d = s * s * q.real();
+            D[g] = d > 0.0 ? d : 0.0;
+        }
+        const double p0 = *std::max_element(D.begin(), D.end());
+        auto norm = [&](const std::vector<std::vector<C>>& X) {
+            double n = 0.0;
+            for (const auto& row : X)
+                for (const C& x : row) n += std::hypot(x.real(), x.imag());
+            return n;
+        };
+        if (p0 > 0.0 && std::isfinite(p0)) {
+            const double threshold =
+                std::max(std::numeric_limits<double>::epsilon(), std::pow(10.0, stopDb / 10.0) * p0);
+            double n = norm(R);
+            for (std::uint32_t count = 0; count < iterations; ++count) {
+                const std::size_t p = testmodel::argmax(D);
+                const double pm = D[p];
+                if (threshold >= pm) break;
+                std::vector<C> h(M);
+                for (std::size_t k = 0; k < M; ++k) {
+                    for (std::size_t j = 0; j < M; ++j) h[k] += R[k][j] * a(bin, p, j);
+                    h[k] *= s / pm;
+                }
+                const double removed = pm * gain;
+                auto next = R;
+                for (std::size_t i = 0; i < M; ++i)
+                    for (std::size_t k = 0; k < M; ++k) next[i][k] -= removed * h[i] * std::conj(h[k]);
+                for (std::size_t j = 0; j < M; ++j) {
+                    for (std::size_t k = j + 1; k < M; ++k) {
+                        const C upper = next[j][k], lower = next[k][j];
+                        next[j][k] = {(upper.real() + lower.real()) / 2.0,
+                                      (upper.imag() - lower.imag()) / 2.0};
+                        next[k][j] = std::conj(next[j][k]);
+                    }
+                }
+                const double nextNorm = norm(next);
+                if (nextNorm > n * 1.00000001) break;
+                R = std::move(next);
+                n = nextNorm;
+                clean[p] += removed;
+                for (std::size_t g = 0; g < G; ++g) {
+                    C projection{};
+                    for (std::size_t j = 0; j < M; ++j) projection += std::conj(a(bin, g, j)) * h[j];
+                    const double d = D[g] - std::norm(s * projection) * removed;
+                    D[g] = d > 0.0 ? d : 0.0;
+                }
+            }
+        }
+        for (std::size_t g = 0; g < G; ++g) power[g] += clean[g] + D[g];
+    }
+    return power;
+}
+
+// The map against the straight steps at every vector level: two sources with noise over three bins, the
+// middle one silent, on an odd number of microphones and a grid that is not a whole number of vectors or
+// blocks (23 x 16 = 368 cells); a light loop gain with many steps lets the rounding of each step add up.
+TEST(CleanScMap, EqualsTheStraightStepsInDoubleAtEveryVectorLevel) {
+    struct Case {
+        double gain;
+        std::uint32_t iterations;
+        double stopDb;
+    };
+    const auto mics = testmodel::planarArray(21, 0.4, 5);
+    const CameraGridSpec grid{44.0, 30.0, 1.0, -1.0, 2.0, 2.0, kFarField};
+    const std::vector<double> freqs = {3000.0, 3500.0, 4200.0};
+    std::vector<MatrixRows> matrices;
+    for (const double f : freqs) {
+        MatrixRows R = zeroMatrix(mics.size());
+        if (f != 3500.0) {
+            addSource(R, testmodel::steeringToward(mics, kSoundSpeed, 7.0, 4.0, f), 1.0);
+            addSource(R, testmodel::steeringToward(mics, kSoundSpeed, -12.0, -6.0, f), 0.2);
+            addNoise(R, 0.05);
+        }
+        matrices.push_back(std::move(R));
+    }
+    for (const Case c : {Case{0.6, 20, -25.0}, Case{0.1, 120, -40.0}}) {
+        Beamformer bf(mics, kSoundSpeed);
+        const std::vector<double> expected =
+            straightCleanSc(bf, matrices, freqs, c.gain, c.iterations, c.stopDb, grid);
+        const double peak = *std::max_element(expected.begin(), expected.end());
+        for (const VectorLevel level : test::kVectorLevels) {
+            const test::VectorLevelCap cap(level);
+            if (!test::vectorLevelAvailable(level)) continue;
+            SCOPED_TRACE(testing::Message() << vectorLevelName(level) << " gain " << c.gain);
+            const HeatmapGrid map = bf.cleanScMap(matrices, freqs, c.gain, c.iterations, c.stopDb, grid);
+            ASSERT_EQ(map.power.size(), expected.size());
+            for (std::size_t g = 0; g < expected.size(); ++g) {
+                ASSERT_NEAR(map.power[g], expected[g], 1e-12 * peak) << "cell " << g;
+            }
+        }
+    }
 }
 
 TEST(CleanScMap, RejectsBadInputWithItsMessage) {

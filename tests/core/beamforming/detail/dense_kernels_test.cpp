@@ -88,6 +88,16 @@ TEST(DenseKernels, EveryVectorLevelMatchesPlainLoops) {
         kernels.subtractProductTransposed(m, n, k, a.v.data(), a.ld, bt.v.data(), bt.ld, d.v.data(), d.ld);
         expectBlock(d, wantD, 1e-13, "subtractProductTransposed");
 
+        // E = A'^T B', A' being k x m and B' k x n.
+        const Block at(k, m, rng), b(k, n, rng);
+        Block e(m, n, rng);
+        std::vector<Vec> wantE(n, Vec(m, 0.0));
+        for (DenseIndex j = 0; j < n; ++j)
+            for (DenseIndex i = 0; i < m; ++i)
+                for (DenseIndex q = 0; q < k; ++q) wantE[j][i] += at.at(q, i) * b.at(q, j);
+        kernels.transposedProduct(m, n, k, at.v.data(), at.ld, b.v.data(), b.ld, e.v.data(), e.ld);
+        expectBlock(e, wantE, 1e-13, "transposedProduct");
+
         // B L^-T and B L^-1 with L lower n x n: multiplying back gives B.
         const Block ln = lowerFactor(n, rng);
         const Block rhs(m, n, rng);

@@ -1,8 +1,16 @@
 #pragma once
 
 #include <iostream>
+#include <ostream>
 
 #include "core/platform/cpu_features.h"
+
+namespace zk::core {
+
+// Names a level in test output (parameters and failed comparisons).
+inline void PrintTo(VectorLevel level, std::ostream* out) { *out << vectorLevelName(level); }
+
+}  // namespace zk::core
 
 namespace zk::core::test {
 
