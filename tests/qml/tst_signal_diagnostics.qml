@@ -238,6 +238,19 @@ Item {
             verify(Qt.colorEqual(label.color, Theme.accent))
         }
 
+        // The language changes while a new summary arrives, before the panel lays out: the chips keep
+        // their places and take the new names.
+        function test_aLanguageSwitchBesideANewSummaryRenamesTheTabs() {
+            const chip = findChild(child("waveformPanel"), "tabChip0")
+            languageSwitch.setLanguage("zh_CN")
+            ui.diagnosticSummary = summary(0)
+            ui.diagnosticSilentChannels = 0
+            waitForRendering(monitor)
+            compare(findChild(child("waveformPanel"), "tabChip0"), chip)
+            compare(findChild(chip, "tabChipLabel").text, qsTranslate("SignalDiagnostics", "Single"))
+            verify(qsTranslate("SignalDiagnostics", "Single") !== "Single")
+        }
+
         function test_auxiliaryViewSwitchesBetweenWaterfallAndMeters() {
             const selector = child("auxiliaryView")
             compare(selector.displayText, "Waterfall")
