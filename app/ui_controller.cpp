@@ -62,7 +62,7 @@ UiController::UiController(QObject* parent, QQmlEngine* engine) : QObject(parent
 
     analysis_.status = UiText::tr("Select a Measurement to create an AnalysisRun");
     noiseFloor_.info = QCoreApplication::translate("UiController", "Not calibrated");
-    diagnostics_.state.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
+    diagnostics_.state.setSummaryNote(QCoreApplication::translate("UiController", "Waiting for raw samples"));
 
     imageOutputs_.heatmapProvider = new render::HeatmapImageProvider();
     imageOutputs_.diagnosticProvider = new render::DiagnosticImageProvider();

@@ -7,7 +7,6 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <QVector4D>
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -187,6 +186,7 @@ class UiController : public QObject {
     Q_PROPERTY(int diagnosticChannel READ diagnosticChannel WRITE setDiagnosticChannel
                    NOTIFY diagnosticChannelChanged)
     Q_PROPERTY(QString diagnosticSummary READ diagnosticSummary NOTIFY diagnosticsUpdated)
+    Q_PROPERTY(int diagnosticSilentChannels READ diagnosticSilentChannels NOTIFY diagnosticsUpdated)
     Q_PROPERTY(QString diagnosticSource READ diagnosticSource NOTIFY diagnosticsUpdated)
     Q_PROPERTY(int diagnosticRevision READ diagnosticRevision NOTIFY diagnosticsUpdated)
     Q_PROPERTY(double diagnosticWaveformScaleAbs READ diagnosticWaveformScaleAbs NOTIFY diagnosticsUpdated)
@@ -400,6 +400,7 @@ class UiController : public QObject {
     QVariantList spectrumLevels() const;
     int diagnosticChannel() const;
     QString diagnosticSummary() const;
+    int diagnosticSilentChannels() const;  // silent channels of the summary's render; -1 for a note
     QString diagnosticSource() const;
     int diagnosticRevision() const;
     double diagnosticWaveformScaleAbs() const;
@@ -763,8 +764,7 @@ class UiController : public QObject {
 
     // What the Measurement list asks of the AnalysisRun list (ui_controller_analysis_runs.cpp).
     void clearAnalysisRunsForRebuild();  // pending result, run list and selection, with their signals
-    // Lists the selected Measurement's runs and selects the newest.
-    void rebuildAnalysisRunList();
+    void rebuildAnalysisRunList();       // lists the selected Measurement's runs and selects the newest
     // The Measurement id of the pending result; empty without one.
     QString pendingAnalysisMeasurementId() const;
     // Drops the pending result, then shows the selected run's map again or clears the shown map.

@@ -93,6 +93,11 @@ QString UiController::diagnosticSummary() const {
     return QString(diagnostics_.state.summary.constData(), diagnostics_.state.summary.size());
 }
 
+int UiController::diagnosticSilentChannels() const {
+    std::lock_guard lock(diagnostics_.mutex);
+    return diagnostics_.state.summarySilentChannels;
+}
+
 QString UiController::diagnosticSource() const {
     switch (diagnostics_.outputs.diagnosticSource.load()) {
         case render::kDiagnosticSourceLive:
@@ -175,8 +180,8 @@ void UiController::setDiagnosticChannel(int channel) {
         std::lock_guard lock(diagnostics_.mutex);
         diagnostics_.state.history.clear();
         diagnostics_.state.waterfall.image = QImage();
-        diagnostics_.state.summary =
-            UiText::tr("Channel %1 selected · collecting 4096 samples").arg(next + 1);
+        diagnostics_.state.setSummaryNote(
+            UiText::tr("Channel %1 selected · collecting 4096 samples").arg(next + 1));
     }
     {
         // The bars show the selected channel: the previous channel's are gone with its spectrum image.

@@ -267,7 +267,8 @@ void UiController::resetLiveView() {
         diagnostics_.state.lastRenderNs = 0;
         diagnostics_.state.skippedBlocks = 0;
         diagnostics_.state.waterfall.image = QImage();
-        diagnostics_.state.summary = QCoreApplication::translate("UiController", "Waiting for raw samples");
+        diagnostics_.state.setSummaryNote(
+            QCoreApplication::translate("UiController", "Waiting for raw samples"));
     }
     {
         std::lock_guard lock(diagnostics_.meterMutex);

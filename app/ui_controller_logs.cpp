@@ -182,8 +182,8 @@ void UiController::refreshLocalizedStrings() {
         {
             std::lock_guard lock(diagnostics_.mutex);
             if (diagnostics_.outputs.diagnosticSource.load() == 0) {
-                diagnostics_.state.summary =
-                    QCoreApplication::translate("UiController", "Waiting for raw samples");
+                diagnostics_.state.setSummaryNote(
+                    QCoreApplication::translate("UiController", "Waiting for raw samples"));
             }
         }
         emit diagnosticsUpdated();

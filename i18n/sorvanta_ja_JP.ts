@@ -1777,6 +1777,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>%1 fr</source>
             <translation>%1 フレーム</translation>
         </message>
+        <message>
+            <source>CH %1 | DC %2 counts | RMS %3 dBFS | raw %4..%5 | peak %6 Hz / %7 dBFS | silent %8/%9 | win %10 (df %11 Hz)</source>
+            <translation>ch %1 | DC %2 カウント | RMS %3 dBFS | 生 %4..%5 | ピーク %6 Hz / %7 dBFS | 無音 %8/%9 | 窓 %10 (df %11 Hz)</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>
@@ -2211,6 +2215,26 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Noise subtraction needs a calibration of this device profile first</source>
             <translation>ノイズ除去には、まずこのデバイスプロファイルのキャリブレーションが必要です</translation>
+        </message>
+        <message>
+            <source>Single bin</source>
+            <translation>単一ビン</translation>
+        </message>
+        <message>
+            <source>Custom bandwidth</source>
+            <translation>カスタム帯域幅</translation>
+        </message>
+        <message>
+            <source>1/3 octave</source>
+            <translation>1/3 オクターブ</translation>
+        </message>
+        <message>
+            <source>Focus %1 m</source>
+            <translation>焦点 %1 m</translation>
+        </message>
+        <message>
+            <source>Focus ∞</source>
+            <translation>焦点 ∞</translation>
         </message>
     </context>
     <context>
@@ -3196,6 +3220,22 @@ Create the first full recompute</source>
         <message>
             <source>full recompute</source>
             <translation>完全再計算</translation>
+        </message>
+        <message>
+            <source>Single</source>
+            <translation>単一ビン</translation>
+        </message>
+        <message>
+            <source>Custom</source>
+            <translation>カスタム</translation>
+        </message>
+        <message>
+            <source>1/3 octave</source>
+            <translation>1/3 オクターブ</translation>
+        </message>
+        <message>
+            <source>far field</source>
+            <translation>遠距離場</translation>
         </message>
     </context>
     <context>

@@ -1777,6 +1777,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>%1 fr</source>
             <translation>%1 帧</translation>
         </message>
+        <message>
+            <source>CH %1 | DC %2 counts | RMS %3 dBFS | raw %4..%5 | peak %6 Hz / %7 dBFS | silent %8/%9 | win %10 (df %11 Hz)</source>
+            <translation>通道 %1 | 直流 %2 计数 | RMS %3 dBFS | 原始 %4..%5 | 峰值 %6 Hz / %7 dBFS | 静默 %8/%9 | 窗口 %10 (df %11 Hz)</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>
@@ -2211,6 +2215,26 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Noise subtraction needs a calibration of this device profile first</source>
             <translation>噪声扣除需要先为此设备配置进行校准</translation>
+        </message>
+        <message>
+            <source>Single bin</source>
+            <translation>单频点</translation>
+        </message>
+        <message>
+            <source>Custom bandwidth</source>
+            <translation>自定义带宽</translation>
+        </message>
+        <message>
+            <source>1/3 octave</source>
+            <translation>1/3 倍频程</translation>
+        </message>
+        <message>
+            <source>Focus %1 m</source>
+            <translation>聚焦 %1 m</translation>
+        </message>
+        <message>
+            <source>Focus ∞</source>
+            <translation>聚焦 ∞</translation>
         </message>
     </context>
     <context>
@@ -3196,6 +3220,22 @@ Create the first full recompute</source>
         <message>
             <source>full recompute</source>
             <translation>完整重算</translation>
+        </message>
+        <message>
+            <source>Single</source>
+            <translation>单频点</translation>
+        </message>
+        <message>
+            <source>Custom</source>
+            <translation>自定义</translation>
+        </message>
+        <message>
+            <source>1/3 octave</source>
+            <translation>1/3 倍频程</translation>
+        </message>
+        <message>
+            <source>far field</source>
+            <translation>远场</translation>
         </message>
     </context>
     <context>

@@ -90,6 +90,9 @@ ColumnLayout {
             ThemedCombo {
                 objectName: "bandModeCombo"
                 readonly property var modes: ["1/3 octave", "Single bin", "Custom bandwidth"]
+                textMapper: mode => mode === "Single bin" ? qsTr("Single bin")
+                                  : mode === "Custom bandwidth" ? qsTr("Custom bandwidth")
+                                  : qsTr("1/3 octave")
                 Layout.fillWidth: true
                 enabled: ui.canEditFrequencyBand && !root.bandLocked
                 model: modes
@@ -102,7 +105,9 @@ ColumnLayout {
             ThemedCombo {
                 objectName: "focusCombo"
                 Layout.fillWidth: true
-                model: ["Focus ∞", "Focus 1 m", "Focus 3 m", "Focus 5 m", "Focus 10 m"]
+                // Focus distances in metres, the first the far field.
+                model: [Infinity, 1, 3, 5, 10]
+                textMapper: metres => isFinite(metres) ? qsTr("Focus %1 m").arg(metres) : qsTr("Focus ∞")
                 currentIndex: ui.focusDistanceIndex
                 onActivated: index => {
                     ui.setFocusDistanceIndex(index)

@@ -358,6 +358,8 @@ Page {
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
                             model: root.bandModes
+                            textMapper: mode => mode === "Single" ? qsTr("Single")
+                                              : mode === "Custom" ? qsTr("Custom") : qsTr("1/3 octave")
                             currentIndex: Math.max(0, root.bandModes.indexOf(ui.analysisBandMode))
                             onActivated: index => ui.analysisBandMode = root.bandModes[index]
                         }
@@ -494,6 +496,7 @@ Page {
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
                             model: root.focusNames
+                            textMapper: name => name === "far field" ? qsTr("far field") : name
                             currentIndex: ui.analysisFocusIndex
                             onActivated: index => ui.analysisFocusIndex = index
                         }

@@ -98,8 +98,10 @@ Rectangle {
                 font.pixelSize: Theme.fontSmall
             }
 
+            // By count: a language switch renames the chips instead of making new ones; Qt 6.4 layouts
+            // crash on Repeater items deleted under them before the row lays out again.
             Repeater {
-                model: root.tabs
+                model: root.tabs.length
                 delegate: Rectangle {
                     id: chip
                     objectName: "tabChip" + index
@@ -118,8 +120,9 @@ Rectangle {
 
                     Label {
                         id: chipLabel
+                        objectName: "tabChipLabel"
                         anchors.centerIn: parent
-                        text: modelData
+                        text: root.tabs[index]
                         color: chip.active ? Theme.text : Theme.muted
                         font.bold: chip.active
                         font.pixelSize: Theme.fontCaption

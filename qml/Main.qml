@@ -601,12 +601,15 @@ ApplicationWindow {
                             font.pixelSize: Theme.fontCaption
                             color: Theme.muted
                         }
-                        // Broken between words (a profile id after its hyphens), never inside one.
-                        Label {
+                        // Broken between words (a profile id after its hyphens), never inside one; on a
+                        // laptop's short screen its fifth line would pass the window's bottom.
+                        ElidedLabel {
                             objectName: "deviceSummaryText"
                             width: parent.width
                             text: ui.hasProfile ? ui.profileInfo : qsTr("No validated profile")
                             wrapMode: Text.WordWrap
+                            maximumLineCount: 4
+                            elide: Text.ElideRight
                             font.pixelSize: Theme.fontCaption
                             color: ui.hasProfile ? Theme.text : Theme.muted
                         }

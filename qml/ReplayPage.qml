@@ -380,7 +380,7 @@ Page {
                         panelSubtitle: root.replayState === "Idle"
                                        ? qsTr("Start Replay to recompute from immutable raw")
                                        : qsTr("%1 · %2 · click map to play/pause").arg(ui.replayMeasurementId)
-                                                                                  .arg(root.replayState)
+                                             .arg(window.replayStateText(root.replayState))
                         emptyPrimary: qsTr("Start Measurement Replay")
                         emptySecondary: qsTr("Replay recomputes the acoustic map from the recorded raw data")
                         replayHasVideo: videoWanted

@@ -133,7 +133,8 @@ Rectangle {
             wrapMode: Text.WordWrap
             maximumLineCount: 3
             elide: Text.ElideRight
-            color: ui.diagnosticSummary.indexOf("silent 0/") >= 0 ? Theme.success : Theme.accent
+            // The count, not the text: the summary reads "silent 0/" only in English.
+            color: ui.diagnosticSilentChannels === 0 ? Theme.success : Theme.accent
             opacity: root.staleOpacity
         }
 

@@ -1,5 +1,6 @@
 #include "render/diagnostic_renderer.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QString>
 #include <algorithm>
@@ -225,24 +226,27 @@ bool renderDiagnosticImages(const DiagnosticsContext& context, std::span<const s
     out.diagnosticSpectrumBinHz = binHz;
 
     const double selectedMean = totals.sum[selected] / frameCount;
-    const QString summary =
-        QStringLiteral(
-            "CH %1 | DC %2 counts | RMS %3 dBFS | raw %4..%5 | peak %6 Hz / %7 dBFS | silent %8/%9 | win %10 "
-            "(df %11 Hz)")
-            .arg(selected + 1)
-            .arg(selectedMean, 0, 'f', 1)
-            .arg(rmsDbfs[selected], 0, 'f', 1)
-            .arg(totals.minimum[selected], 0, 'f', 0)
-            .arg(totals.maximum[selected], 0, 'f', 0)
-            .arg(peakHz, 0, 'f', 1)
-            .arg(peakLevel, 0, 'f', 1)
-            .arg(silent)
-            .arg(channels)
-            .arg(windowLength)
-            .arg(binHz, 0, 'f', 1);
+    // In the language of the moment: the controller's catalogue context, translated on this thread.
+    const QString summary = QCoreApplication::translate(
+                                "UiController",
+                                "CH %1 | DC %2 counts | RMS %3 dBFS | raw %4..%5 | peak %6 Hz / %7 dBFS | "
+                                "silent %8/%9 | win %10 (df %11 Hz)")
+                                .arg(selected + 1)
+                                .arg(selectedMean, 0, 'f', 1)
+                                .arg(rmsDbfs[selected], 0, 'f', 1)
+                                .arg(totals.minimum[selected], 0, 'f', 0)
+                                .arg(totals.maximum[selected], 0, 'f', 0)
+                                .arg(peakHz, 0, 'f', 1)
+                                .arg(peakLevel, 0, 'f', 1)
+                                .arg(silent)
+                                .arg(channels)
+                                .arg(windowLength)
+                                .arg(binHz, 0, 'f', 1);
     {
         const std::lock_guard lock(context.diagnosticsMutex);
         context.state.summary = summary;
+        context.state.summarySilentChannels = static_cast<int>(
+            std::min<std::size_t>(silent, static_cast<std::size_t>(std::numeric_limits<int>::max())));
     }
 
     out.diagnosticSource = sourceKind;

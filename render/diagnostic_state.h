@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "render/waterfall_painter.h"
@@ -103,7 +104,14 @@ struct DiagnosticsState {
     std::int64_t lastRenderNs = 0;    // steady clock of the last render; 0 before the first
     std::uint64_t skippedBlocks = 0;  // blocks that only accumulated because a render was not due
     WaterfallState waterfall;
-    QString summary;  // diagnosticSummary
+    QString summary;                 // diagnosticSummary
+    int summarySilentChannels = -1;  // diagnosticSilentChannels: what the summary counts; -1 for a note
+
+    // A summary that is a note ("Waiting for raw samples"), not a render's: it counts no channel.
+    void setSummaryNote(QString note) {
+        summary = std::move(note);
+        summarySilentChannels = -1;
+    }
 };
 
 // Per-channel results of the last render for the channel meters. Guarded by the UiController's

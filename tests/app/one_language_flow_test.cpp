@@ -31,8 +31,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 // The words of Latin letters a text still holds once its names are taken out: runs of three letters
-// or more that are not all capitals (acronyms such as UDP or UVC read the same in every language).
-// Hexadecimal runs (hashes) and the names are removed first, longest name first.
+// or more that are not all capitals (acronyms such as UDP or UVC read the same in every language) nor
+// a unit (dBFS). Hexadecimal runs (hashes) and the names are removed first, longest name first.
 QStringList latinWords(QString text, QStringList names) {
     std::sort(names.begin(), names.end(),
               [](const QString& a, const QString& b) { return a.size() > b.size(); });
@@ -44,7 +44,7 @@ QStringList latinWords(QString text, QStringList names) {
     QStringList words;
     for (auto it = word.globalMatch(text); it.hasNext();) {
         const QString w = it.next().captured();
-        if (w != w.toUpper()) words << w;
+        if (w != w.toUpper() && w != QLatin1String("dBFS")) words << w;
     }
     return words;
 }
@@ -74,13 +74,14 @@ class OneLanguageFlow : public ControllerSettingsTest, public ::testing::WithPar
             Qt::DirectConnection);
     }
 
-    // The information lines the pages show at this step, and the Diagnostics page's rows.
+    // The information lines the pages show at this step, the signal monitor's summary and the
+    // Diagnostics page's rows.
     void sample(const UiController& ui, const char* step) {
         const QStringList lines{
-            ui.profileInfo(),          ui.noiseProfileInfo(),          ui.replayMetrics(),
-            ui.replayProfileInfo(),    ui.selectedMeasurementInfo(),   ui.selectedMeasurementProfileInfo(),
-            ui.analysisStatus(),       ui.analysisWindowInfo(),        ui.pendingAnalysisInfo(),
-            ui.selectedAnalysisInfo(), ui.selectedAnalysisProvenance()};
+            ui.profileInfo(),          ui.noiseProfileInfo(),           ui.replayMetrics(),
+            ui.replayProfileInfo(),    ui.selectedMeasurementInfo(),    ui.selectedMeasurementProfileInfo(),
+            ui.analysisStatus(),       ui.analysisWindowInfo(),         ui.pendingAnalysisInfo(),
+            ui.selectedAnalysisInfo(), ui.selectedAnalysisProvenance(), ui.diagnosticSummary()};
         for (const QString& line : lines)
             if (!line.isEmpty()) information.emplace_back(step, line);
         for (const QVariant& row : ui.diagnosticRows()) {
@@ -117,7 +118,14 @@ TEST_P(OneLanguageFlow, EveryStatusEventAndInformationTextIsInTheLanguageOfTheIn
 
         // Live, Record, Stop & save.
         ui.startLive();
-        ASSERT_TRUE(waitUntil([&] { return ui.hasHeatmap() && !ui.diagnosticRows().isEmpty(); }, 20s));
+        // A rendered summary, whose colour comes from its count: every synthetic channel sounds.
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return ui.hasHeatmap() && !ui.diagnosticRows().isEmpty() &&
+                       ui.diagnosticSilentChannels() >= 0;
+            },
+            20s));
+        EXPECT_EQ(ui.diagnosticSilentChannels(), 0) << ui.diagnosticSummary().toStdString();
         sample(ui, "live");
         QSignalSpy recorded(&ui, &UiController::recordingFinished);
         ui.startRecording();
@@ -192,6 +200,9 @@ TEST_P(OneLanguageFlow, EveryStatusEventAndInformationTextIsInTheLanguageOfTheIn
             latinWords(QStringLiteral("Measurement saved: %1 · %2").arg(measurementId, ui.projectName()),
                        names),
             (QStringList{"Measurement", "saved"}));
+        EXPECT_EQ(
+            latinWords(QStringLiteral("RMS -3.0 dBFS | peak 1002.0 Hz / -6.0 dBFS | silent 0/16"), names),
+            (QStringList{"peak", "silent"}));
 
         std::lock_guard lock(statusMutex);
         statusTexts = statuses;

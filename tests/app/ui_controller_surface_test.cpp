@@ -150,6 +150,7 @@ constexpr Member kProperties[] = {
     {"spectrumLevels", "QVariantList"},
     {"diagnosticChannel", "int"},
     {"diagnosticSummary", "QString"},
+    {"diagnosticSilentChannels", "int"},
     {"diagnosticSource", "QString"},
     {"diagnosticRevision", "int"},
     {"diagnosticWaveformScaleAbs", "double"},

@@ -119,6 +119,7 @@ QtObject {
     property int diagnosticChannelCount: 0
     property int diagnosticMeterPerRow: 8
     property string diagnosticSummary: ""
+    property int diagnosticSilentChannels: -1
     property real diagnosticSpectrumBinHz: 0
     property real diagnosticWaterfallSpanS: 0
     property real diagnosticWaveformScaleAbs: 0

@@ -1,11 +1,13 @@
 #include <QCoreApplication>
 #include <QFile>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickStyle>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QtQuickTest>
 
+#include "app/i18n_manager.h"
 #include "app/platform/media_backend.h"
 #include "qml_test_context.h"
 
@@ -26,6 +28,10 @@ class QmlTestSetup : public QObject {
     void qmlEngineAvailable(QQmlEngine* engine) {
         QFile::remove(QSettings().fileName());
         zk::qmltest::installQmlTestContext(*engine);
+        // The real language switch beside the stand-in "i18n", for tests that read a page in another
+        // language; the engine owns it, and its catalogue leaves with it.
+        engine->rootContext()->setContextProperty(
+            QStringLiteral("languageSwitch"), new zk::app::I18nManager(QCoreApplication::instance(), engine));
     }
 
     void cleanupTestCase() { QFile::remove(QSettings().fileName()); }

@@ -86,6 +86,42 @@ Item {
             verify(!combo.enabled)
         }
 
+        function cleanup() {
+            languageSwitch.setLanguage("en")
+        }
+
+        // Every item of a combo as its popup shows it.
+        function shownItems(combo) {
+            const items = []
+            for (let i = 0; i < combo.count; ++i)
+                items.push(combo.rowText(combo.model[i]))
+            return items
+        }
+
+        // In Chinese the combos name the band modes and focus distances from the catalogue, and still
+        // hand the controller the English keys.
+        function test_bandAndFocusNamesAreTranslatedAndSendTheKeys() {
+            languageSwitch.setLanguage("zh_CN")
+            const band = child("bandModeCombo")
+            const focus = child("focusCombo")
+            compare(shownItems(band), ["1/3 octave", "Single bin", "Custom bandwidth"].map(
+                        mode => qsTranslate("AlgorithmMapPanel", mode)))
+            compare(shownItems(focus), [qsTranslate("AlgorithmMapPanel", "Focus ∞")].concat(
+                        [1, 3, 5, 10].map(metres => qsTranslate("AlgorithmMapPanel", "Focus %1 m").arg(metres))))
+            for (const text of shownItems(band).concat(shownItems(focus)))
+                verify(!/[A-Za-z]{3,}/.test(text), "untranslated: " + text)
+            ui.frequencyBandMode = "Custom bandwidth"
+            compare(band.displayText, shownItems(band)[2])
+            band.forceActiveFocus()
+            keyClick(Qt.Key_Up)
+            ui.focusDistanceIndex = 0
+            compare(focus.displayText, shownItems(focus)[0])
+            focus.forceActiveFocus()
+            keyClick(Qt.Key_Down)
+            compare(ui.calls, ["setFrequencyBandMode:Single bin", "setFocusDistanceIndex:1"])
+            ui.frequencyBandMode = "1/3 octave"
+        }
+
         function test_bandModeEditableOnlyWhenAllowedAndUnlocked() {
             const combo = child("bandModeCombo")
             verify(combo.enabled)

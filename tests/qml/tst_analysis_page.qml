@@ -138,6 +138,39 @@ Item {
             compare(ui.analysisAlgorithm, "05 MUSIC")
         }
 
+        function cleanup() {
+            languageSwitch.setLanguage("en")
+        }
+
+        // Every item of a combo as its popup shows it.
+        function shownItems(combo) {
+            const items = []
+            for (let i = 0; i < combo.count; ++i)
+                items.push(combo.rowText(combo.model[i]))
+            return items
+        }
+
+        // In Chinese the band modes and the far field are named from the catalogue; the controller
+        // still gets the English keys and the index.
+        function test_bandAndFocusNamesAreTranslatedAndSetTheKeys() {
+            languageSwitch.setLanguage("zh_CN")
+            const band = child("bandCombo")
+            const focus = child("focusCombo")
+            compare(shownItems(band), ["Single", "1/3 octave", "Custom"].map(mode => qsTranslate("AnalysisPage", mode)))
+            compare(shownItems(focus), [qsTranslate("AnalysisPage", "far field"), "1 m", "3 m", "5 m", "10 m"])
+            for (const text of shownItems(band).concat(shownItems(focus)))
+                verify(!/[A-Za-z]{3,}/.test(text), "untranslated: " + text)
+            ui.analysisBandMode = "Custom"
+            compare(band.displayText, shownItems(band)[2])
+            band.activated(0)
+            compare(ui.analysisBandMode, "Single")
+            compare(band.displayText, shownItems(band)[0])
+            ui.analysisFocusIndex = 2
+            focus.activated(0)
+            compare(ui.analysisFocusIndex, 0)
+            compare(focus.displayText, shownItems(focus)[0])
+        }
+
         function test_advancedBlockFollowsTheFrameSize() {
             verify(!child("advancedBlock").visible)
             mouseClick(child("advancedToggle"))

@@ -14,6 +14,8 @@ Item {
 
     property var appCamera: null
     property int currentWorkspace: 4
+    // The main window's names of the replay states, marked so that a test sees they were asked for.
+    function replayStateText(state) { return "<" + state + ">" }
 
     Component {
         id: stackComponent
@@ -179,7 +181,7 @@ Item {
             ui.replayMeasurementId = "m_1"
             ui.replayMetrics = "maps 12 · 9.8 maps/s"
             setReplay("Playing", {active: true})
-            compare(canvas.panelSubtitle, "m_1 · Playing · click map to play/pause")
+            compare(canvas.panelSubtitle, "m_1 · <Playing> · click map to play/pause")
             compare(status.text, "maps 12 · 9.8 maps/s")
             verify(Qt.colorEqual(status.color, Theme.text))
             setReplay("Faulted", {})

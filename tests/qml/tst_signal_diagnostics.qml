@@ -29,6 +29,7 @@ Item {
             ui.diagnosticChannelCount = 0
             ui.diagnosticMeterPerRow = 8
             ui.diagnosticSummary = ""
+            ui.diagnosticSilentChannels = -1
             ui.mapStale = false
             ui.waveformMode = 0
             ui.waveformWindowS = 0.5
@@ -203,13 +204,51 @@ Item {
             verify(child("noSerialNote").visible)
         }
 
-        function test_summaryIsGreenOnlyWithoutSilentChannels() {
+        function cleanup() {
+            languageSwitch.setLanguage("en")
+        }
+
+        // The summary as the controller writes it, from the catalogue of the language shown.
+        function summary(silent) {
+            return qsTranslate("UiController", "CH %1 | DC %2 counts | RMS %3 dBFS | raw %4..%5 | peak %6 Hz / "
+                                               + "%7 dBFS | silent %8/%9 | win %10 (df %11 Hz)")
+                .arg(1).arg("-0.3").arg("-23.1").arg(-9000).arg(9100).arg("1002.0").arg("-26.0")
+                .arg(silent).arg(16).arg(4096).arg("11.7")
+        }
+
+        function test_summaryIsGreenOnlyWithoutSilentChannels_data() {
+            return [{tag: "en", language: "en"}, {tag: "zh_CN", language: "zh_CN"}]
+        }
+
+        // Green means no silent channel in every language; a note such as "Waiting for raw samples"
+        // counts none and is never green.
+        function test_summaryIsGreenOnlyWithoutSilentChannels(data) {
+            languageSwitch.setLanguage(data.language)
+            compare(summary(0).indexOf("silent") < 0, data.language !== "en", summary(0))
             const label = child("summaryLabel")
-            ui.diagnosticSummary = "ch 1 · rms -30.0 dBFS · silent 0/16"
+            ui.diagnosticSummary = summary(0)
+            ui.diagnosticSilentChannels = 0
             compare(label.text, ui.diagnosticSummary)
             verify(Qt.colorEqual(label.color, Theme.success))
-            ui.diagnosticSummary = "ch 1 · rms -30.0 dBFS · silent 3/16"
+            ui.diagnosticSummary = summary(3)
+            ui.diagnosticSilentChannels = 3
             verify(Qt.colorEqual(label.color, Theme.accent))
+            ui.diagnosticSummary = qsTranslate("UiController", "Waiting for raw samples")
+            ui.diagnosticSilentChannels = -1
+            verify(Qt.colorEqual(label.color, Theme.accent))
+        }
+
+        // The language changes while a new summary arrives, before the panel lays out: the chips keep
+        // their places and take the new names.
+        function test_aLanguageSwitchBesideANewSummaryRenamesTheTabs() {
+            const chip = findChild(child("waveformPanel"), "tabChip0")
+            languageSwitch.setLanguage("zh_CN")
+            ui.diagnosticSummary = summary(0)
+            ui.diagnosticSilentChannels = 0
+            waitForRendering(monitor)
+            compare(findChild(child("waveformPanel"), "tabChip0"), chip)
+            compare(findChild(chip, "tabChipLabel").text, qsTranslate("SignalDiagnostics", "Single"))
+            verify(qsTranslate("SignalDiagnostics", "Single") !== "Single")
         }
 
         function test_auxiliaryViewSwitchesBetweenWaterfallAndMeters() {

@@ -133,6 +133,7 @@ TEST(DiagnosticRenderer, FullScaleSineGivesItsLevelRmsSpectrumPeakWaterfallRowAn
                                  .arg(QString::number(m.mean, 'f', 1), QString::number(*lo, 'f', 0),
                                       QString::number(*hi, 'f', 0), QString::number(peakDbfs, 'f', 1));
     EXPECT_EQ(owner.state.summary, expected);
+    EXPECT_EQ(owner.state.summarySilentChannels, 7);  // the count the summary's colour follows
     EXPECT_EQ(owner.outputs.diagnosticRevision.load(), 1u);
     EXPECT_EQ(owner.outputs.diagnosticSource.load(), kDiagnosticSourceLive);
     EXPECT_DOUBLE_EQ(owner.outputs.diagnosticSpectrumBinHz.load(), kRate / 8192.0);
@@ -203,6 +204,7 @@ TEST(DiagnosticRenderer, ConstantChannelIsSilentAndGathersThroughTheProfileMap) 
     EXPECT_EQ(owner.state.summary,
               QStringLiteral("CH 1 | DC 1000.0 counts | RMS -120.0 dBFS | raw 1000..1000 | peak 0.0 Hz / "
                              "-120.0 dBFS | silent 2/2 | win 4096 (df 11.7 Hz)"));
+    EXPECT_EQ(owner.state.summarySilentChannels, 2);
     EXPECT_NEAR(owner.meters.peakDbfs[0], 20.0 * std::log10(1000.0 / 32768.0), 1e-9);  // about -30.3
     EXPECT_EQ(owner.meters.peakDbfs[1], -120.0);
     EXPECT_EQ(owner.meters.spectrumLevels, QVariantList(32, 0.0));  // nothing above the floor
@@ -246,6 +248,7 @@ TEST(DiagnosticRenderer, ShortBlocksDrawWhatTheyHave) {
     EXPECT_TRUE(owner.state.summary.endsWith(
         QStringLiteral("| peak 0.0 Hz / -120.0 dBFS | silent 0/1 | win 0 (df 0.0 Hz)")))
         << owner.state.summary.toStdString();
+    EXPECT_EQ(owner.state.summarySilentChannels, 0);
     EXPECT_GE(topmostPainted(owner.image("waveform"), 2 * 819), 0);
     EXPECT_EQ(topmostPainted(owner.image("spectrum"), 800), -1);
     EXPECT_EQ(owner.image("waterfall").size(), QSize(2, 2));
