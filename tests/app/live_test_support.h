@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/pacing_clock.h"
 #include "app/ui_controller.h"
 #include "core/storage/device_profile.h"
 #include "steering_test_model.h"
@@ -311,6 +312,27 @@ class MapWatcher {
     UiController& ui_;
     QObject context_;  // lives on the GUI thread, so the connection is queued there
     std::vector<MapEvent> events_;
+};
+
+// The steady clock, keeping every deadline a paced stream waits for: the stream runs in real time, and
+// its pace is read from the deadlines it computed, which no load on the machine moves.
+class DeadlineRecorder : public PacingClock {
+  public:
+    void sleepUntil(Clock::time_point deadline) override {
+        {
+            std::lock_guard lock(mutex_);
+            deadlines_.push_back(deadline);
+        }
+        PacingClock::sleepUntil(deadline);
+    }
+    std::vector<Clock::time_point> deadlines() const {
+        std::lock_guard lock(mutex_);
+        return deadlines_;
+    }
+
+  private:
+    mutable std::mutex mutex_;  // guards deadlines_: the paced thread appends, the test thread reads
+    std::vector<Clock::time_point> deadlines_;
 };
 
 inline bool logContains(const QStringList& lines, const QString& text) {
