@@ -315,7 +315,9 @@ void TextFitJudge::judge(QQuickItem* root, const QString& where) {
 // open with the whole text.
 void TextFitJudge::hoverCutTexts(const QString& where) {
     for (const QPointer<QQuickItem>& item : cut_) {
-        if (!item || !item->isVisible()) continue;
+        // A live text next to it may have changed since it was judged and given it room: no longer cut,
+        // it needs no tooltip.
+        if (!item || !item->isVisible() || !item->property("truncated").toBool()) continue;
         const QString kind = kindOf(item);
         if (hovered_.contains(kind)) continue;
         QPointer<QObject> attached;
@@ -340,11 +342,12 @@ void TextFitJudge::hoverCutTexts(const QString& where) {
                             },
                             kEventLimitMs);
         QTest::mouseMove(window_, QPoint(2, 2));
-        if (gone) {
+        if (gone || !item || !attached) {
             // Asked to open for a row that is gone, it would wait out its delay and then find no window.
             if (shared) QMetaObject::invokeMethod(shared, "close");
             continue;
         }
+        if (!opened && !item->property("truncated").toBool()) continue;  // given room while it waited
         hovered_ << kind;
         if (!opened) all_ << where + ": tooltip never shown under the pointer: " + describe(item);
         if (attached)
