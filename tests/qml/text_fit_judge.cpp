@@ -163,9 +163,12 @@ bool breaksInsideAWord(QQuickItem* text) {
 // A slider this short moves its value in steps too coarse to set by pointer.
 constexpr qreal kMinimumSliderWidth = 96.0;
 
-// How long a frame, a tooltip or a dialog may take to come on a machine shared with much other work;
+// How long a frame, a layout pass or a dialog may take to come on a machine shared with much other work;
 // each wait ends as soon as what it waits for has come.
 constexpr int kEventLimitMs = 30000;
+// A tooltip opens half a second after the pointer comes; shorter, since a fault leaves every cut text
+// waiting out the whole limit.
+constexpr int kTooltipLimitMs = 10000;
 
 }  // namespace
 
@@ -340,7 +343,7 @@ void TextFitJudge::hoverCutTexts(const QString& where) {
                                 return tip && tip->property("visible").toBool() &&
                                        tip->property("text").toString() == item->property("text").toString();
                             },
-                            kEventLimitMs);
+                            kTooltipLimitMs);
         QTest::mouseMove(window_, QPoint(2, 2));
         if (gone || !item || !attached) {
             // Asked to open for a row that is gone, it would wait out its delay and then find no window.
