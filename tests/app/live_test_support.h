@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <QObject>
+#include <QSignalSpy>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -134,6 +135,23 @@ inline bool waitForFreeUdpPort(std::uint16_t port) {
         std::this_thread::sleep_for(100ms);
     }
     return true;
+}
+
+// Starts a live session over UDP on the array's port. Other programs on a shared machine bind the port
+// too, also between the wait for it and the start: a start that their socket refused is tried again
+// once the port is free. `states`, when given, holds the state changes of the last try only.
+inline void startLiveOnTheArrayPort(UiController& ui, QSignalSpy* states = nullptr) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    for (;;) {
+        ASSERT_TRUE(waitForFreeUdpPort(kArrayPort)) << "UDP port 6666 stays held by another program";
+        if (states) states->clear();
+        ui.startLive();
+        if (ui.sessionState() == QLatin1String("Running")) return;
+        const bool refusedByAnother =
+            ui.statusText().endsWith(QLatin1String("UDP bind failed")) && !processHoldsUdpPort(kArrayPort);
+        ASSERT_TRUE(refusedByAnother && std::chrono::steady_clock::now() < deadline)
+            << ui.sessionState().toStdString() << ": " << ui.statusText().toStdString();
+    }
 }
 
 // Holds the port bound for as long as it lives, as another program would.
