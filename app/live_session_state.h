@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/pacing_clock.h"
 #include "app/sample_block_queue.h"
 #include "core/streaming/synthetic_source.h"
 
@@ -54,6 +55,9 @@ struct LiveSessionState {
     // Set by the GUI thread when the start transaction commits, cleared by stop and a failed start;
     // the acquisition thread reads nothing from its source until it is set.
     std::atomic<bool> committed{false};
+    // The clock the synthetic source is paced by: written by the GUI thread between sessions (tests
+    // stand in their own), loaded once by each acquisition thread as it starts.
+    std::atomic<PacingClock*> clock{&PacingClock::steady()};
     // The synthetic source's settings; GUI thread only (the source gets a copy).
     core::SyntheticSourceSettings syntheticSettings{1000.0, 0.0, 0.0, 343.0, 30000.0, false, 0.0, 0.0};
     LiveCounters counters;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "app/pacing_clock.h"
 #include "app/platform/thread_name.h"
 #include "app/ui_controller.h"
 #include "core/platform/socket_platform.h"
@@ -98,9 +99,10 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
     platform::nameCurrentThread("zk-acquisition");
     const auto readPeriod = std::chrono::nanoseconds(
         static_cast<std::int64_t>(std::trunc(static_cast<double>(kFramesPerRead) / sampleRateHz * 1e9)));
-    Clock::time_point deadline = Clock::now();
-    Clock::time_point nextMetrics = deadline;
-    Clock::time_point lastData = deadline;  // of the UDP source: when samples last came
+    PacingClock& pacing = *liveSession_.clock.load();
+    Clock::time_point deadline = pacing.now();
+    Clock::time_point nextMetrics = Clock::now();
+    Clock::time_point lastData = nextMetrics;  // of the UDP source: when samples last came
     std::int64_t silenceReportedS = 0;      // the last silence reported, in whole seconds; 0 while data flows
     // The wrong-length datagrams counted by the first empty read after data: a silence in which the count
     // grows is one of rejected datagrams, not of an array that stopped.
@@ -111,8 +113,8 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
         try {
             if (!liveSession_.committed.load()) {
                 std::this_thread::sleep_for(kIdleNap);
-                deadline = Clock::now();
-                lastData = deadline;
+                deadline = pacing.now();
+                lastData = Clock::now();
                 continue;
             }
             std::vector<std::int16_t> samples;
@@ -124,7 +126,7 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
             } else if (synthetic != nullptr) {
                 samples = synthetic->readFrames(kFramesPerRead);
                 deadline += readPeriod;
-                std::this_thread::sleep_until(deadline);
+                pacing.sleepUntil(deadline);
             } else {
                 std::this_thread::sleep_for(kIdleNap);  // no source: nothing to read, nothing to spin on
             }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "app/pacing_clock.h"
 #include "app/ui_text.h"
 
 namespace zk::app {
@@ -22,6 +23,9 @@ struct ReplaySession {
     // Raised by every start and stop on the GUI thread; handlers the reader posts carry the value of
     // their Replay and are dropped when it is no longer the current one.
     std::atomic<std::uint64_t> generation{0};
+    // The clock the reader paces the samples by: written by the GUI thread between Replays (tests stand
+    // in their own), loaded once by each reader as it starts.
+    std::atomic<PacingClock*> clock{&PacingClock::steady()};
 
     // Guards the hand-over of the controller's replay map thread member: the reader starts the map
     // thread under it, stopReplay takes the thread out under it; neither joins while holding it.

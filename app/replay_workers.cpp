@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/pacing_clock.h"
 #include "app/platform/thread_name.h"
 #include "app/replay_runner.h"
 #include "app/settings_rules.h"
@@ -181,19 +182,20 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
                                                  *ui.imageOutputs_.diagnosticProvider,
                                                  render::PlotPalette::processWide()};
         // Paced by the sample clock from a base time, so rounding never accumulates over a long Replay.
-        Clock::time_point base = Clock::now();
+        PacingClock& pacing = *session.clock.load();
+        Clock::time_point base = pacing.now();
         std::uint64_t framesSinceBase = 0;
         Clock::time_point nextPosition = base;
         while (keepGoing()) {
             const std::int64_t target = session.seekTargetFrames.exchange(-1);
             if (target >= 0) {
                 seek(ui, stop, source, profile, context, target, start.generation);
-                base = Clock::now();
+                base = pacing.now();
                 framesSinceBase = 0;
                 continue;
             }
             if (session.paused.load()) {
-                base = Clock::now();
+                base = pacing.now();
                 framesSinceBase = 0;
                 std::this_thread::sleep_for(kPausedNap);
                 continue;
@@ -220,8 +222,8 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
             engine.pushWireFrames(block);
 
             framesSinceBase += block.size() / profile.wireChannelCount;
-            std::this_thread::sleep_until(base + std::chrono::nanoseconds(framesToNs(framesSinceBase, rate)));
-            const Clock::time_point now = Clock::now();
+            pacing.sleepUntil(base + std::chrono::nanoseconds(framesToNs(framesSinceBase, rate)));
+            const Clock::time_point now = pacing.now();
             if (now >= nextPosition && session.seekTargetFrames.load() < 0) {
                 nextPosition = now + kPositionInterval;
                 session.positionSeconds.store(static_cast<double>(source.positionFrames()) / rate);

@@ -77,6 +77,11 @@ Text {
     onWindowChanged: (window) => {
         if (!window && ToolTip.toolTip.parent === label) ToolTip.toolTip.close()
     }
+    // A list view drops a row by ending its context before taking it from the window, when no handler
+    // of the row runs any more: a hovered label closes the tooltip as its context ends.
+    Component.onDestruction: {
+        if (hover.hovered && ToolTip.toolTip.parent === label) ToolTip.toolTip.close()
+    }
 
     HoverHandler {
         id: hover

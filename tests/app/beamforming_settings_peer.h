@@ -60,6 +60,9 @@ class BeamformingSettingsTestPeer {
         ui_.diagnostics_.meters.rmsDbfs = std::move(rmsDbfs);
         ui_.diagnostics_.meters.peakDbfs = std::move(peakDbfs);
     }
+    // The clocks the next Replay and the next synthetic live session are paced by.
+    void setReplayClock(PacingClock& clock) { ui_.replay_.clock.store(&clock); }
+    void setLiveClock(PacingClock& clock) { ui_.liveSession_.clock.store(&clock); }
 
   private:
     UiController& ui_;

@@ -56,8 +56,7 @@ class LiveOverload : public ControllerSettingsTest {
         importShippedProfile(ui, liveProfileFile());
         ui.setSource(QStringLiteral("UDP"));
         ui.setFrequency(4000.0);
-        ui.startLive();
-        ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+        ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui));
     }
 };
 

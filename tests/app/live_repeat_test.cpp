@@ -43,12 +43,13 @@ TEST_F(LiveRepeat, TwentySessionsWithSettingChangesEndCleanly) {
         const bool overUdp = session % 2 == 0;
         ui.setSource(overUdp ? QStringLiteral("UDP") : QStringLiteral("Synthetic"));
         maps.clear();
-        if (overUdp) {
-            ASSERT_TRUE(waitForFreeUdpPort(kArrayPort)) << "UDP port 6666 stays held by another program";
-        }
         PlaneWaveSender sender(profile, 12.0, -8.0);
         const auto started = std::chrono::steady_clock::now();
-        ui.startLive();
+        if (overUdp) {
+            ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui));
+        } else {
+            ui.startLive();
+        }
         ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
         if (overUdp) sender.start();
 

@@ -85,8 +85,7 @@ TEST_F(LiveSession, UdpMapsPeakOnTheSendersDirectionAndStopLeavesNothing) {
     MapWatcher maps(ui);
     QSignalSpy states(&ui, &UiController::uiStateChanged);
 
-    ui.startLive();
-    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui, &states));
     EXPECT_EQ(states.count(), 2);  // Starting, then Running
     EXPECT_TRUE(logContains(ui.eventLog(), QStringLiteral("Live acquisition running from UDP")));
     EXPECT_FALSE(ui.hasHeatmap());
@@ -170,8 +169,7 @@ TEST_F(LiveSession, ParameterChangesReachTheNextMaps) {
     UiController ui;
     prepare(ui, "UDP");
     MapWatcher maps(ui);
-    ui.startLive();
-    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui));
     PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg);
     sender.start();
     ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 2; }, 2000ms));
@@ -229,8 +227,7 @@ TEST_F(LiveSession, EveryMapFromTheStartAndAfterAGapReadsTheSettledLevelOnTheSou
     BeamformingSettingsTestPeer peer(ui);
     prepare(ui, "UDP");
     PublishedMaps maps(ui);
-    ui.startLive();
-    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
+    ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui));
     PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg, ToneInNoise{});
     sender.start();
     // Three time constants of the average (0.5 s): the last maps are settled.
@@ -278,16 +275,14 @@ TEST_F(LiveSession, BusyPortFaultsTheStartAndLeavesNothingBehind) {
     EXPECT_FALSE(processHoldsUdpPort(kArrayPort));
 
     // Faulted starts like Ready once the port is free.
-    ui.startLive();
-    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui));
     stopAndExpectNothingLeft(ui);
 }
 
 TEST_F(LiveSession, AReceiverThatEndsFaultsTheSessionAndSaysSoOnce) {
     UiController ui;
     prepare(ui, "UDP");
-    ui.startLive();
-    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui));
     const int fd = zk::test::socketBoundTo(kArrayPort);
     ASSERT_GE(fd, 0);
     // Pulled from under the receive thread: its next wait fails and no datagram can come any more.
@@ -306,8 +301,7 @@ TEST_F(LiveSession, AReceiverThatEndsFaultsTheSessionAndSaysSoOnce) {
     EXPECT_EQ(liveWorkerThreads(), 0);
     EXPECT_TRUE(ui.canStart());
 
-    ui.startLive();
-    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui));
     stopAndExpectNothingLeft(ui);
 }
 

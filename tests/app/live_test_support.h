@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <QObject>
+#include <QSignalSpy>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -30,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/pacing_clock.h"
 #include "app/ui_controller.h"
 #include "core/storage/device_profile.h"
 #include "steering_test_model.h"
@@ -137,6 +139,23 @@ inline bool waitForFreeUdpPort(std::uint16_t port) {
         std::this_thread::sleep_for(100ms);
     }
     return true;
+}
+
+// Starts a live session over UDP on the array's port. Other programs on a shared machine bind the port
+// too, also between the wait for it and the start: a start that their socket refused is tried again
+// once the port is free. `states`, when given, holds the state changes of the last try only.
+inline void startLiveOnTheArrayPort(UiController& ui, QSignalSpy* states = nullptr) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    for (;;) {
+        ASSERT_TRUE(waitForFreeUdpPort(kArrayPort)) << "UDP port 6666 stays held by another program";
+        if (states) states->clear();
+        ui.startLive();
+        if (ui.sessionState() == QLatin1String("Running")) return;
+        const bool refusedByAnother =
+            ui.statusText().endsWith(QLatin1String("UDP bind failed")) && !processHoldsUdpPort(kArrayPort);
+        ASSERT_TRUE(refusedByAnother && std::chrono::steady_clock::now() < deadline)
+            << ui.sessionState().toStdString() << ": " << ui.statusText().toStdString();
+    }
 }
 
 // Holds the port bound for as long as it lives, as another program would.
@@ -436,6 +455,27 @@ inline void expectMapsOnTheSource(const std::vector<PublishedMap>& maps, std::si
             << "map " << i << ": " << maps[i].peakElevation;
     }
 }
+
+// The steady clock, keeping every deadline a paced stream waits for: the stream runs in real time, and
+// its pace is read from the deadlines it computed, which no load on the machine moves.
+class DeadlineRecorder : public PacingClock {
+  public:
+    void sleepUntil(Clock::time_point deadline) override {
+        {
+            std::lock_guard lock(mutex_);
+            deadlines_.push_back(deadline);
+        }
+        PacingClock::sleepUntil(deadline);
+    }
+    std::vector<Clock::time_point> deadlines() const {
+        std::lock_guard lock(mutex_);
+        return deadlines_;
+    }
+
+  private:
+    mutable std::mutex mutex_;  // guards deadlines_: the paced thread appends, the test thread reads
+    std::vector<Clock::time_point> deadlines_;
+};
 
 inline bool logContains(const QStringList& lines, const QString& text) {
     for (const QString& line : lines) {

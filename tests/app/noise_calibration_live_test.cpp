@@ -292,8 +292,7 @@ TEST_F(NoiseCalibrationLive, ATargetOverTheCalibratedInterfererDominatesOnlyWith
     importShippedProfile(ui, liveProfileFile());
     ui.setSource(QStringLiteral("UDP"));
     ui.setFrequency(kToneHz);
-    ui.startLive();
-    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui));
     InterfererAndTarget sender(profile, kInterfererH, kInterfererV, kTargetH, kTargetV);
     MapWatcher maps(ui);
     ASSERT_TRUE(waitUntil([&] { return maps.liveMapCount() >= 4; }, 5000ms))
@@ -362,8 +361,7 @@ TEST_F(NoiseCalibrationLive, ASessionWithoutFramesFailsAfterFiveSecondsAndKeepsT
     UiController ui;
     importShippedProfile(ui, kArray);
     ui.setSource(QStringLiteral("UDP"));
-    ui.startLive();
-    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    ASSERT_NO_FATAL_FAILURE(startLiveOnTheArrayPort(ui));
     ui.startNoiseCalibration();
     QTest::qWait(4000);
     EXPECT_TRUE(ui.noiseCalibrating());

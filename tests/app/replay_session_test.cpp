@@ -176,6 +176,8 @@ QString* MeasurementReplay::recordedId_ = nullptr;
 
 TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd) {
     openCopy();
+    DeadlineRecorder pacing;
+    BeamformingSettingsTestPeer(*ui).setReplayClock(pacing);
     ReplayMaps maps(*ui);
     QSignalSpy finished(ui.get(), &UiController::replayFinished);
     std::vector<std::pair<double, Clock::time_point>> positions;
@@ -187,6 +189,7 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
     QObject::connect(ui.get(), &UiController::channelLevelsChanged, ui.get(),
                      [&] { meterLevels = ui->channelLevels(); });
 
+    const Clock::time_point started = Clock::now();
     ui->startSelectedMeasurementReplay();
     EXPECT_EQ(ui->replayState(), QStringLiteral("Loading"));
     EXPECT_TRUE(ui->busy());
@@ -197,7 +200,7 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
                                                 .arg(id, QString::fromStdString(manifest.profileId))));
 
     ASSERT_TRUE(finished.count() > 0 ||
-                finished.wait(static_cast<int>(durationS() * 1000 + 20000) * kSlowdown))
+                finished.wait(static_cast<int>(durationS() * 1000 + 60000) * kSlowdown))
         << ui->replayMetrics().toStdString();
     EXPECT_EQ(finished.front(), (QVariantList{true, id}));
     EXPECT_EQ(ui->replayState(), QStringLiteral("Finished"));
@@ -217,25 +220,26 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
     ASSERT_EQ(meterLevels.size(), static_cast<qsizetype>(manifest.channelCount));
     for (const QVariant& level : meterLevels) EXPECT_NEAR(level.toDouble(), (96.0 - 3.8) / 96.0, 0.01);
 
-    // The position follows the sample clock at 1.0x: from half a second in until just before the end.
-    const auto first =
-        std::find_if(positions.begin(), positions.end(), [](const auto& p) { return p.first >= 0.5; });
-    const auto last = std::find_if(positions.rbegin(), positions.rend(),
-                                   [&](const auto& p) { return p.first <= durationS() - 0.3; });
-    ASSERT_NE(first, positions.end());
-    ASSERT_NE(last, positions.rend());
-    const double wallS = std::chrono::duration<double>(last->second - first->second).count();
-    ASSERT_GT(wallS, 2.0);
-    const double pace = (last->first - first->first) / wallS;
-    // It never runs ahead of the sample clock; a sanitizer, or a loaded machine, may leave the one
-    // reader thread short of it, but not by a whole factor (half speed would be a wrong clock).
-    EXPECT_LE(pace, 1.05);
-    if (kSlowdown == 1) {
-        EXPECT_GE(pace, 0.7);
+    // The position never runs ahead of the sample clock: each one reaches the GUI thread no sooner than
+    // its time after the start. A loaded machine can only make it later.
+    ASSERT_FALSE(positions.empty());
+    EXPECT_DOUBLE_EQ(positions.back().first, durationS());
+    for (const auto& [seconds, at] : positions)
+        ASSERT_GE(std::chrono::duration<double>(at - started).count(), seconds - 1e-3)
+            << "at " << seconds << " s";
+    // After each block the reader waits until that block's time on the sample clock: the deadlines it
+    // sets show half or double speed, or another clock, whatever the machine's load does to the waits.
+    const std::vector<Clock::time_point> deadlines = pacing.deadlines();
+    ASSERT_EQ(deadlines.size(), (manifest.totalFrames + 255) / 256);
+    for (std::size_t i = 1; i < deadlines.size(); ++i) {
+        const auto frames = static_cast<double>(std::min<std::uint64_t>(256, manifest.totalFrames - 256 * i));
+        const double stepS = std::chrono::duration<double>(deadlines[i] - deadlines[i - 1]).count();
+        ASSERT_NEAR(stepS, frames / rate, 1e-6) << "block " << i;
     }
 
-    // From the third map on every bin of the band is in, and each map peaks on the source.
-    ASSERT_GE(maps.maps().size(), 10u);
+    // From the first maps on, while it plays and not only at its end, and each one peaks on the source.
+    // The third map onwards: by then every bin of the band is in.
+    ASSERT_GE(maps.maps().size(), 3u);
     for (std::size_t i = 2; i < maps.maps().size(); ++i) {
         EXPECT_EQ(maps.maps()[i].azimuth, kSourceAzimuthDeg) << "map " << i;
         EXPECT_EQ(maps.maps()[i].elevation, kSourceElevationDeg) << "map " << i;

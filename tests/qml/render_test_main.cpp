@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QQuickStyle>
+#include <QScreen>
 #include <QStandardPaths>
 #include <cstdlib>
 #include <memory>
@@ -33,6 +35,11 @@ int main(int argc, char** argv) {
         QCoreApplication::setOrganizationName(QStringLiteral("zk-qml-tests"));
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         app = std::make_unique<QGuiApplication>(argc, argv);
+        // A new X server's pointer rests in the middle of its screen, where the windows open: there it
+        // would hover whatever a page shows, and a label's tooltip could open over the texts being judged.
+        // Parked in the corner that no window reaches, it hovers nothing until a test moves it.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            QCursor::setPos(screen->geometry().bottomRight());
     } else {
         zk::qmltest::renderUnavailableReason() = error;
     }

@@ -57,6 +57,7 @@ class TextFitJudge {
         QRectF glyphs;
         QRectF shown;
     };
+    void placeLayouts();
     void collect(QQuickItem* item, std::vector<DrawnText>& out);
     void judgeControl(QQuickItem* item);
 
