@@ -14,7 +14,7 @@ namespace zk::app {
 // threads touch it.
 struct ReplaySession {
     // Reader, map thread and GUI thread: the reader and map threads read them, the GUI thread writes
-    // paused and the seek target, the reader writes position and duration.
+    // paused and a seek's target with its position, the reader writes position and duration.
     std::atomic<bool> paused{false};
     std::atomic<double> positionSeconds{0.0};
     std::atomic<double> durationSeconds{0.0};
@@ -26,6 +26,22 @@ struct ReplaySession {
     // The clock the reader paces the samples by: written by the GUI thread between Replays (tests stand
     // in their own), loaded once by each reader as it starts.
     std::atomic<PacingClock*> clock{&PacingClock::steady()};
+
+    // A seek owns the position until the reader has made it: the reader's position of the frames it
+    // played never lands after the GUI thread asked for another one.
+    void requestSeek(std::int64_t frames, double seconds) {
+        const std::lock_guard lock(seekMutex);
+        seekTargetFrames.store(frames);
+        positionSeconds.store(seconds);
+    }
+    // The reader's position, unless a seek is pending; false then.
+    bool storeReaderPosition(double seconds) {
+        const std::lock_guard lock(seekMutex);
+        if (seekTargetFrames.load() >= 0) return false;
+        positionSeconds.store(seconds);
+        return true;
+    }
+    std::mutex seekMutex;  // guards the pairing of a seek target with the position it shows
 
     // Guards the hand-over of the controller's replay map thread member: the reader starts the map
     // thread under it, stopReplay takes the thread out under it; neither joins while holding it.

@@ -224,9 +224,9 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
             framesSinceBase += block.size() / profile.wireChannelCount;
             pacing.sleepUntil(base + std::chrono::nanoseconds(framesToNs(framesSinceBase, rate)));
             const Clock::time_point now = pacing.now();
-            if (now >= nextPosition && session.seekTargetFrames.load() < 0) {
+            if (now >= nextPosition &&
+                session.storeReaderPosition(static_cast<double>(source.positionFrames()) / rate)) {
                 nextPosition = now + kPositionInterval;
-                session.positionSeconds.store(static_cast<double>(source.positionFrames()) / rate);
                 post(ui, start.generation, kPostPosition);
             }
         }
@@ -340,10 +340,9 @@ void ReplayRunner::seek(UiController& ui, std::stop_token stop, core::ReplaySour
         std::this_thread::sleep_for(kFirstMapNap);
     }
     // A seek requested while the map was made owns the position now.
-    if (session.seekTargetFrames.load() >= 0) return;
-    session.positionSeconds.store(session.paused.load()
-                                      ? static_cast<double>(t) / rate
-                                      : static_cast<double>(source.positionFrames()) / rate);
+    if (!session.storeReaderPosition(session.paused.load() ? static_cast<double>(t) / rate
+                                                           : static_cast<double>(source.positionFrames()) / rate))
+        return;
     if (running(ui, stop)) post(ui, generation, kPostPosition);
 }
 

@@ -255,8 +255,7 @@ void UiController::seekReplay(double seconds) {
     try {
         if (!replayActive() || !profileState_.frozen.isValid() || std::isnan(seconds)) return;
         const double clamped = std::clamp(seconds, 0.0, std::max(0.0, replay_.durationSeconds.load()));
-        replay_.seekTargetFrames.store(std::llround(profileState_.frozen.sampleRateHz * clamped));
-        replay_.positionSeconds.store(clamped);
+        replay_.requestSeek(std::llround(profileState_.frozen.sampleRateHz * clamped), clamped);
         emit replayPositionChanged();
     } catch (...) {
     }
