@@ -359,9 +359,13 @@ TEST_F(TwoPrograms, AStoppedHolderOfTheProjectsLockIsWaitedForOnlyUpToTheBound) 
     {
         const LockWaitLimit bound(std::chrono::milliseconds(50));
         ProjectRecord record = loadProject(project);
+        const auto start = std::chrono::steady_clock::now();
         expectThrowExactly<EntryUnavailable>(
             [&] { record.registerMeasurement("m2"); },
             "another program has held the Project's lock for more than 0.05 s");
+        // Only a lower bound: a loaded machine makes the wait longer, never shorter.
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50))
+            << "gave up without waiting";
         expectThrowExactly<EntryUnavailable>([&] { beginMeasurementDeletion(project, measurement, "m"); },
                                              "another program is changing the Project");
         EXPECT_EQ(fileText(project / "project.json"), before);
@@ -398,7 +402,10 @@ TEST_F(TwoPrograms, AStoppedRecoveryHoldingAFreshEntryIsWaitedForOnlyUpToTheBoun
         zk::test::OtherProgram::After::Stop);
     ASSERT_TRUE(recovery.ready());
     const LockWaitLimit bound(std::chrono::milliseconds(50));
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(holdCreatedEntry(fresh), std::nullopt);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50))
+        << "gave up without waiting";
     recovery.proceed();
     EXPECT_EQ(recovery.finish(), 0);
     EXPECT_NE(holdCreatedEntry(fresh), std::nullopt);
