@@ -230,7 +230,9 @@ TEST_F(LiveControl, QmlSeesLiveMapsOnItsOwnThread) {
     });
     ui.startLive();
     ASSERT_EQ(ui.sessionState(), QStringLiteral("Running"));
-    EXPECT_TRUE(waitUntil([&] { return item->property("maps").toInt() >= 3; }, 2000ms));
+    EXPECT_TRUE(waitUntil([&] { return item->property("maps").toInt() >= 3; }, 2000ms))
+        << ui.liveMetrics().toStdString() << "\n"
+        << ui.eventLog().join('\n').toStdString();
     EXPECT_EQ(item->property("azimuth").toDouble(), 6.0);
     ui.stopLive();
     QObject::disconnect(probe);

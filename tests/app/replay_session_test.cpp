@@ -468,7 +468,8 @@ TEST_F(MeasurementReplay, RefusalsAndAnalysisOfTheCurrentPosition) {
     ASSERT_TRUE(waitUntil([&] { return ui->replayPositionSeconds() == 0.0; }, 2000ms));
     analysed.clear();
     ui->analyzeReplayPosition();
-    EXPECT_EQ(ui->analysisWindowInfo(), QStringLiteral("Window 0.00–0.02 s · width 0.02 s"));
+    const QString frame = QString::number(1024.0 / rate, 'f', 2);
+    EXPECT_EQ(ui->analysisWindowInfo(), QStringLiteral("Window 0.00–%1 s · width %1 s").arg(frame));
     ASSERT_TRUE(analysed.count() > 0 || analysed.wait(30000 * kSlowdown))
         << ui->eventLog().join('\n').toStdString();
     EXPECT_TRUE(analysed.front().front().toBool()) << ui->analysisStatus().toStdString();

@@ -206,7 +206,10 @@ TEST_P(TextFitOverTheController, EveryWorkspaceAlongAKeyboardSessionFromProjectT
         [&] {
             return ui_->sessionState() == "Running" && ui_->hasHeatmap() && !ui_->diagnosticRows().isEmpty();
         },
-        kStepLimitMs));
+        kStepLimitMs))
+        << ui_->sessionState().toStdString() << " map " << ui_->hasHeatmap() << " rows "
+        << ui_->diagnosticRows().size() << ": " << ui_->liveMetrics().toStdString() << "\n"
+        << ui_->eventLog().join('\n').toStdString();
     press("recordButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui_->recording() && ui_->recordingElapsedSeconds() > 1.0; },
                                 kStepLimitMs));
