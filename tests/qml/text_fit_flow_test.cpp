@@ -219,7 +219,10 @@ TEST_P(TextFitOverTheController, EveryWorkspaceAlongAKeyboardSessionFromProjectT
     press("recordButton");
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return !ui_->recording() && !ui_->recordingFinalizing() && ui_->measurementCount() == 1; },
-        kStepLimitMs));
+        kStepLimitMs))
+        << "recording " << ui_->recording() << " finalizing " << ui_->recordingFinalizing() << " Measurements "
+        << ui_->measurementCount() << ": " << ui_->statusText().toStdString() << "\n"
+        << ui_->eventLog().join('\n').toStdString();
     press("stopButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui_->sessionState() == "Ready"; }, kStepLimitMs));
     ui_->selectMeasurement(-1);
