@@ -117,6 +117,24 @@ inline Vec dasData(const std::vector<MatrixRows>& matrices,
     return b;
 }
 
+// The sparse-array SBL case: one source at 6.1 / 3.3 degrees with 0.05 of noise on the diagonal in the bins
+// of 2000 and 2093.75 Hz, the bin of 2046.875 Hz between them all zero; far field.
+inline const std::vector<double> kSpiralCaseFrequencies = {2000.0, 2046.875, 2093.75};
+
+inline std::vector<MatrixRows> spiralCaseMatrices(const std::vector<MicrophonePosition>& mics) {
+    std::vector<MatrixRows> matrices;
+    for (const double f : kSpiralCaseFrequencies) {
+        MatrixRows r = testmodel::zeroMatrix(mics.size());
+        if (f != 2046.875) {
+            testmodel::addSource(r, testmodel::steeringToward(mics, testmodel::kSoundSpeed, 6.1, 3.3, f),
+                                 1.0);
+            testmodel::addNoise(r, 0.05);
+        }
+        matrices.push_back(std::move(r));
+    }
+    return matrices;
+}
+
 inline Vec times(const Vec& p, const Vec& x) {
     const std::size_t n = x.size();
     Vec out(n, 0.0);

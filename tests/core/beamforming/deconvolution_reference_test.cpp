@@ -218,17 +218,8 @@ TEST(DeconvolutionReference, SparseArraySblMapHoldsToTheStraightSteps) {
     const Beamformer beamformer(mics, testmodel::kSoundSpeed);
     FrequencyBand band;
     band.binIndices = {43, 44, 45};
-    band.binFrequenciesHz = {2000.0, 2046.875, 2093.75};
-    std::vector<MatrixRows> matrices;
-    for (const double f : band.binFrequenciesHz) {
-        MatrixRows r = testmodel::zeroMatrix(mics.size());
-        if (f != 2046.875) {
-            testmodel::addSource(r, testmodel::steeringToward(mics, testmodel::kSoundSpeed, 6.1, 3.3, f),
-                                 1.0);
-            testmodel::addNoise(r, 0.05);
-        }
-        matrices.push_back(std::move(r));
-    }
+    band.binFrequenciesHz = reference::kSpiralCaseFrequencies;
+    const std::vector<MatrixRows> matrices = reference::spiralCaseMatrices(mics);
     const testmodel::Grid grid{40.0, 30.0, 0.0, 0.0, 2.0, 2.0};
     for (const std::uint32_t stride : {4u, 3u, 2u}) {
         BeamformingParameters q;

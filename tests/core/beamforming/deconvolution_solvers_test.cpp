@@ -302,29 +302,16 @@ SblProblem mapProblem(const std::string& name, const std::vector<MicrophonePosit
     const auto cache = beamformer.steeringCacheFor(freqs, grid);
     std::vector<std::uint64_t> points(cache->gridPointCount);
     std::iota(points.begin(), points.end(), std::uint64_t{0});
-    SblProblem out{name, Beamformer::pointSpreadMatrix(*cache, points), {}};
-    const HeatmapGrid das = beamformer.broadbandDas(matrices, freqs, grid, false);
-    const double peak = *std::max_element(das.power.begin(), das.power.end());
-    for (const double v : das.power) out.b.push_back(std::max(v, 0.0) / peak);
-    return out;
+    const testmodel::Grid model{40.0, 30.0, 0.0, 0.0, 2.0, 2.0, focusM};
+    return {name, Beamformer::pointSpreadMatrix(*cache, points),
+            reference::dasData(matrices, reference::floatSteering(mics, model, freqs, points))};
 }
 
-// 8 microphones on a 0.2 m spiral, one source at 6.1 / 3.3 degrees with 0.05 of noise on the diagonal in the
-// bins of 2000 and 2093.75 Hz, the bin between them silent; far field.
+// 8 microphones on a 0.2 m spiral with the sparse-array SBL case.
 SblProblem spiralProblem() {
     const auto mics = testmodel::spiralArray(8, 0.2);
-    const std::vector<double> freqs = {2000.0, 2046.875, 2093.75};
-    std::vector<MatrixRows> matrices;
-    for (const double f : freqs) {
-        MatrixRows r = testmodel::zeroMatrix(mics.size());
-        if (f != 2046.875) {
-            testmodel::addSource(r, testmodel::steeringToward(mics, testmodel::kSoundSpeed, 6.1, 3.3, f),
-                                 1.0);
-            testmodel::addNoise(r, 0.05);
-        }
-        matrices.push_back(std::move(r));
-    }
-    return mapProblem("spiral", mics, freqs, matrices, testmodel::kFarField);
+    return mapProblem("spiral", mics, reference::kSpiralCaseFrequencies, reference::spiralCaseMatrices(mics),
+                      testmodel::kFarField);
 }
 
 // 24 microphones over 0.5 m focused at 1.5 m on two sources, 10 dB apart, with 0.05 of noise.
