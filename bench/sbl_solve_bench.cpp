@@ -5,7 +5,8 @@
 // resident memory the pass adds at its peak (Linux: the high-water mark reset before the pass), beside the
 // size of one n x n matrix of doubles ("n2_doubles_MiB"); the point-spread matrix itself is not counted.
 // BM_SblPassInProducts sets the pass against one n x n double matrix product built for this CPU
-// (-march=native Eigen), the two interleaved in one process, the fastest of five of each.
+// (-march=native Eigen), the two interleaved in one process, the fastest of five of each;
+// BM_SblStraightPassInProducts does the same for a pass in the straight form (almost no noise loading).
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "bench_support.h"
 #include "core/beamforming/deconvolution_solvers.h"
 #include "core/beamforming/detail/coarse_grid.h"
+#include "core/beamforming/detail/sbl_pass.h"
 #include "core/signal/frequency_band.h"
 #include "matrix_product_baselines.h"
 
@@ -126,12 +129,10 @@ double secondsOf(const auto& work) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// "products_per_pass" is the goal's figure; "product_GFLOPS" what the yardstick reaches (2 n^3 flops).
-void BM_SblPassInProducts(benchmark::State& state) {
-    const int threads = static_cast<int>(state.range(1));
-    const bench::ThreadScope team(threads);
-    const Problem& input = problem(state.range(0));
-    const std::size_t n = input.b.size();
+// The pass against the product, the two interleaved, the fastest of five of each. "products_per_pass" is
+// the goal's figure; "product_GFLOPS" what the yardstick reaches (2 n^3 flops).
+template <typename Pass>
+void passInProducts(benchmark::State& state, std::size_t n, int threads, const Pass& runPass) {
     std::vector<double> a(n * n), b(n * n), c(n * n);
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
@@ -141,9 +142,7 @@ void BM_SblPassInProducts(benchmark::State& state) {
     for (auto _ : state) {
         for (int repeat = 0; repeat < 5; ++repeat) {
             product = std::min(product, secondsOf([&] { bench::matrixProductDouble(a, b, c, n, threads); }));
-            pass = std::min(pass, secondsOf([&] {
-                                benchmark::DoNotOptimize(sblSolve(input.p, input.b, 1, 0.001, 1e-5));
-                            }));
+            pass = std::min(pass, secondsOf(runPass));
         }
     }
     const double size = static_cast<double>(n);
@@ -155,7 +154,46 @@ void BM_SblPassInProducts(benchmark::State& state) {
     state.counters["products_per_pass"] = pass / product;
     state.counters["product_GFLOPS"] = 2.0 * size * size * size / product * 1e-9;
 }
+
+// The solver's first pass (every point active, the Woodbury form at this noise loading).
+void BM_SblPassInProducts(benchmark::State& state) {
+    const int threads = static_cast<int>(state.range(1));
+    const bench::ThreadScope team(threads);
+    const Problem& input = problem(state.range(0));
+    passInProducts(state, input.b.size(), threads,
+                   [&] { benchmark::DoNotOptimize(sblSolve(input.p, input.b, 1, 0.001, 1e-5)); });
+}
 BENCHMARK(BM_SblPassInProducts)
+    ->ArgNames({"n", "threads"})
+    ->ArgsProduct({{2000, 3185}, {1, 4}})
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// One pass in the straight form: every point active with the first pass's variances and almost no noise
+// loading, as once the fit is close ("straight" is 1 when the pass took that form).
+void BM_SblStraightPassInProducts(benchmark::State& state) {
+    const int threads = static_cast<int>(state.range(1));
+    const bench::ThreadScope team(threads);
+    const Problem& input = problem(state.range(0));
+    const std::size_t n = input.b.size();
+    std::vector<double> pty(n, 0.0), gamma(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t i = 0; i < n; ++i) pty[i] += input.p[j * n + i] * input.b[j];
+    }
+    for (std::size_t i = 0; i < n; ++i) gamma[i] = std::max(1e-6, pty[i] * pty[i]);
+    std::vector<std::size_t> active(n);
+    std::iota(active.begin(), active.end(), std::size_t{0});
+    detail::SblWorkspace work(n);
+    const detail::CancelPoll cancel;
+    std::vector<double> projected, retained;
+    passInProducts(state, n, threads, [&] {
+        benchmark::DoNotOptimize(
+            detail::sblPass(input.p, input.b, pty, gamma, active, 1e-13, work, cancel, projected, retained));
+    });
+    state.counters["straight"] = work.straight ? 1.0 : 0.0;
+}
+BENCHMARK(BM_SblStraightPassInProducts)
     ->ArgNames({"n", "threads"})
     ->ArgsProduct({{2000, 3185}, {1, 4}})
     ->Unit(benchmark::kSecond)

@@ -78,6 +78,80 @@ std::vector<double> spreadSolution(const std::vector<double>& x, const std::vect
     return power;
 }
 
+// Coarse points per item of the delay-and-sum data: the steering of a block is reused for every matrix entry.
+constexpr std::size_t kDataBlock = 8;
+
+// The band's delay-and-sum power at the given grid points, as broadbandDas defines it: Q = trace(R) +
+// 2 Re sum over r < k of conj(a_r) R_rk a_k per bin, over M^2, clamped at 0, summed over the bins, with the
+// single-precision phase terms widened to double and every product and sum in double. The full map's
+// single-precision pair sums are off by about 1e-7, which the solvers magnify (SBL to 3e-4 of its peak).
+std::vector<double> coarseDasPower(std::span<const MatrixRows> matrices, const CameraBandSteeringCache& cache,
+                                   std::span<const std::uint64_t> points) {
+    const std::size_t n = points.size();
+    const std::size_t m = cache.microphoneCount;
+    std::vector<double> power(n, 0.0);
+    if (n == 0 || m == 0) return power;
+    const double divisor = static_cast<double>(m) * static_cast<double>(m);
+    const int threads = beamformerThreadCount();
+    std::vector<detail::SteeringBlocks> steeringAll =
+        detail::steeringBlocksPerThread(cache, threads, 1, detail::SteeringBlocks::Layout::kTerms);
+    // Per thread: the block's steering microphone-major, real parts then imaginary; the lanes of a short
+    // last block hold what they held and are not read.
+    const std::size_t scratchSize = 2 * m * kDataBlock;
+    std::vector<double> scratchAll(static_cast<std::size_t>(threads) * scratchSize);
+    const auto items = static_cast<std::int64_t>((n + kDataBlock - 1) / kDataBlock);
+    const detail::CancelPoll cancel;
+    detail::TeamCancel teamCancel(cancel);
+#pragma omp parallel num_threads(threads)
+    {
+        const auto thread = static_cast<std::size_t>(omp_get_thread_num());
+        detail::SteeringBlocks& steering = steeringAll[thread];
+        double* re = scratchAll.data() + thread * scratchSize;
+        double* im = re + m * kDataBlock;
+#pragma omp for schedule(static)
+        for (std::int64_t item = 0; item < items; ++item) {
+            if (teamCancel.stop()) continue;
+            const std::size_t first = static_cast<std::size_t>(item) * kDataBlock;
+            const std::size_t count = std::min(kDataBlock, n - first);
+            for (std::size_t bin = 0; bin < matrices.size(); ++bin) {
+                for (std::size_t p = 0; p < count; ++p) {
+                    const std::complex<float>* a =
+                        steering.terms(bin, points[first + p], points[first + p] + 1).data();
+                    for (std::size_t mic = 0; mic < m; ++mic) {
+                        re[mic * kDataBlock + p] = static_cast<double>(a[mic].real());
+                        im[mic * kDataBlock + p] = static_cast<double>(a[mic].imag());
+                    }
+                }
+                const MatrixRows& r = matrices[bin];
+                double trace = 0.0;
+                double pairs[kDataBlock] = {};
+                for (std::size_t row = 0; row < m; ++row) {
+                    trace += r[row][row].real();
+                    double sr[kDataBlock] = {}, si[kDataBlock] = {};
+                    const std::complex<double>* entries = r[row].data();
+                    for (std::size_t col = row + 1; col < m; ++col) {
+                        const double xr = entries[col].real(), xi = entries[col].imag();
+                        const double* ar = re + col * kDataBlock;
+                        const double* ai = im + col * kDataBlock;
+                        for (std::size_t p = 0; p < kDataBlock; ++p) {
+                            sr[p] += xr * ar[p] - xi * ai[p];
+                            si[p] += xr * ai[p] + xi * ar[p];
+                        }
+                    }
+                    const double* ar = re + row * kDataBlock;
+                    const double* ai = im + row * kDataBlock;
+                    for (std::size_t p = 0; p < kDataBlock; ++p) pairs[p] += ar[p] * sr[p] + ai[p] * si[p];
+                }
+                for (std::size_t p = 0; p < count; ++p) {
+                    power[first + p] += std::max((trace + 2.0 * pairs[p]) / divisor, 0.0);
+                }
+            }
+        }
+    }
+    if (teamCancel.raised()) detail::throwCancelled();
+    return power;
+}
+
 }  // namespace
 
 std::vector<std::uint64_t> detail::coarseGridLines(std::uint64_t count, std::uint32_t stride) {
@@ -223,7 +297,6 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
     }
 
     const auto cache = steeringCacheFor(frequencies, grid);
-    const HeatmapGrid das = broadbandDas(matrices, frequencies, grid, false);
 
     const std::uint64_t width = cache->horizontalAxis.size();
     const std::uint64_t height = cache->verticalAxis.size();
@@ -231,11 +304,12 @@ HeatmapGrid Beamformer::deconvolutionMap(std::span<const MatrixRows> matrices,
     const std::vector<std::uint64_t> columns = detail::coarseGridLines(width, stride);
     const std::vector<std::uint64_t> points = detail::coarseGridPoints(rows, columns, width);
 
-    std::vector<double> b(points.size());
+    // The delay-and-sum map without diagonal removal, at the coarse points only.
+    std::vector<double> b = coarseDasPower(matrices, *cache, points);
     double bmax = 0.0;
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        b[k] = std::max(0.0, das.power[points[k]]);
-        bmax = std::max(bmax, b[k]);
+    for (double& v : b) {
+        v = std::max(0.0, v);
+        bmax = std::max(bmax, v);
     }
     if (bmax > 0.0 && std::isfinite(bmax)) {
         for (double& v : b) v /= bmax;

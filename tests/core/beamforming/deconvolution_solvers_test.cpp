@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/beamforming/beamformer.h"
+#include "deconvolution_reference.h"
 #include "steering_test_model.h"
 
 namespace zk::core {
@@ -275,82 +276,6 @@ TEST(DeconvolutionSolvers, SblKeepsStrongestSourcesAndScalesToOne) {
     EXPECT_EQ(sblSolve(p, b, 0, 1e-3, 1e-5), Vec(n, 0.0));
 }
 
-// The passes of sparse Bayesian learning written out step by step in double: C = P_S Gamma_S P_S^T formed
-// whole, loaded, inverted by Gauss-Jordan elimination, then q = Ci y and D = Ci P_S.
-Vec straightSbl(const Vec& p, const Vec& b, std::uint32_t iterations, double noiseRel, double pruneRel) {
-    const std::size_t n = b.size();
-    const double ymax = *std::max_element(b.begin(), b.end());
-    Vec y(n), gamma(n), mu(n, 0.0);
-    for (std::size_t i = 0; i < n; ++i) y[i] = std::max(b[i], 0.0) / ymax;
-    for (std::size_t i = 0; i < n; ++i) {
-        double v = 0.0;
-        for (std::size_t j = 0; j < n; ++j) v += p[j * n + i] * y[j];
-        gamma[i] = std::max(1e-6, v * v);
-    }
-    double sigma2 = std::max(1e-8, euclid(y) * euclid(y) / static_cast<double>(n) * noiseRel);
-    for (std::uint32_t pass = 0; pass < iterations; ++pass) {
-        const double gmax = *std::max_element(gamma.begin(), gamma.end());
-        std::vector<std::size_t> s;
-        for (std::size_t i = 0; i < n; ++i)
-            if (gamma[i] > gmax * pruneRel) s.push_back(i);
-        if (s.empty()) break;
-        Vec c(n * n, 0.0);
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t j = 0; j < n; ++j)
-                for (std::size_t k : s) c[i * n + j] += p[i * n + k] * gamma[k] * p[j * n + k];
-        double trace = 0.0;
-        for (std::size_t i = 0; i < n; ++i) trace += c[i * n + i];
-        for (std::size_t i = 0; i < n; ++i) c[i * n + i] += sigma2 + 1e-10 * trace / static_cast<double>(n);
-        Vec ci(n * n, 0.0);
-        for (std::size_t i = 0; i < n; ++i) ci[i * n + i] = 1.0;
-        for (std::size_t col = 0; col < n; ++col) {
-            const double pivot = c[col * n + col];
-            for (std::size_t j = 0; j < n; ++j) {
-                c[col * n + j] /= pivot;
-                ci[col * n + j] /= pivot;
-            }
-            for (std::size_t row = 0; row < n; ++row) {
-                const double f = c[row * n + col];
-                if (row == col || f == 0.0) continue;
-                for (std::size_t j = 0; j < n; ++j) {
-                    c[row * n + j] -= f * c[col * n + j];
-                    ci[row * n + j] -= f * ci[col * n + j];
-                }
-            }
-        }
-        Vec q(n, 0.0);
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t j = 0; j < n; ++j) q[i] += ci[i * n + j] * y[j];
-        const Vec gammaOld = gamma;
-        Vec muNext(n, 0.0), gammaNext(n, 0.0);
-        for (std::size_t k : s) {
-            double ptq = 0.0, sk = 0.0;
-            for (std::size_t i = 0; i < n; ++i) {
-                ptq += p[i * n + k] * q[i];
-                double d = 0.0;  // D[i][k] = (Ci P_S)[i][k]
-                for (std::size_t l = 0; l < n; ++l) d += ci[i * n + l] * p[l * n + k];
-                sk += p[i * n + k] * d;
-            }
-            muNext[k] = gamma[k] * ptq;
-            const double sigmaKk = gamma[k] - gamma[k] * gamma[k] * sk;
-            gammaNext[k] = std::max(1e-12, muNext[k] * muNext[k] + std::max(0.0, sigmaKk));
-        }
-        mu = muNext;
-        gamma = gammaNext;
-        Vec r = y;
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t k : s) r[i] -= p[i * n + k] * mu[k];
-        if (euclid(gamma, gammaOld) <= 0.001 * std::max(1e-9, euclid(gammaOld))) break;
-        sigma2 = std::max(1e-10, euclid(r) * euclid(r) / static_cast<double>(n) * noiseRel);
-    }
-    Vec x(n);
-    for (std::size_t i = 0; i < n; ++i) x[i] = std::abs(mu[i]);
-    const double xmax = *std::max_element(x.begin(), x.end());
-    if (xmax > 0.0)
-        for (double& v : x) v /= xmax;
-    return x;
-}
-
 struct SblProblem {
     std::string name;
     Vec p, b;
@@ -377,29 +302,16 @@ SblProblem mapProblem(const std::string& name, const std::vector<MicrophonePosit
     const auto cache = beamformer.steeringCacheFor(freqs, grid);
     std::vector<std::uint64_t> points(cache->gridPointCount);
     std::iota(points.begin(), points.end(), std::uint64_t{0});
-    SblProblem out{name, Beamformer::pointSpreadMatrix(*cache, points), {}};
-    const HeatmapGrid das = beamformer.broadbandDas(matrices, freqs, grid, false);
-    const double peak = *std::max_element(das.power.begin(), das.power.end());
-    for (const double v : das.power) out.b.push_back(std::max(v, 0.0) / peak);
-    return out;
+    const testmodel::Grid model{40.0, 30.0, 0.0, 0.0, 2.0, 2.0, focusM};
+    return {name, Beamformer::pointSpreadMatrix(*cache, points),
+            reference::dasData(matrices, reference::floatSteering(mics, model, freqs, points))};
 }
 
-// 8 microphones on a 0.2 m spiral, one source at 6.1 / 3.3 degrees with 0.05 of noise on the diagonal in the
-// bins of 2000 and 2093.75 Hz, the bin between them silent; far field.
+// 8 microphones on a 0.2 m spiral with the sparse-array SBL case.
 SblProblem spiralProblem() {
     const auto mics = testmodel::spiralArray(8, 0.2);
-    const std::vector<double> freqs = {2000.0, 2046.875, 2093.75};
-    std::vector<MatrixRows> matrices;
-    for (const double f : freqs) {
-        MatrixRows r = testmodel::zeroMatrix(mics.size());
-        if (f != 2046.875) {
-            testmodel::addSource(r, testmodel::steeringToward(mics, testmodel::kSoundSpeed, 6.1, 3.3, f),
-                                 1.0);
-            testmodel::addNoise(r, 0.05);
-        }
-        matrices.push_back(std::move(r));
-    }
-    return mapProblem("spiral", mics, freqs, matrices, testmodel::kFarField);
+    return mapProblem("spiral", mics, reference::kSpiralCaseFrequencies, reference::spiralCaseMatrices(mics),
+                      testmodel::kFarField);
 }
 
 // 24 microphones over 0.5 m focused at 1.5 m on two sources, 10 dB apart, with 0.05 of noise.
@@ -443,7 +355,7 @@ TEST(DeconvolutionSolvers, SblEqualsTheStraightStepsInDouble) {
         const SblProblem& problem = *row.problem;
         SCOPED_TRACE(testing::Message()
                      << problem.name << " passes " << row.passes << " prune " << row.pruneRel);
-        const Vec expected = straightSbl(problem.p, problem.b, row.passes, row.noiseRel, row.pruneRel);
+        const Vec expected = reference::sbl(problem.p, problem.b, row.passes, row.noiseRel, row.pruneRel);
         const Vec actual = sblSolve(problem.p, problem.b, row.passes, row.noiseRel, row.pruneRel);
         ASSERT_EQ(actual.size(), expected.size());
         double worst = 0.0;
