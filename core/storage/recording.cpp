@@ -14,6 +14,7 @@
 #include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/project_store.h"
 #include "core/storage/staged_commit.h"
 
@@ -133,7 +134,9 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     wireChannelCount_ = parseDeviceProfile(profileText_).wireChannelCount;
 
     const fs::path measurementsDir = projectDirectory_ / "measurements";
-    createDirectoriesDurably(measurementsDir);
+    // Never the Project folder itself: a Recording never starts into a Project another program has
+    // deleted, or moved aside to delete it, since project.json was read.
+    createDirectoryInsideExisting(measurementsDir, EntryUnavailable::Entry::Project);
     if (existsOrThrow(measurementsDir / fs::path(measurementId_)))
         throw std::invalid_argument("Measurement directory already exists");
     stagingPath_ = recordingStagingPath(measurementsDir, measurementId_);
@@ -223,6 +226,10 @@ void Recording::keepWholeFramesOnDisk() {
 
 RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool retry) {
     const fs::path measurementsDir = projectDirectory_ / "measurements";
+    // Said as it is: the staging file went with the folder, and a later attempt may find it back.
+    std::error_code missing;
+    if (!fs::is_directory(projectDirectory_, missing))
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
     if (!committed_ && retry) {
         const fs::path finalDir = measurementsDir / fs::path(measurementId_);
         std::error_code ignored;
