@@ -11,6 +11,9 @@ namespace {
 
 // Bounds the grid size so that the count conversion stays defined; no real grid comes near it.
 constexpr double kMaxAxisPoints = 1.0e6;
+// 1024 x 1024 directions, some 40 times a half-degree grid over a wide camera: every map costs time
+// and steering memory per direction, so a larger grid would not return in any useful time.
+constexpr double kMaxGridPoints = 1024.0 * 1024.0;
 
 bool validAxis(double spanDeg, double centreDeg, double stepDeg) {
     if (!std::isfinite(spanDeg) || !std::isfinite(centreDeg) || !std::isfinite(stepDeg)) return false;
@@ -40,7 +43,10 @@ CameraFieldOfView mapFieldOfView(const DeviceProfile& profile) {
 void checkCameraGrid(const CameraGridSpec& grid) {
     const bool ok = validAxis(grid.horizontalSpanDeg, grid.horizontalCentreDeg, grid.horizontalStepDeg) &&
                     validAxis(grid.verticalSpanDeg, grid.verticalCentreDeg, grid.verticalStepDeg) &&
-                    !std::isnan(grid.focusDistanceM);
+                    !std::isnan(grid.focusDistanceM) &&
+                    static_cast<double>(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg)) *
+                            static_cast<double>(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg)) <=
+                        kMaxGridPoints;
     if (!ok) throw std::invalid_argument("invalid camera grid");
 }
 
