@@ -144,13 +144,20 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     // Created exclusively: a Recording of the same id started meanwhile keeps its own file. Held from
     // here until the Recording ends, so that another program opening the Project leaves it alone.
     streamBuffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
+    // A Project deleted (or moved aside) meanwhile is said as such, not as a file that failed.
+    const auto cannotCreate = [&] {
+        std::error_code missing;
+        if (!fs::is_directory(projectDirectory_, missing))
+            throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
+        throw std::runtime_error("cannot create raw recording staging file");
+    };
     std::optional<EntryLock> held;
     for (int attempt = 0; attempt < kCreateAttempts && !held; ++attempt) {
         stream_ = FileHandle(openNewFileForBinaryWrite(stagingPath_));
-        if (!stream_) throw std::runtime_error("cannot create raw recording staging file");
+        if (!stream_) cannotCreate();
         held = holdCreatedEntry(stagingPath_);
     }
-    if (!held) throw std::runtime_error("cannot create raw recording staging file");
+    if (!held) cannotCreate();
     held_ = std::move(*held);
     std::setvbuf(stream_.get(), streamBuffer_.get(), _IOFBF, kStreamBufferBytes);
     // Written before any sample: samples without it could never become a Measurement after a crash.

@@ -275,6 +275,62 @@ TEST_F(DeleteProject, ARecordingThatStartsWhileTheProjectIsDeletedEndsSavedOrNev
     }
 }
 
+// The other way round: A records (a traced child) and B deletes the Project at each of A's steps, its
+// looks at a file's status too, so also between A's read of project.json and its first change. A
+// Recording that has not yet made its staging file never starts into the Project deleted meanwhile,
+// and makes nothing there again; one that has makes the deletion refuse, and ends saved.
+TEST_F(DeleteProject, ARecordingNeverStartsIntoAProjectDeletedUnderIt) {
+    std::optional<ProjectDeletionRefusal> refusal;
+    std::size_t refused = 0;
+    std::size_t deleted = 0;
+    zk::test::pauseAtEveryStep(
+        [&] {
+            reset();
+            *outcome = Outcome{};
+        },
+        [&] {
+            try {
+                Recording recording(project, "m1", profile, "program A");
+                recording.append(samplesFrom(0, kPatternWire * 300));
+                recording.finalize("");
+                return true;
+            } catch (const std::exception& error) {
+                std::snprintf(outcome->entry, sizeof outcome->entry, "%s", error.what());
+                return false;
+            }
+        },
+        [&] {
+            ProjectDeletion deletion(project);
+            refusal = deletion.begin();
+            if (!refusal) {
+                EXPECT_TRUE(deletion.finish(removedWhole));
+            }
+            return false;
+        },
+        [&](const zk::test::StepRun& run) {
+            EXPECT_EQ(hiddenBeside(folder), Names{});
+            if (!refusal) {
+                ++deleted;
+                EXPECT_NE(run.exitCode, 0) << "A's Recording was told it saved into a deleted Project";
+                EXPECT_FALSE(fs::exists(project)) << "made again";
+                const std::string told = outcome->entry;
+                EXPECT_TRUE(told == "the Project no longer exists" || told.starts_with("cannot open project.json"))
+                    << told;
+                return;
+            }
+            ++refused;
+            // Its staging file (or its second name in the committed folder), or the list it registers in.
+            EXPECT_TRUE(refusal->entry.find("m1") != std::string::npos || refusal->entry == "project.json")
+                << refusal->entry;
+            ASSERT_EQ(run.exitCode, 0) << run.failure;
+            EXPECT_EQ(loadProject(project).measurements, (Names{"m", "m1"}));
+            EXPECT_TRUE(fileText(measurements / "m1" / "raw.int16") == recorded);
+        },
+        zk::test::looksAtOrChangesFiles);
+    EXPECT_GT(refused, 5u);
+    EXPECT_GT(deleted, 3u);
+}
+
 // Killed before any of its file-changing steps, A leaves the Project whole at its place, or no
 // Project there: beside it at most a hidden folder that is the whole Project, or no Project at all.
 TEST_F(DeleteProject, KilledAtAnyStepItLeavesTheProjectWholeOrGone) {

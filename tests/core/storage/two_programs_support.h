@@ -37,6 +37,14 @@ inline std::optional<std::string> changesFilesOrLocks(pid_t pid, const user_regs
     return changesFiles(pid, r);
 }
 
+// Those, and every look at a file's status: B also acts between A's check of a path and its use.
+inline std::optional<std::string> looksAtOrChangesFiles(pid_t pid, const user_regs_struct& r) {
+    if (r.orig_rax == SYS_newfstatat || r.orig_rax == SYS_statx)
+        return "status " + step_detail::childString(pid, r.rsi);
+    if (r.orig_rax == SYS_stat || r.orig_rax == SYS_lstat) return "status " + step_detail::childString(pid, r.rdi);
+    return changesFilesOrLocks(pid, r);
+}
+
 struct Moments {
     std::size_t opened = 0;     // opens of B while A was paused
     std::size_t leftAlone = 0;  // of them, opens that reported an entry of A as in use
@@ -45,13 +53,14 @@ struct Moments {
 // Pauses A before each of its steps in turn and lets `whilePaused` run B meanwhile; `prepare`
 // resets the files before every run, `check` sees each run after A ended.
 inline Moments pauseAtEveryStep(const std::function<void()>& prepare, const std::function<bool()>& work,
-                         const std::function<bool()>& whilePaused,
-                         const std::function<void(const StepRun&)>& check) {
+                                const std::function<bool()>& whilePaused,
+                                const std::function<void(const StepRun&)>& check,
+                                const StepFilter& steps = changesFilesOrLocks) {
     Moments moments;
     for (std::size_t step = 1; step < 2000; ++step) {
         prepare();
         const StepRun run =
-            runToStep(step, StepAction::Pause, work, changesFilesOrLocks, [&] {
+            runToStep(step, StepAction::Pause, work, steps, [&] {
                 ++moments.opened;
                 moments.leftAlone += whilePaused();
             });
