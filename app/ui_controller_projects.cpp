@@ -341,9 +341,9 @@ void UiController::deleteProject() {
         if (const std::optional<core::ProjectDeletionRefusal> refusal = deletion.begin()) {
             const QString entry = QString::fromStdString(refusal->entry);
             if (refusal->why == core::ProjectDeletionRefusal::Why::InUse) {
-                reportLocalized(
-                    QT_TRANSLATE_NOOP("UiController", "Project %1 was not deleted: another program is using %2"),
-                    {projectName(), entry});
+                reportLocalized(QT_TRANSLATE_NOOP("UiController",
+                                                  "Project %1 was not deleted: another program is using %2"),
+                                {projectName(), entry});
             } else {
                 reportLocalized(QT_TRANSLATE_NOOP("UiController",
                                                   "Project %1 was not deleted: another program changed %2 "

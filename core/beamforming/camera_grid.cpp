@@ -41,12 +41,13 @@ CameraFieldOfView mapFieldOfView(const DeviceProfile& profile) {
 }
 
 void checkCameraGrid(const CameraGridSpec& grid) {
-    const bool ok = validAxis(grid.horizontalSpanDeg, grid.horizontalCentreDeg, grid.horizontalStepDeg) &&
-                    validAxis(grid.verticalSpanDeg, grid.verticalCentreDeg, grid.verticalStepDeg) &&
-                    !std::isnan(grid.focusDistanceM) &&
-                    static_cast<double>(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg)) *
-                            static_cast<double>(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg)) <=
-                        kMaxGridPoints;
+    const bool ok =
+        validAxis(grid.horizontalSpanDeg, grid.horizontalCentreDeg, grid.horizontalStepDeg) &&
+        validAxis(grid.verticalSpanDeg, grid.verticalCentreDeg, grid.verticalStepDeg) &&
+        !std::isnan(grid.focusDistanceM) &&
+        static_cast<double>(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg)) *
+                static_cast<double>(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg)) <=
+            kMaxGridPoints;
     if (!ok) throw std::invalid_argument("invalid camera grid");
 }
 

@@ -259,9 +259,12 @@ std::optional<EntryStamp> entryStamp(const std::filesystem::path& path) {
     const auto nanoseconds = [](const timespec& time) {
         return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
     };
-    return EntryStamp{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-                      S_ISDIR(info.st_mode),                   static_cast<std::uint64_t>(info.st_size),
-                      nanoseconds(info.st_mtim),               nanoseconds(info.st_ctim)};
+    return EntryStamp{static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino),
+                      S_ISDIR(info.st_mode),
+                      static_cast<std::uint64_t>(info.st_size),
+                      nanoseconds(info.st_mtim),
+                      nanoseconds(info.st_ctim)};
 }
 
 std::string hostName() {

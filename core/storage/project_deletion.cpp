@@ -89,7 +89,8 @@ std::optional<ProjectDeletionRefusal> ProjectDeletion::begin() {
         throw;
     }
     if (refusal) {
-        if (const std::error_code stuck = putBack()) throw fs::filesystem_error("rename", aside_, root_, stuck);
+        if (const std::error_code stuck = putBack())
+            throw fs::filesystem_error("rename", aside_, root_, stuck);
         return refusal;
     }
     // Kept to be written back should the removal fail: finish() removes project.json first.
@@ -101,7 +102,8 @@ std::optional<ProjectDeletionRefusal> ProjectDeletion::begin() {
 std::optional<ProjectDeletionRefusal> ProjectDeletion::checkAside(const Inventory& confirmed) {
     using Why = ProjectDeletionRefusal::Why;
     // The folder's own lock is this deletion's.
-    if (std::optional<std::string> busy = entryInsideInUse(aside_)) return ProjectDeletionRefusal{Why::InUse, *busy};
+    if (std::optional<std::string> busy = entryInsideInUse(aside_))
+        return ProjectDeletionRefusal{Why::InUse, *busy};
     for (const auto& [name, stamp] : inventoryOf(aside_)) {
         const auto found = confirmed.find(name);
         if (found == confirmed.end() || !sameState(found->second, stamp))

@@ -37,7 +37,8 @@ bool held(const fs::path& path, fs::file_type type) {
 std::optional<std::string> entryInUse(const fs::path& projectDir) {
     // The list's lock is taken through "." as ProjectRecord::change takes it.
     EntryLock lock;
-    if (EntryLock::take(projectDir / ".", false, lock) == EntryLock::Take::Busy) return std::string(kProjectFile);
+    if (EntryLock::take(projectDir / ".", false, lock) == EntryLock::Take::Busy)
+        return std::string(kProjectFile);
     lock.release();
     return entryInsideInUse(projectDir);
 }

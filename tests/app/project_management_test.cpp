@@ -228,9 +228,8 @@ TEST_F(ProjectManagement, DeleteRefusesWhatAnotherProgramSavedMeanwhileAndNamesI
     UiController ui;
     StoredProject stored(1, "Kept");
     ui.openProject(stored.path());
-    core::setProjectDeletionHookForTesting([](const fs::path& aside) {
-        std::ofstream(aside / "measurements" / "saved-by-B.txt") << "B";
-    });
+    core::setProjectDeletionHookForTesting(
+        [](const fs::path& aside) { std::ofstream(aside / "measurements" / "saved-by-B.txt") << "B"; });
     ui.deleteProject();
     core::setProjectDeletionHookForTesting(nullptr);
     EXPECT_EQ(ui.statusText(), QStringLiteral("Project Kept was not deleted: another program changed "

@@ -101,7 +101,9 @@ TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
     enum class Locks { Work, Fail, FailOnFiles };
     for (const Locks locks : {Locks::Work, Locks::Fail, Locks::FailOnFiles}) {
         const bool locksFail = locks != Locks::Work;
-        SCOPED_TRACE(locks == Locks::Work ? "locks work" : locks == Locks::Fail ? "locks fail" : "file locks fail");
+        SCOPED_TRACE(locks == Locks::Work   ? "locks work"
+                     : locks == Locks::Fail ? "locks fail"
+                                            : "file locks fail");
         StoredProject project(1);
         const fs::path measurements = fsPath(project.path()) / "measurements";
         const std::string profile = shippedProfileText("small-4.device.json");

@@ -213,10 +213,12 @@ TEST_F(AlgorithmTable, DeconvolutionsRefuseMoreThanTenThousandPassesAtOnce) {
             EXPECT_TRUE(p.isValid(mics.size()));
             const std::string expected = count <= 10000.0 ? kAccepted : "invalid deconvolution parameters";
             // Stopped at the first miss: a count that runs would hold the test for minutes.
-            ASSERT_EQ(messageOf([&] { directEntry(beamformer, matrices, band.binFrequenciesHz, p); }), expected);
+            ASSERT_EQ(messageOf([&] { directEntry(beamformer, matrices, band.binFrequenciesHz, p); }),
+                      expected);
             ASSERT_EQ(messageOf([&] {
-                          computeBeamformingMap(beamformer, matrices, band, p, kSnapshots, kGrid.horizontalSpanDeg,
-                                                kGrid.verticalSpanDeg, kGrid.horizontalStepDeg);
+                          computeBeamformingMap(beamformer, matrices, band, p, kSnapshots,
+                                                kGrid.horizontalSpanDeg, kGrid.verticalSpanDeg,
+                                                kGrid.horizontalStepDeg);
                       }),
                       expected);
         }

@@ -47,8 +47,8 @@ struct Outcome {
 class SharedOutcome {
   public:
     SharedOutcome()
-        : outcome_(new(::mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                              -1, 0)) Outcome) {}
+        : outcome_(new (::mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
+                               -1, 0)) Outcome) {}
     ~SharedOutcome() { ::munmap(outcome_, sizeof(Outcome)); }
     SharedOutcome(const SharedOutcome&) = delete;
     SharedOutcome& operator=(const SharedOutcome&) = delete;
@@ -213,9 +213,10 @@ TEST_F(DeleteProject, NothingTheOtherProgramWasToldItSavedIsGoneWhateverStepItSa
         EXPECT_GT(savedCount, 5u);
         // Refused at once and by name, never by a half-made folder.
         for (const std::string& failure : failures) {
-            EXPECT_TRUE(failure == "the Project no longer exists" || failure == "the Measurement no longer exists" ||
-                        failure == "cannot open Analysis map" || failure.starts_with("cannot open project.json: ") ||
-                        failure.starts_with("another program has held the Project's lock"))
+            EXPECT_TRUE(
+                failure == "the Project no longer exists" || failure == "the Measurement no longer exists" ||
+                failure == "cannot open Analysis map" || failure.starts_with("cannot open project.json: ") ||
+                failure.starts_with("another program has held the Project's lock"))
                 << failure;
         }
     }
@@ -314,7 +315,8 @@ TEST_F(DeleteProject, ARecordingNeverStartsIntoAProjectDeletedUnderIt) {
                 EXPECT_NE(run.exitCode, 0) << "A's Recording was told it saved into a deleted Project";
                 EXPECT_FALSE(fs::exists(project)) << "made again";
                 const std::string told = outcome->entry;
-                EXPECT_TRUE(told == "the Project no longer exists" || told.starts_with("cannot open project.json"))
+                EXPECT_TRUE(told == "the Project no longer exists" ||
+                            told.starts_with("cannot open project.json"))
                     << told;
                 return;
             }
@@ -338,22 +340,22 @@ TEST_F(DeleteProject, KilledAtAnyStepItLeavesTheProjectWholeOrGone) {
     const std::map<std::string, std::string> whole = treeOf(project);
     std::size_t keptWhole = 0;
     std::size_t gone = 0;
-    const zk::test::StepRun complete = zk::test::killAtEveryStep(
-        [&] { reset(); }, [&] { return deleteProjectAsA(project, *outcome); },
-        [&](std::size_t, const zk::test::StepRun&) {
-            if (fs::exists(project)) {
-                EXPECT_EQ(treeOf(project), whole);
-                ++keptWhole;
-                return;
-            }
-            ++gone;
-            for (const std::string& name : hiddenBeside(folder)) {
-                if (fs::exists(folder / name / "project.json")) {
-                    EXPECT_EQ(treeOf(folder / name), whole);
-                }
-                fs::remove_all(folder / name);
-            }
-        });
+    const zk::test::StepRun complete =
+        zk::test::killAtEveryStep([&] { reset(); }, [&] { return deleteProjectAsA(project, *outcome); },
+                                  [&](std::size_t, const zk::test::StepRun&) {
+                                      if (fs::exists(project)) {
+                                          EXPECT_EQ(treeOf(project), whole);
+                                          ++keptWhole;
+                                          return;
+                                      }
+                                      ++gone;
+                                      for (const std::string& name : hiddenBeside(folder)) {
+                                          if (fs::exists(folder / name / "project.json")) {
+                                              EXPECT_EQ(treeOf(folder / name), whole);
+                                          }
+                                          fs::remove_all(folder / name);
+                                      }
+                                  });
     EXPECT_EQ(complete.exitCode, 0) << complete.failure;
     EXPECT_EQ(outcome->kind, Outcome::Deleted);
     EXPECT_FALSE(fs::exists(project));

@@ -41,7 +41,8 @@ inline std::optional<std::string> changesFilesOrLocks(pid_t pid, const user_regs
 inline std::optional<std::string> looksAtOrChangesFiles(pid_t pid, const user_regs_struct& r) {
     if (r.orig_rax == SYS_newfstatat || r.orig_rax == SYS_statx)
         return "status " + step_detail::childString(pid, r.rsi);
-    if (r.orig_rax == SYS_stat || r.orig_rax == SYS_lstat) return "status " + step_detail::childString(pid, r.rdi);
+    if (r.orig_rax == SYS_stat || r.orig_rax == SYS_lstat)
+        return "status " + step_detail::childString(pid, r.rdi);
     return changesFilesOrLocks(pid, r);
 }
 
@@ -59,11 +60,10 @@ inline Moments pauseAtEveryStep(const std::function<void()>& prepare, const std:
     Moments moments;
     for (std::size_t step = 1; step < 2000; ++step) {
         prepare();
-        const StepRun run =
-            runToStep(step, StepAction::Pause, work, steps, [&] {
-                ++moments.opened;
-                moments.leftAlone += whilePaused();
-            });
+        const StepRun run = runToStep(step, StepAction::Pause, work, steps, [&] {
+            ++moments.opened;
+            moments.leftAlone += whilePaused();
+        });
         if (!run.reached) break;
         SCOPED_TRACE("B opened before A's " + run.steps[step - 1]);
         check(run);
@@ -80,8 +80,8 @@ struct TwoPrograms : TemplateProjectFixture {
     void SetUp() override {
         TemplateProjectFixture::SetUp();
         if (IsSkipped()) return;
-        core::createAnalysisRun(original / "measurements" / "m", "m", "a0", sampleParameters(), 1.0, 2.0,
-                          3.0, "b", sampleProvenance(), sampleMap(40, 30, 3.0));
+        core::createAnalysisRun(original / "measurements" / "m", "m", "a0", sampleParameters(), 1.0, 2.0, 3.0,
+                                "b", sampleProvenance(), sampleMap(40, 30, 3.0));
     }
     // What program B does when it opens the Project: recovery, then the readers. True when the
     // recovery left something alone because A holds it.
@@ -116,7 +116,8 @@ struct LockWaitLimit {
 class Driver {
   public:
     // With `locksFail` every lock the driver takes fails as on a file system without a lock service.
-    Driver(const std::filesystem::path& project, int blocks, std::size_t blockFrames, bool locksFail = false) {
+    Driver(const std::filesystem::path& project, int blocks, std::size_t blockFrames,
+           bool locksFail = false) {
         int toChild[2];
         int fromChild[2];
         if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return;

@@ -49,8 +49,8 @@ using zk::test::fileText;
 using zk::test::kPatternWire;
 using zk::test::samplesFrom;
 using Names = std::vector<std::string>;
-using zk::test::expectThrowExactly;
 using zk::test::Driver;
+using zk::test::expectThrowExactly;
 using zk::test::LockWaitLimit;
 using zk::test::TwoPrograms;
 #if defined(__x86_64__)
