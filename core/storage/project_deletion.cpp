@@ -61,6 +61,13 @@ std::optional<ProjectDeletionRefusal> ProjectDeletion::begin() {
     using Why = ProjectDeletionRefusal::Why;
     std::error_code error;
     if (!fs::is_directory(root_, error)) throw projectGone();
+    // Reached through a link, the Project is the folder it leads to: moved aside, the link alone would
+    // go while finish() removed the project.json of the folder behind it.
+    if (fs::is_symlink(root_, error)) {
+        link_ = root_;
+        root_ = fs::canonical(link_, error);
+        if (error) throw projectGone();
+    }
     // What the user confirmed, noted before anything else: whatever another program does from here on
     // shows in the check below.
     const Inventory confirmed = inventoryOf(root_);
@@ -119,6 +126,7 @@ bool ProjectDeletion::finish(const TreeRemoval& removeTree) {
     if (removeTree(aside_)) {
         aside_.clear();
         lock_.release();
+        if (!link_.empty()) removeFileQuietly(link_);
         return true;
     }
     putBack();

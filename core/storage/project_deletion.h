@@ -33,7 +33,8 @@ struct ProjectDeletionRefusal {
 // no entry inside is in use and none was added or changed since the start; otherwise the folder goes
 // back in place and begin() refuses. finish() then removes the folder, project.json first, so that a
 // kill at any moment leaves the Project whole at its place or no Project at all (a hidden folder
-// without project.json may stay beside it).
+// without project.json may stay beside it). A Project reached through a link is the folder the link
+// leads to; the link goes with it.
 class ProjectDeletion {
   public:
     // Removes a directory tree, true once it is gone.
@@ -63,6 +64,7 @@ class ProjectDeletion {
     std::error_code putBack() noexcept;
 
     std::filesystem::path root_;
+    std::filesystem::path link_;   // the link the Project was reached through, removed with it
     std::filesystem::path aside_;  // set while the folder stands under its hidden name
     EntryLock lock_;               // the Project folder's lock, which follows it aside
     std::string projectFile_;      // project.json as confirmed, written back when the folder returns

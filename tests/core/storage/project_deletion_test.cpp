@@ -387,6 +387,20 @@ TEST_F(DeleteProject, WhatCannotBeRemovedGoesBackToItsPlaceWithItsProjectFile) {
     EXPECT_EQ(hiddenBeside(folder), Names{});
 }
 
+// Reached through a link, the Project is the folder the link leads to: that folder goes, then the
+// link, and nothing beside them.
+TEST_F(DeleteProject, AProjectReachedThroughALinkGoesWithTheLink) {
+    reset();
+    fs::create_directory_symlink(project, folder / "link");
+    ProjectDeletion deletion(folder / "link");
+    ASSERT_EQ(deletion.begin(), std::nullopt);
+    EXPECT_TRUE(deletion.finish(removedWhole));
+    std::error_code missing;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "link", missing)));
+    EXPECT_FALSE(fs::exists(project));
+    EXPECT_EQ(zk::test::entryNames(folder), Names{"original"});
+}
+
 // A Project's own lock files are no work in use where file locks fail: an idle Project with a noise
 // floor deletes at once.
 TEST_F(DeleteProject, WhereFileLocksFailAnIdleProjectWithANoiseFloorDeletesAtOnce) {
