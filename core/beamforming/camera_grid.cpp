@@ -3,6 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "core/beamforming/detail/steering_blocks.h"
 #include "core/storage/device_profile.h"
 
 namespace zk::core {
@@ -11,9 +12,6 @@ namespace {
 
 // Bounds the grid size so that the count conversion stays defined; no real grid comes near it.
 constexpr double kMaxAxisPoints = 1.0e6;
-// 1024 x 1024 directions, some 40 times a half-degree grid over a wide camera: every map costs time
-// and steering memory per direction, so a larger grid would not return in any useful time.
-constexpr double kMaxGridPoints = 1024.0 * 1024.0;
 
 bool validAxis(double spanDeg, double centreDeg, double stepDeg) {
     if (!std::isfinite(spanDeg) || !std::isfinite(centreDeg) || !std::isfinite(stepDeg)) return false;
@@ -41,14 +39,16 @@ CameraFieldOfView mapFieldOfView(const DeviceProfile& profile) {
 }
 
 void checkCameraGrid(const CameraGridSpec& grid) {
-    const bool ok =
-        validAxis(grid.horizontalSpanDeg, grid.horizontalCentreDeg, grid.horizontalStepDeg) &&
-        validAxis(grid.verticalSpanDeg, grid.verticalCentreDeg, grid.verticalStepDeg) &&
-        !std::isnan(grid.focusDistanceM) &&
-        static_cast<double>(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg)) *
-                static_cast<double>(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg)) <=
-            kMaxGridPoints;
+    const bool ok = validAxis(grid.horizontalSpanDeg, grid.horizontalCentreDeg, grid.horizontalStepDeg) &&
+                    validAxis(grid.verticalSpanDeg, grid.verticalCentreDeg, grid.verticalStepDeg) &&
+                    !std::isnan(grid.focusDistanceM);
     if (!ok) throw std::invalid_argument("invalid camera grid");
+    // No steering data serves more points, and a map built without it (one bin's) would run on over any.
+    const double points =
+        static_cast<double>(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg)) *
+        static_cast<double>(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg));
+    if (points > static_cast<double>(detail::kMaxSteeringPoints))
+        throw std::invalid_argument(detail::kGridTooLarge);
 }
 
 std::uint64_t cameraGridPointCount(double spanDeg, double stepDeg) {
