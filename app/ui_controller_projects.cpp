@@ -11,7 +11,7 @@
 
 #include "app/file_paths.h"
 #include "app/ui_controller.h"
-#include "core/storage/project_in_use.h"
+#include "core/storage/project_deletion.h"
 #include "core/storage/project_recovery.h"
 #include "core/storage/project_repair.h"
 #include "core/streaming/streaming_acoustic_engine.h"
@@ -335,11 +335,21 @@ void UiController::deleteProject() {
             reportEvent(UiText::tr("Refusing to delete: not a Project root"));
             return;
         }
-        // Another program recording or saving into it would lose its work without a word.
-        if (const std::optional<std::string> busy = core::entryInUse(root)) {
-            reportLocalized(
-                QT_TRANSLATE_NOOP("UiController", "Project %1 was not deleted: another program is using %2"),
-                {projectName(), QString::fromStdString(*busy)});
+        // Removes only what the Project holds now, which is what the user confirmed: another program's
+        // work, under way or saved meanwhile, makes the deletion refuse and stays.
+        core::ProjectDeletion deletion(root);
+        if (const std::optional<core::ProjectDeletionRefusal> refusal = deletion.begin()) {
+            const QString entry = QString::fromStdString(refusal->entry);
+            if (refusal->why == core::ProjectDeletionRefusal::Why::InUse) {
+                reportLocalized(QT_TRANSLATE_NOOP("UiController",
+                                                  "Project %1 was not deleted: another program is using %2"),
+                                {projectName(), entry});
+            } else {
+                reportLocalized(QT_TRANSLATE_NOOP("UiController",
+                                                  "Project %1 was not deleted: another program changed %2 "
+                                                  "in the meantime"),
+                                {projectName(), entry});
+            }
             return;
         }
 
@@ -359,7 +369,7 @@ void UiController::deleteProject() {
             settings_.setValue(QStringLiteral("lastProjectPath"), QString());
         removeRecentProject(path);
 
-        if (!removeDirectoryTree(root)) {
+        if (!deletion.finish(removeDirectoryTree)) {
             openProject(path);
             reportEvent(
                 QCoreApplication::translate(

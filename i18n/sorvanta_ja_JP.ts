@@ -556,6 +556,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>プロジェクト %1 は削除されませんでした：別のプログラムが %2 を使用中です</translation>
         </message>
         <message>
+            <source>Project %1 was not deleted: another program changed %2 in the meantime</source>
+            <translation>プロジェクト %1 は削除されませんでした：その間に別のプログラムが %2 を変更しました</translation>
+        </message>
+        <message>
             <source>another program has held the lock of this Project for more than %1 s</source>
             <translation>別のプログラムがこのプロジェクトのロックを %1 秒以上保持しています</translation>
         </message>

@@ -556,6 +556,10 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>项目 %1 未删除：另一个程序正在使用 %2</translation>
         </message>
         <message>
+            <source>Project %1 was not deleted: another program changed %2 in the meantime</source>
+            <translation>项目 %1 未删除：另一个程序在此期间更改了 %2</translation>
+        </message>
+        <message>
             <source>another program has held the lock of this Project for more than %1 s</source>
             <translation>另一个程序占用此项目的锁已超过 %1 秒</translation>
         </message>

@@ -27,9 +27,6 @@ constexpr std::size_t kMaxSteeringCaches = 5;
 // are regrouped into the planes.
 constexpr std::size_t kGridBlock = 64;
 
-constexpr const char* kGridTooLarge =
-    "camera grid too large for the steering data (more than 2^22 points or 2^25 points x microphones)";
-
 // Allocates without touching, so that the value-initialisation of the later resize is the first touch.
 // That touch costs far more on 4 KiB pages than the zero fill itself; 2 MiB pages cut the number of
 // faults 512-fold. The page size is a hint only: failure changes nothing.
@@ -157,7 +154,7 @@ std::shared_ptr<Beamformer::CameraBandSteeringCache> Beamformer::buildSteeringCa
     const std::uint64_t g_count = rows * columns;
     if (g_count > detail::kMaxSteeringPoints ||
         m_count > detail::kMaxSteeringPointTerms / std::max<std::uint64_t>(g_count, 1)) {
-        throw std::invalid_argument(kGridTooLarge);
+        throw std::invalid_argument(detail::kGridTooLarge);
     }
     const std::size_t f_count = frequencies.size();
     const bool tablesHeld = steeringTablesFit(static_cast<double>(f_count), static_cast<double>(g_count),

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "core/beamforming/detail/steering_blocks.h"
 #include "core/storage/device_profile.h"
 
 namespace zk::core {
@@ -42,6 +43,12 @@ void checkCameraGrid(const CameraGridSpec& grid) {
                     validAxis(grid.verticalSpanDeg, grid.verticalCentreDeg, grid.verticalStepDeg) &&
                     !std::isnan(grid.focusDistanceM);
     if (!ok) throw std::invalid_argument("invalid camera grid");
+    // No steering data serves more points, and a map built without it (one bin's) would run on over any.
+    const double points =
+        static_cast<double>(cameraGridPointCount(grid.horizontalSpanDeg, grid.horizontalStepDeg)) *
+        static_cast<double>(cameraGridPointCount(grid.verticalSpanDeg, grid.verticalStepDeg));
+    if (points > static_cast<double>(detail::kMaxSteeringPoints))
+        throw std::invalid_argument(detail::kGridTooLarge);
 }
 
 std::uint64_t cameraGridPointCount(double spanDeg, double stepDeg) {

@@ -35,7 +35,9 @@ struct CameraGridSpec {
 
 // Throws std::invalid_argument "invalid camera grid" unless every value is finite (the focus distance
 // may also be infinite), spans and steps are positive, and each axis stays strictly inside +-90 degrees
-// where the pinhole steering model's tangent is defined. Call it before any grid size is computed.
+// where the pinhole steering model's tangent is defined; std::invalid_argument "camera grid too large
+// for the steering data (...)" when it holds more than 2^22 directions. Call it before any grid size
+// is computed.
 void checkCameraGrid(const CameraGridSpec& grid);
 
 // floor(span / step) + 1 for a grid that passed checkCameraGrid.

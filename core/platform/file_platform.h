@@ -124,14 +124,32 @@ class EntryLock {
 };
 
 // For tests: from now on every advisory lock of this process (EntryLock, ExclusiveFileLock) fails
-// with `errorNumber` as on a file system without a lock service (ENOLCK); 0 takes locks again.
-void failAdvisoryLocksForTesting(int errorNumber);
+// with `errorNumber` as on a file system without a lock service (ENOLCK); 0 takes locks again. With
+// `filesOnly` the locks of directories still work, as on a mount that serves folder locks itself and
+// passes file locks to a server that refuses them.
+void failAdvisoryLocksForTesting(int errorNumber, bool filesOnly = false);
 
 // Who writes: this computer's name and this process's id, and whether a process of this computer
 // still runs (a process of another user counts as running).
 std::string hostName();
 std::int64_t currentProcessId();
 bool processIsRunning(std::int64_t processId);
+
+// One state of an entry, read without following a final link: which entry it is (device and index
+// node), what kind, its size, and when its data and its node last changed. Two stamps of one path
+// differ whenever the entry was replaced, written or renamed in between.
+struct EntryStamp {
+    std::uint64_t device = 0;
+    std::uint64_t node = 0;
+    bool directory = false;
+    std::uint64_t bytes = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+
+    friend bool operator==(const EntryStamp&, const EntryStamp&) = default;
+};
+// Empty when nothing can be read at the path.
+std::optional<EntryStamp> entryStamp(const std::filesystem::path& path);
 
 // Durability: the only calls in the code base that reach the storage device. Each returns false and
 // sets `error` when the device did not confirm the flush.

@@ -35,10 +35,13 @@ std::FILE* regularFileForReading(int directory, const char* name) {
 
 // The errno every advisory lock fails with, for tests; 0 in the program. Read by every lock call.
 std::atomic<int> injectedLockError{0};
+// For tests: the injected failure spares directories. Read by every lock call.
+std::atomic<bool> injectedForFilesOnly{false};
 
 // flock, retried after a signal, or the injected failure.
-int lockDescriptor(int descriptor, int operation) {
-    if (const int injected = injectedLockError.load(std::memory_order_relaxed); injected != 0) {
+int lockDescriptor(int descriptor, int operation, bool directory) {
+    if (const int injected = injectedLockError.load(std::memory_order_relaxed);
+        injected != 0 && !(directory && injectedForFilesOnly.load(std::memory_order_relaxed))) {
         errno = injected;
         return -1;
     }
@@ -186,7 +189,7 @@ ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& path) {
     }
     // flock rather than fcntl locks: these exclude threads of one process too, each holding its own
     // open file description.
-    if (lockDescriptor(descriptor, LOCK_EX) != 0) {
+    if (lockDescriptor(descriptor, LOCK_EX, false) != 0) {
         const std::error_code error(errno, std::generic_category());
         ::close(descriptor);
         throw std::filesystem::filesystem_error("lock", path, error);
@@ -221,7 +224,7 @@ EntryLock::Take EntryLock::take(const std::filesystem::path& path, bool wait, En
         return Take::Unlockable;
     }
     // flock rather than fcntl locks: these exclude other descriptions of this process too.
-    if (lockDescriptor(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+    if (lockDescriptor(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB), S_ISDIR(info.st_mode)) != 0) {
         const int lockErrno = errno;
         ::close(descriptor);
         if (lockErrno == EWOULDBLOCK) return Take::Busy;
@@ -245,7 +248,24 @@ void EntryLock::release() noexcept {
     native_ = kNone;
 }
 
-void failAdvisoryLocksForTesting(int errorNumber) { injectedLockError.store(errorNumber); }
+void failAdvisoryLocksForTesting(int errorNumber, bool filesOnly) {
+    injectedForFilesOnly.store(filesOnly);
+    injectedLockError.store(errorNumber);
+}
+
+std::optional<EntryStamp> entryStamp(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return EntryStamp{static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino),
+                      S_ISDIR(info.st_mode),
+                      static_cast<std::uint64_t>(info.st_size),
+                      nanoseconds(info.st_mtim),
+                      nanoseconds(info.st_ctim)};
+}
 
 std::string hostName() {
     char name[256] = {};

@@ -94,7 +94,10 @@ void createDirectoriesDurably(const fs::path& directory) {
 void createDirectoryInsideExisting(const fs::path& directory, EntryUnavailable::Entry parent) {
     std::error_code error;
     if (fs::create_directory(directory, error)) syncOrThrow(parentOf(directory), true);
-    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
+    // Also when the name was taken and gone again before it was looked at: its parent went with it.
+    std::error_code missing;
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory ||
+        (error && !fs::is_directory(parentOf(directory), missing)))
         throw EntryUnavailable(parent, EntryUnavailable::Why::Gone);
     if (error) throw fs::filesystem_error("create_directory", directory, error);
 }

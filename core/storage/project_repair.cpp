@@ -63,7 +63,10 @@ std::vector<std::string> measurementFoldersByStart(const fs::path& projectDir) {
     std::vector<std::pair<std::string, std::string>> found;  // start time, name
     for (const fs::directory_entry& entry : entriesOf(measurements)) {
         const std::string name = entry.path().filename().string();
-        if (name.starts_with('.') || name == "measurements" || !entry.is_directory(error)) continue;
+        // A link is no folder of this Project, even when it leads to a Measurement elsewhere.
+        if (name.starts_with('.') || name == "measurements" || entry.is_symlink(error) ||
+            !entry.is_directory(error))
+            continue;
         try {
             validateMeasurementId(name);
             const MeasurementRecord m = readMeasurementManifest(entry.path());

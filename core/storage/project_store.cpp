@@ -55,16 +55,25 @@ void ProjectRecord::save() const {
 }
 
 bool ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit, bool wait) {
-    createDirectoriesOrThrow(directory);
     // Through "." so that a Project reached through a symbolic link is locked too. A file system
     // without such locks leaves the list unguarded, as it was without them.
     // A holder that stopped or hangs must not stop this program for good: the wait is bounded.
     EntryLock lock;
     const std::chrono::milliseconds limit = wait ? lockWaitLimit() : std::chrono::milliseconds(0);
-    if (takeEntryLockWithin(directory / ".", limit, lock) == EntryLock::Take::Busy) {
-        if (!wait) return false;
-        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held, limit);
+    const fs::path folder = directory / ".";
+    switch (takeEntryLockWithin(folder, limit, lock)) {
+        case EntryLock::Take::Busy:
+            if (!wait) return false;
+            throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held, limit);
+        case EntryLock::Take::Missing:
+            // Never made again: a Delete Project of another program removed it.
+            throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
+        default:
+            break;
     }
+    // Moved aside by a Delete Project while this waited for its lock.
+    if (lock && !lock.isNamedBy(folder))
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
     try {
         *this = loadProject(directory);
     } catch (const std::exception&) {

@@ -34,7 +34,8 @@ struct ProjectRecord {
     // list never drop the other's change. This record becomes the one read (and saved); when
     // project.json cannot be read, `edit` works on this record as it is. Waits for other holders of
     // the lock up to lockWaitLimit(), then throws EntryUnavailable (lock_wait.h); with `wait` false
-    // nothing happens and the result is false while another holds it.
+    // nothing happens and the result is false while another holds it. EntryUnavailable (Gone) when
+    // the folder no longer exists (it is never created here) or was moved away during the wait.
     bool change(const std::function<bool(ProjectRecord&)>& edit, bool wait = true);
     // std::invalid_argument "measurement directory already registered" when listed already (in the
     // file as read under the lock). The record holds the change even when the save then throws.

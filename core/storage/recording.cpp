@@ -14,6 +14,7 @@
 #include "core/storage/fnv1a.h"
 #include "core/storage/json_reader.h"
 #include "core/storage/json_writer.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/project_store.h"
 #include "core/storage/staged_commit.h"
 
@@ -133,7 +134,9 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     wireChannelCount_ = parseDeviceProfile(profileText_).wireChannelCount;
 
     const fs::path measurementsDir = projectDirectory_ / "measurements";
-    createDirectoriesDurably(measurementsDir);
+    // Never the Project folder itself: a Recording never starts into a Project another program has
+    // deleted, or moved aside to delete it, since project.json was read.
+    createDirectoryInsideExisting(measurementsDir, EntryUnavailable::Entry::Project);
     if (existsOrThrow(measurementsDir / fs::path(measurementId_)))
         throw std::invalid_argument("Measurement directory already exists");
     stagingPath_ = recordingStagingPath(measurementsDir, measurementId_);
@@ -141,13 +144,20 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     // Created exclusively: a Recording of the same id started meanwhile keeps its own file. Held from
     // here until the Recording ends, so that another program opening the Project leaves it alone.
     streamBuffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
+    // A Project deleted (or moved aside) meanwhile is said as such, not as a file that failed.
+    const auto cannotCreate = [&] {
+        std::error_code missing;
+        if (!fs::is_directory(projectDirectory_, missing))
+            throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
+        throw std::runtime_error("cannot create raw recording staging file");
+    };
     std::optional<EntryLock> held;
     for (int attempt = 0; attempt < kCreateAttempts && !held; ++attempt) {
         stream_ = FileHandle(openNewFileForBinaryWrite(stagingPath_));
-        if (!stream_) throw std::runtime_error("cannot create raw recording staging file");
+        if (!stream_) cannotCreate();
         held = holdCreatedEntry(stagingPath_);
     }
-    if (!held) throw std::runtime_error("cannot create raw recording staging file");
+    if (!held) cannotCreate();
     held_ = std::move(*held);
     std::setvbuf(stream_.get(), streamBuffer_.get(), _IOFBF, kStreamBufferBytes);
     // Written before any sample: samples without it could never become a Measurement after a crash.
@@ -223,6 +233,10 @@ void Recording::keepWholeFramesOnDisk() {
 
 RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool retry) {
     const fs::path measurementsDir = projectDirectory_ / "measurements";
+    // Said as it is: the staging file went with the folder, and a later attempt may find it back.
+    std::error_code missing;
+    if (!fs::is_directory(projectDirectory_, missing))
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
     if (!committed_ && retry) {
         const fs::path finalDir = measurementsDir / fs::path(measurementId_);
         std::error_code ignored;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/storage/lock_wait.h"
+#include "core/storage/project_store.h"
 
 namespace zk::core {
 
@@ -63,8 +64,12 @@ fs::path temporaryPathBeside(const fs::path& target) {
 WriterIdentity thisWriter() { return {hostName(), currentProcessId()}; }
 
 bool locksGuard(const fs::path& directory) {
+    // Both kinds the writers rely on: some mounts serve the locks of folders (a staging folder, the
+    // Project's) themselves and refuse those of files (a Recording's staging file, a lock file).
     EntryLock probe;
-    return EntryLock::take(directory / ".", false, probe) != EntryLock::Take::Unsupported;
+    if (EntryLock::take(directory / ".", false, probe) == EntryLock::Take::Unsupported) return false;
+    probe.release();
+    return EntryLock::take(directory / kProjectFile, false, probe) != EntryLock::Take::Unsupported;
 }
 
 void setCreatedEntryHookForTesting(CreatedEntryHook hook) { createdEntryHook.store(hook); }

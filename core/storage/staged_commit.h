@@ -55,8 +55,9 @@ struct WriterIdentity {
 };
 WriterIdentity thisWriter();
 
-// False where the file system of `directory` takes no locks, so that nothing there can tell a second
-// program's work in progress from a crash's leftover.
+// False where the file system of the Project folder `directory` takes no locks of folders, or none of
+// files (probed on its project.json), so that nothing there can tell a second program's work in
+// progress from a crash's leftover.
 bool locksGuard(const std::filesystem::path& directory);
 
 // For tests: called by every writer between creating a new entry and locking it (holdCreatedEntry),

@@ -26,13 +26,16 @@ bool isWholeMp4File(const std::filesystem::path& path) {
             std::fread(header.data(), 1, 8, file.get()) != 8)
             return false;
         std::uint64_t boxBytes = bigEndian(header.data(), 4);
+        std::uint64_t headerBytes = 8;
         if (boxBytes == 1) {
             if (*size - offset < 16 || std::fread(header.data() + 8, 1, 8, file.get()) != 8) return false;
             boxBytes = bigEndian(header.data() + 8, 8);
+            headerBytes = 16;
         } else if (boxBytes == 0) {
             boxBytes = *size - offset;  // the last box, up to the end of the file
         }
-        if (boxBytes < 8 || boxBytes > *size - offset) return false;
+        // A box ends after its own header: a smaller one would have the next box start inside it.
+        if (boxBytes < headerBytes || boxBytes > *size - offset) return false;
         if (std::memcmp(header.data() + 4, "moov", 4) == 0) sawMovie = true;
         offset += boxBytes;
     }

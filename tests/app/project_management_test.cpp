@@ -11,11 +11,13 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <vector>
 
 #include "app/ui_controller.h"
 #include "app_test_support.h"
+#include "core/storage/project_deletion.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
 #include "core/streaming/noise_floor_profile.h"
@@ -217,6 +219,25 @@ TEST_F(ProjectManagement, DeleteRefusesWhatIsNoLongerAProjectRootAndRemovesAReal
     EXPECT_TRUE(QFileInfo::exists(sibling));
     EXPECT_TRUE(recentPaths(ui).isEmpty());
     EXPECT_EQ(QSettings().value(QStringLiteral("lastProjectPath")).toString(), QString());
+}
+
+// Another program saves into the Project after the user confirmed its deletion (here at the moment
+// the deletion checks it): the deletion refuses, names what was saved, and the Project stays open at its
+// place with it, first in the recent list.
+TEST_F(ProjectManagement, DeleteRefusesWhatAnotherProgramSavedMeanwhileAndNamesIt) {
+    UiController ui;
+    StoredProject stored(1, "Kept");
+    ui.openProject(stored.path());
+    core::setProjectDeletionHookForTesting(
+        [](const fs::path& aside) { std::ofstream(aside / "measurements" / "saved-by-B.txt") << "B"; });
+    ui.deleteProject();
+    core::setProjectDeletionHookForTesting(nullptr);
+    EXPECT_EQ(ui.statusText(), QStringLiteral("Project Kept was not deleted: another program changed "
+                                              "measurements/saved-by-B.txt in the meantime"));
+    EXPECT_TRUE(ui.hasProject());
+    EXPECT_EQ(readBytes(stored.measurementDir("saved-by-B.txt")), "B");
+    EXPECT_EQ(core::loadProject(fsPath(stored.path())).measurements, std::vector<std::string>{"m_1"});
+    EXPECT_EQ(recentPaths(ui), QStringList{stored.path()});
 }
 
 TEST_F(ProjectManagement, TheRecentListKeepsEightPathsNewestFirstEachOnce) {

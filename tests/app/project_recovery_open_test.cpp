@@ -95,10 +95,15 @@ TEST_F(ProjectRecoveryOpen, LeftoversAreFinishedBeforeTheListIsBuilt) {
 
 // Another program records into the Project: its unfinished Recording is named once and left as it is.
 // Where the Project's folder takes no locks, the Recording's description names that program, and the
-// log says once that the folder cannot guard the Project.
+// log says once that the folder cannot guard the Project; also where only the locks of folders work,
+// as the Recording's file and the lock files are files.
 TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
-    for (const bool locksFail : {false, true}) {
-        SCOPED_TRACE(locksFail ? "locks fail" : "locks work");
+    enum class Locks { Work, Fail, FailOnFiles };
+    for (const Locks locks : {Locks::Work, Locks::Fail, Locks::FailOnFiles}) {
+        const bool locksFail = locks != Locks::Work;
+        SCOPED_TRACE(locks == Locks::Work   ? "locks work"
+                     : locks == Locks::Fail ? "locks fail"
+                                            : "file locks fail");
         StoredProject project(1);
         const fs::path measurements = fsPath(project.path()) / "measurements";
         const std::string profile = shippedProfileText("small-4.device.json");
@@ -112,7 +117,7 @@ TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
         writeFile(measurements / ".m_5.camera.tmp.mp4", "video being recorded");
         core::EntryLock otherProgram;
         if (locksFail) {
-            core::failAdvisoryLocksForTesting(ENOLCK);
+            core::failAdvisoryLocksForTesting(ENOLCK, locks == Locks::FailOnFiles);
         } else {
             ASSERT_EQ(core::EntryLock::take(raw, false, otherProgram), core::EntryLock::Take::Taken);
         }

@@ -188,6 +188,18 @@ constexpr ValidityLimits validityIn(std::span<const ParameterRow> rows, std::str
     throw std::logic_error("unknown beamforming parameter key");
 }
 
+// The most passes a solver makes: the panel offers up to 500, and each pass over the coarse grid costs
+// up to n^2 (n^3 for SBL), so a count far beyond that, valid as a record, would never return.
+inline constexpr double kMaxSolverIterations = 10000.0;
+
+// The validity limits of a solver's iteration count: those of its row, at most kMaxSolverIterations.
+constexpr ValidityLimits solverIterations(std::span<const ParameterRow> rows, std::string_view key) {
+    ValidityLimits limits = validityIn(rows, key);
+    limits.upper = kMaxSolverIterations;
+    limits.upperClosed = true;
+    return limits;
+}
+
 // What a deconvolution id adds: the validity limits of its iteration count and stride (refused with
 // "invalid deconvolution parameters"), of its one or two real values (refused with `message`), and its
 // solver.
@@ -203,7 +215,7 @@ struct DeconvolutionSolver {
 };
 
 inline constexpr DeconvolutionSolver kDamasSolver{
-    validityIn(parameter_rows::kDamasRows, "damas_iterations"),
+    solverIterations(parameter_rows::kDamasRows, "damas_iterations"),
     validityIn(parameter_rows::kDamasRows, "damas_stride"),
     validityIn(parameter_rows::kDamasRows, "damas_relaxation"),
     false,
@@ -213,7 +225,7 @@ inline constexpr DeconvolutionSolver kDamasSolver{
         return damasSolve(p, b, n, w);
     }};
 inline constexpr DeconvolutionSolver kDamasFistaSolver{
-    validityIn(parameter_rows::kDamasFistaRows, "damas_fista_iterations"),
+    solverIterations(parameter_rows::kDamasFistaRows, "damas_fista_iterations"),
     validityIn(parameter_rows::kDamasFistaRows, "damas_fista_stride"),
     validityIn(parameter_rows::kDamasFistaRows, "damas_fista_tolerance"),
     false,
@@ -223,7 +235,7 @@ inline constexpr DeconvolutionSolver kDamasFistaSolver{
         return damasFistaSolve(p, b, n, tol);
     }};
 inline constexpr DeconvolutionSolver kNnlsSolver{
-    validityIn(parameter_rows::kNnlsRows, "nnls_iterations"),
+    solverIterations(parameter_rows::kNnlsRows, "nnls_iterations"),
     validityIn(parameter_rows::kNnlsRows, "nnls_stride"),
     validityIn(parameter_rows::kNnlsRows, "nnls_tolerance"),
     false,
@@ -233,7 +245,7 @@ inline constexpr DeconvolutionSolver kNnlsSolver{
         return nnlsSolve(p, b, n, tol);
     }};
 inline constexpr DeconvolutionSolver kSparseFistaSolver{
-    validityIn(parameter_rows::kSparseFistaRows, "sparse_fista_iterations"),
+    solverIterations(parameter_rows::kSparseFistaRows, "sparse_fista_iterations"),
     validityIn(parameter_rows::kSparseFistaRows, "sparse_fista_stride"),
     validityIn(parameter_rows::kSparseFistaRows, "sparse_fista_lambda_rel"),
     true,
@@ -243,7 +255,7 @@ inline constexpr DeconvolutionSolver kSparseFistaSolver{
         return sparseFistaSolve(p, b, n, lambda, tol);
     }};
 inline constexpr DeconvolutionSolver kSblSolver{
-    validityIn(parameter_rows::kSblRows, "sbl_iterations"),
+    solverIterations(parameter_rows::kSblRows, "sbl_iterations"),
     validityIn(parameter_rows::kSblRows, "sbl_stride"),
     validityIn(parameter_rows::kSblRows, "sbl_noise_rel"),
     true,

@@ -17,6 +17,8 @@ inline constexpr std::uint64_t kSteeringTableBudgetBytes = std::uint64_t{256} <<
 // Largest grid any entry serves: points, and points x microphones (256 MiB of path differences).
 inline constexpr std::uint64_t kMaxSteeringPoints = std::uint64_t{1} << 22;
 inline constexpr std::uint64_t kMaxSteeringPointTerms = std::uint64_t{1} << 25;
+inline constexpr const char* kGridTooLarge =
+    "camera grid too large for the steering data (more than 2^22 points or 2^25 points x microphones)";
 
 // The table budget in force: kSteeringTableBudgetBytes unless a test lowered it. Any thread may read
 // it; set it only while no steering is being built.

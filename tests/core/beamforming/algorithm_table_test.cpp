@@ -198,6 +198,34 @@ TEST_F(AlgorithmTable, CountsRefuseOnlyZeroWhateverThePanelOffers) {
     EXPECT_TRUE(p.isValid(mics.size()));
 }
 
+// A record is valid with any iteration count but 0, yet a deconvolution makes at most 10000 passes:
+// more is refused before any work, through the table and through each entry alike.
+TEST_F(AlgorithmTable, DeconvolutionsRefuseMoreThanTenThousandPassesAtOnce) {
+    int solvers = 0;
+    for (const CountKey& c : kCountKeys) {
+        if (c.id < 10 || !std::string(c.key).ends_with("_iterations")) continue;
+        ++solvers;
+        for (const double count : {10000.0, 10001.0, 4e9}) {
+            SCOPED_TRACE(std::string(c.key) + " = " + std::to_string(count));
+            BeamformingParameters p;
+            p.algorithm = c.id;
+            ASSERT_TRUE(p.setByKey(c.key, count));
+            EXPECT_TRUE(p.isValid(mics.size()));
+            const std::string expected = count <= 10000.0 ? kAccepted : "invalid deconvolution parameters";
+            // Stopped at the first miss: a count that runs would hold the test for minutes.
+            ASSERT_EQ(messageOf([&] { directEntry(beamformer, matrices, band.binFrequenciesHz, p); }),
+                      expected);
+            ASSERT_EQ(messageOf([&] {
+                          computeBeamformingMap(beamformer, matrices, band, p, kSnapshots,
+                                                kGrid.horizontalSpanDeg, kGrid.verticalSpanDeg,
+                                                kGrid.horizontalStepDeg);
+                      }),
+                      expected);
+        }
+    }
+    EXPECT_EQ(solvers, 5);
+}
+
 TEST_F(AlgorithmTable, RealsKeepTheirRulesBeyondThePanel) {
     EXPECT_TRUE(agree(7, "orthogonal_eigen_threshold", 1.5));
     EXPECT_TRUE(agree(9, "clean_stop_db", -1.0));

@@ -50,6 +50,22 @@ TEST(CameraGrid, RefusesGridsTheSteeringModelCannotServe) {
     EXPECT_NO_THROW(checkCameraGrid(good));
     EXPECT_NO_THROW(checkCameraGrid({179.9, 48, 0, 0, 1, 1, 1.0}));
     EXPECT_NO_THROW(checkCameraGrid({64, 48, 0, 0, 2, 2, -kInf}));
+    // At most 2^22 directions, however the axes share them: as many as the steering data serves, so a
+    // map without it (one bin's) never runs on over a larger grid.
+    EXPECT_NO_THROW(checkCameraGrid({127.9375, 127.9375, 0, 0, 1.0 / 16, 1.0 / 16, kInf}));  // 2048 x 2048
+    EXPECT_NO_THROW(checkCameraGrid({63.99609375, 63.75, 0, 0, 1.0 / 256, 0.25, kInf}));     // 16384 x 256
+    const char* tooLarge =
+        "camera grid too large for the steering data (more than 2^22 points or 2^25 points x microphones)";
+    for (const CameraGridSpec& tooMany : {CameraGridSpec{128, 127.9375, 0, 0, 1.0 / 16, 1.0 / 16, kInf},
+                                          CameraGridSpec{63.99609375, 64, 0, 0, 1.0 / 256, 0.25, kInf},
+                                          CameraGridSpec{94.86, 94.86, 0, 0, 0.01, 0.01, kInf}}) {
+        EXPECT_EQ(messageOf([&] { checkCameraGrid(tooMany); }), tooLarge);
+    }
+    // The single-bin map builds no steering data: 90 M directions took it half a minute.
+    const Beamformer two({{0.1, 0.0, 0.0}, {-0.1, 0.0, 0.0}}, 343.0);
+    const MatrixRows rows(2, std::vector<std::complex<double>>(2));
+    EXPECT_EQ(messageOf([&] { two.cameraGridMap(rows, 1000.0, 94.86, 94.86, 0, 0, 0.01, 0.01, false); }),
+              tooLarge);
     const std::vector<CameraGridSpec> bad = {
         {-64, 48, 0, 0, 2, 2, kInf},     {64, 0, 0, 0, 2, 2, kInf},     {64, 48, 0, 0, 0, 2, kInf},
         {64, 48, 0, 0, 2, -1, kInf},     {kNaN, 48, 0, 0, 2, 2, kInf},  {64, 48, 0, 0, kNaN, 2, kInf},

@@ -79,6 +79,25 @@ TEST(ProjectRepair, KeepsTheDamagedFileBesideOlderCopiesAndListsTheFoldersByStar
     EXPECT_TRUE(landed);
 }
 
+// A link among the Measurement folders that leads to a Measurement of another Project is none of
+// this Project's: the rebuilt list never holds it.
+TEST(ProjectRepair, ALinkToAMeasurementOutsideTheProjectIsNotListed) {
+    zk::test::TempFolder folder;
+    const fs::path project = folder / "p";
+    makeDamagedProject(project, folder.path());
+    const fs::path elsewhere = folder / "elsewhere";
+    createProject(elsewhere, "elsewhere");
+    writeText(folder / "raw", std::string(40 * 8, 'r'));
+    createMeasurement(elsewhere, "c_outside", zk::test::ProfileText{}.str(), folder / "raw",
+                      "2026-03-01T00:00:00Z", "2026-03-01T00:00:00Z", "s", "");
+    fs::create_directory_symlink(elsewhere / "measurements" / "c_outside",
+                                 project / "measurements" / "c_outside");
+
+    ProjectRebuild rebuild;
+    EXPECT_EQ(loadProjectOrRebuild(project, rebuild).measurements, kByStart);
+    EXPECT_EQ(loadProject(project).measurements, kByStart);
+}
+
 // Where the rebuilt list cannot be written (a real full file system, read-only media), the Project
 // opens from its folders and the damaged file stays in place, untouched; once there is room again, the
 // next open repairs it. A folder left with a damaged copy but no project.json is rebuilt too.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/storage/lock_wait.h"
 #include "storage/storage_test_support.h"
 #include "test_support.h"
 
@@ -113,6 +114,28 @@ TEST(ProjectStore, AChangeThroughALinkWaitsForTheLockOfTheFolderItself) {
     EXPECT_FALSE(record.change(edit, false));
     otherProgram.release();
     EXPECT_TRUE(record.change(edit, false));
+}
+
+// A Project that another program deleted, or moved aside to delete it, is never made again by a change
+// of its list, which says instead that the Project is gone.
+TEST(ProjectStore, AChangeOfAProjectAnotherProgramDeletedMakesNothingAgain) {
+    for (const bool movedAside : {false, true}) {
+        SCOPED_TRACE(movedAside ? "moved aside" : "removed");
+        zk::test::TempFolder folder;
+        ProjectRecord record = createProject(folder / "p", "p");
+        const std::string before = fileText(folder / "p" / "project.json");
+        if (movedAside) {
+            fs::rename(folder / "p", folder / ".p.deleting");
+        } else {
+            fs::remove_all(folder / "p");
+        }
+        expectThrowExactly<EntryUnavailable>([&] { record.registerMeasurement("m1"); },
+                                             "the Project no longer exists");
+        EXPECT_FALSE(fs::exists(folder / "p"));
+        if (movedAside) {
+            EXPECT_EQ(fileText(folder / ".p.deleting" / "project.json"), before);
+        }
+    }
 }
 
 TEST(ProjectStore, ReaderRules) {

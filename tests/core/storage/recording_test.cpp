@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/storage/lock_wait.h"
 #include "core/storage/project_store.h"
 #include "device_profile_test_support.h"
 #include "storage/storage_test_support.h"
@@ -186,6 +187,18 @@ TEST_F(RecordingFixture, FailedFinalizeKeepsTheSamplesForALaterFinalize) {
     }
     EXPECT_EQ(fileText(stagingOf("n")), littleEndianBytes(samples)) << "the destructor keeps it too";
     EXPECT_EQ(readRecordingDescription(descriptionOf("n")).measurementId, "n");
+}
+
+// The Project went away under a running Recording (moved aside by another program's Delete Project):
+// its finalize says so, and makes no Project folder again.
+TEST_F(RecordingFixture, AFinalizeWhoseProjectWentAwaySaysSoAndMakesNothingAgain) {
+    Recording recording(project, "m", profile, "");
+    recording.append(samplesFrom(0, 40));
+    fs::rename(project, folder / ".project.deleting");
+    expectThrowExactly<EntryUnavailable>([&] { recording.finalize(""); }, "the Project no longer exists");
+    EXPECT_FALSE(fs::exists(project));
+    EXPECT_EQ(fs::file_size(folder / ".project.deleting" / "measurements" / ".m.recording.raw.tmp"), 80u)
+        << "the samples stay where they went";
 }
 
 // Each write of the recording path fails at the limit with its own text; the whole frames that

@@ -71,6 +71,9 @@ TEST(WholeMp4File, OnlyAFileWhoseBoxesTileItAndHoldTheMovieIsWhole) {
         {"movie cut short", kFtyp + kMdat + kMoov.substr(0, kMoov.size() - 1), false},
         {"bytes after the last box", kFtyp + kMdat + kMoov + "xyz", false},
         {"box smaller than its header", kFtyp + std::string{0, 0, 0, 4} + "moov", false},
+        // Read as 8 bytes long, the box would end inside its size, which reads as a last box.
+        {"64-bit box smaller than its header",
+         kFtyp + std::string{0, 0, 0, 1} + "moov" + std::string(7, '\0') + "\x08", false},
         {"empty", "", false},
     };
     zk::test::TempFolder folder;
