@@ -3675,4 +3675,30 @@ Create the first full recompute</source>
             <translation>出力切替</translation>
         </message>
     </context>
+    <context>
+        <name>RecentProjectsDialog</name>
+        <message>
+            <source>Recent Projects</source>
+            <translation>最近のプロジェクト</translation>
+        </message>
+        <message>
+            <source>No recent projects yet</source>
+            <translation>最近のプロジェクトはまだありません</translation>
+        </message>
+        <message>
+            <source>Open</source>
+            <translation>開く</translation>
+        </message>
+        <message>
+            <source>Remove from Recent Projects (the folder stays on disk)</source>
+            <translation>最近のプロジェクトから削除（フォルダーはディスクに残ります）</translation>
+        </message>
+    </context>
+    <context>
+        <name>RunWindowLabel</name>
+        <message>
+            <source>%1–%2 s</source>
+            <translation>%1–%2 秒</translation>
+        </message>
+    </context>
 </TS>

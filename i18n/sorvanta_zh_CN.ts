@@ -3675,4 +3675,30 @@ Create the first full recompute</source>
             <translation>输出开关</translation>
         </message>
     </context>
+    <context>
+        <name>RecentProjectsDialog</name>
+        <message>
+            <source>Recent Projects</source>
+            <translation>最近的项目</translation>
+        </message>
+        <message>
+            <source>No recent projects yet</source>
+            <translation>暂无最近的项目</translation>
+        </message>
+        <message>
+            <source>Open</source>
+            <translation>打开</translation>
+        </message>
+        <message>
+            <source>Remove from Recent Projects (the folder stays on disk)</source>
+            <translation>从最近项目中移除（文件夹保留在磁盘上）</translation>
+        </message>
+    </context>
+    <context>
+        <name>RunWindowLabel</name>
+        <message>
+            <source>%1–%2 s</source>
+            <translation>%1–%2 秒</translation>
+        </message>
+    </context>
 </TS>

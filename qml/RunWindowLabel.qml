@@ -9,7 +9,7 @@ ElidedLabel {
     readonly property real endSeconds: Number(run.windowEndSeconds)
 
     text: isFinite(startSeconds) && isFinite(endSeconds) && endSeconds > startSeconds
-          ? startSeconds.toFixed(2) + "–" + endSeconds.toFixed(2) + " s" : ""
+          ? qsTr("%1–%2 s").arg(startSeconds.toFixed(2)).arg(endSeconds.toFixed(2)) : ""
     color: Theme.muted
     font.pixelSize: Theme.fontSmall
     elide: Text.ElideRight

@@ -17,13 +17,18 @@
 #include <QQuickWindow>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "app/i18n_manager.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
+#include "core/storage/project_store.h"
+#include "core/storage/recording.h"
 #include "message_capture.h"
 #include "qml_test_context.h"
 #include "render_environment.h"
@@ -363,5 +368,116 @@ INSTANTIATE_TEST_SUITE_P(Languages, FieldFocus,
                          [](const ::testing::TestParamInfo<Pass>& info) {
                              return std::string(info.param.language) + "_" + info.param.locale;
                          });
+
+class KeyboardWalk : public OverTheController {
+  protected:
+    // A Project of one short Measurement of the 4-channel profile, opened: every workspace can be
+    // entered.
+    void openProjectWithAMeasurement() {
+        ASSERT_TRUE(projects_.isValid());
+        const QString path = projects_.filePath(QStringLiteral("project"));
+        zk::core::createProject(std::filesystem::path(path.toStdString()), "Walk");
+        QFile profile(QStringLiteral(ZK_PROFILES_DIR "/small-4.device.json"));
+        ASSERT_TRUE(profile.open(QIODevice::ReadOnly));
+        zk::core::Recording recording(std::filesystem::path(path.toStdString()), "m_1",
+                                      profile.readAll().toStdString(), "Synthetic");
+        recording.append(std::vector<std::int16_t>(16000u * 4u, 7));
+        recording.finalize({});
+        ui_->openProject(path);
+        ASSERT_TRUE(ui_->hasSelectedMeasurement()) << ui_->statusText().toStdString();
+        judge_->settle();
+    }
+
+    // The stop Shift+Tab reaches next, once in sight; null when it stays out of sight.
+    QQuickItem* stepBack(const QString& where) {
+        QTest::keyClick(window_, Qt::Key_Tab, Qt::ShiftModifier);
+        const QPointer<QQuickItem> focused = window_->activeFocusItem();
+        if (!focused) return nullptr;
+        const bool inSight = QTest::qWaitFor([&] { return !focused || TextFitJudge::inSight(focused); }, 2000);
+        EXPECT_TRUE(inSight) << where.toStdString() << ": Shift+Tab leaves the focus out of sight in "
+                             << focused->metaObject()->className() << " \"" << focused->objectName().toStdString()
+                             << "\"";
+        return focused;
+    }
+
+    // The view of the shown long page and where it stands.
+    QQuickItem* analysisView() {
+        QQuickItem* scroll = shown(QStringLiteral("analysisScroll"));
+        return scroll ? scroll->property("contentItem").value<QQuickItem*>() : nullptr;
+    }
+
+    QTemporaryDir projects_;
+};
+
+// Shift+Tab from each workspace's entry in the sidebar, around the whole window and back to it: every
+// stop is in sight, also on the long pages, where each step back lies above the one before.
+TEST_P(KeyboardWalk, BackwardsEveryStopIsInSight) {
+    ui_->importProfile(QStringLiteral(ZK_PROFILES_DIR "/TM27-128-H1.6.2.device.json"));
+    ASSERT_TRUE(ui_->hasProfile());
+    ui_->setSource(QStringLiteral("Synthetic"));
+    openProjectWithAMeasurement();
+    for (const auto& workspace : kWorkspaces) {
+        showWorkspace(workspace.index);
+        const QString where = language_ + u' ' + QLatin1String(workspace.name);
+        QQuickItem* entry = shown(QStringLiteral("nav_") + QLatin1String(workspace.name));
+        ASSERT_NE(entry, nullptr) << where.toStdString();
+        entry->forceActiveFocus(Qt::TabFocusReason);
+        QQuickItem* page = window_->findChild<QQuickItem*>(QStringLiteral("pages"));
+        int onPage = 0;
+        bool round = false;
+        for (int step = 0; step < 400 && !round; ++step) {
+            QQuickItem* at = stepBack(where);
+            round = at == entry;
+            onPage += holds(page, at) ? 1 : 0;
+        }
+        EXPECT_TRUE(round) << where.toStdString() << ": Shift+Tab never comes back to the sidebar";
+        EXPECT_GT(onPage, 0) << where.toStdString();
+    }
+}
+
+// Up, PageUp and Home scroll the long page up, Down, PageDown and End down: from an action on the page,
+// reached backwards, and from the sidebar.
+TEST_P(KeyboardWalk, TheScrollingKeysMoveTheShownPageBothWays) {
+    openProjectWithAMeasurement();
+    showWorkspace(2);
+    QQuickItem* view = analysisView();
+    ASSERT_NE(view, nullptr);
+    const qreal bottom = view->property("contentHeight").toReal() - view->height();
+    ASSERT_GT(bottom, 96) << "the page is longer than its view";
+    const auto at = [&] { return view->property("contentY").toReal(); };
+    const auto press = [&](Qt::Key key) {
+        QTest::keyClick(window_, key);
+        return at();
+    };
+    QQuickItem* entry = shown(QStringLiteral("nav_analysis"));
+    QQuickItem* create = shown(QStringLiteral("createButton"));
+    ASSERT_NE(entry, nullptr);
+    ASSERT_NE(create, nullptr);
+    for (QQuickItem* focus : {entry, create}) {
+        const std::string where = language_.toStdString() + ", focus on " + focus->objectName().toStdString();
+        if (focus == create) {
+            // Backwards from the sidebar entry to the button on the page.
+            entry->forceActiveFocus(Qt::TabFocusReason);
+            for (int step = 0; step < 400 && window_->activeFocusItem() != create; ++step)
+                stepBack(QString::fromStdString(where));
+            ASSERT_EQ(window_->activeFocusItem(), create) << where;
+        } else {
+            entry->forceActiveFocus(Qt::TabFocusReason);
+        }
+        EXPECT_EQ(press(Qt::Key_End), bottom) << where;
+        const qreal up = press(Qt::Key_Up);
+        EXPECT_LT(up, bottom) << where << ": Up";
+        const qreal pagedUp = press(Qt::Key_PageUp);
+        EXPECT_LT(pagedUp, up) << where << ": PageUp";
+        EXPECT_GT(press(Qt::Key_Down), pagedUp) << where << ": Down";
+        EXPECT_EQ(press(Qt::Key_Home), 0) << where;
+        EXPECT_GT(press(Qt::Key_PageDown), 0) << where << ": PageDown";
+        EXPECT_EQ(window_->activeFocusItem(), focus) << where << ": the keys scroll, they do not move the focus";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, KeyboardWalk,
+                         ::testing::Values(Pass{"en", "en_US"}, Pass{"zh_CN", "zh_CN"}, Pass{"ja_JP", "ja_JP"}),
+                         [](const ::testing::TestParamInfo<Pass>& info) { return std::string(info.param.language); });
 
 }  // namespace
