@@ -79,7 +79,8 @@ QVariantList briefRunRows(const RunListing& listing, double wholeSeconds) {
 }
 
 void addRunWindow(QVariantMap& row, const core::AnalysisRunParameters& parameters, double wholeSeconds) {
-    const bool windowed = std::isfinite(parameters.windowEndSeconds) && parameters.windowStartSeconds >= 0.0 &&
+    const bool windowed = std::isfinite(parameters.windowEndSeconds) &&
+                          parameters.windowStartSeconds >= 0.0 &&
                           parameters.windowEndSeconds > parameters.windowStartSeconds;
     row.insert(QStringLiteral("windowStartSeconds"), windowed ? parameters.windowStartSeconds : 0.0);
     row.insert(QStringLiteral("windowEndSeconds"), windowed ? parameters.windowEndSeconds : wholeSeconds);

@@ -214,7 +214,8 @@ void UiController::rebuildAnalysisRunList() {
     if (row >= 0 && row < project_.rows.size()) {
         QVariantMap entry = project_.rows[row].toMap();
         entry.insert(QStringLiteral("analysisCount"), static_cast<quint64>(runs.rows.size()));
-        entry.insert(QStringLiteral("analyses"), briefRunRows(listing, measurementSeconds(project_.selected)));
+        entry.insert(QStringLiteral("analyses"),
+                     briefRunRows(listing, measurementSeconds(project_.selected)));
         project_.rows[row] = entry;
         emit measurementsChanged();
     }

@@ -10,7 +10,6 @@
 #include <QLocale>
 #include <QMetaProperty>
 #include <QPointer>
-#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -24,11 +23,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/i18n_manager.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
+#include "main_window_open.h"
 #include "message_capture.h"
 #include "qml_test_context.h"
 #include "render_environment.h"
@@ -59,7 +58,8 @@ class OverTheController : public ::testing::TestWithParam<Pass> {
         language_ = QLatin1String(pass.language);
         systemLocale_ = QLocale();
         QLocale::setDefault(QLocale(QLatin1String(pass.locale)));
-        QCoreApplication::setApplicationName(QStringLiteral("KeyboardWalk.%1.%2").arg(language_, pass.locale));
+        QCoreApplication::setApplicationName(
+            QStringLiteral("KeyboardWalk.%1.%2").arg(language_, pass.locale));
         ASSERT_TRUE(QSettings().fileName().contains(QStringLiteral("/.qttest/")));
         QFile::remove(QSettings().fileName());
         QSettings().setValue(QStringLiteral("ui/language"), language_);
@@ -68,18 +68,9 @@ class OverTheController : public ::testing::TestWithParam<Pass> {
         ui_ = zk::qmltest::installApplicationContext(*engine_);
         QQmlContext* context = engine_->rootContext();
         deviceCtl_ = context->contextProperty(QStringLiteral("deviceCtl")).value<QObject*>();
-        auto* i18n = qobject_cast<zk::app::I18nManager*>(
-            context->contextProperty(QStringLiteral("i18n")).value<QObject*>());
-        ASSERT_NE(i18n, nullptr);
-        i18n->setLanguage(language_);
-        QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
-        window_ = qobject_cast<QQuickWindow*>(component.create());
-        ASSERT_NE(window_, nullptr) << component.errorString().toStdString();
-        window_->resize(1280, 800);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-        // The keyboard reaches the active window only.
-        window_->requestActivate();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+        QString error;
+        window_ = zk::qmltest::openMainWindow(*engine_, language_, QSize(1280, 800), &error);
+        ASSERT_NE(window_, nullptr) << error.toStdString();
         judge_ = std::make_unique<TextFitJudge>(window_);
     }
 
@@ -173,8 +164,8 @@ class FieldFocus : public OverTheController {
         QString name = field->objectName();
         for (QQuickItem* at = field->parentItem(); at && name.isEmpty(); at = at->parentItem())
             name = at->objectName();
-        return QStringLiteral("%1 \"%2\" showing \"%3\"").arg(QLatin1String(field->metaObject()->className()),
-                                                             name, textOf(field));
+        return QStringLiteral("%1 \"%2\" showing \"%3\"")
+            .arg(QLatin1String(field->metaObject()->className()), name, textOf(field));
     }
 
     // What a field could write: every property of the controller and of the device controller, every
@@ -192,7 +183,8 @@ class FieldFocus : public OverTheController {
             }
         }
         const QSettings settings;
-        for (const QString& key : settings.allKeys()) all.insert(QStringLiteral("settings/") + key, settings.value(key));
+        for (const QString& key : settings.allKeys())
+            all.insert(QStringLiteral("settings/") + key, settings.value(key));
         for (const QVariant& field : ui_->algorithmParameterFields()) {
             const QString key = field.toMap().value(QStringLiteral("key")).toString();
             all.insert(QStringLiteral("live/") + key, ui_->beamformingParameterValue(key));
@@ -215,7 +207,9 @@ class FieldFocus : public OverTheController {
     // The focus put into the field and taken out again, by Tab and by the pointer: nothing changes.
     void visitField(QQuickItem* field, const std::vector<QQuickItem*>& fields, const char* workspace) {
         const std::string where =
-            QStringLiteral("%1 %2, %3: %4").arg(language_, QLocale().name(), QLatin1String(workspace), nameOf(field)).toStdString();
+            QStringLiteral("%1 %2, %3: %4")
+                .arg(language_, QLocale().name(), QLatin1String(workspace), nameOf(field))
+                .toStdString();
         const QVariantMap before = state();
         QStringList texts;
         for (QQuickItem* each : fields) texts << textOf(each);
@@ -315,7 +309,8 @@ class FieldFocus : public OverTheController {
         };
         for (const QVariant& field : ui_->algorithmParameterFields())
             if (field.toMap().value(QStringLiteral("type")).toString() == QLatin1String("real"))
-                ui_->setBeamformingParameter(field.toMap().value(QStringLiteral("key")).toString(), oddReal(field));
+                ui_->setBeamformingParameter(field.toMap().value(QStringLiteral("key")).toString(),
+                                             oddReal(field));
         for (const QVariant& field : ui_->analysisAlgorithmParameterFields())
             if (field.toMap().value(QStringLiteral("type")).toString() == QLatin1String("real"))
                 ui_->setAnalysisBeamformingParameter(field.toMap().value(QStringLiteral("key")).toString(),
@@ -356,15 +351,17 @@ TEST_P(FieldFocus, AFocusPassingThroughAnyFieldChangesNothing) {
     }
     // The fields that format their values were among them.
     for (const char* name :
-         {"live/realEditor", "live/integerEditor", "live/channelBox", "analysis/centerSpin", "analysis/bandwidthSpin",
-          "analysis/gridSpin", "analysis/hopSpin", "analysis/intEditor", "analysis/realEditor", "replay/realEditor",
-          "device/azimuthSpin", "device/elevationSpin", "device/profileField", "settings/maxDurationSpin"})
-        EXPECT_TRUE(visited.contains(QLatin1String(name))) << name << " in " << visited.join(u' ').toStdString();
+         {"live/realEditor", "live/integerEditor", "live/channelBox", "analysis/centerSpin",
+          "analysis/bandwidthSpin", "analysis/gridSpin", "analysis/hopSpin", "analysis/intEditor",
+          "analysis/realEditor", "replay/realEditor", "device/azimuthSpin", "device/elevationSpin",
+          "device/profileField", "settings/maxDurationSpin"})
+        EXPECT_TRUE(visited.contains(QLatin1String(name)))
+            << name << " in " << visited.join(u' ').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, FieldFocus,
-                         ::testing::Values(Pass{"en", "en_US"}, Pass{"zh_CN", "zh_CN"}, Pass{"ja_JP", "ja_JP"},
-                                           Pass{"en", "de_DE"}),
+                         ::testing::Values(Pass{"en", "en_US"}, Pass{"zh_CN", "zh_CN"},
+                                           Pass{"ja_JP", "ja_JP"}, Pass{"en", "de_DE"}),
                          [](const ::testing::TestParamInfo<Pass>& info) {
                              return std::string(info.param.language) + "_" + info.param.locale;
                          });
@@ -393,10 +390,11 @@ class KeyboardWalk : public OverTheController {
         QTest::keyClick(window_, Qt::Key_Tab, Qt::ShiftModifier);
         const QPointer<QQuickItem> focused = window_->activeFocusItem();
         if (!focused) return nullptr;
-        const bool inSight = QTest::qWaitFor([&] { return !focused || TextFitJudge::inSight(focused); }, 2000);
+        const bool inSight =
+            QTest::qWaitFor([&] { return !focused || TextFitJudge::inSight(focused); }, 2000);
         EXPECT_TRUE(inSight) << where.toStdString() << ": Shift+Tab leaves the focus out of sight in "
-                             << focused->metaObject()->className() << " \"" << focused->objectName().toStdString()
-                             << "\"";
+                             << focused->metaObject()->className() << " \""
+                             << focused->objectName().toStdString() << "\"";
         return focused;
     }
 
@@ -472,12 +470,16 @@ TEST_P(KeyboardWalk, TheScrollingKeysMoveTheShownPageBothWays) {
         EXPECT_GT(press(Qt::Key_Down), pagedUp) << where << ": Down";
         EXPECT_EQ(press(Qt::Key_Home), 0) << where;
         EXPECT_GT(press(Qt::Key_PageDown), 0) << where << ": PageDown";
-        EXPECT_EQ(window_->activeFocusItem(), focus) << where << ": the keys scroll, they do not move the focus";
+        EXPECT_EQ(window_->activeFocusItem(), focus)
+            << where << ": the keys scroll, they do not move the focus";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, KeyboardWalk,
-                         ::testing::Values(Pass{"en", "en_US"}, Pass{"zh_CN", "zh_CN"}, Pass{"ja_JP", "ja_JP"}),
-                         [](const ::testing::TestParamInfo<Pass>& info) { return std::string(info.param.language); });
+                         ::testing::Values(Pass{"en", "en_US"}, Pass{"zh_CN", "zh_CN"},
+                                           Pass{"ja_JP", "ja_JP"}),
+                         [](const ::testing::TestParamInfo<Pass>& info) {
+                             return std::string(info.param.language);
+                         });
 
 }  // namespace

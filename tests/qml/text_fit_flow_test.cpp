@@ -13,7 +13,6 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QPointer>
-#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -25,8 +24,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/i18n_manager.h"
 #include "app/ui_controller.h"
+#include "main_window_open.h"
 #include "message_capture.h"
 #include "qml_test_context.h"
 #include "render_environment.h"
@@ -52,18 +51,9 @@ class TextFitOverTheController : public ::testing::TestWithParam<const char*> {
         capture_ = std::make_unique<zk::qmltest::MessageCapture>();
         engine_ = std::make_unique<QQmlEngine>();
         ui_ = zk::qmltest::installApplicationContext(*engine_);
-        auto* i18n = qobject_cast<zk::app::I18nManager*>(
-            engine_->rootContext()->contextProperty(QStringLiteral("i18n")).value<QObject*>());
-        ASSERT_NE(i18n, nullptr);
-        i18n->setLanguage(language_);
-        QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
-        window_ = qobject_cast<QQuickWindow*>(component.create());
-        ASSERT_NE(window_, nullptr) << component.errorString().toStdString();
-        window_->resize(1280, 800);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-        // The keyboard reaches the active window only.
-        window_->requestActivate();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+        QString error;
+        window_ = zk::qmltest::openMainWindow(*engine_, language_, QSize(1280, 800), &error);
+        ASSERT_NE(window_, nullptr) << error.toStdString();
         judge_ = std::make_unique<zk::qmltest::TextFitJudge>(window_);
     }
 
