@@ -124,6 +124,7 @@ Page {
     }
 
     RowLayout {
+        id: pageRow
         anchors.fill: parent
         anchors.margins: 16
         spacing: 14
@@ -269,474 +270,478 @@ Page {
             }
         }
 
-        // The progress and the status of the analysis stay in sight under the long page, wherever it
-        // is scrolled to.
-        ColumnLayout {
+        ScrollView {
+            id: analysisScroll
+            objectName: "analysisScroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
+            // Room for the status strip below it.
+            Layout.bottomMargin: statusStrip.height + 6
             // Its implicit size follows its own width; the row gives it the rest instead.
             Layout.preferredWidth: 600
             Layout.preferredHeight: 600
-            spacing: 6
+            clip: true
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            // Shown whenever the view holds more than it shows, as a PageScrollBar is.
+            ScrollBar.vertical.policy: ScrollBar.vertical.size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+            contentWidth: availableWidth
 
-            ScrollView {
-                id: analysisScroll
-                objectName: "analysisScroll"
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-                clip: true
-                ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
-                // Shown whenever the view holds more than it shows, as a PageScrollBar is.
-                ScrollBar.vertical.policy: ScrollBar.vertical.size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
-                contentWidth: availableWidth
+            ColumnLayout {
+                width: analysisScroll.availableWidth
+                height: Math.max(implicitHeight, analysisScroll.availableHeight)
+                spacing: 12
 
-                ColumnLayout {
-                    width: analysisScroll.availableWidth
-                    height: Math.max(implicitHeight, analysisScroll.availableHeight)
-                    spacing: 12
+                AcousticCanvas {
+                    id: analysisCanvas
+                    objectName: "analysisCanvas"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.minimumHeight: 440
+                    expectedSource: "analysis"
+                    pageActive: root.pageActive
+                    replayMode: true
+                    replayHasVideo: root.pageActive && ui.selectedMeasurementVideoPath !== ""
+                    replayVideoSource: replayHasVideo ? ui.selectedMeasurementVideoUrl : ""
+                    panelTitle: qsTr("Analysis result")
+                    panelSubtitle: ui.hasPendingAnalysis ? qsTr("Unsaved result - save to keep it")
+                                 : ui.hasSelectedAnalysis ? ui.selectedAnalysisId
+                                 : qsTr("Each run keeps its own map and provenance")
+                    emptyPrimary: root.emptyMapText()
+                    emptySecondary: qsTr("Full recompute uses the Measurement's frozen Profile")
+                }
 
-                    AcousticCanvas {
-                        id: analysisCanvas
-                        objectName: "analysisCanvas"
+                DiagnosticPlotPanel {
+                    objectName: "analysisSpectrum"
+                    Layout.fillWidth: true
+                    Layout.minimumHeight: 120
+                    Layout.maximumHeight: 190
+                    Layout.preferredHeight: 150
+                    title: qsTr("Spectrum - analysis window")
+                    note: ui.hasAnalysisWindow ? ui.analysisWindowInfo
+                          : qsTr("Averaged over the whole Measurement - click the spectrum to set the centre frequency")
+                    imageSource: ui.analysisSpectrumNyquistHz > 0
+                                 ? "image://diagnostic/analysisSpectrum?" + ui.analysisSpectrumRevision : ""
+                    interactiveSpectrum: true
+                    commitToAnalysisFrequency: true
+                    nyquistHz: ui.analysisSpectrumNyquistHz
+                    targetFrequencyHz: ui.analysisFrequencyHz
+                    axisMode: "spectrum"
+                }
+
+                UiPanel {
+                    objectName: "recomputePanel"
+                    Layout.fillWidth: true
+                    title: qsTr("Full Recompute")
+                    subtitle: qsTr("Full recompute from raw measurement data")
+
+                    GridLayout {
                         Layout.fillWidth: true
-                        Layout.fillHeight: true
-                        Layout.minimumHeight: 440
-                        expectedSource: "analysis"
-                        pageActive: root.pageActive
-                        replayMode: true
-                        replayHasVideo: root.pageActive && ui.selectedMeasurementVideoPath !== ""
-                        replayVideoSource: replayHasVideo ? ui.selectedMeasurementVideoUrl : ""
-                        panelTitle: qsTr("Analysis result")
-                        panelSubtitle: ui.hasPendingAnalysis ? qsTr("Unsaved result - save to keep it")
-                                     : ui.hasSelectedAnalysis ? ui.selectedAnalysisId
-                                     : qsTr("Each run keeps its own map and provenance")
-                        emptyPrimary: root.emptyMapText()
-                        emptySecondary: qsTr("Full recompute uses the Measurement's frozen Profile")
-                    }
+                        columns: 4
+                        rowSpacing: 8
+                        columnSpacing: 10
 
-                    DiagnosticPlotPanel {
-                        objectName: "analysisSpectrum"
-                        Layout.fillWidth: true
-                        Layout.minimumHeight: 120
-                        Layout.maximumHeight: 190
-                        Layout.preferredHeight: 150
-                        title: qsTr("Spectrum - analysis window")
-                        note: ui.hasAnalysisWindow ? ui.analysisWindowInfo
-                              : qsTr("Averaged over the whole Measurement - click the spectrum to set the centre frequency")
-                        imageSource: ui.analysisSpectrumNyquistHz > 0
-                                     ? "image://diagnostic/analysisSpectrum?" + ui.analysisSpectrumRevision : ""
-                        interactiveSpectrum: true
-                        commitToAnalysisFrequency: true
-                        nyquistHz: ui.analysisSpectrumNyquistHz
-                        targetFrequencyHz: ui.analysisFrequencyHz
-                        axisMode: "spectrum"
-                    }
+                        // Fixed cells: the hidden bandwidth field leaves its column empty.
+                        Caption { Layout.row: 0; Layout.column: 0; text: qsTr("ALGORITHM") }
+                        Caption { Layout.row: 0; Layout.column: 1; text: qsTr("BAND") }
+                        Caption {
+                            Layout.row: 0; Layout.column: 2
+                            text: qsTr("BANDWIDTH HZ")
+                            visible: ui.analysisBandMode === "Custom"
+                        }
+                        Caption { Layout.row: 0; Layout.column: 3; text: qsTr("CENTER (HZ)") }
 
-                    UiPanel {
-                        objectName: "recomputePanel"
-                        Layout.fillWidth: true
-                        title: qsTr("Full Recompute")
-                        subtitle: qsTr("Full recompute from raw measurement data")
-
-                        GridLayout {
+                        ThemedCombo {
+                            objectName: "algorithmCombo"
+                            Layout.row: 1; Layout.column: 0
                             Layout.fillWidth: true
-                            columns: 4
-                            rowSpacing: 8
-                            columnSpacing: 10
+                            Layout.minimumWidth: 160
+                            enabled: !ui.analysisBusy
+                            model: root.algorithmNames
+                            currentIndex: Math.max(0, root.algorithmNames.indexOf(ui.analysisAlgorithm))
+                            onActivated: index => ui.analysisAlgorithm = root.algorithmNames[index]
+                        }
+                        ThemedCombo {
+                            objectName: "bandCombo"
+                            Layout.row: 1; Layout.column: 1
+                            Layout.fillWidth: true
+                            enabled: !ui.analysisBusy
+                            model: root.bandModes
+                            textMapper: mode => mode === "Single" ? qsTr("Single")
+                                              : mode === "Custom" ? qsTr("Custom") : qsTr("1/3 octave")
+                            currentIndex: Math.max(0, root.bandModes.indexOf(ui.analysisBandMode))
+                            onActivated: index => ui.analysisBandMode = root.bandModes[index]
+                        }
+                        ThemedSpinBox {
+                            objectName: "bandwidthSpin"
+                            Layout.row: 1; Layout.column: 2
+                            Layout.fillWidth: true
+                            visible: ui.analysisBandMode === "Custom"
+                            enabled: !ui.analysisBusy
+                            from: 100; to: 40000; stepSize: 100
+                            value: Math.round(ui.analysisBandwidthHz)
+                            onValueModified: ui.analysisBandwidthHz = value
+                        }
+                        ThemedSpinBox {
+                            objectName: "centerSpin"
+                            Layout.row: 1; Layout.column: 3
+                            Layout.fillWidth: true
+                            enabled: !ui.analysisBusy
+                            from: 100; to: 40000; stepSize: 100
+                            value: Math.round(ui.analysisFrequencyHz)
+                            // The frequency the run will record, which may lie between whole hertz.
+                            textFromValue: (spun, locale) => {
+                                const hz = spun === Math.round(ui.analysisFrequencyHz) ? ui.analysisFrequencyHz : spun
+                                return Number(hz).toLocaleString(locale, "f", Number.isInteger(hz) ? 0 : 1)
+                            }
+                            onValueModified: ui.analysisFrequencyHz = value
+                        }
+                    }
 
-                            // Fixed cells: the hidden bandwidth field leaves its column empty.
-                            Caption { Layout.row: 0; Layout.column: 0; text: qsTr("ALGORITHM") }
-                            Caption { Layout.row: 0; Layout.column: 1; text: qsTr("BAND") }
-                            Caption {
-                                Layout.row: 0; Layout.column: 2
-                                text: qsTr("BANDWIDTH HZ")
-                                visible: ui.analysisBandMode === "Custom"
-                            }
-                            Caption { Layout.row: 0; Layout.column: 3; text: qsTr("CENTER (HZ)") }
+                    // The window and the actions share a line where both fit; on a narrower page the
+                    // actions wrap below, so nothing of the form lies beyond the page's side.
+                    GridLayout {
+                        objectName: "actionRow"
+                        Layout.fillWidth: true
+                        columns: windowGroup.implicitWidth + actionGroup.implicitWidth + columnSpacing <= width ? 2 : 1
+                        rowSpacing: 8
+                        columnSpacing: 10
 
+                        RowLayout {
+                            id: windowGroup
+                            Layout.fillWidth: true
+                            spacing: 10
+
+                            Label { text: qsTr("Window"); color: Theme.muted }
                             ThemedCombo {
-                                objectName: "algorithmCombo"
-                                Layout.row: 1; Layout.column: 0
-                                Layout.fillWidth: true
-                                Layout.minimumWidth: 160
-                                enabled: !ui.analysisBusy
-                                model: root.algorithmNames
-                                currentIndex: Math.max(0, root.algorithmNames.indexOf(ui.analysisAlgorithm))
-                                onActivated: index => ui.analysisAlgorithm = root.algorithmNames[index]
+                                objectName: "windowCombo"
+                                implicitWidth: 140
+                                model: root.windowChoices
+                                textMapper: value => root.windowText(value)
+                                currentIndex: root.windowIndex(ui.analysisWindowSeconds)
+                                onActivated: index => ui.analysisWindowSeconds = root.windowChoices[index]
                             }
-                            ThemedCombo {
-                                objectName: "bandCombo"
-                                Layout.row: 1; Layout.column: 1
+                            ElidedLabel {
+                                objectName: "windowInfo"
+                                visible: ui.hasAnalysisWindow
                                 Layout.fillWidth: true
-                                enabled: !ui.analysisBusy
-                                model: root.bandModes
-                                textMapper: mode => mode === "Single" ? qsTr("Single")
-                                                  : mode === "Custom" ? qsTr("Custom") : qsTr("1/3 octave")
-                                currentIndex: Math.max(0, root.bandModes.indexOf(ui.analysisBandMode))
-                                onActivated: index => ui.analysisBandMode = root.bandModes[index]
+                                Layout.maximumWidth: Math.min(220, Math.ceil(implicitWidth))
+                                elide: Text.ElideRight
+                                text: ui.analysisWindowInfo
+                                color: Theme.muted
+                                font.pixelSize: Theme.fontSmall
                             }
-                            ThemedSpinBox {
-                                objectName: "bandwidthSpin"
-                                Layout.row: 1; Layout.column: 2
-                                Layout.fillWidth: true
-                                visible: ui.analysisBandMode === "Custom"
+                            ThemedButton {
+                                objectName: "wholeMeasurementButton"
+                                visible: ui.hasAnalysisWindow
                                 enabled: !ui.analysisBusy
-                                from: 100; to: 40000; stepSize: 100
-                                value: Math.round(ui.analysisBandwidthHz)
-                                onValueModified: ui.analysisBandwidthHz = value
+                                text: qsTr("Whole measurement")
+                                onClicked: ui.clearAnalysisWindow()
                             }
-                            ThemedSpinBox {
-                                objectName: "centerSpin"
-                                Layout.row: 1; Layout.column: 3
-                                Layout.fillWidth: true
-                                enabled: !ui.analysisBusy
-                                from: 100; to: 40000; stepSize: 100
-                                value: Math.round(ui.analysisFrequencyHz)
-                                // The frequency the run will record, which may lie between whole hertz.
-                                textFromValue: (spun, locale) => {
-                                    const hz = spun === Math.round(ui.analysisFrequencyHz) ? ui.analysisFrequencyHz : spun
-                                    return Number(hz).toLocaleString(locale, "f", Number.isInteger(hz) ? 0 : 1)
-                                }
-                                onValueModified: ui.analysisFrequencyHz = value
+                            Item { Layout.fillWidth: true }
+                        }
+                        RowLayout {
+                            id: actionGroup
+                            Layout.alignment: Qt.AlignRight
+                            spacing: 10
+
+                            ThemedButton {
+                                objectName: "advancedToggle"
+                                text: (root.showAdvanced ? "▾ " : "▸ ") + qsTr("Advanced parameters")
+                                onClicked: root.showAdvanced = !root.showAdvanced
+                            }
+                            ThemedButton {
+                                objectName: "createButton"
+                                kind: 1
+                                Layout.preferredWidth: 170
+                                text: ui.analysisBusy ? qsTr("Computing…") : qsTr("Create AnalysisRun")
+                                enabled: ui.canCreateAnalysis
+                                onClicked: ui.createFullRecomputeAnalysis()
                             }
                         }
+                    }
 
-                        // The window and the actions share a line where both fit; on a narrower page the
-                        // actions wrap below, so nothing of the form lies beyond the page's side.
-                        GridLayout {
-                            objectName: "actionRow"
+                    GridLayout {
+                        objectName: "advancedBlock"
+                        Layout.fillWidth: true
+                        visible: root.showAdvanced
+                        columns: 4
+                        rowSpacing: 8
+                        columnSpacing: 10
+
+                        Caption { text: qsTr("FRAME") }
+                        Caption { text: qsTr("HOP") }
+                        Caption { text: qsTr("GRID STEP") }
+                        Caption { text: qsTr("FOCUS") }
+
+                        ThemedCombo {
+                            objectName: "frameCombo"
                             Layout.fillWidth: true
-                            columns: windowGroup.implicitWidth + actionGroup.implicitWidth + columnSpacing <= width ? 2 : 1
-                            rowSpacing: 8
-                            columnSpacing: 10
+                            enabled: !ui.analysisBusy
+                            model: ["256", "512", "1024"]
+                            currentIndex: root.frameIndex(ui.analysisFrameSize)
+                            onActivated: index => ui.analysisFrameSize = Number(model[index])
+                        }
+                        ThemedSpinBox {
+                            objectName: "hopSpin"
+                            Layout.fillWidth: true
+                            enabled: !ui.analysisBusy
+                            from: 1; to: ui.analysisFrameSize; stepSize: 64
+                            value: ui.analysisHopSize
+                            onValueModified: ui.analysisHopSize = value
+                        }
+                        ThemedSpinBox {
+                            objectName: "gridSpin"
+                            Layout.fillWidth: true
+                            enabled: !ui.analysisBusy
+                            from: 5; to: 50; stepSize: 5
+                            value: Math.round(ui.analysisGridStepDeg * 10)
+                            textFromValue: (value, locale) => Number(value / 10).toLocaleString(locale, "f", 1) + "°"
+                            valueOfText: (text, locale) => Math.round(numberOf(text.replace("°", ""), locale) * 10)
+                            onValueModified: ui.analysisGridStepDeg = value / 10
+                        }
+                        ThemedCombo {
+                            objectName: "focusCombo"
+                            Layout.fillWidth: true
+                            enabled: !ui.analysisBusy
+                            model: root.focusNames
+                            textMapper: name => name === "far field" ? qsTr("far field") : name
+                            currentIndex: ui.analysisFocusIndex
+                            onActivated: index => ui.analysisFocusIndex = index
+                        }
+                    }
 
-                            RowLayout {
-                                id: windowGroup
-                                Layout.fillWidth: true
-                                spacing: 10
+                    GridLayout {
+                        objectName: "displayGrid"
+                        Layout.fillWidth: true
+                        columns: 4
+                        rowSpacing: 8
+                        columnSpacing: 8
 
-                                Label { text: qsTr("Window"); color: Theme.muted }
-                                ThemedCombo {
-                                    objectName: "windowCombo"
-                                    implicitWidth: 140
-                                    model: root.windowChoices
-                                    textMapper: value => root.windowText(value)
-                                    currentIndex: root.windowIndex(ui.analysisWindowSeconds)
-                                    onActivated: index => ui.analysisWindowSeconds = root.windowChoices[index]
+                        Caption {
+                            text: qsTr("Air temp %1 °C · %2 m/s").arg(Number(ui.airTemperatureC).toFixed(0))
+                                                                .arg(Math.round(ui.speedOfSoundMps))
+                        }
+                        Caption { text: qsTr("Confidence %1 dB").arg(Number(ui.confidenceThresholdDb).toFixed(1)) }
+                        Caption { text: qsTr("Range %1 dB").arg(Number(ui.dynamicRange).toFixed(1)) }
+                        Caption { text: qsTr("Level gate %1 dBFS").arg(Number(ui.levelGateDbfs).toFixed(0)) }
+
+                        ThemedSlider {
+                            objectName: "airTemperatureSlider"
+                            Layout.fillWidth: true
+                            enabled: !ui.analysisBusy
+                            from: -20; to: 50; stepSize: 1
+                            value: ui.airTemperatureC
+                            onMoved: ui.setAirTemperatureC(value)
+                        }
+                        ThemedSlider {
+                            objectName: "confidenceSlider"
+                            Layout.fillWidth: true
+                            from: 0; to: 6; stepSize: 0.5
+                            value: ui.confidenceThresholdDb
+                            onMoved: ui.setConfidenceThresholdDb(value)
+                        }
+                        ThemedSlider {
+                            objectName: "rangeSlider"
+                            Layout.fillWidth: true
+                            from: 0.1; to: 60; stepSize: 0.1
+                            value: ui.dynamicRange
+                            onMoved: ui.setDynamicRange(value)
+                        }
+                        ThemedSlider {
+                            objectName: "levelGateSlider"
+                            Layout.fillWidth: true
+                            from: -120; to: 0; stepSize: 1
+                            value: ui.levelGateDbfs
+                            onMoved: ui.setLevelGateDbfs(value)
+                        }
+
+                        Caption { text: qsTr("Colormap") }
+                        Caption { text: qsTr("Style") }
+                        Caption { text: qsTr("Scale") }
+                        Caption { text: qsTr("Alpha %1%").arg(Math.round(ui.heatmapOpacity * 100)) }
+
+                        ThemedCombo {
+                            objectName: "colormapCombo"
+                            Layout.fillWidth: true
+                            model: ["Viridis", "Turbo", "JET"]
+                            currentIndex: ui.heatmapColormap
+                            onActivated: index => ui.setHeatmapColormap(index)
+                        }
+                        ThemedCombo {
+                            objectName: "styleCombo"
+                            Layout.fillWidth: true
+                            model: root.styleValues
+                            textMapper: value => value === "contour" ? qsTr("Contour")
+                                               : value === "contourFill" ? qsTr("Contour + fill")
+                                               : value === "peakCross" ? qsTr("Peak cross") : qsTr("Fill")
+                            currentIndex: ui.heatmapStyle
+                            onActivated: index => ui.setHeatmapStyle(index)
+                        }
+                        ThemedCombo {
+                            objectName: "scaleCombo"
+                            Layout.fillWidth: true
+                            model: root.scaleValues
+                            textMapper: value => value === "Fixed dBFS" ? qsTr("Fixed dBFS") : qsTr("Auto peak")
+                            currentIndex: ui.heatmapScaleMode === "Fixed dBFS" ? 1 : 0
+                            onActivated: index => ui.setHeatmapScaleMode(root.scaleValues[index])
+                        }
+                        ThemedSlider {
+                            objectName: "opacitySlider"
+                            Layout.fillWidth: true
+                            from: 0.1; to: 1; stepSize: 0.05
+                            value: ui.heatmapOpacity
+                            onMoved: ui.setHeatmapOpacity(value)
+                        }
+                    }
+
+                    GridLayout {
+                        objectName: "parameterGrid"
+                        Layout.fillWidth: true
+                        columns: 3
+                        rowSpacing: 6
+                        columnSpacing: 16
+
+                        Repeater {
+                            objectName: "parameterRepeater"
+                            model: ui.analysisAlgorithmParameterFields
+
+                            delegate: RowLayout {
+                                id: fieldRow
+                                required property var modelData
+                                readonly property real stored: {
+                                    ui.analysisAlgorithmParameterFields
+                                    return ui.analysisBeamformingParameterValue(modelData.key)
                                 }
-                                ElidedLabel {
-                                    objectName: "windowInfo"
-                                    visible: ui.hasAnalysisWindow
+                                objectName: "parameter_" + modelData.key
+                                Layout.fillWidth: true
+                                spacing: 8
+
+                                Label {
                                     Layout.fillWidth: true
-                                    Layout.maximumWidth: Math.min(220, Math.ceil(implicitWidth))
+                                    text: fieldRow.modelData.label
+                                    color: Theme.text
                                     elide: Text.ElideRight
-                                    text: ui.analysisWindowInfo
+                                }
+                                ThemedSwitch {
+                                    objectName: "boolEditor"
+                                    visible: fieldRow.modelData.type === "bool"
+                                    enabled: !ui.analysisBusy
+                                    checked: fieldRow.stored >= 0.5
+                                    onToggled: ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, checked ? 1 : 0)
+                                }
+                                ThemedSpinBox {
+                                    objectName: "intEditor"
+                                    visible: fieldRow.modelData.type === "int"
+                                    enabled: !ui.analysisBusy
+                                    from: fieldRow.modelData.minimum
+                                    to: fieldRow.modelData.maximum
+                                    stepSize: 1
+                                    value: fieldRow.stored
+                                    onValueModified: ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, value)
+                                }
+                                RealNumberField {
+                                    objectName: "realEditor"
+                                    visible: fieldRow.modelData.type === "real"
+                                    enabled: !ui.analysisBusy
+                                    Layout.preferredWidth: 110
+                                    value: fieldRow.stored
+                                    onEdited: number => ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, number)
+                                }
+                                Label {
+                                    visible: fieldRow.modelData.unit !== ""
+                                    text: fieldRow.modelData.unit
                                     color: Theme.muted
                                     font.pixelSize: Theme.fontSmall
                                 }
-                                ThemedButton {
-                                    objectName: "wholeMeasurementButton"
-                                    visible: ui.hasAnalysisWindow
-                                    enabled: !ui.analysisBusy
-                                    text: qsTr("Whole measurement")
-                                    onClicked: ui.clearAnalysisWindow()
-                                }
-                                Item { Layout.fillWidth: true }
                             }
-                            RowLayout {
-                                id: actionGroup
-                                Layout.alignment: Qt.AlignRight
-                                spacing: 10
-
-                                ThemedButton {
-                                    objectName: "advancedToggle"
-                                    text: (root.showAdvanced ? "▾ " : "▸ ") + qsTr("Advanced parameters")
-                                    onClicked: root.showAdvanced = !root.showAdvanced
-                                }
-                                ThemedButton {
-                                    objectName: "createButton"
-                                    kind: 1
-                                    Layout.preferredWidth: 170
-                                    text: ui.analysisBusy ? qsTr("Computing…") : qsTr("Create AnalysisRun")
-                                    enabled: ui.canCreateAnalysis
-                                    onClicked: ui.createFullRecomputeAnalysis()
-                                }
-                            }
-                        }
-
-                        GridLayout {
-                            objectName: "advancedBlock"
-                            Layout.fillWidth: true
-                            visible: root.showAdvanced
-                            columns: 4
-                            rowSpacing: 8
-                            columnSpacing: 10
-
-                            Caption { text: qsTr("FRAME") }
-                            Caption { text: qsTr("HOP") }
-                            Caption { text: qsTr("GRID STEP") }
-                            Caption { text: qsTr("FOCUS") }
-
-                            ThemedCombo {
-                                objectName: "frameCombo"
-                                Layout.fillWidth: true
-                                enabled: !ui.analysisBusy
-                                model: ["256", "512", "1024"]
-                                currentIndex: root.frameIndex(ui.analysisFrameSize)
-                                onActivated: index => ui.analysisFrameSize = Number(model[index])
-                            }
-                            ThemedSpinBox {
-                                objectName: "hopSpin"
-                                Layout.fillWidth: true
-                                enabled: !ui.analysisBusy
-                                from: 1; to: ui.analysisFrameSize; stepSize: 64
-                                value: ui.analysisHopSize
-                                onValueModified: ui.analysisHopSize = value
-                            }
-                            ThemedSpinBox {
-                                objectName: "gridSpin"
-                                Layout.fillWidth: true
-                                enabled: !ui.analysisBusy
-                                from: 5; to: 50; stepSize: 5
-                                value: Math.round(ui.analysisGridStepDeg * 10)
-                                textFromValue: (value, locale) => Number(value / 10).toLocaleString(locale, "f", 1) + "°"
-                                valueOfText: (text, locale) => Math.round(numberOf(text.replace("°", ""), locale) * 10)
-                                onValueModified: ui.analysisGridStepDeg = value / 10
-                            }
-                            ThemedCombo {
-                                objectName: "focusCombo"
-                                Layout.fillWidth: true
-                                enabled: !ui.analysisBusy
-                                model: root.focusNames
-                                textMapper: name => name === "far field" ? qsTr("far field") : name
-                                currentIndex: ui.analysisFocusIndex
-                                onActivated: index => ui.analysisFocusIndex = index
-                            }
-                        }
-
-                        GridLayout {
-                            objectName: "displayGrid"
-                            Layout.fillWidth: true
-                            columns: 4
-                            rowSpacing: 8
-                            columnSpacing: 8
-
-                            Caption {
-                                text: qsTr("Air temp %1 °C · %2 m/s").arg(Number(ui.airTemperatureC).toFixed(0))
-                                                                    .arg(Math.round(ui.speedOfSoundMps))
-                            }
-                            Caption { text: qsTr("Confidence %1 dB").arg(Number(ui.confidenceThresholdDb).toFixed(1)) }
-                            Caption { text: qsTr("Range %1 dB").arg(Number(ui.dynamicRange).toFixed(1)) }
-                            Caption { text: qsTr("Level gate %1 dBFS").arg(Number(ui.levelGateDbfs).toFixed(0)) }
-
-                            ThemedSlider {
-                                objectName: "airTemperatureSlider"
-                                Layout.fillWidth: true
-                                enabled: !ui.analysisBusy
-                                from: -20; to: 50; stepSize: 1
-                                value: ui.airTemperatureC
-                                onMoved: ui.setAirTemperatureC(value)
-                            }
-                            ThemedSlider {
-                                objectName: "confidenceSlider"
-                                Layout.fillWidth: true
-                                from: 0; to: 6; stepSize: 0.5
-                                value: ui.confidenceThresholdDb
-                                onMoved: ui.setConfidenceThresholdDb(value)
-                            }
-                            ThemedSlider {
-                                objectName: "rangeSlider"
-                                Layout.fillWidth: true
-                                from: 0.1; to: 60; stepSize: 0.1
-                                value: ui.dynamicRange
-                                onMoved: ui.setDynamicRange(value)
-                            }
-                            ThemedSlider {
-                                objectName: "levelGateSlider"
-                                Layout.fillWidth: true
-                                from: -120; to: 0; stepSize: 1
-                                value: ui.levelGateDbfs
-                                onMoved: ui.setLevelGateDbfs(value)
-                            }
-
-                            Caption { text: qsTr("Colormap") }
-                            Caption { text: qsTr("Style") }
-                            Caption { text: qsTr("Scale") }
-                            Caption { text: qsTr("Alpha %1%").arg(Math.round(ui.heatmapOpacity * 100)) }
-
-                            ThemedCombo {
-                                objectName: "colormapCombo"
-                                Layout.fillWidth: true
-                                model: ["Viridis", "Turbo", "JET"]
-                                currentIndex: ui.heatmapColormap
-                                onActivated: index => ui.setHeatmapColormap(index)
-                            }
-                            ThemedCombo {
-                                objectName: "styleCombo"
-                                Layout.fillWidth: true
-                                model: root.styleValues
-                                textMapper: value => value === "contour" ? qsTr("Contour")
-                                                   : value === "contourFill" ? qsTr("Contour + fill")
-                                                   : value === "peakCross" ? qsTr("Peak cross") : qsTr("Fill")
-                                currentIndex: ui.heatmapStyle
-                                onActivated: index => ui.setHeatmapStyle(index)
-                            }
-                            ThemedCombo {
-                                objectName: "scaleCombo"
-                                Layout.fillWidth: true
-                                model: root.scaleValues
-                                textMapper: value => value === "Fixed dBFS" ? qsTr("Fixed dBFS") : qsTr("Auto peak")
-                                currentIndex: ui.heatmapScaleMode === "Fixed dBFS" ? 1 : 0
-                                onActivated: index => ui.setHeatmapScaleMode(root.scaleValues[index])
-                            }
-                            ThemedSlider {
-                                objectName: "opacitySlider"
-                                Layout.fillWidth: true
-                                from: 0.1; to: 1; stepSize: 0.05
-                                value: ui.heatmapOpacity
-                                onMoved: ui.setHeatmapOpacity(value)
-                            }
-                        }
-
-                        GridLayout {
-                            objectName: "parameterGrid"
-                            Layout.fillWidth: true
-                            columns: 3
-                            rowSpacing: 6
-                            columnSpacing: 16
-
-                            Repeater {
-                                objectName: "parameterRepeater"
-                                model: ui.analysisAlgorithmParameterFields
-
-                                delegate: RowLayout {
-                                    id: fieldRow
-                                    required property var modelData
-                                    readonly property real stored: {
-                                        ui.analysisAlgorithmParameterFields
-                                        return ui.analysisBeamformingParameterValue(modelData.key)
-                                    }
-                                    objectName: "parameter_" + modelData.key
-                                    Layout.fillWidth: true
-                                    spacing: 8
-
-                                    Label {
-                                        Layout.fillWidth: true
-                                        text: fieldRow.modelData.label
-                                        color: Theme.text
-                                        elide: Text.ElideRight
-                                    }
-                                    ThemedSwitch {
-                                        objectName: "boolEditor"
-                                        visible: fieldRow.modelData.type === "bool"
-                                        enabled: !ui.analysisBusy
-                                        checked: fieldRow.stored >= 0.5
-                                        onToggled: ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, checked ? 1 : 0)
-                                    }
-                                    ThemedSpinBox {
-                                        objectName: "intEditor"
-                                        visible: fieldRow.modelData.type === "int"
-                                        enabled: !ui.analysisBusy
-                                        from: fieldRow.modelData.minimum
-                                        to: fieldRow.modelData.maximum
-                                        stepSize: 1
-                                        value: fieldRow.stored
-                                        onValueModified: ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, value)
-                                    }
-                                    RealNumberField {
-                                        objectName: "realEditor"
-                                        visible: fieldRow.modelData.type === "real"
-                                        enabled: !ui.analysisBusy
-                                        Layout.preferredWidth: 110
-                                        value: fieldRow.stored
-                                        onEdited: number => ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, number)
-                                    }
-                                    Label {
-                                        visible: fieldRow.modelData.unit !== ""
-                                        text: fieldRow.modelData.unit
-                                        color: Theme.muted
-                                        font.pixelSize: Theme.fontSmall
-                                    }
-                                }
-                            }
-                        }
-
-                    }
-
-                    UiPanel {
-                        objectName: "pendingPanel"
-                        Layout.fillWidth: true
-                        visible: ui.hasPendingAnalysis
-                        title: qsTr("Unsaved analysis result")
-                        subtitle: ui.pendingAnalysisInfo
-
-                        SmallText {
-                            text: qsTr("Computed results are only kept in memory until you save them. Saving writes an immutable AnalysisRun to the Measurement.")
-                        }
-                        RowLayout {
-                            spacing: 10
-                            ThemedButton {
-                                objectName: "saveButton"
-                                kind: 4
-                                text: qsTr("Save analysis result")
-                                enabled: ui.hasPendingAnalysis && !ui.analysisBusy
-                                onClicked: ui.savePendingAnalysis()
-                            }
-                            ThemedButton {
-                                objectName: "discardButton"
-                                text: qsTr("Discard")
-                                enabled: ui.hasPendingAnalysis && !ui.analysisBusy
-                                onClicked: ui.discardPendingAnalysis()
-                            }
-                        }
-                    }
-
-                    UiPanel {
-                        objectName: "selectedRunPanel"
-                        Layout.fillWidth: true
-                        visible: ui.hasSelectedAnalysis && !ui.hasPendingAnalysis
-                        title: ui.selectedAnalysisId
-                        subtitle: ui.selectedAnalysisInfo
-
-                        SmallText {
-                            objectName: "provenanceText"
-                            color: Theme.text
-                            text: ui.selectedAnalysisProvenance
-                        }
-                        SmallText {
-                            objectName: "paramsText"
-                            visible: ui.selectedAnalysisAlgorithmParams !== ""
-                            wrapMode: Text.WrapAnywhere
-                            text: qsTr("params  %1").arg(ui.selectedAnalysisAlgorithmParams)
-                        }
-                        SmallText { text: qsTr("Immutable run · Measurement RAW was hash-checked before and after recompute") }
-                        ThemedButton {
-                            objectName: "exportButton"
-                            Layout.preferredWidth: 190
-                            text: qsTr("Export CSV + profile manifest")
-                            enabled: ui.hasSelectedAnalysis && !ui.analysisBusy
-                            onClicked: ui.exportSelectedAnalysis()
                         }
                     }
                 }
-            }
 
-            ProgressBar {
-                objectName: "analysisProgressBar"
-                Layout.fillWidth: true
-                visible: ui.analysisBusy
-                from: 0; to: 1
-                value: ui.analysisProgress
+                UiPanel {
+                    objectName: "pendingPanel"
+                    Layout.fillWidth: true
+                    visible: ui.hasPendingAnalysis
+                    title: qsTr("Unsaved analysis result")
+                    subtitle: ui.pendingAnalysisInfo
+
+                    SmallText {
+                        text: qsTr("Computed results are only kept in memory until you save them. Saving writes an immutable AnalysisRun to the Measurement.")
+                    }
+                    RowLayout {
+                        spacing: 10
+                        ThemedButton {
+                            objectName: "saveButton"
+                            kind: 4
+                            text: qsTr("Save analysis result")
+                            enabled: ui.hasPendingAnalysis && !ui.analysisBusy
+                            onClicked: ui.savePendingAnalysis()
+                        }
+                        ThemedButton {
+                            objectName: "discardButton"
+                            text: qsTr("Discard")
+                            enabled: ui.hasPendingAnalysis && !ui.analysisBusy
+                            onClicked: ui.discardPendingAnalysis()
+                        }
+                    }
+                }
+
+                UiPanel {
+                    objectName: "selectedRunPanel"
+                    Layout.fillWidth: true
+                    visible: ui.hasSelectedAnalysis && !ui.hasPendingAnalysis
+                    title: ui.selectedAnalysisId
+                    subtitle: ui.selectedAnalysisInfo
+
+                    SmallText {
+                        objectName: "provenanceText"
+                        color: Theme.text
+                        text: ui.selectedAnalysisProvenance
+                    }
+                    SmallText {
+                        objectName: "paramsText"
+                        visible: ui.selectedAnalysisAlgorithmParams !== ""
+                        wrapMode: Text.WrapAnywhere
+                        text: qsTr("params  %1").arg(ui.selectedAnalysisAlgorithmParams)
+                    }
+                    SmallText { text: qsTr("Immutable run · Measurement RAW was hash-checked before and after recompute") }
+                    ThemedButton {
+                        objectName: "exportButton"
+                        Layout.preferredWidth: 190
+                        text: qsTr("Export CSV + profile manifest")
+                        enabled: ui.hasSelectedAnalysis && !ui.analysisBusy
+                        onClicked: ui.exportSelectedAnalysis()
+                    }
+                }
             }
-            ElidedLabel {
-                objectName: "analysisStatusLabel"
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
-                maximumLineCount: 2
-                elide: Text.ElideRight
-                text: ui.analysisStatus
-                color: ui.analysisBusy ? Theme.accent : Theme.muted
-            }
+        }
+    }
+
+    // The progress and the status of the analysis, under the long page and in sight wherever it is
+    // scrolled to.
+    ColumnLayout {
+        id: statusStrip
+        x: pageRow.x + analysisScroll.x
+        width: analysisScroll.width
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 16
+        spacing: 6
+
+        ProgressBar {
+            objectName: "analysisProgressBar"
+            Layout.fillWidth: true
+            visible: ui.analysisBusy
+            from: 0; to: 1
+            value: ui.analysisProgress
+        }
+        ElidedLabel {
+            objectName: "analysisStatusLabel"
+            Layout.fillWidth: true
+            wrapMode: Text.WordWrap
+            maximumLineCount: 2
+            elide: Text.ElideRight
+            text: ui.analysisStatus
+            color: ui.analysisBusy ? Theme.accent : Theme.muted
         }
     }
 }

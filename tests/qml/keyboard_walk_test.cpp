@@ -58,8 +58,10 @@ class OverTheController : public ::testing::TestWithParam<Pass> {
         language_ = QLatin1String(pass.language);
         systemLocale_ = QLocale();
         QLocale::setDefault(QLocale(QLatin1String(pass.locale)));
-        QCoreApplication::setApplicationName(
-            QStringLiteral("KeyboardWalk.%1.%2").arg(language_, pass.locale));
+        // A settings store for each test, also when ctest runs them side by side; no slash in a file name.
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        QString name = QLatin1String(test->test_suite_name()) + u'.' + QLatin1String(test->name());
+        QCoreApplication::setApplicationName(name.replace(u'/', u'.'));
         ASSERT_TRUE(QSettings().fileName().contains(QStringLiteral("/.qttest/")));
         QFile::remove(QSettings().fileName());
         QSettings().setValue(QStringLiteral("ui/language"), language_);
