@@ -1,6 +1,7 @@
 // The AnalysisRuns of one Measurement as both lists show them.
 #include "app/run_listing.h"
 
+#include <cmath>
 #include <exception>
 
 #include "app/file_paths.h"
@@ -63,11 +64,32 @@ QVariantMap invalidRunRow(const ListedRun& run) {
             {QStringLiteral("error"), QStringLiteral("analysis.json: %1").arg(run.error)}};
 }
 
-QVariantList briefRunRows(const RunListing& listing) {
+QVariantList briefRunRows(const RunListing& listing, double wholeSeconds) {
     QVariantList rows;
-    for (auto run = listing.runs.rbegin(); run != listing.runs.rend(); ++run)
-        rows.append(run->record ? briefRowOf(run->name, *run->record) : invalidRunRow(*run));
+    for (auto run = listing.runs.rbegin(); run != listing.runs.rend(); ++run) {
+        if (!run->record) {
+            rows.append(invalidRunRow(*run));
+            continue;
+        }
+        QVariantMap row = briefRowOf(run->name, *run->record);
+        addRunWindow(row, run->record->parameters, wholeSeconds);
+        rows.append(row);
+    }
     return rows;
+}
+
+void addRunWindow(QVariantMap& row, const core::AnalysisRunParameters& parameters, double wholeSeconds) {
+    const bool windowed = std::isfinite(parameters.windowEndSeconds) &&
+                          parameters.windowStartSeconds >= 0.0 &&
+                          parameters.windowEndSeconds > parameters.windowStartSeconds;
+    row.insert(QStringLiteral("windowStartSeconds"), windowed ? parameters.windowStartSeconds : 0.0);
+    row.insert(QStringLiteral("windowEndSeconds"), windowed ? parameters.windowEndSeconds : wholeSeconds);
+}
+
+double measurementSeconds(const core::MeasurementRecord& measurement) {
+    return measurement.sampleRateHz > 0
+               ? static_cast<double>(measurement.totalFrames) / measurement.sampleRateHz
+               : 0.0;
 }
 
 void reportUnreadableOnce(UiController& ui, QSet<QString>& reported, const QString& file,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/storage/analysis_run_store.h"
+#include "core/storage/measurement_store.h"
 
 namespace zk::app {
 
@@ -37,8 +38,16 @@ RunListing listRunsOf(const std::filesystem::path& measurementDir);
 // The row of a run that cannot be read: listed with its reason, never selectable.
 QVariantMap invalidRunRow(const ListedRun& run);
 
-// The brief run rows of a Measurement row, newest first.
-QVariantList briefRunRows(const RunListing& listing);
+// The brief run rows of a Measurement row, newest first; wholeSeconds is the Measurement's length.
+QVariantList briefRunRows(const RunListing& listing, double wholeSeconds);
+
+// The part of the Measurement a run covers, in seconds ("windowStartSeconds", "windowEndSeconds"):
+// the window it was computed over, or 0 to wholeSeconds for a run of the whole Measurement. Two runs
+// of one Measurement at one frequency read apart by it.
+void addRunWindow(QVariantMap& row, const core::AnalysisRunParameters& parameters, double wholeSeconds);
+
+// The length of a Measurement's raw data in seconds, 0 when its rate is unknown.
+double measurementSeconds(const core::MeasurementRecord& measurement);
 
 // Reports "Cannot read <file>: <error>" unless `reported` already holds that line (the lines since the
 // Measurement list was last rebuilt), so each unreadable file is named once per open or refresh.

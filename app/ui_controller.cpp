@@ -244,6 +244,7 @@ void UiController::readSettingsAtStart() {
     analysis_.frameSize = frameSize == 256 || frameSize == 512 || frameSize == 1024 ? frameSize : 256;
     analysis_.hopSize = storedInt(settings_, QStringLiteral("analysisHopSize"), analysis_.frameSize / 2, 1,
                                   analysis_.frameSize);
+    analysis_.ownHopSize = analysis_.hopSize;
     analysis_.gridStepDeg = storedInRange(settings_, QStringLiteral("analysisGridStepDeg"), 1.0, 0.5, 5.0);
     analysis_.bandMode = QStringLiteral("1/3 octave");
     analysis_.bandwidthHz = 2000.0;

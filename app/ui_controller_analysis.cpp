@@ -111,7 +111,9 @@ void UiController::setAnalysisFrameSize(int size) {
     if (size != 256 && size != 512 && size != 1024) return;
     if (size == analysis_.frameSize) return;
     analysis_.frameSize = size;
-    if (size < analysis_.hopSize) analysis_.hopSize = size / 2;
+    // From the user's own hop: one the form shows for a run or a Replay position is not the user's.
+    analysis_.hopSize = size < analysis_.ownHopSize ? size / 2 : analysis_.ownHopSize;
+    analysis_.ownHopSize = analysis_.hopSize;
     // Back on a bin of the new frame, without storing: the stored value stays the one the user chose.
     analysis_.frequencyHz =
         analysisFrequencyForFrame(analysis_.frequencyHz, profileState_.frozenSampleRate(), size);
@@ -126,6 +128,7 @@ void UiController::setAnalysisHopSize(int hop) {
     const int next = std::clamp(hop, 1, analysis_.frameSize);
     if (next == analysis_.hopSize) return;
     analysis_.hopSize = next;
+    analysis_.ownHopSize = next;
     settings_.setValue(QStringLiteral("analysisHopSize"), next);
     emit analysisParametersChanged();
 }

@@ -191,7 +191,9 @@ void UiController::rebuildAnalysisRunList() {
     reportUnreadableRuns(*this, project_.reportedUnreadable, listing);
     for (const ListedRun& run : listing.runs) {
         if (run.record) {
-            runs.rows.append(rowOf(run.name, *run.record));
+            QVariantMap row = rowOf(run.name, *run.record);
+            addRunWindow(row, run.record->parameters, measurementSeconds(project_.selected));
+            runs.rows.append(row);
             runs.records.push_back(*run.record);
         } else {
             runs.rows.append(invalidRunRow(run));
@@ -212,7 +214,8 @@ void UiController::rebuildAnalysisRunList() {
     if (row >= 0 && row < project_.rows.size()) {
         QVariantMap entry = project_.rows[row].toMap();
         entry.insert(QStringLiteral("analysisCount"), static_cast<quint64>(runs.rows.size()));
-        entry.insert(QStringLiteral("analyses"), briefRunRows(listing));
+        entry.insert(QStringLiteral("analyses"),
+                     briefRunRows(listing, measurementSeconds(project_.selected)));
         project_.rows[row] = entry;
         emit measurementsChanged();
     }

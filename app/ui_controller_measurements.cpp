@@ -76,7 +76,7 @@ QVariantMap measurementRowOf(const std::string& registeredName, const core::Meas
     const double bytesPerSecond = 2.0 * m.wireChannelCount * static_cast<double>(m.sampleRateHz);
     const double durationSeconds = rawAvailable && bytesPerSecond > 0.0 ? rawBytes / bytesPerSecond : 0.0;
 
-    const QVariantList analyses = briefRunRows(runs);
+    const QVariantList analyses = briefRunRows(runs, measurementSeconds(m));
     return {{QStringLiteral("directory"), qs(registeredName)},
             {QStringLiteral("id"), qs(m.measurementId)},
             {QStringLiteral("valid"), true},

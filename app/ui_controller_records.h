@@ -113,6 +113,9 @@ struct AnalysisSettings {
     double frequencyHz = 1000.0;
     int frameSize = 1024;
     int hopSize = 512;
+    // The hop the user chose last (or the stored one): a framing the form borrows from a run or from
+    // "Analyze at position" leaves it alone, and a new frame size starts from it.
+    int ownHopSize = 512;
     double gridStepDeg = 1.0;
     QString bandMode = QStringLiteral("1/3 octave");
     double bandwidthHz = 2000.0;

@@ -259,14 +259,6 @@ Create a new project here?</source>
 ここに新しいプロジェクトを作成しますか？</translation>
         </message>
         <message>
-            <source>Recent Projects</source>
-            <translation>最近のプロジェクト</translation>
-        </message>
-        <message>
-            <source>No recent projects yet</source>
-            <translation>最近のプロジェクトはまだありません</translation>
-        </message>
-        <message>
             <source>Delete Project</source>
             <translation>プロジェクトの削除</translation>
         </message>
@@ -353,10 +345,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>
                 <numerusform>%1 ch · %2 Hz · 解析 %n 件</numerusform>
             </translation>
-        </message>
-        <message>
-            <source>Remove from Recent Projects (the folder stays on disk)</source>
-            <translation>最近のプロジェクトから削除（フォルダーはディスクに残ります）</translation>
         </message>
     </context>
     <context>
@@ -3677,6 +3665,32 @@ Create the first full recompute</source>
         <message>
             <source>act</source>
             <translation>出力切替</translation>
+        </message>
+    </context>
+    <context>
+        <name>RecentProjectsDialog</name>
+        <message>
+            <source>Recent Projects</source>
+            <translation>最近のプロジェクト</translation>
+        </message>
+        <message>
+            <source>No recent projects yet</source>
+            <translation>最近のプロジェクトはまだありません</translation>
+        </message>
+        <message>
+            <source>Open</source>
+            <translation>開く</translation>
+        </message>
+        <message>
+            <source>Remove from Recent Projects (the folder stays on disk)</source>
+            <translation>最近のプロジェクトから削除（フォルダーはディスクに残ります）</translation>
+        </message>
+    </context>
+    <context>
+        <name>RunWindowLabel</name>
+        <message>
+            <source>%1–%2 s</source>
+            <translation>%1–%2 秒</translation>
         </message>
     </context>
 </TS>

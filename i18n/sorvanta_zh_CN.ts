@@ -259,14 +259,6 @@ Create a new project here?</source>
 是否在此处创建新项目？</translation>
         </message>
         <message>
-            <source>Recent Projects</source>
-            <translation>最近的项目</translation>
-        </message>
-        <message>
-            <source>No recent projects yet</source>
-            <translation>暂无最近的项目</translation>
-        </message>
-        <message>
             <source>Delete Project</source>
             <translation>删除项目</translation>
         </message>
@@ -353,10 +345,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>
                 <numerusform>%1 通道 · %2 Hz · %n 个分析</numerusform>
             </translation>
-        </message>
-        <message>
-            <source>Remove from Recent Projects (the folder stays on disk)</source>
-            <translation>从最近项目中移除（文件夹保留在磁盘上）</translation>
         </message>
     </context>
     <context>
@@ -3677,6 +3665,32 @@ Create the first full recompute</source>
         <message>
             <source>act</source>
             <translation>输出开关</translation>
+        </message>
+    </context>
+    <context>
+        <name>RecentProjectsDialog</name>
+        <message>
+            <source>Recent Projects</source>
+            <translation>最近的项目</translation>
+        </message>
+        <message>
+            <source>No recent projects yet</source>
+            <translation>暂无最近的项目</translation>
+        </message>
+        <message>
+            <source>Open</source>
+            <translation>打开</translation>
+        </message>
+        <message>
+            <source>Remove from Recent Projects (the folder stays on disk)</source>
+            <translation>从最近项目中移除（文件夹保留在磁盘上）</translation>
+        </message>
+    </context>
+    <context>
+        <name>RunWindowLabel</name>
+        <message>
+            <source>%1–%2 s</source>
+            <translation>%1–%2 秒</translation>
         </message>
     </context>
 </TS>

@@ -500,19 +500,11 @@ ColumnLayout {
                         }
                         Component {
                             id: realEditor
-                            ThemedTextField {
+                            RealNumberField {
                                 objectName: "realEditor"
                                 implicitWidth: 110
-                                validator: DoubleValidator {
-                                    locale: "C"
-                                }
-                                text: fieldRow.value.toExponential(2)
-                                onEditingFinished: {
-                                    const number = text.trim() === "" ? NaN : Number(text)
-                                    if (isFinite(number))
-                                        ui.setBeamformingParameter(fieldRow.field.key, number)
-                                    text = Qt.binding(() => fieldRow.value.toExponential(2))
-                                }
+                                value: fieldRow.value
+                                onEdited: number => ui.setBeamformingParameter(fieldRow.field.key, number)
                             }
                         }
                     }

@@ -124,6 +124,7 @@ Page {
     }
 
     RowLayout {
+        id: pageRow
         anchors.fill: parent
         anchors.margins: 16
         spacing: 14
@@ -223,6 +224,11 @@ Page {
                                         color: runRow.valid ? Theme.text : Theme.danger
                                         font.bold: true
                                     }
+                                    RunWindowLabel {
+                                        objectName: "runWindow"
+                                        visible: runRow.valid
+                                        run: runRow.modelData
+                                    }
                                     Label {
                                         text: runRow.valid ? Number(runRow.modelData.frequencyHz).toFixed(1) + " Hz"
                                                            : qsTr("invalid")
@@ -269,6 +275,8 @@ Page {
             objectName: "analysisScroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
+            // Room for the status strip below it.
+            Layout.bottomMargin: statusStrip.height + 6
             // Its implicit size follows its own width; the row gives it the rest instead.
             Layout.preferredWidth: 600
             Layout.preferredHeight: 600
@@ -487,8 +495,8 @@ Page {
                             enabled: !ui.analysisBusy
                             from: 5; to: 50; stepSize: 5
                             value: Math.round(ui.analysisGridStepDeg * 10)
-                            textFromValue: (value, locale) => (value / 10).toFixed(1) + "°"
-                            valueFromText: (text, locale) => Math.round(parseFloat(text) * 10)
+                            textFromValue: (value, locale) => Number(value / 10).toLocaleString(locale, "f", 1) + "°"
+                            valueOfText: (text, locale) => Math.round(numberOf(text.replace("°", ""), locale) * 10)
                             onValueModified: ui.analysisGridStepDeg = value / 10
                         }
                         ThemedCombo {
@@ -631,21 +639,13 @@ Page {
                                     value: fieldRow.stored
                                     onValueModified: ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, value)
                                 }
-                                ThemedTextField {
+                                RealNumberField {
                                     objectName: "realEditor"
                                     visible: fieldRow.modelData.type === "real"
                                     enabled: !ui.analysisBusy
-                                    implicitHeight: Theme.controlHeight
                                     Layout.preferredWidth: 110
-                                    validator: DoubleValidator {}
-                                    text: Number(fieldRow.stored).toExponential(2)
-                                    onEditingFinished: {
-                                        const parsed = parseFloat(text)
-                                        if (isFinite(parsed))
-                                            ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, parsed)
-                                        text = Number(ui.analysisBeamformingParameterValue(fieldRow.modelData.key))
-                                                   .toExponential(2)
-                                    }
+                                    value: fieldRow.stored
+                                    onEdited: number => ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, number)
                                 }
                                 Label {
                                     visible: fieldRow.modelData.unit !== ""
@@ -655,21 +655,6 @@ Page {
                                 }
                             }
                         }
-                    }
-
-                    ProgressBar {
-                        objectName: "analysisProgressBar"
-                        Layout.fillWidth: true
-                        visible: ui.analysisBusy
-                        from: 0; to: 1
-                        value: ui.analysisProgress
-                    }
-                    Label {
-                        objectName: "analysisStatusLabel"
-                        Layout.fillWidth: true
-                        wrapMode: Text.WordWrap
-                        text: ui.analysisStatus
-                        color: ui.analysisBusy ? Theme.accent : Theme.muted
                     }
                 }
 
@@ -729,6 +714,34 @@ Page {
                     }
                 }
             }
+        }
+    }
+
+    // The progress and the status of the analysis, under the long page and in sight wherever it is
+    // scrolled to.
+    ColumnLayout {
+        id: statusStrip
+        x: pageRow.x + analysisScroll.x
+        width: analysisScroll.width
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 16
+        spacing: 6
+
+        ProgressBar {
+            objectName: "analysisProgressBar"
+            Layout.fillWidth: true
+            visible: ui.analysisBusy
+            from: 0; to: 1
+            value: ui.analysisProgress
+        }
+        ElidedLabel {
+            objectName: "analysisStatusLabel"
+            Layout.fillWidth: true
+            wrapMode: Text.WordWrap
+            maximumLineCount: 2
+            elide: Text.ElideRight
+            text: ui.analysisStatus
+            color: ui.analysisBusy ? Theme.accent : Theme.muted
         }
     }
 }

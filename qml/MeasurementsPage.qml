@@ -401,7 +401,7 @@ Page {
             readonly property bool hasPlace: !!(modelData.location || modelData.scene)
             objectName: "measurementRow"
             width: ListView.view ? ListView.view.width : 0
-            height: (valid ? (hasPlace ? 122 : 106) : 70) + (expanded && analyses.length > 0 ? 8 + 30 * analyses.length : 0)
+            height: (valid ? (hasPlace ? 122 : 106) : 70) + (expanded && analyses.length > 0 ? 8 + 44 * analyses.length : 0)
             radius: 9
             selected: index === ui.selectedMeasurementIndex
             choosable: valid && !ui.replayActive
@@ -491,7 +491,7 @@ Page {
                             readonly property string created: modelData.createdAt || ""
                             objectName: "analysisRow"
                             width: parent ? parent.width : 0
-                            height: 26
+                            height: 40
                             radius: 6
                             restColor: "transparent"
                             selected: ui.selectedMeasurementId === analysisRepeater.measurementId
@@ -502,9 +502,12 @@ Page {
                                 root.showWorkspace(2)
                             }
                             RowLayout {
-                                anchors.fill: parent
-                                anchors.leftMargin: 8
-                                anchors.rightMargin: 8
+                                anchors.left: parent.left
+                                anchors.right: parent.right
+                                anchors.top: parent.top
+                                anchors.margins: 8
+                                anchors.topMargin: 3
+                                height: 16
                                 spacing: 6
                                 SmallText {
                                     objectName: "runAlgorithmLabel"
@@ -521,15 +524,38 @@ Page {
                                 }
                                 SmallText {
                                     objectName: "runDetailLabel"
-                                    // To the second: two runs saved within a minute still read apart.
-                                    text: !runRow.runValid ? (runRow.modelData.error || "") : runRow.created.length >= 19
-                                        ? runRow.created.substring(5, 19).replace("T", " ") : runRow.created
+                                    visible: !runRow.runValid
+                                    text: runRow.modelData.error || ""
                                 }
+                                Item { Layout.fillWidth: runRow.runValid }
                                 SmallText {
                                     Layout.fillWidth: false
                                     visible: runRow.runValid
                                     text: Number(runRow.modelData.peakAzimuth).toFixed(1) + "° / "
                                           + Number(runRow.modelData.peakElevation).toFixed(1) + "°"
+                                }
+                            }
+                            // The part of the Measurement the run covers and when it was saved, to the
+                            // second: two runs of one Measurement read apart by them.
+                            RowLayout {
+                                objectName: "runWindowLine"
+                                visible: runRow.runValid
+                                anchors.left: parent.left
+                                anchors.right: parent.right
+                                anchors.bottom: parent.bottom
+                                anchors.margins: 8
+                                anchors.bottomMargin: 3
+                                height: 16
+                                spacing: 6
+                                RunWindowLabel {
+                                    objectName: "runWindowLabel"
+                                    run: runRow.modelData
+                                }
+                                SmallText {
+                                    objectName: "runSavedLabel"
+                                    horizontalAlignment: Text.AlignRight
+                                    text: runRow.created.length >= 19 ? runRow.created.substring(5, 19).replace("T", " ")
+                                                                      : runRow.created
                                 }
                             }
                         }
@@ -645,59 +671,9 @@ Page {
         onAccepted: root.offerNewProject(root.pendingProjectDirectory)
     }
 
-    ThemedDialog {
+    RecentProjectsDialog {
         id: recentDialog
         objectName: "recentDialog"
-        title: qsTr("Recent Projects")
-        standardButtons: Dialog.Close
-        width: 560
-        ColumnLayout {
-            width: parent.width
-            spacing: 6
-            SmallText {
-                objectName: "noRecentLabel"
-                visible: ui.recentProjects.length === 0
-                text: qsTr("No recent projects yet")
-                font.pixelSize: Theme.fontBody
-            }
-            ListView {
-                id: recentList
-                objectName: "recentList"
-                Layout.fillWidth: true
-                Layout.preferredHeight: Math.min(contentHeight, 320)
-                visible: ui.recentProjects.length > 0
-                clip: true
-                model: ui.recentProjects
-                delegate: RowLayout {
-                    id: recentRow
-                    required property var modelData
-                    width: ListView.view.width
-                    height: 52
-                    spacing: 8
-                    NameOverPath {
-                        name: recentRow.modelData.name ? recentRow.modelData.name : recentRow.modelData.path
-                        path: recentRow.modelData.path
-                    }
-                    ThemedButton {
-                        text: qsTr("Open")
-                        onClicked: {
-                            const path = recentRow.modelData.path
-                            recentDialog.close()
-                            ui.openRecentProject(path)
-                        }
-                    }
-                    ThemedButton {
-                        objectName: "removeRecentButton"
-                        kind: 2
-                        implicitWidth: 34
-                        text: "×"
-                        hoverEnabled: true; ToolTip.visible: hovered && Window.window !== null
-                        ToolTip.text: qsTr("Remove from Recent Projects (the folder stays on disk)")
-                        onClicked: ui.removeRecentProject(recentRow.modelData.path)
-                    }
-                }
-            }
-        }
     }
 
     MessageDialog {

@@ -4,11 +4,46 @@ import QtQuick.Controls
 SpinBox {
     id: control
 
+    // The value a text means, for a field whose text is not the plain whole number: the value scaled,
+    // a fraction or a unit beside it. Pairs with textFromValue; NaN for a text that means none.
+    property var valueOfText: (text, locale) => Math.round(control.numberOf(text, locale))
+
+    // The number of a text in the control's locale (its group separator and decimal point), else in
+    // plain notation; NaN when it holds none.
+    function numberOf(text, locale) {
+        const trimmed = String(text).trim()
+        if (trimmed === "")
+            return NaN
+        try {
+            return Number.fromLocaleString(locale, trimmed)
+        } catch (notInLocale) {
+            const plain = Number(trimmed.replace(/\u2212/g, "-"))
+            return isFinite(plain) ? plain : NaN
+        }
+    }
+
+    // Shows the value again, also when a commit left it as it was under a text that meant nothing.
+    function showValue() {
+        contentItem.text = Qt.binding(() => control.textFromValue(control.value, control.locale))
+    }
+
     editable: true
     implicitHeight: Theme.controlHeight
     implicitWidth: Math.max(132, contentItem.implicitWidth + 76)
     leftPadding: down.indicator ? down.indicator.width + 4 : 0
     rightPadding: up.indicator ? up.indicator.width + 4 : 0
+
+    // Every text the field shows passes, and what it shows reads back as the value shown: a focus that
+    // passes through, or a text that means no number, leaves the value as it is.
+    validator: RegularExpressionValidator { regularExpression: /[^\p{L}]*/ }
+    valueFromText: (text, locale) => {
+        if (text === control.textFromValue(control.value, locale))
+            return control.value
+        // After the commit, which may leave the value as it was (a refused text, a clamped one).
+        Qt.callLater(control.showValue)
+        const read = control.valueOfText(text, locale)
+        return isFinite(read) ? read : control.value
+    }
 
     contentItem: TextInput {
         z: 2

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
 
 #include "analysis_fixture.h"
+#include "app/settings_rules.h"
 #include "app_test_support.h"
 #include "core/storage/analysis_run_store.h"
 
@@ -70,6 +73,55 @@ TEST_F(AnalysisFrequency, TheFormShowsTheBinTheRunRecordsAndFollowsTheSelectedRu
     EXPECT_EQ(ui.analysisBandMode(), QStringLiteral("Single"));
     EXPECT_EQ(QSettings().value(QStringLiteral("analysisFrequencyHz")).toDouble(), 1000.0)
         << "following a run stores nothing";
+}
+
+// "Analyze at position" computes with the Replay's framing and the form shows it, but the framing the
+// user stored stays theirs: a frame chosen afterwards starts from the user's own hop, and a selected
+// run's framing is borrowed the same way.
+TEST_F(AnalysisFrequency, AReplayPositionLendsItsFramingWithoutOverwritingTheUsersOwn) {
+    StoredProject project(0);
+    recordMeasurement(project.path(), "m_long", 32000, shippedProfileText("small-4.device.json"), 4);
+    UiController ui;
+    ui.openProject(project.path());
+    ui.setAnalysisFrameSize(512);
+    ui.setAnalysisHopSize(64);
+    ui.setAnalysisGridStepDeg(5.0);
+    const auto stored = [](const char* key) { return QSettings().value(QLatin1String(key)).toInt(); };
+    ASSERT_EQ(stored("analysisHopSize"), 64);
+
+    ui.startSelectedMeasurementReplay();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ui.replayPlaying(); }, 30000)) << lastEvent(ui).toStdString();
+    ui.setReplayPaused(true);
+    ui.seekReplay(1.5);
+    QSignalSpy finished(&ui, &UiController::analysisFinished);
+    ui.analyzeReplayPosition();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 120000)) << lastEvent(ui).toStdString();
+    ASSERT_TRUE(finished.front().at(0).toBool()) << ui.analysisStatus().toStdString();
+    EXPECT_EQ(ui.analysisFrameSize(), kStreamFrameSize);
+    EXPECT_EQ(ui.analysisHopSize(), kStreamHopSize);
+    ui.savePendingAnalysis();
+    const core::AnalysisRunRecord run = core::readAnalysisRun(project.measurementDir("m_long") / "analyses" /
+                                                              ui.selectedAnalysisId().toStdString());
+    EXPECT_EQ(run.parameters.frameSize, static_cast<std::uint32_t>(kStreamFrameSize));
+    EXPECT_EQ(run.parameters.hopSize, static_cast<std::uint32_t>(kStreamHopSize));
+    EXPECT_EQ(stored("analysisFrameSize"), 512);
+    EXPECT_EQ(stored("analysisHopSize"), 64);
+
+    // Frames that hold the lent hop of 512 and frames that do not: each starts from the hop of 64.
+    for (const int frame : {256, 512}) {
+        ui.selectAnalysisRun(0);
+        ASSERT_EQ(ui.analysisHopSize(), kStreamHopSize) << "the form follows the selected run";
+        ui.setAnalysisFrameSize(frame);
+        EXPECT_EQ(ui.analysisHopSize(), 64) << frame;
+        EXPECT_EQ(stored("analysisFrameSize"), frame);
+        EXPECT_EQ(stored("analysisHopSize"), 64) << frame;
+    }
+    // The user's own hop above a smaller frame still becomes half of it.
+    ui.setAnalysisFrameSize(1024);
+    ui.setAnalysisHopSize(512);
+    ui.setAnalysisFrameSize(256);
+    EXPECT_EQ(ui.analysisHopSize(), 128);
+    EXPECT_EQ(stored("analysisHopSize"), 128);
 }
 
 }  // namespace

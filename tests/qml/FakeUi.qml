@@ -44,6 +44,7 @@ QtObject {
 
     // Projects, Measurements and the file-system services.
     signal selectedMeasurementChanged()
+    signal projectChanged()
     property bool hasProject: false
     property string projectName: ""
     property string projectPath: ""

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
 #include <QPointer>
-#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -22,8 +24,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/i18n_manager.h"
 #include "app/ui_controller.h"
+#include "main_window_open.h"
 #include "message_capture.h"
 #include "qml_test_context.h"
 #include "render_environment.h"
@@ -49,18 +51,9 @@ class TextFitOverTheController : public ::testing::TestWithParam<const char*> {
         capture_ = std::make_unique<zk::qmltest::MessageCapture>();
         engine_ = std::make_unique<QQmlEngine>();
         ui_ = zk::qmltest::installApplicationContext(*engine_);
-        auto* i18n = qobject_cast<zk::app::I18nManager*>(
-            engine_->rootContext()->contextProperty(QStringLiteral("i18n")).value<QObject*>());
-        ASSERT_NE(i18n, nullptr);
-        i18n->setLanguage(language_);
-        QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
-        window_ = qobject_cast<QQuickWindow*>(component.create());
-        ASSERT_NE(window_, nullptr) << component.errorString().toStdString();
-        window_->resize(1280, 800);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-        // The keyboard reaches the active window only.
-        window_->requestActivate();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+        QString error;
+        window_ = zk::qmltest::openMainWindow(*engine_, language_, QSize(1280, 800), &error);
+        ASSERT_NE(window_, nullptr) << error.toStdString();
         judge_ = std::make_unique<zk::qmltest::TextFitJudge>(window_);
     }
 
@@ -154,6 +147,14 @@ class TextFitOverTheController : public ::testing::TestWithParam<const char*> {
             pending.insert(pending.end(), children.begin(), children.end());
         }
         return found;
+    }
+
+    // The text a shown field of the window shows: a spin box's text input.
+    QString shownText(const QString& name) {
+        const auto fields = shownNamed(name);
+        if (fields.size() != 1) return {};
+        auto* input = fields.front()->property("contentItem").value<QQuickItem*>();
+        return input ? input->property("text").toString() : QString();
     }
 
     // The texts of the shown rows of a list of AnalysisRuns, one line per row.
@@ -263,6 +264,10 @@ TEST_P(TextFitOverTheController, EveryWorkspaceAlongAKeyboardSessionFromProjectT
                                 kStepLimitMs));
     // Saved a second apart at least, as a user's two saves are.
     const qint64 firstSaved = QDateTime::currentSecsSinceEpoch();
+    // On its way to Create AnalysisRun the keyboard passes through the centre frequency, untyped.
+    ASSERT_TRUE(tabUntil([](QQuickItem* item) { return focusIsIn(item, QStringLiteral("centerSpin")); },
+                         QStringLiteral("centerSpin")));
+    const QString centreShown = shownText("centerSpin");
     press("createButton");
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !ui_->analysisBusy() && ui_->hasPendingAnalysis(); }, kStepLimitMs))
@@ -271,6 +276,13 @@ TEST_P(TextFitOverTheController, EveryWorkspaceAlongAKeyboardSessionFromProjectT
     press("saveButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui_->analysisRunCount() == 2 && !ui_->hasPendingAnalysis(); },
                                 kStepLimitMs));
+    // The run keeps the frequency the field showed, and the field still shows it.
+    EXPECT_EQ(shownText("centerSpin").toStdString(), centreShown.toStdString());
+    const QString createdId = ui_->selectedAnalysisId();
+    const double shownHz = QLocale().toDouble(centreShown);
+    const QVariantMap savedRun = ui_->analysisRuns().value(ui_->selectedAnalysisIndex()).toMap();
+    EXPECT_NEAR(savedRun.value(QStringLiteral("frequencyHz")).toDouble(), shownHz, 0.05)
+        << centreShown.toStdString();
 
     // The long page moves with the scrolling keys wherever the focus sits on it.
     const auto scrollViews = shownNamed(QStringLiteral("analysisScroll"));
@@ -318,10 +330,20 @@ TEST_P(TextFitOverTheController, EveryWorkspaceAlongAKeyboardSessionFromProjectT
     ui_->selectAnalysisRun(0);
     press("runRow1");
     EXPECT_EQ(ui_->selectedAnalysisIndex(), 1);
+    EXPECT_EQ(ui_->selectedAnalysisId(), createdId);
     press("exportButton");
     QDirIterator exported(projects_.path(), {QStringLiteral("map.csv")}, QDir::Files,
                           QDirIterator::Subdirectories);
     EXPECT_TRUE(exported.hasNext()) << ui_->statusText().toStdString();
+    // Its export too.
+    QDirIterator manifests(projects_.path(), {QStringLiteral("export.json")}, QDir::Files,
+                           QDirIterator::Subdirectories);
+    ASSERT_TRUE(manifests.hasNext());
+    QFile manifest(manifests.next());
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    const QJsonObject algorithm =
+        QJsonDocument::fromJson(manifest.readAll()).object().value(QStringLiteral("algorithm")).toObject();
+    EXPECT_NEAR(algorithm.value(QStringLiteral("centerFrequencyHz")).toDouble(), shownHz, 0.05);
 
     // Delete asks first; its destructive Yes is reached with Tab, never pressed by Enter alone.
     openWorkspace("project");

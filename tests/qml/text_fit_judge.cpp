@@ -184,8 +184,8 @@ bool breaksInsideAWord(QQuickItem* text) {
 }
 
 // What a page shows whole as soon as it opens: the Live status line, the Replay transport with its
-// timeline and reason line.
-constexpr const char* kAlwaysInSight[] = {"statusStrip", "transportBar"};
+// timeline and reason line, the Analysis status line.
+constexpr const char* kAlwaysInSight[] = {"statusStrip", "transportBar", "analysisStatusLabel"};
 
 // A slider this short moves its value in steps too coarse to set by pointer.
 constexpr qreal kMinimumSliderWidth = 96.0;

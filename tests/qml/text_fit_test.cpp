@@ -156,6 +156,8 @@ class TextFit : public ::testing::Test {
                                         {"peakAzimuth", -15.2},
                                         {"peakElevation", -10.4},
                                         {"peakDb", -31.2},
+                                        {"windowStartSeconds", 4.0},
+                                        {"windowEndSeconds", 6.0},
                                         {"valid", true},
                                         {"mapAvailable", true},
                                         {"error", ""}});

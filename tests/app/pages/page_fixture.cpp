@@ -66,10 +66,13 @@ QString PageFixture::makeWaveProject() {
 }
 
 void PageFixture::addAnalysisRun(const QString& projectPath, const QString& measurementId,
-                                 const QString& analysisId, bool withMap) {
+                                 const QString& analysisId, bool withMap, double windowStartSeconds,
+                                 double windowEndSeconds) {
     core::AnalysisRunParameters parameters;
     parameters.algorithmId = "DAS";
     parameters.frequencyHz = 2000.0;
+    parameters.windowStartSeconds = windowStartSeconds;
+    parameters.windowEndSeconds = windowEndSeconds;
     core::AnalysisRunProvenance provenance;
     provenance.recomputeMode = "full";
     std::optional<core::HeatmapGrid> map;
@@ -106,6 +109,11 @@ void PageFixture::makeDirs(const QString& parent, const QStringList& names) {
 void PageFixture::touch(const QString& path) { QFile(path).open(QIODevice::WriteOnly); }
 
 bool PageFixture::exists(const QString& path) const { return QFileInfo::exists(path); }
+
+QString PageFixture::readText(const QString& path) const {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 
 QString PageFixture::profilePath(const QString& name) const {
     return QStringLiteral(ZK_PROFILES_DIR "/") + name;

@@ -22,15 +22,19 @@ class PageFixture : public QObject {
     // A Project with one Measurement "m_wave" of the 128-microphone profile: 1 s of an 8062.5 Hz plane
     // wave from 10 degrees right and 5 degrees down in the camera's image plane.
     Q_INVOKABLE QString makeWaveProject();
-    // A run of metadata only, or with a 4 x 3 map whose peak lies at 10 degrees azimuth, 0 elevation.
+    // A run of metadata only, or with a 4 x 3 map whose peak lies at 10 degrees azimuth, 0 elevation;
+    // of the whole Measurement, or of the window from start to end seconds.
     Q_INVOKABLE void addAnalysisRun(const QString& projectPath, const QString& measurementId,
-                                    const QString& analysisId, bool withMap = false);
+                                    const QString& analysisId, bool withMap = false,
+                                    double windowStartSeconds = -1.0, double windowEndSeconds = -1.0);
     // Rewrites the creation time a run's analysis.json records.
     Q_INVOKABLE void stampAnalysisRun(const QString& projectPath, const QString& measurementId,
                                       const QString& analysisId, const QString& createdAt);
     Q_INVOKABLE void makeDirs(const QString& parent, const QStringList& names);
     Q_INVOKABLE void touch(const QString& path);
     Q_INVOKABLE bool exists(const QString& path) const;
+    // A file's text as UTF-8, empty when it cannot be read.
+    Q_INVOKABLE QString readText(const QString& path) const;
     // A shipped device profile by its file name.
     Q_INVOKABLE QString profilePath(const QString& name) const;
     // A folder with all it holds, or a single file.

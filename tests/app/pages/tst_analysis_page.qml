@@ -89,6 +89,39 @@ Item {
             verify(ui.statusText.startsWith("Exported map.csv + export.json to "), ui.statusText)
         }
 
+        // By the pointer alone, in a locale of decimal commas: a click into the centre frequency, then on
+        // Create AnalysisRun. The run and its export keep the frequency the field showed.
+        function test_theCentreFrequencyClickedThroughIsTheRunsFrequency() {
+            page.locale = Qt.locale("de_DE")
+            ui.openProject(fixture.makeWaveProject())
+            ui.analysisBandMode = "Single"
+            ui.analysisFrameSize = 256
+            ui.analysisGridStepDeg = 5
+            // Bin 43 of 256 points at 48 kHz, between whole hertz.
+            ui.analysisFrequencyHz = 8016
+            const centre = child("centerSpin")
+            const shown = centre.contentItem.text
+            compare(shown, "8.062,5")
+            mouseClick(centre.contentItem)
+            verify(centre.contentItem.activeFocus)
+            const create = child("createButton")
+            verify(create.mapToItem(host, 0, create.height).y < host.height, "Create AnalysisRun is in sight")
+            mouseClick(create)
+            verify(!centre.contentItem.activeFocus)
+            tryVerify(() => ui.hasPendingAnalysis && !ui.analysisBusy, 120000, "the run ends")
+            compare(centre.contentItem.text, shown)
+            clickButton("saveButton")
+            const run = ui.analysisRuns[ui.selectedAnalysisIndex]
+            compare(run.frequencyHz, Number.fromLocaleString(page.locale, shown))
+            // The whole second of the Measurement, as the run's row says.
+            compare(findChild(child("runRow" + ui.selectedAnalysisIndex), "runWindow").text, "0.00–1.00 s")
+            clickButton("exportButton")
+            const exported = JSON.parse(fixture.readText(ui.projectPath + "/exports/" + ui.selectedAnalysisId
+                                                         + "/export.json"))
+            compare(exported.algorithm.centerFrequencyHz, 8062.5)
+            page.locale = Qt.locale()
+        }
+
         // The controller holds one map: while Live draws into it the page says which run waits, and
         // shows that run as soon as Live stops.
         function test_aRunSelectedWhileLiveRunsShowsAsSoonAsLiveStops() {

@@ -55,6 +55,13 @@ Item {
             return result
         }
 
+        function itemsNamed(item, name) {
+            let items = item.objectName === name ? [item] : []
+            for (let i = 0; i < item.children.length; ++i)
+                items = items.concat(itemsNamed(item.children[i], name))
+            return items
+        }
+
         function textsNamed(item, name) {
             let texts = item.objectName === name ? [item.text] : []
             for (let i = 0; i < item.children.length; ++i)
@@ -219,7 +226,7 @@ Item {
             fixture.addAnalysisRun(path, "m_2", "a_1")
             fixture.addAnalysisRun(path, "m_2", "a_2")
             ui.openProject(path)
-            tryCompare(rowAt(0), "height", 106 + 8 + 30 * 2)
+            tryCompare(rowAt(0), "height", 106 + 8 + 44 * 2)
             compare(rowAt(1).height, 106)
 
             mouseClick(findChild(rowAt(0), "expandArrow"))
@@ -252,8 +259,24 @@ Item {
             fixture.stampAnalysisRun(path, "m_1", "a_1", "2026-01-01T12:00:05Z")
             fixture.stampAnalysisRun(path, "m_1", "a_2", "2026-01-01T12:00:41Z")
             ui.openProject(path)
-            tryCompare(rowAt(0), "height", 106 + 8 + 30 * 2)
-            compare(textsNamed(rowAt(0), "runDetailLabel").sort(), ["01-01 12:00:05", "01-01 12:00:41"])
+            tryCompare(rowAt(0), "height", 106 + 8 + 44 * 2)
+            compare(textsNamed(rowAt(0), "runSavedLabel").sort(), ["01-01 12:00:05", "01-01 12:00:41"])
+        }
+
+        // Like runs saved at one time read apart by the part of the Measurement each covers (0.1 s of
+        // 16 kHz here), shown whole at this laptop's width.
+        function test_runsOfOneMeasurementReadApartByTheirWindows() {
+            const path = fixture.makeProject(1, "Windows")
+            fixture.addAnalysisRun(path, "m_1", "a_1")
+            fixture.addAnalysisRun(path, "m_1", "a_2", false, 0.02, 0.06)
+            fixture.addAnalysisRun(path, "m_1", "a_3", false, 0.05, 0.0925)
+            for (const id of ["a_1", "a_2", "a_3"])
+                fixture.stampAnalysisRun(path, "m_1", id, "2026-01-01T12:00:05Z")
+            ui.openProject(path)
+            tryCompare(rowAt(0), "height", 106 + 8 + 44 * 3)
+            compare(textsNamed(rowAt(0), "runWindowLabel").sort(), ["0.00–0.10 s", "0.02–0.06 s", "0.05–0.09 s"])
+            for (const label of itemsNamed(rowAt(0), "runWindowLabel"))
+                verify(!label.truncated, label.text + " is whole")
         }
 
         // A Replay the controller would refuse is disabled and says why under the pointer.
@@ -279,7 +302,7 @@ Item {
             fixture.touch(path + "/measurements/m_1/analyses/a_2/analysis.json")
             ui.openProject(path)
             compare(ui.selectedAnalysisId, "a_1")
-            tryCompare(rowAt(0), "height", 106 + 8 + 30 * 2)
+            tryCompare(rowAt(0), "height", 106 + 8 + 44 * 2)
             const broken = findChild(rowAt(0), "analysisRow")
             compare(broken.modelData.id, "a_2")
             compare(findChild(broken, "runAlgorithmLabel").text, "invalid")
@@ -309,6 +332,37 @@ Item {
             verify(dialog.opened)
             verify(child("noRecentLabel").visible)
             compare(child("noRecentLabel").text, "No recent projects yet")
+        }
+
+        // Open on a Project whose folder is gone says why in the dialog, where the user is; an Open that
+        // works closes it.
+        function test_openingARecentProjectThatIsGoneSaysWhyInTheDialog() {
+            const kept = fixture.makeProject(1, "Kept")
+            const gone = fixture.makeProject(1, "Gone")
+            ui.openProject(kept)
+            ui.openProject(gone)
+            fixture.removeTree(gone)
+            mouseClick(child("recentButton"))
+            const dialog = openedDialog("recentDialog")
+            const view = child("recentList")
+            compare(view.itemAtIndex(0).children[0].path, gone)
+            waitForRendering(view)
+            mouseClick(findChild(view.itemAtIndex(0), "openRecentButton"))
+            verify(dialog.opened, "the dialog stays open")
+            const failure = child("recentFailure")
+            verify(failure.visible)
+            compare(failure.text, "Project no longer exists at " + gone + " - removed from Recent")
+            verify(!ui.recentProjects.some(entry => entry.path === gone), "the gone Project leaves the list")
+            compare(ui.projectPath, gone, "the open Project stays as it was")
+
+            tryCompare(view.itemAtIndex(0).children[0], "path", kept)
+            waitForRendering(view)
+            mouseClick(findChild(view.itemAtIndex(0), "openRecentButton"))
+            tryVerify(() => !dialog.visible, 2000, "an Open that works closes the dialog")
+            compare(ui.projectPath, kept)
+            mouseClick(child("recentButton"))
+            openedDialog("recentDialog")
+            verify(!failure.visible, "a new look at the list starts without the old reason")
         }
 
         function test_aNewProjectIsCheckedNamedAfterItsFolderAndCreated() {
