@@ -147,6 +147,7 @@ class FullRecomputeRunner {
             pending.peakAzimuthDeg = outcome.map.peakAzimuthDeg;
             pending.peakElevationDeg = outcome.map.peakElevationDeg;
             pending.peakDb = outcome.map.peakRelativeDb;
+            pending.level = core::peakLevelOf(outcome.map);
             pending.provenance = std::move(outcome.provenance);
             pending.map = std::move(outcome.map);
             AnalysisRunState& runs = analysis.runs;

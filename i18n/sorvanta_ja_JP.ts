@@ -1781,6 +1781,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>CH %1 | DC %2 counts | RMS %3 dBFS | raw %4..%5 | peak %6 Hz / %7 dBFS | silent %8/%9 | win %10 (df %11 Hz)</source>
             <translation>ch %1 | DC %2 カウント | RMS %3 dBFS | 生 %4..%5 | ピーク %6 Hz / %7 dBFS | 無音 %8/%9 | 窓 %10 (df %11 Hz)</translation>
         </message>
+        <message>
+            <source>%1 dBFS</source>
+            <translation>%1 dBFS</translation>
+        </message>
+        <message>
+            <source>%1 dB re peak</source>
+            <translation>%1 dB（ピーク基準）</translation>
+        </message>
+        <message>
+            <source>%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8</source>
+            <translation>%1 v%2 · %3 · フレーム %4 / ホップ %5 · グリッド %6° · %7 · ピーク %8</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>
@@ -3006,10 +3018,6 @@ Create the first full recompute</source>
             <translation>%1 · %2 ビン · フレーム %3/%4 · グリッド %5°</translation>
         </message>
         <message>
-            <source>peak %1° / %2° · %3 dB · %4 · %5</source>
-            <translation>ピーク %1° / %2° · %3 dB · %4 · %5</translation>
-        </message>
-        <message>
             <source>map saved</source>
             <translation>マップ保存済み</translation>
         </message>
@@ -3236,6 +3244,26 @@ Create the first full recompute</source>
         <message>
             <source>far field</source>
             <translation>遠距離場</translation>
+        </message>
+        <message>
+            <source>fast recompute</source>
+            <translation>高速再計算</translation>
+        </message>
+        <message>
+            <source>%1 dBFS</source>
+            <translation>%1 dBFS</translation>
+        </message>
+        <message>
+            <source>%1 dB re peak</source>
+            <translation>%1 dB（ピーク基準）</translation>
+        </message>
+        <message>
+            <source>%1 dB</source>
+            <translation>%1 dB</translation>
+        </message>
+        <message>
+            <source>peak %1° / %2° · %3 · %4 · %5</source>
+            <translation>ピーク %1° / %2° · %3 · %4 · %5</translation>
         </message>
     </context>
     <context>

@@ -1781,6 +1781,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>CH %1 | DC %2 counts | RMS %3 dBFS | raw %4..%5 | peak %6 Hz / %7 dBFS | silent %8/%9 | win %10 (df %11 Hz)</source>
             <translation>通道 %1 | 直流 %2 计数 | RMS %3 dBFS | 原始 %4..%5 | 峰值 %6 Hz / %7 dBFS | 静默 %8/%9 | 窗口 %10 (df %11 Hz)</translation>
         </message>
+        <message>
+            <source>%1 dBFS</source>
+            <translation>%1 dBFS</translation>
+        </message>
+        <message>
+            <source>%1 dB re peak</source>
+            <translation>%1 dB（相对峰值）</translation>
+        </message>
+        <message>
+            <source>%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8</source>
+            <translation>%1 v%2 · %3 · 帧 %4 / 跳 %5 · 网格 %6° · %7 · 峰值 %8</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>
@@ -3006,10 +3018,6 @@ Create the first full recompute</source>
             <translation>%1 · %2 个频点 · 帧 %3/%4 · 网格 %5°</translation>
         </message>
         <message>
-            <source>peak %1° / %2° · %3 dB · %4 · %5</source>
-            <translation>峰值 %1° / %2° · %3 dB · %4 · %5</translation>
-        </message>
-        <message>
             <source>map saved</source>
             <translation>声学图已保存</translation>
         </message>
@@ -3236,6 +3244,26 @@ Create the first full recompute</source>
         <message>
             <source>far field</source>
             <translation>远场</translation>
+        </message>
+        <message>
+            <source>fast recompute</source>
+            <translation>快速重算</translation>
+        </message>
+        <message>
+            <source>%1 dBFS</source>
+            <translation>%1 dBFS</translation>
+        </message>
+        <message>
+            <source>%1 dB re peak</source>
+            <translation>%1 dB（相对峰值）</translation>
+        </message>
+        <message>
+            <source>%1 dB</source>
+            <translation>%1 dB</translation>
+        </message>
+        <message>
+            <source>peak %1° / %2° · %3 · %4 · %5</source>
+            <translation>峰值 %1° / %2° · %3 · %4 · %5</translation>
         </message>
     </context>
     <context>

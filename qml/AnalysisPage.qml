@@ -63,11 +63,20 @@ Page {
         return qsTr("%1 has no saved map").arg(wantedRunName)
     }
 
-    // The stored mode word is data; the one mode the system writes is shown translated.
+    // The stored mode word is data; the two modes the system writes are shown translated.
     function recomputeModeText(mode) {
         if (!mode)
             return qsTr("legacy run")
-        return mode === "full" ? qsTr("full recompute") : qsTr("%1 recompute").arg(mode)
+        return mode === "full" ? qsTr("full recompute")
+             : mode === "fast" ? qsTr("fast recompute") : qsTr("%1 recompute").arg(mode)
+    }
+
+    // A run keeps its level in its unit; one saved without it shows its relative peak as before.
+    function peakLevelText(run) {
+        const level = Number(run.peakLevel).toFixed(1)
+        return run.peakLevelUnit === "dBFS" ? qsTr("%1 dBFS").arg(level)
+             : run.peakLevelUnit === "dB re peak" ? qsTr("%1 dB re peak").arg(level)
+             : qsTr("%1 dB").arg(Number(run.peakDb).toFixed(1))
     }
 
     function windowIndex(seconds) {
@@ -249,10 +258,10 @@ Page {
                                     elide: Text.ElideRight
                                     wrapMode: Text.NoWrap
                                     color: runRow.modelData.mapAvailable ? Theme.success : Theme.warning
-                                    text: qsTr("peak %1° / %2° · %3 dB · %4 · %5")
+                                    text: qsTr("peak %1° / %2° · %3 · %4 · %5")
                                           .arg(Number(runRow.modelData.peakAzimuth).toFixed(1))
                                           .arg(Number(runRow.modelData.peakElevation).toFixed(1))
-                                          .arg(Number(runRow.modelData.peakDb).toFixed(1))
+                                          .arg(root.peakLevelText(runRow.modelData))
                                           .arg(runRow.modelData.mapAvailable ? qsTr("map saved") : qsTr("metadata only"))
                                           .arg(root.recomputeModeText(runRow.modelData.mode))
                                 }
