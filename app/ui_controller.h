@@ -92,6 +92,7 @@ class UiController : public QObject {
     Q_PROPERTY(QString selectedAnalysisAlgorithmParams READ selectedAnalysisAlgorithmParams
                    NOTIFY selectedAnalysisChanged)
     Q_PROPERTY(QString selectedAnalysisProvenance READ selectedAnalysisProvenance NOTIFY selectedAnalysisChanged)
+    Q_PROPERTY(QString selectedAnalysisParameters READ selectedAnalysisParameters NOTIFY selectedAnalysisChanged)
     Q_PROPERTY(bool analysisBusy READ analysisBusy NOTIFY analysisStateChanged)
     Q_PROPERTY(QString analysisStatus READ analysisStatus NOTIFY analysisStateChanged)
     Q_PROPERTY(bool hasPendingAnalysis READ hasPendingAnalysis NOTIFY pendingAnalysisChanged)
@@ -324,6 +325,7 @@ class UiController : public QObject {
     QString selectedAnalysisId() const;
     QString selectedAnalysisInfo() const;
     QString selectedAnalysisAlgorithmParams() const;
+    QString selectedAnalysisParameters() const;  // the parameters as the user reads them
     QString selectedAnalysisProvenance() const;
     bool analysisBusy() const;
     QString analysisStatus() const;

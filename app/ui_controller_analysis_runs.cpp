@@ -8,6 +8,7 @@
 
 #include "app/file_paths.h"
 #include "app/run_listing.h"
+#include "app/run_parameters_text.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/storage/analysis_export.h"
@@ -125,6 +126,10 @@ QString UiController::selectedAnalysisId() const {
 }
 QString UiController::selectedAnalysisAlgorithmParams() const {
     return hasSelectedAnalysis() ? qs(analysis_.runs.selected.parameters.algorithmParams) : QString();
+}
+
+QString UiController::selectedAnalysisParameters() const {
+    return hasSelectedAnalysis() ? runParametersText(analysis_.runs.selected.parameters) : QString();
 }
 
 QString UiController::selectedAnalysisInfo() const {

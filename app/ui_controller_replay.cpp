@@ -167,7 +167,10 @@ bool UiController::canStartReplay() const {
            !run_.fullRecomputeRunning.load();
 }
 QString UiController::replayMeasurementId() const { return replay_.measurementId; }
-QString UiController::replayProfileInfo() const { return replay_.profileInfo; }
+QString UiController::replayProfileInfo() const {
+    if (replay_.profileId.empty()) return {};
+    return profileInfoText(replay_.profileId, replay_.profileSchemaVersion, replay_.profileModel);
+}
 QString UiController::replayMetrics() const { return replay_.metrics; }
 double UiController::replayPositionSeconds() const { return replay_.positionSeconds.load(); }
 double UiController::replayDurationSeconds() const { return replay_.durationSeconds.load(); }
@@ -194,7 +197,9 @@ void UiController::startSelectedMeasurementReplay() {
         if (run_.replay.load() != kReplayIdle) stopReplay();
 
         replay_.measurementId = selectedMeasurementId();
-        replay_.profileInfo = selectedMeasurementProfileInfo();
+        replay_.profileId = profileState_.frozen.profileId;
+        replay_.profileSchemaVersion = profileState_.frozen.schemaVersion;
+        replay_.profileModel = profileState_.frozen.model;
         replay_.profileHash = QString::fromStdString(project_.selected.profileHash);
         replay_.positionSeconds.store(0.0);
         replay_.durationSeconds.store(0.0);

@@ -1793,6 +1793,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8</source>
             <translation>%1 v%2 · %3 · フレーム %4 / ホップ %5 · グリッド %6° · %7 · ピーク %8</translation>
         </message>
+        <message>
+            <source>on</source>
+            <translation>オン</translation>
+        </message>
+        <message>
+            <source>off</source>
+            <translation>オフ</translation>
+        </message>
+        <message>
+            <source>speed of sound %1 m/s</source>
+            <translation>音速 %1 m/s</translation>
+        </message>
     </context>
     <context>
         <name>UvcParameter</name>

@@ -749,7 +749,7 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         </message>
         <message>
             <source>Lambda (rel)</source>
-            <translation>Lambda（相对）</translation>
+            <translation>λ（相对）</translation>
         </message>
         <message>
             <source>Loop gain</source>
@@ -1792,6 +1792,18 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8</source>
             <translation>%1 v%2 · %3 · 帧 %4 / 跳 %5 · 网格 %6° · %7 · 峰值 %8</translation>
+        </message>
+        <message>
+            <source>on</source>
+            <translation>开</translation>
+        </message>
+        <message>
+            <source>off</source>
+            <translation>关</translation>
+        </message>
+        <message>
+            <source>speed of sound %1 m/s</source>
+            <translation>声速 %1 m/s</translation>
         </message>
     </context>
     <context>

@@ -724,9 +724,8 @@ Page {
                     }
                     SmallText {
                         objectName: "paramsText"
-                        visible: ui.selectedAnalysisAlgorithmParams !== ""
-                        wrapMode: Text.WrapAnywhere
-                        text: qsTr("params  %1").arg(ui.selectedAnalysisAlgorithmParams)
+                        visible: ui.selectedAnalysisParameters !== ""
+                        text: qsTr("params  %1").arg(ui.selectedAnalysisParameters)
                     }
                     SmallText { text: qsTr("Immutable run · Measurement RAW was hash-checked before and after recompute") }
                     ThemedButton {

@@ -76,6 +76,7 @@ constexpr Member kProperties[] = {
     {"selectedAnalysisInfo", "QString"},
     {"selectedAnalysisAlgorithmParams", "QString"},
     {"selectedAnalysisProvenance", "QString"},
+    {"selectedAnalysisParameters", "QString"},
     {"analysisBusy", "bool"},
     {"analysisStatus", "QString"},
     {"hasPendingAnalysis", "bool"},

@@ -204,6 +204,7 @@ QtObject {
     property string selectedAnalysisInfo: ""
     property string selectedAnalysisProvenance: ""
     property string selectedAnalysisAlgorithmParams: ""
+    property string selectedAnalysisParameters: ""
     property bool hasPendingAnalysis: false
     property string pendingAnalysisInfo: ""
     property bool hasAnalysisWindow: false
