@@ -22,6 +22,10 @@ Page {
     readonly property var styleValues: ["fill", "contour", "contourFill", "peakCross"]
     readonly property var scaleValues: ["Auto peak", "Fixed dBFS"]
 
+    ActionBlockers {
+        id: blockers
+    }
+
     component Caption: Label {
         color: Theme.muted
         font.pixelSize: Theme.fontTiny
@@ -41,6 +45,10 @@ Page {
                                         || ui.sessionState === "Stopping" ? "live"
                                       : ui.replayActive ? "replay" : ""
     readonly property bool analysisMapWanted: ui.hasPendingAnalysis || ui.hasSelectedAnalysis
+    // Whether the map the display settings act on is in dBFS: the shown result's, else the next run's.
+    readonly property bool shownLevelsAbsolute: ui.hasHeatmap && ui.mapSource === "analysis"
+                                                ? ui.mapHasAbsoluteLevels
+                                                : ui.algorithmHasAbsoluteLevels(ui.analysisAlgorithm)
     readonly property string wantedRunName: ui.hasPendingAnalysis ? qsTr("the unsaved result") : ui.selectedAnalysisId
 
     function showAnalysisMapWhenFree() {
@@ -357,6 +365,7 @@ Page {
                             Layout.fillWidth: true
                             Layout.minimumWidth: 160
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             model: root.algorithmNames
                             currentIndex: Math.max(0, root.algorithmNames.indexOf(ui.analysisAlgorithm))
                             onActivated: index => ui.analysisAlgorithm = root.algorithmNames[index]
@@ -366,6 +375,7 @@ Page {
                             Layout.row: 1; Layout.column: 1
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             model: root.bandModes
                             textMapper: mode => mode === "Single" ? qsTr("Single")
                                               : mode === "Custom" ? qsTr("Custom") : qsTr("1/3 octave")
@@ -378,6 +388,7 @@ Page {
                             Layout.fillWidth: true
                             visible: ui.analysisBandMode === "Custom"
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: 100; to: 40000; stepSize: 100
                             value: Math.round(ui.analysisBandwidthHz)
                             onValueModified: ui.analysisBandwidthHz = value
@@ -387,6 +398,7 @@ Page {
                             Layout.row: 1; Layout.column: 3
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: 100; to: 40000; stepSize: 100
                             value: Math.round(ui.analysisFrequencyHz)
                             // The frequency the run will record, which may lie between whole hertz.
@@ -435,6 +447,7 @@ Page {
                                 objectName: "wholeMeasurementButton"
                                 visible: ui.hasAnalysisWindow
                                 enabled: !ui.analysisBusy
+                                disabledReason: blockers.recomputing()
                                 text: qsTr("Whole measurement")
                                 onClicked: ui.clearAnalysisWindow()
                             }
@@ -456,6 +469,7 @@ Page {
                                 Layout.preferredWidth: 170
                                 text: ui.analysisBusy ? qsTr("Computing…") : qsTr("Create AnalysisRun")
                                 enabled: ui.canCreateAnalysis
+                                disabledReason: blockers.createAnalysis()
                                 onClicked: ui.createFullRecomputeAnalysis()
                             }
                         }
@@ -478,6 +492,7 @@ Page {
                             objectName: "frameCombo"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             model: ["256", "512", "1024"]
                             currentIndex: root.frameIndex(ui.analysisFrameSize)
                             onActivated: index => ui.analysisFrameSize = Number(model[index])
@@ -486,6 +501,7 @@ Page {
                             objectName: "hopSpin"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: 1; to: ui.analysisFrameSize; stepSize: 64
                             value: ui.analysisHopSize
                             onValueModified: ui.analysisHopSize = value
@@ -494,6 +510,7 @@ Page {
                             objectName: "gridSpin"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: 5; to: 50; stepSize: 5
                             value: Math.round(ui.analysisGridStepDeg * 10)
                             textFromValue: (value, locale) => (value / 10).toFixed(1) + "°"
@@ -504,6 +521,7 @@ Page {
                             objectName: "focusCombo"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             model: root.focusNames
                             textMapper: name => name === "far field" ? qsTr("far field") : name
                             currentIndex: ui.analysisFocusIndex
@@ -530,6 +548,7 @@ Page {
                             objectName: "airTemperatureSlider"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: -20; to: 50; stepSize: 1
                             value: ui.airTemperatureC
                             onMoved: ui.setAirTemperatureC(value)
@@ -552,6 +571,8 @@ Page {
                             objectName: "levelGateSlider"
                             Layout.fillWidth: true
                             from: -120; to: 0; stepSize: 1
+                            disabledReason: blockers.dbfsControls(root.shownLevelsAbsolute)
+                            enabled: disabledReason === ""
                             value: ui.levelGateDbfs
                             onMoved: ui.setLevelGateDbfs(value)
                         }
@@ -582,6 +603,8 @@ Page {
                             objectName: "scaleCombo"
                             Layout.fillWidth: true
                             model: root.scaleValues
+                            disabledReason: blockers.dbfsControls(root.shownLevelsAbsolute)
+                            enabled: disabledReason === ""
                             textMapper: value => value === "Fixed dBFS" ? qsTr("Fixed dBFS") : qsTr("Auto peak")
                             currentIndex: ui.heatmapScaleMode === "Fixed dBFS" ? 1 : 0
                             onActivated: index => ui.setHeatmapScaleMode(root.scaleValues[index])
@@ -627,6 +650,7 @@ Page {
                                     objectName: "boolEditor"
                                     visible: fieldRow.modelData.type === "bool"
                                     enabled: !ui.analysisBusy
+                                    disabledReason: blockers.recomputing()
                                     checked: fieldRow.stored >= 0.5
                                     onToggled: ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, checked ? 1 : 0)
                                 }
@@ -634,6 +658,7 @@ Page {
                                     objectName: "intEditor"
                                     visible: fieldRow.modelData.type === "int"
                                     enabled: !ui.analysisBusy
+                                    disabledReason: blockers.recomputing()
                                     from: fieldRow.modelData.minimum
                                     to: fieldRow.modelData.maximum
                                     stepSize: 1
@@ -644,6 +669,7 @@ Page {
                                     objectName: "realEditor"
                                     visible: fieldRow.modelData.type === "real"
                                     enabled: !ui.analysisBusy
+                                    disabledReason: blockers.recomputing()
                                     implicitHeight: Theme.controlHeight
                                     Layout.preferredWidth: 110
                                     validator: DoubleValidator {}
@@ -699,12 +725,14 @@ Page {
                             kind: 4
                             text: qsTr("Save analysis result")
                             enabled: ui.hasPendingAnalysis && !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             onClicked: ui.savePendingAnalysis()
                         }
                         ThemedButton {
                             objectName: "discardButton"
                             text: qsTr("Discard")
                             enabled: ui.hasPendingAnalysis && !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             onClicked: ui.discardPendingAnalysis()
                         }
                     }
@@ -733,6 +761,7 @@ Page {
                         Layout.preferredWidth: 190
                         text: qsTr("Export CSV + profile manifest")
                         enabled: ui.hasSelectedAnalysis && !ui.analysisBusy
+                        disabledReason: blockers.recomputing()
                         onClicked: ui.exportSelectedAnalysis()
                     }
                 }

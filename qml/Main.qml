@@ -554,6 +554,7 @@ ApplicationWindow {
                         kind: 4
                         text: ui.busy ? qsTr("Working…") : qsTr("Start")
                         enabled: ui.canStart
+                        disabledReason: blockers.startLive()
                         onClicked: ui.startLive()
                     }
                     ThemedButton {
@@ -562,6 +563,7 @@ ApplicationWindow {
                         kind: 3
                         text: qsTr("Stop")
                         enabled: ui.canStop
+                        disabledReason: blockers.stopLive()
                         onClicked: ui.stopLive()
                     }
                     ThemedButton {
@@ -571,8 +573,7 @@ ApplicationWindow {
                         text: ui.recording ? qsTr("Stop & save")
                             : ui.recordingFinalizing ? qsTr("Saving…") : qsTr("Record")
                         enabled: ui.canStopRecording || ui.canStartRecording
-                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                        ToolTip.text: blockers.record()
+                        disabledReason: blockers.record()
                         onClicked: ui.recording ? ui.stopRecording() : ui.startRecording()
                     }
                 }

@@ -46,6 +46,8 @@ constexpr Member kProperties[] = {
     {"canStopRecording", "bool"},
     {"canCalibrateNoise", "bool"},
     {"canStartReplay", "bool"},
+    {"startReplayBlocker", "QString"},
+    {"createAnalysisBlocker", "QString"},
     {"diagnosticChannelCount", "int"},
     {"diagnosticMeterPerRow", "int"},
     {"spectrumNyquistHz", "double"},
@@ -289,6 +291,7 @@ constexpr Member kOperations[] = {
     {"createFullRecomputeAnalysis()", "void"},
     {"setAnalysisBeamformingParameter(QString,double)", "void"},
     {"analysisBeamformingParameterValue(QString)", "double"},
+    {"algorithmHasAbsoluteLevels(QString)", "bool"},
     {"selectAnalysisRun(int)", "void"},
     {"showAnalysisMap()", "void"},  // shows a waiting run once Live or Replay frees the one map
     {"savePendingAnalysis()", "void"},
