@@ -40,8 +40,9 @@ QString memberText(const core::JsonMember& member,
                    const std::vector<core::BeamformingParameterDescriptor>& rows) {
     const core::JsonValue& value = member.value;
     if (member.key == "focus_distance_m")
-        return value.kind() == core::JsonKind::Number ? UiText::tr("focus %1 m").arg(numberText(value.asNumber()))
-                                                      : UiText::tr("far field");
+        return value.kind() == core::JsonKind::Number
+                   ? UiText::tr("focus %1 m").arg(numberText(value.asNumber()))
+                   : UiText::tr("far field");
     if (member.key == "speed_of_sound_mps" && value.kind() == core::JsonKind::Number)
         return UiText::tr("speed of sound %1 m/s").arg(numberText(value.asNumber()));
     for (const core::BeamformingParameterDescriptor& row : rows) {

@@ -176,7 +176,8 @@ std::string writeAnalysisManifest(const AnalysisRunRecord& record) {
         .numberMember("peakDb", record.peakDb);
     // Beside the relative peak, so readers of the members above read every run alike.
     if (!record.level.unit.empty())
-        json.numberMember("peakLevel", record.level.peakLevel).stringMember("peakLevelUnit", record.level.unit);
+        json.numberMember("peakLevel", record.level.peakLevel)
+            .stringMember("peakLevelUnit", record.level.unit);
     json.endObject();
     const AnalysisRunProvenance& v = record.provenance;
     json.beginObject("provenance")

@@ -53,7 +53,8 @@ void expectRules(UiController& ui, const Expected& expected, const char* state) 
 TEST_F(ActionRules, OneRuleGivesTheFlagTheReasonAndTheRefusal) {
     PlaneWaveProject project(48000 * 3);
     UiController ui;
-    expectRules(ui, {QStringLiteral("Select a valid Measurement before Replay"), kLiveOrReplay}, "nothing open");
+    expectRules(ui, {QStringLiteral("Select a valid Measurement before Replay"), kLiveOrReplay},
+                "nothing open");
 
     ui.openProject(project.path());
     ASSERT_TRUE(ui.hasSelectedMeasurement());

@@ -106,9 +106,10 @@ TEST_F(SavedRun, SaveWritesAnImmutableRunThatReloadsEqual) {
     EXPECT_EQ(row.value(QStringLiteral("frameSize")).toUInt(), 1024u);
     EXPECT_EQ(row.value(QStringLiteral("peakAzimuth")).toDouble(), 10.0);
     EXPECT_EQ(row.value(QStringLiteral("mode")).toString(), QStringLiteral("full"));
-    EXPECT_EQ(ui.selectedAnalysisInfo(),
-              QStringLiteral("DAS v1 · 8062.5 Hz · frame 1024 / hop 512 · grid 2.0° · far field · peak %1 dBFS")
-                  .arg(run.level.peakLevel, 0, 'f', 1));
+    EXPECT_EQ(
+        ui.selectedAnalysisInfo(),
+        QStringLiteral("DAS v1 · 8062.5 Hz · frame 1024 / hop 512 · grid 2.0° · far field · peak %1 dBFS")
+            .arg(run.level.peakLevel, 0, 'f', 1));
     EXPECT_EQ(ui.selectedAnalysisProvenance(),
               QStringLiteral("full recompute · 48000 input / 92 processed frames · raw %1 · Profile "
                              "TM27-128-H1.6.2 %2 · build sorvanta-ui-0.1.0")

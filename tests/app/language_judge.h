@@ -14,7 +14,8 @@ namespace zk::app::test {
 // or more that are not all capitals (acronyms such as UDP or UVC read the same in every language) nor
 // a unit (dBFS). Hexadecimal runs (hashes) and the names are removed first, longest name first.
 inline QStringList latinWords(QString text, QStringList names) {
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return a.size() > b.size(); });
     for (const QString& name : names)
         if (!name.isEmpty()) text.replace(name, QStringLiteral(" "));
     static const QRegularExpression hex(QStringLiteral("[0-9a-f]{8,}"));

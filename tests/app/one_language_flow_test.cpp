@@ -1,8 +1,9 @@
 // The whole flow of a user in Chinese or Japanese over the real controller: Live with the synthetic
 // source, Record, Stop & save, Replay to its end, Replay again, Pause, Analyze at position, Save, then
 // the same recompute twice, the second from the derived cache, each saved. Every status text, every
-// event-log line and every information line the pages show along it must be in that language; only names (ids, the Project, profile, source, algorithm and build), numbers, hashes, units
-// and acronyms may stay in Latin letters.
+// event-log line and every information line the pages show along it must be in that language; only names
+// (ids, the Project, profile, source, algorithm and build), numbers, hashes, units and acronyms may stay in
+// Latin letters.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>

@@ -66,8 +66,8 @@ const Failure kFailures[] = {
      "expected ',' or '}' in object"},
     {"Export", "Export failed: %1",
      [](UiController& ui, PlaneWaveProject& project, QTemporaryDir&) {
-         core::createAnalysisRun(project.measurementDir(), "m_wave", "a_metadata", core::AnalysisRunParameters{},
-                                 0.0, 0.0, 0.0, "b", {}, std::nullopt);
+         core::createAnalysisRun(project.measurementDir(), "m_wave", "a_metadata",
+                                 core::AnalysisRunParameters{}, 0.0, 0.0, 0.0, "b", {}, std::nullopt);
          ui.openProject(project.path());
          ui.exportSelectedAnalysis();
      },
@@ -111,7 +111,8 @@ TEST_P(FailedOperation, NamesItselfInTheLanguageOfTheInterface) {
         ASSERT_GE(at, 0) << translated.toStdString();
         const QString before = translated.left(at);
         const QString after = translated.mid(at + 2);
-        ASSERT_TRUE(line.startsWith(before) && line.endsWith(after) && line.size() > before.size() + after.size())
+        ASSERT_TRUE(line.startsWith(before) && line.endsWith(after) &&
+                    line.size() > before.size() + after.size())
             << "logged: " << line.toStdString() << "\nexpected the form of: " << translated.toStdString();
         EXPECT_TRUE(holdsCjk(before + after)) << translated.toStdString();
         EXPECT_EQ(latinWords(before + after, {}), QStringList()) << translated.toStdString();
@@ -155,8 +156,7 @@ TEST_P(RunParameters, ReadAsWordsOfTheInterface) {
         run.algorithmParams = parameters.toJson();
         const QString text = runParametersText(run);
         EXPECT_TRUE(holdsCjk(text)) << text.toStdString();
-        EXPECT_EQ(latinWords(text, {}), QStringList())
-            << run.algorithmId << ": " << text.toStdString();
+        EXPECT_EQ(latinWords(text, {}), QStringList()) << run.algorithmId << ": " << text.toStdString();
         EXPECT_FALSE(text.contains(u'{') || text.contains(u'"')) << text.toStdString();
     }
 }
@@ -176,9 +176,10 @@ TEST(RunParametersText, NamesEachStoredMemberByItsLabel) {
     run.algorithmParams =
         R"({"focus_distance_m":"infinity","speed_of_sound_mps":343.2,"music_source_count":2,)"
         R"("music_floor":1e-14,"remove_csm_diagonal":true,"later_key":0.5})";
-    EXPECT_EQ(runParametersText(run), QStringLiteral("far field · speed of sound 343.2 m/s · Source count 2 · "
-                                                     "Spectrum floor 1e-14 · remove_csm_diagonal on · "
-                                                     "later_key 0.5"));
+    EXPECT_EQ(runParametersText(run),
+              QStringLiteral("far field · speed of sound 343.2 m/s · Source count 2 · "
+                             "Spectrum floor 1e-14 · remove_csm_diagonal on · "
+                             "later_key 0.5"));
     run.algorithmId = "CLEAN-SC";
     run.algorithmParams = R"({"focus_distance_m":3,"clean_stop_db":-20})";
     EXPECT_EQ(runParametersText(run), QStringLiteral("focus 3 m · Stop level -20 dB"));

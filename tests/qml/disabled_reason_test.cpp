@@ -35,8 +35,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kControlClasses[] = {"QQuickAbstractButton", "QQuickComboBox", "QQuickSlider",
-                                           "QQuickSpinBox", "QQuickTextField", "QQuickTextArea"};
+constexpr const char* kControlClasses[] = {"QQuickAbstractButton", "QQuickComboBox",  "QQuickSlider",
+                                           "QQuickSpinBox",        "QQuickTextField", "QQuickTextArea"};
 constexpr int kWorkspaceCount = 8;
 
 bool isControl(const QQuickItem* item) {
@@ -89,7 +89,8 @@ class WindowOverController : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        QString name = QString::fromLatin1(info->test_suite_name()) + u'.' + QString::fromLatin1(info->name());
+        QString name =
+            QString::fromLatin1(info->test_suite_name()) + u'.' + QString::fromLatin1(info->name());
         QCoreApplication::setApplicationName(name.replace(u'/', u'_').replace(u' ', u'_'));
         ASSERT_TRUE(QSettings().fileName().contains(QStringLiteral("/.qttest/")));
         QFile::remove(QSettings().fileName());
@@ -110,7 +111,8 @@ class WindowOverController : public ::testing::Test {
             if (ui_->recording()) ui_->stopRecording();
             ui_->stopLive();
             (void)QTest::qWaitFor([&] {
-                return !ui_->replayActive() && !ui_->recordingFinalizing() && ui_->sessionState() != "Stopping";
+                return !ui_->replayActive() && !ui_->recordingFinalizing() &&
+                       ui_->sessionState() != "Stopping";
             });
         }
         delete window_;
@@ -186,7 +188,8 @@ TEST_P(DisabledControls, SayWhyUnderThePointerOnEveryPage) {
         collectDisabled(window_->contentItem(), disabled);
         for (QQuickItem* control : disabled) {
             QObject* tip = toolTipOf(control);
-            const QString where = QStringLiteral("%1, workspace %2: %3").arg(state).arg(workspace).arg(describe(control));
+            const QString where =
+                QStringLiteral("%1, workspace %2: %3").arg(state).arg(workspace).arg(describe(control));
             if (!tip || tip->property("text").toString().isEmpty()) {
                 problems << where + QStringLiteral(" has no reason");
                 continue;
@@ -208,7 +211,8 @@ TEST_P(DisabledControls, SayWhyUnderThePointerOnEveryPage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(States, DisabledControls,
-                         ::testing::Values("nothing open", "live", "recording", "replay playing", "replay paused"),
+                         ::testing::Values("nothing open", "live", "recording", "replay playing",
+                                           "replay paused"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              std::replace(name.begin(), name.end(), ' ', '_');
@@ -259,7 +263,8 @@ TEST_F(RelativeMaps, DisableTheLevelGateAndTheFixedScaleWithTheirReason) {
     grid.width = 3;
     grid.height = 2;
     grid.algorithmId = 5;
-    zk::core::HeatmapGrid map = zk::core::finalizeHeatmap(std::move(grid), {1e-6, 1.0, 1e-6, 1e-6, 1e-6, 1e-6});
+    zk::core::HeatmapGrid map =
+        zk::core::finalizeHeatmap(std::move(grid), {1e-6, 1.0, 1e-6, 1e-6, 1e-6, 1e-6});
     zk::core::AnalysisRunParameters parameters;
     parameters.algorithmId = "MUSIC";
     const fs::path measurement = fs::path(ui_->projectPath().toStdString()) / "measurements" / "m_1";

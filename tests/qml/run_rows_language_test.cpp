@@ -19,10 +19,21 @@
 namespace {
 
 QVariantMap runRow(const char* id, const char* mode, double level, const char* unit) {
-    return {{"id", id},       {"valid", true},      {"algorithm", "DAS"},     {"frequencyHz", 8062.5},
-            {"bandBinCount", 1}, {"frameSize", 1024}, {"hopSize", 512},       {"gridStepDeg", 2.0},
-            {"peakAzimuth", 10.0}, {"peakElevation", -5.0}, {"peakDb", 0.0}, {"peakLevel", level},
-            {"peakLevelUnit", unit}, {"mapAvailable", true}, {"mode", mode}};
+    return {{"id", id},
+            {"valid", true},
+            {"algorithm", "DAS"},
+            {"frequencyHz", 8062.5},
+            {"bandBinCount", 1},
+            {"frameSize", 1024},
+            {"hopSize", 512},
+            {"gridStepDeg", 2.0},
+            {"peakAzimuth", 10.0},
+            {"peakElevation", -5.0},
+            {"peakDb", 0.0},
+            {"peakLevel", level},
+            {"peakLevelUnit", unit},
+            {"mapAvailable", true},
+            {"mode", mode}};
 }
 
 class RunRowsIn : public ::testing::TestWithParam<const char*> {};
@@ -33,16 +44,16 @@ TEST_P(RunRowsIn, ReadInTheLanguageOfTheInterface) {
     const zk::qmltest::QmlTestContext context = zk::qmltest::installQmlTestContext(engine);
     zk::app::I18nManager i18n(QCoreApplication::instance(), &engine);
     QQmlComponent component(&engine);
-    component.setData("import QtQuick\nimport SorvantaApp\n"
-                      "Window { width: 1400; height: 900; visible: true; AnalysisPage { anchors.fill: parent } }",
-                      QUrl(QStringLiteral("qrc:/probe/RunRows.qml")));
+    component.setData(
+        "import QtQuick\nimport SorvantaApp\n"
+        "Window { width: 1400; height: 900; visible: true; AnalysisPage { anchors.fill: parent } }",
+        QUrl(QStringLiteral("qrc:/probe/RunRows.qml")));
     std::unique_ptr<QQuickWindow> window(qobject_cast<QQuickWindow*>(component.create()));
     ASSERT_NE(window, nullptr) << component.errorString().toStdString();
     context.ui->setProperty("hasSelectedMeasurement", true);
-    context.ui->setProperty(
-        "analysisRuns",
-        QVariantList{runRow("a_full", "full", -14.3, "dBFS"), runRow("a_fast", "fast", 0.0, "dB re peak"),
-                     runRow("a_legacy", "", 0.0, "")});
+    context.ui->setProperty("analysisRuns", QVariantList{runRow("a_full", "full", -14.3, "dBFS"),
+                                                         runRow("a_fast", "fast", 0.0, "dB re peak"),
+                                                         runRow("a_legacy", "", 0.0, "")});
     i18n.setLanguage(QLatin1String(GetParam()));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
 
@@ -61,7 +72,8 @@ TEST_P(RunRowsIn, ReadInTheLanguageOfTheInterface) {
     EXPECT_FALSE(rows[1].contains(QStringLiteral("fast"))) << rows[1].toStdString();
     EXPECT_NE(rows[0], rows[1]);
     i18n.setLanguage(QStringLiteral("en"));
-    EXPECT_EQ(peakOf("runRow1").toStdString(), "peak 10.0° / -5.0° · 0.0 dB re peak · map saved · fast recompute");
+    EXPECT_EQ(peakOf("runRow1").toStdString(),
+              "peak 10.0° / -5.0° · 0.0 dB re peak · map saved · fast recompute");
     EXPECT_EQ(peakOf("runRow2").toStdString(), "peak 10.0° / -5.0° · 0.0 dB · map saved · legacy run");
     window.reset();
     EXPECT_TRUE(capture.messages().isEmpty()) << capture.messages().join('\n').toStdString();

@@ -162,12 +162,13 @@ TEST_F(AnalysisRunStore, CreateCommitsTheRunWithItsMap) {
 // saved without it keeps the layout above and reads back without one.
 TEST_F(AnalysisRunStore, KeepsThePeakLevelWithItsUnitBesideTheRelativePeak) {
     const HeatmapGrid map = test::sampleMap(3, 2, 5.0);
-    const AnalysisRunRecord run = createAnalysisRun(measurement, "m1", "level", test::sampleParameters(), 3.5,
-                                                    -2.0, 0.0, "1.2.2", test::sampleProvenance(), map,
-                                                    {-2.25, kLevelUnitDbfs});
-    EXPECT_NE(fileText(run.directory / "analysis.json")
-                  .find("\n    \"peakDb\": 0,\n    \"peakLevel\": -2.25,\n    \"peakLevelUnit\": \"dBFS\"\n  },\n"),
-              std::string::npos)
+    const AnalysisRunRecord run =
+        createAnalysisRun(measurement, "m1", "level", test::sampleParameters(), 3.5, -2.0, 0.0, "1.2.2",
+                          test::sampleProvenance(), map, {-2.25, kLevelUnitDbfs});
+    EXPECT_NE(
+        fileText(run.directory / "analysis.json")
+            .find("\n    \"peakDb\": 0,\n    \"peakLevel\": -2.25,\n    \"peakLevelUnit\": \"dBFS\"\n  },\n"),
+        std::string::npos)
         << fileText(run.directory / "analysis.json");
     const AnalysisRunRecord read = readAnalysisRun(run.directory);
     EXPECT_EQ(read.level, (AnalysisRunLevel{-2.25, kLevelUnitDbfs}));
@@ -199,8 +200,9 @@ TEST_F(AnalysisRunStore, AMapKeepsItsLevelInTheUnitItIsShownIn) {
     map = test::sampleMap(3, 2, 5.0);
     for (std::uint32_t id = 1; id <= 14; ++id) {
         map.algorithmId = id;
-        EXPECT_EQ(peakLevelOf(map).unit,
-                  algorithmHasAbsoluteLevels(static_cast<std::int32_t>(id)) ? kLevelUnitDbfs : kLevelUnitRePeak)
+        EXPECT_EQ(peakLevelOf(map).unit, algorithmHasAbsoluteLevels(static_cast<std::int32_t>(id))
+                                             ? kLevelUnitDbfs
+                                             : kLevelUnitRePeak)
             << algorithmName(static_cast<std::int32_t>(id));
     }
 }
