@@ -28,8 +28,7 @@
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
 #include "item_search_support.h"
-#include "message_capture.h"
-#include "qml_test_context.h"
+#include "main_window_fixture.h"
 
 namespace {
 
@@ -85,26 +84,8 @@ QString describe(const QQuickItem* item) {
         .arg(QString::fromLatin1(item->metaObject()->className()), item->objectName(), text);
 }
 
-class WindowOverController : public ::testing::Test {
+class WindowOverController : public zk::qmltest::MainWindowOverController {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        QString name =
-            QString::fromLatin1(info->test_suite_name()) + u'.' + QString::fromLatin1(info->name());
-        QCoreApplication::setApplicationName(name.replace(u'/', u'_').replace(u' ', u'_'));
-        ASSERT_TRUE(QSettings().fileName().contains(QStringLiteral("/.qttest/")));
-        QFile::remove(QSettings().fileName());
-        QSettings().setValue(QStringLiteral("ui/language"), QStringLiteral("en"));
-        capture_ = std::make_unique<zk::qmltest::MessageCapture>();
-        engine_ = std::make_unique<QQmlEngine>();
-        ui_ = zk::qmltest::installApplicationContext(*engine_);
-        QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
-        window_ = qobject_cast<QQuickWindow*>(component.create());
-        ASSERT_NE(window_, nullptr) << component.errorString().toStdString();
-        window_->resize(1680, 1000);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-    }
-
     void TearDown() override {
         if (ui_) {
             ui_->stopReplay();
@@ -115,14 +96,7 @@ class WindowOverController : public ::testing::Test {
                        ui_->sessionState() != "Stopping";
             });
         }
-        delete window_;
-        window_ = nullptr;
-        engine_.reset();
-        if (capture_) {
-            EXPECT_TRUE(capture_->messages().isEmpty()) << capture_->messages().join('\n').toStdString();
-        }
-        capture_.reset();
-        QFile::remove(QSettings().fileName());
+        MainWindowOverController::TearDown();
     }
 
     // A Project with one Measurement of `seconds` of the 4-channel profile, opened and selected.
@@ -168,10 +142,6 @@ class WindowOverController : public ::testing::Test {
     }
 
     QTemporaryDir folder_;
-    std::unique_ptr<zk::qmltest::MessageCapture> capture_;
-    std::unique_ptr<QQmlEngine> engine_;
-    zk::app::UiController* ui_ = nullptr;
-    QQuickWindow* window_ = nullptr;
 };
 
 class DisabledControls : public WindowOverController, public ::testing::WithParamInterface<const char*> {};
