@@ -21,6 +21,7 @@ struct PendingAnalysis {
     double peakAzimuthDeg = 0.0;
     double peakElevationDeg = 0.0;
     double peakDb = 0.0;
+    core::AnalysisRunLevel level;
     core::AnalysisRunProvenance provenance;
     core::HeatmapGrid map;
 };

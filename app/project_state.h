@@ -3,8 +3,10 @@
 #include <QSet>
 #include <QString>
 #include <QVariantList>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/noise_calibration.h"
@@ -18,6 +20,9 @@ namespace zk::app {
 inline QString shortenedHash(const QString& hash) {
     return hash.size() > 16 ? hash.left(8) + QStringLiteral("...") + hash.right(8) : hash;
 }
+
+// A frozen device profile as its lines name it: id, schema and model, in the language of the call.
+QString profileInfoText(const std::string& profileId, std::int64_t schemaVersion, const std::string& model);
 
 // The open Project, its Measurement list and the selected Measurement; GUI thread only.
 struct ProjectState {

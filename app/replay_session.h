@@ -49,7 +49,10 @@ struct ReplaySession {
 
     // GUI thread only.
     QString measurementId;
-    QString profileInfo;
+    // The frozen profile the Replay plays with, named on every read in the language of the moment.
+    std::string profileId;
+    std::uint32_t profileSchemaVersion{0};
+    std::string profileModel;
     QString profileHash;  // the Measurement's recorded profile hash
     QString metrics = UiText::tr("Replay stopped");
 };

@@ -54,6 +54,8 @@ class UiController : public QObject {
     Q_PROPERTY(bool canStopRecording READ canStopRecording NOTIFY uiStateChanged)
     Q_PROPERTY(bool canCalibrateNoise READ canCalibrateNoise NOTIFY uiStateChanged)
     Q_PROPERTY(bool canStartReplay READ canStartReplay NOTIFY uiStateChanged)
+    Q_PROPERTY(QString startReplayBlocker READ startReplayBlocker NOTIFY uiStateChanged)
+    Q_PROPERTY(QString createAnalysisBlocker READ createAnalysisBlocker NOTIFY uiStateChanged)
     Q_PROPERTY(int diagnosticChannelCount READ diagnosticChannelCount NOTIFY uiStateChanged)
     Q_PROPERTY(int diagnosticMeterPerRow READ diagnosticMeterPerRow NOTIFY uiStateChanged)
     Q_PROPERTY(double spectrumNyquistHz READ spectrumNyquistHz NOTIFY uiStateChanged)
@@ -92,6 +94,7 @@ class UiController : public QObject {
     Q_PROPERTY(QString selectedAnalysisAlgorithmParams READ selectedAnalysisAlgorithmParams
                    NOTIFY selectedAnalysisChanged)
     Q_PROPERTY(QString selectedAnalysisProvenance READ selectedAnalysisProvenance NOTIFY selectedAnalysisChanged)
+    Q_PROPERTY(QString selectedAnalysisParameters READ selectedAnalysisParameters NOTIFY selectedAnalysisChanged)
     Q_PROPERTY(bool analysisBusy READ analysisBusy NOTIFY analysisStateChanged)
     Q_PROPERTY(QString analysisStatus READ analysisStatus NOTIFY analysisStateChanged)
     Q_PROPERTY(bool hasPendingAnalysis READ hasPendingAnalysis NOTIFY pendingAnalysisChanged)
@@ -295,6 +298,11 @@ class UiController : public QObject {
     bool canStopRecording() const;
     bool canCalibrateNoise() const;
     bool canStartReplay() const;
+    // Why the action would be refused now, in the language of the call, empty while it would run: the one
+    // rule behind canStartReplay and canCreateAnalysis, the refusal each operation reports and the
+    // reason its disabled control shows.
+    QString startReplayBlocker() const;
+    QString createAnalysisBlocker() const;
     int diagnosticChannelCount() const;
     int diagnosticMeterPerRow() const;
     double spectrumNyquistHz() const;
@@ -324,6 +332,7 @@ class UiController : public QObject {
     QString selectedAnalysisId() const;
     QString selectedAnalysisInfo() const;
     QString selectedAnalysisAlgorithmParams() const;
+    QString selectedAnalysisParameters() const;  // the parameters as the user reads them
     QString selectedAnalysisProvenance() const;
     bool analysisBusy() const;
     QString analysisStatus() const;
@@ -581,6 +590,9 @@ class UiController : public QObject {
     Q_INVOKABLE void createFullRecomputeAnalysis();
     Q_INVOKABLE void setAnalysisBeamformingParameter(const QString& key, double value);
     Q_INVOKABLE double analysisBeamformingParameterValue(const QString& key) const;
+    // Whether maps of the named algorithm ("05 MUSIC") are shown in dBFS; the level gate and the fixed
+    // dBFS scale act on no other. An unknown name counts as in dBFS.
+    Q_INVOKABLE bool algorithmHasAbsoluteLevels(const QString& algorithmName) const;
 
     // AnalysisRuns.
     Q_INVOKABLE void selectAnalysisRun(int index);

@@ -4,6 +4,7 @@
 
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
+#include "core/beamforming/beamforming_parameters.h"
 
 namespace zk::app {
 
@@ -48,13 +49,28 @@ double UiController::analysisBandwidthHz() const { return analysis_.bandwidthHz;
 int UiController::analysisFocusIndex() const { return analysis_.focusIndex; }
 double UiController::analysisWindowSeconds() const { return analysis_.windowSeconds; }
 
-bool UiController::canCreateAnalysis() const {
+bool UiController::algorithmHasAbsoluteLevels(const QString& algorithmName) const {
+    for (const auto& choice : kAnalysisAlgorithms)
+        if (algorithmName == QLatin1String(choice.name)) return core::algorithmHasAbsoluteLevels(choice.id);
+    return core::algorithmHasAbsoluteLevels(0);
+}
+
+bool UiController::canCreateAnalysis() const { return createAnalysisBlocker().isEmpty(); }
+QString UiController::createAnalysisBlocker() const {
     const std::int32_t session = run_.session.load();
     const std::int32_t replay = run_.replay.load();
-    return session != kStarting && session != kRunning && session != kStopping &&
-           !run_.fullRecomputeRunning.load() && replay != kReplayLoading && replay != kReplayPlaying &&
-           replay != kReplayPaused && run_.recording.load() == kRecordingIdle && hasSelectedMeasurement() &&
-           selectedMeasurementRawAvailable() && profileState_.frozen.isValid();
+    if (run_.fullRecomputeRunning.load()) return UiText::tr("Wait until the Full Recompute ends");
+    if (session == kStarting || session == kRunning || session == kStopping || replay == kReplayLoading ||
+        replay == kReplayPlaying || replay == kReplayPaused || !hasSelectedMeasurement())
+        return UiText::tr("Full Recompute requires a selected Measurement while Live and Replay are stopped");
+    if (run_.recording.load() != kRecordingIdle) return UiText::tr("Wait until the Recording is saved");
+    // A raw file that cannot be read is refused for its own reason.
+    if (!selectedMeasurementRawAvailable())
+        return project_.selectedRawProblem.isEmpty() ? UiText::tr("Replay raw asset is missing")
+                                                     : project_.selectedRawProblem;
+    if (!profileState_.frozen.isValid())
+        return UiText::tr("The frozen Device Profile of this Measurement cannot be read");
+    return {};
 }
 
 void UiController::setAnalysisAlgorithm(const QString& name) {

@@ -8,6 +8,7 @@
 
 #include "app/file_paths.h"
 #include "app/run_listing.h"
+#include "app/run_parameters_text.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/storage/analysis_export.h"
@@ -98,8 +99,18 @@ QVariantMap rowOf(const std::string& name, const core::AnalysisRunRecord& run) {
             {QStringLiteral("peakAzimuth"), run.peakAzimuthDeg},
             {QStringLiteral("peakElevation"), run.peakElevationDeg},
             {QStringLiteral("peakDb"), run.peakDb},
+            {QStringLiteral("peakLevel"), run.level.peakLevel},
+            {QStringLiteral("peakLevelUnit"), qs(run.level.unit)},
             {QStringLiteral("mode"), qs(run.provenance.recomputeMode)},
             {QStringLiteral("mapAvailable"), mapAvailable(run)}};
+}
+
+// The level with its unit to one decimal; empty for a run saved without one.
+QString peakLevelText(const core::AnalysisRunLevel& level) {
+    if (level.unit == core::kLevelUnitDbfs) return UiText::tr("%1 dBFS").arg(level.peakLevel, 0, 'f', 1);
+    if (level.unit == core::kLevelUnitRePeak)
+        return UiText::tr("%1 dB re peak").arg(level.peakLevel, 0, 'f', 1);
+    return {};
 }
 
 bool runRowIsValid(const QVariant& row) { return row.toMap().value(QStringLiteral("valid")).toBool(); }
@@ -117,6 +128,10 @@ QString UiController::selectedAnalysisAlgorithmParams() const {
     return hasSelectedAnalysis() ? qs(analysis_.runs.selected.parameters.algorithmParams) : QString();
 }
 
+QString UiController::selectedAnalysisParameters() const {
+    return hasSelectedAnalysis() ? runParametersText(analysis_.runs.selected.parameters) : QString();
+}
+
 QString UiController::selectedAnalysisInfo() const {
     if (!hasSelectedAnalysis()) return {};
     const core::AnalysisRunRecord& run = analysis_.runs.selected;
@@ -129,13 +144,16 @@ QString UiController::selectedAnalysisInfo() const {
     const QString focus = std::isfinite(p.focusDistanceM)
                               ? UiText::tr("focus %1 m").arg(p.focusDistanceM, 0, 'f', 1)
                               : UiText::tr("far field");
-    return UiText::tr("%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8 dB")
+    // A run saved with its level names it in its unit; one saved before reads as it always did.
+    const QString level = peakLevelText(run.level);
+    return (level.isEmpty() ? UiText::tr("%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8 dB")
+                            : UiText::tr("%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8"))
         .arg(qs(p.algorithmId), qs(p.algorithmVersion), band)
         .arg(p.frameSize)
         .arg(p.hopSize)
         .arg(p.gridStepDeg, 0, 'f', 1)
         .arg(focus)
-        .arg(run.peakDb, 0, 'f', 1);
+        .arg(level.isEmpty() ? QString::number(run.peakDb, 'f', 1) : level);
 }
 
 QString UiController::selectedAnalysisProvenance() const {
@@ -326,7 +344,7 @@ void UiController::savePendingAnalysis() {
         try {
             core::createAnalysisRun(p.measurementDirectory, p.measurementId, p.analysisId, p.parameters,
                                     p.peakAzimuthDeg, p.peakElevationDeg, p.peakDb, kBuildVersion,
-                                    p.provenance, p.map, &durable);
+                                    p.provenance, p.map, p.level, &durable);
         } catch (const core::EntryUnavailable&) {
             // Saving it anyway would make the deleted folder again, holding this run alone.
             reportLocalized(QT_TRANSLATE_NOOP("UiController",

@@ -147,6 +147,7 @@ class FullRecomputeRunner {
             pending.peakAzimuthDeg = outcome.map.peakAzimuthDeg;
             pending.peakElevationDeg = outcome.map.peakElevationDeg;
             pending.peakDb = outcome.map.peakRelativeDb;
+            pending.level = core::peakLevelOf(outcome.map);
             pending.provenance = std::move(outcome.provenance);
             pending.map = std::move(outcome.map);
             AnalysisRunState& runs = analysis.runs;
@@ -263,13 +264,8 @@ class FullRecomputeRunner {
 
 void UiController::createFullRecomputeAnalysis() {
     try {
-        if (!canCreateAnalysis()) {
-            // A selected Measurement whose raw file cannot be read is refused for that reason.
-            const QString& rawProblem = project_.selectedRawProblem;
-            reportEvent(hasSelectedMeasurement() && !rawProblem.isEmpty()
-                            ? rawProblem
-                            : UiText::tr("Full Recompute requires a selected Measurement while Live "
-                                         "and Replay are stopped"));
+        if (const QString blocker = createAnalysisBlocker(); !blocker.isEmpty()) {
+            reportEvent(blocker);
             return;
         }
         const std::int32_t replay = run_.replay.load();

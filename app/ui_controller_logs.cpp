@@ -187,6 +187,8 @@ void UiController::refreshLocalizedStrings() {
             }
         }
         emit diagnosticsUpdated();
+        // The reasons of disabled actions are translated texts.
+        emit uiStateChanged();
         // The parameter fields carry translated labels.
         emit algorithmChanged();
         emit analysisAlgorithmChanged();

@@ -184,12 +184,14 @@ QString UiController::selectedMeasurementInfo() const {
         .arg(m.source.empty() ? UiText::tr("unknown") : qs(m.source))
         .arg(qs(m.startedAt));
 }
+QString profileInfoText(const std::string& profileId, std::int64_t schemaVersion, const std::string& model) {
+    return UiText::tr("%1 · schema %2 · %3").arg(qs(profileId)).arg(schemaVersion).arg(qs(model));
+}
+
 QString UiController::selectedMeasurementProfileInfo() const {
     if (!hasSelectedMeasurement() || !profileState_.frozen.isValid()) return {};
-    return UiText::tr("%1 · schema %2 · %3")
-        .arg(qs(profileState_.frozen.profileId))
-        .arg(profileState_.frozen.schemaVersion)
-        .arg(qs(profileState_.frozen.model));
+    return profileInfoText(profileState_.frozen.profileId, profileState_.frozen.schemaVersion,
+                           profileState_.frozen.model);
 }
 QString UiController::selectedMeasurementProfileHash() const {
     return hasSelectedMeasurement() ? qs(project_.selected.profileHash) : QString();

@@ -158,16 +158,25 @@ bool UiController::canPauseReplay() const {
     return state == kReplayPlaying || state == kReplayPaused;
 }
 bool UiController::canStopReplay() const { return run_.replay.load() != kReplayIdle; }
-bool UiController::canStartReplay() const {
+bool UiController::canStartReplay() const { return startReplayBlocker().isEmpty(); }
+QString UiController::startReplayBlocker() const {
     const std::int32_t replay = run_.replay.load();
     const std::int32_t session = run_.session.load();
-    return (replay == kReplayIdle || replay == kReplayFinished || replay == kReplayFaulted) &&
-           session != kStarting && session != kRunning && session != kStopping && hasSelectedMeasurement() &&
-           selectedMeasurementRawAvailable() && run_.recording.load() == kRecordingIdle &&
-           !run_.fullRecomputeRunning.load();
+    if (session == kStarting || session == kRunning || session == kStopping)
+        return UiText::tr("Stop Live before starting Measurement Replay");
+    if (!hasSelectedMeasurement()) return UiText::tr("Select a valid Measurement before Replay");
+    if (!selectedMeasurementRawAvailable()) return UiText::tr("Replay raw asset is missing");
+    if (replay == kReplayLoading || replay == kReplayPlaying || replay == kReplayPaused)
+        return UiText::tr("A Replay is running: stop it first");
+    if (run_.recording.load() != kRecordingIdle) return UiText::tr("Wait until the Recording is saved");
+    if (run_.fullRecomputeRunning.load()) return UiText::tr("Wait until the Full Recompute ends");
+    return {};
 }
 QString UiController::replayMeasurementId() const { return replay_.measurementId; }
-QString UiController::replayProfileInfo() const { return replay_.profileInfo; }
+QString UiController::replayProfileInfo() const {
+    if (replay_.profileId.empty()) return {};
+    return profileInfoText(replay_.profileId, replay_.profileSchemaVersion, replay_.profileModel);
+}
 QString UiController::replayMetrics() const { return replay_.metrics; }
 double UiController::replayPositionSeconds() const { return replay_.positionSeconds.load(); }
 double UiController::replayDurationSeconds() const { return replay_.durationSeconds.load(); }
@@ -179,22 +188,16 @@ void UiController::refreshReplayPosition() {
 
 void UiController::startSelectedMeasurementReplay() {
     try {
-        if (!canStartReplay()) {
-            if (run_.session.load() == kRunning) {
-                reportEvent(UiText::tr("Stop Live before starting Measurement Replay"));
-            } else if (!hasSelectedMeasurement()) {
-                reportEvent(UiText::tr("Select a valid Measurement before Replay"));
-            } else if (!selectedMeasurementRawAvailable()) {
-                reportEvent(UiText::tr("Replay raw asset is missing"));
-            } else {
-                reportEvent(UiText::tr("Replay is not available in the current state"));
-            }
+        if (const QString blocker = startReplayBlocker(); !blocker.isEmpty()) {
+            reportEvent(blocker);
             return;
         }
         if (run_.replay.load() != kReplayIdle) stopReplay();
 
         replay_.measurementId = selectedMeasurementId();
-        replay_.profileInfo = selectedMeasurementProfileInfo();
+        replay_.profileId = profileState_.frozen.profileId;
+        replay_.profileSchemaVersion = profileState_.frozen.schemaVersion;
+        replay_.profileModel = profileState_.frozen.model;
         replay_.profileHash = QString::fromStdString(project_.selected.profileHash);
         replay_.positionSeconds.store(0.0);
         replay_.durationSeconds.store(0.0);

@@ -1614,10 +1614,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>リプレイ用の生データがありません</translation>
         </message>
         <message>
-            <source>Replay is not available in the current state</source>
-            <translation>現在の状態ではリプレイできません</translation>
-        </message>
-        <message>
             <source>Validating frozen Profile and raw integrity...</source>
             <translation>固定プロファイルと生データの完全性を検証しています…</translation>
         </message>
@@ -1772,6 +1768,46 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>CH %1 | DC %2 counts | RMS %3 dBFS | raw %4..%5 | peak %6 Hz / %7 dBFS | silent %8/%9 | win %10 (df %11 Hz)</source>
             <translation>ch %1 | DC %2 カウント | RMS %3 dBFS | 生 %4..%5 | ピーク %6 Hz / %7 dBFS | 無音 %8/%9 | 窓 %10 (df %11 Hz)</translation>
+        </message>
+        <message>
+            <source>%1 dBFS</source>
+            <translation>%1 dBFS</translation>
+        </message>
+        <message>
+            <source>%1 dB re peak</source>
+            <translation>%1 dB（ピーク基準）</translation>
+        </message>
+        <message>
+            <source>%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8</source>
+            <translation>%1 v%2 · %3 · フレーム %4 / ホップ %5 · グリッド %6° · %7 · ピーク %8</translation>
+        </message>
+        <message>
+            <source>on</source>
+            <translation>オン</translation>
+        </message>
+        <message>
+            <source>off</source>
+            <translation>オフ</translation>
+        </message>
+        <message>
+            <source>speed of sound %1 m/s</source>
+            <translation>音速 %1 m/s</translation>
+        </message>
+        <message>
+            <source>Wait until the Full Recompute ends</source>
+            <translation>完全再計算が終わるまでお待ちください</translation>
+        </message>
+        <message>
+            <source>Wait until the Recording is saved</source>
+            <translation>録音の保存が終わるまでお待ちください</translation>
+        </message>
+        <message>
+            <source>The frozen Device Profile of this Measurement cannot be read</source>
+            <translation>この測定の固定デバイスプロファイルを読み込めません</translation>
+        </message>
+        <message>
+            <source>A Replay is running: stop it first</source>
+            <translation>リプレイ実行中です。先に停止してください</translation>
         </message>
     </context>
     <context>
@@ -2323,22 +2359,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     <context>
         <name>ActionBlockers</name>
         <message>
-            <source>Stop Live before starting Measurement Replay</source>
-            <translation>測定リプレイを開始する前にライブを停止してください</translation>
-        </message>
-        <message>
-            <source>Select a Measurement, then Start Replay</source>
-            <translation>測定を選択してからリプレイを開始してください</translation>
-        </message>
-        <message>
-            <source>A Replay is running: stop it first</source>
-            <translation>リプレイ実行中です。先に停止してください</translation>
-        </message>
-        <message>
-            <source>The raw recording of this Measurement is missing</source>
-            <translation>この測定の生データ記録がありません</translation>
-        </message>
-        <message>
             <source>Wait until the Recording is saved</source>
             <translation>録音の保存が終わるまでお待ちください</translation>
         </message>
@@ -2385,6 +2405,82 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Stop Live before changing the source</source>
             <translation>ソースを変更する前にライブを停止してください</translation>
+        </message>
+        <message>
+            <source>Live is running</source>
+            <translation>ライブ実行中です</translation>
+        </message>
+        <message>
+            <source>Wait until Live has stopped</source>
+            <translation>ライブが停止するまでお待ちください</translation>
+        </message>
+        <message>
+            <source>Import a validated Device Profile on the Device page first</source>
+            <translation>先にデバイスページで検証済みのデバイスプロファイルをインポートしてください</translation>
+        </message>
+        <message>
+            <source>Stop the Replay before starting Live</source>
+            <translation>ライブを開始する前にリプレイを停止してください</translation>
+        </message>
+        <message>
+            <source>Live cannot start in the current state</source>
+            <translation>現在の状態ではライブを開始できません</translation>
+        </message>
+        <message>
+            <source>Live is not running</source>
+            <translation>ライブは実行されていません</translation>
+        </message>
+        <message>
+            <source>Stop Live before resetting the defaults</source>
+            <translation>既定値に戻す前にライブを停止してください</translation>
+        </message>
+        <message>
+            <source>The band is set while Live is ready or running, or in a Replay</source>
+            <translation>帯域はライブの準備完了中・実行中、またはリプレイ中に設定できます</translation>
+        </message>
+        <message>
+            <source>This map is shown relative to its peak: the level gate and the fixed dBFS scale do not apply to it</source>
+            <translation>このマップはピーク基準で表示されています：レベルゲートと固定 dBFS スケールは適用されません</translation>
+        </message>
+        <message>
+            <source>Stop the Recording first</source>
+            <translation>先に録音を停止してください</translation>
+        </message>
+        <message>
+            <source>Stop the Replay first</source>
+            <translation>先にリプレイを停止してください</translation>
+        </message>
+        <message>
+            <source>No recent Projects yet</source>
+            <translation>最近使ったプロジェクトはまだありません</translation>
+        </message>
+        <message>
+            <source>Start a Replay to move through it</source>
+            <translation>リプレイを開始すると位置を移動できます</translation>
+        </message>
+        <message>
+            <source>No Replay is playing</source>
+            <translation>再生中のリプレイはありません</translation>
+        </message>
+        <message>
+            <source>No Replay is running</source>
+            <translation>実行中のリプレイはありません</translation>
+        </message>
+        <message>
+            <source>Open or create a Project first</source>
+            <translation>先にプロジェクトを開くか作成してください</translation>
+        </message>
+        <message>
+            <source>Channels are listed once Live runs</source>
+            <translation>チャンネルはライブの実行中に一覧表示されます</translation>
+        </message>
+        <message>
+            <source>Wait until the array answers: %1</source>
+            <translation>アレイの応答をお待ちください：%1</translation>
+        </message>
+        <message>
+            <source>Choose the serial port of the array first</source>
+            <translation>先にアレイのシリアルポートを選択してください</translation>
         </message>
     </context>
     <context>
@@ -2660,6 +2756,38 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>auto</source>
             <translation>自動</translation>
         </message>
+        <message>
+            <source>No camera found: connect one and press Refresh</source>
+            <translation>カメラが見つかりません：接続して「更新」を押してください</translation>
+        </message>
+        <message>
+            <source>The camera is open</source>
+            <translation>カメラは開いています</translation>
+        </message>
+        <message>
+            <source>The camera is not open</source>
+            <translation>カメラは開いていません</translation>
+        </message>
+        <message>
+            <source>The picture format stays as it is while Recording</source>
+            <translation>録音中は映像フォーマットを変更できません</translation>
+        </message>
+        <message>
+            <source>Open a camera to choose among its resolutions</source>
+            <translation>解像度を選ぶにはカメラを開いてください</translation>
+        </message>
+        <message>
+            <source>Choose a resolution first</source>
+            <translation>先に解像度を選択してください</translation>
+        </message>
+        <message>
+            <source>This camera offers no parameters to reset</source>
+            <translation>このカメラにはリセットできるパラメーターがありません</translation>
+        </message>
+        <message>
+            <source>Set by the camera while Auto is on</source>
+            <translation>自動がオンの間はカメラが設定します</translation>
+        </message>
     </context>
     <context>
         <name>DevicePage</name>
@@ -2875,6 +3003,14 @@ Continue?</source>
             <source>Type a Device Profile's path or browse for one</source>
             <translation>デバイスプロファイルのパスを入力するか、参照して選んでください</translation>
         </message>
+        <message>
+            <source>Choose the network adapter the array is plugged into</source>
+            <translation>アレイが接続されているネットワークアダプターを選択してください</translation>
+        </message>
+        <message>
+            <source>The Device Profile holds no FIR preset to write</source>
+            <translation>デバイスプロファイルに書き込める FIR プリセットがありません</translation>
+        </message>
     </context>
     <context>
         <name>DiagnosticsPage</name>
@@ -2996,10 +3132,6 @@ Create the first full recompute</source>
         <message>
             <source>%1 · %2 bins · frame %3/%4 · grid %5°</source>
             <translation>%1 · %2 ビン · フレーム %3/%4 · グリッド %5°</translation>
-        </message>
-        <message>
-            <source>peak %1° / %2° · %3 dB · %4 · %5</source>
-            <translation>ピーク %1° / %2° · %3 dB · %4 · %5</translation>
         </message>
         <message>
             <source>map saved</source>
@@ -3228,6 +3360,26 @@ Create the first full recompute</source>
         <message>
             <source>far field</source>
             <translation>遠距離場</translation>
+        </message>
+        <message>
+            <source>fast recompute</source>
+            <translation>高速再計算</translation>
+        </message>
+        <message>
+            <source>%1 dBFS</source>
+            <translation>%1 dBFS</translation>
+        </message>
+        <message>
+            <source>%1 dB re peak</source>
+            <translation>%1 dB（ピーク基準）</translation>
+        </message>
+        <message>
+            <source>%1 dB</source>
+            <translation>%1 dB</translation>
+        </message>
+        <message>
+            <source>peak %1° / %2° · %3 · %4 · %5</source>
+            <translation>ピーク %1° / %2° · %3 · %4 · %5</translation>
         </message>
     </context>
     <context>

@@ -741,7 +741,7 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         </message>
         <message>
             <source>Lambda (rel)</source>
-            <translation>Lambda（相对）</translation>
+            <translation>λ（相对）</translation>
         </message>
         <message>
             <source>Loop gain</source>
@@ -1614,10 +1614,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>回放所需的原始数据缺失</translation>
         </message>
         <message>
-            <source>Replay is not available in the current state</source>
-            <translation>当前状态下无法回放</translation>
-        </message>
-        <message>
             <source>Validating frozen Profile and raw integrity...</source>
             <translation>正在校验冻结配置和原始数据完整性……</translation>
         </message>
@@ -1772,6 +1768,46 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>CH %1 | DC %2 counts | RMS %3 dBFS | raw %4..%5 | peak %6 Hz / %7 dBFS | silent %8/%9 | win %10 (df %11 Hz)</source>
             <translation>通道 %1 | 直流 %2 计数 | RMS %3 dBFS | 原始 %4..%5 | 峰值 %6 Hz / %7 dBFS | 静默 %8/%9 | 窗口 %10 (df %11 Hz)</translation>
+        </message>
+        <message>
+            <source>%1 dBFS</source>
+            <translation>%1 dBFS</translation>
+        </message>
+        <message>
+            <source>%1 dB re peak</source>
+            <translation>%1 dB（相对峰值）</translation>
+        </message>
+        <message>
+            <source>%1 v%2 · %3 · frame %4 / hop %5 · grid %6° · %7 · peak %8</source>
+            <translation>%1 v%2 · %3 · 帧 %4 / 跳 %5 · 网格 %6° · %7 · 峰值 %8</translation>
+        </message>
+        <message>
+            <source>on</source>
+            <translation>开</translation>
+        </message>
+        <message>
+            <source>off</source>
+            <translation>关</translation>
+        </message>
+        <message>
+            <source>speed of sound %1 m/s</source>
+            <translation>声速 %1 m/s</translation>
+        </message>
+        <message>
+            <source>Wait until the Full Recompute ends</source>
+            <translation>请等待完整重算结束</translation>
+        </message>
+        <message>
+            <source>Wait until the Recording is saved</source>
+            <translation>请等待录制保存完成</translation>
+        </message>
+        <message>
+            <source>The frozen Device Profile of this Measurement cannot be read</source>
+            <translation>无法读取此测量的冻结设备配置文件</translation>
+        </message>
+        <message>
+            <source>A Replay is running: stop it first</source>
+            <translation>回放正在运行：请先停止</translation>
         </message>
     </context>
     <context>
@@ -2323,22 +2359,6 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
     <context>
         <name>ActionBlockers</name>
         <message>
-            <source>Stop Live before starting Measurement Replay</source>
-            <translation>开始测量回放前请先停止实时会话</translation>
-        </message>
-        <message>
-            <source>Select a Measurement, then Start Replay</source>
-            <translation>请先选择测量，然后开始回放</translation>
-        </message>
-        <message>
-            <source>A Replay is running: stop it first</source>
-            <translation>回放正在运行：请先停止</translation>
-        </message>
-        <message>
-            <source>The raw recording of this Measurement is missing</source>
-            <translation>此测量的原始录音缺失</translation>
-        </message>
-        <message>
             <source>Wait until the Recording is saved</source>
             <translation>请等待录制保存完成</translation>
         </message>
@@ -2385,6 +2405,82 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>Stop Live before changing the source</source>
             <translation>更改信号源前请先停止实时会话</translation>
+        </message>
+        <message>
+            <source>Live is running</source>
+            <translation>实时会话正在运行</translation>
+        </message>
+        <message>
+            <source>Wait until Live has stopped</source>
+            <translation>请等待实时会话停止</translation>
+        </message>
+        <message>
+            <source>Import a validated Device Profile on the Device page first</source>
+            <translation>请先在设备页面导入已验证的设备配置文件</translation>
+        </message>
+        <message>
+            <source>Stop the Replay before starting Live</source>
+            <translation>开始实时会话前请先停止回放</translation>
+        </message>
+        <message>
+            <source>Live cannot start in the current state</source>
+            <translation>当前状态下无法开始实时会话</translation>
+        </message>
+        <message>
+            <source>Live is not running</source>
+            <translation>实时会话未在运行</translation>
+        </message>
+        <message>
+            <source>Stop Live before resetting the defaults</source>
+            <translation>恢复默认设置前请先停止实时会话</translation>
+        </message>
+        <message>
+            <source>The band is set while Live is ready or running, or in a Replay</source>
+            <translation>频带只能在实时会话就绪或运行时、或回放中设置</translation>
+        </message>
+        <message>
+            <source>This map is shown relative to its peak: the level gate and the fixed dBFS scale do not apply to it</source>
+            <translation>此声学图以相对峰值显示：电平门限和固定 dBFS 标尺对其不起作用</translation>
+        </message>
+        <message>
+            <source>Stop the Recording first</source>
+            <translation>请先停止录制</translation>
+        </message>
+        <message>
+            <source>Stop the Replay first</source>
+            <translation>请先停止回放</translation>
+        </message>
+        <message>
+            <source>No recent Projects yet</source>
+            <translation>尚无最近的项目</translation>
+        </message>
+        <message>
+            <source>Start a Replay to move through it</source>
+            <translation>请开始回放后再拖动进度</translation>
+        </message>
+        <message>
+            <source>No Replay is playing</source>
+            <translation>没有正在播放的回放</translation>
+        </message>
+        <message>
+            <source>No Replay is running</source>
+            <translation>没有正在运行的回放</translation>
+        </message>
+        <message>
+            <source>Open or create a Project first</source>
+            <translation>请先打开或创建项目</translation>
+        </message>
+        <message>
+            <source>Channels are listed once Live runs</source>
+            <translation>实时会话运行后才会列出通道</translation>
+        </message>
+        <message>
+            <source>Wait until the array answers: %1</source>
+            <translation>请等待阵列应答：%1</translation>
+        </message>
+        <message>
+            <source>Choose the serial port of the array first</source>
+            <translation>请先选择阵列的串口</translation>
         </message>
     </context>
     <context>
@@ -2660,6 +2756,38 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <source>auto</source>
             <translation>自动</translation>
         </message>
+        <message>
+            <source>No camera found: connect one and press Refresh</source>
+            <translation>未找到摄像头：请连接摄像头后点击“刷新”</translation>
+        </message>
+        <message>
+            <source>The camera is open</source>
+            <translation>摄像头已打开</translation>
+        </message>
+        <message>
+            <source>The camera is not open</source>
+            <translation>摄像头未打开</translation>
+        </message>
+        <message>
+            <source>The picture format stays as it is while Recording</source>
+            <translation>录制期间画面格式保持不变</translation>
+        </message>
+        <message>
+            <source>Open a camera to choose among its resolutions</source>
+            <translation>打开摄像头后才能选择其分辨率</translation>
+        </message>
+        <message>
+            <source>Choose a resolution first</source>
+            <translation>请先选择分辨率</translation>
+        </message>
+        <message>
+            <source>This camera offers no parameters to reset</source>
+            <translation>此摄像头没有可重置的参数</translation>
+        </message>
+        <message>
+            <source>Set by the camera while Auto is on</source>
+            <translation>自动模式开启时由摄像头设定</translation>
+        </message>
     </context>
     <context>
         <name>DevicePage</name>
@@ -2875,6 +3003,14 @@ Continue?</source>
             <source>Type a Device Profile's path or browse for one</source>
             <translation>请输入设备配置文件的路径，或浏览选择一个</translation>
         </message>
+        <message>
+            <source>Choose the network adapter the array is plugged into</source>
+            <translation>请选择阵列所连接的网络适配器</translation>
+        </message>
+        <message>
+            <source>The Device Profile holds no FIR preset to write</source>
+            <translation>设备配置文件中没有可写入的 FIR 预设</translation>
+        </message>
     </context>
     <context>
         <name>DiagnosticsPage</name>
@@ -2996,10 +3132,6 @@ Create the first full recompute</source>
         <message>
             <source>%1 · %2 bins · frame %3/%4 · grid %5°</source>
             <translation>%1 · %2 个频点 · 帧 %3/%4 · 网格 %5°</translation>
-        </message>
-        <message>
-            <source>peak %1° / %2° · %3 dB · %4 · %5</source>
-            <translation>峰值 %1° / %2° · %3 dB · %4 · %5</translation>
         </message>
         <message>
             <source>map saved</source>
@@ -3228,6 +3360,26 @@ Create the first full recompute</source>
         <message>
             <source>far field</source>
             <translation>远场</translation>
+        </message>
+        <message>
+            <source>fast recompute</source>
+            <translation>快速重算</translation>
+        </message>
+        <message>
+            <source>%1 dBFS</source>
+            <translation>%1 dBFS</translation>
+        </message>
+        <message>
+            <source>%1 dB re peak</source>
+            <translation>%1 dB（相对峰值）</translation>
+        </message>
+        <message>
+            <source>%1 dB</source>
+            <translation>%1 dB</translation>
+        </message>
+        <message>
+            <source>peak %1° / %2° · %3 · %4 · %5</source>
+            <translation>峰值 %1° / %2° · %3 · %4 · %5</translation>
         </message>
     </context>
     <context>

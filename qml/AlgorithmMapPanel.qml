@@ -14,6 +14,8 @@ ColumnLayout {
     property bool parametersExpanded: !shortWindow
     property bool algorithmLocked: false
     property bool bandLocked: false
+    // What a page that locks the algorithm or the band tells the user under the pointer.
+    property string lockedReason: ""
 
     readonly property var algorithmNames: ["01 DAS / Conventional", "02 Functional", "03 MVDR / Capon",
         "04 Robust Capon", "05 MUSIC", "06 Auto-MUSIC", "07 Orthogonal", "08 SRP-PHAT"]
@@ -80,6 +82,7 @@ ColumnLayout {
                 Layout.columnSpan: 3
                 Layout.fillWidth: true
                 enabled: !root.algorithmLocked
+                disabledReason: root.lockedReason
                 model: root.algorithmNames
                 currentIndex: Math.max(0, root.algorithmNames.indexOf(ui.algorithm))
                 onActivated: index => {
@@ -95,6 +98,7 @@ ColumnLayout {
                                   : qsTr("1/3 octave")
                 Layout.fillWidth: true
                 enabled: ui.canEditFrequencyBand && !root.bandLocked
+                disabledReason: root.bandLocked ? root.lockedReason : blockers.frequencyBand()
                 model: modes
                 currentIndex: Math.max(0, modes.indexOf(ui.frequencyBandMode))
                 onActivated: index => {
@@ -147,6 +151,8 @@ ColumnLayout {
                 to: 0
                 stepSize: 1
                 snapMode: Slider.SnapAlways
+                disabledReason: blockers.dbfsControls(ui.algorithmHasAbsoluteLevels(ui.algorithm))
+                enabled: disabledReason === ""
                 value: ui.levelGateDbfs
                 onMoved: {
                     ui.setLevelGateDbfs(value)
@@ -216,6 +222,8 @@ ColumnLayout {
                 objectName: "scaleCombo"
                 Layout.fillWidth: true
                 model: ["Auto peak", "Fixed dBFS"]
+                disabledReason: blockers.dbfsControls(ui.algorithmHasAbsoluteLevels(ui.algorithm))
+                enabled: disabledReason === ""
                 textMapper: id => id === "Fixed dBFS" ? qsTr("Fixed dBFS") : qsTr("Auto peak")
                 currentIndex: ui.heatmapScaleMode === "Fixed dBFS" ? 1 : 0
                 onActivated: index => {
@@ -246,8 +254,7 @@ ColumnLayout {
                 objectName: "calibrateButton"
                 text: qsTr("Calibrate (5 s)")
                 enabled: ui.canCalibrateNoise
-                ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                ToolTip.text: blockers.calibrateNoise()
+                disabledReason: blockers.calibrateNoise()
                 onClicked: ui.startNoiseCalibration()
             }
             ThemedSwitch {

@@ -22,6 +22,10 @@ Page {
     readonly property var styleValues: ["fill", "contour", "contourFill", "peakCross"]
     readonly property var scaleValues: ["Auto peak", "Fixed dBFS"]
 
+    ActionBlockers {
+        id: blockers
+    }
+
     component Caption: Label {
         color: Theme.muted
         font.pixelSize: Theme.fontTiny
@@ -41,6 +45,10 @@ Page {
                                         || ui.sessionState === "Stopping" ? "live"
                                       : ui.replayActive ? "replay" : ""
     readonly property bool analysisMapWanted: ui.hasPendingAnalysis || ui.hasSelectedAnalysis
+    // Whether the map the display settings act on is in dBFS: the shown result's, else the next run's.
+    readonly property bool shownLevelsAbsolute: ui.hasHeatmap && ui.mapSource === "analysis"
+                                                ? ui.mapHasAbsoluteLevels
+                                                : ui.algorithmHasAbsoluteLevels(ui.analysisAlgorithm)
     readonly property string wantedRunName: ui.hasPendingAnalysis ? qsTr("the unsaved result") : ui.selectedAnalysisId
 
     function showAnalysisMapWhenFree() {
@@ -63,11 +71,20 @@ Page {
         return qsTr("%1 has no saved map").arg(wantedRunName)
     }
 
-    // The stored mode word is data; the one mode the system writes is shown translated.
+    // The stored mode word is data; the two modes the system writes are shown translated.
     function recomputeModeText(mode) {
         if (!mode)
             return qsTr("legacy run")
-        return mode === "full" ? qsTr("full recompute") : qsTr("%1 recompute").arg(mode)
+        return mode === "full" ? qsTr("full recompute")
+             : mode === "fast" ? qsTr("fast recompute") : qsTr("%1 recompute").arg(mode)
+    }
+
+    // A run keeps its level in its unit; one saved without it shows its relative peak as before.
+    function peakLevelText(run) {
+        const level = Number(run.peakLevel).toFixed(1)
+        return run.peakLevelUnit === "dBFS" ? qsTr("%1 dBFS").arg(level)
+             : run.peakLevelUnit === "dB re peak" ? qsTr("%1 dB re peak").arg(level)
+             : qsTr("%1 dB").arg(Number(run.peakDb).toFixed(1))
     }
 
     function windowIndex(seconds) {
@@ -255,10 +272,10 @@ Page {
                                     elide: Text.ElideRight
                                     wrapMode: Text.NoWrap
                                     color: runRow.modelData.mapAvailable ? Theme.success : Theme.warning
-                                    text: qsTr("peak %1° / %2° · %3 dB · %4 · %5")
+                                    text: qsTr("peak %1° / %2° · %3 · %4 · %5")
                                           .arg(Number(runRow.modelData.peakAzimuth).toFixed(1))
                                           .arg(Number(runRow.modelData.peakElevation).toFixed(1))
-                                          .arg(Number(runRow.modelData.peakDb).toFixed(1))
+                                          .arg(root.peakLevelText(runRow.modelData))
                                           .arg(runRow.modelData.mapAvailable ? qsTr("map saved") : qsTr("metadata only"))
                                           .arg(root.recomputeModeText(runRow.modelData.mode))
                                 }
@@ -356,6 +373,7 @@ Page {
                             Layout.fillWidth: true
                             Layout.minimumWidth: 160
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             model: root.algorithmNames
                             currentIndex: Math.max(0, root.algorithmNames.indexOf(ui.analysisAlgorithm))
                             onActivated: index => ui.analysisAlgorithm = root.algorithmNames[index]
@@ -365,6 +383,7 @@ Page {
                             Layout.row: 1; Layout.column: 1
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             model: root.bandModes
                             textMapper: mode => mode === "Single" ? qsTr("Single")
                                               : mode === "Custom" ? qsTr("Custom") : qsTr("1/3 octave")
@@ -377,6 +396,7 @@ Page {
                             Layout.fillWidth: true
                             visible: ui.analysisBandMode === "Custom"
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: 100; to: 40000; stepSize: 100
                             value: Math.round(ui.analysisBandwidthHz)
                             onValueModified: ui.analysisBandwidthHz = value
@@ -386,6 +406,7 @@ Page {
                             Layout.row: 1; Layout.column: 3
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: 100; to: 40000; stepSize: 100
                             value: Math.round(ui.analysisFrequencyHz)
                             // The frequency the run will record, which may lie between whole hertz.
@@ -434,6 +455,7 @@ Page {
                                 objectName: "wholeMeasurementButton"
                                 visible: ui.hasAnalysisWindow
                                 enabled: !ui.analysisBusy
+                                disabledReason: blockers.recomputing()
                                 text: qsTr("Whole measurement")
                                 onClicked: ui.clearAnalysisWindow()
                             }
@@ -455,6 +477,7 @@ Page {
                                 Layout.preferredWidth: 170
                                 text: ui.analysisBusy ? qsTr("Computing…") : qsTr("Create AnalysisRun")
                                 enabled: ui.canCreateAnalysis
+                                disabledReason: blockers.createAnalysis()
                                 onClicked: ui.createFullRecomputeAnalysis()
                             }
                         }
@@ -477,6 +500,7 @@ Page {
                             objectName: "frameCombo"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             model: ["256", "512", "1024"]
                             currentIndex: root.frameIndex(ui.analysisFrameSize)
                             onActivated: index => ui.analysisFrameSize = Number(model[index])
@@ -485,6 +509,7 @@ Page {
                             objectName: "hopSpin"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: 1; to: ui.analysisFrameSize; stepSize: 64
                             value: ui.analysisHopSize
                             onValueModified: ui.analysisHopSize = value
@@ -493,6 +518,7 @@ Page {
                             objectName: "gridSpin"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: 5; to: 50; stepSize: 5
                             value: Math.round(ui.analysisGridStepDeg * 10)
                             textFromValue: (value, locale) => Number(value / 10).toLocaleString(locale, "f", 1) + "°"
@@ -503,6 +529,7 @@ Page {
                             objectName: "focusCombo"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             model: root.focusNames
                             textMapper: name => name === "far field" ? qsTr("far field") : name
                             currentIndex: ui.analysisFocusIndex
@@ -529,6 +556,7 @@ Page {
                             objectName: "airTemperatureSlider"
                             Layout.fillWidth: true
                             enabled: !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             from: -20; to: 50; stepSize: 1
                             value: ui.airTemperatureC
                             onMoved: ui.setAirTemperatureC(value)
@@ -551,6 +579,8 @@ Page {
                             objectName: "levelGateSlider"
                             Layout.fillWidth: true
                             from: -120; to: 0; stepSize: 1
+                            disabledReason: blockers.dbfsControls(root.shownLevelsAbsolute)
+                            enabled: disabledReason === ""
                             value: ui.levelGateDbfs
                             onMoved: ui.setLevelGateDbfs(value)
                         }
@@ -581,6 +611,8 @@ Page {
                             objectName: "scaleCombo"
                             Layout.fillWidth: true
                             model: root.scaleValues
+                            disabledReason: blockers.dbfsControls(root.shownLevelsAbsolute)
+                            enabled: disabledReason === ""
                             textMapper: value => value === "Fixed dBFS" ? qsTr("Fixed dBFS") : qsTr("Auto peak")
                             currentIndex: ui.heatmapScaleMode === "Fixed dBFS" ? 1 : 0
                             onActivated: index => ui.setHeatmapScaleMode(root.scaleValues[index])
@@ -626,6 +658,7 @@ Page {
                                     objectName: "boolEditor"
                                     visible: fieldRow.modelData.type === "bool"
                                     enabled: !ui.analysisBusy
+                                    disabledReason: blockers.recomputing()
                                     checked: fieldRow.stored >= 0.5
                                     onToggled: ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, checked ? 1 : 0)
                                 }
@@ -633,6 +666,7 @@ Page {
                                     objectName: "intEditor"
                                     visible: fieldRow.modelData.type === "int"
                                     enabled: !ui.analysisBusy
+                                    disabledReason: blockers.recomputing()
                                     from: fieldRow.modelData.minimum
                                     to: fieldRow.modelData.maximum
                                     stepSize: 1
@@ -643,6 +677,7 @@ Page {
                                     objectName: "realEditor"
                                     visible: fieldRow.modelData.type === "real"
                                     enabled: !ui.analysisBusy
+                                    disabledReason: blockers.recomputing()
                                     Layout.preferredWidth: 110
                                     value: fieldRow.stored
                                     onEdited: number => ui.setAnalysisBeamformingParameter(fieldRow.modelData.key, number)
@@ -675,12 +710,14 @@ Page {
                             kind: 4
                             text: qsTr("Save analysis result")
                             enabled: ui.hasPendingAnalysis && !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             onClicked: ui.savePendingAnalysis()
                         }
                         ThemedButton {
                             objectName: "discardButton"
                             text: qsTr("Discard")
                             enabled: ui.hasPendingAnalysis && !ui.analysisBusy
+                            disabledReason: blockers.recomputing()
                             onClicked: ui.discardPendingAnalysis()
                         }
                     }
@@ -700,9 +737,8 @@ Page {
                     }
                     SmallText {
                         objectName: "paramsText"
-                        visible: ui.selectedAnalysisAlgorithmParams !== ""
-                        wrapMode: Text.WrapAnywhere
-                        text: qsTr("params  %1").arg(ui.selectedAnalysisAlgorithmParams)
+                        visible: ui.selectedAnalysisParameters !== ""
+                        text: qsTr("params  %1").arg(ui.selectedAnalysisParameters)
                     }
                     SmallText { text: qsTr("Immutable run · Measurement RAW was hash-checked before and after recompute") }
                     ThemedButton {
@@ -710,6 +746,7 @@ Page {
                         Layout.preferredWidth: 190
                         text: qsTr("Export CSV + profile manifest")
                         enabled: ui.hasSelectedAnalysis && !ui.analysisBusy
+                        disabledReason: blockers.recomputing()
                         onClicked: ui.exportSelectedAnalysis()
                     }
                 }

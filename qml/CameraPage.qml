@@ -319,13 +319,17 @@ Page {
             ThemedButton {
                 objectName: "openCameraButton"
                 text: qsTr("Open Camera")
-                enabled: !!root.camera && !root.cameraActive && ui.cameraNames.length > 0
+                disabledReason: !root.camera || ui.cameraNames.length === 0
+                                ? qsTr("No camera found: connect one and press Refresh")
+                                : root.cameraActive ? qsTr("The camera is open") : ""
+                enabled: disabledReason === ""
                 onClicked: root.openCamera()
             }
             ThemedButton {
                 objectName: "stopCameraButton"
                 text: qsTr("Stop Camera")
                 enabled: root.cameraActive
+                disabledReason: qsTr("The camera is not open")
                 onClicked: root.camera.stop()
             }
             ThemedButton {
@@ -476,7 +480,10 @@ Page {
                     Layout.fillWidth: true
                     model: root.resolutionModel
                     currentIndex: root.resolutionIndex
-                    enabled: !ui.recording && root.resolutionModel.length > 1
+                    disabledReason: ui.recording ? qsTr("The picture format stays as it is while Recording")
+                                  : root.resolutionModel.length > 1 ? ""
+                                  : qsTr("Open a camera to choose among its resolutions")
+                    enabled: disabledReason === ""
                     onActivated: {
                         root.selectResolution(resolutionCombo.currentIndex)
                         resolutionCombo.currentIndex = Qt.binding(() => root.resolutionIndex)
@@ -489,7 +496,9 @@ Page {
                     Layout.fillWidth: true
                     model: root.fpsModel
                     currentIndex: root.fpsIndex
-                    enabled: !ui.recording && root.resolutionIndex > 0
+                    disabledReason: ui.recording ? qsTr("The picture format stays as it is while Recording")
+                                  : root.resolutionIndex > 0 ? "" : qsTr("Choose a resolution first")
+                    enabled: disabledReason === ""
                     onActivated: {
                         root.selectFps(fpsCombo.currentIndex)
                         fpsCombo.currentIndex = Qt.binding(() => root.fpsIndex)
@@ -552,6 +561,7 @@ Page {
                     objectName: "resetUvcButton"
                     text: qsTr("Reset all")
                     enabled: root.parameters.length > 0
+                    disabledReason: qsTr("This camera offers no parameters to reset")
                     onClicked: ui.resetCameraParameters()
                 }
             }
@@ -632,6 +642,7 @@ Page {
             stepSize: block.modelData.step
             value: block.modelData.value
             enabled: !block.modelData.autoMode
+            disabledReason: qsTr("Set by the camera while Auto is on")
             onMoved: ui.previewCameraParameterValue(block.modelData.key, Math.round(value))
             onPressedChanged: {
                 if (!pressed)

@@ -152,17 +152,15 @@ Page {
                                     objectName: "browseProfileButton"
                                     text: qsTr("Browse…")
                                     enabled: ui.canImportProfile
-                                    ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                                    ToolTip.text: blockers.importProfile()
+                                    disabledReason: blockers.importProfile()
                                     onClicked: profilePicker.open()
                                 }
                                 ThemedButton {
                                     objectName: "importProfileButton"
                                     text: qsTr("Import")
                                     enabled: ui.canImportProfile && profileField.text.trim() !== ""
-                                    ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                                    ToolTip.text: blockers.importProfile()
-                                                  || (profileField.text.trim() === "" ? qsTr("Type a Device Profile's path or browse for one") : "")
+                                    disabledReason: blockers.importProfile()
+                                                    || (profileField.text.trim() === "" ? qsTr("Type a Device Profile's path or browse for one") : "")
                                     onClicked: ui.importProfile(profileField.text)
                                 }
                             }
@@ -191,8 +189,7 @@ Page {
                                         model: ["Synthetic", "UDP"]
                                         currentIndex: Math.max(0, model.indexOf(ui.source))
                                         enabled: ui.canChangeSource
-                                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                                        ToolTip.text: blockers.changeSource()
+                                        disabledReason: blockers.changeSource()
                                         onActivated: index => {
                                             ui.setSource(model[index])
                                             // Shows what the controller kept, also after a refusal.
@@ -212,8 +209,7 @@ Page {
                                         to: 80
                                         value: Math.round(ui.azimuth)
                                         enabled: ui.canEditAcquisition
-                                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                                        ToolTip.text: blockers.changeSource()
+                                        disabledReason: blockers.changeSource()
                                         onValueModified: ui.setAzimuth(value)
                                     }
                                 }
@@ -228,8 +224,7 @@ Page {
                                         to: 60
                                         value: Math.round(ui.elevation)
                                         enabled: ui.canEditAcquisition
-                                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                                        ToolTip.text: blockers.changeSource()
+                                        disabledReason: blockers.changeSource()
                                         onValueModified: ui.setElevation(value)
                                     }
                                 }
@@ -262,12 +257,14 @@ Page {
                                     objectName: "refreshPortsButton"
                                     text: qsTr("Refresh")
                                     enabled: root.idle
+                                    disabledReason: blockers.deviceIdle()
                                     onClicked: deviceCtl.refreshPorts()
                                 }
                                 ThemedButton {
                                     objectName: "probeButton"
                                     text: qsTr("Probe & Select")
                                     enabled: root.idle
+                                    disabledReason: blockers.deviceIdle()
                                     onClicked: deviceCtl.probeAndSelect()
                                 }
                                 Item { Layout.fillWidth: true }
@@ -279,6 +276,7 @@ Page {
                                     to: 10
                                     value: deviceCtl.gain
                                     enabled: root.canAct
+                                    disabledReason: blockers.deviceAction()
                                     onValueModified: deviceCtl.gain = value
                                 }
                             }
@@ -294,6 +292,7 @@ Page {
                                     objectName: "readIdButton"
                                     text: qsTr("Read ID")
                                     enabled: root.canAct
+                                    disabledReason: blockers.deviceAction()
                                     onClicked: deviceCtl.readHardwareId()
                                 }
                             }
@@ -305,12 +304,14 @@ Page {
                                     objectName: "actEnableButton"
                                     text: qsTr("Enable")
                                     enabled: root.canAct
+                                    disabledReason: blockers.deviceAction()
                                     onClicked: deviceCtl.setActEnabled(true)
                                 }
                                 ThemedButton {
                                     objectName: "actDisableButton"
                                     text: qsTr("Disable")
                                     enabled: root.canAct
+                                    disabledReason: blockers.deviceAction()
                                     onClicked: deviceCtl.setActEnabled(false)
                                 }
                             }
@@ -354,12 +355,14 @@ Page {
                                     objectName: "readNetButton"
                                     text: qsTr("Read")
                                     enabled: root.canAct
+                                    disabledReason: blockers.deviceAction()
                                     onClicked: deviceCtl.readNetParams()
                                 }
                                 ThemedButton {
                                     objectName: "writeNetButton"
                                     text: qsTr("Write...")
                                     enabled: deviceCtl.canWrite && root.idle
+                                    disabledReason: blockers.deviceAction()
                                     onClicked: netWriteDialog.open()
                                 }
                             }
@@ -391,12 +394,15 @@ Page {
                                         objectName: "refreshAdaptersButton"
                                         text: qsTr("Refresh")
                                         enabled: root.idle
+                                        disabledReason: blockers.deviceIdle()
                                         onClicked: root.refreshAdapters()
                                     }
                                     ThemedButton {
                                         objectName: "autoNetButton"
                                         text: qsTr("Auto Configure...")
                                         enabled: deviceCtl.canWrite && root.idle && netAdapterCombo.currentIndex >= 0
+                                        disabledReason: blockers.deviceAction()
+                                                        || (netAdapterCombo.currentIndex >= 0 ? "" : qsTr("Choose the network adapter the array is plugged into"))
                                                  && root.adapters.length > 0
                                         onClicked: autoNetDialog.open()
                                     }
@@ -436,12 +442,15 @@ Page {
                                     objectName: "readFirButton"
                                     text: qsTr("Read")
                                     enabled: root.canAct
+                                    disabledReason: blockers.deviceAction()
                                     onClicked: deviceCtl.readFir()
                                 }
                                 ThemedButton {
                                     objectName: "writeFirButton"
                                     text: qsTr("Write Preset...")
                                     enabled: deviceCtl.canWrite && root.idle && firPresetCombo.currentIndex >= 0
+                                    disabledReason: blockers.deviceAction()
+                                                    || (firPresetCombo.currentIndex >= 0 ? "" : qsTr("The Device Profile holds no FIR preset to write"))
                                              && firPresetCombo.currentText !== ""
                                     onClicked: firWriteDialog.open()
                                 }

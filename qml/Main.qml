@@ -199,6 +199,8 @@ ApplicationWindow {
         id: navButton
 
         property int workspaceIndex: 0
+        // Why the workspace cannot be opened, shown under the pointer as the themed controls show theirs.
+        property string disabledReason: ""
         readonly property bool current: window.currentWorkspace === workspaceIndex
 
         Layout.fillWidth: true
@@ -208,7 +210,8 @@ ApplicationWindow {
         onClicked: window.currentWorkspace = workspaceIndex
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
-        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
+        ToolTip.visible: hovered && !enabled && disabledReason !== "" && Window.window !== null
+        ToolTip.text: disabledReason
 
         contentItem: Text {
             text: navButton.text
@@ -517,7 +520,7 @@ ApplicationWindow {
                         text: modelData.label
                         workspaceIndex: modelData.index
                         enabled: !modelData.needsMeasurement || ui.hasSelectedMeasurement
-                        ToolTip.text: modelData.needsMeasurement ? blockers.measurementWorkspace() : ""
+                        disabledReason: modelData.needsMeasurement ? blockers.measurementWorkspace() : ""
                     }
                 }
 
@@ -554,6 +557,7 @@ ApplicationWindow {
                         kind: 4
                         text: ui.busy ? qsTr("Working…") : qsTr("Start")
                         enabled: ui.canStart
+                        disabledReason: blockers.startLive()
                         onClicked: ui.startLive()
                     }
                     ThemedButton {
@@ -562,6 +566,7 @@ ApplicationWindow {
                         kind: 3
                         text: qsTr("Stop")
                         enabled: ui.canStop
+                        disabledReason: blockers.stopLive()
                         onClicked: ui.stopLive()
                     }
                     ThemedButton {
@@ -571,8 +576,7 @@ ApplicationWindow {
                         text: ui.recording ? qsTr("Stop & save")
                             : ui.recordingFinalizing ? qsTr("Saving…") : qsTr("Record")
                         enabled: ui.canStopRecording || ui.canStartRecording
-                        ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                        ToolTip.text: blockers.record()
+                        disabledReason: blockers.record()
                         onClicked: ui.recording ? ui.stopRecording() : ui.startRecording()
                     }
                 }

@@ -8,7 +8,7 @@ Page {
     property string pendingProjectDirectory: ""
     property var expandedIds: ({})
 
-    readonly property bool projectActionsEnabled: ui.replayState === "Idle" && !ui.recording && !ui.recordingFinalizing
+    readonly property bool projectActionsEnabled: blockers.changeProject() === ""
     readonly property var selectedRow: ui.selectedMeasurementIndex >= 0 ? currentRow() : null
 
     component SmallText: ElidedLabel {
@@ -166,18 +166,21 @@ Page {
                         objectName: "newProjectButton"
                         text: qsTr("New")
                         enabled: root.projectActionsEnabled
+                        disabledReason: blockers.changeProject()
                         onClicked: root.pickDirectory("new")
                     }
                     WideButton {
                         objectName: "openProjectButton"
                         text: qsTr("Open")
                         enabled: root.projectActionsEnabled
+                        disabledReason: blockers.changeProject()
                         onClicked: root.pickDirectory("open")
                     }
                     WideButton {
                         objectName: "recentButton"
                         text: qsTr("Recent")
-                        enabled: ui.recentProjects.length > 0 && root.projectActionsEnabled
+                        disabledReason: blockers.openRecentProject()
+                        enabled: disabledReason === ""
                         onClicked: recentDialog.open()
                     }
                 }
@@ -195,6 +198,7 @@ Page {
                         WideButton {
                             text: qsTr("Refresh")
                             enabled: ui.hasProject && ui.replayState === "Idle"
+                            disabledReason: blockers.refreshProject()
                             onClicked: ui.refreshProject()
                         }
                         WideButton {
@@ -202,6 +206,7 @@ Page {
                             kind: 2
                             text: qsTr("Delete")
                             enabled: root.projectActionsEnabled
+                            disabledReason: blockers.changeProject()
                             onClicked: deleteProjectDialog.open()
                         }
                     }
@@ -330,8 +335,7 @@ Page {
                             objectName: "replayMeasurementButton"
                             text: qsTr("Replay")
                             enabled: ui.canStartReplay
-                            ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                            ToolTip.text: blockers.startReplay()
+                            disabledReason: blockers.startReplay()
                             onClicked: {
                                 ui.startSelectedMeasurementReplay()
                                 root.showWorkspace(4)
@@ -340,20 +344,23 @@ Page {
                         ThemedButton {
                             objectName: "renameButton"
                             text: qsTr("Rename")
-                            enabled: !ui.replayActive
+                            disabledReason: blockers.editMeasurement()
+                            enabled: disabledReason === ""
                             onClicked: root.openRenameDialog()
                         }
                         ThemedButton {
                             objectName: "noteButton"
                             text: qsTr("Note")
-                            enabled: !ui.replayActive
+                            disabledReason: blockers.editMeasurement()
+                            enabled: disabledReason === ""
                             onClicked: root.openNoteDialog()
                         }
                         ThemedButton {
                             objectName: "deleteMeasurementButton"
                             kind: 2
                             text: qsTr("Delete")
-                            enabled: !ui.replayActive && !ui.recording
+                            disabledReason: blockers.deleteMeasurement()
+                            enabled: disabledReason === ""
                             onClicked: deleteDialog.open()
                         }
                     }

@@ -226,6 +226,7 @@ Page {
                                 from: 0
                                 to: Math.max(ui.replayDurationSeconds, 0.001)
                                 enabled: ui.replayActive
+                                disabledReason: blockers.moveReplay()
                                 value: ui.replayPositionSeconds
                                 // The dragged handle leaves the replay clock; on release it follows it again.
                                 onPressedChanged: {
@@ -258,8 +259,7 @@ Page {
                                 width: 150
                                 text: root.replayState === "Finished" ? qsTr("Replay again") : qsTr("Start Replay")
                                 enabled: ui.canStartReplay
-                                ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                                ToolTip.text: blockers.startReplay()
+                                disabledReason: blockers.startReplay()
                                 onClicked: ui.startSelectedMeasurementReplay()
                                 // The focus property outlives the active focus a disabled item loses.
                                 onEnabledChanged: {
@@ -273,6 +273,7 @@ Page {
                                 width: 120
                                 text: ui.replayPaused ? qsTr("Resume") : qsTr("Pause")
                                 enabled: ui.canPauseReplay
+                                disabledReason: blockers.pauseReplay()
                                 onClicked: ui.setReplayPaused(!ui.replayPaused)
                                 onEnabledChanged: root.passFocusOn()
                             }
@@ -282,6 +283,7 @@ Page {
                                 width: 120
                                 text: qsTr("Stop")
                                 enabled: ui.canStopReplay
+                                disabledReason: blockers.stopReplay()
                                 onClicked: ui.stopReplay()
                                 onEnabledChanged: root.passFocusOn()
                             }
@@ -290,6 +292,7 @@ Page {
                                 width: 140
                                 text: qsTr("Open project folder")
                                 enabled: ui.hasProject
+                                disabledReason: blockers.openProjectFolder()
                                 onClicked: ui.openProjectFolder()
                             }
                             ThemedButton {
@@ -298,8 +301,7 @@ Page {
                                 kind: 1
                                 text: qsTr("Analyze at position")
                                 enabled: ui.replayActive && !ui.analysisBusy
-                                ToolTip.visible: hovered && !enabled && ToolTip.text !== "" && Window.window !== null
-                                ToolTip.text: blockers.analyzeAtPosition()
+                                disabledReason: blockers.analyzeAtPosition()
                                 // The Analysis page opens right after the request, finished or not.
                                 onClicked: {
                                     ui.analyzeReplayPosition()

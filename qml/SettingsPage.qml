@@ -6,6 +6,10 @@ import QtQuick.Layouts
 Page {
     id: root
 
+    ActionBlockers {
+        id: blockers
+    }
+
     component Box: Rectangle {
         default property alias content: inner.data
         property alias spacing: inner.spacing
@@ -63,6 +67,7 @@ Page {
                     objectName: "resetDefaultsButton"
                     text: qsTr("Reset defaults")
                     enabled: ui.canImportProfile
+                    disabledReason: blockers.resetDefaults()
                     onClicked: ui.resetDefaults()
                 }
                 ThemedButton {

@@ -17,6 +17,10 @@ Rectangle {
     readonly property real staleOpacity: stale ? 0.4 : 1
 
     // Empty while hidden or showing the other workspace's source, so no image is requested then.
+    ActionBlockers {
+        id: blockers
+    }
+
     function diagnosticSource(name) {
         return diagVisible ? "image://diagnostic/" + name + "?" + ui.diagnosticRevision : ""
     }
@@ -81,6 +85,7 @@ Rectangle {
                 to: Math.max(1, ui.diagnosticChannelCount)
                 value: ui.diagnosticChannel + 1
                 enabled: ui.diagnosticChannelCount > 0
+                disabledReason: blockers.channels()
                 onValueModified: {
                     ui.diagnosticChannel = value - 1
                     value = Qt.binding(() => ui.diagnosticChannel + 1)
@@ -106,6 +111,7 @@ Rectangle {
                 to: 10
                 value: deviceCtl.gain
                 enabled: deviceCtl.canOperate && !deviceCtl.busy
+                disabledReason: blockers.deviceAction()
                 onValueModified: {
                     deviceCtl.gain = value
                     value = Qt.binding(() => deviceCtl.gain)

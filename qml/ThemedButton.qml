@@ -5,6 +5,11 @@ Button {
     id: control
 
     property int kind: 0
+
+    // Why the control is disabled, shown under the pointer; empty while it is enabled.
+    property string disabledReason: ""
+    ToolTip.visible: hovered && !enabled && disabledReason !== "" && Window.window !== null
+    ToolTip.text: disabledReason
     readonly property color tone: kind === 1 ? Theme.accent
                                 : kind === 2 ? Theme.danger
                                 : kind === 3 ? Theme.warning

@@ -7,6 +7,11 @@ ComboBox {
 
     property var textMapper: null
 
+    // Why the control is disabled, shown under the pointer; empty while it is enabled.
+    property string disabledReason: ""
+    ToolTip.visible: hovered && !enabled && disabledReason !== "" && Window.window !== null
+    ToolTip.text: disabledReason
+
     // Row text of one popup entry; entries whose role is missing show as empty rows.
     function rowText(entry, roleValue) {
         if (control.textMapper)

@@ -5,6 +5,11 @@ import QtQuick.Layouts
 Slider {
     id: control
 
+    // Why the control is disabled, shown under the pointer; empty while it is enabled.
+    property string disabledReason: ""
+    ToolTip.visible: hovered && !enabled && disabledReason !== "" && Window.window !== null
+    ToolTip.text: disabledReason
+
     implicitHeight: 28
     // Narrower, a pixel of travel is too coarse a step to set a value by pointer.
     Layout.minimumWidth: 96

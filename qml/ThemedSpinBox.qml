@@ -27,6 +27,11 @@ SpinBox {
         contentItem.text = Qt.binding(() => control.textFromValue(control.value, control.locale))
     }
 
+    // Why the control is disabled, shown under the pointer; empty while it is enabled.
+    property string disabledReason: ""
+    ToolTip.visible: hovered && !enabled && disabledReason !== "" && Window.window !== null
+    ToolTip.text: disabledReason
+
     editable: true
     implicitHeight: Theme.controlHeight
     implicitWidth: Math.max(132, contentItem.implicitWidth + 76)

@@ -4,6 +4,11 @@ import QtQuick.Controls
 Switch {
     id: control
 
+    // Why the control is disabled, shown under the pointer; empty while it is enabled.
+    property string disabledReason: ""
+    ToolTip.visible: hovered && !enabled && disabledReason !== "" && Window.window !== null
+    ToolTip.text: disabledReason
+
     indicator: Rectangle {
         x: control.text ? (control.mirrored ? control.width - width - control.rightPadding
                                             : control.leftPadding)

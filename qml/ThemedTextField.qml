@@ -4,6 +4,11 @@ import QtQuick.Controls
 TextField {
     id: control
 
+    // Why the control is disabled, shown under the pointer; empty while it is enabled.
+    property string disabledReason: ""
+    ToolTip.visible: hovered && !enabled && disabledReason !== "" && Window.window !== null
+    ToolTip.text: disabledReason
+
     implicitHeight: Theme.controlHeight
     leftPadding: 10
     rightPadding: 10

@@ -184,8 +184,7 @@ QImage HeatmapPainter::paintHeatmapField(const HeatmapGrid& map) const {
 
     // A normalised map (MUSIC, SRP-PHAT, the deconvolutions) keeps its db vector, but its peak is no
     // level: it is drawn, gated and labelled relative to its peak.
-    const bool absolute =
-        map.db.size() == map.relativeDb.size() && core::algorithmHasAbsoluteLevels(map.algorithmId);
+    const bool absolute = core::mapHasAbsoluteLevels(map);
     const std::vector<double>& levels = absolute ? map.db : map.relativeDb;
     const double gate = absolute && !std::isnan(levelGateDbfs) ? levelGateDbfs : kRelativeGateDb;
 

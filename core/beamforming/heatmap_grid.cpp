@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "core/beamforming/beamforming_parameters.h"
+
 namespace zk::core {
 namespace {
 
@@ -101,6 +103,11 @@ HeatmapGrid combineHeatmapBands(const std::vector<HeatmapGrid>& grids) {
     HeatmapGrid combined = first;
     combined.binCount = grids.size();
     return finalizeHeatmap(std::move(combined), std::move(sum));
+}
+
+bool mapHasAbsoluteLevels(const HeatmapGrid& map) {
+    return map.db.size() == map.relativeDb.size() &&
+           algorithmHasAbsoluteLevels(static_cast<std::int32_t>(map.algorithmId));
 }
 
 }  // namespace zk::core

@@ -48,6 +48,10 @@ bool cellHoldsLevel(const HeatmapGrid& grid, std::size_t i);
 // Sets minRelativeDb and dynamicRangeDb from the cells that hold a level; 0 and 0 when none does.
 void deriveLevelRange(HeatmapGrid& grid);
 
+// Whether the map's levels are absolute (dBFS): its algorithm shows them so (algorithmHasAbsoluteLevels)
+// and it holds its db plane. Otherwise only its levels relative to its peak mean anything.
+bool mapHasAbsoluteLevels(const HeatmapGrid& map);
+
 // Sums the power of maps on the same grid (one per bin) into one finalised broadband map whose other
 // fields come from the first grid and whose binCount is the number of grids. Throws
 // std::invalid_argument on an empty list or grids of different shape.

@@ -114,8 +114,12 @@ std::string exportJson(const AnalysisRunRecord& run, const MeasurementRecord& me
         .numberMember("peakElevationDeg", run.peakElevationDeg)
         .numberMember("peakDb", run.peakDb)
         .unsignedMember("azimuthCount", map.azimuthDeg.size())
-        .unsignedMember("elevationCount", map.elevationDeg.size())
-        .endObject();
+        .unsignedMember("elevationCount", map.elevationDeg.size());
+    // After the members every reader knows: the level a relative peakDb of 0 does not give.
+    if (!run.level.unit.empty())
+        json.numberMember("peakLevel", run.level.peakLevel)
+            .quotedMember("peakLevelUnit", exportString(run.level.unit));
+    json.endObject();
     return json.finish();
 }
 

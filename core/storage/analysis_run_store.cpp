@@ -99,6 +99,11 @@ AnalysisRunParameters parseParameters(const JsonValue& p) {
 
 }  // namespace
 
+AnalysisRunLevel peakLevelOf(const HeatmapGrid& map) {
+    if (mapHasAbsoluteLevels(map)) return {map.peakDb, kLevelUnitDbfs};
+    return {map.peakRelativeDb, kLevelUnitRePeak};
+}
+
 void validateResultFileName(std::string_view resultFile) {
     if (resultFile.empty()) return;
     // Joined to the run directory: anything but one plain name could reach any file on the machine.
@@ -168,8 +173,12 @@ std::string writeAnalysisManifest(const AnalysisRunRecord& record) {
     json.beginObject("result")
         .numberMember("peakAzimuthDeg", record.peakAzimuthDeg)
         .numberMember("peakElevationDeg", record.peakElevationDeg)
-        .numberMember("peakDb", record.peakDb)
-        .endObject();
+        .numberMember("peakDb", record.peakDb);
+    // Beside the relative peak, so readers of the members above read every run alike.
+    if (!record.level.unit.empty())
+        json.numberMember("peakLevel", record.level.peakLevel)
+            .stringMember("peakLevelUnit", record.level.unit);
+    json.endObject();
     const AnalysisRunProvenance& v = record.provenance;
     json.beginObject("provenance")
         .stringMember("recomputeMode", v.recomputeMode)
@@ -188,7 +197,8 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
                                     std::string_view analysisId, const AnalysisRunParameters& parameters,
                                     double peakAzimuthDeg, double peakElevationDeg, double peakDb,
                                     std::string_view buildVersion, const AnalysisRunProvenance& provenance,
-                                    const std::optional<HeatmapGrid>& map, bool* durable) {
+                                    const std::optional<HeatmapGrid>& map, const AnalysisRunLevel& level,
+                                    bool* durable) {
     validateAnalysisId(analysisId);
     const fs::path analysesDir = measurementDir / "analyses";
     const fs::path finalDir = analysesDir / analysisId;
@@ -206,6 +216,7 @@ AnalysisRunRecord createAnalysisRun(const fs::path& measurementDir, std::string_
     record.peakAzimuthDeg = peakAzimuthDeg;
     record.peakElevationDeg = peakElevationDeg;
     record.peakDb = peakDb;
+    record.level = level;
     record.provenance = provenance;
     record.resultFile = map ? kMapName : "";
     // Everything the reader would refuse is refused here, before a staging directory exists that
@@ -293,6 +304,11 @@ AnalysisRunRecord parseAnalysisManifest(const fs::path& runDir, std::string_view
     record.peakAzimuthDeg = readReal(result, "peakAzimuthDeg");
     record.peakElevationDeg = readReal(result, "peakElevationDeg");
     record.peakDb = readReal(result, "peakDb");
+    // Both or neither: a level without its unit could be read in the wrong one.
+    if (result.contains("peakLevelUnit")) {
+        record.level.unit = result.at("peakLevelUnit").asString();
+        record.level.peakLevel = readReal(result, "peakLevel");
+    }
     if (root.contains("provenance")) {
         const JsonValue& p = root.at("provenance");
         p.asObject();  // every member is optional, so only this reports a provenance of another kind

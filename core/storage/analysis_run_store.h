@@ -54,6 +54,21 @@ struct AnalysisRunProvenance {
     friend bool operator==(const AnalysisRunProvenance&, const AnalysisRunProvenance&) = default;
 };
 
+// The peak level a run keeps beside its relative peakDb, with its unit: the map's own level in dBFS
+// where its levels are absolute (mapHasAbsoluteLevels), else its level relative to its peak. An empty
+// unit is a run saved without one, which reads as before.
+inline constexpr const char* kLevelUnitDbfs = "dBFS";
+inline constexpr const char* kLevelUnitRePeak = "dB re peak";
+struct AnalysisRunLevel {
+    double peakLevel = 0.0;
+    std::string unit;  // kLevelUnitDbfs, kLevelUnitRePeak or empty
+
+    friend bool operator==(const AnalysisRunLevel&, const AnalysisRunLevel&) = default;
+};
+
+// The level of a computed map as a run keeps it.
+AnalysisRunLevel peakLevelOf(const HeatmapGrid& map);
+
 struct AnalysisRunRecord {
     std::filesystem::path directory;  // the run directory
     std::string analysisId;
@@ -64,6 +79,7 @@ struct AnalysisRunRecord {
     double peakAzimuthDeg = 0.0;
     double peakElevationDeg = 0.0;
     double peakDb = 0.0;
+    AnalysisRunLevel level;  // "peakLevel" and "peakLevelUnit" of "result" when the unit is known
     AnalysisRunProvenance provenance;
     std::string resultFile;      // "map.bin", or empty when the run has no map
     std::string resultFileHash;  // FNV-1a 64 of the map file; empty without a map or in an older run
@@ -86,7 +102,8 @@ AnalysisRunRecord createAnalysisRun(const std::filesystem::path& measurementDir,
                                     const AnalysisRunParameters& parameters, double peakAzimuthDeg,
                                     double peakElevationDeg, double peakDb, std::string_view buildVersion,
                                     const AnalysisRunProvenance& provenance,
-                                    const std::optional<HeatmapGrid>& map, bool* durable = nullptr);
+                                    const std::optional<HeatmapGrid>& map, const AnalysisRunLevel& level = {},
+                                    bool* durable = nullptr);
 
 // Names of the committed runs: the subdirectories of measurementDir/analyses whose names do not begin
 // with a dot and that hold an entry named analysis.json (of any kind: the reader refuses one that is

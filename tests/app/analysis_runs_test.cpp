@@ -108,7 +108,8 @@ TEST_F(SavedRun, SaveWritesAnImmutableRunThatReloadsEqual) {
     EXPECT_EQ(row.value(QStringLiteral("mode")).toString(), QStringLiteral("full"));
     EXPECT_EQ(
         ui.selectedAnalysisInfo(),
-        QStringLiteral("DAS v1 · 8062.5 Hz · frame 1024 / hop 512 · grid 2.0° · far field · peak 0.0 dB"));
+        QStringLiteral("DAS v1 · 8062.5 Hz · frame 1024 / hop 512 · grid 2.0° · far field · peak %1 dBFS")
+            .arg(run.level.peakLevel, 0, 'f', 1));
     EXPECT_EQ(ui.selectedAnalysisProvenance(),
               QStringLiteral("full recompute · 48000 input / 92 processed frames · raw %1 · Profile "
                              "TM27-128-H1.6.2 %2 · build sorvanta-ui-0.1.0")
@@ -124,6 +125,56 @@ TEST_F(SavedRun, SaveWritesAnImmutableRunThatReloadsEqual) {
     EXPECT_EQ(again.analysisRuns(), ui.analysisRuns());
     EXPECT_TRUE(again.hasHeatmap());
     EXPECT_EQ(again.peakAzimuth(), 10.0);
+}
+
+// The level the map shows is the level the run keeps: in dBFS for a DAS map, in its row, its details
+// and its export alike; a MUSIC map, drawn relative to its peak, keeps and says "dB re peak".
+TEST_F(SavedRun, ARunKeepsTheLevelItsMapShowedInTheUnitItShowedIt) {
+    UiController& ui = *ui_;
+    ASSERT_TRUE(ui.mapHasAbsoluteLevels());
+    const double shown = ui.peakLevelDbfs();
+    // Far below the relative peak of 0 that the run also keeps: the two cannot be taken for each other.
+    ASSERT_LT(shown, -3.0);
+    struct Expected {
+        const char* algorithm;
+        double level;
+        const char* unit;
+        QString text;
+    };
+    for (const Expected& expected :
+         {Expected{"01 DAS / Conventional", shown, "dBFS", QStringLiteral("%1 dBFS").arg(shown, 0, 'f', 1)},
+          Expected{"05 MUSIC", 0.0, "dB re peak", QStringLiteral("0.0 dB re peak")}}) {
+        SCOPED_TRACE(expected.algorithm);
+        ui.setAnalysisAlgorithm(QLatin1String(expected.algorithm));
+        if (!ui.hasPendingAnalysis()) {
+            ASSERT_TRUE(runAnalysis(ui)) << ui.analysisStatus().toStdString();
+        }
+        EXPECT_EQ(ui.mapHasAbsoluteLevels(), expected.unit == std::string("dBFS"));
+        if (ui.mapHasAbsoluteLevels()) {
+            EXPECT_EQ(ui.peakLevelDbfs(), expected.level);
+        }
+        ui.savePendingAnalysis();
+        const QString id = ui.selectedAnalysisId();
+        const QVariantMap row = ui.analysisRuns().at(ui.selectedAnalysisIndex()).toMap();
+        EXPECT_EQ(row.value(QStringLiteral("peakLevel")).toDouble(), expected.level);
+        EXPECT_EQ(row.value(QStringLiteral("peakLevelUnit")).toString(), QLatin1String(expected.unit));
+        EXPECT_EQ(row.value(QStringLiteral("peakDb")).toDouble(), 0.0) << "the relative peak stays as it was";
+        EXPECT_TRUE(ui.selectedAnalysisInfo().endsWith(QStringLiteral(" · peak ") + expected.text))
+            << ui.selectedAnalysisInfo().toStdString();
+        // Read back from its files, the saved run shows what the unsaved one showed.
+        if (ui.mapHasAbsoluteLevels()) {
+            EXPECT_EQ(ui.peakLevelDbfs(), expected.level);
+        }
+
+        ui.exportSelectedAnalysis();
+        const core::JsonValue json = core::parseJsonDocument(
+            readBytes(fsPath(ui.projectPath()) / "exports" / id.toStdString() / "export.json"));
+        EXPECT_EQ(json.at("result").at("peakLevel").asNumber(), expected.level);
+        EXPECT_EQ(json.at("result").at("peakLevelUnit").asString(), expected.unit);
+        EXPECT_EQ(json.at("result").at("peakDb").asNumber(), 0.0);
+        // Saved a millisecond apart at least: the next run's id must differ.
+        QTest::qWait(2);
+    }
 }
 
 // A second program deleted the Measurement while this one held an unsaved result of it: the save says

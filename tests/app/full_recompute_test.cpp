@@ -398,9 +398,8 @@ TEST_F(FullRecompute, ClosingTheControllerDuringARunCancelsItAndLeavesNoFiles) {
     ui->setAnalysisBeamformingParameter(QStringLiteral("no_such_key"), 1.0);
     EXPECT_EQ(ui->eventLog(), before);
     ui->createFullRecomputeAnalysis();
-    EXPECT_EQ(
-        lastEvent(*ui),
-        QStringLiteral("Full Recompute requires a selected Measurement while Live and Replay are stopped"));
+    EXPECT_EQ(lastEvent(*ui), QStringLiteral("Wait until the Full Recompute ends"));
+    EXPECT_EQ(ui->createAnalysisBlocker(), lastEvent(*ui));
 
     ui.reset();
     EXPECT_TRUE(derivedFiles(project).empty());

@@ -1,13 +1,13 @@
 // The whole flow of a user in Chinese or Japanese over the real controller: Live with the synthetic
-// source, Record, Stop & save, Replay to its end, Replay again, Pause, Analyze at position, Save. Every
-// status text, every event-log line and every information line the pages show along it must be in that
-// language; only names (ids, the Project, profile, source, algorithm and build), numbers, hashes, units
-// and acronyms may stay in Latin letters.
+// source, Record, Stop & save, Replay to its end, Replay again, Pause, Analyze at position, Save, then
+// the same recompute twice, the second from the derived cache, each saved. Every status text, every
+// event-log line and every information line the pages show along it must be in that language; only names
+// (ids, the Project, profile, source, algorithm and build), numbers, hashes, units and acronyms may stay in
+// Latin letters.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -22,6 +22,7 @@
 #include "app_test_support.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/device_profile.h"
+#include "language_judge.h"
 #include "live_test_support.h"
 
 namespace zk::app::test {
@@ -29,29 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-// The words of Latin letters a text still holds once its names are taken out: runs of three letters
-// or more that are not all capitals (acronyms such as UDP or UVC read the same in every language) nor
-// a unit (dBFS). Hexadecimal runs (hashes) and the names are removed first, longest name first.
-QStringList latinWords(QString text, QStringList names) {
-    std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return a.size() > b.size(); });
-    for (const QString& name : names)
-        if (!name.isEmpty()) text.replace(name, QStringLiteral(" "));
-    static const QRegularExpression hex(QStringLiteral("[0-9a-f]{8,}"));
-    text.replace(hex, QStringLiteral(" "));
-    static const QRegularExpression word(QStringLiteral("[A-Za-z]{3,}"));
-    QStringList words;
-    for (auto it = word.globalMatch(text); it.hasNext();) {
-        const QString w = it.next().captured();
-        if (w != w.toUpper() && w != QLatin1String("dBFS")) words << w;
-    }
-    return words;
-}
-
-bool holdsCjk(const QString& text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3040; });
-}
 
 std::string readFile(const QString& path) {
     std::ifstream in(path.toStdString(), std::ios::binary);
@@ -81,7 +59,8 @@ class OneLanguageFlow : public ControllerSettingsTest, public ::testing::WithPar
             ui.profileInfo(),          ui.noiseProfileInfo(),           ui.replayMetrics(),
             ui.replayProfileInfo(),    ui.selectedMeasurementInfo(),    ui.selectedMeasurementProfileInfo(),
             ui.analysisStatus(),       ui.analysisWindowInfo(),         ui.pendingAnalysisInfo(),
-            ui.selectedAnalysisInfo(), ui.selectedAnalysisProvenance(), ui.diagnosticSummary()};
+            ui.selectedAnalysisInfo(), ui.selectedAnalysisProvenance(), ui.selectedAnalysisParameters(),
+            ui.diagnosticSummary()};
         for (const QString& line : lines)
             if (!line.isEmpty()) information.emplace_back(step, line);
         for (const QVariant& row : ui.diagnosticRows()) {
@@ -177,6 +156,22 @@ TEST_P(OneLanguageFlow, EveryStatusEventAndInformationTextIsInTheLanguageOfTheIn
         ui.savePendingAnalysis();
         ASSERT_TRUE(ui.hasSelectedAnalysis()) << ui.statusText().toStdString();
         sample(ui, "analysis saved");
+
+        // The same recompute twice: the second reads the derived cache, and says so in the language too.
+        for (const char* step : {"recompute", "recompute from the cache"}) {
+            QSignalSpy recomputed(&ui, &UiController::analysisFinished);
+            ui.createFullRecomputeAnalysis();
+            ASSERT_TRUE(recomputed.count() > 0 || recomputed.wait(60000 * kSlowdown));
+            ASSERT_TRUE(recomputed.front().at(0).toBool()) << ui.statusText().toStdString();
+            sample(ui, step);
+            // Saved a millisecond apart at least, as the ids of two runs must differ.
+            QTest::qWait(2);
+            ui.savePendingAnalysis();
+            sample(ui, step);
+        }
+        const QVariantList runs = ui.analysisRuns();
+        ASSERT_EQ(runs.size(), 3);
+        EXPECT_EQ(runs.back().toMap().value(QStringLiteral("mode")).toString(), QStringLiteral("fast"));
 
         // The names the texts may hold, read from the controller and from the files the flow wrote.
         const core::DeviceProfile profile =

@@ -65,6 +65,8 @@ QtObject {
     property string replayState: "Idle"
     property bool replayActive: false
     property bool canStartReplay: false
+    property string startReplayBlocker: ""
+    property string createAnalysisBlocker: ""
     property bool canPauseReplay: false
     property bool canStopReplay: false
     property bool replayPaused: false
@@ -172,6 +174,10 @@ QtObject {
     function setConfidenceThresholdDb(db) { record("setConfidenceThresholdDb:" + db) }
     function setDynamicRange(db) { record("setDynamicRange:" + db) }
     function setLevelGateDbfs(db) { record("setLevelGateDbfs:" + db) }
+    // The maps of MUSIC, Auto-MUSIC, SRP-PHAT and the deconvolutions are shown relative to their peak.
+    function algorithmHasAbsoluteLevels(name) {
+        return ["05", "06", "08", "10", "11", "12", "13", "14"].indexOf(String(name).substring(0, 2)) < 0
+    }
     function setHeatmapOpacity(a) { record("setHeatmapOpacity:" + a) }
     function setHeatmapColormap(index) { record("setHeatmapColormap:" + index) }
     function setHeatmapStyle(index) { record("setHeatmapStyle:" + index) }
@@ -205,6 +211,7 @@ QtObject {
     property string selectedAnalysisInfo: ""
     property string selectedAnalysisProvenance: ""
     property string selectedAnalysisAlgorithmParams: ""
+    property string selectedAnalysisParameters: ""
     property bool hasPendingAnalysis: false
     property string pendingAnalysisInfo: ""
     property bool hasAnalysisWindow: false

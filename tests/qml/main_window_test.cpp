@@ -24,45 +24,13 @@
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/project_store.h"
 #include "core/storage/recording.h"
-#include "message_capture.h"
-#include "qml_test_context.h"
+#include "main_window_fixture.h"
 #include "render/plot_palette.h"
 
 namespace {
 
-class MainWindowWithController : public ::testing::Test {
+class MainWindowWithController : public zk::qmltest::MainWindowOverController {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        QCoreApplication::setApplicationName(QString::fromLatin1(info->test_suite_name()) + u'.' +
-                                             QString::fromLatin1(info->name()));
-        ASSERT_TRUE(QSettings().fileName().contains(QStringLiteral("/.qttest/")));
-        QFile::remove(QSettings().fileName());
-        // The language the window starts in, as a user may have left it.
-        QSettings().setValue(QStringLiteral("ui/language"), QStringLiteral("en"));
-        capture_ = std::make_unique<zk::qmltest::MessageCapture>();
-        engine_ = std::make_unique<QQmlEngine>();
-        ui_ = zk::qmltest::installApplicationContext(*engine_);
-        QQmlComponent component(engine_.get(), QUrl(QStringLiteral("qrc:/qt/qml/SorvantaApp/Main.qml")));
-        window_ = qobject_cast<QQuickWindow*>(component.create());
-        ASSERT_NE(window_, nullptr);
-        // The offscreen screen is smaller than the window, which opens at the screen's size; the tests
-        // click through the full-size layout.
-        window_->resize(1680, 1000);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_));
-    }
-
-    void TearDown() override {
-        delete window_;
-        window_ = nullptr;
-        engine_.reset();
-        if (capture_) {
-            EXPECT_TRUE(capture_->messages().isEmpty()) << capture_->messages().join('\n').toStdString();
-        }
-        capture_.reset();
-        QFile::remove(QSettings().fileName());
-    }
-
     // An item of the window by its object name: in the item tree (which holds the rows a repeater
     // made), else among the window's objects (which hold the header).
     static QQuickItem* findItem(QQuickItem* parent, const QString& name) {
@@ -104,10 +72,6 @@ class MainWindowWithController : public ::testing::Test {
         QTest::qWait(20);
     }
 
-    std::unique_ptr<zk::qmltest::MessageCapture> capture_;
-    std::unique_ptr<QQmlEngine> engine_;
-    zk::app::UiController* ui_ = nullptr;
-    QQuickWindow* window_ = nullptr;
 };
 
 TEST_F(MainWindowWithController, StartFollowsTheControllersProfileAndState) {

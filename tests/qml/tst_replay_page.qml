@@ -189,38 +189,34 @@ Item {
         }
 
         // A disabled Start Replay or Analyze at position says why: the idle status line names the
-        // reason, and the pointer over the button shows it.
+        // controller's reason, and the pointer over the button shows it.
         function test_aDisabledActionSaysWhy_data() {
             return [
-                {tag: "live runs", state: "Idle", session: "Running", start: false,
-                 status: "Stop Live before starting Measurement Replay",
-                 startTip: "Stop Live before starting Measurement Replay"},
-                {tag: "raw missing", state: "Idle", raw: false, start: false,
-                 status: "The raw recording of this Measurement is missing",
-                 startTip: "The raw recording of this Measurement is missing"},
-                {tag: "recording", state: "Idle", recording: true, start: false,
-                 status: "Wait until the Recording is saved", startTip: "Wait until the Recording is saved"},
-                {tag: "ready", state: "Idle", start: true,
-                 status: "Start Replay — recording integrity is verified before playback", startTip: ""},
-                {tag: "finished", state: "Finished", start: true, metrics: "maps 40",
-                 status: "maps 40", startTip: ""},
-                {tag: "live runs after a finished Replay", state: "Finished", session: "Running", start: false,
-                 metrics: "maps 40", status: "maps 40", startTip: "Stop Live before starting Measurement Replay"},
-                {tag: "playing", state: "Playing", active: true, start: false, metrics: "maps 3", status: "maps 3",
-                 startTip: "A Replay is running: stop it first", analyzeTip: ""}]
+                {tag: "live runs", state: "Idle", session: "Running", blocker: "Stop Live before starting Measurement Replay",
+                 status: "Stop Live before starting Measurement Replay"},
+                {tag: "raw missing", state: "Idle", blocker: "Replay raw asset is missing",
+                 status: "Replay raw asset is missing"},
+                {tag: "recording", state: "Idle", blocker: "Wait until the Recording is saved",
+                 status: "Wait until the Recording is saved"},
+                {tag: "ready", state: "Idle", blocker: "",
+                 status: "Start Replay — recording integrity is verified before playback"},
+                {tag: "finished", state: "Finished", blocker: "", metrics: "maps 40", status: "maps 40"},
+                {tag: "live runs after a finished Replay", state: "Finished", session: "Running",
+                 blocker: "Stop Live before starting Measurement Replay", metrics: "maps 40", status: "maps 40"},
+                {tag: "playing", state: "Playing", active: true, blocker: "A Replay is running: stop it first",
+                 metrics: "maps 3", status: "maps 3", analyzeTip: ""}]
         }
 
         function test_aDisabledActionSaysWhy(data) {
             ui.hasSelectedMeasurement = true
             ui.selectedMeasurementId = "m_7"
             ui.sessionState = data.session || "Ready"
-            ui.selectedMeasurementRawAvailable = data.raw !== false
-            ui.recording = !!data.recording
+            ui.startReplayBlocker = data.blocker
             ui.replayMetrics = data.metrics || ""
-            setReplay(data.state, {start: data.start, active: data.active})
+            setReplay(data.state, {start: data.blocker === "", active: data.active})
             compare(child("replayStatusLabel").text, data.status)
             verify(child("replayStatusLabel").text.indexOf("Select a Measurement") < 0)
-            for (const [name, tip] of [["startReplayButton", data.startTip], ["analyzeButton", data.analyzeTip !== undefined ? data.analyzeTip
+            for (const [name, tip] of [["startReplayButton", data.blocker], ["analyzeButton", data.analyzeTip !== undefined ? data.analyzeTip
                                 : "Analyze at position needs an active Replay: start one first"]]) {
                 const button = child(name)
                 button.hoverEnabled = true
@@ -232,8 +228,7 @@ Item {
                 mouseMove(page, 1, 1)
             }
             ui.sessionState = "NoProfile"
-            ui.selectedMeasurementRawAvailable = false
-            ui.recording = false
+            ui.startReplayBlocker = ""
         }
 
         function test_signalMonitorBelongsToTheReplay() {

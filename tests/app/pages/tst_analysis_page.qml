@@ -67,6 +67,9 @@ Item {
             verify(child("analysisCanvas").mapVisible)
             compare(child("analysisCanvas").panelSubtitle, "Unsaved result - save to keep it")
             verify(child("analysisStatusLabel").text.startsWith("Analysis computed - not saved yet: DAS · 8062.5 Hz"))
+            // The level the map reads is the level its row keeps.
+            const shown = /· (-?[0-9.]+) dBFS$/.exec(child("peakText").text)
+            verify(shown !== null, child("peakText").text)
 
             clickButton("saveButton")
             verify(!ui.hasPendingAnalysis)
@@ -75,7 +78,9 @@ Item {
             compare(child("runCount").text, "1")
             const row = list.itemAtIndex(0)
             compare(findChild(row, "runSummary").text, "DAS · 1 bins · frame 1024/512 · grid 1.0°")
-            compare(findChild(row, "runPeak").text, "peak 10.0° / -5.0° · 0.0 dB · map saved · full recompute")
+            compare(findChild(row, "runPeak").text,
+                    "peak 10.0° / -5.0° · " + shown[1] + " dBFS · map saved · full recompute")
+            verify(child("peakText").text.endsWith(shown[0]), "the saved run's map reads the same level")
             verify(child("selectedRunPanel").visible)
             compare(child("selectedRunPanel").title, ui.selectedAnalysisId)
             verify(child("provenanceText").text.startsWith("full recompute · 48000 input / 92 processed frames"))

@@ -290,7 +290,7 @@ Item {
             replay.hoverEnabled = true
             mouseMove(replay, replay.width / 2, replay.height / 2)
             tryVerify(() => replay.hovered)
-            compare(replay.ToolTip.text, "The raw recording of this Measurement is missing")
+            compare(replay.ToolTip.text, "Replay raw asset is missing")
             verify(replay.ToolTip.visible)
             mouseMove(page, 1, 1)
         }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -134,6 +135,26 @@ TEST_F(AnalysisExport, WritesTheTableAndTheSummaryByteForByte) {
     const std::string exportedAt = json.substr(at + key.size(), 20);
     EXPECT_TRUE(test::isUtcTimestamp(exportedAt)) << exportedAt;
     EXPECT_EQ(json, expectedJson(exportedAt));
+}
+
+// The run's level in its unit follows the members the summary always had; a run saved without one
+// exports as above.
+TEST_F(AnalysisExport, TheRunsLevelFollowsTheResultMembersWithItsUnit) {
+    fs::create_directories(project / "measurements" / "m1");
+    for (const AnalysisRunLevel& level :
+         {AnalysisRunLevel{-2.5, kLevelUnitDbfs}, AnalysisRunLevel{0.0, kLevelUnitRePeak}}) {
+        const std::string id = "run-" + level.unit.substr(0, 4);
+        const AnalysisRunRecord r = readAnalysisRun(
+            createAnalysisRun(project / "measurements" / "m1", "m1", id, test::sampleParameters(), 3.5, -2e-5,
+                              71.25, "1.2.2", test::sampleProvenance(), csvMap(), level)
+                .directory);
+        const std::string json = fileText(exportAnalysisRun(r, measurementRecord(), project).jsonPath);
+        std::ostringstream tail;
+        tail << "    \"elevationCount\": 2,\n    \"peakLevel\": " << level.peakLevel
+             << ",\n    \"peakLevelUnit\": \"" << level.unit << "\"\n  }\n}\n";
+        EXPECT_TRUE(json.ends_with(tail.str())) << json;
+        EXPECT_EQ(fileText(project / "exports" / id / "map.csv"), kCsv);
+    }
 }
 
 // A cell without a level (floored at -240 dB absolute, as diagonal removal leaves cells without power)

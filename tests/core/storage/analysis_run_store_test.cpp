@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis_test_support.h"
+#include "core/beamforming/beamforming_parameters.h"
 #include "core/storage/analysis_map.h"
 #include "core/storage/staged_commit.h"
 #include "storage_test_support.h"
@@ -155,6 +156,55 @@ TEST_F(AnalysisRunStore, CreateCommitsTheRunWithItsMap) {
                   .find("\n  \"resultFileHash\": \"\",\n  \"resultFile\": \"\"\n}\n"),
               std::string::npos);
     EXPECT_FALSE(loadAnalysisRunMap(readAnalysisRun(bare.directory)).has_value());
+}
+
+// The absolute level keeps its unit inside "result", after the relative peak every reader knows; a run
+// saved without it keeps the layout above and reads back without one.
+TEST_F(AnalysisRunStore, KeepsThePeakLevelWithItsUnitBesideTheRelativePeak) {
+    const HeatmapGrid map = test::sampleMap(3, 2, 5.0);
+    const AnalysisRunRecord run =
+        createAnalysisRun(measurement, "m1", "level", test::sampleParameters(), 3.5, -2.0, 0.0, "1.2.2",
+                          test::sampleProvenance(), map, {-2.25, kLevelUnitDbfs});
+    EXPECT_NE(
+        fileText(run.directory / "analysis.json")
+            .find("\n    \"peakDb\": 0,\n    \"peakLevel\": -2.25,\n    \"peakLevelUnit\": \"dBFS\"\n  },\n"),
+        std::string::npos)
+        << fileText(run.directory / "analysis.json");
+    const AnalysisRunRecord read = readAnalysisRun(run.directory);
+    EXPECT_EQ(read.level, (AnalysisRunLevel{-2.25, kLevelUnitDbfs}));
+    EXPECT_EQ(read, run);
+
+    EXPECT_EQ(parseAnalysisManifest("/r", sampleText()).level, AnalysisRunLevel{});
+    std::string unitOnly = sampleText();
+    unitOnly.replace(unitOnly.find("\"peakDb\": 94.123456789000002"), 29,
+                     "\"peakDb\": 94.1, \"peakLevelUnit\": \"dBFS\"");
+    expectThrowExactly<std::runtime_error>([&] { parseAnalysisManifest("/r", unitOnly); },
+                                           "JSON object has no key: peakLevel");
+}
+
+// A map keeps its own level in dBFS where its algorithm shows one and it holds its db plane; otherwise
+// its level relative to its peak.
+TEST_F(AnalysisRunStore, AMapKeepsItsLevelInTheUnitItIsShownIn) {
+    HeatmapGrid map = test::sampleMap(3, 2, 5.0);
+    map.peakDb = -2.0;
+    map.peakRelativeDb = 0.0;
+    map.algorithmId = static_cast<std::uint32_t>(BeamformingAlgorithm::kDas);
+    EXPECT_EQ(peakLevelOf(map), (AnalysisRunLevel{-2.0, kLevelUnitDbfs}));
+    map.algorithmId = static_cast<std::uint32_t>(BeamformingAlgorithm::kMusic);
+    EXPECT_EQ(peakLevelOf(map), (AnalysisRunLevel{0.0, kLevelUnitRePeak}));
+    // Read from a file without absolute levels: nothing but the relative ones.
+    map.algorithmId = static_cast<std::uint32_t>(BeamformingAlgorithm::kDas);
+    map.db.clear();
+    EXPECT_EQ(peakLevelOf(map), (AnalysisRunLevel{0.0, kLevelUnitRePeak}));
+    // Every algorithm in the unit its maps are drawn in.
+    map = test::sampleMap(3, 2, 5.0);
+    for (std::uint32_t id = 1; id <= 14; ++id) {
+        map.algorithmId = id;
+        EXPECT_EQ(peakLevelOf(map).unit, algorithmHasAbsoluteLevels(static_cast<std::int32_t>(id))
+                                             ? kLevelUnitDbfs
+                                             : kLevelUnitRePeak)
+            << algorithmName(static_cast<std::int32_t>(id));
+    }
 }
 
 TEST_F(AnalysisRunStore, TextsWithSpecialCharactersRoundTrip) {

@@ -281,7 +281,7 @@ TEST(StoreDurability, AFailedFinalFolderFlushIsASaveThatIsNotDurable) {
              fs::create_directories(project / "measurements" / "m0" / "analyses");
              bool durable = true;
              createAnalysisRun(project / "measurements" / "m0", "m0", "r", test::sampleParameters(), 1, 2, 3,
-                               "b", test::sampleProvenance(), test::sampleMap(4, 3, 1.0), &durable);
+                               "b", test::sampleProvenance(), test::sampleMap(4, 3, 1.0), {}, &durable);
              return !durable;
          },
          [&] {
