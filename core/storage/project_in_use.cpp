@@ -14,7 +14,7 @@ namespace {
 
 bool held(const fs::path& path, bool workInProgress) {
     EntryLock lock;
-    switch (EntryLock::take(path, false, lock)) {
+    switch (EntryLock::take(path, lock)) {
         case EntryLock::Take::Busy:
             return true;
         case EntryLock::Take::Unsupported:

@@ -54,7 +54,7 @@ TEST_F(ProjectRecoveryOpen, LeftoversAreFinishedBeforeTheListIsBuilt) {
     // A Recording that never finalized, with 12 whole frames and half of one.
     writeFile(core::recordingStagingPath(measurements, "m_4"), std::string(12 * 8 + 4, '\x11'));
     writeFile(core::recordingDescriptionPath(measurements, "m_4"),
-              core::writeRecordingDescription({"m_4", profile, "UDP", core::utcTimestampNow(), "", 0}));
+              core::writeRecordingDescription({"m_4", profile, "UDP", core::utcTimestampNow(), "", 0, ""}));
     writeFile(measurements / ".m_x.recording.raw.tmp", std::string(100, '\x22'));
     // A complete run before its rename, and one killed while its manifest was written.
     saveRun(project.measurementDir("m_1"), "a_1");
@@ -108,13 +108,14 @@ TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
         const std::string host = locksFail ? core::hostName() : std::string();
         writeFile(core::recordingDescriptionPath(measurements, "m_5"),
                   core::writeRecordingDescription({"m_5", profile, "UDP", core::utcTimestampNow(), host,
-                                                   locksFail ? core::currentProcessId() : 0}));
+                                                   locksFail ? core::currentProcessId() : 0,
+                                                   locksFail ? core::processIdScope() : std::string()}));
         writeFile(measurements / ".m_5.camera.tmp.mp4", "video being recorded");
         core::EntryLock otherProgram;
         if (locksFail) {
             core::failAdvisoryLocksForTesting(ENOLCK);
         } else {
-            ASSERT_EQ(core::EntryLock::take(raw, false, otherProgram), core::EntryLock::Take::Taken);
+            ASSERT_EQ(core::EntryLock::take(raw, otherProgram), core::EntryLock::Take::Taken);
         }
 
         UiController ui;

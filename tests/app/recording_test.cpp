@@ -300,7 +300,7 @@ TEST_F(Recording, AFinalizeGivesUpOnAProgramThatStoppedHoldingTheProject) {
         zk::test::OtherProgram other(
             [this] {
                 auto* lock = new core::EntryLock;  // held until the child ends
-                if (core::EntryLock::take(fsPath(project.path()) / ".", false, *lock) !=
+                if (core::EntryLock::take(fsPath(project.path()) / ".", *lock) !=
                     core::EntryLock::Take::Taken)
                     throw std::runtime_error("not taken");
             },

@@ -3,17 +3,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "storage/storage_test_support.h"
@@ -36,55 +32,25 @@ TEST(EntryLock, OneHolderAtATimeAndTheKindsOfEntryItRefuses) {
     for (const char* name : {"file", "dir"}) {
         SCOPED_TRACE(name);
         EntryLock first;
-        ASSERT_EQ(EntryLock::take(folder / name, false, first), Take::Taken);
+        ASSERT_EQ(EntryLock::take(folder / name, first), Take::Taken);
         EXPECT_TRUE(first.isNamedBy(folder / name));
         EntryLock second;  // another holder in this process counts as another program
-        EXPECT_EQ(EntryLock::take(folder / name, false, second), Take::Busy);
+        EXPECT_EQ(EntryLock::take(folder / name, second), Take::Busy);
         EXPECT_FALSE(second);
         first.release();
-        EXPECT_EQ(EntryLock::take(folder / name, false, second), Take::Taken);
+        EXPECT_EQ(EntryLock::take(folder / name, second), Take::Taken);
     }
     EntryLock lock;
-    EXPECT_EQ(EntryLock::take(folder / "absent", false, lock), Take::Missing);
-    EXPECT_EQ(EntryLock::take(folder / "link", false, lock), Take::Unlockable);
-    EXPECT_EQ(EntryLock::take(folder / "fifo", false, lock), Take::Unlockable);
-}
-
-// True while the thread waits in flock, as the system tells.
-bool blockedInFlock(pid_t thread) {
-    std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
-    std::string call;
-    return in >> call && call == std::to_string(SYS_flock);
-}
-
-TEST(EntryLock, AWaitingTakeReturnsOnlyOnceTheHolderLetsGo) {
-    if (!std::ifstream("/proc/thread-self/syscall")) GTEST_SKIP() << "the system does not tell the call";
-    zk::test::TempFolder folder;
-    EntryLock holder;
-    ASSERT_EQ(EntryLock::take(folder.path(), false, holder), Take::Taken);
-    std::atomic<pid_t> thread{0};   // the waiter's thread id, once it runs
-    std::atomic<bool> back{false};  // the waiter's take returned
-    Take result = Take::Missing;
-    std::thread waiter([&] {
-        thread = static_cast<pid_t>(::syscall(SYS_gettid));
-        EntryLock lock;
-        result = EntryLock::take(folder.path(), true, lock);
-        back = true;
-    });
-    // Waits for the event, not for a time: the waiter blocked in the lock, or back without it.
-    while (!back && !(thread != 0 && blockedInFlock(thread))) std::this_thread::yield();
-    const bool returnedWhileHeld = back;
-    holder.release();
-    waiter.join();
-    EXPECT_FALSE(returnedWhileHeld) << "did not wait for the holder";
-    EXPECT_EQ(result, Take::Taken);
+    EXPECT_EQ(EntryLock::take(folder / "absent", lock), Take::Missing);
+    EXPECT_EQ(EntryLock::take(folder / "link", lock), Take::Unlockable);
+    EXPECT_EQ(EntryLock::take(folder / "fifo", lock), Take::Unlockable);
 }
 
 TEST(EntryLock, NoLongerNamedOnceTheEntryIsRemovedOrReplaced) {
     zk::test::TempFolder folder;
     writeText(folder / "a", "x");
     EntryLock lock;
-    ASSERT_EQ(EntryLock::take(folder / "a", false, lock), Take::Taken);
+    ASSERT_EQ(EntryLock::take(folder / "a", lock), Take::Taken);
     fs::remove(folder / "a");
     EXPECT_FALSE(lock.isNamedBy(folder / "a"));
     writeText(folder / "a", "y");
@@ -100,7 +66,7 @@ TEST(EntryLock, TheSystemDropsTheLockOfAHolderThatDies) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         EntryLock lock;
-        const bool taken = EntryLock::take(folder / "held", false, lock) == Take::Taken;
+        const bool taken = EntryLock::take(folder / "held", lock) == Take::Taken;
         (void)!::write(ready[1], taken ? "1" : "0", 1);
         ::pause();
         ::_exit(0);
@@ -109,11 +75,11 @@ TEST(EntryLock, TheSystemDropsTheLockOfAHolderThatDies) {
     ASSERT_EQ(::read(ready[0], &answer, 1), 1);
     ASSERT_EQ(answer, '1');
     EntryLock lock;
-    EXPECT_EQ(EntryLock::take(folder / "held", false, lock), Take::Busy);
+    EXPECT_EQ(EntryLock::take(folder / "held", lock), Take::Busy);
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_EQ(EntryLock::take(folder / "held", false, lock), Take::Taken);
+    EXPECT_EQ(EntryLock::take(folder / "held", lock), Take::Taken);
     ::close(ready[0]);
     ::close(ready[1]);
 }
@@ -127,7 +93,7 @@ TEST(StagedDirectory, ReplacesADeadWritersLeftoverRefusesALivingOnesAndRemovesIt
         StagedDirectory staged(staging, "busy");
         EXPECT_TRUE(fs::is_empty(staging));
         EntryLock other;
-        EXPECT_EQ(EntryLock::take(staging, false, other), Take::Busy);
+        EXPECT_EQ(EntryLock::take(staging, other), Take::Busy);
         try {
             StagedDirectory second(staging, "busy");
             ADD_FAILURE() << "a living writer's staging was taken over";

@@ -4,7 +4,6 @@
 // refresh.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +32,7 @@
 #include "core/streaming/noise_floor_profile.h"
 #include "storage/other_program.h"
 #include "storage/recording_pattern.h"
+#include "storage/storage_driver_process.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
 #include "storage/template_project_fixture.h"
@@ -49,6 +49,7 @@ using zk::test::kPatternWire;
 using zk::test::samplesFrom;
 using Names = std::vector<std::string>;
 using zk::test::expectThrowExactly;
+using zk::test::Driver;
 
 #if defined(__x86_64__)
 // Every file-changing call, and every lock taken: B also opens in the moment between A creating an
@@ -350,7 +351,7 @@ TEST_F(TwoPrograms, AStoppedHolderOfTheProjectsLockIsWaitedForOnlyUpToTheBound) 
     zk::test::OtherProgram holder(
         [&] {
             auto* lock = new EntryLock;  // held until the child ends
-            if (EntryLock::take(project / ".", false, *lock) != EntryLock::Take::Taken)
+            if (EntryLock::take(project / ".", *lock) != EntryLock::Take::Taken)
                 throw std::runtime_error("not taken");
         },
         zk::test::OtherProgram::After::Stop);
@@ -388,92 +389,29 @@ TEST_F(TwoPrograms, AStoppedHolderOfTheProjectsLockIsWaitedForOnlyUpToTheBound) 
 }
 
 // Another program's recovery that stops while it holds an entry this one has just created: the writer
-// waits for it only up to the bound, then creates nothing more under that name.
-TEST_F(TwoPrograms, AStoppedRecoveryHoldingAFreshEntryIsWaitedForOnlyUpToTheBound) {
+// of a fixed name waits for it only until its deadline, one of a fresh name (the default) not at all,
+// and neither keeps the entry.
+TEST_F(TwoPrograms, AStoppedRecoveryHoldingAFreshEntryIsWaitedForOnlyUntilTheDeadline) {
     reset();
     const fs::path fresh = project / ".fresh";
     zk::test::writeText(fresh, "");
     zk::test::OtherProgram recovery(
         [&] {
             auto* lock = new EntryLock;  // held until the child ends
-            if (EntryLock::take(fresh, false, *lock) != EntryLock::Take::Taken)
+            if (EntryLock::take(fresh, *lock) != EntryLock::Take::Taken)
                 throw std::runtime_error("not taken");
         },
         zk::test::OtherProgram::After::Stop);
     ASSERT_TRUE(recovery.ready());
-    const LockWaitLimit bound(std::chrono::milliseconds(50));
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(holdCreatedEntry(fresh), std::nullopt);
+    EXPECT_EQ(holdCreatedEntry(fresh, std::chrono::milliseconds(50)), std::nullopt);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50))
         << "gave up without waiting";
+    EXPECT_EQ(holdCreatedEntry(fresh), std::nullopt);
     recovery.proceed();
     EXPECT_EQ(recovery.finish(), 0);
     EXPECT_NE(holdCreatedEntry(fresh), std::nullopt);
 }
-
-// The driver program (storage_driver.cpp) as a child process, stepped line by line.
-class Driver {
-  public:
-    // With `locksFail` every lock the driver takes fails as on a file system without a lock service.
-    Driver(const fs::path& project, int blocks, std::size_t blockFrames, bool locksFail = false) {
-        int toChild[2];
-        int fromChild[2];
-        if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return;
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
-        ::posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
-        ::posix_spawn_file_actions_addclose(&actions, toChild[1]);
-        ::posix_spawn_file_actions_addclose(&actions, fromChild[0]);
-        const std::string projectText = project.string();
-        const std::string blocksText = std::to_string(blocks);
-        const std::string framesText = std::to_string(blockFrames);
-        char* const argv[] = {const_cast<char*>(ZK_STORAGE_DRIVER),
-                              const_cast<char*>(projectText.c_str()),
-                              const_cast<char*>("m1"),
-                              const_cast<char*>(blocksText.c_str()),
-                              const_cast<char*>(framesText.c_str()),
-                              locksFail ? const_cast<char*>("nolocks") : nullptr,
-                              nullptr};
-        if (::posix_spawn(&pid_, ZK_STORAGE_DRIVER, &actions, nullptr, argv, environ) != 0) pid_ = -1;
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::close(toChild[0]);
-        ::close(fromChild[1]);
-        input_ = toChild[1];
-        output_ = fromChild[0];
-    }
-    ~Driver() {
-        if (pid_ > 0) kill();
-        ::close(input_);
-        ::close(output_);
-    }
-    bool started() const { return pid_ > 0; }
-
-    // The driver's next report; empty when it ended without one.
-    std::string readLine() {
-        std::string line;
-        char c = 0;
-        while (::read(output_, &c, 1) == 1 && c != '\n') line.push_back(c);
-        return line;
-    }
-    void step() { (void)!::write(input_, "go\n", 3); }
-    void kill() {
-        ::kill(pid_, SIGKILL);
-        wait();
-    }
-    // The exit status; the driver is gone afterwards.
-    int wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return status;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
-};
 
 constexpr int kDriverBlocks = 6;
 constexpr std::size_t kDriverBlockFrames = 70'000;  // 420 kB: the 1 MiB buffer spills mid-frame
