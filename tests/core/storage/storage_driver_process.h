@@ -47,7 +47,7 @@ class Driver {
     }
     ~Driver() {
         if (pid_ > 0) kill();
-        ::close(input_);
+        if (input_ >= 0) ::close(input_);
         ::close(output_);
     }
     Driver(const Driver&) = delete;
@@ -63,19 +63,27 @@ class Driver {
         return line;
     }
     void step() { (void)!::write(input_, "go\n", 3); }
+    // Its input stays open: a driver that a launcher ends only once the launcher is gone must not
+    // see its input end first and finish in order.
     void kill() {
         ::kill(pid_, SIGKILL);
-        wait();
+        reap();
     }
-    // The exit status; the driver is gone afterwards.
+    // The exit status; the driver is gone afterwards. One still waiting for a step ends at once.
     int wait() {
+        ::close(input_);
+        input_ = -1;
+        return reap();
+    }
+
+  private:
+    int reap() {
         int status = 0;
         ::waitpid(pid_, &status, 0);
         pid_ = -1;
         return status;
     }
 
-  private:
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;
