@@ -6,13 +6,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/storage/lock_wait.h"
+#include "core/storage/measurement_store.h"
+#include "core/storage/project_store.h"
+#include "core/storage/recording.h"
+#include "core/streaming/noise_floor_profile.h"
+#include "storage/recording_pattern.h"
 #include "storage/storage_test_support.h"
+#include "streaming/noise_floor_test_support.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -137,6 +146,50 @@ TEST(SettleRetired, AnOlderItemComesBackOnlyWhereNothingTookItsPlace) {
     EXPECT_FALSE(fs::exists(folder / ".a.retired"));
     EXPECT_EQ(fileText(folder / "a" / "f"), "old a");
     EXPECT_TRUE(settleRetired(folder / "b", folder / ".b.retired")) << "nothing to settle";
+}
+
+// Holds every entry a writer creates before the writer can, as a recovery that stopped right there.
+std::vector<EntryLock>* heldByStoppedRecovery = nullptr;  // the test's thread only
+void holdEveryCreatedEntry(const fs::path& created) {
+    EntryLock lock;
+    if (EntryLock::take(created, lock) == Take::Taken) heldByStoppedRecovery->push_back(std::move(lock));
+}
+
+// An action asked not to wait (as the GUI thread asks) never waits, however many entries it creates
+// that another program holds: it gives up on each at once, never once per entry up to the bound.
+TEST(LockDeadline, AnActionThatMayNotWaitNeverWaitsForTheEntriesItCreates) {
+    zk::test::TempFolder folder;
+    const fs::path project = folder / "p";
+    createProject(project, "p");
+    Recording recording(project, "m", zk::test::threeChannelProfile(), "s");
+    recording.append(zk::test::samplesFrom(0, 3 * 10));
+    recording.finalize("");
+    const fs::path measurement = project / "measurements" / "m";
+    const std::pair<const char*, std::function<void()>> actions[] = {
+        {"noise floor save",
+         [&] { saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 1), std::chrono::milliseconds(0)); }},
+        {"label edit",
+         [&] { updateMeasurementLabels(measurement, {.notes = "n"}, std::chrono::milliseconds(0)); }},
+        {"project change", [&] {
+             ProjectRecord record = loadProject(project);
+             record.change([](ProjectRecord& r) { return !(r.notes = "n").empty(); }, false);
+         }}};
+    const std::chrono::milliseconds bound = lockWaitLimit();
+    setLockWaitLimit(std::chrono::seconds(5));
+    std::vector<EntryLock> held;
+    heldByStoppedRecovery = &held;
+    setCreatedEntryHookForTesting(holdEveryCreatedEntry);
+    for (const auto& [name, action] : actions) {
+        SCOPED_TRACE(name);
+        held.clear();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_ANY_THROW(action()) << "nothing it created was its own";
+        EXPECT_LT(std::chrono::steady_clock::now() - start, lockWaitLimit()) << "it waited";
+        EXPECT_GE(held.size(), 2u) << "it made a fresh entry instead of waiting";
+    }
+    setCreatedEntryHookForTesting(nullptr);
+    heldByStoppedRecovery = nullptr;
+    setLockWaitLimit(bound);
 }
 
 }  // namespace
