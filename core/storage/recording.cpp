@@ -200,8 +200,8 @@ void Recording::append(const std::int16_t* samples, std::size_t count) {
 RecordingResult Recording::finalize(const fs::path& videoPath, const LockDeadline& deadline) {
     if (commitPending_) return commitAndRegister(videoPath, true, deadline);
     if (!isActive()) throw std::logic_error("Recording is not active");
-    if (framesWritten_ == 0) throw std::runtime_error("cannot finalize an empty Recording");
     requireOwnStaging();
+    if (framesWritten_ == 0) throw std::runtime_error("cannot finalize an empty Recording");
     const bool closed = closeFile(stream_);
     if (!closed || streamFailed_) keepWholeFramesOnDisk();
     endedAt_ = utcTimestampNow();

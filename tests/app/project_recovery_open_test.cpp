@@ -145,5 +145,30 @@ TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
     }
 }
 
+// On a network file system, whose locks may stay on each computer, the log says once per Project that
+// a second computer writing at the same time is not kept out; a local folder says nothing.
+TEST_F(ProjectRecoveryOpen, AProjectOnANetworkFileSystemSaysOnceThatASecondComputerIsNotKeptOut) {
+    for (const bool network : {false, true}) {
+        SCOPED_TRACE(network ? "network file system" : "local folder");
+        StoredProject project(1);
+        if (!network && core::networkFileSystemOf(fsPath(project.path())))
+            GTEST_SKIP() << "the test folder itself is on a network file system";
+        if (network) core::pretendNetworkFileSystemForTesting("NFS");
+        UiController ui;
+        ui.openProject(project.path());
+        ui.openProject(project.path());
+        core::pretendNetworkFileSystemForTesting(nullptr);
+        ASSERT_TRUE(ui.hasProject());
+        const QString notice =
+            QStringLiteral("The folder of this Project is on a network file system (NFS) whose locks may not "
+                           "reach other computers (%1): it cannot guard the Project against a second computer "
+                           "writing to it at the same time")
+                .arg(project.path());
+        int told = 0;
+        for (const QString& event : ui.eventLog()) told += event.mid(10) == notice;
+        EXPECT_EQ(told, network ? 1 : 0);
+    }
+}
+
 }  // namespace
 }  // namespace zk::app::test
