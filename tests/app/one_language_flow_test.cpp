@@ -80,6 +80,14 @@ class OneLanguageFlow : public ControllerSettingsTest, public ::testing::WithPar
             Qt::DirectConnection);
     }
 
+    // As each flow starts: the live profile, the synthetic source and a new Project.
+    void createHangar(UiController& ui, const QString& projectDir) {
+        watchStatus(ui);
+        importShippedProfile(ui, liveProfileFile());
+        ui.setSource(QStringLiteral("Synthetic"));
+        ui.createProject(projectDir, QStringLiteral("Hangar survey"));
+    }
+
     // The information lines the pages show at this step, the signal monitor's summary and the
     // Diagnostics page's rows.
     void sample(const UiController& ui, const char* step) {
@@ -116,10 +124,7 @@ TEST_P(OneLanguageFlow, EveryStatusEventAndInformationTextIsInTheLanguageOfTheIn
     QStringList statusTexts;
     {
         UiController ui;
-        watchStatus(ui);
-        importShippedProfile(ui, liveProfileFile());
-        ui.setSource(QStringLiteral("Synthetic"));
-        ui.createProject(projectDir, QStringLiteral("Hangar survey"));
+        createHangar(ui, projectDir);
         ASSERT_TRUE(ui.hasProject()) << ui.statusText().toStdString();
 
         // Live, Record, Stop & save.
@@ -242,10 +247,7 @@ TEST_P(OneLanguageFlow, ASecondProgramsRefusalsAreInTheLanguageOfTheInterface) {
     const fs::path root = fs::path(projectDir.toStdString());
     {
         UiController ui;
-        watchStatus(ui);
-        importShippedProfile(ui, liveProfileFile());
-        ui.setSource(QStringLiteral("Synthetic"));
-        ui.createProject(projectDir, QStringLiteral("Hangar survey"));
+        createHangar(ui, projectDir);
         ASSERT_TRUE(ui.hasProject()) << ui.statusText().toStdString();
         // A floor saved earlier, whose switch this program will fail to store.
         core::saveNoiseFloorProfile(root, zk::test::taggedProfile(4, 64, 1));
