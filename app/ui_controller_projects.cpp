@@ -264,10 +264,11 @@ void UiController::openProject(const QString& directory) {
             if (const std::optional<std::string> network = core::networkFileSystemOf(root);
                 network && !recovered.unguarded && !project_.unguardedReported.contains(directory)) {
                 project_.unguardedReported.insert(directory);
-                reportEvent(UiText::tr("The folder of this Project is on a network file system (%1) whose locks "
-                                       "may not reach other computers (%2): it cannot guard the Project against "
-                                       "a second computer writing to it at the same time")
-                                .arg(QString::fromStdString(*network), directory));
+                reportEvent(
+                    UiText::tr("The folder of this Project is on a network file system (%1) whose locks "
+                               "may not reach other computers (%2): it cannot guard the Project against "
+                               "a second computer writing to it at the same time")
+                        .arg(QString::fromStdString(*network), directory));
             }
             for (const QString& line : recoveryLines(recovered)) reportEvent(line);
             project_.record = std::move(record);

@@ -474,9 +474,8 @@ class Recovery {
         const std::string& id = described.measurementId;
         const fs::path video = hiddenPath(measurements, id, kVideoSuffix);
         const bool wholeVideo = isRegularFile(video) && isWholeMp4File(video);
-        createMeasurement(root_, id, described.profileText, raw, described.startedAt,
-                          endedAt, described.source,
-                          wholeVideo ? video : fs::path(), RawFileTransfer::Link);
+        createMeasurement(root_, id, described.profileText, raw, described.startedAt, endedAt,
+                          described.source, wholeVideo ? video : fs::path(), RawFileTransfer::Link);
         if (wholeVideo) videoTaken_.insert(id);
         finalizedRecordings_.insert(id);
     }

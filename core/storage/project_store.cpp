@@ -79,7 +79,8 @@ bool ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit, bool
 
 bool ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit, const LockDeadline& deadline) {
     if (!changeUnlessHeld(*this, edit, deadline))
-        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held, deadline.allowed());
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held,
+                               deadline.allowed());
     return true;
 }
 

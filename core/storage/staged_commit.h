@@ -94,8 +94,9 @@ void removeFileQuietly(const std::filesystem::path& path) noexcept;
 // name under another fresh name at once (the default: no wait), a writer of a fixed name once that
 // recovery has removed it. The lock is empty on a file system without such locks, where the entry
 // stays unguarded.
-std::optional<EntryLock> holdCreatedEntry(const std::filesystem::path& path,
-                                          const LockDeadline& deadline = LockDeadline(std::chrono::milliseconds(0)));
+std::optional<EntryLock> holdCreatedEntry(
+    const std::filesystem::path& path,
+    const LockDeadline& deadline = LockDeadline(std::chrono::milliseconds(0)));
 
 // Stage and commit: a new hidden directory held by this writer until it is destroyed, removed then
 // unless it was committed.

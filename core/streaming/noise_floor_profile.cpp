@@ -285,8 +285,7 @@ NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
     return std::move(stored.profile);
 }
 
-void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled,
-                                      const LockDeadline& deadline) {
+void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled, const LockDeadline& deadline) {
     const fs::path manifestPath = noiseFloorManifestPath(directory);
     std::error_code error;
     if (!fs::exists(fs::symlink_status(manifestPath, error)))

@@ -258,7 +258,8 @@ TEST_P(OneLanguageFlow, ASecondProgramsRefusalsAreInTheLanguageOfTheInterface) {
                     throw std::runtime_error("not taken");
             };
         };
-        zk::test::OtherProgram noiseFloor(holding(root / ".noise_floor.lock"), zk::test::OtherProgram::After::Stop);
+        zk::test::OtherProgram noiseFloor(holding(root / ".noise_floor.lock"),
+                                          zk::test::OtherProgram::After::Stop);
         zk::test::OtherProgram projectLock(holding(root / "."), zk::test::OtherProgram::After::Stop);
         ASSERT_TRUE(noiseFloor.ready() && projectLock.ready());
 
@@ -285,7 +286,8 @@ TEST_P(OneLanguageFlow, ASecondProgramsRefusalsAreInTheLanguageOfTheInterface) {
         const core::DeviceProfile profile =
             core::parseDeviceProfile(readFile(shippedProfile(liveProfileFile())));
         const QStringList names{ui.projectName(), QDir::toNativeSeparators(folder.path()), ui.source(),
-                                QString::fromStdString(profile.profileId), QString::fromStdString(profile.model)};
+                                QString::fromStdString(profile.profileId),
+                                QString::fromStdString(profile.model)};
         QStringList english;
         std::lock_guard lock(statusMutex);
         for (const QString& text : statuses + events)

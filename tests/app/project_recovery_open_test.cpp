@@ -160,9 +160,10 @@ TEST_F(ProjectRecoveryOpen, AProjectOnANetworkFileSystemSaysOnceThatASecondCompu
         core::pretendNetworkFileSystemForTesting(nullptr);
         ASSERT_TRUE(ui.hasProject());
         const QString notice =
-            QStringLiteral("The folder of this Project is on a network file system (NFS) whose locks may not "
-                           "reach other computers (%1): it cannot guard the Project against a second computer "
-                           "writing to it at the same time")
+            QStringLiteral(
+                "The folder of this Project is on a network file system (NFS) whose locks may not "
+                "reach other computers (%1): it cannot guard the Project against a second computer "
+                "writing to it at the same time")
                 .arg(project.path());
         int told = 0;
         for (const QString& event : ui.eventLog()) told += event.mid(10) == notice;

@@ -302,7 +302,8 @@ TEST_F(Recording, ARecordingWhoseStagingFileAnotherProgramTookStopsAndSaysWhy) {
     peer->append(block(700, 1));
     ASSERT_TRUE(waitFinished(finished));
     EXPECT_EQ(finished.front(), (QVariantList{false, id}));
-    const QString reason = QStringLiteral("another program opening this Project has taken over the Recording's samples");
+    const QString reason =
+        QStringLiteral("another program opening this Project has taken over the Recording's samples");
     EXPECT_EQ(countEvents(*ui, QStringLiteral("Recording failed: ") + reason), 1);
     EXPECT_EQ(countEvents(*ui, QStringLiteral("Finalize Recording failed: ") + reason), 1);
     EXPECT_FALSE(ui->statusText().startsWith(QStringLiteral("Recorded samples kept in")))

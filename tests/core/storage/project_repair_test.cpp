@@ -154,12 +154,14 @@ TEST(ProjectRepair, TheDamagedFileComesBackWhenTheRebuiltListCannotTakeItsPlace)
                                     [&](const std::string& step) { return step.ends_with(placing); });
     ASSERT_NE(found, whole.steps.end());
     ASSERT_NE(found, whole.steps.begin());
-    EXPECT_NE(std::prev(found)->find("rename " + (project / "project.json").string() + " -> "), std::string::npos)
+    EXPECT_NE(std::prev(found)->find("rename " + (project / "project.json").string() + " -> "),
+              std::string::npos)
         << "the damaged file moved aside just before";
 
     damage();
-    const zk::test::StepRun failed = zk::test::runToStep(static_cast<std::size_t>(found - whole.steps.begin()) + 1,
-                                                         zk::test::StepAction::FailWithIoError, repair);
+    const zk::test::StepRun failed =
+        zk::test::runToStep(static_cast<std::size_t>(found - whole.steps.begin()) + 1,
+                            zk::test::StepAction::FailWithIoError, repair);
     EXPECT_TRUE(failed.reached);
     EXPECT_EQ(failed.exitCode, 1) << "reported unsaved";
     EXPECT_EQ(fileText(project / "project.json"), kDamaged);

@@ -102,8 +102,8 @@ struct RecoveryLeftovers : ::testing::Test {
     void leaveRecording(const std::string& video, const WriterIdentity& writer = {}) {
         writeText(recordingStagingPath(measurements, "m2"), samples);
         writeText(recordingDescriptionPath(measurements, "m2"),
-                  writeRecordingDescription(
-                      {"m2", profile, "s", "2030-01-01T00:00:00Z", writer.host, writer.processId, writer.scope}));
+                  writeRecordingDescription({"m2", profile, "s", "2030-01-01T00:00:00Z", writer.host,
+                                             writer.processId, writer.scope}));
         if (!video.empty()) writeText(measurements / ".m2.camera.tmp.mp4", video);
     }
     ProjectRecoveryReport open() {

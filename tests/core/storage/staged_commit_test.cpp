@@ -167,7 +167,9 @@ TEST(LockDeadline, AnActionThatMayNotWaitNeverWaitsForTheEntriesItCreates) {
     const fs::path measurement = project / "measurements" / "m";
     const std::pair<const char*, std::function<void()>> actions[] = {
         {"noise floor save",
-         [&] { saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 1), std::chrono::milliseconds(0)); }},
+         [&] {
+             saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 1), std::chrono::milliseconds(0));
+         }},
         {"label edit",
          [&] { updateMeasurementLabels(measurement, {.notes = "n"}, std::chrono::milliseconds(0)); }},
         {"project change", [&] {

@@ -48,8 +48,8 @@ using zk::test::fileText;
 using zk::test::kPatternWire;
 using zk::test::samplesFrom;
 using Names = std::vector<std::string>;
-using zk::test::expectThrowExactly;
 using zk::test::Driver;
+using zk::test::expectThrowExactly;
 
 #if defined(__x86_64__)
 // Every file-changing call, and every lock taken: B also opens in the moment between A creating an

@@ -32,7 +32,8 @@ using zk::test::entryNames;
 using zk::test::fileText;
 using Names = std::vector<std::string>;
 
-constexpr const char* kTaken = "another program that opened the Project has taken over the Recording's samples";
+constexpr const char* kTaken =
+    "another program that opened the Project has taken over the Recording's samples";
 const std::string kRecording = "measurements/.m2.recording.raw.tmp";
 
 // The id of a process that has ended (and was reaped) in this scope.
@@ -72,8 +73,8 @@ struct Unguarded : ::testing::Test {
     void leaveRecording(const WriterIdentity& writer) {
         zk::test::writeText(recordingStagingPath(measurements, "m2"), samples);
         zk::test::writeText(recordingDescriptionPath(measurements, "m2"),
-                            writeRecordingDescription({"m2", profile, "s", "2030-01-01T00:00:00Z", writer.host,
-                                                       writer.processId, writer.scope}));
+                            writeRecordingDescription({"m2", profile, "s", "2030-01-01T00:00:00Z",
+                                                       writer.host, writer.processId, writer.scope}));
     }
     // Every entry of the Project as the file system stamps a change `age` ago (by its own clock).
     void changedAgo(std::chrono::seconds age) {
@@ -209,7 +210,8 @@ TEST_F(Unguarded, AStalledWriterWhoseRecordingWasTakenStopsAndTheMeasurementStay
         const ProjectRecoveryReport report = open();
         ASSERT_EQ(report.recoveredRecordings, Names{"m1"});
         const std::string committed = fileText(measurements / "m1" / "raw.int16");
-        EXPECT_TRUE(committed == zk::test::bytesOf(zk::test::samplesFrom(0, onDisk / 2))) << "the whole frames";
+        EXPECT_TRUE(committed == zk::test::bytesOf(zk::test::samplesFrom(0, onDisk / 2)))
+            << "the whole frames";
 
         a.step();
         EXPECT_EQ(a.readLine(), std::string("failed ") + kTaken);
@@ -295,7 +297,8 @@ TEST_F(Unguarded, ACrashedRecordingOfAnotherPidNamespaceIsRecoveredOnceItAged) {
         a.step();
         ASSERT_EQ(a.readLine(), "appended " + std::to_string(b));
     }
-    const RecordingDescription described = readRecordingDescription(recordingDescriptionPath(measurements, "m1"));
+    const RecordingDescription described =
+        readRecordingDescription(recordingDescriptionPath(measurements, "m1"));
     EXPECT_EQ(described.writerProcess, 1);
     EXPECT_NE(described.writerScope, processIdScope());
     a.kill();
