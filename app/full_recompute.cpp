@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/error_text.h"
 #include "core/beamforming/derived_matrix_cache.h"
 #include "core/storage/fnv1a.h"
 #include "core/storage/measurement_files.h"
@@ -20,7 +21,6 @@ namespace {
 const std::string kAlgorithmVersion = "1";
 
 fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
 // A long raw file must not hold up a cancel for the whole of its reading.
 constexpr const char* kCancelled = "Band matrix computation cancelled";

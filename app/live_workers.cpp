@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "app/error_text.h"
 #include "app/pacing_clock.h"
 #include "app/platform/thread_name.h"
 #include "app/ui_controller.h"
@@ -27,8 +28,6 @@ constexpr auto kMapPollNap = std::chrono::milliseconds(2);
 // Ten map intervals without a datagram: the array, or the network to it, has stopped.
 constexpr auto kSilenceLimit = std::chrono::seconds(1);
 constexpr int kWorkersBeforeAcquisition = 3;
-
-QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
 // The diagnostics thread counts apart from the threads that share the live-errors counter, so that its
 // errors never hide their first message; only its own first error after a start shows.

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/error_text.h"
 #include "app/pacing_clock.h"
 #include "app/platform/thread_name.h"
 #include "app/replay_runner.h"
@@ -51,8 +52,6 @@ std::int64_t steadyNs(Clock::time_point t) {
 std::int64_t framesToNs(std::uint64_t frames, double sampleRateHz) {
     return static_cast<std::int64_t>(static_cast<double>(frames) / sampleRateHz * 1e9);
 }
-
-QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/error_text.h"
 #include "app/file_paths.h"
 #include "app/run_listing.h"
 #include "app/run_parameters_text.h"
@@ -24,7 +25,6 @@ namespace {
 
 constexpr const char* kBuildVersion = "sorvanta-ui-0.1.0";
 
-QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
@@ -345,12 +345,10 @@ void UiController::savePendingAnalysis() {
             core::createAnalysisRun(p.measurementDirectory, p.measurementId, p.analysisId, p.parameters,
                                     p.peakAzimuthDeg, p.peakElevationDeg, p.peakDb, kBuildVersion,
                                     p.provenance, p.map, p.level, &durable);
-        } catch (const core::EntryUnavailable&) {
+        } catch (const core::EntryUnavailable& refused) {
             // Saving it anyway would make the deleted folder again, holding this run alone.
-            reportLocalized(QT_TRANSLATE_NOOP("UiController",
-                                              "AnalysisRun %1 was not saved: Measurement %2 no longer "
-                                              "exists - another program deleted it"),
-                            {id, qs(p.measurementId)});
+            reportEvent(UiText::tr("AnalysisRun %1 of Measurement %2 was not saved: %3")
+                            .arg(id, qs(p.measurementId), unavailableReason(refused)));
             return;
         } catch (const std::exception& error) {
             reportEvent(QCoreApplication::translate("UiController", "Save AnalysisRun failed: %1")

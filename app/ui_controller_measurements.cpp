@@ -8,6 +8,7 @@
 #include <optional>
 #include <system_error>
 
+#include "app/error_text.h"
 #include "app/file_paths.h"
 #include "app/run_listing.h"
 #include "app/settings_rules.h"
@@ -27,7 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 fs::path utf8Path(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
@@ -148,14 +148,7 @@ bool writeLabels(UiController& ui, const core::MeasurementRecord& record,
         core::updateMeasurementLabels(record.directory, edit, std::chrono::milliseconds(0));
         return true;
     } catch (const core::EntryUnavailable& refused) {
-        ui.reportLocalized(
-            refused.why() == core::EntryUnavailable::Why::Gone
-                ? QT_TRANSLATE_NOOP("UiController",
-                                    "Measurement %1 no longer exists: another program deleted it")
-                : QT_TRANSLATE_NOOP("UiController",
-                                    "Measurement %1 was not changed: another program is "
-                                    "changing it - try again"),
-            {id});
+        ui.reportEvent(UiText::tr("Measurement %1 was not changed: %2").arg(id, unavailableReason(refused)));
     } catch (const std::exception& error) {
         ui.reportEvent(failed.arg(textOf(error)));
     }
@@ -469,13 +462,10 @@ void UiController::deleteSelectedMeasurement() {
         core::MeasurementDeletion deletion;
         try {
             deletion = core::beginMeasurementDeletion(project_.record.directory, directory, registered);
-        } catch (const core::EntryUnavailable&) {
+        } catch (const core::EntryUnavailable& refused) {
             refreshProject();
             selectMeasurementById(id);
-            reportLocalized(QT_TRANSLATE_NOOP("UiController",
-                                              "Measurement %1 was not deleted: another program is using it "
-                                              "or changing the Project - try again"),
-                            {id});
+            reportEvent(UiText::tr("Measurement %1 was not deleted: %2").arg(id, unavailableReason(refused)));
             return;
         } catch (const std::exception& error) {
             reportEvent(UiText::tr("Project unregister failed: %1").arg(textOf(error)));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "app/error_text.h"
 #include "app/file_paths.h"
 #include "app/ui_controller.h"
 #include "core/streaming/streaming_acoustic_engine.h"
@@ -15,8 +16,6 @@ namespace {
 
 constexpr double kCalibrationSeconds = 5.0;
 constexpr std::uint64_t kLeastAccumulatedBlocks = 8;
-
-QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
 // Ends a run without reading its sums: the flag first, so the capture thread leaves its loop.
 std::shared_ptr<NoiseCalibrationAccum> endCalibrationRun(std::atomic<bool>& calibrating,

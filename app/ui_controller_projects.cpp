@@ -9,9 +9,12 @@
 #include <optional>
 #include <system_error>
 
+#include "app/error_text.h"
 #include "app/file_paths.h"
 #include "app/ui_controller.h"
+#include "core/platform/file_platform.h"
 #include "core/storage/project_deletion.h"
+#include "core/storage/project_in_use.h"
 #include "core/storage/project_recovery.h"
 #include "core/storage/project_repair.h"
 #include "core/streaming/streaming_acoustic_engine.h"
@@ -27,8 +30,6 @@ constexpr qsizetype kRecentProjectLimit = 8;
 bool holdsProjectFile(const QString& directory) {
     return QFileInfo::exists(QDir(directory).filePath(QStringLiteral("project.json")));
 }
-
-QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
 bool replayIdle(std::int32_t state) { return state == kReplayIdle; }
 
@@ -259,6 +260,16 @@ void UiController::openProject(const QString& directory) {
                 reportEvent(UiText::tr("The folder of this Project takes no file locks (%1): it cannot guard "
                                        "the Project against a second program using it at the same time")
                                 .arg(directory));
+            }
+            // Locks that work there may still stay on this computer: nothing keeps a second computer out.
+            if (const std::optional<std::string> network = core::networkFileSystemOf(root);
+                network && !recovered.unguarded && !project_.unguardedReported.contains(directory)) {
+                project_.unguardedReported.insert(directory);
+                reportEvent(
+                    UiText::tr("The folder of this Project is on a network file system (%1) whose locks "
+                               "may not reach other computers (%2): it cannot guard the Project against "
+                               "a second computer writing to it at the same time")
+                        .arg(QString::fromStdString(*network), directory));
             }
             for (const QString& line : recoveryLines(recovered)) reportEvent(line);
             project_.record = std::move(record);

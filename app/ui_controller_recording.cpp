@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/error_text.h"
 #include "app/file_paths.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
@@ -27,8 +28,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::int64_t kStatsPostIntervalNs = 250'000'000;
 constexpr int kWatchdogBaseMs = 8000;
-
-QString textOf(const std::exception& error) { return QString::fromUtf8(error.what()); }
 
 std::int64_t steadyNowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
@@ -116,9 +115,8 @@ void UiController::startRecording() {
             auto writer = std::make_unique<core::RecordingWriter>(
                 std::move(recording), profile.wireChannelCount,
                 core::recordingQueueBoundBytes(bytesPerSecond),
-                [this, generation](const std::string& failure) {
-                    endRecordingEarly(
-                        generation, UiText::tr("Recording failed: %1").arg(QString::fromStdString(failure)));
+                [this, generation](const std::exception& failure) {
+                    endRecordingEarly(generation, UiText::tr("Recording failed: %1").arg(textOf(failure)));
                 },
                 recording_.sinkForTests);
             std::unique_ptr<core::RecordingWriter> leftover;
@@ -423,12 +421,6 @@ void UiController::startRecordingFinalize(std::unique_ptr<core::RecordingWriter>
                                       "confirm its folder; a power cut could still lose it")
                                       .arg(id);
                     success = true;
-                } catch (const core::EntryUnavailable& held) {
-                    // The wait for a program that stopped or hangs while it holds the Project is over.
-                    error = QCoreApplication::translate(
-                                "UiController",
-                                "another program has held the lock of this Project for more than %1 s")
-                                .arg(static_cast<double>(held.waited().count()) / 1000.0);
                 } catch (const std::exception& failure) {
                     error = textOf(failure);
                 } catch (...) {

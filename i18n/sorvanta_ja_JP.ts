@@ -520,24 +520,8 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>このプロジェクトのフォルダーはファイルロックに対応していません (%1): 別のプログラムが同時にこのプロジェクトを使うことを防げません</translation>
         </message>
         <message>
-            <source>AnalysisRun %1 was not saved: Measurement %2 no longer exists - another program deleted it</source>
-            <translation>解析ラン %1 は保存されませんでした：測定 %2 はもう存在しません - 別のプログラムが削除しました</translation>
-        </message>
-        <message>
-            <source>Measurement %1 no longer exists: another program deleted it</source>
-            <translation>測定 %1 はもう存在しません：別のプログラムが削除しました</translation>
-        </message>
-        <message>
-            <source>Measurement %1 was not changed: another program is changing it - try again</source>
-            <translation>測定 %1 は変更されませんでした：別のプログラムが変更中です - もう一度お試しください</translation>
-        </message>
-        <message>
             <source>project.json lists %1, which is not a Measurement folder of this Project: %2</source>
             <translation>project.json に %1 が記載されていますが、このプロジェクトの測定フォルダーではありません：%2</translation>
-        </message>
-        <message>
-            <source>Measurement %1 was not deleted: another program is using it or changing the Project - try again</source>
-            <translation>測定 %1 は削除されませんでした：別のプログラムが使用中か、プロジェクトを変更中です - もう一度お試しください</translation>
         </message>
         <message>
             <source>Project %1 was not deleted: another program is using %2</source>
@@ -1808,6 +1792,50 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>A Replay is running: stop it first</source>
             <translation>リプレイ実行中です。先に停止してください</translation>
+        </message>
+        <message>
+            <source>another program opening this Project has taken over the Recording&apos;s samples</source>
+            <translation>このプロジェクトを開いた別のプログラムが記録のサンプルを引き継ぎました</translation>
+        </message>
+        <message>
+            <source>the Measurement no longer exists - another program deleted it</source>
+            <translation>その測定はもう存在しません - 別のプログラムが削除しました</translation>
+        </message>
+        <message>
+            <source>the Project no longer exists - another program deleted it</source>
+            <translation>そのプロジェクトはもう存在しません - 別のプログラムが削除しました</translation>
+        </message>
+        <message>
+            <source>another program is changing the Project - try again</source>
+            <translation>別のプログラムがプロジェクトを変更中です - もう一度お試しください</translation>
+        </message>
+        <message>
+            <source>another program is using or changing the Measurement - try again</source>
+            <translation>別のプログラムがその測定を使用中か変更中です - もう一度お試しください</translation>
+        </message>
+        <message>
+            <source>another program is saving the noise floor - try again</source>
+            <translation>別のプログラムがノイズフロアを保存中です - もう一度お試しください</translation>
+        </message>
+        <message>
+            <source>another program is using the Recording</source>
+            <translation>別のプログラムがその記録を使用中です</translation>
+        </message>
+        <message>
+            <source>AnalysisRun %1 of Measurement %2 was not saved: %3</source>
+            <translation>測定 %2 の解析ラン %1 は保存されませんでした：%3</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not changed: %2</source>
+            <translation>測定 %1 は変更されませんでした：%2</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not deleted: %2</source>
+            <translation>測定 %1 は削除されませんでした：%2</translation>
+        </message>
+        <message>
+            <source>The folder of this Project is on a network file system (%1) whose locks may not reach other computers (%2): it cannot guard the Project against a second computer writing to it at the same time</source>
+            <translation>このプロジェクトのフォルダーはネットワークファイルシステム (%1) 上にあり、そのロックは他のコンピューターに届かない場合があります (%2): 別のコンピューターが同時にこのプロジェクトへ書き込むことを防げません</translation>
         </message>
     </context>
     <context>

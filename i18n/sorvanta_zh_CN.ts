@@ -520,24 +520,8 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>此项目的文件夹不支持文件锁（%1）：无法防止另一个程序同时使用该项目</translation>
         </message>
         <message>
-            <source>AnalysisRun %1 was not saved: Measurement %2 no longer exists - another program deleted it</source>
-            <translation>分析运行 %1 未保存：测量 %2 已不存在 - 另一个程序已将其删除</translation>
-        </message>
-        <message>
-            <source>Measurement %1 no longer exists: another program deleted it</source>
-            <translation>测量 %1 已不存在：另一个程序已将其删除</translation>
-        </message>
-        <message>
-            <source>Measurement %1 was not changed: another program is changing it - try again</source>
-            <translation>测量 %1 未更改：另一个程序正在更改它 - 请重试</translation>
-        </message>
-        <message>
             <source>project.json lists %1, which is not a Measurement folder of this Project: %2</source>
             <translation>project.json 列出了 %1，但它不是此项目的测量文件夹：%2</translation>
-        </message>
-        <message>
-            <source>Measurement %1 was not deleted: another program is using it or changing the Project - try again</source>
-            <translation>测量 %1 未删除：另一个程序正在使用它或正在更改项目 - 请重试</translation>
         </message>
         <message>
             <source>Project %1 was not deleted: another program is using %2</source>
@@ -1808,6 +1792,50 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
         <message>
             <source>A Replay is running: stop it first</source>
             <translation>回放正在运行：请先停止</translation>
+        </message>
+        <message>
+            <source>another program opening this Project has taken over the Recording&apos;s samples</source>
+            <translation>打开此项目的另一个程序已接管该录制的样本</translation>
+        </message>
+        <message>
+            <source>the Measurement no longer exists - another program deleted it</source>
+            <translation>该测量已不存在 - 另一个程序已将其删除</translation>
+        </message>
+        <message>
+            <source>the Project no longer exists - another program deleted it</source>
+            <translation>该项目已不存在 - 另一个程序已将其删除</translation>
+        </message>
+        <message>
+            <source>another program is changing the Project - try again</source>
+            <translation>另一个程序正在更改该项目 - 请重试</translation>
+        </message>
+        <message>
+            <source>another program is using or changing the Measurement - try again</source>
+            <translation>另一个程序正在使用或更改该测量 - 请重试</translation>
+        </message>
+        <message>
+            <source>another program is saving the noise floor - try again</source>
+            <translation>另一个程序正在保存本底噪声 - 请重试</translation>
+        </message>
+        <message>
+            <source>another program is using the Recording</source>
+            <translation>另一个程序正在使用该录制</translation>
+        </message>
+        <message>
+            <source>AnalysisRun %1 of Measurement %2 was not saved: %3</source>
+            <translation>测量 %2 的分析运行 %1 未保存：%3</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not changed: %2</source>
+            <translation>测量 %1 未更改：%2</translation>
+        </message>
+        <message>
+            <source>Measurement %1 was not deleted: %2</source>
+            <translation>测量 %1 未删除：%2</translation>
+        </message>
+        <message>
+            <source>The folder of this Project is on a network file system (%1) whose locks may not reach other computers (%2): it cannot guard the Project against a second computer writing to it at the same time</source>
+            <translation>此项目的文件夹位于网络文件系统（%1）上，其文件锁可能无法作用于其他计算机（%2）：无法防止另一台计算机同时写入该项目</translation>
         </message>
     </context>
     <context>

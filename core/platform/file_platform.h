@@ -71,21 +71,6 @@ class DirectoryHandle {
     std::intptr_t native_ = kNone;
 };
 
-// Holds an exclusive advisory lock on a file (created when missing) from construction to destruction.
-// Threads and processes that lock the same file this way wait for one another; the system releases the
-// lock of a holder that dies. Throws std::filesystem::filesystem_error "lock" when the file cannot be
-// created or locked.
-class ExclusiveFileLock {
-  public:
-    explicit ExclusiveFileLock(const std::filesystem::path& path);
-    ~ExclusiveFileLock();
-    ExclusiveFileLock(const ExclusiveFileLock&) = delete;
-    ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
-
-  private:
-    std::intptr_t native_;
-};
-
 // The exclusive advisory lock of one existing file or directory, taken through an open file
 // description of its own: every other holder (another process, or another description in this one)
 // finds it taken, and the system drops it when its holder dies, so a crash leaves nothing locked.
@@ -94,7 +79,7 @@ class EntryLock {
   public:
     enum class Take {
         Taken,        // this lock holds it
-        Busy,         // another holder has it (only without waiting)
+        Busy,         // another holder has it
         Missing,      // nothing is at the path
         Unlockable,   // something that cannot be opened for locking (a link, a device, no access): no
                       // writer of ours ever holds such an entry
@@ -109,9 +94,10 @@ class EntryLock {
     EntryLock(const EntryLock&) = delete;
     EntryLock& operator=(const EntryLock&) = delete;
 
-    // Locks the entry at `path` without following a final symbolic link; waits for another holder
-    // when `wait` is true. `lock` holds it when the result is Taken and is empty otherwise.
-    static Take take(const std::filesystem::path& path, bool wait, EntryLock& lock);
+    // Locks the entry at `path` without following a final symbolic link, never waiting: Busy while
+    // another holder has it (lock_wait.h waits, up to a deadline). `lock` holds it when the result is
+    // Taken and is empty otherwise.
+    static Take take(const std::filesystem::path& path, EntryLock& lock);
 
     explicit operator bool() const { return native_ != kNone; }
     // True when `path` still names the locked entry (not removed or replaced since it was locked).
@@ -123,16 +109,29 @@ class EntryLock {
     std::intptr_t native_ = kNone;
 };
 
-// For tests: from now on every advisory lock of this process (EntryLock, ExclusiveFileLock) fails
-// with `errorNumber` as on a file system without a lock service (ENOLCK); 0 takes locks again. With
-// `filesOnly` the locks of directories still work, as on a mount that serves folder locks itself and
-// passes file locks to a server that refuses them.
+// For tests: from now on every advisory lock of this process (EntryLock) fails with `errorNumber` as
+// on a file system without a lock service (ENOLCK); 0 takes locks again. With `filesOnly` the locks of
+// directories still work, as on a mount that serves folder locks itself and passes file locks to a
+// server that refuses them.
 void failAdvisoryLocksForTesting(int errorNumber, bool filesOnly = false);
 
+// True when `path` names the open file and no other name does (one link): nobody renamed, replaced,
+// removed or linked it elsewhere since it was opened. False when that cannot be told.
+bool isSoleNameOf(std::FILE* file, const std::filesystem::path& path);
+
+// The network file system that holds `directory` ("NFS", "SMB", ...), whose locks may stay on each
+// computer that takes them; nothing for a local file system or when it cannot be told.
+std::optional<std::string> networkFileSystemOf(const std::filesystem::path& directory);
+// For tests: from now on every directory reads as held by the network file system `name`; null ends it.
+void pretendNetworkFileSystemForTesting(const char* name);
+
 // Who writes: this computer's name and this process's id, and whether a process of this computer
-// still runs (a process of another user counts as running).
+// still runs (a process of another user counts as running). A process id names one process only
+// within its scope: this boot of the system and this process's id namespace (a sandboxed program has
+// ids of its own), given as one text; empty where it cannot be told.
 std::string hostName();
 std::int64_t currentProcessId();
+std::string processIdScope();
 bool processIsRunning(std::int64_t processId);
 
 // One state of an entry, read without following a final link: which entry it is (device and index

@@ -1,6 +1,8 @@
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -37,6 +39,8 @@ std::FILE* regularFileForReading(int directory, const char* name) {
 std::atomic<int> injectedLockError{0};
 // For tests: the injected failure spares directories. Read by every lock call.
 std::atomic<bool> injectedForFilesOnly{false};
+// The network file system every directory reads as held by, for tests; null in the program.
+std::atomic<const char*> pretendedNetworkFileSystem{nullptr};
 
 // flock, retried after a signal, or the injected failure.
 int lockDescriptor(int descriptor, int operation, bool directory) {
@@ -181,25 +185,6 @@ std::FILE* DirectoryHandle::openFileForBinaryRead(const std::filesystem::path& n
     return regularFileForReading(static_cast<int>(native_), name.c_str());
 }
 
-ExclusiveFileLock::ExclusiveFileLock(const std::filesystem::path& path) {
-    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (descriptor < 0) {
-        const std::error_code error(errno, std::generic_category());
-        throw std::filesystem::filesystem_error("lock", path, error);
-    }
-    // flock rather than fcntl locks: these exclude threads of one process too, each holding its own
-    // open file description.
-    if (lockDescriptor(descriptor, LOCK_EX, false) != 0) {
-        const std::error_code error(errno, std::generic_category());
-        ::close(descriptor);
-        throw std::filesystem::filesystem_error("lock", path, error);
-    }
-    native_ = descriptor;
-}
-
-// Closing the descriptor releases the lock.
-ExclusiveFileLock::~ExclusiveFileLock() { ::close(static_cast<int>(native_)); }
-
 EntryLock::~EntryLock() { release(); }
 
 EntryLock::EntryLock(EntryLock&& other) noexcept : native_(other.native_) { other.native_ = kNone; }
@@ -213,7 +198,7 @@ EntryLock& EntryLock::operator=(EntryLock&& other) noexcept {
     return *this;
 }
 
-EntryLock::Take EntryLock::take(const std::filesystem::path& path, bool wait, EntryLock& lock) {
+EntryLock::Take EntryLock::take(const std::filesystem::path& path, EntryLock& lock) {
     lock.release();
     // Read-only and non-blocking: a directory opens so too, and a named pipe never stalls the open.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -224,7 +209,7 @@ EntryLock::Take EntryLock::take(const std::filesystem::path& path, bool wait, En
         return Take::Unlockable;
     }
     // flock rather than fcntl locks: these exclude other descriptions of this process too.
-    if (lockDescriptor(descriptor, LOCK_EX | (wait ? 0 : LOCK_NB), S_ISDIR(info.st_mode)) != 0) {
+    if (lockDescriptor(descriptor, LOCK_EX | LOCK_NB, S_ISDIR(info.st_mode)) != 0) {
         const int lockErrno = errno;
         ::close(descriptor);
         if (lockErrno == EWOULDBLOCK) return Take::Busy;
@@ -267,6 +252,40 @@ std::optional<EntryStamp> entryStamp(const std::filesystem::path& path) {
                       nanoseconds(info.st_ctim)};
 }
 
+bool isSoleNameOf(std::FILE* file, const std::filesystem::path& path) {
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(::fileno(file), &open) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino && open.st_nlink == 1;
+}
+
+std::optional<std::string> networkFileSystemOf(const std::filesystem::path& directory) {
+    if (const char* pretended = pretendedNetworkFileSystem.load()) return std::string(pretended);
+    struct statfs info {};
+    if (::statfs(directory.c_str(), &info) != 0) return std::nullopt;
+    // Those whose locks Linux may keep on the client (mounted so, or by the protocol); a cluster file
+    // system with a lock service of its own (Ceph, GFS2, OCFS2) is not among them.
+    switch (static_cast<unsigned long>(info.f_type)) {
+        case NFS_SUPER_MAGIC:
+            return "NFS";
+        case SMB_SUPER_MAGIC:
+        case CIFS_SUPER_MAGIC:
+        case SMB2_SUPER_MAGIC:
+            return "SMB";
+        case V9FS_MAGIC:
+            return "9P";
+        case AFS_SUPER_MAGIC:
+        case AFS_FS_MAGIC:
+            return "AFS";
+        case CODA_SUPER_MAGIC:
+            return "Coda";
+        default:
+            return std::nullopt;
+    }
+}
+
+void pretendNetworkFileSystemForTesting(const char* name) { pretendedNetworkFileSystem.store(name); }
+
 std::string hostName() {
     char name[256] = {};
     if (::gethostname(name, sizeof name - 1) != 0) return {};
@@ -274,6 +293,23 @@ std::string hostName() {
 }
 
 std::int64_t currentProcessId() { return ::getpid(); }
+
+std::string processIdScope() {
+    // The boot id changes with every start of the system; the namespace's link reads "pid:[inode]".
+    char boot[64] = {};
+    const int descriptor = ::open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return {};
+    const ssize_t bootLength = ::read(descriptor, boot, sizeof boot - 1);
+    ::close(descriptor);
+    char space[64] = {};
+    const ssize_t spaceLength = ::readlink("/proc/self/ns/pid", space, sizeof space - 1);
+    if (bootLength <= 0 || spaceLength <= 0) return {};
+    std::string scope(boot, static_cast<std::size_t>(bootLength));
+    while (!scope.empty() && (scope.back() == '\n' || scope.back() == ' ')) scope.pop_back();
+    scope += ' ';
+    scope.append(space, static_cast<std::size_t>(spaceLength));
+    return scope;
+}
 
 bool processIsRunning(std::int64_t processId) {
     if (processId <= 0 || processId > std::numeric_limits<pid_t>::max()) return false;

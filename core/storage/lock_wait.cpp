@@ -28,6 +28,8 @@ std::string seconds(std::chrono::milliseconds waited) {
 std::string describe(EntryUnavailable::Entry entry, EntryUnavailable::Why why,
                      std::chrono::milliseconds waited) {
     using Entry = EntryUnavailable::Entry;
+    if (why == EntryUnavailable::Why::Taken)
+        return "another program that opened the Project has taken over the Recording's samples";
     if (why == EntryUnavailable::Why::Gone)
         return entry == Entry::Measurement ? "the Measurement no longer exists"
                                            : "the Project no longer exists";
@@ -39,34 +41,38 @@ std::string describe(EntryUnavailable::Entry entry, EntryUnavailable::Why why,
         case Entry::Measurement:
             return "another program is using the Measurement";
         case Entry::NoiseFloor:
+            return "another program is saving the noise floor";
+        case Entry::Recording:
             break;
     }
-    return "another program is saving the noise floor";
+    return "another program is using the Recording";
 }
 
 }  // namespace
 
 std::chrono::milliseconds lockWaitLimit() { return std::chrono::milliseconds(waitLimitMs.load()); }
 
+LockDeadline::LockDeadline(std::chrono::milliseconds allowed)
+    : allowed_(std::max(allowed, 0ms)), at_(std::chrono::steady_clock::now() + allowed_) {}
+
 void setLockWaitLimit(std::chrono::milliseconds limit) { waitLimitMs.store(std::max(limit, 0ms).count()); }
 
 EntryUnavailable::EntryUnavailable(Entry entry, Why why, std::chrono::milliseconds waited)
     : std::runtime_error(describe(entry, why, waited)), entry_(entry), why_(why), waited_(waited) {}
 
-EntryLock::Take takeEntryLockWithin(const fs::path& path, std::chrono::milliseconds limit, EntryLock& lock) {
+EntryLock::Take takeEntryLockWithin(const fs::path& path, const LockDeadline& deadline, EntryLock& lock) {
     // Polled rather than blocked in the system call, which no holder that stopped would ever end.
-    const auto deadline = std::chrono::steady_clock::now() + limit;
     std::chrono::milliseconds nap = 1ms;
     while (true) {
-        const EntryLock::Take take = EntryLock::take(path, false, lock);
+        const EntryLock::Take take = EntryLock::take(path, lock);
         const auto now = std::chrono::steady_clock::now();
-        if (take != EntryLock::Take::Busy || now >= deadline) return take;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(nap, deadline - now));
+        if (take != EntryLock::Take::Busy || now >= deadline.at()) return take;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(nap, deadline.at() - now));
         nap = std::min(nap * 2, 20ms);
     }
 }
 
-EntryLock takeLockFile(const fs::path& path, EntryUnavailable::Entry what, std::chrono::milliseconds wait) {
+EntryLock takeLockFile(const fs::path& path, EntryUnavailable::Entry what, const LockDeadline& deadline) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         std::error_code error;
         const fs::file_type type = fs::symlink_status(path, error).type();
@@ -80,12 +86,12 @@ EntryLock takeLockFile(const fs::path& path, EntryUnavailable::Entry what, std::
             const FileHandle made(openNewFileForBinaryWrite(path));
         }
         EntryLock lock;
-        switch (takeEntryLockWithin(path, wait, lock)) {
+        switch (takeEntryLockWithin(path, deadline, lock)) {
             case EntryLock::Take::Taken:
                 if (lock.isNamedBy(path)) return lock;
                 break;  // replaced in between: locked anew
             case EntryLock::Take::Busy:
-                throw EntryUnavailable(what, EntryUnavailable::Why::Held, wait);
+                throw EntryUnavailable(what, EntryUnavailable::Why::Held, deadline.allowed());
             case EntryLock::Take::Missing:
                 break;
             case EntryLock::Take::Unlockable:

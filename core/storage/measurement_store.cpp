@@ -270,18 +270,18 @@ std::string writeMeasurementManifest(const MeasurementRecord& record) {
 }
 
 void updateMeasurementLabels(const fs::path& directory, const MeasurementLabelEdit& edit,
-                             std::chrono::milliseconds lockWait) {
+                             const LockDeadline& deadline) {
     // Held from the read to the rename: an edit of another program in between would be reverted,
     // and a deletion would leave the folder it moves aside to this write.
     EntryLock lock;
-    switch (takeEntryLockWithin(directory, lockWait, lock)) {
+    switch (takeEntryLockWithin(directory, deadline, lock)) {
         case EntryLock::Take::Taken:
             if (!lock.isNamedBy(directory))
                 throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Gone);
             break;
         case EntryLock::Take::Busy:
             throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Held,
-                                   lockWait);
+                                   deadline.allowed());
         case EntryLock::Take::Missing:
             throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Gone);
         case EntryLock::Take::Unlockable:
@@ -314,7 +314,7 @@ void updateMeasurementLabels(const fs::path& directory, std::string_view display
                              std::string_view location, std::string_view scene, std::string_view notes) {
     updateMeasurementLabels(
         directory, {std::string(displayName), std::string(location), std::string(scene), std::string(notes)},
-        lockWaitLimit());
+        LockDeadline());
 }
 
 }  // namespace zk::core

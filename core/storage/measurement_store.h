@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/storage/lock_wait.h"
+
 namespace zk::core {
 
 // One committed raw recording of a Project: the directory projectDir/measurements/<measurementId>
@@ -76,13 +78,13 @@ struct MeasurementLabelEdit {
 
 // Re-reads manifest.json under the lock of the Measurement folder and rewrites it with the labels of
 // `edit` changed, through a temporary file renamed over it, so a crash leaves the old manifest or the
-// new one, and two programs that edit one Measurement keep each other's labels. Waits at most
-// `lockWait` for another holder of the folder (an edit or a deletion), then EntryUnavailable (Held);
+// new one, and two programs that edit one Measurement keep each other's labels. Waits until
+// `deadline` for another holder of the folder (an edit or a deletion), then EntryUnavailable (Held);
 // EntryUnavailable (Gone) when the folder no longer exists. std::invalid_argument "measurement labels
 // would make the manifest exceed 16 MiB" when the new manifest would pass the readers' bound.
 // Nothing is written on any failure before the rename.
 void updateMeasurementLabels(const std::filesystem::path& directory, const MeasurementLabelEdit& edit,
-                             std::chrono::milliseconds lockWait);
+                             const LockDeadline& deadline);
 // All four labels at once, as above, waiting up to lockWaitLimit().
 void updateMeasurementLabels(const std::filesystem::path& directory, std::string_view displayName,
                              std::string_view location, std::string_view scene, std::string_view notes);

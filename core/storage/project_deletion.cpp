@@ -73,7 +73,7 @@ std::optional<ProjectDeletionRefusal> ProjectDeletion::begin() {
     const Inventory confirmed = inventoryOf(root_);
     // A writer at work is refused in place, before the move could disturb it.
     if (std::optional<std::string> busy = entryInUse(root_)) return ProjectDeletionRefusal{Why::InUse, *busy};
-    switch (EntryLock::take(root_ / ".", false, lock_)) {
+    switch (EntryLock::take(root_ / ".", lock_)) {
         case EntryLock::Take::Busy:
             return ProjectDeletionRefusal{Why::InUse, std::string(kProjectFile)};
         case EntryLock::Take::Missing:

@@ -19,7 +19,7 @@ bool isLockFile(const fs::path& path, fs::file_type type) {
 
 bool held(const fs::path& path, fs::file_type type) {
     EntryLock lock;
-    switch (EntryLock::take(path, false, lock)) {
+    switch (EntryLock::take(path, lock)) {
         case EntryLock::Take::Busy:
             return true;
         case EntryLock::Take::Unsupported:
@@ -37,7 +37,7 @@ bool held(const fs::path& path, fs::file_type type) {
 std::optional<std::string> entryInUse(const fs::path& projectDir) {
     // The list's lock is taken through "." as ProjectRecord::change takes it.
     EntryLock lock;
-    if (EntryLock::take(projectDir / ".", false, lock) == EntryLock::Take::Busy)
+    if (EntryLock::take(projectDir / ".", lock) == EntryLock::Take::Busy)
         return std::string(kProjectFile);
     lock.release();
     return entryInsideInUse(projectDir);

@@ -118,6 +118,24 @@ std::string hashOfFirstBytes(const fs::path& path, std::uint64_t bytes) {
     return formatHash64(hash);
 }
 
+// A new file at `to` holding the first `bytes` bytes of `from`, flushed to the device; throws
+// std::runtime_error "cannot copy raw recording staging file".
+void copyFirstBytes(const fs::path& from, const fs::path& to, std::uint64_t bytes) {
+    FileHandle in = openFileForReading(from);
+    FileHandle out(openNewFileForBinaryWrite(to));
+    std::vector<std::byte> chunk(kFileChunkBytes);
+    while (in && out && bytes > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, chunk.size()));
+        if (std::fread(chunk.data(), 1, want, in.get()) != want ||
+            std::fwrite(chunk.data(), 1, want, out.get()) != want)
+            break;
+        bytes -= want;
+    }
+    std::error_code error;
+    const bool whole = in && out && bytes == 0 && syncFileToDisk(out.get(), error);
+    if (!(closeFile(out) && whole)) throw std::runtime_error("cannot copy raw recording staging file");
+}
+
 // Throws with the reason unless `dir` holds a whole Measurement named `id`: a readable manifest
 // naming it and a raw file of the size its frame count gives; with `verifyHashes` the frozen files
 // also match the manifest's hashes and a named video exists.
@@ -367,7 +385,7 @@ class Recovery {
         WriterIdentity writer;
         try {
             const RecordingDescription described = readRecordingDescription(description);
-            writer = {described.writerHost, described.writerProcess};
+            writer = {described.writerHost, described.writerProcess, described.writerScope};
         } catch (const std::exception&) {
             // judged by its age
         }
@@ -400,10 +418,24 @@ class Recovery {
                 // Committed before the crash: the staging file is a leftover once the Measurement holds it.
                 if (!holdsSamples(finalDir, id, raw, whole))
                     throw std::runtime_error("Measurement directory already exists");
-            } else if (whole != 0) {
+            } else if (whole != 0 && *held) {
                 if (whole != size) fs::resize_file(raw, whole);
                 releaseRecordingReserve(description);  // the room the commit needs on a full disk
-                finalizeRecording(measurements, described, raw);
+                finalizeRecording(measurements, described, raw, utcTextOf(raw));
+                removal = Removal::PartOfRecovery;
+            } else if (whole != 0) {
+                // Unheld (no locks here): its writer may only be stalled, and could write on into a
+                // file the Measurement shared. The Measurement gets a copy of the whole frames instead,
+                // which nothing writes to again; the writer finds its file gone and stops.
+                const fs::path copy = temporaryPathBeside(raw);
+                try {
+                    copyFirstBytes(raw, copy, whole);
+                    finalizeRecording(measurements, described, copy, utcTextOf(raw));
+                } catch (...) {
+                    removeFileQuietly(copy);
+                    throw;
+                }
+                removeFileQuietly(copy);
                 removal = Removal::PartOfRecovery;
             }
             if (remove(raw, removal)) remove(description, removal);
@@ -438,13 +470,12 @@ class Recovery {
     // The samples stay in the staging file when this throws (createMeasurement removes its own
     // staging folder).
     void finalizeRecording(const fs::path& measurements, const RecordingDescription& described,
-                           const fs::path& raw) {
+                           const fs::path& raw, const std::string& endedAt) {
         const std::string& id = described.measurementId;
         const fs::path video = hiddenPath(measurements, id, kVideoSuffix);
         const bool wholeVideo = isRegularFile(video) && isWholeMp4File(video);
-        createMeasurement(root_, id, described.profileText, raw, described.startedAt,
-                          utcTextOf(raw), described.source,
-                          wholeVideo ? video : fs::path(), RawFileTransfer::Link);
+        createMeasurement(root_, id, described.profileText, raw, described.startedAt, endedAt,
+                          described.source, wholeVideo ? video : fs::path(), RawFileTransfer::Link);
         if (wholeVideo) videoTaken_.insert(id);
         finalizedRecordings_.insert(id);
     }
@@ -564,7 +595,7 @@ MeasurementDeletion beginMeasurementDeletion(const fs::path& projectDir, const f
     MeasurementDeletion deletion;
     // Held throughout: the lock follows the folder to its new name. Never waited for: the user asked
     // on the GUI thread, which a program that stopped while holding it must not freeze.
-    if (EntryLock::take(measurementDir, false, deletion.lock) == EntryLock::Take::Busy)
+    if (EntryLock::take(measurementDir, deletion.lock) == EntryLock::Take::Busy)
         throw EntryUnavailable(EntryUnavailable::Entry::Measurement, EntryUnavailable::Why::Held);
     deletion.doomed = measurementDir;
     // Moved aside, then unregistered: after a crash the next open finishes the deletion, and never

@@ -230,7 +230,7 @@ ProjectRecord loadProjectOrRebuild(const fs::path& directory, ProjectRebuild& re
     // Another program may be repairing or saving it meanwhile: decided again under the Project's lock.
     // The open runs on the GUI thread, which never waits for a holder that may have stopped.
     EntryLock lock;
-    if (EntryLock::take(directory / ".", false, lock) == EntryLock::Take::Busy)
+    if (EntryLock::take(directory / ".", lock) == EntryLock::Take::Busy)
         throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held);
     state = inspectProjectFile(directory, record, rebuild.damage);
     if (state == ProjectFileState::Readable) return record;

@@ -45,6 +45,35 @@ std::string newProjectId(std::string_view name) {
     return "zkproj-" + formatHash64(hash);
 }
 
+// ProjectRecord::change; false, with nothing done, while another holder keeps the lock past `deadline`.
+// EntryUnavailable (Gone) when the folder no longer exists (it is never made again here: a Delete
+// Project of another program removed it) or was moved aside while this waited for its lock.
+bool changeUnlessHeld(ProjectRecord& record, const std::function<bool(ProjectRecord&)>& edit,
+                      const LockDeadline& deadline) {
+    // Through "." so that a Project reached through a symbolic link is locked too. A file system
+    // without such locks leaves the list unguarded, as it was without them.
+    // A holder that stopped or hangs must not stop this program for good: the wait is bounded.
+    EntryLock lock;
+    const fs::path folder = record.directory / ".";
+    switch (takeEntryLockWithin(folder, deadline, lock)) {
+        case EntryLock::Take::Busy:
+            return false;
+        case EntryLock::Take::Missing:
+            throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
+        default:
+            break;
+    }
+    if (lock && !lock.isNamedBy(folder))
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
+    try {
+        record = loadProject(record.directory);
+    } catch (const std::exception&) {
+        // Unreadable: the change applies to the record as the caller holds it, as it always did.
+    }
+    if (edit(record)) record.save();
+    return true;
+}
+
 }  // namespace
 
 void ProjectRecord::save() const {
@@ -55,43 +84,28 @@ void ProjectRecord::save() const {
 }
 
 bool ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit, bool wait) {
-    // Through "." so that a Project reached through a symbolic link is locked too. A file system
-    // without such locks leaves the list unguarded, as it was without them.
-    // A holder that stopped or hangs must not stop this program for good: the wait is bounded.
-    EntryLock lock;
-    const std::chrono::milliseconds limit = wait ? lockWaitLimit() : std::chrono::milliseconds(0);
-    const fs::path folder = directory / ".";
-    switch (takeEntryLockWithin(folder, limit, lock)) {
-        case EntryLock::Take::Busy:
-            if (!wait) return false;
-            throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held, limit);
-        case EntryLock::Take::Missing:
-            // Never made again: a Delete Project of another program removed it.
-            throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
-        default:
-            break;
-    }
-    // Moved aside by a Delete Project while this waited for its lock.
-    if (lock && !lock.isNamedBy(folder))
-        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
-    try {
-        *this = loadProject(directory);
-    } catch (const std::exception&) {
-        // Unreadable: the change applies to the record as the caller holds it, as it always did.
-    }
-    if (edit(*this)) save();
+    if (wait) return change(edit, LockDeadline());
+    return changeUnlessHeld(*this, edit, LockDeadline(std::chrono::milliseconds(0)));
+}
+
+bool ProjectRecord::change(const std::function<bool(ProjectRecord&)>& edit, const LockDeadline& deadline) {
+    if (!changeUnlessHeld(*this, edit, deadline))
+        throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Held,
+                               deadline.allowed());
     return true;
 }
 
-void ProjectRecord::registerMeasurement(std::string_view directoryName) {
-    change([directoryName](ProjectRecord& record) {
-        std::vector<std::string>& list = record.measurements;
-        if (std::find(list.begin(), list.end(), directoryName) != list.end())
-            throw std::invalid_argument("measurement directory already registered");
-        list.emplace_back(directoryName);
-        record.modifiedAt = utcTimestampNow();
-        return true;
-    });
+void ProjectRecord::registerMeasurement(std::string_view directoryName, const LockDeadline& deadline) {
+    change(
+        [directoryName](ProjectRecord& record) {
+            std::vector<std::string>& list = record.measurements;
+            if (std::find(list.begin(), list.end(), directoryName) != list.end())
+                throw std::invalid_argument("measurement directory already registered");
+            list.emplace_back(directoryName);
+            record.modifiedAt = utcTimestampNow();
+            return true;
+        },
+        deadline);
 }
 
 void ProjectRecord::unregisterMeasurement(std::string_view directoryName) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/storage/lock_wait.h"
+
 namespace zk::core {
 
 inline constexpr std::string_view kProjectFile = "project.json";
@@ -33,13 +35,14 @@ struct ProjectRecord {
     // that record and, unless it returns false, saves it, so that two programs that each change the
     // list never drop the other's change. This record becomes the one read (and saved); when
     // project.json cannot be read, `edit` works on this record as it is. Waits for other holders of
-    // the lock up to lockWaitLimit(), then throws EntryUnavailable (lock_wait.h); with `wait` false
+    // the lock until `deadline`, then throws EntryUnavailable (lock_wait.h); with `wait` false
     // nothing happens and the result is false while another holds it. EntryUnavailable (Gone) when
     // the folder no longer exists (it is never created here) or was moved away during the wait.
+    bool change(const std::function<bool(ProjectRecord&)>& edit, const LockDeadline& deadline);
     bool change(const std::function<bool(ProjectRecord&)>& edit, bool wait = true);
     // std::invalid_argument "measurement directory already registered" when listed already (in the
     // file as read under the lock). The record holds the change even when the save then throws.
-    void registerMeasurement(std::string_view directoryName);
+    void registerMeasurement(std::string_view directoryName, const LockDeadline& deadline = {});
     // Without effect (and without saving) when the name is not listed.
     void unregisterMeasurement(std::string_view directoryName);
 

@@ -100,6 +100,7 @@ std::string writeRecordingDescription(const RecordingDescription& description) {
         .stringMember("startedAt", description.startedAt)
         .stringMember("writerHost", description.writerHost)
         .integerMember("writerProcess", description.writerProcess)
+        .stringMember("writerScope", description.writerScope)
         .stringMember("profileText", description.profileText);
     return file.finish();
 }
@@ -116,6 +117,7 @@ RecordingDescription readRecordingDescription(const fs::path& path) {
     description.profileText = root.at("profileText").asString();
     if (root.contains("writerHost")) description.writerHost = root.at("writerHost").asString();
     if (root.contains("writerProcess")) description.writerProcess = root.at("writerProcess").asInteger();
+    if (root.contains("writerScope")) description.writerScope = root.at("writerScope").asString();
     return description;
 }
 
@@ -151,11 +153,14 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
             throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
         throw std::runtime_error("cannot create raw recording staging file");
     };
+    // A fixed name: a recovery that holds the new file is waited for until it has removed it, at
+    // most one bound for every attempt together.
+    const LockDeadline deadline;
     std::optional<EntryLock> held;
     for (int attempt = 0; attempt < kCreateAttempts && !held; ++attempt) {
         stream_ = FileHandle(openNewFileForBinaryWrite(stagingPath_));
         if (!stream_) cannotCreate();
-        held = holdCreatedEntry(stagingPath_);
+        held = holdCreatedEntry(stagingPath_, deadline);
     }
     if (!held) cannotCreate();
     held_ = std::move(*held);
@@ -165,7 +170,7 @@ Recording::Recording(const fs::path& projectDirectory, std::string measurementId
     // disk can still be committed (the finalize, or the recovery, gives them back first).
     const WriterIdentity writer = thisWriter();
     std::string description = writeRecordingDescription(
-        {measurementId_, profileText_, source_, startedAt_, writer.host, writer.processId});
+        {measurementId_, profileText_, source_, startedAt_, writer.host, writer.processId, writer.scope});
     const std::uint64_t reserve =
         finalizeReserveBytes(projectDirectory_, measurementId_, profileText_, source_, startedAt_);
     // Within the bound its reader keeps, or the recovery could not read it back.
@@ -192,6 +197,7 @@ void Recording::append(const std::int16_t* samples, std::size_t count) {
     if (count == 0) return;
     if (wireChannelCount_ == 0 || count % wireChannelCount_ != 0)
         throw std::invalid_argument("wire sample count is not divisible by wireChannelCount");
+    requireOwnStaging();
     // Sticky: after one lost block every later frame would sit at the wrong time.
     if (streamFailed_ || std::fwrite(samples, sizeof(std::int16_t), count, stream_.get()) != count) {
         streamFailed_ = true;
@@ -201,16 +207,26 @@ void Recording::append(const std::int16_t* samples, std::size_t count) {
     bytesWritten_ += 2 * static_cast<std::uint64_t>(count);
 }
 
-RecordingResult Recording::finalize(const fs::path& videoPath) {
-    if (commitPending_) return commitAndRegister(videoPath, true);
+RecordingResult Recording::finalize(const fs::path& videoPath, const LockDeadline& deadline) {
+    if (commitPending_) return commitAndRegister(videoPath, true, deadline);
     if (!isActive()) throw std::logic_error("Recording is not active");
+    requireOwnStaging();
     if (framesWritten_ == 0) throw std::runtime_error("cannot finalize an empty Recording");
     const bool closed = closeFile(stream_);
     if (!closed || streamFailed_) keepWholeFramesOnDisk();
     endedAt_ = utcTimestampNow();
     // From here on the staging file is complete and must survive any failure.
     commitPending_ = true;
-    return commitAndRegister(videoPath, false);
+    return commitAndRegister(videoPath, false, deadline);
+}
+
+// Held by its lock, the file is this Recording's for good; unheld (a file system without locks),
+// another program's recovery may have renamed, removed or committed it: then nothing more is written
+// into it, and neither its name nor its description is this Recording's to remove.
+void Recording::requireOwnStaging() {
+    if (!taken_ && (held_ || isSoleNameOf(stream_.get(), stagingPath_))) return;
+    taken_ = true;
+    throw EntryUnavailable(EntryUnavailable::Entry::Recording, EntryUnavailable::Why::Taken);
 }
 
 // After a failed write (a full disk) the file holds a prefix of the appended samples, possibly
@@ -231,7 +247,8 @@ void Recording::keepWholeFramesOnDisk() {
     bytesWritten_ = kept;
 }
 
-RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool retry) {
+RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool retry,
+                                             const LockDeadline& deadline) {
     const fs::path measurementsDir = projectDirectory_ / "measurements";
     // Said as it is: the staging file went with the folder, and a later attempt may find it back.
     std::error_code missing;
@@ -264,7 +281,7 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
     // A retry may follow a save that reached the disk but reported a failure.
     const bool listed = std::find(project.measurements.begin(), project.measurements.end(), measurementId_) !=
                         project.measurements.end();
-    if (!(retry && listed)) project.registerMeasurement(measurementId_);
+    if (!(retry && listed)) project.registerMeasurement(measurementId_, deadline);
 
     // The samples first: a description without them is a leftover the next open removes.
     removeFileQuietly(stagingPath_);
@@ -278,7 +295,7 @@ RecordingResult Recording::commitAndRegister(const fs::path& videoPath, bool ret
 
 void Recording::discard() noexcept {
     if (stream_) closeFile(stream_);
-    if (finalized_ || commitPending_ || samplesKept_ || stagingPath_.empty()) return;
+    if (finalized_ || commitPending_ || samplesKept_ || taken_ || stagingPath_.empty()) return;
     removeFileQuietly(stagingPath_);
     if (!descriptionPath_.empty()) removeFileQuietly(descriptionPath_);
     held_.release();

@@ -11,6 +11,7 @@
 
 #include "core/platform/file_platform.h"
 #include "core/storage/file_io.h"
+#include "core/storage/lock_wait.h"
 #include "core/storage/measurement_store.h"
 
 namespace zk::core {
@@ -36,6 +37,7 @@ struct RecordingDescription {
     // tell whether it still runs (staged_commit.h); empty in a description without them.
     std::string writerHost;
     std::int64_t writerProcess = 0;
+    std::string writerScope;  // processIdScope(); empty in a description of an earlier version
 
     friend bool operator==(const RecordingDescription&, const RecordingDescription&) = default;
 };
@@ -58,7 +60,10 @@ RecordingDescription readRecordingDescription(const std::filesystem::path& path)
 // hidden staging file measurements/.<measurementId>.recording.raw.tmp, turned into a committed and
 // registered Measurement by finalize. No lock of its own: the owner serialises every call. The staging
 // file is held (staged_commit.h) from its creation until the Recording ends, so that another program
-// opening the Project meanwhile leaves it alone.
+// opening the Project meanwhile leaves it alone. Where the file system takes no locks, another
+// program's recovery may still take it for a dead writer's (after a long stall, or by a wrong clock):
+// every append and the finalize first check that the staging file is still this Recording's alone,
+// and otherwise throw EntryUnavailable (Recording, Taken) and write nothing more.
 //
 // A finalize that fails while committing or registering (full disk, a name taken meanwhile) keeps
 // the staging file, the only copy of the samples, and its description: discard and the destructor
@@ -69,7 +74,8 @@ class Recording {
   public:
     // Validates the id, checks that the Project does not list it and that neither the Measurement
     // directory nor the staging file exists, then creates the staging file exclusively and writes its
-    // description beside it (std::runtime_error "cannot write recording description").
+    // description beside it (std::runtime_error "cannot write recording description"). Waits for
+    // another program's recovery that holds the new file at most lockWaitLimit() in all.
     Recording(const std::filesystem::path& projectDirectory, std::string measurementId,
               std::string profileText, std::string source);
     ~Recording();
@@ -88,8 +94,9 @@ class Recording {
     const std::filesystem::path& stagingPath() const { return stagingPath_; }
 
     // Commits the Measurement (copying the video when it is a non-empty regular file), registers it
-    // in project.json, then removes the staging file, its description and the video file.
-    RecordingResult finalize(const std::filesystem::path& videoPath);
+    // in project.json, then removes the staging file, its description and the video file. Waits for
+    // another holder of the Project's lock until `deadline`, then EntryUnavailable (Project, Held).
+    RecordingResult finalize(const std::filesystem::path& videoPath, const LockDeadline& deadline = {});
 
     // Abandons an unfinalized Recording: closes the file and removes it and its description, unless a
     // failed finalize left them as the only copy of the samples. Never throws.
@@ -97,7 +104,9 @@ class Recording {
 
   private:
     bool isActive() const { return !finalized_ && static_cast<bool>(stream_); }
-    RecordingResult commitAndRegister(const std::filesystem::path& videoPath, bool retry);
+    void requireOwnStaging();
+    RecordingResult commitAndRegister(const std::filesystem::path& videoPath, bool retry,
+                                      const LockDeadline& deadline);
     void keepWholeFramesOnDisk();
 
     std::filesystem::path projectDirectory_;
@@ -117,6 +126,7 @@ class Recording {
     bool streamFailed_ = false;   // a write failed: the file may hold a partial block
     bool commitPending_ = false;  // the samples are flushed and finalize failed after that point
     bool samplesKept_ = false;    // finalize failed on a file that still holds whole frames
+    bool taken_ = false;          // another program's recovery took the staging file: none of it is ours
     std::optional<MeasurementRecord> committed_;  // the Measurement an earlier attempt committed
     bool committedDurably_ = true;
     bool finalized_ = false;

@@ -79,6 +79,20 @@ std::unique_ptr<Recording> RecordingWriter::finish() {
     return std::move(recording_);
 }
 
+void RecordingWriter::reportFailure(const std::exception_ptr& failure) const {
+    if (!onFailure_) return;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        if (*error.what() != '\0') {
+            onFailure_(error);
+            return;
+        }
+    } catch (...) {
+    }
+    onFailure_(std::runtime_error("cannot append raw recording samples"));
+}
+
 void RecordingWriter::writeLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -87,20 +101,17 @@ void RecordingWriter::writeLoop() {
         std::vector<std::int16_t> block = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
-        std::string failure;
+        std::exception_ptr failure;
         try {
             sink_(*recording_, block);
-        } catch (const std::exception& error) {
-            failure = error.what();
-            if (failure.empty()) failure = "cannot append raw recording samples";
         } catch (...) {
-            failure = "cannot append raw recording samples";
+            failure = std::current_exception();
         }
         const std::uint64_t bytes = block.size() * sizeof(std::int16_t);
         block = {};
         lock.lock();
         queuedBytes_ -= bytes;
-        if (failure.empty()) continue;
+        if (!failure) continue;
         // The Recording refuses every later append, so the queue can only be dropped.
         failed_ = true;
         refusing_ = true;
@@ -108,7 +119,7 @@ void RecordingWriter::writeLoop() {
         queuedBytes_ = 0;
         lock.unlock();
         try {
-            if (onFailure_) onFailure_(failure);
+            reportFailure(failure);
         } catch (...) {
             // Nothing may leave the thread; the owner still finds the Recording ended.
         }

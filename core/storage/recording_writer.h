@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -34,8 +35,9 @@ class RecordingWriter {
   public:
     /// Writes one block to the Recording; Recording::append unless a test stands in a slow disk.
     using Sink = std::function<void(Recording&, std::span<const std::int16_t>)>;
-    /// Called once, on the writer thread, with the text of the first failed write.
-    using FailureHandler = std::function<void(const std::string&)>;
+    /// Called once, on the writer thread, with what the first failed write threw (its reason, say
+    /// EntryUnavailable, is the caller's to word).
+    using FailureHandler = std::function<void(const std::exception&)>;
 
     enum class Push {
         Queued,
@@ -69,6 +71,7 @@ class RecordingWriter {
 
   private:
     void writeLoop();
+    void reportFailure(const std::exception_ptr& failure) const;
 
     std::unique_ptr<Recording> recording_;  // touched by the writer thread until it ends, then by finish
     const std::uint32_t wireChannelCount_;

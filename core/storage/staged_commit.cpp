@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "core/storage/file_io.h"
 #include "core/storage/lock_wait.h"
 #include "core/storage/project_store.h"
 
@@ -17,6 +18,8 @@ namespace {
 
 // Set by tests only, before the writers they watch start; read by every writer.
 std::atomic<CreatedEntryHook> createdEntryHook{nullptr};
+// Set by tests only, before the recoveries they watch; read by fileSystemTimeNow.
+std::atomic<std::chrono::seconds::rep> fileSystemClockOffsetSeconds{0};
 
 // The newest modification of the entry or, for a directory, of anything in it; nothing when it is
 // gone. Links are not followed.
@@ -38,11 +41,19 @@ std::optional<fs::file_time_type> lastChangeIn(const fs::path& path) {
 
 // Where no lock tells, whether a writer may still be at work on what it left at `path`.
 bool mayBeInUse(const fs::path& path, const WriterIdentity& writer) {
-    if (writer.processId > 0 && !writer.host.empty() && writer.host == hostName())
-        return processIsRunning(writer.processId);
+    if (writer.processId > 0 && !writer.host.empty() && writer.host == hostName()) {
+        // Its id names the same process here only within one boot and one id namespace; a writer
+        // that named no scope (an earlier version) is taken as running while a process has its id.
+        const std::string scope = processIdScope();
+        if (!scope.empty() && writer.scope == scope) return processIsRunning(writer.processId);
+        if (writer.scope.empty() && processIsRunning(writer.processId)) return true;
+    }
     const std::optional<fs::file_time_type> changed = lastChangeIn(path);
-    // A time ahead of this computer's clock (another computer's) counts as now.
-    return changed && fs::file_time_type::clock::now() - *changed < kUnguardedIdleTime;
+    if (!changed) return false;
+    // Times of one file system against each other: a time ahead of its own now counts as now, and
+    // where no file can be written to read that now, nothing is taken.
+    const std::optional<fs::file_time_type> now = fileSystemTimeNow(parentOf(path));
+    return !now || *now - *changed < kUnguardedIdleTime;
 }
 
 }  // namespace
@@ -61,15 +72,34 @@ fs::path temporaryPathBeside(const fs::path& target) {
     return parentOf(target) / name;
 }
 
-WriterIdentity thisWriter() { return {hostName(), currentProcessId()}; }
+WriterIdentity thisWriter() { return {hostName(), currentProcessId(), processIdScope()}; }
+
+std::optional<fs::file_time_type> fileSystemTimeNow(const fs::path& directory) {
+    // A name the recovery removes as a rewrite's temporary should this process die before it does.
+    const fs::path probe = temporaryPathBeside(directory / ".clock");
+    FileHandle file(openNewFileForBinaryWrite(probe));
+    if (!file) return std::nullopt;
+    // Written, not only created: a file server stamps a write with its own clock.
+    std::fputc('t', file.get());
+    const bool closed = closeFile(file);
+    std::error_code error;
+    const fs::file_time_type time = fs::last_write_time(probe, error);
+    removeFileQuietly(probe);
+    if (!closed || error) return std::nullopt;
+    return time + std::chrono::seconds(fileSystemClockOffsetSeconds.load());
+}
+
+void setFileSystemClockOffsetForTesting(std::chrono::seconds offset) {
+    fileSystemClockOffsetSeconds.store(offset.count());
+}
 
 bool locksGuard(const fs::path& directory) {
     // Both kinds the writers rely on: some mounts serve the locks of folders (a staging folder, the
     // Project's) themselves and refuse those of files (a Recording's staging file, a lock file).
     EntryLock probe;
-    if (EntryLock::take(directory / ".", false, probe) == EntryLock::Take::Unsupported) return false;
+    if (EntryLock::take(directory / ".", probe) == EntryLock::Take::Unsupported) return false;
     probe.release();
-    return EntryLock::take(directory / kProjectFile, false, probe) != EntryLock::Take::Unsupported;
+    return EntryLock::take(directory / kProjectFile, probe) != EntryLock::Take::Unsupported;
 }
 
 void setCreatedEntryHookForTesting(CreatedEntryHook hook) { createdEntryHook.store(hook); }
@@ -107,11 +137,11 @@ void removeFileQuietly(const fs::path& path) noexcept {
     fs::remove(path, ignored);
 }
 
-std::optional<EntryLock> holdCreatedEntry(const fs::path& path) {
+std::optional<EntryLock> holdCreatedEntry(const fs::path& path, const LockDeadline& deadline) {
     if (const CreatedEntryHook hook = createdEntryHook.load()) hook(path);
     EntryLock lock;
     // Bounded: a recovery that stopped while it held the entry must not stop this writer for good.
-    switch (takeEntryLockWithin(path, lockWaitLimit(), lock)) {
+    switch (takeEntryLockWithin(path, deadline, lock)) {
         case EntryLock::Take::Taken:
             if (lock.isNamedBy(path)) return lock;
             return std::nullopt;
@@ -227,7 +257,7 @@ bool commitStagingDirectory(const fs::path& staging, const fs::path& finalPath) 
 
 std::optional<EntryLock> claimLeftover(const fs::path& path, const WriterIdentity& writer) {
     EntryLock lock;
-    switch (EntryLock::take(path, false, lock)) {
+    switch (EntryLock::take(path, lock)) {
         case EntryLock::Take::Busy:
             return std::nullopt;
         case EntryLock::Take::Unsupported:

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/platform/file_platform.h"
+#include "core/storage/lock_wait.h"
 
 namespace zk::core {
 
@@ -45,15 +46,27 @@ std::filesystem::path temporaryPathBeside(const std::filesystem::path& target);
 
 // Where the file system takes no locks (EntryLock::Take::Unsupported) nobody can tell a living writer
 // from a dead one by its lock. A leftover then counts as in use while its writer, when it names
-// itself, still runs on this computer, and otherwise while anything in it changed within this time.
+// itself in a scope where its process id tells (processIdScope), still runs on this computer, and
+// otherwise while anything in it changed within this time. That age is read against the time the
+// file system itself gives a file written now (fileSystemTimeNow), never against this computer's
+// clock, which may run hours apart from a file server's.
 inline constexpr std::chrono::seconds kUnguardedIdleTime{3600};
 
-// The writer a leftover names (a Recording names itself in its description); empty when unknown.
+// The writer a leftover names (a Recording names itself in its description); empty when unknown. A
+// description of an earlier version names no scope.
 struct WriterIdentity {
     std::string host;
     std::int64_t processId = 0;
+    std::string scope;  // processIdScope() of the writer
 };
 WriterIdentity thisWriter();
+
+// The modification time the file system of `directory` gives a file written there now, read from a
+// hidden temporary file written, read and removed there; nothing when none can be written.
+std::optional<std::filesystem::file_time_type> fileSystemTimeNow(const std::filesystem::path& directory);
+// For tests: fileSystemTimeNow reads `offset` from what the file system says, as a file server whose
+// clock runs that far from this computer's would; 0 (the default) reads it as it is.
+void setFileSystemClockOffsetForTesting(std::chrono::seconds offset);
 
 // False where the file system of the Project folder `directory` takes no locks of folders, or none of
 // files (probed on its project.json), so that nothing there can tell a second program's work in
@@ -77,11 +90,14 @@ void removeTreeQuietly(const std::filesystem::path& path) noexcept;
 void removeFileQuietly(const std::filesystem::path& path) noexcept;
 
 // Hold: locks an entry the caller has just created exclusively. Nothing when the entry is no longer
-// there (another program's recovery found it unlocked and removed it in between): the caller then
-// creates it again. Waits while that recovery holds it, at most lockWaitLimit(); nothing after that,
-// so that the caller gives up. The lock is empty on a file system without
-// such locks, where the entry stays unguarded.
-std::optional<EntryLock> holdCreatedEntry(const std::filesystem::path& path);
+// there (another program's recovery found it unlocked and removed it in between) or that recovery
+// still holds it once `deadline` has passed: the caller then creates it again, a writer of a fresh
+// name under another fresh name at once (the default: no wait), a writer of a fixed name once that
+// recovery has removed it. The lock is empty on a file system without such locks, where the entry
+// stays unguarded.
+std::optional<EntryLock> holdCreatedEntry(
+    const std::filesystem::path& path,
+    const LockDeadline& deadline = LockDeadline(std::chrono::milliseconds(0)));
 
 // Stage and commit: a new hidden directory held by this writer until it is destroyed, removed then
 // unless it was committed.

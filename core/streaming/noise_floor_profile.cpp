@@ -225,7 +225,7 @@ bool noiseFloorProfileExists(const fs::path& directory) {
 }
 
 void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& profile,
-                           std::chrono::milliseconds lockWait) {
+                           const LockDeadline& deadline) {
     // Everything that can refuse the profile runs before the disk is touched.
     if (!profile.isValid() ||
         !std::all_of(profile.matrices.begin(), profile.matrices.end(),
@@ -239,7 +239,7 @@ void saveNoiseFloorProfile(const fs::path& directory, const NoiseFloorProfile& p
     if (!fs::is_directory(directory, missing))
         throw EntryUnavailable(EntryUnavailable::Entry::Project, EntryUnavailable::Why::Gone);
     const EntryLock lock = takeLockFile(hiddenPath(directory, kDirectoryName, kLockSuffix),
-                                        EntryUnavailable::Entry::NoiseFloor, lockWait);
+                                        EntryUnavailable::Entry::NoiseFloor, deadline);
     const fs::path finalPath = directory / kDirectoryName;
     const fs::path retired = hiddenPath(directory, kDirectoryName, kRetiredSuffix);
     // Left by a killed save: the old pair goes back in place when no new one took it.
@@ -285,8 +285,7 @@ NoiseFloorProfile loadNoiseFloorProfile(const fs::path& directory) {
     return std::move(stored.profile);
 }
 
-void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled,
-                                      std::chrono::milliseconds lockWait) {
+void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled, const LockDeadline& deadline) {
     const fs::path manifestPath = noiseFloorManifestPath(directory);
     std::error_code error;
     if (!fs::exists(fs::symlink_status(manifestPath, error)))
@@ -295,7 +294,7 @@ void rewriteNoiseFloorManifestEnabled(const fs::path& directory, bool enabled,
     EntryLock lock;
     try {
         lock = takeLockFile(hiddenPath(directory, kDirectoryName, kLockSuffix),
-                            EntryUnavailable::Entry::NoiseFloor, lockWait);
+                            EntryUnavailable::Entry::NoiseFloor, deadline);
     } catch (const fs::filesystem_error&) {
         throw std::runtime_error("cannot write noise floor manifest");
     }

@@ -54,7 +54,7 @@ bool noiseFloorProfileExists(const std::filesystem::path& directory);
 // Writes both files, the manifest with the FNV-1a 64 checksum of the payload ("payloadHash"), so that
 // a crash at any moment leaves the old pair or the new one whole: the pair
 // is built in a hidden staging directory beside noise_floor, flushed, and swapped in for the whole
-// directory. Saves and rewrites of one directory wait for each other, at most `lockWait`, through the
+// directory. Saves and rewrites of one directory wait for each other, until `deadline`, through the
 // lock file d/.noise_floor.lock (takeLockFile), then throw EntryUnavailable (Held). Throws
 // std::invalid_argument "cannot persist an invalid noise floor", std::runtime_error "cannot write
 // noise floor payload" / "failed to write noise floor payload" and the same for the manifest, "<key>
@@ -62,7 +62,7 @@ bool noiseFloorProfileExists(const std::filesystem::path& directory);
 // (Project, Gone) when the Project folder no longer exists (it is never made again), and
 // std::filesystem::filesystem_error from the directory work.
 void saveNoiseFloorProfile(const std::filesystem::path& directory, const NoiseFloorProfile& profile,
-                           std::chrono::milliseconds lockWait = lockWaitLimit());
+                           const LockDeadline& deadline = {});
 
 // Reads both files of one directory (a save swapping the directory meanwhile gives the old or the new
 // pair, never a mix). std::runtime_error "noise floor manifest is missing", "noise floor payload is
@@ -80,6 +80,6 @@ NoiseFloorProfile loadNoiseFloorProfile(const std::filesystem::path& directory);
 // saveNoiseFloorProfile does. Throws as the load does, and "cannot write noise floor manifest" /
 // "failed to write noise floor manifest".
 void rewriteNoiseFloorManifestEnabled(const std::filesystem::path& directory, bool enabled,
-                                      std::chrono::milliseconds lockWait = lockWaitLimit());
+                                      const LockDeadline& deadline = {});
 
 }  // namespace zk::core

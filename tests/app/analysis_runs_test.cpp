@@ -186,8 +186,9 @@ TEST_F(SavedRun, ASaveAfterAnotherProgramDeletedTheMeasurementMakesNothing) {
     ASSERT_FALSE(fs::exists(project_->measurementDir()));
     ui_->savePendingAnalysis();
     EXPECT_TRUE(ui_->statusText().startsWith(QStringLiteral("AnalysisRun a_")));
-    EXPECT_TRUE(ui_->statusText().endsWith(
-        QStringLiteral(" was not saved: Measurement m_wave no longer exists - another program deleted it")))
+    EXPECT_TRUE(
+        ui_->statusText().endsWith(QStringLiteral(" of Measurement m_wave was not saved: the Measurement no "
+                                                  "longer exists - another program deleted it")))
         << ui_->statusText().toStdString();
     EXPECT_TRUE(ui_->hasPendingAnalysis());
     EXPECT_TRUE(filesIn(project_->measurementDir().parent_path()).empty()) << "nothing made again";

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "app/ui_controller.h"
 #include "app_test_support.h"
@@ -185,7 +186,8 @@ TEST_F(MeasurementList, LabelEditsOfTwoProgramsNeverRevertEachOther) {
 
     a.deleteSelectedMeasurement();
     b.renameSelectedMeasurement(QStringLiteral("late"));
-    EXPECT_EQ(b.statusText(), QStringLiteral("Measurement m_1 no longer exists: another program deleted it"));
+    EXPECT_EQ(b.statusText(), QStringLiteral("Measurement m_1 was not changed: the Measurement no longer "
+                                             "exists - another program deleted it"));
     EXPECT_TRUE(entryNames(stored.measurementDir("m_1").parent_path()).empty()) << "nothing made again";
 }
 
@@ -196,19 +198,21 @@ TEST_F(MeasurementList, ADeletionNeverWaitsForAProgramThatStoppedHoldingWhatItNe
     StoredProject stored(2);
     UiController ui;
     ui.openProject(stored.path());
-    for (const fs::path& held : {fsPath(stored.path()) / ".", stored.measurementDir("m_2")}) {
+    const std::pair<fs::path, QString> cases[] = {
+        {fsPath(stored.path()) / ".", QStringLiteral("another program is changing the Project - try again")},
+        {stored.measurementDir("m_2"),
+         QStringLiteral("another program is using or changing the Measurement - try again")}};
+    for (const auto& [held, reason] : cases) {
         zk::test::OtherProgram other(
             [held] {
                 auto* lock = new core::EntryLock;  // held until the child ends
-                if (core::EntryLock::take(held, false, *lock) != core::EntryLock::Take::Taken)
+                if (core::EntryLock::take(held, *lock) != core::EntryLock::Take::Taken)
                     throw std::runtime_error("not taken");
             },
             zk::test::OtherProgram::After::Stop);
         ASSERT_TRUE(other.ready());
         ui.deleteSelectedMeasurement();
-        EXPECT_EQ(ui.statusText(), QStringLiteral("Measurement m_2 was not deleted: another program is using "
-                                                  "it or changing the Project - try again"))
-            << held;
+        EXPECT_EQ(ui.statusText(), QStringLiteral("Measurement m_2 was not deleted: ") + reason) << held;
         EXPECT_EQ(rowIds(ui), (QStringList{"m_2", "m_1"})) << held;
         EXPECT_EQ(ui.selectedMeasurementId(), QStringLiteral("m_2")) << held;
         EXPECT_EQ(entryNames(stored.measurementDir("m_2")),

@@ -1,9 +1,9 @@
 // The whole flow of a user in Chinese or Japanese over the real controller: Live with the synthetic
 // source, Record, Stop & save, Replay to its end, Replay again, Pause, Analyze at position, Save, then
-// the same recompute twice, the second from the derived cache, each saved. Every status text, every
-// event-log line and every information line the pages show along it must be in that language; only names
-// (ids, the Project, profile, source, algorithm and build), numbers, hashes, units and acronyms may stay in
-// Latin letters.
+// the same recompute twice, the second from the derived cache, each saved; and a flow with a second
+// program that holds the noise floor and the Project. Every status text, every event-log line and every
+// information line the pages show along it must be in that language; only names (ids, the Project,
+// profile, source, algorithm and build), numbers, hashes, units and acronyms may stay in Latin letters.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -20,10 +20,15 @@
 #include "app/i18n_manager.h"
 #include "app/ui_controller.h"
 #include "app_test_support.h"
+#include "core/platform/file_platform.h"
 #include "core/storage/analysis_run_store.h"
 #include "core/storage/device_profile.h"
+#include "core/streaming/noise_floor_profile.h"
 #include "language_judge.h"
 #include "live_test_support.h"
+#include "storage/other_program.h"
+#include "storage/storage_test_support.h"
+#include "streaming/noise_floor_test_support.h"
 
 namespace zk::app::test {
 namespace {
@@ -50,6 +55,14 @@ class OneLanguageFlow : public ControllerSettingsTest, public ::testing::WithPar
                 statuses.append(text);
             },
             Qt::DirectConnection);
+    }
+
+    // As each flow starts: the live profile, the synthetic source and a new Project.
+    void createHangar(UiController& ui, const QString& projectDir) {
+        watchStatus(ui);
+        importShippedProfile(ui, liveProfileFile());
+        ui.setSource(QStringLiteral("Synthetic"));
+        ui.createProject(projectDir, QStringLiteral("Hangar survey"));
     }
 
     // The information lines the pages show at this step, the signal monitor's summary and the
@@ -89,10 +102,7 @@ TEST_P(OneLanguageFlow, EveryStatusEventAndInformationTextIsInTheLanguageOfTheIn
     QStringList statusTexts;
     {
         UiController ui;
-        watchStatus(ui);
-        importShippedProfile(ui, liveProfileFile());
-        ui.setSource(QStringLiteral("Synthetic"));
-        ui.createProject(projectDir, QStringLiteral("Hangar survey"));
+        createHangar(ui, projectDir);
         ASSERT_TRUE(ui.hasProject()) << ui.statusText().toStdString();
 
         // Live, Record, Stop & save.
@@ -216,6 +226,69 @@ TEST_P(OneLanguageFlow, EveryStatusEventAndInformationTextIsInTheLanguageOfTheIn
         EXPECT_GE(events.size(), 15) << events.join(u'\n').toStdString();
         EXPECT_TRUE(std::all_of(events.begin(), events.end(), holdsCjk)) << events.join(u'\n').toStdString();
         EXPECT_GE(information.size(), 60u);
+    }
+    i18n.setLanguage(QStringLiteral("en"));
+}
+
+// A second program holds the noise floor while this one calibrates and switches subtraction, and holds
+// the Project while this one opens it damaged: each refusal says why in the language of the interface.
+TEST_P(OneLanguageFlow, ASecondProgramsRefusalsAreInTheLanguageOfTheInterface) {
+    const QString language = QString::fromLatin1(GetParam());
+    I18nManager i18n(QCoreApplication::instance(), nullptr);
+    i18n.setLanguage(language);
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/zk-one-language-XXXXXX"));
+    const QString projectDir = folder.filePath(QStringLiteral("hangar"));
+    const fs::path root = fs::path(projectDir.toStdString());
+    {
+        UiController ui;
+        createHangar(ui, projectDir);
+        ASSERT_TRUE(ui.hasProject()) << ui.statusText().toStdString();
+        // A floor saved earlier, whose switch this program will fail to store.
+        core::saveNoiseFloorProfile(root, zk::test::taggedProfile(4, 64, 1));
+        const auto holding = [](fs::path held) {
+            return [held] {
+                auto* lock = new core::EntryLock;  // held until the child ends
+                if (core::EntryLock::take(held, *lock) != core::EntryLock::Take::Taken)
+                    throw std::runtime_error("not taken");
+            };
+        };
+        zk::test::OtherProgram noiseFloor(holding(root / ".noise_floor.lock"),
+                                          zk::test::OtherProgram::After::Stop);
+        zk::test::OtherProgram projectLock(holding(root / "."), zk::test::OtherProgram::After::Stop);
+        ASSERT_TRUE(noiseFloor.ready() && projectLock.ready());
+
+        ui.startLive();
+        ASSERT_TRUE(waitUntil([&] { return ui.canCalibrateNoise(); }, 20s)) << ui.statusText().toStdString();
+        ui.startNoiseCalibration();
+        ASSERT_TRUE(waitUntil([&] { return !ui.noiseCalibrating(); }, 20s));
+        ASSERT_TRUE(ui.noiseSubtractionEnabled());
+        ui.setNoiseSubtractionEnabled(false);
+        ui.stopLive();
+        zk::test::writeText(root / "project.json", "{");
+        ui.openProject(projectDir);
+
+        const QStringList events = ui.eventLog();
+        const auto told = [&](const char* source) {
+            const QString prefix = QCoreApplication::translate("UiController", source).section(u'%', 0, 0);
+            return std::count_if(events.begin(), events.end(),
+                                 [&](const QString& line) { return line.mid(10).startsWith(prefix); });
+        };
+        EXPECT_EQ(told("Noise floor kept for this session only: %1"), 1) << events.join(u'\n').toStdString();
+        EXPECT_EQ(told("Noise switch persist failed: %1"), 1) << events.join(u'\n').toStdString();
+        EXPECT_EQ(told("Open Project failed: %1"), 1) << events.join(u'\n').toStdString();
+
+        const core::DeviceProfile profile =
+            core::parseDeviceProfile(readFile(shippedProfile(liveProfileFile())));
+        const QStringList names{ui.projectName(), QDir::toNativeSeparators(folder.path()), ui.source(),
+                                QString::fromStdString(profile.profileId),
+                                QString::fromStdString(profile.model)};
+        QStringList english;
+        std::lock_guard lock(statusMutex);
+        for (const QString& text : statuses + events)
+            if (!latinWords(text, names).isEmpty()) english << text;
+        EXPECT_TRUE(english.isEmpty()) << english.join(u'\n').toStdString();
+        projectLock.proceed();
+        noiseFloor.proceed();
     }
     i18n.setLanguage(QStringLiteral("en"));
 }

@@ -54,7 +54,7 @@ TEST_F(ProjectRecoveryOpen, LeftoversAreFinishedBeforeTheListIsBuilt) {
     // A Recording that never finalized, with 12 whole frames and half of one.
     writeFile(core::recordingStagingPath(measurements, "m_4"), std::string(12 * 8 + 4, '\x11'));
     writeFile(core::recordingDescriptionPath(measurements, "m_4"),
-              core::writeRecordingDescription({"m_4", profile, "UDP", core::utcTimestampNow(), "", 0}));
+              core::writeRecordingDescription({"m_4", profile, "UDP", core::utcTimestampNow(), "", 0, ""}));
     writeFile(measurements / ".m_x.recording.raw.tmp", std::string(100, '\x22'));
     // A complete run before its rename, and one killed while its manifest was written.
     saveRun(project.measurementDir("m_1"), "a_1");
@@ -113,13 +113,14 @@ TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
         const std::string host = locksFail ? core::hostName() : std::string();
         writeFile(core::recordingDescriptionPath(measurements, "m_5"),
                   core::writeRecordingDescription({"m_5", profile, "UDP", core::utcTimestampNow(), host,
-                                                   locksFail ? core::currentProcessId() : 0}));
+                                                   locksFail ? core::currentProcessId() : 0,
+                                                   locksFail ? core::processIdScope() : std::string()}));
         writeFile(measurements / ".m_5.camera.tmp.mp4", "video being recorded");
         core::EntryLock otherProgram;
         if (locksFail) {
             core::failAdvisoryLocksForTesting(ENOLCK, locks == Locks::FailOnFiles);
         } else {
-            ASSERT_EQ(core::EntryLock::take(raw, false, otherProgram), core::EntryLock::Take::Taken);
+            ASSERT_EQ(core::EntryLock::take(raw, otherProgram), core::EntryLock::Take::Taken);
         }
 
         UiController ui;
@@ -146,6 +147,32 @@ TEST_F(ProjectRecoveryOpen, WhatAnotherProgramHoldsIsNamedOnceAndLeftAlone) {
         EXPECT_EQ(warned, locksFail ? 1 : 0) << "once per Project";
         EXPECT_EQ(readBytes(raw), std::string(12 * 8, '\x11'));
         EXPECT_EQ(readBytes(measurements / ".m_5.camera.tmp.mp4"), "video being recorded");
+    }
+}
+
+// On a network file system, whose locks may stay on each computer, the log says once per Project that
+// a second computer writing at the same time is not kept out; a local folder says nothing.
+TEST_F(ProjectRecoveryOpen, AProjectOnANetworkFileSystemSaysOnceThatASecondComputerIsNotKeptOut) {
+    for (const bool network : {false, true}) {
+        SCOPED_TRACE(network ? "network file system" : "local folder");
+        StoredProject project(1);
+        if (!network && core::networkFileSystemOf(fsPath(project.path())))
+            GTEST_SKIP() << "the test folder itself is on a network file system";
+        if (network) core::pretendNetworkFileSystemForTesting("NFS");
+        UiController ui;
+        ui.openProject(project.path());
+        ui.openProject(project.path());
+        core::pretendNetworkFileSystemForTesting(nullptr);
+        ASSERT_TRUE(ui.hasProject());
+        const QString notice =
+            QStringLiteral(
+                "The folder of this Project is on a network file system (NFS) whose locks may not "
+                "reach other computers (%1): it cannot guard the Project against a second computer "
+                "writing to it at the same time")
+                .arg(project.path());
+        int told = 0;
+        for (const QString& event : ui.eventLog()) told += event.mid(10) == notice;
+        EXPECT_EQ(told, network ? 1 : 0);
     }
 }
 

@@ -288,6 +288,30 @@ TEST_F(Recording, AFailedFinalizeLeavesTheSamplesToTheNextOpen) {
     EXPECT_FALSE(fs::exists(staging));
 }
 
+// Where locks fail, another program's recovery may take a Recording it judged abandoned: the Recording
+// stops at its next block and says why in the user's words, and offers no samples as kept here.
+TEST_F(Recording, ARecordingWhoseStagingFileAnotherProgramTookStopsAndSaysWhy) {
+    const zk::test::LocksFail noLocks;
+    start();
+    const QString id = ui->recordingMeasurementId();
+    const fs::path staging =
+        core::recordingStagingPath(fsPath(project.path()) / "measurements", id.toStdString());
+    // As that recovery leaves it: the samples copied into a Measurement of their own, the name gone.
+    fs::rename(staging, fsPath(project.path()) / "taken.raw");
+    QSignalSpy finished(ui.get(), &UiController::recordingFinished);
+    peer->append(block(700, 1));
+    ASSERT_TRUE(waitFinished(finished));
+    EXPECT_EQ(finished.front(), (QVariantList{false, id}));
+    const QString reason =
+        QStringLiteral("another program opening this Project has taken over the Recording's samples");
+    EXPECT_EQ(countEvents(*ui, QStringLiteral("Recording failed: ") + reason), 1);
+    EXPECT_EQ(countEvents(*ui, QStringLiteral("Finalize Recording failed: ") + reason), 1);
+    EXPECT_FALSE(ui->statusText().startsWith(QStringLiteral("Recorded samples kept in")))
+        << ui->statusText().toStdString();
+    EXPECT_EQ(ui->recordingState(), QStringLiteral("Idle"));
+    EXPECT_EQ(zk::test::fileText(fsPath(project.path()) / "taken.raw"), "") << "nothing written into it";
+}
+
 // A program that stopped while it holds the Project's lock: the finalize gives up on it once the wait
 // bound has passed and says why, and the samples wait for the next open of the Project, which lists
 // them whole with nothing left hidden.
@@ -300,7 +324,7 @@ TEST_F(Recording, AFinalizeGivesUpOnAProgramThatStoppedHoldingTheProject) {
         zk::test::OtherProgram other(
             [this] {
                 auto* lock = new core::EntryLock;  // held until the child ends
-                if (core::EntryLock::take(fsPath(project.path()) / ".", false, *lock) !=
+                if (core::EntryLock::take(fsPath(project.path()) / ".", *lock) !=
                     core::EntryLock::Take::Taken)
                     throw std::runtime_error("not taken");
             },

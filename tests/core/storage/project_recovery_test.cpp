@@ -69,7 +69,7 @@ struct Scene {
         if (!description.empty()) writeText(recordingDescriptionPath(measurements, id), description);
     }
     std::string describe(const std::string& id) const {
-        return writeRecordingDescription({id, profile, "udp \"x\"", "2026-03-01T00:00:02Z", "", 0});
+        return writeRecordingDescription({id, profile, "udp \"x\"", "2026-03-01T00:00:02Z", "", 0, ""});
     }
 };
 
@@ -375,7 +375,7 @@ TEST(ProjectRecoveryDeletion, WaitsWhileAnotherProgramHoldsTheList) {
     ProjectRecord record = loadProject(scene.project);
     {
         EntryLock otherProgram;
-        ASSERT_EQ(EntryLock::take(scene.project, false, otherProgram), EntryLock::Take::Taken);
+        ASSERT_EQ(EntryLock::take(scene.project, otherProgram), EntryLock::Take::Taken);
         const ProjectRecoveryReport report = recoverProject(record);
         EXPECT_EQ(report.inUse, Names{"project.json"});
         EXPECT_TRUE(report.removedLeftovers.empty());

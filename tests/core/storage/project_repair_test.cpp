@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -12,6 +13,7 @@
 #include "core/storage/measurement_store.h"
 #include "device_profile_test_support.h"
 #include "storage/storage_test_support.h"
+#include "storage/system_call_step_support.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -144,6 +146,48 @@ TEST(ProjectRepair, WithoutRoomOpensFromTheFoldersAndRepairsOnceThereIsRoom) {
         EXPECT_EQ(loadProject(project).measurements, kByStart);
         EXPECT_EQ(entryNames(project).size(), 3u);
     }
+}
+
+// The rebuilt list cannot take the name once the damaged file has moved aside (that rename fails):
+// the damaged file goes back under its own name, nothing is left beside it, and the next open repairs
+// the Project.
+TEST(ProjectRepair, TheDamagedFileComesBackWhenTheRebuiltListCannotTakeItsPlace) {
+    if (!zk::test::kCanTraceSystemCalls) GTEST_SKIP() << "system call tracing is written for x86-64";
+    zk::test::TempFolder folder;
+    const fs::path project = folder / "p";
+    const auto repair = [&] {
+        ProjectRebuild rebuild;
+        loadProjectOrRebuild(project, rebuild);
+        return rebuild.unsaved.empty();
+    };
+    const auto damage = [&] {
+        fs::remove_all(project);
+        makeDamagedProject(project, folder.path());
+    };
+    damage();
+    const zk::test::StepRun whole = zk::test::runToStep(1000, zk::test::StepAction::Kill, repair);
+    if (whole.untraceable) GTEST_SKIP() << "this process cannot trace its children";
+    ASSERT_EQ(whole.exitCode, 0) << whole.failure;
+    const std::string placing = "-> " + (project / "project.json").string();
+    const auto found = std::find_if(whole.steps.begin(), whole.steps.end(),
+                                    [&](const std::string& step) { return step.ends_with(placing); });
+    ASSERT_NE(found, whole.steps.end());
+    ASSERT_NE(found, whole.steps.begin());
+    EXPECT_NE(std::prev(found)->find("rename " + (project / "project.json").string() + " -> "),
+              std::string::npos)
+        << "the damaged file moved aside just before";
+
+    damage();
+    const zk::test::StepRun failed =
+        zk::test::runToStep(static_cast<std::size_t>(found - whole.steps.begin()) + 1,
+                            zk::test::StepAction::FailWithIoError, repair);
+    EXPECT_TRUE(failed.reached);
+    EXPECT_EQ(failed.exitCode, 1) << "reported unsaved";
+    EXPECT_EQ(fileText(project / "project.json"), kDamaged);
+    EXPECT_EQ(entryNames(project), (Names{"measurements", "project.json"})) << "nothing left beside it";
+    ProjectRebuild rebuild;
+    EXPECT_EQ(loadProjectOrRebuild(project, rebuild).measurements, kByStart);
+    EXPECT_EQ(loadProject(project).measurements, kByStart);
 }
 
 }  // namespace

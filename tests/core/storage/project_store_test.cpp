@@ -109,7 +109,7 @@ TEST(ProjectStore, AChangeThroughALinkWaitsForTheLockOfTheFolderItself) {
     fs::create_directory_symlink(folder / "real", folder / "link");
     ProjectRecord record = loadProject(folder / "link");
     EntryLock otherProgram;
-    ASSERT_EQ(EntryLock::take(folder / "real", false, otherProgram), EntryLock::Take::Taken);
+    ASSERT_EQ(EntryLock::take(folder / "real", otherProgram), EntryLock::Take::Taken);
     const auto edit = [](ProjectRecord&) { return false; };
     EXPECT_FALSE(record.change(edit, false));
     otherProgram.release();

@@ -89,7 +89,7 @@ TEST_F(RecordingWriterFixture, AFullQueueEndsTheRecordingAtTheLastSampleQueued) 
     GatedDisk disk;
     std::atomic<int> failures{0};
     RecordingWriter writer(
-        recording("m1"), kWires, kBound, [&](const std::string&) { ++failures; }, disk.sink());
+        recording("m1"), kWires, kBound, [&](const std::exception&) { ++failures; }, disk.sink());
     std::uint64_t frames = 0;
     ASSERT_EQ(writer.push(rampBlock(frames)), RecordingWriter::Push::Queued);
     frames += kBlockFrames;
@@ -123,9 +123,9 @@ TEST_F(RecordingWriterFixture, AFailedWriteIsReportedOnceAndKeepsTheBlocksBefore
     std::vector<std::string> reports;
     RecordingWriter writer(
         recording("m2"), kWires, kBound,
-        [&](const std::string& text) {
+        [&](const std::exception& error) {
             std::lock_guard lock(reportMutex);
-            reports.push_back(text);
+            reports.push_back(error.what());
         },
         [&](Recording& r, std::span<const std::int16_t> samples) {
             if (++writes == 3) throw std::runtime_error("disk gone");

@@ -105,8 +105,8 @@ struct RecoveryLeftovers : ::testing::Test {
     void leaveRecording(const std::string& video, const WriterIdentity& writer = {}) {
         writeText(recordingStagingPath(measurements, "m2"), samples);
         writeText(recordingDescriptionPath(measurements, "m2"),
-                  writeRecordingDescription(
-                      {"m2", profile, "s", "2030-01-01T00:00:00Z", writer.host, writer.processId}));
+                  writeRecordingDescription({"m2", profile, "s", "2030-01-01T00:00:00Z", writer.host,
+                                             writer.processId, writer.scope}));
         if (!video.empty()) writeText(measurements / ".m2.camera.tmp.mp4", video);
     }
     ProjectRecoveryReport open() {
@@ -186,7 +186,7 @@ TEST_F(RecoveryLeftovers, WhatALivingWriterHoldsIsLeftAloneAndNamedOnce) {
                              "measurements/.m9.deleting"};
     std::vector<EntryLock> held(heldPaths.size());
     for (std::size_t i = 0; i < heldPaths.size(); ++i)
-        ASSERT_EQ(EntryLock::take(project / heldPaths[i], false, held[i]), EntryLock::Take::Taken);
+        ASSERT_EQ(EntryLock::take(project / heldPaths[i], held[i]), EntryLock::Take::Taken);
 
     const ProjectRecoveryReport report = open();
     EXPECT_FALSE(report.unguarded);
@@ -242,7 +242,7 @@ TEST_F(RecoveryLeftovers, WhereLocksFailWhatMayBeInUseIsLeftAloneUntilItAgedOrIt
     const pid_t ended = ::fork();
     if (ended == 0) ::_exit(0);
     ::waitpid(ended, nullptr, 0);
-    leaveRecording(kFtyp + kMdat, {thisWriter().host, ended});
+    leaveRecording(kFtyp + kMdat, {thisWriter().host, ended, thisWriter().scope});
     report = open();
     EXPECT_TRUE(report.inUse.empty());
     EXPECT_EQ(report.recoveredRecordings, Names{"m2"});

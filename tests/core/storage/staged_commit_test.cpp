@@ -3,20 +3,25 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "core/storage/lock_wait.h"
+#include "core/storage/measurement_store.h"
+#include "core/storage/project_store.h"
+#include "core/storage/recording.h"
+#include "core/streaming/noise_floor_profile.h"
+#include "storage/recording_pattern.h"
 #include "storage/storage_test_support.h"
+#include "streaming/noise_floor_test_support.h"
 #include "test_support.h"
 
 namespace zk::core {
@@ -36,55 +41,25 @@ TEST(EntryLock, OneHolderAtATimeAndTheKindsOfEntryItRefuses) {
     for (const char* name : {"file", "dir"}) {
         SCOPED_TRACE(name);
         EntryLock first;
-        ASSERT_EQ(EntryLock::take(folder / name, false, first), Take::Taken);
+        ASSERT_EQ(EntryLock::take(folder / name, first), Take::Taken);
         EXPECT_TRUE(first.isNamedBy(folder / name));
         EntryLock second;  // another holder in this process counts as another program
-        EXPECT_EQ(EntryLock::take(folder / name, false, second), Take::Busy);
+        EXPECT_EQ(EntryLock::take(folder / name, second), Take::Busy);
         EXPECT_FALSE(second);
         first.release();
-        EXPECT_EQ(EntryLock::take(folder / name, false, second), Take::Taken);
+        EXPECT_EQ(EntryLock::take(folder / name, second), Take::Taken);
     }
     EntryLock lock;
-    EXPECT_EQ(EntryLock::take(folder / "absent", false, lock), Take::Missing);
-    EXPECT_EQ(EntryLock::take(folder / "link", false, lock), Take::Unlockable);
-    EXPECT_EQ(EntryLock::take(folder / "fifo", false, lock), Take::Unlockable);
-}
-
-// True while the thread waits in flock, as the system tells.
-bool blockedInFlock(pid_t thread) {
-    std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
-    std::string call;
-    return in >> call && call == std::to_string(SYS_flock);
-}
-
-TEST(EntryLock, AWaitingTakeReturnsOnlyOnceTheHolderLetsGo) {
-    if (!std::ifstream("/proc/thread-self/syscall")) GTEST_SKIP() << "the system does not tell the call";
-    zk::test::TempFolder folder;
-    EntryLock holder;
-    ASSERT_EQ(EntryLock::take(folder.path(), false, holder), Take::Taken);
-    std::atomic<pid_t> thread{0};   // the waiter's thread id, once it runs
-    std::atomic<bool> back{false};  // the waiter's take returned
-    Take result = Take::Missing;
-    std::thread waiter([&] {
-        thread = static_cast<pid_t>(::syscall(SYS_gettid));
-        EntryLock lock;
-        result = EntryLock::take(folder.path(), true, lock);
-        back = true;
-    });
-    // Waits for the event, not for a time: the waiter blocked in the lock, or back without it.
-    while (!back && !(thread != 0 && blockedInFlock(thread))) std::this_thread::yield();
-    const bool returnedWhileHeld = back;
-    holder.release();
-    waiter.join();
-    EXPECT_FALSE(returnedWhileHeld) << "did not wait for the holder";
-    EXPECT_EQ(result, Take::Taken);
+    EXPECT_EQ(EntryLock::take(folder / "absent", lock), Take::Missing);
+    EXPECT_EQ(EntryLock::take(folder / "link", lock), Take::Unlockable);
+    EXPECT_EQ(EntryLock::take(folder / "fifo", lock), Take::Unlockable);
 }
 
 TEST(EntryLock, NoLongerNamedOnceTheEntryIsRemovedOrReplaced) {
     zk::test::TempFolder folder;
     writeText(folder / "a", "x");
     EntryLock lock;
-    ASSERT_EQ(EntryLock::take(folder / "a", false, lock), Take::Taken);
+    ASSERT_EQ(EntryLock::take(folder / "a", lock), Take::Taken);
     fs::remove(folder / "a");
     EXPECT_FALSE(lock.isNamedBy(folder / "a"));
     writeText(folder / "a", "y");
@@ -100,7 +75,7 @@ TEST(EntryLock, TheSystemDropsTheLockOfAHolderThatDies) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         EntryLock lock;
-        const bool taken = EntryLock::take(folder / "held", false, lock) == Take::Taken;
+        const bool taken = EntryLock::take(folder / "held", lock) == Take::Taken;
         (void)!::write(ready[1], taken ? "1" : "0", 1);
         ::pause();
         ::_exit(0);
@@ -109,11 +84,11 @@ TEST(EntryLock, TheSystemDropsTheLockOfAHolderThatDies) {
     ASSERT_EQ(::read(ready[0], &answer, 1), 1);
     ASSERT_EQ(answer, '1');
     EntryLock lock;
-    EXPECT_EQ(EntryLock::take(folder / "held", false, lock), Take::Busy);
+    EXPECT_EQ(EntryLock::take(folder / "held", lock), Take::Busy);
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_EQ(EntryLock::take(folder / "held", false, lock), Take::Taken);
+    EXPECT_EQ(EntryLock::take(folder / "held", lock), Take::Taken);
     ::close(ready[0]);
     ::close(ready[1]);
 }
@@ -127,7 +102,7 @@ TEST(StagedDirectory, ReplacesADeadWritersLeftoverRefusesALivingOnesAndRemovesIt
         StagedDirectory staged(staging, "busy");
         EXPECT_TRUE(fs::is_empty(staging));
         EntryLock other;
-        EXPECT_EQ(EntryLock::take(staging, false, other), Take::Busy);
+        EXPECT_EQ(EntryLock::take(staging, other), Take::Busy);
         try {
             StagedDirectory second(staging, "busy");
             ADD_FAILURE() << "a living writer's staging was taken over";
@@ -171,6 +146,52 @@ TEST(SettleRetired, AnOlderItemComesBackOnlyWhereNothingTookItsPlace) {
     EXPECT_FALSE(fs::exists(folder / ".a.retired"));
     EXPECT_EQ(fileText(folder / "a" / "f"), "old a");
     EXPECT_TRUE(settleRetired(folder / "b", folder / ".b.retired")) << "nothing to settle";
+}
+
+// Holds every entry a writer creates before the writer can, as a recovery that stopped right there.
+std::vector<EntryLock>* heldByStoppedRecovery = nullptr;  // the test's thread only
+void holdEveryCreatedEntry(const fs::path& created) {
+    EntryLock lock;
+    if (EntryLock::take(created, lock) == Take::Taken) heldByStoppedRecovery->push_back(std::move(lock));
+}
+
+// An action asked not to wait (as the GUI thread asks) never waits, however many entries it creates
+// that another program holds: it gives up on each at once, never once per entry up to the bound.
+TEST(LockDeadline, AnActionThatMayNotWaitNeverWaitsForTheEntriesItCreates) {
+    zk::test::TempFolder folder;
+    const fs::path project = folder / "p";
+    createProject(project, "p");
+    Recording recording(project, "m", zk::test::threeChannelProfile(), "s");
+    recording.append(zk::test::samplesFrom(0, 3 * 10));
+    recording.finalize("");
+    const fs::path measurement = project / "measurements" / "m";
+    const std::pair<const char*, std::function<void()>> actions[] = {
+        {"noise floor save",
+         [&] {
+             saveNoiseFloorProfile(project, zk::test::taggedProfile(4, 64, 1), std::chrono::milliseconds(0));
+         }},
+        {"label edit",
+         [&] { updateMeasurementLabels(measurement, {.notes = "n"}, std::chrono::milliseconds(0)); }},
+        {"project change", [&] {
+             ProjectRecord record = loadProject(project);
+             record.change([](ProjectRecord& r) { return !(r.notes = "n").empty(); }, false);
+         }}};
+    const std::chrono::milliseconds bound = lockWaitLimit();
+    setLockWaitLimit(std::chrono::seconds(5));
+    std::vector<EntryLock> held;
+    heldByStoppedRecovery = &held;
+    setCreatedEntryHookForTesting(holdEveryCreatedEntry);
+    for (const auto& [name, action] : actions) {
+        SCOPED_TRACE(name);
+        held.clear();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_ANY_THROW(action()) << "nothing it created was its own";
+        EXPECT_LT(std::chrono::steady_clock::now() - start, lockWaitLimit()) << "it waited";
+        EXPECT_GE(held.size(), 2u) << "it made a fresh entry instead of waiting";
+    }
+    setCreatedEntryHookForTesting(nullptr);
+    heldByStoppedRecovery = nullptr;
+    setLockWaitLimit(bound);
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ class ProjectFileWritesWatch {
     static void check(const std::filesystem::path& created) {
         if (!created.filename().string().starts_with(".project.json.")) return;
         zk::core::EntryLock other;
-        if (zk::core::EntryLock::take(created.parent_path(), false, other) != zk::core::EntryLock::Take::Busy)
+        if (zk::core::EntryLock::take(created.parent_path(), other) != zk::core::EntryLock::Take::Busy)
             ++unlockedWrites();
     }
 };

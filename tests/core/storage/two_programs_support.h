@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@
 #include "core/storage/project_recovery.h"
 #include "core/storage/project_store.h"
 #include "storage/recording_pattern.h"
+#include "storage/storage_driver_process.h"
 #include "storage/system_call_step_support.h"
 #include "storage/template_project_fixture.h"
 
@@ -110,71 +110,6 @@ struct LockWaitLimit {
     explicit LockWaitLimit(std::chrono::milliseconds limit) { core::setLockWaitLimit(limit); }
     ~LockWaitLimit() { core::setLockWaitLimit(saved); }
     std::chrono::milliseconds saved = core::lockWaitLimit();
-};
-
-// The driver program (storage_driver.cpp) as a child process, stepped line by line.
-class Driver {
-  public:
-    // With `locksFail` every lock the driver takes fails as on a file system without a lock service.
-    Driver(const std::filesystem::path& project, int blocks, std::size_t blockFrames,
-           bool locksFail = false) {
-        int toChild[2];
-        int fromChild[2];
-        if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return;
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
-        ::posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
-        ::posix_spawn_file_actions_addclose(&actions, toChild[1]);
-        ::posix_spawn_file_actions_addclose(&actions, fromChild[0]);
-        const std::string projectText = project.string();
-        const std::string blocksText = std::to_string(blocks);
-        const std::string framesText = std::to_string(blockFrames);
-        char* const argv[] = {const_cast<char*>(ZK_STORAGE_DRIVER),
-                              const_cast<char*>(projectText.c_str()),
-                              const_cast<char*>("m1"),
-                              const_cast<char*>(blocksText.c_str()),
-                              const_cast<char*>(framesText.c_str()),
-                              locksFail ? const_cast<char*>("nolocks") : nullptr,
-                              nullptr};
-        if (::posix_spawn(&pid_, ZK_STORAGE_DRIVER, &actions, nullptr, argv, environ) != 0) pid_ = -1;
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::close(toChild[0]);
-        ::close(fromChild[1]);
-        input_ = toChild[1];
-        output_ = fromChild[0];
-    }
-    ~Driver() {
-        if (pid_ > 0) kill();
-        ::close(input_);
-        ::close(output_);
-    }
-    bool started() const { return pid_ > 0; }
-
-    // The driver's next report; empty when it ended without one.
-    std::string readLine() {
-        std::string line;
-        char c = 0;
-        while (::read(output_, &c, 1) == 1 && c != '\n') line.push_back(c);
-        return line;
-    }
-    void step() { (void)!::write(input_, "go\n", 3); }
-    void kill() {
-        ::kill(pid_, SIGKILL);
-        wait();
-    }
-    // The exit status; the driver is gone afterwards.
-    int wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return status;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int input_ = -1;
-    int output_ = -1;
 };
 
 }  // namespace zk::test

@@ -4,7 +4,6 @@
 // refresh.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +32,7 @@
 #include "core/streaming/noise_floor_profile.h"
 #include "storage/other_program.h"
 #include "storage/recording_pattern.h"
+#include "storage/storage_driver_process.h"
 #include "storage/storage_test_support.h"
 #include "storage/system_call_step_support.h"
 #include "storage/template_project_fixture.h"
@@ -286,7 +286,7 @@ TEST_F(TwoPrograms, AStoppedHolderOfTheProjectsLockIsWaitedForOnlyUpToTheBound) 
     zk::test::OtherProgram holder(
         [&] {
             auto* lock = new EntryLock;  // held until the child ends
-            if (EntryLock::take(project / ".", false, *lock) != EntryLock::Take::Taken)
+            if (EntryLock::take(project / ".", *lock) != EntryLock::Take::Taken)
                 throw std::runtime_error("not taken");
         },
         zk::test::OtherProgram::After::Stop);
@@ -324,24 +324,25 @@ TEST_F(TwoPrograms, AStoppedHolderOfTheProjectsLockIsWaitedForOnlyUpToTheBound) 
 }
 
 // Another program's recovery that stops while it holds an entry this one has just created: the writer
-// waits for it only up to the bound, then creates nothing more under that name.
-TEST_F(TwoPrograms, AStoppedRecoveryHoldingAFreshEntryIsWaitedForOnlyUpToTheBound) {
+// of a fixed name waits for it only until its deadline, one of a fresh name (the default) not at all,
+// and neither keeps the entry.
+TEST_F(TwoPrograms, AStoppedRecoveryHoldingAFreshEntryIsWaitedForOnlyUntilTheDeadline) {
     reset();
     const fs::path fresh = project / ".fresh";
     zk::test::writeText(fresh, "");
     zk::test::OtherProgram recovery(
         [&] {
             auto* lock = new EntryLock;  // held until the child ends
-            if (EntryLock::take(fresh, false, *lock) != EntryLock::Take::Taken)
+            if (EntryLock::take(fresh, *lock) != EntryLock::Take::Taken)
                 throw std::runtime_error("not taken");
         },
         zk::test::OtherProgram::After::Stop);
     ASSERT_TRUE(recovery.ready());
-    const LockWaitLimit bound(std::chrono::milliseconds(50));
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(holdCreatedEntry(fresh), std::nullopt);
+    EXPECT_EQ(holdCreatedEntry(fresh, std::chrono::milliseconds(50)), std::nullopt);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50))
         << "gave up without waiting";
+    EXPECT_EQ(holdCreatedEntry(fresh), std::nullopt);
     recovery.proceed();
     EXPECT_EQ(recovery.finish(), 0);
     EXPECT_NE(holdCreatedEntry(fresh), std::nullopt);

@@ -518,7 +518,7 @@ TEST(NoiseFloorProfileFiles, TheLockFileIsMadeInTheProjectWhateverStandsAtItsNam
     zk::test::OtherProgram saver(
         [&] {
             auto* held = new EntryLock;  // held until the child ends
-            if (EntryLock::take(project / ".noise_floor.lock", false, *held) != EntryLock::Take::Taken)
+            if (EntryLock::take(project / ".noise_floor.lock", *held) != EntryLock::Take::Taken)
                 throw std::runtime_error("not taken");
         },
         zk::test::OtherProgram::After::Stop);
