@@ -17,6 +17,7 @@
 #include "core/beamforming/beamformer.h"
 #include "core/beamforming/beamforming_parameters.h"
 #include "core/beamforming/deconvolution_solvers.h"
+#include "core/beamforming/detail/source_level.h"
 
 namespace zk::core::detail {
 
@@ -263,8 +264,10 @@ struct AlgorithmEntry {
     std::int32_t id = 0;
     const char* name = "";
     bool rotatable = false;
-    // The map's power follows the source's (a level in dBFS); false for maps normalised per bin (MUSIC),
-    // whitened (SRP-PHAT) or scaled to the DAS peak (the deconvolutions).
+    // The map's peak reads the source's level (dBFS); false for maps normalised per bin (MUSIC), whitened
+    // (SRP-PHAT), scaled to the DAS peak (the deconvolutions), and for MVDR, whose peak falls short of
+    // the source by as much as its steering misses the wave (an off-bin tone, a source between cells):
+    // its weak loading makes the misses of 1e-5 of the beam pattern cost decibels.
     bool absoluteLevels = true;
     std::span<const ParameterRow> parameters;
     MapEntry map = nullptr;
@@ -278,16 +281,20 @@ inline constexpr std::array<AlgorithmEntry, 14> kAlgorithms{{
      }},
     {2, "Functional", true, true, parameter_rows::kFunctionalRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
-         return b.functionalMap(m, f, p.functionalOrder, p.functionalEigenTolerance, g);
+         return atSourceLevel(b.functionalMap(m, f, p.functionalOrder, p.functionalEigenTolerance, g),
+                              eigenSourceGain(b.microphoneCount()));
      }},
-    {3, "MVDR", true, true, parameter_rows::kMvdrRows,
+    {3, "MVDR", true, false, parameter_rows::kMvdrRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
-         return b.mvdrMap(m, f, p.mvdrLoading, p.mvdrFloor, g);
+         return atSourceLevel(b.mvdrMap(m, f, p.mvdrLoading, p.mvdrFloor, g),
+                              caponSourceGain(b.microphoneCount(), p.mvdrLoading, 0.0, 0.0));
      }},
     {4, "RobustCapon", true, true, parameter_rows::kRobustCaponRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
-         return b.robustCaponMap(m, f, p.robustCaponBaseLoading, p.robustCaponUncertainty,
-                                 p.robustCaponUncertaintyGain, p.robustCaponFloor, g);
+         return atSourceLevel(b.robustCaponMap(m, f, p.robustCaponBaseLoading, p.robustCaponUncertainty,
+                                               p.robustCaponUncertaintyGain, p.robustCaponFloor, g),
+                              caponSourceGain(b.microphoneCount(), p.robustCaponBaseLoading,
+                                              p.robustCaponUncertainty, p.robustCaponUncertaintyGain));
      }},
     {5, "MUSIC", true, false, parameter_rows::kMusicRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
@@ -300,7 +307,8 @@ inline constexpr std::array<AlgorithmEntry, 14> kAlgorithms{{
      }},
     {7, "Orthogonal", true, true, parameter_rows::kOrthogonalRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
-         return b.orthogonalMap(m, f, p.orthogonalMaxModes, p.orthogonalEigenThreshold, g);
+         return atSourceLevel(b.orthogonalMap(m, f, p.orthogonalMaxModes, p.orthogonalEigenThreshold, g),
+                              eigenSourceGain(b.microphoneCount()));
      }},
     {8, "SRP-PHAT", true, false, parameter_rows::kSrpPhatRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
