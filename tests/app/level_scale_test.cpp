@@ -393,6 +393,82 @@ TEST_F(LevelScale, EveryShippedProfileShowsItsLiveLevelOnReplayAndAtAPosition) {
     }
 }
 
+// Where the window's colour scale puts each cell of the painted field, 0 at its floor and 1 at its top:
+// the level the shader decodes, within the range the controller shows.
+std::vector<double> scalePositions(const UiController& ui, int& width, int& height) {
+    QSize size;
+    const QImage field = ui.heatmapImageProvider()->requestImage(QStringLiteral("field"), &size, {});
+    width = field.width();
+    height = field.height();
+    const double range = ui.mapShownRangeDb();
+    std::vector<double> t;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const QRgb pixel = field.pixel(x, y);
+            const double power = std::max((qRed(pixel) * 256 + qGreen(pixel)) / 65535.0, 1e-9);
+            t.push_back(std::clamp(1.0 + 10.0 * std::log10(power) / range, 0.0, 1.0));
+        }
+    }
+    return t;
+}
+
+// The map peaks within one cell of the source, and in the window the source's cell stands out of the
+// rest by a third of the colour scale at least, with no cell brighter than it more than a cell away.
+void expectSourceSeen(const UiController& ui, const char* path) {
+    SCOPED_TRACE(path);
+    EXPECT_FALSE(ui.mapHasAbsoluteLevels());
+    EXPECT_LT(ui.mapSpanDb(), 8.0) << "the band's noise bins no longer flatten the map";
+    EXPECT_NEAR(ui.peakAzimuth(), kSourceHorizontalDeg, 1.0);
+    EXPECT_NEAR(ui.peakElevation(), kSourceVerticalDeg, 1.0);
+    int width = 0, height = 0;
+    std::vector<double> t = scalePositions(ui, width, height);
+    ASSERT_GT(width * height, 100);
+    // The grids step by one degree around the centre; image line 0 is the top row.
+    const int column = static_cast<int>(std::lround(kSourceHorizontalDeg + (width - 1) / 2.0));
+    const int line = height - 1 - static_cast<int>(std::lround(kSourceVerticalDeg + (height - 1) / 2.0));
+    const auto brightest = std::max_element(t.begin(), t.end()) - t.begin();
+    EXPECT_LE(std::abs(brightest % width - column), 1);
+    EXPECT_LE(std::abs(brightest / width - line), 1);
+    const double source = t[static_cast<std::size_t>(line * width + column)];
+    std::nth_element(t.begin(), t.begin() + t.size() / 2, t.end());
+    EXPECT_GT(source - t[t.size() / 2], 1.0 / 3.0) << "source at " << source << ", median " << t[t.size() / 2];
+}
+
+// MUSIC and Auto-MUSIC over the default band at 20 dB SNR: every bin's pseudo-spectrum is normalised to
+// its peak, so the band's bins that hold only noise add a nearly flat floor and the map spans a few
+// decibels; the window spreads them over its colours, live and over the whole Measurement.
+TEST_F(LevelScale, MusicOverTheDefaultBandShowsItsSourceInTheWindowsColours) {
+    if (!waitForFreeUdpPort(kArrayPort)) GTEST_SKIP() << "UDP port 6666 stays held by another program";
+    UiController ui;
+    const core::DeviceProfile profile = prepareUdp(ui);
+    ui.setFrequencyBandMode(QStringLiteral("1/3 octave"));
+    ToneInNoise tone = noisyTone(profile, kLoudAmplitude);
+    tone.noiseRms = kLoudAmplitude / std::sqrt(2.0) / 10.0;
+    PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg, tone);
+    sender.start();
+    ui.startLive();
+    ASSERT_EQ(ui.sessionState(), QStringLiteral("Running")) << ui.statusText().toStdString();
+    for (const int id : {5, 6}) {
+        ui.setAlgorithm(algorithmName(id));
+        ASSERT_TRUE(std::isfinite(settledLevel(ui, kLive, id, 1000ms).levelDbfs));
+        expectSourceSeen(ui, ("live " + algorithmName(id).toStdString()).c_str());
+    }
+    ui.setAlgorithm(algorithmName(1));
+    ASSERT_TRUE(record(ui, 1500ms)) << ui.statusText().toStdString();
+    ui.stopLive();
+    sender.stop();
+
+    ui.setAnalysisFrameSize(kStreamFrameSize);
+    ui.setAnalysisHopSize(kStreamHopSize);
+    ui.setAnalysisFrequencyHz(ui.frequency());
+    ASSERT_EQ(ui.analysisBandMode(), QStringLiteral("1/3 octave"));
+    for (const int id : {5, 6}) {
+        ui.setAnalysisAlgorithm(algorithmName(id));
+        ASSERT_TRUE(std::isfinite(analysisLevel(ui).levelDbfs));
+        expectSourceSeen(ui, ("whole Measurement " + algorithmName(id).toStdString()).c_str());
+    }
+}
+
 // The tone's level in dBFS over the bins of a band at the engines' frame: for each bin, |X_k|^2 of the
 // tone alone at one microphone, with the symmetric Hann window and the scale that reads a full-scale
 // sine at a bin centre as its RMS, averaged over the tone's phase; a plain DFT in double precision.
@@ -432,18 +508,23 @@ ToneInNoise toneAt(const core::DeviceProfile& profile, double fraction, double n
     return {profile.sampleRateHz * cycles / frames, kLoudAmplitude, noiseRms, period.periodFrames};
 }
 
-QStringList shippedProfileFiles() {
-    return QDir(QStringLiteral(ZK_SOURCE_PROFILES_DIR)).entryList({QStringLiteral("*.device.json")}, QDir::Files);
+std::vector<std::string> shippedProfileFiles() {
+    std::vector<std::string> files;
+    for (const QString& file :
+         QDir(QStringLiteral(ZK_SOURCE_PROFILES_DIR)).entryList({QStringLiteral("*.device.json")}, QDir::Files)) {
+        files.push_back(file.toStdString());
+    }
+    return files;
 }
 
 // A shipped profile and a tone frequency as a fraction of its rate.
-using ProfileAndTone = std::tuple<QString, double>;
+using ProfileAndTone = std::tuple<std::string, double>;
 
 class ShownLevels : public ControllerSettingsTest, public ::testing::WithParamInterface<ProfileAndTone> {
   protected:
     // The array of the profile with the UDP source at frequencyHz in the default band, and a Project.
-    void prepare(UiController& ui, const QString& file, double frequencyHz) {
-        ui.importProfile(QStringLiteral(ZK_SOURCE_PROFILES_DIR) + u'/' + file);
+    void prepare(UiController& ui, const std::string& file, double frequencyHz) {
+        ui.importProfile(QStringLiteral(ZK_SOURCE_PROFILES_DIR) + u'/' + QString::fromStdString(file));
         ASSERT_EQ(ui.sessionState(), QStringLiteral("Ready")) << ui.statusText().toStdString();
         ui.setSource(QStringLiteral("UDP"));
         ui.setFrequency(frequencyHz);
@@ -460,12 +541,12 @@ class ShownLevels : public ControllerSettingsTest, public ::testing::WithParamIn
 // frequencies of the default band.
 TEST_P(ShownLevels, EveryMapInDbfsReadsTheSourcesLevel) {
     const auto& [file, fraction] = GetParam();
-    if (kSlowdown > 1 && file != QLatin1String(liveProfileFile())) {
+    if (kSlowdown > 1 && file != liveProfileFile()) {
         GTEST_SKIP() << "under a sanitizer this array streams faster than its numeric path runs";
     }
     if (!waitForFreeUdpPort(kArrayPort)) GTEST_SKIP() << "UDP port 6666 stays held by another program";
     const core::DeviceProfile profile =
-        core::loadDeviceProfile((QStringLiteral(ZK_SOURCE_PROFILES_DIR) + u'/' + file).toStdString());
+        core::loadDeviceProfile(std::string(ZK_SOURCE_PROFILES_DIR) + '/' + file);
     const ToneInNoise tone = toneAt(profile, fraction, kNoiseRms);
     UiController ui;
     ASSERT_NO_FATAL_FAILURE(prepare(ui, file, tone.frequencyHz));
@@ -519,7 +600,7 @@ INSTANTIATE_TEST_SUITE_P(EveryShippedProfile, ShownLevels,
                          ::testing::Combine(::testing::ValuesIn(shippedProfileFiles()),
                                             ::testing::Values(1.0 / 6.0, 0.0524)),
                          [](const ::testing::TestParamInfo<ProfileAndTone>& info) {
-                             std::string name = std::get<0>(info.param).section(u'.', 0, 0).toStdString();
+                             std::string name = std::get<0>(info.param).substr(0, std::get<0>(info.param).find('.'));
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name + (std::get<1>(info.param) > 0.1 ? "_sixth" : "_twentieth");
                          });

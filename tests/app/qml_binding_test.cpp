@@ -98,7 +98,7 @@ TEST_F(QmlBinding, EveryPropertyBindsWithoutAWarningAndFollowsItsSignal) {
                                          << cpp.toString().toStdString();
         ++bound;
     }
-    EXPECT_EQ(bound, 174);
+    EXPECT_EQ(bound, 175);
 
     ui->setDynamicRange(33.0);
     ui->setProperty("uiTheme", QStringLiteral("daylight"));
