@@ -393,6 +393,19 @@ TEST_F(LevelScale, EveryShippedProfileShowsItsLiveLevelOnReplayAndAtAPosition) {
     }
 }
 
+// Records 1.5 s of the running live session into a Measurement, stops the session and the sender, and
+// sets the form to analyse it with the live framing, frequency and default band.
+void recordThenFrameLikeLive(UiController& ui, PlaneWaveSender& sender) {
+    ui.setAlgorithm(algorithmName(1));
+    ASSERT_TRUE(record(ui, 1500ms)) << ui.statusText().toStdString();
+    ui.stopLive();
+    sender.stop();
+    ui.setAnalysisFrameSize(kStreamFrameSize);
+    ui.setAnalysisHopSize(kStreamHopSize);
+    ui.setAnalysisFrequencyHz(ui.frequency());
+    ASSERT_EQ(ui.analysisBandMode(), QStringLiteral("1/3 octave"));
+}
+
 // Where the window's colour scale puts each cell of the painted field, 0 at its floor and 1 at its top:
 // the level the shader decodes, within the range the controller shows.
 std::vector<double> scalePositions(const UiController& ui, int& width, int& height) {
@@ -453,15 +466,7 @@ TEST_F(LevelScale, MusicOverTheDefaultBandShowsItsSourceInTheWindowsColours) {
         ASSERT_TRUE(std::isfinite(settledLevel(ui, kLive, id, 1000ms).levelDbfs));
         expectSourceSeen(ui, ("live " + algorithmName(id).toStdString()).c_str());
     }
-    ui.setAlgorithm(algorithmName(1));
-    ASSERT_TRUE(record(ui, 1500ms)) << ui.statusText().toStdString();
-    ui.stopLive();
-    sender.stop();
-
-    ui.setAnalysisFrameSize(kStreamFrameSize);
-    ui.setAnalysisHopSize(kStreamHopSize);
-    ui.setAnalysisFrequencyHz(ui.frequency());
-    ASSERT_EQ(ui.analysisBandMode(), QStringLiteral("1/3 octave"));
+    ASSERT_NO_FATAL_FAILURE(recordThenFrameLikeLive(ui, sender));
     for (const int id : {5, 6}) {
         ui.setAnalysisAlgorithm(algorithmName(id));
         ASSERT_TRUE(std::isfinite(analysisLevel(ui).levelDbfs));
@@ -562,15 +567,7 @@ TEST_P(ShownLevels, EveryMapInDbfsReadsTheSourcesLevel) {
     }
     const double liveSource = toneBandLevelDbfs(profile.sampleRateHz, tone.frequencyHz, tone.amplitude,
                                                 ui.effectiveBandLowHz(), ui.effectiveBandHighHz());
-    ui.setAlgorithm(algorithmName(1));
-    ASSERT_TRUE(record(ui, 1500ms)) << ui.statusText().toStdString();
-    ui.stopLive();
-    sender.stop();
-
-    ui.setAnalysisFrameSize(kStreamFrameSize);
-    ui.setAnalysisHopSize(kStreamHopSize);
-    ui.setAnalysisFrequencyHz(ui.frequency());
-    ASSERT_EQ(ui.analysisBandMode(), QStringLiteral("1/3 octave"));
+    ASSERT_NO_FATAL_FAILURE(recordThenFrameLikeLive(ui, sender));
     std::map<int, ShownLevel> whole;
     for (const int id : {1, 2, 4, 7, 9}) {
         ui.setAnalysisAlgorithm(algorithmName(id));
