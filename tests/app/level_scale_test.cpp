@@ -250,7 +250,7 @@ TEST_F(LevelScale, AnOffBinToneWithNoiseReadsOneLevelOnLiveReplayAndEveryRecompu
     ui.setAnalysisAlgorithm(algorithmName(das));
     const ShownLevel wholeDas = analysisLevel(ui);
 
-    // MVDR's peak follows the source but is not its level: it is shown relative to the peak.
+    // MVDR's peak follows the source but is not its level: it is shown relative to its peak.
     const struct {
         const char* path;
         ShownLevel shown;
@@ -275,14 +275,14 @@ TEST_F(LevelScale, AnOffBinToneWithNoiseReadsOneLevelOnLiveReplayAndEveryRecompu
 }
 
 // A level in dBFS is one that follows the source: the maps whose power is the source's (DAS, Functional,
-// Robust Capon, Orthogonal, CLEAN-SC) are shown in dBFS and move with it; MUSIC, Auto-MUSIC, SRP-PHAT
-// and the deconvolutions normalise their maps, and MVDR's peak falls decibels short of the source, so
-// they are shown relative to their peak.
+// Orthogonal, CLEAN-SC) are shown in dBFS and move with it; MUSIC, Auto-MUSIC, SRP-PHAT and the
+// deconvolutions normalise their maps, and the Capon pair's peak falls decibels short of a source its
+// steering misses a little, so they are shown relative to their peak.
 TEST_F(LevelScale, EveryLevelShownInDbfsFollowsASourceTwentyDbQuieter) {
     if (!waitForFreeUdpPort(kArrayPort)) GTEST_SKIP() << "UDP port 6666 stays held by another program";
     UiController ui;
     const core::DeviceProfile profile = prepareUdp(ui);
-    constexpr bool kAbsolute[] = {true,  true, false, true,  false, false, true,
+    constexpr bool kAbsolute[] = {true,  true, false, false, false, false, true,
                                   false, true, false, false, false, false, false};
 
     // [0] the loud source, [1] the quiet one; ids 1 .. 8 live, 1 .. 14 over the whole Measurement.
@@ -315,25 +315,22 @@ TEST_F(LevelScale, EveryLevelShownInDbfsFollowsASourceTwentyDbQuieter) {
         }
     }
 
-    const auto expectFollows = [&](const char* page, int id, const ShownLevel& loud, const ShownLevel& quiet,
-                                   const ShownLevel& das) {
+    const auto expectFollows = [&](const char* page, int id, const ShownLevel& loud,
+                                   const ShownLevel& quiet) {
         SCOPED_TRACE(std::string(page) + " " + algorithmName(id).toStdString());
         ASSERT_TRUE(std::isfinite(loud.levelDbfs) && std::isfinite(quiet.levelDbfs));
         EXPECT_EQ(loud.absolute, kAbsolute[id - 1]);
         EXPECT_EQ(quiet.absolute, kAbsolute[id - 1]);
-        const bool follows = std::abs(loud.levelDbfs - quiet.levelDbfs - 20.0) <= 0.5;
         if (loud.absolute) {
-            EXPECT_TRUE(follows) << loud.levelDbfs << " then " << quiet.levelDbfs;
-        } else {
-            // What makes it relative: its peak does not follow the source, or is not the source's level.
-            EXPECT_TRUE(!follows || std::abs(loud.levelDbfs - das.levelDbfs) > 1.0)
-                << loud.levelDbfs << " then " << quiet.levelDbfs << ", DAS " << das.levelDbfs;
+            EXPECT_NEAR(loud.levelDbfs - quiet.levelDbfs, 20.0, 0.5);
+        } else if (id != 3 && id != 4) {
+            // What makes a normalised map relative: its peak does not follow the source. The Capon pair
+            // follows it, but falls short of it between grid cells.
+            EXPECT_GT(std::abs(loud.levelDbfs - quiet.levelDbfs - 20.0), 0.5);
         }
     };
-    for (int id = 1; id <= 8; ++id) expectFollows("live", id, live[0][id], live[1][id], live[0][1]);
-    for (int id = 1; id <= 14; ++id) {
-        expectFollows("whole Measurement", id, analysis[0][id], analysis[1][id], analysis[0][1]);
-    }
+    for (int id = 1; id <= 8; ++id) expectFollows("live", id, live[0][id], live[1][id]);
+    for (int id = 1; id <= 14; ++id) expectFollows("whole Measurement", id, analysis[0][id], analysis[1][id]);
 }
 
 // A newcomer who picks any shipped profile and starts the synthetic source at the default settings sees a
@@ -583,7 +580,7 @@ TEST_P(ShownLevels, EveryMapInDbfsReadsTheSourcesLevel) {
         for (const auto& [id, level] : shown) {
             SCOPED_TRACE(algorithmName(id).toStdString());
             ASSERT_TRUE(std::isfinite(level.levelDbfs));
-            EXPECT_EQ(level.absolute, id != 3);
+            EXPECT_EQ(level.absolute, id != 3 && id != 4);
             if (level.absolute) {
                 EXPECT_NEAR(level.levelDbfs, shown[1].levelDbfs, 1.0);
             }

@@ -265,9 +265,10 @@ struct AlgorithmEntry {
     const char* name = "";
     bool rotatable = false;
     // The map's peak reads the source's level (dBFS); false for maps normalised per bin (MUSIC), whitened
-    // (SRP-PHAT), scaled to the DAS peak (the deconvolutions), and for MVDR, whose peak falls short of
-    // the source by as much as its steering misses the wave (an off-bin tone, a source between cells):
-    // its weak loading makes the misses of 1e-5 of the beam pattern cost decibels.
+    // (SRP-PHAT) or scaled to the DAS peak (the deconvolutions), and for the Capon pair: its peak is
+    // p / (1 + S (1 - rho)) for a wave of power p that the steering misses by 1 - rho of the beam
+    // pattern, S = pM over the loading, so an off-bin tone or a source half a cell off costs decibels
+    // (MVDR 5 to 36 dB, Robust Capon up to 11 dB on the 128-microphone array at 8 kHz).
     bool absoluteLevels = true;
     std::span<const ParameterRow> parameters;
     MapEntry map = nullptr;
@@ -289,7 +290,7 @@ inline constexpr std::array<AlgorithmEntry, 14> kAlgorithms{{
          return atSourceLevel(b.mvdrMap(m, f, p.mvdrLoading, p.mvdrFloor, g),
                               caponSourceGain(b.microphoneCount(), p.mvdrLoading, 0.0, 0.0));
      }},
-    {4, "RobustCapon", true, true, parameter_rows::kRobustCaponRows,
+    {4, "RobustCapon", true, false, parameter_rows::kRobustCaponRows,
      [](const auto& b, auto m, auto f, const auto& p, std::uint64_t, const auto& g) {
          return atSourceLevel(b.robustCaponMap(m, f, p.robustCaponBaseLoading, p.robustCaponUncertainty,
                                                p.robustCaponUncertaintyGain, p.robustCaponFloor, g),
