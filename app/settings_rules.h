@@ -32,10 +32,10 @@ inline double bandFrequencyOnBin(double hz, double sampleRateHz, double frameSiz
     return std::clamp(std::round(hz / bin), 1.0, highest) * bin;
 }
 
-// The framing of the live and Replay engines; "Analyze at position" analyses with it too, so that its
-// map is the one the Replay showed.
+// The one framing of the live and Replay engines; "Analyze at position" analyses with it too, so that
+// its map is the one the Replay showed, and both read the level Live showed.
 inline constexpr int kStreamFrameSize = 1024;
-inline constexpr int kStreamHopSize = 512;
+inline constexpr int kStreamHopSize = kStreamFrameSize / 2;
 
 // The live frequency rule at a frame of frameSize points: 100 Hz .. Nyquist, then the nearest whole bin
 // (so a single-bin band sits exactly on it) other than bin 0 and the Nyquist bin. Without a rate (no

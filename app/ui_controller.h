@@ -216,6 +216,7 @@ class UiController : public QObject {
     Q_PROPERTY(int mapAlgorithmId READ mapAlgorithmId NOTIFY heatmapUpdated)
     Q_PROPERTY(bool mapHasAbsoluteLevels READ mapHasAbsoluteLevels NOTIFY heatmapUpdated)
     Q_PROPERTY(double mapPeakReferenceDbfs READ mapPeakReferenceDbfs NOTIFY heatmapUpdated)
+    Q_PROPERTY(double mapShownRangeDb READ mapShownRangeDb NOTIFY heatmapUpdated)
     Q_PROPERTY(double mapContrastFade READ mapContrastFade NOTIFY heatmapUpdated)
     Q_PROPERTY(QVariantList mapPeaks READ mapPeaks NOTIFY heatmapUpdated)
     Q_PROPERTY(int contourLevelCount READ contourLevelCount NOTIFY heatmapUpdated)
@@ -436,6 +437,7 @@ class UiController : public QObject {
     int mapAlgorithmId() const;
     bool mapHasAbsoluteLevels() const;
     double mapPeakReferenceDbfs() const;
+    double mapShownRangeDb() const;
     double mapContrastFade() const;
     QVariantList mapPeaks() const;
     int contourLevelCount() const;

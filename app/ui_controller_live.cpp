@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/platform/process_memory.h"
+#include "app/settings_rules.h"
 #include "app/ui_controller.h"
 #include "core/beamforming/camera_grid.h"
 #include "core/streaming/source_analysis.h"
@@ -143,8 +144,8 @@ void UiController::startLive() {
         }
 
         core::StreamingEngineConfig config;
-        config.frameSize = 1024;
-        config.hopSize = 512;
+        config.frameSize = kStreamFrameSize;
+        config.hopSize = kStreamHopSize;
         config.frequencyHz = live_.frequency;
         config.band = live_.band;
         config.csmTauSeconds = heatmapSettings_.csmTauSeconds.load();

@@ -59,6 +59,10 @@ double UiController::mapPeakReferenceDbfs() const {
     std::lock_guard lock(map_.shaderStateMutex);
     return map_.shaderState.mapPeakReferenceDbfs;
 }
+double UiController::mapShownRangeDb() const {
+    std::lock_guard lock(map_.shaderStateMutex);
+    return map_.shaderState.mapShownRangeDb;
+}
 double UiController::mapContrastFade() const {
     std::lock_guard lock(map_.shaderStateMutex);
     return map_.shaderState.mapContrastFade;

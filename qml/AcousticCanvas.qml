@@ -428,7 +428,7 @@ Rectangle {
                 }
                 Label {
                     objectName: "legendFloor"
-                    text: "-" + ui.dynamicRange.toFixed(1) + " dB"
+                    text: "-" + heatmap.shownRangeDb.toFixed(1) + " dB"
                     color: Theme.muted
                     font.pixelSize: Theme.fontCaption
                     Layout.alignment: Qt.AlignHCenter

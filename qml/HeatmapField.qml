@@ -8,6 +8,10 @@ Item {
     property bool fieldActive: true
     // Set while the holder draws the field mirrored; the peak labels turn back so they stay readable.
     property bool mirrored: false
+    // The range the colours span: the dynamic range, or the narrower span of a map shown relative to
+    // its peak, so a map whose levels lie within a decibel of its peak still shows its source.
+    readonly property real shownRangeDb: ui.hasHeatmap && !ui.mapHasAbsoluteLevels ? ui.mapShownRangeDb
+                                                                                    : ui.dynamicRange
 
     // The changing query defeats the image cache, so each call fetches the newest field.
     function reloadField() {
@@ -43,7 +47,7 @@ Item {
 
         property var fieldTex: fieldImg
         property var lutTex: lutImg
-        property real uRangeDb: ui.dynamicRange
+        property real uRangeDb: root.shownRangeDb
         property real uGateDbfs: ui.mapHasAbsoluteLevels ? ui.levelGateDbfs : -120
         property real uPeakRef: ui.mapPeakReferenceDbfs
         property real uFixedRef: ui.fixedReferenceDbfs

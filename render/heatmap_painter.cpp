@@ -64,6 +64,19 @@ double referenceLevel(std::span<const double> display, double peakDb) {
     return anyFinite ? top : finiteOr(peakDb, kEmptyReferenceDb);
 }
 
+// The range a map is drawn over: the dynamic range, or for a relative map whose finite levels all lie
+// closer to the reference, their own span, so that a map within a decibel of its peak (MUSIC over a
+// band of noise bins) still spreads over the colours and shows its source.
+double shownRange(std::span<const double> display, double reference, double dynamicRange, bool absolute) {
+    if (absolute) return dynamicRange;
+    double lowest = reference;
+    for (const double level : display) {
+        if (std::isfinite(level)) lowest = std::min(lowest, level);
+    }
+    const double span = reference - lowest;
+    return span > 0.0 && span < dynamicRange ? span : dynamicRange;
+}
+
 // How far the reference stands above the median finite level, less the threshold, within [0, 1];
 // 1 for fewer than 16 finite levels.
 double contrastFade(std::span<const double> display, double reference, double confidenceThresholdDb) {
@@ -215,6 +228,7 @@ QImage HeatmapPainter::paintHeatmapField(const HeatmapGrid& map) const {
         owner_.shaderState.mapContrastFade = fade;
     }
 
+    const double rangeDb = shownRange(display, reference, dynamicRange, absolute);
     const bool counting = dynamicRange > 0.0;
     const bool marking = painted && map.azimuthDeg.size() >= width && map.elevationDeg.size() >= height &&
                          map.peakIndex < map.relativeDb.size();
@@ -269,6 +283,7 @@ QImage HeatmapPainter::paintHeatmapField(const HeatmapGrid& map) const {
         HeatmapShaderState& state = owner_.shaderState;
         state.mapHasAbsoluteLevels = absolute;
         state.mapPeakReferenceDbfs = reference;
+        state.mapShownRangeDb = rangeDb;
         state.contourLevelCount = contourLevelCount;
         state.contourLevels = contourLevels;
         state.mapPeaks.swap(peaks);  // the old list is freed outside the lock

@@ -41,6 +41,7 @@ struct HeatmapSmoothingMemory {
 struct HeatmapShaderState {
     bool mapHasAbsoluteLevels = false;
     double mapPeakReferenceDbfs = 0.0;
+    double mapShownRangeDb = 20.0;  // dB below the reference at the floor of the colours
     double mapContrastFade = 1.0;
     std::int32_t contourLevelCount = 0;
     std::array<float, 24> contourLevels{};  // contourLevels0 ... contourLevels5, four each

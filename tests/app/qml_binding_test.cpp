@@ -98,7 +98,7 @@ TEST_F(QmlBinding, EveryPropertyBindsWithoutAWarningAndFollowsItsSignal) {
                                          << cpp.toString().toStdString();
         ++bound;
     }
-    EXPECT_EQ(bound, 177);
+    EXPECT_EQ(bound, 178);
 
     ui->setDynamicRange(33.0);
     ui->setProperty("uiTheme", QStringLiteral("daylight"));

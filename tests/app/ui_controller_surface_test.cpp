@@ -180,6 +180,7 @@ constexpr Member kProperties[] = {
     {"mapAlgorithmId", "int"},
     {"mapHasAbsoluteLevels", "bool"},
     {"mapPeakReferenceDbfs", "double"},
+    {"mapShownRangeDb", "double"},
     {"mapContrastFade", "double"},
     {"mapPeaks", "QVariantList"},
     {"contourLevelCount", "int"},

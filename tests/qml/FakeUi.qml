@@ -20,6 +20,7 @@ QtObject {
     property real levelGateDbfs: -90
     property bool mapHasAbsoluteLevels: false
     property real mapPeakReferenceDbfs: 0
+    property real mapShownRangeDb: 30
     property real fixedReferenceDbfs: -30
     property string heatmapScaleMode: "Auto peak"
     property int heatmapStyle: 0

@@ -35,6 +35,7 @@ constexpr int kTolerance = 3;
 struct Display {
     double peakRef = -20.0;
     double rangeDb = 30.0;
+    double shownRangeDb = 30.0;  // what a map without absolute levels spans instead
     double gateDbfs = -35.0;
     bool absoluteLevels = true;
     bool fixedMode = false;
@@ -58,7 +59,8 @@ Expected expectedFill(int j, const Display& d) {
     const double level = d.peakRef + 10.0 * std::log10(pn);
     // A map without absolute levels keeps its own peak as the top, whatever the scale mode says.
     const double reference = d.fixedMode && d.absoluteLevels ? d.fixedRef : d.peakRef;
-    const double t = std::clamp((level - (reference - d.rangeDb)) / d.rangeDb, 0.0, 1.0);
+    const double range = d.absoluteLevels ? d.rangeDb : d.shownRangeDb;
+    const double t = std::clamp((level - (reference - range)) / range, 0.0, 1.0);
     const double gate = d.absoluteLevels ? d.gateDbfs : -120.0;
     const double fade = std::clamp((level - gate) / 3.0, 0.0, 1.0);
     double a = level < gate ? 0.0 : fade * fade * (3.0 - 2.0 * fade);
@@ -145,6 +147,7 @@ class HeatmapFieldPixels : public ::testing::Test {
     void apply(const Display& d) {
         setUi("mapPeakReferenceDbfs", d.peakRef);
         setUi("dynamicRange", d.rangeDb);
+        setUi("mapShownRangeDb", d.shownRangeDb);
         setUi("levelGateDbfs", d.gateDbfs);
         setUi("mapHasAbsoluteLevels", d.absoluteLevels);
         setUi("heatmapScaleMode", d.fixedMode ? QStringLiteral("Fixed dBFS") : QStringLiteral("Auto peak"));
@@ -237,6 +240,34 @@ TEST_F(HeatmapFieldPixels, DecodesScalesAndGatesEveryCell) {
     EXPECT_TRUE(pixelMatches(relative, 4 * kCellPx + 40, 40,
                              {255.0 * std::pow(bottom.redF(), 1.18), 255.0 * std::pow(bottom.greenF(), 1.18),
                               255.0 * std::pow(bottom.blueF(), 1.18)}));
+}
+
+// A map shown relative to its peak whose levels lie within a few decibels of it is spread over the
+// strip by the controller's shown range; an absolute map keeps the dynamic range whatever that says.
+TEST_F(HeatmapFieldPixels, ARelativeMapSpansItsShownRangeAndAnAbsoluteOneTheDynamicRange) {
+    makeWindow(5, 2);
+    const std::vector<int> values = {65535,           fieldValue(-0.9), fieldValue(-1.6), fieldValue(-2.2),
+                                     fieldValue(-2.5), 65535,           fieldValue(-0.3), fieldValue(-1.1),
+                                     fieldValue(-1.8), fieldValue(-2.3)};
+    Display d;
+    d.absoluteLevels = false;
+    d.shownRangeDb = 2.5;
+    apply(d);
+    loadField(makeField(5, 2, values));
+    const QImage spread = grab();
+    expectCells(spread, values, 5, d, "relative map over 2.5 dB");
+    const QColor bottom = QColor::fromRgb(lutEntry(0, 0)), top = QColor::fromRgb(lutEntry(0, 255));
+    EXPECT_TRUE(pixelMatches(spread, 40, 40,
+                             {255.0 * std::pow(top.redF(), 1.18), 255.0 * std::pow(top.greenF(), 1.18),
+                              255.0 * std::pow(top.blueF(), 1.18)}));
+    EXPECT_TRUE(pixelMatches(spread, 4 * kCellPx + 40, 40,
+                             {255.0 * std::pow(bottom.redF(), 1.18), 255.0 * std::pow(bottom.greenF(), 1.18),
+                              255.0 * std::pow(bottom.blueF(), 1.18)}));
+
+    d.absoluteLevels = true;
+    d.gateDbfs = -120.0;
+    apply(d);
+    expectCells(grab(), values, 5, d, "absolute map over the 30 dB dynamic range");
 }
 
 TEST_F(HeatmapFieldPixels, FixedReferenceBelowTheMapSaturatesAtTheTop) {

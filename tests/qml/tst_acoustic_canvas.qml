@@ -223,6 +223,15 @@ Item {
             compare(findChild(canvas, "legendFloor").text, "-24.3 dB")
         }
 
+        function test_legendFloorOfARelativeMapIsItsShownRange() {
+            const canvas = makeCanvas(900, 600)
+            ui.mapShownRangeDb = 1.96
+            showLiveMap()
+            compare(findChild(canvas, "legendFloor").text, "-2.0 dB")
+            ui.mapHasAbsoluteLevels = true
+            compare(findChild(canvas, "legendFloor").text, "-30.0 dB")
+        }
+
         function test_liveSinkIsHandedToTheFilterOncePerPanel() {
             const first = makeCanvas(900, 600)
             compare(cameraFilter.liveSinks.length, 1)

@@ -85,6 +85,25 @@ Item {
             compare(lut.sourceSize.width, 256)
         }
 
+        // A map shown relative to its peak spans the controller's shown range; an absolute map, or the
+        // field before any map, the dynamic range.
+        function test_rangeFollowsTheShownRangeOfARelativeMapOnly_data() {
+            return [{tag: "relative map", has: true, absolute: false, range: 1.75},
+                    {tag: "absolute map", has: true, absolute: true, range: 42.5},
+                    {tag: "no map yet", has: false, absolute: false, range: 42.5}]
+        }
+
+        function test_rangeFollowsTheShownRangeOfARelativeMapOnly(data) {
+            const field = makeField()
+            const fx = findChild(field, "fx")
+            ui.dynamicRange = 42.5
+            ui.mapShownRangeDb = 1.75
+            ui.hasHeatmap = data.has
+            ui.mapHasAbsoluteLevels = data.absolute
+            fuzzyCompare(fx.uRangeDb, data.range, 1e-9)
+            fuzzyCompare(field.shownRangeDb, data.range, 1e-9)
+        }
+
         function test_shaderInputsFollowTheController() {
             const field = makeField()
             const fx = findChild(field, "fx")

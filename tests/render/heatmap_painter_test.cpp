@@ -106,6 +106,40 @@ TEST(HeatmapPainter, RelativeMapUsesReferenceZeroAndTheOpenGate) {
     }
 }
 
+// A map shown relative to its peak spreads over the colours the span its painted levels cover when that
+// is narrower than the dynamic range; an absolute map always spans the dynamic range.
+TEST(HeatmapPainter, ARelativeMapIsShownOverItsOwnSpanWhenNarrowerThanTheDynamicRange) {
+    // One cell at the peak, the rest 1.5 dB below it, as a MUSIC map over a band of noise bins reads; a
+    // live paint smooths the peak but leaves the cells far from it at -1.5 dB.
+    std::vector<double> flat(9 * 7, std::pow(10.0, -0.15));
+    flat[3 * 9 + 4] = 1.0;
+    std::vector<double> wide = spreadPowers(9 * 7);
+    const struct {
+        const char* what;
+        std::vector<double> power;
+        std::uint32_t algorithm;
+        std::int32_t source;
+        double dynamicRangeDb;
+        double shownDb;
+    } cases[] = {
+        {"MUSIC within 1.5 dB, analysis", flat, 5, kMapSourceAnalysis, 20.0, 1.5},
+        {"MUSIC within 1.5 dB, live", flat, 5, kMapSourceLive, 20.0, 1.5},
+        {"MUSIC within 1.5 dB, a narrower dynamic range", flat, 5, kMapSourceAnalysis, 1.0, 1.0},
+        {"SRP-PHAT over 60 dB", wide, 8, kMapSourceAnalysis, 20.0, 20.0},
+        {"uniform MUSIC map", std::vector<double>(9 * 7, 1.0), 5, kMapSourceAnalysis, 20.0, 20.0},
+        {"DAS within 1.5 dB", flat, 1, kMapSourceAnalysis, 20.0, 20.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestController ui;
+        ui.settings.dynamicRange = c.dynamicRangeDb;
+        core::HeatmapGrid map = makeMap(9, 7, c.power);
+        map.algorithmId = c.algorithm;
+        ui.publish(map, c.source);
+        EXPECT_NEAR(ui.shader().mapShownRangeDb, c.shownDb, 1e-9);
+    }
+}
+
 TEST(HeatmapPainter, EmptyMapPaintsOneEmptyCell) {
     TestController ui;
     ui.publish(core::HeatmapGrid{}, kMapSourceLive);
