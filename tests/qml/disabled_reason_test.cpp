@@ -223,6 +223,8 @@ TEST_F(RelativeMaps, DisableTheLevelGateAndTheFixedScaleWithTheirReason) {
     ui_->setAnalysisAlgorithm(QStringLiteral("12 NNLS"));
     says("levelGateSlider", false);
     ui_->setAnalysisAlgorithm(QStringLiteral("03 MVDR / Capon"));
+    says("levelGateSlider", false);
+    ui_->setAnalysisAlgorithm(QStringLiteral("02 Functional"));
     says("levelGateSlider", true);
     says("scaleCombo", true);
 
