@@ -196,6 +196,7 @@ constexpr int kEventLimitMs = 30000;
 // A tooltip opens half a second after the pointer comes; shorter, since a fault leaves every cut text
 // waiting out the whole limit.
 constexpr int kTooltipLimitMs = 10000;
+constexpr int kPointerFollows = 4;
 
 }  // namespace
 
@@ -366,20 +367,28 @@ void TextFitJudge::hoverCutTexts(const QString& where) {
             if (child->inherits("QQuickToolTipAttached")) attached = child;
         // The one tooltip of the engine, which outlives the row it was asked to open for.
         const QPointer<QObject> shared = attached ? attached->property("toolTip").value<QObject*>() : nullptr;
-        const QRectF shown = reachOf(item, glyphRect(item)).shown;
-        QTest::mouseMove(window_, shown.center().toPoint());
         // A row of a live list may be made anew while the pointer waits: it is judged with its kind's
         // next row instead.
         bool gone = false;
-        const bool opened =
-            attached && QTest::qWaitFor(
-                            [&] {
-                                if (!item || !attached) return gone = true;
-                                auto* tip = attached->property("toolTip").value<QObject*>();
-                                return tip && tip->property("visible").toBool() &&
-                                       tip->property("text").toString() == item->property("text").toString();
-                            },
-                            kTooltipLimitMs);
+        bool opened = false;
+        // A label that a layout moves from under the still pointer (a live page reflowing on a loaded
+        // machine) is followed, as a user's hand would follow it; each try waits for the tooltip or a move.
+        for (int tries = 0; attached && !opened && !gone && tries < kPointerFollows; ++tries) {
+            const QPoint pointer = reachOf(item, glyphRect(item)).shown.center().toPoint();
+            QTest::mouseMove(window_, pointer);
+            bool moved = false;
+            opened = QTest::qWaitFor(
+                [&] {
+                    if (!item || !attached) return gone = true;
+                    if (!item->mapRectToScene(item->boundingRect()).contains(pointer)) return moved = true;
+                    auto* tip = attached->property("toolTip").value<QObject*>();
+                    return tip && tip->property("visible").toBool() &&
+                           tip->property("text").toString() == item->property("text").toString();
+                },
+                kTooltipLimitMs) &&
+                     !gone && !moved;
+            if (!moved) break;
+        }
         QTest::mouseMove(window_, QPoint(2, 2));
         if (gone || !item || !attached) {
             // Asked to open for a row that is gone, it would wait out its delay and then find no window.
