@@ -9,6 +9,7 @@
 #include <QThread>
 #include <chrono>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <stop_token>
 #include <string>
@@ -135,6 +136,8 @@ struct SyntheticStart {
     const char* name;
     std::chrono::milliseconds commitAfter;
 };
+
+void PrintTo(const SyntheticStart& start, std::ostream* out) { *out << start.name; }
 
 class SyntheticPacing : public ControllerSettingsTest,
                         public ::testing::WithParamInterface<SyntheticStart> {};

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -254,6 +255,8 @@ struct ReplayInterruption {
     bool pause;        // paused, the clock moving on, then resumed
     bool seekToStart;  // a seek to frame 0
 };
+
+void PrintTo(const ReplayInterruption& interruption, std::ostream* out) { *out << interruption.name; }
 
 class ReplayPacing : public MeasurementReplay, public ::testing::WithParamInterface<ReplayInterruption> {
   protected:
