@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <thread>
 
 #include "app/error_text.h"
@@ -99,7 +100,9 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
     const auto readPeriod = std::chrono::nanoseconds(
         static_cast<std::int64_t>(std::trunc(static_cast<double>(kFramesPerRead) / sampleRateHz * 1e9)));
     PacingClock& pacing = *liveSession_.clock.load();
-    Clock::time_point deadline = pacing.now();
+    // The synthetic source's clock starts at its first read: the time it waited for the commit is no
+    // sample time, and catching up on it would send a burst.
+    std::optional<Clock::time_point> deadline;
     Clock::time_point nextMetrics = Clock::now();
     Clock::time_point lastData = nextMetrics;  // of the UDP source: when samples last came
     std::int64_t silenceReportedS = 0;      // the last silence reported, in whole seconds; 0 while data flows
@@ -111,8 +114,7 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
     while (run_.liveRunning.load() && !stop.stop_requested()) {
         try {
             if (!liveSession_.committed.load()) {
-                std::this_thread::sleep_for(kIdleNap);
-                deadline = pacing.now();
+                pacing.nap(kIdleNap);
                 lastData = Clock::now();
                 continue;
             }
@@ -123,9 +125,10 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                 samples = std::move(read.samples);
                 gap = read.gapBefore;
             } else if (synthetic != nullptr) {
+                if (!deadline) deadline = pacing.now();
                 samples = synthetic->readFrames(kFramesPerRead);
-                deadline += readPeriod;
-                pacing.sleepUntil(deadline);
+                *deadline += readPeriod;
+                pacing.sleepUntil(*deadline);
             } else {
                 std::this_thread::sleep_for(kIdleNap);  // no source: nothing to read, nothing to spin on
             }

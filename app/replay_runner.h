@@ -19,6 +19,7 @@ struct DiagnosticsContext;
 
 namespace zk::app {
 
+class PacingClock;
 class UiController;
 
 // What the reader thread of one Replay is given at its start: copies, so that it never reads the GUI
@@ -62,7 +63,7 @@ class ReplayRunner {
     static void readerLoop(UiController& ui, std::stop_token stop, ReplayStart start);
     static void mapLoop(UiController& ui, std::stop_token stop);
     // Reader thread: warm-up and waterfall history before frame target, then one map.
-    static void seek(UiController& ui, std::stop_token stop, core::ReplaySource& source,
+    static void seek(UiController& ui, std::stop_token stop, PacingClock& pacing, core::ReplaySource& source,
                      const core::DeviceProfile& profile, const render::DiagnosticsContext& context,
                      std::int64_t target, std::uint64_t generation);
     // Reader thread: joins the map thread, so that the final map is rendered by the reader alone.

@@ -181,23 +181,27 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
                                                  *ui.imageOutputs_.diagnosticProvider,
                                                  render::PlotPalette::processWide()};
         // Paced by the sample clock from a base time, so rounding never accumulates over a long Replay.
+        // The base is taken at the first block after the start, a pause and a seek: the time before it
+        // is no Replay time, and catching up on it would play it at full speed.
         PacingClock& pacing = *session.clock.load();
-        Clock::time_point base = pacing.now();
+        std::optional<Clock::time_point> base;
         std::uint64_t framesSinceBase = 0;
-        Clock::time_point nextPosition = base;
+        Clock::time_point nextPosition{};
         while (keepGoing()) {
             const std::int64_t target = session.seekTargetFrames.exchange(-1);
             if (target >= 0) {
-                seek(ui, stop, source, profile, context, target, start.generation);
-                base = pacing.now();
-                framesSinceBase = 0;
+                seek(ui, stop, pacing, source, profile, context, target, start.generation);
+                base.reset();
                 continue;
             }
             if (session.paused.load()) {
+                base.reset();
+                pacing.nap(kPausedNap);
+                continue;
+            }
+            if (!base) {
                 base = pacing.now();
                 framesSinceBase = 0;
-                std::this_thread::sleep_for(kPausedNap);
-                continue;
             }
             const std::vector<std::int16_t> block = source.readFrames(kFramesPerRead);
             if (block.empty()) {
@@ -221,7 +225,7 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
             engine.pushWireFrames(block);
 
             framesSinceBase += block.size() / profile.wireChannelCount;
-            pacing.sleepUntil(base + std::chrono::nanoseconds(framesToNs(framesSinceBase, rate)));
+            pacing.sleepUntil(*base + std::chrono::nanoseconds(framesToNs(framesSinceBase, rate)));
             const Clock::time_point now = pacing.now();
             if (now >= nextPosition &&
                 session.storeReaderPosition(static_cast<double>(source.positionFrames()) / rate)) {
@@ -238,9 +242,10 @@ void ReplayRunner::readerLoop(UiController& ui, std::stop_token stop, ReplayStar
     }
 }
 
-void ReplayRunner::seek(UiController& ui, std::stop_token stop, core::ReplaySource& source,
-                        const core::DeviceProfile& profile, const render::DiagnosticsContext& context,
-                        std::int64_t target, std::uint64_t generation) {
+void ReplayRunner::seek(UiController& ui, std::stop_token stop, PacingClock& pacing,
+                        core::ReplaySource& source, const core::DeviceProfile& profile,
+                        const render::DiagnosticsContext& context, std::int64_t target,
+                        std::uint64_t generation) {
     ReplaySession& session = ui.replay_;
     core::StreamingAcousticEngine& engine = *ui.engines_.replay;
     const double rate = profile.sampleRateHz;
@@ -336,11 +341,12 @@ void ReplayRunner::seek(UiController& ui, std::stop_token stop, core::ReplaySour
     engine.requestMapNow();
     for (int attempt = 0; attempt < kFirstMapTries && running(ui, stop); ++attempt) {
         if (engine.latestMap()) break;
-        std::this_thread::sleep_for(kFirstMapNap);
+        pacing.nap(kFirstMapNap);
     }
     // A seek requested while the map was made owns the position now.
-    if (!session.storeReaderPosition(session.paused.load() ? static_cast<double>(t) / rate
-                                                           : static_cast<double>(source.positionFrames()) / rate))
+    if (!session.storeReaderPosition(session.paused.load()
+                                         ? static_cast<double>(t) / rate
+                                         : static_cast<double>(source.positionFrames()) / rate))
         return;
     if (running(ui, stop)) post(ui, generation, kPostPosition);
 }

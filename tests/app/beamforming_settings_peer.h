@@ -8,11 +8,13 @@
 #include <QImage>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 #include "app/ui_controller.h"
 #include "core/beamforming/heatmap_grid.h"
 #include "core/streaming/streaming_acoustic_engine.h"
+#include "core/streaming/synthetic_source.h"
 
 namespace zk::app {
 
@@ -63,6 +65,13 @@ class BeamformingSettingsTestPeer {
     // The clocks the next Replay and the next synthetic live session are paced by.
     void setReplayClock(PacingClock& clock) { ui_.replay_.clock.store(&clock); }
     void setLiveClock(PacingClock& clock) { ui_.liveSession_.clock.store(&clock); }
+    // The live acquisition thread's body over a synthetic source, on the calling thread, with the start
+    // transaction's running and committed flags left to the test: a commit as late as the test likes.
+    void setLiveRunning(bool running) { ui_.run_.liveRunning.store(running); }
+    void runSyntheticAcquisition(std::stop_token stop, core::SyntheticSource& source,
+                                 const core::DeviceProfile& profile) {
+        ui_.acquisitionLoop(stop, nullptr, &source, profile.sampleRateHz, profile.wireChannelCount);
+    }
 
   private:
     UiController& ui_;

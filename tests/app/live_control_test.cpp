@@ -9,14 +9,21 @@
 #include <QThread>
 #include <chrono>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
+#include <stop_token>
+#include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "app_test_support.h"
 #include "beamforming_settings_peer.h"
+#include "core/storage/device_profile.h"
+#include "core/streaming/synthetic_source.h"
 #include "live_test_support.h"
 #include "render/heatmap_image_provider.h"
+#include "stepped_clock.h"
 
 namespace zk::app::test {
 namespace {
@@ -122,6 +129,74 @@ TEST_F(LiveControl, SyntheticSessionPacesItselfAtTheSampleRate) {
         ASSERT_EQ(deadlines[i] - deadlines[i - 1], 16ms) << "block " << i;
     EXPECT_EQ(peer.liveSession().counters.ingressSamples.load(), deadlines.size() * 256 * 4);
 }
+
+// A synthetic live session's start: committed at once, or long after its acquisition thread began to
+// wait for the commit (a start transaction on a busy machine).
+struct SyntheticStart {
+    const char* name;
+    std::chrono::milliseconds commitAfter;
+};
+
+void PrintTo(const SyntheticStart& start, std::ostream* out) { *out << start.name; }
+
+class SyntheticPacing : public ControllerSettingsTest,
+                        public ::testing::WithParamInterface<SyntheticStart> {};
+
+TEST_P(SyntheticPacing, TheSourceStartsOnItsClockAndStaysOneBlockAhead) {
+    using Clock = std::chrono::steady_clock;
+    const core::DeviceProfile profile =
+        core::loadDeviceProfile(shippedProfile("small-4.device.json").toStdString());  // 4 wires, 16 kHz
+    UiController ui;
+    BeamformingSettingsTestPeer peer(ui);
+    SteppedClock clock;
+    peer.setLiveClock(clock);
+    core::SyntheticSource source(peer.liveSession().syntheticSettings);
+    source.configure(profile);
+    peer.liveSession().dspQueue.reset();
+    peer.liveSession().diagnosticsQueue.reset();
+    peer.setLiveRunning(true);
+    clock.holdNaps(true);
+    std::jthread acquisition(
+        [&](std::stop_token stop) { peer.runSyntheticAcquisition(stop, source, profile); });
+    // Before the thread is joined on any way out: no wait of the clock holds it then.
+    const ReleasedOnExit released{clock};
+
+    // The thread waits for the commit; the clock moves on meanwhile.
+    ASSERT_TRUE(clock.waitForNaps(1));
+    clock.advance(GetParam().commitAfter);
+    const Clock::time_point committedAt = clock.time();
+    peer.liveSession().committed.store(true);
+    clock.holdNaps(false);
+
+    // Block by block: each wait is let pass once it is set.
+    constexpr std::size_t kBlocks = 20;
+    for (std::size_t i = 1; i <= kBlocks; ++i) {
+        ASSERT_TRUE(clock.waitForWaits(i));
+        clock.pass(1);
+    }
+    ASSERT_TRUE(clock.waitForWaits(kBlocks + 1));
+    const std::vector<SteppedClock::Wait> waits = clock.waits();
+    const std::uint64_t samplesRead = peer.liveSession().counters.ingressSamples.load();
+    clock.release();
+    acquisition.request_stop();
+    acquisition.join();
+    peer.setLiveRunning(false);
+
+    // The first block is timed from the commit, and every deadline lies one block (256 frames, 16 ms)
+    // ahead of the clock when it is set. One already behind would let block after block go at once.
+    ASSERT_EQ(waits.size(), kBlocks + 1);
+    EXPECT_EQ(waits.front().setAt, committedAt);
+    for (std::size_t i = 0; i < waits.size(); ++i)
+        EXPECT_EQ(waits[i].deadline - waits[i].setAt, 16ms) << "block " << i;
+    EXPECT_EQ(samplesRead, kBlocks * 256 * 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, SyntheticPacing,
+                         ::testing::Values(SyntheticStart{"CommittedAtOnce", 0ms},
+                                           SyntheticStart{"CommittedOneSecondLate", 1000ms}),
+                         [](const ::testing::TestParamInfo<SyntheticStart>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(LiveControl, RunOnceWithoutCameraScansTheDefaultGridAndPeaksOnTheSyntheticWave) {
     UiController ui;

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -25,6 +27,7 @@
 #include "live_test_support.h"
 #include "project_fixture.h"
 #include "render/diagnostic_image_provider.h"
+#include "stepped_clock.h"
 
 namespace zk::app::test {
 namespace {
@@ -245,6 +248,127 @@ TEST_F(MeasurementReplay, PlaysAtRealTimeWithMapsOnTheRecordedDirectionToTheEnd)
         EXPECT_EQ(maps.maps()[i].elevation, kSourceElevationDeg) << "map " << i;
     }
 }
+
+// What interrupts a Replay between two runs of blocks played in step with a stand-in clock.
+struct ReplayInterruption {
+    const char* name;
+    bool pause;        // paused, the clock moving on, then resumed
+    bool seekToStart;  // a seek to frame 0
+};
+
+void PrintTo(const ReplayInterruption& interruption, std::ostream* out) { *out << interruption.name; }
+
+class ReplayPacing : public MeasurementReplay, public ::testing::WithParamInterface<ReplayInterruption> {
+  protected:
+    // The reader is held at its newest wait: lets it pass `blocks` times, each time until the next
+    // wait is set.
+    void playInStep(SteppedClock& clock, std::size_t blocks) {
+        for (std::size_t i = 0; i < blocks; ++i) {
+            const std::size_t set = clock.waits().size();
+            clock.pass(1);
+            ASSERT_TRUE(clock.waitForWaits(set + 1)) << "block " << i;
+        }
+    }
+};
+
+TEST_P(ReplayPacing, EveryBlockWaitsOneBlockAheadOfTheClockAndThePositionFollowsTheSeek) {
+    const ReplayInterruption interruption = GetParam();
+    constexpr std::size_t kBlocks = 20;
+    openCopy();
+    ASSERT_FALSE(HasFatalFailure());
+    SteppedClock clock;
+    BeamformingSettingsTestPeer peer(*ui);
+    peer.setReplayClock(clock);
+    std::vector<double> positionsShown;
+    const struct StopsOnExit {
+        SteppedClock& clock;
+        std::unique_ptr<UiController>& ui;
+        ~StopsOnExit() {
+            clock.release();
+            ui.reset();
+        }
+    } stops{clock, ui};
+    QObject::connect(ui.get(), &UiController::replayPositionChanged, ui.get(),
+                     [&] { positionsShown.push_back(ui->replayPositionSeconds()); });
+
+    startAndWaitForPlaying();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(clock.waitForWaits(1));
+    playInStep(clock, kBlocks);
+    ASSERT_FALSE(HasFatalFailure());
+    // Held at the wait after block kBlocks + 1; the handlers the reader posted so far are run.
+    QCoreApplication::processEvents();
+    std::size_t played = kBlocks + 1;
+
+    if (interruption.pause) {
+        ui->setReplayPaused(true);
+        const std::size_t naps = clock.naps();
+        clock.pass(1);
+        // 150 ms of the clock while paused, and no block read.
+        ASSERT_TRUE(clock.waitForNaps(naps + 10));
+        EXPECT_EQ(clock.waits().size(), played);
+        QCoreApplication::processEvents();
+    } else if (!interruption.seekToStart) {
+        clock.pass(1);
+    }
+    if (interruption.seekToStart && interruption.pause) {
+        QSignalSpy seekPositions(ui.get(), &UiController::replayPositionChanged);
+        ui->seekReplay(0.0);
+        ASSERT_TRUE(waitUntil([&] { return seekPositions.count() >= 2; }, 2000ms));
+        EXPECT_EQ(ui->replayPositionSeconds(), 0.0);
+        EXPECT_EQ(clock.waits().size(), played);
+    } else if (interruption.seekToStart) {
+        // The seek comes while the reader waits after a block; when it wakes, a position of its own is
+        // due. It must give way to the seek's: the reader is stopped in the seek's poll for its map,
+        // after its own position would have been stored, to read what the Replay shows.
+        clock.holdNaps(true);
+        positionsShown.clear();
+        ui->seekReplay(0.0);
+        const std::size_t naps = clock.naps();
+        clock.advance(200ms);
+        ASSERT_TRUE(clock.waitForNaps(naps + 1));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ui->replayPositionSeconds(), 0.0);
+        for (const double seconds : positionsShown) EXPECT_EQ(seconds, 0.0);
+        clock.holdNaps(false);
+    }
+    if (interruption.seekToStart) played = 0;
+    if (interruption.pause) ui->setReplayPaused(false);
+
+    // The index of the first wait after the interruption.
+    constexpr std::size_t resumedAt = kBlocks + 1;
+    ASSERT_TRUE(clock.waitForWaits(resumedAt + 1));
+    playInStep(clock, kBlocks);
+    ASSERT_FALSE(HasFatalFailure());
+    played += kBlocks + 1;
+    const std::vector<SteppedClock::Wait> waits = clock.waits();
+
+    // The wait after each block ends one block of the sample clock after the clock's time when it is
+    // set, the first after the interruption too: none ends already, which would play block after block
+    // at once to catch up on the paused or sought time, and none later.
+    ASSERT_EQ(waits.size(), 2 * kBlocks + 2);
+    const double blockS = 256.0 / rate;
+    for (std::size_t i = 0; i < waits.size(); ++i)
+        EXPECT_NEAR(std::chrono::duration<double>(waits[i].deadline - waits[i].setAt).count(), blockS, 1e-6)
+            << "block " << i;
+    if (interruption.pause) {
+        EXPECT_GE(waits[resumedAt].setAt - waits[resumedAt - 1].deadline, 10 * 15ms) << "the paused time";
+    }
+    // Each block read went through the engine once, from the seek's frame on.
+    EXPECT_EQ(peer.replayEngine().processedBlockCount(), hopsOf(played * 256));
+    if (interruption.seekToStart) {
+        EXPECT_LE(ui->replayPositionSeconds(), static_cast<double>(played) * blockS);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Interruptions, ReplayPacing,
+                         ::testing::Values(ReplayInterruption{"SteadyPlay", false, false},
+                                           ReplayInterruption{"PauseAndResume", true, false},
+                                           ReplayInterruption{"SeekToStartWhilePlaying", false, true},
+                                           ReplayInterruption{"SeekToStartWhilePaused", true, true}),
+                         [](const ::testing::TestParamInfo<ReplayInterruption>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(MeasurementReplay, SeekWhilePausedShowsTheMapAfterItsWarmUpAndHistory) {
     openCopy();
