@@ -63,13 +63,10 @@ struct LiveSessionState {
     LiveCounters counters;
     PublishedUdpStatistics udp;
     // Degradation watch of the metrics line: the acquisition thread only, reset by the GUI thread
-    // before the workers start. Overflows and datagrams of the wrong length are watched apart.
+    // before the workers start.
     std::uint64_t degradationSeenSum = 0;
     std::int64_t degradationWarnedNs = 0;  // steady clock of the last warning; 0 before the first
-    std::uint64_t rejectedSeen = 0;
-    std::int64_t rejectionWarnedNs = 0;
-    std::int64_t rejectionGrewNs = 0;  // steady clock when the rejections last grew; 0 before the first
-    std::uint32_t datagramBytes = 0;   // the profile's datagram length; 0 without a layout
+    std::uint32_t datagramBytes = 0;       // the profile's datagram length; 0 without a layout
     // The live map no longer follows the array: set by the acquisition thread when the source falls
     // silent, cleared by it when data returns and by the GUI thread at start and stop.
     std::atomic<bool> mapStale{false};

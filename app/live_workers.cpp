@@ -26,8 +26,6 @@ constexpr auto kMetricsInterval = std::chrono::milliseconds(250);
 constexpr auto kIdleNap = std::chrono::milliseconds(1);
 constexpr auto kErrorNap = std::chrono::milliseconds(10);
 constexpr auto kMapPollNap = std::chrono::milliseconds(2);
-// Ten map intervals without a datagram: the array, or the network to it, has stopped.
-constexpr auto kSilenceLimit = std::chrono::seconds(1);
 constexpr int kWorkersBeforeAcquisition = 3;
 
 // The diagnostics thread counts apart from the threads that share the live-errors counter, so that its
@@ -99,23 +97,20 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
     platform::nameCurrentThread("zk-acquisition");
     const auto readPeriod = std::chrono::nanoseconds(
         static_cast<std::int64_t>(std::trunc(static_cast<double>(kFramesPerRead) / sampleRateHz * 1e9)));
+    // Also the clock the array's silences and rejected datagrams are timed by.
     PacingClock& pacing = *liveSession_.clock.load();
     // The synthetic source's clock starts at its first read: the time it waited for the commit is no
     // sample time, and catching up on it would send a burst.
     std::optional<Clock::time_point> deadline;
     Clock::time_point nextMetrics = Clock::now();
-    Clock::time_point lastData = nextMetrics;  // of the UDP source: when samples last came
-    std::int64_t silenceReportedS = 0;      // the last silence reported, in whole seconds; 0 while data flows
-    // The wrong-length datagrams counted by the first empty read after data: a silence in which the count
-    // grows is one of rejected datagrams, not of an array that stopped.
-    std::uint64_t rejectedBeforeSilence = 0;
-    bool rejectedCounted = false;  // rejectedBeforeSilence holds the count of this silence
+    ArrayStreamWatch watch;
+    watch.restart(pacing.now());
     bool receiveStopReported = false;
     while (run_.liveRunning.load() && !stop.stop_requested()) {
         try {
             if (!liveSession_.committed.load()) {
                 pacing.nap(kIdleNap);
-                lastData = Clock::now();
+                watch.restart(pacing.now());
                 continue;
             }
             std::vector<std::int16_t> samples;
@@ -134,30 +129,9 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
             }
             bool afterSilence = false;
             if (udp != nullptr) {
-                const Clock::time_point now = Clock::now();
-                if (!samples.empty()) {
-                    afterSilence = silenceReportedS > 0;
-                    if (afterSilence)
-                        reportArrayResumed(std::chrono::duration<double>(now - lastData).count());
-                    silenceReportedS = 0;
-                    lastData = now;
-                    rejectedCounted = false;
-                } else {
-                    if (!rejectedCounted) {
-                        rejectedBeforeSilence = udp->statistics().datagramsDroppedWrongSize;
-                        rejectedCounted = true;
-                    }
-                    // Reported at 1 s, then whenever the silence has doubled: the text stays true ("for
-                    // at least") without a line a second.
-                    const std::int64_t quietS =
-                        std::chrono::duration_cast<std::chrono::seconds>(now - lastData).count();
-                    if (now - lastData >= kSilenceLimit && quietS >= 2 * silenceReportedS) {
-                        const bool rejected =
-                            udp->statistics().datagramsDroppedWrongSize > rejectedBeforeSilence;
-                        reportArraySilence(quietS, silenceReportedS == 0, rejected);
-                        silenceReportedS = quietS;
-                    }
-                }
+                // The time first: the counters read after it hold every datagram that came before it.
+                const Clock::time_point now = pacing.now();
+                afterSilence = reportArrayStream(watch.observe(now, !samples.empty(), udp->statistics()));
             }
             if (!samples.empty()) {
                 const std::uint64_t frames = wireChannels == 0 ? 0 : samples.size() / wireChannels;
@@ -208,6 +182,32 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
     liveSession_.diagnosticsQueue.close();
 }
 
+bool UiController::reportArrayStream(const ArrayStreamWatch::Notices& notices) {
+    if (notices.stray) {
+        reportAdvisory(UiText::tr("Datagrams from another sender ignored: %1 bytes from %2; the array's "
+                                  "stream goes on")
+                           .arg(notices.stray->bytes)
+                           .arg(QString::fromStdString(core::senderText(notices.stray->sender))));
+    }
+    if (notices.rejections) {
+        const QString text =
+            QCoreApplication::translate("UiController",
+                                        "Datagrams rejected: their length does not match the Device Profile "
+                                        "(%1 bytes expected, %2 rejected so far)")
+                .arg(liveSession_.datagramBytes)
+                .arg(notices.rejections->count);
+        if (notices.rejections->onset) {
+            reportAdvisory(text);
+        } else {
+            setAdvisoryStatus(text);
+        }
+    }
+    if (notices.silence)
+        reportArraySilence(notices.silence->seconds, notices.silence->onset, notices.silence->rejected);
+    if (notices.resumed) reportArrayResumed(notices.resumed->seconds, notices.resumed->firstData);
+    return notices.resumed.has_value();
+}
+
 void UiController::reportArraySilence(std::int64_t seconds, bool onset, bool rejected) {
     const QString text =
         rejected
@@ -234,11 +234,13 @@ void UiController::reportArraySilence(std::int64_t seconds, bool onset, bool rej
     reportAdvisory(text);
 }
 
-void UiController::reportArrayResumed(double silentSeconds) {
+void UiController::reportArrayResumed(double silentSeconds, bool firstData) {
     liveSession_.mapStale.store(false);
     emit mapStaleChanged();
-    reportAdvisory(QCoreApplication::translate("UiController", "Data from the array again after %1 s")
-                       .arg(silentSeconds, 0, 'f', 1));
+    reportAdvisory(firstData
+                       ? UiText::tr("First data from the array after %1 s").arg(silentSeconds, 0, 'f', 1)
+                       : QCoreApplication::translate("UiController", "Data from the array again after %1 s")
+                             .arg(silentSeconds, 0, 'f', 1));
 }
 
 void UiController::dspLoop(std::stop_token stop, LiveStarted started) {

@@ -15,6 +15,7 @@
 #include <stop_token>
 #include <string>
 
+#include "app/array_stream_watch.h"
 #include "app/live_session_state.h"
 #include "app/project_state.h"
 #include "app/recording_session.h"
@@ -718,10 +719,13 @@ class UiController : public QObject {
     // Counts a worker error; a session's first shows `format` (catalogue text, %1: text), logged if logEvent.
     void countLiveError(const char* format, const QString& text, bool logEvent);
     void rebuildLiveMetrics(core::UdpSource* udp);  // acquisition thread
-    // Acquisition thread: no samples from the array for `seconds`, `rejected` when datagrams of the wrong
-    // length came meanwhile (the onset marks the map stale, ends a Recording); data again clears the mark.
+    // Acquisition thread: says what the watch of the array's stream noticed; true when the samples of
+    // this pass come after a silence.
+    bool reportArrayStream(const ArrayStreamWatch::Notices& notices);
+    // No samples from the array for `seconds`, `rejected` when only its datagrams of the wrong length
+    // came meanwhile (the onset marks the map stale, ends a Recording); data again clears the mark.
     void reportArraySilence(std::int64_t seconds, bool onset, bool rejected);
-    void reportArrayResumed(double silentSeconds);
+    void reportArrayResumed(double silentSeconds, bool firstData);
     // Any thread: makes the map the latest of its kind (1 live, 2 replay, 3 analysis), then repaints.
     void publishMap(core::HeatmapGrid map, std::int32_t kind);
 

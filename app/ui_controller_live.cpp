@@ -104,9 +104,6 @@ void UiController::startLive() {
         liveSession_.udp.zero();
         liveSession_.degradationSeenSum = 0;
         liveSession_.degradationWarnedNs = 0;
-        liveSession_.rejectedSeen = 0;
-        liveSession_.rejectionWarnedNs = 0;
-        liveSession_.rejectionGrewNs = 0;
         if (liveSession_.mapStale.exchange(false)) emit mapStaleChanged();
         map_.hasHeatmap.store(false);
         resetLiveView();

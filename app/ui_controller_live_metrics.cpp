@@ -1,5 +1,4 @@
 // The live metrics line, rebuilt by the acquisition thread four times a second.
-#include <QCoreApplication>
 #include <chrono>
 
 #include "app/ui_controller.h"
@@ -43,8 +42,9 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
     if (udp != nullptr) {
         const core::UdpReceiveStats stats = udp->statistics();
         liveSession_.udp.store(stats);
-        // Overflows mean the machine does not keep up; datagrams of the wrong length mean the sender
-        // does not send what the profile describes. Each has its own warning, at most one per 5 s.
+        // Overflows mean the machine does not keep up, at most one warning per 5 s; datagrams of the wrong
+        // length, which mean the sender does not send what the profile describes, are the acquisition
+        // thread's watch of the array's stream to tell.
         const std::uint64_t lossSum =
             dsp.droppedFrames + stats.datagramsDroppedBySocket + stats.datagramsDroppedBufferFull;
         if (lossSum > liveSession_.degradationSeenSum) {
@@ -53,27 +53,6 @@ void UiController::rebuildLiveMetrics(core::UdpSource* udp) {
                 setAdvisoryStatus(
                     UiText::tr("Acquisition degraded: DSP queue / socket overflow (dropped frames "
                                "are growing) - reduce imaging bins or close auxiliary views"));
-        }
-        if (stats.datagramsDroppedWrongSize > liveSession_.rejectedSeen) {
-            liveSession_.rejectedSeen = stats.datagramsDroppedWrongSize;
-            const QString text = QCoreApplication::translate(
-                                     "UiController",
-                                     "Datagrams rejected: their length does not match the Device Profile "
-                                     "(%1 bytes expected, %2 rejected so far)")
-                                     .arg(liveSession_.datagramBytes)
-                                     .arg(stats.datagramsDroppedWrongSize);
-            // Each rejection breaks the samples: a run of them after a quiet spell goes to the event log,
-            // and while it goes on the status line counts on.
-            const std::int64_t now = steadyNowNs();
-            const bool onset = liveSession_.rejectionGrewNs == 0 ||
-                               now - liveSession_.rejectionGrewNs > kDegradationWarningGapNs;
-            liveSession_.rejectionGrewNs = now;
-            if (onset) {
-                liveSession_.rejectionWarnedNs = now;
-                reportAdvisory(text);
-            } else if (warningDue(liveSession_.rejectionWarnedNs)) {
-                setAdvisoryStatus(text);
-            }
         }
         const render::DiagnosticOutputs& d = diagnostics_.outputs;
         text = QStringLiteral(

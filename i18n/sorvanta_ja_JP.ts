@@ -432,6 +432,14 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>%1 秒後にアレイからのデータが戻りました</translation>
         </message>
         <message>
+            <source>Datagrams from another sender ignored: %1 bytes from %2; the array&apos;s stream goes on</source>
+            <translation>他の送信元からのデータグラムを無視しました：%2 から %1 バイト。アレイのストリームは継続します</translation>
+        </message>
+        <message>
+            <source>First data from the array after %1 s</source>
+            <translation>%1 秒後にアレイから最初のデータを受信しました</translation>
+        </message>
+        <message>
             <source>Datagrams rejected: their length does not match the Device Profile (%1 bytes expected, %2 rejected so far)</source>
             <translation>データグラムを拒否しました：長さがデバイスプロファイルと一致しません（期待値 %1 バイト、これまでに %2 個拒否）</translation>
         </message>

@@ -432,6 +432,14 @@ Raw recording, video track and all AnalysisRuns are removed from disk. This cann
             <translation>阵列在 %1 秒后恢复数据</translation>
         </message>
         <message>
+            <source>Datagrams from another sender ignored: %1 bytes from %2; the array&apos;s stream goes on</source>
+            <translation>已忽略来自其他发送方的数据报：%1 字节，来自 %2；阵列的数据流继续</translation>
+        </message>
+        <message>
+            <source>First data from the array after %1 s</source>
+            <translation>阵列在 %1 秒后首次发来数据</translation>
+        </message>
+        <message>
             <source>Datagrams rejected: their length does not match the Device Profile (%1 bytes expected, %2 rejected so far)</source>
             <translation>数据报被拒收：长度与设备配置文件不符（应为 %1 字节，至今已拒收 %2 个）</translation>
         </message>

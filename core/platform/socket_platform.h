@@ -42,18 +42,26 @@ SocketWait waitForDatagram(SocketHandle socket, SocketHandle wake, int timeoutMs
 
 enum class ReceiveStatus { Datagram, NothingQueued, Failed };
 
+// Where a datagram came from: the IPv4 address and port, in host byte order.
+struct DatagramSender {
+    std::uint32_t address = 0;
+    std::uint16_t port = 0;
+    friend bool operator==(const DatagramSender&, const DatagramSender&) = default;
+};
+
 struct ReceiveResult {
     ReceiveStatus status = ReceiveStatus::Failed;
     std::size_t bytes = 0;  // payload length of a Datagram (0 for an empty datagram)
     // Datagrams the system dropped on this socket so far (its buffer was full), when it says.
     std::optional<std::uint32_t> systemDrops;
+    std::optional<DatagramSender> sender;  // of a Datagram, when the system names an IPv4 one
 };
 
 // Asks the system to report its drop count with each datagram; false when it cannot.
 bool enableDropCounter(SocketHandle socket) noexcept;
 
-// Takes the next queued datagram into `buffer` without blocking; a receive cut short by a signal
-// handler is retried. Failed covers socket errors, such as an ICMP error queued on the socket.
+// Takes the next queued datagram into `buffer` without blocking, with its sender; a receive cut short
+// by a signal handler is retried. Failed covers socket errors, such as an ICMP error queued on the socket.
 ReceiveResult receiveDatagram(SocketHandle socket, std::span<std::uint8_t> buffer) noexcept;
 
 // Raises the calling thread's priority a little above the normal threads when the system allows it.

@@ -83,14 +83,20 @@ ReceiveResult receiveDatagram(SocketHandle socket, std::span<std::uint8_t> buffe
     for (;;) {
         iovec part{buffer.data(), buffer.size()};
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))] = {};
+        sockaddr_in from{};
         msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
         message.msg_iov = &part;
         message.msg_iovlen = 1;
         message.msg_control = control;
         message.msg_controllen = sizeof control;
         const ssize_t length = ::recvmsg(socket, &message, MSG_DONTWAIT);
         if (length >= 0) {
-            ReceiveResult result{ReceiveStatus::Datagram, static_cast<std::size_t>(length), std::nullopt};
+            ReceiveResult result{ReceiveStatus::Datagram, static_cast<std::size_t>(length), std::nullopt,
+                                 std::nullopt};
+            if (message.msg_namelen >= sizeof from && from.sin_family == AF_INET)
+                result.sender = DatagramSender{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
             for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
                 if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
                     std::uint32_t drops = 0;
@@ -101,8 +107,9 @@ ReceiveResult receiveDatagram(SocketHandle socket, std::span<std::uint8_t> buffe
             return result;
         }
         if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return {ReceiveStatus::NothingQueued, 0, std::nullopt};
-        return {ReceiveStatus::Failed, 0, std::nullopt};
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return {ReceiveStatus::NothingQueued, 0, std::nullopt, std::nullopt};
+        return {ReceiveStatus::Failed, 0, std::nullopt, std::nullopt};
     }
 }
 

@@ -42,6 +42,13 @@ std::uint64_t keptFramesFor(const DeviceProfile& profile, std::uint64_t capacity
 
 }  // namespace
 
+std::string senderText(const DatagramSender& sender) {
+    const std::uint32_t a = sender.address;
+    return std::to_string(a >> 24) + '.' + std::to_string((a >> 16) & 0xFF) + '.' +
+           std::to_string((a >> 8) & 0xFF) + '.' + std::to_string(a & 0xFF) + ':' +
+           std::to_string(sender.port);
+}
+
 UdpSource::UdpSource(std::int32_t port, std::int32_t receiveBufferBytes, std::int32_t timeoutMs)
     : port_(port), receiveBufferBytes_(receiveBufferBytes), timeoutMs_(timeoutMs) {
     if (receiveBufferBytes <= 0 || timeoutMs <= 0) {
@@ -98,6 +105,9 @@ void UdpSource::start() {
         throw std::runtime_error("UDP bind failed");
     }
 
+    arraySenders_.clear();                       // which address the array sends from is learnt afresh
+    arraySenders_.reserve(kUdpMaxArraySenders);  // so the receive thread allocates nothing for it
+    arraySendersFull_ = false;
     {
         std::lock_guard lock(mutex_);
         stopReason_.reset();
@@ -224,10 +234,17 @@ void UdpSource::receiveLoop(SocketHandle socket, SocketHandle wake,
                 stats_.bytesReceived += received.bytes;
                 if (datagramBytes && received.bytes != *datagramBytes) {
                     ++stats_.datagramsDroppedWrongSize;
+                    if (!fromArray(received.sender)) {
+                        ++stats_.strayDatagrams;
+                        stats_.lastStrayBytes = received.bytes;
+                        stats_.lastStraySender = *received.sender;
+                        continue;
+                    }
                     // It may stand in for a whole datagram: the samples around it are not contiguous.
                     markGap();
                     continue;
                 }
+                noteArraySender(received.sender);
                 acceptDatagram(std::span<const std::uint8_t>(datagram.data(), received.bytes));
             }
             dataArrived_.notify_all();
@@ -263,6 +280,29 @@ void UdpSource::markGap() {
     // Drops in a row make one gap; before the first sample nothing is broken.
     if (appendedFrames_ > 0 && (gaps_.empty() || gaps_.back() != appendedFrames_))
         gaps_.push_back(appendedFrames_);
+}
+
+bool UdpSource::fromArray(const std::optional<DatagramSender>& sender) const {
+    // Before the first whole datagram, and for a sender the system does not name, nothing tells the
+    // array apart: the datagram counts as the array's, the side on which no splice can pass unseen.
+    if (!sender || arraySenders_.empty() || arraySendersFull_) return true;
+    return std::find(arraySenders_.begin(), arraySenders_.end(), sender->address) != arraySenders_.end();
+}
+
+void UdpSource::noteArraySender(const std::optional<DatagramSender>& sender) {
+    // Every sender of a whole datagram is the array's: its samples are in the stream, so a wrong length
+    // from it may stand in for one of them.
+    if (arraySendersFull_) return;
+    if (!sender) {
+        arraySendersFull_ = true;
+        return;
+    }
+    if (std::find(arraySenders_.begin(), arraySenders_.end(), sender->address) != arraySenders_.end()) return;
+    if (arraySenders_.size() == kUdpMaxArraySenders) {
+        arraySendersFull_ = true;
+        return;
+    }
+    arraySenders_.push_back(sender->address);
 }
 
 void UdpSource::acceptDatagram(std::span<const std::uint8_t> payload) {

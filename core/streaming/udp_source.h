@@ -28,7 +28,19 @@ struct UdpReceiveStats {
     std::uint64_t datagramsDroppedBufferFull = 0;  // whole datagrams the bounded buffer had no room for
     std::uint64_t datagramsDroppedBySocket = 0;    // dropped by the system: the socket's buffer was full
     std::uint64_t emptyDatagrams = 0;
+    // Datagrams of the wrong length from a sender of no whole datagram: no part of the array's stream,
+    // so they break nothing. Counted in datagramsDroppedWrongSize too.
+    std::uint64_t strayDatagrams = 0;
+    std::uint64_t lastStrayBytes = 0;  // length of the last stray datagram
+    DatagramSender lastStraySender;    // and where it came from
 };
+
+/// "a.b.c.d:port".
+[[nodiscard]] std::string senderText(const DatagramSender& sender);
+
+/// The most senders of whole datagrams the source tells apart; past them every sender counts as the
+/// array's.
+inline constexpr std::size_t kUdpMaxArraySenders = 8;
 
 /// Frames handed to a reader; gapBefore says that samples were dropped right before them.
 struct UdpRead {
@@ -43,7 +55,9 @@ inline constexpr std::uint64_t kUdpBufferMaxBytes = std::uint64_t{64} << 20;
 /// The live receiver: binds a UDP port, receives the array's datagrams on its own thread, checks their
 /// length against the profile's layout and reassembles the samples into a bounded buffer: a datagram
 /// of the wrong length, or one that does not fit, is dropped whole, counted, and the reader is told of
-/// the gap.
+/// the gap. A datagram of the wrong length from an address that has sent no whole datagram since the
+/// start is a stray: it cannot stand in for one of the stream, so it is counted and dropped without a
+/// gap.
 /// configure, start and stop belong to one controlling thread; readFrames and statistics may be called
 /// from another.
 class UdpSource final : public IRawSampleSource {
@@ -101,6 +115,9 @@ class UdpSource final : public IRawSampleSource {
     void endReception(const char* reason) noexcept;
     void acceptDatagram(std::span<const std::uint8_t> payload);
     void markGap();  // under mutex_: samples were dropped after the ones appended so far
+    // Receive thread only: whether a sender is the array's, and the sender of a whole datagram noted.
+    [[nodiscard]] bool fromArray(const std::optional<DatagramSender>& sender) const;
+    void noteArraySender(const std::optional<DatagramSender>& sender);
 
     const std::int32_t port_;
     const std::int32_t receiveBufferBytes_;
@@ -116,6 +133,11 @@ class UdpSource final : public IRawSampleSource {
     std::optional<std::string> stopReason_;            // guarded by mutex_
     std::uint64_t socketDropsBefore_ = 0;  // guarded by mutex_; system drops of the sockets closed before
     std::deque<std::uint64_t> gaps_;  // guarded by mutex_; appendedFrames_ at each drop not yet read past
+
+    // The addresses whole datagrams came from since the start (at most kUdpMaxArraySenders; past them
+    // arraySendersFull_): the receive thread's alone while it runs, emptied by start before it does.
+    std::vector<std::uint32_t> arraySenders_;
+    bool arraySendersFull_ = false;
 
     // Written only by start and stop on the controlling thread; the receive thread gets copies.
     SocketHandle socket_ = kClosedSocket;

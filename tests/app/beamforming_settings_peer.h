@@ -57,6 +57,12 @@ class BeamformingSettingsTestPeer {
     core::UdpSource* udpSource() const { return ui_.sources_.udp.get(); }  // set while a UDP session runs
     void rebuildLiveMetrics(core::UdpSource* udp) { ui_.rebuildLiveMetrics(udp); }
     void rebuildDiagnosticRows() { ui_.rebuildDiagnosticRows(); }
+    // One pass of the acquisition thread's watch of the array's stream, told as that thread tells it;
+    // true when the pass's samples follow a silence.
+    bool watchArrayStream(ArrayStreamWatch& watch, ArrayStreamWatch::Clock::time_point now, bool samples,
+                          const core::UdpReceiveStats& stats) {
+        return ui_.reportArrayStream(watch.observe(now, samples, stats));
+    }
     void setChannelMeters(std::vector<double> rmsDbfs, std::vector<double> peakDbfs) {
         std::lock_guard lock(ui_.diagnostics_.meterMutex);
         ui_.diagnostics_.meters.rmsDbfs = std::move(rmsDbfs);

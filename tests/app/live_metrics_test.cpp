@@ -20,6 +20,7 @@
 #include "core/storage/device_profile.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 #include "core/streaming/udp_source.h"
+#include "streaming/udp_test_support.h"
 
 namespace zk::app::test {
 namespace {
@@ -106,17 +107,15 @@ TEST_F(LiveMetrics, TheUdpLineShowsTheReceiverAndWarnsOfGrowingLossAtMostEveryFi
     EXPECT_EQ(peer.liveSession().udp.bytes.load(), 3u * 2048u + 100u);
     EXPECT_EQ(peer.liveSession().udp.bufferedFrames.load(), 768u);
 
-    // The DSP queue's drops and the datagram of the wrong length each raise their own warning.
+    // The DSP queue's drops raise the warning; the datagram of the wrong length is the acquisition
+    // thread's watch of the stream to name, and the empty one has no samples to misplace.
     const QString warning = QStringLiteral(
         "Acquisition degraded: DSP queue / socket overflow (dropped frames are growing) - reduce imaging "
         "bins "
         "or close auxiliary views");
     const QStringList log = ui.diagnosticsLog();
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const QString& l) { return l.endsWith(warning); }));
-    // The empty datagram has no samples to misplace: it is counted in the line, not in the warning.
-    EXPECT_EQ(ui.statusText(),
-              QStringLiteral("Datagrams rejected: their length does not match the Device Profile (2048 "
-                             "bytes expected, 1 rejected so far)"));
+    EXPECT_EQ(ui.statusText(), warning);
 
     // More loss within 5 s: counted, but not shown again.
     ui.setStatusText(QStringLiteral("other"));
@@ -128,9 +127,12 @@ TEST_F(LiveMetrics, TheUdpLineShowsTheReceiverAndWarnsOfGrowingLossAtMostEveryFi
     udp.stop();
 }
 
-// Datagrams the profile does not describe are the sender's fault, not an overflow of this machine:
-// they are named as such, and nothing else is blamed.
-TEST_F(LiveMetrics, DatagramsOfTheWrongLengthAloneAreNamedAndBlameNoOverflow) {
+// Datagrams the profile does not describe are the sender's fault, not an overflow of this machine: the
+// array's own are named as such and nothing else is blamed; each run of them is one event, and while it
+// goes on the status line counts on, at most every 5 s. Stray ones from another address are named once
+// a run, with their length and sender. The watch is driven on times of the test's choosing, a pass a
+// second for 12 s, and by the receiver's counts after real datagrams.
+TEST_F(LiveMetrics, DatagramsOfTheWrongLengthAreNamedOnceARunAndBlameNoOverflow) {
     const core::DeviceProfile profile =
         core::loadDeviceProfile(shippedProfile("small-4.device.json").toStdString());
     core::UdpSource udp(0, 1 << 20, 250);
@@ -143,26 +145,50 @@ TEST_F(LiveMetrics, DatagramsOfTheWrongLengthAloneAreNamedAndBlameNoOverflow) {
     BeamformingSettingsTestPeer peer(ui);
     peer.liveSession().datagramBytes = profile.udp->datagramBytes;
     peer.rebuildLiveMetrics(&udp);
-    const QString warning = QStringLiteral(
-        "Datagrams rejected: their length does not match the Device Profile (2048 bytes expected, 2 rejected "
-        "so far)");
-    EXPECT_EQ(ui.statusText(), warning);
     for (const QString& line : ui.diagnosticsLog())
         EXPECT_FALSE(line.contains(QStringLiteral("Acquisition degraded"))) << line.toStdString();
-    // Each breaks the samples, so the run of them is an event; while it goes on, only the status line
-    // counts on, at most every 5 s.
-    const auto rejectionEvents = [&] {
-        const QStringList log = ui.eventLog();
-        return std::count_if(log.begin(), log.end(), [](const QString& line) {
-            return line.mid(10).startsWith(QStringLiteral("Datagrams rejected: "));
-        });
+
+    const auto t0 = ArrayStreamWatch::Clock::time_point{} + std::chrono::hours(1);
+    ArrayStreamWatch watch;
+    watch.restart(t0);
+    const auto linesStartingWith = [&](const QStringList& log, const QString& prefix) {
+        return std::count_if(log.begin(), log.end(),
+                             [&](const QString& line) { return line.mid(10).startsWith(prefix); });
     };
-    EXPECT_EQ(rejectionEvents(), 1);
-    EXPECT_TRUE(ui.eventLog().last().endsWith(warning)) << ui.eventLog().last().toStdString();
-    sendDatagrams(udp.boundPort(), {100});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return udp.statistics().datagramsReceived == 4; }, 5000));
-    peer.rebuildLiveMetrics(&udp);
-    EXPECT_EQ(rejectionEvents(), 1);
+    const QString rejected = QStringLiteral("Datagrams rejected: ");
+    const QString stray = QStringLiteral("Datagrams from another sender ignored: ");
+    EXPECT_FALSE(peer.watchArrayStream(watch, t0, true, udp.statistics()));
+    EXPECT_EQ(ui.statusText(),
+              QStringLiteral("Datagrams rejected: their length does not match the Device Profile (2048 bytes "
+                             "expected, 2 rejected so far)"));
+    EXPECT_EQ(linesStartingWith(ui.eventLog(), rejected), 1);
+    EXPECT_TRUE(ui.eventLog().last().endsWith(ui.statusText())) << ui.eventLog().last().toStdString();
+
+    const zk::test::LoopbackSender other(udp.boundPort(), 0x7F000002);
+    std::uint64_t received = 3;
+    for (int second = 1; second <= 12; ++second) {
+        sendDatagrams(udp.boundPort(), {100});
+        other.send(std::vector<std::uint8_t>(100, 0));
+        received += 2;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return udp.statistics().datagramsReceived == received; }, 5000));
+        peer.watchArrayStream(watch, t0 + std::chrono::seconds(second), true, udp.statistics());
+    }
+    EXPECT_EQ(linesStartingWith(ui.eventLog(), rejected), 1) << ui.eventLog().join('\n').toStdString();
+    EXPECT_EQ(linesStartingWith(ui.diagnosticsLog(), rejected), 3);  // at 0, 6 and 12 s
+    EXPECT_EQ(ui.statusText(),
+              QStringLiteral("Datagrams rejected: their length does not match the Device Profile (2048 bytes "
+                             "expected, 14 rejected so far)"));
+    const auto [address, port] = other.source();
+    ASSERT_EQ(address, 0x7F000002u);
+    EXPECT_EQ(linesStartingWith(ui.eventLog(), stray), 1);
+    EXPECT_TRUE(ui.eventLog()
+                    .filter(QStringLiteral("Datagrams from another sender ignored: 100 bytes "
+                                           "from 127.0.0.2:%1; the array's stream goes on")
+                                .arg(port))
+                    .size() == 1)
+        << ui.eventLog().join('\n').toStdString();
+    for (const QString& line : ui.diagnosticsLog())
+        EXPECT_FALSE(line.contains(QStringLiteral("Acquisition degraded"))) << line.toStdString();
     udp.stop();
 }
 

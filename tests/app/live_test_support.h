@@ -477,6 +477,32 @@ class DeadlineRecorder : public PacingClock {
     std::vector<Clock::time_point> deadlines_;
 };
 
+// A clock that stands still until the test moves it, and counts how often it is read. The acquisition
+// thread of a UDP session reads it once a pass, before it reads the receiver's counters: once the count
+// has grown by two after something came, a whole pass has seen it and said what it had to.
+class StandInClock : public PacingClock {
+  public:
+    Clock::time_point now() override {
+        reads_.fetch_add(1);
+        return Clock::time_point(Clock::duration(ticks_.load()));
+    }
+    // A paced source would run flat out on it; the UDP sessions it is made for never sleep on it.
+    void sleepUntil(Clock::time_point) override {}
+    void advance(Clock::duration by) { ticks_.fetch_add(by.count()); }
+    std::uint64_t reads() const { return reads_.load(); }
+    // Waits until the clock has been read `passes` more times; false if the session stopped reading it.
+    bool waitForPasses(int passes = 2) const {
+        const std::uint64_t target = reads() + static_cast<std::uint64_t>(passes);
+        return QTest::qWaitFor([&] { return reads() >= target; }, 5000 * kSlowdown);
+    }
+
+  private:
+    // The time: moved by the test, read by the acquisition thread.
+    std::atomic<Clock::rep> ticks_{
+        std::chrono::duration_cast<Clock::duration>(std::chrono::hours(1)).count()};
+    std::atomic<std::uint64_t> reads_{0};  // by the acquisition thread, read by the test
+};
+
 inline bool logContains(const QStringList& lines, const QString& text) {
     for (const QString& line : lines) {
         if (line.endsWith(text)) return true;

@@ -154,6 +154,89 @@ TEST(UdpSource, WrongSizeDatagramsAreCountedAndDropped) {
     EXPECT_EQ(stats.bufferedFrames, 0u);
 }
 
+// One datagram a sender sends: a whole one of the layout, or one of `bytes` bytes.
+struct SentDatagram {
+    int from;           // 0: the array's socket on 127.0.0.1; 1: a sender on 127.0.0.2; 2: on 127.0.0.3
+    std::size_t bytes;  // 0: a whole datagram (512 bytes), numbered in sending order
+};
+
+struct SenderCase {
+    const char* name;
+    std::vector<SentDatagram> sent;
+    std::vector<bool> gapBefore;  // of each whole datagram, as the reads hand them over
+    std::uint64_t strays;
+};
+
+void PrintTo(const SenderCase& c, std::ostream* out) { *out << c.name; }
+
+class UdpSenders : public ::testing::TestWithParam<SenderCase> {};
+
+// A datagram of the wrong length from an address that has sent no whole datagram cannot stand in for
+// one of the stream: it is counted and dropped, and the samples on either side of it join without a
+// gap. From an address whose whole datagrams are in the stream, it breaks the stream as before.
+TEST_P(UdpSenders, AWrongLengthBreaksTheStreamOnlyFromASenderOfWholeDatagrams) {
+    const SenderCase& c = GetParam();
+    UdpSource source(0, kReceiveBuffer, 250);
+    source.configure(streamProfile(8, 32));  // datagramBytes 512, 32 frames
+    source.start();
+    const LoopbackSender senders[] = {LoopbackSender(source.boundPort(), 0x7F000001),
+                                      LoopbackSender(source.boundPort(), 0x7F000002),
+                                      LoopbackSender(source.boundPort(), 0x7F000003)};
+    std::vector<std::vector<std::int16_t>> whole;
+    std::uint64_t wrongBytes = 0;
+    int lastStrayFrom = -1;  // the last wrong length from another socket than the array's
+    for (const SentDatagram& d : c.sent) {
+        if (d.bytes == 0) {
+            std::vector<std::int16_t> samples(8 * 32);
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                samples[i] = static_cast<std::int16_t>(whole.size() * 1000 + i);
+            senders[d.from].send(littleEndianBytes(samples));
+            whole.push_back(std::move(samples));
+        } else {
+            senders[d.from].send(std::vector<std::uint8_t>(d.bytes, 0x5A));
+            wrongBytes += d.bytes;
+            if (d.from != 0) lastStrayFrom = d.from;
+        }
+    }
+    ASSERT_TRUE(waitForDatagrams(source, c.sent.size()));
+
+    ASSERT_EQ(whole.size(), c.gapBefore.size());
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        const UdpRead read = source.readBlock(32);
+        EXPECT_EQ(read.samples, whole[i]) << "whole datagram " << i;
+        EXPECT_EQ(read.gapBefore, c.gapBefore[i]) << "whole datagram " << i;
+    }
+    const UdpReceiveStats stats = source.statistics();
+    EXPECT_EQ(stats.datagramsDroppedWrongSize, c.sent.size() - whole.size());
+    EXPECT_EQ(stats.strayDatagrams, c.strays);
+    EXPECT_EQ(stats.bytesReceived, whole.size() * 512 + wrongBytes);
+    if (c.strays > 0) {
+        ASSERT_GE(lastStrayFrom, 1);
+        const auto [address, port] = senders[lastStrayFrom].source();
+        EXPECT_EQ(stats.lastStraySender, (DatagramSender{address, port}));
+        EXPECT_EQ(senderText(stats.lastStraySender),
+                  "127.0.0." + std::to_string(lastStrayFrom + 1) + ":" + std::to_string(port));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Senders, UdpSenders,
+    ::testing::Values(
+        SenderCase{"StraysBetweenWholeOnes",
+                   {{0, 0}, {1, 100}, {0, 0}, {1, 513}, {1, 511}, {0, 0}},
+                   {false, false, false},
+                   3},
+        SenderCase{
+            "WrongLengthFromTheArray", {{0, 0}, {0, 100}, {0, 0}, {1, 100}, {0, 0}}, {false, true, false}, 1},
+        // Nothing tells the array apart yet: the datagram counts as its own, with nothing to break.
+        SenderCase{"BeforeTheFirstWholeOne", {{1, 100}, {0, 0}, {1, 100}, {0, 0}}, {false, false}, 1},
+        // Its samples are in the stream, so it may be the array (or part of what the port receives).
+        SenderCase{"ASecondSenderOfWholeOnes",
+                   {{0, 0}, {1, 0}, {1, 100}, {0, 0}, {2, 100}, {0, 0}},
+                   {false, false, true, false},
+                   1}),
+    [](const ::testing::TestParamInfo<SenderCase>& info) { return std::string(info.param.name); });
+
 TEST(UdpSource, OddBytesRunOnAcrossDatagramsWithoutALayout) {
     UdpSource source(0, kReceiveBuffer, 250);
     source.configure(streamProfile(2, std::nullopt));

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zk::test {
@@ -36,6 +37,21 @@ class LoopbackSender {
         to_.sin_family = AF_INET;
         to_.sin_port = htons(port);
         to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    // Sends from another loopback address (host order, such as 0x7F000002 for 127.0.0.2): another
+    // sender than the array, as the receiver sees it.
+    LoopbackSender(std::uint16_t port, std::uint32_t fromAddress) : LoopbackSender(port) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(fromAddress);
+        EXPECT_EQ(::bind(fd_, reinterpret_cast<const sockaddr*>(&from), sizeof from), 0);
+    }
+    // The address and port the datagrams go out from, in host order; 0 before the first send.
+    std::pair<std::uint32_t, std::uint16_t> source() const {
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return {0, 0};
+        return {ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
     }
     ~LoopbackSender() { ::close(fd_); }
     LoopbackSender(const LoopbackSender&) = delete;
