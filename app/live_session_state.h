@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <stop_token>
 
 #include "app/pacing_clock.h"
 #include "app/sample_block_queue.h"
@@ -50,7 +52,9 @@ struct PublishedUdpStatistics {
 
 // The live session record of the UiController, beside its sources, engine and threads.
 struct LiveSessionState {
-    BoundedBlockingQueue dspQueue;          // acquisition thread -> DSP thread
+    // acquisition thread -> DSP thread; a DSP that falls behind gets the newest samples in runs
+    BoundedBlockingQueue dspQueue{BoundedBlockingQueue::kDefaultCapacity,
+                                  BoundedBlockingQueue::Overflow::kDropBacklog};
     BoundedBlockingQueue diagnosticsQueue;  // acquisition thread -> live diagnostics thread
     // Set by the GUI thread when the start transaction commits, cleared by stop and a failed start;
     // the acquisition thread reads nothing from its source until it is set.
@@ -58,6 +62,9 @@ struct LiveSessionState {
     // The clock the synthetic source is paced by: written by the GUI thread between sessions (tests
     // stand in their own), loaded once by each acquisition thread as it starts.
     std::atomic<PacingClock*> clock{&PacingClock::steady()};
+    // Called by the DSP thread before each block it takes, to slow it on purpose (tests and benchmarks):
+    // written by the GUI thread between sessions, copied by each DSP thread as it starts.
+    std::function<void(std::stop_token)> beforeDspBlock;
     // The synthetic source's settings; GUI thread only (the source gets a copy).
     core::SyntheticSourceSettings syntheticSettings{1000.0, 0.0, 0.0, 343.0, 30000.0, false, 0.0, 0.0};
     LiveCounters counters;

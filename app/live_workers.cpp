@@ -2,10 +2,12 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <thread>
 
 #include "app/error_text.h"
+#include "app/live_dsp_step.h"
 #include "app/pacing_clock.h"
 #include "app/platform/thread_name.h"
 #include "app/ui_controller.h"
@@ -247,20 +249,20 @@ void UiController::dspLoop(std::stop_token stop, LiveStarted started) {
     platform::nameCurrentThread("zk-dsp");
     started->fetch_add(1);
     core::raiseCurrentThreadPriority();
+    const std::function<void(std::stop_token)> beforeBlock = liveSession_.beforeDspBlock;
     while (run_.liveRunning.load() && !stop.stop_requested()) {
         std::optional<SampleBlock> block = liveSession_.dspQueue.pop(stop);
         if (!block) break;
         try {
+            if (beforeBlock) beforeBlock(stop);
             {
                 std::lock_guard lock(engines_.liveMutex);
-                // A gap or a silence: no spectral frame may span it.
-                if (block->gap || block->afterSilence) engines_.live->restartContinuityWindow();
-                engines_.live->pushWireFrames(block->samples);
+                pushBlockToLiveEngine(*engines_.live, *block);
                 liveSession_.counters.dspHops.store(engines_.live->processedBlockCount());
             }
-            // Said here, where the map's samples are: a gap of the diagnostics queue alone leaves the map
+            // Said here, where the map's samples are: a drop of the diagnostics queue alone leaves the map
             // whole. A silence is reported as such by the acquisition thread.
-            if (block->gap)
+            if (block->gap || block->dropped)
                 setAdvisoryStatus(UiText::tr("Live sample gap detected; continuity window restarted"));
         } catch (const std::exception& error) {
             countLiveError(QT_TRANSLATE_NOOP("UiController", "DSP error: %1"), textOf(error), false);

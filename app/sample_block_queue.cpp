@@ -5,7 +5,9 @@
 
 namespace zk::app {
 
-BoundedBlockingQueue::BoundedBlockingQueue(std::uint64_t capacity) { reset(capacity); }
+BoundedBlockingQueue::BoundedBlockingQueue(std::uint64_t capacity, Overflow overflow) : overflow_(overflow) {
+    reset(capacity);
+}
 
 void BoundedBlockingQueue::reset(std::uint64_t capacity) {
     std::lock_guard lock(mutex_);
@@ -23,15 +25,17 @@ void BoundedBlockingQueue::push(SampleBlock block) {
     {
         std::lock_guard lock(mutex_);
         if (closed_) return;
-        while (fifo_.size() >= capacity_) {
-            droppedFrames_ += fifo_.front().frames;
-            ++droppedBlocks_;
-            dropped.push_back(std::move(fifo_.front()));
-            fifo_.pop_front();
+        if (fifo_.size() >= capacity_) {
+            const std::uint64_t keep = overflow_ == Overflow::kDropBacklog ? 0 : capacity_ - 1;
+            while (fifo_.size() > keep) {
+                droppedFrames_ += fifo_.front().frames;
+                ++droppedBlocks_;
+                dropped.push_back(std::move(fifo_.front()));
+                fifo_.pop_front();
+            }
         }
-        if (!dropped.empty() && !fifo_.empty()) fifo_.front().gap = true;
-        // A block may arrive already marked: its source dropped samples before it.
-        block.gap = block.gap || (!dropped.empty() && fifo_.empty());
+        if (!dropped.empty() && !fifo_.empty()) fifo_.front().dropped = true;
+        block.dropped = !dropped.empty() && fifo_.empty();
         fifo_.push_back(std::move(block));
         highWaterMark_ = std::max<std::uint64_t>(highWaterMark_, fifo_.size());
     }

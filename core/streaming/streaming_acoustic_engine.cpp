@@ -299,7 +299,7 @@ void StreamingAcousticEngine::scheduleMap(bool force) {
         das ? dasState_.updateCount > 0 && dasState_.binsReached == dasState_.frequencies.size()
             : !matrices_.empty() && matrices_.front().frameCount() > 0;
     if (!ready) return;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = mapClock_ ? mapClock_() : std::chrono::steady_clock::now();
     // Compared in whole milliseconds, which is the same test for an integer interval and cannot overflow.
     const bool due = force || !mapSinceReset_ ||
                      std::chrono::duration_cast<std::chrono::milliseconds>(now - lastMapTime_).count() >=
@@ -357,8 +357,7 @@ void StreamingAcousticEngine::requestMapNow() {
 }
 
 void StreamingAcousticEngine::restartWindow() {
-    history_.clear();
-    historyHead_ = 0;
+    restartFraming();
     mapSinceReset_ = false;
     for (CrossSpectralMatrix& matrix : matrices_) matrix.reset();
     dasState_.reset();
@@ -399,6 +398,13 @@ void StreamingAcousticEngine::restartContinuityWindow() {
     generation_.fetch_add(1);
     clearLatestMap();
 }
+
+void StreamingAcousticEngine::restartFraming() {
+    history_.clear();
+    historyHead_ = 0;
+}
+
+void StreamingAcousticEngine::setMapClock(MapClock clock) { mapClock_ = std::move(clock); }
 
 std::uint64_t StreamingAcousticEngine::processedBlockCount() const { return processedBlockCount_.load(); }
 

@@ -6,6 +6,7 @@
 #include <complex>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -64,6 +65,15 @@ class StreamingAcousticEngine {
     /// (the next comes a map interval after it) and a queued PendingMapJob (which the generation check
     /// then discards).
     void restartContinuityWindow();
+    /// After samples dropped inside the program while the producer fell behind: drops the history so
+    /// that no frame spans the hole, and keeps everything else (the averages, the map clock, the latest
+    /// map, queued records). The frames on both sides are the stream's own; only their spacing changes.
+    void restartFraming();
+
+    /// Owner, while no producer runs: the clock the map interval is measured on, the steady clock
+    /// unless a test stands in its own. An empty function restores the steady clock.
+    using MapClock = std::function<std::chrono::steady_clock::time_point()>;
+    void setMapClock(MapClock clock);
 
     [[nodiscard]] std::uint64_t processedBlockCount() const;
 
@@ -160,6 +170,7 @@ class StreamingAcousticEngine {
     // Written by the producer, read by any thread.
     std::atomic<std::uint64_t> processedBlockCount_{0};
     std::chrono::steady_clock::time_point lastMapTime_{};
+    MapClock mapClock_;  // producer (and the owner while it is idle); empty: the steady clock
     bool mapSinceReset_ = false;  // a map was scheduled since configure, reset or a band change
     bool mapsSuspended_ = false;
 

@@ -29,8 +29,9 @@ using namespace std::chrono_literals;
 using LiveMetrics = ControllerSettingsTest;
 using DiagnosticRows = ControllerSettingsTest;
 
-// Known counters: 66 blocks of 10 frames into the DSP queue (64 stay, 20 frames dropped), 65 of 5 into
-// the diagnostics queue (5 dropped), two map latencies of 1 and 3 ms.
+// Known counters: 66 blocks of 10 frames into the DSP queue (the 65th drops the 64 queued, 640 frames, and
+// 2 stay), 65 of 5 into the diagnostics queue (its oldest, 5 frames, dropped), two map latencies of 1 and
+// 3 ms.
 void setKnownCounters(BeamformingSettingsTestPeer& peer) {
     LiveSessionState& live = peer.liveSession();
     live.dspQueue.reset();
@@ -56,7 +57,7 @@ TEST_F(LiveMetrics, TheSyntheticLineShowsTheCounters) {
     EXPECT_EQ(ui.liveMetrics(),
               QStringLiteral(
                   "hops 56 · maps 7 · BF avg/p50/p95/p99/max 2.00/1.00/4.00/4.00/3.00 ms · overwrite 0 · "
-                  "wire values 1234 · DSP drop 20 fr · diag drop 5 fr · errors 2"));
+                  "wire values 1234 · DSP drop 640 fr · diag drop 5 fr · errors 2"));
     EXPECT_EQ(changed.count(), 1);
     peer.rebuildLiveMetrics(nullptr);
     EXPECT_EQ(changed.count(), 1);  // the same text again: no signal
@@ -95,8 +96,8 @@ TEST_F(LiveMetrics, TheUdpLineShowsTheReceiverAndWarnsOfGrowingLossAtMostEveryFi
     peer.rebuildLiveMetrics(&udp);
     const QString line = ui.liveMetrics();
     EXPECT_TRUE(line.startsWith(
-        QStringLiteral("UDP 4 dgrams · 0.0 MB · rejected 2 · overflow 0 · ingress 768 fr · DSP q 64/64 "
-                       "drop 20 fr · diag drop 5 fr · rx err 0 · hops 56 · maps 7 · BF "
+        QStringLiteral("UDP 4 dgrams · 0.0 MB · rejected 2 · overflow 0 · ingress 768 fr · DSP q 2/64 "
+                       "drop 640 fr · diag drop 5 fr · rx err 0 · hops 56 · maps 7 · BF "
                        "avg/p50/p95/p99/max 2.00/1.00/4.00/4.00/3.00 ms · map overwrite 0 · "
                        "DSP err 2 · diagC ")))
         << line.toStdString();
@@ -257,7 +258,7 @@ TEST_F(DiagnosticRows, ListTheCountersInOrderWithTheDatagramRate) {
     EXPECT_EQ(rowValue(rows, QStringLiteral("Datagrams dropped on overflow")), QStringLiteral("9"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("Ingress pending frames")), QStringLiteral("512"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("DSP queue occupancy / drop")),
-              QStringLiteral("64/64  ·  20 fr"));
+              QStringLiteral("2/64  ·  640 fr"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("Diagnostic queue drop")), QStringLiteral("5 fr"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("Processed frames")), QStringLiteral("56"));
     EXPECT_EQ(rowValue(rows, QStringLiteral("Maps published")), QStringLiteral("7"));

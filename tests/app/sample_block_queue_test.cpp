@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace zk::app::test {
 namespace {
@@ -13,7 +15,7 @@ SampleBlock blockOf(std::uint64_t frames, std::int16_t mark) {
     return {std::vector<std::int16_t>(frames * 2, mark), frames, false};
 }
 
-TEST(BoundedBlockingQueue, AFullQueueDropsItsOldestBlockAndMarksTheGap) {
+TEST(BoundedBlockingQueue, AFullQueueDropsItsOldestBlockAndMarksTheDrop) {
     BoundedBlockingQueue queue(64);
     for (int i = 0; i < 64; ++i) queue.push(blockOf(10 + i, static_cast<std::int16_t>(i)));
     queue.push(blockOf(99, 64));
@@ -26,17 +28,52 @@ TEST(BoundedBlockingQueue, AFullQueueDropsItsOldestBlockAndMarksTheGap) {
     std::optional<SampleBlock> first = queue.pop({});
     ASSERT_TRUE(first);
     EXPECT_EQ(first->samples.front(), 1);  // the former second block, now the oldest
-    EXPECT_TRUE(first->gap);
+    EXPECT_TRUE(first->dropped);
+    EXPECT_FALSE(first->gap) << "the source lost nothing";
     for (int i = 2; i <= 64; ++i) {
         std::optional<SampleBlock> next = queue.pop({});
         ASSERT_TRUE(next);
         EXPECT_EQ(next->samples.front(), i);
-        EXPECT_FALSE(next->gap) << i;
+        EXPECT_FALSE(next->dropped) << i;
     }
     EXPECT_FALSE(queue.pop({}));
 }
 
-TEST(BoundedBlockingQueue, WithCapacityOneTheNewBlockCarriesTheGap) {
+// The DSP's queue: a push into a full queue drops every queued block, so the blocks after it come in an
+// unbroken run until the queue is full again; one drop at a time would leave a hole before each.
+TEST(BoundedBlockingQueue, ABacklogQueueDropsEveryQueuedBlockAtOnce) {
+    for (const std::uint64_t capacity : {1u, 2u, 64u}) {
+        SCOPED_TRACE(capacity);
+        BoundedBlockingQueue queue(capacity, BoundedBlockingQueue::Overflow::kDropBacklog);
+        std::uint64_t queuedFrames = 0;
+        for (std::uint64_t i = 0; i < capacity; ++i) {
+            queue.push(blockOf(10 + i, static_cast<std::int16_t>(i)));
+            queuedFrames += 10 + i;
+        }
+        EXPECT_EQ(queue.statistics().droppedBlocks, 0u);
+        for (std::int16_t mark = 100; mark < 103; ++mark) queue.push(blockOf(7, mark));
+        BoundedBlockingQueue::Statistics stats = queue.statistics();
+        // Only the pushes into a full queue drop: the first drops the backlog, the next two fit
+        // unless the capacity is smaller.
+        const std::uint64_t kept = std::min<std::uint64_t>(3, capacity);
+        EXPECT_EQ(stats.size, capacity == 2 ? 1u : kept);
+        EXPECT_EQ(stats.highWaterMark, capacity);
+        if (capacity == 64) {
+            EXPECT_EQ(stats.droppedBlocks, 64u);
+            EXPECT_EQ(stats.droppedFrames, queuedFrames);
+        }
+        queue.close();
+        std::vector<SampleBlock> left;
+        while (std::optional<SampleBlock> block = queue.pop({})) left.push_back(std::move(*block));
+        ASSERT_FALSE(left.empty());
+        EXPECT_EQ(left.back().samples.front(), 102) << "the newest block is kept";
+        EXPECT_TRUE(left.front().dropped) << "the first after the drop says so";
+        for (std::size_t i = 1; i < left.size(); ++i) EXPECT_FALSE(left[i].dropped) << i;
+        for (const SampleBlock& block : left) EXPECT_FALSE(block.gap);
+    }
+}
+
+TEST(BoundedBlockingQueue, WithCapacityOneTheNewBlockCarriesTheDrop) {
     BoundedBlockingQueue queue(0);  // becomes 1
     queue.push(blockOf(5, 1));
     queue.push(blockOf(7, 2));
@@ -45,18 +82,22 @@ TEST(BoundedBlockingQueue, WithCapacityOneTheNewBlockCarriesTheGap) {
     std::optional<SampleBlock> block = queue.pop({});
     ASSERT_TRUE(block);
     EXPECT_EQ(block->samples.front(), 2);
-    EXPECT_TRUE(block->gap);
+    EXPECT_TRUE(block->dropped);
 }
 
+// A gap the source marked is the stream's own and is not the queue's drop.
 TEST(BoundedBlockingQueue, AGapMarkedByTheSourceSurvivesThePush) {
-    BoundedBlockingQueue queue;
+    BoundedBlockingQueue queue(2);
     queue.push(blockOf(4, 1));
     SampleBlock marked = blockOf(4, 2);
     marked.gap = true;
     queue.push(std::move(marked));
     queue.close();
-    EXPECT_FALSE(queue.pop({})->gap);
-    EXPECT_TRUE(queue.pop({})->gap);
+    const std::optional<SampleBlock> first = queue.pop({});
+    EXPECT_FALSE(first->gap);
+    const std::optional<SampleBlock> second = queue.pop({});
+    EXPECT_TRUE(second->gap);
+    EXPECT_FALSE(second->dropped);
 }
 
 TEST(BoundedBlockingQueue, EmptyBlocksAndBlocksAfterCloseAreDiscarded) {

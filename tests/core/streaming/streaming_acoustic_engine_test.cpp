@@ -328,6 +328,83 @@ TEST(StreamingAcousticEngine, ResetAndContinuityRestartDropHistoryAndQueuedMaps)
     EXPECT_TRUE(engine.latestMap().has_value());
 }
 
+// Samples dropped inside the program: the frame after the hole holds none of the samples before it, and
+// it is the next frame of the running averages, which decay by one hop as if nothing had been lost. The
+// map already stored and the one queued stay. Frame 64, hop 32, every bin on every hop.
+TEST(StreamingAcousticEngine, AFramingRestartKeepsTheAveragesAndNoFrameSpansTheHole) {
+    const DeviceProfile profile = spiralProfile(4, 0.05, 20.0, 10.0);
+    StreamingAcousticEngine engine;
+    engine.configure(profile, shortFrames(6, 0));
+    engine.setAveragingTimeConstant(0.05);
+    // One frame of noise and 20 loud frames that no hop reaches before the hole.
+    std::vector<std::int16_t> before = noiseSamples(4, 64, 21);
+    for (std::int16_t v : noiseSamples(4, 20, 22)) before.push_back(static_cast<std::int16_t>(v * 8));
+    pushLogical(engine, profile, before);
+    ASSERT_EQ(engine.processedBlockCount(), 1u);
+    ASSERT_TRUE(engine.renderPendingMap());
+    const StreamingDasState first = engine.streamingDasState();
+    ASSERT_EQ(binsWithEnergy(first).size(), 6u);
+    pushLogical(engine, profile, noiseSamples(4, 1, 23));  // a job queued, no hop yet
+    ASSERT_EQ(engine.processedBlockCount(), 1u);
+
+    engine.restartFraming();
+    EXPECT_TRUE(engine.latestMap().has_value());
+    EXPECT_TRUE(engine.renderPendingMap()) << "the queued map is still current";
+    // A silent frame after the hole: it adds nothing, so each sum is the last one decayed by one hop.
+    pushLogical(engine, profile, std::vector<std::int16_t>(4 * 64, 0));
+    EXPECT_EQ(engine.processedBlockCount(), 2u);
+    const StreamingDasState& second = engine.streamingDasState();
+    ASSERT_EQ(second.updateCount, 2u);
+    const double alpha = std::exp(-(32.0 / 48000.0) / 0.05);
+    for (std::size_t b = 0; b < 6; ++b) {
+        EXPECT_NEAR(second.diagonalSums[b] / first.diagonalSums[b], alpha, 1e-12) << b;
+    }
+    for (std::size_t i = 0; i < first.beamSums.size(); i += 17) {
+        if (first.beamSums[i] > 0.0) {
+            EXPECT_NEAR(second.beamSums[i] / first.beamSums[i], alpha, 1e-12) << i;
+        }
+    }
+}
+
+// The map interval runs on the clock the owner gives the engine, and neither a framing restart nor a
+// continuity restart brings the next map forward.
+TEST(StreamingAcousticEngine, TheMapIntervalRunsOnTheEnginesClock) {
+    const DeviceProfile profile = spiralProfile(4, 0.05, 20.0, 10.0);
+    for (const std::int32_t algorithm : {kDas, kMvdr}) {
+        SCOPED_TRACE(algorithm);
+        StreamingEngineConfig config = shortFrames(1, 100);
+        config.beamforming.algorithm = algorithm;
+        StreamingAcousticEngine engine;
+        engine.configure(profile, config);
+        std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+        engine.setMapClock([&now] { return now; });
+        const auto samples = noiseSamples(4, 64 + 32 * 8, 24);
+        std::size_t pushed = 0;
+        const auto hop = [&](std::size_t frames) {
+            pushLogical(engine, profile,
+                        std::vector<std::int16_t>(samples.begin() + static_cast<std::ptrdiff_t>(4 * pushed),
+                                                  samples.begin() +
+                                                      static_cast<std::ptrdiff_t>(4 * (pushed + frames))));
+            pushed += frames;
+        };
+        hop(64);
+        EXPECT_TRUE(engine.renderPendingMap()) << "the first map comes at once";
+        now += std::chrono::milliseconds(99);
+        hop(32);
+        EXPECT_FALSE(engine.renderPendingMap());
+        now += std::chrono::milliseconds(1);
+        hop(32);
+        EXPECT_TRUE(engine.renderPendingMap());
+        now += std::chrono::milliseconds(50);
+        engine.restartFraming();
+        hop(64);
+        EXPECT_FALSE(engine.renderPendingMap());
+        now += std::chrono::milliseconds(50);
+        hop(32);
+        EXPECT_TRUE(engine.renderPendingMap());
+    }
+}
+
 // A stopped session keeps nothing: the steering goes, whether the delay-and-sum state alone holds it
 // (its planes) or the Beamformer's cache shares it (path differences, with no table budget); a push
 // without a new configure is refused, and a configure afterwards maps again.
