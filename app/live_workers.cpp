@@ -204,45 +204,45 @@ bool UiController::reportArrayStream(const ArrayStreamWatch::Notices& notices) {
             setAdvisoryStatus(text);
         }
     }
-    if (notices.silence)
-        reportArraySilence(notices.silence->seconds, notices.silence->onset, notices.silence->rejected);
-    if (notices.resumed) reportArrayResumed(notices.resumed->seconds, notices.resumed->firstData);
-    return notices.resumed.has_value();
-}
-
-void UiController::reportArraySilence(std::int64_t seconds, bool onset, bool rejected) {
-    const QString text =
-        rejected
-            ? QCoreApplication::translate("UiController",
-                                          "Only rejected datagrams from the array for %1 s: their "
-                                          "length does not match the Device Profile (%2 bytes expected)")
-                  .arg(seconds)
-                  .arg(liveSession_.datagramBytes)
-            : QCoreApplication::translate("UiController", "No data from the array for %1 s").arg(seconds);
-    if (!onset) {
-        setAdvisoryStatus(text);  // the event log keeps the onset; the status line counts on
-        return;
+    if (notices.silence) {
+        const ArrayStreamWatch::Silence& silence = *notices.silence;
+        const QString text =
+            silence.rejected
+                ? QCoreApplication::translate("UiController",
+                                              "Only rejected datagrams from the array for %1 s: their "
+                                              "length does not match the Device Profile (%2 bytes expected)")
+                      .arg(silence.seconds)
+                      .arg(liveSession_.datagramBytes)
+                : QCoreApplication::translate("UiController", "No data from the array for %1 s")
+                      .arg(silence.seconds);
+        if (silence.onset) {
+            liveSession_.mapStale.store(true);
+            emit mapStaleChanged();
+            endRecordingAtBreak(
+                silence.rejected
+                    ? QCoreApplication::translate("UiController",
+                                                  "Recording stopped: only rejected datagrams from the "
+                                                  "array for %1 s")
+                          .arg(silence.seconds)
+                    : QCoreApplication::translate("UiController",
+                                                  "Recording stopped: no data from the array for %1 s")
+                          .arg(silence.seconds));
+            reportAdvisory(text);
+        } else {
+            setAdvisoryStatus(text);  // the event log keeps the onset; the status line counts on
+        }
     }
-    liveSession_.mapStale.store(true);
-    emit mapStaleChanged();
-    endRecordingAtBreak(
-        rejected ? QCoreApplication::translate("UiController",
-                                               "Recording stopped: only rejected datagrams from the array "
-                                               "for %1 s")
-                       .arg(seconds)
-                 : QCoreApplication::translate("UiController",
-                                               "Recording stopped: no data from the array for %1 s")
-                       .arg(seconds));
-    reportAdvisory(text);
-}
-
-void UiController::reportArrayResumed(double silentSeconds, bool firstData) {
-    liveSession_.mapStale.store(false);
-    emit mapStaleChanged();
-    reportAdvisory(firstData
-                       ? UiText::tr("First data from the array after %1 s").arg(silentSeconds, 0, 'f', 1)
-                       : QCoreApplication::translate("UiController", "Data from the array again after %1 s")
-                             .arg(silentSeconds, 0, 'f', 1));
+    if (notices.resumed) {
+        liveSession_.mapStale.store(false);
+        emit mapStaleChanged();
+        const QString seconds = QString::number(notices.resumed->seconds, 'f', 1);
+        reportAdvisory(
+            notices.resumed->firstData
+                ? UiText::tr("First data from the array after %1 s").arg(seconds)
+                : QCoreApplication::translate("UiController", "Data from the array again after %1 s")
+                      .arg(seconds));
+    }
+    return notices.resumed.has_value();
 }
 
 void UiController::dspLoop(std::stop_token stop, LiveStarted started) {

@@ -719,13 +719,10 @@ class UiController : public QObject {
     // Counts a worker error; a session's first shows `format` (catalogue text, %1: text), logged if logEvent.
     void countLiveError(const char* format, const QString& text, bool logEvent);
     void rebuildLiveMetrics(core::UdpSource* udp);  // acquisition thread
-    // Acquisition thread: says what the watch of the array's stream noticed; true when the samples of
-    // this pass come after a silence.
+    // Acquisition thread: tells what the watch of the array's stream noticed (a silence's onset marks the
+    // map stale and ends a Recording, data again clears the mark); true when this pass's samples come
+    // after a silence.
     bool reportArrayStream(const ArrayStreamWatch::Notices& notices);
-    // No samples from the array for `seconds`, `rejected` when only its datagrams of the wrong length
-    // came meanwhile (the onset marks the map stale, ends a Recording); data again clears the mark.
-    void reportArraySilence(std::int64_t seconds, bool onset, bool rejected);
-    void reportArrayResumed(double silentSeconds, bool firstData);
     // Any thread: makes the map the latest of its kind (1 live, 2 replay, 3 analysis), then repaints.
     void publishMap(core::HeatmapGrid map, std::int32_t kind);
 
