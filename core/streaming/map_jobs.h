@@ -45,7 +45,8 @@ struct PendingMapJob {
     std::vector<MatrixRows> rows;  // one full Hermitian matrix per band bin, in band order
     FrequencyBand band;
     std::shared_ptr<const BeamformingParameters> parameters;
-    std::uint64_t frameCount = 0;  // frames behind the first matrix
+    // The independent frames the first matrix's average is worth (averagedSnapshotCount).
+    std::uint64_t frameCount = 0;
     std::uint64_t generation = 0;
     std::shared_ptr<const MapRenderContext> context;
 };

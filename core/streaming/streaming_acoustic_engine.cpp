@@ -51,6 +51,14 @@ std::vector<MicrophonePosition> positionsOf(const DeviceProfile& profile) {
 
 }  // namespace
 
+std::uint64_t averagedSnapshotCount(std::uint64_t frames, double alpha) {
+    if (frames <= 1 || !(alpha > 0.0 && alpha < 1.0)) return frames;
+    // The first frame weighs alpha^(n-1), frame k >= 1 weighs (1 - alpha) alpha^(n-1-k); they sum to 1.
+    const double first = std::pow(alpha, 2.0 * static_cast<double>(frames - 1));
+    const double sumOfSquares = first + (1.0 - alpha) / (1.0 + alpha) * (1.0 - first);
+    return std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::llround(1.0 / sumOfSquares)));
+}
+
 StreamingAcousticEngine::StreamingAcousticEngine() = default;
 
 StreamingAcousticEngine::~StreamingAcousticEngine() = default;
@@ -327,8 +335,12 @@ void StreamingAcousticEngine::scheduleMap(bool force) {
     std::vector<MatrixRows> rows;
     rows.reserve(matrices_.size());
     for (const CrossSpectralMatrix& matrix : matrices_) rows.push_back(matrix.toRows());
+    // Auto-MUSIC weighs the spread of the eigenvalues by the snapshots behind them. The frames since the
+    // restart grow for as long as the session runs, while the exponential average holds only about
+    // (1 + alpha) / (1 - alpha) of them: counted so, a late map would find sources in the noise.
     const std::uint64_t frameCount =
-        matrices_.empty() ? processedBlockCount_.load() : matrices_.front().frameCount();
+        matrices_.empty() ? processedBlockCount_.load()
+                          : averagedSnapshotCount(matrices_.front().frameCount(), averagingAlpha(hopSeconds()));
     if (config_.asyncMaps) {
         auto job = std::make_shared<PendingMapJob>();
         job->rows = std::move(rows);

@@ -30,6 +30,11 @@
 
 namespace zk::core {
 
+/// The independent frames an exponential average of `frames` frames is worth, (sum w)^2 / sum w^2 of its
+/// weights with the first frame taken whole: `frames` while they are few, (1 + alpha) / (1 - alpha) once
+/// the average has settled; at least 1 for one frame or more, rounded to the nearest whole frame.
+std::uint64_t averagedSnapshotCount(std::uint64_t frames, double alpha);
+
 /// Turns a continuous stream of interleaved int16 wire frames into sound maps while it runs. Threads:
 /// the producer pushes (configure, reset and restartContinuityWindow are serialised with it by the
 /// owner); the GUI thread calls the setters; one map thread calls renderPendingMap; latestMap,

@@ -10,12 +10,14 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "core/signal/spectral_framer.h"
 #include "core/streaming/noise_floor_profile.h"
+#include "core/storage/device_profile.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 #include "engine_test_support.h"
 #include "steering_test_model.h"
@@ -349,6 +351,67 @@ TEST(StreamingEngineMaps, MapThreadKeepsItsBeamformerThroughReconfigureAndSpeedC
     EXPECT_EQ(maps.failures(), 0u) << maps.lastFailure();
     ASSERT_TRUE(engine.latestMap().has_value());
     EXPECT_EQ(engine.latestMap()->algorithmId, 1u);
+}
+
+// The snapshots an exponential average is worth, against its weights summed frame by frame: the first
+// frame taken whole, then each new one at 1 - alpha while the older ones decay by alpha.
+TEST(StreamingEngineMaps, AnAveragesSnapshotsAreThoseOfItsWeights) {
+    EXPECT_EQ(averagedSnapshotCount(0, 0.9), 0u);
+    EXPECT_EQ(averagedSnapshotCount(1, 0.9), 1u);
+    // The live hop at 48 and 16 kHz with the default time constant of 0.5 s.
+    for (const double alpha : {std::exp(-(512.0 / 48000.0) / 0.5), std::exp(-(512.0 / 16000.0) / 0.5)}) {
+        SCOPED_TRACE(alpha);
+        for (const std::uint64_t frames : {2u, 3u, 10u, 40u, 100u, 1000u, 100000u}) {
+            double sum = 1.0, squares = 1.0;  // of the weights, frame by frame
+            for (std::uint64_t k = 1; k < frames; ++k) {
+                sum = alpha * sum + (1.0 - alpha);
+                squares = alpha * alpha * squares + (1.0 - alpha) * (1.0 - alpha);
+            }
+            EXPECT_EQ(averagedSnapshotCount(frames, alpha), std::llround(sum * sum / squares)) << frames;
+        }
+        EXPECT_EQ(averagedSnapshotCount(100000, alpha), std::llround((1.0 + alpha) / (1.0 - alpha)));
+    }
+}
+
+// Auto-MUSIC on the live engine of the shipped 4-microphone array: one tone in noise 20 dB below it,
+// over the third-octave band. The average holds the same snapshots after 3 s and after 30 s of the
+// stream, so the late map counts the same one source as the early one, and peaks on it.
+TEST(StreamingEngineMaps, AutoMusicCountsTheSameSourcesEarlyAndLateInASession) {
+    const DeviceProfile profile = loadDeviceProfile(ZK_PROFILES_DIR "/small-4.device.json");
+    const double rate = profile.sampleRateHz;
+    const double toneHz = rate / 6.0;
+    std::vector<MicrophonePosition> mics;
+    for (const MicrophoneChannel& m : profile.microphones) mics.push_back({m.x, m.y, m.z});
+    constexpr std::size_t kSecondFrames = 16000;
+    std::vector<std::int16_t> second =
+        testmodel::planeWaveSamples(mics, 10.0, -6.0, {toneHz}, 8000.0, rate, kSecondFrames, 343.0);
+    std::mt19937 rng(29);
+    std::normal_distribution<double> noise(0.0, 8000.0 / std::sqrt(2.0) / 10.0);
+    for (std::int16_t& v : second) {
+        v = static_cast<std::int16_t>(std::clamp(std::lround(v + noise(rng)), -32768L, 32767L));
+    }
+    StreamingEngineConfig config;
+    config.frameSize = 1024;
+    config.hopSize = 512;
+    config.band = {1, 2, toneHz, 2000.0, 0};
+    config.mapIntervalMs = 60000;
+    config.asyncMaps = true;
+    config.useBinRotation = true;
+    config.beamforming.algorithm = 6;
+    StreamingAcousticEngine engine;
+    engine.configure(profile, config);
+    const auto mapAfter = [&](int seconds) {
+        for (int s = 0; s < seconds; ++s) pushLogical(engine, profile, second, 256);
+        engine.requestMapNow();
+        EXPECT_TRUE(engine.renderPendingMap());
+        return *engine.latestMap();
+    };
+    const HeatmapGrid early = mapAfter(3);
+    const HeatmapGrid late = mapAfter(27);
+    EXPECT_EQ(early.estimatedSourceCount, 1u);
+    EXPECT_EQ(late.estimatedSourceCount, 1u);
+    EXPECT_EQ(late.peakAzimuthDeg, 10.0);
+    EXPECT_EQ(late.peakElevationDeg, -6.0);
 }
 
 }  // namespace
