@@ -474,10 +474,8 @@ class UiController : public QObject {
     void setAnalysisFocusIndex(int index);
     void setAnalysisWindowSeconds(double seconds);
 
-    // Settings, resetDefaults.
+    // Settings (resetDefaults), beamforming and frequency band.
     Q_INVOKABLE void resetDefaults();
-
-    // Beamforming and frequency band.
     Q_INVOKABLE void setAlgorithm(const QString& algorithm);
     Q_INVOKABLE void setBeamformingParameter(const QString& key, double value);
     Q_INVOKABLE double beamformingParameterValue(const QString& key) const;
@@ -518,44 +516,32 @@ class UiController : public QObject {
     Q_INVOKABLE void setCameraParameterAuto(const QString& key, bool autoMode);
     Q_INVOKABLE void resetCameraParameters();
 
-    // Status line and logs.
+    // Status line, logs, diagnostics bundle, settings backup, Device profile, file-system browsing.
     Q_INVOKABLE void refreshLocalizedStrings();
     Q_INVOKABLE void logMediaDiagnostic(const QString& message);
-
-    // Diagnostics bundle and settings backup.
     Q_INVOKABLE QString exportDiagnosticsBundle();
     Q_INVOKABLE QString backupNow();
     Q_INVOKABLE void openDiagnosticsFolder();
-
-    // Device profile.
     Q_INVOKABLE void importProfile(const QString& path);
-
-    // File-system browsing.
     Q_INVOKABLE QStringList browseDrives() const;
     Q_INVOKABLE QVariantMap browseListDir(const QString& path, const QStringList& name_filters) const;
     Q_INVOKABLE QVariantMap browseCreateDir(const QString& parent_path, const QString& base_name) const;
     Q_INVOKABLE QVariantMap browseRenameDir(const QString& dir_path, const QString& new_name) const;
 
-    // Live session.
+    // Live session, Recording, Replay, noise floor.
     Q_INVOKABLE void startLive();
     Q_INVOKABLE void stopLive();
     Q_INVOKABLE void runOnce();
-
-    // Recording.
     Q_INVOKABLE void setRecordingMaxDurationSeconds(double seconds);
     Q_INVOKABLE void startRecording();
     Q_INVOKABLE void stopRecording();
     Q_INVOKABLE void notifyVideoRecorderStarted();
     Q_INVOKABLE void notifyVideoRecorderStopped(const QString& actualPath);
-
-    // Replay.
     Q_INVOKABLE void startSelectedMeasurementReplay();
     Q_INVOKABLE void setReplayPaused(bool paused);
     Q_INVOKABLE void seekReplay(double seconds);
     Q_INVOKABLE void stopReplay();
     Q_INVOKABLE void analyzeReplayPosition();
-
-    // Noise floor.
     Q_INVOKABLE void setNoiseSubtractionEnabled(bool enabled);
     Q_INVOKABLE void startNoiseCalibration();
     Q_INVOKABLE void cancelNoiseCalibration();
@@ -570,7 +556,7 @@ class UiController : public QObject {
     Q_INVOKABLE void setDiagnosticChannel(int channel);
     Q_INVOKABLE void trimMemory();
 
-    // Projects.
+    // Projects and Measurements.
     Q_INVOKABLE QString validateNewProjectDir(const QString& directory) const;
     Q_INVOKABLE bool projectExistsAt(const QString& directory) const;
     Q_INVOKABLE QStringList findNestedProjects(const QString& directory) const;
@@ -581,8 +567,6 @@ class UiController : public QObject {
     Q_INVOKABLE void openRecentProject(const QString& path);
     Q_INVOKABLE void removeRecentProject(const QString& path);
     Q_INVOKABLE void openProjectFolder();
-
-    // Measurements.
     Q_INVOKABLE void selectMeasurement(int index);
     Q_INVOKABLE void renameSelectedMeasurement(const QString& displayName);
     Q_INVOKABLE void setSelectedMeasurementNote(const QString& location, const QString& scene,
@@ -743,8 +727,7 @@ class UiController : public QObject {
     ProfileRecords profileState_;
     AnalysisSettings analysis_;
     // Texts of the later operations; GUI thread only.
-    QString lastDiagnosticsPath_;
-    QString lastBackupPath_;
+    QString lastDiagnosticsPath_, lastBackupPath_;
 
     CameraParts camera_;
     EngineParts engines_;

@@ -104,9 +104,7 @@ ApplicationWindow {
         return url
     }
 
-    function hasDefaultVideoInput() {
-        return String(mediaDevices.defaultVideoInput.id) !== ""
-    }
+    function hasDefaultVideoInput() { return String(mediaDevices.defaultVideoInput.id) !== "" }
 
     function openSharedCamera() {
         if (!sharedCamera || sharedCamera.active || !hasDefaultVideoInput())
@@ -119,9 +117,7 @@ ApplicationWindow {
         ui.bindUvcCamera(String(sharedCamera.cameraDevice.id), sharedCamera.cameraDevice.description)
     }
 
-    ActionBlockers {
-        id: blockers
-    }
+    ActionBlockers { id: blockers }
 
     FocusScroller {
         id: focusScroller
