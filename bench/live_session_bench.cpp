@@ -34,6 +34,7 @@
 #include <numbers>
 #include <random>
 #include <string>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -356,6 +357,103 @@ BENCHMARK(BM_LiveSessionOverload)
     ->Arg(1)
     ->Arg(10)
     ->Arg(100)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+// The live view with the DSP thread slowed on purpose: before each block it takes, it waits until the
+// acquisition has handed over `pace` blocks' worth of frames since the last one (pace 1 is the array's
+// own rate, pace 4 a quarter of it). A steady plane wave from (12, -8) degrees at the array's rate for
+// kSlowDspRunTime with DAS over the 4 kHz third-octave band. Counters: maps delivered per second on the
+// GUI thread, blocks dropped from the DSP queue, the median peak level of the maps (dBFS), how far the
+// lowest one falls below it (dB), and how many maps peak more than 2 degrees off the source.
+constexpr auto kSlowDspRunTime = 15s;
+
+void BM_LiveSessionSlowDsp(benchmark::State& state) {
+    const auto pace = static_cast<std::uint64_t>(state.range(0));
+    const zk::core::DeviceProfile profile = zk::core::loadDeviceProfile(kProfile);
+    const auto loud = planeWaveDatagrams(profile, 12.0, -8.0);
+    const std::chrono::duration<double> interval(static_cast<double>(profile.udp->samplesPerDatagram) /
+                                                 profile.sampleRateHz);
+    const std::uint64_t blockSamples = 256u * profile.wireChannelCount;
+    for (auto _ : state) {
+        std::uint64_t takenAt = 0;  // the DSP thread's: ingress when it took its last block
+        zk::app::UiController ui;
+        zk::app::BeamformingSettingsTestPeer peer(ui);
+        ui.importProfile(QString::fromLatin1(kProfile));
+        ui.setSource(QStringLiteral("UDP"));
+        ui.setFrequency(4000.0);
+        ui.setFrequencyBandMode(QStringLiteral("1/3 octave"));
+        ui.setAlgorithm(QStringLiteral("01 DAS / Conventional"));
+        zk::app::LiveSessionState& live = peer.liveSession();
+        live.beforeDspBlock = [&](std::stop_token stop) {
+            while (!stop.stop_requested() && live.counters.ingressSamples.load() < takenAt + pace * blockSamples)
+                std::this_thread::sleep_for(1ms);
+            takenAt = live.counters.ingressSamples.load();
+        };
+        struct Shown {
+            double levelDb, azimuthDeg, elevationDeg;
+        };
+        std::vector<Shown> shown;  // GUI thread only
+        QObject::connect(&ui, &zk::app::UiController::heatmapUpdated, &ui, [&] {
+            if (ui.hasHeatmap()) shown.push_back({ui.peakLevelDbfs(), ui.peakAzimuth(), ui.peakElevation()});
+        });
+        ui.startLive();
+        if (ui.sessionState() != QStringLiteral("Running")) {
+            state.SkipWithError(ui.statusText().toStdString().c_str());
+            return;
+        }
+        std::atomic<bool> sending{true};  // cleared by this thread, read by the sender
+        std::thread sender([&] {
+            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(6666);
+            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            const Clock::time_point start = Clock::now();
+            for (std::size_t k = 0; sending.load(); ++k) {
+                std::this_thread::sleep_until(
+                    start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(k)));
+                const std::vector<std::uint8_t>& d = loud[k % loud.size()];
+                ::sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            }
+            ::close(fd);
+        });
+        // The first second settles the average; the maps after it are counted.
+        QEventLoop loop;
+        QTimer::singleShot(1s, &loop, &QEventLoop::quit);
+        loop.exec();
+        const std::size_t first = shown.size();
+        const Clock::time_point wall0 = Clock::now();
+        QTimer::singleShot(kSlowDspRunTime, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double wallSeconds = std::chrono::duration<double>(Clock::now() - wall0).count();
+        const std::vector<Shown> counted(shown.begin() + static_cast<std::ptrdiff_t>(first), shown.end());
+        const zk::app::BoundedBlockingQueue::Statistics dsp = live.dspQueue.statistics();
+        sending.store(false);
+        sender.join();
+        ui.stopLive();
+        QCoreApplication::processEvents();
+
+        std::vector<double> levels;
+        double offSource = 0;
+        for (const Shown& s : counted) {
+            levels.push_back(s.levelDb);
+            if (std::abs(s.azimuthDeg - 12.0) > 2.0 || std::abs(s.elevationDeg + 8.0) > 2.0) offSource += 1;
+        }
+        const double median = percentile(levels, 0.5);
+        state.counters["mapsPerS"] = static_cast<double>(counted.size()) / wallSeconds;
+        state.counters["dspDropBlocks"] = static_cast<double>(dsp.droppedBlocks);
+        state.counters["medianDbfs"] = median;
+        state.counters["lowestBelowDb"] =
+            levels.empty() ? 0.0 : median - *std::min_element(levels.begin(), levels.end());
+        state.counters["offSource"] = offSource;
+    }
+}
+BENCHMARK(BM_LiveSessionSlowDsp)
+    ->ArgName("pace")
+    ->Arg(1)
+    ->Arg(4)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
