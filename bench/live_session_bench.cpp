@@ -33,8 +33,8 @@
 #include <mutex>
 #include <numbers>
 #include <random>
-#include <string>
 #include <stop_token>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -387,8 +387,10 @@ void BM_LiveSessionSlowDsp(benchmark::State& state) {
         ui.setAlgorithm(QStringLiteral("01 DAS / Conventional"));
         zk::app::LiveSessionState& live = peer.liveSession();
         live.beforeDspBlock = [&](std::stop_token stop) {
-            while (!stop.stop_requested() && live.counters.ingressSamples.load() < takenAt + pace * blockSamples)
+            while (!stop.stop_requested() &&
+                   live.counters.ingressSamples.load() < takenAt + pace * blockSamples) {
                 std::this_thread::sleep_for(1ms);
+            }
             takenAt = live.counters.ingressSamples.load();
         };
         struct Shown {

@@ -338,9 +338,9 @@ void StreamingAcousticEngine::scheduleMap(bool force) {
     // Auto-MUSIC weighs the spread of the eigenvalues by the snapshots behind them. The frames since the
     // restart grow for as long as the session runs, while the exponential average holds only about
     // (1 + alpha) / (1 - alpha) of them: counted so, a late map would find sources in the noise.
-    const std::uint64_t frameCount =
-        matrices_.empty() ? processedBlockCount_.load()
-                          : averagedSnapshotCount(matrices_.front().frameCount(), averagingAlpha(hopSeconds()));
+    const std::uint64_t frameCount = matrices_.empty() ? processedBlockCount_.load()
+                                                       : averagedSnapshotCount(matrices_.front().frameCount(),
+                                                                               averagingAlpha(hopSeconds()));
     if (config_.asyncMaps) {
         auto job = std::make_shared<PendingMapJob>();
         job->rows = std::move(rows);

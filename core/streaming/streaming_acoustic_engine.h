@@ -175,7 +175,7 @@ class StreamingAcousticEngine {
     // Written by the producer, read by any thread.
     std::atomic<std::uint64_t> processedBlockCount_{0};
     std::chrono::steady_clock::time_point lastMapTime_{};
-    MapClock mapClock_;  // producer (and the owner while it is idle); empty: the steady clock
+    MapClock mapClock_;           // producer (and the owner while it is idle); empty: the steady clock
     bool mapSinceReset_ = false;  // a map was scheduled since configure, reset or a band change
     bool mapsSuspended_ = false;
 

@@ -285,7 +285,8 @@ TEST_F(LiveSession, AQuarterRateDspStillShowsSettledMapsOnTheSource) {
     PlaneWaveSender sender(profile, kSourceHorizontalDeg, kSourceVerticalDeg, ToneInNoise{});
     sender.start();
     constexpr std::size_t kSettled = 20;
-    ASSERT_TRUE(waitUntil([&] { return maps.count() >= kSettled; }, 4000ms)) << ui.liveMetrics().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return maps.count() >= kSettled; }, 4000ms))
+        << ui.liveMetrics().toStdString();
     const double settled = meanPeakDbfs(maps.maps(), kSettled - 5, kSettled);
 
     pace.store(4);
@@ -293,8 +294,8 @@ TEST_F(LiveSession, AQuarterRateDspStillShowsSettledMapsOnTheSource) {
     std::uint64_t ingress0 = live.counters.ingressSamples.load();
     std::uint64_t dropped0 = live.dspQueue.statistics().droppedBlocks;
     const auto arraySeconds = [&] {
-        return static_cast<double>(live.counters.ingressSamples.load() - ingress0) / profile.wireChannelCount /
-               profile.sampleRateHz;
+        return static_cast<double>(live.counters.ingressSamples.load() - ingress0) /
+               profile.wireChannelCount / profile.sampleRateHz;
     };
     // Four overflows of the queue and three seconds of the array's samples.
     const auto overflowedFor = [&](double seconds) {

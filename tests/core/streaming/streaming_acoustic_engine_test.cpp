@@ -382,9 +382,9 @@ TEST(StreamingAcousticEngine, TheMapIntervalRunsOnTheEnginesClock) {
         std::size_t pushed = 0;
         const auto hop = [&](std::size_t frames) {
             pushLogical(engine, profile,
-                        std::vector<std::int16_t>(samples.begin() + static_cast<std::ptrdiff_t>(4 * pushed),
-                                                  samples.begin() +
-                                                      static_cast<std::ptrdiff_t>(4 * (pushed + frames))));
+                        std::vector<std::int16_t>(
+                            samples.begin() + static_cast<std::ptrdiff_t>(4 * pushed),
+                            samples.begin() + static_cast<std::ptrdiff_t>(4 * (pushed + frames))));
             pushed += frames;
         };
         hop(64);

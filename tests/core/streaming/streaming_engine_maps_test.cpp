@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "core/signal/spectral_framer.h"
-#include "core/streaming/noise_floor_profile.h"
 #include "core/storage/device_profile.h"
+#include "core/streaming/noise_floor_profile.h"
 #include "core/streaming/streaming_acoustic_engine.h"
 #include "engine_test_support.h"
 #include "steering_test_model.h"
