@@ -8,6 +8,7 @@
 
 #include "app/error_text.h"
 #include "app/live_dsp_step.h"
+#include "app/live_runner.h"
 #include "app/pacing_clock.h"
 #include "app/platform/thread_name.h"
 #include "app/ui_controller.h"
@@ -43,38 +44,39 @@ void countDiagnosticsError(UiController& ui, std::atomic<std::uint64_t>& errors,
 
 }  // namespace
 
-void UiController::startLiveThreads(const core::DeviceProfile& profile) {
-    liveSession_.dspQueue.reset();
-    liveSession_.diagnosticsQueue.reset();
+void LiveRunner::startThreads(UiController& ui, const core::DeviceProfile& profile) {
+    ui.liveSession_.dspQueue.reset();
+    ui.liveSession_.diagnosticsQueue.reset();
     auto started = std::make_shared<std::atomic<int>>(0);  // each consumer adds 1 once it runs
 
     // Moving a new thread into a member stops and joins the member's previous thread first.
-    threads_.dsp = std::jthread([this, started](std::stop_token stop) { dspLoop(stop, started); });
-    threads_.liveMap = std::jthread([this, started](std::stop_token stop) { liveMapLoop(stop, started); });
-    threads_.liveDiagnostics = std::jthread(
-        [this, started, profile](std::stop_token stop) { liveDiagnosticsLoop(stop, started, profile); });
+    ui.threads_.dsp = std::jthread([&ui, started](std::stop_token stop) { dspLoop(ui, stop, started); });
+    ui.threads_.liveMap = std::jthread([&ui, started](std::stop_token stop) { mapLoop(ui, stop, started); });
+    ui.threads_.liveDiagnostics = std::jthread(
+        [&ui, started, profile](std::stop_token stop) { diagnosticsLoop(ui, stop, started, profile); });
     // The consumers wait on their queues before the first block can arrive.
-    while (started->load() < kWorkersBeforeAcquisition && run_.liveRunning.load()) std::this_thread::yield();
+    while (started->load() < kWorkersBeforeAcquisition && ui.run_.liveRunning.load())
+        std::this_thread::yield();
 
-    core::UdpSource* udp = sources_.udp.get();
-    core::SyntheticSource* synthetic = sources_.synthetic.get();
+    core::UdpSource* udp = ui.sources_.udp.get();
+    core::SyntheticSource* synthetic = ui.sources_.synthetic.get();
     const double sampleRateHz = profile.sampleRateHz;
     const std::uint32_t wireChannels = profile.wireChannelCount;
-    threads_.acquisition = std::jthread([=, this](std::stop_token stop) {
-        acquisitionLoop(stop, udp, synthetic, sampleRateHz, wireChannels);
+    ui.threads_.acquisition = std::jthread([=, &ui](std::stop_token stop) {
+        acquisitionLoop(ui, stop, udp, synthetic, sampleRateHz, wireChannels);
     });
 }
 
-void UiController::stopLiveThreads() {
-    run_.liveRunning.store(false);
-    liveSession_.dspQueue.close();
-    liveSession_.diagnosticsQueue.close();
+void LiveRunner::stopThreads(UiController& ui) {
+    ui.run_.liveRunning.store(false);
+    ui.liveSession_.dspQueue.close();
+    ui.liveSession_.diagnosticsQueue.close();
     for (std::jthread* thread :
-         {&threads_.acquisition, &threads_.dsp, &threads_.liveMap, &threads_.liveDiagnostics}) {
+         {&ui.threads_.acquisition, &ui.threads_.dsp, &ui.threads_.liveMap, &ui.threads_.liveDiagnostics}) {
         if (thread->joinable()) thread->request_stop();
     }
     for (std::jthread* thread :
-         {&threads_.acquisition, &threads_.dsp, &threads_.liveMap, &threads_.liveDiagnostics}) {
+         {&ui.threads_.acquisition, &ui.threads_.dsp, &ui.threads_.liveMap, &ui.threads_.liveDiagnostics}) {
         if (thread->joinable()) thread->join();
     }
 }
@@ -93,14 +95,14 @@ void UiController::countLiveError(const char* format, const QString& text, bool 
     }
 }
 
-void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
-                                   core::SyntheticSource* synthetic, double sampleRateHz,
-                                   std::uint32_t wireChannels) {
+void LiveRunner::acquisitionLoop(UiController& ui, std::stop_token stop, core::UdpSource* udp,
+                                 core::SyntheticSource* synthetic, double sampleRateHz,
+                                 std::uint32_t wireChannels) {
     platform::nameCurrentThread("zk-acquisition");
     const auto readPeriod = std::chrono::nanoseconds(
         static_cast<std::int64_t>(std::trunc(static_cast<double>(kFramesPerRead) / sampleRateHz * 1e9)));
     // Also the clock the array's silences and rejected datagrams are timed by.
-    PacingClock& pacing = *liveSession_.clock.load();
+    PacingClock& pacing = *ui.liveSession_.clock.load();
     // The synthetic source's clock starts at its first read: the time it waited for the commit is no
     // sample time, and catching up on it would send a burst.
     std::optional<Clock::time_point> deadline;
@@ -108,9 +110,9 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
     ArrayStreamWatch watch;
     watch.restart(pacing.now());
     bool receiveStopReported = false;
-    while (run_.liveRunning.load() && !stop.stop_requested()) {
+    while (ui.run_.liveRunning.load() && !stop.stop_requested()) {
         try {
-            if (!liveSession_.committed.load()) {
+            if (!ui.liveSession_.committed.load()) {
                 pacing.nap(kIdleNap);
                 watch.restart(pacing.now());
                 continue;
@@ -133,22 +135,22 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
             if (udp != nullptr) {
                 // The time first: the counters read after it hold every datagram that came before it.
                 const Clock::time_point now = pacing.now();
-                afterSilence = reportArrayStream(watch.observe(now, !samples.empty(), udp->statistics()));
+                afterSilence = reportArrayStream(ui, watch.observe(now, !samples.empty(), udp->statistics()));
             }
             if (!samples.empty()) {
                 const std::uint64_t frames = wireChannels == 0 ? 0 : samples.size() / wireChannels;
-                liveSession_.counters.ingressSamples.fetch_add(samples.size());
+                ui.liveSession_.counters.ingressSamples.fetch_add(samples.size());
                 // Samples after a silence do not follow the ones before it: a Recording ended at the
                 // silence, and the engine restarts its window.
-                appendRecordingBlock(samples, gap || afterSilence);  // at once unless a Recording runs
+                ui.appendRecordingBlock(samples, gap || afterSilence);  // at once unless a Recording runs
                 // One copy for the diagnostics; the DSP gets the read vector itself.
-                liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, gap, afterSilence});
-                liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, gap, afterSilence});
+                ui.liveSession_.diagnosticsQueue.push(SampleBlock{samples, frames, gap, afterSilence});
+                ui.liveSession_.dspQueue.push(SampleBlock{std::move(samples), frames, gap, afterSilence});
             }
             const Clock::time_point now = Clock::now();
             if (now >= nextMetrics) {
                 nextMetrics = now + kMetricsInterval;
-                rebuildLiveMetrics(udp);
+                ui.rebuildLiveMetrics(udp);
                 std::optional<std::string> stopReason;
                 if (udp != nullptr && !receiveStopReported) stopReason = udp->receiveStopReason();
                 if (stopReason) {
@@ -158,12 +160,12 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                     const QString text =
                         UiText::tr("UDP receive stopped: %1").arg(QString::fromStdString(*stopReason));
                     QMetaObject::invokeMethod(
-                        this,
-                        [this, udp, text] {
-                            if (run_.session.load() != kRunning || sources_.udp.get() != udp) return;
+                        &ui,
+                        [&ui, udp, text] {
+                            if (ui.run_.session.load() != kRunning || ui.sources_.udp.get() != udp) return;
                             try {
-                                haltLive(true);
-                                reportEvent(text);
+                                ui.haltLive(true);
+                                ui.reportEvent(text);
                             } catch (...) {
                                 // Only the report can fail (out of memory); haltLive left no worker running.
                             }
@@ -172,36 +174,37 @@ void UiController::acquisitionLoop(std::stop_token stop, core::UdpSource* udp,
                 }
             }
         } catch (const std::exception& error) {
-            countLiveError(QT_TRANSLATE_NOOP("UiController", "Acquisition error: %1"), textOf(error), true);
+            ui.countLiveError(QT_TRANSLATE_NOOP("UiController", "Acquisition error: %1"), textOf(error),
+                              true);
             std::this_thread::sleep_for(kErrorNap);
         } catch (...) {
-            countLiveError(QT_TRANSLATE_NOOP("UiController", "Acquisition error: %1"),
-                           UiText::tr("unknown error"), true);
+            ui.countLiveError(QT_TRANSLATE_NOOP("UiController", "Acquisition error: %1"),
+                              UiText::tr("unknown error"), true);
             std::this_thread::sleep_for(kErrorNap);
         }
     }
-    liveSession_.dspQueue.close();
-    liveSession_.diagnosticsQueue.close();
+    ui.liveSession_.dspQueue.close();
+    ui.liveSession_.diagnosticsQueue.close();
 }
 
-bool UiController::reportArrayStream(const ArrayStreamWatch::Notices& notices) {
+bool LiveRunner::reportArrayStream(UiController& ui, const ArrayStreamWatch::Notices& notices) {
     if (notices.stray) {
-        reportAdvisory(UiText::tr("Datagrams from another sender ignored: %1 bytes from %2; the array's "
-                                  "stream goes on")
-                           .arg(notices.stray->bytes)
-                           .arg(QString::fromStdString(core::senderText(notices.stray->sender))));
+        ui.reportAdvisory(UiText::tr("Datagrams from another sender ignored: %1 bytes from %2; the array's "
+                                     "stream goes on")
+                              .arg(notices.stray->bytes)
+                              .arg(QString::fromStdString(core::senderText(notices.stray->sender))));
     }
     if (notices.rejections) {
         const QString text =
             QCoreApplication::translate("UiController",
                                         "Datagrams rejected: their length does not match the Device Profile "
                                         "(%1 bytes expected, %2 rejected so far)")
-                .arg(liveSession_.datagramBytes)
+                .arg(ui.liveSession_.datagramBytes)
                 .arg(notices.rejections->count);
         if (notices.rejections->onset) {
-            reportAdvisory(text);
+            ui.reportAdvisory(text);
         } else {
-            setAdvisoryStatus(text);
+            ui.setAdvisoryStatus(text);
         }
     }
     if (notices.silence) {
@@ -212,13 +215,13 @@ bool UiController::reportArrayStream(const ArrayStreamWatch::Notices& notices) {
                                               "Only rejected datagrams from the array for %1 s: their "
                                               "length does not match the Device Profile (%2 bytes expected)")
                       .arg(silence.seconds)
-                      .arg(liveSession_.datagramBytes)
+                      .arg(ui.liveSession_.datagramBytes)
                 : QCoreApplication::translate("UiController", "No data from the array for %1 s")
                       .arg(silence.seconds);
         if (silence.onset) {
-            liveSession_.mapStale.store(true);
-            emit mapStaleChanged();
-            endRecordingAtBreak(
+            ui.liveSession_.mapStale.store(true);
+            emit ui.mapStaleChanged();
+            ui.endRecordingAtBreak(
                 silence.rejected
                     ? QCoreApplication::translate("UiController",
                                                   "Recording stopped: only rejected datagrams from the "
@@ -227,16 +230,16 @@ bool UiController::reportArrayStream(const ArrayStreamWatch::Notices& notices) {
                     : QCoreApplication::translate("UiController",
                                                   "Recording stopped: no data from the array for %1 s")
                           .arg(silence.seconds));
-            reportAdvisory(text);
+            ui.reportAdvisory(text);
         } else {
-            setAdvisoryStatus(text);  // the event log keeps the onset; the status line counts on
+            ui.setAdvisoryStatus(text);  // the event log keeps the onset; the status line counts on
         }
     }
     if (notices.resumed) {
-        liveSession_.mapStale.store(false);
-        emit mapStaleChanged();
+        ui.liveSession_.mapStale.store(false);
+        emit ui.mapStaleChanged();
         const QString seconds = QString::number(notices.resumed->seconds, 'f', 1);
-        reportAdvisory(
+        ui.reportAdvisory(
             notices.resumed->firstData
                 ? UiText::tr("First data from the array after %1 s").arg(seconds)
                 : QCoreApplication::translate("UiController", "Data from the array again after %1 s")
@@ -245,89 +248,90 @@ bool UiController::reportArrayStream(const ArrayStreamWatch::Notices& notices) {
     return notices.resumed.has_value();
 }
 
-void UiController::dspLoop(std::stop_token stop, LiveStarted started) {
+void LiveRunner::dspLoop(UiController& ui, std::stop_token stop, LiveStarted started) {
     platform::nameCurrentThread("zk-dsp");
     started->fetch_add(1);
     core::raiseCurrentThreadPriority();
-    const std::function<void(std::stop_token)> beforeBlock = liveSession_.beforeDspBlock;
-    while (run_.liveRunning.load() && !stop.stop_requested()) {
-        std::optional<SampleBlock> block = liveSession_.dspQueue.pop(stop);
+    const std::function<void(std::stop_token)> beforeBlock = ui.liveSession_.beforeDspBlock;
+    while (ui.run_.liveRunning.load() && !stop.stop_requested()) {
+        std::optional<SampleBlock> block = ui.liveSession_.dspQueue.pop(stop);
         if (!block) break;
         try {
             if (beforeBlock) beforeBlock(stop);
             {
-                std::lock_guard lock(engines_.liveMutex);
-                pushBlockToLiveEngine(*engines_.live, *block);
-                liveSession_.counters.dspHops.store(engines_.live->processedBlockCount());
+                std::lock_guard lock(ui.engines_.liveMutex);
+                pushBlockToLiveEngine(*ui.engines_.live, *block);
+                ui.liveSession_.counters.dspHops.store(ui.engines_.live->processedBlockCount());
             }
             // Said here, where the map's samples are: a drop of the diagnostics queue alone leaves the map
             // whole. A silence is reported as such by the acquisition thread.
             if (block->gap || block->dropped)
-                setAdvisoryStatus(UiText::tr("Live sample gap detected; continuity window restarted"));
+                ui.setAdvisoryStatus(UiText::tr("Live sample gap detected; continuity window restarted"));
         } catch (const std::exception& error) {
-            countLiveError(QT_TRANSLATE_NOOP("UiController", "DSP error: %1"), textOf(error), false);
+            ui.countLiveError(QT_TRANSLATE_NOOP("UiController", "DSP error: %1"), textOf(error), false);
         } catch (...) {
-            countLiveError(QT_TRANSLATE_NOOP("UiController", "DSP error: %1"), UiText::tr("unknown error"),
-                           false);
+            ui.countLiveError(QT_TRANSLATE_NOOP("UiController", "DSP error: %1"), UiText::tr("unknown error"),
+                              false);
         }
     }
 }
 
-void UiController::liveMapLoop(std::stop_token stop, LiveStarted started) {
+void LiveRunner::mapLoop(UiController& ui, std::stop_token stop, LiveStarted started) {
     platform::nameCurrentThread("zk-live-map");
     started->fetch_add(1);
-    while (run_.liveRunning.load() && !stop.stop_requested()) {
+    while (ui.run_.liveRunning.load() && !stop.stop_requested()) {
         try {
             const Clock::time_point t0 = Clock::now();
             std::optional<core::HeatmapGrid> map;
-            if (engines_.live->renderPendingMap()) map = engines_.live->latestMap();
+            if (ui.engines_.live->renderPendingMap()) map = ui.engines_.live->latestMap();
             if (!map) {
                 std::this_thread::sleep_for(kMapPollNap);
                 continue;
             }
-            liveSession_.counters.mapsRendered.fetch_add(1);
+            ui.liveSession_.counters.mapsRendered.fetch_add(1);
             const auto elapsedNs =
                 std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - t0).count();
-            liveSession_.counters.addRenderTime(static_cast<std::uint64_t>(elapsedNs / 1000));
-            publishMap(std::move(*map), render::kMapSourceLive);
-            liveSession_.counters.mapsPublished.fetch_add(1);
+            ui.liveSession_.counters.addRenderTime(static_cast<std::uint64_t>(elapsedNs / 1000));
+            ui.publishMap(std::move(*map), render::kMapSourceLive);
+            ui.liveSession_.counters.mapsPublished.fetch_add(1);
         } catch (const std::exception& error) {
-            countLiveError(QT_TRANSLATE_NOOP("UiController", "Map render error: %1"), textOf(error), false);
+            ui.countLiveError(QT_TRANSLATE_NOOP("UiController", "Map render error: %1"), textOf(error),
+                              false);
             std::this_thread::sleep_for(kMapPollNap);
         } catch (...) {
-            countLiveError(QT_TRANSLATE_NOOP("UiController", "Map render error: %1"),
-                           UiText::tr("unknown error"), false);
+            ui.countLiveError(QT_TRANSLATE_NOOP("UiController", "Map render error: %1"),
+                              UiText::tr("unknown error"), false);
             std::this_thread::sleep_for(kMapPollNap);
         }
     }
 }
 
-void UiController::liveDiagnosticsLoop(std::stop_token stop, LiveStarted started,
-                                       core::DeviceProfile profile) {
+void LiveRunner::diagnosticsLoop(UiController& ui, std::stop_token stop, LiveStarted started,
+                                 core::DeviceProfile profile) {
     platform::nameCurrentThread("zk-live-diag");
     started->fetch_add(1);
-    const render::DiagnosticsContext context{diagnosticSettings_,
-                                             diagnostics_.mutex,
-                                             diagnostics_.state,
-                                             diagnostics_.meterMutex,
-                                             diagnostics_.meters,
-                                             diagnostics_.outputs,
-                                             *imageOutputs_.diagnosticProvider,
+    const render::DiagnosticsContext context{ui.diagnosticSettings_,
+                                             ui.diagnostics_.mutex,
+                                             ui.diagnostics_.state,
+                                             ui.diagnostics_.meterMutex,
+                                             ui.diagnostics_.meters,
+                                             ui.diagnostics_.outputs,
+                                             *ui.imageOutputs_.diagnosticProvider,
                                              render::PlotPalette::processWide()};
-    while (run_.liveRunning.load() && !stop.stop_requested()) {
-        std::optional<SampleBlock> block = liveSession_.diagnosticsQueue.pop(stop);
+    while (ui.run_.liveRunning.load() && !stop.stop_requested()) {
+        std::optional<SampleBlock> block = ui.liveSession_.diagnosticsQueue.pop(stop);
         if (!block) break;
         try {
             if (render::renderDiagnosticImages(context, block->samples, profile, false,
                                                render::kDiagnosticSourceLive)) {
-                emit diagnosticsUpdated();
-                emit channelLevelsChanged();
-                emit spectrumLevelsChanged();
+                emit ui.diagnosticsUpdated();
+                emit ui.channelLevelsChanged();
+                emit ui.spectrumLevelsChanged();
             }
         } catch (const std::exception& error) {
-            countDiagnosticsError(*this, liveSession_.counters.diagnosticsErrors, textOf(error));
+            countDiagnosticsError(ui, ui.liveSession_.counters.diagnosticsErrors, textOf(error));
         } catch (...) {
-            countDiagnosticsError(*this, liveSession_.counters.diagnosticsErrors,
+            countDiagnosticsError(ui, ui.liveSession_.counters.diagnosticsErrors,
                                   UiText::tr("unknown error"));
         }
     }

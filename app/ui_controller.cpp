@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "app/platform/process_memory.h"
+#include "app/live_runner.h"
 #include "app/replay_runner.h"
 #include "app/settings_rules.h"
 #include "camera/uvc_camera_control.h"
@@ -120,7 +121,7 @@ UiController::~UiController() {
 
     if (sources_.udp) sources_.udp->stop();
 
-    stopLiveThreads();
+    LiveRunner::stopThreads(*this);
     ReplayRunner::stopThreads(*this);
 
     run_.fullRecomputeCancel.store(true);

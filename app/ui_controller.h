@@ -12,10 +12,8 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <stop_token>
 #include <string>
 
-#include "app/array_stream_watch.h"
 #include "app/live_session_state.h"
 #include "app/project_state.h"
 #include "app/recording_session.h"
@@ -677,8 +675,6 @@ class UiController : public QObject {
     void rebuildNoiseProfileInfo();
     void renderAnalysisSpectrum();
     void setSessionState(std::int32_t state);
-    // Closes both queues, then stops and joins acquisition, DSP, live map, diagnostics in order; no lock.
-    void stopLiveThreads();
     // Destructor: keeps a Recording that is still open as a Measurement without video.
     void finalizeOpenRecordingAtExit();
     // Hands the live parameters to the running engines; false when the live engine rejected them.
@@ -687,26 +683,15 @@ class UiController : public QObject {
     void applyFrequencyBand();
     // The sample rate frequencies are limited by: the Replay's frozen profile or the live one; 0 if none.
     double frequencyLimitSampleRate() const;
-    // Live session (ui_controller_live.cpp, live_workers.cpp); workers see atomics, copies, their sources.
+    // Live session (ui_controller_live.cpp); its threads are LiveRunner's (live_workers.cpp).
     void resetLiveView();  // clears the last session's diagnostic buffers, images, summary; GUI thread
-    // Resets the queues, starts DSP, map, diagnostics, waits until they run, then acquisition; GUI thread.
-    void startLiveThreads(const core::DeviceProfile& profile);
     void stopAndDeleteLiveSources();            // GUI thread, only while no live worker runs
     void failLiveStart(const QString& reason);  // no thread, no source, DeviceSession stopped, Faulted
     void refuseFailedStart(const QString& reason);
     void haltLive(bool faulted);  // GUI thread: ends a running session in Ready, or Faulted if `faulted`
-    void acquisitionLoop(std::stop_token stop, core::UdpSource* udp, core::SyntheticSource* synthetic,
-                         double sampleRateHz, std::uint32_t wireChannels);
-    void dspLoop(std::stop_token stop, LiveStarted started);
-    void liveMapLoop(std::stop_token stop, LiveStarted started);
-    void liveDiagnosticsLoop(std::stop_token stop, LiveStarted started, core::DeviceProfile profile);
     // Counts a worker error; a session's first shows `format` (catalogue text, %1: text), logged if logEvent.
     void countLiveError(const char* format, const QString& text, bool logEvent);
     void rebuildLiveMetrics(core::UdpSource* udp);  // acquisition thread
-    // Acquisition thread: tells what the watch of the array's stream noticed (a silence's onset marks the
-    // map stale and ends a Recording, data again clears the mark); true when this pass's samples come
-    // after a silence.
-    bool reportArrayStream(const ArrayStreamWatch::Notices& notices);
     // Any thread: makes the map the latest of its kind (1 live, 2 replay, 3 analysis), then repaints.
     void publishMap(core::HeatmapGrid map, std::int32_t kind);
 
@@ -741,6 +726,7 @@ class UiController : public QObject {
     // Tests stand in for a running session and a Recording through these peers.
     friend class BeamformingSettingsTestPeer;
     friend class RecordingTestPeer;
+    friend class LiveRunner;           // the live session's threads (live_workers.cpp)
     friend class ReplayRunner;         // the Replay's threads and handlers (replay_workers.cpp)
     friend class FullRecomputeRunner;  // the Full Recompute's steps (ui_controller_full_recompute.cpp)
 

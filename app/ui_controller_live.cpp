@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/live_runner.h"
 #include "app/platform/process_memory.h"
 #include "app/settings_rules.h"
 #include "app/ui_controller.h"
@@ -97,7 +98,7 @@ void UiController::startLive() {
             return;
         }
 
-        stopLiveThreads();
+        LiveRunner::stopThreads(*this);
         stopAndDeleteLiveSources();
 
         liveSession_.counters.zero();
@@ -160,7 +161,7 @@ void UiController::startLive() {
 
         liveSession_.datagramBytes = profile.udp ? profile.udp->datagramBytes : 0;
         run_.liveRunning.store(true);
-        startLiveThreads(profile);
+        LiveRunner::startThreads(*this, profile);
         if (sources_.udp) sources_.udp->start();
 
         liveSession_.committed.store(true);
@@ -191,7 +192,7 @@ void UiController::failLiveStart(const QString& reason) {
     try {
         liveSession_.committed.store(false);
         run_.liveRunning.store(false);
-        stopLiveThreads();
+        LiveRunner::stopThreads(*this);
         stopAndDeleteLiveSources();
         if (profileState_.session.state() == core::DeviceSession::kRunning) profileState_.session.stop();
         setSessionState(kFaulted);
@@ -217,7 +218,7 @@ void UiController::haltLive(bool faulted) {
         liveSession_.committed.store(false);
         // Wakes an acquisition thread waiting in readFrames.
         if (sources_.udp) sources_.udp->stop();
-        stopLiveThreads();
+        LiveRunner::stopThreads(*this);
         stopAndDeleteLiveSources();
         if (liveSession_.mapStale.exchange(false)) emit mapStaleChanged();
         {
@@ -242,7 +243,7 @@ void UiController::haltLive(bool faulted) {
         // outlive the stop, and the profile stays ready.
         run_.liveRunning.store(false);
         liveSession_.committed.store(false);
-        stopLiveThreads();
+        LiveRunner::stopThreads(*this);
         stopAndDeleteLiveSources();
         if (profileState_.session.state() == core::DeviceSession::kRunning) profileState_.session.stop();
         setSessionState(faulted ? kFaulted : kReady);

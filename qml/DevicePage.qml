@@ -14,7 +14,9 @@ Page {
     readonly property bool idle: !deviceCtl.busy
     readonly property bool canAct: deviceCtl.canOperate && idle
 
-    function refreshAdapters() { adapters = deviceCtl.networkAdapters() }
+    function refreshAdapters() {
+        adapters = deviceCtl.networkAdapters()
+    }
 
     // "%1 ch · %2 m × %3 m" for two points or more, else empty.
     function geometryText() {
@@ -705,6 +707,7 @@ Page {
         objectName: "rebootDialog"
         title: qsTr("Reboot device?")
         padding: 16
+        // The wrapped text would otherwise ask for its one-line width.
         contentWidth: rebootColumn.width
 
         ColumnLayout {
@@ -748,6 +751,7 @@ Page {
         objectName: "firWriteDialog"
         title: qsTr("Write FIR preset")
         padding: 16
+        // The wrapped text would otherwise ask for its one-line width.
         contentWidth: firWriteColumn.width
 
         ColumnLayout {

@@ -104,7 +104,9 @@ ApplicationWindow {
         return url
     }
 
-    function hasDefaultVideoInput() { return String(mediaDevices.defaultVideoInput.id) !== "" }
+    function hasDefaultVideoInput() {
+        return String(mediaDevices.defaultVideoInput.id) !== ""
+    }
 
     function openSharedCamera() {
         if (!sharedCamera || sharedCamera.active || !hasDefaultVideoInput())
@@ -117,7 +119,9 @@ ApplicationWindow {
         ui.bindUvcCamera(String(sharedCamera.cameraDevice.id), sharedCamera.cameraDevice.description)
     }
 
-    ActionBlockers { id: blockers }
+    ActionBlockers {
+        id: blockers
+    }
 
     FocusScroller {
         id: focusScroller

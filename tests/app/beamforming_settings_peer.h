@@ -11,6 +11,7 @@
 #include <stop_token>
 #include <vector>
 
+#include "app/live_runner.h"
 #include "app/ui_controller.h"
 #include "core/beamforming/heatmap_grid.h"
 #include "core/streaming/streaming_acoustic_engine.h"
@@ -61,7 +62,7 @@ class BeamformingSettingsTestPeer {
     // true when the pass's samples follow a silence.
     bool watchArrayStream(ArrayStreamWatch& watch, ArrayStreamWatch::Clock::time_point now, bool samples,
                           const core::UdpReceiveStats& stats) {
-        return ui_.reportArrayStream(watch.observe(now, samples, stats));
+        return LiveRunner::reportArrayStream(ui_, watch.observe(now, samples, stats));
     }
     void setChannelMeters(std::vector<double> rmsDbfs, std::vector<double> peakDbfs) {
         std::lock_guard lock(ui_.diagnostics_.meterMutex);
@@ -76,7 +77,8 @@ class BeamformingSettingsTestPeer {
     void setLiveRunning(bool running) { ui_.run_.liveRunning.store(running); }
     void runSyntheticAcquisition(std::stop_token stop, core::SyntheticSource& source,
                                  const core::DeviceProfile& profile) {
-        ui_.acquisitionLoop(stop, nullptr, &source, profile.sampleRateHz, profile.wireChannelCount);
+        LiveRunner::acquisitionLoop(ui_, stop, nullptr, &source, profile.sampleRateHz,
+                                    profile.wireChannelCount);
     }
 
   private:
