@@ -2972,38 +2972,6 @@ Continue?</source>
 続行しますか？</translation>
         </message>
         <message>
-            <source>Write network parameters (sector 256)</source>
-            <translation>ネットワークパラメーターの書き込み（セクター 256）</translation>
-        </message>
-        <message>
-            <source>Wrong parameters can make the device unreachable; they are verified by read-back before reporting success. They take effect after the device reboots - you will be offered to reboot the device when the write completes.</source>
-            <translation>誤ったパラメーターはデバイスに到達できなくなる原因になります。成功を報告する前に読み戻しで検証されます。パラメーターはデバイスの再起動後に有効になります。書き込みが完了すると再起動を提案します。</translation>
-        </message>
-        <message>
-            <source>Board MAC</source>
-            <translation>ボード MAC</translation>
-        </message>
-        <message>
-            <source>Board IP</source>
-            <translation>ボード IP</translation>
-        </message>
-        <message>
-            <source>Target MAC</source>
-            <translation>ターゲット MAC</translation>
-        </message>
-        <message>
-            <source>Target IP</source>
-            <translation>ターゲット IP</translation>
-        </message>
-        <message>
-            <source>Source port</source>
-            <translation>送信元ポート</translation>
-        </message>
-        <message>
-            <source>Target port</source>
-            <translation>宛先ポート</translation>
-        </message>
-        <message>
             <source>Cancel</source>
             <translation>キャンセル</translation>
         </message>
@@ -3046,6 +3014,49 @@ Continue?</source>
         <message>
             <source>The Device Profile holds no FIR preset to write</source>
             <translation>デバイスプロファイルに書き込める FIR プリセットがありません</translation>
+        </message>
+    </context>
+    <context>
+        <name>NetWriteDialog</name>
+        <message>
+            <source>Write network parameters (sector 256)</source>
+            <translation>ネットワークパラメーターの書き込み（セクター 256）</translation>
+        </message>
+        <message>
+            <source>Wrong parameters can make the device unreachable; they are verified by read-back before reporting success. They take effect after the device reboots - you will be offered to reboot the device when the write completes.</source>
+            <translation>誤ったパラメーターはデバイスに到達できなくなる原因になります。成功を報告する前に読み戻しで検証されます。パラメーターはデバイスの再起動後に有効になります。書き込みが完了すると再起動を提案します。</translation>
+        </message>
+        <message>
+            <source>Board MAC</source>
+            <translation>ボード MAC</translation>
+        </message>
+        <message>
+            <source>Board IP</source>
+            <translation>ボード IP</translation>
+        </message>
+        <message>
+            <source>Target MAC</source>
+            <translation>ターゲット MAC</translation>
+        </message>
+        <message>
+            <source>Target IP</source>
+            <translation>ターゲット IP</translation>
+        </message>
+        <message>
+            <source>Source port</source>
+            <translation>送信元ポート</translation>
+        </message>
+        <message>
+            <source>Target port</source>
+            <translation>宛先ポート</translation>
+        </message>
+        <message>
+            <source>Cancel</source>
+            <translation>キャンセル</translation>
+        </message>
+        <message>
+            <source>Write</source>
+            <translation>書き込み</translation>
         </message>
     </context>
     <context>

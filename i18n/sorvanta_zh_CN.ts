@@ -2972,38 +2972,6 @@ Continue?</source>
 是否继续？</translation>
         </message>
         <message>
-            <source>Write network parameters (sector 256)</source>
-            <translation>写入网络参数（扇区 256）</translation>
-        </message>
-        <message>
-            <source>Wrong parameters can make the device unreachable; they are verified by read-back before reporting success. They take effect after the device reboots - you will be offered to reboot the device when the write completes.</source>
-            <translation>错误的参数可能导致设备无法访问；报告成功前会通过回读进行校验。参数在设备重启后生效——写入完成后会提示您重启设备。</translation>
-        </message>
-        <message>
-            <source>Board MAC</source>
-            <translation>板卡 MAC</translation>
-        </message>
-        <message>
-            <source>Board IP</source>
-            <translation>板卡 IP</translation>
-        </message>
-        <message>
-            <source>Target MAC</source>
-            <translation>目标 MAC</translation>
-        </message>
-        <message>
-            <source>Target IP</source>
-            <translation>目标 IP</translation>
-        </message>
-        <message>
-            <source>Source port</source>
-            <translation>源端口</translation>
-        </message>
-        <message>
-            <source>Target port</source>
-            <translation>目标端口</translation>
-        </message>
-        <message>
             <source>Cancel</source>
             <translation>取消</translation>
         </message>
@@ -3046,6 +3014,49 @@ Continue?</source>
         <message>
             <source>The Device Profile holds no FIR preset to write</source>
             <translation>设备配置文件中没有可写入的 FIR 预设</translation>
+        </message>
+    </context>
+    <context>
+        <name>NetWriteDialog</name>
+        <message>
+            <source>Write network parameters (sector 256)</source>
+            <translation>写入网络参数（扇区 256）</translation>
+        </message>
+        <message>
+            <source>Wrong parameters can make the device unreachable; they are verified by read-back before reporting success. They take effect after the device reboots - you will be offered to reboot the device when the write completes.</source>
+            <translation>错误的参数可能导致设备无法访问；报告成功前会通过回读进行校验。参数在设备重启后生效——写入完成后会提示您重启设备。</translation>
+        </message>
+        <message>
+            <source>Board MAC</source>
+            <translation>板卡 MAC</translation>
+        </message>
+        <message>
+            <source>Board IP</source>
+            <translation>板卡 IP</translation>
+        </message>
+        <message>
+            <source>Target MAC</source>
+            <translation>目标 MAC</translation>
+        </message>
+        <message>
+            <source>Target IP</source>
+            <translation>目标 IP</translation>
+        </message>
+        <message>
+            <source>Source port</source>
+            <translation>源端口</translation>
+        </message>
+        <message>
+            <source>Target port</source>
+            <translation>目标端口</translation>
+        </message>
+        <message>
+            <source>Cancel</source>
+            <translation>取消</translation>
+        </message>
+        <message>
+            <source>Write</source>
+            <translation>写入</translation>
         </message>
     </context>
     <context>

@@ -2,14 +2,13 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import QtQuick.Window
-import QtMultimedia
 
 ApplicationWindow {
     id: window
 
     property int currentWorkspace: 0
-    property var appCamera: sharedCamera
-    property var appMediaDevices: mediaDevices
+    property var appCamera: cameraChain.camera
+    property var appMediaDevices: cameraChain.mediaDevices
 
     // Sidebar order, top to bottom; `index` is the page's place in the stack and `names` are the
     // words "--workspace" accepts for it.
@@ -91,34 +90,6 @@ ApplicationWindow {
         })
     }
 
-    // A local path as a "file:///" URL with "/" separators; characters outside the URL-safe set are
-    // percent-encoded. The leading "/" of a Unix path is the one after "file://".
-    function localFileUrl(path) {
-        let text = String(path).replace(/\\/g, "/")
-        if (text.startsWith("/"))
-            text = text.substring(1)
-        const plain = /^[A-Za-z0-9\-._~!$&'()*+,;=:@\/]$/
-        let url = "file:///"
-        for (const ch of text)
-            url += plain.test(ch) ? ch : encodeURIComponent(ch)
-        return url
-    }
-
-    function hasDefaultVideoInput() {
-        return String(mediaDevices.defaultVideoInput.id) !== ""
-    }
-
-    function openSharedCamera() {
-        if (!sharedCamera || sharedCamera.active || !hasDefaultVideoInput())
-            return
-        sharedCamera.cameraDevice = mediaDevices.defaultVideoInput
-        sharedCamera.start()
-    }
-
-    function bindActiveCamera() {
-        ui.bindUvcCamera(String(sharedCamera.cameraDevice.id), sharedCamera.cameraDevice.description)
-    }
-
     ActionBlockers {
         id: blockers
     }
@@ -169,7 +140,7 @@ ApplicationWindow {
         id: cameraOpenTimer
         objectName: "cameraOpenTimer"
         interval: 800
-        onTriggered: window.openSharedCamera()
+        onTriggered: cameraChain.open()
     }
 
     Timer {
@@ -696,107 +667,9 @@ ApplicationWindow {
         }
     }
 
-    MediaDevices {
-        id: mediaDevices
-    }
 
-    Camera {
-        id: sharedCamera
-        objectName: "sharedCamera"
-        cameraDevice: mediaDevices.defaultVideoInput
-    }
-
-    CaptureSession {
-        id: sharedCaptureSession
-        camera: sharedCamera
-        videoOutput: cameraFeed
-        recorder: mediaRecorder
-    }
-
-    VideoOutput {
-        id: cameraFeed
-        visible: false
-        width: 0
-        height: 0
-        Component.onCompleted: cameraFilter.attachInput(cameraFeed.videoSink)
-    }
-
-    MediaRecorder {
-        id: mediaRecorder
-        objectName: "mediaRecorder"
-        onRecorderStateChanged: {
-            ui.logMediaDiagnostic("recorderState -> " + recorderState + " error=" + errorString)
-            if (recorderState === MediaRecorder.RecordingState)
-                ui.notifyVideoRecorderStarted()
-            else if (recorderState === MediaRecorder.StoppedState)
-                ui.notifyVideoRecorderStopped(String(actualLocation))
-        }
-        onErrorOccurred: (error, errorString) => {
-            ui.logMediaDiagnostic("RECORDER ERROR " + error + ": " + errorString)
-            ui.notifyVideoRecorderStopped("")
-        }
-    }
-
-    Timer {
-        id: uvcBindTimer
-        objectName: "uvcBindTimer"
-        interval: 250
-        onTriggered: {
-            if (sharedCamera.active)
-                window.bindActiveCamera()
-        }
-    }
-
-    Binding {
-        target: cameraFilter
-        property: "watchdogArmed"
-        value: sharedCamera.active
-    }
-
-    Connections {
-        target: cameraFilter
-        function onRestartRequested() {
-            ui.logMediaDiagnostic("camera watchdog restart #" + cameraFilter.restartCount)
-            sharedCamera.stop()
-            sharedCamera.start()
-        }
-    }
-
-    Connections {
-        target: sharedCamera
-        function onActiveChanged() {
-            if (sharedCamera.active) {
-                uvcBindTimer.restart()
-            } else {
-                uvcBindTimer.stop()
-                ui.unbindUvcCamera()
-            }
-        }
-        function onCameraDeviceChanged() {
-            if (!sharedCamera.active)
-                return
-            uvcBindTimer.stop()
-            window.bindActiveCamera()
-        }
-    }
-
-    Connections {
-        target: ui
-        function onVideoRecordStartRequested(path) {
-            const active = !!sharedCamera && sharedCamera.active
-            ui.logMediaDiagnostic("video start requested; camera active=" + active + " path=[" + path + "]")
-            if (!active)
-                return
-            mediaRecorder.outputLocation = window.localFileUrl(path)
-            mediaRecorder.record()
-            ui.logMediaDiagnostic("record() called; state=" + mediaRecorder.recorderState
-                                  + " error=" + mediaRecorder.errorString)
-        }
-        function onVideoRecordStopRequested() {
-            if (mediaRecorder.recorderState === MediaRecorder.RecordingState)
-                mediaRecorder.stop()
-            else
-                ui.notifyVideoRecorderStopped("")
-        }
+    // The one camera of the application, its feed into the filter chain and its recorder.
+    CameraChain {
+        id: cameraChain
     }
 }

@@ -334,7 +334,7 @@ Item {
         }
 
         function test_portTextsOutsideTheRangeSendTheDefault(data) {
-            compare(page.portValue(data.text, 5555), data.sent)
+            compare(child("netWriteDialog").portValue(data.text, 5555), data.sent)
         }
 
         // Each confirmation is as wide as its column (a wrapped text must not widen it), and nothing in it

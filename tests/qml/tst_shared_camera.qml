@@ -44,7 +44,7 @@ Item {
         }
 
         function test_localFileUrl(data) {
-            compare(win.localFileUrl(data.path), data.url)
+            compare(findChild(win, "cameraChain").localFileUrl(data.path), data.url)
         }
 
         function test_cameraFeedEntersTheFilterChainAndArmsNoWatchdogWhileStopped() {
@@ -57,7 +57,7 @@ Item {
 
         function test_openWithoutAVideoInputLeavesTheCameraStopped() {
             compare(win.appMediaDevices.videoInputs.length, 0, "this test needs a machine without cameras")
-            win.openSharedCamera()
+            findChild(win, "cameraChain").open()
             verify(!win.appCamera.active)
             compare(ui.calls, [])
         }
