@@ -96,6 +96,50 @@ std::vector<std::vector<std::uint8_t>> planeWaveDatagrams(const zk::core::Device
     return datagrams;
 }
 
+// A loopback socket to the array's port, and a thread that calls `step(k)` for datagram k at the
+// array's pace from its start until stop().
+class PacedSender {
+  public:
+    PacedSender() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+        to_.sin_family = AF_INET;
+        to_.sin_port = htons(6666);
+        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    ~PacedSender() {
+        stop();
+        ::close(fd_);
+    }
+    PacedSender(const PacedSender&) = delete;
+    PacedSender& operator=(const PacedSender&) = delete;
+
+    bool send(const std::vector<std::uint8_t>& d) {
+        return ::sendto(fd_, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_) ==
+               static_cast<ssize_t>(d.size());
+    }
+    template <typename Step>
+    void start(std::chrono::duration<double> interval, Step step) {
+        sending_.store(true);
+        thread_ = std::thread([this, interval, step]() mutable {
+            const Clock::time_point start = Clock::now();
+            for (std::size_t k = 0; sending_.load(); ++k) {
+                std::this_thread::sleep_until(
+                    start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(k)));
+                step(k);
+            }
+        });
+    }
+    void stop() {
+        sending_.store(false);
+        if (thread_.joinable()) thread_.join();
+    }
+
+  private:
+    int fd_;
+    sockaddr_in to_{};
+    std::atomic<bool> sending_{false};  // set by start, cleared by stop; read by the sending thread
+    std::thread thread_;
+};
+
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -179,26 +223,14 @@ void BM_LiveSessionFromUdp(benchmark::State& state) {
             return;
         }
 
-        std::vector<Clock::time_point> onsets;  // the sender's until it is joined
-        std::atomic<bool> sending{true};        // cleared by this thread, read by the sender
-        std::thread sender([&] {
-            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-            sockaddr_in to{};
-            to.sin_family = AF_INET;
-            to.sin_port = htons(6666);
-            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            const Clock::time_point start = Clock::now();
-            for (std::size_t k = 0; sending.load(); ++k) {
-                const auto due =
-                    start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(k));
-                std::this_thread::sleep_until(due);
-                const std::size_t phase = k % (kSilentDatagrams + kLoudDatagrams);
-                const std::vector<std::uint8_t>& d =
-                    phase < kSilentDatagrams ? silent : loud[phase % loud.size()];
-                if (phase == kSilentDatagrams) onsets.push_back(Clock::now());
-                ::sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-            }
-            ::close(fd);
+        std::vector<Clock::time_point> onsets;  // the sender's until it is stopped
+        PacedSender sender;
+        sender.start(interval, [&](std::size_t k) {
+            const std::size_t phase = k % (kSilentDatagrams + kLoudDatagrams);
+            const std::vector<std::uint8_t>& d =
+                phase < kSilentDatagrams ? silent : loud[phase % loud.size()];
+            if (phase == kSilentDatagrams) onsets.push_back(Clock::now());
+            sender.send(d);
         });
 
         const double cpu0 = cpuSeconds();
@@ -209,8 +241,7 @@ void BM_LiveSessionFromUdp(benchmark::State& state) {
         const double wallSeconds = std::chrono::duration<double>(Clock::now() - wall0).count();
         const double cores = (cpuSeconds() - cpu0) / wallSeconds;
         const QString metrics = ui.liveMetrics();
-        sending.store(false);
-        sender.join();
+        sender.stop();
         ui.stopLive();
         QCoreApplication::processEvents();
 
@@ -291,26 +322,11 @@ void BM_LiveSessionOverload(benchmark::State& state) {
         const double startMib = residentMib("VmRSS");
 
         std::atomic<std::uint64_t> sent{0};  // written by the sender, read after it is joined
-        std::atomic<bool> sending{true};     // cleared by this thread, read by the sender
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(6666);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        PacedSender sender;
         const auto sendOne = [&](std::size_t k) {
-            const std::vector<std::uint8_t>& d = loud[k % loud.size()];
-            if (::sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) ==
-                static_cast<ssize_t>(d.size()))
-                sent.fetch_add(1);
+            if (sender.send(loud[k % loud.size()])) sent.fetch_add(1);
         };
-        std::thread sender([&] {
-            const Clock::time_point start = Clock::now();
-            for (std::size_t k = 0; sending.load(); ++k) {
-                std::this_thread::sleep_until(
-                    start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(k)));
-                sendOne(k);
-            }
-        });
+        sender.start(interval, sendOne);
 
         const double cpu0 = cpuSeconds();
         const Clock::time_point wall0 = Clock::now();
@@ -321,14 +337,12 @@ void BM_LiveSessionOverload(benchmark::State& state) {
         const double wallSeconds = std::chrono::duration<double>(Clock::now() - wall0).count();
         const double cores = (cpuSeconds() - cpu0) / wallSeconds;
         const std::uint64_t maps = delivered - delivered0;
-        sending.store(false);
-        sender.join();
+        sender.stop();
         QTimer::singleShot(500ms, &loop, &QEventLoop::quit);
         loop.exec();
         sendOne(0);
         QTimer::singleShot(800ms, &loop, &QEventLoop::quit);
         loop.exec();
-        ::close(fd);
         const zk::core::UdpReceiveStats udp = peer.udpSource()->statistics();
         const zk::app::BoundedBlockingQueue::Statistics dsp = peer.liveSession().dspQueue.statistics();
         const double peakMib = residentMib("VmHWM");
@@ -405,22 +419,8 @@ void BM_LiveSessionSlowDsp(benchmark::State& state) {
             state.SkipWithError(ui.statusText().toStdString().c_str());
             return;
         }
-        std::atomic<bool> sending{true};  // cleared by this thread, read by the sender
-        std::thread sender([&] {
-            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-            sockaddr_in to{};
-            to.sin_family = AF_INET;
-            to.sin_port = htons(6666);
-            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            const Clock::time_point start = Clock::now();
-            for (std::size_t k = 0; sending.load(); ++k) {
-                std::this_thread::sleep_until(
-                    start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(k)));
-                const std::vector<std::uint8_t>& d = loud[k % loud.size()];
-                ::sendto(fd, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-            }
-            ::close(fd);
-        });
+        PacedSender sender;
+        sender.start(interval, [&](std::size_t k) { sender.send(loud[k % loud.size()]); });
         // The first second settles the average; the maps after it are counted.
         QEventLoop loop;
         QTimer::singleShot(1s, &loop, &QEventLoop::quit);
@@ -432,8 +432,7 @@ void BM_LiveSessionSlowDsp(benchmark::State& state) {
         const double wallSeconds = std::chrono::duration<double>(Clock::now() - wall0).count();
         const std::vector<Shown> counted(shown.begin() + static_cast<std::ptrdiff_t>(first), shown.end());
         const zk::app::BoundedBlockingQueue::Statistics dsp = live.dspQueue.statistics();
-        sending.store(false);
-        sender.join();
+        sender.stop();
         ui.stopLive();
         QCoreApplication::processEvents();
 

@@ -10,6 +10,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
+#include <QVariantList>
+#include <QVariantMap>
 
 #include "app/ui_controller.h"
 
@@ -18,6 +20,16 @@ namespace zk::app::test {
 // A device profile shipped with the application, as copied into the build's profile store.
 inline QString shippedProfile(const char* fileName) {
     return QStringLiteral(ZK_PROFILES_DIR) + u'/' + QString::fromLatin1(fileName);
+}
+
+// The value of the Diagnostics row named `name`, "<missing>" without one.
+inline QString rowValue(const QVariantList& rows, const QString& name) {
+    for (const QVariant& row : rows) {
+        const QVariantMap map = row.toMap();
+        if (map.value(QStringLiteral("name")).toString() == name)
+            return map.value(QStringLiteral("value")).toString();
+    }
+    return QStringLiteral("<missing>");
 }
 
 inline void importShippedProfile(UiController& ui, const char* fileName) {

@@ -193,15 +193,6 @@ TEST_F(LiveMetrics, DatagramsOfTheWrongLengthAreNamedOnceARunAndBlameNoOverflow)
     udp.stop();
 }
 
-QString rowValue(const QVariantList& rows, const QString& name) {
-    for (const QVariant& row : rows) {
-        const QVariantMap map = row.toMap();
-        if (map.value(QStringLiteral("name")).toString() == name)
-            return map.value(QStringLiteral("value")).toString();
-    }
-    return QStringLiteral("<missing>");
-}
-
 QStringList rowNames(const QVariantList& rows) {
     QStringList names;
     for (const QVariant& row : rows) names.append(row.toMap().value(QStringLiteral("name")).toString());

@@ -126,15 +126,6 @@ class NumberedArraySender {
     std::thread thread_;
 };
 
-QString rowValue(const QVariantList& rows, const QString& name) {
-    for (const QVariant& row : rows) {
-        const QVariantMap map = row.toMap();
-        if (map.value(QStringLiteral("name")).toString() == name)
-            return map.value(QStringLiteral("value")).toString();
-    }
-    return QStringLiteral("<missing>");
-}
-
 class LiveStreamWatch : public ControllerSettingsTest {
   protected:
     void SetUp() override {
